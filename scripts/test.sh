@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs all tests: once in a
+# normal build and once with the address and undefined-behaviour sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT="$PWD"
+
+bash scripts/install-deps.sh
+bash scripts/fetch-test-data.sh
+
+JOBS="$(nproc)"
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$JOBS"
+(cd build && ctest --output-on-failure -j "$JOBS")
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUARVEL_SANITIZE=ON
+cmake --build build-asan -j "$JOBS"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  ctest --output-on-failure -j "$JOBS")
+
+# Benchmarks run briefly so that they keep building and working.
+for b in build/Benchmarks/*Benchmarks; do
+  [ -x "$b" ] && "$b" --benchmark_min_time=0.05
+done
+echo "All tests passed ($ROOT)"
