@@ -1,0 +1,177 @@
+#include "Fennix/Platform/Dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "FennixTests/DispatchTestSupport.h"
+
+using FennixTestSupport::runMainLoopFor;
+using FennixTestSupport::runMainLoopUntil;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+TEST(DispatchTests, SerialQueueRunsBlocksOneAtATimeInSubmissionOrder) {
+  DispatchQueue queue("test.serial");
+  std::vector<int> order;
+  std::atomic<int> running{0};
+  std::atomic<int> overlaps{0};
+  // Submitted from several threads: each thread's blocks keep their order, and none overlap.
+  std::vector<std::thread> submitters;
+  std::mutex orderMutex;
+  for (int t = 0; t < 4; ++t) {
+    submitters.emplace_back([&, t] {
+      for (int i = 0; i < 250; ++i) {
+        queue.async([&, t, i] {
+          if (running.fetch_add(1) != 0) overlaps++;
+          {
+            std::lock_guard<std::mutex> lock(orderMutex);
+            order.push_back(t * 1000 + i);
+          }
+          running.fetch_sub(1);
+        });
+      }
+    });
+  }
+  for (auto& s : submitters) s.join();
+  queue.sync([] {});
+  EXPECT_EQ(overlaps.load(), 0);
+  ASSERT_EQ(order.size(), 1000u);
+  std::vector<int> last(4, -1);
+  for (int value : order) {
+    int t = value / 1000, i = value % 1000;
+    EXPECT_EQ(i, last[t] + 1);
+    last[t] = i;
+  }
+}
+
+TEST(DispatchTests, MainQueueRunsOnTheThreadIteratingTheMainContextInOrder) {
+  std::vector<int> order;
+  std::atomic<int> done{0};
+  std::thread::id ranOn;
+  std::thread poster([&] {
+    for (int i = 0; i < 100; ++i) {
+      DispatchQueue::main().async([&, i] {
+        order.push_back(i);
+        ranOn = std::this_thread::get_id();
+        EXPECT_TRUE(DispatchQueue::main().isCurrent());
+        done++;
+      });
+    }
+  });
+  poster.join();
+  EXPECT_EQ(done.load(), 0) << "main-queue work runs only when the main context is iterated";
+  ASSERT_TRUE(runMainLoopUntil([&] { return done.load() == 100; }));
+  EXPECT_EQ(ranOn, std::this_thread::get_id());
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(order[i], i);
+  EXPECT_FALSE(DispatchQueue::main().isCurrent());
+}
+
+TEST(DispatchTests, HandOffFromGlobalQueueToMainQueue) {
+  // The pattern of work done in the background and applied on the main thread.
+  std::atomic<bool> applied{false};
+  bool backgroundWasMain = true;
+  DispatchQueue::global(DispatchQoS::utility).async([&] {
+    backgroundWasMain = DispatchQueue::main().isCurrent();
+    int result = 42;
+    DispatchQueue::main().async([&, result] {
+      EXPECT_EQ(result, 42);
+      EXPECT_TRUE(DispatchQueue::main().isCurrent());
+      applied = true;
+    });
+  });
+  ASSERT_TRUE(runMainLoopUntil([&] { return applied.load(); }));
+  EXPECT_FALSE(backgroundWasMain);
+}
+
+TEST(DispatchTests, SerialQueueTargetingMainRunsOnTheMainContext) {
+  DispatchQueue queue("test.on-main", DispatchQoS::default_, DispatchQueue::main());
+  std::vector<int> order;
+  for (int i = 0; i < 10; ++i) {
+    queue.async([&, i] {
+      EXPECT_TRUE(DispatchQueue::main().isCurrent());
+      order.push_back(i);
+      if (i == 0) queue.async([&] { order.push_back(100); });  // re-posted blocks go last
+    });
+  }
+  ASSERT_TRUE(runMainLoopUntil([&] { return order.size() == 11; }));
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 100}));
+}
+
+TEST(DispatchTests, CancelledWorkItemsNeverRun) {
+  DispatchQueue queue("test.cancel");
+  std::atomic<int> ran{0};
+  auto now = std::make_shared<DispatchWorkItem>([&] { ran++; });
+  auto later = std::make_shared<DispatchWorkItem>([&] { ran++; });
+  auto kept = std::make_shared<DispatchWorkItem>([&] { ran += 10; });
+
+  // Cancelled while the queue is busy, before it starts.
+  std::mutex gate;
+  gate.lock();
+  queue.async([&] { std::lock_guard<std::mutex> wait(gate); });
+  queue.async(now);
+  now->cancel();
+  gate.unlock();
+
+  // Cancelled during its delay.
+  queue.asyncAfter(0.2, later);
+  queue.asyncAfter(0.2, kept);
+  later->cancel();
+  EXPECT_TRUE(later->isCancelled());
+  EXPECT_FALSE(kept->isCancelled());
+
+  // `kept` was queued after the other two, so once it has run they would have run too.
+  auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (ran.load() == 0 && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  queue.sync([] {});
+  EXPECT_EQ(ran.load(), 10);
+}
+
+TEST(DispatchTests, DelayedBlocksRunAfterTheirDelayInDueOrder) {
+  std::vector<int> order;
+  auto start = Clock::now();
+  double firstRanAfter = -1;
+  DispatchQueue::main().asyncAfter(0.3, [&] { order.push_back(3); });
+  DispatchQueue::main().asyncAfter(0.1, [&] {
+    firstRanAfter = secondsSince(start);
+    order.push_back(1);
+  });
+  DispatchQueue::main().asyncAfter(0.1, [&] { order.push_back(2); });  // same due time: submission order
+  DispatchQueue::main().asyncAfter(-5, [&] { order.push_back(0); });   // negative: at once
+  ASSERT_TRUE(runMainLoopUntil([&] { return order.size() == 4; }));
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_GE(firstRanAfter, 0.1);
+  EXPECT_GE(secondsSince(start), 0.3);
+}
+
+TEST(DispatchTests, GlobalQueueBlocksMayWaitForEachOther) {
+  // Twenty blocks that all wait until all twenty have started: the pool must not run dry.
+  constexpr int count = 20;
+  std::mutex mutex;
+  std::condition_variable changed;
+  int started = 0, finished = 0;
+  for (int i = 0; i < count; ++i) {
+    DispatchQueue::global().async([&] {
+      std::unique_lock<std::mutex> lock(mutex);
+      ++started;
+      changed.notify_all();
+      changed.wait(lock, [&] { return started == count; });
+      ++finished;
+      changed.notify_all();
+    });
+  }
+  std::unique_lock<std::mutex> lock(mutex);
+  EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] { return finished == count; }));
+}
