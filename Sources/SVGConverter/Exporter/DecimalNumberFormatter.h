@@ -1,0 +1,28 @@
+// Number texts that are valid Swift floating-point literals.
+#pragma once
+
+#include <string>
+
+/// Writes numbers in plain decimal notation, never with an exponent, with at
+/// most `maximumFractionDigits` fraction digits. The value is rounded half to
+/// even on its shortest round-trip decimal digits (2.675 to two digits is
+/// 2.68, 2.5 to none is 2); trailing zeros and a bare "." are dropped; no
+/// digit grouping. The text is always a valid Swift literal: "0.5", never
+/// ".5"; "0", never "-0"; non-finite values as ".nan", ".infinity" and
+/// "-.infinity". Independent of the locale.
+class DecimalNumberFormatter {
+ public:
+  /// A negative count counts as 0.
+  explicit DecimalNumberFormatter(int maximumFractionDigits);
+
+  int maximumFractionDigits() const { return maximumFractionDigits_; }
+  std::string string(double value) const;
+
+ private:
+  int maximumFractionDigits_;
+};
+
+/// The shortest decimal text that reads back as the same double ("100.0",
+/// "0.5", "1e-05"), with non-finite values in their Swift spelling (".nan",
+/// ".infinity", "-.infinity") so that the text stays a valid literal.
+std::string shortestNumberLiteral(double value);
