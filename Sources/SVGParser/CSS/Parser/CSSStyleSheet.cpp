@@ -1,0 +1,217 @@
+#include "SVGParser/CSS/Parser/CSSStyleSheet.h"
+
+#include "SVGParser/CSS/Parser/TextScanning.h"
+#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Platform/Print.h"
+
+namespace CSS {
+
+namespace {
+
+// Removes /* ... */ comments; an unterminated one runs to the end of the text.
+// Comments do not nest. A "/" left before a comment and a "*" after it form a
+// new opener, as they would when the comment is cut out and the text searched again.
+std::string stripComments(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t searchFrom = std::string_view::npos;
+    if (text[i] == '*' && !out.empty() && out.back() == '/') {
+      out.pop_back();
+      searchFrom = i + 1;
+    } else if (text[i] == '/' && i + 1 < text.size() && text[i + 1] == '*') {
+      searchFrom = i + 2;
+    }
+    if (searchFrom == std::string_view::npos) {
+      out.push_back(text[i++]);
+      continue;
+    }
+    const auto close = text.find("*/", searchFrom);
+    if (close == std::string_view::npos) break;
+    i = close + 2;
+  }
+  return out;
+}
+
+// Splits name(arguments) into the name and its comma-separated, trimmed arguments.
+std::optional<Value::Function> splitFunction(std::string_view text) {
+  const auto open = text.find('(');
+  const auto close = text.rfind(')');
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open) {
+    return std::nullopt;
+  }
+  Value::Function function{std::string(trimWhitespace(text.substr(0, open))), {}};
+  if (function.name.empty()) return std::nullopt;
+  for (const auto piece : splitOmittingEmpty(text.substr(open + 1, close - open - 1), ',')) {
+    function.arguments.emplace_back(trimWhitespace(piece));
+  }
+  return function;
+}
+
+// Reads a number followed by exactly this unit suffix.
+std::optional<double> numberWithSuffix(std::string_view text, std::string_view suffix) {
+  if (!text.ends_with(suffix)) return std::nullopt;
+  return parseDouble(text.substr(0, text.size() - suffix.size()));
+}
+
+// One property value; the text is already trimmed.
+Value parseValue(std::string_view text) {
+  constexpr std::string_view important = "!important";
+  if (text.ends_with(important)) {
+    text = trimWhitespace(text.substr(0, text.size() - important.size()));
+  }
+  if (text.empty() || text == "auto") return Value::Auto{};
+  if (text == "none") return Value::ExplicitNone{};
+  if (text == "clear") return Value::Clear{};
+  if (text.starts_with("url(")) {
+    return Value::Url{std::string(trimWhitespace(dropLastCharacter(text.substr(4))))};
+  }
+  if (const auto number = parseDouble(text)) return Value::Number{*number};
+  if (const auto percent = numberWithSuffix(text, "%")) return Value::PercentValue{*percent};
+  if (const auto pixel = numberWithSuffix(text, "px")) return Value::Pixel{*pixel};
+  if (text.find('(') != std::string_view::npos) {
+    if (auto function = splitFunction(text)) return std::move(*function);
+  }
+  return Value::Id{std::string(text)};
+}
+
+// Number of characters (UTF-8 code points) of a text.
+std::size_t characterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (const char ch : text) count += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+  return count;
+}
+
+// The comma-separated selectors of a selector group; commas inside brackets,
+// parentheses or quotes do not separate.
+std::vector<std::string_view> selectorGroup(std::string_view text) {
+  std::vector<std::string_view> selectors;
+  int depth = 0;
+  char quote = 0;
+  std::size_t start = 0;
+  const auto add = [&](std::size_t end) {
+    const auto selector = trimWhitespace(text.substr(start, end - start));
+    if (!selector.empty()) selectors.push_back(selector);
+    start = end + 1;
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
+    if (quote) {
+      if (ch == quote) quote = 0;
+    } else if (ch == '"' || ch == '\'') {
+      quote = ch;
+    } else if (ch == '(' || ch == '[') {
+      ++depth;
+    } else if ((ch == ')' || ch == ']') && depth > 0) {
+      --depth;
+    } else if (ch == ',' && depth == 0) {
+      add(i);
+    }
+  }
+  add(text.size());
+  return selectors;
+}
+
+Selector selectorOf(std::string_view text) {
+  if (text.starts_with('#')) return Selector::Id{std::string(text.substr(1))};
+  if (text.starts_with('.')) return Selector::CssClass{std::string(text.substr(1))};
+  return Selector::Unsupported{std::string(text)};
+}
+
+}  // namespace
+
+std::vector<Rule> CSS::parseCSS(std::optional<std::string_view> text) {
+  std::vector<Rule> rules;
+  if (!text) return rules;
+  const std::string stripped = stripComments(*text);
+  std::string_view rest = stripped;
+  while (!rest.empty()) {
+    const auto open = rest.find('{');
+    if (open == std::string_view::npos) break;
+    const auto selectorText = trimWhitespace(rest.substr(0, open));
+    const auto close = rest.find('}', open);
+    const bool closed = close != std::string_view::npos;
+    const auto block = closed ? rest.substr(open, close - open + 1) : rest.substr(open);
+    rest = closed ? rest.substr(close + 1) : std::string_view();
+    if (characterCount(block) < 3) continue;
+
+    const Style style = parseStyle(trimWhitespace(block.substr(1, block.size() - (closed ? 2 : 1))));
+    if (selectorText.empty()) {
+      rules.push_back({std::nullopt, style});
+      continue;
+    }
+    // A group of selectors gives the same block to each of them.
+    const auto selectors = selectorGroup(selectorText);
+    if (selectors.empty()) rules.push_back({Selector::Unsupported{std::string(selectorText)}, style});
+    for (const auto selector : selectors) rules.push_back({selectorOf(selector), style});
+  }
+  return rules;
+}
+
+Style CSS::parseStyle(std::optional<std::string_view> text) {
+  Style style;
+  if (!text) return style;
+  const std::string stripped = stripComments(*text);
+  for (const auto declaration : splitOmittingEmpty(stripped, ';', 1000)) {
+    const auto parts = splitOmittingEmpty(declaration, ':', 1);
+    if (parts.empty()) continue;
+    Value value = parts.size() == 2 ? parseValue(trimWhitespace(parts[1])) : Value::Auto{};
+    style.properties.insert_or_assign(std::string(trimWhitespace(parts[0])), std::move(value));
+  }
+  return style;
+}
+
+CSS CSS::fromStringValue(std::optional<std::string_view> text) {
+  CSS sheet;
+  for (const auto& rule : parseCSS(text)) {
+    if (!rule.selector) {
+      print("Unsupported global CSS:", rule.style.description());
+    } else if (const auto* id = rule.selector->as<Selector::Id>()) {
+      sheet.idToStyles[id->name].merge(rule.style);
+    } else if (const auto* cssClass = rule.selector->as<Selector::CssClass>()) {
+      sheet.classToStyles[cssClass->name].merge(rule.style);
+    } else {
+      print("Unsupported CSS selector:", rule.selector->as<Selector::Unsupported>()->text, "style:",
+            rule.style.description());
+    }
+  }
+  return sheet;
+}
+
+Style CSS::cssResolver(const std::optional<Style>& style, const std::optional<std::string>& id,
+                       const std::vector<std::string>& classes) const {
+  Style result;
+  for (const auto& name : classes) {
+    if (const auto found = classToStyles.find(name); found != classToStyles.end()) {
+      result.merge(found->second);
+    }
+  }
+  if (id) {
+    if (const auto found = idToStyles.find(*id); found != idToStyles.end()) result.merge(found->second);
+  }
+  if (style) result.merge(*style);
+  return result;
+}
+
+Style CSS::cssResolver(const SVG::XMLAttributes& xmlAttributes) const {
+  const auto attribute = [&](std::string_view name) -> std::optional<std::string_view> {
+    const auto found = xmlAttributes.find(name);
+    if (found == xmlAttributes.end()) return std::nullopt;
+    return found->second;
+  };
+  const auto classText = attribute("class");
+  const auto styleText = attribute("style");
+  const auto idText = attribute("id");
+  return cssResolver(styleText ? std::optional<Style>(parseStyle(styleText)) : std::nullopt,
+                     idText ? std::optional<std::string>(*idText) : std::nullopt,
+                     classText ? classList(*classText) : std::vector<std::string>());
+}
+
+std::vector<std::string> classList(std::string_view classAttribute) {
+  std::vector<std::string> names;
+  for (const auto name : splitOmittingEmpty(classAttribute, ' ', 100)) names.emplace_back(name);
+  return names;
+}
+
+}  // namespace CSS

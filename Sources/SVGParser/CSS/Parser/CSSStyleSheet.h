@@ -1,0 +1,84 @@
+// The style sheet of a document: declaration blocks by element id and by
+// class name, and the cascade of one element.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "SVGParser/CSS/Parser/CSSStyle.h"
+#include "SVGParser/Parser/XMLAttributes.h"
+
+namespace CSS {
+
+/// The selector of one rule.
+class Selector {
+ public:
+  /// The text after a leading "#".
+  struct Id {
+    std::string name;
+    bool operator==(const Id&) const = default;
+  };
+  /// The text after a leading ".".
+  struct CssClass {
+    std::string name;
+    bool operator==(const CssClass&) const = default;
+  };
+  /// Any other selector, as written.
+  struct Unsupported {
+    std::string text;
+    bool operator==(const Unsupported&) const = default;
+  };
+  using Storage = std::variant<Id, CssClass, Unsupported>;
+
+  template <typename Case, typename = std::enable_if_t<std::is_constructible_v<Storage, Case&&>>>
+  Selector(Case&& value) : storage_(std::forward<Case>(value)) {}  // NOLINT: implicit from any case
+
+  const Storage& storage() const { return storage_; }
+  template <typename Case>
+  const Case* as() const { return std::get_if<Case>(&storage_); }
+
+  bool operator==(const Selector&) const = default;
+
+ private:
+  Storage storage_;
+};
+
+/// One rule between reading and folding into the tables.
+struct Rule {
+  std::optional<Selector> selector;
+  Style style;
+};
+
+class CSS {
+ public:
+  /// Declaration block per element id (without "#").
+  std::map<std::string, Style, std::less<>> idToStyles;
+  /// Declaration block per class name (without ".").
+  std::map<std::string, Style, std::less<>> classToStyles;
+
+  CSS() = default;
+  /// The style sheet of a text; never fails. Rules that are not for a single
+  /// id or class are reported and left out.
+  static CSS fromStringValue(std::optional<std::string_view> text);
+
+  /// The rules of a text in order, without folding.
+  static std::vector<Rule> parseCSS(std::optional<std::string_view> text);
+  /// One declaration block or style attribute.
+  static Style parseStyle(std::optional<std::string_view> text);
+
+  /// The cascaded block of one element: its class rules in the order given, then
+  /// its id rule, then its inline style, later ones winning property by property.
+  Style cssResolver(const std::optional<Style>& style, const std::optional<std::string>& id,
+                    const std::vector<std::string>& classes) const;
+  /// The cascaded block of one element from its attribute map ("class", "id", "style").
+  Style cssResolver(const SVG::XMLAttributes& xmlAttributes) const;
+};
+
+/// The class names of a class attribute: split at blanks (U+0020 only), empty
+/// names dropped, at most 100 splits.
+std::vector<std::string> classList(std::string_view classAttribute);
+
+}  // namespace CSS

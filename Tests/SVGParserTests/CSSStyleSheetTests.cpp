@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "SVGParser/CSS/Parser/CSSStyleSheet.h"
+#include "SVGParser/CSS/Parser/TextScanning.h"
+#include "SVGParser/Platform/Print.h"
+
+using CSS::Value;
+
+namespace {
+
+std::optional<Value> property(const CSS::Style& style, std::string_view name) { return style[name]; }
+
+}  // namespace
+
+TEST(CSSStyleSheet, RulesFoldIntoIdAndClassTables) {
+  const auto sheet = CSS::CSS::fromStringValue(
+      "#a { fill: red } .b { stroke: blue; fill: green } #a{fill:blue;stroke:none}");
+  EXPECT_EQ(property(sheet.idToStyles.at("a"), "fill"), Value::id("blue"));
+  EXPECT_EQ(property(sheet.idToStyles.at("a"), "stroke"), Value::explicitNone());
+  EXPECT_EQ(property(sheet.classToStyles.at("b"), "stroke"), Value::id("blue"));
+  EXPECT_EQ(property(sheet.classToStyles.at("b"), "fill"), Value::id("green"));
+}
+
+TEST(CSSStyleSheet, CommentsAndUnterminatedParts) {
+  auto sheet = CSS::CSS::fromStringValue("/* head */ .c { opacity: 0.5 /* inside */ } .d { x:1 } /* open");
+  EXPECT_EQ(property(sheet.classToStyles.at("c"), "opacity"), Value::number(0.5));
+  EXPECT_EQ(sheet.classToStyles.size(), 2u);
+  // Everything after an unterminated opener is gone.
+  sheet = CSS::CSS::fromStringValue(".c { fill: red } /* .d { fill: blue }");
+  EXPECT_EQ(sheet.classToStyles.count("d"), 0u);
+  // Comments do not nest: the text after the first closer stays.
+  EXPECT_EQ(CSS::CSS::parseStyle("/* a /* b */ x: 1 */").properties.count("x"), 1u);
+  // An unterminated block is read to the end; an empty block and trailing text are ignored.
+  sheet = CSS::CSS::fromStringValue(".e {} .c { fill: red");
+  EXPECT_EQ(property(sheet.classToStyles.at("c"), "fill"), Value::id("red"));
+  EXPECT_EQ(sheet.classToStyles.count("e"), 0u);
+  EXPECT_TRUE(CSS::CSS::parseCSS("no braces at all").empty());
+  EXPECT_TRUE(CSS::CSS::parseCSS(std::nullopt).empty());
+}
+
+TEST(CSSStyleSheet, UnsupportedRulesAreReportedAndDropped) {
+  PrintCapture capture;
+  const auto sheet = CSS::CSS::fromStringValue("rect { fill: red } { fill: blue }");
+  EXPECT_TRUE(sheet.idToStyles.empty());
+  EXPECT_TRUE(sheet.classToStyles.empty());
+  const auto lines = capture.lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "Unsupported CSS selector: rect style: Style(properties: [\"fill\": id(\"red\")])");
+  EXPECT_EQ(lines[1], "Unsupported global CSS: Style(properties: [\"fill\": id(\"blue\")])");
+}
+
+TEST(CSSStyleSheet, GroupedSelectorsRegisterEachSelector) {
+  PrintCapture capture;
+  const auto sheet = CSS::CSS::fromStringValue(".a,.b{fill:red} #i, .c , rect{stroke:blue}");
+  EXPECT_EQ(property(sheet.classToStyles.at("a"), "fill"), Value::id("red"));
+  EXPECT_EQ(property(sheet.classToStyles.at("b"), "fill"), Value::id("red"));
+  EXPECT_EQ(property(sheet.idToStyles.at("i"), "stroke"), Value::id("blue"));
+  EXPECT_EQ(property(sheet.classToStyles.at("c"), "stroke"), Value::id("blue"));
+  ASSERT_EQ(capture.lines().size(), 1u);
+  EXPECT_TRUE(capture.lines()[0].starts_with("Unsupported CSS selector: rect style:"));
+  // Commas inside brackets or parentheses do not split the selector.
+  const auto rules = CSS::CSS::parseCSS("a[title='x,y'], :is(.p,.q) {fill:red}");
+  ASSERT_EQ(rules.size(), 2u);
+  EXPECT_EQ(rules[1].selector, CSS::Selector(CSS::Selector::Unsupported{":is(.p,.q)"}));
+  // Other compound selectors stay single selectors as written.
+  EXPECT_EQ(CSS::CSS::parseCSS(".a .b{x:1}")[0].selector, CSS::Selector(CSS::Selector::CssClass{"a .b"}));
+}
+
+TEST(CSSStyleSheet, DeclarationValuesAreTyped) {
+  auto style = CSS::CSS::parseStyle("fill:red;stroke-width:2px; opacity : 50% ;;x");
+  EXPECT_EQ(style.properties.size(), 4u);
+  EXPECT_EQ(property(style, "fill"), Value::id("red"));
+  EXPECT_EQ(property(style, "stroke-width"), Value::pixel(2));
+  EXPECT_EQ(property(style, "opacity"), Value::percentValue(50));
+  EXPECT_EQ(property(style, "x"), Value::auto_());
+
+  const std::pair<const char*, Value> table[] = {
+      {"fill: url(#g) !important", Value::url("#g")},
+      {"fill: url( '#a' )", Value::url("'#a'")},
+      {"font-family: 'A B', serif", Value::id("'A B', serif")},
+      {"transform: rotate(45)", Value::function("rotate", {"45"})},
+      {"c: rgb( 1 , 2 ,3 )", Value::function("rgb", {"1", "2", "3"})},
+      {"width: 10pt", Value::id("10pt")},
+      {"fill: None", Value::id("None")},
+      {"fill: none", Value::explicitNone()},
+      {"float: clear", Value::clear()},
+      {"w: auto", Value::auto_()},
+      {"w: 1e2", Value::number(100)},
+      {"w: -.5px", Value::pixel(-0.5)},
+      {"w: px", Value::id("px")},
+      {"w: f)(", Value::id("f)(")},
+      {"a:b:c", Value::id("b:c")},
+  };
+  for (const auto& [text, value] : table) {
+    style = CSS::CSS::parseStyle(text);
+    ASSERT_EQ(style.properties.size(), 1u) << text;
+    EXPECT_EQ(style.properties.begin()->second, value) << text;
+  }
+  // A piece of blanks only gives the empty name.
+  EXPECT_EQ(property(CSS::CSS::parseStyle("  ;"), ""), Value::auto_());
+  EXPECT_TRUE(CSS::Style(std::nullopt).isEmpty());
+  EXPECT_EQ(CSS::Style("fill: red"), CSS::CSS::parseStyle("fill:red"));
+}
+
+TEST(CSSStyleSheet, CascadeOrder) {
+  const auto sheet = CSS::CSS::fromStringValue(".x{fill:red} .y{fill:blue} #i{stroke:green}");
+  auto resolved = sheet.cssResolver({{"class", "x y"}, {"id", "i"}, {"style", "fill: green"}});
+  EXPECT_EQ(resolved["fill"], Value::id("green"));
+  EXPECT_EQ(resolved["stroke"], Value::id("green"));
+  resolved = sheet.cssResolver({{"class", "x y"}, {"id", "i"}});
+  EXPECT_EQ(resolved["fill"], Value::id("blue"));
+  resolved = sheet.cssResolver({{"class", "y x"}});
+  EXPECT_EQ(resolved["fill"], Value::id("red"));
+  EXPECT_FALSE(resolved["stroke"]);
+  EXPECT_TRUE(sheet.cssResolver({{"class", "nope"}, {"id", "none"}}).isEmpty());
+  EXPECT_TRUE(sheet.cssResolver(SVG::XMLAttributes{}).isEmpty());
+}
+
+TEST(CSSStyleSheet, ClassListSplitsAtBlanksOnly) {
+  EXPECT_EQ(CSS::classList("a  b"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(CSS::classList("a\tb"), (std::vector<std::string>{"a\tb"}));
+  std::string many;
+  for (int i = 1; i <= 150; ++i) many += "c" + std::to_string(i) + " ";
+  const auto names = CSS::classList(many);
+  ASSERT_EQ(names.size(), 101u);
+  EXPECT_EQ(names[99], "c100");
+  EXPECT_TRUE(names[100].starts_with("c101 c102 "));
+}
+
+TEST(TextScanning, UnicodeWhitespaceAndSplits) {
+  EXPECT_EQ(trimWhitespace("\u00a0\t a b\u3000\n"), "a b");
+  EXPECT_EQ(trimWhitespace("\u2029"), "");
+  EXPECT_EQ(trimWhitespace("x\xe2\x80"), "x\xe2\x80");  // a cut sequence is no blank
+  EXPECT_EQ(splitOmittingEmpty("::a:b", ':', 1), (std::vector<std::string_view>{"a", "b"}));
+  EXPECT_EQ(splitOmittingEmpty("a;;b", ';', 1), (std::vector<std::string_view>{"a", ";b"}));
+  EXPECT_EQ(dropLastCharacter("ab\u00e9"), "ab");
+}
