@@ -15,25 +15,6 @@ std::string nonFiniteLiteral(double value) {
   return value < 0 ? "-.infinity" : ".infinity";
 }
 
-// The shortest round-trip digits of a finite, non-zero |value| and the
-// position of the decimal point: |value| = 0.digits × 10^pointPosition.
-void shortestDigits(double value, std::string& digits, long long& pointPosition) {
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
-  const std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf));  // d[.ddd]e±XX
-  const std::size_t ePos = sci.find('e');
-  digits.clear();
-  for (char ch : sci.substr(0, ePos)) {
-    if (ch != '.') digits.push_back(ch);
-  }
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  int exponent = 0;
-  std::string_view expText = sci.substr(ePos + 1);
-  if (!expText.empty() && expText.front() == '+') expText.remove_prefix(1);
-  std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
-  pointPosition = exponent + 1;
-}
-
 // Cuts `digits` down to its first `keep` digits, rounding half to even on the
 // digits dropped. A carry out of the first digit adds a leading "1" and moves
 // the decimal point one place to the right.
@@ -74,8 +55,9 @@ std::string DecimalNumberFormatter::string(double value) const {
   if (value == 0) return "0";
 
   std::string digits;
-  long long point = 0;  // |value| = 0.digits × 10^point
-  shortestDigits(value, digits, point);
+  int shortestPoint = 0;
+  shortestDecimalDigits(value, digits, shortestPoint);
+  long long point = shortestPoint;  // |value| = 0.digits × 10^point
   const long long fractionDigits = static_cast<long long>(digits.size()) - point;
   if (fractionDigits > maximumFractionDigits_) roundDigits(digits, point + maximumFractionDigits_, point);
 
@@ -94,10 +76,12 @@ std::string DecimalNumberFormatter::string(double value) const {
   while (!fractionPart.empty() && fractionPart.back() == '0') fractionPart.pop_back();
   const bool isZero = integerPart.find_first_not_of('0') == std::string::npos && fractionPart.empty();
   if (isZero) return "0";
-  if (integerPart.empty()) integerPart = "0";
+  if (integerPart.empty()) integerPart.push_back('0');
 
-  std::string text = std::signbit(value) ? "-" : "";
-  text += integerPart;
+  std::string text;
+  text.reserve(integerPart.size() + fractionPart.size() + 2);
+  if (std::signbit(value)) text.push_back('-');
+  text.append(integerPart);
   if (!fractionPart.empty()) {
     text += '.';
     text += fractionPart;

@@ -2,31 +2,25 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <system_error>
 
-namespace {
-
-// Splits the shortest round-trip digits of a finite, non-zero |value| into
-// its significant digits and the decimal exponent e with value = 0.digits × 10^e.
-void shortestDigits(double value, std::string& digits, int& exponent) {
+void shortestDecimalDigits(double value, std::string& digits, int& pointPosition) {
   char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
-  std::string_view sci(buf, static_cast<size_t>(res.ptr - buf));
-  // Form: d[.ddd]e±XX
-  const auto ePos = sci.find('e');
-  std::string_view mantissa = sci.substr(0, ePos);
-  int exp10 = std::atoi(std::string(sci.substr(ePos + 1)).c_str());
+  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
+  const std::string_view sci(buf, static_cast<size_t>(res.ptr - buf));  // d[.ddd]e±XX
+  const size_t ePos = sci.find('e');
   digits.clear();
-  for (char ch : mantissa) {
+  for (char ch : sci.substr(0, ePos)) {
     if (ch != '.') digits.push_back(ch);
   }
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  exponent = exp10 + 1;
+  int exponent = 0;
+  std::string_view expText = sci.substr(ePos + 1);
+  if (!expText.empty() && expText.front() == '+') expText.remove_prefix(1);
+  std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
+  pointPosition = exponent + 1;
 }
-
-}  // namespace
 
 std::string doubleDescription(double value) {
   if (std::isnan(value)) return "nan";
@@ -37,7 +31,7 @@ std::string doubleDescription(double value) {
 
   std::string digits;
   int exponent = 0;  // value = 0.digits × 10^exponent
-  shortestDigits(value, digits, exponent);
+  shortestDecimalDigits(value, digits, exponent);
 
   constexpr double twoTo53 = 9007199254740992.0;
   if (exponent - 1 < -4 || std::fabs(value) > twoTo53) {
