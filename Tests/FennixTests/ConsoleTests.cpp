@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Fennix/console/Console.h"
+#include "LogTestSupport.h"
+
+using LogTestSupport::StandardStreamCapture;
+using LogTestSupport::TempFile;
+
+namespace {
+
+struct Point {
+  int x = 0, y = 0;
+  std::string description() const { return "(" + std::to_string(x) + ", " + std::to_string(y) + ")"; }
+};
+
+// A two-stream console over temporary files.
+struct FileConsole {
+  TempFile out, err;
+  std::shared_ptr<Console2> console;
+
+  explicit FileConsole(LogLevel level)
+      : console(std::make_shared<Console2>(std::make_shared<FileOutputStream>(out.file()),
+                                           std::make_shared<FileOutputStream>(err.file()), level)) {}
+};
+
+}  // namespace
+
+TEST(ConsoleTests, LineFormsAndStreams) {
+  FileConsole files(LogLevel::trace);
+  Console2& console = *files.console;
+  console.error("failed");
+  console.warn("Parsing of SVG failed.");
+  console.log("rebuilding SVG ...", 120);
+  console.info("info line");
+  console.trace("trace line");
+  console.log("");
+  console.error("");
+  EXPECT_EQ(files.out.text(),
+            "WARN:  Parsing of SVG failed.\n"
+            "rebuilding SVG ... 120\n"
+            "INFO:  info line\n"
+            "Trace: trace line\n"
+            "\n");
+  EXPECT_EQ(files.err.text(), "ERROR: failed\nERROR: \n");
+}
+
+TEST(ConsoleTests, ValuesAreWrittenAfterBlanks) {
+  FileConsole files(LogLevel::log);
+  const std::optional<int> absent;
+  const std::optional<std::string> name = "root";
+  const Point* noPoint = nullptr;
+  files.console->error("gone", absent);
+  files.console->log("values", std::string("text"), name, Point{1, 2}, noPoint, nullptr, true, 1.5, 2.0, -7, 'c');
+  EXPECT_EQ(files.err.text(), "ERROR: gone <nil>\n");
+  EXPECT_EQ(files.out.text(), "values text root (1, 2) <nil> <nil> true 1.5 2.0 -7 c\n");
+}
+
+TEST(ConsoleTests, MessagesAreProducedOnlyForWrittenLines) {
+  FileConsole files(LogLevel::error);
+  int produced = 0;
+  const auto message = [&] {
+    ++produced;
+    return std::string("built");
+  };
+  files.console->warn(message);
+  files.console->trace(message);
+  files.console->dir(3);
+  EXPECT_EQ(produced, 0);
+  files.console->error(message);
+  EXPECT_EQ(produced, 1);
+
+  files.console->setLogLevel(LogLevel::log);
+  files.console->log(message, 1);
+  files.console->info(message);
+  EXPECT_EQ(produced, 2);
+  EXPECT_EQ(files.err.text(), "ERROR: built\n");
+  EXPECT_EQ(files.out.text(), "built 1\n");
+}
+
+TEST(ConsoleTests, DirWritesOneValue) {
+  FileConsole files(LogLevel::log);
+  files.console->dir(std::nullopt);
+  files.console->dir(3);
+  files.console->dir(Point{4, 5});
+  EXPECT_EQ(files.out.text(), "<nil>\n3\n(4, 5)\n");
+}
+
+TEST(ConsoleTests, FailedWritesAreReportedAndNotPassedOn) {
+  TempFile out;
+  auto closed = std::make_shared<FileOutputStream>(nullptr);
+  Console2 console(std::make_shared<FileOutputStream>(out.file()), closed, LogLevel::log);
+  Console single(closed, LogLevel::log);
+
+  StandardStreamCapture standardOutput(1);
+  console.error("lost", 1);
+  console.log("kept");
+  single.log("lost too");
+  single.log("");  // the line feed alone fails as well
+  EXPECT_EQ(standardOutput.finish(),
+            "ERROR LOG WRITE FAILED: Closed\nERROR LOG WRITE FAILED: Closed\nERROR LOG WRITE FAILED: Closed\n");
+  EXPECT_EQ(out.text(), "kept\n");
+}
+
+TEST(ConsoleTests, SingleStreamConsoleWritesEveryLevelToItsStream) {
+  TempFile out;
+  Console console(std::make_shared<FileOutputStream>(out.file()), LogLevel::warn);
+  console.error("e", std::nullopt);
+  console.warn("w");
+  console.log("dropped");
+  EXPECT_EQ(out.text(), "ERROR: e <nil>\nWARN:  w\n");
+}
+
+TEST(ConsoleTests, Descriptions) {
+  ConsoleBase console(LogLevel::error);
+  EXPECT_EQ(console.description(), "<ConsoleLog: error>");
+  console.setLogLevel(LogLevel::trace);
+  EXPECT_EQ(console.description(), "<ConsoleLog: trace error>");
+}
+
+TEST(ConsoleTests, DefaultConsoleWritesToStandardOutputAndError) {
+  auto standard = std::dynamic_pointer_cast<Console2>(console::defaultConsole());
+  ASSERT_NE(standard, nullptr);
+  const LogLevel previous = standard->logLevel();
+  standard->setLogLevel(LogLevel::log);
+  std::string out, err;
+  {
+    StandardStreamCapture standardError(2);
+    StandardStreamCapture standardOutput(1);
+    console::warn("Parsing of SVG failed.");
+    console::log("rebuilding SVG ...", 120);
+    console::error("broken", std::nullopt);
+    console::info("dropped");
+    console::dir(std::optional<int>(7));
+    out = standardOutput.finish();
+    err = standardError.finish();
+  }
+  standard->setLogLevel(previous);
+  EXPECT_EQ(out, "WARN:  Parsing of SVG failed.\nrebuilding SVG ... 120\n7\n");
+  EXPECT_EQ(err, "ERROR: broken <nil>\n");
+}
+
+TEST(ConsoleTests, DefaultConsoleCanBeReplacedAndRestored) {
+  const auto standard = console::defaultConsole();
+  FileConsole files(LogLevel::info);
+  console::setDefaultConsole(files.console);
+  console::info("to the replacement");
+  EXPECT_EQ(console::defaultConsole(), files.console);
+  console::setDefaultConsole(nullptr);
+  EXPECT_EQ(console::defaultConsole(), standard);
+  EXPECT_EQ(files.out.text(), "INFO:  to the replacement\n");
+}
+
+namespace {
+
+void logThroughFirstDefaultConsole() {
+  ::unsetenv("LOGLEVEL");
+  bool produced = false;
+  console::warn([&] {
+    produced = true;
+    return std::string("dropped");
+  });
+  console::error("to standard error");
+  std::printf("produced: %d\n", produced);
+}
+
+}  // namespace
+
+TEST(ConsoleTests, DefaultConsoleWithoutLevelWritesOnlyErrors) {
+  EXPECT_OUTPUT_IN_FRESH_PROCESS(logThroughFirstDefaultConsole(), "ERROR: to standard error\nproduced: 0\n");
+}

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <latch>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Fennix/console/Console.h"
+#include "Fennix/console/ModuleLogger.h"
+#include "LogTestSupport.h"
+
+using LogTestSupport::StandardStreamCapture;
+using LogTestSupport::TempFile;
+
+namespace {
+
+struct FileConsole {
+  TempFile out, err;
+  std::shared_ptr<Console2> console;
+
+  explicit FileConsole(LogLevel level)
+      : console(std::make_shared<Console2>(std::make_shared<FileOutputStream>(out.file()),
+                                           std::make_shared<FileOutputStream>(err.file()), level)) {}
+};
+
+// Blanks after "prefix: " for a prefix of `length` characters at the current width.
+std::string filler(std::size_t length) {
+  const std::size_t width = ModuleLogger::getMaxPrefixLength();
+  return std::string(width > length ? width - length : 0, ' ');
+}
+
+}  // namespace
+
+TEST(ModuleLoggerTests, ForwardsPrefixedLinesAtLevelLog) {
+  FileConsole files(LogLevel::log);
+  ModuleLogger logger(files.console, "Mod", LogLevel::trace);
+  logger.error("failed", 3, std::nullopt);
+  logger.warn("careful");
+  logger.info("not written: the parent is at log");
+  EXPECT_EQ(files.err.text(), "");
+  EXPECT_EQ(files.out.text(), "Mod: " + filler(3) + "failed 3 <nil>\n" + "Mod: " + filler(3) + "careful\n");
+}
+
+TEST(ModuleLoggerTests, BothLevelsFilterBeforeTheMessageIsBuilt) {
+  int produced = 0;
+  const auto message = [&] {
+    ++produced;
+    return std::string("m");
+  };
+  FileConsole files(LogLevel::warn);
+  ModuleLogger verbose(files.console, "V", LogLevel::trace);
+  ModuleLogger quiet(files.console, "Q", LogLevel::error);
+  verbose.info(message);  // above the parent's level
+  quiet.warn(message);    // above its own level
+  verbose.error(message);  // passes both checks, then the parent drops level log
+  EXPECT_EQ(produced, 0);
+  EXPECT_EQ(files.out.text() + files.err.text(), "");
+
+  files.console->setLogLevel(LogLevel::log);
+  verbose.trace(message);
+  EXPECT_EQ(produced, 0);
+}
+
+TEST(ModuleLoggerTests, LevelComesFromTheEnvironmentOrTheParent) {
+  FileConsole files(LogLevel::info);
+  ::setenv("LOGLEVEL_MODTEST", "Trace", 1);
+  ModuleLogger fromEnvironment(files.console, " modTest\n");
+  EXPECT_EQ(fromEnvironment.logLevel(), LogLevel::trace);
+  EXPECT_EQ(fromEnvironment.prefix(), " modTest\n");
+
+  ::setenv("LOGLEVEL_MODTEST", "", 1);
+  ModuleLogger emptyVariable(files.console, "modtest");
+  EXPECT_EQ(emptyVariable.logLevel(), LogLevel::info);
+  ::unsetenv("LOGLEVEL_MODTEST");
+  ModuleLogger noVariable(files.console, "modtest");
+  files.console->setLogLevel(LogLevel::trace);
+  EXPECT_EQ(noVariable.logLevel(), LogLevel::info);  // taken at creation
+  EXPECT_EQ(ModuleLogger(files.console, "modtest", LogLevel::warn).logLevel(), LogLevel::warn);
+
+  ::setenv("LOGLEVEL_MODTEST", "verbose", 1);
+  StandardStreamCapture out(1);
+  EXPECT_EQ(ModuleLogger(files.console, "modtest").logLevel(), LogLevel::error);
+  EXPECT_EQ(out.finish(), "ERROR: unsupported LOGLEVEL: `verbose`\n");
+  ::unsetenv("LOGLEVEL_MODTEST");
+}
+
+TEST(ModuleLoggerTests, ConcurrentRequestsGetOneLogger) {
+  constexpr int threadCount = 8;
+  std::latch start(threadCount);
+  std::vector<std::shared_ptr<ModuleLogger>> results(threadCount);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < threadCount; ++i) {
+    threads.emplace_back([&, i] {
+      start.arrive_and_wait();
+      results[static_cast<std::size_t>(i)] = ModuleLogger::default_("Concurrent");
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (const auto& result : results) EXPECT_EQ(result, results.front());
+  EXPECT_EQ(ModuleLogger::default_("Concurrent"), results.front());
+}
+
+TEST(ModuleLoggerTests, Description) {
+  auto parent = std::make_shared<ConsoleBase>(LogLevel::log);
+  EXPECT_EQ(ModuleLogger(parent, "GN").description(), "<ModLog[GN]: log parent<ConsoleLog: log error>>");
+}
+
+namespace {
+
+// Registers prefixes over a default console at level log that writes to
+// standard output, and writes lines in between.
+void logWithGrowingPrefixes() {
+  ::unsetenv("LOGLEVEL_GN");
+  ::unsetenv("LOGLEVEL_ABCDEFGHIJ");
+  console::setDefaultConsole(std::make_shared<Console>(std::make_shared<FileOutputStream>(stdout), LogLevel::log));
+  auto gateway = ModuleLogger::default_("GN");
+  gateway->log("eleventh column");
+  ModuleLogger unregistered("LongerThanTen", LogLevel::log);
+  unregistered.log("no filler");
+  gateway->log("still eight", ModuleLogger::getMaxPrefixLength());
+  ModuleLogger::default_("Grüße")->log("five characters");
+  ModuleLogger::default_("ABCDEFGHIJ")->log("ten");
+  gateway->log("now ten", ModuleLogger::getMaxPrefixLength());
+}
+
+}  // namespace
+
+TEST(ModuleLoggerTests, PrefixesArePaddedToTheLongestRegisteredOne) {
+  EXPECT_OUTPUT_IN_FRESH_PROCESS(logWithGrowingPrefixes(),
+                                 "GN:       eleventh column\n"
+                                 "LongerThanTen: no filler\n"
+                                 "GN:       still eight 8\n"
+                                 "Grüße:    five characters\n"
+                                 "ABCDEFGHIJ: ten\n"
+                                 "GN:         now ten 10\n");
+}
+
+namespace {
+
+void logThroughGatewayWithoutConsoleLevel() {
+  ::unsetenv("LOGLEVEL");
+  ::setenv("LOGLEVEL_GN", "trace", 1);
+  auto gateway = ModuleLogger::default_("GN");
+  gateway->error("dropped by the console");
+  gateway->trace("dropped as well");
+  std::printf("%s\n", gateway->logLevel().description().c_str());
+}
+
+}  // namespace
+
+TEST(ModuleLoggerTests, DefaultConsoleAtErrorDropsModuleLines) {
+  EXPECT_OUTPUT_IN_FRESH_PROCESS(logThroughGatewayWithoutConsoleLevel(), "trace\n");
+}
