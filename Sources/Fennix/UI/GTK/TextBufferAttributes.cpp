@@ -1,0 +1,75 @@
+#include "Fennix/UI/GTK/TextBufferAttributes.h"
+
+#include <gtkmm/texttag.h>
+#include <gtkmm/texttagtable.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace GTKText {
+
+namespace {
+
+const std::string tagPrefix = "qv-attributes ";
+
+// One tag per distinct set of attributes, named after them and kept in the buffer's table.
+Glib::RefPtr<Gtk::TextTag> tagFor(Gtk::TextBuffer& buffer, const TextAttributes& attributes) {
+  const std::string name = tagPrefix + attributes.description();
+  auto table = buffer.get_tag_table();
+  if (auto tag = table->lookup(name)) return tag;
+  auto tag = Gtk::TextTag::create(name);
+  if (attributes.font) tag->property_font_desc() = fontDescription(*attributes.font);
+  if (attributes.foregroundColor) tag->property_foreground_rgba() = rgba(*attributes.foregroundColor);
+  if (attributes.underlineStyle == NSUnderlineStyle::single) {
+    tag->property_underline() = Pango::Underline::SINGLE;
+    if (attributes.underlineColor) tag->property_underline_rgba() = rgba(*attributes.underlineColor);
+  }
+  table->add(tag);
+  return tag;
+}
+
+}  // namespace
+
+Pango::FontDescription fontDescription(const NSFont& font) {
+  Pango::FontDescription description;
+  description.set_family(font.familyName());
+  description.set_weight(Pango::Weight(font.face().weight));
+  description.set_style(font.face().italic ? Pango::Style::ITALIC : Pango::Style::NORMAL);
+  description.set_stretch(Pango::Stretch(font.face().stretch));
+  description.set_size(int(std::lround(font.pointSize() * Pango::SCALE)));
+  return description;
+}
+
+Gdk::RGBA rgba(const NSColor& color) {
+  return Gdk::RGBA(color.redComponent(), color.greenComponent(), color.blueComponent(), color.alphaComponent());
+}
+
+void setAttributedText(Gtk::TextBuffer& buffer, const AttributedString& text) {
+  buffer.set_text(text.string());
+  applyAttributes(buffer, text, 0);
+}
+
+void applyAttributes(Gtk::TextBuffer& buffer, const AttributedString& text, int startCharacterOffset) {
+  const std::u16string& units = text.utf16();
+  const int end = startCharacterOffset + int(characterOffset(units, units.size()));
+
+  std::vector<Glib::RefPtr<Gtk::TextTag>> ours;
+  buffer.get_tag_table()->foreach([&](const Glib::RefPtr<Gtk::TextTag>& tag) {
+    if (tag->property_name().get_value().rfind(tagPrefix, 0) == 0) ours.push_back(tag);
+  });
+  for (const auto& tag : ours) {
+    buffer.remove_tag(tag, buffer.get_iter_at_offset(startCharacterOffset), buffer.get_iter_at_offset(end));
+  }
+
+  // Runs come in order: count characters from one run boundary to the next.
+  const std::u16string_view view(units);
+  int from = startCharacterOffset;
+  for (const AttributedString::Run& run : text.runs()) {
+    const int to = std::min(end, from + int(characterOffset(view.substr(run.range.location), run.range.length)));
+    buffer.apply_tag(tagFor(buffer, run.attributes), buffer.get_iter_at_offset(from), buffer.get_iter_at_offset(to));
+    from = to;
+  }
+}
+
+}  // namespace GTKText

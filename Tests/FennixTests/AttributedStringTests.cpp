@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "Fennix/Platform/AttributedString.h"
+
+namespace {
+
+TextAttributes colored(double red) {
+  TextAttributes attributes;
+  attributes.foregroundColor = NSColor(red, 0, 0, 1);
+  return attributes;
+}
+
+TEST(AttributedStringTests, CountsUTF16UnitsAndCharacters) {
+  const AttributedString text(std::string_view("a\xF0\x9F\x98\x80" "b"));  // a, U+1F600, b
+  EXPECT_EQ(text.length(), 4u);
+  EXPECT_EQ(text.string(), "a\xF0\x9F\x98\x80" "b");
+  EXPECT_EQ(characterOffset(text.utf16(), 1), 1u);
+  EXPECT_EQ(characterOffset(text.utf16(), 3), 2u);
+  EXPECT_EQ(characterOffset(text.utf16(), 2), 2u) << "an offset inside a pair counts the pair";
+  EXPECT_EQ(characterOffset(text.utf16(), 4), 3u);
+}
+
+TEST(AttributedStringTests, MalformedTextBecomesReplacementCharacters) {
+  EXPECT_EQ(utf16FromUTF8("a\xC0\xAF" "b"), u"a\uFFFD\uFFFDb");
+  EXPECT_EQ(utf16FromUTF8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD") << "encoded surrogate";
+  EXPECT_EQ(utf16FromUTF8("\xF0\x9F\x98"), u"\uFFFD") << "truncated sequence";
+  EXPECT_EQ(utf16FromUTF8("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD") << "above U+10FFFF";
+  EXPECT_EQ(utf8FromUTF16(std::u16string(u"x") + char16_t(0xD800)), "x\xEF\xBF\xBD");
+  EXPECT_EQ(utf8FromUTF16(std::u16string(1, char16_t(0xDC00)) + u"y"), "\xEF\xBF\xBDy");
+}
+
+TEST(AttributedStringTests, AppendingMergesRunsWithEqualAttributes) {
+  AttributedString text(u"ab", colored(1));
+  text.append(AttributedString(u"cd", colored(1)));
+  text.append(AttributedString(u"\U0001F600", colored(0.5)));
+  text.append(AttributedString());
+  text.append(AttributedString(u"e", colored(0.5)));
+  ASSERT_EQ(text.runs().size(), 2u);
+  EXPECT_EQ(text.runs()[0].range, (NSRange{0, 4}));
+  EXPECT_EQ(text.runs()[1].range, (NSRange{4, 3}));
+
+  NSRange effective;
+  EXPECT_EQ(text.attributes(5, &effective), colored(0.5));
+  EXPECT_EQ(effective, (NSRange{4, 3}));
+  EXPECT_EQ(text.attributes(0), colored(1));
+}
+
+TEST(AttributedStringTests, SubstringsKeepTheirRuns) {
+  AttributedString text(u"abc", colored(1));
+  text.append(AttributedString(u"def", colored(0)));
+  const AttributedString middle = text.attributedSubstring({2, 2});
+  EXPECT_EQ(middle.utf16(), u"cd");
+  ASSERT_EQ(middle.runs().size(), 2u);
+  EXPECT_EQ(middle.runs()[0], (AttributedString::Run{{0, 1}, colored(1)}));
+  EXPECT_EQ(middle.runs()[1], (AttributedString::Run{{1, 1}, colored(0)}));
+  EXPECT_EQ(text.attributedSubstring({6, 0}), AttributedString());
+}
+
+TEST(AttributedStringTests, ReplacementsTakeTheAttributesAroundThem) {
+  AttributedString text(u"ab", colored(1));
+  text.append(AttributedString(u"cd", colored(0)));
+
+  AttributedString replaced = text;
+  replaced.replaceCharacters({1, 2}, u"XYZ");  // first replaced unit has colour 1
+  EXPECT_EQ(replaced.utf16(), u"aXYZd");
+  EXPECT_EQ(replaced.runs()[0], (AttributedString::Run{{0, 4}, colored(1)}));
+
+  AttributedString inserted = text;
+  inserted.replaceCharacters({2, 0}, u"-");  // an insertion takes the unit before it
+  EXPECT_EQ(inserted.utf16(), u"ab-cd");
+  EXPECT_EQ(inserted.attributes(2), colored(1));
+
+  AttributedString atStart = text;
+  atStart.replaceCharacters({0, 0}, u">");
+  EXPECT_EQ(atStart.attributes(0), colored(1));
+
+  AttributedString removed = text;
+  removed.replaceCharacters({1, 2}, u"");
+  EXPECT_EQ(removed.utf16(), u"ad");
+  EXPECT_EQ(removed.runs().size(), 2u);
+}
+
+TEST(AttributedStringTests, FontsCompareByValue) {
+  TextAttributes first, second;
+  first.font = NSFont::mono("DejaVu Sans Mono", 12);
+  second.font = NSFont::mono("DejaVu Sans Mono", 12);
+  ASSERT_NE(first.font, second.font);
+  EXPECT_EQ(first, second);
+  second.font = second.font->qvBold();
+  EXPECT_NE(first, second);
+}
+
+TEST(AttributedStringDeathTest, RangesPastTheEndStopTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const AttributedString text(u"abc");
+  EXPECT_DEATH(text.attributes(3), "out of bounds");
+  EXPECT_DEATH(text.attributedSubstring({2, 2}), "out of bounds");
+  AttributedString copy = text;
+  EXPECT_DEATH(copy.replaceCharacters({4, 0}, u"x"), "out of bounds");
+}
+
+}  // namespace
