@@ -1,0 +1,19 @@
+// Application-group defaults and the relay of their changes between processes.
+//
+// `NSUserDefaults::defaults(forGroup:)` opens the suite of a group and registers it with one
+// process-wide relay. Every change of a registered suite is announced, batched for 0.2 seconds,
+// as the cross-process notification "<group>.defaults.changed"; every process that receives it
+// posts `NSUserDefaults::didChangeNotification` for each of its suites of that group, with
+// { "QvEmitter": the relay } as user information, which the relay itself never re-announces.
+#pragma once
+
+#include "Fennix/Platform/UserDefaults.h"
+
+namespace groupdefaults {
+
+/// The user-information key that marks a change notification re-posted by the relay.
+inline const std::string emitterKey = "QvEmitter";
+/// The cross-process notification of a group is the group name followed by this suffix.
+inline const std::string notificationNameSuffix = ".defaults.changed";
+
+}  // namespace groupdefaults

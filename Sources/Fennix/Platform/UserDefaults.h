@@ -1,0 +1,130 @@
+// User defaults: named suites of key-value settings, each kept in one JSON file under the user's
+// configuration directory ($XDG_CONFIG_HOME, else ~/.config) and shared by every process of the
+// user that opens the same suite.
+//
+// Reads see the file as it is now (it is re-read when it changed on disk). A write re-reads the
+// file under an exclusive lock, changes one key, and replaces the file atomically, so processes
+// writing different keys lose nothing and a crash mid-write leaves the previous file intact.
+// Every write then posts `NSUserDefaults::didChangeNotification` synchronously, with the suite as
+// object. A damaged file reads as empty and is moved aside (".corrupt") before the next write.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+using DefaultsData = std::vector<std::uint8_t>;
+
+/// A stored value: text, data, integer, floating-point number or Boolean. Text and data stay
+/// distinct through the file.
+class DefaultsValue {
+ public:
+  using Storage = std::variant<std::string, DefaultsData, std::int64_t, double, bool>;
+
+  DefaultsValue(std::string text) : storage_(std::move(text)) {}
+  DefaultsValue(const char* text) : storage_(std::string(text != nullptr ? text : "")) {}
+  DefaultsValue(DefaultsData data) : storage_(std::move(data)) {}
+  DefaultsValue(double number) : storage_(number) {}
+  DefaultsValue(bool flag) : storage_(flag) {}
+  template <typename Integer>
+    requires(std::is_integral_v<Integer> && !std::is_same_v<Integer, bool> && !std::is_same_v<Integer, char>)
+  DefaultsValue(Integer number) : storage_(static_cast<std::int64_t>(number)) {}
+
+  const Storage& storage() const { return storage_; }
+  const std::string* text() const { return std::get_if<std::string>(&storage_); }
+  const DefaultsData* data() const { return std::get_if<DefaultsData>(&storage_); }
+
+  bool operator==(const DefaultsValue& other) const = default;
+
+ private:
+  Storage storage_;
+};
+
+class NSUserDefaults {
+ public:
+  /// Posted after every write of a suite, with the suite (`NSUserDefaults*`) as object.
+  static inline const std::string didChangeNotification = "NSUserDefaultsDidChangeNotification";
+
+  /// The application's own suite, named by the main bundle's identifier.
+  static std::shared_ptr<NSUserDefaults> standard();
+  /// A suite by name; none when the name cannot name a file (empty, ".", "..", starting with a
+  /// dot, holding "/" or control characters, not UTF-8, or longer than 200 bytes).
+  static std::shared_ptr<NSUserDefaults> fromSuiteName(const std::string& suiteName);
+
+  // Application-group suites and the change relay between processes live in
+  // Fennix/Foundation/System/GroupDefaults.cpp.
+
+  /// The key under which a suite keeps the name of its own application group.
+  static inline const std::string QvDefaultGroupNameKey = "QvDefaultGroupName";
+  /// The suite of an application group (the main bundle's team identifier prefix followed by the
+  /// group name), with the group recorded in it and registered with the change relay; the
+  /// standard suite when that suite cannot be opened; none for an absent or empty group name.
+  static std::shared_ptr<NSUserDefaults> defaults(const std::optional<std::string>& forGroup);
+  /// The text under "QvDefaultGroupName".
+  std::optional<std::string> qvGroupName();
+
+  /// The directory of the suite files: $XDG_CONFIG_HOME (when absolute, else ~/.config)
+  /// followed by "fennix/defaults".
+  static std::filesystem::path defaultsDirectory();
+
+  NSUserDefaults(const NSUserDefaults&) = delete;
+  NSUserDefaults& operator=(const NSUserDefaults&) = delete;
+
+  const std::string& suiteName() const { return suiteName_; }
+  const std::filesystem::path& path() const { return path_; }
+
+  /// The value under `key`; none when absent or of a form this store does not write.
+  std::optional<DefaultsValue> object(const std::string& forKey);
+  /// Text under `key` (no conversion from other kinds).
+  std::optional<std::string> string(const std::string& forKey);
+  /// Data under `key`; text is not data.
+  std::optional<DefaultsData> data(const std::string& forKey);
+  /// Number under `key` (a Boolean counts as 0 or 1, text holding a whole decimal number is read),
+  /// 0 otherwise; fractions are cut off, out-of-range values clamped.
+  std::int64_t integer(const std::string& forKey);
+  double double_(const std::string& forKey);
+  /// Boolean under `key`; a number is true when not 0; text "true", "yes" or "1" (any case) is true.
+  bool bool_(const std::string& forKey);
+
+  /// Stores `value` under `key`, writes the file and posts the change notification. Keys and
+  /// texts that are not UTF-8 are refused with a log line; a failed write is logged, and the
+  /// value stays in this object until the file changes on disk.
+  void set(const DefaultsValue& value, const std::string& forKey);
+  void removeObject(const std::string& forKey);
+
+  /// Re-reads the file when it changed on disk; true when the suite could be read.
+  bool synchronize();
+
+ private:
+  NSUserDefaults(std::string suiteName, std::filesystem::path path);
+
+  struct Fingerprint {
+    bool exists = false;
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modified = 0;
+    bool operator==(const Fingerprint&) const = default;
+  };
+  enum class ReadResult { missing, read, damaged };
+
+  void refreshLocked();
+  ReadResult readFile(nlohmann::json& values, Fingerprint& fingerprint) const;
+  void write(const std::string& key, const std::optional<DefaultsValue>& value);
+  bool writeLocked(const std::string& key, const std::optional<DefaultsValue>& value);
+  std::optional<DefaultsValue> lookup(const std::string& key);
+
+  const std::string suiteName_;
+  const std::filesystem::path path_;
+  std::mutex mutex_;
+  nlohmann::json values_ = nlohmann::json::object();
+  Fingerprint fingerprint_;
+  bool loaded_ = false;
+  bool damaged_ = false;
+  std::optional<Fingerprint> reportedDamage_;
+};

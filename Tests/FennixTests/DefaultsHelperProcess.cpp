@@ -1,0 +1,64 @@
+// The helper process of the defaults tests: another process of the same user that writes defaults.
+// Built only into the helper executable.
+#ifdef FENNIX_DEFAULTS_HELPER_MAIN
+
+#include <glib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "Fennix/Platform/UserDefaults.h"
+
+namespace {
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: helper set SUITE KEY VALUE | write-keys SUITE PREFIX COUNT | write-loop SUITE |"
+               " group-set GROUP KEY VALUE SECONDS\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return usage();
+  const std::string command = argv[1];
+  if (command == "set" && argc == 5) {
+    auto suite = NSUserDefaults::fromSuiteName(argv[2]);
+    if (!suite) return 1;
+    suite->set(std::string(argv[4]), argv[3]);
+    return 0;
+  }
+  if (command == "write-keys" && argc == 5) {
+    auto suite = NSUserDefaults::fromSuiteName(argv[2]);
+    if (!suite) return 1;
+    int count = std::stoi(argv[4]);
+    for (int i = 0; i < count; ++i) suite->set(i, std::string(argv[3]) + std::to_string(i));
+    return 0;
+  }
+  if (command == "write-loop" && argc == 3) {
+    // Rewrites the suite until killed, so that the kill lands in the middle of a write.
+    auto suite = NSUserDefaults::fromSuiteName(argv[2]);
+    if (!suite) return 1;
+    for (long i = 0;; ++i) {
+      suite->set(std::string(200000, static_cast<char>('a' + i % 26)), "payload");
+      suite->set(i, "counter");
+    }
+  }
+  if (command == "group-set" && argc == 6) {
+    // Changes a group's suite and keeps the main loop running so that the change is announced.
+    auto suite = NSUserDefaults::defaults(std::string(argv[2]));
+    if (!suite) return 1;
+    suite->set(std::string(argv[4]), argv[3]);
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::stod(argv[5]));
+    while (std::chrono::steady_clock::now() < end) {
+      if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return 0;
+  }
+  return usage();
+}
+
+#endif

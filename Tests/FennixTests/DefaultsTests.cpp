@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "Fennix/Platform/NotificationCenter.h"
+#include "Fennix/Platform/UserDefaults.h"
+#include "FennixTests/DefaultsTestSupport.h"
+
+using namespace FennixTestSupport;
+
+namespace {
+
+class DefaultsTests : public ::testing::Test {
+ protected:
+  void SetUp() override { temporaryUserDirectories(); }
+
+  // A fresh suite name per test, so that tests never share a file.
+  static std::string suiteName() {
+    return std::string("test.") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  }
+
+  static std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  static void writeText(const std::filesystem::path& path, const std::string& text) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+  }
+};
+
+}  // namespace
+
+TEST_F(DefaultsTests, ValuesKeepTheirKindThroughTheFile) {
+  auto writer = NSUserDefaults::fromSuiteName(suiteName());
+  ASSERT_TRUE(writer);
+  EXPECT_EQ(writer->path().parent_path(), temporaryUserDirectories() / "config" / "fennix" / "defaults");
+
+  DefaultsData allBytes;
+  for (int i = 0; i < 256; ++i) allBytes.push_back(static_cast<std::uint8_t>(i));
+  writer->set("abc", "text");
+  writer->set(DefaultsData{'a', 'b', 'c'}, "data");
+  writer->set(allBytes, "bytes");
+  writer->set(DefaultsData{}, "empty");
+  writer->set(42, "int");
+  writer->set(2.0, "double");
+  writer->set(true, "flag");
+  writer->set("gone", "removed");
+  writer->removeObject("removed");
+
+  // A second object reads the file afresh.
+  auto reader = NSUserDefaults::fromSuiteName(suiteName());
+  EXPECT_EQ(reader->string("text"), "abc");
+  EXPECT_EQ(reader->data("text"), std::nullopt);
+  EXPECT_EQ(reader->data("data"), (DefaultsData{'a', 'b', 'c'}));
+  EXPECT_EQ(reader->string("data"), std::nullopt);
+  EXPECT_EQ(reader->data("bytes"), allBytes);
+  EXPECT_EQ(reader->data("empty"), DefaultsData{});
+  EXPECT_EQ(reader->object("int"), DefaultsValue(42));
+  EXPECT_EQ(reader->object("double"), DefaultsValue(2.0));
+  EXPECT_EQ(reader->integer("double"), 2);
+  EXPECT_TRUE(reader->bool_("flag"));
+  EXPECT_EQ(reader->object("removed"), std::nullopt);
+  EXPECT_EQ(reader->integer("missing"), 0);
+}
+
+TEST_F(DefaultsTests, ReadsSeeLaterWritesOfOtherObjectsAndWritesKeepTheirKeys) {
+  auto first = NSUserDefaults::fromSuiteName(suiteName());
+  auto second = NSUserDefaults::fromSuiteName(suiteName());
+  first->set("one", "a");
+  EXPECT_EQ(second->string("a"), "one");  // second has now read the file
+  first->set("two", "b");
+  second->set("three", "c");  // second's copy is stale: the write must start from the file
+  EXPECT_EQ(first->string("a"), "one");
+  EXPECT_EQ(first->string("b"), "two");
+  EXPECT_EQ(first->string("c"), "three");
+}
+
+TEST_F(DefaultsTests, TwoProcessesWritingDifferentKeysLoseNothing) {
+  const auto suite = suiteName();
+  constexpr int count = 150;
+  pid_t helper = startHelper({"write-keys", suite, "helper", std::to_string(count)});
+  ASSERT_GT(helper, 0);
+  auto defaults = NSUserDefaults::fromSuiteName(suite);
+  for (int i = 0; i < count; ++i) defaults->set(i, "mine" + std::to_string(i));
+  ASSERT_EQ(waitForHelper(helper), 0);
+
+  for (int i = 0; i < count; ++i) {
+    EXPECT_EQ(defaults->object("mine" + std::to_string(i)), DefaultsValue(i));
+    EXPECT_EQ(defaults->object("helper" + std::to_string(i)), DefaultsValue(i));
+  }
+}
+
+TEST_F(DefaultsTests, AWriterKilledMidWriteLeavesAWholeFile) {
+  const auto suite = suiteName();
+  pid_t helper = startHelper({"write-loop", suite});
+  ASSERT_GT(helper, 0);
+  auto defaults = NSUserDefaults::fromSuiteName(suite);
+  // Let it write for a while, then kill it wherever it is.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (defaults->integer("counter") < 3 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ::kill(helper, SIGKILL);
+  EXPECT_EQ(waitForHelper(helper), -1);
+
+  EXPECT_TRUE(defaults->synchronize());
+  auto payload = defaults->string("payload");
+  ASSERT_TRUE(payload);
+  EXPECT_EQ(payload->size(), 200000u);
+  EXPECT_EQ(payload->find_first_not_of(payload->front()), std::string::npos);
+  EXPECT_GE(defaults->integer("counter"), 3);
+
+  // Left-over temporary files do not disturb later writes.
+  defaults->set("after", "key");
+  EXPECT_EQ(NSUserDefaults::fromSuiteName(suite)->string("key"), "after");
+}
+
+TEST_F(DefaultsTests, DamagedFilesReadAsEmptyAndAreKeptAside) {
+  struct Case {
+    const char* what;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {"not JSON", "{\"key\": \"value\""},
+      {"not an object", "[1, 2, 3]"},
+      {"nested too deep", "{\"a\":" + std::string(100000, '[') + std::string(100000, ']') + "}"},
+      {"invalid UTF-8", "{\"key\": \"\xff\xfe\"}"},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto defaults = NSUserDefaults::fromSuiteName(suiteName() + std::to_string(n++));
+    writeText(defaults->path(), c.text);
+    EXPECT_EQ(defaults->object("key"), std::nullopt);
+    EXPECT_FALSE(defaults->synchronize());
+    // Reading alone leaves the file as it is.
+    EXPECT_EQ(readText(defaults->path()), c.text);
+
+    defaults->set("new", "key");
+    EXPECT_TRUE(defaults->synchronize());
+    EXPECT_EQ(defaults->string("key"), "new");
+    auto aside = defaults->path();
+    aside += ".corrupt";
+    EXPECT_EQ(readText(aside), c.text);
+
+    // A second damage does not overwrite the first one kept aside.
+    writeText(defaults->path(), "garbage");
+    defaults->set("newer", "key");
+    auto secondAside = defaults->path();
+    secondAside += ".corrupt.1";
+    EXPECT_EQ(readText(aside), c.text);
+    EXPECT_EQ(readText(secondAside), "garbage");
+  }
+}
+
+TEST_F(DefaultsTests, UnknownEntriesAreKeptAndReadAsNothing) {
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  writeText(defaults->path(),
+            R"({"list": [1, {"x": null}], "bad": {"$data": "!!"}, "nothing": null, "text": "kept"})");
+  EXPECT_EQ(defaults->object("list"), std::nullopt);
+  EXPECT_EQ(defaults->data("bad"), std::nullopt);
+  EXPECT_EQ(defaults->object("nothing"), std::nullopt);
+  defaults->set(1, "added");
+  auto json = nlohmann::json::parse(readText(defaults->path()));
+  EXPECT_EQ(json["list"], nlohmann::json::parse(R"([1, {"x": null}])"));
+  EXPECT_EQ(json["bad"]["$data"], "!!");
+  EXPECT_EQ(json["text"], "kept");
+  EXPECT_EQ(json["added"], 1);
+}
+
+TEST_F(DefaultsTests, EveryWritePostsTheChangeNotificationSynchronously) {
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  auto other = NSUserDefaults::fromSuiteName(suiteName() + ".other");
+  std::vector<std::string> seen;
+  auto token = NotificationCenter::defaultCenter().addObserver(
+      NSUserDefaults::didChangeNotification, defaults.get(), std::nullopt, [&](const Notification& n) {
+        EXPECT_EQ(n.objectAs<NSUserDefaults>(), defaults.get());
+        seen.push_back(defaults->string("key").value_or("<none>"));  // the write is visible already
+      });
+  defaults->set("1", "key");
+  other->set("x", "key");
+  defaults->set("1", "key");  // an equal value counts as a write
+  defaults->removeObject("key");
+  NotificationCenter::defaultCenter().removeObserver(token);
+  EXPECT_EQ(seen, (std::vector<std::string>{"1", "1", "<none>"}));
+}
+
+TEST_F(DefaultsTests, BadNamesAndTextsAreRefused) {
+  for (const std::string& name : std::vector<std::string>{"", ".", "..", ".hidden", "a/b", "tab\there", std::string(201, 'x'), "\xff"}) {
+    EXPECT_FALSE(NSUserDefaults::fromSuiteName(name)) << name;
+  }
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  defaults->set(std::string("bad \xc3"), "key");
+  defaults->set("value", std::string("bad \xc3"));
+  EXPECT_FALSE(std::filesystem::exists(defaults->path()));
+  EXPECT_EQ(defaults->object("key"), std::nullopt);
+}
