@@ -8,6 +8,7 @@
 #include "LogTestSupport.h"
 
 using LogTestSupport::StandardStreamCapture;
+using LogTestSupport::FileConsole;
 using LogTestSupport::TempFile;
 
 namespace {
@@ -15,16 +16,6 @@ namespace {
 struct Point {
   int x = 0, y = 0;
   std::string description() const { return "(" + std::to_string(x) + ", " + std::to_string(y) + ")"; }
-};
-
-// A two-stream console over temporary files.
-struct FileConsole {
-  TempFile out, err;
-  std::shared_ptr<Console2> console;
-
-  explicit FileConsole(LogLevel level)
-      : console(std::make_shared<Console2>(std::make_shared<FileOutputStream>(out.file()),
-                                           std::make_shared<FileOutputStream>(err.file()), level)) {}
 };
 
 }  // namespace

@@ -7,7 +7,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+
+#include "Fennix/console/Console.h"
 
 namespace LogTestSupport {
 
@@ -43,6 +46,16 @@ class TempFile {
 
  private:
   std::FILE* file_;
+};
+
+/// A two-stream console over temporary files.
+struct FileConsole {
+  TempFile out, err;
+  std::shared_ptr<Console2> console;
+
+  explicit FileConsole(LogLevel level)
+      : console(std::make_shared<Console2>(std::make_shared<FileOutputStream>(out.file()),
+                                           std::make_shared<FileOutputStream>(err.file()), level)) {}
 };
 
 /// Points a standard file descriptor (1 or 2) at a temporary file while alive.

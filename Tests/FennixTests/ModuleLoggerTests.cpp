@@ -13,18 +13,10 @@
 #include "LogTestSupport.h"
 
 using LogTestSupport::StandardStreamCapture;
+using LogTestSupport::FileConsole;
 using LogTestSupport::TempFile;
 
 namespace {
-
-struct FileConsole {
-  TempFile out, err;
-  std::shared_ptr<Console2> console;
-
-  explicit FileConsole(LogLevel level)
-      : console(std::make_shared<Console2>(std::make_shared<FileOutputStream>(out.file()),
-                                           std::make_shared<FileOutputStream>(err.file()), level)) {}
-};
 
 // Blanks after "prefix: " for a prefix of `length` characters at the current width.
 std::string filler(std::size_t length) {
