@@ -4,11 +4,14 @@
 
 #include <glib.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
 
+#include "Fennix/Foundation/System/GroupDefaults.h"
+#include "Fennix/Platform/NotificationCenter.h"
 #include "Fennix/Platform/UserDefaults.h"
 
 namespace {
@@ -48,15 +51,21 @@ int main(int argc, char** argv) {
     }
   }
   if (command == "group-set" && argc == 6) {
-    // Changes a group's suite and keeps the main loop running so that the change is announced.
+    // Changes a group's suite and keeps the main loop running until the change was announced (it
+    // comes back to this process too), at most SECONDS.
     auto suite = NSUserDefaults::defaults(std::string(argv[2]));
     if (!suite) return 1;
+    std::atomic<bool> announced{false};
+    NotificationCenter::defaultCenter().addObserver(
+        NSUserDefaults::didChangeNotification, suite.get(), std::nullopt, [&](const Notification& n) {
+          if (n.userInfo().count(groupdefaults::emitterKey) != 0) announced = true;
+        });
     suite->set(std::string(argv[4]), argv[3]);
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::stod(argv[5]));
-    while (std::chrono::steady_clock::now() < end) {
+    while (!announced && std::chrono::steady_clock::now() < end) {
       if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    return 0;
+    return announced ? 0 : 3;
   }
   return usage();
 }
