@@ -75,7 +75,14 @@ void logException(JSCContext*, JSCException* exception, gpointer) {
   }
 }
 
-// The hljs object, when `value` holds one.
+// The process's one JavaScript machine: made on first use and kept until the process ends, also
+// when loading fails after making it.
+JSCVirtualMachine* processVirtualMachine() {
+  static JSCVirtualMachine* const vm = jsc_virtual_machine_new();
+  return vm;
+}
+
+// The hljs object, when `holder` has one.
 JSCValue* hljsIn(JSCValue* holder) {
   Ref<JSCValue> hljs(jsc_value_object_get_property(holder, "hljs"));
   if (hljs && jsc_value_is_object(hljs.get())) return hljs.release();
@@ -97,7 +104,7 @@ std::shared_ptr<HighlightJS> HighlightJS::loadHighlightJS() {
     return nullptr;
   }
 
-  Ref<JSCVirtualMachine> vm(jsc_virtual_machine_new());
+  Ref<JSCVirtualMachine> vm(processVirtualMachine() ? JSC_VIRTUAL_MACHINE(g_object_ref(processVirtualMachine())) : nullptr);
   Ref<JSCContext> context(vm ? jsc_context_new_with_virtual_machine(vm.get()) : nullptr);
   Ref<JSCValue> window(context ? jsc_value_new_object(context.get(), nullptr, nullptr) : nullptr);
   if (!vm || !context || !window) {
