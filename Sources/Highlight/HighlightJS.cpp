@@ -6,13 +6,13 @@
 #include <utility>
 #include <vector>
 
+#include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/console/Console.h"
 #include "Highlight/HTMLConversion.h"
 #include "Highlight/Resources.h"
 
 namespace {
 
-constexpr const char* queueLabel = "org.quarvel.vorn1.highlight";
 constexpr const char* contextName = "QV:HighlightJS";
 
 // Owns one reference of a GObject (JavaScriptCore values, contexts and machines are GObjects).
@@ -153,7 +153,7 @@ std::shared_ptr<HighlightJS> HighlightJS::loadHighlightJS() {
 }
 
 HighlightJS::HighlightJS(JSCValue* highlightJS, JSCVirtualMachine* vm)
-    : Q(queueLabel), highlightJS_(highlightJS), vm_(vm) {}
+    : Q(NSBundle::reverseDNSPrefix() + ".vorn1.highlight"), highlightJS_(highlightJS), vm_(vm) {}
 
 HighlightJS::~HighlightJS() {
   g_object_unref(highlightJS_);  // holds its context

@@ -61,6 +61,35 @@ std::vector<Pixel> opaquePixels(GdkTexture* texture) {
   return pixels;
 }
 
+TEST(HighlightWindowTests, TextBuffersTakeRunsAtCharacterOffsets) {
+  ASSERT_TRUE(gtk_init_check()) << "needs a display: run under xvfb-run";
+  Gtk::init_gtkmm_internals();
+  TextAttributes red, underlined;
+  red.foregroundColor = NSColor(1, 0, 0, 1);
+  underlined.font = NSFont::mono("DejaVu Sans Mono", 11);
+  underlined.underlineStyle = NSUnderlineStyle::single;
+  underlined.underlineColor = NSColor(0, 0, 1, 1);
+  AttributedString text(u"a\U0001F600", red);  // the emoji is two units but one character
+  text.append(AttributedString(u"bc", underlined));
+
+  auto buffer = Gtk::TextBuffer::create();
+  GTKText::setAttributedText(*buffer, text);
+  EXPECT_EQ(buffer->get_char_count(), 4);
+  auto tagsAt = [&](int offset) { return buffer->get_iter_at_offset(offset).get_tags(); };
+  ASSERT_EQ(tagsAt(1).size(), 1u);
+  EXPECT_EQ(tagsAt(1)[0]->property_foreground_rgba().get_value(), Gdk::RGBA(1, 0, 0, 1));
+  ASSERT_EQ(tagsAt(2).size(), 1u);
+  EXPECT_EQ(tagsAt(2)[0]->property_underline().get_value(), Pango::Underline::SINGLE);
+  EXPECT_EQ(tagsAt(2)[0]->property_font_desc().get_value().to_string(), "DejaVu Sans Mono 11");
+  EXPECT_EQ(tagsAt(3)[0], tagsAt(2)[0]) << "one tag per set of attributes";
+
+  // Restyling a stretch replaces the styles there and leaves the rest.
+  GTKText::applyAttributes(*buffer, AttributedString(u"b", red), 2);
+  EXPECT_EQ(tagsAt(2).size(), 1u);
+  EXPECT_EQ(tagsAt(2)[0], tagsAt(0)[0]);
+  EXPECT_EQ(tagsAt(3)[0]->property_underline().get_value(), Pango::Underline::SINGLE);
+}
+
 TEST(HighlightWindowTests, AWindowShowsHighlightedSwiftInSeveralColours) {
   ASSERT_TRUE(gtk_init_check()) << "needs a display: run under xvfb-run";
   Gtk::init_gtkmm_internals();
