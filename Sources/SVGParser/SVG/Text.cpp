@@ -20,8 +20,7 @@ std::string Text::description() const {
   } else {
     constexpr size_t shownWhole = 39;
     constexpr size_t shownCut = 38;
-    const size_t cut = prefixOfCharacters(text, shownWhole + 1);
-    if (cut == text.size()) {
+    if (prefixOfCharacters(text, shownWhole) == text.size()) {
       out += " '" + text + "'";
     } else {
       out += " '" + text.substr(0, prefixOfCharacters(text, shownCut)) + "'\u2026";
