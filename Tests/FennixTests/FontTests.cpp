@@ -68,19 +68,12 @@ TEST(FontTests, SizeChangesAndEquality) {
   EXPECT_EQ(font->qvModifySize(-13), font) << "no font of size 0";
 }
 
-TEST(FontTests, StandardFontsAlwaysExist) {
-  EXPECT_GT(NSFont::systemFontSize(), 0);
-  EXPECT_LT(NSFont::smallSystemFontSize(), NSFont::systemFontSize());
+TEST(FontTests, StandardFontsAndLabelStyles) {
   EXPECT_LT(NSFont::labelFontSize(), NSFont::systemFontSize());
-  NSFontPtr system = NSFont::systemFont(NSFont::systemFontSize());
-  ASSERT_TRUE(system);
-  EXPECT_EQ(system->pointSize(), NSFont::systemFontSize());
   NSFontPtr fixed = NSFont::userFixedPitchFont(11);
   ASSERT_TRUE(fixed);
   EXPECT_TRUE(fixed->isFixedPitch());
-}
 
-TEST(FontTests, LabelStylesSizeFontsFromTheStandardSizes) {
   using QvStyles::Label;
   auto byLabelSize = Label::fromSize(Label::SystemFontSize::label, 0, std::nullopt, std::nullopt);
   auto bySystemSize = Label::fromLabelFontAdjustingSize(0, NSTextAlignment::center);
