@@ -78,13 +78,19 @@ std::optional<Primitive::Blend::Mode> Primitive::Blend::Mode::fromRawValue(
   return std::nullopt;
 }
 
-std::string_view Primitive::Blend::Mode::rawValue() const {
-  return blendModeNames[static_cast<size_t>(value_)].first;
+namespace {
+
+// The names of a mode; a value cast from outside the enumeration reads as normal.
+const std::pair<std::string_view, std::string_view>& names(Primitive::Blend::Mode mode) {
+  const auto index = static_cast<size_t>(static_cast<Primitive::Blend::Mode::Value>(mode));
+  return blendModeNames[index < blendModeNames.size() ? index : 0];
 }
 
-std::string_view Primitive::Blend::Mode::caseName() const {
-  return blendModeNames[static_cast<size_t>(value_)].second;
-}
+}  // namespace
+
+std::string_view Primitive::Blend::Mode::rawValue() const { return names(*this).first; }
+
+std::string_view Primitive::Blend::Mode::caseName() const { return names(*this).second; }
 
 Primitive::Attributes Primitive::attributes() const {
   const Attributes* attributes = payloadAttributes(value_);
