@@ -95,11 +95,6 @@ TEST(ModuleLoggerTests, ConcurrentRequestsGetOneLogger) {
   EXPECT_EQ(ModuleLogger::default_("Concurrent"), results.front());
 }
 
-TEST(ModuleLoggerTests, Description) {
-  auto parent = std::make_shared<ConsoleBase>(LogLevel::log);
-  EXPECT_EQ(ModuleLogger(parent, "GN").description(), "<ModLog[GN]: log parent<ConsoleLog: log error>>");
-}
-
 namespace {
 
 // Registers prefixes over a default console at level log that writes to
@@ -128,21 +123,4 @@ TEST(ModuleLoggerTests, PrefixesArePaddedToTheLongestRegisteredOne) {
                                  "Grüße:    five characters\n"
                                  "ABCDEFGHIJ: ten\n"
                                  "GN:         now ten 10\n");
-}
-
-namespace {
-
-void logThroughGatewayWithoutConsoleLevel() {
-  ::unsetenv("LOGLEVEL");
-  ::setenv("LOGLEVEL_GN", "trace", 1);
-  auto gateway = ModuleLogger::default_("GN");
-  gateway->error("dropped by the console");
-  gateway->trace("dropped as well");
-  std::printf("%s\n", gateway->logLevel().description().c_str());
-}
-
-}  // namespace
-
-TEST(ModuleLoggerTests, DefaultConsoleAtErrorDropsModuleLines) {
-  EXPECT_OUTPUT_IN_FRESH_PROCESS(logThroughGatewayWithoutConsoleLevel(), "trace\n");
 }
