@@ -2,6 +2,7 @@
 // directories for the test process (and the helper processes it starts), and the helper process.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +39,14 @@ inline const std::filesystem::path& temporaryUserDirectories() {
   };
   static Directories directories;
   return directories.root;
+}
+
+/// The current test's name followed by a number that is new on every call (call it once per run
+/// of a test, in SetUp).
+inline std::string uniqueTestName() {
+  static int runs = 0;
+  return std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "." +
+         std::to_string(++runs);
 }
 
 /// Starts the helper process with `arguments`; returns its process id.

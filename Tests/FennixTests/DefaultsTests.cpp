@@ -17,12 +17,14 @@ namespace {
 
 class DefaultsTests : public ::testing::Test {
  protected:
-  void SetUp() override { temporaryUserDirectories(); }
-
-  // A fresh suite name per test, so that tests never share a file.
-  static std::string suiteName() {
-    return std::string("test.") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  void SetUp() override {
+    temporaryUserDirectories();
+    unique_ = uniqueTestName();
   }
+
+  // A fresh suite name per test run, so that tests never share a file.
+  std::string suiteName() const { return "test." + unique_; }
+  std::string unique_;
 
   static std::string readText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -50,11 +50,14 @@ class RelayTests : public ::testing::Test {
   void SetUp() override {
     temporaryUserDirectories();
     ASSERT_NE(DistributedNotificationCenter::getCenter(), nullptr);
+    unique_ = uniqueTestName();
   }
 
-  static std::string groupName(const std::string& suffix = "") {
-    return std::string("group.") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
+  // A fresh group per test run.
+  std::string groupName(const std::string& suffix = "") const {
+    return "group." + unique_ + suffix;
   }
+  std::string unique_;
 
   // Opens a group's suite and lets the recording of the group name, and its announcement, pass.
   static std::shared_ptr<NSUserDefaults> openSettled(const std::string& group, Announcements& announcements) {
