@@ -7,12 +7,15 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "SVGParser/CSS/NamedColorList.h"
 #include "SVGParser/Platform/Geometry.h"
 
 namespace CSS {
+
+class Value;
 
 class Color {
  public:
@@ -54,6 +57,16 @@ class Color {
                               std::optional<CGFloat> alpha);
 
   // Reading from text, attributes and CSS
+  /// A keyword, #rgb, #rrggbb, #rrggbbaa, rgb(...) or rgba(...); nothing for "none" and
+  /// unreadable text. A word that names no colour is reported.
+  static std::optional<Color> fromStringValue(std::optional<std::string_view> text);
+  /// Channels as integers in `radix` (over 255) or percentages; alpha a number 0...1
+  /// or a percentage, clamped. Nothing when a component does not read.
+  static std::optional<Color> fromStringRed(std::string_view red, std::string_view green,
+                                            std::string_view blue,
+                                            std::optional<std::string_view> alpha, int radix = 10);
+  /// A colour from a cascaded CSS value, read as the attribute text is.
+  static std::optional<Color> fromCSS(const std::optional<Value>& css);
 
   const Variant& variant() const { return value_; }
   template <typename Case> bool is() const { return std::holds_alternative<Case>(value_); }

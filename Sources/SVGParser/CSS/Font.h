@@ -10,6 +10,8 @@
 
 namespace CSS {
 
+class Value;
+
 class Font {
  public:
   /// A family name as written, or one of the CSS generic families.
@@ -60,6 +62,11 @@ class Font {
     static Family uiRounded() { return UIRounded{}; }
 
     // Reading from text, attributes and CSS
+    /// A generic family keyword (any case), or the name as written without one pair of
+    /// surrounding quotes. Nothing only for an absent text.
+    static std::optional<Family> fromStringValue(std::optional<std::string_view> text);
+    /// A family from an identifier value of the cascaded CSS.
+    static std::optional<Family> fromCSS(const std::optional<::CSS::Value>& css);
 
     const Variant& variant() const { return value_; }
     template <typename Case> bool is() const { return std::holds_alternative<Case>(value_); }
@@ -82,6 +89,8 @@ class Font {
 
     /// Exactly "normal", "italic" or "oblique" (case-sensitive); nothing otherwise.
     static std::optional<Style> fromRawValue(std::string_view rawValue);
+    /// An identifier value of exactly "normal", "italic" or "oblique".
+    static std::optional<Style> fromCSS(const std::optional<::CSS::Value>& css);
     std::string_view rawValue() const;
     std::string description() const { return std::string(rawValue()); }
 
@@ -113,6 +122,10 @@ class Font {
     static Weight bolder() { return Bolder{}; }
 
     // Reading from text, attributes and CSS
+    /// normal/400, bold/700, lighter, bolder (any case) or an integer weight.
+    static std::optional<Weight> fromStringValue(std::optional<std::string_view> text);
+    /// A weight keyword, or a whole number from 100 to 900, from the cascaded CSS.
+    static std::optional<Weight> fromCSS(const std::optional<::CSS::Value>& css);
 
     const Variant& variant() const { return value_; }
     template <typename Case> bool is() const { return std::holds_alternative<Case>(value_); }
@@ -157,6 +170,11 @@ class Font {
   static Font statusBar() { return StatusBar{}; }
 
   // Reading from text, attributes and CSS
+  /// A system-font keyword (any case), or the `font` shorthand read word by word.
+  /// Nothing only for an absent or empty text.
+  static std::optional<Font> fromStringValue(std::optional<std::string_view> text);
+  /// A font from the cascaded `font` value; a bare number or length is a sans-serif size.
+  static std::optional<Font> fromCSS(const std::optional<::CSS::Value>& css);
 
   const Variant& variant() const { return value_; }
   template <typename Case> bool is() const { return std::holds_alternative<Case>(value_); }

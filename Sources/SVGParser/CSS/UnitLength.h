@@ -10,6 +10,8 @@
 
 namespace CSS {
 
+class Value;
+
 class UnitLength {
  public:
   // One case per unit, in this order.
@@ -49,6 +51,10 @@ class UnitLength {
   static UnitLength pixel(CGFloat v) { return Pixel{v}; }
 
   // Reading from text, attributes and CSS
+  /// A number with an optional unit (pt, %, px, in, cm, mm); reports any other non-empty text.
+  static std::optional<UnitLength> fromStringValue(std::optional<std::string_view> text);
+  /// A length from a cascaded CSS value.
+  static std::optional<UnitLength> fromCSS(const std::optional<Value>& css);
 
   const Variant& variant() const { return value_; }
   template <typename Case> bool is() const { return std::holds_alternative<Case>(value_); }

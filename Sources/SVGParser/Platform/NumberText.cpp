@@ -99,9 +99,12 @@ std::optional<double> parseDouble(std::string_view text) {
     long long position = 0;
     size_t k = 0;
     bool seenDigit = false;
+    bool inFraction = false;
     for (; k < body.size() && body[k] != 'e' && body[k] != 'E'; ++k) {
-      if (body[k] == '.') continue;
-      const bool inFraction = body.substr(0, k).find('.') != std::string_view::npos;
+      if (body[k] == '.') {
+        inFraction = true;
+        continue;
+      }
       if (!seenDigit && body[k] != '0') seenDigit = true;
       if (!inFraction && seenDigit) ++position;
       if (inFraction && !seenDigit) --position;

@@ -3,10 +3,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "SVGParser/CSS/Color.h"
+
+namespace CSS {
+class Value;
+}
 
 namespace SVG {
 
@@ -41,6 +47,10 @@ class Paint {
   static Paint fromRGBA(std::uint32_t rgba) { return color(CSS::Color::fromRGBA(rgba)); }
 
   // Reading from text, attributes and CSS
+  /// "none", url(#id) (the id may be quoted) or a colour; reports text that is none of them.
+  static std::optional<Paint> fromStringValue(std::optional<std::string_view> text);
+  /// A paint from a cascaded CSS value, read as the attribute text is.
+  static std::optional<Paint> fromCSS(const std::optional<::CSS::Value>& css);
 
   const Variant& variant() const { return value_; }
   template <typename Case> bool is() const { return std::holds_alternative<Case>(value_); }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "SVGParser/CSS/UnitLength.h"
+#include "SVGParser/Parser/XMLAttributes.h"
 #include "SVGParser/Platform/Geometry.h"
 #include "SVGParser/SVG/Inheritable.h"
 #include "SVGParser/SVG/Paint.h"
@@ -37,6 +38,9 @@ struct PresentationAttributes {
   static PresentationAttributes fromFill(std::optional<Paint> fill);
 
   // Reading from text, attributes and CSS
+  /// The element's own attributes, each read from its attribute, else from its cascaded CSS.
+  static PresentationAttributes fromXMLAttributes(const XMLAttributes& xmlAttributes,
+                                                  const CSSPropertyResolver& css);
 
   /// Fills what this value leaves open from `other` (the parent): unset optional
   /// fields take the parent's; rules and filter only when they are `inherit`;

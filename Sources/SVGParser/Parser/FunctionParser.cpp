@@ -1,0 +1,83 @@
+#include "SVGParser/Parser/FunctionParser.h"
+
+#include "SVGParser/CSS/Parser/TextScanning.h"
+#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Platform/Print.h"
+
+std::optional<FunctionCall> parseFunction(std::string_view string) {
+  const auto open = string.find('(');
+  if (open == std::string_view::npos) return std::nullopt;
+  const auto close = string.rfind(')');
+  if (close == std::string_view::npos || close < open) return std::nullopt;
+  FunctionCall call{std::string(trimWhitespace(string.substr(0, open))), {}};
+  if (call.name.empty()) return std::nullopt;
+  for (const auto piece : splitOmittingEmpty(string.substr(open + 1, close - open - 1), ',')) {
+    call.arguments.emplace_back(trimWhitespace(piece));
+  }
+  return call;
+}
+
+std::optional<CGFloat> parseOpacity(std::optional<std::string_view> string) {
+  if (!string || string->empty()) return std::nullopt;
+  if (string->ends_with('%')) return parseDouble(string->substr(0, string->size() - 1));
+  if (const auto fraction = parseDouble(*string)) return *fraction * 100;
+  return std::nullopt;
+}
+
+std::optional<CGRect> parseCGRect(std::optional<std::string_view> string) {
+  if (!string || string->empty()) return std::nullopt;
+  // At most ten cuts at " " or ","; the eleventh piece keeps the rest of the text.
+  std::vector<CGFloat> numbers;
+  std::size_t start = 0, pieces = 0;
+  const auto take = [&](std::string_view piece) {
+    ++pieces;
+    if (const auto value = parseDouble(trimWhitespace(piece))) numbers.push_back(*value);
+  };
+  const std::string_view text = *string;
+  for (std::size_t i = 0; i < text.size() && pieces < 10; ++i) {
+    if (text[i] != ' ' && text[i] != ',') continue;
+    if (i > start) take(text.substr(start, i - start));
+    start = i + 1;
+  }
+  if (start < text.size()) take(text.substr(start));
+
+  if (numbers.size() == 4) return CGRect(numbers[0], numbers[1], numbers[2], numbers[3]);
+  if (numbers.size() == 2) return CGRect(0, 0, numbers[0], numbers[1]);
+  print("Unexpected CGRect value: '" + std::string(text) + "'");
+  return std::nullopt;
+}
+
+std::string quotedList(const std::vector<std::string>& items) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) out += ", ";
+    out += '"';
+    for (const char ch : items[i]) {
+      switch (ch) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default: out += ch;
+      }
+    }
+    out += '"';
+  }
+  return out + "]";
+}
+
+std::string lowercased(std::string_view text) {
+  std::string out(text);
+  for (char& ch : out) {
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
+  return out;
+}
+
+std::string_view unquoted(std::string_view text) {
+  if (text.size() >= 2 && (text.front() == '\'' || text.front() == '"') && text.back() == text.front()) {
+    return text.substr(1, text.size() - 2);
+  }
+  return text;
+}

@@ -1,0 +1,118 @@
+#include "SVGParser/Parser/PresentationAttributesParser.h"
+
+#include "SVGParser/CSS/Parser/CSSValue.h"
+#include "SVGParser/Parser/FunctionParser.h"
+#include "SVGParser/SVG/PresentationAttributes.h"
+
+namespace SVG {
+
+std::optional<CGLineCap> lineCapFromStringValue(std::optional<std::string_view> text) {
+  if (!text) return std::nullopt;
+  if (*text == "butt") return CGLineCap::butt;
+  if (*text == "round") return CGLineCap::round;
+  if (*text == "square") return CGLineCap::square;
+  return std::nullopt;
+}
+
+std::optional<CGLineJoin> lineJoinFromStringValue(std::optional<std::string_view> text) {
+  if (!text) return std::nullopt;
+  if (*text == "miter" || *text == "miter-clip") return CGLineJoin::miter;
+  if (*text == "round") return CGLineJoin::round;
+  if (*text == "bevel") return CGLineJoin::bevel;
+  return std::nullopt;
+}
+
+std::optional<CGPathFillRule> fillRuleFromStringValue(std::optional<std::string_view> text) {
+  if (!text) return std::nullopt;
+  if (*text == "evenodd") return CGPathFillRule::evenOdd;
+  if (*text == "nonzero") return CGPathFillRule::winding;
+  return std::nullopt;
+}
+
+Inheritable<CGPathFillRule> inheritableFillRuleFromStringValue(std::optional<std::string_view> text) {
+  if (text && *text == "inherit") return Inheritable<CGPathFillRule>::inherit();
+  if (const auto rule = fillRuleFromStringValue(text)) return Inheritable<CGPathFillRule>::some(*rule);
+  return Inheritable<CGPathFillRule>::none();
+}
+
+std::optional<CGLineCap> lineCapFromCSS(const std::optional<::CSS::Value>& css) {
+  if (!css) return std::nullopt;
+  if (const auto* id = css->as<CSS::Value::Id>()) return lineCapFromStringValue(id->text);
+  return std::nullopt;
+}
+
+std::optional<CGLineJoin> lineJoinFromCSS(const std::optional<::CSS::Value>& css) {
+  if (!css) return std::nullopt;
+  if (const auto* id = css->as<CSS::Value::Id>()) return lineJoinFromStringValue(id->text);
+  return std::nullopt;
+}
+
+namespace {
+
+// The filter reference: a stated attribute decides, else the cascaded CSS.
+Inheritable<std::string> filterReference(std::optional<std::string_view> attribute,
+                                         const std::optional<::CSS::Value>& css) {
+  using Filter = Inheritable<std::string>;
+  if (attribute) {
+    if (attribute->empty()) return Filter::none();
+    const auto call = parseFunction(*attribute);
+    if (!call) return Filter::some(std::string(*attribute));
+    if (call->name == "url" && !call->arguments.empty()) return Filter::some(call->arguments[0]);
+    return Filter::none();
+  }
+  if (!css) return Filter::none();
+  if (const auto* id = css->as<CSS::Value::Id>()) {
+    return id->text == "inherit" ? Filter::inherit() : Filter::some(id->text);
+  }
+  if (const auto* url = css->as<CSS::Value::Url>()) return Filter::some(url->text);
+  return Filter::none();
+}
+
+}  // namespace
+
+PresentationAttributes PresentationAttributes::fromXMLAttributes(const XMLAttributes& xmlAttributes,
+                                                                 const CSSPropertyResolver& css) {
+  const auto xml = [&](std::string_view key) -> std::optional<std::string_view> {
+    const auto found = xmlAttributes.find(key);
+    if (found == xmlAttributes.end()) return std::nullopt;
+    return found->second;
+  };
+  const auto opacity = [&](std::string_view key) {
+    auto value = ::parseOpacity(xml(key));
+    return value ? value : ::parseOpacity(css[key]);
+  };
+  const auto length = [&](std::string_view key) {
+    auto value = CSS::UnitLength::fromStringValue(xml(key));
+    return value ? value : CSS::UnitLength::fromCSS(css[key]);
+  };
+  const auto paint = [&](std::string_view key) {
+    auto value = Paint::fromStringValue(xml(key));
+    return value ? value : Paint::fromCSS(css[key]);
+  };
+
+  PresentationAttributes attributes;
+  attributes.opacity = opacity("opacity");
+  attributes.fillOpacity = opacity("fill-opacity");
+  attributes.strokeOpacity = opacity("stroke-opacity");
+  attributes.strokeWidth = length("stroke-width");
+  attributes.fill = paint("fill");
+  attributes.stroke = paint("stroke");
+  // Cap, join and miter limit stay unset unless stated, so that they inherit.
+  attributes.strokeLineCap = lineCapFromStringValue(xml("stroke-linecap"));
+  if (!attributes.strokeLineCap) attributes.strokeLineCap = lineCapFromCSS(css["stroke-linecap"]);
+  attributes.strokeLineJoin = lineJoinFromStringValue(xml("stroke-linejoin"));
+  if (!attributes.strokeLineJoin) attributes.strokeLineJoin = lineJoinFromCSS(css["stroke-linejoin"]);
+  attributes.strokeMiterLimit = length("stroke-miterlimit");
+  attributes.transform = Transform::parse(xml("transform"));
+  attributes.filter = filterReference(xml("filter"), xml("filter") ? std::nullopt : css["filter"]);
+  return attributes;
+}
+
+}  // namespace SVG
+
+std::optional<CGFloat> parseOpacity(const std::optional<::CSS::Value>& css) {
+  if (!css) return std::nullopt;
+  if (const auto* number = css->as<CSS::Value::Number>()) return number->value * 100;
+  if (const auto* percent = css->as<CSS::Value::PercentValue>()) return percent->value;
+  return std::nullopt;
+}

@@ -1,0 +1,105 @@
+// Reading `transform` and `gradientTransform` texts.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SVGParser/CSS/Parser/TextScanning.h"
+#include "SVGParser/Parser/FunctionParser.h"
+#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Platform/Print.h"
+#include "SVGParser/SVG/Transform.h"
+
+namespace SVG {
+
+namespace {
+
+// The arguments of one transform function: separated by commas, blanks or both.
+std::vector<std::string_view> splitArguments(const std::vector<std::string>& arguments) {
+  std::vector<std::string_view> numbers;
+  for (const std::string_view argument : arguments) {
+    std::size_t i = 0, start = 0;
+    while (i < argument.size()) {
+      if (const auto blank = whitespaceLengthAt(argument, i)) {
+        if (i > start) numbers.push_back(argument.substr(start, i - start));
+        i += blank;
+        start = i;
+      } else {
+        ++i;
+      }
+    }
+    if (start < argument.size()) numbers.push_back(argument.substr(start));
+  }
+  return numbers;
+}
+
+// Leading white space and at most one comma: the separator between two transforms.
+std::string_view dropSeparator(std::string_view chunk) {
+  chunk = trimWhitespace(chunk);
+  if (chunk.starts_with(',')) chunk = trimWhitespace(chunk.substr(1));
+  return chunk;
+}
+
+std::optional<Transform> transformFromChunk(std::string_view chunk) {
+  if (chunk.empty()) return std::nullopt;
+  const auto call = parseFunction(chunk);
+  if (!call) {
+    print("Unsupported transform value:", chunk);
+    return std::nullopt;
+  }
+  const auto args = splitArguments(call->arguments);
+  const std::size_t n = args.size();
+  const auto number = [&](std::size_t i) { return i < n ? parseDouble(args[i]) : std::nullopt; };
+  const std::string& name = call->name;
+
+  if (name == "matrix") {
+    Transform::Matrix matrix;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (const auto value = number(i)) matrix.values.push_back(*value);
+    }
+    return matrix;
+  }
+  if (name == "rotate") {
+    const auto degrees = number(0);
+    if (!degrees) return std::nullopt;
+    if (n == 1) return Transform::Rotate{*degrees, 0, 0};
+    return Transform::Rotate{*degrees, number(1).value_or(0), number(n - 1).value_or(0)};
+  }
+  if (name == "translate") {
+    const CGFloat dx = number(0).value_or(0);
+    if (n < 2) return Transform::Translate{dx, 0};
+    return Transform::Translate{dx, number(1).value_or(dx)};
+  }
+  if (name == "scale") {
+    if (n == 0) return Transform::Scale{0, 0};
+    const CGFloat x = number(0).value_or(0);
+    return Transform::Scale{x, number(n - 1).value_or(x)};
+  }
+  if (name == "skewX" || name == "skewY") {
+    if (n == 0) return std::nullopt;
+    const CGFloat degrees = number(0).value_or(0);
+    if (name == "skewX") return Transform::SkewX{degrees};
+    return Transform::SkewY{degrees};
+  }
+  print("Unsupported transform function:", name, quotedList(call->arguments));
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<Transform> Transform::parse(std::optional<std::string_view> string) {
+  std::vector<Transform> transforms;
+  if (!string) return transforms;
+  const std::string_view text = *string;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const auto close = text.find(')', pos);
+    if (close == std::string_view::npos) break;  // an unfinished entry is dropped
+    const auto chunk = dropSeparator(text.substr(pos, close + 1 - pos));
+    pos = close + 1;
+    if (chunk == "identity()") continue;
+    if (auto transform = transformFromChunk(chunk)) transforms.push_back(std::move(*transform));
+  }
+  return transforms;
+}
+
+}  // namespace SVG
