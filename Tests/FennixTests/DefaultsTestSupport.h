@@ -18,23 +18,31 @@ extern char** environ;
 namespace FennixTestSupport {
 
 /// Points XDG_CONFIG_HOME and XDG_RUNTIME_DIR at fresh directories, once per process, before
-/// anything reads them; they are removed when the process ends.
+/// anything reads them; they are removed when the process ends. Copies of the test program that
+/// it starts (death tests) use the same directories.
 inline const std::filesystem::path& temporaryUserDirectories() {
   struct Directories {
     std::filesystem::path root;
+    bool owned = false;
     Directories() {
+      if (const char* inherited = std::getenv("FENNIX_TEST_DIRECTORIES")) {
+        root = inherited;
+        return;
+      }
       std::string pattern = (std::filesystem::temp_directory_path() / "fennix-tests-XXXXXX").string();
       if (::mkdtemp(pattern.data()) == nullptr) std::abort();
       root = pattern;
+      owned = true;
       std::filesystem::create_directory(root / "config");
       std::filesystem::create_directory(root / "runtime");
       std::filesystem::permissions(root / "runtime", std::filesystem::perms::owner_all);
+      ::setenv("FENNIX_TEST_DIRECTORIES", root.c_str(), 1);
       ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
       ::setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
     }
     ~Directories() {
       std::error_code ignored;
-      std::filesystem::remove_all(root, ignored);
+      if (owned) std::filesystem::remove_all(root, ignored);
     }
   };
   static Directories directories;

@@ -10,6 +10,7 @@
 #include "Fennix/Platform/NotificationCenter.h"
 #include "Fennix/Platform/UserDefaults.h"
 #include "FennixTests/DefaultsTestSupport.h"
+#include "FennixTests/LogTestSupport.h"
 
 using namespace FennixTestSupport;
 
@@ -141,10 +142,16 @@ TEST_F(DefaultsTests, DamagedFilesReadAsEmptyAndAreKeptAside) {
   int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    LogTestSupport::FileConsole capture(LogLevel::error);
+    console::setDefaultConsole(capture.console);
     auto defaults = NSUserDefaults::fromSuiteName(suiteName() + std::to_string(n++));
     writeText(defaults->path(), c.text);
     EXPECT_EQ(defaults->object("key"), std::nullopt);
     EXPECT_FALSE(defaults->synchronize());
+    // Reported once, not on every read.
+    EXPECT_EQ(capture.err.text(), "ERROR: NSUserDefaults: could not read defaults, using none: " +
+                                      defaults->path().string() + "\n");
+    console::setDefaultConsole(nullptr);
     // Reading alone leaves the file as it is.
     EXPECT_EQ(readText(defaults->path()), c.text);
 

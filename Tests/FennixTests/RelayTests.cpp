@@ -10,6 +10,7 @@
 #include "Fennix/Platform/NotificationCenter.h"
 #include "FennixTests/DefaultsTestSupport.h"
 #include "FennixTests/DispatchTestSupport.h"
+#include "FennixTests/LogTestSupport.h"
 
 using namespace FennixTestSupport;
 using Clock = std::chrono::steady_clock;
@@ -160,7 +161,9 @@ TEST_F(RelayTests, SuitesWithoutARecordedGroupAreNeverAnnounced) {
   EXPECT_EQ(announcements.count(), 0);
 }
 
-TEST_F(RelayTests, AGroupNameRecordedBeforeStays) {
+TEST_F(RelayTests, AGroupNameRecordedBeforeStaysAndBadGroupsAreReported) {
+  LogTestSupport::FileConsole capture(LogLevel::log);
+  console::setDefaultConsole(capture.console);
   const auto group = groupName();
   NSUserDefaults::fromSuiteName(group)->set("other.group", NSUserDefaults::QvDefaultGroupNameKey);
   auto suite = NSUserDefaults::defaults(group);
@@ -171,6 +174,24 @@ TEST_F(RelayTests, AGroupNameRecordedBeforeStays) {
   EXPECT_EQ(NSUserDefaults::defaults(std::string()), nullptr);
   // A group that cannot name a suite falls back to the standard suite.
   EXPECT_EQ(NSUserDefaults::defaults(std::string("a/b")), NSUserDefaults::standard());
+  console::setDefaultConsole(nullptr);
+  EXPECT_EQ(capture.out.text(), "WARN:  QvDefaults: default name mismatch expected: " + group +
+                                    " set: other.group\n"
+                                    "WARN:  defaults(forGroup:) did not find app-group defaults: a/b\n");
+}
+
+TEST_F(RelayTests, TheRelayLogsItsWorkUnderItsModuleName) {
+  // In a fresh process, so that the relay's logger is made at level trace.
+  EXPECT_OUTPUT_IN_FRESH_PROCESS(
+      {
+        ::setenv("LOGLEVEL", "trace", 1);
+        auto suite = NSUserDefaults::defaults(std::string("group.logged"));
+        ChangeNotifications changes(suite.get());
+        if (!runMainLoopUntil([&] { return changes.relayed() > 0; })) std::puts("no change arrived");
+      },
+      "GN:       registering defaults group: group.logged\n"
+      "GN:       send change for group: group.logged\n"
+      "GN:       received remote defaults change: group.logged.defaults.changed group.logged\n");
 }
 
 TEST_F(RelayTests, AChangeInAnotherProcessArrivesAsAChangeNotification) {

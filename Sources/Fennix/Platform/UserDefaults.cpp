@@ -15,7 +15,7 @@
 #include <limits>
 
 #include "Fennix/Foundation/System/Bundle.h"
-#include "Fennix/Foundation/System/SystemLog.h"
+#include "Fennix/console/Console.h"
 #include "Fennix/Platform/NotificationCenter.h"
 
 namespace {
@@ -298,7 +298,7 @@ void NSUserDefaults::refreshLocked() {
   damaged_ = readFile(values_, fingerprint_) == ReadResult::damaged;
   if (damaged_ && reportedDamage_ != fingerprint_) {
     reportedDamage_ = fingerprint_;
-    systemlog::console().error("NSUserDefaults: could not read defaults, using none:", path_.string());
+    console::error("NSUserDefaults: could not read defaults, using none:", path_.string());
   }
 }
 
@@ -382,7 +382,7 @@ bool NSUserDefaults::bool_(const std::string& forKey) {
 void NSUserDefaults::set(const DefaultsValue& value, const std::string& forKey) {
   const std::string* text = value.text();
   if (!isValidUTF8(forKey) || (text != nullptr && !isValidUTF8(*text))) {
-    systemlog::console().error("NSUserDefaults: refusing a key or text that is not UTF-8 in suite:", suiteName_);
+    console::error("NSUserDefaults: refusing a key or text that is not UTF-8 in suite:", suiteName_);
     return;
   }
   write(forKey, value);
@@ -410,13 +410,13 @@ void NSUserDefaults::write(const std::string& key, const std::optional<DefaultsV
 }
 
 bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<DefaultsValue>& value) {
-  auto& log = systemlog::console();
+  auto log = console::defaultConsole();
   const auto directory = path_.parent_path();
   const auto fileName = path_.filename().string();
   std::error_code error;
   std::filesystem::create_directories(directory, error);
   if (error) {
-    log.error("NSUserDefaults: could not create the defaults directory:", directory.string(), error.message());
+    log->error("NSUserDefaults: could not create the defaults directory:", directory.string(), error.message());
     return false;
   }
 
@@ -425,12 +425,12 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
   const auto lockPath = directory / ("." + fileName + ".lock");
   FileDescriptor lockFD(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (lockFD.get() < 0) {
-    log.error("NSUserDefaults: could not open the lock file:", lockPath.string(), errnoText(errno));
+    log->error("NSUserDefaults: could not open the lock file:", lockPath.string(), errnoText(errno));
     return false;
   }
   while (::flock(lockFD.get(), LOCK_EX) != 0) {
     if (errno != EINTR) {
-      log.error("NSUserDefaults: could not lock:", lockPath.string(), errnoText(errno));
+      log->error("NSUserDefaults: could not lock:", lockPath.string(), errnoText(errno));
       return false;
     }
   }
@@ -449,10 +449,10 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
       }
     }
     if (aside.empty() || ::rename(path_.c_str(), aside.c_str()) != 0) {
-      log.error("NSUserDefaults: damaged defaults file could not be moved aside, not writing:", path_.string());
+      log->error("NSUserDefaults: damaged defaults file could not be moved aside, not writing:", path_.string());
       return false;
     }
-    log.error("NSUserDefaults: moved a damaged defaults file aside:", path_.string(), aside.string());
+    log->error("NSUserDefaults: moved a damaged defaults file aside:", path_.string(), aside.string());
     current = nlohmann::json::object();
   }
   if (value) {
@@ -466,7 +466,7 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
   temporary /= "." + fileName + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(temporaryCounter++);
   FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (out.get() < 0) {
-    log.error("NSUserDefaults: could not create:", temporary.string(), errnoText(errno));
+    log->error("NSUserDefaults: could not create:", temporary.string(), errnoText(errno));
     return false;
   }
   struct stat info {};
@@ -474,7 +474,7 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
       ::close(out.release()) != 0 || ::rename(temporary.c_str(), path_.c_str()) != 0) {
     int saved = errno;
     ::unlink(temporary.c_str());
-    log.error("NSUserDefaults: could not write:", path_.string(), errnoText(saved));
+    log->error("NSUserDefaults: could not write:", path_.string(), errnoText(saved));
     return false;
   }
   FileDescriptor directoryFD(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "Fennix/Foundation/System/Bundle.h"
-#include "Fennix/Foundation/System/SystemLog.h"
 #include "Fennix/Platform/Dispatch.h"
+#include "Fennix/console/Console.h"
+#include "Fennix/console/ModuleLogger.h"
 #include "Fennix/Platform/DistributedNotificationCenter.h"
 #include "Fennix/Platform/NotificationCenter.h"
 
@@ -33,7 +34,7 @@ class GlobalDefaultNotificationGateway {
       }
       registeredGroups[group] = {suite};
     }
-    log.trace("registering defaults group:", group);
+    log->trace("registering defaults group:", group);
     if (dnc != nullptr) {
       dnc->addObserver(group + notificationNameSuffix,
                        [](const std::string& name) { shared().onRemoteChange(name); });
@@ -42,12 +43,12 @@ class GlobalDefaultNotificationGateway {
 
  private:
   GlobalDefaultNotificationGateway()
-      : log(systemlog::relay()),
+      : log(ModuleLogger::default_("GN")),
         postQueue(NSBundle::reverseDNSPrefix() + ".swift.ud.global", DispatchQoS::default_, DispatchQueue::main()) {
     NotificationCenter::defaultCenter().addObserver(NSUserDefaults::didChangeNotification, nullptr, std::nullopt,
                                                     [this](const Notification& n) { onLocalChange(n); });
     dnc = DistributedNotificationCenter::getCenter();
-    if (dnc == nullptr) log.error("failed to get distributed notification center!");
+    if (dnc == nullptr) log->error("failed to get distributed notification center!");
   }
 
   void onLocalChange(const Notification& notification) {
@@ -63,7 +64,7 @@ class GlobalDefaultNotificationGateway {
     if (!group) return;  // suites without a group (the standard one) are never relayed
     postQueue.async([this, group = *group] {
       if (pendingPosts.count(group) != 0) return;
-      log.trace("send change for group:", group);
+      log->trace("send change for group:", group);
       pendingPosts.insert(group);
       if (currentPostItem) currentPostItem->cancel();
       currentPostItem = std::make_shared<DispatchWorkItem>([this] { postPending(); });
@@ -85,7 +86,7 @@ class GlobalDefaultNotificationGateway {
 
   void onRemoteChange(const std::optional<std::string>& name) {
     if (!name) {
-      log.error("received remote notification w/o name?!");
+      log->error("received remote notification w/o name?!");
       return;
     }
     std::string group;
@@ -93,9 +94,9 @@ class GlobalDefaultNotificationGateway {
         name->compare(name->size() - notificationNameSuffix.size(), notificationNameSuffix.size(),
                       notificationNameSuffix) == 0) {
       group = name->substr(0, name->size() - notificationNameSuffix.size());
-      log.log("received remote defaults change:", *name, group);
+      log->log("received remote defaults change:", *name, group);
     } else {
-      log.warn("received remote defaults change w/o proper name:", *name);
+      log->warn("received remote defaults change w/o proper name:", *name);
       group = *name;
     }
     std::vector<std::shared_ptr<NSUserDefaults>> suites;
@@ -105,7 +106,7 @@ class GlobalDefaultNotificationGateway {
       if (found != registeredGroups.end()) suites = found->second;
     }
     if (suites.empty()) {
-      log.log("no defaults registered for remote defaults change:", *name);
+      log->log("no defaults registered for remote defaults change:", *name);
       return;
     }
     for (const auto& suite : suites) {
@@ -114,7 +115,7 @@ class GlobalDefaultNotificationGateway {
     }
   }
 
-  Logger& log;
+  const std::shared_ptr<ModuleLogger> log;
   DistributedNotificationCenter* dnc = nullptr;
   const std::string notificationNameSuffix = groupdefaults::notificationNameSuffix;
   std::mutex lock;
@@ -131,7 +132,7 @@ void persistGroupName(const std::shared_ptr<NSUserDefaults>& suite, const std::s
   auto stored = suite->qvGroupName();
   if (stored && !stored->empty()) {
     if (*stored != group) {
-      systemlog::console().warn("QvDefaults: default name mismatch", "expected:", group, "set:", *stored);
+      console::warn("QvDefaults: default name mismatch", "expected:", group, "set:", *stored);
     }
     return;
   }
@@ -147,7 +148,7 @@ std::shared_ptr<NSUserDefaults> NSUserDefaults::defaults(const std::optional<std
   const std::string suiteName = NSBundle::mainTeamIdentifierPrefix() + *forGroup;
   auto suite = fromSuiteName(suiteName);
   if (!suite) {
-    systemlog::console().warn(std::string("defaults(forGroup:)") + " did not find app-group defaults: " + suiteName);
+    console::warn(std::string("defaults(forGroup:)") + " did not find app-group defaults: " + suiteName);
     return standard();
   }
   persistGroupName(suite, *forGroup);
