@@ -14,7 +14,7 @@ namespace {
 
 CommandParserError errorOf(const std::string& text) {
   try {
-    const auto commands = Command::parseCommandsString(text);
+    (void)Command::parseCommandsString(text);
     ADD_FAILURE() << "no error for '" << text << "'";
   } catch (const CommandParserError& error) {
     return error;
@@ -24,43 +24,32 @@ CommandParserError errorOf(const std::string& text) {
 
 }  // namespace
 
-TEST(PathData, ReadsCommandsAndImplicitRepetitions) {
+TEST(PathData, CommandsAndImplicitRepetitions) {
   const std::pair<const char*, Commands> table[] = {
-      {"", {}},
       {" \t\r\n", {}},
       {"M10 20 30 40", {Command::M{10, 20}, Command::L{30, 40}}},
       {"m1 2 3 4", {Command::m{1, 2}, Command::l{3, 4}}},
-      {"L1 2 3 4", {Command::L{1, 2}, Command::L{3, 4}}},
       {"M10-20", {Command::M{10, -20}}},
       {"M.5.5", {Command::M{0.5, 0.5}}},
-      {"M10 20Z", {Command::M{10, 20}, Command::Z{}}},
-      {"z", {Command::Z{}}},
+      {"M10 20Z z", {Command::M{10, 20}, Command::Z{}, Command::Z{}}},
       {"M L10 20", {Command::M{10, 20}}},
-      {"M0\t0\rL10\n20", {Command::M{0, 0}, Command::L{10, 20}}},
-      {"H10V20h-1v-2", {Command::H{10}, Command::V{20}, Command::h{-1}, Command::v{-2}}},
-      {"C1 2 3 4 5 6 7 8 9 10 11 12",
-       {Command::C{1, 2, 3, 4, 5, 6}, Command::C{7, 8, 9, 10, 11, 12}}},
-      {"c1 2 3 4 5 6s1 2 3 4S5 6 7 8", {Command::c{1, 2, 3, 4, 5, 6}, Command::s{1, 2, 3, 4},
-                                          Command::S{5, 6, 7, 8}}},
-      {"Q1 2 3 4q5 6 7 8T1 2t3 4", {Command::Q{1, 2, 3, 4}, Command::q{5, 6, 7, 8},
-                                     Command::T{1, 2}, Command::t{3, 4}}},
-      {"A5 6 30 1 0 7 8", {Command::A{5, 6, 30, true, false, 7, 8}}},
+      {"H1V2h3v4c1 2 3 4 5 6 7 8 9 10 11 12",
+       {Command::H{1}, Command::V{2}, Command::h{3}, Command::v{4}, Command::c{1, 2, 3, 4, 5, 6},
+        Command::c{7, 8, 9, 10, 11, 12}}},
+      {"S1 2 3 4q5 6 7 8t1 2", {Command::S{1, 2, 3, 4}, Command::q{5, 6, 7, 8}, Command::t{1, 2}}},
   };
   for (const auto& [text, expected] : table) {
     EXPECT_EQ(Command::parseCommandsString(text), expected) << text;
   }
 }
 
-// Numbers follow the usual grammar: exponents, "+" signs, a comma between any
-// two numbers, and arc flags written as single characters without separators.
-TEST(PathData, ReadsTheFullNumberGrammar) {
+// Exponents, "+" signs, a comma between any two numbers, and arc flags of one
+// character written without separators.
+TEST(PathData, FullNumberGrammar) {
   const std::pair<const char*, Commands> table[] = {
       {"M1e3 0", {Command::M{1000, 0}}},
-      {"M1.5E-1 2e+1", {Command::M{0.15, 20}}},
-      {"M+1+2", {Command::M{1, 2}}},
-      {"M1-2e1", {Command::M{1, -20}}},
+      {"M1.5E-1+2e+1", {Command::M{0.15, 20}}},
       {"M10 ,20", {Command::M{10, 20}}},
-      {"M10 , 20", {Command::M{10, 20}}},
       {"M10,20,30,40", {Command::M{10, 20}, Command::L{30, 40}}},
       {"M10 20 , 30 40", {Command::M{10, 20}, Command::L{30, 40}}},
       {"M05 1", {Command::M{5, 1}}},
@@ -78,19 +67,15 @@ TEST(PathData, InvalidDataThrowsWithoutPartialResult) {
   using E = CommandParserError;
   const std::pair<const char*, E> table[] = {
       {"M10,,20", E::CouldNotParseNumber{""}},
-      {"M10 , ,20", E::CouldNotParseNumber{""}},
       {"M10 20,,30 40", E::CouldNotParseNumber{""}},
       {"M1e 2", E::CouldNotParseNumber{"1e"}},
       {"M - 5", E::CouldNotParseNumber{"-"}},
-      {"M. 5", E::CouldNotParseNumber{"."}},
       {"Z 5 5", E::InvalidCommandChar{'5'}},
       {"10 20", E::InvalidCommandChar{'1'}},
-      {",M1 2", E::InvalidCommandChar{','}},
       {"M10 20,", E::InvalidCommandChar{','}},
       {"M10 20,L5 5", E::InvalidCommandChar{','}},
       {"M1 2#", E::InvalidCommandChar{'#'}},
       {"\xC3\xA9", E::InvalidCommandChar{0xC3}},
-      {"M10", E::MissingArgument{'M'}},
       {"M10,", E::MissingArgument{'M'}},
       {"M10 20 L", E::MissingArgument{'L'}},
       {"M10L20", E::MissingArgument{'M'}},
@@ -99,19 +84,14 @@ TEST(PathData, InvalidDataThrowsWithoutPartialResult) {
   for (const auto& [text, expected] : table) {
     EXPECT_EQ(errorOf(text), expected) << text << " gave " << errorOf(text).description();
   }
-}
-
-TEST(PathData, ErrorsPrintAsCaseAndPayload) {
   EXPECT_EQ(errorOf("M10 20 L").description(), "missingArgument(76)");
-  EXPECT_EQ(errorOf("M10,,20").description(), "couldNotParseNumber(\"\")");
-  EXPECT_STREQ(errorOf("Z1").what(), "invalidCommandChar(49)");
+  EXPECT_STREQ(errorOf("M10,,20").what(), "couldNotParseNumber(\"\")");
 }
 
-TEST(PathData, LongInputIsReadInOnePass) {
+TEST(PathData, LongInput) {
   std::string path = "M0 0";
   for (int i = 0; i < 20000; ++i) path += " L1,2";
   EXPECT_EQ(Command::parseCommandsString(path).size(), 20001u);
-  // A number too large for a double is refused, however many digits it has.
-  EXPECT_EQ(errorOf("M" + std::string(200000, '9') + " 0"),
-            CommandParserError(CommandParserError::CouldNotParseNumber{std::string(200000, '9')}));
+  const std::string huge(200000, '9');  // too large for a double
+  EXPECT_EQ(errorOf("M" + huge + " 0"), CommandParserError(CommandParserError::CouldNotParseNumber{huge}));
 }

@@ -9,73 +9,46 @@
 
 using SVG::Transform;
 using Transforms = std::vector<Transform>;
+using Lines = std::vector<std::string>;
 
-TEST(ParseFunction, SplitsNameAndCommaSeparatedArguments) {
+TEST(ParseFunction, NameAndCommaSeparatedArguments) {
   EXPECT_EQ(parseFunction("rgb( 1 , 2 ,3 ) x"), (FunctionCall{"rgb", {"1", "2", "3"}}));
   EXPECT_EQ(parseFunction(" f ()"), (FunctionCall{"f", {}}));
-  EXPECT_EQ(parseFunction("f(1,,2)"), (FunctionCall{"f", {"1", "2"}}));
-  EXPECT_EQ(parseFunction("f(1, ,2)"), (FunctionCall{"f", {"1", "", "2"}}));
-  EXPECT_EQ(parseFunction("f(10 20)"), (FunctionCall{"f", {"10 20"}}));
-  EXPECT_EQ(parseFunction("f(g(1), 2)"), (FunctionCall{"f", {"g(1)", "2"}}));
-  EXPECT_FALSE(parseFunction("(1)"));
-  EXPECT_FALSE(parseFunction("f)("));
-  EXPECT_FALSE(parseFunction("f(1"));
-  EXPECT_FALSE(parseFunction("plain"));
+  EXPECT_EQ(parseFunction("f(1,,2, ,g(3))"), (FunctionCall{"f", {"1", "2", "", "g(3)"}}));
+  for (const char* text : {"(1)", "f)(", "f(1", "plain"}) EXPECT_FALSE(parseFunction(text)) << text;
 }
 
-TEST(ParseOpacity, NumbersAndPercentagesAsPercent) {
+TEST(ParseOpacityAndRect, NumbersPercentagesAndViewBoxes) {
   EXPECT_EQ(parseOpacity(std::string_view("100%")), 100);
-  EXPECT_EQ(parseOpacity(std::string_view("1")), 100);
-  EXPECT_EQ(parseOpacity(std::string_view("0.5")), 50);
   EXPECT_EQ(parseOpacity(std::string_view("1.5")), 150);
-  for (const char* bad : {"", "%", "abc", " 0.5", "0.5 ", "50 %"}) {
-    EXPECT_FALSE(parseOpacity(std::string_view(bad))) << bad;
-  }
-  EXPECT_FALSE(parseOpacity(std::optional<std::string_view>()));
-}
+  for (const char* bad : {"", "%", "abc", " 0.5"}) EXPECT_FALSE(parseOpacity(std::string_view(bad))) << bad;
 
-TEST(ParseCGRect, TwoOrFourNumbersByBlanksOrCommas) {
   PrintCapture capture;
-  for (const char* text : {"0 0 100 50", "0,0,100,50", "100 50", "0, 0, 100, 50", " 0  0 100\t 50"}) {
+  for (const char* text : {"0 0 100 50", "0, 0,100,50", "100 50"}) {
     EXPECT_EQ(parseCGRect(std::string_view(text)), CGRect(0, 0, 100, 50)) << text;
   }
-  EXPECT_EQ(parseCGRect(std::string_view("-5 1.5 1e2 2")), CGRect(-5, 1.5, 100, 2));
-  EXPECT_TRUE(capture.lines().empty());
-
   EXPECT_FALSE(parseCGRect(std::string_view("")));
-  EXPECT_FALSE(parseCGRect(std::nullopt));
-  EXPECT_TRUE(capture.lines().empty());
   EXPECT_FALSE(parseCGRect(std::string_view("0 0 100")));
-  EXPECT_FALSE(parseCGRect(std::string_view("1 2 3 4 5")));
-  EXPECT_EQ(capture.lines(), (std::vector<std::string>{"Unexpected CGRect value: '0 0 100'",
-                                                       "Unexpected CGRect value: '1 2 3 4 5'"}));
+  EXPECT_EQ(capture.lines(), Lines{"Unexpected CGRect value: '0 0 100'"});
 }
 
-TEST(TransformParse, EveryFunctionWithItsArgumentRules) {
+TEST(TransformParse, ArgumentRulesOfEachFunction) {
   const std::pair<const char*, Transforms> table[] = {
       {"translate(10)", {Transform::Translate{10, 0}}},
       {"translate(10, x)", {Transform::Translate{10, 10}}},
-      {"translate()", {Transform::Translate{0, 0}}},
       {"scale(2)", {Transform::Scale{2, 2}}},
       {"scale(2, 3, 4)", {Transform::Scale{2, 4}}},
       {"scale()", {Transform::Scale{0, 0}}},
       {"rotate(45, 10)", {Transform::Rotate{45, 10, 10}}},
-      {"rotate(45)", {Transform::Rotate{45, 0, 0}}},
       {"rotate(x)", {}},
-      {"skewX(30)", {Transform::SkewX{30}}},
-      {"skewY(x)", {Transform::SkewY{0}}},
-      {"skewX()", {}},
+      {"skewX(30) skewY(x) skewX()", {Transform::SkewX{30}, Transform::SkewY{0}}},
       {"matrix(1, a, 2)", {Transform::Matrix{{1, 2}}}},
-      {"matrix()", {Transform::Matrix{{}}}},
       {"identity()", {}},
       {"rotate(30", {}},
       {"translate(5)junk", {Transform::Translate{5, 0}}},
   };
   PrintCapture capture;
-  for (const auto& [text, expected] : table) {
-    EXPECT_EQ(Transform::parse(std::string_view(text)), expected) << text;
-  }
-  EXPECT_TRUE(Transform::parse(std::nullopt).empty());
+  for (const auto& [text, expected] : table) EXPECT_EQ(Transform::parse(std::string_view(text)), expected) << text;
   EXPECT_TRUE(capture.lines().empty()) << capture.text();
 }
 
@@ -87,26 +60,18 @@ TEST(TransformParse, BlankSeparatedArgumentsAndCommasBetweenTransforms) {
       {"matrix(1 0 0 1 5 5)", {Transform::Matrix{{1, 0, 0, 1, 5, 5}}}},
       {"matrix(1, 0 0,1\n5\t5)", {Transform::Matrix{{1, 0, 0, 1, 5, 5}}}},
       {"translate(1),scale(2)", {Transform::Translate{1, 0}, Transform::Scale{2, 2}}},
-      {" translate(1) , scale(2) ", {Transform::Translate{1, 0}, Transform::Scale{2, 2}}},
-      {"translate(5) identity()", {Transform::Translate{5, 0}}},
+      {" translate(1) , scale(2) identity()", {Transform::Translate{1, 0}, Transform::Scale{2, 2}}},
   };
-  PrintCapture capture;
-  for (const auto& [text, expected] : table) {
-    EXPECT_EQ(Transform::parse(std::string_view(text)), expected) << text;
-  }
-  EXPECT_TRUE(capture.lines().empty()) << capture.text();
+  for (const auto& [text, expected] : table) EXPECT_EQ(Transform::parse(std::string_view(text)), expected) << text;
 }
 
 TEST(TransformParse, UnsupportedEntriesAreReportedAndSkipped) {
   PrintCapture capture;
   const Transforms translation = {Transform::Translate{1, 0}};
   EXPECT_EQ(Transform::parse(std::string_view("skewx(30) translate(1) SkewX(\"a\")")), translation);
-  EXPECT_EQ(Transform::parse(std::string_view("translate(1),,scale(2)")), translation);
-  EXPECT_TRUE(Transform::parse(std::string_view("junk)")).empty());
-  EXPECT_EQ(capture.lines(), (std::vector<std::string>{
-                                 "Unsupported transform function: skewx [\"30\"]",
-                                 "Unsupported transform function: SkewX [\"\\\"a\\\"\"]",
-                                 "Unsupported transform function: ,scale [\"2\"]",
-                                 "Unsupported transform value: junk)",
-                             }));
+  EXPECT_EQ(Transform::parse(std::string_view("translate(1),,scale(2) junk)")), translation);
+  EXPECT_EQ(capture.lines(), (Lines{"Unsupported transform function: skewx [\"30\"]",
+                                    "Unsupported transform function: SkewX [\"\\\"a\\\"\"]",
+                                    "Unsupported transform function: ,scale [\"2\"]",
+                                    "Unsupported transform value: junk)"}));
 }

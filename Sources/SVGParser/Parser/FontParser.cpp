@@ -16,6 +16,16 @@ namespace CSS {
 
 namespace {
 
+// The value of a keyword in a table of (keyword, value) pairs.
+template <typename T, std::size_t N>
+std::optional<T> lookUp(const std::array<std::pair<std::string_view, T>, N>& table,
+                            std::string_view keyword) {
+  for (const auto& [key, value] : table) {
+    if (key == keyword) return value;
+  }
+  return std::nullopt;
+}
+
 std::optional<Font> systemFont(std::string_view lower) {
   static const std::array<std::pair<std::string_view, Font>, 6> table = {{
       {"caption", Font::caption()},
@@ -25,10 +35,7 @@ std::optional<Font> systemFont(std::string_view lower) {
       {"small-caption", Font::smallCaption()},
       {"status-bar", Font::statusBar()},
   }};
-  for (const auto& [keyword, font] : table) {
-    if (keyword == lower) return font;
-  }
-  return std::nullopt;
+  return lookUp(table, lower);
 }
 
 std::optional<Font::Family> genericFamily(std::string_view lower) {
@@ -47,10 +54,7 @@ std::optional<Font::Family> genericFamily(std::string_view lower) {
       {"ui-monospace", Font::Family::uiMonospace()},
       {"ui-rounded", Font::Family::uiRounded()},
   }};
-  for (const auto& [keyword, family] : table) {
-    if (keyword == lower) return family;
-  }
-  return std::nullopt;
+  return lookUp(table, lower);
 }
 
 std::optional<Font::Weight> weightKeyword(std::string_view lower) {
