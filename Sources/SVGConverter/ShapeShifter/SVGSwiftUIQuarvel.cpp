@@ -1,0 +1,227 @@
+#include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
+
+#include "SVGConverter/ShapeShifter/SwiftIdentifier.h"
+
+using SwiftUIModel::ContainerViewType;
+using SwiftUIModel::Paint;
+
+namespace {
+
+std::optional<CGFloat> points(const std::optional<CSS::UnitLength>& length) {
+  return length ? length->pointSize() : std::nullopt;
+}
+
+}  // namespace
+
+std::optional<CGSize> SVGSwiftUIQuarvel::PointFrame::pointSize() const {
+  if (w && h) return CGSize{*w, *h};
+  return std::nullopt;
+}
+
+std::optional<CGPoint> SVGSwiftUIQuarvel::PointFrame::pointOrigin() const {
+  if (!x && !y) return std::nullopt;
+  return CGPoint{x.value_or(0), y.value_or(0)};
+}
+
+SVGSwiftUIQuarvel::SVGSwiftUIQuarvel() = default;
+
+ContainerViewType SVGSwiftUIQuarvel::shape(const SVG::SVG& svg, const std::string& forceRootID) {
+  SVGSwiftUIQuarvel converter;
+  converter.pushAttributes(defaultAttributes());
+  return converter.shapeSVGNode(svg, forceRootID);
+}
+
+const SVG::PresentationAttributes& SVGSwiftUIQuarvel::defaultAttributes() {
+  static const SVG::PresentationAttributes attributes = SVG::PresentationAttributes::fromFill(SVG::Paint::black());
+  return attributes;
+}
+
+void SVGSwiftUIQuarvel::pushAttributes(const SVG::PresentationAttributes& attributes) {
+  if (attributeStack_.empty()) {
+    attributeStack_.push_back(attributes);
+    return;
+  }
+  const SVG::PresentationAttributes& top = attributeStack_.back();
+  SVG::PresentationAttributes merged = attributes.merged(top);
+  // The opacity of a container dims everything in it, its own included.
+  if (attributes.opacity && top.opacity) merged.opacity = *attributes.opacity * *top.opacity / 100;
+  attributeStack_.push_back(std::move(merged));
+}
+
+void SVGSwiftUIQuarvel::popAttributes() {
+  if (!attributeStack_.empty()) attributeStack_.pop_back();
+}
+
+// Names. Uniqueness is decided on the finished Swift name, so two ids that
+// give the same name get different ones.
+
+std::string SVGSwiftUIQuarvel::makeTypeID(const std::optional<std::string>& id, IDPool& pool) {
+  std::optional<std::string> preferred;
+  if (id && !id->empty()) preferred = SwiftIdentifier::typeName(*id);
+  return SwiftIdentifier::typeName(pool.nextID(preferred));
+}
+
+std::string SVGSwiftUIQuarvel::makePropID(const std::optional<std::string>& id, IDPool& pool) {
+  std::optional<std::string> preferred;
+  if (id && !id->empty()) preferred = SwiftIdentifier::propertyName(*id);
+  return SwiftIdentifier::propertyName(pool.nextID(preferred));
+}
+
+ContainerViewType SVGSwiftUIQuarvel::shapeSVGNode(const SVG::SVG& svg, const std::string& forceID) {
+  pushAttributes(svg.presentation);
+
+  std::string typeName;
+  if (!forceID.empty()) {
+    typeName = forceID;
+    groupIDs.reserve(forceID);
+  } else {
+    typeName = makeTypeID(svg.core.id, groupIDs);
+  }
+
+  // Definitions: this element's own, in scope for everything inside it.
+  pushSourceDefinitions(svg.definitions);
+  std::vector<ConvertedDefinition> converted = shapeDefinitions(svg.definitions);
+  DefinitionScope scope;
+  std::vector<SwiftUIModel::Definition> definitions;
+  definitions.reserve(converted.size());
+  for (ConvertedDefinition& entry : converted) {
+    std::string qualified = typeName + "." + entry.definition.id();
+    scope.insert_or_assign(std::move(entry.svgID), ScopedDefinition{std::move(qualified), entry.definition});
+    definitions.push_back(std::move(entry.definition));
+  }
+  svgDefsStack.push_back(std::move(scope));
+
+  // Size: a missing side comes from the enclosing drawing when there is one.
+  std::optional<CGFloat> width = points(svg.width);
+  std::optional<CGFloat> height = points(svg.height);
+  if ((width.has_value() != height.has_value()) && !svgPointSizeStack.empty()) {
+    if (!width) width = svgPointSizeStack.back().width;
+    if (!height) height = svgPointSizeStack.back().height;
+  }
+  std::optional<CGSize> size;
+  if (width && height) size = CGSize{*width, *height};
+
+  // Coordinate size for the children; a view box that only repeats the size is dropped.
+  std::optional<CGRect> viewBox = svg.viewBox;
+  bool pushedSize = true;
+  if (!viewBox) {
+    if (size) {
+      svgPointSizeStack.push_back(*size);
+    } else {
+      pushedSize = false;
+    }
+  } else if (size && viewBox->origin.x == 0 && viewBox->origin.y == 0 && viewBox->size.width == size->width &&
+             viewBox->size.height == size->height) {
+    viewBox.reset();
+    svgPointSizeStack.push_back(*size);
+  } else {
+    svgPointSizeStack.push_back(viewBox->size);
+  }
+
+  std::vector<SwiftUIModel::Subview> children = shapeChildren(svg.children);
+
+  // The element's filter may refer to its own definitions, so look it up
+  // while they are in scope.
+  std::optional<SwiftUIModel::FilterModifierType> filter = lookupFilterModifier(attributeStack_.back().filter);
+
+  if (pushedSize) svgPointSizeStack.pop_back();
+  svgDefsStack.pop_back();
+  popSourceDefinitions();
+
+  std::optional<CGFloat> x = points(svg.x);
+  std::optional<CGFloat> y = points(svg.y);
+  std::optional<CGPoint> origin;
+  if (x || y) origin = CGPoint{x.value_or(0), y.value_or(0)};
+
+  std::vector<SwiftUIModel::TransformStep> transform = mapTransforms(attributeStack_.back().transform);
+  popAttributes();
+
+  return ContainerViewType(std::move(typeName), origin, size, viewBox, {width, height}, std::move(children),
+                           std::move(definitions), std::move(filter), std::move(transform));
+}
+
+std::optional<Paint> SVGSwiftUIQuarvel::mapPaint(const std::optional<SVG::Paint>& paint,
+                                                 std::optional<CGFloat> opacity) const {
+  // Opacities come in percent and go out as fractions.
+  if (!paint) {
+    if (opacity) return Paint::opacity(*opacity / 100);
+    return std::nullopt;
+  }
+  if (auto color = paint->as<SVG::Paint::Color>()) {
+    std::optional<CGFloat> elementOpacity = attributeStack_.empty() ? std::nullopt : attributeStack_.back().opacity;
+    std::optional<CGFloat> fraction;
+    if (opacity) fraction = *opacity / 100;
+    if (elementOpacity && *elementOpacity != 100) fraction = fraction.value_or(1.0) * (*elementOpacity / 100);
+    return Paint::color(color->color, fraction);
+  }
+  if (auto reference = paint->as<SVG::Paint::Definition>()) {
+    if (std::optional<std::string> qualified = definitionIdentifier(reference->id)) {
+      return Paint::property(std::move(*qualified));
+    }
+  }
+  return std::nullopt;
+}
+
+const SVGSwiftUIQuarvel::ScopedDefinition* SVGSwiftUIQuarvel::scopedDefinition(const std::string& id) const {
+  for (auto scope = svgDefsStack.rbegin(); scope != svgDefsStack.rend(); ++scope) {
+    auto found = scope->find(id);
+    if (found != scope->end()) return &found->second;
+  }
+  return nullptr;
+}
+
+std::optional<std::string> SVGSwiftUIQuarvel::definitionIdentifier(const std::string& id) const {
+  const ScopedDefinition* entry = scopedDefinition(id);
+  if (!entry) return std::nullopt;
+  return entry->id;
+}
+
+const SwiftUIModel::Definition* SVGSwiftUIQuarvel::definition(const std::string& id) const {
+  const ScopedDefinition* entry = scopedDefinition(id);
+  return entry ? &entry->definition : nullptr;
+}
+
+std::optional<SwiftUIModel::FilterModifierType> SVGSwiftUIQuarvel::lookupFilterModifier(
+    const SVG::Inheritable<std::string>& filter) const {
+  const std::string* name = filter.value();
+  if (!name) return std::nullopt;
+  const SwiftUIModel::Definition* found = definition(!name->empty() && name->front() == '#' ? name->substr(1) : *name);
+  if (!found) return std::nullopt;
+  if (auto modifier = found->as<SwiftUIModel::Definition::FilterModifier>()) return modifier->value;
+  return std::nullopt;
+}
+
+SVGSwiftUIQuarvel::PointFrame SVGSwiftUIQuarvel::pointFrame(const SVG::Circle& circle) {
+  std::optional<CGFloat> r = circle.r.pointSize();
+  if (!r) return PointFrame::none();
+  PointFrame frame;
+  if (auto cx = circle.cx.pointSize()) frame.x = *cx - *r;
+  if (auto cy = circle.cy.pointSize()) frame.y = *cy - *r;
+  frame.w = frame.h = 2 * *r;
+  return frame;
+}
+
+SVGSwiftUIQuarvel::PointFrame SVGSwiftUIQuarvel::pointFrame(const SVG::Ellipse& ellipse) {
+  std::optional<CGFloat> rx = ellipse.rx.pointSize();
+  if (!rx) return PointFrame::none();
+  const CGFloat ry = ellipse.ry.pointSize().value_or(*rx);
+  PointFrame frame;
+  if (auto cx = ellipse.cx.pointSize()) frame.x = *cx - *rx;
+  if (auto cy = ellipse.cy.pointSize()) frame.y = *cy - ry;
+  frame.w = 2 * *rx;
+  frame.h = 2 * ry;
+  return frame;
+}
+
+SVGSwiftUIQuarvel::PointFrame SVGSwiftUIQuarvel::pointFrame(const SVG::Rect& rect) {
+  PointFrame frame;
+  std::optional<CGFloat> x = points(rect.x);
+  std::optional<CGFloat> y = points(rect.y);
+  if (x || y) {
+    frame.x = x.value_or(0);
+    frame.y = y.value_or(0);
+  }
+  frame.w = points(rect.width);
+  frame.h = points(rect.height);
+  return frame;
+}

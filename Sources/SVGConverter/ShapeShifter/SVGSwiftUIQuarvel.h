@@ -1,0 +1,162 @@
+// The converter from a parsed drawing to the SwiftUI view model.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "SVGConverter/SwiftUIModel/SwiftUIModel.h"
+#include "SVGConverter/Utilities/IDPool.h"
+#include "SVGParser/SVG/SVG.h"
+
+/// Converts one drawing into the root container of the SwiftUI view model.
+/// An instance serves exactly one conversion: it walks the drawing with a
+/// stack of inherited presentation attributes, draws unique type and property
+/// names from its pools, and keeps one scope of definitions per `svg` element.
+/// What it cannot convert it reports with a diagnostic line and leaves out.
+class SVGSwiftUIQuarvel {
+ public:
+  /// The frame of an element in points, each side optional.
+  struct PointFrame {
+    std::optional<CGFloat> x;
+    std::optional<CGFloat> y;
+    std::optional<CGFloat> w;
+    std::optional<CGFloat> h;
+
+    static PointFrame none() { return {}; }
+    bool isEmpty() const { return !x && !y && !w && !h; }
+    /// (w, h) when both are set.
+    std::optional<CGSize> pointSize() const;
+    /// (x, y) with a missing side as 0; nothing when both are missing.
+    std::optional<CGPoint> pointOrigin() const;
+  };
+
+  /// A converted child element registered under its SVG id. The element
+  /// view refers into the drawing being converted.
+  struct RegisteredNode {
+    std::string typeName;
+    SVG::SVGElement node;
+  };
+
+  /// A converted definition with the SVG id it was declared under.
+  struct ConvertedDefinition {
+    std::string svgID;
+    SwiftUIModel::Definition definition;
+  };
+
+  SVGSwiftUIQuarvel();
+
+  /// Converts a whole drawing: a new converter, the default attributes pushed,
+  /// then `shapeSVGNode`. A non-empty `forceRootID` names the root.
+  static SwiftUIModel::ContainerViewType shape(const SVG::SVG& svg, const std::string& forceRootID);
+
+  /// The bottom of every attribute stack: a black fill, nothing else.
+  static const SVG::PresentationAttributes& defaultAttributes();
+
+  /// Pushes `attributes` filled in from the current top; the element opacity
+  /// multiplies with the one in force.
+  void pushAttributes(const SVG::PresentationAttributes& attributes);
+  void popAttributes();
+  /// Effective presentation attributes of the elements being converted, innermost last.
+  const std::vector<SVG::PresentationAttributes>& attributeStack() const { return attributeStack_; }
+
+  /// Converts an `svg` element, the root or a nested one. A non-empty
+  /// `forceID` becomes its type name unchanged and is kept from the pool.
+  SwiftUIModel::ContainerViewType shapeSVGNode(const SVG::SVG& svg, const std::string& forceID = "");
+
+  SwiftUIModel::Text shapeTextNode(const SVG::Text& text);
+
+  /// Converts every definition in order, one result per entry.
+  std::vector<ConvertedDefinition> shapeDefinitions(const std::vector<SVG::DefinitionEntry>& definitions);
+  SwiftUIModel::LinearGradientProperty shapeLinearGradient(const SVG::LinearGradient& gradient);
+  SwiftUIModel::RadialGradientProperty shapeRadialGradient(const SVG::RadialGradient& gradient);
+  SwiftUIModel::FilterModifierType shapeFilter(const SVG::Filter& filter);
+
+  /// Converted child elements by their SVG id; the later of two with one id wins.
+  std::unordered_map<std::string, RegisteredNode> svgID2Node;
+
+  IDPool linearGradientIDs{"linearGradient"};
+  IDPool radialGradientIDs{"radialGradient"};
+  IDPool filterIDs{"Filter"};
+
+ private:
+  /// A definition in scope: its qualified identifier and its conversion.
+  struct ScopedDefinition {
+    std::string id;
+    SwiftUIModel::Definition definition;
+  };
+  using DefinitionScope = std::unordered_map<std::string, ScopedDefinition>;
+  /// The definition list of one `svg` element, indexed by id on first use.
+  struct SourceDefinitions {
+    const std::vector<SVG::DefinitionEntry>* list;
+    std::unordered_map<std::string_view, const SVG::Definition*> firstByID{};
+    bool indexed = false;
+  };
+
+  // Names
+  std::string makeTypeID(const std::optional<std::string>& id, IDPool& pool);
+  std::string makePropID(const std::optional<std::string>& id, IDPool& pool);
+
+  // Children
+  std::vector<SwiftUIModel::Subview> shapeChildren(const std::vector<SVG::GroupItem>& children);
+  SwiftUIModel::ContainerViewType shapeGroupNode(const SVG::Group& group);
+  SwiftUIModel::PathViewType shapePathNode(const SVG::Path& path);
+  SwiftUIModel::PathViewType shapeLineNode(const SVG::Line& line);
+  SwiftUIModel::PathViewType shapePolygonNode(const SVG::Polygon& polygon);
+  SwiftUIModel::PathViewType shapePolylineNode(const SVG::Polyline& polyline);
+  SwiftUIModel::CircleViewType shapeCircleNode(const SVG::Circle& circle);
+  SwiftUIModel::EllipseViewType shapeEllipseNode(const SVG::Ellipse& ellipse);
+  SwiftUIModel::RectangleViewType shapeRectNode(const SVG::Rect& rect);
+  /// A path view of an element's own path commands, its attributes pushed.
+  SwiftUIModel::PathViewType makePathView(const SVG::CoreAttributes& core,
+                                          std::vector<SwiftUIModel::PathCommand> commands);
+  /// Stroke style, stroke, fill and filter of the element on top of the stack.
+  SwiftUIModel::ShapeDrawing makeDrawing(bool withTransform);
+  static std::vector<SwiftUIModel::TransformStep> mapTransforms(const std::vector<SVG::Transform>& transforms);
+
+  // Lookups
+  std::optional<SwiftUIModel::Paint> mapPaint(const std::optional<SVG::Paint>& paint,
+                                              std::optional<CGFloat> opacity) const;
+  const ScopedDefinition* scopedDefinition(const std::string& id) const;
+  std::optional<std::string> definitionIdentifier(const std::string& id) const;
+  const SwiftUIModel::Definition* definition(const std::string& id) const;
+  std::optional<SwiftUIModel::FilterModifierType> lookupFilterModifier(
+      const SVG::Inheritable<std::string>& filter) const;
+  static PointFrame pointFrame(const SVG::Circle& circle);
+  static PointFrame pointFrame(const SVG::Ellipse& ellipse);
+  static PointFrame pointFrame(const SVG::Rect& rect);
+
+  // Definitions
+  std::vector<SwiftUIModel::GradientStop> shapeGradientStops(const std::vector<SVG::GradientStop>& stops) const;
+  /// The stops a gradient uses: its own, or those of the gradient its template names.
+  const std::vector<SVG::GradientStop>& effectiveStops(const std::vector<SVG::GradientStop>& stops,
+                                                       const std::optional<std::string>& templateID);
+  const SVG::Definition* sourceDefinition(const std::string& id);
+  void pushSourceDefinitions(const std::vector<SVG::DefinitionEntry>& definitions);
+  void popSourceDefinitions();
+  static std::optional<SwiftUIModel::FilterModifierType::FilterGroup> buildFilterGroup(
+      const std::vector<SVG::Filter::Primitive>& primitives);
+
+  std::vector<SVG::PresentationAttributes> attributeStack_;
+  IDPool groupIDs{"Group"};
+  IDPool pathIDs{"path"};
+  IDPool pathViewIDs{"PathView"};
+  IDPool circleViewIDs{"Circle"};
+  IDPool ellipseViewIDs{"Ellipse"};
+  IDPool rectangleViewIDs{"Rectangle"};
+  IDPool pathShapeIDs{"PathShape"};
+  /// Origin of the last converted text.
+  CGPoint lastTextPosition{0, 0};
+  /// Coordinate size of each enclosing `svg` element, innermost last.
+  std::vector<CGSize> svgPointSizeStack;
+  /// The definitions each enclosing `svg` element declares, innermost last;
+  /// a lookup goes from the innermost outwards, so inner ones shadow outer ones.
+  std::vector<DefinitionScope> svgDefsStack;
+  /// The SVG definitions of the enclosing `svg` elements, for gradient templates.
+  std::vector<SourceDefinitions> sourceDefsStack_;
+  /// Stops found through templates, while the source definitions stay the same.
+  std::unordered_map<const SVG::Definition*, const std::vector<SVG::GradientStop>*> templateStops_;
+};

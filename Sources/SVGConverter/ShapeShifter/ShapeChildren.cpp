@@ -1,0 +1,203 @@
+// The walk over the children of `svg` and `g` elements, and the conversion of
+// every element kind into a subview.
+#include <cmath>
+
+#include "SVGConverter/ShapeShifter/PathMapping.h"
+#include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
+#include "SVGConverter/SwiftUIModel/Overloaded.h"
+#include "SVGParser/Platform/Print.h"
+
+using SwiftUIModel::ContainerViewType;
+using SwiftUIModel::PathCommand;
+using SwiftUIModel::Subview;
+using SwiftUIModel::TransformStep;
+
+namespace {
+
+constexpr CGFloat kPi = 3.141592653589793;
+
+CGPoint pointOrZero(const std::optional<SVG::UnitPoint>& point) {
+  if (!point) return {0, 0};
+  return point->pointSize().value_or(CGPoint{0, 0});
+}
+
+std::vector<CGPoint> pointsOrZero(const std::vector<SVG::UnitPoint>& points) {
+  std::vector<CGPoint> result;
+  result.reserve(points.size());
+  for (const SVG::UnitPoint& point : points) result.push_back(point.pointSize().value_or(CGPoint{0, 0}));
+  return result;
+}
+
+}  // namespace
+
+std::vector<Subview> SVGSwiftUIQuarvel::shapeChildren(const std::vector<SVG::GroupItem>& children) {
+  std::vector<Subview> result;
+  result.reserve(children.size());
+  for (const SVG::GroupItem& item : children) {
+    std::optional<Subview> subview = std::visit(
+        SwiftUIModel::Overloaded{
+            [&](const SVG::Box<SVG::SVG>& svg) -> std::optional<Subview> { return Subview::svg(shapeSVGNode(*svg)); },
+            [&](const SVG::Group& group) -> std::optional<Subview> { return Subview::group(shapeGroupNode(group)); },
+            [&](const SVG::Path& path) -> std::optional<Subview> { return Subview::path(shapePathNode(path)); },
+            [&](const SVG::Circle& circle) -> std::optional<Subview> {
+              return Subview::circle(shapeCircleNode(circle));
+            },
+            [&](const SVG::Ellipse& ellipse) -> std::optional<Subview> {
+              return Subview::ellipse(shapeEllipseNode(ellipse));
+            },
+            [&](const SVG::Rect& rect) -> std::optional<Subview> { return Subview::rectangle(shapeRectNode(rect)); },
+            [&](const SVG::Polygon& polygon) -> std::optional<Subview> {
+              return Subview::path(shapePolygonNode(polygon));
+            },
+            [&](const SVG::Polyline& polyline) -> std::optional<Subview> {
+              return Subview::path(shapePolylineNode(polyline));
+            },
+            [&](const SVG::Line& line) -> std::optional<Subview> { return Subview::path(shapeLineNode(line)); },
+            [&](const SVG::Image&) -> std::optional<Subview> {
+              print("SVG image nodes are not supported, sorry!");
+              return std::nullopt;
+            },
+            [&](const SVG::Text& text) -> std::optional<Subview> { return Subview::text(shapeTextNode(text)); },
+        },
+        item.variant());
+    if (!subview) continue;
+    SVG::SVGElement element = item.element();
+    if (const std::optional<std::string>& id = element.core().id) {
+      svgID2Node.insert_or_assign(*id, RegisteredNode{subview->typeName(), element});
+    }
+    result.push_back(std::move(*subview));
+  }
+  return result;
+}
+
+ContainerViewType SVGSwiftUIQuarvel::shapeGroupNode(const SVG::Group& group) {
+  pushAttributes(group.presentation);
+  std::optional<SwiftUIModel::FilterModifierType> filter = lookupFilterModifier(attributeStack_.back().filter);
+  std::string typeName = makeTypeID(group.core.id, groupIDs);
+  std::vector<Subview> children = shapeChildren(group.children);
+  std::vector<TransformStep> transform = mapTransforms(attributeStack_.back().transform);
+  popAttributes();
+  return ContainerViewType(std::move(typeName), std::nullopt, std::nullopt, std::nullopt, {}, std::move(children),
+                           {}, std::move(filter), std::move(transform));
+}
+
+SwiftUIModel::ShapeDrawing SVGSwiftUIQuarvel::makeDrawing(bool withTransform) {
+  const SVG::PresentationAttributes& a = attributeStack_.back();
+  SwiftUIModel::ShapeDrawing drawing;
+  if (a.needsStroke()) drawing.strokeStyle = SwiftUIModel::StrokeStyle::fromPresentation(a);
+  drawing.stroke = mapPaint(a.stroke, a.strokeOpacity);
+  drawing.fill = mapPaint(a.fill, a.fillOpacity);
+  drawing.filterModifier = lookupFilterModifier(a.filter);
+  if (withTransform) drawing.transform = mapTransforms(a.transform);
+  return drawing;
+}
+
+SwiftUIModel::PathViewType SVGSwiftUIQuarvel::makePathView(const SVG::CoreAttributes& core,
+                                                            std::vector<PathCommand> commands) {
+  std::string shapeName = makeTypeID(core.id, pathShapeIDs);
+  std::vector<TransformStep> transform = mapTransforms(attributeStack_.back().transform);
+  std::string viewName = makeTypeID(core.id, pathViewIDs);
+  SwiftUIModel::ShapeDrawing drawing = makeDrawing(false);
+  popAttributes();
+  return SwiftUIModel::PathViewType(std::move(viewName),
+                                    SwiftUIModel::ShapeType(std::move(shapeName), std::move(commands),
+                                                            std::move(transform)),
+                                    std::nullopt, std::nullopt, std::move(drawing));
+}
+
+SwiftUIModel::PathViewType SVGSwiftUIQuarvel::shapePathNode(const SVG::Path& path) {
+  pushAttributes(path.presentation);
+  return makePathView(path.core, compactPathCommands(mapPath(path.commands)));
+}
+
+SwiftUIModel::PathViewType SVGSwiftUIQuarvel::shapeLineNode(const SVG::Line& line) {
+  pushAttributes(line.presentation);
+  return makePathView(line.core, {PathCommand::moveTo(pointOrZero(line.startPoint)),
+                                  PathCommand::addLineTo(pointOrZero(line.endPoint))});
+}
+
+SwiftUIModel::PathViewType SVGSwiftUIQuarvel::shapePolygonNode(const SVG::Polygon& polygon) {
+  pushAttributes(polygon.presentation);
+  return makePathView(polygon.core,
+                      {PathCommand::addLines(pointsOrZero(polygon.points)), PathCommand::closeSubpath()});
+}
+
+SwiftUIModel::PathViewType SVGSwiftUIQuarvel::shapePolylineNode(const SVG::Polyline& polyline) {
+  pushAttributes(polyline.presentation);
+  return makePathView(polyline.core, {PathCommand::addLines(pointsOrZero(polyline.points))});
+}
+
+SwiftUIModel::CircleViewType SVGSwiftUIQuarvel::shapeCircleNode(const SVG::Circle& circle) {
+  pushAttributes(circle.presentation);
+  PointFrame frame = pointFrame(circle);
+  std::string typeName = makeTypeID(circle.core.id, circleViewIDs);
+  SwiftUIModel::ShapeDrawing drawing = makeDrawing(true);
+  popAttributes();
+  return SwiftUIModel::CircleViewType(std::move(typeName), frame.pointSize(), frame.pointOrigin(),
+                                      std::move(drawing));
+}
+
+SwiftUIModel::EllipseViewType SVGSwiftUIQuarvel::shapeEllipseNode(const SVG::Ellipse& ellipse) {
+  pushAttributes(ellipse.presentation);
+  PointFrame frame = pointFrame(ellipse);
+  std::string typeName = makeTypeID(ellipse.core.id, ellipseViewIDs);
+  SwiftUIModel::ShapeDrawing drawing = makeDrawing(true);
+  popAttributes();
+  return SwiftUIModel::EllipseViewType(std::move(typeName), frame.pointSize(), frame.pointOrigin(),
+                                       std::move(drawing));
+}
+
+SwiftUIModel::RectangleViewType SVGSwiftUIQuarvel::shapeRectNode(const SVG::Rect& rect) {
+  pushAttributes(rect.presentation);
+  PointFrame frame = pointFrame(rect);
+  std::string typeName = makeTypeID(rect.core.id, rectangleViewIDs);
+  std::optional<CGFloat> cornerRadius = rect.rx ? rect.rx->pointSize() : std::nullopt;
+  SwiftUIModel::ShapeDrawing drawing = makeDrawing(true);
+  popAttributes();
+  return SwiftUIModel::RectangleViewType(std::move(typeName), frame.pointSize(), frame.pointOrigin(), cornerRadius,
+                                         std::move(drawing));
+}
+
+SwiftUIModel::Text SVGSwiftUIQuarvel::shapeTextNode(const SVG::Text& text) {
+  pushAttributes(text.presentation);
+  CGFloat x = text.x.pointSize().value_or(lastTextPosition.x);
+  CGFloat y = text.y.pointSize().value_or(lastTextPosition.y);
+  if (text.dx) x += text.dx->pointSize().value_or(0);
+  if (text.dy) y += text.dy->pointSize().value_or(0);
+  // A following text without usable coordinates starts here (not after this text).
+  lastTextPosition = {x, y};
+  std::optional<SwiftUIModel::Paint> paint = mapPaint(attributeStack_.back().fill, attributeStack_.back().fillOpacity);
+  popAttributes();
+  return SwiftUIModel::Text{{x, y}, text.font, std::move(paint), text.text};
+}
+
+std::vector<TransformStep> SVGSwiftUIQuarvel::mapTransforms(const std::vector<SVG::Transform>& transforms) {
+  std::vector<TransformStep> steps;
+  steps.reserve(transforms.size());
+  for (const SVG::Transform& transform : transforms) {
+    steps.push_back(std::visit(
+        SwiftUIModel::Overloaded{
+            [](const SVG::Transform::Matrix& m) {
+              CGFloat v[6] = {0, 0, 0, 0, 0, 0};
+              for (size_t i = 0; i < 6 && i < m.values.size(); ++i) v[i] = m.values[i];
+              return TransformStep::matrix({v[0], v[1], v[2], v[3], v[4], v[5]});
+            },
+            [](const SVG::Transform::Rotate& r) {
+              const CGFloat theta = r.degrees * kPi / 180;
+              if (r.x == 0 && r.y == 0) return TransformStep::rotate(theta);
+              const CGFloat c = std::cos(theta), s = std::sin(theta);
+              return TransformStep::matrix({c, s, -s, c, r.x - r.x * c + r.y * s, r.y - r.x * s - r.y * c});
+            },
+            [](const SVG::Transform::Translate& t) { return TransformStep::translate(t.dx, t.dy); },
+            [](const SVG::Transform::Scale& s) { return TransformStep::scale(s.x, s.y); },
+            [](const SVG::Transform::SkewX& k) {
+              return TransformStep::matrix({1, 0, std::tan(k.degrees * kPi / 180), 1, 0, 0});
+            },
+            [](const SVG::Transform::SkewY& k) {
+              return TransformStep::matrix({1, std::tan(k.degrees * kPi / 180), 0, 1, 0, 0});
+            },
+        },
+        transform.variant()));
+  }
+  return steps;
+}

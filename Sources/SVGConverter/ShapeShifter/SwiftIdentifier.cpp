@@ -1,0 +1,178 @@
+#include "SVGConverter/ShapeShifter/SwiftIdentifier.h"
+
+#include <locale.h>
+#include <wctype.h>
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+#include <optional>
+#include <vector>
+
+namespace SwiftIdentifier {
+namespace {
+
+struct Range {
+  char32_t first;
+  char32_t last;
+};
+
+// Scalars that may begin a Swift identifier besides A-Z, a-z and "_". Soft
+// hyphen, zero-width characters, bidirectional controls and invisible
+// operators are left out on purpose: they would hide in the generated code.
+constexpr std::array<Range, 39> kHeadRanges{{
+    {0xA8, 0xA8},       {0xAA, 0xAA},       {0xAF, 0xAF},       {0xB2, 0xB5},
+    {0xB7, 0xBA},       {0xBC, 0xBE},       {0xC0, 0xD6},       {0xD8, 0xF6},
+    {0xF8, 0xFF},       {0x100, 0x2FF},     {0x370, 0x167F},    {0x1681, 0x180D},
+    {0x180F, 0x1DBF},   {0x1E00, 0x1FFF},   {0x203F, 0x2040},   {0x2054, 0x2054},
+    {0x2070, 0x20CF},   {0x2100, 0x218F},   {0x2460, 0x24FF},   {0x2776, 0x2793},
+    {0x2C00, 0x2DFF},   {0x2E80, 0x2FFF},   {0x3004, 0x3007},   {0x3021, 0x302F},
+    {0x3031, 0x303F},   {0x3040, 0xD7FF},   {0xF900, 0xFD3D},   {0xFD40, 0xFDCF},
+    {0xFDF0, 0xFE1F},   {0xFE30, 0xFE44},   {0xFE47, 0xFFFD},   {0x10000, 0x1FFFD},
+    {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}, {0x40000, 0x4FFFD}, {0x50000, 0x5FFFD},
+    {0x60000, 0x6FFFD}, {0x70000, 0x7FFFD}, {0x80000, 0xEFFFD},
+}};
+// Combining marks that may follow the first character.
+constexpr std::array<Range, 4> kContinuationRanges{{
+    {0x300, 0x36F}, {0x1DC0, 0x1DFF}, {0x20D0, 0x20FF}, {0xFE20, 0xFE2F}}};
+
+template <size_t N>
+bool inRanges(char32_t c, const std::array<Range, N>& ranges) {
+  return std::any_of(ranges.begin(), ranges.end(),
+                     [c](const Range& r) { return c >= r.first && c <= r.last; });
+}
+
+bool isASCIILetter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isASCIIDigit(char32_t c) { return c >= '0' && c <= '9'; }
+
+bool isHead(char32_t c) {
+  if (c < 0x80) return isASCIILetter(c) || c == '_';
+  return inRanges(c, kHeadRanges);
+}
+
+bool isContinuation(char32_t c) {
+  return isHead(c) || isASCIIDigit(c) || inRanges(c, kContinuationRanges);
+}
+
+// Unicode letter classes and case mapping; without a UTF-8 locale only
+// ASCII letters are known.
+locale_t unicodeLocale() {
+  static const locale_t locale = [] {
+    locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    return l;
+  }();
+  return locale;
+}
+
+bool isLetter(char32_t c) {
+  if (c < 0x80) return isASCIILetter(c);
+  locale_t l = unicodeLocale();
+  return l && isHead(c) && iswalpha_l(static_cast<wint_t>(c), l);
+}
+
+char32_t changeCase(char32_t c, bool upper) {
+  if (c < 0x80) {
+    if (upper && c >= 'a' && c <= 'z') return c - 'a' + 'A';
+    if (!upper && c >= 'A' && c <= 'Z') return c - 'A' + 'a';
+    return c;
+  }
+  locale_t l = unicodeLocale();
+  if (!l) return c;
+  wint_t mapped = upper ? towupper_l(static_cast<wint_t>(c), l) : towlower_l(static_cast<wint_t>(c), l);
+  auto result = static_cast<char32_t>(mapped);
+  // A mapping must not turn an identifier character into something else.
+  return isHead(result) ? result : c;
+}
+
+// Decodes one UTF-8 scalar at `i`; nothing for a malformed sequence, which
+// then counts as one byte.
+std::optional<char32_t> decode(std::string_view s, size_t& i) {
+  auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  unsigned char b0 = byte(i);
+  if (b0 < 0x80) {
+    ++i;
+    return b0;
+  }
+  size_t length = b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC0 ? 2 : 0;
+  if (length == 0 || b0 > 0xF4 || i + length > s.size()) {
+    ++i;
+    return std::nullopt;
+  }
+  char32_t c = b0 & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    unsigned char b = byte(i + k);
+    if ((b & 0xC0) != 0x80) {
+      ++i;
+      return std::nullopt;
+    }
+    c = (c << 6) | (b & 0x3F);
+  }
+  static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (c < kMinimum[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+    ++i;
+    return std::nullopt;
+  }
+  i += length;
+  return c;
+}
+
+void encode(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+constexpr std::string_view kReserved[] = {
+    // declarations
+    "associatedtype", "borrowing", "class", "consuming", "deinit", "enum", "extension",
+    "fileprivate", "func", "import", "init", "inout", "internal", "let", "nonisolated", "open",
+    "operator", "private", "precedencegroup", "protocol", "public", "rethrows", "static",
+    "struct", "subscript", "typealias", "var",
+    // statements
+    "break", "case", "catch", "continue", "default", "defer", "do", "else", "fallthrough",
+    "for", "guard", "if", "in", "repeat", "return", "throw", "switch", "where", "while",
+    // expressions and types
+    "Any", "as", "await", "false", "is", "nil", "self", "Self", "super", "throws", "true",
+    "try", "_",
+    // not allowed as the name of a nested type
+    "Type", "Protocol",
+    // keywords of the pattern and declaration attributes
+    "some", "any"};
+
+}  // namespace
+
+bool isReserved(std::string_view name) {
+  return std::find(std::begin(kReserved), std::end(kReserved), name) != std::end(kReserved);
+}
+
+std::string make(std::string_view text, bool capitalize) {
+  std::vector<char32_t> scalars;
+  scalars.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    std::optional<char32_t> c = decode(text, i);
+    scalars.push_back(c && isContinuation(*c) ? *c : U'_');
+  }
+  if (scalars.empty()) return {};
+  if (!isLetter(scalars.front())) scalars.insert(scalars.begin(), U'z');
+  scalars.front() = changeCase(scalars.front(), capitalize);
+
+  std::string result;
+  result.reserve(text.size() + 2);
+  for (char32_t c : scalars) encode(c, result);
+  if (isReserved(result)) result += '_';
+  return result;
+}
+
+}  // namespace SwiftIdentifier

@@ -1,0 +1,23 @@
+// Turning SVG ids into Swift type and property names.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace SwiftIdentifier {
+
+/// `text` as a valid Swift identifier: every character that cannot stand in
+/// an identifier becomes "_", a "z" goes in front when the first character is
+/// not a letter, the first character is upper-cased (`capitalize`) or
+/// lower-cased, and a keyword gets a trailing "_". The empty text stays empty.
+/// Applying it to its own result changes nothing.
+std::string make(std::string_view text, bool capitalize);
+
+inline std::string typeName(std::string_view text) { return make(text, true); }
+inline std::string propertyName(std::string_view text) { return make(text, false); }
+
+/// Whether `name` is a word that Swift reserves (as an identifier or as the
+/// name of a nested type).
+bool isReserved(std::string_view name);
+
+}  // namespace SwiftIdentifier

@@ -1,0 +1,90 @@
+#include "SVGConverter/SwiftUIModel/PathCommand.h"
+
+#include "SVGConverter/SwiftUIModel/Overloaded.h"
+#include "SVGParser/Platform/NumberText.h"
+
+namespace SwiftUIModel {
+namespace {
+
+std::string pointText(CGPoint p) { return doubleDescription(p.x) + "," + doubleDescription(p.y); }
+
+std::string matrixText(const CGAffineTransform& m) {
+  return "CGAffineTransform(a: " + doubleDescription(m.a) + ", b: " + doubleDescription(m.b) +
+         ", c: " + doubleDescription(m.c) + ", d: " + doubleDescription(m.d) +
+         ", tx: " + doubleDescription(m.tx) + ", ty: " + doubleDescription(m.ty) + ")";
+}
+
+template <typename T>
+std::string listText(const std::vector<T>& items) {
+  std::string text = "[";
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += items[i].description();
+  }
+  return text + "]";
+}
+
+}  // namespace
+
+CGAffineTransform TransformStep::affineTransformation() const {
+  return std::visit(Overloaded{
+                        [](const Translate& t) { return CGAffineTransform::makeTranslation(t.dx, t.dy); },
+                        [](const Rotate& r) { return CGAffineTransform::makeRotation(r.angle); },
+                        [](const Scale& s) { return CGAffineTransform::makeScale(s.x, s.y); },
+                        [](const Matrix& m) { return m.value; },
+                    },
+                    value_);
+}
+
+std::string TransformStep::description() const {
+  return std::visit(
+      Overloaded{
+          [](const Translate& t) {
+            return ".translate(" + doubleDescription(t.dx) + ", " + doubleDescription(t.dy) + ")";
+          },
+          [](const Rotate& r) { return ".rotate(" + doubleDescription(r.angle) + ")"; },
+          [](const Scale& s) { return ".scale(" + doubleDescription(s.x) + ", " + doubleDescription(s.y) + ")"; },
+          [](const Matrix& m) { return matrixText(m.value); },
+      },
+      value_);
+}
+
+CGAffineTransform affineTransformation(const std::vector<TransformStep>& steps) {
+  CGAffineTransform result = CGAffineTransform::identity();
+  for (const TransformStep& step : steps) {
+    // Each step acts on a point before everything built so far.
+    result = step.affineTransformation().concatenating(result);
+  }
+  return result;
+}
+
+std::string description(const std::vector<TransformStep>& steps) { return listText(steps); }
+
+std::string PathCommand::description() const {
+  return std::visit(
+      Overloaded{
+          [](const MoveTo& c) { return "M" + pointText(c.point); },
+          [](const AddLineTo& c) { return "L" + pointText(c.point); },
+          [](const AddCurveTo& c) {
+            return "C" + pointText(c.point) + "[cp1=" + pointText(c.control1) + ", cp2=" + pointText(c.control2) +
+                   "]";
+          },
+          [](const AddQuadCurveTo& c) { return "Q" + pointText(c.point) + "[cp=" + pointText(c.control) + "]"; },
+          [](const AddRelativeArc& c) {
+            return "A" + pointText(c.center) + "[r=" + doubleDescription(c.radius) +
+                   ", start=" + doubleDescription(c.startAngle) + ", delta=" + doubleDescription(c.delta) +
+                   ", transform=" + listText(c.transform) + "]";
+          },
+          [](const AddLines& c) {
+            std::string text = "(";
+            for (size_t i = 0; i < c.points.size(); ++i) text += (i == 0 ? "M" : "L") + pointText(c.points[i]);
+            return text + ")";
+          },
+          [](const CloseSubpath&) { return std::string("Z"); },
+      },
+      value_);
+}
+
+std::string description(const std::vector<PathCommand>& commands) { return listText(commands); }
+
+}  // namespace SwiftUIModel

@@ -1,0 +1,20 @@
+#include "SVGConverter/Utilities/IDPool.h"
+
+#include "SVGParser/Platform/UUID.h"
+
+#include <utility>
+
+IDPool::IDPool(std::string namePrefix) : prefix(std::move(namePrefix)) {}
+
+std::string IDPool::nextID(const std::optional<std::string>& preferred) {
+  if (preferred && usedIDs.insert(*preferred).second) return *preferred;
+  // Numbers skipped because their identifier was taken stay used up.
+  do {
+    ++counter;
+    std::string candidate = prefix + std::to_string(counter);
+    if (usedIDs.insert(candidate).second) return candidate;
+  } while (counter < 1000);
+  return newUUIDString();
+}
+
+void IDPool::reserve(const std::string& id) { usedIDs.insert(id); }

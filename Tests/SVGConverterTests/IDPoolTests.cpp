@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "SVGConverter/ShapeShifter/SwiftIdentifier.h"
+#include "SVGConverter/Utilities/IDPool.h"
+
+TEST(IDPool, NumbersAndPreferredIdentifiers) {
+  IDPool circles("Circle");
+  EXPECT_EQ(circles.nextID(std::nullopt), "Circle1");
+  EXPECT_EQ(circles.nextID(std::nullopt), "Circle2");
+  EXPECT_EQ(circles.nextID("a"), "a");
+  EXPECT_EQ(circles.nextID("a"), "Circle3");
+
+  // A number whose identifier was taken by a preferred one is used up.
+  IDPool groups("Group");
+  EXPECT_EQ(groups.nextID("Group1"), "Group1");
+  EXPECT_EQ(groups.nextID(std::nullopt), "Group2");
+  groups.reserve("Group3");
+  EXPECT_EQ(groups.nextID(std::nullopt), "Group4");
+  EXPECT_EQ(groups.nextID("Group3"), "Group5");
+}
+
+TEST(IDPool, GivesUnrecordedUUIDsWhenNumbersRunOut) {
+  IDPool pool("P");
+  pool.counter = 998;
+  pool.reserve("P999");
+  pool.reserve("P1000");
+  const std::string first = pool.nextID(std::nullopt);
+  EXPECT_EQ(first.size(), 36u);
+  EXPECT_EQ(pool.usedIDs.count(first), 0u);
+  EXPECT_EQ(pool.counter, 1000);
+  // One more numbered attempt each time after that.
+  EXPECT_EQ(pool.nextID(std::nullopt), "P1001");
+}
+
+TEST(SwiftIdentifier, NamesAreValidSwiftIdentifiers) {
+  using SwiftIdentifier::propertyName;
+  using SwiftIdentifier::typeName;
+  EXPECT_EQ(typeName("my-shape"), "My_shape");
+  EXPECT_EQ(propertyName("my-shape"), "my_shape");
+  EXPECT_EQ(typeName("3d"), "Z3d");
+  EXPECT_EQ(propertyName("3d"), "z3d");
+  EXPECT_EQ(typeName("_x"), "Z_x");
+  EXPECT_EQ(typeName("a.b c/d"), "A_b_c_d");
+  EXPECT_EQ(typeName(""), "");
+  // Keywords, and names Swift keeps for itself inside a type.
+  EXPECT_EQ(propertyName("default"), "default_");
+  EXPECT_EQ(typeName("self"), "Self_");
+  EXPECT_EQ(typeName("type"), "Type_");
+  EXPECT_EQ(typeName("class"), "Class");
+  // Letters of any script stay; the first is case-mapped.
+  EXPECT_EQ(typeName("\xC3\xA9t\xC3\xA9"), "\xC3\x89t\xC3\xA9");
+  EXPECT_EQ(propertyName("\xCE\x94x"), "\xCE\xB4x");
+  // Bytes that are no UTF-8 and invisible characters become "_".
+  EXPECT_EQ(typeName("a\xFF"), "A_");
+  EXPECT_EQ(typeName("a\xE2\x80\x8B"), "A_");
+  for (const char* text : {"my-shape", "3d", "self", "\xC3\xA9t\xC3\xA9", "x\xFF"}) {
+    EXPECT_EQ(typeName(typeName(text)), typeName(text)) << text;
+    EXPECT_EQ(propertyName(propertyName(text)), propertyName(text)) << text;
+  }
+}
