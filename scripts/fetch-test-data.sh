@@ -12,3 +12,15 @@ if [ ! -d "bootstrap-icons-$ICONS_VERSION" ]; then
   tar -xzf "bootstrap-icons-$ICONS_VERSION.tgz" -C "bootstrap-icons-$ICONS_VERSION" --strip-components=1
   rm -f "bootstrap-icons-$ICONS_VERSION.tgz"
 fi
+
+# The Swift grammar (parser and scanner sources only) for the syntax check of
+# generated code; the package's install scripts are never run.
+SWIFT_GRAMMAR_VERSION=0.7.1
+if [ ! -f "tree-sitter-swift-$SWIFT_GRAMMAR_VERSION/src/parser.c" ]; then
+  rm -rf "tree-sitter-swift-$SWIFT_GRAMMAR_VERSION" tree-sitter-swift-*.tgz
+  npm pack --silent --ignore-scripts "tree-sitter-swift@$SWIFT_GRAMMAR_VERSION" >/dev/null
+  mkdir -p "tree-sitter-swift-$SWIFT_GRAMMAR_VERSION"
+  tar -xzf "tree-sitter-swift-$SWIFT_GRAMMAR_VERSION.tgz" -C "tree-sitter-swift-$SWIFT_GRAMMAR_VERSION" \
+    --strip-components=1 package/LICENSE package/src/parser.c package/src/scanner.c package/src/tree_sitter
+  rm -f "tree-sitter-swift-$SWIFT_GRAMMAR_VERSION.tgz"
+fi

@@ -1,0 +1,70 @@
+// The Swift syntax check that the generator tests rely on must accept valid
+// SwiftUI source and point at the first fault of broken source.
+
+#include "SwiftSyntaxSupport.h"
+
+#if defined(QUARVEL_HAVE_SWIFT_SYNTAX_CHECK)
+
+using SwiftSyntaxCheck::firstSyntaxProblem;
+
+TEST(SwiftSyntaxCheck, AcceptsGeneratedStyleSource) {
+  const std::string source =
+      "import SwiftUI\n\n"
+      "struct Root: View {\n"
+      "  static let intrinsicSize = CGSize(width: 10, height: 1_000.5)\n"
+      "  struct Blur: ViewModifier {\n"
+      "    func body(content: Content) -> some View {\n"
+      "      content // SourceGraphic\n"
+      "        .blur(radius: 2)\n"
+      "    }\n"
+      "  }\n"
+      "  var body: some View {\n"
+      "    Text(verbatim: \"a\\\\b\\n\\\"c\\\"\\u{1B}\")\n"
+      "      .font(.custom(\"Times\", size: 12).bold())\n"
+      "      .frame(width: .infinity, height: 12, alignment: .bottom)\n"
+      "  }\n"
+      "}\n\n"
+      "fileprivate extension Color {\n"
+      "  init(_ rgb: UInt32, opacity: Double = 1.0) {\n"
+      "    self.init(red     : Double((rgb >> 16) & 0xFF) / 255.0,\n"
+      "              green   : Double((rgb >>  8) & 0xFF) / 255.0,\n"
+      "              blue    : Double( rgb        & 0xFF) / 255.0,\n"
+      "              opacity : opacity)\n"
+      "  }\n"
+      "}\n";
+  EXPECT_TRUE(isValidSwift(source));
+}
+
+TEST(SwiftSyntaxCheck, ReportsTheLineOfTheFirstFault) {
+  auto missing = firstSyntaxProblem("struct A: View {\n  var body: some View {\n    Text(\"a\"\n  }\n}\n");
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->line, 3u);
+
+  auto unexpected = firstSyntaxProblem("let a = 1\nlet b = f(x: 1 y: 2)\nlet c = (\n");
+  ASSERT_TRUE(unexpected);
+  EXPECT_EQ(unexpected->line, 2u);
+  EXPECT_EQ(unexpected->message, "unexpected text");
+
+  auto stray = firstSyntaxProblem("struct A {\n}\n}\n");
+  ASSERT_TRUE(stray);
+  EXPECT_EQ(stray->line, 3u);
+}
+
+// The grammar itself accepts these; the Swift compiler does not.
+TEST(SwiftSyntaxCheck, RejectsRawLineBreaksAndControlCharactersInLiterals) {
+  auto lineBreak = firstSyntaxProblem("let a = 1\nlet t = Text(\"a\nb\")\n");
+  ASSERT_TRUE(lineBreak);
+  EXPECT_EQ(lineBreak->line, 2u);
+  EXPECT_EQ(lineBreak->column, 16u);
+
+  auto carriageReturn = firstSyntaxProblem("let t = Text(\"a\rb\")\n");
+  ASSERT_TRUE(carriageReturn);
+
+  auto control = firstSyntaxProblem("let t = Text(\"a\x07\")\n");
+  ASSERT_TRUE(control);
+  EXPECT_EQ(control->message, "control character in source");
+
+  EXPECT_FALSE(firstSyntaxProblem("let t = \"\"\"\n  two\n  lines\n  \"\"\"\nlet u = \"\\t\\u{7}\"\n"));
+}
+
+#endif
