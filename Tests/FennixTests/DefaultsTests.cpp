@@ -123,9 +123,12 @@ TEST_F(DefaultsTests, AWriterKilledMidWriteLeavesAWholeFile) {
   EXPECT_EQ(payload->find_first_not_of(payload->front()), std::string::npos);
   EXPECT_GE(defaults->integer("counter"), 3);
 
-  // Left-over temporary files do not disturb later writes.
+  // Left-over temporary files do not disturb later writes, which clear them away.
   defaults->set("after", "key");
   EXPECT_EQ(NSUserDefaults::fromSuiteName(suite)->string("key"), "after");
+  for (const auto& entry : std::filesystem::directory_iterator(defaults->path().parent_path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << entry.path();
+  }
 }
 
 TEST_F(DefaultsTests, DamagedFilesReadAsEmptyAndAreKeptAside) {

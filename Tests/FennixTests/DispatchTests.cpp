@@ -79,23 +79,6 @@ TEST(DispatchTests, MainQueueRunsOnTheThreadIteratingTheMainContextInOrder) {
   EXPECT_FALSE(DispatchQueue::main().isCurrent());
 }
 
-TEST(DispatchTests, HandOffFromGlobalQueueToMainQueue) {
-  // The pattern of work done in the background and applied on the main thread.
-  std::atomic<bool> applied{false};
-  bool backgroundWasMain = true;
-  DispatchQueue::global(DispatchQoS::utility).async([&] {
-    backgroundWasMain = DispatchQueue::main().isCurrent();
-    int result = 42;
-    DispatchQueue::main().async([&, result] {
-      EXPECT_EQ(result, 42);
-      EXPECT_TRUE(DispatchQueue::main().isCurrent());
-      applied = true;
-    });
-  });
-  ASSERT_TRUE(runMainLoopUntil([&] { return applied.load(); }));
-  EXPECT_FALSE(backgroundWasMain);
-}
-
 TEST(DispatchTests, SerialQueueTargetingMainRunsOnTheMainContext) {
   DispatchQueue queue("test.on-main", DispatchQoS::default_, DispatchQueue::main());
   std::vector<int> order;

@@ -44,15 +44,6 @@ TEST(NotificationTests, ObserversMatchByNameAndSender) {
   EXPECT_EQ(calls, (std::vector<std::string>{"a"}));
 }
 
-TEST(NotificationTests, UserInfoValuesAreReadByType) {
-  Notification n("n", {{"count", 3}, {"text", std::string("x")}});
-  ASSERT_NE(n.userInfoValue<int>("count"), nullptr);
-  EXPECT_EQ(*n.userInfoValue<int>("count"), 3);
-  EXPECT_EQ(n.userInfoValue<std::string>("count"), nullptr);
-  EXPECT_EQ(n.userInfoValue<int>("missing"), nullptr);
-  EXPECT_EQ(n.sender(), nullptr);
-}
-
 TEST(NotificationTests, ObserversMayChangeRegistrationsWhileBeingCalled) {
   NotificationCenter center;
   int first = 0, second = 0, added = 0;

@@ -435,6 +435,13 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
     }
   }
 
+  // Temporary files exist only while their writer holds the lock: any found now were left by a
+  // writer that died mid-write.
+  const std::string temporaryPrefix = "." + fileName + ".tmp.";
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    if (entry.path().filename().string().rfind(temporaryPrefix, 0) == 0) ::unlink(entry.path().c_str());
+  }
+
   // Start from what is on disk now, so that keys written by other processes stay.
   nlohmann::json current;
   Fingerprint onDisk;
@@ -463,7 +470,7 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
   const std::string text = current.dump(2);
 
   auto temporary = directory;
-  temporary /= "." + fileName + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(temporaryCounter++);
+  temporary /= temporaryPrefix + std::to_string(::getpid()) + "." + std::to_string(temporaryCounter++);
   FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (out.get() < 0) {
     log->error("NSUserDefaults: could not create:", temporary.string(), errnoText(errno));
