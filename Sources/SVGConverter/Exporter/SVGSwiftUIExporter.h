@@ -4,9 +4,17 @@
 #include "SVGConverter/Exporter/CodeGenerationStream.h"
 #include "SVGConverter/Exporter/DecimalNumberFormatter.h"
 #include "SVGConverter/Exporter/SVGSwiftUIExporterConfig.h"
+#include "SVGConverter/SwiftUIModel/ContainerViewType.h"
+#include "SVGConverter/SwiftUIModel/Gradients.h"
+#include "SVGConverter/SwiftUIModel/PathCommand.h"
+#include "SVGConverter/SwiftUIModel/ShapeViews.h"
+#include "SVGParser/CSS/Color.h"
 
+#include <concepts>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 /// One exporter per export: it holds the options, the growing output text and
 /// the current indentation, and is the stream every emitter writes through.
@@ -51,6 +59,100 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
 
   // ---- Emitters ---------------------------------------------------------------
   // Each group of emitters is defined in its own source file beside this one.
+
+  // Colours (ColorEmitter.cpp)
+
+  /// The SwiftUI colour expression of a CSS colour: a SwiftUI colour name
+  /// ("Color.red", ".red" with `init`), a grey ("Color(white: 0.5)"), a
+  /// hexadecimal literal ("Color(0xFF8000)", with `hex`; marks the file as
+  /// needing its hex initialiser) or the red/green/blue form, each with an
+  /// optional ", opacity: ". Nothing for no colour.
+  std::optional<std::string> generateColor(const std::optional<CSS::Color>& color, std::optional<CGFloat> opacity,
+                                           bool init = false, bool hex = false);
+
+  // Transforms (TransformEmitter.cpp)
+
+  /// One text per step: the initialiser of the first, then a modifier per further step.
+  std::vector<std::string> generateTransform(const std::vector<SwiftUIModel::TransformStep>& steps,
+                                             bool init = false);
+  /// "CGAffineTransform(translationX: 1, y: 2)" and the like; ".init(" with `init`.
+  std::string initTransform(const SwiftUIModel::TransformStep& step, bool init = false);
+  /// "CGAffineTransform(a: ..., ty: ...)", or "CGAffineTransform.identity".
+  std::string initTransform(const CGAffineTransform& transform, bool init = false);
+  /// ".translatedBy(x: 1, y: 2)" and the like.
+  std::string modifyTransform(const SwiftUIModel::TransformStep& step);
+  /// The steps as one expression; further steps one level deeper on lines of their own.
+  std::string exportTransform(const std::vector<SwiftUIModel::TransformStep>& steps);
+
+  // Fill and stroke (PaintEmitter.cpp)
+
+  /// The shape instance line with its fill and stroke modifiers, or a
+  /// "ZStack" of a filled and a stroked instance when it has both. Says
+  /// whether it wrote the "ZStack" block.
+  bool exportFillAndStrokeOfShapeView(const SwiftUIModel::ShapeDrawing& drawing, const std::string& shapeInstance);
+  /// "StrokeStyle(" with the members that differ from the default style, ")".
+  std::string generateStrokeStyle(const SwiftUIModel::StrokeStyle& style, bool infoComments);
+
+  // Point frames and placement (FrameEmitter.cpp)
+
+  /// The frame and placement lines of a child; nothing for a text.
+  void exportPointFrame(const SwiftUIModel::Subview& child, bool useOffset);
+  /// The frame and placement lines of a view with an optional size and origin.
+  template <typename View>
+    requires std::derived_from<View, SwiftUIModel::SUIViewFrameableType> &&
+             std::derived_from<View, SwiftUIModel::SUIViewPositionableType>
+  void exportPointFrame(const View& view, bool useOffset) {
+    exportPointFrame(view.origin ? std::optional(view.origin->x) : std::nullopt,
+                     view.origin ? std::optional(view.origin->y) : std::nullopt,
+                     view.intrinsicSize ? std::optional(view.intrinsicSize->width) : std::nullopt,
+                     view.intrinsicSize ? std::optional(view.intrinsicSize->height) : std::nullopt, useOffset);
+  }
+  /// The frame and placement lines of a frame in points with optional `x`, `y`, `w` and `h`.
+  template <typename Frame>
+    requires requires(const Frame& frame) {
+      { frame.x } -> std::convertible_to<std::optional<CGFloat>>;
+      { frame.h } -> std::convertible_to<std::optional<CGFloat>>;
+    }
+  void exportPointFrame(const Frame& frame, bool useOffset) {
+    exportPointFrame(frame.x, frame.y, frame.w, frame.h, useOffset);
+  }
+  /// A frame line for the present sides ("nil" for a missing one), then a
+  /// position line (`useOffset`, a missing coordinate as 0) or the leading
+  /// and top paddings of the non-zero coordinates.
+  void exportPointFrame(std::optional<CGFloat> x, std::optional<CGFloat> y, std::optional<CGFloat> w,
+                        std::optional<CGFloat> h, bool useOffset);
+  /// ".frame(width: W, height: H)", or "" for no size.
+  std::string generateFixFrameModifier(std::optional<CGSize> size);
+  /// ".position(x: X, y: Y)", or nothing for no point.
+  std::optional<std::string> generatePositionModifier(std::optional<CGPoint> point);
+  /// The "static let viewBox = CGRect(...)" line; nothing for no rectangle.
+  void exportViewBoxProperty(std::optional<CGRect> viewBox);
+
+  // Shape and path views (ShapeEmitter.cpp)
+
+  /// The view struct of a path with its nested `Shape` type. `svgID` is not used.
+  void exportPathViewType(const SwiftUIModel::PathViewType& view,
+                          const std::optional<std::string>& svgID = std::nullopt);
+  void exportCircleViewType(const SwiftUIModel::CircleViewType& view);
+  void exportEllipseViewType(const SwiftUIModel::EllipseViewType& view);
+  /// "Rectangle()", or "RoundedRectangle(cornerRadius: r)" when a radius is given.
+  void exportRectangleViewType(const SwiftUIModel::RectangleViewType& view);
+  /// Appends `text` exactly as given: no indentation, no newline.
+  void appendVerbatim(std::string_view text) { swift_ += text; }
+
+  // Filter references (FilterReferenceEmitter.cpp)
+
+  /// The filter and transform effect modifiers of a view, one level deeper
+  /// unless `indent` is off; nothing when there is neither.
+  void exportFilterReference(const std::optional<SwiftUIModel::FilterModifierType>& filter,
+                             const std::vector<SwiftUIModel::TransformStep>& transforms, bool indent = true);
+
+  // Gradients (GradientEmitter.cpp)
+
+  /// "static let <id> = LinearGradient(" with its gradient, stops and end points.
+  void exportLinearGradientProperty(const SwiftUIModel::LinearGradientProperty& gradient);
+  /// "static let <id> = RadialGradient(" with its gradient, stops, centre and radii.
+  void exportRadialGradientProperty(const SwiftUIModel::RadialGradientProperty& gradient);
 
  private:
   void setIndent(int depth);

@@ -1,0 +1,131 @@
+// Fill and stroke modifiers of shape instances.
+#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+
+#include "SVGConverter/SwiftUIModel/Overloaded.h"
+
+using SwiftUIModel::Overloaded;
+using SwiftUIModel::Paint;
+using SwiftUIModel::ShapeDrawing;
+using SwiftUIModel::StrokeStyle;
+
+namespace {
+
+/// The colour of a colour paint, with an ".opacity()" modifier for an opacity below 1.
+std::optional<std::string> colorText(SVGSwiftUIExporter& stream, const Paint::Color& paint) {
+  std::optional<std::string> text =
+      stream.generateColor(paint.color, std::nullopt, false, stream.config().exportHexColorExtension);
+  if (text && paint.opacity && *paint.opacity < 1) *text += ".opacity(" + stream.string(*paint.opacity) + ")";
+  return text;
+}
+
+void appendFillModifiers(SVGSwiftUIExporter& stream, const Paint& paint) {
+  stream.nest([&] {
+    std::visit(Overloaded{
+                   [&](const Paint::Opacity& opacity) {
+                     stream.writeln(".fill()");
+                     stream.writeln(".opacity(" + stream.string(opacity.opacity) + ")");
+                   },
+                   [&](const Paint::Property& property) { stream.writeln(".fill(" + property.id + ")"); },
+                   [&](const Paint::Color& color) {
+                     if (const auto text = colorText(stream, color)) {
+                       stream.writeln(".fill(" + *text + ")");
+                     } else {
+                       stream.writeln(".fill()", std::string("Could not generate color"));
+                     }
+                   },
+               },
+               paint.variant());
+  });
+}
+
+void appendStrokeModifiers(SVGSwiftUIExporter& stream, const std::optional<StrokeStyle>& style,
+                           const std::optional<Paint>& paint) {
+  const auto& config = stream.config();
+  std::optional<std::string> styleText;
+  if (style) {
+    styleText = stream.generateStrokeStyle(*style, config.infoComments);
+    if (*styleText == "StrokeStyle()" && config.assumeDefaultStrokeStyle) {
+      styleText.reset();
+    } else if (config.preferInitOverType && styleText->starts_with("StrokeStyle(")) {
+      styleText->replace(0, std::string_view("StrokeStyle").size(), ".init");
+    }
+  }
+
+  std::optional<std::string> paintText;
+  if (paint) {
+    if (const auto* property = paint->as<Paint::Property>()) paintText = property->id;
+    if (const auto* color = paint->as<Paint::Color>()) paintText = colorText(stream, *color);
+  }
+
+  stream.nest([&] {
+    if (paintText && styleText) {
+      stream.writeln(".stroke(" + *paintText + ", style: " + *styleText + ")");
+    } else if (styleText) {
+      stream.writeln(".stroke(style: " + *styleText + ")");
+    } else if (paintText) {
+      stream.writeln(".stroke(" + *paintText + ")");
+    } else {
+      stream.writeln(".stroke()");
+    }
+    if (const auto* opacity = paint ? paint->as<Paint::Opacity>() : nullptr) {
+      stream.writeln(".opacity(" + stream.string(opacity->opacity) + ")");
+    }
+  });
+}
+
+}  // namespace
+
+bool SVGSwiftUIExporter::exportFillAndStrokeOfShapeView(const ShapeDrawing& drawing,
+                                                        const std::string& shapeInstance) {
+  if (!drawing.stroke && !drawing.strokeStyle) {
+    writeln(shapeInstance);
+    if (drawing.fill) appendFillModifiers(*this, *drawing.fill);
+    return false;
+  }
+  if (!drawing.fill) {
+    writeln(shapeInstance);
+    appendStrokeModifiers(*this, drawing.strokeStyle, drawing.stroke);
+    return false;
+  }
+  block("ZStack", [&] {
+    writeln(shapeInstance);
+    appendFillModifiers(*this, *drawing.fill);
+    writeln(shapeInstance);
+    appendStrokeModifiers(*this, drawing.strokeStyle, drawing.stroke);
+  });
+  return true;
+}
+
+std::string SVGSwiftUIExporter::generateStrokeStyle(const StrokeStyle& style, bool infoComments) {
+  std::string members;
+  const auto add = [&](const std::string& member) {
+    if (!members.empty()) members += ", ";
+    members += member;
+  };
+  if (style.lineWidth && *style.lineWidth != 1.0) add("lineWidth: " + string(*style.lineWidth));
+  switch (style.lineCap) {
+    case CGLineCap::butt:
+      break;
+    case CGLineCap::round:
+      add("lineCap: .round");
+      break;
+    case CGLineCap::square:
+      add("lineCap: .square");
+      break;
+    default:
+      if (infoComments) add("/* lineCap: " + string(static_cast<CGFloat>(style.lineCap)) + " */");
+  }
+  switch (style.lineJoin) {
+    case CGLineJoin::miter:
+      break;
+    case CGLineJoin::round:
+      add("lineJoin: .round");
+      break;
+    case CGLineJoin::bevel:
+      add("lineJoin: .bevel");
+      break;
+    default:
+      if (infoComments) add("/* lineJoin: " + string(static_cast<CGFloat>(style.lineJoin)) + " */");
+  }
+  return "StrokeStyle(" + members + ")";
+}

@@ -1,0 +1,154 @@
+// View structs of circles, ellipses, rectangles and paths.
+#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+
+#include "SVGConverter/SwiftUIModel/Overloaded.h"
+
+using SwiftUIModel::Overloaded;
+using SwiftUIModel::PathCommand;
+using SwiftUIModel::TransformStep;
+
+namespace {
+
+/// Joined transform texts shorter than this stay on the ".applying(" line.
+constexpr std::size_t maximumSingleLineTransform = 49;
+
+/// Blanks that put the labels of a curve's continuation lines under "to:".
+const std::string curveIndent(14, ' ');
+const std::string quadCurveIndent(18, ' ');
+
+void exportShapeViewType(SVGSwiftUIExporter& stream, const std::string& typeName, const std::string& shapeInstance,
+                         std::optional<CGPoint> origin, std::optional<CGSize> size,
+                         const SwiftUIModel::ShapeDrawing& drawing) {
+  stream.block("struct " + typeName + ": View", [&] {
+    stream.exportIntrinsicSize(origin, size, false);
+    stream.appendEmptyLine();
+    stream.block("var body: some View", [&] {
+      const bool wroteStack = stream.exportFillAndStrokeOfShapeView(drawing, shapeInstance);
+      stream.exportFilterReference(drawing.filterModifier, drawing.transform, !wroteStack);
+    });
+  });
+}
+
+/// The "transform: " argument of an arc: always in type form; further steps
+/// one level deeper than the command, each on a line of its own.
+std::string arcTransformText(SVGSwiftUIExporter& stream, const std::vector<TransformStep>& steps) {
+  const std::vector<std::string> lines = stream.generateTransform(steps, false);
+  std::string text = lines.front();
+  if (lines.size() == 1) return text;
+  text += '\n';
+  const std::string deeper = stream.prefix() + stream.config().indentString;
+  for (std::size_t index = 1; index < lines.size(); ++index) text += deeper + lines[index] + '\n';
+  return text;
+}
+
+void exportPath(SVGSwiftUIExporter& stream, const std::vector<PathCommand>& commands) {
+  const bool init = stream.config().preferInitOverType;
+  const auto point = [&](CGPoint p) { return stream.initCGPoint(p, init); };
+  stream.block("Path { path in", [&] {
+    for (std::size_t index = 0; index < commands.size(); ++index) {
+      std::visit(
+          Overloaded{
+              [&](const PathCommand::MoveTo& move) { stream.writeln("path.move(to: " + point(move.point) + ")"); },
+              [&](const PathCommand::AddLineTo& line) {
+                stream.writeln("path.addLine(to: " + point(line.point) + ")");
+              },
+              [&](const PathCommand::AddCurveTo& curve) {
+                stream.writeln("path.addCurve(to: " + point(curve.point) + ",");
+                stream.writeln(curveIndent + "control1: " + point(curve.control1) + ",");
+                stream.writeln(curveIndent + "control2: " + point(curve.control2) + ")");
+              },
+              [&](const PathCommand::AddQuadCurveTo& curve) {
+                stream.writeln("path.addQuadCurve(to: " + point(curve.point) + ",");
+                stream.writeln(quadCurveIndent + "control: " + point(curve.control) + ")");
+              },
+              [&](const PathCommand::AddRelativeArc& arc) {
+                std::string line = "path.addRelativeArc(center: " + point(arc.center) +
+                                   ", radius: " + stream.string(arc.radius) + ", startAngle: Angle(radians: " +
+                                   stream.string(arc.startAngle) + ")" + ", delta: Angle(radians: " +
+                                   stream.string(arc.delta) + ")";
+                if (!arc.transform.empty()) line += ", transform: " + arcTransformText(stream, arc.transform);
+                stream.writeln(line + ")");
+              },
+              [&](const PathCommand::AddLines& lines) {
+                if (lines.points.empty()) return;
+                stream.writeln("path.addLines([");
+                stream.nest([&] {
+                  for (std::size_t at = 0; at < lines.points.size(); ++at) {
+                    stream.writeln(point(lines.points[at]) + (at + 1 < lines.points.size() ? "," : ""));
+                  }
+                });
+                stream.writeln("])");
+              },
+              [&](const PathCommand::CloseSubpath&) {
+                stream.writeln("path.closeSubpath()");
+                if (stream.config().newlineAfterClosePath && index + 1 < commands.size()) stream.appendEmptyLine();
+              },
+          },
+          commands[index].variant());
+    }
+  });
+}
+
+/// The transform of a whole shape, after its "Path" block.
+void exportShapeTransform(SVGSwiftUIExporter& stream, const std::vector<TransformStep>& steps) {
+  if (steps.empty()) return;
+  if (steps.size() == 1) {
+    if (const auto* translate = steps.front().as<TransformStep::Translate>()) {
+      stream.writeln(".offsetBy(dx: " + stream.string(translate->dx) + ", dy: " + stream.string(translate->dy) +
+                     ")");
+      return;
+    }
+  }
+  const std::vector<std::string> lines = stream.generateTransform(steps, stream.config().preferInitOverType);
+  std::string joined;
+  for (const std::string& line : lines) joined += line;
+  if (joined.size() <= maximumSingleLineTransform) {
+    stream.writeln(".applying(" + joined + ")");
+    return;
+  }
+  stream.writeln(".applying(");
+  stream.nest([&] {
+    stream.writeln(lines.front());
+    stream.nest([&] {
+      for (std::size_t index = 1; index < lines.size(); ++index) stream.writeln(lines[index]);
+    });
+  });
+  stream.writeln(")");
+}
+
+}  // namespace
+
+void SVGSwiftUIExporter::exportCircleViewType(const SwiftUIModel::CircleViewType& view) {
+  exportShapeViewType(*this, view.typeName, "Circle()", view.origin, view.intrinsicSize, view.drawing);
+}
+
+void SVGSwiftUIExporter::exportEllipseViewType(const SwiftUIModel::EllipseViewType& view) {
+  exportShapeViewType(*this, view.typeName, "Ellipse()", view.origin, view.intrinsicSize, view.drawing);
+}
+
+void SVGSwiftUIExporter::exportRectangleViewType(const SwiftUIModel::RectangleViewType& view) {
+  const std::string shape =
+      view.cornerRadius ? "RoundedRectangle(cornerRadius: " + string(*view.cornerRadius) + ")" : "Rectangle()";
+  exportShapeViewType(*this, view.typeName, shape, view.origin, view.intrinsicSize, view.drawing);
+}
+
+void SVGSwiftUIExporter::exportPathViewType(const SwiftUIModel::PathViewType& view,
+                                            const std::optional<std::string>& /*svgID*/) {
+  const SwiftUIModel::ShapeType& shape = view.shapeType;
+  block("struct " + view.typeName + ": View { // SVGPath", [&] {
+    exportIntrinsicSize(view.origin, view.intrinsicSize, false);
+    appendVerbatim(config().shapeTypePrefix);
+    block("struct " + shape.typeName + ": " + (shape.insettable ? "InsettableShape" : "Shape"), [&] {
+      appendVerbatim(config().pathMethodPrefix);
+      block("func path(in rect: CGRect) -> Path", [&] {
+        exportPath(*this, shape.path);
+        exportShapeTransform(*this, shape.transform);
+      });
+    });
+    appendEmptyLine();
+    block("var body: some View", [&] {
+      const bool wroteStack = exportFillAndStrokeOfShapeView(view.drawing, shape.typeName + "()");
+      exportFilterReference(view.drawing.filterModifier, {}, !wroteStack);
+    });
+  });
+}
