@@ -74,7 +74,9 @@ TEST(ThemeTests, BuiltInThemesStyleItalicUnderlinedAndUnstyledRuns) {
 
   // xcode has no DEFAULT entry: text outside any span carries only the base font.
   const auto& xcode = HighlightJSTheme::xcode();
-  EXPECT_EQ(style(xcode, {C::DEFAULT}), TextAttributes{xcode->font()});
+  TextAttributes fontOnly;
+  fontOnly.font = xcode->font();
+  EXPECT_EQ(style(xcode, {C::DEFAULT}), fontOnly);
   EXPECT_EQ(style(xcode, {C::DEFAULT, C::formula}).foregroundColor, rgb(0xEEEEEE));
 
   EXPECT_TRUE(HighlightJSTheme::default_()->font()->isFixedPitch());
