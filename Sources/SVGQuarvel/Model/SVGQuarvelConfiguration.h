@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
@@ -14,6 +15,8 @@
 
 #include "SVGConverter/Exporter/SVGSwiftUIExporterConfig.h"
 #include "SVGQuarvel/Model/DefaultDecodableValue.h"
+
+class NSUserDefaults;
 
 /// An enumeration stored as text: `Cases` holds the plain enumeration `Value`
 /// and the raw texts of its cases in declaration order.
@@ -118,6 +121,29 @@ struct SVGQuarvelConfiguration {
 
   /// The exporter options: its defaults with the user-visible fields overwritten.
   SVGSwiftUIExporterConfig asExporterConfig() const;
+
+  // ---- The application-wide default (DefaultConfiguration.cpp) ----------------
+  // Kept as JSON data under `SVGQuarvelConfigKey` in the defaults suite of the
+  // application group `defaultsGroup()`. Meant for the main thread; the first
+  // load and the store are safe against concurrent first use.
+
+  /// The key of the stored default.
+  static constexpr const char* SVGQuarvelConfigKey = "DefaultSVGQuarvelConfig";
+  /// The application group of the suite: the reverse-DNS prefix and ".devtools".
+  static std::string defaultsGroup();
+  /// The suite of `defaultsGroup()`, or the standard suite when there is none; made once.
+  static std::shared_ptr<NSUserDefaults> userDefaults();
+
+  /// The current default. The first read loads the stored record (the fresh
+  /// record when nothing readable is stored) and writes nothing back.
+  static SVGQuarvelConfiguration defaultConfig();
+  /// Makes `config` the default and stores it when it differs from the previous one.
+  static void setDefaultConfig(const SVGQuarvelConfiguration& config);
+  /// Changes the default in place; stored like `setDefaultConfig`.
+  static void modifyDefaultConfig(const std::function<void(SVGQuarvelConfiguration&)>& change);
+  /// Reloads the default whenever user defaults change (on the main queue). The first
+  /// call installs the observer for the life of the process; later calls do nothing.
+  static void registerForChangeNotifications();
 };
 
 template <typename Cases>
