@@ -17,6 +17,7 @@ struct CoreAttributes {
   std::optional<std::string> id{};
 
   // Reading from text, attributes and CSS
+  static CoreAttributes fromXMLAttributes(const XMLAttributes& xmlAttributes);
 
   /// True when there is no id.
   bool isEmpty() const { return !id.has_value(); }
@@ -31,6 +32,7 @@ struct StylingAttributes {
   std::optional<std::string> style{};
 
   // Reading from text, attributes and CSS
+  static StylingAttributes fromXMLAttributes(const XMLAttributes& xmlAttributes);
 
   /// True when there is neither a class nor a style text.
   bool isEmpty() const { return classes.empty() && !style.has_value(); }

@@ -55,6 +55,7 @@ class FilterInput {
   static FilterInput strokePaint() { return StrokePaint{}; }
 
   // Reading from text, attributes and CSS
+  static std::optional<FilterInput> fromStringValue(std::optional<std::string_view> text);
 
   const Variant& variant() const { return value_; }
   template <typename Case> bool is() const { return std::holds_alternative<Case>(value_); }
@@ -78,6 +79,7 @@ struct FilterPrimitiveAttributes {
   std::optional<CGFloat> height{};
 
   // Reading from text, attributes and CSS
+  static FilterPrimitiveAttributes fromXMLAttributes(const XMLAttributes& xmlAttributes);
 
   /// No result name and no sub-region.
   bool isEmpty() const { return !result && !hasPositioning(); }
@@ -102,6 +104,7 @@ struct FilterBlur {
   CGFloat standardDeviation;
 
   // Reading from text, attributes and CSS
+  static FilterBlur fromXMLAttributes(const XMLAttributes& xmlAttributes, const FilterInput& defaultInput);
 
   bool operator==(const FilterBlur&) const = default;
 };
@@ -136,6 +139,7 @@ struct FilterBlend {
   Mode mode;
 
   // Reading from text, attributes and CSS
+  static FilterBlend fromXMLAttributes(const XMLAttributes& xmlAttributes, const FilterInput& defaultInput);
 
   bool operator==(const FilterBlend&) const = default;
 };
@@ -148,6 +152,7 @@ struct FilterOffset {
   CGFloat dy;
 
   // Reading from text, attributes and CSS
+  static FilterOffset fromXMLAttributes(const XMLAttributes& xmlAttributes, const FilterInput& defaultInput);
 
   bool operator==(const FilterOffset&) const = default;
 };
@@ -163,6 +168,7 @@ struct FilterDropShadow {
   std::optional<CGFloat> opacity{};  ///< the plain fraction written
 
   // Reading from text, attributes and CSS
+  static FilterDropShadow fromXMLAttributes(const XMLAttributes& xmlAttributes, const FilterInput& defaultInput);
 
   bool operator==(const FilterDropShadow&) const = default;
 };
@@ -237,6 +243,7 @@ struct Filter {
   std::optional<CSS::UnitLength> height{};
 
   // Reading from text, attributes and CSS
+  static Filter fromXMLAttributes(const XMLAttributes& xmlAttributes);
 
   /// "<Filter: id=f EMPTY>", "<Filter: id=f <Blur: src| 3.0>>" or "<Filter: [<...>, <...>]>".
   std::string description() const;

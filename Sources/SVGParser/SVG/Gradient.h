@@ -23,6 +23,8 @@ struct GradientStop {
 
   // Reading from text, attributes and CSS
 
+  static GradientStop fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
+
   /// "<Stop: id=s1>"; colour, opacity and offset are not shown.
   std::string description() const;
   bool operator==(const GradientStop&) const = default;
@@ -39,6 +41,8 @@ struct LinearGradient {
   std::vector<Transform> gradientTransform{};
 
   // Reading from text, attributes and CSS
+
+  static LinearGradient fromXMLAttributes(const XMLAttributes& xmlAttributes);
 
   UnitPoint startPoint() const { return {x1, y1}; }
   UnitPoint endPoint() const { return {x2, y2}; }
@@ -61,6 +65,8 @@ struct RadialGradient {
   std::vector<Transform> gradientTransform{};
 
   // Reading from text, attributes and CSS
+
+  static RadialGradient fromXMLAttributes(const XMLAttributes& xmlAttributes);
 
   UnitPoint centerPoint() const { return {cx, cy}; }
 

@@ -37,6 +37,7 @@ struct Group {
   std::vector<GroupItem> children{};
 
   // Reading from text, attributes and CSS
+  static Group fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
 
   /// Appends `item` at the end of `children`.
   void addElement(GroupItem item);
@@ -142,6 +143,9 @@ struct SVG {
   std::vector<DefinitionEntry> definitions{};  ///< of the whole drawing, in the order added
 
   // Reading from text, attributes and CSS
+  static SVG fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
+  /// The drawing of an SVG text; nothing when it is not well-formed XML or has no root `svg`.
+  static std::optional<SVG> fromSVGString(std::string_view svgString);
 
   /// Appends `item` at the end of `children`.
   void addElement(GroupItem item);

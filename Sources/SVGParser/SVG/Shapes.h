@@ -24,6 +24,8 @@ struct Path {
 
   // Reading from text, attributes and CSS
 
+  static Path fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
+
   /// "<Path: id=p length=10.0 style=<Styling:...> <Presentation:...>>"; commands are not listed.
   std::string description() const;
   bool operator==(const Path&) const = default;
@@ -39,6 +41,8 @@ struct Circle {
   PresentationAttributes presentation{};
 
   // Reading from text, attributes and CSS
+
+  static Circle fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
 
   /// "<Circle: id=c 10.0,20.0 5.0 <Presentation:>>"
   std::string description() const;
@@ -56,6 +60,8 @@ struct Ellipse {
   PresentationAttributes presentation{};
 
   // Reading from text, attributes and CSS
+
+  static Ellipse fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
 
   /// "<Ellipse: id=e 10.0,20.0 5.0/3.0 <Presentation:>>"
   std::string description() const;
@@ -76,6 +82,8 @@ struct Rect {
 
   // Reading from text, attributes and CSS
 
+  static Rect fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
+
   /// "<Rect: id=r 0.0pt,5.0 10.0x20.0 rounded=2.0/3.0 <Presentation:>>"
   std::string description() const;
   bool operator==(const Rect&) const = default;
@@ -91,6 +99,8 @@ struct Line {
 
   // Reading from text, attributes and CSS
 
+  static Line fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
+
   /// "<Line: id=l from=0.0,0.0 to=10.0,10.0 <Presentation:>>"
   std::string description() const;
   bool operator==(const Line&) const = default;
@@ -105,6 +115,8 @@ struct Polygon {
 
   // Reading from text, attributes and CSS
 
+  static Polygon fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
+
   /// "<Polygon: id=p #points=3 <Presentation:>>"
   std::string description() const;
   bool operator==(const Polygon&) const = default;
@@ -118,6 +130,8 @@ struct Polyline {
   PresentationAttributes presentation{};
 
   // Reading from text, attributes and CSS
+
+  static Polyline fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
 
   /// "<Polyline: id=p #points=3 <Presentation:>>"
   std::string description() const;
@@ -135,6 +149,8 @@ struct Image {
   PresentationAttributes presentation{};
 
   // Reading from text, attributes and CSS
+
+  static Image fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
 
   /// "<Image: id=i 0.0,0.0 10.0x20.0 <Presentation:>>"
   std::string description() const;

@@ -25,6 +25,8 @@ struct Text {
 
   // Reading from text, attributes and CSS
 
+  static Text fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
+
   /// "<Text: id=t 10.0,20.0 'Hello' sans-serif <Presentation:>>"; texts longer
   /// than 39 characters are cut to 38 and an ellipsis.
   std::string description() const;

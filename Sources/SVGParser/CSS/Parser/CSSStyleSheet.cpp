@@ -1,6 +1,7 @@
 #include "SVGParser/CSS/Parser/CSSStyleSheet.h"
 
 #include "SVGParser/CSS/Parser/TextScanning.h"
+#include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Platform/NumberText.h"
 #include "SVGParser/Platform/Print.h"
 
@@ -34,21 +35,6 @@ std::string stripComments(std::string_view text) {
   return out;
 }
 
-// Splits name(arguments) into the name and its comma-separated, trimmed arguments.
-std::optional<Value::Function> splitFunction(std::string_view text) {
-  const auto open = text.find('(');
-  const auto close = text.rfind(')');
-  if (open == std::string_view::npos || close == std::string_view::npos || close < open) {
-    return std::nullopt;
-  }
-  Value::Function function{std::string(trimWhitespace(text.substr(0, open))), {}};
-  if (function.name.empty()) return std::nullopt;
-  for (const auto piece : splitOmittingEmpty(text.substr(open + 1, close - open - 1), ',')) {
-    function.arguments.emplace_back(trimWhitespace(piece));
-  }
-  return function;
-}
-
 // Reads a number followed by exactly this unit suffix.
 std::optional<double> numberWithSuffix(std::string_view text, std::string_view suffix) {
   if (!text.ends_with(suffix)) return std::nullopt;
@@ -71,7 +57,7 @@ Value parseValue(std::string_view text) {
   if (const auto percent = numberWithSuffix(text, "%")) return Value::PercentValue{*percent};
   if (const auto pixel = numberWithSuffix(text, "px")) return Value::Pixel{*pixel};
   if (text.find('(') != std::string_view::npos) {
-    if (auto function = splitFunction(text)) return std::move(*function);
+    if (auto call = parseFunction(text)) return Value::Function{std::move(call->name), std::move(call->arguments)};
   }
   return Value::Id{std::string(text)};
 }

@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "SVGParser/CSS/Font.h"
 #include "SVGParser/CSS/Parser/CSSStyle.h"
 #include "SVGParser/Parser/XMLAttributes.h"
 
@@ -75,6 +76,8 @@ class CSS {
                     const std::vector<std::string>& classes) const;
   /// The cascaded block of one element from its attribute map ("class", "id", "style").
   Style cssResolver(const SVG::XMLAttributes& xmlAttributes) const;
+  /// The font of one element: its cascaded block, then `cssFont(for:)` on it.
+  std::optional<Font> font(const SVG::XMLAttributes& xmlAttributes) const;
 };
 
 /// The class names of a class attribute: split at blanks (U+0020 only), empty

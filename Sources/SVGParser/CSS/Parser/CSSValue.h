@@ -12,6 +12,8 @@
 
 namespace CSS {
 
+class Font;
+
 /// A property value as the style sheet reader types it.
 class Value {
  public:
@@ -104,6 +106,11 @@ class CSSPropertyResolver {
   virtual bool isEmpty() const = 0;
   /// The cascaded value of the property with exactly this name, or nothing.
   virtual std::optional<CSS::Value> operator[](std::string_view name) const = 0;
+
+  /// The element's font from the font properties of this resolver ("font", then
+  /// "font-style", "font-weight", "font-family", "font-size"); nothing when none is set.
+  /// The attributes are accepted for the caller's convenience and not read.
+  std::optional<CSS::Font> cssFont(const SVG::XMLAttributes& xmlAttributes) const;
 
  protected:
   CSSPropertyResolver() = default;

@@ -1,0 +1,247 @@
+// Builders of the drawable elements from their attribute maps and cascaded CSS.
+#include <algorithm>
+#include <cctype>
+
+#include "SVGParser/CSS/Font.h"
+#include "SVGParser/CSS/Parser/CSSValue.h"
+#include "SVGParser/CSS/Parser/TextScanning.h"
+#include "SVGParser/CSS/UnitLength.h"
+#include "SVGParser/Parser/FunctionParser.h"
+#include "SVGParser/Platform/Print.h"
+#include "SVGParser/SVG/SVG.h"
+
+namespace SVG {
+
+namespace {
+
+// The attribute groups every element carries, read in this order.
+struct CommonAttributes {
+  CoreAttributes core;
+  StylingAttributes style;
+  PresentationAttributes presentation;
+
+  CommonAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css)
+      : core(CoreAttributes::fromXMLAttributes(xmlAttributes)),
+        style(StylingAttributes::fromXMLAttributes(xmlAttributes)),
+        presentation(PresentationAttributes::fromXMLAttributes(xmlAttributes, css)) {}
+};
+
+// A length from the attribute only; nothing when absent or unreadable.
+std::optional<CSS::UnitLength> optionalLength(const XMLAttributes& xmlAttributes, std::string_view key) {
+  return CSS::UnitLength::fromStringValue(attributeValue(xmlAttributes, key));
+}
+
+// A length from the attribute only, zero when absent or unreadable.
+CSS::UnitLength zeroLength(const XMLAttributes& xmlAttributes, std::string_view key) {
+  return optionalLength(xmlAttributes, key).value_or(CSS::UnitLength::number(0));
+}
+
+// A length from the attribute, else from the cascaded CSS.
+std::optional<CSS::UnitLength> cssLength(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css,
+                                         std::string_view key) {
+  auto length = optionalLength(xmlAttributes, key);
+  if (!length) length = CSS::UnitLength::fromCSS(css[key]);
+  return length;
+}
+
+// A point from two keys, each from the attribute or the CSS; a missing coordinate
+// of a point that has the other one is zero points.
+std::optional<UnitPoint> xy(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css,
+                            std::string_view xkey, std::string_view ykey) {
+  const auto x = cssLength(xmlAttributes, css, xkey);
+  const auto y = cssLength(xmlAttributes, css, ykey);
+  if (!x && !y) return std::nullopt;
+  return UnitPoint{x.value_or(CSS::UnitLength::point(0)), y.value_or(CSS::UnitLength::point(0))};
+}
+
+bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+// The end of the coordinate that starts at `pos`: a number (sign, digits, fraction,
+// exponent) and any unit letters after it. A sign or a second decimal point starts the
+// next number, so "10-5" and "1.5.5" hold two each. Returns `pos` when no digit is found.
+std::size_t coordinateEnd(std::string_view text, std::size_t pos) {
+  std::size_t end = pos;
+  if (end < text.size() && (text[end] == '+' || text[end] == '-')) ++end;
+  std::size_t digits = 0;
+  for (; end < text.size() && isDigit(text[end]); ++end) ++digits;
+  if (end < text.size() && text[end] == '.') {
+    for (++end; end < text.size() && isDigit(text[end]); ++end) ++digits;
+  }
+  if (digits == 0) return pos;
+  if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+    std::size_t exponent = end + 1;
+    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+    if (exponent < text.size() && isDigit(text[exponent])) {
+      for (end = exponent; end < text.size() && isDigit(text[end]);) ++end;
+    }
+  }
+  while (end < text.size() && (std::isalpha(static_cast<unsigned char>(text[end])) || text[end] == '%')) ++end;
+  return end;
+}
+
+// A `points` list: coordinates separated by blanks and/or commas (or by the sign of the
+// next one), paired in order. An unreadable coordinate ends the list; an odd one at the
+// end is dropped.
+std::vector<UnitPoint> parsePointArray(std::optional<std::string_view> text) {
+  std::vector<UnitPoint> points;
+  if (!text) return points;
+  std::vector<CSS::UnitLength> coordinates;
+  std::size_t pos = 0;
+  while (pos < text->size()) {
+    if ((*text)[pos] == ',') {
+      ++pos;
+      continue;
+    }
+    if (const auto blank = whitespaceLengthAt(*text, pos)) {
+      pos += blank;
+      continue;
+    }
+    const auto end = coordinateEnd(*text, pos);
+    const auto coordinate = end > pos ? CSS::UnitLength::fromStringValue(text->substr(pos, end - pos)) : std::nullopt;
+    if (!coordinate) {
+      print("WARN: points list cut short at '" + std::string(text->substr(pos, std::max(end, pos + 1) - pos)) + "':",
+            std::string(*text));
+      break;
+    }
+    coordinates.push_back(*coordinate);
+    pos = end;
+  }
+  if (coordinates.size() % 2 != 0) {
+    print("WARN: odd number of coordinates in points list, last one dropped:", std::string(*text));
+  }
+  points.reserve(coordinates.size() / 2);
+  for (std::size_t i = 0; i + 1 < coordinates.size(); i += 2) {
+    points.push_back(UnitPoint{coordinates[i], coordinates[i + 1]});
+  }
+  return points;
+}
+
+template <typename Shape>
+Shape polyShape(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  CommonAttributes common(xmlAttributes, css);
+  auto pathLength = optionalLength(xmlAttributes, "pathLength");
+  auto points = parsePointArray(attributeValue(xmlAttributes, "points"));
+  return Shape{std::move(points), std::move(pathLength), std::move(common.core), std::move(common.style),
+               std::move(common.presentation)};
+}
+
+}  // namespace
+
+SVG SVG::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  CommonAttributes common(xmlAttributes, css);
+  SVG svg;
+  if (const auto origin = xy(xmlAttributes, css, "x", "y")) {
+    svg.x = origin->x;
+    svg.y = origin->y;
+  }
+  svg.width = cssLength(xmlAttributes, css, "width");
+  svg.height = cssLength(xmlAttributes, css, "height");
+  svg.viewBox = parseCGRect(attributeValue(xmlAttributes, "viewBox"));
+  svg.core = std::move(common.core);
+  svg.style = std::move(common.style);
+  svg.presentation = std::move(common.presentation);
+  return svg;
+}
+
+Group Group::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  CommonAttributes common(xmlAttributes, css);
+  return Group{std::move(common.core), std::move(common.style), std::move(common.presentation), {}};
+}
+
+Text Text::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  CommonAttributes common(xmlAttributes, css);
+  auto x = zeroLength(xmlAttributes, "x");
+  auto y = zeroLength(xmlAttributes, "y");
+  auto dx = optionalLength(xmlAttributes, "dx");
+  auto dy = optionalLength(xmlAttributes, "dy");
+  auto textLength = optionalLength(xmlAttributes, "textLength");
+  auto font = css.cssFont(xmlAttributes);
+  return Text{std::move(common.core), std::move(common.style), std::move(common.presentation), x, y, dx, dy,
+              textLength, std::move(font), {}};
+}
+
+Circle Circle::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  CommonAttributes common(xmlAttributes, css);
+  auto cx = zeroLength(xmlAttributes, "cx");
+  auto cy = zeroLength(xmlAttributes, "cy");
+  auto r = zeroLength(xmlAttributes, "r");
+  auto pathLength = optionalLength(xmlAttributes, "pathLength");
+  return Circle{cx, cy, r, pathLength, std::move(common.core), std::move(common.style),
+                std::move(common.presentation)};
+}
+
+Ellipse Ellipse::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  CommonAttributes common(xmlAttributes, css);
+  auto cx = zeroLength(xmlAttributes, "cx");
+  auto cy = zeroLength(xmlAttributes, "cy");
+  auto rx = zeroLength(xmlAttributes, "rx");
+  auto ry = zeroLength(xmlAttributes, "ry");
+  auto pathLength = optionalLength(xmlAttributes, "pathLength");
+  return Ellipse{cx, cy, rx, ry, pathLength, std::move(common.core), std::move(common.style),
+                 std::move(common.presentation)};
+}
+
+Rect Rect::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  CommonAttributes common(xmlAttributes, css);
+  Rect rect;
+  if (const auto origin = xy(xmlAttributes, css, "x", "y")) {
+    rect.x = origin->x;
+    rect.y = origin->y;
+  }
+  rect.width = cssLength(xmlAttributes, css, "width");
+  rect.height = cssLength(xmlAttributes, css, "height");
+  rect.pathLength = optionalLength(xmlAttributes, "pathLength");
+  rect.rx = optionalLength(xmlAttributes, "rx");
+  rect.ry = optionalLength(xmlAttributes, "ry");
+  // One corner radius stands for both.
+  if (!rect.rx) rect.rx = rect.ry;
+  if (!rect.ry) rect.ry = rect.rx;
+  rect.core = std::move(common.core);
+  rect.style = std::move(common.style);
+  rect.presentation = std::move(common.presentation);
+  return rect;
+}
+
+Line Line::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  CommonAttributes common(xmlAttributes, css);
+  auto pathLength = optionalLength(xmlAttributes, "pathLength");
+  auto startPoint = xy(xmlAttributes, css, "x1", "y1");
+  auto endPoint = xy(xmlAttributes, css, "x2", "y2");
+  return Line{startPoint, endPoint, pathLength, std::move(common.core), std::move(common.style),
+              std::move(common.presentation)};
+}
+
+Polygon Polygon::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  return polyShape<Polygon>(xmlAttributes, css);
+}
+
+Polyline Polyline::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  return polyShape<Polyline>(xmlAttributes, css);
+}
+
+Image Image::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  CommonAttributes common(xmlAttributes, css);
+  Image image;
+  if (const auto origin = xy(xmlAttributes, css, "x", "y")) {
+    image.x = origin->x;
+    image.y = origin->y;
+  }
+  image.width = cssLength(xmlAttributes, css, "width");
+  image.height = cssLength(xmlAttributes, css, "height");
+  // The same list as the presentation's, read once so that its messages print once.
+  image.transform = common.presentation.transform;
+  image.core = std::move(common.core);
+  image.style = std::move(common.style);
+  image.presentation = std::move(common.presentation);
+  return image;
+}
+
+Path Path::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  CommonAttributes common(xmlAttributes, css);
+  auto commands = Command::parseCommandsString(attributeValue(xmlAttributes, "d").value_or(""));
+  auto pathLength = optionalLength(xmlAttributes, "pathLength");
+  return Path{std::move(commands), pathLength, std::move(common.core), std::move(common.style),
+              std::move(common.presentation)};
+}
+
+}  // namespace SVG

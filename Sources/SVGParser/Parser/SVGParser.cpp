@@ -1,0 +1,495 @@
+#include "SVGParser/Parser/SVGParser.h"
+
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "SVGParser/CSS/Parser/CSSStyleSheet.h"
+#include "SVGParser/Parser/PathDataParser.h"
+#include "SVGParser/Parser/XMLReader.h"
+#include "SVGParser/Platform/Print.h"
+
+namespace {
+
+using SVG::XMLAttributes;
+
+constexpr std::string_view svgNamespace = "http://www.w3.org/2000/svg";
+
+// Debug form of an attribute map: ["d": "M0 0", "id": "a"].
+std::string describe(const XMLAttributes& attributes) {
+  if (attributes.empty()) return "[:]";
+  std::string text = "[";
+  for (const auto& [name, value] : attributes) {
+    if (text.size() > 1) text += ", ";
+    text += "\"" + name + "\": \"" + value + "\"";
+  }
+  return text + "]";
+}
+
+// Element names as the driver compares them. Names are taken as written, except that a
+// prefix bound to the SVG namespace (svg:rect with xmlns:svg) is dropped.
+class ElementNames {
+ public:
+  // Notes the prefix declarations of an element that opens at `depth`.
+  void enter(const XMLAttributes& attributes, std::size_t depth) {
+    constexpr std::string_view declaration = "xmlns:";
+    for (auto it = attributes.lower_bound(declaration); it != attributes.end() && it->first.starts_with(declaration);
+         ++it) {
+      bindings_.push_back({it->first.substr(declaration.size()), it->second == svgNamespace, depth});
+    }
+  }
+  // Drops the declarations of the element that closes at `depth`.
+  void leave(std::size_t depth) {
+    while (!bindings_.empty() && bindings_.back().depth == depth) bindings_.pop_back();
+  }
+  std::string_view localName(std::string_view name) const {
+    const auto colon = name.find(':');
+    if (colon == std::string_view::npos || bindings_.empty()) return name;
+    const auto prefix = name.substr(0, colon);
+    for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
+      if (it->prefix == prefix) return it->isSVG ? name.substr(colon + 1) : name;
+    }
+    return name;
+  }
+
+ private:
+  struct Binding {
+    std::string prefix;
+    bool isSVG;
+    std::size_t depth;
+  };
+  std::vector<Binding> bindings_;
+};
+
+// First pass: the text of all style elements, and whether the root element is svg.
+class StyleCollector : public XMLEventHandler {
+ public:
+  bool hadRootSVG = false;
+  std::string cssString;
+
+  void didStartElement(std::string_view name, const XMLAttributes& attributes) override {
+    ++nesting_;
+    names_.enter(attributes, nesting_);
+    const auto local = names_.localName(name);
+    if (local == "style") {
+      ++isCollecting_;
+    } else if (local == "svg" && nesting_ == 1) {
+      hadRootSVG = true;
+    }
+  }
+  void didEndElement(std::string_view name) override {
+    if (names_.localName(name) == "style") --isCollecting_;
+    names_.leave(nesting_);
+    --nesting_;
+  }
+  // CDATA sections arrive here too, so style text written in one counts.
+  void foundCharacters(std::string_view characters) override {
+    if (isCollecting_ >= 1) cssString += characters;
+  }
+
+ private:
+  std::size_t isCollecting_ = 0;
+  std::size_t nesting_ = 0;
+  ElementNames names_;
+};
+
+enum class ElementKind {
+  svg, g, text, circle, ellipse, rect, polygon, polyline, line, image, path, defs, linearGradient,
+  radialGradient, stop, filter, feGaussianBlur, feOffset, feBlend, feDropShadow, feMerge, feMergeNode,
+  feColorMatrix, feComponentTransfer, feConvolveMatrix, feComposite, feDiffuseLighting, feDisplacementMap,
+  feFlood, feMorphology, feSpecularLighting, feTile, feTurbulence, style,
+  // Elements whose content is never drawn directly.
+  clipPath, mask, symbol, pattern, marker,
+  other
+};
+
+ElementKind elementKind(std::string_view name) {
+  static const std::unordered_map<std::string_view, ElementKind> kinds = {
+      {"svg", ElementKind::svg},
+      {"g", ElementKind::g},
+      {"text", ElementKind::text},
+      {"circle", ElementKind::circle},
+      {"ellipse", ElementKind::ellipse},
+      {"rect", ElementKind::rect},
+      {"polygon", ElementKind::polygon},
+      {"polyline", ElementKind::polyline},
+      {"line", ElementKind::line},
+      {"image", ElementKind::image},
+      {"path", ElementKind::path},
+      {"defs", ElementKind::defs},
+      {"linearGradient", ElementKind::linearGradient},
+      {"radialGradient", ElementKind::radialGradient},
+      {"stop", ElementKind::stop},
+      {"filter", ElementKind::filter},
+      {"feGaussianBlur", ElementKind::feGaussianBlur},
+      {"feOffset", ElementKind::feOffset},
+      {"feBlend", ElementKind::feBlend},
+      {"feDropShadow", ElementKind::feDropShadow},
+      {"feMerge", ElementKind::feMerge},
+      {"feMergeNode", ElementKind::feMergeNode},
+      {"feColorMatrix", ElementKind::feColorMatrix},
+      {"feComponentTransfer", ElementKind::feComponentTransfer},
+      {"feConvolveMatrix", ElementKind::feConvolveMatrix},
+      {"feComposite", ElementKind::feComposite},
+      {"feDiffuseLighting", ElementKind::feDiffuseLighting},
+      {"feDisplacementMap", ElementKind::feDisplacementMap},
+      {"feFlood", ElementKind::feFlood},
+      {"feMorphology", ElementKind::feMorphology},
+      {"feSpecularLighting", ElementKind::feSpecularLighting},
+      {"feTile", ElementKind::feTile},
+      {"feTurbulence", ElementKind::feTurbulence},
+      {"style", ElementKind::style},
+      {"clipPath", ElementKind::clipPath},
+      {"mask", ElementKind::mask},
+      {"symbol", ElementKind::symbol},
+      {"pattern", ElementKind::pattern},
+      {"marker", ElementKind::marker},
+  };
+  const auto found = kinds.find(name);
+  return found == kinds.end() ? ElementKind::other : found->second;
+}
+
+bool isDrawable(ElementKind kind) {
+  switch (kind) {
+    case ElementKind::svg:
+    case ElementKind::g:
+    case ElementKind::text:
+    case ElementKind::circle:
+    case ElementKind::ellipse:
+    case ElementKind::rect:
+    case ElementKind::polygon:
+    case ElementKind::polyline:
+    case ElementKind::line:
+    case ElementKind::image:
+    case ElementKind::path:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool isNotDrawn(ElementKind kind) {
+  switch (kind) {
+    case ElementKind::defs:
+    case ElementKind::clipPath:
+    case ElementKind::mask:
+    case ElementKind::symbol:
+    case ElementKind::pattern:
+    case ElementKind::marker:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Second pass: builds the drawing.
+class Handler : public XMLEventHandler {
+ public:
+  explicit Handler(std::optional<std::string_view> cssStyles) : css_(CSS::CSS::fromStringValue(cssStyles)) {}
+
+  // The drawing: the bottom of the container stack when it is an svg element.
+  std::optional<SVG::SVG> result() && {
+    if (groupStack_.empty()) return std::nullopt;
+    auto* root = std::get_if<SVG::SVG>(&groupStack_.front().container);
+    if (!root) return std::nullopt;
+    return std::move(*root);
+  }
+
+  void didStartElement(std::string_view name, const XMLAttributes& attributes) override {
+    ++depth_;
+    names_.enter(attributes, depth_);
+    if (skippedDepth_) return;
+    const auto kind = elementKind(names_.localName(name));
+    if (isNotDrawn(kind) && !notDrawnDepth_) {
+      notDrawnDepth_ = depth_;
+      notDrawnName_ = name;
+      notDrawnAttributes_ = attributes;
+      notDrawnReported_ = false;
+    }
+    startElement(kind, name, attributes);
+  }
+
+  void didEndElement(std::string_view name) override {
+    if (skippedDepth_) {
+      if (skippedDepth_ == depth_) skippedDepth_ = 0;
+    } else {
+      endElement(elementKind(names_.localName(name)));
+      if (notDrawnDepth_ == depth_) notDrawnDepth_ = 0;
+    }
+    names_.leave(depth_);
+    --depth_;
+  }
+
+  void foundCharacters(std::string_view characters) override {
+    if (text_ && !skippedDepth_) text_->text += characters;
+  }
+
+ private:
+  // An open svg or g element and the element depth it opened at.
+  struct OpenContainer {
+    std::variant<SVG::SVG, SVG::Group> container;
+    std::size_t depth;
+  };
+
+  void startElement(ElementKind kind, std::string_view name, const XMLAttributes& attributes) {
+    if (isDrawable(kind) && !(kind == ElementKind::image && filter_) && !admitDrawable(kind, name, attributes)) {
+      return;
+    }
+    switch (kind) {
+      case ElementKind::svg:
+        groupStack_.push_back({SVG::SVG::fromXMLAttributes(attributes, css_.cssResolver(attributes)), depth_});
+        break;
+      case ElementKind::g:
+        groupStack_.push_back({SVG::Group::fromXMLAttributes(attributes, css_.cssResolver(attributes)), depth_});
+        break;
+      case ElementKind::text:
+        text_ = SVG::Text::fromXMLAttributes(attributes, css_.cssResolver(attributes));
+        break;
+      case ElementKind::circle:
+        addElement(SVG::Circle::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
+        break;
+      case ElementKind::ellipse:
+        addElement(SVG::Ellipse::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
+        break;
+      case ElementKind::rect:
+        addElement(SVG::Rect::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
+        break;
+      case ElementKind::polygon:
+        addElement(SVG::Polygon::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
+        break;
+      case ElementKind::polyline:
+        addElement(SVG::Polyline::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
+        break;
+      case ElementKind::line:
+        addElement(SVG::Line::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
+        break;
+      case ElementKind::image:
+        if (filter_) {
+          addFilterPrimitive(SVG::Filter::Primitive::Image{});
+        } else {
+          addElement(SVG::Image::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
+        }
+        break;
+      case ElementKind::path:
+        try {
+          addElement(SVG::Path::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
+        } catch (const SVG::CommandParserError& error) {
+          print("could not parse path:", describe(attributes), "  error:", error.description());
+        }
+        break;
+      case ElementKind::linearGradient:
+        linearGradient_ = SVG::LinearGradient::fromXMLAttributes(attributes);
+        break;
+      case ElementKind::radialGradient:
+        radialGradient_ = SVG::RadialGradient::fromXMLAttributes(attributes);
+        break;
+      case ElementKind::stop:
+        if (linearGradient_ || radialGradient_) {
+          const auto stop = SVG::GradientStop::fromXMLAttributes(attributes, css_.cssResolver(attributes));
+          if (linearGradient_) linearGradient_->stops.push_back(stop);
+          if (radialGradient_) radialGradient_->stops.push_back(stop);
+        }
+        break;
+      case ElementKind::filter:
+        filter_ = SVG::Filter::fromXMLAttributes(attributes);
+        defaultInput_ = SVG::Filter::Input::sourceGraphic();
+        break;
+      case ElementKind::feGaussianBlur:
+        addFilterPrimitive(SVG::Filter::Primitive::Blur::fromXMLAttributes(attributes, defaultInput_));
+        break;
+      case ElementKind::feOffset:
+        addFilterPrimitive(SVG::Filter::Primitive::Offset::fromXMLAttributes(attributes, defaultInput_));
+        break;
+      case ElementKind::feBlend:
+        addFilterPrimitive(SVG::Filter::Primitive::Blend::fromXMLAttributes(attributes, defaultInput_));
+        break;
+      case ElementKind::feDropShadow:
+        addFilterPrimitive(SVG::Filter::Primitive::DropShadow::fromXMLAttributes(attributes, defaultInput_));
+        break;
+      case ElementKind::feMerge:
+        feMerge_ = SVG::Filter::Primitive::Merge{SVG::Filter::Primitive::Attributes::fromXMLAttributes(attributes), {}};
+        break;
+      case ElementKind::feMergeNode:
+        if (feMerge_) {
+          feMerge_->inputs.push_back(SVG::Filter::Input::fromStringValue(SVG::attributeValue(attributes, "in"))
+                                         .value_or(SVG::Filter::Input::previous()));
+        }
+        break;
+      case ElementKind::feColorMatrix:
+        addFilterPrimitive(SVG::Filter::Primitive::ColorMatrix{});
+        break;
+      case ElementKind::feComponentTransfer:
+        addFilterPrimitive(SVG::Filter::Primitive::ComponentTransfer{});
+        break;
+      case ElementKind::feConvolveMatrix:
+        addFilterPrimitive(SVG::Filter::Primitive::ConvolveMatrix{});
+        break;
+      case ElementKind::feComposite:
+        addFilterPrimitive(SVG::Filter::Primitive::Composite{});
+        break;
+      case ElementKind::feDiffuseLighting:
+        addFilterPrimitive(SVG::Filter::Primitive::DiffuseLighting{});
+        break;
+      case ElementKind::feDisplacementMap:
+        addFilterPrimitive(SVG::Filter::Primitive::DisplacementMap{});
+        break;
+      case ElementKind::feFlood:
+        addFilterPrimitive(SVG::Filter::Primitive::Flood{});
+        break;
+      case ElementKind::feMorphology:
+        addFilterPrimitive(SVG::Filter::Primitive::Morphology{});
+        break;
+      case ElementKind::feSpecularLighting:
+        addFilterPrimitive(SVG::Filter::Primitive::SpecularLighting{});
+        break;
+      case ElementKind::feTile:
+        addFilterPrimitive(SVG::Filter::Primitive::Tile{});
+        break;
+      case ElementKind::feTurbulence:
+        addFilterPrimitive(SVG::Filter::Primitive::Turbulence{});
+        break;
+      case ElementKind::defs:
+      case ElementKind::style:
+        break;
+      case ElementKind::clipPath:
+      case ElementKind::mask:
+      case ElementKind::symbol:
+      case ElementKind::pattern:
+      case ElementKind::marker:
+      case ElementKind::other:
+        print("OTHER:", std::string(name), describe(attributes));
+        break;
+    }
+  }
+
+  // Whether a drawable element that starts here is built. Inside an element that is not
+  // drawn (defs, clipPath, ...) it is skipped, with one line for the outermost such element;
+  // an svg or g beyond the nesting limit is skipped with everything in it.
+  bool admitDrawable(ElementKind kind, std::string_view name, const XMLAttributes& attributes) {
+    if (notDrawnDepth_) {
+      if (!notDrawnReported_) {
+        print("skipping shapes inside " + notDrawnName_ + ", not drawn:", describe(notDrawnAttributes_));
+        notDrawnReported_ = true;
+      }
+      return false;
+    }
+    if ((kind == ElementKind::svg || kind == ElementKind::g) &&
+        groupStack_.size() >= SVGParser::maximumContainerDepth) {
+      print("dropping element, nesting too deep:", std::string(name), describe(attributes));
+      skippedDepth_ = depth_;
+      return false;
+    }
+    return true;
+  }
+
+  void endElement(ElementKind kind) {
+    switch (kind) {
+      case ElementKind::linearGradient:
+        if (linearGradient_) addDefinition(*std::exchange(linearGradient_, std::nullopt));
+        break;
+      case ElementKind::radialGradient:
+        if (radialGradient_) addDefinition(*std::exchange(radialGradient_, std::nullopt));
+        break;
+      case ElementKind::filter:
+        if (filter_) addDefinition(*std::exchange(filter_, std::nullopt));
+        break;
+      case ElementKind::feMerge:
+        if (feMerge_) addFilterPrimitive(*std::exchange(feMerge_, std::nullopt));
+        break;
+      case ElementKind::text:
+        if (text_) addElement(*std::exchange(text_, std::nullopt));
+        break;
+      case ElementKind::g:
+      case ElementKind::svg:
+        closeContainer(kind == ElementKind::svg);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Pops the container that opened at this depth into the one below it; the bottom
+  // svg element stays and becomes the result.
+  void closeContainer(bool isSVG) {
+    if (groupStack_.empty() || groupStack_.back().depth != depth_) return;
+    if (isSVG) {
+      if (groupStack_.size() < 2 || !std::holds_alternative<SVG::SVG>(groupStack_.back().container)) return;
+    } else if (!std::holds_alternative<SVG::Group>(groupStack_.back().container)) {
+      return;
+    }
+    auto closed = std::move(groupStack_.back().container);
+    groupStack_.pop_back();
+    std::visit([this](auto& container) { addElement(SVG::GroupItem(std::move(container))); }, closed);
+  }
+
+  void addElement(SVG::GroupItem item) {
+    if (groupStack_.empty()) {
+      print("dropping element, no group:", item.description());
+      return;
+    }
+    std::visit([&item](auto& container) { container.addElement(std::move(item)); }, groupStack_.back().container);
+  }
+
+  void addDefinition(SVG::Definition definition) {
+    const auto& id = definition.core().id;
+    if (!id) return;
+    for (auto it = groupStack_.rbegin(); it != groupStack_.rend(); ++it) {
+      auto* svg = std::get_if<SVG::SVG>(&it->container);
+      if (!svg) continue;
+      // The first definition of an id in the whole document wins.
+      if (!usedDefIDs_.insert(*id).second) return;
+      svg->definitions.push_back({*id, std::move(definition)});
+      return;
+    }
+  }
+
+  void addFilterPrimitive(SVG::Filter::Primitive primitive) {
+    if (!filter_) return;
+    defaultInput_ = SVG::Filter::Input::previous();
+    filter_->primitives.push_back(std::move(primitive));
+  }
+
+  CSS::CSS css_;
+  std::vector<OpenContainer> groupStack_;
+  std::unordered_set<std::string> usedDefIDs_;
+  std::optional<SVG::LinearGradient> linearGradient_;
+  std::optional<SVG::RadialGradient> radialGradient_;
+  std::optional<SVG::Filter> filter_;
+  std::optional<SVG::Filter::Primitive::Merge> feMerge_;
+  SVG::Filter::Input defaultInput_ = SVG::Filter::Input::sourceGraphic();
+  std::optional<SVG::Text> text_;
+
+  ElementNames names_;
+  std::size_t depth_ = 0;          // open elements
+  std::size_t skippedDepth_ = 0;   // depth of a subtree left out for nesting too deep
+  std::size_t notDrawnDepth_ = 0;  // depth of the outermost open element that is not drawn
+  std::string notDrawnName_;
+  XMLAttributes notDrawnAttributes_;
+  bool notDrawnReported_ = false;
+};
+
+}  // namespace
+
+std::optional<SVG::SVG> SVGParser::parse(std::string_view data, bool autowrapInSVG) {
+  StyleCollector collector;
+  if (!readXML(data, collector)) return std::nullopt;
+
+  std::string wrapped;
+  std::string_view bytes = data;
+  if (autowrapInSVG && !collector.hadRootSVG && !data.empty()) {
+    wrapped.reserve(data.size() + 48);
+    wrapped.append("<svg xmlns=\"").append(svgNamespace).append("\">");
+    wrapped.append(data);
+    wrapped.append("</svg>\n");
+    bytes = wrapped;
+  }
+
+  Handler handler(collector.cssString);
+  if (!readXML(bytes, handler)) return std::nullopt;
+  return std::move(handler).result();
+}
+
+std::optional<SVG::SVG> SVG::SVG::fromSVGString(std::string_view svgString) { return SVGParser::parse(svgString); }
