@@ -3,6 +3,8 @@
 
 #include "SVGConverter/SwiftUIModel/Overloaded.h"
 
+#include <array>
+
 using SwiftUIModel::Overloaded;
 using SwiftUIModel::Paint;
 using SwiftUIModel::ShapeDrawing;
@@ -102,30 +104,17 @@ std::string SVGSwiftUIExporter::generateStrokeStyle(const StrokeStyle& style, bo
     if (!members.empty()) members += ", ";
     members += member;
   };
+  // A cap or join other than the default; a value without a name only as a comment.
+  const auto addNamed = [&](const std::string& label, int value, const std::array<const char*, 3>& names) {
+    if (value == 0) return;
+    if (value > 0 && value < 3) {
+      add(label + ": ." + names[static_cast<std::size_t>(value)]);
+    } else if (infoComments) {
+      add("/* " + label + ": " + string(value) + " */");
+    }
+  };
   if (style.lineWidth && *style.lineWidth != 1.0) add("lineWidth: " + string(*style.lineWidth));
-  switch (style.lineCap) {
-    case CGLineCap::butt:
-      break;
-    case CGLineCap::round:
-      add("lineCap: .round");
-      break;
-    case CGLineCap::square:
-      add("lineCap: .square");
-      break;
-    default:
-      if (infoComments) add("/* lineCap: " + string(static_cast<CGFloat>(style.lineCap)) + " */");
-  }
-  switch (style.lineJoin) {
-    case CGLineJoin::miter:
-      break;
-    case CGLineJoin::round:
-      add("lineJoin: .round");
-      break;
-    case CGLineJoin::bevel:
-      add("lineJoin: .bevel");
-      break;
-    default:
-      if (infoComments) add("/* lineJoin: " + string(static_cast<CGFloat>(style.lineJoin)) + " */");
-  }
+  addNamed("lineCap", static_cast<int>(style.lineCap), {"butt", "round", "square"});
+  addNamed("lineJoin", static_cast<int>(style.lineJoin), {"miter", "round", "bevel"});
   return "StrokeStyle(" + members + ")";
 }

@@ -29,18 +29,6 @@ void exportShapeViewType(SVGSwiftUIExporter& stream, const std::string& typeName
   });
 }
 
-/// The "transform: " argument of an arc: always in type form; further steps
-/// one level deeper than the command, each on a line of its own.
-std::string arcTransformText(SVGSwiftUIExporter& stream, const std::vector<TransformStep>& steps) {
-  const std::vector<std::string> lines = stream.generateTransform(steps, false);
-  std::string text = lines.front();
-  if (lines.size() == 1) return text;
-  text += '\n';
-  const std::string deeper = stream.prefix() + stream.config().indentString;
-  for (std::size_t index = 1; index < lines.size(); ++index) text += deeper + lines[index] + '\n';
-  return text;
-}
-
 void exportPath(SVGSwiftUIExporter& stream, const std::vector<PathCommand>& commands) {
   const bool init = stream.config().preferInitOverType;
   const auto point = [&](CGPoint p) { return stream.initCGPoint(p, init); };
@@ -66,7 +54,9 @@ void exportPath(SVGSwiftUIExporter& stream, const std::vector<PathCommand>& comm
                                    ", radius: " + stream.string(arc.radius) + ", startAngle: Angle(radians: " +
                                    stream.string(arc.startAngle) + ")" + ", delta: Angle(radians: " +
                                    stream.string(arc.delta) + ")";
-                if (!arc.transform.empty()) line += ", transform: " + arcTransformText(stream, arc.transform);
+                // Always the type form; further steps stand one level deeper on
+                // lines of their own, and the closing ")" then starts a line.
+                if (!arc.transform.empty()) line += ", transform: " + stream.exportTransform(arc.transform);
                 stream.writeln(line + ")");
               },
               [&](const PathCommand::AddLines& lines) {
