@@ -38,6 +38,14 @@ std::optional<CGFloat> opacityFromCSS(const std::optional<CSS::Value>& css) {
   return std::nullopt;
 }
 
+// The parts both gradient kinds read first: id, template reference and transform.
+template <typename Gradient>
+void readGradientHeader(Gradient& gradient, const XMLAttributes& xmlAttributes) {
+  gradient.core = CoreAttributes::fromXMLAttributes(xmlAttributes);
+  gradient.templateGradientID = templateReference(xmlAttributes);
+  gradient.gradientTransform = Transform::parse(attributeValue(xmlAttributes, "gradientTransform"));
+}
+
 FilterInput primitiveInput(const XMLAttributes& xmlAttributes, const FilterInput& defaultInput) {
   return FilterInput::fromStringValue(attributeValue(xmlAttributes, "in")).value_or(defaultInput);
 }
@@ -46,9 +54,7 @@ FilterInput primitiveInput(const XMLAttributes& xmlAttributes, const FilterInput
 
 LinearGradient LinearGradient::fromXMLAttributes(const XMLAttributes& xmlAttributes) {
   LinearGradient gradient;
-  gradient.core = CoreAttributes::fromXMLAttributes(xmlAttributes);
-  gradient.templateGradientID = templateReference(xmlAttributes);
-  gradient.gradientTransform = Transform::parse(attributeValue(xmlAttributes, "gradientTransform"));
+  readGradientHeader(gradient, xmlAttributes);
   if (auto x1 = length(xmlAttributes, "x1")) gradient.x1 = *x1;
   if (auto x2 = length(xmlAttributes, "x2")) gradient.x2 = *x2;
   if (auto y1 = length(xmlAttributes, "y1")) gradient.y1 = *y1;
@@ -58,9 +64,7 @@ LinearGradient LinearGradient::fromXMLAttributes(const XMLAttributes& xmlAttribu
 
 RadialGradient RadialGradient::fromXMLAttributes(const XMLAttributes& xmlAttributes) {
   RadialGradient gradient;
-  gradient.core = CoreAttributes::fromXMLAttributes(xmlAttributes);
-  gradient.templateGradientID = templateReference(xmlAttributes);
-  gradient.gradientTransform = Transform::parse(attributeValue(xmlAttributes, "gradientTransform"));
+  readGradientHeader(gradient, xmlAttributes);
   if (auto r = length(xmlAttributes, "r")) gradient.r = *r;
   if (auto cx = length(xmlAttributes, "cx")) gradient.cx = *cx;
   if (auto cy = length(xmlAttributes, "cy")) gradient.cy = *cy;

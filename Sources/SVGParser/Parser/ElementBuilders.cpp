@@ -24,6 +24,13 @@ struct CommonAttributes {
       : core(CoreAttributes::fromXMLAttributes(xmlAttributes)),
         style(StylingAttributes::fromXMLAttributes(xmlAttributes)),
         presentation(PresentationAttributes::fromXMLAttributes(xmlAttributes, css)) {}
+
+  template <typename Element>
+  void moveInto(Element& element) && {
+    element.core = std::move(core);
+    element.style = std::move(style);
+    element.presentation = std::move(presentation);
+  }
 };
 
 // A length from the attribute only; nothing when absent or unreadable.
@@ -116,6 +123,17 @@ std::vector<UnitPoint> parsePointArray(std::optional<std::string_view> text) {
   return points;
 }
 
+// x and y (both or neither), width and height, each from the attribute or else the CSS.
+template <typename Element>
+void readFrame(Element& element, const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
+  if (const auto origin = xy(xmlAttributes, css, "x", "y")) {
+    element.x = origin->x;
+    element.y = origin->y;
+  }
+  element.width = cssLength(xmlAttributes, css, "width");
+  element.height = cssLength(xmlAttributes, css, "height");
+}
+
 template <typename Shape>
 Shape polyShape(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
   CommonAttributes common(xmlAttributes, css);
@@ -130,16 +148,9 @@ Shape polyShape(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& c
 SVG SVG::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
   CommonAttributes common(xmlAttributes, css);
   SVG svg;
-  if (const auto origin = xy(xmlAttributes, css, "x", "y")) {
-    svg.x = origin->x;
-    svg.y = origin->y;
-  }
-  svg.width = cssLength(xmlAttributes, css, "width");
-  svg.height = cssLength(xmlAttributes, css, "height");
+  readFrame(svg, xmlAttributes, css);
   svg.viewBox = parseCGRect(attributeValue(xmlAttributes, "viewBox"));
-  svg.core = std::move(common.core);
-  svg.style = std::move(common.style);
-  svg.presentation = std::move(common.presentation);
+  std::move(common).moveInto(svg);
   return svg;
 }
 
@@ -184,21 +195,14 @@ Ellipse Ellipse::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSS
 Rect Rect::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
   CommonAttributes common(xmlAttributes, css);
   Rect rect;
-  if (const auto origin = xy(xmlAttributes, css, "x", "y")) {
-    rect.x = origin->x;
-    rect.y = origin->y;
-  }
-  rect.width = cssLength(xmlAttributes, css, "width");
-  rect.height = cssLength(xmlAttributes, css, "height");
+  readFrame(rect, xmlAttributes, css);
   rect.pathLength = optionalLength(xmlAttributes, "pathLength");
   rect.rx = optionalLength(xmlAttributes, "rx");
   rect.ry = optionalLength(xmlAttributes, "ry");
   // One corner radius stands for both.
   if (!rect.rx) rect.rx = rect.ry;
   if (!rect.ry) rect.ry = rect.rx;
-  rect.core = std::move(common.core);
-  rect.style = std::move(common.style);
-  rect.presentation = std::move(common.presentation);
+  std::move(common).moveInto(rect);
   return rect;
 }
 
@@ -222,17 +226,10 @@ Polyline Polyline::fromXMLAttributes(const XMLAttributes& xmlAttributes, const C
 Image Image::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css) {
   CommonAttributes common(xmlAttributes, css);
   Image image;
-  if (const auto origin = xy(xmlAttributes, css, "x", "y")) {
-    image.x = origin->x;
-    image.y = origin->y;
-  }
-  image.width = cssLength(xmlAttributes, css, "width");
-  image.height = cssLength(xmlAttributes, css, "height");
+  readFrame(image, xmlAttributes, css);
   // The same list as the presentation's, read once so that its messages print once.
   image.transform = common.presentation.transform;
-  image.core = std::move(common.core);
-  image.style = std::move(common.style);
-  image.presentation = std::move(common.presentation);
+  std::move(common).moveInto(image);
   return image;
 }
 
