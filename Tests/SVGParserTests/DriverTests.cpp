@@ -68,13 +68,15 @@ TEST(Driver, StyleSheetsApplyToTheWholeDocument) {
     <rect class="a" id="r"/>
     <style>.a { fill: red; stroke: blue }</style>
     <style><![CDATA[ #r { fill: green } .b > x { } ]]></style>
-    <circle class="a" fill="black"/></svg>)");
+    <circle class="a" fill="black"/><circle style="fill: url('#g')"/></svg>)");
   ASSERT_TRUE(svg);
   const auto& rect = *svg->children.at(0).as<SVG::Rect>();
   EXPECT_EQ(rect.presentation.fill, SVG::Paint::color(CSS::Color::named("green")));
   EXPECT_EQ(rect.presentation.stroke, SVG::Paint::color(CSS::Color::named("blue")));
   // A stated attribute wins over the style sheet.
   EXPECT_EQ(svg->children.at(1).as<SVG::Circle>()->presentation.fill, SVG::Paint::color(CSS::Color::named("black")));
+  // A quoted one-character reference reaches the paint reader intact.
+  EXPECT_EQ(svg->children.at(2).as<SVG::Circle>()->presentation.fill, SVG::Paint::definition("g"));
 }
 
 TEST(Driver, FilterPrimitivesChainTheirDefaultInputs) {
