@@ -64,11 +64,11 @@ TEST(Driver, NonSVGRootIsWrapped) {
 }
 
 TEST(Driver, StyleSheetsApplyToTheWholeDocument) {
-  const auto svg = SVG::SVG::fromSVGString(svgOpen + R"(
+  const auto svg = SVG::SVG::fromSVGString(svgOpen + R"svg(
     <rect class="a" id="r"/>
     <style>.a { fill: red; stroke: blue }</style>
     <style><![CDATA[ #r { fill: green } .b > x { } ]]></style>
-    <circle class="a" fill="black"/><circle style="fill: url('#g')"/></svg>)");
+    <circle class="a" fill="black"/><circle style="fill: url('#g')"/></svg>)svg");
   ASSERT_TRUE(svg);
   const auto& rect = *svg->children.at(0).as<SVG::Rect>();
   EXPECT_EQ(rect.presentation.fill, SVG::Paint::color(CSS::Color::named("green")));
