@@ -12,9 +12,15 @@ void SVGSwiftUIExporter::exportFilterReference(const std::optional<SwiftUIModel:
                                                const std::vector<TransformStep>& transforms, bool indent) {
   if (!filter && transforms.empty()) return;
   nest(indent, [&] {
-    // Filters are referenced through their view modifier type; inline
-    // forms come with the filter emitters.
-    if (filter) writeln(".modifier(" + filter->typeName + "())");
+    // A simple filter is written as plain modifiers; any other is used
+    // through its view modifier type.
+    if (filter) {
+      if (inlineFilter(*filter)) {
+        exportInlineFilterModifier(*filter);
+      } else {
+        writeln(".modifier(" + filter->typeName + "())");
+      }
+    }
     for (auto step = transforms.rbegin(); step != transforms.rend(); ++step) {
       std::visit(Overloaded{
                      [&](const TransformStep::Translate& t) {

@@ -9,6 +9,8 @@
 #include "SVGConverter/SwiftUIModel/PathCommand.h"
 #include "SVGConverter/SwiftUIModel/ShapeViews.h"
 #include "SVGParser/CSS/Color.h"
+#include "SVGParser/CSS/Font.h"
+#include "SVGParser/SVG/SVG.h"
 
 #include <concepts>
 #include <optional>
@@ -153,6 +155,76 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   void exportLinearGradientProperty(const SwiftUIModel::LinearGradientProperty& gradient);
   /// "static let <id> = RadialGradient(" with its gradient, stops, centre and radii.
   void exportRadialGradientProperty(const SwiftUIModel::RadialGradientProperty& gradient);
+
+  // Filters (FilterEmitter.cpp)
+
+  /// Whether a filter is written as plain modifiers on the view that uses it:
+  /// only with `inlineFiltersIfPossible`, for a filter without a frame whose
+  /// group is the source itself or a chain of effects on the source.
+  bool inlineFilter(const SwiftUIModel::FilterModifierType& filter);
+  /// The "struct <typeName>: ViewModifier {" block of a filter; nothing for an
+  /// inlinable filter when `modifiersForInlinableFilters` is off.
+  void exportFilterModifier(const SwiftUIModel::FilterModifierType& filter);
+  /// A filter group inside `body(content:)`; says whether it ended in a
+  /// "ZStack" block rather than a single expression line.
+  bool exportFilterGroup(const SwiftUIModel::FilterModifierType::FilterGroup& group);
+  /// One modifier line per effect, each followed by its own frame and offset.
+  void exportPrimitiveFilterModifiers(const std::vector<SwiftUIModel::FilterModifierType::Primitive>& primitives);
+  /// ".frame(width: W, height: H)" for a size, then ".offset(x: X, y: Y)" for an origin.
+  void exportFrameOffsetModifiers(std::optional<CGSize> size, std::optional<CGPoint> origin);
+  /// The inline form of a filter: its effects, then its frame and offset.
+  void exportInlineFilterModifier(const SwiftUIModel::FilterModifierType& filter);
+  /// The effects of an inlinable group at the current level; a comment line
+  /// for the groups that cannot be inlined.
+  void exportInlineFilterGroup(const SwiftUIModel::FilterModifierType::FilterGroup& group);
+  /// ".multiply", ".colorDodge" ... of a blend mode.
+  static std::string stringForBlendMode(SVG::Filter::Primitive::Blend::Mode mode);
+
+  // Text (TextEmitter.cpp)
+
+  /// The "Text(...)" line of a text child and its paint, font and placement
+  /// modifiers one level deeper.
+  void exportTextBuilder(const SwiftUIModel::Text& text);
+  /// The ".font(...)" line of a font.
+  void exportModifierForFont(const CSS::Font& font);
+  /// The font expression of a shorthand font: ".system(...)" or ".custom(...)"
+  /// with its modifiers; `size` in points, nothing for the sizeless forms.
+  std::string generateFont(const CSS::Font::Family& family, CSS::Font::Style style,
+                           const CSS::Font::Weight& weight, std::optional<CGFloat> size);
+  /// The contents of a Swift string literal that reads back as `text`:
+  /// backslash, quote, tab, line feed and carriage return escaped, every
+  /// other control character as "\u{...}".
+  static std::string escapedStringLiteralContent(std::string_view text);
+
+  // Containers (ContainerEmitter.cpp)
+
+  /// The "// SVG" info comment and the struct of an svg container with its
+  /// statics, definitions, nested types and body.
+  void exportSVGType(const SwiftUIModel::ContainerViewType& svg);
+  /// The struct of a group with its nested types and body.
+  void exportGroupViewType(const SwiftUIModel::ContainerViewType& group);
+  /// The declaration of each child's view type, in order; none for text.
+  void exportChildTypes(const std::vector<SwiftUIModel::Subview>& children);
+  /// The resizing members and the `body` of a container.
+  void exportGroupBody(const SwiftUIModel::ContainerViewType& container,
+                       const std::vector<SwiftUIModel::Subview>& children);
+  /// The instances of the children with their modifiers, in "Group" blocks
+  /// of at most nine when there are more than nine.
+  void exportChildrenBuilder(const std::vector<SwiftUIModel::Subview>& children);
+
+  // Preview provider and hex colour initialiser (PreviewEmitter.cpp)
+
+  /// The file's own `Color` initialiser from 0xRRGGBB values, when a colour
+  /// was written that way; nothing otherwise.
+  void exportHexColorExtension();
+  /// The "<T>_Previews: PreviewProvider" struct that shows the root view.
+  void exportPreview(const SwiftUIModel::ContainerViewType& root);
+
+  // The whole file (ExporterEntry.cpp)
+
+  /// The Swift source of a drawing: imports, the root view struct, the hex
+  /// colour initialiser and the preview provider, as the options ask.
+  static std::string export_(const SVG::SVG& svg, Config config);
 
  private:
   void setIndent(int depth);

@@ -1,0 +1,28 @@
+// The one entry into the generator: a drawing and options in, Swift out.
+#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+
+#include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
+
+std::string SVGSwiftUIExporter::export_(const SVG::SVG& svg, Config config) {
+  SVGSwiftUIExporter exporter(std::move(config));
+  const Config& options = exporter.config();
+
+  if (options.generateImport) {
+    exporter.writeln("import SwiftUI");
+    exporter.appendEmptyLine();
+  }
+
+  // The converter lives only as long as the conversion of the root.
+  const SwiftUIModel::ContainerViewType root = [&] {
+    SVGSwiftUIQuarvel converter;
+    converter.pushAttributes(SVGSwiftUIQuarvel::defaultAttributes());
+    return converter.shapeSVGNode(svg, options.rootViewName);
+  }();
+
+  // The root's struct with its "// SVG" info comment, which stands once.
+  exporter.exportSVGType(root);
+
+  if (options.exportHexColorExtension) exporter.exportHexColorExtension();
+  if (options.generatePreviewProvider) exporter.exportPreview(root);
+  return exporter.swift();
+}
