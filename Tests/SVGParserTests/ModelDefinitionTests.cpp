@@ -1,6 +1,8 @@
 // Gradients with their stops, and filters with their primitives.
 #include <gtest/gtest.h>
 
+#include <unordered_set>
+
 #include "SVGParser/SVG/Filter.h"
 #include "SVGParser/SVG/Gradient.h"
 
@@ -142,6 +144,8 @@ TEST(ModelFilter, BlendModesReadExactKeywords) {
   }
   EXPECT_EQ(Mode(Mode::colorDodge).rawValue(), "color-dodge");
   EXPECT_EQ(Mode(Mode::hardLight).caseName(), "hardLight");
+  const std::unordered_set<Mode> modes{Mode::normal, *Mode::fromRawValue("normal"), Mode::hue};
+  EXPECT_EQ(modes.size(), 2u);
 }
 
 TEST(ModelFilter, PrimitiveDescriptions) {

@@ -1,6 +1,8 @@
 // Fonts, text elements and the character counting of their descriptions.
 #include <gtest/gtest.h>
 
+#include <unordered_set>
+
 #include "SVGParser/CSS/Font.h"
 #include "SVGParser/SVG/Text.h"
 #include "SVGParser/SVG/TextClusters.h"
@@ -50,6 +52,9 @@ TEST(ModelFont, StyleRawValues) {
   EXPECT_EQ(Font::Style::fromRawValue("Italic"), std::nullopt);
   EXPECT_EQ(Font::Style::fromRawValue(""), std::nullopt);
   EXPECT_EQ(Font::Style(Font::Style::oblique).rawValue(), "oblique");
+  const std::unordered_set<Font::Style> styles{Font::Style::italic,
+                                               *Font::Style::fromRawValue("italic")};
+  EXPECT_EQ(styles.size(), 1u);
 }
 
 TEST(ModelFont, Descriptions) {
@@ -124,6 +129,12 @@ TEST(ModelText, CharacterBoundaries) {
   // An emoji family joined by zero-width joiners, with a skin-tone modifier.
   const std::string family = "\U0001F468\U0001F3FD\u200D\U0001F469\u200D\U0001F467";
   EXPECT_EQ(prefixOfCharacters(family + "a", 1), family.size());
+  // A prepended sign belongs to the letter after it, but never to a line break;
+  // Thai and Lao "am" vowels attach to the letter before them.
+  EXPECT_EQ(prefixOfCharacters("\u0600\u0661x", 1), 4u);
+  EXPECT_EQ(prefixOfCharacters("\u0600\nx", 1), 2u);
+  EXPECT_EQ(prefixOfCharacters("\u0E01\u0E33x", 1), 6u);
+  EXPECT_EQ(prefixOfCharacters("\u0E9A\u0EB3x", 1), 6u);
   // Hangul jamo sequences form one syllable.
   const std::string jamo = "\u1100\u1161\u11A8";
   EXPECT_EQ(prefixOfCharacters(jamo + "\uAC00", 1), jamo.size());

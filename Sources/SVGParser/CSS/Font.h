@@ -1,6 +1,7 @@
 // A font: the CSS `font` shorthand broken into its parts, or a system-font keyword.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -199,3 +200,10 @@ class Font {
 };
 
 }  // namespace CSS
+
+template <>
+struct std::hash<CSS::Font::Style> {
+  std::size_t operator()(CSS::Font::Style style) const noexcept {
+    return std::hash<std::string_view>{}(style.rawValue());
+  }
+};

@@ -1,6 +1,7 @@
 // A <filter> definition: its region and its ordered primitives.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -255,3 +256,10 @@ struct Filter {
 bool onlyAffectsSourceGraphic(std::span<const Filter::Primitive> primitives);
 
 }  // namespace SVG
+
+template <>
+struct std::hash<SVG::FilterBlend::Mode> {
+  std::size_t operator()(SVG::FilterBlend::Mode mode) const noexcept {
+    return std::hash<std::string_view>{}(mode.rawValue());
+  }
+};
