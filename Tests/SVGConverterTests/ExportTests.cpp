@@ -1,0 +1,149 @@
+// Whole files: SVG text in, Swift source out.
+
+#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+
+#include "SwiftSyntaxSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+namespace {
+
+using Config = SVGSwiftUIExporter::Config;
+
+std::string exported(const std::string& svgText, const Config& config = {}) {
+  auto svg = SVG::SVG::fromSVGString(svgText);
+  if (!svg) {
+    ADD_FAILURE() << "does not parse: " << svgText;
+    return {};
+  }
+  return SVGSwiftUIExporter::export_(*svg, config);
+}
+
+Config named(std::string name) {
+  Config config;
+  config.rootViewName = std::move(name);
+  return config;
+}
+
+std::string readGolden(const std::string& file) {
+  std::ifstream stream(std::string(QUARVEL_SOURCE_DIR) + "/Tests/SVGConverterTests/golden-swift/" + file);
+  EXPECT_TRUE(stream) << "missing " << file;
+  std::ostringstream text;
+  text << stream.rdbuf();
+  return text.str();
+}
+
+std::size_t countLines(const std::string& text, const std::string& line) {
+  std::size_t count = 0;
+  std::istringstream lines(text);
+  for (std::string each; std::getline(lines, each);) count += each == line;
+  return count;
+}
+
+const std::string redSquare =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">"
+    "<rect width=\"10\" height=\"10\" fill=\"#ff0000\"/></svg>";
+const std::string graySquare =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">"
+    "<rect width=\"10\" height=\"10\" fill=\"gray\"/>"
+    "<svg x=\"1\" width=\"5\" height=\"5\"><circle r=\"1\"/></svg></svg>";
+
+}  // namespace
+
+TEST(Export, TopLevelSequenceFollowsTheOptions) {
+  const std::string full = exported(graySquare, named("Art"));
+  EXPECT_TRUE(full.starts_with("import SwiftUI\n\n// SVG\nstruct Art: View {\n"));
+  EXPECT_NE(full.find("\nstruct Art_Previews: PreviewProvider {\n"), std::string::npos);
+  // The root's info comment stands once; the nested svg has its own, indented.
+  EXPECT_EQ(countLines(full, "// SVG"), 1u);
+  EXPECT_EQ(countLines(full, "  // SVG"), 1u);
+  EXPECT_TRUE(isValidSwift(full));
+
+  Config bare = named("Art");
+  bare.generateImport = false;
+  EXPECT_TRUE(exported(graySquare, bare).starts_with("// SVG\nstruct Art: View {\n"));
+  bare.infoComments = false;
+  EXPECT_TRUE(exported(graySquare, bare).starts_with("struct Art: View {\n"));
+  EXPECT_EQ(exported(graySquare, bare).find("// SVG"), std::string::npos);
+
+  // No preview and no hex colours: the root's closing brace ends the text.
+  bare.generatePreviewProvider = false;
+  bare.exportHexColorExtension = true;
+  const std::string ending = exported(graySquare, bare);
+  EXPECT_TRUE(ending.ends_with("\n  }\n}\n"));
+  EXPECT_EQ(ending.find("extension"), std::string::npos);
+  // A colour written in hexadecimal brings the initialiser, before the preview.
+  bare.generatePreviewProvider = true;
+  const std::string hex = exported(redSquare, bare);
+  const auto extension = hex.find("\nfileprivate extension Color {\n");
+  ASSERT_NE(extension, std::string::npos);
+  EXPECT_NE(hex.find("Color(0xFF0000)"), std::string::npos);
+  EXPECT_LT(extension, hex.find("struct Art_Previews"));
+  bare.exportHexColorExtension = false;
+  EXPECT_EQ(exported(redSquare, bare).find("extension"), std::string::npos);
+}
+
+TEST(Export, RootName) {
+  // An empty name leaves the choice to the converter; a given one is used verbatim.
+  const std::string chosen = exported(redSquare);
+  EXPECT_TRUE(chosen.starts_with("import SwiftUI\n\n// SVG\nstruct "));
+  EXPECT_TRUE(isValidSwift(chosen));
+  const std::string given = exported(redSquare, named("MyIcon"));
+  EXPECT_NE(given.find("\nstruct MyIcon: View {\n"), std::string::npos);
+  EXPECT_NE(given.find("\nstruct MyIcon_Previews: PreviewProvider {\n"), std::string::npos);
+  EXPECT_NE(given.find("      MyIcon()\n"), std::string::npos);
+}
+
+// Small drawings with their hand-written Swift, under the default options
+// and under other ones.
+TEST(Export, GoldenFiles) {
+  struct Case {
+    std::string drawing;
+    std::string variant;
+    std::function<void(Config&)> options;
+  };
+  const std::vector<Case> cases = {
+      {"square", "", nullptr},
+      {"square", "plain",
+       [](Config& c) {
+         c.indentString = "    ";
+         c.generateImport = false;
+         c.infoComments = false;
+         c.generatePreviewProvider = false;
+         c.exportHexColorExtension = true;
+         c.preferInitOverType = false;
+         c.positionUsingPadding = false;
+       }},
+      {"effects", "", nullptr},
+      {"effects", "nostructs",
+       [](Config& c) {
+         c.infoComments = false;
+         c.generatePreviewProvider = false;
+         c.modifiersForInlinableFilters = false;
+       }},
+      {"lettering", "", nullptr},
+      {"lettering", "verbatim",
+       [](Config& c) {
+         c.verbatimTexts = true;
+         c.positionUsingPadding = false;
+         c.preferInitOverType = false;
+         c.exportHexColorExtension = true;
+         c.indentEmptyLines = true;
+       }},
+      {"grid", "", nullptr},
+  };
+  for (const Case& golden : cases) {
+    const std::string expectedFile = golden.drawing + (golden.variant.empty() ? "" : "." + golden.variant) + ".swift";
+    SCOPED_TRACE(expectedFile);
+    Config config;
+    config.rootViewName = std::string(1, char(std::toupper(golden.drawing[0]))) + golden.drawing.substr(1);
+    if (golden.options) golden.options(config);
+    const std::string swift = exported(readGolden(golden.drawing + ".svg"), config);
+    EXPECT_EQ(swift, readGolden(expectedFile));
+    EXPECT_TRUE(isValidSwift(swift));
+  }
+}
