@@ -300,3 +300,32 @@ TEST(Converter, TransformListsBecomeSteps) {
   EXPECT_EQ(steps[3], TransformStep::matrix({1, 2, 3, 4, 0, 0}));
   EXPECT_EQ(steps[4], TransformStep::scale(2, 3));
 }
+
+TEST(Converter, DeepNestingLeavesTheStacksBalanced) {
+  // Deeper than the parser ever nests: svg and g elements in turn.
+  SVG::SVG innermost = sized(1, 1, {circle(0, 0, 1)});
+  SVG::GroupItem item = innermost;
+  for (int depth = 0; depth < 300; ++depth) {
+    if (depth % 2 == 0) {
+      item = group({std::move(item)});
+    } else {
+      SVG::SVG svg;
+      svg.definitions = {{"g", linear("g")}};
+      svg.children = {std::move(item)};
+      item = std::move(svg);
+    }
+  }
+  SVG::SVG root;
+  root.children = {std::move(item)};
+  SVGSwiftUIQuarvel converter;
+  converter.pushAttributes(SVGSwiftUIQuarvel::defaultAttributes());
+  const ContainerViewType result = converter.shapeSVGNode(root);
+  EXPECT_EQ(converter.attributeStack().size(), 1u);
+  const ContainerViewType* level = &result;
+  int depth = 0;
+  while (!level->childTypes.empty() && !level->childTypes[0].is<Subview::Circle>()) {
+    level = &containerAt(*level, 0);
+    ++depth;
+  }
+  EXPECT_EQ(depth, 301);
+}

@@ -1,0 +1,71 @@
+// Conversion of drawings to the SwiftUI view model, by drawing size.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
+#include "SVGParser/Platform/Print.h"
+
+namespace {
+
+CSS::UnitLength n(double v) { return CSS::UnitLength::number(v); }
+
+// Many named shapes with gradient fills, and as many nested drawings that
+// all see the root's definitions.
+SVG::SVG wideDrawing(int count) {
+  SVG::SVG root;
+  for (int i = 0; i < count; ++i) {
+    const std::string id = "g" + std::to_string(i);
+    root.definitions.push_back(
+        {id, SVG::LinearGradient{.core = {id}, .stops = {SVG::GradientStop{.color = CSS::Color::named("red")}}}});
+    SVG::PresentationAttributes fill = SVG::PresentationAttributes::fromFill(SVG::Paint::definition(id));
+    root.children.push_back(
+        SVG::Circle{.cx = n(i), .cy = n(i), .r = n(1), .core = {"shape-" + std::to_string(i % 50)}, .presentation = fill});
+    root.children.push_back(SVG::SVG{.width = n(10)});
+  }
+  return root;
+}
+
+// One path with many commands, arcs among them.
+SVG::SVG longPath(int count) {
+  SVG::Path path;
+  path.commands.push_back(SVG::Command::M{0, 0});
+  for (int i = 0; i < count; ++i) {
+    path.commands.push_back(SVG::Command::l{1, 2});
+    path.commands.push_back(SVG::Command::a{5, 3, 30, i % 2 == 0, true, 4, 1});
+    path.commands.push_back(SVG::Command::s{1, 1, 2, 0});
+  }
+  SVG::SVG root;
+  root.children.push_back(path);
+  return root;
+}
+
+// A filter of many primitives that keep reading earlier results.
+SVG::SVG busyFilter(int count) {
+  using Input = SVG::Filter::Input;
+  SVG::Filter filter{.core = {"f"}};
+  for (int i = 0; i < count; ++i) {
+    const std::string name = "r" + std::to_string(i);
+    const Input input = i == 0 ? Input::sourceAlpha() : Input::result("r" + std::to_string(i - 1));
+    filter.primitives.push_back(SVG::Filter::Primitive::Blur{{.result = name}, input, 1});
+    filter.primitives.push_back(SVG::Filter::Primitive::Merge{{}, {input, Input::sourceGraphic()}});
+  }
+  SVG::SVG root;
+  root.definitions.push_back({"f", filter});
+  return root;
+}
+
+template <SVG::SVG (*Make)(int)>
+void convert(benchmark::State& state) {
+  const SVG::SVG svg = Make(static_cast<int>(state.range(0)));
+  const PrintSink previous = setPrintSink([](std::string_view) {});
+  for (auto _ : state) benchmark::DoNotOptimize(SVGSwiftUIQuarvel::shape(svg, "Drawing"));
+  state.SetComplexityN(state.range(0));
+  setPrintSink(previous);
+}
+
+}  // namespace
+
+BENCHMARK(convert<wideDrawing>)->Name("ConvertWideDrawing")->RangeMultiplier(4)->Range(64, 4096)->Complexity();
+BENCHMARK(convert<longPath>)->Name("ConvertLongPath")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
+BENCHMARK(convert<busyFilter>)->Name("ConvertBusyFilter")->RangeMultiplier(4)->Range(16, 4096)->Complexity();
