@@ -57,14 +57,15 @@ TEST(SwiftSyntaxCheck, RejectsRawLineBreaksAndControlCharactersInLiterals) {
   EXPECT_EQ(lineBreak->line, 2u);
   EXPECT_EQ(lineBreak->column, 16u);
 
-  auto carriageReturn = firstSyntaxProblem("let t = Text(\"a\rb\")\n");
-  ASSERT_TRUE(carriageReturn);
+  EXPECT_TRUE(firstSyntaxProblem("let t = Text(\"a\rb\")\n"));
+  EXPECT_TRUE(firstSyntaxProblem("let t = Text(\"a\tb\")\n"));
+  EXPECT_TRUE(firstSyntaxProblem("let t = Text(\"a\x7f\")\n"));
 
   auto control = firstSyntaxProblem("let t = Text(\"a\x07\")\n");
   ASSERT_TRUE(control);
   EXPECT_EQ(control->message, "control character in source");
 
-  EXPECT_FALSE(firstSyntaxProblem("let t = \"\"\"\n  two\n  lines\n  \"\"\"\nlet u = \"\\t\\u{7}\"\n"));
+  EXPECT_FALSE(firstSyntaxProblem("let t = \"\"\"\n  two\n\tlines\n\"\"\"\n\tlet u = \"\\t\\u{7}\"\n"));
 }
 
 #endif

@@ -26,7 +26,8 @@ void keepEarlier(std::optional<Candidate>& best, std::size_t offset, std::string
   if (!best || offset < best->offset) best = Candidate{offset, std::move(message)};
 }
 
-bool isControl(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+/// Not allowed anywhere in Swift source.
+bool isControl(unsigned char c) { return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F; }
 
 }  // namespace
 
@@ -72,6 +73,8 @@ std::optional<SyntaxProblem> firstSyntaxProblem(std::string_view source) {
       if (lineBreak != std::string_view::npos) {
         keepEarlier(best, start + lineBreak, "line break in a single-line string literal");
       }
+      std::size_t tab = text.find('\t');
+      if (tab != std::string_view::npos) keepEarlier(best, start + tab, "tab in a single-line string literal");
     }
     if (descend && ts_tree_cursor_goto_first_child(&cursor)) continue;
     while (!ts_tree_cursor_goto_next_sibling(&cursor)) {

@@ -1,8 +1,9 @@
 #pragma once
 // Syntax check of Swift source text: parses it with the tree-sitter Swift
 // grammar and reports the first place where the parser had to recover. The
-// grammar accepts a line break inside a single-line string literal and raw
-// control characters, which the Swift compiler rejects; both are reported too.
+// grammar accepts line breaks and tabs inside a single-line string literal
+// and raw control characters, which the Swift compiler rejects; they are
+// reported too.
 
 #include <cstddef>
 #include <optional>
@@ -21,8 +22,8 @@ struct SyntaxProblem {
 };
 
 // The first problem of the source in document order (an ERROR or MISSING
-// node, a raw control character, a line break in a single-line string
-// literal), or nothing when the text parses cleanly.
+// node, a raw control character, a line break or tab in a single-line
+// string literal), or nothing when the text parses cleanly.
 std::optional<SyntaxProblem> firstSyntaxProblem(std::string_view source);
 
 // The line of `source` with the given 1-based number (without its newline),
