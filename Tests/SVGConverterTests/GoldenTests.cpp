@@ -59,8 +59,8 @@ TEST_P(Golden, ModelTreeMatchesTheCheckedDump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Drawings, Golden, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<GoldenCase>& info) {
-                           std::string name = info.param.name;
+                         [](const testing::TestParamInfo<GoldenCase>& testInfo) {
+                           std::string name = testInfo.param.name;
                            for (char& ch : name) {
                              if (ch == '-') ch = '_';
                            }

@@ -110,6 +110,14 @@ class SVGSwiftUIQuarvel {
   SwiftUIModel::CircleViewType shapeCircleNode(const SVG::Circle& circle);
   SwiftUIModel::EllipseViewType shapeEllipseNode(const SVG::Ellipse& ellipse);
   SwiftUIModel::RectangleViewType shapeRectNode(const SVG::Rect& rect);
+  /// Name, frame and drawing of a circle, ellipse or rect, its attributes pushed meanwhile.
+  struct FramedShape {
+    std::string typeName;
+    PointFrame frame;
+    SwiftUIModel::ShapeDrawing drawing;
+  };
+  template <typename Element>
+  FramedShape shapeFramedNode(const Element& element, IDPool& pool);
   /// A path view of an element's own path commands, its attributes pushed.
   SwiftUIModel::PathViewType makePathView(const SVG::CoreAttributes& core,
                                           std::vector<SwiftUIModel::PathCommand> commands);

@@ -127,35 +127,33 @@ SwiftUIModel::PathViewType SVGSwiftUIQuarvel::shapePolylineNode(const SVG::Polyl
   return makePathView(polyline.core, {PathCommand::addLines(pointsOrZero(polyline.points))});
 }
 
-SwiftUIModel::CircleViewType SVGSwiftUIQuarvel::shapeCircleNode(const SVG::Circle& circle) {
-  pushAttributes(circle.presentation);
-  PointFrame frame = pointFrame(circle);
-  std::string typeName = makeTypeID(circle.core.id, circleViewIDs);
+template <typename Element>
+SVGSwiftUIQuarvel::FramedShape SVGSwiftUIQuarvel::shapeFramedNode(const Element& element, IDPool& pool) {
+  pushAttributes(element.presentation);
+  PointFrame frame = pointFrame(element);
+  std::string typeName = makeTypeID(element.core.id, pool);
   SwiftUIModel::ShapeDrawing drawing = makeDrawing(true);
   popAttributes();
-  return SwiftUIModel::CircleViewType(std::move(typeName), frame.pointSize(), frame.pointOrigin(),
-                                      std::move(drawing));
+  return {std::move(typeName), frame, std::move(drawing)};
+}
+
+SwiftUIModel::CircleViewType SVGSwiftUIQuarvel::shapeCircleNode(const SVG::Circle& circle) {
+  FramedShape shape = shapeFramedNode(circle, circleViewIDs);
+  return SwiftUIModel::CircleViewType(std::move(shape.typeName), shape.frame.pointSize(), shape.frame.pointOrigin(),
+                                      std::move(shape.drawing));
 }
 
 SwiftUIModel::EllipseViewType SVGSwiftUIQuarvel::shapeEllipseNode(const SVG::Ellipse& ellipse) {
-  pushAttributes(ellipse.presentation);
-  PointFrame frame = pointFrame(ellipse);
-  std::string typeName = makeTypeID(ellipse.core.id, ellipseViewIDs);
-  SwiftUIModel::ShapeDrawing drawing = makeDrawing(true);
-  popAttributes();
-  return SwiftUIModel::EllipseViewType(std::move(typeName), frame.pointSize(), frame.pointOrigin(),
-                                       std::move(drawing));
+  FramedShape shape = shapeFramedNode(ellipse, ellipseViewIDs);
+  return SwiftUIModel::EllipseViewType(std::move(shape.typeName), shape.frame.pointSize(), shape.frame.pointOrigin(),
+                                       std::move(shape.drawing));
 }
 
 SwiftUIModel::RectangleViewType SVGSwiftUIQuarvel::shapeRectNode(const SVG::Rect& rect) {
-  pushAttributes(rect.presentation);
-  PointFrame frame = pointFrame(rect);
-  std::string typeName = makeTypeID(rect.core.id, rectangleViewIDs);
+  FramedShape shape = shapeFramedNode(rect, rectangleViewIDs);
   std::optional<CGFloat> cornerRadius = rect.rx ? rect.rx->pointSize() : std::nullopt;
-  SwiftUIModel::ShapeDrawing drawing = makeDrawing(true);
-  popAttributes();
-  return SwiftUIModel::RectangleViewType(std::move(typeName), frame.pointSize(), frame.pointOrigin(), cornerRadius,
-                                         std::move(drawing));
+  return SwiftUIModel::RectangleViewType(std::move(shape.typeName), shape.frame.pointSize(), shape.frame.pointOrigin(),
+                                         cornerRadius, std::move(shape.drawing));
 }
 
 SwiftUIModel::Text SVGSwiftUIQuarvel::shapeTextNode(const SVG::Text& text) {

@@ -14,30 +14,6 @@ std::string frameText(const std::optional<CGPoint>& origin, const std::optional<
   return text;
 }
 
-const char* capName(CGLineCap cap) {
-  switch (cap) {
-    case CGLineCap::butt:
-      return "butt";
-    case CGLineCap::round:
-      return "round";
-    case CGLineCap::square:
-      return "square";
-  }
-  return "?";
-}
-
-const char* joinName(CGLineJoin join) {
-  switch (join) {
-    case CGLineJoin::miter:
-      return "miter";
-    case CGLineJoin::round:
-      return "round";
-    case CGLineJoin::bevel:
-      return "bevel";
-  }
-  return "?";
-}
-
 template <typename View>
 std::string shapeViewText(const char* kind, const View& view) {
   return std::string("<") + kind + " '" + view.typeName + "'" + frameText(view.origin, view.intrinsicSize) +
@@ -70,7 +46,7 @@ std::string StrokeStyle::description() const {
   if (*this == defaultStyle()) return ".strokeStyle(default)";
   std::string text = "<.strokeStyle:";
   if (lineWidth) text += " line-width=" + doubleDescription(*lineWidth);
-  return text + " cap=" + capName(lineCap) + " join=" + joinName(lineJoin) + ">";
+  return text + " cap=" + SVG::valueDescription(lineCap) + " join=" + SVG::valueDescription(lineJoin) + ">";
 }
 
 std::string ShapeDrawing::description() const {
