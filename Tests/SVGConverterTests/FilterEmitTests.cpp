@@ -175,7 +175,6 @@ TEST(FilterEmit, BlendModeTexts) {
     ASSERT_TRUE(mode);
     EXPECT_EQ(SVGSwiftUIExporter::stringForBlendMode(*mode), "." + std::string(mode->caseName()));
   }
-  EXPECT_EQ(SVGSwiftUIExporter::stringForBlendMode(static_cast<Mode::Value>(99)), ".normal");
 }
 
 TEST(FilterEmit, InlineFormsOfGroupsThatCannotBeInlined) {
