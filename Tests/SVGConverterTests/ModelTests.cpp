@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "SVGConverter/SwiftUIModel/SwiftUIModel.h"
-#include "SVGParser/Platform/Print.h"
 
 using namespace SwiftUIModel;
 
@@ -45,14 +44,6 @@ TEST(SwiftUIModel, ContainerResizingAndSubviewAccessors) {
   EXPECT_EQ(circle.framable()->origin, (CGPoint{1, 2}));
   EXPECT_EQ(circle.framable()->intrinsicSize, (CGSize{4, 4}));
   EXPECT_DEATH(text.view(), "Call of `view` on Text");
-}
-
-TEST(SwiftUIModel, DefinitionIdentifiers) {
-  Definition gradient = Definition::linearGradient({"linearGradient1", {0, 0}, {1, 0}});
-  Definition filter = Definition::filterModifier({"Shadow", std::nullopt, std::nullopt,
-                                                  FilterModifierType::FilterGroup::source()});
-  EXPECT_EQ(gradient.id(), "linearGradient1");
-  EXPECT_EQ(filter.id(), "Shadow");
 }
 
 TEST(SwiftUIModel, EvenlySpreadStopsCompareAgainstRepeatedSums) {
@@ -106,12 +97,6 @@ TEST(SwiftUIModel, FilterGroupsEmptinessAndEquality) {
 }
 
 TEST(SwiftUIModel, TransformStepChainsActLastStepFirst) {
-  const CGAffineTransform quarter = TransformStep::rotate(M_PI / 2).affineTransformation();
-  EXPECT_NEAR(quarter.a, 0, 1e-15);
-  EXPECT_NEAR(quarter.b, 1, 1e-15);
-  EXPECT_NEAR(quarter.c, -1, 1e-15);
-  EXPECT_NEAR(quarter.d, 0, 1e-15);
-
   // Scale first, then rotate, then move: (1, 0) -> (2, 0) -> (0, 2) -> (10, 2).
   const CGAffineTransform chain = affineTransformation(
       {TransformStep::translate(10, 0), TransformStep::rotate(M_PI / 2), TransformStep::scale(2, 3)});
@@ -139,20 +124,4 @@ TEST(SwiftUIModel, StrokeStylesAndPaints) {
   EXPECT_NE(Paint::color(red, std::nullopt), Paint::color(red, 1.0));
   EXPECT_EQ(std::hash<Paint>{}(Paint::color(red, 0.5)), std::hash<Paint>{}(Paint::color(red, 0.5)));
   EXPECT_EQ(Paint::property("Drawing.g").description(), "<PaintProp: Drawing.g>");
-}
-
-TEST(SwiftUIModel, DumpWritesOneLinePerChildAndNestsContainers) {
-  ContainerViewType nested = container("Nested");
-  ContainerViewType root = container(
-      "Root", {}, {Subview::rectangle(RectangleViewType("R", CGSize{2, 3}, std::nullopt, 4.0, noDrawing())),
-                   Subview::group(nested)});
-  root.intrinsicSize = CGSize{100, 50};
-  PrintCapture capture;
-  root.dump();
-  EXPECT_EQ(capture.text(),
-            "Container 'Root':  100.0x50.0\n"
-            "  <RoundedRectangle r=4.0 'R' 2.0x3.0>\n"
-            "  Container 'Nested':  EMPTY\n"
-            "  --\n"
-            "--\n");
 }
