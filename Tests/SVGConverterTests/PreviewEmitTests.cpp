@@ -36,25 +36,8 @@ std::string sizedFrame(const std::string& factor) {
 
 }  // namespace
 
-TEST(PreviewEmit, WholeProvider) {
-  const std::string text = preview(root(CGSize{100, 50}, CGRect(0, 0, 200, 100), {100, 50}));
-  EXPECT_EQ(text,
-            "\n"
-            "struct Art_Previews: PreviewProvider {\n"
-            "  static var previews: some View {\n"
-            "    VStack {\n"
-            "      Art()\n"
-            "        .resizable()\n"
-            "        .frame(width  : 2 * Art.intrinsicSize.width,\n"
-            "               height : 2 * Art.intrinsicSize.height)\n"
-            "        .background(Color.clear.border(Color.green))\n"
-            "        .padding()\n"
-            "      Text(\"Size: 100.0x50.0\").padding(.bottom)\n"
-            "      Text(\"ViewBox: 0.0,0.0 200.0x100.0\").padding(.bottom)\n"
-            "    }\n"
-            "  }\n"
-            "}\n");
-  EXPECT_TRUE(isValidSwift(text));
+// The provider of a sized, resizable root is in the golden files.
+TEST(PreviewEmit, UnsizedRoot) {
   EXPECT_EQ(preview(root(std::nullopt)),
             "\n"
             "struct Art_Previews: PreviewProvider {\n"
@@ -67,6 +50,8 @@ TEST(PreviewEmit, WholeProvider) {
             "    }\n"
             "  }\n"
             "}\n");
+  EXPECT_NE(preview(root(std::nullopt, CGRect(0.5, 0, 10, 20))).find("      Text(\"ViewBox: 0.5,0.0 10.0x20.0\")"),
+            std::string::npos);
 }
 
 TEST(PreviewEmit, FrameChoice) {
@@ -94,23 +79,4 @@ TEST(PreviewEmit, NoFactorForUnusableSizes) {
     EXPECT_EQ(frameOf(root(size)), sizedFrame("")) << size.width << "x" << size.height;
   }
   EXPECT_NE(preview(root(CGSize{nan, infinity})).find("Text(\"Size: nanxinf\")"), std::string::npos);
-}
-
-TEST(PreviewEmit, HexColorExtensionOnlyAfterAHexColor) {
-  SVGSwiftUIExporter exporter({});
-  exporter.exportHexColorExtension();
-  EXPECT_EQ(exporter.swift(), "");
-  exporter.setDidUseHexColorInit(true);
-  exporter.exportHexColorExtension();
-  EXPECT_EQ(exporter.swift(),
-            "\n"
-            "fileprivate extension Color {\n"
-            "  init(_ rgb: UInt32, opacity: Double = 1.0) {\n"
-            "    self.init(red     : Double((rgb >> 16) & 0xFF) / 255.0,\n"
-            "              green   : Double((rgb >>  8) & 0xFF) / 255.0,\n"
-            "              blue    : Double( rgb        & 0xFF) / 255.0,\n"
-            "              opacity : opacity)\n"
-            "  }\n"
-            "}\n");
-  EXPECT_TRUE(isValidSwift(exporter.swift()));
 }

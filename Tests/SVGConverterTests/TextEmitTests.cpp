@@ -87,12 +87,8 @@ TEST(TextEmit, SizedFonts) {
             ".font(.system(size: 14, weight: .bold))\n");
   EXPECT_EQ(font(sized(Font::Family::uiMonospace(), Font::Weight::value(450), 9.5, Font::Style::oblique)),
             ".font(.system(size: 9.5, design: .monospaced).italic())\n");
-  EXPECT_EQ(font(sized(Font::Family::uiRounded(), Font::Weight::lighter(), 12)),
-            ".font(.system(size: 12, weight: .thin, design: .rounded))\n");
   EXPECT_EQ(font(sized(Font::Family::cursive(), Font::Weight::value(800), 12, Font::Style::italic)),
             ".font(.custom(\"Snell Roundhand\", size: 12).italic().weight(.heavy))\n");
-  EXPECT_EQ(font(sized(Font::Family::named("My \"Font\""), Font::Weight::bolder(), 12)),
-            ".font(.custom(\"My \\\"Font\\\"\", size: 12).weight(.heavy))\n");
   // A size without points (a percentage) falls back to the sizeless form.
   EXPECT_EQ(font(Font(Font::Family::fantasy(), Font::Style::normal, Font::Weight::normal(), UnitLength::percentage(50))),
             ".font(.system(.body))\n");
