@@ -1,7 +1,5 @@
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
 
-#include "SwiftSyntaxSupport.h"
-
 #include <gtest/gtest.h>
 
 #include <limits>
