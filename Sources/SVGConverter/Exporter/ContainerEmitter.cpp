@@ -63,7 +63,9 @@ class BodyWriter {
         container_.viewBox && (container_.viewBox->minX() != 0 || container_.viewBox->minY() != 0);
     const bool resizable = container_.isResizable();
     if (container_.viewBox) {
-      const auto viewBoxReader = [&] { out_.block("GeometryReader { proxy in", [&] { viewBoxGeoReader(vboxOffset, children); }); };
+      const auto viewBoxReader = [&] {
+        out_.block("GeometryReader { proxy in", [&] { viewBoxGeoReader(vboxOffset, children); });
+      };
       if (!resizable) {
         viewBoxReader();
         return;
@@ -177,8 +179,10 @@ void SVGSwiftUIExporter::exportSVGType(const ContainerViewType& svg) {
                      [&](const SwiftUIModel::Definition::RadialGradient& gradient) {
                        exportRadialGradientProperty(gradient.value);
                      },
-                     // Leaves out the struct of a filter that is only ever inlined.
-                     [&](const SwiftUIModel::Definition::FilterModifier& filter) { exportFilterModifier(filter.value); },
+                     // Writes the whole struct, or nothing for a filter that is only ever inlined.
+                     [&](const SwiftUIModel::Definition::FilterModifier& filter) {
+                       exportFilterModifier(filter.value);
+                     },
                  },
                  definition.variant());
     }
