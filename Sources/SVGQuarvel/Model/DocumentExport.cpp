@@ -1,0 +1,95 @@
+// The generation pipeline: SVG text and settings in, SwiftUI source with an
+// optional comment holding the SVG, and a failure flag, out.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "Fennix/console/Console.h"
+#include "SVGParser/SVG/TextClusters.h"
+#include "SVGQuarvel/Model/Generation.h"
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+
+namespace {
+
+/// User-perceived characters; a carriage return and line feed count as one.
+std::size_t characterCount(std::string_view text) {
+  std::size_t count = 0;
+  while (!text.empty()) {
+    const std::size_t length = SVG::prefixOfCharacters(text, 1);
+    text.remove_prefix(length > 0 ? length : 1);
+    ++count;
+  }
+  return count;
+}
+
+/// The length of the Unicode white space or line break at the start of `text`, 0 when there is none.
+std::size_t whitespaceLength(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+  const unsigned char lead = byte(0);
+  if (lead == ' ' || (lead >= 0x09 && lead <= 0x0D)) return 1;
+  if (lead == 0xC2 && (byte(1) == 0x85 || byte(1) == 0xA0)) return 2;                   // U+0085, U+00A0
+  if (lead == 0xE1 && byte(1) == 0x9A && byte(2) == 0x80) return 3;                     // U+1680
+  if (lead == 0xE2 && byte(1) == 0x80 && (byte(2) <= 0x8A || byte(2) == 0xA8 ||         // U+2000-200A,
+                                          byte(2) == 0xA9 || byte(2) == 0xAF)) {        // U+2028, 2029, 202F
+    return 3;
+  }
+  if (lead == 0xE2 && byte(1) == 0x81 && byte(2) == 0x9F) return 3;                     // U+205F
+  if (lead == 0xE3 && byte(1) == 0x80 && byte(2) == 0x80) return 3;                     // U+3000
+  return 0;
+}
+
+bool isBlank(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t length = whitespaceLength(text);
+    if (length == 0) return false;
+    text.remove_prefix(length);
+  }
+  return true;
+}
+
+/// A line of SVG as comment text: a backslash goes between "*" and "/" and between "/" and "*",
+/// so that the line can neither end the comment nor open a nested one.
+void appendNeutralised(std::string& out, std::string_view line) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    out += line[i];
+    if (i + 1 < line.size() && ((line[i] == '*' && line[i + 1] == '/') || (line[i] == '/' && line[i + 1] == '*'))) {
+      out += '\\';
+    }
+  }
+}
+
+/// The comment holding the SVG, one comment line per non-empty line of SVG. Lines end in a line
+/// feed, a carriage return and line feed, or a carriage return.
+std::string svgComment(std::string_view svg) {
+  std::string comment = "/**\n * Generated from SVG:\n * \n";
+  comment.reserve(comment.size() + svg.size() + svg.size() / 8 + 16);
+  std::size_t start = 0;
+  while (start < svg.size()) {
+    std::size_t end = svg.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = svg.size();
+    if (end > start) {
+      comment += " *     ";
+      appendNeutralised(comment, svg.substr(start, end - start));
+      comment += '\n';
+    }
+    start = end + 1;
+  }
+  comment += " * \n";
+  comment += " */\n";
+  return comment;
+}
+
+}  // namespace
+
+SVGQuarvelDocument::ExportResult SVGQuarvelDocument::export_(std::string_view svgString,
+                                                             const SVGQuarvelConfiguration& config) {
+  console::log("rebuilding SVG ...", characterCount(svgString));
+  auto code = generation::swiftUISource(svgString, config);
+  if (!code) {
+    console::warn("Parsing of SVG failed.");
+    if (isBlank(svgString)) return {"// Empty SVG\n", false};
+    return {"// Could not parse SVG\n", true};
+  }
+  if (config.prefixSVG && !code->empty() && !svgString.empty()) return {svgComment(svgString) + *code, false};
+  return {std::move(*code), false};
+}

@@ -1,0 +1,124 @@
+// What a document needs of files: content types, file errors with their codes,
+// file wrappers read from and written to disk (atomically), the read and write
+// configurations of a document, and text files read with their encoding detected.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// A uniform type: an identifier and the identifiers it conforms to.
+class UTType {
+ public:
+  UTType(std::string identifier, std::vector<std::string> supertypes = {},
+         std::vector<std::string> filenameExtensions = {});
+
+  /// "public.svg-image", files ending in ".svg".
+  static const UTType& svg();
+  /// "public.swift-source", files ending in ".swift".
+  static const UTType& swiftSource();
+  /// The document's own type: the reverse-DNS prefix and ".quarvel.svg.doc", declared without a
+  /// parent type; files ending in ".svgquarvel".
+  static const UTType& svgQuarvelDocument();
+  /// The type of the first of the three above that claims the extension (without the dot, any
+  /// case); none for others.
+  static std::optional<UTType> fromFilenameExtension(std::string_view filenameExtension);
+
+  const std::string& identifier() const { return identifier_; }
+  const std::vector<std::string>& filenameExtensions() const { return filenameExtensions_; }
+  /// True for the type itself and for the types it is declared to conform to.
+  bool conforms(const UTType& to) const;
+
+  std::string description() const { return identifier_; }
+  bool operator==(const UTType& other) const { return identifier_ == other.identifier_; }
+
+ private:
+  std::string identifier_;
+  std::vector<std::string> supertypes_;
+  std::vector<std::string> filenameExtensions_;
+};
+
+/// A file error: a code of the file error domain and a message for the user.
+class CocoaError : public std::runtime_error {
+ public:
+  enum Code : int {
+    fileNoSuchFile = 4,
+    fileReadUnknown = 256,
+    fileReadNoPermission = 257,
+    fileReadCorruptFile = 259,
+    fileReadNoSuchFile = 260,
+    fileReadUnknownStringEncoding = 264,
+    fileWriteUnknown = 512,
+    fileWriteNoPermission = 513,
+    fileWriteInapplicableStringEncoding = 517,
+    fileWriteOutOfSpace = 640,
+  };
+
+  CocoaError(Code code, const std::string& message) : std::runtime_error(message), code_(code) {}
+
+  Code code() const { return code_; }
+  /// The message.
+  std::string localizedDescription() const { return what(); }
+  std::string description() const;
+
+ private:
+  Code code_;
+};
+
+/// A file's contents in memory: a regular file with its bytes, or a directory (which has no
+/// regular contents), with the name it had on disk.
+class FileWrapper {
+ public:
+  /// A regular file holding `contents`.
+  static FileWrapper regularFile(std::string contents);
+  /// A directory; its entries are not read.
+  static FileWrapper directory();
+  /// Reads the file or directory at `url`. Missing files, files that cannot be read and special
+  /// files (devices, pipes, sockets) throw a `CocoaError`; nothing blocks.
+  static FileWrapper fromURL(const std::filesystem::path& url);
+
+  bool isRegularFile() const { return contents_.has_value(); }
+  bool isDirectory() const { return !contents_.has_value(); }
+  /// The bytes of a regular file; none for a directory.
+  const std::optional<std::string>& regularFileContents() const { return contents_; }
+
+  std::optional<std::string> filename;
+  std::optional<std::string> preferredFilename;
+
+  /// Replaces the file at `url` with the contents, atomically: the bytes go to a new file beside
+  /// it, are flushed to disk, and the new file is renamed over the old one, so the old file stays
+  /// whole when anything fails. Writing through a symbolic link replaces the file it points to.
+  /// Failures throw a `CocoaError`; directories cannot be written.
+  void write(const std::filesystem::path& url) const;
+
+  std::string description() const;
+
+ private:
+  explicit FileWrapper(std::optional<std::string> contents) : contents_(std::move(contents)) {}
+  std::optional<std::string> contents_;
+};
+
+/// What the document framework hands a document it opens.
+struct FileDocumentReadConfiguration {
+  UTType contentType;
+  FileWrapper file;
+
+  std::string description() const;
+};
+
+/// What the document framework hands a document it saves.
+struct FileDocumentWriteConfiguration {
+  UTType contentType;
+  std::optional<FileWrapper> existingFile;
+};
+
+/// The text of a file, its encoding detected: a byte-order mark selects UTF-8, UTF-16 or UTF-32
+/// (little or big endian) and is dropped; without one the bytes must be UTF-8. Returns UTF-8.
+/// Unreadable files and undetectable encodings throw a `CocoaError`.
+std::string readTextFileDetectingEncoding(const std::filesystem::path& url);
+
+/// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool isValidUTF8(std::string_view text);

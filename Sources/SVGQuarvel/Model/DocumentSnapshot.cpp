@@ -1,0 +1,192 @@
+// Snapshots: their JSON form (the document file), their conversion from SVG
+// text, and the queue of converted SVG content waiting for a new document.
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <nlohmann/json.hpp>
+
+#include "Fennix/Platform/Dispatch.h"
+#include "Fennix/console/Console.h"
+#include "SVGQuarvel/Model/Generation.h"
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+
+using Snapshot = SVGQuarvelDocument::Snapshot;
+
+namespace {
+
+// ---- JSON ----------------------------------------------------------------------------
+
+std::string requiredText(const nlohmann::json& object, const char* key) {
+  const auto found = object.find(key);
+  if (found == object.end()) {
+    throw SVGQuarvelDocument::DecodingError(std::string("keyNotFound: no value associated with key \"") + key + "\".");
+  }
+  if (!found->is_string()) {
+    throw SVGQuarvelDocument::DecodingError(std::string("typeMismatch: expected String for key \"") + key + "\".");
+  }
+  return found->get<std::string>();
+}
+
+/// A file name on one line, so that it cannot start a line of code after a line comment.
+std::string oneLine(std::string name) {
+  for (char& c : name) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return name;
+}
+
+// ---- the queue ------------------------------------------------------------------------
+
+struct PendingQueue {
+  std::mutex mutex;
+  std::deque<std::pair<std::uint64_t, Snapshot>> entries;  // oldest first
+  std::uint64_t lastTicket = 0;
+};
+
+PendingQueue& pending() {
+  static auto* queue = new PendingQueue();  // lives for the whole process
+  return *queue;
+}
+
+std::uint64_t enqueue(Snapshot snapshot) {
+  auto& queue = pending();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  queue.entries.emplace_back(++queue.lastTicket, std::move(snapshot));
+  return queue.lastTicket;
+}
+
+/// Removes the snapshot of `ticket` when no document took it.
+void dropUntaken(std::uint64_t ticket) {
+  auto& queue = pending();
+  {
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    auto found = std::find_if(queue.entries.begin(), queue.entries.end(),
+                              [ticket](const auto& entry) { return entry.first == ticket; });
+    if (found == queue.entries.end()) return;
+    queue.entries.erase(found);
+  }
+  console::warn("no new document took the converted SVG, dropping it");
+}
+
+/// Calls `callback` with the snapshot of `ticket` queued, then drops it if it is still there.
+template <typename Callback>
+void handOver(std::uint64_t ticket, Callback&& callback) {
+  try {
+    callback();
+  } catch (...) {
+    dropUntaken(ticket);
+    throw;
+  }
+  dropUntaken(ticket);
+}
+
+}  // namespace
+
+// ---- Snapshot --------------------------------------------------------------------------
+
+Snapshot Snapshot::fromSVGString(std::string svgString, const std::optional<std::string>& filename,
+                                 const SVGQuarvelConfiguration& config) {
+  auto code = generation::swiftUISource(svgString, config);
+  std::string swiftText = code                 ? std::move(*code)
+                          : filename.has_value() ? "// Could not parse SVG " + oneLine(*filename) + "\n"
+                                                 : std::string("// Could not parse SVG\n");
+  return Snapshot{std::move(svgString), std::move(swiftText), config};
+}
+
+std::string Snapshot::jsonString() const {
+  nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  object["svg"] = svg;
+  object["swift"] = swift;
+  if (config) object["config"] = config->toJSON();
+  std::string compact;
+  try {
+    compact = object.dump();
+  } catch (const nlohmann::json::type_error&) {
+    throw CocoaError(CocoaError::fileWriteInapplicableStringEncoding,
+                     "The document couldn\u2019t be saved because its text isn\u2019t valid UTF-8.");
+  }
+  // A slash occurs only inside strings, where it is written escaped.
+  std::string escaped;
+  escaped.reserve(compact.size() + compact.size() / 16);
+  for (char c : compact) {
+    if (c == '/') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
+Snapshot Snapshot::fromJSONString(std::string_view json) {
+  const nlohmann::json object = nlohmann::json::parse(json, nullptr, false);
+  if (object.is_discarded()) throw DecodingError("dataCorrupted: the given data was not valid JSON.");
+  if (!object.is_object()) throw DecodingError("typeMismatch: expected a dictionary.");
+  Snapshot snapshot{requiredText(object, "svg"), requiredText(object, "swift"), std::nullopt};
+  const auto found = object.find("config");
+  if (found != object.end() && !found->is_null()) {
+    try {
+      snapshot.config = SVGQuarvelConfiguration::fromJSON(*found);
+    } catch (const DecodingError& error) {
+      // Damaged settings, or settings of a newer version: the texts still open.
+      console::warn("ignoring the settings of the document, they could not be read:", error.what());
+    }
+  }
+  return snapshot;
+}
+
+// ---- the queue of pending SVG content ----------------------------------------------------
+
+std::optional<Snapshot> SVGQuarvelDocument::grabPendingSnapshot() {
+  auto& queue = pending();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  if (queue.entries.empty()) return std::nullopt;
+  Snapshot snapshot = std::move(queue.entries.front().second);
+  queue.entries.pop_front();
+  return snapshot;
+}
+
+std::vector<Snapshot> SVGQuarvelDocument::pendingSVGs() {
+  auto& queue = pending();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  std::vector<Snapshot> snapshots;
+  for (const auto& entry : queue.entries) snapshots.push_back(entry.second);
+  return snapshots;
+}
+
+void SVGQuarvelDocument::openSVG(const std::filesystem::path& url, const SVGQuarvelConfiguration& configuration,
+                                 std::function<void(std::optional<CocoaError>)> then) {
+  DispatchQueue::global(DispatchQoS::default_).async([url, configuration, then = std::move(then)] {
+    std::string text;
+    try {
+      text = readTextFileDetectingEncoding(url);
+    } catch (const CocoaError& error) {
+      DispatchQueue::main().async([then, error] {
+        if (then) then(error);
+      });
+      return;
+    }
+    auto snapshot = Snapshot::fromSVGString(std::move(text), url.filename().string(), configuration);
+    DispatchQueue::main().async([then, snapshot = std::move(snapshot)] {
+      const auto ticket = enqueue(snapshot);
+      handOver(ticket, [&] {
+        if (then) then(std::nullopt);
+      });
+    });
+  });
+}
+
+void SVGQuarvelDocument::openSVG(const std::filesystem::path& url,
+                                 std::function<void(std::optional<CocoaError>)> then) {
+  openSVG(url, SVGQuarvelConfiguration::defaultConfig(), std::move(then));
+}
+
+void SVGQuarvelDocument::openSVG(const std::string& string, const SVGQuarvelConfiguration& configuration,
+                                 const std::function<void()>& onSuccess) {
+  const auto ticket = enqueue(Snapshot::fromSVGString(string, std::nullopt, configuration));
+  handOver(ticket, [&] {
+    if (onSuccess) onSuccess();
+  });
+}
+
+void SVGQuarvelDocument::openSVG(const std::string& string, const std::function<void()>& onSuccess) {
+  openSVG(string, SVGQuarvelConfiguration::defaultConfig(), onSuccess);
+}

@@ -1,0 +1,150 @@
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+
+#include <utility>
+
+#include "Fennix/console/Console.h"
+
+namespace {
+
+CocoaError corruptFile() {
+  return CocoaError(CocoaError::fileReadCorruptFile,
+                    "The file couldn\u2019t be opened because it isn\u2019t in the correct format.");
+}
+
+}  // namespace
+
+SVGQuarvelDocument::FileTexts SVGQuarvelDocument::textsOfFile(const ReadConfiguration& configuration,
+                                                              const SVGQuarvelConfiguration& config) {
+  const auto log = console::defaultConsole();
+  const auto& data = configuration.file.regularFileContents();
+  if (!data) {
+    log->error("could not access file data:", configuration);
+    throw corruptFile();
+  }
+  const UTType& type = configuration.contentType;
+  if (type.conforms(UTType::svgQuarvelDocument())) {
+    auto snapshot = SVGQuarvelDocument::Snapshot::fromJSONString(*data);
+    // Settings saved in the file are read but not applied: documents open with the default.
+    return {std::move(snapshot.svg), std::move(snapshot.swift)};
+  }
+  if (type.conforms(UTType::svg())) {
+    if (!isValidUTF8(*data)) throw corruptFile();
+    auto snapshot = SVGQuarvelDocument::Snapshot::fromSVGString(*data, configuration.file.filename, config);
+    return {std::move(snapshot.svg), std::move(snapshot.swift)};
+  }
+  if (type.conforms(UTType::swiftSource())) {
+    if (!isValidUTF8(*data)) throw corruptFile();
+    return {"<!-- No SVG -->", *data};
+  }
+  log->error("unexpected file type:", type, "size: #" + std::to_string(data->size()) + " bytes",
+             configuration.file.filename);
+  throw corruptFile();
+}
+
+// ---- creation ---------------------------------------------------------------------------
+
+SVGQuarvelDocument::SVGQuarvelDocument(std::string svgText, std::string generatedText, std::string swiftText)
+    : config(this, SVGQuarvelConfiguration::defaultConfig()),
+      svgString(this, std::move(svgText)),
+      generatedSwift(this, std::move(generatedText)),
+      swift(this, std::move(swiftText)),
+      isRebuilding(this, false),
+      rebuildFailed(this, false),
+      log_(console::defaultConsole()) {
+  installChangeRules();
+}
+
+SVGQuarvelDocument::SVGQuarvelDocument(std::string svgText, std::string swiftText)
+    : SVGQuarvelDocument(std::move(svgText), swiftText, swiftText) {
+  if (auto snapshot = grabPendingSnapshot()) {
+    // The snapshot's settings are not used: the document keeps the default.
+    svgString = std::move(snapshot->svg);
+    generatedSwift = snapshot->swift;
+    swift = std::move(snapshot->swift);
+  } else if (!svgString.get().empty() && swift.get().empty()) {
+    rebuild();
+  }
+}
+
+SVGQuarvelDocument::SVGQuarvelDocument(const ReadConfiguration& configuration)
+    : SVGQuarvelDocument(textsOfFile(configuration, SVGQuarvelConfiguration::defaultConfig())) {}
+
+SVGQuarvelDocument::SVGQuarvelDocument(FileTexts texts)
+    : SVGQuarvelDocument(std::move(texts.svg), std::string(), std::move(texts.swift)) {
+  // The saved Swift stays; fresh code goes to `generatedSwift` only.
+  auto [code, failed] = export_(svgString.get(), config.get());
+  generatedSwift = std::move(code);
+  rebuildFailed = failed;
+}
+
+std::shared_ptr<SVGQuarvelDocument> SVGQuarvelDocument::fromSVGString(std::string svgString, std::string swift) {
+  return std::shared_ptr<SVGQuarvelDocument>(new SVGQuarvelDocument(std::move(svgString), std::move(swift)));
+}
+
+std::shared_ptr<SVGQuarvelDocument> SVGQuarvelDocument::newDocument() {
+  return fromSVGString(std::string(newDocumentSVG), "");
+}
+
+std::shared_ptr<SVGQuarvelDocument> SVGQuarvelDocument::fromConfiguration(const ReadConfiguration& configuration) {
+  return std::shared_ptr<SVGQuarvelDocument>(new SVGQuarvelDocument(configuration));
+}
+
+// ---- change rules and rebuild ---------------------------------------------------------------
+
+void SVGQuarvelDocument::installChangeRules() {
+  changeRules_.push_back(svgString.willSet().sink([this](const std::string&) {
+    svgStringsBefore_.push_back(svgString.get());
+  }));
+  changeRules_.push_back(svgString.didSet().sink([this](const std::string&) {
+    const std::string before = std::move(svgStringsBefore_.back());
+    svgStringsBefore_.pop_back();
+    if (svgString.get() != before) rebuild();
+  }));
+  changeRules_.push_back(config.willSet().sink([this](const SVGQuarvelConfiguration&) {
+    configsBefore_.push_back(config.get());
+  }));
+  changeRules_.push_back(config.didSet().sink([this](const SVGQuarvelConfiguration&) {
+    const SVGQuarvelConfiguration before = std::move(configsBefore_.back());
+    configsBefore_.pop_back();
+    if (config.get() == before) return;
+    rebuild();
+    SVGQuarvelConfiguration::setDefaultConfig(config.get());
+  }));
+}
+
+void SVGQuarvelDocument::rebuild() {
+  const bool swiftWasGenerated = swift.get() == generatedSwift.get();
+  isRebuilding = true;
+  generatedSwift = "";
+  auto [code, failed] = export_(svgString.get(), config.get());
+  generatedSwift = std::move(code);
+  rebuildFailed = failed;
+  if (swiftWasGenerated) {
+    log_->log("Swift was not modified, pushing to instance");
+    swift = generatedSwift.get();
+  } else {
+    log_->log("Swift was modified, do not auto-apply new generated content");
+  }
+  isRebuilding = false;
+}
+
+// ---- saving ----------------------------------------------------------------------------------
+
+std::vector<UTType> SVGQuarvelDocument::readableContentTypes() { return {UTType::svgQuarvelDocument()}; }
+
+std::vector<UTType> SVGQuarvelDocument::writableContentTypes() {
+  return {UTType::svgQuarvelDocument(), UTType::svg(), UTType::swiftSource()};
+}
+
+SVGQuarvelDocument::Snapshot SVGQuarvelDocument::snapshot(const UTType&) const {
+  return Snapshot{svgString.get(), swift.get(), config.get()};
+}
+
+FileWrapper SVGQuarvelDocument::fileWrapper(const Snapshot& snapshot, const WriteConfiguration& configuration) const {
+  const UTType& type = configuration.contentType;
+  if (!type.conforms(UTType::svgQuarvelDocument())) {
+    if (type.conforms(UTType::svg())) return FileWrapper::regularFile(snapshot.svg);
+    if (type.conforms(UTType::swiftSource())) return FileWrapper::regularFile(snapshot.swift);
+  }
+  return FileWrapper::regularFile(snapshot.jsonString());
+}

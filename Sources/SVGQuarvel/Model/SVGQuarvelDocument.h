@@ -1,0 +1,173 @@
+// The document behind one window: SVG text, settings, the Swift generated from
+// them and the Swift shown in the editor, regenerated on every change; its saved
+// form; and the queue of converted SVG content waiting for a new document.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Fennix/Platform/Observable.h"
+#include "Fennix/console/Logger.h"
+#include "SVGQuarvel/Model/DocumentFile.h"
+#include "SVGQuarvel/Model/SVGQuarvelConfiguration.h"
+
+/// The SVG text of a new document: a gold square with a blue stroke in a 100 by 100 view box.
+inline constexpr std::string_view newDocumentSVG =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\"\n"
+    "     viewBox=\"0 0 100 100\">\n"
+    "  <rect x=\"10\" y=\"10\"\n"
+    "        width=\"80\" height=\"80\"\n"
+    "        fill=\"gold\" stroke=\"blue\"\n"
+    "        stroke-width=\"4\" />\n"
+    "</svg>\n";
+
+class SVGQuarvelDocument : public ObservableObject {
+ public:
+  using ReadConfiguration = FileDocumentReadConfiguration;
+  using WriteConfiguration = FileDocumentWriteConfiguration;
+  /// A document file or settings that could not be read.
+  using DecodingError = SVGQuarvelConfiguration::DecodingError;
+
+  /// SVG text, Swift text and, optionally, settings: the saved document and the element of
+  /// the queue of pending SVG content.
+  struct Snapshot {
+    std::string svg;
+    std::string swift;
+    std::optional<SVGQuarvelConfiguration> config;
+
+    bool operator==(const Snapshot&) const = default;
+
+    /// Converts SVG text with `config`: `swift` is the generated code (without the SVG
+    /// comment), or "// Could not parse SVG" with the file name, when given, and a line feed.
+    static Snapshot fromSVGString(std::string svgString, const std::optional<std::string>& filename,
+                                  const SVGQuarvelConfiguration& config);
+
+    /// The document file: compact UTF-8 JSON with the keys "svg", "swift" and, when present,
+    /// "config", in that order; "/" is written as "\/". Text that is not UTF-8 throws a
+    /// `CocoaError` (fileWriteInapplicableStringEncoding).
+    std::string jsonString() const;
+    /// Reads a document file in any key order, ignoring other keys. "svg" and "swift" are
+    /// required texts (else `DecodingError`); a "config" that is absent or null reads as none,
+    /// and one that cannot be read is dropped with a warning, so the texts always open.
+    static Snapshot fromJSONString(std::string_view json);
+  };
+
+  /// The code of one generation and whether the SVG failed to parse.
+  struct ExportResult {
+    std::string code;
+    bool failed = false;
+  };
+
+  ~SVGQuarvelDocument() override = default;
+
+  // ---- Creation --------------------------------------------------------------------
+
+  /// A document with the default settings. It takes the oldest pending snapshot, when there
+  /// is one: its SVG (as a change of `svgString`) and its Swift (as both `generatedSwift` and
+  /// `swift`); otherwise it generates at once when `svgString` is non-empty and `swift` empty.
+  static std::shared_ptr<SVGQuarvelDocument> fromSVGString(std::string svgString = "", std::string swift = "");
+  /// `fromSVGString(newDocumentSVG, "")`.
+  static std::shared_ptr<SVGQuarvelDocument> newDocument();
+  /// Reads a document file, SVG or Swift source. Throws a `CocoaError` (code
+  /// fileReadCorruptFile) when the file has no regular contents, is of another type or is not
+  /// UTF-8 text, and a `DecodingError` for a damaged document file; nothing is left behind.
+  static std::shared_ptr<SVGQuarvelDocument> fromConfiguration(const ReadConfiguration& configuration);
+
+  // ---- Published state -------------------------------------------------------------
+  // Every assignment is announced through `objectWillChange()` before it is stored.
+
+  /// The settings. Assigning a different record regenerates and makes it the default.
+  Published<SVGQuarvelConfiguration> config;
+  /// The SVG text. Assigning a different text regenerates.
+  Published<std::string> svgString;
+  /// The code of the last generation, or its failure comment.
+  Published<std::string> generatedSwift;
+  /// The Swift text shown in and edited through the editor, and saved.
+  Published<std::string> swift;
+  /// True while a generation runs.
+  Published<bool> isRebuilding;
+  /// Whether the last generation failed to parse the SVG.
+  Published<bool> rebuildFailed;
+
+  /// True once the Swift text differs from the generated code; new code then no longer
+  /// replaces it.
+  bool isSwiftModified() const { return swift.get() != generatedSwift.get(); }
+
+  /// Generates anew from `svgString` and `config`; `swift` follows only when it still equalled
+  /// `generatedSwift`.
+  void rebuild();
+
+  // ---- Saving ----------------------------------------------------------------------
+
+  /// The document type alone.
+  static std::vector<UTType> readableContentTypes();
+  /// The document type, SVG and Swift source, in that order.
+  static std::vector<UTType> writableContentTypes();
+  /// The SVG text, the Swift text shown and the settings.
+  Snapshot snapshot(const UTType& contentType) const;
+  /// The file of a save: the SVG text for SVG, the Swift text for Swift source, and the
+  /// document JSON for the document type (and any other).
+  FileWrapper fileWrapper(const Snapshot& snapshot, const WriteConfiguration& configuration) const;
+
+  // ---- Generation ------------------------------------------------------------------
+
+  /// Parses `svgString` and generates SwiftUI source with `config`. When `prefixSVG` is set
+  /// and both texts are non-empty, a comment holding the SVG lines comes first. Text that does
+  /// not parse gives "// Empty SVG\n" when blank, else "// Could not parse SVG\n" and `failed`.
+  static ExportResult export_(std::string_view svgString, const SVGQuarvelConfiguration& config);
+
+  // ---- Pending SVG content ------------------------------------------------------------
+  // Content converted for the next new document; the queue is touched on the main thread only.
+  // The callbacks are expected to create the new document before they return: a snapshot no
+  // document took by then is dropped, so that no later document picks it up.
+
+  /// Reads the file as text and converts it on a global queue, then, on the main queue, queues
+  /// the snapshot and calls `then` without an error; a file that cannot be read calls `then`
+  /// with the error and queues nothing. Returns at once.
+  static void openSVG(const std::filesystem::path& url, const SVGQuarvelConfiguration& configuration,
+                      std::function<void(std::optional<CocoaError>)> then);
+  /// `openSVG(url, defaultConfig(), then)`.
+  static void openSVG(const std::filesystem::path& url, std::function<void(std::optional<CocoaError>)> then);
+  /// Converts `string` on the calling thread, queues the snapshot and calls `onSuccess`; what
+  /// `onSuccess` throws is passed on.
+  static void openSVG(const std::string& string, const SVGQuarvelConfiguration& configuration,
+                      const std::function<void()>& onSuccess);
+  /// `openSVG(string, defaultConfig(), onSuccess)`.
+  static void openSVG(const std::string& string, const std::function<void()>& onSuccess);
+
+  /// The queued snapshots, oldest first.
+  static std::vector<Snapshot> pendingSVGs();
+
+ protected:
+  SVGQuarvelDocument(std::string svgString, std::string swift);
+  explicit SVGQuarvelDocument(const ReadConfiguration& configuration);
+
+ private:
+  struct FileTexts {
+    std::string svg;
+    std::string swift;
+  };
+  /// The SVG and Swift texts of a file the document framework opens.
+  static FileTexts textsOfFile(const ReadConfiguration& configuration, const SVGQuarvelConfiguration& config);
+
+  /// The state every document starts with, the change rules not yet in force.
+  SVGQuarvelDocument(std::string svgString, std::string generatedSwift, std::string swift);
+  /// A document opened from a file's texts: the Swift as saved, the code generated anew.
+  explicit SVGQuarvelDocument(FileTexts texts);
+  void installChangeRules();
+
+  /// Removes and returns the oldest pending snapshot.
+  static std::optional<Snapshot> grabPendingSnapshot();
+
+  std::shared_ptr<Logger> log_;
+  // Values before the assignment in progress (assignments may nest).
+  std::vector<std::string> svgStringsBefore_;
+  std::vector<SVGQuarvelConfiguration> configsBefore_;
+  std::vector<AnyCancellable> changeRules_;
+};

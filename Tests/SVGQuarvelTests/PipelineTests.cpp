@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+#include "SVGParser/SVG/SVG.h"
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+
+using Config = SVGQuarvelConfiguration;
+using Document = SVGQuarvelDocument;
+using namespace QuarvelTestSupport;
+
+namespace {
+
+const std::string square =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"><rect width=\"4\" height=\"4\"/></svg>";
+
+std::string exporterText(const std::string& svg, const Config& config) {
+  auto drawing = SVG::SVG::fromSVGString(svg);
+  return drawing ? SVGSwiftUIExporter::export_(*drawing, config.asExporterConfig()) : "<no drawing>";
+}
+
+/// The comment in front of the code: from the start to the end of the first line holding "*/".
+std::string leadingComment(const std::string& code) {
+  const auto end = code.find("*/");
+  return end == std::string::npos ? code : code.substr(0, code.find('\n', end) + 1);
+}
+
+}  // namespace
+
+TEST(PipelineTests, EmptyAndUnparsableTextGiveACommentAndAreLogged) {
+  CapturedConsole console;
+  auto empty = Document::export_("", Config());
+  EXPECT_EQ(empty.code, "// Empty SVG\n");
+  EXPECT_FALSE(empty.failed);
+  EXPECT_EQ(console.out(), "rebuilding SVG ... 0\nWARN:  Parsing of SVG failed.\n");
+
+  console.clear();
+  auto blank = Document::export_(" \n\t\r\n\u00A0\u2028 ", Config());
+  EXPECT_EQ(blank.code, "// Empty SVG\n");
+  EXPECT_FALSE(blank.failed);
+  // A carriage return and line feed count as one character.
+  EXPECT_EQ(console.out(), "rebuilding SVG ... 7\nWARN:  Parsing of SVG failed.\n");
+
+  console.clear();
+  auto broken = Document::export_("<svg><rect", Config());
+  EXPECT_EQ(broken.code, "// Could not parse SVG\n");
+  EXPECT_TRUE(broken.failed);
+  EXPECT_EQ(console.out(), "rebuilding SVG ... 10\nWARN:  Parsing of SVG failed.\n");
+  EXPECT_EQ(console.err(), "");
+}
+
+TEST(PipelineTests, SuccessPutsTheSVGInACommentInFrontOfTheCode) {
+  Config noPrefix;
+  noPrefix.prefixSVG = false;
+  CapturedConsole console;
+  auto plain = Document::export_(square, noPrefix);
+  EXPECT_FALSE(plain.failed);
+  EXPECT_EQ(plain.code, exporterText(square, noPrefix));
+  EXPECT_EQ(console.out(), "rebuilding SVG ... " + std::to_string(square.size()) + "\n");
+
+  // Empty lines are left out, lines of blanks stay; CR LF and CR end lines too.
+  const std::string lines =
+      "<svg xmlns=\"http://www.w3.org/2000/svg\">\r\n\r\n   \n<rect width=\"4\" height=\"4\"/>\n\n</svg>\r";
+  auto withComment = Document::export_(lines, Config());
+  EXPECT_FALSE(withComment.failed);
+  EXPECT_EQ(withComment.code,
+            "/**\n"
+            " * Generated from SVG:\n"
+            " * \n"
+            " *     <svg xmlns=\"http://www.w3.org/2000/svg\">\n"
+            " *        \n"
+            " *     <rect width=\"4\" height=\"4\"/>\n"
+            " *     </svg>\n"
+            " * \n"
+            " */\n" +
+                exporterText(lines, Config()));
+}
+
+TEST(PipelineTests, SVGTextCannotEndTheCommentOrOpenANestedOne) {
+  const std::string hostile =
+      "<svg xmlns=\"http://www.w3.org/2000/svg\"><!-- */ struct Injected {} /* -->"
+      "<desc>a/*/b **/ c</desc><rect width=\"4\" height=\"4\"/></svg>";
+  auto result = Document::export_(hostile, Config());
+  ASSERT_FALSE(result.failed);
+  const std::string comment = leadingComment(result.code);
+  EXPECT_EQ(comment.substr(comment.size() - 5), "\n */\n");  // the first "*/" is the closing line
+  EXPECT_EQ(comment.find("/*", 1), std::string::npos);         // nothing opens a nested comment
+  EXPECT_NE(comment.find("<!-- *\\/ struct Injected {} /\\* -->"), std::string::npos);
+  EXPECT_NE(comment.find("a/\\*\\/b **\\/ c"), std::string::npos);
+  EXPECT_EQ(result.code.substr(comment.size()), exporterText(hostile, Config()));
+}
+
+TEST(PipelineTests, NewDocumentDrawingWithDefaultSettingsGivesTheCheckedFile) {
+  const std::string expected = readFile(std::string(QUARVEL_SOURCE_DIR) + "/Tests/SVGQuarvelTests/golden/new-document.swift");
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(newDocumentSVG.size(), 190u);
+  auto result = Document::export_(newDocumentSVG, Config());
+  EXPECT_FALSE(result.failed);
+  EXPECT_EQ(result.code, expected);
+}
