@@ -30,25 +30,20 @@ std::string leadingComment(const std::string& code) {
 }  // namespace
 
 TEST(PipelineTests, EmptyAndUnparsableTextGiveACommentAndAreLogged) {
-  CapturedConsole console;
-  auto empty = Document::export_("", Config());
-  EXPECT_EQ(empty.code, "// Empty SVG\n");
-  EXPECT_FALSE(empty.failed);
-  EXPECT_EQ(console.out(), "rebuilding SVG ... 0\nWARN:  Parsing of SVG failed.\n");
-
-  console.clear();
-  auto blank = Document::export_(" \n\t\r\n\u00A0\u2028 ", Config());
-  EXPECT_EQ(blank.code, "// Empty SVG\n");
-  EXPECT_FALSE(blank.failed);
-  // A carriage return and line feed count as one character.
-  EXPECT_EQ(console.out(), "rebuilding SVG ... 7\nWARN:  Parsing of SVG failed.\n");
-
-  console.clear();
-  auto broken = Document::export_("<svg><rect", Config());
-  EXPECT_EQ(broken.code, "// Could not parse SVG\n");
-  EXPECT_TRUE(broken.failed);
-  EXPECT_EQ(console.out(), "rebuilding SVG ... 10\nWARN:  Parsing of SVG failed.\n");
-  EXPECT_EQ(console.err(), "");
+  struct Case {
+    std::string svg, code;
+    bool failed;
+    int characters;  // a carriage return and line feed count as one
+  };
+  for (const Case& c : {Case{"", "// Empty SVG\n", false, 0},
+                        Case{" \n\t\r\n\u00A0\u2028 ", "// Empty SVG\n", false, 7},
+                        Case{"<svg><rect", "// Could not parse SVG\n", true, 10}}) {
+    CapturedConsole console;
+    auto result = Document::export_(c.svg, Config());
+    EXPECT_EQ(result.code, c.code);
+    EXPECT_EQ(result.failed, c.failed);
+    EXPECT_EQ(console.out(), "rebuilding SVG ... " + std::to_string(c.characters) + "\nWARN:  Parsing of SVG failed.\n");
+  }
 }
 
 TEST(PipelineTests, SuccessPutsTheSVGInACommentInFrontOfTheCode) {

@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdint>
 #include <random>
 
+#include <glib.h>
+
 #include "Fennix/Foundation/System/Bundle.h"
+#include "Fennix/Platform/AttributedString.h"
 
 namespace {
 
@@ -102,76 +104,20 @@ RawFile readRaw(const std::filesystem::path& url) {
   return file;
 }
 
-void appendUTF8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-std::uint32_t unitAt(std::string_view bytes, std::size_t offset, std::size_t width, bool bigEndian) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < width; ++i) {
-    const auto byte = static_cast<unsigned char>(bytes[offset + (bigEndian ? i : width - 1 - i)]);
-    value = (value << 8) | byte;
-  }
-  return value;
-}
-
-std::optional<std::string> decodeUTF16(std::string_view bytes, bool bigEndian) {
-  if (bytes.size() % 2 != 0) return std::nullopt;
-  std::string out;
-  out.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size(); i += 2) {
-    char32_t unit = unitAt(bytes, i, 2, bigEndian);
-    if (unit >= 0xDC00 && unit <= 0xDFFF) return std::nullopt;
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      if (i + 2 >= bytes.size()) return std::nullopt;
-      const char32_t low = unitAt(bytes, i + 2, 2, bigEndian);
-      if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
-      unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-      i += 2;
-    }
-    appendUTF8(out, unit);
-  }
-  return out;
-}
-
-std::optional<std::string> decodeUTF32(std::string_view bytes, bool bigEndian) {
-  if (bytes.size() % 4 != 0) return std::nullopt;
-  std::string out;
-  out.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size(); i += 4) {
-    const char32_t cp = unitAt(bytes, i, 4, bigEndian);
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-    appendUTF8(out, cp);
-  }
-  return out;
-}
-
 std::optional<std::string> decodeText(std::string_view bytes) {
-  auto startsWith = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
   using namespace std::string_view_literals;
-  if (startsWith("\xEF\xBB\xBF"sv)) {
-    bytes.remove_prefix(3);
-    return isValidUTF8(bytes) ? std::optional(std::string(bytes)) : std::nullopt;
+  const bool littleEndian = bytes.starts_with("\xFF\xFE"sv);
+  if (littleEndian || bytes.starts_with("\xFE\xFF"sv)) {
+    bytes.remove_prefix(2);
+    if (bytes.size() % 2 != 0) return std::nullopt;
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      const auto first = static_cast<unsigned char>(bytes[2 * i]), second = static_cast<unsigned char>(bytes[2 * i + 1]);
+      units[i] = static_cast<char16_t>(littleEndian ? (second << 8) | first : (first << 8) | second);
+    }
+    return utf8FromUTF16(units);
   }
-  // The four-byte marks first: the little-endian UTF-32 mark starts like the UTF-16 one.
-  if (startsWith("\xFF\xFE\x00\x00"sv)) return decodeUTF32(bytes.substr(4), false);
-  if (startsWith("\x00\x00\xFE\xFF"sv)) return decodeUTF32(bytes.substr(4), true);
-  if (startsWith("\xFF\xFE"sv)) return decodeUTF16(bytes.substr(2), false);
-  if (startsWith("\xFE\xFF"sv)) return decodeUTF16(bytes.substr(2), true);
+  if (bytes.starts_with("\xEF\xBB\xBF"sv)) bytes.remove_prefix(3);
   if (isValidUTF8(bytes)) return std::string(bytes);
   return std::nullopt;
 }
@@ -181,7 +127,7 @@ std::optional<std::string> decodeText(std::string_view bytes) {
 std::string temporaryName(const std::string& base) {
   static std::atomic<unsigned> counter{0};
   static thread_local std::mt19937 random{std::random_device{}()};
-  return "." + base + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + "." +
+  return "." + base.substr(0, 100) + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + "." +
          std::to_string(random() % 1000000) + ".tmp";
 }
 
@@ -322,36 +268,4 @@ std::string readTextFileDetectingEncoding(const std::filesystem::path& url) {
                        " couldn\u2019t be opened because the text encoding of its contents can\u2019t be determined.");
 }
 
-bool isValidUTF8(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t size = text.size();
-  std::size_t i = 0;
-  while (i < size) {
-    const unsigned char lead = bytes[i];
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t length;
-    char32_t cp;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, cp = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (size - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((bytes[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (bytes[i + k] & 0x3F);
-    }
-    if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
-}
+bool isValidUTF8(std::string_view text) { return g_utf8_validate_len(text.data(), text.size(), nullptr); }

@@ -115,10 +115,10 @@ struct FileDocumentWriteConfiguration {
   std::optional<FileWrapper> existingFile;
 };
 
-/// The text of a file, its encoding detected: a byte-order mark selects UTF-8, UTF-16 or UTF-32
-/// (little or big endian) and is dropped; without one the bytes must be UTF-8. Returns UTF-8.
-/// Unreadable files and undetectable encodings throw a `CocoaError`.
+/// The text of a file, its encoding detected: a byte-order mark selects UTF-8 or UTF-16 (little or
+/// big endian; unpaired surrogates become U+FFFD) and is dropped; without one the bytes must be
+/// UTF-8. Returns UTF-8. Unreadable files and undetectable encodings throw a `CocoaError`.
 std::string readTextFileDetectingEncoding(const std::filesystem::path& url);
 
-/// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+/// Whether `text` is well-formed UTF-8 without NUL characters.
 bool isValidUTF8(std::string_view text);
