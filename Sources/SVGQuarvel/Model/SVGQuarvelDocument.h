@@ -145,7 +145,7 @@ class SVGQuarvelDocument : public ObservableObject {
   static std::vector<Snapshot> pendingSVGs();
 
  protected:
-  SVGQuarvelDocument(std::string svgString, std::string swift);
+  SVGQuarvelDocument(std::string svgText, std::string swiftText);
   explicit SVGQuarvelDocument(const ReadConfiguration& configuration);
 
  private:
@@ -156,8 +156,8 @@ class SVGQuarvelDocument : public ObservableObject {
   /// The SVG and Swift texts of a file the document framework opens.
   static FileTexts textsOfFile(const ReadConfiguration& configuration, const SVGQuarvelConfiguration& config);
 
-  /// The state every document starts with, the change rules not yet in force.
-  SVGQuarvelDocument(std::string svgString, std::string generatedSwift, std::string swift);
+  /// The initial state of every document, with the change rules in force afterwards.
+  SVGQuarvelDocument(std::string svgText, std::string generatedText, std::string swiftText);
   /// A document opened from a file's texts: the Swift as saved, the code generated anew.
   explicit SVGQuarvelDocument(FileTexts texts);
   void installChangeRules();
