@@ -39,9 +39,9 @@ std::string text(const Config&) { return ""; }
 
 class DocumentTests : public ::testing::Test {
  protected:
-  void SetUp() override { Config::setDefaultConfig(Config()); }
+  DocumentTests() { Config::setDefaultConfig(Config()); }
   void TearDown() override { Config::setDefaultConfig(Config()); }
-  std::optional<CapturedConsole> console_{std::in_place};
+  CapturedConsole console_;  // made before the documents, which keep it
 };
 
 }  // namespace
@@ -53,10 +53,10 @@ TEST_F(DocumentTests, CreationGeneratesOnlyForSVGWithoutSwift) {
   EXPECT_EQ(fresh->generatedSwift.get(), fresh->swift.get());
   EXPECT_FALSE(fresh->rebuildFailed.get());
 
-  console_.emplace();
+  console_.takeOut();
   auto empty = Document::fromSVGString();
   auto withSwift = Document::fromSVGString(circle, "let kept = 1\n");
-  EXPECT_EQ(console_->out(), "");  // neither generates
+  EXPECT_EQ(console_.takeOut(), "");  // neither generates
   EXPECT_FALSE(empty->isSwiftModified());
   EXPECT_EQ(withSwift->generatedSwift.get(), "let kept = 1\n");
   EXPECT_EQ(withSwift->swift.get(), "let kept = 1\n");
@@ -78,11 +78,11 @@ TEST_F(DocumentTests, ChangedSVGRebuildsWithItsAnnouncementsInOrder) {
   watch(document->swift, "swift");
   watch(document->isRebuilding, "isRebuilding");
   watch(document->rebuildFailed, "rebuildFailed");
-  console_.emplace();
+  console_.takeOut();
 
   document->svgString = circle;  // the same text: announced, not rebuilt
   EXPECT_EQ(seen, (std::vector<std::string>{"*", "svgString=<svg xmln"}));
-  EXPECT_EQ(console_->out(), "");
+  EXPECT_EQ(console_.takeOut(), "");
 
   seen.clear();
   document->svgString = ellipse;
@@ -91,7 +91,7 @@ TEST_F(DocumentTests, ChangedSVGRebuildsWithItsAnnouncementsInOrder) {
                                             "rebuildFailed=false", "*", "swift=" + ellipseCode.substr(0, 9), "*",
                                             "isRebuilding=false"}));
   EXPECT_EQ(document->swift.get(), ellipseCode);
-  EXPECT_EQ(console_->out(), rebuildLog(ellipse, true));
+  EXPECT_EQ(console_.takeOut(), rebuildLog(ellipse, true));
 
   // A failing text sets the flag; the next good one clears it.
   document->svgString.modify([](std::string& text) { text.erase(text.size() - 3); });
@@ -105,9 +105,9 @@ TEST_F(DocumentTests, ChangedSVGRebuildsWithItsAnnouncementsInOrder) {
 TEST_F(DocumentTests, EditedSwiftIsKeptUntilTheGeneratedCodeIsApplied) {
   auto document = Document::fromSVGString(circle, "");
   document->swift = "// mine\n";
-  console_.emplace();
+  console_.takeOut();
   document->svgString = ellipse;
-  EXPECT_EQ(console_->out(), rebuildLog(ellipse, false));
+  EXPECT_EQ(console_.takeOut(), rebuildLog(ellipse, false));
   EXPECT_EQ(document->swift.get(), "// mine\n");
   EXPECT_EQ(document->generatedSwift.get(), code(ellipse));
   EXPECT_TRUE(document->isSwiftModified());
@@ -121,14 +121,14 @@ TEST_F(DocumentTests, EditedSwiftIsKeptUntilTheGeneratedCodeIsApplied) {
 TEST_F(DocumentTests, ChangedSettingsRebuildAndBecomeTheDefault) {
   auto document = Document::fromSVGString(circle, "");
   auto other = Document::fromSVGString();
-  console_.emplace();
+  console_.takeOut();
   document->config = document->config.get();  // equal: nothing happens
-  EXPECT_EQ(console_->out(), "");
+  EXPECT_EQ(console_.takeOut(), "");
 
   Config changed;
   changed.prefixSVG = false;
   document->config.modify([](Config& config) { config.prefixSVG = false; });
-  EXPECT_EQ(console_->out(), rebuildLog(circle, true) + "writing default config\n");
+  EXPECT_EQ(console_.takeOut(), rebuildLog(circle, true) + "writing default config\n");
   EXPECT_EQ(document->swift.get(), code(circle, changed));
   EXPECT_EQ(Config::defaultConfig(), changed);
   EXPECT_EQ(other->config.get(), Config());  // open documents keep their own
@@ -141,14 +141,14 @@ TEST_F(DocumentTests, PendingSnapshotsGoToNewDocumentsOldestFirstAndNeverLinger)
   Document::openSVG(circle, [&] {
     Document::openSVG(rect, [&] {
       EXPECT_EQ(Document::pendingSVGs().size(), 2u);
-      console_.emplace();
+      console_.takeOut();
       documents.push_back(Document::newDocument());
       documents.push_back(Document::newDocument());
     });
   });
   ASSERT_EQ(documents.size(), 2u);
   // The snapshot's code, without the SVG comment, replaces what the change of text generated.
-  EXPECT_EQ(console_->out(), rebuildLog(circle, true) + rebuildLog(rect, true));
+  EXPECT_EQ(console_.takeOut(), rebuildLog(circle, true) + rebuildLog(rect, true));
   EXPECT_EQ(documents[0]->svgString.get(), circle);
   EXPECT_EQ(documents[0]->swift.get(), Document::Snapshot::fromSVGString(circle, std::nullopt, Config()).swift);
   EXPECT_EQ(documents[0]->generatedSwift.get(), documents[0]->swift.get());

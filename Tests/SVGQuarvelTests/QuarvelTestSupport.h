@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -55,7 +56,8 @@ class SettingsStoreEnvironment : public ::testing::Environment {
 inline ::testing::Environment* const settingsStoreEnvironment =
     ::testing::AddGlobalTestEnvironment(new SettingsStoreEnvironment);
 
-/// The default console replaced, while alive, by one at level log over temporary files.
+/// The default console replaced, while alive, by one at level log over temporary files. (Loggers
+/// that kept it, such as documents made meanwhile, must not outlive it.)
 class CapturedConsole {
  public:
   CapturedConsole() { console::setDefaultConsole(files_.console); }
@@ -63,9 +65,17 @@ class CapturedConsole {
   /// Lines of every level but error; error lines.
   std::string out() const { return files_.out.text(); }
   std::string err() const { return files_.err.text(); }
+  /// The lines of every level but error written since the last call.
+  std::string takeOut() {
+    const std::string all = out();
+    const std::string text = all.substr(std::min(taken_, all.size()));
+    taken_ = all.size();
+    return text;
+  }
 
  private:
   LogTestSupport::FileConsole files_{LogLevel::log};
+  std::size_t taken_ = 0;
 };
 
 inline std::string readFile(const std::filesystem::path& path) {
