@@ -164,9 +164,10 @@ TEST(FilterConversion, ShadowsFramesAndRegions) {
   const FilterGroup plain = buildGroup({Shadow{{}, Input::previous(), 0, 0, 4, black, std::nullopt}});
   EXPECT_EQ(plain, FilterGroup::primitive(FilterGroup::source(),
                                           {effect(Operation::shadow(std::nullopt, 1.0, 4, std::nullopt))}));
+  Shadow placed{{}, Input::previous(), 1, 0, 2, CSS::Color::named("red"), 0.33};
+  placed.attributes.x = 5;
   const FilterGroup styled =
-      buildGroup({Shadow{{.x = 5}, Input::previous(), 1, 0, 2, CSS::Color::named("red"), 0.33},
-                  blur({Input::previous()}, 1, {.x = 0, .width = 3, .height = 4})});
+      buildGroup({placed, blur({Input::previous()}, 1, {.x = 0, .width = 3, .height = 4})});
   const auto& effects = styled.as<FilterGroup::Primitives>()->primitives;
   EXPECT_EQ(effects[0], (FilterModifierType::Primitive{
                             std::nullopt, CGPoint{5, 0},

@@ -161,9 +161,9 @@ TEST(ModelFilter, PrimitiveDescriptions) {
                                        .mode = Mode::softLight})
                 .description(),
             "<Blend: src|bgimg softLight>");
-  const Primitive::DropShadow shadow{.attributes = {.x = 1}, .input = Input::sourceAlpha(),
-                                     .dx = 2, .dy = 3, .standardDeviation = 4,
-                                     .color = CSS::Color::black()};
+  Primitive::DropShadow shadow{.input = Input::sourceAlpha(), .dx = 2, .dy = 3, .standardDeviation = 4,
+                               .color = CSS::Color::black()};
+  shadow.attributes.x = 1;
   EXPECT_EQ(Primitive(shadow).description(),
             "<Shadow: x=1.0 alpha| 2.0,3.0 named(\"black\")/1.0 4.0>");
   Primitive::DropShadow faint = shadow;
