@@ -47,6 +47,10 @@ TEST(CSSStyleSheet, UnsupportedRulesAreReportedAndDropped) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "Unsupported CSS selector: rect style: Style(properties: [\"fill\": id(\"red\")])");
   EXPECT_EQ(lines[1], "Unsupported global CSS: Style(properties: [\"fill\": id(\"blue\")])");
+  // A reported block stays on one line.
+  capture.clear();
+  CSS::CSS::fromStringValue("{ font-family: \"A\",\n B }");
+  EXPECT_EQ(capture.text(), "Unsupported global CSS: Style(properties: [\"font-family\": id(\"\\\"A\\\",\\n B\")])\n");
 }
 
 TEST(CSSStyleSheet, GroupedSelectorsRegisterEachSelector) {

@@ -161,6 +161,15 @@ TEST(Driver, ContentOfUndrawnElementsIsSkippedButDefinitionsAreKept) {
                      }));
 }
 
+TEST(Driver, ReportedAttributeMapsStayOnOneLine) {
+  PrintCapture capture;
+  auto svg = SVGParser::parse(svgOpen + R"(<foo a="x&#10;y&#13;" b='say "hi" \'/>)" +
+                              R"(<path d="M0 0&#10;L" />)" + "</svg>");
+  ASSERT_TRUE(svg);
+  EXPECT_EQ(capture.text(), "OTHER: foo [\"a\": \"x\\ny\\r\", \"b\": \"say \\\"hi\\\" \\\\\"]\n"
+                            "could not parse path: [\"d\": \"M0 0\\nL\"]   error: missingArgument(76)\n");
+}
+
 TEST(Driver, ElementNamesAndNamespacePrefixes) {
   PrintCapture capture;
   auto svg = SVGParser::parse(R"(<svg:svg xmlns:svg="http://www.w3.org/2000/svg" width="4">)"

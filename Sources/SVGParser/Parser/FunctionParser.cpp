@@ -47,22 +47,38 @@ std::optional<CGRect> parseCGRect(std::optional<std::string_view> string) {
   return std::nullopt;
 }
 
+std::string debugQuoted(std::string_view text) {
+  static constexpr char hexDigits[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (const char ch : text) {
+    switch (ch) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      case '\0': out += "\\0"; break;
+      default: {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte < 0x20 || byte == 0x7F) {
+          out += "\\u{";
+          if (byte >= 0x10) out += hexDigits[byte >> 4];
+          out += hexDigits[byte & 0xF];
+          out += '}';
+        } else {
+          out += ch;
+        }
+      }
+    }
+  }
+  return out + '"';
+}
+
 std::string quotedList(const std::vector<std::string>& items) {
   std::string out = "[";
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i > 0) out += ", ";
-    out += '"';
-    for (const char ch : items[i]) {
-      switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += ch;
-      }
-    }
-    out += '"';
+    out += debugQuoted(items[i]);
   }
   return out + "]";
 }

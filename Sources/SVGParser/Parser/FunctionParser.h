@@ -29,6 +29,10 @@ std::optional<CGFloat> parseOpacity(std::optional<std::string_view> string);
 /// origin), separated by blanks or commas. Reports any other count.
 std::optional<CGRect> parseCGRect(std::optional<std::string_view> string);
 
+/// The text in double quotes, with quotes, backslashes and control characters
+/// escaped so that it stays on one line: "a\"b\nc".
+std::string debugQuoted(std::string_view text);
+
 /// The argument list as a list of quoted texts: ["1", "a b"].
 std::string quotedList(const std::vector<std::string>& items);
 

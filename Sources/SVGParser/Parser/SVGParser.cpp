@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "SVGParser/CSS/Parser/CSSStyleSheet.h"
+#include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Parser/PathDataParser.h"
 #include "SVGParser/Parser/XMLReader.h"
 #include "SVGParser/Platform/Print.h"
@@ -18,13 +19,13 @@ using SVG::XMLAttributes;
 
 constexpr std::string_view svgNamespace = "http://www.w3.org/2000/svg";
 
-// Debug form of an attribute map: ["d": "M0 0", "id": "a"].
+// Debug form of an attribute map, on one line: ["d": "M0 0", "id": "a"].
 std::string describe(const XMLAttributes& attributes) {
   if (attributes.empty()) return "[:]";
   std::string text = "[";
   for (const auto& [name, value] : attributes) {
     if (text.size() > 1) text += ", ";
-    text += "\"" + name + "\": \"" + value + "\"";
+    text += debugQuoted(name) + ": " + debugQuoted(value);
   }
   return text + "]";
 }

@@ -1,6 +1,7 @@
 #include "SVGParser/CSS/Parser/CSSStyle.h"
 
 #include "SVGParser/CSS/Parser/CSSStyleSheet.h"
+#include "SVGParser/Parser/FunctionParser.h"
 
 namespace CSS {
 
@@ -21,8 +22,8 @@ std::string Style::description() const {
   if (properties.empty()) text += ":";
   bool first = true;
   for (const auto& [name, value] : properties) {
-    text += first ? "\"" : ", \"";
-    text += name + "\": " + value.description();
+    if (!first) text += ", ";
+    text += debugQuoted(name) + ": " + value.description();
     first = false;
   }
   return text + "])";

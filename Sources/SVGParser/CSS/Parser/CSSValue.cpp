@@ -1,12 +1,13 @@
 #include "SVGParser/CSS/Parser/CSSValue.h"
 
+#include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Platform/NumberText.h"
 
 namespace CSS {
 
 namespace {
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string quoted(const std::string& text) { return debugQuoted(text); }
 
 struct Describe {
   std::string operator()(const Value::Id& v) const { return "id(" + quoted(v.text) + ")"; }
