@@ -63,6 +63,14 @@ JSCValue* newString(JSCContext* context, const std::string& text) {
   return value;
 }
 
+// The name in lower case, by Unicode's case mapping.
+std::string lowercasedName(const std::string& name) {
+  if (!g_utf8_validate(name.data(), gssize(name.size()), nullptr)) {
+    return takeString(g_ascii_strdown(name.data(), gssize(name.size())));
+  }
+  return takeString(g_utf8_strdown(name.data(), gssize(name.size())));
+}
+
 // Logs the exception and leaves it unset on the context: the call goes on with the value the
 // engine hands back (undefined).
 void logException(JSCContext*, JSCException* exception, gpointer) {
@@ -180,7 +188,7 @@ void HighlightJS::loadLanguages() {
       std::set<std::string> lowercased;
       std::string joined;
       for (const std::string& name : names) {
-        lowercased.insert(takeString(g_ascii_strdown(name.c_str(), gssize(name.size()))));
+        lowercased.insert(lowercasedName(name));
         joined += (joined.empty() ? "" : ", ") + name;
       }
       const std::size_t count = lowercased.size();

@@ -134,4 +134,45 @@ TEST(HighlightJSDeathTest, AMissingOrBrokenScriptLeavesNoSharedHighlighter) {
   std::filesystem::remove_all(directory);
 }
 
+// A stand-in script that reports how it is called: the highlighter passes the language, the
+// code and false, detects with the code alone, and keeps the listed names in lower case.
+TEST(HighlightJSDeathTest, TheScriptIsCalledWithTheDocumentedArguments) {
+  const std::filesystem::path directory = std::filesystem::path(::testing::TempDir()) / "highlight-stand-in";
+  std::filesystem::remove_all(directory);
+  std::filesystem::create_directories(directory);
+  std::ofstream(directory / "highlight.min.js")
+      << "var hljs = {\n"
+         "  listLanguages: function() { return ['Swift', '\u00C9COLE', 'swift']; },\n"
+         "  highlight: function(language, code, ignoreIllegals) {\n"
+         "    return { value: language + '|' + code + '|' + ignoreIllegals + '|' + arguments.length }; },\n"
+         "  highlightAuto: function(code) { return { value: 'auto|' + code + '|' + arguments.length }; }\n"
+         "};\n"
+         "true;\n";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        ::setenv("QUARVEL_RESOURCES", directory.c_str(), 1);
+        auto logger = std::make_shared<RecordingLogger>();
+        console::setDefaultConsole(logger);
+        const auto& shared = HighlightJS::shared();
+        if (!shared) std::_Exit(2);
+        if (!runMainLoopUntil([&] { return !shared->languages().empty(); })) std::_Exit(3);
+        std::vector<std::string> texts;
+        auto keep = [&](std::optional<AttributedString> text) { texts.push_back(text ? text->string() : "-"); };
+        shared->highlight("a&amp;b", "xml", HighlightJSTheme::xcode(), DispatchQueue::main(), keep);
+        shared->highlight("a&amp;b", std::nullopt, HighlightJSTheme::xcode(), DispatchQueue::main(), keep);
+        if (!runMainLoopUntil([&] { return texts.size() == 2; })) std::_Exit(4);
+        for (const std::string& name : shared->languages()) std::fprintf(stderr, "language %s\n", name.c_str());
+        for (const std::string& text : texts) std::fprintf(stderr, "text %s\n", text.c_str());
+        for (const std::string& line : logger->lines()) std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0),
+      ::testing::AllOf(HasSubstr("language swift\nlanguage \u00E9cole\n"), HasSubstr("text xml|a&b|false|3\n"),
+                       HasSubstr("text auto|a&b|1\n"), HasSubstr("2: Highlight.js loaded fine."),
+                       HasSubstr("2: Highlight languages (#2): Swift, \u00C9COLE, swift")));
+  std::filesystem::remove_all(directory);
+}
+
 }  // namespace
