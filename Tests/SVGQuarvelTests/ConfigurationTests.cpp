@@ -35,10 +35,10 @@ std::string decodingFailure(const nlohmann::json& object) {
 TEST(ConfigurationTests, WritesAllKeysInFieldOrder) {
   EXPECT_EQ(Config().jsonString(), freshJSON);
 
-  const Config changed{"Grüße \"quoted\"", Config::IndentType::tabs, -3, true, false, true, true, false, true,
+  const Config changed{"Grüße/\"quoted\"", Config::IndentType::tabs, -3, true, false, true, true, false, true,
                        Config::InitType::autoInit, Config::PositioningStyle::offset, 0, true};
   EXPECT_EQ(changed.jsonString(),
-            R"({"rootViewName":"Grüße \"quoted\"","indentUsing":"\t","indent":-3,"indentEmptyLines":true,)"
+            R"({"rootViewName":"Grüße\/\"quoted\"","indentUsing":"\t","indent":-3,"indentEmptyLines":true,)"
             R"("prefixSVG":false,"infoComments":true,"previewProvider":true,"imports":false,)"
             R"("newlineAfterClosePath":true,"initType":"init","positioningType":"offset",)"
             R"("maximumFractionDigits":0,"useHexColor":true})");

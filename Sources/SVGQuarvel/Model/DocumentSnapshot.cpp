@@ -106,14 +106,7 @@ std::string Snapshot::jsonString() const {
     throw CocoaError(CocoaError::fileWriteInapplicableStringEncoding,
                      "The document couldn\u2019t be saved because its text isn\u2019t valid UTF-8.");
   }
-  // A slash occurs only inside strings, where it is written escaped.
-  std::string escaped;
-  escaped.reserve(compact.size() + compact.size() / 16);
-  for (char c : compact) {
-    if (c == '/') escaped += '\\';
-    escaped += c;
-  }
-  return escaped;
+  return jsontext::escapingSlashes(compact);
 }
 
 Snapshot Snapshot::fromJSONString(std::string_view json) {

@@ -157,7 +157,17 @@ nlohmann::ordered_json SVGQuarvelConfiguration::toJSON() const {
 
 std::string SVGQuarvelConfiguration::jsonString() const {
   // A root view name that is not valid UTF-8 is written with replacement characters.
-  return toJSON().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  return jsontext::escapingSlashes(toJSON().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+}
+
+std::string jsontext::escapingSlashes(std::string_view compactJSON) {
+  std::string escaped;
+  escaped.reserve(compactJSON.size() + compactJSON.size() / 16);
+  for (char c : compactJSON) {
+    if (c == '/') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
 }
 
 SVGQuarvelConfiguration SVGQuarvelConfiguration::fromJSON(const nlohmann::json& object) { return decode(object); }

@@ -146,6 +146,14 @@ struct SVGQuarvelConfiguration {
   static void registerForChangeNotifications();
 };
 
+namespace jsontext {
+
+/// Compact JSON text as the platform's JSON encoder writes it by default: every "/"
+/// (which occurs only inside strings) is written as a backslash and a slash.
+std::string escapingSlashes(std::string_view compactJSON);
+
+}  // namespace jsontext
+
 template <typename Cases>
 struct std::hash<RawTextEnumeration<Cases>> {
   std::size_t operator()(RawTextEnumeration<Cases> value) const noexcept {
