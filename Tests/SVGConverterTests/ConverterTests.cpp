@@ -74,6 +74,32 @@ TEST(Converter, NamesAreUniqueSwiftIdentifiers) {
                                              "Struct"}));
 }
 
+// Nested types and static properties of one view type share a namespace, and
+// a nested type must not shadow its container or the SwiftUI types it uses.
+TEST(Converter, NamesDoNotRepeatAcrossKinds) {
+  PrintCapture capture;
+  const auto svg = SVG::SVG::fromSVGString(
+      "<svg xmlns='http://www.w3.org/2000/svg'>"
+      "<linearGradient id='radialGradient1'/><radialGradient id=''/><linearGradient id='body'/>"
+      "<filter id='Circle1'><feOffset dx='1'/></filter>"
+      "<g id='Circle2'/><circle r='1'/><rect id='icon' width='1' height='1'/>"
+      "<path id='p' d='M0 0h1'/><circle id='p' r='1'/><path id='p' d='M0 0h1'/>"
+      "<circle id='circle' r='1'/><g id='path'/></svg>");
+  ASSERT_TRUE(svg);
+  const ContainerViewType result = convert(*svg, "Icon");
+  std::vector<std::string> definitions;
+  for (const auto& definition : result.definitions) definitions.push_back(definition.id());
+  EXPECT_EQ(definitions, (std::vector<std::string>{"radialGradient1", "radialGradient2", "body_", "Circle1"}));
+  std::vector<std::string> names;
+  for (const Subview& child : result.childTypes) names.push_back(child.typeName());
+  EXPECT_EQ(names, (std::vector<std::string>{"Circle2", "Circle3", "Rectangle1", "P", "Circle4", "PathView1",
+                                             "Circle_", "Path_"}));
+  // A path's shape type lives inside its view and keeps the view's name;
+  // one that would shadow another type is numbered.
+  EXPECT_EQ(result.childTypes[3].as<Subview::Path>()->value.shapeType.typeName, "P");
+  EXPECT_EQ(result.childTypes[5].as<Subview::Path>()->value.shapeType.typeName, "PathShape1");
+}
+
 TEST(Converter, RegistryAndSkippedImages) {
   SVG::SVG root;
   SVG::Rect rect;
@@ -88,13 +114,13 @@ TEST(Converter, RegistryAndSkippedImages) {
   EXPECT_EQ(capture.lines(), (std::vector<std::string>{"SVG image nodes are not supported, sorry!"}));
   const ContainerViewType& g = containerAt(result, 0);
   ASSERT_EQ(g.childTypes.size(), 2u);
-  // Separate pools: a circle and a rect may share a name.
+  // Sibling types need distinct names, even from separate pools.
   EXPECT_EQ(g.childTypes[0].typeName(), "X");
-  EXPECT_EQ(g.childTypes[1].typeName(), "X");
+  EXPECT_EQ(g.childTypes[1].typeName(), "Rectangle1");
   EXPECT_EQ(g.childTypes[1].as<Subview::Rectangle>()->value.cornerRadius, 4);
   ASSERT_EQ(converter.svgID2Node.count("x"), 1u);
   // The registry keeps the later of two elements with one id.
-  EXPECT_EQ(converter.svgID2Node.at("x").typeName, "X");
+  EXPECT_EQ(converter.svgID2Node.at("x").typeName, "Rectangle1");
   EXPECT_EQ(&converter.svgID2Node.at("x").node.core(),
             &root.children[0].as<SVG::Group>()->children[2].as<SVG::Rect>()->core);
   EXPECT_EQ(converter.attributeStack().size(), 1u);

@@ -47,6 +47,12 @@ TEST(SwiftIdentifier, NamesAreValidSwiftIdentifiers) {
   EXPECT_EQ(typeName("self"), "Self_");
   EXPECT_EQ(typeName("type"), "Type_");
   EXPECT_EQ(typeName("class"), "Class");
+  // Names the generated code uses for the types it refers to and for the
+  // members of its view types.
+  EXPECT_EQ(typeName("path"), "Path_");
+  EXPECT_EQ(typeName("body"), "Body_");
+  EXPECT_EQ(propertyName("body"), "body_");
+  EXPECT_EQ(propertyName("ViewBox"), "viewBox_");
   // Letters of any script stay; the first is case-mapped.
   EXPECT_EQ(typeName("\xC3\xA9t\xC3\xA9"), "\xC3\x89t\xC3\xA9");
   EXPECT_EQ(propertyName("\xCE\x94x"), "\xCE\xB4x");

@@ -52,19 +52,30 @@ void SVGSwiftUIQuarvel::popAttributes() {
   if (!attributeStack_.empty()) attributeStack_.pop_back();
 }
 
-// Names. Uniqueness is decided on the finished Swift name, so two ids that
-// give the same name get different ones.
+// Names. Uniqueness is decided on the finished Swift name and across all
+// pools: nested types and static properties of a view type share one
+// namespace, and a nested type must not shadow an enclosing one that the
+// generated code names (definitions are referred to through their container).
+
+std::string SVGSwiftUIQuarvel::makeName(const std::optional<std::string>& id, IDPool& pool, bool type,
+                                        const std::string& sharedWith) {
+  auto finished = [type](const std::string& text) {
+    return type ? SwiftIdentifier::typeName(text) : SwiftIdentifier::propertyName(text);
+  };
+  std::optional<std::string> preferred;
+  if (id && !id->empty()) preferred = finished(*id);
+  std::string name = finished(pool.nextID(preferred));
+  // Ends at the latest with the pool's unrecorded random identifiers.
+  while (name != sharedWith && !takenNames_.insert(name).second) name = finished(pool.nextID(std::nullopt));
+  return name;
+}
 
 std::string SVGSwiftUIQuarvel::makeTypeID(const std::optional<std::string>& id, IDPool& pool) {
-  std::optional<std::string> preferred;
-  if (id && !id->empty()) preferred = SwiftIdentifier::typeName(*id);
-  return SwiftIdentifier::typeName(pool.nextID(preferred));
+  return makeName(id, pool, true, {});
 }
 
 std::string SVGSwiftUIQuarvel::makePropID(const std::optional<std::string>& id, IDPool& pool) {
-  std::optional<std::string> preferred;
-  if (id && !id->empty()) preferred = SwiftIdentifier::propertyName(*id);
-  return SwiftIdentifier::propertyName(pool.nextID(preferred));
+  return makeName(id, pool, false, {});
 }
 
 ContainerViewType SVGSwiftUIQuarvel::shapeSVGNode(const SVG::SVG& svg, const std::string& forceID) {
@@ -74,6 +85,7 @@ ContainerViewType SVGSwiftUIQuarvel::shapeSVGNode(const SVG::SVG& svg, const std
   if (!forceID.empty()) {
     typeName = forceID;
     groupIDs.reserve(forceID);
+    takenNames_.insert(forceID);
   } else {
     typeName = makeTypeID(svg.core.id, groupIDs);
   }

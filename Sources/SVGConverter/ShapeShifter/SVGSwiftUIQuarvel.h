@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "SVGConverter/SwiftUIModel/SwiftUIModel.h"
@@ -99,6 +100,10 @@ class SVGSwiftUIQuarvel {
   // Names
   std::string makeTypeID(const std::optional<std::string>& id, IDPool& pool);
   std::string makePropID(const std::optional<std::string>& id, IDPool& pool);
+  /// A type (`type`) or property name from `pool` that no other name of the
+  /// conversion has, except that it may equal `sharedWith`.
+  std::string makeName(const std::optional<std::string>& id, IDPool& pool, bool type,
+                       const std::string& sharedWith);
 
   // Children
   std::vector<SwiftUIModel::Subview> shapeChildren(const std::vector<SVG::GroupItem>& children);
@@ -156,6 +161,8 @@ class SVGSwiftUIQuarvel {
   IDPool ellipseViewIDs{"Ellipse"};
   IDPool rectangleViewIDs{"Rectangle"};
   IDPool pathShapeIDs{"PathShape"};
+  /// Every type and property name handed out by any pool, and the forced root name.
+  std::unordered_set<std::string> takenNames_;
   /// Origin of the last converted text.
   CGPoint lastTextPosition{0, 0};
   /// Coordinate size of each enclosing `svg` element, innermost last.

@@ -94,9 +94,10 @@ SwiftUIModel::ShapeDrawing SVGSwiftUIQuarvel::makeDrawing(bool withTransform) {
 
 SwiftUIModel::PathViewType SVGSwiftUIQuarvel::makePathView(const SVG::CoreAttributes& core,
                                                             std::vector<PathCommand> commands) {
-  std::string shapeName = makeTypeID(core.id, pathShapeIDs);
-  std::vector<TransformStep> transform = mapTransforms(attributeStack_.back().transform);
+  // The shape type sits inside its view and may share the view's name.
   std::string viewName = makeTypeID(core.id, pathViewIDs);
+  std::string shapeName = makeName(core.id, pathShapeIDs, true, viewName);
+  std::vector<TransformStep> transform = mapTransforms(attributeStack_.back().transform);
   SwiftUIModel::ShapeDrawing drawing = makeDrawing(false);
   popAttributes();
   return SwiftUIModel::PathViewType(std::move(viewName),

@@ -149,7 +149,16 @@ constexpr std::string_view kReserved[] = {
     // not allowed as the name of a nested type
     "Type", "Protocol",
     // keywords of the pattern and declaration attributes
-    "some", "any"};
+    "some", "any",
+    // types the generated code refers to by their plain name, which a nested
+    // type of the same name would shadow ("Body" would become the view's body type)
+    "Angle", "Body", "CGAffineTransform", "CGFloat", "CGPoint", "CGRect", "CGSize", "Circle", "Color",
+    "Content", "Double", "Ellipse", "EmptyView", "GeometryReader", "Gradient", "Group",
+    "InsettableShape", "LinearGradient", "Path", "PreviewProvider", "RadialGradient", "Rectangle",
+    "RoundedRectangle", "Shape", "StrokeStyle", "SwiftUI", "Text", "UInt32", "UnitPoint", "VStack",
+    "View", "ViewModifier", "ZStack",
+    // members of every generated view type, which a static property must not repeat
+    "body", "intrinsicSize", "isResizable", "origin", "resizable", "viewBox"};
 
 }  // namespace
 

@@ -17,7 +17,8 @@ inline std::string typeName(std::string_view text) { return make(text, true); }
 inline std::string propertyName(std::string_view text) { return make(text, false); }
 
 /// Whether `name` is a word that Swift reserves (as an identifier or as the
-/// name of a nested type).
+/// name of a nested type), or a name the generated code itself uses for a
+/// type it refers to or a member of its view types.
 bool isReserved(std::string_view name);
 
 }  // namespace SwiftIdentifier
