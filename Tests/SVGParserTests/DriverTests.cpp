@@ -185,6 +185,14 @@ TEST(Driver, ElementNamesAndNamespacePrefixes) {
   ASSERT_TRUE(svg);
   EXPECT_TRUE(svg->children.empty());
   EXPECT_EQ(capture.lines(), std::vector<std::string>{"OTHER: x:svg [:]"});
+  // An inner declaration hides an outer one of the same prefix until its element closes;
+  // a binding ends with its element.
+  capture.clear();
+  svg = SVGParser::parse(R"(<svg xmlns:p="http://www.w3.org/2000/svg"><g xmlns:p="urn:other"><p:circle/></g>)"
+                         R"(<p:rect/><g xmlns:q="http://www.w3.org/2000/svg"/><q:line/></svg>)");
+  ASSERT_TRUE(svg);
+  EXPECT_EQ(kinds(svg->children), (std::vector<std::string>{"<Group", "<Rect", "<Group"}));
+  EXPECT_EQ(capture.lines(), (std::vector<std::string>{"OTHER: p:circle [:]", "OTHER: q:line [:]"}));
 }
 
 TEST(Driver, HostileInputStaysBounded) {

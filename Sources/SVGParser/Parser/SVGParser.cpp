@@ -1,5 +1,6 @@
 #include "SVGParser/Parser/SVGParser.h"
 
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -31,7 +32,8 @@ std::string describe(const XMLAttributes& attributes) {
 }
 
 // Element names as the driver compares them. Names are taken as written, except that a
-// prefix bound to the SVG namespace (svg:rect with xmlns:svg) is dropped.
+// prefix bound to the SVG namespace (svg:rect with xmlns:svg) is dropped. Lookups go through
+// a table by prefix, so many declarations cost no more per element than a few.
 class ElementNames {
  public:
   // Notes the prefix declarations of an element that opens at `depth`.
@@ -39,30 +41,36 @@ class ElementNames {
     constexpr std::string_view declaration = "xmlns:";
     for (auto it = attributes.lower_bound(declaration); it != attributes.end() && it->first.starts_with(declaration);
          ++it) {
-      bindings_.push_back({it->first.substr(declaration.size()), it->second == svgNamespace, depth});
+      std::string prefix = it->first.substr(declaration.size());
+      bindings_[prefix].push_back(it->second == svgNamespace);
+      declarations_.push_back({std::move(prefix), depth});
     }
   }
   // Drops the declarations of the element that closes at `depth`.
   void leave(std::size_t depth) {
-    while (!bindings_.empty() && bindings_.back().depth == depth) bindings_.pop_back();
+    while (!declarations_.empty() && declarations_.back().depth == depth) {
+      const auto binding = bindings_.find(declarations_.back().prefix);
+      binding->second.pop_back();
+      if (binding->second.empty()) bindings_.erase(binding);
+      declarations_.pop_back();
+    }
   }
   std::string_view localName(std::string_view name) const {
     const auto colon = name.find(':');
     if (colon == std::string_view::npos || bindings_.empty()) return name;
-    const auto prefix = name.substr(0, colon);
-    for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
-      if (it->prefix == prefix) return it->isSVG ? name.substr(colon + 1) : name;
-    }
-    return name;
+    const auto binding = bindings_.find(name.substr(0, colon));
+    if (binding == bindings_.end()) return name;
+    return binding->second.back() ? name.substr(colon + 1) : name;
   }
 
  private:
-  struct Binding {
+  struct Declaration {
     std::string prefix;
-    bool isSVG;
     std::size_t depth;
   };
-  std::vector<Binding> bindings_;
+  // Per prefix, whether each open binding (innermost last) names the SVG namespace.
+  std::map<std::string, std::vector<bool>, std::less<>> bindings_;
+  std::vector<Declaration> declarations_;  // in the order declared
 };
 
 // First pass: the text of all style elements, and whether the root element is svg.
