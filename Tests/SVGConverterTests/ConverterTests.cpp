@@ -229,8 +229,10 @@ TEST(Converter, DefinitionScopesAndFilterReferences) {
   SVG::SVG root;
   root.presentation = filtered;
   root.definitions = {{"shadow", shadow}, {"g", linear("outer")}, {"g", linear("later")}};
+  SVG::PresentationAttributes filterAsPaint = fill(SVG::Paint::definition("shadow"));
+  filterAsPaint.stroke = SVG::Paint::definition("shadow");
   root.children = {nested, circle(0, 0, 1, {}, gradientFill), group({}, {}, filtered),
-                   circle(0, 0, 1, {}, gradientAsFilter)};
+                   circle(0, 0, 1, {}, gradientAsFilter), circle(0, 0, 1, {}, filterAsPaint)};
 
   const ContainerViewType result = convert(root, "Drawing");
   // A drawing's own filter resolves against its own definitions.
@@ -246,6 +248,9 @@ TEST(Converter, DefinitionScopesAndFilterReferences) {
   EXPECT_EQ(drawingAt(result, 1).fill, Paint::property("Drawing.later"));
   EXPECT_TRUE(containerAt(result, 2).filterModifier);
   EXPECT_FALSE(drawingAt(result, 3).filterModifier);
+  // A filter cannot paint: its id counts as a missing one.
+  EXPECT_EQ(drawingAt(result, 4).fill, std::nullopt);
+  EXPECT_EQ(drawingAt(result, 4).stroke, std::nullopt);
 }
 
 TEST(Converter, ShapesAndTheirFrames) {

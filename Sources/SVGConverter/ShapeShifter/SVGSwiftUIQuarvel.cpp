@@ -166,10 +166,10 @@ std::optional<Paint> SVGSwiftUIQuarvel::mapPaint(const std::optional<SVG::Paint>
     if (elementOpacity && *elementOpacity != 100) fraction = fraction.value_or(1.0) * (*elementOpacity / 100);
     return Paint::color(color->color, fraction);
   }
+  // Only a gradient can paint; a filter's id counts as a missing one.
   if (auto reference = paint->as<SVG::Paint::Definition>()) {
-    if (std::optional<std::string> qualified = definitionIdentifier(reference->id)) {
-      return Paint::property(std::move(*qualified));
-    }
+    const ScopedDefinition* entry = scopedDefinition(reference->id);
+    if (entry && !entry->definition.is<SwiftUIModel::Definition::FilterModifier>()) return Paint::property(entry->id);
   }
   return std::nullopt;
 }
