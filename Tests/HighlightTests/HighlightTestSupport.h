@@ -1,17 +1,23 @@
-// Helpers of the highlighter tests: the build's resources, a logger that keeps its lines, and
-// runs of the main loop (shared with the core utility tests).
+// Helpers of the highlighter tests: colours, the build's resources, a logger that keeps its
+// lines, and runs of the main loop (shared with the core utility tests).
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
+#include "Fennix/UI/AppKit/Color.h"
 #include "Fennix/console/Console.h"
 #include "FennixTests/DispatchTestSupport.h"
 
 namespace HighlightTestSupport {
+
+/// The opaque colour 0xRRGGBB.
+inline NSColor rgb(std::uint32_t value) {
+  return NSColor(((value >> 16) & 0xFF) / 255.0, ((value >> 8) & 0xFF) / 255.0, (value & 0xFF) / 255.0, 1);
+}
 
 /// Points the resource lookup at the build's resources (before the shared highlighter loads).
 inline void useBuildResources() { ::setenv("QUARVEL_RESOURCES", QUARVEL_TEST_RESOURCE_DIR, 1); }
@@ -24,22 +30,18 @@ class RecordingLogger : public Logger {
     std::string line = std::to_string(int(level.rawValue())) + ": " + message();
     for (const LogValue& value : values) line += " " + value.description();
     std::lock_guard lock(mutex_);
-    lines_.push_back(line);
+    text_ += line + "\n";
   }
-  std::vector<std::string> lines() const {
+  /// The lines, each ended by a newline.
+  std::string text() const {
     std::lock_guard lock(mutex_);
-    return lines_;
+    return text_;
   }
-  bool contains(const std::string& text) const {
-    for (const std::string& line : lines()) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
+  bool contains(const std::string& text) const { return this->text().find(text) != std::string::npos; }
 
  private:
   mutable std::mutex mutex_;
-  std::vector<std::string> lines_;
+  std::string text_;
 };
 
 /// Installs a recording logger as the default console while alive.
