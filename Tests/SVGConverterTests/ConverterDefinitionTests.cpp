@@ -12,11 +12,6 @@ using Attributes = SVG::Filter::Primitive::Attributes;
 
 namespace {
 
-void expectNear(CGPoint actual, CGPoint expected) {
-  EXPECT_NEAR(actual.x, expected.x, 1e-12);
-  EXPECT_NEAR(actual.y, expected.y, 1e-12);
-}
-
 Attributes named(std::string result) { return Attributes{.result = std::move(result)}; }
 
 SVG::Filter::Primitive blur(Input input, double deviation, Attributes attributes = {}) {
@@ -37,35 +32,6 @@ FilterGroup buildGroup(std::vector<SVG::Filter::Primitive> primitives) {
 
 }  // namespace
 
-TEST(GradientConversion, UnitSquareTransformActsAboutTheCentre) {
-  SVGSwiftUIQuarvel converter;
-  const auto plain = converter.shapeLinearGradient(linear("plain"));
-  expectNear(plain.startPoint, {0, 0});
-  expectNear(plain.endPoint, {1, 0});
-
-  SVG::LinearGradient rotated = linear("rotated");
-  rotated.gradientTransform = {SVG::Transform::Rotate{90, 0, 0}};
-  const auto turned = converter.shapeLinearGradient(rotated);
-  expectNear(turned.startPoint, {1, 0});
-  expectNear(turned.endPoint, {1, 1});
-
-  SVG::LinearGradient chained = linear("chained");
-  chained.gradientTransform = {SVG::Transform::Translate{0.25, 0}, SVG::Transform::Scale{2, 2}};
-  expectNear(converter.shapeLinearGradient(chained).endPoint, {1.75, -0.5});
-
-  SVG::RadialGradient radial{.core = id("r-1")};
-  const auto defaults = converter.shapeRadialGradient(radial);
-  EXPECT_EQ(defaults.propertyID, "r_1");
-  expectNear(defaults.center, {0.5, 0.5});
-  EXPECT_EQ(defaults.endRadius, 0);
-  radial.r = n(20);
-  radial.fr = n(2);
-  const auto sized = converter.shapeRadialGradient(radial);
-  EXPECT_EQ(sized.propertyID, "radialGradient1");
-  EXPECT_EQ(sized.startRadius, 2);
-  EXPECT_EQ(sized.endRadius, 20);
-}
-
 TEST(GradientConversion, StopOffsetsColoursAndOpacities) {
   SVGSwiftUIQuarvel converter;
   const CSS::Color red = CSS::Color::named("red");
@@ -79,12 +45,6 @@ TEST(GradientConversion, StopOffsetsColoursAndOpacities) {
   EXPECT_EQ(stops[2], (SwiftUIModel::GradientStop{CSS::Color::named("black"), std::nullopt, 2.0 / 3}));
   EXPECT_EQ(stops[3].opacity, 1.0);
   EXPECT_EQ(stops[3].offset, 1.0 / 3 + 1.0 / 3 + 1.0 / 3);
-
-  std::vector<double> offsets;
-  for (const auto& s : converter.shapeLinearGradient(linear("three", {stop(red), stop(red), stop(red)})).stops) {
-    offsets.push_back(s.offset);
-  }
-  EXPECT_EQ(offsets, (std::vector{0.0, 0.5, 1.0}));
 }
 
 TEST(GradientConversion, StoplessGradientsTakeTheStopsOfTheirTemplates) {
@@ -120,26 +80,10 @@ TEST(GradientConversion, StoplessGradientsTakeTheStopsOfTheirTemplates) {
   EXPECT_TRUE(stopsOf(inner.definitions[1]).empty());
 }
 
-TEST(FilterConversion, TheDropShadowPattern) {
-  const FilterGroup group = buildGroup({blur(Input::sourceAlpha(), 3, named("B")),
-                                        offset(Input::result("B"), 2, 2, named("O")),
-                                        merge({Input::result("O"), Input::sourceGraphic()})});
-  const FilterGroup blurred = FilterGroup::primitive(FilterGroup::sourceAlpha(), {effect(Operation::blur(3))});
-  EXPECT_EQ(group, FilterGroup::merge({FilterGroup::primitive(blurred, {effect(Operation::offset({2, 2}))}),
-                                       FilterGroup::source()}));
-}
-
 TEST(FilterConversion, ChainsAndDefaultInputs) {
   const FilterGroup source = FilterGroup::source();
-  EXPECT_EQ(buildGroup({}), FilterGroup::primitive(source, {}));
-  // An unnamed blur is lost when the next effect reads the source graphic.
-  EXPECT_EQ(buildGroup({blur(Input::previous(), 1), offset(Input::sourceGraphic(), 1, 2)}),
-            FilterGroup::primitive(source, {effect(Operation::offset({1, 2}))}));
   EXPECT_EQ(buildGroup({blur(Input::previous(), 1), offset(Input::previous(), 1, 2)}),
             FilterGroup::primitive(source, {effect(Operation::blur(1)), effect(Operation::offset({1, 2}))}));
-  // Effects after a merge apply to its output.
-  EXPECT_EQ(buildGroup({merge({Input::sourceAlpha()}), blur(Input::previous(), 4)}),
-            FilterGroup::primitive(FilterGroup::merge({FilterGroup::sourceAlpha()}), {effect(Operation::blur(4))}));
   // A result read before it is made: blend uses its first input twice.
   PrintCapture capture;
   const auto mode = SVG::Filter::Primitive::Blend::Mode::multiply;
@@ -156,32 +100,6 @@ TEST(FilterConversion, ChainsAndDefaultInputs) {
   EXPECT_EQ(buildGroup({blur(Input::previous(), 1), SVG::Filter::Primitive::Flood{}, blur(Input::previous(), 2)}),
             FilterGroup::primitive(source, {effect(Operation::blur(1)), effect(Operation::blur(2))}));
   EXPECT_EQ(capture.lines(), (std::vector<std::string>{"WARN: Unsupported filter primitive: <OTHER-FILTER-PRIMITIVE>"}));
-}
-
-TEST(FilterConversion, ShadowsFramesAndRegions) {
-  using Shadow = SVG::Filter::Primitive::DropShadow;
-  const CSS::Color black = CSS::Color::black();
-  const FilterGroup plain = buildGroup({Shadow{{}, Input::previous(), 0, 0, 4, black, std::nullopt}});
-  EXPECT_EQ(plain, FilterGroup::primitive(FilterGroup::source(),
-                                          {effect(Operation::shadow(std::nullopt, 1.0, 4, std::nullopt))}));
-  Shadow placed{{}, Input::previous(), 1, 0, 2, CSS::Color::named("red"), 0.33};
-  placed.attributes.x = 5;
-  const FilterGroup styled =
-      buildGroup({placed, blur({Input::previous()}, 1, {.x = 0, .width = 3, .height = 4})});
-  const auto& effects = styled.as<FilterGroup::Primitives>()->primitives;
-  EXPECT_EQ(effects[0], (FilterModifierType::Primitive{
-                            std::nullopt, CGPoint{5, 0},
-                            Operation::shadow(CSS::Color::named("red"), std::nullopt, 2, CGPoint{1, 0})}));
-  EXPECT_EQ(effects[1].origin, std::nullopt);
-  EXPECT_EQ(effects[1].intrinsicSize, (CGSize{3, 4}));
-
-  SVGSwiftUIQuarvel converter;
-  const FilterModifierType region =
-      converter.shapeFilter(SVG::Filter{.core = id("soft-edge"), .x = n(10), .width = n(100)});
-  EXPECT_EQ(region.typeName, "Soft_edge");
-  EXPECT_EQ(region.origin, (CGPoint{10, 0}));
-  EXPECT_EQ(region.intrinsicSize, std::nullopt);
-  EXPECT_EQ(converter.shapeFilter(SVG::Filter{.x = pct(10)}).origin, std::nullopt);
 }
 
 TEST(FilterConversion, ResultsMergedWithThemselvesStayBounded) {

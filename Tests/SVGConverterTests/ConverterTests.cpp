@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "ConverterSupport.h"
 #include "SVGParser/Platform/Print.h"
 
@@ -34,32 +32,6 @@ SVG::SVG sized(double w, double h, std::vector<SVG::GroupItem> children = {}) {
 }
 
 }  // namespace
-
-TEST(Converter, NamesFollowDocumentOrderContainersThenDefinitionsThenChildren) {
-  SVG::SVG nested;
-  nested.definitions = {{"inner", linear("inner")}, {"anon", linear("")}};
-  nested.children = {circle(1, 1, 1)};
-  SVG::SVG root;
-  root.definitions = {{"g", linear("")}, {"f", SVG::Filter{}}};
-  root.children = {group({circle(0, 0, 1), path({SVG::Command::M{0, 0}})}), nested, circle(5, 5, 1)};
-
-  const ContainerViewType result = convert(root);
-  EXPECT_EQ(result.typeName, "Group1");
-  ASSERT_EQ(result.definitions.size(), 2u);
-  EXPECT_EQ(result.definitions[0].id(), "linearGradient1");
-  EXPECT_EQ(result.definitions[1].id(), "Filter1");
-  EXPECT_EQ(containerAt(result, 0).typeName, "Group2");
-  EXPECT_EQ(containerAt(result, 0).childTypes[0].typeName(), "Circle1");
-  const auto& pathView = containerAt(result, 0).childTypes[1].as<Subview::Path>()->value;
-  EXPECT_EQ(pathView.typeName, "PathView1");
-  EXPECT_EQ(pathView.shapeType.typeName, "PathShape1");
-  const ContainerViewType& inner = containerAt(result, 1);
-  EXPECT_EQ(inner.typeName, "Group3");
-  EXPECT_EQ(inner.definitions[0].id(), "inner");
-  EXPECT_EQ(inner.definitions[1].id(), "linearGradient2");  // an empty id counts as none
-  EXPECT_EQ(inner.childTypes[0].typeName(), "Circle2");
-  EXPECT_EQ(result.childTypes[2].typeName(), "Circle3");
-}
 
 TEST(Converter, NamesAreUniqueSwiftIdentifiers) {
   SVG::SVG root;
@@ -104,8 +76,6 @@ TEST(Converter, RegistryAndSkippedImages) {
   SVG::SVG root;
   SVG::Rect rect;
   rect.core = id("x");
-  rect.rx = n(4);
-  rect.ry = n(8);
   root.children = {group({circle(0, 0, 1, id("x")), SVG::Image{}, rect})};
   SVGSwiftUIQuarvel converter;
   converter.pushAttributes(SVGSwiftUIQuarvel::defaultAttributes());
@@ -117,50 +87,10 @@ TEST(Converter, RegistryAndSkippedImages) {
   // Sibling types need distinct names, even from separate pools.
   EXPECT_EQ(g.childTypes[0].typeName(), "X");
   EXPECT_EQ(g.childTypes[1].typeName(), "Rectangle1");
-  EXPECT_EQ(g.childTypes[1].as<Subview::Rectangle>()->value.cornerRadius, 4);
   ASSERT_EQ(converter.svgID2Node.count("x"), 1u);
   // The registry keeps the later of two elements with one id.
   EXPECT_EQ(converter.svgID2Node.at("x").typeName, "Rectangle1");
-  EXPECT_EQ(&converter.svgID2Node.at("x").node.core(),
-            &root.children[0].as<SVG::Group>()->children[2].as<SVG::Rect>()->core);
   EXPECT_EQ(converter.attributeStack().size(), 1u);
-}
-
-TEST(Converter, SizesAndViewBoxesOfRootAndNestedDrawings) {
-  ContainerViewType plain = convert(sized(100, 50));
-  EXPECT_EQ(plain.intrinsicSize, (CGSize{100, 50}));
-  EXPECT_EQ(plain.resizable, (ContainerViewType::Resizable{100.0, 50.0}));
-  EXPECT_EQ(plain.viewBox, std::nullopt);
-
-  SVG::SVG same = sized(100, 50);
-  same.viewBox = CGRect(0, 0, 100, 50);
-  EXPECT_EQ(convert(same).viewBox, std::nullopt);
-
-  // A nested drawing with one side takes the other from the enclosing coordinate size.
-  SVG::SVG narrow;
-  narrow.width = n(10);
-  SVG::SVG scaled = sized(100, 50, {narrow});
-  scaled.viewBox = CGRect(0, 0, 200, 100);
-  const ContainerViewType outer = convert(scaled);
-  EXPECT_EQ(outer.viewBox, CGRect(0, 0, 200, 100));
-  EXPECT_EQ(containerAt(outer, 0).intrinsicSize, (CGSize{10, 100}));
-  EXPECT_EQ(containerAt(outer, 0).resizable, (ContainerViewType::Resizable{10.0, 100.0}));
-
-  // At the top there is nothing to complete it from.
-  const ContainerViewType alone = convert(narrow);
-  EXPECT_EQ(alone.intrinsicSize, std::nullopt);
-  EXPECT_EQ(alone.resizable, (ContainerViewType::Resizable{10.0, std::nullopt}));
-
-  // Without size or view box nothing is pushed: the children see the outer size.
-  SVG::SVG empty;
-  empty.children = {narrow};
-  const ContainerViewType through = convert(sized(30, 40, {empty}));
-  EXPECT_EQ(containerAt(containerAt(through, 0), 0).intrinsicSize, (CGSize{10, 40}));
-
-  SVG::SVG placed = sized(1, 1);
-  placed.y = n(5);
-  EXPECT_EQ(convert(placed).origin, (CGPoint{0, 5}));
-  EXPECT_EQ(convert(sized(1, 1)).origin, std::nullopt);
 }
 
 TEST(Converter, PaintsAndTheirOpacityFractions) {
@@ -251,85 +181,6 @@ TEST(Converter, DefinitionScopesAndFilterReferences) {
   // A filter cannot paint: its id counts as a missing one.
   EXPECT_EQ(drawingAt(result, 4).fill, std::nullopt);
   EXPECT_EQ(drawingAt(result, 4).stroke, std::nullopt);
-}
-
-TEST(Converter, ShapesAndTheirFrames) {
-  SVG::PresentationAttributes moved;
-  moved.transform = {SVG::Transform::Translate{5, 5}};
-  SVG::Ellipse ellipse{.cx = n(10), .cy = n(10), .rx = n(4), .ry = pct(50)};
-  SVG::Rect rect;
-  rect.x = n(3);
-  rect.width = n(4);
-  SVG::Polygon polygon{.points = {SVG::UnitPoint::fromXY(0, 0), SVG::UnitPoint::fromXY(1, 0),
-                                  {pct(5), n(1)}}};
-  SVG::Polyline polyline{.points = polygon.points};
-
-  SVG::SVG root;
-  root.children = {circle(10, 20, 5, {}, moved), SVG::Circle{.cx = n(0), .cy = n(0), .r = pct(10)}, ellipse, rect,
-                   path({SVG::Command::M{0, 0}}, {}, moved), SVG::Line{}, polygon, polyline};
-  const ContainerViewType result = convert(root);
-
-  const auto& c = result.childTypes[0].as<Subview::Circle>()->value;
-  EXPECT_EQ(c.origin, (CGPoint{5, 15}));
-  EXPECT_EQ(c.intrinsicSize, (CGSize{10, 10}));
-  EXPECT_EQ(c.drawing.transform, (std::vector{SwiftUIModel::TransformStep::translate(5, 5)}));
-  EXPECT_FALSE(result.childTypes[1].framable()->origin);
-  EXPECT_FALSE(result.childTypes[1].framable()->intrinsicSize);
-  const auto& e = result.childTypes[2].as<Subview::Ellipse>()->value;
-  EXPECT_EQ(e.origin, (CGPoint{6, 6}));
-  EXPECT_EQ(e.intrinsicSize, (CGSize{8, 8}));
-  const auto& r = result.childTypes[3].as<Subview::Rectangle>()->value;
-  EXPECT_EQ(r.origin, (CGPoint{3, 0}));
-  EXPECT_EQ(r.intrinsicSize, std::nullopt);
-  EXPECT_EQ(r.cornerRadius, std::nullopt);
-
-  using SwiftUIModel::PathCommand;
-  const auto& p = result.childTypes[4].as<Subview::Path>()->value;
-  EXPECT_EQ(p.shapeType.transform, (std::vector{SwiftUIModel::TransformStep::translate(5, 5)}));
-  EXPECT_TRUE(p.drawing.transform.empty());
-  EXPECT_EQ(result.childTypes[5].as<Subview::Path>()->value.shapeType.path,
-            (std::vector{PathCommand::moveTo({0, 0}), PathCommand::addLineTo({0, 0})}));
-  const std::vector<CGPoint> points{{0, 0}, {1, 0}, {0, 0}};
-  EXPECT_EQ(result.childTypes[6].as<Subview::Path>()->value.shapeType.path,
-            (std::vector{PathCommand::addLines(points), PathCommand::closeSubpath()}));
-  EXPECT_EQ(result.childTypes[7].as<Subview::Path>()->value.shapeType.path,
-            (std::vector{PathCommand::addLines(points)}));
-}
-
-TEST(Converter, TextsCarryTheLastPositionForward) {
-  SVG::Text first{.x = n(10), .y = n(20), .text = "a"};
-  SVG::Text second{.x = pct(50), .y = pct(50), .dx = n(10), .text = "b"};
-  SVG::Text third{.x = n(0), .y = n(0), .dx = n(1), .dy = n(2), .text = "c"};
-  third.font = CSS::Font::caption();
-  SVG::SVG root;
-  root.children = {first, group({second}), third};
-  const ContainerViewType result = convert(root);
-  EXPECT_EQ(result.childTypes[0].as<Subview::Text>()->value.origin, (CGPoint{10, 20}));
-  EXPECT_EQ(containerAt(result, 1).childTypes[0].as<Subview::Text>()->value.origin, (CGPoint{20, 20}));
-  const auto& last = result.childTypes[2].as<Subview::Text>()->value;
-  EXPECT_EQ(last.origin, (CGPoint{1, 2}));
-  EXPECT_EQ(last.font, CSS::Font::caption());
-  EXPECT_EQ(last.text, "c");
-}
-
-TEST(Converter, TransformListsBecomeSteps) {
-  using SwiftUIModel::TransformStep;
-  SVG::PresentationAttributes attributes;
-  attributes.transform = {SVG::Transform::Rotate{90, 0, 0}, SVG::Transform::Rotate{90, 10, 10},
-                          SVG::Transform::SkewX{45}, SVG::Transform::Matrix{{1, 2, 3, 4}},
-                          SVG::Transform::Scale{2, 3}};
-  SVG::SVG root;
-  root.children = {group({}, {}, attributes)};
-  const std::vector<TransformStep> steps = containerAt(convert(root), 0).transform;
-  ASSERT_EQ(steps.size(), 5u);
-  EXPECT_EQ(steps[0], TransformStep::rotate(M_PI / 2));
-  const CGPoint pivot = CGPoint{10, 10}.applying(steps[1].as<TransformStep::Matrix>()->value);
-  EXPECT_NEAR(pivot.x, 10, 1e-12);
-  EXPECT_NEAR(pivot.y, 10, 1e-12);
-  EXPECT_NEAR(steps[1].as<TransformStep::Matrix>()->value.tx, 20, 1e-12);
-  EXPECT_NEAR(steps[2].as<TransformStep::Matrix>()->value.c, 1, 1e-15);
-  EXPECT_EQ(steps[3], TransformStep::matrix({1, 2, 3, 4, 0, 0}));
-  EXPECT_EQ(steps[4], TransformStep::scale(2, 3));
 }
 
 TEST(Converter, DeepNestingLeavesTheStacksBalanced) {

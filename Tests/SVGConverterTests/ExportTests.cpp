@@ -70,14 +70,8 @@ TEST(Export, TopLevelSequenceFollowsTheOptions) {
   EXPECT_TRUE(exported(graySquare, bare).starts_with("struct Art: View {\n"));
   EXPECT_EQ(exported(graySquare, bare).find("// SVG"), std::string::npos);
 
-  // No preview and no hex colours: the root's closing brace ends the text.
-  bare.generatePreviewProvider = false;
   bare.exportHexColorExtension = true;
-  const std::string ending = exported(graySquare, bare);
-  EXPECT_TRUE(ending.ends_with("\n  }\n}\n"));
-  EXPECT_EQ(ending.find("extension"), std::string::npos);
   // A colour written in hexadecimal brings the initialiser, before the preview.
-  bare.generatePreviewProvider = true;
   const std::string hex = exported(redSquare, bare);
   const auto extension = hex.find("\nfileprivate extension Color {\n");
   ASSERT_NE(extension, std::string::npos);
@@ -85,17 +79,6 @@ TEST(Export, TopLevelSequenceFollowsTheOptions) {
   EXPECT_LT(extension, hex.find("struct Art_Previews"));
   bare.exportHexColorExtension = false;
   EXPECT_EQ(exported(redSquare, bare).find("extension"), std::string::npos);
-}
-
-TEST(Export, RootName) {
-  // An empty name leaves the choice to the converter; a given one is used verbatim.
-  const std::string chosen = exported(redSquare);
-  EXPECT_TRUE(chosen.starts_with("import SwiftUI\n\n// SVG\nstruct "));
-  EXPECT_TRUE(isValidSwift(chosen));
-  const std::string given = exported(redSquare, named("MyIcon"));
-  EXPECT_NE(given.find("\nstruct MyIcon: View {\n"), std::string::npos);
-  EXPECT_NE(given.find("\nstruct MyIcon_Previews: PreviewProvider {\n"), std::string::npos);
-  EXPECT_NE(given.find("      MyIcon()\n"), std::string::npos);
 }
 
 // Small drawings with their hand-written Swift, under the default options

@@ -36,48 +36,13 @@ GradientStop unknown(std::size_t n, CGFloat offset) { return {Color::named(std::
 
 }  // namespace
 
-TEST(GradientEmit, LinearAndRadialProperties) {
-  EXPECT_EQ(linear({0, 0}, {1, 0}, {red0, blue1}),
-            "static let g = LinearGradient(\n"
-            "  gradient: .init(colors: [\n"
-            "    .red, .blue\n"
-            "  ]),\n"
-            "  startPoint: .leading, endPoint: .trailing\n"
-            ")\n");
-  SVGSwiftUIExporter::Config typed;
-  typed.preferInitOverType = false;
-  SVGSwiftUIExporter stream(typed);
-  stream.exportRadialGradientProperty({"glow", {0.5, 0.5}, 0, 42.5, {red0, {Color::named("blue"), 0.5, 0.4}}});
-  EXPECT_EQ(stream.swift(),
-            "static let glow = RadialGradient(\n"
-            "  gradient: Gradient(stops: [\n"
-            "    Gradient.Stop(color: Color.red, location: 0),\n"
-            "    Gradient.Stop(color: Color.blue.opacity(0.5), location: 0.4)\n"
-            "  ]),\n"
-            "  center: UnitPoint(x: 0.5, y: 0.5), startRadius: 0, endRadius: 42.5\n"
-            ")\n");
-}
-
-TEST(GradientEmit, EndPointsNameCornersAndEdges) {
-  EXPECT_EQ(endPoints({1, 0}, {1, 1}), "startPoint: .top, endPoint: .bottom");
-  EXPECT_EQ(endPoints({0, 1}, {0, 0}), "startPoint: .bottom, endPoint: .top");
-  EXPECT_EQ(endPoints({1, 1}, {0, 1}), "startPoint: .trailing, endPoint: .leading");
+TEST(GradientEmit, EndPointsAndStopForms) {
   EXPECT_EQ(endPoints({1, 0}, {0, 1}), "startPoint: .topTrailing, endPoint: .bottomLeading");
   EXPECT_EQ(endPoints({0.5, 0}, {1, 1}), "startPoint: .init(x: 0.5, y: 0), endPoint: .bottomTrailing");
-}
-
-TEST(GradientEmit, EvenlySpreadStopsAreWrittenAsColors) {
   EXPECT_EQ(stopLines({red0, {Color::named("green"), std::nullopt, 0.5}, blue1}), "    .red, .green, .blue\n");
-  EXPECT_EQ(stopLines({red0, {Color::named("green"), std::nullopt, 0.4}, blue1}),
-            "    .init(color: .red, location: 0),\n"
-            "    .init(color: .green, location: 0.4),\n"
-            "    .init(color: .blue, location: 1)\n");
   EXPECT_EQ(stopLines({{Color::named("red"), std::nullopt, 0.1}, blue1}),
             "    .init(color: .red, location: 0.1), .init(color: .blue, location: 1)\n");
   EXPECT_EQ(stopLines({{Color::named("red"), 0.25, 0.7}}), "    // A gradient w/ just a single stop?\n    .red.opacity(0.25)\n");
-  SVGSwiftUIExporter::Config hex;
-  hex.exportHexColorExtension = true;
-  EXPECT_EQ(stopLines({{Color::rgb(1, 0.5, 0), std::nullopt, 0}, blue1}, hex), "    .init(0xFF7F00), .blue\n");
 }
 
 TEST(GradientEmit, LongOrMultilineStopListsTakeOneLinePerStop) {
@@ -86,10 +51,6 @@ TEST(GradientEmit, LongOrMultilineStopListsTakeOneLinePerStop) {
   EXPECT_EQ(at79.find('\n'), at79.size() - 1);
   const std::string eighty = "    Color." + std::string(21, 'x') + " /*unknown*/";
   EXPECT_EQ(stopLines({unknown(21, 0), unknown(21, 1)}), eighty + ",\n" + eighty + "\n");
-
-  SVGSwiftUIExporter::Config multiline;
-  multiline.preferMultilineConstants = true;
-  EXPECT_EQ(stopLines({red0, blue1}, multiline), "    .red,\n    .blue\n");
 }
 
 TEST(GradientEmit, GradientWithoutStopsStaysComplete) {

