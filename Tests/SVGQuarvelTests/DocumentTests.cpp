@@ -1,12 +1,17 @@
+#include "SVGParser/Platform/Print.h"
+#include <mutex>
+#include <thread>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Fennix/Platform/Dispatch.h"
+#include "SVGParser/Platform/Print.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 
@@ -131,10 +136,16 @@ TEST_F(DocumentTests, PendingSnapshotsGoToNewDocumentsOldestFirstAndNeverLinger)
   EXPECT_EQ(Document::newDocument()->svgString.get(), newDocumentSVG);
 }
 
-TEST_F(DocumentTests, SVGFilesAreConvertedInTheBackgroundAndHandedOverOnTheMainQueue) {
+TEST_F(DocumentTests, SVGFilesAreConvertedOffTheMainThreadAndHandedOverOnIt) {
   const auto folder = scratchDirectory();
-  writeFile(folder / "a.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\"><circle r=\"1\"/></svg>");
+  writeFile(folder / "a.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\"><unknown/><circle r=\"1\"/></svg>");
   writeFile(folder / "b.svg", "<svg");
+  std::vector<std::thread::id> printing;  // the parser reports the unknown element
+  std::mutex lock;
+  auto previousSink = setPrintSink([&](std::string_view) {
+    std::lock_guard<std::mutex> guard(lock);
+    printing.push_back(std::this_thread::get_id());
+  });
   std::vector<std::shared_ptr<Document>> documents;
   std::vector<std::string> errors;
   int calls = 0;
@@ -149,7 +160,11 @@ TEST_F(DocumentTests, SVGFilesAreConvertedInTheBackgroundAndHandedOverOnTheMainQ
   Document::openSVG(folder / "missing.svg", then);
   EXPECT_EQ(calls, 0);
   ASSERT_TRUE(FennixTestSupport::runMainLoopUntil([&] { return calls == 3; }));
+  setPrintSink(previousSink);
 
+  // Once while converting, once more when the new document generates on the main thread.
+  EXPECT_EQ(std::count(printing.begin(), printing.end(), std::this_thread::get_id()), 1);
+  EXPECT_EQ(printing.size(), 2u);
   EXPECT_EQ(errors, std::vector<std::string>{"260 The file \u201Cmissing.svg\u201D couldn\u2019t be opened because "
                                              "there is no such file."});
   ASSERT_EQ(documents.size(), 2u);
