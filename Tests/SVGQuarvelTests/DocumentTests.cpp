@@ -1,10 +1,8 @@
-#include "SVGParser/Platform/Print.h"
-#include <mutex>
-#include <thread>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
