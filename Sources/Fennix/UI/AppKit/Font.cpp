@@ -1,6 +1,5 @@
 #include "Fennix/UI/AppKit/Font.h"
 
-#include <gtk/gtk.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
@@ -128,15 +127,21 @@ struct InterfaceFont {
   double size = 10;
 };
 
+std::mutex interfaceFontSourceMutex;
+std::function<std::string()>& interfaceFontSource() {
+  static std::function<std::string()> source;
+  return source;
+}
+
 InterfaceFont interfaceFont() {
   std::string name = "Sans 10";
-  if (gtk_is_initialized()) {
-    if (GtkSettings* settings = gtk_settings_get_default()) {
-      gchar* value = nullptr;
-      g_object_get(settings, "gtk-font-name", &value, nullptr);
-      if (value && *value) name = value;
-      g_free(value);
-    }
+  std::function<std::string()> source;
+  {
+    std::lock_guard lock(interfaceFontSourceMutex);
+    source = interfaceFontSource();
+  }
+  if (source) {
+    if (std::string value = source(); !value.empty()) name = value;
   }
   InterfaceFont result;
   PangoFontDescription* description = pango_font_description_from_string(name.c_str());
@@ -202,6 +207,11 @@ std::string NSFont::pangoDescription() const {
 
 bool NSFont::operator==(const NSFont& other) const {
   return face_ == other.face_ && pointSize_ == other.pointSize_;
+}
+
+void NSFont::setInterfaceFontSource(std::function<std::string()> source) {
+  std::lock_guard lock(interfaceFontSourceMutex);
+  interfaceFontSource() = std::move(source);
 }
 
 double NSFont::systemFontSize() { return roundedToHalfPoints(interfaceFont().size); }

@@ -3,6 +3,7 @@
 // itself when the family has no face that fits.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,6 +59,11 @@ class NSFont : public std::enable_shared_from_this<NSFont> {
   /// The font manager's font of a family with traits, a weight on its 0 to 15 scale (5 regular,
   /// 9 bold) and a size; none when the family is unknown or has no face with the traits.
   static NSFontPtr font(std::string_view withFamily, unsigned traits, int weight, double size);
+
+  /// Where the toolkit's interface font comes from: a function giving its text form ("Sans 10")
+  /// or an empty text while the toolkit has none. Without one the interface font is "Sans 10".
+  /// The GTK layer installs the toolkit's setting (GTKText::useToolkitInterfaceFont).
+  static void setInterfaceFontSource(std::function<std::string()> source);
 
   // Helpers of the utility library.
   static NSFontPtr font(std::string_view family, double size, int weight);

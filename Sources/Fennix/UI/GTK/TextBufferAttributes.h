@@ -19,4 +19,8 @@ void setAttributedText(Gtk::TextBuffer& buffer, const AttributedString& text);
 /// characters are already there; styles made earlier by this adapter in that stretch are removed.
 void applyAttributes(Gtk::TextBuffer& buffer, const AttributedString& text, int startCharacterOffset);
 
+/// Makes the toolkit's interface font setting the system font of NSFont (read when asked, once
+/// the toolkit is initialised).
+void useToolkitInterfaceFont();
+
 }  // namespace GTKText
