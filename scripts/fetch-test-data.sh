@@ -24,3 +24,15 @@ if [ ! -f "tree-sitter-swift-$SWIFT_GRAMMAR_VERSION/src/parser.c" ]; then
     --strip-components=1 package/LICENSE package/src/parser.c package/src/scanner.c package/src/tree_sitter
   rm -f "tree-sitter-swift-$SWIFT_GRAMMAR_VERSION.tgz"
 fi
+
+# The Fluent emoji set: one drawing per entry of icons.json (its body wrapped in an svg element
+# with the entry's size and view box); large drawings for the speed and memory benchmarks.
+FLUENT_VERSION=1.2.7
+if [ ! -f "fluent-emoji-$FLUENT_VERSION/icons.json" ]; then
+  rm -rf "fluent-emoji-$FLUENT_VERSION" iconify-json-fluent-emoji-*.tgz
+  npm pack --silent --ignore-scripts "@iconify-json/fluent-emoji@$FLUENT_VERSION" >/dev/null
+  mkdir -p "fluent-emoji-$FLUENT_VERSION"
+  tar -xzf "iconify-json-fluent-emoji-$FLUENT_VERSION.tgz" -C "fluent-emoji-$FLUENT_VERSION" \
+    --strip-components=1 package/icons.json package/package.json
+  rm -f "iconify-json-fluent-emoji-$FLUENT_VERSION.tgz"
+fi
