@@ -1,0 +1,139 @@
+#include "QuarvelUtilities/SVGWebViewContent.h"
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+#include "Fennix/console/Console.h"
+#include "SVGParser/Parser/XMLReader.h"
+
+namespace QuarvelUtilities::SVGWebViewContent {
+
+namespace {
+
+// Keeps the attributes of the last element that started.
+class Handler : public XMLEventHandler {
+ public:
+  std::optional<SVG::XMLAttributes> attrs;
+
+  void didStartElement(std::string_view, const SVG::XMLAttributes& attributes) override { attrs = attributes; }
+  void didEndElement(std::string_view) override {}
+  void foundCharacters(std::string_view) override {}
+};
+
+std::string_view trimmed(std::string_view text) {
+  constexpr std::string_view blanks = " \t\r\n";
+  const auto first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(blanks);
+  return text.substr(first, last - first + 1);
+}
+
+// The number text of a length given in user units ("12", "12.5px"), or none for anything else
+// (percentages, other units, words).
+std::optional<std::string> plainNumber(std::string_view length, bool allowNegative) {
+  std::string_view text = trimmed(length);
+  if (text.size() > 2 && text.substr(text.size() - 2) == "px") text = trimmed(text.substr(0, text.size() - 2));
+  if (text.empty()) return std::nullopt;
+  // Only the characters of SVG numbers: this keeps out "inf", "nan" and hexadecimal forms.
+  for (const char c : text) {
+    if (!(c >= '0' && c <= '9') && c != '.' && c != '-' && c != '+' && c != 'e' && c != 'E') return std::nullopt;
+  }
+  const std::string_view digits = text.front() == '+' ? text.substr(1) : text;
+  if (!digits.empty() && (digits.front() == '+' || (digits.front() == '-' && text.front() == '+'))) return std::nullopt;
+  double value = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  if (value < 0 && !allowNegative) return std::nullopt;
+  return std::string(text);
+}
+
+std::string escaped(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (const char c : value) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '\'': out += "&apos;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string valueOr(const SVG::XMLAttributes& attributes, std::string_view name, std::string_view fallback) {
+  const auto value = SVG::attributeValue(attributes, name);
+  return std::string(value ? *value : fallback);
+}
+
+}  // namespace
+
+std::string html(std::string_view svg) {
+  std::string page =
+      "<html><head>\n<style>\n  div { width: 100%; height: 100%; }\n</style>\n</head><body><div>";
+  const std::string body = rewriteSVGSize(svg);
+  page.reserve(page.size() + body.size() + 32);
+  page += body;
+  page += "</div></body></html>";
+  return page;
+}
+
+std::string rewriteSVGSize(std::string_view svg) {
+  const auto start = svg.find("<svg");
+  if (start == std::string_view::npos) return std::string(svg);
+  const auto close = svg.find('>', start + 4);
+  if (close == std::string_view::npos) return std::string(svg);
+  const std::string_view oldTag = svg.substr(start, close - start + 1);
+
+  Handler handler;
+  std::string probe(oldTag);
+  probe += "</svg>";
+  SVG::XMLAttributes attributes;
+  if (readXML(probe, handler) && handler.attrs) attributes = std::move(*handler.attrs);
+  if (attributes.empty()) return std::string(svg);
+
+  const bool hasWidth = attributes.contains("width"), hasHeight = attributes.contains("height");
+  if (!attributes.contains("viewBox") && (hasWidth || hasHeight)) {
+    // A view box is made only of plain numbers: "100%" or "10cm" would make it invalid, and the
+    // drawing is then better shown without one.
+    const auto x = plainNumber(valueOr(attributes, "x", "0"), true);
+    const auto y = plainNumber(valueOr(attributes, "y", "0"), true);
+    const auto width = plainNumber(valueOr(attributes, "width", "100%"), false);
+    const auto height = plainNumber(valueOr(attributes, "height", "100%"), false);
+    if (x && y && width && height) attributes["viewBox"] = *x + " " + *y + " " + *width + " " + *height;
+  }
+  attributes.erase("x");
+  attributes.erase("y");
+  attributes["width"] = "100%";
+  attributes["height"] = "100%";
+
+  std::string newTag = "<svg";
+  for (const auto& [name, value] : attributes) {
+    newTag += ' ';
+    newTag += name;
+    newTag += "=\"";
+    newTag += escaped(value);
+    newTag += '"';
+  }
+  newTag += '>';
+
+  const auto log = console::defaultConsole();
+  if (newTag == oldTag) {
+    log->log("didn't rewrite SVG size");
+    return std::string(svg);
+  }
+  log->trace("Rewrote SVG tag to:", newTag);
+  std::string result;
+  result.reserve(svg.size() + newTag.size());
+  result.append(svg.substr(0, start));
+  result += newTag;
+  result.append(svg.substr(close + 1));
+  return result;
+}
+
+}  // namespace QuarvelUtilities::SVGWebViewContent

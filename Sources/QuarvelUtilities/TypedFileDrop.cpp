@@ -1,0 +1,156 @@
+#include "QuarvelUtilities/TypedFileDrop.h"
+
+#include <gio/gio.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <system_error>
+
+#include "Fennix/Platform/Dispatch.h"
+
+namespace QuarvelUtilities {
+
+namespace {
+
+bool contains(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+std::string joined(const std::vector<std::string>& types) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < types.size(); ++i) text += (i > 0 ? ", \"" : "\"") + types[i] + "\"";
+  return text + "]";
+}
+
+}  // namespace
+
+bool DropItemProvider::hasItemConforming(const std::vector<std::string>& types) const {
+  return std::any_of(types.begin(), types.end(), [&](const std::string& type) { return contains(contentTypes, type); });
+}
+
+bool DropInfo::hasItemsConforming(const std::vector<std::string>& types) const {
+  return std::any_of(providers.begin(), providers.end(),
+                     [&](const DropItemProvider& provider) { return provider.hasItemConforming(types); });
+}
+
+std::vector<const DropItemProvider*> DropInfo::itemProviders(const std::vector<std::string>& types) const {
+  std::vector<const DropItemProvider*> found;
+  for (const auto& provider : providers) {
+    if (provider.hasItemConforming(types)) found.push_back(&provider);
+  }
+  return found;
+}
+
+std::optional<std::string> contentTypeOfFile(const std::filesystem::path& url) {
+  std::error_code error;
+  if (!std::filesystem::exists(url, error)) return std::nullopt;
+  gboolean uncertain = FALSE;
+  gchar* guessed = g_content_type_guess(url.filename().c_str(), nullptr, 0, &uncertain);
+  if (guessed == nullptr) return std::nullopt;
+  gchar* mime = g_content_type_get_mime_type(guessed);
+  std::optional<std::string> type;
+  if (mime != nullptr) type = std::string(mime);
+  g_free(mime);
+  g_free(guessed);
+  return type;
+}
+
+TypedDropDelegate::TypedDropDelegate(std::vector<std::string> types, std::function<void(bool)> setTargeted,
+                                     OnDrop onDrop)
+    : types_(std::move(types)), setTargeted_(std::move(setTargeted)), onDrop_(std::move(onDrop)) {}
+
+std::vector<std::filesystem::path> TypedDropDelegate::matchingURLs(const DropInfo& info) const {
+  std::vector<std::filesystem::path> urls;
+  for (const auto& url : info.fileURLs) {
+    const auto type = contentTypeOfFile(url);
+    if (type && contains(types_, *type)) urls.push_back(url);
+  }
+  return urls;
+}
+
+bool TypedDropDelegate::validateDrop(const DropInfo& info) const {
+  if (info.hasItemsConforming(types_)) return true;
+  for (const auto& url : info.fileURLs) {
+    const auto type = contentTypeOfFile(url);
+    if (type && contains(types_, *type)) return true;
+  }
+  return false;
+}
+
+void TypedDropDelegate::dropEntered() {
+  if (setTargeted_) setTargeted_(true);
+}
+
+void TypedDropDelegate::dropExited() {
+  if (setTargeted_) setTargeted_(false);
+}
+
+std::optional<DropData> TypedDropDelegate::readFile(const std::filesystem::path& url, std::string& error) {
+  std::error_code code;
+  if (std::filesystem::is_directory(url, code)) {
+    error = "is a directory";
+    return std::nullopt;
+  }
+  std::ifstream file(url, std::ios::binary);
+  if (!file) {
+    error = "cannot open file";
+    return std::nullopt;
+  }
+  DropData data;
+  char buffer[65536];
+  while (file) {
+    file.read(buffer, sizeof buffer);
+    const auto count = static_cast<std::size_t>(file.gcount());
+    if (data.size() + count > maximumDropSize) {
+      error = "file larger than " + std::to_string(maximumDropSize) + " bytes";
+      return std::nullopt;
+    }
+    data.insert(data.end(), buffer, buffer + count);
+  }
+  if (file.bad()) {
+    error = "read error";
+    return std::nullopt;
+  }
+  return data;
+}
+
+bool TypedDropDelegate::performDrop(const DropInfo& info) const {
+  if (types_.empty()) return false;
+  const auto onDrop = std::make_shared<OnDrop>(onDrop_);
+  if (info.hasItemsConforming(types_)) {
+    const auto providers = info.itemProviders(types_);
+    if (providers.empty() || !providers.front()->loadDataRepresentation) {
+      std::cout << "ERROR: got no provider for types? " << joined(types_) << std::endl;
+      return false;
+    }
+    // The first accepted type the provider offers (the first type when it offers that).
+    const auto& offered = providers.front()->contentTypes;
+    const auto type = std::find_if(types_.begin(), types_.end(), [&](const std::string& t) { return contains(offered, t); });
+    providers.front()->loadDataRepresentation(
+        type != types_.end() ? *type : types_.front(), [onDrop](std::optional<DropData> data, const std::string& error) {
+          if (!data) {
+            std::cout << "ERROR: failed to load drop data: " << error << std::endl;
+            return;
+          }
+          if (data->size() > maximumDropSize) {
+            std::cout << "ERROR: failed to load drop data: larger than " << maximumDropSize << " bytes" << std::endl;
+            return;
+          }
+          DispatchQueue::main().async([onDrop, data = std::move(*data)]() mutable { (*onDrop)(std::move(data)); });
+        });
+    return true;
+  }
+  const auto urls = matchingURLs(info);
+  if (urls.empty()) return false;
+  DispatchQueue::global(DispatchQoS::default_).async([onDrop, url = urls.front()] {
+    std::string error;
+    auto data = readFile(url, error);
+    if (!data) return;  // an unreadable file is dropped silently
+    DispatchQueue::main().async([onDrop, data = std::move(*data)]() mutable { (*onDrop)(std::move(data)); });
+  });
+  return true;
+}
+
+}  // namespace QuarvelUtilities

@@ -1,0 +1,160 @@
+// Typed drops over drop descriptions, and the rules of the form's number fields and steppers.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FennixTests/DispatchTestSupport.h"
+#include "QuarvelUtilities/FormBlocks.h"
+#include "QuarvelUtilities/TypedFileDrop.h"
+
+namespace {
+
+using namespace QuarvelUtilities;
+using FennixTestSupport::runMainLoopFor;
+using FennixTestSupport::runMainLoopUntil;
+
+const std::string svgType = "image/svg+xml";
+
+class TypedDrop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("typed-drop-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::filesystem::path write(const std::string& name, const std::string& content) {
+    auto path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+
+  TypedDropDelegate delegate(std::vector<std::string> types = {svgType}) {
+    return TypedDropDelegate(std::move(types), [this](bool on) { targeted.push_back(on); },
+                             [this](DropData data) { delivered.emplace_back(data.begin(), data.end()); });
+  }
+
+  std::filesystem::path dir_;
+  std::vector<bool> targeted;
+  std::vector<std::string> delivered;
+};
+
+TEST_F(TypedDrop, FilesAreValidatedByTypeAndTheFirstIsDelivered) {
+  const auto png = write("picture.png", "\x89PNG");
+  const auto first = write("first.svg", "<svg id=\"1\"/>");
+  const auto second = write("second.svg", "<svg id=\"2\"/>");
+  auto drop = delegate();
+  EXPECT_FALSE(drop.validateDrop(DropInfo{{}, {png}}));
+  EXPECT_FALSE(drop.validateDrop(DropInfo{{}, {dir_ / "missing.svg"}}));
+  EXPECT_FALSE(drop.performDrop(DropInfo{{}, {png}}));
+  EXPECT_TRUE(drop.validateDrop(DropInfo{{}, {png, first}}));
+
+  EXPECT_TRUE(drop.performDrop(DropInfo{{}, {png, first, second}}));
+  EXPECT_TRUE(delivered.empty()) << "delivered on the main queue, never during the drop";
+  ASSERT_TRUE(runMainLoopUntil([&] { return !delivered.empty(); }));
+  runMainLoopFor(0.05);
+  EXPECT_EQ(delivered, std::vector<std::string>{"<svg id=\"1\"/>"});
+
+  // No accepted types: nothing is taken.
+  EXPECT_FALSE(delegate({}).performDrop(DropInfo{{}, {first}}));
+}
+
+TEST_F(TypedDrop, UnreadableFileIsAcceptedButDeliversNothing) {
+  std::filesystem::create_directories(dir_ / "folder.svg");
+  auto drop = delegate();
+  const DropInfo info{{}, {dir_ / "folder.svg"}};
+  EXPECT_TRUE(drop.validateDrop(info));
+  EXPECT_TRUE(drop.performDrop(info));
+  runMainLoopFor(0.2);
+  EXPECT_TRUE(delivered.empty());
+  std::string error;
+  EXPECT_FALSE(TypedDropDelegate::readFile(dir_ / "missing.svg", error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST_F(TypedDrop, DataDropTakesTheFirstProviderInAnAcceptedType) {
+  std::vector<std::string> requested;
+  auto provider = [&](std::vector<std::string> types, std::optional<std::string> content) {
+    return DropItemProvider{std::move(types), [&requested, content](const std::string& type, auto done) {
+                              requested.push_back(type);
+                              if (content) {
+                                done(DropData(content->begin(), content->end()), "");
+                              } else {
+                                done(std::nullopt, "gone");
+                              }
+                            }};
+  };
+  auto drop = delegate({svgType, "text/plain"});
+  DropInfo info{{provider({"text/html"}, "<p/>"), provider({svgType, "text/plain"}, "<svg/>"),
+                 provider({svgType}, "<svg id=\"late\"/>")},
+                {}};
+  EXPECT_TRUE(drop.validateDrop(info));
+  EXPECT_TRUE(drop.performDrop(info));
+  ASSERT_TRUE(runMainLoopUntil([&] { return !delivered.empty(); }));
+  EXPECT_EQ(delivered, std::vector<std::string>{"<svg/>"});
+  EXPECT_EQ(requested, std::vector<std::string>{svgType});
+
+  // A provider that offers only a later accepted type is asked for that one.
+  delivered.clear();
+  requested.clear();
+  EXPECT_TRUE(drop.performDrop(DropInfo{{provider({"text/plain"}, "plain")}, {}}));
+  ASSERT_TRUE(runMainLoopUntil([&] { return !delivered.empty(); }));
+  EXPECT_EQ(requested, std::vector<std::string>{"text/plain"});
+
+  // A failed load is printed and delivers nothing; an unrelated item is refused.
+  delivered.clear();
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(drop.performDrop(DropInfo{{provider({svgType}, std::nullopt)}, {}}));
+  runMainLoopFor(0.05);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: failed to load drop data: gone\n");
+  EXPECT_TRUE(delivered.empty());
+  EXPECT_FALSE(drop.validateDrop(DropInfo{{provider({"text/html"}, "<p/>")}, {}}));
+  EXPECT_FALSE(drop.performDrop(DropInfo{{provider({"text/html"}, "<p/>")}, {}}));
+}
+
+TEST_F(TypedDrop, TargetedFlagFollowsEnterAndExit) {
+  auto drop = delegate();
+  drop.dropEntered();
+  drop.dropExited();
+  EXPECT_EQ(targeted, (std::vector<bool>{true, false}));
+  TypedDropDelegate silent({svgType}, nullptr, [](DropData) {});
+  silent.dropEntered();  // no flag to set: nothing happens
+  silent.dropExited();
+}
+
+TEST(FormRules, WholeNumbersAsTheFieldsAcceptThem) {
+  EXPECT_EQ(parseWholeNumber("20"), 20);
+  EXPECT_EQ(parseWholeNumber(" -3 "), -3);
+  EXPECT_EQ(parseWholeNumber("+7"), 7);
+  EXPECT_EQ(parseWholeNumber("9999999999999999"), 9999999999999999);
+  for (const char* bad : {"", " ", "-", "1.5", "1e3", "12a", "99999999999999999", "1,000", "--1"}) {
+    EXPECT_EQ(parseWholeNumber(bad), std::nullopt) << bad;
+  }
+}
+
+TEST(FormRules, StepperRefusesToLeaveItsRangeWithABeep) {
+  int beeps = 0;
+  const BoundedStepper fractionDigits{13, [&] { ++beeps; }};
+  EXPECT_EQ(fractionDigits.increment(12), 13);
+  EXPECT_EQ(fractionDigits.increment(13), 13);
+  EXPECT_EQ(beeps, 1);
+  EXPECT_EQ(fractionDigits.increment(20), 20);  // a typed value above the bound stays where it is
+  EXPECT_EQ(fractionDigits.decrement(20), 19);
+  EXPECT_EQ(fractionDigits.decrement(1), 0);
+  EXPECT_EQ(fractionDigits.decrement(0), 0);
+  EXPECT_EQ(fractionDigits.decrement(-4), -4);
+  EXPECT_EQ(beeps, 4);
+  const BoundedStepper indent{9, nullptr};
+  EXPECT_EQ(indent.increment(9), 9);  // no beeper: still refused
+  EXPECT_EQ(indent.clamped(-1), 0);
+  EXPECT_EQ(indent.clamped(42), 9);
+  EXPECT_EQ(indent.clamped(4), 4);
+}
+
+}  // namespace
