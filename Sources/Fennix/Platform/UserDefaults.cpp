@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -15,6 +14,7 @@
 #include <limits>
 
 #include "Fennix/Foundation/System/Bundle.h"
+#include "Fennix/Foundation/System/FileSafety.h"
 #include "Fennix/console/Console.h"
 #include "Fennix/Platform/NotificationCenter.h"
 
@@ -164,37 +164,6 @@ bool isValidSuiteName(const std::string& name) {
 
 std::string errnoText(int error) { return std::strerror(error); }
 
-// Holds a file descriptor and closes it.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
-bool writeAll(int fd, const std::string& text) {
-  std::size_t written = 0;
-  while (written < text.size()) {
-    ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-std::atomic<unsigned> temporaryCounter{0};
-
 template <typename Fingerprint>
 Fingerprint fingerprintOf(const struct stat& info) {
   return Fingerprint{true, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
@@ -245,7 +214,7 @@ std::shared_ptr<NSUserDefaults> NSUserDefaults::fromSuiteName(const std::string&
 NSUserDefaults::ReadResult NSUserDefaults::readFile(nlohmann::json& values, Fingerprint& fingerprint) const {
   values = nlohmann::json::object();
   fingerprint = Fingerprint{};
-  FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  Fennix::FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   struct stat info {};
   if (fd.get() < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return ReadResult::missing;
@@ -423,7 +392,7 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
   // Writers of all processes take turns on the lock file; readers need no lock because the file
   // is only ever replaced whole.
   const auto lockPath = directory / ("." + fileName + ".lock");
-  FileDescriptor lockFD(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  Fennix::FileDescriptor lockFD(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (lockFD.get() < 0) {
     log->error("NSUserDefaults: could not open the lock file:", lockPath.string(), errnoText(errno));
     return false;
@@ -469,23 +438,17 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
   }
   const std::string text = current.dump(2);
 
-  auto temporary = directory;
-  temporary /= temporaryPrefix + std::to_string(::getpid()) + "." + std::to_string(temporaryCounter++);
-  FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-  if (out.get() < 0) {
-    log->error("NSUserDefaults: could not create:", temporary.string(), errnoText(errno));
+  Fennix::ReplaceFileOptions options;
+  options.permissions = 0600;
+  options.keepPermissions = false;
+  options.followSymlink = false;
+  options.temporaryPrefix = temporaryPrefix;
+  if (auto failure = Fennix::replaceFileAtomically(path_, text + "\n", options)) {
+    log->error("NSUserDefaults: could not write:", path_.string(), errnoText(failure.value()));
     return false;
   }
   struct stat info {};
-  if (!writeAll(out.get(), text + "\n") || ::fsync(out.get()) != 0 || ::fstat(out.get(), &info) != 0 ||
-      ::close(out.release()) != 0 || ::rename(temporary.c_str(), path_.c_str()) != 0) {
-    int saved = errno;
-    ::unlink(temporary.c_str());
-    log->error("NSUserDefaults: could not write:", path_.string(), errnoText(saved));
-    return false;
-  }
-  FileDescriptor directoryFD(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (directoryFD.get() >= 0) ::fsync(directoryFD.get());
+  if (::stat(path_.c_str(), &info) != 0) info = {};
 
   values_ = std::move(current);
   fingerprint_ = fingerprintOf<Fingerprint>(info);

@@ -5,13 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <random>
 
 #include <glib.h>
 
 #include "Fennix/Foundation/System/Bundle.h"
+#include "Fennix/Foundation/System/FileSafety.h"
 #include "Fennix/Platform/AttributedString.h"
 
 namespace {
@@ -54,26 +53,6 @@ CocoaError writeError(int error, const std::filesystem::path& url) {
   }
 }
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  /// Closes now; the result of close(2).
-  int close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
-
 // ---- reading ----------------------------------------------------------------
 
 struct RawFile {
@@ -83,7 +62,7 @@ struct RawFile {
 
 RawFile readRaw(const std::filesystem::path& url) {
   // Non-blocking, so that opening a named pipe does not wait for a writer.
-  Descriptor fd(::open(url.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  Fennix::FileDescriptor fd(::open(url.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (fd.get() < 0) throw readError(errno, url);
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) throw readError(errno, url);
@@ -120,27 +99,6 @@ std::optional<std::string> decodeText(std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF"sv)) bytes.remove_prefix(3);
   if (isValidUTF8(bytes)) return std::string(bytes);
   return std::nullopt;
-}
-
-// ---- writing ----------------------------------------------------------------
-
-std::string temporaryName(const std::string& base) {
-  static std::atomic<unsigned> counter{0};
-  static thread_local std::mt19937 random{std::random_device{}()};
-  return "." + base.substr(0, 100) + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + "." +
-         std::to_string(random() % 1000000) + ".tmp";
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t count = ::write(fd, bytes.data(), bytes.size());
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(count));
-  }
-  return true;
 }
 
 }  // namespace
@@ -207,43 +165,7 @@ FileWrapper FileWrapper::fromURL(const std::filesystem::path& url) {
 
 void FileWrapper::write(const std::filesystem::path& url) const {
   if (!contents_) throw writeError(EISDIR, url);
-  std::error_code ignored;
-  std::filesystem::path target = url;
-  if (std::filesystem::is_symlink(url, ignored)) {
-    auto resolved = std::filesystem::weakly_canonical(url, ignored);
-    if (!ignored) target = resolved;
-  }
-  std::filesystem::path directory = target.parent_path();
-  if (directory.empty()) directory = ".";
-
-  // A new file beside the target, so that the rename stays on one file system.
-  std::filesystem::path temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = directory / temporaryName(target.filename().string());
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) throw writeError(errno, url);
-  }
-  if (fd < 0) throw writeError(EEXIST, url);
-  Descriptor file(fd);
-
-  auto fail = [&](int error) {
-    std::error_code removal;
-    std::filesystem::remove(temporary, removal);
-    return writeError(error, url);
-  };
-  // An existing file keeps its permissions.
-  struct stat existing {};
-  if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    (void)::fchmod(file.get(), existing.st_mode & 07777);
-  }
-  if (!writeAll(file.get(), *contents_)) throw fail(errno);
-  if (::fsync(file.get()) != 0) throw fail(errno);
-  if (file.close() != 0) throw fail(errno);
-  if (::rename(temporary.c_str(), target.c_str()) != 0) throw fail(errno);
-  // The rename itself reaches the disk with the directory.
-  Descriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) (void)::fsync(folder.get());
+  if (auto error = Fennix::replaceFileAtomically(url, *contents_)) throw writeError(error.value(), url);
 }
 
 std::string FileWrapper::description() const {

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "Fennix/Foundation/System/FileSafety.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileSafetyTests : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("fennix-file-safety-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  static std::string read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  // Everything in the folder, so that left-over temporary files show up.
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  fs::path folder_;
+};
+
+TEST_F(FileSafetyTests, ReplacesAndCreatesFilesWithoutLeavingTemporaries) {
+  const auto file = folder_ / "doc.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "first"));
+  EXPECT_EQ(read(file), "first");
+  std::string big(3 << 20, 'x');
+  big[12345] = '\0';
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, big));
+  EXPECT_EQ(read(file), big);
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, ""));
+  EXPECT_EQ(read(file), "");
+  EXPECT_EQ(entries(), std::vector<std::string>{"doc.json"});
+}
+
+TEST_F(FileSafetyTests, KeepsPermissionsAndLinksAsAsked) {
+  const auto file = folder_ / "target";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "a"));
+  ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "b"));
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+
+  // By default the file behind a link is replaced and the link stays.
+  const auto link = folder_ / "link";
+  fs::create_symlink(file, link);
+  ASSERT_FALSE(Fennix::replaceFileAtomically(link, "through the link"));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(read(file), "through the link");
+
+  Fennix::ReplaceFileOptions options;
+  options.followSymlink = false;
+  options.keepPermissions = false;
+  options.permissions = 0600;
+  options.temporaryPrefix = ".link.tmp.";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(link, "instead of the link", options));
+  EXPECT_FALSE(fs::is_symlink(link));
+  EXPECT_EQ(read(link), "instead of the link");
+  EXPECT_EQ(read(file), "through the link");
+  ASSERT_EQ(::stat(link.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0077, 0u);
+}
+
+TEST_F(FileSafetyTests, FailuresReportAnErrorAndKeepWhatWasThere) {
+  // No such folder.
+  auto error = Fennix::replaceFileAtomically(folder_ / "missing" / "file", "x");
+  EXPECT_EQ(error, std::errc::no_such_file_or_directory);
+  EXPECT_EQ(Fennix::replaceFileAtomically("", "x"), std::errc::invalid_argument);
+
+  // A folder in the way: the rename fails after the temporary file was written.
+  const auto occupied = folder_ / "occupied";
+  fs::create_directories(occupied / "inside");
+  error = Fennix::replaceFileAtomically(occupied, "x");
+  EXPECT_TRUE(error);
+  EXPECT_TRUE(fs::is_directory(occupied / "inside"));
+  EXPECT_EQ(entries(), std::vector<std::string>{"occupied"});
+}
+
+TEST_F(FileSafetyTests, WriteAllSurvivesShortWritesAndReportsFailure) {
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  Fennix::FileDescriptor readEnd(pipeEnds[0]), writeEnd(pipeEnds[1]);
+  // More than a pipe holds at once, so the writer sees short writes while the reader drains.
+  const std::string bytes(1 << 20, 'q');
+  std::string received;
+  std::thread reader([&] {
+    char buffer[4096];
+    ssize_t count;
+    while ((count = ::read(readEnd.get(), buffer, sizeof buffer)) > 0) received.append(buffer, count);
+  });
+  EXPECT_TRUE(Fennix::writeAll(writeEnd.get(), bytes));
+  EXPECT_EQ(writeEnd.close(), 0);
+  EXPECT_FALSE(writeEnd.isOpen());
+  reader.join();
+  EXPECT_EQ(received, bytes);
+
+  Fennix::FileDescriptor readOnly(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+  EXPECT_FALSE(Fennix::writeAll(readOnly.get(), "x"));
+  EXPECT_EQ(errno, EBADF);
+  // A moved holder closes once.
+  Fennix::FileDescriptor moved(std::move(readOnly));
+  EXPECT_FALSE(readOnly.isOpen());
+  EXPECT_TRUE(moved.isOpen());
+}
+
+}  // namespace
