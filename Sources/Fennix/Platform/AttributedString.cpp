@@ -53,13 +53,13 @@ std::string colorText(const std::optional<NSColor>& color) {
 bool TextAttributes::operator==(const TextAttributes& other) const {
   const bool sameFont = font == other.font || (font && other.font && *font == *other.font);
   return sameFont && foregroundColor == other.foregroundColor && underlineStyle == other.underlineStyle &&
-         underlineColor == other.underlineColor;
+         underlineColor == other.underlineColor && attachment == other.attachment;
 }
 
 std::string TextAttributes::description() const {
   return "{font: " + (font ? font->pangoDescription() : std::string("none")) + ", color: " +
          colorText(foregroundColor) + ", underline: " + std::to_string(int(underlineStyle)) +
-         ", underline color: " + colorText(underlineColor) + "}";
+         ", underline color: " + colorText(underlineColor) + (attachment ? ", attachment" : "") + "}";
 }
 
 AttributedString::AttributedString(std::u16string text, const TextAttributes& attributes) : text_(std::move(text)) {

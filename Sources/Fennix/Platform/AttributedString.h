@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,12 +23,16 @@ struct NSRange {
 
 enum class NSUnderlineStyle { none = 0, single = 1 };
 
+class NSTextAttachment;
+
 /// The attributes a run of text carries; absent ones are not set.
 struct TextAttributes {
   NSFontPtr font;
   std::optional<NSColor> foregroundColor;
   NSUnderlineStyle underlineStyle = NSUnderlineStyle::none;
   std::optional<NSColor> underlineColor;
+  /// An object standing in the text (the text holds U+FFFC there); compared by identity.
+  std::shared_ptr<NSTextAttachment> attachment;
 
   /// Fonts are compared by value, so fonts made apart that match are equal.
   bool operator==(const TextAttributes& other) const;
