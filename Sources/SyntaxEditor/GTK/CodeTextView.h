@@ -1,0 +1,59 @@
+// The code text view's widget: a toolkit text view whose buffer mirrors the highlighting storage
+// of a `UXCodeTextView`. Return, Tab, Backspace, the opening halves of pairs, copying and the
+// font-size shortcuts go to the text view's rules; other typing goes through the toolkit and is
+// handed to the storage. Highlight results come back as text tags.
+#pragma once
+
+#include <gtkmm/cssprovider.h>
+#include <gtkmm/eventcontrollerkey.h>
+#include <gtkmm/textview.h>
+
+#include <memory>
+#include <optional>
+
+#include "SyntaxEditor/UXCodeTextView.h"
+
+class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
+ public:
+  CodeTextView();
+  ~CodeTextView() override;
+
+  UXCodeTextView& codeView() { return *code_; }
+  const UXCodeTextView& codeView() const { return *code_; }
+
+  /// Whether the buffer keeps its own undo history (off while a window's undo manager records
+  /// the edits through the text view's undo sink).
+  void setBuiltInUndo(bool enabled);
+
+  /// Replaces a stretch of the text as if typed, without recording it (for undoing and redoing
+  /// from a window's undo manager); the binding hears of it.
+  void applyEdit(NSRange range, std::u16string_view text);
+
+  /// The key handling of the widget, public so that callers can drive it as a key press would.
+  bool handleKeyPress(guint keyval, Gdk::ModifierType state);
+
+ private:
+  // UXCodeTextViewHost
+  void beep() override;
+  void copyToClipboard(const std::u16string& text) override;
+  void fontDidChange(const NSFontPtr& font) override;
+  void selectionDidChange(NSRange range) override;
+  void editabilityDidChange(bool editable, bool selectable) override;
+  void insetDidChange(NSSize inset) override;
+
+  void storageDidEdit(const NSTextStorageEdit& edit);
+  void bufferWillInsert(Gtk::TextBuffer::iterator& position, const Glib::ustring& text, int bytes);
+  void bufferWillErase(Gtk::TextBuffer::iterator& start, Gtk::TextBuffer::iterator& end);
+  void bufferDidChange();
+  void bufferMarkSet(const Gtk::TextBuffer::iterator& location, const Glib::RefPtr<Gtk::TextBuffer::Mark>& mark);
+  /// Reads the buffer's selection into the text view.
+  void takeSelectionFromBuffer();
+
+  std::unique_ptr<UXCodeTextView> code_;
+  std::size_t observer_ = 0;
+  Glib::RefPtr<Gtk::CssProvider> fontCss_;
+  bool mirroringStorage_ = false;  // the buffer is being changed to follow the storage
+  bool mirroringBuffer_ = false;   // the storage is being changed to follow the buffer
+  bool placingSelection_ = false;
+  std::optional<UXCodeTextEdit> pendingEdit_;  // typed into the buffer, reported once it is in
+};

@@ -1,0 +1,70 @@
+#include "SyntaxEditor/UXCodeTextViewRepresentable.h"
+
+UXCodeTextViewRepresentable::UXCodeTextViewRepresentable(const SyntaxEditor& editor)
+    : source(editor.source),
+      fontSize(editor.fontSize),
+      language(editor.language),
+      baseTheme(editor.theme),
+      flags(editor.flags),
+      indentStyle(editor.indentStyle),
+      inset(editor.inset),
+      autoPairs(editor.autoPairs),
+      acceptableDragTypes(editor.acceptableDragTypes) {}
+
+void UXCodeTextViewRepresentable::Coordinator::textDidChange(UXCodeTextView& textView) {
+  parent.source.set(utf8FromUTF16(textView.string()));
+}
+
+bool UXCodeTextViewRepresentable::Coordinator::allowCopy() const {
+  return SyntaxEditorSupport::allowsCopy(parent.flags);
+}
+
+std::optional<double> UXCodeTextViewRepresentable::Coordinator::fontSize() const {
+  if (!parent.fontSize) return std::nullopt;
+  return parent.fontSize->get();
+}
+
+void UXCodeTextViewRepresentable::Coordinator::setFontSize(std::optional<double> size) {
+  if (size && parent.fontSize) parent.fontSize->set(*size);
+}
+
+std::unique_ptr<UXCodeTextViewRepresentable::Coordinator> UXCodeTextViewRepresentable::makeCoordinator() const {
+  return std::make_unique<Coordinator>(*this);
+}
+
+void UXCodeTextViewRepresentable::makeTextView(UXCodeTextView& textView, Coordinator& coordinator) const {
+  textView.setDelegate(&coordinator);
+  textView.setTextContainerInset(inset);
+  updateTextView(textView);
+}
+
+void UXCodeTextViewRepresentable::updateTextView(UXCodeTextView& textView, Coordinator& coordinator) const {
+  if (textView.delegate() != &coordinator) textView.setDelegate(&coordinator);
+  textView.setTextContainerInset(inset);
+  updateTextView(textView);
+}
+
+void UXCodeTextViewRepresentable::updateTextView(UXCodeTextView& textView) const {
+  if (fontSize) {
+    textView.applyNewTheme(baseTheme, fontSize->get());
+  } else if (!(*textView.theme() == *baseTheme)) {
+    textView.setTheme(baseTheme);
+  }
+  textView.setLanguage(language);
+
+  textView.indentStyle = indentStyle;
+  textView.isSmartIndentEnabled = flags.contains(SyntaxEditor::Flags::smartIndent);
+  textView.autoPairCompletion = autoPairs;
+
+  // An outside change of the text replaces all of it; the storage re-highlights it.
+  const std::u16string text = utf16FromUTF8(source.get());
+  if (text != textView.string()) {
+    const auto& storage = textView.codeTextStorage();
+    storage->replaceCharacters({0, storage->length()}, text);
+    textView.setSelectedRange(textView.selectedRange());
+  }
+
+  textView.setEditable(flags.contains(SyntaxEditor::Flags::editable));
+  textView.setSelectable(flags.contains(SyntaxEditor::Flags::selectable));
+  textView.setAcceptableDragTypes(acceptableDragTypes);
+}
