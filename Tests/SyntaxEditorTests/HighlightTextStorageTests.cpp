@@ -1,0 +1,108 @@
+// The highlighting storage with the real highlighter: what an edit sends to it, and which of its
+// results are applied.
+#include <gtest/gtest.h>
+
+#include "Highlight/HighlightJS.h"
+#include "SyntaxEditorTests/EditorTestSupport.h"
+
+namespace {
+
+using namespace EditorTestSupport;
+using SyntaxEditorSupport::paragraphRange;
+
+const std::u16string swiftText =
+    u"let a = \"\U0001F600\" // first\n"
+    u"struct S { var b = 1 }\n"
+    u"func f() -> Int { return 42 }\n"
+    u"let c = \"\U0001F680\"\n";
+
+class HighlightTextStorageTests : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    useBuildResources();
+    ASSERT_TRUE(HighlightJS::shared());
+    storage = std::make_shared<MarkableStorage>();
+    storage->setLanguage("swift");
+    storage->replaceCharacters({0, 0}, swiftText);
+    ASSERT_TRUE(runMainLoopUntil([&] { return storage->attributes(0).foregroundColor.has_value(); }))
+        << "the keyword of the first line is coloured";
+    drain();
+  }
+
+  /// Runs the main loop until the highlighter has answered everything asked so far.
+  void drain() {
+    bool done = false;
+    HighlightJS::shared()->highlight("", std::nullopt, HighlightJSTheme::default_(), DispatchQueue::main(),
+                                     [&](std::optional<AttributedString>) { done = true; });
+    ASSERT_TRUE(runMainLoopUntil([&] { return done; }));
+  }
+
+  std::shared_ptr<MarkableStorage> storage;
+};
+
+TEST_F(HighlightTextStorageTests, AKeystrokeRecolorsExactlyItsParagraph) {
+  // Typed before and after the emoji of the first paragraph, and in the next paragraph, which
+  // has emoji in the paragraphs before and after it.
+  for (std::size_t at : {std::size_t(4), std::size_t(12), std::size_t(30)}) {
+    storage->markInner(marker());
+    EditRecorder recorder(*storage);
+    storage->replaceCharacters({at, 0}, u"x");
+    const NSRange paragraph = paragraphRange(storage->string(), {at, 1});
+    drain();
+    EXPECT_EQ(recorder.attributeEdits(), std::vector<NSRange>{paragraph}) << "typed at " << at;
+    EXPECT_FALSE(carries(*storage, paragraph, marker()));
+    EXPECT_TRUE(carries(*storage, {paragraph.upperBound(), storage->length() - paragraph.upperBound()}, marker()))
+        << "the rest keeps what it had";
+    EXPECT_TRUE(carries(*storage, {0, paragraph.location}, marker()));
+  }
+}
+
+TEST_F(HighlightTextStorageTests, StaleResultsAreDroppedAndNewerOnesApplied) {
+  storage->markInner(marker());
+  EditRecorder recorder(*storage);
+  // Two keystrokes in the same paragraph before the first result arrives.
+  storage->replaceCharacters({30, 0}, u"y");
+  storage->replaceCharacters({31, 0}, u"z");
+  const NSRange paragraph = paragraphRange(storage->string(), {31, 0});
+  drain();
+  EXPECT_EQ(recorder.attributeEdits(), std::vector<NSRange>{paragraph});
+
+  // A result for text that has gone meanwhile is dropped without harm.
+  storage->markInner(marker());
+  recorder.edits.clear();
+  const std::size_t last = storage->length() - 2;
+  storage->replaceCharacters({last, 0}, u"w");
+  storage->replaceCharacters({12, storage->length() - 12}, u"");
+  drain();
+  EXPECT_EQ(recorder.attributeEdits(), std::vector<NSRange>({{0, 12}})) << "only the deletion's paragraph";
+  EXPECT_EQ(storage->string(), swiftText.substr(0, 12));
+}
+
+TEST_F(HighlightTextStorageTests, OnlyAChangedLanguageOrThemeRecolorsEverything) {
+  storage->markInner(marker());
+  storage->setLanguage("swift");
+  storage->setTheme(HighlightJSTheme::default_()->modifyFont(HighlightJSTheme::default_()->font()));
+  drain();
+  EXPECT_TRUE(carries(*storage, {0, storage->length()}, marker())) << "nothing was asked for";
+
+  storage->setTheme(HighlightJSTheme::xcode());
+  drain();
+  EXPECT_FALSE(carries(*storage, {0, 9}, marker()));
+  EXPECT_FALSE(carries(*storage, {storage->length() - 4, 4}, marker())) << "the whole text";
+
+  storage->markInner(marker());
+  storage->setLanguage(std::nullopt);
+  drain();
+  EXPECT_FALSE(carries(*storage, {storage->length() - 4, 4}, marker()));
+}
+
+TEST_F(HighlightTextStorageTests, AttributesSetFromOutsideAreReplacedByTheTheme) {
+  const TextAttributes before = storage->attributes(22);  // the keyword "struct"
+  storage->setAttributes(marker(), {22, 3});
+  EXPECT_EQ(storage->attributes(22), marker());
+  drain();
+  EXPECT_EQ(storage->attributes(22), before);
+  EXPECT_EQ(storage->font(), HighlightJSTheme::default_()->font());
+}
+
+}  // namespace

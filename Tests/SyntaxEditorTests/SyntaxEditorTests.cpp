@@ -1,0 +1,142 @@
+// The editor's description and its update cycle on a text view without a widget.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "SyntaxEditor/UXCodeTextViewRepresentable.h"
+#include "SyntaxEditorTests/EditorTestSupport.h"
+
+namespace {
+
+using Editor = SyntaxEditor;
+using Flags = SyntaxEditor::Flags;
+using Language = SyntaxEditor::Language;
+
+TEST(SyntaxEditorTests, VocabularyAndDefaults) {
+  EXPECT_EQ(Flags::defaultEditorFlags.rawValue, 7);
+  EXPECT_EQ(Flags::defaultViewerFlags.rawValue, 2);
+  EXPECT_EQ(Flags::editable | Flags::selectable | Flags::smartIndent, Flags::defaultEditorFlags);
+  EXPECT_EQ(Language("swift"), Language::swift);
+  EXPECT_EQ(Language::objectivec.rawValue, "objectivec");
+  std::vector<Language> languages{Language::cs, Language::cpp, Language::c};
+  std::sort(languages.begin(), languages.end());
+  EXPECT_EQ(languages, (std::vector<Language>{Language::c, Language::cpp, Language::cs}));
+
+  std::string text;
+  auto binding = Editor::Binding<std::string>::fromVariable(text);
+  const Editor python(binding, Language::python, nullptr, std::nullopt, Flags::defaultEditorFlags, Editor::system());
+  EXPECT_EQ(python.autoPairs.size(), 5u);
+  EXPECT_FALSE(python.autoPairs.contains("{"));
+  EXPECT_EQ(python.inset, (NSSize{8, 8}));
+  EXPECT_EQ(python.theme, HighlightJSTheme::default_());
+  const Editor xml(binding, Language::xml, nullptr, std::nullopt, Flags::defaultEditorFlags, Editor::system());
+  EXPECT_EQ(xml.autoPairs, Editor::xmlStyleAutoPairs());
+  const Editor plain(binding, std::nullopt, nullptr, std::nullopt, Flags::defaultEditorFlags, Editor::system());
+  EXPECT_TRUE(plain.autoPairs.empty());
+  const Editor go(binding, Language::go, nullptr, std::nullopt, Flags::defaultEditorFlags, Editor::system(),
+                  Editor::AutoPairs{{"(", ")"}}, NSSize{2, 3});
+  EXPECT_EQ(go.autoPairs.size(), 1u);
+  EXPECT_EQ(go.inset, (NSSize{2, 3}));
+
+  EXPECT_EQ(Editor::availableThemes().size(), 3u);
+  EditorTestSupport::useBuildResources();
+  ASSERT_TRUE(HighlightJS::shared());
+  ASSERT_TRUE(EditorTestSupport::runMainLoopUntil([] { return !HighlightJS::shared()->languages().empty(); }));
+  const auto& available = Editor::availableLanguages();
+  EXPECT_TRUE(std::is_sorted(available.begin(), available.end()));
+  EXPECT_NE(std::find(available.begin(), available.end(), Language::xml), available.end());
+}
+
+class EditorUpdateTests : public ::testing::Test {
+ protected:
+  void SetUp() override { EditorTestSupport::useBuildResources(); }
+
+  std::string document = "let a = 1\n";
+  double size = 15;
+  Editor editor{Editor::Binding<std::string>::fromVariable(document),
+                Language::swift,
+                HighlightJSTheme::xcode(),
+                Editor::Binding<double>::fromVariable(size),
+                Flags::defaultEditorFlags,
+                Editor::softTab(2)};
+  UXCodeTextView view;
+};
+
+TEST_F(EditorUpdateTests, OutsideChangesReplaceTheTextAndKeystrokesWriteItBack) {
+  const UXCodeTextViewRepresentable representable(editor);
+  auto coordinator = representable.makeCoordinator();
+  representable.makeTextView(view, *coordinator);
+  EXPECT_EQ(view.string(), u"let a = 1\n");
+  EXPECT_EQ(view.language(), Language::swift);
+  EXPECT_DOUBLE_EQ(view.font()->pointSize(), 15);
+  EXPECT_TRUE(view.isSmartIndentEnabled);
+  EXPECT_EQ(view.indentStyle, Editor::softTab(2));
+  EXPECT_EQ(view.autoPairCompletion, Editor::cStyleAutoPairs());
+  EXPECT_EQ(view.textContainerInset(), (NSSize{8, 8}));
+
+  // A keystroke writes the whole text to the binding.
+  view.setSelectedRange({9, 0});
+  view.insertText(u"\U0001F600");
+  EXPECT_EQ(document, "let a = 1\U0001F600\n");
+
+  // An outside change replaces all of it.
+  EditorTestSupport::EditRecorder recorder(*view.codeTextStorage());
+  document = "struct S {}\n";
+  representable.updateTextView(view, *coordinator);
+  EXPECT_EQ(view.string(), u"struct S {}\n");
+  ASSERT_EQ(recorder.edits.size(), 1u);
+  EXPECT_EQ(recorder.edits[0].editedRange, (NSRange{0, 12}));
+  EXPECT_LE(view.selectedRange().upperBound(), 12u);
+  recorder.edits.clear();
+  representable.updateTextView(view, *coordinator);
+  EXPECT_TRUE(recorder.edits.empty()) << "an unchanged text is left alone";
+
+  // The font-size commands write to the size binding.
+  view.changeFont(SyntaxEditorSupport::FontAction::sizeUp);
+  EXPECT_EQ(size, 16);
+  EXPECT_DOUBLE_EQ(view.font()->pointSize(), 16);
+}
+
+TEST_F(EditorUpdateTests, ViewersAreSelectableButNotEditable) {
+  const Editor viewer = Editor::viewer("fixed", Language::swift, HighlightJSTheme::vs2015(), std::nullopt,
+                                       Flags::defaultViewerFlags, Editor::system());
+  const UXCodeTextViewRepresentable representable(viewer);
+  auto coordinator = representable.makeCoordinator();
+  representable.makeTextView(view, *coordinator);
+  EXPECT_FALSE(view.isEditable());
+  EXPECT_TRUE(view.isSelectable());
+  EXPECT_FALSE(view.isSmartIndentEnabled);
+  EXPECT_TRUE(coordinator->allowCopy());
+  EXPECT_EQ(view.theme(), HighlightJSTheme::vs2015());
+  view.insertText(u"x");
+  EXPECT_EQ(view.string(), u"fixed");
+
+  const Editor hidden = Editor::viewer("fixed", std::nullopt, nullptr, std::nullopt, Flags{0}, Editor::system());
+  EXPECT_FALSE(UXCodeTextViewRepresentable(hidden).makeCoordinator()->allowCopy());
+}
+
+TEST_F(EditorUpdateTests, AnUndoSinkHearsOfEditsButNotOfReplacements) {
+  const UXCodeTextViewRepresentable representable(editor);
+  auto coordinator = representable.makeCoordinator();
+  representable.makeTextView(view, *coordinator);
+  std::vector<UXCodeTextEdit> recorded;
+  view.setUndoSink([&](const UXCodeTextEdit& edit) { recorded.push_back(edit); });
+
+  view.setSelectedRange({4, 1});
+  view.insertText(u"(");
+  ASSERT_EQ(recorded.size(), 2u) << "the typed half and the closing half";
+  EXPECT_EQ(recorded[0].range, (NSRange{4, 1}));
+  EXPECT_EQ(recorded[0].oldText, u"a");
+  EXPECT_EQ(recorded[0].newText, u"(");
+
+  document = "replaced\n";
+  representable.updateTextView(view, *coordinator);
+  EXPECT_EQ(recorded.size(), 2u);
+
+  // Replaying an edit changes the text and the binding without being recorded again.
+  view.applyEdit({0, 8}, u"again");
+  EXPECT_EQ(document, "again\n");
+  EXPECT_EQ(recorded.size(), 2u);
+}
+
+}  // namespace
