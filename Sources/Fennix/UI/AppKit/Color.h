@@ -1,7 +1,12 @@
 // A colour of red, green, blue and alpha components, each a fraction from 0 to 1.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "Fennix/UI/AppKit/RGBRepresentable.h"
 
 class NSColor {
  public:
@@ -16,6 +21,35 @@ class NSColor {
   std::string description() const;
 
   bool operator==(const NSColor& other) const = default;
+
+  // The utility library's colour helpers (see QvRGB for the rules).
+  static NSColor fromComponents(double red, double green, double blue, double alpha) {
+    return NSColor(red, green, blue, alpha);
+  }
+  QvRGBComponents rgbComponents() const { return {red_, green_, blue_, alpha_}; }
+  static NSColor fromRGB(std::uint32_t rgb, std::optional<double> alpha = std::nullopt);
+  static NSColor fromRGBA(std::uint32_t rgba, std::optional<double> alpha = std::nullopt);
+  static std::optional<NSColor> fromHex(std::optional<std::string_view> hex, std::optional<char> dropPrefix = std::nullopt);
+  static std::optional<std::uint32_t> rgbFromHex(std::optional<std::string_view> hex);
+  std::uint32_t rgbValue() const;
+  std::uint32_t rgbaValue() const;
+  std::string hexString() const;
+  std::string hexString(std::string_view prefix, bool rgba) const;
+  NSColor applyShadow(double percent) const;
+  NSColor applyHighlight(double percent) const;
+
+  /// The background of boxes: a light grey in a light appearance, a dark grey in a dark one,
+  /// by the current appearance.
+  static NSColor boxLevel1ContentColor();
+
+  // Colours of controls, by the current appearance (light when none is current).
+  static NSColor linkColor();
+  static NSColor controlTextColor();
+  static NSColor controlColor();
+  static NSColor controlHighlightColor();
+  static NSColor selectedControlColor();
+  static NSColor lightGrayColor();
+  static NSColor clearColor();
 
  private:
   double red_;

@@ -1,0 +1,11 @@
+// Stopping the process on a programming error of a caller.
+#pragma once
+
+#include <string_view>
+
+namespace Fennix {
+
+/// Writes "Fatal error: " and the message to standard error and aborts.
+[[noreturn]] void fatalError(std::string_view message);
+
+}  // namespace Fennix
