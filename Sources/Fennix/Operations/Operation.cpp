@@ -1,0 +1,363 @@
+#include "Fennix/Operations/Operation.h"
+
+#include <algorithm>
+
+#include "Fennix/Operations/Error.h"
+#include "Fennix/console/Console.h"
+
+// ---------------------------------------------------------------------------
+// NSOperation
+
+NSOperation::~NSOperation() {
+  // Stop listening to dependencies that outlive this operation.
+  for (auto& dependency : dependencies_) dependency.operation->removeObserver(dependency.token);
+}
+
+std::optional<std::string> NSOperation::name() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return name_;
+}
+
+void NSOperation::setName(std::optional<std::string> name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  name_ = std::move(name);
+}
+
+std::function<void()> NSOperation::completionBlock() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return completionBlock_;
+}
+
+void NSOperation::setCompletionBlock(std::function<void()> block) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  completionBlock_ = std::move(block);
+}
+
+bool NSOperation::isReady() const {
+  if (isCancelled()) return true;
+  std::vector<std::shared_ptr<NSOperation>> dependencies;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& dependency : dependencies_) dependencies.push_back(dependency.operation);
+  }
+  return std::all_of(dependencies.begin(), dependencies.end(),
+                     [](const auto& dependency) { return dependency->isFinished(); });
+}
+
+void NSOperation::start() {
+  if (started_.exchange(true)) return;
+  if (isCancelled()) {
+    willChangeValue("isFinished");
+    finished_.store(true);
+    didChangeValue("isFinished");
+    return;
+  }
+  willChangeValue("isExecuting");
+  executing_.store(true);
+  didChangeValue("isExecuting");
+  main();
+  willChangeValue("isExecuting");
+  willChangeValue("isFinished");
+  executing_.store(false);
+  finished_.store(true);
+  didChangeValue("isExecuting");
+  didChangeValue("isFinished");
+}
+
+void NSOperation::cancel() {
+  if (cancelled_.load()) return;
+  // A cancelled operation is ready whatever its dependencies, so that its queue starts it (and it
+  // finishes at once); once started, readiness no longer matters.
+  const bool waiting = !isExecuting() && !isFinished();
+  willChangeValue("isCancelled");
+  if (waiting) willChangeValue("isReady");
+  cancelled_.store(true);
+  didChangeValue("isCancelled");
+  if (waiting) didChangeValue("isReady");
+}
+
+void NSOperation::waitUntilFinished() {
+  std::unique_lock<std::mutex> lock(completionMutex_);
+  completionCondition_.wait(lock, [this] { return completed_; });
+}
+
+std::vector<std::shared_ptr<NSOperation>> NSOperation::dependencies() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::shared_ptr<NSOperation>> result;
+  for (const auto& dependency : dependencies_) result.push_back(dependency.operation);
+  return result;
+}
+
+void NSOperation::addDependency(const std::shared_ptr<NSOperation>& operation) {
+  if (!operation || operation.get() == this) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& dependency : dependencies_) {
+      if (dependency.operation == operation) return;
+    }
+  }
+  // A dependency that finishes changes this operation's readiness.
+  std::weak_ptr<NSOperation> weakSelf = weak_from_this();
+  auto token = operation->addObserver([weakSelf](const std::string& key, KeyValueChange change) {
+    if (key != "isFinished" || change != KeyValueChange::did) return;
+    if (auto self = weakSelf.lock()) {
+      self->willChangeValue("isReady");
+      self->didChangeValue("isReady");
+    }
+  });
+  willChangeValue("isReady");
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    dependencies_.push_back({operation, token});
+  }
+  didChangeValue("isReady");
+}
+
+void NSOperation::removeDependency(const std::shared_ptr<NSOperation>& operation) {
+  std::optional<Dependency> removed;
+  willChangeValue("isReady");
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = std::find_if(dependencies_.begin(), dependencies_.end(),
+                              [&](const Dependency& dependency) { return dependency.operation == operation; });
+    if (found != dependencies_.end()) {
+      removed = *found;
+      dependencies_.erase(found);
+    }
+  }
+  if (removed) removed->operation->removeObserver(removed->token);
+  didChangeValue("isReady");
+}
+
+NSOperation::ObserverToken NSOperation::addObserver(KeyObserver observer) {
+  auto token = std::make_shared<const KeyObserver>(std::move(observer));
+  std::lock_guard<std::mutex> lock(mutex_);
+  observers_.push_back(token);
+  return token;
+}
+
+void NSOperation::removeObserver(const ObserverToken& token) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::erase(observers_, token);
+}
+
+void NSOperation::willChangeValue(const std::string& key) {
+  std::vector<ObserverToken> observers;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    observers = observers_;
+  }
+  for (const auto& observer : observers) (*observer)(key, KeyValueChange::will);
+}
+
+void NSOperation::didChangeValue(const std::string& key) {
+  std::vector<ObserverToken> observers;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    observers = observers_;
+  }
+  for (const auto& observer : observers) (*observer)(key, KeyValueChange::did);
+
+  if (key == "isFinished" && isFinished()) {
+    {
+      std::lock_guard<std::mutex> lock(completionMutex_);
+      if (completed_) return;
+    }
+    if (auto block = completionBlock()) block();
+    {
+      std::lock_guard<std::mutex> lock(completionMutex_);
+      completed_ = true;
+    }
+    completionCondition_.notify_all();
+  }
+}
+
+std::string NSOperation::description() const {
+  std::string text = "<" + Fennix::typeName(typeid(*this));
+  if (auto named = name()) text += " name=" + *named;
+  return text + ">";
+}
+
+// ---------------------------------------------------------------------------
+// NSBlockOperation
+
+NSBlockOperation::NSBlockOperation(std::function<void()> block) { addExecutionBlock(std::move(block)); }
+
+void NSBlockOperation::addExecutionBlock(std::function<void()> block) {
+  std::lock_guard<std::mutex> lock(blocksMutex_);
+  if (block) blocks_.push_back(std::move(block));
+}
+
+void NSBlockOperation::main() {
+  std::vector<std::function<void()>> blocks;
+  {
+    std::lock_guard<std::mutex> lock(blocksMutex_);
+    blocks = blocks_;
+  }
+  for (const auto& block : blocks) block();
+}
+
+// ---------------------------------------------------------------------------
+// NSOperationQueue
+
+NSOperationQueue::NSOperationQueue(DispatchQueue queue) : underlying_(std::move(queue)) {}
+
+NSOperationQueue::~NSOperationQueue() {
+  for (auto& entry : entries_) entry.operation->removeObserver(entry.token);
+}
+
+std::optional<std::string> NSOperationQueue::name() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return name_;
+}
+
+void NSOperationQueue::setName(std::optional<std::string> name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  name_ = std::move(name);
+}
+
+int NSOperationQueue::maxConcurrentOperationCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return maxConcurrent_;
+}
+
+void NSOperationQueue::setMaxConcurrentOperationCount(int count) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    maxConcurrent_ = count;
+  }
+  schedule();
+}
+
+std::optional<DispatchQueue> NSOperationQueue::underlyingQueue() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return underlying_;
+}
+
+void NSOperationQueue::setUnderlyingQueue(std::optional<DispatchQueue> queue) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  underlying_ = std::move(queue);
+}
+
+bool NSOperationQueue::isSuspended() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return suspended_;
+}
+
+void NSOperationQueue::setSuspended(bool suspended) {
+  std::shared_ptr<NSOperationQueue> released;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    suspended_ = suspended;
+    updateKeepAlive(released);
+  }
+  schedule();
+}
+
+void NSOperationQueue::updateKeepAlive(std::shared_ptr<NSOperationQueue>& released) {
+  if (!suspended_ && !entries_.empty()) {
+    if (!keepAlive_) keepAlive_ = shared_from_this();
+  } else {
+    released = std::move(keepAlive_);
+  }
+}
+
+void NSOperationQueue::addOperation(const std::shared_ptr<NSOperation>& operation) {
+  if (!operation) return;
+  if (weak_from_this().expired()) {
+    console::error("operation queue is not owned by a shared pointer, operation not added:", operation->description());
+    return;
+  }
+  if (operation->isFinished()) {
+    console::error("cannot add a finished operation to a queue:", operation->description());
+    return;
+  }
+  std::weak_ptr<NSOperationQueue> weakQueue = weak_from_this();
+  NSOperation* raw = operation.get();
+  auto token = operation->addObserver([weakQueue, raw](const std::string& key, KeyValueChange change) {
+    if (change != KeyValueChange::did) return;
+    if (auto queue = weakQueue.lock()) queue->operationChanged(raw, key);
+  });
+  std::shared_ptr<NSOperationQueue> released;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.push_back({operation, token, false});
+    updateKeepAlive(released);
+  }
+  schedule();
+}
+
+std::shared_ptr<NSBlockOperation> NSOperationQueue::addOperation(std::function<void()> block) {
+  auto operation = std::make_shared<NSBlockOperation>(std::move(block));
+  addOperation(operation);
+  return operation;
+}
+
+std::vector<std::shared_ptr<NSOperation>> NSOperationQueue::operations() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::shared_ptr<NSOperation>> result;
+  for (const auto& entry : entries_) result.push_back(entry.operation);
+  return result;
+}
+
+std::size_t NSOperationQueue::operationCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return entries_.size();
+}
+
+void NSOperationQueue::cancelAllOperations() {
+  for (const auto& operation : operations()) operation->cancel();
+}
+
+void NSOperationQueue::waitUntilAllOperationsAreFinished() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  emptied_.wait(lock, [this] { return entries_.empty(); });
+}
+
+void NSOperationQueue::operationChanged(NSOperation* operation, const std::string& key) {
+  if (key == "isFinished" && operation->isFinished()) {
+    std::shared_ptr<NSOperationQueue> released;
+    std::optional<Entry> removed;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto found = std::find_if(entries_.begin(), entries_.end(),
+                                [&](const Entry& entry) { return entry.operation.get() == operation; });
+      if (found == entries_.end()) return;
+      removed = std::move(*found);
+      entries_.erase(found);
+      updateKeepAlive(released);
+      if (entries_.empty()) emptied_.notify_all();
+    }
+    removed->operation->removeObserver(removed->token);
+    if (!released) schedule();
+    return;
+  }
+  if (key == "isReady") schedule();
+}
+
+void NSOperationQueue::schedule() {
+  std::vector<std::shared_ptr<NSOperation>> toStart;
+  std::optional<DispatchQueue> underlying;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (suspended_) return;
+    std::size_t running = std::count_if(entries_.begin(), entries_.end(), [](const Entry& e) { return e.running; });
+    for (;;) {
+      if (maxConcurrent_ >= 0 && running >= static_cast<std::size_t>(maxConcurrent_)) break;
+      Entry* best = nullptr;
+      for (auto& entry : entries_) {
+        if (entry.running || !entry.operation->isReady()) continue;
+        if (best == nullptr || entry.operation->queuePriority() > best->operation->queuePriority()) best = &entry;
+      }
+      if (best == nullptr) break;
+      best->running = true;
+      ++running;
+      toStart.push_back(best->operation);
+    }
+    underlying = underlying_;
+  }
+  for (auto& operation : toStart) {
+    const DispatchQueue target = underlying ? *underlying : DispatchQueue::global(operation->qualityOfService());
+    target.async([operation] { operation->start(); });
+  }
+}

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "Fennix/Operations/AsyncOperation.h"
+#include "Fennix/Operations/OperationProtocols.h"
+#include "OperationsTestSupport.h"
+
+using namespace OperationsTestSupport;
+
+namespace {
+
+using IntOperation = TestOutputOperation<int>;
+
+const std::vector<std::string> readyToExecuting = {"will isReady", "will isExecuting", "did isReady",
+                                                   "did isExecuting"};
+const std::vector<std::string> readyToFinished = {"will isReady", "will isFinished", "did isReady", "did isFinished"};
+const std::vector<std::string> executingToFinished = {"will isExecuting", "will isFinished", "did isExecuting",
+                                                      "did isFinished"};
+
+TEST(AsyncOperation, StatesAndNoticesOfEachTransition) {
+  EXPECT_EQ(QvAsyncOperation::stateFromRawValue("isExecuting"), QvAsyncOperation::State::isExecuting);
+  EXPECT_EQ(QvAsyncOperation::stateFromRawValue("executing"), std::nullopt);
+
+  auto operation = std::make_shared<IntOperation>();
+  NoticeRecorder recorder(*operation);
+  EXPECT_TRUE(operation->isReady());
+  EXPECT_TRUE(operation->isAsynchronous());
+
+  operation->start();
+  EXPECT_EQ(recorder.notices(), readyToExecuting);
+  EXPECT_EQ(operation->mainCalls, 1);
+  EXPECT_TRUE(operation->isExecuting());
+  EXPECT_FALSE(operation->isReady());
+
+  // Cancelling with the base asyncCancel leaves it executing until it finishes.
+  recorder.clear();
+  operation->cancel();
+  EXPECT_TRUE(operation->isCancelled());
+  EXPECT_TRUE(operation->isExecuting());
+  EXPECT_TRUE(recorder.notices().empty());
+
+  operation->finish();
+  EXPECT_EQ(recorder.notices(), executingToFinished);
+  EXPECT_TRUE(operation->isFinished());
+
+  // Finishing again, or starting again, notifies nobody and does no work.
+  recorder.clear();
+  operation->finish();
+  operation->start();
+  EXPECT_TRUE(recorder.notices().empty());
+  EXPECT_EQ(operation->mainCalls, 1);
+}
+
+TEST(AsyncOperation, CancelledBeforeStartFinishesWithoutWork) {
+  auto operation = std::make_shared<IntOperation>();
+  NoticeRecorder recorder(*operation);
+  operation->cancel();
+  recorder.clear();
+  operation->start();
+  EXPECT_EQ(recorder.notices(), readyToFinished);
+  EXPECT_EQ(operation->mainCalls, 0);
+  EXPECT_TRUE(operation->isFinished());
+
+  auto unstarted = std::make_shared<IntOperation>();
+  NoticeRecorder unstartedRecorder(*unstarted);
+  unstarted->finish();
+  EXPECT_EQ(unstartedRecorder.notices(), readyToFinished);
+}
+
+TEST(AsyncOperation, FinishingFromManyThreadsCompletesOnce) {
+  for (int round = 0; round < 200; ++round) {
+    auto operation = std::make_shared<IntOperation>();
+    std::atomic<int> finishedNotices{0};
+    std::atomic<int> completions{0};
+    operation->addObserver([&](const std::string& key, KeyValueChange change) {
+      if (key == "isFinished" && change == KeyValueChange::did) ++finishedNotices;
+    });
+    operation->setCompletionBlock([&] { ++completions; });
+    operation->start();
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+      threads.emplace_back([&, i] {
+        while (!go) std::this_thread::yield();
+        if (i == 0) {
+          operation->cancel();
+        } else {
+          operation->finish();
+        }
+      });
+    }
+    go = true;
+    for (auto& thread : threads) thread.join();
+    operation->finish();
+    ASSERT_EQ(finishedNotices, 1) << "round " << round;
+    ASSERT_EQ(completions, 1) << "round " << round;
+  }
+}
+
+TEST(AsyncOperation, ReadinessWaitsForDependencies) {
+  auto first = std::make_shared<IntOperation>();
+  auto second = std::make_shared<IntOperation>();
+  second->addDependency(first);
+  EXPECT_EQ(second->state(), QvAsyncOperation::State::isReady);
+  EXPECT_FALSE(second->isReady());
+  NoticeRecorder recorder(*second);
+  first->finish();
+  EXPECT_TRUE(second->isReady());
+  EXPECT_EQ(recorder.notices(), (std::vector<std::string>{"will isReady", "did isReady"}));
+}
+
+TEST(AsyncOperation, QueueRunsDependentOperationsInOrderAndWaits) {
+  auto queue = std::make_shared<NSOperationQueue>();
+  std::mutex mutex;
+  std::vector<int> order;
+  auto record = [&](int value) {
+    std::lock_guard<std::mutex> lock(mutex);
+    order.push_back(value);
+  };
+  auto first = std::make_shared<IntOperation>([&](IntOperation& op) {
+    std::thread([&op, &record] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      record(1);
+      op.finishWith(1);
+    }).detach();
+  });
+  auto second = std::make_shared<IntOperation>([&](IntOperation& op) {
+    record(2);
+    op.finishWith(2);
+  });
+  auto third = std::make_shared<NSBlockOperation>([&] { record(3); });
+  std::vector<std::shared_ptr<QvOperationType>> chain{first, second, third};
+  serializeOperations(chain);
+  EXPECT_EQ(third->dependencies(), (std::vector<std::shared_ptr<NSOperation>>{second}));
+  EXPECT_EQ(second->dependencies(), (std::vector<std::shared_ptr<NSOperation>>{first}));
+  EXPECT_TRUE(first->dependencies().empty());
+
+  queue->addOperation(third);
+  queue->addOperation(second);
+  queue->addOperation(first);
+  third->waitUntilFinished();
+  queue->waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(queue->operationCount(), 0u);
+}
+
+TEST(OperationProtocols, FailingKeepsTheFirstErrorAndFinishes) {
+  ConsoleCapture capture;
+  auto operation = std::make_shared<IntOperation>();
+  operation->start();
+  auto first = std::make_shared<Fennix::MessageError>("first");
+  operation->fail(first);
+  EXPECT_TRUE(operation->isCancelled());
+  EXPECT_TRUE(operation->isFinished());
+  EXPECT_TRUE(capture.logger->matching("fail but error already set?").empty());
+
+  operation->fail(QvOperationError::cancelled());
+  EXPECT_EQ(operation->error(), first);
+  EXPECT_EQ(capture.logger->matching("fail but error already set?").size(), 1u);
+
+  operation->finishWith(5);
+  EXPECT_EQ(operation->output(), std::nullopt);
+  EXPECT_EQ(operation->error(), first);
+
+  auto succeeding = std::make_shared<IntOperation>();
+  succeeding->finishWith(1);
+  succeeding->finishWith(2);
+  EXPECT_EQ(succeeding->output(), 1);
+}
+
+TEST(OperationProtocols, SyncRunReturnsOutputOrThrows) {
+  auto succeeding = std::make_shared<IntOperation>([](IntOperation& op) { op.setOutput(7); });
+  EXPECT_EQ(succeeding->syncRun(), 7);
+
+  auto failing = std::make_shared<IntOperation>([](IntOperation& op) { op.setError(QvOperationError::notImplemented()); });
+  try {
+    failing->syncRun();
+    FAIL() << "no error thrown";
+  } catch (const Fennix::ThrownError& thrown) {
+    EXPECT_TRUE(isOperationError<QvOperationError::NotImplemented>(thrown.error()));
+  }
+
+  auto empty = std::make_shared<IntOperation>();
+  try {
+    empty->syncRun();
+    FAIL() << "no error thrown";
+  } catch (const Fennix::ThrownError& thrown) {
+    EXPECT_TRUE(isAdapterError<QvAdapterOperationError::MissingInputValueWithoutError>(thrown.error()));
+  }
+
+  EmptyResumable nothing;
+  nothing.resume();
+  auto resumed = std::make_shared<IntOperation>();
+  std::shared_ptr<QvResumable> resumable = resumed;
+  resumable->resume();
+  EXPECT_EQ(resumed->mainCalls, 1);
+}
+
+TEST(OperationProtocols, OperationErrorsCompound) {
+  auto other = std::make_shared<Fennix::MessageError>("other");
+  QvOperationError error(QvOperationError::Cancelled{});
+  auto firstOfPlain = error.first();
+  EXPECT_TRUE(isOperationError<QvOperationError::Cancelled>(firstOfPlain));
+
+  error.add(other);
+  ASSERT_TRUE(error.is<QvOperationError::Compound>());
+  EXPECT_TRUE(isOperationError<QvOperationError::Cancelled>(error.first()));
+  error.add(QvOperationError::lostWeak());
+  const auto& compound = std::get<QvOperationError::Compound>(error.value());
+  ASSERT_EQ(compound.followUp.size(), 2u);
+  EXPECT_EQ(compound.followUp[0], other);
+  EXPECT_TRUE(isOperationError<QvOperationError::LostWeak>(compound.followUp[1]));
+  EXPECT_EQ(error.description(), "compound(first: cancelled, followUp: [other, lostWeak])");
+}
+
+}  // namespace

@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "Fennix/Operations/AdapterOperation.h"
+#include "Fennix/Operations/ArrayBlockOperation.h"
+#include "Fennix/Operations/GroupOperation.h"
+#include "OperationsTestSupport.h"
+
+using namespace OperationsTestSupport;
+
+namespace {
+
+using IntOperation = TestOutputOperation<int>;
+using StringOperation = TestOutputOperation<std::string>;
+
+TEST(GroupOperation, EmptyGroupFinishesAtStartAndGroupOfOneSerialises) {
+  auto empty = std::make_shared<QvGroupOperation>(std::string("empty"));
+  EXPECT_TRUE(empty->Q()->isSuspended());
+  EXPECT_EQ(empty->Q()->name(), "empty");
+  empty->start();
+  ASSERT_TRUE(waitUntil([&] { return empty->isFinished(); }));
+
+  auto group = std::make_shared<QvGroupOperation>(std::nullopt, 1);
+  std::atomic<int> running{0};
+  std::atomic<int> maximum{0};
+  std::atomic<int> ran{0};
+  for (int i = 0; i < 6; ++i) {
+    group->add([&] {
+      int now = ++running;
+      int seen = maximum;
+      while (now > seen && !maximum.compare_exchange_weak(seen, now)) {
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      --running;
+      ++ran;
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ran, 0);  // nothing runs before the group starts
+  auto queue = std::make_shared<NSOperationQueue>();
+  queue->addOperation(group);
+  group->waitUntilFinished();
+  EXPECT_EQ(ran, 6);
+  EXPECT_EQ(maximum, 1);
+}
+
+TEST(GroupOperation, CancelledOrFinishedGroupDoesNotQueueMembers) {
+  auto group = std::make_shared<QvGroupOperation>();
+  auto blocker = std::make_shared<IntOperation>();  // never finishes by itself
+  group->add(blocker);
+  group->start();
+  ASSERT_TRUE(waitUntil([&] { return blocker->mainCalls == 1; }));
+  group->cancel();
+  EXPECT_EQ(group->Q(), nullptr);
+  EXPECT_TRUE(blocker->isCancelled());
+  // The end marker was cancelled too, so it runs and ends the group.
+  ASSERT_TRUE(waitUntil([&] { return group->isFinished(); }));
+  blocker->finish();
+
+  std::atomic<bool> lateRan{false};
+  auto late = group->add([&] { lateRan = true; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(lateRan);
+  EXPECT_FALSE(late->isFinished());
+
+  // A group that finished normally does not run members added afterwards either.
+  auto finished = std::make_shared<QvGroupOperation>();
+  finished->start();
+  ASSERT_TRUE(waitUntil([&] { return finished->isFinished(); }));
+  ASSERT_NE(finished->Q(), nullptr);
+  finished->add([&] { lateRan = true; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(lateRan);
+  EXPECT_EQ(finished->Q()->operationCount(), 0u);
+}
+
+TEST(AdapterOperation, ForwardsValuesErrorsAndMismatches) {
+  ConsoleCapture capture;
+  auto queue = std::make_shared<NSOperationQueue>();
+
+  // A value passes from output to input.
+  {
+    auto source = std::make_shared<IntOperation>([](IntOperation& op) { op.finishWith(42); });
+    auto target = std::make_shared<TestInputOperation<int>>();
+    adapt(source, target, queue);
+    queue->addOperation(target);
+    queue->addOperation(source);
+    target->waitUntilFinished();
+    EXPECT_EQ(target->input(), 42);
+    EXPECT_EQ(target->error(), nullptr);
+  }
+  // A failed source passes its error; the target is cancelled and finished by its own failure.
+  {
+    auto failure = std::make_shared<Fennix::MessageError>("broken");
+    auto source = std::make_shared<IntOperation>([failure](IntOperation& op) { op.fail(failure); });
+    auto target = std::make_shared<TestInputOperation<int>>();
+    adapt(source, target, queue);
+    queue->addOperation(target);
+    queue->addOperation(source);
+    target->waitUntilFinished();
+    EXPECT_EQ(target->error(), failure);
+    EXPECT_TRUE(target->isCancelled());
+    EXPECT_FALSE(target->ran);
+  }
+  // errorOnly leaves the target's input alone.
+  {
+    auto source = std::make_shared<IntOperation>([](IntOperation& op) { op.finishWith(1); });
+    auto target = std::make_shared<TestInputOperation<int>>();
+    target->setInput(5);
+    adapt(source, target, queue, true);
+    queue->addOperation(target);
+    queue->addOperation(source);
+    target->waitUntilFinished();
+    EXPECT_EQ(target->input(), 5);
+  }
+  // Types that do not convert, without a map closure.
+  {
+    auto source = std::make_shared<IntOperation>([](IntOperation& op) { op.finishWith(1); });
+    auto target = std::make_shared<TestInputOperation<std::string>>();
+    adapt(source, target, queue);
+    queue->addOperation(target);
+    queue->addOperation(source);
+    target->waitUntilFinished();
+    auto* mismatch = Fennix::errorAs<QvAdapterOperationError>(target->error());
+    ASSERT_NE(mismatch, nullptr);
+    ASSERT_TRUE(mismatch->is<QvAdapterOperationError::InputTypeDoesNotMatchOutputType>());
+    EXPECT_EQ(capture.logger->matching("adapter catched error: inputTypeDoesNotMatchOutputType(from: Int32, to: String)").size(), 1u) << ::testing::PrintToString(capture.logger->lines());
+  }
+  // With a map closure they do.
+  {
+    auto source = std::make_shared<IntOperation>([](IntOperation& op) { op.finishWith(3); });
+    auto target = std::make_shared<TestInputOperation<std::string>>();
+    adapt(source, target, queue, false, [](const int& value) { return std::to_string(value * 2); });
+    queue->addOperation(target);
+    queue->addOperation(source);
+    target->waitUntilFinished();
+    EXPECT_EQ(target->input(), "6");
+  }
+  // A source without output and without error.
+  {
+    auto source = std::make_shared<IntOperation>([](IntOperation& op) { op.finish(); });
+    auto target = std::make_shared<TestInputOperation<int>>();
+    adapt(source, target, queue);
+    queue->addOperation(target);
+    queue->addOperation(source);
+    target->waitUntilFinished();
+    EXPECT_TRUE(isAdapterError<QvAdapterOperationError::MissingInputValueWithoutError>(target->error()));
+  }
+  queue->waitUntilAllOperationsAreFinished();
+}
+
+TEST(AdapterOperation, CancelBeforeRunAndLostHandles) {
+  ConsoleCapture capture;
+  auto source = std::make_shared<IntOperation>();
+  auto target = std::make_shared<TestInputOperation<int>>();
+  auto adapter = adapt(source, target);
+  EXPECT_EQ(adapter->dependencies(), (std::vector<std::shared_ptr<NSOperation>>{source}));
+  EXPECT_EQ(target->dependencies(), (std::vector<std::shared_ptr<NSOperation>>{adapter}));
+  adapter->cancel();
+  EXPECT_TRUE(target->isCancelled());
+  EXPECT_EQ(adapter->to(), nullptr);
+  EXPECT_EQ(capture.logger->matching("cancelling adapter operation:").size(), 1u);
+
+  auto lonely = std::make_shared<IntOperation>();
+  std::shared_ptr<QvOutInAdapterOperation<IntOperation, TestInputOperation<int>>> orphan;
+  {
+    auto gone = std::make_shared<TestInputOperation<int>>();
+    orphan = adapt(lonely, gone);
+  }
+  lonely->finishWith(1);
+  orphan->start();
+  EXPECT_TRUE(isAdapterError<QvAdapterOperationError::OperationHandleLost>(orphan->error()));
+  EXPECT_EQ(capture.logger->matching("stopping adapter operation, handle lost:").size(), 1u);
+}
+
+TEST(AdapterOperation, OnFinishRunsAfterEarlierCompletionBlock) {
+  std::mutex mutex;
+  std::vector<std::string> calls;
+  auto operation = std::make_shared<IntOperation>([](IntOperation& op) { op.finishWith(9); });
+  operation->setCompletionBlock([&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    calls.push_back("earlier");
+  });
+  std::optional<int> received;
+  onFinish<IntOperation>(operation, [&](std::shared_ptr<IntOperation> op, Fennix::ErrorRef error, std::optional<int> output) {
+    std::lock_guard<std::mutex> lock(mutex);
+    calls.push_back("callback");
+    EXPECT_EQ(op, operation);
+    EXPECT_EQ(error, nullptr);
+    received = output;
+  });
+  operation->start();
+  EXPECT_EQ(calls, (std::vector<std::string>{"earlier", "callback"}));
+  EXPECT_EQ(received, 9);
+  EXPECT_FALSE(operation->completionBlock());
+
+  auto empty = std::make_shared<IntOperation>([](IntOperation& op) { op.finish(); });
+  Fennix::ErrorRef emptyError;
+  onFinish<IntOperation>(empty, [&](std::shared_ptr<IntOperation>, Fennix::ErrorRef error, std::optional<int>) {
+    emptyError = error;
+  });
+  empty->start();
+  EXPECT_TRUE(isAdapterError<QvAdapterOperationError::MissingInputValueWithoutError>(emptyError));
+}
+
+TEST(ArrayBlockOperation, RunsOnceWithItsInputAndClearsIt) {
+  ConsoleCapture capture;
+  std::vector<std::vector<int>> calls;
+  auto withoutInput = std::make_shared<QvArrayBlockOperation<int>>(
+      std::nullopt, nullptr, [&](const std::vector<int>& values) { calls.push_back(values); });
+  withoutInput->syncRun();
+  EXPECT_EQ(calls, (std::vector<std::vector<int>>{{}}));
+
+  auto failing = std::make_shared<QvArrayBlockOperation<int>>(
+      std::vector<int>{1, 2}, capture.logger, [](const std::vector<int>&) { throw std::runtime_error("no"); });
+  EXPECT_THROW(failing->syncRun(), Fennix::ThrownError);
+  EXPECT_EQ(failing->input(), std::nullopt);
+  EXPECT_FALSE(failing->hasExecute());
+  EXPECT_EQ(failing->errorLog(), nullptr);
+  EXPECT_EQ(failing->error()->description(), "no");
+  EXPECT_EQ(capture.logger->matching("block operation on: [1, 2] failed with: no").size(), 1u);
+
+  bool called = false;
+  auto cancelled = std::make_shared<QvArrayBlockOperation<int>>(std::vector<int>{1}, nullptr,
+                                                                [&](const std::vector<int>&) { called = true; });
+  cancelled->cancel();
+  cancelled->main();
+  EXPECT_FALSE(called);
+  EXPECT_TRUE(isOperationError<QvOperationError::Cancelled>(cancelled->error()));
+  EXPECT_EQ(cancelled->output(), std::nullopt);
+  EXPECT_EQ(cancelled->input(), std::nullopt);
+
+  auto missing = std::make_shared<QvArrayBlockOperation<int>>(std::nullopt, nullptr, nullptr);
+  missing->main();
+  EXPECT_TRUE(isOperationError<QvOperationError::NotImplemented>(missing->error()));
+}
+
+TEST(ArrayBlockOperation, QueueHelpers) {
+  auto serial = Fennix::serialQueue(std::string(""));
+  EXPECT_EQ(serial->name(), std::nullopt);
+  EXPECT_EQ(serial->maxConcurrentOperationCount(), 1);
+  EXPECT_EQ(Fennix::serialQueue(std::string("named"))->name(), "named");
+
+  std::atomic<int> sum{0};
+  auto operation = Fennix::async<int>(serial, [&](const std::vector<int>& values) {
+    for (int value : values) sum += value;
+  });
+  operation->waitUntilFinished();
+  EXPECT_TRUE(operation->output().has_value());
+
+  std::atomic<bool> ran{false};
+  Fennix::setTimeout(DispatchQueue::global(), 0, [&] { ran = true; });
+  // The block may run on another thread at any time, but never inside the call on this stack:
+  // submit to a serial queue we are blocking and check it has not run.
+  DispatchQueue held("held");
+  std::atomic<bool> heldRan{false};
+  held.sync([&] {
+    Fennix::setTimeout(held, 0, [&] { heldRan = true; });
+    EXPECT_FALSE(heldRan);
+  });
+  EXPECT_TRUE(waitUntil([&] { return ran && heldRan; }));
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <unordered_set>
+
+#include "Fennix/Foundation/BaseTypes/LockedValue.h"
+#include "Fennix/Foundation/BaseTypes/TimedValue.h"
+#include "Fennix/Foundation/Events/EventListenerSet.h"
+#include "OperationsTestSupport.h"
+
+using namespace OperationsTestSupport;
+
+namespace {
+
+TEST(EventListenerSet, OnceListenersRunOnceEvenWhenReEntered) {
+  EventListenerSet<int> set;
+  std::vector<std::string> calls;
+  set.once_([&](const int& value) {
+    calls.push_back("once " + std::to_string(value));
+    if (value == 1) set.emit(2);  // the once list was emptied before anyone was called
+  });
+  set.on([&](const int& value) { calls.push_back("on " + std::to_string(value)); });
+  set.emit(1);
+  set.emit(3);
+  EXPECT_EQ(calls, (std::vector<std::string>{"once 1", "on 2", "on 1", "on 3"}));
+
+  // A permanent listener added by a once-listener is called in the same emit; one added while
+  // the permanent listeners run waits for the next.
+  EventListenerSet<int> nested;
+  std::vector<std::string> nestedCalls;
+  nested.once_([&](const int&) { nested.on([&](const int&) { nestedCalls.push_back("added by once"); }); });
+  nested.on([&](const int&) {
+    if (nestedCalls.empty()) nested.on([&](const int&) { nestedCalls.push_back("added late"); });
+  });
+  nested.emit(0);
+  EXPECT_EQ(nestedCalls, (std::vector<std::string>{"added by once"}));
+}
+
+TEST(EventListenerSet, RemovalByIdentityAndDescriptions) {
+  int adds = 0;
+  std::size_t countSeenByAdd = 0;
+  EventListenerSet<int> set([&](EventListenerSet<int>& owner, const EventListenerSet<int>::ListenerRef&) {
+    ++adds;
+    countSeenByAdd = owner.listeners.size() + owner.once.size();
+  });
+  EventListenerSet<int> plain;
+  EXPECT_EQ(plain.description(), "<EventListenerSet<Int32> EMPTY>");
+  EXPECT_EQ(set.description(), "<EventListenerSet<Int32> EMPTY [add]>");
+
+  auto listener = std::make_shared<CallbackListener<int>>([](const int&) {});
+  set.addEventListener(listener, false);
+  EXPECT_EQ(countSeenByAdd, 1u);
+  EXPECT_EQ(set.description(), "<EventListenerSet<Int32> single-listener=<CallbackListener<Int32>> [add]>");
+  set.addEventListener(listener, true);
+  EXPECT_EQ(adds, 2);
+  EXPECT_EQ(set.description(), "<EventListenerSet<Int32> listeners=#1 once=#1 [add]>");
+
+  set.removeEventListener(std::make_shared<CallbackListener<int>>([](const int&) {}));
+  set.removeEventListener(nullptr);
+  EXPECT_EQ(set.listeners.size(), 1u);
+  set.removeEventListener(listener);
+  EXPECT_TRUE(set.listeners.empty());
+  EXPECT_EQ(set.once.size(), 1u);
+  EXPECT_EQ(set.description(), "<EventListenerSet<Int32> single-once=<CallbackListener<Int32>> [add]>");
+  set.removeEventListener(listener);
+  EXPECT_TRUE(set.once.empty());
+  set.emit(1);  // nobody to call
+}
+
+TEST(EventListenerSet, AsyncSetKeepsCallOrderOnItsQueue) {
+  DispatchQueue queue("listeners");
+  auto set = std::make_shared<AsyncEventListenerSet<int>>(queue);
+  std::mutex mutex;
+  std::vector<int> received;
+  auto listener = std::make_shared<CallbackListener<int>>([&](const int& value) {
+    std::lock_guard<std::mutex> lock(mutex);
+    received.push_back(value);
+  });
+  set->addEventListener(listener, false);
+  EXPECT_TRUE(set->listeners.empty() || true);  // added later, on the queue
+  set->emit(1);
+  set->emit(2);
+  set->removeEventListener(listener);
+  set->emit(3);
+  std::atomic<bool> drained{false};
+  queue.async([&] { drained = true; });
+  ASSERT_TRUE(waitUntil([&] { return drained.load(); }));
+  EXPECT_EQ(received, (std::vector<int>{1, 2}));
+  EXPECT_NE(set->description().find(" Q=<DispatchQueue: listeners>"), std::string::npos);
+
+  // A queue-bound listener delivers on its own queue, after emit returned.
+  EventListenerSet<int> direct;
+  DispatchQueue delivery("delivery");
+  std::atomic<int> delivered{0};
+  delivery.sync([&] {
+    direct.on(delivery, [&](const int& value) { delivered = value; });
+    direct.emit(7);
+    EXPECT_EQ(delivered, 0);
+  });
+  EXPECT_TRUE(waitUntil([&] { return delivered == 7; }));
+}
+
+class Counter : public ChangeObservableObject<std::tuple<>> {
+ public:
+  EventListenerSet<std::tuple<>>& changeListeners() override { return listeners_; }
+
+ private:
+  EventListenerSet<std::tuple<>> listeners_;
+};
+
+TEST(EventListenerSet, ChangeObservableObject) {
+  Counter counter;
+  int changes = 0;
+  auto listener = counter.onChange([&](const std::tuple<>&) { ++changes; });
+  counter.emitChange();
+  counter.removeListener(listener);
+  counter.emitChange();
+  EXPECT_EQ(changes, 1);
+}
+
+TEST(LockedValue, ReturnsPreviousValuesAndLosesNoUpdate) {
+  QvLockedValue<int> locked(1);
+  EXPECT_EQ(locked.set(2), 1);
+  EXPECT_EQ(locked.update([](int value) { return value * 10; }), 2);
+  EXPECT_EQ(locked.get(), 20);
+  EXPECT_EQ(locked.sync([](int value) { return value + 1; }), 21);
+  EXPECT_EQ(locked.get(), 20);
+
+  QvLockedValue<long> counter(0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 2; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 20000; ++i) counter.update([](long value) { return value + 1; });
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(counter.get(), 40000);
+
+  QvUnlockedValue<std::string> unlocked("a");
+  EXPECT_EQ(unlocked.set("b"), "a");
+  EXPECT_EQ(unlocked.update([](std::string value) { return value + "c"; }), "b");
+  EXPECT_EQ(unlocked.get(), "bc");
+}
+
+struct Named {
+  std::string name = "n";
+};
+
+TEST(LockedValue, WeakHolderLetsGo) {
+  auto object = std::make_shared<Named>();
+  QvWeakHolder<Named> holder(object);
+  EXPECT_FALSE(holder.isEmpty());
+  EXPECT_EQ(holder.map([](Named& named) { return named.name.size(); }), 1u);
+  EXPECT_EQ(holder[&Named::name], "n");
+  object.reset();
+  EXPECT_TRUE(holder.isEmpty());
+  EXPECT_EQ(holder.map([](Named& named) { return named.name; }), std::nullopt);
+  EXPECT_EQ(holder[&Named::name], std::nullopt);
+}
+
+TEST(TimedValue, AgeMapDescriptionAndCoding) {
+  const auto now = std::chrono::system_clock::now();
+  TimedValue<int> future(1, now + std::chrono::hours(1));
+  EXPECT_LT(future.ageInSeconds(), 0);
+  auto mapped = future.map([](const int& value) { return std::to_string(value); });
+  EXPECT_EQ(mapped.timestamp, future.timestamp);
+  EXPECT_EQ(mapped.value, "1");
+
+  TimedValue<int> reference(5, Fennix::dateFromStoredSeconds(0));
+  EXPECT_EQ(reference.description(), "<5 @2001-01-01T00:00:00Z>");
+  EXPECT_NE(std::hash<TimedValue<int>>()(reference), std::hash<TimedValue<int>>()(future));
+
+  TimedValue<std::string> original("v", Fennix::dateFromStoredSeconds(12.5));
+  nlohmann::json json = original;
+  EXPECT_EQ(json, nlohmann::json::parse(R"({"timestamp": 12.5, "value": "v"})"));
+  EXPECT_EQ(json.get<TimedValue<std::string>>(), original);
+
+  auto extra = nlohmann::json::parse(R"({"timestamp": 1, "value": "x", "other": true})");
+  EXPECT_EQ(extra.get<TimedValue<std::string>>().value, "x");
+  EXPECT_ANY_THROW(nlohmann::json::parse(R"({"value": "x"})").get<TimedValue<std::string>>());
+  EXPECT_ANY_THROW(nlohmann::json::parse(R"({"timestamp": "soon", "value": "x"})").get<TimedValue<std::string>>());
+  EXPECT_ANY_THROW(nlohmann::json::parse(R"({"timestamp": 1e300, "value": "x"})").get<TimedValue<std::string>>());
+  EXPECT_ANY_THROW(nlohmann::json::parse(R"({"timestamp": 1})").get<TimedValue<std::string>>());
+}
+
+}  // namespace
