@@ -1,0 +1,189 @@
+// The editor widgets in real windows (under a virtual display): the toolkit buffer follows the
+// storage across characters outside the BMP, typing goes through the widget's key handling, and
+// two editors side by side show their text coloured.
+#include <gtest/gtest.h>
+
+#include <gdk/gdkkeysyms.h>
+#include <gtkmm/box.h>
+#include <gtkmm/init.h>
+#include <gtkmm/widgetpaintable.h>
+#include <gtkmm/window.h>
+
+#include <filesystem>
+
+#include "SyntaxEditor/GTK/SyntaxEditorView.h"
+#include "SyntaxEditorTests/EditorTestSupport.h"
+
+namespace {
+
+using EditorTestSupport::runMainLoopUntil;
+using Editor = SyntaxEditor;
+
+bool gtkReady() {
+  if (!gtk_init_check()) return false;
+  Gtk::init_gtkmm_internals();
+  return true;
+}
+
+/// Presses the keys of `text` (ASCII; "\n" is Return) on the view: what its key handling leaves
+/// to the toolkit is inserted at the cursor as the toolkit's text input does.
+void type(CodeTextView& view, std::string_view text) {
+  for (char c : text) {
+    const guint keyval = c == '\n' ? GDK_KEY_Return : gdk_unicode_to_keyval(gunichar(c));
+    if (!view.handleKeyPress(keyval, Gdk::ModifierType(0))) {
+      g_signal_emit_by_name(view.gobj(), "insert-at-cursor", std::string(1, c).c_str());
+    }
+  }
+}
+
+std::string bufferText(CodeTextView& view) { return view.get_buffer()->get_text(true); }
+
+std::optional<Gdk::RGBA> colourAt(CodeTextView& view, int characterOffset) {
+  for (const auto& tag : view.get_buffer()->get_iter_at_offset(characterOffset).get_tags()) {
+    if (tag->property_foreground_set()) return tag->property_foreground_rgba().get_value();
+  }
+  return std::nullopt;
+}
+
+Gdk::RGBA rgb(std::uint32_t v) { return Gdk::RGBA((v >> 16) / 255.0, ((v >> 8) & 0xFF) / 255.0, (v & 0xFF) / 255.0, 1); }
+
+bool near(const std::optional<Gdk::RGBA>& colour, std::uint32_t v) {
+  const Gdk::RGBA expected = rgb(v);
+  return colour && std::abs(colour->get_red() - expected.get_red()) < 0.01 &&
+         std::abs(colour->get_green() - expected.get_green()) < 0.01 &&
+         std::abs(colour->get_blue() - expected.get_blue()) < 0.01;
+}
+
+TEST(EditorWindowTests, TheBufferFollowsTheStorageAcrossCharactersOutsideTheBMP) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  std::string document = "let a = \"\U0001F600\"\nvar b = 1 // \U0001F680\nlet c = \"\U0001F30D\"\n";
+  Editor editor(Editor::Binding<std::string>::fromVariable(document), Editor::Language::swift,
+                HighlightJSTheme::xcode(), std::nullopt, Editor::Flags::defaultEditorFlags, Editor::softTab(4));
+  SyntaxEditorView view(editor);
+  CodeTextView& text = view.textView();
+  EXPECT_EQ(bufferText(text), document);
+  ASSERT_TRUE(runMainLoopUntil([&] { return near(colourAt(text, 0), 0xAA0D91); })) << "the whole text is coloured";
+
+  // Type at the end of the middle line (character 26, after its emoji).
+  auto buffer = text.get_buffer();
+  buffer->place_cursor(buffer->get_iter_at_offset(26));
+  type(text, "\n(x");
+  EXPECT_EQ(document, "let a = \"\U0001F600\"\nvar b = 1 // \U0001F680\n(x)\nlet c = \"\U0001F30D\"\n");
+  EXPECT_EQ(bufferText(text), document);
+  EXPECT_EQ(buffer->get_insert()->get_iter().get_offset(), 29) << "the caret sits inside the pair";
+  text.handleKeyPress(GDK_KEY_BackSpace, Gdk::ModifierType(0));
+  text.handleKeyPress(GDK_KEY_BackSpace, Gdk::ModifierType(0));
+  EXPECT_EQ(bufferText(text), "let a = \"\U0001F600\"\nvar b = 1 // \U0001F680\n\nlet c = \"\U0001F30D\"\n");
+  EXPECT_EQ(document, bufferText(text));
+
+  // Colours land on the right characters after each emoji.
+  ASSERT_TRUE(runMainLoopUntil([&] { return near(colourAt(text, 28), 0xAA0D91); })) << "keyword of the last line";
+  EXPECT_TRUE(near(colourAt(text, 12), 0xAA0D91)) << "var";
+  EXPECT_TRUE(near(colourAt(text, 23), 0x007400)) << "the comment";
+  EXPECT_TRUE(near(colourAt(text, 10), 0xC41A16)) << "the string after the emoji";
+
+  // An outside change replaces the whole text and its colours follow.
+  document = "struct \U0001F600 {}\nlet n = 42\n";
+  view.update(view.editor());
+  EXPECT_EQ(bufferText(text), document);
+  ASSERT_TRUE(runMainLoopUntil([&] { return near(colourAt(text, 20), 0x1C00CF); })) << "the number";
+}
+
+// Renders what a widget shows into a texture with its window's renderer.
+GdkTexture* renderWidget(Gtk::Widget& widget, Gtk::Window& window) {
+  auto paintable = Gtk::WidgetPaintable::create(widget);
+  GtkSnapshot* snapshot = gtk_snapshot_new();
+  gdk_paintable_snapshot(GDK_PAINTABLE(paintable->gobj()), GDK_SNAPSHOT(snapshot), widget.get_width(),
+                         widget.get_height());
+  GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+  if (!node) return nullptr;
+  GskRenderer* renderer = gtk_native_get_renderer(GTK_NATIVE(window.gobj()));
+  const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, float(widget.get_width()), float(widget.get_height()));
+  GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &viewport);
+  gsk_render_node_unref(node);
+  return texture;
+}
+
+// How many pixels of each half (left, right) lie near each colour.
+std::vector<std::array<int, 2>> pixelsNear(GdkTexture* texture, const std::vector<std::uint32_t>& colours) {
+  const int width = gdk_texture_get_width(texture), height = gdk_texture_get_height(texture);
+  std::vector<guchar> data(std::size_t(width) * height * 4);
+  gdk_texture_download(texture, data.data(), std::size_t(width) * 4);  // B, G, R, A
+  std::vector<std::array<int, 2>> counts(colours.size(), {0, 0});
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const guchar* p = &data[(std::size_t(y) * width + x) * 4];
+      for (std::size_t c = 0; c < colours.size(); ++c) {
+        const std::uint32_t v = colours[c];
+        if (std::abs(p[2] - int(v >> 16)) <= 24 && std::abs(p[1] - int((v >> 8) & 0xFF)) <= 24 &&
+            std::abs(p[0] - int(v & 0xFF)) <= 24) {
+          ++counts[c][x < width / 2 ? 0 : 1];
+        }
+      }
+    }
+  }
+  return counts;
+}
+
+TEST(EditorWindowTests, XMLAndSwiftEditorsSideBySideAreColoured) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  std::string svg = "<svg viewBox=\"0 0 100 100\">\n";
+  std::string swift =
+      "import SwiftUI\n\nstruct Square: View { // a gold square\n"
+      "    var body: some View {\n        Rectangle().fill(Color(red: 1, green: 0.84, blue: 0))\n"
+      "            .frame(width: 100, height: \"100\".count)\n    }\n}\n";
+  SyntaxEditorView xmlEditor(Editor(Editor::Binding<std::string>::fromVariable(svg), Editor::Language::xml,
+                                    HighlightJSTheme::xcode(), std::nullopt, Editor::Flags::defaultEditorFlags,
+                                    Editor::softTab(2)));
+  SyntaxEditorView swiftEditor(Editor(Editor::Binding<std::string>::fromVariable(swift), Editor::Language::swift,
+                                      HighlightJSTheme::xcode(), std::nullopt, Editor::Flags::defaultViewerFlags,
+                                      Editor::system()));
+
+  Gtk::Window window;
+  window.set_default_size(900, 300);
+  Gtk::Box box(Gtk::Orientation::HORIZONTAL);
+  box.set_homogeneous(true);
+  box.append(xmlEditor);
+  box.append(swiftEditor);
+  window.set_child(box);
+  window.present();
+  ASSERT_TRUE(runMainLoopUntil([&] { return xmlEditor.textView().get_mapped() && box.get_width() > 0; }));
+
+  // Type into the XML editor: the opening bracket brings its closing one, Return keeps the indent.
+  CodeTextView& xml = xmlEditor.textView();
+  xml.grab_focus();
+  auto buffer = xml.get_buffer();
+  buffer->place_cursor(buffer->end());
+  type(xml, "  <rect fill=\"gold");
+  EXPECT_EQ(svg, "<svg viewBox=\"0 0 100 100\">\n  <rect fill=\"gold\">");
+  buffer->place_cursor(buffer->end());
+  type(xml, "\n<circle r=\"5");
+  buffer->place_cursor(buffer->end());
+  type(xml, "\n</svg");
+  EXPECT_EQ(svg,
+            "<svg viewBox=\"0 0 100 100\">\n  <rect fill=\"gold\">\n  <circle r=\"5\">\n  </svg>");
+
+  const std::vector<std::uint32_t> colours{0xAA0D91, 0x836C28, 0xC41A16, 0x1C00CF, 0x5C2699, 0x007400};
+  GdkTexture* texture = nullptr;
+  std::vector<std::array<int, 2>> counts;
+  auto coloured = [&](int half) {
+    return std::count_if(counts.begin(), counts.end(), [&](const auto& c) { return c[std::size_t(half)] >= 10; });
+  };
+  // Lines are laid out and coloured in idle time: look until both halves show theme colours.
+  runMainLoopUntil([&] {
+    FennixTestSupport::runMainLoopFor(0.1);
+    if (texture) g_object_unref(texture);
+    texture = renderWidget(box, window);
+    if (!texture) return false;
+    counts = pixelsNear(texture, colours);
+    return coloured(0) >= 2 && coloured(1) >= 2;
+  });
+  ASSERT_TRUE(texture);
+  const std::filesystem::path png = std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / "editors-side-by-side.png";
+  EXPECT_TRUE(gdk_texture_save_to_png(texture, png.c_str()));
+  g_object_unref(texture);
+  EXPECT_GE(coloured(0), 2) << ::testing::PrintToString(counts) << " in " << png;
+  EXPECT_GE(coloured(1), 2) << ::testing::PrintToString(counts) << " in " << png;
+}
+
+}  // namespace
