@@ -30,6 +30,7 @@
 #include <memory>
 
 class SVGQuarvelDocument;
+class NSUserDefaults;
 
 namespace SVGQuarvelViews {
 class ContentViewImpl;
@@ -37,7 +38,12 @@ class ContentViewImpl;
 
 class ContentView : public Gtk::Box {
  public:
+  /// A window over `document`: the split orientation in the standard defaults, the editors at
+  /// the system font size.
   explicit ContentView(std::shared_ptr<SVGQuarvelDocument> document);
+  /// The same with the split orientation kept in `layoutDefaults` (tests).
+  ContentView(std::shared_ptr<SVGQuarvelDocument> document, std::shared_ptr<NSUserDefaults> layoutDefaults,
+              double fontSize);
   ~ContentView() override;
 
   ContentView(const ContentView&) = delete;

@@ -1,0 +1,70 @@
+#include "QuarvelUtilities/GTK/WebView.h"
+
+#include <webkit/webkit.h>
+
+#include "Fennix/console/Console.h"
+#include "QuarvelUtilities/SVGWebViewContent.h"
+
+namespace QuarvelUtilities {
+
+WebKitSettings* WebView::defaultConfig() {
+  static WebKitSettings* const settings = [] {
+    WebKitSettings* made = webkit_settings_new();
+    webkit_settings_set_enable_javascript(made, FALSE);
+    webkit_settings_set_enable_javascript_markup(made, FALSE);
+    webkit_settings_set_javascript_can_open_windows_automatically(made, FALSE);
+    webkit_settings_set_enable_developer_extras(made, FALSE);
+    return made;
+  }();
+  return settings;
+}
+
+WebView::WebView() : Gtk::Box(Gtk::Orientation::VERTICAL) {
+  webView_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", defaultConfig(), nullptr));
+  gtk_widget_set_hexpand(GTK_WIDGET(webView_), TRUE);
+  gtk_widget_set_vexpand(GTK_WIDGET(webView_), TRUE);
+  gtk_widget_set_size_request(GTK_WIDGET(webView_), 16, 16);
+  gtk_box_append(GTK_BOX(gobj()), GTK_WIDGET(webView_));
+  g_signal_connect(webView_, "load-changed", G_CALLBACK(loadChanged), this);
+  g_signal_connect(webView_, "load-failed", G_CALLBACK(loadFailed), this);
+  // A page never opens another window.
+  g_signal_connect(webView_, "create", G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction*, gpointer) -> GtkWidget* {
+                     return nullptr;
+                   }),
+                   nullptr);
+}
+
+WebView::WebView(Content content) : WebView() { load(std::move(content)); }
+
+WebView::~WebView() {
+  if (webView_ != nullptr) g_signal_handlers_disconnect_by_data(webView_, this);
+}
+
+void WebView::load(Content content) {
+  content_ = std::move(content);
+  if (const auto* html = std::get_if<HTML>(&*content_)) {
+    webkit_web_view_load_html(webView_, html->html.c_str(), html->baseURL ? html->baseURL->c_str() : nullptr);
+  } else {
+    const auto& request = std::get<Request>(*content_);
+    webkit_web_view_load_uri(webView_, request.url.c_str());
+  }
+}
+
+void WebView::loadChanged(WebKitWebView*, int event, gpointer self) {
+  auto* view = static_cast<WebView*>(self);
+  if (event == WEBKIT_LOAD_FINISHED && view->onLoadFinished_) view->onLoadFinished_();
+}
+
+gboolean WebView::loadFailed(WebKitWebView*, int, char*, GError* error, gpointer) {
+  // A load replaced by the next one is not a failure worth a line.
+  if (error != nullptr && !g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
+    console::defaultConsole()->error("WebView:", std::string(error->message));
+  }
+  return FALSE;
+}
+
+SVGWebView::SVGWebView(const std::string& svg) { setSVG(svg); }
+
+void SVGWebView::setSVG(const std::string& svg) { load(HTML{SVGWebViewContent::html(svg), std::nullopt}); }
+
+}  // namespace QuarvelUtilities

@@ -1,0 +1,63 @@
+// The web view of the live preview: shows an HTML text or a URL request, with scripts off and no
+// windows opened by the page; and the SVG preview on top of it.
+#pragma once
+
+#include <gtkmm/box.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <variant>
+
+typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitSettings WebKitSettings;
+
+namespace QuarvelUtilities {
+
+class WebView : public Gtk::Box {
+ public:
+  struct HTML {
+    std::string html;
+    std::optional<std::string> baseURL;
+    bool operator==(const HTML&) const = default;
+  };
+  struct Request {
+    std::string url;
+    double timeoutSeconds = 60;
+    bool operator==(const Request&) const = default;
+  };
+  using Content = std::variant<HTML, Request>;
+
+  /// The settings every preview shares: JavaScript and JavaScript markup off, no windows opened
+  /// by the page, desktop content.
+  static WebKitSettings* defaultConfig();
+
+  WebView();
+  explicit WebView(Content content);
+  ~WebView() override;
+
+  /// Loads `content`; every call loads again, the same content or not.
+  void load(Content content);
+  const std::optional<Content>& content() const { return content_; }
+
+  WebKitWebView* webView() const { return webView_; }
+  /// Called when a load finished (or failed), on the main thread.
+  void setOnLoadFinished(std::function<void()> callback) { onLoadFinished_ = std::move(callback); }
+
+ private:
+  static void loadChanged(WebKitWebView*, int event, gpointer self);
+  static gboolean loadFailed(WebKitWebView*, int event, char* uri, GError* error, gpointer self);
+
+  WebKitWebView* webView_ = nullptr;
+  std::optional<Content> content_;
+  std::function<void()> onLoadFinished_;
+};
+
+/// The SVG text shown filling the view (see SVGWebViewContent).
+class SVGWebView : public WebView {
+ public:
+  explicit SVGWebView(const std::string& svg = "");
+  void setSVG(const std::string& svg);
+};
+
+}  // namespace QuarvelUtilities

@@ -1,0 +1,122 @@
+#include "SVGQuarvel/Views/DocumentWindowModel.h"
+
+#include <cmath>
+#include <iostream>
+
+#include "Fennix/console/Console.h"
+#include "SVGQuarvel/Model/DocumentFile.h"
+
+namespace SVGQuarvelViews {
+
+SwiftEditorStatus swiftEditorStatus(const SVGQuarvelDocument& document) {
+  SwiftEditorStatus status;
+  if (document.svgString.get().empty()) {
+    status.showsContent = false;
+    return status;
+  }
+  if (document.rebuildFailed.get()) {
+    status.statusText = "Could not parse SVG?";
+  } else if (document.swift.get().empty()) {
+    status.statusText = "Could not generate Swift?";
+  }
+  if (document.isRebuilding.get()) status.loadingText = "Loading ...";
+  return status;
+}
+
+MainToolbarState mainToolbarState(bool stackVertically, const SVGQuarvelDocument& document) {
+  return {stackVertically ? "rectangle.split.2x1" : "rectangle.split.1x2", document.isSwiftModified(),
+          !document.swift.get().empty()};
+}
+
+DocumentWindowModel::DocumentWindowModel(std::shared_ptr<SVGQuarvelDocument> document,
+                                         std::shared_ptr<NSUserDefaults> layoutDefaults, double initialFontSize)
+    : document_(std::move(document)),
+      layoutDefaults_(std::move(layoutDefaults)),
+      fontSize_(std::max(initialFontSize, minimumFontSize)) {
+  reloadLayout();
+  if (layoutDefaults_) {
+    // Every window writes and reads the same key: a change in one re-lays out all of them.
+    defaultsObserver_ = NotificationCenter::defaultCenter().addObserver(
+        NSUserDefaults::didChangeNotification, layoutDefaults_.get(), DispatchQueue::main(),
+        [this](const Notification&) { reloadLayout(); });
+  }
+}
+
+DocumentWindowModel::~DocumentWindowModel() {
+  if (defaultsObserver_) NotificationCenter::defaultCenter().removeObserver(defaultsObserver_);
+}
+
+void DocumentWindowModel::reloadLayout() {
+  bool stacked = true;
+  if (layoutDefaults_ && layoutDefaults_->object(stackVerticallyKey)) stacked = layoutDefaults_->bool_(stackVerticallyKey);
+  if (stacked == stackVertically_) return;
+  stackVertically_ = stacked;
+  layoutDidChange_.send(stackVertically_);
+}
+
+void DocumentWindowModel::setStackVertically(bool stacked) {
+  if (layoutDefaults_) {
+    layoutDefaults_->set(stacked, stackVerticallyKey);  // the observer re-lays out every window
+    reloadLayout();
+  } else if (stacked != stackVertically_) {
+    stackVertically_ = stacked;
+    layoutDidChange_.send(stackVertically_);
+  }
+}
+
+void DocumentWindowModel::setFontSize(double size) {
+  if (!std::isfinite(size)) return;
+  size = std::max(size, minimumFontSize);
+  if (size == fontSize_) return;
+  fontSize_ = size;
+  fontSizeDidChange_.send(fontSize_);
+}
+
+void DocumentWindowModel::handleFontChange(int action, std::optional<double> selectedFontSize) {
+  switch (static_cast<NSFontAction>(action)) {
+    case NSFontAction::viaPanelFontAction:
+      setFontSize(std::trunc(selectedFontSize.value_or(fontSize_)));
+      break;
+    case NSFontAction::addTraitFontAction:
+    case NSFontAction::removeTraitFontAction:
+      std::cout << "ADD traits" << std::endl;
+      break;
+    case NSFontAction::sizeUpFontAction:
+      increaseFontSize();
+      break;
+    case NSFontAction::sizeDownFontAction:
+      decreaseFontSize();
+      break;
+    default:
+      std::cout << "CHANGE FONT: " << action << std::endl;
+  }
+}
+
+void DocumentWindowModel::setTargeted(bool targeted) {
+  if (targeted == isTargeted_) return;
+  isTargeted_ = targeted;
+  targetedDidChange_.send(isTargeted_);
+}
+
+void DocumentWindowModel::receiveDrop(const std::vector<std::uint8_t>& data) {
+  std::string text(data.begin(), data.end());
+  if (!isValidUTF8(text)) {
+    std::cout << "ERROR: could not load drop data string: " << data.size() << " bytes" << std::endl;
+    console::defaultConsole()->error("Dropped data is not UTF-8 text; the document is unchanged.",
+                                     std::to_string(data.size()) + " bytes");
+    return;
+  }
+  document_->svgString = std::move(text);
+}
+
+void DocumentWindowModel::applyChanges() {
+  std::string old = document_->swift.get();
+  document_->swift = document_->generatedSwift.get();
+  std::weak_ptr<SVGQuarvelDocument> weakDocument = document_;
+  // The undo registers nothing in turn: there is no redo of it.
+  undoManager_.registerUndo([weakDocument, old = std::move(old)] {
+    if (auto document = weakDocument.lock()) document->swift = old;
+  });
+}
+
+}  // namespace SVGQuarvelViews

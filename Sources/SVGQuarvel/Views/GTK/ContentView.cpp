@@ -1,0 +1,388 @@
+#include "SVGQuarvel/Views/GTK/ContentView.h"
+
+#include <gtkmm/fontchooserdialog.h>
+
+#include "Fennix/Platform/UserDefaults.h"
+#include "Fennix/UI/AppKit/Font.h"
+#include "Highlight/HighlightJSTheme.h"
+#include "SVGQuarvel/Views/EditorPanes.h"
+#include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
+
+namespace {
+
+// The border shown inside the window's edges while a drag it accepts hovers over it.
+const char* const windowCSS =
+    ".quarvel-drop-border { border: 1px solid @theme_selected_bg_color; }\n"
+    ".quarvel-preview { border: 1px solid gray; }\n"
+    ".quarvel-banner { background-color: @theme_bg_color; }\n";
+
+void installCSS() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  auto provider = Gtk::CssProvider::create();
+  provider->load_from_data(windowCSS);
+  Gtk::StyleContext::add_provider_for_display(Gdk::Display::get_default(), provider,
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+}  // namespace
+
+// ---- ContentView ----------------------------------------------------------------------------
+
+ContentView::ContentView(std::shared_ptr<SVGQuarvelDocument> document)
+    : ContentView(std::move(document), NSUserDefaults::standard(), NSFont::systemFontSize()) {}
+
+ContentView::ContentView(std::shared_ptr<SVGQuarvelDocument> document, std::shared_ptr<NSUserDefaults> layoutDefaults,
+                         double fontSize)
+    : Gtk::Box(Gtk::Orientation::VERTICAL) {
+  impl_ = std::make_unique<SVGQuarvelViews::ContentViewImpl>(*this, std::move(document), std::move(layoutDefaults),
+                                                              fontSize);
+}
+
+ContentView::~ContentView() = default;
+
+void ContentView::attachToWindow(Gtk::Window& window, Gtk::HeaderBar& headerBar) {
+  impl_->attachToWindow(window, headerBar);
+}
+
+const std::shared_ptr<SVGQuarvelDocument>& ContentView::document() const { return impl_->model().document(); }
+
+namespace SVGQuarvelViews {
+
+// ---- Building ---------------------------------------------------------------------------------
+
+ContentViewImpl::ContentViewImpl(Gtk::Box& root, std::shared_ptr<SVGQuarvelDocument> document,
+                                 std::shared_ptr<NSUserDefaults> layoutDefaults, double fontSize)
+    : root_(root), model_(document, std::move(layoutDefaults), fontSize), document_(std::move(document)) {
+  installCSS();
+  buildSidebar();
+  buildMainContent();
+
+  sidebarSplit_.set_start_child(sidebar_);
+  sidebarSplit_.set_end_child(editorSplit_);
+  sidebarSplit_.set_resize_start_child(false);
+  sidebarSplit_.set_shrink_start_child(false);
+  sidebarSplit_.set_shrink_end_child(false);
+  sidebarSplit_.set_hexpand(true);
+  sidebarSplit_.set_vexpand(true);
+  overlay_.set_child(sidebarSplit_);
+
+  dropBorder_.add_css_class("quarvel-drop-border");
+  dropBorder_.set_can_target(false);
+  dropBorder_.set_visible(false);
+  overlay_.add_overlay(dropBorder_);
+  root_.append(overlay_);
+
+  // SVG data and SVG files dropped anywhere on the window replace the document's SVG.
+  auto delegate = std::make_shared<QuarvelUtilities::TypedDropDelegate>(
+      std::vector<std::string>{"image/svg+xml"}, [this](bool on) { model_.setTargeted(on); },
+      [this](QuarvelUtilities::DropData data) { model_.receiveDrop(data); });
+  dropTarget_ = std::make_unique<QuarvelUtilities::FileDropTarget>(root_, delegate);
+
+  buildActions();
+  observeDocument();
+  applyLayout();
+  refreshSwiftSide();
+}
+
+ContentViewImpl::~ContentViewImpl() {
+  subscriptions_.clear();
+  if (window_ != nullptr) {
+    window_->insert_action_group("doc", nullptr);
+    if (shortcuts_) window_->remove_controller(shortcuts_);
+  }
+}
+
+void ContentViewImpl::buildSidebar() {
+  preview_ = std::make_unique<QuarvelUtilities::SVGWebView>(document_->svgString.get());
+  preview_->set_size_request(-1, 220);
+  previewFrame_.add_css_class("quarvel-preview");
+  previewFrame_.append(*preview_);
+  previewFrame_.set_margin_start(12);
+  previewFrame_.set_margin_end(12);
+  previewFrame_.set_margin_bottom(12);
+  settings_ = std::make_unique<ExportSettingsView>(document_);
+  sidebarColumn_.append(previewFrame_);
+  sidebarColumn_.append(sidebarDivider_);
+  sidebarColumn_.append(*settings_);
+  sidebar_.set_child(sidebarColumn_);
+  sidebar_.set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+  sidebar_.set_size_request(290, -1);
+}
+
+void ContentViewImpl::buildMainContent() {
+  const auto theme = HighlightJSTheme::default_();
+  auto fontSize = SyntaxEditor::Binding<double>([this] { return model_.fontSize(); },
+                                                [this](double size) { model_.setFontSize(size); });
+  const auto indent = codeIndentStyle(document_->config.get());
+
+  SyntaxEditor svg(SyntaxEditor::Binding<std::string>(
+                       [this] { return document_->svgString.get(); },
+                       [this](std::string text) {
+                         writingSVG_ = true;
+                         document_->svgString = std::move(text);
+                         writingSVG_ = false;
+                       }),
+                   SyntaxEditor::Language::xml, theme, fontSize, SyntaxEditor::Flags::defaultEditorFlags, indent);
+  svgEditor_ = std::make_unique<SyntaxEditorView>(svg);
+  svgEditor_->set_size_request(320, 200);
+  svgEditor_->set_hexpand(true);
+  svgEditor_->set_vexpand(true);
+
+  SyntaxEditor swift(SyntaxEditor::Binding<std::string>(
+                         [this] { return document_->swift.get(); },
+                         [this](std::string text) {
+                           writingSwift_ = true;
+                           document_->swift = std::move(text);
+                           writingSwift_ = false;
+                         }),
+                     SyntaxEditor::Language::swift, theme, fontSize, SyntaxEditor::Flags::defaultEditorFlags, indent);
+  swiftEditor_ = std::make_unique<SyntaxEditorView>(swift);
+  swiftEditor_->set_hexpand(true);
+  swiftEditor_->set_vexpand(true);
+  recordEdits(*svgEditor_);
+  recordEdits(*swiftEditor_);
+
+  // The banner while the Swift was edited by hand.
+  bannerLabel_.set_text(bannerText);
+  bannerLabel_.set_margin(8);
+  bannerLabel_.set_wrap(true);
+  bannerLabel_.set_xalign(0);
+  bannerSpacer_.set_hexpand(true);
+  bannerButton_.set_child(bannerIcon_);
+  bannerButton_.set_tooltip_text(bannerButtonTitle);
+  Glib::Value<Glib::ustring> accessibleLabel;
+  accessibleLabel.init(Glib::Value<Glib::ustring>::value_type());
+  accessibleLabel.set(bannerButtonTitle);
+  bannerButton_.update_property(Gtk::Accessible::Property::LABEL, accessibleLabel);
+  bannerButton_.set_margin(8);
+  bannerButton_.signal_clicked().connect([this] { model_.applyChanges(); });
+  banner_.add_css_class("quarvel-banner");
+  banner_.append(bannerLabel_);
+  banner_.append(bannerSpacer_);
+  banner_.append(bannerButton_);
+
+  // Status texts over the Swift editor.
+  statusBox_.set_halign(Gtk::Align::CENTER);
+  statusBox_.set_valign(Gtk::Align::CENTER);
+  statusBox_.set_can_target(false);
+  statusBox_.append(statusLabel_);
+  statusBox_.append(loadingLabel_);
+  swiftOverlay_.set_child(*swiftEditor_);
+  swiftOverlay_.add_overlay(statusBox_);
+  swiftOverlay_.set_vexpand(true);
+
+  level2_.append(banner_);
+  level2_.append(bannerDivider_);
+  level2_.append(swiftOverlay_);
+  level2_.set_hexpand(true);
+  level2_.set_vexpand(true);
+
+  editorSplit_.set_start_child(*svgEditor_);
+  editorSplit_.set_end_child(level2_);
+  editorSplit_.set_shrink_start_child(false);
+  editorSplit_.set_resize_start_child(false);
+  editorSplit_.set_shrink_end_child(false);
+}
+
+// ---- Actions ----------------------------------------------------------------------------------
+
+void ContentViewImpl::buildActions() {
+  actions_ = Gio::SimpleActionGroup::create();
+  actions_->add_action("toggle-sidebar", [this] { sidebar_.set_visible(!sidebar_.get_visible()); });
+  actions_->add_action("toggle-layout", [this] { model_.toggleLayout(); });
+  actions_->add_action("drop-changes", [this] { model_.applyChanges(); });
+  actions_->add_action("copy-swift", [this] { copySwift(); });
+  actions_->add_action("copy", [this] { copy(); });
+  actions_->add_action("undo", [this] { model_.undoManager().undo(); });
+  actions_->add_action("redo", [this] { model_.undoManager().redo(); });
+  actions_->add_action("font-bigger", [this] { model_.increaseFontSize(); });
+  actions_->add_action("font-smaller", [this] { model_.decreaseFontSize(); });
+  actions_->add_action("show-fonts", [this] { showFontChooser(); });
+  root_.insert_action_group("doc", actions_);
+  subscriptions_.push_back(model_.undoManager().didChange().sink([this] { refreshSwiftSide(); }));
+}
+
+bool ContentViewImpl::activate(const std::string& action) {
+  auto found = std::dynamic_pointer_cast<Gio::SimpleAction>(actions_->lookup_action(action));
+  if (!found || !found->get_enabled()) return false;
+  found->activate();
+  return true;
+}
+
+void ContentViewImpl::attachToWindow(Gtk::Window& window, Gtk::HeaderBar& headerBar) {
+  window_ = &window;
+  window.insert_action_group("doc", actions_);
+
+  shortcuts_ = Gtk::ShortcutController::create();
+  shortcuts_->set_scope(Gtk::ShortcutScope::LOCAL);
+  auto bind = [this](const char* accelerator, const char* action) {
+    shortcuts_->add_shortcut(Gtk::Shortcut::create(Gtk::ShortcutTrigger::parse_string(accelerator),
+                                                   Gtk::NamedAction::create(action)));
+  };
+  bind("<Control>k", "doc.drop-changes");
+  bind("<Shift><Control>c", "doc.copy-swift");
+  bind("<Control>plus", "doc.font-bigger");
+  bind("<Control>equal", "doc.font-bigger");
+  bind("<Control>minus", "doc.font-smaller");
+  // The editors keep no undo of their own: their edits are in the window's undo manager.
+  bind("<Control>z", "doc.undo");
+  bind("<Shift><Control>z", "doc.redo");
+  window.add_controller(shortcuts_);
+
+  sidebarButton_.set_child(sidebarIcon_);
+  sidebarButton_.set_tooltip_text("Toggle Sidebar");
+  sidebarButton_.set_action_name("doc.toggle-sidebar");
+  headerBar.pack_start(sidebarButton_);
+
+  layoutButton_.set_child(layoutIcon_);
+  layoutButton_.set_tooltip_text("Switch Editor Layout");
+  layoutButton_.set_action_name("doc.toggle-layout");
+  dropChangesButton_.set_tooltip_text("Drop changes");
+  dropChangesButton_.set_child(*Gtk::make_managed<SymbolIcon>("arrow.down.doc"));
+  dropChangesButton_.set_action_name("doc.drop-changes");
+  copyButton_.set_tooltip_text("Copy");
+  copyButton_.set_child(*Gtk::make_managed<SymbolIcon>("doc.on.doc"));
+  copyButton_.set_action_name("doc.copy-swift");
+  // Packed at the end from the outside in: Copy is the primary action.
+  headerBar.pack_end(copyButton_);
+  headerBar.pack_end(dropChangesButton_);
+  headerBar.pack_end(layoutButton_);
+  refreshSwiftSide();
+}
+
+Gtk::Window* ContentViewImpl::window() const {
+  if (window_ != nullptr) return window_;
+  return dynamic_cast<Gtk::Window*>(root_.get_root());
+}
+
+void ContentViewImpl::copySwift() {
+  if (document_->swift.get().empty()) return;
+  root_.get_clipboard()->set_text(document_->swift.get());
+}
+
+void ContentViewImpl::copy() {
+  auto* window = this->window();
+  Gtk::Widget* focus = window != nullptr ? window->get_focus() : nullptr;
+  for (auto* editor : {svgEditor_.get(), swiftEditor_.get()}) {
+    if (focus != nullptr && (focus == &editor->textView() || focus->is_ancestor(*editor))) {
+      editor->textView().codeView().copy();
+      return;
+    }
+  }
+  copySwift();
+}
+
+void ContentViewImpl::showFontChooser() {
+  auto* dialog = new Gtk::FontChooserDialog("Fonts");
+  if (auto* window = this->window()) dialog->set_transient_for(*window);
+  dialog->set_modal(true);
+  dialog->set_level(Gtk::FontChooser::Level::SIZE | Gtk::FontChooser::Level::FAMILY);
+  Pango::FontDescription current("Monospace");
+  current.set_size(int(model_.fontSize() * PANGO_SCALE));
+  dialog->set_font_desc(current);
+  dialog->signal_response().connect([this, dialog](int response) {
+    if (response == Gtk::ResponseType::OK) {
+      const int size = dialog->get_font_size();
+      model_.handleFontChange(int(NSFontAction::viaPanelFontAction),
+                              size > 0 ? std::optional<double>(double(size) / PANGO_SCALE) : std::nullopt);
+    }
+    dialog->hide();
+    delete dialog;
+  });
+  dialog->show();
+}
+
+// ---- Following the document ---------------------------------------------------------------
+
+void ContentViewImpl::observeDocument() {
+  subscriptions_.push_back(document_->svgString.didSet().sink([this](const std::string& svg) {
+    preview_->setSVG(svg);  // every change reloads the page; loading runs in the web process
+    if (!writingSVG_) refreshEditorsFromDocument(true, false);
+    refreshSwiftSide();
+  }));
+  subscriptions_.push_back(document_->swift.didSet().sink([this](const std::string&) {
+    if (!writingSwift_) refreshEditorsFromDocument(false, true);
+    refreshSwiftSide();
+  }));
+  subscriptions_.push_back(document_->generatedSwift.didSet().sink([this](const std::string&) { refreshSwiftSide(); }));
+  subscriptions_.push_back(document_->rebuildFailed.didSet().sink([this](const bool&) { refreshSwiftSide(); }));
+  subscriptions_.push_back(document_->isRebuilding.didSet().sink([this](const bool&) { refreshSwiftSide(); }));
+  subscriptions_.push_back(document_->config.didSet().sink([this](const SVGQuarvelConfiguration&) { refreshIndentStyle(); }));
+  subscriptions_.push_back(model_.fontSizeDidChange().sink([this](const double&) { refreshFontSize(); }));
+  subscriptions_.push_back(model_.layoutDidChange().sink([this](const bool&) { applyLayout(); }));
+  subscriptions_.push_back(model_.targetedDidChange().sink([this](const bool& on) { dropBorder_.set_visible(on); }));
+}
+
+void ContentViewImpl::refreshEditorsFromDocument(bool svg, bool swift) {
+  // A whole-text replacement from the document is not an edit of the user's: not recorded.
+  if (svg) svgEditor_->update(svgEditor_->editor());
+  if (swift) swiftEditor_->update(swiftEditor_->editor());
+}
+
+void ContentViewImpl::refreshIndentStyle() {
+  const auto style = codeIndentStyle(document_->config.get());
+  if (!(svgEditor_->editor().indentStyle == style)) svgEditor_->setIndentStyle(style);
+  if (!(swiftEditor_->editor().indentStyle == style)) swiftEditor_->setIndentStyle(style);
+}
+
+void ContentViewImpl::refreshFontSize() {
+  svgEditor_->update(svgEditor_->editor());
+  swiftEditor_->update(swiftEditor_->editor());
+}
+
+void ContentViewImpl::applyLayout() {
+  const bool stacked = model_.stackVertically();
+  editorSplit_.set_orientation(stacked ? Gtk::Orientation::VERTICAL : Gtk::Orientation::HORIZONTAL);
+  layoutIcon_.setName(model_.toolbarState().layoutSymbol);
+}
+
+void ContentViewImpl::refreshSwiftSide() {
+  const bool banner = model_.showsBanner();
+  banner_.set_visible(banner);
+  bannerDivider_.set_visible(banner);
+  const auto status = swiftEditorStatus(*document_);
+  swiftOverlay_.set_visible(status.showsContent);
+  statusLabel_.set_visible(status.statusText.has_value());
+  statusLabel_.set_text(status.statusText.value_or(""));
+  loadingLabel_.set_visible(status.loadingText.has_value());
+  loadingLabel_.set_text(status.loadingText.value_or(""));
+  const auto toolbar = model_.toolbarState();
+  layoutIcon_.setName(toolbar.layoutSymbol);
+  if (auto action = std::dynamic_pointer_cast<Gio::SimpleAction>(actions_->lookup_action("drop-changes"))) {
+    action->set_enabled(toolbar.dropChangesEnabled);
+  }
+  if (auto action = std::dynamic_pointer_cast<Gio::SimpleAction>(actions_->lookup_action("copy-swift"))) {
+    action->set_enabled(toolbar.copyEnabled);
+  }
+  if (auto action = std::dynamic_pointer_cast<Gio::SimpleAction>(actions_->lookup_action("undo"))) {
+    action->set_enabled(model_.undoManager().canUndo());
+  }
+  if (auto action = std::dynamic_pointer_cast<Gio::SimpleAction>(actions_->lookup_action("redo"))) {
+    action->set_enabled(model_.undoManager().canRedo());
+  }
+}
+
+// ---- Undo of the editors' edits -----------------------------------------------------------
+
+void ContentViewImpl::recordEdits(SyntaxEditorView& editor) {
+  editor.setUndoSink([this, &editor](const UXCodeTextEdit& edit) { registerEdit(editor, edit); });
+}
+
+void ContentViewImpl::registerEdit(SyntaxEditorView& editor, const UXCodeTextEdit& edit) {
+  model_.undoManager().registerUndo([this, &editor, edit] {
+    // The text may have been replaced as a whole since (new generated code): an edit that no
+    // longer fits is dropped rather than applied to the wrong text.
+    const std::u16string text = editor.textView().codeView().string();
+    if (edit.range.location > text.size() || text.size() - edit.range.location < edit.newText.size() ||
+        text.compare(edit.range.location, edit.newText.size(), edit.newText) != 0) {
+      return;
+    }
+    editor.applyEdit(NSRange{edit.range.location, edit.newText.size()}, edit.oldText);
+    // Undoing registers the edit back: that is what redo replays.
+    registerEdit(editor, UXCodeTextEdit{NSRange{edit.range.location, edit.oldText.size()}, edit.newText, edit.oldText});
+  });
+}
+
+}  // namespace SVGQuarvelViews

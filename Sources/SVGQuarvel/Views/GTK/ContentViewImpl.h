@@ -1,0 +1,132 @@
+// The widgets of a document window and how they follow the document: the sidebar (preview and
+// settings form), the split of the SVG editor and the Swift side (banner, Swift editor, status
+// texts), the drop target and border, the toolbar buttons and the window's actions.
+#pragma once
+
+#include <giomm/simpleactiongroup.h>
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/headerbar.h>
+#include <gtkmm/label.h>
+#include <gtkmm/overlay.h>
+#include <gtkmm/paned.h>
+#include <gtkmm/scrolledwindow.h>
+#include <gtkmm/separator.h>
+#include <gtkmm/shortcutcontroller.h>
+#include <gtkmm/window.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "QuarvelUtilities/GTK/FileDropTarget.h"
+#include "QuarvelUtilities/GTK/WebView.h"
+#include "SVGQuarvel/Views/DocumentWindowModel.h"
+#include "SVGQuarvel/Views/GTK/ExportSettingsView.h"
+#include "SVGQuarvel/Views/GTK/SymbolIcon.h"
+#include "SyntaxEditor/GTK/SyntaxEditorView.h"
+
+namespace SVGQuarvelViews {
+
+class ContentViewImpl {
+ public:
+  ContentViewImpl(Gtk::Box& root, std::shared_ptr<SVGQuarvelDocument> document,
+                  std::shared_ptr<NSUserDefaults> layoutDefaults, double fontSize);
+  ~ContentViewImpl();
+
+  void attachToWindow(Gtk::Window& window, Gtk::HeaderBar& headerBar);
+
+  DocumentWindowModel& model() { return model_; }
+  Glib::RefPtr<Gio::SimpleActionGroup> actions() { return actions_; }
+  /// Runs a "doc." action by its name without the prefix; false when it is disabled or unknown.
+  bool activate(const std::string& action);
+
+  // ---- Parts ----
+  Gtk::Paned& sidebarSplit() { return sidebarSplit_; }
+  Gtk::ScrolledWindow& sidebar() { return sidebar_; }
+  QuarvelUtilities::SVGWebView& preview() { return *preview_; }
+  ExportSettingsView& settings() { return *settings_; }
+  Gtk::Paned& editorSplit() { return editorSplit_; }
+  SyntaxEditorView& svgEditor() { return *svgEditor_; }
+  SyntaxEditorView& swiftEditor() { return *swiftEditor_; }
+  Gtk::Box& banner() { return banner_; }
+  Gtk::Button& bannerButton() { return bannerButton_; }
+  Gtk::Label& statusLabel() { return statusLabel_; }
+  Gtk::Label& loadingLabel() { return loadingLabel_; }
+  Gtk::Widget& dropBorder() { return dropBorder_; }
+  QuarvelUtilities::FileDropTarget& dropTarget() { return *dropTarget_; }
+  Gtk::Button& sidebarButton() { return sidebarButton_; }
+  Gtk::Button& layoutButton() { return layoutButton_; }
+  Gtk::Button& dropChangesButton() { return dropChangesButton_; }
+  Gtk::Button& copyButton() { return copyButton_; }
+  SymbolIcon& layoutIcon() { return layoutIcon_; }
+
+  /// The text the Copy command of the Edit menu copies: the focused editor's selection, else
+  /// the whole Swift text.
+  void copy();
+  /// Puts the whole Swift text on the clipboard.
+  void copySwift();
+
+ private:
+  void buildSidebar();
+  void buildMainContent();
+  void buildActions();
+  void observeDocument();
+  void applyLayout();
+  void refreshSwiftSide();
+  void refreshEditorsFromDocument(bool svg, bool swift);
+  void refreshIndentStyle();
+  void refreshFontSize();
+  void showFontChooser();
+  void recordEdits(SyntaxEditorView& editor);
+  void registerEdit(SyntaxEditorView& editor, const UXCodeTextEdit& edit);
+  Gtk::Window* window() const;
+
+  Gtk::Box& root_;
+  DocumentWindowModel model_;
+  std::shared_ptr<SVGQuarvelDocument> document_;
+
+  Gtk::Overlay overlay_;
+  Gtk::Paned sidebarSplit_{Gtk::Orientation::HORIZONTAL};
+  Gtk::ScrolledWindow sidebar_;
+  Gtk::Box sidebarColumn_{Gtk::Orientation::VERTICAL, 0};
+  Gtk::Box previewFrame_;
+  std::unique_ptr<QuarvelUtilities::SVGWebView> preview_;
+  Gtk::Separator sidebarDivider_;
+  std::unique_ptr<ExportSettingsView> settings_;
+
+  Gtk::Paned editorSplit_{Gtk::Orientation::VERTICAL};
+  std::unique_ptr<SyntaxEditorView> svgEditor_;
+  Gtk::Box level2_{Gtk::Orientation::VERTICAL, 0};
+  Gtk::Box banner_{Gtk::Orientation::HORIZONTAL, 6};
+  Gtk::Label bannerLabel_;
+  Gtk::Box bannerSpacer_;
+  Gtk::Button bannerButton_;
+  SymbolIcon bannerIcon_{"arrow.down.doc"};
+  Gtk::Separator bannerDivider_;
+  Gtk::Overlay swiftOverlay_;
+  std::unique_ptr<SyntaxEditorView> swiftEditor_;
+  Gtk::Box statusBox_{Gtk::Orientation::VERTICAL, 4};
+  Gtk::Label statusLabel_;
+  Gtk::Label loadingLabel_;
+
+  Gtk::Box dropBorder_;
+  std::unique_ptr<QuarvelUtilities::FileDropTarget> dropTarget_;
+
+  Gtk::Button sidebarButton_;
+  SymbolIcon sidebarIcon_{"sidebar.left"};
+  Gtk::Button layoutButton_;
+  SymbolIcon layoutIcon_{"rectangle.split.2x1"};
+  Gtk::Button dropChangesButton_;
+  Gtk::Button copyButton_;
+  Gtk::Window* window_ = nullptr;
+
+  Glib::RefPtr<Gio::SimpleActionGroup> actions_;
+  Glib::RefPtr<Gtk::ShortcutController> shortcuts_;
+  std::vector<AnyCancellable> subscriptions_;
+  bool writingSVG_ = false;    // the SVG editor is writing the document
+  bool writingSwift_ = false;  // the Swift editor is writing the document
+  bool replaying_ = false;     // an undo or redo is replaying an edit
+};
+
+}  // namespace SVGQuarvelViews
