@@ -5,7 +5,7 @@
 
 #include "SVGParser/CSS/Font.h"
 #include "SVGParser/SVG/Text.h"
-#include "SVGParser/SVG/TextClusters.h"
+#include "SVGParser/Platform/Text/TextClusters.h"
 
 using CSS::Font;
 using CSS::UnitLength;
@@ -115,7 +115,7 @@ TEST(ModelText, LongTextsAreCutTo38Characters) {
 }
 
 TEST(ModelText, CharacterBoundaries) {
-  using SVG::prefixOfCharacters;
+  using QuarvelText::prefixOfCharacters;
   EXPECT_EQ(prefixOfCharacters("abc", 2), 2u);
   EXPECT_EQ(prefixOfCharacters("abc", 5), 3u);
   EXPECT_EQ(prefixOfCharacters("", 0), 0u);

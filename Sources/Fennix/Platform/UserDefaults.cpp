@@ -17,6 +17,7 @@
 #include "Fennix/Foundation/System/FileSafety.h"
 #include "Fennix/console/Console.h"
 #include "Fennix/Platform/NotificationCenter.h"
+#include "SVGParser/Platform/Text/Text.h"
 
 namespace {
 
@@ -120,46 +121,12 @@ std::optional<DefaultsValue> decode(const nlohmann::json& json) {
   }
 }
 
-bool isValidUTF8(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length;
-    std::uint32_t code;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      length = 2;
-      code = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      length = 3;
-      code = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      length = 4;
-      code = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (std::size_t j = 1; j < length; ++j) {
-      auto d = static_cast<unsigned char>(text[i + j]);
-      if ((d & 0xC0) != 0x80) return false;
-      code = (code << 6) | (d & 0x3F);
-    }
-    static constexpr std::uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < minimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += length;
-  }
-  return true;
-}
-
 bool isValidSuiteName(const std::string& name) {
   if (name.empty() || name.size() > 200 || name.front() == '.') return false;
   for (char c : name) {
     if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
   }
-  return isValidUTF8(name);
+  return QuarvelText::isValidUTF8(name);
 }
 
 std::string errnoText(int error) { return std::strerror(error); }
@@ -339,8 +306,7 @@ bool NSUserDefaults::bool_(const std::string& forKey) {
   if (auto* n = std::get_if<std::int64_t>(&storage)) return *n != 0;
   if (auto* d = std::get_if<double>(&storage)) return *d != 0;
   if (auto* text = std::get_if<std::string>(&storage)) {
-    std::string lower;
-    for (char c : *text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = QuarvelText::asciiLowercased(*text);
     return lower == "true" || lower == "yes" || lower == "1";
   }
   return false;
@@ -350,7 +316,7 @@ bool NSUserDefaults::bool_(const std::string& forKey) {
 
 void NSUserDefaults::set(const DefaultsValue& value, const std::string& forKey) {
   const std::string* text = value.text();
-  if (!isValidUTF8(forKey) || (text != nullptr && !isValidUTF8(*text))) {
+  if (!QuarvelText::isValidUTF8(forKey) || (text != nullptr && !QuarvelText::isValidUTF8(*text))) {
     console::error("NSUserDefaults: refusing a key or text that is not UTF-8 in suite:", suiteName_);
     return;
   }
@@ -358,7 +324,7 @@ void NSUserDefaults::set(const DefaultsValue& value, const std::string& forKey) 
 }
 
 void NSUserDefaults::removeObject(const std::string& forKey) {
-  if (!isValidUTF8(forKey)) return;
+  if (!QuarvelText::isValidUTF8(forKey)) return;
   write(forKey, std::nullopt);
 }
 

@@ -64,12 +64,4 @@ std::string trimmed(std::string_view text) {
   return std::string(begin, end);
 }
 
-std::size_t characterCount(std::string_view text) {
-  std::size_t count = 0;
-  for (char ch : text) {
-    if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80) ++count;
-  }
-  return count;
-}
-
 }  // namespace consolesupport

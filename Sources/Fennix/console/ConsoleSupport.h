@@ -18,7 +18,4 @@ std::string uppercased(std::string_view text);
 /// The text without leading and trailing white space and line breaks.
 std::string trimmed(std::string_view text);
 
-/// Number of Unicode characters (code points) of UTF-8 text.
-std::size_t characterCount(std::string_view text);
-
 }  // namespace consolesupport

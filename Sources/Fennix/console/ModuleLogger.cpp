@@ -6,6 +6,7 @@
 
 #include "Fennix/console/Console.h"
 #include "Fennix/console/ConsoleSupport.h"
+#include "SVGParser/Platform/Text/Text.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ ModuleLogger::ModuleLogger(std::shared_ptr<Logger> parent, std::string prefix, s
     : parent_(parentOrDefaultConsole(std::move(parent))),
       prefix_(std::move(prefix)),
       logLevel_(levelAtCreation(*parent_, prefix_, level)),
-      prefixLength_(consolesupport::characterCount(prefix_)) {}
+      prefixLength_(QuarvelText::characterCount(prefix_)) {}
 
 ModuleLogger::ModuleLogger(std::string prefix, std::optional<LogLevel> level)
     : ModuleLogger(nullptr, std::move(prefix), level) {}

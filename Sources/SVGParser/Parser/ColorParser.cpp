@@ -11,6 +11,7 @@
 #include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Platform/NumberText.h"
 #include "SVGParser/Platform/Print.h"
+#include "SVGParser/Platform/Text/Text.h"
 
 namespace CSS {
 
@@ -69,7 +70,7 @@ std::optional<Color> fromHexDigits(std::string_view text) {
 }  // namespace
 
 std::optional<Color> colorFromFunction(std::string_view name, const std::vector<std::string>& arguments) {
-  const auto lower = lowercased(name);
+  const auto lower = QuarvelText::asciiLowercased(name);
   if (lower == "rgb" && arguments.size() >= 3) {
     return Color::fromStringRed(arguments[0], arguments[1], arguments[2], std::nullopt);
   }
@@ -80,7 +81,7 @@ std::optional<Color> colorFromFunction(std::string_view name, const std::vector<
 }
 
 ColorReading readColor(std::string_view text) {
-  const auto t = lowercased(trimWhitespace(text));
+  const auto t = QuarvelText::asciiLowercased(trimWhitespace(text));
   if (Color::nameToRGB().contains(t)) return {Color::named(t)};
   if (t == "transparent") return {Color::rgba(0, 0, 0, 0)};
   if (t.starts_with('#')) return {fromHexDigits(std::string_view(t).substr(1))};

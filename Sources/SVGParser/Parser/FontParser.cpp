@@ -11,6 +11,7 @@
 #include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Platform/NumberText.h"
 #include "SVGParser/Platform/Print.h"
+#include "SVGParser/Platform/Text/Text.h"
 
 namespace CSS {
 
@@ -133,7 +134,7 @@ Font parseFreeForm(std::string_view lowercase) {
 
 std::optional<Font> Font::fromStringValue(std::optional<std::string_view> text) {
   if (!text || text->empty()) return std::nullopt;
-  const auto lower = lowercased(*text);
+  const auto lower = QuarvelText::asciiLowercased(*text);
   if (auto font = systemFont(lower)) return font;
   return parseFreeForm(lower);
 }
@@ -152,7 +153,7 @@ std::optional<Font> Font::fromCSS(const std::optional<Value>& css) {
 
 std::optional<Font::Family> Font::Family::fromStringValue(std::optional<std::string_view> text) {
   if (!text) return std::nullopt;
-  if (auto generic = genericFamily(lowercased(*text))) return generic;
+  if (auto generic = genericFamily(QuarvelText::asciiLowercased(*text))) return generic;
   return named(std::string(unquoted(*text)));
 }
 
@@ -170,7 +171,7 @@ std::optional<Font::Style> Font::Style::fromCSS(const std::optional<::CSS::Value
 
 std::optional<Font::Weight> Font::Weight::fromStringValue(std::optional<std::string_view> text) {
   if (!text || text->empty()) return std::nullopt;
-  if (auto keyword = weightKeyword(lowercased(*text))) return keyword;
+  if (auto keyword = weightKeyword(QuarvelText::asciiLowercased(*text))) return keyword;
   if (const auto numeric = integerWeight(*text)) return value(*numeric);
   return std::nullopt;
 }

@@ -83,14 +83,6 @@ std::string quotedList(const std::vector<std::string>& items) {
   return out + "]";
 }
 
-std::string lowercased(std::string_view text) {
-  std::string out(text);
-  for (char& ch : out) {
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-  }
-  return out;
-}
-
 std::string_view unquoted(std::string_view text) {
   if (text.size() >= 2 && (text.front() == '\'' || text.front() == '"') && text.back() == text.front()) {
     return text.substr(1, text.size() - 2);

@@ -36,8 +36,5 @@ std::string debugQuoted(std::string_view text);
 /// The argument list as a list of quoted texts: ["1", "a b"].
 std::string quotedList(const std::vector<std::string>& items);
 
-/// The text with the letters A to Z in lower case; other characters unchanged.
-std::string lowercased(std::string_view text);
-
 /// The text without one pair of matching surrounding quotes (single or double).
 std::string_view unquoted(std::string_view text);

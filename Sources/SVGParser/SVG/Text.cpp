@@ -1,6 +1,6 @@
 #include "SVGParser/SVG/Text.h"
 
-#include "SVGParser/SVG/TextClusters.h"
+#include "SVGParser/Platform/Text/TextClusters.h"
 
 namespace SVG {
 
@@ -20,10 +20,10 @@ std::string Text::description() const {
   } else {
     constexpr size_t shownWhole = 39;
     constexpr size_t shownCut = 38;
-    if (prefixOfCharacters(text, shownWhole) == text.size()) {
+    if (QuarvelText::prefixOfCharacters(text, shownWhole) == text.size()) {
       out += " '" + text + "'";
     } else {
-      out += " '" + text.substr(0, prefixOfCharacters(text, shownCut)) + "'\u2026";
+      out += " '" + text.substr(0, QuarvelText::prefixOfCharacters(text, shownCut)) + "'\u2026";
     }
   }
 

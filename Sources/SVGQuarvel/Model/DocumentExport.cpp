@@ -5,22 +5,11 @@
 #include <string_view>
 
 #include "Fennix/console/Console.h"
-#include "SVGParser/SVG/TextClusters.h"
+#include "SVGParser/Platform/Text/Text.h"
 #include "SVGQuarvel/Model/Generation.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 
 namespace {
-
-/// User-perceived characters; a carriage return and line feed count as one.
-std::size_t characterCount(std::string_view text) {
-  std::size_t count = 0;
-  while (!text.empty()) {
-    const std::size_t length = SVG::prefixOfCharacters(text, 1);
-    text.remove_prefix(length > 0 ? length : 1);
-    ++count;
-  }
-  return count;
-}
 
 /// The length of the Unicode white space or line break at the start of `text`, 0 when there is none.
 std::size_t whitespaceLength(std::string_view text) {
@@ -83,7 +72,7 @@ std::string svgComment(std::string_view svg) {
 
 SVGQuarvelDocument::ExportResult SVGQuarvelDocument::export_(std::string_view svgString,
                                                              const SVGQuarvelConfiguration& config) {
-  console::log("rebuilding SVG ...", characterCount(svgString));
+  console::log("rebuilding SVG ...", QuarvelText::characterCount(svgString));
   auto code = generation::swiftUISource(svgString, config);
   if (!code) {
     console::warn("Parsing of SVG failed.");

@@ -12,6 +12,7 @@
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/Foundation/System/FileSafety.h"
 #include "Fennix/Platform/AttributedString.h"
+#include "SVGParser/Platform/Text/Text.h"
 
 namespace {
 
@@ -128,9 +129,7 @@ const UTType& UTType::svgQuarvelDocument() {
 }
 
 std::optional<UTType> UTType::fromFilenameExtension(std::string_view filenameExtension) {
-  std::string lowered(filenameExtension);
-  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+  const std::string lowered = QuarvelText::asciiLowercased(filenameExtension);
   for (const UTType* type : {&svgQuarvelDocument(), &svg(), &swiftSource()}) {
     const auto& extensions = type->filenameExtensions();
     if (std::find(extensions.begin(), extensions.end(), lowered) != extensions.end()) return *type;
@@ -190,4 +189,6 @@ std::string readTextFileDetectingEncoding(const std::filesystem::path& url) {
                        " couldn\u2019t be opened because the text encoding of its contents can\u2019t be determined.");
 }
 
-bool isValidUTF8(std::string_view text) { return g_utf8_validate_len(text.data(), text.size(), nullptr); }
+bool isValidUTF8(std::string_view text) {
+  return text.find('\0') == std::string_view::npos && QuarvelText::isValidUTF8(text);
+}

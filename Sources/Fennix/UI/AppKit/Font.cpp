@@ -1,4 +1,5 @@
 #include "Fennix/UI/AppKit/Font.h"
+#include "SVGParser/Platform/Text/Text.h"
 
 #include <pango/pangocairo.h>
 
@@ -13,12 +14,6 @@
 namespace {
 
 using Face = NSFont::Face;
-
-std::string lowercased(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(g_ascii_tolower(c));
-  return result;
-}
 
 // The font manager's weights 0 to 15 (5 regular, 9 bold) on the 100 to 1000 scale of the faces.
 int faceWeight(int managerWeight) {
@@ -59,7 +54,7 @@ class FontManager {
   std::optional<std::vector<Face>> faces(std::string_view family) {
     std::lock_guard lock(mutex_);
     loadFamilies();
-    auto found = families_.find(lowercased(family));
+    auto found = families_.find(QuarvelText::asciiLowercased(family));
     if (found == families_.end()) return std::nullopt;
     auto cached = faces_.find(found->first);
     if (cached != faces_.end()) return cached->second;
@@ -110,7 +105,9 @@ class FontManager {
     PangoFontFamily** list = nullptr;
     int count = 0;
     pango_font_map_list_families(map_, &list, &count);
-    for (int i = 0; i < count; ++i) families_.emplace(lowercased(pango_font_family_get_name(list[i])), list[i]);
+    for (int i = 0; i < count; ++i) {
+      families_.emplace(QuarvelText::asciiLowercased(pango_font_family_get_name(list[i])), list[i]);
+    }
     g_free(list);
   }
 

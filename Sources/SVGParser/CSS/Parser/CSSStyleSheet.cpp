@@ -4,6 +4,7 @@
 #include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Platform/NumberText.h"
 #include "SVGParser/Platform/Print.h"
+#include "SVGParser/Platform/Text/Text.h"
 
 namespace CSS {
 
@@ -62,13 +63,6 @@ Value parseValue(std::string_view text) {
   return Value::Id{std::string(text)};
 }
 
-// Number of characters (UTF-8 code points) of a text.
-std::size_t characterCount(std::string_view text) {
-  std::size_t count = 0;
-  for (const char ch : text) count += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
-  return count;
-}
-
 // The comma-separated selectors of a selector group; commas inside brackets,
 // parentheses or quotes do not separate.
 std::vector<std::string_view> selectorGroup(std::string_view text) {
@@ -120,7 +114,7 @@ std::vector<Rule> CSS::parseCSS(std::optional<std::string_view> text) {
     const bool closed = close != std::string_view::npos;
     const auto block = closed ? rest.substr(open, close - open + 1) : rest.substr(open);
     rest = closed ? rest.substr(close + 1) : std::string_view();
-    if (characterCount(block) < 3) continue;
+    if (QuarvelText::characterCount(block) < 3) continue;
 
     const Style style = parseStyle(trimWhitespace(block.substr(1, block.size() - (closed ? 2 : 1))));
     if (selectorText.empty()) {

@@ -1,10 +1,10 @@
-#include "SVGParser/SVG/TextClusters.h"
+#include "SVGParser/Platform/Text/TextClusters.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
 
-namespace SVG {
+namespace QuarvelText {
 
 namespace {
 
@@ -234,4 +234,4 @@ std::size_t prefixOfCharacters(std::string_view text, std::size_t count) {
   return text.size();
 }
 
-}  // namespace SVG
+}  // namespace QuarvelText

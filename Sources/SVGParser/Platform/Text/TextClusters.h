@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <string_view>
 
-namespace SVG {
+namespace QuarvelText {
 
 /// The byte length of the first `count` user-perceived characters of `text`
 /// (all of it when it has fewer). Never cuts inside a character.
 std::size_t prefixOfCharacters(std::string_view text, std::size_t count);
 
-}  // namespace SVG
+}  // namespace QuarvelText
