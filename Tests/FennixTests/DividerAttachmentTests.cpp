@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include "DefaultsTestSupport.h"
+#include "Fennix/Platform/UserDefaults.h"
+#include "Fennix/UI/AppKit/DividerTextAttachment.h"
+
+namespace {
+
+using Type = NSPasteboard::PasteboardType;
+
+TEST(DividerAttachmentTests, OneSharedDividerThatCopiesAsARule) {
+  const auto divider = QvDividerTextAttachment::make();
+  EXPECT_EQ(QvDividerTextAttachment::make(), divider);
+  EXPECT_TRUE(QvDividerTextAttachment::isEqual(divider.get()));
+  const NSTextAttachment plain;
+  EXPECT_FALSE(QvDividerTextAttachment::isEqual(&plain));
+  EXPECT_FALSE(QvDividerTextAttachment::isEqual(nullptr));
+
+  const std::string rule = "──────────";
+  EXPECT_EQ(divider->writableTypes(), (std::vector<Type>{Type::qvDivider(), Type::string()}));
+  EXPECT_EQ(divider->pasteboardPropertyList(Type::string()), rule);
+  EXPECT_EQ(divider->pasteboardPropertyList(Type::qvDivider()), rule);
+  EXPECT_EQ(divider->pasteboardPropertyList(Type{"image/png"}), std::nullopt);
+  EXPECT_EQ(Type::qvDivider().rawValue, "org.quarvel.text.divider");
+
+  // Only the divider type reads back as a divider, whatever the data.
+  EXPECT_NE(QvTextDividerPBItem::fromPasteboardPropertyList("anything", Type::qvDivider()), nullptr);
+  EXPECT_EQ(QvTextDividerPBItem::fromPasteboardPropertyList(rule, Type::string()), nullptr);
+  auto item = std::make_shared<QvTextDividerPBItem>();
+  EXPECT_EQ(item->copy(), item);
+
+  // An attachment of data has no divider cell and nothing to copy.
+  const QvDividerTextAttachment data(std::string("bytes"), std::string("public.data"));
+  EXPECT_EQ(data.attachmentCell, nullptr);
+  EXPECT_EQ(data.pasteboardPropertyList(Type::string()), std::nullopt);
+
+  auto replacement = std::make_shared<QvDividerTextAttachment>();
+  QvDividerTextAttachment::setShared(replacement);
+  EXPECT_EQ(QvDividerTextAttachment::make(), replacement);
+  QvDividerTextAttachment::setShared(divider);
+}
+
+TEST(DividerAttachmentTests, TheCellDrawsOneLineAcrossTheLineFragment) {
+  const QvDividerTextAttachment::Cell cell;
+  const NSTextAttachmentFrame frame = cell.cellFrame({12, 40, 300, 17}, 5);
+  EXPECT_EQ(frame, (NSTextAttachmentFrame{12, 0, 290, 11}));
+  const auto strokes = cell.draw({10, 20, 100, 11});
+  ASSERT_EQ(strokes.size(), 1u);
+  EXPECT_DOUBLE_EQ(strokes[0].fromY, 26);
+  EXPECT_DOUBLE_EQ(strokes[0].toY, 26);
+  EXPECT_DOUBLE_EQ(strokes[0].fromX, 10);
+  EXPECT_DOUBLE_EQ(strokes[0].toX, 110);
+}
+
+TEST(DividerAttachmentTests, ThePlainFormIsReadOnceFromTheDefaults) {
+  FennixTestSupport::temporaryUserDirectories();
+  auto defaults = NSUserDefaults::standard();
+  ASSERT_TRUE(defaults);
+  defaults->set("~~~", "QvDividerPlainStringRepresentation");
+  EXPECT_EQ(QvDividerTextAttachment::make()->plainStringRepresentation(), "~~~");
+  defaults->set("===", "QvDividerPlainStringRepresentation");
+  EXPECT_EQ(QvDividerTextAttachment::plainStringRepresentationStatic(), "~~~");
+  defaults->removeObject("QvDividerPlainStringRepresentation");
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// Dividers in a real text view and on the real clipboard (needs a display).
+#include <gtest/gtest.h>
+
+#include <gdkmm/display.h>
+#include <gtkmm/init.h>
+#include <gtkmm/textview.h>
+#include <gtkmm/widgetpaintable.h>
+#include <gtkmm/window.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+#include "Fennix/UI/AppKit/GTK/DividerTextAttachmentView.h"
+
+namespace {
+
+bool gtkReady() {
+  if (!gtk_init_check()) return false;
+  Gtk::init_gtkmm_internals();
+  return true;
+}
+
+bool runUntil(const std::function<bool()>& done, double seconds = 5) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    g_main_context_iteration(nullptr, FALSE);
+    g_usleep(1000);
+  }
+  return true;
+}
+
+GdkTexture* renderWidget(Gtk::Widget& widget, Gtk::Window& window) {
+  auto paintable = Gtk::WidgetPaintable::create(widget);
+  GtkSnapshot* snapshot = gtk_snapshot_new();
+  gdk_paintable_snapshot(GDK_PAINTABLE(paintable->gobj()), GDK_SNAPSHOT(snapshot), widget.get_width(),
+                         widget.get_height());
+  GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+  if (!node) return nullptr;
+  GskRenderer* renderer = gtk_native_get_renderer(GTK_NATIVE(window.gobj()));
+  const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, float(widget.get_width()), float(widget.get_height()));
+  GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &viewport);
+  gsk_render_node_unref(node);
+  return texture;
+}
+
+TEST(DividerAttachmentViewTests, ADividerSpansTheTextViewAsAGreyRule) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  Gtk::Window window;
+  window.set_default_size(320, 120);
+  Gtk::TextView view;
+  view.set_left_margin(8);
+  view.set_right_margin(8);
+  auto buffer = view.get_buffer();
+  buffer->set_text("above \U0001F600\n");
+  auto anchor = Fennix::GTK::insertDivider(view, buffer->end(), QvDividerTextAttachment::make());
+  buffer->insert(buffer->end(), "\nbelow");
+  EXPECT_EQ(buffer->get_char_count(), 15);  // the anchor counts as one character
+  window.set_child(view);
+  window.present();
+  ASSERT_TRUE(runUntil([&] { return view.get_mapped() && view.get_width() > 0; }));
+  auto widgets = anchor->get_widgets();
+  ASSERT_EQ(widgets.size(), 1u);
+  auto* divider = dynamic_cast<Fennix::GTK::DividerAttachmentView*>(widgets[0]);
+  ASSERT_NE(divider, nullptr);
+  ASSERT_TRUE(runUntil([&] { return divider->get_width() == view.get_width() - 17; }))
+      << divider->get_width() << " in " << view.get_width();
+  EXPECT_EQ(divider->get_height(), 11);
+
+  // Widening the window widens the rule.
+  window.set_default_size(420, 120);
+  ASSERT_TRUE(runUntil([&] { return view.get_width() > 400 && divider->get_width() == view.get_width() - 17; }));
+  runUntil([] { return false; }, 0.3);
+
+  GdkTexture* texture = renderWidget(view, window);
+  ASSERT_NE(texture, nullptr);
+  const std::filesystem::path png = std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / "divider-in-text-view.png";
+  EXPECT_TRUE(gdk_texture_save_to_png(texture, png.c_str()));
+  // One row of grey pixels across most of the view: the rule.
+  const int width = gdk_texture_get_width(texture), height = gdk_texture_get_height(texture);
+  std::vector<guchar> data(std::size_t(width) * height * 4);
+  gdk_texture_download(texture, data.data(), std::size_t(width) * 4);
+  int longestGreyRow = 0;
+  for (int y = 0; y < height; ++y) {
+    int grey = 0;
+    for (int x = 0; x < width; ++x) {
+      const guchar* p = &data[(std::size_t(y) * width + x) * 4];
+      if (std::abs(p[0] - 204) <= 8 && std::abs(p[1] - 204) <= 8 && std::abs(p[2] - 204) <= 8) ++grey;
+    }
+    longestGreyRow = std::max(longestGreyRow, grey);
+  }
+  EXPECT_GE(longestGreyRow, width - 40) << "no rule in " << png;
+  g_object_unref(texture);
+}
+
+TEST(DividerAttachmentViewTests, TheClipboardHoldsADividerAndItsPlainText) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  auto clipboard = Gdk::Display::get_default()->get_clipboard();
+  Fennix::GTK::copyAttachment(clipboard, *QvDividerTextAttachment::make());
+  EXPECT_TRUE(clipboard->get_formats()->contain_mime_type("application/x-org.quarvel.text.divider"));
+
+  std::optional<Glib::ustring> text;
+  clipboard->read_text_async([&](Glib::RefPtr<Gio::AsyncResult>& result) { text = clipboard->read_text_finish(result); });
+  ASSERT_TRUE(runUntil([&] { return text.has_value(); }));
+  EXPECT_EQ(*text, "──────────");
+
+  bool read = false;
+  std::shared_ptr<QvTextDividerPBItem> item;
+  Fennix::GTK::readDivider(clipboard, [&](std::shared_ptr<QvTextDividerPBItem> found) {
+    item = std::move(found);
+    read = true;
+  });
+  ASSERT_TRUE(runUntil([&] { return read; }));
+  EXPECT_NE(item, nullptr);
+
+  // Plain text alone is no divider.
+  clipboard->set_text("──────────");
+  read = false;
+  Fennix::GTK::readDivider(clipboard, [&](std::shared_ptr<QvTextDividerPBItem> found) {
+    item = std::move(found);
+    read = true;
+  });
+  ASSERT_TRUE(runUntil([&] { return read; }));
+  EXPECT_EQ(item, nullptr);
+}
+
+}  // namespace
