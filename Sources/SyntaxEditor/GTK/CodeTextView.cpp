@@ -46,6 +46,13 @@ CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()) {
       [this](const Gtk::TextBuffer::iterator&, const Gtk::TextBuffer::iterator&) { bufferDidChange(); });
   buffer->signal_mark_set().connect(sigc::mem_fun(*this, &CodeTextView::bufferMarkSet));
 
+  // Copying from the context menu obeys the same guard as the shortcut.
+  g_signal_connect(gobj(), "copy-clipboard", G_CALLBACK(+[](GtkTextView* view, gpointer self) {
+                     const UXCodeTextViewDelegate* delegate = static_cast<CodeTextView*>(self)->code_->delegate();
+                     if (delegate && !delegate->allowCopy()) g_signal_stop_emission_by_name(view, "copy-clipboard");
+                   }),
+                   this);
+
   auto keys = Gtk::EventControllerKey::create();
   keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
   keys->signal_key_pressed().connect(

@@ -89,6 +89,36 @@ TEST(EditorWindowTests, TheBufferFollowsTheStorageAcrossCharactersOutsideTheBMP)
   ASSERT_TRUE(runMainLoopUntil([&] { return near(colourAt(text, 20), 0x1C00CF); })) << "the number";
 }
 
+TEST(EditorWindowTests, ShortcutsFollowTheEditorRules) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  std::string document = "a\n";
+  double size = 1.5;
+  SyntaxEditorView view(Editor(Editor::Binding<std::string>::fromVariable(document), Editor::Language::swift,
+                               HighlightJSTheme::xcode(), Editor::Binding<double>::fromVariable(size),
+                               Editor::Flags::defaultEditorFlags, Editor::softTab(-3)));
+  CodeTextView& text = view.textView();
+  text.get_buffer()->place_cursor(text.get_buffer()->begin());
+  EXPECT_TRUE(text.handleKeyPress(GDK_KEY_Tab, Gdk::ModifierType(0)));
+  EXPECT_EQ(document, "a\n") << "a negative soft tab inserts nothing";
+  view.setIndentStyle(Editor::softTab(3));
+  text.handleKeyPress(GDK_KEY_Tab, Gdk::ModifierType(0));
+  EXPECT_EQ(document, "   a\n");
+
+  EXPECT_TRUE(text.handleKeyPress(GDK_KEY_minus, Gdk::ModifierType::CONTROL_MASK));
+  EXPECT_EQ(size, 1);
+  text.handleKeyPress(GDK_KEY_minus, Gdk::ModifierType::CONTROL_MASK);
+  EXPECT_EQ(size, 1) << "smaller stops at one point";
+  text.handleKeyPress(GDK_KEY_plus, Gdk::ModifierType::CONTROL_MASK);
+  EXPECT_EQ(size, 2);
+  EXPECT_DOUBLE_EQ(text.codeView().font()->pointSize(), 2);
+
+  // A viewer takes no typing.
+  view.setFlags(Editor::Flags::defaultViewerFlags);
+  EXPECT_FALSE(text.get_editable());
+  EXPECT_FALSE(text.handleKeyPress(GDK_KEY_Return, Gdk::ModifierType(0)));
+  EXPECT_EQ(document, "   a\n");
+}
+
 // Renders what a widget shows into a texture with its window's renderer.
 GdkTexture* renderWidget(Gtk::Widget& widget, Gtk::Window& window) {
   auto paintable = Gtk::WidgetPaintable::create(widget);
