@@ -1,0 +1,79 @@
+// The application delegate: keeps the About window, loads the default settings at start, offers
+// the services when launching finishes, and turns files handed to the application into windows.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "SVGQuarvel/App/DocumentController.h"
+
+typedef struct _GDBusConnection GDBusConnection;
+
+namespace SVGQuarvel {
+
+/// The About window as the delegate sees it.
+class AboutWindowHandle {
+ public:
+  virtual ~AboutWindowHandle() = default;
+  /// Shows the window in front and gives it the focus.
+  virtual void makeKeyAndOrderFront() = 0;
+};
+
+/// The content type of a file: its type, or the error of reading what the file is.
+struct FileContentType {
+  /// The type, as a MIME type ("image/svg+xml", "image/png", ...); none when nothing is known.
+  std::optional<std::string> mimeType;
+  bool isSVG = false;
+  bool isDocument = false;
+};
+
+/// What the file at `url` holds: known extensions decide first, then the system's guess from
+/// the name and the first bytes. A missing or inaccessible file throws a `CocoaError`.
+FileContentType contentTypeOfFile(const std::filesystem::path& url);
+
+/// The file's address as text ("file:///...").
+std::string fileURLString(const std::filesystem::path& url);
+
+/// The MIME type of the document files.
+inline constexpr const char* documentMimeType = "application/x-svgquarvel";
+
+}  // namespace SVGQuarvel
+
+class AppDelegate {
+ public:
+  using MakeAboutWindow = std::function<std::unique_ptr<SVGQuarvel::AboutWindowHandle>()>;
+  /// Shows an error to the user (a document that could not be opened).
+  using PresentError = std::function<void(const std::string& message)>;
+
+  /// Makes the About window with `makeAboutWindow` and loads the default settings.
+  explicit AppDelegate(const MakeAboutWindow& makeAboutWindow);
+
+  /// Shows the About window.
+  void orderFrontStandardAboutPanel();
+  /// Registers for changes of the default settings and offers the services on `connection`.
+  void applicationDidFinishLaunching(GDBusConnection* connection);
+  /// SVG files become new documents (converted off the main thread); others are refused.
+  void applicationOpen(const std::vector<std::filesystem::path>& urls);
+  /// Files given on the command line or by the desktop: document files open as documents, the
+  /// rest goes to `applicationOpen`.
+  void openFiles(const std::vector<std::filesystem::path>& urls);
+
+  void setPresentError(PresentError presentError) { presentError_ = std::move(presentError); }
+  /// Called when a file starts converting and when its window is made (or the file failed), so
+  /// that the application keeps running meanwhile.
+  void setActivityHooks(std::function<void()> begin, std::function<void()> end) {
+    beginActivity_ = std::move(begin);
+    endActivity_ = std::move(end);
+  }
+
+ private:
+  std::unique_ptr<SVGQuarvel::AboutWindowHandle> aboutWindow_;
+  PresentError presentError_;
+  std::function<void()> beginActivity_;
+  std::function<void()> endActivity_;
+};

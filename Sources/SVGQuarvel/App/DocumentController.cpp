@@ -1,0 +1,150 @@
+#include "SVGQuarvel/App/DocumentController.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace SVGQuarvel {
+
+namespace {
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  if (std::filesystem::equivalent(a, b, error)) return true;
+  return !error && a.lexically_normal() == b.lexically_normal();
+}
+
+}  // namespace
+
+// ---- DocumentRecord ----------------------------------------------------------------------
+
+std::string DocumentRecord::displayName() const {
+  if (fileURL_) return fileURL_->filename().string();
+  return untitledNumber_ <= 1 ? std::string("Untitled") : "Untitled " + std::to_string(untitledNumber_);
+}
+
+SVGQuarvelDocument::Snapshot DocumentRecord::currentContent() const {
+  return document_->snapshot(UTType::svgQuarvelDocument());
+}
+
+bool DocumentRecord::isDocumentEdited() const { return currentContent() != savedContent_; }
+
+// ---- DocumentController ------------------------------------------------------------------
+
+DocumentController::DocumentController() : factory_([] { return SVGQuarvelDocument::newDocument(); }) {}
+
+DocumentController& DocumentController::shared() {
+  static auto* controller = new DocumentController();  // lives for the whole process
+  return *controller;
+}
+
+void DocumentController::setDocumentFactory(DocumentFactory factory) {
+  factory_ = factory ? std::move(factory) : [] { return SVGQuarvelDocument::newDocument(); };
+}
+
+void DocumentController::setPresenter(Presenter presenter) { presenter_ = std::move(presenter); }
+
+DocumentRecordPtr DocumentController::recordFor(const SVGQuarvelDocument* document) const {
+  for (const auto& record : documents_) {
+    if (record->document().get() == document) return record;
+  }
+  return nullptr;
+}
+
+int DocumentController::nextUntitledNumber() const {
+  // The lowest number no open untitled document uses.
+  std::vector<int> used;
+  for (const auto& record : documents_) {
+    if (!record->fileURL_) used.push_back(record->untitledNumber_);
+  }
+  int number = 1;
+  while (std::find(used.begin(), used.end(), number) != used.end()) ++number;
+  return number;
+}
+
+DocumentRecordPtr DocumentController::add(std::shared_ptr<SVGQuarvelDocument> document, UTType type, bool display) {
+  auto record = DocumentRecordPtr(new DocumentRecord(std::move(document), std::move(type)));
+  record->savedContent_ = record->currentContent();
+  documents_.push_back(record);
+  if (display && presenter_) {
+    try {
+      presenter_(record);
+    } catch (...) {
+      close(*record);
+      throw;
+    }
+  }
+  return record;
+}
+
+DocumentRecordPtr DocumentController::openUntitledDocumentAndDisplay(bool display) {
+  auto document = factory_();
+  if (!document) throw CocoaError(CocoaError::fileReadUnknown, "The new document could not be created.");
+  const int number = nextUntitledNumber();
+  auto record = add(std::move(document), UTType::svgQuarvelDocument(), display);
+  record->untitledNumber_ = number;
+  return record;
+}
+
+DocumentRecordPtr DocumentController::openDocument(const std::filesystem::path& url, bool display) {
+  for (const auto& record : documents_) {
+    if (record->fileURL_ && sameFile(*record->fileURL_, url)) {
+      if (display && presenter_) presenter_(record);
+      return record;
+    }
+  }
+  const auto type = UTType::fromFilenameExtension(url.extension().string().substr(url.has_extension() ? 1 : 0))
+                        .value_or(UTType::svgQuarvelDocument());
+  auto document = SVGQuarvelDocument::fromConfiguration({type, FileWrapper::fromURL(url)});
+  auto record = DocumentRecordPtr(new DocumentRecord(std::move(document), type));
+  record->fileURL_ = url;
+  record->savedContent_ = record->currentContent();
+  documents_.push_back(record);
+  if (display && presenter_) {
+    try {
+      presenter_(record);
+    } catch (...) {
+      close(*record);
+      throw;
+    }
+  }
+  return record;
+}
+
+void DocumentController::save(DocumentRecord& record) {
+  if (!record.fileURL_) {
+    throw CocoaError(CocoaError::fileWriteUnknown,
+                     "The document \u201c" + record.displayName() + "\u201d has no file yet; choose where to save it.");
+  }
+  saveAs(record, *record.fileURL_, record.fileType_);
+}
+
+void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type) {
+  const auto& document = *record.document();
+  const auto content = record.currentContent();
+  std::optional<FileWrapper> existing;
+  const auto snapshot = document.snapshot(type);
+  const auto file = document.fileWrapper(snapshot, {type, existing});
+  file.write(url);  // replaces the file as a whole or throws, leaving it as it was
+  record.fileURL_ = url;
+  record.fileType_ = type;
+  record.savedContent_ = content;
+}
+
+void DocumentController::close(const DocumentRecord& record) {
+  std::erase_if(documents_, [&](const DocumentRecordPtr& open) { return open.get() == &record; });
+}
+
+std::vector<DocumentRecordPtr> DocumentController::editedDocuments() const {
+  std::vector<DocumentRecordPtr> edited;
+  for (const auto& record : documents_) {
+    if (record->isDocumentEdited()) edited.push_back(record);
+  }
+  return edited;
+}
+
+UTType DocumentController::typeForSaving(const std::filesystem::path& url) {
+  const std::string extension = url.has_extension() ? url.extension().string().substr(1) : std::string();
+  return UTType::fromFilenameExtension(extension).value_or(UTType::svgQuarvelDocument());
+}
+
+}  // namespace SVGQuarvel

@@ -1,0 +1,97 @@
+// The open documents of the application: creating untitled documents, opening document files,
+// saving them (always atomically), their titles and edited state, and closing them.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+
+namespace SVGQuarvel {
+
+/// One open document: the document, the file it belongs to and the state of its last save.
+class DocumentRecord {
+ public:
+  const std::shared_ptr<SVGQuarvelDocument>& document() const { return document_; }
+  /// The file the document was opened from or last saved to; none while untitled.
+  const std::optional<std::filesystem::path>& fileURL() const { return fileURL_; }
+  /// The type the document is saved as.
+  const UTType& fileType() const { return fileType_; }
+  /// The file's name, or "Untitled", "Untitled 2", ... while untitled.
+  std::string displayName() const;
+  /// Whether the SVG, the Swift or the settings differ from what was opened or last saved.
+  bool isDocumentEdited() const;
+
+ private:
+  friend class DocumentController;
+  DocumentRecord(std::shared_ptr<SVGQuarvelDocument> document, UTType fileType)
+      : document_(std::move(document)), fileType_(std::move(fileType)) {}
+  SVGQuarvelDocument::Snapshot currentContent() const;
+
+  std::shared_ptr<SVGQuarvelDocument> document_;
+  std::optional<std::filesystem::path> fileURL_;
+  UTType fileType_;
+  int untitledNumber_ = 0;
+  SVGQuarvelDocument::Snapshot savedContent_;
+};
+
+using DocumentRecordPtr = std::shared_ptr<DocumentRecord>;
+
+class DocumentController {
+ public:
+  /// Makes the document of a new untitled window; by default `SVGQuarvelDocument::newDocument`.
+  using DocumentFactory = std::function<std::shared_ptr<SVGQuarvelDocument>()>;
+  /// Shows a window for a document that was just created or opened.
+  using Presenter = std::function<void(const DocumentRecordPtr&)>;
+
+  DocumentController();
+
+  /// The application's controller (main thread only).
+  static DocumentController& shared();
+
+  void setDocumentFactory(DocumentFactory factory);
+  void setPresenter(Presenter presenter);
+
+  /// The open documents, oldest first.
+  const std::vector<DocumentRecordPtr>& documents() const { return documents_; }
+  /// The record of an open document; none when it is not open.
+  DocumentRecordPtr recordFor(const SVGQuarvelDocument* document) const;
+
+  /// Creates an untitled document (which takes the oldest pending snapshot, if any) and, when
+  /// `display` is set, shows it. Whatever the document factory or the presenter throws is passed
+  /// on, and the document is then not kept.
+  DocumentRecordPtr openUntitledDocumentAndDisplay(bool display);
+  /// Opens a document file (or Swift source) as a document. A file already open is not opened
+  /// twice: its record is returned. Throws `CocoaError` or `SVGQuarvelDocument::DecodingError`.
+  DocumentRecordPtr openDocument(const std::filesystem::path& url, bool display);
+
+  /// Saves to the document's file. Throws `CocoaError`; an untitled document throws too (it
+  /// needs `saveAs`). A failed save leaves the file and the edited state as they were.
+  void save(DocumentRecord& record);
+  /// Saves to `url` as `type`; afterwards the document belongs to that file. The document type
+  /// writes the document file, SVG the SVG text, Swift source the Swift text. On failure nothing
+  /// changes (the error is thrown).
+  void saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type);
+  /// Removes the document from the open documents.
+  void close(const DocumentRecord& record);
+
+  /// The open documents with changes that were not saved, oldest first.
+  std::vector<DocumentRecordPtr> editedDocuments() const;
+
+  /// The type a file name asks for when saving: by its extension, the document type otherwise.
+  static UTType typeForSaving(const std::filesystem::path& url);
+
+ private:
+  DocumentRecordPtr add(std::shared_ptr<SVGQuarvelDocument> document, UTType type, bool display);
+  int nextUntitledNumber() const;
+
+  DocumentFactory factory_;
+  Presenter presenter_;
+  std::vector<DocumentRecordPtr> documents_;
+};
+
+}  // namespace SVGQuarvel

@@ -1,0 +1,448 @@
+#include "SVGQuarvel/App/GTK/SVGQuarvelApp.h"
+
+#include <giomm/menu.h>
+#include <giomm/simpleaction.h>
+#include <giomm/simpleactiongroup.h>
+#include <glibmm/main.h>
+#include <gtkmm/filefilter.h>
+#include <gtkmm/icontheme.h>
+#include <gtkmm/label.h>
+
+#include <algorithm>
+
+#include "Fennix/console/Console.h"
+#include "Highlight/HighlightJS.h"
+#include "Highlight/Resources.h"
+#include "SVGQuarvel/App/About.h"
+#include "SVGQuarvel/App/ExampleSVGs.h"
+#include "SVGQuarvel/App/GTK/AboutWindow.h"
+
+using SVGQuarvel::DocumentController;
+using SVGQuarvel::DocumentWindow;
+
+namespace SVGQuarvel {
+
+Gtk::Widget* makeDocumentContent(const std::shared_ptr<SVGQuarvelDocument>& document, Gtk::Window&,
+                                 Gtk::HeaderBar&) {
+  auto* placeholder = Gtk::make_managed<Gtk::Label>(document->svgString.get());
+  placeholder->set_selectable(true);
+  placeholder->set_margin(12);
+  return placeholder;
+}
+
+// ---- DocumentWindow ------------------------------------------------------------------------
+
+DocumentWindow::DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record)
+    : app_(app), record_(std::move(record)) {
+  set_default_size(1100, 700);
+  set_show_menubar(true);
+  set_titlebar(headerBar_);
+  set_child(*makeDocumentContent(record_->document(), *this, headerBar_));
+
+  add_action("save", [this] { app_.saveDocument(*this, false, nullptr); });
+  add_action("save-as", [this] { app_.saveDocument(*this, true, nullptr); });
+  add_action("close", [this] { close(); });
+  // Edit commands go to the focused editor, which knows its selection.
+  for (const char* name : {"cut", "paste", "select-all"}) {
+    const std::string target = std::string(name) == "select-all" ? "selection.select-all"
+                                                                  : std::string("clipboard.") + name;
+    add_action(name, [this, target] {
+      if (auto* focus = get_focus()) focus->activate_action(target);
+    });
+  }
+
+  // The title follows the edited state; changes are gathered until the main loop is idle.
+  auto alive = std::weak_ptr<bool>(alive_);
+  auto pending = std::make_shared<bool>(false);
+  changes_ = record_->document()->objectWillChange().sink([this, alive, pending] {
+    if (*pending) return;
+    *pending = true;
+    Glib::signal_idle().connect_once([this, alive, pending] {
+      *pending = false;
+      if (alive.lock()) refreshTitle();
+    });
+  });
+  refreshTitle();
+}
+
+DocumentWindow::~DocumentWindow() { changes_.cancel(); }
+
+std::string DocumentWindow::windowTitle() const {
+  return record_->displayName() + (record_->isDocumentEdited() ? " \u2014 Edited" : "");
+}
+
+void DocumentWindow::refreshTitle() { set_title(windowTitle()); }
+
+void DocumentWindow::closeNow() {
+  closing_ = true;
+  close();
+}
+
+bool DocumentWindow::on_close_request() {
+  if (closing_ || !record_->isDocumentEdited()) {
+    closing_ = true;
+    return Gtk::ApplicationWindow::on_close_request();
+  }
+  app_.closeWindowAsking(*this, nullptr);
+  return true;  // the question decides
+}
+
+}  // namespace SVGQuarvel
+
+// ---- SVGQuarvelApp -------------------------------------------------------------------------
+
+SVGQuarvelApp::SVGQuarvelApp() : Gtk::Application(applicationID, Gio::Application::Flags::HANDLES_OPEN) {}
+
+SVGQuarvelApp::~SVGQuarvelApp() = default;
+
+Glib::RefPtr<SVGQuarvelApp> SVGQuarvelApp::create() { return Glib::make_refptr_for_instance(new SVGQuarvelApp()); }
+
+int SVGQuarvelApp::main(int argc, char* argv[]) {
+  auto app = create();
+  return app->run(argc, argv);
+}
+
+void SVGQuarvelApp::on_startup() {
+  Gtk::Application::on_startup();
+  // Loads highlight.js before any window opens.
+  hljs_ = HighlightJS::shared();
+
+  // The icon comes with the resources until it is installed into the icon theme.
+  if (const auto icon = resourcePath("icons/hicolor/scalable/apps/org.quarvel.SVGQuarvel", "svg")) {
+    const auto themeRoot = std::filesystem::path(*icon).parent_path().parent_path().parent_path().parent_path();
+    if (auto display = Gdk::Display::get_default()) {
+      Gtk::IconTheme::get_for_display(display)->add_search_path(themeRoot.string());
+    }
+  }
+  Gtk::Window::set_default_icon_name(applicationID);
+
+  delegate_ = std::make_unique<AppDelegate>(&makeAboutWindow);
+  delegate_->setPresentError([this](const std::string& message) {
+    showError(get_active_window(), "The document could not be opened.", message);
+  });
+  delegate_->setActivityHooks([this] { hold(); }, [this] { release(); });
+  DocumentController::shared().setPresenter(
+      [this](const SVGQuarvel::DocumentRecordPtr& record) { presentDocument(record); });
+
+  installActions();
+  installMenuBar();
+
+  auto connection = get_dbus_connection();
+  delegate_->applicationDidFinishLaunching(connection ? connection->gobj() : nullptr);
+}
+
+void SVGQuarvelApp::on_activate() {
+  if (!windows_.empty()) {
+    windows_.back()->present();
+    return;
+  }
+  try {
+    DocumentController::shared().openUntitledDocumentAndDisplay(true);
+  } catch (const std::exception& error) {
+    console::error("could not open new document:", std::string(error.what()));
+  }
+}
+
+void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
+  std::vector<std::filesystem::path> urls;
+  for (const auto& file : files) {
+    const auto path = file->get_path();
+    if (path.empty()) {
+      console::error("  cannot open non-SVG file:", std::string(file->get_uri()));
+      continue;
+    }
+    urls.emplace_back(path);
+  }
+  delegate_->openFiles(urls);
+}
+
+void SVGQuarvelApp::presentDocument(const SVGQuarvel::DocumentRecordPtr& record) {
+  for (const auto& window : windows_) {
+    if (window->record() == record) {
+      window->present();
+      return;
+    }
+  }
+  auto window = std::make_unique<DocumentWindow>(*this, record);
+  auto* shown = window.get();
+  add_window(*shown);
+  shown->signal_hide().connect([this, shown] { windowClosed(shown); });
+  windows_.push_back(std::move(window));
+  shown->present();
+}
+
+void SVGQuarvelApp::windowClosed(DocumentWindow* window) {
+  DocumentController::shared().close(*window->record());
+  // Deleted once its signal handlers have returned.
+  Glib::signal_idle().connect_once([this, window] {
+    std::erase_if(windows_, [window](const auto& open) { return open.get() == window; });
+  });
+}
+
+std::vector<DocumentWindow*> SVGQuarvelApp::documentWindows() const {
+  std::vector<DocumentWindow*> open;
+  for (const auto& window : windows_) {
+    if (window->get_visible()) open.push_back(window.get());
+  }
+  return open;
+}
+
+std::shared_ptr<SVGQuarvelDocument> SVGQuarvelApp::focusedDocument() const {
+  auto* window = dynamic_cast<DocumentWindow*>(const_cast<SVGQuarvelApp*>(this)->get_active_window());
+  if (window == nullptr || !window->get_visible()) return nullptr;
+  return window->record()->document();
+}
+
+// ---- actions and menus ---------------------------------------------------------------------
+
+void SVGQuarvelApp::installActions() {
+  add_action("new", [] {
+    try {
+      DocumentController::shared().openUntitledDocumentAndDisplay(true);
+    } catch (const std::exception& error) {
+      console::error("could not open new document:", std::string(error.what()));
+    }
+  });
+  add_action("open", [this] { showOpenPanel(); });
+  add_action("quit", [this] { quitAsking(); });
+  add_action("about", [this] { delegate_->orderFrontStandardAboutPanel(); });
+  add_action("report-bug", [this] { showURL(AboutCommands::bugReportURL()); });
+  add_action("icon-collection", [this] { showURL(std::string(ExampleSVGsMenu::iconCollectionURL)); });
+  add_action_with_parameter("example", Glib::VARIANT_TYPE_INT32, [this](const Glib::VariantBase& parameter) {
+    const auto index = Glib::VariantBase::cast_dynamic<Glib::Variant<gint32>>(parameter).get();
+    if (index < 0 || static_cast<std::size_t>(index) >= exampleSVGs.size()) return;
+    ExampleSVGsMenu::MenuView::openExample(exampleSVGs[static_cast<std::size_t>(index)].svg, focusedDocument(),
+                                           DocumentController::shared());
+  });
+
+  set_accel_for_action("app.new", "<Control>n");
+  set_accel_for_action("app.open", "<Control>o");
+  set_accel_for_action("app.quit", "<Control>q");
+  set_accel_for_action("win.save", "<Control>s");
+  set_accel_for_action("win.save-as", "<Shift><Control>s");
+  set_accel_for_action("win.close", "<Control>w");
+}
+
+void SVGQuarvelApp::installMenuBar() {
+  auto bar = Gio::Menu::create();
+
+  auto file = Gio::Menu::create();
+  auto fileOpen = Gio::Menu::create();
+  fileOpen->append("New", "app.new");
+  fileOpen->append("Open\u2026", "app.open");
+  file->append_section(fileOpen);
+  auto fileSave = Gio::Menu::create();
+  fileSave->append("Save", "win.save");
+  fileSave->append("Save As\u2026", "win.save-as");
+  fileSave->append("Close", "win.close");
+  file->append_section(fileSave);
+  auto fileQuit = Gio::Menu::create();
+  fileQuit->append("Quit", "app.quit");
+  file->append_section(fileQuit);
+  bar->append_submenu("File", file);
+
+  auto edit = Gio::Menu::create();
+  auto undo = Gio::Menu::create();
+  undo->append("Undo", "doc.undo");
+  undo->append("Redo", "doc.redo");
+  edit->append_section(undo);
+  auto clipboard = Gio::Menu::create();
+  clipboard->append("Cut", "win.cut");
+  clipboard->append("Copy", "doc.copy");
+  clipboard->append("Paste", "win.paste");
+  clipboard->append("Select All", "win.select-all");
+  edit->append_section(clipboard);
+  bar->append_submenu("Edit", edit);
+
+  auto view = Gio::Menu::create();
+  view->append("Toggle Sidebar", "doc.toggle-sidebar");
+  view->append("Toggle Editor Layout", "doc.toggle-layout");
+  bar->append_submenu("View", view);
+
+  auto format = Gio::Menu::create();
+  auto font = Gio::Menu::create();
+  font->append("Show Fonts", "doc.show-fonts");
+  font->append("Bigger", "doc.font-bigger");
+  font->append("Smaller", "doc.font-smaller");
+  format->append_submenu("Font", font);
+  bar->append_submenu("Format", format);
+
+  auto samples = Gio::Menu::create();
+  auto sampleItems = Gio::Menu::create();
+  for (std::size_t index = 0; index < exampleSVGs.size(); ++index) {
+    auto item = Gio::MenuItem::create(std::string(exampleSVGs[index].title), "");
+    item->set_action_and_target("app.example", Glib::Variant<gint32>::create(static_cast<gint32>(index)));
+    sampleItems->append_item(item);
+  }
+  samples->append_section(sampleItems);
+  auto collection = Gio::Menu::create();
+  collection->append(std::string(ExampleSVGsMenu::iconCollectionItemTitle), "app.icon-collection");
+  samples->append_section(collection);
+  bar->append_submenu(std::string(ExampleSVGsMenu::title), samples);
+
+  auto help = Gio::Menu::create();
+  help->append(AboutCommands::aboutItemTitle(), "app.about");
+  help->append(std::string(AboutCommands::reportBugItemTitle), "app.report-bug");
+  bar->append_submenu("Help", help);
+
+  set_menubar(bar);
+}
+
+void SVGQuarvelApp::showURL(const std::string& url) {
+  gtk_show_uri(get_active_window() != nullptr ? get_active_window()->gobj() : nullptr, url.c_str(), GDK_CURRENT_TIME);
+}
+
+// ---- open, save, close ---------------------------------------------------------------------
+
+namespace {
+
+Glib::RefPtr<Gtk::FileFilter> filter(const std::string& name, const std::vector<std::string>& patterns,
+                                     const std::vector<std::string>& mimeTypes = {}) {
+  auto result = Gtk::FileFilter::create();
+  result->set_name(name);
+  for (const auto& pattern : patterns) result->add_pattern(pattern);
+  for (const auto& mime : mimeTypes) result->add_mime_type(mime);
+  return result;
+}
+
+}  // namespace
+
+void SVGQuarvelApp::showOpenPanel() {
+  chooser_ = Gtk::FileChooserNative::create("Open", Gtk::FileChooser::Action::OPEN, "_Open", "_Cancel");
+  if (auto* parent = get_active_window()) chooser_->set_transient_for(*parent);
+  chooser_->set_select_multiple(true);
+  chooser_->add_filter(filter("Documents and SVG drawings", {"*.svgquarvel", "*.svg"},
+                              {SVGQuarvel::documentMimeType, "image/svg+xml"}));
+  chooser_->add_filter(filter("SVG Quarvel documents", {"*.svgquarvel"}, {SVGQuarvel::documentMimeType}));
+  chooser_->add_filter(filter("SVG drawings", {"*.svg"}, {"image/svg+xml"}));
+  chooser_->signal_response().connect([this](int response) {
+    auto chooser = std::move(chooser_);
+    if (response != static_cast<int>(Gtk::ResponseType::ACCEPT)) return;
+    std::vector<std::filesystem::path> urls;
+    auto files = chooser->get_files();
+    for (guint index = 0; index < files->get_n_items(); ++index) {
+      auto file = std::dynamic_pointer_cast<Gio::File>(files->get_object(index));
+      if (file && !file->get_path().empty()) urls.emplace_back(file->get_path());
+    }
+    delegate_->openFiles(urls);
+  });
+  chooser_->show();
+}
+
+void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::function<void(bool)> then) {
+  auto record = window.record();
+  auto finish = [then](bool saved) {
+    if (then) then(saved);
+  };
+  if (!saveAs && record->fileURL()) {
+    try {
+      DocumentController::shared().save(*record);
+      window.refreshTitle();
+      finish(true);
+    } catch (const std::exception& error) {
+      showError(&window, "The document \u201c" + record->displayName() + "\u201d could not be saved.", error.what());
+      finish(false);
+    }
+    return;
+  }
+  chooser_ = Gtk::FileChooserNative::create("Save", window, Gtk::FileChooser::Action::SAVE, "_Save", "_Cancel");
+  chooser_->add_filter(filter("SVG Quarvel document", {"*.svgquarvel"}));
+  chooser_->add_filter(filter("SVG drawing", {"*.svg"}));
+  chooser_->add_filter(filter("Swift source", {"*.swift"}));
+  const std::string name = record->fileURL() ? record->fileURL()->filename().string() : record->displayName() + ".svgquarvel";
+  chooser_->set_current_name(name);
+  auto alive = std::weak_ptr<SVGQuarvel::DocumentRecord>(record);
+  chooser_->signal_response().connect([this, &window, alive, finish](int response) {
+    auto chooser = std::move(chooser_);
+    auto kept = alive.lock();
+    if (!kept || response != static_cast<int>(Gtk::ResponseType::ACCEPT)) return finish(false);
+    auto file = chooser->get_file();
+    if (!file || file->get_path().empty()) return finish(false);
+    std::filesystem::path url = file->get_path();
+    if (!url.has_extension()) {
+      // The chosen filter decides the type of a name without extension.
+      const auto current = chooser->get_filter();
+      const std::string label = current ? std::string(current->get_name()) : "";
+      url += label == "SVG drawing" ? ".svg" : label == "Swift source" ? ".swift" : ".svgquarvel";
+    }
+    try {
+      DocumentController::shared().saveAs(*kept, url, DocumentController::typeForSaving(url));
+      window.refreshTitle();
+      finish(true);
+    } catch (const std::exception& error) {
+      showError(&window, "The document \u201c" + kept->displayName() + "\u201d could not be saved.", error.what());
+      finish(false);
+    }
+  });
+  chooser_->show();
+}
+
+void SVGQuarvelApp::closeWindowAsking(DocumentWindow& window, std::function<void(bool)> then) {
+  auto finish = [then](bool closed) {
+    if (then) then(closed);
+  };
+  if (!window.record()->isDocumentEdited()) {
+    window.closeNow();
+    return finish(true);
+  }
+  window.present();
+  auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(
+      window, "Do you want to save the changes made to the document \u201c" + window.record()->displayName() + "\u201d?",
+      false, Gtk::MessageType::WARNING, Gtk::ButtonsType::NONE, true));
+  dialog->set_secondary_text("Your changes will be lost if you don\u2019t save them.");
+  dialog->add_button("Don\u2019t Save", Gtk::ResponseType::NO);
+  dialog->add_button("Cancel", Gtk::ResponseType::CANCEL);
+  dialog->add_button("Save", Gtk::ResponseType::YES);
+  dialog->set_default_response(Gtk::ResponseType::YES);
+  dialog->signal_response().connect([this, dialog, &window, finish](int response) {
+    removeDialog(dialog);
+    if (response == static_cast<int>(Gtk::ResponseType::NO)) {
+      window.closeNow();
+      return finish(true);
+    }
+    if (response != static_cast<int>(Gtk::ResponseType::YES)) return finish(false);
+    saveDocument(window, false, [&window, finish](bool saved) {
+      if (saved) window.closeNow();
+      finish(saved);
+    });
+  });
+  dialog->show();
+}
+
+void SVGQuarvelApp::quitAsking() {
+  auto open = documentWindows();
+  auto step = std::make_shared<std::function<void(std::size_t)>>();
+  *step = [this, open, weakStep = std::weak_ptr<std::function<void(std::size_t)>>(step)](std::size_t index) {
+    if (index == open.size()) return quit();
+    auto next = weakStep.lock();
+    if (!next) return;
+    closeWindowAsking(*open[index], [next, index](bool closed) {
+      if (closed) (*next)(index + 1);
+    });
+  };
+  (*step)(0);
+}
+
+void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& message, const std::string& detail) {
+  console::error(message, detail);
+  if (parent == nullptr) parent = get_active_window();
+  if (parent == nullptr) return;
+  auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(*parent, message, false, Gtk::MessageType::ERROR,
+                                                                Gtk::ButtonsType::OK, true));
+  dialog->set_secondary_text(detail);
+  dialog->signal_response().connect([this, dialog](int) { removeDialog(dialog); });
+  dialog->show();
+}
+
+Gtk::MessageDialog* SVGQuarvelApp::addDialog(std::unique_ptr<Gtk::MessageDialog> dialog) {
+  dialogs_.push_back(std::move(dialog));
+  return dialogs_.back().get();
+}
+
+void SVGQuarvelApp::removeDialog(Gtk::MessageDialog* dialog) {
+  dialog->hide();
+  // Deleted once its signal handlers have returned.
+  Glib::signal_idle().connect_once([this, dialog] {
+    std::erase_if(dialogs_, [dialog](const auto& open) { return open.get() == dialog; });
+  });
+}

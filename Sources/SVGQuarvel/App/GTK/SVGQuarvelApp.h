@@ -1,0 +1,109 @@
+// The application: one window per document, the menu bar, the About window, files given on the
+// command line or by the desktop (a second launch hands its files to the running instance), and
+// the services on the session bus.
+#pragma once
+
+#include <giomm/file.h>
+#include <gtkmm/application.h>
+#include <gtkmm/applicationwindow.h>
+#include <gtkmm/filechoosernative.h>
+#include <gtkmm/headerbar.h>
+#include <gtkmm/messagedialog.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "Fennix/Platform/Observable.h"
+#include "SVGQuarvel/App/AppDelegate.h"
+#include "SVGQuarvel/App/DocumentController.h"
+
+class HighlightJS;
+
+namespace SVGQuarvel {
+
+class DocumentWindow;
+
+/// The content of a document window, with its toolbar put into `headerBar`.
+Gtk::Widget* makeDocumentContent(const std::shared_ptr<SVGQuarvelDocument>& document, Gtk::Window& window,
+                                 Gtk::HeaderBar& headerBar);
+
+}  // namespace SVGQuarvel
+
+class SVGQuarvelApp : public Gtk::Application {
+ public:
+  /// The application's identifier: its bus name and the name of its icon.
+  static constexpr const char* applicationID = "org.quarvel.SVGQuarvel";
+
+  static Glib::RefPtr<SVGQuarvelApp> create();
+  /// Runs the application with the process's arguments; returns its exit status.
+  static int main(int argc, char* argv[]);
+  ~SVGQuarvelApp() override;
+
+  /// The open document windows, oldest first.
+  std::vector<SVGQuarvel::DocumentWindow*> documentWindows() const;
+  /// The document of the active window; none when no document window is active.
+  std::shared_ptr<SVGQuarvelDocument> focusedDocument() const;
+  AppDelegate* delegate() const { return delegate_.get(); }
+
+  /// Saves the window's document, asking for a file when it has none (or when `saveAs`); calls
+  /// `then` with whether it was saved.
+  void saveDocument(SVGQuarvel::DocumentWindow& window, bool saveAs, std::function<void(bool)> then);
+  /// Closes the window, asking first whether to save changes; `then` learns whether it closed.
+  void closeWindowAsking(SVGQuarvel::DocumentWindow& window, std::function<void(bool)> then);
+  /// Closes every window, asking for each with changes; quits unless the user cancelled.
+  void quitAsking();
+  /// Shows an error message over `parent`.
+  void showError(Gtk::Window* parent, const std::string& message, const std::string& detail);
+
+ protected:
+  SVGQuarvelApp();
+  void on_startup() override;
+  void on_activate() override;
+  void on_open(const type_vec_files& files, const Glib::ustring& hint) override;
+
+ private:
+  void installActions();
+  void installMenuBar();
+  void presentDocument(const SVGQuarvel::DocumentRecordPtr& record);
+  void showOpenPanel();
+  void windowClosed(SVGQuarvel::DocumentWindow* window);
+  void showURL(const std::string& url);
+  Gtk::MessageDialog* addDialog(std::unique_ptr<Gtk::MessageDialog> dialog);
+  void removeDialog(Gtk::MessageDialog* dialog);
+
+  std::shared_ptr<HighlightJS> hljs_;
+  std::unique_ptr<AppDelegate> delegate_;
+  std::vector<std::unique_ptr<SVGQuarvel::DocumentWindow>> windows_;
+  Glib::RefPtr<Gtk::FileChooserNative> chooser_;
+  std::vector<std::unique_ptr<Gtk::MessageDialog>> dialogs_;
+};
+
+namespace SVGQuarvel {
+
+/// The window of one document.
+class DocumentWindow : public Gtk::ApplicationWindow {
+ public:
+  DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record);
+  ~DocumentWindow() override;
+
+  const DocumentRecordPtr& record() const { return record_; }
+  /// The document's name, with " — Edited" while it has unsaved changes.
+  std::string windowTitle() const;
+  void refreshTitle();
+  /// Closes without asking.
+  void closeNow();
+
+ protected:
+  bool on_close_request() override;
+
+ private:
+  SVGQuarvelApp& app_;
+  DocumentRecordPtr record_;
+  Gtk::HeaderBar headerBar_;
+  bool closing_ = false;
+  AnyCancellable changes_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace SVGQuarvel

@@ -1,0 +1,133 @@
+// Files handed to the application: SVG files become documents after converting off the main
+// thread, document files open as documents, anything else is refused; the About window.
+#include <gtest/gtest.h>
+
+#include "SVGQuarvel/App/AppDelegate.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+
+using SVGQuarvel::DocumentController;
+using namespace QuarvelTestSupport;
+
+namespace {
+
+const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0\x1f\x15\xc4\x89", 33);
+const std::string square = "<svg xmlns=\"http://www.w3.org/2000/svg\"><rect width=\"4\" height=\"4\"/></svg>";
+const std::string circle = "<svg xmlns=\"http://www.w3.org/2000/svg\"><circle r=\"5\"/></svg>";
+
+struct CountingAboutWindow : SVGQuarvel::AboutWindowHandle {
+  int* shown;
+  explicit CountingAboutWindow(int* count) : shown(count) {}
+  void makeKeyAndOrderFront() override { ++*shown; }
+};
+
+class AppDelegateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = scratchDirectory();
+    before = DocumentController::shared().documents().size();
+    DocumentController::shared().setPresenter(nullptr);
+  }
+  /// Waits for the conversions to come back and returns the documents opened since the start.
+  std::vector<SVGQuarvel::DocumentRecordPtr> opened(std::size_t expected) {
+    FennixTestSupport::runMainLoopUntil([&] { return DocumentController::shared().documents().size() >= before + expected; },
+                                        10);
+    FennixTestSupport::runMainLoopFor(0.2);
+    const auto& all = DocumentController::shared().documents();
+    return {all.begin() + static_cast<std::ptrdiff_t>(std::min(before, all.size())), all.end()};
+  }
+
+  std::filesystem::path folder;
+  std::size_t before = 0;
+};
+
+TEST_F(AppDelegateTest, SVGFilesBecomeDocumentsAndOtherFilesAreRefused) {
+  CapturedConsole console;
+  int activities = 0;
+  AppDelegate delegate(nullptr);
+  delegate.setActivityHooks([&] { ++activities; }, [&] { --activities; });
+  writeFile(folder / "picture.png", png);
+  writeFile(folder / "first.svg", square);
+  writeFile(folder / "second.SVG", circle);
+  writeFile(folder / "broken.svg", "<svg><rect");
+  writeFile(folder / "latin1.svg", "<svg>\xe9\xff</svg>");  // neither UTF-8 nor marked
+  writeFile(folder / "View.swift", "struct V {}\n");
+
+  delegate.applicationOpen({folder / "picture.png", folder / "first.svg", folder / "missing.svg",
+                            folder / "second.SVG", folder / "broken.svg", folder / "latin1.svg",
+                            folder / "View.swift"});
+  const auto documents = opened(3);
+  EXPECT_EQ(activities, 0);
+  ASSERT_EQ(documents.size(), 3u);
+  std::vector<std::string> texts;
+  for (const auto& record : documents) texts.push_back(record->document()->svgString.get());
+  // Conversions run in parallel: the order of the windows is the order they finished.
+  std::vector<std::string> expected{"<svg><rect", circle, square};
+  std::sort(texts.begin(), texts.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(texts, expected);
+  for (const auto& record : documents) {
+    if (record->document()->svgString.get() == "<svg><rect") {
+      EXPECT_EQ(record->document()->swift.get(), "// Could not parse SVG broken.svg\n");
+    }
+  }
+
+  const std::string errors = console.err();
+  EXPECT_NE(errors.find("ERROR:   cannot open non-SVG file: picture.png\n"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("ERROR:   cannot open non-SVG file: View.swift\n"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("ERROR: failed to open:"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("missing.svg"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("ERROR: Failed to open SVG URL: file://" + (folder / "latin1.svg").string() + " \n  error:"),
+            std::string::npos)
+      << errors;
+  const std::string out = console.out();
+  EXPECT_NE(out.find("open URLs: [file://"), std::string::npos) << out;
+  EXPECT_NE(out.find("  open SVG: first.svg\n"), std::string::npos) << out;
+  EXPECT_TRUE(SVGQuarvelDocument::pendingSVGs().empty());
+}
+
+TEST_F(AppDelegateTest, DocumentFilesOpenAsDocumentsAndTheirFailuresAreShown) {
+  CapturedConsole console;
+  AppDelegate delegate(nullptr);
+  std::vector<std::string> shown;
+  delegate.setPresentError([&](const std::string& message) { shown.push_back(message); });
+  SVGQuarvelDocument::Snapshot saved{square, "// kept\n", std::nullopt};
+  writeFile(folder / "saved.svgquarvel", saved.jsonString());
+  writeFile(folder / "damaged.svgquarvel", "{");
+  writeFile(folder / "more.svg", circle);
+
+  delegate.openFiles({folder / "saved.svgquarvel", folder / "damaged.svgquarvel", folder / "more.svg"});
+  const auto documents = opened(2);
+  ASSERT_EQ(documents.size(), 2u);
+  EXPECT_EQ(documents[0]->document()->swift.get(), "// kept\n");
+  EXPECT_EQ(documents[0]->displayName(), "saved.svgquarvel");
+  EXPECT_EQ(documents[1]->document()->svgString.get(), circle);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("damaged.svgquarvel"), std::string::npos);
+}
+
+TEST_F(AppDelegateTest, ContentTypesComeFromExtensionsThenFromTheFilesBytes) {
+  writeFile(folder / "picture", png);
+  writeFile(folder / "drawing.svg", square);
+  writeFile(folder / "doc.SvgQuarvel", "{}");
+  EXPECT_EQ(SVGQuarvel::contentTypeOfFile(folder / "picture").mimeType, "image/png");
+  EXPECT_FALSE(SVGQuarvel::contentTypeOfFile(folder / "picture").isSVG);
+  EXPECT_TRUE(SVGQuarvel::contentTypeOfFile(folder / "drawing.svg").isSVG);
+  EXPECT_TRUE(SVGQuarvel::contentTypeOfFile(folder / "doc.SvgQuarvel").isDocument);
+  EXPECT_FALSE(SVGQuarvel::contentTypeOfFile(folder).isSVG);
+  EXPECT_THROW(SVGQuarvel::contentTypeOfFile(folder / "nothing.svg"), CocoaError);
+}
+
+TEST(AppDelegate, TheAboutItemShowsTheOneWindowMadeAtStart) {
+  int made = 0;
+  int shown = 0;
+  AppDelegate delegate([&] {
+    ++made;
+    return std::make_unique<CountingAboutWindow>(&shown);
+  });
+  delegate.orderFrontStandardAboutPanel();
+  delegate.orderFrontStandardAboutPanel();
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(shown, 2);
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+// The services: opening selected SVG text as a document and converting it in place, their
+// errors, and the same calls made over a private session bus.
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "SVGQuarvel/App/SVGConverterService.h"
+#include "SVGQuarvel/App/DocumentController.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+
+using SVGQuarvel::DocumentController;
+using SVGQuarvel::NSError;
+using SVGQuarvel::NSPasteboard;
+using namespace QuarvelTestSupport;
+
+namespace {
+
+const std::string circle = "<svg xmlns=\"http://www.w3.org/2000/svg\"><circle cx=\"10\" cy=\"10\" r=\"5\"/></svg>";
+const std::string domain = "org.quarvel.errors.quarvel.svg.errors";
+
+NSError expected(std::int64_t code, const std::string& message) { return NSError{domain, code, message}; }
+
+TEST(AppService, ErrorsCarryTheDomainANegativeCodeAndTheMessage) {
+  EXPECT_EQ(SVGConverterService::error(32423, "Missing SVG text?"), expected(-32423, "Missing SVG text?"));
+  EXPECT_EQ(SVGConverterService::error(-5, "x").code, 5);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(SVGConverterService::error(std::numeric_limits<std::int64_t>::min(), "x"), "cannot be negated");
+}
+
+TEST(AppService, OpenSVGOpensADocumentOrSaysWhatWasMissing) {
+  CapturedConsole console;
+  auto& controller = DocumentController::shared();
+  controller.setPresenter(nullptr);
+  auto& service = SVGConverterService::serviceProvider();
+
+  NSError error;
+  NSPasteboard nothing;
+  service.openSVG(nothing, "", &error);
+  EXPECT_EQ(error, expected(-32423, "Missing SVG text?"));
+  NSPasteboard empty(std::string(""));
+  service.openSVG(empty, "", nullptr);  // no place for the error: only logged
+  EXPECT_EQ(console.err(), "ERROR: got no SVG string from pasteboard!\nERROR: got no SVG string from pasteboard!\n");
+
+  // Text and blanks alike open a document; blanks judged by the conversion.
+  const auto before = controller.documents().size();
+  for (const std::string& text : {circle, std::string("   ")}) {
+    NSError none;
+    NSPasteboard selection(text);
+    service.openSVG(selection, "", &none);
+    EXPECT_EQ(none.code, 0);
+    EXPECT_EQ(selection.string(), text);
+  }
+  ASSERT_EQ(controller.documents().size(), before + 2);
+  EXPECT_EQ(controller.documents()[before]->document()->svgString.get(), circle);
+  EXPECT_EQ(controller.documents()[before + 1]->document()->swift.get(), "// Could not parse SVG\n");
+
+  // A window that cannot be made: the error, and no snapshot left for the next document.
+  controller.setPresenter([](const SVGQuarvel::DocumentRecordPtr&) { throw std::runtime_error("no display"); });
+  NSPasteboard selection(circle);
+  service.openSVG(selection, "", &error);
+  controller.setPresenter(nullptr);
+  EXPECT_EQ(error, expected(-32424, "Could not create new document?"));
+  EXPECT_NE(console.err().find("ERROR: could not open new document: no display\n"), std::string::npos);
+  EXPECT_TRUE(SVGQuarvelDocument::pendingSVGs().empty());
+  EXPECT_EQ(controller.documents().size(), before + 2);
+}
+
+TEST(AppService, SvgToViewReplacesTheSelectionOrReportsTheText) {
+  CapturedConsole console;
+  auto& service = SVGConverterService::serviceProvider();
+  NSPasteboard selection(circle);
+  NSError error;
+  service.svgToView(selection, "", &error);
+  EXPECT_EQ(error.code, 0);
+  EXPECT_EQ(selection.string(), SVGQuarvelDocument::export_(circle, SVGQuarvelConfiguration::defaultConfig()).code);
+
+  NSPasteboard empty;
+  service.svgToView(empty, "", &error);
+  EXPECT_EQ(error, expected(-22423, "Missing SVG text?"));
+
+  NSPasteboard bad("not SVG at all");
+  service.svgToView(bad, "", &error);
+  EXPECT_EQ(error, expected(-22425, "Invalid SVG?"));
+  EXPECT_EQ(bad.string(), "not SVG at all");  // left as it was
+  EXPECT_NE(console.err().find("ERROR: could not shape SVG:\n---\nnot SVG at all\n---\n"), std::string::npos);
+
+  // Blanks are no missing text: the conversion judges them.
+  NSPasteboard blanks(std::string("  "));
+  NSError none;
+  service.svgToView(blanks, "", &none);
+  EXPECT_EQ(none.code, 0);
+  EXPECT_EQ(blanks.string(), "// Empty SVG\n");
+}
+
+// ---- over the bus ---------------------------------------------------------------------------
+
+struct BusReply {
+  GVariant* value = nullptr;
+  GError* error = nullptr;
+  bool done = false;
+  ~BusReply() {
+    if (value) g_variant_unref(value);
+    if (error) g_error_free(error);
+  }
+};
+
+void call(GDBusConnection* caller, const char* service, const char* method, const std::string& text, BusReply& reply) {
+  g_dbus_connection_call(
+      caller, service, SVGConverterService::objectPath, SVGConverterService::interfaceName, method,
+      g_variant_new("(s)", text.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        auto* answer = static_cast<BusReply*>(data);
+        answer->value = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &answer->error);
+        answer->done = true;
+      },
+      &reply);
+  FennixTestSupport::runMainLoopUntil([&] { return reply.done; }, 20);
+}
+
+TEST(AppService, ServicesAnswerOnTheSessionBus) {
+  CapturedConsole console;
+  GTestDBus* bus = g_test_dbus_new(G_TEST_DBUS_NONE);
+  g_test_dbus_up(bus);
+  GDBusConnection* provider = g_dbus_connection_new_for_address_sync(
+      g_test_dbus_get_bus_address(bus),
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, nullptr);
+  GDBusConnection* caller = g_dbus_connection_new_for_address_sync(
+      g_test_dbus_get_bus_address(bus),
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, nullptr);
+  ASSERT_TRUE(provider && caller);
+  SVGConverterService::activate(provider);
+  EXPECT_NE(console.out().find("did register service: <SVGConverterService>\n"), std::string::npos);
+  const char* name = g_dbus_connection_get_unique_name(provider);
+
+  {
+    BusReply reply;
+    call(caller, name, "SvgToView", circle, reply);
+    ASSERT_TRUE(reply.done);
+    ASSERT_TRUE(reply.value) << reply.error->message;
+    const gchar* swift = nullptr;
+    g_variant_get(reply.value, "(&s)", &swift);
+    EXPECT_EQ(std::string(swift), SVGQuarvelDocument::export_(circle, SVGQuarvelConfiguration::defaultConfig()).code);
+  }
+  {
+    BusReply reply;
+    call(caller, name, "SvgToView", "<nope", reply);
+    ASSERT_TRUE(reply.error);
+    EXPECT_EQ(std::string(g_quark_to_string(reply.error->domain)), domain);
+    EXPECT_EQ(reply.error->code, -22425);
+    gchar* remote = g_dbus_error_get_remote_error(reply.error);
+    EXPECT_EQ(std::string(remote), domain + ".Code22425");
+    g_free(remote);
+    g_dbus_error_strip_remote_error(reply.error);
+    EXPECT_EQ(std::string(reply.error->message), "Invalid SVG?");
+  }
+  {
+    DocumentController::shared().setPresenter(nullptr);
+    const auto before = DocumentController::shared().documents().size();
+    BusReply empty;
+    call(caller, name, "OpenSVG", "", empty);
+    ASSERT_TRUE(empty.error);
+    EXPECT_EQ(empty.error->code, -32423);
+    BusReply opened;
+    call(caller, name, "OpenSVG", circle, opened);
+    EXPECT_TRUE(opened.value);
+    ASSERT_EQ(DocumentController::shared().documents().size(), before + 1);
+    EXPECT_EQ(DocumentController::shared().documents().back()->document()->svgString.get(), circle);
+  }
+
+  g_dbus_connection_close_sync(caller, nullptr, nullptr);
+  g_dbus_connection_close_sync(provider, nullptr, nullptr);
+  g_object_unref(caller);
+  g_object_unref(provider);
+  g_test_dbus_down(bus);
+  g_object_unref(bus);
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+// The whole application under a virtual display and a private session bus: it starts with a
+// window on the built-in drawing, a second launch with an SVG file hands the file to it, and the
+// About window is one window that closing only hides.
+#include <gdk/gdk.h>
+#include <gio/gio.h>
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <glibmm/main.h>
+#include <gtkmm/widgetpaintable.h>
+#include <sys/wait.h>
+
+#include <functional>
+
+#include "SVGQuarvel/App/GTK/SVGQuarvelApp.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+
+using namespace QuarvelTestSupport;
+
+namespace {
+
+const std::string drawing =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 40\"><circle cx=\"20\" cy=\"20\" r=\"15\" "
+    "fill=\"teal\"/></svg>\n";
+
+/// Saves what the window shows as a PNG picture in the test output folder.
+bool saveScreenshot(Gtk::Window& window, const std::string& name) {
+  auto paintable = Gtk::WidgetPaintable::create(window);
+  GtkSnapshot* snapshot = gtk_snapshot_new();
+  gdk_paintable_snapshot(GDK_PAINTABLE(paintable->gobj()), GDK_SNAPSHOT(snapshot), window.get_width(),
+                         window.get_height());
+  GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+  if (node == nullptr) return false;
+  GskRenderer* renderer = gtk_native_get_renderer(GTK_NATIVE(window.gobj()));
+  const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, float(window.get_width()), float(window.get_height()));
+  GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &viewport);
+  gsk_render_node_unref(node);
+  const auto png = std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / name;
+  const bool saved = texture != nullptr && gdk_texture_save_to_png(texture, png.c_str());
+  if (texture != nullptr) g_object_unref(texture);
+  return saved;
+}
+
+/// Runs the steps one after the other from the main loop: each is retried every 50 ms until it
+/// returns true, and all of them together get `timeoutSeconds`.
+class Script {
+ public:
+  void then(std::function<bool()> step) { steps_.push_back(std::move(step)); }
+  void start(double timeoutSeconds, std::function<void(bool finished)> done) {
+    done_ = std::move(done);
+    deadline_ = g_get_monotonic_time() + gint64(timeoutSeconds * G_USEC_PER_SEC);
+    Glib::signal_timeout().connect([this] { return tick(); }, 50);
+  }
+  std::size_t reached() const { return next_; }
+
+ private:
+  bool tick() {
+    while (next_ < steps_.size() && steps_[next_]()) ++next_;
+    if (next_ == steps_.size() || g_get_monotonic_time() > deadline_) {
+      done_(next_ == steps_.size());
+      return false;
+    }
+    return true;
+  }
+  std::vector<std::function<bool()>> steps_;
+  std::size_t next_ = 0;
+  gint64 deadline_ = 0;
+  std::function<void(bool)> done_;
+};
+
+Gtk::Window* aboutWindow() {
+  for (auto* window : Gtk::Window::list_toplevels()) {
+    if (window->get_title().raw().rfind("About ", 0) == 0) return window;
+  }
+  return nullptr;
+}
+
+bool drawn(Gtk::Window& window) { return window.get_mapped() && window.get_width() > 0; }
+
+TEST(AppWindows, ASecondLaunchHandsItsFileToTheRunningApplication) {
+  (void)temporaryUserDirectories();
+  ::setenv("QUARVEL_RESOURCES", QUARVEL_TEST_RESOURCE_DIR, 1);
+  const std::string display = g_getenv("DISPLAY") != nullptr ? g_getenv("DISPLAY") : "";
+  GTestDBus* bus = g_test_dbus_new(G_TEST_DBUS_NONE);
+  g_test_dbus_up(bus);  // the session bus of this process and of the second launch
+  ::setenv("DISPLAY", display.c_str(), 1);  // which the private bus took away
+
+  const auto folder = scratchDirectory();
+  const auto file = folder / "teal.svg";
+  writeFile(file, drawing);
+
+  auto app = SVGQuarvelApp::create();
+  Script script;
+  GPid second = 0;
+  int secondStatus = -1;
+  Gtk::Window* about = nullptr;
+  std::string failure;
+
+  script.then([&] { return app->documentWindows().size() == 1 && drawn(*app->documentWindows()[0]); });
+  script.then([&] {
+    auto* first = app->documentWindows()[0];
+    EXPECT_EQ(first->record()->document()->svgString.get(), std::string(newDocumentSVG));
+    EXPECT_EQ(first->get_title(), "Untitled");
+    EXPECT_TRUE(saveScreenshot(*first, "app-first-window.png"));
+    std::vector<std::string> argv{QUARVEL_APP_EXECUTABLE, file.string()};
+    std::vector<char*> args;
+    for (auto& arg : argv) args.push_back(arg.data());
+    args.push_back(nullptr);
+    GError* error = nullptr;
+    if (!g_spawn_async(nullptr, args.data(), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &second, &error)) {
+      failure = error->message;
+      g_error_free(error);
+      return true;
+    }
+    g_child_watch_add(second, [](GPid, gint status, gpointer data) { *static_cast<int*>(data) = status; },
+                      &secondStatus);
+    return true;
+  });
+  script.then([&] { return app->documentWindows().size() == 2 && drawn(*app->documentWindows()[1]); });
+  script.then([&] {
+    auto* opened = app->documentWindows()[1];
+    EXPECT_EQ(opened->record()->document()->svgString.get(), drawing);
+    EXPECT_NE(opened->record()->document()->swift.get().find("Circle"), std::string::npos);
+    EXPECT_TRUE(saveScreenshot(*opened, "app-second-window.png"));
+    EXPECT_EQ(app->focusedDocument(), opened->record()->document());
+    app->activate_action("about");
+    return true;
+  });
+  script.then([&] {
+    about = aboutWindow();
+    return about != nullptr && drawn(*about);
+  });
+  script.then([&] {
+    EXPECT_TRUE(saveScreenshot(*about, "app-about.png"));
+    about->close();  // hides it
+    return true;
+  });
+  script.then([&] {
+    if (about->get_visible()) return false;
+    app->activate_action("about");
+    return true;
+  });
+  script.then([&] { return aboutWindow() == about && about->get_visible(); });
+  script.then([&] { return secondStatus != -1; });
+
+  app->signal_activate().connect(
+      [&] {
+        static bool started = false;
+        if (started) return;
+        started = true;
+        script.start(60, [&](bool finished) {
+          if (!finished) failure += "stopped at step " + std::to_string(script.reached());
+          for (auto* window : app->documentWindows()) window->closeNow();
+          if (about != nullptr) about->hide();
+          app->quit();
+        });
+      },
+      true);
+
+  char name[] = "svg-quarvel";
+  char* argv[] = {name, nullptr};
+  const int status = app->run(1, argv);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(failure, "");
+  EXPECT_TRUE(WIFEXITED(secondStatus) && WEXITSTATUS(secondStatus) == 0) << secondStatus;
+  if (second != 0) g_spawn_close_pid(second);
+
+  app.reset();
+  // The application's bus connection lives on with the process: stop the bus without waiting for it.
+  g_test_dbus_stop(bus);
+  g_object_unref(bus);
+}
+
+}  // namespace
