@@ -1,0 +1,337 @@
+#include "Fennix/Foundation/System/KeyValueStore.h"
+
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "Fennix/Foundation/System/Bundle.h"
+#include "Fennix/console/Console.h"
+
+using Fennix::AnyKind;
+using Fennix::AnyValue;
+
+namespace {
+
+// Arrays and dictionaries nest at most this deep in the store.
+constexpr int maximumDepth = 64;
+
+std::optional<nlohmann::json> toJSON(const AnyValue& value, int depth) {
+  if (depth > maximumDepth) return std::nullopt;
+  const AnyValue& plain = value.unwrapped();
+  switch (plain.kind()) {
+    case AnyKind::int_:
+    case AnyKind::int8:
+    case AnyKind::int16:
+    case AnyKind::int32:
+    case AnyKind::int64: return nlohmann::json(plain.signedInteger());
+    case AnyKind::uint:
+    case AnyKind::uint8:
+    case AnyKind::uint16:
+    case AnyKind::uint32:
+    case AnyKind::uint64: return nlohmann::json(plain.unsignedInteger());
+    case AnyKind::float_: return nlohmann::json(static_cast<double>(plain.floatValue()));
+    case AnyKind::double_: return nlohmann::json(plain.doubleValue());
+    case AnyKind::string: return nlohmann::json(plain.text());
+    case AnyKind::bool_: return nlohmann::json(plain.truthValue());
+    case AnyKind::array:
+    case AnyKind::set: {
+      nlohmann::json array = nlohmann::json::array();
+      for (const auto& element : plain.elements()) {
+        auto converted = toJSON(element, depth + 1);
+        if (!converted) return std::nullopt;
+        array.push_back(std::move(*converted));
+      }
+      return array;
+    }
+    case AnyKind::dictionary: {
+      nlohmann::json object = nlohmann::json::object();
+      for (const auto& [key, entry] : plain.entries()) {
+        if (key.unwrapped().kind() != AnyKind::string) return std::nullopt;
+        auto converted = toJSON(entry, depth + 1);
+        if (!converted) return std::nullopt;
+        object[key.unwrapped().text()] = std::move(*converted);
+      }
+      return object;
+    }
+    default: return std::nullopt;
+  }
+}
+
+std::optional<AnyValue> fromJSON(const nlohmann::json& json, int depth) {
+  if (depth > maximumDepth) return std::nullopt;
+  if (json.is_boolean()) return AnyValue::bool_(json.get<bool>());
+  if (json.is_number_unsigned()) {
+    const auto number = json.get<std::uint64_t>();
+    if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      return AnyValue::int_(static_cast<std::int64_t>(number));
+    }
+    return AnyValue::uint(number);
+  }
+  if (json.is_number_integer()) return AnyValue::int_(json.get<std::int64_t>());
+  if (json.is_number_float()) return AnyValue::double_(json.get<double>());
+  if (json.is_string()) return AnyValue::string(json.get<std::string>());
+  if (json.is_array()) {
+    AnyValue::Array elements;
+    for (const auto& element : json) {
+      auto converted = fromJSON(element, depth + 1);
+      if (!converted) return std::nullopt;
+      elements.push_back(std::move(*converted));
+    }
+    return AnyValue::array(std::move(elements));
+  }
+  if (json.is_object()) {
+    AnyValue::Dictionary entries;
+    for (const auto& [key, entry] : json.items()) {
+      auto converted = fromJSON(entry, depth + 1);
+      if (!converted) return std::nullopt;
+      entries.emplace_back(AnyValue::string(key), std::move(*converted));
+    }
+    return AnyValue::dictionary(std::move(entries));
+  }
+  return std::nullopt;
+}
+
+/// Whether the value is an absent optional (or holds one).
+bool isAbsent(const std::optional<AnyValue>& value) { return !value || value->unwrapped().isNone(); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// NSUbiquitousKeyValueStore
+
+std::shared_ptr<NSUbiquitousKeyValueStore> NSUbiquitousKeyValueStore::defaultStore() {
+  static const std::shared_ptr<NSUbiquitousKeyValueStore> store = [] {
+    auto suite = NSUserDefaults::fromSuiteName(NSBundle::main().bundleIdentifier() + ".cloud-kvs");
+    if (!suite) suite = NSUserDefaults::standard();
+    return std::make_shared<NSUbiquitousKeyValueStore>(suite);
+  }();
+  return store;
+}
+
+NSUbiquitousKeyValueStore::NSUbiquitousKeyValueStore(std::shared_ptr<NSUserDefaults> suite)
+    : suite_(std::move(suite)) {}
+
+// Text, numbers and truth values are kept as themselves; arrays and dictionaries as data holding
+// their JSON text (the store takes no data values of its own).
+std::optional<AnyValue> NSUbiquitousKeyValueStore::object(const std::string& forKey) {
+  auto stored = suite_->object(forKey);
+  if (!stored) return std::nullopt;
+  if (auto* text = stored->text()) return AnyValue::string(*text);
+  if (auto* data = stored->data()) {
+    auto json = nlohmann::json::parse(data->begin(), data->end(), nullptr, false);
+    if (json.is_discarded()) return std::nullopt;
+    return fromJSON(json, 0);
+  }
+  if (auto* integer = std::get_if<std::int64_t>(&stored->storage())) return AnyValue::int_(*integer);
+  if (auto* number = std::get_if<double>(&stored->storage())) return AnyValue::double_(*number);
+  if (auto* flag = std::get_if<bool>(&stored->storage())) return AnyValue::bool_(*flag);
+  return std::nullopt;
+}
+
+std::optional<std::string> NSUbiquitousKeyValueStore::string(const std::string& forKey) {
+  auto value = object(forKey);
+  if (!value || value->kind() != AnyKind::string) return std::nullopt;
+  return value->text();
+}
+
+std::optional<AnyValue::Array> NSUbiquitousKeyValueStore::array(const std::string& forKey) {
+  auto value = object(forKey);
+  if (!value || value->kind() != AnyKind::array) return std::nullopt;
+  return value->elements();
+}
+
+std::optional<AnyValue::Dictionary> NSUbiquitousKeyValueStore::dictionary(const std::string& forKey) {
+  auto value = object(forKey);
+  if (!value || value->kind() != AnyKind::dictionary) return std::nullopt;
+  return value->entries();
+}
+
+void NSUbiquitousKeyValueStore::setObject(const std::optional<AnyValue>& value, const std::string& forKey) {
+  if (isAbsent(value)) {
+    removeObject(forKey);
+    return;
+  }
+  const AnyValue& plain = value->unwrapped();
+  switch (plain.kind()) {
+    case AnyKind::string: suite_->set(plain.text(), forKey); return;
+    case AnyKind::bool_: suite_->set(plain.truthValue(), forKey); return;
+    case AnyKind::float_: suite_->set(static_cast<double>(plain.floatValue()), forKey); return;
+    case AnyKind::double_: suite_->set(plain.doubleValue(), forKey); return;
+    default: break;
+  }
+  auto json = toJSON(plain, 0);
+  if (!json) {
+    console::error("cloud key-value store cannot hold value:", plain.description(), "for key:", forKey);
+    return;
+  }
+  if (json->is_number_integer() && !json->is_number_unsigned()) {
+    suite_->set(json->get<std::int64_t>(), forKey);
+    return;
+  }
+  const std::string text = json->dump();
+  suite_->set(DefaultsData(text.begin(), text.end()), forKey);
+}
+
+void NSUbiquitousKeyValueStore::removeObject(const std::string& forKey) { suite_->removeObject(forKey); }
+
+bool NSUbiquitousKeyValueStore::synchronize() { return suite_->synchronize(); }
+
+// ---------------------------------------------------------------------------
+// QvUserDefaultsKeyValueStore
+
+void QvUserDefaultsKeyValueStore::set(const std::optional<AnyValue>& value, const std::string& forKey) {
+  if (isAbsent(value)) {
+    defaults_->removeObject(forKey);
+    return;
+  }
+  const AnyValue& plain = value->unwrapped();
+  switch (plain.kind()) {
+    case AnyKind::string: defaults_->set(plain.text(), forKey); return;
+    case AnyKind::bool_: defaults_->set(plain.truthValue(), forKey); return;
+    case AnyKind::float_: defaults_->set(static_cast<double>(plain.floatValue()), forKey); return;
+    case AnyKind::double_: defaults_->set(plain.doubleValue(), forKey); return;
+    case AnyKind::int_:
+    case AnyKind::int8:
+    case AnyKind::int16:
+    case AnyKind::int32:
+    case AnyKind::int64: defaults_->set(plain.signedInteger(), forKey); return;
+    default: console::error("user defaults cannot hold value:", plain.description(), "for key:", forKey);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// QvKeyValueStore
+
+std::shared_ptr<QvKeyValueStore> QvKeyValueStore::make(std::shared_ptr<NSUbiquitousKeyValueStore> store) {
+  auto wrapper = std::make_shared<QvKeyValueStore>(Key{}, store ? std::move(store) : NSUbiquitousKeyValueStore::defaultStore());
+  std::weak_ptr<QvKeyValueStore> weakWrapper = wrapper;
+  wrapper->kvsObserver = NotificationCenter::defaultCenter().addObserver(
+      NSUbiquitousKeyValueStore::didChangeExternallyNotification, wrapper->kvs.get(), DispatchQueue::main(),
+      [weakWrapper](const Notification& notification) {
+        if (auto strong = weakWrapper.lock()) strong->handleChangeNotification(notification);
+      });
+  DispatchQueue::global(DispatchQoS::default_).async([wrapper] { wrapper->kvs->synchronize(); });
+  return wrapper;
+}
+
+QvKeyValueStore::QvKeyValueStore(Key, std::shared_ptr<NSUbiquitousKeyValueStore> store)
+    : kvs(std::move(store)), log(ModuleLogger::default_("QvKVS")) {}
+
+QvKeyValueStore::~QvKeyValueStore() {
+  if (kvsObserver) NotificationCenter::defaultCenter().removeObserver(kvsObserver);
+}
+
+std::shared_ptr<ListenerType> QvKeyValueStore::onChange(ChangeHandler execute) {
+  auto listener = std::make_shared<CallbackListener<Change>>([execute](const Change& change) {
+    execute(*change.store, change.reason, change.keys);
+  });
+  listeners->addEventListener(listener, false);
+  return listener;
+}
+
+std::shared_ptr<ListenerType> QvKeyValueStore::onChange(const std::set<std::string>& keys, ChangeHandler execute) {
+  return onChange([keys, execute](QvKeyValueStore& store, ChangeReason reason, const std::set<std::string>& changed) {
+    std::set<std::string> watched;
+    for (const auto& key : changed) {
+      if (keys.count(key) != 0) watched.insert(key);
+    }
+    if (!changed.empty() && watched.empty()) return;
+    execute(store, reason, watched);
+  });
+}
+
+void QvKeyValueStore::removeListener(const std::shared_ptr<ListenerType>& listener) {
+  listeners->removeEventListener(listener);
+}
+
+namespace {
+
+std::optional<long long> decimalInteger(const std::string& text) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (begin != end && *begin == '+') ++begin;
+  if (begin == end) return std::nullopt;
+  long long value = 0;
+  auto [next, failure] = std::from_chars(begin, end, value);
+  if (failure != std::errc() || next != end) return std::nullopt;
+  return value;
+}
+
+template <typename T>
+bool readNumber(const std::any& entry, long long& result) {
+  if (auto* number = std::any_cast<T>(&entry)) {
+    if constexpr (std::is_floating_point_v<T>) {
+      if (!(*number >= -9.2e18 && *number <= 9.2e18)) return false;
+    } else if constexpr (std::is_unsigned_v<T>) {
+      if (*number > static_cast<T>(std::numeric_limits<long long>::max())) return false;
+    }
+    result = static_cast<long long>(*number);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+long long QvKeyValueStore::reasonNumber(const Notification::UserInfo& userInfo) {
+  auto found = userInfo.find(NSUbiquitousKeyValueStore::changeReasonKey);
+  if (found == userInfo.end()) return 0;
+  const std::any& entry = found->second;
+  long long number = 0;
+  if (readNumber<int>(entry, number) || readNumber<long>(entry, number) || readNumber<long long>(entry, number) ||
+      readNumber<unsigned>(entry, number) || readNumber<unsigned long>(entry, number) ||
+      readNumber<unsigned long long>(entry, number) || readNumber<double>(entry, number) ||
+      readNumber<bool>(entry, number)) {
+    return number;
+  }
+  std::optional<std::string> text;
+  if (auto* string = std::any_cast<std::string>(&entry)) text = *string;
+  if (auto* chars = std::any_cast<const char*>(&entry); chars != nullptr && *chars != nullptr) text = *chars;
+  if (auto* value = std::any_cast<AnyValue>(&entry)) {
+    const AnyValue& plain = value->unwrapped();
+    switch (plain.kind()) {
+      case AnyKind::int_:
+      case AnyKind::int8:
+      case AnyKind::int16:
+      case AnyKind::int32:
+      case AnyKind::int64: return plain.signedInteger();
+      case AnyKind::bool_: return plain.truthValue() ? 1 : 0;
+      default: text = plain.description();
+    }
+  }
+  if (!text) return 0;
+  return decimalInteger(*text).value_or(0);
+}
+
+void QvKeyValueStore::handleChangeNotification(const Notification& notification) {
+  const long long number = reasonNumber(notification.userInfo());
+  std::vector<std::string> keyList;
+  if (auto* keys = notification.userInfoValue<std::vector<std::string>>(NSUbiquitousKeyValueStore::changedKeysKey)) {
+    keyList = *keys;
+  }
+  std::string keysText = "[";
+  for (std::size_t i = 0; i < keyList.size(); ++i) keysText += (i > 0 ? ", \"" : "\"") + keyList[i] + "\"";
+  keysText += "]";
+
+  ChangeReason reason = ChangeReason::serverChange;
+  switch (number) {
+    case 0: log->trace("KVS store changed:", keysText); break;
+    case 1:
+      reason = ChangeReason::initialSyncDroppedChanges;
+      log->trace("KVS initial sync:", keysText);
+      break;
+    case 2:
+      reason = ChangeReason::quotaViolated;
+      log->warn("KVS quota violation:", keysText);
+      break;
+    case 3:
+      reason = ChangeReason::accountChanged;
+      log->warn("KVS account change:", keysText);
+      break;
+    default: log->warn("Unexpected KVS change reason:", number); break;
+  }
+  listeners->emit(Change{this, reason, std::set<std::string>(keyList.begin(), keyList.end())});
+}

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "Fennix/Foundation/System/KeyValueStore.h"
+#include <filesystem>
+#include <unistd.h>
+
+#include "FennixTests/DispatchTestSupport.h"
+#include "OperationsTestSupport.h"
+
+using namespace OperationsTestSupport;
+using Fennix::AnyValue;
+
+namespace {
+
+/// A private configuration directory for the suites of this process, removed at its end.
+void useTemporaryConfiguration() {
+  struct Directory {
+    std::filesystem::path path;
+    Directory() {
+      std::string pattern = (std::filesystem::temp_directory_path() / "fennix-ops-XXXXXX").string();
+      if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+      path = pattern;
+      ::setenv("XDG_CONFIG_HOME", path.c_str(), 1);
+    }
+    ~Directory() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static Directory directory;
+}
+
+std::shared_ptr<NSUbiquitousKeyValueStore> freshStore() {
+  useTemporaryConfiguration();
+  static int stores = 0;
+  auto suite = NSUserDefaults::fromSuiteName("kvs.store" + std::to_string(++stores));
+  return std::make_shared<NSUbiquitousKeyValueStore>(suite);
+}
+
+TEST(KeyValueStore, StoresValuesOfEachKind) {
+  auto store = freshStore();
+  store->set(AnyValue("text"), "s");
+  store->set(AnyValue::array({AnyValue(1), AnyValue("two")}), "a");
+  store->set(AnyValue::dictionary({{AnyValue("k"), AnyValue::array({AnyValue(true)})}}), "d");
+  store->set(AnyValue::int64(5), "i");
+
+  EXPECT_EQ(store->string("s"), "text");
+  EXPECT_EQ(store->string("a"), std::nullopt);
+  auto array = store->array("a");
+  ASSERT_TRUE(array);
+  ASSERT_EQ(array->size(), 2u);
+  EXPECT_EQ((*array)[1].text(), "two");
+  auto dictionary = store->dictionary("d");
+  ASSERT_TRUE(dictionary);
+  EXPECT_EQ(AnyValue::dictionary(*dictionary).description(), "[\"k\": [true]]");
+  EXPECT_EQ(store->object("i")->signedInteger(), 5);
+
+  // What the store cannot hold is refused and changes nothing.
+  {
+    ConsoleCapture capture;
+    store->set(AnyValue::dictionary({{AnyValue(1), AnyValue("x")}}), "s");
+    EXPECT_EQ(capture.logger->matching("cloud key-value store cannot hold value:").size(), 1u);
+  }
+  EXPECT_EQ(store->string("s"), "text");
+
+  store->removeObject("s");
+  EXPECT_EQ(store->string("s"), std::nullopt);
+  store->set(std::nullopt, "a");
+  EXPECT_EQ(store->array("a"), std::nullopt);
+}
+
+TEST(KeyValueStore, ReadsReasonNumbers) {
+  using Info = Notification::UserInfo;
+  const auto& key = NSUbiquitousKeyValueStore::changeReasonKey;
+  EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, 2}}), 2);
+  EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, 3.0}}), 3);
+  EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, std::string("1")}}), 1);
+  EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, AnyValue(3)}}), 3);
+  EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, AnyValue("2")}}), 2);
+  EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, std::string("two")}}), 0);
+  EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, std::string("99999999999999999999999")}}), 0);
+  EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, std::vector<int>{1}}}), 0);
+  EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{}), 0);
+}
+
+TEST(KeyValueStore, TranslatesExternalChangesForListeners) {
+  ::setenv("LOGLEVEL_QVKVS", "trace", 1);
+  ConsoleCapture capture;  // the module logger writes through the console of its creation
+  auto store = freshStore();
+  auto wrapper = QvKeyValueStore::make(store);
+  wrapper->set(AnyValue("v"), "a");
+  EXPECT_EQ(store->string("a"), "v");
+
+  struct Call {
+    QvKeyValueStore::ChangeReason reason;
+    std::set<std::string> keys;
+  };
+  std::vector<Call> all, filtered;
+  auto allListener = wrapper->onChange([&](QvKeyValueStore& from, QvKeyValueStore::ChangeReason reason,
+                                           const std::set<std::string>& keys) {
+    EXPECT_EQ(&from, wrapper.get());
+    all.push_back({reason, keys});
+  });
+  wrapper->onChange({"a", "b"}, [&](QvKeyValueStore&, QvKeyValueStore::ChangeReason reason,
+                                    const std::set<std::string>& keys) { filtered.push_back({reason, keys}); });
+
+  auto post = [&](std::any reason, std::vector<std::string> keys) {
+    Notification::UserInfo info{{NSUbiquitousKeyValueStore::changedKeysKey, keys}};
+    if (reason.has_value()) info[NSUbiquitousKeyValueStore::changeReasonKey] = reason;
+    const std::size_t before = all.size();
+    NotificationCenter::defaultCenter().post(
+        Notification(NSUbiquitousKeyValueStore::didChangeExternallyNotification, store.get(), info));
+    ASSERT_TRUE(FennixTestSupport::runMainLoopUntil([&] { return all.size() > before; }));
+  };
+
+  post(std::string("3"), {"c"});
+  EXPECT_EQ(all.back().reason, QvKeyValueStore::ChangeReason::accountChanged);
+  EXPECT_TRUE(filtered.empty());
+
+  post(2, {"a", "c"});
+  ASSERT_EQ(filtered.size(), 1u);
+  EXPECT_EQ(filtered.back().keys, (std::set<std::string>{"a"}));
+  EXPECT_EQ(filtered.back().reason, QvKeyValueStore::ChangeReason::quotaViolated);
+
+  post(std::any(), {});
+  ASSERT_EQ(filtered.size(), 2u);
+  EXPECT_TRUE(filtered.back().keys.empty());
+  EXPECT_EQ(filtered.back().reason, QvKeyValueStore::ChangeReason::serverChange);
+
+  post(7, {"b"});
+  EXPECT_EQ(all.back().reason, QvKeyValueStore::ChangeReason::serverChange);
+  EXPECT_EQ(capture.logger->matching("Unexpected KVS change reason: 7").size(), 1u);
+  EXPECT_EQ(capture.logger->matching("KVS account change: [\"c\"]").size(), 1u);
+  EXPECT_EQ(capture.logger->matching("KVS quota violation: [\"a\", \"c\"]").size(), 1u);
+  EXPECT_EQ(capture.logger->matching("QvKVS").size(), 4u);
+
+  // Notices of another store, and changes after the listener is gone, reach nobody.
+  wrapper->removeListener(allListener);
+  const std::size_t count = filtered.size();
+  auto other = freshStore();
+  NotificationCenter::defaultCenter().post(Notification(NSUbiquitousKeyValueStore::didChangeExternallyNotification,
+                                                        other.get(), Notification::UserInfo{}));
+  NotificationCenter::defaultCenter().post(Notification(NSUbiquitousKeyValueStore::didChangeExternallyNotification,
+                                                        store.get(), Notification::UserInfo{}));
+  ASSERT_TRUE(FennixTestSupport::runMainLoopUntil([&] { return filtered.size() > count; }));
+  EXPECT_EQ(filtered.size(), count + 1);
+  EXPECT_EQ(all.size(), 4u);
+
+  // Once the wrapper is gone, its registration does nothing.
+  std::weak_ptr<QvKeyValueStore> weakWrapper = wrapper;
+  wrapper.reset();
+  ASSERT_TRUE(FennixTestSupport::runMainLoopUntil([&] { return weakWrapper.expired(); }));
+  NotificationCenter::defaultCenter().post(Notification(NSUbiquitousKeyValueStore::didChangeExternallyNotification,
+                                                        store.get(), Notification::UserInfo{}));
+  FennixTestSupport::runMainLoopFor(0.05);
+  EXPECT_EQ(filtered.size(), count + 1);
+}
+
+}  // namespace
