@@ -13,6 +13,8 @@
 #include <variant>
 #include <vector>
 
+#include "Fennix/UI/Common/EdgeInsets.h"
+
 enum class NSLayoutAttribute : int {
   notAnAttribute = 0,
   left = 1,
@@ -38,14 +40,6 @@ inline constexpr NSLayoutPriority NSLayoutPriorityRequired = 1000;
 inline constexpr NSLayoutPriority NSLayoutPriorityDefaultHigh = 750;
 inline constexpr NSLayoutPriority NSLayoutPriorityDefaultLow = 250;
 
-/// Insets of the four edges, in points.
-struct NSEdgeInsets {
-  double top = 0;
-  double left = 0;
-  double bottom = 0;
-  double right = 0;
-  bool operator==(const NSEdgeInsets&) const = default;
-};
 
 /// "leading", "centerY", ...
 const char* layoutAttributeName(NSLayoutAttribute attribute);

@@ -1,0 +1,405 @@
+#include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+
+#include <gtk/gtk.h>
+
+#include <map>
+#include <mutex>
+
+#include "Fennix/console/Console.h"
+
+namespace Fennix {
+
+namespace {
+
+constexpr const char* holderKey = "qv-layout-holder";
+constexpr const char* ownerKey = "qv-layout-owner";
+constexpr const char* identifierKey = "qv-identifier";
+constexpr const char* prioritiesKey = "qv-content-priorities";
+
+GtkWidget* gtk(LayoutItem item) {
+  if (!item.isView()) return nullptr;
+  return GTK_WIDGET(const_cast<void*>(item.handle));
+}
+
+// Subviews of a view sit in its holder when it has one.
+GtkWidget* layoutWidget(GtkWidget* widget) {
+  if (!widget) return nullptr;
+  if (auto* holder = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(widget), holderKey))) return holder;
+  return widget;
+}
+
+GtkWidget* ownerOf(GtkWidget* widget) {
+  if (!widget) return nullptr;
+  if (auto* owner = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(widget), ownerKey))) return owner;
+  return widget;
+}
+
+GtkConstraintAttribute gtkAttribute(NSLayoutAttribute attribute) {
+  switch (attribute) {
+    case NSLayoutAttribute::left: return GTK_CONSTRAINT_ATTRIBUTE_LEFT;
+    case NSLayoutAttribute::right: return GTK_CONSTRAINT_ATTRIBUTE_RIGHT;
+    case NSLayoutAttribute::top: return GTK_CONSTRAINT_ATTRIBUTE_TOP;
+    case NSLayoutAttribute::bottom: return GTK_CONSTRAINT_ATTRIBUTE_BOTTOM;
+    case NSLayoutAttribute::leading: return GTK_CONSTRAINT_ATTRIBUTE_START;
+    case NSLayoutAttribute::trailing: return GTK_CONSTRAINT_ATTRIBUTE_END;
+    case NSLayoutAttribute::width: return GTK_CONSTRAINT_ATTRIBUTE_WIDTH;
+    case NSLayoutAttribute::height: return GTK_CONSTRAINT_ATTRIBUTE_HEIGHT;
+    case NSLayoutAttribute::centerX: return GTK_CONSTRAINT_ATTRIBUTE_CENTER_X;
+    case NSLayoutAttribute::centerY: return GTK_CONSTRAINT_ATTRIBUTE_CENTER_Y;
+    case NSLayoutAttribute::lastBaseline:
+    case NSLayoutAttribute::firstBaseline: return GTK_CONSTRAINT_ATTRIBUTE_BASELINE;
+    case NSLayoutAttribute::notAnAttribute: break;
+  }
+  return GTK_CONSTRAINT_ATTRIBUTE_NONE;
+}
+
+// A constraint as it stands in a constraint layout. The layout is watched weakly: a layout that
+// went away took its constraints along.
+struct Realisation {
+  GWeakRef layout;
+  GtkConstraint* constraint = nullptr;
+  GtkWidget* layoutWidget = nullptr;
+
+  Realisation(GtkConstraintLayout* constraintLayout, GtkConstraint* realised, GtkWidget* widget)
+      : constraint(GTK_CONSTRAINT(g_object_ref(realised))), layoutWidget(widget) {
+    g_weak_ref_init(&layout, constraintLayout);
+  }
+  ~Realisation() {
+    if (auto* constraintLayout = static_cast<GtkConstraintLayout*>(g_weak_ref_get(&layout))) {
+      gtk_constraint_layout_remove_constraint(constraintLayout, constraint);
+      g_object_unref(constraintLayout);
+    }
+    g_weak_ref_clear(&layout);
+    g_object_unref(constraint);
+  }
+  Realisation(const Realisation&) = delete;
+  Realisation& operator=(const Realisation&) = delete;
+};
+
+// Hugging and compression resistance per orientation, with the constraints that realise them.
+struct ContentPriorities {
+  float hug[2] = {NSLayoutPriorityDefaultLow, NSLayoutPriorityDefaultLow};
+  float resistance[2] = {NSLayoutPriorityDefaultHigh, NSLayoutPriorityDefaultHigh};
+  bool set = false;
+  std::vector<std::shared_ptr<Realisation>> realised;
+};
+
+ContentPriorities& priorities(GtkWidget* widget) {
+  auto* stored = static_cast<ContentPriorities*>(g_object_get_data(G_OBJECT(widget), prioritiesKey));
+  if (!stored) {
+    stored = new ContentPriorities();
+    g_object_set_data_full(G_OBJECT(widget), prioritiesKey, stored,
+                           [](gpointer data) { delete static_cast<ContentPriorities*>(data); });
+  }
+  return *stored;
+}
+
+class ToolkitLayoutHost : public LayoutHost {
+ public:
+  void activate(const NSLayoutConstraintList& constraints) override {
+    for (const auto& constraint : constraints) {
+      if (constraint->isActive()) continue;
+      if (realise(*constraint)) {
+        constraint->markActive(true);
+        auto* owner = std::static_pointer_cast<Realisation>(constraint->realisation)->layoutWidget;
+        watch(owner);
+        active_[owner].push_back(constraint);
+      }
+    }
+  }
+
+  void deactivate(const NSLayoutConstraintList& constraints) override {
+    for (const auto& constraint : constraints) {
+      if (!constraint->isActive()) continue;
+      if (auto realisation = std::static_pointer_cast<Realisation>(constraint->realisation)) {
+        auto found = active_.find(realisation->layoutWidget);
+        if (found != active_.end()) std::erase(found->second, constraint);
+      }
+      constraint->realisation.reset();
+      constraint->markActive(false);
+    }
+  }
+
+  void constraintChanged(NSLayoutConstraint& constraint) override {
+    // Constraints of the toolkit cannot change: put a new one in place of the old.
+    constraint.realisation.reset();
+    if (!realise(constraint)) {
+      console::error("a changed constraint could not be laid out again:", constraint.description());
+    }
+  }
+
+  std::optional<LayoutItem> superviewOf(LayoutItem view) const override {
+    GtkWidget* widget = gtk(view);
+    if (!widget) return std::nullopt;
+    GtkWidget* parent = gtk_widget_get_parent(widget);
+    if (!parent) return std::nullopt;
+    return LayoutItem{ownerOf(parent)};
+  }
+
+  std::vector<LayoutItem> subviewsOf(LayoutItem view) const override {
+    std::vector<LayoutItem> items;
+    GtkWidget* widget = layoutWidget(gtk(view));
+    if (!widget) return items;
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child))
+      items.push_back(LayoutItem{child});
+    return items;
+  }
+
+  void addSubview(LayoutItem container, LayoutItem view) override {
+    GtkWidget* target = layoutWidget(gtk(container));
+    GtkWidget* child = gtk(view);
+    if (!target || !child || gtk_widget_get_parent(child) == target) return;
+    g_object_ref(child);  // keep the child while it moves
+    removeFromSuperview(view);
+    if (GTK_IS_BOX(target))
+      gtk_box_append(GTK_BOX(target), child);
+    else if (GTK_IS_WINDOW(target))
+      gtk_window_set_child(GTK_WINDOW(target), child);
+    else if (GTK_IS_FIXED(target))
+      gtk_fixed_put(GTK_FIXED(target), child, 0, 0);
+    else
+      gtk_widget_set_parent(child, target);
+    g_object_unref(child);
+    applyContentPriorities(child);
+  }
+
+  void removeFromSuperview(LayoutItem view) override {
+    GtkWidget* child = gtk(view);
+    GtkWidget* parent = child ? gtk_widget_get_parent(child) : nullptr;
+    if (!parent) return;
+    // Constraints of the child in its old container end with the move.
+    if (auto found = active_.find(parent); found != active_.end()) {
+      NSLayoutConstraintList involved;
+      for (const auto& constraint : found->second)
+        if (constraint->firstItem() == view || constraint->secondItem() == view) involved.push_back(constraint);
+      deactivate(involved);
+    }
+    priorities(child).realised.clear();
+    if (GTK_IS_BOX(parent))
+      gtk_box_remove(GTK_BOX(parent), child);
+    else if (GTK_IS_WINDOW(parent))
+      gtk_window_set_child(GTK_WINDOW(parent), nullptr);
+    else if (GTK_IS_FIXED(parent))
+      gtk_fixed_remove(GTK_FIXED(parent), child);
+    else
+      gtk_widget_unparent(child);
+  }
+
+  void invalidateIntrinsicContentSize(LayoutItem view) override {
+    if (GtkWidget* widget = gtk(view)) gtk_widget_queue_resize(widget);
+  }
+
+  std::string contentViewFormat(LayoutItem container) const override;
+
+  std::optional<std::string> identifier(LayoutItem view) const override {
+    GtkWidget* widget = gtk(view);
+    if (!widget || !g_object_get_data(G_OBJECT(widget), identifierKey)) return std::nullopt;
+    return std::string(gtk_widget_get_name(widget));
+  }
+
+  void setIdentifier(LayoutItem view, const std::string& identifier) override {
+    GtkWidget* widget = gtk(view);
+    if (!widget) return;
+    gtk_widget_set_name(widget, identifier.c_str());
+    g_object_set_data(G_OBJECT(widget), identifierKey, GINT_TO_POINTER(1));
+  }
+
+  void prepareForConstraints(LayoutItem) override {}
+
+  NSLayoutPriority huggingPriority(LayoutItem view, NSLayoutConstraintOrientation orientation) const override {
+    GtkWidget* widget = gtk(view);
+    return widget ? priorities(widget).hug[static_cast<int>(orientation)] : NSLayoutPriorityDefaultLow;
+  }
+  void setHuggingPriority(LayoutItem view, NSLayoutConstraintOrientation orientation, NSLayoutPriority p) override {
+    if (GtkWidget* widget = gtk(view)) {
+      priorities(widget).hug[static_cast<int>(orientation)] = p;
+      priorities(widget).set = true;
+      applyContentPriorities(widget);
+    }
+  }
+  NSLayoutPriority compressionResistancePriority(LayoutItem view,
+                                                 NSLayoutConstraintOrientation orientation) const override {
+    GtkWidget* widget = gtk(view);
+    return widget ? priorities(widget).resistance[static_cast<int>(orientation)] : NSLayoutPriorityDefaultHigh;
+  }
+  void setCompressionResistancePriority(LayoutItem view, NSLayoutConstraintOrientation orientation,
+                                        NSLayoutPriority p) override {
+    if (GtkWidget* widget = gtk(view)) {
+      priorities(widget).resistance[static_cast<int>(orientation)] = p;
+      priorities(widget).set = true;
+      applyContentPriorities(widget);
+    }
+  }
+
+  Frame frame(LayoutItem view) const override {
+    GtkWidget* widget = gtk(view);
+    if (!widget) return {};
+    double width = gtk_widget_get_width(widget), height = gtk_widget_get_height(widget);
+    int requestedWidth = -1, requestedHeight = -1;
+    gtk_widget_get_size_request(widget, &requestedWidth, &requestedHeight);
+    if (width <= 0 && requestedWidth >= 0) width = requestedWidth;
+    if (height <= 0 && requestedHeight >= 0) height = requestedHeight;
+    GtkWidget* parent = gtk_widget_get_parent(widget);
+    if (!parent) return {0, 0, width, height};
+    double x = 0, y = 0;
+    if (GTK_IS_FIXED(parent)) {
+      // The position is the translation of the child's transform.
+      float scaleX = 1, scaleY = 1, dx = 0, dy = 0;
+      if (GskTransform* transform = gtk_fixed_get_child_transform(GTK_FIXED(parent), widget))
+        gsk_transform_to_affine(transform, &scaleX, &scaleY, &dx, &dy);
+      x = dx;
+      y = dy;
+    } else {
+      graphene_rect_t bounds;
+      if (gtk_widget_compute_bounds(widget, parent, &bounds)) {
+        x = bounds.origin.x;
+        y = bounds.origin.y;
+      }
+    }
+    const double parentHeight = frame(LayoutItem{ownerOf(parent)}).height;
+    return {x, parentHeight - y - height, width, height};  // y grows upward in frames
+  }
+
+  void setFrame(LayoutItem view, const Frame& frame) override {
+    GtkWidget* widget = gtk(view);
+    GtkWidget* parent = widget ? gtk_widget_get_parent(widget) : nullptr;
+    if (!parent || !GTK_IS_FIXED(parent)) {
+      console::error("a frame can only be set on a view inside a fixed container:", describe(view));
+      return;
+    }
+    const double parentHeight = this->frame(LayoutItem{ownerOf(parent)}).height;
+    gtk_fixed_move(GTK_FIXED(parent), widget, frame.x, parentHeight - frame.y - frame.height);
+    gtk_widget_set_size_request(widget, static_cast<int>(frame.width), static_cast<int>(frame.height));
+  }
+
+  std::string describe(LayoutItem item) const override;
+
+ private:
+  // The container whose constraint layout holds a constraint: the parent of a one-item
+  // constraint, else the one of the two items that contains the other, or their common parent.
+  bool realise(NSLayoutConstraint& constraint) {
+    GtkWidget* first = gtk(constraint.firstItem());
+    GtkWidget* second = gtk(constraint.secondItem());
+    if (!first || (constraint.secondItem() && !second)) {
+      console::error("only constraints between views can be laid out:", constraint.description());
+      return false;
+    }
+    GtkWidget* firstParent = gtk_widget_get_parent(first);
+    GtkWidget* owner = nullptr;
+    if (!second) {
+      owner = firstParent;
+    } else if (gtk_widget_get_parent(second) == layoutWidget(first)) {
+      owner = layoutWidget(first);
+    } else if (firstParent && firstParent == layoutWidget(second)) {
+      owner = firstParent;
+    } else if (firstParent && firstParent == gtk_widget_get_parent(second)) {
+      owner = firstParent;
+    }
+    GtkLayoutManager* manager = owner ? gtk_widget_get_layout_manager(owner) : nullptr;
+    if (!manager || !GTK_IS_CONSTRAINT_LAYOUT(manager)) {
+      console::error("a constraint relates views outside one constraint layout:", constraint.description());
+      return false;
+    }
+    auto target = [&](GtkWidget* widget) -> gpointer { return layoutWidget(widget) == owner ? nullptr : widget; };
+    const int strength = constraintStrength(constraint.priority());
+    GtkConstraint* realised =
+        second ? gtk_constraint_new(target(first), gtkAttribute(constraint.firstAttribute()),
+                                    static_cast<GtkConstraintRelation>(constraint.relation()), target(second),
+                                    gtkAttribute(constraint.secondAttribute()), constraint.multiplier(),
+                                    constraint.constant(), strength)
+               : gtk_constraint_new_constant(target(first), gtkAttribute(constraint.firstAttribute()),
+                                             static_cast<GtkConstraintRelation>(constraint.relation()),
+                                             constraint.constant(), strength);
+    auto* layout = GTK_CONSTRAINT_LAYOUT(manager);
+    auto realisation = std::make_shared<Realisation>(layout, realised, owner);
+    gtk_constraint_layout_add_constraint(layout, realised);  // the layout takes the new reference
+    constraint.realisation = realisation;
+    return true;
+  }
+
+  // Hugging holds a view at its natural size from outside, compression resistance from inside;
+  // both weaker than required.
+  void applyContentPriorities(GtkWidget* widget) {
+    ContentPriorities& stored = priorities(widget);
+    stored.realised.clear();
+    GtkWidget* parent = gtk_widget_get_parent(widget);
+    GtkLayoutManager* manager = parent ? gtk_widget_get_layout_manager(parent) : nullptr;
+    if (!stored.set || !manager || !GTK_IS_CONSTRAINT_LAYOUT(manager)) return;
+    auto* layout = GTK_CONSTRAINT_LAYOUT(manager);
+    for (int orientation = 0; orientation < 2; ++orientation) {
+      int minimum = 0, natural = 0;
+      gtk_widget_measure(widget, orientation == 0 ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL, -1,
+                         &minimum, &natural, nullptr, nullptr);
+      const auto attribute = orientation == 0 ? GTK_CONSTRAINT_ATTRIBUTE_WIDTH : GTK_CONSTRAINT_ATTRIBUTE_HEIGHT;
+      GtkConstraint* hug = gtk_constraint_new_constant(widget, attribute, GTK_CONSTRAINT_RELATION_LE, natural,
+                                                       constraintStrength(stored.hug[orientation]));
+      GtkConstraint* resist = gtk_constraint_new_constant(widget, attribute, GTK_CONSTRAINT_RELATION_GE, natural,
+                                                          constraintStrength(stored.resistance[orientation]));
+      for (GtkConstraint* realised : {hug, resist}) {
+        stored.realised.push_back(std::make_shared<Realisation>(layout, realised, parent));
+        gtk_constraint_layout_add_constraint(layout, realised);
+      }
+    }
+  }
+
+  // Forget the constraints of a container that goes away.
+  void watch(GtkWidget* owner) {
+    if (active_.count(owner)) return;
+    g_object_weak_ref(
+        G_OBJECT(owner),
+        [](gpointer data, GObject* gone) {
+          auto* host = static_cast<ToolkitLayoutHost*>(data);
+          auto found = host->active_.find(reinterpret_cast<GtkWidget*>(gone));
+          if (found == host->active_.end()) return;
+          auto constraints = std::move(found->second);
+          host->active_.erase(found);
+          for (const auto& constraint : constraints) {
+            constraint->realisation.reset();
+            constraint->markActive(false);
+          }
+        },
+        this);
+  }
+
+  // Active constraints are kept by their container, as views keep theirs.
+  std::map<GtkWidget*, NSLayoutConstraintList> active_;
+};
+
+std::string ToolkitLayoutHost::contentViewFormat(LayoutItem container) const {
+  return contentViewFormatOf(widget(container));
+}
+
+std::string ToolkitLayoutHost::describe(LayoutItem item) const {
+  if (item.kind == LayoutItem::Kind::guide) return "<guide>";
+  return describeView(widget(item));
+}
+
+std::shared_ptr<ToolkitLayoutHost>& toolkitHost() {
+  static std::shared_ptr<ToolkitLayoutHost> host;
+  return host;
+}
+
+}  // namespace
+
+LayoutItem item(const Gtk::Widget* widget) {
+  if (!widget) return {};
+  return LayoutItem{const_cast<Gtk::Widget*>(widget)->gobj()};
+}
+
+Gtk::Widget* widget(LayoutItem item) {
+  GtkWidget* widget = gtk(item);
+  return widget ? Glib::wrap(widget) : nullptr;
+}
+
+void installToolkitLayoutHost() {
+  if (layoutHost()) return;
+  toolkitHost() = std::make_shared<ToolkitLayoutHost>();
+  setLayoutHost(toolkitHost());
+}
+
+void setLayoutHolder(Gtk::Widget& owner, Gtk::Widget& holder) {
+  g_object_set_data(G_OBJECT(owner.gobj()), holderKey, holder.gobj());
+  g_object_set_data(G_OBJECT(holder.gobj()), ownerKey, owner.gobj());
+}
+
+}  // namespace Fennix

@@ -1,0 +1,34 @@
+// The layout host over toolkit widgets: constraints become GtkConstraint objects in the
+// GtkConstraintLayout of the views' common container, identifiers are widget names, frames are
+// positions in a GtkFixed (converted between the y-up frames of the kit and the toolkit's y-down
+// space).
+#pragma once
+
+#include <gtkmm/widget.h>
+
+#include "Fennix/UI/Common/LayoutConstraint.h"
+
+using NSView = Gtk::Widget;
+
+namespace Fennix {
+
+/// The item of a widget (a null widget gives the absent item).
+LayoutItem item(const Gtk::Widget* widget);
+inline LayoutItem item(const Gtk::Widget& widget) { return item(&widget); }
+/// The widget of an item; null for absent items and guides.
+Gtk::Widget* widget(LayoutItem item);
+
+/// Installs the toolkit's layout host unless one is installed already. Every view of the kit
+/// calls it when made; call it before laying out plain widgets.
+void installToolkitLayoutHost();
+
+/// Marks a widget as a container whose constraint layout belongs to another widget: constraints
+/// and subviews of `owner` go to `holder`.
+void setLayoutHolder(Gtk::Widget& owner, Gtk::Widget& holder);
+
+/// The description of a view: the kit's own for its views, else the type and widget name.
+std::string describeView(Gtk::Widget* view);
+/// The visual format of a container's content slot.
+std::string contentViewFormatOf(Gtk::Widget* container);
+
+}  // namespace Fennix

@@ -1,0 +1,81 @@
+// Windows for the view kit's display tests: set-up, waiting for layout, and pictures of widgets.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <gtkmm/init.h>
+#include <gtkmm/widgetpaintable.h>
+#include <gtkmm/window.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace ViewKitWindowSupport {
+
+inline bool gtkReady() {
+  if (!gtk_init_check()) return false;
+  Gtk::init_gtkmm_internals();
+  return true;
+}
+
+/// Runs the main loop until `done` holds or two seconds passed; whether it holds.
+inline bool pumpUntil(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    g_main_context_iteration(nullptr, FALSE);
+  }
+  return true;
+}
+
+/// Runs the main loop for a few frames.
+inline void pumpFrames(int iterations = 50) {
+  for (int i = 0; i < iterations; ++i) g_main_context_iteration(nullptr, FALSE);
+}
+
+/// What a widget shows, rendered with its window's renderer; the caller unrefs it.
+inline GdkTexture* renderWidget(Gtk::Widget& widget) {
+  auto paintable = Gtk::WidgetPaintable::create(widget);
+  GtkSnapshot* snapshot = gtk_snapshot_new();
+  gdk_paintable_snapshot(GDK_PAINTABLE(paintable->gobj()), GDK_SNAPSHOT(snapshot), widget.get_width(),
+                         widget.get_height());
+  GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+  if (!node) return nullptr;
+  GskRenderer* renderer = gtk_native_get_renderer(gtk_widget_get_native(widget.gobj()));
+  const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, float(widget.get_width()), float(widget.get_height()));
+  GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &viewport);
+  gsk_render_node_unref(node);
+  return texture;
+}
+
+/// The colour 0xRRGGBB of the pixel at (x, y), counted from the top left.
+inline std::uint32_t pixel(GdkTexture* texture, int x, int y) {
+  const int width = gdk_texture_get_width(texture), height = gdk_texture_get_height(texture);
+  std::vector<guchar> data(std::size_t(width) * height * 4);
+  gdk_texture_download(texture, data.data(), std::size_t(width) * 4);  // B, G, R, A
+  const std::size_t at = (std::size_t(y) * width + x) * 4;
+  return (std::uint32_t(data[at + 2]) << 16) | (std::uint32_t(data[at + 1]) << 8) | data[at];
+}
+
+/// Saves a picture of the widget as a PNG under "viewkit-screenshots" of the working folder.
+inline std::filesystem::path saveScreenshot(Gtk::Widget& widget, const std::string& name) {
+  std::filesystem::path folder = std::filesystem::current_path() / "viewkit-screenshots";
+  std::filesystem::create_directories(folder);
+  std::filesystem::path file = folder / (name + ".png");
+  if (GdkTexture* texture = renderWidget(widget)) {
+    gdk_texture_save_to_png(texture, file.c_str());
+    g_object_unref(texture);
+  }
+  return file;
+}
+
+inline bool near(std::uint32_t a, std::uint32_t b, int tolerance = 6) {
+  for (int shift : {0, 8, 16})
+    if (std::abs(int((a >> shift) & 0xff) - int((b >> shift) & 0xff)) > tolerance) return false;
+  return true;
+}
+
+}  // namespace ViewKitWindowSupport
