@@ -1,0 +1,136 @@
+// Compression round trips, the raw DEFLATE format, failures on bad input, and MD5 digests.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Fennix/Foundation/Compression.h"
+#include "Fennix/Foundation/MD5.h"
+#include "LogTestSupport.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class CapturedConsole {
+ public:
+  CapturedConsole() : console_(LogLevel::error) { console::setDefaultConsole(console_.console); }
+  ~CapturedConsole() { console::setDefaultConsole(nullptr); }
+  std::string errors() const { return console_.err.text(); }
+
+ private:
+  LogTestSupport::FileConsole console_;
+};
+
+Bytes randomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 generator(seed);
+  Bytes bytes(count);
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(generator());
+  return bytes;
+}
+
+Bytes repetitiveBytes(std::size_t count) {
+  const std::string pattern = "<path d=\"M 10 10 L 20 20\"/>\n";
+  Bytes bytes(count);
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(pattern[i % pattern.size()]);
+  return bytes;
+}
+
+const QvCompressionAlgorithm codecs[] = {QvCompressionAlgorithm::lz4, QvCompressionAlgorithm::zlib,
+                                         QvCompressionAlgorithm::lzma, QvCompressionAlgorithm::lz4Raw};
+
+}  // namespace
+
+TEST(Compression, EveryAlgorithmRoundTripsSmallRandomAndRepetitiveBuffers) {
+  const Bytes inputs[] = {Bytes{'x'}, Bytes{'h', 'e', 'l', 'l', 'o'}, randomBytes(1 << 20, 1),
+                          repetitiveBytes(1 << 20)};
+  CapturedConsole console;
+  for (QvCompressionAlgorithm codec : codecs) {
+    for (const Bytes& input : inputs) {
+      const auto compressed = qvCompress(input, codec);
+      ASSERT_TRUE(compressed.has_value()) << algorithm(codec) << " " << input.size();
+      if (input.size() == (1u << 20) && input[0] == '<') EXPECT_LT(compressed->size(), input.size() / 20);
+      const auto restored = qvDecompress(*compressed, codec);
+      ASSERT_TRUE(restored.has_value()) << algorithm(codec) << " " << input.size();
+      EXPECT_TRUE(*restored == input) << algorithm(codec) << " " << input.size();
+    }
+    // An empty buffer answers none, silently.
+    EXPECT_EQ(qvCompress(Bytes{}, codec), std::nullopt);
+    EXPECT_EQ(qvDecompress(Bytes{}, codec), std::nullopt);
+  }
+  EXPECT_EQ(console.errors(), "");
+}
+
+TEST(Compression, ZlibIsRawDeflateWithoutHeaderOrChecksum) {
+  const Bytes input{'a', 'a', 'a', 'a'};
+  const auto compressed = qvCompress(input, QvCompressionAlgorithm::zlib);
+  ASSERT_TRUE(compressed.has_value());
+  // A zlib header would start with 0x78; a final fixed-Huffman block starts with bits 1, 01.
+  EXPECT_EQ((*compressed)[0] & 0x07, 0x03);
+  EXPECT_LT(compressed->size(), 2u + 4u + 4u);
+  EXPECT_EQ(algorithm(QvCompressionAlgorithm::zlib), 0x205);
+  EXPECT_EQ(streamOperation(QvCompressionOperation::decompress), 1);
+}
+
+TEST(Compression, TruncatedOrCorruptInputFailsCleanly) {
+  const Bytes input = repetitiveBytes(100000);
+  for (QvCompressionAlgorithm codec : codecs) {
+    const auto compressed = qvCompress(input, codec);
+    ASSERT_TRUE(compressed.has_value());
+    for (std::size_t keep : {compressed->size() / 2, compressed->size() - 1, std::size_t(1)}) {
+      CapturedConsole console;
+      const Bytes truncated(compressed->begin(), compressed->begin() + static_cast<std::ptrdiff_t>(keep));
+      const auto restored = qvDecompress(truncated, codec);
+      // A raw LZ4 block cut at a sequence boundary still decodes to a prefix; all else fails.
+      if (codec == QvCompressionAlgorithm::lz4Raw && restored.has_value()) {
+        EXPECT_LT(restored->size(), input.size());
+        continue;
+      }
+      EXPECT_EQ(restored, std::nullopt) << algorithm(codec) << " keeping " << keep;
+      EXPECT_NE(console.errors().find("ERROR: compression failed with error: "), std::string::npos);
+    }
+  }
+  CapturedConsole console;
+  const Bytes garbage = randomBytes(4096, 7);
+  for (QvCompressionAlgorithm codec :
+       {QvCompressionAlgorithm::lz4, QvCompressionAlgorithm::zlib, QvCompressionAlgorithm::lzma}) {
+    EXPECT_EQ(qvDecompress(garbage, codec), std::nullopt) << algorithm(codec);
+  }
+  (void)qvDecompress(garbage, QvCompressionAlgorithm::lz4Raw);  // must not crash or hang
+  // A framed LZ4 block that claims a huge decoded size is rejected before allocating it.
+  const Bytes bomb{'b', 'v', '4', '1', 0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0, 0x10};
+  EXPECT_EQ(qvDecompress(bomb, QvCompressionAlgorithm::lz4), std::nullopt);
+  EXPECT_NE(console.errors().find("compression failed with error:"), std::string::npos);
+}
+
+TEST(Compression, LzfseHasNoCodec) {
+  CapturedConsole console;
+  EXPECT_EQ(qvCompress(Bytes{1, 2, 3}, QvCompressionAlgorithm::lzfse), std::nullopt);
+  EXPECT_EQ(console.errors(), "ERROR: could not create compression stream!\n");
+}
+
+TEST(MD5, DigestsAndHexText) {
+  EXPECT_EQ(hex(Bytes{'a', 'b', 'c'}), "616263");
+  EXPECT_EQ(hex(Bytes{0x00, 0xAB, 0x0F}), "00ab0f");
+  EXPECT_EQ(hex(Bytes{}), "");
+  EXPECT_EQ(md5(""), "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(md5("The quick brown fox jumps over the lazy dog"), "9e107d9d372bb6826bd81d3542a419d6");
+  const std::string text = "caf\xC3\xA9";
+  EXPECT_EQ(md5(text), md5(Bytes(text.begin(), text.end())));
+  // Elements wider than a byte are digested in full.
+  const std::vector<std::uint32_t> words{0x64636261};  // "abcd" in little-endian memory
+  EXPECT_EQ(md5(words), md5("abcd"));
+}
+
+TEST(MD5, ChunkedFeedingMatchesOneCall) {
+  const Bytes data = randomBytes(100003, 3);
+  Fennix::MD5Digest small;
+  small.update(data, 7);
+  Fennix::MD5Digest pieces;
+  pieces.update(std::span<const std::uint8_t>(data).first(50000), 4096);
+  pieces.update(std::span<const std::uint8_t>(data).subspan(50000), 1);
+  const std::string whole = md5(data);
+  EXPECT_EQ(hex(small.finish()), whole);
+  EXPECT_EQ(hex(pieces.finish()), whole);
+}
