@@ -226,7 +226,8 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
   }
   if (range.length > 0) {
     mirroringStorage_ = true;
-    GTKText::applyAttributes(*buffer, storage.attributedSubstring(range), int(characterOffsetOf(storage, range.location)));
+    const int start = int(characterOffsetOf(storage, range.location));
+    GTKText::applyAttributes(*buffer, storage.attributedSubstring(range), start);
     mirroringStorage_ = false;
   }
 }

@@ -93,7 +93,9 @@ void AttributedText::replaceCharacters(NSRange range, std::u16string_view replac
   const std::size_t end = splitAt(range.upperBound());
   runs_.erase(runs_.begin() + std::ptrdiff_t(first), runs_.begin() + std::ptrdiff_t(end));
   const std::ptrdiff_t delta = std::ptrdiff_t(replacement.size()) - std::ptrdiff_t(range.length);
-  for (std::size_t i = first; i < runs_.size(); ++i) runs_[i].location = std::size_t(std::ptrdiff_t(runs_[i].location) + delta);
+  for (std::size_t i = first; i < runs_.size(); ++i) {
+    runs_[i].location = std::size_t(std::ptrdiff_t(runs_[i].location) + delta);
+  }
   text_.replace(range.location, range.length, replacement);
   if (!replacement.empty()) {
     runs_.insert(runs_.begin() + std::ptrdiff_t(first), Run{range.location, replacement.size(), attributes});
@@ -187,10 +189,11 @@ void NSTextStorage::finishEditing() {
   const NSTextStorageEdit edit = pending_;
   pending_ = NSTextStorageEdit();
   auto observers = observers_;
-  for (const auto& [token, observer] : observers) {
-    if (std::any_of(observers_.begin(), observers_.end(), [&](const auto& entry) { return entry.first == token; })) {
-      observer(*this, edit);
-    }
+  for (const auto& entry : observers) {
+    const std::size_t token = entry.first;
+    // An observer removed by an earlier one is not called.
+    auto isThere = [token](const auto& other) { return other.first == token; };
+    if (std::any_of(observers_.begin(), observers_.end(), isThere)) entry.second(*this, edit);
   }
 }
 

@@ -45,7 +45,9 @@ std::optional<Gdk::RGBA> colourAt(CodeTextView& view, int characterOffset) {
   return std::nullopt;
 }
 
-Gdk::RGBA rgb(std::uint32_t v) { return Gdk::RGBA((v >> 16) / 255.0, ((v >> 8) & 0xFF) / 255.0, (v & 0xFF) / 255.0, 1); }
+Gdk::RGBA rgb(std::uint32_t v) {
+  return Gdk::RGBA((v >> 16) / 255.0, ((v >> 8) & 0xFF) / 255.0, (v & 0xFF) / 255.0, 1);
+}
 
 bool near(const std::optional<Gdk::RGBA>& colour, std::uint32_t v) {
   const Gdk::RGBA expected = rgb(v);
