@@ -1,0 +1,407 @@
+#include "Fennix/Foundation/HTTP/HTTPTypes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <chrono>
+#include <ctime>
+#include <limits>
+
+#include "Fennix/console/Console.h"
+
+namespace {
+
+std::string lowercased(std::string text) {
+  for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) { return lowercased(a) == lowercased(b); }
+
+std::string trimmed(const std::string& text) {
+  const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && isSpace(text[begin])) ++begin;
+  while (end > begin && isSpace(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+/// Seconds a date can be moved by without leaving the clock's range (about 200 years).
+constexpr long long maximumOffsetSeconds = 200LL * 366 * 24 * 3600;
+
+}  // namespace
+
+std::string NSError::description() const {
+  std::string text = "Error Domain=" + domain_ + " Code=" + std::to_string(code_);
+  if (!localizedDescription_.empty()) text += " \"" + localizedDescription_ + "\"";
+  return text;
+}
+
+// ---------------------------------------------------------------------------
+// Dates and names
+
+namespace Fennix {
+
+std::optional<Date> parseHTTPDate(const std::string& text) {
+  // The cookie date algorithm: tokens of letters and digits; the first time, day of month, month
+  // and year found are used.
+  std::optional<int> hour, minute, second, day, month, year;
+  static const char* months[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
+  std::size_t position = 0;
+  while (position < text.size()) {
+    while (position < text.size() && !std::isalnum(static_cast<unsigned char>(text[position])) &&
+           text[position] != ':') {
+      ++position;
+    }
+    std::size_t end = position;
+    while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == ':')) ++end;
+    const std::string token = text.substr(position, end - position);
+    position = end;
+    if (token.empty()) continue;
+    if (!hour && std::count(token.begin(), token.end(), ':') == 2) {
+      int h = 0, m = 0, s = 0;
+      char extra = 0;
+      if (std::sscanf(token.c_str(), "%2d:%2d:%2d%c", &h, &m, &s, &extra) == 3) {
+        hour = h;
+        minute = m;
+        second = s;
+        continue;
+      }
+    }
+    const bool digits = std::all_of(token.begin(), token.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    if (!day && digits && token.size() <= 2) {
+      day = std::stoi(token);
+      continue;
+    }
+    if (!month && token.size() >= 3) {
+      const std::string prefix = lowercased(token.substr(0, 3));
+      for (int i = 0; i < 12; ++i) {
+        if (prefix == months[i]) month = i + 1;
+      }
+      if (month) continue;
+    }
+    if (!year && digits && (token.size() == 2 || token.size() == 4)) {
+      year = std::stoi(token);
+      continue;
+    }
+  }
+  if (!hour || !day || !month || !year) return std::nullopt;
+  int fullYear = *year;
+  if (fullYear >= 70 && fullYear <= 99) fullYear += 1900;
+  if (fullYear >= 0 && fullYear <= 69) fullYear += 2000;
+  if (*day < 1 || *day > 31 || fullYear < 1601 || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
+  std::tm parts{};
+  parts.tm_year = fullYear - 1900;
+  parts.tm_mon = *month - 1;
+  parts.tm_mday = *day;
+  parts.tm_hour = *hour;
+  parts.tm_min = *minute;
+  parts.tm_sec = *second;
+  const std::time_t seconds = timegm(&parts);
+  return std::chrono::system_clock::from_time_t(seconds);
+}
+
+std::string canonicalHeaderName(const std::string& name) {
+  std::string result = name;
+  bool upper = true;
+  for (auto& c : result) {
+    c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c)) : std::tolower(static_cast<unsigned char>(c)));
+    upper = c == '-';
+  }
+  return result;
+}
+
+std::optional<HTTPRedirectType> redirectTypeFromRawValue(long statusCode) {
+  switch (statusCode) {
+    case 300: return HTTPRedirectType::multipleChoices;
+    case 301: return HTTPRedirectType::movedPermanently;
+    case 302: return HTTPRedirectType::found;
+    case 303: return HTTPRedirectType::seeOther;
+    case 307: return HTTPRedirectType::temporary;
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace Fennix
+
+// ---------------------------------------------------------------------------
+// URLRequest
+
+std::optional<std::string> URLRequest::value(const std::string& forHTTPHeaderField) const {
+  for (const auto& [name, text] : headers_) {
+    if (equalsIgnoringCase(name, forHTTPHeaderField)) return text;
+  }
+  return std::nullopt;
+}
+
+void URLRequest::setValue(const std::optional<std::string>& value, const std::string& forHTTPHeaderField) {
+  auto found = std::find_if(headers_.begin(), headers_.end(),
+                            [&](const auto& field) { return equalsIgnoringCase(field.first, forHTTPHeaderField); });
+  if (!value) {
+    if (found != headers_.end()) headers_.erase(found);
+    return;
+  }
+  if (found != headers_.end()) {
+    found->second = *value;
+  } else {
+    headers_.emplace_back(forHTTPHeaderField, *value);
+  }
+}
+
+void URLRequest::setCookies(const std::vector<HTTPCookie>& cookies, bool replace) {
+  if (replace) setValue(std::nullopt, "Cookie");
+  for (const auto& [name, text] : HTTPCookie::requestHeaderFieldsWithCookies(cookies)) setValue(text, name);
+}
+
+// ---------------------------------------------------------------------------
+// Responses
+
+std::string URLResponse::description() const {
+  return "<URLResponse " + (url_ ? url_->absoluteString() : std::string("<nil>")) + ">";
+}
+
+std::string HTTPURLResponse::description() const {
+  return "<HTTPURLResponse " + (url() ? url()->absoluteString() : std::string("<nil>")) + " " +
+         std::to_string(statusCode_) + ">";
+}
+
+std::optional<URL> HTTPURLResponse::redirectURL() const {
+  if (!isRedirect()) return std::nullopt;
+  for (const auto& [key, value] : headers_) {
+    if (key.kind() == Fennix::AnyKind::string && key.text() == "Location") {
+      if (value.kind() != Fennix::AnyKind::string) return std::nullopt;
+      return URL::fromString(value.text());
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> HTTPURLResponse::header(const std::string& name) const {
+  const std::string wanted = lowercased(name);
+  std::vector<std::string> values;
+  for (const auto& [key, value] : headers_) {
+    if (key.kind() != Fennix::AnyKind::string || lowercased(key.text()) != wanted) continue;
+    values.push_back(value.kind() == Fennix::AnyKind::string ? value.text() : value.description());
+  }
+  return values;
+}
+
+std::optional<std::string> HTTPURLResponse::firstHeader(const std::string& name) const {
+  const std::string wanted = lowercased(name);
+  for (const auto& [key, value] : headers_) {
+    if (key.kind() != Fennix::AnyKind::string || lowercased(key.text()) != wanted) continue;
+    return value.kind() == Fennix::AnyKind::string ? value.text() : value.description();
+  }
+  return std::nullopt;
+}
+
+std::optional<Fennix::Date> HTTPURLResponse::retryAfter() const {
+  auto field = firstHeader("Retry-After");
+  if (!field) return std::nullopt;
+  const std::string text = trimmed(*field);
+  if (text.empty()) return std::nullopt;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (*begin == '+') ++begin;
+  long long seconds = 0;
+  auto [next, failure] = std::from_chars(begin, end, seconds);
+  // Too many digits for an integer, or more seconds than a date can be moved by, is unreadable.
+  if (begin == end || failure != std::errc() || next != end || seconds > maximumOffsetSeconds ||
+      seconds < -maximumOffsetSeconds) {
+    console::warn("could not parse retry-after header:", text);
+    return std::nullopt;
+  }
+  return std::chrono::system_clock::now() + std::chrono::seconds(seconds);
+}
+
+std::vector<HTTPCookie> HTTPURLResponse::setCookiesUsingURL(const URL& url) const {
+  std::vector<std::string> texts;
+  for (const auto& [key, value] : headers_) {
+    if (key.kind() != Fennix::AnyKind::string || key.text() != "Set-Cookie") continue;
+    if (value.kind() == Fennix::AnyKind::string) {
+      texts.push_back(value.text());
+    } else if (value.kind() == Fennix::AnyKind::array) {
+      for (const auto& element : value.elements()) {
+        if (element.kind() != Fennix::AnyKind::string) return {};
+        texts.push_back(element.text());
+      }
+    }
+    break;
+  }
+  std::vector<HTTPCookie> cookies;
+  for (const auto& text : texts) {
+    auto found = HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", text}}, url);
+    cookies.insert(cookies.end(), found.begin(), found.end());
+  }
+  return cookies;
+}
+
+// ---------------------------------------------------------------------------
+// Cookies
+
+namespace {
+
+bool domainMatches(const std::string& host, const std::string& domain) {
+  if (host == domain) return true;
+  return host.size() > domain.size() && host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
+         host[host.size() - domain.size() - 1] == '.';
+}
+
+bool pathMatches(const std::string& requestPath, const std::string& cookiePath) {
+  if (requestPath == cookiePath) return true;
+  if (requestPath.compare(0, cookiePath.size(), cookiePath) != 0) return false;
+  return (!cookiePath.empty() && cookiePath.back() == '/') ||
+         (requestPath.size() > cookiePath.size() && requestPath[cookiePath.size()] == '/');
+}
+
+std::string defaultPath(const URL& url) {
+  const std::string path = url.path();
+  if (path.empty() || path[0] != '/') return "/";
+  const auto slash = path.rfind('/');
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
+  const auto host = url.host();
+  if (!host || host->empty()) return std::nullopt;
+  std::vector<std::string> parts;
+  std::size_t position = 0;
+  while (position <= text.size()) {
+    auto end = text.find(';', position);
+    if (end == std::string::npos) end = text.size();
+    parts.push_back(text.substr(position, end - position));
+    position = end + 1;
+  }
+  const auto equals = parts[0].find('=');
+  if (equals == std::string::npos) return std::nullopt;
+  HTTPCookie cookie;
+  cookie.name = trimmed(parts[0].substr(0, equals));
+  cookie.value = trimmed(parts[0].substr(equals + 1));
+  if (cookie.name.empty()) return std::nullopt;
+  cookie.domain = *host;
+  cookie.path = defaultPath(url);
+  std::optional<Fennix::Date> expires;
+  std::optional<Fennix::Date> maxAge;
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    const auto attributeEquals = parts[i].find('=');
+    const std::string attribute = lowercased(trimmed(parts[i].substr(0, attributeEquals)));
+    const std::string value = attributeEquals == std::string::npos ? "" : trimmed(parts[i].substr(attributeEquals + 1));
+    if (attribute == "domain" && !value.empty()) {
+      std::string domain = lowercased(value[0] == '.' ? value.substr(1) : value);
+      if (domain.empty() || !domainMatches(*host, domain)) return std::nullopt;
+      cookie.domain = domain == *host ? domain : "." + domain;
+      if (domain == *host && value[0] == '.') cookie.domain = "." + domain;
+    } else if (attribute == "path" && !value.empty() && value[0] == '/') {
+      cookie.path = value;
+    } else if (attribute == "expires") {
+      if (auto date = Fennix::parseHTTPDate(value)) expires = date;
+    } else if (attribute == "max-age") {
+      long long seconds = 0;
+      const char* begin = value.data();
+      const char* end = begin + value.size();
+      auto [next, failure] = std::from_chars(begin, end, seconds);
+      if (!value.empty() && failure == std::errc() && next == end) {
+        seconds = std::clamp(seconds, -maximumOffsetSeconds, maximumOffsetSeconds);
+        maxAge = std::chrono::system_clock::now() + std::chrono::seconds(seconds);
+      }
+    } else if (attribute == "secure") {
+      cookie.isSecure = true;
+    } else if (attribute == "httponly") {
+      cookie.isHTTPOnly = true;
+    }
+  }
+  cookie.expiresDate = maxAge ? maxAge : expires;
+  return cookie;
+}
+
+}  // namespace
+
+bool HTTPCookie::matches(const URL& url) const {
+  const auto host = url.host();
+  if (!host) return false;
+  const bool domainCookie = !domain.empty() && domain[0] == '.';
+  if (domainCookie ? !domainMatches(*host, domain.substr(1)) : *host != domain) return false;
+  std::string requestPath = url.path();
+  if (requestPath.empty()) requestPath = "/";
+  if (!pathMatches(requestPath, path)) return false;
+  return !isSecure || url.scheme() == "https";
+}
+
+std::string HTTPCookie::description() const {
+  return "<HTTPCookie " + name + "=" + value + "; domain=" + domain + "; path=" + path + ">";
+}
+
+std::vector<HTTPCookie> HTTPCookie::cookiesWithResponseHeaderFields(
+    const std::vector<std::pair<std::string, std::string>>& headerFields, const URL& url) {
+  std::vector<HTTPCookie> cookies;
+  for (const auto& [name, text] : headerFields) {
+    if (!equalsIgnoringCase(name, "Set-Cookie")) continue;
+    if (auto cookie = parseCookie(text, url)) cookies.push_back(std::move(*cookie));
+  }
+  return cookies;
+}
+
+std::vector<std::pair<std::string, std::string>> HTTPCookie::requestHeaderFieldsWithCookies(
+    const std::vector<HTTPCookie>& cookies) {
+  if (cookies.empty()) return {};
+  std::string text;
+  for (const auto& cookie : cookies) {
+    if (!text.empty()) text += "; ";
+    text += cookie.name + "=" + cookie.value;
+  }
+  return {{"Cookie", text}};
+}
+
+const std::shared_ptr<HTTPCookieStorage>& HTTPCookieStorage::shared() {
+  static const std::shared_ptr<HTTPCookieStorage> storage = std::make_shared<HTTPCookieStorage>();
+  return storage;
+}
+
+std::vector<HTTPCookie> HTTPCookieStorage::cookies() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return cookies_;
+}
+
+std::vector<HTTPCookie> HTTPCookieStorage::cookies(const URL& forURL) const {
+  const auto now = std::chrono::system_clock::now();
+  std::vector<HTTPCookie> matching;
+  for (const auto& cookie : cookies()) {
+    if (!cookie.isExpired(now) && cookie.matches(forURL)) matching.push_back(cookie);
+  }
+  std::stable_sort(matching.begin(), matching.end(),
+                   [](const HTTPCookie& a, const HTTPCookie& b) { return a.path.size() > b.path.size(); });
+  return matching;
+}
+
+void HTTPCookieStorage::setCookie(const HTTPCookie& cookie) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::erase_if(cookies_, [&](const HTTPCookie& stored) {
+    return stored.name == cookie.name && stored.domain == cookie.domain && stored.path == cookie.path;
+  });
+  if (!cookie.isExpired(std::chrono::system_clock::now())) cookies_.push_back(cookie);
+}
+
+void HTTPCookieStorage::deleteCookie(const HTTPCookie& cookie) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = std::find_if(cookies_.begin(), cookies_.end(), [&](const HTTPCookie& stored) {
+    return stored.name == cookie.name && stored.domain == cookie.domain && stored.path == cookie.path;
+  });
+  if (found != cookies_.end()) cookies_.erase(found);
+}
+
+std::optional<HTTPCookie> HTTPCookieStorage::cookie(const std::string& name) const {
+  for (const auto& stored : cookies()) {
+    if (stored.name == name) return stored;
+  }
+  return std::nullopt;
+}
+
+std::vector<HTTPCookie> HTTPCookieStorage::deleteCookiesWithName(const std::string& name) {
+  std::vector<HTTPCookie> named;
+  for (const auto& stored : cookies()) {
+    if (stored.name == name) named.push_back(stored);
+  }
+  for (const auto& cookie : named) deleteCookie(cookie);
+  return named;
+}

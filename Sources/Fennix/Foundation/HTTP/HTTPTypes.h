@@ -1,0 +1,181 @@
+// Requests, responses, cookies and the cookie store of the HTTP layer, with the helpers a client
+// asks of a response: success, redirects, headers regardless of letter case, retry times, cookies.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Fennix/Foundation/BaseTypes/AnyValue.h"
+#include "Fennix/Foundation/BaseTypes/TimedValue.h"
+#include "Fennix/Foundation/HTTP/URL.h"
+#include "Fennix/Operations/Error.h"
+
+namespace Fennix {
+using Data = std::vector<std::uint8_t>;
+}  // namespace Fennix
+
+/// An error with a domain and a numeric code (URL loading errors use "NSURLErrorDomain").
+class NSError : public Fennix::Error {
+ public:
+  static inline const std::string urlErrorDomain = "NSURLErrorDomain";
+
+  NSError(std::string domain, long code, std::string localizedDescription = "")
+      : domain_(std::move(domain)), code_(code), localizedDescription_(std::move(localizedDescription)) {}
+
+  const std::string& domain() const { return domain_; }
+  long code() const { return code_; }
+  const std::string& localizedDescription() const { return localizedDescription_; }
+  std::string description() const override;
+
+ private:
+  std::string domain_;
+  long code_;
+  std::string localizedDescription_;
+};
+
+/// The date format of HTTP dates.
+inline const std::string HTTPDateFormat = "%a, %d %b %Y %H:%M:%S GMT";
+
+namespace Fennix {
+/// The moment an HTTP date names ("Sun, 06 Nov 1994 08:49:37 GMT" and the other forms servers
+/// send for cookies), none when it names none.
+std::optional<Date> parseHTTPDate(const std::string& text);
+/// The header name in Title-Case: "content-type" gives "Content-Type".
+std::string canonicalHeaderName(const std::string& name);
+}  // namespace Fennix
+
+class URLRequest {
+ public:
+  explicit URLRequest(URL address) : url(std::move(address)) {}
+
+  std::optional<std::string> value(const std::string& forHTTPHeaderField) const;
+  /// Sets a field, replacing one of the same name (any letter case); none removes it.
+  void setValue(const std::optional<std::string>& value, const std::string& forHTTPHeaderField);
+  const std::vector<std::pair<std::string, std::string>>& allHTTPHeaderFields() const { return headers_; }
+
+  /// Puts the cookies into the "Cookie" field; with `replace`, an existing field goes first.
+  void setCookies(const std::vector<class HTTPCookie>& cookies, bool replace);
+
+  std::optional<URL> url;
+  std::string httpMethod = "GET";
+  std::optional<Fennix::Data> httpBody;
+  /// Seconds without progress before the request fails.
+  double timeoutInterval = 60.0;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> headers_;
+};
+
+class URLResponse {
+ public:
+  explicit URLResponse(std::optional<URL> url) : url_(std::move(url)) {}
+  virtual ~URLResponse() = default;
+  const std::optional<URL>& url() const { return url_; }
+  virtual std::string description() const;
+
+ private:
+  std::optional<URL> url_;
+};
+
+enum class HTTPRedirectType { multipleChoices = 300, movedPermanently = 301, found = 302, seeOther = 303, temporary = 307 };
+
+namespace Fennix {
+/// The redirect type of a status code; none for every other code (304 to 306 and 308 included).
+std::optional<HTTPRedirectType> redirectTypeFromRawValue(long statusCode);
+}  // namespace Fennix
+
+class HTTPCookie;
+
+class HTTPURLResponse : public URLResponse {
+ public:
+  /// The header fields, keys and values untyped (usually text; a field sent more than once, such
+  /// as "Set-Cookie", may hold a list of texts), in the order received.
+  using HeaderFields = Fennix::AnyValue::Dictionary;
+
+  HTTPURLResponse(std::optional<URL> url, long statusCode, HeaderFields allHeaderFields)
+      : URLResponse(std::move(url)), statusCode_(statusCode), headers_(std::move(allHeaderFields)) {}
+
+  long statusCode() const { return statusCode_; }
+  const HeaderFields& allHeaderFields() const { return headers_; }
+
+  /// 200 to 299.
+  bool isOK() const { return statusCode_ >= 200 && statusCode_ <= 299; }
+  /// 300, 301, 302, 303 or 307.
+  bool isRedirect() const { return redirectType().has_value(); }
+  std::optional<HTTPRedirectType> redirectType() const { return Fennix::redirectTypeFromRawValue(statusCode_); }
+  /// The "Location" field (exactly that name) of a redirect, as a URL of its own; none otherwise.
+  std::optional<URL> redirectURL() const;
+
+  /// Every value of the fields named `name` in any letter case (non-text values as their
+  /// description).
+  std::vector<std::string> header(const std::string& name) const;
+  std::optional<std::string> firstHeader(const std::string& name) const;
+
+  /// Now plus the seconds the "Retry-After" field gives; none without the field, for blank text,
+  /// and (with a warning) for anything but a whole number of seconds that a date can hold.
+  std::optional<Fennix::Date> retryAfter() const;
+
+  /// The cookies the "Set-Cookie" field (exactly that name; a text or a list of texts) sets for `url`.
+  std::vector<HTTPCookie> setCookiesUsingURL(const URL& url) const;
+
+  std::string description() const override;
+
+ private:
+  long statusCode_;
+  HeaderFields headers_;
+};
+
+class HTTPCookie {
+ public:
+  std::string name;
+  std::string value;
+  /// The host of a host-only cookie, or "." and the domain of a domain cookie.
+  std::string domain;
+  std::string path = "/";
+  std::optional<Fennix::Date> expiresDate;
+  bool isSecure = false;
+  bool isHTTPOnly = false;
+
+  bool isSessionOnly() const { return !expiresDate.has_value(); }
+  bool isExpired(Fennix::Date now) const { return expiresDate && *expiresDate <= now; }
+  /// Whether a request to `url` carries this cookie.
+  bool matches(const URL& url) const;
+  std::string description() const;
+
+  /// The cookies of "Set-Cookie" fields of a response from `url`; malformed cookies and cookies
+  /// for another domain are left out.
+  static std::vector<HTTPCookie> cookiesWithResponseHeaderFields(
+      const std::vector<std::pair<std::string, std::string>>& headerFields, const URL& url);
+  /// The request fields that carry the cookies: "Cookie" with "name=value" pairs joined by "; ";
+  /// no field for no cookies.
+  static std::vector<std::pair<std::string, std::string>> requestHeaderFieldsWithCookies(
+      const std::vector<HTTPCookie>& cookies);
+};
+
+/// The cookies kept between requests. A cookie replaces one of the same name, domain and path;
+/// an expired one removes it.
+class HTTPCookieStorage {
+ public:
+  static const std::shared_ptr<HTTPCookieStorage>& shared();
+
+  std::vector<HTTPCookie> cookies() const;
+  /// The cookies a request to `url` carries, unexpired, longer paths first.
+  std::vector<HTTPCookie> cookies(const URL& forURL) const;
+  void setCookie(const HTTPCookie& cookie);
+  void deleteCookie(const HTTPCookie& cookie);
+
+  /// The first stored cookie named exactly `name`.
+  std::optional<HTTPCookie> cookie(const std::string& name) const;
+  /// Deletes every cookie named exactly `name` and returns them.
+  std::vector<HTTPCookie> deleteCookiesWithName(const std::string& name);
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<HTTPCookie> cookies_;
+};

@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include "Fennix/Foundation/HTTP/HTTPFetchOperation.h"
+#include "Fennix/Foundation/HTTP/URLSession.h"
+#include "OperationsTestSupport.h"
+
+using namespace OperationsTestSupport;
+using Fennix::AnyValue;
+
+namespace {
+
+URL url(const std::string& text) { return *URL::fromString(text); }
+
+HTTPURLResponse responseWith(long status, HTTPURLResponse::HeaderFields fields) {
+  return HTTPURLResponse(url("http://example.com/a/b"), status, std::move(fields));
+}
+
+TEST(HTTPResponse, HeaderLookupAndRedirects) {
+  auto response = responseWith(302, {{AnyValue("location"), AnyValue("/next")},
+                                     {AnyValue("x-count"), AnyValue(3)},
+                                     {AnyValue(7), AnyValue("not a name")}});
+  EXPECT_EQ(response.header("Location"), (std::vector<std::string>{"/next"}));
+  EXPECT_EQ(response.firstHeader("LOCATION"), "/next");
+  EXPECT_EQ(response.firstHeader("X-Count"), "3");
+  EXPECT_TRUE(response.header("Missing").empty());
+  EXPECT_EQ(response.firstHeader("Missing"), std::nullopt);
+  // The redirect target is read under "Location" exactly.
+  EXPECT_EQ(response.redirectURL(), std::nullopt);
+  auto exact = responseWith(301, {{AnyValue("Location"), AnyValue("/next")}});
+  ASSERT_TRUE(exact.redirectURL());
+  EXPECT_EQ(exact.redirectURL()->absoluteString(), "/next");
+
+  for (long status : {300, 301, 302, 303, 304, 305, 306, 307, 308}) {
+    auto sample = responseWith(status, {});
+    const bool redirect = status <= 303 || status == 307;
+    EXPECT_EQ(sample.isRedirect(), redirect) << status;
+    EXPECT_EQ(sample.redirectType().has_value(), redirect) << status;
+  }
+  EXPECT_TRUE(responseWith(299, {}).isOK());
+  EXPECT_FALSE(responseWith(300, {}).isOK());
+}
+
+TEST(HTTPResponse, RetryAfter) {
+  ConsoleCapture capture;
+  auto retry = [](const std::string& value) {
+    return responseWith(503, {{AnyValue("retry-after"), AnyValue(value)}}).retryAfter();
+  };
+  const auto before = std::chrono::system_clock::now();
+  auto seconds = retry(" 120 ");
+  ASSERT_TRUE(seconds);
+  EXPECT_GE(*seconds, before + std::chrono::seconds(120));
+  EXPECT_LE(*seconds, std::chrono::system_clock::now() + std::chrono::seconds(120));
+  EXPECT_TRUE(capture.logger->lines().empty());
+
+  EXPECT_EQ(retry(""), std::nullopt);
+  EXPECT_EQ(retry(" \t"), std::nullopt);
+  EXPECT_TRUE(capture.logger->lines().empty());
+
+  EXPECT_EQ(retry("Wed, 21 Oct 2015 07:28:00 GMT"), std::nullopt);
+  EXPECT_EQ(retry("99999999999999999999999999"), std::nullopt);
+  EXPECT_EQ(retry("9223372036854775807"), std::nullopt);
+  EXPECT_EQ(retry("1.5"), std::nullopt);
+  EXPECT_EQ(capture.logger->matching("could not parse retry-after header:").size(), 4u);
+  EXPECT_EQ(capture.logger->matching("could not parse retry-after header: 99999999999999999999999999").size(), 1u);
+  EXPECT_EQ(responseWith(503, {}).retryAfter(), std::nullopt);
+}
+
+TEST(HTTPResponse, CookiesOfResponsesAndRequests) {
+  auto response = responseWith(
+      200, {{AnyValue("Set-Cookie"),
+             AnyValue::array({AnyValue("a=1; Path=/; Expires=Wed, 21 Oct 2037 07:28:00 GMT; HttpOnly"),
+                              AnyValue("b=2; Domain=.example.com; Secure; Max-Age=60")})}});
+  auto cookies = response.setCookiesUsingURL(url("http://www.example.com/a/b"));
+  ASSERT_EQ(cookies.size(), 2u);
+  EXPECT_EQ(cookies[0].name, "a");
+  EXPECT_EQ(cookies[0].domain, "www.example.com");
+  EXPECT_TRUE(cookies[0].isHTTPOnly);
+  ASSERT_TRUE(cookies[0].expiresDate);
+  EXPECT_EQ(Fennix::iso8601String(*cookies[0].expiresDate), "2037-10-21T07:28:00Z");
+  EXPECT_EQ(cookies[1].domain, ".example.com");
+  EXPECT_EQ(cookies[1].path, "/a");
+  EXPECT_TRUE(cookies[1].isSecure);
+  EXPECT_FALSE(cookies[1].isSessionOnly());
+
+  // A cookie for another domain, and malformed ones, are left out; a lower-case field is not read.
+  EXPECT_TRUE(HTTPCookie::cookiesWithResponseHeaderFields(
+                  {{"Set-Cookie", "c=3; Domain=other.org"}, {"Set-Cookie", "novalue"}, {"Set-Cookie", "=x"}},
+                  url("http://example.com/"))
+                  .empty());
+  EXPECT_TRUE(responseWith(200, {{AnyValue("set-cookie"), AnyValue("a=1")}})
+                  .setCookiesUsingURL(url("http://example.com/"))
+                  .empty());
+
+  URLRequest request(url("http://example.com/"));
+  request.setValue("old=1", "Cookie");
+  request.setValue("x", "Accept");
+  request.setCookies({}, true);
+  EXPECT_EQ(request.value("cookie"), std::nullopt);
+  request.setValue("old=1", "Cookie");
+  request.setCookies(cookies, false);
+  EXPECT_EQ(request.value("Cookie"), "a=1; b=2");
+  EXPECT_EQ(request.value("Accept"), "x");
+
+  HTTPCookieStorage storage;
+  for (const auto& cookie : cookies) storage.setCookie(cookie);
+  EXPECT_EQ(storage.cookie("b")->value, "2");
+  EXPECT_EQ(storage.cookies(url("http://www.example.com/a/b")).size(), 1u);  // "b" is secure
+  EXPECT_EQ(storage.cookies(url("https://www.example.com/a/b")).size(), 2u);
+  EXPECT_EQ(storage.deleteCookiesWithName("a").size(), 1u);
+  EXPECT_EQ(storage.cookie("a"), std::nullopt);
+  EXPECT_TRUE(storage.deleteCookiesWithName("a").empty());
+}
+
+TEST(URLQuery, AppendsItemsAfterExistingOnes) {
+  auto base = url("http://example.com/p?a=1#top");
+  EXPECT_EQ(base.urlByAddingQueryParameters({{"q", "x y&z"}})->absoluteString(), "http://example.com/p?a=1&q=x%20y%26z#top");
+  EXPECT_EQ(base.urlByAddingQueryParameters({{"a", "2"}})->absoluteString(), "http://example.com/p?a=1&a=2#top");
+  EXPECT_EQ(base.urlByAddingQueryParameters({})->absoluteString(), base.absoluteString());
+  EXPECT_EQ(url("http://example.com/p").urlByAddingQueryParameters({{"q", std::nullopt}})->absoluteString(),
+            "http://example.com/p?q");
+
+  auto plain = url("http://example.com/p");
+  EXPECT_EQ(plain.urlByAddingQueryParameters(true, {"a", std::nullopt, "b", "2"})->absoluteString(),
+            "http://example.com/p?b=2");
+  EXPECT_EQ(plain.urlByAddingQueryParameters(false, {"a", std::nullopt, "b", "2"})->absoluteString(),
+            "http://example.com/p?a&b=2");
+  EXPECT_EQ(plain.urlByAddingQueryParameters(false, {std::nullopt, "1", "c"})->absoluteString(),
+            "http://example.com/p?c");
+  EXPECT_EQ(plain.urlByAddingQueryParameters(true, {"c"})->absoluteString(), "http://example.com/p");
+
+  auto relative = URL::fromString("q?x=1", url("http://example.com/dir/page"));
+  EXPECT_EQ(relative->urlByAddingQueryParameters({{"y", "2"}})->absoluteString(), "http://example.com/dir/q?x=1&y=2");
+  EXPECT_EQ(URL::fromString("not a url"), std::nullopt);
+  EXPECT_EQ(URL::fromString("%zz"), std::nullopt);
+  EXPECT_EQ(URL::fromString("../up", url("http://h/a/b/c"))->absoluteString(), "http://h/a/up");
+}
+
+TEST(URLSessionError, ClassifiesByCode) {
+  using QvError = URLSession::QvError;
+  auto classify = [](long code) { return QvError::classify(std::make_shared<NSError>("AnyDomain", code)); };
+  auto notConnected = classify(-1009);
+  ASSERT_TRUE(notConnected.is<QvError::CannotConnect>());
+  EXPECT_EQ(std::get<QvError::CannotConnect>(notConnected.value()).reason,
+            QvError::ConnectErrorReason::notConnectedToInternet);
+  EXPECT_EQ(classify(-1003).description(), "cannotConnect(cannotFindHost)");
+  EXPECT_EQ(classify(-1019).description(), "cannotConnect(callIsActive)");
+  EXPECT_EQ(classify(-1018).description(), "cannotConnect(roamingOff)");
+  EXPECT_EQ(classify(-1200).description(), "cannotConnect(secureConnectionFailed)");
+  EXPECT_EQ(classify(-1022).description(), "cannotConnect(appTransportSecurity)");
+  EXPECT_EQ(classify(-1011).description(), "serverError(code: -1011)");
+  EXPECT_EQ(classify(-1017).description(), "serverError(code: -1017)");
+  EXPECT_TRUE(classify(-1001).is<QvError::Timeout>());
+  EXPECT_TRUE(classify(-999).is<QvError::Cancelled>());
+  auto unknown = std::make_shared<NSError>("AnyDomain", -1);
+  EXPECT_EQ(std::get<QvError::Other>(QvError::classify(unknown).value()).error, unknown);
+  EXPECT_EQ(std::get<QvError::Other>(QvError::classify(nullptr).value()).error, nullptr);
+  auto already = std::make_shared<QvError>(QvError::Timeout{});
+  EXPECT_TRUE(QvError::classify(already).is<QvError::Timeout>());
+}
+
+TEST(HTTPFetchOperation, StatusErrorClasses) {
+  using Kind = QvHTTPFetchOperation::HTTPStatusError::Kind;
+  auto kind = [](long status) { return QvHTTPFetchOperation::HTTPStatusError(status).kind(); };
+  EXPECT_EQ(kind(99), Kind::other);
+  EXPECT_EQ(kind(100), Kind::informational);
+  EXPECT_EQ(kind(199), Kind::informational);
+  EXPECT_EQ(kind(200), Kind::other);
+  EXPECT_EQ(kind(304), Kind::redirect);
+  EXPECT_EQ(kind(404), Kind::client);
+  EXPECT_EQ(kind(599), Kind::server);
+  EXPECT_EQ(kind(600), Kind::other);
+}
+
+}  // namespace

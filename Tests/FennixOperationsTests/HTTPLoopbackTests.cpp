@@ -1,0 +1,281 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+
+#include "Fennix/Foundation/HTTP/HTTPFetchOperation.h"
+#include "Fennix/Foundation/HTTP/URLSession.h"
+#include "LoopbackServer.h"
+#include "OperationsTestSupport.h"
+
+using namespace OperationsTestSupport;
+
+namespace {
+
+/// A path's reply: the handler answers by the request line.
+LoopbackServer::Handler routes(std::map<std::string, std::string> replies) {
+  return [replies](const std::string& request) {
+    const auto start = request.find(' ') + 1;
+    const std::string path = request.substr(start, request.find(' ', start) - start);
+    auto found = replies.find(path);
+    return found != replies.end() ? found->second : LoopbackServer::response(404, "Not Found", {}, "");
+  };
+}
+
+std::shared_ptr<URLSession> sessionWithoutRedirects() {
+  URLSession::Configuration configuration;
+  configuration.followRedirects = false;
+  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
+  return std::make_shared<URLSession>(configuration);
+}
+
+struct JSONResult {
+  std::mutex mutex;
+  bool done = false;
+  Fennix::ErrorRef error;
+  std::optional<nlohmann::json> object;
+};
+
+std::shared_ptr<JSONResult> fetchJSON(const std::shared_ptr<URLSession>& session, const std::string& address) {
+  auto result = std::make_shared<JSONResult>();
+  DispatchQueue delivery("json delivery");
+  auto task = session->jsonTask(URLRequest(*URL::fromString(address)), delivery,
+                                [result, delivery](Fennix::ErrorRef error, std::optional<nlohmann::json> object) {
+                                  EXPECT_TRUE(delivery.isCurrent());
+                                  std::lock_guard<std::mutex> lock(result->mutex);
+                                  result->error = error;
+                                  result->object = std::move(object);
+                                  result->done = true;
+                                });
+  task->resume();
+  EXPECT_TRUE(waitUntil([&] {
+    std::lock_guard<std::mutex> lock(result->mutex);
+    return result->done;
+  }));
+  return result;
+}
+
+TEST(JSONTask, DeliversObjectsErrorsAndEmptyBodies) {
+  ConsoleCapture capture;
+  LoopbackServer server(routes({
+      {"/missing", LoopbackServer::response(404, "Not Found", {"Content-Type: application/json"}, R"({"error":"gone"})")},
+      {"/empty", "HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n"},
+      {"/text", LoopbackServer::response(200, "OK", {}, "not json")},
+      {"/scalar", LoopbackServer::response(200, "OK", {}, "42")},
+  }));
+  auto session = sessionWithoutRedirects();
+
+  auto missing = fetchJSON(session, server.url("/missing"));
+  EXPECT_EQ(missing->error, nullptr);
+  EXPECT_EQ(missing->object, nlohmann::json::parse(R"({"error":"gone"})"));
+  EXPECT_EQ(capture.logger->matching("response not OK:").size(), 1u);
+
+  auto empty = fetchJSON(session, server.url("/empty"));
+  auto* noContent = Fennix::errorAs<URLSession::QvJSONError>(empty->error);
+  ASSERT_NE(noContent, nullptr);
+  ASSERT_TRUE(noContent->is<URLSession::QvJSONError::NoContent>());
+  auto response = std::get<URLSession::QvJSONError::NoContent>(noContent->value()).response;
+  ASSERT_NE(std::dynamic_pointer_cast<HTTPURLResponse>(response), nullptr);
+  EXPECT_EQ(std::dynamic_pointer_cast<HTTPURLResponse>(response)->statusCode(), 204);
+  EXPECT_EQ(empty->object, std::nullopt);
+
+  auto text = fetchJSON(session, server.url("/text"));
+  auto* parse = Fennix::errorAs<URLSession::QvJSONError>(text->error);
+  ASSERT_NE(parse, nullptr);
+  EXPECT_TRUE(parse->is<URLSession::QvJSONError::ParseError>());
+  EXPECT_EQ(capture.logger->matching("could not parse JSON data (#8: 8 bytes").size(), 1u);
+  EXPECT_TRUE(Fennix::errorAs<URLSession::QvJSONError>(fetchJSON(session, server.url("/scalar"))->error));
+
+  // A transport error comes through as the session's error.
+  auto refused = fetchJSON(session, "http://127.0.0.1:1/");
+  auto* platform = Fennix::errorAs<NSError>(refused->error);
+  ASSERT_NE(platform, nullptr);
+  EXPECT_EQ(platform->code(), URLErrorCode::cannotConnectToHost);
+}
+
+/// A fetch operation that records what its handlers were given and can enqueue from a handler.
+class RecordingFetch : public QvHTTPFetchOperation {
+ public:
+  using QvHTTPFetchOperation::QvHTTPFetchOperation;
+
+  struct Record {
+    std::string kind;
+    std::optional<Fennix::Data> data;
+    std::shared_ptr<HTTPURLResponse> response;
+    std::optional<URL> target;
+    Fennix::ErrorRef error;
+    std::shared_ptr<HTTPTransaction> transaction;
+  };
+
+  std::vector<std::string> paths;
+  std::function<void(RecordingFetch&, const Record&)> onRecord;
+
+  std::vector<Record> records() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return records_;
+  }
+
+  void asyncMain(std::function<void()>) override {
+    for (const auto& path : paths) enqueue(URLRequest(*URL::fromString(path)))->resume();
+  }
+  void handleResult(const std::optional<Fennix::Data>& data, const std::shared_ptr<HTTPURLResponse>& response) override {
+    add({"result", data, response, std::nullopt, nullptr, nullptr});
+  }
+  void handleRedirect(const URLRequest& request, const URL& to) override {
+    add({"redirect " + request.url->absoluteString(), std::nullopt, nullptr, to, nullptr, nullptr});
+  }
+  void handleError(const HTTPTransactionError& error) override {
+    add({"error", std::nullopt, error.transaction->response, std::nullopt, error.error, error.transaction});
+  }
+
+ private:
+  void add(Record record) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      records_.push_back(record);
+    }
+    if (onRecord) onRecord(*this, record);
+  }
+  mutable std::mutex mutex_;
+  std::vector<Record> records_;
+};
+
+long statusOf(const Fennix::ErrorRef& error) {
+  auto* status = Fennix::errorAs<QvHTTPFetchOperation::HTTPStatusError>(error);
+  return status != nullptr && status->kind() == QvHTTPFetchOperation::HTTPStatusError::Kind::redirect
+             ? status->statusCode()
+             : -1;
+}
+
+TEST(HTTPFetchOperation, SortsResponsesIntoHandlers) {
+  LoopbackServer server(routes({
+      {"/dir/moved", "HTTP/1.1 302 Found\r\nlocation: next?x=1\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"},
+      {"/nolocation", LoopbackServer::response(301, "Moved", {}, "")},
+      {"/unchanged", "HTTP/1.1 304 Not Modified\r\nConnection: close\r\n\r\n"},
+      {"/empty", LoopbackServer::response(200, "OK", {}, "")},
+      {"/truncated", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\nshort"},
+  }));
+  auto operation = std::make_shared<RecordingFetch>(*URL::fromString(server.url("/")), sessionWithoutRedirects());
+  operation->paths = {server.url("/dir/moved"), server.url("/nolocation"), server.url("/unchanged"),
+                      server.url("/empty"), server.url("/truncated")};
+  EXPECT_EQ(operation->duration(), std::nullopt);
+  operation->start();
+  operation->waitUntilFinished();
+  ASSERT_TRUE(operation->duration());
+  EXPECT_GE(*operation->duration(), 0.0);
+  EXPECT_EQ(*operation->duration(),
+            std::chrono::duration<double>(*operation->endDate() - *operation->startDate).count());
+
+  auto records = operation->records();
+  ASSERT_EQ(records.size(), 5u);
+  int redirects = 0, statusErrors = 0, results = 0, transportErrors = 0;
+  for (const auto& record : records) {
+    if (record.kind.rfind("redirect ", 0) == 0) {
+      ++redirects;
+      EXPECT_EQ(record.kind, "redirect " + server.url("/dir/moved"));
+      EXPECT_EQ(record.target->absoluteString(), server.url("/dir/next?x=1"));
+    } else if (record.kind == "result") {
+      ++results;
+      ASSERT_TRUE(record.data);
+      EXPECT_TRUE(record.data->empty());
+      EXPECT_EQ(record.response->statusCode(), 200);
+    } else if (statusOf(record.error) > 0) {
+      ++statusErrors;
+      EXPECT_TRUE(statusOf(record.error) == 301 || statusOf(record.error) == 304);
+    } else {
+      // The truncated body fails the transfer: an error that keeps the response, never a result.
+      ++transportErrors;
+      auto* platform = Fennix::errorAs<NSError>(record.error);
+      ASSERT_NE(platform, nullptr);
+      EXPECT_EQ(platform->code(), URLErrorCode::networkConnectionLost);
+      ASSERT_NE(record.transaction->response, nullptr);
+      EXPECT_EQ(record.transaction->response->statusCode(), 200);
+    }
+  }
+  EXPECT_EQ(redirects, 1);
+  EXPECT_EQ(statusErrors, 2);
+  EXPECT_EQ(results, 1);
+  EXPECT_EQ(transportErrors, 1);
+
+  // Starting again only warns.
+  ConsoleCapture capture;
+  operation->log = std::make_shared<ModuleLogger>(capture.logger, "HTTP", LogLevel::trace);
+  operation->start();
+  EXPECT_EQ(capture.logger->matching("operation already started at:").size(), 1u);
+}
+
+TEST(HTTPFetchOperation, FinishesAfterTheLastHandler) {
+  LoopbackServer server(routes({
+      {"/one", LoopbackServer::response(200, "OK", {"Set-Cookie: s=1"}, "1")},
+      {"/two", LoopbackServer::response(200, "OK", {}, "22")},
+      {"/three", LoopbackServer::response(200, "OK", {}, "333")},
+  }));
+  auto session = sessionWithoutRedirects();
+  auto operation = std::make_shared<RecordingFetch>(*URL::fromString(server.url("/")), session);
+  operation->paths = {server.url("/one"), server.url("/two")};
+  std::atomic<bool> enqueued{false};
+  operation->onRecord = [&](RecordingFetch& fetch, const RecordingFetch::Record&) {
+    EXPECT_FALSE(fetch.isFinished());
+    if (!enqueued.exchange(true)) fetch.enqueue(URLRequest(*URL::fromString(server.url("/three"))))->resume();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  };
+  operation->start();
+  operation->waitUntilFinished();
+  EXPECT_EQ(operation->records().size(), 3u);
+  EXPECT_EQ(operation->activeRequestCount(), 0u);
+  // The session kept the cookie and sent it with the later requests.
+  EXPECT_EQ(session->configuration().cookieStorage->cookie("s")->value, "1");
+  EXPECT_NE(server.requests().back().find("Cookie: s=1"), std::string::npos);
+
+  // A cancelled operation starts no new transaction.
+  operation->onRecord = nullptr;
+  operation->cancel();
+  auto nothing = operation->enqueue(URLRequest(*URL::fromString(server.url("/one"))));
+  EXPECT_NE(std::dynamic_pointer_cast<EmptyResumable>(nothing), nullptr);
+  nothing->resume();
+  EXPECT_EQ(operation->activeRequestCount(), 0u);
+
+  // A response that is not an HTTP response is an error of its own.
+  auto other = std::make_shared<URLResponse>(URL::fromString("ftp://example.com/"));
+  auto transaction = std::make_shared<QvHTTPFetchOperation::HTTPTransaction>(
+      URLRequest(*URL::fromString(server.url("/one"))), nullptr);
+  operation->handleDataTaskResult(Fennix::Data{}, other, nullptr, transaction);
+  auto* unexpected = Fennix::errorAs<QvHTTPFetchOperation::HTTPOtherError>(operation->records().back().error);
+  ASSERT_NE(unexpected, nullptr);
+  EXPECT_EQ(unexpected->response, other);
+}
+
+TEST(HTTPFetchOperation, CancelledTransferIsNeverAResult) {
+  std::mutex mutex;
+  std::condition_variable released;
+  bool release = false;
+  LoopbackServer server([&](const std::string&) {
+    std::unique_lock<std::mutex> lock(mutex);
+    released.wait_for(lock, std::chrono::seconds(5), [&] { return release; });
+    return LoopbackServer::response(200, "OK", {}, "late");
+  });
+  auto session = sessionWithoutRedirects();
+  std::atomic<bool> completed{false};
+  Fennix::ErrorRef error;
+  std::optional<Fennix::Data> data;
+  auto task = session->dataTask(URLRequest(*URL::fromString(server.url("/slow"))),
+                                [&](std::optional<Fennix::Data> body, std::shared_ptr<URLResponse>, Fennix::ErrorRef failure) {
+                                  data = std::move(body);
+                                  error = failure;
+                                  completed = true;
+                                });
+  task->resume();
+  ASSERT_TRUE(waitUntil([&] { return !server.requests().empty(); }));
+  task->cancel();
+  ASSERT_TRUE(waitUntil([&] { return completed.load(); }));
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    release = true;
+  }
+  released.notify_all();
+  EXPECT_EQ(data, std::nullopt);
+  ASSERT_NE(Fennix::errorAs<NSError>(error), nullptr);
+  EXPECT_EQ(Fennix::errorAs<NSError>(error)->code(), URLErrorCode::cancelled);
+  EXPECT_TRUE(URLSession::QvError::classify(error).is<URLSession::QvError::Cancelled>());
+}
+
+}  // namespace
