@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "SyntaxEditor/SyntaxEditorFatal.h"
+#include "Fennix/Foundation/BaseTypes/FatalError.h"
 
 namespace SyntaxEditorSupport {
 
@@ -119,7 +119,7 @@ using namespace SyntaxEditorSupport;
 
 void NSTextStorage::checkRange(const char* operation, NSRange range, std::size_t length) {
   if (range.location > length || range.length > length - range.location) {
-    syntaxEditorFatal(std::string("NSTextStorage.") + operation + ": range {" + std::to_string(range.location) +
+    Fennix::fatalError(std::string("NSTextStorage.") + operation + ": range {" + std::to_string(range.location) +
                       ", " + std::to_string(range.length) + "} out of bounds; string length " +
                       std::to_string(length));
   }
@@ -156,7 +156,7 @@ std::u16string NSTextStorage::substring(NSRange range) const {
 void NSTextStorage::beginEditing() { ++editingDepth_; }
 
 void NSTextStorage::endEditing() {
-  if (editingDepth_ == 0) syntaxEditorFatal("NSTextStorage.endEditing without beginEditing");
+  if (editingDepth_ == 0) Fennix::fatalError("NSTextStorage.endEditing without beginEditing");
   if (--editingDepth_ == 0 && pending_.editedMask != 0) finishEditing();
 }
 
