@@ -153,6 +153,10 @@ TEST(AttributedStringHelperTests, FontsColorsTextAndAttachments) {
   underlineOnly.underlineColor = NSColor(0, 0, 1, 1);
   EXPECT_EQ(Fennix::stringByRemovingColorsAndParagraphStyles(text(u"x", both)), text(u"x", underlineOnly));
 
+  std::vector<AttributedString> pieces{text(u""), text(u"x"), AttributedString()};
+  dropEmpty(pieces);
+  EXPECT_EQ(pieces, std::vector<AttributedString>{text(u"x")});
+
   AttributedString appended = text(u"a");
   Fennix::append(appended, {"b", "", "😀"});
   EXPECT_EQ(appended.utf16(), u"ab\U0001F600");

@@ -162,7 +162,7 @@ TEST_F(FileManagerTests, FoldersForDownloadsCachesAndHome) {
   ScopedEnvironment data("XDG_DATA_HOME", (root / "data").string());
   ScopedEnvironment cache("XDG_CACHE_HOME", (root / "cache").string());
   ScopedEnvironment unsandboxed("APP_SANDBOX_CONTAINER_ID", std::nullopt);
-  const std::string app = NSBundle::main().infoString("CFBundleName").value_or("");
+  const std::string app = NSBundle::applicationInfo().appName;
   const fs::path settings = fs::path(std::getenv("XDG_CONFIG_HOME")) / "user-dirs.dirs";
 
   // No downloads folder configured: the fallback in the data folder is made.

@@ -16,9 +16,16 @@
 #include <string_view>
 #include <vector>
 
+#include "Fennix/Foundation/BaseTypes/Emptiable.h"
 #include "Fennix/Foundation/CharacterSet.h"
 #include "Fennix/Platform/AttributedString.h"
 #include "Fennix/UI/AppKit/TextAttachment.h"
+
+/// Attributed text is empty without characters.
+template <>
+struct QvObjectThatCanBeEmptyTraits<AttributedString> {
+  static bool isEmpty(const AttributedString& value) { return value.length() < 1; }
+};
 
 namespace Fennix {
 

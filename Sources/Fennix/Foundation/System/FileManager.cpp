@@ -64,14 +64,7 @@ std::optional<fs::path> userDownloadDirectory() {
   return std::nullopt;
 }
 
-// The application's name: the bundle name, else the name the process runs under.
-std::string applicationName() {
-  if (auto name = NSBundle::main().infoString("CFBundleName"); name && !name->empty()) return *name;
-  return program_invocation_short_name;
-}
-
-// A sandboxed process is told its container in the environment.
-bool isSandboxed() { return environment("APP_SANDBOX_CONTAINER_ID").has_value(); }
+std::string applicationName() { return NSBundle::applicationInfo().appName; }
 
 bool isPlainFileName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
@@ -159,7 +152,7 @@ fs::path FileManager::prepareFolderForDownloads(const std::string& fallbackName)
     return *downloads;
   }
   fs::path base = baseDirectory("XDG_DATA_HOME", ".local/share");
-  if (!isSandboxed()) base /= applicationName();
+  if (!ProcessInfo::isSandboxed()) base /= applicationName();
   base /= fallbackName;
   createFolderIfMissing(base);
   return base;
@@ -189,7 +182,7 @@ std::optional<fs::path> FileManager::availableTargetPath(std::string_view for_, 
 fs::path FileManager::cacheDirectoryURL() const {
   fs::path caches = "/tmp";
   if (environment("XDG_CACHE_HOME") || environment("HOME")) caches = baseDirectory("XDG_CACHE_HOME", ".cache");
-  if (!isSandboxed()) caches /= applicationName();
+  if (!ProcessInfo::isSandboxed()) caches /= applicationName();
   return caches;
 }
 
@@ -229,7 +222,7 @@ void FileManager::setSecurityScope(SecurityScope scope) {
 }
 
 bool FileManager::retainSecurityScopedURL(const fs::path& url) {
-  if (!isSandboxed()) return true;
+  if (!ProcessInfo::isSandboxed()) return true;
   SecurityScopeRegistry& shared = registry();
   const std::lock_guard<std::mutex> guard(shared.lock);
   const std::string key = registryKey(url);
@@ -243,7 +236,7 @@ bool FileManager::retainSecurityScopedURL(const fs::path& url) {
 }
 
 void FileManager::releaseSecurityScopedURL(const fs::path& url) {
-  if (!isSandboxed()) return;
+  if (!ProcessInfo::isSandboxed()) return;
   SecurityScopeRegistry& shared = registry();
   const std::lock_guard<std::mutex> guard(shared.lock);
   const auto entry = shared.entries.find(registryKey(url));

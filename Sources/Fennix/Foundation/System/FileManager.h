@@ -3,8 +3,8 @@
 // real home folder; reference-counted access to security-scoped locations and bookmarks that
 // find a file again and notice when it was replaced.
 //
-// Folders follow the XDG base and user directories. A sandboxed process (one that finds its
-// container named in APP_SANDBOX_CONTAINER_ID) gets folders that already belong to it; any other process gets a
+// Folders follow the XDG base and user directories. A sandboxed process (see
+// `ProcessInfo::isSandboxed`) gets folders that already belong to it; any other process gets a
 // subfolder named after the application.
 #pragma once
 
