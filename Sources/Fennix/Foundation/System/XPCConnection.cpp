@@ -1,7 +1,5 @@
 #include "Fennix/Foundation/System/XPCConnection.h"
 
-#include <cxxabi.h>
-
 #include <cstdlib>
 
 #include <gio/gio.h>
@@ -232,22 +230,6 @@ std::shared_ptr<NSXPCProxy> NSXPCConnection::remoteObjectProxy(std::function<voi
     if (auto made = remoteObjectInterface->makeProxy(binding)) return made;
   }
   return std::make_shared<NSXPCProxy>(std::move(binding));
-}
-
-std::string NSXPCConnection::unqualifiedTypeName(const std::type_info& type) {
-  int status = 0;
-  char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-  std::string name = status == 0 && demangled != nullptr ? demangled : type.name();
-  std::free(demangled);
-  // The last name outside template arguments.
-  int depth = 0;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i + 1 < name.size(); ++i) {
-    if (name[i] == '<') ++depth;
-    if (name[i] == '>') --depth;
-    if (depth == 0 && name[i] == ':' && name[i + 1] == ':') start = i + 2;
-  }
-  return name.substr(start);
 }
 
 namespace {

@@ -11,8 +11,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <typeinfo>
 
+#include "Fennix/Foundation/BaseTypes/TypeName.h"
 #include "Fennix/UI/Common/FatalError.h"
 
 typedef struct _GDBusConnection GDBusConnection;
@@ -119,16 +119,13 @@ class NSXPCConnection : public std::enable_shared_from_this<NSXPCConnection> {
     std::shared_ptr<NSXPCProxy> remote = remoteObjectProxy(std::move(errorHandler));
     std::shared_ptr<T> typed = std::dynamic_pointer_cast<T>(remote);
     if (!typed) {
-      Fennix::fatalError("could not type service " + remote->description() + " as " + unqualifiedTypeName(typeid(T)));
+      Fennix::fatalError("could not type service " + remote->description() + " as " + Fennix::typeName<T>());
     }
     return typed;
   }
 
   /// The proxy of the remote object as the remote interface makes it.
   std::shared_ptr<NSXPCProxy> remoteObjectProxy(std::function<void(const NSXPCError&)> errorHandler);
-
-  /// A type's name without its namespaces.
-  static std::string unqualifiedTypeName(const std::type_info& type);
 
  private:
   friend struct NSXPCConnectionEvents;
