@@ -58,10 +58,10 @@ SVG::SVG busyFilter(int count) {
 template <SVG::SVG (*Make)(int)>
 void convert(benchmark::State& state) {
   const SVG::SVG svg = Make(static_cast<int>(state.range(0)));
-  const PrintSink previous = setPrintSink([](std::string_view) {});
+  const SVGParser::PrintSink previous = SVGParser::setPrintSink([](std::string_view) {});
   for (auto _ : state) benchmark::DoNotOptimize(SVGSwiftUIQuarvel::shape(svg, "Drawing"));
   state.SetComplexityN(state.range(0));
-  setPrintSink(previous);
+  SVGParser::setPrintSink(previous);
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ void BM_ParseIconSet(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    auto svg = SVGParser::parse(drawing);
+    auto svg = SVGParser::SVGParser::parse(drawing);
     benchmark::DoNotOptimize(svg);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(drawing.size()));

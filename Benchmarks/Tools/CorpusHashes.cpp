@@ -33,7 +33,7 @@ SVGSwiftUIExporter::Config unusualConfig() {
 std::string outcome(const std::string& svgText, const SVGSwiftUIExporter::Config& config) {
   std::string result;
   {
-    PrintCapture capture;
+    SVGParser::PrintCapture capture;
     auto svg = SVG::SVG::fromSVGString(svgText);
     if (svg) result = SVGSwiftUIExporter::export_(*svg, config);
     else result = "<no drawing>";

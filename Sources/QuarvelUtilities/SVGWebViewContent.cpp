@@ -12,7 +12,7 @@ namespace QuarvelUtilities::SVGWebViewContent {
 namespace {
 
 // Keeps the attributes of the last element that started.
-class Handler : public XMLEventHandler {
+class Handler : public SVGParser::XMLEventHandler {
  public:
   std::optional<SVG::XMLAttributes> attrs;
 
@@ -94,7 +94,7 @@ std::string rewriteSVGSize(std::string_view svg) {
   std::string probe(oldTag);
   probe += "</svg>";
   SVG::XMLAttributes attributes;
-  if (readXML(probe, handler) && handler.attrs) attributes = std::move(*handler.attrs);
+  if (SVGParser::readXML(probe, handler) && handler.attrs) attributes = std::move(*handler.attrs);
   if (attributes.empty()) return std::string(svg);
 
   const bool hasWidth = attributes.contains("width"), hasHeight = attributes.contains("height");

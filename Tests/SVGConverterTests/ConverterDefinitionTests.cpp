@@ -85,7 +85,7 @@ TEST(FilterConversion, ChainsAndDefaultInputs) {
   EXPECT_EQ(buildGroup({blur(Input::previous(), 1), offset(Input::previous(), 1, 2)}),
             FilterGroup::primitive(source, {effect(Operation::blur(1)), effect(Operation::offset({1, 2}))}));
   // A result read before it is made: blend uses its first input twice.
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const auto mode = SVG::Filter::Primitive::Blend::Mode::multiply;
   EXPECT_EQ(buildGroup({SVG::Filter::Primitive::Blend{{}, Input::sourceAlpha(), Input::result("x"), mode}}),
             FilterGroup::blend(FilterGroup::sourceAlpha(), FilterGroup::sourceAlpha(), mode));
@@ -110,7 +110,7 @@ TEST(FilterConversion, ResultsMergedWithThemselvesStayBounded) {
     primitives.push_back(merge({previous, previous}, named("r" + std::to_string(i))));
   }
   primitives.push_back(merge({Input::result("r10")}));
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const FilterGroup group = buildGroup(primitives);
   EXPECT_FALSE(capture.lines().empty());
   EXPECT_EQ(capture.lines().front().rfind("WARN: Filter too complex, primitive skipped:", 0), 0u);

@@ -11,7 +11,7 @@ using C = SVG::Command;
 
 namespace {
 
-std::vector<PathCommand> map(std::vector<SVG::Command> commands) { return mapPath(commands); }
+std::vector<PathCommand> map(std::vector<SVG::Command> commands) { return SVGConverter::mapPath(commands); }
 
 const PathCommand::AddRelativeArc& arcOf(const PathCommand& command) {
   const auto* arc = command.as<PathCommand::AddRelativeArc>();
@@ -79,9 +79,9 @@ TEST(PathMapping, DegenerateArcsBecomeLines) {
 TEST(PathMapping, CompactingFoldsRunsOfLines) {
   using P = PathCommand;
   // A single line is not folded; runs that meet merge without repeating the shared point.
-  EXPECT_EQ(compactPathCommands({P::moveTo({0, 0}), P::addLineTo({10, 0}), P::closeSubpath()}),
+  EXPECT_EQ(SVGConverter::compactPathCommands({P::moveTo({0, 0}), P::addLineTo({10, 0}), P::closeSubpath()}),
             (std::vector{P::moveTo({0, 0}), P::addLineTo({10, 0}), P::closeSubpath()}));
-  EXPECT_EQ(compactPathCommands({P::moveTo({0, 0}), P::addLineTo({1, 0}), P::addLines({{1, 0}, {1, 1}}),
+  EXPECT_EQ(SVGConverter::compactPathCommands({P::moveTo({0, 0}), P::addLineTo({1, 0}), P::addLines({{1, 0}, {1, 1}}),
                                  P::addLines({{5, 5}, {6, 6}})}),
             (std::vector{P::addLines({{0, 0}, {1, 0}, {1, 1}}), P::addLines({{5, 5}, {6, 6}})}));
 }

@@ -49,7 +49,7 @@ TEST(Converter, NamesAreUniqueSwiftIdentifiers) {
 // Nested types and static properties of one view type share a namespace, and
 // a nested type must not shadow its container or the SwiftUI types it uses.
 TEST(Converter, NamesDoNotRepeatAcrossKinds) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const auto svg = SVG::SVG::fromSVGString(
       "<svg xmlns='http://www.w3.org/2000/svg'>"
       "<linearGradient id='radialGradient1'/><radialGradient id=''/><linearGradient id='body'/>"
@@ -79,7 +79,7 @@ TEST(Converter, RegistryAndSkippedImages) {
   root.children = {group({circle(0, 0, 1, id("x")), SVG::Image{}, rect})};
   SVGSwiftUIQuarvel converter;
   converter.pushAttributes(SVGSwiftUIQuarvel::defaultAttributes());
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const ContainerViewType result = converter.shapeSVGNode(root);
   EXPECT_EQ(capture.lines(), (std::vector<std::string>{"SVG image nodes are not supported, sorry!"}));
   const ContainerViewType& g = containerAt(result, 0);

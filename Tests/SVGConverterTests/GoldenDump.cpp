@@ -11,10 +11,10 @@ namespace {
 using namespace SwiftUIModel;
 
 std::string num(double v) {
-  if (!std::isfinite(v)) return doubleDescription(v);
+  if (!std::isfinite(v)) return SVGParser::doubleDescription(v);
   double rounded = std::round(v * 1e9) / 1e9;
   if (rounded == 0) rounded = 0;  // no "-0.0"
-  return doubleDescription(rounded);
+  return SVGParser::doubleDescription(rounded);
 }
 std::string point(CGPoint p) { return "(" + num(p.x) + ", " + num(p.y) + ")"; }
 std::string size(CGSize s) { return num(s.width) + "x" + num(s.height); }

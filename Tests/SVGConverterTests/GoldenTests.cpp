@@ -43,7 +43,7 @@ TEST_P(Golden, ModelTreeMatchesTheCheckedDump) {
   const std::string svgText = readFile(goldenPath(std::string(c.name) + ".svg"));
   ASSERT_FALSE(svgText.empty()) << c.name;
 
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const std::optional<SVG::SVG> svg = SVG::SVG::fromSVGString(svgText);
   ASSERT_TRUE(svg) << c.name;
   capture.clear();  // only the converter's lines count here

@@ -63,7 +63,7 @@ std::string readFile(const std::filesystem::path& path) {
 
 // The Swift text of a drawing, or nothing with the parser's diagnostics.
 std::optional<std::string> exported(const std::string& svgText, const Config& config, std::string& diagnostics) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   auto svg = SVG::SVG::fromSVGString(svgText);
   diagnostics = capture.text();
   if (!svg) return std::nullopt;

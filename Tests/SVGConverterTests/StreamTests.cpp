@@ -55,12 +55,12 @@ TEST(CodeGenerationStream, NestingRestoresTheDepth) {
 }
 
 TEST(Utilities, PrefixLinesAndChunks) {
-  EXPECT_EQ(prefixLines("a\n\nb\n", "P"), "Pa\n\nPb\n");
-  EXPECT_EQ(prefixLines("a\n\n", "P", true), "Pa\nP\n");
-  EXPECT_EQ(prefixLines("", "P", true), "");
+  EXPECT_EQ(SVGConverter::prefixLines("a\n\nb\n", "P"), "Pa\n\nPb\n");
+  EXPECT_EQ(SVGConverter::prefixLines("a\n\n", "P", true), "Pa\nP\n");
+  EXPECT_EQ(SVGConverter::prefixLines("", "P", true), "");
 
   const std::vector<int> seven{1, 2, 3, 4, 5, 6, 7};
-  EXPECT_EQ(chunked(seven, 3), (std::vector<std::vector<int>>{{1, 2, 3}, {4, 5, 6}, {7}}));
-  EXPECT_TRUE(chunked(std::vector<int>{}, 3).empty());
-  EXPECT_DEATH(chunked(seven, 0), "chunk size");
+  EXPECT_EQ(SVGConverter::chunked(seven, 3), (std::vector<std::vector<int>>{{1, 2, 3}, {4, 5, 6}, {7}}));
+  EXPECT_TRUE(SVGConverter::chunked(std::vector<int>{}, 3).empty());
+  EXPECT_DEATH(SVGConverter::chunked(seven, 0), "chunk size");
 }

@@ -70,7 +70,7 @@ TEST(Builder, ShapeGeometry) {
 }
 
 TEST(Builder, PointListsPairNumbersInOrder) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const std::pair<const char*, std::vector<UnitPoint>> table[] = {
       {"0,0 10,0 10,10", {pt(0, 0), pt(10, 0), pt(10, 10)}},
       {"10 20 30 40", {pt(10, 20), pt(30, 40)}},

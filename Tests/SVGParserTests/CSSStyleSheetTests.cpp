@@ -39,7 +39,7 @@ TEST(CSSStyleSheet, CommentsAndUnterminatedParts) {
 }
 
 TEST(CSSStyleSheet, UnsupportedRulesAreReportedAndDropped) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const auto sheet = CSS::CSS::fromStringValue("rect { fill: red } { fill: blue }");
   EXPECT_TRUE(sheet.idToStyles.empty());
   EXPECT_TRUE(sheet.classToStyles.empty());
@@ -54,7 +54,7 @@ TEST(CSSStyleSheet, UnsupportedRulesAreReportedAndDropped) {
 }
 
 TEST(CSSStyleSheet, GroupedSelectorsRegisterEachSelector) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const auto sheet = CSS::CSS::fromStringValue(".a,.b{fill:red} #i, .c , rect{stroke:blue}");
   EXPECT_EQ(property(sheet.classToStyles.at("a"), "fill"), Value::id("red"));
   EXPECT_EQ(property(sheet.classToStyles.at("b"), "fill"), Value::id("red"));
@@ -132,10 +132,10 @@ TEST(CSSStyleSheet, ClassListSplitsAtBlanksOnly) {
 }
 
 TEST(TextScanning, UnicodeWhitespaceAndSplits) {
-  EXPECT_EQ(trimWhitespace("\u00a0\t a b\u3000\n"), "a b");
-  EXPECT_EQ(trimWhitespace("\u2029"), "");
-  EXPECT_EQ(trimWhitespace("x\xe2\x80"), "x\xe2\x80");  // a cut sequence is no blank
-  EXPECT_EQ(splitOmittingEmpty("::a:b", ':', 1), (std::vector<std::string_view>{"a", "b"}));
-  EXPECT_EQ(splitOmittingEmpty("a;;b", ';', 1), (std::vector<std::string_view>{"a", ";b"}));
-  EXPECT_EQ(dropLastCharacter("ab\u00e9"), "ab");
+  EXPECT_EQ(SVGParser::trimWhitespace("\u00a0\t a b\u3000\n"), "a b");
+  EXPECT_EQ(SVGParser::trimWhitespace("\u2029"), "");
+  EXPECT_EQ(SVGParser::trimWhitespace("x\xe2\x80"), "x\xe2\x80");  // a cut sequence is no blank
+  EXPECT_EQ(SVGParser::splitOmittingEmpty("::a:b", ':', 1), (std::vector<std::string_view>{"a", "b"}));
+  EXPECT_EQ(SVGParser::splitOmittingEmpty("a;;b", ';', 1), (std::vector<std::string_view>{"a", ";b"}));
+  EXPECT_EQ(SVGParser::dropLastCharacter("ab\u00e9"), "ab");
 }

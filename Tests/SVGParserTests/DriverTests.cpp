@@ -42,25 +42,25 @@ TEST(Driver, DefinitionsGoToTheNearestSVGAndTheFirstIDWins) {
 }
 
 TEST(Driver, NonSVGRootIsWrapped) {
-  PrintCapture capture;
-  auto svg = SVGParser::parse("<g id=\"x\"><circle r=\"1\"/></g>");
+  SVGParser::PrintCapture capture;
+  auto svg = SVGParser::SVGParser::parse("<g id=\"x\"><circle r=\"1\"/></g>");
   ASSERT_TRUE(svg);
   EXPECT_FALSE(svg->width);
   ASSERT_EQ(kinds(svg->children), std::vector<std::string>{"<Group"});
   EXPECT_TRUE(capture.lines().empty());
 
-  EXPECT_FALSE(SVGParser::parse("<g><circle r=\"1\"/></g>", false));
-  EXPECT_FALSE(SVGParser::parse("<circle r=\"1\"/>", false));
+  EXPECT_FALSE(SVGParser::SVGParser::parse("<g><circle r=\"1\"/></g>", false));
+  EXPECT_FALSE(SVGParser::SVGParser::parse("<circle r=\"1\"/>", false));
   ASSERT_EQ(capture.lines().size(), 2u);
   EXPECT_TRUE(capture.lines()[0].starts_with("dropping element, no group: <Group"));
 
   // Failures give nothing: empty or ill-formed input, and a prolog that wrapping displaces.
   capture.clear();
-  EXPECT_FALSE(SVGParser::parse(""));
-  EXPECT_FALSE(SVGParser::parse(svgOpen + "<rect></svg>"));
-  EXPECT_FALSE(SVGParser::parse("<?xml version=\"1.0\"?><g/>"));
+  EXPECT_FALSE(SVGParser::SVGParser::parse(""));
+  EXPECT_FALSE(SVGParser::SVGParser::parse(svgOpen + "<rect></svg>"));
+  EXPECT_FALSE(SVGParser::SVGParser::parse("<?xml version=\"1.0\"?><g/>"));
   EXPECT_TRUE(capture.lines().empty());
-  EXPECT_TRUE(SVGParser::parse("<?xml version=\"1.0\"?>" + svgOpen + "</svg>"));
+  EXPECT_TRUE(SVGParser::SVGParser::parse("<?xml version=\"1.0\"?>" + svgOpen + "</svg>"));
 }
 
 TEST(Driver, StyleSheetsApplyToTheWholeDocument) {
@@ -80,7 +80,7 @@ TEST(Driver, StyleSheetsApplyToTheWholeDocument) {
 }
 
 TEST(Driver, FilterPrimitivesChainTheirDefaultInputs) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const auto svg = SVG::SVG::fromSVGString(svgOpen + R"(
     <feGaussianBlur stdDeviation="9"/>
     <filter id="f1"><feGaussianBlur stdDeviation="2"/><feOffset dx="1"/>
@@ -117,7 +117,7 @@ TEST(Driver, GradientStopsGoToTheOpenGradients) {
 }
 
 TEST(Driver, TextCollectsItsCharacterData) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const auto svg = SVG::SVG::fromSVGString(svgOpen +
                                           "<text x=\"5\">One <tspan>two</tspan>\n three<![CDATA[ <4>]]></text>"
                                           "<g>outside</g></svg>");
@@ -128,7 +128,7 @@ TEST(Driver, TextCollectsItsCharacterData) {
 }
 
 TEST(Driver, BadPathDataDropsOnlyThatPath) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const auto svg = SVG::SVG::fromSVGString(svgOpen + "<path d=\"M0 0L1 1\"/><path d=\"M 1 x\"/><path/></svg>");
   ASSERT_TRUE(svg);
   ASSERT_EQ(kinds(svg->children), (std::vector<std::string>{"<Path", "<Path"}));
@@ -137,7 +137,7 @@ TEST(Driver, BadPathDataDropsOnlyThatPath) {
 }
 
 TEST(Driver, ContentOfUndrawnElementsIsSkippedButDefinitionsAreKept) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const auto svg = SVG::SVG::fromSVGString(svgOpen + R"(
     <defs><g><rect/><linearGradient id="g"/></g><circle/><filter id="f"><image/></filter></defs>
     <clipPath id="c"><path d="M0 0"/></clipPath>
@@ -162,8 +162,8 @@ TEST(Driver, ContentOfUndrawnElementsIsSkippedButDefinitionsAreKept) {
 }
 
 TEST(Driver, ReportedAttributeMapsStayOnOneLine) {
-  PrintCapture capture;
-  auto svg = SVGParser::parse(svgOpen + R"(<foo a="x&#10;y&#13;" b='say "hi" \'/>)" +
+  SVGParser::PrintCapture capture;
+  auto svg = SVGParser::SVGParser::parse(svgOpen + R"(<foo a="x&#10;y&#13;" b='say "hi" \'/>)" +
                               R"(<path d="M0 0&#10;L" />)" + "</svg>");
   ASSERT_TRUE(svg);
   EXPECT_EQ(capture.text(), "OTHER: foo [\"a\": \"x\\ny\\r\", \"b\": \"say \\\"hi\\\" \\\\\"]\n"
@@ -171,8 +171,8 @@ TEST(Driver, ReportedAttributeMapsStayOnOneLine) {
 }
 
 TEST(Driver, ElementNamesAndNamespacePrefixes) {
-  PrintCapture capture;
-  auto svg = SVGParser::parse(R"(<svg:svg xmlns:svg="http://www.w3.org/2000/svg" width="4">)"
+  SVGParser::PrintCapture capture;
+  auto svg = SVGParser::SVGParser::parse(R"(<svg:svg xmlns:svg="http://www.w3.org/2000/svg" width="4">)"
                               R"(<svg:rect/><o:rect xmlns:o="urn:other"/><Rect/></svg:svg>)");
   ASSERT_TRUE(svg);
   EXPECT_EQ(svg->width, CSS::UnitLength::number(4));
@@ -181,14 +181,14 @@ TEST(Driver, ElementNamesAndNamespacePrefixes) {
                                                        "OTHER: Rect [:]"}));
   // An unbound prefix is no error and no SVG element.
   capture.clear();
-  svg = SVGParser::parse("<x:svg/>");
+  svg = SVGParser::SVGParser::parse("<x:svg/>");
   ASSERT_TRUE(svg);
   EXPECT_TRUE(svg->children.empty());
   EXPECT_EQ(capture.lines(), std::vector<std::string>{"OTHER: x:svg [:]"});
   // An inner declaration hides an outer one of the same prefix until its element closes;
   // a binding ends with its element.
   capture.clear();
-  svg = SVGParser::parse(R"(<svg xmlns:p="http://www.w3.org/2000/svg"><g xmlns:p="urn:other"><p:circle/></g>)"
+  svg = SVGParser::SVGParser::parse(R"(<svg xmlns:p="http://www.w3.org/2000/svg"><g xmlns:p="urn:other"><p:circle/></g>)"
                          R"(<p:rect/><g xmlns:q="http://www.w3.org/2000/svg"/><q:line/></svg>)");
   ASSERT_TRUE(svg);
   EXPECT_EQ(kinds(svg->children), (std::vector<std::string>{"<Group", "<Rect", "<Group"}));
@@ -196,21 +196,21 @@ TEST(Driver, ElementNamesAndNamespacePrefixes) {
 }
 
 TEST(Driver, HostileInputStaysBounded) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   // Containers nest at most to the limit; deeper ones go with their content, reported once.
   std::string deep = svgOpen;
   for (int i = 0; i < 1000; ++i) deep += "<g>";
   deep += "<rect/>";
   for (int i = 0; i < 1000; ++i) deep += "</g>";
   deep += "<circle/></svg>";
-  auto svg = SVGParser::parse(deep);
+  auto svg = SVGParser::SVGParser::parse(deep);
   ASSERT_TRUE(svg);
   std::size_t depth = 1;
   for (const SVG::Group* group = svg->children.at(0).as<SVG::Group>(); group;
        group = group->children.empty() ? nullptr : group->children[0].as<SVG::Group>()) {
     ++depth;
   }
-  EXPECT_EQ(depth, SVGParser::maximumContainerDepth);
+  EXPECT_EQ(depth, SVGParser::SVGParser::maximumContainerDepth);
   EXPECT_EQ(kinds(svg->children), (std::vector<std::string>{"<Group", "<Circle"}));
   ASSERT_EQ(capture.lines().size(), 1u);
   EXPECT_TRUE(capture.lines()[0].starts_with("dropping element, nesting too deep: g"));
@@ -220,7 +220,7 @@ TEST(Driver, HostileInputStaysBounded) {
   for (int i = 0; i < 100000; ++i) wide += "<a>";
   for (int i = 0; i < 100000; ++i) wide += "</a>";
   capture.clear();
-  EXPECT_TRUE(SVGParser::parse(wide + "</svg>"));
+  EXPECT_TRUE(SVGParser::SVGParser::parse(wide + "</svg>"));
 
   // Entity expansion is bounded, and nothing outside the document is read.
   std::string laughs = "<!DOCTYPE svg [<!ENTITY l0 \"lol\">";
@@ -231,9 +231,9 @@ TEST(Driver, HostileInputStaysBounded) {
   }
   laughs += "]>" + svgOpen + "<text>&l9;</text></svg>";
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(SVGParser::parse(laughs));
+  EXPECT_FALSE(SVGParser::SVGParser::parse(laughs));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  svg = SVGParser::parse("<!DOCTYPE svg [<!ENTITY e SYSTEM \"file:///etc/hostname\">]>" + svgOpen +
+  svg = SVGParser::SVGParser::parse("<!DOCTYPE svg [<!ENTITY e SYSTEM \"file:///etc/hostname\">]>" + svgOpen +
                          "<text>[&e;]</text></svg>");
   if (svg) {
     EXPECT_EQ(svg->children.at(0).as<SVG::Text>()->text, "[]");

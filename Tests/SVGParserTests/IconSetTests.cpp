@@ -36,7 +36,7 @@ TEST(IconSet, EveryIconParses) {
     std::ifstream stream(entry.path(), std::ios::binary);
     std::stringstream bytes;
     bytes << stream.rdbuf();
-    PrintCapture capture;
+    SVGParser::PrintCapture capture;
     const auto svg = SVG::SVG::fromSVGString(bytes.str());
     ASSERT_TRUE(svg) << entry.path();
     EXPECT_GT(countShapes(svg->children), 0u) << entry.path();

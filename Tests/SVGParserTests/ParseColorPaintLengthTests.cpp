@@ -61,7 +61,7 @@ TEST(ColorParse, PercentagesAndAlpha) {
 // A word that names no colour gives no colour and one report, never a keyword outside
 // the table; style sheet colours go through the same reader.
 TEST(ColorParse, UnknownWordsAndStyleSheetValues) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   EXPECT_FALSE(color("foo"));
   EXPECT_FALSE(color("inherit"));
   EXPECT_FALSE(Color::fromCSS(V::id("dark red")));
@@ -73,7 +73,7 @@ TEST(ColorParse, UnknownWordsAndStyleSheetValues) {
 }
 
 TEST(PaintParse, NoneReferencesAndColors) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   EXPECT_EQ(paint("none"), Paint::none());
   for (const char* text : {"url(#g1)", "url('#g1')", "url(\"#g1\")", "url(#g1) red"}) {
     EXPECT_EQ(paint(text), Paint::definition("g1")) << text;
@@ -91,7 +91,7 @@ TEST(PaintParse, NoneReferencesAndColors) {
 
 // Style sheet paints are read as attribute paints: quoted and one-character references too.
 TEST(PaintParse, StyleSheetValues) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   EXPECT_EQ(Paint::fromCSS(V::url("#g")), Paint::definition("g"));
   EXPECT_EQ(Paint::fromCSS(V::url("'#g1'")), Paint::definition("g1"));
   EXPECT_FALSE(Paint::fromCSS(V::url("g1")));
@@ -109,7 +109,7 @@ TEST(LengthParse, UnitsAndRejectedTexts) {
       {"1e2pt", UnitLength::point(100)},      {"-1in", UnitLength::inch(-1)},
       {"3cm", UnitLength::centimeter(3)},
   };
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   for (const auto& [text, expected] : table) {
     EXPECT_EQ(UnitLength::fromStringValue(std::string_view(text)), expected) << text;
   }

@@ -30,7 +30,7 @@ TEST(FontParse, ShorthandWordsInAnyOrder) {
       {"oblique lighter arial", Font(Family::named("arial"), Style::oblique, Weight::lighter(), std::nullopt)},
       {"Caption", Font::caption()},
   };
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   for (const auto& [text, expected] : table) EXPECT_EQ(Font::fromStringValue(std::string_view(text)), expected) << text;
   EXPECT_FALSE(Font::fromStringValue(std::string_view("")));
   EXPECT_EQ(capture.lines(), (std::vector<std::string>{"WARN: unexpected CSS font value: helvetica",

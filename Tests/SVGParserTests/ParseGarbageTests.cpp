@@ -23,7 +23,7 @@ void readEverything(const std::string& text) {
   } catch (const SVG::CommandParserError&) {
   }
   (void)SVG::Transform::parse(view);
-  (void)parseCGRect(view);
+  (void)SVGParser::parseCGRect(view);
   (void)CSS::rgbFromHex(view);
   (void)CSS::Font::fromStringValue(view);
   SVG::XMLAttributes attributes;
@@ -40,7 +40,7 @@ void readEverything(const std::string& text) {
 TEST(ParseGarbage, RandomTextNeverBreaksAReader) {
   const std::string alphabet = "Mm LlAaZz0123456789.,+-eE#%()'\"\t\n\xC3\xA9\xFF\x00urlgbapxtin";
   std::mt19937 random(20240611);
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   for (int round = 0; round < 3000; ++round) {
     std::string text(random() % 40, ' ');
     for (char& ch : text) ch = alphabet[random() % alphabet.size()];
@@ -49,7 +49,7 @@ TEST(ParseGarbage, RandomTextNeverBreaksAReader) {
 }
 
 TEST(ParseGarbage, LongInputs) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   readEverything(std::string(100000, '('));
   readEverything(std::string(100000, ')'));
   readEverything(std::string(100000, '1'));

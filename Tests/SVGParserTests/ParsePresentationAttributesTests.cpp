@@ -29,7 +29,7 @@ TEST(PresentationParse, AttributeWinsAndStyleFillsIn) {
   EXPECT_EQ(read({{"fill", "red"}}, "fill: blue").fill, Paint::color(Color::named("red")));
   EXPECT_EQ(read({}, "fill: none").fill, Paint::none());
 
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   EXPECT_EQ(read({{"stroke-width", "abc"}}, "stroke-width: 3").strokeWidth, UnitLength::number(3));
   EXPECT_EQ(capture.lines(), std::vector<std::string>{"ERROR: unsupported CSS unit: abc"});
   EXPECT_EQ(read({}, "stroke-width: 2px").strokeWidth, UnitLength::pixel(2));
@@ -38,7 +38,7 @@ TEST(PresentationParse, AttributeWinsAndStyleFillsIn) {
 
 // Style sheet colours and references are read exactly as attribute ones.
 TEST(PresentationParse, StyleSheetPaints) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   EXPECT_EQ(read({}, "fill: url(#g)").fill, Paint::definition("g"));
   EXPECT_EQ(read({}, "fill: url('#g1')").fill, Paint::definition("g1"));
   EXPECT_EQ(read({}, "stroke: #0f0").stroke, Paint::color(Color::rgb(0, 1, 0)));

@@ -12,23 +12,23 @@ using Transforms = std::vector<Transform>;
 using Lines = std::vector<std::string>;
 
 TEST(ParseFunction, NameAndCommaSeparatedArguments) {
-  EXPECT_EQ(parseFunction("rgb( 1 , 2 ,3 ) x"), (FunctionCall{"rgb", {"1", "2", "3"}}));
-  EXPECT_EQ(parseFunction(" f ()"), (FunctionCall{"f", {}}));
-  EXPECT_EQ(parseFunction("f(1,,2, ,g(3))"), (FunctionCall{"f", {"1", "2", "", "g(3)"}}));
-  for (const char* text : {"(1)", "f)(", "f(1", "plain"}) EXPECT_FALSE(parseFunction(text)) << text;
+  EXPECT_EQ(SVGParser::parseFunction("rgb( 1 , 2 ,3 ) x"), (SVGParser::FunctionCall{"rgb", {"1", "2", "3"}}));
+  EXPECT_EQ(SVGParser::parseFunction(" f ()"), (SVGParser::FunctionCall{"f", {}}));
+  EXPECT_EQ(SVGParser::parseFunction("f(1,,2, ,g(3))"), (SVGParser::FunctionCall{"f", {"1", "2", "", "g(3)"}}));
+  for (const char* text : {"(1)", "f)(", "f(1", "plain"}) EXPECT_FALSE(SVGParser::parseFunction(text)) << text;
 }
 
 TEST(ParseOpacityAndRect, NumbersPercentagesAndViewBoxes) {
-  EXPECT_EQ(parseOpacity(std::string_view("100%")), 100);
-  EXPECT_EQ(parseOpacity(std::string_view("1.5")), 150);
-  for (const char* bad : {"", "%", "abc", " 0.5"}) EXPECT_FALSE(parseOpacity(std::string_view(bad))) << bad;
+  EXPECT_EQ(SVGParser::parseOpacity(std::string_view("100%")), 100);
+  EXPECT_EQ(SVGParser::parseOpacity(std::string_view("1.5")), 150);
+  for (const char* bad : {"", "%", "abc", " 0.5"}) EXPECT_FALSE(SVGParser::parseOpacity(std::string_view(bad))) << bad;
 
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   for (const char* text : {"0 0 100 50", "0, 0,100,50", "100 50"}) {
-    EXPECT_EQ(parseCGRect(std::string_view(text)), CGRect(0, 0, 100, 50)) << text;
+    EXPECT_EQ(SVGParser::parseCGRect(std::string_view(text)), CGRect(0, 0, 100, 50)) << text;
   }
-  EXPECT_FALSE(parseCGRect(std::string_view("")));
-  EXPECT_FALSE(parseCGRect(std::string_view("0 0 100")));
+  EXPECT_FALSE(SVGParser::parseCGRect(std::string_view("")));
+  EXPECT_FALSE(SVGParser::parseCGRect(std::string_view("0 0 100")));
   EXPECT_EQ(capture.lines(), Lines{"Unexpected CGRect value: '0 0 100'"});
 }
 
@@ -47,7 +47,7 @@ TEST(TransformParse, ArgumentRulesOfEachFunction) {
       {"rotate(30", {}},
       {"translate(5)junk", {Transform::Translate{5, 0}}},
   };
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   for (const auto& [text, expected] : table) EXPECT_EQ(Transform::parse(std::string_view(text)), expected) << text;
   EXPECT_TRUE(capture.lines().empty()) << capture.text();
 }
@@ -66,7 +66,7 @@ TEST(TransformParse, BlankSeparatedArgumentsAndCommasBetweenTransforms) {
 }
 
 TEST(TransformParse, UnsupportedEntriesAreReportedAndSkipped) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const Transforms translation = {Transform::Translate{1, 0}};
   EXPECT_EQ(Transform::parse(std::string_view("skewx(30) translate(1) SkewX(\"a\")")), translation);
   EXPECT_EQ(Transform::parse(std::string_view("translate(1),,scale(2) junk)")), translation);

@@ -35,32 +35,32 @@ TEST(DoubleDescription, ShortestRoundTripWithFraction) {
       {std::numeric_limits<double>::infinity(), "inf"},
       {-std::numeric_limits<double>::infinity(), "-inf"},
   };
-  for (auto [value, text] : table) EXPECT_EQ(doubleDescription(value), text) << text;
+  for (auto [value, text] : table) EXPECT_EQ(SVGParser::doubleDescription(value), text) << text;
 }
 
 TEST(ParseDouble, AcceptsWholeNumbersOnly) {
-  EXPECT_EQ(parseDouble("12"), 12.0);
-  EXPECT_EQ(parseDouble("+12.5"), 12.5);
-  EXPECT_EQ(parseDouble("-.5"), -0.5);
-  EXPECT_EQ(parseDouble("5."), 5.0);
-  EXPECT_EQ(parseDouble("1e3"), 1000.0);
-  EXPECT_EQ(parseDouble("1E-2"), 0.01);
-  EXPECT_EQ(parseDouble("1e-400"), 0.0);
-  EXPECT_EQ(parseDouble("0." + std::string(400, '0') + "1"), 0.0);
+  EXPECT_EQ(SVGParser::parseDouble("12"), 12.0);
+  EXPECT_EQ(SVGParser::parseDouble("+12.5"), 12.5);
+  EXPECT_EQ(SVGParser::parseDouble("-.5"), -0.5);
+  EXPECT_EQ(SVGParser::parseDouble("5."), 5.0);
+  EXPECT_EQ(SVGParser::parseDouble("1e3"), 1000.0);
+  EXPECT_EQ(SVGParser::parseDouble("1E-2"), 0.01);
+  EXPECT_EQ(SVGParser::parseDouble("1e-400"), 0.0);
+  EXPECT_EQ(SVGParser::parseDouble("0." + std::string(400, '0') + "1"), 0.0);
   for (const char* bad : {"", " 1", "1 ", "1px", "--1", "+-1", ".", "e5", "1e", "1e+", "0x10", "nan", "inf",
                           "infinity", "1e999", "-1e999", "1,5"}) {
-    EXPECT_FALSE(parseDouble(bad).has_value()) << bad;
+    EXPECT_FALSE(SVGParser::parseDouble(bad).has_value()) << bad;
   }
-  EXPECT_FALSE(parseDouble(std::string(400, '9')).has_value());
+  EXPECT_FALSE(SVGParser::parseDouble(std::string(400, '9')).has_value());
 }
 
 TEST(ParseInteger, RangeAndSign) {
-  EXPECT_EQ(parseInteger("42"), 42);
-  EXPECT_EQ(parseInteger("+42"), 42);
-  EXPECT_EQ(parseInteger("-7"), -7);
-  EXPECT_FALSE(parseInteger("4.2").has_value());
-  EXPECT_FALSE(parseInteger("99999999999999999999").has_value());
-  EXPECT_FALSE(parseInteger("++1").has_value());
+  EXPECT_EQ(SVGParser::parseInteger("42"), 42);
+  EXPECT_EQ(SVGParser::parseInteger("+42"), 42);
+  EXPECT_EQ(SVGParser::parseInteger("-7"), -7);
+  EXPECT_FALSE(SVGParser::parseInteger("4.2").has_value());
+  EXPECT_FALSE(SVGParser::parseInteger("99999999999999999999").has_value());
+  EXPECT_FALSE(SVGParser::parseInteger("++1").has_value());
 }
 
 TEST(Geometry, TransformsComposeFirstThenSecond) {
@@ -82,14 +82,14 @@ TEST(Geometry, TransformsComposeFirstThenSecond) {
 }
 
 TEST(Platform, UUIDIsUpperCaseCanonicalAndFresh) {
-  const auto a = newUUIDString(), b = newUUIDString();
+  const auto a = SVGParser::newUUIDString(), b = SVGParser::newUUIDString();
   EXPECT_TRUE(std::regex_match(a, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}"))) << a;
   EXPECT_NE(a, b);
 }
 
 TEST(Platform, PrintCaptureCollectsJoinedLines) {
-  PrintCapture capture;
-  print("WARN:", "bad", "thing");
-  printLine("second");
+  SVGParser::PrintCapture capture;
+  SVGParser::print("WARN:", "bad", "thing");
+  SVGParser::printLine("second");
   EXPECT_EQ(capture.text(), "WARN: bad thing\nsecond\n");
 }

@@ -63,7 +63,7 @@ TEST(ConfigurationTests, RequiredKeysMustBeReadable) {
 }
 
 TEST(ConfigurationTests, OptionalKeysFallBackAndWrongTypesAreReported) {
-  PrintCapture capture;
+  SVGParser::PrintCapture capture;
   const Config minimal{"Drawing", Config::IndentType::tabs,     4, false, true, true, true, true, true,
                        Config::InitType::autoInit, Config::PositioningStyle::offset, 2, false};
   nlohmann::json nulls = requiredOnly();

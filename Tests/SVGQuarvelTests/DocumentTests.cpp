@@ -140,7 +140,7 @@ TEST_F(DocumentTests, SVGFilesAreConvertedOffTheMainThreadAndHandedOverOnIt) {
   writeFile(folder / "b.svg", "<svg");
   std::vector<std::thread::id> printing;  // the parser reports the unknown element
   std::mutex lock;
-  auto previousSink = setPrintSink([&](std::string_view) {
+  auto previousSink = SVGParser::setPrintSink([&](std::string_view) {
     std::lock_guard<std::mutex> guard(lock);
     printing.push_back(std::this_thread::get_id());
   });
@@ -158,7 +158,7 @@ TEST_F(DocumentTests, SVGFilesAreConvertedOffTheMainThreadAndHandedOverOnIt) {
   Document::openSVG(folder / "missing.svg", then);
   EXPECT_EQ(calls, 0);
   ASSERT_TRUE(FennixTestSupport::runMainLoopUntil([&] { return calls == 3; }));
-  setPrintSink(previousSink);
+  SVGParser::setPrintSink(previousSink);
 
   // Once while converting, once more when the new document generates on the main thread.
   EXPECT_EQ(std::count(printing.begin(), printing.end(), std::this_thread::get_id()), 1);

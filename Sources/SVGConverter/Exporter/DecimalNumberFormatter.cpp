@@ -56,7 +56,7 @@ std::string DecimalNumberFormatter::string(double value) const {
 
   std::string digits;
   int shortestPoint = 0;
-  shortestDecimalDigits(value, digits, shortestPoint);
+  SVGParser::shortestDecimalDigits(value, digits, shortestPoint);
   long long point = shortestPoint;  // |value| = 0.digits × 10^point
   const long long fractionDigits = static_cast<long long>(digits.size()) - point;
   if (fractionDigits > maximumFractionDigits_) roundDigits(digits, point + maximumFractionDigits_, point);
@@ -91,5 +91,5 @@ std::string DecimalNumberFormatter::string(double value) const {
 
 std::string shortestNumberLiteral(double value) {
   if (!std::isfinite(value)) return nonFiniteLiteral(value);
-  return doubleDescription(value);
+  return SVGParser::doubleDescription(value);
 }

@@ -60,12 +60,12 @@ void SVGSwiftUIExporter::exportPreview(const SwiftUIModel::ContainerViewType& ro
         });
         // The labels are for people: numbers in their shortest exact form.
         if (const auto& size = root.intrinsicSize) {
-          writeln("Text(\"Size: " + doubleDescription(size->width) + "x" + doubleDescription(size->height) +
+          writeln("Text(\"Size: " + SVGParser::doubleDescription(size->width) + "x" + SVGParser::doubleDescription(size->height) +
                   "\").padding(.bottom)");
         }
         if (const auto& box = root.viewBox) {
-          writeln("Text(\"ViewBox: " + doubleDescription(box->origin.x) + "," + doubleDescription(box->origin.y) +
-                  " " + doubleDescription(box->size.width) + "x" + doubleDescription(box->size.height) +
+          writeln("Text(\"ViewBox: " + SVGParser::doubleDescription(box->origin.x) + "," + SVGParser::doubleDescription(box->origin.y) +
+                  " " + SVGParser::doubleDescription(box->size.width) + "x" + SVGParser::doubleDescription(box->size.height) +
                   "\").padding(.bottom)");
         }
       });

@@ -39,7 +39,7 @@ void SVGSwiftUIExporter::writelnInfoComment(const std::string& infoComment) {
   swift_ += '\n';
 }
 
-void SVGSwiftUIExporter::writeLines(const std::string& text) { swift_ += prefixLines(text, prefix_); }
+void SVGSwiftUIExporter::writeLines(const std::string& text) { swift_ += SVGConverter::prefixLines(text, prefix_); }
 
 void SVGSwiftUIExporter::block(const std::string& header, const std::optional<std::string>& infoComment,
                                const Content& exportContent) {

@@ -90,7 +90,7 @@ PathCommand commandForArc(CGFloat rx, CGFloat ry, CGFloat degrees, bool largeArc
 
 }  // namespace
 
-std::vector<PathCommand> mapPath(const std::vector<SVG::Command>& commands) {
+std::vector<PathCommand> SVGConverter::mapPath(const std::vector<SVG::Command>& commands) {
   using C = SVG::Command;
   std::vector<PathCommand> result;
   result.reserve(commands.size());
@@ -148,7 +148,7 @@ std::vector<PathCommand> mapPath(const std::vector<SVG::Command>& commands) {
   return result;
 }
 
-std::vector<PathCommand> compactPathCommands(const std::vector<PathCommand>& commands) {
+std::vector<PathCommand> SVGConverter::compactPathCommands(const std::vector<PathCommand>& commands) {
   std::vector<PathCommand> result;
   result.reserve(commands.size());
   for (size_t i = 0; i < commands.size(); ++i) {

@@ -54,7 +54,7 @@ std::vector<Subview> SVGSwiftUIQuarvel::shapeChildren(const std::vector<SVG::Gro
             },
             [&](const SVG::Line& line) -> std::optional<Subview> { return Subview::path(shapeLineNode(line)); },
             [&](const SVG::Image&) -> std::optional<Subview> {
-              print("SVG image nodes are not supported, sorry!");
+              SVGParser::print("SVG image nodes are not supported, sorry!");
               return std::nullopt;
             },
             [&](const SVG::Text& text) -> std::optional<Subview> { return Subview::text(shapeTextNode(text)); },
@@ -108,7 +108,7 @@ SwiftUIModel::PathViewType SVGSwiftUIQuarvel::makePathView(const SVG::CoreAttrib
 
 SwiftUIModel::PathViewType SVGSwiftUIQuarvel::shapePathNode(const SVG::Path& path) {
   pushAttributes(path.presentation);
-  return makePathView(path.core, compactPathCommands(mapPath(path.commands)));
+  return makePathView(path.core, SVGConverter::compactPathCommands(SVGConverter::mapPath(path.commands)));
 }
 
 SwiftUIModel::PathViewType SVGSwiftUIQuarvel::shapeLineNode(const SVG::Line& line) {

@@ -116,10 +116,10 @@ std::optional<FilterGroup> SVGSwiftUIQuarvel::buildFilterGroup(const std::vector
     if (auto result = input.as<SVG::Filter::Input::Result>()) {
       auto found = results.find(result->name);
       if (found != results.end()) return found->second;
-      print("ERROR: Missing filter merge node:", result->name);
+      SVGParser::print("ERROR: Missing filter merge node:", result->name);
       return std::nullopt;
     }
-    print("WARN: Unsupported merge input:", input.description());
+    SVGParser::print("WARN: Unsupported merge input:", input.description());
     return std::nullopt;
   };
   // A named result is reachable only by its name; the next chain starts afresh.
@@ -132,7 +132,7 @@ std::optional<FilterGroup> SVGSwiftUIQuarvel::buildFilterGroup(const std::vector
     }
   };
   auto tooComplex = [](const SVG::Filter::Primitive& primitive) {
-    print("WARN: Filter too complex, primitive skipped:", primitive.description());
+    SVGParser::print("WARN: Filter too complex, primitive skipped:", primitive.description());
   };
   // Effects after a merge or blend apply to its output.
   auto continueJoined = [&]() -> bool {
@@ -196,7 +196,7 @@ std::optional<FilterGroup> SVGSwiftUIQuarvel::buildFilterGroup(const std::vector
         tooComplex(primitive);
         continue;
       }
-      print("WARN: Unsupported filter primitive:", primitive.description());
+      SVGParser::print("WARN: Unsupported filter primitive:", primitive.description());
     }
   }
 

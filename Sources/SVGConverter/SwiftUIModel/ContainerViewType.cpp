@@ -24,12 +24,12 @@ std::string Definition::description() const {
     std::string text;
     for (const GradientStop& stop : stops) {
       text += " " + stop.color.description();
-      if (stop.opacity) text += "/" + doubleDescription(*stop.opacity);
-      text += "@" + doubleDescription(stop.offset);
+      if (stop.opacity) text += "/" + SVGParser::doubleDescription(*stop.opacity);
+      text += "@" + SVGParser::doubleDescription(stop.offset);
     }
     return text;
   };
-  auto point = [](CGPoint p) { return doubleDescription(p.x) + "," + doubleDescription(p.y); };
+  auto point = [](CGPoint p) { return SVGParser::doubleDescription(p.x) + "," + SVGParser::doubleDescription(p.y); };
   return std::visit(Overloaded{
                         [&](const LinearGradient& g) {
                           return "<LinearGradient '" + g.value.propertyID + "' " + point(g.value.startPoint) +
@@ -37,8 +37,8 @@ std::string Definition::description() const {
                         },
                         [&](const RadialGradient& g) {
                           return "<RadialGradient '" + g.value.propertyID + "' " + point(g.value.center) +
-                                 " r=" + doubleDescription(g.value.startRadius) + "->" +
-                                 doubleDescription(g.value.endRadius) + stopsText(g.value.stops) + ">";
+                                 " r=" + SVGParser::doubleDescription(g.value.startRadius) + "->" +
+                                 SVGParser::doubleDescription(g.value.endRadius) + stopsText(g.value.stops) + ">";
                         },
                         [](const FilterModifier& f) { return f.value.description(); },
                     },
@@ -63,10 +63,10 @@ ContainerViewType::ContainerViewType(std::string name, std::optional<CGPoint> po
 
 std::string ContainerViewType::propertiesDescription() const {
   std::string text;
-  if (intrinsicSize) text += " " + doubleDescription(intrinsicSize->width) + "x" + doubleDescription(intrinsicSize->height);
+  if (intrinsicSize) text += " " + SVGParser::doubleDescription(intrinsicSize->width) + "x" + SVGParser::doubleDescription(intrinsicSize->height);
   if (viewBox) {
-    text += " vbox=" + doubleDescription(viewBox->origin.x) + "," + doubleDescription(viewBox->origin.y) + " " +
-            doubleDescription(viewBox->size.width) + "x" + doubleDescription(viewBox->size.height);
+    text += " vbox=" + SVGParser::doubleDescription(viewBox->origin.x) + "," + SVGParser::doubleDescription(viewBox->origin.y) + " " +
+            SVGParser::doubleDescription(viewBox->size.width) + "x" + SVGParser::doubleDescription(viewBox->size.height);
   }
   if (childTypes.empty()) text += " EMPTY";
   return text;
@@ -88,19 +88,19 @@ std::string ContainerViewType::description() const {
 void ContainerViewType::dump(int indent) const {
   std::string pad;
   for (int i = 0; i < indent; ++i) pad += "  ";
-  printLine(pad + "Container '" + typeName + "':" + " " + propertiesDescription());
+  SVGParser::printLine(pad + "Container '" + typeName + "':" + " " + propertiesDescription());
   for (const Subview& child : childTypes) {
     if (auto g = child.as<Subview::Group>()) {
       g->value.dump(indent + 1);
     } else if (auto s = child.as<Subview::SVG>()) {
       s->value.dump(indent + 1);
     } else if (auto t = child.as<Subview::Text>()) {
-      printLine(pad + "  " + t->value.description());
+      SVGParser::printLine(pad + "  " + t->value.description());
     } else {
-      printLine(pad + "  " + child.description());
+      SVGParser::printLine(pad + "  " + child.description());
     }
   }
-  printLine(pad + "--");
+  SVGParser::printLine(pad + "--");
 }
 
 const std::string& Subview::typeName() const {

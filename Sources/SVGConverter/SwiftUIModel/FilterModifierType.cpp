@@ -8,8 +8,8 @@ namespace {
 
 using FilterGroup = FilterModifierType::FilterGroup;
 
-std::string pointText(CGPoint p) { return doubleDescription(p.x) + "," + doubleDescription(p.y); }
-std::string sizeText(CGSize s) { return doubleDescription(s.width) + "x" + doubleDescription(s.height); }
+std::string pointText(CGPoint p) { return SVGParser::doubleDescription(p.x) + "," + SVGParser::doubleDescription(p.y); }
+std::string sizeText(CGSize s) { return SVGParser::doubleDescription(s.width) + "x" + SVGParser::doubleDescription(s.height); }
 
 std::string frameText(const std::optional<CGPoint>& origin, const std::optional<CGSize>& size) {
   std::string text;
@@ -22,13 +22,13 @@ std::string frameText(const std::optional<CGPoint>& origin, const std::optional<
 
 std::string FilterModifierType::Primitive::Operation::description() const {
   return std::visit(Overloaded{
-                        [](const Blur& b) { return "blur(" + doubleDescription(b.radius) + ")"; },
+                        [](const Blur& b) { return "blur(" + SVGParser::doubleDescription(b.radius) + ")"; },
                         [](const Offset& o) { return "offset(" + pointText(o.offset) + ")"; },
                         [](const Shadow& s) {
                           std::string text = "shadow(";
                           text += s.color ? s.color->description() : "default";
-                          text += "/" + (s.opacity ? doubleDescription(*s.opacity) : std::string("default"));
-                          text += " r=" + doubleDescription(s.radius);
+                          text += "/" + (s.opacity ? SVGParser::doubleDescription(*s.opacity) : std::string("default"));
+                          text += " r=" + SVGParser::doubleDescription(s.radius);
                           if (s.position) text += " at " + pointText(*s.position);
                           return text + ")";
                         },

@@ -7,10 +7,10 @@ namespace SwiftUIModel {
 
 std::string Paint::description() const {
   return std::visit(Overloaded{
-                        [](const Opacity& o) { return ".opacity(" + doubleDescription(o.opacity) + ")"; },
+                        [](const Opacity& o) { return ".opacity(" + SVGParser::doubleDescription(o.opacity) + ")"; },
                         [](const Color& c) {
                           std::string text = ".color(" + c.color.description();
-                          if (c.opacity) text += ", " + doubleDescription(*c.opacity);
+                          if (c.opacity) text += ", " + SVGParser::doubleDescription(*c.opacity);
                           return text + ")";
                         },
                         [](const Property& p) { return "<PaintProp: " + p.id + ">"; },

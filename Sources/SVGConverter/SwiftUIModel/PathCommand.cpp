@@ -6,12 +6,12 @@
 namespace SwiftUIModel {
 namespace {
 
-std::string pointText(CGPoint p) { return doubleDescription(p.x) + "," + doubleDescription(p.y); }
+std::string pointText(CGPoint p) { return SVGParser::doubleDescription(p.x) + "," + SVGParser::doubleDescription(p.y); }
 
 std::string matrixText(const CGAffineTransform& m) {
-  return "CGAffineTransform(a: " + doubleDescription(m.a) + ", b: " + doubleDescription(m.b) +
-         ", c: " + doubleDescription(m.c) + ", d: " + doubleDescription(m.d) +
-         ", tx: " + doubleDescription(m.tx) + ", ty: " + doubleDescription(m.ty) + ")";
+  return "CGAffineTransform(a: " + SVGParser::doubleDescription(m.a) + ", b: " + SVGParser::doubleDescription(m.b) +
+         ", c: " + SVGParser::doubleDescription(m.c) + ", d: " + SVGParser::doubleDescription(m.d) +
+         ", tx: " + SVGParser::doubleDescription(m.tx) + ", ty: " + SVGParser::doubleDescription(m.ty) + ")";
 }
 
 template <typename T>
@@ -40,10 +40,10 @@ std::string TransformStep::description() const {
   return std::visit(
       Overloaded{
           [](const Translate& t) {
-            return ".translate(" + doubleDescription(t.dx) + ", " + doubleDescription(t.dy) + ")";
+            return ".translate(" + SVGParser::doubleDescription(t.dx) + ", " + SVGParser::doubleDescription(t.dy) + ")";
           },
-          [](const Rotate& r) { return ".rotate(" + doubleDescription(r.angle) + ")"; },
-          [](const Scale& s) { return ".scale(" + doubleDescription(s.x) + ", " + doubleDescription(s.y) + ")"; },
+          [](const Rotate& r) { return ".rotate(" + SVGParser::doubleDescription(r.angle) + ")"; },
+          [](const Scale& s) { return ".scale(" + SVGParser::doubleDescription(s.x) + ", " + SVGParser::doubleDescription(s.y) + ")"; },
           [](const Matrix& m) { return matrixText(m.value); },
       },
       value_);
@@ -71,8 +71,8 @@ std::string PathCommand::description() const {
           },
           [](const AddQuadCurveTo& c) { return "Q" + pointText(c.point) + "[cp=" + pointText(c.control) + "]"; },
           [](const AddRelativeArc& c) {
-            return "A" + pointText(c.center) + "[r=" + doubleDescription(c.radius) +
-                   ", start=" + doubleDescription(c.startAngle) + ", delta=" + doubleDescription(c.delta) +
+            return "A" + pointText(c.center) + "[r=" + SVGParser::doubleDescription(c.radius) +
+                   ", start=" + SVGParser::doubleDescription(c.startAngle) + ", delta=" + SVGParser::doubleDescription(c.delta) +
                    ", transform=" + listText(c.transform) + "]";
           },
           [](const AddLines& c) {

@@ -9,8 +9,8 @@ namespace {
 
 std::string frameText(const std::optional<CGPoint>& origin, const std::optional<CGSize>& size) {
   std::string text;
-  if (origin) text += " " + doubleDescription(origin->x) + "," + doubleDescription(origin->y);
-  if (size) text += " " + doubleDescription(size->width) + "x" + doubleDescription(size->height);
+  if (origin) text += " " + SVGParser::doubleDescription(origin->x) + "," + SVGParser::doubleDescription(origin->y);
+  if (size) text += " " + SVGParser::doubleDescription(size->width) + "x" + SVGParser::doubleDescription(size->height);
   return text;
 }
 
@@ -45,7 +45,7 @@ StrokeStyle StrokeStyle::fromPresentation(const SVG::PresentationAttributes& pre
 std::string StrokeStyle::description() const {
   if (*this == defaultStyle()) return ".strokeStyle(default)";
   std::string text = "<.strokeStyle:";
-  if (lineWidth) text += " line-width=" + doubleDescription(*lineWidth);
+  if (lineWidth) text += " line-width=" + SVGParser::doubleDescription(*lineWidth);
   return text + " cap=" + SVG::valueDescription(lineCap) + " join=" + SVG::valueDescription(lineJoin) + ">";
 }
 
@@ -103,11 +103,11 @@ RectangleViewType::RectangleViewType(std::string name, std::optional<CGSize> siz
 
 std::string RectangleViewType::description() const {
   if (!cornerRadius) return shapeViewText("Rectangle", *this);
-  return shapeViewText(("RoundedRectangle r=" + doubleDescription(*cornerRadius)).c_str(), *this);
+  return shapeViewText(("RoundedRectangle r=" + SVGParser::doubleDescription(*cornerRadius)).c_str(), *this);
 }
 
 std::string Text::description() const {
-  return "Text(origin: (" + doubleDescription(origin.x) + ", " + doubleDescription(origin.y) +
+  return "Text(origin: (" + SVGParser::doubleDescription(origin.x) + ", " + SVGParser::doubleDescription(origin.y) +
          "), font: " + (font ? font->description() : "nil") + ", paint: " + (paint ? paint->description() : "nil") +
          ", text: \"" + text + "\")";
 }

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+namespace SVGConverter {
+
 /// Consecutive sub-arrays of `size` elements in order, the last one holding
 /// what is left (7 elements by 3 give 3, 3 and 1); an empty array gives no
 /// chunks. A size below 1 is a programming error and stops the process.
@@ -25,3 +27,5 @@ std::vector<std::vector<Element>> chunked(const std::vector<Element>& elements, 
   }
   return chunks;
 }
+
+}  // namespace SVGConverter

@@ -14,7 +14,7 @@ std::string IDPool::nextID(const std::optional<std::string>& preferred) {
     std::string candidate = prefix + std::to_string(counter);
     if (usedIDs.insert(candidate).second) return candidate;
   } while (counter < 1000);
-  return newUUIDString();
+  return SVGParser::newUUIDString();
 }
 
 void IDPool::reserve(const std::string& id) { usedIDs.insert(id); }

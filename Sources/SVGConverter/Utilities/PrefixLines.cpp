@@ -1,6 +1,6 @@
 #include "SVGConverter/Utilities/PrefixLines.h"
 
-std::string prefixLines(std::string_view text, std::string_view prefix, bool prefixEmptyLines) {
+std::string SVGConverter::prefixLines(std::string_view text, std::string_view prefix, bool prefixEmptyLines) {
   if (text.empty()) return std::string();
 
   std::string result;

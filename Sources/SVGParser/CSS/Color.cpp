@@ -79,12 +79,12 @@ std::optional<std::uint32_t> Color::hexValue() const {
 std::string Color::description() const {
   if (const auto* named = as<Named>()) return "named(\"" + named->name + "\")";
   if (const auto* rgb = as<RGB>()) {
-    return "rgb(" + doubleDescription(rgb->red) + ", " + doubleDescription(rgb->green) + ", " +
-           doubleDescription(rgb->blue) + ")";
+    return "rgb(" + SVGParser::doubleDescription(rgb->red) + ", " + SVGParser::doubleDescription(rgb->green) + ", " +
+           SVGParser::doubleDescription(rgb->blue) + ")";
   }
   const auto& rgba = std::get<RGBA>(value_);
-  return "rgba(" + doubleDescription(rgba.red) + ", " + doubleDescription(rgba.green) + ", " +
-         doubleDescription(rgba.blue) + ", " + doubleDescription(rgba.alpha) + ")";
+  return "rgba(" + SVGParser::doubleDescription(rgba.red) + ", " + SVGParser::doubleDescription(rgba.green) + ", " +
+         SVGParser::doubleDescription(rgba.blue) + ", " + SVGParser::doubleDescription(rgba.alpha) + ")";
 }
 
 const std::map<std::string, std::uint32_t, std::less<>>& Color::nameToRGB() {

@@ -23,7 +23,7 @@ std::string_view UnitLength::unitSuffix() const {
 }
 
 std::string UnitLength::description() const {
-  return doubleDescription(value()) + std::string(unitSuffix());
+  return SVGParser::doubleDescription(value()) + std::string(unitSuffix());
 }
 
 std::optional<CGFloat> UnitLength::pointSize() const {

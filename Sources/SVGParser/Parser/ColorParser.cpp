@@ -45,7 +45,7 @@ std::optional<long long> parseIntegerInRadix(std::string_view text, int radix) {
 // A percentage as a fraction of 1 ("50%" is 0.5).
 std::optional<CGFloat> percentage(std::string_view text) {
   if (!text.ends_with('%')) return std::nullopt;
-  const auto value = parseDouble(text.substr(0, text.size() - 1));
+  const auto value = SVGParser::parseDouble(text.substr(0, text.size() - 1));
   if (!value) return std::nullopt;
   return *value / 100;
 }
@@ -81,11 +81,11 @@ std::optional<Color> colorFromFunction(std::string_view name, const std::vector<
 }
 
 ColorReading readColor(std::string_view text) {
-  const auto t = QuarvelText::asciiLowercased(trimWhitespace(text));
+  const auto t = QuarvelText::asciiLowercased(SVGParser::trimWhitespace(text));
   if (Color::nameToRGB().contains(t)) return {Color::named(t)};
   if (t == "transparent") return {Color::rgba(0, 0, 0, 0)};
   if (t.starts_with('#')) return {fromHexDigits(std::string_view(t).substr(1))};
-  if (const auto call = parseFunction(t)) return {colorFromFunction(call->name, call->arguments)};
+  if (const auto call = SVGParser::parseFunction(t)) return {colorFromFunction(call->name, call->arguments)};
   // "inherit" leaves the property to the enclosing element, as an absent one does.
   if (t.empty() || t == "inherit") return {};
   return {std::nullopt, true};
@@ -94,7 +94,7 @@ ColorReading readColor(std::string_view text) {
 std::optional<Color> Color::fromStringValue(std::optional<std::string_view> text) {
   if (!text || *text == "none") return std::nullopt;
   auto reading = readColor(*text);
-  if (reading.unknownName) print("ERROR: unknown color name: '" + std::string(*text) + "'");
+  if (reading.unknownName) SVGParser::print("ERROR: unknown color name: '" + std::string(*text) + "'");
   return std::move(reading.color);
 }
 
@@ -111,7 +111,7 @@ std::optional<Color> Color::fromStringRed(std::string_view red, std::string_view
   if (!r || !g || !b) return std::nullopt;
   if (!alpha || alpha->empty()) return rgb(*r, *g, *b);
   auto a = percentage(*alpha);
-  if (!a) a = parseDouble(*alpha);
+  if (!a) a = SVGParser::parseDouble(*alpha);
   if (!a) return std::nullopt;
   return rgba(*r, *g, *b, std::clamp(*a, 0.0, 1.0));
 }

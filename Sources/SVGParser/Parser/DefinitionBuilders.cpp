@@ -19,7 +19,7 @@ std::optional<CSS::UnitLength> length(const XMLAttributes& xmlAttributes, std::s
 std::optional<CGFloat> number(const XMLAttributes& xmlAttributes, std::string_view key) {
   const auto text = attributeValue(xmlAttributes, key);
   if (!text || text->empty()) return std::nullopt;
-  return parseDouble(*text);
+  return SVGParser::parseDouble(*text);
 }
 
 // The template reference as written: "href", or the older "xlink:href".
@@ -81,8 +81,8 @@ GradientStop GradientStop::fromXMLAttributes(const XMLAttributes& xmlAttributes,
   stop.color = CSS::Color::fromStringValue(attributeValue(xmlAttributes, "color"));
   if (!stop.color) stop.color = CSS::Color::fromStringValue(attributeValue(xmlAttributes, "stop-color"));
   if (!stop.color) stop.color = CSS::Color::fromCSS(css["stop-color"]);
-  stop.opacity = parseOpacity(attributeValue(xmlAttributes, "opacity"));
-  if (!stop.opacity) stop.opacity = parseOpacity(attributeValue(xmlAttributes, "stop-opacity"));
+  stop.opacity = SVGParser::parseOpacity(attributeValue(xmlAttributes, "opacity"));
+  if (!stop.opacity) stop.opacity = SVGParser::parseOpacity(attributeValue(xmlAttributes, "stop-opacity"));
   if (!stop.opacity) stop.opacity = opacityFromCSS(css["stop-opacity"]);
   stop.offset = length(xmlAttributes, "offset");
   return stop;

@@ -99,14 +99,14 @@ std::vector<UnitPoint> parsePointArray(std::optional<std::string_view> text) {
       ++pos;
       continue;
     }
-    if (const auto blank = whitespaceLengthAt(*text, pos)) {
+    if (const auto blank = SVGParser::whitespaceLengthAt(*text, pos)) {
       pos += blank;
       continue;
     }
     const auto end = coordinateEnd(*text, pos);
     const auto coordinate = end > pos ? CSS::UnitLength::fromStringValue(text->substr(pos, end - pos)) : std::nullopt;
     if (!coordinate) {
-      print("WARN: points list cut short at '" + std::string(text->substr(pos, std::max(end, pos + 1) - pos)) + "':",
+      SVGParser::print("WARN: points list cut short at '" + std::string(text->substr(pos, std::max(end, pos + 1) - pos)) + "':",
             std::string(*text));
       break;
     }
@@ -114,7 +114,7 @@ std::vector<UnitPoint> parsePointArray(std::optional<std::string_view> text) {
     pos = end;
   }
   if (coordinates.size() % 2 != 0) {
-    print("WARN: odd number of coordinates in points list, last one dropped:", std::string(*text));
+    SVGParser::print("WARN: odd number of coordinates in points list, last one dropped:", std::string(*text));
   }
   points.reserve(coordinates.size() / 2);
   for (std::size_t i = 0; i + 1 < coordinates.size(); i += 2) {
@@ -149,7 +149,7 @@ SVG SVG::fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSProperty
   CommonAttributes common(xmlAttributes, css);
   SVG svg;
   readFrame(svg, xmlAttributes, css);
-  svg.viewBox = parseCGRect(attributeValue(xmlAttributes, "viewBox"));
+  svg.viewBox = SVGParser::parseCGRect(attributeValue(xmlAttributes, "viewBox"));
   std::move(common).moveInto(svg);
   return svg;
 }

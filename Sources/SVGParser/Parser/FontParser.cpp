@@ -68,7 +68,7 @@ std::optional<Font::Weight> weightKeyword(std::string_view lower) {
 
 // A base-10 integer (optional sign, digits only) that fits a weight.
 std::optional<int> integerWeight(std::string_view text) {
-  const auto value = parseInteger(text);
+  const auto value = SVGParser::parseInteger(text);
   if (!value || *value < std::numeric_limits<int>::min() || *value > std::numeric_limits<int>::max()) {
     return std::nullopt;
   }
@@ -98,7 +98,7 @@ Font parseFreeForm(std::string_view lowercase) {
       if (!family) {
         family = Font::Family::fromStringValue(token);
       } else {
-        print("WARN: unexpected CSS font value:", token);
+        SVGParser::print("WARN: unexpected CSS font value:", token);
       }
     } else if (const auto numeric = weightOpen ? integerWeight(token) : std::nullopt) {
       weight = Font::Weight::value(*numeric);
@@ -116,7 +116,7 @@ Font parseFreeForm(std::string_view lowercase) {
 
   std::size_t start = 0, i = 0;
   while (i < lowercase.size()) {
-    if (const auto blank = whitespaceLengthAt(lowercase, i)) {
+    if (const auto blank = SVGParser::whitespaceLengthAt(lowercase, i)) {
       readToken(lowercase.substr(start, i - start));
       i += blank;
       start = i;
@@ -154,7 +154,7 @@ std::optional<Font> Font::fromCSS(const std::optional<Value>& css) {
 std::optional<Font::Family> Font::Family::fromStringValue(std::optional<std::string_view> text) {
   if (!text) return std::nullopt;
   if (auto generic = genericFamily(QuarvelText::asciiLowercased(*text))) return generic;
-  return named(std::string(unquoted(*text)));
+  return named(std::string(SVGParser::unquoted(*text)));
 }
 
 std::optional<Font::Family> Font::Family::fromCSS(const std::optional<::CSS::Value>& css) {

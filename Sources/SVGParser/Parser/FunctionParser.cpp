@@ -4,34 +4,34 @@
 #include "SVGParser/Platform/NumberText.h"
 #include "SVGParser/Platform/Print.h"
 
-std::optional<FunctionCall> parseFunction(std::string_view string) {
+std::optional<SVGParser::FunctionCall> SVGParser::parseFunction(std::string_view string) {
   const auto open = string.find('(');
   if (open == std::string_view::npos) return std::nullopt;
   const auto close = string.rfind(')');
   if (close == std::string_view::npos || close < open) return std::nullopt;
-  FunctionCall call{std::string(trimWhitespace(string.substr(0, open))), {}};
+  SVGParser::FunctionCall call{std::string(SVGParser::trimWhitespace(string.substr(0, open))), {}};
   if (call.name.empty()) return std::nullopt;
-  for (const auto piece : splitOmittingEmpty(string.substr(open + 1, close - open - 1), ',')) {
-    call.arguments.emplace_back(trimWhitespace(piece));
+  for (const auto piece : SVGParser::splitOmittingEmpty(string.substr(open + 1, close - open - 1), ',')) {
+    call.arguments.emplace_back(SVGParser::trimWhitespace(piece));
   }
   return call;
 }
 
-std::optional<CGFloat> parseOpacity(std::optional<std::string_view> string) {
+std::optional<CGFloat> SVGParser::parseOpacity(std::optional<std::string_view> string) {
   if (!string || string->empty()) return std::nullopt;
-  if (string->ends_with('%')) return parseDouble(string->substr(0, string->size() - 1));
-  if (const auto fraction = parseDouble(*string)) return *fraction * 100;
+  if (string->ends_with('%')) return SVGParser::parseDouble(string->substr(0, string->size() - 1));
+  if (const auto fraction = SVGParser::parseDouble(*string)) return *fraction * 100;
   return std::nullopt;
 }
 
-std::optional<CGRect> parseCGRect(std::optional<std::string_view> string) {
+std::optional<CGRect> SVGParser::parseCGRect(std::optional<std::string_view> string) {
   if (!string || string->empty()) return std::nullopt;
   // At most ten cuts at " " or ","; the eleventh piece keeps the rest of the text.
   std::vector<CGFloat> numbers;
   std::size_t start = 0, pieces = 0;
   const auto take = [&](std::string_view piece) {
     ++pieces;
-    if (const auto value = parseDouble(trimWhitespace(piece))) numbers.push_back(*value);
+    if (const auto value = SVGParser::parseDouble(SVGParser::trimWhitespace(piece))) numbers.push_back(*value);
   };
   const std::string_view text = *string;
   for (std::size_t i = 0; i < text.size() && pieces < 10; ++i) {
@@ -43,11 +43,11 @@ std::optional<CGRect> parseCGRect(std::optional<std::string_view> string) {
 
   if (numbers.size() == 4) return CGRect(numbers[0], numbers[1], numbers[2], numbers[3]);
   if (numbers.size() == 2) return CGRect(0, 0, numbers[0], numbers[1]);
-  print("Unexpected CGRect value: '" + std::string(text) + "'");
+  SVGParser::print("Unexpected CGRect value: '" + std::string(text) + "'");
   return std::nullopt;
 }
 
-std::string debugQuoted(std::string_view text) {
+std::string SVGParser::debugQuoted(std::string_view text) {
   static constexpr char hexDigits[] = "0123456789ABCDEF";
   std::string out = "\"";
   for (const char ch : text) {
@@ -74,16 +74,16 @@ std::string debugQuoted(std::string_view text) {
   return out + '"';
 }
 
-std::string quotedList(const std::vector<std::string>& items) {
+std::string SVGParser::quotedList(const std::vector<std::string>& items) {
   std::string out = "[";
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i > 0) out += ", ";
-    out += debugQuoted(items[i]);
+    out += SVGParser::debugQuoted(items[i]);
   }
   return out + "]";
 }
 
-std::string_view unquoted(std::string_view text) {
+std::string_view SVGParser::unquoted(std::string_view text) {
   if (text.size() >= 2 && (text.front() == '\'' || text.front() == '"') && text.back() == text.front()) {
     return text.substr(1, text.size() - 2);
   }

@@ -9,6 +9,8 @@
 
 #include "SVGParser/Platform/Geometry.h"
 
+namespace SVGParser {
+
 /// A text of the form name(arguments), split up.
 struct FunctionCall {
   std::string name;
@@ -38,3 +40,5 @@ std::string quotedList(const std::vector<std::string>& items);
 
 /// The text without one pair of matching surrounding quotes (single or double).
 std::string_view unquoted(std::string_view text);
+
+}  // namespace SVGParser

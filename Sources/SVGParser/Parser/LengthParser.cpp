@@ -13,7 +13,7 @@ namespace {
 // The number before exactly this unit suffix.
 std::optional<CGFloat> numberBefore(std::string_view text, std::string_view suffix) {
   if (!text.ends_with(suffix)) return std::nullopt;
-  return parseDouble(text.substr(0, text.size() - suffix.size()));
+  return SVGParser::parseDouble(text.substr(0, text.size() - suffix.size()));
 }
 
 }  // namespace
@@ -21,7 +21,7 @@ std::optional<CGFloat> numberBefore(std::string_view text, std::string_view suff
 std::optional<UnitLength> UnitLength::fromStringValue(std::optional<std::string_view> text) {
   if (!text || text->empty()) return std::nullopt;
   const std::string_view t = *text;
-  if (const auto v = parseDouble(t)) return number(*v);
+  if (const auto v = SVGParser::parseDouble(t)) return number(*v);
   if (const auto v = numberBefore(t, "pt")) return point(*v);
   if (const auto v = numberBefore(t, "%")) return percentage(*v);
   // em, ex and pc depend on a font or are not supported.
@@ -31,7 +31,7 @@ std::optional<UnitLength> UnitLength::fromStringValue(std::optional<std::string_
     if (const auto v = numberBefore(t, "cm")) return centimeter(*v);
     if (const auto v = numberBefore(t, "mm")) return millimeter(*v);
   }
-  print("ERROR: unsupported CSS unit: " + std::string(t));
+  SVGParser::print("ERROR: unsupported CSS unit: " + std::string(t));
   return std::nullopt;
 }
 

@@ -15,14 +15,14 @@ namespace {
 // The id of a reference #id, written with or without one pair of quotes.
 // References into other documents are not supported.
 std::optional<std::string> definitionID(std::string_view reference) {
-  reference = unquoted(reference);
+  reference = SVGParser::unquoted(reference);
   if (reference.size() < 2 || reference.front() != '#') return std::nullopt;
   return std::string(reference.substr(1));
 }
 
 std::optional<Paint> colorPaint(std::optional<CSS::Color> color, std::string_view text) {
   if (color) return Paint::color(std::move(*color));
-  print("ERROR: Failed to parse paint: '" + std::string(text) + "'");
+  SVGParser::print("ERROR: Failed to parse paint: '" + std::string(text) + "'");
   return std::nullopt;
 }
 
@@ -31,7 +31,7 @@ std::optional<Paint> colorPaint(std::optional<CSS::Color> color, std::string_vie
 std::optional<Paint> Paint::fromStringValue(std::optional<std::string_view> text) {
   if (!text || text->empty()) return std::nullopt;
   if (*text == "none") return none();
-  if (const auto call = parseFunction(*text)) {
+  if (const auto call = SVGParser::parseFunction(*text)) {
     if (call->name == "url" && !call->arguments.empty() && call->arguments[0].size() >= 2) {
       if (auto id = definitionID(call->arguments[0])) return definition(std::move(*id));
       return std::nullopt;

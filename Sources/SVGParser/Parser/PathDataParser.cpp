@@ -138,7 +138,7 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
 
   const auto letter = [&] { return static_cast<std::uint8_t>(commandLetters[*current]); };
   const auto store = [&] {
-    const auto value = parseDouble(number.text());
+    const auto value = SVGParser::parseDouble(number.text());
     if (!value) {
       CommandParserError error = CommandParserError::CouldNotParseNumber{number.text()};
       throw error;

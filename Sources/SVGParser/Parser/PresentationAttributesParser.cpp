@@ -55,7 +55,7 @@ Inheritable<std::string> filterReference(std::optional<std::string_view> attribu
   using Filter = Inheritable<std::string>;
   if (attribute) {
     if (attribute->empty()) return Filter::none();
-    const auto call = parseFunction(*attribute);
+    const auto call = SVGParser::parseFunction(*attribute);
     if (!call) return Filter::some(std::string(*attribute));
     if (call->name == "url" && !call->arguments.empty()) return Filter::some(call->arguments[0]);
     return Filter::none();
@@ -78,8 +78,8 @@ PresentationAttributes PresentationAttributes::fromXMLAttributes(const XMLAttrib
     return found->second;
   };
   const auto opacity = [&](std::string_view key) {
-    auto value = ::parseOpacity(xml(key));
-    return value ? value : ::parseOpacity(css[key]);
+    auto value = SVGParser::parseOpacity(xml(key));
+    return value ? value : SVGParser::parseOpacity(css[key]);
   };
   const auto length = [&](std::string_view key) {
     auto value = CSS::UnitLength::fromStringValue(xml(key));
@@ -110,7 +110,7 @@ PresentationAttributes PresentationAttributes::fromXMLAttributes(const XMLAttrib
 
 }  // namespace SVG
 
-std::optional<CGFloat> parseOpacity(const std::optional<::CSS::Value>& css) {
+std::optional<CGFloat> SVGParser::parseOpacity(const std::optional<::CSS::Value>& css) {
   if (!css) return std::nullopt;
   if (const auto* number = css->as<CSS::Value::Number>()) return number->value * 100;
   if (const auto* percent = css->as<CSS::Value::PercentValue>()) return percent->value;

@@ -31,5 +31,9 @@ std::optional<CGLineJoin> lineJoinFromCSS(const std::optional<::CSS::Value>& css
 
 }  // namespace SVG
 
+namespace SVGParser {
+
 /// A CSS opacity as a percentage: a number x gives x * 100, a percentage p gives p.
 std::optional<CGFloat> parseOpacity(const std::optional<::CSS::Value>& css);
+
+}  // namespace SVGParser

@@ -26,7 +26,7 @@ std::string describe(const XMLAttributes& attributes) {
   std::string text = "[";
   for (const auto& [name, value] : attributes) {
     if (text.size() > 1) text += ", ";
-    text += debugQuoted(name) + ": " + debugQuoted(value);
+    text += SVGParser::debugQuoted(name) + ": " + SVGParser::debugQuoted(value);
   }
   return text + "]";
 }
@@ -74,7 +74,7 @@ class ElementNames {
 };
 
 // First pass: the text of all style elements, and whether the root element is svg.
-class StyleCollector : public XMLEventHandler {
+class StyleCollector : public SVGParser::XMLEventHandler {
  public:
   bool hadRootSVG = false;
   std::string cssString;
@@ -195,7 +195,7 @@ bool isNotDrawn(ElementKind kind) {
 }
 
 // Second pass: builds the drawing.
-class Handler : public XMLEventHandler {
+class Handler : public SVGParser::XMLEventHandler {
  public:
   explicit Handler(std::optional<std::string_view> cssStyles) : css_(CSS::CSS::fromStringValue(cssStyles)) {}
 
@@ -286,7 +286,7 @@ class Handler : public XMLEventHandler {
         try {
           addElement(SVG::Path::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
         } catch (const SVG::CommandParserError& error) {
-          print("could not parse path:", describe(attributes), "  error:", error.description());
+          SVGParser::print("could not parse path:", describe(attributes), "  error:", error.description());
         }
         break;
       case ElementKind::linearGradient:
@@ -369,7 +369,7 @@ class Handler : public XMLEventHandler {
       case ElementKind::pattern:
       case ElementKind::marker:
       case ElementKind::other:
-        print("OTHER:", std::string(name), describe(attributes));
+        SVGParser::print("OTHER:", std::string(name), describe(attributes));
         break;
     }
   }
@@ -380,14 +380,14 @@ class Handler : public XMLEventHandler {
   bool admitDrawable(ElementKind kind, std::string_view name, const XMLAttributes& attributes) {
     if (notDrawnDepth_) {
       if (!notDrawnReported_) {
-        print("skipping shapes inside " + notDrawnName_ + ", not drawn:", describe(notDrawnAttributes_));
+        SVGParser::print("skipping shapes inside " + notDrawnName_ + ", not drawn:", describe(notDrawnAttributes_));
         notDrawnReported_ = true;
       }
       return false;
     }
     if ((kind == ElementKind::svg || kind == ElementKind::g) &&
-        groupStack_.size() >= SVGParser::maximumContainerDepth) {
-      print("dropping element, nesting too deep:", std::string(name), describe(attributes));
+        groupStack_.size() >= SVGParser::SVGParser::maximumContainerDepth) {
+      SVGParser::print("dropping element, nesting too deep:", std::string(name), describe(attributes));
       skippedDepth_ = depth_;
       return false;
     }
@@ -436,7 +436,7 @@ class Handler : public XMLEventHandler {
 
   void addElement(SVG::GroupItem item) {
     if (groupStack_.empty()) {
-      print("dropping element, no group:", item.description());
+      SVGParser::print("dropping element, no group:", item.description());
       return;
     }
     std::visit([&item](auto& container) { container.addElement(std::move(item)); }, groupStack_.back().container);
@@ -482,9 +482,9 @@ class Handler : public XMLEventHandler {
 
 }  // namespace
 
-std::optional<SVG::SVG> SVGParser::parse(std::string_view data, bool autowrapInSVG) {
+std::optional<SVG::SVG> SVGParser::SVGParser::parse(std::string_view data, bool autowrapInSVG) {
   StyleCollector collector;
-  if (!readXML(data, collector)) return std::nullopt;
+  if (!::SVGParser::readXML(data, collector)) return std::nullopt;
 
   std::string wrapped;
   std::string_view bytes = data;
@@ -497,8 +497,10 @@ std::optional<SVG::SVG> SVGParser::parse(std::string_view data, bool autowrapInS
   }
 
   Handler handler(collector.cssString);
-  if (!readXML(bytes, handler)) return std::nullopt;
+  if (!::SVGParser::readXML(bytes, handler)) return std::nullopt;
   return std::move(handler).result();
 }
 
-std::optional<SVG::SVG> SVG::SVG::fromSVGString(std::string_view svgString) { return SVGParser::parse(svgString); }
+std::optional<SVG::SVG> SVG::SVG::fromSVGString(std::string_view svgString) {
+  return SVGParser::SVGParser::parse(svgString);
+}

@@ -10,6 +10,8 @@
 /// Reads SVG text in two passes: the first collects the style sheet text of all
 /// `style` elements, the second builds the drawing with the cascaded CSS of every
 /// element. What cannot be used is reported and left out.
+namespace SVGParser {
+
 class SVGParser {
  public:
   SVGParser() = default;
@@ -23,3 +25,5 @@ class SVGParser {
   /// content, so that walks over the finished tree stay shallow.
   static constexpr std::size_t maximumContainerDepth = 256;
 };
+
+}  // namespace SVGParser

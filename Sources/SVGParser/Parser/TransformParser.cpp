@@ -19,7 +19,7 @@ std::vector<std::string_view> splitArguments(const std::vector<std::string>& arg
   for (const std::string_view argument : arguments) {
     std::size_t i = 0, start = 0;
     while (i < argument.size()) {
-      if (const auto blank = whitespaceLengthAt(argument, i)) {
+      if (const auto blank = SVGParser::whitespaceLengthAt(argument, i)) {
         if (i > start) numbers.push_back(argument.substr(start, i - start));
         i += blank;
         start = i;
@@ -34,21 +34,21 @@ std::vector<std::string_view> splitArguments(const std::vector<std::string>& arg
 
 // Leading white space and at most one comma: the separator between two transforms.
 std::string_view dropSeparator(std::string_view chunk) {
-  chunk = trimWhitespace(chunk);
-  if (chunk.starts_with(',')) chunk = trimWhitespace(chunk.substr(1));
+  chunk = SVGParser::trimWhitespace(chunk);
+  if (chunk.starts_with(',')) chunk = SVGParser::trimWhitespace(chunk.substr(1));
   return chunk;
 }
 
 std::optional<Transform> transformFromChunk(std::string_view chunk) {
   if (chunk.empty()) return std::nullopt;
-  const auto call = parseFunction(chunk);
+  const auto call = SVGParser::parseFunction(chunk);
   if (!call) {
-    print("Unsupported transform value:", chunk);
+    SVGParser::print("Unsupported transform value:", chunk);
     return std::nullopt;
   }
   const auto args = splitArguments(call->arguments);
   const std::size_t n = args.size();
-  const auto number = [&](std::size_t i) { return i < n ? parseDouble(args[i]) : std::nullopt; };
+  const auto number = [&](std::size_t i) { return i < n ? SVGParser::parseDouble(args[i]) : std::nullopt; };
   const std::string& name = call->name;
 
   if (name == "matrix") {
@@ -80,7 +80,7 @@ std::optional<Transform> transformFromChunk(std::string_view chunk) {
     if (name == "skewX") return Transform::SkewX{degrees};
     return Transform::SkewY{degrees};
   }
-  print("Unsupported transform function:", name, quotedList(call->arguments));
+  SVGParser::print("Unsupported transform function:", name, SVGParser::quotedList(call->arguments));
   return std::nullopt;
 }
 

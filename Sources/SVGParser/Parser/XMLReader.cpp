@@ -13,16 +13,16 @@ void XMLCALL startElement(void* userData, const XML_Char* name, const XML_Char**
   for (std::size_t i = 0; attributes[i] && attributes[i + 1]; i += 2) {
     map.emplace(attributes[i], attributes[i + 1]);
   }
-  static_cast<XMLEventHandler*>(userData)->didStartElement(name, map);
+  static_cast<SVGParser::XMLEventHandler*>(userData)->didStartElement(name, map);
 }
 
 void XMLCALL endElement(void* userData, const XML_Char* name) {
-  static_cast<XMLEventHandler*>(userData)->didEndElement(name);
+  static_cast<SVGParser::XMLEventHandler*>(userData)->didEndElement(name);
 }
 
 void XMLCALL characterData(void* userData, const XML_Char* text, int length) {
   if (length > 0) {
-    static_cast<XMLEventHandler*>(userData)->foundCharacters(
+    static_cast<SVGParser::XMLEventHandler*>(userData)->foundCharacters(
         std::string_view(text, static_cast<std::size_t>(length)));
   }
 }
@@ -33,7 +33,7 @@ struct ParserDeleter {
 
 }  // namespace
 
-bool readXML(std::string_view bytes, XMLEventHandler& handler) {
+bool SVGParser::readXML(std::string_view bytes, SVGParser::XMLEventHandler& handler) {
   // No namespace processing: names arrive as written, prefixes included. Without an
   // external entity handler nothing outside the document is ever read, and expat's
   // amplification limits guard against entity expansion attacks.

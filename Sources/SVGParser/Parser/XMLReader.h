@@ -6,6 +6,8 @@
 
 #include "SVGParser/Parser/XMLAttributes.h"
 
+namespace SVGParser {
+
 /// Receives the events of one read.
 class XMLEventHandler {
  public:
@@ -22,3 +24,5 @@ class XMLEventHandler {
 /// DTDs are never loaded, and entity expansion is bounded. Returns whether the document
 /// is well-formed; events before a failure have already been delivered.
 bool readXML(std::string_view bytes, XMLEventHandler& handler);
+
+}  // namespace SVGParser

@@ -5,7 +5,7 @@
 #include <string>
 #include <system_error>
 
-void shortestDecimalDigits(double value, std::string& digits, int& pointPosition) {
+void SVGParser::shortestDecimalDigits(double value, std::string& digits, int& pointPosition) {
   char buf[64];
   const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
   const std::string_view sci(buf, static_cast<size_t>(res.ptr - buf));  // d[.ddd]e±XX
@@ -22,7 +22,7 @@ void shortestDecimalDigits(double value, std::string& digits, int& pointPosition
   pointPosition = exponent + 1;
 }
 
-std::string doubleDescription(double value) {
+std::string SVGParser::doubleDescription(double value) {
   if (std::isnan(value)) return "nan";
   if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
   const bool negative = std::signbit(value);
@@ -31,7 +31,7 @@ std::string doubleDescription(double value) {
 
   std::string digits;
   int exponent = 0;  // value = 0.digits × 10^exponent
-  shortestDecimalDigits(value, digits, exponent);
+  SVGParser::shortestDecimalDigits(value, digits, exponent);
 
   constexpr double twoTo53 = 9007199254740992.0;
   if (exponent - 1 < -4 || std::fabs(value) > twoTo53) {
@@ -65,7 +65,7 @@ std::string doubleDescription(double value) {
   return out;
 }
 
-std::optional<double> parseDouble(std::string_view text) {
+std::optional<double> SVGParser::parseDouble(std::string_view text) {
   if (text.empty()) return std::nullopt;
   std::string_view body = text;
   bool negative = false;
@@ -128,7 +128,7 @@ std::optional<double> parseDouble(std::string_view text) {
   return negative ? -result : result;
 }
 
-std::optional<long long> parseInteger(std::string_view text) {
+std::optional<long long> SVGParser::parseInteger(std::string_view text) {
   if (text.empty()) return std::nullopt;
   std::string_view body = text;
   if (body.front() == '+') body.remove_prefix(1);

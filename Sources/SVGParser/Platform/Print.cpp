@@ -10,15 +10,15 @@ std::mutex& sinkMutex() {
   return m;
 }
 
-PrintSink& currentSink() {
-  static PrintSink sink;
+SVGParser::PrintSink& currentSink() {
+  static SVGParser::PrintSink sink;
   return sink;
 }
 
 }  // namespace
 
-void printLine(std::string_view line) {
-  PrintSink sink;
+void SVGParser::printLine(std::string_view line) {
+  SVGParser::PrintSink sink;
   {
     std::lock_guard lock(sinkMutex());
     sink = currentSink();
@@ -33,43 +33,43 @@ void printLine(std::string_view line) {
   std::fflush(stdout);
 }
 
-PrintSink setPrintSink(PrintSink sink) {
+SVGParser::PrintSink SVGParser::setPrintSink(SVGParser::PrintSink sink) {
   std::lock_guard lock(sinkMutex());
-  PrintSink previous = std::move(currentSink());
+  SVGParser::PrintSink previous = std::move(currentSink());
   currentSink() = std::move(sink);
   return previous;
 }
 
-struct PrintCapture::State {
+struct SVGParser::PrintCapture::State {
   mutable std::mutex mutex;
   std::vector<std::string> lines;
 };
 
-PrintCapture::PrintCapture() : state_(new State) {
+SVGParser::PrintCapture::PrintCapture() : state_(new State) {
   State* state = state_;
-  previous_ = setPrintSink([state](std::string_view line) {
+  previous_ = SVGParser::setPrintSink([state](std::string_view line) {
     std::lock_guard lock(state->mutex);
     state->lines.emplace_back(line);
   });
 }
 
-PrintCapture::~PrintCapture() {
-  setPrintSink(std::move(previous_));
+SVGParser::PrintCapture::~PrintCapture() {
+  SVGParser::setPrintSink(std::move(previous_));
   delete state_;
 }
 
-std::vector<std::string> PrintCapture::lines() const {
+std::vector<std::string> SVGParser::PrintCapture::lines() const {
   std::lock_guard lock(state_->mutex);
   return state_->lines;
 }
 
-std::string PrintCapture::text() const {
+std::string SVGParser::PrintCapture::text() const {
   std::string out;
   for (const auto& l : lines()) out += l + "\n";
   return out;
 }
 
-void PrintCapture::clear() {
+void SVGParser::PrintCapture::clear() {
   std::lock_guard lock(state_->mutex);
   state_->lines.clear();
 }

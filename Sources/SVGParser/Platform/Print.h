@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace SVGParser {
+
 using PrintSink = std::function<void(std::string_view line)>;
 
 /// Writes one diagnostic line (without its line feed) through the sink.
@@ -42,3 +44,5 @@ class PrintCapture {
   struct State;
   State* state_;
 };
+
+}  // namespace SVGParser

@@ -2,7 +2,7 @@
 
 #include <uuid/uuid.h>
 
-std::string newUUIDString() {
+std::string SVGParser::newUUIDString() {
   uuid_t id;
   uuid_generate_random(id);
   char text[37];

@@ -7,7 +7,7 @@ namespace SVG {
 namespace {
 
 std::string pair(CGFloat first, CGFloat second) {
-  return doubleDescription(first) + "," + doubleDescription(second);
+  return SVGParser::doubleDescription(first) + "," + SVGParser::doubleDescription(second);
 }
 
 struct Text {
@@ -15,10 +15,10 @@ struct Text {
   std::string operator()(const Command::m& c) const { return "m[" + pair(c.dx, c.dy) + "]"; }
   std::string operator()(const Command::L& c) const { return "L[" + pair(c.x, c.y) + "]"; }
   std::string operator()(const Command::l& c) const { return "l[" + pair(c.dx, c.dy) + "]"; }
-  std::string operator()(const Command::H& c) const { return "H[" + doubleDescription(c.x) + ",]"; }
-  std::string operator()(const Command::h& c) const { return "h[" + doubleDescription(c.dx) + ",]"; }
-  std::string operator()(const Command::V& c) const { return "V[," + doubleDescription(c.y) + "]"; }
-  std::string operator()(const Command::v& c) const { return "v[," + doubleDescription(c.dy) + "]"; }
+  std::string operator()(const Command::H& c) const { return "H[" + SVGParser::doubleDescription(c.x) + ",]"; }
+  std::string operator()(const Command::h& c) const { return "h[" + SVGParser::doubleDescription(c.dx) + ",]"; }
+  std::string operator()(const Command::V& c) const { return "V[," + SVGParser::doubleDescription(c.y) + "]"; }
+  std::string operator()(const Command::v& c) const { return "v[," + SVGParser::doubleDescription(c.dy) + "]"; }
   std::string operator()(const Command::C& c) const {
     return "C[" + pair(c.x1, c.y1) + "->" + pair(c.x2, c.y2) + "->" + pair(c.x, c.y) + "]";
   }
@@ -40,10 +40,10 @@ struct Text {
   std::string operator()(const Command::T& c) const { return "T[" + pair(c.x, c.y) + "]"; }
   std::string operator()(const Command::t& c) const { return "t[" + pair(c.dx, c.dy) + "]"; }
   std::string operator()(const Command::A& c) const {
-    return "A[" + pair(c.x, c.y) + " " + doubleDescription(c.angle) + " r" + pair(c.rx, c.ry) + "]";
+    return "A[" + pair(c.x, c.y) + " " + SVGParser::doubleDescription(c.angle) + " r" + pair(c.rx, c.ry) + "]";
   }
   std::string operator()(const Command::a& c) const {
-    return "a[" + pair(c.dx, c.dy) + " " + doubleDescription(c.angle) + " r" + pair(c.rx, c.ry) +
+    return "a[" + pair(c.dx, c.dy) + " " + SVGParser::doubleDescription(c.angle) + " r" + pair(c.rx, c.ry) +
            "]";
   }
   std::string operator()(const Command::Z&) const { return "Z"; }

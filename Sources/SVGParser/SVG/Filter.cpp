@@ -26,10 +26,10 @@ std::string FilterInput::description() const {
 std::string Primitive::Attributes::description() const {
   std::string text;
   if (result) text += " '" + *result + "'";
-  if (x) text += " x=" + doubleDescription(*x);
-  if (y) text += " y=" + doubleDescription(*y);
-  if (width) text += " w=" + doubleDescription(*width);
-  if (height) text += " h=" + doubleDescription(*height);
+  if (x) text += " x=" + SVGParser::doubleDescription(*x);
+  if (y) text += " y=" + SVGParser::doubleDescription(*y);
+  if (width) text += " w=" + SVGParser::doubleDescription(*width);
+  if (height) text += " h=" + SVGParser::doubleDescription(*height);
   return text;
 }
 
@@ -124,7 +124,7 @@ struct PrimitiveText {
   }
   std::string operator()(const Primitive::Blur& c) const {
     return "<Blur:" + c.attributes.description() + " " + c.input.description() + "| " +
-           doubleDescription(c.standardDeviation) + ">";
+           SVGParser::doubleDescription(c.standardDeviation) + ">";
   }
   std::string operator()(const Primitive::Blend& c) const {
     return "<Blend:" + c.attributes.description() + " " + c.input.description() + "|" +
@@ -132,13 +132,13 @@ struct PrimitiveText {
   }
   std::string operator()(const Primitive::Offset& c) const {
     return "<Offset:" + c.attributes.description() + " " + c.input.description() + "| " +
-           doubleDescription(c.dx) + "," + doubleDescription(c.dy) + ">";
+           SVGParser::doubleDescription(c.dx) + "," + SVGParser::doubleDescription(c.dy) + ">";
   }
   std::string operator()(const Primitive::DropShadow& c) const {
     return "<Shadow:" + c.attributes.description() + " " + c.input.description() + "| " +
-           doubleDescription(c.dx) + "," + doubleDescription(c.dy) + " " + c.color.description() +
-           "/" + doubleDescription(c.opacity.value_or(1.0)) + " " +
-           doubleDescription(c.standardDeviation) + ">";
+           SVGParser::doubleDescription(c.dx) + "," + SVGParser::doubleDescription(c.dy) + " " + c.color.description() +
+           "/" + SVGParser::doubleDescription(c.opacity.value_or(1.0)) + " " +
+           SVGParser::doubleDescription(c.standardDeviation) + ">";
   }
   std::string operator()(const auto&) const { return "<OTHER-FILTER-PRIMITIVE>"; }
 };

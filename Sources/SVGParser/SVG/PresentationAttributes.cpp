@@ -51,8 +51,8 @@ bool PresentationAttributes::needsStroke() const { return stroke && !stroke->is<
 
 std::string PresentationAttributes::description() const {
   std::string text = "<Presentation:";
-  if (fillOpacity) text += " fillOpacity=" + doubleDescription(*fillOpacity);
-  if (strokeOpacity) text += " strokeOpacity=" + doubleDescription(*strokeOpacity);
+  if (fillOpacity) text += " fillOpacity=" + SVGParser::doubleDescription(*fillOpacity);
+  if (strokeOpacity) text += " strokeOpacity=" + SVGParser::doubleDescription(*strokeOpacity);
   if (strokeWidth) text += " strokeWidth=" + strokeWidth->description();
   if (fill) text += " fill=" + fill->description();
   if (stroke) text += " stroke=" + stroke->description();

@@ -75,7 +75,7 @@ const CoreAttributes& Definition::core() const {
 
 std::string Definition::id() const {
   const auto& id = core().id;
-  return id ? *id : newUUIDString();
+  return id ? *id : SVGParser::newUUIDString();
 }
 
 std::any Definition::object() const {

@@ -45,7 +45,7 @@ CGAffineTransform Transform::affineTransformation() const {
 }
 
 std::string Transform::description() const {
-  const auto n = [](CGFloat v) { return doubleDescription(v); };
+  const auto n = [](CGFloat v) { return SVGParser::doubleDescription(v); };
   struct Text {
     decltype(n)& num;
     std::string operator()(const Matrix& m) const {

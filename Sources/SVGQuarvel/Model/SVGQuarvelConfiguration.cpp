@@ -107,7 +107,7 @@ DefaultDecodableValue<Provider> readDefaultable(const Json& object, std::string_
   try {
     return DefaultDecodableValue<Provider>(JSONReader<typename Provider::Value>::read(*found, key));
   } catch (const DecodingError& error) {
-    print("ERROR:", error.what());
+    SVGParser::print("ERROR:", error.what());
     return DefaultDecodableValue<Provider>(Provider::defaultValue);
   }
 }

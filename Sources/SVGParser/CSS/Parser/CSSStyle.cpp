@@ -23,7 +23,7 @@ std::string Style::description() const {
   bool first = true;
   for (const auto& [name, value] : properties) {
     if (!first) text += ", ";
-    text += debugQuoted(name) + ": " + value.description();
+    text += SVGParser::debugQuoted(name) + ": " + value.description();
     first = false;
   }
   return text + "])";

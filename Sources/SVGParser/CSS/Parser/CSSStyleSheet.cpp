@@ -39,26 +39,26 @@ std::string stripComments(std::string_view text) {
 // Reads a number followed by exactly this unit suffix.
 std::optional<double> numberWithSuffix(std::string_view text, std::string_view suffix) {
   if (!text.ends_with(suffix)) return std::nullopt;
-  return parseDouble(text.substr(0, text.size() - suffix.size()));
+  return SVGParser::parseDouble(text.substr(0, text.size() - suffix.size()));
 }
 
 // One property value; the text is already trimmed.
 Value parseValue(std::string_view text) {
   constexpr std::string_view important = "!important";
   if (text.ends_with(important)) {
-    text = trimWhitespace(text.substr(0, text.size() - important.size()));
+    text = SVGParser::trimWhitespace(text.substr(0, text.size() - important.size()));
   }
   if (text.empty() || text == "auto") return Value::Auto{};
   if (text == "none") return Value::ExplicitNone{};
   if (text == "clear") return Value::Clear{};
   if (text.starts_with("url(")) {
-    return Value::Url{std::string(trimWhitespace(dropLastCharacter(text.substr(4))))};
+    return Value::Url{std::string(SVGParser::trimWhitespace(SVGParser::dropLastCharacter(text.substr(4))))};
   }
-  if (const auto number = parseDouble(text)) return Value::Number{*number};
+  if (const auto number = SVGParser::parseDouble(text)) return Value::Number{*number};
   if (const auto percent = numberWithSuffix(text, "%")) return Value::PercentValue{*percent};
   if (const auto pixel = numberWithSuffix(text, "px")) return Value::Pixel{*pixel};
   if (text.find('(') != std::string_view::npos) {
-    if (auto call = parseFunction(text)) return Value::Function{std::move(call->name), std::move(call->arguments)};
+    if (auto call = SVGParser::parseFunction(text)) return Value::Function{std::move(call->name), std::move(call->arguments)};
   }
   return Value::Id{std::string(text)};
 }
@@ -71,7 +71,7 @@ std::vector<std::string_view> selectorGroup(std::string_view text) {
   char quote = 0;
   std::size_t start = 0;
   const auto add = [&](std::size_t end) {
-    const auto selector = trimWhitespace(text.substr(start, end - start));
+    const auto selector = SVGParser::trimWhitespace(text.substr(start, end - start));
     if (!selector.empty()) selectors.push_back(selector);
     start = end + 1;
   };
@@ -109,14 +109,14 @@ std::vector<Rule> CSS::parseCSS(std::optional<std::string_view> text) {
   while (!rest.empty()) {
     const auto open = rest.find('{');
     if (open == std::string_view::npos) break;
-    const auto selectorText = trimWhitespace(rest.substr(0, open));
+    const auto selectorText = SVGParser::trimWhitespace(rest.substr(0, open));
     const auto close = rest.find('}', open);
     const bool closed = close != std::string_view::npos;
     const auto block = closed ? rest.substr(open, close - open + 1) : rest.substr(open);
     rest = closed ? rest.substr(close + 1) : std::string_view();
     if (QuarvelText::characterCount(block) < 3) continue;
 
-    const Style style = parseStyle(trimWhitespace(block.substr(1, block.size() - (closed ? 2 : 1))));
+    const Style style = parseStyle(SVGParser::trimWhitespace(block.substr(1, block.size() - (closed ? 2 : 1))));
     if (selectorText.empty()) {
       rules.push_back({std::nullopt, style});
       continue;
@@ -133,11 +133,11 @@ Style CSS::parseStyle(std::optional<std::string_view> text) {
   Style style;
   if (!text) return style;
   const std::string stripped = stripComments(*text);
-  for (const auto declaration : splitOmittingEmpty(stripped, ';', 1000)) {
-    const auto parts = splitOmittingEmpty(declaration, ':', 1);
+  for (const auto declaration : SVGParser::splitOmittingEmpty(stripped, ';', 1000)) {
+    const auto parts = SVGParser::splitOmittingEmpty(declaration, ':', 1);
     if (parts.empty()) continue;
-    Value value = parts.size() == 2 ? parseValue(trimWhitespace(parts[1])) : Value::Auto{};
-    style.properties.insert_or_assign(std::string(trimWhitespace(parts[0])), std::move(value));
+    Value value = parts.size() == 2 ? parseValue(SVGParser::trimWhitespace(parts[1])) : Value::Auto{};
+    style.properties.insert_or_assign(std::string(SVGParser::trimWhitespace(parts[0])), std::move(value));
   }
   return style;
 }
@@ -146,13 +146,13 @@ CSS CSS::fromStringValue(std::optional<std::string_view> text) {
   CSS sheet;
   for (const auto& rule : parseCSS(text)) {
     if (!rule.selector) {
-      print("Unsupported global CSS:", rule.style.description());
+      SVGParser::print("Unsupported global CSS:", rule.style.description());
     } else if (const auto* id = rule.selector->as<Selector::Id>()) {
       sheet.idToStyles[id->name].merge(rule.style);
     } else if (const auto* cssClass = rule.selector->as<Selector::CssClass>()) {
       sheet.classToStyles[cssClass->name].merge(rule.style);
     } else {
-      print("Unsupported CSS selector:", rule.selector->as<Selector::Unsupported>()->text, "style:",
+      SVGParser::print("Unsupported CSS selector:", rule.selector->as<Selector::Unsupported>()->text, "style:",
             rule.style.description());
     }
   }
@@ -190,7 +190,7 @@ Style CSS::cssResolver(const SVG::XMLAttributes& xmlAttributes) const {
 
 std::vector<std::string> classList(std::string_view classAttribute) {
   std::vector<std::string> names;
-  for (const auto name : splitOmittingEmpty(classAttribute, ' ', 100)) names.emplace_back(name);
+  for (const auto name : SVGParser::splitOmittingEmpty(classAttribute, ' ', 100)) names.emplace_back(name);
   return names;
 }
 

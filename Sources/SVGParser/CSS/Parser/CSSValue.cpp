@@ -7,18 +7,18 @@ namespace CSS {
 
 namespace {
 
-std::string quoted(const std::string& text) { return debugQuoted(text); }
+std::string quoted(const std::string& text) { return SVGParser::debugQuoted(text); }
 
 struct Describe {
   std::string operator()(const Value::Id& v) const { return "id(" + quoted(v.text) + ")"; }
   std::string operator()(const Value::Number& v) const {
-    return "number(" + doubleDescription(v.value) + ")";
+    return "number(" + SVGParser::doubleDescription(v.value) + ")";
   }
   std::string operator()(const Value::Pixel& v) const {
-    return "pixel(" + doubleDescription(v.value) + ")";
+    return "pixel(" + SVGParser::doubleDescription(v.value) + ")";
   }
   std::string operator()(const Value::PercentValue& v) const {
-    return "percentValue(" + doubleDescription(v.value) + ")";
+    return "percentValue(" + SVGParser::doubleDescription(v.value) + ")";
   }
   std::string operator()(const Value::Url& v) const { return "url(" + quoted(v.text) + ")"; }
   std::string operator()(const Value::Function& v) const {

@@ -25,11 +25,11 @@ std::size_t whitespacePrefix(std::string_view s) {
 
 }  // namespace
 
-std::size_t whitespaceLengthAt(std::string_view text, std::size_t pos) {
+std::size_t SVGParser::whitespaceLengthAt(std::string_view text, std::size_t pos) {
   return pos < text.size() ? whitespacePrefix(text.substr(pos)) : 0;
 }
 
-std::size_t whitespaceLengthBefore(std::string_view text, std::size_t end) {
+std::size_t SVGParser::whitespaceLengthBefore(std::string_view text, std::size_t end) {
   if (end > text.size()) return 0;
   for (std::size_t length = 1; length <= 3 && length <= end; ++length) {
     if (whitespacePrefix(text.substr(end - length, length)) == length) return length;
@@ -37,13 +37,13 @@ std::size_t whitespaceLengthBefore(std::string_view text, std::size_t end) {
   return 0;
 }
 
-std::string_view trimWhitespace(std::string_view text) {
-  while (const auto n = whitespaceLengthAt(text, 0)) text.remove_prefix(n);
-  while (const auto n = whitespaceLengthBefore(text, text.size())) text.remove_suffix(n);
+std::string_view SVGParser::trimWhitespace(std::string_view text) {
+  while (const auto n = SVGParser::whitespaceLengthAt(text, 0)) text.remove_prefix(n);
+  while (const auto n = SVGParser::whitespaceLengthBefore(text, text.size())) text.remove_suffix(n);
   return text;
 }
 
-std::vector<std::string_view> splitOmittingEmpty(std::string_view text, char separator,
+std::vector<std::string_view> SVGParser::splitOmittingEmpty(std::string_view text, char separator,
                                                  std::size_t maxSplits) {
   std::vector<std::string_view> pieces;
   std::size_t start = 0;
@@ -56,7 +56,7 @@ std::vector<std::string_view> splitOmittingEmpty(std::string_view text, char sep
   return pieces;
 }
 
-std::string_view dropLastCharacter(std::string_view text) {
+std::string_view SVGParser::dropLastCharacter(std::string_view text) {
   if (text.empty()) return text;
   std::size_t cut = text.size() - 1;
   // Step back over UTF-8 continuation bytes to the start of the last code point.

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace SVGParser {
+
 /// Byte length of the white-space or newline character that starts at `pos`; 0 when none does.
 std::size_t whitespaceLengthAt(std::string_view text, std::size_t pos);
 
@@ -26,3 +28,5 @@ std::vector<std::string_view> splitOmittingEmpty(
 
 /// The text without its last character (one UTF-8 code point); empty stays empty.
 std::string_view dropLastCharacter(std::string_view text);
+
+}  // namespace SVGParser
