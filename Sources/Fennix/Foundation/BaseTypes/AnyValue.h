@@ -9,6 +9,7 @@
 // compares two untyped, possibly absent values.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <memory>
 #include <optional>
