@@ -1,11 +1,4 @@
-// Stopping the process on a programming error of a caller.
+// The view kit stops through the library's one stop helper.
 #pragma once
 
-#include <string_view>
-
-namespace Fennix {
-
-/// Writes "Fatal error: " and the message to standard error and aborts.
-[[noreturn]] void fatalError(std::string_view message);
-
-}  // namespace Fennix
+#include "Fennix/Foundation/BaseTypes/FatalError.h"
