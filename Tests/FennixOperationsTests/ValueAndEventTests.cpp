@@ -7,6 +7,7 @@
 #include "Fennix/Foundation/BaseTypes/LockedValue.h"
 #include "Fennix/Foundation/BaseTypes/TimedValue.h"
 #include "Fennix/Foundation/Events/EventListenerSet.h"
+#include "Fennix/Operations/AsyncOperation.h"
 #include "OperationsTestSupport.h"
 
 using namespace OperationsTestSupport;
@@ -182,6 +183,19 @@ TEST(TimedValue, AgeMapDescriptionAndCoding) {
   EXPECT_ANY_THROW(nlohmann::json::parse(R"({"timestamp": "soon", "value": "x"})").get<TimedValue<std::string>>());
   EXPECT_ANY_THROW(nlohmann::json::parse(R"({"timestamp": 1e300, "value": "x"})").get<TimedValue<std::string>>());
   EXPECT_ANY_THROW(nlohmann::json::parse(R"({"timestamp": 1})").get<TimedValue<std::string>>());
+}
+
+}  // namespace
+
+namespace {
+
+class Unfinished : public QvAsyncOperation {};
+
+TEST(ProgrammingErrorsDeathTest, StopWithTheirMessage) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(Listener<int>().emit(1), "subclassResponsibility: emit\\(_:\\)");
+  EXPECT_DEATH(std::make_shared<Unfinished>()->start(),
+               "subclass must override: asyncMain\\(finished:\\) in operation: <Unfinished>");
 }
 
 }  // namespace
