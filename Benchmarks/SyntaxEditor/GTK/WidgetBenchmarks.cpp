@@ -1,0 +1,91 @@
+// The same keystroke through the editor widget (needs a display): typed text goes through the
+// toolkit's buffer into the storage, and the colours come back as text tags. Also the whole
+// text handed to the widget, until all of it shows its colours.
+#include <benchmark/benchmark.h>
+#include <gtkmm/init.h>
+
+#include "../EditorBenchmarkSupport.h"
+#include "SyntaxEditor/GTK/SyntaxEditorView.h"
+
+namespace {
+
+using namespace EditorBenchmarkSupport;
+
+bool gtkReady() {
+  static const bool ready = [] {
+    if (!gtk_init_check()) return false;
+    Gtk::init_gtkmm_internals();
+    return true;
+  }();
+  return ready;
+}
+
+struct LargeWidget {
+  std::string text = largeSwift();
+  SyntaxEditorView view{SyntaxEditor(SyntaxEditor::Binding<std::string>::fromVariable(text),
+                                     SyntaxEditor::Language::swift, HighlightJSTheme::xcode(), std::nullopt,
+                                     SyntaxEditor::Flags::defaultEditorFlags, SyntaxEditor::softTab(2),
+                                     SyntaxEditor::AutoPairs{})};
+  int caret = 0;
+  bool recoloured = false;
+
+  LargeWidget() {
+    drainHighlights();
+    auto buffer = view.textView().get_buffer();
+    caret = buffer->get_iter_at_line(buffer->get_line_count() / 2).get_offset() + 8;
+    view.textView().codeView().codeTextStorage()->addObserver([this](NSTextStorage&, const NSTextStorageEdit& edit) {
+      if (edit.editedMask == NSTextStorageEditedAttributes) recoloured = true;
+    });
+  }
+  /// Types a quotation mark at the caret the way the toolkit's text input does.
+  void type() {
+    auto buffer = view.textView().get_buffer();
+    buffer->place_cursor(buffer->get_iter_at_offset(caret));
+    g_signal_emit_by_name(view.textView().gobj(), "insert-at-cursor", "\"");
+  }
+  void undoKeystroke() {
+    auto buffer = view.textView().get_buffer();
+    buffer->erase(buffer->get_iter_at_offset(caret), buffer->get_iter_at_offset(caret + 1));
+    drainHighlights();
+  }
+};
+
+void BM_WidgetKeystrokeReturnsToMainLoop(benchmark::State& state) {
+  if (!gtkReady() || largeSwift().empty() || !HighlightJS::shared()) return state.SkipWithError("no display or data");
+  LargeWidget widget;
+  for (auto _ : state) {
+    widget.type();
+    state.PauseTiming();
+    widget.undoKeystroke();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_WidgetKeystrokeReturnsToMainLoop)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+void BM_WidgetKeystrokeUntilParagraphRecoloured(benchmark::State& state) {
+  if (!gtkReady() || largeSwift().empty() || !HighlightJS::shared()) return state.SkipWithError("no display or data");
+  LargeWidget widget;
+  for (auto _ : state) {
+    widget.recoloured = false;
+    widget.type();
+    iterateUntil([&] { return widget.recoloured; });
+    state.PauseTiming();
+    widget.undoKeystroke();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_WidgetKeystrokeUntilParagraphRecoloured)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+void BM_WidgetWholeTextUntilColoured(benchmark::State& state) {
+  if (!gtkReady() || largeSwift().empty() || !HighlightJS::shared()) return state.SkipWithError("no display or data");
+  for (auto _ : state) {
+    std::string text = largeSwift();
+    SyntaxEditorView view(SyntaxEditor(SyntaxEditor::Binding<std::string>::fromVariable(text),
+                                       SyntaxEditor::Language::swift, HighlightJSTheme::xcode(), std::nullopt,
+                                       SyntaxEditor::Flags::defaultEditorFlags, SyntaxEditor::softTab(2)));
+    drainHighlights();
+  }
+}
+BENCHMARK(BM_WidgetWholeTextUntilColoured)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
