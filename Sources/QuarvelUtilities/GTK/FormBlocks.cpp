@@ -29,13 +29,13 @@ PropertySection::PropertySection(const std::string& title)
   append(divider_);
 }
 
-void PropertySection::append(Gtk::Widget& row) { rows_.append(row); }
+void PropertySection::addRow(Gtk::Widget& row) { rows_.append(row); }
 
 IntegerStepperField::IntegerStepperField(const std::string& placeholder, const std::string& stepperTitle,
                                          std::int64_t upperBound, std::function<void(std::int64_t)> commit,
                                          std::function<std::optional<std::int64_t>(std::string_view)> parse)
     : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0),
-      buttons_(Gtk::Orientation::VERTICAL, 0),
+      buttons_(Gtk::Orientation::HORIZONTAL, 0),
       commit_(std::move(commit)),
       parse_(std::move(parse)) {
   stepper_.upperBound = upperBound;
@@ -50,8 +50,8 @@ IntegerStepperField::IntegerStepperField(const std::string& placeholder, const s
   auto focus = Gtk::EventControllerFocus::create();
   focus->signal_leave().connect([this] { commitText(); });
   entry_.add_controller(focus);
-  increment_.set_icon_name("pan-up-symbolic");
-  decrement_.set_icon_name("pan-down-symbolic");
+  increment_.set_label("+");
+  decrement_.set_label("\u2212");
   increment_.set_tooltip_text(stepperTitle);
   decrement_.set_tooltip_text(stepperTitle);
   for (auto* button : {&increment_, &decrement_}) {
@@ -60,8 +60,8 @@ IntegerStepperField::IntegerStepperField(const std::string& placeholder, const s
   }
   increment_.signal_clicked().connect([this] { step(true); });
   decrement_.signal_clicked().connect([this] { step(false); });
-  buttons_.append(increment_);
   buttons_.append(decrement_);
+  buttons_.append(increment_);
   append(entry_);
   append(buttons_);
   set_halign(Gtk::Align::END);

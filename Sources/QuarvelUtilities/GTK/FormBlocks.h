@@ -33,7 +33,7 @@ class PropertySection : public Gtk::Box {
  public:
   explicit PropertySection(const std::string& title);
   /// Adds a row (managed by the section).
-  void append(Gtk::Widget& row);
+  void addRow(Gtk::Widget& row);
   Gtk::Label& title() { return title_; }
 
  private:

@@ -100,7 +100,7 @@ void DocumentWindowModel::setTargeted(bool targeted) {
 
 void DocumentWindowModel::receiveDrop(const std::vector<std::uint8_t>& data) {
   std::string text(data.begin(), data.end());
-  if (!isValidUTF8(text)) {
+  if (!SVGQuarvel::isValidUTF8(text)) {
     std::cout << "ERROR: could not load drop data string: " << data.size() << " bytes" << std::endl;
     console::defaultConsole()->error("Dropped data is not UTF-8 text; the document is unchanged.",
                                      std::to_string(data.size()) + " bytes");

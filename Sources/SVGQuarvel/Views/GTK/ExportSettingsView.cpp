@@ -31,7 +31,7 @@ ExportSettingsView::ExportSettingsView(std::shared_ptr<SVGQuarvelDocument> docum
           caption->add_css_class("caption");
           column->append(*entry);
           column->append(*caption);
-          box->append(*column);
+          box->addRow(*column);
           widgets.entry = entry;
           break;
         }
@@ -41,7 +41,7 @@ ExportSettingsView::ExportSettingsView(std::shared_ptr<SVGQuarvelDocument> docum
           toggle->signal_toggled().connect([this, c, toggle] {
             write([&](SVGQuarvelConfiguration& config) { c->setOn(config, toggle->get_active()); });
           });
-          box->append(*Gtk::make_managed<QuarvelUtilities::LabeledField>(control.label, *toggle));
+          box->addRow(*Gtk::make_managed<QuarvelUtilities::LabeledField>(control.label, *toggle));
           widgets.toggle = toggle;
           break;
         }
@@ -55,7 +55,7 @@ ExportSettingsView::ExportSettingsView(std::shared_ptr<SVGQuarvelDocument> docum
             if (selected == GTK_INVALID_LIST_POSITION) return;
             write([&](SVGQuarvelConfiguration& config) { c->selectItem(config, selected); });
           });
-          box->append(*Gtk::make_managed<QuarvelUtilities::LabeledField>(control.label, *picker));
+          box->addRow(*Gtk::make_managed<QuarvelUtilities::LabeledField>(control.label, *picker));
           widgets.picker = picker;
           break;
         }
@@ -66,7 +66,7 @@ ExportSettingsView::ExportSettingsView(std::shared_ptr<SVGQuarvelDocument> docum
                 write([&](SVGQuarvelConfiguration& config) { c->setNumber(config, value); });
               },
               [c](std::string_view typed) { return c->committedNumber(typed); });
-          box->append(*Gtk::make_managed<QuarvelUtilities::LabeledField>(control.label, *number));
+          box->addRow(*Gtk::make_managed<QuarvelUtilities::LabeledField>(control.label, *number));
           widgets.number = number;
           break;
         }

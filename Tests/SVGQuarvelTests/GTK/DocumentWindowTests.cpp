@@ -1,0 +1,336 @@
+// A real document window under a virtual display: the preview draws the drawing, the layouts and
+// the banner, dropping the Swift edits and undoing it, undo of typing, the settings form, drops,
+// font actions and the split orientation shared by two windows. Screenshots go to the test
+// output folder.
+#include <gtest/gtest.h>
+#include <gtkmm/headerbar.h>
+#include <gtkmm/init.h>
+#include <gtkmm/widgetpaintable.h>
+#include <gtkmm/window.h>
+#include <unistd.h>
+#include <webkit/webkit.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "FennixTests/DispatchTestSupport.h"
+#include "SVGQuarvel/Views/GTK/ContentView.h"
+#include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+
+namespace {
+
+using FennixTestSupport::runMainLoopFor;
+using FennixTestSupport::runMainLoopUntil;
+using SVGQuarvelViews::ContentViewImpl;
+
+GdkTexture* renderWidget(Gtk::Widget& widget) {
+  auto paintable = Gtk::WidgetPaintable::create(widget);
+  GtkSnapshot* snapshot = gtk_snapshot_new();
+  gdk_paintable_snapshot(GDK_PAINTABLE(paintable->gobj()), GDK_SNAPSHOT(snapshot), widget.get_width(),
+                         widget.get_height());
+  GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+  if (node == nullptr) return nullptr;
+  GskRenderer* renderer = gtk_native_get_renderer(GTK_NATIVE(widget.get_native()->gobj()));
+  const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, float(widget.get_width()), float(widget.get_height()));
+  GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &viewport);
+  gsk_render_node_unref(node);
+  return texture;
+}
+
+bool saveScreenshot(Gtk::Widget& widget, const std::string& name) {
+  GdkTexture* texture = renderWidget(widget);
+  const auto png = std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / name;
+  const bool saved = texture != nullptr && gdk_texture_save_to_png(texture, png.c_str());
+  if (texture != nullptr) g_object_unref(texture);
+  return saved;
+}
+
+// Pixels near gold (255, 215, 0), and the bounding box they fill.
+struct GoldArea {
+  int count = 0, minX = 1 << 30, minY = 1 << 30, maxX = -1, maxY = -1;
+  int width = 0, height = 0;
+};
+GoldArea goldPixels(GdkTexture* texture) {
+  GoldArea area;
+  area.width = gdk_texture_get_width(texture);
+  area.height = gdk_texture_get_height(texture);
+  std::vector<guchar> data(std::size_t(area.width) * area.height * 4);
+  gdk_texture_download(texture, data.data(), std::size_t(area.width) * 4);  // B, G, R, A
+  for (int y = 0; y < area.height; ++y) {
+    for (int x = 0; x < area.width; ++x) {
+      const guchar* p = &data[(std::size_t(y) * area.width + x) * 4];
+      if (std::abs(p[2] - 255) <= 16 && std::abs(p[1] - 215) <= 16 && p[0] <= 40) {
+        ++area.count;
+        area.minX = std::min(area.minX, x), area.maxX = std::max(area.maxX, x);
+        area.minY = std::min(area.minY, y), area.maxY = std::max(area.maxY, y);
+      }
+    }
+  }
+  return area;
+}
+
+// The web view's own picture of the page it shows.
+GdkTexture* previewSnapshot(WebKitWebView* view) {
+  struct Result {
+    GdkTexture* texture = nullptr;
+    bool done = false;
+  } result;
+  webkit_web_view_get_snapshot(
+      view, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+      [](GObject* source, GAsyncResult* res, gpointer data) {
+        auto* r = static_cast<Result*>(data);
+        r->texture = webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), res, nullptr);
+        r->done = true;
+      },
+      &result);
+  runMainLoopUntil([&] { return result.done; }, 20);
+  return result.texture;
+}
+
+class DocumentWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    (void)QuarvelTestSupport::temporaryUserDirectories();
+    ::setenv("QUARVEL_RESOURCES", QUARVEL_TEST_RESOURCE_DIR, 1);
+    ASSERT_TRUE(gtk_init_check());
+    Gtk::init_gtkmm_internals();
+  }
+
+  struct Window {
+    Gtk::Window window;
+    Gtk::HeaderBar headerBar;
+    ContentView* content = nullptr;
+    int loads = 0;
+
+    Window(std::shared_ptr<SVGQuarvelDocument> document, std::shared_ptr<NSUserDefaults> layout) {
+      content = Gtk::make_managed<ContentView>(std::move(document), std::move(layout), 13);
+      window.set_titlebar(headerBar);
+      window.set_child(*content);
+      window.set_default_size(1100, 760);
+      content->attachToWindow(window, headerBar);
+      impl().preview().setOnLoadFinished([this] { ++loads; });
+      window.present();
+    }
+    ~Window() { window.destroy(); }
+    ContentViewImpl& impl() { return content->impl(); }
+    SVGQuarvelDocument& document() { return *content->document(); }
+    bool waitForLoad(int count = 1) { return runMainLoopUntil([&] { return loads >= count; }, 20); }
+  };
+
+  std::shared_ptr<NSUserDefaults> layout() {
+    static int count = 0;
+    return NSUserDefaults::fromSuiteName("window-gtk-" + std::to_string(::getpid()) + "-" + std::to_string(++count));
+  }
+};
+
+TEST_F(DocumentWindow, PreviewShowsTheDrawingScaledInBothLayoutsWithAndWithoutBanner) {
+  Window w(SVGQuarvelDocument::newDocument(), layout());
+  ASSERT_TRUE(w.waitForLoad());
+  runMainLoopFor(0.5);
+
+  GdkTexture* page = previewSnapshot(w.impl().preview().webView());
+  ASSERT_NE(page, nullptr);
+  const auto gold = goldPixels(page);
+  gdk_texture_save_to_png(page, (std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / "window-preview.png").c_str());
+  g_object_unref(page);
+  // The square covers 80 of 100 units: scaled to the pane, it fills most of the shorter side.
+  const int side = std::min(gold.width, gold.height);
+  ASSERT_GT(gold.count, 0) << "no gold in the preview";
+  EXPECT_GT(gold.maxX - gold.minX, side * 6 / 10);
+  EXPECT_GT(gold.maxY - gold.minY, side * 6 / 10);
+
+  EXPECT_EQ(w.impl().editorSplit().get_orientation(), Gtk::Orientation::VERTICAL);
+  EXPECT_EQ(w.impl().layoutIcon().name(), "rectangle.split.2x1");
+  EXPECT_FALSE(w.impl().banner().get_visible());
+  EXPECT_TRUE(saveScreenshot(w.window, "window-stacked.png"));
+
+  ASSERT_TRUE(w.impl().activate("toggle-layout"));
+  runMainLoopFor(0.3);
+  EXPECT_EQ(w.impl().editorSplit().get_orientation(), Gtk::Orientation::HORIZONTAL);
+  EXPECT_EQ(w.impl().layoutIcon().name(), "rectangle.split.1x2");
+  EXPECT_GE(w.impl().svgEditor().get_width(), 320);
+  EXPECT_TRUE(saveScreenshot(w.window, "window-side-by-side.png"));
+
+  // A hand edit of the Swift shows the banner.
+  w.impl().swiftEditor().grab_focus();
+  w.impl().swiftEditor().textView().codeView().insertText(u"// mine ");
+  runMainLoopFor(0.3);
+  EXPECT_TRUE(w.document().isSwiftModified());
+  EXPECT_TRUE(w.impl().banner().get_visible());
+  EXPECT_TRUE(saveScreenshot(w.window, "window-side-by-side-banner.png"));
+  ASSERT_TRUE(w.impl().activate("toggle-layout"));
+  runMainLoopFor(0.3);
+  EXPECT_TRUE(saveScreenshot(w.window, "window-stacked-banner.png"));
+}
+
+TEST_F(DocumentWindow, DropChangesIsUndoableWithoutRedoAndFollowsTheEnabledStates) {
+  Window w(SVGQuarvelDocument::newDocument(), layout());
+  auto& doc = w.document();
+  auto& impl = w.impl();
+  const std::string generated = doc.generatedSwift.get();
+  EXPECT_FALSE(impl.activate("drop-changes")) << "disabled while the Swift is the generated code";
+  EXPECT_FALSE(impl.dropChangesButton().is_sensitive());
+  EXPECT_TRUE(impl.copyButton().is_sensitive());
+
+  impl.swiftEditor().textView().codeView().setSelectedRange(NSRange{0, 0});
+  impl.swiftEditor().textView().codeView().insertText(u"X");
+  EXPECT_EQ(doc.swift.get(), "X" + generated);
+  EXPECT_TRUE(impl.dropChangesButton().is_sensitive());
+
+  // New SVG is held back, and dropping the edits takes it.
+  doc.svgString = "<svg viewBox=\"0 0 8 8\"><circle r=\"3\" fill=\"gold\"/></svg>";
+  EXPECT_EQ(doc.swift.get(), "X" + generated);
+  ASSERT_TRUE(impl.activate("drop-changes"));
+  EXPECT_EQ(doc.swift.get(), doc.generatedSwift.get());
+  EXPECT_FALSE(impl.banner().get_visible());
+  EXPECT_EQ(impl.swiftEditor().textView().codeView().string(),
+            std::u16string(doc.swift.get().begin(), doc.swift.get().end()));
+
+  ASSERT_TRUE(impl.activate("undo"));
+  EXPECT_EQ(doc.swift.get(), "X" + generated);
+  EXPECT_TRUE(impl.banner().get_visible());
+  EXPECT_FALSE(impl.activate("redo")) << "undoing drop changes offers no redo";
+
+  // The typed character is undone next, and that one can be redone.
+  ASSERT_TRUE(impl.activate("undo"));
+  EXPECT_EQ(doc.swift.get(), generated);
+  ASSERT_TRUE(impl.activate("redo"));
+  EXPECT_EQ(doc.swift.get(), "X" + generated);
+
+  doc.swift = "";
+  EXPECT_FALSE(impl.activate("copy-swift"));
+  EXPECT_FALSE(impl.copyButton().is_sensitive());
+}
+
+TEST_F(DocumentWindow, TypingInTheSVGEditorRegeneratesAndUndoes) {
+  Window w(SVGQuarvelDocument::newDocument(), layout());
+  auto& doc = w.document();
+  auto& code = w.impl().svgEditor().textView().codeView();
+  const std::string svg = doc.svgString.get();
+  const auto at = svg.find("gold");
+  code.setSelectedRange(NSRange{at, 4});
+  code.insertText(u"teal");
+  EXPECT_NE(doc.svgString.get().find("teal"), std::string::npos);
+  EXPECT_NE(doc.swift.get().find("teal"), std::string::npos) << "the Swift follows every keystroke";
+  ASSERT_TRUE(w.impl().activate("undo"));
+  EXPECT_EQ(doc.svgString.get(), svg);
+  ASSERT_TRUE(w.impl().activate("redo"));
+  EXPECT_NE(doc.svgString.get().find("teal"), std::string::npos);
+  // A replacement from outside is not recorded: after it, the old edit no longer fits and undo
+  // leaves the text alone.
+  doc.svgString = std::string(newDocumentSVG) + "<!-- -->";
+  w.impl().activate("undo");
+  EXPECT_EQ(doc.svgString.get(), std::string(newDocumentSVG) + "<!-- -->");
+}
+
+TEST_F(DocumentWindow, SettingsFormWritesItsFieldsAndKeepsNumbersInRange) {
+  Window w(SVGQuarvelDocument::newDocument(), layout());
+  auto& doc = w.document();
+  const auto& controls = w.impl().settings().controls();
+  ASSERT_EQ(controls.size(), 13u);
+  SVGQuarvelConfiguration expected = doc.config.get();
+  for (const auto& widgets : controls) {
+    if (widgets.toggle != nullptr) {
+      widgets.toggle->set_active(!widgets.toggle->get_active());
+      widgets.control->setOn(expected, widgets.toggle->get_active());
+    } else if (widgets.picker != nullptr) {
+      widgets.picker->set_selected(1 - widgets.picker->get_selected());
+      widgets.control->selectItem(expected, widgets.picker->get_selected());
+    } else if (widgets.entry != nullptr) {
+      widgets.entry->set_text("Badge");
+      expected.rootViewName = "Badge";
+    }
+    EXPECT_EQ(doc.config.get(), expected) << widgets.control->label;
+  }
+  EXPECT_EQ(SVGQuarvelConfiguration::defaultConfig(), expected) << "every change becomes the default";
+  EXPECT_NE(doc.swift.get().find("Badge"), std::string::npos);
+
+  auto* fractionDigits = controls[9].number;
+  auto* indent = controls[11].number;
+  ASSERT_NE(fractionDigits, nullptr);
+  ASSERT_NE(indent, nullptr);
+  fractionDigits->entry().set_text("20");
+  fractionDigits->commitText();
+  EXPECT_EQ(doc.config.get().maximumFractionDigits, 13);
+  g_signal_emit_by_name(fractionDigits->incrementButton().gobj(), "clicked");
+  EXPECT_EQ(doc.config.get().maximumFractionDigits, 13);
+  g_signal_emit_by_name(fractionDigits->decrementButton().gobj(), "clicked");
+  EXPECT_EQ(doc.config.get().maximumFractionDigits, 12);
+  indent->entry().set_text("0");
+  indent->commitText();
+  g_signal_emit_by_name(indent->decrementButton().gobj(), "clicked");
+  EXPECT_EQ(doc.config.get().indent, 0);
+  indent->entry().set_text("four");
+  indent->commitText();
+  EXPECT_EQ(doc.config.get().indent, 0);
+  EXPECT_EQ(indent->entry().get_text(), "0");
+  // Tabs reach both editors.
+  EXPECT_EQ(doc.config.get().indentUsing, SVGQuarvelConfiguration::IndentType::tabs);
+  EXPECT_EQ(w.impl().svgEditor().editor().indentStyle, SyntaxEditor::system());
+  EXPECT_EQ(w.impl().swiftEditor().editor().indentStyle, SyntaxEditor::system());
+  // The document's settings changed elsewhere show in the form.
+  doc.config.modify([](SVGQuarvelConfiguration& config) { config.rootViewName = "Other"; });
+  EXPECT_EQ(controls[0].entry->get_text(), "Other");
+  SVGQuarvelConfiguration::setDefaultConfig(SVGQuarvelConfiguration());
+}
+
+TEST_F(DocumentWindow, DroppedSVGFileReplacesTheDocumentAndTheBorderShowsWhileTargeted) {
+  Window w(SVGQuarvelDocument::newDocument(), layout());
+  ASSERT_TRUE(w.waitForLoad());
+  const auto dir = std::filesystem::path(QuarvelTestSupport::temporaryUserDirectories());
+  const std::string dropped = "<svg viewBox=\"0 0 10 10\"><rect width=\"10\" height=\"10\" fill=\"gold\"/></svg>";
+  std::ofstream(dir / "dropped.svg") << dropped;
+  std::ofstream(dir / "second.svg") << "<svg/>";
+
+  auto& drop = w.impl().dropTarget().delegate();
+  drop.dropEntered();
+  runMainLoopFor(0.3);
+  EXPECT_TRUE(w.impl().dropBorder().get_visible());
+  EXPECT_TRUE(saveScreenshot(w.window, "window-drop-border.png"));
+  drop.dropExited();
+  EXPECT_FALSE(w.impl().dropBorder().get_visible());
+
+  // What the file target hands over: the toolkit's list of files.
+  GFile* files[] = {g_file_new_for_path((dir / "dropped.svg").c_str()), g_file_new_for_path((dir / "second.svg").c_str())};
+  GSList* list = nullptr;
+  for (auto* file : files) list = g_slist_append(list, file);
+  GValue value = G_VALUE_INIT;
+  g_value_init(&value, GDK_TYPE_FILE_LIST);
+  g_value_take_boxed(&value, list);
+  const auto info = QuarvelUtilities::FileDropTarget::dropInfo(&value);
+  ASSERT_EQ(info.fileURLs.size(), 2u);
+  EXPECT_TRUE(drop.validateDrop(info));
+  EXPECT_TRUE(drop.performDrop(info));
+  g_value_unset(&value);
+  ASSERT_TRUE(runMainLoopUntil([&] { return w.document().svgString.get() == dropped; }, 5));
+  EXPECT_EQ(w.impl().svgEditor().textView().codeView().string(), std::u16string(dropped.begin(), dropped.end()));
+  EXPECT_TRUE(w.waitForLoad(2)) << "the preview reloads";
+}
+
+TEST_F(DocumentWindow, FontActionsAndSharedOrientation) {
+  auto suite = layout();
+  Window first(SVGQuarvelDocument::newDocument(), suite);
+  Window second(SVGQuarvelDocument::newDocument(), suite);
+  ASSERT_TRUE(first.impl().activate("font-bigger"));
+  EXPECT_EQ(first.impl().model().fontSize(), 14);
+  EXPECT_EQ(second.impl().model().fontSize(), 13) << "the font size is the window's own";
+  EXPECT_EQ(first.impl().svgEditor().editor().fontSize->get(), 14);
+  first.impl().model().setFontSize(1.5);
+  first.impl().activate("font-smaller");
+  first.impl().activate("font-smaller");
+  EXPECT_EQ(first.impl().model().fontSize(), 1);
+
+  ASSERT_TRUE(first.impl().activate("toggle-layout"));
+  ASSERT_TRUE(runMainLoopUntil(
+      [&] { return second.impl().editorSplit().get_orientation() == Gtk::Orientation::HORIZONTAL; }, 3));
+  EXPECT_EQ(second.impl().layoutIcon().name(), "rectangle.split.1x2");
+
+  first.impl().activate("toggle-sidebar");
+  EXPECT_FALSE(first.impl().sidebar().get_visible());
+  first.impl().activate("toggle-sidebar");
+  EXPECT_TRUE(first.impl().sidebar().get_visible());
+}
+
+}  // namespace
