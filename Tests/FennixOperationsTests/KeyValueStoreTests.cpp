@@ -39,6 +39,20 @@ std::shared_ptr<NSUbiquitousKeyValueStore> freshStore() {
   return std::make_shared<NSUbiquitousKeyValueStore>(suite);
 }
 
+/// The console of the store's module logger, which keeps the console of its creation for the
+/// whole process.
+std::shared_ptr<RecordingLogger> moduleConsole() {
+  static const std::shared_ptr<RecordingLogger> logger = [] {
+    auto recording = std::make_shared<RecordingLogger>();
+    ::setenv("LOGLEVEL_QVKVS", "trace", 1);
+    console::setDefaultConsole(recording);
+    ModuleLogger::default_("QvKVS");
+    console::setDefaultConsole(nullptr);
+    return recording;
+  }();
+  return logger;
+}
+
 TEST(KeyValueStore, StoresValuesOfEachKind) {
   auto store = freshStore();
   store->set(AnyValue("text"), "s");
@@ -86,8 +100,8 @@ TEST(KeyValueStore, ReadsReasonNumbers) {
 }
 
 TEST(KeyValueStore, TranslatesExternalChangesForListeners) {
-  ::setenv("LOGLEVEL_QVKVS", "trace", 1);
-  ConsoleCapture capture;  // the module logger writes through the console of its creation
+  auto logger = moduleConsole();
+  logger->clear();
   auto store = freshStore();
   auto wrapper = QvKeyValueStore::make(store);
   wrapper->set(AnyValue("v"), "a");
@@ -131,10 +145,10 @@ TEST(KeyValueStore, TranslatesExternalChangesForListeners) {
 
   post(7, {"b"});
   EXPECT_EQ(all.back().reason, QvKeyValueStore::ChangeReason::serverChange);
-  EXPECT_EQ(capture.logger->matching("Unexpected KVS change reason: 7").size(), 1u);
-  EXPECT_EQ(capture.logger->matching("KVS account change: [\"c\"]").size(), 1u);
-  EXPECT_EQ(capture.logger->matching("KVS quota violation: [\"a\", \"c\"]").size(), 1u);
-  EXPECT_EQ(capture.logger->matching("QvKVS").size(), 4u);
+  EXPECT_EQ(logger->matching("Unexpected KVS change reason: 7").size(), 1u);
+  EXPECT_EQ(logger->matching("KVS account change: [\"c\"]").size(), 1u);
+  EXPECT_EQ(logger->matching("KVS quota violation: [\"a\", \"c\"]").size(), 1u);
+  EXPECT_EQ(logger->matching("QvKVS").size(), 4u);
 
   // Notices of another store, and changes after the listener is gone, reach nobody.
   wrapper->removeListener(allListener);
