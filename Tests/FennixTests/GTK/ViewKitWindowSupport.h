@@ -65,7 +65,10 @@ inline std::filesystem::path saveScreenshot(Gtk::Widget& widget, const std::stri
   std::filesystem::path folder = std::filesystem::current_path() / "viewkit-screenshots";
   std::filesystem::create_directories(folder);
   std::filesystem::path file = folder / (name + ".png");
-  if (GdkTexture* texture = renderWidget(widget)) {
+  GdkTexture* texture = nullptr;
+  pumpUntil([&] { return (texture = renderWidget(widget)) != nullptr; });
+  EXPECT_NE(texture, nullptr) << "no picture of " << name;
+  if (texture) {
     gdk_texture_save_to_png(texture, file.c_str());
     g_object_unref(texture);
   }

@@ -1,10 +1,5 @@
-// Insets of the four edges of a rectangle, in points.
+// Insets of the four edges of a rectangle, in points: one definition for the whole program, the
+// portable layer's.
 #pragma once
 
-struct NSEdgeInsets {
-  double top = 0;
-  double left = 0;
-  double bottom = 0;
-  double right = 0;
-  bool operator==(const NSEdgeInsets&) const = default;
-};
+#include "PortKit/Common/Geometry.h"

@@ -62,9 +62,10 @@ AnchorFamily anchorFamily(NSLayoutAttribute attribute) {
 
 namespace {
 
+// Kept beyond the end of main: views destroyed late still reach their host.
 std::shared_ptr<LayoutHost>& hostSlot() {
-  static std::shared_ptr<LayoutHost> host;
-  return host;
+  static auto* host = new std::shared_ptr<LayoutHost>();
+  return *host;
 }
 
 }  // namespace

@@ -374,9 +374,10 @@ std::string ToolkitLayoutHost::describe(LayoutItem item) const {
   return describeView(widget(item));
 }
 
+// The host outlives every widget: widgets that go away late still find it.
 std::shared_ptr<ToolkitLayoutHost>& toolkitHost() {
-  static std::shared_ptr<ToolkitLayoutHost> host;
-  return host;
+  static auto* host = new std::shared_ptr<ToolkitLayoutHost>();
+  return *host;
 }
 
 }  // namespace

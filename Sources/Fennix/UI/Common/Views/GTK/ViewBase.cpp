@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "Fennix/Foundation/BaseTypes/TypeName.h"
+#include "Fennix/UI/AppKit/Views/GTK/ImageViews.h"
 #include "Fennix/UI/Common/ViewLookup.h"
 
 namespace {
@@ -103,6 +104,14 @@ void QvViewBase::size_allocate_vfunc(int width, int height, int baseline) {
 
 void QvViewBase::layoutSubviews() {
   if (holder_) holder_->size_allocate(Gtk::Allocation(0, 0, allocatedWidth_, allocatedHeight_), allocatedBaseline_);
+}
+
+void QvViewBase::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) {
+  if (!holder_) return;
+  snapshot->save();
+  Fennix::applyRotation(*this, snapshot);  // a spinning view turns its content
+  snapshot_child(*holder_, snapshot);
+  snapshot->restore();
 }
 
 // MARK: - Colour views

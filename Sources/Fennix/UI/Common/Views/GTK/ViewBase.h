@@ -60,6 +60,7 @@ class QvViewBase : public Gtk::Widget {
   void measure_vfunc(Gtk::Orientation orientation, int for_size, int& minimum, int& natural, int& minimum_baseline,
                      int& natural_baseline) const override;
   void size_allocate_vfunc(int width, int height, int baseline) override;
+  void snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) override;
 
  private:
   void settingsChanged();
