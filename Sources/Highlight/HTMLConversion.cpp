@@ -64,7 +64,7 @@ std::optional<AttributedString> convertHTMLToAttributedString(std::string_view h
   AttributedString result;
   HighlightJSClassStack classes{HighlightJSClass::DEFAULT};
   auto appendText = [&](std::string_view text) {
-    if (!text.empty()) result.append(theme.attributedString(utf16FromUTF8(text), classes));
+    if (!text.empty()) result.append(theme.attributedString(Fennix::utf16FromUTF8(text), classes));
   };
 
   std::size_t position = 0;

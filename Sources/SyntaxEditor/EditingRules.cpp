@@ -35,9 +35,9 @@ std::optional<std::u16string> softTabInsertion(const SyntaxEditor::IndentStyle& 
 
 std::optional<std::u16string> closingPair(const SyntaxEditor::AutoPairs& pairs, std::u16string_view inserted) {
   if (pairs.empty() || inserted.empty()) return std::nullopt;
-  auto found = pairs.find(utf8FromUTF16(inserted));
+  auto found = pairs.find(Fennix::utf8FromUTF16(inserted));
   if (found == pairs.end()) return std::nullopt;
-  return utf16FromUTF8(found->second);
+  return Fennix::utf16FromUTF8(found->second);
 }
 
 LinePosition startOrEndOfLine(std::u16string_view text, std::size_t caret) {

@@ -12,7 +12,7 @@ UXCodeTextViewRepresentable::UXCodeTextViewRepresentable(const SyntaxEditor& edi
       acceptableDragTypes(editor.acceptableDragTypes) {}
 
 void UXCodeTextViewRepresentable::Coordinator::textDidChange(UXCodeTextView& textView) {
-  parent.source.set(utf8FromUTF16(textView.string()));
+  parent.source.set(Fennix::utf8FromUTF16(textView.string()));
 }
 
 bool UXCodeTextViewRepresentable::Coordinator::allowCopy() const {
@@ -57,7 +57,7 @@ void UXCodeTextViewRepresentable::updateTextView(UXCodeTextView& textView) const
   textView.autoPairCompletion = autoPairs;
 
   // An outside change of the text replaces all of it; the storage re-highlights it.
-  const std::u16string text = utf16FromUTF8(source.get());
+  const std::u16string text = Fennix::utf16FromUTF8(source.get());
   if (text != textView.string()) {
     const auto& storage = textView.codeTextStorage();
     storage->replaceCharacters({0, storage->length()}, text);

@@ -14,19 +14,19 @@ TEST(AttributedStringTests, CountsUTF16UnitsAndCharacters) {
   const AttributedString text(std::string_view("a\xF0\x9F\x98\x80" "b"));  // a, U+1F600, b
   EXPECT_EQ(text.length(), 4u);
   EXPECT_EQ(text.string(), "a\xF0\x9F\x98\x80" "b");
-  EXPECT_EQ(characterOffset(text.utf16(), 1), 1u);
-  EXPECT_EQ(characterOffset(text.utf16(), 3), 2u);
-  EXPECT_EQ(characterOffset(text.utf16(), 2), 2u) << "an offset inside a pair counts the pair";
-  EXPECT_EQ(characterOffset(text.utf16(), 4), 3u);
+  EXPECT_EQ(Fennix::characterOffset(text.utf16(), 1), 1u);
+  EXPECT_EQ(Fennix::characterOffset(text.utf16(), 3), 2u);
+  EXPECT_EQ(Fennix::characterOffset(text.utf16(), 2), 2u) << "an offset inside a pair counts the pair";
+  EXPECT_EQ(Fennix::characterOffset(text.utf16(), 4), 3u);
 }
 
 TEST(AttributedStringTests, MalformedTextBecomesReplacementCharacters) {
-  EXPECT_EQ(utf16FromUTF8("a\xC0\xAF" "b"), u"a\uFFFD\uFFFDb");
-  EXPECT_EQ(utf16FromUTF8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD") << "encoded surrogate";
-  EXPECT_EQ(utf16FromUTF8("\xF0\x9F\x98"), u"\uFFFD") << "truncated sequence";
-  EXPECT_EQ(utf16FromUTF8("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD") << "above U+10FFFF";
-  EXPECT_EQ(utf8FromUTF16(std::u16string(u"x") + char16_t(0xD800)), "x\xEF\xBF\xBD");
-  EXPECT_EQ(utf8FromUTF16(std::u16string(1, char16_t(0xDC00)) + u"y"), "\xEF\xBF\xBDy");
+  EXPECT_EQ(Fennix::utf16FromUTF8("a\xC0\xAF" "b"), u"a\uFFFD\uFFFDb");
+  EXPECT_EQ(Fennix::utf16FromUTF8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD") << "encoded surrogate";
+  EXPECT_EQ(Fennix::utf16FromUTF8("\xF0\x9F\x98"), u"\uFFFD") << "truncated sequence";
+  EXPECT_EQ(Fennix::utf16FromUTF8("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD") << "above U+10FFFF";
+  EXPECT_EQ(Fennix::utf8FromUTF16(std::u16string(u"x") + char16_t(0xD800)), "x\xEF\xBF\xBD");
+  EXPECT_EQ(Fennix::utf8FromUTF16(std::u16string(1, char16_t(0xDC00)) + u"y"), "\xEF\xBF\xBDy");
 }
 
 TEST(AttributedStringTests, AppendingMergesRunsWithEqualAttributes) {

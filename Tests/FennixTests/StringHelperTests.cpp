@@ -102,7 +102,7 @@ TEST(TokenizerTests, MatchesAndThePlainPiecesBetweenThem) {
   // skipped and the pair stays whole in the plain piece.
   const NSRegularExpression lone("[\\x{D83D}\\x{DE00}]");
   for (const Token& token : Fennix::tokenize("a😀b", lone, false)) {
-    EXPECT_EQ(token.text, Fennix::substring(token.text, {0, utf16FromUTF8(token.text).size()}));
+    EXPECT_EQ(token.text, Fennix::substring(token.text, {0, Fennix::utf16FromUTF8(token.text).size()}));
   }
   EXPECT_THROW(NSRegularExpression("(unclosed"), std::invalid_argument);
 }

@@ -52,9 +52,9 @@ TEST(NumberText, ExtremesStayPlainSwiftLiterals) {
   EXPECT_EQ(number(INFINITY), ".infinity");
   EXPECT_EQ(number(-INFINITY), "-.infinity");
 
-  EXPECT_EQ(shortestNumberLiteral(100), "100.0");
-  EXPECT_EQ(shortestNumberLiteral(1e-5), "1e-05");
-  EXPECT_EQ(shortestNumberLiteral(-INFINITY), "-.infinity");
+  EXPECT_EQ(SVGConverter::shortestNumberLiteral(100), "100.0");
+  EXPECT_EQ(SVGConverter::shortestNumberLiteral(1e-5), "1e-05");
+  EXPECT_EQ(SVGConverter::shortestNumberLiteral(-INFINITY), "-.infinity");
 }
 
 TEST(GeometryLiterals, RectOriginInShortestFormSizeAsConfigured) {

@@ -131,9 +131,9 @@ TEST(DocumentFileTests, FilesAreWrittenAtomicallyAndReadWithTheirEncoding) {
   writeFile(folder / "bom8.svg", "\xEF\xBB\xBF<s>");
   writeFile(folder / "latin1.svg", "caf\xE9");
   ASSERT_EQ(::mkfifo((folder / "pipe.svg").c_str(), 0600), 0);
-  EXPECT_EQ(readTextFileDetectingEncoding(folder / "le16.svg"), "<\u00E9\U0001F600");
-  EXPECT_EQ(readTextFileDetectingEncoding(folder / "bom8.svg"), "<s>");
-  auto readingError = [&](const char* name) { return errorCode([&] { readTextFileDetectingEncoding(folder / name); }); };
+  EXPECT_EQ(SVGQuarvel::readTextFileDetectingEncoding(folder / "le16.svg"), "<\u00E9\U0001F600");
+  EXPECT_EQ(SVGQuarvel::readTextFileDetectingEncoding(folder / "bom8.svg"), "<s>");
+  auto readingError = [&](const char* name) { return errorCode([&] { SVGQuarvel::readTextFileDetectingEncoding(folder / name); }); };
   EXPECT_EQ(readingError("latin1.svg"), CocoaError::fileReadUnknownStringEncoding);
   EXPECT_EQ(readingError("none.svg"), CocoaError::fileReadNoSuchFile);
   EXPECT_EQ(readingError("pipe.svg"), CocoaError::fileReadUnknown);  // refused, not waited on

@@ -83,7 +83,7 @@ bool contains(const AttributedString& text, std::u16string_view string) {
   return !string.empty() && text.utf16().find(string) != std::u16string::npos;
 }
 
-bool contains(const AttributedString& text, std::string_view string) { return contains(text, utf16FromUTF8(string)); }
+bool contains(const AttributedString& text, std::string_view string) { return contains(text, Fennix::utf16FromUTF8(string)); }
 
 bool contains(const AttributedString& text, char32_t character) {
   std::u16string units;

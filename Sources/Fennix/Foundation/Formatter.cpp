@@ -5,7 +5,7 @@
 namespace Fennix {
 
 std::string uppercased(std::string_view text) {
-  const std::u16string source = utf16FromUTF8(text);
+  const std::u16string source = Fennix::utf16FromUTF8(text);
   if (source.empty() || source.size() > INT32_MAX / 4) return std::string(text);
   // Full upper-casing grows a text at most threefold; the first attempt is sized for that.
   std::u16string result(source.size() * 3, u'\0');
@@ -19,13 +19,13 @@ std::string uppercased(std::string_view text) {
   }
   if (U_FAILURE(status)) return std::string(text);
   result.resize(std::size_t(length));
-  return utf8FromUTF16(result);
+  return Fennix::utf8FromUTF16(result);
 }
 
 std::string describeAttributedString(const AttributedString& text) {
   std::string result;
   for (const AttributedString::Run& run : text.runs()) {
-    result += utf8FromUTF16(std::u16string_view(text.utf16()).substr(run.range.location, run.range.length));
+    result += Fennix::utf8FromUTF16(std::u16string_view(text.utf16()).substr(run.range.location, run.range.length));
     result += run.attributes.description();
   }
   return result;

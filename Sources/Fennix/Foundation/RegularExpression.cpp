@@ -24,7 +24,7 @@ NSRegularExpression::NSRegularExpression(std::string_view pattern, unsigned opti
   if (pattern.size() > INT32_MAX) throw std::invalid_argument("regular expression: pattern too long");
   UParseError where{};
   UErrorCode status = U_ZERO_ERROR;
-  const std::u16string units = utf16FromUTF8(pattern);
+  const std::u16string units = Fennix::utf16FromUTF8(pattern);
   URegularExpression* expression =
       uregex_open(units.data(), static_cast<int32_t>(units.size()), flags, &where, &status);
   if (U_FAILURE(status)) {

@@ -193,19 +193,19 @@ std::optional<NSRange> rangeOfLine(std::u16string_view text, long line) {
 }
 
 std::vector<Token> tokenize(std::string_view text, const NSRegularExpression& using_, bool omitEmpty) {
-  const std::u16string units = utf16FromUTF8(text);
+  const std::u16string units = Fennix::utf16FromUTF8(text);
   const std::u16string_view view(units);
   std::vector<Token> pieces;
   const auto addPlain = [&](std::size_t from, std::size_t to) {
     if (splitsPair(view, from) || splitsPair(view, to)) return;
     if (omitEmpty && from == to) return;
-    pieces.push_back({Token::Kind::text, utf8FromUTF16(view.substr(from, to - from))});
+    pieces.push_back({Token::Kind::text, Fennix::utf8FromUTF16(view.substr(from, to - from))});
   };
   std::size_t lastEnd = 0;
   using_.enumerateMatches(view, {0, view.size()}, [&](NSRange match, bool&) {
     if (splitsPair(view, match.location) || splitsPair(view, match.upperBound())) return;
     if (lastEnd < match.location) addPlain(lastEnd, match.location);
-    pieces.push_back({Token::Kind::match, utf8FromUTF16(view.substr(match.location, match.length))});
+    pieces.push_back({Token::Kind::match, Fennix::utf8FromUTF16(view.substr(match.location, match.length))});
     lastEnd = match.upperBound();
   });
   if (lastEnd < view.size()) addPlain(lastEnd, view.size());

@@ -67,9 +67,9 @@ AttributedString::AttributedString(std::u16string text, const TextAttributes& at
 }
 
 AttributedString::AttributedString(std::string_view text, const TextAttributes& attributes)
-    : AttributedString(utf16FromUTF8(text), attributes) {}
+    : AttributedString(Fennix::utf16FromUTF8(text), attributes) {}
 
-std::string AttributedString::string() const { return utf8FromUTF16(text_); }
+std::string AttributedString::string() const { return Fennix::utf8FromUTF16(text_); }
 
 std::size_t AttributedString::runIndex(std::size_t index) const {
   auto after = std::upper_bound(runs_.begin(), runs_.end(), index,
@@ -134,7 +134,7 @@ void AttributedString::replaceCharacters(NSRange range, std::u16string_view repl
   *this = std::move(result);
 }
 
-std::u16string utf16FromUTF8(std::string_view text) {
+std::u16string Fennix::utf16FromUTF8(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -185,7 +185,7 @@ std::u16string utf16FromUTF8(std::string_view text) {
   return out;
 }
 
-std::string utf8FromUTF16(std::u16string_view text) {
+std::string Fennix::utf8FromUTF16(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -201,7 +201,7 @@ std::string utf8FromUTF16(std::u16string_view text) {
   return out;
 }
 
-std::size_t characterOffset(std::u16string_view text, std::size_t utf16Offset) {
+std::size_t Fennix::characterOffset(std::u16string_view text, std::size_t utf16Offset) {
   const std::size_t end = std::min(utf16Offset, text.size());
   std::size_t count = 0;
   for (std::size_t i = 0; i < end; ++i) {

@@ -82,6 +82,8 @@ class AttributedString {
   std::vector<Run> runs_;
 };
 
+namespace Fennix {
+
 /// UTF-16 of UTF-8 text; malformed sequences become U+FFFD.
 std::u16string utf16FromUTF8(std::string_view text);
 /// UTF-8 of UTF-16 text; unpaired surrogates become U+FFFD.
@@ -89,3 +91,5 @@ std::string utf8FromUTF16(std::u16string_view text);
 /// The number of characters (code points) in the first `utf16Offset` code units of `text`; a
 /// surrogate pair counts once, an offset inside one counts the pair.
 std::size_t characterOffset(std::u16string_view text, std::size_t utf16Offset);
+
+}  // namespace Fennix

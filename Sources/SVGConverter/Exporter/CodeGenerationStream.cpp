@@ -16,8 +16,8 @@ std::string CodeGenerationStream::initUnitPoint(CGPoint point, bool init) {
 }
 
 std::string CodeGenerationStream::initCGRect(CGRect rect, bool init) {
-  return (init ? ".init" : "CGRect") + std::string("(x: ") + shortestNumberLiteral(rect.origin.x) +
-         ", y: " + shortestNumberLiteral(rect.origin.y) + ", width: " + string(rect.size.width) +
+  return (init ? ".init" : "CGRect") + std::string("(x: ") + SVGConverter::shortestNumberLiteral(rect.origin.x) +
+         ", y: " + SVGConverter::shortestNumberLiteral(rect.origin.y) + ", width: " + string(rect.size.width) +
          ", height: " + string(rect.size.height) + ")";
 }
 

@@ -89,7 +89,7 @@ std::string DecimalNumberFormatter::string(double value) const {
   return text;
 }
 
-std::string shortestNumberLiteral(double value) {
+std::string SVGConverter::shortestNumberLiteral(double value) {
   if (!std::isfinite(value)) return nonFiniteLiteral(value);
   return SVGParser::doubleDescription(value);
 }

@@ -22,7 +22,11 @@ class DecimalNumberFormatter {
   int maximumFractionDigits_;
 };
 
+namespace SVGConverter {
+
 /// The shortest decimal text that reads back as the same double ("100.0",
 /// "0.5", "1e-05"), with non-finite values in their Swift spelling (".nan",
 /// ".infinity", "-.infinity") so that the text stays a valid literal.
 std::string shortestNumberLiteral(double value);
+
+}  // namespace SVGConverter

@@ -95,10 +95,10 @@ std::optional<std::string> decodeText(std::string_view bytes) {
       const auto first = static_cast<unsigned char>(bytes[2 * i]), second = static_cast<unsigned char>(bytes[2 * i + 1]);
       units[i] = static_cast<char16_t>(littleEndian ? (second << 8) | first : (first << 8) | second);
     }
-    return utf8FromUTF16(units);
+    return Fennix::utf8FromUTF16(units);
   }
   if (bytes.starts_with("\xEF\xBB\xBF"sv)) bytes.remove_prefix(3);
-  if (isValidUTF8(bytes)) return std::string(bytes);
+  if (SVGQuarvel::isValidUTF8(bytes)) return std::string(bytes);
   return std::nullopt;
 }
 
@@ -180,7 +180,7 @@ std::string FileDocumentReadConfiguration::description() const {
 
 // ---- text -------------------------------------------------------------------------
 
-std::string readTextFileDetectingEncoding(const std::filesystem::path& url) {
+std::string SVGQuarvel::readTextFileDetectingEncoding(const std::filesystem::path& url) {
   RawFile raw = readRaw(url);
   if (raw.directory) throw readError(EISDIR, url);
   if (auto text = decodeText(raw.bytes)) return std::move(*text);
@@ -189,6 +189,6 @@ std::string readTextFileDetectingEncoding(const std::filesystem::path& url) {
                        " couldn\u2019t be opened because the text encoding of its contents can\u2019t be determined.");
 }
 
-bool isValidUTF8(std::string_view text) {
+bool SVGQuarvel::isValidUTF8(std::string_view text) {
   return text.find('\0') == std::string_view::npos && QuarvelText::isValidUTF8(text);
 }

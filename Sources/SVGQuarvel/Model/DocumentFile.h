@@ -115,6 +115,8 @@ struct FileDocumentWriteConfiguration {
   std::optional<FileWrapper> existingFile;
 };
 
+namespace SVGQuarvel {
+
 /// The text of a file, its encoding detected: a byte-order mark selects UTF-8 or UTF-16 (little or
 /// big endian; unpaired surrogates become U+FFFD) and is dropped; without one the bytes must be
 /// UTF-8. Returns UTF-8. Unreadable files and undetectable encodings throw a `CocoaError`.
@@ -122,3 +124,5 @@ std::string readTextFileDetectingEncoding(const std::filesystem::path& url);
 
 /// Whether `text` is well-formed UTF-8 without NUL characters.
 bool isValidUTF8(std::string_view text);
+
+}  // namespace SVGQuarvel

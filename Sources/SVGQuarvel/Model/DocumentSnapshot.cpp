@@ -150,7 +150,7 @@ void SVGQuarvelDocument::openSVG(const std::filesystem::path& url, const SVGQuar
   DispatchQueue::global(DispatchQoS::default_).async([url, configuration, then = std::move(then)] {
     std::string text;
     try {
-      text = readTextFileDetectingEncoding(url);
+      text = SVGQuarvel::readTextFileDetectingEncoding(url);
     } catch (const CocoaError& error) {
       DispatchQueue::main().async([then, error] {
         if (then) then(error);

@@ -28,12 +28,12 @@ SVGQuarvelDocument::FileTexts SVGQuarvelDocument::textsOfFile(const ReadConfigur
     return {std::move(snapshot.svg), std::move(snapshot.swift)};
   }
   if (type.conforms(UTType::svg())) {
-    if (!isValidUTF8(*data)) throw corruptFile();
+    if (!SVGQuarvel::isValidUTF8(*data)) throw corruptFile();
     auto snapshot = SVGQuarvelDocument::Snapshot::fromSVGString(*data, configuration.file.filename, config);
     return {std::move(snapshot.svg), std::move(snapshot.swift)};
   }
   if (type.conforms(UTType::swiftSource())) {
-    if (!isValidUTF8(*data)) throw corruptFile();
+    if (!SVGQuarvel::isValidUTF8(*data)) throw corruptFile();
     return {"<!-- No SVG -->", *data};
   }
   log->error("unexpected file type:", type, "size: #" + std::to_string(data->size()) + " bytes",

@@ -117,7 +117,7 @@ bool CodeTextView::handleKeyPress(guint keyval, Gdk::ModifierType state) {
   // Opening halves of pairs are inserted here, so that their closing halves follow.
   const gunichar character = gdk_keyval_to_unicode(keyval);
   if (character == 0 || code_->autoPairCompletion.empty()) return false;
-  const std::u16string typed = utf16FromUTF8(Glib::ustring(1, character).raw());
+  const std::u16string typed = Fennix::utf16FromUTF8(Glib::ustring(1, character).raw());
   if (!closingPair(code_->autoPairCompletion, typed)) return false;
   code_->insertText(typed);
   return true;
@@ -125,7 +125,7 @@ bool CodeTextView::handleKeyPress(guint keyval, Gdk::ModifierType state) {
 
 void CodeTextView::beep() { error_bell(); }
 
-void CodeTextView::copyToClipboard(const std::u16string& text) { get_clipboard()->set_text(utf8FromUTF16(text)); }
+void CodeTextView::copyToClipboard(const std::u16string& text) { get_clipboard()->set_text(Fennix::utf8FromUTF16(text)); }
 
 void CodeTextView::fontDidChange(const NSFontPtr& font) {
   if (!font) return;
@@ -179,7 +179,7 @@ void CodeTextView::bufferWillInsert(Gtk::TextBuffer::iterator& position, const G
   if (mirroringStorage_) return;
   const auto& storage = code_->codeTextStorage();
   const std::size_t location = utf16At(*storage, position);
-  const std::u16string inserted = utf16FromUTF8(std::string_view(text.data(), std::size_t(std::max(bytes, 0))));
+  const std::u16string inserted = Fennix::utf16FromUTF8(std::string_view(text.data(), std::size_t(std::max(bytes, 0))));
   mirroringBuffer_ = true;
   storage->replaceCharacters({location, 0}, inserted);
   mirroringBuffer_ = false;
@@ -220,7 +220,7 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
     mirroringStorage_ = true;
     if (!recorded) buffer->begin_irreversible_action();
     auto position = buffer->erase(buffer->get_iter_at_offset(start), buffer->get_iter_at_offset(oldEnd));
-    buffer->insert(position, utf8FromUTF16(storage.substring(range)));
+    buffer->insert(position, Fennix::utf8FromUTF16(storage.substring(range)));
     if (!recorded) buffer->end_irreversible_action();
     mirroringStorage_ = false;
   }

@@ -39,7 +39,7 @@ void HighlightTextStorage::highlight(NSRange range) {
   // The pending request keeps the storage alive until it is answered.
   auto self = std::static_pointer_cast<HighlightTextStorage>(weak_from_this().lock());
   if (!self) return;
-  highlighter->highlight(utf8FromUTF16(text), language_, theme_, DispatchQueue::main(),
+  highlighter->highlight(Fennix::utf8FromUTF16(text), language_, theme_, DispatchQueue::main(),
                          [self, range](std::optional<AttributedString> result) {
                            if (!result) return;
                            self->isApplyingHighlight_ = true;

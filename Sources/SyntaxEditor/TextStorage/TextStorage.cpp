@@ -247,7 +247,7 @@ std::size_t characterOffsetOf(const NSTextStorage& storage, std::size_t utf16Off
   const std::u16string& text = storage.string();
   utf16Offset = std::min(utf16Offset, text.size());
   if (!storage.mayHoldSurrogates()) return utf16Offset;
-  return characterOffset(text, utf16Offset);
+  return Fennix::characterOffset(text, utf16Offset);
 }
 
 std::size_t utf16OffsetOf(const NSTextStorage& storage, std::size_t characterOffset) {

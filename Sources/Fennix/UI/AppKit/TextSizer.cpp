@@ -11,7 +11,7 @@ namespace {
 // Byte offsets of UTF-8 text for UTF-16 offsets, and back.
 std::size_t byteOffset(const std::string& utf8, const std::u16string& utf16, std::size_t unit) {
   unit = std::min(unit, utf16.size());
-  std::size_t characters = characterOffset(utf16, unit);
+  std::size_t characters = Fennix::characterOffset(utf16, unit);
   const char* start = utf8.c_str();
   const char* end = g_utf8_offset_to_pointer(start, static_cast<glong>(std::min<std::size_t>(
                                                         characters, g_utf8_strlen(start, static_cast<gssize>(utf8.size())))));

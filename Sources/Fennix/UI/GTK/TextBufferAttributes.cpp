@@ -52,7 +52,7 @@ void setAttributedText(Gtk::TextBuffer& buffer, const AttributedString& text) {
 
 void applyAttributes(Gtk::TextBuffer& buffer, const AttributedString& text, int startCharacterOffset) {
   const std::u16string& units = text.utf16();
-  const int end = startCharacterOffset + int(characterOffset(units, units.size()));
+  const int end = startCharacterOffset + int(Fennix::characterOffset(units, units.size()));
 
   std::vector<Glib::RefPtr<Gtk::TextTag>> ours;
   buffer.get_tag_table()->foreach([&](const Glib::RefPtr<Gtk::TextTag>& tag) {
@@ -66,7 +66,7 @@ void applyAttributes(Gtk::TextBuffer& buffer, const AttributedString& text, int 
   const std::u16string_view view(units);
   int from = startCharacterOffset;
   for (const AttributedString::Run& run : text.runs()) {
-    const int to = std::min(end, from + int(characterOffset(view.substr(run.range.location), run.range.length)));
+    const int to = std::min(end, from + int(Fennix::characterOffset(view.substr(run.range.location), run.range.length)));
     buffer.apply_tag(tagFor(buffer, run.attributes), buffer.get_iter_at_offset(from), buffer.get_iter_at_offset(to));
     from = to;
   }

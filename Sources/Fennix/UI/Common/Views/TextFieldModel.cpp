@@ -77,7 +77,7 @@ void makeClickable(LinkedText& field, NSRange range, const std::string& url, con
 }
 
 void makeClickable(LinkedText& field, const std::string& string, const std::string& url, const NSColor& color) {
-  const std::u16string needle = utf16FromUTF8(string);
+  const std::u16string needle = Fennix::utf16FromUTF8(string);
   if (needle.empty()) return;
   const auto at = field.text.utf16().find(needle);
   if (at == std::u16string::npos) return;
