@@ -2,12 +2,14 @@
 
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
 
+#include "GoldenCases.h"
 #include "SwiftSyntaxSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -27,14 +29,6 @@ Config named(std::string name) {
   Config config;
   config.rootViewName = std::move(name);
   return config;
-}
-
-std::string readGolden(const std::string& file) {
-  std::ifstream stream(std::string(QUARVEL_SOURCE_DIR) + "/Tests/SVGConverterTests/golden-swift/" + file);
-  EXPECT_TRUE(stream) << "missing " << file;
-  std::ostringstream text;
-  text << stream.rdbuf();
-  return text.str();
 }
 
 std::size_t countLines(const std::string& text, const std::string& line) {
@@ -81,17 +75,12 @@ TEST(Export, TopLevelSequenceFollowsTheOptions) {
   EXPECT_EQ(exported(redSquare, bare).find("extension"), std::string::npos);
 }
 
-// Small drawings with their hand-written Swift, under the default options
-// and under other ones.
+// Small drawings with their hand-written Swift. The folder of a case names its options; the
+// root view is named after the drawing.
 TEST(Export, GoldenFiles) {
-  struct Case {
-    std::string drawing;
-    std::string variant;
-    std::function<void(Config&)> options;
-  };
-  const std::vector<Case> cases = {
-      {"square", "", nullptr},
-      {"square", "plain",
+  const std::map<std::string, std::function<void(Config&)>> options = {
+      {"default", [](Config&) {}},
+      {"plain",
        [](Config& c) {
          c.indentString = "    ";
          c.generateImport = false;
@@ -101,15 +90,13 @@ TEST(Export, GoldenFiles) {
          c.preferInitOverType = false;
          c.positionUsingPadding = false;
        }},
-      {"effects", "", nullptr},
-      {"effects", "nostructs",
+      {"nostructs",
        [](Config& c) {
          c.infoComments = false;
          c.generatePreviewProvider = false;
          c.modifiersForInlinableFilters = false;
        }},
-      {"lettering", "", nullptr},
-      {"lettering", "verbatim",
+      {"verbatim",
        [](Config& c) {
          c.verbatimTexts = true;
          c.positionUsingPadding = false;
@@ -117,16 +104,20 @@ TEST(Export, GoldenFiles) {
          c.exportHexColorExtension = true;
          c.indentEmptyLines = true;
        }},
-      {"grid", "", nullptr},
   };
-  for (const Case& golden : cases) {
-    const std::string expectedFile = golden.drawing + (golden.variant.empty() ? "" : "." + golden.variant) + ".swift";
-    SCOPED_TRACE(expectedFile);
+  const auto cases = GoldenCases::find(GoldenCases::root("golden-swift"), ".swift");
+  EXPECT_FALSE(cases.empty());
+  for (const auto& golden : cases) {
+    SCOPED_TRACE(golden.label());
+    const auto configure = options.find(golden.folder);
+    ASSERT_NE(configure, options.end()) << "no options for the folder " << golden.folder;
+    const std::string drawing = golden.svg.stem().string();
     Config config;
-    config.rootViewName = std::string(1, char(std::toupper(golden.drawing[0]))) + golden.drawing.substr(1);
-    if (golden.options) golden.options(config);
-    const std::string swift = exported(readGolden(golden.drawing + ".svg"), config);
-    EXPECT_EQ(swift, readGolden(expectedFile));
+    config.rootViewName = std::string(1, char(std::toupper(drawing[0]))) + drawing.substr(1);
+    configure->second(config);
+    const std::string swift = exported(GoldenCases::read(golden.svg), config);
+    ASSERT_TRUE(std::filesystem::exists(golden.expected)) << "missing " << golden.expected;
+    EXPECT_EQ(swift, GoldenCases::read(golden.expected));
     EXPECT_TRUE(isValidSwift(swift));
   }
 }

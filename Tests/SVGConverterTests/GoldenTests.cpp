@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "GoldenCases.h"
 #include "GoldenDump.h"
 #include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
 #include "SVGParser/Platform/Print.h"
@@ -13,58 +14,40 @@
 
 namespace {
 
-struct GoldenCase {
-  const char* name;
-  const char* rootName;
-};
+// Drawings in golden/named convert with the root view name "Drawing", those in
+// golden/unnamed without one.
+std::string rootNameFor(const std::string& folder) { return folder == "named" ? "Drawing" : ""; }
 
-const GoldenCase kCases[] = {
-    {"basic-shapes", "Drawing"},   {"style-classes", "Drawing"}, {"nested-svg", ""},
-    {"transforms", "Drawing"},     {"arcs", "Drawing"},          {"gradient-templates", "Drawing"},
-    {"filter-chain", "Drawing"},   {"text", "Drawing"},          {"opacity", "Drawing"},
-    {"identifiers", "Drawing"},    {"smooth-paths", "Drawing"},  {"unsupported", ""},
-};
-
-std::string goldenPath(const std::string& file) {
-  return std::string(QUARVEL_SOURCE_DIR) + "/Tests/SVGConverterTests/golden/" + file;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
-class Golden : public testing::TestWithParam<GoldenCase> {};
+class Golden : public testing::TestWithParam<GoldenCases::Case> {};
 
 TEST_P(Golden, ModelTreeMatchesTheCheckedDump) {
-  const GoldenCase& c = GetParam();
-  const std::string svgText = readFile(goldenPath(std::string(c.name) + ".svg"));
-  ASSERT_FALSE(svgText.empty()) << c.name;
+  const GoldenCases::Case& c = GetParam();
+  const std::string svgText = GoldenCases::read(c.svg);
+  ASSERT_FALSE(svgText.empty()) << c.label();
 
   SVGParser::PrintCapture capture;
   const std::optional<SVG::SVG> svg = SVG::SVG::fromSVGString(svgText);
-  ASSERT_TRUE(svg) << c.name;
+  ASSERT_TRUE(svg) << c.label();
   capture.clear();  // only the converter's lines count here
-  const SwiftUIModel::ContainerViewType root = SVGSwiftUIQuarvel::shape(*svg, c.rootName);
+  const SwiftUIModel::ContainerViewType root = SVGSwiftUIQuarvel::shape(*svg, rootNameFor(c.folder));
   std::string actual = GoldenDump::dump(root);
   for (const std::string& line : capture.lines()) actual += "printed: " + line + "\n";
 
-  const std::string expectedPath = goldenPath(std::string(c.name) + ".model");
   if (std::getenv("QUARVEL_UPDATE_GOLDEN")) {
-    std::ofstream(expectedPath, std::ios::binary) << actual;
+    std::ofstream(c.expected, std::ios::binary) << actual;
   }
-  EXPECT_EQ(actual, readFile(expectedPath)) << c.name;
+  ASSERT_TRUE(std::filesystem::exists(c.expected)) << "missing " << c.expected;
+  EXPECT_EQ(actual, GoldenCases::read(c.expected)) << c.label();
 }
 
-INSTANTIATE_TEST_SUITE_P(Drawings, Golden, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<GoldenCase>& testInfo) {
-                           std::string name = testInfo.param.name;
-                           for (char& ch : name) {
-                             if (ch == '-') ch = '_';
-                           }
-                           return name;
+INSTANTIATE_TEST_SUITE_P(Drawings, Golden, testing::ValuesIn(GoldenCases::find(GoldenCases::root("golden"), ".model")),
+                         [](const testing::TestParamInfo<GoldenCases::Case>& testInfo) {
+                           return GoldenCases::testName(testInfo.param);
                          });
+
+TEST(GoldenCases, AreFoundOnDisk) {
+  EXPECT_GE(GoldenCases::find(GoldenCases::root("golden"), ".model").size(), 12u);
+  EXPECT_GE(GoldenCases::find(GoldenCases::root("golden-swift"), ".swift").size(), 7u);
+}
 
 }  // namespace
