@@ -5,6 +5,7 @@
 
 #include "FakeControllerViewKit.h"
 #include "Fennix/Foundation/System/Bundle.h"
+#include "Fennix/UI/Common/StackMakers.h"
 #include "Fennix/UI/Common/ViewControllers/PlaceholderViewController.h"
 
 using Fennix::AnyValue;
@@ -216,4 +217,27 @@ TEST_F(ControllerTest, PlaceholderSaysWhatItIsFocusedOn) {
 
   auto fresh = NSViewController::make<QvLoremVC>();
   EXPECT_EQ(kit->labels[FakeLayoutHost::node(*fresh->view()).subviews.at(0)], "Lorem Ipsum");
+}
+
+TEST_F(ControllerTest, StacksDropMissingViews) {
+  auto label = host->view("label");
+  auto other = host->view("other");
+  int configured = 0;
+  auto stack = Fennix::makeVStack("col", NSStackViewDistribution::fill, NSLayoutAttribute::leading, 300, 4,
+                                  {std::nullopt, label, std::nullopt}, [&](LayoutItem) { ++configured; });
+  EXPECT_EQ(nameOf(stack), "vstack");
+  EXPECT_EQ(host->subviewsOf(stack), std::vector<LayoutItem>{label});
+  EXPECT_EQ(host->identifier(stack), "col");
+  EXPECT_EQ(configured, 1);
+  EXPECT_EQ(kit->lastStack->alignment, NSLayoutAttribute::leading);
+  EXPECT_EQ(kit->lastStack->hugging, 300);
+
+  auto row = Fennix::makeHStack(std::nullopt, NSStackViewDistribution::fillEqually, NSLayoutAttribute::centerY, 8, 200,
+                                600, {other, std::nullopt, label});
+  EXPECT_EQ(nameOf(row), "hstack");
+  EXPECT_EQ(host->subviewsOf(row), (std::vector<LayoutItem>{other, label}));
+  EXPECT_FALSE(host->identifier(row));
+  EXPECT_EQ(kit->lastStack->spacing, 8);
+  EXPECT_EQ(kit->lastStack->hugging, 200);
+  EXPECT_EQ(hHug(row), 600);
 }

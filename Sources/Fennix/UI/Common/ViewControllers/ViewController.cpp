@@ -138,9 +138,7 @@ NSViewController::Ptr NSViewController::qvNew(const std::string& className) {
   return nullptr;
 }
 
-NSViewController::Ptr NSViewController::addChildViewControllerAndSubview(const ChildSpec& spec,
-                                                                         const ChildOptions& options,
-                                                                         const std::vector<QvConstraintArg>& descriptions) {
+NSViewController::Ptr NSViewController::resolveChild(const ChildSpec& spec) {
   Ptr child;
   if (auto* controller = std::get_if<Ptr>(&spec)) {
     child = *controller;
@@ -151,6 +149,13 @@ NSViewController::Ptr NSViewController::addChildViewControllerAndSubview(const C
   } else if (auto* value = std::get_if<AnyValue>(&spec)) {
     if (value->unwrapped().kind() == Fennix::AnyKind::string) child = qvNew(value->unwrapped().text());
   }
+  return child;
+}
+
+NSViewController::Ptr NSViewController::addChildViewControllerAndSubview(const ChildSpec& spec,
+                                                                         const ChildOptions& options,
+                                                                         const std::vector<QvConstraintArg>& descriptions) {
+  Ptr child = resolveChild(spec);
   if (!child) return nullptr;
   auto ownView = view();
   uxAddChild(child);

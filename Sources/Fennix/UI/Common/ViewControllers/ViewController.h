@@ -163,6 +163,9 @@ class NSViewController : public std::enable_shared_from_this<NSViewController>, 
   /// and the view is no scroll view, else with the layout helpers. None when the child is neither.
   using ChildOptions = QvChildOptions;
   using ChildSpec = std::variant<Ptr, std::string, Fennix::ControllerFactory, Fennix::AnyValue>;
+  /// The controller a child stands for: itself, one made by class name or by class; none for any
+  /// other value or a name that resolves to nothing.
+  static Ptr resolveChild(const ChildSpec& child);
   Ptr addChildViewControllerAndSubview(const ChildSpec& child, const ChildOptions& options = {},
                                        const std::vector<QvConstraintArg>& descriptions = {});
   void removeAllChildViewControllers();
