@@ -1,0 +1,475 @@
+#include "Fennix/UI/AppKit/Views/GTK/TableViews.h"
+
+#include <algorithm>
+
+#include <gtkmm/columnviewcolumn.h>
+#include <gtkmm/gestureclick.h>
+#include <gtkmm/icontheme.h>
+#include <gtkmm/image.h>
+#include <gtkmm/signallistitemfactory.h>
+#include <gtkmm/treeexpander.h>
+
+#include "Fennix/UI/Common/Views/TableLogic.h"
+
+namespace {
+
+/// A row of a table: its position in the list is its row number.
+class RowObject : public Glib::Object {
+ public:
+  static Glib::RefPtr<Glib::Object> create() { return Glib::make_refptr_for_instance<Glib::Object>(new RowObject()); }
+};
+
+/// An item of an outline.
+class OutlineNode : public Glib::Object {
+ public:
+  explicit OutlineNode(NSOutlineView::Item value) : item(value) {}
+  static Glib::RefPtr<Glib::Object> create(NSOutlineView::Item item) {
+    return Glib::make_refptr_for_instance<Glib::Object>(new OutlineNode(item));
+  }
+  NSOutlineView::Item item;
+};
+
+NSOutlineView::Item itemOf(const Glib::RefPtr<Gtk::TreeListRow>& row) {
+  if (!row) return nullptr;
+  auto node = std::dynamic_pointer_cast<OutlineNode>(row->get_item());
+  return node ? node->item : nullptr;
+}
+
+}  // namespace
+
+// Table.
+
+struct NSTableView::Column {
+  std::string identifier;
+  Glib::RefPtr<Gtk::ColumnViewColumn> column;
+};
+
+NSTableView::NSTableView() {
+  rows_ = Gio::ListStore<Glib::Object>::create();
+  selection_ = Gtk::MultiSelection::create(rows_);
+  set_model(selection_);
+  selection_->signal_selection_changed().connect([this](guint, guint) { updateBackgroundStyles(); });
+  auto click = Gtk::GestureClick::create();
+  click->set_propagation_phase(Gtk::PropagationPhase::BUBBLE);
+  click->signal_released().connect([this, gesture = click.get()](int count, double x, double y) {
+    (void)gesture;
+    clicked(count, x, y);
+  });
+  add_controller(click);
+}
+
+NSTableView::~NSTableView() {
+  releaseTaken();
+  for (auto& [identifier, view] : reusable_) g_object_unref(view->gobj());
+}
+
+void NSTableView::releaseTaken() {
+  for (Gtk::Widget* view : taken_) g_object_unref(view->gobj());
+  taken_.clear();
+}
+
+void NSTableView::setDataSource(DataSource dataSource) {
+  dataSource_ = std::move(dataSource);
+  reloadData();
+}
+
+void NSTableView::addTableColumn(const std::string& identifier, const std::string& title) {
+  auto column = std::make_unique<Column>();
+  column->identifier = identifier;
+  auto factory = Gtk::SignalListItemFactory::create();
+  Column* raw = column.get();
+  factory->signal_bind().connect([this, raw](const Glib::RefPtr<Gtk::ListItem>& item) { bind(*raw, item); });
+  factory->signal_unbind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) { unbind(item); });
+  column->column = Gtk::ColumnViewColumn::create(title, factory);
+  column->column->set_expand(true);
+  append_column(column->column);
+  columns_.push_back(std::move(column));
+}
+
+void NSTableView::setHeaderVisible(bool visible) {
+  headerVisible_ = visible;
+  if (Gtk::Widget* header = get_first_child()) header->set_visible(visible);
+}
+
+std::size_t NSTableView::numberOfRows() const { return rows_->get_n_items(); }
+std::size_t NSTableView::numberOfColumns() const { return columns_.size(); }
+
+void NSTableView::bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item) {
+  if (!dataSource_.viewFor) return;
+  const std::size_t row = item->get_position();
+  Gtk::Widget* view = dataSource_.viewFor(*this, column.identifier, row);
+  if (!view) return;
+  if (view->get_parent()) view->unparent();
+  item->set_child(*view);
+  releaseTaken();
+  const std::size_t columnIndex = std::size_t(
+      std::find_if(columns_.begin(), columns_.end(), [&](const auto& c) { return c.get() == &column; }) -
+      columns_.begin());
+  shown_[view] = {columnIndex, row};
+  if (auto* cell = dynamic_cast<NSTableCellView*>(view))
+    cell->setBackgroundStyle(selection_->is_selected(guint(row)) ? NSTableCellView::BackgroundStyle::emphasized
+                                                                  : NSTableCellView::BackgroundStyle::normal);
+}
+
+void NSTableView::unbind(const Glib::RefPtr<Gtk::ListItem>& item) {
+  Gtk::Widget* view = item->get_child();
+  if (!view) return;
+  shown_.erase(view);
+  // Keep the view for reuse under its identifier; views without one are dropped with the row.
+  const std::string identifier = view->get_name();
+  if (!identifier.empty()) {
+    g_object_ref(view->gobj());
+    reusable_.emplace(identifier, view);
+  }
+  item->unset_child();
+}
+
+Gtk::Widget* NSTableView::makeView(const std::string& identifier) {
+  auto found = reusable_.find(identifier);
+  if (found == reusable_.end()) return nullptr;
+  Gtk::Widget* view = found->second;
+  // The table's reference keeps the view until the row that takes it holds it.
+  reusable_.erase(found);
+  taken_.push_back(view);
+  return view;
+}
+
+void NSTableView::reloadData() {
+  const std::size_t count = dataSource_.numberOfRows ? dataSource_.numberOfRows() : 0;
+  std::vector<Glib::RefPtr<Glib::Object>> rows(count);
+  for (auto& row : rows) row = RowObject::create();
+  rows_->splice(0, rows_->get_n_items(), rows);
+  invalidateIntrinsicContentSize();
+}
+
+void NSTableView::insertRows(const IndexSet& rows, unsigned) {
+  for (std::size_t row : rows) rows_->insert(guint(std::min<std::size_t>(row, rows_->get_n_items())), RowObject::create());
+}
+
+void NSTableView::removeRows(const IndexSet& rows, unsigned) {
+  for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+    if (*row < rows_->get_n_items()) rows_->remove(guint(*row));
+}
+
+void NSTableView::reloadData(const IndexSet& rows, const IndexSet&) {
+  // A new row object makes the list bind the row's views again.
+  for (std::size_t row : rows)
+    if (row < rows_->get_n_items()) rows_->splice(guint(row), 1, {RowObject::create()});
+}
+
+NSTableView::IndexSet NSTableView::selectedRowIndexes() const {
+  IndexSet rows;
+  auto bitset = selection_->get_selection();
+  for (guint i = 0, n = guint(bitset->get_size()); i < n; ++i) rows.insert(bitset->get_nth(i));
+  return rows;
+}
+
+void NSTableView::selectRowIndexes(const IndexSet& rows, bool extend) {
+  auto selected = Gtk::Bitset::create();
+  for (std::size_t row : rows)
+    if (row < numberOfRows()) selected->add(guint(row));
+  auto mask = selected;
+  if (!extend) {
+    mask = Gtk::Bitset::create();
+    mask->add_range(0, guint(numberOfRows()));
+  }
+  selection_->set_selection(selected, mask);
+}
+
+void NSTableView::deselectAll() { selection_->unselect_all(); }
+
+long NSTableView::rowAt(double x, double y) {
+  for (Gtk::Widget* picked = pick(x, y); picked && picked != this; picked = picked->get_parent()) {
+    auto shown = shown_.find(picked);
+    if (shown != shown_.end()) return long(shown->second.second);
+  }
+  return -1;
+}
+
+Gtk::Widget* NSTableView::viewAt(std::size_t column, std::size_t row) const {
+  for (const auto& [view, place] : shown_)
+    if (place.first == column && place.second == row) return view;
+  return nullptr;
+}
+
+void NSTableView::invalidateIntrinsicContentSize() { queue_resize(); }
+
+void NSTableView::clicked(int count, double, double) {
+  if (count >= 2 && doubleAction_) doubleAction_(*this);
+  else if (count == 1 && action_) action_(*this);
+}
+
+void NSTableView::updateBackgroundStyles() {
+  for (const auto& [view, place] : shown_)
+    if (auto* cell = dynamic_cast<NSTableCellView*>(view))
+      cell->setBackgroundStyle(selection_->is_selected(guint(place.second)) ? NSTableCellView::BackgroundStyle::emphasized
+                                                                             : NSTableCellView::BackgroundStyle::normal);
+}
+
+QvExtendedTableView::QvExtendedTableView() {
+  if (GtkSettings* settings = gtk_settings_get_default()) {
+    auto changed = +[](GObject*, GParamSpec*, gpointer view) {
+      auto* table = static_cast<QvExtendedTableView*>(view);
+      Fennix::withEffectiveAppearance(*table, [table] { table->onAppearanceChange(); });
+    };
+    g_signal_connect_object(settings, "notify::gtk-application-prefer-dark-theme", G_CALLBACK(changed), gobj(),
+                            GConnectFlags(0));
+  }
+}
+
+void QvExtendedTableView::clicked(int count, double x, double y) {
+  NSTableView::clicked(count, x, y);
+  if (Fennix::clickClearsSelection(deselectOnNonRowClick_, allowsEmptySelection(), rowAt(x, y))) deselectAll();
+}
+
+std::string QvExtendedTableView::description() {
+  return Fennix::tableDescription("QvExtendedTableView", this, long(numberOfRows()), long(numberOfColumns()));
+}
+
+// Scroll views.
+
+QvExtendedScrollView::QvExtendedScrollView() {
+  if (GtkSettings* settings = gtk_settings_get_default()) {
+    auto changed = +[](GObject*, GParamSpec*, gpointer view) {
+      auto* scroll = static_cast<QvExtendedScrollView*>(view);
+      Fennix::withEffectiveAppearance(*scroll, [scroll] { scroll->onAppearanceChange(); });
+    };
+    handlers_[0] = g_signal_connect_object(settings, "notify::gtk-application-prefer-dark-theme", G_CALLBACK(changed),
+                                           gobj(), GConnectFlags(0));
+    handlers_[1] = g_signal_connect_object(settings, "notify::gtk-theme-name", G_CALLBACK(changed), gobj(),
+                                           GConnectFlags(0));
+  }
+}
+
+QvExtendedScrollView::~QvExtendedScrollView() = default;
+
+QvContentSizedScrollView::QvContentSizedScrollView() { set_propagate_natural_height(true); }
+
+std::optional<double> QvContentSizedScrollView::intrinsicContentHeight() {
+  Gtk::Widget* document = get_child();
+  if (auto* viewport = dynamic_cast<Gtk::Viewport*>(document)) document = viewport->get_child();
+  if (!document) return std::nullopt;
+  int minimum = 0, natural = 0, minimumBaseline = -1, naturalBaseline = -1;
+  document->measure(Gtk::Orientation::VERTICAL, -1, minimum, natural, minimumBaseline, naturalBaseline);
+  auto* table = dynamic_cast<NSTableView*>(document);
+  if (!table || !table->hasHeaderView()) return Fennix::contentSizedHeight(natural, std::nullopt);
+  // The column view measures its header with its rows; the header is its first child.
+  int header = 0;
+  if (Gtk::Widget* headerView = table->get_first_child()) {
+    int headerMinimum = 0;
+    headerView->measure(Gtk::Orientation::VERTICAL, -1, headerMinimum, header, minimumBaseline, naturalBaseline);
+  }
+  return Fennix::contentSizedHeight(natural - header, double(header));
+}
+
+void QvContentSizedScrollView::invalidateIntrinsicContentSize() {
+  if (auto height = intrinsicContentHeight()) set_min_content_height(int(*height));
+  queue_resize();
+}
+
+void QvScrollViewSizingTableView::reloadData() {
+  NSTableView::reloadData();
+  invalidateIntrinsicContentSize();
+}
+
+void QvScrollViewSizingTableView::insertRows(const IndexSet& rows, unsigned animation) {
+  NSTableView::insertRows(rows, animation);
+  invalidateIntrinsicContentSize();
+}
+
+void QvScrollViewSizingTableView::removeRows(const IndexSet& rows, unsigned animation) {
+  NSTableView::removeRows(rows, animation);
+  invalidateIntrinsicContentSize();
+}
+
+void QvScrollViewSizingTableView::invalidateIntrinsicContentSize() {
+  NSTableView::invalidateIntrinsicContentSize();
+  for (Gtk::Widget* ancestor = get_parent(); ancestor; ancestor = ancestor->get_parent())
+    if (auto* scroll = dynamic_cast<QvContentSizedScrollView*>(ancestor)) {
+      scroll->invalidateIntrinsicContentSize();
+      break;
+    } else if (dynamic_cast<Gtk::ScrolledWindow*>(ancestor)) {
+      ancestor->queue_resize();
+      break;
+    }
+}
+
+// Outline.
+
+NSOutlineView::NSOutlineView() {
+  auto factory = Gtk::SignalListItemFactory::create();
+  factory->signal_bind().connect([this](const Glib::RefPtr<Gtk::ListItem>& listItem) {
+    auto row = std::dynamic_pointer_cast<Gtk::TreeListRow>(listItem->get_item());
+    if (Gtk::Widget* widget = rowWidget(itemOf(row), row)) listItem->set_child(*widget);
+  });
+  factory->signal_unbind().connect([](const Glib::RefPtr<Gtk::ListItem>& listItem) { listItem->unset_child(); });
+  set_factory(factory);
+}
+
+Glib::RefPtr<Gio::ListModel> NSOutlineView::childModel(Item parent) {
+  auto store = Gio::ListStore<Glib::Object>::create();
+  const std::size_t count = dataSource_.numberOfChildren ? dataSource_.numberOfChildren(parent) : 0;
+  for (std::size_t i = 0; i < count; ++i)
+    if (Item child = dataSource_.child ? dataSource_.child(i, parent) : nullptr) store->append(OutlineNode::create(child));
+  return store;
+}
+
+void NSOutlineView::setDataSource(DataSource dataSource) {
+  dataSource_ = std::move(dataSource);
+  reloadData();
+}
+
+void NSOutlineView::reloadData() {
+  tree_ = Gtk::TreeListModel::create(childModel(nullptr), [this](const Glib::RefPtr<Glib::ObjectBase>& object) {
+    auto node = std::dynamic_pointer_cast<OutlineNode>(object);
+    if (!node || !dataSource_.isExpandable || !dataSource_.isExpandable(node->item)) return Glib::RefPtr<Gio::ListModel>();
+    return childModel(node->item);
+  });
+  selection_ = Gtk::MultiSelection::create(tree_);
+  selection_->signal_selection_changed().connect([this](guint, guint) { selectionChange_.emit(); });
+  set_model(selection_);
+}
+
+std::size_t NSOutlineView::numberOfRows() const { return tree_ ? tree_->get_n_items() : 0; }
+
+Glib::RefPtr<Gtk::TreeListRow> NSOutlineView::rowObject(std::size_t row) const {
+  if (!tree_ || row >= numberOfRows()) return {};
+  return const_cast<Gtk::TreeListModel&>(*tree_).get_row(guint(row));
+}
+
+NSOutlineView::Item NSOutlineView::itemAtRow(std::size_t row) const { return itemOf(rowObject(row)); }
+
+long NSOutlineView::rowForItem(Item item) const {
+  for (std::size_t row = 0, n = numberOfRows(); row < n; ++row)
+    if (item && itemAtRow(row) == item) return long(row);
+  return -1;
+}
+
+void NSOutlineView::expandItem(Item item) {
+  const long row = rowForItem(item);
+  if (row >= 0) rowObject(std::size_t(row))->set_expanded(true);
+}
+
+bool NSOutlineView::isItemExpanded(Item item) const {
+  const long row = rowForItem(item);
+  return row >= 0 && rowObject(std::size_t(row))->get_expanded();
+}
+
+std::set<long> NSOutlineView::selectedRowIndexes() const {
+  std::set<long> rows;
+  if (!selection_) return rows;
+  auto bitset = selection_->get_selection();
+  for (guint i = 0, n = guint(bitset->get_size()); i < n; ++i) rows.insert(long(bitset->get_nth(i)));
+  return rows;
+}
+
+void NSOutlineView::selectRowIndexes(const std::set<long>& rows, bool extend) {
+  if (!selection_) return;
+  auto selected = Gtk::Bitset::create();
+  for (long row : rows)
+    if (row >= 0 && std::size_t(row) < numberOfRows()) selected->add(guint(row));
+  auto mask = selected;
+  if (!extend) {
+    mask = Gtk::Bitset::create();
+    mask->add_range(0, guint(numberOfRows()));
+  }
+  selection_->set_selection(selected, mask);
+}
+
+void NSOutlineView::deselectAll() {
+  if (selection_) selection_->unselect_all();
+}
+
+std::vector<NSOutlineView::Item> NSOutlineView::selectedItems() const {
+  std::vector<Item> items;
+  for (long row : selectedRowIndexes())
+    if (Item item = itemAtRow(std::size_t(row))) items.push_back(item);
+  return items;
+}
+
+void NSOutlineView::setSelectedItems(const std::vector<Item>& items) {
+  std::vector<long> rows;
+  for (Item item : items) rows.push_back(rowForItem(item));
+  const auto selection = Fennix::selectionForItems(selectedRowIndexes(), rows);
+  if (!selection) return;
+  if (selection->empty()) deselectAll();
+  else selectRowIndexes(*selection, false);
+}
+
+NSOutlineView::Item NSOutlineView::selectedItem() const {
+  const auto items = selectedItems();
+  return items.empty() ? nullptr : items.front();
+}
+
+void NSOutlineView::setSelectedItem(Item item) { setSelectedItems(item ? std::vector<Item>{item} : std::vector<Item>{}); }
+
+std::vector<NSOutlineView::Item> NSOutlineView::children(Item item) const {
+  std::vector<Item> result;
+  const std::size_t count = dataSource_.numberOfChildren ? dataSource_.numberOfChildren(item) : 0;
+  for (std::size_t i = 0; i < count; ++i)
+    if (Item child = dataSource_.child ? dataSource_.child(i, item) : nullptr) result.push_back(child);
+  return result;
+}
+
+std::size_t NSOutlineView::numberOfRootItems() const {
+  return dataSource_.numberOfChildren ? dataSource_.numberOfChildren(nullptr) : 0;
+}
+
+std::vector<NSOutlineView::Item> NSOutlineView::expandedRootItems() const {
+  std::vector<Item> result;
+  for (Item item : children(nullptr))
+    if (isItemExpanded(item)) result.push_back(item);
+  return result;
+}
+
+Gtk::Widget* NSOutlineView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) {
+  Gtk::Widget* view = dataSource_.viewFor ? dataSource_.viewFor(*this, item) : nullptr;
+  auto* expander = Gtk::make_managed<Gtk::TreeExpander>();
+  expander->set_list_row(row);
+  if (view) expander->set_child(*view);
+  return expander;
+}
+
+Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) {
+  // No disclosure triangle: the view alone, indented by its depth.
+  Gtk::Widget* view = NSOutlineView::rowWidget(item, row);
+  if (auto* expander = dynamic_cast<Gtk::TreeExpander*>(view)) {
+    Gtk::Widget* child = expander->get_child();
+    if (!child) return nullptr;
+    expander->unset_child();
+    child->set_margin_start(int(row->get_depth()) * 12);
+    return child;
+  }
+  return view;
+}
+
+// Buttons under a table.
+
+QvTableViewButtons::QvTableViewButtons(const std::vector<std::string>& iconNames, double buttonWidth)
+    : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0) {
+  add_css_class("linked");
+  auto theme = Gtk::IconTheme::get_for_display(Gdk::Display::get_default());
+  int index = 0;
+  for (const std::string& name : iconNames) {
+    if (!theme->has_icon(name)) continue;
+    auto* button = Gtk::make_managed<Gtk::Button>();
+    button->set_icon_name(name);
+    button->add_css_class("flat");
+    if (buttonWidth > 0) button->set_size_request(int(buttonWidth), -1);
+    button->signal_clicked().connect([this, index] {
+      if (action_) action_(*this, index);
+    });
+    append(*button);
+    segments_.push_back(button);
+    ++index;
+  }
+  // The filler: disabled, it takes the rest of the width.
+  auto* filler = Gtk::make_managed<Gtk::Button>();
+  filler->set_sensitive(false);
+  filler->set_hexpand(true);
+  append(*filler);
+  segments_.push_back(filler);
+  set_hexpand(true);
+  minimumWidth_ = Fennix::TableButtonsLayout::minimumWidth(buttonWidth, long(segments_.size()) - 1);
+  if (minimumWidth_) set_size_request(int(*minimumWidth_), -1);
+}

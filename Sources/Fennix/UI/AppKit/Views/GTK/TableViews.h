@@ -1,0 +1,240 @@
+// Tables, outlines and scroll views on the toolkit. A table is a column view over a list of row
+// objects: each row asks the data source for its view per column, and views given back when a row
+// scrolls away are kept for reuse under their identifier. An outline is a list view over a tree
+// list model of the data source's items (the data source keeps its items alive, as it keeps its
+// objects for any view). Target and action are stored callbacks.
+#pragma once
+
+#include <giomm/liststore.h>
+#include <gtkmm/columnview.h>
+#include <gtkmm/listview.h>
+#include <gtkmm/multiselection.h>
+#include <gtkmm/scrolledwindow.h>
+#include <gtkmm/treelistmodel.h>
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/listitem.h>
+#include <gtkmm/viewport.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Fennix/UI/Common/Views/GTK/ViewBase.h"
+
+/// The view of one cell of a table; the table tells it whether its row is selected.
+class NSTableCellView : public QvViewBase {
+ public:
+  enum class BackgroundStyle { normal = 0, emphasized = 1 };
+  BackgroundStyle backgroundStyle() const { return backgroundStyle_; }
+  virtual void setBackgroundStyle(BackgroundStyle style) { backgroundStyle_ = style; }
+
+ private:
+  BackgroundStyle backgroundStyle_ = BackgroundStyle::normal;
+};
+
+class NSTableView : public Gtk::ColumnView {
+ public:
+  using IndexSet = std::set<std::size_t>;
+  using Callback = std::function<void(NSTableView&)>;
+
+  /// Rows and their views; `viewFor` gets the column's identifier and the row.
+  struct DataSource {
+    std::function<std::size_t()> numberOfRows;
+    std::function<Gtk::Widget*(NSTableView&, const std::string& column, std::size_t row)> viewFor;
+  };
+
+  NSTableView();
+  ~NSTableView() override;
+
+  void setDataSource(DataSource dataSource);
+  void addTableColumn(const std::string& identifier, const std::string& title);
+
+  std::size_t numberOfRows() const;
+  std::size_t numberOfColumns() const;
+  bool hasHeaderView() const { return headerVisible_; }
+  /// Shows or hides the row of column titles.
+  void setHeaderVisible(bool visible);
+
+  // Rows; a subclass that follows row changes overrides these and calls the base first.
+  virtual void reloadData();
+  virtual void insertRows(const IndexSet& rows, unsigned animation);
+  virtual void removeRows(const IndexSet& rows, unsigned animation);
+  void reloadData(const IndexSet& rows, const IndexSet& columns);
+
+  /// A view given back under `identifier` for reuse; none when there is none.
+  Gtk::Widget* makeView(const std::string& identifier);
+
+  // Selection.
+  IndexSet selectedRowIndexes() const;
+  void selectRowIndexes(const IndexSet& rows, bool extend);
+  void deselectAll();
+  bool allowsEmptySelection() const { return allowsEmptySelection_; }
+  void setAllowsEmptySelection(bool allows) { allowsEmptySelection_ = allows; }
+  /// The row at a point of the table; −1 when there is none.
+  long rowAt(double x, double y);
+  /// The view of a shown cell; null when the row is not shown.
+  Gtk::Widget* viewAt(std::size_t column, std::size_t row) const;
+
+  // Target and action, as callbacks.
+  const void* target() const { return target_; }
+  void setTarget(const void* target) { target_ = target; }
+  const Callback& action() const { return action_; }
+  void setAction(Callback action) { action_ = std::move(action); }
+  const Callback& doubleAction() const { return doubleAction_; }
+  void setDoubleAction(Callback action) { doubleAction_ = std::move(action); }
+
+  /// Called after rows changed or were reloaded.
+  virtual void invalidateIntrinsicContentSize();
+
+ protected:
+  /// A click (a release) at a point; the base runs the actions.
+  virtual void clicked(int count, double x, double y);
+
+ public:
+  struct Column;
+
+ private:
+  void bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item);
+  void unbind(const Glib::RefPtr<Gtk::ListItem>& item);
+  void updateBackgroundStyles();
+
+  DataSource dataSource_;
+  Glib::RefPtr<Gio::ListStore<Glib::Object>> rows_;
+  Glib::RefPtr<Gtk::MultiSelection> selection_;
+  std::vector<std::unique_ptr<Column>> columns_;
+  std::map<Gtk::Widget*, std::pair<std::size_t, std::size_t>> shown_;  // view: column, row
+  void releaseTaken();
+  std::multimap<std::string, Gtk::Widget*> reusable_;  // each holds a reference
+  std::vector<Gtk::Widget*> taken_;                     // handed out, still referenced
+  bool allowsEmptySelection_ = true;
+  bool headerVisible_ = true;
+  const void* target_ = nullptr;
+  Callback action_, doubleAction_;
+};
+
+/// A table that clears its selection on a click below its rows.
+class QvExtendedTableView : public NSTableView {
+ public:
+  QvExtendedTableView();
+  bool deselectOnNonRowClick() const { return deselectOnNonRowClick_; }
+  void setDeselectOnNonRowClick(bool deselect) { deselectOnNonRowClick_ = deselect; }
+  virtual void onAppearanceChange() {}
+  std::string description();
+
+ protected:
+  void clicked(int count, double x, double y) override;
+
+ private:
+  bool deselectOnNonRowClick_ = true;
+};
+
+/// A scroll view with the kit's appearance hook.
+class QvExtendedScrollView : public Gtk::ScrolledWindow {
+ public:
+  QvExtendedScrollView();
+  ~QvExtendedScrollView() override;
+  virtual void onAppearanceChange() {}
+
+ private:
+  gulong handlers_[2] = {0, 0};
+};
+
+/// A scroll view as tall as its document (plus the header of a table and 1), for layouts that
+/// size it by its content.
+class QvContentSizedScrollView : public Gtk::ScrolledWindow {
+ public:
+  QvContentSizedScrollView();
+  /// The height of the content; none without a document.
+  std::optional<double> intrinsicContentHeight();
+  /// Takes the height of the content as the least height of the scroll view.
+  void invalidateIntrinsicContentSize();
+};
+
+/// A table that tells its scroll view when its rows change.
+class QvScrollViewSizingTableView : public NSTableView {
+ public:
+  void reloadData() override;
+  void insertRows(const IndexSet& rows, unsigned animation) override;
+  void removeRows(const IndexSet& rows, unsigned animation) override;
+  void invalidateIntrinsicContentSize() override;
+};
+
+/// An outline of items; items are the data source's and compared by identity.
+class NSOutlineView : public Gtk::ListView {
+ public:
+  using Item = const void*;
+  struct DataSource {
+    std::function<std::size_t(Item parent)> numberOfChildren;  ///< the root for null
+    std::function<Item(std::size_t index, Item parent)> child;
+    std::function<bool(Item)> isExpandable;
+    std::function<Gtk::Widget*(NSOutlineView&, Item)> viewFor;
+  };
+
+  NSOutlineView();
+  void setDataSource(DataSource dataSource);
+  void reloadData();
+
+  std::size_t numberOfRows() const;
+  Item itemAtRow(std::size_t row) const;
+  /// −1 for an item that is not shown.
+  long rowForItem(Item item) const;
+  void expandItem(Item item);
+  bool isItemExpanded(Item item) const;
+
+  std::set<long> selectedRowIndexes() const;
+  void selectRowIndexes(const std::set<long>& rows, bool extend);
+  void deselectAll();
+  sigc::signal<void()>& signalSelectionChange() { return selectionChange_; }
+
+  // Items.
+  std::vector<Item> selectedItems() const;
+  void setSelectedItems(const std::vector<Item>& items);
+  Item selectedItem() const;
+  void setSelectedItem(Item item);
+  std::vector<Item> children(Item item) const;
+  std::size_t numberOfRootItems() const;
+  std::vector<Item> expandedRootItems() const;
+
+ protected:
+  /// The widget of a row: the data source's view, in an expander with disclosure triangle.
+  virtual Gtk::Widget* rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row);
+
+ private:
+  Glib::RefPtr<Gtk::TreeListRow> rowObject(std::size_t row) const;
+  Glib::RefPtr<Gio::ListModel> childModel(Item parent);
+
+  DataSource dataSource_;
+  Glib::RefPtr<Gtk::TreeListModel> tree_;
+  Glib::RefPtr<Gtk::MultiSelection> selection_;
+  sigc::signal<void()> selectionChange_;
+};
+
+/// An outline for source lists: rows without disclosure triangles.
+class QvSourceListView : public NSOutlineView {
+ protected:
+  Gtk::Widget* rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) override;
+};
+
+/// The row of small image buttons under a table: one segment per image and an empty, disabled
+/// filler that takes the rest of the width.
+class QvTableViewButtons : public Gtk::Box {
+ public:
+  using Action = std::function<void(QvTableViewButtons&, int segment)>;
+  /// Images by icon name; names the icon theme does not have are dropped.
+  QvTableViewButtons(const std::vector<std::string>& iconNames, double buttonWidth);
+
+  int segmentCount() const { return int(segments_.size()); }
+  Gtk::Button& segment(int index) { return *segments_.at(std::size_t(index)); }
+  /// The least width; none without fixed button widths.
+  std::optional<double> minimumWidth() const { return minimumWidth_; }
+  void onClick(Action action) { action_ = std::move(action); }
+
+ private:
+  std::vector<Gtk::Button*> segments_;
+  std::optional<double> minimumWidth_;
+  Action action_;
+};
