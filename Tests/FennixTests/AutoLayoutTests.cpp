@@ -3,6 +3,7 @@
 
 #include "FakeLayoutHost.h"
 #include "Fennix/UI/Common/AutoLayout.h"
+#include "Fennix/UI/Common/ViewHolder.h"
 #include "Fennix/UI/Common/ViewLookup.h"
 
 using FennixTest::FakeLayoutHost;
@@ -202,6 +203,26 @@ TEST_F(ViewLookupTest, ContentSlot) {
   setQvContentView(root, std::nullopt);
   EXPECT_TRUE(host->subviewsOf(root).empty());
   EXPECT_EQ(name(qvContentView(root)), "nil");
+}
+
+TEST_F(ViewLookupTest, ViewHoldersListTheirViewProperties) {
+  struct Holder : QvViewHolder {
+    std::vector<Child> children;
+    std::vector<Child> mirrorChildren() const override { return children; }
+  } holder;
+  auto named = host->view("named");
+  host->setIdentifier(named, "kept");
+  auto unnamedLabel = host->view("plain");
+  holder.children = {{"title", named}, {"empty", std::nullopt}, {std::nullopt, a}, {"body", unnamedLabel},
+                     {"count", std::nullopt}};
+  EXPECT_EQ(holder.allViews(), (std::vector<LayoutItem>{named, a, unnamedLabel}));
+  EXPECT_EQ(holder.idToView(), (std::map<std::string, LayoutItem>{{"title", named}, {"body", unnamedLabel}}));
+  std::vector<std::string> labels;
+  holder.forEach([&](const std::string& label, LayoutItem) { labels.push_back(label); });
+  EXPECT_EQ(labels, (Strings{"title", "body"}));
+  holder.assignIDs();
+  EXPECT_EQ(host->identifier(named), "kept");  // never overwritten
+  EXPECT_EQ(host->identifier(unnamedLabel), "body");
 }
 
 }  // namespace

@@ -35,6 +35,9 @@ enum class NSLayoutRelation : int { lessThanOrEqual = -1, equal = 0, greaterThan
 
 enum class NSLayoutConstraintOrientation { horizontal = 0, vertical = 1 };
 
+/// The value that stands for the absence of an intrinsic metric of a view.
+inline constexpr double QvViewNoIntrinsicMetric = -1;
+
 using NSLayoutPriority = float;
 inline constexpr NSLayoutPriority NSLayoutPriorityRequired = 1000;
 inline constexpr NSLayoutPriority NSLayoutPriorityDefaultHigh = 750;
