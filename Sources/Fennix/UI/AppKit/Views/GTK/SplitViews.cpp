@@ -102,6 +102,11 @@ QvDraggableSplitView::QvDraggableSplitView(bool vertical)
       gesture->set_state(Gtk::EventSequenceState::DENIED);
   });
   add_controller(click);
+  // The paned widgets leave with the view.
+  signal_destroy().connect([this] {
+    if (root_) root_->unparent();
+    root_ = last_ = nullptr;
+  });
 }
 
 QvDraggableSplitView::~QvDraggableSplitView() {
@@ -113,6 +118,8 @@ void QvDraggableSplitView::addArrangedSubview(Gtk::Widget& pane) {
   const auto orientation = isVertical_ ? Gtk::Orientation::HORIZONTAL : Gtk::Orientation::VERTICAL;
   if (!root_) {
     root_ = Gtk::make_managed<Gtk::Paned>(orientation);
+    root_->set_shrink_start_child(false);
+    root_->set_shrink_end_child(false);
     root_->set_parent(*this);
     root_->set_start_child(pane);
     last_ = root_;
@@ -127,6 +134,8 @@ void QvDraggableSplitView::addArrangedSubview(Gtk::Widget& pane) {
   previous->reference();
   gtk_paned_set_end_child(last_->gobj(), nullptr);
   auto* nested = Gtk::make_managed<Gtk::Paned>(orientation);
+  nested->set_shrink_start_child(false);
+  nested->set_shrink_end_child(false);
   nested->set_start_child(*previous);
   previous->unreference();
   nested->set_end_child(pane);
