@@ -1,0 +1,51 @@
+#include "Fennix/Foundation/DefaultsArrayDataSource.h"
+
+#include <map>
+#include <mutex>
+#include <utility>
+
+namespace Fennix {
+namespace {
+
+// Registered arrays per suite file and key.
+std::mutex registrationLock;
+std::map<std::pair<std::string, std::string>, nlohmann::json>& registrations() {
+  static auto* table = new std::map<std::pair<std::string, std::string>, nlohmann::json>();
+  return *table;
+}
+
+}  // namespace
+
+std::optional<nlohmann::json> defaultsArray(NSUserDefaults& defaults, const std::string& key) {
+  if (auto stored = defaults.object(key)) {
+    const std::string* text = stored->text();
+    if (text == nullptr) return std::nullopt;
+    // Stored text may come from anywhere: nesting is bounded before the parser recurses into it.
+    constexpr int maxDepth = 64;
+    bool tooDeep = false;
+    auto parsed = nlohmann::json::parse(
+        *text,
+        [&tooDeep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+          if (depth > maxDepth) tooDeep = true;
+          return !tooDeep;
+        },
+        /*allow_exceptions=*/false);
+    if (tooDeep || parsed.is_discarded() || !parsed.is_array()) return std::nullopt;
+    return parsed;
+  }
+  std::lock_guard guard(registrationLock);
+  auto found = registrations().find({defaults.path().string(), key});
+  if (found == registrations().end()) return std::nullopt;
+  return found->second;
+}
+
+void setDefaultsArray(NSUserDefaults& defaults, const std::string& key, const nlohmann::json& array) {
+  defaults.set(DefaultsValue(array.dump()), key);
+}
+
+void registerDefaultsArray(NSUserDefaults& defaults, const std::string& key, const nlohmann::json& array) {
+  std::lock_guard guard(registrationLock);
+  registrations()[{defaults.path().string(), key}] = array;
+}
+
+}  // namespace Fennix
