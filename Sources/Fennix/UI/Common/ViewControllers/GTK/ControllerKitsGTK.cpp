@@ -1,0 +1,238 @@
+#include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
+
+#include <gtkmm/box.h>
+#include <gtkmm/label.h>
+#include <gtkmm/scrolledwindow.h>
+#include <webkit/webkit.h>
+
+#include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+#include "Fennix/UI/Common/Views/GTK/ViewBase.h"
+
+namespace Fennix {
+namespace {
+
+GtkWidget* gtk(LayoutItem item) { return item.isView() ? GTK_WIDGET(const_cast<void*>(item.handle)) : nullptr; }
+LayoutItem itemOf(GtkWidget* widget) { return LayoutItem{widget}; }
+
+void setViewSize(GtkWidget* widget) {
+  gtk_widget_set_size_request(widget, -1, -1);
+  gtk_widget_set_hexpand(widget, TRUE);
+  gtk_widget_set_vexpand(widget, TRUE);
+}
+
+class ControllerViewKitGTK : public ControllerViewKit {
+ public:
+  LayoutItem makeGenericView() override {
+    auto* view = QvViewBase::make<QvViewBase>();
+    setViewSize(view->gobj());
+    return item(*view);
+  }
+  LayoutItem makeScrollView(LayoutItem document) override {
+    auto* scroll = Gtk::make_managed<Gtk::ScrolledWindow>();
+    if (Gtk::Widget* child = widget(document)) {
+      layoutHost()->removeFromSuperview(document);
+      scroll->set_child(*child);
+    }
+    return item(*scroll);
+  }
+  bool isScrollView(LayoutItem view) const override { return GTK_IS_SCROLLED_WINDOW(gtk(view)); }
+  LayoutItem makeLabel(const std::string& text) override {
+    auto* label = Gtk::make_managed<Gtk::Label>(text);
+    label->set_justify(Gtk::Justification::CENTER);
+    return item(*label);
+  }
+  bool isTextField(LayoutItem view) const override { return GTK_IS_LABEL(gtk(view)); }
+  std::string text(LayoutItem label) const override {
+    return GTK_IS_LABEL(gtk(label)) ? gtk_label_get_text(GTK_LABEL(gtk(label))) : "";
+  }
+  void setText(LayoutItem label, const std::string& text) override {
+    if (GTK_IS_LABEL(gtk(label))) gtk_label_set_text(GTK_LABEL(gtk(label)), text.c_str());
+  }
+  void wrapAtCurrentWidth(LayoutItem label) override {
+    GtkWidget* widget = gtk(label);
+    if (!GTK_IS_LABEL(widget)) return;
+    gtk_label_set_wrap(GTK_LABEL(widget), TRUE);
+    gtk_widget_queue_resize(widget);
+    gtk_widget_queue_draw(widget);
+  }
+  LayoutItem makeStackView(const std::vector<LayoutItem>& views, NSUserInterfaceLayoutOrientation axis,
+                           NSStackViewDistribution distribution, std::optional<NSLayoutAttribute> alignment,
+                           std::optional<NSLayoutPriority> hugging, double spacing) override {
+    bool vertical = axis == NSUserInterfaceLayoutOrientation::vertical;
+    auto* box = Gtk::make_managed<Gtk::Box>(vertical ? Gtk::Orientation::VERTICAL : Gtk::Orientation::HORIZONTAL,
+                                            static_cast<int>(spacing));
+    box->set_homogeneous(distribution == NSStackViewDistribution::fillEqually);
+    for (LayoutItem view : views) {
+      Gtk::Widget* child = widget(view);
+      if (!child) continue;
+      layoutHost()->removeFromSuperview(view);
+      if (alignment) {
+        auto align = Gtk::Align::FILL;
+        switch (*alignment) {
+          case NSLayoutAttribute::leading: case NSLayoutAttribute::left: case NSLayoutAttribute::top:
+            align = Gtk::Align::START; break;
+          case NSLayoutAttribute::trailing: case NSLayoutAttribute::right: case NSLayoutAttribute::bottom:
+            align = Gtk::Align::END; break;
+          case NSLayoutAttribute::centerX: case NSLayoutAttribute::centerY: align = Gtk::Align::CENTER; break;
+          case NSLayoutAttribute::firstBaseline: case NSLayoutAttribute::lastBaseline:
+            align = Gtk::Align::BASELINE; break;
+          default: break;
+        }
+        if (vertical) child->set_halign(align); else child->set_valign(align);
+      }
+      box->append(*child);
+    }
+    if (hugging) {
+      layoutHost()->setHuggingPriority(item(*box), NSLayoutConstraintOrientation::horizontal, *hugging);
+      layoutHost()->setHuggingPriority(item(*box), NSLayoutConstraintOrientation::vertical, *hugging);
+    }
+    return item(*box);
+  }
+  void retainView(LayoutItem view) override {
+    if (GtkWidget* widget = gtk(view)) g_object_ref_sink(widget);
+  }
+  void releaseView(LayoutItem view) override {
+    if (GtkWidget* widget = gtk(view)) g_object_unref(widget);
+  }
+  void attachController(LayoutItem view, std::weak_ptr<NSViewController> controller) override {
+    Gtk::Widget* shown = widget(view);
+    if (!shown) return;
+    shown->signal_map().connect([controller] {
+      if (auto vc = controller.lock()) {
+        vc->viewWillAppear();
+        vc->viewDidAppear();
+      }
+    });
+    shown->signal_unmap().connect([controller] {
+      if (auto vc = controller.lock()) {
+        vc->viewWillDisappear();
+        vc->viewDidDisappear();
+      }
+    });
+  }
+};
+
+// The web view behind a web view controller.
+
+std::string describeNavigation(WebKitWebView* view) {
+  const char* uri = webkit_web_view_get_uri(view);
+  return std::string("<WKNavigation: ") + (uri ? uri : "") + ">";
+}
+
+class WebViewGTK : public WebViewHandle {
+ public:
+  explicit WebViewGTK(const WKWebViewConfiguration&) {
+    view_ = WEBKIT_WEB_VIEW(webkit_web_view_new());
+    g_object_ref_sink(view_);
+    setViewSize(GTK_WIDGET(view_));
+    gtk_widget_set_size_request(GTK_WIDGET(view_), 1, 1);
+    g_signal_connect(view_, "decide-policy", G_CALLBACK(decidePolicy), this);
+    g_signal_connect(view_, "load-changed", G_CALLBACK(loadChanged), this);
+    g_signal_connect(view_, "load-failed", G_CALLBACK(loadFailed), this);
+    g_signal_connect(view_, "web-process-terminated", G_CALLBACK(terminated), this);
+  }
+  ~WebViewGTK() override {
+    g_signal_handlers_disconnect_by_data(view_, this);
+    g_object_unref(view_);
+  }
+
+  LayoutItem view() const override { return itemOf(GTK_WIDGET(view_)); }
+  std::optional<std::string> currentURL() const override {
+    const char* uri = webkit_web_view_get_uri(view_);
+    if (!uri || !*uri) return std::nullopt;
+    return std::string(uri);
+  }
+  void load(const std::string& url, double) override {
+    // The engine keeps its own time limits; a request here carries only its address.
+    WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
+    webkit_web_view_load_request(view_, request);
+    g_object_unref(request);
+  }
+  void loadHTML(const std::string& html) override { webkit_web_view_load_html(view_, html.c_str(), nullptr); }
+  void setCustomUserAgent(const std::string& userAgent) override {
+    webkit_settings_set_user_agent(webkit_web_view_get_settings(view_), userAgent.c_str());
+  }
+  void setNavigationDelegate(std::weak_ptr<QvWebViewController> delegate) override { delegate_ = std::move(delegate); }
+
+ private:
+  static gboolean decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                               gpointer data) {
+    auto* self = static_cast<WebViewGTK*>(data);
+    auto delegate = self->delegate_.lock();
+    if (!delegate) return FALSE;
+    bool allow = true;
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+      WebKitURIResponse* response = webkit_response_policy_decision_get_response(WEBKIT_RESPONSE_POLICY_DECISION(decision));
+      const char* uri = webkit_uri_response_get_uri(response);
+      allow = delegate->decidePolicyForNavigationResponse(std::string("<WKNavigationResponse: ") + (uri ? uri : "") + ">");
+    } else {
+      WebKitNavigationAction* action =
+          webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+      WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+      const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+      allow = delegate->decidePolicyForNavigationAction(std::string("<WKNavigationAction: ") + (uri ? uri : "") + ">");
+    }
+    if (allow)
+      webkit_policy_decision_use(decision);
+    else
+      webkit_policy_decision_ignore(decision);
+    return TRUE;
+  }
+  static void loadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+    auto delegate = static_cast<WebViewGTK*>(data)->delegate_.lock();
+    if (!delegate) return;
+    auto navigation = describeNavigation(view);
+    switch (event) {
+      case WEBKIT_LOAD_STARTED: delegate->didStartProvisionalNavigation(navigation); break;
+      case WEBKIT_LOAD_REDIRECTED: delegate->didReceiveServerRedirectForProvisionalNavigation(navigation); break;
+      case WEBKIT_LOAD_COMMITTED: delegate->didCommit(navigation); break;
+      case WEBKIT_LOAD_FINISHED: delegate->didFinish(navigation); break;
+    }
+  }
+  static gboolean loadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar*, GError* error, gpointer data) {
+    auto delegate = static_cast<WebViewGTK*>(data)->delegate_.lock();
+    if (!delegate || !error) return FALSE;
+    WebNavigationError failure;
+    failure.domain = error->domain == WEBKIT_POLICY_ERROR ? webKitErrorDomain : g_quark_to_string(error->domain);
+    failure.code = error->code;
+    failure.message = error->message ? error->message : "";
+    auto navigation = describeNavigation(view);
+    if (event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_REDIRECTED)
+      delegate->didFailProvisionalNavigation(navigation, failure);
+    else
+      delegate->didFail(navigation, failure);
+    return FALSE;
+  }
+  static void terminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) {
+    if (auto delegate = static_cast<WebViewGTK*>(data)->delegate_.lock()) delegate->webContentProcessDidTerminate();
+  }
+
+  WebKitWebView* view_ = nullptr;
+  std::weak_ptr<QvWebViewController> delegate_;
+};
+
+class WebViewKitGTK : public WebViewKit {
+ public:
+  std::shared_ptr<WebViewHandle> makeWebView(const WKWebViewConfiguration& configuration) override {
+    return std::make_shared<WebViewGTK>(configuration);
+  }
+};
+
+}  // namespace
+
+void installControllerKitsGTK() {
+  installToolkitLayoutHost();
+  if (!hasControllerViewKit()) setControllerViewKit(std::make_shared<ControllerViewKitGTK>());
+  static bool webInstalled = false;
+  if (!webInstalled) {
+    setWebViewKit(std::make_shared<WebViewKitGTK>());
+    webInstalled = true;
+  }
+}
+
+Gtk::Widget* controllerWidget(NSViewController& controller) {
+  auto view = controller.view();
+  return view ? widget(*view) : nullptr;
+}
+
+}  // namespace Fennix

@@ -1,0 +1,251 @@
+// Controllers on the toolkit: a switch controller showing a page served on the loopback
+// interface, a window controller's window with its toolbar, tabs for controllers and the scroll
+// overlay.
+#include <arpa/inet.h>
+#include <gtkmm/adjustment.h>
+#include <gtkmm/button.h>
+#include <gtkmm/headerbar.h>
+#include <gtkmm/label.h>
+#include <gtkmm/notebook.h>
+#include <gtkmm/scrolledwindow.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <webkit/webkit.h>
+
+#include <atomic>
+#include <thread>
+
+#include "Fennix/Foundation/HTTP/URL.h"
+#include "Fennix/UI/AppKit/GTK/ScrollOverlay.h"
+#include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+#include "Fennix/UI/AppKit/GTK/TabView.h"
+#include "Fennix/UI/AppKit/ViewControllers/GTK/WindowControllerGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
+#include "Fennix/UI/Common/ViewControllers/PlaceholderViewController.h"
+#include "Fennix/UI/Common/ViewControllers/SwitchViewController.h"
+#include "ViewKitWindowSupport.h"
+
+using namespace ViewKitWindowSupport;
+
+namespace {
+
+/// Serves one page to every request on 127.0.0.1 until it is destroyed.
+class LoopbackServer {
+ public:
+  explicit LoopbackServer(std::string body) : body_(std::move(body)) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(fd_, 8);
+    socklen_t length = sizeof address;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~LoopbackServer() {
+    stopping_ = true;
+    ::shutdown(fd_, SHUT_RDWR);
+    ::close(fd_);
+    thread_.join();
+    for (auto& client : clients_) client.join();
+  }
+  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  std::atomic<int> requests{0};
+  std::string lastUserAgent() {
+    std::lock_guard guard(lock_);
+    return userAgent_;
+  }
+
+ private:
+  // Each connection gets its own thread: the engine opens connections before it needs them.
+  void serve() {
+    while (!stopping_) {
+      int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (client < 0) return;
+      timeval timeout{5, 0};
+      ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+      clients_.emplace_back([this, client] { answer(client); });
+    }
+  }
+  void answer(int client) {
+    std::string request;
+    char buffer[2048];
+    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+      ssize_t count = ::read(client, buffer, sizeof buffer);
+      if (count <= 0) break;
+      request.append(buffer, std::size_t(count));
+    }
+    if (request.find("\r\n\r\n") != std::string::npos) {
+      if (auto at = request.find("User-Agent: "); at != std::string::npos) {
+        std::lock_guard guard(lock_);
+        userAgent_ = request.substr(at + 12, request.find("\r\n", at) - at - 12);
+      }
+      ++requests;
+      std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                             std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_;
+      ssize_t written = ::write(client, response.data(), response.size());
+      (void)written;
+    }
+    ::close(client);
+  }
+  std::string body_;
+  int fd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+  std::vector<std::thread> clients_;
+  std::mutex lock_;
+  std::string userAgent_;
+};
+
+bool pumpFor(int seconds, const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    g_main_context_iteration(nullptr, FALSE);
+    if (!done()) g_usleep(1000);
+  }
+  return true;
+}
+
+struct ControllerWindowTest : ::testing::Test {
+  void SetUp() override {
+    if (!gtkReady()) GTEST_SKIP() << "no display";
+    Fennix::installWindowKitGTK();
+  }
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, SwitchControllerShowsALoopbackPage) {
+  LoopbackServer server(
+      "<html><head><title>Loopback page</title></head>"
+      "<body style='margin:0;background:#ff0000'></body></html>");
+  auto sw = NSViewController::make<QvSwitchViewController>();
+  sw->defaultObject = Fennix::AnyValue::object(std::make_shared<URL>(*URL::fromString(server.url("/index.html"))));
+  Gtk::Window window;
+  window.set_default_size(400, 300);
+  window.set_child(*Fennix::controllerWidget(*sw));
+  window.present();
+
+  auto web = std::dynamic_pointer_cast<QvWebViewController>(sw->visibleViewController);
+  ASSERT_TRUE(web);
+  ASSERT_TRUE(web->webView());
+  auto* view = WEBKIT_WEB_VIEW(const_cast<void*>(web->webView()->view().handle));
+  ASSERT_TRUE(pumpFor(20, [&] {
+    const char* title = webkit_web_view_get_title(view);
+    return title && std::string(title) == "Loopback page" && !webkit_web_view_is_loading(view);
+  })) << "the page did not load; requests: " << server.requests;
+  EXPECT_EQ(web->webView()->currentURL(), server.url("/index.html"));
+  EXPECT_EQ(server.lastUserAgent(), *web->wvUserAgent);
+
+  // Showing the window chose again: the same page, no second web view needed to load it again.
+  sw->setRepresentedObject(sw->representedObject());
+  pumpFrames();
+  saveScreenshot(window, "switch-loopback-page");
+  GdkTexture* picture = renderWidget(window);
+  ASSERT_TRUE(picture);
+  EXPECT_TRUE(near(pixel(picture, 200, 150), 0xff0000)) << std::hex << pixel(picture, 200, 150);
+  g_object_unref(picture);
+  window.hide();
+}
+
+namespace {
+
+class ToolbarWindow : public QvWindowController {
+ public:
+  std::vector<std::string> toolbarDefaultItemIdentifiers(const NSToolbar&) override { return {"run", "stop"}; }
+  std::optional<NSToolbarItem> toolbarItem(NSToolbar&, const std::string& id, bool) override {
+    return NSToolbarItem{id, makeToolbarButton(id == "run" ? "Run" : "Stop", std::nullopt, [this] { ++clicks; }, "r")};
+  }
+  void onWindowDidLoad() override { ++loaded; }
+  int clicks = 0, loaded = 0;
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, WindowControllerBuildsItsWindowWithAToolbar) {
+  Fennix::ControllerClassRegistry::registerViewController<QvLoremVC>("QvLoremVC", std::nullopt);
+  auto wc = QvWindowController::make<ToolbarWindow>();
+  wc->mainComponent = std::string("QvLoremVC");
+  wc->qvToolbarID = "main";
+  wc->hasUnifiedTitleAndToolbar = true;
+  Gtk::Window* window = Fennix::toolkitWindow(*wc);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(wc->loaded, 1);
+  EXPECT_EQ(Fennix::windowController(*window), wc.get());
+  EXPECT_EQ(window->get_title(), "ToolbarWindow");
+  int width = 0, height = 0;
+  window->get_default_size(width, height);
+  EXPECT_EQ(width, 720);  // the content size is below the minimum
+  EXPECT_EQ(height, 620);
+
+  auto* header = dynamic_cast<Gtk::HeaderBar*>(window->get_titlebar());
+  ASSERT_TRUE(header);
+  ASSERT_TRUE(wc->toolbar());
+  ASSERT_EQ(wc->toolbar()->items.size(), 2u);
+  EXPECT_EQ((*wc->toolbar())["stop"]->itemIdentifier, "stop");
+  auto* run = dynamic_cast<Gtk::Button*>(Fennix::widget(*wc->toolbar()->items[0].view));
+  ASSERT_TRUE(run);
+  EXPECT_EQ(run->get_label(), "Run");
+  EXPECT_EQ(run->get_ancestor(GTK_TYPE_HEADER_BAR), header->gobj() ? static_cast<Gtk::Widget*>(header) : nullptr);
+  EXPECT_FALSE(header->get_title_widget()->get_visible());  // unified: the title is hidden
+
+  window->present();
+  pumpFrames(200);
+  g_signal_emit_by_name(run->gobj(), "clicked");
+  EXPECT_EQ(wc->clicks, 1);
+  auto content = wc->contentViewController();
+  ASSERT_TRUE(std::dynamic_pointer_cast<QvLoremVC>(content));
+  content->setRepresentedObject(Fennix::AnyValue("the toolbar test"));
+  pumpFrames(100);
+  saveScreenshot(*window, "window-controller-toolbar");
+  EXPECT_TRUE(wc->qvView("nothing") == std::nullopt);
+  Fennix::ControllerClassRegistry::unregisterName("QvLoremVC");
+  window->hide();
+}
+
+TEST_F(ControllerWindowTest, TabsForControllers) {
+  Gtk::Notebook tabs;
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(Fennix::qvAddViewController(tabs, Fennix::AnyValue(3)));
+  EXPECT_FALSE(Fennix::qvItemWithViewController(tabs, std::string("UnknownVC")));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "WARN: did not find VC class: UnknownVC\n");
+  EXPECT_EQ(tabs.get_n_pages(), 0);
+
+  auto item = Fennix::qvAddViewController(tabs, Fennix::ControllerFactory([] { return NSViewController::make<QvLoremVC>(); }),
+                                          std::string("document-open"));
+  ASSERT_TRUE(item);
+  ASSERT_EQ(tabs.get_n_pages(), 1);
+  Gtk::Widget* page = tabs.get_nth_page(0);
+  EXPECT_EQ(Fennix::tabViewController(*page), item->viewController);
+  EXPECT_TRUE(page->get_hexpand());
+  EXPECT_TRUE(page->get_vexpand());
+}
+
+TEST_F(ControllerWindowTest, OverlaySendsHorizontalMotionToTheWrappedScroller) {
+  auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+  auto* wide = Gtk::make_managed<Gtk::Label>(std::string(400, 'x'));
+  scroller->set_child(*wide);
+  scroller->set_policy(Gtk::PolicyType::AUTOMATIC, Gtk::PolicyType::NEVER);
+  Gtk::Widget& container = QvVerticalScrollOverlayView::wrap(*scroller);
+  Gtk::Window window;
+  window.set_default_size(200, 80);
+  window.set_child(container);
+  window.present();
+  auto adjustment = scroller->get_hadjustment();
+  ASSERT_TRUE(pumpFor(5, [&] { return adjustment->get_upper() > adjustment->get_page_size(); }));
+
+  QvVerticalScrollOverlayView* overlay = nullptr;
+  for (Gtk::Widget* child = scroller->get_parent()->get_first_child(); child; child = child->get_next_sibling())
+    if (auto* found = dynamic_cast<QvVerticalScrollOverlayView*>(child)) overlay = found;
+  ASSERT_TRUE(overlay);
+  EXPECT_FALSE(overlay->scrollWheel(0, 3));  // vertical: on to the surroundings
+  EXPECT_EQ(adjustment->get_value(), 0);
+  EXPECT_TRUE(overlay->scrollWheel(2, 0));
+  EXPECT_GT(adjustment->get_value(), 0);
+  window.hide();
+}
