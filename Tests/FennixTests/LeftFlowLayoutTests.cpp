@@ -66,11 +66,11 @@ TEST_F(LeftFlowLayoutTest, HeadersAndFootersKeepTheirFrames) {
 
 TEST_F(LeftFlowLayoutTest, SingleItemsAgreeWithTheRectanglePassAndVaryingSizes) {
   view.items = {6};
-  layout.sizeForItem = [](const IndexPath& path) { return CGSize{path.item % 2 ? 30.0 : 90.0, 20}; };
+  layout.sizeForItem = [](const IndexPath& path) { return CGSize{path[1] % 2 ? 30.0 : 90.0, 20}; };
   layout.setCollectionView(&view);
   for (const auto& element : all()) {
     if (element.representedElementCategory != NSCollectionElementCategory::item) continue;
-    EXPECT_EQ(layout.layoutAttributesForItem(*element.indexPath), element) << element.indexPath->item;
+    EXPECT_EQ(layout.layoutAttributesForItem(*element.indexPath), element) << (*element.indexPath)[1];
   }
   // A rectangle that starts below the first line resolves its first item through its predecessors.
   auto lower = layout.layoutAttributesForElements(CGRect(0, 40, 1000, 1000));
@@ -78,7 +78,8 @@ TEST_F(LeftFlowLayoutTest, SingleItemsAgreeWithTheRectanglePassAndVaryingSizes) 
   EXPECT_EQ(lower.front().frame.origin.x, 20);
   EXPECT_FALSE(layout.layoutAttributesForItem({0, 6}));
   EXPECT_FALSE(layout.layoutAttributesForItem({3, 0}));
-  EXPECT_FALSE(layout.layoutAttributesForItem({0, -1}));
+  EXPECT_FALSE(layout.layoutAttributesForItem({0}));
+  EXPECT_FALSE(layout.layoutAttributesForItem({0, 1, 2}));
 }
 
 TEST_F(LeftFlowLayoutTest, WithoutACollectionViewNothingIsAdjusted) {

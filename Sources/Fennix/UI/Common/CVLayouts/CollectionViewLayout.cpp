@@ -14,7 +14,7 @@ const NSCollectionViewFlowLayout::Prepared& NSCollectionViewFlowLayout::prepared
   CGFloat y = 0;
   for (long section = 0; section < sections; ++section) {
     if (headerReferenceSize.height > 0) {
-      result.elements.push_back({IndexPath{section, 0}, NSCollectionElementCategory::supplementaryView,
+      result.elements.push_back({Fennix::itemPath(section, 0), NSCollectionElementCategory::supplementaryView,
                                  NSCollectionElementKindSectionHeader, CGRect(0, y, width, headerReferenceSize.height)});
       y += headerReferenceSize.height;
     }
@@ -29,7 +29,7 @@ const NSCollectionViewFlowLayout::Prepared& NSCollectionViewFlowLayout::prepared
       const std::size_t lineStart = result.elements.size();
       CGFloat used = 0, lineHeight = 0;
       while (item < count) {
-        const IndexPath path{section, item};
+        const IndexPath path = Fennix::itemPath(section, item);
         const CGSize size = sizeForItem ? sizeForItem(path) : itemSize;
         const CGFloat needed = (result.elements.size() == lineStart ? 0 : minimumInteritemSpacing) + size.width;
         if (result.elements.size() > lineStart && used + needed > available) break;
@@ -52,7 +52,7 @@ const NSCollectionViewFlowLayout::Prepared& NSCollectionViewFlowLayout::prepared
     result.items.emplace_back(first, result.elements.size() - first);
     y += sectionInset.bottom;
     if (footerReferenceSize.height > 0) {
-      result.elements.push_back({IndexPath{section, 0}, NSCollectionElementCategory::supplementaryView,
+      result.elements.push_back({Fennix::itemPath(section, 0), NSCollectionElementCategory::supplementaryView,
                                  NSCollectionElementKindSectionFooter, CGRect(0, y, width, footerReferenceSize.height)});
       y += footerReferenceSize.height;
     }
@@ -77,11 +77,10 @@ std::vector<NSCollectionViewLayoutAttributes> NSCollectionViewFlowLayout::layout
 std::optional<NSCollectionViewLayoutAttributes> NSCollectionViewFlowLayout::layoutAttributesForItem(
     const IndexPath& indexPath) const {
   const auto& layout = prepared();
-  if (indexPath.section < 0 || indexPath.item < 0 || static_cast<std::size_t>(indexPath.section) >= layout.items.size())
-    return std::nullopt;
-  const auto [first, count] = layout.items[static_cast<std::size_t>(indexPath.section)];
-  if (static_cast<std::size_t>(indexPath.item) >= count) return std::nullopt;
-  return layout.elements[first + static_cast<std::size_t>(indexPath.item)];
+  if (indexPath.size() != 2 || indexPath[0] >= layout.items.size()) return std::nullopt;
+  const auto [first, count] = layout.items[indexPath[0]];
+  if (indexPath[1] >= count) return std::nullopt;
+  return layout.elements[first + indexPath[1]];
 }
 
 // Left alignment.
@@ -92,9 +91,10 @@ std::optional<NSCollectionViewLayoutAttributes> QvCVLeftFlowLayout::qvLayoutAttr
   if (collectionView() == nullptr || !oldAttributes) return std::nullopt;
   NSCollectionViewLayoutAttributes copy = *oldAttributes;
   const NSEdgeInsets insets = sectionInset;
-  if (indexPath.item == 0) return copy.setFrame(insets.left);
+  if (indexPath.size() != 2) return std::nullopt;
+  if (indexPath[1] == 0) return copy.setFrame(insets.left);
 
-  const IndexPath previousPath{indexPath.section, indexPath.item - 1};
+  const IndexPath previousPath{indexPath[0], indexPath[1] - 1};
   std::optional<NSCollectionViewLayoutAttributes> previous;
   if (cache) {
     if (auto hit = cache->find(previousPath); hit != cache->end()) previous = hit->second;
@@ -130,8 +130,8 @@ std::optional<NSCollectionViewLayoutAttributes> QvCVLeftFlowLayout::layoutAttrib
   auto target = NSCollectionViewFlowLayout::layoutAttributesForItem(indexPath);
   if (!target || collectionView() == nullptr) return std::nullopt;
   Cache cache;
-  for (long item = 0; item < indexPath.item; ++item) {
-    const IndexPath path{indexPath.section, item};
+  for (std::size_t item = 0; item < indexPath[1]; ++item) {
+    const IndexPath path{indexPath[0], item};
     auto adjusted = qvLayoutAttributesForItem(path, NSCollectionViewFlowLayout::layoutAttributesForItem(path), &cache);
     if (adjusted) cache[path] = *adjusted;
   }

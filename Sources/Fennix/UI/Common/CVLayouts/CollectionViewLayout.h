@@ -12,15 +12,8 @@
 #include <vector>
 
 #include "Fennix/UI/Common/EdgeInsets.h"
+#include "PortKit/Common/TableView.h"
 
-/// The position of an item: section and item number.
-struct IndexPath {
-  long section = 0;
-  long item = 0;
-
-  auto operator<=>(const IndexPath&) const = default;
-  bool operator==(const IndexPath&) const = default;
-};
 
 enum class NSCollectionElementCategory { item, supplementaryView, decorationView, interItemGap };
 
@@ -57,6 +50,11 @@ class CollectionViewSource {
   virtual long numberOfItems(long section) const = 0;
   virtual CGSize frameSize() const = 0;
 };
+
+/// The index path of an item of a collection view: section, then item.
+inline IndexPath itemPath(long section, long item) {
+  return {static_cast<std::size_t>(section), static_cast<std::size_t>(item)};
+}
 
 inline CGFloat rectMaxX(const CGRect& r) { return r.origin.x + r.size.width; }
 inline CGFloat rectMaxY(const CGRect& r) { return r.origin.y + r.size.height; }
