@@ -1,0 +1,103 @@
+// Controllers that show a tree in an outline built in code and answer its data source and delegate
+// from one operation, `children(of:)`, of a subclass. `QvSourceListVC` is the sidebar variant: top
+// level items are section headers, the rest content rows, and the tree opens once after loading.
+// Items are shared objects (compared by identity); the root is asked for with no item. The
+// toolkit's outline is reached through `Fennix::OutlineViewHandle`, so these answers run without a
+// display.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "Fennix/UI/Common/ViewControllers/TableCells.h"
+#include "Fennix/UI/Common/ViewControllers/ViewController.h"
+
+namespace Fennix {
+
+using OutlineItem = std::shared_ptr<void>;
+
+/// What outline controllers need of a toolkit outline.
+class OutlineViewHandle {
+ public:
+  virtual ~OutlineViewHandle() = default;
+  virtual void reloadData() = 0;
+  /// Whether the item sits below another item (false for top-level items).
+  virtual bool hasParent(const OutlineItem& item) const = 0;
+  /// The items of the selected rows, in row order.
+  virtual std::vector<OutlineItem> selectedItems() const = 0;
+  virtual double rowHeight() const = 0;
+  virtual void sizeLastColumnToFit() = 0;
+  /// Collapses every item and its children.
+  virtual void collapseAll() = 0;
+  /// Opens the top level, and every level below it when `children` is true.
+  virtual void expandAll(bool children) = 0;
+  /// Schedules layout and redrawing of the outline and everything in it.
+  virtual void relayout() = 0;
+};
+
+/// A selection: no value, one item, or the items of several rows.
+using OutlineSelection = std::variant<std::monostate, OutlineItem, std::vector<OutlineItem>>;
+
+}  // namespace Fennix
+
+class QvOutlineVC : public QvViewControllerBase {
+ public:
+  using Item = Fennix::OutlineItem;
+
+  QvOutlineVC() = default;
+
+  /// The children of an item (of the root for none); no value when it has none.
+  virtual std::optional<std::vector<Item>> children(const Item& item) { (void)item; return std::nullopt; }
+  /// After every change of the selection.
+  virtual void selectionChanged(const Fennix::OutlineSelection& selection) { (void)selection; }
+  /// Last set-up of the outline before its first load.
+  virtual void configure(Fennix::OutlineViewHandle& outlineView) { (void)outlineView; }
+
+  /// Attaches the toolkit's outline: becomes its data source and delegate, configures, loads.
+  virtual void attachOutlineView(Fennix::OutlineViewHandle* outlineView);
+  /// The outline; stops the process when there is none.
+  Fennix::OutlineViewHandle& outlineView();
+
+  // Data source.
+  virtual long numberOfChildren(const Item& item);
+  /// The child at `index`; no item when the children changed since the outline asked.
+  virtual Item child(long index, const Item& item);
+  virtual bool isItemExpandable(const Item& item);
+  virtual bool isGroupItem(const Item& item);
+
+  // Delegate.
+  virtual bool shouldSelectItem(const Item&) { return true; }
+  virtual double heightOfRowByItem(const Item&) { return outlineView().rowHeight(); }
+  virtual void outlineViewSelectionDidChange();
+  /// Fills a row view: cells that take any value get the item, others are reported.
+  virtual void configureCell(Fennix::QvLoadableCell* cell, const Item& item);
+
+  virtual void qvTryTriggerRelayout();
+
+ protected:
+  /// The outline's configuration step of the base (source lists skip it).
+  virtual bool configuresOutlineView() const { return true; }
+
+  Fennix::OutlineViewHandle* outline_ = nullptr;
+};
+
+class QvSourceListVC : public QvOutlineVC {
+ public:
+  QvSourceListVC() = default;
+
+  virtual void onStartupDidExpand() {}
+  virtual bool shouldExpandChildrenOnStartup() { return true; }
+
+  /// "Header" for top-level items, "Content" for the others.
+  virtual std::string cellIdentifier(const Item& item);
+
+  /// Everything collapsed now; opened from the main queue's next turn, then `onStartupDidExpand()`.
+  void viewDidLoadStartup();
+  void viewDidAppear() override;
+
+ protected:
+  bool configuresOutlineView() const override { return false; }
+};
