@@ -1,0 +1,121 @@
+#include "Fennix/UI/Common/ViewControllers/GTK/OutlineViewControllerGTK.h"
+
+#include <gtkmm/label.h>
+
+#include "Fennix/Foundation/Formatter.h"
+
+namespace Fennix {
+
+GtkOutlineViewHandle::GtkOutlineViewHandle(std::shared_ptr<QvOutlineVC> controller,
+                                           std::function<std::string(const OutlineItem&)> text)
+    : controller_(std::move(controller)), text_(std::move(text)) {
+  const bool sourceList = dynamic_cast<QvSourceListVC*>(controller_.get()) != nullptr;
+  outline_ = sourceList ? Gtk::make_managed<QvSourceListView>() : Gtk::make_managed<NSOutlineView>();
+  scroll_ = Gtk::make_managed<Gtk::ScrolledWindow>();
+  scroll_->set_child(*outline_);
+  selection_ = outline_->signalSelectionChange().connect([this] { controller_->outlineViewSelectionDidChange(); });
+  outline_->setDataSource({
+      [this](NSOutlineView::Item parent) { return childrenOf(parent).size(); },
+      [this](std::size_t index, NSOutlineView::Item parent) -> NSOutlineView::Item {
+        auto child = controller_->child(static_cast<long>(index), parent ? items_.at(parent) : nullptr);
+        return child.get();
+      },
+      [this](NSOutlineView::Item item) {
+        auto found = items_.find(item);
+        return found != items_.end() && controller_->isItemExpandable(found->second);
+      },
+      [this](NSOutlineView&, NSOutlineView::Item item) { return rowView(item); },
+  });
+  controller_->attachOutlineView(this);
+}
+
+GtkOutlineViewHandle::~GtkOutlineViewHandle() { selection_.disconnect(); }
+
+std::vector<OutlineItem> GtkOutlineViewHandle::childrenOf(NSOutlineView::Item parent) {
+  OutlineItem parentItem;
+  if (parent) {
+    auto found = items_.find(parent);
+    if (found == items_.end()) return {};
+    parentItem = found->second;
+  }
+  auto children = controller_->children(parentItem).value_or(std::vector<OutlineItem>{});
+  for (const auto& child : children) {
+    if (!child) continue;
+    items_[child.get()] = child;
+    parents_[child.get()] = parent;
+  }
+  return children;
+}
+
+Gtk::Widget* GtkOutlineViewHandle::rowView(NSOutlineView::Item item) {
+  auto found = items_.find(item);
+  auto* label = Gtk::make_managed<Gtk::Label>();
+  // The source list moves the row view out of its expander into the row; a reference of our own
+  // keeps the label alive in between, and is dropped once the row holds it.
+  g_idle_add_full(
+      G_PRIORITY_HIGH_IDLE,
+      [](gpointer object) {
+        g_object_unref(object);
+        return G_SOURCE_REMOVE;
+      },
+      g_object_ref(label->gobj()), nullptr);
+  label->set_xalign(0);
+  if (found == items_.end()) return label;
+  const OutlineItem& outlineItem = found->second;
+  std::string identifier = "Content";
+  if (auto* sourceList = dynamic_cast<QvSourceListVC*>(controller_.get())) identifier = sourceList->cellIdentifier(outlineItem);
+  label->set_name(identifier);
+  const std::string title = text_ ? text_(outlineItem) : std::string();
+  if (identifier == "Header") {
+    label->set_text(Fennix::uppercased(title));
+    label->add_css_class("heading");
+    label->add_css_class("dim-label");
+    label->set_margin_top(8);
+  } else {
+    label->set_text(title);
+    label->set_margin_start(12);
+  }
+  label->set_margin_bottom(2);
+  return label;
+}
+
+void GtkOutlineViewHandle::reloadData() {
+  items_.clear();
+  parents_.clear();
+  outline_->reloadData();
+}
+
+bool GtkOutlineViewHandle::hasParent(const OutlineItem& item) const {
+  auto found = parents_.find(item.get());
+  return found != parents_.end() && found->second != nullptr;
+}
+
+std::vector<OutlineItem> GtkOutlineViewHandle::selectedItems() const {
+  std::vector<OutlineItem> selected;
+  for (auto raw : outline_->selectedItems()) {
+    auto found = items_.find(raw);
+    if (found != items_.end()) selected.push_back(found->second);
+  }
+  return selected;
+}
+
+void GtkOutlineViewHandle::collapseAll() { outline_->reloadData(); }
+
+void GtkOutlineViewHandle::expandAll(bool children) {
+  // Rows grow while items open: walk by row until the end.
+  const std::size_t roots = outline_->numberOfRootItems();
+  for (std::size_t row = 0; row < outline_->numberOfRows(); ++row) {
+    NSOutlineView::Item item = outline_->itemAtRow(row);
+    const bool topLevel = !hasParent(items_.count(item) ? items_.at(item) : nullptr);
+    if (!children && !topLevel) continue;
+    outline_->expandItem(item);
+  }
+  (void)roots;
+}
+
+void GtkOutlineViewHandle::relayout() {
+  scroll_->queue_resize();
+  outline_->queue_draw();
+}
+
+}  // namespace Fennix

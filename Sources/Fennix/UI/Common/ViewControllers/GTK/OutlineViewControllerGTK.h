@@ -1,0 +1,50 @@
+// An outline controller's outline on the toolkit: a source list (or a plain outline) in a scroll
+// view over the controller's tree. Top-level rows of a source list are header widgets, the others
+// content labels.
+#pragma once
+
+#include <gtkmm/scrolledwindow.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "Fennix/UI/AppKit/Views/GTK/TableViews.h"
+#include "Fennix/UI/Common/ViewControllers/OutlineViewController.h"
+
+namespace Fennix {
+
+class GtkOutlineViewHandle : public OutlineViewHandle {
+ public:
+  /// Makes the outline for `controller` (a source list when it is one); `text` gives a row's label.
+  GtkOutlineViewHandle(std::shared_ptr<QvOutlineVC> controller, std::function<std::string(const OutlineItem&)> text);
+  ~GtkOutlineViewHandle() override;
+
+  Gtk::ScrolledWindow& view() { return *scroll_; }
+  NSOutlineView& outline() { return *outline_; }
+
+  void reloadData() override;
+  bool hasParent(const OutlineItem& item) const override;
+  std::vector<OutlineItem> selectedItems() const override;
+  double rowHeight() const override { return 24; }
+  void sizeLastColumnToFit() override {}
+  void collapseAll() override;
+  void expandAll(bool children) override;
+  void relayout() override;
+
+ private:
+  Gtk::Widget* rowView(NSOutlineView::Item item);
+  /// The children of an item, remembered with their parent.
+  std::vector<OutlineItem> childrenOf(NSOutlineView::Item parent);
+
+  std::shared_ptr<QvOutlineVC> controller_;
+  std::function<std::string(const OutlineItem&)> text_;
+  NSOutlineView* outline_ = nullptr;
+  Gtk::ScrolledWindow* scroll_ = nullptr;
+  std::map<NSOutlineView::Item, OutlineItem> items_;
+  std::map<NSOutlineView::Item, NSOutlineView::Item> parents_;
+  sigc::connection selection_;
+};
+
+}  // namespace Fennix

@@ -1,0 +1,178 @@
+// A table controller's table on the toolkit: a single-column table in a scroll view whose rows are
+// the controller's `arrangedObjects`, with rows dragged by their labels and dropped on the table.
+// Drags carry the rows under our own MIME type (the row indexes) and as text; a drop is above the
+// row under the pointer, or below it in the row's lower half. Double clicks go to the controller.
+#pragma once
+
+#include <gdkmm/contentprovider.h>
+#include <gtkmm/dragsource.h>
+#include <gtkmm/droptarget.h>
+#include <gtkmm/gestureclick.h>
+#include <gtkmm/label.h>
+#include <gtkmm/scrolledwindow.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Fennix/UI/AppKit/Views/GTK/TableViews.h"
+#include "Fennix/UI/Common/ViewControllers/TableViewController.h"
+
+namespace Fennix {
+
+/// The MIME type of dragged row indexes.
+inline std::string indexSetMimeType() { return "application/x-" + QvIndexSetPboardType(); }
+
+template <typename T>
+class GtkTableViewHandle : public TableViewHandle {
+ public:
+  /// Makes the table for `controller`; `text` gives a row's label.
+  GtkTableViewHandle(std::shared_ptr<QvTableViewController<T>> controller, std::function<std::string(const T&)> text)
+      : controller_(std::move(controller)), text_(std::move(text)) {
+    table_ = Gtk::make_managed<QvExtendedTableView>();
+    scroll_ = Gtk::make_managed<Gtk::ScrolledWindow>();
+    scroll_->set_child(*table_);
+    table_->setHeaderVisible(false);
+    table_->addTableColumn(controller_->defaultCellID, controller_->defaultCellID);
+    table_->setDataSource({[this] { return static_cast<std::size_t>(controller_->numberOfRows()); },
+                           [this](NSTableView&, const std::string&, std::size_t row) { return cellFor(row); }});
+    auto clicks = Gtk::GestureClick::create();
+    clicks->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+    clicks->signal_pressed().connect([this](int, double x, double y) { clickedRow_ = table_->rowAt(x, y); });
+    table_->add_controller(clicks);
+    if (controller_->cbRowClick)
+      table_->setDoubleAction([this](NSTableView&) { controller_->onDoubleClick(); });
+
+    auto drop = Gtk::DropTarget::create(G_TYPE_STRING, Gdk::DragAction::COPY | Gdk::DragAction::LINK | Gdk::DragAction::MOVE);
+    drop->signal_motion().connect([this](double x, double y) { return toGdk(validate(sourceOfCurrentDrop(), x, y)); }, false);
+    drop->signal_drop().connect(
+        [this](const Glib::ValueBase& value, double x, double y) {
+          DraggingInfo info{sourceOfCurrentDrop(), {}};
+          GValue copy = G_VALUE_INIT;
+          g_value_init(&copy, G_TYPE_STRING);
+          if (g_value_transform(value.gobj(), &copy) && g_value_get_string(&copy))
+            info.pasteboard[QvStringPboardType()] = g_value_get_string(&copy);
+          g_value_unset(&copy);
+          return performDrop(info, x, y);
+        },
+        false);
+    drop_ = drop;
+    table_->add_controller(drop);
+    controller_->attachTableView(this);
+    table_->reloadData();
+  }
+
+  Gtk::ScrolledWindow& view() { return *scroll_; }
+  QvExtendedTableView& table() { return *table_; }
+
+  // The table handle.
+  void reloadData() override { table_->reloadData(); }
+  void moveRow(std::size_t from, std::size_t to) override {
+    table_->removeRows({from}, 0);
+    table_->insertRows({to}, 0);
+  }
+  void insertRows(const std::set<std::size_t>& rows) override { table_->insertRows(rows, 0); }
+  long clickedRow() const override { return clickedRow_; }
+  double rowHeight() const override { return 24; }
+  double boundsWidth() const override { return table_->get_width(); }
+  void registerForDraggedTypes(const std::vector<NSPasteboardType>& types) override { registered_ = types; }
+  const std::vector<NSPasteboardType>& registeredTypes() const { return registered_; }
+
+  /// Starts a drag of `row` as the drag source of its label does; the content to hand over, none
+  /// when the controller refuses.
+  Glib::RefPtr<Gdk::ContentProvider> beginRowDrag(std::size_t row) {
+    std::map<NSPasteboardType, std::string> pasteboard;
+    if (!controller_->writeRows({row}, pasteboard)) return {};
+    dragging_ = true;
+    const std::string indexes = pasteboard[QvIndexSetPboardType()];
+    auto bytes = Glib::Bytes::create(indexes.data(), indexes.size());
+    std::string text;
+    if (auto value = controller_->objectValue(static_cast<long>(row))) text = text_(*value);
+    Glib::Value<Glib::ustring> textValue;
+    textValue.init(Glib::Value<Glib::ustring>::value_type());
+    textValue.set(text);
+    return Gdk::ContentProvider::create({Gdk::ContentProvider::create(indexSetMimeType(), bytes),
+                                         Gdk::ContentProvider::create(textValue)});
+  }
+  void endRowDrag() { dragging_ = false; }
+
+  /// The row a drop at a point of the table goes above.
+  long dropRow(double x, double y) {
+    const long row = table_->rowAt(x, y);
+    if (row < 0) return controller_->count();
+    if (Gtk::Widget* cell = table_->viewAt(0, static_cast<std::size_t>(row))) {
+      double cellX = 0, cellY = 0;
+      if (cell->translate_coordinates(*table_, 0, 0, cellX, cellY) && y - cellY > cell->get_height() / 2.0)
+        return row + 1;
+    }
+    return row;
+  }
+  NSDragOperation validate(DraggingInfo::Source source, double x, double y) {
+    return controller_->validateDrop({source, {}}, dropRow(x, y), NSTableViewDropOperation::above);
+  }
+  /// A drop at a point of the table: validated, then accepted or refused.
+  bool performDrop(const DraggingInfo& info, double x, double y) {
+    const long row = dropRow(x, y);
+    if (controller_->validateDrop(info, row, NSTableViewDropOperation::above) == NSDragOperation::none) return false;
+    const bool accepted = controller_->acceptDrop(info, row, NSTableViewDropOperation::above);
+    if (info.source == DraggingInfo::Source::thisTable) dragging_ = false;
+    return accepted;
+  }
+
+ private:
+  DraggingInfo::Source sourceOfCurrentDrop() const {
+    if (dragging_) return DraggingInfo::Source::thisTable;
+    auto current = drop_ ? drop_->get_current_drop() : Glib::RefPtr<Gdk::Drop>();
+    if (current && current->get_drag()) return DraggingInfo::Source::other;
+    return DraggingInfo::Source::none;
+  }
+  static Gdk::DragAction toGdk(NSDragOperation operation) {
+    switch (operation) {
+      case NSDragOperation::copy: return Gdk::DragAction::COPY;
+      case NSDragOperation::link: return Gdk::DragAction::LINK;
+      case NSDragOperation::move: return Gdk::DragAction::MOVE;
+      default: return Gdk::DragAction(0);
+    }
+  }
+  Gtk::Widget* cellFor(std::size_t row) {
+    Gtk::Widget* reused = table_->makeView(controller_->viewIDForRow(static_cast<long>(row)));
+    auto* label = dynamic_cast<Gtk::Label*>(reused);
+    if (!label) {
+      label = Gtk::make_managed<Gtk::Label>();
+      label->set_name(controller_->viewIDForRow(static_cast<long>(row)));
+      label->set_xalign(0);
+      label->set_margin_start(6);
+      label->set_margin_top(4);
+      label->set_margin_bottom(4);
+      auto source = Gtk::DragSource::create();
+      source->set_actions(Gdk::DragAction::LINK | Gdk::DragAction::COPY | Gdk::DragAction::MOVE);
+      source->signal_prepare().connect(
+          [this, label](double, double) {
+            const long shown = rowOf(label);
+            return shown < 0 ? Glib::RefPtr<Gdk::ContentProvider>() : beginRowDrag(static_cast<std::size_t>(shown));
+          },
+          false);
+      source->signal_drag_end().connect([this](const Glib::RefPtr<Gdk::Drag>&, bool) { endRowDrag(); });
+      label->add_controller(source);
+    }
+    auto value = controller_->objectValue(static_cast<long>(row));
+    label->set_text(value ? text_(*value) : std::string());
+    return label;
+  }
+  long rowOf(Gtk::Widget* label) const {
+    for (long row = 0; row < controller_->count(); ++row)
+      if (table_->viewAt(0, static_cast<std::size_t>(row)) == label) return row;
+    return -1;
+  }
+
+  std::shared_ptr<QvTableViewController<T>> controller_;
+  std::function<std::string(const T&)> text_;
+  QvExtendedTableView* table_ = nullptr;
+  Gtk::ScrolledWindow* scroll_ = nullptr;
+  Glib::RefPtr<Gtk::DropTarget> drop_;
+  std::vector<NSPasteboardType> registered_;
+  long clickedRow_ = -1;
+  bool dragging_ = false;
+};
+
+}  // namespace Fennix

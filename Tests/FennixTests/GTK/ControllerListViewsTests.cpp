@@ -1,0 +1,162 @@
+// Tables, source lists and left-aligned collections of the controllers on the toolkit, in windows.
+#include <gtest/gtest.h>
+#include <gtkmm/button.h>
+#include <gtkmm/label.h>
+#include <gtkmm/window.h>
+
+#include "Fennix/UI/Common/CVLayouts/GTK/CollectionViewGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/OutlineViewControllerGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/TableViewControllerGTK.h"
+#include "ViewKitWindowSupport.h"
+
+using namespace ViewKitWindowSupport;
+
+namespace {
+
+struct ListWindowTest : ::testing::Test {
+  Gtk::Window* window = nullptr;
+  void SetUp() override {
+    if (!gtkReady()) GTEST_SKIP() << "no display";
+    window = new Gtk::Window();
+  }
+  void TearDown() override {
+    if (window) {
+      window->destroy();
+      delete window;
+      pumpFrames(5);
+    }
+  }
+  void show(Gtk::Widget& content, int width, int height) {
+    window->set_default_size(width, height);
+    window->set_child(content);
+    window->present();
+    pumpUntil([&] { return content.get_width() > 0; });
+    pumpFrames();
+  }
+};
+
+std::vector<std::string> shownTexts(NSTableView& table, std::size_t rows) {
+  std::vector<std::string> texts;
+  for (std::size_t row = 0; row < rows; ++row) {
+    auto* label = dynamic_cast<Gtk::Label*>(table.viewAt(0, row));
+    texts.push_back(label ? std::string(label->get_text()) : "?");
+  }
+  return texts;
+}
+
+TEST_F(ListWindowTest, RowsDraggedWithinTheTableReorderIt) {
+  auto controller = NSViewController::make<QvTableViewController<std::string>>();
+  controller->arrangedObjects = {"Alpha", "Bravo", "Charlie", "Delta"};
+  controller->allowRowReordering = true;
+  std::vector<std::string> activated;
+  controller->onRowActivation([&](const std::string& value) { activated.push_back(value); });
+  Fennix::GtkTableViewHandle<std::string> handle(controller, [](const std::string& text) { return text; });
+  show(handle.view(), 240, 200);
+  EXPECT_EQ(handle.registeredTypes().front(), Fennix::QvIndexSetPboardType());
+  EXPECT_EQ(shownTexts(handle.table(), 4), (std::vector<std::string>{"Alpha", "Bravo", "Charlie", "Delta"}));
+  saveScreenshot(*window, "table-before-drag");
+
+  // Drag the first row by its label and drop it on the lower half of the third row.
+  Gtk::Widget* third = handle.table().viewAt(0, 2);
+  ASSERT_NE(third, nullptr);
+  double x = 0, y = 0;
+  ASSERT_TRUE(third->translate_coordinates(handle.table(), 10, third->get_height() * 0.75, x, y));
+  auto content = handle.beginRowDrag(0);
+  ASSERT_TRUE(content);
+  EXPECT_TRUE(content->ref_formats()->contain_mime_type(Fennix::indexSetMimeType()));
+  EXPECT_EQ(handle.validate(Fennix::DraggingInfo::Source::thisTable, x, y), Fennix::NSDragOperation::link);
+  EXPECT_TRUE(handle.performDrop({Fennix::DraggingInfo::Source::thisTable, {}}, x, y));
+  pumpFrames();
+  EXPECT_EQ(controller->arrangedObjects, (std::vector<std::string>{"Bravo", "Charlie", "Alpha", "Delta"}));
+  EXPECT_EQ(shownTexts(handle.table(), 4), controller->arrangedObjects);
+  saveScreenshot(*window, "table-after-drag");
+
+  // Text from elsewhere is refused by the base controller.
+  EXPECT_FALSE(handle.performDrop({Fennix::DraggingInfo::Source::other, {{Fennix::QvStringPboardType(), "x"}}}, x, y));
+  EXPECT_EQ(controller->count(), 4);
+}
+
+struct Entry {
+  std::string name;
+  std::vector<Fennix::OutlineItem> children;
+};
+Fennix::OutlineItem entry(std::string name, std::vector<Fennix::OutlineItem> children = {}) {
+  return std::make_shared<Entry>(Entry{std::move(name), std::move(children)});
+}
+
+struct Library : QvSourceListVC {
+  std::vector<Fennix::OutlineItem> roots{
+      entry("Library", {entry("Shapes"), entry("Emoji"), entry("Icons")}),
+      entry("Recent", {entry("badge.svg"), entry("star.svg")}),
+  };
+  int expanded = 0;
+  std::vector<std::size_t> selections;
+  std::optional<std::vector<Fennix::OutlineItem>> children(const Fennix::OutlineItem& item) override {
+    if (!item) return roots;
+    return static_cast<Entry*>(item.get())->children;
+  }
+  void onStartupDidExpand() override { ++expanded; }
+  void selectionChanged(const Fennix::OutlineSelection& selection) override {
+    if (std::holds_alternative<std::monostate>(selection)) selections.push_back(0);
+    if (std::holds_alternative<Fennix::OutlineItem>(selection)) selections.push_back(1);
+    if (auto* many = std::get_if<std::vector<Fennix::OutlineItem>>(&selection)) selections.push_back(many->size());
+  }
+};
+
+TEST_F(ListWindowTest, ASourceListOpensAfterLoadingWithHeaderRows) {
+  auto library = NSViewController::make<Library>();
+  Fennix::GtkOutlineViewHandle handle(library, [](const Fennix::OutlineItem& item) {
+    return static_cast<Entry*>(item.get())->name;
+  });
+  show(handle.view(), 220, 300);
+  library->viewDidLoadStartup();
+  EXPECT_EQ(handle.outline().numberOfRows(), 2u);  // collapsed for the loading pass
+  ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
+  pumpFrames();
+  EXPECT_EQ(handle.outline().numberOfRows(), 7u);
+  saveScreenshot(*window, "source-list");
+
+  handle.outline().selectRowIndexes({1}, false);
+  handle.outline().selectRowIndexes({1, 2, 3}, false);
+  handle.outline().deselectAll();
+  pumpFrames(5);
+  EXPECT_EQ(library->selections, (std::vector<std::size_t>{1, 3, 0}));
+}
+
+TEST_F(ListWindowTest, ACollectionPacksItemsToTheLeft) {
+  auto* collection = Gtk::make_managed<QvFlowLayoutCollectionView>();
+  auto& layout = collection->collectionViewLayout();
+  layout.itemSize = {90, 40};
+  layout.minimumInteritemSpacing = 8;
+  layout.minimumLineSpacing = 8;
+  layout.sectionInset = {12, 12, 12, 12};
+  layout.headerReferenceSize = {0, 28};
+  auto* header = Gtk::make_managed<Gtk::Label>("Shapes");
+  header->set_xalign(0);
+  collection->setHeader(header);
+  std::vector<Gtk::Button*> items;
+  for (const char* name : {"Circle", "Square", "Star", "Heart", "Arrow"}) {
+    items.push_back(Gtk::make_managed<Gtk::Button>(name));
+    collection->appendItem(*items.back());
+  }
+  show(*collection, 330, 200);
+  saveScreenshot(*window, "left-aligned-collection");
+
+  // 306 wide lines hold three items; the fourth wraps to the inset.
+  auto origin = [&](std::size_t i) {
+    graphene_rect_t bounds;
+    EXPECT_TRUE(gtk_widget_compute_bounds(GTK_WIDGET(items[i]->gobj()), GTK_WIDGET(collection->gobj()), &bounds));
+    return std::pair<double, double>{bounds.origin.x, bounds.origin.y};
+  };
+  EXPECT_EQ(origin(0), (std::pair<double, double>{12, 40}));
+  EXPECT_EQ(origin(1).first, 12 + 90 + 8);
+  EXPECT_EQ(origin(2).first, 12 + 2 * (90 + 8));
+  EXPECT_EQ(origin(3), (std::pair<double, double>{12, 40 + 40 + 8}));
+  EXPECT_EQ(origin(4).first, 12 + 90 + 8);
+  graphene_rect_t headerBounds;
+  ASSERT_TRUE(gtk_widget_compute_bounds(GTK_WIDGET(header->gobj()), GTK_WIDGET(collection->gobj()), &headerBounds));
+  EXPECT_EQ(headerBounds.origin.x, 0);
+  EXPECT_EQ(headerBounds.size.width, 330);
+}
+
+}  // namespace
