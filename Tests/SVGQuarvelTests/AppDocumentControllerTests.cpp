@@ -19,14 +19,16 @@ const std::string circle = "<svg xmlns=\"http://www.w3.org/2000/svg\"><circle cx
 TEST(AppDocumentController, NewDocumentsTakeTheBuiltInDrawingOrTheWaitingSnapshotAndNumberTheirTitles) {
   CapturedConsole console;
   DocumentController controller;
-  auto first = controller.openUntitledDocumentAndDisplay(false);
+  std::vector<std::string> shownTitles;
+  controller.setPresenter([&](const SVGQuarvel::DocumentRecordPtr& shown) { shownTitles.push_back(shown->displayName()); });
+  auto first = controller.openUntitledDocumentAndDisplay(true);
   EXPECT_EQ(first->document()->svgString.get(), std::string(newDocumentSVG));
   EXPECT_NE(first->document()->swift.get().find("struct"), std::string::npos);
   EXPECT_EQ(first->displayName(), "Untitled");
   EXPECT_FALSE(first->isDocumentEdited());
 
   std::shared_ptr<SVGQuarvel::DocumentRecord> second;
-  SVGQuarvelDocument::openSVG(circle, [&] { second = controller.openUntitledDocumentAndDisplay(false); });
+  SVGQuarvelDocument::openSVG(circle, [&] { second = controller.openUntitledDocumentAndDisplay(true); });
   ASSERT_TRUE(second);
   EXPECT_EQ(second->document()->svgString.get(), circle);
   EXPECT_NE(second->document()->swift.get().find("Circle"), std::string::npos);
@@ -37,6 +39,7 @@ TEST(AppDocumentController, NewDocumentsTakeTheBuiltInDrawingOrTheWaitingSnapsho
   controller.close(*first);
   EXPECT_EQ(controller.openUntitledDocumentAndDisplay(false)->displayName(), "Untitled");
   EXPECT_EQ(controller.documents().size(), 2u);
+  EXPECT_EQ(shownTitles, (std::vector<std::string>{"Untitled", "Untitled 2"}));  // named before shown
 }
 
 TEST(AppDocumentController, ADocumentThatCannotBeMadeLeavesNoSnapshotForTheNextOne) {

@@ -61,8 +61,14 @@ int DocumentController::nextUntitledNumber() const {
   return number;
 }
 
-DocumentRecordPtr DocumentController::add(std::shared_ptr<SVGQuarvelDocument> document, UTType type, bool display) {
+DocumentRecordPtr DocumentController::add(std::shared_ptr<SVGQuarvelDocument> document, UTType type,
+                                          std::optional<std::filesystem::path> url, bool display) {
   auto record = DocumentRecordPtr(new DocumentRecord(std::move(document), std::move(type)));
+  if (url) {
+    record->fileURL_ = std::move(url);
+  } else {
+    record->untitledNumber_ = nextUntitledNumber();
+  }
   record->savedContent_ = record->currentContent();
   documents_.push_back(record);
   if (display && presenter_) {
@@ -79,10 +85,7 @@ DocumentRecordPtr DocumentController::add(std::shared_ptr<SVGQuarvelDocument> do
 DocumentRecordPtr DocumentController::openUntitledDocumentAndDisplay(bool display) {
   auto document = factory_();
   if (!document) throw CocoaError(CocoaError::fileReadUnknown, "The new document could not be created.");
-  const int number = nextUntitledNumber();
-  auto record = add(std::move(document), UTType::svgQuarvelDocument(), display);
-  record->untitledNumber_ = number;
-  return record;
+  return add(std::move(document), UTType::svgQuarvelDocument(), std::nullopt, display);
 }
 
 DocumentRecordPtr DocumentController::openDocument(const std::filesystem::path& url, bool display) {
@@ -92,22 +95,9 @@ DocumentRecordPtr DocumentController::openDocument(const std::filesystem::path& 
       return record;
     }
   }
-  const auto type = UTType::fromFilenameExtension(url.extension().string().substr(url.has_extension() ? 1 : 0))
-                        .value_or(UTType::svgQuarvelDocument());
+  const auto type = typeForSaving(url);
   auto document = SVGQuarvelDocument::fromConfiguration({type, FileWrapper::fromURL(url)});
-  auto record = DocumentRecordPtr(new DocumentRecord(std::move(document), type));
-  record->fileURL_ = url;
-  record->savedContent_ = record->currentContent();
-  documents_.push_back(record);
-  if (display && presenter_) {
-    try {
-      presenter_(record);
-    } catch (...) {
-      close(*record);
-      throw;
-    }
-  }
-  return record;
+  return add(std::move(document), type, url, display);
 }
 
 void DocumentController::save(DocumentRecord& record) {

@@ -86,7 +86,9 @@ class DocumentController {
   static UTType typeForSaving(const std::filesystem::path& url);
 
  private:
-  DocumentRecordPtr add(std::shared_ptr<SVGQuarvelDocument> document, UTType type, bool display);
+  /// Keeps the document (untitled without `url`) and shows it when `display` is set.
+  DocumentRecordPtr add(std::shared_ptr<SVGQuarvelDocument> document, UTType type,
+                        std::optional<std::filesystem::path> url, bool display);
   int nextUntitledNumber() const;
 
   DocumentFactory factory_;

@@ -6,7 +6,6 @@
 #include <glibmm/main.h>
 #include <gtkmm/filefilter.h>
 #include <gtkmm/icontheme.h>
-#include <gtkmm/label.h>
 
 #include <algorithm>
 
@@ -16,18 +15,18 @@
 #include "SVGQuarvel/App/About.h"
 #include "SVGQuarvel/App/ExampleSVGs.h"
 #include "SVGQuarvel/App/GTK/AboutWindow.h"
+#include "SVGQuarvel/Views/GTK/ContentView.h"
 
 using SVGQuarvel::DocumentController;
 using SVGQuarvel::DocumentWindow;
 
 namespace SVGQuarvel {
 
-Gtk::Widget* makeDocumentContent(const std::shared_ptr<SVGQuarvelDocument>& document, Gtk::Window&,
-                                 Gtk::HeaderBar&) {
-  auto* placeholder = Gtk::make_managed<Gtk::Label>(document->svgString.get());
-  placeholder->set_selectable(true);
-  placeholder->set_margin(12);
-  return placeholder;
+void installDocumentContent(const std::shared_ptr<SVGQuarvelDocument>& document, Gtk::Window& window,
+                            Gtk::HeaderBar& headerBar) {
+  auto* content = Gtk::make_managed<ContentView>(document);
+  window.set_child(*content);
+  content->attachToWindow(window, headerBar);
 }
 
 // ---- DocumentWindow ------------------------------------------------------------------------
@@ -37,7 +36,7 @@ DocumentWindow::DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record)
   set_default_size(1100, 700);
   set_show_menubar(true);
   set_titlebar(headerBar_);
-  set_child(*makeDocumentContent(record_->document(), *this, headerBar_));
+  installDocumentContent(record_->document(), *this, headerBar_);
 
   add_action("save", [this] { app_.saveDocument(*this, false, nullptr); });
   add_action("save-as", [this] { app_.saveDocument(*this, true, nullptr); });

@@ -24,9 +24,10 @@ namespace SVGQuarvel {
 
 class DocumentWindow;
 
-/// The content of a document window, with its toolbar put into `headerBar`.
-Gtk::Widget* makeDocumentContent(const std::shared_ptr<SVGQuarvelDocument>& document, Gtk::Window& window,
-                                 Gtk::HeaderBar& headerBar);
+/// Puts the document's views into `window`, with their toolbar in `headerBar` and their actions
+/// on the window.
+void installDocumentContent(const std::shared_ptr<SVGQuarvelDocument>& document, Gtk::Window& window,
+                            Gtk::HeaderBar& headerBar);
 
 }  // namespace SVGQuarvel
 
