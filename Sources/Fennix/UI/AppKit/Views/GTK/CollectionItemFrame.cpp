@@ -7,9 +7,15 @@
 
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 
-QvCVIFrame::QvCVIFrame() { set_overflow(Gtk::Overflow::HIDDEN); }
+QvCVIFrame::QvCVIFrame() : Glib::ObjectBase("QvCVIFrame") {
+  set_overflow(Gtk::Overflow::HIDDEN);
+  signal_destroy().connect([this] {
+    while (Gtk::Widget* child = get_first_child()) child->unparent();
+  });
+}
 
 QvCVIFrame::~QvCVIFrame() {
+  if (!gobj()) return;
   while (Gtk::Widget* child = get_first_child()) child->unparent();
 }
 
