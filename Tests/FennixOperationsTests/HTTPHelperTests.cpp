@@ -60,7 +60,11 @@ TEST(HTTPResponse, RetryAfter) {
   EXPECT_EQ(retry("99999999999999999999999999"), std::nullopt);
   EXPECT_EQ(retry("9223372036854775807"), std::nullopt);
   EXPECT_EQ(retry("1.5"), std::nullopt);
-  EXPECT_EQ(capture.logger->matching("could not parse retry-after header:").size(), 4u);
+  EXPECT_EQ(retry("+-5"), std::nullopt);
+  EXPECT_EQ(capture.logger->matching("could not parse retry-after header:").size(), 5u);
+  auto past = retry("-5");
+  ASSERT_TRUE(past);
+  EXPECT_LT(*past, std::chrono::system_clock::now());
   EXPECT_EQ(capture.logger->matching("could not parse retry-after header: 99999999999999999999999999").size(), 1u);
   EXPECT_EQ(responseWith(503, {}).retryAfter(), std::nullopt);
 }
@@ -100,6 +104,20 @@ TEST(HTTPResponse, CookiesOfResponsesAndRequests) {
   request.setCookies(cookies, false);
   EXPECT_EQ(request.value("Cookie"), "a=1; b=2");
   EXPECT_EQ(request.value("Accept"), "x");
+
+  // Dates beyond the clock's range stay on their side of now: a cookie "until 9999" is kept, one
+  // that expired in 1601 removes its name.
+  auto far = responseWith(200, {{AnyValue("Set-Cookie"),
+                                 AnyValue::array({AnyValue("keep=1; Expires=Fri, 31 Dec 9999 23:59:59 GMT"),
+                                                  AnyValue("gone=1; Expires=Mon, 01 Jan 1601 00:00:00 GMT")})}})
+                 .setCookiesUsingURL(url("http://example.com/"));
+  ASSERT_EQ(far.size(), 2u);
+  EXPECT_GT(*far[0].expiresDate, std::chrono::system_clock::now() + std::chrono::hours(24 * 365 * 200));
+  EXPECT_TRUE(far[1].isExpired(std::chrono::system_clock::now()));
+  HTTPCookieStorage farStorage;
+  for (const auto& cookie : far) farStorage.setCookie(cookie);
+  EXPECT_EQ(farStorage.cookie("keep")->value, "1");
+  EXPECT_EQ(farStorage.cookie("gone"), std::nullopt);
 
   HTTPCookieStorage storage;
   for (const auto& cookie : cookies) storage.setCookie(cookie);

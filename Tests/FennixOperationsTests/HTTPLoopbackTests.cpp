@@ -219,6 +219,7 @@ TEST(HTTPFetchOperation, FinishesAfterTheLastHandler) {
     const bool first = record.response && record.response->url() && record.response->url()->path() == "/one";
     if (first && !enqueued.exchange(true)) fetch.enqueue(URLRequest(*URL::fromString(server.url("/three"))))->resume();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(fetch.isFinished());  // not even while the last handler is still running
   };
   operation->start();
   operation->waitUntilFinished();
@@ -244,6 +245,22 @@ TEST(HTTPFetchOperation, FinishesAfterTheLastHandler) {
   auto* unexpected = Fennix::errorAs<QvHTTPFetchOperation::HTTPOtherError>(operation->records().back().error);
   ASSERT_NE(unexpected, nullptr);
   EXPECT_EQ(unexpected->response, other);
+}
+
+TEST(HTTPFetchOperation, UnresumedTaskKeepsTheOperationRunning) {
+  LoopbackServer server(routes({{"/one", LoopbackServer::response(200, "OK", {}, "1")}}));
+  auto operation = std::make_shared<RecordingFetch>(*URL::fromString(server.url("/")), sessionWithoutRedirects());
+  operation->start();
+  auto task = operation->enqueue(URLRequest(*URL::fromString(server.url("/one"))));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(operation->activeRequestCount(), 1u);
+  EXPECT_TRUE(operation->isExecuting());
+  EXPECT_TRUE(operation->records().empty());
+  // Resuming it lets the transaction complete, which ends the operation.
+  task->resume();
+  operation->waitUntilFinished();
+  EXPECT_EQ(operation->activeRequestCount(), 0u);
+  EXPECT_EQ(operation->records().size(), 1u);
 }
 
 TEST(HTTPFetchOperation, CancelledTransferIsNeverAResult) {

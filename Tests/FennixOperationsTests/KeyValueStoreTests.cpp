@@ -94,6 +94,8 @@ TEST(KeyValueStore, ReadsReasonNumbers) {
   EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, AnyValue(3)}}), 3);
   EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, AnyValue("2")}}), 2);
   EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, std::string("two")}}), 0);
+  EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, std::string("+2")}}), 2);
+  EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, std::string("+-2")}}), 0);
   EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, std::string("99999999999999999999999")}}), 0);
   EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{{key, std::vector<int>{1}}}), 0);
   EXPECT_EQ(QvKeyValueStore::reasonNumber(Info{}), 0);

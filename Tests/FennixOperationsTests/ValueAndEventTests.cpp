@@ -177,6 +177,11 @@ TEST(TimedValue, AgeMapDescriptionAndCoding) {
   EXPECT_EQ(json, nlohmann::json::parse(R"({"timestamp": 12.5, "value": "v"})"));
   EXPECT_EQ(json.get<TimedValue<std::string>>(), original);
 
+  // A stored time stamp near the far end of the clock's range still has an age.
+  auto ancient = nlohmann::json::parse(R"({"timestamp": -9.5e9, "value": "x"})").get<TimedValue<std::string>>();
+  EXPECT_GT(ancient.ageInSeconds(), 9.5e9);
+  EXPECT_LT(ancient.ageInSeconds(), 9.5e9 + 3.0e9);
+
   auto extra = nlohmann::json::parse(R"({"timestamp": 1, "value": "x", "other": true})");
   EXPECT_EQ(extra.get<TimedValue<std::string>>().value, "x");
   EXPECT_ANY_THROW(nlohmann::json::parse(R"({"value": "x"})").get<TimedValue<std::string>>());

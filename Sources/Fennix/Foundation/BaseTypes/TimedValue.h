@@ -32,7 +32,11 @@ class TimedValue {
 
   /// Seconds from the time stamp to now; negative for a time stamp in the future.
   double ageInSeconds() const {
-    return std::chrono::duration<double>(std::chrono::system_clock::now() - timestamp).count();
+    // In floating point: a decoded time stamp near either end of the clock's range would
+    // overflow the clock's own count when subtracted from now.
+    using Seconds = std::chrono::duration<double>;
+    return Seconds(std::chrono::system_clock::now().time_since_epoch()).count() -
+           Seconds(timestamp.time_since_epoch()).count();
   }
 
   /// The closure's result for the value, with the same time stamp; errors of the closure propagate.

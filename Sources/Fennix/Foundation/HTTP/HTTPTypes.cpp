@@ -98,7 +98,11 @@ std::optional<Date> parseHTTPDate(const std::string& text) {
   parts.tm_hour = *hour;
   parts.tm_min = *minute;
   parts.tm_sec = *second;
-  const std::time_t seconds = timegm(&parts);
+  // Servers write far dates such as the year 9999 for cookies that should not expire; the clock
+  // holds about ±292 years around 1970, so such dates are brought to its ends instead of
+  // overflowing into the past.
+  constexpr std::time_t limit = 9'000'000'000;
+  const std::time_t seconds = std::clamp<std::time_t>(timegm(&parts), -limit, limit);
   return std::chrono::system_clock::from_time_t(seconds);
 }
 
@@ -204,6 +208,7 @@ std::optional<Fennix::Date> HTTPURLResponse::retryAfter() const {
   const char* begin = text.data();
   const char* end = begin + text.size();
   if (*begin == '+') ++begin;
+  if (begin != end && *begin == '-' && begin != text.data()) begin = end;  // "+-5" has two signs
   long long seconds = 0;
   auto [next, failure] = std::from_chars(begin, end, seconds);
   // Too many digits for an integer, or more seconds than a date can be moved by, is unreadable.

@@ -253,7 +253,7 @@ std::optional<long long> decimalInteger(const std::string& text) {
   const char* begin = text.data();
   const char* end = begin + text.size();
   if (begin != end && *begin == '+') ++begin;
-  if (begin == end) return std::nullopt;
+  if (begin == end || (*begin == '-' && begin != text.data())) return std::nullopt;  // one sign at most
   long long value = 0;
   auto [next, failure] = std::from_chars(begin, end, value);
   if (failure != std::errc() || next != end) return std::nullopt;
