@@ -263,6 +263,32 @@ TEST(HTTPFetchOperation, UnresumedTaskKeepsTheOperationRunning) {
   EXPECT_EQ(operation->records().size(), 1u);
 }
 
+TEST(URLSession, FollowedRedirectsKeepTheirCookies) {
+  LoopbackServer server(routes({
+      {"/login", "HTTP/1.1 302 Found\r\nLocation: /home\r\nSet-Cookie: token=abc; Path=/\r\n"
+                 "Content-Length: 0\r\nConnection: close\r\n\r\n"},
+      {"/home", LoopbackServer::response(200, "OK", {"Set-Cookie: seen=1"}, "welcome")},
+  }));
+  URLSession::Configuration configuration;
+  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
+  auto session = std::make_shared<URLSession>(configuration);
+  std::atomic<bool> completed{false};
+  std::shared_ptr<URLResponse> response;
+  auto task = session->dataTask(URLRequest(*URL::fromString(server.url("/login"))),
+                                [&](std::optional<Fennix::Data>, std::shared_ptr<URLResponse> received, Fennix::ErrorRef) {
+                                  response = std::move(received);
+                                  completed = true;
+                                });
+  task->resume();
+  ASSERT_TRUE(waitUntil([&] { return completed.load(); }));
+  auto http = std::dynamic_pointer_cast<HTTPURLResponse>(response);
+  ASSERT_NE(http, nullptr);
+  EXPECT_EQ(http->statusCode(), 200);
+  ASSERT_TRUE(configuration.cookieStorage->cookie("token"));
+  EXPECT_EQ(configuration.cookieStorage->cookie("token")->value, "abc");
+  EXPECT_EQ(configuration.cookieStorage->cookie("seen")->value, "1");
+}
+
 TEST(HTTPFetchOperation, CancelledTransferIsNeverAResult) {
   std::mutex mutex;
   std::condition_variable released;

@@ -55,6 +55,12 @@ struct Transfer {
   std::vector<std::pair<std::string, std::string>> headers;
   std::size_t headerBytes = 0;
   const std::atomic<bool>* cancelled = nullptr;
+  CURL* curl = nullptr;
+  /// The "Set-Cookie" values of each complete header block, with the URL that sent it; the
+  /// blocks of redirects that were followed set cookies too.
+  std::vector<std::pair<std::string, std::vector<std::string>>> cookieBlocks;
+  /// How many of those came before the last response began.
+  std::size_t earlierCookieBlocks = 0;
 };
 
 constexpr std::size_t maximumHeaderBytes = 1024 * 1024;
@@ -77,8 +83,22 @@ std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* c
   if (transfer->headerBytes > maximumHeaderBytes) return 0;
   std::string line(data, length);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  if (line.empty()) {
+    // The end of a header block, read while the transfer still names the URL that sent it.
+    std::vector<std::string> cookies;
+    for (const auto& [name, value] : transfer->headers) {
+      if (Fennix::canonicalHeaderName(name) == "Set-Cookie") cookies.push_back(value);
+    }
+    char* effective = nullptr;
+    if (!cookies.empty() && transfer->curl != nullptr &&
+        curl_easy_getinfo(transfer->curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective != nullptr) {
+      transfer->cookieBlocks.emplace_back(effective, std::move(cookies));
+    }
+    return length;
+  }
   if (line.rfind("HTTP/", 0) == 0) {
     transfer->headers.clear();  // a new response (after an interim one or a followed redirect)
+    transfer->earlierCookieBlocks = transfer->cookieBlocks.size();
     return length;
   }
   const auto colon = line.find(':');
@@ -157,6 +177,7 @@ void URLSessionDataTask::perform() {
   } else if (!request_.url || !request_.url->host() || (scheme != "http" && scheme != "https")) {
     error = urlError(URLErrorCode::unsupportedURL, "unsupported URL");
   } else if (CURL* curl = curl_easy_init()) {
+    transfer.curl = curl;
     const std::string address = request_.url->absoluteString();
     const auto& storage = session_->configuration_.cookieStorage;
     curl_slist* headers = nullptr;
@@ -215,6 +236,17 @@ void URLSessionDataTask::perform() {
     if (status > 0) {
       auto http = std::make_shared<HTTPURLResponse>(responseURL, status, headerFields(transfer.headers));
       if (storage) {
+        // Cookies of redirects that were followed first, then those of the response itself.
+        for (std::size_t i = 0; i < transfer.earlierCookieBlocks; ++i) {
+          const auto& [sender, cookies] = transfer.cookieBlocks[i];
+          const auto senderURL = URL::fromString(sender);
+          if (!senderURL) continue;
+          for (const auto& text : cookies) {
+            for (const auto& cookie : HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", text}}, *senderURL)) {
+              storage->setCookie(cookie);
+            }
+          }
+        }
         for (const auto& cookie : http->setCookiesUsingURL(*responseURL)) storage->setCookie(cookie);
       }
       response = http;
