@@ -1,6 +1,7 @@
 // Dynamic equality of untyped values and the loose coercions built on it.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -40,6 +41,16 @@ class Tagged : public EquatableType {
 
  private:
   int tag_;
+};
+
+// An object type with a truth value of its own.
+class Switch : public UObjectBoolValue {
+ public:
+  explicit Switch(bool on) : on_(on) {}
+  bool swiftObjectsBoolValue() const override { return on_; }
+
+ private:
+  bool on_;
 };
 
 }  // namespace
@@ -166,6 +177,36 @@ TEST(AnyValueEquality, ObjectsAreEqualOnlyToThemselvesUnlessEquatable) {
   EXPECT_TRUE(eq(std::optional<std::string>("a"), std::optional<std::string>("a")));
 }
 
+TEST(AnyValueEquality, StaticallyTypedArraysAndDictionaries) {
+  CapturedConsole console;
+  using Fennix::isEqualToArray;
+  using Fennix::isEqualToDictionary;
+  EXPECT_TRUE(isEqualToArray(std::vector<int>{1, 2}, {1, 2}));
+  EXPECT_FALSE(isEqualToArray(std::vector<int>{1, 2}, {2, 1}));
+  EXPECT_FALSE(isEqualToArray(std::vector<int>{1}, {1, 1}));
+  EXPECT_TRUE(isEqualToArray(std::vector<int>{}, {}));
+  // Untyped elements widen as `eq` does; objects of an EquatableType compare through the receiver.
+  EXPECT_TRUE(isEqualToArray(std::vector<AnyValue>{AnyValue(5)}, {AnyValue::int8(5)}));
+  EXPECT_FALSE(isEqualToArray(std::vector<AnyValue>{AnyValue::uint(5)}, {AnyValue(5)}));
+  using TaggedList = std::vector<std::shared_ptr<Tagged>>;
+  EXPECT_TRUE(isEqualToArray(TaggedList{std::make_shared<Tagged>(1)}, TaggedList{std::make_shared<Tagged>(1)}));
+  EXPECT_FALSE(isEqualToArray(TaggedList{std::make_shared<Tagged>(1)}, TaggedList{std::make_shared<Tagged>(2)}));
+  EXPECT_FALSE(isEqualToArray(TaggedList{std::make_shared<Tagged>(1)}, TaggedList{nullptr}));
+
+  using Numbers = std::map<std::string, int>;
+  EXPECT_TRUE(isEqualToDictionary(Numbers{{"a", 1}, {"b", 2}}, Numbers{{"b", 2}, {"a", 1}}));
+  EXPECT_FALSE(isEqualToDictionary(Numbers{{"a", 1}, {"b", 2}}, Numbers{{"a", 1}, {"c", 2}}));
+  EXPECT_FALSE(isEqualToDictionary(Numbers{{"a", 1}}, Numbers{{"a", 2}}));
+  EXPECT_TRUE(isEqualToDictionary(Numbers{}, Numbers{}));
+  using Untyped = std::map<std::string, AnyValue>;
+  EXPECT_TRUE(isEqualToDictionary(Untyped{{"a", AnyValue::int32(3)}}, Untyped{{"a", AnyValue(3)}}));
+  EXPECT_FALSE(isEqualToDictionary(Untyped{{"a", AnyValue(3)}}, Untyped{{"b", AnyValue(3)}}));
+  using TaggedMap = std::map<int, std::shared_ptr<Tagged>>;
+  EXPECT_TRUE(isEqualToDictionary(TaggedMap{{1, std::make_shared<Tagged>(7)}}, TaggedMap{{1, std::make_shared<Tagged>(7)}}));
+  EXPECT_FALSE(isEqualToDictionary(TaggedMap{{1, std::make_shared<Tagged>(7)}}, TaggedMap{{2, std::make_shared<Tagged>(7)}}));
+  EXPECT_EQ(console.output(), "");
+}
+
 TEST(AnyValueEquality, OptionalReceivers) {
   const AnyValue none = AnyValue::none(AnyType(Fennix::AnyKind::int_));
   EXPECT_TRUE(none.isEqual(std::optional<AnyValue>()));
@@ -199,6 +240,12 @@ TEST(UObjectCoercion, TruthValues) {
   EXPECT_TRUE(UObject::boolValue(AnyValue::int8(0)));
   EXPECT_FALSE(UObject::boolValue(AnyValue::some(AnyValue(false))));
   EXPECT_FALSE(UObject::boolValue(AnyValue::none(AnyType(Fennix::AnyKind::bool_))));
+  // Objects answer for themselves when their type says how; other objects are true.
+  EXPECT_FALSE(UObject::boolValue(AnyValue::object(std::make_shared<Switch>(false))));
+  EXPECT_FALSE(UObject::boolValue(AnyValue::some(AnyValue::object(std::make_shared<Switch>(false)))));
+  EXPECT_TRUE(UObject::boolValue(AnyValue::object(std::make_shared<Switch>(true))));
+  EXPECT_TRUE(UObject::boolValue(AnyValue::object(std::make_shared<Thing>())));
+  EXPECT_FALSE(UObject::boolValue(AnyValue::object(std::shared_ptr<Switch>())));  // absent
 }
 
 TEST(UObjectCoercion, IntegersFromTextNeverOverflow) {

@@ -185,6 +185,7 @@ struct AnyValue::ObjectBox {
   std::shared_ptr<void> pointer;
   const std::type_info* type;
   const EquatableType* equatable;
+  const UObjectBoolValue* truth;
   std::string (*describe)(const void*);
 };
 
@@ -415,17 +416,18 @@ AnyValue AnyValue::null() {
   static const auto box = [] {
     static int nullObject = 0;
     return std::make_shared<const ObjectBox>(
-        ObjectBox{std::shared_ptr<void>(&nullObject, [](void*) {}), &typeid(std::nullptr_t), nullptr, nullptr});
+        ObjectBox{std::shared_ptr<void>(&nullObject, [](void*) {}), &typeid(std::nullptr_t), nullptr, nullptr, nullptr});
   }();
   return AnyValue(AnyType(AnyKind::null), box);
 }
 
 AnyValue AnyValue::makeObject(std::shared_ptr<void> pointer, const std::type_info& type, std::string name,
-                              const EquatableType* equatable, std::string (*describe)(const void*)) {
+                              const EquatableType* equatable, const UObjectBoolValue* truth,
+                              std::string (*describe)(const void*)) {
   AnyType objectType = AnyType::object(type, std::move(name));
   if (pointer == nullptr) return none(objectType);
   return AnyValue(std::move(objectType),
-                  std::make_shared<const ObjectBox>(ObjectBox{std::move(pointer), &type, equatable, describe}));
+                  std::make_shared<const ObjectBox>(ObjectBox{std::move(pointer), &type, equatable, truth, describe}));
 }
 
 // MARK: Accessors
@@ -497,6 +499,11 @@ std::shared_ptr<void> AnyValue::objectPointer() const { return objectBox().point
 const void* AnyValue::objectIdentity() const {
   if (kind() != AnyKind::object && kind() != AnyKind::null) return nullptr;
   return objectBox().pointer.get();
+}
+
+const UObjectBoolValue* AnyValue::objectTruth() const {
+  if (kind() != AnyKind::object) return nullptr;
+  return objectBox().truth;
 }
 
 const AnyValue& AnyValue::unwrapped() const {

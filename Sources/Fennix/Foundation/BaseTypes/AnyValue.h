@@ -23,6 +23,7 @@
 #include "Fennix/Foundation/BaseTypes/TypeName.h"
 
 class EquatableType;
+class UObjectBoolValue;
 
 namespace Fennix {
 
@@ -152,6 +153,8 @@ class AnyValue {
   static AnyValue object(std::shared_ptr<T> pointer, std::string typeName = Fennix::typeName<T>()) {
     const EquatableType* equatable = nullptr;
     if constexpr (std::is_base_of_v<EquatableType, T>) equatable = pointer.get();
+    const UObjectBoolValue* truth = nullptr;
+    if constexpr (std::is_base_of_v<UObjectBoolValue, T>) truth = pointer.get();
     std::string (*describe)(const void*) = nullptr;
     if constexpr (requires(const T& value) {
                     { value.description() } -> std::convertible_to<std::string>;
@@ -161,7 +164,7 @@ class AnyValue {
     using Object = std::remove_cv_t<T>;
     return makeObject(std::const_pointer_cast<void>(std::static_pointer_cast<const void>(
                           std::shared_ptr<const Object>(std::move(pointer)))),
-                      typeid(Object), std::move(typeName), equatable, describe);
+                      typeid(Object), std::move(typeName), equatable, truth, describe);
   }
 
   AnyKind kind() const { return type_.kind(); }
@@ -199,6 +202,9 @@ class AnyValue {
   }
   /// The identity of a referenced object (the null object has one too); null for other values.
   const void* objectIdentity() const;
+  /// The truth value a referenced object gives of itself, when its type derives from
+  /// `UObjectBoolValue`; null for other objects and other values.
+  const UObjectBoolValue* objectTruth() const;
 
   /// The value looked up under `key` in a dictionary (strict key equality); null when missing.
   const AnyValue* lookup(const AnyValue& key) const;
@@ -234,7 +240,8 @@ class AnyValue {
   AnyValue(AnyType type, std::shared_ptr<const void> payload);
 
   static AnyValue makeObject(std::shared_ptr<void> pointer, const std::type_info& type, std::string typeName,
-                             const EquatableType* equatable, std::string (*describe)(const void*));
+                             const EquatableType* equatable, const UObjectBoolValue* truth,
+                             std::string (*describe)(const void*));
   const std::type_info& objectType() const;
   std::shared_ptr<void> objectPointer() const;
   const ObjectBox& objectBox() const;
@@ -273,3 +280,54 @@ bool eq(const std::optional<T>& a, const std::optional<T>& b) {
   if (!a.has_value() || !b.has_value()) return a.has_value() == b.has_value();
   return *a == *b;
 }
+
+namespace Fennix {
+
+/// A shared pointer to an object whose type derives from `EquatableType`.
+template <typename T>
+concept EquatableObjectPointer = requires { typename T::element_type; } &&
+                                 std::is_base_of_v<EquatableType, typename T::element_type> &&
+                                 std::is_same_v<T, std::shared_ptr<typename T::element_type>>;
+
+/// Element equality for the statically typed array and dictionary comparisons below: untyped
+/// values with `eq(_:_:)`, objects whose type derives from `EquatableType` through the receiver's
+/// element, every other type with its own `==`.
+template <typename T>
+bool elementEquals(const T& receiver, const std::optional<T>& other) {
+  if constexpr (std::is_same_v<T, AnyValue>) {
+    return ::eq(receiver, other);
+  } else if constexpr (EquatableObjectPointer<T>) {
+    if (receiver == nullptr) return other.has_value() && *other == nullptr;
+    if (!other.has_value()) return receiver->isEqual(std::optional<AnyValue>());
+    return receiver->isEqual(std::optional<AnyValue>(AnyValue::object(*other)));
+  } else {
+    return other.has_value() && receiver == *other;
+  }
+}
+
+/// Arrays: different counts are unequal; otherwise the pairs compare in index order.
+template <typename T>
+bool isEqualToArray(const std::vector<T>& receiver, const std::vector<T>& other) {
+  if (receiver.size() != other.size()) return false;
+  for (std::size_t i = 0; i < receiver.size(); ++i) {
+    if (!elementEquals(receiver[i], std::optional<T>(other[i]))) return false;
+  }
+  return true;
+}
+
+/// Dictionaries (any map type): different counts are unequal; otherwise each value of the
+/// receiver compares with the other's value under its key, a missing key counting as absent.
+template <typename Map>
+  requires requires { typename Map::key_type; typename Map::mapped_type; }
+bool isEqualToDictionary(const Map& receiver, const Map& other) {
+  using Value = typename Map::mapped_type;
+  if (receiver.size() != other.size()) return false;
+  for (const auto& [key, value] : receiver) {
+    const auto found = other.find(key);
+    const std::optional<Value> theirs = found == other.end() ? std::nullopt : std::optional<Value>(found->second);
+    if (!elementEquals(value, theirs)) return false;
+  }
+  return true;
+}
+
+}  // namespace Fennix

@@ -26,6 +26,10 @@ bool UObject::boolValue(const std::optional<AnyValue>& value) {
     case AnyKind::string: return !isFalseText(v.text());
     case AnyKind::array:
     case AnyKind::set: return !v.elements().empty();
+    case AnyKind::object: {
+      const UObjectBoolValue* truth = v.objectTruth();
+      return truth == nullptr || truth->swiftObjectsBoolValue();
+    }
     default: return true;
   }
 }

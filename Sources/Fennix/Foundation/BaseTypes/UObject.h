@@ -9,14 +9,23 @@
 #include "Fennix/Foundation/BaseTypes/AnyValue.h"
 
 // The truth values of Bool, Int, String, Array, Set and Optional are the rules of
-// `UObject::boolValue` below; every other value counts as true.
+// `UObject::boolValue` below. An object type says how it counts by deriving from
+// `UObjectBoolValue`; every other value counts as true.
+
+/// Object types that give their own truth value to `UObject::boolValue`.
+class UObjectBoolValue {
+ public:
+  virtual ~UObjectBoolValue() = default;
+  virtual bool swiftObjectsBoolValue() const = 0;
+};
 
 /// Loose conversions (a namespace: all members are static).
 struct UObject {
   UObject() = delete;
 
   /// Absent, a false-looking text ("", "0", " ", "NO", "false", "undefined"), false, 0 and empty
-  /// arrays and sets are false; a present optional counts as what it wraps; anything else is true.
+  /// arrays and sets are false; a present optional counts as what it wraps; an object deriving
+  /// from `UObjectBoolValue` gives its own answer; anything else is true.
   static bool boolValue(const std::optional<Fennix::AnyValue>& value);
   static bool boolValue(const std::optional<std::string>& text);
   static bool boolValue(const char* text);
