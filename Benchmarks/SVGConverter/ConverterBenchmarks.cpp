@@ -21,7 +21,9 @@ SVG::SVG wideDrawing(int count) {
     SVG::PresentationAttributes fill = SVG::PresentationAttributes::fromFill(SVG::Paint::definition(id));
     root.children.push_back(
         SVG::Circle{.cx = n(i), .cy = n(i), .r = n(1), .core = {"shape-" + std::to_string(i % 50)}, .presentation = fill});
-    root.children.push_back(SVG::SVG{.width = n(10)});
+    SVG::SVG nested;
+    nested.width = n(10);
+    root.children.push_back(nested);
   }
   return root;
 }

@@ -114,9 +114,11 @@ TEST(ModelSVG, DescriptionAndIntrinsicSize) {
 }
 
 TEST(ModelSVG, ChildrenKeepDocumentOrderAndCopiesAreDeep) {
-  SVG::SVG inner{.core = {.id = "inner"}};
+  SVG::SVG inner;
+  inner.core.id = "inner";
   inner.addElement(circle("c1"));
-  SVG::Group group{.core = {.id = "g"}};
+  SVG::Group group;
+  group.core.id = "g";
   group.addElement(inner);
   group.addElement(SVG::Text{.x = UnitLength::number(0), .y = UnitLength::number(0)});
   SVG::SVG root;
@@ -141,10 +143,22 @@ TEST(ModelSVG, ChildrenKeepDocumentOrderAndCopiesAreDeep) {
   EXPECT_EQ(copy.children[0], moved);
 }
 
+namespace {
+
+// A drawing or group with only an id.
+template <typename Element>
+Element element(const char* id) {
+  Element result;
+  result.core.id = id;
+  return result;
+}
+
+}  // namespace
+
 TEST(ModelSVG, ItemsExposeTheirElementAndDescription) {
   const std::vector<SVG::GroupItem> items{
-      SVG::SVG{.core = {.id = "s"}},
-      SVG::Group{.core = {.id = "g"}},
+      element<SVG::SVG>("s"),
+      element<SVG::Group>("g"),
       SVG::Path{.core = {.id = "p"}},
       circle("c"),
       SVG::Rect{.core = {.id = "r"}},

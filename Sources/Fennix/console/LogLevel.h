@@ -15,7 +15,15 @@
 /// L <= M.
 class LogLevel {
  public:
+  // The case `log` hides the C library's log() inside this class, which is intended.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wshadow"
+#endif
   enum Value : std::int8_t { error = 0, warn = 1, log = 2, info = 3, trace = 4 };
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
   // The same cases under upper-case names.
   static constexpr Value Error = error;

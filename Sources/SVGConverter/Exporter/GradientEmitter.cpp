@@ -98,8 +98,10 @@ void exportGradientArgument(SVGSwiftUIExporter& stream, const std::vector<Gradie
 }  // namespace
 
 void SVGSwiftUIExporter::exportLinearGradientProperty(const SwiftUIModel::LinearGradientProperty& gradient) {
-  const auto [start, end] =
+  const auto directions =
       coalesceDirections(unitPointText(*this, gradient.startPoint), unitPointText(*this, gradient.endPoint));
+  const std::string& start = directions.first;
+  const std::string& end = directions.second;
   writeln("static let " + gradient.propertyID + " = LinearGradient(");
   nest([&] {
     exportGradientArgument(*this, gradient.stops);

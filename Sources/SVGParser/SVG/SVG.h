@@ -34,7 +34,7 @@ struct Group {
   CoreAttributes core{};
   StylingAttributes style{};
   PresentationAttributes presentation{};
-  std::vector<GroupItem> children{};
+  std::vector<GroupItem> children;
 
   // Reading from text, attributes and CSS
   static Group fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
@@ -139,7 +139,7 @@ struct SVG {
   CoreAttributes core{};
   StylingAttributes style{};
   PresentationAttributes presentation{};
-  std::vector<GroupItem> children{};
+  std::vector<GroupItem> children;
   std::vector<DefinitionEntry> definitions{};  ///< of the whole drawing, in the order added
 
   // Reading from text, attributes and CSS
