@@ -36,7 +36,7 @@ void QvSplitMainVC::onWillAppear() { _ensureMinimumSizes(); }
 
 void QvSplitMainVC::_ensureMinimumSizes() {
   auto ownView = viewIfLoaded();
-  if (!ownView) return;
+  if (!ownView || panesKeepMinimumWidths) return;
   auto& layout = host();
   const auto subviews = layout.subviewsOf(*ownView);
   if (subviews.size() < 2) return;

@@ -23,6 +23,9 @@ class QvSplitMainVC : public QvViewControllerBase {
   double propertyListMinimumWidth = 240;
   /// How much each pane keeps its width when the split view resizes, by pane index.
   std::map<long, NSLayoutPriority> holdingPriorities;
+  /// Set when the toolkit's panes hold the minimum widths themselves (as size requests); the
+  /// frames are then left to them.
+  bool panesKeepMinimumWidths = false;
 
   virtual void loadSubViews();
   /// The split view: a plain view of the kit whose subviews are the panes.

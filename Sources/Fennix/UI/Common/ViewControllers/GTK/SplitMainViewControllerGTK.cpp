@@ -72,7 +72,10 @@ Gtk::Widget* arrangePanes(QvSplitMainVC& controller) {
 Gtk::Widget* makeSplitMainPanes(QvSplitMainVC& controller) {
   Gtk::Widget* panes = arrangePanes(controller);
   // The panes are the controller's view from now on.
-  if (panes) controller.setView(item(*panes));
+  if (panes) {
+    controller.panesKeepMinimumWidths = true;
+    controller.setView(item(*panes));
+  }
   return panes;
 }
 
