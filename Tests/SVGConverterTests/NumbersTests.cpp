@@ -40,8 +40,12 @@ TEST(NumberText, TiesGoToEvenOnShortestDigits) {
 }
 
 TEST(NumberText, ExtremesStayPlainSwiftLiterals) {
-  EXPECT_EQ(number(1e300), "1" + std::string(300, '0'));
-  EXPECT_EQ(number(-1.5e20), "-150000000000000000000");
+  // Whole numbers from 2^53 on carry a fraction: as integer literals they would overflow Int.
+  EXPECT_EQ(number(1e300), "1" + std::string(300, '0') + ".0");
+  EXPECT_EQ(number(-1.5e20), "-150000000000000000000.0");
+  EXPECT_EQ(number(1e19), "10000000000000000000.0");
+  EXPECT_EQ(number(9007199254740992.0), "9007199254740992.0");
+  EXPECT_EQ(number(9007199254740991.0), "9007199254740991");
   EXPECT_EQ(number(1e-7, 10), "0.0000001");
   EXPECT_EQ(number(5e-324, INT_MAX), "0." + std::string(323, '0') + "5");
   EXPECT_EQ(number(1e-5), "0");

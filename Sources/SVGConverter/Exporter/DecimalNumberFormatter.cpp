@@ -85,6 +85,10 @@ std::string DecimalNumberFormatter::string(double value) const {
   if (!fractionPart.empty()) {
     text += '.';
     text += fractionPart;
+  } else if (std::fabs(value) >= 9007199254740992.0) {
+    // A whole number this large written without a fraction would be an integer literal, which
+    // overflows the integer type Swift gives such literals; with a fraction it is a float literal.
+    text += ".0";
   }
   return text;
 }

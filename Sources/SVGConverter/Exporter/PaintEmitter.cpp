@@ -27,7 +27,10 @@ void appendFillModifiers(SVGSwiftUIExporter& stream, const Paint& paint) {
                      stream.writeln(".fill()");
                      stream.writeln(".opacity(" + stream.string(opacity.opacity) + ")");
                    },
-                   [&](const Paint::Property& property) { stream.writeln(".fill(" + property.id + ")"); },
+                   [&](const Paint::Property& property) {
+                     stream.writeln(".fill(" + property.id + ")");
+                     if (property.opacity) stream.writeln(".opacity(" + stream.string(*property.opacity) + ")");
+                   },
                    [&](const Paint::Color& color) {
                      if (const auto text = colorText(stream, color)) {
                        stream.writeln(".fill(" + *text + ")");
@@ -71,6 +74,9 @@ void appendStrokeModifiers(SVGSwiftUIExporter& stream, const std::optional<Strok
     }
     if (const auto* opacity = paint ? paint->as<Paint::Opacity>() : nullptr) {
       stream.writeln(".opacity(" + stream.string(opacity->opacity) + ")");
+    }
+    if (const auto* property = paint ? paint->as<Paint::Property>() : nullptr; property && property->opacity) {
+      stream.writeln(".opacity(" + stream.string(*property->opacity) + ")");
     }
   });
 }

@@ -142,6 +142,7 @@ void SVGSwiftUIExporter::exportTextBuilder(const SwiftUIModel::Text& text) {
                        // The gradient shows through the glyphs of a clear copy.
                        writeln(".foregroundColor(.clear)");
                        writeln(".background(" + paint.id + ".mask(" + expression + "))");
+                       if (paint.opacity) writeln(".opacity(" + string(*paint.opacity) + ")");
                      },
                  },
                  text.paint->variant());

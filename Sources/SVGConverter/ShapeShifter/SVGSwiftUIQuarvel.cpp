@@ -159,17 +159,20 @@ std::optional<Paint> SVGSwiftUIQuarvel::mapPaint(const std::optional<SVG::Paint>
     if (opacity) return Paint::opacity(*opacity / 100);
     return std::nullopt;
   }
-  if (auto color = paint->as<SVG::Paint::Color>()) {
-    std::optional<CGFloat> elementOpacity = attributeStack_.empty() ? std::nullopt : attributeStack_.back().opacity;
-    std::optional<CGFloat> fraction;
-    if (opacity) fraction = *opacity / 100;
-    if (elementOpacity && *elementOpacity != 100) fraction = fraction.value_or(1.0) * (*elementOpacity / 100);
-    return Paint::color(color->color, fraction);
-  }
-  // Only a gradient can paint; a filter's id counts as a missing one.
+  // The paint's own opacity and that of the element with its groups.
+  std::optional<CGFloat> elementOpacity = attributeStack_.empty() ? std::nullopt : attributeStack_.back().opacity;
+  std::optional<CGFloat> fraction;
+  if (opacity) fraction = *opacity / 100;
+  if (elementOpacity && *elementOpacity != 100) fraction = fraction.value_or(1.0) * (*elementOpacity / 100);
+  if (auto color = paint->as<SVG::Paint::Color>()) return Paint::color(color->color, fraction);
+  // Only a gradient can paint; a filter's id counts as a missing one. A gradient cannot take the
+  // opacity itself, so the view it paints does.
   if (auto reference = paint->as<SVG::Paint::Definition>()) {
     const ScopedDefinition* entry = scopedDefinition(reference->id);
-    if (entry && !entry->definition.is<SwiftUIModel::Definition::FilterModifier>()) return Paint::property(entry->id);
+    if (entry && !entry->definition.is<SwiftUIModel::Definition::FilterModifier>()) {
+      if (fraction && *fraction >= 1) fraction.reset();
+      return Paint::property(entry->id, fraction);
+    }
   }
   return std::nullopt;
 }

@@ -13,7 +13,10 @@ std::string Paint::description() const {
                           if (c.opacity) text += ", " + SVGParser::doubleDescription(*c.opacity);
                           return text + ")";
                         },
-                        [](const Property& p) { return "<PaintProp: " + p.id + ">"; },
+                        [](const Property& p) {
+                          if (!p.opacity) return "<PaintProp: " + p.id + ">";
+                          return "<PaintProp: " + p.id + ", " + SVGParser::doubleDescription(*p.opacity) + ">";
+                        },
                     },
                     value_);
 }

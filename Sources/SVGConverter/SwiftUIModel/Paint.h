@@ -26,9 +26,11 @@ class Paint {
     std::optional<CGFloat> opacity;
     bool operator==(const Color&) const = default;
   };
-  /// A reference to a definition (a gradient) by its qualified identifier.
+  /// A reference to a definition (a gradient) by its qualified identifier, with the opacity
+  /// (below 1) of the element and its paint, which the painted view takes.
   struct Property {
     std::string id;
+    std::optional<CGFloat> opacity;
     bool operator==(const Property&) const = default;
   };
   using Variant = std::variant<Opacity, Color, Property>;
@@ -39,13 +41,15 @@ class Paint {
 
   static Paint opacity(CGFloat value) { return Opacity{value}; }
   static Paint color(CSS::Color c, std::optional<CGFloat> opacity) { return Color{std::move(c), opacity}; }
-  static Paint property(std::string id) { return Property{std::move(id)}; }
+  static Paint property(std::string id, std::optional<CGFloat> opacity = std::nullopt) {
+    return Property{std::move(id), opacity};
+  }
 
   const Variant& variant() const { return value_; }
   template <typename Case> bool is() const { return std::holds_alternative<Case>(value_); }
   template <typename Case> const Case* as() const { return std::get_if<Case>(&value_); }
 
-  /// ".opacity(0.5)", ".color(named(\"red\"), 0.5)" or "<PaintProp: Drawing.gradient1>".
+  /// ".opacity(0.5)", ".color(named(\"red\"), 0.5)" or "<PaintProp: Drawing.gradient1>" (with ", 0.5" for an opacity).
   std::string description() const;
 
   bool operator==(const Paint&) const = default;

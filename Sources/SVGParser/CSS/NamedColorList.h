@@ -42,6 +42,7 @@
   X(darkseagreen, 0x8FBC8F) \
   X(darkslateblue, 0x483D8B) \
   X(darkslategray, 0x2F4F4F) \
+  X(darkslategrey, 0x2F4F4F) \
   X(darkturquoise, 0x00CED1) \
   X(darkviolet, 0x9400D3) \
   X(deeppink, 0xFF1493) \
@@ -83,6 +84,7 @@
   X(lightseagreen, 0x20B2AA) \
   X(lightskyblue, 0x87CEFA) \
   X(lightslategray, 0x778899) \
+  X(lightslategrey, 0x778899) \
   X(lightsteelblue, 0xB0C4DE) \
   X(lightyellow, 0xFFFFE0) \
   X(lime, 0x00FF00) \
@@ -122,6 +124,7 @@
   X(plum, 0xDDA0DD) \
   X(powderblue, 0xB0E0E6) \
   X(purple, 0x800080) \
+  X(rebeccapurple, 0x663399) \
   X(red, 0xFF0000) \
   X(rosybrown, 0xBC8F8F) \
   X(royalblue, 0x4169E1) \
@@ -134,6 +137,7 @@
   X(silver, 0xC0C0C0) \
   X(skyblue, 0x87CEEB) \
   X(slateblue, 0x6A5ACD) \
+  X(slategray, 0x708090) \
   X(slategrey, 0x708090) \
   X(snow, 0xFFFAFA) \
   X(springgreen, 0x00FF7F) \

@@ -1,0 +1,72 @@
+// Drawings that once gave wrong or uncompilable Swift: huge whole numbers, the grey and purple
+// colour names the keyword table lacked, and opacities on gradient paint.
+#include <gtest/gtest.h>
+
+#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+#include "SVGParser/Platform/Print.h"
+#include "SwiftSyntaxSupport.h"
+
+namespace {
+
+std::string swiftOf(const std::string& body, std::string* printed = nullptr) {
+  SVGParser::PrintCapture capture;
+  auto svg = SVG::SVG::fromSVGString("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">"
+                                     "<linearGradient id=\"g\"><stop offset=\"0\" stop-color=\"red\"/>"
+                                     "<stop offset=\"1\" stop-color=\"blue\"/></linearGradient>" +
+                                     body + "</svg>");
+  EXPECT_TRUE(svg);
+  if (!svg) return {};
+  SVGSwiftUIExporter::Config config;
+  config.rootViewName = "Drawing";
+  std::string swift = SVGSwiftUIExporter::export_(*svg, config);
+  if (printed) *printed = capture.text();
+  return swift;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(ExportFaults, WholeNumbersBeyondTwoToTheFiftyThirdAreFloatLiterals) {
+  const std::string swift = swiftOf("<circle cx=\"1e19\" cy=\"-3e300\" r=\"1\"/>");
+  EXPECT_TRUE(contains(swift, "10000000000000000000.0")) << swift;
+  EXPECT_FALSE(contains(swift, "10000000000000000000)")) << swift;
+  EXPECT_FALSE(contains(swift, "10000000000000000000,")) << swift;
+  EXPECT_TRUE(isValidSwift(swift));
+}
+
+TEST(ExportFaults, EveryCSSGreySpellingAndRebeccaPurpleReadAsTheirColours) {
+  const std::pair<const char*, const char*> names[] = {
+      {"slategray", "Color(red: 0.4392, green: 0.502, blue: 0.5647)"},
+      {"lightslategrey", "Color(red: 0.4667, green: 0.5333, blue: 0.6)"},
+      {"darkslategrey", "Color(red: 0.1843, green: 0.3098, blue: 0.3098)"},
+      {"RebeccaPurple", "Color(red: 0.4, green: 0.2, blue: 0.6)"},
+  };
+  for (const auto& [name, expected] : names) {
+    std::string printed;
+    const std::string swift = swiftOf(std::string("<rect width=\"1\" height=\"1\" fill=\"") + name + "\"/>", &printed);
+    EXPECT_TRUE(contains(swift, expected)) << name << "\n" << swift;
+    EXPECT_EQ(printed, "") << name;
+  }
+}
+
+TEST(ExportFaults, OpacityOnGradientPaintDimsThatViewOnly) {
+  // Element opacity on a gradient fill; opacity 1 writes nothing extra.
+  std::string swift = swiftOf("<rect width=\"4\" height=\"4\" fill=\"url(#g)\" opacity=\"0.5\"/>"
+                              "<rect width=\"5\" height=\"5\" fill=\"url(#g)\" opacity=\"1\"/>");
+  EXPECT_TRUE(contains(swift, ".fill(Drawing.g)\n        .opacity(0.5)\n")) << swift;
+  EXPECT_TRUE(contains(swift, ".fill(Drawing.g)\n    }")) << swift;
+  EXPECT_TRUE(isValidSwift(swift));
+
+  // Group opacity times the stroke's own reaches the stroke view, not the solid fill beside it.
+  swift = swiftOf("<g opacity=\"0.5\"><rect width=\"4\" height=\"4\" fill=\"red\" stroke=\"url(#g)\" "
+                  "stroke-opacity=\"0.4\"/></g>");
+  EXPECT_TRUE(contains(swift, ".fill(Color.red.opacity(0.5))\n")) << swift;
+  EXPECT_TRUE(contains(swift, ".stroke(Drawing.g, style: .init())\n            .opacity(0.2)\n")) << swift;
+  EXPECT_TRUE(isValidSwift(swift));
+
+  // Text painted with a gradient.
+  swift = swiftOf("<text fill=\"url(#g)\" opacity=\"0.25\">Hi</text>");
+  EXPECT_TRUE(contains(swift, ".background(Drawing.g.mask(Text(\"Hi\")))\n          .opacity(0.25)\n")) << swift;
+  EXPECT_TRUE(isValidSwift(swift));
+}
+
+}  // namespace
