@@ -9,6 +9,9 @@
 #include "Fennix/UI/Common/ViewControllers/GTK/TableViewControllerGTK.h"
 #include "ViewKitWindowSupport.h"
 
+#include <dlfcn.h>
+#include <gdk/x11/gdkx.h>
+
 using namespace ViewKitWindowSupport;
 
 namespace {
@@ -74,6 +77,91 @@ TEST_F(ListWindowTest, RowsDraggedWithinTheTableReorderIt) {
   // Text from elsewhere is refused by the base controller.
   EXPECT_FALSE(handle.performDrop({Fennix::DraggingInfo::Source::other, {{Fennix::QvStringPboardType(), "x"}}}, x, y));
   EXPECT_EQ(controller->count(), 4);
+}
+
+/// Pointer events through the X server's test extension, loaded at run time; none without it.
+struct FakePointer {
+  using Motion = int (*)(Display*, int, int, int, unsigned long);
+  using Button = int (*)(Display*, unsigned, int, unsigned long);
+  using Translate = int (*)(Display*, Window, Window, int, int, int*, int*, Window*);
+  using Flush = int (*)(Display*);
+  Motion motion = nullptr;
+  Button button = nullptr;
+  Translate translate = nullptr;
+  Flush flush = nullptr;
+  Display* display = nullptr;
+
+  static std::optional<FakePointer> open(Gtk::Widget& widget) {
+    GdkDisplay* gdkDisplay = gtk_widget_get_display(widget.gobj());
+    if (!GDK_IS_X11_DISPLAY(gdkDisplay)) return std::nullopt;
+    void* library = dlopen("libXtst.so.6", RTLD_NOW);
+    void* x11 = dlopen("libX11.so.6", RTLD_NOW);
+    if (!library || !x11) return std::nullopt;
+    FakePointer pointer;
+    pointer.motion = reinterpret_cast<Motion>(dlsym(library, "XTestFakeMotionEvent"));
+    pointer.button = reinterpret_cast<Button>(dlsym(library, "XTestFakeButtonEvent"));
+    pointer.translate = reinterpret_cast<Translate>(dlsym(x11, "XTranslateCoordinates"));
+    pointer.flush = reinterpret_cast<Flush>(dlsym(x11, "XFlush"));
+    pointer.display = gdk_x11_display_get_xdisplay(gdkDisplay);
+    if (!pointer.motion || !pointer.button || !pointer.translate || !pointer.flush) return std::nullopt;
+    return pointer;
+  }
+  /// The screen position of a point of `widget`.
+  std::pair<int, int> onScreen(Gtk::Widget& widget, double x, double y) const {
+    Gtk::Native* native = widget.get_native();
+    double nx = 0, ny = 0, sx = 0, sy = 0;
+    widget.translate_coordinates(*dynamic_cast<Gtk::Widget*>(native), x, y, nx, ny);
+    native->get_surface_transform(sx, sy);
+    Window child = 0;
+    int rootX = 0, rootY = 0;
+    translate(display, gdk_x11_surface_get_xid(native->get_surface()->gobj()),
+                          DefaultRootWindow(display), int(nx + sx), int(ny + sy), &rootX, &rootY, &child);
+    return {rootX, rootY};
+  }
+  void moveTo(std::pair<int, int> at) {
+    motion(display, -1, at.first, at.second, 0);
+    flush(display);
+    settle();
+  }
+  void press(bool down) {
+    button(display, 1, down, 0);
+    flush(display);
+    settle();
+  }
+  /// Lets the server deliver the events and the toolkit handle them.
+  static void settle() {
+    for (int i = 0; i < 20; ++i) {
+      g_usleep(2000);
+      pumpFrames(5);
+    }
+  }
+};
+
+TEST_F(ListWindowTest, ARealPointerDragReordersTheTable) {
+  auto controller = NSViewController::make<QvTableViewController<std::string>>();
+  controller->arrangedObjects = {"Alpha", "Bravo", "Charlie", "Delta"};
+  controller->allowRowReordering = true;
+  Fennix::GtkTableViewHandle<std::string> handle(controller, [](const std::string& text) { return text; });
+  show(handle.view(), 240, 200);
+  auto pointer = FakePointer::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  Gtk::Widget* first = handle.table().viewAt(0, 0);
+  Gtk::Widget* third = handle.table().viewAt(0, 2);
+  ASSERT_TRUE(first && third);
+
+  const auto from = pointer->onScreen(*first, 10, first->get_height() / 2.0);
+  const auto to = pointer->onScreen(*third, 10, third->get_height() * 0.75);
+  pointer->moveTo(from);
+  pointer->press(true);
+  for (int step = 1; step <= 10; ++step)
+    pointer->moveTo({from.first + (to.first - from.first) * step / 10, from.second + (to.second - from.second) * step / 10});
+  EXPECT_EQ(controller->dragSourceIndex, 0);  // the label's drag source started the drag
+  pointer->press(false);
+  pumpUntil([&] { return controller->arrangedObjects.front() != "Alpha"; });
+  pumpFrames();
+  EXPECT_EQ(controller->arrangedObjects, (std::vector<std::string>{"Bravo", "Charlie", "Alpha", "Delta"}));
+  EXPECT_EQ(shownTexts(handle.table(), 4), controller->arrangedObjects);
+  saveScreenshot(*window, "table-after-pointer-drag");
 }
 
 struct Entry {
