@@ -334,3 +334,51 @@ TEST_F(DocumentWindow, FontActionsAndSharedOrientation) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string clipboardText(Gtk::Widget& widget) {
+  struct Result {
+    std::string text;
+    bool done = false;
+  } result;
+  gdk_clipboard_read_text_async(
+      widget.get_clipboard()->gobj(), nullptr,
+      [](GObject* source, GAsyncResult* res, gpointer data) {
+        auto* r = static_cast<Result*>(data);
+        char* text = gdk_clipboard_read_text_finish(GDK_CLIPBOARD(source), res, nullptr);
+        if (text != nullptr) r->text = text;
+        g_free(text);
+        r->done = true;
+      },
+      &result);
+  runMainLoopUntil([&] { return result.done; }, 5);
+  return result.text;
+}
+
+TEST_F(DocumentWindow, CopyTakesTheFocusedSelectionElseTheWholeSwiftAndStatusTextsShow) {
+  Window w(SVGQuarvelDocument::newDocument(), layout());
+  auto& impl = w.impl();
+  runMainLoopFor(0.2);
+  ASSERT_TRUE(impl.activate("copy-swift"));
+  EXPECT_EQ(clipboardText(w.window), w.document().swift.get());
+
+  impl.svgEditor().textView().grab_focus();
+  impl.svgEditor().textView().codeView().setSelectedRange(NSRange{1, 3});
+  runMainLoopFor(0.1);
+  ASSERT_TRUE(impl.activate("copy"));
+  EXPECT_EQ(clipboardText(w.window), "svg");
+
+  w.window.unset_focus();
+  ASSERT_TRUE(impl.activate("copy"));
+  EXPECT_EQ(clipboardText(w.window), w.document().swift.get());
+
+  w.document().svgString = "<svg><g></svg>";
+  EXPECT_TRUE(impl.statusLabel().get_visible());
+  EXPECT_EQ(impl.statusLabel().get_text(), "Could not parse SVG?");
+  EXPECT_FALSE(impl.loadingLabel().get_visible());
+  w.document().svgString = "";
+  EXPECT_FALSE(impl.swiftEditor().get_parent()->get_visible()) << "an empty drawing shows an empty Swift pane";
+}
+
+}  // namespace
