@@ -8,7 +8,7 @@
 
 namespace {
 
-std::string swiftOf(const std::string& body, std::string* printed = nullptr) {
+std::string swiftOf(const std::string& body, std::string* printed = nullptr, const std::string& rootName = "Drawing") {
   SVGParser::PrintCapture capture;
   auto svg = SVG::SVG::fromSVGString("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">"
                                      "<linearGradient id=\"g\"><stop offset=\"0\" stop-color=\"red\"/>"
@@ -17,7 +17,7 @@ std::string swiftOf(const std::string& body, std::string* printed = nullptr) {
   EXPECT_TRUE(svg);
   if (!svg) return {};
   SVGSwiftUIExporter::Config config;
-  config.rootViewName = "Drawing";
+  config.rootViewName = rootName;
   std::string swift = SVGSwiftUIExporter::export_(*svg, config);
   if (printed) *printed = capture.text();
   return swift;
@@ -67,6 +67,27 @@ TEST(ExportFaults, OpacityOnGradientPaintDimsThatViewOnly) {
   swift = swiftOf("<text fill=\"url(#g)\" opacity=\"0.25\">Hi</text>");
   EXPECT_TRUE(contains(swift, ".background(Drawing.g.mask(Text(\"Hi\")))\n          .opacity(0.25)\n")) << swift;
   EXPECT_TRUE(isValidSwift(swift));
+}
+
+TEST(ExportFaults, RootViewNamesBecomeSwiftTypeNamesAsIdsDo) {
+  const std::pair<std::string, std::string> names[] = {
+      {"Drawing", "Drawing"},
+      {"my view", "My_view"},
+      {"class", "Class"},
+      {"View", "View_"},
+      {"Left\u202Eright", "Left_right"},
+      {"V: View {}\nlet injected = 1 //", "V__View____let_injected___1___"},
+  };
+  for (const auto& [name, typeName] : names) {
+    const std::string swift = swiftOf("<rect fill=\"url(#g)\" width=\"1\" height=\"1\"/>", nullptr, name);
+    EXPECT_TRUE(contains(swift, "struct " + typeName + ": View {")) << name << "\n" << swift;
+    EXPECT_TRUE(contains(swift, "(" + typeName + ".g)")) << name;
+    EXPECT_TRUE(contains(swift, "struct " + typeName + "_Previews: PreviewProvider {")) << name;
+    EXPECT_FALSE(contains(swift, "injected = 1")) << name;
+    EXPECT_TRUE(isValidSwift(swift)) << name;
+  }
+  // Without a name the drawing's own id or a numbered name is used, as before.
+  EXPECT_TRUE(contains(swiftOf("<rect width=\"1\" height=\"1\"/>", nullptr, ""), "struct Group1: View {"));
 }
 
 }  // namespace

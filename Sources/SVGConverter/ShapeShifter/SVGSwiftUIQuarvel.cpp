@@ -83,9 +83,11 @@ ContainerViewType SVGSwiftUIQuarvel::shapeSVGNode(const SVG::SVG& svg, const std
 
   std::string typeName;
   if (!forceID.empty()) {
-    typeName = forceID;
-    groupIDs.reserve(forceID);
-    takenNames_.insert(forceID);
+    // A name from the settings follows the rules of names from ids, so that any text gives a
+    // type name Swift accepts.
+    typeName = SwiftIdentifier::typeName(forceID);
+    groupIDs.reserve(typeName);
+    takenNames_.insert(typeName);
   } else {
     typeName = makeTypeID(svg.core.id, groupIDs);
   }
