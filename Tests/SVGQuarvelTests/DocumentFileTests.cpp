@@ -137,4 +137,12 @@ TEST(DocumentFileTests, FilesAreWrittenAtomicallyAndReadWithTheirEncoding) {
   EXPECT_EQ(readingError("latin1.svg"), CocoaError::fileReadUnknownStringEncoding);
   EXPECT_EQ(readingError("none.svg"), CocoaError::fileReadNoSuchFile);
   EXPECT_EQ(readingError("pipe.svg"), CocoaError::fileReadUnknown);  // refused, not waited on
+
+  // Text holding NUL is refused in every encoding alike.
+  writeFile(folder / "nul8.svg", std::string("<s>\0</s>", 8));
+  writeFile(folder / "nul16le.svg", std::string("\xFF\xFE\0\0", 4));
+  writeFile(folder / "nul16be.svg", std::string("\xFE\xFF\0<\0\0", 6));
+  for (const char* name : {"nul8.svg", "nul16le.svg", "nul16be.svg"}) {
+    EXPECT_EQ(readingError(name), CocoaError::fileReadUnknownStringEncoding) << name;
+  }
 }

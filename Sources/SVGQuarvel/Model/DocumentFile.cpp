@@ -95,6 +95,8 @@ std::optional<std::string> decodeText(std::string_view bytes) {
       const auto first = static_cast<unsigned char>(bytes[2 * i]), second = static_cast<unsigned char>(bytes[2 * i + 1]);
       units[i] = static_cast<char16_t>(littleEndian ? (second << 8) | first : (first << 8) | second);
     }
+    // Text holding NUL is refused whatever its encoding, as the UTF-8 check below does.
+    if (units.find(u'\0') != std::u16string::npos) return std::nullopt;
     return Fennix::utf8FromUTF16(units);
   }
   if (bytes.starts_with("\xEF\xBB\xBF"sv)) bytes.remove_prefix(3);
