@@ -105,6 +105,27 @@ TEST_F(AppDelegateTest, DocumentFilesOpenAsDocumentsAndTheirFailuresAreShown) {
   EXPECT_NE(shown[0].find("damaged.svgquarvel"), std::string::npos);
 }
 
+TEST_F(AppDelegateTest, AWindowThatCannotOpenLeavesNoDrawingBehind) {
+  CapturedConsole console;
+  AppDelegate delegate(nullptr);
+  writeFile(folder / "lost.svg", square);
+  bool tried = false;
+  DocumentController::shared().setPresenter([&](const SVGQuarvel::DocumentRecordPtr&) {
+    tried = true;
+    throw std::runtime_error("no display");
+  });
+  delegate.applicationOpen({folder / "lost.svg"});
+  FennixTestSupport::runMainLoopUntil([&] { return tried; }, 10);
+  DocumentController::shared().setPresenter(nullptr);
+  EXPECT_NE(console.err().find("ERROR: Failed to open untitled document for loaded SVG?: no display file://"),
+            std::string::npos)
+      << console.err();
+  EXPECT_TRUE(SVGQuarvelDocument::pendingSVGs().empty());
+  EXPECT_EQ(DocumentController::shared().documents().size(), before);
+  EXPECT_EQ(DocumentController::shared().openUntitledDocumentAndDisplay(false)->document()->svgString.get(),
+            std::string(newDocumentSVG));
+}
+
 TEST_F(AppDelegateTest, ContentTypesComeFromExtensionsThenFromTheFilesBytes) {
   writeFile(folder / "picture", png);
   writeFile(folder / "drawing.svg", square);

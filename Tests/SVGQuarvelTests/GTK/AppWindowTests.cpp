@@ -74,6 +74,17 @@ Gtk::Window* aboutWindow() {
   return nullptr;
 }
 
+/// Answers the question a dialog asks, once one is shown.
+bool answer(Gtk::ResponseType response) {
+  for (auto* window : Gtk::Window::list_toplevels()) {
+    if (auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window); dialog != nullptr && dialog->get_visible()) {
+      dialog->response(response);
+      return true;
+    }
+  }
+  return false;
+}
+
 bool drawn(Gtk::Window& window) { return window.get_mapped() && window.get_width() > 0; }
 
 TEST(AppWindows, ASecondLaunchHandsItsFileToTheRunningApplication) {
@@ -100,7 +111,9 @@ TEST(AppWindows, ASecondLaunchHandsItsFileToTheRunningApplication) {
     auto* first = app->documentWindows()[0];
     EXPECT_EQ(first->record()->document()->svgString.get(), std::string(newDocumentSVG));
     EXPECT_EQ(first->get_title(), "Untitled");
-    EXPECT_TRUE(saveScreenshot(*first, "app-first-window.png"));
+    return saveScreenshot(*first, "app-first-window.png");
+  });
+  script.then([&] {
     std::vector<std::string> argv{QUARVEL_APP_EXECUTABLE, file.string()};
     std::vector<char*> args;
     for (auto& arg : argv) args.push_back(arg.data());
@@ -121,8 +134,10 @@ TEST(AppWindows, ASecondLaunchHandsItsFileToTheRunningApplication) {
     EXPECT_EQ(opened->record()->document()->svgString.get(), drawing);
     EXPECT_EQ(opened->get_title(), "Untitled 2");
     EXPECT_NE(opened->record()->document()->swift.get().find("Circle"), std::string::npos);
-    EXPECT_TRUE(saveScreenshot(*opened, "app-second-window.png"));
-    EXPECT_EQ(app->focusedDocument(), opened->record()->document());
+    return saveScreenshot(*opened, "app-second-window.png");
+  });
+  script.then([&] {
+    EXPECT_EQ(app->focusedDocument(), app->documentWindows()[1]->record()->document());
     app->activate_action("about");
     return true;
   });
@@ -131,7 +146,7 @@ TEST(AppWindows, ASecondLaunchHandsItsFileToTheRunningApplication) {
     return about != nullptr && drawn(*about);
   });
   script.then([&] {
-    EXPECT_TRUE(saveScreenshot(*about, "app-about.png"));
+    if (!saveScreenshot(*about, "app-about.png")) return false;
     about->close();  // hides it
     return true;
   });
@@ -143,13 +158,40 @@ TEST(AppWindows, ASecondLaunchHandsItsFileToTheRunningApplication) {
   script.then([&] { return aboutWindow() == about && about->get_visible(); });
   script.then([&] { return secondStatus != -1; });
 
+  // Closing a window with changes asks first: Cancel keeps it, Don't Save closes it.
+  SVGQuarvel::DocumentWindow* edited = nullptr;
+  script.then([&] {
+    about->hide();
+    edited = app->documentWindows()[1];
+    edited->record()->document()->svgString = std::string(newDocumentSVG);
+    edited->close();
+    return true;
+  });
+  script.then([&] { return answer(Gtk::ResponseType::CANCEL); });
+  script.then([&] { return edited->get_title() == "Untitled 2 \u2014 Edited"; });
+  script.then([&] {
+    EXPECT_EQ(app->documentWindows().size(), 2u);
+    edited->close();
+    return true;
+  });
+  script.then([&] { return answer(Gtk::ResponseType::NO); });
+  script.then([&] { return app->documentWindows().size() == 1; });
+  // Quitting asks for every window with changes.
+  script.then([&] {
+    app->documentWindows()[0]->record()->document()->swift = "// edited by hand\n";
+    app->activate_action("quit");
+    return true;
+  });
+  script.then([&] { return answer(Gtk::ResponseType::NO); });
+
   app->signal_activate().connect(
       [&] {
         static bool started = false;
         if (started) return;
         started = true;
         script.start(60, [&](bool finished) {
-          if (!finished) failure += "stopped at step " + std::to_string(script.reached());
+          if (finished) return;  // the application quits by itself
+          failure += "stopped at step " + std::to_string(script.reached());
           for (auto* window : app->documentWindows()) window->closeNow();
           if (about != nullptr) about->hide();
           app->quit();
