@@ -126,7 +126,6 @@ class ContentViewImpl {
   std::vector<AnyCancellable> subscriptions_;
   bool writingSVG_ = false;    // the SVG editor is writing the document
   bool writingSwift_ = false;  // the Swift editor is writing the document
-  bool replaying_ = false;     // an undo or redo is replaying an edit
 };
 
 }  // namespace SVGQuarvelViews
