@@ -8,6 +8,7 @@
 #include "Fennix/UI/AppKit/GTK/ViewFactory.h"
 #include "Fennix/UI/AppKit/Views/GTK/CollectionItemFrame.h"
 #include "Fennix/UI/AppKit/Views/GTK/ToolbarStatusView.h"
+#include "Fennix/UI/Common/AutoLayout.h"
 #include "ViewKitWindowSupport.h"
 
 using namespace ViewKitWindowSupport;
@@ -98,6 +99,17 @@ TEST_F(FactoryWindowTest, GalleryOfMadeViews) {
   QvExtendedScrollView* collection = f.makeCollectionView(nullptr, [](QvCollectionView& view) {
     for (const char* name : {"one", "two", "three"}) view.append(*Gtk::make_managed<Gtk::Label>(name));
   });
+  int dividerConfigured = 0;
+  QvSubviewDividerView* divider = f.makeDividerView([&](QvSubviewDividerView& view) {
+    ++dividerConfigured;
+    view.setVertical(true);
+  });
+  EXPECT_EQ(dividerConfigured, 1);
+  EXPECT_TRUE(divider->isVertical());
+  auto* above = f.makeLabel(std::nullopt, "above the line");
+  auto* below = f.makeLabel(std::nullopt, "below the line");
+  Fennix::addSubviews(*divider, {above, below});
+  qvConstrainVerticalStack({Fennix::item(above), Fennix::item(below)});
   QvExtendedScrollView* outline = f.makeOutlineView(nullptr);
   QvExtendedScrollView* sourceList = f.makeSourceListView(nullptr);
 
@@ -131,6 +143,7 @@ TEST_F(FactoryWindowTest, GalleryOfMadeViews) {
                                                   NSStackViewDistribution::fill, NSLayoutAttribute::centerY,
                                                   std::nullopt, 8, nullptr),
                                   f.makeTableViewButtons({"list-add", "list-remove"}, 24),
+                                  divider,
                                   f.makeVisualEffectsSeeThroughContainer(),
                                   f.makeGenericView(),
                                   f.makeRootView()};

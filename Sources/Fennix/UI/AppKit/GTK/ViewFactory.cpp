@@ -427,6 +427,14 @@ Gtk::Spinner* QvViewFactoryAppKitImp::makeSpinner() {
   return spinner;
 }
 
+QvSubviewDividerView* QvViewFactoryAppKitImp::makeDividerView(
+    const std::function<void(QvSubviewDividerView&)>& configure) {
+  auto* divider = QvViewBase::make<QvSubviewDividerView>();
+  Fennix::prepareForConstraints(*divider);
+  if (configure) configure(*divider);
+  return divider;
+}
+
 Gtk::Widget* QvViewFactoryAppKitImp::makeVisualEffectsSeeThroughContainer() {
   // The toolkit has no behind-window blending: a plain container.
   return Gtk::make_managed<Gtk::Box>();

@@ -33,6 +33,7 @@
 #include "Fennix/Foundation/Formatter.h"
 #include "Fennix/UI/AppKit/GTK/Image.h"
 #include "Fennix/UI/AppKit/Views/GTK/ImageViews.h"
+#include "Fennix/UI/AppKit/Views/GTK/SplitViews.h"
 #include "Fennix/UI/AppKit/Views/GTK/TableViews.h"
 #include "Fennix/UI/Common/Styles.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
@@ -156,6 +157,7 @@ class QvViewFactoryAppKitImp {
   virtual Gtk::TextView* makeRawTextView();
   virtual Gtk::Scale* makeSlider(double value, double min, double max);
   virtual Gtk::Spinner* makeSpinner();
+  virtual QvSubviewDividerView* makeDividerView(const std::function<void(QvSubviewDividerView&)>& configure);
   virtual Widget* makeVisualEffectsSeeThroughContainer();
   virtual Gtk::ColorButton* makeColorWell();
   virtual Gtk::DropDown* makePopUp(const std::vector<std::string>& titles);
