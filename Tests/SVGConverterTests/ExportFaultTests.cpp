@@ -90,4 +90,58 @@ TEST(ExportFaults, RootViewNamesBecomeSwiftTypeNamesAsIdsDo) {
   EXPECT_TRUE(contains(swiftOf("<rect width=\"1\" height=\"1\"/>", nullptr, ""), "struct Group1: View {"));
 }
 
+// A drawing that uses one large definition many times: `uses` shapes each painted with a
+// gradient of its own that takes `stops` stops from a shared template, or filtered with a
+// shared filter of `stops` primitives.
+std::string explosion(int stops, int uses, bool filter) {
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\">";
+  svg += filter ? "<filter id=\"f\">" : "<linearGradient id=\"t\">";
+  for (int i = 0; i < stops; ++i) {
+    svg += filter ? "<feOffset dx=\"" + std::to_string(i) + "\"/>"
+                  : "<stop offset=\"" + std::to_string(i) + "%\" stop-color=\"#123456\"/>";
+  }
+  svg += filter ? "</filter>" : "</linearGradient>";
+  for (int i = 0; i < uses; ++i) {
+    const std::string n = std::to_string(i);
+    if (filter) {
+      svg += "<rect width=\"1\" height=\"1\" filter=\"url(#f)\"/>";
+    } else {
+      svg += "<linearGradient id=\"g" + n + "\" xlink:href=\"#t\" x1=\"" + n + "\"/>";
+      svg += "<rect width=\"1\" height=\"1\" fill=\"url(#g" + n + ")\"/>";
+    }
+  }
+  return svg + "</svg>";
+}
+
+TEST(ExportFaults, OutputStopsAtTheLimitInsteadOfExploding) {
+  for (const bool filter : {false, true}) {
+    auto svg = SVG::SVG::fromSVGString(explosion(200, 200, filter));
+    ASSERT_TRUE(svg);
+    SVGSwiftUIExporter::Config config;
+    const std::string whole = SVGSwiftUIExporter::export_(*svg, config);  // the default limit is far off
+    EXPECT_GT(whole.size(), 400'000u) << filter;
+
+    // Well below the size of the whole output, in the converter or in the emitter alike.
+    for (const std::size_t limit : {std::size_t{20'000}, whole.size() / 2, whole.size() - 1}) {
+      config.outputLimit = limit;
+      EXPECT_THROW(SVGSwiftUIExporter::export_(*svg, config), SVGSwiftUIExporter::OutputLimitReached)
+          << filter << " " << limit;
+    }
+    config.outputLimit = whole.size();
+    EXPECT_EQ(SVGSwiftUIExporter::export_(*svg, config), whole);
+    config.outputLimit = 0;  // no limit
+    EXPECT_EQ(SVGSwiftUIExporter::export_(*svg, config), whole);
+  }
+
+  // A long font name repeated by many texts is bounded by the output alone.
+  std::string texts = "<svg xmlns=\"http://www.w3.org/2000/svg\"><style>.t { font-family: '" +
+                      std::string(10'000, 'F') + "' }</style>";
+  for (int i = 0; i < 100; ++i) texts += "<text class=\"t\">x</text>";
+  auto svg = SVG::SVG::fromSVGString(texts + "</svg>");
+  ASSERT_TRUE(svg);
+  SVGSwiftUIExporter::Config config;
+  config.outputLimit = 100'000;
+  EXPECT_THROW(SVGSwiftUIExporter::export_(*svg, config), SVGSwiftUIExporter::OutputLimitReached);
+}
+
 }  // namespace

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
 #include "SVGParser/SVG/SVG.h"
+#include "SVGQuarvel/Model/Generation.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 
@@ -94,4 +96,11 @@ TEST(PipelineTests, NewDocumentDrawingWithDefaultSettingsGivesTheCheckedFile) {
   auto result = Document::export_(newDocumentSVG, Config());
   EXPECT_FALSE(result.failed);
   EXPECT_EQ(result.code, expected);
+}
+
+TEST(PipelineTests, OutputLimitIsAHundredTimesTheTextAndAtLeast64MiB) {
+  EXPECT_EQ(generation::outputLimit(0), std::size_t{64} << 20);
+  EXPECT_EQ(generation::outputLimit(600'000), std::size_t{64} << 20);
+  EXPECT_EQ(generation::outputLimit(1'000'000), 100'000'000u);
+  EXPECT_EQ(generation::outputLimit(SIZE_MAX / 10), SIZE_MAX);
 }

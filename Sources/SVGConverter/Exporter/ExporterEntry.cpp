@@ -15,6 +15,7 @@ std::string SVGSwiftUIExporter::export_(const SVG::SVG& svg, Config config) {
   // The converter lives only as long as the conversion of the root.
   const SwiftUIModel::ContainerViewType root = [&] {
     SVGSwiftUIQuarvel converter;
+    converter.setOutputLimit(options.outputLimit);
     converter.pushAttributes(SVGSwiftUIQuarvel::defaultAttributes());
     return converter.shapeSVGNode(svg, options.rootViewName);
   }();

@@ -5,11 +5,14 @@
 #include <utility>
 
 SVGSwiftUIExporter::SVGSwiftUIExporter(Config config)
-    : config_(std::move(config)), numberFormatter_(config_.maximumFractionDigits) {}
+    : config_(std::move(config)),
+      numberFormatter_(config_.maximumFractionDigits),
+      outputLimit_(config_.outputLimit == 0 ? std::string().max_size() : config_.outputLimit) {}
 
 void SVGSwiftUIExporter::appendEmptyLine() {
   if (config_.indentEmptyLines) swift_ += prefix_;
   swift_ += '\n';
+  checkOutputLimit();
 }
 
 void SVGSwiftUIExporter::writeln(const std::string& line, const std::optional<std::string>& comment,
@@ -29,6 +32,7 @@ void SVGSwiftUIExporter::writeln(const std::string& line, const std::optional<st
     swift_ += *infoComment;
   }
   swift_ += '\n';
+  checkOutputLimit();
 }
 
 void SVGSwiftUIExporter::writelnInfoComment(const std::string& infoComment) {
@@ -37,9 +41,13 @@ void SVGSwiftUIExporter::writelnInfoComment(const std::string& infoComment) {
   swift_ += "// ";
   swift_ += infoComment;
   swift_ += '\n';
+  checkOutputLimit();
 }
 
-void SVGSwiftUIExporter::writeLines(const std::string& text) { swift_ += SVGConverter::prefixLines(text, prefix_); }
+void SVGSwiftUIExporter::writeLines(const std::string& text) {
+  swift_ += SVGConverter::prefixLines(text, prefix_);
+  checkOutputLimit();
+}
 
 void SVGSwiftUIExporter::block(const std::string& header, const std::optional<std::string>& infoComment,
                                const Content& exportContent) {
@@ -54,6 +62,7 @@ void SVGSwiftUIExporter::block(const std::string& header, const std::optional<st
   nest(true, exportContent);
   swift_ += prefix_;
   swift_ += "}\n";
+  checkOutputLimit();
 }
 
 void SVGSwiftUIExporter::nest(bool active, const Content& exportContent) {

@@ -4,6 +4,7 @@
 #include "SVGConverter/Exporter/CodeGenerationStream.h"
 #include "SVGConverter/Exporter/DecimalNumberFormatter.h"
 #include "SVGConverter/Exporter/SVGSwiftUIExporterConfig.h"
+#include "SVGConverter/Utilities/OutputLimit.h"
 #include "SVGConverter/SwiftUIModel/ContainerViewType.h"
 #include "SVGConverter/SwiftUIModel/Gradients.h"
 #include "SVGConverter/SwiftUIModel/PathCommand.h"
@@ -11,6 +12,7 @@
 #include "SVGParser/CSS/Color.h"
 #include "SVGParser/CSS/Font.h"
 #include "SVGParser/SVG/SVG.h"
+
 
 #include <concepts>
 #include <optional>
@@ -23,6 +25,9 @@
 class SVGSwiftUIExporter : public CodeGenerationStream {
  public:
   using Config = SVGSwiftUIExporterConfig;
+
+  /// Thrown when an export passes `Config::outputLimit`; what() is "output limit reached".
+  using OutputLimitReached = SVGConverter::OutputLimitReached;
 
   explicit SVGSwiftUIExporter(Config config);
 
@@ -140,7 +145,10 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   /// "Rectangle()", or "RoundedRectangle(cornerRadius: r)" when a radius is given.
   void exportRectangleViewType(const SwiftUIModel::RectangleViewType& view);
   /// Appends `text` exactly as given: no indentation, no newline.
-  void appendVerbatim(std::string_view text) { swift_ += text; }
+  void appendVerbatim(std::string_view text) {
+    swift_ += text;
+    checkOutputLimit();
+  }
 
   // Filter references (FilterReferenceEmitter.cpp)
 
@@ -232,6 +240,11 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   Config config_;
   DecimalNumberFormatter numberFormatter_;
   std::string swift_;
+  std::size_t outputLimit_;
+  /// Stops the export once the text written passes the limit.
+  void checkOutputLimit() const {
+    if (swift_.size() > outputLimit_) throw OutputLimitReached();
+  }
   int indent_ = 0;
   std::string prefix_;
   bool didUseHexColorInit_ = false;

@@ -1,6 +1,7 @@
 // Options of the SwiftUI source generator.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -53,6 +54,10 @@ struct SVGSwiftUIExporterConfig {
   std::optional<std::string> modifierSectionComment = std::string("Modifiers and Statics");
   /// Info comment above the nested child types of a view type; none when absent.
   std::optional<std::string> nestedViewsSectionComment = std::string("Nested Groups and Shapes");
+  /// Most bytes of Swift one export may write; passing it stops the export with
+  /// `OutputLimitReached`. A small drawing that refers to large definitions many times over
+  /// would otherwise write gigabytes. Zero means no limit.
+  std::size_t outputLimit = std::size_t{64} << 20;
 
   bool operator==(const SVGSwiftUIExporterConfig&) const = default;
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "SVGConverter/SwiftUIModel/SwiftUIModel.h"
+#include "SVGConverter/Utilities/OutputLimit.h"
 #include "SVGConverter/Utilities/IDPool.h"
 #include "SVGParser/SVG/SVG.h"
 
@@ -20,6 +21,11 @@
 /// What it cannot convert it reports with a diagnostic line and leaves out.
 class SVGSwiftUIQuarvel {
  public:
+  /// Bounds the gradient stops and filter primitives converted, each copy counted at about the
+  /// bytes it will be written as: past `bytes`, conversion throws
+  /// `SVGConverter::OutputLimitReached`. Zero (the default) means no limit.
+  void setOutputLimit(std::size_t bytes) { budget_ = SVGConverter::OutputBudget(bytes); }
+
   /// The frame of an element in points, each side optional.
   struct PointFrame {
     std::optional<CGFloat> x;
@@ -163,6 +169,8 @@ class SVGSwiftUIQuarvel {
   IDPool pathShapeIDs{"PathShape"};
   /// Every type and property name handed out by any pool, and the forced root name.
   std::unordered_set<std::string> takenNames_;
+  // What copies of shared definitions will write; see `setOutputLimit`.
+  mutable SVGConverter::OutputBudget budget_;
   /// Origin of the last converted text.
   CGPoint lastTextPosition{0, 0};
   /// Coordinate size of each enclosing `svg` element, innermost last.

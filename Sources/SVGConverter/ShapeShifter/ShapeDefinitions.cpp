@@ -64,6 +64,8 @@ SwiftUIModel::RadialGradientProperty SVGSwiftUIQuarvel::shapeRadialGradient(cons
 
 std::vector<SwiftUIModel::GradientStop> SVGSwiftUIQuarvel::shapeGradientStops(
     const std::vector<SVG::GradientStop>& stops) const {
+  // Every gradient writes its own stops, those of a shared template included.
+  budget_.charge(stops.size() * 32);
   std::vector<SwiftUIModel::GradientStop> result;
   result.reserve(stops.size());
   const CGFloat step = SwiftUIModel::linearDistributionStep(static_cast<long>(stops.size()));

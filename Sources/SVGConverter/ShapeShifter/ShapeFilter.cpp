@@ -80,6 +80,8 @@ FilterModifierType SVGSwiftUIQuarvel::shapeFilter(const SVG::Filter& filter) {
   if (width && height) size = CGSize{*width, *height};
   std::optional<CGPoint> origin;
   if (x || y) origin = CGPoint{x.value_or(0), y.value_or(0)};
+  // Every use of a filter writes its own primitives.
+  budget_.charge(filter.primitives.size() * 48);
   std::optional<FilterGroup> group = buildFilterGroup(filter.primitives);
   return FilterModifierType{std::move(typeName), size, origin, group ? std::move(*group) : FilterGroup::source()};
 }

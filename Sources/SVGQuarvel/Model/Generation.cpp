@@ -1,6 +1,8 @@
 #include "SVGQuarvel/Model/Generation.h"
 
+#include <algorithm>
 #include <exception>
+#include <limits>
 
 #include "Fennix/console/Console.h"
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
@@ -12,11 +14,24 @@ std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQu
   try {
     auto drawing = SVG::SVG::fromSVGString(svgString);
     if (!drawing) return std::nullopt;
-    return SVGSwiftUIExporter::export_(*drawing, config.asExporterConfig());
+    auto options = config.asExporterConfig();
+    options.outputLimit = outputLimit(svgString.size());
+    return SVGSwiftUIExporter::export_(*drawing, options);
+  } catch (const SVGSwiftUIExporter::OutputLimitReached&) {
+    console::error("could not generate Swift: output limit reached, more than", outputLimit(svgString.size()),
+                   "bytes");
+    return std::nullopt;
   } catch (const std::exception& error) {
     console::error("could not generate Swift:", error.what());
     return std::nullopt;
   }
+}
+
+std::size_t outputLimit(std::size_t svgBytes) {
+  constexpr std::size_t minimum = std::size_t{64} << 20;
+  constexpr std::size_t factor = 100;
+  if (svgBytes > std::numeric_limits<std::size_t>::max() / factor) return std::numeric_limits<std::size_t>::max();
+  return std::max(minimum, svgBytes * factor);
 }
 
 }  // namespace generation

@@ -2,6 +2,7 @@
 // emit it as SwiftUI source.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,5 +15,11 @@ namespace generation {
 /// comment; none when the text does not parse. A generator failure (an exception) is logged as
 /// an error and also gives none.
 std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQuarvelConfiguration& config);
+
+/// Most bytes of Swift generated for SVG text of `svgBytes` bytes: 100 times the text, at least
+/// 64 MiB. Ordinary drawings give a few times their size; only text that refers to the same large
+/// definitions over and over comes near, and its generation stops there with an error line
+/// instead of taking gigabytes and seconds on every keystroke.
+std::size_t outputLimit(std::size_t svgBytes);
 
 }  // namespace generation
