@@ -382,3 +382,18 @@ TEST_F(DocumentWindow, CopyTakesTheFocusedSelectionElseTheWholeSwiftAndStatusTex
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DocumentWindow, AWindowThatOutlivesItsContentKeepsNoneOfItsActions) {
+  Window w(SVGQuarvelDocument::newDocument(), layout());
+  EXPECT_TRUE(w.window.activate_action("doc.toggle-sidebar"));
+  bool gone = false;
+  w.content->signal_destroy().connect([&] { gone = true; });
+  w.window.unset_child();  // the content goes; the window stays
+  runMainLoopFor(0.1);
+  ASSERT_TRUE(gone);
+  EXPECT_FALSE(w.window.activate_action("doc.toggle-sidebar"));
+}
+
+}  // namespace

@@ -88,6 +88,8 @@ ContentViewImpl::ContentViewImpl(Gtk::Box& root, std::shared_ptr<SVGQuarvelDocum
 
 ContentViewImpl::~ContentViewImpl() {
   subscriptions_.clear();
+  windowDestroyed_.disconnect();
+  // A window that outlives its content keeps neither its actions nor its shortcuts.
   if (window_ != nullptr) {
     window_->insert_action_group("doc", nullptr);
     if (shortcuts_) window_->remove_controller(shortcuts_);
@@ -213,6 +215,7 @@ bool ContentViewImpl::activate(const std::string& action) {
 
 void ContentViewImpl::attachToWindow(Gtk::Window& window, Gtk::HeaderBar& headerBar) {
   window_ = &window;
+  windowDestroyed_ = window.signal_destroy().connect([this] { window_ = nullptr; });
   window.insert_action_group("doc", actions_);
 
   shortcuts_ = Gtk::ShortcutController::create();

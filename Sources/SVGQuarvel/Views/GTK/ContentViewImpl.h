@@ -120,6 +120,7 @@ class ContentViewImpl {
   Gtk::Button dropChangesButton_;
   Gtk::Button copyButton_;
   Gtk::Window* window_ = nullptr;
+  sigc::connection windowDestroyed_;
 
   Glib::RefPtr<Gio::SimpleActionGroup> actions_;
   Glib::RefPtr<Gtk::ShortcutController> shortcuts_;
