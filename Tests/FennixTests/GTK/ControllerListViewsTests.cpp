@@ -1,10 +1,14 @@
 // Tables, source lists and left-aligned collections of the controllers on the toolkit, in windows.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <gtkmm/button.h>
 #include <gtkmm/label.h>
+#include <gtkmm/scrolledwindow.h>
 #include <gtkmm/window.h>
 
 #include "Fennix/UI/Common/CVLayouts/GTK/CollectionViewGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/OutlineViewControllerGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/TableViewControllerGTK.h"
 #include "ViewKitWindowSupport.h"
@@ -164,6 +168,34 @@ TEST_F(ListWindowTest, ARealPointerDragReordersTheTable) {
   saveScreenshot(*window, "table-after-pointer-drag");
 }
 
+struct InsetTable : QvTableViewController<std::string> {
+  std::optional<double> tableViewInset() const override { return 10; }
+};
+
+TEST_F(ListWindowTest, TheTableControllersViewIsItsTableInAScrollView) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkTableViewHandle<std::string>::install([](const std::string& text) { return text; });
+  auto controller = NSViewController::make<InsetTable>();
+  controller->arrangedObjects = {"Alpha", "Bravo"};
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*controller));
+  ASSERT_NE(scroll, nullptr);
+  auto* handle = Fennix::GtkTableViewHandle<std::string>::of(*scroll);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(controller->tableView(), handle);
+  EXPECT_EQ(handle->table().get_margin_top(), 10);
+  EXPECT_EQ(handle->table().get_margin_start(), 10);
+  show(*scroll, 240, 200);
+  EXPECT_EQ(shownTexts(handle->table(), 2), controller->arrangedObjects);
+  // No row is lower than the table's row height.
+  for (std::size_t row = 0; row < 2; ++row) EXPECT_GE(handle->table().viewAt(0, row)->get_height(), handle->rowHeight());
+
+  // The window outlives the controller: the table is left empty, nothing reaches the controller.
+  window->unset_child();
+  controller.reset();
+  pumpFrames();
+  QvTableViewControllerBase<std::string>::tableViewMaker = nullptr;
+}
+
 struct Entry {
   std::string name;
   std::vector<Fennix::OutlineItem> children;
@@ -209,6 +241,50 @@ TEST_F(ListWindowTest, ASourceListOpensAfterLoadingWithHeaderRows) {
   handle.outline().deselectAll();
   pumpFrames(5);
   EXPECT_EQ(library->selections, (std::vector<std::size_t>{1, 3, 0}));
+}
+
+std::vector<Gtk::Label*> labelsBelow(Gtk::Widget& widget) {
+  std::vector<Gtk::Label*> labels;
+  for (Gtk::Widget* child = widget.get_first_child(); child; child = child->get_next_sibling()) {
+    if (auto* label = dynamic_cast<Gtk::Label*>(child)) labels.push_back(label);
+    auto below = labelsBelow(*child);
+    labels.insert(labels.end(), below.begin(), below.end());
+  }
+  return labels;
+}
+
+TEST_F(ListWindowTest, TheSourceListControllersViewShowsHeaderAndContentRows) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
+  auto library = NSViewController::make<Library>();
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
+  ASSERT_NE(scroll, nullptr);
+  auto* handle = Fennix::GtkOutlineViewHandle::of(*scroll);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(library->attachedOutlineView(), handle);
+  show(*scroll, 220, 300);
+  library->viewDidLoadStartup();
+  ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
+  pumpFrames();
+  ASSERT_EQ(handle->outline().numberOfRows(), 7u);
+  // Every row shows its own label (row views handed to the rows stay alive).
+  std::vector<std::string> headers, contents;
+  for (Gtk::Label* label : labelsBelow(handle->outline())) {
+    if (label->get_name() == "Header") headers.push_back(label->get_text());
+    if (label->get_name() == "Content") contents.push_back(label->get_text());
+  }
+  std::sort(headers.begin(), headers.end());
+  std::sort(contents.begin(), contents.end());
+  EXPECT_EQ(headers, (std::vector<std::string>{"LIBRARY", "RECENT"}));
+  EXPECT_EQ(contents, (std::vector<std::string>{"Emoji", "Icons", "Shapes", "badge.svg", "star.svg"}));
+  handle->outline().selectRowIndexes({2}, false);
+  pumpFrames(3);
+  EXPECT_EQ(library->selections, (std::vector<std::size_t>{1}));
+
+  window->unset_child();
+  library.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
 }
 
 TEST_F(ListWindowTest, ACollectionPacksItemsToTheLeft) {

@@ -1,6 +1,9 @@
 // The split main controller's panes in a window: minimum widths, and only the middle pane resizes.
 #include <gtest/gtest.h>
+#include <gtkmm/paned.h>
 #include <gtkmm/window.h>
+
+#include <algorithm>
 
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/SplitMainViewControllerGTK.h"
@@ -47,6 +50,45 @@ TEST(SplitMainWindow, OuterPanesKeepTheirMinimumAndTheMiddleOneResizes) {
   EXPECT_EQ(widgets[0]->get_width(), 182);
   EXPECT_EQ(widgets[2]->get_width(), 240);
   EXPECT_EQ(widgets[1]->get_width(), middle + 300);
+  Fennix::ControllerClassRegistry::unregisterName("SplitLabelPane");
+  window.unset_child();
+}
+
+/// A delegate that keeps the first divider at 300 or more.
+struct WideSourceListSplit : QvSplitMainVC {
+  double constrainMinCoordinate(Fennix::LayoutItem splitView, double proposed, long index) const override {
+    if (index == 0) return std::max(proposed, 300.0);
+    return QvSplitMainVC::constrainMinCoordinate(splitView, proposed, index);
+  }
+};
+
+TEST(SplitMainWindow, DividersStayWhereTheControllerLetsThem) {
+  if (!gtkReady()) GTEST_SKIP() << "no display";
+  Fennix::installControllerKitsGTK();
+  Fennix::ControllerClassRegistry::registerViewController<SplitLabelPane>("SplitLabelPane", std::nullopt);
+  auto split = NSViewController::make<WideSourceListSplit>();
+  split->childClasses = std::vector<std::string>{"SplitLabelPane", "SplitLabelPane", "SplitLabelPane"};
+  auto* outer = dynamic_cast<Gtk::Paned*>(Fennix::makeSplitMainPanes(*split));
+  ASSERT_NE(outer, nullptr);
+  auto* inner = dynamic_cast<Gtk::Paned*>(outer->get_start_child());
+  ASSERT_NE(inner, nullptr);
+  Gtk::Window window;
+  window.set_default_size(1000, 300);
+  window.set_child(*outer);
+  window.present();
+  pumpUntil([&] { return outer->get_width() >= 1000; });
+  pumpFrames();
+
+  inner->set_position(200);
+  pumpFrames();
+  EXPECT_EQ(inner->get_position(), 300);
+  inner->set_position(420);
+  pumpFrames();
+  EXPECT_EQ(inner->get_position(), 420);
+  // The second divider stops where the right pane keeps its 240.
+  outer->set_position(outer->get_width() - 200);
+  pumpFrames();
+  EXPECT_NEAR(outer->get_position(), outer->get_width() - 240, 1);
   Fennix::ControllerClassRegistry::unregisterName("SplitLabelPane");
   window.unset_child();
 }

@@ -3,6 +3,14 @@
 #include "Fennix/Platform/Dispatch.h"
 #include "Fennix/console/Console.h"
 
+std::optional<Fennix::LayoutItem> QvOutlineVC::makeView() {
+  if (!outlineViewMaker) {
+    console::warn("no outline view maker for", description());
+    return std::nullopt;
+  }
+  return outlineViewMaker(*this);
+}
+
 void QvOutlineVC::attachOutlineView(Fennix::OutlineViewHandle* outlineView) {
   outline_ = outlineView;
   if (!outline_) return;

@@ -6,6 +6,7 @@
 // display.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,8 +57,17 @@ class QvOutlineVC : public QvViewControllerBase {
   /// Last set-up of the outline before its first load.
   virtual void configure(Fennix::OutlineViewHandle& outlineView) { (void)outlineView; }
 
+  /// Makes the toolkit's outline for a controller (a source list for `QvSourceListVC`) in a scroll
+  /// view, attached to the controller (`attachOutlineView`), the scroll view returned. The toolkit
+  /// part installs it; tests install a fake.
+  static inline std::function<std::optional<Fennix::LayoutItem>(QvOutlineVC&)> outlineViewMaker;
+  /// The controller's view is its outline, in a scroll view.
+  std::optional<Fennix::LayoutItem> makeView() override;
+
   /// Attaches the toolkit's outline: becomes its data source and delegate, configures, loads.
   virtual void attachOutlineView(Fennix::OutlineViewHandle* outlineView);
+  /// The attached outline, if any; never loads the view.
+  Fennix::OutlineViewHandle* attachedOutlineView() const { return outline_; }
   /// The outline; stops the process when there is none.
   Fennix::OutlineViewHandle& outlineView();
 

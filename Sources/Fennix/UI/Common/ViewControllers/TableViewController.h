@@ -88,6 +88,21 @@ class QvTableViewControllerBase : public QvViewControllerBase {
   /// Sets the callback of double clicks; before the view is made, for the clicks to be wired.
   virtual void onRowActivation(std::function<void(const T&)> execute) { cbRowClick = std::move(execute); }
 
+  /// Makes the toolkit's table for controllers of this value type: a single-column table in a
+  /// scroll view, attached to the controller (`attachTableView`), the scroll view returned. The
+  /// toolkit part installs it; tests install a fake.
+  static inline std::function<std::optional<Fennix::LayoutItem>(QvTableViewControllerBase&)> tableViewMaker;
+
+  /// The controller's view is its table, in a scroll view.
+  std::optional<Fennix::LayoutItem> makeView() override { return makeTableView(); }
+  virtual std::optional<Fennix::LayoutItem> makeTableView() {
+    if (!tableViewMaker) {
+      console::warn("no table view maker for", description());
+      return std::nullopt;
+    }
+    return tableViewMaker(*this);
+  }
+
   /// The table, once the toolkit made it.
   Fennix::TableViewHandle* tableView() const { return table_; }
   /// Attaches the toolkit's table: its configuration, then the dragged types it takes.

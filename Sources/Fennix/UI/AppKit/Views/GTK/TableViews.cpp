@@ -422,8 +422,12 @@ std::vector<NSOutlineView::Item> NSOutlineView::expandedRootItems() const {
   return result;
 }
 
+Gtk::Widget* NSOutlineView::rowView(Item item) {
+  return dataSource_.viewFor ? dataSource_.viewFor(*this, item) : nullptr;
+}
+
 Gtk::Widget* NSOutlineView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) {
-  Gtk::Widget* view = dataSource_.viewFor ? dataSource_.viewFor(*this, item) : nullptr;
+  Gtk::Widget* view = rowView(item);
   auto* expander = Gtk::make_managed<Gtk::TreeExpander>();
   expander->set_list_row(row);
   if (view) expander->set_child(*view);
@@ -431,15 +435,11 @@ Gtk::Widget* NSOutlineView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeLis
 }
 
 Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) {
-  // No disclosure triangle: the view alone, indented by its depth.
-  Gtk::Widget* view = NSOutlineView::rowWidget(item, row);
-  if (auto* expander = dynamic_cast<Gtk::TreeExpander*>(view)) {
-    Gtk::Widget* child = expander->get_child();
-    if (!child) return nullptr;
-    expander->unset_child();
-    child->set_margin_start(int(row->get_depth()) * 12);
-    return child;
-  }
+  // No disclosure triangle: the view alone, indented by its depth. It never goes through an
+  // expander, whose release would destroy it before the row takes it.
+  Gtk::Widget* view = rowView(item);
+  if (!view) return nullptr;
+  view->set_margin_start(int(row->get_depth()) * 12);
   return view;
 }
 

@@ -202,6 +202,8 @@ class NSOutlineView : public Gtk::ListView {
  protected:
   /// The widget of a row: the data source's view, in an expander with disclosure triangle.
   virtual Gtk::Widget* rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row);
+  /// The data source's view of a row; null without one.
+  Gtk::Widget* rowView(Item item);
 
  private:
   Glib::RefPtr<Gtk::TreeListRow> rowObject(std::size_t row) const;

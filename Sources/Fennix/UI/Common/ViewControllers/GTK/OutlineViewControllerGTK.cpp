@@ -3,33 +3,62 @@
 #include <gtkmm/label.h>
 
 #include "Fennix/Foundation/Formatter.h"
+#include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 
 namespace Fennix {
 
 GtkOutlineViewHandle::GtkOutlineViewHandle(std::shared_ptr<QvOutlineVC> controller,
                                            std::function<std::string(const OutlineItem&)> text)
-    : controller_(std::move(controller)), text_(std::move(text)) {
-  const bool sourceList = dynamic_cast<QvSourceListVC*>(controller_.get()) != nullptr;
+    : GtkOutlineViewHandle(*controller, std::move(text)) {
+  owner_ = std::move(controller);
+}
+
+GtkOutlineViewHandle::GtkOutlineViewHandle(QvOutlineVC& controller, std::function<std::string(const OutlineItem&)> text)
+    : text_(std::move(text)) {
+  controller_ = std::dynamic_pointer_cast<QvOutlineVC>(controller.shared_from_this());
+  const bool sourceList = dynamic_cast<QvSourceListVC*>(&controller) != nullptr;
   outline_ = sourceList ? Gtk::make_managed<QvSourceListView>() : Gtk::make_managed<NSOutlineView>();
   scroll_ = Gtk::make_managed<Gtk::ScrolledWindow>();
   scroll_->set_child(*outline_);
-  selection_ = outline_->signalSelectionChange().connect([this] { controller_->outlineViewSelectionDidChange(); });
+  selection_ = outline_->signalSelectionChange().connect([this] {
+    if (auto* owner = this->controller()) owner->outlineViewSelectionDidChange();
+  });
   outline_->setDataSource({
       [this](NSOutlineView::Item parent) { return childrenOf(parent).size(); },
       [this](std::size_t index, NSOutlineView::Item parent) -> NSOutlineView::Item {
-        auto child = controller_->child(static_cast<long>(index), parent ? items_.at(parent) : nullptr);
+        auto* owner = this->controller();
+        auto found = parent ? items_.find(parent) : items_.end();
+        if (!owner || (parent && found == items_.end())) return nullptr;
+        auto child = owner->child(static_cast<long>(index), parent ? found->second : nullptr);
         return child.get();
       },
       [this](NSOutlineView::Item item) {
         auto found = items_.find(item);
-        return found != items_.end() && controller_->isItemExpandable(found->second);
+        auto* owner = this->controller();
+        return owner && found != items_.end() && owner->isItemExpandable(found->second);
       },
       [this](NSOutlineView&, NSOutlineView::Item item) { return rowView(item); },
   });
-  controller_->attachOutlineView(this);
+  controller.attachOutlineView(this);
 }
 
-GtkOutlineViewHandle::~GtkOutlineViewHandle() { selection_.disconnect(); }
+GtkOutlineViewHandle::~GtkOutlineViewHandle() {
+  selection_.disconnect();
+  if (auto* owner = this->controller(); owner && owner->attachedOutlineView() == this) owner->attachOutlineView(nullptr);
+}
+
+void GtkOutlineViewHandle::install(std::function<std::string(const OutlineItem&)> text) {
+  QvOutlineVC::outlineViewMaker = [text](QvOutlineVC& controller) -> std::optional<LayoutItem> {
+    auto* handle = new GtkOutlineViewHandle(controller, text);
+    g_object_set_data_full(G_OBJECT(handle->scroll_->gobj()), "qv-outline-view-handle", handle,
+                           [](gpointer data) { delete static_cast<GtkOutlineViewHandle*>(data); });
+    return item(*handle->scroll_);
+  };
+}
+
+GtkOutlineViewHandle* GtkOutlineViewHandle::of(Gtk::Widget& view) {
+  return static_cast<GtkOutlineViewHandle*>(g_object_get_data(G_OBJECT(view.gobj()), "qv-outline-view-handle"));
+}
 
 std::vector<OutlineItem> GtkOutlineViewHandle::childrenOf(NSOutlineView::Item parent) {
   OutlineItem parentItem;
@@ -38,7 +67,9 @@ std::vector<OutlineItem> GtkOutlineViewHandle::childrenOf(NSOutlineView::Item pa
     if (found == items_.end()) return {};
     parentItem = found->second;
   }
-  auto children = controller_->children(parentItem).value_or(std::vector<OutlineItem>{});
+  auto* owner = this->controller();
+  if (!owner) return {};
+  auto children = owner->children(parentItem).value_or(std::vector<OutlineItem>{});
   for (const auto& child : children) {
     if (!child) continue;
     items_[child.get()] = child;
@@ -50,20 +81,11 @@ std::vector<OutlineItem> GtkOutlineViewHandle::childrenOf(NSOutlineView::Item pa
 Gtk::Widget* GtkOutlineViewHandle::rowView(NSOutlineView::Item item) {
   auto found = items_.find(item);
   auto* label = Gtk::make_managed<Gtk::Label>();
-  // The source list moves the row view out of its expander into the row; a reference of our own
-  // keeps the label alive in between, and is dropped once the row holds it.
-  g_idle_add_full(
-      G_PRIORITY_HIGH_IDLE,
-      [](gpointer object) {
-        g_object_unref(object);
-        return G_SOURCE_REMOVE;
-      },
-      g_object_ref(label->gobj()), nullptr);
   label->set_xalign(0);
   if (found == items_.end()) return label;
   const OutlineItem& outlineItem = found->second;
   std::string identifier = "Content";
-  if (auto* sourceList = dynamic_cast<QvSourceListVC*>(controller_.get())) identifier = sourceList->cellIdentifier(outlineItem);
+  if (auto* sourceList = dynamic_cast<QvSourceListVC*>(controller())) identifier = sourceList->cellIdentifier(outlineItem);
   label->set_name(identifier);
   const std::string title = text_ ? text_(outlineItem) : std::string();
   if (identifier == "Header") {

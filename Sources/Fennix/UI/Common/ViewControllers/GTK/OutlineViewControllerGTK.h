@@ -17,9 +17,20 @@ namespace Fennix {
 
 class GtkOutlineViewHandle : public OutlineViewHandle {
  public:
-  /// Makes the outline for `controller` (a source list when it is one); `text` gives a row's label.
+  /// Makes the outline for `controller` (a source list when it is one), which the handle keeps
+  /// alive; `text` gives a row's label.
   GtkOutlineViewHandle(std::shared_ptr<QvOutlineVC> controller, std::function<std::string(const OutlineItem&)> text);
+  /// The same without keeping the controller alive: once it is gone the outline shows no rows.
+  GtkOutlineViewHandle(QvOutlineVC& controller, std::function<std::string(const OutlineItem&)> text);
   ~GtkOutlineViewHandle() override;
+  GtkOutlineViewHandle(const GtkOutlineViewHandle&) = delete;
+  GtkOutlineViewHandle& operator=(const GtkOutlineViewHandle&) = delete;
+
+  /// Makes the outlines of outline controllers on the toolkit: each controller's view is the scroll
+  /// view, which owns the outline's handle.
+  static void install(std::function<std::string(const OutlineItem&)> text);
+  /// The handle of an outline made by the installed maker, from the controller's view.
+  static GtkOutlineViewHandle* of(Gtk::Widget& view);
 
   Gtk::ScrolledWindow& view() { return *scroll_; }
   NSOutlineView& outline() { return *outline_; }
@@ -38,7 +49,10 @@ class GtkOutlineViewHandle : public OutlineViewHandle {
   /// The children of an item, remembered with their parent.
   std::vector<OutlineItem> childrenOf(NSOutlineView::Item parent);
 
-  std::shared_ptr<QvOutlineVC> controller_;
+  QvOutlineVC* controller() const { return controller_.lock().get(); }
+
+  std::weak_ptr<QvOutlineVC> controller_;
+  std::shared_ptr<QvOutlineVC> owner_;
   std::function<std::string(const OutlineItem&)> text_;
   NSOutlineView* outline_ = nullptr;
   Gtk::ScrolledWindow* scroll_ = nullptr;

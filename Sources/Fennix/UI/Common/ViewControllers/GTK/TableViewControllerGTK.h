@@ -16,6 +16,7 @@
 #include <string>
 
 #include "Fennix/UI/AppKit/Views/GTK/TableViews.h"
+#include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/ViewControllers/TableViewController.h"
 
 namespace Fennix {
@@ -26,22 +27,35 @@ inline std::string indexSetMimeType() { return "application/x-" + QvIndexSetPboa
 template <typename T>
 class GtkTableViewHandle : public TableViewHandle {
  public:
-  /// Makes the table for `controller`; `text` gives a row's label.
+  /// Makes the table for `controller`, which the handle keeps alive; `text` gives a row's label.
   GtkTableViewHandle(std::shared_ptr<QvTableViewController<T>> controller, std::function<std::string(const T&)> text)
-      : controller_(std::move(controller)), text_(std::move(text)) {
+      : GtkTableViewHandle(*controller, std::move(text)) {
+    owner_ = std::move(controller);
+  }
+  /// Makes the table for `controller` without keeping it alive: once the controller is gone the
+  /// table shows no rows and takes no drops.
+  GtkTableViewHandle(QvTableViewController<T>& controller, std::function<std::string(const T&)> text)
+      : text_(std::move(text)) {
+    controller_ = std::dynamic_pointer_cast<QvTableViewController<T>>(controller.shared_from_this());
     table_ = Gtk::make_managed<QvExtendedTableView>();
     scroll_ = Gtk::make_managed<Gtk::ScrolledWindow>();
     scroll_->set_child(*table_);
+    if (auto inset = controller.tableViewInset()) table_->set_margin(static_cast<int>(*inset));
     table_->setHeaderVisible(false);
-    table_->addTableColumn(controller_->defaultCellID, controller_->defaultCellID);
-    table_->setDataSource({[this] { return static_cast<std::size_t>(controller_->numberOfRows()); },
+    table_->addTableColumn(controller.defaultCellID, controller.defaultCellID);
+    table_->setDataSource({[this] {
+                             auto* owner = this->controller();
+                             return owner ? static_cast<std::size_t>(owner->numberOfRows()) : std::size_t{0};
+                           },
                            [this](NSTableView&, const std::string&, std::size_t row) { return cellFor(row); }});
     auto clicks = Gtk::GestureClick::create();
     clicks->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
     clicks->signal_pressed().connect([this](int, double x, double y) { clickedRow_ = table_->rowAt(x, y); });
     table_->add_controller(clicks);
-    if (controller_->cbRowClick)
-      table_->setDoubleAction([this](NSTableView&) { controller_->onDoubleClick(); });
+    if (controller.cbRowClick)
+      table_->setDoubleAction([this](NSTableView&) {
+        if (auto* owner = this->controller()) owner->onDoubleClick();
+      });
 
     auto drop = Gtk::DropTarget::create(G_TYPE_STRING, Gdk::DragAction::COPY | Gdk::DragAction::LINK | Gdk::DragAction::MOVE);
     drop->signal_motion().connect([this](double x, double y) { return toGdk(validate(sourceOfCurrentDrop(), x, y)); }, false);
@@ -58,8 +72,31 @@ class GtkTableViewHandle : public TableViewHandle {
         false);
     drop_ = drop;
     table_->add_controller(drop);
-    controller_->attachTableView(this);
+    controller.attachTableView(this);
     table_->reloadData();
+  }
+  ~GtkTableViewHandle() override {
+    if (auto* owner = this->controller(); owner && owner->tableView() == this) owner->attachTableView(nullptr);
+  }
+  GtkTableViewHandle(const GtkTableViewHandle&) = delete;
+  GtkTableViewHandle& operator=(const GtkTableViewHandle&) = delete;
+
+  /// Makes the tables of controllers of value type `T` on the toolkit: each controller's view is
+  /// the scroll view, which owns the table's handle.
+  static void install(std::function<std::string(const T&)> text) {
+    QvTableViewControllerBase<T>::tableViewMaker =
+        [text](QvTableViewControllerBase<T>& base) -> std::optional<LayoutItem> {
+      auto* controller = dynamic_cast<QvTableViewController<T>*>(&base);
+      if (!controller) return std::nullopt;
+      auto* handle = new GtkTableViewHandle(*controller, text);
+      g_object_set_data_full(G_OBJECT(handle->scroll_->gobj()), "qv-table-view-handle", handle,
+                             [](gpointer data) { delete static_cast<GtkTableViewHandle*>(data); });
+      return item(*handle->scroll_);
+    };
+  }
+  /// The handle of a table made by an installed maker, from the controller's view.
+  static GtkTableViewHandle* of(Gtk::Widget& view) {
+    return static_cast<GtkTableViewHandle*>(g_object_get_data(G_OBJECT(view.gobj()), "qv-table-view-handle"));
   }
 
   Gtk::ScrolledWindow& view() { return *scroll_; }
@@ -82,12 +119,13 @@ class GtkTableViewHandle : public TableViewHandle {
   /// when the controller refuses.
   Glib::RefPtr<Gdk::ContentProvider> beginRowDrag(std::size_t row) {
     std::map<NSPasteboardType, std::string> pasteboard;
-    if (!controller_->writeRows({row}, pasteboard)) return {};
+    auto* owner = this->controller();
+    if (!owner || !owner->writeRows({row}, pasteboard)) return {};
     dragging_ = true;
     const std::string indexes = pasteboard[QvIndexSetPboardType()];
     auto bytes = Glib::Bytes::create(indexes.data(), indexes.size());
     std::string text;
-    if (auto value = controller_->objectValue(static_cast<long>(row))) text = text_(*value);
+    if (auto value = owner->objectValue(static_cast<long>(row))) text = text_(*value);
     Glib::Value<Glib::ustring> textValue;
     textValue.init(Glib::Value<Glib::ustring>::value_type());
     textValue.set(text);
@@ -99,7 +137,7 @@ class GtkTableViewHandle : public TableViewHandle {
   /// The row a drop at a point of the table goes above.
   long dropRow(double x, double y) {
     const long row = table_->rowAt(x, y);
-    if (row < 0) return controller_->count();
+    if (row < 0) return this->controller() ? this->controller()->count() : 0;
     if (Gtk::Widget* cell = table_->viewAt(0, static_cast<std::size_t>(row))) {
       double cellX = 0, cellY = 0;
       if (cell->translate_coordinates(*table_, 0, 0, cellX, cellY) && y - cellY > cell->get_height() / 2.0)
@@ -108,13 +146,16 @@ class GtkTableViewHandle : public TableViewHandle {
     return row;
   }
   NSDragOperation validate(DraggingInfo::Source source, double x, double y) {
-    return controller_->validateDrop({source, {}}, dropRow(x, y), NSTableViewDropOperation::above);
+    auto* owner = this->controller();
+    if (!owner) return NSDragOperation::none;
+    return owner->validateDrop({source, {}}, dropRow(x, y), NSTableViewDropOperation::above);
   }
   /// A drop at a point of the table: validated, then accepted or refused.
   bool performDrop(const DraggingInfo& info, double x, double y) {
     const long row = dropRow(x, y);
-    if (controller_->validateDrop(info, row, NSTableViewDropOperation::above) == NSDragOperation::none) return false;
-    const bool accepted = controller_->acceptDrop(info, row, NSTableViewDropOperation::above);
+    auto* owner = this->controller();
+    if (!owner || owner->validateDrop(info, row, NSTableViewDropOperation::above) == NSDragOperation::none) return false;
+    const bool accepted = owner->acceptDrop(info, row, NSTableViewDropOperation::above);
     if (info.source == DraggingInfo::Source::thisTable) dragging_ = false;
     return accepted;
   }
@@ -135,11 +176,13 @@ class GtkTableViewHandle : public TableViewHandle {
     }
   }
   Gtk::Widget* cellFor(std::size_t row) {
-    Gtk::Widget* reused = table_->makeView(controller_->viewIDForRow(static_cast<long>(row)));
+    auto* owner = this->controller();
+    const std::string identifier = owner ? owner->viewIDForRow(static_cast<long>(row)) : std::string("cell");
+    Gtk::Widget* reused = table_->makeView(identifier);
     auto* label = dynamic_cast<Gtk::Label*>(reused);
     if (!label) {
       label = Gtk::make_managed<Gtk::Label>();
-      label->set_name(controller_->viewIDForRow(static_cast<long>(row)));
+      label->set_name(identifier);
       label->set_xalign(0);
       label->set_margin_start(6);
       label->set_margin_top(4);
@@ -155,17 +198,23 @@ class GtkTableViewHandle : public TableViewHandle {
       source->signal_drag_end().connect([this](const Glib::RefPtr<Gdk::Drag>&, bool) { endRowDrag(); });
       label->add_controller(source);
     }
-    auto value = controller_->objectValue(static_cast<long>(row));
+    // Rows are never lower than the table's row height; taller content makes them taller.
+    label->set_size_request(-1, static_cast<int>(rowHeight()));
+    auto value = owner ? owner->objectValue(static_cast<long>(row)) : std::nullopt;
     label->set_text(value ? text_(*value) : std::string());
     return label;
   }
   long rowOf(Gtk::Widget* label) const {
-    for (long row = 0; row < controller_->count(); ++row)
+    const long rows = this->controller() ? this->controller()->count() : 0;
+    for (long row = 0; row < rows; ++row)
       if (table_->viewAt(0, static_cast<std::size_t>(row)) == label) return row;
     return -1;
   }
 
-  std::shared_ptr<QvTableViewController<T>> controller_;
+  QvTableViewController<T>* controller() const { return controller_.lock().get(); }
+
+  std::weak_ptr<QvTableViewController<T>> controller_;
+  std::shared_ptr<QvTableViewController<T>> owner_;
   std::function<std::string(const T&)> text_;
   QvExtendedTableView* table_ = nullptr;
   Gtk::ScrolledWindow* scroll_ = nullptr;
