@@ -1,0 +1,108 @@
+// Peak resident memory of one whole generation (parse, convert, emit) per case, measured in a
+// child process so that cases do not see each other's memory. Reported beside the sizes of the
+// SVG text and the Swift, and the goal of at most twice the output plus ten times the input.
+#include <benchmark/benchmark.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "Benchmarks/Support/Corpus.h"
+#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+#include "SVGParser/Platform/Print.h"
+
+namespace {
+
+// The process's peak resident set since the last reset, in bytes.
+long long peakResidentBytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+  }
+  return -1;
+}
+
+void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+struct Measurement {
+  long long peak = -1;
+  long long output = -1;
+};
+
+// Generates in a child process; its peak counts only from the start of the case.
+Measurement measure(const std::string& svgText) {
+  int ends[2];
+  if (::pipe(ends) != 0) return {};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(ends[0]);
+    resetPeak();
+    Measurement result;
+    {
+      SVGParser::PrintCapture quiet;
+      SVGSwiftUIExporter::Config config;
+      config.outputLimit = 0;
+      if (auto svg = SVG::SVG::fromSVGString(svgText)) {
+        result.output = static_cast<long long>(SVGSwiftUIExporter::export_(*svg, config).size());
+      }
+    }
+    result.peak = peakResidentBytes();
+    (void)!::write(ends[1], &result, sizeof result);
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  Measurement result;
+  if (child > 0) {
+    (void)!::read(ends[0], &result, sizeof result);
+    ::waitpid(child, nullptr, 0);
+  }
+  ::close(ends[0]);
+  return result;
+}
+
+void report(benchmark::State& state, const std::string& svgText) {
+  Measurement result;
+  for (auto _ : state) result = measure(svgText);
+  const double in = static_cast<double>(svgText.size()) / 1e6, out = static_cast<double>(result.output) / 1e6;
+  state.counters["in_MB"] = in;
+  state.counters["out_MB"] = out;
+  state.counters["peak_MB"] = static_cast<double>(result.peak) / 1e6;
+  state.counters["goal_MB"] = 2 * out + 10 * in;
+}
+
+// Sibling rectangles in one drawing.
+void BM_PeakMemorySiblingRects(benchmark::State& state) {
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1000\" height=\"1000\">";
+  for (int64_t i = 0; i < state.range(0); ++i) {
+    svg += "<rect x=\"" + std::to_string(i % 1000) + "\" y=\"" + std::to_string(i / 1000) +
+           "\" width=\"1\" height=\"1\" fill=\"#1e90ff\"/>";
+  }
+  report(state, svg + "</svg>");
+}
+
+// Every bootstrap icon as a group of one drawing, repeated.
+void BM_PeakMemoryIconsInOneDrawing(benchmark::State& state) {
+  const auto icons = corpus::bootstrapIcons();
+  if (icons.empty()) {
+    state.SkipWithError("build-data/bootstrap-icons-1.11.3 is missing: run scripts/fetch-test-data.sh");
+    return;
+  }
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\">";
+  for (int64_t copy = 0; copy < state.range(0); ++copy) {
+    for (const auto& icon : icons) {
+      const auto open = icon.svg.find('>', icon.svg.find("<svg"));
+      const auto close = icon.svg.rfind("</svg>");
+      if (open == std::string::npos || close == std::string::npos || close < open) continue;
+      svg += "<g>" + icon.svg.substr(open + 1, close - open - 1) + "</g>";
+    }
+  }
+  report(state, svg + "</svg>");
+}
+
+}  // namespace
+
+BENCHMARK(BM_PeakMemorySiblingRects)->Arg(10000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeakMemoryIconsInOneDrawing)->Arg(1)->Arg(4)->Iterations(1)->Unit(benchmark::kMillisecond);
