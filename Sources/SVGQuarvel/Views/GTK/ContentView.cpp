@@ -151,7 +151,8 @@ void ContentViewImpl::buildMainContent() {
   bannerLabel_.set_margin(8);
   bannerLabel_.set_wrap(true);
   bannerLabel_.set_xalign(0);
-  bannerSpacer_.set_hexpand(true);
+  bannerLabel_.set_hexpand(true);  // the label takes the room; it wraps only when the pane is narrow
+  bannerLabel_.set_natural_wrap_mode(Gtk::NaturalWrapMode::NONE);
   bannerButton_.set_child(bannerIcon_);
   bannerButton_.set_tooltip_text(bannerButtonTitle);
   Glib::Value<Glib::ustring> accessibleLabel;
