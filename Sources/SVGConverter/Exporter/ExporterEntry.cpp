@@ -25,5 +25,5 @@ std::string SVGSwiftUIExporter::export_(const SVG::SVG& svg, Config config) {
 
   if (options.exportHexColorExtension) exporter.exportHexColorExtension();
   if (options.generatePreviewProvider) exporter.exportPreview(root);
-  return exporter.swift();
+  return exporter.takeSwift();
 }

@@ -35,6 +35,8 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   /// The text written so far.
   const std::string& swift() const { return swift_; }
   void setSwift(std::string swift) { swift_ = std::move(swift); }
+  /// Hands the text written over without copying it; the exporter is left empty.
+  std::string takeSwift() { return std::move(swift_); }
   /// Current nesting depth and its indentation text.
   int indent() const { return indent_; }
   const std::string& prefix() const { return prefix_; }
