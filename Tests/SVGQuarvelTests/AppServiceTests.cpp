@@ -1,6 +1,8 @@
 // The services: opening selected SVG text as a document and converting it in place, their
 // errors, and the same calls made over a private session bus.
+#include <fcntl.h>
 #include <gio/gio.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -118,56 +120,74 @@ void call(GDBusConnection* caller, const char* service, const char* method, cons
   FennixTestSupport::runMainLoopUntil([&] { return reply.done; }, 20);
 }
 
-TEST(AppService, ServicesAnswerOnTheSessionBus) {
+/// Calls the services over a private bus and returns what went wrong.
+std::string busRoundTrip() {
+  // The bus daemon writes its notes to standard error, where only failures may go.
+  const int savedStderr = ::dup(2);
+  const int devNull = ::open("/dev/null", O_WRONLY);
+  ::dup2(devNull, 2);
+  struct RestoreStderr {
+    int saved, devNull;
+    ~RestoreStderr() {
+      ::dup2(saved, 2);
+      ::close(saved);
+      ::close(devNull);
+    }
+  } restore{savedStderr, devNull};
+  std::string problems;
+  auto check = [&](bool holds, const std::string& what) {
+    if (!holds) problems += what + "\n";
+    return holds;
+  };
   CapturedConsole console;
   GTestDBus* bus = g_test_dbus_new(G_TEST_DBUS_NONE);
   g_test_dbus_up(bus);
-  GDBusConnection* provider = g_dbus_connection_new_for_address_sync(
-      g_test_dbus_get_bus_address(bus),
-      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, nullptr);
-  GDBusConnection* caller = g_dbus_connection_new_for_address_sync(
-      g_test_dbus_get_bus_address(bus),
-      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, nullptr);
-  ASSERT_TRUE(provider && caller);
+  const auto flags =
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);
+  GDBusConnection* provider =
+      g_dbus_connection_new_for_address_sync(g_test_dbus_get_bus_address(bus), flags, nullptr, nullptr, nullptr);
+  GDBusConnection* caller =
+      g_dbus_connection_new_for_address_sync(g_test_dbus_get_bus_address(bus), flags, nullptr, nullptr, nullptr);
+  if (!check(provider && caller, "no bus connection")) return problems;
   SVGConverterService::activate(provider);
-  EXPECT_NE(console.out().find("did register service: <SVGConverterService>\n"), std::string::npos);
+  check(console.out().find("did register service: <SVGConverterService>\n") != std::string::npos, "not registered");
   const char* name = g_dbus_connection_get_unique_name(provider);
 
   {
     BusReply reply;
     call(caller, name, "SvgToView", circle, reply);
-    ASSERT_TRUE(reply.done);
-    ASSERT_TRUE(reply.value) << reply.error->message;
-    const gchar* swift = nullptr;
-    g_variant_get(reply.value, "(&s)", &swift);
-    EXPECT_EQ(std::string(swift), SVGQuarvelDocument::export_(circle, SVGQuarvelConfiguration::defaultConfig()).code);
+    if (check(reply.value != nullptr, "SvgToView gave no value")) {
+      const gchar* swift = nullptr;
+      g_variant_get(reply.value, "(&s)", &swift);
+      check(std::string(swift) == SVGQuarvelDocument::export_(circle, SVGQuarvelConfiguration::defaultConfig()).code,
+            "SvgToView gave other code: " + std::string(swift));
+    }
   }
   {
     BusReply reply;
     call(caller, name, "SvgToView", "<nope", reply);
-    ASSERT_TRUE(reply.error);
-    EXPECT_EQ(std::string(g_quark_to_string(reply.error->domain)), domain);
-    EXPECT_EQ(reply.error->code, -22425);
-    gchar* remote = g_dbus_error_get_remote_error(reply.error);
-    EXPECT_EQ(std::string(remote), domain + ".Code22425");
-    g_free(remote);
-    g_dbus_error_strip_remote_error(reply.error);
-    EXPECT_EQ(std::string(reply.error->message), "Invalid SVG?");
+    if (check(reply.error != nullptr, "SvgToView of no SVG gave no error")) {
+      check(std::string(g_quark_to_string(reply.error->domain)) == domain, "wrong domain");
+      check(reply.error->code == -22425, "wrong code " + std::to_string(reply.error->code));
+      gchar* remote = g_dbus_error_get_remote_error(reply.error);
+      check(remote != nullptr && std::string(remote) == domain + ".Code22425", "wrong error name");
+      g_free(remote);
+      g_dbus_error_strip_remote_error(reply.error);
+      check(std::string(reply.error->message) == "Invalid SVG?", "wrong message " + std::string(reply.error->message));
+    }
   }
   {
     DocumentController::shared().setPresenter(nullptr);
     const auto before = DocumentController::shared().documents().size();
     BusReply empty;
     call(caller, name, "OpenSVG", "", empty);
-    ASSERT_TRUE(empty.error);
-    EXPECT_EQ(empty.error->code, -32423);
+    check(empty.error != nullptr && empty.error->code == -32423, "OpenSVG of nothing gave no -32423");
     BusReply opened;
     call(caller, name, "OpenSVG", circle, opened);
-    EXPECT_TRUE(opened.value);
-    ASSERT_EQ(DocumentController::shared().documents().size(), before + 1);
-    EXPECT_EQ(DocumentController::shared().documents().back()->document()->svgString.get(), circle);
+    check(opened.value != nullptr, "OpenSVG failed");
+    check(DocumentController::shared().documents().size() == before + 1 &&
+              DocumentController::shared().documents().back()->document()->svgString.get() == circle,
+          "OpenSVG opened no document with the text");
   }
 
   g_dbus_connection_close_sync(caller, nullptr, nullptr);
@@ -176,6 +196,11 @@ TEST(AppService, ServicesAnswerOnTheSessionBus) {
   g_object_unref(provider);
   g_test_dbus_down(bus);
   g_object_unref(bus);
+  return problems;
 }
+
+// In a process of its own: the bus's worker thread then does not outlive this test program's
+// other tests.
+TEST(AppService, ServicesAnswerOnTheSessionBus) { EXPECT_NO_FAILURES_IN_FRESH_PROCESS(busRoundTrip); }
 
 }  // namespace
