@@ -47,6 +47,7 @@ class MarkingFactory : public QvViewFactoryAppKitImp {
 }  // namespace
 
 TEST_F(FactoryWindowTest, GalleryOfMadeViews) {
+  testing::internal::CaptureStderr();
   QvViewFactoryAppKitImp& f = qv();
   EXPECT_EQ(&f, &QvViewFactoryAppKitImp::defaultViewFactory());
 
@@ -112,6 +113,12 @@ TEST_F(FactoryWindowTest, GalleryOfMadeViews) {
   qvConstrainVerticalStack({Fennix::item(above), Fennix::item(below)});
   QvExtendedScrollView* outline = f.makeOutlineView(nullptr);
   QvExtendedScrollView* sourceList = f.makeSourceListView(nullptr);
+  // Views that size themselves before they have a container.
+  Gtk::Widget* padder = f.makePadder(4, std::nullopt, false);
+  QvImageViewBase* square = f.makeImageView(std::nullopt, nullptr, std::string("no-such-icon-anywhere"), 16.0);
+  Gtk::Widget* squareHolder = f.makeGenericView();
+  Fennix::addSubviews(*squareHolder, {square});
+  qvConstrain(Fennix::item(square), "|[self]", "|[self]|");
 
   auto* column = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 6);
   std::vector<Gtk::Widget*> views{styled,
@@ -131,10 +138,10 @@ TEST_F(FactoryWindowTest, GalleryOfMadeViews) {
                                   f.makeSpinner(),
                                   grid,
                                   unsized,
-                                  f.makePadder(4, std::nullopt, false),
+                                  padder,
                                   f.makeBackground(NSColor(0.2, 0.5, 0.9, 1), false),
                                   f.makeBackgroundBox(NSColor(0.9, 0.7, 0.2, 1)),
-                                  f.makeImageView(std::nullopt, nullptr, std::string("no-such-icon-anywhere"), 16.0),
+                                  squareHolder,
                                   f.makeTabView(),
                                   f.makeBox(),
                                   f.makeStackView({f.makeLabel(std::nullopt, "stacked"), f.makeVSeparator(),
@@ -159,6 +166,11 @@ TEST_F(FactoryWindowTest, GalleryOfMadeViews) {
   pumpFrames();
   const auto picture = saveScreenshot(*window, "factory-gallery");
   EXPECT_TRUE(std::filesystem::exists(picture));
+  EXPECT_EQ(padder->get_height(), 4);
+  EXPECT_EQ(square->get_width(), 16);
+  EXPECT_EQ(square->get_height(), 16);
+  const std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(log.find("outside one constraint layout"), std::string::npos) << log;
 
   // Another factory's scroll view reaches the table it wraps, and its label base every label.
   MarkingFactory marking;

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <cmath>
 #include <map>
 #include <mutex>
 
@@ -15,6 +16,7 @@ constexpr const char* holderKey = "qv-layout-holder";
 constexpr const char* ownerKey = "qv-layout-owner";
 constexpr const char* identifierKey = "qv-identifier";
 constexpr const char* prioritiesKey = "qv-content-priorities";
+constexpr const char* trackedKey = "qv-layout-tracked";
 
 GtkWidget* gtk(LayoutItem item) {
   if (!item.isView()) return nullptr;
@@ -53,28 +55,68 @@ GtkConstraintAttribute gtkAttribute(NSLayoutAttribute attribute) {
   return GTK_CONSTRAINT_ATTRIBUTE_NONE;
 }
 
-// A constraint as it stands in a constraint layout. The layout is watched weakly: a layout that
-// went away took its constraints along.
+// A constraint as it stands in the toolkit: a GtkConstraint in a constraint layout, or the size
+// request that holds a view's own least width or height in a container without a constraint
+// layout. Layouts and views are watched weakly: one that went away took its part along.
 struct Realisation {
+  GtkWidget* layoutWidget = nullptr;  // the container that keeps the constraint in its list
   GWeakRef layout;
   GtkConstraint* constraint = nullptr;
-  GtkWidget* layoutWidget = nullptr;
+  GWeakRef sized;
+  GtkOrientation orientation = GTK_ORIENTATION_HORIZONTAL;
+  int requested = -1, previous = -1;
 
   Realisation(GtkConstraintLayout* constraintLayout, GtkConstraint* realised, GtkWidget* widget)
-      : constraint(GTK_CONSTRAINT(g_object_ref(realised))), layoutWidget(widget) {
+      : layoutWidget(widget), constraint(GTK_CONSTRAINT(g_object_ref(realised))) {
     g_weak_ref_init(&layout, constraintLayout);
+    g_weak_ref_init(&sized, nullptr);
+  }
+  // A constraint that holds nothing in `container` (an optional one the container cannot express),
+  // or, with `view`, a least size requested of it.
+  explicit Realisation(GtkWidget* container, GtkWidget* view = nullptr,
+                       GtkOrientation sizeOrientation = GTK_ORIENTATION_HORIZONTAL, int size = -1)
+      : layoutWidget(container), orientation(sizeOrientation), requested(size) {
+    g_weak_ref_init(&layout, nullptr);
+    g_weak_ref_init(&sized, view);
+    if (!view) return;
+    int width = -1, height = -1;
+    gtk_widget_get_size_request(view, &width, &height);
+    previous = orientation == GTK_ORIENTATION_HORIZONTAL ? width : height;
+    if (orientation == GTK_ORIENTATION_HORIZONTAL)
+      gtk_widget_set_size_request(view, size, height);
+    else
+      gtk_widget_set_size_request(view, width, size);
   }
   ~Realisation() {
     if (auto* constraintLayout = static_cast<GtkConstraintLayout*>(g_weak_ref_get(&layout))) {
       gtk_constraint_layout_remove_constraint(constraintLayout, constraint);
       g_object_unref(constraintLayout);
     }
+    if (auto* view = static_cast<GtkWidget*>(g_weak_ref_get(&sized))) {
+      int width = -1, height = -1;
+      gtk_widget_get_size_request(view, &width, &height);
+      // Give the view back the request it had, unless someone has changed it since.
+      if (orientation == GTK_ORIENTATION_HORIZONTAL && width == requested)
+        gtk_widget_set_size_request(view, previous, height);
+      else if (orientation == GTK_ORIENTATION_VERTICAL && height == requested)
+        gtk_widget_set_size_request(view, width, previous);
+      g_object_unref(view);
+    }
     g_weak_ref_clear(&layout);
-    g_object_unref(constraint);
+    g_weak_ref_clear(&sized);
+    if (constraint) g_object_unref(constraint);
   }
   Realisation(const Realisation&) = delete;
   Realisation& operator=(const Realisation&) = delete;
 };
+
+std::shared_ptr<Realisation> realisationOf(const NSLayoutConstraint& constraint) {
+  return std::static_pointer_cast<Realisation>(constraint.realisation);
+}
+
+bool involves(const NSLayoutConstraint& constraint, GtkWidget* widget) {
+  return gtk(constraint.firstItem()) == widget || gtk(constraint.secondItem()) == widget;
+}
 
 // Hugging and compression resistance per orientation, with the constraints that realise them.
 struct ContentPriorities {
@@ -96,34 +138,47 @@ ContentPriorities& priorities(GtkWidget* widget) {
 
 class ToolkitLayoutHost : public LayoutHost {
  public:
+  // A constraint that needs a view without a container yet waits, active, until the view is
+  // placed; a view's own width and height go with it from container to container.
   void activate(const NSLayoutConstraintList& constraints) override {
     for (const auto& constraint : constraints) {
       if (constraint->isActive()) continue;
-      if (realise(*constraint)) {
-        constraint->markActive(true);
-        auto* owner = std::static_pointer_cast<Realisation>(constraint->realisation)->layoutWidget;
-        watch(owner);
-        active_[owner].push_back(constraint);
+      const Placement placement = place(*constraint);
+      if (placement == Placement::failed) continue;
+      constraint->markActive(true);
+      if (!constraint->secondItem()) {
+        GtkWidget* view = gtk(constraint->firstItem());
+        track(view);
+        own_[view].push_back(constraint);
       }
+      if (placement == Placement::waiting) wait(constraint);
     }
   }
 
   void deactivate(const NSLayoutConstraintList& constraints) override {
     for (const auto& constraint : constraints) {
       if (!constraint->isActive()) continue;
-      if (auto realisation = std::static_pointer_cast<Realisation>(constraint->realisation)) {
-        auto found = active_.find(realisation->layoutWidget);
-        if (found != active_.end()) std::erase(found->second, constraint);
+      if (constraint->realisation)
+        unrealise(*constraint);
+      else
+        std::erase(pending_, constraint);
+      if (!constraint->secondItem()) {
+        if (auto found = own_.find(gtk(constraint->firstItem())); found != own_.end())
+          std::erase(found->second, constraint);
       }
-      constraint->realisation.reset();
       constraint->markActive(false);
     }
   }
 
   void constraintChanged(NSLayoutConstraint& constraint) override {
+    // A waiting constraint is laid out with its new values when its views are placed.
+    if (!constraint.realisation) return;
     // Constraints of the toolkit cannot change: put a new one in place of the old.
-    constraint.realisation.reset();
-    if (!realise(constraint)) {
+    unrealise(constraint);
+    const Placement placement = place(constraint);
+    if (placement == Placement::waiting) {
+      wait(constraint.shared_from_this());
+    } else if (placement == Placement::failed) {
       console::error("a changed constraint could not be laid out again:", constraint.description());
     }
   }
@@ -167,11 +222,13 @@ class ToolkitLayoutHost : public LayoutHost {
     GtkWidget* child = gtk(view);
     GtkWidget* parent = child ? gtk_widget_get_parent(child) : nullptr;
     if (!parent) return;
-    // Constraints of the child in its old container end with the move.
+    // Constraints between the child and other views of its old container end with the move; its
+    // own size goes along to the next container.
     if (auto found = active_.find(parent); found != active_.end()) {
       NSLayoutConstraintList involved;
       for (const auto& constraint : found->second)
-        if (constraint->firstItem() == view || constraint->secondItem() == view) involved.push_back(constraint);
+        if (constraint->secondItem() && (constraint->firstItem() == view || constraint->secondItem() == view))
+          involved.push_back(constraint);
       deactivate(involved);
     }
     priorities(child).realised.clear();
@@ -275,14 +332,18 @@ class ToolkitLayoutHost : public LayoutHost {
   std::string describe(LayoutItem item) const override;
 
  private:
-  // The container whose constraint layout holds a constraint: the parent of a one-item
-  // constraint, else the one of the two items that contains the other, or their common parent.
-  bool realise(NSLayoutConstraint& constraint) {
+  enum class Placement { placed, waiting, failed };
+
+  // Lays a constraint out, in the constraint layout of the container that holds it: the parent
+  // of a one-item constraint, else the one of the two items that contains the other, or their
+  // common parent. A constraint waits while one of its views has no container; it fails, with
+  // an error line, when its views are placed but share no constraint layout.
+  Placement place(NSLayoutConstraint& constraint) {
     GtkWidget* first = gtk(constraint.firstItem());
     GtkWidget* second = gtk(constraint.secondItem());
     if (!first || (constraint.secondItem() && !second)) {
       console::error("only constraints between views can be laid out:", constraint.description());
-      return false;
+      return Placement::failed;
     }
     GtkWidget* firstParent = gtk_widget_get_parent(first);
     GtkWidget* owner = nullptr;
@@ -297,8 +358,10 @@ class ToolkitLayoutHost : public LayoutHost {
     }
     GtkLayoutManager* manager = owner ? gtk_widget_get_layout_manager(owner) : nullptr;
     if (!manager || !GTK_IS_CONSTRAINT_LAYOUT(manager)) {
+      if (!firstParent || (second && !gtk_widget_get_parent(second))) return Placement::waiting;
+      if (!second && realiseOwnSize(constraint, first, owner)) return Placement::placed;
       console::error("a constraint relates views outside one constraint layout:", constraint.description());
-      return false;
+      return Placement::failed;
     }
     auto target = [&](GtkWidget* widget) -> gpointer { return layoutWidget(widget) == owner ? nullptr : widget; };
     const int strength = constraintStrength(constraint.priority());
@@ -313,8 +376,103 @@ class ToolkitLayoutHost : public LayoutHost {
     auto* layout = GTK_CONSTRAINT_LAYOUT(manager);
     auto realisation = std::make_shared<Realisation>(layout, realised, owner);
     gtk_constraint_layout_add_constraint(layout, realised);  // the layout takes the new reference
-    constraint.realisation = realisation;
+    keep(constraint, realisation);
+    return Placement::placed;
+  }
+
+  // A view's own width or height in a container without a constraint layout (a box, a window):
+  // a required least or equal size becomes the view's size request; an optional one is left to
+  // the container. Upper bounds cannot be expressed there.
+  bool realiseOwnSize(NSLayoutConstraint& constraint, GtkWidget* view, GtkWidget* container) {
+    const NSLayoutAttribute attribute = constraint.firstAttribute();
+    if (attribute != NSLayoutAttribute::width && attribute != NSLayoutAttribute::height) return false;
+    if (constraint.priority() < NSLayoutPriorityRequired) {
+      keep(constraint, std::make_shared<Realisation>(container));
+      return true;
+    }
+    const double size = constraint.constant();
+    if (constraint.relation() == NSLayoutRelation::lessThanOrEqual || !(size >= 0) || size > 1e6) return false;
+    const auto orientation =
+        attribute == NSLayoutAttribute::width ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL;
+    keep(constraint, std::make_shared<Realisation>(container, view, orientation, static_cast<int>(std::ceil(size))));
     return true;
+  }
+
+  void keep(NSLayoutConstraint& constraint, std::shared_ptr<Realisation> realisation) {
+    GtkWidget* owner = realisation->layoutWidget;
+    watch(owner);
+    active_[owner].push_back(constraint.shared_from_this());
+    constraint.realisation = std::move(realisation);
+  }
+
+  void unrealise(NSLayoutConstraint& constraint) {
+    if (auto realisation = realisationOf(constraint)) {
+      auto found = active_.find(realisation->layoutWidget);
+      if (found != active_.end())
+        std::erase_if(found->second, [&](const NSLayoutConstraintPtr& kept) { return kept.get() == &constraint; });
+    }
+    constraint.realisation.reset();
+  }
+
+  void wait(const NSLayoutConstraintPtr& constraint) {
+    pending_.push_back(constraint);
+    for (GtkWidget* view : {gtk(constraint->firstItem()), gtk(constraint->secondItem())})
+      if (view) track(view);
+  }
+
+  // Watches a view of a waiting constraint, or one with a size of its own, for a new container,
+  // and for its end.
+  void track(GtkWidget* view) {
+    if (g_object_get_data(G_OBJECT(view), trackedKey)) return;
+    g_object_set_data(G_OBJECT(view), trackedKey, GINT_TO_POINTER(1));
+    g_signal_connect(view, "notify::parent", G_CALLBACK(+[](GtkWidget* moved, GParamSpec*, gpointer host) {
+                       static_cast<ToolkitLayoutHost*>(host)->parentChanged(moved);
+                     }),
+                     this);
+    g_object_weak_ref(
+        G_OBJECT(view), [](gpointer host, GObject* gone) { static_cast<ToolkitLayoutHost*>(host)->viewGone(gone); },
+        this);
+  }
+
+  void parentChanged(GtkWidget* view) {
+    GtkWidget* parent = gtk_widget_get_parent(view);
+    if (auto found = own_.find(view); found != own_.end()) {
+      for (const auto& constraint : NSLayoutConstraintList(found->second)) {
+        auto realisation = realisationOf(*constraint);
+        if (!realisation || realisation->layoutWidget == parent) continue;
+        unrealise(*constraint);
+        pending_.push_back(constraint);
+      }
+    }
+    if (!parent) return;
+    NSLayoutConstraintList ready;
+    for (const auto& constraint : pending_)
+      if (involves(*constraint, view)) ready.push_back(constraint);
+    for (const auto& constraint : ready) {
+      const Placement placement = place(*constraint);
+      if (placement == Placement::waiting) continue;
+      std::erase(pending_, constraint);
+      if (placement == Placement::failed) deactivate({constraint});
+    }
+  }
+
+  void viewGone(GObject* gone) {
+    auto* view = reinterpret_cast<GtkWidget*>(gone);
+    NSLayoutConstraintList ended;
+    for (const auto& constraint : pending_)
+      if (involves(*constraint, view)) ended.push_back(constraint);
+    if (auto found = own_.find(view); found != own_.end()) {
+      ended.insert(ended.end(), found->second.begin(), found->second.end());
+      own_.erase(found);
+    }
+    for (const auto& constraint : ended) {
+      if (!constraint->isActive()) continue;
+      if (constraint->realisation)
+        unrealise(*constraint);
+      else
+        std::erase(pending_, constraint);
+      constraint->markActive(false);
+    }
   }
 
   // Hugging holds a view at its natural size from outside, compression resistance from inside;
@@ -355,6 +513,11 @@ class ToolkitLayoutHost : public LayoutHost {
           host->active_.erase(found);
           for (const auto& constraint : constraints) {
             constraint->realisation.reset();
+            // A view's own size waits for its next container.
+            if (!constraint->secondItem() && constraint->isActive()) {
+              host->pending_.push_back(constraint);
+              continue;
+            }
             constraint->markActive(false);
           }
         },
@@ -363,6 +526,10 @@ class ToolkitLayoutHost : public LayoutHost {
 
   // Active constraints are kept by their container, as views keep theirs.
   std::map<GtkWidget*, NSLayoutConstraintList> active_;
+  // Active constraints waiting for a container.
+  NSLayoutConstraintList pending_;
+  // The active one-item constraints of each view: its own size.
+  std::map<GtkWidget*, NSLayoutConstraintList> own_;
 };
 
 std::string ToolkitLayoutHost::contentViewFormat(LayoutItem container) const {
