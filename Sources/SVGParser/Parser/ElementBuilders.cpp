@@ -7,6 +7,7 @@
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/CSS/UnitLength.h"
 #include "SVGParser/Parser/FunctionParser.h"
+#include "SVGParser/Platform/NumberText.h"
 #include "SVGParser/Platform/Print.h"
 #include "SVGParser/SVG/SVG.h"
 
@@ -61,27 +62,14 @@ std::optional<UnitPoint> xy(const XMLAttributes& xmlAttributes, const CSSPropert
   return UnitPoint{x.value_or(CSS::UnitLength::point(0)), y.value_or(CSS::UnitLength::point(0))};
 }
 
-bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
-
-// The end of the coordinate that starts at `pos`: a number (sign, digits, fraction,
-// exponent) and any unit letters after it. A sign or a second decimal point starts the
-// next number, so "10-5" and "1.5.5" hold two each. Returns `pos` when no digit is found.
+// The end of the coordinate that starts at `pos`: a number and any unit letters after
+// it. A sign or a second decimal point starts the next number, so "10-5" and "1.5.5" hold
+// two each; an "e" without exponent digits is a unit letter ("1em"). Returns `pos` when
+// no number starts there.
 std::size_t coordinateEnd(std::string_view text, std::size_t pos) {
-  std::size_t end = pos;
-  if (end < text.size() && (text[end] == '+' || text[end] == '-')) ++end;
-  std::size_t digits = 0;
-  for (; end < text.size() && isDigit(text[end]); ++end) ++digits;
-  if (end < text.size() && text[end] == '.') {
-    for (++end; end < text.size() && isDigit(text[end]); ++end) ++digits;
-  }
-  if (digits == 0) return pos;
-  if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
-    std::size_t exponent = end + 1;
-    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
-    if (exponent < text.size() && isDigit(text[exponent])) {
-      for (end = exponent; end < text.size() && isDigit(text[end]);) ++end;
-    }
-  }
+  const auto number = SVGParser::scanNumber(text.substr(pos)).number;
+  if (number == 0) return pos;
+  std::size_t end = pos + number;
   while (end < text.size() && (std::isalpha(static_cast<unsigned char>(text[end])) || text[end] == '%')) ++end;
   return end;
 }

@@ -60,52 +60,6 @@ Command build(std::size_t command, const std::array<CGFloat, 7>& a) {
   }
 }
 
-// Gathers the bytes of one number: an optional sign, digits with at most one
-// dot, and an optional exponent with its own sign. An arc flag is a single
-// "0" or "1" and ends right after that character.
-class NumberScanner {
- public:
-  bool empty() const { return text_.empty(); }
-  bool isCompleteFlag() const { return flag_; }
-  const std::string& text() const { return text_; }
-
-  bool offer(std::uint8_t c, bool flagSlot) {
-    if (flag_) return false;
-    if (text_.empty() && flagSlot && (c == '0' || c == '1')) {
-      flag_ = true;
-      text_.push_back(static_cast<char>(c));
-      return true;
-    }
-    if (isDigit(c)) {
-      mantissaDigits_ = mantissaDigits_ || !exponent_;
-    } else if (c == '-' || c == '+') {
-      if (!text_.empty() && text_.back() != 'e' && text_.back() != 'E') return false;
-    } else if (c == '.') {
-      if (dot_ || exponent_) return false;
-      dot_ = true;
-    } else if (c == 'e' || c == 'E') {
-      if (!mantissaDigits_ || exponent_) return false;
-      exponent_ = true;
-    } else {
-      return false;
-    }
-    text_.push_back(static_cast<char>(c));
-    return true;
-  }
-
-  void reset() {
-    text_.clear();
-    dot_ = exponent_ = mantissaDigits_ = flag_ = false;
-  }
-
- private:
-  std::string text_;
-  bool dot_ = false;
-  bool exponent_ = false;
-  bool mantissaDigits_ = false;
-  bool flag_ = false;
-};
-
 }  // namespace
 
 std::string CommandParserError::describe(const Variant& value) {
@@ -134,26 +88,35 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
   bool commaPending = false;           // a comma was read and no number since
   std::array<CGFloat, 7> slots{};
   std::size_t count = 0;
-  NumberScanner number;
+  bool numberRead = false;  // the last bytes were a number; the next byte ends its argument
 
   const auto letter = [&] { return static_cast<std::uint8_t>(commandLetters[*current]); };
-  const auto store = [&] {
-    const auto value = SVGParser::parseDouble(number.text());
+  const auto store = [&](std::string_view text) {
+    const auto value = SVGParser::parseDouble(text);
     if (!value) {
-      CommandParserError error = CommandParserError::CouldNotParseNumber{number.text()};
+      CommandParserError error = CommandParserError::CouldNotParseNumber{std::string(text)};
       throw error;
     }
-    number.reset();
     if (count < slots.size()) slots[count] = *value;
     ++count;
   };
-  // Offers a byte to the number; a finished arc flag is stored at once.
-  const auto offer = [&](std::uint8_t c) {
+  // Reads the number (or arc flag, a single "0" or "1") that starts at `i`; returns
+  // the bytes taken, 0 when none starts there. A number takes every byte that may
+  // still belong to one, so "1e" or "-" alone is an unreadable number.
+  const auto readNumber = [&](std::size_t i) -> std::size_t {
+    const auto c = static_cast<std::uint8_t>(string[i]);
     const bool flagSlot = (*current == letterA || *current == lettera) && (count == 3 || count == 4);
-    if (!number.offer(c, flagSlot)) return false;
+    if (flagSlot && (c == '0' || c == '1')) {
+      commaPending = false;
+      store(string.substr(i, 1));
+      return 1;
+    }
+    const auto reach = SVGParser::scanNumber(string.substr(i)).reach;
+    if (reach == 0) return 0;
     commaPending = false;
-    if (number.isCompleteFlag()) store();
-    return true;
+    store(string.substr(i, reach));
+    numberRead = true;
+    return reach;
   };
   const auto startCommand = [&](std::size_t command) {
     if (command >= letterZ) {
@@ -166,12 +129,15 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
     }
     count = 0;
   };
-  // After a number was stored: `c` is the byte that ended it (a comma already noted).
-  const auto afterArgument = [&](std::uint8_t c) {
+  // After a number was stored: the byte at `i` ended it (a comma already noted).
+  // Returns the bytes taken from `i` on.
+  const auto afterArgument = [&](std::size_t i) -> std::size_t {
+    const auto c = static_cast<std::uint8_t>(string[i]);
     if (count < argumentCounts[*current]) {
-      if (isSeparator(c) || c == ',') return;
-      if (!offer(c)) throw CommandParserError(CommandParserError::MissingArgument{letter()});
-      return;
+      if (isSeparator(c) || c == ',') return 1;
+      const auto taken = readNumber(i);
+      if (taken == 0) throw CommandParserError(CommandParserError::MissingArgument{letter()});
+      return taken;
     }
     commands.push_back(build(*current, slots));
     count = 0;
@@ -179,57 +145,67 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
       collecting = false;
     } else if (startsNumber(c)) {
       current = repeated(*current);
-      offer(c);
+      return readNumber(i);
     } else if (const auto command = commandIndex(c)) {
       startCommand(*command);
     } else {
       throw CommandParserError(CommandParserError::InvalidCommandChar{c});
     }
+    return 1;
   };
 
-  for (const char ch : string) {
-    const auto c = static_cast<std::uint8_t>(ch);
+  for (std::size_t i = 0; i < string.size();) {
+    const auto c = static_cast<std::uint8_t>(string[i]);
     if (!collecting) {
-      if (isSeparator(c)) continue;
+      if (isSeparator(c)) {
+        ++i;
+        continue;
+      }
       if (c == ',' && current) {
         if (commaPending) throw CommandParserError(CommandParserError::CouldNotParseNumber{""});
         commaPending = true;
+        ++i;
         continue;
       }
       if (const auto command = commandIndex(c)) {
         if (commaPending) throw CommandParserError(CommandParserError::InvalidCommandChar{','});
         startCommand(*command);
+        ++i;
         continue;
       }
       if (!current) throw CommandParserError(CommandParserError::InvalidCommandChar{c});
       // A number without a letter repeats the command; a stray byte here is dropped.
       current = repeated(*current);
       collecting = true;
-      offer(c);
+      const auto taken = readNumber(i);
+      i += taken == 0 ? 1 : taken;
       continue;
     }
 
-    if (number.empty() && isSeparator(c)) continue;
+    if (numberRead) {
+      numberRead = false;
+      if (c == ',') commaPending = true;
+      i += afterArgument(i);
+      continue;
+    }
+    if (isSeparator(c)) {
+      ++i;
+      continue;
+    }
     if (c == ',') {
-      if (!number.empty()) {
-        store();
-        commaPending = true;
-        afterArgument(c);
-      } else if (commaPending) {
+      if (commaPending) {
         throw CommandParserError(CommandParserError::CouldNotParseNumber{""});
       } else if (count > 0) {
         commaPending = true;
       }
       // A comma right after the command letter is dropped like any stray byte there.
+      ++i;
       continue;
     }
-    if (offer(c)) continue;
-    if (number.empty()) continue;  // a stray byte before a number is dropped
-    store();
-    afterArgument(c);
+    const auto taken = readNumber(i);
+    i += taken == 0 ? 1 : taken;  // a stray byte before a number is dropped
   }
 
-  if (!number.empty()) store();
   if (collecting) {
     if (count != argumentCounts[*current]) {
       throw CommandParserError(CommandParserError::MissingArgument{letter()});

@@ -65,31 +65,51 @@ std::string SVGParser::doubleDescription(double value) {
   return out;
 }
 
+namespace SVGParser {
+namespace {
+
+bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+std::size_t digitsEnd(std::string_view text, std::size_t i) {
+  while (i < text.size() && isDigit(text[i])) ++i;
+  return i;
+}
+
+bool isSign(std::string_view text, std::size_t i) { return i < text.size() && (text[i] == '+' || text[i] == '-'); }
+
+}  // namespace
+}  // namespace SVGParser
+
+SVGParser::NumberExtent SVGParser::scanNumber(std::string_view text) {
+  NumberExtent extent;
+  std::size_t i = isSign(text, 0) ? 1 : 0;
+  const std::size_t integerEnd = digitsEnd(text, i);
+  bool mantissaDigits = integerEnd > i;
+  i = integerEnd;
+  if (i < text.size() && text[i] == '.') {
+    const std::size_t fractionEnd = digitsEnd(text, i + 1);
+    mantissaDigits = mantissaDigits || fractionEnd > i + 1;
+    i = fractionEnd;
+  }
+  if (!mantissaDigits) {  // "", "-", ".", "+.": no exponent can follow
+    extent.reach = i;
+    return extent;
+  }
+  extent.number = extent.reach = i;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    const std::size_t exponentDigits = isSign(text, i + 1) ? i + 2 : i + 1;
+    const std::size_t exponentEnd = digitsEnd(text, exponentDigits);
+    extent.reach = exponentEnd;
+    if (exponentEnd > exponentDigits) extent.number = exponentEnd;
+  }
+  return extent;
+}
+
 std::optional<double> SVGParser::parseDouble(std::string_view text) {
-  if (text.empty()) return std::nullopt;
+  if (text.empty() || scanNumber(text).number != text.size()) return std::nullopt;
   std::string_view body = text;
-  bool negative = false;
-  if (body.front() == '+' || body.front() == '-') {
-    negative = body.front() == '-';
-    body.remove_prefix(1);
-  }
-  // Grammar check: digits [. digits] | . digits, then optional exponent.
-  size_t i = 0;
-  size_t intDigits = 0, fracDigits = 0;
-  while (i < body.size() && body[i] >= '0' && body[i] <= '9') ++i, ++intDigits;
-  if (i < body.size() && body[i] == '.') {
-    ++i;
-    while (i < body.size() && body[i] >= '0' && body[i] <= '9') ++i, ++fracDigits;
-  }
-  if (intDigits + fracDigits == 0) return std::nullopt;
-  if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
-    ++i;
-    if (i < body.size() && (body[i] == '+' || body[i] == '-')) ++i;
-    size_t expDigits = 0;
-    while (i < body.size() && body[i] >= '0' && body[i] <= '9') ++i, ++expDigits;
-    if (expDigits == 0) return std::nullopt;
-  }
-  if (i != body.size()) return std::nullopt;
+  const bool negative = body.front() == '-';
+  if (isSign(body, 0)) body.remove_prefix(1);
 
   double result = 0;
   auto res = std::from_chars(body.data(), body.data() + body.size(), result, std::chars_format::general);
@@ -114,9 +134,12 @@ std::optional<double> SVGParser::parseDouble(std::string_view text) {
       std::string_view e = body.substr(k + 1);
       const bool negExp = !e.empty() && e.front() == '-';
       if (!e.empty() && (e.front() == '-' || e.front() == '+')) e.remove_prefix(1);
+      // Kept beyond any digit position a text can reach, so that a long run of
+      // zeros before the first significant digit is weighed against the full exponent.
+      constexpr long long exponentCap = 1'000'000'000'000'000;
       for (char ch : e) {
         exp10 = exp10 * 10 + (ch - '0');
-        if (exp10 > 100000) break;
+        if (exp10 > exponentCap) break;
       }
       if (negExp) exp10 = -exp10;
     }

@@ -1,6 +1,7 @@
 // Text forms of numbers used in diagnostics, and strict number reading.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,9 +17,23 @@ std::string doubleDescription(double value);
 /// zeros) and the position of the decimal point: |value| = 0.digits × 10^pointPosition.
 void shortestDecimalDigits(double value, std::string& digits, int& pointPosition);
 
-/// Reads a whole text as a number: optional sign, digits with an optional
-/// fraction, optional exponent. Nothing for any other text, for surrounding
-/// blanks, and for a non-finite result (nan, inf, 1e999).
+/// How far a number reaches from the start of a text, by the one number form
+/// every reader of the generator uses:
+///   sign? (digits ("." digits?)? | "." digits) (("e" | "E") sign? digits)?
+struct NumberExtent {
+  /// Bytes of the longest prefix that is a whole number; 0 when none is.
+  std::size_t number = 0;
+  /// Bytes of the longest prefix that a number could still begin with (at
+  /// least `number`): "1e+" in "1e+x", "-" in "-x". A reader that takes
+  /// bytes as long as they may belong to a number stops here.
+  std::size_t reach = 0;
+};
+
+/// Scans the number at the start of `text`; linear in the bytes it looks at.
+NumberExtent scanNumber(std::string_view text);
+
+/// Reads a whole text as a number (the form of `scanNumber`). Nothing for any
+/// other text, for surrounding blanks, and for a non-finite result (1e999).
 std::optional<double> parseDouble(std::string_view text);
 
 /// Reads a whole text as a decimal integer with an optional sign; nothing

@@ -1,0 +1,81 @@
+// The one number scanner behind path data, coordinates, lengths, transforms and CSS numbers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Parser/PathDataParser.h"
+#include "SVGParser/SVG/Command.h"
+
+namespace {
+
+struct Extent {
+  const char* text;
+  std::size_t number;
+  std::size_t reach;
+};
+
+// Extents of the forms the readers meet; a whole text is a number exactly when it is all number.
+constexpr Extent extents[] = {
+    {"", 0, 0},          {"-", 0, 1},           {"+.", 0, 2},         {".", 0, 1},        {"e5", 0, 0},
+    {"+-1", 0, 1},       {"--1", 0, 1},         {" 1", 0, 0},         {"-.e5", 0, 2},     {"1", 1, 1},
+    {"1.", 2, 2},        {"-12.5", 5, 5},       {".5", 2, 2},         {".5.5", 2, 2},     {"1.5.5", 3, 3},
+    {"10-5", 2, 2},      {"1.e5", 4, 4},        {"-.5e-3", 6, 6},     {"1E+05", 5, 5},    {"1e", 1, 2},
+    {"1e+", 1, 3},       {"1e-x", 1, 3},        {"1em", 1, 2},        {"1e5.5", 3, 3},    {"1e5e5", 3, 3},
+    {"1e+-5", 1, 3},     {"0x10", 1, 1},        {"7px", 1, 1},        {"1,5", 1, 1},      {"\xD9\xA1", 0, 0},
+};
+
+TEST(NumberScan, ExtentsFollowTheNumberForm) {
+  for (const auto& [text, number, reach] : extents) {
+    const auto extent = SVGParser::scanNumber(text);
+    EXPECT_EQ(extent.number, number) << '"' << text << '"';
+    EXPECT_EQ(extent.reach, reach) << '"' << text << '"';
+    const std::string_view whole(text);
+    EXPECT_EQ(SVGParser::parseDouble(whole).has_value(), !whole.empty() && number == whole.size())
+        << '"' << text << '"';
+  }
+  EXPECT_EQ(SVGParser::parseDouble("1.e5"), 1e5);
+  EXPECT_EQ(SVGParser::parseDouble("-.5e-3"), -0.0005);
+  EXPECT_EQ(SVGParser::parseDouble("+.5"), 0.5);
+}
+
+TEST(NumberScan, HugeExponentsAndLongDigitRuns) {
+  EXPECT_EQ(SVGParser::parseDouble("1e308"), 1e308);
+  EXPECT_FALSE(SVGParser::parseDouble("1e309").has_value());
+  const auto tiny = SVGParser::parseDouble("-1e-400");
+  ASSERT_TRUE(tiny.has_value());
+  EXPECT_EQ(*tiny, 0.0);
+  EXPECT_TRUE(std::signbit(*tiny));
+
+  const std::string nines(100000, '9');
+  EXPECT_FALSE(SVGParser::parseDouble(nines).has_value());
+  EXPECT_FALSE(SVGParser::parseDouble("1e" + nines).has_value());
+  EXPECT_EQ(SVGParser::parseDouble("1e-" + nines), 0.0);
+  EXPECT_EQ(SVGParser::parseDouble("0." + nines), 1.0);
+  EXPECT_EQ(SVGParser::scanNumber(nines + "." + nines + "e-" + nines + "x").number, 300003u);
+
+  // Zeros before the first significant digit outweigh a large exponent, and the other way round.
+  const std::string zeros(2000000, '0');
+  EXPECT_EQ(SVGParser::parseDouble("0." + zeros + "1e1000000"), 0.0);
+  EXPECT_FALSE(SVGParser::parseDouble("0." + zeros + "1e10000000").has_value());
+}
+
+TEST(NumberScan, PathDataTakesAllThatMayBelongToANumber) {
+  using SVG::Command;
+  using E = SVG::CommandParserError;
+  EXPECT_EQ(Command::parseCommandsString("M1.e5-.5e-3.5.5"),
+            (std::vector<Command>{Command::M{1e5, -0.0005}, Command::L{0.5, 0.5}}));
+  EXPECT_EQ(Command::parseCommandsString("a1 1 0 11.5 2"),
+            (std::vector<Command>{Command::a{1, 1, 0, true, true, 0.5, 2}}));
+  for (const auto& [text, taken] : {std::pair{"M1e+ 2", "1e+"}, {"M+. 2", "+."}, {"M1 2L3E-x", "3E-"}}) {
+    try {
+      (void)Command::parseCommandsString(text);
+      ADD_FAILURE() << text << " read";
+    } catch (const E& error) {
+      EXPECT_EQ(error, E(E::CouldNotParseNumber{taken})) << text << " gave " << error.description();
+    }
+  }
+}
+
+}  // namespace
