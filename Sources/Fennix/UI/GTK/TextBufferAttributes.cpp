@@ -62,13 +62,20 @@ void applyAttributes(Gtk::TextBuffer& buffer, const AttributedString& text, int 
     buffer.remove_tag(tag, buffer.get_iter_at_offset(startCharacterOffset), buffer.get_iter_at_offset(end));
   }
 
-  // Runs come in order: count characters from one run boundary to the next.
+  // Runs come in order: count characters from one run boundary to the next. Tags go on from
+  // the last run to the first: finding a position walks the segments of its line from the line's
+  // start, and so never passes the tag boundaries just made (a long line stays linear).
   const std::u16string_view view(units);
-  int from = startCharacterOffset;
+  std::vector<int> boundaries{startCharacterOffset};
+  boundaries.reserve(text.runs().size() + 1);
   for (const AttributedString::Run& run : text.runs()) {
-    const int to = std::min(end, from + int(Fennix::characterOffset(view.substr(run.range.location), run.range.length)));
-    buffer.apply_tag(tagFor(buffer, run.attributes), buffer.get_iter_at_offset(from), buffer.get_iter_at_offset(to));
-    from = to;
+    const int from = boundaries.back();
+    boundaries.push_back(std::min(end, from + int(Fennix::characterOffset(view.substr(run.range.location), run.range.length))));
+  }
+  for (std::size_t index = text.runs().size(); index-- > 0;) {
+    if (boundaries[index] == boundaries[index + 1]) continue;
+    buffer.apply_tag(tagFor(buffer, text.runs()[index].attributes), buffer.get_iter_at_offset(boundaries[index]),
+                     buffer.get_iter_at_offset(boundaries[index + 1]));
   }
 }
 
