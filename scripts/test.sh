@@ -29,7 +29,5 @@ cmake --build build-asan -j "$JOBS"
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 && run_ctest)
 
 # Benchmarks run briefly so that they keep building and working.
-for b in build/Benchmarks/*Benchmarks; do
-  [ -x "$b" ] && "$b" --benchmark_min_time=0.05
-done
+dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/run-benchmarks.sh build
 echo "All tests passed ($ROOT)"
