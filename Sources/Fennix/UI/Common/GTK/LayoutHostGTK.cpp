@@ -55,6 +55,66 @@ GtkConstraintAttribute gtkAttribute(NSLayoutAttribute attribute) {
   return GTK_CONSTRAINT_ATTRIBUTE_NONE;
 }
 
+// An inequality weaker than required, "a <= b" or "a >= b", such as hugging ("size <= natural")
+// or compression resistance ("size >= natural"). The toolkit's solver corrupts its memory when it
+// removes a weaker-than-required inequality (as it does for all of them when a window goes away),
+// so the inequality is written with a slack instead: a guide whose width s is at least 0 and wants
+// to be 0 at the priority, and the required "a - s <= b" or "a + s >= b". Required inequalities
+// and optional equalities are safe to remove, and the solver's optimum is the same as for the
+// optional inequality.
+struct Slack {
+  GWeakRef layout;
+  GtkConstraintGuide* guide = nullptr;
+  std::vector<GtkConstraint*> constraints;
+
+  // "first.firstAttribute relation second.secondAttribute * multiplier + constant"; with no
+  // second attribute, "first.firstAttribute relation constant". A null item is the layout's widget.
+  Slack(GtkConstraintLayout* constraintLayout, gpointer first, GtkConstraintAttribute firstAttribute,
+        GtkConstraintRelation relation, gpointer second, GtkConstraintAttribute secondAttribute, double multiplier,
+        double constant, int strength)
+      : guide(gtk_constraint_guide_new()) {
+    g_weak_ref_init(&layout, constraintLayout);
+    gtk_constraint_guide_set_min_size(guide, 0, 0);
+    gtk_constraint_guide_set_nat_size(guide, 0, 0);
+    gtk_constraint_guide_set_strength(guide, GTK_CONSTRAINT_STRENGTH_WEAK);
+    gtk_constraint_layout_add_guide(constraintLayout, GTK_CONSTRAINT_GUIDE(g_object_ref(guide)));
+    // The guide's right edge is its left edge plus s: "<=" ties the right edge to a and keeps the
+    // left one (a - s) at most b; ">=" ties the left edge to a and keeps the right one (a + s) at
+    // least b.
+    const bool atMost = relation == GTK_CONSTRAINT_RELATION_LE;
+    const auto tied = atMost ? GTK_CONSTRAINT_ATTRIBUTE_RIGHT : GTK_CONSTRAINT_ATTRIBUTE_LEFT;
+    const auto bounded = atMost ? GTK_CONSTRAINT_ATTRIBUTE_LEFT : GTK_CONSTRAINT_ATTRIBUTE_RIGHT;
+    add(gtk_constraint_new(guide, tied, GTK_CONSTRAINT_RELATION_EQ, first, firstAttribute, 1, 0,
+                           GTK_CONSTRAINT_STRENGTH_REQUIRED));
+    add(secondAttribute != GTK_CONSTRAINT_ATTRIBUTE_NONE
+            ? gtk_constraint_new(guide, bounded, relation, second, secondAttribute, multiplier, constant,
+                                    GTK_CONSTRAINT_STRENGTH_REQUIRED)
+            : gtk_constraint_new_constant(guide, bounded, relation, constant, GTK_CONSTRAINT_STRENGTH_REQUIRED));
+    add(gtk_constraint_new_constant(guide, GTK_CONSTRAINT_ATTRIBUTE_WIDTH, GTK_CONSTRAINT_RELATION_EQ, 0, strength));
+  }
+  ~Slack() {
+    // The constraints go before the guide they refer to.
+    if (auto* constraintLayout = static_cast<GtkConstraintLayout*>(g_weak_ref_get(&layout))) {
+      for (GtkConstraint* constraint : constraints) gtk_constraint_layout_remove_constraint(constraintLayout, constraint);
+      gtk_constraint_layout_remove_guide(constraintLayout, guide);
+      g_object_unref(constraintLayout);
+    }
+    for (GtkConstraint* constraint : constraints) g_object_unref(constraint);
+    g_object_unref(guide);
+    g_weak_ref_clear(&layout);
+  }
+  Slack(const Slack&) = delete;
+  Slack& operator=(const Slack&) = delete;
+
+ private:
+  void add(GtkConstraint* constraint) {
+    constraints.push_back(GTK_CONSTRAINT(g_object_ref(constraint)));
+    auto* constraintLayout = static_cast<GtkConstraintLayout*>(g_weak_ref_get(&layout));
+    gtk_constraint_layout_add_constraint(constraintLayout, constraint);  // the layout takes the new reference
+    g_object_unref(constraintLayout);
+  }
+};
+
 // A constraint as it stands in the toolkit: a GtkConstraint in a constraint layout, or the size
 // request that holds a view's own least width or height in a container without a constraint
 // layout. Layouts and views are watched weakly: one that went away took its part along.
@@ -62,6 +122,7 @@ struct Realisation {
   GtkWidget* layoutWidget = nullptr;  // the container that keeps the constraint in its list
   GWeakRef layout;
   GtkConstraint* constraint = nullptr;
+  std::unique_ptr<Slack> slack;  // in place of `constraint` for an optional inequality
   GWeakRef sized;
   GtkOrientation orientation = GTK_ORIENTATION_HORIZONTAL;
   int requested = -1, previous = -1;
@@ -73,6 +134,10 @@ struct Realisation {
   }
   // A constraint that holds nothing in `container` (an optional one the container cannot express),
   // or, with `view`, a least size requested of it.
+  Realisation(std::unique_ptr<Slack> realised, GtkWidget* widget) : layoutWidget(widget), slack(std::move(realised)) {
+    g_weak_ref_init(&layout, nullptr);
+    g_weak_ref_init(&sized, nullptr);
+  }
   explicit Realisation(GtkWidget* container, GtkWidget* view = nullptr,
                        GtkOrientation sizeOrientation = GTK_ORIENTATION_HORIZONTAL, int size = -1)
       : layoutWidget(container), orientation(sizeOrientation), requested(size) {
@@ -88,6 +153,7 @@ struct Realisation {
       gtk_widget_set_size_request(view, width, size);
   }
   ~Realisation() {
+    slack.reset();
     if (auto* constraintLayout = static_cast<GtkConstraintLayout*>(g_weak_ref_get(&layout))) {
       gtk_constraint_layout_remove_constraint(constraintLayout, constraint);
       g_object_unref(constraintLayout);
@@ -118,12 +184,12 @@ bool involves(const NSLayoutConstraint& constraint, GtkWidget* widget) {
   return gtk(constraint.firstItem()) == widget || gtk(constraint.secondItem()) == widget;
 }
 
-// Hugging and compression resistance per orientation, with the constraints that realise them.
+// Hugging and compression resistance per orientation, with the slacks that realise them.
 struct ContentPriorities {
   float hug[2] = {NSLayoutPriorityDefaultLow, NSLayoutPriorityDefaultLow};
   float resistance[2] = {NSLayoutPriorityDefaultHigh, NSLayoutPriorityDefaultHigh};
   bool set = false;
-  std::vector<std::shared_ptr<Realisation>> realised;
+  std::vector<std::unique_ptr<Slack>> realised;
 };
 
 ContentPriorities& priorities(GtkWidget* widget) {
@@ -365,6 +431,17 @@ class ToolkitLayoutHost : public LayoutHost {
     }
     auto target = [&](GtkWidget* widget) -> gpointer { return layoutWidget(widget) == owner ? nullptr : widget; };
     const int strength = constraintStrength(constraint.priority());
+    auto* layout = GTK_CONSTRAINT_LAYOUT(manager);
+    const auto relation = static_cast<GtkConstraintRelation>(constraint.relation());
+    if (relation != GTK_CONSTRAINT_RELATION_EQ && constraint.priority() < NSLayoutPriorityRequired) {
+      auto slack = std::make_unique<Slack>(layout, target(first), gtkAttribute(constraint.firstAttribute()), relation,
+                                           second ? target(second) : nullptr,
+                                           second ? gtkAttribute(constraint.secondAttribute())
+                                                  : GTK_CONSTRAINT_ATTRIBUTE_NONE,
+                                           constraint.multiplier(), constraint.constant(), strength);
+      keep(constraint, std::make_shared<Realisation>(std::move(slack), owner));
+      return Placement::placed;
+    }
     GtkConstraint* realised =
         second ? gtk_constraint_new(target(first), gtkAttribute(constraint.firstAttribute()),
                                     static_cast<GtkConstraintRelation>(constraint.relation()), target(second),
@@ -373,7 +450,6 @@ class ToolkitLayoutHost : public LayoutHost {
                : gtk_constraint_new_constant(target(first), gtkAttribute(constraint.firstAttribute()),
                                              static_cast<GtkConstraintRelation>(constraint.relation()),
                                              constraint.constant(), strength);
-    auto* layout = GTK_CONSTRAINT_LAYOUT(manager);
     auto realisation = std::make_shared<Realisation>(layout, realised, owner);
     gtk_constraint_layout_add_constraint(layout, realised);  // the layout takes the new reference
     keep(constraint, realisation);
@@ -476,7 +552,7 @@ class ToolkitLayoutHost : public LayoutHost {
   }
 
   // Hugging holds a view at its natural size from outside, compression resistance from inside;
-  // both weaker than required.
+  // both weaker than required (see Slack).
   void applyContentPriorities(GtkWidget* widget) {
     ContentPriorities& stored = priorities(widget);
     stored.realised.clear();
@@ -489,14 +565,12 @@ class ToolkitLayoutHost : public LayoutHost {
       gtk_widget_measure(widget, orientation == 0 ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL, -1,
                          &minimum, &natural, nullptr, nullptr);
       const auto attribute = orientation == 0 ? GTK_CONSTRAINT_ATTRIBUTE_WIDTH : GTK_CONSTRAINT_ATTRIBUTE_HEIGHT;
-      GtkConstraint* hug = gtk_constraint_new_constant(widget, attribute, GTK_CONSTRAINT_RELATION_LE, natural,
-                                                       constraintStrength(stored.hug[orientation]));
-      GtkConstraint* resist = gtk_constraint_new_constant(widget, attribute, GTK_CONSTRAINT_RELATION_GE, natural,
-                                                          constraintStrength(stored.resistance[orientation]));
-      for (GtkConstraint* realised : {hug, resist}) {
-        stored.realised.push_back(std::make_shared<Realisation>(layout, realised, parent));
-        gtk_constraint_layout_add_constraint(layout, realised);
-      }
+      stored.realised.push_back(std::make_unique<Slack>(layout, widget, attribute, GTK_CONSTRAINT_RELATION_LE, nullptr,
+                                                        GTK_CONSTRAINT_ATTRIBUTE_NONE, 1, natural,
+                                                        constraintStrength(stored.hug[orientation])));
+      stored.realised.push_back(std::make_unique<Slack>(layout, widget, attribute, GTK_CONSTRAINT_RELATION_GE, nullptr,
+                                                        GTK_CONSTRAINT_ATTRIBUTE_NONE, 1, natural,
+                                                        constraintStrength(stored.resistance[orientation])));
     }
   }
 
