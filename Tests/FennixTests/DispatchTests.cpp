@@ -146,3 +146,32 @@ TEST(DispatchTests, GlobalQueueBlocksMayWaitForEachOther) {
   std::unique_lock<std::mutex> lock(mutex);
   EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] { return finished == count; }));
 }
+
+TEST(DispatchTests, AProcessForkedBesidePoolThreadsExitsWithoutLeaks) {
+  // Pool threads that have run blocks, nested in a serial queue, stay alive after the blocks end.
+  // A forked child (a bus watcher, a helper) has none of those threads: whatever they alone kept
+  // would be lost there, and a leak check at the child's exit would fail it.
+  DispatchQueue queue("test.nested", DispatchQoS::utility);
+  auto token = std::make_shared<int>(0);  // held by every block until the pool lets go of it
+  std::atomic<int> ran{0};
+  for (int i = 0; i < 8; ++i) {
+    DispatchQueue::global().async([&, token] {
+      ran++;
+      queue.sync([&] {
+        // Two scopes deep on a pool thread: the serial queue and the global queue it drains on.
+        EXPECT_TRUE(queue.isCurrent());
+        EXPECT_TRUE(DispatchQueue::global(DispatchQoS::utility).isCurrent());
+        ran++;
+      });
+      EXPECT_FALSE(queue.isCurrent());
+    });
+  }
+  auto deadline = Clock::now() + std::chrono::seconds(10);
+  while ((ran.load() < 16 || token.use_count() > 1) && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(ran.load(), 16);
+  ASSERT_EQ(token.use_count(), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the blocks' own storage goes just after
+  EXPECT_EXIT(std::exit(0), ::testing::ExitedWithCode(0), "");
+}

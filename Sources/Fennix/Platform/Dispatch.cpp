@@ -50,16 +50,35 @@ class DispatchQueue::Impl {
 
 namespace {
 
-/// The queues whose blocks the calling thread is running, innermost last.
-thread_local std::vector<const DispatchQueue::Impl*> currentQueues;
-
+// Marks the calling thread as running a block of `queue` for as long as the scope lives. The
+// scopes of a thread form a chain through their own stack frames, innermost first, so the chain
+// owns no memory and the thread keeps nothing that outlives its blocks. Pool threads stay alive
+// between blocks, and a process forked beside them (a bus watcher, a helper) has none of them.
 class CurrentQueueScope {
  public:
-  explicit CurrentQueueScope(const DispatchQueue::Impl* queue) { currentQueues.push_back(queue); }
-  ~CurrentQueueScope() { currentQueues.pop_back(); }
+  explicit CurrentQueueScope(const DispatchQueue::Impl* queue) : queue_(queue), outer_(innermost) {
+    innermost = this;
+  }
+  ~CurrentQueueScope() { innermost = outer_; }
   CurrentQueueScope(const CurrentQueueScope&) = delete;
   CurrentQueueScope& operator=(const CurrentQueueScope&) = delete;
+
+  /// Whether the calling thread runs a block of `queue`, at any depth.
+  static bool contains(const DispatchQueue::Impl* queue) {
+    for (const CurrentQueueScope* scope = innermost; scope != nullptr; scope = scope->outer_) {
+      if (scope->queue_ == queue) return true;
+    }
+    return false;
+  }
+
+ private:
+  static thread_local const CurrentQueueScope* innermost;
+
+  const DispatchQueue::Impl* queue_;
+  const CurrentQueueScope* outer_;
 };
+
+thread_local const CurrentQueueScope* CurrentQueueScope::innermost = nullptr;
 
 [[noreturn]] void dispatchFatal(const std::string& message) {
   std::fprintf(stderr, "Fatal error: %s\n", message.c_str());
@@ -377,5 +396,5 @@ void DispatchQueue::sync(const std::function<void()>& block) const {
 }
 
 bool DispatchQueue::isCurrent() const {
-  return std::find(currentQueues.begin(), currentQueues.end(), impl_.get()) != currentQueues.end();
+  return CurrentQueueScope::contains(impl_.get());
 }
