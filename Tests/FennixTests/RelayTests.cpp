@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "Fennix/Foundation/System/GroupDefaults.h"
 #include "Fennix/Platform/DistributedNotificationCenter.h"
@@ -168,4 +169,32 @@ TEST_F(RelayTests, AChangeInAnotherProcessArrivesAsAChangeNotification) {
   EXPECT_EQ(suite->string("key"), "from the helper");
   EXPECT_EQ(changes.local, 0);
   EXPECT_EQ(waitForHelper(helper), 0);
+}
+
+namespace {
+// Made before main() and destroyed when the process exits.
+const std::string exitWitness(64, 'w');
+}  // namespace
+
+TEST_F(RelayTests, ACallbackUnderWayWhenTheProcessExitsFinishesBeforeStaticObjectsGo) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child needs a watching thread of its own
+  const std::string name = "exit." + unique_;
+  EXPECT_EXIT(
+      {
+        auto* center = DistributedNotificationCenter::getCenter();
+        std::atomic<bool> started{false};
+        center->addObserver(name, [&started](const std::string&) {
+          started = true;
+          // Reads the static object over and over while the process exits.
+          auto end = Clock::now() + std::chrono::milliseconds(300);
+          while (Clock::now() < end) {
+            std::string copy = exitWitness;
+            if (copy != std::string(64, 'w')) std::_Exit(3);
+          }
+        });
+        center->post(name);
+        while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }

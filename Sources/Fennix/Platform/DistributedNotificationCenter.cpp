@@ -83,6 +83,8 @@ DistributedNotificationCenter* DistributedNotificationCenter::getCenter() {
       return nullptr;
     }
     std::thread([made] { made->watch(); }).detach();
+    // Runs before the destruction of every static object made before this point.
+    std::atexit([] { getCenter()->closeForExit(); });
     return made;
   }();
   return center;
@@ -142,6 +144,13 @@ void DistributedNotificationCenter::watch() {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
       }
     }
+    std::lock_guard<std::mutex> delivering(deliveryMutex_);
+    if (closed_) return;
     for (const auto& [name, callback] : due) callback(name);
   }
+}
+
+void DistributedNotificationCenter::closeForExit() {
+  std::lock_guard<std::mutex> delivering(deliveryMutex_);
+  closed_ = true;
 }

@@ -36,10 +36,15 @@ class DistributedNotificationCenter {
   DistributedNotificationCenter(std::filesystem::path directory, int inotifyFD);
   void watch();
   bool addWatch();
+  /// Called when the process exits: waits for callbacks under way and lets no later one start,
+  /// so that none runs while the process's static objects are being destroyed.
+  void closeForExit();
 
   const std::filesystem::path directory_;
   const int inotifyFD_;
   int watchDescriptor_ = -1;
   std::mutex mutex_;
   std::map<std::string, std::vector<std::pair<std::string, Callback>>> observers_;  // by file name
+  std::mutex deliveryMutex_;  // held while callbacks run
+  bool closed_ = false;       // guarded by deliveryMutex_
 };
