@@ -20,6 +20,20 @@ OutlineItem node(std::string name, std::vector<OutlineItem> children = {}) {
 }
 const Node& of(const OutlineItem& item) { return *static_cast<const Node*>(item.get()); }
 
+/// A cell that records the values it shows; `takesValues` false stands for a view without one.
+struct FakeCell : Fennix::TableCellView {
+  std::string identifier;
+  bool takesValues = true;
+  std::vector<std::any> shown;
+  explicit FakeCell(std::string id) : identifier(std::move(id)) {}
+  std::string reuseIdentifier() const override { return identifier; }
+  bool setObjectValue(const std::any& value) override {
+    if (takesValues) shown.push_back(value);
+    return takesValues;
+  }
+  double fittingHeight(double) override { return 0; }
+};
+
 struct FakeOutline : Fennix::OutlineViewHandle {
   std::vector<OutlineItem> roots, selected;
   std::vector<std::string> calls;
@@ -33,6 +47,23 @@ struct FakeOutline : Fennix::OutlineViewHandle {
   void collapseAll() override { calls.push_back("collapse"); }
   void expandAll(bool children) override { calls.push_back(children ? "expand all" : "expand top"); }
   void relayout() override { calls.push_back("relayout"); }
+  Fennix::TableCell reusable;
+  std::vector<std::string> made;
+  Fennix::TableCell makeCell(const std::string& id) override {
+    made.push_back("subtitle " + id);
+    return std::make_shared<FakeCell>(id);
+  }
+  Fennix::TableCell makeSourceListHeaderLabel() override {
+    made.push_back("header label");
+    return std::make_shared<FakeCell>("Header");
+  }
+  Fennix::TableCell makeSourceListItemLabel() override {
+    made.push_back("item label");
+    return std::make_shared<FakeCell>("Content");
+  }
+  Fennix::TableCell dequeueCell(const std::string& id) override {
+    return reusable && reusable->reuseIdentifier() == id ? std::exchange(reusable, nullptr) : nullptr;
+  }
 };
 
 struct Tree : QvSourceListVC {
@@ -106,14 +137,32 @@ TEST_F(OutlineTest, SelectionsOfOneSeveralAndNoItems) {
 TEST_F(OutlineTest, CellsThatTakeNoValuesAreReported) {
   LogTestSupport::FileConsole files{LogLevel::trace};
   console::setDefaultConsole(files.console);
-  tree->configureCell(nullptr, a);
+  FakeCell plain("Content");
+  plain.takesValues = false;
+  tree->configureCell(plain, a);
   console::setDefaultConsole(nullptr);
   EXPECT_NE((files.out.text() + files.err.text()).find("subclass needs to override: configure(cell:with:)"),
             std::string::npos);
-  struct NoBase {};
-  QvObjectCell<void, NoBase> cell;
-  tree->configureCell(&cell, a);
-  EXPECT_EQ(cell.representedObject, a);
+  FakeCell cell("Content");
+  tree->configureCell(cell, a);
+  ASSERT_EQ(cell.shown.size(), 1u);
+  EXPECT_EQ(std::any_cast<OutlineItem>(cell.shown[0]), a);
+}
+
+TEST_F(OutlineTest, SourceListRowViewsByLevelReusedWhenTheOutlineHasOne) {
+  auto header = tree->viewForItem(top);
+  auto content = tree->viewForItem(b);
+  ASSERT_TRUE(header && content);
+  EXPECT_EQ(header->reuseIdentifier(), "Header");
+  EXPECT_EQ(content->reuseIdentifier(), "Content");
+  EXPECT_EQ(std::any_cast<OutlineItem>(static_cast<FakeCell&>(*content).shown.at(0)), b);
+  EXPECT_EQ(tree->makeCell("Other", outline)->reuseIdentifier(), "Other");
+  EXPECT_EQ(outline.made, (std::vector<std::string>{"header label", "item label", "subtitle Other"}));
+
+  auto kept = std::make_shared<FakeCell>("Content");
+  outline.reusable = kept;
+  EXPECT_EQ(tree->viewForItem(c), kept);
+  EXPECT_EQ(outline.made.size(), 3u);
 }
 
 TEST_F(OutlineTest, StartUpCollapsesThenExpandsOnTheNextTurn) {

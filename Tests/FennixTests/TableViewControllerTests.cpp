@@ -2,6 +2,8 @@
 // double clicks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FakeControllerViewKit.h"
 #include "Fennix/UI/Common/ViewControllers/TableViewController.h"
 #include "LogTestSupport.h"
@@ -9,6 +11,24 @@
 using namespace Fennix;
 
 namespace {
+
+/// A cell that records the values it shows and fits a height of 10 per line of text.
+struct FakeCell : TableCellView {
+  std::string identifier;
+  bool takesValues = true;
+  std::vector<std::string> shown;
+  double width = 0;
+  explicit FakeCell(std::string id) : identifier(std::move(id)) {}
+  std::string reuseIdentifier() const override { return identifier; }
+  bool setObjectValue(const std::any& value) override {
+    if (takesValues) shown.push_back(value.has_value() ? castAny<std::string>(value).value_or("?") : "none");
+    return takesValues;
+  }
+  double fittingHeight(double atWidth) override {
+    width = atWidth;
+    return 10.0 * static_cast<double>(1 + std::count(shown.back().begin(), shown.back().end(), '\n'));
+  }
+};
 
 struct FakeTable : TableViewHandle {
   std::vector<std::string> calls;
@@ -26,6 +46,18 @@ struct FakeTable : TableViewHandle {
   double rowHeight() const override { return height; }
   double boundsWidth() const override { return 300; }
   void registerForDraggedTypes(const std::vector<NSPasteboardType>& types) override { registered = types; }
+  std::map<std::string, std::vector<TableCell>> reusable;
+  TableCell makeCell(const std::string& id) override {
+    calls.push_back("make " + id);
+    return std::make_shared<FakeCell>(id);
+  }
+  TableCell dequeueCell(const std::string& id) override {
+    auto& kept = reusable[id];
+    if (kept.empty()) return nullptr;
+    TableCell cell = kept.back();
+    kept.pop_back();
+    return cell;
+  }
 };
 
 /// Takes dropped text as new rows, one per line.
@@ -174,3 +206,76 @@ TEST(TableIndexSets, DraggedRowsSurviveTheirDataAndBadDataIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+/// Rows of "#" text get their own cells; the hooks are recorded.
+struct CellTable : TextTable {
+  std::vector<std::string> hooks;
+  std::string viewIDForRow(long row) const override {
+    auto value = objectValue(row);
+    return value && value->rfind('#', 0) == 0 ? "heading" : defaultCellID;
+  }
+  TableCell makeCell(const std::string& id, long row, TableViewHandle& table) override {
+    hooks.push_back("make " + id + " " + std::to_string(row));
+    return QvTableViewController<std::string>::makeCell(id, row, table);
+  }
+  void loadValue(const std::optional<std::string>& value, TableCellView& view) override {
+    hooks.push_back("load " + value.value_or("none") + " into " + view.reuseIdentifier());
+    QvTableViewController<std::string>::loadValue(value, view);
+  }
+};
+
+}  // namespace
+
+TEST(TableCellTest, RowsGetReusedOrNewCellsOfTheirIdentifierWithTheirValue) {
+  FakeTable table;
+  auto vc = NSViewController::make<CellTable>();
+  vc->arrangedObjects = {"a", "# b"};
+  vc->attachTableView(&table);
+
+  auto first = vc->viewFor(table, 0);
+  auto heading = vc->viewFor(table, 1);
+  ASSERT_TRUE(first && heading);
+  EXPECT_EQ(heading->reuseIdentifier(), "heading");
+  EXPECT_EQ(static_cast<FakeCell&>(*heading).shown, std::vector<std::string>{"# b"});
+
+  auto kept = std::make_shared<FakeCell>("cell");
+  table.reusable["cell"] = {kept};
+  EXPECT_EQ(vc->viewFor(table, 0), kept);
+  EXPECT_EQ(kept->shown, std::vector<std::string>{"a"});
+  EXPECT_EQ(vc->hooks, (std::vector<std::string>{"make cell 0", "load a into cell", "make heading 1",
+                                                 "load # b into heading", "load a into cell"}));
+  // Rows outside the list get a cell without a value.
+  EXPECT_EQ(static_cast<FakeCell&>(*vc->viewFor(table, 5)).shown, std::vector<std::string>{"none"});
+}
+
+TEST(TableCellTest, ViewsThatTakeNoValueAreReportedAndLeftAlone) {
+  LogTestSupport::FileConsole files{LogLevel::trace};
+  console::setDefaultConsole(files.console);
+  auto vc = NSViewController::make<TextTable>();
+  vc->arrangedObjects = {"a"};
+  FakeCell plain("cell");
+  plain.takesValues = false;
+  vc->loadValue(std::string("a"), plain);
+  console::setDefaultConsole(nullptr);
+  EXPECT_TRUE(plain.shown.empty());
+  EXPECT_NE((files.out.text() + files.err.text()).find("don't know how to push value into cell: cell"), std::string::npos);
+}
+
+TEST(TableCellTest, RowHeightsComeFromOneSizingCellPerIdentifier) {
+  FakeTable table;
+  auto vc = NSViewController::make<CellTable>();
+  vc->arrangedObjects = {"a", "b\nc\nd", "# e", "# f\ng\nh\ni"};
+  vc->attachTableView(&table);
+  EXPECT_EQ(vc->heightOfRow(table, 0), 24);  // fits in 10, never below the row height
+  EXPECT_EQ(vc->heightOfRow(table, 1), 30);
+  EXPECT_EQ(vc->heightOfRow(table, 2), 24);
+  EXPECT_EQ(vc->heightOfRow(table, 3), 40);
+  ASSERT_EQ(vc->sizingViews.size(), 2u);
+  auto& sizing = static_cast<FakeCell&>(*vc->sizingViews.at("cell"));
+  EXPECT_EQ(sizing.width, 300);
+  EXPECT_EQ(sizing.shown, (std::vector<std::string>{"a", "b\nc\nd"}));
+  EXPECT_EQ(std::count(table.calls.begin(), table.calls.end(), "make cell"), 1);
+  EXPECT_EQ(std::count(table.calls.begin(), table.calls.end(), "make heading"), 1);
+}

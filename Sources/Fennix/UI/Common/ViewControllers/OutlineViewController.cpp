@@ -50,12 +50,13 @@ void QvOutlineVC::outlineViewSelectionDidChange() {
   }
 }
 
-void QvOutlineVC::configureCell(Fennix::QvLoadableCell* cell, const Item& item) {
-  if (cell) {
-    cell->loadAnyValue(item);
-  } else {
-    console::error("subclass needs to override:", "configure(cell:with:)");
-  }
+Fennix::TableCell QvOutlineVC::dequeueOrMakeCell(const std::string& identifier, Fennix::OutlineViewHandle& outlineView) {
+  if (auto reused = outlineView.dequeueCell(identifier)) return reused;
+  return makeCell(identifier, outlineView);
+}
+
+void QvOutlineVC::configureCell(Fennix::TableCellView& cell, const Item& item) {
+  if (!cell.setObjectValue(item)) console::error("subclass needs to override:", "configure(cell:with:)");
 }
 
 void QvOutlineVC::qvTryTriggerRelayout() {
@@ -64,6 +65,19 @@ void QvOutlineVC::qvTryTriggerRelayout() {
 
 std::string QvSourceListVC::cellIdentifier(const Item& item) {
   return outlineView().hasParent(item) ? "Content" : "Header";
+}
+
+Fennix::TableCell QvSourceListVC::makeCell(const std::string& identifier, Fennix::OutlineViewHandle& outlineView) {
+  if (identifier == "Header") return outlineView.makeSourceListHeaderLabel();
+  if (identifier == "Content") return outlineView.makeSourceListItemLabel();
+  return QvOutlineVC::makeCell(identifier, outlineView);
+}
+
+Fennix::TableCell QvSourceListVC::viewForItem(const Item& item) {
+  auto& outline = outlineView();
+  auto cell = dequeueOrMakeCell(cellIdentifier(item), outline);
+  if (cell) configureCell(*cell, item);
+  return cell;
 }
 
 void QvSourceListVC::viewDidLoadStartup() {

@@ -37,6 +37,13 @@ class OutlineViewHandle {
   virtual void expandAll(bool children) = 0;
   /// Schedules layout and redrawing of the outline and everything in it.
   virtual void relayout() = 0;
+  /// A new portable cell of the subtitle style, `identifier` its reuse identifier.
+  virtual TableCell makeCell(const std::string& identifier) = 0;
+  /// The source list's heading label without a title, and its content label.
+  virtual TableCell makeSourceListHeaderLabel() = 0;
+  virtual TableCell makeSourceListItemLabel() = 0;
+  /// A cell the outline keeps for reuse under `identifier`; none when it has none.
+  virtual TableCell dequeueCell(const std::string& identifier) = 0;
 };
 
 /// A selection: no value, one item, or the items of several rows.
@@ -82,8 +89,16 @@ class QvOutlineVC : public QvViewControllerBase {
   virtual bool shouldSelectItem(const Item&) { return true; }
   virtual double heightOfRowByItem(const Item&) { return outlineView().rowHeight(); }
   virtual void outlineViewSelectionDidChange();
+  /// A new row view for an identifier: the portable cell of the subtitle style.
+  virtual Fennix::TableCell makeCell(const std::string& identifier, Fennix::OutlineViewHandle& outlineView) {
+    return outlineView.makeCell(identifier);
+  }
+  /// The outline's reusable row view for `identifier`, or a new one.
+  Fennix::TableCell dequeueOrMakeCell(const std::string& identifier, Fennix::OutlineViewHandle& outlineView);
+  /// The row view of an item; none in the base, where the toolkit shows the item's text.
+  virtual Fennix::TableCell viewForItem(const Item& item) { (void)item; return nullptr; }
   /// Fills a row view: cells that take any value get the item, others are reported.
-  virtual void configureCell(Fennix::QvLoadableCell* cell, const Item& item);
+  virtual void configureCell(Fennix::TableCellView& cell, const Item& item);
 
   virtual void qvTryTriggerRelayout();
 
@@ -103,6 +118,10 @@ class QvSourceListVC : public QvOutlineVC {
 
   /// "Header" for top-level items, "Content" for the others.
   virtual std::string cellIdentifier(const Item& item);
+  /// "Header" gives the heading label, "Content" the content label, others the base's cell.
+  Fennix::TableCell makeCell(const std::string& identifier, Fennix::OutlineViewHandle& outlineView) override;
+  /// The row view of an item, by its identifier, filled with the item.
+  Fennix::TableCell viewForItem(const Item& item) override;
 
   /// Everything collapsed now; opened from the main queue's next turn, then `onStartupDidExpand()`.
   void viewDidLoadStartup();

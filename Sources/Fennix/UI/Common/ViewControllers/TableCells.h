@@ -8,8 +8,24 @@
 #include <any>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace Fennix {
+
+/// A row view made by the toolkit's table or outline: the portable cell with a text label, a
+/// control, or another view.
+class TableCellView {
+ public:
+  virtual ~TableCellView() = default;
+  /// The identifier under which the table keeps it for reuse.
+  virtual std::string reuseIdentifier() const = 0;
+  /// Shows a value (empty for none) in the cell's text label or control; false when the view
+  /// takes no value.
+  virtual bool setObjectValue(const std::any& value) = 0;
+  /// The height the view needs at `width` with its current content.
+  virtual double fittingHeight(double width) = 0;
+};
+using TableCell = std::shared_ptr<TableCellView>;
 
 /// A cell that takes a value of any type.
 class QvLoadableCell {

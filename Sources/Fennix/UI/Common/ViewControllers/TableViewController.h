@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "Fennix/UI/Common/ViewControllers/TableCells.h"
 #include "Fennix/UI/Common/ViewControllers/ViewController.h"
 #include "Fennix/console/Console.h"
 
@@ -51,6 +52,10 @@ class TableViewHandle {
   virtual double rowHeight() const = 0;
   virtual double boundsWidth() const = 0;
   virtual void registerForDraggedTypes(const std::vector<NSPasteboardType>& types) = 0;
+  /// A new portable cell of the default style, `identifier` its reuse identifier.
+  virtual TableCell makeCell(const std::string& identifier) = 0;
+  /// A cell the table keeps for reuse under `identifier`; none when it has none.
+  virtual TableCell dequeueCell(const std::string& identifier) = 0;
 };
 
 /// A drop on a table: where the drag came from (none, this table, another view) and its data.
@@ -82,6 +87,8 @@ class QvTableViewControllerBase : public QvViewControllerBase {
   std::vector<NSPasteboardType> internalDropTypes{Fennix::QvStringPboardType()};
   std::vector<NSPasteboardType> externalDropTypes;
   std::vector<T> arrangedObjects;
+  /// One cell per identifier, kept for measuring rows.
+  std::map<std::string, Fennix::TableCell> sizingViews;
 
   /// Insets of the table inside its scroll view; none keeps the automatic ones.
   virtual std::optional<double> tableViewInset() const { return std::nullopt; }
@@ -116,6 +123,23 @@ class QvTableViewControllerBase : public QvViewControllerBase {
   virtual void configure(Fennix::TableViewHandle&) {}
 
   virtual std::string viewIDForRow(long) const { return defaultCellID; }
+
+  /// Shows a row's value in a cell: in its text label or control; other views are reported.
+  virtual void loadValue(const std::optional<T>& value, Fennix::TableCellView& view) {
+    std::any boxed;
+    if (value) boxed = *value;
+    if (!view.setObjectValue(boxed)) console::warn("don't know how to push value into cell:", view.reuseIdentifier());
+  }
+  /// A new cell for `identifier`: the portable cell of the default style.
+  virtual Fennix::TableCell makeCell(const std::string& identifier, long row, Fennix::TableViewHandle& table) {
+    (void)row;
+    return table.makeCell(identifier);
+  }
+  /// The table's reusable cell for `identifier`, or a new one.
+  virtual Fennix::TableCell dequeueOrMakeCell(const std::string& identifier, long row, Fennix::TableViewHandle& table) {
+    if (auto reused = table.dequeueCell(identifier)) return reused;
+    return makeCell(identifier, row, table);
+  }
 
   /// Handles a double click on the table.
   virtual void onDoubleClick() {
@@ -180,6 +204,17 @@ class QvTableViewControllerBase : public QvViewControllerBase {
     return std::nullopt;
   }
 
+  /// The height of a row: its value in the sizing cell of its identifier, laid out at the table's
+  /// width; never below the table's row height.
+  virtual double heightOfRow(Fennix::TableViewHandle& table, long row) {
+    const std::string identifier = this->viewIDForRow(row);
+    auto& sizing = sizingViews[identifier];
+    if (!sizing) sizing = dequeueOrMakeCell(identifier, row, table);
+    if (!sizing) return table.rowHeight();
+    loadValue(objectValue(row), *sizing);
+    const double fitting = sizing->fittingHeight(table.boundsWidth());
+    return table.rowHeight() >= fitting ? table.rowHeight() : fitting;
+  }
   /// The row height: the fitting height of the row's cell, at least the table's row height.
   double heightForRow(double fittingHeight) const {
     const double rowHeight = table_ ? table_->rowHeight() : 0;
@@ -196,6 +231,13 @@ class QvTableViewController : public QvTableViewControllerBase<T> {
   QvTableViewController() = default;
 
   virtual bool shouldSelectRow(long) const { return true; }
+  /// The cell of a row: reused or made for the row's identifier, with the row's value loaded.
+  virtual Fennix::TableCell viewFor(Fennix::TableViewHandle& table, long row) {
+    const std::string identifier = this->viewIDForRow(row);
+    auto cell = this->dequeueOrMakeCell(identifier, row, table);
+    if (cell) this->loadValue(this->objectValue(row), *cell);
+    return cell;
+  }
   virtual long numberOfRows() const { return this->count(); }
   /// The element at the row, untyped; empty outside the list.
   virtual std::any objectValueFor(long row) const {

@@ -4,6 +4,7 @@
 
 #include "Fennix/Foundation/Formatter.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/TableCellViewGTK.h"
 
 namespace Fennix {
 
@@ -80,26 +81,51 @@ std::vector<OutlineItem> GtkOutlineViewHandle::childrenOf(NSOutlineView::Item pa
 
 Gtk::Widget* GtkOutlineViewHandle::rowView(NSOutlineView::Item item) {
   auto found = items_.find(item);
+  auto* owner = controller();
+  if (found == items_.end() || !owner) return Gtk::make_managed<Gtk::Label>();
+  TableCell cell = owner->viewForItem(found->second);
+  if (!cell) {
+    // A plain outline's rows show the item's text.
+    cell = makeCell("Content");
+    owner->configureCell(*cell, found->second);
+  }
+  auto* view = dynamic_cast<GtkTableCellView*>(cell.get());
+  if (!view) return Gtk::make_managed<Gtk::Label>();
+  // The row takes the widget once this returns; the cell holds it until then.
+  shownCell_ = cell;
+  return &view->widget();
+}
+
+TableCell GtkOutlineViewHandle::wrap(Gtk::Label& label, const std::string& identifier, bool uppercase) {
+  auto text = text_;
+  return std::make_shared<GtkTableCellView>(label, identifier, [text, uppercase](const std::any& value) {
+    const auto* item = std::any_cast<OutlineItem>(&value);
+    const std::string title = item && text ? text(*item) : std::string();
+    return uppercase ? Fennix::uppercased(title) : title;
+  });
+}
+
+TableCell GtkOutlineViewHandle::makeCell(const std::string& identifier) {
   auto* label = Gtk::make_managed<Gtk::Label>();
   label->set_xalign(0);
-  if (found == items_.end()) return label;
-  const OutlineItem& outlineItem = found->second;
-  std::string identifier = "Content";
-  if (auto* sourceList = dynamic_cast<QvSourceListVC*>(controller())) identifier = sourceList->cellIdentifier(outlineItem);
   label->set_name(identifier);
-  const std::string title = text_ ? text_(outlineItem) : std::string();
-  if (identifier == "Header") {
-    label->set_text(Fennix::uppercased(title));
-    label->add_css_class("heading");
-    label->add_css_class("dim-label");
-    label->set_margin_top(8);
-  } else {
-    label->set_text(title);
-    label->set_margin_start(12);
-  }
+  label->set_margin_start(12);
   label->set_margin_bottom(2);
-  return label;
+  return wrap(*label, identifier, false);
 }
+
+TableCell GtkOutlineViewHandle::makeSourceListHeaderLabel() {
+  auto* label = Gtk::make_managed<Gtk::Label>();
+  label->set_xalign(0);
+  label->set_name("Header");
+  label->add_css_class("heading");
+  label->add_css_class("dim-label");
+  label->set_margin_top(8);
+  label->set_margin_bottom(2);
+  return wrap(*label, "Header", true);
+}
+
+TableCell GtkOutlineViewHandle::makeSourceListItemLabel() { return makeCell("Content"); }
 
 void GtkOutlineViewHandle::reloadData() {
   items_.clear();

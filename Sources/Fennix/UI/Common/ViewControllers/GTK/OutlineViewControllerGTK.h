@@ -3,6 +3,7 @@
 // content labels.
 #pragma once
 
+#include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
 
 #include <functional>
@@ -43,9 +44,15 @@ class GtkOutlineViewHandle : public OutlineViewHandle {
   void collapseAll() override;
   void expandAll(bool children) override;
   void relayout() override;
+  TableCell makeCell(const std::string& identifier) override;
+  TableCell makeSourceListHeaderLabel() override;
+  TableCell makeSourceListItemLabel() override;
+  /// Rows of an outline are made afresh: none.
+  TableCell dequeueCell(const std::string&) override { return nullptr; }
 
  private:
   Gtk::Widget* rowView(NSOutlineView::Item item);
+  TableCell wrap(Gtk::Label& label, const std::string& identifier, bool uppercase);
   /// The children of an item, remembered with their parent.
   std::vector<OutlineItem> childrenOf(NSOutlineView::Item parent);
 
@@ -59,6 +66,7 @@ class GtkOutlineViewHandle : public OutlineViewHandle {
   std::map<NSOutlineView::Item, OutlineItem> items_;
   std::map<NSOutlineView::Item, NSOutlineView::Item> parents_;
   sigc::connection selection_;
+  TableCell shownCell_;
 };
 
 }  // namespace Fennix

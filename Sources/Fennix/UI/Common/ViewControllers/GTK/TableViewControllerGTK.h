@@ -17,6 +17,7 @@
 
 #include "Fennix/UI/AppKit/Views/GTK/TableViews.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/TableCellViewGTK.h"
 #include "Fennix/UI/Common/ViewControllers/TableViewController.h"
 
 namespace Fennix {
@@ -113,6 +114,19 @@ class GtkTableViewHandle : public TableViewHandle {
   double rowHeight() const override { return 24; }
   double boundsWidth() const override { return table_->get_width(); }
   void registerForDraggedTypes(const std::vector<NSPasteboardType>& types) override { registered_ = types; }
+  TableCell makeCell(const std::string& identifier) override {
+    auto* label = Gtk::make_managed<Gtk::Label>();
+    label->set_name(identifier);
+    label->set_xalign(0);
+    label->set_margin_start(6);
+    label->set_margin_top(4);
+    label->set_margin_bottom(4);
+    return wrap(*label, identifier);
+  }
+  TableCell dequeueCell(const std::string& identifier) override {
+    Gtk::Widget* reused = table_->makeView(identifier);
+    return reused ? wrap(*reused, identifier) : TableCell();
+  }
   const std::vector<NSPasteboardType>& registeredTypes() const { return registered_; }
 
   /// Starts a drag of `row` as the drag source of its label does; the content to hand over, none
@@ -175,34 +189,43 @@ class GtkTableViewHandle : public TableViewHandle {
       default: return Gdk::DragAction(0);
     }
   }
+  TableCell wrap(Gtk::Widget& widget, const std::string& identifier) {
+    auto text = text_;
+    return std::make_shared<GtkTableCellView>(widget, identifier, [text](const std::any& value) {
+      auto typed = castAny<T>(value);
+      return typed && text ? text(*typed) : std::string();
+    });
+  }
+  /// The controller's cell for a row, which drags the row.
   Gtk::Widget* cellFor(std::size_t row) {
     auto* owner = this->controller();
-    const std::string identifier = owner ? owner->viewIDForRow(static_cast<long>(row)) : std::string("cell");
-    Gtk::Widget* reused = table_->makeView(identifier);
-    auto* label = dynamic_cast<Gtk::Label*>(reused);
-    if (!label) {
-      label = Gtk::make_managed<Gtk::Label>();
-      label->set_name(identifier);
-      label->set_xalign(0);
-      label->set_margin_start(6);
-      label->set_margin_top(4);
-      label->set_margin_bottom(4);
+    TableCell cell = owner ? owner->viewFor(*this, static_cast<long>(row)) : TableCell();
+    auto* view = dynamic_cast<GtkTableCellView*>(cell.get());
+    if (!view) {
+      if (owner) console::warn("no toolkit cell for row:", static_cast<long>(row));
+      auto* empty = Gtk::make_managed<Gtk::Label>();
+      return empty;
+    }
+    // The row takes the widget once this returns; the cell holds it until then.
+    shownCell_ = cell;
+    Gtk::Widget& widget = view->widget();
+    if (!g_object_get_data(G_OBJECT(widget.gobj()), "qv-row-drag")) {
+      g_object_set_data(G_OBJECT(widget.gobj()), "qv-row-drag", GINT_TO_POINTER(1));
       auto source = Gtk::DragSource::create();
       source->set_actions(Gdk::DragAction::LINK | Gdk::DragAction::COPY | Gdk::DragAction::MOVE);
+      Gtk::Widget* dragged = &widget;
       source->signal_prepare().connect(
-          [this, label](double, double) {
-            const long shown = rowOf(label);
+          [this, dragged](double, double) {
+            const long shown = rowOf(dragged);
             return shown < 0 ? Glib::RefPtr<Gdk::ContentProvider>() : beginRowDrag(static_cast<std::size_t>(shown));
           },
           false);
       source->signal_drag_end().connect([this](const Glib::RefPtr<Gdk::Drag>&, bool) { endRowDrag(); });
-      label->add_controller(source);
+      widget.add_controller(source);
     }
     // Rows are never lower than the table's row height; taller content makes them taller.
-    label->set_size_request(-1, static_cast<int>(rowHeight()));
-    auto value = owner ? owner->objectValue(static_cast<long>(row)) : std::nullopt;
-    label->set_text(value ? text_(*value) : std::string());
-    return label;
+    widget.set_size_request(-1, static_cast<int>(rowHeight()));
+    return &widget;
   }
   long rowOf(Gtk::Widget* label) const {
     const long rows = this->controller() ? this->controller()->count() : 0;
@@ -222,6 +245,7 @@ class GtkTableViewHandle : public TableViewHandle {
   std::vector<NSPasteboardType> registered_;
   long clickedRow_ = -1;
   bool dragging_ = false;
+  TableCell shownCell_;
 };
 
 }  // namespace Fennix
