@@ -60,9 +60,9 @@ inline std::uint32_t pixel(GdkTexture* texture, int x, int y) {
   return (std::uint32_t(data[at + 2]) << 16) | (std::uint32_t(data[at + 1]) << 8) | data[at];
 }
 
-/// Saves a picture of the widget as a PNG under "viewkit-screenshots" of the working folder.
+/// Saves a picture of the widget as a PNG under "viewkit-screenshots" of the test build folder.
 inline std::filesystem::path saveScreenshot(Gtk::Widget& widget, const std::string& name) {
-  std::filesystem::path folder = std::filesystem::current_path() / "viewkit-screenshots";
+  std::filesystem::path folder = std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / "viewkit-screenshots";
   std::filesystem::create_directories(folder);
   std::filesystem::path file = folder / (name + ".png");
   GdkTexture* texture = nullptr;
