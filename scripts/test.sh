@@ -9,13 +9,15 @@ bash scripts/install-deps.sh
 bash scripts/fetch-test-data.sh
 
 JOBS="$(nproc)"
-# Headless tests run as they are; tests labelled "display" open windows and get
-# a virtual X server and a private session bus. Their environment keeps the
-# toolkit away from GL drivers (set per test by CMake and by their main).
+# Headless tests run as they are, in parallel; tests labelled "display" open
+# windows and get a virtual X server and a private session bus. They share that
+# one server (and some move its real pointer), so they run one at a time. Their
+# environment keeps the toolkit away from GL drivers (set per test by CMake and
+# by their main).
 run_ctest() {
   ctest --output-on-failure -j "$JOBS" -LE display "$@"
   dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" \
-    ctest --output-on-failure -j "$JOBS" -L display --no-tests=ignore "$@"
+    ctest --output-on-failure -L display --no-tests=ignore "$@"
 }
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
