@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "Fennix/UI/AppKit/GTK/DividerTextAttachmentView.h"
+#include "Tools/DisplayTestMain/WidgetPicture.h"
 
 namespace {
 
@@ -31,19 +32,7 @@ bool runUntil(const std::function<bool()>& done, double seconds = 5) {
   return true;
 }
 
-GdkTexture* renderWidget(Gtk::Widget& widget, Gtk::Window& window) {
-  auto paintable = Gtk::WidgetPaintable::create(widget);
-  GtkSnapshot* snapshot = gtk_snapshot_new();
-  gdk_paintable_snapshot(GDK_PAINTABLE(paintable->gobj()), GDK_SNAPSHOT(snapshot), widget.get_width(),
-                         widget.get_height());
-  GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
-  if (!node) return nullptr;
-  GskRenderer* renderer = gtk_native_get_renderer(GTK_NATIVE(window.gobj()));
-  const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, float(widget.get_width()), float(widget.get_height()));
-  GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &viewport);
-  gsk_render_node_unref(node);
-  return texture;
-}
+using DisplayTestSupport::renderWidget;
 
 TEST(DividerAttachmentViewTests, ADividerSpansTheTextViewAsAGreyRule) {
   ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
@@ -73,7 +62,7 @@ TEST(DividerAttachmentViewTests, ADividerSpansTheTextViewAsAGreyRule) {
   ASSERT_TRUE(runUntil([&] { return view.get_width() > 400 && divider->get_width() == view.get_width() - 17; }));
   runUntil([] { return false; }, 0.3);
 
-  GdkTexture* texture = renderWidget(view, window);
+  GdkTexture* texture = renderWidget(view);
   ASSERT_NE(texture, nullptr);
   const std::filesystem::path png = std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / "divider-in-text-view.png";
   EXPECT_TRUE(gdk_texture_save_to_png(texture, png.c_str()));

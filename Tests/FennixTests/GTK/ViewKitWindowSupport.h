@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include "Tools/DisplayTestMain/WidgetPicture.h"
 
 namespace ViewKitWindowSupport {
 
@@ -36,20 +37,7 @@ inline void pumpFrames(int iterations = 50) {
   for (int i = 0; i < iterations; ++i) g_main_context_iteration(nullptr, FALSE);
 }
 
-/// What a widget shows, rendered with its window's renderer; the caller unrefs it.
-inline GdkTexture* renderWidget(Gtk::Widget& widget) {
-  auto paintable = Gtk::WidgetPaintable::create(widget);
-  GtkSnapshot* snapshot = gtk_snapshot_new();
-  gdk_paintable_snapshot(GDK_PAINTABLE(paintable->gobj()), GDK_SNAPSHOT(snapshot), widget.get_width(),
-                         widget.get_height());
-  GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
-  if (!node) return nullptr;
-  GskRenderer* renderer = gtk_native_get_renderer(gtk_widget_get_native(widget.gobj()));
-  const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, float(widget.get_width()), float(widget.get_height()));
-  GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &viewport);
-  gsk_render_node_unref(node);
-  return texture;
-}
+using DisplayTestSupport::renderWidget;
 
 /// The colour 0xRRGGBB of the pixel at (x, y), counted from the top left.
 inline std::uint32_t pixel(GdkTexture* texture, int x, int y) {

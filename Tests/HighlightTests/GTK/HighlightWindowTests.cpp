@@ -15,6 +15,7 @@
 #include "Fennix/UI/GTK/TextBufferAttributes.h"
 #include "Highlight/HighlightJS.h"
 #include "HighlightTests/HighlightTestSupport.h"
+#include "Tools/DisplayTestMain/WidgetPicture.h"
 
 namespace {
 
@@ -26,20 +27,7 @@ const char* const snippet =
     "    var body: some View { Rectangle().fill(Color(red: 1, green: 0.84, blue: 0)).frame(width: 100) }\n"
     "}\n";
 
-// Renders what a widget shows into a texture with its window's renderer.
-GdkTexture* renderWidget(Gtk::Widget& widget, Gtk::Window& window) {
-  auto paintable = Gtk::WidgetPaintable::create(widget);
-  GtkSnapshot* snapshot = gtk_snapshot_new();
-  gdk_paintable_snapshot(GDK_PAINTABLE(paintable->gobj()), GDK_SNAPSHOT(snapshot), widget.get_width(),
-                         widget.get_height());
-  GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
-  if (!node) return nullptr;
-  GskRenderer* renderer = gtk_native_get_renderer(GTK_NATIVE(window.gobj()));
-  const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, float(widget.get_width()), float(widget.get_height()));
-  GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &viewport);
-  gsk_render_node_unref(node);
-  return texture;
-}
+using DisplayTestSupport::renderWidget;
 
 // How many opaque pixels lie near each of `colours` (0xRRGGBB).
 std::vector<int> pixelsNear(GdkTexture* texture, const std::vector<std::uint32_t>& colours) {
@@ -116,7 +104,7 @@ TEST(HighlightWindowTests, AWindowShowsHighlightedSwiftInSeveralColours) {
   ASSERT_TRUE(runMainLoopUntil([&] { return view.get_mapped() && view.get_width() > 0; }));
   FennixTestSupport::runMainLoopFor(0.5);  // lines are laid out in idle time
 
-  GdkTexture* texture = renderWidget(view, window);
+  GdkTexture* texture = renderWidget(view);
   ASSERT_TRUE(texture);
   const std::filesystem::path png = std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / "highlighted-swift.png";
   EXPECT_TRUE(gdk_texture_save_to_png(texture, png.c_str()));

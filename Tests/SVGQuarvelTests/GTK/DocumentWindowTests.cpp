@@ -18,6 +18,7 @@
 #include "SVGQuarvel/Views/GTK/ContentView.h"
 #include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
+#include "Tools/DisplayTestMain/WidgetPicture.h"
 
 namespace {
 
@@ -25,19 +26,7 @@ using FennixTestSupport::runMainLoopFor;
 using FennixTestSupport::runMainLoopUntil;
 using SVGQuarvelViews::ContentViewImpl;
 
-GdkTexture* renderWidget(Gtk::Widget& widget) {
-  auto paintable = Gtk::WidgetPaintable::create(widget);
-  GtkSnapshot* snapshot = gtk_snapshot_new();
-  gdk_paintable_snapshot(GDK_PAINTABLE(paintable->gobj()), GDK_SNAPSHOT(snapshot), widget.get_width(),
-                         widget.get_height());
-  GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
-  if (node == nullptr) return nullptr;
-  GskRenderer* renderer = gtk_native_get_renderer(GTK_NATIVE(widget.get_native()->gobj()));
-  const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, float(widget.get_width()), float(widget.get_height()));
-  GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &viewport);
-  gsk_render_node_unref(node);
-  return texture;
-}
+using DisplayTestSupport::renderWidget;
 
 bool saveScreenshot(Gtk::Widget& widget, const std::string& name) {
   GdkTexture* texture = renderWidget(widget);

@@ -13,6 +13,7 @@
 
 #include "SyntaxEditor/GTK/SyntaxEditorView.h"
 #include "SyntaxEditorTests/EditorTestSupport.h"
+#include "Tools/DisplayTestMain/WidgetPicture.h"
 
 namespace {
 
@@ -121,20 +122,7 @@ TEST(EditorWindowTests, ShortcutsFollowTheEditorRules) {
   EXPECT_EQ(document, "   a\n");
 }
 
-// Renders what a widget shows into a texture with its window's renderer.
-GdkTexture* renderWidget(Gtk::Widget& widget, Gtk::Window& window) {
-  auto paintable = Gtk::WidgetPaintable::create(widget);
-  GtkSnapshot* snapshot = gtk_snapshot_new();
-  gdk_paintable_snapshot(GDK_PAINTABLE(paintable->gobj()), GDK_SNAPSHOT(snapshot), widget.get_width(),
-                         widget.get_height());
-  GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
-  if (!node) return nullptr;
-  GskRenderer* renderer = gtk_native_get_renderer(GTK_NATIVE(window.gobj()));
-  const graphene_rect_t viewport = GRAPHENE_RECT_INIT(0, 0, float(widget.get_width()), float(widget.get_height()));
-  GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &viewport);
-  gsk_render_node_unref(node);
-  return texture;
-}
+using DisplayTestSupport::renderWidget;
 
 // How many pixels of each half (left, right) lie near each colour.
 std::vector<std::array<int, 2>> pixelsNear(GdkTexture* texture, const std::vector<std::uint32_t>& colours) {
@@ -205,7 +193,7 @@ TEST(EditorWindowTests, XMLAndSwiftEditorsSideBySideAreColoured) {
   runMainLoopUntil([&] {
     FennixTestSupport::runMainLoopFor(0.1);
     if (texture) g_object_unref(texture);
-    texture = renderWidget(box, window);
+    texture = renderWidget(box);
     if (!texture) return false;
     counts = pixelsNear(texture, colours);
     return coloured(0) >= 2 && coloured(1) >= 2;
