@@ -59,7 +59,7 @@ GtkConstraintAttribute gtkAttribute(NSLayoutAttribute attribute) {
 // or compression resistance ("size >= natural"). The toolkit's solver corrupts its memory when it
 // removes a weaker-than-required inequality (as it does for all of them when a window goes away),
 // so the inequality is written with a slack instead: a guide whose width s is at least 0 and wants
-// to be 0 at the priority, and the required "a - s <= b" or "a + s >= b". Required inequalities
+// to be 0 at the priority, and the required "a <= b + s" or "a + s >= b". Required inequalities
 // and optional equalities are safe to remove, and the solver's optimum is the same as for the
 // optional inequality.
 struct Slack {
@@ -78,18 +78,28 @@ struct Slack {
     gtk_constraint_guide_set_nat_size(guide, 0, 0);
     gtk_constraint_guide_set_strength(guide, GTK_CONSTRAINT_STRENGTH_WEAK);
     gtk_constraint_layout_add_guide(constraintLayout, GTK_CONSTRAINT_GUIDE(g_object_ref(guide)));
-    // The guide's right edge is its left edge plus s: "<=" ties the right edge to a and keeps the
-    // left one (a - s) at most b; ">=" ties the left edge to a and keeps the right one (a + s) at
-    // least b.
-    const bool atMost = relation == GTK_CONSTRAINT_RELATION_LE;
-    const auto tied = atMost ? GTK_CONSTRAINT_ATTRIBUTE_RIGHT : GTK_CONSTRAINT_ATTRIBUTE_LEFT;
-    const auto bounded = atMost ? GTK_CONSTRAINT_ATTRIBUTE_LEFT : GTK_CONSTRAINT_ATTRIBUTE_RIGHT;
-    add(gtk_constraint_new(guide, tied, GTK_CONSTRAINT_RELATION_EQ, first, firstAttribute, 1, 0,
-                           GTK_CONSTRAINT_STRENGTH_REQUIRED));
-    add(secondAttribute != GTK_CONSTRAINT_ATTRIBUTE_NONE
-            ? gtk_constraint_new(guide, bounded, relation, second, secondAttribute, multiplier, constant,
-                                    GTK_CONSTRAINT_STRENGTH_REQUIRED)
-            : gtk_constraint_new_constant(guide, bounded, relation, constant, GTK_CONSTRAINT_STRENGTH_REQUIRED));
+    // The guide's right edge is its left edge plus s. ">=" puts the left edge at a and keeps the
+    // right one (a + s) at least b; "<=" puts the left edge at b and keeps the right one (b + s) at
+    // least a.
+    const bool hasSecond = secondAttribute != GTK_CONSTRAINT_ATTRIBUTE_NONE;
+    auto atA = [&](GtkConstraintAttribute edge, GtkConstraintRelation edgeRelation) {
+      return gtk_constraint_new(guide, edge, edgeRelation, first, firstAttribute, 1, 0,
+                                GTK_CONSTRAINT_STRENGTH_REQUIRED);
+    };
+    auto atB = [&](GtkConstraintAttribute edge, GtkConstraintRelation edgeRelation) {
+      return hasSecond ? gtk_constraint_new(guide, edge, edgeRelation, second, secondAttribute, multiplier, constant,
+                                            GTK_CONSTRAINT_STRENGTH_REQUIRED)
+                       : gtk_constraint_new_constant(guide, edge, edgeRelation, constant,
+                                                     GTK_CONSTRAINT_STRENGTH_REQUIRED);
+    };
+    const auto left = GTK_CONSTRAINT_ATTRIBUTE_LEFT, right = GTK_CONSTRAINT_ATTRIBUTE_RIGHT;
+    if (relation == GTK_CONSTRAINT_RELATION_LE) {
+      add(atB(left, GTK_CONSTRAINT_RELATION_EQ));
+      add(atA(right, GTK_CONSTRAINT_RELATION_GE));
+    } else {
+      add(atA(left, GTK_CONSTRAINT_RELATION_EQ));
+      add(atB(right, GTK_CONSTRAINT_RELATION_GE));
+    }
     add(gtk_constraint_new_constant(guide, GTK_CONSTRAINT_ATTRIBUTE_WIDTH, GTK_CONSTRAINT_RELATION_EQ, 0, strength));
   }
   ~Slack() {
