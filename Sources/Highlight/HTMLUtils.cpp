@@ -63,13 +63,14 @@ bool startsWith(std::string_view text, std::string_view prefix) { return text.su
 }  // namespace
 
 const std::unordered_map<std::string, char32_t>& namedReferences() {
-  static const std::unordered_map<std::string, char32_t> table = [] {
+  // Never destroyed: highlighting runs on pool threads that may outlive main().
+  static const auto& table = *new const std::unordered_map<std::string, char32_t>([] {
     std::unordered_map<std::string, char32_t> result;
     char32_t code = 0xA0;
     for (const char* name : latin1Names) result.emplace(std::string("&") + name + ";", code++);
     for (const auto& [name, value] : otherNames) result.emplace(std::string("&") + name + ";", value);
     return result;
-  }();
+  }());
   return table;
 }
 

@@ -127,7 +127,7 @@ std::string HighlightJSTheme::description() const {
 }
 
 const HighlightJSThemePtr& HighlightJSTheme::default_() {
-  static const HighlightJSThemePtr theme = std::make_shared<const HighlightJSTheme>(codeViewFont(), Styles{
+  static const auto& theme = *new const HighlightJSThemePtr(std::make_shared<const HighlightJSTheme>(codeViewFont(), Styles{
       {{C::DEFAULT, C::subst}, Properties(0x444444)},
       {{C::comment}, Properties(0x888888)},
       {{C::keyword, C::attribute, C::selectorTag, C::metaKeyword, C::doctag, C::name}, Properties(std::nullopt, on)},
@@ -142,12 +142,12 @@ const HighlightJSThemePtr& HighlightJSTheme::default_() {
       {{C::emphasis}, Properties(std::nullopt, unset, on)},
       {{C::strong}, Properties(std::nullopt, on)},
       {{C::builtIn, C::bullet, C::code, C::addition}, Properties(0x397300)},
-  });
+  }));
   return theme;
 }
 
 const HighlightJSThemePtr& HighlightJSTheme::xcode() {
-  static const HighlightJSThemePtr theme = std::make_shared<const HighlightJSTheme>(codeViewFont(), Styles{
+  static const auto& theme = *new const HighlightJSThemePtr(std::make_shared<const HighlightJSTheme>(codeViewFont(), Styles{
       {{C::section, C::meta}, Properties(0x643820)},
       {{C::comment, C::quote}, Properties(0x007400)},
       {{C::tag, C::attribute, C::keyword, C::selectorTag, C::literal, C::name}, Properties(0xAA0D91)},
@@ -164,12 +164,12 @@ const HighlightJSThemePtr& HighlightJSTheme::xcode() {
       {{C::selectorID, C::selectorClass}, Properties(0x9B703F)},
       {{C::doctag, C::strong}, Properties(std::nullopt, on)},
       {{C::emphasis}, Properties(std::nullopt, unset, on)},
-  });
+  }));
   return theme;
 }
 
 const HighlightJSThemePtr& HighlightJSTheme::vs2015() {
-  static const HighlightJSThemePtr theme = std::make_shared<const HighlightJSTheme>(codeViewFont(), Styles{
+  static const auto& theme = *new const HighlightJSThemePtr(std::make_shared<const HighlightJSTheme>(codeViewFont(), Styles{
       {{C::DEFAULT}, Properties(0xDCDCDC)},
       {{C::keyword, C::literal, C::symbol, C::name}, Properties(0x569CD6)},
       {{C::link}, Properties(0x569CD6, unset, unset, on)},
@@ -188,6 +188,6 @@ const HighlightJSThemePtr& HighlightJSTheme::vs2015() {
       {{C::strong}, Properties(std::nullopt, on)},
       {{C::bullet, C::selectorTag, C::selectorID, C::selectorClass, C::selectorAttr, C::selectorPseudo},
        Properties(0xD7BA7D)},
-  });
+  }));
   return theme;
 }

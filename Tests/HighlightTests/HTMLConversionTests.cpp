@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <random>
+#include <thread>
 
 #include "Highlight/HTMLConversion.h"
 #include "Highlight/HTMLUtils.h"
@@ -95,6 +98,31 @@ TEST(HTMLConversionTests, ArbitraryMarkupConvertsWithoutFailing) {
     }
     ASSERT_EQ(covered, result->length()) << html;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Highlighting runs on pool threads, which the process does not wait for when it ends: the tables
+// such work reads must still be there while static objects are being destroyed.
+TEST(HTMLConversionTests, WorkStillRunningWhenTheProcessEndsFindsItsTables) {
+  EXPECT_EXIT(
+      {
+        std::atomic<int> started{0};
+        for (int i = 0; i < 4; ++i) {
+          std::thread([&started] {
+            const std::string html = "<span class=\"hljs-string\">&quot;&amp;&lt;&eacute;&hellip;</span>";
+            for (;;) {
+              (void)convertHTMLToAttributedString(html, *HighlightJSTheme::default_());
+              started.fetch_add(1);
+            }
+          }).detach();
+        }
+        while (started.load() < 100) std::this_thread::yield();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

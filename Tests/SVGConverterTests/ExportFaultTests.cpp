@@ -2,6 +2,10 @@
 // colour names the keyword table lacked, and opacities on gradient paint.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
 #include "SVGParser/Platform/Print.h"
 #include "SwiftSyntaxSupport.h"
@@ -142,6 +146,29 @@ TEST(ExportFaults, OutputStopsAtTheLimitInsteadOfExploding) {
   SVGSwiftUIExporter::Config config;
   config.outputLimit = 100'000;
   EXPECT_THROW(SVGSwiftUIExporter::export_(*svg, config), SVGSwiftUIExporter::OutputLimitReached);
+}
+
+// Conversions may run on threads the process does not wait for when it ends: the keyword and
+// element tables they read must still be there while static objects are being destroyed.
+TEST(ExportFaults, ConversionsStillRunningWhenTheProcessEndsFindTheirTables) {
+  EXPECT_EXIT(
+      {
+        std::atomic<int> done{0};
+        for (int i = 0; i < 4; ++i) {
+          std::thread([&done] {
+            for (;;) {
+              auto svg = SVG::SVG::fromSVGString(
+                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"><g fill=\"navy\">"
+                  "<rect width=\"4\" height=\"4\" stroke=\"teal\"/><path d=\"M0 0L5 5\"/></g></svg>");
+              if (svg) (void)SVGSwiftUIExporter::export_(*svg, SVGSwiftUIExporter::Config{});
+              done.fetch_add(1);
+            }
+          }).detach();
+        }
+        while (done.load() < 100) std::this_thread::yield();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

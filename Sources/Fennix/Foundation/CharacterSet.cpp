@@ -25,23 +25,24 @@ CharacterSet::CharacterSet(USet* frozen) {
   set_ = std::shared_ptr<const USet>(frozen, [](const USet* set) { uset_close(const_cast<USet*>(set)); });
 }
 
+// The shared sets are never destroyed: work on threads that outlive main() may still use them.
 const CharacterSet& CharacterSet::whitespaces() {
-  static const CharacterSet set(openPattern(u"[\\p{Zs}\\u0009]"));
+  static const CharacterSet& set = *new const CharacterSet(openPattern(u"[\\p{Zs}\\u0009]"));
   return set;
 }
 
 const CharacterSet& CharacterSet::newlines() {
-  static const CharacterSet set(openPattern(u"[\\u000A-\\u000D\\u0085\\u2028\\u2029]"));
+  static const CharacterSet& set = *new const CharacterSet(openPattern(u"[\\u000A-\\u000D\\u0085\\u2028\\u2029]"));
   return set;
 }
 
 const CharacterSet& CharacterSet::whitespacesAndNewlines() {
-  static const CharacterSet set = whitespaces().unioned(newlines());
+  static const CharacterSet& set = *new const CharacterSet(whitespaces().unioned(newlines()));
   return set;
 }
 
 const CharacterSet& CharacterSet::nonWhitespacesAndNewlines() {
-  static const CharacterSet set = whitespacesAndNewlines().inverted();
+  static const CharacterSet& set = *new const CharacterSet(whitespacesAndNewlines().inverted());
   return set;
 }
 

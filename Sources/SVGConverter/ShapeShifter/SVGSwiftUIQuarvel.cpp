@@ -32,7 +32,8 @@ ContainerViewType SVGSwiftUIQuarvel::shape(const SVG::SVG& svg, const std::strin
 }
 
 const SVG::PresentationAttributes& SVGSwiftUIQuarvel::defaultAttributes() {
-  static const SVG::PresentationAttributes attributes = SVG::PresentationAttributes::fromFill(SVG::Paint::black());
+  static const auto& attributes =
+      *new const SVG::PresentationAttributes(SVG::PresentationAttributes::fromFill(SVG::Paint::black()));
   return attributes;
 }
 

@@ -116,7 +116,7 @@ const SVG::Definition* SVGSwiftUIQuarvel::sourceDefinition(const std::string& id
 
 const std::vector<SVG::GradientStop>& SVGSwiftUIQuarvel::effectiveStops(
     const std::vector<SVG::GradientStop>& stops, const std::optional<std::string>& templateID) {
-  static const std::vector<SVG::GradientStop> none;
+  static const auto& none = *new const std::vector<SVG::GradientStop>();
   if (!stops.empty() || !templateID) return stops;
 
   std::vector<const SVG::Definition*> chain;

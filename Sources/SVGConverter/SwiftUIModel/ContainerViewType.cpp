@@ -104,7 +104,7 @@ void ContainerViewType::dump(int indent) const {
 }
 
 const std::string& Subview::typeName() const {
-  static const std::string empty;
+  static const auto& empty = *new const std::string();
   if (is<Text>()) return empty;
   return view().typeName;
 }

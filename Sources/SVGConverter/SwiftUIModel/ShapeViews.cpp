@@ -30,7 +30,7 @@ void setShapeView(SUIShapeViewType& view, std::string typeName, std::optional<CG
 }  // namespace
 
 const StrokeStyle& StrokeStyle::defaultStyle() {
-  static const StrokeStyle style{1.0, CGLineCap::butt, CGLineJoin::miter};
+  static const auto& style = *new const StrokeStyle{1.0, CGLineCap::butt, CGLineJoin::miter};
   return style;
 }
 

@@ -88,7 +88,7 @@ std::string Color::description() const {
 }
 
 const std::map<std::string, std::uint32_t, std::less<>>& Color::nameToRGB() {
-  static const std::map<std::string, std::uint32_t, std::less<>> table{
+  static const auto& table = *new const std::map<std::string, std::uint32_t, std::less<>>{
 #define QUARVEL_COLOR_ENTRY(keyword, value) {#keyword, value},
       QUARVEL_CSS_NAMED_COLORS(QUARVEL_COLOR_ENTRY)
 #undef QUARVEL_COLOR_ENTRY
@@ -98,7 +98,7 @@ const std::map<std::string, std::uint32_t, std::less<>>& Color::nameToRGB() {
 
 #define QUARVEL_DEFINE_COLOR(keyword, value)    \
   const Color& Color::keyword() {               \
-    static const Color color = named(#keyword); \
+    static const Color& color = *new const Color(named(#keyword)); \
     return color;                               \
   }
 QUARVEL_CSS_NAMED_COLORS(QUARVEL_DEFINE_COLOR)

@@ -116,7 +116,8 @@ enum class ElementKind {
 };
 
 ElementKind elementKind(std::string_view name) {
-  static const std::unordered_map<std::string_view, ElementKind> kinds = {
+  // Never destroyed, like every table here: conversions may run on threads that outlive main().
+  static const auto& kinds = *new const std::unordered_map<std::string_view, ElementKind>{
       {"svg", ElementKind::svg},
       {"g", ElementKind::g},
       {"text", ElementKind::text},

@@ -6,12 +6,13 @@
 namespace {
 
 std::mutex& sinkMutex() {
-  static std::mutex m;
+  // Never destroyed: conversions on threads that outlive main() may still print.
+  static auto& m = *new std::mutex;
   return m;
 }
 
 SVGParser::PrintSink& currentSink() {
-  static SVGParser::PrintSink sink;
+  static auto& sink = *new SVGParser::PrintSink;
   return sink;
 }
 

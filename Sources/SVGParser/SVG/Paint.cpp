@@ -10,7 +10,7 @@ std::string Paint::description() const {
 
 #define QUARVEL_DEFINE_PAINT(keyword, value)                   \
   const Paint& Paint::keyword() {                              \
-    static const Paint paint = color(CSS::Color::keyword());   \
+    static const Paint& paint = *new const Paint(color(CSS::Color::keyword())); \
     return paint;                                              \
   }
 QUARVEL_CSS_NAMED_COLORS(QUARVEL_DEFINE_PAINT)

@@ -66,12 +66,12 @@ AnyType AnyType::object(const std::type_info& objectType, std::string name) {
 }
 
 const AnyType& AnyType::element() const {
-  static const AnyType anyType;
+  static const auto& anyType = *new const AnyType;
   return detail_ != nullptr && !detail_->arguments.empty() ? detail_->arguments[0] : anyType;
 }
 
 const AnyType& AnyType::key() const {
-  static const AnyType anyType;
+  static const auto& anyType = *new const AnyType;
   return detail_ != nullptr && detail_->arguments.size() > 1 ? detail_->arguments[1] : anyType;
 }
 
@@ -413,11 +413,11 @@ AnyValue AnyValue::some(const AnyValue& value, const AnyType& wrappedType) {
 }
 
 AnyValue AnyValue::null() {
-  static const auto box = [] {
+  static const auto& box = *new const std::shared_ptr<const ObjectBox>([] {
     static int nullObject = 0;
     return std::make_shared<const ObjectBox>(
         ObjectBox{std::shared_ptr<void>(&nullObject, [](void*) {}), &typeid(std::nullptr_t), nullptr, nullptr, nullptr});
-  }();
+  }());
   return AnyValue(AnyType(AnyKind::null), box);
 }
 

@@ -359,7 +359,8 @@ std::vector<std::pair<std::string, std::string>> HTTPCookie::requestHeaderFields
 }
 
 const std::shared_ptr<HTTPCookieStorage>& HTTPCookieStorage::shared() {
-  static const std::shared_ptr<HTTPCookieStorage> storage = std::make_shared<HTTPCookieStorage>();
+  // Never destroyed: transfers on threads that outlive main() may still store cookies.
+  static const auto& storage = *new const std::shared_ptr<HTTPCookieStorage>(std::make_shared<HTTPCookieStorage>());
   return storage;
 }
 

@@ -285,7 +285,7 @@ URLSession::URLSession(Configuration configuration, std::optional<DispatchQueue>
       delegateQueue_(delegateQueue ? *delegateQueue : DispatchQueue("URLSession.delegate")) {}
 
 const std::shared_ptr<URLSession>& URLSession::shared() {
-  static const std::shared_ptr<URLSession> session = std::make_shared<URLSession>();
+  static const auto& session = *new const std::shared_ptr<URLSession>(std::make_shared<URLSession>());
   return session;
 }
 

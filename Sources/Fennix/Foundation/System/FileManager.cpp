@@ -119,7 +119,7 @@ FileManager::QvFileManagerError FileManager::QvFileManagerError::downloadsFolder
 }
 
 FileManager& FileManager::default_() {
-  static FileManager manager;
+  static auto& manager = *new FileManager;
   return manager;
 }
 

@@ -103,11 +103,11 @@ bool isAbsent(const std::optional<AnyValue>& value) { return !value || value->un
 // NSUbiquitousKeyValueStore
 
 std::shared_ptr<NSUbiquitousKeyValueStore> NSUbiquitousKeyValueStore::defaultStore() {
-  static const std::shared_ptr<NSUbiquitousKeyValueStore> store = [] {
+  static const auto& store = *new const std::shared_ptr<NSUbiquitousKeyValueStore>([] {
     auto suite = NSUserDefaults::fromSuiteName(NSBundle::main().bundleIdentifier() + ".cloud-kvs");
     if (!suite) suite = NSUserDefaults::standard();
     return std::make_shared<NSUbiquitousKeyValueStore>(suite);
-  }();
+  }());
   return store;
 }
 
