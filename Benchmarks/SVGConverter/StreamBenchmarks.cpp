@@ -16,7 +16,7 @@ static void BM_StreamWritesShapes(benchmark::State& state) {
         });
       });
     }
-    benchmark::DoNotOptimize(stream.swift().data());
+    benchmark::DoNotOptimize(stream.takeSwift());
   }
   state.SetComplexityN(shapes);
 }

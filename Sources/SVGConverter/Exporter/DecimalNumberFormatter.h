@@ -1,6 +1,7 @@
 // Number texts that are valid Swift floating-point literals.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 /// Writes numbers in plain decimal notation, never with an exponent, with at
@@ -17,6 +18,12 @@ class DecimalNumberFormatter {
 
   int maximumFractionDigits() const { return maximumFractionDigits_; }
   std::string string(double value) const;
+
+  /// Room for any number text: a finite double has at most 309 digits before
+  /// the point, and at most 324 decimal places up to its last digit.
+  static constexpr std::size_t bufferSize = 352;
+  /// Writes the text of `value` to `out` (room for `bufferSize` bytes) and says how long it is.
+  std::size_t write(double value, char* out) const;
 
  private:
   int maximumFractionDigits_;

@@ -12,18 +12,21 @@ std::string SVGSwiftUIExporter::export_(const SVG::SVG& svg, Config config) {
     exporter.appendEmptyLine();
   }
 
-  // The converter lives only as long as the conversion of the root.
-  const SwiftUIModel::ContainerViewType root = [&] {
-    SVGSwiftUIQuarvel converter;
-    converter.setOutputLimit(options.outputLimit);
-    converter.pushAttributes(SVGSwiftUIQuarvel::defaultAttributes());
-    return converter.shapeSVGNode(svg, options.rootViewName);
-  }();
+  {
+    // The converter lives only as long as the conversion of the root, and the view model only
+    // as long as it is written out: the text is joined into one string after both are gone.
+    const SwiftUIModel::ContainerViewType root = [&] {
+      SVGSwiftUIQuarvel converter;
+      converter.setOutputLimit(options.outputLimit);
+      converter.pushAttributes(SVGSwiftUIQuarvel::defaultAttributes());
+      return converter.shapeSVGNode(svg, options.rootViewName);
+    }();
 
-  // The root's struct with its "// SVG" info comment, which stands once.
-  exporter.exportSVGType(root);
+    // The root's struct with its "// SVG" info comment, which stands once.
+    exporter.exportSVGType(root);
 
-  if (options.exportHexColorExtension) exporter.exportHexColorExtension();
-  if (options.generatePreviewProvider) exporter.exportPreview(root);
+    if (options.exportHexColorExtension) exporter.exportHexColorExtension();
+    if (options.generatePreviewProvider) exporter.exportPreview(root);
+  }
   return exporter.takeSwift();
 }

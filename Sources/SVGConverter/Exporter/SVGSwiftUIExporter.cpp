@@ -10,59 +10,67 @@ SVGSwiftUIExporter::SVGSwiftUIExporter(Config config)
       outputLimit_(config_.outputLimit == 0 ? std::string().max_size() : config_.outputLimit) {}
 
 void SVGSwiftUIExporter::appendEmptyLine() {
-  if (config_.indentEmptyLines) swift_ += prefix_;
-  swift_ += '\n';
+  if (config_.indentEmptyLines) swift_.append(prefix_);
+  swift_.append('\n');
   checkOutputLimit();
 }
 
 void SVGSwiftUIExporter::writeln(const std::string& line, const std::optional<std::string>& comment,
                                  const std::optional<std::string>& infoComment) {
-  swift_ += prefix_;
-  swift_ += line;
+  swift_.append(prefix_);
+  swift_.append(line);
   const bool writeInfo = infoComment && config_.infoComments;
   if (comment) {
-    swift_ += " // ";
-    swift_ += *comment;
+    swift_.append(" // ");
+    swift_.append(*comment);
     if (writeInfo) {
-      swift_ += ", Info:";
-      swift_ += *infoComment;
+      swift_.append(", Info:");
+      swift_.append(*infoComment);
     }
   } else if (writeInfo) {
-    swift_ += " // ";
-    swift_ += *infoComment;
+    swift_.append(" // ");
+    swift_.append(*infoComment);
   }
-  swift_ += '\n';
+  swift_.append('\n');
   checkOutputLimit();
 }
 
 void SVGSwiftUIExporter::writelnInfoComment(const std::string& infoComment) {
   if (!config_.infoComments) return;
-  swift_ += prefix_;
-  swift_ += "// ";
-  swift_ += infoComment;
-  swift_ += '\n';
+  swift_.append(prefix_);
+  swift_.append("// ");
+  swift_.append(infoComment);
+  swift_.append('\n');
   checkOutputLimit();
 }
 
 void SVGSwiftUIExporter::writeLines(const std::string& text) {
-  swift_ += SVGConverter::prefixLines(text, prefix_);
+  swift_.append(SVGConverter::prefixLines(text, prefix_));
+  checkOutputLimit();
+}
+
+void SVGSwiftUIExporter::openBlock(std::string_view header, const std::string* infoComment) {
+  swift_.append(prefix_);
+  swift_.append(header);
+  if (header.find('{') == std::string_view::npos) swift_.append(" {");
+  if (config_.infoComments && infoComment && !infoComment->empty()) {
+    swift_.append(" // ");
+    swift_.append(*infoComment);
+  }
+  if (swift_.empty() || swift_.back() != '\n') swift_.append('\n');
+}
+
+void SVGSwiftUIExporter::closeBlock() {
+  swift_.append(prefix_);
+  swift_.append("}\n");
   checkOutputLimit();
 }
 
 void SVGSwiftUIExporter::block(const std::string& header, const std::optional<std::string>& infoComment,
                                const Content& exportContent) {
-  swift_ += prefix_;
-  swift_ += header;
-  if (header.find('{') == std::string::npos) swift_ += " {";
-  if (config_.infoComments && infoComment && !infoComment->empty()) {
-    swift_ += " // ";
-    swift_ += *infoComment;
-  }
-  if (swift_.empty() || swift_.back() != '\n') swift_ += '\n';
-  nest(true, exportContent);
-  swift_ += prefix_;
-  swift_ += "}\n";
-  checkOutputLimit();
+  openBlock(header, infoComment ? &*infoComment : nullptr);
+  nest(exportContent);
+  closeBlock();
 }
 
 void SVGSwiftUIExporter::nest(bool active, const Content& exportContent) {
@@ -70,12 +78,7 @@ void SVGSwiftUIExporter::nest(bool active, const Content& exportContent) {
     exportContent();
     return;
   }
-  // Restores the depth however the content leaves, so blocks stay balanced.
-  struct DepthGuard {
-    SVGSwiftUIExporter& exporter;
-    int depth;
-    ~DepthGuard() { exporter.setIndent(depth); }
-  } guard{*this, indent_};
+  const DepthGuard guard{*this, indent_};
   setIndent(indent_ + 1);
   exportContent();
 }

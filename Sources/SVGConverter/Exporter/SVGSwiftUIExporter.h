@@ -4,6 +4,7 @@
 #include "SVGConverter/Exporter/CodeGenerationStream.h"
 #include "SVGConverter/Exporter/DecimalNumberFormatter.h"
 #include "SVGConverter/Exporter/SVGSwiftUIExporterConfig.h"
+#include "SVGConverter/Utilities/BlockText.h"
 #include "SVGConverter/Utilities/OutputLimit.h"
 #include "SVGConverter/SwiftUIModel/ContainerViewType.h"
 #include "SVGConverter/SwiftUIModel/Gradients.h"
@@ -32,19 +33,18 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   explicit SVGSwiftUIExporter(Config config);
 
   const Config& config() const { return config_; }
-  /// The text written so far.
-  const std::string& swift() const { return swift_; }
-  void setSwift(std::string swift) { swift_ = std::move(swift); }
-  /// Hands the text written over without copying it; the exporter is left empty.
-  std::string takeSwift() { return std::move(swift_); }
+  /// A copy of the text written so far.
+  std::string swift() const { return swift_.str(); }
+  /// Hands the text written over as one string; the exporter is left empty.
+  std::string takeSwift() { return swift_.take(); }
   /// Current nesting depth and its indentation text.
   int indent() const { return indent_; }
   const std::string& prefix() const { return prefix_; }
 
   // ---- CodeGenerationStream -------------------------------------------------
 
-  using CodeGenerationStream::block;
-  using CodeGenerationStream::nest;
+  // `block` and `nest` of the base are hidden on purpose: the templates below take
+  // their place for content given as a lambda.
   using CodeGenerationStream::writeln;
 
   bool didUseHexColorInit() const override { return didUseHexColorInit_; }
@@ -59,6 +59,50 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   void nest(bool active, const Content& exportContent) override;
   /// The configured number text (see `DecimalNumberFormatter`).
   std::string string(CGFloat value) override;
+
+  // ---- Writing straight into the output ----------------------------------------
+  // The emitters of the bulk of a drawing write their lines part by part, with
+  // numbers formatted in place, instead of building each line as a string first.
+
+  /// A number as configured, as a part of `line`.
+  struct Number {
+    CGFloat value;
+  };
+  /// "<type>(x: X, y: Y)" with the numbers as configured, as a part of `line`.
+  struct PointLiteral {
+    std::string_view type;
+    CGPoint point;
+  };
+  /// One line of the parts at the current depth, like `writeln(line)`.
+  template <typename... Parts>
+  void line(const Parts&... parts) {
+    swift_.append(prefix_);
+    (put(parts), ...);
+    swift_.append('\n');
+    checkOutputLimit();
+  }
+  /// `block(header, content)` without wrapping the content in a `std::function`.
+  template <typename Body>
+  void block(std::string_view header, Body&& content) {
+    openBlock(header, nullptr);
+    nest(content);
+    closeBlock();
+  }
+  /// `nest(content)` without wrapping the content in a `std::function`.
+  template <typename Body>
+  void nest(Body&& content) {
+    const DepthGuard guard{*this, indent_};
+    setIndent(indent_ + 1);
+    content();
+  }
+  template <typename Body>
+  void nest(bool active, Body&& content) {
+    if (active) {
+      nest(content);
+    } else {
+      content();
+    }
+  }
 
   // ---- Static frame properties ----------------------------------------------
 
@@ -148,7 +192,7 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   void exportRectangleViewType(const SwiftUIModel::RectangleViewType& view);
   /// Appends `text` exactly as given: no indentation, no newline.
   void appendVerbatim(std::string_view text) {
-    swift_ += text;
+    swift_.append(text);
     checkOutputLimit();
   }
 
@@ -237,11 +281,35 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   static std::string export_(const SVG::SVG& svg, Config config);
 
  private:
+  /// Restores the depth however the content of a block leaves, so blocks stay balanced.
+  struct DepthGuard {
+    SVGSwiftUIExporter& exporter;
+    int depth;
+    ~DepthGuard() { exporter.setIndent(depth); }
+  };
   void setIndent(int depth);
+  /// The header line of a block, with its info comment when there is one.
+  void openBlock(std::string_view header, const std::string* infoComment);
+  void closeBlock();
+
+  void put(std::string_view text) { swift_.append(text); }
+  void put(char c) { swift_.append(c); }
+  void put(Number number) {
+    char text[DecimalNumberFormatter::bufferSize];
+    swift_.append(std::string_view(text, numberFormatter_.write(number.value, text)));
+  }
+  void put(const PointLiteral& literal) {
+    put(literal.type);
+    put("(x: ");
+    put(Number{literal.point.x});
+    put(", y: ");
+    put(Number{literal.point.y});
+    put(')');
+  }
 
   Config config_;
   DecimalNumberFormatter numberFormatter_;
-  std::string swift_;
+  SVGConverter::BlockText swift_;
   std::size_t outputLimit_;
   /// Stops the export once the text written passes the limit.
   void checkOutputLimit() const {

@@ -5,21 +5,32 @@
 #include <string>
 #include <system_error>
 
-void SVGParser::shortestDecimalDigits(double value, std::string& digits, int& pointPosition) {
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
-  const std::string_view sci(buf, static_cast<size_t>(res.ptr - buf));  // d[.ddd]e±XX
-  const size_t ePos = sci.find('e');
-  digits.clear();
-  for (char ch : sci.substr(0, ePos)) {
-    if (ch != '.') digits.push_back(ch);
+SVGParser::ShortestDigits SVGParser::shortestDigits(double value) {
+  // Scientific form "d[.ddd]e±XX": the digits, then the exponent of the first one.
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific).ptr;
+  ShortestDigits result{};
+  const char* at = text;
+  for (; at < end && *at != 'e'; ++at) {
+    if (*at != '.' && result.count < ShortestDigits::capacity) result.digits[result.count++] = *at;
   }
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  while (result.count > 1 && result.digits[result.count - 1] == '0') --result.count;
   int exponent = 0;
-  std::string_view expText = sci.substr(ePos + 1);
-  if (!expText.empty() && expText.front() == '+') expText.remove_prefix(1);
-  std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
-  pointPosition = exponent + 1;
+  if (at < end) {
+    ++at;  // 'e'
+    const bool negative = at < end && *at == '-';
+    if (at < end && (*at == '-' || *at == '+')) ++at;
+    for (; at < end; ++at) exponent = exponent * 10 + (*at - '0');
+    if (negative) exponent = -exponent;
+  }
+  result.pointPosition = exponent + 1;
+  return result;
+}
+
+void SVGParser::shortestDecimalDigits(double value, std::string& digits, int& pointPosition) {
+  const ShortestDigits shortest = shortestDigits(value);
+  digits.assign(shortest.digits, static_cast<std::size_t>(shortest.count));
+  pointPosition = shortest.pointPosition;
 }
 
 std::string SVGParser::doubleDescription(double value) {

@@ -17,6 +17,16 @@ std::string doubleDescription(double value);
 /// zeros) and the position of the decimal point: |value| = 0.digits × 10^pointPosition.
 void shortestDecimalDigits(double value, std::string& digits, int& pointPosition);
 
+/// The same digits without allocating: `digits[0..count)`.
+struct ShortestDigits {
+  /// A double never needs more than 17 significant digits to read back.
+  static constexpr int capacity = 17;
+  char digits[capacity];
+  int count;
+  int pointPosition;
+};
+ShortestDigits shortestDigits(double value);
+
 /// How far a number reaches from the start of a text, by the one number form
 /// every reader of the generator uses:
 ///   sign? (digits ("." digits?)? | "." digits) (("e" | "E") sign? digits)?

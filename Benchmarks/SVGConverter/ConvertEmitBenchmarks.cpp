@@ -1,0 +1,75 @@
+// Conversion and emission alone (drawing model to Swift text) over the emoji set, parsed once
+// beforehand, so that the share of the generation after parsing is measured on its own. In MB/s
+// of SVG text, comparable with the figures of the corpus benchmarks.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "Benchmarks/Support/Corpus.h"
+#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+#include "SVGParser/Platform/Print.h"
+
+namespace {
+
+struct ParsedSet {
+  std::vector<SVG::SVG> drawings;
+  std::size_t svgBytes = 0;
+  /// Index of the drawing with the most SVG text.
+  std::size_t largest = 0;
+};
+
+const ParsedSet& parsedEmoji() {
+  static const ParsedSet set = [] {
+    ParsedSet parsed;
+    SVGParser::PrintCapture quiet;
+    std::size_t largestBytes = 0;
+    for (const auto& drawing : corpus::fluentEmoji()) {
+      auto svg = SVG::SVG::fromSVGString(drawing.svg);
+      if (!svg) continue;
+      if (drawing.svg.size() > largestBytes) {
+        largestBytes = drawing.svg.size();
+        parsed.largest = parsed.drawings.size();
+      }
+      parsed.svgBytes += drawing.svg.size();
+      parsed.drawings.push_back(std::move(*svg));
+    }
+    return parsed;
+  }();
+  return set;
+}
+
+void BM_EmojiSetConvertAndEmit(benchmark::State& state) {
+  const ParsedSet& set = parsedEmoji();
+  if (set.drawings.empty()) {
+    state.SkipWithError("build-data/fluent-emoji-1.2.7 is missing: run scripts/fetch-test-data.sh");
+    return;
+  }
+  SVGParser::PrintCapture quiet;
+  const SVGSwiftUIExporter::Config config;
+  for (auto _ : state) {
+    for (const SVG::SVG& svg : set.drawings) benchmark::DoNotOptimize(SVGSwiftUIExporter::export_(svg, config));
+    quiet.clear();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * set.svgBytes));
+}
+
+void BM_EmojiSetLargestConvertAndEmit(benchmark::State& state) {
+  const ParsedSet& set = parsedEmoji();
+  if (set.drawings.empty()) {
+    state.SkipWithError("build-data/fluent-emoji-1.2.7 is missing: run scripts/fetch-test-data.sh");
+    return;
+  }
+  SVGParser::PrintCapture quiet;
+  const SVGSwiftUIExporter::Config config;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(SVGSwiftUIExporter::export_(set.drawings[set.largest], config));
+    quiet.clear();
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_EmojiSetConvertAndEmit)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK(BM_EmojiSetLargestConvertAndEmit)->Unit(benchmark::kMillisecond)->Repetitions(3);

@@ -1,0 +1,56 @@
+#include "SVGConverter/Utilities/BlockText.h"
+
+#include <algorithm>
+
+namespace {
+
+// Small outputs stay in a few small blocks; large ones take blocks of a fixed size, so that
+// no more than one block's room is ever left unused.
+constexpr std::size_t firstBlockSize = 8 * 1024;
+constexpr std::size_t largestBlockSize = 1024 * 1024;
+
+}  // namespace
+
+void SVGConverter::BlockText::addBlock(std::size_t needed) {
+  filled_ += static_cast<std::size_t>(cursor_ - blockStart_);
+  const std::size_t previous = blocks_.empty() ? firstBlockSize / 2 : blocks_.back().capacity;
+  const std::size_t capacity = std::max(needed, std::min(2 * previous, largestBlockSize));
+  blocks_.push_back(Block{std::make_unique_for_overwrite<char[]>(capacity), capacity});
+  blockStart_ = cursor_ = blocks_.back().bytes.get();
+  end_ = blockStart_ + capacity;
+}
+
+void SVGConverter::BlockText::appendSpilling(std::string_view text) {
+  // Fill the current block to its end, then go on in a fresh one.
+  const std::size_t room = static_cast<std::size_t>(end_ - cursor_);
+  if (room > 0) std::memcpy(cursor_, text.data(), room);
+  cursor_ += room;
+  text.remove_prefix(room);
+  addBlock(text.size());
+  std::memcpy(cursor_, text.data(), text.size());
+  cursor_ += text.size();
+}
+
+std::string SVGConverter::BlockText::str() const {
+  std::string text;
+  text.reserve(size());
+  for (const Block& block : blocks_) {
+    const bool current = block.bytes.get() == blockStart_;
+    text.append(block.bytes.get(), current ? static_cast<std::size_t>(cursor_ - blockStart_) : block.capacity);
+  }
+  return text;
+}
+
+std::string SVGConverter::BlockText::take() {
+  std::string text;
+  text.reserve(size());
+  for (Block& block : blocks_) {
+    const bool current = block.bytes.get() == blockStart_;
+    text.append(block.bytes.get(), current ? static_cast<std::size_t>(cursor_ - blockStart_) : block.capacity);
+    block.bytes.reset();
+  }
+  blocks_.clear();
+  blockStart_ = cursor_ = end_ = nullptr;
+  filled_ = 0;
+  return text;
+}
