@@ -9,6 +9,7 @@
 
 #include "Benchmarks/Support/Corpus.h"
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+#include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
 #include "SVGParser/Platform/Print.h"
 
 namespace {
@@ -55,6 +56,21 @@ void BM_EmojiSetConvertAndEmit(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * set.svgBytes));
 }
 
+// The conversion to the view model alone, without writing any Swift.
+void BM_EmojiSetConvert(benchmark::State& state) {
+  const ParsedSet& set = parsedEmoji();
+  if (set.drawings.empty()) {
+    state.SkipWithError("build-data/fluent-emoji-1.2.7 is missing: run scripts/fetch-test-data.sh");
+    return;
+  }
+  SVGParser::PrintCapture quiet;
+  for (auto _ : state) {
+    for (const SVG::SVG& svg : set.drawings) benchmark::DoNotOptimize(SVGSwiftUIQuarvel::shape(svg, ""));
+    quiet.clear();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * set.svgBytes));
+}
+
 void BM_EmojiSetLargestConvertAndEmit(benchmark::State& state) {
   const ParsedSet& set = parsedEmoji();
   if (set.drawings.empty()) {
@@ -72,4 +88,5 @@ void BM_EmojiSetLargestConvertAndEmit(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_EmojiSetConvertAndEmit)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK(BM_EmojiSetConvert)->Unit(benchmark::kMillisecond)->Repetitions(3);
 BENCHMARK(BM_EmojiSetLargestConvertAndEmit)->Unit(benchmark::kMillisecond)->Repetitions(3);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -45,12 +46,65 @@ void roundDigits(SVGParser::ShortestDigits& number, long long keep) {
   }
 }
 
+// Scaled values below this have an error far below the distance from a rounding tie that the
+// quick rounding insists on, and their unit in the last place is far below the place rounded at.
+constexpr double quickScaledLimit = 0x1p40;
+constexpr double quickTieDistance = 0x1p-10;
+
 }  // namespace
 
 DecimalNumberFormatter::DecimalNumberFormatter(int maximumFractionDigits)
-    : maximumFractionDigits_(std::max(0, maximumFractionDigits)) {}
+    : maximumFractionDigits_(std::max(0, maximumFractionDigits)) {
+  // Powers of ten up to 10^22 are exact doubles; beyond 15 digits the quick way never applies.
+  if (maximumFractionDigits_ <= 15) {
+    scale_ = 1;
+    for (int digit = 0; digit < maximumFractionDigits_; ++digit) scale_ *= 10;
+  }
+}
+
+// Rounding the shortest digits of a value to the fraction digits kept gives the same as rounding
+// the value itself, unless those digits end exactly in a tie: the shortest digits and the value
+// lie on the same side of every rounding boundary, or the boundary would be the shorter text. So
+// a value whose scaled form is clearly off a tie is rounded directly in binary; the digits of the
+// shortest form are only needed near a tie.
+std::size_t DecimalNumberFormatter::writeQuickly(double value, char* out) const {
+  const double scaled = std::fabs(value) * scale_;
+  if (!(scaled < quickScaledLimit)) return 0;
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) < quickTieDistance) return 0;
+  std::uint64_t rounded = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  if (rounded == 0) {
+    out[0] = '0';
+    return 1;
+  }
+
+  // The digits, lowest first; the lowest `maximumFractionDigits_` of them follow the point.
+  char digits[24];
+  int count = 0;
+  for (; rounded != 0; rounded /= 10) digits[count++] = static_cast<char>('0' + rounded % 10);
+  const int fractionDigits = maximumFractionDigits_;
+  int lowest = 0;  // trailing zeros of the fraction are left out
+  while (lowest < fractionDigits && (lowest >= count || digits[lowest] == '0')) ++lowest;
+
+  char* at = out;
+  if (std::signbit(value)) *at++ = '-';
+  if (count <= fractionDigits) {
+    *at++ = '0';
+  } else {
+    for (int place = count - 1; place >= fractionDigits; --place) *at++ = digits[place];
+  }
+  if (lowest < fractionDigits) {
+    *at++ = '.';
+    for (int place = fractionDigits - 1; place >= lowest; --place) *at++ = place < count ? digits[place] : '0';
+  }
+  return static_cast<std::size_t>(at - out);
+}
 
 std::size_t DecimalNumberFormatter::write(double value, char* out) const {
+  if (scale_ > 0) {
+    if (const std::size_t length = writeQuickly(value, out)) return length;
+  }
   if (!std::isfinite(value)) {
     const std::string_view literal = nonFiniteLiteral(value);
     std::memcpy(out, literal.data(), literal.size());

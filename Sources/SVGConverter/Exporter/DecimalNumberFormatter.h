@@ -26,7 +26,13 @@ class DecimalNumberFormatter {
   std::size_t write(double value, char* out) const;
 
  private:
+  /// The text of a value that is clearly not a rounding tie and not too large, written straight
+  /// from its binary value; 0 when the value needs its shortest digits.
+  std::size_t writeQuickly(double value, char* out) const;
+
   int maximumFractionDigits_;
+  /// 10^maximumFractionDigits when it is small enough for `writeQuickly`, else 0.
+  double scale_ = 0;
 };
 
 namespace SVGConverter {

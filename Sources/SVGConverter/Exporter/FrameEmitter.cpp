@@ -7,16 +7,20 @@ void SVGSwiftUIExporter::exportPointFrame(const SwiftUIModel::Subview& child, bo
 
 void SVGSwiftUIExporter::exportPointFrame(std::optional<CGFloat> x, std::optional<CGFloat> y,
                                           std::optional<CGFloat> w, std::optional<CGFloat> h, bool useOffset) {
-  if (w || h) {
-    writeln(".frame(width: " + (w ? string(*w) : "nil") + ", height: " + (h ? string(*h) : "nil") +
-            ", alignment: .topLeading)");
+  const auto side = [&](const std::optional<CGFloat>& length) {
+    return length ? string(*length) : std::string("nil");
+  };
+  if (w && h) {
+    line(".frame(width: ", Number{*w}, ", height: ", Number{*h}, ", alignment: .topLeading)");
+  } else if (w || h) {
+    line(".frame(width: ", side(w), ", height: ", side(h), ", alignment: .topLeading)");
   }
   if (useOffset && (x || y)) {
-    writeln(*generatePositionModifier(CGPoint{x.value_or(0), y.value_or(0)}));
+    line(".position(x: ", Number{x.value_or(0)}, ", y: ", Number{y.value_or(0)}, ')');
     return;
   }
-  if (x && *x != 0) writeln(".padding(.leading, " + string(*x) + ")");
-  if (y && *y != 0) writeln(".padding(.top, " + string(*y) + ")");
+  if (x && *x != 0) line(".padding(.leading, ", Number{*x}, ')');
+  if (y && *y != 0) line(".padding(.top, ", Number{*y}, ')');
 }
 
 std::string SVGSwiftUIExporter::generateFixFrameModifier(std::optional<CGSize> size) {

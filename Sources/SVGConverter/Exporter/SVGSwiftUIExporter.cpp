@@ -98,12 +98,12 @@ bool SVGSwiftUIExporter::exportIntrinsicSize(std::optional<CGPoint> origin, std:
   if (!force && !config_.frameAsProperty) return false;
   if (size) {
     appendEmptyLine();
-    writeln("static let intrinsicSize = " + initCGSize(*size, false));
+    line("static let intrinsicSize = CGSize(width: ", Number{size->width}, ", height: ", Number{size->height}, ')');
     if (!origin) return true;
   } else {
     if (!origin) return false;
     appendEmptyLine();
   }
-  writeln("static let origin        = CGPoint(x: " + string(origin->x) + ", y: " + string(origin->y) + ")");
+  line("static let origin        = ", PointLiteral{"CGPoint", *origin});
   return true;
 }

@@ -13,8 +13,8 @@ namespace {
 constexpr std::size_t maximumSingleLineTransform = 49;
 
 /// Blanks that put the labels of a curve's continuation lines under "to:".
-const std::string curveIndent(14, ' ');
-const std::string quadCurveIndent(18, ' ');
+constexpr std::string_view curveIndent = "              ";
+constexpr std::string_view quadCurveIndent = "                  ";
 
 void exportShapeViewType(SVGSwiftUIExporter& stream, const std::string& typeName, const std::string& shapeInstance,
                          std::optional<CGPoint> origin, std::optional<CGSize> size,
@@ -30,47 +30,46 @@ void exportShapeViewType(SVGSwiftUIExporter& stream, const std::string& typeName
 }
 
 void exportPath(SVGSwiftUIExporter& stream, const std::vector<PathCommand>& commands) {
-  const bool init = stream.config().preferInitOverType;
-  const auto point = [&](CGPoint p) { return stream.initCGPoint(p, init); };
+  using Number = SVGSwiftUIExporter::Number;
+  const std::string_view pointType = stream.config().preferInitOverType ? ".init" : "CGPoint";
+  const auto point = [&](CGPoint p) { return SVGSwiftUIExporter::PointLiteral{pointType, p}; };
   stream.block("Path { path in", [&] {
     for (std::size_t index = 0; index < commands.size(); ++index) {
       std::visit(
           Overloaded{
-              [&](const PathCommand::MoveTo& move) { stream.writeln("path.move(to: " + point(move.point) + ")"); },
-              [&](const PathCommand::AddLineTo& line) {
-                stream.writeln("path.addLine(to: " + point(line.point) + ")");
-              },
+              [&](const PathCommand::MoveTo& move) { stream.line("path.move(to: ", point(move.point), ')'); },
+              [&](const PathCommand::AddLineTo& line) { stream.line("path.addLine(to: ", point(line.point), ')'); },
               [&](const PathCommand::AddCurveTo& curve) {
-                stream.writeln("path.addCurve(to: " + point(curve.point) + ",");
-                stream.writeln(curveIndent + "control1: " + point(curve.control1) + ",");
-                stream.writeln(curveIndent + "control2: " + point(curve.control2) + ")");
+                stream.line("path.addCurve(to: ", point(curve.point), ',');
+                stream.line(curveIndent, "control1: ", point(curve.control1), ',');
+                stream.line(curveIndent, "control2: ", point(curve.control2), ')');
               },
               [&](const PathCommand::AddQuadCurveTo& curve) {
-                stream.writeln("path.addQuadCurve(to: " + point(curve.point) + ",");
-                stream.writeln(quadCurveIndent + "control: " + point(curve.control) + ")");
+                stream.line("path.addQuadCurve(to: ", point(curve.point), ',');
+                stream.line(quadCurveIndent, "control: ", point(curve.control), ')');
               },
               [&](const PathCommand::AddRelativeArc& arc) {
-                std::string line = "path.addRelativeArc(center: " + point(arc.center) +
-                                   ", radius: " + stream.string(arc.radius) + ", startAngle: Angle(radians: " +
-                                   stream.string(arc.startAngle) + ")" + ", delta: Angle(radians: " +
-                                   stream.string(arc.delta) + ")";
                 // Always the type form; further steps stand one level deeper on
                 // lines of their own, and the closing ")" then starts a line.
-                if (!arc.transform.empty()) line += ", transform: " + stream.exportTransform(arc.transform);
-                stream.writeln(line + ")");
+                const std::string transform =
+                    arc.transform.empty() ? std::string() : ", transform: " + stream.exportTransform(arc.transform);
+                stream.line("path.addRelativeArc(center: ", point(arc.center), ", radius: ", Number{arc.radius},
+                            ", startAngle: Angle(radians: ", Number{arc.startAngle}, "), delta: Angle(radians: ",
+                            Number{arc.delta}, ')', transform, ')');
               },
               [&](const PathCommand::AddLines& lines) {
                 if (lines.points.empty()) return;
-                stream.writeln("path.addLines([");
+                stream.line("path.addLines([");
                 stream.nest([&] {
-                  for (std::size_t at = 0; at < lines.points.size(); ++at) {
-                    stream.writeln(point(lines.points[at]) + (at + 1 < lines.points.size() ? "," : ""));
+                  for (std::size_t at = 0; at + 1 < lines.points.size(); ++at) {
+                    stream.line(point(lines.points[at]), ',');
                   }
+                  stream.line(point(lines.points.back()));
                 });
-                stream.writeln("])");
+                stream.line("])");
               },
               [&](const PathCommand::CloseSubpath&) {
-                stream.writeln("path.closeSubpath()");
+                stream.line("path.closeSubpath()");
                 if (stream.config().newlineAfterClosePath && index + 1 < commands.size()) stream.appendEmptyLine();
               },
           },
