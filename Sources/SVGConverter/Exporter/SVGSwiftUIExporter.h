@@ -73,11 +73,36 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
     std::string_view type;
     CGPoint point;
   };
+  /// The transform of a path's arc, as a part of `line`.
+  struct TransformArgument {
+    const std::vector<SwiftUIModel::TransformStep>& steps;
+  };
   /// One line of the parts at the current depth, like `writeln(line)`.
   template <typename... Parts>
   void line(const Parts&... parts) {
-    swift_.append(prefix_);
+    beginLine();
     (put(parts), ...);
+    endLine();
+  }
+  /// A line given piece by piece: the indentation, the parts, then the end of the line.
+  void beginLine() { swift_.append(prefix_); }
+  void put(std::string_view text) { swift_.append(text); }
+  void put(char c) { swift_.append(c); }
+  void put(Number number) {
+    char text[DecimalNumberFormatter::bufferSize];
+    swift_.append(std::string_view(text, numberFormatter_.write(number.value, text)));
+  }
+  void put(const PointLiteral& literal) {
+    put(literal.type);
+    put("(x: ");
+    put(Number{literal.point.x});
+    put(", y: ");
+    put(Number{literal.point.y});
+    put(')');
+  }
+  /// ", transform: " and the steps as `exportTransform` writes them; nothing for no steps.
+  void put(const TransformArgument& argument);
+  void endLine() {
     swift_.append('\n');
     checkOutputLimit();
   }
@@ -291,21 +316,6 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   /// The header line of a block, with its info comment when there is one.
   void openBlock(std::string_view header, const std::string* infoComment);
   void closeBlock();
-
-  void put(std::string_view text) { swift_.append(text); }
-  void put(char c) { swift_.append(c); }
-  void put(Number number) {
-    char text[DecimalNumberFormatter::bufferSize];
-    swift_.append(std::string_view(text, numberFormatter_.write(number.value, text)));
-  }
-  void put(const PointLiteral& literal) {
-    put(literal.type);
-    put("(x: ");
-    put(Number{literal.point.x});
-    put(", y: ");
-    put(Number{literal.point.y});
-    put(')');
-  }
 
   Config config_;
   DecimalNumberFormatter numberFormatter_;

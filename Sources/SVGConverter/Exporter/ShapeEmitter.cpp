@@ -51,11 +51,9 @@ void exportPath(SVGSwiftUIExporter& stream, const std::vector<PathCommand>& comm
               [&](const PathCommand::AddRelativeArc& arc) {
                 // Always the type form; further steps stand one level deeper on
                 // lines of their own, and the closing ")" then starts a line.
-                const std::string transform =
-                    arc.transform.empty() ? std::string() : ", transform: " + stream.exportTransform(arc.transform);
                 stream.line("path.addRelativeArc(center: ", point(arc.center), ", radius: ", Number{arc.radius},
                             ", startAngle: Angle(radians: ", Number{arc.startAngle}, "), delta: Angle(radians: ",
-                            Number{arc.delta}, ')', transform, ')');
+                            Number{arc.delta}, ')', SVGSwiftUIExporter::TransformArgument{arc.transform}, ')');
               },
               [&](const PathCommand::AddLines& lines) {
                 if (lines.points.empty()) return;

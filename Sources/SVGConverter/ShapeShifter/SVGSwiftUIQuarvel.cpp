@@ -96,13 +96,14 @@ ContainerViewType SVGSwiftUIQuarvel::shapeSVGNode(const SVG::SVG& svg, const std
   // Definitions: this element's own, in scope for everything inside it.
   pushSourceDefinitions(svg.definitions);
   std::vector<ConvertedDefinition> converted = shapeDefinitions(svg.definitions);
-  DefinitionScope scope;
   std::vector<SwiftUIModel::Definition> definitions;
   definitions.reserve(converted.size());
-  for (ConvertedDefinition& entry : converted) {
-    std::string qualified = typeName + "." + entry.definition.id();
-    scope.insert_or_assign(std::move(entry.svgID), ScopedDefinition{std::move(qualified), entry.definition});
-    definitions.push_back(std::move(entry.definition));
+  for (ConvertedDefinition& entry : converted) definitions.push_back(std::move(entry.definition));
+  // The scope points into the list, which stays where it is until the scope is gone.
+  DefinitionScope scope;
+  for (std::size_t index = 0; index < converted.size(); ++index) {
+    std::string qualified = typeName + "." + definitions[index].id();
+    scope.insert_or_assign(std::move(converted[index].svgID), ScopedDefinition{std::move(qualified), &definitions[index]});
   }
   svgDefsStack.push_back(std::move(scope));
 
@@ -172,7 +173,7 @@ std::optional<Paint> SVGSwiftUIQuarvel::mapPaint(const std::optional<SVG::Paint>
   // opacity itself, so the view it paints does.
   if (auto reference = paint->as<SVG::Paint::Definition>()) {
     const ScopedDefinition* entry = scopedDefinition(reference->id);
-    if (entry && !entry->definition.is<SwiftUIModel::Definition::FilterModifier>()) {
+    if (entry && !entry->definition->is<SwiftUIModel::Definition::FilterModifier>()) {
       if (fraction && *fraction >= 1) fraction.reset();
       return Paint::property(entry->id, fraction);
     }
@@ -196,7 +197,7 @@ std::optional<std::string> SVGSwiftUIQuarvel::definitionIdentifier(const std::st
 
 const SwiftUIModel::Definition* SVGSwiftUIQuarvel::definition(const std::string& id) const {
   const ScopedDefinition* entry = scopedDefinition(id);
-  return entry ? &entry->definition : nullptr;
+  return entry ? entry->definition : nullptr;
 }
 
 std::optional<SwiftUIModel::FilterModifierType> SVGSwiftUIQuarvel::lookupFilterModifier(

@@ -93,7 +93,8 @@ class SVGSwiftUIQuarvel {
   /// A definition in scope: its qualified identifier and its conversion.
   struct ScopedDefinition {
     std::string id;
-    SwiftUIModel::Definition definition;
+    /// The conversion in the definition list of the `svg` element being converted.
+    const SwiftUIModel::Definition* definition;
   };
   using DefinitionScope = std::unordered_map<std::string, ScopedDefinition>;
   /// The definition list of one `svg` element, indexed by id on first use.

@@ -7,6 +7,7 @@
 #include <array>
 #include <iterator>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 namespace SwiftIdentifier {
@@ -163,10 +164,31 @@ constexpr std::string_view kReserved[] = {
 }  // namespace
 
 bool isReserved(std::string_view name) {
-  return std::find(std::begin(kReserved), std::end(kReserved), name) != std::end(kReserved);
+  // Never destroyed: conversions may still run on other threads while the process ends.
+  static const auto& reserved = *new const std::unordered_set<std::string_view>(std::begin(kReserved), std::end(kReserved));
+  return reserved.contains(name);
 }
 
+namespace {
+
+bool isASCIIIdentifierByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+}  // namespace
+
 std::string make(std::string_view text, bool capitalize) {
+  // Most names are plain ASCII identifiers already: only the first letter and a keyword change.
+  if (!text.empty() && std::all_of(text.begin(), text.end(), isASCIIIdentifierByte)) {
+    std::string result;
+    result.reserve(text.size() + 2);
+    if (!isASCIILetter(static_cast<unsigned char>(text.front()))) result += 'z';
+    result += text;
+    result.front() = static_cast<char>(changeCase(static_cast<unsigned char>(result.front()), capitalize));
+    if (isReserved(result)) result += '_';
+    return result;
+  }
+
   std::vector<char32_t> scalars;
   scalars.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
