@@ -148,12 +148,12 @@ std::vector<PathCommand> SVGConverter::mapPath(const std::vector<SVG::Command>& 
   return result;
 }
 
-std::vector<PathCommand> SVGConverter::compactPathCommands(const std::vector<PathCommand>& commands) {
-  std::vector<PathCommand> result;
-  result.reserve(commands.size());
+std::vector<PathCommand> SVGConverter::compactPathCommands(std::vector<PathCommand> commands) {
+  // Folded in place: the commands kept so far are `commands[0, kept)`, never ahead of the one read.
+  std::size_t kept = 0;
   for (size_t i = 0; i < commands.size(); ++i) {
     const PathCommand& command = commands[i];
-    PathCommand* previous = result.empty() ? nullptr : &result.back();
+    PathCommand* previous = kept == 0 ? nullptr : &commands[kept - 1];
 
     if (auto line = command.as<PathCommand::AddLineTo>()) {
       if (auto move = previous ? previous->as<PathCommand::MoveTo>() : nullptr) {
@@ -174,7 +174,9 @@ std::vector<PathCommand> SVGConverter::compactPathCommands(const std::vector<Pat
         continue;
       }
     }
-    result.push_back(command);
+    if (kept != i) commands[kept] = std::move(commands[i]);
+    ++kept;
   }
-  return result;
+  commands.erase(commands.begin() + static_cast<std::ptrdiff_t>(kept), commands.end());
+  return commands;
 }

@@ -13,6 +13,6 @@ namespace SVGConverter {
 std::vector<SwiftUIModel::PathCommand> mapPath(const std::vector<SVG::Command>& commands);
 
 /// The commands with runs of straight lines folded into `addLines`.
-std::vector<SwiftUIModel::PathCommand> compactPathCommands(const std::vector<SwiftUIModel::PathCommand>& commands);
+std::vector<SwiftUIModel::PathCommand> compactPathCommands(std::vector<SwiftUIModel::PathCommand> commands);
 
 }  // namespace SVGConverter

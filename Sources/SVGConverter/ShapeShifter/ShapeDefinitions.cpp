@@ -81,7 +81,7 @@ std::vector<SwiftUIModel::GradientStop> SVGSwiftUIQuarvel::shapeGradientStops(
     }
     std::optional<CGFloat> opacity;
     if (stop.opacity) opacity = *stop.opacity / 100;
-    result.push_back({stop.color.value_or(CSS::Color::named("black")), opacity, offset});
+    result.push_back({stop.color ? *stop.color : CSS::Color::named("black"), opacity, offset});
     running += step;
   }
   return result;
