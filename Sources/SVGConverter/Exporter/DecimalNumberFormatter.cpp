@@ -51,6 +51,11 @@ void roundDigits(SVGParser::ShortestDigits& number, long long keep) {
 constexpr double quickScaledLimit = 0x1p40;
 constexpr double quickTieDistance = 0x1p-10;
 
+constexpr char digitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 }  // namespace
 
 DecimalNumberFormatter::DecimalNumberFormatter(int maximumFractionDigits)
@@ -82,7 +87,13 @@ std::size_t DecimalNumberFormatter::writeQuickly(double value, char* out) const 
   // The digits, lowest first; the lowest `maximumFractionDigits_` of them follow the point.
   char digits[24];
   int count = 0;
-  for (; rounded != 0; rounded /= 10) digits[count++] = static_cast<char>('0' + rounded % 10);
+  for (; rounded >= 100; rounded /= 100) {
+    const std::size_t pair = 2 * static_cast<std::size_t>(rounded % 100);
+    digits[count++] = digitPairs[pair + 1];
+    digits[count++] = digitPairs[pair];
+  }
+  digits[count++] = static_cast<char>('0' + rounded % 10);
+  if (rounded >= 10) digits[count++] = static_cast<char>('0' + rounded / 10);
   const int fractionDigits = maximumFractionDigits_;
   int lowest = 0;  // trailing zeros of the fraction are left out
   while (lowest < fractionDigits && (lowest >= count || digits[lowest] == '0')) ++lowest;

@@ -1,5 +1,5 @@
 // Fill and stroke modifiers of shape instances.
-#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+#include "SVGConverter/Exporter/ExpressionWriters.h"
 
 #include "SVGConverter/SwiftUIModel/Overloaded.h"
 
@@ -32,11 +32,17 @@ void appendFillModifiers(SVGSwiftUIExporter& stream, const Paint& paint) {
                      if (property.opacity) stream.writeln(".opacity(" + stream.string(*property.opacity) + ")");
                    },
                    [&](const Paint::Color& color) {
-                     if (const auto text = colorText(stream, color)) {
-                       stream.writeln(".fill(" + *text + ")");
-                     } else {
-                       stream.writeln(".fill()", std::string("Could not generate color"));
+                     stream.beginLine();
+                     stream.put(".fill(");
+                     SVGConverter::writeColor(stream, stream, color.color, std::nullopt, false,
+                                              stream.config().exportHexColorExtension);
+                     if (color.opacity && *color.opacity < 1) {
+                       stream.put(".opacity(");
+                       stream.put(SVGSwiftUIExporter::Number{*color.opacity});
+                       stream.put(')');
                      }
+                     stream.put(')');
+                     stream.endLine();
                    },
                },
                paint.variant());

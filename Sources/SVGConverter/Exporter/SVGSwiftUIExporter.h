@@ -33,6 +33,8 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   explicit SVGSwiftUIExporter(Config config);
 
   const Config& config() const { return config_; }
+  /// The number text of the options, for expressions written outside the output.
+  const DecimalNumberFormatter& numberFormatter() const { return numberFormatter_; }
   /// A copy of the text written so far.
   std::string swift() const { return swift_.str(); }
   /// Hands the text written over as one string; the exporter is left empty.
@@ -89,8 +91,8 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   void put(std::string_view text) { swift_.append(text); }
   void put(char c) { swift_.append(c); }
   void put(Number number) {
-    char text[DecimalNumberFormatter::bufferSize];
-    swift_.append(std::string_view(text, numberFormatter_.write(number.value, text)));
+    char* text = swift_.reserve(DecimalNumberFormatter::bufferSize);
+    swift_.commit(text + numberFormatter_.write(number.value, text));
   }
   void put(const PointLiteral& literal) {
     put(literal.type);

@@ -12,10 +12,11 @@ constexpr std::size_t largestBlockSize = 1024 * 1024;
 }  // namespace
 
 void SVGConverter::BlockText::addBlock(std::size_t needed) {
+  if (!blocks_.empty()) blocks_.back().used = static_cast<std::size_t>(cursor_ - blockStart_);
   filled_ += static_cast<std::size_t>(cursor_ - blockStart_);
   const std::size_t previous = blocks_.empty() ? firstBlockSize / 2 : blocks_.back().capacity;
   const std::size_t capacity = std::max(needed, std::min(2 * previous, largestBlockSize));
-  blocks_.push_back(Block{std::make_unique_for_overwrite<char[]>(capacity), capacity});
+  blocks_.push_back(Block{std::make_unique_for_overwrite<char[]>(capacity), capacity, 0});
   blockStart_ = cursor_ = blocks_.back().bytes.get();
   end_ = blockStart_ + capacity;
 }
@@ -36,7 +37,7 @@ std::string SVGConverter::BlockText::str() const {
   text.reserve(size());
   for (const Block& block : blocks_) {
     const bool current = block.bytes.get() == blockStart_;
-    text.append(block.bytes.get(), current ? static_cast<std::size_t>(cursor_ - blockStart_) : block.capacity);
+    text.append(block.bytes.get(), current ? static_cast<std::size_t>(cursor_ - blockStart_) : block.used);
   }
   return text;
 }
@@ -46,7 +47,7 @@ std::string SVGConverter::BlockText::take() {
   text.reserve(size());
   for (Block& block : blocks_) {
     const bool current = block.bytes.get() == blockStart_;
-    text.append(block.bytes.get(), current ? static_cast<std::size_t>(cursor_ - blockStart_) : block.capacity);
+    text.append(block.bytes.get(), current ? static_cast<std::size_t>(cursor_ - blockStart_) : block.used);
     block.bytes.reset();
   }
   blocks_.clear();

@@ -33,10 +33,18 @@ class BlockText {
     *cursor_++ = c;
   }
 
+  /// Room for `count` bytes written straight into the text, to be followed by `commit` with
+  /// the end of what was written. A block begun for it may leave the previous one short.
+  char* reserve(std::size_t count) {
+    if (static_cast<std::size_t>(end_ - cursor_) < count) addBlock(count);
+    return cursor_;
+  }
+  void commit(char* end) { cursor_ = end; }
+
   std::size_t size() const { return filled_ + static_cast<std::size_t>(cursor_ - blockStart_); }
   bool empty() const { return size() == 0; }
   /// The last character; the text must not be empty. A block is only begun to take text, so
-  /// the current one is never empty.
+  /// the current one is never empty once that text is written.
   char back() const { return cursor_[-1]; }
 
   /// A copy of the whole text.
@@ -48,6 +56,8 @@ class BlockText {
   struct Block {
     std::unique_ptr<char[]> bytes;
     std::size_t capacity;
+    /// Bytes of text in the block, counted when the next one is begun.
+    std::size_t used;
   };
   /// Begins a block with room for at least `needed` bytes.
   void addBlock(std::size_t needed);
@@ -57,7 +67,7 @@ class BlockText {
   char* blockStart_ = nullptr;
   char* cursor_ = nullptr;
   char* end_ = nullptr;
-  /// Bytes in the blocks before the current one, all of them full.
+  /// Bytes in the blocks before the current one.
   std::size_t filled_ = 0;
 };
 
