@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <span>
+#include <type_traits>
 
 using SwiftUIModel::ContainerViewType;
 using SwiftUIModel::Overloaded;
@@ -159,7 +160,29 @@ class BodyWriter {
 
 }  // namespace
 
-void SVGSwiftUIExporter::exportSVGType(const ContainerViewType& svg) {
+namespace {
+
+void releaseContainer(ContainerViewType& container) {
+  std::vector<Subview>().swap(container.childTypes);
+  std::vector<SwiftUIModel::Definition>().swap(container.definitions);
+}
+
+/// Frees what only the written type of a child needed. Its instance in the parent's body still
+/// needs the name, size, position and resizing, and a text all of itself.
+void releaseWrittenType(Subview& child) {
+  std::visit(Overloaded{
+                 [](Subview::Path& path) { std::vector<SwiftUIModel::PathCommand>().swap(path.value.shapeType.path); },
+                 [](Subview::Group& group) { releaseContainer(group.value); },
+                 [](Subview::SVG& svg) { releaseContainer(svg.value); },
+                 [](auto&) {},
+             },
+             child.variant());
+}
+
+}  // namespace
+
+template <typename Container>
+void SVGSwiftUIExporter::writeSVGType(Container& svg) {
   writelnInfoComment("SVG");
   block("struct " + svg.typeName + ": View", [&] {
     const bool wroteSize = exportIntrinsicSize(std::nullopt, svg.intrinsicSize, true);
@@ -191,22 +214,28 @@ void SVGSwiftUIExporter::exportSVGType(const ContainerViewType& svg) {
       appendEmptyLine();
       writelnInfoComment(*config().nestedViewsSectionComment);
     }
-    exportChildTypes(svg.childTypes);
+    writeChildTypes(svg.childTypes);
     exportGroupBody(svg, svg.childTypes);
   });
 }
 
-void SVGSwiftUIExporter::exportGroupViewType(const ContainerViewType& group) {
+template <typename Container>
+void SVGSwiftUIExporter::writeGroupViewType(Container& group) {
   block("struct " + group.typeName + ": View", [&] {
     writelnInfoComment("Group");
-    exportChildTypes(group.childTypes);
+    writeChildTypes(group.childTypes);
     exportGroupBody(group, group.childTypes);
   });
 }
 
-void SVGSwiftUIExporter::exportChildTypes(const std::vector<Subview>& children) {
-  for (const Subview& child : children) {
-    if (child.is<Subview::Text>()) continue;
+template <typename Children>
+void SVGSwiftUIExporter::writeChildTypes(Children& children) {
+  constexpr bool releasing = !std::is_const_v<Children>;
+  // Containers are written as constant as the children are.
+  using Group = std::conditional_t<releasing, Subview::Group, const Subview::Group>;
+  using NestedSVG = std::conditional_t<releasing, Subview::SVG, const Subview::SVG>;
+  for (auto& child : children) {
+    if (child.template is<Subview::Text>()) continue;
     appendEmptyLine();
     std::visit(Overloaded{
                    [&](const Subview::Path& path) { exportPathViewType(path.value); },
@@ -214,12 +243,21 @@ void SVGSwiftUIExporter::exportChildTypes(const std::vector<Subview>& children) 
                    [&](const Subview::Ellipse& ellipse) { exportEllipseViewType(ellipse.value); },
                    [&](const Subview::Rectangle& rectangle) { exportRectangleViewType(rectangle.value); },
                    [](const Subview::Text&) {},
-                   [&](const Subview::Group& group) { exportGroupViewType(group.value); },
-                   [&](const Subview::SVG& svg) { exportSVGType(svg.value); },
+                   [&](Group& group) { writeGroupViewType(group.value); },
+                   [&](NestedSVG& svg) { writeSVGType(svg.value); },
                },
                child.variant());
+    if constexpr (releasing) releaseWrittenType(child);
   }
 }
+
+void SVGSwiftUIExporter::exportSVGType(const ContainerViewType& svg) { writeSVGType(svg); }
+
+void SVGSwiftUIExporter::exportSVGTypeReleasing(ContainerViewType& svg) { writeSVGType(svg); }
+
+void SVGSwiftUIExporter::exportGroupViewType(const ContainerViewType& group) { writeGroupViewType(group); }
+
+void SVGSwiftUIExporter::exportChildTypes(const std::vector<Subview>& children) { writeChildTypes(children); }
 
 void SVGSwiftUIExporter::exportGroupBody(const ContainerViewType& container, const std::vector<Subview>& children) {
   if (container.isResizable()) {

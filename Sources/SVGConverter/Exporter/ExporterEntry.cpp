@@ -15,15 +15,16 @@ std::string SVGSwiftUIExporter::export_(const SVG::SVG& svg, Config config) {
   {
     // The converter lives only as long as the conversion of the root, and the view model only
     // as long as it is written out: the text is joined into one string after both are gone.
-    const SwiftUIModel::ContainerViewType root = [&] {
+    SwiftUIModel::ContainerViewType root = [&] {
       SVGSwiftUIQuarvel converter;
       converter.setOutputLimit(options.outputLimit);
       converter.pushAttributes(SVGSwiftUIQuarvel::defaultAttributes());
       return converter.shapeSVGNode(svg, options.rootViewName);
     }();
 
-    // The root's struct with its "// SVG" info comment, which stands once.
-    exporter.exportSVGType(root);
+    // The root's struct with its "// SVG" info comment, which stands once. The preview that
+    // follows needs only the root's own properties.
+    exporter.exportSVGTypeReleasing(root);
 
     if (options.exportHexColorExtension) exporter.exportHexColorExtension();
     if (options.generatePreviewProvider) exporter.exportPreview(root);

@@ -62,6 +62,11 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   /// The configured number text (see `DecimalNumberFormatter`).
   std::string string(CGFloat value) override;
 
+  /// `exportSVGType` for a model that is written once and then dropped: the parts of each
+  /// child that only the child's own type needs are freed as soon as that type is written, so
+  /// the model shrinks while the text grows.
+  void exportSVGTypeReleasing(SwiftUIModel::ContainerViewType& svg);
+
   // ---- Writing straight into the output ----------------------------------------
   // The emitters of the bulk of a drawing write their lines part by part, with
   // numbers formatted in place, instead of building each line as a string first.
@@ -308,6 +313,15 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   static std::string export_(const SVG::SVG& svg, Config config);
 
  private:
+  // The container emitters for a model that stays (`const ContainerViewType`) and for one that
+  // is released as it is written (see `exportSVGTypeReleasing`).
+  template <typename Container>
+  void writeSVGType(Container& svg);
+  template <typename Container>
+  void writeGroupViewType(Container& group);
+  template <typename Children>
+  void writeChildTypes(Children& children);
+
   /// Restores the depth however the content of a block leaves, so blocks stay balanced.
   struct DepthGuard {
     SVGSwiftUIExporter& exporter;

@@ -128,6 +128,7 @@ class Subview {
   static Subview svg(ContainerViewType v) { return SVG{std::move(v)}; }
 
   const Variant& variant() const { return value_; }
+  Variant& variant() { return value_; }
   template <typename Case> bool is() const { return std::holds_alternative<Case>(value_); }
   template <typename Case> const Case* as() const { return std::get_if<Case>(&value_); }
 
