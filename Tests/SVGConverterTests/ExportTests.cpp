@@ -1,6 +1,7 @@
 // Whole files: SVG text in, Swift source out.
 
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+#include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
 
 #include "GoldenCases.h"
 #include "SwiftSyntaxSupport.h"
@@ -120,4 +121,27 @@ TEST(Export, GoldenFiles) {
     EXPECT_EQ(swift, GoldenCases::read(golden.expected));
     EXPECT_TRUE(isValidSwift(swift));
   }
+}
+
+// A model written once is freed as it is written: the instances in the bodies still need the
+// names, sizes and texts of the children whose own types are already written.
+TEST(Export, ModelFreedWhileWrittenGivesTheSameText) {
+  auto svg = SVG::SVG::fromSVGString(
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"20\" height=\"20\">"
+      "<g transform=\"translate(1 2)\"><path d=\"M0 0L5 5L0 5Z\"/><g><circle cx=\"3\" cy=\"3\" r=\"2\"/></g></g>"
+      "<svg x=\"2\" width=\"8\" height=\"8\" viewBox=\"0 0 4 4\"><path d=\"M1 1h2v2\"/></svg>"
+      "<text x=\"1\" y=\"9\">hi</text><path d=\"M0 0C1 1 2 2 3 3\" fill=\"red\"/></svg>");
+  ASSERT_TRUE(svg);
+  SwiftUIModel::ContainerViewType root = SVGSwiftUIQuarvel::shape(*svg, "Drawing");
+  SVGSwiftUIExporter kept(Config{});
+  kept.exportSVGType(root);
+  SVGSwiftUIExporter released(Config{});
+  released.exportSVGTypeReleasing(root);
+  EXPECT_EQ(released.swift(), kept.swift());
+
+  ASSERT_EQ(root.childTypes.size(), 4u);
+  EXPECT_TRUE(root.childTypes[0].as<SwiftUIModel::Subview::Group>()->value.childTypes.empty());
+  EXPECT_TRUE(root.childTypes[1].as<SwiftUIModel::Subview::SVG>()->value.childTypes.empty());
+  EXPECT_EQ(root.childTypes[2].as<SwiftUIModel::Subview::Text>()->value.text, "hi");
+  EXPECT_TRUE(root.childTypes[3].as<SwiftUIModel::Subview::Path>()->value.shapeType.path.empty());
 }

@@ -3,13 +3,49 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <random>
 
 namespace {
 
 std::string number(double value, int digits = 4) { return DecimalNumberFormatter(digits).string(value); }
+
+// The rule itself, worked on decimal text: the shortest round-trip text of the value, rounded
+// half to even at `digits` places, without trailing zeros.
+std::string roundedShortestText(double value, int digits) {
+  char buffer[512];
+  char* end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::fixed).ptr;
+  const std::string text(buffer, static_cast<std::size_t>(end - buffer));
+  const std::size_t point = text.find('.');
+  std::string whole = text.substr(0, point);
+  std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  if (fraction.size() > static_cast<std::size_t>(digits)) {
+    const std::string dropped = fraction.substr(static_cast<std::size_t>(digits));
+    std::string kept = whole + fraction.substr(0, static_cast<std::size_t>(digits));
+    const bool tie = dropped[0] == '5' && dropped.find_first_not_of('0', 1) == std::string::npos;
+    if (dropped[0] > '5' || (dropped[0] == '5' && (!tie || (kept.back() - '0') % 2 == 1))) {
+      std::size_t at = kept.size();
+      while (at > 0 && kept[at - 1] == '9') kept[--at] = '0';
+      if (at == 0) {
+        kept.insert(kept.begin(), '1');
+      } else {
+        ++kept[at - 1];
+      }
+    }
+    whole = kept.substr(0, kept.size() - static_cast<std::size_t>(digits));
+    fraction = kept.substr(kept.size() - static_cast<std::size_t>(digits));
+  }
+  while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+  whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+  if (whole.empty() && fraction.empty()) return "0";
+  std::string result = std::signbit(value) ? "-" : "";
+  result += whole.empty() ? "0" : whole;
+  if (!fraction.empty()) return result + "." + fraction;
+  return std::fabs(value) >= 9007199254740992.0 ? result + ".0" : result;
+}
 
 }  // namespace
 
@@ -59,6 +95,27 @@ TEST(NumberText, ExtremesStayPlainSwiftLiterals) {
   EXPECT_EQ(SVGConverter::shortestNumberLiteral(100), "100.0");
   EXPECT_EQ(SVGConverter::shortestNumberLiteral(1e-5), "1e-05");
   EXPECT_EQ(SVGConverter::shortestNumberLiteral(-INFINITY), "-.infinity");
+}
+
+// Coordinates as drawings have them (sums of short decimals), exact ties at the rounded place,
+// and magnitudes on both sides of where rounding in binary stops being safe.
+TEST(NumberText, AgreesWithRoundingTheShortestDecimalText) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> coordinate(-500, 500);
+  for (int round = 0; round < 20000; ++round) {
+    const double a = std::round(coordinate(random) * 10000) / 10000;
+    const double b = std::round(coordinate(random) * 10000) / 10000;
+    const int places = round % 7;
+    const double values[] = {a + b,
+                             a * b / 3,
+                             (std::round(coordinate(random) * 1000) + 0.5) / std::pow(10, places),
+                             std::ldexp(coordinate(random), static_cast<int>(random() % 60) - 20)};
+    for (const double value : values) {
+      for (const int digits : {0, 1, 2, 4, 6, 10, 17}) {
+        ASSERT_EQ(number(value, digits), roundedShortestText(value, digits)) << value << " to " << digits;
+      }
+    }
+  }
 }
 
 TEST(GeometryLiterals, RectOriginInShortestFormSizeAsConfigured) {

@@ -1,9 +1,11 @@
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+#include "SVGConverter/Utilities/BlockText.h"
 #include "SVGConverter/Utilities/Chunked.h"
 #include "SVGConverter/Utilities/PrefixLines.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -63,4 +65,31 @@ TEST(Utilities, PrefixLinesAndChunks) {
   EXPECT_EQ(SVGConverter::chunked(seven, 3), (std::vector<std::vector<int>>{{1, 2, 3}, {4, 5, 6}, {7}}));
   EXPECT_TRUE(SVGConverter::chunked(std::vector<int>{}, 3).empty());
   EXPECT_DEATH(SVGConverter::chunked(seven, 0), "chunk size");
+}
+
+TEST(Utilities, BlockTextKeepsEveryByteAcrossBlocks) {
+  SVGConverter::BlockText text;
+  std::string expected;
+  EXPECT_TRUE(text.empty());
+  // Pieces of many sizes, some larger than any block, and text written in place.
+  for (int piece = 0; piece < 3000; ++piece) {
+    const std::string part(static_cast<std::size_t>(piece * 37 % 1500) + (piece % 500 == 0 ? 600'000 : 0),
+                           static_cast<char>('a' + piece % 26));
+    text.append(part);
+    expected += part;
+    text.append('|');
+    expected += '|';
+    char* room = text.reserve(40);
+    const int written = piece % 41;
+    std::memset(room, '0' + piece % 10, static_cast<std::size_t>(written));
+    text.commit(room + written);
+    expected.append(static_cast<std::size_t>(written), static_cast<char>('0' + piece % 10));
+    ASSERT_EQ(text.size(), expected.size());
+    ASSERT_EQ(text.back(), expected.back());
+  }
+  EXPECT_EQ(text.str(), expected);
+  EXPECT_EQ(text.take(), expected);
+  EXPECT_TRUE(text.empty());
+  text.append("again");
+  EXPECT_EQ(text.take(), "again");
 }
