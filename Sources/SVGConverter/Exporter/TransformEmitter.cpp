@@ -1,5 +1,5 @@
 // Affine transform expressions of the generated code.
-#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+#include "SVGConverter/Exporter/ExpressionWriters.h"
 
 #include "SVGConverter/SwiftUIModel/Overloaded.h"
 
@@ -11,16 +11,6 @@ namespace {
 
 // The texts are written to a string for callers that take them as values, and straight into
 // the output for the transforms of path arcs; both go through the same writers below.
-class StringSink {
- public:
-  explicit StringSink(SVGSwiftUIExporter& exporter) : exporter_(exporter) {}
-  void put(std::string_view part) { text += part; }
-  void put(Number number) { text += exporter_.string(number.value); }
-  std::string text;
-
- private:
-  SVGSwiftUIExporter& exporter_;
-};
 
 template <typename Sink>
 void writeTransform(Sink& out, const CGAffineTransform& transform, bool init) {
@@ -115,21 +105,24 @@ void writeTransformChain(Sink& out, const std::vector<TransformStep>& steps, std
 }  // namespace
 
 std::string SVGSwiftUIExporter::initTransform(const TransformStep& step, bool init) {
-  StringSink text(*this);
+  std::string expression;
+  SVGConverter::StringSink text(*this, expression);
   writeInitTransform(text, step, init);
-  return std::move(text.text);
+  return expression;
 }
 
 std::string SVGSwiftUIExporter::initTransform(const CGAffineTransform& transform, bool init) {
-  StringSink text(*this);
+  std::string expression;
+  SVGConverter::StringSink text(*this, expression);
   writeTransform(text, transform, init);
-  return std::move(text.text);
+  return expression;
 }
 
 std::string SVGSwiftUIExporter::modifyTransform(const TransformStep& step) {
-  StringSink text(*this);
+  std::string expression;
+  SVGConverter::StringSink text(*this, expression);
   writeModifyTransform(text, step);
-  return std::move(text.text);
+  return expression;
 }
 
 std::vector<std::string> SVGSwiftUIExporter::generateTransform(const std::vector<TransformStep>& steps,
@@ -143,9 +136,10 @@ std::vector<std::string> SVGSwiftUIExporter::generateTransform(const std::vector
 }
 
 std::string SVGSwiftUIExporter::exportTransform(const std::vector<TransformStep>& steps) {
-  StringSink text(*this);
+  std::string expression;
+  SVGConverter::StringSink text(*this, expression);
   writeTransformChain(text, steps, prefix() + config().indentString);
-  return std::move(text.text);
+  return expression;
 }
 
 void SVGSwiftUIExporter::put(const TransformArgument& argument) {
