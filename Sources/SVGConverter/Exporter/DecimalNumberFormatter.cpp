@@ -75,10 +75,11 @@ DecimalNumberFormatter::DecimalNumberFormatter(int maximumFractionDigits)
 std::size_t DecimalNumberFormatter::writeQuickly(double value, char* out) const {
   const double scaled = std::fabs(value) * scale_;
   if (!(scaled < quickScaledLimit)) return 0;
-  const double whole = std::floor(scaled);
-  const double fraction = scaled - whole;
+  // Truncation is the floor here, and unlike `std::floor` needs no library call.
+  std::uint64_t rounded = static_cast<std::uint64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(rounded);
   if (std::fabs(fraction - 0.5) < quickTieDistance) return 0;
-  std::uint64_t rounded = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  if (fraction > 0.5) ++rounded;
   if (rounded == 0) {
     out[0] = '0';
     return 1;
