@@ -10,7 +10,7 @@ namespace {
 
 // Small outputs stay in a few small blocks; large ones take blocks of a fixed size, so that
 // no more than one block's room is ever left unused.
-constexpr std::size_t firstBlockSize = 8 * 1024;
+constexpr std::size_t firstBlockSize = 4 * 1024;
 constexpr std::size_t largestBlockSize = 256 * 1024;
 
 // Blocks at least this large give their pages back as soon as they are copied into the joined
