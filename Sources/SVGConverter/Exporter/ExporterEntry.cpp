@@ -3,7 +3,8 @@
 
 #include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
 
-std::string SVGSwiftUIExporter::export_(const SVG::SVG& svg, Config config) {
+template <typename Release>
+std::string SVGSwiftUIExporter::exportDrawing(const SVG::SVG& svg, Config config, Release release) {
   SVGSwiftUIExporter exporter(std::move(config));
   const Config& options = exporter.config();
 
@@ -21,6 +22,7 @@ std::string SVGSwiftUIExporter::export_(const SVG::SVG& svg, Config config) {
       converter.pushAttributes(SVGSwiftUIQuarvel::defaultAttributes());
       return converter.shapeSVGNode(svg, options.rootViewName);
     }();
+    release();
 
     // The root's struct with its "// SVG" info comment, which stands once. The preview that
     // follows needs only the root's own properties.
@@ -30,4 +32,12 @@ std::string SVGSwiftUIExporter::export_(const SVG::SVG& svg, Config config) {
     if (options.generatePreviewProvider) exporter.exportPreview(root);
   }
   return exporter.takeSwift();
+}
+
+std::string SVGSwiftUIExporter::export_(const SVG::SVG& svg, Config config) {
+  return exportDrawing(svg, std::move(config), [] {});
+}
+
+std::string SVGSwiftUIExporter::export_(SVG::SVG&& svg, Config config) {
+  return exportDrawing(svg, std::move(config), [&svg] { SVG::SVG released = std::move(svg); });
 }

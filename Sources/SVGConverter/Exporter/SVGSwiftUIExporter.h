@@ -311,8 +311,15 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   /// The Swift source of a drawing: imports, the root view struct, the hex
   /// colour initialiser and the preview provider, as the options ask.
   static std::string export_(const SVG::SVG& svg, Config config);
+  /// The same text from a drawing the caller gives up: the drawing is freed once it is
+  /// converted, before the text is written, so that both are never held together.
+  static std::string export_(SVG::SVG&& svg, Config config);
 
  private:
+  /// Writes the file around a converted root; `release` runs between conversion and writing.
+  template <typename Release>
+  static std::string exportDrawing(const SVG::SVG& svg, Config config, Release release);
+
   // The container emitters for a model that stays (`const ContainerViewType`) and for one that
   // is released as it is written (see `exportSVGTypeReleasing`).
   template <typename Container>

@@ -1,6 +1,7 @@
 #include "SVGQuarvel/Model/Generation.h"
 
 #include <algorithm>
+#include <utility>
 #include <exception>
 #include <limits>
 
@@ -16,7 +17,7 @@ std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQu
     if (!drawing) return std::nullopt;
     auto options = config.asExporterConfig();
     options.outputLimit = outputLimit(svgString.size());
-    return SVGSwiftUIExporter::export_(*drawing, options);
+    return SVGSwiftUIExporter::export_(std::move(*drawing), options);
   } catch (const SVGSwiftUIExporter::OutputLimitReached&) {
     console::error("could not generate Swift: output limit reached, more than", outputLimit(svgString.size()),
                    "bytes");

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "Benchmarks/Support/Corpus.h"
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
@@ -53,7 +54,7 @@ Measurement measure(const std::string& svgText) {
       SVGSwiftUIExporter::Config config;
       config.outputLimit = 0;
       if (auto svg = SVG::SVG::fromSVGString(svgText)) {
-        result.output = static_cast<long long>(SVGSwiftUIExporter::export_(*svg, config).size());
+        result.output = static_cast<long long>(SVGSwiftUIExporter::export_(std::move(*svg), config).size());
       }
     }
     result.peak = peakResidentBytes();
