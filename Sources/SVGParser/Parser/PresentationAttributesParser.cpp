@@ -72,11 +72,7 @@ Inheritable<std::string> filterReference(std::optional<std::string_view> attribu
 
 PresentationAttributes PresentationAttributes::fromXMLAttributes(const XMLAttributes& xmlAttributes,
                                                                  const CSSPropertyResolver& css) {
-  const auto xml = [&](std::string_view key) -> std::optional<std::string_view> {
-    const auto found = xmlAttributes.find(key);
-    if (found == xmlAttributes.end()) return std::nullopt;
-    return found->second;
-  };
+  const auto xml = [&](std::string_view key) { return xmlAttributes.find(key); };
   const auto opacity = [&](std::string_view key) {
     auto value = SVGParser::parseOpacity(xml(key));
     return value ? value : SVGParser::parseOpacity(css[key]);

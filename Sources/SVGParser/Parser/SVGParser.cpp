@@ -1,5 +1,6 @@
 #include "SVGParser/Parser/SVGParser.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -20,11 +21,14 @@ using SVG::XMLAttributes;
 
 constexpr std::string_view svgNamespace = "http://www.w3.org/2000/svg";
 
-// Debug form of an attribute map, on one line: ["d": "M0 0", "id": "a"].
+// Debug form of an element's attributes, on one line and sorted by name: ["d": "M0 0", "id": "a"].
 std::string describe(const XMLAttributes& attributes) {
   if (attributes.empty()) return "[:]";
+  std::vector<XMLAttributes::Attribute> sorted(attributes.begin(), attributes.end());
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const auto& left, const auto& right) { return left.first < right.first; });
   std::string text = "[";
-  for (const auto& [name, value] : attributes) {
+  for (const auto& [name, value] : sorted) {
     if (text.size() > 1) text += ", ";
     text += SVGParser::debugQuoted(name) + ": " + SVGParser::debugQuoted(value);
   }
@@ -39,10 +43,10 @@ class ElementNames {
   // Notes the prefix declarations of an element that opens at `depth`.
   void enter(const XMLAttributes& attributes, std::size_t depth) {
     constexpr std::string_view declaration = "xmlns:";
-    for (auto it = attributes.lower_bound(declaration); it != attributes.end() && it->first.starts_with(declaration);
-         ++it) {
-      std::string prefix = it->first.substr(declaration.size());
-      bindings_[prefix].push_back(it->second == svgNamespace);
+    for (const auto& [name, value] : attributes) {
+      if (!name.starts_with(declaration)) continue;
+      std::string prefix(name.substr(declaration.size()));
+      bindings_[prefix].push_back(value == svgNamespace);
       declarations_.push_back({std::move(prefix), depth});
     }
   }
@@ -73,13 +77,18 @@ class ElementNames {
   std::vector<Declaration> declarations_;  // in the order declared
 };
 
-// First pass: the text of all style elements, and whether the root element is svg.
+// Records the document and, while doing so, collects the text of all style elements
+// (a style sheet may come after the elements it styles) and whether the root element is svg.
 class StyleCollector : public SVGParser::XMLEventHandler {
  public:
+  SVGParser::XMLTape tape;
   bool hadRootSVG = false;
   std::string cssString;
 
+  explicit StyleCollector(std::size_t documentSize) : tape(documentSize) {}
+
   void didStartElement(std::string_view name, const XMLAttributes& attributes) override {
+    tape.didStartElement(name, attributes);
     ++nesting_;
     names_.enter(attributes, nesting_);
     const auto local = names_.localName(name);
@@ -90,12 +99,14 @@ class StyleCollector : public SVGParser::XMLEventHandler {
     }
   }
   void didEndElement(std::string_view name) override {
+    tape.didEndElement(name);
     if (names_.localName(name) == "style") --isCollecting_;
     names_.leave(nesting_);
     --nesting_;
   }
   // CDATA sections arrive here too, so style text written in one counts.
   void foundCharacters(std::string_view characters) override {
+    tape.foundCharacters(characters);
     if (isCollecting_ >= 1) cssString += characters;
   }
 
@@ -195,7 +206,7 @@ bool isNotDrawn(ElementKind kind) {
   }
 }
 
-// Second pass: builds the drawing.
+// Builds the drawing from the recorded events.
 class Handler : public SVGParser::XMLEventHandler {
  public:
   explicit Handler(std::optional<std::string_view> cssStyles) : css_(CSS::CSS::fromStringValue(cssStyles)) {}
@@ -484,21 +495,24 @@ class Handler : public SVGParser::XMLEventHandler {
 }  // namespace
 
 std::optional<SVG::SVG> SVGParser::SVGParser::parse(std::string_view data, bool autowrapInSVG) {
-  StyleCollector collector;
+  StyleCollector collector(data.size());
   if (!::SVGParser::readXML(data, collector)) return std::nullopt;
+  Handler handler(collector.cssString);
 
-  std::string wrapped;
-  std::string_view bytes = data;
   if (autowrapInSVG && !collector.hadRootSVG && !data.empty()) {
+    // Read again, as wrapping can change whether the text is well-formed (an XML
+    // declaration is no longer first). The style sheet stays the one found above.
+    std::string wrapped;
     wrapped.reserve(data.size() + 48);
     wrapped.append("<svg xmlns=\"").append(svgNamespace).append("\">");
     wrapped.append(data);
     wrapped.append("</svg>\n");
-    bytes = wrapped;
+    ::SVGParser::XMLTape tape(wrapped.size());
+    if (!::SVGParser::readXML(wrapped, tape)) return std::nullopt;
+    tape.replay(handler);
+  } else {
+    collector.tape.replay(handler);
   }
-
-  Handler handler(collector.cssString);
-  if (!::SVGParser::readXML(bytes, handler)) return std::nullopt;
   return std::move(handler).result();
 }
 

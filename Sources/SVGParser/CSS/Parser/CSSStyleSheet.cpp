@@ -175,14 +175,11 @@ Style CSS::cssResolver(const std::optional<Style>& style, const std::optional<st
 }
 
 Style CSS::cssResolver(const SVG::XMLAttributes& xmlAttributes) const {
-  const auto attribute = [&](std::string_view name) -> std::optional<std::string_view> {
-    const auto found = xmlAttributes.find(name);
-    if (found == xmlAttributes.end()) return std::nullopt;
-    return found->second;
-  };
-  const auto classText = attribute("class");
-  const auto styleText = attribute("style");
-  const auto idText = attribute("id");
+  const auto styleText = xmlAttributes.find("style");
+  // Most documents have no style sheet: then only an inline style can give properties.
+  if (!styleText && classToStyles.empty() && idToStyles.empty()) return Style();
+  const auto classText = xmlAttributes.find("class");
+  const auto idText = xmlAttributes.find("id");
   return cssResolver(styleText ? std::optional<Style>(parseStyle(styleText)) : std::nullopt,
                      idText ? std::optional<std::string>(*idText) : std::nullopt,
                      classText ? classList(*classText) : std::vector<std::string>());
