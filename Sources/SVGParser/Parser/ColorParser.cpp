@@ -81,10 +81,12 @@ std::optional<Color> colorFromFunction(std::string_view name, const std::vector<
 }
 
 ColorReading readColor(std::string_view text) {
-  const auto t = QuarvelText::asciiLowercased(SVGParser::trimWhitespace(text));
+  const auto trimmed = SVGParser::trimWhitespace(text);
+  // Hexadecimal digits read the same in either case, and no colour name starts with "#".
+  if (trimmed.starts_with('#')) return {fromHexDigits(trimmed.substr(1))};
+  const auto t = QuarvelText::asciiLowercased(trimmed);
   if (Color::nameToRGB().contains(t)) return {Color::named(t)};
   if (t == "transparent") return {Color::rgba(0, 0, 0, 0)};
-  if (t.starts_with('#')) return {fromHexDigits(std::string_view(t).substr(1))};
   if (const auto call = SVGParser::parseFunction(t)) return {colorFromFunction(call->name, call->arguments)};
   // "inherit" leaves the property to the enclosing element, as an absent one does.
   if (t.empty() || t == "inherit") return {};

@@ -1,6 +1,7 @@
 #include "SVGParser/Parser/PathDataParser.h"
 
 #include <array>
+#include <charconv>
 #include <optional>
 #include <vector>
 
@@ -22,6 +23,19 @@ std::optional<std::size_t> commandIndex(std::uint8_t byte) {
   const auto index = commandLetters.find(static_cast<char>(byte));
   if (index == std::string_view::npos || byte == 0) return std::nullopt;
   return index;
+}
+
+// The value of a number text that `scanNumber` reads whole. Coordinates are converted
+// directly, without scanning the text a second time; a leading "+" or a value out of
+// range goes through `parseDouble`, which gives the same value for everything else.
+std::optional<CGFloat> numberValue(std::string_view text) {
+  if (!text.empty() && text.front() != '+') {
+    CGFloat value = 0;
+    const auto end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error == std::errc() && stop == end) return value;
+  }
+  return SVGParser::parseDouble(text);
 }
 
 bool isSeparator(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -92,7 +106,7 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
 
   const auto letter = [&] { return static_cast<std::uint8_t>(commandLetters[*current]); };
   const auto store = [&](std::string_view text) {
-    const auto value = SVGParser::parseDouble(text);
+    const auto value = numberValue(text);
     if (!value) {
       CommandParserError error = CommandParserError::CouldNotParseNumber{std::string(text)};
       throw error;

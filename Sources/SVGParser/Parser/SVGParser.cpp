@@ -222,8 +222,12 @@ class Handler : public SVGParser::XMLEventHandler {
   void didStartElement(std::string_view name, const XMLAttributes& attributes) override {
     ++depth_;
     names_.enter(attributes, depth_);
-    if (skippedDepth_) return;
+    if (skippedDepth_) {
+      openKinds_.push_back(ElementKind::other);
+      return;
+    }
     const auto kind = elementKind(names_.localName(name));
+    openKinds_.push_back(kind);
     if (isNotDrawn(kind) && !notDrawnDepth_) {
       notDrawnDepth_ = depth_;
       notDrawnName_ = name;
@@ -233,13 +237,14 @@ class Handler : public SVGParser::XMLEventHandler {
     startElement(kind, name, attributes);
   }
 
-  void didEndElement(std::string_view name) override {
+  void didEndElement(std::string_view) override {
     if (skippedDepth_) {
       if (skippedDepth_ == depth_) skippedDepth_ = 0;
     } else {
-      endElement(elementKind(names_.localName(name)));
+      endElement(openKinds_.back());
       if (notDrawnDepth_ == depth_) notDrawnDepth_ = 0;
     }
+    openKinds_.pop_back();
     names_.leave(depth_);
     --depth_;
   }
@@ -484,9 +489,10 @@ class Handler : public SVGParser::XMLEventHandler {
   std::optional<SVG::Text> text_;
 
   ElementNames names_;
-  std::size_t depth_ = 0;          // open elements
-  std::size_t skippedDepth_ = 0;   // depth of a subtree left out for nesting too deep
-  std::size_t notDrawnDepth_ = 0;  // depth of the outermost open element that is not drawn
+  std::vector<ElementKind> openKinds_;  // of the open elements, innermost last
+  std::size_t depth_ = 0;               // open elements
+  std::size_t skippedDepth_ = 0;        // depth of a subtree left out for nesting too deep
+  std::size_t notDrawnDepth_ = 0;       // depth of the outermost open element that is not drawn
   std::string notDrawnName_;
   XMLAttributes notDrawnAttributes_;
   bool notDrawnReported_ = false;
