@@ -1,5 +1,6 @@
 #include "SVGParser/Parser/PathDataParser.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <optional>
@@ -25,18 +26,27 @@ std::optional<std::size_t> commandIndex(std::uint8_t byte) {
   return index;
 }
 
-// The value of a number text that `scanNumber` reads whole. Coordinates are converted
-// directly, without scanning the text a second time; a leading "+" or a value out of
-// range goes through `parseDouble`, which gives the same value for everything else.
-std::optional<CGFloat> numberValue(std::string_view text) {
+// Reads a number text that `scanNumber` reads whole into `value`; false for any other
+// text. Coordinates are converted directly, without scanning the text a second time; a
+// leading "+" or a value out of range goes through `parseDouble`, which gives the same
+// value for everything else.
+bool readValue(std::string_view text, CGFloat& value) {
   if (!text.empty() && text.front() != '+') {
-    CGFloat value = 0;
     const auto end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error == std::errc() && stop == end) return value;
+    if (error == std::errc() && stop == end) return true;
   }
-  return SVGParser::parseDouble(text);
+  const auto parsed = SVGParser::parseDouble(text);
+  if (parsed) value = *parsed;
+  return parsed.has_value();
 }
+
+// Which bytes are command letters.
+constexpr auto isCommandLetter = [] {
+  std::array<bool, 256> table{};
+  for (const char letter : commandLetters) table[static_cast<std::uint8_t>(letter)] = true;
+  return table;
+}();
 
 bool isSeparator(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool isDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
@@ -97,6 +107,9 @@ std::string CommandParserError::describe(const Variant& value) {
 
 std::vector<Command> Command::parseCommandsString(std::string_view string) {
   std::vector<Command> commands;
+  // Every letter starts a command; only numbers that repeat one add more.
+  commands.reserve(static_cast<std::size_t>(
+      std::count_if(string.begin(), string.end(), [](char c) { return isCommandLetter[static_cast<std::uint8_t>(c)]; })));
   std::optional<std::size_t> current;  // index into commandLetters
   bool collecting = false;             // an argument set of `current` is being read
   bool commaPending = false;           // a comma was read and no number since
@@ -106,12 +119,12 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
 
   const auto letter = [&] { return static_cast<std::uint8_t>(commandLetters[*current]); };
   const auto store = [&](std::string_view text) {
-    const auto value = numberValue(text);
-    if (!value) {
+    CGFloat value = 0;
+    if (!readValue(text, value)) {
       CommandParserError error = CommandParserError::CouldNotParseNumber{std::string(text)};
       throw error;
     }
-    if (count < slots.size()) slots[count] = *value;
+    if (count < slots.size()) slots[count] = value;
     ++count;
   };
   // Reads the number (or arc flag, a single "0" or "1") that starts at `i`; returns

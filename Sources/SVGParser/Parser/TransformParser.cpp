@@ -54,6 +54,7 @@ std::optional<Transform> transformFromChunk(std::string_view chunk, std::vector<
 
   if (name == "matrix") {
     Transform::Matrix matrix;
+    matrix.values.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
       if (const auto value = number(i)) matrix.values.push_back(*value);
     }
@@ -93,6 +94,7 @@ std::vector<Transform> Transform::parse(std::optional<std::string_view> string) 
   if (!string) return transforms;
   const std::string_view text = *string;
   std::vector<std::string_view> args;
+  args.reserve(6);  // the most any supported function takes
   std::size_t pos = 0;
   while (pos < text.size()) {
     const auto close = text.find(')', pos);
