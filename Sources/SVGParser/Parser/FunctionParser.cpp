@@ -17,6 +17,25 @@ std::optional<SVGParser::FunctionCall> SVGParser::parseFunction(std::string_view
   return call;
 }
 
+std::optional<SVGParser::FunctionHead> SVGParser::parseFunctionHead(std::string_view string) {
+  const auto open = string.find('(');
+  if (open == std::string_view::npos) return std::nullopt;
+  const auto close = string.rfind(')');
+  if (close == std::string_view::npos || close < open) return std::nullopt;
+  FunctionHead head{SVGParser::trimWhitespace(string.substr(0, open)), std::nullopt};
+  if (head.name.empty()) return std::nullopt;
+  // The first piece between commas that is not empty.
+  for (auto arguments = string.substr(open + 1, close - open - 1); !arguments.empty();) {
+    const auto comma = arguments.find(',');
+    if (comma != 0) {
+      head.firstArgument = SVGParser::trimWhitespace(arguments.substr(0, comma));
+      break;
+    }
+    arguments.remove_prefix(1);
+  }
+  return head;
+}
+
 std::optional<CGFloat> SVGParser::parseOpacity(std::optional<std::string_view> string) {
   if (!string || string->empty()) return std::nullopt;
   if (string->ends_with('%')) return SVGParser::parseDouble(string->substr(0, string->size() - 1));

@@ -55,9 +55,9 @@ Inheritable<std::string> filterReference(std::optional<std::string_view> attribu
   using Filter = Inheritable<std::string>;
   if (attribute) {
     if (attribute->empty()) return Filter::none();
-    const auto call = SVGParser::parseFunction(*attribute);
+    const auto call = SVGParser::parseFunctionHead(*attribute);
     if (!call) return Filter::some(std::string(*attribute));
-    if (call->name == "url" && !call->arguments.empty()) return Filter::some(call->arguments[0]);
+    if (call->name == "url" && call->firstArgument) return Filter::some(std::string(*call->firstArgument));
     return Filter::none();
   }
   if (!css) return Filter::none();

@@ -1,6 +1,7 @@
 #include "SVGParser/Parser/SVGParser.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -308,19 +309,22 @@ class Handler : public SVGParser::XMLEventHandler {
         break;
       case ElementKind::linearGradient:
         linearGradient_ = SVG::LinearGradient::fromXMLAttributes(attributes);
+        linearStops_.clear();
         break;
       case ElementKind::radialGradient:
         radialGradient_ = SVG::RadialGradient::fromXMLAttributes(attributes);
+        radialStops_.clear();
         break;
       case ElementKind::stop:
         if (linearGradient_ || radialGradient_) {
-          const auto stop = SVG::GradientStop::fromXMLAttributes(attributes, css_.cssResolver(attributes));
-          if (linearGradient_) linearGradient_->stops.push_back(stop);
-          if (radialGradient_) radialGradient_->stops.push_back(stop);
+          auto stop = SVG::GradientStop::fromXMLAttributes(attributes, css_.cssResolver(attributes));
+          if (linearGradient_ && radialGradient_) linearStops_.push_back(stop);
+          (radialGradient_ ? radialStops_ : linearStops_).push_back(std::move(stop));
         }
         break;
       case ElementKind::filter:
         filter_ = SVG::Filter::fromXMLAttributes(attributes);
+        primitives_.clear();
         defaultInput_ = SVG::Filter::Input::sourceGraphic();
         break;
       case ElementKind::feGaussianBlur:
@@ -414,13 +418,22 @@ class Handler : public SVGParser::XMLEventHandler {
   void endElement(ElementKind kind) {
     switch (kind) {
       case ElementKind::linearGradient:
-        if (linearGradient_) addDefinition(*std::exchange(linearGradient_, std::nullopt));
+        if (linearGradient_) {
+          linearGradient_->stops = takeAll(linearStops_);
+          addDefinition(*std::exchange(linearGradient_, std::nullopt));
+        }
         break;
       case ElementKind::radialGradient:
-        if (radialGradient_) addDefinition(*std::exchange(radialGradient_, std::nullopt));
+        if (radialGradient_) {
+          radialGradient_->stops = takeAll(radialStops_);
+          addDefinition(*std::exchange(radialGradient_, std::nullopt));
+        }
         break;
       case ElementKind::filter:
-        if (filter_) addDefinition(*std::exchange(filter_, std::nullopt));
+        if (filter_) {
+          filter_->primitives = takeAll(primitives_);
+          addDefinition(*std::exchange(filter_, std::nullopt));
+        }
         break;
       case ElementKind::feMerge:
         if (feMerge_) addFilterPrimitive(*std::exchange(feMerge_, std::nullopt));
@@ -475,7 +488,16 @@ class Handler : public SVGParser::XMLEventHandler {
   void addFilterPrimitive(SVG::Filter::Primitive primitive) {
     if (!filter_) return;
     defaultInput_ = SVG::Filter::Input::previous();
-    filter_->primitives.push_back(std::move(primitive));
+    primitives_.push_back(std::move(primitive));
+  }
+
+  // The collected items in a list of exactly their number; the collecting list keeps its
+  // room for the next gradient or filter.
+  template <typename Item>
+  static std::vector<Item> takeAll(std::vector<Item>& collected) {
+    std::vector<Item> items(std::make_move_iterator(collected.begin()), std::make_move_iterator(collected.end()));
+    collected.clear();
+    return items;
   }
 
   CSS::CSS css_;
@@ -484,6 +506,10 @@ class Handler : public SVGParser::XMLEventHandler {
   std::optional<SVG::LinearGradient> linearGradient_;
   std::optional<SVG::RadialGradient> radialGradient_;
   std::optional<SVG::Filter> filter_;
+  // The stops and primitives of the open gradients and filter, until it closes.
+  std::vector<SVG::GradientStop> linearStops_;
+  std::vector<SVG::GradientStop> radialStops_;
+  std::vector<SVG::Filter::Primitive> primitives_;
   std::optional<SVG::Filter::Primitive::Merge> feMerge_;
   SVG::Filter::Input defaultInput_ = SVG::Filter::Input::sourceGraphic();
   std::optional<SVG::Text> text_;

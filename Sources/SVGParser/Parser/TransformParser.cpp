@@ -1,4 +1,5 @@
 // Reading `transform` and `gradientTransform` texts.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,6 +94,8 @@ std::vector<Transform> Transform::parse(std::optional<std::string_view> string) 
   std::vector<Transform> transforms;
   if (!string) return transforms;
   const std::string_view text = *string;
+  // Each transform ends at a ")".
+  transforms.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), ')')));
   std::vector<std::string_view> args;
   args.reserve(6);  // the most any supported function takes
   std::size_t pos = 0;
