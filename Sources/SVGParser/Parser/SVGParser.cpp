@@ -4,7 +4,6 @@
 #include <iterator>
 #include <map>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <variant>
@@ -128,50 +127,56 @@ enum class ElementKind {
 };
 
 ElementKind elementKind(std::string_view name) {
-  // Never destroyed, like every table here: conversions may run on threads that outlive main().
-  static const auto& kinds = *new const std::unordered_map<std::string_view, ElementKind>{
-      {"svg", ElementKind::svg},
+  struct Entry {
+    std::string_view name;
+    ElementKind kind;
+  };
+  // Elements that drawings hold many of come first: a short walk is cheaper than hashing.
+  static constexpr Entry kinds[] = {
+      {"stop", ElementKind::stop},
+      {"path", ElementKind::path},
       {"g", ElementKind::g},
-      {"text", ElementKind::text},
+      {"radialGradient", ElementKind::radialGradient},
+      {"linearGradient", ElementKind::linearGradient},
+      {"filter", ElementKind::filter},
+      {"feBlend", ElementKind::feBlend},
+      {"feFlood", ElementKind::feFlood},
+      {"feColorMatrix", ElementKind::feColorMatrix},
+      {"feGaussianBlur", ElementKind::feGaussianBlur},
+      {"feOffset", ElementKind::feOffset},
+      {"feComposite", ElementKind::feComposite},
       {"circle", ElementKind::circle},
-      {"ellipse", ElementKind::ellipse},
       {"rect", ElementKind::rect},
+      {"ellipse", ElementKind::ellipse},
+      {"defs", ElementKind::defs},
+      {"svg", ElementKind::svg},
       {"polygon", ElementKind::polygon},
       {"polyline", ElementKind::polyline},
       {"line", ElementKind::line},
+      {"text", ElementKind::text},
       {"image", ElementKind::image},
-      {"path", ElementKind::path},
-      {"defs", ElementKind::defs},
-      {"linearGradient", ElementKind::linearGradient},
-      {"radialGradient", ElementKind::radialGradient},
-      {"stop", ElementKind::stop},
-      {"filter", ElementKind::filter},
-      {"feGaussianBlur", ElementKind::feGaussianBlur},
-      {"feOffset", ElementKind::feOffset},
-      {"feBlend", ElementKind::feBlend},
-      {"feDropShadow", ElementKind::feDropShadow},
-      {"feMerge", ElementKind::feMerge},
-      {"feMergeNode", ElementKind::feMergeNode},
-      {"feColorMatrix", ElementKind::feColorMatrix},
-      {"feComponentTransfer", ElementKind::feComponentTransfer},
-      {"feConvolveMatrix", ElementKind::feConvolveMatrix},
-      {"feComposite", ElementKind::feComposite},
-      {"feDiffuseLighting", ElementKind::feDiffuseLighting},
-      {"feDisplacementMap", ElementKind::feDisplacementMap},
-      {"feFlood", ElementKind::feFlood},
-      {"feMorphology", ElementKind::feMorphology},
-      {"feSpecularLighting", ElementKind::feSpecularLighting},
-      {"feTile", ElementKind::feTile},
-      {"feTurbulence", ElementKind::feTurbulence},
       {"style", ElementKind::style},
       {"clipPath", ElementKind::clipPath},
       {"mask", ElementKind::mask},
       {"symbol", ElementKind::symbol},
       {"pattern", ElementKind::pattern},
       {"marker", ElementKind::marker},
+      {"feDropShadow", ElementKind::feDropShadow},
+      {"feMerge", ElementKind::feMerge},
+      {"feMergeNode", ElementKind::feMergeNode},
+      {"feComponentTransfer", ElementKind::feComponentTransfer},
+      {"feConvolveMatrix", ElementKind::feConvolveMatrix},
+      {"feDiffuseLighting", ElementKind::feDiffuseLighting},
+      {"feDisplacementMap", ElementKind::feDisplacementMap},
+      {"feMorphology", ElementKind::feMorphology},
+      {"feSpecularLighting", ElementKind::feSpecularLighting},
+      {"feTile", ElementKind::feTile},
+      {"feTurbulence", ElementKind::feTurbulence},
   };
-  const auto found = kinds.find(name);
-  return found == kinds.end() ? ElementKind::other : found->second;
+  for (const auto& entry : kinds) {
+    if (entry.name == name) return entry.kind;
+  }
+  return ElementKind::other;
 }
 
 bool isDrawable(ElementKind kind) {
