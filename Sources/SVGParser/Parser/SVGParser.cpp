@@ -425,19 +425,22 @@ class Handler : public SVGParser::XMLEventHandler {
       case ElementKind::linearGradient:
         if (linearGradient_) {
           linearGradient_->stops = takeAll(linearStops_);
-          addDefinition(*std::exchange(linearGradient_, std::nullopt));
+          addDefinition(std::move(*linearGradient_));
+          linearGradient_.reset();
         }
         break;
       case ElementKind::radialGradient:
         if (radialGradient_) {
           radialGradient_->stops = takeAll(radialStops_);
-          addDefinition(*std::exchange(radialGradient_, std::nullopt));
+          addDefinition(std::move(*radialGradient_));
+          radialGradient_.reset();
         }
         break;
       case ElementKind::filter:
         if (filter_) {
           filter_->primitives = takeAll(primitives_);
-          addDefinition(*std::exchange(filter_, std::nullopt));
+          addDefinition(std::move(*filter_));
+          filter_.reset();
         }
         break;
       case ElementKind::feMerge:
@@ -474,7 +477,8 @@ class Handler : public SVGParser::XMLEventHandler {
       SVGParser::print("dropping element, no group:", item.description());
       return;
     }
-    std::visit([&item](auto& container) { container.addElement(std::move(item)); }, groupStack_.back().container);
+    std::visit([&item](auto& container) { container.children.push_back(std::move(item)); },
+               groupStack_.back().container);
   }
 
   void addDefinition(SVG::Definition definition) {
@@ -485,7 +489,7 @@ class Handler : public SVGParser::XMLEventHandler {
       if (!svg) continue;
       // The first definition of an id in the whole document wins.
       if (!usedDefIDs_.insert(*id).second) return;
-      svg->definitions.push_back({*id, std::move(definition)});
+      svg->definitions.emplace_back(*id, std::move(definition));
       return;
     }
   }
