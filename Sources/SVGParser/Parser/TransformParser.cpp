@@ -20,7 +20,11 @@ void splitArguments(std::string_view arguments, std::vector<std::string_view>& n
   numbers.clear();
   std::size_t i = 0, start = 0;
   while (i < arguments.size()) {
-    const auto blank = arguments[i] == ',' ? 1 : SVGParser::whitespaceLengthAt(arguments, i);
+    const auto c = static_cast<unsigned char>(arguments[i]);
+    // Other ASCII bytes are never blank; only longer blanks need the full test.
+    const auto blank = c == ',' || c == ' ' || (c >= 0x09 && c <= 0x0D) ? 1
+                       : c < 0x80                                      ? 0
+                                                                       : SVGParser::whitespaceLengthAt(arguments, i);
     if (blank == 0) {
       ++i;
       continue;
