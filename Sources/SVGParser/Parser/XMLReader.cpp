@@ -64,59 +64,59 @@ bool SVGParser::readXML(std::string_view bytes, SVGParser::XMLEventHandler& hand
   return true;
 }
 
-SVGParser::XMLTape::Span SVGParser::XMLTape::keep(std::string_view text) {
-  const Span span{text_.size(), text.size()};
-  text_.append(text);
-  return span;
-}
-
 void SVGParser::XMLTape::didStartElement(std::string_view name, const SVG::XMLAttributes& attributes) {
-  const Span nameSpan = keep(name);
+  text_.append(name);
   for (const auto& [attributeName, value] : attributes) {
-    const Span nameText = keep(attributeName);
-    attributes_.emplace_back(nameText, keep(value));
+    text_.append(attributeName);
+    text_.append(value);
+    attributeSizes_.push_back(attributeName.size());
+    attributeSizes_.push_back(value.size());
   }
-  events_.push_back({Kind::start, nameSpan, attributes.size()});
-  openNames_.push_back(nameSpan);
+  events_.push_back({Kind::start, static_cast<std::uint32_t>(attributes.size()), name.size()});
 }
 
 void SVGParser::XMLTape::didEndElement(std::string_view name) {
-  // The reader only accepts an end tag that matches the open element, whose name is kept already.
-  if (openNames_.empty()) {
-    events_.push_back({Kind::end, keep(name), 0});
-    return;
-  }
-  events_.push_back({Kind::end, openNames_.back(), 0});
-  openNames_.pop_back();
+  text_.append(name);
+  events_.push_back({Kind::end, 0, name.size()});
 }
 
 void SVGParser::XMLTape::foundCharacters(std::string_view characters) {
+  text_.append(characters);
+  // Nothing is kept after character data until the next event, so a piece that follows
+  // another continues it in the text.
   if (!events_.empty() && events_.back().kind == Kind::characters) {
-    // Nothing was kept since that piece, so this one continues it in the text.
-    events_.back().text.size += characters.size();
-    text_.append(characters);
-    return;
+    events_.back().size += characters.size();
+  } else {
+    events_.push_back({Kind::characters, 0, characters.size()});
   }
-  events_.push_back({Kind::characters, keep(characters), 0});
 }
 
 void SVGParser::XMLTape::replay(XMLEventHandler& handler) const {
+  const std::string_view text = text_;
+  std::size_t position = 0;
+  const auto take = [&](std::size_t size) {
+    const auto taken = text.substr(position, size);
+    position += size;
+    return taken;
+  };
   SVG::XMLAttributes attributes;
-  auto nextAttribute = attributes_.begin();
+  auto nextSize = attributeSizes_.begin();
   for (const auto& event : events_) {
+    const auto content = take(event.size);  // the name, or the character data
     switch (event.kind) {
       case Kind::start:
         attributes.clear();
-        for (std::size_t i = 0; i < event.attributeCount; ++i, ++nextAttribute) {
-          attributes.add(view(nextAttribute->first), view(nextAttribute->second));
+        for (std::uint32_t i = 0; i < event.attributeCount; ++i) {
+          const auto attributeName = take(*nextSize++);
+          attributes.add(attributeName, take(*nextSize++));
         }
-        handler.didStartElement(view(event.text), attributes);
+        handler.didStartElement(content, attributes);
         break;
       case Kind::end:
-        handler.didEndElement(view(event.text));
+        handler.didEndElement(content);
         break;
       case Kind::characters:
-        handler.foundCharacters(view(event.text));
+        handler.foundCharacters(content);
         break;
     }
   }

@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "SVGParser/Parser/XMLAttributes.h"
@@ -32,8 +32,9 @@ class XMLEventHandler {
 bool readXML(std::string_view bytes, XMLEventHandler& handler);
 
 /// Records the events of a read: the names, attributes and character data are copied
-/// into one text, and each event refers to it by position, so the tape takes about as
-/// much memory as the document. Character data that arrives in pieces is kept as one.
+/// one after the other into one text, which the events then take back in order, so the
+/// tape takes little more memory than the document. Character data that arrives in
+/// pieces is kept as one.
 class XMLTape : public XMLEventHandler {
  public:
   /// Room for the texts of a document of this many bytes.
@@ -48,24 +49,16 @@ class XMLTape : public XMLEventHandler {
   void replay(XMLEventHandler& handler) const;
 
  private:
-  struct Span {
-    std::size_t offset = 0;
-    std::size_t size = 0;
-  };
   enum class Kind : unsigned char { start, end, characters };
   struct Event {
     Kind kind;
-    Span text;                       // the element name, or the character data
-    std::size_t attributeCount = 0;  // of a start, taken in order from attributes_
+    std::uint32_t attributeCount;  // of a start; a start tag is far shorter than 4 GB
+    std::size_t size;              // of the name, or of the character data
   };
-
-  Span keep(std::string_view text);
-  std::string_view view(Span span) const { return std::string_view(text_).substr(span.offset, span.size); }
 
   std::string text_;
   std::vector<Event> events_;
-  std::vector<std::pair<Span, Span>> attributes_;  // names and values of all starts
-  std::vector<Span> openNames_;                    // of the elements open while recording
+  std::vector<std::size_t> attributeSizes_;  // of each attribute's name and value, in order
 };
 
 }  // namespace SVGParser
