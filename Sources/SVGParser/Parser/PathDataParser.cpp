@@ -19,11 +19,20 @@ constexpr std::array<std::size_t, 20> argumentCounts = {2, 2, 2, 2, 1, 1, 1, 1, 
                                                         4, 4, 4, 4, 2, 2, 7, 7, 0, 0};
 constexpr std::size_t letterM = 0, letterm = 1, letterA = 16, lettera = 17, letterZ = 18;
 
+// For each byte, one more than its index in `commandLetters`, or 0.
+constexpr auto letterPositions = [] {
+  std::array<std::uint8_t, 256> positions{};
+  for (std::size_t i = 0; i < commandLetters.size(); ++i) {
+    positions[static_cast<std::uint8_t>(commandLetters[i])] = static_cast<std::uint8_t>(i + 1);
+  }
+  return positions;
+}();
+
 // Index of a command letter in `commandLetters`, or nothing for any other byte.
 std::optional<std::size_t> commandIndex(std::uint8_t byte) {
-  const auto index = commandLetters.find(static_cast<char>(byte));
-  if (index == std::string_view::npos || byte == 0) return std::nullopt;
-  return index;
+  const auto position = letterPositions[byte];
+  if (position == 0) return std::nullopt;
+  return position - 1;
 }
 
 // Reads a number text that `scanNumber` reads whole into `value`; false for any other
@@ -40,13 +49,6 @@ bool readValue(std::string_view text, CGFloat& value) {
   if (parsed) value = *parsed;
   return parsed.has_value();
 }
-
-// Which bytes are command letters.
-constexpr auto isCommandLetter = [] {
-  std::array<bool, 256> table{};
-  for (const char letter : commandLetters) table[static_cast<std::uint8_t>(letter)] = true;
-  return table;
-}();
 
 bool isSeparator(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool isDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
@@ -107,9 +109,11 @@ std::string CommandParserError::describe(const Variant& value) {
 
 std::vector<Command> Command::parseCommandsString(std::string_view string) {
   std::vector<Command> commands;
-  // Every letter starts a command; only numbers that repeat one add more.
-  commands.reserve(static_cast<std::size_t>(
-      std::count_if(string.begin(), string.end(), [](char c) { return isCommandLetter[static_cast<std::uint8_t>(c)]; })));
+  // Nearly every letter starts a command (the others are exponents), and only numbers
+  // that repeat a command add more. A plain test of ASCII letters counts them quickly.
+  commands.reserve(static_cast<std::size_t>(std::count_if(string.begin(), string.end(), [](char c) {
+    return static_cast<unsigned char>((static_cast<unsigned char>(c) | 0x20) - 'a') < 26;
+  })));
   std::optional<std::size_t> current;  // index into commandLetters
   bool collecting = false;             // an argument set of `current` is being read
   bool commaPending = false;           // a comma was read and no number since

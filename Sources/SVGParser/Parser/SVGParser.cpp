@@ -60,8 +60,9 @@ class ElementNames {
     }
   }
   std::string_view localName(std::string_view name) const {
+    if (bindings_.empty()) return name;
     const auto colon = name.find(':');
-    if (colon == std::string_view::npos || bindings_.empty()) return name;
+    if (colon == std::string_view::npos) return name;
     const auto binding = bindings_.find(name.substr(0, colon));
     if (binding == bindings_.end()) return name;
     return binding->second.back() ? name.substr(colon + 1) : name;
