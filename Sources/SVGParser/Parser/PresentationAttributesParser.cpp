@@ -73,17 +73,23 @@ Inheritable<std::string> filterReference(std::optional<std::string_view> attribu
 PresentationAttributes PresentationAttributes::fromXMLAttributes(const XMLAttributes& xmlAttributes,
                                                                  const CSSPropertyResolver& css) {
   const auto xml = [&](std::string_view key) { return xmlAttributes.find(key); };
+  // Most elements have no cascaded CSS at all; then no property needs looking up.
+  const bool hasCSS = !css.isEmpty();
+  const auto cssValue = [&](std::string_view key) -> std::optional<::CSS::Value> {
+    if (!hasCSS) return std::nullopt;
+    return css[key];
+  };
   const auto opacity = [&](std::string_view key) {
     auto value = SVGParser::parseOpacity(xml(key));
-    return value ? value : SVGParser::parseOpacity(css[key]);
+    return value ? value : SVGParser::parseOpacity(cssValue(key));
   };
   const auto length = [&](std::string_view key) {
     auto value = CSS::UnitLength::fromStringValue(xml(key));
-    return value ? value : CSS::UnitLength::fromCSS(css[key]);
+    return value ? value : CSS::UnitLength::fromCSS(cssValue(key));
   };
   const auto paint = [&](std::string_view key) {
     auto value = Paint::fromStringValue(xml(key));
-    return value ? value : Paint::fromCSS(css[key]);
+    return value ? value : Paint::fromCSS(cssValue(key));
   };
 
   PresentationAttributes attributes;
@@ -95,12 +101,13 @@ PresentationAttributes PresentationAttributes::fromXMLAttributes(const XMLAttrib
   attributes.stroke = paint("stroke");
   // Cap, join and miter limit stay unset unless stated, so that they inherit.
   attributes.strokeLineCap = lineCapFromStringValue(xml("stroke-linecap"));
-  if (!attributes.strokeLineCap) attributes.strokeLineCap = lineCapFromCSS(css["stroke-linecap"]);
+  if (!attributes.strokeLineCap) attributes.strokeLineCap = lineCapFromCSS(cssValue("stroke-linecap"));
   attributes.strokeLineJoin = lineJoinFromStringValue(xml("stroke-linejoin"));
-  if (!attributes.strokeLineJoin) attributes.strokeLineJoin = lineJoinFromCSS(css["stroke-linejoin"]);
+  if (!attributes.strokeLineJoin) attributes.strokeLineJoin = lineJoinFromCSS(cssValue("stroke-linejoin"));
   attributes.strokeMiterLimit = length("stroke-miterlimit");
   attributes.transform = Transform::parse(xml("transform"));
-  attributes.filter = filterReference(xml("filter"), xml("filter") ? std::nullopt : css["filter"]);
+  const auto filter = xml("filter");
+  attributes.filter = filterReference(filter, filter ? std::nullopt : cssValue("filter"));
   return attributes;
 }
 
