@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <memory_resource>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -489,7 +490,7 @@ class Handler : public SVGParser::XMLEventHandler {
       auto* svg = std::get_if<SVG::SVG>(&it->container);
       if (!svg) continue;
       // The first definition of an id in the whole document wins.
-      if (!usedDefIDs_.insert(*id).second) return;
+      if (!usedDefIDs_.emplace(*id).second) return;
       svg->definitions.emplace_back(*id, std::move(definition));
       return;
     }
@@ -512,7 +513,9 @@ class Handler : public SVGParser::XMLEventHandler {
 
   CSS::CSS css_;
   std::vector<OpenContainer> groupStack_;
-  std::unordered_set<std::string> usedDefIDs_;
+  // The ids live as long as the read: they come from a pool that is let go at once.
+  std::pmr::monotonic_buffer_resource idMemory_;
+  std::pmr::unordered_set<std::pmr::string> usedDefIDs_{&idMemory_};
   std::optional<SVG::LinearGradient> linearGradient_;
   std::optional<SVG::RadialGradient> radialGradient_;
   std::optional<SVG::Filter> filter_;
