@@ -58,8 +58,12 @@ std::optional<CGFloat> channel(std::string_view text, int radix) {
 }
 
 std::optional<Color> fromHexDigits(std::string_view text) {
-  std::string digits(trimNonAlphanumerics(text));
-  if (digits.size() == 3) digits = {digits[0], digits[0], digits[1], digits[1], digits[2], digits[2]};
+  std::string_view digits = trimNonAlphanumerics(text);
+  char doubled[6];  // #rgb stands for #rrggbb
+  if (digits.size() == 3) {
+    for (std::size_t i = 0; i < 3; ++i) doubled[2 * i] = doubled[2 * i + 1] = digits[i];
+    digits = std::string_view(doubled, sizeof doubled);
+  }
   if (digits.size() != 6 && digits.size() != 8) return std::nullopt;
   const auto value = parseHex32(digits);
   if (!value) return std::nullopt;

@@ -119,14 +119,17 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
   bool numberRead = false;  // the last bytes were a number; the next byte ends its argument
 
   const auto letter = [&] { return static_cast<std::uint8_t>(commandLetters[*current]); };
+  const auto keep = [&](CGFloat value) {
+    if (count < slots.size()) slots[count] = value;
+    ++count;
+  };
   const auto store = [&](std::string_view text) {
     CGFloat value = 0;
     if (!readValue(text, value)) {
       CommandParserError error = CommandParserError::CouldNotParseNumber{std::string(text)};
       throw error;
     }
-    if (count < slots.size()) slots[count] = value;
-    ++count;
+    keep(value);
   };
   // Reads the number (or arc flag, a single "0" or "1") that starts at `i`; returns
   // the bytes taken, 0 when none starts there. A number takes every byte that may
@@ -136,7 +139,7 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
     const bool flagSlot = (*current == letterA || *current == lettera) && (count == 3 || count == 4);
     if (flagSlot && (c == '0' || c == '1')) {
       commaPending = false;
-      store(string.substr(i, 1));
+      keep(c == '1' ? 1 : 0);
       return 1;
     }
     const auto reach = SVGParser::scanNumber(string.substr(i)).reach;
