@@ -9,6 +9,7 @@
 #include "SVGParser/CSS/Parser/CSSValue.h"
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/Parser/FunctionParser.h"
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Platform/NumberText.h"
 #include "SVGParser/Platform/Print.h"
 #include "SVGParser/Platform/Text/Text.h"
@@ -45,7 +46,7 @@ std::optional<long long> parseIntegerInRadix(std::string_view text, int radix) {
 // A percentage as a fraction of 1 ("50%" is 0.5).
 std::optional<CGFloat> percentage(std::string_view text) {
   if (!text.ends_with('%')) return std::nullopt;
-  const auto value = SVGParser::parseDouble(text.substr(0, text.size() - 1));
+  const auto value = SVGParser::numberValue(text.substr(0, text.size() - 1));
   if (!value) return std::nullopt;
   return *value / 100;
 }
@@ -117,7 +118,7 @@ std::optional<Color> Color::fromStringRed(std::string_view red, std::string_view
   if (!r || !g || !b) return std::nullopt;
   if (!alpha || alpha->empty()) return rgb(*r, *g, *b);
   auto a = percentage(*alpha);
-  if (!a) a = SVGParser::parseDouble(*alpha);
+  if (!a) a = SVGParser::numberValue(*alpha);
   if (!a) return std::nullopt;
   return rgba(*r, *g, *b, std::clamp(*a, 0.0, 1.0));
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Platform/NumberText.h"
 #include "SVGParser/SVG/Command.h"
 
@@ -31,45 +32,6 @@ std::optional<std::size_t> commandIndex(std::uint8_t byte) {
   const auto position = letterPositions[byte];
   if (position == 0) return std::nullopt;
   return position - 1;
-}
-
-// A plain decimal of at most 15 digits ("-12.375", ".5", "7"), which is how drawing
-// tools write coordinates, read into `value`; false for any other text. Its digits and
-// the power of ten it is divided by are exact doubles, and one division rounds
-// correctly, so the value is the one any correct conversion gives.
-bool readPlainDecimal(std::string_view text, CGFloat& value) {
-  static constexpr double powersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                           1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const bool negative = text.starts_with('-');
-  std::uint64_t digits = 0;
-  std::size_t digitCount = 0, fractionDigits = 0;
-  bool point = false;
-  for (std::size_t i = negative ? 1 : 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '.' && !point) {
-      point = true;
-    } else if (c >= '0' && c <= '9' && digitCount < 15) {
-      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
-      ++digitCount;
-      if (point) ++fractionDigits;
-    } else {
-      return false;
-    }
-  }
-  if (digitCount == 0) return false;
-  value = static_cast<CGFloat>(digits) / powersOfTen[fractionDigits];
-  if (negative) value = -value;
-  return true;
-}
-
-// Reads a number text that `scanNumber` reads whole into `value`; false for any other
-// text. Plain decimals are converted directly, without scanning the text a second
-// time; anything else goes through `parseDouble`.
-bool readValue(std::string_view text, CGFloat& value) {
-  if (readPlainDecimal(text, value)) return true;
-  const auto parsed = SVGParser::parseDouble(text);
-  if (parsed) value = *parsed;
-  return parsed.has_value();
 }
 
 bool isSeparator(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -148,7 +110,7 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
   };
   const auto store = [&](std::string_view text) {
     CGFloat value = 0;
-    if (!readValue(text, value)) {
+    if (!SVGParser::readNumberValue(text, value)) {
       CommandParserError error = CommandParserError::CouldNotParseNumber{std::string(text)};
       throw error;
     }

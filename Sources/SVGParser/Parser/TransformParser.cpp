@@ -6,7 +6,7 @@
 
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/Parser/FunctionParser.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Platform/Print.h"
 #include "SVGParser/SVG/Transform.h"
 
@@ -55,7 +55,7 @@ std::optional<Transform> transformFromChunk(std::string_view chunk, std::vector<
   }
   splitArguments(chunk.substr(open + 1, close - open - 1), args);
   const std::size_t n = args.size();
-  const auto number = [&](std::size_t i) { return i < n ? SVGParser::parseDouble(args[i]) : std::nullopt; };
+  const auto number = [&](std::size_t i) { return i < n ? SVGParser::numberValue(args[i]) : std::nullopt; };
 
   if (name == "matrix") {
     Transform::Matrix matrix;

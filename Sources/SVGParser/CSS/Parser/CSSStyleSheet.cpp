@@ -2,7 +2,7 @@
 
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/Parser/FunctionParser.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Platform/Print.h"
 #include "SVGParser/Platform/Text/Text.h"
 
@@ -39,7 +39,7 @@ std::string stripComments(std::string_view text) {
 // Reads a number followed by exactly this unit suffix.
 std::optional<double> numberWithSuffix(std::string_view text, std::string_view suffix) {
   if (!text.ends_with(suffix)) return std::nullopt;
-  return SVGParser::parseDouble(text.substr(0, text.size() - suffix.size()));
+  return SVGParser::numberValue(text.substr(0, text.size() - suffix.size()));
 }
 
 // One property value; the text is already trimmed.
@@ -54,7 +54,7 @@ Value parseValue(std::string_view text) {
   if (text.starts_with("url(")) {
     return Value::Url{std::string(SVGParser::trimWhitespace(SVGParser::dropLastCharacter(text.substr(4))))};
   }
-  if (const auto number = SVGParser::parseDouble(text)) return Value::Number{*number};
+  if (const auto number = SVGParser::numberValue(text)) return Value::Number{*number};
   if (const auto percent = numberWithSuffix(text, "%")) return Value::PercentValue{*percent};
   if (const auto pixel = numberWithSuffix(text, "px")) return Value::Pixel{*pixel};
   if (text.find('(') != std::string_view::npos) {
