@@ -93,8 +93,8 @@ std::string CommandParserError::describe(const Variant& value) {
 
 std::vector<Command> Command::parseCommandsString(std::string_view string) {
   std::vector<Command> commands;
-  // Path data takes about a dozen bytes per command; room for that many up front saves
-  // most of the growing, and no more memory than growing would leave over.
+  // Path data takes about a dozen bytes or more per command; room for that many up
+  // front saves most of the growing.
   commands.reserve(string.size() / 12);
   std::optional<std::size_t> current;  // index into commandLetters
   bool collecting = false;             // an argument set of `current` is being read

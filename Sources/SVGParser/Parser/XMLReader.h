@@ -52,7 +52,7 @@ class XMLTape : public XMLEventHandler {
   enum class Kind : unsigned char { start, end, characters };
   struct Event {
     Kind kind;
-    std::uint32_t attributeCount;  // of a start; a start tag is far shorter than 4 GB
+    std::uint32_t attributeCount;  // of a start; the reader holds a whole start tag, so far fewer than 2^32
     std::size_t size;              // of the name, or of the character data
   };
 
