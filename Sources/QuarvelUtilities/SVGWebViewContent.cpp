@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <map>
 #include <optional>
 
 #include "Fennix/console/Console.h"
@@ -11,12 +12,18 @@ namespace QuarvelUtilities::SVGWebViewContent {
 
 namespace {
 
+// Attributes by name; the rewritten tag lists them in this order.
+using AttributeMap = std::map<std::string, std::string, std::less<>>;
+
 // Keeps the attributes of the last element that started.
 class Handler : public SVGParser::XMLEventHandler {
  public:
-  std::optional<SVG::XMLAttributes> attrs;
+  std::optional<AttributeMap> attrs;
 
-  void didStartElement(std::string_view, const SVG::XMLAttributes& attributes) override { attrs = attributes; }
+  void didStartElement(std::string_view, const SVG::XMLAttributes& attributes) override {
+    attrs.emplace();
+    for (const auto& [name, value] : attributes) attrs->emplace(name, value);
+  }
   void didEndElement(std::string_view) override {}
   void foundCharacters(std::string_view) override {}
 };
@@ -66,9 +73,9 @@ std::string escaped(std::string_view value) {
   return out;
 }
 
-std::string valueOr(const SVG::XMLAttributes& attributes, std::string_view name, std::string_view fallback) {
-  const auto value = SVG::attributeValue(attributes, name);
-  return std::string(value ? *value : fallback);
+std::string valueOr(const AttributeMap& attributes, std::string_view name, std::string_view fallback) {
+  const auto found = attributes.find(name);
+  return found != attributes.end() ? found->second : std::string(fallback);
 }
 
 }  // namespace
@@ -93,7 +100,7 @@ std::string rewriteSVGSize(std::string_view svg) {
   Handler handler;
   std::string probe(oldTag);
   probe += "</svg>";
-  SVG::XMLAttributes attributes;
+  AttributeMap attributes;
   if (SVGParser::readXML(probe, handler) && handler.attrs) attributes = std::move(*handler.attrs);
   if (attributes.empty()) return std::string(svg);
 

@@ -63,6 +63,24 @@ TEST(Driver, NonSVGRootIsWrapped) {
   EXPECT_TRUE(SVGParser::SVGParser::parse("<?xml version=\"1.0\"?>" + svgOpen + "</svg>"));
 }
 
+TEST(Driver, NothingIsBuiltOrReportedBeforeTheWholeDocumentIsRead) {
+  SVGParser::PrintCapture capture;
+  // Elements that would be reported come before the error at the end.
+  EXPECT_FALSE(SVGParser::SVGParser::parse(svgOpen + R"(<foo b="1" a="2"/><path d="M"/><g></svg>)"));
+  EXPECT_FALSE(SVGParser::SVGParser::parse(R"(<g><foo/><style>.a { fill: red }</style></g><g/>)"));
+  EXPECT_TRUE(capture.lines().empty());
+
+  // Reports name the attributes in the order of their names.
+  EXPECT_TRUE(SVGParser::SVGParser::parse(svgOpen + R"(<foo b="1" a="2"/></svg>)"));
+  EXPECT_EQ(capture.lines(), std::vector<std::string>{R"(OTHER: foo ["a": "2", "b": "1"])"});
+
+  // A wrapped document keeps the style sheet found in it.
+  const auto svg = SVGParser::SVGParser::parse(R"(<g><rect class="a"/><style>.a { fill: red }</style></g>)");
+  ASSERT_TRUE(svg);
+  const auto& group = *svg->children.at(0).as<SVG::Group>();
+  EXPECT_EQ(group.children.at(0).as<SVG::Rect>()->presentation.fill, SVG::Paint::color(CSS::Color::named("red")));
+}
+
 TEST(Driver, StyleSheetsApplyToTheWholeDocument) {
   const auto svg = SVG::SVG::fromSVGString(svgOpen + R"svg(
     <rect class="a" id="r"/>

@@ -1,11 +1,15 @@
 // The one number scanner behind path data, coordinates, lengths, transforms and CSS numbers.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <random>
 #include <string>
 
-#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Parser/PathDataParser.h"
+#include "SVGParser/Platform/NumberText.h"
 #include "SVGParser/SVG/Command.h"
 
 namespace {
@@ -75,6 +79,34 @@ TEST(NumberScan, PathDataTakesAllThatMayBelongToANumber) {
     } catch (const E& error) {
       EXPECT_EQ(error, E(E::CouldNotParseNumber{taken})) << text << " gave " << error.description();
     }
+  }
+}
+
+// Plain decimals are converted without parseDouble: the two must agree to the last bit,
+// negative zero included, and the readers must refuse the same texts.
+TEST(NumberScan, NumberValuesAreTheValuesParseDoubleReads) {
+  std::mt19937 random(20261206);
+  const std::string characters = "0123456789.-+e";
+  for (int round = 0; round < 200000; ++round) {
+    std::string text;
+    const auto length = 1 + random() % 19;
+    for (std::size_t i = 0; i < length; ++i) {
+      // Mostly digits, so that most texts are numbers of every digit count.
+      text += characters[random() % 4 == 0 ? random() % characters.size() : random() % 10];
+    }
+    const auto expected = SVGParser::parseDouble(text);
+    const auto value = SVGParser::numberValue(text);
+    ASSERT_EQ(value.has_value(), expected.has_value()) << text;
+    if (value) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(*value), std::bit_cast<std::uint64_t>(*expected)) << text;
+    }
+  }
+  for (const char* text : {"-0", "-0.000", "0.1", "123456789012345", "1234567890123456", "9007199254740993",
+                           ".000000000000001", "-999999999999999.9", "5.", "-.5"}) {
+    ASSERT_TRUE(SVGParser::numberValue(text)) << text;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(*SVGParser::numberValue(text)),
+              std::bit_cast<std::uint64_t>(*SVGParser::parseDouble(text)))
+        << text;
   }
 }
 

@@ -28,7 +28,7 @@ void readEverything(const std::string& text) {
   (void)CSS::Font::fromStringValue(view);
   SVG::XMLAttributes attributes;
   for (const char* key : {"opacity", "fill", "stroke", "stroke-width", "transform", "filter"}) {
-    attributes[key] = text;
+    attributes.add(key, text);
   }
   const CSS::Style style(std::string_view("fill:" + text + ";stroke:" + text + ";filter:" + text));
   (void)SVG::PresentationAttributes::fromXMLAttributes(attributes, style);

@@ -16,6 +16,18 @@ TEST(ParseFunction, NameAndCommaSeparatedArguments) {
   EXPECT_EQ(SVGParser::parseFunction(" f ()"), (SVGParser::FunctionCall{"f", {}}));
   EXPECT_EQ(SVGParser::parseFunction("f(1,,2, ,g(3))"), (SVGParser::FunctionCall{"f", {"1", "2", "", "g(3)"}}));
   for (const char* text : {"(1)", "f)(", "f(1", "plain"}) EXPECT_FALSE(SVGParser::parseFunction(text)) << text;
+
+  // The head of a call is split the same way, without copies.
+  for (const char* text : {"url( #a , b)", " url(,, '#b')", "url()", "url(,)", "u rl(x)", "(1)", "f)(", "f(1", "x"}) {
+    const auto call = SVGParser::parseFunction(text);
+    const auto head = SVGParser::parseFunctionHead(text);
+    ASSERT_EQ(head.has_value(), call.has_value()) << text;
+    if (!call) continue;
+    EXPECT_EQ(head->name, call->name) << text;
+    EXPECT_EQ(head->firstArgument, call->arguments.empty() ? std::nullopt
+                                                           : std::optional<std::string_view>(call->arguments[0]))
+        << text;
+  }
 }
 
 TEST(ParseOpacityAndRect, NumbersPercentagesAndViewBoxes) {

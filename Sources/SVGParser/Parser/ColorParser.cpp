@@ -9,6 +9,7 @@
 #include "SVGParser/CSS/Parser/CSSValue.h"
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/Parser/FunctionParser.h"
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Platform/NumberText.h"
 #include "SVGParser/Platform/Print.h"
 #include "SVGParser/Platform/Text/Text.h"
@@ -45,7 +46,7 @@ std::optional<long long> parseIntegerInRadix(std::string_view text, int radix) {
 // A percentage as a fraction of 1 ("50%" is 0.5).
 std::optional<CGFloat> percentage(std::string_view text) {
   if (!text.ends_with('%')) return std::nullopt;
-  const auto value = SVGParser::parseDouble(text.substr(0, text.size() - 1));
+  const auto value = SVGParser::numberValue(text.substr(0, text.size() - 1));
   if (!value) return std::nullopt;
   return *value / 100;
 }
@@ -58,8 +59,12 @@ std::optional<CGFloat> channel(std::string_view text, int radix) {
 }
 
 std::optional<Color> fromHexDigits(std::string_view text) {
-  std::string digits(trimNonAlphanumerics(text));
-  if (digits.size() == 3) digits = {digits[0], digits[0], digits[1], digits[1], digits[2], digits[2]};
+  std::string_view digits = trimNonAlphanumerics(text);
+  char doubled[6];  // #rgb stands for #rrggbb
+  if (digits.size() == 3) {
+    for (std::size_t i = 0; i < 3; ++i) doubled[2 * i] = doubled[2 * i + 1] = digits[i];
+    digits = std::string_view(doubled, sizeof doubled);
+  }
   if (digits.size() != 6 && digits.size() != 8) return std::nullopt;
   const auto value = parseHex32(digits);
   if (!value) return std::nullopt;
@@ -81,10 +86,12 @@ std::optional<Color> colorFromFunction(std::string_view name, const std::vector<
 }
 
 ColorReading readColor(std::string_view text) {
-  const auto t = QuarvelText::asciiLowercased(SVGParser::trimWhitespace(text));
+  const auto trimmed = SVGParser::trimWhitespace(text);
+  // Hexadecimal digits read the same in either case, and no colour name starts with "#".
+  if (trimmed.starts_with('#')) return {fromHexDigits(trimmed.substr(1))};
+  const auto t = QuarvelText::asciiLowercased(trimmed);
   if (Color::nameToRGB().contains(t)) return {Color::named(t)};
   if (t == "transparent") return {Color::rgba(0, 0, 0, 0)};
-  if (t.starts_with('#')) return {fromHexDigits(std::string_view(t).substr(1))};
   if (const auto call = SVGParser::parseFunction(t)) return {colorFromFunction(call->name, call->arguments)};
   // "inherit" leaves the property to the enclosing element, as an absent one does.
   if (t.empty() || t == "inherit") return {};
@@ -111,7 +118,7 @@ std::optional<Color> Color::fromStringRed(std::string_view red, std::string_view
   if (!r || !g || !b) return std::nullopt;
   if (!alpha || alpha->empty()) return rgb(*r, *g, *b);
   auto a = percentage(*alpha);
-  if (!a) a = SVGParser::parseDouble(*alpha);
+  if (!a) a = SVGParser::numberValue(*alpha);
   if (!a) return std::nullopt;
   return rgba(*r, *g, *b, std::clamp(*a, 0.0, 1.0));
 }

@@ -3,7 +3,7 @@
 #include "SVGParser/CSS/Parser/CSSValue.h"
 #include "SVGParser/CSS/UnitLength.h"
 #include "SVGParser/Parser/FunctionParser.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/SVG/Filter.h"
 #include "SVGParser/SVG/Gradient.h"
 
@@ -19,7 +19,7 @@ std::optional<CSS::UnitLength> length(const XMLAttributes& xmlAttributes, std::s
 std::optional<CGFloat> number(const XMLAttributes& xmlAttributes, std::string_view key) {
   const auto text = attributeValue(xmlAttributes, key);
   if (!text || text->empty()) return std::nullopt;
-  return SVGParser::parseDouble(*text);
+  return SVGParser::numberValue(*text);
 }
 
 // The template reference as written: "href", or the older "xlink:href".

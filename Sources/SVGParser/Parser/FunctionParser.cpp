@@ -1,7 +1,7 @@
 #include "SVGParser/Parser/FunctionParser.h"
 
 #include "SVGParser/CSS/Parser/TextScanning.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Platform/Print.h"
 
 std::optional<SVGParser::FunctionCall> SVGParser::parseFunction(std::string_view string) {
@@ -17,10 +17,29 @@ std::optional<SVGParser::FunctionCall> SVGParser::parseFunction(std::string_view
   return call;
 }
 
+std::optional<SVGParser::FunctionHead> SVGParser::parseFunctionHead(std::string_view string) {
+  const auto open = string.find('(');
+  if (open == std::string_view::npos) return std::nullopt;
+  const auto close = string.rfind(')');
+  if (close == std::string_view::npos || close < open) return std::nullopt;
+  FunctionHead head{SVGParser::trimWhitespace(string.substr(0, open)), std::nullopt};
+  if (head.name.empty()) return std::nullopt;
+  // The first piece between commas that is not empty.
+  for (auto arguments = string.substr(open + 1, close - open - 1); !arguments.empty();) {
+    const auto comma = arguments.find(',');
+    if (comma != 0) {
+      head.firstArgument = SVGParser::trimWhitespace(arguments.substr(0, comma));
+      break;
+    }
+    arguments.remove_prefix(1);
+  }
+  return head;
+}
+
 std::optional<CGFloat> SVGParser::parseOpacity(std::optional<std::string_view> string) {
   if (!string || string->empty()) return std::nullopt;
-  if (string->ends_with('%')) return SVGParser::parseDouble(string->substr(0, string->size() - 1));
-  if (const auto fraction = SVGParser::parseDouble(*string)) return *fraction * 100;
+  if (string->ends_with('%')) return SVGParser::numberValue(string->substr(0, string->size() - 1));
+  if (const auto fraction = SVGParser::numberValue(*string)) return *fraction * 100;
   return std::nullopt;
 }
 
@@ -31,7 +50,7 @@ std::optional<CGRect> SVGParser::parseCGRect(std::optional<std::string_view> str
   std::size_t start = 0, pieces = 0;
   const auto take = [&](std::string_view piece) {
     ++pieces;
-    if (const auto value = SVGParser::parseDouble(SVGParser::trimWhitespace(piece))) numbers.push_back(*value);
+    if (const auto value = SVGParser::numberValue(SVGParser::trimWhitespace(piece))) numbers.push_back(*value);
   };
   const std::string_view text = *string;
   for (std::size_t i = 0; i < text.size() && pieces < 10; ++i) {

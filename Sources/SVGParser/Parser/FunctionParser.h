@@ -23,6 +23,14 @@ struct FunctionCall {
 /// dropped). Nothing without that shape or with an empty name.
 std::optional<FunctionCall> parseFunction(std::string_view string);
 
+/// The name and the first argument of name(a, b, ...), split as `parseFunction` splits
+/// them but without copying: both are views into the text.
+struct FunctionHead {
+  std::string_view name;
+  std::optional<std::string_view> firstArgument;  ///< absent when there is no argument
+};
+std::optional<FunctionHead> parseFunctionHead(std::string_view string);
+
 /// An opacity text as a percentage: "0.5" gives 50, "50%" gives 50. No trimming,
 /// no clamping; nothing for an absent, empty or unreadable text.
 std::optional<CGFloat> parseOpacity(std::optional<std::string_view> string);

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "SVGParser/CSS/Parser/CSSValue.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Platform/Print.h"
 
 namespace CSS {
@@ -13,7 +13,7 @@ namespace {
 // The number before exactly this unit suffix.
 std::optional<CGFloat> numberBefore(std::string_view text, std::string_view suffix) {
   if (!text.ends_with(suffix)) return std::nullopt;
-  return SVGParser::parseDouble(text.substr(0, text.size() - suffix.size()));
+  return SVGParser::numberValue(text.substr(0, text.size() - suffix.size()));
 }
 
 }  // namespace
@@ -21,7 +21,7 @@ std::optional<CGFloat> numberBefore(std::string_view text, std::string_view suff
 std::optional<UnitLength> UnitLength::fromStringValue(std::optional<std::string_view> text) {
   if (!text || text->empty()) return std::nullopt;
   const std::string_view t = *text;
-  if (const auto v = SVGParser::parseDouble(t)) return number(*v);
+  if (const auto v = SVGParser::numberValue(t)) return number(*v);
   if (const auto v = numberBefore(t, "pt")) return point(*v);
   if (const auto v = numberBefore(t, "%")) return percentage(*v);
   // em, ex and pc depend on a font or are not supported.

@@ -31,9 +31,9 @@ std::optional<Paint> colorPaint(std::optional<CSS::Color> color, std::string_vie
 std::optional<Paint> Paint::fromStringValue(std::optional<std::string_view> text) {
   if (!text || text->empty()) return std::nullopt;
   if (*text == "none") return none();
-  if (const auto call = SVGParser::parseFunction(*text)) {
-    if (call->name == "url" && !call->arguments.empty() && call->arguments[0].size() >= 2) {
-      if (auto id = definitionID(call->arguments[0])) return definition(std::move(*id));
+  if (const auto call = SVGParser::parseFunctionHead(*text)) {
+    if (call->name == "url" && call->firstArgument && call->firstArgument->size() >= 2) {
+      if (auto id = definitionID(*call->firstArgument)) return definition(std::move(*id));
       return std::nullopt;
     }
   }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Platform/NumberText.h"
 #include "SVGParser/SVG/Command.h"
 
@@ -17,11 +18,20 @@ constexpr std::array<std::size_t, 20> argumentCounts = {2, 2, 2, 2, 1, 1, 1, 1, 
                                                         4, 4, 4, 4, 2, 2, 7, 7, 0, 0};
 constexpr std::size_t letterM = 0, letterm = 1, letterA = 16, lettera = 17, letterZ = 18;
 
+// For each byte, one more than its index in `commandLetters`, or 0.
+constexpr auto letterPositions = [] {
+  std::array<std::uint8_t, 256> positions{};
+  for (std::size_t i = 0; i < commandLetters.size(); ++i) {
+    positions[static_cast<std::uint8_t>(commandLetters[i])] = static_cast<std::uint8_t>(i + 1);
+  }
+  return positions;
+}();
+
 // Index of a command letter in `commandLetters`, or nothing for any other byte.
 std::optional<std::size_t> commandIndex(std::uint8_t byte) {
-  const auto index = commandLetters.find(static_cast<char>(byte));
-  if (index == std::string_view::npos || byte == 0) return std::nullopt;
-  return index;
+  const auto position = letterPositions[byte];
+  if (position == 0) return std::nullopt;
+  return position - 1;
 }
 
 bool isSeparator(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -83,6 +93,9 @@ std::string CommandParserError::describe(const Variant& value) {
 
 std::vector<Command> Command::parseCommandsString(std::string_view string) {
   std::vector<Command> commands;
+  // Path data takes about a dozen bytes or more per command; room for that many up
+  // front saves most of the growing.
+  commands.reserve(string.size() / 12);
   std::optional<std::size_t> current;  // index into commandLetters
   bool collecting = false;             // an argument set of `current` is being read
   bool commaPending = false;           // a comma was read and no number since
@@ -91,14 +104,17 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
   bool numberRead = false;  // the last bytes were a number; the next byte ends its argument
 
   const auto letter = [&] { return static_cast<std::uint8_t>(commandLetters[*current]); };
+  const auto keep = [&](CGFloat value) {
+    if (count < slots.size()) slots[count] = value;
+    ++count;
+  };
   const auto store = [&](std::string_view text) {
-    const auto value = SVGParser::parseDouble(text);
-    if (!value) {
+    CGFloat value = 0;
+    if (!SVGParser::readNumberValue(text, value)) {
       CommandParserError error = CommandParserError::CouldNotParseNumber{std::string(text)};
       throw error;
     }
-    if (count < slots.size()) slots[count] = *value;
-    ++count;
+    keep(value);
   };
   // Reads the number (or arc flag, a single "0" or "1") that starts at `i`; returns
   // the bytes taken, 0 when none starts there. A number takes every byte that may
@@ -108,7 +124,7 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
     const bool flagSlot = (*current == letterA || *current == lettera) && (count == 3 || count == 4);
     if (flagSlot && (c == '0' || c == '1')) {
       commaPending = false;
-      store(string.substr(i, 1));
+      keep(c == '1' ? 1 : 0);
       return 1;
     }
     const auto reach = SVGParser::scanNumber(string.substr(i)).reach;

@@ -55,9 +55,9 @@ Inheritable<std::string> filterReference(std::optional<std::string_view> attribu
   using Filter = Inheritable<std::string>;
   if (attribute) {
     if (attribute->empty()) return Filter::none();
-    const auto call = SVGParser::parseFunction(*attribute);
+    const auto call = SVGParser::parseFunctionHead(*attribute);
     if (!call) return Filter::some(std::string(*attribute));
-    if (call->name == "url" && !call->arguments.empty()) return Filter::some(call->arguments[0]);
+    if (call->name == "url" && call->firstArgument) return Filter::some(std::string(*call->firstArgument));
     return Filter::none();
   }
   if (!css) return Filter::none();
@@ -72,22 +72,24 @@ Inheritable<std::string> filterReference(std::optional<std::string_view> attribu
 
 PresentationAttributes PresentationAttributes::fromXMLAttributes(const XMLAttributes& xmlAttributes,
                                                                  const CSSPropertyResolver& css) {
-  const auto xml = [&](std::string_view key) -> std::optional<std::string_view> {
-    const auto found = xmlAttributes.find(key);
-    if (found == xmlAttributes.end()) return std::nullopt;
-    return found->second;
+  const auto xml = [&](std::string_view key) { return xmlAttributes.find(key); };
+  // Most elements have no cascaded CSS at all; then no property needs looking up.
+  const bool hasCSS = !css.isEmpty();
+  const auto cssValue = [&](std::string_view key) -> std::optional<::CSS::Value> {
+    if (!hasCSS) return std::nullopt;
+    return css[key];
   };
   const auto opacity = [&](std::string_view key) {
     auto value = SVGParser::parseOpacity(xml(key));
-    return value ? value : SVGParser::parseOpacity(css[key]);
+    return value ? value : SVGParser::parseOpacity(cssValue(key));
   };
   const auto length = [&](std::string_view key) {
     auto value = CSS::UnitLength::fromStringValue(xml(key));
-    return value ? value : CSS::UnitLength::fromCSS(css[key]);
+    return value ? value : CSS::UnitLength::fromCSS(cssValue(key));
   };
   const auto paint = [&](std::string_view key) {
     auto value = Paint::fromStringValue(xml(key));
-    return value ? value : Paint::fromCSS(css[key]);
+    return value ? value : Paint::fromCSS(cssValue(key));
   };
 
   PresentationAttributes attributes;
@@ -99,12 +101,13 @@ PresentationAttributes PresentationAttributes::fromXMLAttributes(const XMLAttrib
   attributes.stroke = paint("stroke");
   // Cap, join and miter limit stay unset unless stated, so that they inherit.
   attributes.strokeLineCap = lineCapFromStringValue(xml("stroke-linecap"));
-  if (!attributes.strokeLineCap) attributes.strokeLineCap = lineCapFromCSS(css["stroke-linecap"]);
+  if (!attributes.strokeLineCap) attributes.strokeLineCap = lineCapFromCSS(cssValue("stroke-linecap"));
   attributes.strokeLineJoin = lineJoinFromStringValue(xml("stroke-linejoin"));
-  if (!attributes.strokeLineJoin) attributes.strokeLineJoin = lineJoinFromCSS(css["stroke-linejoin"]);
+  if (!attributes.strokeLineJoin) attributes.strokeLineJoin = lineJoinFromCSS(cssValue("stroke-linejoin"));
   attributes.strokeMiterLimit = length("stroke-miterlimit");
   attributes.transform = Transform::parse(xml("transform"));
-  attributes.filter = filterReference(xml("filter"), xml("filter") ? std::nullopt : css["filter"]);
+  const auto filter = xml("filter");
+  attributes.filter = filterReference(filter, filter ? std::nullopt : cssValue("filter"));
   return attributes;
 }
 

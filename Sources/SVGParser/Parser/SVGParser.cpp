@@ -1,8 +1,10 @@
 #include "SVGParser/Parser/SVGParser.h"
 
+#include <algorithm>
+#include <iterator>
 #include <map>
+#include <memory_resource>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <variant>
@@ -20,11 +22,14 @@ using SVG::XMLAttributes;
 
 constexpr std::string_view svgNamespace = "http://www.w3.org/2000/svg";
 
-// Debug form of an attribute map, on one line: ["d": "M0 0", "id": "a"].
+// Debug form of an element's attributes, on one line and sorted by name: ["d": "M0 0", "id": "a"].
 std::string describe(const XMLAttributes& attributes) {
   if (attributes.empty()) return "[:]";
+  std::vector<XMLAttributes::Attribute> sorted(attributes.begin(), attributes.end());
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const auto& left, const auto& right) { return left.first < right.first; });
   std::string text = "[";
-  for (const auto& [name, value] : attributes) {
+  for (const auto& [name, value] : sorted) {
     if (text.size() > 1) text += ", ";
     text += SVGParser::debugQuoted(name) + ": " + SVGParser::debugQuoted(value);
   }
@@ -39,10 +44,10 @@ class ElementNames {
   // Notes the prefix declarations of an element that opens at `depth`.
   void enter(const XMLAttributes& attributes, std::size_t depth) {
     constexpr std::string_view declaration = "xmlns:";
-    for (auto it = attributes.lower_bound(declaration); it != attributes.end() && it->first.starts_with(declaration);
-         ++it) {
-      std::string prefix = it->first.substr(declaration.size());
-      bindings_[prefix].push_back(it->second == svgNamespace);
+    for (const auto& [name, value] : attributes) {
+      if (!name.starts_with(declaration)) continue;
+      std::string prefix(name.substr(declaration.size()));
+      bindings_[prefix].push_back(value == svgNamespace);
       declarations_.push_back({std::move(prefix), depth});
     }
   }
@@ -56,8 +61,9 @@ class ElementNames {
     }
   }
   std::string_view localName(std::string_view name) const {
+    if (bindings_.empty()) return name;
     const auto colon = name.find(':');
-    if (colon == std::string_view::npos || bindings_.empty()) return name;
+    if (colon == std::string_view::npos) return name;
     const auto binding = bindings_.find(name.substr(0, colon));
     if (binding == bindings_.end()) return name;
     return binding->second.back() ? name.substr(colon + 1) : name;
@@ -73,13 +79,18 @@ class ElementNames {
   std::vector<Declaration> declarations_;  // in the order declared
 };
 
-// First pass: the text of all style elements, and whether the root element is svg.
+// Records the document and, while doing so, collects the text of all style elements
+// (a style sheet may come after the elements it styles) and whether the root element is svg.
 class StyleCollector : public SVGParser::XMLEventHandler {
  public:
+  SVGParser::XMLTape tape;
   bool hadRootSVG = false;
   std::string cssString;
 
+  explicit StyleCollector(std::size_t documentSize) : tape(documentSize) {}
+
   void didStartElement(std::string_view name, const XMLAttributes& attributes) override {
+    tape.didStartElement(name, attributes);
     ++nesting_;
     names_.enter(attributes, nesting_);
     const auto local = names_.localName(name);
@@ -90,12 +101,14 @@ class StyleCollector : public SVGParser::XMLEventHandler {
     }
   }
   void didEndElement(std::string_view name) override {
+    tape.didEndElement(name);
     if (names_.localName(name) == "style") --isCollecting_;
     names_.leave(nesting_);
     --nesting_;
   }
   // CDATA sections arrive here too, so style text written in one counts.
   void foundCharacters(std::string_view characters) override {
+    tape.foundCharacters(characters);
     if (isCollecting_ >= 1) cssString += characters;
   }
 
@@ -116,50 +129,56 @@ enum class ElementKind {
 };
 
 ElementKind elementKind(std::string_view name) {
-  // Never destroyed, like every table here: conversions may run on threads that outlive main().
-  static const auto& kinds = *new const std::unordered_map<std::string_view, ElementKind>{
-      {"svg", ElementKind::svg},
+  struct Entry {
+    std::string_view name;
+    ElementKind kind;
+  };
+  // Elements that drawings hold many of come first: a short walk is cheaper than hashing.
+  static constexpr Entry kinds[] = {
+      {"stop", ElementKind::stop},
+      {"path", ElementKind::path},
       {"g", ElementKind::g},
-      {"text", ElementKind::text},
+      {"radialGradient", ElementKind::radialGradient},
+      {"linearGradient", ElementKind::linearGradient},
+      {"filter", ElementKind::filter},
+      {"feBlend", ElementKind::feBlend},
+      {"feFlood", ElementKind::feFlood},
+      {"feColorMatrix", ElementKind::feColorMatrix},
+      {"feGaussianBlur", ElementKind::feGaussianBlur},
+      {"feOffset", ElementKind::feOffset},
+      {"feComposite", ElementKind::feComposite},
       {"circle", ElementKind::circle},
-      {"ellipse", ElementKind::ellipse},
       {"rect", ElementKind::rect},
+      {"ellipse", ElementKind::ellipse},
+      {"defs", ElementKind::defs},
+      {"svg", ElementKind::svg},
       {"polygon", ElementKind::polygon},
       {"polyline", ElementKind::polyline},
       {"line", ElementKind::line},
+      {"text", ElementKind::text},
       {"image", ElementKind::image},
-      {"path", ElementKind::path},
-      {"defs", ElementKind::defs},
-      {"linearGradient", ElementKind::linearGradient},
-      {"radialGradient", ElementKind::radialGradient},
-      {"stop", ElementKind::stop},
-      {"filter", ElementKind::filter},
-      {"feGaussianBlur", ElementKind::feGaussianBlur},
-      {"feOffset", ElementKind::feOffset},
-      {"feBlend", ElementKind::feBlend},
-      {"feDropShadow", ElementKind::feDropShadow},
-      {"feMerge", ElementKind::feMerge},
-      {"feMergeNode", ElementKind::feMergeNode},
-      {"feColorMatrix", ElementKind::feColorMatrix},
-      {"feComponentTransfer", ElementKind::feComponentTransfer},
-      {"feConvolveMatrix", ElementKind::feConvolveMatrix},
-      {"feComposite", ElementKind::feComposite},
-      {"feDiffuseLighting", ElementKind::feDiffuseLighting},
-      {"feDisplacementMap", ElementKind::feDisplacementMap},
-      {"feFlood", ElementKind::feFlood},
-      {"feMorphology", ElementKind::feMorphology},
-      {"feSpecularLighting", ElementKind::feSpecularLighting},
-      {"feTile", ElementKind::feTile},
-      {"feTurbulence", ElementKind::feTurbulence},
       {"style", ElementKind::style},
       {"clipPath", ElementKind::clipPath},
       {"mask", ElementKind::mask},
       {"symbol", ElementKind::symbol},
       {"pattern", ElementKind::pattern},
       {"marker", ElementKind::marker},
+      {"feDropShadow", ElementKind::feDropShadow},
+      {"feMerge", ElementKind::feMerge},
+      {"feMergeNode", ElementKind::feMergeNode},
+      {"feComponentTransfer", ElementKind::feComponentTransfer},
+      {"feConvolveMatrix", ElementKind::feConvolveMatrix},
+      {"feDiffuseLighting", ElementKind::feDiffuseLighting},
+      {"feDisplacementMap", ElementKind::feDisplacementMap},
+      {"feMorphology", ElementKind::feMorphology},
+      {"feSpecularLighting", ElementKind::feSpecularLighting},
+      {"feTile", ElementKind::feTile},
+      {"feTurbulence", ElementKind::feTurbulence},
   };
-  const auto found = kinds.find(name);
-  return found == kinds.end() ? ElementKind::other : found->second;
+  for (const auto& entry : kinds) {
+    if (entry.name == name) return entry.kind;
+  }
+  return ElementKind::other;
 }
 
 bool isDrawable(ElementKind kind) {
@@ -195,7 +214,7 @@ bool isNotDrawn(ElementKind kind) {
   }
 }
 
-// Second pass: builds the drawing.
+// Builds the drawing from the recorded events.
 class Handler : public SVGParser::XMLEventHandler {
  public:
   explicit Handler(std::optional<std::string_view> cssStyles) : css_(CSS::CSS::fromStringValue(cssStyles)) {}
@@ -211,8 +230,12 @@ class Handler : public SVGParser::XMLEventHandler {
   void didStartElement(std::string_view name, const XMLAttributes& attributes) override {
     ++depth_;
     names_.enter(attributes, depth_);
-    if (skippedDepth_) return;
+    if (skippedDepth_) {
+      openKinds_.push_back(ElementKind::other);
+      return;
+    }
     const auto kind = elementKind(names_.localName(name));
+    openKinds_.push_back(kind);
     if (isNotDrawn(kind) && !notDrawnDepth_) {
       notDrawnDepth_ = depth_;
       notDrawnName_ = name;
@@ -222,13 +245,14 @@ class Handler : public SVGParser::XMLEventHandler {
     startElement(kind, name, attributes);
   }
 
-  void didEndElement(std::string_view name) override {
+  void didEndElement(std::string_view) override {
     if (skippedDepth_) {
       if (skippedDepth_ == depth_) skippedDepth_ = 0;
     } else {
-      endElement(elementKind(names_.localName(name)));
+      endElement(openKinds_.back());
       if (notDrawnDepth_ == depth_) notDrawnDepth_ = 0;
     }
+    openKinds_.pop_back();
     names_.leave(depth_);
     --depth_;
   }
@@ -292,19 +316,22 @@ class Handler : public SVGParser::XMLEventHandler {
         break;
       case ElementKind::linearGradient:
         linearGradient_ = SVG::LinearGradient::fromXMLAttributes(attributes);
+        linearStops_.clear();
         break;
       case ElementKind::radialGradient:
         radialGradient_ = SVG::RadialGradient::fromXMLAttributes(attributes);
+        radialStops_.clear();
         break;
       case ElementKind::stop:
         if (linearGradient_ || radialGradient_) {
-          const auto stop = SVG::GradientStop::fromXMLAttributes(attributes, css_.cssResolver(attributes));
-          if (linearGradient_) linearGradient_->stops.push_back(stop);
-          if (radialGradient_) radialGradient_->stops.push_back(stop);
+          auto stop = SVG::GradientStop::fromXMLAttributes(attributes, css_.cssResolver(attributes));
+          if (linearGradient_ && radialGradient_) linearStops_.push_back(stop);
+          (radialGradient_ ? radialStops_ : linearStops_).push_back(std::move(stop));
         }
         break;
       case ElementKind::filter:
         filter_ = SVG::Filter::fromXMLAttributes(attributes);
+        primitives_.clear();
         defaultInput_ = SVG::Filter::Input::sourceGraphic();
         break;
       case ElementKind::feGaussianBlur:
@@ -398,13 +425,25 @@ class Handler : public SVGParser::XMLEventHandler {
   void endElement(ElementKind kind) {
     switch (kind) {
       case ElementKind::linearGradient:
-        if (linearGradient_) addDefinition(*std::exchange(linearGradient_, std::nullopt));
+        if (linearGradient_) {
+          linearGradient_->stops = takeAll(linearStops_);
+          addDefinition(std::move(*linearGradient_));
+          linearGradient_.reset();
+        }
         break;
       case ElementKind::radialGradient:
-        if (radialGradient_) addDefinition(*std::exchange(radialGradient_, std::nullopt));
+        if (radialGradient_) {
+          radialGradient_->stops = takeAll(radialStops_);
+          addDefinition(std::move(*radialGradient_));
+          radialGradient_.reset();
+        }
         break;
       case ElementKind::filter:
-        if (filter_) addDefinition(*std::exchange(filter_, std::nullopt));
+        if (filter_) {
+          filter_->primitives = takeAll(primitives_);
+          addDefinition(std::move(*filter_));
+          filter_.reset();
+        }
         break;
       case ElementKind::feMerge:
         if (feMerge_) addFilterPrimitive(*std::exchange(feMerge_, std::nullopt));
@@ -440,7 +479,8 @@ class Handler : public SVGParser::XMLEventHandler {
       SVGParser::print("dropping element, no group:", item.description());
       return;
     }
-    std::visit([&item](auto& container) { container.addElement(std::move(item)); }, groupStack_.back().container);
+    std::visit([&item](auto& container) { container.children.push_back(std::move(item)); },
+               groupStack_.back().container);
   }
 
   void addDefinition(SVG::Definition definition) {
@@ -450,8 +490,8 @@ class Handler : public SVGParser::XMLEventHandler {
       auto* svg = std::get_if<SVG::SVG>(&it->container);
       if (!svg) continue;
       // The first definition of an id in the whole document wins.
-      if (!usedDefIDs_.insert(*id).second) return;
-      svg->definitions.push_back({*id, std::move(definition)});
+      if (!usedDefIDs_.emplace(*id).second) return;
+      svg->definitions.emplace_back(*id, std::move(definition));
       return;
     }
   }
@@ -459,23 +499,39 @@ class Handler : public SVGParser::XMLEventHandler {
   void addFilterPrimitive(SVG::Filter::Primitive primitive) {
     if (!filter_) return;
     defaultInput_ = SVG::Filter::Input::previous();
-    filter_->primitives.push_back(std::move(primitive));
+    primitives_.push_back(std::move(primitive));
+  }
+
+  // The collected items in a list of exactly their number; the collecting list keeps its
+  // room for the next gradient or filter.
+  template <typename Item>
+  static std::vector<Item> takeAll(std::vector<Item>& collected) {
+    std::vector<Item> items(std::make_move_iterator(collected.begin()), std::make_move_iterator(collected.end()));
+    collected.clear();
+    return items;
   }
 
   CSS::CSS css_;
   std::vector<OpenContainer> groupStack_;
-  std::unordered_set<std::string> usedDefIDs_;
+  // The ids live as long as the read: they come from a pool that is let go at once.
+  std::pmr::monotonic_buffer_resource idMemory_;
+  std::pmr::unordered_set<std::pmr::string> usedDefIDs_{&idMemory_};
   std::optional<SVG::LinearGradient> linearGradient_;
   std::optional<SVG::RadialGradient> radialGradient_;
   std::optional<SVG::Filter> filter_;
+  // The stops and primitives of the open gradients and filter, until it closes.
+  std::vector<SVG::GradientStop> linearStops_;
+  std::vector<SVG::GradientStop> radialStops_;
+  std::vector<SVG::Filter::Primitive> primitives_;
   std::optional<SVG::Filter::Primitive::Merge> feMerge_;
   SVG::Filter::Input defaultInput_ = SVG::Filter::Input::sourceGraphic();
   std::optional<SVG::Text> text_;
 
   ElementNames names_;
-  std::size_t depth_ = 0;          // open elements
-  std::size_t skippedDepth_ = 0;   // depth of a subtree left out for nesting too deep
-  std::size_t notDrawnDepth_ = 0;  // depth of the outermost open element that is not drawn
+  std::vector<ElementKind> openKinds_;  // of the open elements, innermost last
+  std::size_t depth_ = 0;               // open elements
+  std::size_t skippedDepth_ = 0;        // depth of a subtree left out for nesting too deep
+  std::size_t notDrawnDepth_ = 0;       // depth of the outermost open element that is not drawn
   std::string notDrawnName_;
   XMLAttributes notDrawnAttributes_;
   bool notDrawnReported_ = false;
@@ -484,21 +540,24 @@ class Handler : public SVGParser::XMLEventHandler {
 }  // namespace
 
 std::optional<SVG::SVG> SVGParser::SVGParser::parse(std::string_view data, bool autowrapInSVG) {
-  StyleCollector collector;
+  StyleCollector collector(data.size());
   if (!::SVGParser::readXML(data, collector)) return std::nullopt;
+  Handler handler(collector.cssString);
 
-  std::string wrapped;
-  std::string_view bytes = data;
   if (autowrapInSVG && !collector.hadRootSVG && !data.empty()) {
+    // Read again, as wrapping can change whether the text is well-formed (an XML
+    // declaration is no longer first). The style sheet stays the one found above.
+    std::string wrapped;
     wrapped.reserve(data.size() + 48);
     wrapped.append("<svg xmlns=\"").append(svgNamespace).append("\">");
     wrapped.append(data);
     wrapped.append("</svg>\n");
-    bytes = wrapped;
+    ::SVGParser::XMLTape tape(wrapped.size());
+    if (!::SVGParser::readXML(wrapped, tape)) return std::nullopt;
+    tape.replay(handler);
+  } else {
+    collector.tape.replay(handler);
   }
-
-  Handler handler(collector.cssString);
-  if (!::SVGParser::readXML(bytes, handler)) return std::nullopt;
   return std::move(handler).result();
 }
 

@@ -7,9 +7,9 @@
 
 #include "SVGParser/SVG/SVG.h"
 
-/// Reads SVG text in two passes: the first collects the style sheet text of all
-/// `style` elements, the second builds the drawing with the cascaded CSS of every
-/// element. What cannot be used is reported and left out.
+/// Reads SVG text once, recording its events and collecting the style sheet text of
+/// all `style` elements; the recorded events then build the drawing with the cascaded
+/// CSS of every element. What cannot be used is reported and left out.
 namespace SVGParser {
 
 class SVGParser {

@@ -1,11 +1,12 @@
 // Reading `transform` and `gradientTransform` texts.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/Parser/FunctionParser.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Platform/Print.h"
 #include "SVGParser/SVG/Transform.h"
 
@@ -13,23 +14,26 @@ namespace SVG {
 
 namespace {
 
-// The arguments of one transform function: separated by commas, blanks or both.
-std::vector<std::string_view> splitArguments(const std::vector<std::string>& arguments) {
-  std::vector<std::string_view> numbers;
-  for (const std::string_view argument : arguments) {
-    std::size_t i = 0, start = 0;
-    while (i < argument.size()) {
-      if (const auto blank = SVGParser::whitespaceLengthAt(argument, i)) {
-        if (i > start) numbers.push_back(argument.substr(start, i - start));
-        i += blank;
-        start = i;
-      } else {
-        ++i;
-      }
+// The numbers between the parentheses of one transform function: the pieces between
+// commas and blanks. `numbers` is the caller's, reused from one function to the next.
+void splitArguments(std::string_view arguments, std::vector<std::string_view>& numbers) {
+  numbers.clear();
+  std::size_t i = 0, start = 0;
+  while (i < arguments.size()) {
+    const auto c = static_cast<unsigned char>(arguments[i]);
+    // Other ASCII bytes are never blank; only longer blanks need the full test.
+    const auto blank = c == ',' || c == ' ' || (c >= 0x09 && c <= 0x0D) ? 1
+                       : c < 0x80                                      ? 0
+                                                                       : SVGParser::whitespaceLengthAt(arguments, i);
+    if (blank == 0) {
+      ++i;
+      continue;
     }
-    if (start < argument.size()) numbers.push_back(argument.substr(start));
+    if (i > start) numbers.push_back(arguments.substr(start, i - start));
+    i += blank;
+    start = i;
   }
-  return numbers;
+  if (start < arguments.size()) numbers.push_back(arguments.substr(start));
 }
 
 // Leading white space and at most one comma: the separator between two transforms.
@@ -39,20 +43,23 @@ std::string_view dropSeparator(std::string_view chunk) {
   return chunk;
 }
 
-std::optional<Transform> transformFromChunk(std::string_view chunk) {
+std::optional<Transform> transformFromChunk(std::string_view chunk, std::vector<std::string_view>& args) {
   if (chunk.empty()) return std::nullopt;
-  const auto call = SVGParser::parseFunction(chunk);
-  if (!call) {
+  // name(arguments), split at the first "(" and the last ")".
+  const auto open = chunk.find('(');
+  const auto close = chunk.rfind(')');
+  const auto name = SVGParser::trimWhitespace(chunk.substr(0, open));
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open || name.empty()) {
     SVGParser::print("Unsupported transform value:", chunk);
     return std::nullopt;
   }
-  const auto args = splitArguments(call->arguments);
+  splitArguments(chunk.substr(open + 1, close - open - 1), args);
   const std::size_t n = args.size();
-  const auto number = [&](std::size_t i) { return i < n ? SVGParser::parseDouble(args[i]) : std::nullopt; };
-  const std::string& name = call->name;
+  const auto number = [&](std::size_t i) { return i < n ? SVGParser::numberValue(args[i]) : std::nullopt; };
 
   if (name == "matrix") {
     Transform::Matrix matrix;
+    matrix.values.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
       if (const auto value = number(i)) matrix.values.push_back(*value);
     }
@@ -80,6 +87,7 @@ std::optional<Transform> transformFromChunk(std::string_view chunk) {
     if (name == "skewX") return Transform::SkewX{degrees};
     return Transform::SkewY{degrees};
   }
+  const auto call = SVGParser::parseFunction(chunk);
   SVGParser::print("Unsupported transform function:", name, SVGParser::quotedList(call->arguments));
   return std::nullopt;
 }
@@ -90,6 +98,10 @@ std::vector<Transform> Transform::parse(std::optional<std::string_view> string) 
   std::vector<Transform> transforms;
   if (!string) return transforms;
   const std::string_view text = *string;
+  // Each transform ends at a ")".
+  transforms.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), ')')));
+  std::vector<std::string_view> args;
+  args.reserve(6);  // the most any supported function takes
   std::size_t pos = 0;
   while (pos < text.size()) {
     const auto close = text.find(')', pos);
@@ -97,7 +109,7 @@ std::vector<Transform> Transform::parse(std::optional<std::string_view> string) 
     const auto chunk = dropSeparator(text.substr(pos, close + 1 - pos));
     pos = close + 1;
     if (chunk == "identity()") continue;
-    if (auto transform = transformFromChunk(chunk)) transforms.push_back(std::move(*transform));
+    if (auto transform = transformFromChunk(chunk, args)) transforms.push_back(std::move(*transform));
   }
   return transforms;
 }

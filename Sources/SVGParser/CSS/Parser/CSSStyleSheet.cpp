@@ -2,7 +2,7 @@
 
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/Parser/FunctionParser.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Platform/Print.h"
 #include "SVGParser/Platform/Text/Text.h"
 
@@ -39,7 +39,7 @@ std::string stripComments(std::string_view text) {
 // Reads a number followed by exactly this unit suffix.
 std::optional<double> numberWithSuffix(std::string_view text, std::string_view suffix) {
   if (!text.ends_with(suffix)) return std::nullopt;
-  return SVGParser::parseDouble(text.substr(0, text.size() - suffix.size()));
+  return SVGParser::numberValue(text.substr(0, text.size() - suffix.size()));
 }
 
 // One property value; the text is already trimmed.
@@ -54,7 +54,7 @@ Value parseValue(std::string_view text) {
   if (text.starts_with("url(")) {
     return Value::Url{std::string(SVGParser::trimWhitespace(SVGParser::dropLastCharacter(text.substr(4))))};
   }
-  if (const auto number = SVGParser::parseDouble(text)) return Value::Number{*number};
+  if (const auto number = SVGParser::numberValue(text)) return Value::Number{*number};
   if (const auto percent = numberWithSuffix(text, "%")) return Value::PercentValue{*percent};
   if (const auto pixel = numberWithSuffix(text, "px")) return Value::Pixel{*pixel};
   if (text.find('(') != std::string_view::npos) {
@@ -175,14 +175,11 @@ Style CSS::cssResolver(const std::optional<Style>& style, const std::optional<st
 }
 
 Style CSS::cssResolver(const SVG::XMLAttributes& xmlAttributes) const {
-  const auto attribute = [&](std::string_view name) -> std::optional<std::string_view> {
-    const auto found = xmlAttributes.find(name);
-    if (found == xmlAttributes.end()) return std::nullopt;
-    return found->second;
-  };
-  const auto classText = attribute("class");
-  const auto styleText = attribute("style");
-  const auto idText = attribute("id");
+  const auto styleText = xmlAttributes.find("style");
+  // Most documents have no style sheet: then only an inline style can give properties.
+  if (!styleText && classToStyles.empty() && idToStyles.empty()) return Style();
+  const auto classText = xmlAttributes.find("class");
+  const auto idText = xmlAttributes.find("id");
   return cssResolver(styleText ? std::optional<Style>(parseStyle(styleText)) : std::nullopt,
                      idText ? std::optional<std::string>(*idText) : std::nullopt,
                      classText ? classList(*classText) : std::vector<std::string>());

@@ -38,6 +38,13 @@ std::size_t SVGParser::whitespaceLengthBefore(std::string_view text, std::size_t
 }
 
 std::string_view SVGParser::trimWhitespace(std::string_view text) {
+  // Most texts start and end with an ASCII byte that is no blank; no white-space
+  // character starts or ends with one.
+  const auto plain = [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x80 && byte != ' ' && (byte < 0x09 || byte > 0x0D);
+  };
+  if (text.empty() || (plain(text.front()) && plain(text.back()))) return text;
   while (const auto n = SVGParser::whitespaceLengthAt(text, 0)) text.remove_prefix(n);
   while (const auto n = SVGParser::whitespaceLengthBefore(text, text.size())) text.remove_suffix(n);
   return text;
