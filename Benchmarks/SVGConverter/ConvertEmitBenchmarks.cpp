@@ -44,12 +44,17 @@ const ParsedSet& parsedEmoji() {
   return set;
 }
 
+// The parsed set, or nothing after marking the benchmark skipped when the data is absent.
+const ParsedSet* parsedEmojiOrSkip(benchmark::State& state) {
+  if (!parsedEmoji().drawings.empty()) return &parsedEmoji();
+  state.SkipWithError("build-data/fluent-emoji-1.2.7 is missing: run scripts/fetch-test-data.sh");
+  return nullptr;
+}
+
 void BM_EmojiSetConvertAndEmit(benchmark::State& state) {
-  const ParsedSet& set = parsedEmoji();
-  if (set.drawings.empty()) {
-    state.SkipWithError("build-data/fluent-emoji-1.2.7 is missing: run scripts/fetch-test-data.sh");
-    return;
-  }
+  const ParsedSet* parsed = parsedEmojiOrSkip(state);
+  if (!parsed) return;
+  const ParsedSet& set = *parsed;
   SVGParser::PrintCapture quiet;
   const SVGSwiftUIExporter::Config config;
   for (auto _ : state) {
@@ -61,11 +66,9 @@ void BM_EmojiSetConvertAndEmit(benchmark::State& state) {
 
 // The conversion to the view model alone, without writing any Swift.
 void BM_EmojiSetConvert(benchmark::State& state) {
-  const ParsedSet& set = parsedEmoji();
-  if (set.drawings.empty()) {
-    state.SkipWithError("build-data/fluent-emoji-1.2.7 is missing: run scripts/fetch-test-data.sh");
-    return;
-  }
+  const ParsedSet* parsed = parsedEmojiOrSkip(state);
+  if (!parsed) return;
+  const ParsedSet& set = *parsed;
   SVGParser::PrintCapture quiet;
   for (auto _ : state) {
     for (const SVG::SVG& svg : set.drawings) benchmark::DoNotOptimize(SVGSwiftUIQuarvel::shape(svg, ""));
@@ -75,11 +78,9 @@ void BM_EmojiSetConvert(benchmark::State& state) {
 }
 
 void BM_EmojiSetLargestConvertAndEmit(benchmark::State& state) {
-  const ParsedSet& set = parsedEmoji();
-  if (set.drawings.empty()) {
-    state.SkipWithError("build-data/fluent-emoji-1.2.7 is missing: run scripts/fetch-test-data.sh");
-    return;
-  }
+  const ParsedSet* parsed = parsedEmojiOrSkip(state);
+  if (!parsed) return;
+  const ParsedSet& set = *parsed;
   SVGParser::PrintCapture quiet;
   const SVGSwiftUIExporter::Config config;
   for (auto _ : state) {
@@ -90,11 +91,9 @@ void BM_EmojiSetLargestConvertAndEmit(benchmark::State& state) {
 
 // The parse of the largest drawing alone, to set against its whole generation.
 void BM_EmojiSetLargestParse(benchmark::State& state) {
-  const ParsedSet& set = parsedEmoji();
-  if (set.drawings.empty()) {
-    state.SkipWithError("build-data/fluent-emoji-1.2.7 is missing: run scripts/fetch-test-data.sh");
-    return;
-  }
+  const ParsedSet* parsed = parsedEmojiOrSkip(state);
+  if (!parsed) return;
+  const ParsedSet& set = *parsed;
   SVGParser::PrintCapture quiet;
   for (auto _ : state) {
     benchmark::DoNotOptimize(SVG::SVG::fromSVGString(set.largestText));
