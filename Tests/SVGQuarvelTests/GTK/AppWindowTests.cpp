@@ -208,8 +208,17 @@ TEST(AppWindows, ASecondLaunchHandsItsFileToTheRunningApplication) {
   if (second != 0) g_spawn_close_pid(second);
 
   app.reset();
+  // Work the application left queued on the main loop (deleting closed windows and answered
+  // dialogs) must not run on the application after it is gone.
+  while (g_main_context_iteration(nullptr, FALSE)) {
+  }
   // The application's bus connection lives on with the process, and so does the bus object (which
-  // would wait for the connection to go): only the bus daemon is stopped.
+  // would wait for the connection to go): only the bus daemon is stopped. The shared connection
+  // must not end the process with SIGTERM when the daemon goes.
+  if (GDBusConnection* connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+    g_dbus_connection_set_exit_on_close(connection, FALSE);
+    g_object_unref(connection);
+  }
   g_test_dbus_stop(bus);
 }
 

@@ -6,6 +6,7 @@
 #include <glibmm/main.h>
 #include <gtkmm/filefilter.h>
 #include <gtkmm/icontheme.h>
+#include <sigc++/adaptors/track_obj.h>
 
 #include <algorithm>
 
@@ -172,10 +173,10 @@ void SVGQuarvelApp::presentDocument(const SVGQuarvel::DocumentRecordPtr& record)
 
 void SVGQuarvelApp::windowClosed(DocumentWindow* window) {
   DocumentController::shared().close(*window->record());
-  // Deleted once its signal handlers have returned.
-  Glib::signal_idle().connect_once([this, window] {
-    std::erase_if(windows_, [window](const auto& open) { return open.get() == window; });
-  });
+  // Deleted once its signal handlers have returned, unless the application has gone first.
+  Glib::signal_idle().connect_once(sigc::track_obj(
+      [this, window] { std::erase_if(windows_, [window](const auto& open) { return open.get() == window; }); },
+      *this));
 }
 
 std::vector<DocumentWindow*> SVGQuarvelApp::documentWindows() const {
@@ -440,8 +441,8 @@ Gtk::MessageDialog* SVGQuarvelApp::addDialog(std::unique_ptr<Gtk::MessageDialog>
 
 void SVGQuarvelApp::removeDialog(Gtk::MessageDialog* dialog) {
   dialog->hide();
-  // Deleted once its signal handlers have returned.
-  Glib::signal_idle().connect_once([this, dialog] {
-    std::erase_if(dialogs_, [dialog](const auto& open) { return open.get() == dialog; });
-  });
+  // Deleted once its signal handlers have returned, unless the application has gone first.
+  Glib::signal_idle().connect_once(sigc::track_obj(
+      [this, dialog] { std::erase_if(dialogs_, [dialog](const auto& open) { return open.get() == dialog; }); },
+      *this));
 }
