@@ -100,6 +100,15 @@ TEST(NumberScan, NumberValuesAreTheValuesParseDoubleReads) {
     if (value) {
       EXPECT_EQ(std::bit_cast<std::uint64_t>(*value), std::bit_cast<std::uint64_t>(*expected)) << text;
     }
+    // Path data reads the plain decimal at the start of a text in one pass: it must take
+    // the bytes a scan reaches and give the value of those bytes.
+    double leading = 0;
+    if (const auto taken = SVGParser::readLeadingPlainDecimal(text, leading)) {
+      ASSERT_EQ(taken, SVGParser::scanNumber(text).reach) << text;
+      const auto number = SVGParser::parseDouble(text.substr(0, taken));
+      ASSERT_TRUE(number) << text;
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(leading), std::bit_cast<std::uint64_t>(*number)) << text;
+    }
   }
   for (const char* text : {"-0", "-0.000", "0.1", "123456789012345", "1234567890123456", "9007199254740993",
                            ".000000000000001", "-999999999999999.9", "5.", "-.5"}) {

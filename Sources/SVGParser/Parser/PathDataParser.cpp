@@ -127,10 +127,16 @@ std::vector<Command> Command::parseCommandsString(std::string_view string) {
       keep(c == '1' ? 1 : 0);
       return 1;
     }
-    const auto reach = SVGParser::scanNumber(string.substr(i)).reach;
-    if (reach == 0) return 0;
+    CGFloat value = 0;
+    auto reach = SVGParser::readLeadingPlainDecimal(string.substr(i), value);
+    if (reach > 0) {
+      keep(value);
+    } else {
+      reach = SVGParser::scanNumber(string.substr(i)).reach;
+      if (reach == 0) return 0;
+      store(string.substr(i, reach));
+    }
     commaPending = false;
-    store(string.substr(i, reach));
     numberRead = true;
     return reach;
   };
