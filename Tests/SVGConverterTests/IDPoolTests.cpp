@@ -57,3 +57,15 @@ TEST(SwiftIdentifier, NamesAreValidSwiftIdentifiers) {
     EXPECT_EQ(propertyName(propertyName(text)), propertyName(text)) << text;
   }
 }
+
+TEST(SwiftIdentifier, ReservedWordsOfEveryShape) {
+  using SwiftIdentifier::isReserved;
+  // Single characters, digits and long words are reserved as well.
+  for (const char* word : {"_", "in", "UInt32", "CGAffineTransform", "precedencegroup", "viewBox", "ZStack"}) {
+    EXPECT_TRUE(isReserved(word)) << word;
+  }
+  // Same first and last byte as a reserved word, or a word cut short.
+  for (const char* name : {"", "UInt3", "Ux2", "i_n", "viewbox", "ZStack2", "path12", "\xC3\xA9n"}) {
+    EXPECT_FALSE(isReserved(name)) << name;
+  }
+}

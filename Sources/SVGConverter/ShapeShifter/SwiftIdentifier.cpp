@@ -161,9 +161,28 @@ constexpr std::string_view kReserved[] = {
     // members of every generated view type, which a static property must not repeat
     "body", "intrinsicSize", "isResizable", "origin", "resizable", "viewBox"};
 
+// Each pair of first and last byte that a reserved word has. Nearly every
+// generated name ("path12", "PathView3") fails this test, which is much
+// cheaper than hashing the name.
+constexpr std::array<bool, 128 * 128> kReservedEnds = [] {
+  std::array<bool, 128 * 128> ends{};
+  for (std::string_view word : kReserved) {
+    ends[static_cast<unsigned char>(word.front()) * 128 + static_cast<unsigned char>(word.back())] = true;
+  }
+  return ends;
+}();
+
+bool mayBeReserved(std::string_view name) {
+  if (name.empty()) return false;
+  const auto first = static_cast<unsigned char>(name.front());
+  const auto last = static_cast<unsigned char>(name.back());
+  return first < 128 && last < 128 && kReservedEnds[first * 128 + last];
+}
+
 }  // namespace
 
 bool isReserved(std::string_view name) {
+  if (!mayBeReserved(name)) return false;
   // Never destroyed: conversions may still run on other threads while the process ends.
   static const auto& reserved = *new const std::unordered_set<std::string_view>(std::begin(kReserved), std::end(kReserved));
   return reserved.contains(name);
@@ -179,7 +198,7 @@ bool isASCIIIdentifierByte(char c) {
 
 std::string make(std::string_view text, bool capitalize) {
   // Most names are plain ASCII identifiers already: only the first letter and a keyword change.
-  if (!text.empty() && std::all_of(text.begin(), text.end(), isASCIIIdentifierByte)) {
+  if (!text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return isASCIIIdentifierByte(c); })) {
     std::string result;
     result.reserve(text.size() + 2);
     if (!isASCIILetter(static_cast<unsigned char>(text.front()))) result += 'z';
