@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <iterator>
 #include <optional>
 #include <unordered_set>
@@ -161,22 +162,44 @@ constexpr std::string_view kReserved[] = {
     // members of every generated view type, which a static property must not repeat
     "body", "intrinsicSize", "isResizable", "origin", "resizable", "viewBox"};
 
-// Each pair of first and last byte that a reserved word has. Nearly every
-// generated name ("path12", "PathView3") fails this test, which is much
-// cheaper than hashing the name.
-constexpr std::array<bool, 128 * 128> kReservedEnds = [] {
-  std::array<bool, 128 * 128> ends{};
-  for (std::string_view word : kReserved) {
-    ends[static_cast<unsigned char>(word.front()) * 128 + static_cast<unsigned char>(word.back())] = true;
+// A set of pairs of ASCII bytes, one bit each.
+class BytePairs {
+ public:
+  constexpr void insert(unsigned char a, unsigned char b) { bits_[index(a, b) / 64] |= bit(a, b); }
+  constexpr bool contains(unsigned char a, unsigned char b) const {
+    return a < 128 && b < 128 && (bits_[index(a, b) / 64] & bit(a, b)) != 0;
   }
-  return ends;
+
+ private:
+  static constexpr unsigned index(unsigned char a, unsigned char b) { return a * 128u + b; }
+  static constexpr std::uint64_t bit(unsigned char a, unsigned char b) { return std::uint64_t{1} << (index(a, b) % 64); }
+  std::array<std::uint64_t, 128 * 128 / 64> bits_{};
+};
+
+constexpr unsigned char secondByte(std::string_view s) { return s.size() > 1 ? static_cast<unsigned char>(s[1]) : 0; }
+
+// How reserved words begin and end. Nearly every name ("path12",
+// "PathView3", ids from drawing programs) fails one of the two tests, which
+// are much cheaper than hashing the name.
+struct ReservedShapes {
+  BytePairs firstAndSecond;
+  BytePairs firstAndLast;
+};
+constexpr ReservedShapes kReservedShapes = [] {
+  ReservedShapes shapes;
+  for (std::string_view word : kReserved) {
+    const auto first = static_cast<unsigned char>(word.front());
+    shapes.firstAndSecond.insert(first, secondByte(word));
+    shapes.firstAndLast.insert(first, static_cast<unsigned char>(word.back()));
+  }
+  return shapes;
 }();
 
 bool mayBeReserved(std::string_view name) {
   if (name.empty()) return false;
   const auto first = static_cast<unsigned char>(name.front());
-  const auto last = static_cast<unsigned char>(name.back());
-  return first < 128 && last < 128 && kReservedEnds[first * 128 + last];
+  return kReservedShapes.firstAndSecond.contains(first, secondByte(name)) &&
+         kReservedShapes.firstAndLast.contains(first, static_cast<unsigned char>(name.back()));
 }
 
 }  // namespace
