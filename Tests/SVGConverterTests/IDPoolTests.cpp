@@ -57,3 +57,15 @@ TEST(SwiftIdentifier, NamesAreValidSwiftIdentifiers) {
     EXPECT_EQ(propertyName(propertyName(text)), propertyName(text)) << text;
   }
 }
+
+TEST(SwiftIdentifier, ReservedWordsOfEveryShape) {
+  using SwiftIdentifier::isReserved;
+  // Single characters, digits and long words are reserved as well.
+  for (const char* word : {"_", "in", "UInt32", "CGAffineTransform", "precedencegroup", "viewBox", "ZStack"}) {
+    EXPECT_TRUE(isReserved(word)) << word;
+  }
+  // Begun or ended as a reserved word is, or a word cut short.
+  for (const char* name : {"", "UInt3", "Ux2", "i_n", "sef", "viewbox", "ZStack2", "PathView12", "\xC3\xA9n"}) {
+    EXPECT_FALSE(isReserved(name)) << name;
+  }
+}

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <iterator>
 #include <optional>
 #include <unordered_set>
@@ -161,9 +162,50 @@ constexpr std::string_view kReserved[] = {
     // members of every generated view type, which a static property must not repeat
     "body", "intrinsicSize", "isResizable", "origin", "resizable", "viewBox"};
 
+// A set of pairs of ASCII bytes, one bit each.
+class BytePairs {
+ public:
+  constexpr void insert(unsigned char a, unsigned char b) { bits_[index(a, b) / 64] |= bit(a, b); }
+  constexpr bool contains(unsigned char a, unsigned char b) const {
+    return a < 128 && b < 128 && (bits_[index(a, b) / 64] & bit(a, b)) != 0;
+  }
+
+ private:
+  static constexpr unsigned index(unsigned char a, unsigned char b) { return a * 128u + b; }
+  static constexpr std::uint64_t bit(unsigned char a, unsigned char b) { return std::uint64_t{1} << (index(a, b) % 64); }
+  std::array<std::uint64_t, 128 * 128 / 64> bits_{};
+};
+
+constexpr unsigned char secondByte(std::string_view s) { return s.size() > 1 ? static_cast<unsigned char>(s[1]) : 0; }
+
+// How reserved words begin and end. Nearly every name ("path12",
+// "PathView3", ids from drawing programs) fails one of the two tests, which
+// are much cheaper than hashing the name.
+struct ReservedShapes {
+  BytePairs firstAndSecond;
+  BytePairs firstAndLast;
+};
+constexpr ReservedShapes kReservedShapes = [] {
+  ReservedShapes shapes;
+  for (std::string_view word : kReserved) {
+    const auto first = static_cast<unsigned char>(word.front());
+    shapes.firstAndSecond.insert(first, secondByte(word));
+    shapes.firstAndLast.insert(first, static_cast<unsigned char>(word.back()));
+  }
+  return shapes;
+}();
+
+bool mayBeReserved(std::string_view name) {
+  if (name.empty()) return false;
+  const auto first = static_cast<unsigned char>(name.front());
+  return kReservedShapes.firstAndSecond.contains(first, secondByte(name)) &&
+         kReservedShapes.firstAndLast.contains(first, static_cast<unsigned char>(name.back()));
+}
+
 }  // namespace
 
 bool isReserved(std::string_view name) {
+  if (!mayBeReserved(name)) return false;
   // Never destroyed: conversions may still run on other threads while the process ends.
   static const auto& reserved = *new const std::unordered_set<std::string_view>(std::begin(kReserved), std::end(kReserved));
   return reserved.contains(name);
@@ -179,7 +221,7 @@ bool isASCIIIdentifierByte(char c) {
 
 std::string make(std::string_view text, bool capitalize) {
   // Most names are plain ASCII identifiers already: only the first letter and a keyword change.
-  if (!text.empty() && std::all_of(text.begin(), text.end(), isASCIIIdentifierByte)) {
+  if (!text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return isASCIIIdentifierByte(c); })) {
     std::string result;
     result.reserve(text.size() + 2);
     if (!isASCIILetter(static_cast<unsigned char>(text.front()))) result += 'z';
