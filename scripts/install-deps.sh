@@ -12,6 +12,7 @@ PACKAGES=(
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev libjavascriptcoregtk-6.0-dev
   libjs-highlight.js libtree-sitter-dev
   fonts-dejavu-core
+  libx11-dev libxtst-dev libcairo2-dev
   xvfb xauth dbus dbus-x11
 )
 # The machine image may bring its own Node.js; Debian's is only the fallback.

@@ -1,0 +1,444 @@
+#include "XDriver.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <cairo.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace XDriver {
+
+namespace {
+
+Display* dpy(void* display) { return static_cast<Display*>(display); }
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int ca = int((a >> shift) & 0xff);
+    const int cb = int((b >> shift) & 0xff);
+    if (std::abs(ca - cb) > tolerance) return false;
+  }
+  return true;
+}
+
+Rect clip(const Image& image, std::optional<Rect> area) {
+  Rect r = area.value_or(Rect{0, 0, image.width, image.height});
+  const int x0 = std::clamp(r.x, 0, image.width);
+  const int y0 = std::clamp(r.y, 0, image.height);
+  const int x1 = std::clamp(r.x + r.width, x0, image.width);
+  const int y1 = std::clamp(r.y + r.height, y0, image.height);
+  return Rect{x0, y0, x1 - x0, y1 - y0};
+}
+
+std::optional<std::string> textProperty(Display* display, Window window, Atom property, Atom type) {
+  Atom actualType = None;
+  int format = 0;
+  unsigned long items = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, window, property, 0, 1 << 20, False, type, &actualType, &format, &items, &after,
+                         &data) != Success ||
+      data == nullptr) {
+    return std::nullopt;
+  }
+  std::string text(reinterpret_cast<const char*>(data), items * std::size_t(format / 8));
+  XFree(data);
+  if (actualType == None) return std::nullopt;
+  return text;
+}
+
+}  // namespace
+
+std::size_t Image::count(std::uint32_t rgb, int tolerance, std::optional<Rect> area) const {
+  return countWhere([&](std::uint32_t pixel) { return near(pixel, rgb, tolerance); }, area);
+}
+
+std::size_t Image::countWhere(const std::function<bool(std::uint32_t)>& matches, std::optional<Rect> area) const {
+  const Rect r = clip(*this, area);
+  std::size_t n = 0;
+  for (int y = r.y; y < r.y + r.height; ++y) {
+    for (int x = r.x; x < r.x + r.width; ++x) n += matches(at(x, y)) ? 1 : 0;
+  }
+  return n;
+}
+
+std::optional<Rect> Image::boundsOf(std::uint32_t rgb, int tolerance) const {
+  int x0 = width, y0 = height, x1 = -1, y1 = -1;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      if (!near(at(x, y), rgb, tolerance)) continue;
+      x0 = std::min(x0, x);
+      y0 = std::min(y0, y);
+      x1 = std::max(x1, x);
+      y1 = std::max(y1, y);
+    }
+  }
+  if (x1 < 0) return std::nullopt;
+  return Rect{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+}
+
+bool Image::savePNG(const std::string& path) const {
+  if (width <= 0 || height <= 0) return false;
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  cairo_surface_flush(surface);
+  unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
+    for (int x = 0; x < width; ++x) row[x] = at(x, y);
+  }
+  cairo_surface_mark_dirty(surface);
+  const bool saved = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+  cairo_surface_destroy(surface);
+  return saved;
+}
+
+Session::Session() {
+  display_ = XOpenDisplay(nullptr);
+  if (display_ == nullptr) return;
+  int event = 0, error = 0, major = 0, minor = 0;
+  hasXTest_ = XTestQueryExtension(dpy(display_), &event, &error, &major, &minor);
+}
+
+Session::~Session() {
+  if (display_ != nullptr) XCloseDisplay(dpy(display_));
+}
+
+void Session::flush() const { XSync(dpy(display_), False); }
+
+std::string Session::title(WindowID window) const {
+  Display* d = dpy(display_);
+  const Atom netName = XInternAtom(d, "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+  if (auto name = textProperty(d, window, netName, utf8)) return *name;
+  if (auto name = textProperty(d, window, XA_WM_NAME, AnyPropertyType)) return *name;
+  return {};
+}
+
+std::vector<WindowID> Session::findWindows(const std::function<bool(const std::string&)>& matches,
+                                           double timeoutSeconds) const {
+  Display* d = dpy(display_);
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    std::vector<WindowID> found;
+    std::vector<Window> queue{DefaultRootWindow(d)};
+    while (!queue.empty()) {
+      const Window w = queue.back();
+      queue.pop_back();
+      Window root = 0, parent = 0;
+      Window* children = nullptr;
+      unsigned int count = 0;
+      if (XQueryTree(d, w, &root, &parent, &children, &count) == 0) continue;
+      for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(d, children[i], &attributes) == 0 || attributes.map_state != IsViewable) continue;
+        if (matches(title(children[i]))) found.push_back(children[i]);
+        queue.push_back(children[i]);
+      }
+      if (children != nullptr) XFree(children);
+    }
+    if (!found.empty() || secondsSince(start) >= timeoutSeconds) return found;
+    pause(100);
+  }
+}
+
+std::optional<WindowID> Session::findWindow(const std::string& name, double timeoutSeconds) const {
+  auto found = findWindows([&](const std::string& t) { return t == name; }, timeoutSeconds);
+  if (found.empty()) return std::nullopt;
+  return found.front();
+}
+
+std::optional<WindowID> Session::findWindowStartingWith(const std::string& prefix, double timeoutSeconds) const {
+  auto found = findWindows([&](const std::string& t) { return t.rfind(prefix, 0) == 0; }, timeoutSeconds);
+  if (found.empty()) return std::nullopt;
+  return found.front();
+}
+
+Rect Session::geometry(WindowID window) const {
+  Display* d = dpy(display_);
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(d, window, &attributes) == 0) return {};
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+  return Rect{x, y, attributes.width, attributes.height};
+}
+
+void Session::focus(WindowID window) const {
+  Display* d = dpy(display_);
+  XRaiseWindow(d, window);
+  XSetInputFocus(d, window, RevertToParent, CurrentTime);
+  flush();
+  pause(100);
+}
+
+Image Session::grabScreen() const {
+  Display* d = dpy(display_);
+  XWindowAttributes attributes;
+  XGetWindowAttributes(d, DefaultRootWindow(d), &attributes);
+  return grab(Rect{0, 0, attributes.width, attributes.height});
+}
+
+Image Session::grab(const Rect& area) const {
+  Display* d = dpy(display_);
+  Image image;
+  XImage* x = XGetImage(d, DefaultRootWindow(d), area.x, area.y, unsigned(std::max(area.width, 1)),
+                        unsigned(std::max(area.height, 1)), AllPlanes, ZPixmap);
+  if (x == nullptr) return image;
+  image.width = x->width;
+  image.height = x->height;
+  image.pixels.resize(std::size_t(image.width) * std::size_t(image.height));
+  auto channel = [](unsigned long pixel, unsigned long mask) -> std::uint32_t {
+    if (mask == 0) return 0;
+    int shift = 0;
+    while (((mask >> shift) & 1) == 0) ++shift;
+    const unsigned long value = (pixel & mask) >> shift;
+    const unsigned long max = mask >> shift;
+    return std::uint32_t(value * 255 / max);
+  };
+  for (int y = 0; y < image.height; ++y) {
+    for (int xx = 0; xx < image.width; ++xx) {
+      const unsigned long pixel = XGetPixel(x, xx, y);
+      image.pixels[std::size_t(y) * std::size_t(image.width) + std::size_t(xx)] =
+          (channel(pixel, x->red_mask) << 16) | (channel(pixel, x->green_mask) << 8) | channel(pixel, x->blue_mask);
+    }
+  }
+  XDestroyImage(x);
+  return image;
+}
+
+void Session::moveTo(int x, int y) const {
+  XTestFakeMotionEvent(dpy(display_), -1, x, y, CurrentTime);
+  flush();
+}
+
+void Session::press(int button) const {
+  XTestFakeButtonEvent(dpy(display_), unsigned(button), True, CurrentTime);
+  flush();
+}
+
+void Session::release(int button) const {
+  XTestFakeButtonEvent(dpy(display_), unsigned(button), False, CurrentTime);
+  flush();
+}
+
+void Session::click(int x, int y, int button) const {
+  moveTo(x, y);
+  pause(30);
+  press(button);
+  pause(30);
+  release(button);
+  pause(30);
+}
+
+bool Session::keysym(unsigned long sym, bool down) const {
+  Display* d = dpy(display_);
+  const KeyCode code = XKeysymToKeycode(d, sym);
+  if (code == 0) return false;
+  XTestFakeKeyEvent(d, code, down ? True : False, CurrentTime);
+  flush();
+  return true;
+}
+
+bool Session::key(const std::string& combination) const {
+  static const std::map<std::string, std::string> modifiers{
+      {"ctrl", "Control_L"}, {"control", "Control_L"}, {"shift", "Shift_L"}, {"alt", "Alt_L"}, {"super", "Super_L"}};
+  std::vector<unsigned long> syms;
+  std::stringstream parts(combination);
+  std::string part;
+  while (std::getline(parts, part, '+')) {
+    std::string lower = part;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    const auto modifier = modifiers.find(lower);
+    const KeySym sym = XStringToKeysym(modifier != modifiers.end() ? modifier->second.c_str() : part.c_str());
+    if (sym == NoSymbol) return false;
+    syms.push_back(sym);
+  }
+  if (syms.empty()) return false;
+  bool ok = true;
+  for (auto sym : syms) ok = keysym(sym, true) && ok;
+  pause(20);
+  for (auto it = syms.rbegin(); it != syms.rend(); ++it) ok = keysym(*it, false) && ok;
+  pause(20);
+  return ok;
+}
+
+bool Session::type(const std::string& text, int delayMilliseconds) const {
+  Display* d = dpy(display_);
+  for (char c : text) {
+    KeySym sym = NoSymbol;
+    if (c == '\n') {
+      sym = XK_Return;
+    } else if (c == '\t') {
+      sym = XK_Tab;
+    } else if (c >= 0x20 && c < 0x7f) {
+      sym = KeySym(c);
+    } else {
+      return false;
+    }
+    const KeyCode code = XKeysymToKeycode(d, sym);
+    if (code == 0) return false;
+    const bool shifted = XkbKeycodeToKeysym(d, code, 0, 0) != sym;
+    if (shifted) keysym(XK_Shift_L, true);
+    XTestFakeKeyEvent(d, code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    if (shifted) keysym(XK_Shift_L, false);
+    flush();
+    pause(delayMilliseconds);
+  }
+  return true;
+}
+
+std::optional<std::string> Session::clipboardText(double timeoutSeconds) const {
+  Display* d = dpy(display_);
+  const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
+  const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+  const Atom target = XInternAtom(d, "XDRIVER_CLIPBOARD", False);
+  const Atom incr = XInternAtom(d, "INCR", False);
+  if (XGetSelectionOwner(d, clipboard) == None) return std::nullopt;
+  const Window window = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+  XSelectInput(d, window, PropertyChangeMask);
+  XConvertSelection(d, clipboard, utf8, target, window, CurrentTime);
+  flush();
+  const auto start = std::chrono::steady_clock::now();
+  std::optional<std::string> result;
+  auto nextEvent = [&](int type, XEvent& event) {
+    while (secondsSince(start) < timeoutSeconds) {
+      if (XCheckTypedWindowEvent(d, window, type, &event)) return true;
+      pause(10);
+    }
+    return false;
+  };
+  XEvent event;
+  if (nextEvent(SelectionNotify, event) && event.xselection.property != None) {
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(d, window, target, 0, 0, False, AnyPropertyType, &type, &format, &items, &after, &data);
+    if (data != nullptr) XFree(data);
+    if (type == incr) {
+      // The owner sends the text in pieces, each announced by a new value of the property.
+      XDeleteProperty(d, window, target);
+      flush();
+      std::string text;
+      for (;;) {
+        XEvent change;
+        do {
+          if (!nextEvent(PropertyNotify, change)) {
+            XDestroyWindow(d, window);
+            return std::nullopt;
+          }
+        } while (change.xproperty.atom != target || change.xproperty.state != PropertyNewValue);
+        auto piece = textProperty(d, window, target, AnyPropertyType);
+        XDeleteProperty(d, window, target);
+        flush();
+        if (!piece || piece->empty()) break;
+        text += *piece;
+      }
+      result = text;
+    } else {
+      result = textProperty(d, window, target, AnyPropertyType);
+    }
+  }
+  XDestroyWindow(d, window);
+  flush();
+  return result;
+}
+
+Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
+                 const std::string& logPath) {
+  // Everything the child needs is prepared before fork: after it, only exec-safe calls are made.
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string item(*entry);
+    const auto key = item.substr(0, item.find('=') + 1);
+    const bool replaced = std::any_of(extraEnvironment.begin(), extraEnvironment.end(),
+                                      [&](const std::string& extra) { return extra.rfind(key, 0) == 0; });
+    if (!replaced) environment.push_back(item);
+  }
+  environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::setpgid(0, 0);
+    if (log >= 0) {
+      ::dup2(log, 1);
+      ::dup2(log, 2);
+    }
+    ::execve(args[0], args.data(), envp.data());
+    ::_exit(127);
+  }
+  if (pid_ > 0) ::setpgid(pid_, pid_);
+  if (log >= 0) ::close(log);
+}
+
+Process::~Process() { terminate(); }
+
+bool Process::running() {
+  if (pid_ <= 0 || status_) return false;
+  int status = 0;
+  if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+    status_ = status;
+    return false;
+  }
+  return true;
+}
+
+std::optional<int> Process::wait(double timeoutSeconds) {
+  const auto start = std::chrono::steady_clock::now();
+  while (running()) {
+    if (secondsSince(start) >= timeoutSeconds) return std::nullopt;
+    pause(20);
+  }
+  return status_;
+}
+
+void Process::terminate() {
+  if (!running()) return;
+  ::kill(-pid_, SIGTERM);
+  if (!wait(2)) {
+    ::kill(-pid_, SIGKILL);
+    wait(5);
+  }
+  // What the program started (its web processes) goes with it.
+  ::kill(-pid_, SIGKILL);
+}
+
+bool waitUntil(const std::function<bool()>& ready, double timeoutSeconds) {
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    if (ready()) return true;
+    if (secondsSince(start) >= timeoutSeconds) return false;
+    pause(50);
+  }
+}
+
+}  // namespace XDriver
