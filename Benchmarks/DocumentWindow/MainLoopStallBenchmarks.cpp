@@ -1,0 +1,510 @@
+// How long the main loop stalls while the application opens a drawing and while a user types into
+// it, beside a bare text view given the same text and the same keys in the same run.
+//
+// The application runs in this process as it runs on its own: registered, handed the drawing's
+// file through its open route, its window shown. A 1 ms timer on the main context measures the
+// largest gap between two of its ticks (the longest stall). Keys are real X events, sent from a
+// thread of their own through the X server while the main loop runs.
+//
+// Drawings: two clip-art drawings made here (46 KB in 64 lines, 267 KB in 4,491 lines), the
+// emoji set's `woman-with-bunny-ears-medium-dark` (107 KB, one line), and the set's largest
+// drawing as it ships (one line) and pretty-printed. Each benchmark reports, in milliseconds:
+//   stall       the application's longest stall (opening: until the preview has loaded and the
+//               window has been watched for a while; typing: 10 keys 100 ms apart and a second after)
+//   baseline    the bare text view's longest stall for the same text and keys
+//   quiet       (opening) when the last stall longer than 20 ms ended, counted from the open
+//
+// Big drawings (5 MB and 50 MB of rectangles) open in a child process each, which reports its
+// peak resident memory and longest stall; the parent ends a child that grows past four times
+// the memory goal or runs past its time.
+#include <benchmark/benchmark.h>
+#include <giomm/file.h>
+#include <gtkmm/scrolledwindow.h>
+#include <gtkmm/textview.h>
+#include <gtkmm/window.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "Benchmarks/Support/Corpus.h"
+#include "SVGQuarvel/App/GTK/SVGQuarvelApp.h"
+#include "SVGQuarvel/Views/GTK/ContentView.h"
+#include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
+#include "XDriver/XDriver.h"
+
+namespace {
+
+constexpr gint64 millisecond = 1000;
+
+// ---- Measuring -------------------------------------------------------------------------------
+
+/// The longest gap between two ticks of a 1 ms timer on the main context, and when the last gap
+/// longer than 20 ms ended.
+class StallProbe {
+ public:
+  StallProbe() { source_ = g_timeout_add_full(G_PRIORITY_HIGH, 1, &StallProbe::tick, this, nullptr); }
+  ~StallProbe() { g_source_remove(source_); }
+  void reset() {
+    start_ = last_ = g_get_monotonic_time();
+    longest_ = 0;
+    lastBusy_ = start_;
+  }
+  double longestMilliseconds() const { return double(longest_) / double(millisecond); }
+  double quietAfterMilliseconds() const { return double(lastBusy_ - start_) / double(millisecond); }
+
+ private:
+  static gboolean tick(gpointer data) {
+    auto* probe = static_cast<StallProbe*>(data);
+    const gint64 now = g_get_monotonic_time();
+    const gint64 gap = now - probe->last_;
+    probe->longest_ = std::max(probe->longest_, gap);
+    if (gap > 20 * millisecond) probe->lastBusy_ = now;
+    probe->last_ = now;
+    return G_SOURCE_CONTINUE;
+  }
+  guint source_ = 0;
+  gint64 start_ = 0, last_ = 0, longest_ = 0, lastBusy_ = 0;
+};
+
+/// Runs the main loop until `done` answers true or `seconds` pass; answers whether it did.
+bool runUntil(const std::function<bool()>& done, double seconds) {
+  const gint64 deadline = g_get_monotonic_time() + gint64(seconds * G_USEC_PER_SEC);
+  while (!done()) {
+    if (g_get_monotonic_time() > deadline) return false;
+    g_main_context_iteration(nullptr, TRUE);
+  }
+  return true;
+}
+
+void runFor(double seconds) {
+  runUntil([] { return false; }, seconds);
+}
+
+}  // namespace
+
+// The X window of a surface, from the toolkit's X11 backend (its header brings Xlib's macros,
+// which clash with the toolkit's C++ headers).
+extern "C" {
+GType gdk_x11_surface_get_type(void);
+unsigned long gdk_x11_surface_get_xid(GdkSurface* surface);
+}
+
+namespace {
+
+unsigned long xidOf(Gtk::Window& window) {
+  auto* surface = gtk_native_get_surface(GTK_NATIVE(window.gobj()));
+  if (surface == nullptr || !G_TYPE_CHECK_INSTANCE_TYPE(surface, gdk_x11_surface_get_type())) return 0;
+  return gdk_x11_surface_get_xid(surface);
+}
+
+/// Types `count` blanks into the focused widget of `window`, 100 ms apart, as real key events
+/// from another thread, running the main loop meanwhile and for a second after.
+bool typeKeys(Gtk::Window& window, int count) {
+  const unsigned long xid = xidOf(window);
+  if (xid == 0) return false;
+  std::atomic<bool> finished = false;
+  std::atomic<bool> typed = true;
+  std::thread input([&] {
+    XDriver::Session session;
+    if (!session.ok()) {
+      typed = false;
+    } else {
+      session.focus(xid);
+      for (int i = 0; i < count && typed; ++i) {
+        typed = session.type(" ", 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
+    }
+    finished = true;
+  });
+  runUntil([&] { return finished.load(); }, 30);
+  input.join();
+  runFor(1);
+  return typed;
+}
+
+/// Puts the cursor of `view` after the first `offset` characters and gives it the focus.
+void placeCursor(Gtk::TextView& view, int offset) {
+  auto buffer = view.get_buffer();
+  buffer->place_cursor(buffer->get_iter_at_offset(offset));
+  view.grab_focus();
+}
+
+// ---- Drawings --------------------------------------------------------------------------------
+
+std::string clipArt(std::size_t lines, std::size_t bytes) {
+  // Paths whose data runs over several lines, as drawing programs write them, sized so that the
+  // drawing has about `bytes` bytes in `lines` lines.
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 400 400\">\n";
+  const std::size_t perLine = bytes / lines;
+  std::size_t line = 1;
+  unsigned seed = 7;
+  auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % 4000;
+  };
+  while (line + 2 < lines) {
+    char head[96];
+    std::snprintf(head, sizeof head, "<path fill=\"#%06x\" d=\"M%u.%u %u.%u", next() * 4177 % 0xffffff, next() / 10,
+                  next() % 10, next() / 10, next() % 10);
+    std::string element = head;
+    const std::size_t dataLines = std::min<std::size_t>(6, lines - 2 - line);
+    for (std::size_t i = 0; i < dataLines; ++i) {
+      std::string text = "\n";
+      while (text.size() + 1 < perLine) {
+        char piece[64];
+        std::snprintf(piece, sizeof piece, " c%u.%u %u.%u %u.%u %u.%u %u.%u %u.%u", next() % 50, next() % 10,
+                      next() % 50, next() % 10, next() % 50, next() % 10, next() % 50, next() % 10, next() % 50,
+                      next() % 10, next() % 50, next() % 10);
+        text += piece;
+      }
+      element += text;
+    }
+    element += "z\"/>\n";
+    svg += element;
+    line += dataLines;
+  }
+  return svg + "</svg>\n";
+}
+
+/// The drawing with a line break and indentation before every tag.
+std::string prettyPrinted(const std::string& svg) {
+  std::string out;
+  out.reserve(svg.size() * 11 / 10);
+  int depth = 0;
+  for (std::size_t i = 0; i < svg.size(); ++i) {
+    if (svg[i] == '<' && i > 0) {
+      const bool closing = i + 1 < svg.size() && svg[i + 1] == '/';
+      if (closing) --depth;
+      out += '\n';
+      out.append(std::size_t(std::max(depth, 0)) * 2, ' ');
+      if (!closing) ++depth;
+    }
+    if (svg[i] == '>' && i > 0 && svg[i - 1] == '/') --depth;
+    out += svg[i];
+  }
+  return out + "\n";
+}
+
+std::string rectangles(std::size_t bytes) {
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 1000 1000\">\n";
+  svg.reserve(bytes + 100);
+  unsigned i = 0;
+  while (svg.size() < bytes) {
+    char line[128];
+    std::snprintf(line, sizeof line, "<rect x=\"%u\" y=\"%u\" width=\"%u\" height=\"%u\" fill=\"#%06x\"/>\n", i % 997,
+                  (i / 997) % 991, 1 + i % 13, 1 + i % 17, (i * 2654435761u) & 0xffffff);
+    svg += line;
+    ++i;
+  }
+  return svg + "</svg>\n";
+}
+
+std::filesystem::path workFolder() {
+  static const std::filesystem::path folder = [] {
+    auto path = std::filesystem::temp_directory_path() / ("quarvel-stall-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(path);
+    return path;
+  }();
+  return folder;
+}
+
+std::filesystem::path writeDrawing(const std::string& name, const std::string& svg) {
+  const auto path = workFolder() / (name + ".svg");
+  std::ofstream(path, std::ios::binary) << svg;
+  return path;
+}
+
+/// The table's drawings by name; empty when the emoji set is absent.
+const std::map<std::string, std::string>& drawings() {
+  static const std::map<std::string, std::string> table = [] {
+    std::map<std::string, std::string> result;
+    const auto emoji = corpus::fluentEmoji();
+    if (emoji.empty()) return result;
+    const auto largest = std::max_element(emoji.begin(), emoji.end(),
+                                          [](const auto& a, const auto& b) { return a.svg.size() < b.svg.size(); });
+    for (const auto& drawing : emoji) {
+      if (drawing.name == "woman-with-bunny-ears-medium-dark") result["1-bunny-107KB-1line"] = drawing.svg;
+    }
+    result["0-clipart-46KB-64lines"] = clipArt(64, 46'000);
+    result["2-clipart-267KB-4491lines"] = clipArt(4491, 267'000);
+    result["3-largest-pretty"] = prettyPrinted(largest->svg);
+    result["4-largest-1line"] = largest->svg;
+    return result;
+  }();
+  return table;
+}
+
+// ---- The application and the bare view -------------------------------------------------------
+
+Glib::RefPtr<SVGQuarvelApp> application() {
+  static Glib::RefPtr<SVGQuarvelApp> app = [] {
+    auto created = SVGQuarvelApp::create();
+    created->register_application();
+    created->hold();
+    return created;
+  }();
+  return app;
+}
+
+ContentView* contentOf(Gtk::Window& window) { return dynamic_cast<ContentView*>(window.get_child()); }
+
+/// Opens the drawing through the application's open route and waits for its window, then for
+/// its preview to load (at most `previewSeconds` more); the window, or none.
+SVGQuarvel::DocumentWindow* openInApplication(const std::filesystem::path& file, double seconds,
+                                              double previewSeconds, bool* previewLoaded) {
+  auto app = application();
+  const auto before = app->documentWindows().size();
+  app->open(Gio::File::create_for_path(file.string()));
+  if (!runUntil([&] { return app->documentWindows().size() > before; }, seconds)) return nullptr;
+  auto* window = app->documentWindows().back();
+  auto loads = std::make_shared<int>(0);
+  if (auto* content = contentOf(*window)) content->impl().preview().setOnLoadFinished([loads] { ++*loads; });
+  *previewLoaded = runUntil([&] { return *loads > 0; }, previewSeconds);
+  return window;
+}
+
+void closeAll() {
+  for (auto* window : application()->documentWindows()) window->closeNow();
+  runFor(0.5);
+}
+
+Gtk::TextView* svgTextView(SVGQuarvel::DocumentWindow& window) {
+  auto* content = contentOf(window);
+  return content == nullptr ? nullptr : dynamic_cast<Gtk::TextView*>(content->impl().svgEditor().get_child());
+}
+
+/// A bare text view in a window of the document window's editor size, monospace, no tags.
+struct BareView {
+  Gtk::Window window;
+  Gtk::ScrolledWindow scroller;
+  Gtk::TextView view;
+  BareView() {
+    view.set_monospace(true);
+    scroller.set_child(view);
+    window.set_child(scroller);
+    window.set_default_size(900, 600);
+  }
+};
+
+struct Measured {
+  double open = 0, openQuiet = 0, typing = 0;
+  bool ok = false;
+  bool previewLoaded = false;
+};
+
+Measured measureApplication(const std::string& name, const std::string& svg) {
+  Measured result;
+  const auto file = writeDrawing(name, svg);
+  StallProbe probe;
+  probe.reset();
+  auto* window = openInApplication(file, 120, 30, &result.previewLoaded);
+  if (window == nullptr) return result;
+  runFor(2);
+  result.open = probe.longestMilliseconds();
+  result.openQuiet = probe.quietAfterMilliseconds();
+  if (auto* view = svgTextView(*window)) {
+    placeCursor(*view, 4);  // after "<svg": blanks keep the drawing valid
+    runFor(0.3);
+    const auto before = contentOf(*window)->document()->svgString.get().size();
+    probe.reset();
+    result.ok = typeKeys(*window, 10) && contentOf(*window)->document()->svgString.get().size() == before + 10;
+    result.typing = probe.longestMilliseconds();
+  }
+  closeAll();
+  return result;
+}
+
+Measured measureBareView(const std::string& svg) {
+  Measured result;
+  BareView bare;
+  StallProbe probe;
+  probe.reset();
+  bare.view.get_buffer()->set_text(svg);
+  bare.window.present();
+  runFor(1);
+  result.open = probe.longestMilliseconds();
+  result.openQuiet = probe.quietAfterMilliseconds();
+  placeCursor(bare.view, 4);
+  runFor(0.3);
+  probe.reset();
+  result.ok = typeKeys(bare.window, 10) && bare.view.get_buffer()->get_char_count() == int(svg.size()) + 10;
+  result.typing = probe.longestMilliseconds();
+  bare.window.close();
+  runFor(0.3);
+  return result;
+}
+
+void BM_OpenAndType(benchmark::State& state, const std::string& name) {
+  if (gdk_display_get_default() == nullptr && !gtk_init_check()) {
+    state.SkipWithError("needs a display");
+    return;
+  }
+  const auto& table = drawings();
+  const auto drawing = table.find(name);
+  if (drawing == table.end()) {
+    state.SkipWithError("needs build-data/fluent-emoji-1.2.7");
+    return;
+  }
+  application();
+  Measured app, bare;
+  for (auto _ : state) {
+    app = measureApplication(name, drawing->second);
+    bare = measureBareView(drawing->second);
+  }
+  if (!app.ok) state.SkipWithError("the application's window did not open or did not take the keys");
+  if (!bare.ok) state.SkipWithError("the bare view did not take the keys");
+  state.counters["bytes"] = double(drawing->second.size());
+  state.counters["openStallMs"] = app.open;
+  state.counters["openBaselineMs"] = bare.open;
+  state.counters["quietMs"] = app.openQuiet;
+  state.counters["typeStallMs"] = app.typing;
+  state.counters["typeBaselineMs"] = bare.typing;
+  state.counters["previewLoaded"] = app.previewLoaded ? 1 : 0;
+}
+
+// ---- Big drawings, each in a child process ------------------------------------------------------
+
+long residentKilobytes(pid_t pid, const char* field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
+  }
+  return -1;
+}
+
+/// In the child: opens the drawing, takes one edit, prints what it measured and exits.
+int bigDrawingChild(const std::filesystem::path& file) {
+  if (!gtk_init_check()) return 2;
+  application();
+  StallProbe probe;
+  probe.reset();
+  bool previewLoaded = false;
+  auto* window = openInApplication(file, 600, 60, &previewLoaded);
+  if (window == nullptr) {
+    std::printf("REFUSED stall=%.1f\n", probe.longestMilliseconds());
+    std::fflush(stdout);
+    std::_Exit(0);
+  }
+  runFor(2);
+  if (auto* view = svgTextView(*window)) {
+    placeCursor(*view, 4);
+    view->get_buffer()->insert_at_cursor(" ");
+  }
+  runFor(3);
+  const auto swift = contentOf(*window)->document()->swift.get().size();
+  std::printf("OPENED stall=%.1f swift=%zu peakKB=%ld\n", probe.longestMilliseconds(), swift,
+              residentKilobytes(::getpid(), "VmHWM:"));
+  std::fflush(stdout);
+  std::_Exit(0);  // the process's memory is what was measured; nothing to tear down
+}
+
+void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
+  const auto file = writeDrawing("rects-" + std::to_string(megabytes) + "MB", rectangles(megabytes << 20));
+  const double svgMB = double(std::filesystem::file_size(file)) / double(1 << 20);
+  std::string report;
+  long watchedPeakKB = 0;
+  bool ended = false;
+  for (auto _ : state) {
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) break;
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::dup2(pipeEnds[1], 1);
+      ::close(pipeEnds[0]);
+      char self[4096];
+      const auto n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+      self[n > 0 ? n : 0] = 0;
+      ::execl(self, self, "--big-drawing-child", file.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(pipeEnds[1]);
+    // A child past four times the goal for its drawing (at most 4 GB), or past three minutes, is ended.
+    const long limitKB = long(std::min(300 + 4 * 10 * (svgMB + 8 * svgMB), 4096.0) * 1024);
+    const gint64 deadline = g_get_monotonic_time() + 180 * G_USEC_PER_SEC;
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+      const long rss = residentKilobytes(child, "VmRSS:");
+      watchedPeakKB = std::max(watchedPeakKB, rss);
+      if (rss > limitKB || g_get_monotonic_time() > deadline) {
+        ::kill(child, SIGKILL);
+        ended = true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    char buffer[512];
+    ssize_t got = 0;
+    while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0) report.append(buffer, std::size_t(got));
+    ::close(pipeEnds[0]);
+  }
+  std::filesystem::remove(file);
+  state.counters["svgMB"] = svgMB;
+  state.counters["watchedPeakMB"] = double(watchedPeakKB) / 1024;
+  if (ended) {
+    state.SkipWithError("ended: past the memory or time limit");
+    return;
+  }
+  std::istringstream fields(report);
+  std::string word;
+  fields >> word;
+  state.SetLabel(word);
+  std::string field;
+  while (fields >> field) {
+    const auto eq = field.find('=');
+    if (eq == std::string::npos) continue;
+    const double value = std::atof(field.c_str() + eq + 1);
+    const auto key = field.substr(0, eq);
+    if (key == "stall") state.counters["stallMs"] = value;
+    if (key == "swift") {
+      state.counters["swiftMB"] = value / double(1 << 20);
+      state.counters["goalMB"] = 300 + 10 * (svgMB + value / double(1 << 20));
+    }
+    if (key == "peakKB") state.counters["peakMB"] = value / 1024;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::setenv("GDK_DEBUG", "gl-disable", 0);
+  ::setenv("GSK_RENDERER", "cairo", 0);
+  ::setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
+  ::setenv("QUARVEL_RESOURCES", QUARVEL_TEST_RESOURCE_DIR, 0);
+  if (argc == 3 && std::string(argv[1]) == "--big-drawing-child") return bigDrawingChild(argv[2]);
+
+  for (const char* name : {"0-clipart-46KB-64lines", "1-bunny-107KB-1line", "2-clipart-267KB-4491lines",
+                           "3-largest-pretty", "4-largest-1line"}) {
+    benchmark::RegisterBenchmark((std::string("OpenAndType/") + name).c_str(),
+                                 [name](benchmark::State& state) { BM_OpenAndType(state, name); })
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  }
+  for (std::size_t megabytes : {5, 50}) {
+    benchmark::RegisterBenchmark(("BigDrawingPeakMemory/" + std::to_string(megabytes) + "MB").c_str(),
+                                 [megabytes](benchmark::State& state) { BM_BigDrawingPeakMemory(state, megabytes); })
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code error;
+  std::filesystem::remove_all(workFolder(), error);
+  return 0;
+}
