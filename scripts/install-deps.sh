@@ -12,7 +12,7 @@ PACKAGES=(
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev libjavascriptcoregtk-6.0-dev
   libjs-highlight.js libtree-sitter-dev
   fonts-dejavu-core
-  xvfb xauth dbus dbus-x11
+  xvfb xauth dbus dbus-x11 xdotool
 )
 # The machine image may bring its own Node.js; Debian's is only the fallback.
 if ! command -v npm >/dev/null 2>&1; then PACKAGES+=(nodejs npm); fi
