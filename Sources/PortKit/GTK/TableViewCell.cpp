@@ -189,19 +189,48 @@ NSTableView& onDoubleClick(NSTableView& table, const void* target, NSTableView::
   return table;
 }
 
+namespace {
+
+/// Makes `connection` the one action of `widget` under `key`: the action set before is
+/// disconnected, so a second call replaces the first.
+void replaceAction(Gtk::Widget& widget, const char* key, sigc::connection connection) {
+  GObject* object = G_OBJECT(widget.gobj());
+  if (auto* previous = static_cast<sigc::connection*>(g_object_get_data(object, key))) previous->disconnect();
+  g_object_set_data_full(object, key, new sigc::connection(connection),
+                         [](gpointer data) { delete static_cast<sigc::connection*>(data); });
+}
+
+}  // namespace
+
 Gtk::Button& onClick(Gtk::Button& button, std::function<void(Gtk::Button&)> action) {
-  button.signal_clicked().connect([&button, action] { action(button); });
+  replaceAction(button, "quarvel-action", button.signal_clicked().connect([&button, action] {
+    if (action) action(button);
+  }));
   return button;
 }
 
 Gtk::DropDown& onChange(Gtk::DropDown& popUp, std::function<void(Gtk::DropDown&)> action) {
-  popUp.property_selected().signal_changed().connect([&popUp, action] { action(popUp); });
+  replaceAction(popUp, "quarvel-action", popUp.property_selected().signal_changed().connect([&popUp, action] {
+    if (action) action(popUp);
+  }));
   return popUp;
 }
 
 Gtk::Entry& onChange(Gtk::Entry& field, std::function<void(Gtk::Entry&)> action) {
-  field.signal_activate().connect([&field, action] { action(field); });
+  replaceAction(field, "quarvel-action", field.signal_activate().connect([&field, action] {
+    if (action) action(field);
+  }));
   return field;
+}
+
+QvTableViewButtons& onClick(QvTableViewButtons& control, QvTableViewButtons::Action action) {
+  control.onClick(std::move(action));
+  return control;
+}
+
+QvTableViewButtons& onChange(QvTableViewButtons& control, QvTableViewButtons::Action action) {
+  control.onClick(std::move(action));
+  return control;
 }
 
 }  // namespace PortKit

@@ -87,8 +87,13 @@ NSTableView& onClick(NSTableView& table, const void* target, NSTableView::Callba
 NSTableView& onDoubleClick(NSTableView& table, const void* target, NSTableView::Callback action,
                            const std::string& targetDescription = "-");
 
+// The one action of a control, each returning the control. A second call replaces the action set
+// before; the click and change forms differ only in the event they are named after. An entry's
+// action runs when its text is committed with Return.
 Gtk::Button& onClick(Gtk::Button& button, std::function<void(Gtk::Button&)> action);
 Gtk::DropDown& onChange(Gtk::DropDown& popUp, std::function<void(Gtk::DropDown&)> action);
 Gtk::Entry& onChange(Gtk::Entry& field, std::function<void(Gtk::Entry&)> action);
+QvTableViewButtons& onClick(QvTableViewButtons& control, QvTableViewButtons::Action action);
+QvTableViewButtons& onChange(QvTableViewButtons& control, QvTableViewButtons::Action action);
 
 }  // namespace PortKit

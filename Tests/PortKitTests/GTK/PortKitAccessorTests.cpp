@@ -2,9 +2,15 @@
 #include <gtest/gtest.h>
 #include <gtkmm/init.h>
 
+#include "Fennix/UI/AppKit/GTK/ViewFactory.h"
+#include "PortKit/Common/ObjectProtocols.h"
 #include "PortKit/GTK/Accessors.h"
 
 namespace {
+
+// The factory's label shows an object value through a formatter; a plain label does not.
+static_assert(UXObjectControl<QvLabel>);
+static_assert(!UXObjectControl<Gtk::Label>);
 
 bool gtkReady() {
   if (!gtk_init_check()) return false;

@@ -135,3 +135,7 @@ NSColor NSColor::controlHighlightColor() { return currentIsDark() ? grey(64) : g
 NSColor NSColor::selectedControlColor() { return currentIsDark() ? bytes(63, 99, 139) : bytes(179, 215, 255); }
 NSColor NSColor::lightGrayColor() { return grey(170); }
 NSColor NSColor::clearColor() { return NSColor(0, 0, 0, 0); }
+NSColor NSColor::labelColor() { return currentIsDark() ? NSColor(1, 1, 1, 0.85) : NSColor(0, 0, 0, 0.85); }
+NSColor NSColor::secondaryLabelColor() { return currentIsDark() ? NSColor(1, 1, 1, 0.55) : NSColor(0, 0, 0, 0.5); }
+NSColor NSColor::tertiaryLabelColor() { return currentIsDark() ? NSColor(1, 1, 1, 0.25) : NSColor(0, 0, 0, 0.26); }
+NSColor NSColor::quaternaryLabelColor() { return currentIsDark() ? NSColor(1, 1, 1, 0.1) : NSColor(0, 0, 0, 0.1); }

@@ -50,6 +50,18 @@ class NSColor {
   static NSColor selectedControlColor();
   static NSColor lightGrayColor();
   static NSColor clearColor();
+  // Text colours by importance, by the current appearance.
+  static NSColor labelColor();
+  static NSColor secondaryLabelColor();
+  static NSColor tertiaryLabelColor();
+  static NSColor quaternaryLabelColor();
+
+  // The short names of the touch platform for the link and label colours.
+  static NSColor link() { return linkColor(); }
+  static NSColor label() { return labelColor(); }
+  static NSColor secondaryLabel() { return secondaryLabelColor(); }
+  static NSColor tertiaryLabel() { return tertiaryLabelColor(); }
+  static NSColor quaternaryLabel() { return quaternaryLabelColor(); }
 
  private:
   double red_;
