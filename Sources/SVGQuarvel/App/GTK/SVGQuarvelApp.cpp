@@ -9,6 +9,7 @@
 #include <sigc++/adaptors/track_obj.h>
 
 #include <algorithm>
+#include <csignal>
 
 #include "Fennix/console/Console.h"
 #include "Highlight/HighlightJS.h"
@@ -91,15 +92,21 @@ bool DocumentWindow::on_close_request() {
 
 // ---- SVGQuarvelApp -------------------------------------------------------------------------
 
-SVGQuarvelApp::SVGQuarvelApp() : Gtk::Application(applicationID, Gio::Application::Flags::HANDLES_OPEN) {}
+SVGQuarvelApp::SVGQuarvelApp()
+    : Gtk::Application(applicationID,
+                       Gio::Application::Flags::HANDLES_OPEN | Gio::Application::Flags::HANDLES_COMMAND_LINE) {}
 
 SVGQuarvelApp::~SVGQuarvelApp() = default;
 
 Glib::RefPtr<SVGQuarvelApp> SVGQuarvelApp::create() { return Glib::make_refptr_for_instance(new SVGQuarvelApp()); }
 
 int SVGQuarvelApp::main(int argc, char* argv[]) {
+  // A file-size limit makes a write fail with EFBIG instead of ending the process, so that a save
+  // over the limit is reported like a full disk and the other windows keep their work.
+  ::signal(SIGXFSZ, SIG_IGN);
   auto app = create();
-  return app->run(argc, argv);
+  const int status = app->run(argc, argv);
+  return status != 0 ? status : app->launchStatus_;
 }
 
 void SVGQuarvelApp::on_startup() {
@@ -117,8 +124,8 @@ void SVGQuarvelApp::on_startup() {
   Gtk::Window::set_default_icon_name(applicationID);
 
   delegate_ = std::make_unique<AppDelegate>(&makeAboutWindow);
-  delegate_->setPresentError([this](const std::string& message) {
-    showError(get_active_window(), "The document could not be opened.", message);
+  delegate_->setPresentError([this](const std::string& heading, const std::string& detail) {
+    showError(get_active_window(), heading, detail);
   });
   delegate_->setActivityHooks([this] { hold(); }, [this] { release(); });
   DocumentController::shared().setPresenter(
@@ -154,6 +161,58 @@ void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
     urls.emplace_back(path);
   }
   delegate_->openFiles(urls);
+}
+
+int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
+  gchar** arguments = g_application_command_line_get_arguments(commandLine->gobj(), nullptr);
+  std::vector<std::string> names;
+  for (gchar** argument = arguments != nullptr && arguments[0] != nullptr ? arguments + 1 : arguments;
+       argument != nullptr && *argument != nullptr; ++argument) {
+    names.emplace_back(*argument);
+  }
+  g_strfreev(arguments);
+  if (names.empty()) {
+    activate();
+    return 0;
+  }
+  std::vector<std::filesystem::path> urls;
+  std::vector<std::string> refused;
+  for (const auto& name : names) {
+    const auto file = commandLine->create_file_for_arg(name);
+    const auto path = file->get_path();
+    if (path.empty()) {
+      console::error("  cannot open non-SVG file:", std::string(file->get_uri()));
+      refused.push_back("\u201c" + name + "\u201d is not a local file.");
+      continue;
+    }
+    urls.emplace_back(path);
+  }
+  // The launch fails when none of its files opens; a launch that handed its files to this
+  // process learns it when the command line is let go, which is after the last file settled.
+  // (What this call returns is the status too, so it must not undo a failure already known.)
+  auto status = std::make_shared<int>(0);
+  auto finish = [this, commandLine, refused, status](const AppDelegate::OpenOutcome& outcome) {
+    if (outcome.opened > 0) return;
+    *status = 1;
+    if (commandLine->is_remote()) {
+      for (const auto& line : refused) commandLine->printerr("ERROR: " + line + "\n");
+      for (const auto& line : outcome.failures) commandLine->printerr("ERROR: " + line + "\n");
+    } else {
+      launchStatus_ = 1;
+    }
+    commandLine->set_exit_status(1);
+  };
+  if (urls.empty()) {
+    if (!refused.empty()) {
+      std::string detail;
+      for (const auto& line : refused) detail += (detail.empty() ? "" : "\n") + line;
+      showError(get_active_window(), "The file could not be opened.", detail);
+    }
+    finish({});
+    return *status;
+  }
+  delegate_->openFiles(urls, finish);
+  return *status;
 }
 
 void SVGQuarvelApp::presentDocument(const SVGQuarvel::DocumentRecordPtr& record) {
@@ -429,6 +488,9 @@ void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& message, c
   if (parent == nullptr) return;
   auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(*parent, message, false, Gtk::MessageType::ERROR,
                                                                 Gtk::ButtonsType::OK, true));
+  // Named like its heading, so that the error can be told apart in window lists and by assistive
+  // technology.
+  dialog->set_title(message);
   dialog->set_secondary_text(detail);
   dialog->signal_response().connect([this, dialog](int) { removeDialog(dialog); });
   dialog->show();

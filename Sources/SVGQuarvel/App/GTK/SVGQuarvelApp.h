@@ -3,6 +3,7 @@
 // the services on the session bus.
 #pragma once
 
+#include <giomm/applicationcommandline.h>
 #include <giomm/file.h>
 #include <gtkmm/application.h>
 #include <gtkmm/applicationwindow.h>
@@ -37,7 +38,9 @@ class SVGQuarvelApp : public Gtk::Application {
   static constexpr const char* applicationID = "org.quarvel.SVGQuarvel";
 
   static Glib::RefPtr<SVGQuarvelApp> create();
-  /// Runs the application with the process's arguments; returns its exit status.
+  /// Runs the application with the process's arguments; returns its exit status, which is 1 when
+  /// files were given and none of them opened (also for a launch that handed its files to the
+  /// running application).
   static int main(int argc, char* argv[]);
   ~SVGQuarvelApp() override;
 
@@ -62,6 +65,7 @@ class SVGQuarvelApp : public Gtk::Application {
   void on_startup() override;
   void on_activate() override;
   void on_open(const type_vec_files& files, const Glib::ustring& hint) override;
+  int on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) override;
 
  private:
   void installActions();
@@ -78,6 +82,7 @@ class SVGQuarvelApp : public Gtk::Application {
   std::vector<std::unique_ptr<SVGQuarvel::DocumentWindow>> windows_;
   Glib::RefPtr<Gtk::FileChooserNative> chooser_;
   std::vector<std::unique_ptr<Gtk::MessageDialog>> dialogs_;
+  int launchStatus_ = 0;
 };
 
 namespace SVGQuarvel {

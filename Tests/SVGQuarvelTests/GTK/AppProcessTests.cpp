@@ -1,0 +1,284 @@
+// The real executable driven through the X server, each run on a bus of its own: saving over a
+// file-size limit or into a full disk, launches whose files do not open (alone, and handed to a
+// running application), and the services started by the bus when the application is not running.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+#include "XDriver/XDriver.h"
+
+using namespace QuarvelTestSupport;
+
+namespace {
+
+const std::string circle =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 40\"><circle cx=\"20\" cy=\"20\" r=\"15\" "
+    "fill=\"teal\"/></svg>\n";
+
+std::filesystem::path outputFile(const std::string& name) {
+  return std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / name;
+}
+
+/// A session bus of its own (a bus daemon with a configuration written here), so that the
+/// application started by one test never hands its files to another's.
+class PrivateBus {
+ public:
+  explicit PrivateBus(const std::filesystem::path& folder, const std::string& serviceFolder = "") {
+    const auto config = folder / "bus.conf";
+    writeFile(config,
+              "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+              "<busconfig><type>session</type><listen>unix:dir=" +
+                  folder.string() + "</listen>" +
+                  (serviceFolder.empty() ? "" : "<servicedir>" + serviceFolder + "</servicedir>") +
+                  "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+    log_ = folder / "bus.log";
+    daemon_ = std::make_unique<XDriver::Process>(
+        std::vector<std::string>{"/usr/bin/dbus-daemon", "--config-file=" + config.string(), "--nofork",
+                                 "--print-address=1"},
+        std::vector<std::string>{}, log_.string());
+    XDriver::waitUntil(
+        [&] {
+          const auto text = readFile(log_);
+          const auto end = text.find('\n');
+          if (end == std::string::npos) return false;
+          address_ = text.substr(0, end);
+          return true;
+        },
+        10);
+  }
+  const std::string& address() const { return address_; }
+  XDriver::Process& daemon() { return *daemon_; }
+
+ private:
+  std::filesystem::path log_;
+  std::unique_ptr<XDriver::Process> daemon_;
+  std::string address_;
+};
+
+/// What the application is started with: its bus, private user folders, drawing without GL.
+std::vector<std::string> appEnvironment(const PrivateBus& bus, const std::filesystem::path& home) {
+  return {"DBUS_SESSION_BUS_ADDRESS=" + bus.address(),
+          "XDG_CONFIG_HOME=" + (home / "config").string(),
+          "XDG_DATA_HOME=" + (home / "data").string(),
+          "QUARVEL_RESOURCES=" QUARVEL_TEST_RESOURCE_DIR,
+          "GDK_DEBUG=gl-disable",
+          "GSK_RENDERER=cairo",
+          "WEBKIT_DISABLE_COMPOSITING_MODE=1",
+          "LIBGL_ALWAYS_SOFTWARE=1",
+          "NO_AT_BRIDGE=1"};
+}
+
+/// The files of `folder` whose names start with a dot (the temporary files of a save).
+std::vector<std::string> hiddenFiles(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const auto name = entry.path().filename().string();
+    if (!name.empty() && name[0] == '.') names.push_back(name);
+  }
+  return names;
+}
+
+/// How many pixels of the window differ clearly from the colour of its top left corner: text drawn
+/// on a plain background.
+std::size_t inkIn(const XDriver::Image& picture) {
+  if (picture.width == 0) return 0;
+  const auto background = picture.at(picture.width / 2, picture.height - 2);
+  return picture.countWhere([&](std::uint32_t rgb) {
+    int difference = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+      difference = std::max(difference, std::abs(int((rgb >> shift) & 0xff) - int((background >> shift) & 0xff)));
+    }
+    return difference > 96;
+  });
+}
+
+class AppProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!x_.ok()) GTEST_SKIP() << "no X server with the XTest extension";
+    folder_ = scratchDirectory();
+    bus_ = std::make_unique<PrivateBus>(folder_);
+    ASSERT_FALSE(bus_->address().empty()) << readFile(folder_ / "bus.log");
+  }
+
+  std::unique_ptr<XDriver::Process> launch(const std::vector<std::string>& argv, const std::string& log) {
+    return std::make_unique<XDriver::Process>(argv, appEnvironment(*bus_, folder_), outputFile(log).string());
+  }
+
+  /// Presses Ctrl+S in `window` until a window named `dialogTitle` shows (a few tries, as the
+  /// window may not take keys the moment it is mapped).
+  std::optional<XDriver::WindowID> saveAndWaitFor(XDriver::WindowID window, const std::string& dialogTitle) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      x_.focus(window);
+      x_.key("ctrl+s");
+      if (auto dialog = x_.findWindow(dialogTitle, 5)) return dialog;
+    }
+    return std::nullopt;
+  }
+
+  /// Checks the error window shows text and keeps its picture.
+  void expectShownWithText(XDriver::WindowID dialog, const std::string& picture) {
+    const auto frame = x_.geometry(dialog);
+    EXPECT_GT(frame.width, 100);
+    const auto image = x_.grab(frame);
+    image.savePNG(outputFile(picture).string());
+    EXPECT_GT(inkIn(image), 200u) << "the error window shows no text";
+  }
+
+  XDriver::Session x_;
+  std::filesystem::path folder_;
+  std::unique_ptr<PrivateBus> bus_;
+};
+
+TEST_F(AppProcessTest, SavingOverTheFileSizeLimitIsAnErrorTheProcessOutlives) {
+  const auto document = folder_ / "doc.svgquarvel";
+  std::string swift = "// long\n";
+  while (swift.size() < 210 * 1000) swift += "// " + std::string(76, 'x') + "\n";
+  writeFile(document, SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString());
+  const auto before = readFile(document);
+  ASSERT_GT(before.size(), 200000u);
+
+  auto app = launch({"/usr/bin/prlimit", "--fsize=100000", QUARVEL_APP_EXECUTABLE, document.string()},
+                    "app-file-size-limit.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-file-size-limit.log"));
+  const auto dialog = saveAndWaitFor(*window, "The document \u201cdoc.svgquarvel\u201d could not be saved.");
+  ASSERT_TRUE(dialog) << readFile(outputFile("app-file-size-limit.log"));
+  expectShownWithText(*dialog, "app-file-size-limit-error.png");
+
+  EXPECT_TRUE(app->running()) << "status " << app->wait(0).value_or(-1);
+  EXPECT_EQ(readFile(document), before);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_NE(readFile(outputFile("app-file-size-limit.log")).find("larger than the size files may have"),
+            std::string::npos);
+  // The window still answers: the error goes away with Return.
+  x_.focus(*dialog);
+  x_.key("Return");
+  EXPECT_TRUE(XDriver::waitUntil([&] { return x_.findWindows([](const std::string& title) {
+                                                  return title.find("could not be saved") != std::string::npos;
+                                                }).empty(); },
+                                 5));
+  EXPECT_TRUE(x_.findWindow("doc.svgquarvel").has_value());
+}
+
+TEST_F(AppProcessTest, SavingIntoAFullDiskShowsTheErrorInAWindow) {
+  if (std::system("unshare -m true >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "a private mount namespace (unshare -m) is not permitted here, so no small file system "
+                    "can be mounted for the application alone";
+  }
+  const auto disk = folder_ / "disk";
+  std::filesystem::create_directories(disk);
+  const auto source = folder_ / "small.svgquarvel";
+  writeFile(source, SVGQuarvelDocument::Snapshot{circle, "// mine\n", std::nullopt}.jsonString());
+  // The application sees a 64 KiB file system holding its document and a file that fills the rest.
+  const auto script = folder_ / "full-disk.sh";
+  writeFile(script, "mount -t tmpfs -o size=64k tmpfs '" + disk.string() + "' || exit 99\n" + "cp '" +
+                        source.string() + "' '" + disk.string() + "/doc.svgquarvel'\n" + "dd if=/dev/zero of='" +
+                        disk.string() + "/filler' bs=1k 2>/dev/null\n" + "exec '" + QUARVEL_APP_EXECUTABLE +
+                        "' '" + disk.string() + "/doc.svgquarvel'\n");
+  auto app = launch({"/usr/bin/unshare", "-m", "/bin/sh", script.string()}, "app-full-disk.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-full-disk.log"));
+  // The file system as the application sees it.
+  const auto seen = std::filesystem::path("/proc") / std::to_string(app->pid()) / "root" / disk.relative_path();
+  const auto before = readFile(seen / "doc.svgquarvel");
+  ASSERT_FALSE(before.empty());
+
+  const auto dialog = saveAndWaitFor(*window, "The document \u201cdoc.svgquarvel\u201d could not be saved.");
+  ASSERT_TRUE(dialog) << readFile(outputFile("app-full-disk.log"));
+  expectShownWithText(*dialog, "app-full-disk-error.png");
+  EXPECT_TRUE(app->running());
+  EXPECT_EQ(readFile(seen / "doc.svgquarvel"), before);
+  EXPECT_EQ(hiddenFiles(seen), std::vector<std::string>{});
+  EXPECT_NE(readFile(outputFile("app-full-disk.log")).find("there isn\u2019t enough space"), std::string::npos);
+}
+
+TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
+  std::filesystem::create_directories(folder_ / "folder.svgquarvel");
+  std::filesystem::create_directories(folder_ / "folder.svg");
+  writeFile(folder_ / "drawing.svg", circle);
+  const std::vector<std::string> failing{QUARVEL_APP_EXECUTABLE, (folder_ / "missing.svg").string(),
+                                         (folder_ / "folder.svgquarvel").string(),
+                                         (folder_ / "folder.svg").string()};
+
+  // Alone: the errors on the terminal, no window, status 1.
+  {
+    auto alone = launch(failing, "app-launch-fails.log");
+    const auto status = alone->wait(60);
+    ASSERT_TRUE(status) << "the application kept running without a window";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+    const auto log = readFile(outputFile("app-launch-fails.log"));
+    EXPECT_NE(log.find("ERROR:   cannot open a folder: folder.svgquarvel\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("ERROR:   cannot open a folder: folder.svg\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\u201cmissing.svg\u201d does not exist."), std::string::npos) << log;
+  }
+
+  // Handed to a running application: the launch ends with status 1 and its errors, and the running
+  // application shows them in a window.
+  auto primary = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "drawing.svg").string()}, "app-launch-primary.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-launch-primary.log"));
+  {
+    auto second = launch(failing, "app-launch-second.log");
+    const auto status = second->wait(60);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+    const auto log = readFile(outputFile("app-launch-second.log"));
+    EXPECT_NE(log.find("ERROR: \u201cfolder.svgquarvel\u201d is a folder"), std::string::npos) << log;
+    const auto dialog = x_.findWindow("Some files could not be opened.", 10);
+    ASSERT_TRUE(dialog);
+    expectShownWithText(*dialog, "app-launch-second-error.png");
+    XDriver::waitUntil(
+        [&] {
+          x_.focus(*dialog);
+          x_.key("Return");
+          return !x_.findWindow("Some files could not be opened.", 1).has_value();
+        },
+        10);
+  }
+  // A launch that opens one of its files succeeds.
+  {
+    auto third = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "missing.svg").string(), (folder_ / "drawing.svg").string()},
+                        "app-launch-third.log");
+    const auto status = third->wait(60);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    EXPECT_TRUE(x_.findWindow("Untitled 2", 20).has_value());
+    // The file that did not open is still reported.
+    const auto dialog = x_.findWindow("The file could not be opened.", 10);
+    ASSERT_TRUE(dialog);
+    XDriver::waitUntil(
+        [&] {
+          x_.focus(*dialog);
+          x_.key("Return");
+          return !x_.findWindow("The file could not be opened.", 1).has_value();
+        },
+        10);
+  }
+  // Every conversion gave back what kept the application running: closing its windows ends it.
+  for (const auto* title : {"Untitled 2", "Untitled"}) {
+    const auto open = x_.findWindow(title, 10);
+    ASSERT_TRUE(open) << title;
+    XDriver::waitUntil(
+        [&] {
+          x_.focus(*open);
+          x_.key("ctrl+w");
+          return !x_.findWindow(title, 1).has_value();
+        },
+        10);
+  }
+  const auto status = primary->wait(20);
+  ASSERT_TRUE(status) << "the application kept running after its last window closed";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
+}  // namespace
