@@ -1,6 +1,7 @@
 // The real executable driven through the X server, each run on a bus of its own: saving over a
 // file-size limit or into a full disk, launches whose files do not open (alone, and handed to a
 // running application), and the services started by the bus when the application is not running.
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -29,7 +30,9 @@ std::filesystem::path outputFile(const std::string& name) {
 /// application started by one test never hands its files to another's.
 class PrivateBus {
  public:
-  explicit PrivateBus(const std::filesystem::path& folder, const std::string& serviceFolder = "") {
+  /// `environment`: what the services the bus starts get besides the test's own environment.
+  explicit PrivateBus(const std::filesystem::path& folder, const std::string& serviceFolder = "",
+                      const std::vector<std::string>& environment = {}) {
     const auto config = folder / "bus.conf";
     writeFile(config,
               "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
@@ -43,7 +46,7 @@ class PrivateBus {
     daemon_ = std::make_unique<XDriver::Process>(
         std::vector<std::string>{"/usr/bin/dbus-daemon", "--config-file=" + config.string(), "--nofork",
                                  "--print-address=1"},
-        std::vector<std::string>{}, log_.string());
+        environment, log_.string());
     XDriver::waitUntil(
         [&] {
           const auto text = readFile(log_);
@@ -279,6 +282,68 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
   const auto status = primary->wait(20);
   ASSERT_TRUE(status) << "the application kept running after its last window closed";
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
+/// Calls a method of the bus daemon on `connection`; its answer, or none.
+GVariant* callBus(GDBusConnection* connection, const char* method, GVariant* parameters) {
+  return g_dbus_connection_call_sync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                     "org.freedesktop.DBus", method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000,
+                                     nullptr, nullptr);
+}
+
+bool nameHasOwner(GDBusConnection* connection, const char* name) {
+  GVariant* answer = callBus(connection, "NameHasOwner", g_variant_new("(s)", name));
+  gboolean owned = FALSE;
+  if (answer != nullptr) {
+    g_variant_get(answer, "(b)", &owned);
+    g_variant_unref(answer);
+  }
+  return owned != FALSE;
+}
+
+TEST(AppService, ACallWhileTheApplicationIsNotRunningStartsItAsAServiceThatLeavesWhenIdle) {
+  XDriver::Session x;
+  if (!x.ok()) GTEST_SKIP() << "no X server";
+  const auto folder = scratchDirectory();
+  // The bus knows the application through the activation file the build made.
+  ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(QUARVEL_BUILT_SERVICES_DIR) / "org.quarvel.SVGQuarvel.service"));
+  PrivateBus bus(folder, QUARVEL_BUILT_SERVICES_DIR,
+                 {"XDG_CONFIG_HOME=" + (folder / "config").string(), "XDG_DATA_HOME=" + (folder / "data").string(),
+                  "QUARVEL_RESOURCES=" QUARVEL_TEST_RESOURCE_DIR, "GDK_DEBUG=gl-disable", "GSK_RENDERER=cairo",
+                  "WEBKIT_DISABLE_COMPOSITING_MODE=1", "LIBGL_ALWAYS_SOFTWARE=1", "NO_AT_BRIDGE=1"});
+  ASSERT_FALSE(bus.address().empty());
+  GError* error = nullptr;
+  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+      bus.address().c_str(),
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &error);
+  ASSERT_NE(connection, nullptr) << error->message;
+  const char* name = "org.quarvel.SVGQuarvel";
+  ASSERT_FALSE(nameHasOwner(connection, name));
+
+  GVariant* answer = g_dbus_connection_call_sync(
+      connection, name, "/org/quarvel/SVGQuarvel/Services", "org.quarvel.SVGQuarvel.Services", "SvgToView",
+      g_variant_new("(s)", circle.c_str()), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 60000, nullptr, &error);
+  ASSERT_NE(answer, nullptr) << error->message;
+  const gchar* swift = nullptr;
+  g_variant_get(answer, "(&s)", &swift);
+  EXPECT_NE(std::string(swift).find("Circle()"), std::string::npos) << swift;
+  EXPECT_NE(std::string(swift).find("import SwiftUI"), std::string::npos) << swift;
+  g_variant_unref(answer);
+
+  // The service opened no window and leaves by itself once it has been idle a while.
+  guint32 pid = 0;
+  if (GVariant* owner = callBus(connection, "GetConnectionUnixProcessID", g_variant_new("(s)", name))) {
+    g_variant_get(owner, "(u)", &pid);
+    g_variant_unref(owner);
+  }
+  EXPECT_GT(pid, 0u);
+  EXPECT_TRUE(x.findWindows([](const std::string& title) { return title.rfind("Untitled", 0) == 0; }).empty());
+  const bool left = XDriver::waitUntil([&] { return !nameHasOwner(connection, name); }, 60);
+  EXPECT_TRUE(left) << "the service is still running";
+  if (!left && pid > 0) ::kill(pid_t(pid), SIGKILL);
+  g_dbus_connection_close_sync(connection, nullptr, nullptr);
+  g_object_unref(connection);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "SVGQuarvel/App/About.h"
 #include "SVGQuarvel/App/ExampleSVGs.h"
 #include "SVGQuarvel/App/GTK/AboutWindow.h"
+#include "SVGQuarvel/App/SVGConverterService.h"
 #include "SVGQuarvel/Views/GTK/ContentView.h"
 
 using SVGQuarvel::DocumentController;
@@ -136,6 +137,21 @@ void SVGQuarvelApp::on_startup() {
 
   auto connection = get_dbus_connection();
   delegate_->applicationDidFinishLaunching(connection ? connection->gobj() : nullptr);
+}
+
+bool SVGQuarvelApp::dbus_register_vfunc(const Glib::RefPtr<Gio::DBus::Connection>& connection,
+                                        const Glib::ustring& objectPath) {
+  if (!Gtk::Application::dbus_register_vfunc(connection, objectPath)) return false;
+  // Offered before the bus name is taken: a call that started the application as a service is
+  // delivered as soon as the name is, and must find the services there.
+  SVGConverterService::activate(connection->gobj());
+  return true;
+}
+
+void SVGQuarvelApp::dbus_unregister_vfunc(const Glib::RefPtr<Gio::DBus::Connection>& connection,
+                                          const Glib::ustring& objectPath) {
+  SVGConverterService::deactivate(connection->gobj());
+  Gtk::Application::dbus_unregister_vfunc(connection, objectPath);
 }
 
 void SVGQuarvelApp::on_activate() {

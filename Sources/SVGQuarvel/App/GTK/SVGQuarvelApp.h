@@ -66,6 +66,10 @@ class SVGQuarvelApp : public Gtk::Application {
   void on_activate() override;
   void on_open(const type_vec_files& files, const Glib::ustring& hint) override;
   int on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) override;
+  bool dbus_register_vfunc(const Glib::RefPtr<Gio::DBus::Connection>& connection,
+                           const Glib::ustring& objectPath) override;
+  void dbus_unregister_vfunc(const Glib::RefPtr<Gio::DBus::Connection>& connection,
+                             const Glib::ustring& objectPath) override;
 
  private:
   void installActions();
