@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -282,6 +283,68 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
   const auto status = primary->wait(20);
   ASSERT_TRUE(status) << "the application kept running after its last window closed";
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
+TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
+  const auto document = folder_ / "recent.svgquarvel";
+  writeFile(document, SVGQuarvelDocument::Snapshot{circle, "// recent\n", std::nullopt}.jsonString());
+  const auto list = folder_ / "data" / "recently-used.xbel";
+  {
+    auto first = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-recent-first.log");
+    const auto window = x_.findWindow("recent.svgquarvel", 60);
+    ASSERT_TRUE(window) << readFile(outputFile("app-recent-first.log"));
+    // The desktop's list, in the private data folder, has it.
+    EXPECT_TRUE(XDriver::waitUntil(
+        [&] { return readFile(list).find("file://" + document.string()) != std::string::npos; }, 10))
+        << readFile(list);
+    x_.focus(*window);
+    x_.key("ctrl+w");
+    ASSERT_TRUE(first->wait(20));
+  }
+
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-recent.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-recent.log"));
+  x_.focus(*window);
+  const auto frame = x_.geometry(*window);
+  // Menus are windows of their own, named after the program at most.
+  auto untitled = [&] {
+    return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
+  };
+  const auto before = untitled();
+  auto newPopover = [&](const std::vector<XDriver::WindowID>& known) -> std::optional<XDriver::WindowID> {
+    std::optional<XDriver::WindowID> found;
+    XDriver::waitUntil(
+        [&] {
+          for (const auto id : untitled()) {
+            if (std::find(known.begin(), known.end(), id) == known.end() && x_.geometry(id).width > 20) found = id;
+          }
+          return found.has_value();
+        },
+        5);
+    return found;
+  };
+  // File in the menu bar (below the title bar, at the left), then Open Recent, the third row of
+  // its menu; the recent files open in a menu of their own beside it.
+  x_.click(frame.x + 24, frame.y + 62);
+  const auto fileMenu = newPopover(before);
+  ASSERT_TRUE(fileMenu);
+  x_.grabScreen().savePNG(outputFile("app-recent-file-menu.png").string());
+  const auto menuFrame = x_.geometry(*fileMenu);
+  x_.click(menuFrame.x + 60, frame.y + 155);
+  auto known = before;
+  known.push_back(*fileMenu);
+  const auto recentMenu = newPopover(known);
+  ASSERT_TRUE(recentMenu);
+  const auto recentFrame = x_.geometry(*recentMenu);
+  x_.grabScreen().savePNG(outputFile("app-recent-menu.png").string());
+  EXPECT_GT(recentFrame.x, menuFrame.x);
+  // One file listed: its row is the middle of that menu.
+  x_.click(recentFrame.x + recentFrame.width / 2, recentFrame.y + recentFrame.height / 2);
+  const auto reopened = x_.findWindow("recent.svgquarvel", 20);
+  ASSERT_TRUE(reopened) << readFile(outputFile("app-recent.log"));
+  x_.grab(x_.geometry(*reopened)).savePNG(outputFile("app-recent-reopened.png").string());
+  EXPECT_TRUE(app->running());
 }
 
 /// Calls a method of the bus daemon on `connection`; its answer, or none.

@@ -17,6 +17,7 @@
 #include "SVGQuarvel/App/About.h"
 #include "SVGQuarvel/App/ExampleSVGs.h"
 #include "SVGQuarvel/App/GTK/AboutWindow.h"
+#include "SVGQuarvel/App/RecentDocuments.h"
 #include "SVGQuarvel/App/SVGConverterService.h"
 #include "SVGQuarvel/Views/GTK/ContentView.h"
 
@@ -97,7 +98,9 @@ SVGQuarvelApp::SVGQuarvelApp()
     : Gtk::Application(applicationID,
                        Gio::Application::Flags::HANDLES_OPEN | Gio::Application::Flags::HANDLES_COMMAND_LINE) {}
 
-SVGQuarvelApp::~SVGQuarvelApp() = default;
+SVGQuarvelApp::~SVGQuarvelApp() {
+  if (recentManager_) DocumentController::shared().setNoteNewRecentDocument(nullptr);
+}
 
 Glib::RefPtr<SVGQuarvelApp> SVGQuarvelApp::create() { return Glib::make_refptr_for_instance(new SVGQuarvelApp()); }
 
@@ -131,6 +134,13 @@ void SVGQuarvelApp::on_startup() {
   delegate_->setActivityHooks([this] { hold(); }, [this] { release(); });
   DocumentController::shared().setPresenter(
       [this](const SVGQuarvel::DocumentRecordPtr& record) { presentDocument(record); });
+  // Opened and saved files go to the desktop's recent files, which the Open Recent menu lists.
+  recentManager_ = Gtk::RecentManager::get_default();
+  recentMenu_ = Gio::Menu::create();
+  DocumentController::shared().setNoteNewRecentDocument(
+      [this](const std::filesystem::path& path) { noteNewRecentDocument(path); });
+  recentManager_->signal_changed().connect([this] { refreshRecentMenu(); });
+  refreshRecentMenu();
 
   installActions();
   installMenuBar();
@@ -279,6 +289,9 @@ void SVGQuarvelApp::installActions() {
     }
   });
   add_action("open", [this] { showOpenPanel(); });
+  add_action_with_parameter("open-recent", Glib::VARIANT_TYPE_STRING, [this](const Glib::VariantBase& parameter) {
+    openRecent(Glib::VariantBase::cast_dynamic<Glib::Variant<Glib::ustring>>(parameter).get().raw());
+  });
   add_action("quit", [this] { quitAsking(); });
   add_action("about", [this] { delegate_->orderFrontStandardAboutPanel(); });
   add_action("report-bug", [this] { showURL(AboutCommands::bugReportURL()); });
@@ -305,6 +318,7 @@ void SVGQuarvelApp::installMenuBar() {
   auto fileOpen = Gio::Menu::create();
   fileOpen->append("New", "app.new");
   fileOpen->append("Open\u2026", "app.open");
+  fileOpen->append_submenu("Open Recent", recentMenu_);
   file->append_section(fileOpen);
   auto fileSave = Gio::Menu::create();
   fileSave->append("Save", "win.save");
@@ -361,6 +375,44 @@ void SVGQuarvelApp::installMenuBar() {
   bar->append_submenu("Help", help);
 
   set_menubar(bar);
+}
+
+void SVGQuarvelApp::noteNewRecentDocument(const std::filesystem::path& path) {
+  namespace Recent = SVGQuarvel::RecentDocuments;
+  Gtk::RecentManager::Data data;
+  data.display_name = path.filename().string();
+  data.mime_type = Recent::mimeTypeOf(path);
+  data.app_name = Recent::applicationName;
+  data.app_exec = "svg-quarvel %f";
+  recentManager_->add_item(SVGQuarvel::fileURLString(path), data);
+}
+
+void SVGQuarvelApp::refreshRecentMenu() {
+  namespace Recent = SVGQuarvel::RecentDocuments;
+  std::vector<Recent::Entry> entries;
+  for (const auto& info : recentManager_->get_items()) {
+    // The time is read through the C interface: the C++ wrapper of gtk_recent_info_get_modified()
+    // takes a reference it was never given, and the item's time is freed twice.
+    GDateTime* modified = gtk_recent_info_get_modified(info->gobj());
+    entries.push_back({info->get_uri(), modified != nullptr ? g_date_time_to_unix(modified) : 0,
+                       info->has_application(Recent::applicationName), info->exists()});
+  }
+  recentMenu_->remove_all();
+  for (const auto& item : Recent::menuItems(std::move(entries))) {
+    auto entry = Gio::MenuItem::create(item.title, "");
+    entry->set_action_and_target("app.open-recent", Glib::Variant<Glib::ustring>::create(item.path.string()));
+    recentMenu_->append_item(entry);
+  }
+}
+
+void SVGQuarvelApp::openRecent(const std::filesystem::path& path) {
+  // The document route, as for a document file chosen in the Open panel.
+  try {
+    DocumentController::shared().openDocument(path, true);
+  } catch (const std::exception& error) {
+    showError(get_active_window(), "The document \u201c" + path.filename().string() + "\u201d could not be opened.",
+              error.what());
+  }
 }
 
 void SVGQuarvelApp::showURL(const std::string& url) {

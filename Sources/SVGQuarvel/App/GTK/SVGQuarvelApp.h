@@ -5,11 +5,13 @@
 
 #include <giomm/applicationcommandline.h>
 #include <giomm/file.h>
+#include <giomm/menu.h>
 #include <gtkmm/application.h>
 #include <gtkmm/applicationwindow.h>
 #include <gtkmm/filechoosernative.h>
 #include <gtkmm/headerbar.h>
 #include <gtkmm/messagedialog.h>
+#include <gtkmm/recentmanager.h>
 
 #include <functional>
 #include <memory>
@@ -78,6 +80,9 @@ class SVGQuarvelApp : public Gtk::Application {
   void showOpenPanel();
   void windowClosed(SVGQuarvel::DocumentWindow* window);
   void showURL(const std::string& url);
+  void noteNewRecentDocument(const std::filesystem::path& path);
+  void refreshRecentMenu();
+  void openRecent(const std::filesystem::path& path);
   Gtk::MessageDialog* addDialog(std::unique_ptr<Gtk::MessageDialog> dialog);
   void removeDialog(Gtk::MessageDialog* dialog);
 
@@ -87,6 +92,8 @@ class SVGQuarvelApp : public Gtk::Application {
   Glib::RefPtr<Gtk::FileChooserNative> chooser_;
   std::vector<std::unique_ptr<Gtk::MessageDialog>> dialogs_;
   int launchStatus_ = 0;
+  Glib::RefPtr<Gtk::RecentManager> recentManager_;
+  Glib::RefPtr<Gio::Menu> recentMenu_;
 };
 
 namespace SVGQuarvel {
