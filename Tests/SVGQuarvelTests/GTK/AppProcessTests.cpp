@@ -347,6 +347,65 @@ TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
   EXPECT_TRUE(app->running());
 }
 
+TEST_F(AppProcessTest, TheAboutWindowIsTranslucentAndMovesByDraggingItsBackground) {
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-about.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-about.log"));
+  x_.focus(*window);
+  const auto frame = x_.geometry(*window);
+  // Help in the menu bar, then its first item.
+  const auto menusBefore = x_.findWindows([](const std::string& title) { return title == "svg-quarvel"; });
+  x_.click(frame.x + 320, frame.y + 62);
+  std::optional<XDriver::WindowID> helpMenu;
+  XDriver::waitUntil(
+      [&] {
+        for (const auto id : x_.findWindows([](const std::string& title) { return title == "svg-quarvel"; })) {
+          if (std::find(menusBefore.begin(), menusBefore.end(), id) == menusBefore.end()) helpMenu = id;
+        }
+        return helpMenu.has_value();
+      },
+      5);
+  ASSERT_TRUE(helpMenu);
+  const auto menuFrame = x_.geometry(*helpMenu);
+  x_.click(menuFrame.x + menuFrame.width / 2, menuFrame.y + menuFrame.height * 3 / 10);
+  const auto about = x_.findWindowStartingWith("About ", 10);
+  ASSERT_TRUE(about);
+  const auto start = x_.geometry(*about);
+
+  // Its background is the window colour at 0.8 opacity: without a compositor the server shows the
+  // colour as drawn, 0.8 of the opaque one of the document window's menu bar. Text stays opaque.
+  const auto screen = x_.grabScreen();
+  x_.grab(start).savePNG(outputFile("app-about-window.png").string());
+  const auto opaque = screen.at(frame.x + frame.width - 60, frame.y + 62);
+  const XDriver::Rect grip{start.x + 20, start.y + start.height - 20, 1, 1};
+  const auto background = screen.at(grip.x, grip.y);
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int full = int((opaque >> shift) & 0xff), seen = int((background >> shift) & 0xff);
+    EXPECT_NEAR(seen, full * 0.8, 3) << std::hex << background << " over " << opaque;
+  }
+  EXPECT_EQ(screen.at(start.x + start.width / 2, start.y + 12), background) << "the title bar shows the same background";
+  EXPECT_GT(inkIn(x_.grab(start)), 500u);
+
+  // A drag on the background moves the window with the pointer. (Without a window manager the
+  // toolkit moves the window itself once the drag asks it to, so the move shows here.)
+  x_.moveTo(grip.x, grip.y);
+  x_.press(1);
+  for (int step = 1; step <= 10; ++step) {
+    x_.moveTo(grip.x + step * 15, grip.y + step * 8);
+    XDriver::waitUntil([] { return false; }, 0.03);
+  }
+  x_.release(1);
+  EXPECT_TRUE(XDriver::waitUntil(
+      [&] {
+        const auto moved = x_.geometry(*about);
+        return std::abs(moved.x - (start.x + 150)) <= 2 && std::abs(moved.y - (start.y + 80)) <= 2;
+      },
+      5))
+      << "from " << start.x << "," << start.y << " to " << x_.geometry(*about).x << "," << x_.geometry(*about).y;
+  x_.grabScreen().savePNG(outputFile("app-about-moved.png").string());
+  EXPECT_TRUE(app->running());
+}
+
 /// Calls a method of the bus daemon on `connection`; its answer, or none.
 GVariant* callBus(GDBusConnection* connection, const char* method, GVariant* parameters) {
   return g_dbus_connection_call_sync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
