@@ -226,6 +226,19 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
     EXPECT_NE(log.find("\u201cmissing.svg\u201d does not exist."), std::string::npos) << log;
   }
 
+  // Options are still the toolkit's: an unknown one is refused; after "--" a name is a file.
+  {
+    auto unknown = launch({QUARVEL_APP_EXECUTABLE, "--no-such-option"}, "app-launch-option.log");
+    const auto status = unknown->wait(30);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+    EXPECT_NE(readFile(outputFile("app-launch-option.log")).find("Unknown option --no-such-option"), std::string::npos);
+    auto dashes = launch({QUARVEL_APP_EXECUTABLE, "--", "--no-such-file"}, "app-launch-dashes.log");
+    ASSERT_TRUE(dashes->wait(30));
+    EXPECT_NE(readFile(outputFile("app-launch-dashes.log")).find("\u201c--no-such-file\u201d does not exist."),
+              std::string::npos);
+  }
+
   // Handed to a running application: the launch ends with status 1 and its errors, and the running
   // application shows them in a window.
   auto primary = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "drawing.svg").string()}, "app-launch-primary.log");

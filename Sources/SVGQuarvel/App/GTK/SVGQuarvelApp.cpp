@@ -96,7 +96,13 @@ bool DocumentWindow::on_close_request() {
 
 SVGQuarvelApp::SVGQuarvelApp()
     : Gtk::Application(applicationID,
-                       Gio::Application::Flags::HANDLES_OPEN | Gio::Application::Flags::HANDLES_COMMAND_LINE) {}
+                       Gio::Application::Flags::HANDLES_OPEN | Gio::Application::Flags::HANDLES_COMMAND_LINE) {
+  // No options of its own; registering the empty list keeps the toolkit's parsing of the command
+  // line (--help, and an error for unknown options) before the files reach on_command_line.
+  static const GOptionEntry noOptions[] = {{nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr}};
+  g_application_add_main_option_entries(G_APPLICATION(gobj()), noOptions);
+  g_application_set_option_context_parameter_string(G_APPLICATION(gobj()), "[FILE\u2026]");
+}
 
 SVGQuarvelApp::~SVGQuarvelApp() {
   if (recentManager_) DocumentController::shared().setNoteNewRecentDocument(nullptr);
@@ -192,8 +198,14 @@ void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
 int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
   gchar** arguments = g_application_command_line_get_arguments(commandLine->gobj(), nullptr);
   std::vector<std::string> names;
+  bool endOfOptions = false;
   for (gchar** argument = arguments != nullptr && arguments[0] != nullptr ? arguments + 1 : arguments;
        argument != nullptr && *argument != nullptr; ++argument) {
+    // The parsing leaves the "--" that ends the options in place.
+    if (names.empty() && std::string_view(*argument) == "--" && !endOfOptions) {
+      endOfOptions = true;
+      continue;
+    }
     names.emplace_back(*argument);
   }
   g_strfreev(arguments);
