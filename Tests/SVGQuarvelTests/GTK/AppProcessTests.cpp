@@ -269,6 +269,8 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
     const auto status = third->wait(60);
     ASSERT_TRUE(status);
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    EXPECT_NE(readFile(outputFile("app-launch-third.log")).find("ERROR: \u201cmissing.svg\u201d does not exist.\n"),
+              std::string::npos);
     EXPECT_TRUE(x_.findWindow("Untitled 2", 20).has_value());
     // The file that did not open is still reported.
     const auto dialog = x_.findWindow("The file could not be opened.", 10);

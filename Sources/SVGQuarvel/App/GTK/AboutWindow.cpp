@@ -4,7 +4,6 @@
 #include <gtkmm/box.h>
 #include <gtkmm/cssprovider.h>
 #include <gtkmm/gesturedrag.h>
-#include <gtkmm/settings.h>
 #include <gtkmm/headerbar.h>
 #include <gtkmm/image.h>
 #include <gtkmm/label.h>
@@ -49,12 +48,13 @@ void moveByDraggingTheBackground(Gtk::Window& window) {
     double startX = 0, startY = 0;
     gesture->get_start_point(startX, startY);
     GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(window.gobj()));
-    if (surface == nullptr || !GDK_IS_TOPLEVEL(surface)) return;
+    const auto device = gesture->get_device();
+    if (surface == nullptr || !GDK_IS_TOPLEVEL(surface) || !device) return;
     // From the window's coordinates to its surface's (which may include a shadow).
     double shadowX = 0, shadowY = 0;
     gtk_native_get_surface_transform(GTK_NATIVE(window.gobj()), &shadowX, &shadowY);
     gesture->set_state(Gtk::EventSequenceState::CLAIMED);
-    gdk_toplevel_begin_move(GDK_TOPLEVEL(surface), gesture->get_device()->gobj(), int(gesture->get_current_button()),
+    gdk_toplevel_begin_move(GDK_TOPLEVEL(surface), device->gobj(), int(gesture->get_current_button()),
                             startX + shadowX, startY + shadowY, gesture->get_current_event_time());
     gesture->reset();
   });

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <string_view>
 
 #include "Fennix/console/Console.h"
 #include "Highlight/HighlightJS.h"
@@ -105,6 +106,8 @@ SVGQuarvelApp::SVGQuarvelApp()
 }
 
 SVGQuarvelApp::~SVGQuarvelApp() {
+  // The recent files and the document controller live on with the process.
+  recentChanged_.disconnect();
   if (recentManager_) DocumentController::shared().setNoteNewRecentDocument(nullptr);
 }
 
@@ -145,7 +148,7 @@ void SVGQuarvelApp::on_startup() {
   recentMenu_ = Gio::Menu::create();
   DocumentController::shared().setNoteNewRecentDocument(
       [this](const std::filesystem::path& path) { noteNewRecentDocument(path); });
-  recentManager_->signal_changed().connect([this] { refreshRecentMenu(); });
+  recentChanged_ = recentManager_->signal_changed().connect([this] { refreshRecentMenu(); });
   refreshRecentMenu();
 
   installActions();
@@ -202,7 +205,7 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
   for (gchar** argument = arguments != nullptr && arguments[0] != nullptr ? arguments + 1 : arguments;
        argument != nullptr && *argument != nullptr; ++argument) {
     // The parsing leaves the "--" that ends the options in place.
-    if (names.empty() && std::string_view(*argument) == "--" && !endOfOptions) {
+    if (!endOfOptions && std::string_view(*argument) == "--") {
       endOfOptions = true;
       continue;
     }
@@ -230,22 +233,22 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
   // (What this call returns is the status too, so it must not undo a failure already known.)
   auto status = std::make_shared<int>(0);
   auto finish = [this, commandLine, refused, status](const AppDelegate::OpenOutcome& outcome) {
-    if (outcome.opened > 0) return;
-    *status = 1;
+    // A launch that handed its files over tells its own terminal what did not open.
     if (commandLine->is_remote()) {
       for (const auto& line : refused) commandLine->printerr("ERROR: " + line + "\n");
       for (const auto& line : outcome.failures) commandLine->printerr("ERROR: " + line + "\n");
-    } else {
-      launchStatus_ = 1;
     }
+    if (outcome.opened > 0) return;
+    *status = 1;
+    if (!commandLine->is_remote()) launchStatus_ = 1;
     commandLine->set_exit_status(1);
   };
+  if (!refused.empty()) {
+    std::string detail;
+    for (const auto& line : refused) detail += (detail.empty() ? "" : "\n") + line;
+    showError(get_active_window(), "The file could not be opened.", detail);
+  }
   if (urls.empty()) {
-    if (!refused.empty()) {
-      std::string detail;
-      for (const auto& line : refused) detail += (detail.empty() ? "" : "\n") + line;
-      showError(get_active_window(), "The file could not be opened.", detail);
-    }
     finish({});
     return *status;
   }

@@ -94,6 +94,7 @@ class SVGQuarvelApp : public Gtk::Application {
   int launchStatus_ = 0;
   Glib::RefPtr<Gtk::RecentManager> recentManager_;
   Glib::RefPtr<Gio::Menu> recentMenu_;
+  sigc::connection recentChanged_;
 };
 
 namespace SVGQuarvel {
