@@ -2,6 +2,10 @@
 // thread, document files open as documents, anything else is refused; the About window.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
+
 #include "SVGQuarvel/App/AppDelegate.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 
@@ -42,9 +46,24 @@ class AppDelegateTest : public ::testing::Test {
 
 TEST_F(AppDelegateTest, SVGFilesBecomeDocumentsAndOtherFilesAreRefused) {
   CapturedConsole console;
-  int activities = 0;
+  // The activity keeping the application alive begins and ends on the main thread, once per file.
+  std::atomic<int> activities = 0, begun = 0, offMain = 0;
+  const auto mainThread = std::this_thread::get_id();
   AppDelegate delegate(nullptr);
-  delegate.setActivityHooks([&] { ++activities; }, [&] { --activities; });
+  delegate.setActivityHooks(
+      [&] {
+        ++activities, ++begun;
+        if (std::this_thread::get_id() != mainThread) ++offMain;
+      },
+      [&] {
+        --activities;
+        if (std::this_thread::get_id() != mainThread) ++offMain;
+      });
+  std::vector<AppDelegate::OpenOutcome> outcomes;
+  std::vector<std::string> shown;
+  delegate.setPresentError(
+      [&](const std::string& heading, const std::string& detail) { shown.push_back(heading + "\n" + detail); });
+  std::filesystem::create_directories(folder / "folder.svg");
   writeFile(folder / "picture.png", png);
   writeFile(folder / "first.svg", square);
   writeFile(folder / "second.SVG", circle);
@@ -54,9 +73,25 @@ TEST_F(AppDelegateTest, SVGFilesBecomeDocumentsAndOtherFilesAreRefused) {
 
   delegate.applicationOpen({folder / "picture.png", folder / "first.svg", folder / "missing.svg",
                             folder / "second.SVG", folder / "broken.svg", folder / "latin1.svg",
-                            folder / "View.swift"});
+                            folder / "View.swift", folder / "folder.svg"},
+                           [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
   const auto documents = opened(3);
+  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty() && activities == 0; }, 10);
+  FennixTestSupport::runMainLoopFor(0.2);  // whatever the conversions' queue still held is let go
+  EXPECT_EQ(begun, 4);
   EXPECT_EQ(activities, 0);
+  EXPECT_EQ(offMain, 0);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].opened, 3u);
+  EXPECT_EQ(outcomes[0].failures,
+            (std::vector<std::string>{"\u201cpicture.png\u201d is not an SVG drawing or a document.",
+                                      "\u201cmissing.svg\u201d does not exist.",
+                                      "\u201cView.swift\u201d is not an SVG drawing or a document.",
+                                      "\u201cfolder.svg\u201d is a folder, not an SVG drawing or a document.",
+                                      "The file \u201clatin1.svg\u201d couldn\u2019t be opened because the text "
+                                      "encoding of its contents can\u2019t be determined."}));
+  ASSERT_EQ(shown.size(), 1u);  // one message for all of them
+  EXPECT_EQ(shown[0].rfind("Some files could not be opened.\n\u201cpicture.png\u201d", 0), 0u) << shown[0];
   ASSERT_EQ(documents.size(), 3u);
   std::vector<std::string> texts;
   for (const auto& record : documents) texts.push_back(record->document()->svgString.get());
@@ -74,6 +109,7 @@ TEST_F(AppDelegateTest, SVGFilesBecomeDocumentsAndOtherFilesAreRefused) {
   const std::string errors = console.err();
   EXPECT_NE(errors.find("ERROR:   cannot open non-SVG file: picture.png\n"), std::string::npos) << errors;
   EXPECT_NE(errors.find("ERROR:   cannot open non-SVG file: View.swift\n"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("ERROR:   cannot open a folder: folder.svg\n"), std::string::npos) << errors;
   EXPECT_NE(errors.find("ERROR: failed to open:"), std::string::npos) << errors;
   EXPECT_NE(errors.find("missing.svg"), std::string::npos) << errors;
   EXPECT_NE(errors.find("ERROR: Failed to open SVG URL: file://" + (folder / "latin1.svg").string() + " \n  error:"),
@@ -89,7 +125,8 @@ TEST_F(AppDelegateTest, DocumentFilesOpenAsDocumentsAndTheirFailuresAreShown) {
   CapturedConsole console;
   AppDelegate delegate(nullptr);
   std::vector<std::string> shown;
-  delegate.setPresentError([&](const std::string& message) { shown.push_back(message); });
+  delegate.setPresentError(
+      [&](const std::string& heading, const std::string& detail) { shown.push_back(heading + " " + detail); });
   SVGQuarvelDocument::Snapshot saved{square, "// kept\n", std::nullopt};
   writeFile(folder / "saved.svgquarvel", saved.jsonString());
   writeFile(folder / "damaged.svgquarvel", "{");

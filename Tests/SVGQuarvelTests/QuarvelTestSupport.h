@@ -17,7 +17,7 @@
 
 namespace QuarvelTestSupport {
 
-/// XDG_CONFIG_HOME and XDG_RUNTIME_DIR point at fresh directories from the start of the test
+/// XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR point at fresh directories from the start of the test
 /// program; a child process started by a death test shares those of its parent.
 inline const std::filesystem::path& temporaryUserDirectories() {
   struct Directories {
@@ -36,6 +36,7 @@ inline const std::filesystem::path& temporaryUserDirectories() {
       ::setenv("QUARVEL_TEST_ROOT", root.c_str(), 1);
       ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
       ::setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
+      ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);  // recent files among others
     }
     ~Directories() {
       std::error_code ignored;

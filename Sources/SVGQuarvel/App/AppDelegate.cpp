@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include "Fennix/Platform/Dispatch.h"
 #include "Fennix/console/Console.h"
 #include "SVGQuarvel/App/SVGConverterService.h"
 
@@ -42,11 +43,12 @@ FileContentType contentTypeOfFile(const std::filesystem::path& url) {
   FileContentType result;
   const std::string extension = url.has_extension() ? lowercased(url.extension().string().substr(1)) : "";
   const bool regular = g_file_info_get_file_type(info) == G_FILE_TYPE_REGULAR;
+  result.isDirectory = g_file_info_get_file_type(info) == G_FILE_TYPE_DIRECTORY;
   const char* guessed = g_file_info_get_content_type(info);
   if (regular && extension == "svgquarvel") {
-    result = {std::string(documentMimeType), false, true};
+    result = {std::string(documentMimeType), false, true, false};
   } else if (regular && extension == "svg") {
-    result = {std::string("image/svg+xml"), true, false};
+    result = {std::string("image/svg+xml"), true, false, false};
   } else if (guessed != nullptr) {
     gchar* mime = g_content_type_get_mime_type(guessed);
     result.mimeType = std::string(mime != nullptr ? mime : guessed);
@@ -78,7 +80,65 @@ void AppDelegate::applicationDidFinishLaunching(GDBusConnection* connection) {
   SVGConverterService::activate(connection);
 }
 
-void AppDelegate::applicationOpen(const std::vector<std::filesystem::path>& urls) {
+namespace {
+
+std::string quoted(const std::filesystem::path& url) { return "\u201c" + url.filename().string() + "\u201d"; }
+
+/// Ends an activity once: on the main thread when asked there, or, if its last owner goes on
+/// another thread (the conversion's queue), by a call queued on the main thread.
+struct ActivityEnd {
+  std::function<void()> end;
+  void finish() {
+    if (auto call = std::exchange(end, nullptr)) call();
+  }
+  ~ActivityEnd() {
+    if (!end) return;
+    if (DispatchQueue::main().isCurrent()) {
+      end();
+    } else {
+      DispatchQueue::main().async(std::move(end));
+    }
+  }
+};
+
+}  // namespace
+
+struct AppDelegate::Batch {
+  OpenOutcome outcome;
+  int pending = 1;  // the opener's own share, given back once every file is under way
+  OpenCompletion done;
+  PresentError present;
+
+  void fail(std::string line) { outcome.failures.push_back(std::move(line)); }
+  /// One file (or the opener) is finished; the last one shows the failures and reports (main thread).
+  void settle() {
+    if (--pending > 0) return;
+    auto show = std::exchange(present, nullptr);
+    auto report = std::exchange(done, nullptr);
+    if (!outcome.failures.empty() && show) {
+      std::string detail;
+      for (const auto& line : outcome.failures) detail += (detail.empty() ? "" : "\n") + line;
+      show(outcome.failures.size() == 1 ? "The file could not be opened." : "Some files could not be opened.",
+           detail);
+    }
+    if (report) report(outcome);
+  }
+};
+
+std::shared_ptr<AppDelegate::Batch> AppDelegate::makeBatch(OpenCompletion done) {
+  auto batch = std::make_shared<Batch>();
+  batch->done = std::move(done);
+  batch->present = presentError_;
+  return batch;
+}
+
+void AppDelegate::applicationOpen(const std::vector<std::filesystem::path>& urls, OpenCompletion done) {
+  auto batch = makeBatch(std::move(done));
+  open(urls, batch);
+  batch->settle();
+}
+
+void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std::shared_ptr<Batch>& batch) {
   std::string names = "[";
   for (const auto& url : urls) names += (names.size() > 1 ? ", " : "") + fileURLString(url);
   names += "]";
@@ -89,43 +149,56 @@ void AppDelegate::applicationOpen(const std::vector<std::filesystem::path>& urls
       type = SVGQuarvel::contentTypeOfFile(url);
     } catch (const CocoaError& error) {
       console::error("failed to open:", error, url.string());
+      batch->fail(error.code() == CocoaError::fileReadNoSuchFile ? quoted(url) + " does not exist."
+                                                                 : quoted(url) + ": " + error.what());
       continue;
     }
-    if (!type.mimeType) continue;
     const std::string name = url.filename().string();
+    if (type.isDirectory) {
+      console::error("  cannot open a folder:", name);
+      batch->fail(quoted(url) + " is a folder, not an SVG drawing or a document.");
+      continue;
+    }
+    if (!type.mimeType) {
+      batch->fail(quoted(url) + " is of an unknown type.");
+      continue;
+    }
     if (!type.isSVG) {
       console::error("  cannot open non-SVG file:", name);
+      batch->fail(quoted(url) + " is not an SVG drawing or a document.");
       continue;
     }
     console::log("  open SVG:", name);
     const std::string absolute = fileURLString(url);
     if (beginActivity_) beginActivity_();
-    struct ActivityEnd {
-      std::function<void()> end;
-      ~ActivityEnd() {
-        if (end) end();
-      }
-    };
     auto activity = std::make_shared<ActivityEnd>();
     activity->end = endActivity_;
-    SVGQuarvelDocument::openSVG(url, SVGQuarvelConfiguration::defaultConfig(),
-                                [absolute, activity](std::optional<CocoaError> error) {
-                                  if (error) {
-                                    console::error("Failed to open SVG URL:", absolute,
-                                                   std::string("\n  error:"), *error);
-                                    return;
-                                  }
-                                  try {
-                                    DocumentController::shared().openUntitledDocumentAndDisplay(true);
-                                  } catch (const std::exception& failure) {
-                                    console::error("Failed to open untitled document for loaded SVG?:",
-                                                   std::string(failure.what()), absolute);
-                                  }
-                                });
+    ++batch->pending;
+    SVGQuarvelDocument::openSVG(
+        url, SVGQuarvelConfiguration::defaultConfig(),
+        [absolute, activity, batch, url](std::optional<CocoaError> error) {
+          if (error) {
+            console::error("Failed to open SVG URL:", absolute, std::string("\n  error:"), *error);
+            batch->fail(error->what());
+          } else {
+            try {
+              DocumentController::shared().openUntitledDocumentAndDisplay(true);
+              ++batch->outcome.opened;
+            } catch (const std::exception& failure) {
+              console::error("Failed to open untitled document for loaded SVG?:", std::string(failure.what()),
+                             absolute);
+              batch->fail("No window could be opened for " + quoted(url) + ": " + failure.what());
+            }
+          }
+          // Both here, on the main thread, whichever thread lets go of this call last.
+          batch->settle();
+          activity->finish();
+        });
   }
 }
 
-void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls) {
+void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, OpenCompletion done) {
+  auto batch = makeBatch(std::move(done));
   std::vector<std::filesystem::path> others;
   for (const auto& url : urls) {
     bool isDocument = false;
@@ -140,12 +213,12 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls) {
     }
     try {
       DocumentController::shared().openDocument(url, true);
+      ++batch->outcome.opened;
     } catch (const std::exception& error) {
       console::error("could not open document:", url.string(), std::string(error.what()));
-      if (presentError_) {
-        presentError_("The document \u201c" + url.filename().string() + "\u201d could not be opened. " + error.what());
-      }
+      batch->fail("The document " + quoted(url) + " could not be opened. " + error.what());
     }
   }
-  if (!others.empty()) applicationOpen(others);
+  if (!others.empty()) open(others, batch);
+  batch->settle();
 }

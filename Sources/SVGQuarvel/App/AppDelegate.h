@@ -30,6 +30,7 @@ struct FileContentType {
   std::optional<std::string> mimeType;
   bool isSVG = false;
   bool isDocument = false;
+  bool isDirectory = false;
 };
 
 /// What the file at `url` holds: known extensions decide first, then the system's guess from
@@ -47,8 +48,16 @@ inline constexpr const char* documentMimeType = "application/x-svgquarvel";
 class AppDelegate {
  public:
   using MakeAboutWindow = std::function<std::unique_ptr<SVGQuarvel::AboutWindowHandle>()>;
-  /// Shows an error to the user (a document that could not be opened).
-  using PresentError = std::function<void(const std::string& message)>;
+  /// Shows an error to the user (files that could not be opened): a heading and the details.
+  using PresentError = std::function<void(const std::string& heading, const std::string& detail)>;
+  /// What became of files handed over together, once every one has opened or failed.
+  struct OpenOutcome {
+    /// How many of the files became windows.
+    std::size_t opened = 0;
+    /// One line for the user per file that did not open, in the order the files were given.
+    std::vector<std::string> failures;
+  };
+  using OpenCompletion = std::function<void(const OpenOutcome&)>;
 
   /// Makes the About window with `makeAboutWindow` and loads the default settings.
   explicit AppDelegate(const MakeAboutWindow& makeAboutWindow);
@@ -57,21 +66,26 @@ class AppDelegate {
   void orderFrontStandardAboutPanel();
   /// Registers for changes of the default settings and offers the services on `connection`.
   void applicationDidFinishLaunching(GDBusConnection* connection);
-  /// SVG files become new documents (converted off the main thread); others are refused.
-  void applicationOpen(const std::vector<std::filesystem::path>& urls);
+  /// SVG files become new documents (converted off the main thread); others are refused. When all
+  /// have opened or failed, the failures are shown (`setPresentError`) and `done` learns the outcome.
+  void applicationOpen(const std::vector<std::filesystem::path>& urls, OpenCompletion done = nullptr);
   /// Files given on the command line or by the desktop: document files open as documents, the
-  /// rest goes to `applicationOpen`.
-  void openFiles(const std::vector<std::filesystem::path>& urls);
+  /// rest goes to `applicationOpen`; failures and `done` as there.
+  void openFiles(const std::vector<std::filesystem::path>& urls, OpenCompletion done = nullptr);
 
   void setPresentError(PresentError presentError) { presentError_ = std::move(presentError); }
   /// Called when a file starts converting and when its window is made (or the file failed), so
-  /// that the application keeps running meanwhile.
+  /// that the application keeps running meanwhile; both on the main thread.
   void setActivityHooks(std::function<void()> begin, std::function<void()> end) {
     beginActivity_ = std::move(begin);
     endActivity_ = std::move(end);
   }
 
  private:
+  struct Batch;
+  void open(const std::vector<std::filesystem::path>& urls, const std::shared_ptr<Batch>& batch);
+  std::shared_ptr<Batch> makeBatch(OpenCompletion done);
+
   std::unique_ptr<SVGQuarvel::AboutWindowHandle> aboutWindow_;
   PresentError presentError_;
   std::function<void()> beginActivity_;

@@ -92,12 +92,15 @@ DocumentRecordPtr DocumentController::openDocument(const std::filesystem::path& 
   for (const auto& record : documents_) {
     if (record->fileURL_ && sameFile(*record->fileURL_, url)) {
       if (display && presenter_) presenter_(record);
+      if (noteNewRecentDocument_) noteNewRecentDocument_(url);
       return record;
     }
   }
   const auto type = typeForSaving(url);
   auto document = SVGQuarvelDocument::fromConfiguration({type, FileWrapper::fromURL(url)});
-  return add(std::move(document), type, url, display);
+  auto record = add(std::move(document), type, url, display);
+  if (noteNewRecentDocument_) noteNewRecentDocument_(url);
+  return record;
 }
 
 void DocumentController::save(DocumentRecord& record) {
@@ -118,6 +121,7 @@ void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::p
   record.fileURL_ = url;
   record.fileType_ = type;
   record.savedContent_ = content;
+  if (noteNewRecentDocument_) noteNewRecentDocument_(url);
 }
 
 void DocumentController::close(const DocumentRecord& record) {

@@ -47,6 +47,8 @@ class DocumentController {
   using DocumentFactory = std::function<std::shared_ptr<SVGQuarvelDocument>()>;
   /// Shows a window for a document that was just created or opened.
   using Presenter = std::function<void(const DocumentRecordPtr&)>;
+  /// Learns of a file that was opened as a document or saved (for the recent documents).
+  using NoteNewRecentDocument = std::function<void(const std::filesystem::path&)>;
 
   DocumentController();
 
@@ -55,6 +57,7 @@ class DocumentController {
 
   void setDocumentFactory(DocumentFactory factory);
   void setPresenter(Presenter presenter);
+  void setNoteNewRecentDocument(NoteNewRecentDocument note) { noteNewRecentDocument_ = std::move(note); }
 
   /// The open documents, oldest first.
   const std::vector<DocumentRecordPtr>& documents() const { return documents_; }
@@ -67,6 +70,7 @@ class DocumentController {
   DocumentRecordPtr openUntitledDocumentAndDisplay(bool display);
   /// Opens a document file (or Swift source) as a document. A file already open is not opened
   /// twice: its record is returned. Throws `CocoaError` or `SVGQuarvelDocument::DecodingError`.
+  /// The file becomes a recent document.
   DocumentRecordPtr openDocument(const std::filesystem::path& url, bool display);
 
   /// Saves to the document's file. Throws `CocoaError`; an untitled document throws too (it
@@ -74,7 +78,7 @@ class DocumentController {
   void save(DocumentRecord& record);
   /// Saves to `url` as `type`; afterwards the document belongs to that file. The document type
   /// writes the document file, SVG the SVG text, Swift source the Swift text. On failure nothing
-  /// changes (the error is thrown).
+  /// changes (the error is thrown). The file becomes a recent document.
   void saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type);
   /// Removes the document from the open documents.
   void close(const DocumentRecord& record);
@@ -93,6 +97,7 @@ class DocumentController {
 
   DocumentFactory factory_;
   Presenter presenter_;
+  NoteNewRecentDocument noteNewRecentDocument_;
   std::vector<DocumentRecordPtr> documents_;
 };
 

@@ -93,6 +93,16 @@ void handleMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*
 
 const GDBusInterfaceVTable vtable = {handleMethodCall, nullptr, nullptr, {nullptr}};
 
+/// Where the services are offered: the connection and the registration's id.
+struct Registration {
+  GDBusConnection* connection = nullptr;
+  guint id = 0;
+};
+Registration& registration() {
+  static Registration current;
+  return current;
+}
+
 }  // namespace
 
 std::string SVGConverterService::errorDomain() { return NSBundle::reverseDNSPrefix() + ".errors.quarvel.svg.errors"; }
@@ -110,8 +120,7 @@ SVGConverterService::NSError SVGConverterService::error(std::int64_t code, const
 }
 
 void SVGConverterService::activate(GDBusConnection* connection) {
-  static bool registered = false;
-  if (connection == nullptr || registered) return;
+  if (connection == nullptr || registration().id != 0) return;
   (void)errorQuark();
   GError* failure = nullptr;
   GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection, &failure);
@@ -128,8 +137,15 @@ void SVGConverterService::activate(GDBusConnection* connection) {
     g_error_free(failure);
     return;
   }
-  registered = true;
+  registration() = {connection, id};
   console::log("did register service:", serviceProvider());
+}
+
+void SVGConverterService::deactivate(GDBusConnection* connection) {
+  auto& current = registration();
+  if (connection == nullptr || current.id == 0 || current.connection != connection) return;
+  g_dbus_connection_unregister_object(connection, current.id);
+  current = {};
 }
 
 void SVGConverterService::openSVG(NSPasteboard& pb, const std::string&, NSError* errorp) {

@@ -56,6 +56,8 @@ class SVGConverterService {
   /// "did register service:". Without a connection nothing is offered. Only the first call with a
   /// connection registers.
   static void activate(GDBusConnection* connection);
+  /// Withdraws the services from `connection` (a launch that found the application running).
+  static void deactivate(GDBusConnection* connection);
 
   /// An error of the services' domain with the code `-code` and `message` as description.
   static NSError error(std::int64_t code, const std::string& message);

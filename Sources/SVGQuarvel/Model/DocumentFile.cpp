@@ -50,6 +50,8 @@ CocoaError writeError(int error, const std::filesystem::path& url) {
     case ENOSPC:
     case EDQUOT:
       return CocoaError(CocoaError::fileWriteOutOfSpace, file + " because there isn\u2019t enough space.");
+    case EFBIG:
+      return CocoaError(CocoaError::fileWriteOutOfSpace, file + " because it is larger than the size files may have.");
     default: return CocoaError(CocoaError::fileWriteUnknown, file + ".");
   }
 }

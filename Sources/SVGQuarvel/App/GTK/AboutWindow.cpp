@@ -2,6 +2,8 @@
 
 #include <glibmm/markup.h>
 #include <gtkmm/box.h>
+#include <gtkmm/cssprovider.h>
+#include <gtkmm/gesturedrag.h>
 #include <gtkmm/headerbar.h>
 #include <gtkmm/image.h>
 #include <gtkmm/label.h>
@@ -27,6 +29,36 @@ Gtk::LinkButton* link(const AboutView::Link& target) {
   auto* button = Gtk::make_managed<Gtk::LinkButton>(target.url, target.title);
   button->set_halign(Gtk::Align::CENTER);
   return button;
+}
+
+/// The window's background, the theme's window colour at 0.8 opacity; what is drawn on it (icon,
+/// texts, links) stays opaque, and the flat title bar shows the same background.
+constexpr const char* aboutCSS = "window.quarvel-about { background-color: alpha(@theme_bg_color, 0.8); }\n";
+constexpr const char* titleBarCSS = "headerbar { background: none; box-shadow: none; border: none; }\n";
+
+/// Moves the window when its background is dragged (past the toolkit's drag threshold); presses on
+/// links and buttons stay theirs.
+void moveByDraggingTheBackground(Gtk::Window& window) {
+  auto drag = Gtk::GestureDrag::create();
+  drag->set_button(GDK_BUTTON_PRIMARY);
+  drag->signal_drag_update().connect([&window, gesture = drag.get()](double offsetX, double offsetY) {
+    int threshold = 8;
+    g_object_get(gtk_widget_get_settings(GTK_WIDGET(window.gobj())), "gtk-dnd-drag-threshold", &threshold, nullptr);
+    if (offsetX * offsetX + offsetY * offsetY < double(threshold) * threshold) return;
+    double startX = 0, startY = 0;
+    gesture->get_start_point(startX, startY);
+    GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(window.gobj()));
+    const auto device = gesture->get_device();
+    if (surface == nullptr || !GDK_IS_TOPLEVEL(surface) || !device) return;
+    // From the window's coordinates to its surface's (which may include a shadow).
+    double shadowX = 0, shadowY = 0;
+    gtk_native_get_surface_transform(GTK_NATIVE(window.gobj()), &shadowX, &shadowY);
+    gesture->set_state(Gtk::EventSequenceState::CLAIMED);
+    gdk_toplevel_begin_move(GDK_TOPLEVEL(surface), device->gobj(), int(gesture->get_current_button()),
+                            startX + shadowX, startY + shadowY, gesture->get_current_event_time());
+    gesture->reset();
+  });
+  window.add_controller(drag);
 }
 
 }  // namespace
@@ -80,6 +112,15 @@ AboutWindow::AboutWindow(const AboutView& view) : window_(std::make_unique<Gtk::
   titleBar->set_title_widget(*Gtk::make_managed<Gtk::Label>(""));
   window.set_titlebar(*titleBar);
   window.set_child(*makeAboutContent(view));
+
+  window.add_css_class("quarvel-about");
+  auto style = Gtk::CssProvider::create();
+  style->load_from_data(aboutCSS);
+  window.get_style_context()->add_provider(style, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  auto titleBarStyle = Gtk::CssProvider::create();
+  titleBarStyle->load_from_data(titleBarCSS);
+  titleBar->get_style_context()->add_provider(titleBarStyle, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  moveByDraggingTheBackground(window);
 }
 
 AboutWindow::~AboutWindow() = default;

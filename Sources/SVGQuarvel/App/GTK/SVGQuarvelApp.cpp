@@ -9,6 +9,8 @@
 #include <sigc++/adaptors/track_obj.h>
 
 #include <algorithm>
+#include <csignal>
+#include <string_view>
 
 #include "Fennix/console/Console.h"
 #include "Highlight/HighlightJS.h"
@@ -16,6 +18,8 @@
 #include "SVGQuarvel/App/About.h"
 #include "SVGQuarvel/App/ExampleSVGs.h"
 #include "SVGQuarvel/App/GTK/AboutWindow.h"
+#include "SVGQuarvel/App/RecentDocuments.h"
+#include "SVGQuarvel/App/SVGConverterService.h"
 #include "SVGQuarvel/Views/GTK/ContentView.h"
 
 using SVGQuarvel::DocumentController;
@@ -91,15 +95,31 @@ bool DocumentWindow::on_close_request() {
 
 // ---- SVGQuarvelApp -------------------------------------------------------------------------
 
-SVGQuarvelApp::SVGQuarvelApp() : Gtk::Application(applicationID, Gio::Application::Flags::HANDLES_OPEN) {}
+SVGQuarvelApp::SVGQuarvelApp()
+    : Gtk::Application(applicationID,
+                       Gio::Application::Flags::HANDLES_OPEN | Gio::Application::Flags::HANDLES_COMMAND_LINE) {
+  // No options of its own; registering the empty list keeps the toolkit's parsing of the command
+  // line (--help, and an error for unknown options) before the files reach on_command_line.
+  static const GOptionEntry noOptions[] = {{nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr}};
+  g_application_add_main_option_entries(G_APPLICATION(gobj()), noOptions);
+  g_application_set_option_context_parameter_string(G_APPLICATION(gobj()), "[FILE\u2026]");
+}
 
-SVGQuarvelApp::~SVGQuarvelApp() = default;
+SVGQuarvelApp::~SVGQuarvelApp() {
+  // The recent files and the document controller live on with the process.
+  recentChanged_.disconnect();
+  if (recentManager_) DocumentController::shared().setNoteNewRecentDocument(nullptr);
+}
 
 Glib::RefPtr<SVGQuarvelApp> SVGQuarvelApp::create() { return Glib::make_refptr_for_instance(new SVGQuarvelApp()); }
 
 int SVGQuarvelApp::main(int argc, char* argv[]) {
+  // A file-size limit makes a write fail with EFBIG instead of ending the process, so that a save
+  // over the limit is reported like a full disk and the other windows keep their work.
+  ::signal(SIGXFSZ, SIG_IGN);
   auto app = create();
-  return app->run(argc, argv);
+  const int status = app->run(argc, argv);
+  return status != 0 ? status : app->launchStatus_;
 }
 
 void SVGQuarvelApp::on_startup() {
@@ -117,18 +137,40 @@ void SVGQuarvelApp::on_startup() {
   Gtk::Window::set_default_icon_name(applicationID);
 
   delegate_ = std::make_unique<AppDelegate>(&makeAboutWindow);
-  delegate_->setPresentError([this](const std::string& message) {
-    showError(get_active_window(), "The document could not be opened.", message);
+  delegate_->setPresentError([this](const std::string& heading, const std::string& detail) {
+    showError(get_active_window(), heading, detail);
   });
   delegate_->setActivityHooks([this] { hold(); }, [this] { release(); });
   DocumentController::shared().setPresenter(
       [this](const SVGQuarvel::DocumentRecordPtr& record) { presentDocument(record); });
+  // Opened and saved files go to the desktop's recent files, which the Open Recent menu lists.
+  recentManager_ = Gtk::RecentManager::get_default();
+  recentMenu_ = Gio::Menu::create();
+  DocumentController::shared().setNoteNewRecentDocument(
+      [this](const std::filesystem::path& path) { noteNewRecentDocument(path); });
+  recentChanged_ = recentManager_->signal_changed().connect([this] { refreshRecentMenu(); });
+  refreshRecentMenu();
 
   installActions();
   installMenuBar();
 
   auto connection = get_dbus_connection();
   delegate_->applicationDidFinishLaunching(connection ? connection->gobj() : nullptr);
+}
+
+bool SVGQuarvelApp::dbus_register_vfunc(const Glib::RefPtr<Gio::DBus::Connection>& connection,
+                                        const Glib::ustring& objectPath) {
+  if (!Gtk::Application::dbus_register_vfunc(connection, objectPath)) return false;
+  // Offered before the bus name is taken: a call that started the application as a service is
+  // delivered as soon as the name is, and must find the services there.
+  SVGConverterService::activate(connection->gobj());
+  return true;
+}
+
+void SVGQuarvelApp::dbus_unregister_vfunc(const Glib::RefPtr<Gio::DBus::Connection>& connection,
+                                          const Glib::ustring& objectPath) {
+  SVGConverterService::deactivate(connection->gobj());
+  Gtk::Application::dbus_unregister_vfunc(connection, objectPath);
 }
 
 void SVGQuarvelApp::on_activate() {
@@ -154,6 +196,64 @@ void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
     urls.emplace_back(path);
   }
   delegate_->openFiles(urls);
+}
+
+int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
+  gchar** arguments = g_application_command_line_get_arguments(commandLine->gobj(), nullptr);
+  std::vector<std::string> names;
+  bool endOfOptions = false;
+  for (gchar** argument = arguments != nullptr && arguments[0] != nullptr ? arguments + 1 : arguments;
+       argument != nullptr && *argument != nullptr; ++argument) {
+    // The parsing leaves the "--" that ends the options in place.
+    if (!endOfOptions && std::string_view(*argument) == "--") {
+      endOfOptions = true;
+      continue;
+    }
+    names.emplace_back(*argument);
+  }
+  g_strfreev(arguments);
+  if (names.empty()) {
+    activate();
+    return 0;
+  }
+  std::vector<std::filesystem::path> urls;
+  std::vector<std::string> refused;
+  for (const auto& name : names) {
+    const auto file = commandLine->create_file_for_arg(name);
+    const auto path = file->get_path();
+    if (path.empty()) {
+      console::error("  cannot open non-SVG file:", std::string(file->get_uri()));
+      refused.push_back("\u201c" + name + "\u201d is not a local file.");
+      continue;
+    }
+    urls.emplace_back(path);
+  }
+  // The launch fails when none of its files opens; a launch that handed its files to this
+  // process learns it when the command line is let go, which is after the last file settled.
+  // (What this call returns is the status too, so it must not undo a failure already known.)
+  auto status = std::make_shared<int>(0);
+  auto finish = [this, commandLine, refused, status](const AppDelegate::OpenOutcome& outcome) {
+    // A launch that handed its files over tells its own terminal what did not open.
+    if (commandLine->is_remote()) {
+      for (const auto& line : refused) commandLine->printerr("ERROR: " + line + "\n");
+      for (const auto& line : outcome.failures) commandLine->printerr("ERROR: " + line + "\n");
+    }
+    if (outcome.opened > 0) return;
+    *status = 1;
+    if (!commandLine->is_remote()) launchStatus_ = 1;
+    commandLine->set_exit_status(1);
+  };
+  if (!refused.empty()) {
+    std::string detail;
+    for (const auto& line : refused) detail += (detail.empty() ? "" : "\n") + line;
+    showError(get_active_window(), "The file could not be opened.", detail);
+  }
+  if (urls.empty()) {
+    finish({});
+    return *status;
+  }
+  delegate_->openFiles(urls, finish);
+  return *status;
 }
 
 void SVGQuarvelApp::presentDocument(const SVGQuarvel::DocumentRecordPtr& record) {
@@ -204,6 +304,9 @@ void SVGQuarvelApp::installActions() {
     }
   });
   add_action("open", [this] { showOpenPanel(); });
+  add_action_with_parameter("open-recent", Glib::VARIANT_TYPE_STRING, [this](const Glib::VariantBase& parameter) {
+    openRecent(Glib::VariantBase::cast_dynamic<Glib::Variant<Glib::ustring>>(parameter).get().raw());
+  });
   add_action("quit", [this] { quitAsking(); });
   add_action("about", [this] { delegate_->orderFrontStandardAboutPanel(); });
   add_action("report-bug", [this] { showURL(AboutCommands::bugReportURL()); });
@@ -230,6 +333,7 @@ void SVGQuarvelApp::installMenuBar() {
   auto fileOpen = Gio::Menu::create();
   fileOpen->append("New", "app.new");
   fileOpen->append("Open\u2026", "app.open");
+  fileOpen->append_submenu("Open Recent", recentMenu_);
   file->append_section(fileOpen);
   auto fileSave = Gio::Menu::create();
   fileSave->append("Save", "win.save");
@@ -286,6 +390,44 @@ void SVGQuarvelApp::installMenuBar() {
   bar->append_submenu("Help", help);
 
   set_menubar(bar);
+}
+
+void SVGQuarvelApp::noteNewRecentDocument(const std::filesystem::path& path) {
+  namespace Recent = SVGQuarvel::RecentDocuments;
+  Gtk::RecentManager::Data data;
+  data.display_name = path.filename().string();
+  data.mime_type = Recent::mimeTypeOf(path);
+  data.app_name = Recent::applicationName;
+  data.app_exec = "svg-quarvel %f";
+  recentManager_->add_item(SVGQuarvel::fileURLString(path), data);
+}
+
+void SVGQuarvelApp::refreshRecentMenu() {
+  namespace Recent = SVGQuarvel::RecentDocuments;
+  std::vector<Recent::Entry> entries;
+  for (const auto& info : recentManager_->get_items()) {
+    // The time is read through the C interface: the C++ wrapper of gtk_recent_info_get_modified()
+    // takes a reference it was never given, and the item's time is freed twice.
+    GDateTime* modified = gtk_recent_info_get_modified(info->gobj());
+    entries.push_back({info->get_uri(), modified != nullptr ? g_date_time_to_unix(modified) : 0,
+                       info->has_application(Recent::applicationName), info->exists()});
+  }
+  recentMenu_->remove_all();
+  for (const auto& item : Recent::menuItems(std::move(entries))) {
+    auto entry = Gio::MenuItem::create(item.title, "");
+    entry->set_action_and_target("app.open-recent", Glib::Variant<Glib::ustring>::create(item.path.string()));
+    recentMenu_->append_item(entry);
+  }
+}
+
+void SVGQuarvelApp::openRecent(const std::filesystem::path& path) {
+  // The document route, as for a document file chosen in the Open panel.
+  try {
+    DocumentController::shared().openDocument(path, true);
+  } catch (const std::exception& error) {
+    showError(get_active_window(), "The document \u201c" + path.filename().string() + "\u201d could not be opened.",
+              error.what());
+  }
 }
 
 void SVGQuarvelApp::showURL(const std::string& url) {
@@ -429,6 +571,9 @@ void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& message, c
   if (parent == nullptr) return;
   auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(*parent, message, false, Gtk::MessageType::ERROR,
                                                                 Gtk::ButtonsType::OK, true));
+  // Named like its heading, so that the error can be told apart in window lists and by assistive
+  // technology.
+  dialog->set_title(message);
   dialog->set_secondary_text(detail);
   dialog->signal_response().connect([this, dialog](int) { removeDialog(dialog); });
   dialog->show();

@@ -3,12 +3,15 @@
 // the services on the session bus.
 #pragma once
 
+#include <giomm/applicationcommandline.h>
 #include <giomm/file.h>
+#include <giomm/menu.h>
 #include <gtkmm/application.h>
 #include <gtkmm/applicationwindow.h>
 #include <gtkmm/filechoosernative.h>
 #include <gtkmm/headerbar.h>
 #include <gtkmm/messagedialog.h>
+#include <gtkmm/recentmanager.h>
 
 #include <functional>
 #include <memory>
@@ -37,7 +40,9 @@ class SVGQuarvelApp : public Gtk::Application {
   static constexpr const char* applicationID = "org.quarvel.SVGQuarvel";
 
   static Glib::RefPtr<SVGQuarvelApp> create();
-  /// Runs the application with the process's arguments; returns its exit status.
+  /// Runs the application with the process's arguments; returns its exit status, which is 1 when
+  /// files were given and none of them opened (also for a launch that handed its files to the
+  /// running application).
   static int main(int argc, char* argv[]);
   ~SVGQuarvelApp() override;
 
@@ -62,6 +67,11 @@ class SVGQuarvelApp : public Gtk::Application {
   void on_startup() override;
   void on_activate() override;
   void on_open(const type_vec_files& files, const Glib::ustring& hint) override;
+  int on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) override;
+  bool dbus_register_vfunc(const Glib::RefPtr<Gio::DBus::Connection>& connection,
+                           const Glib::ustring& objectPath) override;
+  void dbus_unregister_vfunc(const Glib::RefPtr<Gio::DBus::Connection>& connection,
+                             const Glib::ustring& objectPath) override;
 
  private:
   void installActions();
@@ -70,6 +80,9 @@ class SVGQuarvelApp : public Gtk::Application {
   void showOpenPanel();
   void windowClosed(SVGQuarvel::DocumentWindow* window);
   void showURL(const std::string& url);
+  void noteNewRecentDocument(const std::filesystem::path& path);
+  void refreshRecentMenu();
+  void openRecent(const std::filesystem::path& path);
   Gtk::MessageDialog* addDialog(std::unique_ptr<Gtk::MessageDialog> dialog);
   void removeDialog(Gtk::MessageDialog* dialog);
 
@@ -78,6 +91,10 @@ class SVGQuarvelApp : public Gtk::Application {
   std::vector<std::unique_ptr<SVGQuarvel::DocumentWindow>> windows_;
   Glib::RefPtr<Gtk::FileChooserNative> chooser_;
   std::vector<std::unique_ptr<Gtk::MessageDialog>> dialogs_;
+  int launchStatus_ = 0;
+  Glib::RefPtr<Gtk::RecentManager> recentManager_;
+  Glib::RefPtr<Gio::Menu> recentMenu_;
+  sigc::connection recentChanged_;
 };
 
 namespace SVGQuarvel {

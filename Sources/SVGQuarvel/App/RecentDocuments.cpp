@@ -1,0 +1,42 @@
+#include "SVGQuarvel/App/RecentDocuments.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <map>
+
+#include "SVGQuarvel/App/AppDelegate.h"
+#include "SVGQuarvel/App/DocumentController.h"
+
+namespace SVGQuarvel::RecentDocuments {
+
+std::vector<MenuItem> menuItems(std::vector<Entry> entries, std::size_t limit) {
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const Entry& a, const Entry& b) { return a.modified > b.modified; });
+  std::vector<MenuItem> items;
+  for (const auto& entry : entries) {
+    if (items.size() == limit) break;
+    if (!entry.ours || !entry.exists) continue;
+    gchar* file = g_filename_from_uri(entry.uri.c_str(), nullptr, nullptr);
+    if (file == nullptr) continue;  // not a local file
+    std::filesystem::path path(file);
+    g_free(file);
+    if (std::any_of(items.begin(), items.end(), [&](const MenuItem& item) { return item.path == path; })) continue;
+    items.push_back({path.filename().string(), path});
+  }
+  std::map<std::string, int> names;
+  for (const auto& item : items) ++names[item.title];
+  for (auto& item : items) {
+    if (names[item.title] > 1) item.title += " \u2014 " + item.path.parent_path().string();
+  }
+  return items;
+}
+
+std::string mimeTypeOf(const std::filesystem::path& path) {
+  const auto type = DocumentController::typeForSaving(path);
+  if (type == UTType::svg()) return "image/svg+xml";
+  if (type == UTType::swiftSource()) return "text/x-swift";
+  return documentMimeType;
+}
+
+}  // namespace SVGQuarvel::RecentDocuments

@@ -1,0 +1,486 @@
+// The real executable driven through the X server, each run on a bus of its own: saving over a
+// file-size limit or into a full disk, launches whose files do not open (alone, and handed to a
+// running application), and the services started by the bus when the application is not running.
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+#include "XDriver/XDriver.h"
+
+using namespace QuarvelTestSupport;
+
+namespace {
+
+const std::string circle =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 40\"><circle cx=\"20\" cy=\"20\" r=\"15\" "
+    "fill=\"teal\"/></svg>\n";
+
+std::filesystem::path outputFile(const std::string& name) {
+  return std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / name;
+}
+
+/// A session bus of its own (a bus daemon with a configuration written here), so that the
+/// application started by one test never hands its files to another's.
+class PrivateBus {
+ public:
+  /// `environment`: what the services the bus starts get besides the test's own environment.
+  explicit PrivateBus(const std::filesystem::path& folder, const std::string& serviceFolder = "",
+                      const std::vector<std::string>& environment = {}) {
+    const auto config = folder / "bus.conf";
+    writeFile(config,
+              "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+              "<busconfig><type>session</type><listen>unix:dir=" +
+                  folder.string() + "</listen>" +
+                  (serviceFolder.empty() ? "" : "<servicedir>" + serviceFolder + "</servicedir>") +
+                  "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+    log_ = folder / "bus.log";
+    daemon_ = std::make_unique<XDriver::Process>(
+        std::vector<std::string>{"/usr/bin/dbus-daemon", "--config-file=" + config.string(), "--nofork",
+                                 "--print-address=1"},
+        environment, log_.string());
+    XDriver::waitUntil(
+        [&] {
+          const auto text = readFile(log_);
+          const auto end = text.find('\n');
+          if (end == std::string::npos) return false;
+          address_ = text.substr(0, end);
+          return true;
+        },
+        10);
+  }
+  const std::string& address() const { return address_; }
+  XDriver::Process& daemon() { return *daemon_; }
+
+ private:
+  std::filesystem::path log_;
+  std::unique_ptr<XDriver::Process> daemon_;
+  std::string address_;
+};
+
+/// What the application is started with: its bus, private user folders, drawing without GL.
+std::vector<std::string> appEnvironment(const PrivateBus& bus, const std::filesystem::path& home) {
+  return {"DBUS_SESSION_BUS_ADDRESS=" + bus.address(),
+          "XDG_CONFIG_HOME=" + (home / "config").string(),
+          "XDG_DATA_HOME=" + (home / "data").string(),
+          "QUARVEL_RESOURCES=" QUARVEL_TEST_RESOURCE_DIR,
+          "GDK_DEBUG=gl-disable",
+          "GSK_RENDERER=cairo",
+          "WEBKIT_DISABLE_COMPOSITING_MODE=1",
+          "LIBGL_ALWAYS_SOFTWARE=1",
+          "NO_AT_BRIDGE=1"};
+}
+
+/// The files of `folder` whose names start with a dot (the temporary files of a save).
+std::vector<std::string> hiddenFiles(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const auto name = entry.path().filename().string();
+    if (!name.empty() && name[0] == '.') names.push_back(name);
+  }
+  return names;
+}
+
+/// How many pixels of the window differ clearly from the colour of its top left corner: text drawn
+/// on a plain background.
+std::size_t inkIn(const XDriver::Image& picture) {
+  if (picture.width == 0) return 0;
+  const auto background = picture.at(picture.width / 2, picture.height - 2);
+  return picture.countWhere([&](std::uint32_t rgb) {
+    int difference = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+      difference = std::max(difference, std::abs(int((rgb >> shift) & 0xff) - int((background >> shift) & 0xff)));
+    }
+    return difference > 96;
+  });
+}
+
+class AppProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!x_.ok()) GTEST_SKIP() << "no X server with the XTest extension";
+    folder_ = scratchDirectory();
+    bus_ = std::make_unique<PrivateBus>(folder_);
+    ASSERT_FALSE(bus_->address().empty()) << readFile(folder_ / "bus.log");
+  }
+
+  std::unique_ptr<XDriver::Process> launch(const std::vector<std::string>& argv, const std::string& log) {
+    return std::make_unique<XDriver::Process>(argv, appEnvironment(*bus_, folder_), outputFile(log).string());
+  }
+
+  /// Presses Ctrl+S in `window` until a window named `dialogTitle` shows (a few tries, as the
+  /// window may not take keys the moment it is mapped).
+  std::optional<XDriver::WindowID> saveAndWaitFor(XDriver::WindowID window, const std::string& dialogTitle) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      x_.focus(window);
+      x_.key("ctrl+s");
+      if (auto dialog = x_.findWindow(dialogTitle, 5)) return dialog;
+    }
+    return std::nullopt;
+  }
+
+  /// Checks the error window shows text and keeps its picture.
+  void expectShownWithText(XDriver::WindowID dialog, const std::string& picture) {
+    const auto frame = x_.geometry(dialog);
+    EXPECT_GT(frame.width, 100);
+    const auto image = x_.grab(frame);
+    image.savePNG(outputFile(picture).string());
+    EXPECT_GT(inkIn(image), 200u) << "the error window shows no text";
+  }
+
+  XDriver::Session x_;
+  std::filesystem::path folder_;
+  std::unique_ptr<PrivateBus> bus_;
+};
+
+TEST_F(AppProcessTest, SavingOverTheFileSizeLimitIsAnErrorTheProcessOutlives) {
+  const auto document = folder_ / "doc.svgquarvel";
+  std::string swift = "// long\n";
+  while (swift.size() < 210 * 1000) swift += "// " + std::string(76, 'x') + "\n";
+  writeFile(document, SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString());
+  const auto before = readFile(document);
+  ASSERT_GT(before.size(), 200000u);
+
+  auto app = launch({"/usr/bin/prlimit", "--fsize=100000", QUARVEL_APP_EXECUTABLE, document.string()},
+                    "app-file-size-limit.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-file-size-limit.log"));
+  const auto dialog = saveAndWaitFor(*window, "The document \u201cdoc.svgquarvel\u201d could not be saved.");
+  ASSERT_TRUE(dialog) << readFile(outputFile("app-file-size-limit.log"));
+  expectShownWithText(*dialog, "app-file-size-limit-error.png");
+
+  EXPECT_TRUE(app->running()) << "status " << app->wait(0).value_or(-1);
+  EXPECT_EQ(readFile(document), before);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_NE(readFile(outputFile("app-file-size-limit.log")).find("larger than the size files may have"),
+            std::string::npos);
+  // The window still answers: the error goes away with Return.
+  x_.focus(*dialog);
+  x_.key("Return");
+  EXPECT_TRUE(XDriver::waitUntil([&] { return x_.findWindows([](const std::string& title) {
+                                                  return title.find("could not be saved") != std::string::npos;
+                                                }).empty(); },
+                                 5));
+  EXPECT_TRUE(x_.findWindow("doc.svgquarvel").has_value());
+}
+
+TEST_F(AppProcessTest, SavingIntoAFullDiskShowsTheErrorInAWindow) {
+  if (std::system("unshare -m true >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "a private mount namespace (unshare -m) is not permitted here, so no small file system "
+                    "can be mounted for the application alone";
+  }
+  const auto disk = folder_ / "disk";
+  std::filesystem::create_directories(disk);
+  const auto source = folder_ / "small.svgquarvel";
+  writeFile(source, SVGQuarvelDocument::Snapshot{circle, "// mine\n", std::nullopt}.jsonString());
+  // The application sees a 64 KiB file system holding its document and a file that fills the rest.
+  const auto script = folder_ / "full-disk.sh";
+  writeFile(script, "mount -t tmpfs -o size=64k tmpfs '" + disk.string() + "' || exit 99\n" + "cp '" +
+                        source.string() + "' '" + disk.string() + "/doc.svgquarvel'\n" + "dd if=/dev/zero of='" +
+                        disk.string() + "/filler' bs=1k 2>/dev/null\n" + "exec '" + QUARVEL_APP_EXECUTABLE +
+                        "' '" + disk.string() + "/doc.svgquarvel'\n");
+  auto app = launch({"/usr/bin/unshare", "-m", "/bin/sh", script.string()}, "app-full-disk.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-full-disk.log"));
+  // The file system as the application sees it.
+  const auto seen = std::filesystem::path("/proc") / std::to_string(app->pid()) / "root" / disk.relative_path();
+  const auto before = readFile(seen / "doc.svgquarvel");
+  ASSERT_FALSE(before.empty());
+
+  const auto dialog = saveAndWaitFor(*window, "The document \u201cdoc.svgquarvel\u201d could not be saved.");
+  ASSERT_TRUE(dialog) << readFile(outputFile("app-full-disk.log"));
+  expectShownWithText(*dialog, "app-full-disk-error.png");
+  EXPECT_TRUE(app->running());
+  EXPECT_EQ(readFile(seen / "doc.svgquarvel"), before);
+  EXPECT_EQ(hiddenFiles(seen), std::vector<std::string>{});
+  EXPECT_NE(readFile(outputFile("app-full-disk.log")).find("there isn\u2019t enough space"), std::string::npos);
+}
+
+TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
+  std::filesystem::create_directories(folder_ / "folder.svgquarvel");
+  std::filesystem::create_directories(folder_ / "folder.svg");
+  writeFile(folder_ / "drawing.svg", circle);
+  const std::vector<std::string> failing{QUARVEL_APP_EXECUTABLE, (folder_ / "missing.svg").string(),
+                                         (folder_ / "folder.svgquarvel").string(),
+                                         (folder_ / "folder.svg").string()};
+
+  // Alone: the errors on the terminal, no window, status 1.
+  {
+    auto alone = launch(failing, "app-launch-fails.log");
+    const auto status = alone->wait(60);
+    ASSERT_TRUE(status) << "the application kept running without a window";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+    const auto log = readFile(outputFile("app-launch-fails.log"));
+    EXPECT_NE(log.find("ERROR:   cannot open a folder: folder.svgquarvel\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("ERROR:   cannot open a folder: folder.svg\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\u201cmissing.svg\u201d does not exist."), std::string::npos) << log;
+  }
+
+  // Options are still the toolkit's: an unknown one is refused; after "--" a name is a file.
+  {
+    auto unknown = launch({QUARVEL_APP_EXECUTABLE, "--no-such-option"}, "app-launch-option.log");
+    const auto status = unknown->wait(30);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+    EXPECT_NE(readFile(outputFile("app-launch-option.log")).find("Unknown option --no-such-option"), std::string::npos);
+    auto dashes = launch({QUARVEL_APP_EXECUTABLE, "--", "--no-such-file"}, "app-launch-dashes.log");
+    ASSERT_TRUE(dashes->wait(30));
+    EXPECT_NE(readFile(outputFile("app-launch-dashes.log")).find("\u201c--no-such-file\u201d does not exist."),
+              std::string::npos);
+  }
+
+  // Handed to a running application: the launch ends with status 1 and its errors, and the running
+  // application shows them in a window.
+  auto primary = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "drawing.svg").string()}, "app-launch-primary.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-launch-primary.log"));
+  {
+    auto second = launch(failing, "app-launch-second.log");
+    const auto status = second->wait(60);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+    const auto log = readFile(outputFile("app-launch-second.log"));
+    EXPECT_NE(log.find("ERROR: \u201cfolder.svgquarvel\u201d is a folder"), std::string::npos) << log;
+    const auto dialog = x_.findWindow("Some files could not be opened.", 10);
+    ASSERT_TRUE(dialog);
+    expectShownWithText(*dialog, "app-launch-second-error.png");
+    XDriver::waitUntil(
+        [&] {
+          x_.focus(*dialog);
+          x_.key("Return");
+          return !x_.findWindow("Some files could not be opened.", 1).has_value();
+        },
+        10);
+  }
+  // A launch that opens one of its files succeeds.
+  {
+    auto third = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "missing.svg").string(), (folder_ / "drawing.svg").string()},
+                        "app-launch-third.log");
+    const auto status = third->wait(60);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    EXPECT_NE(readFile(outputFile("app-launch-third.log")).find("ERROR: \u201cmissing.svg\u201d does not exist.\n"),
+              std::string::npos);
+    EXPECT_TRUE(x_.findWindow("Untitled 2", 20).has_value());
+    // The file that did not open is still reported.
+    const auto dialog = x_.findWindow("The file could not be opened.", 10);
+    ASSERT_TRUE(dialog);
+    XDriver::waitUntil(
+        [&] {
+          x_.focus(*dialog);
+          x_.key("Return");
+          return !x_.findWindow("The file could not be opened.", 1).has_value();
+        },
+        10);
+  }
+  // Every conversion gave back what kept the application running: closing its windows ends it.
+  for (const auto* title : {"Untitled 2", "Untitled"}) {
+    const auto open = x_.findWindow(title, 10);
+    ASSERT_TRUE(open) << title;
+    XDriver::waitUntil(
+        [&] {
+          x_.focus(*open);
+          x_.key("ctrl+w");
+          return !x_.findWindow(title, 1).has_value();
+        },
+        10);
+  }
+  const auto status = primary->wait(20);
+  ASSERT_TRUE(status) << "the application kept running after its last window closed";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
+TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
+  const auto document = folder_ / "recent.svgquarvel";
+  writeFile(document, SVGQuarvelDocument::Snapshot{circle, "// recent\n", std::nullopt}.jsonString());
+  const auto list = folder_ / "data" / "recently-used.xbel";
+  {
+    auto first = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-recent-first.log");
+    const auto window = x_.findWindow("recent.svgquarvel", 60);
+    ASSERT_TRUE(window) << readFile(outputFile("app-recent-first.log"));
+    // The desktop's list, in the private data folder, has it.
+    EXPECT_TRUE(XDriver::waitUntil(
+        [&] { return readFile(list).find("file://" + document.string()) != std::string::npos; }, 10))
+        << readFile(list);
+    x_.focus(*window);
+    x_.key("ctrl+w");
+    ASSERT_TRUE(first->wait(20));
+  }
+
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-recent.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-recent.log"));
+  x_.focus(*window);
+  const auto frame = x_.geometry(*window);
+  // Menus are windows of their own, named after the program at most.
+  auto untitled = [&] {
+    return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
+  };
+  const auto before = untitled();
+  auto newPopover = [&](const std::vector<XDriver::WindowID>& known) -> std::optional<XDriver::WindowID> {
+    std::optional<XDriver::WindowID> found;
+    XDriver::waitUntil(
+        [&] {
+          for (const auto id : untitled()) {
+            if (std::find(known.begin(), known.end(), id) == known.end() && x_.geometry(id).width > 20) found = id;
+          }
+          return found.has_value();
+        },
+        5);
+    return found;
+  };
+  // File in the menu bar (below the title bar, at the left), then Open Recent, the third row of
+  // its menu; the recent files open in a menu of their own beside it.
+  x_.click(frame.x + 24, frame.y + 62);
+  const auto fileMenu = newPopover(before);
+  ASSERT_TRUE(fileMenu);
+  x_.grabScreen().savePNG(outputFile("app-recent-file-menu.png").string());
+  const auto menuFrame = x_.geometry(*fileMenu);
+  x_.click(menuFrame.x + 60, frame.y + 155);
+  auto known = before;
+  known.push_back(*fileMenu);
+  const auto recentMenu = newPopover(known);
+  ASSERT_TRUE(recentMenu);
+  const auto recentFrame = x_.geometry(*recentMenu);
+  x_.grabScreen().savePNG(outputFile("app-recent-menu.png").string());
+  EXPECT_GT(recentFrame.x, menuFrame.x);
+  // One file listed: its row is the middle of that menu.
+  x_.click(recentFrame.x + recentFrame.width / 2, recentFrame.y + recentFrame.height / 2);
+  const auto reopened = x_.findWindow("recent.svgquarvel", 20);
+  ASSERT_TRUE(reopened) << readFile(outputFile("app-recent.log"));
+  x_.grab(x_.geometry(*reopened)).savePNG(outputFile("app-recent-reopened.png").string());
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppProcessTest, TheAboutWindowIsTranslucentAndMovesByDraggingItsBackground) {
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-about.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-about.log"));
+  x_.focus(*window);
+  const auto frame = x_.geometry(*window);
+  // Help in the menu bar, then its first item.
+  const auto menusBefore = x_.findWindows([](const std::string& title) { return title == "svg-quarvel"; });
+  x_.click(frame.x + 320, frame.y + 62);
+  std::optional<XDriver::WindowID> helpMenu;
+  XDriver::waitUntil(
+      [&] {
+        for (const auto id : x_.findWindows([](const std::string& title) { return title == "svg-quarvel"; })) {
+          if (std::find(menusBefore.begin(), menusBefore.end(), id) == menusBefore.end()) helpMenu = id;
+        }
+        return helpMenu.has_value();
+      },
+      5);
+  ASSERT_TRUE(helpMenu);
+  const auto menuFrame = x_.geometry(*helpMenu);
+  x_.click(menuFrame.x + menuFrame.width / 2, menuFrame.y + menuFrame.height * 3 / 10);
+  const auto about = x_.findWindowStartingWith("About ", 10);
+  ASSERT_TRUE(about);
+  const auto start = x_.geometry(*about);
+
+  // Its background is the window colour at 0.8 opacity: without a compositor the server shows the
+  // colour as drawn, 0.8 of the opaque one of the document window's menu bar. Text stays opaque.
+  const auto screen = x_.grabScreen();
+  x_.grab(start).savePNG(outputFile("app-about-window.png").string());
+  const auto opaque = screen.at(frame.x + frame.width - 60, frame.y + 62);
+  const XDriver::Rect grip{start.x + 20, start.y + start.height - 20, 1, 1};
+  const auto background = screen.at(grip.x, grip.y);
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int full = int((opaque >> shift) & 0xff), seen = int((background >> shift) & 0xff);
+    EXPECT_NEAR(seen, full * 0.8, 3) << std::hex << background << " over " << opaque;
+  }
+  EXPECT_EQ(screen.at(start.x + start.width / 2, start.y + 12), background) << "the title bar shows the same background";
+  EXPECT_GT(inkIn(x_.grab(start)), 500u);
+
+  // A drag on the background moves the window with the pointer. (Without a window manager the
+  // toolkit moves the window itself once the drag asks it to, so the move shows here.)
+  x_.moveTo(grip.x, grip.y);
+  x_.press(1);
+  for (int step = 1; step <= 10; ++step) {
+    x_.moveTo(grip.x + step * 15, grip.y + step * 8);
+    XDriver::waitUntil([] { return false; }, 0.03);
+  }
+  x_.release(1);
+  EXPECT_TRUE(XDriver::waitUntil(
+      [&] {
+        const auto moved = x_.geometry(*about);
+        return std::abs(moved.x - (start.x + 150)) <= 2 && std::abs(moved.y - (start.y + 80)) <= 2;
+      },
+      5))
+      << "from " << start.x << "," << start.y << " to " << x_.geometry(*about).x << "," << x_.geometry(*about).y;
+  x_.grabScreen().savePNG(outputFile("app-about-moved.png").string());
+  EXPECT_TRUE(app->running());
+}
+
+/// Calls a method of the bus daemon on `connection`; its answer, or none.
+GVariant* callBus(GDBusConnection* connection, const char* method, GVariant* parameters) {
+  return g_dbus_connection_call_sync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                     "org.freedesktop.DBus", method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000,
+                                     nullptr, nullptr);
+}
+
+bool nameHasOwner(GDBusConnection* connection, const char* name) {
+  GVariant* answer = callBus(connection, "NameHasOwner", g_variant_new("(s)", name));
+  gboolean owned = FALSE;
+  if (answer != nullptr) {
+    g_variant_get(answer, "(b)", &owned);
+    g_variant_unref(answer);
+  }
+  return owned != FALSE;
+}
+
+TEST(AppService, ACallWhileTheApplicationIsNotRunningStartsItAsAServiceThatLeavesWhenIdle) {
+  XDriver::Session x;
+  if (!x.ok()) GTEST_SKIP() << "no X server";
+  const auto folder = scratchDirectory();
+  // The bus knows the application through the activation file the build made.
+  ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(QUARVEL_BUILT_SERVICES_DIR) / "org.quarvel.SVGQuarvel.service"));
+  PrivateBus bus(folder, QUARVEL_BUILT_SERVICES_DIR,
+                 {"XDG_CONFIG_HOME=" + (folder / "config").string(), "XDG_DATA_HOME=" + (folder / "data").string(),
+                  "QUARVEL_RESOURCES=" QUARVEL_TEST_RESOURCE_DIR, "GDK_DEBUG=gl-disable", "GSK_RENDERER=cairo",
+                  "WEBKIT_DISABLE_COMPOSITING_MODE=1", "LIBGL_ALWAYS_SOFTWARE=1", "NO_AT_BRIDGE=1"});
+  ASSERT_FALSE(bus.address().empty());
+  GError* error = nullptr;
+  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+      bus.address().c_str(),
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &error);
+  ASSERT_NE(connection, nullptr) << error->message;
+  const char* name = "org.quarvel.SVGQuarvel";
+  ASSERT_FALSE(nameHasOwner(connection, name));
+
+  GVariant* answer = g_dbus_connection_call_sync(
+      connection, name, "/org/quarvel/SVGQuarvel/Services", "org.quarvel.SVGQuarvel.Services", "SvgToView",
+      g_variant_new("(s)", circle.c_str()), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 60000, nullptr, &error);
+  ASSERT_NE(answer, nullptr) << error->message;
+  const gchar* swift = nullptr;
+  g_variant_get(answer, "(&s)", &swift);
+  EXPECT_NE(std::string(swift).find("Circle()"), std::string::npos) << swift;
+  EXPECT_NE(std::string(swift).find("import SwiftUI"), std::string::npos) << swift;
+  g_variant_unref(answer);
+
+  // The service opened no window and leaves by itself once it has been idle a while.
+  guint32 pid = 0;
+  if (GVariant* owner = callBus(connection, "GetConnectionUnixProcessID", g_variant_new("(s)", name))) {
+    g_variant_get(owner, "(u)", &pid);
+    g_variant_unref(owner);
+  }
+  EXPECT_GT(pid, 0u);
+  EXPECT_TRUE(x.findWindows([](const std::string& title) { return title.rfind("Untitled", 0) == 0; }).empty());
+  const bool left = XDriver::waitUntil([&] { return !nameHasOwner(connection, name); }, 60);
+  EXPECT_TRUE(left) << "the service is still running";
+  if (!left && pid > 0) ::kill(pid_t(pid), SIGKILL);
+  g_dbus_connection_close_sync(connection, nullptr, nullptr);
+  g_object_unref(connection);
+}
+
+}  // namespace
