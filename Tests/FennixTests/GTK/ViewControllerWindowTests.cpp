@@ -249,3 +249,51 @@ TEST_F(ControllerWindowTest, OverlaySendsHorizontalMotionToTheWrappedScroller) {
   EXPECT_GT(adjustment->get_value(), 0);
   window.hide();
 }
+
+namespace {
+
+/// A content controller that fills its view once the view is there.
+class FilledOnLoadVC : public QvViewControllerBase {
+ public:
+  void viewDidLoad() override {
+    ++loads;
+    auto own = viewIfLoaded();
+    hadView = own.has_value();
+    if (!own) return;
+    auto label = Fennix::controllerViewKit().makeLabel("Filled when loaded");
+    qvAdd(*own, std::string("filled"), label, std::nullopt, "|[self]|", "|[self]|");
+  }
+  static inline int loads = 0;
+  static inline bool hadView = false;
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, TheContentControllerHearsItsViewLoadedOnce) {
+  FilledOnLoadVC::loads = 0;
+  Fennix::ControllerClassRegistry::registerViewController<FilledOnLoadVC>("FilledOnLoadVC", std::nullopt);
+  auto wc = QvWindowController::make();
+  wc->mainComponent = std::string("FilledOnLoadVC");
+  wc->defaultWindowContentSize = CGSize{720, 340};
+  Gtk::Window* window = Fennix::toolkitWindow(*wc);
+  ASSERT_TRUE(window);
+  window->present();
+  pumpUntil([&] { return window->get_mapped() && window->get_width() > 0; });
+  pumpFrames(100);
+  EXPECT_EQ(FilledOnLoadVC::loads, 1);
+  EXPECT_TRUE(FilledOnLoadVC::hadView);
+  auto content = wc->contentViewController();
+  ASSERT_TRUE(content);
+  content->view();
+  EXPECT_EQ(FilledOnLoadVC::loads, 1);
+  // What the hook put in the view is on screen.
+  auto filled = wc->qvView("filled");
+  ASSERT_TRUE(filled);
+  auto* label = dynamic_cast<Gtk::Label*>(Fennix::widget(*filled));
+  ASSERT_TRUE(label);
+  EXPECT_TRUE(label->get_mapped());
+  EXPECT_GT(label->get_width(), 100);
+  saveScreenshot(*window, "content-filled-on-load");
+  Fennix::ControllerClassRegistry::unregisterName("FilledOnLoadVC");
+  window->hide();
+}
