@@ -17,6 +17,7 @@ constexpr const char* ownerKey = "qv-layout-owner";
 constexpr const char* identifierKey = "qv-identifier";
 constexpr const char* prioritiesKey = "qv-content-priorities";
 constexpr const char* trackedKey = "qv-layout-tracked";
+constexpr const char* arrangedKey = "qv-arranging-container";
 
 GtkWidget* gtk(LayoutItem item) {
   if (!item.isView()) return nullptr;
@@ -28,6 +29,20 @@ GtkWidget* layoutWidget(GtkWidget* widget) {
   if (!widget) return nullptr;
   if (auto* holder = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(widget), holderKey))) return holder;
   return widget;
+}
+
+// The container that arranges a view, while the view is inside it.
+GtkWidget* arrangingWidget(GtkWidget* view) {
+  auto* ref = view ? static_cast<GWeakRef*>(g_object_get_data(G_OBJECT(view), arrangedKey)) : nullptr;
+  GObject* container = ref ? static_cast<GObject*>(g_weak_ref_get(ref)) : nullptr;
+  if (!container) return nullptr;
+  g_object_unref(container);  // it lives on: the view is inside it (checked next)
+  return gtk_widget_is_ancestor(view, GTK_WIDGET(container)) ? GTK_WIDGET(container) : nullptr;
+}
+
+ArrangingContainer* arrangerOf(GtkWidget* container) {
+  if (!container) return nullptr;
+  return dynamic_cast<ArrangingContainer*>(Glib::ObjectBase::_get_current_wrapper(G_OBJECT(container)));
 }
 
 GtkWidget* ownerOf(GtkWidget* widget) {
@@ -262,6 +277,7 @@ class ToolkitLayoutHost : public LayoutHost {
   std::optional<LayoutItem> superviewOf(LayoutItem view) const override {
     GtkWidget* widget = gtk(view);
     if (!widget) return std::nullopt;
+    if (GtkWidget* arranging = arrangingWidget(widget)) return LayoutItem{arranging};
     GtkWidget* parent = gtk_widget_get_parent(widget);
     if (!parent) return std::nullopt;
     return LayoutItem{ownerOf(parent)};
@@ -269,6 +285,10 @@ class ToolkitLayoutHost : public LayoutHost {
 
   std::vector<LayoutItem> subviewsOf(LayoutItem view) const override {
     std::vector<LayoutItem> items;
+    if (ArrangingContainer* arranger = arrangerOf(gtk(view))) {
+      for (Gtk::Widget* subview : arranger->arrangedSubviews()) items.push_back(item(subview));
+      return items;
+    }
     GtkWidget* widget = layoutWidget(gtk(view));
     if (!widget) return items;
     for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child))
@@ -277,8 +297,16 @@ class ToolkitLayoutHost : public LayoutHost {
   }
 
   void addSubview(LayoutItem container, LayoutItem view) override {
-    GtkWidget* target = layoutWidget(gtk(container));
     GtkWidget* child = gtk(view);
+    if (ArrangingContainer* arranger = arrangerOf(gtk(container))) {
+      if (!child || arrangingWidget(child) == gtk(container)) return;
+      g_object_ref(child);  // keep the child while it moves
+      removeFromSuperview(view);
+      arranger->addArrangedSubview(*Glib::wrap(child));
+      g_object_unref(child);
+      return;
+    }
+    GtkWidget* target = layoutWidget(gtk(container));
     if (!target || !child || gtk_widget_get_parent(child) == target) return;
     g_object_ref(child);  // keep the child while it moves
     removeFromSuperview(view);
@@ -298,6 +326,11 @@ class ToolkitLayoutHost : public LayoutHost {
     GtkWidget* child = gtk(view);
     GtkWidget* parent = child ? gtk_widget_get_parent(child) : nullptr;
     if (!parent) return;
+    if (GtkWidget* arranging = arrangingWidget(child)) {
+      priorities(child).realised.clear();
+      arrangerOf(arranging)->removeArrangedSubview(*Glib::wrap(child));
+      return;
+    }
     // Constraints between the child and other views of its old container end with the move; its
     // own size goes along to the next container.
     if (auto found = active_.find(parent); found != active_.end()) {
@@ -372,6 +405,11 @@ class ToolkitLayoutHost : public LayoutHost {
     gtk_widget_get_size_request(widget, &requestedWidth, &requestedHeight);
     if (width <= 0 && requestedWidth >= 0) width = requestedWidth;
     if (height <= 0 && requestedHeight >= 0) height = requestedHeight;
+    if (GtkWidget* arranging = arrangingWidget(widget)) {
+      const Frame arranged = arrangerOf(arranging)->arrangedFrame(*Glib::wrap(widget));
+      const double containerHeight = frame(LayoutItem{arranging}).height;
+      return {arranged.x, containerHeight - arranged.y - arranged.height, arranged.width, arranged.height};
+    }
     GtkWidget* parent = gtk_widget_get_parent(widget);
     if (!parent) return {0, 0, width, height};
     double x = 0, y = 0;
@@ -395,6 +433,12 @@ class ToolkitLayoutHost : public LayoutHost {
 
   void setFrame(LayoutItem view, const Frame& frame) override {
     GtkWidget* widget = gtk(view);
+    if (GtkWidget* arranging = arrangingWidget(widget)) {
+      const double containerHeight = this->frame(LayoutItem{arranging}).height;
+      arrangerOf(arranging)->setArrangedFrame(
+          *Glib::wrap(widget), {frame.x, containerHeight - frame.y - frame.height, frame.width, frame.height});
+      return;
+    }
     GtkWidget* parent = widget ? gtk_widget_get_parent(widget) : nullptr;
     if (!parent || !GTK_IS_FIXED(parent)) {
       console::error("a frame can only be set on a view inside a fixed container:", describe(view));
@@ -647,6 +691,28 @@ void installToolkitLayoutHost() {
   if (layoutHost()) return;
   toolkitHost() = std::make_shared<ToolkitLayoutHost>();
   setLayoutHost(toolkitHost());
+}
+
+ArrangingContainer* arrangingContainerOf(const Gtk::Widget& view) {
+  return arrangerOf(arrangingWidget(const_cast<GtkWidget*>(view.gobj())));
+}
+
+ArrangingContainer* asArrangingContainer(const Gtk::Widget& container) {
+  return arrangerOf(const_cast<GtkWidget*>(container.gobj()));
+}
+
+void setArrangingContainer(Gtk::Widget& view, Gtk::Widget* container) {
+  if (!container) {
+    g_object_set_data(G_OBJECT(view.gobj()), arrangedKey, nullptr);
+    return;
+  }
+  auto* ref = new GWeakRef;
+  g_weak_ref_init(ref, container->gobj());
+  g_object_set_data_full(G_OBJECT(view.gobj()), arrangedKey, ref, [](gpointer data) {
+    auto* weak = static_cast<GWeakRef*>(data);
+    g_weak_ref_clear(weak);
+    delete weak;
+  });
 }
 
 void setLayoutHolder(Gtk::Widget& owner, Gtk::Widget& holder) {

@@ -5,6 +5,7 @@
 #include <gtkmm/scrolledwindow.h>
 #include <webkit/webkit.h>
 
+#include "Fennix/UI/AppKit/Views/GTK/SplitViews.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 
@@ -223,6 +224,7 @@ class WebViewKitGTK : public WebViewKit {
 void installControllerKitsGTK() {
   installToolkitLayoutHost();
   if (!hasControllerViewKit()) setControllerViewKit(std::make_shared<ControllerViewKitGTK>());
+  installSplitViewKitGTK();
   static bool webInstalled = false;
   if (!webInstalled) {
     setWebViewKit(std::make_shared<WebViewKitGTK>());
