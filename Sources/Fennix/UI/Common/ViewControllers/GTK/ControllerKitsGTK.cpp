@@ -7,6 +7,7 @@
 
 #include "Fennix/UI/AppKit/Views/GTK/SplitViews.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/PageTransitionsGTK.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 
 namespace Fennix {
@@ -228,6 +229,8 @@ void installControllerKitsGTK() {
   static bool webInstalled = false;
   if (!webInstalled) {
     setWebViewKit(std::make_shared<WebViewKitGTK>());
+    // Page controllers slide their pages in stacks.
+    setDefaultPageTransitionRunner(std::make_shared<GtkStackPageTransitionRunner>());
     webInstalled = true;
   }
 }
