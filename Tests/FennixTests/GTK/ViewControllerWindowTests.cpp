@@ -24,6 +24,7 @@
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/PlaceholderViewController.h"
 #include "Fennix/UI/Common/ViewControllers/SwitchViewController.h"
+#include "FennixTests/LogTestSupport.h"
 #include "ViewKitWindowSupport.h"
 
 using namespace ViewKitWindowSupport;
@@ -295,5 +296,51 @@ TEST_F(ControllerWindowTest, TheContentControllerHearsItsViewLoadedOnce) {
   EXPECT_GT(label->get_width(), 100);
   saveScreenshot(*window, "content-filled-on-load");
   Fennix::ControllerClassRegistry::unregisterName("FilledOnLoadVC");
+  window->hide();
+}
+
+namespace {
+
+/// A content controller that puts a wide label in a scroll view at its left.
+class ScrolledChildVC : public QvViewControllerBase {
+ public:
+  void viewDidLoad() override {
+    QvChildOptions options;
+    options.scrolled = true;
+    child = addChildViewControllerAndSubview(
+        Fennix::ControllerFactory([] { return NSViewController::make<QvLoremVC>(); }), options);
+  }
+  NSViewController::Ptr child;
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, AChildAddedScrolledSitsInAScrollView259Wide) {
+  LogTestSupport::FileConsole console(LogLevel::info);
+  console::setDefaultConsole(console.console);
+  Fennix::ControllerClassRegistry::registerViewController<ScrolledChildVC>("ScrolledChildVC", std::nullopt);
+  auto wc = QvWindowController::make();
+  wc->mainComponent = std::string("ScrolledChildVC");
+  wc->defaultWindowContentSize = CGSize{720, 340};
+  Gtk::Window* window = Fennix::toolkitWindow(*wc);
+  ASSERT_TRUE(window);
+  window->present();
+  pumpUntil([&] { return window->get_mapped() && window->get_width() > 0; });
+  pumpFrames(100);
+  auto content = std::dynamic_pointer_cast<ScrolledChildVC>(wc->contentViewController());
+  ASSERT_TRUE(content && content->child);
+  content->child->setRepresentedObject(Fennix::AnyValue("a scrolled child"));
+  pumpFrames(100);
+  Gtk::Widget* childView = Fennix::controllerWidget(*content->child);
+  ASSERT_TRUE(childView);
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(childView->get_ancestor(GTK_TYPE_SCROLLED_WINDOW));
+  ASSERT_TRUE(scroll);
+  EXPECT_EQ(Fennix::layoutHost()->superviewOf(Fennix::item(*scroll)), content->viewIfLoaded());
+  EXPECT_EQ(scroll->get_width(), 259);
+  EXPECT_EQ(childView->get_width(), 259);  // the child is as wide as the scroll view
+  saveScreenshot(*window, "scrolled-child");
+  EXPECT_EQ(console.err.text(), "");
+  console::setDefaultConsole(nullptr);
+  Fennix::ControllerClassRegistry::unregisterName("ScrolledChildVC");
   window->hide();
 }

@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -177,7 +178,11 @@ struct Realisation {
     else
       gtk_widget_set_size_request(view, width, size);
   }
+  /// Undoes what the constraint did to its views (when it is no GtkConstraint).
+  std::function<void()> restore;
+
   ~Realisation() {
+    if (restore) restore();
     slack.reset();
     if (auto* constraintLayout = static_cast<GtkConstraintLayout*>(g_weak_ref_get(&layout))) {
       gtk_constraint_layout_remove_constraint(constraintLayout, constraint);
@@ -431,6 +436,17 @@ class ToolkitLayoutHost : public LayoutHost {
     return {x, parentHeight - y - height, width, height};  // y grows upward in frames
   }
 
+  void setFrameWidth(LayoutItem view, double width) override {
+    GtkWidget* widget = gtk(view);
+    GtkWidget* parent = widget ? gtk_widget_get_parent(widget) : nullptr;
+    if (!widget || arrangingWidget(widget) || (parent && GTK_IS_FIXED(parent))) return LayoutHost::setFrameWidth(view, width);
+    // Elsewhere the container places the view: the width becomes the least it asks for.
+    if (!(width >= 0) || width > 1e6) return;
+    int requestedWidth = -1, requestedHeight = -1;
+    gtk_widget_get_size_request(widget, &requestedWidth, &requestedHeight);
+    gtk_widget_set_size_request(widget, static_cast<int>(std::ceil(width)), requestedHeight);
+  }
+
   void setFrame(LayoutItem view, const Frame& frame) override {
     GtkWidget* widget = gtk(view);
     if (GtkWidget* arranging = arrangingWidget(widget)) {
@@ -476,6 +492,7 @@ class ToolkitLayoutHost : public LayoutHost {
     } else if (firstParent && firstParent == gtk_widget_get_parent(second)) {
       owner = firstParent;
     }
+    if (second && realiseDocumentWidth(constraint, first, second)) return Placement::placed;
     GtkLayoutManager* manager = owner ? gtk_widget_get_layout_manager(owner) : nullptr;
     if (!manager || !GTK_IS_CONSTRAINT_LAYOUT(manager)) {
       if (!firstParent || (second && !gtk_widget_get_parent(second))) return Placement::waiting;
@@ -525,6 +542,35 @@ class ToolkitLayoutHost : public LayoutHost {
     const auto orientation =
         attribute == NSLayoutAttribute::width ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL;
     keep(constraint, std::make_shared<Realisation>(container, view, orientation, static_cast<int>(std::ceil(size))));
+    return true;
+  }
+
+  // A view inside a scroll view as wide as the scroll view ("document.width == scroll.width"): the
+  // scroll view no longer scrolls sideways, and so gives its document its whole width.
+  bool realiseDocumentWidth(NSLayoutConstraint& constraint, GtkWidget* document, GtkWidget* scroll) {
+    if (!GTK_IS_SCROLLED_WINDOW(scroll) || constraint.firstAttribute() != NSLayoutAttribute::width ||
+        constraint.secondAttribute() != NSLayoutAttribute::width || constraint.relation() != NSLayoutRelation::equal ||
+        constraint.multiplier() != 1 || constraint.constant() != 0 || constraint.priority() < NSLayoutPriorityRequired)
+      return false;
+    if (gtk_widget_get_ancestor(gtk_widget_get_parent(document) ? gtk_widget_get_parent(document) : document,
+                                GTK_TYPE_SCROLLED_WINDOW) != scroll)
+      return false;
+    GtkPolicyType horizontal = GTK_POLICY_AUTOMATIC, vertical = GTK_POLICY_AUTOMATIC;
+    gtk_scrolled_window_get_policy(GTK_SCROLLED_WINDOW(scroll), &horizontal, &vertical);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroll), GTK_POLICY_NEVER, vertical);
+    auto realisation = std::make_shared<Realisation>(scroll);
+    auto weak = std::make_shared<GWeakRef>();
+    g_weak_ref_init(weak.get(), scroll);
+    realisation->restore = [weak, horizontal] {
+      if (auto* kept = static_cast<GtkWidget*>(g_weak_ref_get(weak.get()))) {
+        GtkPolicyType ignored = GTK_POLICY_AUTOMATIC, current = GTK_POLICY_AUTOMATIC;
+        gtk_scrolled_window_get_policy(GTK_SCROLLED_WINDOW(kept), &ignored, &current);
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(kept), horizontal, current);
+        g_object_unref(kept);
+      }
+      g_weak_ref_clear(weak.get());
+    };
+    keep(constraint, realisation);
     return true;
   }
 
