@@ -26,6 +26,7 @@
 #include "Fennix/UI/Common/ViewControllers/SwitchViewController.h"
 #include "FennixTests/LogTestSupport.h"
 #include "ViewKitWindowSupport.h"
+#include "XInputSupport.h"
 
 using namespace ViewKitWindowSupport;
 
@@ -342,5 +343,43 @@ TEST_F(ControllerWindowTest, AChildAddedScrolledSitsInAScrollView259Wide) {
   EXPECT_EQ(console.err.text(), "");
   console::setDefaultConsole(nullptr);
   Fennix::ControllerClassRegistry::unregisterName("ScrolledChildVC");
+  window->hide();
+}
+
+namespace {
+
+/// A window controller that keeps its window's width a multiple of 100.
+class StepWidthWindow : public QvWindowController {
+ public:
+  CGSize windowWillResize(CGSize proposed) override {
+    proposed_.push_back(proposed);
+    return CGSize{std::floor(proposed.width / 100) * 100, proposed.height};
+  }
+  std::vector<CGSize> proposed_;
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, AResizedWindowAsksItsControllerForTheSize) {
+  auto wc = QvWindowController::make<StepWidthWindow>();
+  wc->defaultMinimumSize = CGSize{200, 200};
+  wc->defaultWindowContentSize = CGSize{400, 300};
+  Gtk::Window* window = Fennix::toolkitWindow(*wc);
+  ASSERT_TRUE(window);
+  window->present();
+  ASSERT_TRUE(pumpUntil([&] { return window->get_mapped() && window->get_width() > 0; }));
+  pumpFrames(50);
+  EXPECT_TRUE(wc->proposed_.empty());  // showing the window is no resize
+  auto input = XInputSupport::XInput::open(*window);
+  if (!input) GTEST_SKIP() << "no X input on this display";
+
+  input->resize(*window, 655, 333);
+  ASSERT_TRUE(pumpUntil([&] { return !wc->proposed_.empty(); }));
+  EXPECT_EQ(wc->proposed_.front(), (CGSize{655, 333}));
+  // The answer is the window's new size (the frame, decorations included).
+  auto surface = window->get_surface();
+  EXPECT_TRUE(pumpUntil([&] { return surface->get_width() == 600; })) << surface->get_width();
+  EXPECT_EQ(surface->get_height(), 333);
+  EXPECT_EQ(wc->proposed_.back(), (CGSize{600, 333}));  // asked again for its own answer, which stands
   window->hide();
 }
