@@ -383,3 +383,69 @@ TEST_F(ControllerWindowTest, AResizedWindowAsksItsControllerForTheSize) {
   EXPECT_EQ(wc->proposed_.back(), (CGSize{600, 333}));  // asked again for its own answer, which stands
   window->hide();
 }
+
+namespace {
+
+/// Records how its navigations fail.
+class FailureRecordingWebVC : public QvWebViewController {
+ public:
+  void didFailProvisionalNavigation(const std::string& navigation, const Fennix::WebNavigationError& error) override {
+    failures.push_back(error);
+    QvWebViewController::didFailProvisionalNavigation(navigation, error);
+  }
+  void didFail(const std::string& navigation, const Fennix::WebNavigationError& error) override {
+    failures.push_back(error);
+    committedFailures.push_back(error);
+    QvWebViewController::didFail(navigation, error);
+  }
+  std::vector<Fennix::WebNavigationError> failures, committedFailures;
+};
+
+/// A port on 127.0.0.1 whose connections are never accepted: a request to it never gets an answer.
+class SilentServer {
+ public:
+  SilentServer() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(fd_, 8);
+    socklen_t length = sizeof address;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+  }
+  ~SilentServer() { ::close(fd_); }
+  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, APageThatNeverAnswersTimesOut) {
+  SilentServer server;
+  auto web = NSViewController::make<FailureRecordingWebVC>();
+  EXPECT_EQ(web->requestTimeoutInterval, 60);
+  web->requestTimeoutInterval = 0.5;
+  Gtk::Window window;
+  window.set_default_size(300, 200);
+  window.set_child(*Fennix::controllerWidget(*web));
+  window.present();
+  ASSERT_TRUE(web->webView());
+  auto* view = WEBKIT_WEB_VIEW(const_cast<void*>(web->webView()->view().handle));
+
+  web->setRepresentedObject(Fennix::AnyValue::object(std::make_shared<URL>(*URL::fromString(server.url("/slow")))));
+  EXPECT_TRUE(webkit_web_view_is_loading(view));
+  ASSERT_TRUE(pumpFor(10, [&] { return !web->failures.empty(); }));
+  ASSERT_EQ(web->failures.size(), 1u);
+  EXPECT_EQ(web->failures[0].domain, Fennix::urlErrorDomain);
+  EXPECT_EQ(web->failures[0].code, Fennix::urlErrorTimedOut);
+  EXPECT_FALSE(webkit_web_view_is_loading(view));
+  EXPECT_TRUE(web->committedFailures.empty());  // the page never came: the navigation failed provisionally
+  pumpFrames(50);
+  EXPECT_EQ(web->failures.size(), 1u);  // reported once
+  window.hide();
+}
