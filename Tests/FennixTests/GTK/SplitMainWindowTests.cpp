@@ -158,3 +158,26 @@ TEST_F(SplitWindowTest, ColouredSplitViewsShareOneStyle) {
   EXPECT_EQ(QvSplitViewWithColoredDivider::dividerStyle(), style);
   EXPECT_EQ(G_OBJECT(style->gobj())->ref_count, references);
 }
+
+TEST_F(SplitWindowTest, PanesLeaveAndJoinThroughTheLayoutHost) {
+  auto controller = NSViewController::make<QvSplitMainVC>();
+  controller->childClasses = std::vector<std::string>{"SplitSources", "SplitContent", "SplitProperties"};
+  QvSplitViewWithColoredDivider* split = show(*controller, 1000);
+  ASSERT_TRUE(split);
+  auto* host = Fennix::layoutHost();
+  const auto panes = host->subviewsOf(Fennix::item(*split));
+  ASSERT_EQ(panes.size(), 3u);
+  EXPECT_EQ(host->superviewOf(panes[1]), Fennix::item(*split));
+
+  host->removeFromSuperview(panes[1]);  // the controller still holds the pane's view
+  EXPECT_EQ(host->subviewsOf(Fennix::item(*split)), (std::vector<Fennix::LayoutItem>{panes[0], panes[2]}));
+  EXPECT_FALSE(host->superviewOf(panes[1]));
+  EXPECT_TRUE(split->divider(0));
+  EXPECT_FALSE(split->divider(1));
+  pumpUntil([&] { return Fennix::widget(panes[2])->get_width() > 0; });
+  EXPECT_EQ(Fennix::widget(panes[0])->get_width() + Fennix::widget(panes[2])->get_width() + 1, split->get_width());
+
+  host->addSubview(Fennix::item(*split), panes[1]);
+  EXPECT_EQ(host->subviewsOf(Fennix::item(*split)), (std::vector<Fennix::LayoutItem>{panes[0], panes[2], panes[1]}));
+  EXPECT_TRUE(pumpUntil([&] { return Fennix::widget(panes[1])->get_mapped(); }));
+}

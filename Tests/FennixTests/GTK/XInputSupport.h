@@ -71,7 +71,8 @@ struct XInput {
     moveTo(from);
     press(true);
     for (int step = 1; step <= steps; ++step)
-      moveTo({from.first + (to.first - from.first) * step / steps, from.second + (to.second - from.second) * step / steps});
+      moveTo({from.first + (to.first - from.first) * step / steps,
+              from.second + (to.second - from.second) * step / steps});
     press(false);
   }
   /// Resizes the window's surface as a window manager would.

@@ -439,7 +439,8 @@ class ToolkitLayoutHost : public LayoutHost {
   void setFrameWidth(LayoutItem view, double width) override {
     GtkWidget* widget = gtk(view);
     GtkWidget* parent = widget ? gtk_widget_get_parent(widget) : nullptr;
-    if (!widget || arrangingWidget(widget) || (parent && GTK_IS_FIXED(parent))) return LayoutHost::setFrameWidth(view, width);
+    if (!widget || arrangingWidget(widget) || (parent && GTK_IS_FIXED(parent)))
+      return LayoutHost::setFrameWidth(view, width);
     // Elsewhere the container places the view: the width becomes the least it asks for.
     if (!(width >= 0) || width > 1e6) return;
     int requestedWidth = -1, requestedHeight = -1;

@@ -139,7 +139,8 @@ class WindowGTK : public WindowHandle {
     if (first) return;  // the window's first size is its own, not a resize
     const CGSize answered = controller_->windowWillResize(proposed);
     if (answered.width == proposed.width && answered.height == proposed.height) return;
-    if (!(answered.width >= 1) || !(answered.height >= 1) || answered.width > 100000 || answered.height > 100000) return;
+    if (!(answered.width >= 1) || !(answered.height >= 1) || answered.width > 100000 || answered.height > 100000)
+      return;
     window_->set_default_size(int(answered.width), int(answered.height));
   }
 

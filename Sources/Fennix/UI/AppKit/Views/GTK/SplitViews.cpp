@@ -279,7 +279,8 @@ void QvDraggableSplitView::measure_vfunc(Gtk::Orientation orientation, int for_s
                                          int& minimum_baseline, int& natural_baseline) const {
   minimum = natural = 0;
   minimum_baseline = natural_baseline = -1;
-  if (Gtk::Paned* paned = root()) paned->measure(orientation, for_size, minimum, natural, minimum_baseline, natural_baseline);
+  if (Gtk::Paned* paned = root())
+    paned->measure(orientation, for_size, minimum, natural, minimum_baseline, natural_baseline);
 }
 
 void QvDraggableSplitView::size_allocate_vfunc(int width, int height, int baseline) {
