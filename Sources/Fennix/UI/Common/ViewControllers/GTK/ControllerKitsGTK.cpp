@@ -204,7 +204,10 @@ class WebViewGTK : public WebViewHandle {
     return TRUE;
   }
   static void loadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
-    if (event == WEBKIT_LOAD_FINISHED) static_cast<WebViewGTK*>(data)->stopTimer();
+    if (event == WEBKIT_LOAD_FINISHED) {
+      static_cast<WebViewGTK*>(data)->stopTimer();
+      static_cast<WebViewGTK*>(data)->timedOut_ = false;  // nothing failed: the stop came too late
+    }
     auto delegate = static_cast<WebViewGTK*>(data)->delegate_.lock();
     if (!delegate) return;
     auto navigation = describeNavigation(view);
