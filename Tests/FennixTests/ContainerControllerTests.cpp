@@ -308,7 +308,15 @@ TEST_F(WindowTest, BuildsTheWindowInOrder) {
 TEST_F(WindowTest, ContentComesFromObjectClassOrName) {
   Fennix::ControllerClassRegistry::registerViewController<QvLoremVC>("QvLoremVC", std::nullopt);
   auto wc = QvWindowController::make();
-  wc->mainComponent = Fennix::ControllerFactory([] { return NSViewController::make<QvLoremVC>(); });
+  // A class is named without making an instance of it.
+  int made = 0;
+  wc->mainComponent = QvViewControllerClass{"QvLoremVC", [&made] {
+                                              ++made;
+                                              return NSViewController::make<QvLoremVC>();
+                                            }};
+  EXPECT_EQ(wc->mainComponentName(), "QvLoremVC");
+  EXPECT_EQ(made, 0);
+  EXPECT_EQ(QvViewControllerClass::of<QvLoremVC>().name, "QvLoremVC");
   auto first = wc->createContentViewController();
   EXPECT_TRUE(std::dynamic_pointer_cast<QvLoremVC>(first));
   EXPECT_NE(first, wc->createContentViewController());

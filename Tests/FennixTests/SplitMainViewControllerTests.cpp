@@ -69,11 +69,6 @@ TEST_F(SplitMainTest, TwoPanesEnforceOnlyTheFirstMinimum) {
   split->viewWillAppear();
   EXPECT_EQ(host->frame(panes()[0]).width, 182);
   EXPECT_EQ(host->frame(panes()[1]).width, 50);
-  // Panes that keep their minimum themselves are left alone.
-  host->setFrame(panes()[0], {0, 0, 50, 100});
-  split->panesKeepMinimumWidths = true;
-  split->viewWillAppear();
-  EXPECT_EQ(host->frame(panes()[0]).width, 50);
 
   auto lone = NSViewController::make<QvSplitMainVC>();
   lone->childClasses = std::vector<std::string>{"SplitPane"};

@@ -19,6 +19,7 @@ class RecordingVC : public QvViewControllerBase {
   RecordingVC() = default;
   explicit RecordingVC(bool withoutView) : withoutView_(withoutView) {}
   void onSetup() override { events.push_back(withoutView_ ? "setup:noview" : "setup"); }
+  void viewDidLoad() override { events.push_back(isViewLoaded() ? "didLoad" : "didLoad:noview"); }
   void onWillAppear() override { events.push_back("willAppear"); }
   void onDidAppear() override { events.push_back("didAppear"); }
   void onWillDisappear() override { events.push_back("willDisappear"); }
@@ -48,11 +49,13 @@ TEST_F(ControllerTest, SetupRunsOnceAndAppearanceHooksFollowTheView) {
   ASSERT_EQ(vc->events, std::vector<std::string>{"setup"});
   auto view = vc->view();
   ASSERT_TRUE(view);
+  vc->view();
   EXPECT_EQ(nameOf(*view), "generic");
   EXPECT_EQ(kit->retained[view->handle], 1);
   kit->show(*view, true);
   kit->show(*view, false);
-  EXPECT_EQ(vc->events, (std::vector<std::string>{"setup", "willAppear", "didAppear", "willDisappear", "didDisappear"}));
+  EXPECT_EQ(vc->events, (std::vector<std::string>{"setup", "didLoad", "willAppear", "didAppear", "willDisappear",
+                                                  "didDisappear"}));
   vc.reset();
   EXPECT_EQ(kit->retained[view->handle], 0);
   kit->show(*view, true);  // the controller is gone: nothing to tell
@@ -99,6 +102,7 @@ TEST_F(ControllerTest, AControllerWithoutAViewStaysWithout) {
   EXPECT_FALSE(vc->view());
   vc->setIdentifier("x");
   EXPECT_FALSE(vc->isViewLoaded());
+  EXPECT_EQ(vc->events, std::vector<std::string>{"setup:noview"});  // no view, so nothing loaded
   EXPECT_FALSE(NSViewController::make()->view());
 }
 

@@ -1,11 +1,13 @@
-// A page controller in a window: pages slide in a stack and the next move waits for the slide.
+// A page controller in a window: with the toolkit's kits installed its pages slide in a stack, and
+// the next move waits for the slide.
 #include <gtest/gtest.h>
 #include <gtkmm/stack.h>
 #include <gtkmm/window.h>
 
+#include "FennixTests/LogTestSupport.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
-#include "Fennix/UI/Common/ViewControllers/GTK/PageTransitionsGTK.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+#include "Fennix/UI/Common/ViewControllers/PageViewController.h"
 #include "ViewKitWindowSupport.h"
 
 using namespace ViewKitWindowSupport;
@@ -20,10 +22,9 @@ struct LabelPage : QvViewControllerBase {
 
 TEST(PageControllerWindow, PagesSlideOneAfterTheOther) {
   if (!gtkReady()) GTEST_SKIP() << "no display";
+  LogTestSupport::FileConsole console(LogLevel::info);
+  console::setDefaultConsole(console.console);
   Fennix::installControllerKitsGTK();
-  auto runner = std::make_shared<Fennix::GtkStackPageTransitionRunner>();
-  runner->durationMilliseconds = 150;
-  Fennix::setPageTransitionRunner(runner);
 
   auto pages = NSViewController::make<QvPageViewController>(QvPageViewController::TransitionStyle::scroll,
                                                             QvPageViewController::NavigationOrientation::horizontal);
@@ -43,6 +44,7 @@ TEST(PageControllerWindow, PagesSlideOneAfterTheOther) {
 
   pages->moveForward();
   EXPECT_TRUE(pages->isSwitching());
+  EXPECT_TRUE(stack->get_transition_running());  // the slide is under way
   pages->moveForward();  // dropped while the slide runs
   EXPECT_EQ(pages->currentViewController(), list[1]);
   ASSERT_TRUE(pumpUntil([&] { return !pages->isSwitching(); }));
@@ -54,7 +56,8 @@ TEST(PageControllerWindow, PagesSlideOneAfterTheOther) {
   pages->moveBackward();
   ASSERT_TRUE(pumpUntil([&] { return !pages->isSwitching(); }));
   EXPECT_EQ(stack->get_visible_child(), Fennix::controllerWidget(*list[0]));
-  Fennix::setPageTransitionRunner(nullptr);
+  EXPECT_EQ(console.err.text(), "");
+  console::setDefaultConsole(nullptr);
   window.unset_child();
 }
 

@@ -24,7 +24,9 @@
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/PlaceholderViewController.h"
 #include "Fennix/UI/Common/ViewControllers/SwitchViewController.h"
+#include "FennixTests/LogTestSupport.h"
 #include "ViewKitWindowSupport.h"
+#include "XInputSupport.h"
 
 using namespace ViewKitWindowSupport;
 
@@ -247,5 +249,203 @@ TEST_F(ControllerWindowTest, OverlaySendsHorizontalMotionToTheWrappedScroller) {
   EXPECT_EQ(adjustment->get_value(), 0);
   EXPECT_TRUE(overlay->scrollWheel(2, 0));
   EXPECT_GT(adjustment->get_value(), 0);
+  window.hide();
+}
+
+namespace {
+
+/// A content controller that fills its view once the view is there.
+class FilledOnLoadVC : public QvViewControllerBase {
+ public:
+  void viewDidLoad() override {
+    ++loads;
+    auto own = viewIfLoaded();
+    hadView = own.has_value();
+    if (!own) return;
+    auto label = Fennix::controllerViewKit().makeLabel("Filled when loaded");
+    qvAdd(*own, std::string("filled"), label, std::nullopt, "|[self]|", "|[self]|");
+  }
+  static inline int loads = 0;
+  static inline bool hadView = false;
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, TheContentControllerHearsItsViewLoadedOnce) {
+  FilledOnLoadVC::loads = 0;
+  Fennix::ControllerClassRegistry::registerViewController<FilledOnLoadVC>("FilledOnLoadVC", std::nullopt);
+  auto wc = QvWindowController::make();
+  wc->mainComponent = std::string("FilledOnLoadVC");
+  wc->defaultWindowContentSize = CGSize{720, 340};
+  Gtk::Window* window = Fennix::toolkitWindow(*wc);
+  ASSERT_TRUE(window);
+  window->present();
+  pumpUntil([&] { return window->get_mapped() && window->get_width() > 0; });
+  pumpFrames(100);
+  EXPECT_EQ(FilledOnLoadVC::loads, 1);
+  EXPECT_TRUE(FilledOnLoadVC::hadView);
+  auto content = wc->contentViewController();
+  ASSERT_TRUE(content);
+  content->view();
+  EXPECT_EQ(FilledOnLoadVC::loads, 1);
+  // What the hook put in the view is on screen.
+  auto filled = wc->qvView("filled");
+  ASSERT_TRUE(filled);
+  auto* label = dynamic_cast<Gtk::Label*>(Fennix::widget(*filled));
+  ASSERT_TRUE(label);
+  EXPECT_TRUE(label->get_mapped());
+  EXPECT_GT(label->get_width(), 100);
+  saveScreenshot(*window, "content-filled-on-load");
+  Fennix::ControllerClassRegistry::unregisterName("FilledOnLoadVC");
+  window->hide();
+}
+
+namespace {
+
+/// A content controller that puts a wide label in a scroll view at its left.
+class ScrolledChildVC : public QvViewControllerBase {
+ public:
+  void viewDidLoad() override {
+    QvChildOptions options;
+    options.scrolled = true;
+    child = addChildViewControllerAndSubview(
+        Fennix::ControllerFactory([] { return NSViewController::make<QvLoremVC>(); }), options);
+  }
+  NSViewController::Ptr child;
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, AChildAddedScrolledSitsInAScrollView259Wide) {
+  LogTestSupport::FileConsole console(LogLevel::info);
+  console::setDefaultConsole(console.console);
+  Fennix::ControllerClassRegistry::registerViewController<ScrolledChildVC>("ScrolledChildVC", std::nullopt);
+  auto wc = QvWindowController::make();
+  wc->mainComponent = std::string("ScrolledChildVC");
+  wc->defaultWindowContentSize = CGSize{720, 340};
+  Gtk::Window* window = Fennix::toolkitWindow(*wc);
+  ASSERT_TRUE(window);
+  window->present();
+  pumpUntil([&] { return window->get_mapped() && window->get_width() > 0; });
+  pumpFrames(100);
+  auto content = std::dynamic_pointer_cast<ScrolledChildVC>(wc->contentViewController());
+  ASSERT_TRUE(content && content->child);
+  content->child->setRepresentedObject(Fennix::AnyValue("a scrolled child"));
+  pumpFrames(100);
+  Gtk::Widget* childView = Fennix::controllerWidget(*content->child);
+  ASSERT_TRUE(childView);
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(childView->get_ancestor(GTK_TYPE_SCROLLED_WINDOW));
+  ASSERT_TRUE(scroll);
+  EXPECT_EQ(Fennix::layoutHost()->superviewOf(Fennix::item(*scroll)), content->viewIfLoaded());
+  EXPECT_EQ(scroll->get_width(), 259);
+  EXPECT_EQ(childView->get_width(), 259);  // the child is as wide as the scroll view
+  saveScreenshot(*window, "scrolled-child");
+  EXPECT_EQ(console.err.text(), "");
+  console::setDefaultConsole(nullptr);
+  Fennix::ControllerClassRegistry::unregisterName("ScrolledChildVC");
+  window->hide();
+}
+
+namespace {
+
+/// A window controller that keeps its window's width a multiple of 100.
+class StepWidthWindow : public QvWindowController {
+ public:
+  CGSize windowWillResize(CGSize proposed) override {
+    proposed_.push_back(proposed);
+    return CGSize{std::floor(proposed.width / 100) * 100, proposed.height};
+  }
+  std::vector<CGSize> proposed_;
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, AResizedWindowAsksItsControllerForTheSize) {
+  auto wc = QvWindowController::make<StepWidthWindow>();
+  wc->defaultMinimumSize = CGSize{200, 200};
+  wc->defaultWindowContentSize = CGSize{400, 300};
+  Gtk::Window* window = Fennix::toolkitWindow(*wc);
+  ASSERT_TRUE(window);
+  window->present();
+  ASSERT_TRUE(pumpUntil([&] { return window->get_mapped() && window->get_width() > 0; }));
+  pumpFrames(50);
+  EXPECT_TRUE(wc->proposed_.empty());  // showing the window is no resize
+  auto input = XInputSupport::XInput::open(*window);
+  if (!input) GTEST_SKIP() << "no X input on this display";
+
+  input->resize(*window, 655, 333);
+  ASSERT_TRUE(pumpUntil([&] { return !wc->proposed_.empty(); }));
+  EXPECT_EQ(wc->proposed_.front(), (CGSize{655, 333}));
+  // The answer is the window's new size (the frame, decorations included).
+  auto surface = window->get_surface();
+  EXPECT_TRUE(pumpUntil([&] { return surface->get_width() == 600; })) << surface->get_width();
+  EXPECT_EQ(surface->get_height(), 333);
+  EXPECT_EQ(wc->proposed_.back(), (CGSize{600, 333}));  // asked again for its own answer, which stands
+  window->hide();
+}
+
+namespace {
+
+/// Records how its navigations fail.
+class FailureRecordingWebVC : public QvWebViewController {
+ public:
+  void didFailProvisionalNavigation(const std::string& navigation, const Fennix::WebNavigationError& error) override {
+    failures.push_back(error);
+    QvWebViewController::didFailProvisionalNavigation(navigation, error);
+  }
+  void didFail(const std::string& navigation, const Fennix::WebNavigationError& error) override {
+    failures.push_back(error);
+    committedFailures.push_back(error);
+    QvWebViewController::didFail(navigation, error);
+  }
+  std::vector<Fennix::WebNavigationError> failures, committedFailures;
+};
+
+/// A port on 127.0.0.1 whose connections are never accepted: a request to it never gets an answer.
+class SilentServer {
+ public:
+  SilentServer() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(fd_, 8);
+    socklen_t length = sizeof address;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+  }
+  ~SilentServer() { ::close(fd_); }
+  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, APageThatNeverAnswersTimesOut) {
+  SilentServer server;
+  auto web = NSViewController::make<FailureRecordingWebVC>();
+  EXPECT_EQ(web->requestTimeoutInterval, 60);
+  web->requestTimeoutInterval = 0.5;
+  Gtk::Window window;
+  window.set_default_size(300, 200);
+  window.set_child(*Fennix::controllerWidget(*web));
+  window.present();
+  ASSERT_TRUE(web->webView());
+  auto* view = WEBKIT_WEB_VIEW(const_cast<void*>(web->webView()->view().handle));
+
+  web->setRepresentedObject(Fennix::AnyValue::object(std::make_shared<URL>(*URL::fromString(server.url("/slow")))));
+  EXPECT_TRUE(webkit_web_view_is_loading(view));
+  ASSERT_TRUE(pumpFor(10, [&] { return !web->failures.empty(); }));
+  ASSERT_EQ(web->failures.size(), 1u);
+  EXPECT_EQ(web->failures[0].domain, Fennix::urlErrorDomain);
+  EXPECT_EQ(web->failures[0].code, Fennix::urlErrorTimedOut);
+  EXPECT_FALSE(webkit_web_view_is_loading(view));
+  EXPECT_TRUE(web->committedFailures.empty());  // the page never came: the navigation failed provisionally
+  pumpFrames(50);
+  EXPECT_EQ(web->failures.size(), 1u);  // reported once
   window.hide();
 }

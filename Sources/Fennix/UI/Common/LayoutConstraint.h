@@ -187,6 +187,13 @@ class LayoutHost {
   };
   virtual Frame frame(LayoutItem view) const = 0;
   virtual void setFrame(LayoutItem view, const Frame& frame) = 0;
+  /// Sets the width of a view's frame, keeping its origin and height. A host whose containers
+  /// place their views themselves makes it the width the view asks for at least.
+  virtual void setFrameWidth(LayoutItem view, double width) {
+    Frame changed = frame(view);
+    changed.width = width;
+    setFrame(view, changed);
+  }
   virtual std::string describe(LayoutItem item) const = 0;
 };
 

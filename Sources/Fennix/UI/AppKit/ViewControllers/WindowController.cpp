@@ -60,10 +60,8 @@ std::optional<std::string> QvWindowController::mainComponentName() const {
           return component;
         } else if constexpr (std::is_same_v<T, NSViewController::Ptr>) {
           return component ? component->className() : std::string("NSViewController");
-        } else if constexpr (std::is_same_v<T, Fennix::ControllerFactory>) {
-          // A class is named by what it makes.
-          auto made = component ? component() : nullptr;
-          return made ? made->className() : std::string("NSViewController");
+        } else if constexpr (std::is_same_v<T, QvViewControllerClass>) {
+          return component.name;
         } else {
           if (component.unwrapped().kind() == Fennix::AnyKind::string) return component.unwrapped().text();
           return component.unwrapped().typeName();
@@ -104,7 +102,7 @@ NSWindowStyleMask QvWindowController::defaultWindowStyleMask() const {
 NSViewController::Ptr QvWindowController::createContentViewController() {
   if (!mainComponent) return nullptr;
   if (auto* controller = std::get_if<NSViewController::Ptr>(&*mainComponent)) return *controller;
-  if (auto* factory = std::get_if<Fennix::ControllerFactory>(&*mainComponent)) return *factory ? (*factory)() : nullptr;
+  if (auto* kind = std::get_if<QvViewControllerClass>(&*mainComponent)) return kind->make ? kind->make() : nullptr;
   if (auto* name = std::get_if<std::string>(&*mainComponent)) return NSViewController::qvNew(*name);
   const auto& value = std::get<Fennix::AnyValue>(*mainComponent);
   if (value.unwrapped().kind() == Fennix::AnyKind::string) return NSViewController::qvNew(value.unwrapped().text());

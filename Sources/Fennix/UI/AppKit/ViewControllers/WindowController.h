@@ -95,10 +95,20 @@ QvWindowController* firstWindowController(QvWindowController* key, QvWindowContr
 
 }  // namespace Fennix
 
+/// A view-controller class as a value: its unqualified name and its parameterless initialiser.
+struct QvViewControllerClass {
+  std::string name;
+  Fennix::ControllerFactory make;
+  template <typename T>
+  static QvViewControllerClass of() {
+    return {Fennix::typeName<T>(), [] { return std::shared_ptr<NSViewController>(NSViewController::make<T>()); }};
+  }
+};
+
 class QvWindowController : public std::enable_shared_from_this<QvWindowController> {
  public:
   /// What becomes the content: a controller, a controller class, a class name, or another value.
-  using Component = std::variant<NSViewController::Ptr, Fennix::ControllerFactory, std::string, Fennix::AnyValue>;
+  using Component = std::variant<NSViewController::Ptr, QvViewControllerClass, std::string, Fennix::AnyValue>;
 
   template <typename T = QvWindowController, typename... Args>
   static std::shared_ptr<T> make(Args&&... args) {

@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -17,6 +18,7 @@ constexpr const char* ownerKey = "qv-layout-owner";
 constexpr const char* identifierKey = "qv-identifier";
 constexpr const char* prioritiesKey = "qv-content-priorities";
 constexpr const char* trackedKey = "qv-layout-tracked";
+constexpr const char* arrangedKey = "qv-arranging-container";
 
 GtkWidget* gtk(LayoutItem item) {
   if (!item.isView()) return nullptr;
@@ -28,6 +30,20 @@ GtkWidget* layoutWidget(GtkWidget* widget) {
   if (!widget) return nullptr;
   if (auto* holder = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(widget), holderKey))) return holder;
   return widget;
+}
+
+// The container that arranges a view, while the view is inside it.
+GtkWidget* arrangingWidget(GtkWidget* view) {
+  auto* ref = view ? static_cast<GWeakRef*>(g_object_get_data(G_OBJECT(view), arrangedKey)) : nullptr;
+  GObject* container = ref ? static_cast<GObject*>(g_weak_ref_get(ref)) : nullptr;
+  if (!container) return nullptr;
+  g_object_unref(container);  // it lives on: the view is inside it (checked next)
+  return gtk_widget_is_ancestor(view, GTK_WIDGET(container)) ? GTK_WIDGET(container) : nullptr;
+}
+
+ArrangingContainer* arrangerOf(GtkWidget* container) {
+  if (!container) return nullptr;
+  return dynamic_cast<ArrangingContainer*>(Glib::ObjectBase::_get_current_wrapper(G_OBJECT(container)));
 }
 
 GtkWidget* ownerOf(GtkWidget* widget) {
@@ -162,7 +178,11 @@ struct Realisation {
     else
       gtk_widget_set_size_request(view, width, size);
   }
+  /// Undoes what the constraint did to its views (when it is no GtkConstraint).
+  std::function<void()> restore;
+
   ~Realisation() {
+    if (restore) restore();
     slack.reset();
     if (auto* constraintLayout = static_cast<GtkConstraintLayout*>(g_weak_ref_get(&layout))) {
       gtk_constraint_layout_remove_constraint(constraintLayout, constraint);
@@ -262,6 +282,7 @@ class ToolkitLayoutHost : public LayoutHost {
   std::optional<LayoutItem> superviewOf(LayoutItem view) const override {
     GtkWidget* widget = gtk(view);
     if (!widget) return std::nullopt;
+    if (GtkWidget* arranging = arrangingWidget(widget)) return LayoutItem{arranging};
     GtkWidget* parent = gtk_widget_get_parent(widget);
     if (!parent) return std::nullopt;
     return LayoutItem{ownerOf(parent)};
@@ -269,6 +290,10 @@ class ToolkitLayoutHost : public LayoutHost {
 
   std::vector<LayoutItem> subviewsOf(LayoutItem view) const override {
     std::vector<LayoutItem> items;
+    if (ArrangingContainer* arranger = arrangerOf(gtk(view))) {
+      for (Gtk::Widget* subview : arranger->arrangedSubviews()) items.push_back(item(subview));
+      return items;
+    }
     GtkWidget* widget = layoutWidget(gtk(view));
     if (!widget) return items;
     for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child))
@@ -277,8 +302,16 @@ class ToolkitLayoutHost : public LayoutHost {
   }
 
   void addSubview(LayoutItem container, LayoutItem view) override {
-    GtkWidget* target = layoutWidget(gtk(container));
     GtkWidget* child = gtk(view);
+    if (ArrangingContainer* arranger = arrangerOf(gtk(container))) {
+      if (!child || arrangingWidget(child) == gtk(container)) return;
+      g_object_ref(child);  // keep the child while it moves
+      removeFromSuperview(view);
+      arranger->addArrangedSubview(*Glib::wrap(child));
+      g_object_unref(child);
+      return;
+    }
+    GtkWidget* target = layoutWidget(gtk(container));
     if (!target || !child || gtk_widget_get_parent(child) == target) return;
     g_object_ref(child);  // keep the child while it moves
     removeFromSuperview(view);
@@ -298,6 +331,11 @@ class ToolkitLayoutHost : public LayoutHost {
     GtkWidget* child = gtk(view);
     GtkWidget* parent = child ? gtk_widget_get_parent(child) : nullptr;
     if (!parent) return;
+    if (GtkWidget* arranging = arrangingWidget(child)) {
+      priorities(child).realised.clear();
+      arrangerOf(arranging)->removeArrangedSubview(*Glib::wrap(child));
+      return;
+    }
     // Constraints between the child and other views of its old container end with the move; its
     // own size goes along to the next container.
     if (auto found = active_.find(parent); found != active_.end()) {
@@ -372,6 +410,11 @@ class ToolkitLayoutHost : public LayoutHost {
     gtk_widget_get_size_request(widget, &requestedWidth, &requestedHeight);
     if (width <= 0 && requestedWidth >= 0) width = requestedWidth;
     if (height <= 0 && requestedHeight >= 0) height = requestedHeight;
+    if (GtkWidget* arranging = arrangingWidget(widget)) {
+      const Frame arranged = arrangerOf(arranging)->arrangedFrame(*Glib::wrap(widget));
+      const double containerHeight = frame(LayoutItem{arranging}).height;
+      return {arranged.x, containerHeight - arranged.y - arranged.height, arranged.width, arranged.height};
+    }
     GtkWidget* parent = gtk_widget_get_parent(widget);
     if (!parent) return {0, 0, width, height};
     double x = 0, y = 0;
@@ -393,8 +436,26 @@ class ToolkitLayoutHost : public LayoutHost {
     return {x, parentHeight - y - height, width, height};  // y grows upward in frames
   }
 
+  void setFrameWidth(LayoutItem view, double width) override {
+    GtkWidget* widget = gtk(view);
+    GtkWidget* parent = widget ? gtk_widget_get_parent(widget) : nullptr;
+    if (!widget || arrangingWidget(widget) || (parent && GTK_IS_FIXED(parent)))
+      return LayoutHost::setFrameWidth(view, width);
+    // Elsewhere the container places the view: the width becomes the least it asks for.
+    if (!(width >= 0) || width > 1e6) return;
+    int requestedWidth = -1, requestedHeight = -1;
+    gtk_widget_get_size_request(widget, &requestedWidth, &requestedHeight);
+    gtk_widget_set_size_request(widget, static_cast<int>(std::ceil(width)), requestedHeight);
+  }
+
   void setFrame(LayoutItem view, const Frame& frame) override {
     GtkWidget* widget = gtk(view);
+    if (GtkWidget* arranging = arrangingWidget(widget)) {
+      const double containerHeight = this->frame(LayoutItem{arranging}).height;
+      arrangerOf(arranging)->setArrangedFrame(
+          *Glib::wrap(widget), {frame.x, containerHeight - frame.y - frame.height, frame.width, frame.height});
+      return;
+    }
     GtkWidget* parent = widget ? gtk_widget_get_parent(widget) : nullptr;
     if (!parent || !GTK_IS_FIXED(parent)) {
       console::error("a frame can only be set on a view inside a fixed container:", describe(view));
@@ -432,6 +493,7 @@ class ToolkitLayoutHost : public LayoutHost {
     } else if (firstParent && firstParent == gtk_widget_get_parent(second)) {
       owner = firstParent;
     }
+    if (second && realiseDocumentWidth(constraint, first, second)) return Placement::placed;
     GtkLayoutManager* manager = owner ? gtk_widget_get_layout_manager(owner) : nullptr;
     if (!manager || !GTK_IS_CONSTRAINT_LAYOUT(manager)) {
       if (!firstParent || (second && !gtk_widget_get_parent(second))) return Placement::waiting;
@@ -481,6 +543,35 @@ class ToolkitLayoutHost : public LayoutHost {
     const auto orientation =
         attribute == NSLayoutAttribute::width ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL;
     keep(constraint, std::make_shared<Realisation>(container, view, orientation, static_cast<int>(std::ceil(size))));
+    return true;
+  }
+
+  // A view inside a scroll view as wide as the scroll view ("document.width == scroll.width"): the
+  // scroll view no longer scrolls sideways, and so gives its document its whole width.
+  bool realiseDocumentWidth(NSLayoutConstraint& constraint, GtkWidget* document, GtkWidget* scroll) {
+    if (!GTK_IS_SCROLLED_WINDOW(scroll) || constraint.firstAttribute() != NSLayoutAttribute::width ||
+        constraint.secondAttribute() != NSLayoutAttribute::width || constraint.relation() != NSLayoutRelation::equal ||
+        constraint.multiplier() != 1 || constraint.constant() != 0 || constraint.priority() < NSLayoutPriorityRequired)
+      return false;
+    if (gtk_widget_get_ancestor(gtk_widget_get_parent(document) ? gtk_widget_get_parent(document) : document,
+                                GTK_TYPE_SCROLLED_WINDOW) != scroll)
+      return false;
+    GtkPolicyType horizontal = GTK_POLICY_AUTOMATIC, vertical = GTK_POLICY_AUTOMATIC;
+    gtk_scrolled_window_get_policy(GTK_SCROLLED_WINDOW(scroll), &horizontal, &vertical);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroll), GTK_POLICY_NEVER, vertical);
+    auto realisation = std::make_shared<Realisation>(scroll);
+    auto weak = std::make_shared<GWeakRef>();
+    g_weak_ref_init(weak.get(), scroll);
+    realisation->restore = [weak, horizontal] {
+      if (auto* kept = static_cast<GtkWidget*>(g_weak_ref_get(weak.get()))) {
+        GtkPolicyType ignored = GTK_POLICY_AUTOMATIC, current = GTK_POLICY_AUTOMATIC;
+        gtk_scrolled_window_get_policy(GTK_SCROLLED_WINDOW(kept), &ignored, &current);
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(kept), horizontal, current);
+        g_object_unref(kept);
+      }
+      g_weak_ref_clear(weak.get());
+    };
+    keep(constraint, realisation);
     return true;
   }
 
@@ -647,6 +738,28 @@ void installToolkitLayoutHost() {
   if (layoutHost()) return;
   toolkitHost() = std::make_shared<ToolkitLayoutHost>();
   setLayoutHost(toolkitHost());
+}
+
+ArrangingContainer* arrangingContainerOf(const Gtk::Widget& view) {
+  return arrangerOf(arrangingWidget(const_cast<GtkWidget*>(view.gobj())));
+}
+
+ArrangingContainer* asArrangingContainer(const Gtk::Widget& container) {
+  return arrangerOf(const_cast<GtkWidget*>(container.gobj()));
+}
+
+void setArrangingContainer(Gtk::Widget& view, Gtk::Widget* container) {
+  if (!container) {
+    g_object_set_data(G_OBJECT(view.gobj()), arrangedKey, nullptr);
+    return;
+  }
+  auto* ref = new GWeakRef;
+  g_weak_ref_init(ref, container->gobj());
+  g_object_set_data_full(G_OBJECT(view.gobj()), arrangedKey, ref, [](gpointer data) {
+    auto* weak = static_cast<GWeakRef*>(data);
+    g_weak_ref_clear(weak);
+    delete weak;
+  });
 }
 
 void setLayoutHolder(Gtk::Widget& owner, Gtk::Widget& holder) {

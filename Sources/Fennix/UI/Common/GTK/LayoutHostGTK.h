@@ -6,6 +6,8 @@
 
 #include <gtkmm/widget.h>
 
+#include <vector>
+
 #include "Fennix/UI/Common/LayoutConstraint.h"
 
 using NSView = Gtk::Widget;
@@ -25,6 +27,27 @@ void installToolkitLayoutHost();
 /// Marks a widget as a container whose constraint layout belongs to another widget: constraints
 /// and subviews of `owner` go to `holder`.
 void setLayoutHolder(Gtk::Widget& owner, Gtk::Widget& holder);
+
+/// A container that places its subviews itself, such as the panes of a split view: the host
+/// adds, removes, lists and frames its subviews through it. Frames here are in the container's
+/// own y-down space.
+class ArrangingContainer {
+ public:
+  virtual ~ArrangingContainer() = default;
+  /// Adds `view` at the end; the view records this container (`setArrangingContainer`).
+  virtual void addArrangedSubview(Gtk::Widget& view) = 0;
+  virtual void removeArrangedSubview(Gtk::Widget& view) = 0;
+  virtual std::vector<Gtk::Widget*> arrangedSubviews() const = 0;
+  virtual LayoutHost::Frame arrangedFrame(const Gtk::Widget& view) const = 0;
+  virtual void setArrangedFrame(Gtk::Widget& view, const LayoutHost::Frame& frame) = 0;
+};
+
+/// The container that arranges `view`; null when none does.
+ArrangingContainer* arrangingContainerOf(const Gtk::Widget& view);
+/// The container as an arranging one; null when it is not.
+ArrangingContainer* asArrangingContainer(const Gtk::Widget& container);
+/// Records the container arranging `view` (null: none).
+void setArrangingContainer(Gtk::Widget& view, Gtk::Widget* container);
 
 /// The description of a view: the kit's own for its views, else the type and widget name.
 std::string describeView(Gtk::Widget* view);

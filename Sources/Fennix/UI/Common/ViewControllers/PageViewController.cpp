@@ -32,16 +32,27 @@ void PageTransitionRunner::transition(LayoutItem container, std::optional<Layout
 }
 
 namespace {
-std::shared_ptr<PageTransitionRunner>& installedRunner() {
-  static auto* runner = new std::shared_ptr<PageTransitionRunner>(std::make_shared<PageTransitionRunner>());
-  return *runner;
+struct Runners {
+  std::shared_ptr<PageTransitionRunner> fallback = std::make_shared<PageTransitionRunner>();
+  std::shared_ptr<PageTransitionRunner> installed = fallback;
+};
+Runners& runners() {
+  static auto* kept = new Runners();
+  return *kept;
 }
 }  // namespace
 
-PageTransitionRunner& pageTransitionRunner() { return *installedRunner(); }
+PageTransitionRunner& pageTransitionRunner() { return *runners().installed; }
 
 void setPageTransitionRunner(std::shared_ptr<PageTransitionRunner> runner) {
-  installedRunner() = runner ? std::move(runner) : std::make_shared<PageTransitionRunner>();
+  runners().installed = runner ? std::move(runner) : runners().fallback;
+}
+
+void setDefaultPageTransitionRunner(std::shared_ptr<PageTransitionRunner> runner) {
+  Runners& kept = runners();
+  const bool usingDefault = kept.installed == kept.fallback;
+  kept.fallback = runner ? std::move(runner) : std::make_shared<PageTransitionRunner>();
+  if (usingDefault) kept.installed = kept.fallback;
 }
 
 }  // namespace Fennix

@@ -1,7 +1,8 @@
 // A controller that shows one page (a child controller) at a time and slides to the next or the
 // previous one. Pages come from a data source, asked for the page after or before the current one,
-// or from a fixed list. The slide itself is run by the installed page transition runner, which the
-// toolkit provides (tests install a fake that completes when they say so).
+// or from a fixed list. The slide itself is run by the page transition runner: the toolkit's by
+// default once its controller kits are installed (tests may install a fake that completes when
+// they say so).
 #pragma once
 
 #include <functional>
@@ -38,9 +39,13 @@ class PageTransitionRunner {
                           NSViewControllerTransitionOptions options, std::function<void()> completion);
 };
 
-/// The installed runner (the base runner when none is installed).
+/// The installed runner (the default runner when none is installed).
 PageTransitionRunner& pageTransitionRunner();
+/// Installs a runner; none puts the default one back.
 void setPageTransitionRunner(std::shared_ptr<PageTransitionRunner> runner);
+/// The runner used when none is installed: the toolkit's once its kits are installed, else (and
+/// with none) the base runner. Takes effect at once unless another runner is installed.
+void setDefaultPageTransitionRunner(std::shared_ptr<PageTransitionRunner> runner);
 
 }  // namespace Fennix
 

@@ -13,7 +13,16 @@ Fennix::LayoutHost& host() {
 
 }  // namespace
 
-Fennix::LayoutItem QvSplitMainVC::makeSplitView() { return Fennix::controllerViewKit().makeGenericView(); }
+Fennix::LayoutItem QvSplitMainVC::makeSplitView() {
+  if (Fennix::SplitViewKit* kit = Fennix::splitViewKit()) return kit->makeSplitView();
+  return Fennix::controllerViewKit().makeGenericView();
+}
+
+double QvSplitMainVC::dividerThickness() const {
+  auto split = viewIfLoaded();
+  Fennix::SplitViewKit* kit = Fennix::splitViewKit();
+  return kit && split ? kit->dividerThickness(*split) : 1;
+}
 
 void QvSplitMainVC::loadSubViews() {
   if (!childClasses) return;
@@ -22,11 +31,18 @@ void QvSplitMainVC::loadSubViews() {
 
 std::optional<Fennix::LayoutItem> QvSplitMainVC::makeView() {
   const Fennix::LayoutItem split = makeSplitView();
+  Fennix::SplitViewKit* kit = Fennix::splitViewKit();
+  if (kit) kit->setDelegate(split, std::static_pointer_cast<QvSplitMainVC>(shared_from_this()));
+  // The split view is the view from now on: the panes are added to it.
   setView(split);
   loadSubViews();
   const auto subviews = host().subviewsOf(split);
   if (subviews.size() >= 2) {
-    for (std::size_t i = 0; i < subviews.size(); ++i) holdingPriorities[static_cast<long>(i)] = i == 1 ? 1 : 500;
+    for (std::size_t i = 0; i < subviews.size(); ++i) {
+      const NSLayoutPriority priority = i == 1 ? 1 : 500;
+      holdingPriorities[static_cast<long>(i)] = priority;
+      if (kit) kit->setHoldingPriority(split, static_cast<long>(i), priority);
+    }
     setHHug(subviews[1], 800);
   }
   return split;
@@ -36,10 +52,12 @@ void QvSplitMainVC::onWillAppear() { _ensureMinimumSizes(); }
 
 void QvSplitMainVC::_ensureMinimumSizes() {
   auto ownView = viewIfLoaded();
-  if (!ownView || panesKeepMinimumWidths) return;
+  if (!ownView) return;
   auto& layout = host();
   const auto subviews = layout.subviewsOf(*ownView);
   if (subviews.size() < 2) return;
+  // A pane's frame is the split view's to place: it moves the dividers beside the pane and lays
+  // the panes out again.
   auto widen = [&](Fennix::LayoutItem pane, double minimum) {
     auto frame = layout.frame(pane);
     if (frame.width >= minimum) return;

@@ -93,6 +93,7 @@ std::optional<LayoutItem> NSViewController::view() {
       ~Done() { flag = false; }
     } done{loadingView_};
     loadView();
+    if (view_) viewDidLoad();
   }
   return view_;
 }
@@ -167,9 +168,7 @@ NSViewController::Ptr NSViewController::addChildViewControllerAndSubview(const C
     LayoutItem scroll = kit.makeScrollView(*childView);
     auto& layout = Fennix::host();
     layout.prepareForConstraints(scroll);
-    auto frame = layout.frame(scroll);
-    frame.width = 259;
-    layout.setFrame(scroll, frame);
+    layout.setFrameWidth(scroll, 259);
     layout.addSubview(*ownView, scroll);
     NSLayoutConstraint::activate(
         {constrainViews(*childView, NSLayoutAttribute::width, NSLayoutRelation::equal, scroll, NSLayoutAttribute::width)});

@@ -130,6 +130,9 @@ class NSViewController : public std::enable_shared_from_this<NSViewController>, 
 
   /// Without interface files there is nothing to load: the plain controller gets no view.
   virtual void loadView() {}
+  /// Called once each time loading gives the controller a view (from `view()`, after `loadView()`),
+  /// whichever toolkit made it; the view is there when it runs. Empty here.
+  virtual void viewDidLoad() {}
 
   virtual std::optional<std::string> identifier() const { return identifier_; }
   virtual void setIdentifier(std::optional<std::string> identifier) { identifier_ = std::move(identifier); }

@@ -59,12 +59,9 @@ std::optional<std::string> absoluteText(const URL& url) {
   return text;
 }
 
-struct Request {
-  std::string url;
-  double timeoutInterval = 60.0;
-};
-
 }  // namespace
+
+WebNavigationError timedOutError() { return {urlErrorDomain, urlErrorTimedOut, "The request timed out."}; }
 
 std::string WebNavigationError::description() const {
   return "Error Domain=" + domain + " Code=" + std::to_string(code) + " \"" + message + "\"";
@@ -151,7 +148,7 @@ void QvWebViewController::load(const std::optional<AnyValue>& object) {
     log->error("cannot load object into WebView:", object ? object->description() : std::string("<nil>"));
     return;
   }
-  web->load(*url, 60.0);
+  web->load(*url, requestTimeoutInterval);
 }
 
 void QvWebViewController::setRepresentedObject(std::optional<AnyValue> object) {

@@ -30,6 +30,12 @@ struct WebNavigationError {
 /// policy (a navigation that became a download, say).
 inline constexpr const char* webKitErrorDomain = "WebKitErrorDomain";
 inline constexpr int webKitErrorFrameLoadInterruptedByPolicyChange = 102;
+/// The domain of URL loading errors; code -1001 is a request that timed out.
+inline constexpr const char* urlErrorDomain = "NSURLErrorDomain";
+inline constexpr int urlErrorTimedOut = -1001;
+
+/// The error a navigation ends with when its request's time-out passed.
+WebNavigationError timedOutError();
 
 /// The toolkit's web view.
 class WebViewHandle {
@@ -38,6 +44,8 @@ class WebViewHandle {
   virtual LayoutItem view() const = 0;
   /// Where the view is (none before it loaded anything).
   virtual std::optional<std::string> currentURL() const = 0;
+  /// Loads the URL; when it has not finished `timeoutInterval` seconds later, the view stops
+  /// loading and its navigation fails with `timedOutError()`.
   virtual void load(const std::string& url, double timeoutInterval) = 0;
   virtual void loadHTML(const std::string& html) = 0;
   virtual void setCustomUserAgent(const std::string& userAgent) = 0;
@@ -69,6 +77,8 @@ class QvWebViewController : public QvViewControllerBase {
 
   std::optional<std::string> wvUserAgent;
   WKWebViewConfiguration wvConfig;
+  /// The time-out, in seconds, of the requests made for URLs and URL texts.
+  double requestTimeoutInterval = 60;
   const std::shared_ptr<ModuleLogger> log;
 
   /// The web view; none while the view is not loaded (never loads it).

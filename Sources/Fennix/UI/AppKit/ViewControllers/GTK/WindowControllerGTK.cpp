@@ -44,6 +44,20 @@ class WindowGTK : public WindowHandle {
           return false;
         },
         false);
+    // The window's surface reports each new size: the controller hears it as the resize and may
+    // answer another size, which the window then takes.
+    window_->signal_realize().connect([this] {
+      surface_ = window_->get_surface()->gobj();
+      g_signal_connect(surface_, "layout", G_CALLBACK(+[](GdkSurface*, int width, int height, gpointer self) {
+                         static_cast<WindowGTK*>(self)->surfaceLaidOut(width, height);
+                       }),
+                       this);
+    });
+    window_->signal_unrealize().connect([this] {
+      if (surface_) g_signal_handlers_disconnect_by_data(surface_, this);
+      surface_ = nullptr;
+      laidOut_ = CGSize{};
+    });
     window_->property_is_active().signal_changed().connect([this] {
       if (!controller_) return;
       if (window_->is_active())
@@ -53,6 +67,7 @@ class WindowGTK : public WindowHandle {
     });
   }
   ~WindowGTK() override {
+    if (surface_) g_signal_handlers_disconnect_by_data(surface_, this);
     saveSize();
     window_->set_data(controllerKey, nullptr);
     delete window_;
@@ -116,6 +131,19 @@ class WindowGTK : public WindowHandle {
   Gtk::Window& window() { return *window_; }
 
  private:
+  void surfaceLaidOut(int width, int height) {
+    const CGSize proposed{double(width), double(height)};
+    if (!controller_ || (proposed.width == laidOut_.width && proposed.height == laidOut_.height)) return;
+    const bool first = laidOut_.width <= 0;
+    laidOut_ = proposed;
+    if (first) return;  // the window's first size is its own, not a resize
+    const CGSize answered = controller_->windowWillResize(proposed);
+    if (answered.width == proposed.width && answered.height == proposed.height) return;
+    if (!(answered.width >= 1) || !(answered.height >= 1) || answered.width > 100000 || answered.height > 100000)
+      return;
+    window_->set_default_size(int(answered.width), int(answered.height));
+  }
+
   void saveSize() {
     if (autosaveName_.empty()) return;
     int width = window_->get_width(), height = window_->get_height();
@@ -134,6 +162,8 @@ class WindowGTK : public WindowHandle {
   std::vector<Gtk::Widget*> packed_;
   std::string autosaveName_;
   QvWindowController* controller_ = nullptr;
+  GdkSurface* surface_ = nullptr;
+  CGSize laidOut_{};
 };
 
 class WindowKitGTK : public WindowKit {

@@ -102,51 +102,163 @@ QvDraggableSplitView::QvDraggableSplitView(bool vertical)
       gesture->set_state(Gtk::EventSequenceState::DENIED);
   });
   add_controller(click);
-  // The paned widgets leave with the view.
+  // The paned widgets leave with the view; the panes are no longer arranged by it.
   signal_destroy().connect([this] {
-    if (root_) root_->unparent();
-    root_ = last_ = nullptr;
+    detachPanes();
+    panes_.clear();
   });
 }
 
-QvDraggableSplitView::~QvDraggableSplitView() {
-  if (root_) root_->unparent();
+QvDraggableSplitView::~QvDraggableSplitView() { detachPanes(); }
+
+Gtk::Paned* QvDraggableSplitView::makePaned() {
+  auto* paned = Gtk::make_managed<Gtk::Paned>(isVertical_ ? Gtk::Orientation::HORIZONTAL : Gtk::Orientation::VERTICAL);
+  paned->set_wide_handle(false);
+  paned->set_shrink_start_child(false);
+  paned->set_shrink_end_child(false);
+  const long index = static_cast<long>(dividers_.size());
+  paned->property_position().signal_changed().connect([this, paned, index] { dividerMoved(*paned, index); });
+  dividers_.push_back(paned);
+  return paned;
+}
+
+void QvDraggableSplitView::detachPanes() {
+  if (dividers_.empty()) return;
+  // A pane that nothing else holds goes with its paned widget: it is no longer arranged first.
+  for (Gtk::Widget* pane : panes_) Fennix::setArrangingContainer(*pane, nullptr);
+  // Innermost first, so that each paned widget is empty when its container lets it go.
+  for (auto divider = dividers_.rbegin(); divider != dividers_.rend(); ++divider) {
+    gtk_paned_set_end_child((*divider)->gobj(), nullptr);
+    gtk_paned_set_start_child((*divider)->gobj(), nullptr);
+  }
+  Gtk::Paned* root = dividers_.front();
+  dividers_.clear();
+  root->unparent();
 }
 
 void QvDraggableSplitView::addArrangedSubview(Gtk::Widget& pane) {
+  if (std::find(panes_.begin(), panes_.end(), &pane) != panes_.end()) return;
   panes_.push_back(&pane);
-  const auto orientation = isVertical_ ? Gtk::Orientation::HORIZONTAL : Gtk::Orientation::VERTICAL;
-  if (!root_) {
-    root_ = Gtk::make_managed<Gtk::Paned>(orientation);
-    root_->set_shrink_start_child(false);
-    root_->set_shrink_end_child(false);
-    root_->set_parent(*this);
-    root_->set_start_child(pane);
-    last_ = root_;
-    return;
+  Fennix::setArrangingContainer(pane, this);
+  if (dividers_.empty()) {
+    Gtk::Paned* root = makePaned();
+    root->set_parent(*this);
+    root->set_start_child(pane);
+  } else if (Gtk::Paned* last = dividers_.back(); !last->get_end_child()) {
+    last->set_end_child(pane);
+  } else {
+    // Another pane: the last pane moves into a new paned with it.
+    Gtk::Widget* previous = last->get_end_child();
+    previous->reference();
+    gtk_paned_set_end_child(last->gobj(), nullptr);
+    Gtk::Paned* nested = makePaned();
+    nested->set_start_child(*previous);
+    previous->unreference();
+    nested->set_end_child(pane);
+    last->set_end_child(*nested);
   }
-  if (!last_->get_end_child()) {
-    last_->set_end_child(pane);
-    return;
+  applyHoldingPriorities();
+  queue_resize();
+}
+
+void QvDraggableSplitView::removeArrangedSubview(Gtk::Widget& pane) {
+  if (std::find(panes_.begin(), panes_.end(), &pane) == panes_.end()) return;
+  const std::vector<Gtk::Widget*> before = panes_;
+  for (Gtk::Widget* kept : before) kept->reference();  // while the paned widgets are rebuilt
+  detachPanes();
+  panes_.clear();
+  wanted_.erase(&pane);
+  for (Gtk::Widget* kept : before)
+    if (kept != &pane) addArrangedSubview(*kept);
+  for (Gtk::Widget* kept : before) kept->unreference();
+  queue_resize();
+}
+
+Gtk::Paned* QvDraggableSplitView::divider(long index) const {
+  if (index < 0 || panes_.size() < 2 || index >= static_cast<long>(panes_.size()) - 1) return nullptr;
+  return dividers_[static_cast<std::size_t>(index)];
+}
+
+void QvDraggableSplitView::setHoldingPriority(long index, NSLayoutPriority priority) {
+  holdingPriorities_[index] = priority;
+  applyHoldingPriorities();
+}
+
+NSLayoutPriority QvDraggableSplitView::holdingPriority(long index) const {
+  auto found = holdingPriorities_.find(index);
+  return found == holdingPriorities_.end() ? NSLayoutPriorityDefaultLow : found->second;
+}
+
+void QvDraggableSplitView::applyHoldingPriorities() {
+  // Each divider splits the panes into those before it and those after it: the side holding the
+  // pane of the lowest priority resizes (both sides when they tie).
+  const long count = static_cast<long>(panes_.size());
+  for (long index = 0; index + 1 < count; ++index) {
+    const NSLayoutPriority start = holdingPriority(index);
+    NSLayoutPriority end = holdingPriority(index + 1);
+    for (long later = index + 2; later < count; ++later) end = std::min(end, holdingPriority(later));
+    Gtk::Paned* paned = dividers_[static_cast<std::size_t>(index)];
+    paned->set_resize_start_child(start <= end);
+    paned->set_resize_end_child(end <= start);
   }
-  // Another pane: the last pane moves into a new paned with it.
-  Gtk::Widget* previous = last_->get_end_child();
-  previous->reference();
-  gtk_paned_set_end_child(last_->gobj(), nullptr);
-  auto* nested = Gtk::make_managed<Gtk::Paned>(orientation);
-  nested->set_shrink_start_child(false);
-  nested->set_shrink_end_child(false);
-  nested->set_start_child(*previous);
-  previous->unreference();
-  nested->set_end_child(pane);
-  last_->set_end_child(*nested);
-  last_ = nested;
 }
 
 std::vector<CGRect> QvDraggableSplitView::paneFrames() const {
   std::vector<CGRect> frames;
   for (const Gtk::Widget* pane : panes_) frames.push_back(Fennix::frameIn(*pane, *this));
   return frames;
+}
+
+Fennix::LayoutHost::Frame QvDraggableSplitView::arrangedFrame(const Gtk::Widget& pane) const {
+  const CGRect bounds = Fennix::frameIn(pane, *this);
+  Fennix::LayoutHost::Frame frame{bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height};
+  // A length asked for and not laid out yet is the pane's length already.
+  if (auto found = wanted_.find(const_cast<Gtk::Widget*>(&pane)); found != wanted_.end())
+    (isVertical_ ? frame.width : frame.height) = found->second;
+  return frame;
+}
+
+void QvDraggableSplitView::setArrangedFrame(Gtk::Widget& pane, const Fennix::LayoutHost::Frame& frame) {
+  if (std::find(panes_.begin(), panes_.end(), &pane) == panes_.end()) return;
+  const double length = isVertical_ ? frame.width : frame.height;
+  if (!(length >= 0) || length > 1e6) return;
+  wanted_[&pane] = length;
+  if (!allocating_) queue_allocate();
+}
+
+void QvDraggableSplitView::applyWantedLengths(int length) {
+  const auto& wanted = wanted_;
+  const std::size_t count = panes_.size();
+  if (count < 2) return;
+  const double thickness = dividerThickness();
+  std::vector<double> positions;
+  for (std::size_t index = 0; index + 1 < count; ++index) positions.push_back(dividers_[index]->get_position());
+  // A pane before the last is the start of its divider's paned: its length is the position.
+  for (std::size_t index = 0; index + 1 < count; ++index)
+    if (auto found = wanted.find(panes_[index]); found != wanted.end()) positions[index] = found->second;
+  // The last pane ends the last paned, which starts after the dividers before it.
+  if (auto found = wanted.find(panes_.back()); found != wanted.end()) {
+    double start = 0;
+    for (std::size_t index = 0; index + 2 < count; ++index) start += positions[index] + thickness;
+    positions.back() = length - start - thickness - found->second;
+  }
+  for (std::size_t index = 0; index + 1 < count; ++index)
+    dividers_[index]->set_position(static_cast<int>(std::lround(std::max(0.0, positions[index]))));
+}
+
+void QvDraggableSplitView::dividerMoved(Gtk::Paned& paned, long index) {
+  auto delegate = delegate_.lock();
+  if (allocating_ || !delegate || !paned.property_position_set().get_value() || get_width() <= 0) return;
+  if (divider(index) != &paned) return;
+  // The divider's position in this view: the start of its paned widget plus its own.
+  double originX = 0, originY = 0;
+  if (!paned.translate_coordinates(*this, 0, 0, originX, originY)) return;
+  const double origin = isVertical_ ? originX : originY;
+  const double proposed = origin + paned.get_position();
+  double limited = delegate->constrainMinCoordinate(Fennix::item(*this), proposed, index);
+  limited = delegate->constrainMaxCoordinate(Fennix::item(*this), limited, index);
+  const int position = static_cast<int>(std::lround(limited - origin));
+  if (position != paned.get_position()) paned.set_position(position);
 }
 
 bool QvDraggableSplitView::shouldMouseDownMoveWindow(const CGPoint& point) const {
@@ -167,18 +279,38 @@ void QvDraggableSplitView::measure_vfunc(Gtk::Orientation orientation, int for_s
                                          int& minimum_baseline, int& natural_baseline) const {
   minimum = natural = 0;
   minimum_baseline = natural_baseline = -1;
-  if (root_) root_->measure(orientation, for_size, minimum, natural, minimum_baseline, natural_baseline);
+  if (Gtk::Paned* paned = root())
+    paned->measure(orientation, for_size, minimum, natural, minimum_baseline, natural_baseline);
 }
 
 void QvDraggableSplitView::size_allocate_vfunc(int width, int height, int baseline) {
-  if (root_) root_->size_allocate(Gtk::Allocation(0, 0, width, height), baseline);
+  const int oldWidth = allocatedWidth_, oldHeight = allocatedHeight_;
+  const bool resized = oldWidth > 0 && (width != oldWidth || height != oldHeight);
+  allocatedWidth_ = width;
+  allocatedHeight_ = height;
+  // Moves of the dividers from here on are this view's own, not the user's.
+  allocating_ = true;
+  if (resized)
+    if (auto delegate = delegate_.lock()) delegate->resizeSubviewsWithOldSize(Fennix::item(*this), oldWidth, oldHeight);
+  if (Gtk::Paned* paned = root()) {
+    const Gtk::Allocation allocation(0, 0, width, height);
+    paned->size_allocate(allocation, baseline);
+    // A paned widget moves its divider by the change of its own size as it is laid out: the
+    // lengths asked for go in after that, and the panes are laid out again, once per nesting
+    // level, until every paned widget keeps its size and so its divider.
+    if (!wanted_.empty())
+      for (std::size_t pass = 0; pass < dividers_.size(); ++pass) {
+        applyWantedLengths(isVertical_ ? width : height);
+        paned->size_allocate(allocation, baseline);
+      }
+  }
+  wanted_.clear();
+  allocating_ = false;
 }
 
 QvSplitViewWithColoredDivider::QvSplitViewWithColoredDivider(bool vertical) : QvDraggableSplitView(vertical) {
-  css_ = Gtk::CssProvider::create();
+  dividerStyle();
   add_css_class("qv-colored-divider");
-  gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(css_->gobj()),
-                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   updateDividerColor();
   if (GtkSettings* settings = gtk_settings_get_default()) {
     auto changed = +[](GObject*, GParamSpec*, gpointer view) {
@@ -189,22 +321,76 @@ QvSplitViewWithColoredDivider::QvSplitViewWithColoredDivider(bool vertical) : Qv
   }
 }
 
+Glib::RefPtr<Gtk::CssProvider> QvSplitViewWithColoredDivider::dividerStyle() {
+  // One provider for the display, made with the first split view and kept for the process.
+  static auto* style = [] {
+    auto* provider = new Glib::RefPtr<Gtk::CssProvider>(Gtk::CssProvider::create());
+    const NSColor color = NSColor::lightGrayColor();
+    char rgb[64];
+    std::snprintf(rgb, sizeof rgb, "rgba(%d,%d,%d,%.3f)", int(color.redComponent() * 255 + 0.5),
+                  int(color.greenComponent() * 255 + 0.5), int(color.blueComponent() * 255 + 0.5),
+                  color.alphaComponent());
+    // The theme draws the line as a one-point image inside the separator's wider grab area.
+    (*provider)->load_from_data(std::string(".qv-colored-divider.qv-light-divider paned > separator "
+                                            "{ background-image: image(") +
+                                rgb + "); }");
+    if (GdkDisplay* display = gdk_display_get_default())
+      gtk_style_context_add_provider_for_display(display, GTK_STYLE_PROVIDER((*provider)->gobj()),
+                                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    return provider;
+  }();
+  return *style;
+}
+
 std::optional<NSColor> QvSplitViewWithColoredDivider::dividerColor() const {
   if (Fennix::isDarkMode(*this)) return std::nullopt;
   return NSColor::lightGrayColor();
 }
 
 void QvSplitViewWithColoredDivider::updateDividerColor() {
-  std::string css;
-  if (auto color = dividerColor()) {
-    char rgb[64];
-    std::snprintf(rgb, sizeof rgb, "rgba(%d,%d,%d,%.3f)", int(color->redComponent() * 255 + 0.5),
-                  int(color->greenComponent() * 255 + 0.5), int(color->blueComponent() * 255 + 0.5),
-                  color->alphaComponent());
-    css = std::string(".qv-colored-divider paned > separator { background: none; background-color: ") + rgb + "; }";
-  }
-  css_->load_from_data(css);
+  if (dividerColor())
+    add_css_class("qv-light-divider");
+  else
+    remove_css_class("qv-light-divider");
 }
+
+namespace Fennix {
+namespace {
+
+QvDraggableSplitView* splitOf(LayoutItem view) { return dynamic_cast<QvDraggableSplitView*>(widget(view)); }
+
+class SplitViewKitGTK : public SplitViewKit {
+ public:
+  LayoutItem makeSplitView() override {
+    auto* split = Gtk::make_managed<QvSplitViewWithColoredDivider>(true);
+    split->set_hexpand(true);
+    split->set_vexpand(true);
+    return item(*split);
+  }
+  void setDelegate(LayoutItem splitView, std::weak_ptr<SplitViewDelegate> delegate) override {
+    if (auto* split = splitOf(splitView)) split->setDelegate(std::move(delegate));
+  }
+  void setHoldingPriority(LayoutItem splitView, long index, NSLayoutPriority priority) override {
+    if (auto* split = splitOf(splitView)) split->setHoldingPriority(index, priority);
+  }
+  NSLayoutPriority holdingPriority(LayoutItem splitView, long index) const override {
+    auto* split = splitOf(splitView);
+    return split ? split->holdingPriority(index) : NSLayoutPriorityDefaultLow;
+  }
+  double dividerThickness(LayoutItem splitView) const override {
+    auto* split = splitOf(splitView);
+    return split ? split->dividerThickness() : 1;
+  }
+};
+
+}  // namespace
+
+void installSplitViewKitGTK() {
+  installToolkitLayoutHost();
+  if (!splitViewKit()) setSplitViewKit(std::make_shared<SplitViewKitGTK>());
+}
+
+}  // namespace Fennix
 
 QvSidelineDragView::QvSidelineDragView() : Glib::ObjectBase("QvSidelineDragView") {}
 

@@ -9,11 +9,15 @@
 #include <gtkmm/paned.h>
 #include <gtkmm/window.h>
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/Views/DragLogic.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
+#include "Fennix/UI/Common/Views/SplitViewDelegate.h"
 
 namespace Fennix {
 
@@ -53,16 +57,30 @@ class QvWindowDraggingView : public Gtk::Widget {
 };
 
 /// A split view whose presses away from the dividers move the window. Panes are nested paned
-/// widgets, one per divider.
-class QvDraggableSplitView : public Gtk::Widget {
+/// widgets, one per divider: divider i is the paned whose start is pane i. The panes are its
+/// subviews for the layout host; a pane's frame set through the host moves the dividers beside it.
+class QvDraggableSplitView : public Gtk::Widget, public Fennix::ArrangingContainer {
  public:
   explicit QvDraggableSplitView(bool vertical = true);
   ~QvDraggableSplitView() override;
 
   /// Side by side (true) or stacked.
   bool isVertical() const { return isVertical_; }
-  void addArrangedSubview(Gtk::Widget& pane);
-  const std::vector<Gtk::Widget*>& arrangedSubviews() const { return panes_; }
+  void addArrangedSubview(Gtk::Widget& pane) override;
+  void removeArrangedSubview(Gtk::Widget& pane) override;
+  std::vector<Gtk::Widget*> arrangedSubviews() const override { return panes_; }
+  Fennix::LayoutHost::Frame arrangedFrame(const Gtk::Widget& pane) const override;
+  /// Moves the dividers beside the pane so that it gets the frame's length along the dividers'
+  /// axis (at the next layout, when the split view has none yet).
+  void setArrangedFrame(Gtk::Widget& pane, const Fennix::LayoutHost::Frame& frame) override;
+
+  /// Asked where a dragged divider may go, and to resize the panes when this view's size changes.
+  void setDelegate(std::weak_ptr<Fennix::SplitViewDelegate> delegate) { delegate_ = std::move(delegate); }
+  /// The panes of the lowest holding priority take the changes of this view's size.
+  void setHoldingPriority(long index, NSLayoutPriority priority);
+  NSLayoutPriority holdingPriority(long index) const;
+  /// The paned widget of divider `index`; null past the last divider.
+  Gtk::Paned* divider(long index) const;
 
   bool qvMouseDownCanMoveWindow() const { return qvMouseDownCanMoveWindow_; }
   void setQvMouseDownCanMoveWindow(bool can) { qvMouseDownCanMoveWindow_ = can; }
@@ -84,16 +102,31 @@ class QvDraggableSplitView : public Gtk::Widget {
   void measure_vfunc(Gtk::Orientation orientation, int for_size, int& minimum, int& natural, int& minimum_baseline,
                      int& natural_baseline) const override;
   void size_allocate_vfunc(int width, int height, int baseline) override;
-  Gtk::Paned* root() const { return root_; }
+  Gtk::Paned* root() const { return dividers_.empty() ? nullptr : dividers_.front(); }
 
  private:
+  Gtk::Paned* makePaned();
+  void detachPanes();
+  void applyHoldingPriorities();
+  /// Puts the dividers where the wanted lengths of panes need them, for a view of `length`.
+  void applyWantedLengths(int length);
+  /// A divider the user (or the application) moved: the delegate may move it back into bounds.
+  void dividerMoved(Gtk::Paned& paned, long index);
+
   bool isVertical_;
   bool qvMouseDownCanMoveWindow_ = true;
   double dividerClickMargin_ = 4;
   Fennix::SplitViewDragTracker tracker_;
-  Gtk::Paned* root_ = nullptr;
-  Gtk::Paned* last_ = nullptr;
+  /// The paned widgets, outermost first: divider i is the one that starts with pane i.
+  std::vector<Gtk::Paned*> dividers_;
   std::vector<Gtk::Widget*> panes_;
+  std::weak_ptr<Fennix::SplitViewDelegate> delegate_;
+  std::map<long, NSLayoutPriority> holdingPriorities_;
+  /// Lengths asked for panes by frame, by pane, until the next layout puts them in place.
+  std::map<Gtk::Widget*, double> wanted_;
+  int allocatedWidth_ = 0, allocatedHeight_ = 0;
+  /// Set while this view lays out its panes (dividers moved then are not the user's).
+  bool allocating_ = false;
 };
 
 /// A split view whose divider is light grey in a light appearance.
@@ -104,10 +137,16 @@ class QvSplitViewWithColoredDivider : public QvDraggableSplitView {
   std::optional<NSColor> dividerColor() const;
   /// Applies the colour again (after an appearance change).
   void updateDividerColor();
-
- private:
-  Glib::RefPtr<Gtk::CssProvider> css_;
+  /// The one style of all such split views, added to the display with the first of them.
+  static Glib::RefPtr<Gtk::CssProvider> dividerStyle();
 };
+
+namespace Fennix {
+
+/// Installs the toolkit's split views for controllers (once).
+void installSplitViewKitGTK();
+
+}  // namespace Fennix
 
 /// A thin strip over a pane's edge that behaves like the view beneath it: it handles no press or
 /// drag itself, so they reach its superview.

@@ -5,7 +5,11 @@
 #include <gtkmm/scrolledwindow.h>
 #include <webkit/webkit.h>
 
+#include <utility>
+
+#include "Fennix/UI/AppKit/Views/GTK/SplitViews.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/PageTransitionsGTK.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 
 namespace Fennix {
@@ -132,6 +136,7 @@ class WebViewGTK : public WebViewHandle {
     g_signal_connect(view_, "web-process-terminated", G_CALLBACK(terminated), this);
   }
   ~WebViewGTK() override {
+    stopTimer();
     g_signal_handlers_disconnect_by_data(view_, this);
     g_object_unref(view_);
   }
@@ -142,19 +147,39 @@ class WebViewGTK : public WebViewHandle {
     if (!uri || !*uri) return std::nullopt;
     return std::string(uri);
   }
-  void load(const std::string& url, double) override {
-    // The engine keeps its own time limits; a request here carries only its address.
+  void load(const std::string& url, double timeoutInterval) override {
     WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
     webkit_web_view_load_request(view_, request);
     g_object_unref(request);
+    // The engine knows no time-out of a request: a load still running when it passes is stopped.
+    stopTimer();
+    timedOut_ = false;
+    if (timeoutInterval > 0 && timeoutInterval < 1e7)
+      timer_ = g_timeout_add_full(G_PRIORITY_DEFAULT, guint(timeoutInterval * 1000 + 0.5), timeOut, this, nullptr);
   }
-  void loadHTML(const std::string& html) override { webkit_web_view_load_html(view_, html.c_str(), nullptr); }
+  void loadHTML(const std::string& html) override {
+    stopTimer();
+    webkit_web_view_load_html(view_, html.c_str(), nullptr);
+  }
   void setCustomUserAgent(const std::string& userAgent) override {
     webkit_settings_set_user_agent(webkit_web_view_get_settings(view_), userAgent.c_str());
   }
   void setNavigationDelegate(std::weak_ptr<QvWebViewController> delegate) override { delegate_ = std::move(delegate); }
 
  private:
+  void stopTimer() {
+    if (timer_) g_source_remove(timer_);
+    timer_ = 0;
+  }
+  static gboolean timeOut(gpointer data) {
+    auto* self = static_cast<WebViewGTK*>(data);
+    self->timer_ = 0;
+    if (!webkit_web_view_is_loading(self->view_)) return G_SOURCE_REMOVE;
+    // Stopping ends the navigation with a cancellation, which is reported as the time-out.
+    self->timedOut_ = true;
+    webkit_web_view_stop_loading(self->view_);
+    return G_SOURCE_REMOVE;
+  }
   static gboolean decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                gpointer data) {
     auto* self = static_cast<WebViewGTK*>(data);
@@ -179,6 +204,10 @@ class WebViewGTK : public WebViewHandle {
     return TRUE;
   }
   static void loadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+    if (event == WEBKIT_LOAD_FINISHED) {
+      static_cast<WebViewGTK*>(data)->stopTimer();
+      static_cast<WebViewGTK*>(data)->timedOut_ = false;  // nothing failed: the stop came too late
+    }
     auto delegate = static_cast<WebViewGTK*>(data)->delegate_.lock();
     if (!delegate) return;
     auto navigation = describeNavigation(view);
@@ -190,12 +219,19 @@ class WebViewGTK : public WebViewHandle {
     }
   }
   static gboolean loadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar*, GError* error, gpointer data) {
-    auto delegate = static_cast<WebViewGTK*>(data)->delegate_.lock();
+    auto* self = static_cast<WebViewGTK*>(data);
+    self->stopTimer();
+    const bool timedOut = std::exchange(self->timedOut_, false);
+    auto delegate = self->delegate_.lock();
     if (!delegate || !error) return FALSE;
     WebNavigationError failure;
-    failure.domain = error->domain == WEBKIT_POLICY_ERROR ? webKitErrorDomain : g_quark_to_string(error->domain);
-    failure.code = error->code;
-    failure.message = error->message ? error->message : "";
+    if (timedOut && g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
+      failure = timedOutError();
+    } else {
+      failure.domain = error->domain == WEBKIT_POLICY_ERROR ? webKitErrorDomain : g_quark_to_string(error->domain);
+      failure.code = error->code;
+      failure.message = error->message ? error->message : "";
+    }
     auto navigation = describeNavigation(view);
     if (event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_REDIRECTED)
       delegate->didFailProvisionalNavigation(navigation, failure);
@@ -209,6 +245,9 @@ class WebViewGTK : public WebViewHandle {
 
   WebKitWebView* view_ = nullptr;
   std::weak_ptr<QvWebViewController> delegate_;
+  guint timer_ = 0;
+  /// Set from the time-out's stop until the navigation's failure arrives.
+  bool timedOut_ = false;
 };
 
 class WebViewKitGTK : public WebViewKit {
@@ -223,9 +262,12 @@ class WebViewKitGTK : public WebViewKit {
 void installControllerKitsGTK() {
   installToolkitLayoutHost();
   if (!hasControllerViewKit()) setControllerViewKit(std::make_shared<ControllerViewKitGTK>());
+  installSplitViewKitGTK();
   static bool webInstalled = false;
   if (!webInstalled) {
     setWebViewKit(std::make_shared<WebViewKitGTK>());
+    // Page controllers slide their pages in stacks.
+    setDefaultPageTransitionRunner(std::make_shared<GtkStackPageTransitionRunner>());
     webInstalled = true;
   }
 }

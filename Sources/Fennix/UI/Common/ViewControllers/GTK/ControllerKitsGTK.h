@@ -10,7 +10,8 @@
 
 namespace Fennix {
 
-/// Installs the toolkit's layout host, controller view kit and web view kit (once).
+/// Installs the toolkit's layout host, controller view kit, split views, page slides and web view
+/// kit (once).
 void installControllerKitsGTK();
 
 /// The widget of a controller's view (loading it); null without one.
