@@ -33,6 +33,11 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 void pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
+// Windows come and go while they are searched or grabbed: a request about a window that has just
+// gone fails with BadWindow, which Xlib's default handler answers by ending the process. Such
+// failures are expected here, and the calls that make them answer nothing.
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
 bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
   for (int shift = 0; shift <= 16; shift += 8) {
     const int ca = int((a >> shift) & 0xff);
@@ -117,6 +122,7 @@ bool Image::savePNG(const std::string& path) const {
 Session::Session() {
   display_ = XOpenDisplay(nullptr);
   if (display_ == nullptr) return;
+  XSetErrorHandler(&ignoreXErrors);
   int event = 0, error = 0, major = 0, minor = 0;
   hasXTest_ = XTestQueryExtension(dpy(display_), &event, &error, &major, &minor);
 }
