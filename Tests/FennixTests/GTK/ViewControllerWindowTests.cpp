@@ -3,6 +3,7 @@
 // overlay.
 #include <arpa/inet.h>
 #include <gtkmm/adjustment.h>
+#include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/headerbar.h>
 #include <gtkmm/label.h>
@@ -27,6 +28,10 @@
 #include "FennixTests/LogTestSupport.h"
 #include "ViewKitWindowSupport.h"
 #include "XInputSupport.h"
+
+// X11 last: its macros must not reach the toolkit headers.
+#include <dlfcn.h>
+#include <gdk/x11/gdkx.h>
 
 using namespace ViewKitWindowSupport;
 
@@ -112,6 +117,64 @@ bool pumpFor(int seconds, const std::function<bool()>& done) {
   }
   return true;
 }
+
+/// Horizontal wheel clicks through the X server's test extension, loaded at run time; none
+/// without it.
+struct FakeWheel {
+  using Motion = int (*)(Display*, int, int, int, unsigned long);
+  using Button = int (*)(Display*, unsigned, int, unsigned long);
+  using Translate = int (*)(Display*, Window, Window, int, int, int*, int*, Window*);
+  using Flush = int (*)(Display*);
+  Motion motion = nullptr;
+  Button button = nullptr;
+  Translate translate = nullptr;
+  Flush flush = nullptr;
+  Display* display = nullptr;
+
+  static std::optional<FakeWheel> open(Gtk::Widget& widget) {
+    GdkDisplay* gdkDisplay = gtk_widget_get_display(widget.gobj());
+    if (!GDK_IS_X11_DISPLAY(gdkDisplay)) return std::nullopt;
+    void* library = dlopen("libXtst.so.6", RTLD_NOW);
+    void* x11 = dlopen("libX11.so.6", RTLD_NOW);
+    if (!library || !x11) return std::nullopt;
+    FakeWheel wheel;
+    wheel.motion = reinterpret_cast<Motion>(dlsym(library, "XTestFakeMotionEvent"));
+    wheel.button = reinterpret_cast<Button>(dlsym(library, "XTestFakeButtonEvent"));
+    wheel.translate = reinterpret_cast<Translate>(dlsym(x11, "XTranslateCoordinates"));
+    wheel.flush = reinterpret_cast<Flush>(dlsym(x11, "XFlush"));
+    wheel.display = gdk_x11_display_get_xdisplay(gdkDisplay);
+    if (!wheel.motion || !wheel.button || !wheel.translate || !wheel.flush) return std::nullopt;
+    return wheel;
+  }
+  /// Puts the pointer over the middle of `widget`.
+  void pointAt(Gtk::Widget& widget) {
+    Gtk::Native* native = widget.get_native();
+    double nx = 0, ny = 0, sx = 0, sy = 0;
+    widget.translate_coordinates(*dynamic_cast<Gtk::Widget*>(native), widget.get_width() / 2.0,
+                                 widget.get_height() / 2.0, nx, ny);
+    native->get_surface_transform(sx, sy);
+    Window child = 0;
+    int rootX = 0, rootY = 0;
+    translate(display, gdk_x11_surface_get_xid(native->get_surface()->gobj()), DefaultRootWindow(display),
+              int(nx + sx), int(ny + sy), &rootX, &rootY, &child);
+    motion(display, -1, rootX, rootY, 0);
+    flush(display);
+    settle();
+  }
+  /// One click of the wheel to the right (X button 7).
+  void scrollRight() {
+    button(display, 7, True, 0);
+    button(display, 7, False, 0);
+    flush(display);
+    settle();
+  }
+  static void settle() {
+    for (int i = 0; i < 20; ++i) {
+      g_usleep(2000);
+      pumpFrames(5);
+    }
+  }
+};
 
 struct ControllerWindowTest : ::testing::Test {
   void SetUp() override {
@@ -447,5 +510,42 @@ TEST_F(ControllerWindowTest, APageThatNeverAnswersTimesOut) {
   EXPECT_TRUE(web->committedFailures.empty());  // the page never came: the navigation failed provisionally
   pumpFrames(50);
   EXPECT_EQ(web->failures.size(), 1u);  // reported once
+  window.hide();
+}
+
+TEST_F(ControllerWindowTest, RealWheelOverTheOverlayScrollsOnlyWhereThereIsRoom) {
+  // Wide content scrolls to the right.
+  auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+  scroller->set_child(*Gtk::make_managed<Gtk::Label>(std::string(400, 'x')));
+  scroller->set_policy(Gtk::PolicyType::AUTOMATIC, Gtk::PolicyType::NEVER);
+  // Content narrower than its viewport (50 units shown on a page of 200): nothing to scroll.
+  auto* narrow = Gtk::make_managed<Gtk::ScrolledWindow>();
+  auto narrowAdjustment = Gtk::Adjustment::create(0, 0, 50, 10, 100, 200);
+  narrow->set_hadjustment(narrowAdjustment);
+  narrow->set_policy(Gtk::PolicyType::EXTERNAL, Gtk::PolicyType::NEVER);
+  auto* column = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
+  Gtk::Widget& wide = QvVerticalScrollOverlayView::wrap(*scroller);
+  Gtk::Widget& cramped = QvVerticalScrollOverlayView::wrap(*narrow);
+  wide.set_vexpand(true);
+  cramped.set_vexpand(true);
+  column->append(wide);
+  column->append(cramped);
+  Gtk::Window window;
+  window.set_default_size(200, 120);
+  window.set_child(*column);
+  window.present();
+  auto adjustment = scroller->get_hadjustment();
+  ASSERT_TRUE(pumpFor(5, [&] { return adjustment->get_upper() > adjustment->get_page_size() && cramped.get_height() > 0; }));
+  auto wheel = FakeWheel::open(window);
+  if (!wheel) GTEST_SKIP() << "no pointer events on this display";
+
+  wheel->pointAt(wide);
+  wheel->scrollRight();
+  EXPECT_GT(adjustment->get_value(), 0);
+
+  wheel->pointAt(cramped);
+  wheel->scrollRight();
+  EXPECT_EQ(narrowAdjustment->get_value(), 0);
+  saveScreenshot(window, "scroll-overlay-after-wheel");
   window.hide();
 }
