@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <gtkmm/button.h>
 #include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
@@ -223,24 +224,31 @@ struct Library : QvSourceListVC {
   }
 };
 
-TEST_F(ListWindowTest, ASourceListOpensAfterLoadingWithHeaderRows) {
+TEST_F(ListWindowTest, ASourceListOpensByItselfOnceItsViewHasLoaded) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
   auto library = NSViewController::make<Library>();
-  Fennix::GtkOutlineViewHandle handle(library, [](const Fennix::OutlineItem& item) {
-    return static_cast<Entry*>(item.get())->name;
-  });
-  show(handle.view(), 220, 300);
-  library->viewDidLoadStartup();
-  EXPECT_EQ(handle.outline().numberOfRows(), 2u);  // collapsed for the loading pass
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
+  ASSERT_NE(scroll, nullptr);
+  auto* handle = Fennix::GtkOutlineViewHandle::of(*scroll);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(handle->outline().numberOfRows(), 2u);  // collapsed for the loading pass
+  EXPECT_EQ(library->expanded, 0);
+  show(*scroll, 220, 300);
   ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
   pumpFrames();
-  EXPECT_EQ(handle.outline().numberOfRows(), 7u);
+  EXPECT_EQ(handle->outline().numberOfRows(), 7u);
   saveScreenshot(*window, "source-list");
 
-  handle.outline().selectRowIndexes({1}, false);
-  handle.outline().selectRowIndexes({1, 2, 3}, false);
-  handle.outline().deselectAll();
+  handle->outline().selectRowIndexes({1}, false);
+  handle->outline().selectRowIndexes({1, 2, 3}, false);
+  handle->outline().deselectAll();
   pumpFrames(5);
   EXPECT_EQ(library->selections, (std::vector<std::size_t>{1, 3, 0}));
+  window->unset_child();
+  library.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
 }
 
 std::vector<Gtk::Label*> labelsBelow(Gtk::Widget& widget) {
@@ -263,7 +271,6 @@ TEST_F(ListWindowTest, TheSourceListControllersViewShowsHeaderAndContentRows) {
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(library->attachedOutlineView(), handle);
   show(*scroll, 220, 300);
-  library->viewDidLoadStartup();
   ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
   pumpFrames();
   ASSERT_EQ(handle->outline().numberOfRows(), 7u);
@@ -283,6 +290,144 @@ TEST_F(ListWindowTest, TheSourceListControllersViewShowsHeaderAndContentRows) {
 
   window->unset_child();
   library.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
+}
+
+/// A deeper library whose delegate answers differ from the base's: header rows are taller and
+/// cannot be clicked into the selection; only the top level opens on start-up.
+struct PickyLibrary : Library {
+  PickyLibrary() {
+    roots = {entry("Library", {entry("Shapes", {entry("Circle")}), entry("Emoji")}), entry("Recent", {entry("badge.svg")})};
+  }
+  bool shouldExpandChildrenOnStartup() override { return false; }
+  bool shouldSelectItem(const Item& item) override { return outlineView().hasParent(item); }
+  double heightOfRowByItem(const Item& item) override { return outlineView().hasParent(item) ? 30 : 44; }
+};
+
+Gtk::Label* shownLabel(Gtk::Widget& outline, const std::string& text) {
+  for (Gtk::Label* label : labelsBelow(outline))
+    if (label->get_mapped() && std::string(label->get_text()) == text) return label;
+  return nullptr;
+}
+
+TEST_F(ListWindowTest, TheSourceListsRowsFollowItsDelegate) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
+  auto library = NSViewController::make<PickyLibrary>();
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
+  ASSERT_NE(scroll, nullptr);
+  auto& outline = Fennix::GtkOutlineViewHandle::of(*scroll)->outline();
+  show(*scroll, 220, 300);
+  ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
+  pumpFrames();
+  // Only the top level opened: "Circle" stays inside the closed "Shapes".
+  EXPECT_EQ(outline.numberOfRows(), 5u);
+  EXPECT_EQ(shownLabel(outline, "Circle"), nullptr);
+  saveScreenshot(*window, "source-list-delegate");
+
+  // Row heights and group rows are the delegate's.
+  Gtk::Label* header = shownLabel(outline, "RECENT");
+  Gtk::Label* content = shownLabel(outline, "Emoji");
+  ASSERT_TRUE(header && content);
+  EXPECT_EQ(header->get_height(), 44);
+  EXPECT_EQ(content->get_height(), 30);
+  EXPECT_TRUE(header->has_css_class("group-row"));
+  EXPECT_FALSE(content->has_css_class("group-row"));
+
+  // A click on a header row selects nothing; a click on a content row selects it.
+  auto pointer = FakePointer::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  auto click = [&](Gtk::Label& label) {
+    pointer->moveTo(pointer->onScreen(label, 10, label.get_height() / 2.0));
+    pointer->press(true);
+    pointer->press(false);
+  };
+  click(*header);
+  EXPECT_TRUE(outline.selectedRowIndexes().empty());
+  EXPECT_TRUE(library->selections.empty());
+  click(*content);
+  EXPECT_EQ(outline.selectedRowIndexes(), (std::set<long>{2}));
+  EXPECT_EQ(library->selections, (std::vector<std::size_t>{1}));
+
+  window->unset_child();
+  library.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
+}
+
+std::vector<std::string> shownTexts(Gtk::Widget& widget) {
+  std::vector<std::string> texts;
+  for (Gtk::Label* label : labelsBelow(widget))
+    if (label->get_mapped()) texts.push_back(label->get_text());
+  std::sort(texts.begin(), texts.end());
+  return texts;
+}
+
+/// A named item of a tree described by names.
+struct Named {
+  std::string name;
+};
+std::string nameOf(const Fennix::OutlineItem& item) { return item ? static_cast<Named*>(item.get())->name : ""; }
+
+/// Every call of `children(of:)` makes new items, as a tree computed from other data does.
+template <typename Base>
+struct FreshTree : Base {
+  std::map<std::string, std::vector<std::string>> names{
+      {"", {"Library", "Recent"}}, {"Library", {"Shapes", "Emoji", "Icons"}}, {"Recent", {"badge.svg", "star.svg"}}};
+  int calls = 0;
+  std::optional<std::vector<Fennix::OutlineItem>> children(const Fennix::OutlineItem& item) override {
+    ++calls;
+    auto found = names.find(nameOf(item));
+    if (found == names.end()) return std::nullopt;
+    std::vector<Fennix::OutlineItem> made;
+    for (const auto& name : found->second) made.push_back(std::make_shared<Named>(Named{name}));
+    return made;
+  }
+};
+
+TEST_F(ListWindowTest, AnOutlineShowsItemsMadeAfreshByEveryCall) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkOutlineViewHandle::install(nameOf);
+  auto tree = NSViewController::make<FreshTree<QvOutlineVC>>();
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*tree));
+  ASSERT_NE(scroll, nullptr);
+  auto* handle = Fennix::GtkOutlineViewHandle::of(*scroll);
+  ASSERT_NE(handle, nullptr);
+  show(*scroll, 240, 320);
+  EXPECT_EQ(shownTexts(handle->outline()), (std::vector<std::string>{"Library", "Recent"}));
+
+  // Open both top rows as a person would; their children are made afresh too.
+  auto& outline = handle->outline();
+  outline.expandItem(outline.itemAtRow(0));
+  outline.expandItem(outline.itemAtRow(4));
+  pumpFrames();
+  ASSERT_EQ(outline.numberOfRows(), 7u);
+  EXPECT_EQ(shownTexts(outline),
+            (std::vector<std::string>{"Emoji", "Icons", "Library", "Recent", "Shapes", "badge.svg", "star.svg"}));
+  saveScreenshot(*window, "outline-fresh-items");
+
+  // Selecting rows hands the shown items to the controller, and the top rows have no parent.
+  outline.selectRowIndexes({1, 5}, false);
+  auto selected = handle->selectedItems();
+  ASSERT_EQ(selected.size(), 2u);
+  EXPECT_EQ(nameOf(selected[0]), "Shapes");
+  EXPECT_EQ(nameOf(selected[1]), "badge.svg");
+  EXPECT_TRUE(handle->hasParent(selected[0]));
+  EXPECT_FALSE(tree->isGroupItem(selected[1]));
+
+  // Closing and reopening makes new items again; the rows still show the right names.
+  const int before = tree->calls;
+  outline.collapseItem(outline.itemAtRow(0));
+  pumpFrames();
+  outline.expandItem(outline.itemAtRow(0));
+  pumpFrames();
+  EXPECT_GT(tree->calls, before);
+  EXPECT_EQ(shownTexts(outline),
+            (std::vector<std::string>{"Emoji", "Icons", "Library", "Recent", "Shapes", "badge.svg", "star.svg"}));
+
+  window->unset_child();
+  tree.reset();
   pumpFrames();
   QvOutlineVC::outlineViewMaker = nullptr;
 }

@@ -93,6 +93,7 @@ std::optional<LayoutItem> NSViewController::view() {
       ~Done() { flag = false; }
     } done{loadingView_};
     loadView();
+    if (view_) viewDidLoad();
   }
   return view_;
 }

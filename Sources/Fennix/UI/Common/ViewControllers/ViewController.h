@@ -130,6 +130,8 @@ class NSViewController : public std::enable_shared_from_this<NSViewController>, 
 
   /// Without interface files there is nothing to load: the plain controller gets no view.
   virtual void loadView() {}
+  /// Called once, when loading gave the controller its view.
+  virtual void viewDidLoad() {}
 
   virtual std::optional<std::string> identifier() const { return identifier_; }
   virtual void setIdentifier(std::optional<std::string> identifier) { identifier_ = std::move(identifier); }

@@ -19,14 +19,17 @@ class RowObject : public Glib::Object {
   static Glib::RefPtr<Glib::Object> create() { return Glib::make_refptr_for_instance<Glib::Object>(new RowObject()); }
 };
 
-/// An item of an outline.
+/// An item of an outline, and what keeps it alive when the data source shares it.
 class OutlineNode : public Glib::Object {
  public:
-  explicit OutlineNode(NSOutlineView::Item value) : item(value) {}
-  static Glib::RefPtr<Glib::Object> create(NSOutlineView::Item item) {
-    return Glib::make_refptr_for_instance<Glib::Object>(new OutlineNode(item));
+  OutlineNode(NSOutlineView::Item value, std::shared_ptr<const void> owner) : item(value), owner_(std::move(owner)) {}
+  static Glib::RefPtr<Glib::Object> create(NSOutlineView::Item item, std::shared_ptr<const void> owner = nullptr) {
+    return Glib::make_refptr_for_instance<Glib::Object>(new OutlineNode(item, std::move(owner)));
   }
   NSOutlineView::Item item;
+
+ private:
+  std::shared_ptr<const void> owner_;
 };
 
 NSOutlineView::Item itemOf(const Glib::RefPtr<Gtk::TreeListRow>& row) {
@@ -115,13 +118,21 @@ void NSTableView::unbind(const Glib::RefPtr<Gtk::ListItem>& item) {
   Gtk::Widget* view = item->get_child();
   if (!view) return;
   shown_.erase(view);
-  // Keep the view for reuse under its identifier; views without one are dropped with the row.
-  const std::string identifier = view->get_name();
-  if (!identifier.empty()) {
+  // Keep the view for reuse under its identifier; views without one are dropped with the row, and
+  // so are views beyond what a data source that never takes them back could need.
+  const std::string identifier = reuseIdentifier(*view);
+  const std::size_t kept = std::max<std::size_t>(32, shown_.size());
+  if (!identifier.empty() && reusable_.count(identifier) < kept) {
     g_object_ref(view->gobj());
     reusable_.emplace(identifier, view);
   }
   item->unset_child();
+}
+
+std::string NSTableView::reuseIdentifier(Gtk::Widget& view) {
+  // A widget without a name of its own answers its type's name.
+  const std::string name = view.get_name();
+  return name == G_OBJECT_TYPE_NAME(view.gobj()) ? std::string() : name;
 }
 
 Gtk::Widget* NSTableView::makeView(const std::string& identifier) {
@@ -298,19 +309,37 @@ void QvScrollViewSizingTableView::invalidateIntrinsicContentSize() {
 
 NSOutlineView::NSOutlineView() {
   auto factory = Gtk::SignalListItemFactory::create();
-  factory->signal_bind().connect([this](const Glib::RefPtr<Gtk::ListItem>& listItem) {
-    auto row = std::dynamic_pointer_cast<Gtk::TreeListRow>(listItem->get_item());
-    if (Gtk::Widget* widget = rowWidget(itemOf(row), row)) listItem->set_child(*widget);
-  });
+  factory->signal_bind().connect([this](const Glib::RefPtr<Gtk::ListItem>& listItem) { bindRow(listItem); });
   factory->signal_unbind().connect([](const Glib::RefPtr<Gtk::ListItem>& listItem) { listItem->unset_child(); });
   set_factory(factory);
+}
+
+void NSOutlineView::bindRow(const Glib::RefPtr<Gtk::ListItem>& listItem) {
+  auto row = std::dynamic_pointer_cast<Gtk::TreeListRow>(listItem->get_item());
+  const Item item = itemOf(row);
+  // Rows the delegate refuses are not selected by clicks; selecting them in code still works.
+  listItem->set_selectable(!delegate_.shouldSelect || delegate_.shouldSelect(item));
+  Gtk::Widget* widget = rowWidget(item, row);
+  if (!widget) return;
+  if (delegate_.heightOfRow) {
+    const double height = delegate_.heightOfRow(item);
+    widget->set_size_request(-1, height > 0 ? int(height) : -1);
+  }
+  if (delegate_.isGroupItem && delegate_.isGroupItem(item)) widget->add_css_class("group-row");
+  else widget->remove_css_class("group-row");
+  listItem->set_child(*widget);
 }
 
 Glib::RefPtr<Gio::ListModel> NSOutlineView::childModel(Item parent) {
   auto store = Gio::ListStore<Glib::Object>::create();
   const std::size_t count = dataSource_.numberOfChildren ? dataSource_.numberOfChildren(parent) : 0;
-  for (std::size_t i = 0; i < count; ++i)
-    if (Item child = dataSource_.child ? dataSource_.child(i, parent) : nullptr) store->append(OutlineNode::create(child));
+  for (std::size_t i = 0; i < count; ++i) {
+    if (dataSource_.sharedChild) {
+      if (auto child = dataSource_.sharedChild(i, parent)) store->append(OutlineNode::create(child.get(), child));
+    } else if (Item child = dataSource_.child ? dataSource_.child(i, parent) : nullptr) {
+      store->append(OutlineNode::create(child));
+    }
+  }
   return store;
 }
 
@@ -348,6 +377,11 @@ long NSOutlineView::rowForItem(Item item) const {
 void NSOutlineView::expandItem(Item item) {
   const long row = rowForItem(item);
   if (row >= 0) rowObject(std::size_t(row))->set_expanded(true);
+}
+
+void NSOutlineView::collapseItem(Item item) {
+  const long row = rowForItem(item);
+  if (row >= 0) rowObject(std::size_t(row))->set_expanded(false);
 }
 
 bool NSOutlineView::isItemExpanded(Item item) const {
@@ -405,6 +439,18 @@ void NSOutlineView::setSelectedItem(Item item) { setSelectedItems(item ? std::ve
 
 std::vector<NSOutlineView::Item> NSOutlineView::children(Item item) const {
   std::vector<Item> result;
+  if (dataSource_.sharedChild) {
+    // Items made afresh live only in the tree: the root's, or those of an opened row.
+    Glib::RefPtr<Gio::ListModel> model;
+    if (!item) {
+      if (tree_) model = const_cast<Gtk::TreeListModel&>(*tree_).get_model();
+    } else if (const long row = rowForItem(item); row >= 0) {
+      model = rowObject(std::size_t(row))->get_children();
+    }
+    for (guint i = 0, n = model ? model->get_n_items() : 0; i < n; ++i)
+      if (auto node = std::dynamic_pointer_cast<OutlineNode>(model->get_object(i))) result.push_back(node->item);
+    return result;
+  }
   const std::size_t count = dataSource_.numberOfChildren ? dataSource_.numberOfChildren(item) : 0;
   for (std::size_t i = 0; i < count; ++i)
     if (Item child = dataSource_.child ? dataSource_.child(i, item) : nullptr) result.push_back(child);

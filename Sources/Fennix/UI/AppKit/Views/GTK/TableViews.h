@@ -67,6 +67,8 @@ class NSTableView : public Gtk::ColumnView {
 
   /// A view given back under `identifier` for reuse; none when there is none.
   Gtk::Widget* makeView(const std::string& identifier);
+  /// The identifier a view is kept under for reuse: its own name; empty for a view without one.
+  static std::string reuseIdentifier(Gtk::Widget& view);
 
   // Selection.
   IndexSet selectedRowIndexes() const;
@@ -172,10 +174,24 @@ class NSOutlineView : public Gtk::ListView {
     std::function<Item(std::size_t index, Item parent)> child;
     std::function<bool(Item)> isExpandable;
     std::function<Gtk::Widget*(NSOutlineView&, Item)> viewFor;
+    /// A child that the outline keeps alive for as long as a row of the tree holds it, for data
+    /// sources that make their items afresh; used instead of `child` when given.
+    std::function<std::shared_ptr<const void>(std::size_t index, Item parent)> sharedChild = {};
+  };
+  /// What the outline asks of its delegate about each row it shows; any answer left out keeps the
+  /// outline's own behaviour.
+  struct Delegate {
+    /// The height of the row of an item.
+    std::function<double(Item)> heightOfRow;
+    /// Whether a click may select the row of an item.
+    std::function<bool(Item)> shouldSelect;
+    /// Whether the row of an item is a group row (drawn with the "group-row" style class).
+    std::function<bool(Item)> isGroupItem;
   };
 
   NSOutlineView();
   void setDataSource(DataSource dataSource);
+  void setDelegate(Delegate delegate) { delegate_ = std::move(delegate); }
   void reloadData();
 
   std::size_t numberOfRows() const;
@@ -183,6 +199,7 @@ class NSOutlineView : public Gtk::ListView {
   /// −1 for an item that is not shown.
   long rowForItem(Item item) const;
   void expandItem(Item item);
+  void collapseItem(Item item);
   bool isItemExpanded(Item item) const;
 
   std::set<long> selectedRowIndexes() const;
@@ -195,6 +212,8 @@ class NSOutlineView : public Gtk::ListView {
   void setSelectedItems(const std::vector<Item>& items);
   Item selectedItem() const;
   void setSelectedItem(Item item);
+  /// The children of an item (the root for null); for a data source of shared children, those the
+  /// outline holds (none for an item whose row was never opened).
   std::vector<Item> children(Item item) const;
   std::size_t numberOfRootItems() const;
   std::vector<Item> expandedRootItems() const;
@@ -208,8 +227,10 @@ class NSOutlineView : public Gtk::ListView {
  private:
   Glib::RefPtr<Gtk::TreeListRow> rowObject(std::size_t row) const;
   Glib::RefPtr<Gio::ListModel> childModel(Item parent);
+  void bindRow(const Glib::RefPtr<Gtk::ListItem>& listItem);
 
   DataSource dataSource_;
+  Delegate delegate_;
   Glib::RefPtr<Gtk::TreeListModel> tree_;
   Glib::RefPtr<Gtk::MultiSelection> selection_;
   sigc::signal<void()> selectionChange_;
