@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 #include <gtkmm/button.h>
+#include <gtkmm/entry.h>
 #include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/window.h>
@@ -11,6 +12,8 @@
 #include "Fennix/UI/Common/CVLayouts/GTK/CollectionViewGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/OutlineViewControllerGTK.h"
+#include "Fennix/UI/Common/GTK/AutoLayoutGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/TableCellsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/TableViewControllerGTK.h"
 #include "ViewKitWindowSupport.h"
 
@@ -46,8 +49,10 @@ struct ListWindowTest : ::testing::Test {
 std::vector<std::string> shownTexts(NSTableView& table, std::size_t rows) {
   std::vector<std::string> texts;
   for (std::size_t row = 0; row < rows; ++row) {
-    auto* label = dynamic_cast<Gtk::Label*>(table.viewAt(0, row));
-    texts.push_back(label ? std::string(label->get_text()) : "?");
+    // The controller's rows are portable table cells.
+    auto* cell = dynamic_cast<NSTableViewCell*>(table.viewAt(0, row));
+    Gtk::Label* label = cell ? cell->storedTextLabel() : nullptr;
+    texts.push_back(label && label->get_mapped() ? std::string(label->get_text()) : "?");
   }
   return texts;
 }
@@ -133,6 +138,24 @@ struct FakePointer {
     flush(display);
     settle();
   }
+  /// Presses and releases keys named by their key symbols, one after another.
+  void typeKeys(const std::vector<std::string>& names) {
+    using Key = int (*)(Display*, unsigned, int, unsigned long);
+    using KeysymOf = unsigned long (*)(const char*);
+    using KeycodeOf = unsigned char (*)(Display*, unsigned long);
+    auto key = reinterpret_cast<Key>(dlsym(dlopen("libXtst.so.6", RTLD_NOW), "XTestFakeKeyEvent"));
+    auto keysym = reinterpret_cast<KeysymOf>(dlsym(dlopen("libX11.so.6", RTLD_NOW), "XStringToKeysym"));
+    auto keycode = reinterpret_cast<KeycodeOf>(dlsym(dlopen("libX11.so.6", RTLD_NOW), "XKeysymToKeycode"));
+    ASSERT_TRUE(key && keysym && keycode);
+    for (const auto& name : names) {
+      const unsigned code = keycode(display, keysym(name.c_str()));
+      ASSERT_NE(code, 0u) << name;
+      key(display, code, true, 0);
+      key(display, code, false, 0);
+      flush(display);
+      settle();
+    }
+  }
   /// Lets the server deliver the events and the toolkit handle them.
   static void settle() {
     for (int i = 0; i < 20; ++i) {
@@ -193,6 +216,136 @@ TEST_F(ListWindowTest, TheTableControllersViewIsItsTableInAScrollView) {
   // The window outlives the controller: the table is left empty, nothing reaches the controller.
   window->unset_child();
   controller.reset();
+  pumpFrames();
+  QvTableViewControllerBase<std::string>::tableViewMaker = nullptr;
+}
+
+/// A typed cell with a field the user edits; its value goes back to the table when the user
+/// presses Return in it.
+struct NameCell : QvValueTableViewCell<std::string> {
+  using QvValueTableViewCell::QvValueTableViewCell;
+  std::vector<std::string> hooks;
+  Gtk::Entry* field = nullptr;
+  void onInit() override {
+    hooks.push_back("init");
+    field = Gtk::make_managed<Gtk::Entry>();
+    qvAdd(*this, std::nullopt, *field, std::nullopt, "H:|-4-[self(120)]", "V:|-2-[self]-2-|");
+    field->signal_activate().connect([this] { setObjectValue(std::string(field->get_text())); });
+  }
+  void loadValue(const std::optional<std::string>& value) override {
+    QvValueTableViewCell::loadValue(value);
+    hooks.push_back(value ? "load " + *value : std::string("load -"));
+    if (field) field->set_text(value.value_or(""));
+  }
+};
+
+/// Names in typed cells: rows of their own heights, a middle row that clicks cannot select, and
+/// drops of shapes from elsewhere in the application.
+struct Names : QvTableViewController<std::string> {
+  static inline const std::string shapeType = "application/x-quarvel-test-shape";
+  Names() { externalDropTypes = {shapeType}; }
+  Fennix::TableCell makeCell(const std::string& identifier, long, Fennix::TableViewHandle&) override {
+    return std::make_shared<Fennix::GtkTableViewCellView>(*NameCell::withID<NameCell>(identifier), identifier, nullptr);
+  }
+  // The cells show their value through the table's object value.
+  void loadValue(const std::optional<std::string>&, Fennix::TableCellView&) override {}
+  double heightOfRow(Fennix::TableViewHandle&, long row) override { return 40 + 10 * double(row); }
+  bool shouldSelectRow(long row) const override { return row != 1; }
+  std::optional<std::vector<std::string>> createObjects(const Fennix::DraggingInfo&, long row,
+                                                        const std::map<NSPasteboardType, std::string>& pasteboard) override {
+    auto shape = pasteboard.find(shapeType);
+    if (shape == pasteboard.end()) return std::nullopt;
+    arrangedObjects.insert(arrangedObjects.begin() + std::clamp(row, 0L, count()), shape->second);
+    return std::vector<std::string>{shape->second};
+  }
+};
+
+NameCell* nameCell(NSTableView& table, std::size_t row) { return dynamic_cast<NameCell*>(table.viewAt(0, row)); }
+
+TEST_F(ListWindowTest, TheTableShowsTypedCellsAndAsksItsControllerAboutRows) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkTableViewHandle<std::string>::install([](const std::string& text) { return text; });
+  auto names = NSViewController::make<Names>();
+  names->arrangedObjects = {"Alpha", "Bravo", "Charlie"};
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*names));
+  ASSERT_NE(scroll, nullptr);
+  auto& table = Fennix::GtkTableViewHandle<std::string>::of(*scroll)->table();
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
+  auto* source = Gtk::make_managed<Gtk::Label>("Star shape");
+  source->set_size_request(-1, 30);
+  auto drag = Gtk::DragSource::create();
+  drag->set_actions(Gdk::DragAction::COPY);
+  drag->signal_prepare().connect(
+      [](double, double) {
+        static const std::string star = "Star";
+        return Gdk::ContentProvider::create(Names::shapeType, Glib::Bytes::create(star.data(), star.size()));
+      },
+      false);
+  source->add_controller(drag);
+  box->append(*source);
+  scroll->set_vexpand(true);
+  box->append(*scroll);
+  show(*box, 260, 320);
+
+  // Every cell ran its hooks when it was made, then showed its row's value.
+  for (std::size_t row = 0; row < 3; ++row) {
+    NameCell* cell = nameCell(table, row);
+    ASSERT_NE(cell, nullptr);
+    ASSERT_GE(cell->hooks.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(cell->hooks.begin(), cell->hooks.begin() + 2),
+              (std::vector<std::string>{"init", "load -"}));
+    EXPECT_EQ(cell->representedObject, names->arrangedObjects[row]);
+    EXPECT_EQ(std::string(cell->field->get_text()), names->arrangedObjects[row]);
+    EXPECT_EQ(std::string(cell->get_name()), "cell");
+    EXPECT_EQ(cell->get_height(), 40 + 10 * int(row));
+  }
+  saveScreenshot(*window, "table-typed-cells");
+
+  auto pointer = FakePointer::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  auto clickRow = [&](std::size_t row) {
+    NSTableViewCell* cell = nameCell(table, row);
+    pointer->moveTo(pointer->onScreen(*cell, cell->get_width() - 10, cell->get_height() / 2.0));
+    pointer->press(true);
+    pointer->press(false);
+  };
+  // Clicks select rows the controller lets them select, and no other.
+  clickRow(1);
+  EXPECT_TRUE(table.selectedRowIndexes().empty());
+  clickRow(2);
+  EXPECT_EQ(table.selectedRowIndexes(), (NSTableView::IndexSet{2}));
+
+  // Text typed into the first row's field goes back into the controller's list.
+  NameCell* first = nameCell(table, 0);
+  pointer->moveTo(pointer->onScreen(*first->field, 20, first->field->get_height() / 2.0));
+  pointer->press(true);
+  pointer->press(false);
+  ASSERT_TRUE(pumpUntil([&] {
+    Gtk::Widget* focus = window->get_focus();
+    return focus && (focus == first->field || focus->is_ancestor(*first->field));
+  }));
+  pointer->typeKeys({"End", "2", "Return"});
+  EXPECT_TRUE(pumpUntil([&] { return names->arrangedObjects[0] == "Alpha2"; }));
+  EXPECT_EQ(names->arrangedObjects[0], "Alpha2");
+
+  // A shape dragged from elsewhere in the window lands above the row it is dropped on.
+  NSTableViewCell* third = nameCell(table, 2);
+  const auto from = pointer->onScreen(*source, 20, 15);
+  const auto to = pointer->onScreen(*third, 200, 10);
+  pointer->moveTo(from);
+  pointer->press(true);
+  for (int step = 1; step <= 10; ++step)
+    pointer->moveTo({from.first + (to.first - from.first) * step / 10, from.second + (to.second - from.second) * step / 10});
+  pointer->press(false);
+  ASSERT_TRUE(pumpUntil([&] { return names->count() == 4; }));
+  pumpFrames();
+  EXPECT_EQ(names->arrangedObjects, (std::vector<std::string>{"Alpha2", "Bravo", "Star", "Charlie"}));
+  ASSERT_NE(nameCell(table, 2), nullptr);
+  EXPECT_EQ(std::string(nameCell(table, 2)->field->get_text()), "Star");
+  saveScreenshot(*window, "table-after-shape-drop");
+
+  window->unset_child();
+  names.reset();
   pumpFrames();
   QvTableViewControllerBase<std::string>::tableViewMaker = nullptr;
 }

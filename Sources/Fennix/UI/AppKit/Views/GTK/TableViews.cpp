@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <glibmm/main.h>
 #include <gtkmm/columnviewcolumn.h>
 #include <gtkmm/gestureclick.h>
 #include <gtkmm/icontheme.h>
@@ -9,6 +10,7 @@
 #include <gtkmm/signallistitemfactory.h>
 #include <gtkmm/treeexpander.h>
 
+#include "Fennix/UI/Common/ViewControllers/TableCells.h"
 #include "Fennix/UI/Common/Views/TableLogic.h"
 
 namespace {
@@ -51,7 +53,35 @@ NSTableView::NSTableView() {
   rows_ = Gio::ListStore<Glib::Object>::create();
   selection_ = Gtk::MultiSelection::create(rows_);
   set_model(selection_);
-  selection_->signal_selection_changed().connect([this](guint, guint) { updateBackgroundStyles(); });
+  selection_->signal_selection_changed().connect([this](guint, guint) {
+    if (refusedClick_ && !restoringSelection_) {
+      // The click went to a row the delegate refuses: the selection stays as it was.
+      restoringSelection_ = true;
+      auto all = Gtk::Bitset::create();
+      all->add_range(0, rows_->get_n_items());
+      selection_->set_selection(selectionBeforeClick_, all);
+      restoringSelection_ = false;
+    }
+    updateBackgroundStyles();
+  });
+  // A row's own click selects it before the table hears of the click; the table looks first.
+  auto press = Gtk::GestureClick::create();
+  press->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  press->signal_pressed().connect([this](int, double x, double y) {
+    const long row = rowAt(x, y);
+    refusedClick_ = row >= 0 && delegate_.shouldSelectRow && !delegate_.shouldSelectRow(std::size_t(row));
+    if (refusedClick_) selectionBeforeClick_ = selection_->get_selection()->copy();
+  });
+  // The row may select on release: the refusal lasts until the click's events are all handled.
+  press->signal_end().connect([this](Gdk::EventSequence*) {
+    if (!refusedClick_) return;
+    clickEnded_.disconnect();
+    clickEnded_ = Glib::signal_idle().connect([this] {
+      refusedClick_ = false;
+      return false;
+    });
+  });
+  add_controller(press);
   auto click = Gtk::GestureClick::create();
   click->set_propagation_phase(Gtk::PropagationPhase::BUBBLE);
   click->signal_released().connect([this, gesture = click.get()](int count, double x, double y) {
@@ -62,6 +92,7 @@ NSTableView::NSTableView() {
 }
 
 NSTableView::~NSTableView() {
+  clickEnded_.disconnect();
   releaseTaken();
   for (auto& [identifier, view] : reusable_) g_object_unref(view->gobj());
 }
@@ -97,11 +128,26 @@ void NSTableView::setHeaderVisible(bool visible) {
 std::size_t NSTableView::numberOfRows() const { return rows_->get_n_items(); }
 std::size_t NSTableView::numberOfColumns() const { return columns_.size(); }
 
+void NSTableCellView::setObjectValue(std::any value) {
+  objectValue_ = std::move(value);
+  if (auto* loadable = dynamic_cast<Fennix::QvLoadableCell*>(this)) loadable->loadAnyValue(objectValue_);
+  if (objectValueChanged_) objectValueChanged_(objectValue_);
+}
+
 void NSTableView::bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item) {
   if (!dataSource_.viewFor) return;
   const std::size_t row = item->get_position();
   Gtk::Widget* view = dataSource_.viewFor(*this, column.identifier, row);
   if (!view) return;
+  if (auto* cell = dynamic_cast<NSTableCellView*>(view)) {
+    cell->objectValueChanged_ = nullptr;
+    if (dataSource_.objectValue) cell->setObjectValue(dataSource_.objectValue(column.identifier, row));
+    cell->objectValueChanged_ = [this, cell](const std::any& value) {
+      auto shown = shown_.find(cell);
+      if (shown == shown_.end() || !dataSource_.setObjectValue) return;
+      dataSource_.setObjectValue(value, columns_[shown->second.first]->identifier, shown->second.second);
+    };
+  }
   if (view->get_parent()) view->unparent();
   item->set_child(*view);
   releaseTaken();
@@ -118,6 +164,7 @@ void NSTableView::unbind(const Glib::RefPtr<Gtk::ListItem>& item) {
   Gtk::Widget* view = item->get_child();
   if (!view) return;
   shown_.erase(view);
+  if (auto* cell = dynamic_cast<NSTableCellView*>(view)) cell->objectValueChanged_ = nullptr;
   // Keep the view for reuse under its identifier; views without one are dropped with the row, and
   // so are views beyond what a data source that never takes them back could need.
   const std::string identifier = reuseIdentifier(*view);

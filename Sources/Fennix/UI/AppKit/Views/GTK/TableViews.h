@@ -16,6 +16,7 @@
 #include <gtkmm/listitem.h>
 #include <gtkmm/viewport.h>
 
+#include <any>
 #include <functional>
 #include <map>
 #include <optional>
@@ -25,15 +26,25 @@
 
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 
-/// The view of one cell of a table; the table tells it whether its row is selected.
+/// The view of one cell of a table; the table tells it whether its row is selected, and gives it
+/// the data source's value of its row.
 class NSTableCellView : public QvViewBase {
  public:
   enum class BackgroundStyle { normal = 0, emphasized = 1 };
   BackgroundStyle backgroundStyle() const { return backgroundStyle_; }
   virtual void setBackgroundStyle(BackgroundStyle style) { backgroundStyle_ = style; }
 
+  const std::any& objectValue() const { return objectValue_; }
+  /// Sets the value the cell stands for; a cell that takes values of any type loads it. Set by
+  /// anyone but its table (a control of the cell the user changed), the value goes on to the
+  /// table's data source for the cell's row.
+  void setObjectValue(std::any value);
+
  private:
+  friend class NSTableView;
   BackgroundStyle backgroundStyle_ = BackgroundStyle::normal;
+  std::any objectValue_;
+  std::function<void(const std::any&)> objectValueChanged_;
 };
 
 class NSTableView : public Gtk::ColumnView {
@@ -41,16 +52,26 @@ class NSTableView : public Gtk::ColumnView {
   using IndexSet = std::set<std::size_t>;
   using Callback = std::function<void(NSTableView&)>;
 
-  /// Rows and their views; `viewFor` gets the column's identifier and the row.
+  /// Rows and their views; `viewFor` gets the column's identifier and the row. The value of a
+  /// cell, when given, becomes the object value of a cell view; a value a cell view was given by
+  /// someone else goes back through `setObjectValue`.
   struct DataSource {
     std::function<std::size_t()> numberOfRows;
     std::function<Gtk::Widget*(NSTableView&, const std::string& column, std::size_t row)> viewFor;
+    std::function<std::any(const std::string& column, std::size_t row)> objectValue = {};
+    std::function<void(const std::any& value, const std::string& column, std::size_t row)> setObjectValue = {};
+  };
+  /// What the table asks of its delegate; an answer left out keeps the table's own behaviour.
+  struct Delegate {
+    /// Whether a click may select a row (selecting it in code always works).
+    std::function<bool(std::size_t row)> shouldSelectRow;
   };
 
   NSTableView();
   ~NSTableView() override;
 
   void setDataSource(DataSource dataSource);
+  void setDelegate(Delegate delegate) { delegate_ = std::move(delegate); }
   void addTableColumn(const std::string& identifier, const std::string& title);
 
   std::size_t numberOfRows() const;
@@ -105,6 +126,7 @@ class NSTableView : public Gtk::ColumnView {
   void updateBackgroundStyles();
 
   DataSource dataSource_;
+  Delegate delegate_;
   Glib::RefPtr<Gio::ListStore<Glib::Object>> rows_;
   Glib::RefPtr<Gtk::MultiSelection> selection_;
   std::vector<std::unique_ptr<Column>> columns_;
@@ -114,6 +136,10 @@ class NSTableView : public Gtk::ColumnView {
   std::vector<Gtk::Widget*> taken_;                     // handed out, still referenced
   bool allowsEmptySelection_ = true;
   bool headerVisible_ = true;
+  // A click on a row the delegate refuses, and the selection to keep.
+  bool refusedClick_ = false, restoringSelection_ = false;
+  Glib::RefPtr<const Gtk::Bitset> selectionBeforeClick_;
+  sigc::connection clickEnded_;
   const void* target_ = nullptr;
   Callback action_, doubleAction_;
 };
