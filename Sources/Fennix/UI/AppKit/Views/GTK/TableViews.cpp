@@ -4,6 +4,8 @@
 
 #include <glibmm/main.h>
 #include <gtkmm/columnviewcolumn.h>
+#include <gtkmm/cssprovider.h>
+#include <gtkmm/stylecontext.h>
 #include <gtkmm/gestureclick.h>
 #include <gtkmm/icontheme.h>
 #include <gtkmm/image.h>
@@ -51,19 +53,7 @@ struct NSTableView::Column {
 
 NSTableView::NSTableView() {
   rows_ = Gio::ListStore<Glib::Object>::create();
-  selection_ = Gtk::MultiSelection::create(rows_);
-  set_model(selection_);
-  selection_->signal_selection_changed().connect([this](guint, guint) {
-    if (refusedClick_ && !restoringSelection_) {
-      // The click went to a row the delegate refuses: the selection stays as it was.
-      restoringSelection_ = true;
-      auto all = Gtk::Bitset::create();
-      all->add_range(0, rows_->get_n_items());
-      selection_->set_selection(selectionBeforeClick_, all);
-      restoringSelection_ = false;
-    }
-    updateBackgroundStyles();
-  });
+  useSelectionModel(true);
   // A row's own click selects it before the table hears of the click; the table looks first.
   auto press = Gtk::GestureClick::create();
   press->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
@@ -100,6 +90,37 @@ NSTableView::~NSTableView() {
 void NSTableView::releaseTaken() {
   for (Gtk::Widget* view : taken_) g_object_unref(view->gobj());
   taken_.clear();
+}
+
+void NSTableView::useSelectionModel(bool multiple) {
+  if (multiple) {
+    selection_ = Gtk::MultiSelection::create(rows_);
+  } else {
+    auto single = Gtk::SingleSelection::create(rows_);
+    single->set_autoselect(false);
+    single->set_can_unselect(true);
+    selection_ = single;
+  }
+  set_model(selection_);
+  selection_->signal_selection_changed().connect([this](guint, guint) {
+    if (refusedClick_ && !restoringSelection_) {
+      // The click went to a row the delegate refuses: the selection stays as it was.
+      restoringSelection_ = true;
+      auto all = Gtk::Bitset::create();
+      all->add_range(0, rows_->get_n_items());
+      selection_->set_selection(selectionBeforeClick_, all);
+      restoringSelection_ = false;
+    }
+    updateBackgroundStyles();
+  });
+}
+
+void NSTableView::setAllowsMultipleSelection(bool allows) {
+  if (allows == allowsMultipleSelection_) return;
+  allowsMultipleSelection_ = allows;
+  const IndexSet selected = selectedRowIndexes();
+  useSelectionModel(allows);
+  if (!selected.empty()) selectRowIndexes(allows ? selected : IndexSet{*selected.begin()}, false);
 }
 
 void NSTableView::setDataSource(DataSource dataSource) {
@@ -226,6 +247,13 @@ void NSTableView::selectRowIndexes(const IndexSet& rows, bool extend) {
   auto selected = Gtk::Bitset::create();
   for (std::size_t row : rows)
     if (row < numberOfRows()) selected->add(guint(row));
+  if (!allowsMultipleSelection_) {
+    // One row at most: the first asked for, in place of the selection.
+    const guint first = selected->is_empty() ? GTK_INVALID_LIST_POSITION : selected->get_minimum();
+    selected = Gtk::Bitset::create();
+    if (first != GTK_INVALID_LIST_POSITION) selected->add(first);
+    extend = false;
+  }
   auto mask = selected;
   if (!extend) {
     mask = Gtk::Bitset::create();
@@ -527,12 +555,24 @@ Gtk::Widget* NSOutlineView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeLis
   return expander;
 }
 
+QvSourceListView::QvSourceListView() {
+  // Rows are as tall as the delegate says: the theme's least row height and padding give way.
+  static bool styled = false;
+  if (!styled) {
+    styled = true;
+    auto css = Gtk::CssProvider::create();
+    css->load_from_data(".qv-source-list > row { min-height: 0; padding-top: 0; padding-bottom: 0; }");
+    Gtk::StyleContext::add_provider_for_display(get_display(), css, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  }
+  add_css_class("qv-source-list");
+}
+
 Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) {
   // No disclosure triangle: the view alone, indented by its depth. It never goes through an
   // expander, whose release would destroy it before the row takes it.
   Gtk::Widget* view = rowView(item);
   if (!view) return nullptr;
-  view->set_margin_start(int(row->get_depth()) * 12);
+  view->set_margin_start(int(double(row->get_depth()) * indentationPerLevel_));
   return view;
 }
 

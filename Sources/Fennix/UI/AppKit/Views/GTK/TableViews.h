@@ -9,6 +9,7 @@
 #include <gtkmm/columnview.h>
 #include <gtkmm/listview.h>
 #include <gtkmm/multiselection.h>
+#include <gtkmm/singleselection.h>
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/treelistmodel.h>
 #include <gtkmm/box.h>
@@ -47,6 +48,12 @@ class NSTableCellView : public QvViewBase {
   std::function<void(const std::any&)> objectValueChanged_;
 };
 
+/// A column of a table before the table takes it: its identifier and title.
+struct NSTableColumn {
+  std::string identifier;
+  std::string title;
+};
+
 class NSTableView : public Gtk::ColumnView {
  public:
   using IndexSet = std::set<std::size_t>;
@@ -73,6 +80,11 @@ class NSTableView : public Gtk::ColumnView {
   void setDataSource(DataSource dataSource);
   void setDelegate(Delegate delegate) { delegate_ = std::move(delegate); }
   void addTableColumn(const std::string& identifier, const std::string& title);
+  void addTableColumn(const NSTableColumn& column) { addTableColumn(column.identifier, column.title); }
+  /// A new column with the identifier and, when given, the title; no table has it yet.
+  static NSTableColumn qvItem(const std::string& id, const std::optional<std::string>& title = std::nullopt) {
+    return {id, title.value_or("")};
+  }
 
   std::size_t numberOfRows() const;
   std::size_t numberOfColumns() const;
@@ -97,6 +109,10 @@ class NSTableView : public Gtk::ColumnView {
   void deselectAll();
   bool allowsEmptySelection() const { return allowsEmptySelection_; }
   void setAllowsEmptySelection(bool allows) { allowsEmptySelection_ = allows; }
+  /// Whether more than one row can be selected (by default it can); switching it off keeps at most
+  /// the first selected row.
+  bool allowsMultipleSelection() const { return allowsMultipleSelection_; }
+  void setAllowsMultipleSelection(bool allows);
   /// The row at a point of the table; −1 when there is none.
   long rowAt(double x, double y);
   /// The view of a shown cell; null when the row is not shown.
@@ -124,17 +140,20 @@ class NSTableView : public Gtk::ColumnView {
   void bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item);
   void unbind(const Glib::RefPtr<Gtk::ListItem>& item);
   void updateBackgroundStyles();
+  /// Shows the rows through a model of multiple or single selection.
+  void useSelectionModel(bool multiple);
 
   DataSource dataSource_;
   Delegate delegate_;
   Glib::RefPtr<Gio::ListStore<Glib::Object>> rows_;
-  Glib::RefPtr<Gtk::MultiSelection> selection_;
+  Glib::RefPtr<Gtk::SelectionModel> selection_;
   std::vector<std::unique_ptr<Column>> columns_;
   std::map<Gtk::Widget*, std::pair<std::size_t, std::size_t>> shown_;  // view: column, row
   void releaseTaken();
   std::multimap<std::string, Gtk::Widget*> reusable_;  // each holds a reference
   std::vector<Gtk::Widget*> taken_;                     // handed out, still referenced
   bool allowsEmptySelection_ = true;
+  bool allowsMultipleSelection_ = true;
   bool headerVisible_ = true;
   // A click on a row the delegate refuses, and the selection to keep.
   bool refusedClick_ = false, restoringSelection_ = false;
@@ -262,10 +281,26 @@ class NSOutlineView : public Gtk::ListView {
   sigc::signal<void()> selectionChange_;
 };
 
-/// An outline for source lists: rows without disclosure triangles.
+/// An outline for source lists: rows without disclosure triangles, indented by their level.
 class QvSourceListView : public NSOutlineView {
+ public:
+  QvSourceListView();
+  double indentationPerLevel() const { return indentationPerLevel_; }
+  void setIndentationPerLevel(double indentation) { indentationPerLevel_ = indentation; }
+
  protected:
   Gtk::Widget* rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) override;
+
+ private:
+  double indentationPerLevel_ = 12;
+};
+
+/// The row of a source list: never emphasized, so selected rows keep the unemphasized look.
+class QvSourceListTableRowView : public Gtk::Box {
+ public:
+  bool isEmphasized() const { return false; }
+  /// Ignored.
+  void setEmphasized(bool) {}
 };
 
 /// The row of small image buttons under a table: one segment per image and an empty, disabled

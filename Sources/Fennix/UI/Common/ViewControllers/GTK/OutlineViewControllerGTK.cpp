@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Fennix/Foundation/Formatter.h"
+#include "Fennix/UI/AppKit/GTK/ViewFactory.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/TableCellViewGTK.h"
 
@@ -20,9 +21,9 @@ GtkOutlineViewHandle::GtkOutlineViewHandle(QvOutlineVC& controller, std::functio
     : text_(std::move(text)) {
   controller_ = std::dynamic_pointer_cast<QvOutlineVC>(controller.shared_from_this());
   const bool sourceList = dynamic_cast<QvSourceListVC*>(&controller) != nullptr;
-  outline_ = sourceList ? Gtk::make_managed<QvSourceListView>() : Gtk::make_managed<NSOutlineView>();
-  scroll_ = Gtk::make_managed<Gtk::ScrolledWindow>();
-  scroll_->set_child(*outline_);
+  // The shared factory's outline (a source list for source-list controllers) in its scroll view.
+  auto keep = [this](NSOutlineView& outline) { outline_ = &outline; };
+  scroll_ = sourceList ? qv().makeSourceListView(keep) : qv().makeOutlineView(keep);
   selection_ = outline_->signalSelectionChange().connect([this] {
     if (auto* owner = this->controller()) owner->outlineViewSelectionDidChange();
   });
