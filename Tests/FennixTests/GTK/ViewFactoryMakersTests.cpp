@@ -203,6 +203,12 @@ TEST_F(MakersWindowTest, TablesSourceListsAndCollectionsUnderThePointer) {
   EXPECT_EQ(multiple->selectedRowIndexes(), (NSTableView::IndexSet{0, 2}));
   clickRows(*single);
   EXPECT_EQ(single->selectedRowIndexes(), (NSTableView::IndexSet{2}));
+  single->selectRowIndexes({0, 1}, true);
+  EXPECT_EQ(single->selectedRowIndexes(), (NSTableView::IndexSet{0}));
+  // A row the delegate refuses keeps a click from changing the selection.
+  single->setDelegate({[](std::size_t row) { return row != 1; }});
+  pointer->click(*single->viewAt(0, 1), 10, 10);
+  EXPECT_EQ(single->selectedRowIndexes(), (NSTableView::IndexSet{0}));
   // Collection items are selectable, several at a time.
   pointer->click(*items[0], 5, 5);
   pointer->key("Control_L", true);

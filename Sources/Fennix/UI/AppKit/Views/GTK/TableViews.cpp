@@ -106,9 +106,7 @@ void NSTableView::useSelectionModel(bool multiple) {
     if (refusedClick_ && !restoringSelection_) {
       // The click went to a row the delegate refuses: the selection stays as it was.
       restoringSelection_ = true;
-      auto all = Gtk::Bitset::create();
-      all->add_range(0, rows_->get_n_items());
-      selection_->set_selection(selectionBeforeClick_, all);
+      replaceSelection(selectionBeforeClick_);
       restoringSelection_ = false;
     }
     updateBackgroundStyles();
@@ -249,10 +247,8 @@ void NSTableView::selectRowIndexes(const IndexSet& rows, bool extend) {
     if (row < numberOfRows()) selected->add(guint(row));
   if (!allowsMultipleSelection_) {
     // One row at most: the first asked for, in place of the selection.
-    const guint first = selected->is_empty() ? GTK_INVALID_LIST_POSITION : selected->get_minimum();
-    selected = Gtk::Bitset::create();
-    if (first != GTK_INVALID_LIST_POSITION) selected->add(first);
-    extend = false;
+    replaceSelection(selected);
+    return;
   }
   auto mask = selected;
   if (!extend) {
@@ -263,6 +259,18 @@ void NSTableView::selectRowIndexes(const IndexSet& rows, bool extend) {
 }
 
 void NSTableView::deselectAll() { selection_->unselect_all(); }
+
+void NSTableView::replaceSelection(const Glib::RefPtr<const Gtk::Bitset>& rows) {
+  if (!allowsMultipleSelection_) {
+    // A single selection takes one row, not a set.
+    if (rows->is_empty()) selection_->unselect_all();
+    else selection_->select_item(rows->get_minimum(), true);
+    return;
+  }
+  auto all = Gtk::Bitset::create();
+  all->add_range(0, rows_->get_n_items());
+  selection_->set_selection(rows->copy(), all);
+}
 
 long NSTableView::rowAt(double x, double y) {
   for (Gtk::Widget* picked = pick(x, y); picked && picked != this; picked = picked->get_parent()) {

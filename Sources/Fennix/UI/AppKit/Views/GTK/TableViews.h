@@ -142,6 +142,8 @@ class NSTableView : public Gtk::ColumnView {
   void updateBackgroundStyles();
   /// Shows the rows through a model of multiple or single selection.
   void useSelectionModel(bool multiple);
+  /// Makes `rows` the selection (the first of them for a single selection).
+  void replaceSelection(const Glib::RefPtr<const Gtk::Bitset>& rows);
 
   DataSource dataSource_;
   Delegate delegate_;
