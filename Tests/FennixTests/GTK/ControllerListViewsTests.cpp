@@ -273,6 +273,36 @@ TEST_F(ListWindowTest, TheTableShowsTypedCellsAndAsksItsControllerAboutRows) {
   QvTableViewControllerBase<std::string>::tableViewMaker = nullptr;
 }
 
+struct Shape {
+  std::string name;
+};
+/// An object cell that shows its shape's name in its text label.
+struct ShapeCell : QvObjectTableViewCell<Shape> {
+  using QvObjectTableViewCell::QvObjectTableViewCell;
+  std::vector<std::string> hooks;
+  void onInit() override { hooks.push_back("init"); }
+  void loadValue(const std::shared_ptr<Shape>& value) override {
+    QvObjectTableViewCell::loadValue(value);
+    hooks.push_back(value ? "load " + value->name : std::string("load -"));
+    textLabel()->set_text(value ? value->name : "none");
+  }
+};
+
+TEST_F(ListWindowTest, AnObjectCellRunsItsHooksWhenMade) {
+  auto* cell = ShapeCell::withID<ShapeCell>("shape");
+  EXPECT_EQ(cell->hooks, (std::vector<std::string>{"init", "load -"}));
+  EXPECT_FALSE(cell->representedObject);
+  EXPECT_EQ(std::string(cell->get_name()), "shape");
+  show(*cell, 200, 60);
+  Fennix::QvLoadableCell& loadable = *cell;
+  loadable.loadAnyValue(std::make_shared<Shape>(Shape{"Star"}));
+  pumpFrames();
+  EXPECT_EQ(std::string(cell->textLabel()->get_text()), "Star");
+  loadable.loadAnyValue(std::string("not a shape"));
+  EXPECT_FALSE(cell->representedObject);
+  EXPECT_EQ(cell->hooks.back(), "load -");
+}
+
 struct Entry {
   std::string name;
   std::vector<Fennix::OutlineItem> children;

@@ -15,6 +15,7 @@
 #include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -267,22 +268,22 @@ class GtkTableViewHandle : public TableViewHandle {
   bool receiveDrop(const Glib::RefPtr<Gdk::Drop>& current, double x, double y) {
     const DraggingInfo::Source source = sourceOf(current);
     auto* owner = this->controller();
-    if (!owner || owner->validateDrop({source, {}}, dropRow(x, y), NSTableViewDropOperation::above) == NSDragOperation::none)
-      return false;
+    const NSDragOperation operation =
+        owner ? owner->validateDrop({source, {}}, dropRow(x, y), NSTableViewDropOperation::above) : NSDragOperation::none;
+    if (operation == NSDragOperation::none) return false;
     auto offered = current->get_formats();
     for (const auto& type : registered_) {
       const std::string mime = mimeTypeOfDraggedType(type);
       if (!offered->contain_mime_type(mime)) continue;
       std::weak_ptr<bool> alive = alive_;
-      readDrop(current, mime, maximumDropSize, [this, alive, current, type, source, x, y](std::optional<std::string> data) {
+      readDrop(current, mime, maximumDropSize, [this, alive, current, type, source, operation, x, y](std::optional<std::string> data) {
         bool accepted = false;
         if (auto living = alive.lock(); living && *living && data) {
           DraggingInfo info{source, {{type, std::move(*data)}}};
           accepted = performDrop(info, x, y);
           if (source == DraggingInfo::Source::thisTable) dragging_ = false;
         }
-        current->finish(accepted ? current->get_actions() & (Gdk::DragAction::COPY | Gdk::DragAction::LINK | Gdk::DragAction::MOVE)
-                                 : Gdk::DragAction(0));
+        current->finish(accepted ? toGdk(operation) : Gdk::DragAction(0));
       });
       return true;
     }
