@@ -437,6 +437,7 @@ QvExtendedScrollView* QvViewFactoryAppKitImp::makeCollectionView(std::shared_ptr
 QvExtendedScrollView* QvViewFactoryAppKitImp::makeCollectionView(
     std::shared_ptr<NSCollectionViewLayout> layout, const std::function<void(QvCollectionView&)>& configure) {
   QvExtendedScrollView* scroll = makeCollectionView(std::move(layout));
+  Fennix::installToolkitLayoutHost();  // the search below goes through it
   if (auto* collection = Fennix::qvFirstSubview<QvCollectionView>(*scroll); collection && configure) {
     configure(*collection);
   }
