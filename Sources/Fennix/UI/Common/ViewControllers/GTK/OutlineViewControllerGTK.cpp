@@ -147,17 +147,21 @@ TableCell GtkOutlineViewHandle::makeCell(const std::string& identifier) {
 }
 
 TableCell GtkOutlineViewHandle::makeSourceListHeaderLabel() {
-  auto* label = Gtk::make_managed<Gtk::Label>();
-  label->set_xalign(0);
-  label->set_name("Header");
-  label->add_css_class("heading");
+  // The shared factory's heading label (identifier "Header"), spaced from the rows above it.
+  QvLabel* label = qv().makeSourceListHeaderLabel();
   label->add_css_class("dim-label");
   label->set_margin_top(8);
   label->set_margin_bottom(2);
   return wrap(*label, "Header", true);
 }
 
-TableCell GtkOutlineViewHandle::makeSourceListItemLabel() { return makeCell("Content"); }
+TableCell GtkOutlineViewHandle::makeSourceListItemLabel() {
+  QvLabel* label = qv().makeSourceListItemLabel();
+  label->set_name("Content");
+  label->set_margin_start(12);
+  label->set_margin_bottom(2);
+  return wrap(*label, "Content", false);
+}
 
 void GtkOutlineViewHandle::reloadData() {
   items_.clear();
