@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config git
+  clang libclang-rt-14-dev llvm
   libexpat1-dev uuid-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev zlib1g-dev liblz4-dev liblzma-dev libssl-dev
