@@ -179,6 +179,15 @@ TEST(Compression, DecompressedSizeIsBounded) {
     EXPECT_NE(console.errors().find("compression failed with error: output larger than"), std::string::npos);
   }
 
+  // A framed LZ4 block that claims more than the limit is refused before it is decoded.
+  {
+    CapturedConsole console;
+    Bytes block{'b', 'v', '4', '1', 0x00, 0x00, 0x10, 0x00, 0x10, 0x10, 0, 0};  // 1 MiB from 4112 bytes
+    block.resize(block.size() + 0x1010, 0xFF);
+    EXPECT_EQ(qvDecompress(block, QvCompressionAlgorithm::lz4, 1000), std::nullopt);
+    EXPECT_NE(console.errors().find("output larger than 1000 bytes"), std::string::npos) << console.errors();
+  }
+
   // A raw LZ4 match that claims a huge length is refused before it is copied.
   Bytes rawBomb{0x1F, 'x', 1, 0};
   rawBomb.insert(rawBomb.end(), 4000, 0xFF);

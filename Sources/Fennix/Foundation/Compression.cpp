@@ -167,6 +167,8 @@ class PieceStream : public Stream {
                          std::string& failure) = 0;
 
   std::size_t limit_ = SIZE_MAX;
+  /// How much more output the limit allows.
+  std::size_t remaining() const { return limit_ - std::min(limit_, produced_); }
 
  private:
   std::size_t produced_ = 0;
@@ -267,6 +269,10 @@ class LZ4FramedDecoder final : public PieceStream {
     if (decodedSize > encodedSize * lz4MaximumRatio + 16 || decodedSize > static_cast<std::uint32_t>(INT_MAX) ||
         encodedSize > static_cast<std::uint32_t>(INT_MAX)) {
       failure = "LZ4 block sizes out of range";
+      return false;
+    }
+    if (decodedSize > remaining()) {
+      failure = tooLargeDetail(limit_);
       return false;
     }
     piece.resize(decodedSize);
