@@ -167,10 +167,9 @@ std::string clipArt(std::size_t lines, std::size_t bytes) {
     for (std::size_t i = 0; i < dataLines; ++i) {
       std::string text = "\n";
       for (;;) {
-        char piece[64];
-        const int n = std::snprintf(piece, sizeof piece, " c%u.%u %u.%u %u.%u %u.%u %u.%u %u.%u", next() % 50,
-                                    next() % 10, next() % 50, next() % 10, next() % 50, next() % 10, next() % 50,
-                                    next() % 10, next() % 50, next() % 10, next() % 50, next() % 10);
+        char piece[32];
+        const int n = std::snprintf(piece, sizeof piece, " l%u.%u %u.%u", next() % 50, next() % 10, next() % 50,
+                                    next() % 10);
         if (text.size() + std::size_t(n) > perLine && text.size() > 1) break;
         text += piece;
       }
@@ -253,9 +252,12 @@ const std::map<std::string, std::string>& drawings() {
 
 // ---- The application and the bare view -------------------------------------------------------
 
-Glib::RefPtr<SVGQuarvelApp> application() {
-  static Glib::RefPtr<SVGQuarvelApp> app = [] {
+/// The application of this process. A child measuring a big drawing runs its own instance
+/// beside the parent's instead of handing the drawing to it.
+Glib::RefPtr<SVGQuarvelApp> application(bool ownInstance = false) {
+  static Glib::RefPtr<SVGQuarvelApp> app = [ownInstance] {
     auto created = SVGQuarvelApp::create();
+    if (ownInstance) created->set_flags(created->get_flags() | Gio::Application::Flags::NON_UNIQUE);
     created->register_application();
     created->hold();
     return created;
@@ -399,7 +401,7 @@ long residentKilobytes(pid_t pid, const char* field) {
 /// In the child: opens the drawing, takes one edit, prints what it measured and exits.
 int bigDrawingChild(const std::filesystem::path& file) {
   if (!gtk_init_check()) return 2;
-  application();
+  application(true);
   StallProbe probe;
   probe.reset();
   bool previewLoaded = false;
