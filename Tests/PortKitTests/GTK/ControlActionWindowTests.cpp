@@ -7,7 +7,7 @@
 
 #include "FennixTests/GTK/ViewKitWindowSupport.h"
 #include "PortKit/GTK/TableViewCell.h"
-#include "XInput.h"
+#include "XDriver/WidgetInput.h"
 
 namespace {
 
@@ -40,9 +40,11 @@ class ControlActionTest : public ::testing::Test {
     window->present();
     pumpUntil([&] { return box->get_width() > 0; });
     pumpFrames(40);
-    if (!XInput::available(*window)) GTEST_SKIP() << "no X input on this display";
+    input = WidgetInput::Input::open(*window);
+    if (!input) GTEST_SKIP() << "no X input on this display";
   }
   Gtk::Window* window = nullptr;
+  std::optional<WidgetInput::Input> input;
   Gtk::Box* box = nullptr;
 };
 
@@ -70,28 +72,28 @@ TEST_F(ControlActionTest, ASecondActionReplacesTheFirst) {
             buttons);
   show();
 
-  ASSERT_TRUE(XInput::click(*button));
+  ASSERT_TRUE(input->click(*button));
   pumpUntil([&] { return buttonAction > 0; });
   EXPECT_EQ(buttonAction, 1);
   EXPECT_EQ(firstButtonAction, 0);
 
   // Typing alone commits nothing; Return does, once, to the second action only.
-  ASSERT_TRUE(XInput::click(*field));
-  ASSERT_TRUE(XInput::type("plum"));
+  ASSERT_TRUE(input->click(*field));
+  ASSERT_TRUE(input->type("plum"));
   EXPECT_TRUE(committed.empty());
-  ASSERT_TRUE(XInput::key("Return"));
+  ASSERT_TRUE(input->key("Return"));
   pumpUntil([&] { return !committed.empty(); });
   EXPECT_EQ(committed, std::vector<std::string>{"plum"});
   EXPECT_EQ(firstFieldAction, 0);
 
-  ASSERT_TRUE(XInput::click(buttons->segment(1)));
+  ASSERT_TRUE(input->click(buttons->segment(1)));
   pumpUntil([&] { return !segments.empty(); });
   EXPECT_EQ(segments, std::vector<int>{1});
   EXPECT_EQ(firstSegmentAction, 0);
   saveScreenshot(*window, "control-actions");
 
   // The disabled filler segment reaches no action.
-  ASSERT_TRUE(XInput::click(buttons->segment(2)));
+  ASSERT_TRUE(input->click(buttons->segment(2)));
   EXPECT_EQ(segments, std::vector<int>{1});
 }
 
@@ -104,11 +106,11 @@ TEST_F(ControlActionTest, ADropDownsChoiceReachesOnlyItsLastAction) {
   PortKit::onChange(*popUp, [&](Gtk::DropDown& sender) { chosen.push_back(sender.get_selected()); });
   show();
 
-  ASSERT_TRUE(XInput::click(*popUp));
+  ASSERT_TRUE(input->click(*popUp));
   Gtk::Widget* second = nullptr;
   pumpUntil([&] { return (second = mappedLabel(*popUp, "Second")) != nullptr; });
   ASSERT_NE(second, nullptr) << "the list did not open";
-  ASSERT_TRUE(XInput::click(*second));
+  ASSERT_TRUE(input->click(*second));
   pumpUntil([&] { return !chosen.empty(); });
   EXPECT_EQ(chosen, std::vector<guint>{1});
   EXPECT_EQ(firstAction, 0);
