@@ -23,27 +23,7 @@ using namespace ViewKitWindowSupport;
 
 namespace {
 
-struct ListWindowTest : ::testing::Test {
-  Gtk::Window* window = nullptr;
-  void SetUp() override {
-    if (!gtkReady()) GTEST_SKIP() << "no display";
-    window = new Gtk::Window();
-  }
-  void TearDown() override {
-    if (window) {
-      window->destroy();
-      delete window;
-      pumpFrames(5);
-    }
-  }
-  void show(Gtk::Widget& content, int width, int height) {
-    window->set_default_size(width, height);
-    window->set_child(content);
-    window->present();
-    pumpUntil([&] { return content.get_width() > 0; });
-    pumpFrames();
-  }
-};
+struct ListWindowTest : WindowTest {};
 
 std::vector<std::string> shownTexts(NSTableView& table, std::size_t rows) {
   std::vector<std::string> texts;

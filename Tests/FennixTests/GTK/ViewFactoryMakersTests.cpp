@@ -15,25 +15,9 @@ using namespace ViewKitWindowSupport;
 
 namespace {
 
-class MakersWindowTest : public ::testing::Test {
+class MakersWindowTest : public WindowTest {
  protected:
-  void SetUp() override {
-    if (!gtkReady()) GTEST_SKIP() << "no display";
-    window = new Gtk::Window();
-    window->set_default_size(420, 520);
-  }
-  void TearDown() override {
-    if (window) window->destroy();
-    delete window;
-    pumpFrames(10);
-  }
-  void show(Gtk::Widget& content) {
-    window->set_child(content);
-    window->present();
-    pumpUntil([&] { return content.get_width() > 0; });
-    pumpFrames();
-  }
-  Gtk::Window* window = nullptr;
+  MakersWindowTest() : WindowTest(420, 520) {}
 };
 
 /// A factory whose stacks carry a mark.

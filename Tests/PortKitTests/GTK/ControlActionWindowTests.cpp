@@ -22,28 +22,20 @@ Gtk::Widget* mappedLabel(Gtk::Widget& root, const std::string& text) {
   return nullptr;
 }
 
-class ControlActionTest : public ::testing::Test {
+class ControlActionTest : public WindowTest {
  protected:
+  ControlActionTest() : WindowTest(360, 200, 40) {}
   void SetUp() override {
-    if (!gtkReady()) GTEST_SKIP() << "no display";
-    window = new Gtk::Window();
-    window->set_default_size(360, 200);
+    WindowTest::SetUp();
+    if (IsSkipped()) return;
     box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 8);
-    window->set_child(*box);
   }
-  void TearDown() override {
-    if (window) window->destroy();
-    delete window;
-    pumpFrames(5);
-  }
+  /// Shows the box of controls in the window.
   void show() {
-    window->present();
-    pumpUntil([&] { return box->get_width() > 0; });
-    pumpFrames(40);
+    WindowTest::show(*box);
     input = WidgetInput::Input::open(*window);
     if (!input) GTEST_SKIP() << "no X input on this display";
   }
-  Gtk::Window* window = nullptr;
   std::optional<WidgetInput::Input> input;
   Gtk::Box* box = nullptr;
 };
