@@ -15,35 +15,15 @@
 #include "Fennix/UI/Common/GTK/AutoLayoutGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/TableCellsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/TableViewControllerGTK.h"
-#include "FakePointer.h"
 #include "ViewKitWindowSupport.h"
+#include "XDriver/WidgetInput.h"
 
 
 using namespace ViewKitWindowSupport;
 
 namespace {
 
-struct ListWindowTest : ::testing::Test {
-  Gtk::Window* window = nullptr;
-  void SetUp() override {
-    if (!gtkReady()) GTEST_SKIP() << "no display";
-    window = new Gtk::Window();
-  }
-  void TearDown() override {
-    if (window) {
-      window->destroy();
-      delete window;
-      pumpFrames(5);
-    }
-  }
-  void show(Gtk::Widget& content, int width, int height) {
-    window->set_default_size(width, height);
-    window->set_child(content);
-    window->present();
-    pumpUntil([&] { return content.get_width() > 0; });
-    pumpFrames();
-  }
-};
+struct ListWindowTest : WindowTest {};
 
 std::vector<std::string> shownTexts(NSTableView& table, std::size_t rows) {
   std::vector<std::string> texts;
@@ -94,7 +74,7 @@ TEST_F(ListWindowTest, ARealPointerDragReordersTheTable) {
   controller->allowRowReordering = true;
   Fennix::GtkTableViewHandle<std::string> handle(controller, [](const std::string& text) { return text; });
   show(handle.view(), 240, 200);
-  auto pointer = FakePointer::open(*window);
+  auto pointer = WidgetInput::Input::open(*window);
   if (!pointer) GTEST_SKIP() << "no pointer events on this display";
   Gtk::Widget* first = handle.table().viewAt(0, 0);
   Gtk::Widget* third = handle.table().viewAt(0, 2);
@@ -103,11 +83,11 @@ TEST_F(ListWindowTest, ARealPointerDragReordersTheTable) {
   const auto from = pointer->onScreen(*first, 10, first->get_height() / 2.0);
   const auto to = pointer->onScreen(*third, 10, third->get_height() * 0.75);
   pointer->moveTo(from);
-  pointer->press(true);
+  pointer->press();
   for (int step = 1; step <= 10; ++step)
     pointer->moveTo({from.first + (to.first - from.first) * step / 10, from.second + (to.second - from.second) * step / 10});
   EXPECT_EQ(controller->dragSourceIndex, 0);  // the label's drag source started the drag
-  pointer->press(false);
+  pointer->release();
   pumpUntil([&] { return controller->arrangedObjects.front() != "Alpha"; });
   pumpFrames();
   EXPECT_EQ(controller->arrangedObjects, (std::vector<std::string>{"Bravo", "Charlie", "Alpha", "Delta"}));
@@ -224,13 +204,11 @@ TEST_F(ListWindowTest, TheTableShowsTypedCellsAndAsksItsControllerAboutRows) {
   }
   saveScreenshot(*window, "table-typed-cells");
 
-  auto pointer = FakePointer::open(*window);
+  auto pointer = WidgetInput::Input::open(*window);
   if (!pointer) GTEST_SKIP() << "no pointer events on this display";
   auto clickRow = [&](std::size_t row) {
     NSTableViewCell* cell = nameCell(table, row);
-    pointer->moveTo(pointer->onScreen(*cell, cell->get_width() - 10, cell->get_height() / 2.0));
-    pointer->press(true);
-    pointer->press(false);
+    pointer->click(*cell, cell->get_width() - 10, cell->get_height() / 2.0);
   };
   // Clicks select rows the controller lets them select, and no other.
   clickRow(1);
@@ -240,14 +218,12 @@ TEST_F(ListWindowTest, TheTableShowsTypedCellsAndAsksItsControllerAboutRows) {
 
   // Text typed into the first row's field goes back into the controller's list.
   NameCell* first = nameCell(table, 0);
-  pointer->moveTo(pointer->onScreen(*first->field, 20, first->field->get_height() / 2.0));
-  pointer->press(true);
-  pointer->press(false);
+  pointer->click(*first->field, 20, first->field->get_height() / 2.0);
   ASSERT_TRUE(pumpUntil([&] {
     Gtk::Widget* focus = window->get_focus();
     return focus && (focus == first->field || focus->is_ancestor(*first->field));
   }));
-  pointer->typeKeys({"End", "2", "Return"});
+  for (const char* key : {"End", "2", "Return"}) ASSERT_TRUE(pointer->key(key)) << key;
   EXPECT_TRUE(pumpUntil([&] { return names->arrangedObjects[0] == "Alpha2"; }));
   EXPECT_EQ(names->arrangedObjects[0], "Alpha2");
 
@@ -255,11 +231,7 @@ TEST_F(ListWindowTest, TheTableShowsTypedCellsAndAsksItsControllerAboutRows) {
   NSTableViewCell* third = nameCell(table, 2);
   const auto from = pointer->onScreen(*source, 20, 15);
   const auto to = pointer->onScreen(*third, 200, 10);
-  pointer->moveTo(from);
-  pointer->press(true);
-  for (int step = 1; step <= 10; ++step)
-    pointer->moveTo({from.first + (to.first - from.first) * step / 10, from.second + (to.second - from.second) * step / 10});
-  pointer->press(false);
+  pointer->drag(from, to, 10);
   ASSERT_TRUE(pumpUntil([&] { return names->count() == 4; }));
   pumpFrames();
   EXPECT_EQ(names->arrangedObjects, (std::vector<std::string>{"Alpha2", "Bravo", "Star", "Charlie"}));
@@ -442,12 +414,10 @@ TEST_F(ListWindowTest, TheSourceListsRowsFollowItsDelegate) {
   EXPECT_FALSE(content->has_css_class("group-row"));
 
   // A click on a header row selects nothing; a click on a content row selects it.
-  auto pointer = FakePointer::open(*window);
+  auto pointer = WidgetInput::Input::open(*window);
   if (!pointer) GTEST_SKIP() << "no pointer events on this display";
   auto click = [&](Gtk::Label& label) {
-    pointer->moveTo(pointer->onScreen(label, 10, label.get_height() / 2.0));
-    pointer->press(true);
-    pointer->press(false);
+    pointer->click(label, 10, label.get_height() / 2.0);
   };
   click(*header);
   EXPECT_TRUE(outline.selectedRowIndexes().empty());

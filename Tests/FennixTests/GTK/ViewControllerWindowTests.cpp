@@ -27,11 +27,7 @@
 #include "Fennix/UI/Common/ViewControllers/SwitchViewController.h"
 #include "FennixTests/LogTestSupport.h"
 #include "ViewKitWindowSupport.h"
-#include "XInputSupport.h"
-
-// X11 last: its macros must not reach the toolkit headers.
-#include <dlfcn.h>
-#include <gdk/x11/gdkx.h>
+#include "XDriver/WidgetInput.h"
 
 using namespace ViewKitWindowSupport;
 
@@ -117,64 +113,6 @@ bool pumpFor(int seconds, const std::function<bool()>& done) {
   }
   return true;
 }
-
-/// Horizontal wheel clicks through the X server's test extension, loaded at run time; none
-/// without it.
-struct FakeWheel {
-  using Motion = int (*)(Display*, int, int, int, unsigned long);
-  using Button = int (*)(Display*, unsigned, int, unsigned long);
-  using Translate = int (*)(Display*, Window, Window, int, int, int*, int*, Window*);
-  using Flush = int (*)(Display*);
-  Motion motion = nullptr;
-  Button button = nullptr;
-  Translate translate = nullptr;
-  Flush flush = nullptr;
-  Display* display = nullptr;
-
-  static std::optional<FakeWheel> open(Gtk::Widget& widget) {
-    GdkDisplay* gdkDisplay = gtk_widget_get_display(widget.gobj());
-    if (!GDK_IS_X11_DISPLAY(gdkDisplay)) return std::nullopt;
-    void* library = dlopen("libXtst.so.6", RTLD_NOW);
-    void* x11 = dlopen("libX11.so.6", RTLD_NOW);
-    if (!library || !x11) return std::nullopt;
-    FakeWheel wheel;
-    wheel.motion = reinterpret_cast<Motion>(dlsym(library, "XTestFakeMotionEvent"));
-    wheel.button = reinterpret_cast<Button>(dlsym(library, "XTestFakeButtonEvent"));
-    wheel.translate = reinterpret_cast<Translate>(dlsym(x11, "XTranslateCoordinates"));
-    wheel.flush = reinterpret_cast<Flush>(dlsym(x11, "XFlush"));
-    wheel.display = gdk_x11_display_get_xdisplay(gdkDisplay);
-    if (!wheel.motion || !wheel.button || !wheel.translate || !wheel.flush) return std::nullopt;
-    return wheel;
-  }
-  /// Puts the pointer over the middle of `widget`.
-  void pointAt(Gtk::Widget& widget) {
-    Gtk::Native* native = widget.get_native();
-    double nx = 0, ny = 0, sx = 0, sy = 0;
-    widget.translate_coordinates(*dynamic_cast<Gtk::Widget*>(native), widget.get_width() / 2.0,
-                                 widget.get_height() / 2.0, nx, ny);
-    native->get_surface_transform(sx, sy);
-    Window child = 0;
-    int rootX = 0, rootY = 0;
-    translate(display, gdk_x11_surface_get_xid(native->get_surface()->gobj()), DefaultRootWindow(display),
-              int(nx + sx), int(ny + sy), &rootX, &rootY, &child);
-    motion(display, -1, rootX, rootY, 0);
-    flush(display);
-    settle();
-  }
-  /// One click of the wheel to the right (X button 7).
-  void scrollRight() {
-    button(display, 7, True, 0);
-    button(display, 7, False, 0);
-    flush(display);
-    settle();
-  }
-  static void settle() {
-    for (int i = 0; i < 20; ++i) {
-      g_usleep(2000);
-      pumpFrames(5);
-    }
-  }
-};
 
 struct ControllerWindowTest : ::testing::Test {
   void SetUp() override {
@@ -433,7 +371,7 @@ TEST_F(ControllerWindowTest, AResizedWindowAsksItsControllerForTheSize) {
   ASSERT_TRUE(pumpUntil([&] { return window->get_mapped() && window->get_width() > 0; }));
   pumpFrames(50);
   EXPECT_TRUE(wc->proposed_.empty());  // showing the window is no resize
-  auto input = XInputSupport::XInput::open(*window);
+  auto input = WidgetInput::Input::open(*window);
   if (!input) GTEST_SKIP() << "no X input on this display";
 
   input->resize(*window, 655, 333);
@@ -536,15 +474,13 @@ TEST_F(ControllerWindowTest, RealWheelOverTheOverlayScrollsOnlyWhereThereIsRoom)
   window.present();
   auto adjustment = scroller->get_hadjustment();
   ASSERT_TRUE(pumpFor(5, [&] { return adjustment->get_upper() > adjustment->get_page_size() && cramped.get_height() > 0; }));
-  auto wheel = FakeWheel::open(window);
+  auto wheel = WidgetInput::Input::open(window);
   if (!wheel) GTEST_SKIP() << "no pointer events on this display";
 
-  wheel->pointAt(wide);
-  wheel->scrollRight();
+  wheel->scroll(wide, XDriver::Session::Wheel::right);
   EXPECT_GT(adjustment->get_value(), 0);
 
-  wheel->pointAt(cramped);
-  wheel->scrollRight();
+  wheel->scroll(cramped, XDriver::Session::Wheel::right);
   EXPECT_EQ(narrowAdjustment->get_value(), 0);
   saveScreenshot(window, "scroll-overlay-after-wheel");
   window.hide();

@@ -8,32 +8,16 @@
 #include "Fennix/UI/Common/GTK/AutoLayoutGTK.h"
 #include "Fennix/UI/Common/StackMakers.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
-#include "FakePointer.h"
 #include "ViewKitWindowSupport.h"
+#include "XDriver/WidgetInput.h"
 
 using namespace ViewKitWindowSupport;
 
 namespace {
 
-class MakersWindowTest : public ::testing::Test {
+class MakersWindowTest : public WindowTest {
  protected:
-  void SetUp() override {
-    if (!gtkReady()) GTEST_SKIP() << "no display";
-    window = new Gtk::Window();
-    window->set_default_size(420, 520);
-  }
-  void TearDown() override {
-    if (window) window->destroy();
-    delete window;
-    pumpFrames(10);
-  }
-  void show(Gtk::Widget& content) {
-    window->set_child(content);
-    window->present();
-    pumpUntil([&] { return content.get_width() > 0; });
-    pumpFrames();
-  }
-  Gtk::Window* window = nullptr;
+  MakersWindowTest() : WindowTest(420, 520) {}
 };
 
 /// A factory whose stacks carry a mark.
@@ -190,13 +174,13 @@ TEST_F(MakersWindowTest, TablesSourceListsAndCollectionsUnderThePointer) {
     EXPECT_EQ(bounds.origin.y, 4);
   }
 
-  auto pointer = FakePointer::open(*window);
+  auto pointer = WidgetInput::Input::open(*window);
   if (!pointer) GTEST_SKIP() << "no pointer events on this display";
   auto clickRows = [&](NSTableView& table) {
     pointer->click(*table.viewAt(0, 0), 10, 10);
-    pointer->key("Control_L", true);
+    pointer->keyDown("Control_L");
     pointer->click(*table.viewAt(0, 2), 10, 10);
-    pointer->key("Control_L", false);
+    pointer->keyUp("Control_L");
   };
   // Control-click adds a row in a plain table; a one-column table keeps one row.
   clickRows(*multiple);
@@ -211,9 +195,9 @@ TEST_F(MakersWindowTest, TablesSourceListsAndCollectionsUnderThePointer) {
   EXPECT_EQ(single->selectedRowIndexes(), (NSTableView::IndexSet{0}));
   // Collection items are selectable, several at a time.
   pointer->click(*items[0], 5, 5);
-  pointer->key("Control_L", true);
+  pointer->keyDown("Control_L");
   pointer->click(*items[2], 5, 5);
-  pointer->key("Control_L", false);
+  pointer->keyUp("Control_L");
   EXPECT_EQ(collection->selectionIndexes(), (std::set<std::size_t>{0, 2}));
   EXPECT_TRUE((items[2]->get_state_flags() & Gtk::StateFlags::SELECTED) == Gtk::StateFlags::SELECTED);
 }

@@ -10,25 +10,9 @@ namespace {
 
 using namespace ViewKitWindowSupport;
 
-class CellLifetimeTest : public ::testing::Test {
+class CellLifetimeTest : public WindowTest {
  protected:
-  void SetUp() override {
-    if (!gtkReady()) GTEST_SKIP() << "no display";
-    window = new Gtk::Window();
-    window->set_default_size(260, 200);
-  }
-  void TearDown() override {
-    if (window) window->destroy();
-    delete window;
-    pumpFrames(5);
-  }
-  void show(Gtk::Widget& content) {
-    window->set_child(content);
-    window->present();
-    pumpUntil([&] { return content.get_width() > 0; });
-    pumpFrames(20);
-  }
-  Gtk::Window* window = nullptr;
+  CellLifetimeTest() : WindowTest(260, 200, 20) {}
 };
 
 TEST_F(CellLifetimeTest, ACellLaysOutItsLabelsByItselfAndLeavesNothingPendingWhenItGoes) {

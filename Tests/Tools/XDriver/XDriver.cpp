@@ -191,6 +191,11 @@ Rect Session::geometry(WindowID window) const {
   return Rect{x, y, attributes.width, attributes.height};
 }
 
+void Session::resize(WindowID window, int width, int height) const {
+  XResizeWindow(dpy(display_), window, unsigned(std::max(width, 1)), unsigned(std::max(height, 1)));
+  flush();
+}
+
 void Session::focus(WindowID window) const {
   Display* d = dpy(display_);
   XRaiseWindow(d, window);
@@ -249,6 +254,14 @@ void Session::release(int button) const {
   flush();
 }
 
+void Session::scroll(Wheel direction, int clicks) const {
+  for (int i = 0; i < clicks; ++i) {
+    XTestFakeButtonEvent(dpy(display_), unsigned(direction), True, CurrentTime);
+    XTestFakeButtonEvent(dpy(display_), unsigned(direction), False, CurrentTime);
+  }
+  flush();
+}
+
 void Session::click(int x, int y, int button) const {
   moveTo(x, y);
   pause(30);
@@ -265,6 +278,16 @@ bool Session::keysym(unsigned long sym, bool down) const {
   XTestFakeKeyEvent(d, code, down ? True : False, CurrentTime);
   flush();
   return true;
+}
+
+bool Session::keyDown(const std::string& name) const {
+  const KeySym sym = XStringToKeysym(name.c_str());
+  return sym != NoSymbol && keysym(sym, true);
+}
+
+bool Session::keyUp(const std::string& name) const {
+  const KeySym sym = XStringToKeysym(name.c_str());
+  return sym != NoSymbol && keysym(sym, false);
 }
 
 bool Session::key(const std::string& combination) const {

@@ -9,14 +9,16 @@
 #include "Fennix/UI/Common/ViewControllers/TableCells.h"
 #include "PortKit/GTK/TableViewCell.h"
 
-template <typename T>
-class QvValueTableViewCell : public QvValueCell<T, NSTableViewCell> {
+/// What the toolkit's typed cells share: `Typed` is the typed cell over the portable table cell,
+/// `Self` the cell class `withID` makes unless told another.
+template <typename Typed, typename Self>
+class QvTypedTableViewCell : public Typed {
  public:
-  QvValueTableViewCell(UXTableViewCellStyle style, const std::optional<std::string>& reuseIdentifier)
-      : QvValueCell<T, NSTableViewCell>(style, reuseIdentifier) {}
+  QvTypedTableViewCell(UXTableViewCellStyle style, const std::optional<std::string>& reuseIdentifier)
+      : Typed(style, reuseIdentifier) {}
 
   /// A new cell of the default style whose reuse identifier is `id`.
-  template <typename Cell = QvValueTableViewCell>
+  template <typename Cell = Self>
   static Cell* withID(const std::string& id) {
     return NSTableViewCell::make<Cell>(UXTableViewCellStyle::default_, id);
   }
@@ -29,19 +31,17 @@ class QvValueTableViewCell : public QvValueCell<T, NSTableViewCell> {
 };
 
 template <typename T>
-class QvObjectTableViewCell : public QvObjectCell<T, NSTableViewCell> {
+class QvValueTableViewCell : public QvTypedTableViewCell<QvValueCell<T, NSTableViewCell>, QvValueTableViewCell<T>> {
+  using Base = QvTypedTableViewCell<QvValueCell<T, NSTableViewCell>, QvValueTableViewCell<T>>;
+
  public:
-  QvObjectTableViewCell(UXTableViewCellStyle style, const std::optional<std::string>& reuseIdentifier)
-      : QvObjectCell<T, NSTableViewCell>(style, reuseIdentifier) {}
+  using Base::Base;
+};
 
-  template <typename Cell = QvObjectTableViewCell>
-  static Cell* withID(const std::string& id) {
-    return NSTableViewCell::make<Cell>(UXTableViewCellStyle::default_, id);
-  }
+template <typename T>
+class QvObjectTableViewCell : public QvTypedTableViewCell<QvObjectCell<T, NSTableViewCell>, QvObjectTableViewCell<T>> {
+  using Base = QvTypedTableViewCell<QvObjectCell<T, NSTableViewCell>, QvObjectTableViewCell<T>>;
 
- protected:
-  void onSetup() override {
-    NSTableViewCell::onSetup();
-    this->didMakeCell();
-  }
+ public:
+  using Base::Base;
 };
