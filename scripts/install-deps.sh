@@ -14,7 +14,7 @@ PACKAGES=(
   libjs-highlight.js libtree-sitter-dev
   fonts-dejavu-core
   libx11-dev libxtst-dev libcairo2-dev
-  xvfb xauth dbus dbus-x11 xdotool util-linux
+  xvfb xauth dbus dbus-x11 util-linux
 )
 # The machine image may bring its own Node.js; Debian's is only the fallback.
 if ! command -v npm >/dev/null 2>&1; then PACKAGES+=(nodejs npm); fi
