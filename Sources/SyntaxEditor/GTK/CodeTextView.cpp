@@ -202,6 +202,18 @@ void CodeTextView::bufferDidChange() {
   if (!pendingEdit_) return;
   const UXCodeTextEdit edit = std::move(*pendingEdit_);
   pendingEdit_.reset();
+  // The buffer holds the typed text now: style it as the storage does.
+  if (pendingStyle_) {
+    const NSRange range = *pendingStyle_;
+    pendingStyle_.reset();
+    const auto& storage = *code_->codeTextStorage();
+    if (range.length > 0 && range.upperBound() <= storage.length()) {
+      mirroringStorage_ = true;
+      GTKText::applyAttributes(*get_buffer(), storage.attributedSubstring(range),
+                               int(characterOffsetOf(storage, range.location)));
+      mirroringStorage_ = false;
+    }
+  }
   takeSelectionFromBuffer();
   code_->didChangeText(edit);
 }
@@ -223,6 +235,11 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
     buffer->insert(position, Fennix::utf8FromUTF16(storage.substring(range)));
     if (!recorded) buffer->end_irreversible_action();
     mirroringStorage_ = false;
+  }
+  if (mirroringBuffer_) {
+    // The buffer does not hold the typed text yet: style it once it does.
+    if (edit.editedMask & NSTextStorageEditedCharacters) pendingStyle_ = range;
+    return;
   }
   if (range.length > 0) {
     mirroringStorage_ = true;

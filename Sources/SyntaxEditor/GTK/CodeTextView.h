@@ -29,6 +29,9 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   /// from a window's undo manager); the binding hears of it.
   void applyEdit(NSRange range, std::u16string_view text);
 
+  /// Whether the buffer shows every style of the storage it is going to show.
+  bool isStyleSettled() const { return !pendingStyle_; }
+
   /// The key handling of the widget, public so that callers can drive it as a key press would.
   bool handleKeyPress(guint keyval, Gdk::ModifierType state);
 
@@ -56,4 +59,5 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   bool mirroringBuffer_ = false;   // the storage is being changed to follow the buffer
   bool placingSelection_ = false;
   std::optional<UXCodeTextEdit> pendingEdit_;  // typed into the buffer, reported once it is in
+  std::optional<NSRange> pendingStyle_;        // storage range to style once the buffer holds it
 };

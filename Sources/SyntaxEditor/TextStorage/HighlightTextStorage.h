@@ -26,6 +26,8 @@ class HighlightTextStorage : public WrappedTextStorage {
   void setFont(const NSFontPtr&) {}
 
   bool isApplyingHighlight() const { return isApplyingHighlight_; }
+  /// Whether requests sent to the highlighter are still unanswered.
+  bool isHighlighting() const { return pendingHighlights_ > 0; }
 
   void processEditing() override;
   /// Setting attributes from outside re-highlights the paragraphs around `range`.
@@ -37,4 +39,5 @@ class HighlightTextStorage : public WrappedTextStorage {
   std::optional<std::string> language_;
   HighlightJSThemePtr theme_;
   bool isApplyingHighlight_ = false;
+  std::size_t pendingHighlights_ = 0;
 };

@@ -1,0 +1,153 @@
+// Colours after typing and pasting, with real key events sent through the X server to a window
+// holding an XML and a Swift editor: once highlighting has settled, every character of each
+// buffer carries exactly the tag of the storage's attributes there.
+#include <gtest/gtest.h>
+
+#include <gtkmm/box.h>
+#include <gtkmm/init.h>
+#include <gtkmm/window.h>
+
+#include <filesystem>
+
+#include "SyntaxEditor/GTK/SyntaxEditorView.h"
+#include "SyntaxEditorTests/EditorTestSupport.h"
+#include "SyntaxEditorTests/GTK/BufferCheck.h"
+#include "Tools/XDriver/XDriver.h"
+
+namespace {
+
+using BufferCheck::bufferMirrorsStorage;
+using BufferCheck::waitUntilSettled;
+using EditorTestSupport::runMainLoopUntil;
+using Editor = SyntaxEditor;
+
+bool gtkReady() {
+  if (!gtk_init_check()) return false;
+  Gtk::init_gtkmm_internals();
+  return true;
+}
+
+std::string bufferText(CodeTextView& view) { return view.get_buffer()->get_text(true).raw(); }
+
+/// A window with the two editors side by side, shown and given the keyboard by the X server.
+struct EditorWindow {
+  std::string svg;
+  std::string swift;
+  SyntaxEditorView xml;
+  SyntaxEditorView swiftEditor;
+  Gtk::Window window;
+  Gtk::Box box{Gtk::Orientation::HORIZONTAL};
+  XDriver::Session x;
+
+  EditorWindow(std::string svgText, std::string swiftText, const std::string& title)
+      : svg(std::move(svgText)),
+        swift(std::move(swiftText)),
+        xml(Editor(Editor::Binding<std::string>::fromVariable(svg), Editor::Language::xml, HighlightJSTheme::xcode(),
+                   std::nullopt, Editor::Flags::defaultEditorFlags, Editor::softTab(2))),
+        swiftEditor(Editor(Editor::Binding<std::string>::fromVariable(swift), Editor::Language::swift,
+                           HighlightJSTheme::xcode(), std::nullopt, Editor::Flags::defaultEditorFlags,
+                           Editor::softTab(4))) {
+    window.set_title(title);
+    window.set_default_size(900, 300);
+    box.set_homogeneous(true);
+    box.append(xml);
+    box.append(swiftEditor);
+    window.set_child(box);
+    window.present();
+  }
+  ~EditorWindow() { window.destroy(); }
+
+  /// Maps the window and gives it the X input focus.
+  bool ready(const std::string& title) {
+    if (!x.ok()) return false;
+    if (!runMainLoopUntil([&] { return xml.textView().get_mapped() && box.get_width() > 0; })) return false;
+    std::optional<XDriver::WindowID> id;
+    runMainLoopUntil([&] { return bool(id = x.findWindow(title)); }, 5);
+    if (!id) return false;
+    x.focus(*id);
+    return runMainLoopUntil([&] { return window.is_active(); }, 5);
+  }
+
+  /// Puts the caret at a character offset of the view and gives it the focus.
+  void caret(CodeTextView& view, int characterOffset) {
+    view.grab_focus();
+    view.get_buffer()->place_cursor(view.get_buffer()->get_iter_at_offset(characterOffset));
+    runMainLoopUntil([&] { return view.has_focus(); }, 2);
+  }
+
+  /// Types through the X server and waits until the buffer holds `expected`.
+  bool typed(CodeTextView& view, const std::string& keys, const std::string& expected) {
+    x.type(keys);
+    return runMainLoopUntil([&] { return bufferText(view) == expected; }, 5);
+  }
+
+  /// Pastes `text` with ctrl+v and waits until the buffer holds `expected`.
+  bool pasted(CodeTextView& view, const std::string& text, const std::string& expected) {
+    view.get_clipboard()->set_text(text);
+    FennixTestSupport::runMainLoopFor(0.05);
+    x.key("ctrl+v");
+    return runMainLoopUntil([&] { return bufferText(view) == expected; }, 5);
+  }
+};
+
+// The Swift number "0.5" becomes "0.55" and the ")" after it keeps its own colour; a line break
+// pasted after a number leaves the next line as it was; an emoji before the edits shifts every
+// character offset against the UTF-16 offsets.
+TEST(EditorColourTests, TypingAndPastingLeaveTheBufferStyledAsTheStorage) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor colours after typing";
+  EditorWindow w("<svg width=\"10\">\n  <rect x=\"5\"/>\n</svg>\n",
+                 "let \U0001F600 = \"a\"\nlet f = g(0.5)\nvar n = 12\nlet s = \"t\" // c\n", title);
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& swift = w.swiftEditor.textView();
+  CodeTextView& xml = w.xml.textView();
+  ASSERT_TRUE(waitUntilSettled(swift) && waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(swift)) << "after opening";
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after opening";
+
+  // Swift: "5" typed after "0.5" (character 25 is the ")").
+  w.caret(swift, 25);
+  ASSERT_TRUE(w.typed(swift, "5", "let \U0001F600 = \"a\"\nlet f = g(0.55)\nvar n = 12\nlet s = \"t\" // c\n"));
+  ASSERT_TRUE(waitUntilSettled(swift));
+  EXPECT_TRUE(bufferMirrorsStorage(swift)) << "after typing a digit";
+
+  // A line break pasted at the end of "var n = 12" (before its line feed at 38).
+  w.caret(swift, 38);
+  ASSERT_TRUE(w.pasted(swift, "\n", "let \U0001F600 = \"a\"\nlet f = g(0.55)\nvar n = 12\n\nlet s = \"t\" // c\n"));
+  ASSERT_TRUE(waitUntilSettled(swift));
+  EXPECT_TRUE(bufferMirrorsStorage(swift)) << "after pasting a line break";
+
+  // More lines pasted in the middle of the string, one with a character outside the BMP.
+  w.caret(swift, 10);
+  ASSERT_TRUE(w.pasted(swift, "b\" + 1\nlet \U0001F680 = 2.5 // x\nlet q = \"",
+                       "let \U0001F600 = \"ab\" + 1\nlet \U0001F680 = 2.5 // x\nlet q = \"\"\nlet f = g(0.55)\n"
+                       "var n = 12\n\nlet s = \"t\" // c\n"));
+  ASSERT_TRUE(waitUntilSettled(swift));
+  EXPECT_TRUE(bufferMirrorsStorage(swift)) << "after pasting lines";
+  // Typing at the end of the text, with the pair rules, and a Backspace.
+  w.caret(swift, swift.get_buffer()->get_char_count());
+  const std::string before = bufferText(swift);
+  ASSERT_TRUE(w.typed(swift, "f(7", before + "f(7)"));
+  w.x.key("BackSpace");
+  ASSERT_TRUE(w.typed(swift, "x", before + "f(x)"));
+  ASSERT_TRUE(waitUntilSettled(swift));
+  EXPECT_TRUE(bufferMirrorsStorage(swift)) << "after typing at the end";
+  EXPECT_EQ(w.swift, bufferText(swift));
+
+  // XML: a digit typed into an attribute value, then a line break pasted after the value.
+  w.caret(xml, 13);
+  ASSERT_TRUE(w.typed(xml, "0", "<svg width=\"100\">\n  <rect x=\"5\"/>\n</svg>\n"));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after typing a digit";
+  w.caret(xml, 16);
+  ASSERT_TRUE(w.pasted(xml, "\n", "<svg width=\"100\"\n>\n  <rect x=\"5\"/>\n</svg>\n"));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after pasting a line break";
+  w.caret(xml, 32);
+  ASSERT_TRUE(w.typed(xml, " y=\"7", "<svg width=\"100\"\n>\n  <rect x=\"5\" y=\"7\"/>\n</svg>\n"));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after typing an attribute";
+  EXPECT_EQ(w.svg, bufferText(xml));
+}
+
+}  // namespace
