@@ -81,6 +81,8 @@ bool CodeTextView::handleKeyPress(guint keyval, Gdk::ModifierType state) {
       case GDK_KEY_c:
       case GDK_KEY_C:
       case GDK_KEY_Insert:
+        // Shift+Ctrl+C is the window's: it copies the generated code.
+        if ((state & Gdk::ModifierType::SHIFT_MASK) == Gdk::ModifierType::SHIFT_MASK) return false;
         code_->copy();
         return true;
       case GDK_KEY_plus:
