@@ -58,9 +58,20 @@ CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()) {
   keys->signal_key_pressed().connect(
       [this](guint keyval, guint, Gdk::ModifierType state) { return handleKeyPress(keyval, state); }, false);
   add_controller(keys);
+
+  // Drops are taken only of the accepted drag types (none: no drop at all).
+  acceptableDragTypesDidChange(code_->acceptableDragTypes());
+  GListModel* controllers = gtk_widget_observe_controllers(GTK_WIDGET(gobj()));
+  for (guint index = 0, count = g_list_model_get_n_items(controllers); index < count; ++index) {
+    GObject* controller = G_OBJECT(g_list_model_get_item(controllers, index));
+    if (GTK_IS_DROP_TARGET(controller)) g_signal_connect(controller, "accept", G_CALLBACK(acceptsDrop), this);
+    g_object_unref(controller);
+  }
+  g_object_unref(controllers);
 }
 
 CodeTextView::~CodeTextView() {
+  if (acceptedDrops_) gdk_content_formats_unref(acceptedDrops_);
   code_->codeTextStorage()->removeObserver(observer_);
   code_->setHost(nullptr);
 }
@@ -158,6 +169,22 @@ void CodeTextView::insetDidChange(NSSize inset) {
   set_right_margin(int(inset.width));
   set_top_margin(int(inset.height));
   set_bottom_margin(int(inset.height));
+}
+
+void CodeTextView::acceptableDragTypesDidChange(const std::vector<SyntaxEditor::PasteboardType>& types) {
+  GdkContentFormatsBuilder* builder = gdk_content_formats_builder_new();
+  for (const auto& type : types) gdk_content_formats_builder_add_mime_type(builder, type.c_str());
+  if (acceptedDrops_) gdk_content_formats_unref(acceptedDrops_);
+  acceptedDrops_ = gdk_content_formats_builder_free_to_formats(builder);
+}
+
+gboolean CodeTextView::acceptsDrop(GtkDropTarget* target, GdkDrop* drop, gpointer self) {
+  // The text view's own rule (its actions and the types it reads), narrowed to the accepted types.
+  const GdkContentFormats* offered = gdk_drop_get_formats(drop);
+  const GdkContentFormats* readable = gtk_drop_target_get_formats(target);
+  return (gdk_drop_get_actions(drop) & gtk_drop_target_get_actions(target)) != 0 &&
+         (readable == nullptr || gdk_content_formats_match(readable, offered)) &&
+         gdk_content_formats_match(static_cast<CodeTextView*>(self)->acceptedDrops_, offered);
 }
 
 void CodeTextView::takeSelectionFromBuffer() {

@@ -43,7 +43,10 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void selectionDidChange(NSRange range) override;
   void editabilityDidChange(bool editable, bool selectable) override;
   void insetDidChange(NSSize inset) override;
+  /// The toolkit text view's own drop target takes only drops of these MIME types.
+  void acceptableDragTypesDidChange(const std::vector<SyntaxEditor::PasteboardType>& types) override;
 
+  static gboolean acceptsDrop(GtkDropTarget* target, GdkDrop* drop, gpointer self);
   void storageDidEdit(const NSTextStorageEdit& edit);
   void bufferWillInsert(Gtk::TextBuffer::iterator& position, const Glib::ustring& text, int bytes);
   void bufferWillErase(Gtk::TextBuffer::iterator& start, Gtk::TextBuffer::iterator& end);
@@ -55,6 +58,7 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   std::unique_ptr<UXCodeTextView> code_;
   std::size_t observer_ = 0;
   Glib::RefPtr<Gtk::CssProvider> fontCss_;
+  GdkContentFormats* acceptedDrops_ = nullptr;  // the MIME types of the accepted drag types
   bool mirroringStorage_ = false;  // the buffer is being changed to follow the storage
   bool mirroringBuffer_ = false;   // the storage is being changed to follow the buffer
   bool placingSelection_ = false;
