@@ -1,10 +1,12 @@
 #include "SyntaxEditor/GTK/CodeTextView.h"
 
 #include <gdk/gdkkeysyms.h>
+#include <glibmm/main.h>
 #include <gtkmm/cssprovider.h>
 #include <gtkmm/stylecontext.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "Fennix/UI/GTK/TextBufferAttributes.h"
 
@@ -23,7 +25,7 @@ std::size_t utf16At(const NSTextStorage& storage, const Gtk::TextBuffer::iterato
 
 }  // namespace
 
-CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()) {
+CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror_(*code_->codeTextStorage()) {
   code_->setHost(this);
   set_wrap_mode(Gtk::WrapMode::NONE);
   set_monospace(true);
@@ -35,6 +37,11 @@ CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()) {
 
   observer_ = code_->codeTextStorage()->addObserver(
       [this](NSTextStorage&, const NSTextStorageEdit& edit) { storageDidEdit(edit); });
+  code_->codeTextStorage()->cbHighlightsDone = [this] {
+    mirror_.releaseDeferred();
+    scheduleStyling();
+  };
+  watchScrolling();
 
   auto buffer = get_buffer();
   buffer->signal_insert().connect(sigc::mem_fun(*this, &CodeTextView::bufferWillInsert), false);
@@ -71,6 +78,10 @@ CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()) {
 }
 
 CodeTextView::~CodeTextView() {
+  styling_.disconnect();
+  hScroll_.disconnect();
+  vScroll_.disconnect();
+  code_->codeTextStorage()->cbHighlightsDone = nullptr;
   if (acceptedDrops_) gdk_content_formats_unref(acceptedDrops_);
   code_->codeTextStorage()->removeObserver(observer_);
   code_->setHost(nullptr);
@@ -231,49 +242,219 @@ void CodeTextView::bufferDidChange() {
   if (!pendingEdit_) return;
   const UXCodeTextEdit edit = std::move(*pendingEdit_);
   pendingEdit_.reset();
-  // The buffer holds the typed text now: style it as the storage does.
-  if (pendingStyle_) {
-    const NSRange range = *pendingStyle_;
-    pendingStyle_.reset();
-    const auto& storage = *code_->codeTextStorage();
-    if (range.length > 0 && range.upperBound() <= storage.length()) {
-      mirroringStorage_ = true;
-      GTKText::applyAttributes(*get_buffer(), storage.attributedSubstring(range),
-                               int(characterOffsetOf(storage, range.location)));
-      mirroringStorage_ = false;
-    }
-  }
   takeSelectionFromBuffer();
   code_->didChangeText(edit);
 }
 
-void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
+namespace {
+
+bool isContinuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+// Characters and UTF-16 units of UTF-8 text.
+std::pair<std::size_t, std::size_t> countsOf(std::string_view text) {
+  std::size_t characters = 0, units = 0;
+  for (char byte : text) {
+    if (isContinuation(byte)) continue;
+    ++characters;
+    units += static_cast<unsigned char>(byte) >= 0xF0 ? 2 : 1;
+  }
+  return {characters, units};
+}
+
+}  // namespace
+
+void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
-  const NSRange range = edit.editedRange;
-  if ((edit.editedMask & NSTextStorageEditedCharacters) && !mirroringBuffer_) {
-    // Everything after the edited range is unchanged: count the replaced characters from the end.
-    const int start = int(characterOffsetOf(storage, range.location));
-    const std::size_t charactersAfter =
-        characterOffsetOf(storage, storage.length()) - characterOffsetOf(storage, range.upperBound());
-    const int oldEnd = std::max(start, buffer->get_char_count() - int(charactersAfter));
-    const bool recorded = code_->isEditingByUser();
-    mirroringStorage_ = true;
-    if (!recorded) buffer->begin_irreversible_action();
-    auto position = buffer->erase(buffer->get_iter_at_offset(start), buffer->get_iter_at_offset(oldEnd));
-    buffer->insert(position, Fennix::utf8FromUTF16(storage.substring(range)));
-    if (!recorded) buffer->end_irreversible_action();
-    mirroringStorage_ = false;
+  // Everything after the edited range is unchanged: count the replaced characters from the end.
+  const int start = int(characterOffsetOf(storage, newRange.location));
+  const std::size_t charactersAfter =
+      characterOffsetOf(storage, storage.length()) - characterOffsetOf(storage, newRange.upperBound());
+  const int oldEnd = std::max(start, buffer->get_char_count() - int(charactersAfter));
+
+  // Only the middle that differs is replaced: the text around it keeps its styles (a whole new
+  // text that is mostly the old one, such as regenerated code, changes only a few lines).
+  const std::string before = buffer->get_text(buffer->get_iter_at_offset(start), buffer->get_iter_at_offset(oldEnd)).raw();
+  const std::string after = Fennix::utf8FromUTF16(storage.substring(newRange));
+  std::size_t prefix = 0;
+  const std::size_t shorter = std::min(before.size(), after.size());
+  while (prefix < shorter && before[prefix] == after[prefix]) ++prefix;
+  while (prefix > 0 && ((prefix < before.size() && isContinuation(before[prefix])) ||
+                        (prefix < after.size() && isContinuation(after[prefix])))) {
+    --prefix;
   }
-  if (mirroringBuffer_) {
-    // The buffer does not hold the typed text yet: style it once it does.
-    if (edit.editedMask & NSTextStorageEditedCharacters) pendingStyle_ = range;
+  std::size_t suffix = 0;
+  while (suffix < shorter - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) ++suffix;
+  while (suffix > 0 && ((suffix < before.size() && isContinuation(before[before.size() - suffix])) ||
+                        (suffix < after.size() && isContinuation(after[after.size() - suffix])))) {
+    --suffix;
+  }
+  const std::string_view removed = std::string_view(before).substr(prefix, before.size() - prefix - suffix);
+  const std::string_view inserted = std::string_view(after).substr(prefix, after.size() - prefix - suffix);
+  const auto [prefixCharacters, prefixUnits] = countsOf(std::string_view(before).substr(0, prefix));
+  const std::size_t removedUnits = countsOf(removed).second;
+  (void)oldRange;
+
+  const bool recorded = code_->isEditingByUser();
+  mirroringStorage_ = true;
+  if (!recorded) buffer->begin_irreversible_action();
+  const int from = start + int(prefixCharacters);
+  auto position = buffer->erase(buffer->get_iter_at_offset(from),
+                                buffer->get_iter_at_offset(from + int(countsOf(removed).first)));
+  // Text put into an empty buffer carries no style.
+  const bool bare = buffer->get_char_count() == 0;
+  if (!inserted.empty()) buffer->insert(position, inserted.data(), inserted.data() + inserted.size());
+  if (!recorded) buffer->end_irreversible_action();
+  mirroringStorage_ = false;
+  mirror_.textDidChange({newRange.location + prefixUnits, removedUnits}, countsOf(inserted).second, bare);
+}
+
+void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
+  auto& storage = *code_->codeTextStorage();
+  const NSRange range = edit.editedRange;
+  if (edit.editedMask & NSTextStorageEditedCharacters) {
+    const NSRange oldRange{range.location, std::size_t(std::ptrdiff_t(range.length) - edit.changeInLength)};
+    if (mirroringBuffer_) {
+      // The buffer makes this very change itself, right after.
+      mirror_.textDidChange(oldRange, range.length);
+    } else {
+      replaceInBuffer(oldRange, range);
+    }
+    windowsStale_ = true;
+    // The storage re-highlights the paragraphs around the edit: the rest of the edited range is
+    // compared once the results are in, not against the styles it holds meanwhile.
+    mirror_.defer(range);
+    if (!storage.isHighlighting()) mirror_.releaseDeferred();
+  }
+  if (edit.editedMask & NSTextStorageEditedAttributes) mirror_.attributesDidChange(range);
+  scheduleStyling();
+}
+
+// ---- Styles in slices ---------------------------------------------------------------------------
+
+void CodeTextView::scheduleStyling() {
+  if (styling_.connected()) return;
+  if (mirror_.isSettled() && !(windowsStale_ && !mirror_.longLines().empty())) return;
+  styling_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &CodeTextView::styleSlice), Glib::PRIORITY_DEFAULT_IDLE);
+}
+
+bool CodeTextView::styleSlice() {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(4);
+  if (windowsStale_) updateWindows();
+  mirror_.setVisibleRange(visibleRange());
+  while (!mirror_.isSettled() && Clock::now() < deadline) {
+    if (auto change = mirror_.next(1024)) restyle(*change);
+  }
+  return !mirror_.isSettled();
+}
+
+Glib::RefPtr<Gtk::TextTag> CodeTextView::tagFor(std::uint32_t id) {
+  if (id < 2) return {};
+  if (tags_.size() <= id) tags_.resize(id + 1);
+  if (tags_[id]) return tags_[id];
+  const TextAttributes& attributes = mirror_.attributes(id);
+  const std::string name = "qv-attributes " + attributes.description();
+  auto table = get_buffer()->get_tag_table();
+  auto tag = table->lookup(name);
+  if (!tag) {
+    tag = Gtk::TextTag::create(name);
+    if (attributes.font) tag->property_font_desc() = GTKText::fontDescription(*attributes.font);
+    if (attributes.foregroundColor) tag->property_foreground_rgba() = GTKText::rgba(*attributes.foregroundColor);
+    if (attributes.underlineStyle == NSUnderlineStyle::single) {
+      tag->property_underline() = Pango::Underline::SINGLE;
+      if (attributes.underlineColor) tag->property_underline_rgba() = GTKText::rgba(*attributes.underlineColor);
+    }
+    table->add(tag);
+  }
+  return tags_[id] = tag;
+}
+
+void CodeTextView::restyle(const StyleMirror::Change& change) {
+  auto buffer = get_buffer();
+  const int from = int(change.firstCharacter), to = int(change.endCharacter);
+  mirroringStorage_ = true;
+  if (change.shown == StyleMirror::unknown) {
+    for (const auto& tag : tags_) {
+      if (tag) buffer->remove_tag(tag, buffer->get_iter_at_offset(from), buffer->get_iter_at_offset(to));
+    }
+  } else if (change.shown >= 2) {
+    buffer->remove_tag(tagFor(change.shown), buffer->get_iter_at_offset(from), buffer->get_iter_at_offset(to));
+  }
+  if (change.wanted >= 2) {
+    buffer->apply_tag(tagFor(change.wanted), buffer->get_iter_at_offset(from), buffer->get_iter_at_offset(to));
+  }
+  mirroringStorage_ = false;
+}
+
+NSRange CodeTextView::visibleRange() {
+  Gdk::Rectangle rect;
+  get_visible_rect(rect);
+  Gtk::TextIter top, bottom;
+  get_iter_at_location(top, rect.get_x(), rect.get_y());
+  get_iter_at_location(bottom, rect.get_x() + rect.get_width(), rect.get_y() + rect.get_height());
+  top.set_line_offset(0);
+  if (!bottom.ends_line()) bottom.forward_to_line_end();
+  const auto& storage = *code_->codeTextStorage();
+  const std::size_t from = utf16At(storage, top), to = utf16At(storage, bottom);
+  return {from, std::max(from, to) - from};
+}
+
+void CodeTextView::updateWindows() {
+  windowsStale_ = false;
+  const std::vector<NSRange>& lines = mirror_.longLines();
+  if (lines.empty()) {
+    mirror_.setWindows({});
     return;
   }
-  if (range.length > 0) {
-    mirroringStorage_ = true;
-    const int start = int(characterOffsetOf(storage, range.location));
-    GTKText::applyAttributes(*buffer, storage.attributedSubstring(range), start);
-    mirroringStorage_ = false;
+  auto buffer = get_buffer();
+  const auto& storage = *code_->codeTextStorage();
+  Gdk::Rectangle rect;
+  get_visible_rect(rect);
+  Gtk::TextIter top, bottom;
+  get_iter_at_location(top, rect.get_x(), rect.get_y());
+  get_iter_at_location(bottom, rect.get_x(), rect.get_y() + rect.get_height());
+  const int margin = int(mirror_.windowMargin());
+  std::vector<NSRange> windows;
+  for (const NSRange& line : lines) {
+    auto start = iterAt(*buffer, storage, line.location);
+    if (start.get_line() < top.get_line() || start.get_line() > bottom.get_line()) continue;
+    // The characters of the line in view, and a margin either side.
+    int y = 0, height = 0;
+    get_line_yrange(start, y, height);
+    Gtk::TextIter left, right;
+    get_iter_at_location(left, rect.get_x(), y);
+    get_iter_at_location(right, rect.get_x() + rect.get_width(), y);
+    auto end = iterAt(*buffer, storage, line.upperBound());
+    // A character is at least a pixel wide (a line not laid out yet may answer its end).
+    const int rightmost = std::min(right.get_offset(), left.get_offset() + std::max(rect.get_width(), 1));
+    const int from = std::max(start.get_offset(), left.get_offset() - margin);
+    const int to = std::min(end.get_offset(), rightmost + margin);
+    if (to <= from) continue;
+    const std::size_t unitFrom = utf16OffsetOf(storage, std::size_t(from));
+    windows.push_back({unitFrom, utf16OffsetOf(storage, std::size_t(to)) - unitFrom});
   }
+  mirror_.setWindows(std::move(windows));
+}
+
+void CodeTextView::watchScrolling() {
+  // The windows of long lines follow the view.
+  auto follow = [this](Glib::RefPtr<Gtk::Adjustment> adjustment, sigc::connection& connection) {
+    connection.disconnect();
+    if (!adjustment) return;
+    connection = adjustment->signal_value_changed().connect([this] {
+      windowsStale_ = true;
+      scheduleStyling();
+    });
+  };
+  property_hadjustment().signal_changed().connect([this, follow] { follow(get_hadjustment(), hScroll_); });
+  property_vadjustment().signal_changed().connect([this, follow] { follow(get_vadjustment(), vScroll_); });
+  follow(get_hadjustment(), hScroll_);
+  follow(get_vadjustment(), vScroll_);
+}
+
+void CodeTextView::size_allocate_vfunc(int width, int height, int baseline) {
+  Gtk::TextView::size_allocate_vfunc(width, height, baseline);
+  windowsStale_ = true;
+  scheduleStyling();
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "SyntaxEditor/StyleMirror.h"
 #include "SyntaxEditor/UXCodeTextView.h"
 
 class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
@@ -30,7 +31,8 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void applyEdit(NSRange range, std::u16string_view text);
 
   /// Whether the buffer shows every style of the storage it is going to show.
-  bool isStyleSettled() const { return !pendingStyle_; }
+  bool isStyleSettled() const { return mirror_.isSettled() && !mirror_.hasDeferred(); }
+  const SyntaxEditorSupport::StyleMirror& styleMirror() const { return mirror_; }
 
   /// The key handling of the widget, public so that callers can drive it as a key press would.
   bool handleKeyPress(guint keyval, Gdk::ModifierType state);
@@ -48,6 +50,19 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
 
   static gboolean acceptsDrop(GtkDropTarget* target, GdkDrop* drop, gpointer self);
   void storageDidEdit(const NSTextStorageEdit& edit);
+  /// Puts the storage's new text of `newRange` (which replaced `oldRange`) into the buffer.
+  void replaceInBuffer(NSRange oldRange, NSRange newRange);
+  void scheduleStyling();
+  /// Applies the mirror's changes for a few milliseconds; true while there are more.
+  bool styleSlice();
+  void restyle(const SyntaxEditorSupport::StyleMirror::Change& change);
+  Glib::RefPtr<Gtk::TextTag> tagFor(std::uint32_t id);
+  /// The storage range of the lines in view.
+  NSRange visibleRange();
+  /// Gives the mirror the parts of long lines in view, with a margin either side.
+  void updateWindows();
+  void watchScrolling();
+  void size_allocate_vfunc(int width, int height, int baseline) override;
   void bufferWillInsert(Gtk::TextBuffer::iterator& position, const Glib::ustring& text, int bytes);
   void bufferWillErase(Gtk::TextBuffer::iterator& start, Gtk::TextBuffer::iterator& end);
   void bufferDidChange();
@@ -63,5 +78,10 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   bool mirroringBuffer_ = false;   // the storage is being changed to follow the buffer
   bool placingSelection_ = false;
   std::optional<UXCodeTextEdit> pendingEdit_;  // typed into the buffer, reported once it is in
-  std::optional<NSRange> pendingStyle_;        // storage range to style once the buffer holds it
+  SyntaxEditorSupport::StyleMirror mirror_;
+  std::vector<Glib::RefPtr<Gtk::TextTag>> tags_;  // by style id
+  sigc::connection styling_;
+  sigc::connection hScroll_;
+  sigc::connection vScroll_;
+  bool windowsStale_ = false;
 };

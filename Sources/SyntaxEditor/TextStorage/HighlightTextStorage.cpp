@@ -43,9 +43,11 @@ void HighlightTextStorage::highlight(NSRange range) {
   highlighter->highlight(Fennix::utf8FromUTF16(text), language_, theme_, DispatchQueue::main(),
                          [self, range](std::optional<AttributedString> result) {
                            --self->pendingHighlights_;
-                           if (!result) return;
-                           self->isApplyingHighlight_ = true;
-                           self->setStringAttributesIfUnchanged(*result, range);
-                           self->isApplyingHighlight_ = false;
+                           if (result) {
+                             self->isApplyingHighlight_ = true;
+                             self->setStringAttributesIfUnchanged(*result, range);
+                             self->isApplyingHighlight_ = false;
+                           }
+                           if (self->pendingHighlights_ == 0 && self->cbHighlightsDone) self->cbHighlightsDone();
                          });
 }

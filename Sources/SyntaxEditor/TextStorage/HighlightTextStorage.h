@@ -3,6 +3,7 @@
 // comes back on the main queue, provided the text there is still what was highlighted.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -28,6 +29,8 @@ class HighlightTextStorage : public WrappedTextStorage {
   bool isApplyingHighlight() const { return isApplyingHighlight_; }
   /// Whether requests sent to the highlighter are still unanswered.
   bool isHighlighting() const { return pendingHighlights_ > 0; }
+  /// Called each time the last open request has been answered (its result applied, if any).
+  std::function<void()> cbHighlightsDone;
 
   void processEditing() override;
   /// Setting attributes from outside re-highlights the paragraphs around `range`.
