@@ -143,7 +143,7 @@ void StyleMirror::releaseDeferred() {
   deferred_.clear();
 }
 
-const std::vector<NSRange>& StyleMirror::longLines() {
+const std::vector<NSRange>& StyleMirror::longLines() const {
   if (longLinesKnown_) return longLines_;
   longLines_.clear();
   const std::u16string& text = storage_.string();

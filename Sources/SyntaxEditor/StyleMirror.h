@@ -71,7 +71,7 @@ class StyleMirror {
   /// The part of the text in view: it is brought in line first.
   void setVisibleRange(NSRange range) { visible_ = range; }
   /// The lines longer than the threshold (their terminators excluded), in order.
-  const std::vector<NSRange>& longLines();
+  const std::vector<NSRange>& longLines() const;
   /// The parts of long lines that carry styles (near the view); the rest of those lines shows none.
   void setWindows(std::vector<NSRange> windows);
   const std::vector<NSRange>& windows() const { return windows_; }
@@ -109,8 +109,8 @@ class StyleMirror {
   RangeSet deferred_;
   NSRange visible_;
   std::vector<NSRange> windows_;
-  std::vector<NSRange> longLines_;
-  bool longLinesKnown_ = false;
+  mutable std::vector<NSRange> longLines_;  // found on first need after a change of the text
+  mutable bool longLinesKnown_ = false;
   // The last offset converted to characters, to convert the next one from there.
   std::size_t cursorUnits_ = 0;
   std::size_t cursorCharacters_ = 0;

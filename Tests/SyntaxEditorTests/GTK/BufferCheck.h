@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <string>
@@ -79,6 +80,23 @@ inline ::testing::AssertionResult bufferMirrorsStorage(
     unit = run.upperBound();
   }
   return ::testing::AssertionSuccess();
+}
+
+/// True for the characters of long lines outside the windows that carry styles.
+inline std::function<bool(int)> outsideWindows(CodeTextView& view) {
+  const auto& mirror = view.styleMirror();
+  const NSTextStorage& storage = *view.codeView().codeTextStorage();
+  auto characters = [&](const NSRange& range) {
+    return std::pair<int, int>(int(SyntaxEditorSupport::characterOffsetOf(storage, range.location)),
+                               int(SyntaxEditorSupport::characterOffsetOf(storage, range.upperBound())));
+  };
+  std::vector<std::pair<int, int>> lines, windows;
+  for (const NSRange& line : mirror.longLines()) lines.push_back(characters(line));
+  for (const NSRange& window : mirror.windows()) windows.push_back(characters(window));
+  return [lines, windows](int character) {
+    auto inside = [character](const std::pair<int, int>& r) { return character >= r.first && character < r.second; };
+    return std::any_of(lines.begin(), lines.end(), inside) && std::none_of(windows.begin(), windows.end(), inside);
+  };
 }
 
 /// Runs the main loop until the storage has no highlight request open and the view has nothing

@@ -150,4 +150,79 @@ TEST(EditorColourTests, TypingAndPastingLeaveTheBufferStyledAsTheStorage) {
   EXPECT_EQ(w.svg, bufferText(xml));
 }
 
+/// The character range of the long line that the view shows.
+std::pair<int, int> visibleCharacters(CodeTextView& view) {
+  Gdk::Rectangle rect;
+  view.get_visible_rect(rect);
+  Gtk::TextIter left, right;
+  view.get_iter_at_location(left, rect.get_x(), rect.get_y() + 2);
+  view.get_iter_at_location(right, rect.get_x() + rect.get_width() - 1, rect.get_y() + 2);
+  return {left.get_offset(), right.get_offset()};
+}
+
+/// How many characters of [from, to) carry a tag.
+int taggedCharacters(CodeTextView& view, int from, int to) {
+  auto buffer = view.get_buffer();
+  int tagged = 0;
+  for (auto iter = buffer->get_iter_at_offset(from); iter.get_offset() < to;) {
+    auto next = iter;
+    if (!next.forward_to_tag_toggle(Glib::RefPtr<Gtk::TextTag>()) || next.get_offset() > to) next = buffer->get_iter_at_offset(to);
+    if (!iter.get_tags().empty()) tagged += next.get_offset() - iter.get_offset();
+    if (next.get_offset() <= iter.get_offset()) break;
+    iter = next;
+  }
+  return tagged;
+}
+
+// A drawing on one line of some 60,000 characters, with an emoji early on: the view styles the
+// part of the line it shows and a margin either side, and after typing and scrolling the buffer
+// carries exactly the storage's styles there and none elsewhere on the line.
+TEST(EditorColourTests, ALongLineCarriesTheStylesNearTheView) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  std::string line = "<svg viewBox=\"0 0 100 100\"><title>\U0001F600</title>";
+  for (int i = 0; i < 1000; ++i) {
+    line += "<path d=\"M" + std::to_string(i % 97) + " 2L3 4\" fill=\"#12" + std::to_string(10 + i % 80) + "56\"/>";
+  }
+  line += "</svg>";
+  const std::string title = "Editor colours on a long line";
+  EditorWindow w(line + "\n<!-- end -->\n", "let a = 1\n", title);
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& xml = w.xml.textView();
+  const int lineLength = xml.get_buffer()->get_iter_at_line(0).get_chars_in_line() - 1;
+  ASSERT_GT(lineLength, 2 * int(xml.styleMirror().longLineThreshold()));
+  ASSERT_TRUE(waitUntilSettled(xml));
+
+  auto check = [&](const char* when) {
+    EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << when;
+    // What the view shows is styled, and the line carries styles only near it.
+    const auto [left, right] = visibleCharacters(xml);
+    EXPECT_GT(right, left) << when;
+    for (int character : {left, (left + right) / 2, right - 1}) {
+      EXPECT_FALSE(BufferCheck::outsideWindows(xml)(character)) << when << ": character " << character << " in view";
+    }
+    EXPECT_GT(taggedCharacters(xml, left, right), (right - left) / 2) << when;
+    const int margin = int(xml.styleMirror().windowMargin());
+    EXPECT_LE(taggedCharacters(xml, 0, lineLength), (right - left) + 2 * margin + 100) << when;
+    EXPECT_EQ(taggedCharacters(xml, 0, std::max(0, left - margin - 100)), 0) << when;
+    EXPECT_EQ(taggedCharacters(xml, std::min(lineLength, right + margin + 100), lineLength), 0) << when;
+  };
+  check("after opening");
+
+  // A digit typed in view, through the X server.
+  w.caret(xml, 40);
+  std::string expected = w.svg;
+  expected.insert(expected.begin() + 43, '7');  // character 40 is after the emoji (4 bytes, one character)
+  ASSERT_TRUE(w.typed(xml, "7", expected));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  check("after typing");
+
+  // Scrolled to the middle of the line, the view shows colours there, and the start is bare again.
+  auto adjustment = xml.get_hadjustment();
+  adjustment->set_value(adjustment->get_upper() / 2);
+  ASSERT_TRUE(runMainLoopUntil([&] { return visibleCharacters(xml).first > lineLength / 3; }, 5));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  check("after scrolling");
+  EXPECT_EQ(taggedCharacters(xml, 0, 100), 0);
+}
+
 }  // namespace
