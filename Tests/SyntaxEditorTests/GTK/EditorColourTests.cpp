@@ -150,6 +150,44 @@ TEST(EditorColourTests, TypingAndPastingLeaveTheBufferStyledAsTheStorage) {
   EXPECT_EQ(w.svg, bufferText(xml));
 }
 
+// New text from outside (the Swift pane's regenerated code) replaces only the part of the buffer
+// that differs, also when the difference starts or ends inside a character of several bytes, and
+// the buffer ends up styled as the storage.
+TEST(EditorColourTests, AWholeNewTextReplacesOnlyWhatDiffers) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor colours of new text";
+  std::string head = "import SwiftUI\n// \U0001F600 drawn\n", tail = "\nlet tail = \"\U0001F680\" // end\n";
+  EditorWindow w("<svg/>\n", head + "let n = 1 // \U0001F600" + tail, title);
+  ASSERT_TRUE(w.ready(title));
+  CodeTextView& swift = w.swiftEditor.textView();
+  ASSERT_TRUE(waitUntilSettled(swift));
+  auto buffer = swift.get_buffer();
+
+  for (const std::string middle : {"let n = 22 // \U0001F603", "var n = 22 // \U0001F603 and \U0001F604", "let n = 3"}) {
+    // A mark on the "t" of "tail" stays on it when only the middle is replaced.
+    const int tailOffset = int(g_utf8_strlen(w.swift.c_str(), -1)) - int(g_utf8_strlen(tail.c_str(), -1)) + 5;
+    auto mark = buffer->create_mark(buffer->get_iter_at_offset(tailOffset), false);
+    auto headMark = buffer->create_mark(buffer->get_iter_at_offset(3), true);
+    w.swiftEditor.setText(head + middle + tail);
+    EXPECT_EQ(bufferText(swift), head + middle + tail);
+    EXPECT_EQ(mark->get_iter().get_char(), gunichar('t')) << middle;
+    EXPECT_EQ(mark->get_iter().get_offset(),
+              int(g_utf8_strlen(w.swift.c_str(), -1)) - int(g_utf8_strlen(tail.c_str(), -1)) + 5) << middle;
+    EXPECT_EQ(headMark->get_iter().get_offset(), 3) << middle;
+    buffer->delete_mark(mark);
+    buffer->delete_mark(headMark);
+    ASSERT_TRUE(waitUntilSettled(swift));
+    EXPECT_TRUE(bufferMirrorsStorage(swift)) << middle;
+  }
+  // A text with nothing in common, and the empty text.
+  w.swiftEditor.setText("struct A {}\n");
+  ASSERT_TRUE(waitUntilSettled(swift));
+  EXPECT_TRUE(bufferMirrorsStorage(swift));
+  w.swiftEditor.setText("");
+  EXPECT_EQ(bufferText(swift), "");
+  ASSERT_TRUE(waitUntilSettled(swift));
+}
+
 /// The character range of the long line that the view shows.
 std::pair<int, int> visibleCharacters(CodeTextView& view) {
   Gdk::Rectangle rect;
