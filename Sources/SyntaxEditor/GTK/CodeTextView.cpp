@@ -263,7 +263,7 @@ std::pair<std::size_t, std::size_t> countsOf(std::string_view text) {
 
 }  // namespace
 
-void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
+void CodeTextView::replaceInBuffer(NSRange newRange) {
   auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
   // Everything after the edited range is unchanged: count the replaced characters from the end.
@@ -293,7 +293,6 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   const std::string_view inserted = std::string_view(after).substr(prefix, after.size() - prefix - suffix);
   const auto [prefixCharacters, prefixUnits] = countsOf(std::string_view(before).substr(0, prefix));
   const std::size_t removedUnits = countsOf(removed).second;
-  (void)oldRange;
 
   const bool recorded = code_->isEditingByUser();
   mirroringStorage_ = true;
@@ -313,12 +312,12 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
   auto& storage = *code_->codeTextStorage();
   const NSRange range = edit.editedRange;
   if (edit.editedMask & NSTextStorageEditedCharacters) {
-    const NSRange oldRange{range.location, std::size_t(std::ptrdiff_t(range.length) - edit.changeInLength)};
     if (mirroringBuffer_) {
       // The buffer makes this very change itself, right after.
-      mirror_.textDidChange(oldRange, range.length);
+      mirror_.textDidChange({range.location, std::size_t(std::ptrdiff_t(range.length) - edit.changeInLength)},
+                            range.length);
     } else {
-      replaceInBuffer(oldRange, range);
+      replaceInBuffer(range);
     }
     windowsStale_ = true;
     // The storage re-highlights the paragraphs around the edit: the rest of the edited range is

@@ -1,7 +1,8 @@
 // The code text view's widget: a toolkit text view whose buffer mirrors the highlighting storage
 // of a `UXCodeTextView`. Return, Tab, Backspace, the opening halves of pairs, copying and the
 // font-size shortcuts go to the text view's rules; other typing goes through the toolkit and is
-// handed to the storage. Highlight results come back as text tags.
+// handed to the storage. The storage's attributes reach the buffer as text tags, applied in short
+// slices of the main loop (see StyleMirror).
 #pragma once
 
 #include <gtkmm/cssprovider.h>
@@ -50,8 +51,8 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
 
   static gboolean acceptsDrop(GtkDropTarget* target, GdkDrop* drop, gpointer self);
   void storageDidEdit(const NSTextStorageEdit& edit);
-  /// Puts the storage's new text of `newRange` (which replaced `oldRange`) into the buffer.
-  void replaceInBuffer(NSRange oldRange, NSRange newRange);
+  /// Puts the storage's new text of `newRange` into the buffer in place of what it replaced.
+  void replaceInBuffer(NSRange newRange);
   void scheduleStyling();
   /// Applies the mirror's changes for a few milliseconds; true while there are more.
   bool styleSlice();
