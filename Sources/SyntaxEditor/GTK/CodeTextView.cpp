@@ -414,8 +414,10 @@ void CodeTextView::updateWindows() {
   get_iter_at_location(top, rect.get_x(), rect.get_y());
   get_iter_at_location(bottom, rect.get_x(), rect.get_y() + rect.get_height());
   const int margin = int(mirror_.windowMargin());
+  const NSRange visible = visibleRange();
   std::vector<NSRange> windows;
   for (const NSRange& line : lines) {
+    if (line.upperBound() < visible.location || line.location > visible.upperBound()) continue;
     auto start = iterAt(*buffer, storage, line.location);
     if (start.get_line() < top.get_line() || start.get_line() > bottom.get_line()) continue;
     // The characters of the line in view, and a margin either side.

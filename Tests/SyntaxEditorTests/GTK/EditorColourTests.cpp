@@ -223,7 +223,9 @@ TEST(EditorColourTests, ALongLineCarriesTheStylesNearTheView) {
   }
   line += "</svg>";
   const std::string title = "Editor colours on a long line";
-  EditorWindow w(line + "\n<!-- end -->\n", "let a = 1\n", title);
+  std::string shortLines;
+  for (int i = 0; i < 200; ++i) shortLines += "<g id=\"g" + std::to_string(i) + "\"/>\n";
+  EditorWindow w(line + "\n" + shortLines + line + "\n", "let a = 1\n", title);
   ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
   CodeTextView& xml = w.xml.textView();
   const int lineLength = xml.get_buffer()->get_iter_at_line(0).get_chars_in_line() - 1;
@@ -261,6 +263,31 @@ TEST(EditorColourTests, ALongLineCarriesTheStylesNearTheView) {
   ASSERT_TRUE(waitUntilSettled(xml));
   check("after scrolling");
   EXPECT_EQ(taggedCharacters(xml, 0, 100), 0);
+
+  // The second long line, out of view, carries nothing until the view scrolls down to it.
+  auto buffer = xml.get_buffer();
+  const int second = buffer->get_iter_at_line(201).get_offset(), secondEnd = second + lineLength;
+  EXPECT_EQ(taggedCharacters(xml, second, secondEnd), 0);
+  auto vertical = xml.get_vadjustment();
+  vertical->set_value(vertical->get_upper());
+  Gdk::Rectangle rect;
+  ASSERT_TRUE(runMainLoopUntil([&] {
+    xml.get_visible_rect(rect);
+    int y = 0, height = 0;
+    xml.get_line_yrange(buffer->get_iter_at_line(201), y, height);
+    return y >= rect.get_y() && y + height <= rect.get_y() + rect.get_height();
+  }, 5));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after scrolling down";
+  int y = 0, height = 0;
+  xml.get_line_yrange(buffer->get_iter_at_line(201), y, height);
+  Gtk::TextIter left, right;
+  xml.get_iter_at_location(left, rect.get_x(), y);
+  xml.get_iter_at_location(right, rect.get_x() + rect.get_width() - 1, y);
+  EXPECT_GT(left.get_offset(), second + lineLength / 3) << "the view stayed in the middle of the lines";
+  EXPECT_GT(taggedCharacters(xml, left.get_offset(), right.get_offset()), (right.get_offset() - left.get_offset()) / 2);
+  EXPECT_LE(taggedCharacters(xml, second, secondEnd),
+            right.get_offset() - left.get_offset() + 2 * int(xml.styleMirror().windowMargin()) + 100);
 }
 
 }  // namespace
