@@ -415,22 +415,31 @@ void CodeTextView::updateWindows() {
   get_iter_at_location(bottom, rect.get_x(), rect.get_y() + rect.get_height());
   const int margin = int(mirror_.windowMargin());
   const NSRange visible = visibleRange();
+  auto metrics = get_pango_context()->get_metrics(get_pango_context()->get_font_description());
+  const double characterWidth = std::max(1.0, double(metrics.get_approximate_char_width()) / PANGO_SCALE);
   std::vector<NSRange> windows;
   for (const NSRange& line : lines) {
     if (line.upperBound() < visible.location || line.location > visible.upperBound()) continue;
     auto start = iterAt(*buffer, storage, line.location);
     if (start.get_line() < top.get_line() || start.get_line() > bottom.get_line()) continue;
-    // The characters of the line in view, and a margin either side.
+    // The characters of the line in view, and a margin either side. Where the line lies is known
+    // once the view has measured the lines above it; until then the columns are estimated from
+    // the font's character width.
     int y = 0, height = 0;
     get_line_yrange(start, y, height);
     Gtk::TextIter left, right;
-    get_iter_at_location(left, rect.get_x(), y);
-    get_iter_at_location(right, rect.get_x() + rect.get_width(), y);
+    get_iter_at_location(left, rect.get_x(), y + height / 2);
+    get_iter_at_location(right, rect.get_x() + rect.get_width(), y + height / 2);
+    int first = start.get_offset() + int(rect.get_x() / characterWidth);
+    int last = first + int(rect.get_width() / characterWidth) + 1;
+    if (left.get_line() == start.get_line() && right.get_line() == start.get_line()) {
+      first = left.get_offset();
+      // A character is at least a pixel wide (a line not laid out yet may answer its end).
+      last = std::min(right.get_offset(), first + std::max(rect.get_width(), 1));
+    }
     auto end = iterAt(*buffer, storage, line.upperBound());
-    // A character is at least a pixel wide (a line not laid out yet may answer its end).
-    const int rightmost = std::min(right.get_offset(), left.get_offset() + std::max(rect.get_width(), 1));
-    const int from = std::max(start.get_offset(), left.get_offset() - margin);
-    const int to = std::min(end.get_offset(), rightmost + margin);
+    const int from = std::max(start.get_offset(), first - margin);
+    const int to = std::min(end.get_offset(), last + margin);
     if (to <= from) continue;
     const std::size_t unitFrom = utf16OffsetOf(storage, std::size_t(from));
     windows.push_back({unitFrom, utf16OffsetOf(storage, std::size_t(to)) - unitFrom});
@@ -456,6 +465,8 @@ void CodeTextView::watchScrolling() {
 
 void CodeTextView::size_allocate_vfunc(int width, int height, int baseline) {
   Gtk::TextView::size_allocate_vfunc(width, height, baseline);
+  if (width == allocated_.width && height == allocated_.height) return;
+  allocated_ = {double(width), double(height)};
   windowsStale_ = true;
   scheduleStyling();
 }

@@ -85,4 +85,5 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   sigc::connection hScroll_;
   sigc::connection vScroll_;
   bool windowsStale_ = false;
+  NSSize allocated_;
 };
