@@ -158,6 +158,13 @@ const std::vector<NSRange>& StyleMirror::longLines() const {
   return longLines_;
 }
 
+bool StyleMirror::isOnLongLine(std::size_t index) const {
+  const std::vector<NSRange>& lines = longLines();
+  auto line = std::upper_bound(lines.begin(), lines.end(), index,
+                               [](std::size_t i, const NSRange& r) { return i < r.location; });
+  return line != lines.begin() && index < std::prev(line)->upperBound();
+}
+
 void StyleMirror::setWindows(std::vector<NSRange> windows) {
   std::sort(windows.begin(), windows.end(), [](const NSRange& a, const NSRange& b) { return a.location < b.location; });
   if (windows == windows_) return;

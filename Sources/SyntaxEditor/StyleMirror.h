@@ -72,6 +72,7 @@ class StyleMirror {
   void setVisibleRange(NSRange range) { visible_ = range; }
   /// The lines longer than the threshold (their terminators excluded), in order.
   const std::vector<NSRange>& longLines() const;
+  bool isOnLongLine(std::size_t index) const;
   /// The parts of long lines that carry styles (near the view); the rest of those lines shows none.
   void setWindows(std::vector<NSRange> windows);
   const std::vector<NSRange>& windows() const { return windows_; }

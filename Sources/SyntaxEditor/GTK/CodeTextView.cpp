@@ -339,11 +339,17 @@ void CodeTextView::scheduleStyling() {
 
 bool CodeTextView::styleSlice() {
   using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(4);
+  const auto start = Clock::now();
+  auto deadline = start + std::chrono::milliseconds(4);
   if (windowsStale_) updateWindows();
   mirror_.setVisibleRange(visibleRange());
   while (!mirror_.isSettled() && Clock::now() < deadline) {
-    if (auto change = mirror_.next(1024)) restyle(*change);
+    auto change = mirror_.next(1024);
+    if (!change) continue;
+    restyle(*change);
+    // Every slice that changes a long line costs a layout of all of it afterwards, which takes
+    // far longer than a slice: such slices do more.
+    if (mirror_.isOnLongLine(change->range.location)) deadline = start + std::chrono::milliseconds(30);
   }
   return !mirror_.isSettled();
 }
