@@ -216,12 +216,19 @@ std::size_t StyleMirror::characterOffset(std::size_t utf16Offset) {
 }
 
 std::optional<StyleMirror::Change> StyleMirror::next(std::size_t maxSteps) {
+  std::vector<Change> changes = nextChanges(1, maxSteps);
+  if (changes.empty()) return std::nullopt;
+  return changes.front();
+}
+
+std::vector<StyleMirror::Change> StyleMirror::nextChanges(std::size_t maxChanges, std::size_t maxSteps) {
+  std::vector<Change> changes;
   const std::size_t length = storage_.length();
   dirty_.remove({length, ~std::size_t(0) - length});
-  if (dirty_.empty()) return std::nullopt;
+  if (dirty_.empty()) return changes;
   if (shown_.empty()) {
     dirty_.clear();
-    return std::nullopt;
+    return changes;
   }
 
   // The visible part first, then what follows it, then what comes before.
@@ -247,31 +254,60 @@ std::optional<StyleMirror::Change> StyleMirror::next(std::size_t maxSteps) {
     }
   }
 
+  // Walk the stretch, keeping what the buffer will show there; the runs are replaced at once at
+  // the end (one move of the runs after it, however many changes).
+  std::vector<Run> runs;
+  auto show = [&runs](std::size_t location, std::size_t count, std::uint32_t id) {
+    if (!runs.empty() && runs.back().id == id) {
+      runs.back().length += count;
+    } else {
+      runs.push_back({location, count, id});
+    }
+  };
   std::size_t position = work.location;
   const std::size_t end = work.upperBound();
-  for (std::size_t steps = 0; position < end && steps < maxSteps; ++steps) {
+  std::size_t runAt = runIndex(position);
+  for (std::size_t steps = 0; position < end && steps < maxSteps && changes.size() < maxChanges; ++steps) {
     std::size_t wantedEnd = end;
     const TextAttributes* wanted = nullptr;
     wantedAt(position, end, wantedEnd, wanted);
-    const Run& run = shown_[runIndex(position)];
+    while (runAt < shown_.size() && shown_[runAt].location + shown_[runAt].length <= position) ++runAt;
+    if (runAt == shown_.size()) break;
+    const Run& run = shown_[runAt];
     const std::size_t stretchEnd = std::min(wantedEnd, run.location + run.length);
     const std::uint32_t shown = run.id;
     const bool same =
         shown != unknown && (wanted == nullptr ? shown == none : shown >= 2 && attributes(shown) == *wanted);
     if (same) {
-      position = stretchEnd;
-      continue;
+      show(position, stretchEnd - position, shown);
+    } else {
+      const std::uint32_t id = wanted ? intern(*wanted) : none;
+      Change change{{position, stretchEnd - position}, 0, 0, shown, id};
+      change.firstCharacter = characterOffset(position);
+      change.endCharacter = characterOffset(stretchEnd);
+      changes.push_back(change);
+      show(position, stretchEnd - position, id);
     }
-    const std::uint32_t id = wanted ? intern(*wanted) : none;
-    Change change{{position, stretchEnd - position}, 0, 0, shown, id};
-    change.firstCharacter = characterOffset(position);
-    change.endCharacter = characterOffset(stretchEnd);
-    setShown(change.range, id);
-    dirty_.remove({work.location, stretchEnd - work.location});
-    return change;
+    position = stretchEnd;
   }
-  dirty_.remove({work.location, position - work.location});
-  return std::nullopt;
+  if (position > work.location) {
+    const std::size_t first = splitAt(work.location);
+    const std::size_t last = splitAt(position);
+    shown_.erase(shown_.begin() + std::ptrdiff_t(first), shown_.begin() + std::ptrdiff_t(last));
+    shown_.insert(shown_.begin() + std::ptrdiff_t(first), runs.begin(), runs.end());
+    // Join equal neighbours at both ends.
+    const std::size_t after = first + runs.size();
+    if (after < shown_.size() && after > 0 && shown_[after - 1].id == shown_[after].id) {
+      shown_[after - 1].length += shown_[after].length;
+      shown_.erase(shown_.begin() + std::ptrdiff_t(after));
+    }
+    if (first > 0 && first < shown_.size() && shown_[first - 1].id == shown_[first].id) {
+      shown_[first - 1].length += shown_[first].length;
+      shown_.erase(shown_.begin() + std::ptrdiff_t(first));
+    }
+    dirty_.remove({work.location, position - work.location});
+  }
+  return changes;
 }
 
 }  // namespace SyntaxEditorSupport

@@ -82,6 +82,8 @@ class StyleMirror {
   /// The next change, comparing at most `maxSteps` stretches; none when there is nothing to change
   /// or the steps ran out first (call again while not settled).
   std::optional<Change> next(std::size_t maxSteps = 4096);
+  /// Up to `maxChanges` changes, in order, from one stretch of the text.
+  std::vector<Change> nextChanges(std::size_t maxChanges, std::size_t maxSteps = 4096);
 
   /// The style id the buffer shows at a unit (for checks).
   std::uint32_t shownAt(std::size_t index) const;

@@ -124,6 +124,23 @@ TEST(StyleMirrorTests, TheVisiblePartComesFirstThenWhatFollowsThenWhatComesBefor
   EXPECT_GT(calls, 1u);
 }
 
+TEST(StyleMirrorTests, ChangesInBatchesAreTheChangesOneByOne) {
+  std::u16string text;
+  for (int line = 0; line < 40; ++line) text += u"word word word\n";
+  Mirrored single(text), batched(text);
+  for (Mirrored* m : {&single, &batched}) {
+    for (std::size_t at = 0; at + 4 < text.size(); at += 5) m->style({at, 4}, colour(at % 3 == 0 ? 0.5 : 0.6));
+    m->mirror.setVisibleRange({150, 150});
+  }
+  single.apply();
+  std::vector<StyleMirror::Change> changes;
+  for (int calls = 0; !batched.mirror.isSettled() && calls < 1000; ++calls) {
+    for (const auto& change : batched.mirror.nextChanges(7)) changes.push_back(change);
+  }
+  EXPECT_EQ(changes, single.changes);
+  for (std::size_t i = 0; i < text.size(); ++i) EXPECT_EQ(batched.mirror.shownAt(i), single.mirror.shownAt(i)) << i;
+}
+
 TEST(StyleMirrorTests, LongLinesCarryStylesOnlyInTheirWindows) {
   // Line 0 is short, line 1 has 100 units (over the threshold of 50), line 2 is short.
   const std::u16string text = u"short\n" + std::u16string(100, u'x') + u"\nshort\n";

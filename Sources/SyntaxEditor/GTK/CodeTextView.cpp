@@ -344,12 +344,12 @@ bool CodeTextView::styleSlice() {
   if (windowsStale_) updateWindows();
   mirror_.setVisibleRange(visibleRange());
   while (!mirror_.isSettled() && Clock::now() < deadline) {
-    auto change = mirror_.next(1024);
-    if (!change) continue;
-    restyle(*change);
-    // Every slice that changes a long line costs a layout of all of it afterwards, which takes
-    // far longer than a slice: such slices do more.
-    if (mirror_.isOnLongLine(change->range.location)) deadline = start + std::chrono::milliseconds(30);
+    for (const auto& change : mirror_.nextChanges(32, 1024)) {
+      restyle(change);
+      // Every slice that changes a long line costs a layout of all of it afterwards, which
+      // takes far longer than a slice: such slices do more.
+      if (mirror_.isOnLongLine(change.range.location)) deadline = start + std::chrono::milliseconds(30);
+    }
   }
   return !mirror_.isSettled();
 }
