@@ -246,78 +246,57 @@ void CodeTextView::bufferDidChange() {
   code_->didChangeText(edit);
 }
 
-namespace {
-
-bool isContinuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
-
-// Characters and UTF-16 units of UTF-8 text.
-std::pair<std::size_t, std::size_t> countsOf(std::string_view text) {
-  std::size_t characters = 0, units = 0;
-  for (char byte : text) {
-    if (isContinuation(byte)) continue;
-    ++characters;
-    units += static_cast<unsigned char>(byte) >= 0xF0 ? 2 : 1;
-  }
-  return {characters, units};
-}
-
-}  // namespace
-
-void CodeTextView::replaceInBuffer(NSRange newRange) {
+void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
-  // Everything after the edited range is unchanged: count the replaced characters from the end.
-  const int start = int(characterOffsetOf(storage, newRange.location));
-  const std::size_t charactersAfter =
-      characterOffsetOf(storage, storage.length()) - characterOffsetOf(storage, newRange.upperBound());
-  const int oldEnd = std::max(start, buffer->get_char_count() - int(charactersAfter));
-
   // Only the middle that differs is replaced: the text around it keeps its styles (a whole new
   // text that is mostly the old one, such as regenerated code, changes only a few lines).
-  const std::string before = buffer->get_text(buffer->get_iter_at_offset(start), buffer->get_iter_at_offset(oldEnd)).raw();
-  const std::string after = Fennix::utf8FromUTF16(storage.substring(newRange));
-  std::size_t prefix = 0;
+  const std::u16string_view before = std::u16string_view(bufferText_).substr(oldRange.location, oldRange.length);
+  const std::u16string_view after = std::u16string_view(storage.string()).substr(newRange.location, newRange.length);
+  auto isLowSurrogate = [](char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
   const std::size_t shorter = std::min(before.size(), after.size());
+  std::size_t prefix = 0;
   while (prefix < shorter && before[prefix] == after[prefix]) ++prefix;
-  while (prefix > 0 && ((prefix < before.size() && isContinuation(before[prefix])) ||
-                        (prefix < after.size() && isContinuation(after[prefix])))) {
+  // Never between the halves of a surrogate pair.
+  if (prefix > 0 && ((prefix < before.size() && isLowSurrogate(before[prefix])) ||
+                     (prefix < after.size() && isLowSurrogate(after[prefix])))) {
     --prefix;
   }
   std::size_t suffix = 0;
   while (suffix < shorter - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) ++suffix;
-  while (suffix > 0 && ((suffix < before.size() && isContinuation(before[before.size() - suffix])) ||
-                        (suffix < after.size() && isContinuation(after[after.size() - suffix])))) {
+  if (suffix > 0 && (isLowSurrogate(before[before.size() - suffix]) || isLowSurrogate(after[after.size() - suffix]))) {
     --suffix;
   }
-  const std::string_view removed = std::string_view(before).substr(prefix, before.size() - prefix - suffix);
-  const std::string_view inserted = std::string_view(after).substr(prefix, after.size() - prefix - suffix);
-  const auto [prefixCharacters, prefixUnits] = countsOf(std::string_view(before).substr(0, prefix));
-  const std::size_t removedUnits = countsOf(removed).second;
+  const std::u16string_view removed = before.substr(prefix, before.size() - prefix - suffix);
+  const std::u16string_view inserted = after.substr(prefix, after.size() - prefix - suffix);
 
   const bool recorded = code_->isEditingByUser();
   mirroringStorage_ = true;
   if (!recorded) buffer->begin_irreversible_action();
-  const int from = start + int(prefixCharacters);
+  const int from = int(characterOffsetOf(storage, newRange.location + prefix));
   auto position = buffer->erase(buffer->get_iter_at_offset(from),
-                                buffer->get_iter_at_offset(from + int(countsOf(removed).first)));
+                                buffer->get_iter_at_offset(from + int(Fennix::characterOffset(removed, removed.size()))));
   // Text put into an empty buffer carries no style.
   const bool bare = buffer->get_char_count() == 0;
-  if (!inserted.empty()) buffer->insert(position, inserted.data(), inserted.data() + inserted.size());
+  if (!inserted.empty()) buffer->insert(position, Fennix::utf8FromUTF16(inserted));
   if (!recorded) buffer->end_irreversible_action();
   mirroringStorage_ = false;
-  mirror_.textDidChange({newRange.location + prefixUnits, removedUnits}, countsOf(inserted).second, bare);
+  const std::size_t removedLength = removed.size();
+  bufferText_.replace(oldRange.location + prefix, removedLength, inserted);
+  mirror_.textDidChange({newRange.location + prefix, removedLength}, inserted.size(), bare);
 }
 
 void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
   auto& storage = *code_->codeTextStorage();
   const NSRange range = edit.editedRange;
   if (edit.editedMask & NSTextStorageEditedCharacters) {
+    const NSRange oldRange{range.location, std::size_t(std::ptrdiff_t(range.length) - edit.changeInLength)};
     if (mirroringBuffer_) {
       // The buffer makes this very change itself, right after.
-      mirror_.textDidChange({range.location, std::size_t(std::ptrdiff_t(range.length) - edit.changeInLength)},
-                            range.length);
+      bufferText_.replace(oldRange.location, oldRange.length, storage.string(), range.location, range.length);
+      mirror_.textDidChange(oldRange, range.length);
     } else {
-      replaceInBuffer(range);
+      replaceInBuffer(oldRange, range);
     }
     windowsStale_ = true;
     // The storage re-highlights the paragraphs around the edit: the rest of the edited range is

@@ -51,8 +51,8 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
 
   static gboolean acceptsDrop(GtkDropTarget* target, GdkDrop* drop, gpointer self);
   void storageDidEdit(const NSTextStorageEdit& edit);
-  /// Puts the storage's new text of `newRange` into the buffer in place of what it replaced.
-  void replaceInBuffer(NSRange newRange);
+  /// Puts the storage's new text of `newRange` into the buffer in place of `oldRange`.
+  void replaceInBuffer(NSRange oldRange, NSRange newRange);
   void scheduleStyling();
   /// Applies the mirror's changes for a few milliseconds; true while there are more.
   bool styleSlice();
@@ -79,6 +79,7 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   bool mirroringBuffer_ = false;   // the storage is being changed to follow the buffer
   bool placingSelection_ = false;
   std::optional<UXCodeTextEdit> pendingEdit_;  // typed into the buffer, reported once it is in
+  std::u16string bufferText_;  // what the buffer holds, in UTF-16 units
   SyntaxEditorSupport::StyleMirror mirror_;
   std::vector<Glib::RefPtr<Gtk::TextTag>> tags_;  // by style id
   sigc::connection styling_;
