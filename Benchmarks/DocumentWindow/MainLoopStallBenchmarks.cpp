@@ -19,6 +19,7 @@
 // the memory goal or runs past its time.
 #include <benchmark/benchmark.h>
 #include <giomm/file.h>
+#include <gtkmm/messagedialog.h>
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/textview.h>
 #include <gtkmm/window.h>
@@ -262,14 +263,26 @@ Glib::RefPtr<SVGQuarvelApp> application() {
 
 ContentView* contentOf(Gtk::Window& window) { return dynamic_cast<ContentView*>(window.get_child()); }
 
+/// The text of the message dialog the application shows, if it shows one.
+std::optional<std::string> shownMessage() {
+  for (auto* window : Gtk::Window::list_toplevels()) {
+    if (auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window); dialog != nullptr && dialog->get_visible()) {
+      return dialog->property_secondary_text().get_value().raw();
+    }
+  }
+  return std::nullopt;
+}
+
 /// Opens the drawing through the application's open route and waits for its window, then for
-/// its preview to load (at most `previewSeconds` more); the window, or none.
+/// its preview to load (at most `previewSeconds` more); the window, or none (also when the
+/// application refuses the drawing with a message).
 SVGQuarvel::DocumentWindow* openInApplication(const std::filesystem::path& file, double seconds,
                                               double previewSeconds, bool* previewLoaded) {
   auto app = application();
   const auto before = app->documentWindows().size();
   app->open(Gio::File::create_for_path(file.string()));
-  if (!runUntil([&] { return app->documentWindows().size() > before; }, seconds)) return nullptr;
+  if (!runUntil([&] { return app->documentWindows().size() > before || shownMessage(); }, seconds)) return nullptr;
+  if (app->documentWindows().size() == before) return nullptr;
   auto* window = app->documentWindows().back();
   auto loads = std::make_shared<int>(0);
   if (auto* content = contentOf(*window)) content->impl().preview().setOnLoadFinished([loads] { ++*loads; });
@@ -396,7 +409,11 @@ int bigDrawingChild(const std::filesystem::path& file) {
   bool previewLoaded = false;
   auto* window = openInApplication(file, 600, 60, &previewLoaded);
   if (window == nullptr) {
-    std::printf("REFUSED stall=%.1f\n", probe.longestMilliseconds());
+    // Refused: the message is shown over the window that is there, which keeps answering.
+    const bool shown = shownMessage().has_value();
+    runFor(2);
+    std::printf("%s stall=%.1f peakKB=%ld\n", shown ? "REFUSED" : "FAILED", probe.longestMilliseconds(),
+                residentKilobytes(::getpid(), "VmHWM:"));
     std::fflush(stdout);
     std::_Exit(0);
   }
@@ -418,6 +435,8 @@ void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
   const double svgMB = double(std::filesystem::file_size(file)) / double(1 << 20);
   std::string report;
   long watchedPeakKB = 0;
+  long limitKB = 0;
+  double seconds = 0;
   bool ended = false;
   for (auto _ : state) {
     int pipeEnds[2];
@@ -434,8 +453,9 @@ void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
     }
     ::close(pipeEnds[1]);
     // A child past four times the goal for its drawing (at most 4 GB), or past three minutes, is ended.
-    const long limitKB = long(std::min(300 + 4 * 10 * (svgMB + 8 * svgMB), 4096.0) * 1024);
-    const gint64 deadline = g_get_monotonic_time() + 180 * G_USEC_PER_SEC;
+    limitKB = long(std::min(300 + 4 * 10 * (svgMB + 8 * svgMB), 4096.0) * 1024);
+    const gint64 started = g_get_monotonic_time();
+    const gint64 deadline = started + 180 * G_USEC_PER_SEC;
     int status = 0;
     while (::waitpid(child, &status, WNOHANG) == 0) {
       const long rss = residentKilobytes(child, "VmRSS:");
@@ -446,6 +466,7 @@ void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    seconds = double(g_get_monotonic_time() - started) / G_USEC_PER_SEC;
     char buffer[512];
     ssize_t got = 0;
     while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0) report.append(buffer, std::size_t(got));
@@ -455,6 +476,9 @@ void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
   state.counters["svgMB"] = svgMB;
   state.counters["watchedPeakMB"] = double(watchedPeakKB) / 1024;
   if (ended) {
+    // The counters of a benchmark with an error are not shown: say how far it got.
+    std::fprintf(stderr, "%zu MB drawing: ended at %.0f MB (limit %.0f MB) after %.0f s\n", megabytes,
+                 double(watchedPeakKB) / 1024, double(limitKB) / 1024, seconds);
     state.SkipWithError("ended: past the memory or time limit");
     return;
   }

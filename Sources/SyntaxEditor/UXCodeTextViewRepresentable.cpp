@@ -56,11 +56,14 @@ void UXCodeTextViewRepresentable::updateTextView(UXCodeTextView& textView) const
   textView.isSmartIndentEnabled = flags.contains(SyntaxEditor::Flags::smartIndent);
   textView.autoPairCompletion = autoPairs;
 
-  // An outside change of the text replaces all of it; the storage re-highlights it.
+  // An outside change of the text replaces the stretch between the common start and end of the
+  // old and new texts, so that the storage re-highlights the changed paragraphs only.
   const std::u16string text = Fennix::utf16FromUTF8(source.get());
   if (text != textView.string()) {
     const auto& storage = textView.codeTextStorage();
-    storage->replaceCharacters({0, storage->length()}, text);
+    const NSRange changed = SyntaxEditorSupport::changedRange(storage->string(), text);
+    const std::size_t kept = storage->length() - changed.length;
+    storage->replaceCharacters(changed, std::u16string_view(text).substr(changed.location, text.size() - kept));
     textView.setSelectedRange(textView.selectedRange());
   }
 

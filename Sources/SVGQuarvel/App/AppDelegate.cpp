@@ -109,10 +109,14 @@ void AppDelegate::applicationOpen(const std::vector<std::filesystem::path>& urls
     auto activity = std::make_shared<ActivityEnd>();
     activity->end = endActivity_;
     SVGQuarvelDocument::openSVG(url, SVGQuarvelConfiguration::defaultConfig(),
-                                [absolute, activity](std::optional<CocoaError> error) {
+                                [presentError = presentError_, absolute, activity](std::optional<CocoaError> error) {
                                   if (error) {
                                     console::error("Failed to open SVG URL:", absolute,
                                                    std::string("\n  error:"), *error);
+                                    // A drawing refused for its size is the user's to hear of; the rest are in the log.
+                                    if (presentError && error->code() == CocoaError::fileReadTooLarge) {
+                                      presentError(error->localizedDescription());
+                                    }
                                     return;
                                   }
                                   try {

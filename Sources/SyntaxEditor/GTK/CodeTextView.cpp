@@ -220,7 +220,10 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
     mirroringStorage_ = true;
     if (!recorded) buffer->begin_irreversible_action();
     auto position = buffer->erase(buffer->get_iter_at_offset(start), buffer->get_iter_at_offset(oldEnd));
-    buffer->insert(position, Fennix::utf8FromUTF16(storage.substring(range)));
+    // Converted from the storage in place, and handed over without another copy.
+    const std::string inserted =
+        Fennix::utf8FromUTF16(std::u16string_view(storage.string()).substr(range.location, range.length));
+    buffer->insert(position, inserted.data(), inserted.data() + inserted.size());
     if (!recorded) buffer->end_irreversible_action();
     mirroringStorage_ = false;
   }

@@ -426,9 +426,14 @@ void SVGQuarvelApp::quitAsking() {
 void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& message, const std::string& detail) {
   console::error(message, detail);
   if (parent == nullptr) parent = get_active_window();
-  if (parent == nullptr) return;
-  auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(*parent, message, false, Gtk::MessageType::ERROR,
-                                                                Gtk::ButtonsType::OK, true));
+  // Without a window (a launch whose only file could not be opened) the message stands alone and
+  // keeps the application running until it is answered.
+  auto* dialog = addDialog(
+      parent != nullptr
+          ? std::make_unique<Gtk::MessageDialog>(*parent, message, false, Gtk::MessageType::ERROR, Gtk::ButtonsType::OK,
+                                                 true)
+          : std::make_unique<Gtk::MessageDialog>(message, false, Gtk::MessageType::ERROR, Gtk::ButtonsType::OK, true));
+  if (parent == nullptr) add_window(*dialog);
   dialog->set_secondary_text(detail);
   dialog->signal_response().connect([this, dialog](int) { removeDialog(dialog); });
   dialog->show();
