@@ -220,10 +220,17 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
     mirroringStorage_ = true;
     if (!recorded) buffer->begin_irreversible_action();
     auto position = buffer->erase(buffer->get_iter_at_offset(start), buffer->get_iter_at_offset(oldEnd));
-    // Converted from the storage in place, and handed over without another copy.
-    const std::string inserted =
-        Fennix::utf8FromUTF16(std::u16string_view(storage.string()).substr(range.location, range.length));
-    buffer->insert(position, inserted.data(), inserted.data() + inserted.size());
+    // Converted from the storage a piece at a time, so that a text of many megabytes is not
+    // held a third time while the buffer takes it.
+    const std::u16string_view text = std::u16string_view(storage.string()).substr(range.location, range.length);
+    constexpr std::size_t piece = std::size_t{1} << 20;
+    for (std::size_t from = 0; from < text.size();) {
+      std::size_t to = std::min(text.size(), from + piece);
+      if (to < text.size() && text[to - 1] >= 0xD800 && text[to - 1] <= 0xDBFF) --to;  // not between a pair
+      const std::string inserted = Fennix::utf8FromUTF16(text.substr(from, to - from));
+      position = buffer->insert(position, inserted.data(), inserted.data() + inserted.size());
+      from = to;
+    }
     if (!recorded) buffer->end_irreversible_action();
     mirroringStorage_ = false;
   }

@@ -25,7 +25,9 @@ NSFontPtr HighlightTextStorage::font() const { return theme_ ? theme_->font() : 
 void HighlightTextStorage::processEditing() {
   WrappedTextStorage::processEditing();
   if (editedMask() & NSTextStorageEditedCharacters) {
-    highlight(SyntaxEditorSupport::paragraphRange(string(), editedRange()), editedRange().location);
+    const NSRange paragraphs = SyntaxEditorSupport::paragraphRange(string(), editedRange());
+    const std::size_t start = SyntaxEditorSupport::openCommentStart(string(), paragraphs.location, highlightLimit);
+    highlight({start, paragraphs.upperBound() - start}, editedRange().location);
   }
 }
 
@@ -70,6 +72,27 @@ NSRange boundedHighlightRange(std::u16string_view text, NSRange range, std::size
   if (end < text.size() && end > start && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF) --end;
   if (start > 0 && start < end && text[start] >= 0xDC00 && text[start] <= 0xDFFF) ++start;
   return {start, end - start};
+}
+
+}  // namespace SyntaxEditorSupport
+
+namespace SyntaxEditorSupport {
+
+std::size_t openCommentStart(std::u16string_view text, std::size_t location, std::size_t limit) {
+  location = std::min(location, text.size());
+  const std::size_t from = location > limit ? location - limit : 0;
+  const std::u16string_view before = text.substr(from, location - from);
+  std::size_t opener = std::u16string_view::npos, closer = std::u16string_view::npos;
+  for (std::u16string_view open : {std::u16string_view(u"/*"), std::u16string_view(u"<!--")}) {
+    const std::size_t found = before.rfind(open);
+    if (found != std::u16string_view::npos && (opener == std::u16string_view::npos || found > opener)) opener = found;
+  }
+  for (std::u16string_view close : {std::u16string_view(u"*/"), std::u16string_view(u"-->")}) {
+    const std::size_t found = before.rfind(close);
+    if (found != std::u16string_view::npos && (closer == std::u16string_view::npos || found > closer)) closer = found;
+  }
+  if (opener == std::u16string_view::npos || (closer != std::u16string_view::npos && closer > opener)) return location;
+  return paragraphRange(text, {from + opener, 0}).location;
 }
 
 }  // namespace SyntaxEditorSupport

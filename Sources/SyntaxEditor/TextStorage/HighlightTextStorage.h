@@ -57,4 +57,9 @@ namespace SyntaxEditorSupport {
 /// and never between the halves of a surrogate pair.
 NSRange boundedHighlightRange(std::u16string_view text, NSRange range, std::size_t focus, std::size_t limit);
 
+/// Where to start highlighting text from `location` on so that a block comment ("/*" or "<!--")
+/// still open there is seen whole: the start of the opener's paragraph, or `location` when no
+/// comment opened within `limit` units before it is open there.
+std::size_t openCommentStart(std::u16string_view text, std::size_t location, std::size_t limit);
+
 }  // namespace SyntaxEditorSupport
