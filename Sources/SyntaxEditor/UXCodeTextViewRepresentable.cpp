@@ -58,12 +58,15 @@ void UXCodeTextViewRepresentable::updateTextView(UXCodeTextView& textView) const
 
   // An outside change of the text replaces the stretch between the common start and end of the
   // old and new texts, so that the storage re-highlights the changed paragraphs only.
-  const std::u16string text = Fennix::utf16FromUTF8(source.get());
+  std::u16string text = Fennix::utf16FromUTF8(source.get());
   if (text != textView.string()) {
     const auto& storage = textView.codeTextStorage();
     const NSRange changed = SyntaxEditorSupport::changedRange(storage->string(), text);
     const std::size_t kept = storage->length() - changed.length;
-    storage->replaceCharacters(changed, std::u16string_view(text).substr(changed.location, text.size() - kept));
+    // The new text is let go before the storage and the views take the middle of it.
+    std::u16string middle = kept == 0 ? std::move(text) : text.substr(changed.location, text.size() - kept);
+    std::u16string().swap(text);
+    storage->replaceCharacters(changed, middle);
     textView.setSelectedRange(textView.selectedRange());
   }
 

@@ -121,6 +121,8 @@ class SVGQuarvelDocument : public ObservableObject {
   /// and both texts are non-empty, a comment holding the SVG lines comes first. Text that does
   /// not parse gives "// Empty SVG\n" when blank, else "// Could not parse SVG\n" and `failed`.
   static ExportResult export_(std::string_view svgString, const SVGQuarvelConfiguration& config);
+  /// Whether the text holds white space only (which `export_` answers with "// Empty SVG").
+  static bool isBlankSVG(std::string_view svgString);
 
   // ---- Pending SVG content ------------------------------------------------------------
   // Content converted for the next new document; the queue is touched on the main thread only.
@@ -177,4 +179,5 @@ class SVGQuarvelDocument : public ObservableObject {
   std::vector<std::string> svgStringsBefore_;
   std::vector<SVGQuarvelConfiguration> configsBefore_;
   std::vector<AnyCancellable> changeRules_;
+  bool adoptingSnapshot_ = false;  // the texts come converted already: no rebuild for them
 };
