@@ -19,6 +19,7 @@
 // the memory goal or runs past its time.
 #include <benchmark/benchmark.h>
 #include <giomm/file.h>
+#include <gtkmm/messagedialog.h>
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/textview.h>
 #include <gtkmm/window.h>
@@ -267,14 +268,26 @@ Glib::RefPtr<SVGQuarvelApp> application(bool ownInstance = false) {
 
 ContentView* contentOf(Gtk::Window& window) { return dynamic_cast<ContentView*>(window.get_child()); }
 
+/// The text of the message dialog the application shows, if it shows one.
+std::optional<std::string> shownMessage() {
+  for (auto* window : Gtk::Window::list_toplevels()) {
+    if (auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window); dialog != nullptr && dialog->get_visible()) {
+      return dialog->property_secondary_text().get_value().raw();
+    }
+  }
+  return std::nullopt;
+}
+
 /// Opens the drawing through the application's open route and waits for its window, then for
-/// its preview to load (at most `previewSeconds` more); the window, or none.
+/// its preview to load (at most `previewSeconds` more); the window, or none (also when the
+/// application refuses the drawing with a message).
 SVGQuarvel::DocumentWindow* openInApplication(const std::filesystem::path& file, double seconds,
                                               double previewSeconds, bool* previewLoaded) {
   auto app = application();
   const auto before = app->documentWindows().size();
   app->open(Gio::File::create_for_path(file.string()));
-  if (!runUntil([&] { return app->documentWindows().size() > before; }, seconds)) return nullptr;
+  if (!runUntil([&] { return app->documentWindows().size() > before || shownMessage(); }, seconds)) return nullptr;
+  if (app->documentWindows().size() == before) return nullptr;
   auto* window = app->documentWindows().back();
   auto loads = std::make_shared<int>(0);
   if (auto* content = contentOf(*window)) content->impl().preview().setOnLoadFinished([loads] { ++*loads; });
@@ -376,7 +389,12 @@ void BM_OpenAndType(benchmark::State& state, const std::string& name) {
     app = measureApplication(name, drawing->second);
     bare = measureBareView(drawing->second);
   }
-  if (!app.ok) state.SkipWithError("the application's window did not open or did not take the keys");
+  if (!app.ok) {
+    // The counters of a benchmark with an error are not shown: say what was measured.
+    std::fprintf(stderr, "%s: openStallMs=%.1f typeStallMs=%.1f (the keys did not all arrive in time)\n",
+                 name.c_str(), app.open, app.typing);
+    state.SkipWithError("the application's window did not open or did not take the keys");
+  }
   if (!bare.ok) state.SkipWithError("the bare view did not take the keys");
   state.counters["bytes"] = double(drawing->second.size());
   state.counters["openStallMs"] = app.open;
@@ -407,19 +425,24 @@ int bigDrawingChild(const std::filesystem::path& file) {
   bool previewLoaded = false;
   auto* window = openInApplication(file, 600, 60, &previewLoaded);
   if (window == nullptr) {
-    std::printf("REFUSED stall=%.1f\n", probe.longestMilliseconds());
+    // Refused: the message is shown over the window that is there, which keeps answering.
+    const bool shown = shownMessage().has_value();
+    runFor(2);
+    std::printf("%s stall=%.1f peakKB=%ld\n", shown ? "REFUSED" : "FAILED", probe.longestMilliseconds(),
+                residentKilobytes(::getpid(), "VmHWM:"));
     std::fflush(stdout);
     std::_Exit(0);
   }
   runFor(2);
+  const long openedPeakKB = residentKilobytes(::getpid(), "VmHWM:");
   if (auto* view = svgTextView(*window)) {
     placeCursor(*view, 4);
     view->get_buffer()->insert_at_cursor(" ");
   }
   runFor(3);
   const auto swift = contentOf(*window)->document()->swift.get().size();
-  std::printf("OPENED stall=%.1f swift=%zu peakKB=%ld\n", probe.longestMilliseconds(), swift,
-              residentKilobytes(::getpid(), "VmHWM:"));
+  std::printf("OPENED stall=%.1f swift=%zu openedPeakKB=%ld peakKB=%ld\n", probe.longestMilliseconds(), swift,
+              openedPeakKB, residentKilobytes(::getpid(), "VmHWM:"));
   std::fflush(stdout);
   std::_Exit(0);  // the process's memory is what was measured; nothing to tear down
 }
@@ -429,6 +452,8 @@ void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
   const double svgMB = double(std::filesystem::file_size(file)) / double(1 << 20);
   std::string report;
   long watchedPeakKB = 0;
+  long limitKB = 0;
+  double seconds = 0;
   bool ended = false;
   for (auto _ : state) {
     int pipeEnds[2];
@@ -445,8 +470,9 @@ void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
     }
     ::close(pipeEnds[1]);
     // A child past four times the goal for its drawing (at most 4 GB), or past three minutes, is ended.
-    const long limitKB = long(std::min(300 + 4 * 10 * (svgMB + 8 * svgMB), 4096.0) * 1024);
-    const gint64 deadline = g_get_monotonic_time() + 180 * G_USEC_PER_SEC;
+    limitKB = long(std::min(300 + 4 * 10 * (svgMB + 8 * svgMB), 4096.0) * 1024);
+    const gint64 started = g_get_monotonic_time();
+    const gint64 deadline = started + 180 * G_USEC_PER_SEC;
     int status = 0;
     while (::waitpid(child, &status, WNOHANG) == 0) {
       const long rss = residentKilobytes(child, "VmRSS:");
@@ -457,6 +483,7 @@ void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    seconds = double(g_get_monotonic_time() - started) / G_USEC_PER_SEC;
     char buffer[512];
     ssize_t got = 0;
     while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0) report.append(buffer, std::size_t(got));
@@ -466,6 +493,9 @@ void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
   state.counters["svgMB"] = svgMB;
   state.counters["watchedPeakMB"] = double(watchedPeakKB) / 1024;
   if (ended) {
+    // The counters of a benchmark with an error are not shown: say how far it got.
+    std::fprintf(stderr, "%zu MB drawing: ended at %.0f MB (limit %.0f MB) after %.0f s\n", megabytes,
+                 double(watchedPeakKB) / 1024, double(limitKB) / 1024, seconds);
     state.SkipWithError("ended: past the memory or time limit");
     return;
   }
@@ -485,6 +515,7 @@ void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
       state.counters["goalMB"] = 300 + 10 * (svgMB + value / double(1 << 20));
     }
     if (key == "peakKB") state.counters["peakMB"] = value / 1024;
+    if (key == "openedPeakKB") state.counters["openedPeakMB"] = value / 1024;
   }
 }
 

@@ -100,4 +100,17 @@ bool allowsCopy(SyntaxEditor::Flags flags) {
   return flags.contains(SyntaxEditor::Flags::editable) || flags.contains(SyntaxEditor::Flags::selectable);
 }
 
+NSRange changedRange(std::u16string_view old, std::u16string_view replacement) {
+  const std::size_t shorter = std::min(old.size(), replacement.size());
+  std::size_t prefix = 0;
+  while (prefix < shorter && old[prefix] == replacement[prefix]) ++prefix;
+  if (prefix > 0 && old[prefix - 1] >= 0xD800 && old[prefix - 1] <= 0xDBFF) --prefix;
+  std::size_t suffix = 0;
+  while (suffix < shorter - prefix && old[old.size() - 1 - suffix] == replacement[replacement.size() - 1 - suffix]) {
+    ++suffix;
+  }
+  if (suffix > 0 && old[old.size() - suffix] >= 0xDC00 && old[old.size() - suffix] <= 0xDFFF) --suffix;
+  return {prefix, old.size() - prefix - suffix};
+}
+
 }  // namespace SyntaxEditorSupport

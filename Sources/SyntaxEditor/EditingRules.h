@@ -42,6 +42,10 @@ bool deletesPair(std::u16string_view text, NSRange selection, const SyntaxEditor
 /// The code units of the character before and after `index` (a surrogate pair or a carriage
 /// return and line feed count as one); empty at the start or the end.
 NSRange characterBefore(std::u16string_view text, std::size_t index);
+/// The stretch of `old` that differs from `replacement`: what lies between their longest common
+/// start and longest common end (which do not overlap), never splitting a surrogate pair.
+/// Replacing it with the same stretch of `replacement` turns `old` into `replacement`.
+NSRange changedRange(std::u16string_view old, std::u16string_view replacement);
 NSRange characterAfter(std::u16string_view text, std::size_t index);
 
 /// The font commands of the font panel and the font-size menu.

@@ -56,11 +56,17 @@ void UXCodeTextViewRepresentable::updateTextView(UXCodeTextView& textView) const
   textView.isSmartIndentEnabled = flags.contains(SyntaxEditor::Flags::smartIndent);
   textView.autoPairCompletion = autoPairs;
 
-  // An outside change of the text replaces all of it; the storage re-highlights it.
-  const std::u16string text = Fennix::utf16FromUTF8(source.get());
+  // An outside change of the text replaces the stretch between the common start and end of the
+  // old and new texts, so that the storage re-highlights the changed paragraphs only.
+  std::u16string text = Fennix::utf16FromUTF8(source.get());
   if (text != textView.string()) {
     const auto& storage = textView.codeTextStorage();
-    storage->replaceCharacters({0, storage->length()}, text);
+    const NSRange changed = SyntaxEditorSupport::changedRange(storage->string(), text);
+    const std::size_t kept = storage->length() - changed.length;
+    // The new text is let go before the storage and the views take the middle of it.
+    std::u16string middle = kept == 0 ? std::move(text) : text.substr(changed.location, text.size() - kept);
+    std::u16string().swap(text);
+    storage->replaceCharacters(changed, middle);
     textView.setSelectedRange(textView.selectedRange());
   }
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include <algorithm>
 
 #include "SVGQuarvel/App/AppDelegate.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
@@ -140,6 +141,56 @@ TEST_F(AppDelegateTest, DocumentFilesOpenAsDocumentsAndTheirFailuresAreShown) {
   EXPECT_EQ(documents[1]->document()->svgString.get(), circle);
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find("damaged.svgquarvel"), std::string::npos);
+}
+
+TEST_F(AppDelegateTest, DrawingsPastTheSizeLimitAreRefusedWithAMessage) {
+  CapturedConsole console;
+  AppDelegate delegate(nullptr);
+  std::vector<std::string> headings, shown;
+  delegate.setPresentError([&](const std::string& heading, const std::string& detail) {
+    headings.push_back(heading);
+    for (std::size_t start = 0; start <= detail.size();) {
+      const auto end = std::min(detail.find('\n', start), detail.size());
+      shown.push_back(detail.substr(start, end - start));
+      start = end + 1;
+    }
+  });
+  // Padded with a comment, so that converting them is quick: one at the limit, one past it, and
+  // one whose file is too large to be read at all.
+  auto padded = [](std::size_t bytes) {
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\"><!--";
+    const std::string end = "--><rect width=\"4\" height=\"4\"/></svg>";
+    svg.append(bytes - svg.size() - end.size(), ' ');
+    return svg + end;
+  };
+  const std::size_t limit = SVGQuarvelDocument::maximumOpenedSVGBytes;
+  writeFile(folder / "at-limit.svg", padded(limit));
+  writeFile(folder / "past-limit.svg", padded(limit + 1));
+  writeFile(folder / "far-past.svg", padded(2 * limit + 2));
+
+  delegate.applicationOpen({folder / "past-limit.svg", folder / "far-past.svg", folder / "at-limit.svg"});
+  const auto documents = opened(1);
+  ASSERT_EQ(documents.size(), 1u);
+  EXPECT_EQ(documents[0]->document()->svgString.get().size(), limit);
+  EXPECT_NE(documents[0]->document()->swift.get().find("Rectangle"), std::string::npos);
+  FennixTestSupport::runMainLoopUntil([&] { return !headings.empty(); }, 10);
+  EXPECT_EQ(headings, std::vector<std::string>{"Some files could not be opened."});
+  ASSERT_EQ(shown.size(), 2u);
+  std::sort(shown.begin(), shown.end());
+  EXPECT_EQ(shown[0],
+            "The drawing \u201cfar-past.svg\u201d is too large to open: it has 32.0 MB (33554434 bytes); drawings of at "
+            "most 16 MB (16777216 bytes) of SVG text open.");
+  EXPECT_EQ(shown[1],
+            "The drawing \u201cpast-limit.svg\u201d is too large to open: it has 16.0 MB (16777217 bytes); drawings of "
+            "at most 16 MB (16777216 bytes) of SVG text open.");
+  EXPECT_TRUE(SVGQuarvelDocument::pendingSVGs().empty());
+
+  // A stored document holding a larger drawing still opens.
+  SVGQuarvelDocument::Snapshot stored{padded(limit + 1), "// kept\n", std::nullopt};
+  writeFile(folder / "stored.svgquarvel", stored.jsonString());
+  delegate.openFiles({folder / "stored.svgquarvel"});
+  EXPECT_EQ(DocumentController::shared().documents().back()->document()->svgString.get().size(), limit + 1);
+  EXPECT_EQ(shown.size(), 2u);
 }
 
 TEST_F(AppDelegateTest, AWindowThatCannotOpenLeavesNoDrawingBehind) {

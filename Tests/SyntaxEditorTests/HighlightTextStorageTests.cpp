@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Highlight/HighlightJS.h"
+#include "SyntaxEditor/TextStorage/HighlightTextStorage.h"
 #include "SyntaxEditorTests/EditorTestSupport.h"
 
 namespace {
@@ -103,6 +104,48 @@ TEST_F(HighlightTextStorageTests, AttributesSetFromOutsideAreReplacedByTheTheme)
   drain();
   EXPECT_EQ(storage->attributes(22), before);
   EXPECT_EQ(storage->font(), HighlightJSTheme::default_()->font());
+}
+
+TEST_F(HighlightTextStorageTests, AVeryLargeTextIsColouredFromItsStartAndAroundItsEdits) {
+  // Many paragraphs, more than the highlighter is given at once.
+  const std::u16string line = u"let value = \"\U0001F600\" // note\n";
+  std::u16string big;
+  while (big.size() <= 3 * HighlightTextStorage::highlightLimit) big += line;
+  EditRecorder recorder(*storage);
+  storage->replaceCharacters({0, storage->length()}, big);
+  drain();
+  ASSERT_EQ(recorder.attributeEdits().size(), 1u);
+  const NSRange first = recorder.attributeEdits()[0];
+  EXPECT_EQ(first.location, 0u);
+  EXPECT_LE(first.length, HighlightTextStorage::highlightLimit);
+  EXPECT_GT(first.length, HighlightTextStorage::highlightLimit - line.size());
+  EXPECT_EQ(first.length % line.size(), 0u) << "whole paragraphs";
+  EXPECT_TRUE(storage->attributes(0).foregroundColor.has_value()) << "the keyword at the start";
+  // The keyword and the comment of a line past the limit keep the attributes the new text took.
+  const std::size_t lastLine = big.size() - line.size();
+  EXPECT_NE(storage->attributes(0), storage->attributes(line.size() - 3));
+  EXPECT_EQ(storage->attributes(lastLine), storage->attributes(lastLine + line.size() - 3)) << "the end stays plain";
+
+  // A keystroke far down colours its own paragraph.
+  recorder.edits.clear();
+  const std::size_t at = big.size() - line.size();
+  storage->replaceCharacters({at, 0}, u"x");
+  drain();
+  EXPECT_EQ(recorder.attributeEdits(), std::vector<NSRange>{paragraphRange(storage->string(), {at, 0})});
+}
+
+TEST(BoundedHighlightRange, KeepsSmallRangesAndCutsLargeOnesAtParagraphsAroundTheFocus) {
+  using SyntaxEditorSupport::boundedHighlightRange;
+  const std::u16string text = u"aaaa\nbbbb\ncccc\ndddd\n";  // paragraphs of five units
+  EXPECT_EQ(boundedHighlightRange(text, {5, 10}, 5, 10), (NSRange{5, 10}));
+  EXPECT_EQ(boundedHighlightRange(text, {0, 20}, 0, 12), (NSRange{0, 10})) << "cut back to a paragraph end";
+  EXPECT_EQ(boundedHighlightRange(text, {0, 20}, 12, 8), (NSRange{8, 7})) << "half the limit before the focus";
+  EXPECT_EQ(boundedHighlightRange(text, {0, 20}, 19, 8), (NSRange{12, 8})) << "not past the range's end";
+  EXPECT_EQ(boundedHighlightRange(text, {5, 15}, 6, 8), (NSRange{5, 5}));
+  // One long paragraph: cut where the limit falls, but not inside a surrogate pair.
+  const std::u16string line = u"ab\U0001F600cd\U0001F680ef";
+  EXPECT_EQ(boundedHighlightRange(line, {0, line.size()}, 0, 3), (NSRange{0, 2}));
+  EXPECT_EQ(boundedHighlightRange(line, {0, line.size()}, 8, 3), (NSRange{8, 2}));
 }
 
 }  // namespace

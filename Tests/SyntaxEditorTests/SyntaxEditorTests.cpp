@@ -79,22 +79,40 @@ TEST_F(EditorUpdateTests, OutsideChangesReplaceTheTextAndKeystrokesWriteItBack) 
   view.insertText(u"\U0001F600");
   EXPECT_EQ(document, "let a = 1\U0001F600\n");
 
-  // An outside change replaces all of it.
+  // An outside change replaces what lies between the common start and end.
   EditorTestSupport::EditRecorder recorder(*view.codeTextStorage());
   document = "struct S {}\n";
   representable.updateTextView(view, *coordinator);
   EXPECT_EQ(view.string(), u"struct S {}\n");
   ASSERT_EQ(recorder.edits.size(), 1u);
-  EXPECT_EQ(recorder.edits[0].editedRange, (NSRange{0, 12}));
+  EXPECT_EQ(recorder.edits[0].editedRange, (NSRange{0, 11}));
+  EXPECT_EQ(recorder.edits[0].changeInLength, 0);
   EXPECT_LE(view.selectedRange().upperBound(), 12u);
   recorder.edits.clear();
   representable.updateTextView(view, *coordinator);
   EXPECT_TRUE(recorder.edits.empty()) << "an unchanged text is left alone";
+  document = "struct S { let b = 2 }\n";
+  representable.updateTextView(view, *coordinator);
+  EXPECT_EQ(view.string(), u"struct S { let b = 2 }\n");
+  ASSERT_EQ(recorder.edits.size(), 1u);
+  EXPECT_EQ(recorder.edits[0].editedRange, (NSRange{10, 11}));
+  EXPECT_EQ(recorder.edits[0].changeInLength, 11);
 
   // The font-size commands write to the size binding.
   view.changeFont(SyntaxEditorSupport::FontAction::sizeUp);
   EXPECT_EQ(size, 16);
   EXPECT_DOUBLE_EQ(view.font()->pointSize(), 16);
+}
+
+TEST(ChangedRange, LiesBetweenTheCommonStartAndEndWithoutSplittingPairs) {
+  using SyntaxEditorSupport::changedRange;
+  EXPECT_EQ(changedRange(u"abc", u"abc"), (NSRange{3, 0}));
+  EXPECT_EQ(changedRange(u"", u"abc"), (NSRange{0, 0}));
+  EXPECT_EQ(changedRange(u"abc", u""), (NSRange{0, 3}));
+  EXPECT_EQ(changedRange(u"abcabc", u"abc"), (NSRange{3, 3})) << "start and end do not overlap";
+  EXPECT_EQ(changedRange(u"aXb", u"aYYb"), (NSRange{1, 1}));
+  EXPECT_EQ(changedRange(u"a\U0001F600b", u"a\U0001F680b"), (NSRange{1, 2})) << "same high half";
+  EXPECT_EQ(changedRange(u"a\U0001F600b", u"a\U0002F600b"), (NSRange{1, 2})) << "same low half";
 }
 
 TEST_F(EditorUpdateTests, ViewersAreSelectableButNotEditable) {

@@ -179,7 +179,8 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
         [absolute, activity, batch, url](std::optional<CocoaError> error) {
           if (error) {
             console::error("Failed to open SVG URL:", absolute, std::string("\n  error:"), *error);
-            batch->fail(error->what());
+            // A drawing refused for its size says why in words of its own.
+            batch->fail(error->code() == CocoaError::fileReadTooLarge ? error->localizedDescription() : error->what());
           } else {
             try {
               DocumentController::shared().openUntitledDocumentAndDisplay(true);

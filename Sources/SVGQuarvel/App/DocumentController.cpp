@@ -26,7 +26,13 @@ SVGQuarvelDocument::Snapshot DocumentRecord::currentContent() const {
   return document_->snapshot(UTType::svgQuarvelDocument());
 }
 
-bool DocumentRecord::isDocumentEdited() const { return currentContent() != savedContent_; }
+bool DocumentRecord::isDocumentEdited() const {
+  // Compared in place: the window title asks after every change, and a copy of a large
+  // document's texts on each keystroke costs their size in time and memory.
+  const auto& document = *document_;
+  return document.svgString.get() != savedContent_.svg || document.swift.get() != savedContent_.swift ||
+         savedContent_.config != std::optional<SVGQuarvelConfiguration>(document.config.get());
+}
 
 // ---- DocumentController ------------------------------------------------------------------
 

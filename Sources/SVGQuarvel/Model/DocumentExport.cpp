@@ -70,6 +70,8 @@ std::string svgComment(std::string_view svg) {
 
 }  // namespace
 
+bool SVGQuarvelDocument::isBlankSVG(std::string_view svgString) { return isBlank(svgString); }
+
 SVGQuarvelDocument::ExportResult SVGQuarvelDocument::export_(std::string_view svgString,
                                                              const SVGQuarvelConfiguration& config) {
   console::log("rebuilding SVG ...", QuarvelText::characterCount(svgString));

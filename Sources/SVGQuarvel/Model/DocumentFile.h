@@ -50,6 +50,7 @@ class CocoaError : public std::runtime_error {
     fileReadNoPermission = 257,
     fileReadCorruptFile = 259,
     fileReadNoSuchFile = 260,
+    fileReadTooLarge = 263,
     fileReadUnknownStringEncoding = 264,
     fileWriteUnknown = 512,
     fileWriteNoPermission = 513,

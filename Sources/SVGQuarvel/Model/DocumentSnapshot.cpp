@@ -2,6 +2,7 @@
 // text, and the queue of converted SVG content waiting for a new document.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -34,6 +35,18 @@ std::string oneLine(std::string name) {
     if (c == '\n' || c == '\r') c = ' ';
   }
   return name;
+}
+
+/// The refusal of a drawing of `bytes` bytes of SVG text.
+CocoaError tooLargeToOpen(const std::filesystem::path& url, std::size_t bytes) {
+  char size[64];
+  std::snprintf(size, sizeof size, "%.1f MB (%zu bytes)", double(bytes) / double(1 << 20), bytes);
+  char limit[64];
+  std::snprintf(limit, sizeof limit, "%zu MB (%zu bytes)", SVGQuarvelDocument::maximumOpenedSVGBytes >> 20,
+                SVGQuarvelDocument::maximumOpenedSVGBytes);
+  return CocoaError(CocoaError::fileReadTooLarge, "The drawing \u201c" + url.filename().string() +
+                                                      "\u201d is too large to open: it has " + size +
+                                                      "; drawings of at most " + limit + " of SVG text open.");
 }
 
 // ---- the queue ------------------------------------------------------------------------
@@ -150,7 +163,12 @@ void SVGQuarvelDocument::openSVG(const std::filesystem::path& url, const SVGQuar
   DispatchQueue::global(DispatchQoS::default_).async([url, configuration, then = std::move(then)] {
     std::string text;
     try {
+      // Text in UTF-16 takes up to twice its bytes in the file: larger files are not read at all.
+      std::error_code noSize;
+      const auto fileBytes = std::filesystem::file_size(url, noSize);
+      if (!noSize && fileBytes / 2 > maximumOpenedSVGBytes) throw tooLargeToOpen(url, std::size_t(fileBytes));
       text = SVGQuarvel::readTextFileDetectingEncoding(url);
+      if (text.size() > maximumOpenedSVGBytes) throw tooLargeToOpen(url, text.size());
     } catch (const CocoaError& error) {
       DispatchQueue::main().async([then, error] {
         if (then) then(error);

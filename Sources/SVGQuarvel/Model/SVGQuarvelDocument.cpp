@@ -57,8 +57,14 @@ SVGQuarvelDocument::SVGQuarvelDocument(std::string svgText, std::string generate
 SVGQuarvelDocument::SVGQuarvelDocument(std::string svgText, std::string swiftText)
     : SVGQuarvelDocument(std::move(svgText), swiftText, swiftText) {
   if (auto snapshot = grabPendingSnapshot()) {
-    // The snapshot's settings are not used: the document keeps the default.
+    // The snapshot's settings are not used: the document keeps the default. Its Swift was
+    // generated off the main thread; the new SVG is not converted a second time here.
+    adoptingSnapshot_ = true;
     svgString = std::move(snapshot->svg);
+    adoptingSnapshot_ = false;
+    // What the conversion wrote for text that does not parse (blank text is no failure).
+    rebuildFailed =
+        !isBlankSVG(svgString.get()) && std::string_view(snapshot->swift).starts_with("// Could not parse SVG");
     generatedSwift = snapshot->swift;
     swift = std::move(snapshot->swift);
   } else if (!svgString.get().empty() && swift.get().empty()) {
@@ -98,7 +104,7 @@ void SVGQuarvelDocument::installChangeRules() {
   changeRules_.push_back(svgString.didSet().sink([this](const std::string&) {
     const std::string before = std::move(svgStringsBefore_.back());
     svgStringsBefore_.pop_back();
-    if (svgString.get() != before) rebuild();
+    if (svgString.get() != before && !adoptingSnapshot_) rebuild();
   }));
   changeRules_.push_back(config.willSet().sink([this](const SVGQuarvelConfiguration&) {
     configsBefore_.push_back(config.get());

@@ -121,15 +121,24 @@ class SVGQuarvelDocument : public ObservableObject {
   /// and both texts are non-empty, a comment holding the SVG lines comes first. Text that does
   /// not parse gives "// Empty SVG\n" when blank, else "// Could not parse SVG\n" and `failed`.
   static ExportResult export_(std::string_view svgString, const SVGQuarvelConfiguration& config);
+  /// Whether the text holds white space only (which `export_` answers with "// Empty SVG").
+  static bool isBlankSVG(std::string_view svgString);
 
   // ---- Pending SVG content ------------------------------------------------------------
   // Content converted for the next new document; the queue is touched on the main thread only.
   // The callbacks are expected to create the new document before they return: a snapshot no
   // document took by then is dropped, so that no later document picks it up.
 
+  /// Most bytes of SVG text a file opened from outside may hold (16 MiB). The editors hold the
+  /// drawing and its Swift, several times the drawing's size, and fill on the main thread when the
+  /// window opens; larger drawings are refused with a message rather than taking the window and
+  /// gigabytes with them. Documents already stored open whatever their size.
+  static constexpr std::size_t maximumOpenedSVGBytes = std::size_t{16} << 20;
+
   /// Reads the file as text and converts it on a global queue, then, on the main queue, queues
-  /// the snapshot and calls `then` without an error; a file that cannot be read calls `then`
-  /// with the error and queues nothing. Returns at once.
+  /// the snapshot and calls `then` without an error; a file that cannot be read, or whose text
+  /// has more than `maximumOpenedSVGBytes` bytes, calls `then` with the error and queues nothing.
+  /// Returns at once.
   static void openSVG(const std::filesystem::path& url, const SVGQuarvelConfiguration& configuration,
                       std::function<void(std::optional<CocoaError>)> then);
   /// `openSVG(url, defaultConfig(), then)`.
@@ -170,4 +179,5 @@ class SVGQuarvelDocument : public ObservableObject {
   std::vector<std::string> svgStringsBefore_;
   std::vector<SVGQuarvelConfiguration> configsBefore_;
   std::vector<AnyCancellable> changeRules_;
+  bool adoptingSnapshot_ = false;  // the texts come converted already: no rebuild for them
 };

@@ -278,7 +278,16 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
                                 buffer->get_iter_at_offset(from + int(Fennix::characterOffset(removed, removed.size()))));
   // Text put into an empty buffer carries no style.
   const bool bare = buffer->get_char_count() == 0;
-  if (!inserted.empty()) buffer->insert(position, Fennix::utf8FromUTF16(inserted));
+  // Converted a piece at a time, so that a text of many megabytes is not held a third time while
+  // the buffer takes it.
+  constexpr std::size_t piece = std::size_t{1} << 20;
+  for (std::size_t at = 0; at < inserted.size();) {
+    std::size_t to = std::min(inserted.size(), at + piece);
+    if (to < inserted.size() && inserted[to - 1] >= 0xD800 && inserted[to - 1] <= 0xDBFF) --to;  // not between a pair
+    const std::string text = Fennix::utf8FromUTF16(inserted.substr(at, to - at));
+    position = buffer->insert(position, text.data(), text.data() + text.size());
+    at = to;
+  }
   if (!recorded) buffer->end_irreversible_action();
   mirroringStorage_ = false;
   const std::size_t removedLength = removed.size();

@@ -1,6 +1,6 @@
 // The code editor widget: a scrolled window holding a code text view, kept in line with a
 // `SyntaxEditor` description. Edits made in the view are written to the description's binding;
-// a change of the bound text from outside, passed in by `update`, replaces the whole text.
+// a change of the bound text from outside, passed in by `update`, replaces the stretch that differs.
 #pragma once
 
 #include <gtkmm/scrolledwindow.h>

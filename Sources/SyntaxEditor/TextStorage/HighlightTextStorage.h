@@ -1,8 +1,11 @@
 // The code editor's text storage: after every edit of characters it sends the paragraphs around
 // the edit to the shared highlighter and copies the coloured result onto the same range when it
-// comes back on the main queue, provided the text there is still what was highlighted.
+// comes back on the main queue, provided the text there is still what was highlighted. Text
+// past `highlightLimit` units around the edit is not sent: a very large text is coloured from its
+// start (or around where it was edited) and stays plain beyond.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -12,6 +15,11 @@
 
 class HighlightTextStorage : public WrappedTextStorage {
  public:
+  /// Most UTF-16 units sent to the highlighter at once (256 Ki). highlight.js takes about a third
+  /// of a second for this much Swift, its HTML and runs grow with the text, and the runs are
+  /// applied on the main thread: a whole drawing of megabytes took gigabytes and minutes.
+  static constexpr std::size_t highlightLimit = std::size_t{1} << 18;
+
   explicit HighlightTextStorage(std::optional<std::string> language);
 
   const std::optional<std::string>& language() const { return language_; }
@@ -37,10 +45,26 @@ class HighlightTextStorage : public WrappedTextStorage {
   void setAttributes(const TextAttributes& attributes, NSRange range) override;
 
  private:
-  void highlight(NSRange range);
+  /// Highlights the paragraphs of `range`, at most `highlightLimit` units of them around `focus`.
+  void highlight(NSRange range, std::size_t focus);
 
   std::optional<std::string> language_;
   HighlightJSThemePtr theme_;
   bool isApplyingHighlight_ = false;
   std::size_t pendingHighlights_ = 0;
 };
+
+namespace SyntaxEditorSupport {
+
+/// The part of `range` of `text` to highlight: all of it when it has at most `limit` units,
+/// otherwise at most `limit` units from `focus` on (moved back by half the limit, so that text
+/// before an edit keeps its context), cut back to the end of a paragraph where one lies in it
+/// and never between the halves of a surrogate pair.
+NSRange boundedHighlightRange(std::u16string_view text, NSRange range, std::size_t focus, std::size_t limit);
+
+/// Where to start highlighting text from `location` on so that a block comment ("/*" or "<!--")
+/// still open there is seen whole: the start of the opener's paragraph, or `location` when no
+/// comment opened within `limit` units before it is open there.
+std::size_t openCommentStart(std::u16string_view text, std::size_t location, std::size_t limit);
+
+}  // namespace SyntaxEditorSupport

@@ -96,6 +96,10 @@ void AttributedText::replaceCharacters(NSRange range, std::u16string_view replac
   for (std::size_t i = first; i < runs_.size(); ++i) {
     runs_[i].location = std::size_t(std::ptrdiff_t(runs_[i].location) + delta);
   }
+  // Grown by a sixteenth rather than doubled: a text of many megabytes should not hold twice its
+  // size after one keystroke, nor three times while it is moved.
+  const std::size_t newLength = text_.size() - range.length + replacement.size();
+  if (newLength > text_.capacity()) text_.reserve(newLength + newLength / 16);
   text_.replace(range.location, range.length, replacement);
   if (!replacement.empty()) {
     runs_.insert(runs_.begin() + std::ptrdiff_t(first), Run{range.location, replacement.size(), attributes});

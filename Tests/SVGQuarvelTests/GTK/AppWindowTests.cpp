@@ -85,6 +85,15 @@ bool answer(Gtk::ResponseType response) {
   return false;
 }
 
+Gtk::MessageDialog* shownDialog() {
+  for (auto* window : Gtk::Window::list_toplevels()) {
+    if (auto* dialog = dynamic_cast<Gtk::MessageDialog*>(window); dialog != nullptr && dialog->get_visible()) {
+      return dialog;
+    }
+  }
+  return nullptr;
+}
+
 bool drawn(Gtk::Window& window) { return window.get_mapped() && window.get_width() > 0; }
 
 TEST(AppWindows, ASecondLaunchHandsItsFileToTheRunningApplication) {
@@ -158,10 +167,36 @@ TEST(AppWindows, ASecondLaunchHandsItsFileToTheRunningApplication) {
   script.then([&] { return aboutWindow() == about && about->get_visible(); });
   script.then([&] { return secondStatus != -1; });
 
+  // A drawing past the size limit, handed in through the open route, is refused with a message
+  // over the window; no window opens for it.
+  Gtk::MessageDialog* refusal = nullptr;
+  script.then([&] {
+    about->hide();
+    writeFile(folder / "huge.svg", std::string(2 * SVGQuarvelDocument::maximumOpenedSVGBytes + 2, ' '));
+    app->open(Gio::File::create_for_path((folder / "huge.svg").string()));
+    return true;
+  });
+  script.then([&] {
+    refusal = shownDialog();
+    return refusal != nullptr && drawn(*refusal);
+  });
+  script.then([&] {
+    EXPECT_EQ(refusal->property_text().get_value(), "The file could not be opened.");
+    const std::string detail = refusal->property_secondary_text().get_value().raw();
+    EXPECT_NE(detail.find("\u201chuge.svg\u201d is too large to open: it has 32.0 MB (33554434 bytes); drawings of at "
+                          "most 16 MB (16777216 bytes) of SVG text open."),
+              std::string::npos)
+        << detail;
+    EXPECT_EQ(app->documentWindows().size(), 2u);
+    if (!saveScreenshot(*refusal, "app-refused-drawing.png")) return false;
+    refusal->response(Gtk::ResponseType::OK);
+    return true;
+  });
+  script.then([&] { return shownDialog() == nullptr; });
+
   // Closing a window with changes asks first: Cancel keeps it, Don't Save closes it.
   SVGQuarvel::DocumentWindow* edited = nullptr;
   script.then([&] {
-    about->hide();
     edited = app->documentWindows()[1];
     edited->record()->document()->svgString = std::string(newDocumentSVG);
     edited->close();

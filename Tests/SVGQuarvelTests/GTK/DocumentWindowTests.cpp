@@ -10,9 +10,11 @@
 #include <unistd.h>
 #include <webkit/webkit.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "FennixTests/DispatchTestSupport.h"
 #include "QuarvelUtilities/SVGWebViewContent.h"
@@ -20,6 +22,13 @@
 #include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 #include "Tools/DisplayTestMain/WidgetPicture.h"
+#include "XDriver/XDriver.h"
+
+// The X window of a surface, from the toolkit's X11 backend (whose header brings Xlib's macros).
+extern "C" {
+GType gdk_x11_surface_get_type(void);
+unsigned long gdk_x11_surface_get_xid(GdkSurface* surface);
+}
 
 namespace {
 
@@ -253,6 +262,80 @@ TEST_F(DocumentWindow, TypingInTheSVGEditorRegeneratesAndUndoes) {
   doc.svgString = std::string(newDocumentSVG) + "<!-- -->";
   w.impl().activate("undo");
   EXPECT_EQ(doc.svgString.get(), std::string(newDocumentSVG) + "<!-- -->");
+}
+
+TEST_F(DocumentWindow, KeysTypedIntoTheSVGReplaceOnlyTheChangedSwiftParagraphs) {
+  // Shapes on lines of their own, so that the Swift has a paragraph or more for each.
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">\n";
+  for (int i = 0; i < 40; ++i) {
+    svg += "<rect x=\"" + std::to_string(i * 2) + "\" y=\"4\" width=\"2\" height=\"" + std::to_string(10 + i) +
+           "\" fill=\"teal\"/>\n";
+  }
+  svg += "</svg>\n";
+  Window w(SVGQuarvelDocument::fromSVGString(svg, ""), layout());
+  auto& doc = w.document();
+  ASSERT_TRUE(runMainLoopUntil([&] { return w.window.get_mapped(); }, 10));
+  auto& svgView = w.impl().svgEditor().textView();
+  auto& swiftStorage = *w.impl().swiftEditor().textView().codeView().codeTextStorage();
+  ASSERT_TRUE(runMainLoopUntil([&] { return swiftStorage.attributes(0).foregroundColor.has_value(); }, 10))
+      << "the Swift is coloured";
+  runMainLoopFor(0.5);
+  std::vector<NSTextStorageEdit> edits;
+  const auto token = swiftStorage.addObserver([&](NSTextStorage&, const NSTextStorageEdit& edit) { edits.push_back(edit); });
+
+  // The caret after the height of the sixth rectangle ("15"), then two real keys that keep it
+  // within the drawing's bounds: "15" becomes "12".
+  const auto at = svg.find("height=\"15\"") + 10;
+  auto buffer = svgView.get_buffer();
+  buffer->place_cursor(buffer->get_iter_at_offset(int(at)));
+  svgView.grab_focus();
+  auto* surface = gtk_native_get_surface(GTK_NATIVE(w.window.gobj()));
+  ASSERT_TRUE(surface != nullptr && G_TYPE_CHECK_INSTANCE_TYPE(surface, gdk_x11_surface_get_type()));
+  const unsigned long xid = gdk_x11_surface_get_xid(surface);
+  std::atomic<bool> finished = false, typed = false;
+  std::thread keys([&] {
+    XDriver::Session session;
+    if (session.ok()) {
+      session.focus(xid);
+      typed = session.key("BackSpace");
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      typed = typed && session.type("2", 0);
+    }
+    finished = true;
+  });
+  runMainLoopUntil([&] { return finished.load(); }, 20);
+  keys.join();
+  ASSERT_TRUE(typed);
+  ASSERT_TRUE(runMainLoopUntil([&] { return doc.svgString.get().find("height=\"12\"") != std::string::npos; }, 10));
+  runMainLoopFor(1);  // the highlighter's answers
+  swiftStorage.removeObserver(token);
+
+  const std::u16string swift = swiftStorage.string();
+  EXPECT_EQ(Fennix::utf8FromUTF16(swift), doc.swift.get());
+  std::vector<NSTextStorageEdit> characterEdits, attributeEdits;
+  for (const auto& edit : edits) {
+    (edit.editedMask & NSTextStorageEditedCharacters ? characterEdits : attributeEdits).push_back(edit);
+  }
+  // One replacement per key: from the changed line of the SVG comment in front of the code to the
+  // last changed line of the code (the rectangle's frame); before and after it the text was
+  // kept. The highlighter was asked for the paragraphs of the replacement, from the start of the
+  // comment they begin in, and not for the rest.
+  ASSERT_EQ(characterEdits.size(), 2u);
+  const NSRange last = characterEdits[1].editedRange;
+  const std::u16string frame = u".frame(width: 2, height: 12,";
+  const std::size_t changedLine = swift.find(u"<rect x=\"10\" y=\"4\" width=\"2\" height=\"12\"");
+  EXPECT_GT(last.location, changedLine);
+  ASSERT_NE(swift.rfind(frame), std::u16string::npos);
+  EXPECT_LE(last.upperBound(), swift.rfind(frame) + frame.size());
+  const NSRange paragraphs = SyntaxEditorSupport::paragraphRange(swift, last);
+  ASSERT_FALSE(attributeEdits.empty());
+  EXPECT_EQ(attributeEdits.back().editedRange, (NSRange{0, paragraphs.upperBound()}));
+  for (const auto& edit : attributeEdits) {
+    EXPECT_LT(edit.editedRange.upperBound(), swift.rfind(frame) + 200) << "the end was kept";
+  }
+  // The comment's lines keep the comment's colours.
+  EXPECT_EQ(swiftStorage.attributes(changedLine), swiftStorage.attributes(swift.find(u"<rect x=\"0\"")));
+  EXPECT_TRUE(saveScreenshot(w.window, "window-typed-svg.png"));
 }
 
 TEST_F(DocumentWindow, SettingsFormWritesItsFieldsAndKeepsNumbersInRange) {
