@@ -419,7 +419,12 @@ long residentKilobytes(pid_t pid, const char* field) {
 /// In the child: opens the drawing, takes one edit, prints what it measured and exits.
 int bigDrawingChild(const std::filesystem::path& file) {
   if (!gtk_init_check()) return 2;
-  application(true);
+  auto app = application(true);
+  // A window is open already, as when a user opens a drawing from the File menu: a refusal is
+  // shown over it.
+  app->activate();
+  if (!runUntil([&] { return !app->documentWindows().empty(); }, 60)) return 3;
+  runFor(1);
   StallProbe probe;
   probe.reset();
   bool previewLoaded = false;
