@@ -1,4 +1,4 @@
-#include "Fennix/Platform/DistributedNotificationCenter.h"
+#include "Platform/DistributedNotificationCenter.h"
 
 #include <fcntl.h>
 #include <sys/inotify.h>

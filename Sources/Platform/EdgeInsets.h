@@ -2,7 +2,7 @@
 // grows downwards, so the top inset moves a rectangle's origin.
 #pragma once
 
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 struct NSEdgeInsets {
   CGFloat top = 0;

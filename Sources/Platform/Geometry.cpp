@@ -1,4 +1,4 @@
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "Fennix/Platform/NotificationCenter.h"
+#include "Platform/NotificationCenter.h"
 
 #include <algorithm>
 #include <atomic>

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "Fennix/Platform/Dispatch.h"
+#include "Platform/Dispatch.h"
 
 /// One posted notification: a name, the sender (compared by identity) and extra values.
 class Notification {

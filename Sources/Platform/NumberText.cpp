@@ -1,4 +1,4 @@
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 #include <charconv>
 #include <cmath>

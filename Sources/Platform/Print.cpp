@@ -1,4 +1,4 @@
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 #include <cstdio>
 #include <mutex>

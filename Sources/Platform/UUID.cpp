@@ -1,4 +1,4 @@
-#include "SVGParser/Platform/UUID.h"
+#include "Platform/UUID.h"
 
 #include <uuid/uuid.h>
 

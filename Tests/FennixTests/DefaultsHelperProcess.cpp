@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "Fennix/Foundation/System/GroupDefaults.h"
-#include "Fennix/Platform/NotificationCenter.h"
-#include "Fennix/Platform/UserDefaults.h"
+#include "Platform/NotificationCenter.h"
+#include "Fennix/Foundation/UserDefaults.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <thread>
 
-#include "Fennix/Platform/NotificationCenter.h"
+#include "Platform/NotificationCenter.h"
 #include "FennixTests/DispatchTestSupport.h"
 
 using FennixTestSupport::runMainLoopFor;

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "Fennix/Foundation/System/GroupDefaults.h"
-#include "Fennix/Platform/DistributedNotificationCenter.h"
-#include "Fennix/Platform/NotificationCenter.h"
+#include "Platform/DistributedNotificationCenter.h"
+#include "Platform/NotificationCenter.h"
 #include "FennixTests/DefaultsTestSupport.h"
 #include "FennixTests/DispatchTestSupport.h"
 #include "FennixTests/LogTestSupport.h"

@@ -1,4 +1,4 @@
-#include "Fennix/Platform/UserDefaults.h"
+#include "Fennix/Foundation/UserDefaults.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -16,8 +16,8 @@
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/Foundation/System/FileSafety.h"
 #include "Fennix/console/Console.h"
-#include "Fennix/Platform/NotificationCenter.h"
-#include "SVGParser/Platform/Text/Text.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/Text/Text.h"
 
 namespace {
 

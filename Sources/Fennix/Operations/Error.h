@@ -9,7 +9,7 @@
 #include <string>
 #include <typeinfo>
 
-#include "Fennix/Foundation/BaseTypes/TypeName.h"
+#include "Platform/TypeName.h"
 
 namespace Fennix {
 

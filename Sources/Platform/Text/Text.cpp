@@ -1,8 +1,8 @@
-#include "SVGParser/Platform/Text/Text.h"
+#include "Platform/Text/Text.h"
 
 #include <cstdint>
 
-#include "SVGParser/Platform/Text/TextClusters.h"
+#include "Platform/Text/TextClusters.h"
 
 namespace QuarvelText {
 

@@ -1,4 +1,4 @@
-#include "SVGParser/Platform/Text/TextClusters.h"
+#include "Platform/Text/TextClusters.h"
 
 #include <algorithm>
 #include <cstdint>

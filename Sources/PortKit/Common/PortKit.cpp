@@ -1,6 +1,6 @@
 #include "Fennix/Foundation/System/Bundle.h"
-#include "PortKit/Common/Geometry.h"
-#include "PortKit/Common/Image.h"
+#include "Platform/EdgeInsets.h"
+#include "Fennix/Foundation/System/Image.h"
 
 std::optional<NSImage> NSImage::applicationIconImage() {
   auto identifier = NSBundle::main().bundleIdentifier();

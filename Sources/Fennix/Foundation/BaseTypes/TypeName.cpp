@@ -1,4 +1,4 @@
-#include "Fennix/Foundation/BaseTypes/TypeName.h"
+#include "Platform/TypeName.h"
 
 #include <cxxabi.h>
 

@@ -7,7 +7,7 @@
 // { "QvEmitter": the relay } as user information, which the relay itself never re-announces.
 #pragma once
 
-#include "Fennix/Platform/UserDefaults.h"
+#include "Fennix/Foundation/UserDefaults.h"
 
 namespace groupdefaults {
 

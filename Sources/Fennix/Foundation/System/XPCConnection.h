@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "Fennix/Foundation/BaseTypes/TypeName.h"
+#include "Platform/TypeName.h"
 #include "Fennix/UI/Common/FatalError.h"
 
 typedef struct _GDBusConnection GDBusConnection;

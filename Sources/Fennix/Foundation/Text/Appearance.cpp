@@ -1,4 +1,4 @@
-#include "Fennix/UI/AppKit/Appearance.h"
+#include "Fennix/Foundation/Text/Appearance.h"
 
 #include "Fennix/console/Console.h"
 

@@ -1,4 +1,4 @@
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Fennix/UI/AppKit/Color.h"
-#include "Fennix/UI/AppKit/Font.h"
+#include "Fennix/Foundation/Text/Color.h"
+#include "Fennix/Foundation/Text/Font.h"
 
 struct NSRange {
   std::size_t location = 0;

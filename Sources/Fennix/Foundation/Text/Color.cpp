@@ -1,11 +1,11 @@
-#include "Fennix/UI/AppKit/Color.h"
+#include "Fennix/Foundation/Text/Color.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cctype>
 #include <cstdio>
 
-#include "Fennix/UI/AppKit/Appearance.h"
+#include "Fennix/Foundation/Text/Appearance.h"
 
 namespace {
 

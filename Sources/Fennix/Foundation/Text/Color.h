@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "Fennix/UI/AppKit/RGBRepresentable.h"
+#include "Fennix/Foundation/Text/RGBRepresentable.h"
 
 class NSColor {
  public:

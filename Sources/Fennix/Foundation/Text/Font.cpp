@@ -1,5 +1,5 @@
-#include "Fennix/UI/AppKit/Font.h"
-#include "SVGParser/Platform/Text/Text.h"
+#include "Fennix/Foundation/Text/Font.h"
+#include "Platform/Text/Text.h"
 
 #include <pango/pangocairo.h>
 

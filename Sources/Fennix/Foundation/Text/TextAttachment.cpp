@@ -1,4 +1,4 @@
-#include "Fennix/UI/AppKit/TextAttachment.h"
+#include "Fennix/Foundation/Text/TextAttachment.h"
 
 #include "Fennix/Foundation/System/Bundle.h"
 

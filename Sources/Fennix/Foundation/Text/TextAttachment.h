@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Fennix/UI/AppKit/Color.h"
+#include "Fennix/Foundation/Text/Color.h"
 
 /// The kinds of data a pasteboard item can be written as.
 class NSPasteboard {

@@ -1,4 +1,4 @@
-#include "Fennix/Foundation/HTTP/HTTPFetchOperation.h"
+#include "Fennix/Operations/HTTP/HTTPFetchOperation.h"
 
 #include "Fennix/console/Console.h"
 

@@ -11,7 +11,7 @@
 #include <optional>
 #include <variant>
 
-#include "Fennix/Foundation/HTTP/URLSession.h"
+#include "Fennix/Operations/HTTP/URLSession.h"
 #include "Fennix/Operations/AsyncOperation.h"
 #include "Fennix/console/ModuleLogger.h"
 

@@ -1,4 +1,4 @@
-#include "Fennix/Foundation/HTTP/URLSession.h"
+#include "Fennix/Operations/HTTP/URLSession.h"
 
 #include <curl/curl.h>
 

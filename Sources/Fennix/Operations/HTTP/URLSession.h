@@ -15,9 +15,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Fennix/Foundation/HTTP/HTTPTypes.h"
+#include "Fennix/Operations/HTTP/HTTPTypes.h"
 #include "Fennix/Operations/Operation.h"
-#include "Fennix/Platform/Dispatch.h"
+#include "Platform/Dispatch.h"
 
 /// Codes of URL loading errors.
 namespace URLErrorCode {

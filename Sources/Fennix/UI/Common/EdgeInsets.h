@@ -2,4 +2,4 @@
 // portable layer's.
 #pragma once
 
-#include "PortKit/Common/Geometry.h"
+#include "Platform/EdgeInsets.h"

@@ -1,4 +1,4 @@
-#include "Fennix/console/GTK/TextViewLogger.h"
+#include "Fennix/UI/GTK/TextViewLogger.h"
 
 #include "Fennix/UI/GTK/TextBufferAttributes.h"
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 #include "Fennix/console/Logger.h"
 
 /// Appends text at the end of a text view, even a read-only one (it stays read-only), and

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "Fennix/UI/Common/EdgeInsets.h"
+#include "Platform/EdgeInsets.h"
 #include "PortKit/Common/TableView.h"
 
 
