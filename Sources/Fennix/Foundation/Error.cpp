@@ -1,4 +1,4 @@
-#include "Fennix/Operations/Error.h"
+#include "Fennix/Foundation/Error.h"
 
 
 namespace Fennix {
