@@ -13,7 +13,7 @@
 #include <string>
 
 #include "Platform/TypeName.h"
-#include "Fennix/UI/Common/FatalError.h"
+#include "Fennix/Foundation/BaseTypes/FatalError.h"
 
 typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GVariant GVariant;
