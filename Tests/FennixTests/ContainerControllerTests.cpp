@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "FakeControllerViewKit.h"
-#include "Fennix/Operations/HTTP/HTTPTypes.h"
-#include "Fennix/Operations/HTTP/URL.h"
+#include "Fennix/Foundation/HTTP/HTTPTypes.h"
+#include "Fennix/Foundation/HTTP/URL.h"
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/UI/AppKit/ViewControllers/WindowController.h"
 #include "Fennix/UI/Common/ViewControllers/PlaceholderViewController.h"

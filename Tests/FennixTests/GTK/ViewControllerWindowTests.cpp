@@ -16,7 +16,7 @@
 #include <atomic>
 #include <thread>
 
-#include "Fennix/Operations/HTTP/URL.h"
+#include "Fennix/Foundation/HTTP/URL.h"
 #include "Fennix/UI/AppKit/GTK/ScrollOverlay.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/AppKit/GTK/TabView.h"

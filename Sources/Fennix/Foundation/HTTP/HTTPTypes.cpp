@@ -1,4 +1,4 @@
-#include "Fennix/Operations/HTTP/HTTPTypes.h"
+#include "Fennix/Foundation/HTTP/HTTPTypes.h"
 
 #include <algorithm>
 #include <cctype>

@@ -13,7 +13,7 @@
 
 #include "Fennix/Foundation/BaseTypes/AnyValue.h"
 #include "Fennix/Foundation/BaseTypes/TimedValue.h"
-#include "Fennix/Operations/HTTP/URL.h"
+#include "Fennix/Foundation/HTTP/URL.h"
 #include "Fennix/Foundation/Error.h"
 
 namespace Fennix {

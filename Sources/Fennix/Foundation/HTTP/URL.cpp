@@ -1,4 +1,4 @@
-#include "Fennix/Operations/HTTP/URL.h"
+#include "Fennix/Foundation/HTTP/URL.h"
 
 #include <cctype>
 #include <string_view>

@@ -15,7 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Fennix/Operations/HTTP/HTTPTypes.h"
+#include "Fennix/Foundation/HTTP/HTTPTypes.h"
 #include "Fennix/Operations/Operation.h"
 #include "Platform/Dispatch.h"
 

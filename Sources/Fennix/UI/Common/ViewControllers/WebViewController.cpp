@@ -2,8 +2,8 @@
 
 #include <glib.h>
 
-#include "Fennix/Operations/HTTP/HTTPTypes.h"
-#include "Fennix/Operations/HTTP/URL.h"
+#include "Fennix/Foundation/HTTP/HTTPTypes.h"
+#include "Fennix/Foundation/HTTP/URL.h"
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/console/Console.h"
 
