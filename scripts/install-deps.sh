@@ -5,15 +5,16 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config git
+  clang libclang-rt-14-dev llvm
   libexpat1-dev uuid-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev zlib1g-dev liblz4-dev liblzma-dev libssl-dev
-  libcurl4-openssl-dev libicu-dev libgif-dev
+  libcurl4-openssl-dev libpsl-dev libicu-dev libgif-dev
   libgtkmm-4.0-dev libwebkitgtk-6.0-dev libjavascriptcoregtk-6.0-dev
   libjs-highlight.js libtree-sitter-dev
   fonts-dejavu-core
   libx11-dev libxtst-dev libcairo2-dev
-  xvfb xauth dbus dbus-x11 xdotool util-linux
+  xvfb xauth dbus dbus-x11 util-linux
 )
 # The machine image may bring its own Node.js; Debian's is only the fallback.
 if ! command -v npm >/dev/null 2>&1; then PACKAGES+=(nodejs npm); fi

@@ -5,8 +5,4 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$(nproc)"
-if [ -x build/Sources/SVGQuarvel/svg-quarvel ]; then
-  exec build/Sources/SVGQuarvel/svg-quarvel "$@"
-else
-  echo "Built everything; the application itself is not part of the build yet."
-fi
+exec build/Sources/SVGQuarvel/svg-quarvel "$@"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs all tests: once in a
-# normal build and once with the address and undefined-behaviour sanitizers.
+# normal build with g++ and once with clang and its address and undefined-
+# behaviour sanitizers, which also builds the fuzz targets and runs each briefly.
+# So both compilers build the whole tree on every run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT="$PWD"
@@ -20,11 +22,24 @@ run_ctest() {
     ctest --output-on-failure -L display --no-tests=ignore "$@"
 }
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Configures a build folder for a compiler; a folder set up for another compiler
+# starts afresh.
+configure() {
+  local dir="$1" cc="$2" cxx="$3"
+  shift 3
+  local fresh=()
+  if [ -f "$dir/CMakeCache.txt" ] &&
+    ! grep -q "^CMAKE_CXX_COMPILER:[A-Z]*=\(.*/\)\?$cxx\$" "$dir/CMakeCache.txt"; then
+    fresh=(--fresh)
+  fi
+  cmake "${fresh[@]}" -S . -B "$dir" -G Ninja -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" "$@"
+}
+
+configure build gcc g++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$JOBS"
 (cd build && run_ctest)
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUARVEL_SANITIZE=ON
+configure build-asan clang clang++ -DCMAKE_BUILD_TYPE=Debug -DQUARVEL_SANITIZE=ON
 cmake --build build-asan -j "$JOBS"
 (cd build-asan && export ASAN_OPTIONS=detect_leaks=1 \
   LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0" \

@@ -111,8 +111,9 @@ unsigned long xidOf(Gtk::Window& window) {
 }
 
 /// Types `count` blanks into the focused widget of `window`, 100 ms apart, as real key events
-/// from another thread, running the main loop meanwhile and for a second after.
-bool typeKeys(Gtk::Window& window, int count) {
+/// from another thread, running the main loop meanwhile, until `arrived` answers true (at most a
+/// minute) and for a second after.
+bool typeKeys(Gtk::Window& window, int count, const std::function<bool()>& arrived) {
   const unsigned long xid = xidOf(window);
   if (xid == 0) return false;
   std::atomic<bool> finished = false;
@@ -132,8 +133,9 @@ bool typeKeys(Gtk::Window& window, int count) {
   });
   runUntil([&] { return finished.load(); }, 30);
   input.join();
+  const bool all = typed && runUntil(arrived, 60);
   runFor(1);
-  return typed;
+  return all;
 }
 
 /// Puts the cursor of `view` after the first `offset` characters and gives it the focus.
@@ -164,11 +166,11 @@ std::string clipArt(std::size_t lines, std::size_t bytes) {
     const std::size_t dataLines = std::min<std::size_t>(6, lines - 2 - line);
     for (std::size_t i = 0; i < dataLines; ++i) {
       std::string text = "\n";
-      while (text.size() + 1 < perLine) {
-        char piece[64];
-        std::snprintf(piece, sizeof piece, " c%u.%u %u.%u %u.%u %u.%u %u.%u %u.%u", next() % 50, next() % 10,
-                      next() % 50, next() % 10, next() % 50, next() % 10, next() % 50, next() % 10, next() % 50,
-                      next() % 10, next() % 50, next() % 10);
+      for (;;) {
+        char piece[32];
+        const int n = std::snprintf(piece, sizeof piece, " l%u.%u %u.%u", next() % 50, next() % 10, next() % 50,
+                                    next() % 10);
+        if (text.size() + std::size_t(n) > perLine && text.size() > 1) break;
         text += piece;
       }
       element += text;
@@ -250,9 +252,12 @@ const std::map<std::string, std::string>& drawings() {
 
 // ---- The application and the bare view -------------------------------------------------------
 
-Glib::RefPtr<SVGQuarvelApp> application() {
-  static Glib::RefPtr<SVGQuarvelApp> app = [] {
+/// The application of this process. A child measuring a big drawing runs its own instance
+/// beside the parent's instead of handing the drawing to it.
+Glib::RefPtr<SVGQuarvelApp> application(bool ownInstance = false) {
+  static Glib::RefPtr<SVGQuarvelApp> app = [ownInstance] {
     auto created = SVGQuarvelApp::create();
+    if (ownInstance) created->set_flags(created->get_flags() | Gio::Application::Flags::NON_UNIQUE);
     created->register_application();
     created->hold();
     return created;
@@ -321,7 +326,12 @@ Measured measureApplication(const std::string& name, const std::string& svg) {
     runFor(0.3);
     const auto before = contentOf(*window)->document()->svgString.get().size();
     probe.reset();
-    result.ok = typeKeys(*window, 10) && contentOf(*window)->document()->svgString.get().size() == before + 10;
+    auto* content = contentOf(*window);
+    result.ok = typeKeys(*window, 10, [&] { return content->document()->svgString.get().size() == before + 10; });
+    if (!result.ok) {
+      std::fprintf(stderr, "typed %zd of 10 into %s\n", std::ptrdiff_t(content->document()->svgString.get().size() - before),
+                   name.c_str());
+    }
     result.typing = probe.longestMilliseconds();
   }
   closeAll();
@@ -341,7 +351,8 @@ Measured measureBareView(const std::string& svg) {
   placeCursor(bare.view, 4);
   runFor(0.3);
   probe.reset();
-  result.ok = typeKeys(bare.window, 10) && bare.view.get_buffer()->get_char_count() == int(svg.size()) + 10;
+  const int before = bare.view.get_buffer()->get_char_count();
+  result.ok = typeKeys(bare.window, 10, [&] { return bare.view.get_buffer()->get_char_count() == before + 10; });
   result.typing = probe.longestMilliseconds();
   bare.window.close();
   runFor(0.3);
@@ -390,7 +401,7 @@ long residentKilobytes(pid_t pid, const char* field) {
 /// In the child: opens the drawing, takes one edit, prints what it measured and exits.
 int bigDrawingChild(const std::filesystem::path& file) {
   if (!gtk_init_check()) return 2;
-  application();
+  application(true);
   StallProbe probe;
   probe.reset();
   bool previewLoaded = false;

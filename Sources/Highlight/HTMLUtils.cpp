@@ -85,9 +85,15 @@ std::optional<char32_t> decode(std::string_view reference) {
 
 std::optional<char32_t> decodeNumeric(std::string_view digits, std::int32_t base) {
   if (base < 2 || base > 36) return std::nullopt;
+  // Read as strtoul reads it, but the digits must be there ("&#x;" and "&#zz;" name no
+  // character) and run up to the closing ";" or the end ("&#39abc;" names none either, rather
+  // than dropping its letters); such text stays as it is written.
   const std::string text(digits);
+  if (base == 16 && text.find_first_of("xX") != std::string::npos) return std::nullopt;  // no "0x" prefix
+  char* end = nullptr;
   errno = 0;
-  const unsigned long value = std::strtoul(text.c_str(), nullptr, base);
+  const unsigned long value = std::strtoul(text.c_str(), &end, base);
+  if (end == text.c_str() || !(*end == '\0' || (end[0] == ';' && end[1] == '\0'))) return std::nullopt;
   if (errno == ERANGE) return std::nullopt;
   if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return std::nullopt;
   return char32_t(value);

@@ -17,8 +17,9 @@ const std::unordered_map<std::string, char32_t>& namedReferences();
 /// ("&#x27;"); none when it names no character.
 std::optional<char32_t> decode(std::string_view reference);
 
-/// The character of a numeric reference's digits in `base`, read as strtoul reads them (so
-/// the closing ";" ends the digits); none for a value that is no Unicode scalar value.
+/// The character of a numeric reference's digits in `base`, read as strtoul reads them, up to
+/// the closing ";" or the end; none without digits, with other text after them, and for a value
+/// that is no Unicode scalar value.
 std::optional<char32_t> decodeNumeric(std::string_view digits, std::int32_t base);
 
 }  // namespace HTMLUtils

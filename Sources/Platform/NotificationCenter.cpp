@@ -1,7 +1,8 @@
 #include "Platform/NotificationCenter.h"
 
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
+#include <thread>
 
 class NotificationObserver {
  public:
@@ -13,11 +14,50 @@ class NotificationObserver {
     return (!name || *name == notification.name()) && (object == nullptr || object == notification.sender());
   }
 
+  /// Calls the block unless the registration has ended. The check and the start of the call are
+  /// one step with respect to `end()`.
+  void invoke(const Notification& notification) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!active_) return;
+      callers_.push_back(std::this_thread::get_id());
+    }
+    struct Leave {
+      NotificationObserver& observer;
+      ~Leave() { observer.leave(); }
+    } leave{*this};
+    block(notification);
+  }
+
+  /// Ends the registration and waits for calls of the block running on other threads; a call on
+  /// this thread (the block removing its own registration) is not waited for.
+  void end() {
+    const auto self = std::this_thread::get_id();
+    std::unique_lock<std::mutex> lock(mutex_);
+    active_ = false;
+    idle_.wait(lock, [&] {
+      return std::all_of(callers_.begin(), callers_.end(), [&](std::thread::id id) { return id == self; });
+    });
+  }
+
   const std::optional<std::string> name;
   const void* const object;
   const std::optional<DispatchQueue> queue;
   const NotificationCenter::Block block;
-  std::atomic<bool> active{true};
+
+ private:
+  void leave() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      callers_.erase(std::find(callers_.begin(), callers_.end(), std::this_thread::get_id()));
+    }
+    idle_.notify_all();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable idle_;
+  bool active_ = true;
+  std::vector<std::thread::id> callers_;  // one entry per call under way
 };
 
 NotificationCenter& NotificationCenter::defaultCenter() {
@@ -36,9 +76,11 @@ NotificationObserverToken NotificationCenter::addObserver(std::optional<std::str
 
 void NotificationCenter::removeObserver(const NotificationObserverToken& token) {
   if (!token) return;
-  token->active = false;
-  std::lock_guard<std::mutex> lock(mutex_);
-  observers_.erase(std::remove(observers_.begin(), observers_.end(), token), observers_.end());
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), token), observers_.end());
+  }
+  token->end();
 }
 
 void NotificationCenter::post(const Notification& notification) {
@@ -50,13 +92,10 @@ void NotificationCenter::post(const Notification& notification) {
     }
   }
   for (const auto& observer : matching) {
-    if (!observer->active) continue;
     if (!observer->queue || observer->queue->isCurrent()) {
-      observer->block(notification);
+      observer->invoke(notification);
     } else {
-      observer->queue->async([observer, notification] {
-        if (observer->active) observer->block(notification);
-      });
+      observer->queue->async([observer, notification] { observer->invoke(notification); });
     }
   }
 }

@@ -73,7 +73,9 @@ class NotificationCenter {
   /// submitted to it asynchronously otherwise.
   NotificationObserverToken addObserver(std::optional<std::string> name, const void* object,
                                         std::optional<DispatchQueue> queue, Block block);
-  /// Ends a registration; no call of its block starts afterwards. Unknown tokens are ignored.
+  /// Ends a registration: once it returns, the block does not run. Calls under way on other
+  /// threads are waited for; a block may remove its own registration (that call goes on to its
+  /// end). Unknown tokens are ignored.
   void removeObserver(const NotificationObserverToken& token);
 
   /// Delivers synchronously to the observers registered when the post starts, in registration

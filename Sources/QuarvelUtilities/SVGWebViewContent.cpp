@@ -1,5 +1,6 @@
 #include "QuarvelUtilities/SVGWebViewContent.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -90,18 +91,77 @@ std::string html(std::string_view svg) {
   return page;
 }
 
-std::string rewriteSVGSize(std::string_view svg) {
-  const auto start = svg.find("<svg");
-  if (start == std::string_view::npos) return std::string(svg);
-  const auto close = svg.find('>', start + 4);
-  if (close == std::string_view::npos) return std::string(svg);
-  const std::string_view oldTag = svg.substr(start, close - start + 1);
+namespace {
 
-  Handler handler;
-  std::string probe(oldTag);
-  probe += "</svg>";
+// The first "<svg" tag of the text and its attributes; no attributes when the tag cannot be read.
+struct RootTag {
+  std::size_t start = 0;
+  std::string_view text;
   AttributeMap attributes;
-  if (SVGParser::readXML(probe, handler) && handler.attrs) attributes = std::move(*handler.attrs);
+};
+
+std::optional<RootTag> rootTag(std::string_view svg) {
+  const auto start = svg.find("<svg");
+  if (start == std::string_view::npos) return std::nullopt;
+  const auto close = svg.find('>', start + 4);
+  if (close == std::string_view::npos) return std::nullopt;
+  RootTag tag{start, svg.substr(start, close - start + 1), {}};
+  Handler handler;
+  std::string probe(tag.text);
+  probe += "</svg>";
+  if (SVGParser::readXML(probe, handler) && handler.attrs) tag.attributes = std::move(*handler.attrs);
+  return tag;
+}
+
+// A view box of four plain numbers (blanks or commas between them): its width divided by its
+// height, when both are positive.
+std::optional<double> viewBoxRatio(std::string_view viewBox) {
+  constexpr std::string_view separators = " ,\t\r\n";
+  double numbers[4] = {};
+  std::size_t found = 0;
+  for (std::size_t at = viewBox.find_first_not_of(separators); at != std::string_view::npos;
+       at = viewBox.find_first_not_of(separators, at)) {
+    const std::size_t end = std::min(viewBox.find_first_of(separators, at), viewBox.size());
+    const auto number = plainNumber(viewBox.substr(at, end - at), true);
+    if (found == 4 || !number) return std::nullopt;
+    const std::string_view digits = number->front() == '+' ? std::string_view(*number).substr(1) : *number;
+    std::from_chars(digits.data(), digits.data() + digits.size(), numbers[found++]);
+    at = end;
+  }
+  if (found != 4 || !(numbers[2] > 0) || !(numbers[3] > 0)) return std::nullopt;
+  const double ratio = numbers[2] / numbers[3];
+  if (!std::isfinite(ratio) || ratio <= 0) return std::nullopt;
+  return ratio;
+}
+
+}  // namespace
+
+std::optional<double> aspectRatio(std::string_view svg) {
+  const auto tag = rootTag(svg);
+  if (!tag || tag->attributes.empty()) return std::nullopt;
+  // The rewritten tag's view box: the declared one, else one made of plain width and height.
+  const auto& attributes = tag->attributes;
+  if (const auto viewBox = attributes.find("viewBox"); viewBox != attributes.end()) {
+    return viewBoxRatio(viewBox->second);
+  }
+  const auto width = attributes.find("width"), height = attributes.find("height");
+  if (width == attributes.end() || height == attributes.end()) return std::nullopt;
+  for (const char* origin : {"x", "y"}) {
+    if (const auto found = attributes.find(origin); found != attributes.end() && !plainNumber(found->second, true)) {
+      return std::nullopt;
+    }
+  }
+  const auto w = plainNumber(width->second, false), h = plainNumber(height->second, false);
+  if (!w || !h) return std::nullopt;
+  return viewBoxRatio("0 0 " + *w + " " + *h);
+}
+
+std::string rewriteSVGSize(std::string_view svg) {
+  auto tag = rootTag(svg);
+  if (!tag) return std::string(svg);
+  const auto start = tag->start;
+  const std::string_view oldTag = tag->text;
+  AttributeMap attributes = std::move(tag->attributes);
   if (attributes.empty()) return std::string(svg);
 
   const bool hasWidth = attributes.contains("width"), hasHeight = attributes.contains("height");
@@ -139,7 +199,7 @@ std::string rewriteSVGSize(std::string_view svg) {
   result.reserve(svg.size() + newTag.size());
   result.append(svg.substr(0, start));
   result += newTag;
-  result.append(svg.substr(close + 1));
+  result.append(svg.substr(start + oldTag.size()));
   return result;
 }
 

@@ -2,6 +2,7 @@
 // tag's size rewritten so that the drawing fills the preview whatever size it declares.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,14 @@ std::string html(std::string_view svg);
 /// Attributes are written sorted by name, their values escaped. Text whose tag cannot be read
 /// (no tag, no closing ">", a self-closing or malformed tag) comes back unchanged.
 std::string rewriteSVGSize(std::string_view svg);
+
+/// The width of the drawing divided by its height, as the preview page shows it: from the view
+/// box of the rewritten root tag (four numbers, the last two positive). None when the drawing
+/// has no usable view box: the page then has no shape of its own.
+std::optional<double> aspectRatio(std::string_view svg);
+
+/// The margin the preview page keeps around its content on every side (the page's body has the
+/// browser's default margin), in pixels.
+inline constexpr double pageMargin = 8;
 
 }  // namespace QuarvelUtilities::SVGWebViewContent

@@ -8,7 +8,7 @@
 using namespace SyntaxEditorSupport;
 
 UXCodeTextView::UXCodeTextView()
-    : highlightr_(HighlightJS::shared()),
+    : highlighter_(HighlightJS::shared()),
       storage_(std::make_shared<HighlightTextStorage>(std::nullopt)),
       theme_(HighlightJSTheme::default_()) {}
 

@@ -60,7 +60,7 @@ class UXCodeTextView {
   UXCodeTextView(const UXCodeTextView&) = delete;
   UXCodeTextView& operator=(const UXCodeTextView&) = delete;
 
-  const std::shared_ptr<HighlightJS>& highlightr() const { return highlightr_; }
+  const std::shared_ptr<HighlightJS>& highlighter() const { return highlighter_; }
   const std::shared_ptr<HighlightTextStorage>& codeTextStorage() const { return storage_; }
   std::u16string string() const { return storage_->string(); }
 
@@ -136,7 +136,7 @@ class UXCodeTextView {
  private:
   void replaceByUser(NSRange range, std::u16string_view text, std::size_t caret, bool record = true);
 
-  std::shared_ptr<HighlightJS> highlightr_;
+  std::shared_ptr<HighlightJS> highlighter_;
   std::shared_ptr<HighlightTextStorage> storage_;
   HighlightJSThemePtr theme_;
   UXCodeTextViewHost* host_ = nullptr;

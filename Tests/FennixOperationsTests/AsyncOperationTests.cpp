@@ -99,6 +99,47 @@ TEST(AsyncOperation, FinishingFromManyThreadsCompletesOnce) {
   }
 }
 
+// Its work ends on a thread of its own that knows only the operation's address and finishes once
+// the queue's reference is the last one: the queue lets go of it while the operation still
+// announces that it finished.
+class FinishesOnItsOwnThread : public QvAsyncOperation {
+ public:
+  FinishesOnItsOwnThread(std::thread& worker, std::atomic<bool>& handedOver, std::atomic<bool>& destroyed)
+      : worker_(worker), handedOver_(handedOver), destroyed_(destroyed) {}
+  ~FinishesOnItsOwnThread() override { destroyed_ = true; }
+  void asyncMain(std::function<void()>) override {
+    std::weak_ptr<NSOperation> weak = weak_from_this();
+    worker_ = std::thread([this, weak] {
+      while (weak.use_count() > 1) std::this_thread::yield();
+      finish();
+    });
+    handedOver_ = true;
+  }
+
+ private:
+  std::thread& worker_;
+  std::atomic<bool>& handedOver_;
+  std::atomic<bool>& destroyed_;
+};
+
+TEST(AsyncOperation, FinishingFromAThreadHoldingOnlyTheOperationKeepsItAliveUntilDone) {
+  auto queue = std::make_shared<NSOperationQueue>();
+  std::thread worker;
+  std::atomic<bool> handedOver{false};
+  std::atomic<bool> destroyed{false};
+  std::atomic<bool> completed{false};
+  {
+    auto operation = std::make_shared<FinishesOnItsOwnThread>(worker, handedOver, destroyed);
+    operation->setCompletionBlock([&completed] { completed = true; });
+    queue->addOperation(operation);
+  }
+  queue->waitUntilAllOperationsAreFinished();
+  while (!handedOver) std::this_thread::yield();
+  worker.join();
+  EXPECT_TRUE(completed);
+  EXPECT_TRUE(destroyed);
+}
+
 TEST(AsyncOperation, ReadinessWaitsForDependencies) {
   auto first = std::make_shared<IntOperation>();
   auto second = std::make_shared<IntOperation>();

@@ -129,6 +129,48 @@ TEST(HTTPResponse, CookiesOfResponsesAndRequests) {
   EXPECT_TRUE(storage.deleteCookiesWithName("a").empty());
 }
 
+TEST(HTTPResponse, CookiesStayWithTheirSite) {
+  const auto parse = [](const std::string& text, const std::string& from) {
+    return HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", text}}, url(from));
+  };
+  // A public suffix as the domain would reach every site under it: refused, with or without the
+  // dot, for top-level and for multi-label suffixes.
+  EXPECT_TRUE(parse("s=1; Domain=com", "https://evil.com/").empty());
+  EXPECT_TRUE(parse("s=1; Domain=.COM", "https://evil.com/").empty());
+  EXPECT_TRUE(parse("s=1; Domain=co.uk", "https://evil.co.uk/").empty());
+  EXPECT_TRUE(parse("s=1; Domain=github.io", "https://evil.github.io/").empty());
+  HTTPCookieStorage storage;
+  for (const auto& cookie : parse("s=1; Domain=com", "https://evil.com/")) storage.setCookie(cookie);
+  EXPECT_TRUE(storage.cookies(url("https://bank.com/")).empty());
+
+  // A registrable domain is still fine.
+  auto good = parse("s=1; Domain=example.co.uk", "https://www.example.co.uk/");
+  ASSERT_EQ(good.size(), 1u);
+  EXPECT_EQ(good[0].domain, ".example.co.uk");
+
+  // A host that is a public suffix itself may set a cookie for itself only.
+  auto own = parse("s=1; Domain=.github.io", "https://github.io/");
+  ASSERT_EQ(own.size(), 1u);
+  EXPECT_EQ(own[0].domain, "github.io");
+  EXPECT_FALSE(own[0].matches(url("https://evil.github.io/")));
+  EXPECT_TRUE(own[0].matches(url("https://github.io/")));
+
+  // IP addresses match exactly, never as a domain.
+  EXPECT_TRUE(parse("s=1; Domain=3.4", "http://1.2.3.4/").empty());
+  EXPECT_TRUE(parse("s=1; Domain=0.1", "http://10.0.0.1/").empty());
+  auto ip = parse("s=1; Domain=.10.0.0.1", "http://10.0.0.1/");
+  ASSERT_EQ(ip.size(), 1u);
+  EXPECT_EQ(ip[0].domain, "10.0.0.1");
+  EXPECT_FALSE(ip[0].matches(url("http://5.10.0.0.1/")));
+  HTTPCookie stored;
+  stored.name = "s";
+  stored.domain = ".0.0.1";
+  EXPECT_FALSE(stored.matches(url("http://10.0.0.1/")));
+  stored.domain = ".com";
+  EXPECT_FALSE(stored.matches(url("https://bank.com/")));
+  EXPECT_EQ(parse("s=1; Domain=::1", "http://[::1]:8080/").size(), 1u);
+}
+
 TEST(URLQuery, AppendsItemsAfterExistingOnes) {
   auto base = url("http://example.com/p?a=1#top");
   EXPECT_EQ(base.urlByAddingQueryParameters({{"q", "x y&z"}})->absoluteString(), "http://example.com/p?a=1&q=x%20y%26z#top");

@@ -289,6 +289,59 @@ TEST(URLSession, FollowedRedirectsKeepTheirCookies) {
   EXPECT_EQ(configuration.cookieStorage->cookie("seen")->value, "1");
 }
 
+TEST(URLSession, EachRedirectHopCarriesTheCookiesThatMatchIt) {
+  LoopbackServer server(routes({
+      {"/app/start", "HTTP/1.1 302 Found\r\nLocation: /other/page\r\nSet-Cookie: fresh=1; Path=/\r\n"
+                     "Set-Cookie: old=; Path=/; Max-Age=0\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"},
+      {"/other/page", LoopbackServer::response(200, "OK", {"Set-Cookie: last=3; Path=/other"}, "done")},
+  }));
+  URLSession::Configuration configuration;
+  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
+  const auto stored = [](const std::string& name, const std::string& value, const std::string& path) {
+    HTTPCookie cookie;
+    cookie.name = name;
+    cookie.value = value;
+    cookie.domain = "127.0.0.1";
+    cookie.path = path;
+    return cookie;
+  };
+  configuration.cookieStorage->setCookie(stored("app", "1", "/app"));
+  configuration.cookieStorage->setCookie(stored("old", "2", "/"));
+  HTTPCookie elsewhere = stored("other", "x", "/");
+  elsewhere.domain = "example.com";
+  configuration.cookieStorage->setCookie(elsewhere);
+  auto session = std::make_shared<URLSession>(configuration);
+  std::atomic<bool> completed{false};
+  auto task = session->dataTask(URLRequest(*URL::fromString(server.url("/app/start"))),
+                                [&](std::optional<Fennix::Data>, std::shared_ptr<URLResponse>, Fennix::ErrorRef) {
+                                  completed = true;
+                                });
+  task->resume();
+  ASSERT_TRUE(waitUntil([&] { return completed.load(); }));
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  const auto cookieLine = [](const std::string& request) {
+    const auto start = request.find("\r\nCookie: ");
+    if (start == std::string::npos) return std::string();
+    return request.substr(start + 10, request.find("\r\n", start + 2) - start - 10);
+  };
+  // The first hop gets the store's cookies for its path; the second gets the cookie the redirect
+  // set, not the one of the first path nor the one the redirect removed.
+  EXPECT_EQ(cookieLine(requests[0]), "app=1; old=2");
+  EXPECT_EQ(cookieLine(requests[1]), "fresh=1");
+  EXPECT_EQ(requests[1].find("Cookie: ", requests[1].find("Cookie: ") + 1), std::string::npos);
+
+  // What the responses set and removed is in the store afterwards; the rest is untouched.
+  auto& storage = *configuration.cookieStorage;
+  EXPECT_EQ(storage.cookie("fresh")->value, "1");
+  EXPECT_EQ(storage.cookie("fresh")->domain, "127.0.0.1");
+  EXPECT_EQ(storage.cookie("last")->path, "/other");
+  EXPECT_EQ(storage.cookie("old"), std::nullopt);
+  EXPECT_EQ(storage.cookie("app")->value, "1");
+  EXPECT_EQ(storage.cookie("other")->domain, "example.com");
+  EXPECT_EQ(storage.cookies().size(), 4u);
+}
+
 TEST(HTTPFetchOperation, CancelledTransferIsNeverAResult) {
   std::mutex mutex;
   std::condition_variable released;

@@ -160,6 +160,20 @@ TEST(LockedValue, WeakHolderLetsGo) {
   EXPECT_EQ(holder[&Named::name], std::nullopt);
 }
 
+TEST(LockedValue, WeakHoldersAreEmptyableLikeOtherValues) {
+  static_assert(QvObjectThatCanBeEmpty<QvWeakHolder<Named>>);
+  auto kept = std::make_shared<Named>();
+  auto released = std::make_shared<Named>();
+  std::vector<QvWeakHolder<Named>> holders{QvWeakHolder<Named>(released), QvWeakHolder<Named>(kept),
+                                           QvWeakHolder<Named>(released)};
+  EXPECT_FALSE(isEmpty(holders[0]));
+  released.reset();
+  EXPECT_TRUE(isEmpty(holders[0]));
+  dropEmpty(holders);
+  ASSERT_EQ(holders.size(), 1u);
+  EXPECT_EQ(holders[0].value.lock(), kept);
+}
+
 TEST(TimedValue, AgeMapDescriptionAndCoding) {
   const auto now = std::chrono::system_clock::now();
   TimedValue<int> future(1, now + std::chrono::hours(1));

@@ -216,6 +216,39 @@ TEST(AnyValueEquality, OptionalReceivers) {
   EXPECT_FALSE(AnyValue(1).isEqual(std::optional<AnyValue>()));
 }
 
+namespace {
+/// `value` wrapped in `depth` present optionals.
+AnyValue nested(AnyValue value, int depth) {
+  for (int i = 0; i < depth; ++i) value = AnyValue::some(value);
+  return value;
+}
+}  // namespace
+
+// Each optional layer costs one step: trying a layer both as the optional and as the value it
+// wraps would double the work per layer, and 64 layers would never finish.
+TEST(AnyValueEquality, DeeplyNestedOptionalsCompareInOneStepPerLayer) {
+  constexpr int depth = 64;
+  const AnyValue ints = AnyValue::array({nested(1, depth)});
+  const AnyValue texts = AnyValue::array({nested("x", depth)});
+  EXPECT_FALSE(eq(ints, texts));
+  EXPECT_FALSE(eq(texts, ints));
+  EXPECT_TRUE(eq(ints, AnyValue::array({nested(1, depth)})));
+  EXPECT_FALSE(eq(AnyValue::dictionary({{"k", nested(1, depth)}}), AnyValue::dictionary({{"k", nested("x", depth)}})));
+  EXPECT_TRUE(eq(AnyValue::dictionary({{"k", nested(1, depth)}}), AnyValue::dictionary({{"k", nested(1, depth)}})));
+  EXPECT_FALSE(nested("x", depth).passes(nested(1, depth).type()));
+  // An absent value deep inside passes exactly the optional types.
+  const AnyValue absent = nested(AnyValue::none(AnyType(Fennix::AnyKind::int_)), depth);
+  EXPECT_TRUE(absent.passes(AnyType::optional(AnyType(Fennix::AnyKind::string))));
+  EXPECT_FALSE(absent.passes(AnyType(Fennix::AnyKind::string)));
+  EXPECT_TRUE(absent.passes(AnyType::any()));
+  // A present value passes its innermost type at any depth of optional types, and no other.
+  AnyType optionalInt(Fennix::AnyKind::int_);
+  for (int i = 0; i < depth; ++i) optionalInt = AnyType::optional(optionalInt);
+  EXPECT_TRUE(AnyValue(1).passes(optionalInt));
+  EXPECT_TRUE(nested(1, 3).passes(AnyType(Fennix::AnyKind::int_)));
+  EXPECT_FALSE(AnyValue("x").passes(optionalInt));
+}
+
 TEST(AnyValueDeathTest, WrongAccessorsAndMistypedElementsStop) {
   EXPECT_DEATH(AnyValue(1).text(), "Fatal error: AnyValue.text of a value of type Int");
   EXPECT_DEATH(AnyValue::array({AnyValue("a")}, AnyType(Fennix::AnyKind::int_)), "Fatal error: .*array of Int");

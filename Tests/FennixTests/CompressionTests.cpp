@@ -1,6 +1,9 @@
 // Compression round trips, the raw DEFLATE format, failures on bad input, and MD5 digests.
 #include <gtest/gtest.h>
 
+#include <lzma.h>
+#include <zlib.h>
+
 #include <random>
 #include <string>
 #include <vector>
@@ -104,6 +107,95 @@ TEST(Compression, TruncatedOrCorruptInputFailsCleanly) {
   const Bytes bomb{'b', 'v', '4', '1', 0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0, 0x10};
   EXPECT_EQ(qvDecompress(bomb, QvCompressionAlgorithm::lz4), std::nullopt);
   EXPECT_NE(console.errors().find("compression failed with error:"), std::string::npos);
+}
+
+namespace {
+
+/// Raw DEFLATE or xz data of at least `size` zero bytes, made without holding the zeros at once.
+Bytes compressedZeros(std::size_t size, bool xz) {
+  const Bytes zeros(1 << 20);
+  Bytes out(1 << 20);
+  Bytes result;
+  if (xz) {
+    lzma_stream stream = LZMA_STREAM_INIT;
+    EXPECT_EQ(lzma_easy_encoder(&stream, 0, LZMA_CHECK_NONE), LZMA_OK);
+    lzma_ret status = LZMA_OK;
+    for (std::size_t left = size; status == LZMA_OK;) {
+      if (stream.avail_in == 0 && left > 0) {
+        stream.next_in = zeros.data();
+        stream.avail_in = std::min(left, zeros.size());
+        left -= stream.avail_in;
+      }
+      stream.next_out = out.data();
+      stream.avail_out = out.size();
+      status = lzma_code(&stream, left == 0 ? LZMA_FINISH : LZMA_RUN);
+      result.insert(result.end(), out.begin(), out.end() - static_cast<std::ptrdiff_t>(stream.avail_out));
+    }
+    EXPECT_EQ(status, LZMA_STREAM_END);
+    lzma_end(&stream);
+    return result;
+  }
+  // One mebibyte of zeros as byte-aligned DEFLATE blocks, repeated, then an empty final block.
+  const std::size_t mebibytes = (size + zeros.size() - 1) / zeros.size();
+  z_stream stream{};
+  EXPECT_EQ(deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  stream.next_in = const_cast<Bytef*>(zeros.data());
+  stream.avail_in = static_cast<uInt>(zeros.size());
+  stream.next_out = out.data();
+  stream.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&stream, Z_FULL_FLUSH), Z_OK);
+  EXPECT_EQ(stream.avail_in, 0u);
+  const Bytes piece(out.begin(), out.end() - static_cast<std::ptrdiff_t>(stream.avail_out));
+  deflateEnd(&stream);
+  for (std::size_t i = 0; i < mebibytes; ++i) result.insert(result.end(), piece.begin(), piece.end());
+  result.push_back(0x03);
+  result.push_back(0x00);
+  return result;
+}
+
+}  // namespace
+
+TEST(Compression, DecompressedSizeIsBounded) {
+  // Small inputs that expand past the default bound answer none instead of taking all memory.
+  for (bool xz : {false, true}) {
+    CapturedConsole console;
+    const Bytes bomb = compressedZeros(qvDefaultMaximumDecompressedSize + 1, xz);
+    ASSERT_LT(bomb.size(), 1u << 20);
+    EXPECT_EQ(qvDecompress(bomb, xz ? QvCompressionAlgorithm::lzma : QvCompressionAlgorithm::zlib), std::nullopt);
+    EXPECT_NE(console.errors().find("ERROR: compression failed with error: output larger than 67108864 bytes"),
+              std::string::npos)
+        << console.errors();
+  }
+
+  // A caller's bound: the exact size passes, one byte less fails, for every codec.
+  const Bytes input = repetitiveBytes(300000);
+  for (QvCompressionAlgorithm codec : codecs) {
+    const auto compressed = qvCompress(input, codec);
+    ASSERT_TRUE(compressed.has_value());
+    EXPECT_EQ(qvDecompress(*compressed, codec, input.size()), input) << algorithm(codec);
+    CapturedConsole console;
+    EXPECT_EQ(qvDecompress(*compressed, codec, input.size() - 1), std::nullopt) << algorithm(codec);
+    EXPECT_EQ(qvCompress(*compressed, codec, QvCompressionOperation::decompress, 1000), std::nullopt);
+    EXPECT_NE(console.errors().find("compression failed with error: output larger than"), std::string::npos);
+  }
+
+  // A framed LZ4 block that claims more than the limit is refused before it is decoded.
+  {
+    CapturedConsole console;
+    Bytes block{'b', 'v', '4', '1', 0x00, 0x00, 0x10, 0x00, 0x10, 0x10, 0, 0};  // 1 MiB from 4112 bytes
+    block.resize(block.size() + 0x1010, 0xFF);
+    EXPECT_EQ(qvDecompress(block, QvCompressionAlgorithm::lz4, 1000), std::nullopt);
+    EXPECT_NE(console.errors().find("output larger than 1000 bytes"), std::string::npos) << console.errors();
+  }
+
+  // A raw LZ4 match that claims a huge length is refused before it is copied.
+  Bytes rawBomb{0x1F, 'x', 1, 0};
+  rawBomb.insert(rawBomb.end(), 4000, 0xFF);
+  rawBomb.push_back(0);
+  CapturedConsole console;
+  EXPECT_EQ(qvDecompress(rawBomb, QvCompressionAlgorithm::lz4Raw, 100000), std::nullopt);
+  EXPECT_NE(console.errors().find("output larger than 100000 bytes"), std::string::npos);
+  EXPECT_EQ(qvDecompress(rawBomb, QvCompressionAlgorithm::lz4Raw)->size(), 1u + 4 + 15 + 4000 * 255);
 }
 
 TEST(Compression, LzfseHasNoCodec) {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "Fennix/Foundation/System/GroupDefaults.h"
+#include "Fennix/Foundation/System/KeyValueStore.h"
 #include "Platform/NotificationCenter.h"
 #include "Fennix/Foundation/UserDefaults.h"
 
@@ -19,7 +20,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: helper write-keys SUITE PREFIX COUNT | write-loop SUITE |"
-               " group-set GROUP KEY VALUE SECONDS\n");
+               " group-set GROUP KEY VALUE SECONDS | kvs-set KEY VALUE SECONDS\n");
   return 2;
 }
 
@@ -60,6 +61,22 @@ int main(int argc, char** argv) {
       if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return announced ? 0 : 3;
+  }
+  if (command == "kvs-set" && argc == 5) {
+    // Changes a key of the cloud key-value store and keeps the main loop running until the change
+    // was relayed (it comes back to this process too), at most SECONDS.
+    auto store = NSUbiquitousKeyValueStore::defaultStore();
+    std::atomic<bool> relayed{false};
+    NotificationCenter::defaultCenter().addObserver(
+        NSUserDefaults::didChangeNotification, store->suite().get(), std::nullopt, [&](const Notification& n) {
+          if (n.userInfo().count(groupdefaults::emitterKey) != 0) relayed = true;
+        });
+    store->setObject(Fennix::AnyValue::string(argv[3]), argv[2]);
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::stod(argv[4]));
+    while (!relayed && std::chrono::steady_clock::now() < end) {
+      if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return relayed ? 0 : 3;
   }
   return usage();
 }

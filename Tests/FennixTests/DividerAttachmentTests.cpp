@@ -8,6 +8,14 @@ namespace {
 
 using Type = NSPasteboard::PasteboardType;
 
+// A cell that is no divider: an outlined box.
+struct BoxCell : NSTextAttachmentCell {
+  NSTextAttachmentFrame cellFrame(const NSTextAttachmentFrame& proposed, double) const override {
+    return {proposed.x, 0, 10, 10};
+  }
+  std::vector<NSTextAttachmentStroke> draw(const NSTextAttachmentFrame&) const override { return {}; }
+};
+
 TEST(DividerAttachmentTests, OneSharedDividerThatCopiesAsARule) {
   const auto divider = QvDividerTextAttachment::make();
   EXPECT_EQ(QvDividerTextAttachment::make(), divider);
@@ -29,10 +37,14 @@ TEST(DividerAttachmentTests, OneSharedDividerThatCopiesAsARule) {
   auto item = std::make_shared<QvTextDividerPBItem>();
   EXPECT_EQ(item->copy(), item);
 
-  // An attachment of data has no divider cell and nothing to copy.
-  const QvDividerTextAttachment data(std::string("bytes"), std::string("public.data"));
+  // An attachment of data has no divider cell and nothing to copy, also once it has a cell of
+  // another kind.
+  QvDividerTextAttachment data(std::string("bytes"), std::string("public.data"));
   EXPECT_EQ(data.attachmentCell, nullptr);
   EXPECT_EQ(data.pasteboardPropertyList(Type::string()), std::nullopt);
+  data.attachmentCell = std::make_shared<BoxCell>();
+  EXPECT_EQ(data.pasteboardPropertyList(Type::string()), std::nullopt);
+  EXPECT_EQ(data.pasteboardPropertyList(Type::qvDivider()), std::nullopt);
 
   auto replacement = std::make_shared<QvDividerTextAttachment>();
   QvDividerTextAttachment::setShared(replacement);

@@ -1,6 +1,7 @@
 // The constraint language without a display: visual formats, the builders and lists.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 
 #include "FakeLayoutHost.h"
@@ -78,6 +79,26 @@ TEST_F(VisualFormatTest, MalformedFormatsAreRejectedWithAMessage) {
   auto result = parseVisualFormat("|[lonely]", {}, {{"lonely", lonely}});
   ASSERT_TRUE(result.error);
   EXPECT_NE(result.error->find("doesn't have a superview"), std::string::npos);
+}
+
+TEST_F(VisualFormatTest, NumbersOutOfRangeAreBadFormats) {
+  // Too many digits for a double, a priority that is 0 as a float, metrics that are no numbers.
+  const std::string huge(400, '1');
+  EXPECT_EQ(fault("|-" + huge + "-[self]"),
+            "Unable to parse constraint format: Numbers must be finite\n|-" + huge + "-[self]\n  ^");
+  EXPECT_NE(fault("[self(==" + huge + ")]").find("Numbers must be finite"), std::string::npos);
+  EXPECT_EQ(fault("[self(==10@1e-48)]").rfind("Unable to parse constraint format: ", 0), 0u);
+  EXPECT_NE(fault("[self(==10@0." + std::string(60, '0') + "1)]").find("Priorities must be"), std::string::npos);
+  for (double bad : {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(), 1e300}) {
+    for (const std::string format : {"[self]-m-[other]", "[self(==m)]", "[self(==10@m)]"}) {
+      auto result = parseVisualFormat(format, {{"m", bad}}, views);
+      if (bad == 1e300 && format != "[self(==10@m)]") continue;  // a finite constant is allowed
+      ASSERT_TRUE(result.error) << format << " " << bad;
+      EXPECT_EQ(result.error->rfind("Unable to parse constraint format: ", 0), 0u);
+      EXPECT_TRUE(result.constraints.empty());
+    }
+  }
+  EXPECT_EQ(parse("[self(==10@999.5)]"), (std::vector<std::string>{"self.width == 10 @999.5"}));
 }
 
 TEST_F(VisualFormatTest, ArbitraryTextNeverCrashes) {

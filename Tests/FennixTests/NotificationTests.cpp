@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "Platform/NotificationCenter.h"
@@ -91,4 +93,41 @@ TEST(NotificationTests, DeliveryQueueRunsTheBlockThere) {
   center.removeObserver(token);
   runMainLoopFor(0.1);
   EXPECT_EQ(delivered.load(), 2);
+}
+
+TEST(NotificationTests, RemovingWaitsForACallUnderWayOnAnotherThread) {
+  NotificationCenter center;
+  std::promise<void> entered;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> inBlock{false};
+  std::atomic<int> calls{0};
+  auto token = center.addObserver("n", nullptr, std::nullopt, [&](const Notification&) {
+    inBlock = true;
+    if (++calls == 1) {
+      entered.set_value();
+      released.wait();
+    }
+    inBlock = false;
+  });
+  std::thread poster([&] { center.post(Notification("n")); });
+  entered.get_future().wait();
+
+  std::atomic<bool> removed{false};
+  std::atomic<bool> blockRanWhenRemoved{false};
+  std::thread remover([&] {
+    center.removeObserver(token);
+    blockRanWhenRemoved = inBlock.load();
+    removed = true;
+  });
+  // Give the removal every chance to return early: it must wait for the block.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(removed.load());
+  release.set_value();
+  remover.join();
+  poster.join();
+  EXPECT_FALSE(blockRanWhenRemoved.load());
+
+  center.post(Notification("n"));
+  EXPECT_EQ(calls.load(), 1);
 }

@@ -167,14 +167,14 @@ TEST_F(OutlineTest, SourceListRowViewsByLevelReusedWhenTheOutlineHasOne) {
 
 TEST_F(OutlineTest, StartUpCollapsesThenExpandsOnTheNextTurn) {
   EXPECT_EQ(outline.calls, std::vector<std::string>{"reload"});  // source lists are not configured
-  tree->viewDidLoadStartup();
+  tree->viewDidLoad();
   EXPECT_EQ(outline.calls, (std::vector<std::string>{"reload", "fit", "collapse", "relayout"}));
   EXPECT_EQ(tree->didExpand, 0);
   ASSERT_TRUE(FennixTestSupport::runMainLoopUntil([&] { return tree->didExpand == 1; }));
   EXPECT_EQ(outline.calls.back(), "expand all");
 
   tree->expandChildren = false;
-  tree->viewDidLoadStartup();
+  tree->viewDidLoad();
   ASSERT_TRUE(FennixTestSupport::runMainLoopUntil([&] { return tree->didExpand == 2; }));
   EXPECT_EQ(outline.calls.back(), "expand top");
 }

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <set>
 #include <thread>
+#include <vector>
 
 #include "Fennix/Foundation/System/GroupDefaults.h"
+#include "Fennix/Foundation/System/KeyValueStore.h"
 #include "Platform/DistributedNotificationCenter.h"
 #include "Platform/NotificationCenter.h"
 #include "FennixTests/DefaultsTestSupport.h"
@@ -118,6 +122,28 @@ TEST_F(RelayTests, ARemoteChangeReachesEverySuiteOfTheGroupOnce) {
   EXPECT_EQ(announcements.count, 1);  // only the post above
 }
 
+TEST_F(RelayTests, SuitesLetGoOfByTheirOpenersAreNotKeptByTheRelay) {
+  const auto group = groupName();
+  Announcements announcements(group);
+  auto kept = openSettled(group, announcements);
+  std::vector<std::weak_ptr<NSUserDefaults>> dropped;
+  for (int i = 0; i < 100; ++i) dropped.push_back(NSUserDefaults::defaults(group));
+  runMainLoopFor(0.1);
+  EXPECT_EQ(std::count_if(dropped.begin(), dropped.end(), [](const auto& suite) { return suite.expired(); }), 100);
+
+  ChangeNotifications changes(kept.get());
+  std::atomic<int> relayedToAny{0};
+  auto token = NotificationCenter::defaultCenter().addObserver(
+      NSUserDefaults::didChangeNotification, nullptr, std::nullopt,
+      [&](const Notification& n) { relayedToAny += n.userInfo().count(groupdefaults::emitterKey) != 0; });
+  DistributedNotificationCenter::getCenter()->post(group + groupdefaults::notificationNameSuffix);
+  ASSERT_TRUE(runMainLoopUntil([&] { return changes.relayed > 0; }));
+  runMainLoopFor(0.3);
+  NotificationCenter::defaultCenter().removeObserver(token);
+  EXPECT_EQ(changes.relayed, 1);
+  EXPECT_EQ(relayedToAny, 1);  // the kept suite alone
+}
+
 TEST_F(RelayTests, OnlySuitesOfARecordedGroupAreAnnouncedAndBadGroupsAreReported) {
   LogTestSupport::FileConsole capture(LogLevel::log);
   console::setDefaultConsole(capture.console);
@@ -169,6 +195,35 @@ TEST_F(RelayTests, AChangeInAnotherProcessArrivesAsAChangeNotification) {
   EXPECT_EQ(suite->string("key"), "from the helper");
   EXPECT_EQ(changes.local, 0);
   EXPECT_EQ(waitForHelper(helper), 0);
+}
+
+TEST_F(RelayTests, ACloudStoreChangeInAnotherProcessArrivesAsAnExternalChange) {
+  auto wrapper = QvKeyValueStore::make();
+  const std::string key = "shared." + unique_;
+  struct Call {
+    QvKeyValueStore::ChangeReason reason;
+    std::set<std::string> keys;
+    bool onMain;
+  };
+  std::vector<Call> calls;
+  auto listener = wrapper->onChange([&](QvKeyValueStore&, QvKeyValueStore::ChangeReason reason,
+                                        const std::set<std::string>& keys) {
+    calls.push_back({reason, keys, DispatchQueue::main().isCurrent()});
+  });
+  // This process's own write comes back through the relay too, and is no external change.
+  wrapper->set(Fennix::AnyValue("from here"), "local." + unique_);
+
+  pid_t helper = startHelper({"kvs-set", key, "from the helper", "20"});
+  ASSERT_GT(helper, 0);
+  ASSERT_TRUE(runMainLoopUntil([&] { return !calls.empty(); }));
+  EXPECT_EQ(waitForHelper(helper), 0);
+  runMainLoopFor(0.5);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].reason, QvKeyValueStore::ChangeReason::serverChange);
+  EXPECT_EQ(calls[0].keys, (std::set<std::string>{key}));
+  EXPECT_TRUE(calls[0].onMain);
+  EXPECT_EQ(wrapper->string(key), "from the helper");
+  wrapper->removeListener(listener);
 }
 
 namespace {

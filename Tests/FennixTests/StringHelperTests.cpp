@@ -19,8 +19,8 @@ Token plain(std::string text) { return {Token::Kind::text, std::move(text)}; }
 Token match(std::string text) { return {Token::Kind::match, std::move(text)}; }
 
 TEST(LineRangeTests, EveryKindOfLineBreakEndsOneLine) {
-  // LF, CR, CRLF, NEL, U+2028, U+2029: four lines each, the CRLF pair counting once.
-  for (std::u16string_view br : {u"\n", u"\r", u"\r\n", u"\u0085", u"\u2028", u"\u2029"}) {
+  // LF, VT, FF, CR, CRLF, NEL, U+2028, U+2029: four lines each, the CRLF pair counting once.
+  for (std::u16string_view br : {u"\n", u"\v", u"\f", u"\r", u"\r\n", u"\u0085", u"\u2028", u"\u2029"}) {
     const std::u16string text = u"ab" + std::u16string(br) + u"c" + std::u16string(br) + std::u16string(br) + u"d";
     const std::size_t b = br.size();
     const std::vector<NSRange> expected{{0, 2}, {2 + b, 1}, {3 + 2 * b, 0}, {3 + 3 * b, 1}};
@@ -28,7 +28,22 @@ TEST(LineRangeTests, EveryKindOfLineBreakEndsOneLine) {
     ASSERT_EQ(Fennix::rangeOfLine(text, 2), (NSRange{2 + b, 1 + b}));
     EXPECT_EQ(Fennix::rangeOfLine(text, 4), (NSRange{3 + 3 * b, 1}));
     EXPECT_EQ(Fennix::rangeOfLine(text, 5), std::nullopt);
+    EXPECT_EQ(Fennix::lineRange(text, {2 + b, 0}), (NSRange{2 + b, 1 + b}));
   }
+}
+
+TEST(LineRangeTests, AllHelpersAgreeOnWhereLinesEnd) {
+  const std::u16string text = u"a\fb\vc\r\nd\u2028e";
+  const std::vector<NSRange> lines = ranges(text);
+  ASSERT_EQ(lines, (std::vector<NSRange>{{0, 1}, {2, 1}, {4, 1}, {7, 1}, {9, 1}}));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const auto numbered = Fennix::rangeOfLine(text, long(i) + 1);
+    ASSERT_TRUE(numbered) << "line " << i + 1;
+    EXPECT_EQ(numbered->location, lines[i].location);
+    EXPECT_EQ(Fennix::lineRange(text, {lines[i].location, 0}), *numbered);
+    EXPECT_EQ(Fennix::lineRanges(text, {lines[i].location, 0}), (std::vector<NSRange>{lines[i]}));
+  }
+  EXPECT_EQ(Fennix::rangeOfLine(text, 6), std::nullopt);
 }
 
 TEST(LineRangeTests, TouchedLinesAndTheEmptyLastLine) {

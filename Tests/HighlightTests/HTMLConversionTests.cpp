@@ -41,6 +41,9 @@ TEST(HTMLUtilsTests, DecodesReferencesToScalarValuesOnly) {
     EXPECT_FALSE(HTMLUtils::decode(reference)) << reference;
   }
   EXPECT_FALSE(HTMLUtils::decodeNumeric("10;", 40));
+  for (const char* digits : {"", ";", "z;", "+;", "12;x", "12 ;", "0x41;"}) {
+    EXPECT_FALSE(HTMLUtils::decodeNumeric(digits, 16)) << digits;
+  }
 }
 
 TEST(HTMLConversionTests, SpansStyleTheirTextByTheClassStack) {
@@ -61,6 +64,15 @@ TEST(HTMLConversionTests, SpansStyleTheirTextByTheClassStack) {
 TEST(HTMLConversionTests, CharacterReferencesAreDecodedOnce) {
   EXPECT_EQ(convert("a &lt; b &amp;&amp; c &amp;lt; &#x27;&#39;"), plain(u"a < b && c &lt; ''"));
   EXPECT_EQ(convert("&#xD800; &#55296; &bogus; &LT; &; &#;"), plain(u"&#xD800; &#55296; &bogus; &LT; &; &#;"));
+
+  // Numeric references without digits, or with other letters, are text as they stand; so are
+  // code points beyond Unicode, surrogates and numbers too large for any integer.
+  for (const char* text : {"&#zz;", "&#x;", "&#abc;", "&#xG1;", "&#X;", "&#39abc;", "&#x27g;", "&#x0x27;",
+                           "&#x110000;", "&#1114112;", "&#xDFFF;", "&#57343;", "&#4294967335;",
+                           "&#x10000000000000027;", "&#99999999999999999999999999999;"}) {
+    EXPECT_EQ(convert(std::string("a") + text + "b"), plain(u"a" + Fennix::utf16FromUTF8(text) + u"b")) << text;
+  }
+  EXPECT_EQ(convert("&#x10FFFF;&#0065;&#x0041;"), plain(u"\U0010FFFFAA"));
 
   // A character above U+FFFF takes two units; the references and runs after it stay in place.
   AttributedString astral = convert("&#x1F600;&lt;<span class=\"hljs-number\">1&gt;</span>");

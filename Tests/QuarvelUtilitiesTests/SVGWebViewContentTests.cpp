@@ -1,12 +1,14 @@
 // The preview page and the rewrite of the root tag's size.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "QuarvelUtilities/SVGWebViewContent.h"
 
 namespace {
 
+using QuarvelUtilities::SVGWebViewContent::aspectRatio;
 using QuarvelUtilities::SVGWebViewContent::html;
 using QuarvelUtilities::SVGWebViewContent::rewriteSVGSize;
 
@@ -77,6 +79,42 @@ TEST(SVGWebViewContent, KeepsTheRestOfTheTextAndEscapesValues) {
   EXPECT_EQ(rewriteSVGSize("<svg xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"4\" height=\"4\"></svg>"),
             "<svg height=\"100%\" viewBox=\"0 0 4 4\" width=\"100%\" "
             "xmlns:xlink=\"http://www.w3.org/1999/xlink\"></svg>");
+}
+
+TEST(SVGWebViewContent, AspectRatioIsThatOfTheShownViewBox) {
+  struct Case {
+    const char* tag;
+    std::optional<double> ratio;
+  };
+  const Case cases[] = {
+      {"<svg viewBox=\"0 0 100 100\">", 1.0},
+      {"<svg viewBox=\"-5,2 300,100\" width=\"10\" height=\"90\">", 3.0},  // the view box wins
+      {"<svg viewBox=\" 0 0\t24\n48 \">", 0.5},
+      {"<svg width=\"120px\" height=\"240\">", 0.5},  // the view box the rewrite makes
+      {"<svg x=\"3\" width=\"1e2\" height=\"25\">", 4.0},
+      // Nothing the page could take a shape from.
+      {"<svg height=\"50\">", std::nullopt},
+      {"<svg width=\"50%\" height=\"20\">", std::nullopt},
+      {"<svg x=\"1em\" width=\"10\" height=\"20\">", std::nullopt},
+      {"<svg viewBox=\"0 0 0 10\">", std::nullopt},
+      {"<svg viewBox=\"0 0 10 -10\">", std::nullopt},
+      {"<svg viewBox=\"0 0 10\">", std::nullopt},
+      {"<svg viewBox=\"0 0 10 10 10\">", std::nullopt},
+      {"<svg viewBox=\"0 0 1e308 1e-308\">", std::nullopt},  // overflows
+      {"<svg viewBox=\"0 0 1e999 1\">", std::nullopt},
+      {"<svg viewBox=\"0 0 nan 1\">", std::nullopt},
+      {"<svg xmlns=\"http://www.w3.org/2000/svg\">", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const auto ratio = aspectRatio(std::string(c.tag) + "<g/></svg>");
+    ASSERT_EQ(ratio.has_value(), c.ratio.has_value()) << c.tag;
+    if (ratio) {
+      EXPECT_DOUBLE_EQ(*ratio, *c.ratio) << c.tag;
+    }
+  }
+  for (const char* text : {"no svg here", "<svg width=\"1\"", "<svg width=\"10\" height=\"5\"/>", "<svg>"}) {
+    EXPECT_EQ(aspectRatio(text), std::nullopt) << text;
+  }
 }
 
 }  // namespace

@@ -84,6 +84,8 @@ void BM_WidgetWholeTextUntilColoured(benchmark::State& state) {
                                        SyntaxEditor::Language::swift, HighlightJSTheme::xcode(), std::nullopt,
                                        SyntaxEditor::Flags::defaultEditorFlags, SyntaxEditor::softTab(2)));
     drainHighlights();
+    // The colours reach the buffer in slices of the main loop.
+    iterateUntil([&] { return view.textView().isStyleSettled(); });
   }
 }
 BENCHMARK(BM_WidgetWholeTextUntilColoured)->Unit(benchmark::kMillisecond)->Iterations(3);

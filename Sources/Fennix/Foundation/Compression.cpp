@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -28,6 +29,10 @@ int streamOperation(QvCompressionOperation operation) {
 }
 
 namespace {
+
+std::string tooLargeDetail(std::size_t limit) {
+  return "output larger than " + std::to_string(limit) + " bytes";
+}
 
 /// What a processing step reports: more to come, the end of the stream, or a failure (with the
 /// codec's own description).
@@ -132,6 +137,9 @@ class XZStream final : public Stream {
 /// and handed out as the target has room.
 class PieceStream : public Stream {
  public:
+  /// The most output the stream may produce; a piece that would pass it fails the stream.
+  void setLimit(std::size_t limit) { limit_ = limit; }
+
   StepStatus process(std::span<const std::uint8_t>& source, std::span<std::uint8_t>& target) final {
     while (!target.empty()) {
       if (pendingOffset_ < pending_.size()) {
@@ -146,6 +154,8 @@ class PieceStream : public Stream {
       pendingOffset_ = 0;
       std::string failure;
       if (!nextPiece(source, pending_, finished_, failure)) return {StepStatus::error, failure};
+      produced_ += pending_.size();
+      if (produced_ > limit_) return {StepStatus::error, tooLargeDetail(limit_)};
     }
     return {pendingOffset_ == pending_.size() && finished_ ? StepStatus::end : StepStatus::ok, {}};
   }
@@ -156,7 +166,12 @@ class PieceStream : public Stream {
   virtual bool nextPiece(std::span<const std::uint8_t>& source, std::vector<std::uint8_t>& piece, bool& finished,
                          std::string& failure) = 0;
 
+  std::size_t limit_ = SIZE_MAX;
+  /// How much more output the limit allows.
+  std::size_t remaining() const { return limit_ - std::min(limit_, produced_); }
+
  private:
+  std::size_t produced_ = 0;
   std::vector<std::uint8_t> pending_;
   std::size_t pendingOffset_ = 0;
   bool finished_ = false;
@@ -256,6 +271,10 @@ class LZ4FramedDecoder final : public PieceStream {
       failure = "LZ4 block sizes out of range";
       return false;
     }
+    if (decodedSize > remaining()) {
+      failure = tooLargeDetail(limit_);
+      return false;
+    }
     piece.resize(decodedSize);
     const int decoded = LZ4_decompress_safe_usingDict(
         reinterpret_cast<const char*>(source.data() + 12), reinterpret_cast<char*>(piece.data()),
@@ -332,6 +351,10 @@ class LZ4RawDecoder final : public PieceStream {
         failure = "truncated LZ4 literals";
         return false;
       }
+      if (literals > limit_ - std::min(limit_, out.size())) {
+        failure = tooLargeDetail(limit_);
+        return false;
+      }
       out.insert(out.end(), in, in + literals);
       in += literals;
       if (in == end) break;  // the last sequence holds literals only
@@ -347,6 +370,10 @@ class LZ4RawDecoder final : public PieceStream {
         return false;
       }
       matchLength += 4;
+      if (matchLength > limit_ - std::min(limit_, out.size())) {
+        failure = tooLargeDetail(limit_);
+        return false;
+      }
       // The match may overlap the bytes it produces: copy one at a time.
       const std::size_t start = out.size() - offset;
       out.reserve(out.size() + matchLength);
@@ -358,8 +385,13 @@ class LZ4RawDecoder final : public PieceStream {
   }
 };
 
-std::unique_ptr<Stream> makeStream(QvCompressionAlgorithm algorithm, QvCompressionOperation operation) {
+std::unique_ptr<Stream> makeStream(QvCompressionAlgorithm algorithm, QvCompressionOperation operation,
+                                   std::size_t limit) {
   const bool compress = operation == QvCompressionOperation::compress;
+  const auto limited = [limit](std::unique_ptr<PieceStream> stream) {
+    stream->setLimit(limit);
+    return stream;
+  };
   switch (algorithm) {
     case QvCompressionAlgorithm::zlib: {
       auto stream = std::make_unique<DeflateStream>(compress);
@@ -372,11 +404,11 @@ std::unique_ptr<Stream> makeStream(QvCompressionAlgorithm algorithm, QvCompressi
       return stream;
     }
     case QvCompressionAlgorithm::lz4:
-      if (compress) return std::make_unique<LZ4FramedEncoder>();
-      return std::make_unique<LZ4FramedDecoder>();
+      if (compress) return limited(std::make_unique<LZ4FramedEncoder>());
+      return limited(std::make_unique<LZ4FramedDecoder>());
     case QvCompressionAlgorithm::lz4Raw:
-      if (compress) return std::make_unique<LZ4RawEncoder>();
-      return std::make_unique<LZ4RawDecoder>();
+      if (compress) return limited(std::make_unique<LZ4RawEncoder>());
+      return limited(std::make_unique<LZ4RawDecoder>());
     case QvCompressionAlgorithm::lzfse: return nullptr;  // no codec on this platform
   }
   return nullptr;
@@ -384,17 +416,18 @@ std::unique_ptr<Stream> makeStream(QvCompressionAlgorithm algorithm, QvCompressi
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> qvCompress(std::span<const std::uint8_t> data,
-                                                    QvCompressionAlgorithm using_, QvCompressionOperation operation) {
-  if (data.empty()) return std::nullopt;
+namespace {
+
+std::optional<std::vector<std::uint8_t>> runStream(std::span<const std::uint8_t> data, QvCompressionAlgorithm using_,
+                                                   QvCompressionOperation operation, std::size_t limit) {
   std::vector<std::uint8_t> chunk(std::min<std::size_t>(data.size(), 32768));
-  const std::unique_ptr<Stream> stream = makeStream(using_, operation);
+  const std::unique_ptr<Stream> stream = makeStream(using_, operation, limit);
   if (stream == nullptr) {
     console::error("could not create compression stream!");
     return std::nullopt;
   }
   std::vector<std::uint8_t> output;
-  output.reserve(data.size() > 512 ? data.size() / 3 : data.size());
+  output.reserve(std::min(limit, data.size() > 512 ? data.size() / 3 : data.size()));
   std::span<const std::uint8_t> source = data;
   StepStatus status;
   do {
@@ -402,6 +435,10 @@ std::optional<std::vector<std::uint8_t>> qvCompress(std::span<const std::uint8_t
     const std::size_t sourceBefore = source.size();
     status = stream->process(source, target);
     const std::size_t produced = chunk.size() - target.size();
+    if (produced > limit - output.size()) {
+      status = {StepStatus::error, tooLargeDetail(limit)};
+      break;
+    }
     output.insert(output.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(produced));
     // A step that neither takes input nor gives output (truncated input) would repeat forever.
     if (status.kind == StepStatus::ok && produced == 0 && source.size() == sourceBefore) {
@@ -415,7 +452,28 @@ std::optional<std::vector<std::uint8_t>> qvCompress(std::span<const std::uint8_t
   return output;
 }
 
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> qvCompress(std::span<const std::uint8_t> data, QvCompressionAlgorithm using_,
+                                                    QvCompressionOperation operation,
+                                                    std::optional<std::size_t> maximumOutputSize) noexcept {
+  if (data.empty()) return std::nullopt;
+  const std::size_t limit = maximumOutputSize.value_or(
+      operation == QvCompressionOperation::decompress ? qvDefaultMaximumDecompressedSize : SIZE_MAX);
+  try {
+    return runStream(data, using_, operation, limit);
+  } catch (const std::exception& failure) {
+    // Memory running out for the output or a codec's buffers.
+    try {
+      console::error("compression failed with error:", std::string(failure.what()));
+    } catch (...) {
+    }
+    return std::nullopt;
+  }
+}
+
 std::optional<std::vector<std::uint8_t>> qvDecompress(std::span<const std::uint8_t> data,
-                                                      QvCompressionAlgorithm using_) {
-  return qvCompress(data, using_, QvCompressionOperation::decompress);
+                                                      QvCompressionAlgorithm using_,
+                                                      std::size_t maximumOutputSize) noexcept {
+  return qvCompress(data, using_, QvCompressionOperation::decompress, maximumOutputSize);
 }

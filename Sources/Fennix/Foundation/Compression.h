@@ -25,11 +25,20 @@ enum class QvCompressionOperation { compress, decompress };
 /// The stream operation of an operation: encode (0) or decode (1).
 int streamOperation(QvCompressionOperation operation);
 
+/// The most bytes a decompression produces unless its caller allows more: a little data can
+/// decode to gigabytes.
+inline constexpr std::size_t qvDefaultMaximumDecompressedSize = std::size_t(64) << 20;
+
 /// Runs one stream of `operation` over the whole buffer. None for an empty input, an algorithm
-/// without a codec, and data the codec rejects (including truncated input).
+/// without a codec, data the codec rejects (including truncated input), an output that would
+/// grow beyond `maximumOutputSize` bytes, and a failure to allocate; never throws. Without a
+/// maximum, decompressing stops at `qvDefaultMaximumDecompressedSize` and compressing is not
+/// limited.
 std::optional<std::vector<std::uint8_t>> qvCompress(std::span<const std::uint8_t> data,
                                                     QvCompressionAlgorithm using_,
-                                                    QvCompressionOperation operation = QvCompressionOperation::compress);
+                                                    QvCompressionOperation operation = QvCompressionOperation::compress,
+                                                    std::optional<std::size_t> maximumOutputSize = std::nullopt) noexcept;
 
-std::optional<std::vector<std::uint8_t>> qvDecompress(std::span<const std::uint8_t> data,
-                                                      QvCompressionAlgorithm using_);
+std::optional<std::vector<std::uint8_t>> qvDecompress(
+    std::span<const std::uint8_t> data, QvCompressionAlgorithm using_,
+    std::size_t maximumOutputSize = qvDefaultMaximumDecompressedSize) noexcept;

@@ -54,8 +54,9 @@ bool splitsPair(std::u16string_view text, std::size_t index) {
   return index > 0 && index < text.size() && isHighSurrogate(text[index - 1]) && isLowSurrogate(text[index]);
 }
 
+// The newline characters: LF, VT, FF, CR, NEL, U+2028 and U+2029 (CR LF ends one line).
 bool isLineTerminator(char16_t unit) {
-  return unit == u'\n' || unit == u'\r' || unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
+  return (unit >= u'\n' && unit <= u'\r') || unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
 }
 
 NSRange clamped(std::u16string_view text, NSRange range) {
@@ -164,12 +165,11 @@ std::vector<NSRange> lineRanges(std::u16string_view text, NSRange range) {
   if (text.empty()) return result;
   const NSRange lines = lineRange(text, range);
   if (lines.length == 0) return result;
-  const CharacterSet& newlines = CharacterSet::newlines();
   const std::size_t end = lines.upperBound();
   std::size_t cursor = lines.location;
   while (cursor < end) {
     std::size_t found = cursor;
-    while (found < end && !newlines.contains(text[found])) ++found;
+    while (found < end && !isLineTerminator(text[found])) ++found;
     if (found == end) {
       result.push_back({cursor, end - cursor});
       break;

@@ -37,8 +37,9 @@ bool isISOLatin1(std::string_view text);
 /// one of its ends falls inside a character of two UTF-16 units.
 std::optional<std::string> substring(std::string_view text, NSRange range);
 
-/// The range of the lines that `range` touches, line terminators included. Lines end at LF, CR,
-/// CRLF, NEL, U+2028 and U+2029. A range reaching past the text is cut at its end.
+/// The range of the lines that `range` touches, line terminators included. Lines end at the
+/// newline characters, LF, VT, FF, CR, CRLF, NEL, U+2028 and U+2029, here and in `lineRanges` and
+/// `rangeOfLine` alike. A range reaching past the text is cut at its end.
 NSRange lineRange(std::u16string_view text, NSRange range);
 
 /// The ranges of the lines that `range` touches, terminators excluded. A CR LF pair ends one

@@ -254,6 +254,16 @@ bool NSUserDefaults::synchronize() {
 
 std::optional<DefaultsValue> NSUserDefaults::object(const std::string& forKey) { return lookup(forKey); }
 
+std::map<std::string, DefaultsValue> NSUserDefaults::dictionaryRepresentation() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  refreshLocked();
+  std::map<std::string, DefaultsValue> all;
+  for (const auto& [key, stored] : values_.items()) {
+    if (auto value = decode(stored)) all.emplace(key, std::move(*value));
+  }
+  return all;
+}
+
 std::optional<std::string> NSUserDefaults::string(const std::string& forKey) {
   auto value = lookup(forKey);
   if (!value || value->text() == nullptr) return std::nullopt;

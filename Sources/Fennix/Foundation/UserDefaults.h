@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -82,6 +83,8 @@ class NSUserDefaults {
 
   /// The value under `key`; none when absent or of a form this store does not write.
   std::optional<DefaultsValue> object(const std::string& forKey);
+  /// Every key with its value as `object` reads it (entries of other forms are left out).
+  std::map<std::string, DefaultsValue> dictionaryRepresentation();
   /// Text under `key` (no conversion from other kinds).
   std::optional<std::string> string(const std::string& forKey);
   /// Data under `key`; text is not data.

@@ -26,6 +26,10 @@ QvAsyncOperation::State QvAsyncOperation::state() const {
 }
 
 bool QvAsyncOperation::setState(State newState) {
+  // An observer may drop the last other reference while the notices run (a queue lets go of a
+  // finished operation, and `finish()` may come from a thread that holds only `this`): the
+  // operation keeps itself alive until the change is complete.
+  const auto keepAlive = weak_from_this().lock();
   // Notices are sent while the transition is held, never while `lock_` is: observers may read
   // the state, and a second caller waits here and then finds nothing left to change.
   std::lock_guard<std::recursive_mutex> transition(transition_);

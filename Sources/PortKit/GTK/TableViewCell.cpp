@@ -34,6 +34,8 @@ NSTableViewCell::NSTableViewCell(UXTableViewCellStyle, const std::optional<std::
   if (reuseIdentifier) set_name(*reuseIdentifier);
 }
 
+NSTableViewCell::~NSTableViewCell() { pendingUpdate_.disconnect(); }
+
 Gtk::Label* NSTableViewCell::makeLabel() {
   auto* label = Gtk::make_managed<Gtk::Label>();
   label->set_selectable(false);

@@ -31,6 +31,8 @@ class NSTableViewCell : public NSTableCellView {
     return QvViewBase::make<T>(style, reuseIdentifier);
   }
   NSTableViewCell(UXTableViewCellStyle style, const std::optional<std::string>& reuseIdentifier);
+  /// A constraint update still pending goes with the cell.
+  ~NSTableViewCell() override;
 
   NSTableViewCell& contentView() { return *this; }
   /// The labels, made on first use.

@@ -19,6 +19,8 @@ WebKitSettings* WebView::defaultConfig() {
   return settings;
 }
 
+void WebView::setUpProcess() { (void)defaultConfig(); }
+
 WebView::WebView() : Gtk::Box(Gtk::Orientation::VERTICAL) {
   webView_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", defaultConfig(), nullptr));
   gtk_widget_set_hexpand(GTK_WIDGET(webView_), TRUE);

@@ -32,6 +32,13 @@ class WebView : public Gtk::Box {
   /// by the page, desktop content.
   static WebKitSettings* defaultConfig();
 
+  /// Sets the web engine up in this process. It must come before the process's first
+  /// JavaScriptCore context (the code highlighter makes one): the engine sets up the JavaScript
+  /// machinery it shares with that library once, when its first object is made, and web views
+  /// made after a context that came first load their pages but never show them. Making any web
+  /// view or the shared settings does it too; calling it again does nothing.
+  static void setUpProcess();
+
   WebView();
   explicit WebView(Content content);
   ~WebView() override;

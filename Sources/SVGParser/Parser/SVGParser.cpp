@@ -491,7 +491,7 @@ class Handler : public SVGParser::XMLEventHandler {
       if (!svg) continue;
       // The first definition of an id in the whole document wins.
       if (!usedDefIDs_.emplace(*id).second) return;
-      svg->definitions.emplace_back(*id, std::move(definition));
+      svg->definitions.push_back(SVG::DefinitionEntry{*id, std::move(definition)});
       return;
     }
   }

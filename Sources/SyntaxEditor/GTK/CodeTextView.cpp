@@ -1,10 +1,12 @@
 #include "SyntaxEditor/GTK/CodeTextView.h"
 
 #include <gdk/gdkkeysyms.h>
+#include <glibmm/main.h>
 #include <gtkmm/cssprovider.h>
 #include <gtkmm/stylecontext.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "Fennix/UI/GTK/TextBufferAttributes.h"
 
@@ -23,7 +25,7 @@ std::size_t utf16At(const NSTextStorage& storage, const Gtk::TextBuffer::iterato
 
 }  // namespace
 
-CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()) {
+CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror_(*code_->codeTextStorage()) {
   code_->setHost(this);
   set_wrap_mode(Gtk::WrapMode::NONE);
   set_monospace(true);
@@ -35,6 +37,11 @@ CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()) {
 
   observer_ = code_->codeTextStorage()->addObserver(
       [this](NSTextStorage&, const NSTextStorageEdit& edit) { storageDidEdit(edit); });
+  code_->codeTextStorage()->cbHighlightsDone = [this] {
+    mirror_.releaseDeferred();
+    scheduleStyling();
+  };
+  watchScrolling();
 
   auto buffer = get_buffer();
   buffer->signal_insert().connect(sigc::mem_fun(*this, &CodeTextView::bufferWillInsert), false);
@@ -58,9 +65,24 @@ CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()) {
   keys->signal_key_pressed().connect(
       [this](guint keyval, guint, Gdk::ModifierType state) { return handleKeyPress(keyval, state); }, false);
   add_controller(keys);
+
+  // Drops are taken only of the accepted drag types (none: no drop at all).
+  acceptableDragTypesDidChange(code_->acceptableDragTypes());
+  GListModel* controllers = gtk_widget_observe_controllers(GTK_WIDGET(gobj()));
+  for (guint index = 0, count = g_list_model_get_n_items(controllers); index < count; ++index) {
+    GObject* controller = G_OBJECT(g_list_model_get_item(controllers, index));
+    if (GTK_IS_DROP_TARGET(controller)) g_signal_connect(controller, "accept", G_CALLBACK(acceptsDrop), this);
+    g_object_unref(controller);
+  }
+  g_object_unref(controllers);
 }
 
 CodeTextView::~CodeTextView() {
+  styling_.disconnect();
+  hScroll_.disconnect();
+  vScroll_.disconnect();
+  code_->codeTextStorage()->cbHighlightsDone = nullptr;
+  if (acceptedDrops_) gdk_content_formats_unref(acceptedDrops_);
   code_->codeTextStorage()->removeObserver(observer_);
   code_->setHost(nullptr);
 }
@@ -81,6 +103,8 @@ bool CodeTextView::handleKeyPress(guint keyval, Gdk::ModifierType state) {
       case GDK_KEY_c:
       case GDK_KEY_C:
       case GDK_KEY_Insert:
+        // Shift+Ctrl+C is the window's: it copies the generated code.
+        if ((state & Gdk::ModifierType::SHIFT_MASK) == Gdk::ModifierType::SHIFT_MASK) return false;
         code_->copy();
         return true;
       case GDK_KEY_plus:
@@ -158,6 +182,22 @@ void CodeTextView::insetDidChange(NSSize inset) {
   set_bottom_margin(int(inset.height));
 }
 
+void CodeTextView::acceptableDragTypesDidChange(const std::vector<SyntaxEditor::PasteboardType>& types) {
+  GdkContentFormatsBuilder* builder = gdk_content_formats_builder_new();
+  for (const auto& type : types) gdk_content_formats_builder_add_mime_type(builder, type.c_str());
+  if (acceptedDrops_) gdk_content_formats_unref(acceptedDrops_);
+  acceptedDrops_ = gdk_content_formats_builder_free_to_formats(builder);
+}
+
+gboolean CodeTextView::acceptsDrop(GtkDropTarget* target, GdkDrop* drop, gpointer self) {
+  // The text view's own rule (its actions and the types it reads), narrowed to the accepted types.
+  const GdkContentFormats* offered = gdk_drop_get_formats(drop);
+  const GdkContentFormats* readable = gtk_drop_target_get_formats(target);
+  return (gdk_drop_get_actions(drop) & gtk_drop_target_get_actions(target)) != 0 &&
+         (readable == nullptr || gdk_content_formats_match(readable, offered)) &&
+         gdk_content_formats_match(static_cast<CodeTextView*>(self)->acceptedDrops_, offered);
+}
+
 void CodeTextView::takeSelectionFromBuffer() {
   auto buffer = get_buffer();
   Gtk::TextBuffer::iterator start, end;
@@ -206,28 +246,212 @@ void CodeTextView::bufferDidChange() {
   code_->didChangeText(edit);
 }
 
-void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
+void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
+  // Only the middle that differs is replaced: the text around it keeps its styles (a whole new
+  // text that is mostly the old one, such as regenerated code, changes only a few lines).
+  const std::u16string_view before = std::u16string_view(bufferText_).substr(oldRange.location, oldRange.length);
+  const std::u16string_view after = std::u16string_view(storage.string()).substr(newRange.location, newRange.length);
+  auto isLowSurrogate = [](char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
+  const std::size_t shorter = std::min(before.size(), after.size());
+  std::size_t prefix = 0;
+  while (prefix < shorter && before[prefix] == after[prefix]) ++prefix;
+  // Never between the halves of a surrogate pair.
+  if (prefix > 0 && ((prefix < before.size() && isLowSurrogate(before[prefix])) ||
+                     (prefix < after.size() && isLowSurrogate(after[prefix])))) {
+    --prefix;
+  }
+  std::size_t suffix = 0;
+  while (suffix < shorter - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) ++suffix;
+  if (suffix > 0 && (isLowSurrogate(before[before.size() - suffix]) || isLowSurrogate(after[after.size() - suffix]))) {
+    --suffix;
+  }
+  const std::u16string_view removed = before.substr(prefix, before.size() - prefix - suffix);
+  const std::u16string_view inserted = after.substr(prefix, after.size() - prefix - suffix);
+
+  const bool recorded = code_->isEditingByUser();
+  mirroringStorage_ = true;
+  if (!recorded) buffer->begin_irreversible_action();
+  const int from = int(characterOffsetOf(storage, newRange.location + prefix));
+  auto position = buffer->erase(buffer->get_iter_at_offset(from),
+                                buffer->get_iter_at_offset(from + int(Fennix::characterOffset(removed, removed.size()))));
+  // Text put into an empty buffer carries no style.
+  const bool bare = buffer->get_char_count() == 0;
+  if (!inserted.empty()) buffer->insert(position, Fennix::utf8FromUTF16(inserted));
+  if (!recorded) buffer->end_irreversible_action();
+  mirroringStorage_ = false;
+  const std::size_t removedLength = removed.size();
+  bufferText_.replace(oldRange.location + prefix, removedLength, inserted);
+  mirror_.textDidChange({newRange.location + prefix, removedLength}, inserted.size(), bare);
+}
+
+void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
+  auto& storage = *code_->codeTextStorage();
   const NSRange range = edit.editedRange;
-  if ((edit.editedMask & NSTextStorageEditedCharacters) && !mirroringBuffer_) {
-    // Everything after the edited range is unchanged: count the replaced characters from the end.
-    const int start = int(characterOffsetOf(storage, range.location));
-    const std::size_t charactersAfter =
-        characterOffsetOf(storage, storage.length()) - characterOffsetOf(storage, range.upperBound());
-    const int oldEnd = std::max(start, buffer->get_char_count() - int(charactersAfter));
-    const bool recorded = code_->isEditingByUser();
-    mirroringStorage_ = true;
-    if (!recorded) buffer->begin_irreversible_action();
-    auto position = buffer->erase(buffer->get_iter_at_offset(start), buffer->get_iter_at_offset(oldEnd));
-    buffer->insert(position, Fennix::utf8FromUTF16(storage.substring(range)));
-    if (!recorded) buffer->end_irreversible_action();
-    mirroringStorage_ = false;
+  if (edit.editedMask & NSTextStorageEditedCharacters) {
+    const NSRange oldRange{range.location, std::size_t(std::ptrdiff_t(range.length) - edit.changeInLength)};
+    if (mirroringBuffer_) {
+      // The buffer makes this very change itself, right after.
+      bufferText_.replace(oldRange.location, oldRange.length, storage.string(), range.location, range.length);
+      mirror_.textDidChange(oldRange, range.length);
+    } else {
+      replaceInBuffer(oldRange, range);
+    }
+    windowsStale_ = true;
+    // The storage re-highlights the paragraphs around the edit: the rest of the edited range is
+    // compared once the results are in, not against the styles it holds meanwhile.
+    mirror_.defer(range);
+    if (!storage.isHighlighting()) mirror_.releaseDeferred();
   }
-  if (range.length > 0) {
-    mirroringStorage_ = true;
-    const int start = int(characterOffsetOf(storage, range.location));
-    GTKText::applyAttributes(*buffer, storage.attributedSubstring(range), start);
-    mirroringStorage_ = false;
+  if (edit.editedMask & NSTextStorageEditedAttributes) mirror_.attributesDidChange(range);
+  scheduleStyling();
+}
+
+// ---- Styles in slices ---------------------------------------------------------------------------
+
+void CodeTextView::scheduleStyling() {
+  if (styling_.connected()) return;
+  if (mirror_.isSettled() && !(windowsStale_ && !mirror_.longLines().empty())) return;
+  styling_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &CodeTextView::styleSlice), Glib::PRIORITY_DEFAULT_IDLE);
+}
+
+bool CodeTextView::styleSlice() {
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  auto deadline = start + std::chrono::milliseconds(4);
+  if (windowsStale_) updateWindows();
+  mirror_.setVisibleRange(visibleRange());
+  while (!mirror_.isSettled() && Clock::now() < deadline) {
+    for (const auto& change : mirror_.nextChanges(32, 1024)) {
+      restyle(change);
+      // Every slice that changes a long line costs a layout of all of it afterwards, which
+      // takes far longer than a slice: such slices do more.
+      if (mirror_.isOnLongLine(change.range.location)) deadline = start + std::chrono::milliseconds(30);
+    }
   }
+  return !mirror_.isSettled();
+}
+
+Glib::RefPtr<Gtk::TextTag> CodeTextView::tagFor(std::uint32_t id) {
+  if (id < 2) return {};
+  if (tags_.size() <= id) tags_.resize(id + 1);
+  if (tags_[id]) return tags_[id];
+  const TextAttributes& attributes = mirror_.attributes(id);
+  const std::string name = "qv-attributes " + attributes.description();
+  auto table = get_buffer()->get_tag_table();
+  auto tag = table->lookup(name);
+  if (!tag) {
+    tag = Gtk::TextTag::create(name);
+    if (attributes.font) tag->property_font_desc() = GTKText::fontDescription(*attributes.font);
+    if (attributes.foregroundColor) tag->property_foreground_rgba() = GTKText::rgba(*attributes.foregroundColor);
+    if (attributes.underlineStyle == NSUnderlineStyle::single) {
+      tag->property_underline() = Pango::Underline::SINGLE;
+      if (attributes.underlineColor) tag->property_underline_rgba() = GTKText::rgba(*attributes.underlineColor);
+    }
+    table->add(tag);
+  }
+  return tags_[id] = tag;
+}
+
+void CodeTextView::restyle(const StyleMirror::Change& change) {
+  auto buffer = get_buffer();
+  const int from = int(change.firstCharacter), to = int(change.endCharacter);
+  mirroringStorage_ = true;
+  if (change.shown == StyleMirror::unknown) {
+    for (const auto& tag : tags_) {
+      if (tag) buffer->remove_tag(tag, buffer->get_iter_at_offset(from), buffer->get_iter_at_offset(to));
+    }
+  } else if (change.shown >= 2) {
+    buffer->remove_tag(tagFor(change.shown), buffer->get_iter_at_offset(from), buffer->get_iter_at_offset(to));
+  }
+  if (change.wanted >= 2) {
+    buffer->apply_tag(tagFor(change.wanted), buffer->get_iter_at_offset(from), buffer->get_iter_at_offset(to));
+  }
+  mirroringStorage_ = false;
+}
+
+NSRange CodeTextView::visibleRange() {
+  Gdk::Rectangle rect;
+  get_visible_rect(rect);
+  Gtk::TextIter top, bottom;
+  get_iter_at_location(top, rect.get_x(), rect.get_y());
+  get_iter_at_location(bottom, rect.get_x() + rect.get_width(), rect.get_y() + rect.get_height());
+  top.set_line_offset(0);
+  if (!bottom.ends_line()) bottom.forward_to_line_end();
+  const auto& storage = *code_->codeTextStorage();
+  const std::size_t from = utf16At(storage, top), to = utf16At(storage, bottom);
+  return {from, std::max(from, to) - from};
+}
+
+void CodeTextView::updateWindows() {
+  windowsStale_ = false;
+  const std::vector<NSRange>& lines = mirror_.longLines();
+  if (lines.empty()) {
+    mirror_.setWindows({});
+    return;
+  }
+  auto buffer = get_buffer();
+  const auto& storage = *code_->codeTextStorage();
+  Gdk::Rectangle rect;
+  get_visible_rect(rect);
+  Gtk::TextIter top, bottom;
+  get_iter_at_location(top, rect.get_x(), rect.get_y());
+  get_iter_at_location(bottom, rect.get_x(), rect.get_y() + rect.get_height());
+  const int margin = int(mirror_.windowMargin());
+  const NSRange visible = visibleRange();
+  auto metrics = get_pango_context()->get_metrics(get_pango_context()->get_font_description());
+  const double characterWidth = std::max(1.0, double(metrics.get_approximate_char_width()) / PANGO_SCALE);
+  std::vector<NSRange> windows;
+  for (const NSRange& line : lines) {
+    if (line.upperBound() < visible.location || line.location > visible.upperBound()) continue;
+    auto start = iterAt(*buffer, storage, line.location);
+    if (start.get_line() < top.get_line() || start.get_line() > bottom.get_line()) continue;
+    // The characters of the line in view, and a margin either side. Where the line lies is known
+    // once the view has measured the lines above it; until then the columns are estimated from
+    // the font's character width.
+    int y = 0, height = 0;
+    get_line_yrange(start, y, height);
+    Gtk::TextIter left, right;
+    get_iter_at_location(left, rect.get_x(), y + height / 2);
+    get_iter_at_location(right, rect.get_x() + rect.get_width(), y + height / 2);
+    int first = start.get_offset() + int(rect.get_x() / characterWidth);
+    int last = first + int(rect.get_width() / characterWidth) + 1;
+    if (left.get_line() == start.get_line() && right.get_line() == start.get_line()) {
+      first = left.get_offset();
+      // A character is at least a pixel wide (a line not laid out yet may answer its end).
+      last = std::min(right.get_offset(), first + std::max(rect.get_width(), 1));
+    }
+    auto end = iterAt(*buffer, storage, line.upperBound());
+    const int from = std::max(start.get_offset(), first - margin);
+    const int to = std::min(end.get_offset(), last + margin);
+    if (to <= from) continue;
+    const std::size_t unitFrom = utf16OffsetOf(storage, std::size_t(from));
+    windows.push_back({unitFrom, utf16OffsetOf(storage, std::size_t(to)) - unitFrom});
+  }
+  mirror_.setWindows(std::move(windows));
+}
+
+void CodeTextView::watchScrolling() {
+  // The windows of long lines follow the view.
+  auto follow = [this](Glib::RefPtr<Gtk::Adjustment> adjustment, sigc::connection& connection) {
+    connection.disconnect();
+    if (!adjustment) return;
+    connection = adjustment->signal_value_changed().connect([this] {
+      windowsStale_ = true;
+      scheduleStyling();
+    });
+  };
+  property_hadjustment().signal_changed().connect([this, follow] { follow(get_hadjustment(), hScroll_); });
+  property_vadjustment().signal_changed().connect([this, follow] { follow(get_vadjustment(), vScroll_); });
+  follow(get_hadjustment(), hScroll_);
+  follow(get_vadjustment(), vScroll_);
+}
+
+void CodeTextView::size_allocate_vfunc(int width, int height, int baseline) {
+  Gtk::TextView::size_allocate_vfunc(width, height, baseline);
+  if (width == allocated_.width && height == allocated_.height) return;
+  allocated_ = {double(width), double(height)};
+  windowsStale_ = true;
+  scheduleStyling();
 }

@@ -1,7 +1,8 @@
 // The code text view's widget: a toolkit text view whose buffer mirrors the highlighting storage
 // of a `UXCodeTextView`. Return, Tab, Backspace, the opening halves of pairs, copying and the
 // font-size shortcuts go to the text view's rules; other typing goes through the toolkit and is
-// handed to the storage. Highlight results come back as text tags.
+// handed to the storage. The storage's attributes reach the buffer as text tags, applied in short
+// slices of the main loop (see StyleMirror).
 #pragma once
 
 #include <gtkmm/cssprovider.h>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+#include "SyntaxEditor/StyleMirror.h"
 #include "SyntaxEditor/UXCodeTextView.h"
 
 class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
@@ -29,6 +31,10 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   /// from a window's undo manager); the binding hears of it.
   void applyEdit(NSRange range, std::u16string_view text);
 
+  /// Whether the buffer shows every style of the storage it is going to show.
+  bool isStyleSettled() const { return mirror_.isSettled() && !mirror_.hasDeferred(); }
+  const SyntaxEditorSupport::StyleMirror& styleMirror() const { return mirror_; }
+
   /// The key handling of the widget, public so that callers can drive it as a key press would.
   bool handleKeyPress(guint keyval, Gdk::ModifierType state);
 
@@ -40,8 +46,24 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void selectionDidChange(NSRange range) override;
   void editabilityDidChange(bool editable, bool selectable) override;
   void insetDidChange(NSSize inset) override;
+  /// The toolkit text view's own drop target takes only drops of these MIME types.
+  void acceptableDragTypesDidChange(const std::vector<SyntaxEditor::PasteboardType>& types) override;
 
+  static gboolean acceptsDrop(GtkDropTarget* target, GdkDrop* drop, gpointer self);
   void storageDidEdit(const NSTextStorageEdit& edit);
+  /// Puts the storage's new text of `newRange` into the buffer in place of `oldRange`.
+  void replaceInBuffer(NSRange oldRange, NSRange newRange);
+  void scheduleStyling();
+  /// Applies the mirror's changes for a few milliseconds; true while there are more.
+  bool styleSlice();
+  void restyle(const SyntaxEditorSupport::StyleMirror::Change& change);
+  Glib::RefPtr<Gtk::TextTag> tagFor(std::uint32_t id);
+  /// The storage range of the lines in view.
+  NSRange visibleRange();
+  /// Gives the mirror the parts of long lines in view, with a margin either side.
+  void updateWindows();
+  void watchScrolling();
+  void size_allocate_vfunc(int width, int height, int baseline) override;
   void bufferWillInsert(Gtk::TextBuffer::iterator& position, const Glib::ustring& text, int bytes);
   void bufferWillErase(Gtk::TextBuffer::iterator& start, Gtk::TextBuffer::iterator& end);
   void bufferDidChange();
@@ -52,8 +74,17 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   std::unique_ptr<UXCodeTextView> code_;
   std::size_t observer_ = 0;
   Glib::RefPtr<Gtk::CssProvider> fontCss_;
+  GdkContentFormats* acceptedDrops_ = nullptr;  // the MIME types of the accepted drag types
   bool mirroringStorage_ = false;  // the buffer is being changed to follow the storage
   bool mirroringBuffer_ = false;   // the storage is being changed to follow the buffer
   bool placingSelection_ = false;
   std::optional<UXCodeTextEdit> pendingEdit_;  // typed into the buffer, reported once it is in
+  std::u16string bufferText_;  // what the buffer holds, in UTF-16 units
+  SyntaxEditorSupport::StyleMirror mirror_;
+  std::vector<Glib::RefPtr<Gtk::TextTag>> tags_;  // by style id
+  sigc::connection styling_;
+  sigc::connection hScroll_;
+  sigc::connection vScroll_;
+  bool windowsStale_ = false;
+  NSSize allocated_;
 };

@@ -39,11 +39,15 @@ void HighlightTextStorage::highlight(NSRange range) {
   // The pending request keeps the storage alive until it is answered.
   auto self = std::static_pointer_cast<HighlightTextStorage>(weak_from_this().lock());
   if (!self) return;
+  ++pendingHighlights_;
   highlighter->highlight(Fennix::utf8FromUTF16(text), language_, theme_, DispatchQueue::main(),
                          [self, range](std::optional<AttributedString> result) {
-                           if (!result) return;
-                           self->isApplyingHighlight_ = true;
-                           self->setStringAttributesIfUnchanged(*result, range);
-                           self->isApplyingHighlight_ = false;
+                           --self->pendingHighlights_;
+                           if (result) {
+                             self->isApplyingHighlight_ = true;
+                             self->setStringAttributesIfUnchanged(*result, range);
+                             self->isApplyingHighlight_ = false;
+                           }
+                           if (self->pendingHighlights_ == 0 && self->cbHighlightsDone) self->cbHighlightsDone();
                          });
 }

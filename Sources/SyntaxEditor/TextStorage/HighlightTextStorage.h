@@ -3,6 +3,7 @@
 // comes back on the main queue, provided the text there is still what was highlighted.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,10 @@ class HighlightTextStorage : public WrappedTextStorage {
   void setFont(const NSFontPtr&) {}
 
   bool isApplyingHighlight() const { return isApplyingHighlight_; }
+  /// Whether requests sent to the highlighter are still unanswered.
+  bool isHighlighting() const { return pendingHighlights_ > 0; }
+  /// Called each time the last open request has been answered (its result applied, if any).
+  std::function<void()> cbHighlightsDone;
 
   void processEditing() override;
   /// Setting attributes from outside re-highlights the paragraphs around `range`.
@@ -37,4 +42,5 @@ class HighlightTextStorage : public WrappedTextStorage {
   std::optional<std::string> language_;
   HighlightJSThemePtr theme_;
   bool isApplyingHighlight_ = false;
+  std::size_t pendingHighlights_ = 0;
 };

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <gtkmm/button.h>
+#include <gtkmm/entry.h>
 #include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/window.h>
@@ -10,43 +12,26 @@
 #include "Fennix/UI/Common/CVLayouts/GTK/CollectionViewGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/OutlineViewControllerGTK.h"
+#include "Fennix/UI/Common/GTK/AutoLayoutGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/TableCellsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/TableViewControllerGTK.h"
 #include "ViewKitWindowSupport.h"
+#include "XDriver/WidgetInput.h"
 
-#include <dlfcn.h>
-#include <gdk/x11/gdkx.h>
 
 using namespace ViewKitWindowSupport;
 
 namespace {
 
-struct ListWindowTest : ::testing::Test {
-  Gtk::Window* window = nullptr;
-  void SetUp() override {
-    if (!gtkReady()) GTEST_SKIP() << "no display";
-    window = new Gtk::Window();
-  }
-  void TearDown() override {
-    if (window) {
-      window->destroy();
-      delete window;
-      pumpFrames(5);
-    }
-  }
-  void show(Gtk::Widget& content, int width, int height) {
-    window->set_default_size(width, height);
-    window->set_child(content);
-    window->present();
-    pumpUntil([&] { return content.get_width() > 0; });
-    pumpFrames();
-  }
-};
+struct ListWindowTest : WindowTest {};
 
 std::vector<std::string> shownTexts(NSTableView& table, std::size_t rows) {
   std::vector<std::string> texts;
   for (std::size_t row = 0; row < rows; ++row) {
-    auto* label = dynamic_cast<Gtk::Label*>(table.viewAt(0, row));
-    texts.push_back(label ? std::string(label->get_text()) : "?");
+    // The controller's rows are portable table cells.
+    auto* cell = dynamic_cast<NSTableViewCell*>(table.viewAt(0, row));
+    Gtk::Label* label = cell ? cell->storedTextLabel() : nullptr;
+    texts.push_back(label && label->get_mapped() ? std::string(label->get_text()) : "?");
   }
   return texts;
 }
@@ -83,71 +68,13 @@ TEST_F(ListWindowTest, RowsDraggedWithinTheTableReorderIt) {
   EXPECT_EQ(controller->count(), 4);
 }
 
-/// Pointer events through the X server's test extension, loaded at run time; none without it.
-struct FakePointer {
-  using Motion = int (*)(Display*, int, int, int, unsigned long);
-  using Button = int (*)(Display*, unsigned, int, unsigned long);
-  using Translate = int (*)(Display*, Window, Window, int, int, int*, int*, Window*);
-  using Flush = int (*)(Display*);
-  Motion motion = nullptr;
-  Button button = nullptr;
-  Translate translate = nullptr;
-  Flush flush = nullptr;
-  Display* display = nullptr;
-
-  static std::optional<FakePointer> open(Gtk::Widget& widget) {
-    GdkDisplay* gdkDisplay = gtk_widget_get_display(widget.gobj());
-    if (!GDK_IS_X11_DISPLAY(gdkDisplay)) return std::nullopt;
-    void* library = dlopen("libXtst.so.6", RTLD_NOW);
-    void* x11 = dlopen("libX11.so.6", RTLD_NOW);
-    if (!library || !x11) return std::nullopt;
-    FakePointer pointer;
-    pointer.motion = reinterpret_cast<Motion>(dlsym(library, "XTestFakeMotionEvent"));
-    pointer.button = reinterpret_cast<Button>(dlsym(library, "XTestFakeButtonEvent"));
-    pointer.translate = reinterpret_cast<Translate>(dlsym(x11, "XTranslateCoordinates"));
-    pointer.flush = reinterpret_cast<Flush>(dlsym(x11, "XFlush"));
-    pointer.display = gdk_x11_display_get_xdisplay(gdkDisplay);
-    if (!pointer.motion || !pointer.button || !pointer.translate || !pointer.flush) return std::nullopt;
-    return pointer;
-  }
-  /// The screen position of a point of `widget`.
-  std::pair<int, int> onScreen(Gtk::Widget& widget, double x, double y) const {
-    Gtk::Native* native = widget.get_native();
-    double nx = 0, ny = 0, sx = 0, sy = 0;
-    widget.translate_coordinates(*dynamic_cast<Gtk::Widget*>(native), x, y, nx, ny);
-    native->get_surface_transform(sx, sy);
-    Window child = 0;
-    int rootX = 0, rootY = 0;
-    translate(display, gdk_x11_surface_get_xid(native->get_surface()->gobj()),
-                          DefaultRootWindow(display), int(nx + sx), int(ny + sy), &rootX, &rootY, &child);
-    return {rootX, rootY};
-  }
-  void moveTo(std::pair<int, int> at) {
-    motion(display, -1, at.first, at.second, 0);
-    flush(display);
-    settle();
-  }
-  void press(bool down) {
-    button(display, 1, down, 0);
-    flush(display);
-    settle();
-  }
-  /// Lets the server deliver the events and the toolkit handle them.
-  static void settle() {
-    for (int i = 0; i < 20; ++i) {
-      g_usleep(2000);
-      pumpFrames(5);
-    }
-  }
-};
-
 TEST_F(ListWindowTest, ARealPointerDragReordersTheTable) {
   auto controller = NSViewController::make<QvTableViewController<std::string>>();
   controller->arrangedObjects = {"Alpha", "Bravo", "Charlie", "Delta"};
   controller->allowRowReordering = true;
   Fennix::GtkTableViewHandle<std::string> handle(controller, [](const std::string& text) { return text; });
   show(handle.view(), 240, 200);
-  auto pointer = FakePointer::open(*window);
+  auto pointer = WidgetInput::Input::open(*window);
   if (!pointer) GTEST_SKIP() << "no pointer events on this display";
   Gtk::Widget* first = handle.table().viewAt(0, 0);
   Gtk::Widget* third = handle.table().viewAt(0, 2);
@@ -156,11 +83,11 @@ TEST_F(ListWindowTest, ARealPointerDragReordersTheTable) {
   const auto from = pointer->onScreen(*first, 10, first->get_height() / 2.0);
   const auto to = pointer->onScreen(*third, 10, third->get_height() * 0.75);
   pointer->moveTo(from);
-  pointer->press(true);
+  pointer->press();
   for (int step = 1; step <= 10; ++step)
     pointer->moveTo({from.first + (to.first - from.first) * step / 10, from.second + (to.second - from.second) * step / 10});
   EXPECT_EQ(controller->dragSourceIndex, 0);  // the label's drag source started the drag
-  pointer->press(false);
+  pointer->release();
   pumpUntil([&] { return controller->arrangedObjects.front() != "Alpha"; });
   pumpFrames();
   EXPECT_EQ(controller->arrangedObjects, (std::vector<std::string>{"Bravo", "Charlie", "Alpha", "Delta"}));
@@ -196,6 +123,158 @@ TEST_F(ListWindowTest, TheTableControllersViewIsItsTableInAScrollView) {
   QvTableViewControllerBase<std::string>::tableViewMaker = nullptr;
 }
 
+/// A typed cell with a field the user edits; its value goes back to the table when the user
+/// presses Return in it.
+struct NameCell : QvValueTableViewCell<std::string> {
+  using QvValueTableViewCell::QvValueTableViewCell;
+  std::vector<std::string> hooks;
+  Gtk::Entry* field = nullptr;
+  void onInit() override {
+    hooks.push_back("init");
+    field = Gtk::make_managed<Gtk::Entry>();
+    qvAdd(*this, std::nullopt, *field, std::nullopt, "H:|-4-[self(120)]", "V:|-2-[self]-2-|");
+    field->signal_activate().connect([this] { setObjectValue(std::string(field->get_text())); });
+  }
+  void loadValue(const std::optional<std::string>& value) override {
+    QvValueTableViewCell::loadValue(value);
+    hooks.push_back(value ? "load " + *value : std::string("load -"));
+    if (field) field->set_text(value.value_or(""));
+  }
+};
+
+/// Names in typed cells: rows of their own heights, a middle row that clicks cannot select, and
+/// drops of shapes from elsewhere in the application.
+struct Names : QvTableViewController<std::string> {
+  static inline const std::string shapeType = "application/x-quarvel-test-shape";
+  Names() { externalDropTypes = {shapeType}; }
+  Fennix::TableCell makeCell(const std::string& identifier, long, Fennix::TableViewHandle&) override {
+    return std::make_shared<Fennix::GtkTableViewCellView>(*NameCell::withID<NameCell>(identifier), identifier, nullptr);
+  }
+  // The cells show their value through the table's object value.
+  void loadValue(const std::optional<std::string>&, Fennix::TableCellView&) override {}
+  double heightOfRow(Fennix::TableViewHandle&, long row) override { return 40 + 10 * double(row); }
+  bool shouldSelectRow(long row) const override { return row != 1; }
+  std::optional<std::vector<std::string>> createObjects(const Fennix::DraggingInfo&, long row,
+                                                        const std::map<NSPasteboardType, std::string>& pasteboard) override {
+    auto shape = pasteboard.find(shapeType);
+    if (shape == pasteboard.end()) return std::nullopt;
+    arrangedObjects.insert(arrangedObjects.begin() + std::clamp(row, 0L, count()), shape->second);
+    return std::vector<std::string>{shape->second};
+  }
+};
+
+NameCell* nameCell(NSTableView& table, std::size_t row) { return dynamic_cast<NameCell*>(table.viewAt(0, row)); }
+
+TEST_F(ListWindowTest, TheTableShowsTypedCellsAndAsksItsControllerAboutRows) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkTableViewHandle<std::string>::install([](const std::string& text) { return text; });
+  auto names = NSViewController::make<Names>();
+  names->arrangedObjects = {"Alpha", "Bravo", "Charlie"};
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*names));
+  ASSERT_NE(scroll, nullptr);
+  auto& table = Fennix::GtkTableViewHandle<std::string>::of(*scroll)->table();
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
+  auto* source = Gtk::make_managed<Gtk::Label>("Star shape");
+  source->set_size_request(-1, 30);
+  auto drag = Gtk::DragSource::create();
+  drag->set_actions(Gdk::DragAction::COPY);
+  drag->signal_prepare().connect(
+      [](double, double) {
+        static const std::string star = "Star";
+        return Gdk::ContentProvider::create(Names::shapeType, Glib::Bytes::create(star.data(), star.size()));
+      },
+      false);
+  source->add_controller(drag);
+  box->append(*source);
+  scroll->set_vexpand(true);
+  box->append(*scroll);
+  show(*box, 260, 320);
+
+  // Every cell ran its hooks when it was made, then showed its row's value.
+  for (std::size_t row = 0; row < 3; ++row) {
+    NameCell* cell = nameCell(table, row);
+    ASSERT_NE(cell, nullptr);
+    ASSERT_GE(cell->hooks.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(cell->hooks.begin(), cell->hooks.begin() + 2),
+              (std::vector<std::string>{"init", "load -"}));
+    EXPECT_EQ(cell->representedObject, names->arrangedObjects[row]);
+    EXPECT_EQ(std::string(cell->field->get_text()), names->arrangedObjects[row]);
+    EXPECT_EQ(std::string(cell->get_name()), "cell");
+    EXPECT_EQ(cell->get_height(), 40 + 10 * int(row));
+  }
+  saveScreenshot(*window, "table-typed-cells");
+
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  auto clickRow = [&](std::size_t row) {
+    NSTableViewCell* cell = nameCell(table, row);
+    pointer->click(*cell, cell->get_width() - 10, cell->get_height() / 2.0);
+  };
+  // Clicks select rows the controller lets them select, and no other.
+  clickRow(1);
+  EXPECT_TRUE(table.selectedRowIndexes().empty());
+  clickRow(2);
+  EXPECT_EQ(table.selectedRowIndexes(), (NSTableView::IndexSet{2}));
+
+  // Text typed into the first row's field goes back into the controller's list.
+  NameCell* first = nameCell(table, 0);
+  pointer->click(*first->field, 20, first->field->get_height() / 2.0);
+  ASSERT_TRUE(pumpUntil([&] {
+    Gtk::Widget* focus = window->get_focus();
+    return focus && (focus == first->field || focus->is_ancestor(*first->field));
+  }));
+  for (const char* key : {"End", "2", "Return"}) ASSERT_TRUE(pointer->key(key)) << key;
+  EXPECT_TRUE(pumpUntil([&] { return names->arrangedObjects[0] == "Alpha2"; }));
+  EXPECT_EQ(names->arrangedObjects[0], "Alpha2");
+
+  // A shape dragged from elsewhere in the window lands above the row it is dropped on.
+  NSTableViewCell* third = nameCell(table, 2);
+  const auto from = pointer->onScreen(*source, 20, 15);
+  const auto to = pointer->onScreen(*third, 200, 10);
+  pointer->drag(from, to, 10);
+  ASSERT_TRUE(pumpUntil([&] { return names->count() == 4; }));
+  pumpFrames();
+  EXPECT_EQ(names->arrangedObjects, (std::vector<std::string>{"Alpha2", "Bravo", "Star", "Charlie"}));
+  ASSERT_NE(nameCell(table, 2), nullptr);
+  EXPECT_EQ(std::string(nameCell(table, 2)->field->get_text()), "Star");
+  saveScreenshot(*window, "table-after-shape-drop");
+
+  window->unset_child();
+  names.reset();
+  pumpFrames();
+  QvTableViewControllerBase<std::string>::tableViewMaker = nullptr;
+}
+
+struct Shape {
+  std::string name;
+};
+/// An object cell that shows its shape's name in its text label.
+struct ShapeCell : QvObjectTableViewCell<Shape> {
+  using QvObjectTableViewCell::QvObjectTableViewCell;
+  std::vector<std::string> hooks;
+  void onInit() override { hooks.push_back("init"); }
+  void loadValue(const std::shared_ptr<Shape>& value) override {
+    QvObjectTableViewCell::loadValue(value);
+    hooks.push_back(value ? "load " + value->name : std::string("load -"));
+    textLabel()->set_text(value ? value->name : "none");
+  }
+};
+
+TEST_F(ListWindowTest, AnObjectCellRunsItsHooksWhenMade) {
+  auto* cell = ShapeCell::withID<ShapeCell>("shape");
+  EXPECT_EQ(cell->hooks, (std::vector<std::string>{"init", "load -"}));
+  EXPECT_FALSE(cell->representedObject);
+  EXPECT_EQ(std::string(cell->get_name()), "shape");
+  show(*cell, 200, 60);
+  Fennix::QvLoadableCell& loadable = *cell;
+  loadable.loadAnyValue(std::make_shared<Shape>(Shape{"Star"}));
+  pumpFrames();
+  EXPECT_EQ(std::string(cell->textLabel()->get_text()), "Star");
+  loadable.loadAnyValue(std::string("not a shape"));
+  EXPECT_FALSE(cell->representedObject);
+  EXPECT_EQ(cell->hooks.back(), "load -");
+}
+
 struct Entry {
   std::string name;
   std::vector<Fennix::OutlineItem> children;
@@ -223,24 +302,31 @@ struct Library : QvSourceListVC {
   }
 };
 
-TEST_F(ListWindowTest, ASourceListOpensAfterLoadingWithHeaderRows) {
+TEST_F(ListWindowTest, ASourceListOpensByItselfOnceItsViewHasLoaded) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
   auto library = NSViewController::make<Library>();
-  Fennix::GtkOutlineViewHandle handle(library, [](const Fennix::OutlineItem& item) {
-    return static_cast<Entry*>(item.get())->name;
-  });
-  show(handle.view(), 220, 300);
-  library->viewDidLoadStartup();
-  EXPECT_EQ(handle.outline().numberOfRows(), 2u);  // collapsed for the loading pass
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
+  ASSERT_NE(scroll, nullptr);
+  auto* handle = Fennix::GtkOutlineViewHandle::of(*scroll);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(handle->outline().numberOfRows(), 2u);  // collapsed for the loading pass
+  EXPECT_EQ(library->expanded, 0);
+  show(*scroll, 220, 300);
   ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
   pumpFrames();
-  EXPECT_EQ(handle.outline().numberOfRows(), 7u);
+  EXPECT_EQ(handle->outline().numberOfRows(), 7u);
   saveScreenshot(*window, "source-list");
 
-  handle.outline().selectRowIndexes({1}, false);
-  handle.outline().selectRowIndexes({1, 2, 3}, false);
-  handle.outline().deselectAll();
+  handle->outline().selectRowIndexes({1}, false);
+  handle->outline().selectRowIndexes({1, 2, 3}, false);
+  handle->outline().deselectAll();
   pumpFrames(5);
   EXPECT_EQ(library->selections, (std::vector<std::size_t>{1, 3, 0}));
+  window->unset_child();
+  library.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
 }
 
 std::vector<Gtk::Label*> labelsBelow(Gtk::Widget& widget) {
@@ -263,7 +349,6 @@ TEST_F(ListWindowTest, TheSourceListControllersViewShowsHeaderAndContentRows) {
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(library->attachedOutlineView(), handle);
   show(*scroll, 220, 300);
-  library->viewDidLoadStartup();
   ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
   pumpFrames();
   ASSERT_EQ(handle->outline().numberOfRows(), 7u);
@@ -283,6 +368,142 @@ TEST_F(ListWindowTest, TheSourceListControllersViewShowsHeaderAndContentRows) {
 
   window->unset_child();
   library.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
+}
+
+/// A deeper library whose delegate answers differ from the base's: header rows are taller and
+/// cannot be clicked into the selection; only the top level opens on start-up.
+struct PickyLibrary : Library {
+  PickyLibrary() {
+    roots = {entry("Library", {entry("Shapes", {entry("Circle")}), entry("Emoji")}), entry("Recent", {entry("badge.svg")})};
+  }
+  bool shouldExpandChildrenOnStartup() override { return false; }
+  bool shouldSelectItem(const Item& item) override { return outlineView().hasParent(item); }
+  double heightOfRowByItem(const Item& item) override { return outlineView().hasParent(item) ? 30 : 44; }
+};
+
+Gtk::Label* shownLabel(Gtk::Widget& outline, const std::string& text) {
+  for (Gtk::Label* label : labelsBelow(outline))
+    if (label->get_mapped() && std::string(label->get_text()) == text) return label;
+  return nullptr;
+}
+
+TEST_F(ListWindowTest, TheSourceListsRowsFollowItsDelegate) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
+  auto library = NSViewController::make<PickyLibrary>();
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
+  ASSERT_NE(scroll, nullptr);
+  auto& outline = Fennix::GtkOutlineViewHandle::of(*scroll)->outline();
+  show(*scroll, 220, 300);
+  ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
+  pumpFrames();
+  // Only the top level opened: "Circle" stays inside the closed "Shapes".
+  EXPECT_EQ(outline.numberOfRows(), 5u);
+  EXPECT_EQ(shownLabel(outline, "Circle"), nullptr);
+  saveScreenshot(*window, "source-list-delegate");
+
+  // Row heights and group rows are the delegate's.
+  Gtk::Label* header = shownLabel(outline, "RECENT");
+  Gtk::Label* content = shownLabel(outline, "Emoji");
+  ASSERT_TRUE(header && content);
+  EXPECT_EQ(header->get_height(), 44);
+  EXPECT_EQ(content->get_height(), 30);
+  EXPECT_TRUE(header->has_css_class("group-row"));
+  EXPECT_FALSE(content->has_css_class("group-row"));
+
+  // A click on a header row selects nothing; a click on a content row selects it.
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  auto click = [&](Gtk::Label& label) {
+    pointer->click(label, 10, label.get_height() / 2.0);
+  };
+  click(*header);
+  EXPECT_TRUE(outline.selectedRowIndexes().empty());
+  EXPECT_TRUE(library->selections.empty());
+  click(*content);
+  EXPECT_EQ(outline.selectedRowIndexes(), (std::set<long>{2}));
+  EXPECT_EQ(library->selections, (std::vector<std::size_t>{1}));
+
+  window->unset_child();
+  library.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
+}
+
+std::vector<std::string> shownTexts(Gtk::Widget& widget) {
+  std::vector<std::string> texts;
+  for (Gtk::Label* label : labelsBelow(widget))
+    if (label->get_mapped()) texts.push_back(label->get_text());
+  std::sort(texts.begin(), texts.end());
+  return texts;
+}
+
+/// A named item of a tree described by names.
+struct Named {
+  std::string name;
+};
+std::string nameOf(const Fennix::OutlineItem& item) { return item ? static_cast<Named*>(item.get())->name : ""; }
+
+/// Every call of `children(of:)` makes new items, as a tree computed from other data does.
+template <typename Base>
+struct FreshTree : Base {
+  std::map<std::string, std::vector<std::string>> names{
+      {"", {"Library", "Recent"}}, {"Library", {"Shapes", "Emoji", "Icons"}}, {"Recent", {"badge.svg", "star.svg"}}};
+  int calls = 0;
+  std::optional<std::vector<Fennix::OutlineItem>> children(const Fennix::OutlineItem& item) override {
+    ++calls;
+    auto found = names.find(nameOf(item));
+    if (found == names.end()) return std::nullopt;
+    std::vector<Fennix::OutlineItem> made;
+    for (const auto& name : found->second) made.push_back(std::make_shared<Named>(Named{name}));
+    return made;
+  }
+};
+
+TEST_F(ListWindowTest, AnOutlineShowsItemsMadeAfreshByEveryCall) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkOutlineViewHandle::install(nameOf);
+  auto tree = NSViewController::make<FreshTree<QvOutlineVC>>();
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*tree));
+  ASSERT_NE(scroll, nullptr);
+  auto* handle = Fennix::GtkOutlineViewHandle::of(*scroll);
+  ASSERT_NE(handle, nullptr);
+  show(*scroll, 240, 320);
+  EXPECT_EQ(shownTexts(handle->outline()), (std::vector<std::string>{"Library", "Recent"}));
+
+  // Open both top rows as a person would; their children are made afresh too.
+  auto& outline = handle->outline();
+  outline.expandItem(outline.itemAtRow(0));
+  outline.expandItem(outline.itemAtRow(4));
+  pumpFrames();
+  ASSERT_EQ(outline.numberOfRows(), 7u);
+  EXPECT_EQ(shownTexts(outline),
+            (std::vector<std::string>{"Emoji", "Icons", "Library", "Recent", "Shapes", "badge.svg", "star.svg"}));
+  saveScreenshot(*window, "outline-fresh-items");
+
+  // Selecting rows hands the shown items to the controller, and the top rows have no parent.
+  outline.selectRowIndexes({1, 5}, false);
+  auto selected = handle->selectedItems();
+  ASSERT_EQ(selected.size(), 2u);
+  EXPECT_EQ(nameOf(selected[0]), "Shapes");
+  EXPECT_EQ(nameOf(selected[1]), "badge.svg");
+  EXPECT_TRUE(handle->hasParent(selected[0]));
+  EXPECT_FALSE(tree->isGroupItem(selected[1]));
+
+  // Closing and reopening makes new items again; the rows still show the right names.
+  const int before = tree->calls;
+  outline.collapseItem(outline.itemAtRow(0));
+  pumpFrames();
+  outline.expandItem(outline.itemAtRow(0));
+  pumpFrames();
+  EXPECT_GT(tree->calls, before);
+  EXPECT_EQ(shownTexts(outline),
+            (std::vector<std::string>{"Emoji", "Icons", "Library", "Recent", "Shapes", "badge.svg", "star.svg"}));
+
+  window->unset_child();
+  tree.reset();
   pumpFrames();
   QvOutlineVC::outlineViewMaker = nullptr;
 }

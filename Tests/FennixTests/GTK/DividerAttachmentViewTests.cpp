@@ -83,6 +83,14 @@ TEST(DividerAttachmentViewTests, ADividerSpansTheTextViewAsAGreyRule) {
   g_object_unref(texture);
 }
 
+// A cell that is no divider.
+struct BoxCell : NSTextAttachmentCell {
+  NSTextAttachmentFrame cellFrame(const NSTextAttachmentFrame& proposed, double) const override {
+    return {proposed.x, 0, 10, 10};
+  }
+  std::vector<NSTextAttachmentStroke> draw(const NSTextAttachmentFrame&) const override { return {}; }
+};
+
 TEST(DividerAttachmentViewTests, TheClipboardHoldsADividerAndItsPlainText) {
   ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
   auto clipboard = Gdk::Display::get_default()->get_clipboard();
@@ -102,6 +110,18 @@ TEST(DividerAttachmentViewTests, TheClipboardHoldsADividerAndItsPlainText) {
   });
   ASSERT_TRUE(runUntil([&] { return read; }));
   EXPECT_NE(item, nullptr);
+
+  // An attachment of data, even with a cell of its own, puts nothing there: the clipboard keeps
+  // what it held.
+  QvDividerTextAttachment data(std::string("bytes"), std::string("public.data"));
+  data.attachmentCell = std::make_shared<BoxCell>();
+  clipboard->set_text("before");
+  Fennix::GTK::copyAttachment(clipboard, data);
+  EXPECT_FALSE(clipboard->get_formats()->contain_mime_type("application/x-org.quarvel.text.divider"));
+  text.reset();
+  clipboard->read_text_async([&](Glib::RefPtr<Gio::AsyncResult>& result) { text = clipboard->read_text_finish(result); });
+  ASSERT_TRUE(runUntil([&] { return text.has_value(); }));
+  EXPECT_EQ(*text, "before");
 
   // Plain text alone is no divider.
   clipboard->set_text("──────────");

@@ -12,7 +12,7 @@
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/SplitMainViewController.h"
 #include "ViewKitWindowSupport.h"
-#include "XInputSupport.h"
+#include "XDriver/WidgetInput.h"
 
 using namespace ViewKitWindowSupport;
 
@@ -103,7 +103,7 @@ TEST_F(SplitWindowTest, TheViewIsTheSplitViewAndOnlyTheMiddlePaneFollowsTheWindo
   g_object_unref(picture);
 
   // The window grows and shrinks: the split view asks its delegate, and only the middle pane changes.
-  auto input = XInputSupport::XInput::open(*window);
+  auto input = WidgetInput::Input::open(*window);
   if (!input) GTEST_SKIP() << "no X input on this display";
   input->resize(*window, 1200, 300);
   ASSERT_TRUE(pumpUntil([&] { return split->get_width() == width + 200; }))
@@ -124,7 +124,7 @@ TEST_F(SplitWindowTest, DraggedDividersStopAtTheMinimumWidths) {
   controller->childClasses = std::vector<std::string>{"SplitSources", "SplitContent", "SplitProperties"};
   QvSplitViewWithColoredDivider* split = show(*controller, 1000);
   ASSERT_TRUE(split);
-  auto input = XInputSupport::XInput::open(*window);
+  auto input = WidgetInput::Input::open(*window);
   if (!input) GTEST_SKIP() << "no X input on this display";
   const int width = split->get_width();
   const double middle = 150;

@@ -3,6 +3,7 @@
 // overlay.
 #include <arpa/inet.h>
 #include <gtkmm/adjustment.h>
+#include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/headerbar.h>
 #include <gtkmm/label.h>
@@ -26,7 +27,7 @@
 #include "Fennix/UI/Common/ViewControllers/SwitchViewController.h"
 #include "FennixTests/LogTestSupport.h"
 #include "ViewKitWindowSupport.h"
-#include "XInputSupport.h"
+#include "XDriver/WidgetInput.h"
 
 using namespace ViewKitWindowSupport;
 
@@ -370,7 +371,7 @@ TEST_F(ControllerWindowTest, AResizedWindowAsksItsControllerForTheSize) {
   ASSERT_TRUE(pumpUntil([&] { return window->get_mapped() && window->get_width() > 0; }));
   pumpFrames(50);
   EXPECT_TRUE(wc->proposed_.empty());  // showing the window is no resize
-  auto input = XInputSupport::XInput::open(*window);
+  auto input = WidgetInput::Input::open(*window);
   if (!input) GTEST_SKIP() << "no X input on this display";
 
   input->resize(*window, 655, 333);
@@ -447,5 +448,40 @@ TEST_F(ControllerWindowTest, APageThatNeverAnswersTimesOut) {
   EXPECT_TRUE(web->committedFailures.empty());  // the page never came: the navigation failed provisionally
   pumpFrames(50);
   EXPECT_EQ(web->failures.size(), 1u);  // reported once
+  window.hide();
+}
+
+TEST_F(ControllerWindowTest, RealWheelOverTheOverlayScrollsOnlyWhereThereIsRoom) {
+  // Wide content scrolls to the right.
+  auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+  scroller->set_child(*Gtk::make_managed<Gtk::Label>(std::string(400, 'x')));
+  scroller->set_policy(Gtk::PolicyType::AUTOMATIC, Gtk::PolicyType::NEVER);
+  // Content narrower than its viewport (50 units shown on a page of 200): nothing to scroll.
+  auto* narrow = Gtk::make_managed<Gtk::ScrolledWindow>();
+  auto narrowAdjustment = Gtk::Adjustment::create(0, 0, 50, 10, 100, 200);
+  narrow->set_hadjustment(narrowAdjustment);
+  narrow->set_policy(Gtk::PolicyType::EXTERNAL, Gtk::PolicyType::NEVER);
+  auto* column = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
+  Gtk::Widget& wide = QvVerticalScrollOverlayView::wrap(*scroller);
+  Gtk::Widget& cramped = QvVerticalScrollOverlayView::wrap(*narrow);
+  wide.set_vexpand(true);
+  cramped.set_vexpand(true);
+  column->append(wide);
+  column->append(cramped);
+  Gtk::Window window;
+  window.set_default_size(200, 120);
+  window.set_child(*column);
+  window.present();
+  auto adjustment = scroller->get_hadjustment();
+  ASSERT_TRUE(pumpFor(5, [&] { return adjustment->get_upper() > adjustment->get_page_size() && cramped.get_height() > 0; }));
+  auto wheel = WidgetInput::Input::open(window);
+  if (!wheel) GTEST_SKIP() << "no pointer events on this display";
+
+  wheel->scroll(wide, XDriver::Session::Wheel::right);
+  EXPECT_GT(adjustment->get_value(), 0);
+
+  wheel->scroll(cramped, XDriver::Session::Wheel::right);
+  EXPECT_EQ(narrowAdjustment->get_value(), 0);
+  saveScreenshot(window, "scroll-overlay-after-wheel");
   window.hide();
 }

@@ -15,18 +15,9 @@ using namespace ViewKitWindowSupport;
 
 namespace {
 
-class FactoryWindowTest : public ::testing::Test {
+class FactoryWindowTest : public WindowTest {
  protected:
-  void SetUp() override {
-    if (!gtkReady()) GTEST_SKIP() << "no display";
-    window = new Gtk::Window();
-    window->set_default_size(640, 560);
-  }
-  void TearDown() override {
-    delete window;
-    pumpFrames(10);
-  }
-  Gtk::Window* window = nullptr;
+  FactoryWindowTest() : WindowTest(640, 560) {}
 };
 
 /// A factory whose scroll views carry a mark, to see that other makers build on it.

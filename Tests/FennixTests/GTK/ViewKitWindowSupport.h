@@ -37,6 +37,40 @@ inline void pumpFrames(int iterations = 50) {
   for (int i = 0; i < iterations; ++i) g_main_context_iteration(nullptr, FALSE);
 }
 
+/// One window for each test, of `width` by `height` unless a test shows its content in another
+/// size, destroyed after the test. `show` presents the window with its content, waits until the
+/// content is laid out and runs `showFrames` frames more.
+class WindowTest : public ::testing::Test {
+ protected:
+  explicit WindowTest(int width = 0, int height = 0, int showFrames = 50)
+      : width_(width), height_(height), showFrames_(showFrames) {}
+  void SetUp() override {
+    if (!gtkReady()) GTEST_SKIP() << "no display";
+    window = new Gtk::Window();
+    if (width_ > 0 && height_ > 0) window->set_default_size(width_, height_);
+  }
+  void TearDown() override {
+    if (window) window->destroy();
+    delete window;
+    window = nullptr;
+    pumpFrames(10);
+  }
+  void show(Gtk::Widget& content) {
+    window->set_child(content);
+    window->present();
+    pumpUntil([&] { return content.get_width() > 0; });
+    pumpFrames(showFrames_);
+  }
+  void show(Gtk::Widget& content, int width, int height) {
+    window->set_default_size(width, height);
+    show(content);
+  }
+  Gtk::Window* window = nullptr;
+
+ private:
+  int width_, height_, showFrames_;
+};
+
 using DisplayTestSupport::renderWidget;
 
 /// The colour 0xRRGGBB of the pixel at (x, y), counted from the top left.

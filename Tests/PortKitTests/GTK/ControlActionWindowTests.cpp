@@ -7,7 +7,7 @@
 
 #include "FennixTests/GTK/ViewKitWindowSupport.h"
 #include "PortKit/GTK/TableViewCell.h"
-#include "XInput.h"
+#include "XDriver/WidgetInput.h"
 
 namespace {
 
@@ -22,27 +22,21 @@ Gtk::Widget* mappedLabel(Gtk::Widget& root, const std::string& text) {
   return nullptr;
 }
 
-class ControlActionTest : public ::testing::Test {
+class ControlActionTest : public WindowTest {
  protected:
+  ControlActionTest() : WindowTest(360, 200, 40) {}
   void SetUp() override {
-    if (!gtkReady()) GTEST_SKIP() << "no display";
-    window = new Gtk::Window();
-    window->set_default_size(360, 200);
+    WindowTest::SetUp();
+    if (IsSkipped()) return;
     box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 8);
-    window->set_child(*box);
   }
-  void TearDown() override {
-    if (window) window->destroy();
-    delete window;
-    pumpFrames(5);
-  }
+  /// Shows the box of controls in the window.
   void show() {
-    window->present();
-    pumpUntil([&] { return box->get_width() > 0; });
-    pumpFrames(40);
-    if (!XInput::available(*window)) GTEST_SKIP() << "no X input on this display";
+    WindowTest::show(*box);
+    input = WidgetInput::Input::open(*window);
+    if (!input) GTEST_SKIP() << "no X input on this display";
   }
-  Gtk::Window* window = nullptr;
+  std::optional<WidgetInput::Input> input;
   Gtk::Box* box = nullptr;
 };
 
@@ -70,28 +64,28 @@ TEST_F(ControlActionTest, ASecondActionReplacesTheFirst) {
             buttons);
   show();
 
-  ASSERT_TRUE(XInput::click(*button));
+  ASSERT_TRUE(input->click(*button));
   pumpUntil([&] { return buttonAction > 0; });
   EXPECT_EQ(buttonAction, 1);
   EXPECT_EQ(firstButtonAction, 0);
 
   // Typing alone commits nothing; Return does, once, to the second action only.
-  ASSERT_TRUE(XInput::click(*field));
-  ASSERT_TRUE(XInput::type("plum"));
+  ASSERT_TRUE(input->click(*field));
+  ASSERT_TRUE(input->type("plum"));
   EXPECT_TRUE(committed.empty());
-  ASSERT_TRUE(XInput::key("Return"));
+  ASSERT_TRUE(input->key("Return"));
   pumpUntil([&] { return !committed.empty(); });
   EXPECT_EQ(committed, std::vector<std::string>{"plum"});
   EXPECT_EQ(firstFieldAction, 0);
 
-  ASSERT_TRUE(XInput::click(buttons->segment(1)));
+  ASSERT_TRUE(input->click(buttons->segment(1)));
   pumpUntil([&] { return !segments.empty(); });
   EXPECT_EQ(segments, std::vector<int>{1});
   EXPECT_EQ(firstSegmentAction, 0);
   saveScreenshot(*window, "control-actions");
 
   // The disabled filler segment reaches no action.
-  ASSERT_TRUE(XInput::click(buttons->segment(2)));
+  ASSERT_TRUE(input->click(buttons->segment(2)));
   EXPECT_EQ(segments, std::vector<int>{1});
 }
 
@@ -104,11 +98,11 @@ TEST_F(ControlActionTest, ADropDownsChoiceReachesOnlyItsLastAction) {
   PortKit::onChange(*popUp, [&](Gtk::DropDown& sender) { chosen.push_back(sender.get_selected()); });
   show();
 
-  ASSERT_TRUE(XInput::click(*popUp));
+  ASSERT_TRUE(input->click(*popUp));
   Gtk::Widget* second = nullptr;
   pumpUntil([&] { return (second = mappedLabel(*popUp, "Second")) != nullptr; });
   ASSERT_NE(second, nullptr) << "the list did not open";
-  ASSERT_TRUE(XInput::click(*second));
+  ASSERT_TRUE(input->click(*second));
   pumpUntil([&] { return !chosen.empty(); });
   EXPECT_EQ(chosen, std::vector<guint>{1});
   EXPECT_EQ(firstAction, 0);

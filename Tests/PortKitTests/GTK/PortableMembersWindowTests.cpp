@@ -18,25 +18,9 @@ using namespace ViewKitWindowSupport;
 
 struct PlainController : QvViewControllerBase {};
 
-class PortableMembersTest : public ::testing::Test {
+class PortableMembersTest : public WindowTest {
  protected:
-  void SetUp() override {
-    if (!gtkReady()) GTEST_SKIP() << "no display";
-    window = new Gtk::Window();
-    window->set_default_size(240, 160);
-  }
-  void TearDown() override {
-    if (window) window->destroy();
-    delete window;
-    pumpFrames(5);
-  }
-  void show(Gtk::Widget& content) {
-    window->set_child(content);
-    window->present();
-    pumpUntil([&] { return content.get_width() > 0; });
-    pumpFrames(20);
-  }
-  Gtk::Window* window = nullptr;
+  PortableMembersTest() : WindowTest(240, 160, 20) {}
 };
 
 /// Counts the layout passes the toolkit runs.

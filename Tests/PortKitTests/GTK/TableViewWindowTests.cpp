@@ -12,25 +12,9 @@ namespace {
 
 using namespace ViewKitWindowSupport;
 
-class TableWindowTest : public ::testing::Test {
+class TableWindowTest : public WindowTest {
  protected:
-  void SetUp() override {
-    if (!gtkReady()) GTEST_SKIP() << "no display";
-    window = new Gtk::Window();
-    window->set_default_size(320, 240);
-  }
-  void TearDown() override {
-    if (window) window->destroy();
-    delete window;
-    pumpFrames(5);
-  }
-  void show(Gtk::Widget& content) {
-    window->set_child(content);
-    window->present();
-    pumpUntil([&] { return content.get_width() > 0; });
-    pumpFrames(40);
-  }
-  Gtk::Window* window = nullptr;
+  TableWindowTest() : WindowTest(320, 240, 40) {}
 };
 
 struct Fruit {

@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "FennixTests/DispatchTestSupport.h"
+#include "QuarvelUtilities/SVGWebViewContent.h"
 #include "SVGQuarvel/Views/GTK/ContentView.h"
 #include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
@@ -152,6 +153,46 @@ TEST_F(DocumentWindow, PreviewShowsTheDrawingScaledInBothLayoutsWithAndWithoutBa
   ASSERT_TRUE(w.impl().activate("toggle-layout"));
   runMainLoopFor(0.3);
   EXPECT_TRUE(saveScreenshot(w.window, "window-stacked-banner.png"));
+}
+
+TEST_F(DocumentWindow, PreviewTakesTheShapeOfTheDrawingAtTheSidebarsWidth) {
+  auto document = SVGQuarvelDocument::newDocument();
+  document->svgString = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 300 100\">"
+                        "<rect width=\"300\" height=\"100\" fill=\"gold\"/></svg>";
+  Window w(document, layout());
+  ASSERT_TRUE(w.waitForLoad());
+  runMainLoopFor(0.5);
+  auto& frame = w.impl().previewFrame();
+  const int margin = int(QuarvelUtilities::SVGWebViewContent::pageMargin);
+  const int inner = frame.get_width() - 2 * margin;
+  ASSERT_GT(inner, 200);
+  EXPECT_NEAR(frame.get_height(), inner / 3 + 2 * margin, 1);
+  EXPECT_EQ(w.impl().preview().get_height(), frame.get_height());
+
+  // The drawing fills the page's width, and the page is no taller than the drawing.
+  GdkTexture* page = previewSnapshot(w.impl().preview().webView());
+  ASSERT_NE(page, nullptr);
+  const auto gold = goldPixels(page);
+  gdk_texture_save_to_png(page, (std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / "window-preview-wide.png").c_str());
+  g_object_unref(page);
+  EXPECT_NEAR(gold.maxX - gold.minX + 1, inner, 3);
+  EXPECT_NEAR(gold.maxY - gold.minY + 1, inner / 3, 3);
+  EXPECT_TRUE(saveScreenshot(w.window, "window-preview-wide-window.png"));
+
+  // Each new drawing reshapes it: taller, then too tall (held at three times the width), then
+  // no shape of its own (square).
+  struct Step {
+    const char* svg;
+    double heightPerWidth;
+  };
+  for (const Step& step : {Step{"<svg viewBox=\"0 0 100 200\"></svg>", 2.0},
+                           Step{"<svg viewBox=\"0 0 1 1e9\"></svg>", 3.0},
+                           Step{"<svg width=\"50%\" height=\"10\"></svg>", 1.0}}) {
+    w.document().svgString = step.svg;
+    runMainLoopFor(0.3);
+    EXPECT_NEAR(frame.get_height(), inner * step.heightPerWidth + 2 * margin, 1) << step.svg;
+    EXPECT_EQ(w.impl().preview().get_height(), frame.get_height()) << step.svg;
+  }
 }
 
 TEST_F(DocumentWindow, DropChangesIsUndoableWithoutRedoAndFollowsTheEnabledStates) {

@@ -33,6 +33,11 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 void pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
+// Windows come and go while they are searched or grabbed: a request about a window that has just
+// gone fails with BadWindow, which Xlib's default handler answers by ending the process. Such
+// failures are expected here, and the calls that make them answer nothing.
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
 bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
   for (int shift = 0; shift <= 16; shift += 8) {
     const int ca = int((a >> shift) & 0xff);
@@ -117,6 +122,7 @@ bool Image::savePNG(const std::string& path) const {
 Session::Session() {
   display_ = XOpenDisplay(nullptr);
   if (display_ == nullptr) return;
+  XSetErrorHandler(&ignoreXErrors);
   int event = 0, error = 0, major = 0, minor = 0;
   hasXTest_ = XTestQueryExtension(dpy(display_), &event, &error, &major, &minor);
 }
@@ -185,6 +191,11 @@ Rect Session::geometry(WindowID window) const {
   return Rect{x, y, attributes.width, attributes.height};
 }
 
+void Session::resize(WindowID window, int width, int height) const {
+  XResizeWindow(dpy(display_), window, unsigned(std::max(width, 1)), unsigned(std::max(height, 1)));
+  flush();
+}
+
 void Session::focus(WindowID window) const {
   Display* d = dpy(display_);
   XRaiseWindow(d, window);
@@ -243,6 +254,14 @@ void Session::release(int button) const {
   flush();
 }
 
+void Session::scroll(Wheel direction, int clicks) const {
+  for (int i = 0; i < clicks; ++i) {
+    XTestFakeButtonEvent(dpy(display_), unsigned(direction), True, CurrentTime);
+    XTestFakeButtonEvent(dpy(display_), unsigned(direction), False, CurrentTime);
+  }
+  flush();
+}
+
 void Session::click(int x, int y, int button) const {
   moveTo(x, y);
   pause(30);
@@ -259,6 +278,16 @@ bool Session::keysym(unsigned long sym, bool down) const {
   XTestFakeKeyEvent(d, code, down ? True : False, CurrentTime);
   flush();
   return true;
+}
+
+bool Session::keyDown(const std::string& name) const {
+  const KeySym sym = XStringToKeysym(name.c_str());
+  return sym != NoSymbol && keysym(sym, true);
+}
+
+bool Session::keyUp(const std::string& name) const {
+  const KeySym sym = XStringToKeysym(name.c_str());
+  return sym != NoSymbol && keysym(sym, false);
 }
 
 bool Session::key(const std::string& combination) const {

@@ -59,6 +59,9 @@ class Session {
   /// The window's frame in root coordinates.
   Rect geometry(WindowID window) const;
 
+  /// Resizes the window as a window manager would.
+  void resize(WindowID window, int width, int height) const;
+
   /// Raises the window and gives it the keyboard focus (there is no window manager to do it).
   void focus(WindowID window) const;
 
@@ -69,8 +72,14 @@ class Session {
   void click(int x, int y, int button = 1) const;
   void press(int button) const;
   void release(int button) const;
+  /// Wheel clicks where the pointer is: X buttons 4 (up), 5 (down), 6 (left) and 7 (right).
+  enum class Wheel { up = 4, down = 5, left = 6, right = 7 };
+  void scroll(Wheel direction, int clicks = 1) const;
   /// Presses a key combination such as "ctrl+s", "shift+ctrl+c", "Return", "BackSpace", "End".
   bool key(const std::string& combination) const;
+  /// Presses or lets go of one key named by its key symbol ("Control_L"), to hold it over other input.
+  bool keyDown(const std::string& name) const;
+  bool keyUp(const std::string& name) const;
   /// Types ASCII text one key at a time (shift where the character needs it).
   bool type(const std::string& text, int delayMilliseconds = 5) const;
 

@@ -515,35 +515,44 @@ const AnyValue& AnyValue::unwrapped() const {
 bool AnyValue::isNone() const { return kind() == AnyKind::optional && payload_ == nullptr; }
 
 bool AnyValue::passes(const AnyType& type) const {
-  if (type.kind() == AnyKind::any) return true;
-  if (kind() == AnyKind::optional) {
-    if (payload_ != nullptr) {
-      // A present optional is tested as the value it wraps; as an optional type it passes when
-      // the wrapped value passes the wrapped type.
-      if (type.kind() == AnyKind::optional && wrapped()->passes(type.element())) return true;
-      return wrapped()->passes(type);
+  // One step per layer and no recursion, so that deeply nested values cannot exhaust the stack.
+  // A present optional is tested as the value it wraps, and a value passes an optional type when
+  // it passes the wrapped type; so a present value passes exactly when its innermost value passes
+  // the innermost non-optional type, and an absent one exactly when the type is optional.
+  std::vector<std::pair<const AnyValue*, const AnyType*>> pending{{this, &type}};
+  while (!pending.empty()) {
+    const AnyValue* value = pending.back().first;
+    const AnyType* wanted = pending.back().second;
+    pending.pop_back();
+    if (wanted->kind() == AnyKind::any) continue;
+    while (value->kind() == AnyKind::optional && value->payload_ != nullptr) value = value->wrapped();
+    if (value->kind() == AnyKind::optional) {
+      if (wanted->kind() != AnyKind::optional) return false;
+      continue;
     }
-    return type.kind() == AnyKind::optional;
+    while (wanted->kind() == AnyKind::optional) wanted = &wanted->element();
+    if (wanted->kind() == AnyKind::any) continue;
+    if (value->kind() != wanted->kind()) return false;
+    switch (value->kind()) {
+      case AnyKind::array:
+      case AnyKind::set:
+        if (value->type().element() == wanted->element()) break;
+        for (const AnyValue& element : value->elements()) pending.emplace_back(&element, &wanted->element());
+        break;
+      case AnyKind::dictionary:
+        if (value->type() == *wanted) break;
+        for (const auto& [key, entryValue] : value->entries()) {
+          pending.emplace_back(&key, &wanted->key());
+          pending.emplace_back(&entryValue, &wanted->element());
+        }
+        break;
+      case AnyKind::object:
+        if (!(value->type() == *wanted)) return false;
+        break;
+      default: break;
+    }
   }
-  if (type.kind() == AnyKind::optional) return passes(type.element());
-  if (kind() != type.kind()) return false;
-  switch (kind()) {
-    case AnyKind::array:
-    case AnyKind::set:
-      if (this->type().element() == type.element()) return true;
-      for (const AnyValue& element : elements()) {
-        if (!element.passes(type.element())) return false;
-      }
-      return true;
-    case AnyKind::dictionary:
-      if (this->type() == type) return true;
-      for (const auto& [key, value] : entries()) {
-        if (!key.passes(type.key()) || !value.passes(type.element())) return false;
-      }
-      return true;
-    case AnyKind::object: return this->type() == type;
-    default: return true;
-  }
+  return true;
 }
 
 const AnyValue* AnyValue::lookup(const AnyValue& key) const {

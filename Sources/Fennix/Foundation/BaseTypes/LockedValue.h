@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "Fennix/Foundation/BaseTypes/Emptiable.h"
+
 /// A value shared between threads behind a (non-recursive) lock: a closure handed to `update` or
 /// `sync` must not call back into the same box.
 template <typename T>
@@ -91,4 +93,10 @@ class QvWeakHolder {
   }
 
   std::weak_ptr<T> value;
+};
+
+/// A weak holder is empty once its object is gone.
+template <typename T>
+struct QvObjectThatCanBeEmptyTraits<QvWeakHolder<T>> {
+  static bool isEmpty(const QvWeakHolder<T>& value) { return value.isEmpty(); }
 };

@@ -5,7 +5,9 @@
 #include <charconv>
 #include <chrono>
 #include <ctime>
+#include <libpsl.h>
 #include <limits>
+#include <string_view>
 
 #include "Fennix/console/Console.h"
 
@@ -247,8 +249,36 @@ std::vector<HTTPCookie> HTTPURLResponse::setCookiesUsingURL(const URL& url) cons
 
 namespace {
 
+/// Whether a host is an IP address rather than a domain name: an IPv6 literal (the URL gives it
+/// without brackets) or a name whose last label is a number, as resolvers read "127.1" or "0x7f.1".
+bool isIPAddress(std::string_view host) {
+  if (host.find(':') != std::string_view::npos) return true;
+  if (!host.empty() && host.back() == '.') host.remove_suffix(1);
+  const auto dot = host.rfind('.');
+  std::string_view last = dot == std::string_view::npos ? host : host.substr(dot + 1);
+  if (last.empty()) return false;
+  if (last.size() >= 2 && last[0] == '0' && (last[1] == 'x' || last[1] == 'X')) {
+    return std::all_of(last.begin() + 2, last.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+  }
+  return std::all_of(last.begin(), last.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+/// Whether `domain` is a public suffix ("com", "co.uk", "github.io"), under which anyone may
+/// register a name, by the public suffix list built into libpsl. A name of a top-level domain the
+/// list does not know counts as one.
+bool isPublicSuffix(std::string domain) {
+  if (!domain.empty() && domain.back() == '.') domain.pop_back();
+  if (domain.empty()) return true;
+  const psl_ctx_t* list = psl_builtin();
+  if (!list) return true;  // without the list no domain is known to be safe
+  return psl_is_public_suffix(list, domain.c_str()) != 0;
+}
+
+/// A host matches a domain when it is the domain or a name under it; an IP address only matches
+/// itself.
 bool domainMatches(const std::string& host, const std::string& domain) {
   if (host == domain) return true;
+  if (isIPAddress(host)) return false;
   return host.size() > domain.size() && host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
          host[host.size() - domain.size() - 1] == '.';
 }
@@ -295,6 +325,14 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
     if (attribute == "domain" && !value.empty()) {
       std::string domain = lowercased(value[0] == '.' ? value.substr(1) : value);
       if (domain.empty() || !domainMatches(*host, domain)) return std::nullopt;
+      if (domain == *host && (isIPAddress(domain) || isPublicSuffix(domain))) {
+        // A site whose host is itself an IP address or a public suffix may only set cookies for
+        // that host.
+        cookie.domain = domain;
+        continue;
+      }
+      // A public suffix would send the cookie to every site registered under it.
+      if (isPublicSuffix(domain)) return std::nullopt;
       cookie.domain = domain == *host ? domain : "." + domain;
       if (domain == *host && value[0] == '.') cookie.domain = "." + domain;
     } else if (attribute == "path" && !value.empty() && value[0] == '/') {
@@ -327,6 +365,7 @@ bool HTTPCookie::matches(const URL& url) const {
   if (!host) return false;
   const bool domainCookie = !domain.empty() && domain[0] == '.';
   if (domainCookie ? !domainMatches(*host, domain.substr(1)) : *host != domain) return false;
+  if (domainCookie && isPublicSuffix(domain.substr(1))) return false;
   std::string requestPath = url.path();
   if (requestPath.empty()) requestPath = "/";
   if (!pathMatches(requestPath, path)) return false;

@@ -23,13 +23,27 @@ class GlobalDefaultNotificationGateway {
     return *gateway;
   }
 
+  void relayUnrecorded(const std::shared_ptr<NSUserDefaults>& suite, const std::string& group) {
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      std::erase_if(unrecordedSuites, [](const auto& entry) { return entry.first.expired(); });
+      unrecordedSuites.emplace_back(suite, group);
+    }
+    registerForRemoteNotifications(suite, group);
+  }
+
   void registerForRemoteNotifications(const std::shared_ptr<NSUserDefaults>& suite, const std::string& group) {
     {
       std::lock_guard<std::mutex> guard(lock);
       auto found = registeredGroups.find(group);
       if (found != registeredGroups.end()) {
+        // Suites are held weakly: one that its opener let go of leaves the list here.
         auto& suites = found->second;
-        if (std::find(suites.begin(), suites.end(), suite) == suites.end()) suites.push_back(suite);
+        std::erase_if(suites, [](const std::weak_ptr<NSUserDefaults>& entry) { return entry.expired(); });
+        const bool known = std::any_of(suites.begin(), suites.end(), [&](const std::weak_ptr<NSUserDefaults>& entry) {
+          return entry.lock() == suite;
+        });
+        if (!known) suites.push_back(suite);
         return;
       }
       registeredGroups[group] = {suite};
@@ -61,6 +75,7 @@ class GlobalDefaultNotificationGateway {
 
   void onDefaultsChange(NSUserDefaults& suite) {
     auto group = suite.qvGroupName();
+    if (!group) group = unrecordedGroup(suite);
     if (!group) return;  // suites without a group (the standard one) are never relayed
     postQueue.async([this, group = *group] {
       if (pendingPosts.count(group) != 0) return;
@@ -70,6 +85,14 @@ class GlobalDefaultNotificationGateway {
       currentPostItem = std::make_shared<DispatchWorkItem>([this] { postPending(); });
       postQueue.asyncAfter(notifyDelay, currentPostItem);
     });
+  }
+
+  std::optional<std::string> unrecordedGroup(const NSUserDefaults& suite) {
+    std::lock_guard<std::mutex> guard(lock);
+    for (const auto& [entry, group] : unrecordedSuites) {
+      if (auto known = entry.lock(); known.get() == &suite) return group;
+    }
+    return std::nullopt;
   }
 
   // On postQueue, when the batch is due.
@@ -103,7 +126,12 @@ class GlobalDefaultNotificationGateway {
     {
       std::lock_guard<std::mutex> guard(lock);
       auto found = registeredGroups.find(group);
-      if (found != registeredGroups.end()) suites = found->second;
+      if (found != registeredGroups.end()) {
+        std::erase_if(found->second, [](const std::weak_ptr<NSUserDefaults>& entry) { return entry.expired(); });
+        for (const auto& entry : found->second) {
+          if (auto suite = entry.lock()) suites.push_back(std::move(suite));
+        }
+      }
     }
     if (suites.empty()) {
       log->log("no defaults registered for remote defaults change:", *name);
@@ -119,7 +147,10 @@ class GlobalDefaultNotificationGateway {
   DistributedNotificationCenter* dnc = nullptr;
   const std::string notificationNameSuffix = groupdefaults::notificationNameSuffix;
   std::mutex lock;
-  std::map<std::string, std::vector<std::shared_ptr<NSUserDefaults>>> registeredGroups;
+  // The suites opened in this process per group, while their openers keep them.
+  std::map<std::string, std::vector<std::weak_ptr<NSUserDefaults>>> registeredGroups;
+  // Suites relayed under a group that is not recorded in them.
+  std::vector<std::pair<std::weak_ptr<NSUserDefaults>, std::string>> unrecordedSuites;
   DispatchQueue postQueue;
   // Touched only on postQueue.
   std::set<std::string> pendingPosts;
@@ -140,6 +171,10 @@ void persistGroupName(const std::shared_ptr<NSUserDefaults>& suite, const std::s
 }
 
 }  // namespace
+
+void groupdefaults::relay(const std::shared_ptr<NSUserDefaults>& suite, const std::string& group) {
+  if (suite && !group.empty()) GlobalDefaultNotificationGateway::shared().relayUnrecorded(suite, group);
+}
 
 std::optional<std::string> NSUserDefaults::qvGroupName() { return string(QvDefaultGroupNameKey); }
 

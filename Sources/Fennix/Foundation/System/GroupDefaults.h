@@ -7,6 +7,9 @@
 // { "QvEmitter": the relay } as user information, which the relay itself never re-announces.
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include "Fennix/Foundation/UserDefaults.h"
 
 namespace groupdefaults {
@@ -15,5 +18,10 @@ namespace groupdefaults {
 inline const std::string emitterKey = "QvEmitter";
 /// The cross-process notification of a group is the group name followed by this suffix.
 inline const std::string notificationNameSuffix = ".defaults.changed";
+
+/// Relays the changes of `suite` like those of a suite of `group`, without recording the group
+/// in it: for suites whose keys are all their owner's (the cloud key-value store's). The relay
+/// holds the suite weakly.
+void relay(const std::shared_ptr<NSUserDefaults>& suite, const std::string& group);
 
 }  // namespace groupdefaults

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Fennix/Foundation/System/Bundle.h"
+#include "Fennix/Foundation/System/GroupDefaults.h"
 #include "Fennix/console/Console.h"
 
 using Fennix::AnyKind;
@@ -112,7 +113,50 @@ std::shared_ptr<NSUbiquitousKeyValueStore> NSUbiquitousKeyValueStore::defaultSto
 }
 
 NSUbiquitousKeyValueStore::NSUbiquitousKeyValueStore(std::shared_ptr<NSUserDefaults> suite)
-    : suite_(std::move(suite)) {}
+    : suite_(std::move(suite)) {
+  seen_ = suite_->dictionaryRepresentation();
+  // The relay re-posts the suite's change notice, marked as its own, when another process changed
+  // the suite (and when this process's own change comes back, which then changed nothing new).
+  relayObserver_ = NotificationCenter::defaultCenter().addObserver(
+      NSUserDefaults::didChangeNotification, suite_.get(), std::nullopt, [this](const Notification& notification) {
+        if (notification.userInfo().count(groupdefaults::emitterKey) != 0) takeExternalChanges();
+      });
+  // The standard suite is never relayed.
+  if (suite_->suiteName() != NSUserDefaults::standard()->suiteName()) groupdefaults::relay(suite_, suite_->suiteName());
+}
+
+NSUbiquitousKeyValueStore::~NSUbiquitousKeyValueStore() {
+  NotificationCenter::defaultCenter().removeObserver(relayObserver_);
+}
+
+void NSUbiquitousKeyValueStore::takeExternalChanges() {
+  std::vector<std::string> changed;
+  {
+    std::lock_guard<std::mutex> lock(seenMutex_);
+    auto now = suite_->dictionaryRepresentation();
+    for (const auto& [key, value] : now) {
+      auto before = seen_.find(key);
+      if (before == seen_.end() || !(before->second == value)) changed.push_back(key);
+    }
+    for (const auto& entry : seen_) {
+      if (now.count(entry.first) == 0) changed.push_back(entry.first);
+    }
+    seen_ = std::move(now);
+  }
+  if (changed.empty()) return;
+  NotificationCenter::defaultCenter().post(Notification(
+      didChangeExternallyNotification, this,
+      {{changeReasonKey, std::any(0)}, {changedKeysKey, std::any(std::move(changed))}}));
+}
+
+void NSUbiquitousKeyValueStore::noteOwnChange(const std::string& key) {
+  std::lock_guard<std::mutex> lock(seenMutex_);
+  if (auto value = suite_->object(key)) {
+    seen_.insert_or_assign(key, std::move(*value));
+  } else {
+    seen_.erase(key);
+  }
+}
 
 // Text, numbers and truth values are kept as themselves; arrays and dictionaries as data holding
 // their JSON text (the store takes no data values of its own).
@@ -155,27 +199,32 @@ void NSUbiquitousKeyValueStore::setObject(const std::optional<AnyValue>& value, 
     return;
   }
   const AnyValue& plain = value->unwrapped();
-  switch (plain.kind()) {
-    case AnyKind::string: suite_->set(plain.text(), forKey); return;
-    case AnyKind::bool_: suite_->set(plain.truthValue(), forKey); return;
-    case AnyKind::float_: suite_->set(static_cast<double>(plain.floatValue()), forKey); return;
-    case AnyKind::double_: suite_->set(plain.doubleValue(), forKey); return;
-    default: break;
-  }
-  auto json = toJSON(plain, 0);
-  if (!json) {
+  const std::optional<DefaultsValue> stored = [&]() -> std::optional<DefaultsValue> {
+    switch (plain.kind()) {
+      case AnyKind::string: return DefaultsValue(plain.text());
+      case AnyKind::bool_: return DefaultsValue(plain.truthValue());
+      case AnyKind::float_: return DefaultsValue(static_cast<double>(plain.floatValue()));
+      case AnyKind::double_: return DefaultsValue(plain.doubleValue());
+      default: break;
+    }
+    auto json = toJSON(plain, 0);
+    if (!json) return std::nullopt;
+    if (json->is_number_integer() && !json->is_number_unsigned()) return DefaultsValue(json->get<std::int64_t>());
+    const std::string text = json->dump();
+    return DefaultsValue(DefaultsData(text.begin(), text.end()));
+  }();
+  if (!stored) {
     console::error("cloud key-value store cannot hold value:", plain.description(), "for key:", forKey);
     return;
   }
-  if (json->is_number_integer() && !json->is_number_unsigned()) {
-    suite_->set(json->get<std::int64_t>(), forKey);
-    return;
-  }
-  const std::string text = json->dump();
-  suite_->set(DefaultsData(text.begin(), text.end()), forKey);
+  suite_->set(*stored, forKey);
+  noteOwnChange(forKey);
 }
 
-void NSUbiquitousKeyValueStore::removeObject(const std::string& forKey) { suite_->removeObject(forKey); }
+void NSUbiquitousKeyValueStore::removeObject(const std::string& forKey) {
+  suite_->removeObject(forKey);
+  noteOwnChange(forKey);
+}
 
 bool NSUbiquitousKeyValueStore::synchronize() { return suite_->synchronize(); }
 

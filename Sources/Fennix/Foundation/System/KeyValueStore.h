@@ -1,10 +1,12 @@
 // The cloud key-value store and its wrapper.
 //
 // This platform has no cloud store: `NSUbiquitousKeyValueStore` keeps its values in a suite of
-// its own in the user defaults (the application's bundle identifier followed by ".cloud-kvs").
-// `synchronize()` writes them out; nothing changes the store from outside by itself, and values
-// are not synchronised over the network. Its external-change notice
-// (`didChangeExternallyNotification`) is what the wrapper listens to.
+// its own in the user defaults (the application's bundle identifier followed by ".cloud-kvs"),
+// shared by the user's processes but not synchronised over the network. The store relays the
+// changes of its suite between processes through the defaults relay (under the suite's name):
+// when another process changed it, the store posts its external-change notice
+// (`didChangeExternallyNotification`, reason 0, with the keys whose values changed), which is
+// what the wrapper listens to.
 //
 // `QvKeyValueStore` wraps the default store: it reads and writes values, synchronises once when
 // it is made, translates external-change notices into typed events, logs them through the module
@@ -12,7 +14,9 @@
 #pragma once
 
 #include <any>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -45,8 +49,11 @@ class NSUbiquitousKeyValueStore : public QvKeyValueStoreType {
 
   /// The application's store.
   static std::shared_ptr<NSUbiquitousKeyValueStore> defaultStore();
-  /// A store over the given suite.
+  /// A store over the given suite, relaying its changes between processes.
   explicit NSUbiquitousKeyValueStore(std::shared_ptr<NSUserDefaults> suite);
+  ~NSUbiquitousKeyValueStore() override;
+  NSUbiquitousKeyValueStore(const NSUbiquitousKeyValueStore&) = delete;
+  NSUbiquitousKeyValueStore& operator=(const NSUbiquitousKeyValueStore&) = delete;
 
   /// Text, numbers and truth values, and arrays and dictionaries (with text keys) of them.
   std::optional<Fennix::AnyValue> object(const std::string& forKey);
@@ -67,7 +74,16 @@ class NSUbiquitousKeyValueStore : public QvKeyValueStoreType {
   const std::shared_ptr<NSUserDefaults>& suite() const { return suite_; }
 
  private:
+  /// After a change of the suite by another process: the keys whose values differ from what
+  /// this store last saw, announced as an external change when there are any.
+  void takeExternalChanges();
+  /// Records what this store itself wrote under `key`.
+  void noteOwnChange(const std::string& key);
+
   std::shared_ptr<NSUserDefaults> suite_;
+  std::mutex seenMutex_;
+  std::map<std::string, DefaultsValue> seen_;  // the suite as this store last saw it
+  NotificationObserverToken relayObserver_;
 };
 
 /// User defaults as a key-value store.

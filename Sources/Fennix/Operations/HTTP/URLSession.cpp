@@ -3,9 +3,12 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include "Fennix/console/Console.h"
 
@@ -55,12 +58,6 @@ struct Transfer {
   std::vector<std::pair<std::string, std::string>> headers;
   std::size_t headerBytes = 0;
   const std::atomic<bool>* cancelled = nullptr;
-  CURL* curl = nullptr;
-  /// The "Set-Cookie" values of each complete header block, with the URL that sent it; the
-  /// blocks of redirects that were followed set cookies too.
-  std::vector<std::pair<std::string, std::vector<std::string>>> cookieBlocks;
-  /// How many of those came before the last response began.
-  std::size_t earlierCookieBlocks = 0;
 };
 
 constexpr std::size_t maximumHeaderBytes = 1024 * 1024;
@@ -83,22 +80,9 @@ std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* c
   if (transfer->headerBytes > maximumHeaderBytes) return 0;
   std::string line(data, length);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  if (line.empty()) {
-    // The end of a header block, read while the transfer still names the URL that sent it.
-    std::vector<std::string> cookies;
-    for (const auto& [name, value] : transfer->headers) {
-      if (Fennix::canonicalHeaderName(name) == "Set-Cookie") cookies.push_back(value);
-    }
-    char* effective = nullptr;
-    if (!cookies.empty() && transfer->curl != nullptr &&
-        curl_easy_getinfo(transfer->curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective != nullptr) {
-      transfer->cookieBlocks.emplace_back(effective, std::move(cookies));
-    }
-    return length;
-  }
+  if (line.empty()) return length;
   if (line.rfind("HTTP/", 0) == 0) {
     transfer->headers.clear();  // a new response (after an interim one or a followed redirect)
-    transfer->earlierCookieBlocks = transfer->cookieBlocks.size();
     return length;
   }
   const auto colon = line.find(':');
@@ -145,6 +129,106 @@ HTTPURLResponse::HeaderFields headerFields(const std::vector<std::pair<std::stri
   return fields;
 }
 
+// Cookies travel through libcurl's cookie engine for the length of one transfer, so that each
+// followed redirect carries exactly the cookies that match it, including those set by an
+// earlier hop. The engine takes and gives them as lines of the Netscape cookie file: domain,
+// whether subdomains match, path, secure, expiry in seconds since 1970 (0 for a session
+// cookie), name and value, separated by tabs, the domain prefixed with "#HttpOnly_" for
+// HTTP-only cookies.
+
+constexpr const char* httpOnlyPrefix = "#HttpOnly_";
+
+/// The engine's line of a cookie; none for a cookie whose text would break the line.
+std::optional<std::string> netscapeLine(const HTTPCookie& cookie) {
+  for (const std::string* field : {&cookie.name, &cookie.value, &cookie.domain, &cookie.path}) {
+    if (field->find_first_of("\t\r\n") != std::string::npos) return std::nullopt;
+  }
+  if (cookie.name.empty() || cookie.domain.empty() || cookie.domain == ".") return std::nullopt;
+  const bool domainCookie = cookie.domain[0] == '.';
+  long long expires = 0;
+  if (cookie.expiresDate) {
+    expires = std::max<long long>(
+        1, std::chrono::duration_cast<std::chrono::seconds>(cookie.expiresDate->time_since_epoch()).count());
+  }
+  return std::string(cookie.isHTTPOnly ? httpOnlyPrefix : "") + cookie.domain + "\t" + (domainCookie ? "TRUE" : "FALSE") +
+         "\t" + (cookie.path.empty() ? "/" : cookie.path) + "\t" + (cookie.isSecure ? "TRUE" : "FALSE") + "\t" +
+         std::to_string(expires) + "\t" + cookie.name + "\t" + cookie.value;
+}
+
+/// The cookie of one of the engine's lines; none for a line that is not one.
+std::optional<HTTPCookie> cookieOfNetscapeLine(std::string line) {
+  HTTPCookie cookie;
+  if (line.rfind(httpOnlyPrefix, 0) == 0) {
+    cookie.isHTTPOnly = true;
+    line.erase(0, std::strlen(httpOnlyPrefix));
+  }
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  while (fields.size() < 6) {
+    const auto tab = line.find('\t', start);
+    if (tab == std::string::npos) return std::nullopt;
+    fields.push_back(line.substr(start, tab - start));
+    start = tab + 1;
+  }
+  fields.push_back(line.substr(start));
+  const bool domainCookie = fields[1] == "TRUE";
+  std::string domain = fields[0];
+  while (!domain.empty() && domain[0] == '.') domain.erase(0, 1);
+  if (domain.empty() || fields[5].empty()) return std::nullopt;
+  cookie.domain = domainCookie ? "." + domain : domain;
+  cookie.path = fields[2].empty() ? "/" : fields[2];
+  cookie.isSecure = fields[3] == "TRUE";
+  long long expires = 0;
+  const auto [end, failure] = std::from_chars(fields[4].data(), fields[4].data() + fields[4].size(), expires);
+  if (failure != std::errc() || end != fields[4].data() + fields[4].size()) return std::nullopt;
+  if (expires != 0) {
+    // Kept within the clock's range: at most about 200 years from now.
+    const long long now = std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::system_clock::now().time_since_epoch()).count();
+    expires = std::clamp(expires, 1LL, now + 200LL * 366 * 24 * 3600);
+    cookie.expiresDate = Fennix::Date(std::chrono::seconds(expires));
+  }
+  cookie.name = fields[5];
+  cookie.value = fields[6];
+  return cookie;
+}
+
+/// Hands the store's cookies to the engine of a transfer; answers the lines given, by cookie.
+std::map<std::tuple<std::string, std::string, std::string>, std::string> feedCookies(CURL* curl,
+                                                                                    const HTTPCookieStorage& storage) {
+  std::map<std::tuple<std::string, std::string, std::string>, std::string> fed;
+  const auto now = std::chrono::system_clock::now();
+  for (const auto& cookie : storage.cookies()) {
+    if (cookie.isExpired(now)) continue;
+    const auto line = netscapeLine(cookie);
+    if (!line) continue;
+    curl_easy_setopt(curl, CURLOPT_COOKIELIST, line->c_str());
+    fed[{cookie.name, cookie.domain, cookie.path}] = *line;
+  }
+  return fed;
+}
+
+/// Stores what the transfer's engine holds after it: cookies set or changed by any response of
+/// the transfer are stored, cookies the responses removed are deleted.
+void storeCookies(CURL* curl, HTTPCookieStorage& storage,
+                  std::map<std::tuple<std::string, std::string, std::string>, std::string> fed) {
+  curl_slist* lines = nullptr;
+  if (curl_easy_getinfo(curl, CURLINFO_COOKIELIST, &lines) != CURLE_OK) return;
+  for (curl_slist* item = lines; item != nullptr; item = item->next) {
+    const auto cookie = item->data != nullptr ? cookieOfNetscapeLine(item->data) : std::nullopt;
+    if (!cookie) continue;
+    const auto key = std::make_tuple(cookie->name, cookie->domain, cookie->path);
+    const auto found = fed.find(key);
+    const bool unchanged = found != fed.end() && netscapeLine(*cookie) == found->second;
+    if (found != fed.end()) fed.erase(found);
+    if (!unchanged) storage.setCookie(*cookie);
+  }
+  curl_slist_free_all(lines);
+  for (const auto& [key, line] : fed) {
+    if (auto gone = cookieOfNetscapeLine(line)) storage.deleteCookie(*gone);
+  }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -177,19 +261,19 @@ void URLSessionDataTask::perform() {
   } else if (!request_.url || !request_.url->host() || (scheme != "http" && scheme != "https")) {
     error = urlError(URLErrorCode::unsupportedURL, "unsupported URL");
   } else if (CURL* curl = curl_easy_init()) {
-    transfer.curl = curl;
     const std::string address = request_.url->absoluteString();
     const auto& storage = session_->configuration_.cookieStorage;
     curl_slist* headers = nullptr;
     for (const auto& [name, value] : request_.allHTTPHeaderFields()) {
       headers = curl_slist_append(headers, (name + ": " + value).c_str());
     }
-    if (storage && !request_.value("Cookie")) {
-      for (const auto& [name, value] : HTTPCookie::requestHeaderFieldsWithCookies(storage->cookies(*request_.url))) {
-        headers = curl_slist_append(headers, (name + ": " + value).c_str());
-      }
-    }
     headers = curl_slist_append(headers, "Expect:");
+    std::map<std::tuple<std::string, std::string, std::string>, std::string> fedCookies;
+    if (storage) {
+      curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");  // the engine, without a file
+      // A request that carries a "Cookie" field of its own gets none from the store.
+      if (!request_.value("Cookie")) fedCookies = feedCookies(curl, *storage);
+    }
 
     curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -235,22 +319,10 @@ void URLSessionDataTask::perform() {
 
     if (status > 0) {
       auto http = std::make_shared<HTTPURLResponse>(responseURL, status, headerFields(transfer.headers));
-      if (storage) {
-        // Cookies of redirects that were followed first, then those of the response itself.
-        for (std::size_t i = 0; i < transfer.earlierCookieBlocks; ++i) {
-          const auto& [sender, cookies] = transfer.cookieBlocks[i];
-          const auto senderURL = URL::fromString(sender);
-          if (!senderURL) continue;
-          for (const auto& text : cookies) {
-            for (const auto& cookie : HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", text}}, *senderURL)) {
-              storage->setCookie(cookie);
-            }
-          }
-        }
-        for (const auto& cookie : http->setCookiesUsingURL(*responseURL)) storage->setCookie(cookie);
-      }
       response = http;
     }
+    // Cookies set along the way count even when a later hop fails.
+    if (storage) storeCookies(curl, *storage, std::move(fedCookies));
     // Whatever arrived of a transfer that failed or was cancelled is never handed on as a result.
     if (cancelled_.load()) {
       error = urlError(URLErrorCode::cancelled, "cancelled");

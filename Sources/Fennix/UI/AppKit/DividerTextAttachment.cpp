@@ -70,7 +70,8 @@ std::vector<NSPasteboard::PasteboardType> QvDividerTextAttachment::writableTypes
 
 std::optional<std::string> QvDividerTextAttachment::pasteboardPropertyList(
     const NSPasteboard::PasteboardType& forType) const {
-  if (!attachmentCell) return std::nullopt;
+  // Only a divider copies as a divider: an attachment of data keeps whatever cell it is given.
+  if (dynamic_cast<const Cell*>(attachmentCell.get()) == nullptr) return std::nullopt;
   return QvTextDividerPBItem().pasteboardPropertyList(forType);
 }
 

@@ -47,7 +47,8 @@ class QvDividerTextAttachment : public NSTextAttachment {
 
   /// The divider type, then plain text.
   std::vector<NSPasteboard::PasteboardType> writableTypes() const override;
-  /// What a new pasteboard item gives for the type, when the attachment has a cell.
+  /// What a new pasteboard item gives for the type, when the attachment's cell is a divider cell;
+  /// none for an attachment of data, whatever cell it was given.
   std::optional<std::string> pasteboardPropertyList(const NSPasteboard::PasteboardType& forType) const override;
 };
 

@@ -1,6 +1,7 @@
 #include "Fennix/UI/Common/VisualFormat.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 
 namespace Fennix {
@@ -116,8 +117,18 @@ class Parser {
       while (p < text_.size() && std::isdigit(static_cast<unsigned char>(text_[p]))) ++p;
     }
     if (p == digits || (p == digits + 1 && text_[digits] == '.')) return std::nullopt;
+    const double value = std::strtod(std::string(text_.substr(start, p - start)).c_str(), nullptr);
+    if (!std::isfinite(value)) failAt("Numbers must be finite", start);  // too many digits
     pos_ = p;
-    return std::strtod(std::string(text_.substr(start, p - start)).c_str(), nullptr);
+    return value;
+  }
+
+  /// The value of a metric, which must be a finite number.
+  double metricValue(const std::string& name, std::size_t position) {
+    auto metric = metrics_.find(name);
+    if (metric == metrics_.end()) failAt(name + " is not a key in the metrics dictionary.", position);
+    if (!std::isfinite(metric->second)) failAt("The metric " + name + " must be a finite number", position);
+    return metric->second;
   }
 
   LayoutItem lookUpView(const std::string& name, std::size_t position) {
@@ -149,8 +160,8 @@ class Parser {
     std::size_t start = pos_;
     if (!isNameStart(peek())) fail("Expected a number, metric or view name");
     std::string name = parseName();
-    if (auto metric = metrics_.find(name); metric != metrics_.end()) {
-      predicate.constant = metric->second;
+    if (metrics_.contains(name)) {
+      predicate.constant = metricValue(name, start);
       return;
     }
     if (!allowViews) failAt(name + " is not a key in the metrics dictionary.", start);
@@ -178,14 +189,12 @@ class Parser {
       std::optional<double> priority = parseNumber(false);
       if (!priority) {
         if (!isNameStart(peek())) fail("Expected a priority after '@'");
-        std::string name = parseName();
-        auto metric = metrics_.find(name);
-        if (metric == metrics_.end()) failAt(name + " is not a key in the metrics dictionary.", start);
-        priority = metric->second;
+        priority = metricValue(parseName(), start);
       }
-      if (!(*priority > 0 && *priority <= 1000))
-        failAt("Priorities must be greater than 0 and at most 1000", start);
-      predicate.priority = static_cast<NSLayoutPriority>(*priority);
+      // Checked as the single-precision priority it becomes: a tiny positive number is 0 there.
+      const auto narrowed = static_cast<NSLayoutPriority>(*priority);
+      if (!(narrowed > 0 && narrowed <= 1000)) failAt("Priorities must be greater than 0 and at most 1000", start);
+      predicate.priority = narrowed;
     }
     return predicate;
   }
@@ -225,10 +234,7 @@ class Parser {
       } else {
         std::size_t start = pos_;
         if (!isNameStart(peek())) fail("Expected a number or metric after '-'");
-        std::string name = parseName();
-        auto metric = metrics_.find(name);
-        if (metric == metrics_.end()) failAt(name + " is not a key in the metrics dictionary.", start);
-        predicate.constant = metric->second;
+        predicate.constant = metricValue(parseName(), start);
       }
       connection.predicates.push_back(predicate);
     }

@@ -15,6 +15,7 @@
 #include "Fennix/console/Console.h"
 #include "Highlight/HighlightJS.h"
 #include "Highlight/Resources.h"
+#include "QuarvelUtilities/GTK/WebView.h"
 #include "SVGQuarvel/App/About.h"
 #include "SVGQuarvel/App/ExampleSVGs.h"
 #include "SVGQuarvel/App/GTK/AboutWindow.h"
@@ -39,6 +40,10 @@ void installDocumentContent(const std::shared_ptr<SVGQuarvelDocument>& document,
 DocumentWindow::DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record)
     : app_(app), record_(std::move(record)) {
   set_default_size(1100, 700);
+  // Closing only hides the window: the application owns it and lets it go once it is hidden (the
+  // toolkit would otherwise destroy it under its owner, which then presents a dead window when
+  // the document is opened again).
+  set_hide_on_close(true);
   set_show_menubar(true);
   set_titlebar(headerBar_);
   installDocumentContent(record_->document(), *this, headerBar_);
@@ -124,7 +129,9 @@ int SVGQuarvelApp::main(int argc, char* argv[]) {
 
 void SVGQuarvelApp::on_startup() {
   Gtk::Application::on_startup();
-  // Loads highlight.js before any window opens.
+  // Loads highlight.js before any window opens; the web views' engine is set up first (see
+  // `WebView::setUpProcess`).
+  QuarvelUtilities::WebView::setUpProcess();
   hljs_ = HighlightJS::shared();
 
   // The icon comes with the resources until it is installed into the icon theme.

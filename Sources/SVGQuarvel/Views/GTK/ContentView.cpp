@@ -5,6 +5,7 @@
 #include "Fennix/Foundation/UserDefaults.h"
 #include "Fennix/Foundation/Text/Font.h"
 #include "Highlight/HighlightJSTheme.h"
+#include "QuarvelUtilities/SVGWebViewContent.h"
 #include "SVGQuarvel/Views/EditorPanes.h"
 #include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
 
@@ -97,15 +98,16 @@ ContentViewImpl::~ContentViewImpl() {
 }
 
 void ContentViewImpl::buildSidebar() {
+  // The preview takes the shape of the drawing at the sidebar's width.
   preview_ = std::make_unique<QuarvelUtilities::SVGWebView>(document_->svgString.get());
-  preview_->set_size_request(-1, 220);
-  previewFrame_.add_css_class("quarvel-preview");
-  previewFrame_.append(*preview_);
-  previewFrame_.set_margin_start(12);
-  previewFrame_.set_margin_end(12);
-  previewFrame_.set_margin_bottom(12);
+  previewFrame_ = std::make_unique<AspectFitFrame>(*preview_, QuarvelUtilities::SVGWebViewContent::pageMargin);
+  previewFrame_->setRatio(QuarvelUtilities::SVGWebViewContent::aspectRatio(document_->svgString.get()));
+  previewFrame_->add_css_class("quarvel-preview");
+  previewFrame_->set_margin_start(12);
+  previewFrame_->set_margin_end(12);
+  previewFrame_->set_margin_bottom(12);
   settings_ = std::make_unique<ExportSettingsView>(document_);
-  sidebarColumn_.append(previewFrame_);
+  sidebarColumn_.append(*previewFrame_);
   sidebarColumn_.append(sidebarDivider_);
   sidebarColumn_.append(*settings_);
   sidebar_.set_child(sidebarColumn_);
@@ -303,6 +305,7 @@ void ContentViewImpl::showFontChooser() {
 void ContentViewImpl::observeDocument() {
   subscriptions_.push_back(document_->svgString.didSet().sink([this](const std::string& svg) {
     preview_->setSVG(svg);  // every change reloads the page; loading runs in the web process
+    previewFrame_->setRatio(QuarvelUtilities::SVGWebViewContent::aspectRatio(svg));
     if (!writingSVG_) refreshEditorsFromDocument(true, false);
     refreshSwiftSide();
   }));

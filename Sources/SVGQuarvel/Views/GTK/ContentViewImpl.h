@@ -22,6 +22,7 @@
 #include "QuarvelUtilities/GTK/FileDropTarget.h"
 #include "QuarvelUtilities/GTK/WebView.h"
 #include "SVGQuarvel/Views/DocumentWindowModel.h"
+#include "SVGQuarvel/Views/GTK/AspectFitFrame.h"
 #include "SVGQuarvel/Views/GTK/ExportSettingsView.h"
 #include "SVGQuarvel/Views/GTK/SymbolIcon.h"
 #include "SyntaxEditor/GTK/SyntaxEditorView.h"
@@ -45,6 +46,7 @@ class ContentViewImpl {
   Gtk::Paned& sidebarSplit() { return sidebarSplit_; }
   Gtk::ScrolledWindow& sidebar() { return sidebar_; }
   QuarvelUtilities::SVGWebView& preview() { return *preview_; }
+  AspectFitFrame& previewFrame() { return *previewFrame_; }
   ExportSettingsView& settings() { return *settings_; }
   Gtk::Paned& editorSplit() { return editorSplit_; }
   SyntaxEditorView& svgEditor() { return *svgEditor_; }
@@ -90,8 +92,8 @@ class ContentViewImpl {
   Gtk::Paned sidebarSplit_{Gtk::Orientation::HORIZONTAL};
   Gtk::ScrolledWindow sidebar_;
   Gtk::Box sidebarColumn_{Gtk::Orientation::VERTICAL, 0};
-  Gtk::Box previewFrame_;
   std::unique_ptr<QuarvelUtilities::SVGWebView> preview_;
+  std::unique_ptr<AspectFitFrame> previewFrame_;  // after the preview: it lets go of it first
   Gtk::Separator sidebarDivider_;
   std::unique_ptr<ExportSettingsView> settings_;
 

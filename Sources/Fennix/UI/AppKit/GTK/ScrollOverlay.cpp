@@ -1,5 +1,7 @@
 #include "Fennix/UI/AppKit/GTK/ScrollOverlay.h"
 
+#include <algorithm>
+
 #include <gtkmm/adjustment.h>
 #include <gtkmm/eventcontrollerscroll.h>
 #include <gtkmm/scrolledwindow.h>
@@ -49,6 +51,9 @@ bool QvVerticalScrollOverlayView::scrollWheel(double dx, double) {
   auto adjustment = scroller->get_hadjustment();
   double step = adjustment->get_step_increment() > 0 ? adjustment->get_step_increment() : 20;
   double value = adjustment->get_value() + dx * step;
-  adjustment->set_value(std::clamp(value, adjustment->get_lower(), adjustment->get_upper() - adjustment->get_page_size()));
+  // Content narrower than the viewport leaves nothing to scroll: the range is just its start.
+  const double lower = adjustment->get_lower();
+  const double upper = std::max(lower, adjustment->get_upper() - adjustment->get_page_size());
+  adjustment->set_value(std::clamp(value, lower, upper));
   return true;
 }

@@ -1,12 +1,15 @@
 #include "Fennix/UI/AppKit/GTK/ViewFactory.h"
 
 #include <gdkmm/pixbuf.h>
+#include <glibmm/main.h>
+#include <gtkmm/gestureclick.h>
 #include <gtkmm/icontheme.h>
 #include <gtkmm/image.h>
 #include <gtkmm/stringlist.h>
 #include <pangomm/attrlist.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "Fennix/UI/Common/AutoLayout.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
@@ -176,6 +179,37 @@ void QvLabel::refresh() {
   set_text(text);
 }
 
+QvCollectionView::QvCollectionView() {
+  auto click = Gtk::GestureClick::create();
+  click->signal_pressed().connect([this, gesture = click.get()](int, double x, double y) {
+    if (!selectable_) return;
+    long hit = -1;
+    for (std::size_t index = 0; index < items().size() && hit < 0; ++index) {
+      Gtk::Widget* item = items()[index];
+      double ix = 0, iy = 0;
+      if (item->translate_coordinates(*this, 0, 0, ix, iy) && x >= ix && y >= iy && x < ix + item->get_width() &&
+          y < iy + item->get_height())
+        hit = long(index);
+    }
+    const bool extend = allowsMultipleSelection_ &&
+                        (gesture->get_current_event_state() & Gdk::ModifierType::CONTROL_MASK) == Gdk::ModifierType::CONTROL_MASK;
+    std::set<std::size_t> selection = extend ? selection_ : std::set<std::size_t>{};
+    if (hit >= 0 && !(extend && selection.erase(std::size_t(hit)))) selection.insert(std::size_t(hit));
+    setSelectionIndexes(std::move(selection));
+  });
+  add_controller(click);
+}
+
+void QvCollectionView::setSelectionIndexes(std::set<std::size_t> indexes) {
+  std::erase_if(indexes, [&](std::size_t index) { return index >= items().size(); });
+  if (!allowsMultipleSelection_ && indexes.size() > 1) indexes = {*indexes.begin()};
+  selection_ = std::move(indexes);
+  for (std::size_t index = 0; index < items().size(); ++index) {
+    if (selection_.count(index)) items()[index]->set_state_flags(Gtk::StateFlags::SELECTED, false);
+    else items()[index]->unset_state_flags(Gtk::StateFlags::SELECTED);
+  }
+}
+
 void NSGridView::addRow(const std::vector<Gtk::Widget*>& views) {
   for (std::size_t column = 0; column < views.size(); ++column) {
     if (views[column]) attach(*views[column], int(column), rows_);
@@ -204,10 +238,13 @@ Gtk::Box* QvViewFactoryAppKitImp::makeStackView(const std::vector<Widget*>& view
                                                 std::optional<NSLayoutPriority> hugging, double spacing,
                                                 const std::function<void(Gtk::Box&)>& configure) {
   const bool vertical = axis == NSUserInterfaceLayoutOrientation::vertical;
-  auto* stack = made<Gtk::Box>(vertical ? Gtk::Orientation::VERTICAL : Gtk::Orientation::HORIZONTAL, int(spacing));
+  Gtk::Box* stack = vertical ? static_cast<Gtk::Box*>(made<UXVerticalStackView>()) : made<UXHorizontalStackView>();
+  stack->set_orientation(vertical ? Gtk::Orientation::VERTICAL : Gtk::Orientation::HORIZONTAL);
+  stack->set_spacing(int(spacing));
   stack->set_homogeneous(distribution == NSStackViewDistribution::fillEqually);
   for (Widget* view : views) {
     if (!view) continue;
+    if (view->get_parent()) view->unparent();
     if (alignment) {
       if (vertical) {
         view->set_halign(alignOf(*alignment));
@@ -289,6 +326,7 @@ QvExtendedScrollView* QvViewFactoryAppKitImp::makeSourceListView(const std::func
   setUpScrollView(*scroll);
   auto* outline = Gtk::make_managed<QvSourceListView>();
   outline->add_css_class("navigation-sidebar");
+  outline->setIndentationPerLevel(16);
   scroll->set_child(*outline);
   if (configure) configure(*outline);
   return scroll;
@@ -324,8 +362,23 @@ Gtk::Frame* QvViewFactoryAppKitImp::makeBox(const std::function<void(Widget&)>& 
   return box;
 }
 
+namespace {
+
+/// A separator at least as long as it is thick: width ≥ height across, height ≥ width down.
+void constrainSeparator(Gtk::Separator& line, bool across) {
+  const Fennix::LayoutItem item = Fennix::item(line);
+  const auto length = across ? NSLayoutAttribute::width : NSLayoutAttribute::height;
+  const auto thickness = across ? NSLayoutAttribute::height : NSLayoutAttribute::width;
+  NSLayoutConstraint::activate(
+      {NSLayoutConstraint::make(item, length, NSLayoutRelation::greaterThanOrEqual, item, thickness, 1, 0)});
+}
+
+}  // namespace
+
 Gtk::Separator* QvViewFactoryAppKitImp::makeHSeparator() {
   auto* line = made<Gtk::Separator>(Gtk::Orientation::HORIZONTAL);
+  line->set_size_request(10, 2);
+  constrainSeparator(*line, true);
   line->set_hexpand(true);
   setHHug(Fennix::item(*line), 250);
   setVHug(Fennix::item(*line), 750);
@@ -334,6 +387,8 @@ Gtk::Separator* QvViewFactoryAppKitImp::makeHSeparator() {
 
 Gtk::Separator* QvViewFactoryAppKitImp::makeVSeparator() {
   auto* line = made<Gtk::Separator>(Gtk::Orientation::VERTICAL);
+  line->set_size_request(2, 10);
+  constrainSeparator(*line, false);
   line->set_vexpand(true);
   setVHug(Fennix::item(*line), 250);
   setHHug(Fennix::item(*line), 750);
@@ -372,7 +427,8 @@ QvExtendedScrollView* QvViewFactoryAppKitImp::makeCollectionView(std::shared_ptr
   scroll->set_size_request(300, 200);
   scroll->set_kinetic_scrolling(false);  // no rubber band
   QvCollectionView* collection = makeRawCollectionView();
-  collection->set_selection_mode(Gtk::SelectionMode::MULTIPLE);
+  collection->setSelectable(true);
+  collection->setAllowsMultipleSelection(true);
   collection->setCollectionViewLayout(std::move(layout));
   scroll->set_child(*collection);
   return scroll;
@@ -381,6 +437,7 @@ QvExtendedScrollView* QvViewFactoryAppKitImp::makeCollectionView(std::shared_ptr
 QvExtendedScrollView* QvViewFactoryAppKitImp::makeCollectionView(
     std::shared_ptr<NSCollectionViewLayout> layout, const std::function<void(QvCollectionView&)>& configure) {
   QvExtendedScrollView* scroll = makeCollectionView(std::move(layout));
+  Fennix::installToolkitLayoutHost();  // the search below goes through it
   if (auto* collection = Fennix::qvFirstSubview<QvCollectionView>(*scroll); collection && configure) {
     configure(*collection);
   }
@@ -521,7 +578,8 @@ QvExtendedScrollView* QvViewFactoryAppKitImp::makeOneColumnTableView(const std::
     table.setHeaderVisible(false);
     table.set_reorderable(false);
     table.setAllowsEmptySelection(true);
-    table.addTableColumn("result", "");
+    table.setAllowsMultipleSelection(false);
+    table.addTableColumn(NSTableView::qvItem("result"));
     if (configure) configure(table);
   });
 }
@@ -578,8 +636,60 @@ QvSimpleColorView* QvViewFactoryAppKitImp::makeBackground(std::optional<NSColor>
   return view;
 }
 
-Gtk::ProgressBar* QvViewFactoryAppKitImp::makeProgressBar() {
-  auto* bar = made<Gtk::ProgressBar>();
+QvProgressBar* QvViewFactoryAppKitImp::makeProgressBar() {
+  auto* bar = made<QvProgressBar>();
   bar->set_size_request(42, 4);
+  bar->setDisplayedWhenStopped(false);
   return bar;
+}
+
+Gtk::Box* QvViewFactoryAppKitImp::makeVStack(const std::optional<std::string>& id, NSStackViewDistribution vdist,
+                                             std::optional<NSLayoutAttribute> halign,
+                                             std::optional<NSLayoutPriority> hug, double spacing,
+                                             const std::vector<Widget*>& views,
+                                             const std::function<void(Gtk::Box&)>& block) {
+  std::vector<Widget*> present;
+  std::copy_if(views.begin(), views.end(), std::back_inserter(present), [](Widget* view) { return view != nullptr; });
+  Gtk::Box* stack = makeStackView(present, NSUserInterfaceLayoutOrientation::vertical, vdist, halign, hug, spacing, block);
+  setIdentifier(*stack, id);
+  return stack;
+}
+
+Gtk::Box* QvViewFactoryAppKitImp::makeHStack(const std::optional<std::string>& id, NSStackViewDistribution hdist,
+                                             std::optional<NSLayoutAttribute> valign, double spacing,
+                                             std::optional<NSLayoutPriority> hug, std::optional<NSLayoutPriority> hhug,
+                                             const std::vector<Widget*>& views,
+                                             const std::function<void(Gtk::Box&)>& block) {
+  std::vector<Widget*> present;
+  std::copy_if(views.begin(), views.end(), std::back_inserter(present), [](Widget* view) { return view != nullptr; });
+  Gtk::Box* stack = makeStackView(present, NSUserInterfaceLayoutOrientation::horizontal, hdist, valign, hug, spacing, block);
+  setIdentifier(*stack, id);
+  if (hhug) setHHug(Fennix::item(*stack), *hhug);
+  return stack;
+}
+
+QvProgressBar::QvProgressBar() = default;
+
+QvProgressBar::~QvProgressBar() { pulse_.disconnect(); }
+
+void QvProgressBar::startAnimation() {
+  set_visible(true);
+  if (pulse_.connected()) return;
+  pulse_ = Glib::signal_timeout().connect(
+      [this] {
+        pulse();
+        return true;
+      },
+      100);
+}
+
+void QvProgressBar::stopAnimation() {
+  pulse_.disconnect();
+  set_fraction(0);
+  set_visible(displayedWhenStopped_);
+}
+
+void QvProgressBar::setDisplayedWhenStopped(bool displayed) {
+  displayedWhenStopped_ = displayed;
+  if (!isAnimating()) set_visible(displayed);
 }

@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,17 +36,27 @@
 #include "Fennix/UI/AppKit/Views/GTK/ImageViews.h"
 #include "Fennix/UI/AppKit/Views/GTK/SplitViews.h"
 #include "Fennix/UI/AppKit/Views/GTK/TableViews.h"
+#include "Fennix/UI/Common/CVLayouts/GTK/CollectionViewGTK.h"
+#include "Fennix/UI/Common/StackViewTypes.h"
 #include "Fennix/UI/Common/Styles.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 
-enum class NSUserInterfaceLayoutOrientation { horizontal = 0, vertical = 1 };
-enum class NSStackViewDistribution {
-  gravityAreas = -1,
-  fill = 0,
-  fillEqually = 1,
-  fillProportionally = 2,
-  equalSpacing = 3,
-  equalCentering = 4,
+
+/// An indeterminate progress bar that runs between `startAnimation()` and `stopAnimation()`; hidden
+/// while stopped unless told otherwise.
+class QvProgressBar : public Gtk::ProgressBar {
+ public:
+  QvProgressBar();
+  ~QvProgressBar() override;
+  void startAnimation();
+  void stopAnimation();
+  bool isAnimating() const { return pulse_.connected(); }
+  bool isDisplayedWhenStopped() const { return displayedWhenStopped_; }
+  void setDisplayedWhenStopped(bool displayed);
+
+ private:
+  sigc::connection pulse_;
+  bool displayedWhenStopped_ = true;
 };
 
 /// A non-editable label with an object value; a formatter, when set, makes the text it shows.
@@ -75,20 +86,28 @@ class QvLabel : public Gtk::Label {
   std::optional<NSColor> textColor_;
 };
 
-/// The layout of a collection view, kept by the view for its user.
-class NSCollectionViewLayout {
- public:
-  virtual ~NSCollectionViewLayout() = default;
-};
+/// The layouts a collection view takes: flow layouts, such as the left-aligned one.
+using NSCollectionViewLayout = NSCollectionViewFlowLayout;
 
-/// A collection of item views with a layout.
-class QvCollectionView : public Gtk::FlowBox {
+/// A collection of item views placed by its layout. When selectable, a click selects the item under
+/// it; with multiple selection, a click with Control held adds or removes the item.
+class QvCollectionView : public QvFlowLayoutCollectionView {
  public:
-  const std::shared_ptr<NSCollectionViewLayout>& collectionViewLayout() const { return layout_; }
-  void setCollectionViewLayout(std::shared_ptr<NSCollectionViewLayout> layout) { layout_ = std::move(layout); }
+  QvCollectionView();
+  /// Appends an item view.
+  void append(Gtk::Widget& item) { appendItem(item); }
+  bool isSelectable() const { return selectable_; }
+  void setSelectable(bool selectable) { selectable_ = selectable; }
+  bool allowsMultipleSelection() const { return allowsMultipleSelection_; }
+  void setAllowsMultipleSelection(bool allows) { allowsMultipleSelection_ = allows; }
+  const std::set<std::size_t>& selectionIndexes() const { return selection_; }
+  /// Selects the items (those that exist); selected item views carry the selected state.
+  void setSelectionIndexes(std::set<std::size_t> indexes);
 
  private:
-  std::shared_ptr<NSCollectionViewLayout> layout_;
+  bool selectable_ = false;
+  bool allowsMultipleSelection_ = false;
+  std::set<std::size_t> selection_;
 };
 
 /// A grid of views that knows how many rows and columns it was made with.
@@ -189,7 +208,16 @@ class QvViewFactoryAppKitImp {
                                      const std::function<void(QvBackgroundBox&)>& configure = nullptr);
   QvSimpleColorView* makeBackground(std::optional<NSColor> color, bool desktopTint,
                                     const std::function<void(QvSimpleColorView&)>& configure = nullptr);
-  Gtk::ProgressBar* makeProgressBar();
+  QvProgressBar* makeProgressBar();
+  /// Stacks through `makeStackView`: missing views are dropped, the identifier is set when given.
+  Gtk::Box* makeVStack(const std::optional<std::string>& id, NSStackViewDistribution vdist,
+                       std::optional<NSLayoutAttribute> halign, std::optional<NSLayoutPriority> hug, double spacing,
+                       const std::vector<Widget*>& views, const std::function<void(Gtk::Box&)>& block = nullptr);
+  /// The same across; `hhug`, when given, then becomes the stack's horizontal hugging priority.
+  Gtk::Box* makeHStack(const std::optional<std::string>& id, NSStackViewDistribution hdist,
+                       std::optional<NSLayoutAttribute> valign, double spacing, std::optional<NSLayoutPriority> hug,
+                       std::optional<NSLayoutPriority> hhug, const std::vector<Widget*>& views,
+                       const std::function<void(Gtk::Box&)>& block = nullptr);
 };
 
 /// The shared factory.

@@ -498,6 +498,7 @@ class ToolkitLayoutHost : public LayoutHost {
     if (!manager || !GTK_IS_CONSTRAINT_LAYOUT(manager)) {
       if (!firstParent || (second && !gtk_widget_get_parent(second))) return Placement::waiting;
       if (!second && realiseOwnSize(constraint, first, owner)) return Placement::placed;
+      if (second == first && realiseOwnProportion(constraint, first, owner)) return Placement::placed;
       console::error("a constraint relates views outside one constraint layout:", constraint.description());
       return Placement::failed;
     }
@@ -526,6 +527,24 @@ class ToolkitLayoutHost : public LayoutHost {
     gtk_constraint_layout_add_constraint(layout, realised);  // the layout takes the new reference
     keep(constraint, realisation);
     return Placement::placed;
+  }
+
+  // A view's width related to its own height (or the reverse) in a container without a constraint
+  // layout: a least length holds as long as the view's size request does (a separator's length
+  // at least its thickness); anything else cannot be expressed there.
+  bool realiseOwnProportion(NSLayoutConstraint& constraint, GtkWidget* view, GtkWidget* container) {
+    if (constraint.relation() != NSLayoutRelation::greaterThanOrEqual || constraint.constant() > 0) return false;
+    const bool widthOverHeight = constraint.firstAttribute() == NSLayoutAttribute::width &&
+                                 constraint.secondAttribute() == NSLayoutAttribute::height;
+    const bool heightOverWidth = constraint.firstAttribute() == NSLayoutAttribute::height &&
+                                 constraint.secondAttribute() == NSLayoutAttribute::width;
+    if (!widthOverHeight && !heightOverWidth) return false;
+    int width = -1, height = -1;
+    gtk_widget_get_size_request(view, &width, &height);
+    const double length = widthOverHeight ? width : height, thickness = widthOverHeight ? height : width;
+    if (length < 0 || thickness < 0 || length < constraint.multiplier() * thickness) return false;
+    keep(constraint, std::make_shared<Realisation>(container));
+    return true;
   }
 
   // A view's own width or height in a container without a constraint layout (a box, a window):

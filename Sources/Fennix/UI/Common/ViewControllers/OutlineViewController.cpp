@@ -80,7 +80,8 @@ Fennix::TableCell QvSourceListVC::viewForItem(const Item& item) {
   return cell;
 }
 
-void QvSourceListVC::viewDidLoadStartup() {
+void QvSourceListVC::viewDidLoad() {
+  QvOutlineVC::viewDidLoad();
   auto& outline = outlineView();
   const bool expandChildren = shouldExpandChildrenOnStartup();
   outline.sizeLastColumnToFit();

@@ -124,7 +124,7 @@ class QvSourceListVC : public QvOutlineVC {
   Fennix::TableCell viewForItem(const Item& item) override;
 
   /// Everything collapsed now; opened from the main queue's next turn, then `onStartupDidExpand()`.
-  void viewDidLoadStartup();
+  void viewDidLoad() override;
   void viewDidAppear() override;
 
  protected:

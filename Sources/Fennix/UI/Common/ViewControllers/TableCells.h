@@ -56,7 +56,7 @@ class QvValueCell : public Base, public Fennix::QvLoadableCell {
     }
   }
 
-  /// The hooks of a made cell, in their order; whoever makes cells calls it once.
+  /// The hooks of a made cell, in their order; the toolkit's cells run them once when made.
   void didMakeCell() {
     onInit();
     loadValue(std::nullopt);

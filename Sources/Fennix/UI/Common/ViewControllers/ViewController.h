@@ -18,19 +18,11 @@
 #include "Platform/TypeName.h"
 #include "Fennix/UI/Common/AutoLayout.h"
 #include "Fennix/UI/Common/LayoutConstraint.h"
+#include "Fennix/UI/Common/StackViewTypes.h"
 #include "Fennix/UI/Common/ViewLookup.h"
 
 class NSViewController;
 
-enum class NSUserInterfaceLayoutOrientation { horizontal = 0, vertical = 1 };
-enum class NSStackViewDistribution : int {
-  gravityAreas = -1,
-  fill = 0,
-  fillEqually = 1,
-  fillProportionally = 2,
-  equalSpacing = 3,
-  equalCentering = 4,
-};
 
 namespace Fennix {
 

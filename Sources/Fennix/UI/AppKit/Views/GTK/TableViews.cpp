@@ -2,13 +2,17 @@
 
 #include <algorithm>
 
+#include <glibmm/main.h>
 #include <gtkmm/columnviewcolumn.h>
+#include <gtkmm/cssprovider.h>
+#include <gtkmm/stylecontext.h>
 #include <gtkmm/gestureclick.h>
 #include <gtkmm/icontheme.h>
 #include <gtkmm/image.h>
 #include <gtkmm/signallistitemfactory.h>
 #include <gtkmm/treeexpander.h>
 
+#include "Fennix/UI/Common/ViewControllers/TableCells.h"
 #include "Fennix/UI/Common/Views/TableLogic.h"
 
 namespace {
@@ -19,14 +23,17 @@ class RowObject : public Glib::Object {
   static Glib::RefPtr<Glib::Object> create() { return Glib::make_refptr_for_instance<Glib::Object>(new RowObject()); }
 };
 
-/// An item of an outline.
+/// An item of an outline, and what keeps it alive when the data source shares it.
 class OutlineNode : public Glib::Object {
  public:
-  explicit OutlineNode(NSOutlineView::Item value) : item(value) {}
-  static Glib::RefPtr<Glib::Object> create(NSOutlineView::Item item) {
-    return Glib::make_refptr_for_instance<Glib::Object>(new OutlineNode(item));
+  OutlineNode(NSOutlineView::Item value, std::shared_ptr<const void> owner) : item(value), owner_(std::move(owner)) {}
+  static Glib::RefPtr<Glib::Object> create(NSOutlineView::Item item, std::shared_ptr<const void> owner = nullptr) {
+    return Glib::make_refptr_for_instance<Glib::Object>(new OutlineNode(item, std::move(owner)));
   }
   NSOutlineView::Item item;
+
+ private:
+  std::shared_ptr<const void> owner_;
 };
 
 NSOutlineView::Item itemOf(const Glib::RefPtr<Gtk::TreeListRow>& row) {
@@ -46,9 +53,25 @@ struct NSTableView::Column {
 
 NSTableView::NSTableView() {
   rows_ = Gio::ListStore<Glib::Object>::create();
-  selection_ = Gtk::MultiSelection::create(rows_);
-  set_model(selection_);
-  selection_->signal_selection_changed().connect([this](guint, guint) { updateBackgroundStyles(); });
+  useSelectionModel(true);
+  // A row's own click selects it before the table hears of the click; the table looks first.
+  auto press = Gtk::GestureClick::create();
+  press->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  press->signal_pressed().connect([this](int, double x, double y) {
+    const long row = rowAt(x, y);
+    refusedClick_ = row >= 0 && delegate_.shouldSelectRow && !delegate_.shouldSelectRow(std::size_t(row));
+    if (refusedClick_) selectionBeforeClick_ = selection_->get_selection()->copy();
+  });
+  // The row may select on release: the refusal lasts until the click's events are all handled.
+  press->signal_end().connect([this](Gdk::EventSequence*) {
+    if (!refusedClick_) return;
+    clickEnded_.disconnect();
+    clickEnded_ = Glib::signal_idle().connect([this] {
+      refusedClick_ = false;
+      return false;
+    });
+  });
+  add_controller(press);
   auto click = Gtk::GestureClick::create();
   click->set_propagation_phase(Gtk::PropagationPhase::BUBBLE);
   click->signal_released().connect([this, gesture = click.get()](int count, double x, double y) {
@@ -59,6 +82,7 @@ NSTableView::NSTableView() {
 }
 
 NSTableView::~NSTableView() {
+  clickEnded_.disconnect();
   releaseTaken();
   for (auto& [identifier, view] : reusable_) g_object_unref(view->gobj());
 }
@@ -66,6 +90,35 @@ NSTableView::~NSTableView() {
 void NSTableView::releaseTaken() {
   for (Gtk::Widget* view : taken_) g_object_unref(view->gobj());
   taken_.clear();
+}
+
+void NSTableView::useSelectionModel(bool multiple) {
+  if (multiple) {
+    selection_ = Gtk::MultiSelection::create(rows_);
+  } else {
+    auto single = Gtk::SingleSelection::create(rows_);
+    single->set_autoselect(false);
+    single->set_can_unselect(true);
+    selection_ = single;
+  }
+  set_model(selection_);
+  selection_->signal_selection_changed().connect([this](guint, guint) {
+    if (refusedClick_ && !restoringSelection_) {
+      // The click went to a row the delegate refuses: the selection stays as it was.
+      restoringSelection_ = true;
+      replaceSelection(selectionBeforeClick_);
+      restoringSelection_ = false;
+    }
+    updateBackgroundStyles();
+  });
+}
+
+void NSTableView::setAllowsMultipleSelection(bool allows) {
+  if (allows == allowsMultipleSelection_) return;
+  allowsMultipleSelection_ = allows;
+  const IndexSet selected = selectedRowIndexes();
+  useSelectionModel(allows);
+  if (!selected.empty()) selectRowIndexes(allows ? selected : IndexSet{*selected.begin()}, false);
 }
 
 void NSTableView::setDataSource(DataSource dataSource) {
@@ -94,11 +147,26 @@ void NSTableView::setHeaderVisible(bool visible) {
 std::size_t NSTableView::numberOfRows() const { return rows_->get_n_items(); }
 std::size_t NSTableView::numberOfColumns() const { return columns_.size(); }
 
+void NSTableCellView::setObjectValue(std::any value) {
+  objectValue_ = std::move(value);
+  if (auto* loadable = dynamic_cast<Fennix::QvLoadableCell*>(this)) loadable->loadAnyValue(objectValue_);
+  if (objectValueChanged_) objectValueChanged_(objectValue_);
+}
+
 void NSTableView::bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item) {
   if (!dataSource_.viewFor) return;
   const std::size_t row = item->get_position();
   Gtk::Widget* view = dataSource_.viewFor(*this, column.identifier, row);
   if (!view) return;
+  if (auto* cell = dynamic_cast<NSTableCellView*>(view)) {
+    cell->objectValueChanged_ = nullptr;
+    if (dataSource_.objectValue) cell->setObjectValue(dataSource_.objectValue(column.identifier, row));
+    cell->objectValueChanged_ = [this, cell](const std::any& value) {
+      auto shown = shown_.find(cell);
+      if (shown == shown_.end() || !dataSource_.setObjectValue) return;
+      dataSource_.setObjectValue(value, columns_[shown->second.first]->identifier, shown->second.second);
+    };
+  }
   if (view->get_parent()) view->unparent();
   item->set_child(*view);
   releaseTaken();
@@ -115,13 +183,22 @@ void NSTableView::unbind(const Glib::RefPtr<Gtk::ListItem>& item) {
   Gtk::Widget* view = item->get_child();
   if (!view) return;
   shown_.erase(view);
-  // Keep the view for reuse under its identifier; views without one are dropped with the row.
-  const std::string identifier = view->get_name();
-  if (!identifier.empty()) {
+  if (auto* cell = dynamic_cast<NSTableCellView*>(view)) cell->objectValueChanged_ = nullptr;
+  // Keep the view for reuse under its identifier; views without one are dropped with the row, and
+  // so are views beyond what a data source that never takes them back could need.
+  const std::string identifier = reuseIdentifier(*view);
+  const std::size_t kept = std::max<std::size_t>(32, shown_.size());
+  if (!identifier.empty() && reusable_.count(identifier) < kept) {
     g_object_ref(view->gobj());
     reusable_.emplace(identifier, view);
   }
   item->unset_child();
+}
+
+std::string NSTableView::reuseIdentifier(Gtk::Widget& view) {
+  // A widget without a name of its own answers its type's name.
+  const std::string name = view.get_name();
+  return name == G_OBJECT_TYPE_NAME(view.gobj()) ? std::string() : name;
 }
 
 Gtk::Widget* NSTableView::makeView(const std::string& identifier) {
@@ -168,6 +245,11 @@ void NSTableView::selectRowIndexes(const IndexSet& rows, bool extend) {
   auto selected = Gtk::Bitset::create();
   for (std::size_t row : rows)
     if (row < numberOfRows()) selected->add(guint(row));
+  if (!allowsMultipleSelection_) {
+    // One row at most: the first asked for, in place of the selection.
+    replaceSelection(selected);
+    return;
+  }
   auto mask = selected;
   if (!extend) {
     mask = Gtk::Bitset::create();
@@ -177,6 +259,18 @@ void NSTableView::selectRowIndexes(const IndexSet& rows, bool extend) {
 }
 
 void NSTableView::deselectAll() { selection_->unselect_all(); }
+
+void NSTableView::replaceSelection(const Glib::RefPtr<const Gtk::Bitset>& rows) {
+  if (!allowsMultipleSelection_) {
+    // A single selection takes one row, not a set.
+    if (rows->is_empty()) selection_->unselect_all();
+    else selection_->select_item(rows->get_minimum(), true);
+    return;
+  }
+  auto all = Gtk::Bitset::create();
+  all->add_range(0, rows_->get_n_items());
+  selection_->set_selection(rows->copy(), all);
+}
 
 long NSTableView::rowAt(double x, double y) {
   for (Gtk::Widget* picked = pick(x, y); picked && picked != this; picked = picked->get_parent()) {
@@ -298,19 +392,37 @@ void QvScrollViewSizingTableView::invalidateIntrinsicContentSize() {
 
 NSOutlineView::NSOutlineView() {
   auto factory = Gtk::SignalListItemFactory::create();
-  factory->signal_bind().connect([this](const Glib::RefPtr<Gtk::ListItem>& listItem) {
-    auto row = std::dynamic_pointer_cast<Gtk::TreeListRow>(listItem->get_item());
-    if (Gtk::Widget* widget = rowWidget(itemOf(row), row)) listItem->set_child(*widget);
-  });
+  factory->signal_bind().connect([this](const Glib::RefPtr<Gtk::ListItem>& listItem) { bindRow(listItem); });
   factory->signal_unbind().connect([](const Glib::RefPtr<Gtk::ListItem>& listItem) { listItem->unset_child(); });
   set_factory(factory);
+}
+
+void NSOutlineView::bindRow(const Glib::RefPtr<Gtk::ListItem>& listItem) {
+  auto row = std::dynamic_pointer_cast<Gtk::TreeListRow>(listItem->get_item());
+  const Item item = itemOf(row);
+  // Rows the delegate refuses are not selected by clicks; selecting them in code still works.
+  listItem->set_selectable(!delegate_.shouldSelect || delegate_.shouldSelect(item));
+  Gtk::Widget* widget = rowWidget(item, row);
+  if (!widget) return;
+  if (delegate_.heightOfRow) {
+    const double height = delegate_.heightOfRow(item);
+    widget->set_size_request(-1, height > 0 ? int(height) : -1);
+  }
+  if (delegate_.isGroupItem && delegate_.isGroupItem(item)) widget->add_css_class("group-row");
+  else widget->remove_css_class("group-row");
+  listItem->set_child(*widget);
 }
 
 Glib::RefPtr<Gio::ListModel> NSOutlineView::childModel(Item parent) {
   auto store = Gio::ListStore<Glib::Object>::create();
   const std::size_t count = dataSource_.numberOfChildren ? dataSource_.numberOfChildren(parent) : 0;
-  for (std::size_t i = 0; i < count; ++i)
-    if (Item child = dataSource_.child ? dataSource_.child(i, parent) : nullptr) store->append(OutlineNode::create(child));
+  for (std::size_t i = 0; i < count; ++i) {
+    if (dataSource_.sharedChild) {
+      if (auto child = dataSource_.sharedChild(i, parent)) store->append(OutlineNode::create(child.get(), child));
+    } else if (Item child = dataSource_.child ? dataSource_.child(i, parent) : nullptr) {
+      store->append(OutlineNode::create(child));
+    }
+  }
   return store;
 }
 
@@ -348,6 +460,11 @@ long NSOutlineView::rowForItem(Item item) const {
 void NSOutlineView::expandItem(Item item) {
   const long row = rowForItem(item);
   if (row >= 0) rowObject(std::size_t(row))->set_expanded(true);
+}
+
+void NSOutlineView::collapseItem(Item item) {
+  const long row = rowForItem(item);
+  if (row >= 0) rowObject(std::size_t(row))->set_expanded(false);
 }
 
 bool NSOutlineView::isItemExpanded(Item item) const {
@@ -405,6 +522,18 @@ void NSOutlineView::setSelectedItem(Item item) { setSelectedItems(item ? std::ve
 
 std::vector<NSOutlineView::Item> NSOutlineView::children(Item item) const {
   std::vector<Item> result;
+  if (dataSource_.sharedChild) {
+    // Items made afresh live only in the tree: the root's, or those of an opened row.
+    Glib::RefPtr<Gio::ListModel> model;
+    if (!item) {
+      if (tree_) model = const_cast<Gtk::TreeListModel&>(*tree_).get_model();
+    } else if (const long row = rowForItem(item); row >= 0) {
+      model = rowObject(std::size_t(row))->get_children();
+    }
+    for (guint i = 0, n = model ? model->get_n_items() : 0; i < n; ++i)
+      if (auto node = std::dynamic_pointer_cast<OutlineNode>(model->get_object(i))) result.push_back(node->item);
+    return result;
+  }
   const std::size_t count = dataSource_.numberOfChildren ? dataSource_.numberOfChildren(item) : 0;
   for (std::size_t i = 0; i < count; ++i)
     if (Item child = dataSource_.child ? dataSource_.child(i, item) : nullptr) result.push_back(child);
@@ -434,12 +563,24 @@ Gtk::Widget* NSOutlineView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeLis
   return expander;
 }
 
+QvSourceListView::QvSourceListView() {
+  // Rows are as tall as the delegate says: the theme's least row height and padding give way.
+  static bool styled = false;
+  if (!styled) {
+    styled = true;
+    auto css = Gtk::CssProvider::create();
+    css->load_from_data(".qv-source-list > row { min-height: 0; padding-top: 0; padding-bottom: 0; }");
+    Gtk::StyleContext::add_provider_for_display(get_display(), css, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  }
+  add_css_class("qv-source-list");
+}
+
 Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) {
   // No disclosure triangle: the view alone, indented by its depth. It never goes through an
   // expander, whose release would destroy it before the row takes it.
   Gtk::Widget* view = rowView(item);
   if (!view) return nullptr;
-  view->set_margin_start(int(row->get_depth()) * 12);
+  view->set_margin_start(int(double(row->get_depth()) * indentationPerLevel_));
   return view;
 }
 

@@ -9,6 +9,7 @@
 #include <gtkmm/columnview.h>
 #include <gtkmm/listview.h>
 #include <gtkmm/multiselection.h>
+#include <gtkmm/singleselection.h>
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/treelistmodel.h>
 #include <gtkmm/box.h>
@@ -16,6 +17,7 @@
 #include <gtkmm/listitem.h>
 #include <gtkmm/viewport.h>
 
+#include <any>
 #include <functional>
 #include <map>
 #include <optional>
@@ -25,15 +27,31 @@
 
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 
-/// The view of one cell of a table; the table tells it whether its row is selected.
+/// The view of one cell of a table; the table tells it whether its row is selected, and gives it
+/// the data source's value of its row.
 class NSTableCellView : public QvViewBase {
  public:
   enum class BackgroundStyle { normal = 0, emphasized = 1 };
   BackgroundStyle backgroundStyle() const { return backgroundStyle_; }
   virtual void setBackgroundStyle(BackgroundStyle style) { backgroundStyle_ = style; }
 
+  const std::any& objectValue() const { return objectValue_; }
+  /// Sets the value the cell stands for; a cell that takes values of any type loads it. Set by
+  /// anyone but its table (a control of the cell the user changed), the value goes on to the
+  /// table's data source for the cell's row.
+  void setObjectValue(std::any value);
+
  private:
+  friend class NSTableView;
   BackgroundStyle backgroundStyle_ = BackgroundStyle::normal;
+  std::any objectValue_;
+  std::function<void(const std::any&)> objectValueChanged_;
+};
+
+/// A column of a table before the table takes it: its identifier and title.
+struct NSTableColumn {
+  std::string identifier;
+  std::string title;
 };
 
 class NSTableView : public Gtk::ColumnView {
@@ -41,17 +59,32 @@ class NSTableView : public Gtk::ColumnView {
   using IndexSet = std::set<std::size_t>;
   using Callback = std::function<void(NSTableView&)>;
 
-  /// Rows and their views; `viewFor` gets the column's identifier and the row.
+  /// Rows and their views; `viewFor` gets the column's identifier and the row. The value of a
+  /// cell, when given, becomes the object value of a cell view; a value a cell view was given by
+  /// someone else goes back through `setObjectValue`.
   struct DataSource {
     std::function<std::size_t()> numberOfRows;
     std::function<Gtk::Widget*(NSTableView&, const std::string& column, std::size_t row)> viewFor;
+    std::function<std::any(const std::string& column, std::size_t row)> objectValue = {};
+    std::function<void(const std::any& value, const std::string& column, std::size_t row)> setObjectValue = {};
+  };
+  /// What the table asks of its delegate; an answer left out keeps the table's own behaviour.
+  struct Delegate {
+    /// Whether a click may select a row (selecting it in code always works).
+    std::function<bool(std::size_t row)> shouldSelectRow;
   };
 
   NSTableView();
   ~NSTableView() override;
 
   void setDataSource(DataSource dataSource);
+  void setDelegate(Delegate delegate) { delegate_ = std::move(delegate); }
   void addTableColumn(const std::string& identifier, const std::string& title);
+  void addTableColumn(const NSTableColumn& column) { addTableColumn(column.identifier, column.title); }
+  /// A new column with the identifier and, when given, the title; no table has it yet.
+  static NSTableColumn qvItem(const std::string& id, const std::optional<std::string>& title = std::nullopt) {
+    return {id, title.value_or("")};
+  }
 
   std::size_t numberOfRows() const;
   std::size_t numberOfColumns() const;
@@ -67,6 +100,8 @@ class NSTableView : public Gtk::ColumnView {
 
   /// A view given back under `identifier` for reuse; none when there is none.
   Gtk::Widget* makeView(const std::string& identifier);
+  /// The identifier a view is kept under for reuse: its own name; empty for a view without one.
+  static std::string reuseIdentifier(Gtk::Widget& view);
 
   // Selection.
   IndexSet selectedRowIndexes() const;
@@ -74,6 +109,10 @@ class NSTableView : public Gtk::ColumnView {
   void deselectAll();
   bool allowsEmptySelection() const { return allowsEmptySelection_; }
   void setAllowsEmptySelection(bool allows) { allowsEmptySelection_ = allows; }
+  /// Whether more than one row can be selected (by default it can); switching it off keeps at most
+  /// the first selected row.
+  bool allowsMultipleSelection() const { return allowsMultipleSelection_; }
+  void setAllowsMultipleSelection(bool allows);
   /// The row at a point of the table; −1 when there is none.
   long rowAt(double x, double y);
   /// The view of a shown cell; null when the row is not shown.
@@ -101,17 +140,27 @@ class NSTableView : public Gtk::ColumnView {
   void bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item);
   void unbind(const Glib::RefPtr<Gtk::ListItem>& item);
   void updateBackgroundStyles();
+  /// Shows the rows through a model of multiple or single selection.
+  void useSelectionModel(bool multiple);
+  /// Makes `rows` the selection (the first of them for a single selection).
+  void replaceSelection(const Glib::RefPtr<const Gtk::Bitset>& rows);
 
   DataSource dataSource_;
+  Delegate delegate_;
   Glib::RefPtr<Gio::ListStore<Glib::Object>> rows_;
-  Glib::RefPtr<Gtk::MultiSelection> selection_;
+  Glib::RefPtr<Gtk::SelectionModel> selection_;
   std::vector<std::unique_ptr<Column>> columns_;
   std::map<Gtk::Widget*, std::pair<std::size_t, std::size_t>> shown_;  // view: column, row
   void releaseTaken();
   std::multimap<std::string, Gtk::Widget*> reusable_;  // each holds a reference
   std::vector<Gtk::Widget*> taken_;                     // handed out, still referenced
   bool allowsEmptySelection_ = true;
+  bool allowsMultipleSelection_ = true;
   bool headerVisible_ = true;
+  // A click on a row the delegate refuses, and the selection to keep.
+  bool refusedClick_ = false, restoringSelection_ = false;
+  Glib::RefPtr<const Gtk::Bitset> selectionBeforeClick_;
+  sigc::connection clickEnded_;
   const void* target_ = nullptr;
   Callback action_, doubleAction_;
 };
@@ -172,10 +221,24 @@ class NSOutlineView : public Gtk::ListView {
     std::function<Item(std::size_t index, Item parent)> child;
     std::function<bool(Item)> isExpandable;
     std::function<Gtk::Widget*(NSOutlineView&, Item)> viewFor;
+    /// A child that the outline keeps alive for as long as a row of the tree holds it, for data
+    /// sources that make their items afresh; used instead of `child` when given.
+    std::function<std::shared_ptr<const void>(std::size_t index, Item parent)> sharedChild = {};
+  };
+  /// What the outline asks of its delegate about each row it shows; any answer left out keeps the
+  /// outline's own behaviour.
+  struct Delegate {
+    /// The height of the row of an item.
+    std::function<double(Item)> heightOfRow;
+    /// Whether a click may select the row of an item.
+    std::function<bool(Item)> shouldSelect;
+    /// Whether the row of an item is a group row (drawn with the "group-row" style class).
+    std::function<bool(Item)> isGroupItem;
   };
 
   NSOutlineView();
   void setDataSource(DataSource dataSource);
+  void setDelegate(Delegate delegate) { delegate_ = std::move(delegate); }
   void reloadData();
 
   std::size_t numberOfRows() const;
@@ -183,6 +246,7 @@ class NSOutlineView : public Gtk::ListView {
   /// −1 for an item that is not shown.
   long rowForItem(Item item) const;
   void expandItem(Item item);
+  void collapseItem(Item item);
   bool isItemExpanded(Item item) const;
 
   std::set<long> selectedRowIndexes() const;
@@ -195,6 +259,8 @@ class NSOutlineView : public Gtk::ListView {
   void setSelectedItems(const std::vector<Item>& items);
   Item selectedItem() const;
   void setSelectedItem(Item item);
+  /// The children of an item (the root for null); for a data source of shared children, those the
+  /// outline holds (none for an item whose row was never opened).
   std::vector<Item> children(Item item) const;
   std::size_t numberOfRootItems() const;
   std::vector<Item> expandedRootItems() const;
@@ -208,17 +274,35 @@ class NSOutlineView : public Gtk::ListView {
  private:
   Glib::RefPtr<Gtk::TreeListRow> rowObject(std::size_t row) const;
   Glib::RefPtr<Gio::ListModel> childModel(Item parent);
+  void bindRow(const Glib::RefPtr<Gtk::ListItem>& listItem);
 
   DataSource dataSource_;
+  Delegate delegate_;
   Glib::RefPtr<Gtk::TreeListModel> tree_;
   Glib::RefPtr<Gtk::MultiSelection> selection_;
   sigc::signal<void()> selectionChange_;
 };
 
-/// An outline for source lists: rows without disclosure triangles.
+/// An outline for source lists: rows without disclosure triangles, indented by their level.
 class QvSourceListView : public NSOutlineView {
+ public:
+  QvSourceListView();
+  double indentationPerLevel() const { return indentationPerLevel_; }
+  void setIndentationPerLevel(double indentation) { indentationPerLevel_ = indentation; }
+
  protected:
   Gtk::Widget* rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) override;
+
+ private:
+  double indentationPerLevel_ = 12;
+};
+
+/// The row of a source list: never emphasized, so selected rows keep the unemphasized look.
+class QvSourceListTableRowView : public Gtk::Box {
+ public:
+  bool isEmphasized() const { return false; }
+  /// Ignored.
+  void setEmphasized(bool) {}
 };
 
 /// The row of small image buttons under a table: one segment per image and an empty, disabled

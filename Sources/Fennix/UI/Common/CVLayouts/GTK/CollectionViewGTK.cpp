@@ -16,6 +16,15 @@ QvFlowLayoutCollectionView::~QvFlowLayoutCollectionView() {
   layout_->setCollectionView(nullptr);
 }
 
+void QvFlowLayoutCollectionView::setCollectionViewLayout(std::shared_ptr<NSCollectionViewFlowLayout> layout) {
+  if (!layout || layout == layout_) return;
+  layout_->setCollectionView(nullptr);
+  layout_ = std::move(layout);
+  layout_->setCollectionView(&source_);
+  layout_->invalidateLayout();
+  queue_resize();
+}
+
 void QvFlowLayoutCollectionView::removeChildren() {
   for (auto* item : items_) item->unparent();
   items_.clear();

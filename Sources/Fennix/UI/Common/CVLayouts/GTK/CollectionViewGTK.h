@@ -16,11 +16,17 @@ class QvFlowLayoutCollectionView : public Gtk::Widget {
   ~QvFlowLayoutCollectionView() override;
 
   NSCollectionViewFlowLayout& collectionViewLayout() { return *layout_; }
+  /// Lays the items out by another layout; none keeps the current one.
+  void setCollectionViewLayout(std::shared_ptr<NSCollectionViewFlowLayout> layout);
+  /// The layout as shared.
+  const std::shared_ptr<NSCollectionViewFlowLayout>& sharedCollectionViewLayout() const { return layout_; }
   /// Adds an item widget (managed by the view) at the end.
   void appendItem(Gtk::Widget& item);
   /// The header of the section; its height is the layout's header height.
   void setHeader(Gtk::Widget* header);
   std::size_t numberOfItemsShown() const { return items_.size(); }
+  /// The item widgets, in order.
+  const std::vector<Gtk::Widget*>& items() const { return items_; }
 
 
  protected:

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "Fennix/UI/AppKit/Views/GTK/SplitViews.h"
+#include "Fennix/UI/AppKit/GTK/ViewFactory.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/PageTransitionsGTK.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
@@ -62,35 +63,15 @@ class ControllerViewKitGTK : public ControllerViewKit {
   LayoutItem makeStackView(const std::vector<LayoutItem>& views, NSUserInterfaceLayoutOrientation axis,
                            NSStackViewDistribution distribution, std::optional<NSLayoutAttribute> alignment,
                            std::optional<NSLayoutPriority> hugging, double spacing) override {
-    bool vertical = axis == NSUserInterfaceLayoutOrientation::vertical;
-    auto* box = Gtk::make_managed<Gtk::Box>(vertical ? Gtk::Orientation::VERTICAL : Gtk::Orientation::HORIZONTAL,
-                                            static_cast<int>(spacing));
-    box->set_homogeneous(distribution == NSStackViewDistribution::fillEqually);
+    // The shared view factory makes every stack, through its overridable maker.
+    std::vector<Gtk::Widget*> widgets;
     for (LayoutItem view : views) {
       Gtk::Widget* child = widget(view);
       if (!child) continue;
       layoutHost()->removeFromSuperview(view);
-      if (alignment) {
-        auto align = Gtk::Align::FILL;
-        switch (*alignment) {
-          case NSLayoutAttribute::leading: case NSLayoutAttribute::left: case NSLayoutAttribute::top:
-            align = Gtk::Align::START; break;
-          case NSLayoutAttribute::trailing: case NSLayoutAttribute::right: case NSLayoutAttribute::bottom:
-            align = Gtk::Align::END; break;
-          case NSLayoutAttribute::centerX: case NSLayoutAttribute::centerY: align = Gtk::Align::CENTER; break;
-          case NSLayoutAttribute::firstBaseline: case NSLayoutAttribute::lastBaseline:
-            align = Gtk::Align::BASELINE; break;
-          default: break;
-        }
-        if (vertical) child->set_halign(align); else child->set_valign(align);
-      }
-      box->append(*child);
+      widgets.push_back(child);
     }
-    if (hugging) {
-      layoutHost()->setHuggingPriority(item(*box), NSLayoutConstraintOrientation::horizontal, *hugging);
-      layoutHost()->setHuggingPriority(item(*box), NSLayoutConstraintOrientation::vertical, *hugging);
-    }
-    return item(*box);
+    return item(*qv().makeStackView(widgets, axis, distribution, alignment, hugging, spacing, nullptr));
   }
   void retainView(LayoutItem view) override {
     if (GtkWidget* widget = gtk(view)) g_object_ref_sink(widget);

@@ -2,7 +2,10 @@
 
 #include <gtkmm/label.h>
 
+#include <algorithm>
+
 #include "Fennix/Foundation/Formatter.h"
+#include "Fennix/UI/AppKit/GTK/ViewFactory.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/TableCellViewGTK.h"
 
@@ -18,27 +21,52 @@ GtkOutlineViewHandle::GtkOutlineViewHandle(QvOutlineVC& controller, std::functio
     : text_(std::move(text)) {
   controller_ = std::dynamic_pointer_cast<QvOutlineVC>(controller.shared_from_this());
   const bool sourceList = dynamic_cast<QvSourceListVC*>(&controller) != nullptr;
-  outline_ = sourceList ? Gtk::make_managed<QvSourceListView>() : Gtk::make_managed<NSOutlineView>();
-  scroll_ = Gtk::make_managed<Gtk::ScrolledWindow>();
-  scroll_->set_child(*outline_);
+  // The shared factory's outline (a source list for source-list controllers) in its scroll view.
+  auto keep = [this](NSOutlineView& outline) { outline_ = &outline; };
+  scroll_ = sourceList ? qv().makeSourceListView(keep) : qv().makeOutlineView(keep);
   selection_ = outline_->signalSelectionChange().connect([this] {
     if (auto* owner = this->controller()) owner->outlineViewSelectionDidChange();
   });
-  outline_->setDataSource({
-      [this](NSOutlineView::Item parent) { return childrenOf(parent).size(); },
-      [this](std::size_t index, NSOutlineView::Item parent) -> NSOutlineView::Item {
+  // Items may be made afresh by every call of `children(of:)`: the rows keep the items they show
+  // alive, and the handle only remembers them without keeping them.
+  NSOutlineView::DataSource source;
+  source.numberOfChildren = [this](NSOutlineView::Item parent) -> std::size_t {
+    auto* owner = this->controller();
+    const OutlineItem parentItem = lookup(parent);
+    if (!owner || (parent && !parentItem)) return 0;
+    return static_cast<std::size_t>(std::max(0L, owner->numberOfChildren(parentItem)));
+  };
+  source.sharedChild = [this](std::size_t index, NSOutlineView::Item parent) -> std::shared_ptr<const void> {
+    auto* owner = this->controller();
+    const OutlineItem parentItem = lookup(parent);
+    if (!owner || (parent && !parentItem)) return nullptr;
+    OutlineItem child = owner->child(static_cast<long>(index), parentItem);
+    if (child) remember(child, parent);
+    return child;
+  };
+  source.isExpandable = [this](NSOutlineView::Item item) {
+    auto* owner = this->controller();
+    const OutlineItem found = lookup(item);
+    return owner && found && owner->isItemExpandable(found);
+  };
+  source.viewFor = [this](NSOutlineView&, NSOutlineView::Item item) { return rowView(item); };
+  outline_->setDataSource(std::move(source));
+  outline_->setDelegate({
+      [this](NSOutlineView::Item item) {
         auto* owner = this->controller();
-        auto found = parent ? items_.find(parent) : items_.end();
-        if (!owner || (parent && found == items_.end())) return nullptr;
-        auto child = owner->child(static_cast<long>(index), parent ? found->second : nullptr);
-        return child.get();
+        const OutlineItem found = lookup(item);
+        return owner && found ? owner->heightOfRowByItem(found) : -1.0;
       },
       [this](NSOutlineView::Item item) {
-        auto found = items_.find(item);
         auto* owner = this->controller();
-        return owner && found != items_.end() && owner->isItemExpandable(found->second);
+        const OutlineItem found = lookup(item);
+        return owner && found && owner->shouldSelectItem(found);
       },
-      [this](NSOutlineView&, NSOutlineView::Item item) { return rowView(item); },
+      [this](NSOutlineView::Item item) {
+        auto* owner = this->controller();
+        const OutlineItem found = lookup(item);
+        return owner && found && owner->isGroupItem(found);
+      },
   });
   controller.attachOutlineView(this);
 }
@@ -61,33 +89,37 @@ GtkOutlineViewHandle* GtkOutlineViewHandle::of(Gtk::Widget& view) {
   return static_cast<GtkOutlineViewHandle*>(g_object_get_data(G_OBJECT(view.gobj()), "qv-outline-view-handle"));
 }
 
-std::vector<OutlineItem> GtkOutlineViewHandle::childrenOf(NSOutlineView::Item parent) {
-  OutlineItem parentItem;
-  if (parent) {
-    auto found = items_.find(parent);
-    if (found == items_.end()) return {};
-    parentItem = found->second;
+OutlineItem GtkOutlineViewHandle::lookup(NSOutlineView::Item item) const {
+  auto found = items_.find(item);
+  return found == items_.end() ? nullptr : found->second.lock();
+}
+
+void GtkOutlineViewHandle::remember(const OutlineItem& item, NSOutlineView::Item parent) {
+  // An address seen again belongs to the newest item made there.
+  items_[item.get()] = item;
+  parents_[item.get()] = parent;
+  if (items_.size() < 2 * prunedSize_ + 64) return;
+  // Forget items no row holds any longer.
+  for (auto entry = items_.begin(); entry != items_.end();) {
+    if (entry->second.expired()) {
+      parents_.erase(entry->first);
+      entry = items_.erase(entry);
+    } else {
+      ++entry;
+    }
   }
-  auto* owner = this->controller();
-  if (!owner) return {};
-  auto children = owner->children(parentItem).value_or(std::vector<OutlineItem>{});
-  for (const auto& child : children) {
-    if (!child) continue;
-    items_[child.get()] = child;
-    parents_[child.get()] = parent;
-  }
-  return children;
+  prunedSize_ = items_.size();
 }
 
 Gtk::Widget* GtkOutlineViewHandle::rowView(NSOutlineView::Item item) {
-  auto found = items_.find(item);
+  const OutlineItem found = lookup(item);
   auto* owner = controller();
-  if (found == items_.end() || !owner) return Gtk::make_managed<Gtk::Label>();
-  TableCell cell = owner->viewForItem(found->second);
+  if (!found || !owner) return Gtk::make_managed<Gtk::Label>();
+  TableCell cell = owner->viewForItem(found);
   if (!cell) {
     // A plain outline's rows show the item's text.
     cell = makeCell("Content");
-    owner->configureCell(*cell, found->second);
+    owner->configureCell(*cell, found);
   }
   auto* view = dynamic_cast<GtkTableCellView*>(cell.get());
   if (!view) return Gtk::make_managed<Gtk::Label>();
@@ -115,21 +147,26 @@ TableCell GtkOutlineViewHandle::makeCell(const std::string& identifier) {
 }
 
 TableCell GtkOutlineViewHandle::makeSourceListHeaderLabel() {
-  auto* label = Gtk::make_managed<Gtk::Label>();
-  label->set_xalign(0);
-  label->set_name("Header");
-  label->add_css_class("heading");
+  // The shared factory's heading label (identifier "Header"), spaced from the rows above it.
+  QvLabel* label = qv().makeSourceListHeaderLabel();
   label->add_css_class("dim-label");
   label->set_margin_top(8);
   label->set_margin_bottom(2);
   return wrap(*label, "Header", true);
 }
 
-TableCell GtkOutlineViewHandle::makeSourceListItemLabel() { return makeCell("Content"); }
+TableCell GtkOutlineViewHandle::makeSourceListItemLabel() {
+  QvLabel* label = qv().makeSourceListItemLabel();
+  label->set_name("Content");
+  label->set_margin_start(12);
+  label->set_margin_bottom(2);
+  return wrap(*label, "Content", false);
+}
 
 void GtkOutlineViewHandle::reloadData() {
   items_.clear();
   parents_.clear();
+  prunedSize_ = 0;
   outline_->reloadData();
 }
 
@@ -140,10 +177,8 @@ bool GtkOutlineViewHandle::hasParent(const OutlineItem& item) const {
 
 std::vector<OutlineItem> GtkOutlineViewHandle::selectedItems() const {
   std::vector<OutlineItem> selected;
-  for (auto raw : outline_->selectedItems()) {
-    auto found = items_.find(raw);
-    if (found != items_.end()) selected.push_back(found->second);
-  }
+  for (auto raw : outline_->selectedItems())
+    if (OutlineItem found = lookup(raw)) selected.push_back(std::move(found));
   return selected;
 }
 
@@ -154,7 +189,7 @@ void GtkOutlineViewHandle::expandAll(bool children) {
   const std::size_t roots = outline_->numberOfRootItems();
   for (std::size_t row = 0; row < outline_->numberOfRows(); ++row) {
     NSOutlineView::Item item = outline_->itemAtRow(row);
-    const bool topLevel = !hasParent(items_.count(item) ? items_.at(item) : nullptr);
+    const bool topLevel = !hasParent(lookup(item));
     if (!children && !topLevel) continue;
     outline_->expandItem(item);
   }

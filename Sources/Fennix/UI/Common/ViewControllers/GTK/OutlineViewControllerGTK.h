@@ -53,8 +53,10 @@ class GtkOutlineViewHandle : public OutlineViewHandle {
  private:
   Gtk::Widget* rowView(NSOutlineView::Item item);
   TableCell wrap(Gtk::Label& label, const std::string& identifier, bool uppercase);
-  /// The children of an item, remembered with their parent.
-  std::vector<OutlineItem> childrenOf(NSOutlineView::Item parent);
+  /// The item a row holds under that address; none once no row holds it.
+  OutlineItem lookup(NSOutlineView::Item item) const;
+  /// Remembers an item handed to the outline, with its parent.
+  void remember(const OutlineItem& item, NSOutlineView::Item parent);
 
   QvOutlineVC* controller() const { return controller_.lock().get(); }
 
@@ -63,8 +65,9 @@ class GtkOutlineViewHandle : public OutlineViewHandle {
   std::function<std::string(const OutlineItem&)> text_;
   NSOutlineView* outline_ = nullptr;
   Gtk::ScrolledWindow* scroll_ = nullptr;
-  std::map<NSOutlineView::Item, OutlineItem> items_;
+  std::map<NSOutlineView::Item, std::weak_ptr<void>> items_;
   std::map<NSOutlineView::Item, NSOutlineView::Item> parents_;
+  std::size_t prunedSize_ = 0;
   sigc::connection selection_;
   TableCell shownCell_;
 };

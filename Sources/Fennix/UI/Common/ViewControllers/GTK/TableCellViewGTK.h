@@ -36,9 +36,11 @@ class GtkTableCellView : public TableCellView {
   bool setObjectValue(const std::any& value) override {
     auto* label = dynamic_cast<Gtk::Label*>(widget_);
     if (!label) return false;
-    label->set_text(text_ ? text_(value) : std::string());
+    label->set_text(text(value));
     return true;
   }
+  /// The text of a value (empty for none).
+  std::string text(const std::any& value) const { return text_ ? text_(value) : std::string(); }
   double fittingHeight(double width) override {
     int minimum = 0, natural = 0, minimumBaseline = -1, naturalBaseline = -1;
     widget_->measure(Gtk::Orientation::VERTICAL, width > 0 ? static_cast<int>(width) : -1, minimum, natural,

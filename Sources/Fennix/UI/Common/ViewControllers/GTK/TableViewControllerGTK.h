@@ -1,16 +1,21 @@
 // A table controller's table on the toolkit: a single-column table in a scroll view whose rows are
-// the controller's `arrangedObjects`, with rows dragged by their labels and dropped on the table.
-// Drags carry the rows under our own MIME type (the row indexes) and as text; a drop is above the
-// row under the pointer, or below it in the row's lower half. Double clicks go to the controller.
+// the controller's `arrangedObjects` in portable table cells, with rows dragged by their cells and
+// dropped on the table. Drags carry the rows under our own MIME type (the row indexes) and as
+// text; the table takes drops of the types the controller registers (the row indexes under that
+// MIME type, every other type as the MIME type of its name), and hands the controller the data of
+// the first of them the drop offers. A drop is above the row under the pointer, or below it in the
+// row's lower half. Double clicks go to the controller; row heights, selectability and the values
+// of cells are the controller's answers.
 #pragma once
 
 #include <gdkmm/contentprovider.h>
 #include <gtkmm/dragsource.h>
-#include <gtkmm/droptarget.h>
+#include <gtkmm/droptargetasync.h>
 #include <gtkmm/gestureclick.h>
 #include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,11 +24,78 @@
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/TableCellViewGTK.h"
 #include "Fennix/UI/Common/ViewControllers/TableViewController.h"
+#include "PortKit/GTK/TableViewCell.h"
 
 namespace Fennix {
 
 /// The MIME type of dragged row indexes.
 inline std::string indexSetMimeType() { return "application/x-" + QvIndexSetPboardType(); }
+/// The MIME type a table takes a dragged type under.
+inline std::string mimeTypeOfDraggedType(const NSPasteboardType& type) {
+  return type == QvIndexSetPboardType() ? indexSetMimeType() : type;
+}
+
+/// A cell of a table controller: the portable table cell shows a value in its text label.
+class GtkTableViewCellView : public GtkTableCellView {
+ public:
+  using GtkTableCellView::GtkTableCellView;
+  bool setObjectValue(const std::any& value) override {
+    if (auto* cell = dynamic_cast<NSTableViewCell*>(&widget())) {
+      cell->textLabel()->set_text(text(value));
+      return true;
+    }
+    return GtkTableCellView::setObjectValue(value);
+  }
+  double fittingHeight(double width) override {
+    // Measured with the constraints its labels need now, not at the next idle turn.
+    if (auto* cell = dynamic_cast<NSTableViewCell*>(&widget())) cell->updateConstraints();
+    return GtkTableCellView::fittingHeight(width);
+  }
+};
+
+/// Reads the data of one MIME type of a drop, at most `limit` bytes; `done` gets none when the
+/// drop could not be read or holds more.
+inline void readDrop(const Glib::RefPtr<Gdk::Drop>& drop, const std::string& mimeType, std::size_t limit,
+                     std::function<void(std::optional<std::string>)> done) {
+  struct Reading {
+    std::function<void(std::optional<std::string>)> done;
+    std::size_t limit;
+    std::string data;
+    GInputStream* stream = nullptr;
+    ~Reading() {
+      if (stream) g_object_unref(stream);
+    }
+    static void finish(Reading* reading, std::optional<std::string> data) {
+      reading->done(std::move(data));
+      delete reading;
+    }
+    static void next(Reading* reading) {
+      g_input_stream_read_bytes_async(reading->stream, 65536, G_PRIORITY_DEFAULT, nullptr, chunk, reading);
+    }
+    static void chunk(GObject* stream, GAsyncResult* result, gpointer data) {
+      auto* reading = static_cast<Reading*>(data);
+      GBytes* bytes = g_input_stream_read_bytes_finish(G_INPUT_STREAM(stream), result, nullptr);
+      if (!bytes) return finish(reading, std::nullopt);
+      gsize size = 0;
+      const auto* at = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+      const bool fits = reading->data.size() + size <= reading->limit;
+      if (fits) reading->data.append(at ? at : "", size);
+      g_bytes_unref(bytes);
+      if (!fits) return finish(reading, std::nullopt);
+      if (size == 0) return finish(reading, std::move(reading->data));
+      next(reading);
+    }
+    static void opened(GObject* drop, GAsyncResult* result, gpointer data) {
+      auto* reading = static_cast<Reading*>(data);
+      reading->stream = gdk_drop_read_finish(GDK_DROP(drop), result, nullptr, nullptr);
+      if (!reading->stream) return finish(reading, std::nullopt);
+      next(reading);
+    }
+  };
+  auto* reading = new Reading{std::move(done), limit, {}};
+  const char* types[] = {mimeType.c_str(), nullptr};
+  gdk_drop_read_async(drop->gobj(), types, G_PRIORITY_DEFAULT, nullptr, Reading::opened, reading);
+}
 
 template <typename T>
 class GtkTableViewHandle : public TableViewHandle {
@@ -44,11 +116,24 @@ class GtkTableViewHandle : public TableViewHandle {
     if (auto inset = controller.tableViewInset()) table_->set_margin(static_cast<int>(*inset));
     table_->setHeaderVisible(false);
     table_->addTableColumn(controller.defaultCellID, controller.defaultCellID);
-    table_->setDataSource({[this] {
-                             auto* owner = this->controller();
-                             return owner ? static_cast<std::size_t>(owner->numberOfRows()) : std::size_t{0};
-                           },
-                           [this](NSTableView&, const std::string&, std::size_t row) { return cellFor(row); }});
+    NSTableView::DataSource source;
+    source.numberOfRows = [this] {
+      auto* owner = this->controller();
+      return owner ? static_cast<std::size_t>(std::max(0L, owner->numberOfRows())) : std::size_t{0};
+    };
+    source.viewFor = [this](NSTableView&, const std::string&, std::size_t row) { return cellFor(row); };
+    source.objectValue = [this](const std::string&, std::size_t row) {
+      auto* owner = this->controller();
+      return owner ? owner->objectValueFor(static_cast<long>(row)) : std::any();
+    };
+    source.setObjectValue = [this](const std::any& value, const std::string&, std::size_t row) {
+      if (auto* owner = this->controller()) owner->setObjectValueFor(value, static_cast<long>(row));
+    };
+    table_->setDataSource(std::move(source));
+    table_->setDelegate({[this](std::size_t row) {
+      auto* owner = this->controller();
+      return owner && owner->shouldSelectRow(static_cast<long>(row));
+    }});
     auto clicks = Gtk::GestureClick::create();
     clicks->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
     clicks->signal_pressed().connect([this](int, double x, double y) { clickedRow_ = table_->rowAt(x, y); });
@@ -58,25 +143,23 @@ class GtkTableViewHandle : public TableViewHandle {
         if (auto* owner = this->controller()) owner->onDoubleClick();
       });
 
-    auto drop = Gtk::DropTarget::create(G_TYPE_STRING, Gdk::DragAction::COPY | Gdk::DragAction::LINK | Gdk::DragAction::MOVE);
-    drop->signal_motion().connect([this](double x, double y) { return toGdk(validate(sourceOfCurrentDrop(), x, y)); }, false);
+    // The types come when the controller registers them.
+    auto drop = Gtk::DropTargetAsync::create(Gdk::ContentFormats::create(),
+                                             Gdk::DragAction::COPY | Gdk::DragAction::LINK | Gdk::DragAction::MOVE);
+    auto motion = [this](const Glib::RefPtr<Gdk::Drop>& current, double x, double y) {
+      return toGdk(validate(sourceOf(current), x, y));
+    };
+    drop->signal_drag_enter().connect(motion, false);
+    drop->signal_drag_motion().connect(motion, false);
     drop->signal_drop().connect(
-        [this](const Glib::ValueBase& value, double x, double y) {
-          DraggingInfo info{sourceOfCurrentDrop(), {}};
-          GValue copy = G_VALUE_INIT;
-          g_value_init(&copy, G_TYPE_STRING);
-          if (g_value_transform(value.gobj(), &copy) && g_value_get_string(&copy))
-            info.pasteboard[QvStringPboardType()] = g_value_get_string(&copy);
-          g_value_unset(&copy);
-          return performDrop(info, x, y);
-        },
-        false);
+        [this](const Glib::RefPtr<Gdk::Drop>& current, double x, double y) { return receiveDrop(current, x, y); }, false);
     drop_ = drop;
     table_->add_controller(drop);
     controller.attachTableView(this);
     table_->reloadData();
   }
   ~GtkTableViewHandle() override {
+    *alive_ = false;
     if (auto* owner = this->controller(); owner && owner->tableView() == this) owner->attachTableView(nullptr);
   }
   GtkTableViewHandle(const GtkTableViewHandle&) = delete;
@@ -113,21 +196,22 @@ class GtkTableViewHandle : public TableViewHandle {
   long clickedRow() const override { return clickedRow_; }
   double rowHeight() const override { return 24; }
   double boundsWidth() const override { return table_->get_width(); }
-  void registerForDraggedTypes(const std::vector<NSPasteboardType>& types) override { registered_ = types; }
+  void registerForDraggedTypes(const std::vector<NSPasteboardType>& types) override {
+    registered_ = types;
+    auto builder = gdk_content_formats_builder_new();
+    for (const auto& type : types) gdk_content_formats_builder_add_mime_type(builder, mimeTypeOfDraggedType(type).c_str());
+    drop_->set_formats(Glib::wrap(gdk_content_formats_builder_free_to_formats(builder)));
+  }
   TableCell makeCell(const std::string& identifier) override {
-    auto* label = Gtk::make_managed<Gtk::Label>();
-    label->set_name(identifier);
-    label->set_xalign(0);
-    label->set_margin_start(6);
-    label->set_margin_top(4);
-    label->set_margin_bottom(4);
-    return wrap(*label, identifier);
+    return wrap(*NSTableViewCell::make(UXTableViewCellStyle::default_, identifier), identifier);
   }
   TableCell dequeueCell(const std::string& identifier) override {
     Gtk::Widget* reused = table_->makeView(identifier);
     return reused ? wrap(*reused, identifier) : TableCell();
   }
   const std::vector<NSPasteboardType>& registeredTypes() const { return registered_; }
+  /// The largest drop the table reads.
+  static constexpr std::size_t maximumDropSize = 16 * 1024 * 1024;
 
   /// Starts a drag of `row` as the drag source of its label does; the content to hand over, none
   /// when the controller refuses.
@@ -175,11 +259,35 @@ class GtkTableViewHandle : public TableViewHandle {
   }
 
  private:
-  DraggingInfo::Source sourceOfCurrentDrop() const {
+  DraggingInfo::Source sourceOf(const Glib::RefPtr<Gdk::Drop>& current) const {
     if (dragging_) return DraggingInfo::Source::thisTable;
-    auto current = drop_ ? drop_->get_current_drop() : Glib::RefPtr<Gdk::Drop>();
     if (current && current->get_drag()) return DraggingInfo::Source::other;
     return DraggingInfo::Source::none;
+  }
+  /// A drop of the toolkit: the data of the first registered type it offers, then the controller.
+  bool receiveDrop(const Glib::RefPtr<Gdk::Drop>& current, double x, double y) {
+    const DraggingInfo::Source source = sourceOf(current);
+    auto* owner = this->controller();
+    const NSDragOperation operation =
+        owner ? owner->validateDrop({source, {}}, dropRow(x, y), NSTableViewDropOperation::above) : NSDragOperation::none;
+    if (operation == NSDragOperation::none) return false;
+    auto offered = current->get_formats();
+    for (const auto& type : registered_) {
+      const std::string mime = mimeTypeOfDraggedType(type);
+      if (!offered->contain_mime_type(mime)) continue;
+      std::weak_ptr<bool> alive = alive_;
+      readDrop(current, mime, maximumDropSize, [this, alive, current, type, source, operation, x, y](std::optional<std::string> data) {
+        bool accepted = false;
+        if (auto living = alive.lock(); living && *living && data) {
+          DraggingInfo info{source, {{type, std::move(*data)}}};
+          accepted = performDrop(info, x, y);
+          if (source == DraggingInfo::Source::thisTable) dragging_ = false;
+        }
+        current->finish(accepted ? toGdk(operation) : Gdk::DragAction(0));
+      });
+      return true;
+    }
+    return false;
   }
   static Gdk::DragAction toGdk(NSDragOperation operation) {
     switch (operation) {
@@ -191,7 +299,7 @@ class GtkTableViewHandle : public TableViewHandle {
   }
   TableCell wrap(Gtk::Widget& widget, const std::string& identifier) {
     auto text = text_;
-    return std::make_shared<GtkTableCellView>(widget, identifier, [text](const std::any& value) {
+    return std::make_shared<GtkTableViewCellView>(widget, identifier, [text](const std::any& value) {
       auto typed = castAny<T>(value);
       return typed && text ? text(*typed) : std::string();
     });
@@ -223,8 +331,8 @@ class GtkTableViewHandle : public TableViewHandle {
       source->signal_drag_end().connect([this](const Glib::RefPtr<Gdk::Drag>&, bool) { endRowDrag(); });
       widget.add_controller(source);
     }
-    // Rows are never lower than the table's row height; taller content makes them taller.
-    widget.set_size_request(-1, static_cast<int>(rowHeight()));
+    // The controller's height of the row (never below the table's row height).
+    widget.set_size_request(-1, static_cast<int>(owner->heightOfRow(*this, static_cast<long>(row))));
     return &widget;
   }
   long rowOf(Gtk::Widget* label) const {
@@ -241,7 +349,8 @@ class GtkTableViewHandle : public TableViewHandle {
   std::function<std::string(const T&)> text_;
   QvExtendedTableView* table_ = nullptr;
   Gtk::ScrolledWindow* scroll_ = nullptr;
-  Glib::RefPtr<Gtk::DropTarget> drop_;
+  Glib::RefPtr<Gtk::DropTargetAsync> drop_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   std::vector<NSPasteboardType> registered_;
   long clickedRow_ = -1;
   bool dragging_ = false;

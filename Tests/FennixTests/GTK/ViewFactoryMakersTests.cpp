@@ -1,0 +1,205 @@
+// Makers of the view factory in a shown window: stacks, separators, progress bars, tables with one
+// column, source lists and collections, used as a person would.
+#include <gtest/gtest.h>
+
+#include <gtkmm/button.h>
+
+#include "Fennix/UI/AppKit/GTK/ViewFactory.h"
+#include "Fennix/UI/Common/GTK/AutoLayoutGTK.h"
+#include "Fennix/UI/Common/StackMakers.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
+#include "ViewKitWindowSupport.h"
+#include "XDriver/WidgetInput.h"
+
+using namespace ViewKitWindowSupport;
+
+namespace {
+
+class MakersWindowTest : public WindowTest {
+ protected:
+  MakersWindowTest() : WindowTest(420, 520) {}
+};
+
+/// A factory whose stacks carry a mark.
+class StackMarkingFactory : public QvViewFactoryAppKitImp {
+ public:
+  Gtk::Box* makeStackView(const std::vector<Widget*>& views, NSUserInterfaceLayoutOrientation axis,
+                          NSStackViewDistribution distribution, std::optional<NSLayoutAttribute> alignment,
+                          std::optional<NSLayoutPriority> hugging, double spacing,
+                          const std::function<void(Gtk::Box&)>& configure) override {
+    Gtk::Box* stack =
+        QvViewFactoryAppKitImp::makeStackView(views, axis, distribution, alignment, hugging, spacing, configure);
+    stack->add_css_class("marked");
+    return stack;
+  }
+};
+
+std::vector<Gtk::Widget*> childrenOf(Gtk::Widget& widget) {
+  std::vector<Gtk::Widget*> children;
+  for (Gtk::Widget* child = widget.get_first_child(); child; child = child->get_next_sibling()) children.push_back(child);
+  return children;
+}
+
+TEST_F(MakersWindowTest, StacksSeparatorsAndProgressBars) {
+  Fennix::installControllerKitsGTK();
+  StackMarkingFactory factory;
+  auto* a = factory.makeLabel(std::nullopt, "a");
+  auto* b = factory.makeLabel(std::nullopt, "b");
+  Gtk::Box* column = factory.makeVStack(std::string("column"), NSStackViewDistribution::fill, NSLayoutAttribute::leading,
+                                        std::nullopt, 4, {a, nullptr, b});
+  EXPECT_NE(dynamic_cast<UXVerticalStackView*>(column), nullptr);
+  EXPECT_TRUE(column->has_css_class("marked"));
+  EXPECT_EQ(std::string(column->get_name()), "column");
+  EXPECT_EQ(childrenOf(*column), (std::vector<Gtk::Widget*>{a, b}));
+  Gtk::Box* row = factory.makeHStack(std::nullopt, NSStackViewDistribution::fillEqually, NSLayoutAttribute::centerY, 8,
+                                     300, 200, {factory.makeLabel(std::nullopt, "c")});
+  EXPECT_NE(dynamic_cast<UXHorizontalStackView*>(row), nullptr);
+  EXPECT_TRUE(row->has_css_class("marked"));
+  // The controllers' stacks come from the shared factory's maker too.
+  auto shared = Fennix::makeVStack(std::nullopt, NSStackViewDistribution::fill, std::nullopt, std::nullopt, 2,
+                                   {std::nullopt, Fennix::item(*qv().makeLabel(std::nullopt, "d"))});
+  EXPECT_NE(dynamic_cast<UXVerticalStackView*>(Fennix::widget(shared)), nullptr);
+
+  // Separators in a constraint layout are at least as long as they are thick.
+  Gtk::Widget* holder = qv().makeGenericView();
+  Gtk::Separator* across = qv().makeHSeparator();
+  Gtk::Separator* down = qv().makeVSeparator();
+  across->set_hexpand(false);
+  down->set_vexpand(false);
+  qvAdd(*holder, std::nullopt, *across, std::nullopt, "H:|-10-[self]", "V:|-10-[self(30)]");
+  qvAdd(*holder, std::nullopt, *down, std::nullopt, "H:|-80-[self(40)]", "V:|-10-[self]");
+  holder->set_size_request(300, 120);
+
+  QvProgressBar* progress = qv().makeProgressBar();
+  auto* page = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 6);
+  for (Gtk::Widget* view : std::vector<Gtk::Widget*>{column, row, Fennix::widget(shared), holder, progress})
+    page->append(*view);
+  show(*page);
+  EXPECT_GE(across->get_width(), 30);
+  EXPECT_GE(down->get_height(), 40);
+
+  // The progress bar shows only while it runs.
+  EXPECT_FALSE(progress->get_mapped());
+  progress->startAnimation();
+  EXPECT_TRUE(pumpUntil([&] { return progress->get_mapped(); }));
+  saveScreenshot(*window, "factory-stacks-separators-progress");
+  progress->stopAnimation();
+  EXPECT_TRUE(pumpUntil([&] { return !progress->get_mapped(); }));
+
+  const NSTableColumn named = NSTableView::qvItem("name", std::string("Name"));
+  EXPECT_EQ(named.identifier, "name");
+  EXPECT_EQ(named.title, "Name");
+  EXPECT_EQ(NSTableView::qvItem("plain").title, "");
+}
+
+/// Three rows of labels.
+NSTableView::DataSource threeRows() {
+  return {[] { return std::size_t(3); },
+          [](NSTableView&, const std::string&, std::size_t row) -> Gtk::Widget* {
+            auto* label = Gtk::make_managed<Gtk::Label>("Row " + std::to_string(row));
+            label->set_size_request(-1, 28);
+            return label;
+          }};
+}
+
+TEST_F(MakersWindowTest, TablesSourceListsAndCollectionsUnderThePointer) {
+  NSTableView* single = nullptr;
+  NSTableView* multiple = nullptr;
+  auto* oneColumn = qv().makeOneColumnTableView([&](NSTableView& table) { single = &table; });
+  auto* plain = qv().makeTableView([&](NSTableView& table) {
+    multiple = &table;
+    table.addTableColumn(NSTableView::qvItem("text"));
+  });
+  ASSERT_TRUE(single && multiple);
+  single->setDataSource(threeRows());
+  multiple->setDataSource(threeRows());
+
+  struct Node {
+    std::string name;
+    std::vector<Node> children;
+  } root{"", {{"Library", {{"Shapes", {}}}}}};
+  Gtk::Label* shapes = nullptr;
+  NSOutlineView* outline = nullptr;
+  auto* sourceList = qv().makeSourceListView([&](NSOutlineView& view) {
+    outline = &view;
+    auto nodeOf = [&root](NSOutlineView::Item item) { return item ? static_cast<const Node*>(item) : &root; };
+    view.setDataSource({[nodeOf](NSOutlineView::Item parent) { return nodeOf(parent)->children.size(); },
+                        [nodeOf](std::size_t index, NSOutlineView::Item parent) -> NSOutlineView::Item {
+                          return &nodeOf(parent)->children[index];
+                        },
+                        [nodeOf](NSOutlineView::Item item) { return !nodeOf(item)->children.empty(); },
+                        [nodeOf, &shapes](NSOutlineView&, NSOutlineView::Item item) -> Gtk::Widget* {
+                          auto* label = Gtk::make_managed<Gtk::Label>(nodeOf(item)->name);
+                          label->set_xalign(0);
+                          if (nodeOf(item)->name == "Shapes") shapes = label;
+                          return label;
+                        }});
+  });
+  ASSERT_NE(outline, nullptr);
+
+  auto layout = std::make_shared<QvCVLeftFlowLayout>();
+  layout->itemSize = {80, 30};
+  layout->minimumInteritemSpacing = 6;
+  layout->sectionInset = {4, 4, 4, 4};
+  std::vector<Gtk::Button*> items;
+  QvCollectionView* collection = nullptr;
+  auto* collectionScroll = qv().makeCollectionView(layout, [&](QvCollectionView& view) {
+    collection = &view;
+    for (const char* name : {"one", "two", "three"}) {
+      items.push_back(Gtk::make_managed<Gtk::Button>(name));
+      view.append(*items.back());
+    }
+  });
+  ASSERT_NE(collection, nullptr);
+  EXPECT_EQ(collection->sharedCollectionViewLayout(), layout);
+
+  auto* page = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 6);
+  for (Gtk::Widget* view : std::vector<Gtk::Widget*>{oneColumn, plain, sourceList, collectionScroll}) {
+    view->set_size_request(-1, 110);
+    page->append(*view);
+  }
+  show(*page);
+  outline->expandItem(outline->itemAtRow(0));
+  pumpFrames();
+  saveScreenshot(*window, "factory-tables-source-list-collection");
+
+  // Source lists indent each level by 16.
+  ASSERT_NE(shapes, nullptr);
+  EXPECT_EQ(shapes->get_margin_start(), 16);
+  // The collection places its items by the given layout: flush left, the spacing apart.
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    graphene_rect_t bounds;
+    ASSERT_TRUE(gtk_widget_compute_bounds(GTK_WIDGET(items[i]->gobj()), GTK_WIDGET(collection->gobj()), &bounds));
+    EXPECT_EQ(bounds.origin.x, 4 + float(i) * (80 + 6));
+    EXPECT_EQ(bounds.origin.y, 4);
+  }
+
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  auto clickRows = [&](NSTableView& table) {
+    pointer->click(*table.viewAt(0, 0), 10, 10);
+    pointer->keyDown("Control_L");
+    pointer->click(*table.viewAt(0, 2), 10, 10);
+    pointer->keyUp("Control_L");
+  };
+  // Control-click adds a row in a plain table; a one-column table keeps one row.
+  clickRows(*multiple);
+  EXPECT_EQ(multiple->selectedRowIndexes(), (NSTableView::IndexSet{0, 2}));
+  clickRows(*single);
+  EXPECT_EQ(single->selectedRowIndexes(), (NSTableView::IndexSet{2}));
+  single->selectRowIndexes({0, 1}, true);
+  EXPECT_EQ(single->selectedRowIndexes(), (NSTableView::IndexSet{0}));
+  // A row the delegate refuses keeps a click from changing the selection.
+  single->setDelegate({[](std::size_t row) { return row != 1; }});
+  pointer->click(*single->viewAt(0, 1), 10, 10);
+  EXPECT_EQ(single->selectedRowIndexes(), (NSTableView::IndexSet{0}));
+  // Collection items are selectable, several at a time.
+  pointer->click(*items[0], 5, 5);
+  pointer->keyDown("Control_L");
+  pointer->click(*items[2], 5, 5);
+  pointer->keyUp("Control_L");
+  EXPECT_EQ(collection->selectionIndexes(), (std::set<std::size_t>{0, 2}));
+  EXPECT_TRUE((items[2]->get_state_flags() & Gtk::StateFlags::SELECTED) == Gtk::StateFlags::SELECTED);
+}
+
+}  // namespace

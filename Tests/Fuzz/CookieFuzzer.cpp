@@ -1,0 +1,32 @@
+// Cookies from untrusted responses: the first line is the URL that answered, the rest one
+// "Set-Cookie" value. Every cookie accepted must stay with the site that set it.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "Fennix/Foundation/HTTP/HTTPTypes.h"
+#include "Fennix/Foundation/HTTP/URL.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  const auto newline = input.find('\n');
+  const std::string address = newline == std::string::npos ? "https://www.example.com/a/b" : input.substr(0, newline);
+  const std::string text = newline == std::string::npos ? input : input.substr(newline + 1);
+  const auto url = URL::fromString(address);
+  if (!url) return 0;
+  (void)Fennix::parseHTTPDate(text);
+  HTTPCookieStorage storage;
+  for (const auto& cookie : HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", text}}, *url)) {
+    (void)cookie.description();
+    // A cookie is for the site that set it: the host itself or a domain above it that is no
+    // public suffix. Whatever reaches bank.com came from bank.com or a name under it.
+    const std::string host = url->host().value_or("");
+    const bool fromBank = host == "bank.com" || (host.size() > 9 && host.ends_with(".bank.com"));
+    if (!fromBank && cookie.matches(*URL::fromString("https://bank.com/"))) std::abort();
+    storage.setCookie(cookie);
+    if (!cookie.isExpired(std::chrono::system_clock::now()) && storage.cookies().empty()) std::abort();
+  }
+  (void)storage.cookies(*url);
+  (void)HTTPCookie::requestHeaderFieldsWithCookies(storage.cookies());
+  return 0;
+}

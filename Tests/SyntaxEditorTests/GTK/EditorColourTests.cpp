@@ -1,0 +1,293 @@
+// Colours after typing and pasting, with real key events sent through the X server to a window
+// holding an XML and a Swift editor: once highlighting has settled, every character of each
+// buffer carries exactly the tag of the storage's attributes there.
+#include <gtest/gtest.h>
+
+#include <gtkmm/box.h>
+#include <gtkmm/init.h>
+#include <gtkmm/window.h>
+
+#include <filesystem>
+
+#include "SyntaxEditor/GTK/SyntaxEditorView.h"
+#include "SyntaxEditorTests/EditorTestSupport.h"
+#include "SyntaxEditorTests/GTK/BufferCheck.h"
+#include "Tools/XDriver/XDriver.h"
+
+namespace {
+
+using BufferCheck::bufferMirrorsStorage;
+using BufferCheck::waitUntilSettled;
+using EditorTestSupport::runMainLoopUntil;
+using Editor = SyntaxEditor;
+
+bool gtkReady() {
+  if (!gtk_init_check()) return false;
+  Gtk::init_gtkmm_internals();
+  return true;
+}
+
+std::string bufferText(CodeTextView& view) { return view.get_buffer()->get_text(true).raw(); }
+
+/// A window with the two editors side by side, shown and given the keyboard by the X server.
+struct EditorWindow {
+  std::string svg;
+  std::string swift;
+  SyntaxEditorView xml;
+  SyntaxEditorView swiftEditor;
+  Gtk::Window window;
+  Gtk::Box box{Gtk::Orientation::HORIZONTAL};
+  XDriver::Session x;
+
+  EditorWindow(std::string svgText, std::string swiftText, const std::string& title)
+      : svg(std::move(svgText)),
+        swift(std::move(swiftText)),
+        xml(Editor(Editor::Binding<std::string>::fromVariable(svg), Editor::Language::xml, HighlightJSTheme::xcode(),
+                   std::nullopt, Editor::Flags::defaultEditorFlags, Editor::softTab(2))),
+        swiftEditor(Editor(Editor::Binding<std::string>::fromVariable(swift), Editor::Language::swift,
+                           HighlightJSTheme::xcode(), std::nullopt, Editor::Flags::defaultEditorFlags,
+                           Editor::softTab(4))) {
+    window.set_title(title);
+    window.set_default_size(900, 300);
+    box.set_homogeneous(true);
+    box.append(xml);
+    box.append(swiftEditor);
+    window.set_child(box);
+    window.present();
+  }
+  ~EditorWindow() { window.destroy(); }
+
+  /// Maps the window and gives it the X input focus.
+  bool ready(const std::string& title) {
+    if (!x.ok()) return false;
+    if (!runMainLoopUntil([&] { return xml.textView().get_mapped() && box.get_width() > 0; })) return false;
+    std::optional<XDriver::WindowID> id;
+    runMainLoopUntil([&] { return bool(id = x.findWindow(title)); }, 5);
+    if (!id) return false;
+    x.focus(*id);
+    return runMainLoopUntil([&] { return window.is_active(); }, 5);
+  }
+
+  /// Puts the caret at a character offset of the view and gives it the focus.
+  void caret(CodeTextView& view, int characterOffset) {
+    view.grab_focus();
+    view.get_buffer()->place_cursor(view.get_buffer()->get_iter_at_offset(characterOffset));
+    runMainLoopUntil([&] { return view.has_focus(); }, 2);
+  }
+
+  /// Types through the X server and waits until the buffer holds `expected`.
+  bool typed(CodeTextView& view, const std::string& keys, const std::string& expected) {
+    x.type(keys);
+    return runMainLoopUntil([&] { return bufferText(view) == expected; }, 5);
+  }
+
+  /// Pastes `text` with ctrl+v and waits until the buffer holds `expected`.
+  bool pasted(CodeTextView& view, const std::string& text, const std::string& expected) {
+    view.get_clipboard()->set_text(text);
+    FennixTestSupport::runMainLoopFor(0.05);
+    x.key("ctrl+v");
+    return runMainLoopUntil([&] { return bufferText(view) == expected; }, 5);
+  }
+};
+
+// The Swift number "0.5" becomes "0.55" and the ")" after it keeps its own colour; a line break
+// pasted after a number leaves the next line as it was; an emoji before the edits shifts every
+// character offset against the UTF-16 offsets.
+TEST(EditorColourTests, TypingAndPastingLeaveTheBufferStyledAsTheStorage) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor colours after typing";
+  EditorWindow w("<svg width=\"10\">\n  <rect x=\"5\"/>\n</svg>\n",
+                 "let \U0001F600 = \"a\"\nlet f = g(0.5)\nvar n = 12\nlet s = \"t\" // c\n", title);
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& swift = w.swiftEditor.textView();
+  CodeTextView& xml = w.xml.textView();
+  ASSERT_TRUE(waitUntilSettled(swift) && waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(swift)) << "after opening";
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after opening";
+
+  // Swift: "5" typed after "0.5" (character 25 is the ")").
+  w.caret(swift, 25);
+  ASSERT_TRUE(w.typed(swift, "5", "let \U0001F600 = \"a\"\nlet f = g(0.55)\nvar n = 12\nlet s = \"t\" // c\n"));
+  ASSERT_TRUE(waitUntilSettled(swift));
+  EXPECT_TRUE(bufferMirrorsStorage(swift)) << "after typing a digit";
+
+  // A line break pasted at the end of "var n = 12" (before its line feed at 38).
+  w.caret(swift, 38);
+  ASSERT_TRUE(w.pasted(swift, "\n", "let \U0001F600 = \"a\"\nlet f = g(0.55)\nvar n = 12\n\nlet s = \"t\" // c\n"));
+  ASSERT_TRUE(waitUntilSettled(swift));
+  EXPECT_TRUE(bufferMirrorsStorage(swift)) << "after pasting a line break";
+
+  // More lines pasted in the middle of the string, one with a character outside the BMP.
+  w.caret(swift, 10);
+  ASSERT_TRUE(w.pasted(swift, "b\" + 1\nlet \U0001F680 = 2.5 // x\nlet q = \"",
+                       "let \U0001F600 = \"ab\" + 1\nlet \U0001F680 = 2.5 // x\nlet q = \"\"\nlet f = g(0.55)\n"
+                       "var n = 12\n\nlet s = \"t\" // c\n"));
+  ASSERT_TRUE(waitUntilSettled(swift));
+  EXPECT_TRUE(bufferMirrorsStorage(swift)) << "after pasting lines";
+  // Typing at the end of the text, with the pair rules, and a Backspace.
+  w.caret(swift, swift.get_buffer()->get_char_count());
+  const std::string before = bufferText(swift);
+  ASSERT_TRUE(w.typed(swift, "f(7", before + "f(7)"));
+  w.x.key("BackSpace");
+  ASSERT_TRUE(w.typed(swift, "x", before + "f(x)"));
+  ASSERT_TRUE(waitUntilSettled(swift));
+  EXPECT_TRUE(bufferMirrorsStorage(swift)) << "after typing at the end";
+  EXPECT_EQ(w.swift, bufferText(swift));
+
+  // XML: a digit typed into an attribute value, then a line break pasted after the value.
+  w.caret(xml, 13);
+  ASSERT_TRUE(w.typed(xml, "0", "<svg width=\"100\">\n  <rect x=\"5\"/>\n</svg>\n"));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after typing a digit";
+  w.caret(xml, 16);
+  ASSERT_TRUE(w.pasted(xml, "\n", "<svg width=\"100\"\n>\n  <rect x=\"5\"/>\n</svg>\n"));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after pasting a line break";
+  w.caret(xml, 32);
+  ASSERT_TRUE(w.typed(xml, " y=\"7", "<svg width=\"100\"\n>\n  <rect x=\"5\" y=\"7\"/>\n</svg>\n"));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after typing an attribute";
+  EXPECT_EQ(w.svg, bufferText(xml));
+}
+
+// New text from outside (the Swift pane's regenerated code) replaces only the part of the buffer
+// that differs, also when the difference starts or ends inside a character of several bytes, and
+// the buffer ends up styled as the storage.
+TEST(EditorColourTests, AWholeNewTextReplacesOnlyWhatDiffers) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor colours of new text";
+  std::string head = "import SwiftUI\n// \U0001F600 drawn\n", tail = "\nlet tail = \"\U0001F680\" // end\n";
+  EditorWindow w("<svg/>\n", head + "let n = 1 // \U0001F600" + tail, title);
+  ASSERT_TRUE(w.ready(title));
+  CodeTextView& swift = w.swiftEditor.textView();
+  ASSERT_TRUE(waitUntilSettled(swift));
+  auto buffer = swift.get_buffer();
+
+  for (const std::string middle : {"let n = 22 // \U0001F603", "var n = 22 // \U0001F603 and \U0001F604", "let n = 3"}) {
+    // A mark on the "t" of "tail" stays on it when only the middle is replaced.
+    const int tailOffset = int(g_utf8_strlen(w.swift.c_str(), -1)) - int(g_utf8_strlen(tail.c_str(), -1)) + 5;
+    auto mark = buffer->create_mark(buffer->get_iter_at_offset(tailOffset), false);
+    auto headMark = buffer->create_mark(buffer->get_iter_at_offset(3), true);
+    w.swiftEditor.setText(head + middle + tail);
+    EXPECT_EQ(bufferText(swift), head + middle + tail);
+    EXPECT_EQ(mark->get_iter().get_char(), gunichar('t')) << middle;
+    EXPECT_EQ(mark->get_iter().get_offset(),
+              int(g_utf8_strlen(w.swift.c_str(), -1)) - int(g_utf8_strlen(tail.c_str(), -1)) + 5) << middle;
+    EXPECT_EQ(headMark->get_iter().get_offset(), 3) << middle;
+    buffer->delete_mark(mark);
+    buffer->delete_mark(headMark);
+    ASSERT_TRUE(waitUntilSettled(swift));
+    EXPECT_TRUE(bufferMirrorsStorage(swift)) << middle;
+  }
+  // A text with nothing in common, and the empty text.
+  w.swiftEditor.setText("struct A {}\n");
+  ASSERT_TRUE(waitUntilSettled(swift));
+  EXPECT_TRUE(bufferMirrorsStorage(swift));
+  w.swiftEditor.setText("");
+  EXPECT_EQ(bufferText(swift), "");
+  ASSERT_TRUE(waitUntilSettled(swift));
+}
+
+/// The character range of the long line that the view shows.
+std::pair<int, int> visibleCharacters(CodeTextView& view) {
+  Gdk::Rectangle rect;
+  view.get_visible_rect(rect);
+  Gtk::TextIter left, right;
+  view.get_iter_at_location(left, rect.get_x(), rect.get_y() + 2);
+  view.get_iter_at_location(right, rect.get_x() + rect.get_width() - 1, rect.get_y() + 2);
+  return {left.get_offset(), right.get_offset()};
+}
+
+/// How many characters of [from, to) carry a tag.
+int taggedCharacters(CodeTextView& view, int from, int to) {
+  auto buffer = view.get_buffer();
+  int tagged = 0;
+  for (auto iter = buffer->get_iter_at_offset(from); iter.get_offset() < to;) {
+    auto next = iter;
+    if (!next.forward_to_tag_toggle(Glib::RefPtr<Gtk::TextTag>()) || next.get_offset() > to) next = buffer->get_iter_at_offset(to);
+    if (!iter.get_tags().empty()) tagged += next.get_offset() - iter.get_offset();
+    if (next.get_offset() <= iter.get_offset()) break;
+    iter = next;
+  }
+  return tagged;
+}
+
+// A drawing on one line of some 60,000 characters, with an emoji early on: the view styles the
+// part of the line it shows and a margin either side, and after typing and scrolling the buffer
+// carries exactly the storage's styles there and none elsewhere on the line.
+TEST(EditorColourTests, ALongLineCarriesTheStylesNearTheView) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  std::string line = "<svg viewBox=\"0 0 100 100\"><title>\U0001F600</title>";
+  for (int i = 0; i < 1000; ++i) {
+    line += "<path d=\"M" + std::to_string(i % 97) + " 2L3 4\" fill=\"#12" + std::to_string(10 + i % 80) + "56\"/>";
+  }
+  line += "</svg>";
+  const std::string title = "Editor colours on a long line";
+  std::string shortLines;
+  for (int i = 0; i < 200; ++i) shortLines += "<g id=\"g" + std::to_string(i) + "\"/>\n";
+  EditorWindow w(line + "\n" + shortLines + line + "\n", "let a = 1\n", title);
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& xml = w.xml.textView();
+  const int lineLength = xml.get_buffer()->get_iter_at_line(0).get_chars_in_line() - 1;
+  ASSERT_GT(lineLength, 2 * int(xml.styleMirror().longLineThreshold()));
+  ASSERT_TRUE(waitUntilSettled(xml));
+
+  auto check = [&](const char* when) {
+    EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << when;
+    // What the view shows is styled, and the line carries styles only near it.
+    const auto [left, right] = visibleCharacters(xml);
+    EXPECT_GT(right, left) << when;
+    for (int character : {left, (left + right) / 2, right - 1}) {
+      EXPECT_FALSE(BufferCheck::outsideWindows(xml)(character)) << when << ": character " << character << " in view";
+    }
+    EXPECT_GT(taggedCharacters(xml, left, right), (right - left) / 2) << when;
+    const int margin = int(xml.styleMirror().windowMargin());
+    EXPECT_LE(taggedCharacters(xml, 0, lineLength), (right - left) + 2 * margin + 100) << when;
+    EXPECT_EQ(taggedCharacters(xml, 0, std::max(0, left - margin - 100)), 0) << when;
+    EXPECT_EQ(taggedCharacters(xml, std::min(lineLength, right + margin + 100), lineLength), 0) << when;
+  };
+  check("after opening");
+
+  // A digit typed in view, through the X server.
+  w.caret(xml, 40);
+  std::string expected = w.svg;
+  expected.insert(expected.begin() + 43, '7');  // character 40 is after the emoji (4 bytes, one character)
+  ASSERT_TRUE(w.typed(xml, "7", expected));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  check("after typing");
+
+  // Scrolled to the middle of the line, the view shows colours there, and the start is bare again.
+  auto adjustment = xml.get_hadjustment();
+  adjustment->set_value(adjustment->get_upper() / 2);
+  ASSERT_TRUE(runMainLoopUntil([&] { return visibleCharacters(xml).first > lineLength / 3; }, 5));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  check("after scrolling");
+  EXPECT_EQ(taggedCharacters(xml, 0, 100), 0);
+
+  // The second long line, out of view, carries nothing until the view scrolls down to it.
+  auto buffer = xml.get_buffer();
+  const int second = buffer->get_iter_at_line(201).get_offset(), secondEnd = second + lineLength;
+  EXPECT_EQ(taggedCharacters(xml, second, secondEnd), 0);
+  auto vertical = xml.get_vadjustment();
+  vertical->set_value(vertical->get_upper());
+  Gdk::Rectangle rect;
+  ASSERT_TRUE(runMainLoopUntil([&] {
+    xml.get_visible_rect(rect);
+    int y = 0, height = 0;
+    xml.get_line_yrange(buffer->get_iter_at_line(201), y, height);
+    return y >= rect.get_y() && y + height <= rect.get_y() + rect.get_height();
+  }, 5));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after scrolling down";
+  int y = 0, height = 0;
+  xml.get_line_yrange(buffer->get_iter_at_line(201), y, height);
+  Gtk::TextIter left, right;
+  xml.get_iter_at_location(left, rect.get_x(), y);
+  xml.get_iter_at_location(right, rect.get_x() + rect.get_width() - 1, y);
+  EXPECT_GT(left.get_offset(), second + lineLength / 3) << "the view stayed in the middle of the lines";
+  EXPECT_GT(taggedCharacters(xml, left.get_offset(), right.get_offset()), (right.get_offset() - left.get_offset()) / 2);
+  EXPECT_LE(taggedCharacters(xml, second, secondEnd),
+            right.get_offset() - left.get_offset() + 2 * int(xml.styleMirror().windowMargin()) + 100);
+}
+
+}  // namespace

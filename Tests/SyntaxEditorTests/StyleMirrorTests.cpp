@@ -1,0 +1,232 @@
+// The decisions of the style mirror without a toolkit: which changes bring a buffer in line with
+// the storage (only what differs), in which order (the visible part first), what long lines carry
+// (only their windows), and the character offsets of text with characters outside the BMP.
+#include <gtest/gtest.h>
+
+#include "SyntaxEditor/StyleMirror.h"
+
+namespace {
+
+using SyntaxEditorSupport::RangeSet;
+using SyntaxEditorSupport::StyleMirror;
+
+TextAttributes colour(double red) {
+  TextAttributes attributes;
+  attributes.foregroundColor = NSColor(red, 0, 0, 1);
+  return attributes;
+}
+
+/// A storage and a mirror of a buffer that shows the storage's text; `apply` plays the changes
+/// into a model of the buffer (the attributes each unit shows).
+struct Mirrored {
+  NSTextStorage storage;
+  StyleMirror mirror;
+  std::vector<std::optional<TextAttributes>> buffer;
+  std::vector<StyleMirror::Change> changes;
+
+  explicit Mirrored(std::u16string_view text, std::size_t threshold = 10000, std::size_t margin = 3000)
+      : mirror(storage, threshold, margin) {
+    storage.replaceCharacters({0, 0}, text);
+    mirror.textDidChange({0, 0}, text.size(), true);
+    buffer.assign(text.size(), std::nullopt);
+  }
+  void style(NSRange range, const TextAttributes& attributes) {
+    storage.setAttributes(attributes, range);
+    mirror.attributesDidChange(range);
+  }
+  /// Takes every change (at most `limit`); returns how many there were.
+  std::size_t apply(std::size_t limit = 1000000) {
+    std::size_t count = 0;
+    for (int calls = 0; !mirror.isSettled() && count < limit && calls < 100000; ++calls) {
+      if (auto change = mirror.next()) {
+        for (std::size_t i = change->range.location; i < change->range.upperBound(); ++i) {
+          buffer[i] = change->wanted == StyleMirror::none ? std::nullopt
+                                                          : std::optional(mirror.attributes(change->wanted));
+        }
+        changes.push_back(*change);
+        ++count;
+      }
+    }
+    return count;
+  }
+  /// Whether the model of the buffer shows the storage's attributes, except where `bare` is true.
+  bool mirrors(const std::function<bool(std::size_t)>& bare = nullptr) const {
+    for (std::size_t i = 0; i < storage.length(); ++i) {
+      const TextAttributes& wanted = storage.attributes(i);
+      if (bare && bare(i)) {
+        if (buffer[i]) return false;
+        continue;
+      }
+      if (wanted == TextAttributes() ? buffer[i].has_value() : buffer[i] != wanted) return false;
+    }
+    return true;
+  }
+};
+
+TEST(StyleMirrorTests, OnlyWhatDiffersIsChanged) {
+  Mirrored m(u"let a = 1\nlet b = 22\nlet c = 333\n");
+  EXPECT_TRUE(m.mirror.isSettled()) << "plain text on a bare buffer needs nothing";
+  m.style({0, 3}, colour(0.5));
+  m.style({10, 3}, colour(0.5));
+  m.style({21, 3}, colour(0.5));
+  m.style({18, 2}, colour(0.9));
+  EXPECT_EQ(m.apply(), 4u);
+  EXPECT_TRUE(m.mirrors());
+
+  // A new result over the whole text that differs in one run changes that run only.
+  m.changes.clear();
+  m.storage.setAttributes(colour(0.7), {18, 2});
+  m.mirror.attributesDidChange({0, m.storage.length()});
+  EXPECT_EQ(m.apply(), 1u);
+  EXPECT_EQ(m.changes[0].range, (NSRange{18, 2}));
+  EXPECT_EQ(m.mirror.attributes(m.changes[0].shown), colour(0.9)) << "the old style is named for removal";
+  EXPECT_TRUE(m.mirrors());
+
+  // Typed text has unknown styles (the buffer may have extended a style over it): it is styled
+  // as the storage's, which gives it the attributes of the unit before.
+  m.changes.clear();
+  m.storage.replaceCharacters({19, 0}, u"4");
+  m.mirror.textDidChange({19, 0}, 1);
+  m.buffer.insert(m.buffer.begin() + 19, colour(0.1));
+  EXPECT_EQ(m.apply(), 1u);
+  EXPECT_EQ(m.changes[0].shown, StyleMirror::unknown);
+  EXPECT_TRUE(m.mirrors());
+  // Deleting needs nothing.
+  m.storage.replaceCharacters({19, 1}, u"");
+  m.mirror.textDidChange({19, 1}, 0);
+  m.buffer.erase(m.buffer.begin() + 19);
+  EXPECT_TRUE(m.mirror.isSettled());
+  EXPECT_TRUE(m.mirrors());
+}
+
+TEST(StyleMirrorTests, TheVisiblePartComesFirstThenWhatFollowsThenWhatComesBefore) {
+  std::u16string text;
+  for (int line = 0; line < 30; ++line) text += u"word word\n";
+  Mirrored m(text);
+  for (std::size_t line = 0; line < 30; ++line) m.style({line * 10, 4}, colour(0.5));
+  m.mirror.setVisibleRange({100, 50});  // lines 10 to 14
+  m.apply();
+  ASSERT_EQ(m.changes.size(), 30u);
+  for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(m.changes[i].range.location, 100 + i * 10) << i;
+  for (std::size_t i = 5; i < 20; ++i) EXPECT_EQ(m.changes[i].range.location, 150 + (i - 5) * 10) << i;
+  for (std::size_t i = 20; i < 30; ++i) EXPECT_EQ(m.changes[i].range.location, (i - 20) * 10) << i;
+  EXPECT_TRUE(m.mirrors());
+
+  // A slice that runs out of steps makes progress without a change.
+  m.style({0, m.storage.length()}, colour(0.5));
+  m.changes.clear();
+  std::size_t calls = 0;
+  while (!m.mirror.isSettled() && calls < 1000) {
+    if (auto change = m.mirror.next(1)) m.changes.push_back(*change);
+    ++calls;
+  }
+  EXPECT_TRUE(m.mirror.isSettled());
+  EXPECT_GT(calls, 1u);
+}
+
+TEST(StyleMirrorTests, ChangesInBatchesAreTheChangesOneByOne) {
+  std::u16string text;
+  for (int line = 0; line < 40; ++line) text += u"word word word\n";
+  Mirrored single(text), batched(text);
+  for (Mirrored* m : {&single, &batched}) {
+    for (std::size_t at = 0; at + 4 < text.size(); at += 5) m->style({at, 4}, colour(at % 3 == 0 ? 0.5 : 0.6));
+    m->mirror.setVisibleRange({150, 150});
+  }
+  single.apply();
+  std::vector<StyleMirror::Change> changes;
+  for (int calls = 0; !batched.mirror.isSettled() && calls < 1000; ++calls) {
+    for (const auto& change : batched.mirror.nextChanges(7)) changes.push_back(change);
+  }
+  EXPECT_EQ(changes, single.changes);
+  for (std::size_t i = 0; i < text.size(); ++i) EXPECT_EQ(batched.mirror.shownAt(i), single.mirror.shownAt(i)) << i;
+}
+
+TEST(StyleMirrorTests, LongLinesCarryStylesOnlyInTheirWindows) {
+  // Line 0 is short, line 1 has 100 units (over the threshold of 50), line 2 is short.
+  const std::u16string text = u"short\n" + std::u16string(100, u'x') + u"\nshort\n";
+  Mirrored m(text, 50, 5);
+  ASSERT_EQ(m.mirror.longLines(), (std::vector<NSRange>{{6, 100}}));
+  for (std::size_t i = 0; i < text.size(); i += 2) m.style({i, 1}, colour(0.5));
+  m.apply();
+  auto onLongLine = [](std::size_t i) { return i >= 6 && i < 106; };
+  EXPECT_TRUE(m.mirrors(onLongLine)) << "without a window the long line carries nothing";
+  for (const auto& change : m.changes) EXPECT_FALSE(onLongLine(change.range.location));
+
+  m.mirror.setWindows({{40, 20}});
+  m.apply();
+  EXPECT_TRUE(m.mirrors([&](std::size_t i) { return onLongLine(i) && (i < 40 || i >= 60); }));
+  // Moving the window takes the styles off the old part.
+  m.mirror.setWindows({{80, 10}});
+  m.apply();
+  EXPECT_TRUE(m.mirrors([&](std::size_t i) { return onLongLine(i) && (i < 80 || i >= 90); }));
+
+  // Text typed into the window is styled; the line stays long, and the window moves along.
+  m.storage.replaceCharacters({85, 0}, u"yy");
+  m.mirror.textDidChange({85, 0}, 2);
+  m.buffer.insert(m.buffer.begin() + 85, 2, std::nullopt);
+  EXPECT_EQ(m.mirror.windows(), (std::vector<NSRange>{{80, 12}}));
+  m.apply();
+  EXPECT_TRUE(m.mirrors([&](std::size_t i) { return i >= 6 && i < 108 && (i < 80 || i >= 92); }));
+  // A line break in place of its middle leaves two short lines: all of them carries styles.
+  m.storage.replaceCharacters({30, 50}, u"\n");
+  m.mirror.textDidChange({30, 50}, 1);
+  m.buffer.erase(m.buffer.begin() + 30, m.buffer.begin() + 80);
+  m.buffer.insert(m.buffer.begin() + 30, std::nullopt);
+  m.mirror.setWindows({});
+  m.mirror.attributesDidChange({0, m.storage.length()});
+  m.apply();
+  EXPECT_TRUE(m.mirror.longLines().empty());
+  EXPECT_TRUE(m.mirrors());
+}
+
+TEST(StyleMirrorTests, ChangesNameCharacterOffsetsAcrossSurrogatePairs) {
+  Mirrored m(u"a\U0001F600b\U0001F680cd");  // units: a 0, pair 1-2, b 3, pair 4-5, c 6, d 7
+  m.style({3, 1}, colour(0.5));
+  m.style({6, 2}, colour(0.6));
+  m.style({1, 2}, colour(0.7));
+  m.apply();
+  ASSERT_EQ(m.changes.size(), 3u);
+  EXPECT_EQ(m.changes[0].range, (NSRange{1, 2}));
+  EXPECT_EQ(m.changes[0].firstCharacter, 1u);
+  EXPECT_EQ(m.changes[0].endCharacter, 2u);
+  EXPECT_EQ(m.changes[1].firstCharacter, 2u);
+  EXPECT_EQ(m.changes[1].endCharacter, 3u);
+  EXPECT_EQ(m.changes[2].firstCharacter, 4u) << "c follows the second pair";
+  EXPECT_EQ(m.changes[2].endCharacter, 6u);
+}
+
+TEST(StyleMirrorTests, DeferredRangesWaitForTheirRelease) {
+  Mirrored m(u"one two three\n");
+  m.storage.setAttributes(colour(0.5), {0, 3});
+  m.mirror.defer({0, 14});
+  EXPECT_TRUE(m.mirror.isSettled());
+  EXPECT_TRUE(m.mirror.hasDeferred());
+  // Deferred ranges follow edits.
+  m.storage.replaceCharacters({0, 0}, u">");
+  m.mirror.textDidChange({0, 0}, 1);
+  m.buffer.insert(m.buffer.begin(), std::nullopt);
+  m.mirror.releaseDeferred();
+  m.apply();
+  EXPECT_FALSE(m.mirror.hasDeferred());
+  EXPECT_TRUE(m.mirrors());
+}
+
+TEST(StyleMirrorTests, RangeSetsJoinCutAndFollowEdits) {
+  RangeSet set;
+  set.add({10, 5});
+  set.add({20, 5});
+  set.add({15, 2});  // touches the first
+  EXPECT_EQ(set.ranges(), (std::vector<NSRange>{{10, 7}, {20, 5}}));
+  set.add({5, 30});
+  EXPECT_EQ(set.ranges(), (std::vector<NSRange>{{5, 30}}));
+  set.remove({10, 5});
+  EXPECT_EQ(set.ranges(), (std::vector<NSRange>{{5, 5}, {15, 20}}));
+  set.replace({0, 2}, 0);  // two units deleted before both
+  EXPECT_EQ(set.ranges(), (std::vector<NSRange>{{3, 5}, {13, 20}}));
+  set.replace({20, 5}, 1);  // inside the second: it keeps its parts and takes the new text
+  EXPECT_EQ(set.ranges(), (std::vector<NSRange>{{3, 5}, {13, 16}}));
+  set.remove({0, 100});
+  EXPECT_TRUE(set.empty());
+}
+
+}  // namespace
