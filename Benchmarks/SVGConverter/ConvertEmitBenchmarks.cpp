@@ -10,7 +10,7 @@
 #include "Benchmarks/Support/Corpus.h"
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
 #include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 namespace {
 

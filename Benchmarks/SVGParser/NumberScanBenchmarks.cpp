@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 #include "SVGParser/SVG/Command.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 #include "Highlight/HighlightJSTheme.h"
 
 /// Each run of text is styled by `theme` for the spans open around it, then the character

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "Fennix/Platform/AttributedString.h"
-#include "Fennix/Platform/Dispatch.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
+#include "Platform/Dispatch.h"
 #include "Highlight/HighlightJSTheme.h"
 
 typedef struct _JSCValue JSCValue;

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 #include "Highlight/HighlightJSClass.h"
 
 class HighlightJSTheme;

@@ -8,7 +8,7 @@
 #include <memory>
 #include <system_error>
 
-#include "Fennix/Platform/Dispatch.h"
+#include "Platform/Dispatch.h"
 
 namespace QuarvelUtilities {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Fennix/Platform/Observable.h"
+#include "Platform/Observable.h"
 
 namespace QuarvelUtilities {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 #include "SyntaxEditor/SyntaxEditor.h"
 
 namespace SyntaxEditorSupport {

@@ -14,7 +14,7 @@
 #include <variant>
 #include <vector>
 
-#include "Fennix/Platform/Observable.h"
+#include "Platform/Observable.h"
 #include "Highlight/HighlightJSTheme.h"
 
 /// A size of the text view's geometry (width and height in points).

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "Fennix/Foundation/HTTP/HTTPFetchOperation.h"
-#include "Fennix/Foundation/HTTP/URLSession.h"
+#include "Fennix/Operations/HTTP/HTTPFetchOperation.h"
+#include "Fennix/Operations/HTTP/URLSession.h"
 #include "OperationsTestSupport.h"
 
 using namespace OperationsTestSupport;

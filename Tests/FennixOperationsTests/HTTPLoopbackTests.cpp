@@ -2,8 +2,8 @@
 
 #include <condition_variable>
 
-#include "Fennix/Foundation/HTTP/HTTPFetchOperation.h"
-#include "Fennix/Foundation/HTTP/URLSession.h"
+#include "Fennix/Operations/HTTP/HTTPFetchOperation.h"
+#include "Fennix/Operations/HTTP/URLSession.h"
 #include "LoopbackServer.h"
 #include "OperationsTestSupport.h"
 

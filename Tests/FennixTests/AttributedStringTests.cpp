@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Colour packing, hexadecimal texts, shading and appearance-dependent colours.
 #include <gtest/gtest.h>
 
-#include "Fennix/UI/AppKit/Appearance.h"
-#include "Fennix/UI/AppKit/Color.h"
+#include "Fennix/Foundation/Text/Appearance.h"
+#include "Fennix/Foundation/Text/Color.h"
 
 namespace {
 

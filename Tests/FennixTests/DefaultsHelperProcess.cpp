@@ -12,8 +12,8 @@
 
 #include "Fennix/Foundation/System/GroupDefaults.h"
 #include "Fennix/Foundation/System/KeyValueStore.h"
-#include "Fennix/Platform/NotificationCenter.h"
-#include "Fennix/Platform/UserDefaults.h"
+#include "Platform/NotificationCenter.h"
+#include "Fennix/Foundation/UserDefaults.h"
 
 namespace {
 

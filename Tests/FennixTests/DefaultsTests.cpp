@@ -7,7 +7,7 @@
 #include <sstream>
 #include <thread>
 
-#include "Fennix/Platform/UserDefaults.h"
+#include "Fennix/Foundation/UserDefaults.h"
 #include "FennixTests/DefaultsTestSupport.h"
 #include "FennixTests/LogTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "Fennix/Platform/Dispatch.h"
+#include "Platform/Dispatch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DefaultsTestSupport.h"
-#include "Fennix/Platform/UserDefaults.h"
+#include "Fennix/Foundation/UserDefaults.h"
 #include "Fennix/UI/AppKit/DividerTextAttachment.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Fennix/UI/AppKit/Font.h"
+#include "Fennix/Foundation/Text/Font.h"
 
 namespace {
 

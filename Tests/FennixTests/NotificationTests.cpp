@@ -5,7 +5,7 @@
 #include <future>
 #include <thread>
 
-#include "Fennix/Platform/NotificationCenter.h"
+#include "Platform/NotificationCenter.h"
 #include "FennixTests/DispatchTestSupport.h"
 
 using FennixTestSupport::runMainLoopFor;

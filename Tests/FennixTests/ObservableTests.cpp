@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Fennix/Platform/Observable.h"
+#include "Platform/Observable.h"
 
 namespace {
 

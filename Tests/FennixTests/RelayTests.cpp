@@ -10,8 +10,8 @@
 
 #include "Fennix/Foundation/System/GroupDefaults.h"
 #include "Fennix/Foundation/System/KeyValueStore.h"
-#include "Fennix/Platform/DistributedNotificationCenter.h"
-#include "Fennix/Platform/NotificationCenter.h"
+#include "Platform/DistributedNotificationCenter.h"
+#include "Platform/NotificationCenter.h"
 #include "FennixTests/DefaultsTestSupport.h"
 #include "FennixTests/DispatchTestSupport.h"
 #include "FennixTests/LogTestSupport.h"

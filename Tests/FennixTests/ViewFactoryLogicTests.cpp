@@ -5,7 +5,7 @@
 #include <climits>
 
 #include "FakeLayoutHost.h"
-#include "Fennix/UI/AppKit/Appearance.h"
+#include "Fennix/Foundation/Text/Appearance.h"
 #include "Fennix/UI/Common/Views/CollectionItemFrameModel.h"
 #include "Fennix/UI/Common/Views/FactoryLogic.h"
 #include "Fennix/UI/Common/Views/ScreenIdentifier.h"

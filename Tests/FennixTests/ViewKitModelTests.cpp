@@ -4,7 +4,7 @@
 #include <numbers>
 
 #include "FakeLayoutHost.h"
-#include "Fennix/UI/AppKit/Appearance.h"
+#include "Fennix/Foundation/Text/Appearance.h"
 #include "Fennix/UI/AppKit/TextSizer.h"
 #include "Fennix/UI/Common/Views/ImageButtonModel.h"
 #include "Fennix/UI/Common/Views/Rotation.h"

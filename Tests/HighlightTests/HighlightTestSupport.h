@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "Fennix/UI/AppKit/Color.h"
+#include "Fennix/Foundation/Text/Color.h"
 #include "Fennix/console/Console.h"
 #include "FennixTests/DispatchTestSupport.h"
 

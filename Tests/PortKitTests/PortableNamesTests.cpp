@@ -1,8 +1,8 @@
 // The portable names of colours and the protocols that view controllers conform to.
 #include <gtest/gtest.h>
 
-#include "Fennix/UI/AppKit/Appearance.h"
-#include "Fennix/UI/AppKit/Color.h"
+#include "Fennix/Foundation/Text/Appearance.h"
+#include "Fennix/Foundation/Text/Color.h"
 #include "PortKit/Common/ViewControllerType.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ConverterSupport.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 using namespace ConverterTest;
 using SwiftUIModel::ContainerViewType;

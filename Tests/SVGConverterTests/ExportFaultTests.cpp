@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 #include "SwiftSyntaxSupport.h"
 
 namespace {

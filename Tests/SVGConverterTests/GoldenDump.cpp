@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "SVGConverter/SwiftUIModel/Overloaded.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 namespace GoldenDump {
 namespace {

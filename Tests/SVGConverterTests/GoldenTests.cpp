@@ -9,7 +9,7 @@
 #include "GoldenCases.h"
 #include "GoldenDump.h"
 #include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 #include "SVGParser/SVG/SVG.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // two rather different sets of options: each file must parse as Swift.
 
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 #include "SwiftSyntaxSupport.h"
 

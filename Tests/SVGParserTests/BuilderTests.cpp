@@ -2,7 +2,7 @@
 
 #include "SVGParser/CSS/Parser/CSSStyleSheet.h"
 #include "SVGParser/SVG/SVG.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "SVGParser/CSS/Parser/CSSStyleSheet.h"
 #include "SVGParser/CSS/Parser/TextScanning.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 using CSS::Value;
 

@@ -2,7 +2,7 @@
 
 
 #include "SVGParser/Parser/SVGParser.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "SVGParser/Parser/SVGParser.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 namespace {
 

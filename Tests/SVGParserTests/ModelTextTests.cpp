@@ -5,7 +5,7 @@
 
 #include "SVGParser/CSS/Font.h"
 #include "SVGParser/SVG/Text.h"
-#include "SVGParser/Platform/Text/TextClusters.h"
+#include "Platform/Text/TextClusters.h"
 
 using CSS::Font;
 using CSS::UnitLength;

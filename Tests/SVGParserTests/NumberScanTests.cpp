@@ -9,7 +9,7 @@
 
 #include "SVGParser/Parser/NumberValue.h"
 #include "SVGParser/Parser/PathDataParser.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 #include "SVGParser/SVG/Command.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "SVGParser/CSS/Parser/CSSValue.h"
 #include "SVGParser/CSS/UnitLength.h"
 #include "SVGParser/Parser/LengthParser.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 #include "SVGParser/SVG/Paint.h"
 
 using CSS::Color;

@@ -6,7 +6,7 @@
 
 #include "SVGParser/CSS/Font.h"
 #include "SVGParser/CSS/Parser/CSSValue.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 using CSS::Font;
 using CSS::UnitLength;

@@ -10,7 +10,7 @@
 #include "SVGParser/CSS/Parser/CSSStyle.h"
 #include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Parser/PathDataParser.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 #include "SVGParser/SVG/Command.h"
 #include "SVGParser/SVG/PresentationAttributes.h"
 

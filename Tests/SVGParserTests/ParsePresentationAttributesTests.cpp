@@ -5,7 +5,7 @@
 
 #include "SVGParser/CSS/Parser/CSSStyle.h"
 #include "SVGParser/Parser/PresentationAttributesParser.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 #include "SVGParser/SVG/PresentationAttributes.h"
 
 using CSS::Color;

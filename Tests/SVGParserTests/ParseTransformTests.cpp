@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "SVGParser/Parser/FunctionParser.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 #include "SVGParser/SVG/Transform.h"
 
 using SVG::Transform;

@@ -4,10 +4,10 @@
 #include <limits>
 #include <regex>
 
-#include "SVGParser/Platform/Geometry.h"
-#include "SVGParser/Platform/NumberText.h"
-#include "SVGParser/Platform/Print.h"
-#include "SVGParser/Platform/UUID.h"
+#include "Platform/Geometry.h"
+#include "Platform/NumberText.h"
+#include "Platform/Print.h"
+#include "Platform/UUID.h"
 
 TEST(DoubleDescription, ShortestRoundTripWithFraction) {
   const std::pair<double, const char*> table[] = {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "SVGParser/Platform/Text/Text.h"
+#include "Platform/Text/Text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <stdlib.h>
 
 #include "Fennix/Foundation/System/Bundle.h"
-#include "PortKit/Common/Geometry.h"
+#include "Platform/EdgeInsets.h"
 #include "SVGQuarvel/App/About.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <limits>
 #include <string>
 
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 #include "SVGQuarvel/Model/SVGQuarvelConfiguration.h"
 
 using Config = SVGQuarvelConfiguration;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "Fennix/Platform/UserDefaults.h"
+#include "Fennix/Foundation/UserDefaults.h"
 #include "SVGQuarvel/Model/SVGQuarvelConfiguration.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 

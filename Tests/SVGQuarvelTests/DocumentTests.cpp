@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "Fennix/Platform/Dispatch.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Dispatch.h"
+#include "Platform/Print.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 

@@ -14,7 +14,7 @@
 
 #include "Benchmarks/Support/Corpus.h"
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 
 #include "Fennix/Foundation/BaseTypes/Emptiable.h"
 #include "Fennix/Foundation/CharacterSet.h"
-#include "Fennix/Platform/AttributedString.h"
-#include "Fennix/UI/AppKit/TextAttachment.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
+#include "Fennix/Foundation/Text/TextAttachment.h"
 
 /// Attributed text is empty without characters.
 template <>

@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "Fennix/Platform/Dispatch.h"
+#include "Platform/Dispatch.h"
 
 namespace Fennix {
 

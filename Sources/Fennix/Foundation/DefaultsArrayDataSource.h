@@ -13,7 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Fennix/Foundation/ArrayController.h"
-#include "Fennix/Platform/UserDefaults.h"
+#include "Fennix/Foundation/UserDefaults.h"
 
 namespace Fennix {
 

@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 #include "Fennix/console/Logger.h"
 
 /// The object value of an entry or cell: absent, a text, an integer, an attributed string

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 
 struct URegularExpression;
 

@@ -13,7 +13,7 @@
 
 #include "Fennix/Foundation/CharacterSet.h"
 #include "Fennix/Foundation/RegularExpression.h"
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 
 namespace Fennix {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Fennix/Operations/Error.h"
+#include "Fennix/Foundation/Error.h"
 #include "Fennix/console/Console.h"
 
 // ---------------------------------------------------------------------------

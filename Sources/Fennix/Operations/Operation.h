@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "Fennix/Platform/Dispatch.h"
+#include "Platform/Dispatch.h"
 
 class NSOperation;
 

@@ -5,7 +5,7 @@
 #include <variant>
 #include <vector>
 
-#include "Fennix/Operations/Error.h"
+#include "Fennix/Foundation/Error.h"
 
 class QvOperationError : public Fennix::Error {
  public:

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "Fennix/Operations/AsyncOperation.h"
-#include "Fennix/Operations/Error.h"
+#include "Fennix/Foundation/Error.h"
 #include "Fennix/Operations/Operation.h"
 #include "Fennix/Operations/OperationErrors.h"
 #include "Fennix/console/Console.h"

@@ -6,7 +6,7 @@
 
 #include "Fennix/console/Console.h"
 #include "Fennix/console/ConsoleSupport.h"
-#include "SVGParser/Platform/Text/Text.h"
+#include "Platform/Text/Text.h"
 
 namespace {
 

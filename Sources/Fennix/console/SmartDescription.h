@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "Fennix/Foundation/BaseTypes/TypeName.h"
+#include "Platform/TypeName.h"
 
 class SmartDescription {
  public:

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Fennix/UI/Common/IndexPath.h"
 #include "Fennix/UI/Common/LayoutConstraint.h"
 
 enum class UXTableViewCellStyle { default_, value1, value2, subtitle };
@@ -28,9 +29,6 @@ struct NSTableViewAnimationOptions {
   static NSTableViewAnimationOptions middle;     // 2: gap
   static NSTableViewAnimationOptions automatic;  // 32: slide down
 };
-
-/// A path of indexes; rows of a table are (section, item).
-using IndexPath = std::vector<std::size_t>;
 
 namespace PortKit {
 

@@ -19,10 +19,10 @@
 #include <optional>
 #include <vector>
 
-#include "Fennix/UI/AppKit/TextAttachment.h"
+#include "Fennix/Foundation/Text/TextAttachment.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
-#include "PortKit/Common/Image.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Fennix/Foundation/System/Image.h"
+#include "Platform/Geometry.h"
 
 namespace PortKit {
 

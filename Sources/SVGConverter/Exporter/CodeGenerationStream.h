@@ -1,7 +1,7 @@
 // The writing interface of the SwiftUI source emitters.
 #pragma once
 
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 #include <functional>
 #include <optional>

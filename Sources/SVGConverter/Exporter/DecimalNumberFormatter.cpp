@@ -1,6 +1,6 @@
 #include "SVGConverter/Exporter/DecimalNumberFormatter.h"
 
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 #include <algorithm>
 #include <cmath>

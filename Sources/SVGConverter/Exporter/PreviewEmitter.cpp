@@ -1,7 +1,7 @@
 // The end of the file: the hex colour initialiser and the preview provider.
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
 
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 #include <algorithm>
 #include <cmath>

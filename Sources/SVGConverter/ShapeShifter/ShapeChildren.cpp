@@ -5,7 +5,7 @@
 #include "SVGConverter/ShapeShifter/PathMapping.h"
 #include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
 #include "SVGConverter/SwiftUIModel/Overloaded.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 using SwiftUIModel::ContainerViewType;
 using SwiftUIModel::PathCommand;

@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 using SwiftUIModel::FilterModifierType;
 using FilterGroup = SwiftUIModel::FilterModifierType::FilterGroup;

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "SVGConverter/SwiftUIModel/Overloaded.h"
-#include "SVGParser/Platform/NumberText.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/NumberText.h"
+#include "Platform/Print.h"
 
 namespace SwiftUIModel {
 

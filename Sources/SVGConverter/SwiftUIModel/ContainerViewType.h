@@ -11,7 +11,7 @@
 #include "SVGConverter/SwiftUIModel/PathCommand.h"
 #include "SVGConverter/SwiftUIModel/ShapeViews.h"
 #include "SVGConverter/SwiftUIModel/ViewInterfaces.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace SwiftUIModel {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "SVGParser/CSS/Color.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 #include "SVGParser/SVG/Filter.h"
 
 namespace SwiftUIModel {

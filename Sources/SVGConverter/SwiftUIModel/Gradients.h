@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "SVGParser/CSS/Color.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace SwiftUIModel {
 

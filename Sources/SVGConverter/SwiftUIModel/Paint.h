@@ -8,7 +8,7 @@
 #include <variant>
 
 #include "SVGParser/CSS/Color.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace SwiftUIModel {
 

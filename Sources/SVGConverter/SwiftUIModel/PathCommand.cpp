@@ -1,7 +1,7 @@
 #include "SVGConverter/SwiftUIModel/PathCommand.h"
 
 #include "SVGConverter/SwiftUIModel/Overloaded.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 namespace SwiftUIModel {
 namespace {

@@ -5,7 +5,7 @@
 #include <variant>
 #include <vector>
 
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace SwiftUIModel {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 namespace SwiftUIModel {
 namespace {

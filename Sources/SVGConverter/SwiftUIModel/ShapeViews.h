@@ -10,7 +10,7 @@
 #include "SVGConverter/SwiftUIModel/PathCommand.h"
 #include "SVGConverter/SwiftUIModel/ViewInterfaces.h"
 #include "SVGParser/CSS/Font.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 #include "SVGParser/SVG/PresentationAttributes.h"
 
 namespace SwiftUIModel {

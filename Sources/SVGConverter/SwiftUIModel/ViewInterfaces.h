@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace SwiftUIModel {
 

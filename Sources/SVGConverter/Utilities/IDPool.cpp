@@ -1,6 +1,6 @@
 #include "SVGConverter/Utilities/IDPool.h"
 
-#include "SVGParser/Platform/UUID.h"
+#include "Platform/UUID.h"
 
 #include <utility>
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 namespace CSS {
 

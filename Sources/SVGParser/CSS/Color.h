@@ -11,7 +11,7 @@
 #include <variant>
 
 #include "SVGParser/CSS/NamedColorList.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace CSS {
 

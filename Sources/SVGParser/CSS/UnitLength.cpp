@@ -1,6 +1,6 @@
 #include "SVGParser/CSS/UnitLength.h"
 
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 namespace CSS {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <variant>
 
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace CSS {
 

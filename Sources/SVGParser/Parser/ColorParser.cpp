@@ -10,9 +10,9 @@
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Parser/NumberValue.h"
-#include "SVGParser/Platform/NumberText.h"
-#include "SVGParser/Platform/Print.h"
-#include "SVGParser/Platform/Text/Text.h"
+#include "Platform/NumberText.h"
+#include "Platform/Print.h"
+#include "Platform/Text/Text.h"
 
 namespace CSS {
 

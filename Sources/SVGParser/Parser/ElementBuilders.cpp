@@ -7,8 +7,8 @@
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/CSS/UnitLength.h"
 #include "SVGParser/Parser/FunctionParser.h"
-#include "SVGParser/Platform/NumberText.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/NumberText.h"
+#include "Platform/Print.h"
 #include "SVGParser/SVG/SVG.h"
 
 namespace SVG {

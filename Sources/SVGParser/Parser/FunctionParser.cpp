@@ -2,7 +2,7 @@
 
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/Parser/NumberValue.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 std::optional<SVGParser::FunctionCall> SVGParser::parseFunction(std::string_view string) {
   const auto open = string.find('(');

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace SVGParser {
 

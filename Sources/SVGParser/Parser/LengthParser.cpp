@@ -4,7 +4,7 @@
 
 #include "SVGParser/CSS/Parser/CSSValue.h"
 #include "SVGParser/Parser/NumberValue.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 namespace CSS {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 // The digits and the power of ten they are divided by are exact doubles, and one
 // division rounds correctly, so the value is the one any correct conversion gives.

@@ -5,7 +5,7 @@
 #include "SVGParser/CSS/Parser/CSSValue.h"
 #include "SVGParser/Parser/ColorParser.h"
 #include "SVGParser/Parser/FunctionParser.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 #include "SVGParser/SVG/Paint.h"
 
 namespace SVG {

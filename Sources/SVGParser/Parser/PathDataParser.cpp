@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "SVGParser/Parser/NumberValue.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 #include "SVGParser/SVG/Command.h"
 
 namespace SVG {

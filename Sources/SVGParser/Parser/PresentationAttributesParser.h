@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 #include "SVGParser/SVG/Inheritable.h"
 
 namespace CSS {

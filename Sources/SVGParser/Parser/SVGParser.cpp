@@ -14,7 +14,7 @@
 #include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Parser/PathDataParser.h"
 #include "SVGParser/Parser/XMLReader.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 namespace {
 

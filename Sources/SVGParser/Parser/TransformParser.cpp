@@ -7,7 +7,7 @@
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Parser/NumberValue.h"
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 #include "SVGParser/SVG/Transform.h"
 
 namespace SVG {

@@ -1,6 +1,6 @@
 #include "SVGParser/SVG/Command.h"
 
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 namespace SVG {
 

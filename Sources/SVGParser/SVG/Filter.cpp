@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 namespace SVG {
 

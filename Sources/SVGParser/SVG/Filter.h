@@ -11,7 +11,7 @@
 
 #include "SVGParser/CSS/Color.h"
 #include "SVGParser/CSS/UnitLength.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 #include "SVGParser/SVG/ElementAttributes.h"
 
 namespace SVG {

@@ -1,6 +1,6 @@
 #include "SVGParser/SVG/PresentationAttributes.h"
 
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 namespace SVG {
 

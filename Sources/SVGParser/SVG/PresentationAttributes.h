@@ -7,7 +7,7 @@
 
 #include "SVGParser/CSS/UnitLength.h"
 #include "SVGParser/Parser/XMLAttributes.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 #include "SVGParser/SVG/Inheritable.h"
 #include "SVGParser/SVG/Paint.h"
 #include "SVGParser/SVG/Transform.h"

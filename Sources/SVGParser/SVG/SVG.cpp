@@ -1,6 +1,6 @@
 #include "SVGParser/SVG/SVG.h"
 
-#include "SVGParser/Platform/UUID.h"
+#include "Platform/UUID.h"
 
 namespace SVG {
 

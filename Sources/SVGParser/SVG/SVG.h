@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "SVGParser/CSS/UnitLength.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 #include "SVGParser/SVG/Box.h"
 #include "SVGParser/SVG/ElementAttributes.h"
 #include "SVGParser/SVG/Filter.h"

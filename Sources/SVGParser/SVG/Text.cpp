@@ -1,6 +1,6 @@
 #include "SVGParser/SVG/Text.h"
 
-#include "SVGParser/Platform/Text/TextClusters.h"
+#include "Platform/Text/TextClusters.h"
 
 namespace SVG {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 namespace SVG {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "SVGParser/CSS/UnitLength.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace SVG {
 

@@ -2,7 +2,7 @@
 
 #include <gio/gio.h>
 
-#include "Fennix/Platform/Dispatch.h"
+#include "Platform/Dispatch.h"
 #include "Fennix/console/Console.h"
 #include "SVGQuarvel/App/SVGConverterService.h"
 

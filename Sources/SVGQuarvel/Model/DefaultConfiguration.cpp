@@ -6,9 +6,9 @@
 #include <string>
 
 #include "Fennix/Foundation/System/Bundle.h"
-#include "Fennix/Platform/Dispatch.h"
-#include "Fennix/Platform/NotificationCenter.h"
-#include "Fennix/Platform/UserDefaults.h"
+#include "Platform/Dispatch.h"
+#include "Platform/NotificationCenter.h"
+#include "Fennix/Foundation/UserDefaults.h"
 #include "Fennix/console/Console.h"
 #include "SVGQuarvel/Model/SVGQuarvelConfiguration.h"
 

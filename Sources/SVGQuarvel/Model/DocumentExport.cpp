@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "Fennix/console/Console.h"
-#include "SVGParser/Platform/Text/Text.h"
+#include "Platform/Text/Text.h"
 #include "SVGQuarvel/Model/Generation.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 

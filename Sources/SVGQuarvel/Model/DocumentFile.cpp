@@ -11,8 +11,8 @@
 
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/Foundation/System/FileSafety.h"
-#include "Fennix/Platform/AttributedString.h"
-#include "SVGParser/Platform/Text/Text.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
+#include "Platform/Text/Text.h"
 
 namespace {
 

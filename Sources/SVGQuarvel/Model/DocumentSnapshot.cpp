@@ -7,7 +7,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "Fennix/Platform/Dispatch.h"
+#include "Platform/Dispatch.h"
 #include "Fennix/console/Console.h"
 #include "SVGQuarvel/Model/Generation.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"

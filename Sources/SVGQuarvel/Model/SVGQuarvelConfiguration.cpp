@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "SVGParser/Platform/Print.h"
+#include "Platform/Print.h"
 
 namespace {
 

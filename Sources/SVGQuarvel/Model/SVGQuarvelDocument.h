@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Fennix/Platform/Observable.h"
+#include "Platform/Observable.h"
 #include "Fennix/console/Logger.h"
 #include "SVGQuarvel/Model/DocumentFile.h"
 #include "SVGQuarvel/Model/SVGQuarvelConfiguration.h"

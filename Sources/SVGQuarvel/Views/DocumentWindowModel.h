@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "Fennix/Platform/NotificationCenter.h"
-#include "Fennix/Platform/Observable.h"
-#include "Fennix/Platform/UserDefaults.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/Observable.h"
+#include "Fennix/Foundation/UserDefaults.h"
 #include "QuarvelUtilities/UndoManager.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 
 /// What an edit changed.
 enum NSTextStorageEditActions : unsigned { NSTextStorageEditedAttributes = 1, NSTextStorageEditedCharacters = 2 };

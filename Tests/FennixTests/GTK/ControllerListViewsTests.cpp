@@ -13,8 +13,8 @@
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/OutlineViewControllerGTK.h"
 #include "Fennix/UI/Common/GTK/AutoLayoutGTK.h"
-#include "Fennix/UI/Common/ViewControllers/GTK/TableCellsGTK.h"
-#include "Fennix/UI/Common/ViewControllers/GTK/TableViewControllerGTK.h"
+#include "PortKit/GTK/TableCellsGTK.h"
+#include "PortKit/GTK/TableViewControllerGTK.h"
 #include "ViewKitWindowSupport.h"
 #include "XDriver/WidgetInput.h"
 

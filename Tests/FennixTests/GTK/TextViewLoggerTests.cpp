@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "Fennix/console/GTK/TextViewLogger.h"
+#include "Fennix/UI/GTK/TextViewLogger.h"
 
 namespace {
 

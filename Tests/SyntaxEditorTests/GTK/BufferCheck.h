@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 #include "FennixTests/DispatchTestSupport.h"
 #include "SyntaxEditor/GTK/CodeTextView.h"
 

@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "Fennix/Foundation/BaseTypes/TypeName.h"
+#include "Platform/TypeName.h"
 
 class EquatableType;
 class UObjectBoolValue;

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "Fennix/Foundation/BaseTypes/FatalError.h"
-#include "Fennix/Foundation/BaseTypes/TypeName.h"
-#include "Fennix/Platform/Dispatch.h"
+#include "Platform/TypeName.h"
+#include "Platform/Dispatch.h"
 
 namespace Fennix {
 template <typename T>

@@ -14,7 +14,7 @@
 #include "Fennix/Foundation/BaseTypes/AnyValue.h"
 #include "Fennix/Foundation/BaseTypes/TimedValue.h"
 #include "Fennix/Foundation/HTTP/URL.h"
-#include "Fennix/Operations/Error.h"
+#include "Fennix/Foundation/Error.h"
 
 namespace Fennix {
 using Data = std::vector<std::uint8_t>;

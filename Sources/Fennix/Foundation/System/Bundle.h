@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "PortKit/Common/Image.h"
+#include "Fennix/Foundation/System/Image.h"
 
 class NSBundle {
  public:

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "Fennix/Foundation/System/Bundle.h"
-#include "Fennix/Platform/Dispatch.h"
+#include "Platform/Dispatch.h"
 #include "Fennix/console/Console.h"
 #include "Fennix/console/ModuleLogger.h"
-#include "Fennix/Platform/DistributedNotificationCenter.h"
-#include "Fennix/Platform/NotificationCenter.h"
+#include "Platform/DistributedNotificationCenter.h"
+#include "Platform/NotificationCenter.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "Fennix/Platform/UserDefaults.h"
+#include "Fennix/Foundation/UserDefaults.h"
 
 namespace groupdefaults {
 

@@ -23,8 +23,8 @@
 
 #include "Fennix/Foundation/BaseTypes/AnyValue.h"
 #include "Fennix/Foundation/Events/EventListenerSet.h"
-#include "Fennix/Platform/NotificationCenter.h"
-#include "Fennix/Platform/UserDefaults.h"
+#include "Platform/NotificationCenter.h"
+#include "Fennix/Foundation/UserDefaults.h"
 #include "Fennix/console/ModuleLogger.h"
 
 /// Stores that read and write values like user defaults.

@@ -12,8 +12,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "Fennix/Foundation/BaseTypes/TypeName.h"
-#include "Fennix/UI/Common/FatalError.h"
+#include "Platform/TypeName.h"
+#include "Fennix/Foundation/BaseTypes/FatalError.h"
 
 typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GVariant GVariant;

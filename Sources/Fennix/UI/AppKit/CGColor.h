@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Fennix/UI/AppKit/RGBRepresentable.h"
+#include "Fennix/Foundation/Text/RGBRepresentable.h"
 
 /// A colour space: its model, and its name when it has one.
 class CGColorSpace {

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "Fennix/Platform/UserDefaults.h"
+#include "Fennix/Foundation/UserDefaults.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Fennix/UI/AppKit/TextAttachment.h"
+#include "Fennix/Foundation/Text/TextAttachment.h"
 
 class QvDividerTextAttachment : public NSTextAttachment {
  public:

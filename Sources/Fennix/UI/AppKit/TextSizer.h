@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "Fennix/Platform/AttributedString.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
+#include "Platform/Geometry.h"
 
 typedef struct _PangoLayout PangoLayout;
 typedef struct _PangoContext PangoContext;

@@ -13,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-#include "Fennix/UI/Common/EdgeInsets.h"
+#include "Platform/EdgeInsets.h"
 
 enum class NSLayoutAttribute : int {
   notAnAttribute = 0,

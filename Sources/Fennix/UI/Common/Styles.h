@@ -4,8 +4,8 @@
 #include <memory>
 #include <optional>
 
-#include "Fennix/UI/AppKit/Color.h"
-#include "Fennix/UI/AppKit/Font.h"
+#include "Fennix/Foundation/Text/Color.h"
+#include "Fennix/Foundation/Text/Font.h"
 
 enum class NSTextAlignment { left, right, center, justified, natural };
 

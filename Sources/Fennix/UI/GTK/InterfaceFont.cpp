@@ -1,6 +1,6 @@
 #include <gtk/gtk.h>
 
-#include "Fennix/UI/AppKit/Font.h"
+#include "Fennix/Foundation/Text/Font.h"
 #include "Fennix/UI/GTK/TextBufferAttributes.h"
 
 namespace GTKText {

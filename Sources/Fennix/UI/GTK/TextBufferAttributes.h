@@ -5,7 +5,7 @@
 #include <gtkmm/textbuffer.h>
 #include <pangomm/fontdescription.h>
 
-#include "Fennix/Platform/AttributedString.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
 
 namespace GTKText {
 

@@ -1,7 +1,7 @@
 #include "SVGParser/CSS/Parser/CSSValue.h"
 
 #include "SVGParser/Parser/FunctionParser.h"
-#include "SVGParser/Platform/NumberText.h"
+#include "Platform/NumberText.h"
 
 namespace CSS {
 

@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "Fennix/Platform/Observable.h"
+#include "Platform/Observable.h"
 #include "SVGQuarvel/App/AppDelegate.h"
 #include "SVGQuarvel/App/DocumentController.h"
 

@@ -2,8 +2,8 @@
 
 #include <gtkmm/fontchooserdialog.h>
 
-#include "Fennix/Platform/UserDefaults.h"
-#include "Fennix/UI/AppKit/Font.h"
+#include "Fennix/Foundation/UserDefaults.h"
+#include "Fennix/Foundation/Text/Font.h"
 #include "Highlight/HighlightJSTheme.h"
 #include "QuarvelUtilities/SVGWebViewContent.h"
 #include "SVGQuarvel/Views/EditorPanes.h"

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "Fennix/Platform/Observable.h"
+#include "Platform/Observable.h"
 #include "QuarvelUtilities/GTK/FormBlocks.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvel/Views/ExportSettings.h"

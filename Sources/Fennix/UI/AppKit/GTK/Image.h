@@ -15,9 +15,9 @@
 #include <variant>
 #include <vector>
 
-#include "Fennix/UI/AppKit/Color.h"
-#include "Fennix/UI/Common/EdgeInsets.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Fennix/Foundation/Text/Color.h"
+#include "Platform/EdgeInsets.h"
+#include "Platform/Geometry.h"
 
 namespace Fennix {
 

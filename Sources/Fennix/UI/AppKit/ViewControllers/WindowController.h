@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "Fennix/UI/Common/ViewControllers/ViewController.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 class QvWindowController;
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "Fennix/UI/Common/EdgeInsets.h"
-#include "PortKit/Common/TableView.h"
+#include "Fennix/UI/Common/IndexPath.h"
+#include "Platform/EdgeInsets.h"
 
 
 enum class NSCollectionElementCategory { item, supplementaryView, decorationView, interItemGap };

@@ -1,6 +1,6 @@
 #include "Fennix/UI/Common/ViewControllers/OutlineViewController.h"
 
-#include "Fennix/Platform/Dispatch.h"
+#include "Platform/Dispatch.h"
 #include "Fennix/console/Console.h"
 
 std::optional<Fennix::LayoutItem> QvOutlineVC::makeView() {

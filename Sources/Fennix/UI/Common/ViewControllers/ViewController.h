@@ -15,7 +15,7 @@
 
 #include "Fennix/Foundation/BaseTypes/AnyValue.h"
 #include "Fennix/Foundation/BaseTypes/FatalError.h"
-#include "Fennix/Foundation/BaseTypes/TypeName.h"
+#include "Platform/TypeName.h"
 #include "Fennix/UI/Common/AutoLayout.h"
 #include "Fennix/UI/Common/LayoutConstraint.h"
 #include "Fennix/UI/Common/StackViewTypes.h"

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "Fennix/UI/AppKit/Color.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Fennix/Foundation/Text/Color.h"
+#include "Platform/Geometry.h"
 
 /// How a collection view highlights an item.
 enum class NSCollectionViewItemHighlightState : int {

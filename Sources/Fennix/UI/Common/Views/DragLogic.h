@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace Fennix {
 

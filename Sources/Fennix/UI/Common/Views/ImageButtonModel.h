@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "Fennix/UI/AppKit/Color.h"
+#include "Fennix/Foundation/Text/Color.h"
 #include "Fennix/UI/Common/LayoutConstraint.h"
 
 enum class NSControlImagePosition : int {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace Fennix {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Fennix/Foundation/BaseTypes/Emptiable.h"
-#include "Fennix/UI/AppKit/Color.h"
+#include "Fennix/Foundation/Text/Color.h"
 
 class NSTableViewRowAction : public QvWith<NSTableViewRowAction>,
                              public std::enable_shared_from_this<NSTableViewRowAction> {

@@ -9,8 +9,8 @@
 #include <variant>
 #include <vector>
 
-#include "Fennix/Platform/AttributedString.h"
-#include "SVGParser/Platform/Geometry.h"
+#include "Fennix/Foundation/Text/AttributedString.h"
+#include "Platform/Geometry.h"
 
 enum class NSTextBlockVerticalAlignment : int { top = 0, middle = 1, bottom = 2, baseline = 3 };
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "Fennix/UI/AppKit/Color.h"
+#include "Fennix/Foundation/Text/Color.h"
 
 namespace Fennix {
 

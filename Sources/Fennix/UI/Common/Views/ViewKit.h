@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "SVGParser/Platform/Geometry.h"
+#include "Platform/Geometry.h"
 
 namespace Fennix {
 

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "Fennix/Platform/UserDefaults.h"
+#include "Fennix/Foundation/UserDefaults.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
 

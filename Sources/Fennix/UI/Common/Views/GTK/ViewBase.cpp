@@ -7,7 +7,7 @@
 
 #include <typeinfo>
 
-#include "Fennix/Foundation/BaseTypes/TypeName.h"
+#include "Platform/TypeName.h"
 #include "Fennix/UI/AppKit/Views/GTK/ImageViews.h"
 #include "Fennix/UI/Common/ViewLookup.h"
 

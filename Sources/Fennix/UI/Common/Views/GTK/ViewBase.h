@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "Fennix/UI/AppKit/Appearance.h"
-#include "Fennix/UI/AppKit/Color.h"
+#include "Fennix/Foundation/Text/Appearance.h"
+#include "Fennix/Foundation/Text/Color.h"
 #include "Fennix/UI/Common/FatalError.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/ViewLookup.h"

@@ -1,0 +1,434 @@
+#include "Fennix/Foundation/UserDefaults.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "Fennix/Foundation/System/Bundle.h"
+#include "Fennix/Foundation/System/FileSafety.h"
+#include "Fennix/console/Console.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/Text/Text.h"
+
+namespace {
+
+// Larger files, and deeper nesting, are treated as damaged rather than read into memory.
+constexpr std::size_t maxFileSize = 16 * 1024 * 1024;
+constexpr int maxDepth = 64;
+// The tag object that marks data in the file: {"$data": "<base64>"}.
+constexpr const char* dataTag = "$data";
+
+// ---- base64 ----
+
+constexpr char base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string base64Encode(const DefaultsData& data) {
+  std::string out;
+  out.reserve((data.size() + 2) / 3 * 4);
+  std::size_t i = 0;
+  for (; i + 2 < data.size(); i += 3) {
+    unsigned n = (data[i] << 16) | (data[i + 1] << 8) | data[i + 2];
+    out += base64Alphabet[(n >> 18) & 63];
+    out += base64Alphabet[(n >> 12) & 63];
+    out += base64Alphabet[(n >> 6) & 63];
+    out += base64Alphabet[n & 63];
+  }
+  if (i < data.size()) {
+    unsigned n = data[i] << 16;
+    if (i + 1 < data.size()) n |= data[i + 1] << 8;
+    out += base64Alphabet[(n >> 18) & 63];
+    out += base64Alphabet[(n >> 12) & 63];
+    out += i + 1 < data.size() ? base64Alphabet[(n >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+std::optional<DefaultsData> base64Decode(const std::string& text) {
+  if (text.size() % 4 != 0) return std::nullopt;
+  DefaultsData out;
+  out.reserve(text.size() / 4 * 3);
+  for (std::size_t i = 0; i < text.size(); i += 4) {
+    unsigned n = 0;
+    int padding = 0;
+    for (std::size_t j = 0; j < 4; ++j) {
+      char c = text[i + j];
+      int v;
+      if (c == '=' && i + 4 == text.size() && j >= 2) {
+        ++padding;
+        v = 0;
+      } else {
+        if (padding != 0) return std::nullopt;  // data after padding
+        const char* at = c == '\0' ? nullptr : std::strchr(base64Alphabet, c);
+        if (at == nullptr) return std::nullopt;
+        v = static_cast<int>(at - base64Alphabet);
+      }
+      n = (n << 6) | static_cast<unsigned>(v);
+    }
+    out.push_back(static_cast<std::uint8_t>(n >> 16));
+    if (padding < 2) out.push_back(static_cast<std::uint8_t>(n >> 8));
+    if (padding < 1) out.push_back(static_cast<std::uint8_t>(n));
+  }
+  return out;
+}
+
+// ---- values in the file ----
+
+nlohmann::json encode(const DefaultsValue& value) {
+  return std::visit(
+      [](const auto& v) -> nlohmann::json {
+        using V = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<V, DefaultsData>) {
+          return nlohmann::json{{dataTag, base64Encode(v)}};
+        } else if constexpr (std::is_same_v<V, double>) {
+          // JSON has no infinities or NaN.
+          return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr);
+        } else {
+          return nlohmann::json(v);
+        }
+      },
+      value.storage());
+}
+
+std::optional<DefaultsValue> decode(const nlohmann::json& json) {
+  switch (json.type()) {
+    case nlohmann::json::value_t::string: return DefaultsValue(json.get<std::string>());
+    case nlohmann::json::value_t::boolean: return DefaultsValue(json.get<bool>());
+    case nlohmann::json::value_t::number_integer: return DefaultsValue(json.get<std::int64_t>());
+    case nlohmann::json::value_t::number_unsigned: {
+      auto n = json.get<std::uint64_t>();
+      if (n > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        return DefaultsValue(static_cast<double>(n));
+      }
+      return DefaultsValue(static_cast<std::int64_t>(n));
+    }
+    case nlohmann::json::value_t::number_float: return DefaultsValue(json.get<double>());
+    case nlohmann::json::value_t::object:
+      if (json.size() == 1 && json.contains(dataTag) && json[dataTag].is_string()) {
+        if (auto data = base64Decode(json[dataTag].get<std::string>())) return DefaultsValue(std::move(*data));
+      }
+      return std::nullopt;
+    default: return std::nullopt;
+  }
+}
+
+bool isValidSuiteName(const std::string& name) {
+  if (name.empty() || name.size() > 200 || name.front() == '.') return false;
+  for (char c : name) {
+    if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+  }
+  return QuarvelText::isValidUTF8(name);
+}
+
+std::string errnoText(int error) { return std::strerror(error); }
+
+template <typename Fingerprint>
+Fingerprint fingerprintOf(const struct stat& info) {
+  return Fingerprint{true, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                     static_cast<std::uint64_t>(info.st_size),
+                     static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+NSUserDefaults::NSUserDefaults(std::string suiteName, std::filesystem::path path)
+    : suiteName_(std::move(suiteName)), path_(std::move(path)) {}
+
+std::filesystem::path NSUserDefaults::defaultsDirectory() {
+  std::filesystem::path base;
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == '/') {
+    base = config;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') {
+      const passwd* entry = ::getpwuid(::getuid());
+      home = entry != nullptr ? entry->pw_dir : "/tmp";
+    }
+    base = std::filesystem::path(home) / ".config";
+  }
+  return base / "fennix" / "defaults";
+}
+
+std::shared_ptr<NSUserDefaults> NSUserDefaults::standard() {
+  static auto* suite = new std::shared_ptr<NSUserDefaults>([] {
+    auto name = NSBundle::main().bundleIdentifier();
+    auto standardSuite = fromSuiteName(name.empty() ? "standard" : name);
+    return standardSuite ? standardSuite : fromSuiteName("standard");
+  }());
+  return *suite;
+}
+
+std::shared_ptr<NSUserDefaults> NSUserDefaults::fromSuiteName(const std::string& suiteName) {
+  if (!isValidSuiteName(suiteName)) return nullptr;
+  return std::shared_ptr<NSUserDefaults>(
+      new NSUserDefaults(suiteName, defaultsDirectory() / (suiteName + ".json")));
+}
+
+// ---- reading ----
+
+NSUserDefaults::ReadResult NSUserDefaults::readFile(nlohmann::json& values, Fingerprint& fingerprint) const {
+  values = nlohmann::json::object();
+  fingerprint = Fingerprint{};
+  Fennix::FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  struct stat info {};
+  if (fd.get() < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return ReadResult::missing;
+    // There, but not readable (e.g. no permission).
+    fingerprint.exists = true;
+    if (::stat(path_.c_str(), &info) == 0) fingerprint = fingerprintOf<Fingerprint>(info);
+    return ReadResult::damaged;
+  }
+  if (::fstat(fd.get(), &info) != 0) {
+    fingerprint.exists = true;
+    return ReadResult::damaged;
+  }
+  fingerprint = fingerprintOf<Fingerprint>(info);
+  if (!S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > maxFileSize) return ReadResult::damaged;
+
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return ReadResult::damaged;
+    }
+    if (n == 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > maxFileSize) return ReadResult::damaged;
+  }
+
+  bool tooDeep = false;
+  nlohmann::json parsed = nlohmann::json::parse(
+      text,
+      [&tooDeep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+        if (depth > maxDepth) tooDeep = true;
+        return !tooDeep;
+      },
+      /*allow_exceptions=*/false);
+  if (tooDeep || parsed.is_discarded() || !parsed.is_object()) return ReadResult::damaged;
+  values = std::move(parsed);
+  return ReadResult::read;
+}
+
+void NSUserDefaults::refreshLocked() {
+  struct stat info {};
+  Fingerprint current;
+  if (::stat(path_.c_str(), &info) == 0) {
+    current = fingerprintOf<Fingerprint>(info);
+  }
+  if (loaded_ && current == fingerprint_) return;
+  loaded_ = true;
+  damaged_ = readFile(values_, fingerprint_) == ReadResult::damaged;
+  if (damaged_ && reportedDamage_ != fingerprint_) {
+    reportedDamage_ = fingerprint_;
+    console::error("NSUserDefaults: could not read defaults, using none:", path_.string());
+  }
+}
+
+std::optional<DefaultsValue> NSUserDefaults::lookup(const std::string& key) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  refreshLocked();
+  auto found = values_.find(key);
+  if (found == values_.end()) return std::nullopt;
+  return decode(*found);
+}
+
+bool NSUserDefaults::synchronize() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  refreshLocked();
+  return !damaged_;
+}
+
+std::optional<DefaultsValue> NSUserDefaults::object(const std::string& forKey) { return lookup(forKey); }
+
+std::map<std::string, DefaultsValue> NSUserDefaults::dictionaryRepresentation() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  refreshLocked();
+  std::map<std::string, DefaultsValue> all;
+  for (const auto& [key, stored] : values_.items()) {
+    if (auto value = decode(stored)) all.emplace(key, std::move(*value));
+  }
+  return all;
+}
+
+std::optional<std::string> NSUserDefaults::string(const std::string& forKey) {
+  auto value = lookup(forKey);
+  if (!value || value->text() == nullptr) return std::nullopt;
+  return *value->text();
+}
+
+std::optional<DefaultsData> NSUserDefaults::data(const std::string& forKey) {
+  auto value = lookup(forKey);
+  if (!value || value->data() == nullptr) return std::nullopt;
+  return *value->data();
+}
+
+std::int64_t NSUserDefaults::integer(const std::string& forKey) {
+  auto value = lookup(forKey);
+  if (!value) return 0;
+  const auto& storage = value->storage();
+  if (auto* n = std::get_if<std::int64_t>(&storage)) return *n;
+  if (auto* b = std::get_if<bool>(&storage)) return *b ? 1 : 0;
+  if (auto* d = std::get_if<double>(&storage)) {
+    if (std::isnan(*d)) return 0;
+    if (*d >= 9.2e18) return std::numeric_limits<std::int64_t>::max();
+    if (*d <= -9.2e18) return std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(*d);
+  }
+  if (auto* text = std::get_if<std::string>(&storage)) {
+    errno = 0;
+    char* end = nullptr;
+    long long n = std::strtoll(text->c_str(), &end, 10);
+    if (text->empty() || end != text->c_str() + text->size() || errno == ERANGE) return 0;
+    return n;
+  }
+  return 0;
+}
+
+double NSUserDefaults::double_(const std::string& forKey) {
+  auto value = lookup(forKey);
+  if (!value) return 0;
+  const auto& storage = value->storage();
+  if (auto* d = std::get_if<double>(&storage)) return *d;
+  if (auto* n = std::get_if<std::int64_t>(&storage)) return static_cast<double>(*n);
+  if (auto* b = std::get_if<bool>(&storage)) return *b ? 1 : 0;
+  return 0;
+}
+
+bool NSUserDefaults::bool_(const std::string& forKey) {
+  auto value = lookup(forKey);
+  if (!value) return false;
+  const auto& storage = value->storage();
+  if (auto* b = std::get_if<bool>(&storage)) return *b;
+  if (auto* n = std::get_if<std::int64_t>(&storage)) return *n != 0;
+  if (auto* d = std::get_if<double>(&storage)) return *d != 0;
+  if (auto* text = std::get_if<std::string>(&storage)) {
+    const std::string lower = QuarvelText::asciiLowercased(*text);
+    return lower == "true" || lower == "yes" || lower == "1";
+  }
+  return false;
+}
+
+// ---- writing ----
+
+void NSUserDefaults::set(const DefaultsValue& value, const std::string& forKey) {
+  const std::string* text = value.text();
+  if (!QuarvelText::isValidUTF8(forKey) || (text != nullptr && !QuarvelText::isValidUTF8(*text))) {
+    console::error("NSUserDefaults: refusing a key or text that is not UTF-8 in suite:", suiteName_);
+    return;
+  }
+  write(forKey, value);
+}
+
+void NSUserDefaults::removeObject(const std::string& forKey) {
+  if (!QuarvelText::isValidUTF8(forKey)) return;
+  write(forKey, std::nullopt);
+}
+
+void NSUserDefaults::write(const std::string& key, const std::optional<DefaultsValue>& value) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!writeLocked(key, value)) {
+      // Keep the value for this process at least.
+      refreshLocked();
+      if (value) {
+        values_[key] = encode(*value);
+      } else {
+        values_.erase(key);
+      }
+    }
+  }
+  NotificationCenter::defaultCenter().post(Notification(didChangeNotification, this));
+}
+
+bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<DefaultsValue>& value) {
+  auto log = console::defaultConsole();
+  const auto directory = path_.parent_path();
+  const auto fileName = path_.filename().string();
+  std::error_code error;
+  std::filesystem::create_directories(directory, error);
+  if (error) {
+    log->error("NSUserDefaults: could not create the defaults directory:", directory.string(), error.message());
+    return false;
+  }
+
+  // Writers of all processes take turns on the lock file; readers need no lock because the file
+  // is only ever replaced whole.
+  const auto lockPath = directory / ("." + fileName + ".lock");
+  Fennix::FileDescriptor lockFD(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (lockFD.get() < 0) {
+    log->error("NSUserDefaults: could not open the lock file:", lockPath.string(), errnoText(errno));
+    return false;
+  }
+  while (::flock(lockFD.get(), LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      log->error("NSUserDefaults: could not lock:", lockPath.string(), errnoText(errno));
+      return false;
+    }
+  }
+
+  // Temporary files exist only while their writer holds the lock: any found now were left by a
+  // writer that died mid-write.
+  const std::string temporaryPrefix = "." + fileName + ".tmp.";
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    if (entry.path().filename().string().rfind(temporaryPrefix, 0) == 0) ::unlink(entry.path().c_str());
+  }
+
+  // Start from what is on disk now, so that keys written by other processes stay.
+  nlohmann::json current;
+  Fingerprint onDisk;
+  if (readFile(current, onDisk) == ReadResult::damaged && onDisk.exists) {
+    std::filesystem::path aside;
+    for (int n = 0; n < 1000; ++n) {
+      auto candidate = path_;
+      candidate += n == 0 ? ".corrupt" : ".corrupt." + std::to_string(n);
+      if (!std::filesystem::exists(std::filesystem::symlink_status(candidate))) {
+        aside = candidate;
+        break;
+      }
+    }
+    if (aside.empty() || ::rename(path_.c_str(), aside.c_str()) != 0) {
+      log->error("NSUserDefaults: damaged defaults file could not be moved aside, not writing:", path_.string());
+      return false;
+    }
+    log->error("NSUserDefaults: moved a damaged defaults file aside:", path_.string(), aside.string());
+    current = nlohmann::json::object();
+  }
+  if (value) {
+    current[key] = encode(*value);
+  } else {
+    current.erase(key);
+  }
+  const std::string text = current.dump(2);
+
+  Fennix::ReplaceFileOptions options;
+  options.permissions = 0600;
+  options.keepPermissions = false;
+  options.followSymlink = false;
+  options.temporaryPrefix = temporaryPrefix;
+  if (auto failure = Fennix::replaceFileAtomically(path_, text + "\n", options)) {
+    log->error("NSUserDefaults: could not write:", path_.string(), errnoText(failure.value()));
+    return false;
+  }
+  struct stat info {};
+  if (::stat(path_.c_str(), &info) != 0) info = {};
+
+  values_ = std::move(current);
+  fingerprint_ = fingerprintOf<Fingerprint>(info);
+  loaded_ = true;
+  damaged_ = false;
+  return true;
+}

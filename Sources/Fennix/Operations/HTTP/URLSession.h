@@ -1,0 +1,161 @@
+// A URL session over libcurl: data tasks are created suspended and started by `resume()`; each
+// transfer runs on a global queue and its completion is delivered on the session's delivery
+// queue. Loading failures are `NSError`s of "NSURLErrorDomain" with the platform's codes.
+// Cookies are taken from and stored into the session's cookie store; redirects are followed
+// unless switched off. Response header names are stored in Title-Case.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include <nlohmann/json.hpp>
+
+#include "Fennix/Foundation/HTTP/HTTPTypes.h"
+#include "Fennix/Operations/Operation.h"
+#include "Platform/Dispatch.h"
+
+/// Codes of URL loading errors.
+namespace URLErrorCode {
+inline constexpr long unknown = -1;
+inline constexpr long cancelled = -999;
+inline constexpr long badURL = -1000;
+inline constexpr long timedOut = -1001;
+inline constexpr long unsupportedURL = -1002;
+inline constexpr long cannotFindHost = -1003;
+inline constexpr long cannotConnectToHost = -1004;
+inline constexpr long networkConnectionLost = -1005;
+inline constexpr long httpTooManyRedirects = -1007;
+inline constexpr long notConnectedToInternet = -1009;
+inline constexpr long badServerResponse = -1011;
+inline constexpr long cannotDecodeContentData = -1016;
+inline constexpr long cannotParseResponse = -1017;
+inline constexpr long internationalRoamingOff = -1018;
+inline constexpr long callIsActive = -1019;
+inline constexpr long appTransportSecurityRequiresSecureConnection = -1022;
+inline constexpr long dataLengthExceedsMaximum = -1103;
+inline constexpr long secureConnectionFailed = -1200;
+}  // namespace URLErrorCode
+
+class URLSession;
+
+class URLSessionDataTask : public QvResumable, public std::enable_shared_from_this<URLSessionDataTask> {
+ public:
+  using CompletionHandler =
+      std::function<void(std::optional<Fennix::Data>, std::shared_ptr<URLResponse>, Fennix::ErrorRef)>;
+  enum class State { suspended, running, completed };
+
+  URLSessionDataTask(std::shared_ptr<URLSession> session, URLRequest request, CompletionHandler completion);
+
+  /// Starts the transfer (once); later calls do nothing.
+  void resume() override;
+  /// Ends the transfer with the error `cancelled`; a task not yet resumed completes when resumed.
+  void cancel();
+  State state() const { return state_.load(); }
+  const URLRequest& originalRequest() const { return request_; }
+
+ private:
+  void perform();
+
+  std::shared_ptr<URLSession> session_;
+  const URLRequest request_;
+  CompletionHandler completion_;
+  std::atomic<State> state_{State::suspended};
+  std::atomic<bool> cancelled_{false};
+};
+
+class URLSession : public std::enable_shared_from_this<URLSession> {
+ public:
+  struct Configuration {
+    /// Whether redirects are followed (at most 16 in a row).
+    bool followRedirects = true;
+    std::shared_ptr<HTTPCookieStorage> cookieStorage = HTTPCookieStorage::shared();
+    /// Bodies larger than this fail with `dataLengthExceedsMaximum`.
+    std::size_t maximumBodySize = 256u * 1024 * 1024;
+  };
+
+  /// A session; completions are delivered on `delegateQueue` (a new serial queue when none).
+  URLSession();
+  explicit URLSession(Configuration configuration, std::optional<DispatchQueue> delegateQueue = std::nullopt);
+  static const std::shared_ptr<URLSession>& shared();
+
+  const Configuration& configuration() const { return configuration_; }
+  const DispatchQueue& delegateQueue() const { return delegateQueue_; }
+
+  /// A suspended task for the request.
+  std::shared_ptr<URLSessionDataTask> dataTask(const URLRequest& request, URLSessionDataTask::CompletionHandler completion);
+
+  /// Sorts loading errors into what a user interface tells apart.
+  class QvError : public Fennix::Error {
+   public:
+    enum class ConnectErrorReason {
+      cannotFindHost,
+      callIsActive,
+      notConnectedToInternet,
+      roamingOff,
+      badServerResponse,
+      cannotParseResponse,
+      secureConnectionFailed,
+      appTransportSecurity
+    };
+    struct CannotConnect {
+      ConnectErrorReason reason;
+    };
+    struct ServerError {
+      long code;
+    };
+    struct Other {
+      Fennix::ErrorRef error;
+    };
+    struct Timeout {};
+    struct Cancelled {};
+    using Value = std::variant<CannotConnect, ServerError, Other, Timeout, Cancelled>;
+
+    explicit QvError(Value value) : value_(std::move(value)) {}
+    /// The class of any error (none gives `other` without payload), by its code alone.
+    static QvError classify(const Fennix::ErrorRef& error);
+
+    const Value& value() const { return value_; }
+    template <typename Case>
+    bool is() const { return std::holds_alternative<Case>(value_); }
+    std::string description() const override;
+
+   private:
+    Value value_;
+  };
+
+  class QvJSONError : public Fennix::Error {
+   public:
+    struct NoContent {
+      std::shared_ptr<URLResponse> response;
+    };
+    struct ParseError {
+      Fennix::ErrorRef error;
+    };
+    using Value = std::variant<NoContent, ParseError>;
+
+    explicit QvJSONError(Value value) : value_(std::move(value)) {}
+    const Value& value() const { return value_; }
+    template <typename Case>
+    bool is() const { return std::holds_alternative<Case>(value_); }
+    std::string description() const override;
+
+   private:
+    Value value_;
+  };
+
+  using JSONHandler = std::function<void(Fennix::ErrorRef, std::optional<nlohmann::json>)>;
+  /// A suspended task that delivers exactly one of an error or the body parsed as JSON (an array
+  /// or an object; a 4xx or 5xx body too, after a log line), on `queue` when one is given.
+  std::shared_ptr<URLSessionDataTask> jsonTask(const URLRequest& request, std::optional<DispatchQueue> queue,
+                                               JSONHandler completionHandler);
+
+ private:
+  friend class URLSessionDataTask;
+  Configuration configuration_;
+  DispatchQueue delegateQueue_;
+};

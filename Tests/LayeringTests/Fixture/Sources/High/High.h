@@ -1,0 +1,4 @@
+#pragma once
+#include "Base/Base.h"
+#include "High/Other.h"
+#include "Low/Low.h"

@@ -1,0 +1,3 @@
+#pragma once
+#include "Base/Base.h"
+#include "High/High.h"

@@ -1,0 +1,2 @@
+#include "High/High.h"
+#include "Low/Low.h"
