@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "Fennix/Foundation/BaseTypes/FatalError.h"
@@ -24,7 +25,17 @@ void fail(SVGQuarvel::NSError* errorp, std::int64_t code, const std::string& mes
   if (errorp != nullptr) *errorp = SVGConverterService::error(code, message);
 }
 
-std::string couldNotShape(const std::string& svg) { return "could not shape SVG:\n---\n" + svg + "\n---"; }
+/// The refusal's log line: the SVG text's first line (at most 200 bytes) and its size, not the
+/// whole text, which may have megabytes.
+std::string couldNotShape(const std::string& svg) {
+  constexpr std::size_t shown = 200;
+  std::size_t end = std::min({svg.find_first_of("\r\n"), svg.size(), shown});
+  // Not inside a character.
+  while (end > 0 && end < svg.size() && (static_cast<unsigned char>(svg[end]) & 0xC0) == 0x80) --end;
+  const bool whole = end == svg.size();
+  return "could not shape SVG:\n---\n" + svg.substr(0, end) + (whole ? "" : "\u2026") + "\n---\n(" +
+         std::to_string(svg.size()) + " bytes)";
+}
 
 // ---- the bus object ---------------------------------------------------------------------
 

@@ -18,7 +18,8 @@ namespace {
 
 // ---- JSON ----------------------------------------------------------------------------
 
-std::string requiredText(const nlohmann::json& object, const char* key) {
+/// The text under `key`, moved out of `object` (large documents are not held twice).
+std::string requiredText(nlohmann::json& object, const char* key) {
   const auto found = object.find(key);
   if (found == object.end()) {
     throw SVGQuarvelDocument::DecodingError(std::string("keyNotFound: no value associated with key \"") + key + "\".");
@@ -26,7 +27,7 @@ std::string requiredText(const nlohmann::json& object, const char* key) {
   if (!found->is_string()) {
     throw SVGQuarvelDocument::DecodingError(std::string("typeMismatch: expected String for key \"") + key + "\".");
   }
-  return found->get<std::string>();
+  return std::move(found->get_ref<std::string&>());
 }
 
 /// A file name on one line, so that it cannot start a line of code after a line comment.
@@ -39,14 +40,10 @@ std::string oneLine(std::string name) {
 
 /// The refusal of a drawing of `bytes` bytes of SVG text.
 CocoaError tooLargeToOpen(const std::filesystem::path& url, std::size_t bytes) {
-  char size[64];
-  std::snprintf(size, sizeof size, "%.1f MB (%zu bytes)", double(bytes) / double(1 << 20), bytes);
-  char limit[64];
-  std::snprintf(limit, sizeof limit, "%zu MB (%zu bytes)", SVGQuarvelDocument::maximumOpenedSVGBytes >> 20,
-                SVGQuarvelDocument::maximumOpenedSVGBytes);
-  return CocoaError(CocoaError::fileReadTooLarge, "The drawing \u201c" + url.filename().string() +
-                                                      "\u201d is too large to open: it has " + size +
-                                                      "; drawings of at most " + limit + " of SVG text open.");
+  return CocoaError(CocoaError::fileReadTooLarge,
+                    "The drawing \u201c" + url.filename().string() + "\u201d is too large to open: it has " +
+                        SVGQuarvel::byteSizeText(bytes) + "; drawings of at most " +
+                        SVGQuarvel::byteSizeText(SVGQuarvelDocument::maximumOpenedSVGBytes) + " of SVG text open.");
 }
 
 // ---- the queue ------------------------------------------------------------------------
@@ -123,19 +120,14 @@ std::string Snapshot::jsonString() const {
 }
 
 Snapshot Snapshot::fromJSONString(std::string_view json) {
-  const nlohmann::json object = nlohmann::json::parse(json, nullptr, false);
+  nlohmann::json object = nlohmann::json::parse(json, nullptr, false);
   if (object.is_discarded()) throw DecodingError("dataCorrupted: the given data was not valid JSON.");
   if (!object.is_object()) throw DecodingError("typeMismatch: expected a dictionary.");
-  Snapshot snapshot{requiredText(object, "svg"), requiredText(object, "swift"), std::nullopt};
+  Snapshot snapshot{requiredText(object, "svg"), std::string(), std::nullopt};
+  snapshot.swift = requiredText(object, "swift");
+  // Settings that are there must be readable, although a document opens with the default ones.
   const auto found = object.find("config");
-  if (found != object.end() && !found->is_null()) {
-    try {
-      snapshot.config = SVGQuarvelConfiguration::fromJSON(*found);
-    } catch (const DecodingError& error) {
-      // Damaged settings, or settings of a newer version: the texts still open.
-      console::warn("ignoring the settings of the document, they could not be read:", error.what());
-    }
-  }
+  if (found != object.end() && !found->is_null()) snapshot.config = SVGQuarvelConfiguration::fromJSON(*found);
   return snapshot;
 }
 
