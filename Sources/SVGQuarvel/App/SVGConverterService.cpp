@@ -29,11 +29,11 @@ void fail(SVGQuarvel::NSError* errorp, std::int64_t code, const std::string& mes
 /// whole text, which may have megabytes.
 std::string couldNotShape(const std::string& svg) {
   constexpr std::size_t shown = 200;
-  std::size_t end = std::min({svg.find_first_of("\r\n"), svg.size(), shown});
+  const std::size_t lineEnd = std::min(svg.find_first_of("\r\n"), svg.size());
+  std::size_t end = std::min(lineEnd, shown);
   // Not inside a character.
-  while (end > 0 && end < svg.size() && (static_cast<unsigned char>(svg[end]) & 0xC0) == 0x80) --end;
-  const bool whole = end == svg.size();
-  return "could not shape SVG:\n---\n" + svg.substr(0, end) + (whole ? "" : "\u2026") + "\n---\n(" +
+  while (end > 0 && end < lineEnd && (static_cast<unsigned char>(svg[end]) & 0xC0) == 0x80) --end;
+  return "could not shape SVG:\n---\n" + svg.substr(0, end) + (end < lineEnd ? "\u2026" : "") + "\n---\n(" +
          std::to_string(svg.size()) + " bytes)";
 }
 

@@ -40,10 +40,14 @@ std::string oneLine(std::string name) {
 
 /// The refusal of a drawing of `bytes` bytes of SVG text.
 CocoaError tooLargeToOpen(const std::filesystem::path& url, std::size_t bytes) {
-  return CocoaError(CocoaError::fileReadTooLarge,
-                    "The drawing \u201c" + url.filename().string() + "\u201d is too large to open: it has " +
-                        SVGQuarvel::byteSizeText(bytes) + "; drawings of at most " +
-                        SVGQuarvel::byteSizeText(SVGQuarvelDocument::maximumOpenedSVGBytes) + " of SVG text open.");
+  char size[64];
+  std::snprintf(size, sizeof size, "%.1f MB (%zu bytes)", double(bytes) / double(1 << 20), bytes);
+  char limit[64];
+  std::snprintf(limit, sizeof limit, "%zu MB (%zu bytes)", SVGQuarvelDocument::maximumOpenedSVGBytes >> 20,
+                SVGQuarvelDocument::maximumOpenedSVGBytes);
+  return CocoaError(CocoaError::fileReadTooLarge, "The drawing \u201c" + url.filename().string() +
+                                                      "\u201d is too large to open: it has " + size +
+                                                      "; drawings of at most " + limit + " of SVG text open.");
 }
 
 // ---- the queue ------------------------------------------------------------------------
