@@ -163,6 +163,24 @@ TEST(DocumentFileTests, ContentsReadOnAnotherThreadBecomeADocumentWithoutConvert
   EXPECT_TRUE(regenerated->isSwiftModified());
 }
 
+TEST(DocumentFileTests, TheDocumentsTypesNameTheirFilesForTheFileDialogs) {
+  // The dialogs build their filters from these: a name, the extensions and the MIME type each.
+  EXPECT_EQ(Document::readableContentTypes(), std::vector<UTType>{UTType::svgQuarvelDocument()});
+  const auto writable = Document::writableContentTypes();
+  ASSERT_EQ(writable.size(), 3u);
+  std::vector<std::string> names, mimeTypes;
+  for (const auto& type : writable) {
+    names.push_back(type.localizedDescription());
+    mimeTypes.push_back(type.preferredMIMEType());
+    ASSERT_FALSE(type.filenameExtensions().empty());
+    // A name given without extension gets the first one, which reads back as the same type.
+    EXPECT_EQ(UTType::fromFilenameExtension(type.filenameExtensions().front()), type);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"SVG Quarvel document", "SVG drawing", "Swift source"}));
+  EXPECT_EQ(mimeTypes, (std::vector<std::string>{"application/x-svgquarvel", "image/svg+xml", "text/x-swift"}));
+  EXPECT_EQ(UTType("public.png").localizedDescription(), "public.png");
+}
+
 TEST(DocumentFileTests, SVGAndSwiftContentOpenAndSaveAsThemselves) {
   EXPECT_EQ(open(UTType::svg(), svgText, "drawing.svg")->swift.get(),
             Snapshot::fromSVGString(svgText, std::nullopt, Config()).swift);

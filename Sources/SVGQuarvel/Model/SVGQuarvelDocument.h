@@ -153,7 +153,7 @@ class SVGQuarvelDocument : public ObservableObject {
   /// Most bytes of SVG text a file opened from outside may hold (16 MiB). The editors hold the
   /// drawing and its Swift, several times the drawing's size, and fill on the main thread when the
   /// window opens; larger drawings are refused with a message rather than taking the window and
-  /// gigabytes with them. Documents already stored open whatever their size.
+  /// gigabytes with them. Stored documents are bounded alike.
   static constexpr std::size_t maximumOpenedSVGBytes = std::size_t{16} << 20;
   /// Most bytes of Swift text a file opened from outside may hold (160 MiB): room for the code of
   /// the largest drawings that open (a drawing of many small shapes gives about nine times its

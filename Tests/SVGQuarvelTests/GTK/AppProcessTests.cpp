@@ -548,6 +548,40 @@ TEST_F(AppProcessTest, FilesThatDoNotOpenAreNamedForWhatTheyAreInAMessageThatFit
   EXPECT_TRUE(primary->running());
 }
 
+TEST_F(AppProcessTest, TheSaveDialogOffersTheDocumentsTypesAndItsFilterNamesTheType) {
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-types.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-types.log"));
+  std::optional<XDriver::WindowID> dialog;
+  for (int attempt = 0; attempt < 3 && !dialog; ++attempt) {
+    x_.focus(*window);
+    x_.key("shift+ctrl+s");
+    dialog = x_.findWindow("Save", 10);
+  }
+  ASSERT_TRUE(dialog);
+  x_.focus(*dialog);
+  x_.key("ctrl+a");
+  x_.type((folder_ / "exported").string());
+  // The type list at the bottom right: its second entry is the second writable type, SVG.
+  const auto frame = x_.geometry(*dialog);
+  x_.click(frame.x + frame.width - 103, frame.y + frame.height - 72);
+  XDriver::waitUntil([] { return false; }, 0.5);  // the list is open
+  x_.key("Down");
+  x_.key("Return");
+  XDriver::waitUntil([] { return false; }, 0.5);
+  x_.grabScreen().savePNG(outputFile("app-save-types-dialog.png").string());
+  x_.click(frame.x + frame.width - 40, frame.y + frame.height - 22);  // Save
+  const auto saved = folder_ / "exported.svg";
+  ASSERT_TRUE(XDriver::waitUntil([&] { return std::filesystem::exists(saved); }, 20))
+      << "nothing saved as SVG; in the folder: " << [&] {
+           std::string names;
+           for (const auto& entry : std::filesystem::directory_iterator(folder_)) names += entry.path().filename().string() + " ";
+           return names;
+         }();
+  EXPECT_EQ(readFile(saved), std::string(newDocumentSVG));
+  EXPECT_TRUE(app->running());
+}
+
 TEST_F(AppProcessTest, TheAboutWindowIsTranslucentAndMovesByDraggingItsBackground) {
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-about.log");
   const auto window = x_.findWindow("Untitled", 60);
