@@ -118,6 +118,14 @@ class AppProcessTest : public ::testing::Test {
     return std::make_unique<XDriver::Process>(argv, appEnvironment(*bus_, folder_), outputFile(log).string());
   }
 
+  /// Runs a launch that ends with a failure status (none of its files opened); what it wrote.
+  std::string failingLaunch(const std::vector<std::string>& argv, const std::string& log) {
+    auto launched = launch(argv, log);
+    const auto status = launched->wait(60);
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << status.value_or(-1);
+    return readFile(outputFile(log));
+  }
+
   /// Presses Ctrl+S in `window` until a window named `dialogTitle` shows (a few tries, as the
   /// window may not take keys the moment it is mapped).
   std::optional<XDriver::WindowID> saveAndWaitFor(XDriver::WindowID window, const std::string& dialogTitle) {
@@ -314,11 +322,7 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
   const auto window = x_.findWindow("Untitled", 60);
   ASSERT_TRUE(window) << readFile(outputFile("app-launch-primary.log"));
   {
-    auto second = launch(failing, "app-launch-second.log");
-    const auto status = second->wait(60);
-    ASSERT_TRUE(status);
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
-    const auto log = readFile(outputFile("app-launch-second.log"));
+    const auto log = failingLaunch(failing, "app-launch-second.log");
     EXPECT_NE(log.find("ERROR: \u201cfolder.svgquarvel\u201d is a folder"), std::string::npos) << log;
     const auto dialog = x_.findWindow("Some files could not be opened.", 10);
     ASSERT_TRUE(dialog);
@@ -490,12 +494,8 @@ TEST_F(AppProcessTest, FilesThatDoNotOpenAreNamedForWhatTheyAreInAMessageThatFit
   auto primary = launch({QUARVEL_APP_EXECUTABLE}, "app-failures-primary.log");
   const auto window = x_.findWindow("Untitled", 60);
   ASSERT_TRUE(window) << readFile(outputFile("app-failures-primary.log"));
-  auto second = launch(argv, "app-failures-second.log");
-  const auto status = second->wait(60);
-  ASSERT_TRUE(status);
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
   // The terminal gets every line.
-  const auto terminal = readFile(outputFile("app-failures-second.log"));
+  const auto terminal = failingLaunch(argv, "app-failures-second.log");
   for (const std::string line :
        {"ERROR: \u201cloop-a.svg\u201d is a symbolic link that leads round in a loop of links, not to a file.\n",
         "ERROR: \u201cdangling.svg\u201d is a symbolic link to \u201cgone.svg\u201d, which does not exist.\n",
