@@ -15,9 +15,8 @@
 //   quiet       (opening) when the last stall longer than 20 ms ended, counted from the open
 //
 // Big drawings (5 MB and 50 MB of rectangles), and a stored document of the 5 MB drawing with its
-// Swift, open in a child process each, which reports its peak
-// resident memory and longest stall; the parent ends a child that grows past four times the memory
-// goal or runs past its time.
+// Swift, open in a child process each, which reports its peak resident memory and longest stall;
+// the parent ends a child that grows past four times the memory goal or runs past its time.
 #include <benchmark/benchmark.h>
 #include <giomm/file.h>
 #include <gtkmm/messagedialog.h>
