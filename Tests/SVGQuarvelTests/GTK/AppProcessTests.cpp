@@ -153,7 +153,7 @@ TEST_F(AppProcessTest, SavingOverTheFileSizeLimitIsAnErrorTheProcessOutlives) {
 
   auto app = launch({"/usr/bin/prlimit", "--fsize=100000", QUARVEL_APP_EXECUTABLE, document.string()},
                     "app-file-size-limit.log");
-  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  const auto window = x_.findWindow("doc.svgquarvel", 120);
   ASSERT_TRUE(window) << readFile(outputFile("app-file-size-limit.log"));
   const auto dialog = saveAndWaitFor(*window, "The document \u201cdoc.svgquarvel\u201d could not be saved.");
   ASSERT_TRUE(dialog) << readFile(outputFile("app-file-size-limit.log"));
@@ -190,7 +190,7 @@ TEST_F(AppProcessTest, SavingIntoAFullDiskShowsTheErrorInAWindow) {
                         disk.string() + "/filler' bs=1k 2>/dev/null\n" + "exec '" + QUARVEL_APP_EXECUTABLE +
                         "' '" + disk.string() + "/doc.svgquarvel'\n");
   auto app = launch({"/usr/bin/unshare", "-m", "/bin/sh", script.string()}, "app-full-disk.log");
-  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  const auto window = x_.findWindow("doc.svgquarvel", 120);
   ASSERT_TRUE(window) << readFile(outputFile("app-full-disk.log"));
   // The file system as the application sees it.
   const auto seen = std::filesystem::path("/proc") / std::to_string(app->pid()) / "root" / disk.relative_path();
@@ -242,7 +242,7 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
   // Handed to a running application: the launch ends with status 1 and its errors, and the running
   // application shows them in a window.
   auto primary = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "drawing.svg").string()}, "app-launch-primary.log");
-  const auto window = x_.findWindow("Untitled", 60);
+  const auto window = x_.findWindow("Untitled", 120);
   ASSERT_TRUE(window) << readFile(outputFile("app-launch-primary.log"));
   {
     auto second = launch(failing, "app-launch-second.log");
@@ -251,7 +251,7 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
     const auto log = readFile(outputFile("app-launch-second.log"));
     EXPECT_NE(log.find("ERROR: \u201cfolder.svgquarvel\u201d is a folder"), std::string::npos) << log;
-    const auto dialog = x_.findWindow("Some files could not be opened.", 10);
+    const auto dialog = x_.findWindow("Some files could not be opened.", 30);
     ASSERT_TRUE(dialog);
     expectShownWithText(*dialog, "app-launch-second-error.png");
     XDriver::waitUntil(
@@ -271,9 +271,9 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
     EXPECT_NE(readFile(outputFile("app-launch-third.log")).find("ERROR: \u201cmissing.svg\u201d does not exist.\n"),
               std::string::npos);
-    EXPECT_TRUE(x_.findWindow("Untitled 2", 20).has_value());
+    EXPECT_TRUE(x_.findWindow("Untitled 2", 60).has_value());
     // The file that did not open is still reported.
-    const auto dialog = x_.findWindow("The file could not be opened.", 10);
+    const auto dialog = x_.findWindow("The file could not be opened.", 30);
     ASSERT_TRUE(dialog);
     XDriver::waitUntil(
         [&] {
@@ -285,7 +285,7 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
   }
   // Every conversion gave back what kept the application running: closing its windows ends it.
   for (const auto* title : {"Untitled 2", "Untitled"}) {
-    const auto open = x_.findWindow(title, 10);
+    const auto open = x_.findWindow(title, 30);
     ASSERT_TRUE(open) << title;
     XDriver::waitUntil(
         [&] {
@@ -306,7 +306,7 @@ TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
   const auto list = folder_ / "data" / "recently-used.xbel";
   {
     auto first = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-recent-first.log");
-    const auto window = x_.findWindow("recent.svgquarvel", 60);
+    const auto window = x_.findWindow("recent.svgquarvel", 120);
     ASSERT_TRUE(window) << readFile(outputFile("app-recent-first.log"));
     // The desktop's list, in the private data folder, has it.
     EXPECT_TRUE(XDriver::waitUntil(
@@ -318,7 +318,7 @@ TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
   }
 
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-recent.log");
-  const auto window = x_.findWindow("Untitled", 60);
+  const auto window = x_.findWindow("Untitled", 120);
   ASSERT_TRUE(window) << readFile(outputFile("app-recent.log"));
   x_.focus(*window);
   const auto frame = x_.geometry(*window);
@@ -356,7 +356,7 @@ TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
   EXPECT_GT(recentFrame.x, menuFrame.x);
   // One file listed: its row is the middle of that menu.
   x_.click(recentFrame.x + recentFrame.width / 2, recentFrame.y + recentFrame.height / 2);
-  const auto reopened = x_.findWindow("recent.svgquarvel", 20);
+  const auto reopened = x_.findWindow("recent.svgquarvel", 60);
   ASSERT_TRUE(reopened) << readFile(outputFile("app-recent.log"));
   x_.grab(x_.geometry(*reopened)).savePNG(outputFile("app-recent-reopened.png").string());
   EXPECT_TRUE(app->running());
@@ -364,7 +364,7 @@ TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
 
 TEST_F(AppProcessTest, TheAboutWindowIsTranslucentAndMovesByDraggingItsBackground) {
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-about.log");
-  const auto window = x_.findWindow("Untitled", 60);
+  const auto window = x_.findWindow("Untitled", 120);
   ASSERT_TRUE(window) << readFile(outputFile("app-about.log"));
   x_.focus(*window);
   const auto frame = x_.geometry(*window);
@@ -383,7 +383,7 @@ TEST_F(AppProcessTest, TheAboutWindowIsTranslucentAndMovesByDraggingItsBackgroun
   ASSERT_TRUE(helpMenu);
   const auto menuFrame = x_.geometry(*helpMenu);
   x_.click(menuFrame.x + menuFrame.width / 2, menuFrame.y + menuFrame.height * 3 / 10);
-  const auto about = x_.findWindowStartingWith("About ", 10);
+  const auto about = x_.findWindowStartingWith("About ", 30);
   ASSERT_TRUE(about);
   const auto start = x_.geometry(*about);
 
