@@ -27,7 +27,7 @@ struct RunningApp {
         std::vector<std::string>{"GDK_DEBUG=gl-disable", "GSK_RENDERER=cairo", "WEBKIT_DISABLE_COMPOSITING_MODE=1",
                                  "LIBGL_ALWAYS_SOFTWARE=1", std::string("QUARVEL_RESOURCES=") + QUARVEL_TEST_RESOURCE_DIR},
         (output / logName).string());
-    window = x.findWindow("Untitled", 30);
+    window = x.findWindow("Untitled", 120);
     if (!window) return;
     frame = x.geometry(*window);
     x.focus(*window);
