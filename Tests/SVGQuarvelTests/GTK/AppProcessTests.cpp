@@ -121,7 +121,7 @@ class AppProcessTest : public ::testing::Test {
   /// Runs a launch that ends with a failure status (none of its files opened); what it wrote.
   std::string failingLaunch(const std::vector<std::string>& argv, const std::string& log) {
     auto launched = launch(argv, log);
-    const auto status = launched->wait(60);
+    const auto status = launched->wait(120);
     EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << status.value_or(-1);
     return readFile(outputFile(log));
   }
@@ -447,7 +447,7 @@ TEST_F(AppProcessTest, OpenRecentTakesTheOpenRouteAndADocumentOpensWhileTheWindo
 
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-recent-route.log");
   const auto log = [] { return readFile(outputFile("app-recent-route.log")); };
-  const auto window = x_.findWindow("Untitled", 60);
+  const auto window = x_.findWindow("Untitled", 120);
   ASSERT_TRUE(window) << log();
 
   // A recent SVG drawing opens as the command line opens it: a new document converted from it.
@@ -492,7 +492,7 @@ TEST_F(AppProcessTest, FilesThatDoNotOpenAreNamedForWhatTheyAreInAMessageThatFit
   for (int index = 0; index < 60; ++index) argv.push_back((folder_ / ("missing-" + std::to_string(index) + ".svg")).string());
 
   auto primary = launch({QUARVEL_APP_EXECUTABLE}, "app-failures-primary.log");
-  const auto window = x_.findWindow("Untitled", 60);
+  const auto window = x_.findWindow("Untitled", 120);
   ASSERT_TRUE(window) << readFile(outputFile("app-failures-primary.log"));
   // The terminal gets every line.
   const auto terminal = failingLaunch(argv, "app-failures-second.log");
@@ -550,7 +550,7 @@ TEST_F(AppProcessTest, FilesThatDoNotOpenAreNamedForWhatTheyAreInAMessageThatFit
 
 TEST_F(AppProcessTest, TheSaveDialogOffersTheDocumentsTypesAndItsFilterNamesTheType) {
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-types.log");
-  const auto window = x_.findWindow("Untitled", 60);
+  const auto window = x_.findWindow("Untitled", 120);
   ASSERT_TRUE(window) << readFile(outputFile("app-save-types.log"));
   std::optional<XDriver::WindowID> dialog;
   for (int attempt = 0; attempt < 3 && !dialog; ++attempt) {
