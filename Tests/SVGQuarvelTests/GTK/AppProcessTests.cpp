@@ -465,13 +465,14 @@ TEST_F(AppProcessTest, OpenRecentTakesTheOpenRouteAndADocumentOpensWhileTheWindo
   EXPECT_NE(log().find("\u201cover.svg\u201d is too large to open"), std::string::npos) << log();
   dismiss("The file could not be opened.");
 
-  // A document that takes seconds to convert: a new window asked for right after it comes first,
-  // while the document is still converting.
+  // A document that takes a while to convert: a key typed into the first window right after it
+  // shows there (its title says it was edited) while the document is still converting.
   ASSERT_TRUE(chooseRecent(*window, 2, 3, "app-recent-route-big"));
   x_.focus(*window);
-  x_.key("ctrl+n");
-  const auto fresh = x_.findWindow("Untitled 3", 60);
-  ASSERT_TRUE(fresh) << log();
+  const auto frame = x_.geometry(*window);
+  x_.click(frame.x + 700, frame.y + 240);  // in the SVG editor, below its last line
+  x_.type(" ");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*window) == "Untitled \u2014 Edited"; }, 60)) << log();
   EXPECT_FALSE(x_.findWindow("big.svgquarvel").has_value()) << "the main loop waited for the document";
   const auto opened = x_.findWindow("big.svgquarvel", 300);
   ASSERT_TRUE(opened) << log();
