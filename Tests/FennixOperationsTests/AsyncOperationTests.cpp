@@ -140,6 +140,72 @@ TEST(AsyncOperation, FinishingFromAThreadHoldingOnlyTheOperationKeepsItAliveUnti
   EXPECT_TRUE(destroyed);
 }
 
+/// Counts the calls of its work and of its cancellation hook.
+class CancelCountingOperation : public QvAsyncOperation {
+ public:
+  void asyncMain(std::function<void()>) override { ++mainCalls; }
+  void asyncCancel() override { ++cancelCalls; }
+  std::atomic<int> mainCalls{0};
+  std::atomic<int> cancelCalls{0};
+};
+
+// A cancel and a start that overlap: whichever order their steps take, work that began is told
+// of the cancellation exactly once. The two interleavings that lost it are forced through the
+// change notices, which run in the middle of each call.
+TEST(AsyncOperation, CancelOverlappingStartIsNeverLost) {
+  // The cancel is under way (its flag not yet stored) while the start runs to its end.
+  {
+    auto operation = std::make_shared<CancelCountingOperation>();
+    std::thread starter;
+    operation->addObserver([&](const std::string& key, KeyValueChange change) {
+      if (key != "isCancelled" || change != KeyValueChange::will) return;
+      CancelCountingOperation* raw = operation.get();
+      starter = std::thread([raw] { raw->start(); });
+      EXPECT_TRUE(waitUntil([raw] { return raw->mainCalls == 1; }));
+    });
+    operation->cancel();
+    starter.join();
+    EXPECT_EQ(operation->mainCalls, 1);
+    EXPECT_EQ(operation->cancelCalls, 1);
+    EXPECT_TRUE(operation->isExecuting());
+  }
+  // The start is under way (the state not yet stored) while the cancel runs to its end.
+  {
+    auto operation = std::make_shared<CancelCountingOperation>();
+    operation->addObserver([&](const std::string& key, KeyValueChange change) {
+      if (key != "isExecuting" || change != KeyValueChange::will) return;
+      CancelCountingOperation* raw = operation.get();
+      std::thread([raw] { raw->cancel(); }).join();
+    });
+    operation->start();
+    EXPECT_TRUE(operation->isCancelled());
+    EXPECT_EQ(operation->cancelCalls, 1);
+    EXPECT_EQ(operation->mainCalls, 1);
+  }
+  // Released together, many times: never lost, never told twice.
+  for (int round = 0; round < 300; ++round) {
+    auto operation = std::make_shared<CancelCountingOperation>();
+    std::atomic<int> arrived{0};
+    auto together = [&arrived] {
+      ++arrived;
+      while (arrived < 2) std::this_thread::yield();
+    };
+    std::thread starter([&] {
+      together();
+      operation->start();
+    });
+    together();
+    operation->cancel();
+    starter.join();
+    if (operation->mainCalls == 0) {
+      ASSERT_TRUE(operation->isFinished()) << "round " << round;
+      ASSERT_EQ(operation->cancelCalls, 0) << "round " << round;
+    } else {
+      ASSERT_EQ(operation->cancelCalls, 1) << "round " << round;
+    }
+  }
+}
+
 TEST(AsyncOperation, ReadinessWaitsForDependencies) {
   auto first = std::make_shared<IntOperation>();
   auto second = std::make_shared<IntOperation>();
