@@ -253,6 +253,61 @@ TEST(AsyncOperation, QueueRunsDependentOperationsInOrderAndWaits) {
   EXPECT_EQ(queue->operationCount(), 0u);
 }
 
+TEST(OperationQueue, StartsReadyOperationsByPriorityAndLetsWaitingOnesProgress) {
+  ConsoleCapture capture;
+  // One at a time, queued while suspended: the highest priority first; an operation that got a
+  // dependency after it was queued waits for it; a cancelled one does not wait for its own.
+  auto queue = std::make_shared<NSOperationQueue>();
+  queue->setMaxConcurrentOperationCount(1);
+  queue->setSuspended(true);
+  std::mutex mutex;
+  std::vector<std::string> order;
+  const auto recording = [&](const std::string& name, NSOperationQueuePriority priority) {
+    auto operation = std::make_shared<NSBlockOperation>([&, name] {
+      std::lock_guard<std::mutex> lock(mutex);
+      order.push_back(name);
+    });
+    operation->setQueuePriority(priority);
+    queue->addOperation(operation);
+    return operation;
+  };
+  auto normal = recording("normal", NSOperationQueuePriority::normal);
+  auto low = recording("low", NSOperationQueuePriority::low);
+  auto high = recording("high", NSOperationQueuePriority::veryHigh);
+  auto gated = recording("gated", NSOperationQueuePriority::veryHigh);
+  auto cancelled = recording("cancelled", NSOperationQueuePriority::normal);
+  auto gate = std::make_shared<IntOperation>();
+  auto never = std::make_shared<IntOperation>();
+  gated->addDependency(gate);
+  cancelled->addDependency(never);
+  cancelled->cancel();
+  queue->addOperation(normal);
+  EXPECT_EQ(capture.logger->matching("operation is already in this queue:").size(), 1u);
+  EXPECT_EQ(queue->operationCount(), 5u);
+
+  queue->setSuspended(false);
+  ASSERT_TRUE(waitUntil([&] { return queue->operationCount() == 1; }));
+  EXPECT_FALSE(gated->isFinished());
+  gate->finish();
+  queue->waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(order, (std::vector<std::string>{"high", "normal", "low", "gated"}));
+  EXPECT_TRUE(cancelled->isFinished());
+
+  // Without a limit, operations that wait for each other all get to run.
+  auto open = std::make_shared<NSOperationQueue>();
+  constexpr int count = 16;
+  std::atomic<int> started{0};
+  std::atomic<int> metAll{0};
+  for (int i = 0; i < count; ++i) {
+    open->addOperation([&] {
+      ++started;
+      if (waitUntil([&] { return started == count; })) ++metAll;
+    });
+  }
+  open->waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(metAll, count);
+}
+
 TEST(OperationProtocols, FailingKeepsTheFirstErrorAndFinishes) {
   ConsoleCapture capture;
   auto operation = std::make_shared<IntOperation>();
