@@ -93,8 +93,9 @@ void NSOperation::addDependency(const std::shared_ptr<NSOperation>& operation) {
   // the finish, and the dependency counts as unfinished only while the link has not seen it.
   auto link = std::make_shared<DependencyLink>();
   std::weak_ptr<NSOperation> weakSelf = weak_from_this();
-  auto token = operation->addObserver([weakSelf, link](const std::string& key, KeyValueChange change) {
-    if (key != "isFinished" || change != KeyValueChange::did) return;
+  const NSOperation* dependency = operation.get();  // the observer runs only while it lives
+  auto token = operation->addObserver([weakSelf, link, dependency](const std::string& key, KeyValueChange change) {
+    if (key != "isFinished" || change != KeyValueChange::did || !dependency->isFinished()) return;
     if (auto self = weakSelf.lock()) self->dependencyFinished(link);
   });
   willChangeValue("isReady");

@@ -10,13 +10,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <deque>
-#include <list>
-#include <map>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
