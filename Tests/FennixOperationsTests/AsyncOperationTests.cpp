@@ -185,18 +185,7 @@ TEST(AsyncOperation, CancelOverlappingStartIsNeverLost) {
   // Released together, many times: never lost, never told twice.
   for (int round = 0; round < 300; ++round) {
     auto operation = std::make_shared<CancelCountingOperation>();
-    std::atomic<int> arrived{0};
-    auto together = [&arrived] {
-      ++arrived;
-      while (arrived < 2) std::this_thread::yield();
-    };
-    std::thread starter([&] {
-      together();
-      operation->start();
-    });
-    together();
-    operation->cancel();
-    starter.join();
+    runTogether([&] { operation->start(); }, [&] { operation->cancel(); });
     if (operation->mainCalls == 0) {
       ASSERT_TRUE(operation->isFinished()) << "round " << round;
       ASSERT_EQ(operation->cancelCalls, 0) << "round " << round;

@@ -177,18 +177,7 @@ TEST(GroupOperation, CancelOverlappingStartCancelsEveryMember) {
     for (int i = 0; i < 3; ++i) {
       members.push_back(group->add([&open] { waitUntil([&open] { return open.load(); }); }));
     }
-    std::atomic<int> arrived{0};
-    auto together = [&arrived] {
-      ++arrived;
-      while (arrived < 2) std::this_thread::yield();
-    };
-    std::thread starter([&] {
-      together();
-      group->start();
-    });
-    together();
-    group->cancel();
-    starter.join();
+    runTogether([&] { group->start(); }, [&] { group->cancel(); });
     // However the two calls met, no member goes on uncancelled.
     const bool allCancelled = std::all_of(members.begin(), members.end(), [](const auto& member) { return member->isCancelled(); });
     open = true;
