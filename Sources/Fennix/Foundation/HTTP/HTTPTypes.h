@@ -67,7 +67,8 @@ class URLRequest {
   std::optional<URL> url;
   std::string httpMethod = "GET";
   std::optional<Fennix::Data> httpBody;
-  /// Seconds without progress before the request fails.
+  /// Seconds without progress before the request fails: infinity waits for ever, other values
+  /// wait at least 1 s and at most a day; a request with NaN or a negative value is refused.
   double timeoutInterval = 60.0;
 
  private:
