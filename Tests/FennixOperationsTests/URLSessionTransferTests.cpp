@@ -137,8 +137,8 @@ TEST(URLSessionTransfer, RedirectsKeepTheirLimits) {
     EXPECT_EQ(refused.data, std::nullopt);
   }
 
-  // The request's own credentials go to its own origin only: kept on the same server, dropped
-  // on another port (and not taken up again when the chain comes back).
+  // The request's own credentials (and its own "Host") go to its own origin only: kept on the
+  // same server, dropped on another port.
   LoopbackServer other([](const std::string& request) {
     return pathOf(request) == "/back" ? LoopbackServer::response(200, "OK", {}, "other")
                                       : LoopbackServer::response(307, "Temporary", {"Location: /back"}, "");
@@ -151,6 +151,7 @@ TEST(URLSessionTransfer, RedirectsKeepTheirLimits) {
   auto request = requestTo(first.url("/start"), "POST", "secret payload");
   request.setValue("Bearer secret", "Authorization");
   request.setValue("session=secret", "Cookie");
+  request.setValue(first.url("").substr(7), "Host");
   auto fetched = fetch(session, request);
   ASSERT_EQ(fetched.error, nullptr);
   EXPECT_EQ(fetched.body(), "other");
@@ -165,6 +166,7 @@ TEST(URLSessionTransfer, RedirectsKeepTheirLimits) {
   for (const auto& seen : there) {
     EXPECT_FALSE(hasField(seen, "Authorization"));
     EXPECT_FALSE(hasField(seen, "Cookie"));
+    EXPECT_NE(seen.find("\r\nHost: " + other.url("").substr(7) + "\r\n"), std::string::npos);
     EXPECT_EQ(methodOf(seen), "POST");  // 307 keeps method and content across servers too
     EXPECT_EQ(contentOf(seen), "secret payload");
   }

@@ -286,9 +286,9 @@ bool sameOrigin(const URL& a, const URL& b) {
 /// Turns the hop into the request that follows a redirect answered with `status` (RFC 9110
 /// §15.4): after 303 every method but HEAD becomes GET, after 301 and 302 only POST does, and
 /// 300, 307 and 308 keep the method and the content. A request turned into a GET loses its
-/// content and the fields that describe it; `credentials` false drops the request's own
-/// "Authorization" and "Cookie" fields.
-void followRedirect(Hop& hop, long status, URL target, bool credentials) {
+/// content and the fields that describe it. Off the request's origin (`ownOrigin` false) its own
+/// "Authorization", "Cookie" and "Host" fields are dropped.
+void followRedirect(Hop& hop, long status, URL target, bool ownOrigin) {
   const bool becomesGET = (status == 303 && hop.method != "HEAD") || ((status == 301 || status == 302) && hop.method == "POST");
   if (becomesGET) {
     hop.method = "GET";
@@ -296,7 +296,7 @@ void followRedirect(Hop& hop, long status, URL target, bool credentials) {
     removeFields(hop, {"Content-Type", "Content-Length", "Content-Encoding", "Content-Language", "Content-Location",
                        "Digest", "Last-Modified"});
   }
-  if (!credentials) removeFields(hop, {"Authorization", "Cookie"});
+  if (!ownOrigin) removeFields(hop, {"Authorization", "Cookie", "Host"});
   hop.url = std::move(target);
 }
 
@@ -388,7 +388,7 @@ Outcome runTransfer(CURL* curl, const URLRequest& request, const URLSession::Con
 
   Hop hop{request.url->absoluteURL(), request.httpMethod, request.httpBody, request.allHTTPHeaderFields()};
   const URL origin = hop.url;
-  bool credentials = true;
+  bool ownOrigin = true;  // once off it, for the rest of the chain
   FedCookies fedCookies;
   std::set<std::string> fedHosts;
   std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, curl_slist_free_all);
@@ -440,8 +440,8 @@ Outcome runTransfer(CURL* curl, const URLRequest& request, const URLSession::Con
       outcome.error = urlError(URLErrorCode::unsupportedURL, "redirected to an unsupported URL");
       break;
     }
-    credentials = credentials && sameOrigin(origin, *target);
-    followRedirect(hop, status, std::move(*target), credentials);
+    ownOrigin = ownOrigin && sameOrigin(origin, *target);
+    followRedirect(hop, status, std::move(*target), ownOrigin);
   }
 
   // Cookies set along the way count even when a later hop fails.
