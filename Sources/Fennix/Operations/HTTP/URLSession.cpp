@@ -152,6 +152,8 @@ std::optional<std::string> netscapeLine(const HTTPCookie& cookie) {
     if (field->find_first_of("\t\r\n") != std::string::npos) return std::nullopt;
   }
   if (cookie.name.empty() || cookie.domain.empty() || cookie.domain == ".") return std::nullopt;
+  // A host-only cookie whose text starts with "." names no host: no request carries it.
+  if (cookie.isHostOnly && cookie.domain[0] == '.') return std::nullopt;
   const bool domainCookie = cookie.domain[0] == '.';
   long long expires = 0;
   if (cookie.expiresDate) {
@@ -184,6 +186,7 @@ std::optional<HTTPCookie> cookieOfNetscapeLine(std::string line) {
   while (!domain.empty() && domain[0] == '.') domain.erase(0, 1);
   if (domain.empty() || fields[5].empty()) return std::nullopt;
   cookie.domain = domainCookie ? "." + domain : domain;
+  cookie.isHostOnly = !domainCookie;
   cookie.path = fields[2].empty() ? "/" : fields[2];
   cookie.isSecure = fields[3] == "TRUE";
   long long expires = 0;
