@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <utility>
 
 #include <gio/gio.h>
 #include <glib.h>
@@ -123,6 +124,20 @@ struct GErrorHolder {
   }
 };
 
+// A file's identity is the toolkit's entity tag (made of the modification time alone) followed by
+// "@", the device and the inode: a file renamed over the old one within the same tick of the
+// clock is still told apart.
+std::string identityText(const std::string& entityTag, const struct stat& info) {
+  return entityTag + "@" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
+/// The entity tag part of an identity and whether the rest names the file `info` describes.
+std::pair<std::string, bool> splitIdentity(const std::string& identity, const struct stat& info) {
+  const auto at = identity.rfind('@');
+  if (at == std::string::npos) return {identity, true};
+  return {identity.substr(0, at), identity.substr(at) == identityText("", info)};
+}
+
 /// The entity tag of the file at `url` when it is still the version described by `read`; none
 /// when the file changed in between (or cannot be asked).
 std::optional<std::string> entityTagOfVersion(const std::filesystem::path& url, const struct stat& read) {
@@ -145,7 +160,7 @@ std::optional<std::string> entityTagOfVersion(const std::filesystem::path& url, 
       g_file_info_get_attribute_uint32(fileInfo, G_FILE_ATTRIBUTE_TIME_MODIFIED_USEC) ==
           guint32(read.st_mtim.tv_nsec / 1000);
   if (!same) return std::nullopt;
-  return std::string(tag);
+  return identityText(tag, read);
 }
 
 // ---- writing --------------------------------------------------------------------------
@@ -298,7 +313,12 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // Read-only means read-only, for the owner and for an administrator alike.
   if (exists && ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) throw readOnlyError(url);
   // An empty identity was never a file's (the file kept changing while it was read).
-  if (exists && expectedEntityTag && expectedEntityTag->empty()) throw changedError(url);
+  std::optional<std::string> expectedTag;
+  if (exists && expectedEntityTag) {
+    auto [tag, sameFile] = splitIdentity(*expectedEntityTag, existing);
+    if (tag.empty() || !sameFile) throw changedError(url);
+    expectedTag = std::move(tag);
+  }
 
   // The toolkit writes a new file beside the old one and renames it over it, giving it the old
   // one's owner and permissions; where it cannot (a file with more than one name, or one whose
@@ -312,8 +332,7 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   auto file = held(g_file_new_for_path(target.c_str()));
   auto cancellable = held(g_cancellable_new());
   GErrorHolder failure;
-  auto streamHolder = GObjectHolder(g_file_replace(G_FILE(file.get()),
-                                                   expectedEntityTag ? expectedEntityTag->c_str() : nullptr, FALSE,
+  auto streamHolder = GObjectHolder(g_file_replace(G_FILE(file.get()), expectedTag ? expectedTag->c_str() : nullptr, FALSE,
                                                    flags, G_CANCELLABLE(cancellable.get()), &failure.error),
                                     &g_object_unref);
   if (!streamHolder) throwSaveError(failure.error, url, contents_->size());
@@ -348,12 +367,10 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   Fennix::FileDescriptor folderFD(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folderFD.isOpen()) (void)::fsync(folderFD.get());
 
-  if (const char* tag = g_file_output_stream_get_etag(stream)) return tag;
   struct stat now {};
-  if (::stat(target.c_str(), &now) == 0) {
-    if (auto tag = entityTagOfVersion(target, now)) return *tag;
-  }
-  return "";
+  if (::stat(target.c_str(), &now) != 0) return "";
+  if (const char* tag = g_file_output_stream_get_etag(stream)) return identityText(tag, now);
+  return entityTagOfVersion(target, now).value_or("");
 }
 
 std::string FileWrapper::description() const {

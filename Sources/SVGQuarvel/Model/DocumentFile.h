@@ -96,8 +96,8 @@ class FileWrapper {
 
   std::optional<std::string> filename;
   std::optional<std::string> preferredFilename;
-  /// The identity of the file as it was read (its entity tag): it changes whenever the file is
-  /// rewritten or replaced. None for wrappers made in memory; empty when the file kept changing
+  /// The identity of the file as it was read (its entity tag, device and inode): it changes
+  /// whenever the file is rewritten or replaced. None for wrappers made in memory; empty when the file kept changing
   /// while it was read (a save then counts it as changed).
   std::optional<std::string> entityTag;
 

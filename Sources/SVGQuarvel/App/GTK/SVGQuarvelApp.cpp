@@ -599,9 +599,10 @@ void SVGQuarvelApp::closeWindowAsking(DocumentWindow& window, std::function<void
   }
   window.present();
   const std::string name = record->displayName();
-  auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(
-      window, "Do you want to save the changes made to the document \u201c" + name + "\u201d?", false,
-      Gtk::MessageType::WARNING, Gtk::ButtonsType::NONE, true));
+  const std::string question = "Do you want to save the changes made to the document \u201c" + name + "\u201d?";
+  auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(window, question, false, Gtk::MessageType::WARNING,
+                                                                Gtk::ButtonsType::NONE, true));
+  dialog->set_title(question);
   // Edits that the document's file cannot take are saved in a document file of their own.
   const auto outside = record->editedTextOutsideFile();
   if (outside) {
