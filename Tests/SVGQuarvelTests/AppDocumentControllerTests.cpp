@@ -133,11 +133,16 @@ TEST(AppDocumentController, AFailedSaveKeepsThePreviousFileAndTheChanges) {
   });
 }
 
+/// Writes a document file holding the circle and `swift`.
+std::filesystem::path documentFile(const std::filesystem::path& file, const std::string& swift) {
+  writeFile(file, SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString());
+  return file;
+}
+
 TEST(AppDocumentController, AFileAnotherProgramChangedIsOverwrittenOnlyWhenAsked) {
   CapturedConsole console;
   const auto folder = scratchDirectory();
-  const auto file = folder / "doc.svgquarvel";
-  writeFile(file, SVGQuarvelDocument::Snapshot{circle, "// first\n", std::nullopt}.jsonString());
+  const auto file = documentFile(folder / "doc.svgquarvel", "// first\n");
   DocumentController controller;
   auto record = controller.openDocument(file, false);
   ASSERT_TRUE(record->fileEntityTag());
@@ -166,8 +171,7 @@ TEST(AppDocumentController, AFileAnotherProgramChangedIsOverwrittenOnlyWhenAsked
 TEST(AppDocumentController, SaveAsOntoAFileAnotherWindowHoldsIsRefusedOrClosesThatWindow) {
   CapturedConsole console;
   const auto folder = scratchDirectory();
-  const auto file = folder / "held.svgquarvel";
-  writeFile(file, SVGQuarvelDocument::Snapshot{circle, "// held\n", std::nullopt}.jsonString());
+  const auto file = documentFile(folder / "held.svgquarvel", "// held\n");
   DocumentController controller;
   std::vector<std::string> closed;
   controller.setWindowNamer([](const SVGQuarvel::DocumentRecord& record) { return record.displayName() + " (window)"; });

@@ -21,6 +21,11 @@ using QuarvelTestSupport::readFile;
 using QuarvelTestSupport::scratchDirectory;
 using QuarvelTestSupport::writeFile;
 
+/// A drawing the documents of these tests hold.
+inline const std::string circle =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 40\"><circle cx=\"20\" cy=\"20\" r=\"15\" "
+    "fill=\"teal\"/></svg>\n";
+
 inline std::filesystem::path outputFile(const std::string& name) {
   return std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / name;
 }

@@ -18,10 +18,6 @@ using namespace AppProcessSupport;
 
 namespace {
 
-const std::string circle =
-    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 40\"><circle cx=\"20\" cy=\"20\" r=\"15\" "
-    "fill=\"teal\"/></svg>\n";
-
 std::string documentText(const std::string& swift) {
   return SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString();
 }
