@@ -9,6 +9,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Fennix/UI/Common/AutoLayout.h"
+#include "Fennix/UI/Common/Views/FactoryLogic.h"
+
 namespace Fennix {
 
 namespace {
@@ -93,8 +96,10 @@ Fennix::MouseHandling QvWindowDraggingView::mouseUp() {
 
 QvDraggableSplitView::QvDraggableSplitView(bool vertical)
     : Glib::ObjectBase("QvDraggableSplitView"), isVertical_(vertical) {
+  // The press reaches the split view after the views under the pointer had it: a control in a pane
+  // takes its own press, and only a press that no subview takes may move the window.
   auto click = Gtk::GestureClick::create();
-  click->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  click->set_propagation_phase(Gtk::PropagationPhase::BUBBLE);
   click->signal_pressed().connect([this, gesture = click.get()](int, double x, double y) {
     if (mouseDown(Fennix::pressOf(*gesture, x, y)) == Fennix::MouseHandling::moveWindow)
       gesture->set_state(Gtk::EventSequenceState::CLAIMED);
@@ -434,4 +439,35 @@ void QvSubviewDividerView::drawSpacer(const Glib::RefPtr<Gtk::Snapshot>& snapsho
   gtk_snapshot_save(snapshot->gobj());
   gtk_snapshot_append_color(snapshot->gobj(), color.gobj(), &rect);
   gtk_snapshot_restore(snapshot->gobj());
+}
+
+// Stack views.
+
+void QvStackView::setDistribution(NSStackViewDistribution distribution) {
+  distribution_ = distribution;
+  set_homogeneous(distribution == NSStackViewDistribution::fillEqually);
+  queue_allocate();
+}
+
+void QvStackView::size_allocate_vfunc(int width, int height, int baseline) {
+  const bool across = get_orientation() == Gtk::Orientation::HORIZONTAL;
+  std::vector<Gtk::Widget*> views;
+  std::vector<Fennix::StackMember> members;
+  for (Gtk::Widget* child = get_first_child(); child; child = child->get_next_sibling()) {
+    if (!child->get_visible()) continue;
+    int minimum = 0, natural = 0, minimumBaseline = -1, naturalBaseline = -1;
+    child->measure(get_orientation(), across ? height : width, minimum, natural, minimumBaseline, naturalBaseline);
+    const Fennix::LayoutItem item = Fennix::item(*child);
+    members.push_back({double(minimum), double(natural), across ? hHug(item) : vHug(item)});
+    views.push_back(child);
+  }
+  const auto slots = Fennix::stackSlots(distribution_, members, across ? width : height, get_spacing());
+  const bool rightToLeft = across && get_direction() == Gtk::TextDirection::RTL;
+  for (std::size_t i = 0; i < views.size(); ++i) {
+    const int offset = int(std::lround(slots[i].offset)), length = int(std::lround(slots[i].length));
+    const int start = rightToLeft ? width - offset - length : offset;
+    const Gtk::Allocation allocation =
+        across ? Gtk::Allocation(start, 0, length, height) : Gtk::Allocation(0, start, width, length);
+    views[i]->size_allocate(allocation, across ? baseline : -1);
+  }
 }

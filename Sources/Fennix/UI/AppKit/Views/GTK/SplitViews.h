@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+#include "Fennix/UI/Common/StackViewTypes.h"
 #include "Fennix/UI/Common/Views/DragLogic.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 #include "Fennix/UI/Common/Views/SplitViewDelegate.h"
@@ -188,12 +189,27 @@ class QvSubviewDividerView : public QvViewBase {
   std::optional<NSColor> dividerColor_;
 };
 
-/// The stacks of the view factory; the factory sets their orientation.
-class UXVerticalStackView : public Gtk::Box {
+/// A box that places its views along its axis by a distribution (see `Fennix::stackSlots`); across
+/// the axis each view takes the box's breadth, placed by its own alignment.
+class QvStackView : public Gtk::Box {
  public:
-  UXVerticalStackView() : Gtk::Box(Gtk::Orientation::VERTICAL) {}
+  explicit QvStackView(Gtk::Orientation orientation) : Gtk::Box(orientation) {}
+  NSStackViewDistribution distribution() const { return distribution_; }
+  void setDistribution(NSStackViewDistribution distribution);
+
+ protected:
+  void size_allocate_vfunc(int width, int height, int baseline) override;
+
+ private:
+  NSStackViewDistribution distribution_ = NSStackViewDistribution::gravityAreas;
 };
-class UXHorizontalStackView : public Gtk::Box {
+
+/// The stacks of the view factory; the factory sets their orientation.
+class UXVerticalStackView : public QvStackView {
  public:
-  UXHorizontalStackView() : Gtk::Box(Gtk::Orientation::HORIZONTAL) {}
+  UXVerticalStackView() : QvStackView(Gtk::Orientation::VERTICAL) {}
+};
+class UXHorizontalStackView : public QvStackView {
+ public:
+  UXHorizontalStackView() : QvStackView(Gtk::Orientation::HORIZONTAL) {}
 };

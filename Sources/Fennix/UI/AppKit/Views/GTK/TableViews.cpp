@@ -1,6 +1,7 @@
 #include "Fennix/UI/AppKit/Views/GTK/TableViews.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <glibmm/main.h>
 #include <gtkmm/columnviewcolumn.h>
@@ -14,6 +15,7 @@
 
 #include "Fennix/UI/Common/ViewControllers/TableCells.h"
 #include "Fennix/UI/Common/Views/TableLogic.h"
+#include "Platform/TypeName.h"
 
 namespace {
 
@@ -317,7 +319,7 @@ void QvExtendedTableView::clicked(int count, double x, double y) {
 }
 
 std::string QvExtendedTableView::description() {
-  return Fennix::tableDescription("QvExtendedTableView", this, long(numberOfRows()), long(numberOfColumns()));
+  return Fennix::tableDescription(Fennix::typeName(typeid(*this)), this, long(numberOfRows()), long(numberOfColumns()));
 }
 
 // Scroll views.
@@ -337,27 +339,39 @@ QvExtendedScrollView::QvExtendedScrollView() {
 
 QvExtendedScrollView::~QvExtendedScrollView() = default;
 
-QvContentSizedScrollView::QvContentSizedScrollView() { set_propagate_natural_height(true); }
+QvContentSizedScrollView::QvContentSizedScrollView() {
+  set_propagate_natural_width(true);
+  set_propagate_natural_height(true);
+}
 
-std::optional<double> QvContentSizedScrollView::intrinsicContentHeight() {
+std::optional<CGSize> QvContentSizedScrollView::intrinsicContentSize() {
   Gtk::Widget* document = get_child();
   if (auto* viewport = dynamic_cast<Gtk::Viewport*>(document)) document = viewport->get_child();
   if (!document) return std::nullopt;
-  int minimum = 0, natural = 0, minimumBaseline = -1, naturalBaseline = -1;
+  int minimum = 0, width = 0, natural = 0, minimumBaseline = -1, naturalBaseline = -1;
+  document->measure(Gtk::Orientation::HORIZONTAL, -1, minimum, width, minimumBaseline, naturalBaseline);
   document->measure(Gtk::Orientation::VERTICAL, -1, minimum, natural, minimumBaseline, naturalBaseline);
   auto* table = dynamic_cast<NSTableView*>(document);
-  if (!table || !table->hasHeaderView()) return Fennix::contentSizedHeight(natural, std::nullopt);
+  if (!table || !table->hasHeaderView()) return CGSize{double(width), Fennix::contentSizedHeight(natural, std::nullopt)};
   // The column view measures its header with its rows; the header is its first child.
   int header = 0;
   if (Gtk::Widget* headerView = table->get_first_child()) {
     int headerMinimum = 0;
     headerView->measure(Gtk::Orientation::VERTICAL, -1, headerMinimum, header, minimumBaseline, naturalBaseline);
   }
-  return Fennix::contentSizedHeight(natural - header, double(header));
+  return CGSize{double(width), Fennix::contentSizedHeight(natural - header, double(header))};
+}
+
+std::optional<double> QvContentSizedScrollView::intrinsicContentHeight() {
+  const auto size = intrinsicContentSize();
+  return size ? std::optional<double>(size->height) : std::nullopt;
 }
 
 void QvContentSizedScrollView::invalidateIntrinsicContentSize() {
-  if (auto height = intrinsicContentHeight()) set_min_content_height(int(*height));
+  if (auto size = intrinsicContentSize()) {
+    set_min_content_width(int(size->width));
+    set_min_content_height(int(size->height));
+  }
   queue_resize();
 }
 
@@ -440,6 +454,22 @@ void NSOutlineView::reloadData() {
   selection_ = Gtk::MultiSelection::create(tree_);
   selection_->signal_selection_changed().connect([this](guint, guint) { selectionChange_.emit(); });
   set_model(selection_);
+}
+
+void NSOutlineView::addTableColumn(const NSTableColumn& column) {
+  columns_.push_back(column);
+  double least = 0;
+  for (const auto& each : columns_) least = std::max(least, each.minWidth);
+  int width = -1, height = -1;
+  get_size_request(width, height);
+  set_size_request(std::max(width, int(std::ceil(least))), height);
+}
+
+const NSTableColumn* NSOutlineView::outlineTableColumn() const {
+  if (!outlineColumn_) return nullptr;
+  for (const auto& column : columns_)
+    if (column.identifier == *outlineColumn_) return &column;
+  return nullptr;
 }
 
 std::size_t NSOutlineView::numberOfRows() const { return tree_ ? tree_->get_n_items() : 0; }
@@ -586,15 +616,64 @@ Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::Tree
 
 // Buttons under a table.
 
+namespace {
+
+bool hasIcon(const std::string& name) {
+  auto display = Gdk::Display::get_default();
+  return display && !name.empty() && Gtk::IconTheme::get_for_display(display)->has_icon(name);
+}
+
+}  // namespace
+
+QvTableViewButtons::QvTableViewButtons(const std::vector<Fennix::ImagePtr>& images, double buttonWidth)
+    : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0) {
+  std::vector<SegmentImage> segments;
+  for (const auto& image : images)
+    if (image) segments.emplace_back(image);
+  makeSegments(segments, buttonWidth);
+}
+
 QvTableViewButtons::QvTableViewButtons(const std::vector<std::string>& iconNames, double buttonWidth)
     : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0) {
+  std::vector<SegmentImage> segments;
+  for (const auto& name : iconNames)
+    if (hasIcon(name)) segments.emplace_back(name);
+  makeSegments(segments, buttonWidth);
+}
+
+QvTableViewButtons::QvTableViewButtons(const std::vector<std::any>& images, double buttonWidth)
+    : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0) {
+  std::vector<SegmentImage> segments;
+  for (const std::any& value : images) {
+    if (const auto* image = std::any_cast<Fennix::ImagePtr>(&value)) {
+      if (*image) segments.emplace_back(*image);
+    } else if (const auto* name = std::any_cast<std::string>(&value)) {
+      if (hasIcon(*name)) segments.emplace_back(*name);
+    } else if (const auto* text = std::any_cast<const char*>(&value)) {
+      if (*text && hasIcon(*text)) segments.emplace_back(std::string(*text));
+    }
+  }
+  makeSegments(segments, buttonWidth);
+}
+
+Fennix::ImagePtr QvTableViewButtons::segmentImage(int index) const {
+  if (index < 0 || std::size_t(index) >= images_.size()) return nullptr;
+  return images_[std::size_t(index)];
+}
+
+void QvTableViewButtons::makeSegments(const std::vector<SegmentImage>& images, double buttonWidth) {
   add_css_class("linked");
-  auto theme = Gtk::IconTheme::get_for_display(Gdk::Display::get_default());
   int index = 0;
-  for (const std::string& name : iconNames) {
-    if (!theme->has_icon(name)) continue;
+  for (const SegmentImage& image : images) {
     auto* button = Gtk::make_managed<Gtk::Button>();
-    button->set_icon_name(name);
+    if (const auto* name = std::get_if<std::string>(&image)) {
+      button->set_icon_name(*name);
+      images_.push_back(nullptr);
+    } else {
+      const Fennix::ImagePtr& picture = std::get<Fennix::ImagePtr>(image);
+      if (auto pixels = picture->renderedPixels()) button->set_child(*Gtk::make_managed<Gtk::Image>(pixels));
+      images_.push_back(picture);
+    }
     button->add_css_class("flat");
     if (buttonWidth > 0) button->set_size_request(int(buttonWidth), -1);
     button->signal_clicked().connect([this, index] {
