@@ -133,6 +133,8 @@ class WindowGTK : public WindowHandle {
           layoutHost()->removeFromSuperview(*made->view);
           header_.pack_start(*view);
           packed_.push_back(view);
+          // A toolbar item acts on the focus; a click on it leaves the focus where it is.
+          view->set_focus_on_click(false);
           if (made->action) {
             auto validated = std::make_shared<QvToolbarItem>(identifier);
             validated->setView(view);

@@ -246,9 +246,14 @@ void applyRotation(const Gtk::Widget& view, const Glib::RefPtr<Gtk::Snapshot>& s
 
 }  // namespace Fennix
 
-QvSpinHolder::QvSpinHolder(Gtk::Widget& view) : Glib::ObjectBase("QvSpinHolder") { view.set_parent(*this); }
+QvSpinHolder::QvSpinHolder(Gtk::Widget& view) : Glib::ObjectBase("QvSpinHolder") {
+  view.set_parent(*this);
+  signal_destroy().connect([this] { release(); });
+}
 
-QvSpinHolder::~QvSpinHolder() {
+QvSpinHolder::~QvSpinHolder() { release(); }
+
+void QvSpinHolder::release() {
   if (!gobj()) return;
   while (Gtk::Widget* child = get_first_child()) {
     if (Fennix::Spin* spin = Fennix::spinOf(*child); spin && spin->holder == this) spin->holder = nullptr;

@@ -122,6 +122,10 @@ class QvSpinHolder : public Gtk::Widget {
   void measure_vfunc(Gtk::Orientation orientation, int for_size, int& minimum, int& natural, int& minimum_baseline,
                      int& natural_baseline) const override;
   void size_allocate_vfunc(int width, int height, int baseline) override;
+
+ private:
+  /// Lets the view go (when the holder goes away).
+  void release();
 };
 
 namespace Fennix {

@@ -101,10 +101,13 @@ QvDraggableSplitView::QvDraggableSplitView(bool vertical)
   auto click = Gtk::GestureClick::create();
   click->set_propagation_phase(Gtk::PropagationPhase::BUBBLE);
   click->signal_pressed().connect([this, gesture = click.get()](int, double x, double y) {
-    if (mouseDown(Fennix::pressOf(*gesture, x, y)) == Fennix::MouseHandling::moveWindow)
+    // A press the split view leaves alone keeps its state, so that whoever takes it ends it.
+    if (subviewTakesPress(x, y, gesture->get_current_button())) return;
+    if (mouseDown(Fennix::pressOf(*gesture, x, y)) == Fennix::MouseHandling::moveWindow) {
       gesture->set_state(Gtk::EventSequenceState::CLAIMED);
-    else
-      gesture->set_state(Gtk::EventSequenceState::DENIED);
+      // The window system follows the pointer from here and keeps the release.
+      gesture->reset();
+    }
   });
   add_controller(click);
   // The paned widgets leave with the view; the panes are no longer arranged by it.
@@ -264,6 +267,29 @@ void QvDraggableSplitView::dividerMoved(Gtk::Paned& paned, long index) {
   limited = delegate->constrainMaxCoordinate(Fennix::item(*this), limited, index);
   const int position = static_cast<int>(std::lround(limited - origin));
   if (position != paned.get_position()) paned.set_position(position);
+}
+
+bool QvDraggableSplitView::subviewTakesPress(double x, double y, unsigned button) {
+  // The views between the one under the pointer and this view, less the dividers' own paned
+  // widgets (whose handles are left to the divider areas): one with a gesture that hears this
+  // button of the pointer takes the press.
+  for (Gtk::Widget* view = pick(x, y, Gtk::PickFlags::DEFAULT); view && view != this; view = view->get_parent()) {
+    if (std::find(dividers_.begin(), dividers_.end(), view) != dividers_.end() || !view->is_sensitive()) continue;
+    auto controllers = view->observe_controllers();
+    for (guint index = 0, count = controllers->get_n_items(); index < count; ++index) {
+      auto* controller = static_cast<GtkEventController*>(g_list_model_get_item(controllers->gobj(), index));
+      bool takes = false;
+      if (GTK_IS_GESTURE_SINGLE(controller) &&
+          gtk_event_controller_get_propagation_phase(controller) != GTK_PHASE_NONE) {
+        auto* single = GTK_GESTURE_SINGLE(controller);
+        const guint heard = gtk_gesture_single_get_button(single);
+        takes = !gtk_gesture_single_get_touch_only(single) && (heard == 0 || heard == button);
+      }
+      g_object_unref(controller);
+      if (takes) return true;
+    }
+  }
+  return false;
 }
 
 bool QvDraggableSplitView::shouldMouseDownMoveWindow(const CGPoint& point) const {

@@ -92,6 +92,9 @@ class QvDraggableSplitView : public Gtk::Widget, public Fennix::ArrangingContain
 
   /// Whether a press at `point` (this view's coordinates) moves the window.
   virtual bool shouldMouseDownMoveWindow(const CGPoint& point) const;
+  /// Whether a view under the point (this view's coordinates) takes a press of the pointer
+  /// button itself (a control); such a press never reaches the split view.
+  bool subviewTakesPress(double x, double y, unsigned button);
   /// A press; moveWindow when it moved the window, platform when it goes to the dividers.
   Fennix::MouseHandling mouseDown(const Fennix::MousePress& press);
   Fennix::MouseHandling mouseDragged() const { return tracker_.mouseDragged(); }
