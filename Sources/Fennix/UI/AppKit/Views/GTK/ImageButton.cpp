@@ -31,9 +31,11 @@ QvImageButton::QvImageButton() : Glib::ObjectBase("QvImageButton") {
   drag->signal_drag_end().connect([this](double dx, double dy) { mouseUp(pressX_ + dx, pressY_ + dy); });
   add_controller(drag);
 
-  resetupConstraints();
   myUpdateLayer();
   updateLabelColour();
+  // The constraints follow the lengths a subclass answers, so they are made once the button is
+  // whole: by `make`, or else when it is first shown.
+  signal_map().connect([this] { finishSetup(); });
 }
 
 QvImageButton::~QvImageButton() { tearDown(); }
@@ -46,8 +48,7 @@ void QvImageButton::tearDown() {
 void QvImageButton::finishSetup() {
   if (didSetup_) return;
   didSetup_ = true;
-  // The constructor laid out and coloured with the base's lengths and colours; a subclass's own
-  // answers are only heard now.
+  // A subclass's own lengths and colours are only heard now that it is whole.
   resetupConstraints();
   updateLabelColour();
   onSetup();

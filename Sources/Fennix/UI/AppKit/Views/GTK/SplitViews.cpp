@@ -469,16 +469,45 @@ void QvSubviewDividerView::drawSpacer(const Glib::RefPtr<Gtk::Snapshot>& snapsho
 
 // Stack views.
 
+QvStackView::QvStackView(Gtk::Orientation orientation) : Gtk::Box(orientation) {
+  signal_map().connect([this] { watchLayout(true); });
+  signal_unmap().connect([this] { watchLayout(false); });
+}
+
+QvStackView::~QvStackView() { watchLayout(false); }
+
+void QvStackView::watchLayout(bool watch) {
+  if (clock_) {
+    g_signal_handler_disconnect(clock_, layoutHandler_);
+    g_object_unref(clock_);
+    clock_ = nullptr;
+    layoutHandler_ = 0;
+  }
+  if (!watch || !gobj()) return;
+  // The window lays itself out in the layout phase of its frame clock; the views are placed
+  // again after it, before the frame is drawn.
+  if (GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(gobj()))) {
+    clock_ = GDK_FRAME_CLOCK(g_object_ref(clock));
+    layoutHandler_ = g_signal_connect_data(
+        clock_, "layout", G_CALLBACK(+[](QvStackView* stack) { stack->placeViews(); }), this, nullptr,
+        GConnectFlags(G_CONNECT_SWAPPED | G_CONNECT_AFTER));
+    gdk_frame_clock_request_phase(clock_, GDK_FRAME_CLOCK_PHASE_LAYOUT);
+  }
+}
+
 void QvStackView::setDistribution(NSStackViewDistribution distribution) {
   distribution_ = distribution;
   set_homogeneous(distribution == NSStackViewDistribution::fillEqually);
   queue_allocate();
 }
 
-void QvStackView::size_allocate_vfunc(int width, int height, int baseline) {
+void QvStackView::placeViews() {
+  const int width = get_width(), height = get_height();
+  if (width <= 0 || height <= 0) return;
   const bool across = get_orientation() == Gtk::Orientation::HORIZONTAL;
   std::vector<Gtk::Widget*> views;
   std::vector<Fennix::StackMember> members;
+  bool expands = false;
   for (Gtk::Widget* child = get_first_child(); child; child = child->get_next_sibling()) {
     if (!child->get_visible()) continue;
     int minimum = 0, natural = 0, minimumBaseline = -1, naturalBaseline = -1;
@@ -486,14 +515,26 @@ void QvStackView::size_allocate_vfunc(int width, int height, int baseline) {
     const Fennix::LayoutItem item = Fennix::item(*child);
     members.push_back({double(minimum), double(natural), across ? hHug(item) : vHug(item)});
     views.push_back(child);
+    expands = expands || child->compute_expand(get_orientation());
+  }
+  switch (distribution_) {
+    case NSStackViewDistribution::gravityAreas:
+    case NSStackViewDistribution::fillEqually:
+      return;  // the box's own layout
+    case NSStackViewDistribution::fill:
+      if (expands) return;  // the box gives the spare room to the views that expand
+      break;
+    default:
+      break;
   }
   const auto slots = Fennix::stackSlots(distribution_, members, across ? width : height, get_spacing());
   const bool rightToLeft = across && get_direction() == Gtk::TextDirection::RTL;
   for (std::size_t i = 0; i < views.size(); ++i) {
-    const int offset = int(std::lround(slots[i].offset)), length = int(std::lround(slots[i].length));
+    const int offset = int(std::lround(slots[i].offset));
+    const int length = int(std::lround(slots[i].offset + slots[i].length)) - offset;
     const int start = rightToLeft ? width - offset - length : offset;
     const Gtk::Allocation allocation =
         across ? Gtk::Allocation(start, 0, length, height) : Gtk::Allocation(0, start, width, length);
-    views[i]->size_allocate(allocation, across ? baseline : -1);
+    views[i]->size_allocate(allocation, -1);
   }
 }

@@ -193,18 +193,26 @@ class QvSubviewDividerView : public QvViewBase {
 };
 
 /// A box that places its views along its axis by a distribution (see `Fennix::stackSlots`); across
-/// the axis each view takes the box's breadth, placed by its own alignment.
+/// the axis each view takes the box's breadth, placed by its own alignment. The box lays its views
+/// out as the toolkit's box does (packed from the start, spare room to the views that expand, or
+/// all alike); the distributions it has no such layout for are placed again once the toolkit has
+/// laid out the window: fill when no view expands, fill proportionally, equal spacing and equal
+/// centering.
 class QvStackView : public Gtk::Box {
  public:
-  explicit QvStackView(Gtk::Orientation orientation) : Gtk::Box(orientation) {}
+  explicit QvStackView(Gtk::Orientation orientation);
+  ~QvStackView() override;
   NSStackViewDistribution distribution() const { return distribution_; }
   void setDistribution(NSStackViewDistribution distribution);
-
- protected:
-  void size_allocate_vfunc(int width, int height, int baseline) override;
+  /// Places the views by the distribution, where the toolkit's box layout does not.
+  void placeViews();
 
  private:
+  void watchLayout(bool watch);
+
   NSStackViewDistribution distribution_ = NSStackViewDistribution::gravityAreas;
+  GdkFrameClock* clock_ = nullptr;
+  gulong layoutHandler_ = 0;
 };
 
 /// The stacks of the view factory; the factory sets their orientation.
