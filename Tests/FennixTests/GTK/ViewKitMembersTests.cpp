@@ -6,6 +6,8 @@
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/label.h>
+#include <gtkmm/revealer.h>
+#include <gtkmm/scrolledwindow.h>
 
 #include <map>
 
@@ -211,6 +213,52 @@ TEST_F(MembersWindowTest, StackDistributionsPlaceTheirViews) {
   // Centres at 10, 195 and 380.
   EXPECT_EQ(xs(NSStackViewDistribution::equalCentering), (Places{{0, 20}, {165, 60}, {360, 40}}));
   saveScreenshot(*window, "stack-distributions");
+}
+
+TEST_F(MembersWindowTest, RowsInsertedWithAnAnimationComeInThroughARevealer) {
+  std::vector<std::string> names{"Apple", "Banana"};
+  auto* table = Gtk::make_managed<QvExtendedTableView>();
+  table->addTableColumn("name", "Name");
+  table->setDataSource({[&] { return names.size(); },
+                        [&](NSTableView&, const std::string&, std::size_t row) -> Gtk::Widget* {
+                          auto* label = Gtk::make_managed<Gtk::Label>(names[row]);
+                          label->set_xalign(0);
+                          return label;
+                        }});
+  auto* scroll = Gtk::make_managed<Gtk::ScrolledWindow>();
+  scroll->set_child(*table);
+  show(*scroll);
+  auto revealerOf = [&](std::size_t row) -> Gtk::Revealer* {
+    Gtk::Widget* view = table->viewAt(0, row);
+    return view ? dynamic_cast<Gtk::Revealer*>(view->get_parent()) : nullptr;
+  };
+  ASSERT_TRUE(pumpUntil([&] { return table->viewAt(0, 1) != nullptr; }));
+  EXPECT_FALSE(revealerOf(0));  // rows loaded with the data come in at once
+
+  names.insert(names.begin() + 1, "Cherry");
+  table->insertRows({1}, 1);  // fade
+  EXPECT_EQ(table->numberOfRows(), 3u);  // counted at once, shown in the animation
+  ASSERT_TRUE(pumpUntil([&] { return revealerOf(1) != nullptr; }));
+  EXPECT_EQ(revealerOf(1)->get_transition_type(), Gtk::RevealerTransitionType::CROSSFADE);
+  EXPECT_TRUE(pumpUntil([&] { return revealerOf(1) && revealerOf(1)->get_child_revealed(); }));
+  names.push_back("Date");
+  table->insertRows({3}, 32);  // slide down
+  ASSERT_TRUE(pumpUntil([&] { return revealerOf(3) != nullptr; }));
+  EXPECT_EQ(revealerOf(3)->get_transition_type(), Gtk::RevealerTransitionType::SLIDE_DOWN);
+  EXPECT_TRUE(pumpUntil([&] { return revealerOf(3) && revealerOf(3)->get_child_revealed(); }));
+  names.insert(names.begin(), "Fig");
+  table->insertRows({0}, 0);  // none
+  ASSERT_TRUE(pumpUntil([&] { return table->viewAt(0, 0) != nullptr; }));
+  EXPECT_FALSE(revealerOf(0));
+  saveScreenshot(*window, "table-rows-revealed");
+
+  // Reloaded, the views come in at once and the revealers are gone.
+  table->reloadData();
+  ASSERT_TRUE(pumpUntil([&] { return table->viewAt(0, 4) != nullptr; }));
+  for (std::size_t row = 0; row < 5; ++row) EXPECT_FALSE(revealerOf(row)) << row;
+  names.erase(names.begin() + 1);
+  table->removeRows({1}, 1);
+  EXPECT_EQ(table->numberOfRows(), 4u);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <gtkmm/gestureclick.h>
 #include <gtkmm/icontheme.h>
 #include <gtkmm/image.h>
+#include <gtkmm/revealer.h>
 #include <gtkmm/signallistitemfactory.h>
 #include <gtkmm/treeexpander.h>
 
@@ -19,11 +20,35 @@
 
 namespace {
 
-/// A row of a table: its position in the list is its row number.
+/// A row of a table: its position in the list is its row number. A row inserted with an animation
+/// keeps it until its views are first shown.
 class RowObject : public Glib::Object {
  public:
-  static Glib::RefPtr<Glib::Object> create() { return Glib::make_refptr_for_instance<Glib::Object>(new RowObject()); }
+  static Glib::RefPtr<Glib::Object> create(unsigned animation = 0) {
+    auto* row = new RowObject();
+    row->animation = animation;
+    return Glib::make_refptr_for_instance<Glib::Object>(row);
+  }
+  unsigned animation = 0;
 };
+
+/// How a revealer shows a row inserted with the table's animation options: fade 1, gap 2, slide
+/// up 16, down 32, left 48, right 64; none for no animation.
+std::optional<Gtk::RevealerTransitionType> revealTransition(unsigned animation) {
+  switch (animation & 0xf0) {
+    case 0x10: return Gtk::RevealerTransitionType::SLIDE_UP;
+    case 0x20: return Gtk::RevealerTransitionType::SLIDE_DOWN;
+    case 0x30: return Gtk::RevealerTransitionType::SLIDE_LEFT;
+    case 0x40: return Gtk::RevealerTransitionType::SLIDE_RIGHT;
+    default: break;
+  }
+  if (animation & 0x1) return Gtk::RevealerTransitionType::CROSSFADE;
+  if (animation & 0x2) return Gtk::RevealerTransitionType::SLIDE_DOWN;  // the gap opens
+  return std::nullopt;
+}
+
+/// The revealer that shows a newly inserted row's view, if the view sits in one.
+Gtk::Revealer* rowRevealer(Gtk::Widget* child) { return dynamic_cast<Gtk::Revealer*>(child); }
 
 /// An item of an outline, and what keeps it alive when the data source shares it.
 class OutlineNode : public Glib::Object {
@@ -170,7 +195,20 @@ void NSTableView::bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item) 
     };
   }
   if (view->get_parent()) view->unparent();
-  item->set_child(*view);
+  // A row inserted with an animation comes in through a revealer, once.
+  auto rowObject = std::dynamic_pointer_cast<RowObject>(item->get_item());
+  const auto transition = rowObject ? revealTransition(rowObject->animation) : std::nullopt;
+  if (transition) {
+    auto* revealer = Gtk::make_managed<Gtk::Revealer>();
+    revealer->set_transition_type(*transition);
+    revealer->set_reveal_child(false);
+    revealer->set_child(*view);
+    revealer->signal_map().connect([revealer] { revealer->set_reveal_child(true); });
+    item->set_child(*revealer);
+    if (&column == columns_.back().get()) rowObject->animation = 0;  // every column's view came in
+  } else {
+    item->set_child(*view);
+  }
   releaseTaken();
   const std::size_t columnIndex = std::size_t(
       std::find_if(columns_.begin(), columns_.end(), [&](const auto& c) { return c.get() == &column; }) -
@@ -184,6 +222,19 @@ void NSTableView::bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item) 
 void NSTableView::unbind(const Glib::RefPtr<Gtk::ListItem>& item) {
   Gtk::Widget* view = item->get_child();
   if (!view) return;
+  if (Gtk::Revealer* revealer = rowRevealer(view)) {
+    // The view leaves the revealer that brought it in; the revealer goes with the row.
+    view = revealer->get_child();
+    if (!view) {
+      item->unset_child();
+      return;
+    }
+    g_object_ref(view->gobj());
+    revealer->unset_child();
+    item->unset_child();
+    item->set_child(*view);
+    g_object_unref(view->gobj());
+  }
   shown_.erase(view);
   if (auto* cell = dynamic_cast<NSTableCellView*>(view)) cell->objectValueChanged_ = nullptr;
   // Keep the view for reuse under its identifier; views without one are dropped with the row, and
@@ -221,8 +272,9 @@ void NSTableView::reloadData() {
   invalidateIntrinsicContentSize();
 }
 
-void NSTableView::insertRows(const IndexSet& rows, unsigned) {
-  for (std::size_t row : rows) rows_->insert(guint(std::min<std::size_t>(row, rows_->get_n_items())), RowObject::create());
+void NSTableView::insertRows(const IndexSet& rows, unsigned animation) {
+  for (std::size_t row : rows)
+    rows_->insert(guint(std::min<std::size_t>(row, rows_->get_n_items())), RowObject::create(animation));
 }
 
 void NSTableView::removeRows(const IndexSet& rows, unsigned) {
