@@ -8,6 +8,7 @@
 #include <gtkmm/label.h>
 #include <gtkmm/revealer.h>
 #include <gtkmm/scrolledwindow.h>
+#include <gtkmm/settings.h>
 
 #include <map>
 
@@ -85,8 +86,15 @@ TEST_F(MembersWindowTest, ImageButtonLengthsFromASubclassAndItsFont) {
   EXPECT_EQ(*roomy->font(), *NSFont::labelFont(NSFont::labelFontSize()));
 }
 
-/// A table of the application's own kind.
-struct ProjectTable : QvExtendedTableView {};
+/// A table of the application's own kind, which hears of appearance changes.
+struct ProjectTable : QvExtendedTableView {
+  void onAppearanceChange() override { ++appearanceChanges; }
+  int appearanceChanges = 0;
+};
+struct ProjectScroll : QvExtendedScrollView {
+  void onAppearanceChange() override { ++appearanceChanges; }
+  int appearanceChanges = 0;
+};
 
 TEST_F(MembersWindowTest, ButtonBarsFromImagesAndTablesThatNameTheirClass) {
   auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 8);
@@ -111,6 +119,15 @@ TEST_F(MembersWindowTest, ButtonBarsFromImagesAndTablesThatNameTheirClass) {
   EXPECT_EQ(table->description().rfind("<ProjectTable:ObjectIdentifier(0x", 0), 0u) << table->description();
   EXPECT_NE(table->description().find(": rows=0 cols=1>"), std::string::npos);
 
+  auto* scroll = Gtk::make_managed<ProjectScroll>();
+  scroll->set_child(*table);
+  scroll->set_size_request(-1, 60);
+  auto* split = Gtk::make_managed<QvSplitViewWithColoredDivider>(true);
+  split->addArrangedSubview(*Gtk::make_managed<Gtk::Label>("left"));
+  split->addArrangedSubview(*Gtk::make_managed<Gtk::Label>("right"));
+  box->append(*scroll);
+  box->append(*split);
+
   std::vector<int> pressed;
   images->onClick([&](QvTableViewButtons&, int segment) { pressed.push_back(segment); });
   show(*box);
@@ -126,6 +143,14 @@ TEST_F(MembersWindowTest, ButtonBarsFromImagesAndTablesThatNameTheirClass) {
     EXPECT_TRUE(near(pixel(picture, w / 2, h / 2), 0xff0000, 20)) << std::hex << pixel(picture, w / 2, h / 2);
     g_object_unref(picture);
   }
+
+  // The table, its scroll view and the split view hear of a change to the dark appearance.
+  auto settings = Gtk::Settings::get_default();
+  ASSERT_TRUE(split->dividerColor());
+  settings->property_gtk_application_prefer_dark_theme() = true;
+  EXPECT_TRUE(pumpUntil([&] { return table->appearanceChanges > 0 && scroll->appearanceChanges > 0; }));
+  settings->property_gtk_application_prefer_dark_theme() = false;
+  EXPECT_TRUE(pumpUntil([&] { return table->appearanceChanges > 1; }));
 }
 
 TEST_F(MembersWindowTest, ContentSizedScrollViewFollowsTheWholeDocument) {

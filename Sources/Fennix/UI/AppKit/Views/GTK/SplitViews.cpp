@@ -344,8 +344,10 @@ QvSplitViewWithColoredDivider::QvSplitViewWithColoredDivider(bool vertical) : Qv
   add_css_class("qv-colored-divider");
   updateDividerColor();
   if (GtkSettings* settings = gtk_settings_get_default()) {
+    // The handler is given the split view's toolkit object, whose wrapper is the split view.
     auto changed = +[](GObject*, GParamSpec*, gpointer view) {
-      static_cast<QvSplitViewWithColoredDivider*>(view)->updateDividerColor();
+      auto* wrapper = Glib::ObjectBase::_get_current_wrapper(G_OBJECT(view));
+      if (auto* split = dynamic_cast<QvSplitViewWithColoredDivider*>(wrapper)) split->updateDividerColor();
     };
     g_signal_connect_object(settings, "notify::gtk-application-prefer-dark-theme", G_CALLBACK(changed), gobj(),
                             GConnectFlags(0));

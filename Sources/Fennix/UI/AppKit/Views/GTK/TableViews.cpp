@@ -356,9 +356,10 @@ void NSTableView::updateBackgroundStyles() {
 
 QvExtendedTableView::QvExtendedTableView() {
   if (GtkSettings* settings = gtk_settings_get_default()) {
+    // The handler is given the table's toolkit object, whose wrapper is the table.
     auto changed = +[](GObject*, GParamSpec*, gpointer view) {
-      auto* table = static_cast<QvExtendedTableView*>(view);
-      Fennix::withEffectiveAppearance(*table, [table] { table->onAppearanceChange(); });
+      auto* table = dynamic_cast<QvExtendedTableView*>(Glib::ObjectBase::_get_current_wrapper(G_OBJECT(view)));
+      if (table) Fennix::withEffectiveAppearance(*table, [table] { table->onAppearanceChange(); });
     };
     g_signal_connect_object(settings, "notify::gtk-application-prefer-dark-theme", G_CALLBACK(changed), gobj(),
                             GConnectFlags(0));
@@ -379,8 +380,8 @@ std::string QvExtendedTableView::description() {
 QvExtendedScrollView::QvExtendedScrollView() {
   if (GtkSettings* settings = gtk_settings_get_default()) {
     auto changed = +[](GObject*, GParamSpec*, gpointer view) {
-      auto* scroll = static_cast<QvExtendedScrollView*>(view);
-      Fennix::withEffectiveAppearance(*scroll, [scroll] { scroll->onAppearanceChange(); });
+      auto* scroll = dynamic_cast<QvExtendedScrollView*>(Glib::ObjectBase::_get_current_wrapper(G_OBJECT(view)));
+      if (scroll) Fennix::withEffectiveAppearance(*scroll, [scroll] { scroll->onAppearanceChange(); });
     };
     handlers_[0] = g_signal_connect_object(settings, "notify::gtk-application-prefer-dark-theme", G_CALLBACK(changed),
                                            gobj(), GConnectFlags(0));
