@@ -45,7 +45,7 @@ SVGQuarvelDocument::ReadContents SVGQuarvelDocument::readContents(const ReadConf
     throw corruptFile();
   }
   const UTType& type = configuration.contentType;
-  ReadContents contents{{}, {}, {}, config};
+  ReadContents contents{{}, {}, {}, config, configuration.file.entityTag};
   if (type.conforms(UTType::svgQuarvelDocument())) {
     auto snapshot = SVGQuarvelDocument::Snapshot::fromJSONString(*data);
     // Settings saved in the file are read but not applied: documents open with the default.

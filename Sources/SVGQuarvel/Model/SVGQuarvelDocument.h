@@ -88,6 +88,8 @@ class SVGQuarvelDocument : public ObservableObject {
     /// The code generated from `svg` with `config`.
     ExportResult generated;
     SVGQuarvelConfiguration config;
+    /// The identity of the file as it was read (see `FileWrapper::entityTag`).
+    std::optional<std::string> entityTag;
   };
   /// What `fromConfiguration` reads, converted with `config`, without making the document: safe
   /// on any thread; throws as `fromConfiguration` does.

@@ -1,0 +1,226 @@
+// What tests of the real executable share: a session bus of their own, the environment the
+// application is started with, and a fixture that starts it and saves through its window.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+#include "XDriver/XDriver.h"
+
+namespace AppProcessSupport {
+
+using QuarvelTestSupport::readFile;
+using QuarvelTestSupport::scratchDirectory;
+using QuarvelTestSupport::writeFile;
+
+/// A drawing the documents of these tests hold.
+inline const std::string circle =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 40\"><circle cx=\"20\" cy=\"20\" r=\"15\" "
+    "fill=\"teal\"/></svg>\n";
+
+inline std::filesystem::path outputFile(const std::string& name) {
+  return std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / name;
+}
+
+/// A session bus of its own (a bus daemon with a configuration written here), so that the
+/// application started by one test never hands its files to another's.
+class PrivateBus {
+ public:
+  /// `environment`: what the services the bus starts get besides the test's own environment.
+  explicit PrivateBus(const std::filesystem::path& folder, const std::string& serviceFolder = "",
+                      const std::vector<std::string>& environment = {}) {
+    const auto config = folder / "bus.conf";
+    writeFile(config,
+              "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+              "<busconfig><type>session</type><listen>unix:dir=" +
+                  folder.string() + "</listen>" +
+                  (serviceFolder.empty() ? "" : "<servicedir>" + serviceFolder + "</servicedir>") +
+                  "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+    log_ = folder / "bus.log";
+    daemon_ = std::make_unique<XDriver::Process>(
+        std::vector<std::string>{"/usr/bin/dbus-daemon", "--config-file=" + config.string(), "--nofork",
+                                 "--print-address=1"},
+        environment, log_.string());
+    XDriver::waitUntil(
+        [&] {
+          const auto text = readFile(log_);
+          const auto end = text.find('\n');
+          if (end == std::string::npos) return false;
+          address_ = text.substr(0, end);
+          return true;
+        },
+        10);
+  }
+  const std::string& address() const { return address_; }
+  XDriver::Process& daemon() { return *daemon_; }
+
+ private:
+  std::filesystem::path log_;
+  std::unique_ptr<XDriver::Process> daemon_;
+  std::string address_;
+};
+
+/// What the application is started with: its bus, private user folders, drawing without GL.
+inline std::vector<std::string> appEnvironment(const PrivateBus& bus, const std::filesystem::path& home) {
+  return {"DBUS_SESSION_BUS_ADDRESS=" + bus.address(),
+          "XDG_CONFIG_HOME=" + (home / "config").string(),
+          "XDG_DATA_HOME=" + (home / "data").string(),
+          "QUARVEL_RESOURCES=" QUARVEL_TEST_RESOURCE_DIR,
+          "GDK_DEBUG=gl-disable",
+          "GSK_RENDERER=cairo",
+          "WEBKIT_DISABLE_COMPOSITING_MODE=1",
+          "LIBGL_ALWAYS_SOFTWARE=1",
+          "NO_AT_BRIDGE=1"};
+}
+
+/// The files of `folder` whose names start with a dot (the temporary files of a save).
+inline std::vector<std::string> hiddenFiles(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const auto name = entry.path().filename().string();
+    if (!name.empty() && name[0] == '.') names.push_back(name);
+  }
+  return names;
+}
+
+/// How many pixels of the window differ clearly from the colour of its top left corner: text drawn
+/// on a plain background.
+inline std::size_t inkIn(const XDriver::Image& picture) {
+  if (picture.width == 0) return 0;
+  const auto background = picture.at(picture.width / 2, picture.height - 2);
+  return picture.countWhere([&](std::uint32_t rgb) {
+    int difference = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+      difference = std::max(difference, std::abs(int((rgb >> shift) & 0xff) - int((background >> shift) & 0xff)));
+    }
+    return difference > 96;
+  });
+}
+
+class AppProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!x_.ok()) GTEST_SKIP() << "no X server with the XTest extension";
+    folder_ = scratchDirectory();
+    bus_ = std::make_unique<PrivateBus>(folder_);
+    ASSERT_FALSE(bus_->address().empty()) << readFile(folder_ / "bus.log");
+  }
+
+  std::unique_ptr<XDriver::Process> launch(const std::vector<std::string>& argv, const std::string& log) {
+    return std::make_unique<XDriver::Process>(argv, appEnvironment(*bus_, folder_), outputFile(log).string());
+  }
+
+  /// Runs a launch that ends with a failure status (none of its files opened); what it wrote.
+  std::string failingLaunch(const std::vector<std::string>& argv, const std::string& log) {
+    auto launched = launch(argv, log);
+    const auto status = launched->wait(120);
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << status.value_or(-1);
+    return readFile(outputFile(log));
+  }
+
+  /// Presses Ctrl+S in `window` until a window named `dialogTitle` shows (a few tries, as the
+  /// window may not take keys the moment it is mapped).
+  std::optional<XDriver::WindowID> saveAndWaitFor(XDriver::WindowID window, const std::string& dialogTitle) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      x_.focus(window);
+      x_.key("ctrl+s");
+      if (auto dialog = x_.findWindow(dialogTitle, 5)) return dialog;
+    }
+    return std::nullopt;
+  }
+
+  /// Checks the error window shows text and keeps its picture.
+  void expectShownWithText(XDriver::WindowID dialog, const std::string& picture) {
+    const auto frame = x_.geometry(dialog);
+    EXPECT_GT(frame.width, 100);
+    const auto image = x_.grab(frame);
+    image.savePNG(outputFile(picture).string());
+    EXPECT_GT(inkIn(image), 200u) << "the error window shows no text";
+  }
+
+  /// Opens File ▸ Open Recent in `window` with real clicks; the menu of the recent files, whose
+  /// pictures are kept under `picture`.
+  std::optional<XDriver::WindowID> openRecentMenu(XDriver::WindowID window, const std::string& picture) {
+    x_.focus(window);
+    const auto frame = x_.geometry(window);
+    // Menus are windows of their own, named after the program at most.
+    auto untitled = [&] {
+      return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
+    };
+    const auto before = untitled();
+    auto newPopover = [&](const std::vector<XDriver::WindowID>& known) -> std::optional<XDriver::WindowID> {
+      std::optional<XDriver::WindowID> found;
+      XDriver::waitUntil(
+          [&] {
+            for (const auto id : untitled()) {
+              if (std::find(known.begin(), known.end(), id) == known.end() && x_.geometry(id).width > 20) found = id;
+            }
+            return found.has_value();
+          },
+          5);
+      return found;
+    };
+    // File in the menu bar (below the title bar, at the left), then Open Recent, the third row of
+    // its menu; the recent files open in a menu of their own beside it.
+    std::optional<XDriver::WindowID> fileMenu;
+    for (int attempt = 0; attempt < 3 && !fileMenu; ++attempt) {
+      // The first click after a message closed may only give the window back its focus.
+      x_.click(frame.x + 24, frame.y + 62);
+      fileMenu = newPopover(before);
+    }
+    if (!fileMenu) {
+      x_.grabScreen().savePNG(outputFile(picture + "-no-menu.png").string());
+      return std::nullopt;
+    }
+    x_.grabScreen().savePNG(outputFile(picture + "-file-menu.png").string());
+    const auto menuFrame = x_.geometry(*fileMenu);
+    x_.click(menuFrame.x + 60, frame.y + 155);
+    auto known = before;
+    known.push_back(*fileMenu);
+    const auto recentMenu = newPopover(known);
+    if (!recentMenu) return std::nullopt;
+    x_.grabScreen().savePNG(outputFile(picture + "-menu.png").string());
+    EXPECT_GT(x_.geometry(*recentMenu).x, menuFrame.x);
+    return recentMenu;
+  }
+
+  /// Chooses row `row` of `count` in File ▸ Open Recent of `window`.
+  bool chooseRecent(XDriver::WindowID window, int row, int count, const std::string& picture) {
+    const auto menu = openRecentMenu(window, picture);
+    if (!menu) return false;
+    const auto frame = x_.geometry(*menu);
+    x_.click(frame.x + frame.width / 2, frame.y + frame.height * (2 * row + 1) / (2 * count));
+    return true;
+  }
+
+  /// Presses Return in the window named `title` until it has gone.
+  void dismiss(const std::string& title) {
+    XDriver::waitUntil(
+        [&] {
+          if (const auto shown = x_.findWindow(title)) {
+            x_.focus(*shown);
+            x_.key("Return");
+          }
+          return !x_.findWindow(title, 1).has_value();
+        },
+        10);
+  }
+
+  XDriver::Session x_;
+  std::filesystem::path folder_;
+  std::unique_ptr<PrivateBus> bus_;
+};
+
+}  // namespace AppProcessSupport
