@@ -148,6 +148,7 @@ void SVGQuarvelApp::on_startup() {
     showError(get_active_window(), heading, detail);
   });
   delegate_->setActivityHooks([this] { hold(); }, [this] { release(); });
+  SVGConverterService::serviceProvider().setActivityHooks([this] { hold(); }, [this] { release(); });
   DocumentController::shared().setPresenter(
       [this](const SVGQuarvel::DocumentRecordPtr& record) { presentDocument(record); });
   // Opened and saved files go to the desktop's recent files, which the Open Recent menu lists.
