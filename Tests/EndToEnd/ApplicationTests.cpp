@@ -9,12 +9,14 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "XDriver/XDriver.h"
@@ -75,7 +77,7 @@ struct BusReply {
     if (value != nullptr) g_variant_unref(value);
   }
 };
-void callService(const char* method, const std::string& svg, BusReply& reply) {
+void callService(const char* method, const std::string& svg, BusReply& reply, int timeoutMilliseconds = 20000) {
   GError* error = nullptr;
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
   if (bus == nullptr) {
@@ -85,7 +87,7 @@ void callService(const char* method, const std::string& svg, BusReply& reply) {
   }
   reply.value = g_dbus_connection_call_sync(bus, busName, objectPath, interfaceName, method,
                                             g_variant_new("(s)", svg.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE,
-                                            20000, nullptr, &error);
+                                            timeoutMilliseconds, nullptr, &error);
   if (reply.value == nullptr) {
     reply.error = error->message;
     g_error_free(error);
@@ -120,14 +122,17 @@ class Application : public ::testing::Test {
     return x.grab(previewArea(x.geometry(window))).count(rgb, 12);
   }
 
-  /// Starts the executable with `arguments`, its output going to `e2e-<log>.log`.
+  /// Starts the executable with `arguments`, its output going to `e2e-<log>.log`, with `extra`
+  /// besides its usual environment.
   std::unique_ptr<XDriver::Process> launch(const fs::path& folder, const std::vector<std::string>& arguments,
-                                           const std::string& log) {
+                                           const std::string& log, const std::vector<std::string>& extra = {}) {
     std::vector<std::string> argv{QUARVEL_APP_EXECUTABLE};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return std::make_unique<XDriver::Process>(argv, appEnvironment(folder),
-                                              (fs::path(QUARVEL_TEST_OUTPUT_DIR) / ("e2e-" + log + ".log")).string());
+    auto environment = appEnvironment(folder);
+    environment.insert(environment.end(), extra.begin(), extra.end());
+    return std::make_unique<XDriver::Process>(argv, environment, logPath(log).string());
   }
+  static fs::path logPath(const std::string& log) { return fs::path(QUARVEL_TEST_OUTPUT_DIR) / ("e2e-" + log + ".log"); }
 
   /// Focuses `window` and clicks at (`dx`, `dy`) inside it.
   void clickIn(WindowID window, int dx, int dy) {
@@ -308,6 +313,132 @@ TEST_F(Application, DocumentsFollowTheUsersInputAndTheBus) {
   ASSERT_TRUE(status) << "the application did not quit";
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
   EXPECT_NE(readFile(saved).find("fill=\\\"red\\\""), std::string::npos) << "the unsaved sample was kept";
+}
+
+/// SVG of small rectangles, `bytes` long at least: its Swift is about eleven times as long.
+std::string rectangles(std::size_t bytes) {
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">\n";
+  for (std::size_t i = 0; svg.size() < bytes; ++i) {
+    svg += "<rect x=\"" + std::to_string(i % 97) + "\" y=\"1\" width=\"2\" height=\"3\"/>\n";
+  }
+  return svg + "</svg>\n";
+}
+
+/// An SvgToView call with `svg` and, behind it on the same connection, a call of the application's
+/// actions (answered on its main loop), made and awaited on a thread of their own.
+class LargeCall {
+ public:
+  explicit LargeCall(std::string svg) : thread_([this, svg = std::move(svg)] { run(svg); }) {}
+  ~LargeCall() { finish(); }
+  void finish() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+  std::atomic<bool> answered{false};
+  std::atomic<bool> probeAnswered{false};
+  BusReply reply;
+
+ private:
+  void run(const std::string& svg) {
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+        g_getenv("DBUS_SESSION_BUS_ADDRESS"),
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    if (connection != nullptr) {
+      g_dbus_connection_call(
+          connection, busName, objectPath, interfaceName, "SvgToView", g_variant_new("(s)", svg.c_str()), nullptr,
+          G_DBUS_CALL_FLAGS_NONE, 600000, nullptr,
+          [](GObject* source, GAsyncResult* result, gpointer data) {
+            auto* self = static_cast<LargeCall*>(data);
+            GError* error = nullptr;
+            self->reply.value = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+            if (error != nullptr) {
+              self->reply.error = error->message;
+              g_error_free(error);
+            }
+            self->answered = true;
+          },
+          this);
+      g_dbus_connection_call(
+          connection, busName, "/org/quarvel/SVGQuarvel", "org.gtk.Actions", "List", nullptr, nullptr,
+          G_DBUS_CALL_FLAGS_NONE, 600000, nullptr,
+          [](GObject* source, GAsyncResult* result, gpointer data) {
+            if (GVariant* value = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr)) {
+              g_variant_unref(value);
+            }
+            static_cast<LargeCall*>(data)->probeAnswered = true;
+          },
+          this);
+      while (!answered || !probeAnswered) g_main_context_iteration(context, TRUE);
+      g_dbus_connection_close_sync(connection, nullptr, nullptr);
+      g_object_unref(connection);
+    } else {
+      reply.error = "no connection";
+      answered = probeAnswered = true;
+    }
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+  }
+
+  std::thread thread_;
+};
+
+TEST_F(Application, TheServicesConvertWhileTheWindowAnswersAndRefuseWhatTheBusCannotCarry) {
+  const auto folder = scratchFolder("services");
+  auto app = launch(folder, {}, "services");
+  const auto window = x.findWindow("Untitled", 30);
+  ASSERT_TRUE(window) << readFile(logPath("services"));
+  ASSERT_TRUE(waitForPreview(*window, gold, 20000));
+
+  // 12.5 MB of rectangles: Swift of more than the 128 MiB the bus carries in one message. Right
+  // behind it on the same connection (so it arrives after it) a call that the application answers
+  // on its main loop: it comes back first while the drawing converts.
+  LargeCall large(rectangles(12500000));
+  const bool probed = XDriver::waitUntil([&] { return large.probeAnswered.load(); }, 120);
+  const bool answeredBeforeProbe = large.answered;
+  // While the conversion runs, a key typed into the window shows.
+  clickIn(*window, 700, 140);
+  x.key("ctrl+End");
+  x.type("x");
+  const bool edited = XDriver::waitUntil([&] { return x.title(*window) == "Untitled \u2014 Edited"; }, 30);
+  const bool answeredWhenEdited = large.answered;
+  shot("services-typed-while-converting");
+  large.finish();
+  EXPECT_TRUE(probed);
+  EXPECT_FALSE(answeredBeforeProbe) << "the main loop answered only after the conversion";
+  EXPECT_TRUE(edited) << x.title(*window);
+  EXPECT_FALSE(answeredWhenEdited) << "the key showed only after the conversion";
+  // The answer is the service's error, and the application and its window are still there.
+  EXPECT_EQ(large.reply.value, nullptr);
+  EXPECT_NE(large.reply.error.find("org.quarvel.errors.quarvel.svg.errors.Code22425"), std::string::npos)
+      << large.reply.error;
+  EXPECT_NE(large.reply.error.find("The Swift source of the drawing is too large to hand back: an answer holds at most "
+                             "120 MB (125829120 bytes)."),
+            std::string::npos)
+      << large.reply.error;
+  ASSERT_TRUE(app->running()) << readFile(logPath("services"));
+  EXPECT_TRUE(x.findWindow("Untitled \u2014 Edited").has_value());
+
+  // More than 16 MB of SVG is refused by both services as the command line refuses such a file.
+  const auto huge = rectangles(17 * 1000 * 1000);
+  const std::string refusal = "The drawing is too large to open: it has ";
+  for (const char* method : {"SvgToView", "OpenSVG"}) {
+    BusReply refused;
+    callService(method, huge, refused, 60000);
+    EXPECT_EQ(refused.value, nullptr) << method;
+    EXPECT_NE(refused.error.find(refusal), std::string::npos) << method << ": " << refused.error;
+    EXPECT_NE(refused.error.find("; drawings of at most 16 MB (16777216 bytes) of SVG text open."), std::string::npos)
+        << refused.error;
+  }
+  EXPECT_FALSE(x.findWindow("Untitled 2").has_value()) << "a refused drawing opened a window";
+  // The services still answer.
+  BusReply small;
+  callService("SvgToView", tealDrawing, small);
+  ASSERT_NE(small.value, nullptr) << small.error;
+  EXPECT_TRUE(app->running());
 }
 
 }  // namespace
