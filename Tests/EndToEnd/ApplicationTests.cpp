@@ -12,6 +12,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
@@ -438,6 +439,74 @@ TEST_F(Application, TheServicesConvertWhileTheWindowAnswersAndRefuseWhatTheBusCa
   BusReply small;
   callService("SvgToView", tealDrawing, small);
   ASSERT_NE(small.value, nullptr) << small.error;
+  EXPECT_TRUE(app->running());
+}
+
+/// The processes below `root` (its children, theirs, ...) named `name` (as the kernel shortens it).
+std::size_t descendantsNamed(int root, const std::string& name) {
+  std::map<int, int> parents;
+  std::map<int, std::string> names;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const auto pid = std::atoi(entry.path().filename().c_str());
+    if (pid <= 0) continue;
+    const auto stat = readFile(entry.path() / "stat");
+    const auto open = stat.find('('), close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    names[pid] = stat.substr(open + 1, close - open - 1);
+    std::istringstream rest(stat.substr(close + 2));
+    std::string state;
+    int parent = 0;
+    rest >> state >> parent;
+    parents[pid] = parent;
+  }
+  std::size_t count = 0;
+  for (const auto& [pid, shown] : names) {
+    if (shown != name) continue;
+    for (int up = parents[pid]; up > 1; up = parents.count(up) ? parents[up] : 0) {
+      if (up == root) {
+        ++count;
+        break;
+      }
+    }
+  }
+  return count;
+}
+
+TEST_F(Application, ManyDrawingsShareWebProcessesAndOneLaunchOpensAtMostThirtyTwoWindows) {
+  const auto folder = scratchFolder("many");
+  std::vector<std::string> files;
+  for (int index = 1; index <= 34; ++index) {
+    const auto file = folder / ("drawing-" + std::to_string(100 + index) + ".svg");
+    std::ofstream(file) << tealDrawing;
+    files.push_back(file.string());
+  }
+  auto app = launch(folder, files, "many");
+  std::vector<WindowID> windows;
+  for (int number = 1; number <= 32; ++number) {
+    const auto title = number == 1 ? std::string("Untitled") : "Untitled " + std::to_string(number);
+    const auto window = x.findWindow(title, 120);
+    ASSERT_TRUE(window) << title << "\n" << readFile(logPath("many"));
+    windows.push_back(*window);
+  }
+  // The rest is refused with one line.
+  const auto dialog = x.findWindow("Some files could not be opened.", 60);
+  ASSERT_TRUE(dialog);
+  x.focus(*dialog);
+  XDriver::waitUntil([] { return false; }, 0.5);  // drawn
+  x.grab(x.geometry(*dialog)).savePNG((fs::path(QUARVEL_TEST_OUTPUT_DIR) / "e2e-many-refused.png").string());
+  EXPECT_NE(readFile(logPath("many")).find("2 more files were not opened: one request opens at most 32 windows."),
+            std::string::npos)
+      << readFile(logPath("many"));
+  EXPECT_FALSE(x.findWindow("Untitled 33").has_value());
+
+  // The previews show their drawings, four web processes among them (a process of its own each
+  // would be 32 clients of the X server).
+  for (const auto window : {windows.front(), windows[15], windows.back()}) {
+    x.focus(window);
+    EXPECT_TRUE(waitForPreview(window, teal, 20000)) << x.title(window);
+  }
+  shot("many-last-window");
+  EXPECT_EQ(descendantsNamed(app->pid(), "WebKitWebProces"), 4u);
   EXPECT_TRUE(app->running());
 }
 

@@ -2,6 +2,10 @@
 
 #include <webkit/webkit.h>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 #include "Fennix/console/Console.h"
 #include "QuarvelUtilities/SVGWebViewContent.h"
 
@@ -21,8 +25,48 @@ WebKitSettings* WebView::defaultConfig() {
 
 void WebView::setUpProcess() { (void)defaultConfig(); }
 
+namespace {
+
+/// The web views that share one web process: the first was made on its own, the others related
+/// to a living member.
+struct ProcessGroup {
+  std::vector<WebKitWebView*> views;
+};
+
+std::vector<std::unique_ptr<ProcessGroup>>& processGroups() {
+  static auto* groups = new std::vector<std::unique_ptr<ProcessGroup>>();  // main thread, whole process
+  return *groups;
+}
+
+void forgetView(gpointer data, GObject* gone) {
+  auto& groups = processGroups();
+  auto* group = static_cast<ProcessGroup*>(data);
+  std::erase(group->views, reinterpret_cast<WebKitWebView*>(gone));
+  if (group->views.empty()) {
+    std::erase_if(groups, [group](const auto& kept) { return kept.get() == group; });
+  }
+}
+
+/// A new web view with the shared settings, in the web process of a group that has room.
+WebKitWebView* makeSharingWebView(WebKitSettings* settings) {
+  auto& groups = processGroups();
+  auto found = std::find_if(groups.begin(), groups.end(),
+                            [](const auto& group) { return group->views.size() < WebView::viewsPerWebProcess; });
+  ProcessGroup* group = found != groups.end() ? found->get() : groups.emplace_back(std::make_unique<ProcessGroup>()).get();
+  WebKitWebView* view =
+      group->views.empty()
+          ? WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings, nullptr))
+          : WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings, "related-view",
+                                         group->views.front(), nullptr));
+  group->views.push_back(view);
+  g_object_weak_ref(G_OBJECT(view), forgetView, group);
+  return view;
+}
+
+}  // namespace
+
 WebView::WebView() : Gtk::Box(Gtk::Orientation::VERTICAL) {
-  webView_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", defaultConfig(), nullptr));
+  webView_ = makeSharingWebView(defaultConfig());
   gtk_widget_set_hexpand(GTK_WIDGET(webView_), TRUE);
   gtk_widget_set_vexpand(GTK_WIDGET(webView_), TRUE);
   gtk_widget_set_size_request(GTK_WIDGET(webView_), 16, 16);

@@ -4,6 +4,7 @@
 
 #include <gtkmm/box.h>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,6 +28,11 @@ class WebView : public Gtk::Box {
     bool operator==(const Request&) const = default;
   };
   using Content = std::variant<HTML, Request>;
+
+  /// How many web views share one web process. Each web process holds a connection to the X
+  /// server of its own, and the server serves a few hundred clients at most: a process per view
+  /// would end the application after a couple of hundred windows.
+  static constexpr std::size_t viewsPerWebProcess = 8;
 
   /// The settings every preview shares: JavaScript and JavaScript markup off, no windows opened
   /// by the page, desktop content.
