@@ -510,4 +510,58 @@ TEST_F(Application, ManyDrawingsShareWebProcessesAndOneLaunchOpensAtMostThirtyTw
   EXPECT_TRUE(app->running());
 }
 
+TEST_F(Application, TheViewMenuAndTheHeaderBarButtonToggleTheSidebarOfTheActiveWindow) {
+  const auto folder = scratchFolder("sidebar");
+  auto app = launch(folder, {}, "sidebar");
+  const auto window = x.findWindow("Untitled", 30);
+  ASSERT_TRUE(window) << readFile(logPath("sidebar"));
+  // The main content is beside the sidebar from the start: the SVG editor shows the drawing's text.
+  ASSERT_TRUE(waitForPreview(*window, gold, 20000));
+  const auto frame = x.geometry(*window);
+  // Dark text in the SVG editor's first lines, beside the sidebar or at the window's edge.
+  const auto editorInk = [&](int left) {
+    return x.grab(Rect{frame.x + left, frame.y + 75, 250, 150}).countWhere([](std::uint32_t rgb) {
+      return (rgb & 0xff) < 0x60 && ((rgb >> 8) & 0xff) < 0x60 && ((rgb >> 16) & 0xff) < 0x60;
+    });
+  };
+  EXPECT_GT(editorInk(320), 200u) << "no text in the SVG editor";
+  const auto sidebarShown = [&] { return previewPixels(*window, gold) > 20000; };
+  const auto sidebarGone = [&] { return previewPixels(*window, gold) == 0; };
+
+  // The header bar's sidebar button (the first at its start) hides the sidebar and brings it back.
+  clickIn(*window, 28, 26);
+  const bool hiddenByButton = XDriver::waitUntil(sidebarGone, 10);
+  shot("sidebar-hidden-by-button");
+  EXPECT_TRUE(hiddenByButton) << previewPixels(*window, gold) << " gold pixels";
+  clickIn(*window, 28, 26);
+  const bool back = XDriver::waitUntil(sidebarShown, 10);
+  shot("sidebar-back-by-button");
+  EXPECT_TRUE(back);
+
+  // View ▸ Toggle Sidebar (its first item) does the same.
+  const auto menus = [&] {
+    return x.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
+  };
+  const auto before = menus();
+  clickIn(*window, 108, 62);
+  std::optional<WindowID> viewMenu;
+  XDriver::waitUntil(
+      [&] {
+        for (const auto id : menus()) {
+          if (std::find(before.begin(), before.end(), id) == before.end() && x.geometry(id).width > 20) viewMenu = id;
+        }
+        return viewMenu.has_value();
+      },
+      5);
+  ASSERT_TRUE(viewMenu);
+  shot("sidebar-view-menu");
+  const auto menuFrame = x.geometry(*viewMenu);
+  x.click(menuFrame.x + menuFrame.width / 2, menuFrame.y + menuFrame.height * 3 / 10);
+  const bool hidden = XDriver::waitUntil(sidebarGone, 10);
+  shot("sidebar-hidden-by-menu");
+  EXPECT_TRUE(hidden) << previewPixels(*window, gold) << " gold pixels";
+  EXPECT_GT(editorInk(8), 200u) << "the editor did not take the sidebar's place";
+  EXPECT_TRUE(app->running());
+}
+
 }  // namespace
