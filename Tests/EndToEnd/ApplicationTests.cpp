@@ -135,6 +135,22 @@ class Application : public ::testing::Test {
   }
   static fs::path logPath(const std::string& log) { return fs::path(QUARVEL_TEST_OUTPUT_DIR) / ("e2e-" + log + ".log"); }
 
+  /// Starts the application without files (its folder and log named `name`) into `app`; its
+  /// window, once the preview shows the built-in drawing.
+  std::optional<WindowID> startOnNewDocument(const std::string& name, std::unique_ptr<XDriver::Process>& app) {
+    app = launch(scratchFolder(name), {}, name);
+    const auto window = x.findWindow("Untitled", 30);
+    if (!window) {
+      ADD_FAILURE() << "no window: " << readFile(logPath(name));
+      return std::nullopt;
+    }
+    if (!waitForPreview(*window, gold, 20000)) {
+      ADD_FAILURE() << "the preview does not show the drawing";
+      return std::nullopt;
+    }
+    return window;
+  }
+
   /// Focuses `window` and clicks at (`dx`, `dy`) inside it.
   void clickIn(WindowID window, int dx, int dy) {
     x.focus(window);
@@ -388,11 +404,9 @@ class LargeCall {
 };
 
 TEST_F(Application, TheServicesConvertWhileTheWindowAnswersAndRefuseWhatTheBusCannotCarry) {
-  const auto folder = scratchFolder("services");
-  auto app = launch(folder, {}, "services");
-  const auto window = x.findWindow("Untitled", 30);
-  ASSERT_TRUE(window) << readFile(logPath("services"));
-  ASSERT_TRUE(waitForPreview(*window, gold, 20000));
+  std::unique_ptr<XDriver::Process> app;
+  const auto window = startOnNewDocument("services", app);
+  ASSERT_TRUE(window);
 
   // 12.5 MB of rectangles: Swift of more than the 128 MiB the bus carries in one message. Right
   // behind it on the same connection (so it arrives after it) a call that the application answers
@@ -511,12 +525,10 @@ TEST_F(Application, ManyDrawingsShareWebProcessesAndOneLaunchOpensAtMostThirtyTw
 }
 
 TEST_F(Application, TheViewMenuAndTheHeaderBarButtonToggleTheSidebarOfTheActiveWindow) {
-  const auto folder = scratchFolder("sidebar");
-  auto app = launch(folder, {}, "sidebar");
-  const auto window = x.findWindow("Untitled", 30);
-  ASSERT_TRUE(window) << readFile(logPath("sidebar"));
+  std::unique_ptr<XDriver::Process> app;
+  const auto window = startOnNewDocument("sidebar", app);
+  ASSERT_TRUE(window);
   // The main content is beside the sidebar from the start: the SVG editor shows the drawing's text.
-  ASSERT_TRUE(waitForPreview(*window, gold, 20000));
   const auto frame = x.geometry(*window);
   // Dark text in the SVG editor's first lines, beside the sidebar or at the window's edge.
   const auto editorInk = [&](int left) {
