@@ -273,7 +273,8 @@ TEST_F(AppDelegateTest, OneRequestOpensAtMostThirtyTwoWindowsAndRefusesTheRestIn
   // One file past the limit alone says so in the singular.
   files.resize(34);
   std::vector<std::filesystem::path> more(files.begin() + 1, files.end());
-  for (const auto& record : DocumentController::shared().documents()) DocumentController::shared().close(*record);
+  const auto open = DocumentController::shared().documents();
+  for (const auto& record : open) DocumentController::shared().close(*record);
   before = 0;
   shown.clear();
   outcomes.clear();
