@@ -14,12 +14,14 @@ FixedNavLink::FixedNavLink(Gtk::Widget& target) : target_(target) {
   set_size_request(0, 0);
   // Not while the hierarchy is being rooted (a pane may not change then), but before anything of it
   // is laid out or drawn.
-  property_root().signal_changed().connect([this] {
+  rootChanged_ = property_root().signal_changed().connect([this] {
     Glib::signal_idle().connect_once(sigc::track_obj([this] { follow(); }, *this), Glib::PRIORITY_HIGH);
   });
 }
 
 FixedNavLink::FixedNavLink(const std::function<Gtk::Widget&()>& target) : FixedNavLink(target()) {}
+
+FixedNavLink::~FixedNavLink() { rootChanged_.disconnect(); }
 
 void FixedNavLink::follow() {
   if (!isActive_ || get_root() == nullptr) return;

@@ -20,6 +20,7 @@ class FixedNavLink : public Gtk::Widget {
   explicit FixedNavLink(Gtk::Widget& target);
   /// Calls `target` once for the widget to show.
   explicit FixedNavLink(const std::function<Gtk::Widget&()>& target);
+  ~FixedNavLink() override;
 
   bool isActive() const { return isActive_; }
   Gtk::Widget& target() const { return target_; }
@@ -30,6 +31,7 @@ class FixedNavLink : public Gtk::Widget {
 
   bool isActive_ = true;
   Gtk::Widget& target_;
+  sigc::connection rootChanged_;
 };
 
 /// The action, in the group of `Selectors`, that collapses or expands the sidebar of a split,
