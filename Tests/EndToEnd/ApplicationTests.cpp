@@ -139,7 +139,7 @@ class Application : public ::testing::Test {
   /// window, once the preview shows the built-in drawing.
   std::optional<WindowID> startOnNewDocument(const std::string& name, std::unique_ptr<XDriver::Process>& app) {
     app = launch(scratchFolder(name), {}, name);
-    const auto window = x.findWindow("Untitled", 30);
+    const auto window = x.findWindow("Untitled", 120);
     if (!window) {
       ADD_FAILURE() << "no window: " << readFile(logPath(name));
       return std::nullopt;
@@ -403,7 +403,7 @@ TEST_F(Application, TheServicesConvertWhileTheWindowAnswersAndRefuseWhatTheBusCa
   clickIn(*window, 700, 140);
   x.key("ctrl+End");
   x.type("x");
-  const bool edited = XDriver::waitUntil([&] { return x.title(*window) == "Untitled \u2014 Edited"; }, 30);
+  const bool edited = XDriver::waitUntil([&] { return x.title(*window) == "Untitled \u2014 Edited"; }, 60);
   const bool answeredWhenEdited = large.answered;
   shot("services-typed-while-converting");
   large.finish();
@@ -527,11 +527,11 @@ TEST_F(Application, TheViewMenuAndTheHeaderBarButtonToggleTheSidebarOfTheActiveW
 
   // The header bar's sidebar button (the first at its start) hides the sidebar and brings it back.
   clickIn(*window, 28, 26);
-  const bool hiddenByButton = XDriver::waitUntil(sidebarGone, 10);
+  const bool hiddenByButton = XDriver::waitUntil(sidebarGone, 30);
   shot("sidebar-hidden-by-button");
   EXPECT_TRUE(hiddenByButton) << previewPixels(*window, gold) << " gold pixels";
   clickIn(*window, 28, 26);
-  const bool back = XDriver::waitUntil(sidebarShown, 10);
+  const bool back = XDriver::waitUntil(sidebarShown, 30);
   shot("sidebar-back-by-button");
   EXPECT_TRUE(back);
 
@@ -554,7 +554,7 @@ TEST_F(Application, TheViewMenuAndTheHeaderBarButtonToggleTheSidebarOfTheActiveW
   shot("sidebar-view-menu");
   const auto menuFrame = x.geometry(*viewMenu);
   x.click(menuFrame.x + menuFrame.width / 2, menuFrame.y + menuFrame.height * 3 / 10);
-  const bool hidden = XDriver::waitUntil(sidebarGone, 10);
+  const bool hidden = XDriver::waitUntil(sidebarGone, 30);
   shot("sidebar-hidden-by-menu");
   EXPECT_TRUE(hidden) << previewPixels(*window, gold) << " gold pixels";
   EXPECT_GT(editorInk(8), 200u) << "the editor did not take the sidebar's place";
