@@ -393,10 +393,10 @@ TEST_F(Application, TheServicesConvertWhileTheWindowAnswersAndRefuseWhatTheBusCa
   const auto window = startOnNewDocument("services", app);
   ASSERT_TRUE(window);
 
-  // 12.5 MB of rectangles: Swift of more than the 128 MiB the bus carries in one message. Right
+  // 15.5 MB of rectangles: Swift of more than the 128 MiB the bus carries in one message. Right
   // behind it on the same connection (so it arrives after it) a call that the application answers
   // on its main loop: it comes back first while the drawing converts.
-  LargeCall large(rectangles(12500000));
+  LargeCall large(rectangles(15500000));
   const bool probed = XDriver::waitUntil([&] { return large.probeAnswered.load(); }, 120);
   const bool answeredBeforeProbe = large.answered;
   // While the conversion runs, a key typed into the window shows.
