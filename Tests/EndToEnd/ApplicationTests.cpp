@@ -405,6 +405,7 @@ TEST_F(Application, TheServicesConvertWhileTheWindowAnswersAndRefuseWhatTheBusCa
   x.type("x");
   const bool edited = XDriver::waitUntil([&] { return x.title(*window) == "Untitled \u2014 Edited"; }, 60);
   const bool answeredWhenEdited = large.answered;
+  XDriver::waitUntil([] { return false; }, 0.3);  // drawn
   shot("services-typed-while-converting");
   large.finish();
   EXPECT_TRUE(probed);
