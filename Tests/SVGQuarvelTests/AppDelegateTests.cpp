@@ -325,4 +325,53 @@ TEST(AppDelegate, TheAboutItemShowsTheOneWindowMadeAtStart) {
   EXPECT_EQ(shown, 2);
 }
 
+TEST_F(AppDelegateTest, OneRequestOpensAtMostThirtyTwoWindowsAndRefusesTheRestInOneLine) {
+  CapturedConsole console;
+  AppDelegate delegate(nullptr);
+  std::vector<std::string> shown;
+  delegate.setPresentError(
+      [&](const std::string& heading, const std::string& detail) { shown.push_back(heading + "\n" + detail); });
+  std::vector<AppDelegate::OpenOutcome> outcomes;
+  // A missing file does not count; documents count as SVG files do.
+  std::vector<std::filesystem::path> files{folder / "missing.svg"};
+  for (int index = 0; index < 3; ++index) {
+    const auto document = folder / ("doc-" + std::to_string(index) + ".svgquarvel");
+    writeFile(document, SVGQuarvelDocument::Snapshot{square, "// kept\n", std::nullopt}.jsonString());
+    files.push_back(document);
+  }
+  for (int index = 0; index < 31; ++index) {
+    const auto drawing = folder / ("drawing-" + std::to_string(index) + ".svg");
+    writeFile(drawing, circle);
+    files.push_back(drawing);
+  }
+  delegate.openFiles(files, [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
+  const auto documents = opened(AppDelegate::maximumWindowsPerRequest);
+  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty(); }, 10);
+  EXPECT_EQ(documents.size(), 32u);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].opened, 32u);
+  EXPECT_EQ(outcomes[0].failures,
+            (std::vector<std::string>{"\u201cmissing.svg\u201d does not exist.",
+                                      "2 more files were not opened: one request opens at most 32 windows."}));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind("Some files could not be opened.\n", 0), 0u) << shown[0];
+
+  // One file past the limit alone says so in the singular.
+  files.resize(34);
+  std::vector<std::filesystem::path> more(files.begin() + 1, files.end());
+  const auto open = DocumentController::shared().documents();
+  for (const auto& record : open) DocumentController::shared().close(*record);
+  before = 0;
+  shown.clear();
+  outcomes.clear();
+  delegate.openFiles(more, [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
+  (void)opened(32);
+  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty(); }, 10);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].failures,
+            std::vector<std::string>{"1 more file was not opened: one request opens at most 32 windows."});
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind("The file could not be opened.\n", 0), 0u) << shown[0];
+}
+
 }  // namespace

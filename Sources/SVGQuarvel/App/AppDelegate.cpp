@@ -123,17 +123,34 @@ struct ActivityEnd {
 struct AppDelegate::Batch {
   OpenOutcome outcome;
   int pending = 1;  // the opener's own share, given back once every file is under way
+  std::size_t admitted = 0;
+  std::size_t refused = 0;  // past the most windows of one request
   OpenCompletion done;
   PresentError present;
 
   void fail(std::string line) { outcome.failures.push_back(std::move(line)); }
+  /// Whether one more file may go on to a window; counts the refused ones.
+  bool admit() {
+    if (admitted == maximumWindowsPerRequest) {
+      ++refused;
+      return false;
+    }
+    ++admitted;
+    return true;
+  }
   /// One file (or the opener) is finished; the last one shows the failures and reports (main thread).
   void settle() {
     if (--pending > 0) return;
+    const std::size_t failedFiles = outcome.failures.size() + refused;
+    if (refused > 0) {
+      fail(std::to_string(refused) + (refused == 1 ? " more file was" : " more files were") +
+           " not opened: one request opens at most " + std::to_string(maximumWindowsPerRequest) + " windows.");
+      refused = 0;
+    }
     auto show = std::exchange(present, nullptr);
     auto report = std::exchange(done, nullptr);
     if (!outcome.failures.empty() && show) {
-      show(outcome.failures.size() == 1 ? "The file could not be opened." : "Some files could not be opened.",
+      show(failedFiles == 1 ? "The file could not be opened." : "Some files could not be opened.",
            failureDetail(outcome.failures));
     }
     if (report) report(outcome);
@@ -200,6 +217,7 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
       batch->fail(quoted(url) + " is not an SVG drawing or a document.");
       continue;
     }
+    if (!batch->admit()) continue;
     console::log("  open SVG:", name);
     const std::string absolute = fileURLString(url);
     if (beginActivity_) beginActivity_();
@@ -244,6 +262,7 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, Open
       others.push_back(url);
       continue;
     }
+    if (!batch->admit()) continue;
     console::log("  open document:", url.filename().string());
     if (beginActivity_) beginActivity_();
     auto activity = std::make_shared<ActivityEnd>();

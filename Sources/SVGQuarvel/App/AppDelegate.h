@@ -66,6 +66,10 @@ class AppDelegate {
   /// there are, so that the message fits on the screen.
   static std::string failureDetail(const std::vector<std::string>& failures);
 
+  /// Most windows one request (a launch, the files of the Open panel or of the desktop) opens; the
+  /// files past it are refused with one line for all of them.
+  static constexpr std::size_t maximumWindowsPerRequest = 32;
+
   /// Makes the About window with `makeAboutWindow` and loads the default settings.
   explicit AppDelegate(const MakeAboutWindow& makeAboutWindow);
 

@@ -9,6 +9,7 @@
 
 #include "Platform/Dispatch.h"
 #include "Fennix/console/Console.h"
+#include "SVGQuarvel/Model/DocumentFile.h"
 #include "SVGQuarvel/Model/Generation.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 
@@ -40,14 +41,8 @@ std::string oneLine(std::string name) {
 
 /// The refusal of a drawing of `bytes` bytes of SVG text.
 CocoaError tooLargeToOpen(const std::filesystem::path& url, std::size_t bytes) {
-  char size[64];
-  std::snprintf(size, sizeof size, "%.1f MB (%zu bytes)", double(bytes) / double(1 << 20), bytes);
-  char limit[64];
-  std::snprintf(limit, sizeof limit, "%zu MB (%zu bytes)", SVGQuarvelDocument::maximumOpenedSVGBytes >> 20,
-                SVGQuarvelDocument::maximumOpenedSVGBytes);
-  return CocoaError(CocoaError::fileReadTooLarge, "The drawing \u201c" + url.filename().string() +
-                                                      "\u201d is too large to open: it has " + size +
-                                                      "; drawings of at most " + limit + " of SVG text open.");
+  return CocoaError(CocoaError::fileReadTooLarge,
+                    SVGQuarvelDocument::tooLargeToOpenMessage(url.filename().string(), bytes));
 }
 
 // ---- the queue ------------------------------------------------------------------------
@@ -96,6 +91,12 @@ void handOver(std::uint64_t ticket, Callback&& callback) {
 }
 
 }  // namespace
+
+std::string SVGQuarvelDocument::tooLargeToOpenMessage(const std::optional<std::string>& filename, std::size_t bytes) {
+  const std::string drawing = filename ? "The drawing \u201c" + *filename + "\u201d" : std::string("The drawing");
+  return drawing + " is too large to open: it has " + SVGQuarvel::byteSizeText(bytes) + "; drawings of at most " +
+         SVGQuarvel::byteSizeText(maximumOpenedSVGBytes) + " of SVG text open.";
+}
 
 // ---- Snapshot --------------------------------------------------------------------------
 
@@ -188,7 +189,11 @@ void SVGQuarvelDocument::openSVG(const std::filesystem::path& url,
 
 void SVGQuarvelDocument::openSVG(const std::string& string, const SVGQuarvelConfiguration& configuration,
                                  const std::function<void()>& onSuccess) {
-  const auto ticket = enqueue(Snapshot::fromSVGString(string, std::nullopt, configuration));
+  openConverted(Snapshot::fromSVGString(string, std::nullopt, configuration), onSuccess);
+}
+
+void SVGQuarvelDocument::openConverted(Snapshot snapshot, const std::function<void()>& onSuccess) {
+  const auto ticket = enqueue(std::move(snapshot));
   handOver(ticket, [&] {
     if (onSuccess) onSuccess();
   });

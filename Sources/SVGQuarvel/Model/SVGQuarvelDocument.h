@@ -144,6 +144,10 @@ class SVGQuarvelDocument : public ObservableObject {
   /// and both texts are non-empty, a comment holding the SVG lines comes first. Text that does
   /// not parse gives "// Empty SVG\n" when blank, else "// Could not parse SVG\n" and `failed`.
   static ExportResult export_(std::string_view svgString, const SVGQuarvelConfiguration& config);
+  /// The same, giving up (none) once the code, comment included, would have more than
+  /// `maximumBytes` bytes; the generation stops there rather than finishing first.
+  static std::optional<ExportResult> export_(std::string_view svgString, const SVGQuarvelConfiguration& config,
+                              std::size_t maximumBytes);
   /// Whether the text holds white space only (which `export_` answers with "// Empty SVG").
   static bool isBlankSVG(std::string_view svgString);
 
@@ -161,6 +165,10 @@ class SVGQuarvelDocument : public ObservableObject {
   /// the largest drawings that open (a drawing of many small shapes gives about nine times its
   /// SVG text), not for texts that would take the window and gigabytes with them.
   static constexpr std::size_t maximumOpenedSwiftBytes = std::size_t{160} << 20;
+  /// The refusal of a drawing of `bytes` bytes of SVG text, named by its file name when it has one:
+  /// "The drawing “name” is too large to open: it has … MB (… bytes); drawings of at most 16 MB
+  /// (16777216 bytes) of SVG text open."
+  static std::string tooLargeToOpenMessage(const std::optional<std::string>& filename, std::size_t bytes);
 
   /// Reads the file as text and converts it on a global queue, then, on the main queue, queues
   /// the snapshot and calls `then` without an error; a file that cannot be read, or whose text
@@ -176,6 +184,9 @@ class SVGQuarvelDocument : public ObservableObject {
                       const std::function<void()>& onSuccess);
   /// `openSVG(string, defaultConfig(), onSuccess)`.
   static void openSVG(const std::string& string, const std::function<void()>& onSuccess);
+  /// Queues a snapshot converted elsewhere (off the main thread) and calls `onSuccess`, which is
+  /// to create the new document; what `onSuccess` throws is passed on. Main thread.
+  static void openConverted(Snapshot snapshot, const std::function<void()>& onSuccess);
 
   /// The queued snapshots, oldest first.
   static std::vector<Snapshot> pendingSVGs();

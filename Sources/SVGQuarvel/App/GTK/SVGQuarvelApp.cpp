@@ -16,6 +16,7 @@
 #include "Fennix/console/Console.h"
 #include "Highlight/HighlightJS.h"
 #include "Highlight/Resources.h"
+#include "QuarvelUtilities/GTK/ShellUtilities.h"
 #include "QuarvelUtilities/GTK/WebView.h"
 #include "SVGQuarvel/App/About.h"
 #include "SVGQuarvel/App/ExampleSVGs.h"
@@ -156,6 +157,7 @@ void SVGQuarvelApp::on_startup() {
     showError(get_active_window(), heading, detail);
   });
   delegate_->setActivityHooks([this] { hold(); }, [this] { release(); });
+  SVGConverterService::serviceProvider().setActivityHooks([this] { hold(); }, [this] { release(); });
   DocumentController::shared().setPresenter(
       [this](const SVGQuarvel::DocumentRecordPtr& record) { presentDocument(record); });
   DocumentController::shared().setCloser([this](const SVGQuarvel::DocumentRecordPtr& record) {
@@ -340,6 +342,7 @@ void SVGQuarvelApp::installActions() {
   });
   add_action("quit", [this] { quitAsking(); });
   add_action("about", [this] { delegate_->orderFrontStandardAboutPanel(); });
+  add_action("toggle-sidebar", [] { QuarvelUtilities::toggleSidebar(); });
   add_action("report-bug", [this] { showURL(AboutCommands::bugReportURL()); });
   add_action("icon-collection", [this] { showURL(std::string(ExampleSVGsMenu::iconCollectionURL)); });
   add_action_with_parameter("example", Glib::VARIANT_TYPE_INT32, [this](const Glib::VariantBase& parameter) {
@@ -383,22 +386,23 @@ void SVGQuarvelApp::installMenuBar() {
   edit->append_section(undo);
   auto clipboard = Gio::Menu::create();
   clipboard->append("Cut", "win.cut");
-  clipboard->append("Copy", "doc.copy");
+  using QuarvelUtilities::Selectors;
+  clipboard->append("Copy", Selectors::detailed(Selectors::copy));
   clipboard->append("Paste", "win.paste");
   clipboard->append("Select All", "win.select-all");
   edit->append_section(clipboard);
   bar->append_submenu("Edit", edit);
 
   auto view = Gio::Menu::create();
-  view->append("Toggle Sidebar", "doc.toggle-sidebar");
+  view->append("Toggle Sidebar", "app.toggle-sidebar");
   view->append("Toggle Editor Layout", "doc.toggle-layout");
   bar->append_submenu("View", view);
 
   auto format = Gio::Menu::create();
   auto font = Gio::Menu::create();
   font->append("Show Fonts", "doc.show-fonts");
-  font->append("Bigger", "doc.font-bigger");
-  font->append("Smaller", "doc.font-smaller");
+  font->append("Bigger", Selectors::detailed(Selectors::increaseFontSize));
+  font->append("Smaller", Selectors::detailed(Selectors::decreaseFontSize));
   format->append_submenu("Font", font);
   bar->append_submenu("Format", format);
 
@@ -419,6 +423,10 @@ void SVGQuarvelApp::installMenuBar() {
   help->append(AboutCommands::aboutItemTitle(), "app.about");
   help->append(std::string(AboutCommands::reportBugItemTitle), "app.report-bug");
   bar->append_submenu("Help", help);
+
+  // The software updater's commands: no updater is offered, so they add nothing.
+  QuarvelUtilities::addCommands(QuarvelUtilities::SparkleCommands(true, false, false, 86400, std::nullopt, std::nullopt),
+                                *bar);
 
   set_menubar(bar);
 }
