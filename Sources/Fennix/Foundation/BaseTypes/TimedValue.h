@@ -100,8 +100,11 @@ struct std::hash<TimedValue<T>> {
 template <typename T>
 struct nlohmann::adl_serializer<TimedValue<T>> {
   static void to_json(nlohmann::json& json, const TimedValue<T>& timed) {
+    // A date that cannot be stored throws before anything is built: a json under construction
+    // would not free what it holds.
+    const double seconds = Fennix::dateToStoredSeconds(timed.timestamp);
     json = nlohmann::json::object();
-    json["timestamp"] = Fennix::dateToStoredSeconds(timed.timestamp);
+    json["timestamp"] = seconds;
     json["value"] = timed.value;
   }
   static TimedValue<T> from_json(const nlohmann::json& json) {
