@@ -171,6 +171,43 @@ TEST(HTTPResponse, CookiesStayWithTheirSite) {
   EXPECT_EQ(parse("s=1; Domain=::1", "http://[::1]:8080/").size(), 1u);
 }
 
+TEST(HTTPResponse, MalformedHostsSetNoCookiesAndHostOnlyCookiesStayHostOnly) {
+  // Authorities that are no host name: an unclosed bracket, a leading or trailing dot, an empty
+  // label, characters a name cannot hold, a port that is no number. None has a host, and no
+  // cookie from them reaches bank.com.
+  const auto bank = url("https://bank.com/");
+  for (const std::string address :
+       {"http://[.bank.com", "htsechttp://.bank.com", "//.bank.com/#d15/.;:", "ttp://.bank.com/",
+        "h://.bank.com:368a)r8", "http://bank.com./", "http://a..bank.com/", "http://b%61nk.com/", "http://[::1]x/",
+        "http://bank.com:8x/"}) {
+    SCOPED_TRACE(address);
+    const auto from = URL::fromString(address);
+    if (!from) continue;
+    EXPECT_EQ(from->host(), std::nullopt);
+    for (const std::string text : {"mp=19 /oh1", "v6=1; Duro", "s=1; Domain=bank.com"}) {
+      EXPECT_TRUE(HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", text}}, *from).empty());
+    }
+  }
+  EXPECT_EQ(url("http://User@WWW.Bank.COM:8080/x").host(), "www.bank.com");
+  EXPECT_EQ(url("http://[::1]:8080/").host(), "::1");
+  EXPECT_EQ(url("file:///tmp/x").host(), "");
+
+  // Whatever text a host-only cookie's domain holds, it goes to that host alone.
+  auto cookies = HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", "s=1"}}, url("https://www.bank.com/"));
+  ASSERT_EQ(cookies.size(), 1u);
+  EXPECT_TRUE(cookies[0].isHostOnly);
+  HTTPCookie hostOnly = cookies[0];
+  hostOnly.domain = ".bank.com";
+  EXPECT_FALSE(hostOnly.matches(bank));
+  EXPECT_FALSE(hostOnly.matches(url("https://www.bank.com/")));
+  // A domain attribute with the dot still makes a domain cookie.
+  auto domain = HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", "s=1; Domain=.bank.com"}},
+                                                            url("https://www.bank.com/"));
+  ASSERT_EQ(domain.size(), 1u);
+  EXPECT_FALSE(domain[0].isHostOnly);
+  EXPECT_TRUE(domain[0].matches(bank));
+}
+
 TEST(URLQuery, AppendsItemsAfterExistingOnes) {
   auto base = url("http://example.com/p?a=1#top");
   EXPECT_EQ(base.urlByAddingQueryParameters({{"q", "x y&z"}})->absoluteString(), "http://example.com/p?a=1&q=x%20y%26z#top");

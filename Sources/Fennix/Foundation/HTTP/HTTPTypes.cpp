@@ -313,6 +313,7 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
   cookie.value = trimmed(parts[0].substr(equals + 1));
   if (cookie.name.empty()) return std::nullopt;
   cookie.domain = *host;
+  cookie.isHostOnly = true;
   cookie.path = defaultPath(url);
   std::optional<Fennix::Date> expires;
   std::optional<Fennix::Date> maxAge;
@@ -327,12 +328,15 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
         // A site whose host is itself an IP address or a public suffix may only set cookies for
         // that host.
         cookie.domain = domain;
+        cookie.isHostOnly = true;
         continue;
       }
       // A public suffix would send the cookie to every site registered under it.
       if (isPublicSuffix(domain)) return std::nullopt;
-      cookie.domain = domain == *host ? domain : "." + domain;
-      if (domain == *host && value[0] == '.') cookie.domain = "." + domain;
+      // A domain that names the host itself without the leading dot keeps the cookie with the
+      // host, as a cookie without the attribute.
+      cookie.isHostOnly = domain == *host && value[0] != '.';
+      cookie.domain = cookie.isHostOnly ? domain : "." + domain;
     } else if (attribute == "path" && !value.empty() && value[0] == '/') {
       cookie.path = value;
     } else if (attribute == "expires") {
@@ -361,7 +365,7 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
 bool HTTPCookie::matches(const URL& url) const {
   const auto host = url.host();
   if (!host) return false;
-  const bool domainCookie = !domain.empty() && domain[0] == '.';
+  const bool domainCookie = !isHostOnly && !domain.empty() && domain[0] == '.';
   if (domainCookie ? !domainMatches(*host, domain.substr(1)) : *host != domain) return false;
   if (domainCookie && isPublicSuffix(domain.substr(1))) return false;
   std::string requestPath = url.path();

@@ -137,6 +137,10 @@ class HTTPCookie {
   std::string value;
   /// The host of a host-only cookie, or "." and the domain of a domain cookie.
   std::string domain;
+  /// A cookie set without a domain attribute goes back to exactly the host that set it, whatever
+  /// its domain text says; only a cookie without this flag whose domain starts with "." is sent to
+  /// the names under that domain.
+  bool isHostOnly = false;
   std::string path = "/";
   std::optional<Fennix::Date> expiresDate;
   bool isSecure = false;
