@@ -205,11 +205,14 @@ TEST_F(ViewLookupTest, ContentSlot) {
   EXPECT_EQ(name(qvContentView(root)), "nil");
 }
 
+/// A holder whose properties the test lists.
+struct ListedHolder : QvViewHolder {
+  std::vector<Child> children;
+  std::vector<Child> mirrorChildren() const override { return children; }
+};
+
 TEST_F(ViewLookupTest, ViewHoldersListTheirViewProperties) {
-  struct Holder : QvViewHolder {
-    std::vector<Child> children;
-    std::vector<Child> mirrorChildren() const override { return children; }
-  } holder;
+  ListedHolder holder;
   auto named = host->view("named");
   host->setIdentifier(named, "kept");
   auto unnamedLabel = host->view("plain");
@@ -226,10 +229,7 @@ TEST_F(ViewLookupTest, ViewHoldersListTheirViewProperties) {
 }
 
 TEST_F(ViewLookupTest, ViewHoldersVisitPropertiesOfAnyType) {
-  struct Holder : QvViewHolder {
-    std::vector<Child> children;
-    std::vector<Child> mirrorChildren() const override { return children; }
-  } holder;
+  ListedHolder holder;
   auto title = host->view("title");
   holder.children = {{"title", title},
                      {"count", std::nullopt, 3},
