@@ -241,8 +241,9 @@ std::string URL::path() const { return split(absoluteString()).path; }
 std::optional<std::string> URL::query() const { return split(absoluteString()).query; }
 
 std::string URL::percentEncodeQueryComponent(const std::string& text) {
-  // Characters a query allows, less the ones that separate items.
-  static const std::string_view allowed = "-._~!$'()*+,;:@/?";
+  // Characters a query allows, less the ones that separate items and the ones form decoders
+  // read otherwise: "+" as a space, ";" as another separator.
+  static const std::string_view allowed = "-._~!$'()*,:@/?";
   static const char digits[] = "0123456789ABCDEF";
   std::string encoded;
   for (unsigned char c : text) {
