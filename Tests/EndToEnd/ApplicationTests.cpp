@@ -275,26 +275,11 @@ TEST_F(Application, DocumentsFollowTheUsersInputAndTheBus) {
   EXPECT_TRUE(XDriver::waitUntil([&] { return x.title(*reopened) == "mine.svgquarvel \u2014 Edited"; }, 5))
       << x.title(*reopened);
 
-  // Quitting with unsaved changes asks first.
-  // The question is a window of its own without a title (the toolkit also keeps tiny helper
-  // windows without one).
-  const auto untitledWindows = [&] {
-    auto found = x.findWindows([](const std::string& title) { return title.empty(); });
-    std::erase_if(found, [&](WindowID window) { return x.geometry(window).width < 100; });
-    return found;
-  };
-  const auto before = untitledWindows();
+  // Quitting with unsaved changes asks first, in a window titled with its question.
   x.focus(*reopened);
   x.key("ctrl+q");
-  std::optional<WindowID> question;
-  XDriver::waitUntil(
-      [&] {
-        for (auto window : untitledWindows()) {
-          if (std::find(before.begin(), before.end(), window) == before.end()) question = window;
-        }
-        return question.has_value();
-      },
-      10);
+  const auto question =
+      x.findWindow("Do you want to save the changes made to the document \u201cmine.svgquarvel\u201d?", 30);
   ASSERT_TRUE(question) << "no question before quitting";
   XDriver::waitUntil([] { return false; }, 0.5);  // drawn
   shot("10-quit-question");
