@@ -145,6 +145,8 @@ class AppProcessTest : public ::testing::Test {
   void expectShownWithText(XDriver::WindowID dialog, const std::string& picture) {
     const auto frame = x_.geometry(dialog);
     EXPECT_GT(frame.width, 100);
+    // A window is mapped before it has drawn: look once its text shows (or the wait is over).
+    XDriver::waitUntil([&] { return inkIn(x_.grab(frame)) > 200u; }, 10);
     const auto image = x_.grab(frame);
     image.savePNG(outputFile(picture).string());
     EXPECT_GT(inkIn(image), 200u) << "the error window shows no text";
