@@ -27,7 +27,9 @@ std::size_t utf16At(const NSTextStorage& storage, const Gtk::TextBuffer::iterato
 
 CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror_(*code_->codeTextStorage()) {
   code_->setHost(this);
-  set_wrap_mode(Gtk::WrapMode::NONE);
+  // Lines wrap at the view's width, between words where they can and between characters where a
+  // word is longer than the line (path data).
+  set_wrap_mode(Gtk::WrapMode::WORD_CHAR);
   set_monospace(true);
   get_buffer()->set_enable_undo(true);
 
@@ -380,14 +382,19 @@ void CodeTextView::restyle(const StyleMirror::Change& change) {
   mirroringStorage_ = false;
 }
 
-NSRange CodeTextView::visibleRange() {
+void CodeTextView::visibleBounds(Gtk::TextIter& top, Gtk::TextIter& bottom) {
   Gdk::Rectangle rect;
   get_visible_rect(rect);
-  Gtk::TextIter top, bottom;
   get_iter_at_location(top, rect.get_x(), rect.get_y());
   get_iter_at_location(bottom, rect.get_x() + rect.get_width(), rect.get_y() + rect.get_height());
-  top.set_line_offset(0);
-  if (!bottom.ends_line()) bottom.forward_to_line_end();
+  // Whole display lines: a long line wraps into many, of which the view shows a few.
+  if (!starts_display_line(top)) backward_display_line_start(top);
+  if (!bottom.ends_line()) forward_display_line_end(bottom);
+}
+
+NSRange CodeTextView::visibleRange() {
+  Gtk::TextIter top, bottom;
+  visibleBounds(top, bottom);
   const auto& storage = *code_->codeTextStorage();
   const std::size_t from = utf16At(storage, top), to = utf16At(storage, bottom);
   return {from, std::max(from, to) - from};
@@ -402,38 +409,19 @@ void CodeTextView::updateWindows() {
   }
   auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
-  Gdk::Rectangle rect;
-  get_visible_rect(rect);
   Gtk::TextIter top, bottom;
-  get_iter_at_location(top, rect.get_x(), rect.get_y());
-  get_iter_at_location(bottom, rect.get_x(), rect.get_y() + rect.get_height());
+  visibleBounds(top, bottom);
+  const int first = top.get_offset(), last = bottom.get_offset();
   const int margin = int(mirror_.windowMargin());
-  const NSRange visible = visibleRange();
-  auto metrics = get_pango_context()->get_metrics(get_pango_context()->get_font_description());
-  const double characterWidth = std::max(1.0, double(metrics.get_approximate_char_width()) / PANGO_SCALE);
   std::vector<NSRange> windows;
   for (const NSRange& line : lines) {
-    if (line.upperBound() < visible.location || line.location > visible.upperBound()) continue;
-    auto start = iterAt(*buffer, storage, line.location);
-    if (start.get_line() < top.get_line() || start.get_line() > bottom.get_line()) continue;
-    // The characters of the line in view, and a margin either side. Where the line lies is known
-    // once the view has measured the lines above it; until then the columns are estimated from
-    // the font's character width.
-    int y = 0, height = 0;
-    get_line_yrange(start, y, height);
-    Gtk::TextIter left, right;
-    get_iter_at_location(left, rect.get_x(), y + height / 2);
-    get_iter_at_location(right, rect.get_x() + rect.get_width(), y + height / 2);
-    int first = start.get_offset() + int(rect.get_x() / characterWidth);
-    int last = first + int(rect.get_width() / characterWidth) + 1;
-    if (left.get_line() == start.get_line() && right.get_line() == start.get_line()) {
-      first = left.get_offset();
-      // A character is at least a pixel wide (a line not laid out yet may answer its end).
-      last = std::min(right.get_offset(), first + std::max(rect.get_width(), 1));
-    }
-    auto end = iterAt(*buffer, storage, line.upperBound());
-    const int from = std::max(start.get_offset(), first - margin);
-    const int to = std::min(end.get_offset(), last + margin);
+    // The characters of the line in view (its display lines between the top and the bottom of
+    // the view), and a margin either side.
+    const int start = int(characterOffsetOf(storage, line.location));
+    const int end = int(characterOffsetOf(storage, line.upperBound()));
+    if (end < first || start > last) continue;
+    const int from = std::max(start, first - margin);
+    const int to = std::min(end, last + margin);
     if (to <= from) continue;
     const std::size_t unitFrom = utf16OffsetOf(storage, std::size_t(from));
     windows.push_back({unitFrom, utf16OffsetOf(storage, std::size_t(to)) - unitFrom});

@@ -58,7 +58,9 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   bool styleSlice();
   void restyle(const SyntaxEditorSupport::StyleMirror::Change& change);
   Glib::RefPtr<Gtk::TextTag> tagFor(std::uint32_t id);
-  /// The storage range of the lines in view.
+  /// The first and last character of the display lines in view.
+  void visibleBounds(Gtk::TextIter& top, Gtk::TextIter& bottom);
+  /// The storage range of the display lines in view.
   NSRange visibleRange();
   /// Gives the mirror the parts of long lines in view, with a margin either side.
   void updateWindows();
