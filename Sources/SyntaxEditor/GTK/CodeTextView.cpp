@@ -382,21 +382,29 @@ void CodeTextView::restyle(const StyleMirror::Change& change) {
   mirroringStorage_ = false;
 }
 
-void CodeTextView::visibleBounds(Gtk::TextIter& top, Gtk::TextIter& bottom) {
+std::pair<int, int> CodeTextView::visibleCharacters() {
   Gdk::Rectangle rect;
   get_visible_rect(rect);
+  Gtk::TextIter top, bottom;
   get_iter_at_location(top, rect.get_x(), rect.get_y());
   get_iter_at_location(bottom, rect.get_x() + rect.get_width(), rect.get_y() + rect.get_height());
   // Whole display lines: a long line wraps into many, of which the view shows a few.
   if (!starts_display_line(top)) backward_display_line_start(top);
   if (!bottom.ends_line()) forward_display_line_end(bottom);
+  // A line not laid out yet has a height of one display line, so that the bottom may lie far
+  // past what the view can show: no more than fits in the view (its columns times its rows,
+  // doubled for wide characters and short display lines) counts.
+  auto metrics = get_pango_context()->get_metrics(get_pango_context()->get_font_description());
+  const double characterWidth = std::max(1.0, double(metrics.get_approximate_char_width()) / PANGO_SCALE);
+  const double lineHeight = std::max(1.0, double(metrics.get_height()) / PANGO_SCALE);
+  const int fits = int(2 * (rect.get_width() / characterWidth + 1) * (rect.get_height() / lineHeight + 1));
+  return {top.get_offset(), std::min(bottom.get_offset(), top.get_offset() + fits)};
 }
 
 NSRange CodeTextView::visibleRange() {
-  Gtk::TextIter top, bottom;
-  visibleBounds(top, bottom);
+  const auto [first, last] = visibleCharacters();
   const auto& storage = *code_->codeTextStorage();
-  const std::size_t from = utf16At(storage, top), to = utf16At(storage, bottom);
+  const std::size_t from = utf16OffsetOf(storage, std::size_t(first)), to = utf16OffsetOf(storage, std::size_t(last));
   return {from, std::max(from, to) - from};
 }
 
@@ -407,21 +415,35 @@ void CodeTextView::updateWindows() {
     mirror_.setWindows({});
     return;
   }
-  auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
-  Gtk::TextIter top, bottom;
-  visibleBounds(top, bottom);
-  const int first = top.get_offset(), last = bottom.get_offset();
+  auto characters = [&](NSRange range) {
+    return std::pair<int, int>(int(characterOffsetOf(storage, range.location)),
+                               int(characterOffsetOf(storage, range.upperBound())));
+  };
+  const auto [first, last] = visibleCharacters();
   const int margin = int(mirror_.windowMargin());
   std::vector<NSRange> windows;
   for (const NSRange& line : lines) {
     // The characters of the line in view (its display lines between the top and the bottom of
     // the view), and a margin either side.
-    const int start = int(characterOffsetOf(storage, line.location));
-    const int end = int(characterOffsetOf(storage, line.upperBound()));
+    const auto [start, end] = characters(line);
     if (end < first || start > last) continue;
-    const int from = std::max(start, first - margin);
-    const int to = std::min(end, last + margin);
+    const int shownFrom = std::max(start, first), shownTo = std::min(end, last);
+    // A window that still holds what is shown with a quarter of the margin either side stays:
+    // every change of the styles of a long line costs a layout of all of it.
+    bool kept = false;
+    for (const NSRange& window : mirror_.windows()) {
+      const auto [from, to] = characters(window);
+      if (from >= start && to <= end && from <= std::max(start, shownFrom - margin / 4) &&
+          to >= std::min(end, shownTo + margin / 4)) {
+        windows.push_back(window);
+        kept = true;
+        break;
+      }
+    }
+    if (kept) continue;
+    const int from = std::max(start, shownFrom - margin);
+    const int to = std::min(end, shownTo + margin);
     if (to <= from) continue;
     const std::size_t unitFrom = utf16OffsetOf(storage, std::size_t(from));
     windows.push_back({unitFrom, utf16OffsetOf(storage, std::size_t(to)) - unitFrom});

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "SyntaxEditor/StyleMirror.h"
 #include "SyntaxEditor/UXCodeTextView.h"
@@ -58,8 +59,8 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   bool styleSlice();
   void restyle(const SyntaxEditorSupport::StyleMirror::Change& change);
   Glib::RefPtr<Gtk::TextTag> tagFor(std::uint32_t id);
-  /// The first and last character of the display lines in view.
-  void visibleBounds(Gtk::TextIter& top, Gtk::TextIter& bottom);
+  /// The first and the end character of the display lines in view.
+  std::pair<int, int> visibleCharacters();
   /// The storage range of the display lines in view.
   NSRange visibleRange();
   /// Gives the mirror the parts of long lines in view, with a margin either side.
