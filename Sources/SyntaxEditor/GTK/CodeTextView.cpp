@@ -159,6 +159,7 @@ void CodeTextView::fontDidChange(const NSFontPtr& font) {
   const std::string css = "textview.qv-code-text-view { font-family: \"" + description.get_family() +
                           "\"; font-size: " + std::to_string(font->pointSize()) + "pt; }";
   fontCss_->load_from_data(css);
+  characterSize_.reset();
 }
 
 void CodeTextView::selectionDidChange(NSRange range) {
@@ -333,14 +334,16 @@ bool CodeTextView::styleSlice() {
   auto deadline = start + std::chrono::milliseconds(4);
   if (windowsStale_) updateWindows();
   mirror_.setVisibleRange(visibleRange());
-  while (!mirror_.isSettled() && Clock::now() < deadline) {
+  // At least one batch, however long finding the view took (a slow or busy machine), so that
+  // the styles always get on.
+  do {
     for (const auto& change : mirror_.nextChanges(32, 1024)) {
       restyle(change);
       // Every slice that changes a long line costs a layout of all of it afterwards, which
       // takes far longer than a slice: such slices do more.
       if (mirror_.isOnLongLine(change.range.location)) deadline = start + std::chrono::milliseconds(30);
     }
-  }
+  } while (!mirror_.isSettled() && Clock::now() < deadline);
   return !mirror_.isSettled();
 }
 
@@ -394,10 +397,13 @@ std::pair<int, int> CodeTextView::visibleCharacters() {
   // A line not laid out yet has a height of one display line, so that the bottom may lie far
   // past what the view can show: no more than fits in the view (its columns times its rows,
   // doubled for wide characters and short display lines) counts.
-  auto metrics = get_pango_context()->get_metrics(get_pango_context()->get_font_description());
-  const double characterWidth = std::max(1.0, double(metrics.get_approximate_char_width()) / PANGO_SCALE);
-  const double lineHeight = std::max(1.0, double(metrics.get_height()) / PANGO_SCALE);
-  const int fits = int(2 * (rect.get_width() / characterWidth + 1) * (rect.get_height() / lineHeight + 1));
+  if (!characterSize_) {
+    auto metrics = get_pango_context()->get_metrics(get_pango_context()->get_font_description());
+    characterSize_ = NSSize{std::max(1.0, double(metrics.get_approximate_char_width()) / PANGO_SCALE),
+                            std::max(1.0, double(metrics.get_height()) / PANGO_SCALE)};
+  }
+  const int fits =
+      int(2 * (rect.get_width() / characterSize_->width + 1) * (rect.get_height() / characterSize_->height + 1));
   return {top.get_offset(), std::min(bottom.get_offset(), top.get_offset() + fits)};
 }
 

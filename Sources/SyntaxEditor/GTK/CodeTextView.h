@@ -90,4 +90,5 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   sigc::connection vScroll_;
   bool windowsStale_ = false;
   NSSize allocated_;
+  std::optional<NSSize> characterSize_;  // of the font's characters and lines, once asked for
 };
