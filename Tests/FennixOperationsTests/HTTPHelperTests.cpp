@@ -171,6 +171,43 @@ TEST(HTTPResponse, CookiesStayWithTheirSite) {
   EXPECT_EQ(parse("s=1; Domain=::1", "http://[::1]:8080/").size(), 1u);
 }
 
+TEST(HTTPResponse, MalformedHostsSetNoCookiesAndHostOnlyCookiesStayHostOnly) {
+  // Authorities that are no host name: an unclosed bracket, a leading or trailing dot, an empty
+  // label, characters a name cannot hold, a port that is no number. None has a host, and no
+  // cookie from them reaches bank.com.
+  const auto bank = url("https://bank.com/");
+  for (const std::string address :
+       {"http://[.bank.com", "htsechttp://.bank.com", "//.bank.com/#d15/.;:", "ttp://.bank.com/",
+        "h://.bank.com:368a)r8", "http://bank.com./", "http://a..bank.com/", "http://b%61nk.com/", "http://[::1]x/",
+        "http://bank.com:8x/"}) {
+    SCOPED_TRACE(address);
+    const auto from = URL::fromString(address);
+    if (!from) continue;
+    EXPECT_EQ(from->host(), std::nullopt);
+    for (const std::string text : {"mp=19 /oh1", "v6=1; Duro", "s=1; Domain=bank.com"}) {
+      EXPECT_TRUE(HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", text}}, *from).empty());
+    }
+  }
+  EXPECT_EQ(url("http://User@WWW.Bank.COM:8080/x").host(), "www.bank.com");
+  EXPECT_EQ(url("http://[::1]:8080/").host(), "::1");
+  EXPECT_EQ(url("file:///tmp/x").host(), "");
+
+  // Whatever text a host-only cookie's domain holds, it goes to that host alone.
+  auto cookies = HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", "s=1"}}, url("https://www.bank.com/"));
+  ASSERT_EQ(cookies.size(), 1u);
+  EXPECT_TRUE(cookies[0].isHostOnly);
+  HTTPCookie hostOnly = cookies[0];
+  hostOnly.domain = ".bank.com";
+  EXPECT_FALSE(hostOnly.matches(bank));
+  EXPECT_FALSE(hostOnly.matches(url("https://www.bank.com/")));
+  // A domain attribute with the dot still makes a domain cookie.
+  auto domain = HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", "s=1; Domain=.bank.com"}},
+                                                            url("https://www.bank.com/"));
+  ASSERT_EQ(domain.size(), 1u);
+  EXPECT_FALSE(domain[0].isHostOnly);
+  EXPECT_TRUE(domain[0].matches(bank));
+}
+
 TEST(URLQuery, AppendsItemsAfterExistingOnes) {
   auto base = url("http://example.com/p?a=1#top");
   EXPECT_EQ(base.urlByAddingQueryParameters({{"q", "x y&z"}})->absoluteString(), "http://example.com/p?a=1&q=x%20y%26z#top");
@@ -193,6 +230,95 @@ TEST(URLQuery, AppendsItemsAfterExistingOnes) {
   EXPECT_EQ(URL::fromString("not a url"), std::nullopt);
   EXPECT_EQ(URL::fromString("%zz"), std::nullopt);
   EXPECT_EQ(URL::fromString("../up", url("http://h/a/b/c"))->absoluteString(), "http://h/a/up");
+}
+
+TEST(URLQuery, EscapesWhatFormDecodersReadOtherwise) {
+  auto plain = url("http://example.com/p");
+  // "+" reads as a space and ";" as a separator: both are escaped, in names and values alike.
+  EXPECT_EQ(plain.urlByAddingQueryParameters({{"sum", "1+1=2"}, {"list", "a;b&c"}})->absoluteString(),
+            "http://example.com/p?sum=1%2B1%3D2&list=a%3Bb%26c");
+  EXPECT_EQ(plain.urlByAddingQueryParameters({{"a+b;c", std::nullopt}})->absoluteString(), "http://example.com/p?a%2Bb%3Bc");
+  // What stays readable stays as it is.
+  EXPECT_EQ(plain.urlByAddingQueryParameters({{"q", "-._~!$'()*,:@/?"}})->absoluteString(),
+            "http://example.com/p?q=-._~!$'()*,:@/?");
+}
+
+HTTPCookie cookieFor(const std::string& name, const std::string& domain) {
+  HTTPCookie cookie;
+  cookie.name = name;
+  cookie.value = "1";
+  cookie.domain = domain;
+  return cookie;
+}
+
+std::vector<std::string> namesOf(const std::vector<HTTPCookie>& cookies) {
+  std::vector<std::string> names;
+  for (const auto& cookie : cookies) names.push_back(cookie.name);
+  return names;
+}
+
+TEST(HTTPCookieStorage, KeepsTheCookiesSetLastPerSiteAndInAll) {
+  HTTPCookieStorage storage;
+  // One site, whatever names under it set its cookies: 50 kept, the ones set first go.
+  const std::vector<std::string> domains = {".example.com", "a.example.com", "b.example.com"};
+  for (int i = 0; i < 60; ++i) storage.setCookie(cookieFor("c" + std::to_string(i), domains[i % 3]));
+  storage.setCookie(cookieFor("other", "example.org"));
+  auto names = namesOf(storage.cookies());
+  ASSERT_EQ(names.size(), 51u);
+  EXPECT_EQ(names.front(), "c10");
+  EXPECT_EQ(names[49], "c59");
+  EXPECT_EQ(names.back(), "other");
+  // Setting a cookie again renews it; the next one pushes out the oldest after it.
+  storage.setCookie(cookieFor("c10", domains[1]));
+  storage.setCookie(cookieFor("c60", domains[0]));
+  EXPECT_EQ(storage.cookie("c11"), std::nullopt);
+  ASSERT_TRUE(storage.cookie("c10"));
+  EXPECT_EQ(storage.cookies().size(), 51u);
+  // Sites under a public suffix are sites of their own.
+  for (int i = 0; i < 60; ++i) storage.setCookie(cookieFor("p" + std::to_string(i), (i % 2 ? "a" : "b") + std::string(".github.io")));
+  EXPECT_EQ(storage.cookies().size(), 111u);
+
+  // An expired cookie makes room before any live one.
+  HTTPCookie brief = cookieFor("brief", "example.com");
+  brief.expiresDate = std::chrono::system_clock::now() + std::chrono::milliseconds(1);
+  storage.setCookie(brief);
+  ASSERT_TRUE(storage.cookie("brief"));
+  EXPECT_EQ(storage.cookie("c12"), std::nullopt);
+  ASSERT_TRUE(waitUntil([&] { return std::chrono::system_clock::now() > *brief.expiresDate; }));
+  storage.setCookie(cookieFor("c61", domains[2]));
+  EXPECT_EQ(storage.cookie("brief"), std::nullopt);
+  ASSERT_TRUE(storage.cookie("c13"));
+
+  // In all, 3000: the cookies set longest ago go, whichever site they are of.
+  HTTPCookieStorage full;
+  for (int site = 0; site < 70; ++site) {
+    for (int i = 0; i < 50; ++i) full.setCookie(cookieFor("n" + std::to_string(i), "s" + std::to_string(site) + ".org"));
+  }
+  const auto all = full.cookies();
+  ASSERT_EQ(all.size(), HTTPCookieStorage::maximumCookies);
+  EXPECT_EQ(all.front().domain, "s10.org");
+  EXPECT_EQ(all.back().domain, "s69.org");
+  EXPECT_TRUE(full.cookiesForHost("s9.org").empty());
+}
+
+TEST(HTTPCookieStorage, FindsTheCookiesOfAHost) {
+  HTTPCookieStorage storage;
+  for (const auto& [name, domain] : std::vector<std::pair<std::string, std::string>>{
+           {"wide", ".example.com"}, {"www", "www.example.com"}, {"api", "api.example.com"}, {"apex", "example.com"},
+           {"deep", ".x.www.example.com"}, {"elsewhere", "example.org"}, {"ip", "127.0.0.1"}, {"suffix", ".com"}}) {
+    storage.setCookie(cookieFor(name, domain));
+  }
+  EXPECT_EQ(namesOf(storage.cookiesForHost("www.example.com")), (std::vector<std::string>{"wide", "www"}));
+  EXPECT_EQ(namesOf(storage.cookiesForHost("example.com")), (std::vector<std::string>{"wide", "apex"}));
+  EXPECT_EQ(namesOf(storage.cookiesForHost("a.x.www.example.com")), (std::vector<std::string>{"wide", "deep"}));
+  EXPECT_EQ(namesOf(storage.cookiesForHost("127.0.0.1")), std::vector<std::string>{"ip"});
+  EXPECT_TRUE(storage.cookiesForHost("0.0.1").empty());
+  EXPECT_TRUE(storage.cookiesForHost("bank.com").empty());
+  EXPECT_TRUE(storage.cookiesForHost("notexample.com").empty());
+  // The cookies of a URL come from the same selection, then by path and scheme.
+  EXPECT_EQ(namesOf(storage.cookies(url("https://www.example.com/"))), (std::vector<std::string>{"wide", "www"}));
+  storage.deleteCookie(cookieFor("wide", ".example.com"));
+  EXPECT_EQ(namesOf(storage.cookiesForHost("www.example.com")), std::vector<std::string>{"www"});
 }
 
 TEST(URLSessionError, ClassifiesByCode) {

@@ -92,6 +92,38 @@ TEST(JSONTask, DeliversObjectsErrorsAndEmptyBodies) {
   EXPECT_EQ(platform->code(), URLErrorCode::cannotConnectToHost);
 }
 
+TEST(JSONTask, BodiesAreCompleteAndShallow) {
+  ConsoleCapture capture;  // the refusals log
+  const auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+  const auto ok = [](const std::string& body) { return LoopbackServer::response(200, "OK", {}, body); };
+  LoopbackServer server(routes({
+      {"/deep", ok(nested(100000))},
+      {"/limit", ok(nested(512))},
+      {"/over", ok(nested(513))},
+      {"/objects", ok("{\"a\":" + nested(600) + "}")},
+      {"/nul", ok(std::string("{\"ok\":true}\0garbage", 19))},
+      {"/trailing", ok("[1] x")},
+      {"/spaces", ok("[1] \r\n\t ")},
+  }));
+  auto session = sessionWithoutRedirects();
+  const auto isParseError = [](const std::shared_ptr<JSONResult>& result) {
+    auto* json = Fennix::errorAs<URLSession::QvJSONError>(result->error);
+    return json != nullptr && json->is<URLSession::QvJSONError::ParseError>() && !result->object;
+  };
+  // Deep nesting is refused while parsing: nothing deep is built, copied onto the queue or
+  // delivered.
+  for (const std::string path : {"/deep", "/over", "/objects"}) EXPECT_TRUE(isParseError(fetchJSON(session, server.url(path)))) << path;
+  auto limit = fetchJSON(session, server.url("/limit"));
+  EXPECT_EQ(limit->error, nullptr);
+  ASSERT_TRUE(limit->object);
+  EXPECT_EQ(limit->object->dump(), nested(512));
+  // After the value only white space may follow.
+  EXPECT_TRUE(isParseError(fetchJSON(session, server.url("/nul"))));
+  EXPECT_TRUE(isParseError(fetchJSON(session, server.url("/trailing"))));
+  EXPECT_EQ(fetchJSON(session, server.url("/spaces"))->object, nlohmann::json::array({1}));
+  EXPECT_EQ(capture.logger->matching("could not parse JSON data (#19: 19 bytes").size(), 1u);
+}
+
 /// A fetch operation that records what its handlers were given and can enqueue from a handler.
 class RecordingFetch : public QvHTTPFetchOperation {
  public:

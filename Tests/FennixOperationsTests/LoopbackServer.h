@@ -9,7 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -22,7 +24,8 @@ namespace OperationsTestSupport {
 
 class LoopbackServer {
  public:
-  /// Returns the raw bytes to send for a request (its head: request line and header lines).
+  /// Returns the raw bytes to send for a request (its head, request line and header lines, then
+  /// the content its "Content-Length" announces).
   using Handler = std::function<std::string(const std::string& request)>;
 
   explicit LoopbackServer(Handler handler, int maximumRequests = 16) : handler_(std::move(handler)) {
@@ -78,12 +81,22 @@ class LoopbackServer {
       ++served;
       std::string request;
       char buffer[4096];
-      while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+      const auto receive = [&] {
         pollfd readable{connection, POLLIN, 0};
-        if (::poll(&readable, 1, 2000) <= 0) break;
+        if (::poll(&readable, 1, 2000) <= 0) return false;
         const ssize_t count = ::recv(connection, buffer, sizeof buffer, 0);
-        if (count <= 0) break;
+        if (count <= 0) return false;
         request.append(buffer, static_cast<std::size_t>(count));
+        return true;
+      };
+      while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536 && receive()) {
+      }
+      // The content the head announces comes with the request (up to 1 MB).
+      const auto headEnd = request.find("\r\n\r\n");
+      if (headEnd != std::string::npos) {
+        const std::size_t wanted = headEnd + 4 + std::min<std::size_t>(contentLength(request.substr(0, headEnd)), 1 << 20);
+        while (request.size() < wanted && receive()) {
+        }
       }
       {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -99,6 +112,13 @@ class LoopbackServer {
       ::shutdown(connection, SHUT_WR);
       ::close(connection);
     }
+  }
+
+  /// The value of the head's "Content-Length" field (any letter case), 0 without one.
+  static std::size_t contentLength(std::string head) {
+    for (auto& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto field = head.find("\r\ncontent-length:");
+    return field == std::string::npos ? 0 : std::strtoul(head.c_str() + field + 17, nullptr, 10);
   }
 
   Handler handler_;

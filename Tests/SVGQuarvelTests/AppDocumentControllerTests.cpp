@@ -133,4 +133,119 @@ TEST(AppDocumentController, AFailedSaveKeepsThePreviousFileAndTheChanges) {
   });
 }
 
+/// Writes a document file holding the circle and `swift`.
+std::filesystem::path documentFile(const std::filesystem::path& file, const std::string& swift) {
+  writeFile(file, SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString());
+  return file;
+}
+
+TEST(AppDocumentController, AFileAnotherProgramChangedIsOverwrittenOnlyWhenAsked) {
+  CapturedConsole console;
+  const auto folder = scratchDirectory();
+  const auto file = documentFile(folder / "doc.svgquarvel", "// first\n");
+  DocumentController controller;
+  auto record = controller.openDocument(file, false);
+  ASSERT_TRUE(record->fileEntityTag());
+  record->document()->swift = "// mine\n";
+  controller.save(*record);  // unchanged on disk: saved
+  record->document()->swift = "// mine, later\n";
+
+  const std::string theirs = SVGQuarvelDocument::Snapshot{circle, "// theirs\n", std::nullopt}.jsonString();
+  writeFile(folder / "new.tmp", theirs);
+  std::filesystem::rename(folder / "new.tmp", file);
+  EXPECT_THROW(controller.save(*record), FileChangedError);
+  EXPECT_EQ(readFile(file), theirs);
+  EXPECT_TRUE(record->isDocumentEdited());
+  EXPECT_THROW(controller.save(*record), FileChangedError) << "keeping their version asks again next time";
+  // Saving the window's file under its own name through Save As checks too.
+  EXPECT_THROW(controller.saveAs(*record, file, UTType::svgQuarvelDocument()), FileChangedError);
+
+  controller.save(*record, true);
+  EXPECT_NE(readFile(file).find("mine, later"), std::string::npos);
+  EXPECT_FALSE(record->isDocumentEdited());
+  record->document()->swift = "// and again\n";
+  controller.save(*record);  // the identity of its own save is what it checks against next
+  EXPECT_NE(readFile(file).find("and again"), std::string::npos);
+}
+
+TEST(AppDocumentController, SaveAsOntoAFileAnotherWindowHoldsIsRefusedOrClosesThatWindow) {
+  CapturedConsole console;
+  const auto folder = scratchDirectory();
+  const auto file = documentFile(folder / "held.svgquarvel", "// held\n");
+  DocumentController controller;
+  std::vector<std::string> closed;
+  controller.setWindowNamer([](const SVGQuarvel::DocumentRecord& record) { return record.displayName() + " (window)"; });
+  controller.setCloser([&](const SVGQuarvel::DocumentRecordPtr& record) {
+    closed.push_back(record->displayName());
+    controller.close(*record);
+  });
+  auto holder = controller.openDocument(file, false);
+  auto saver = controller.openUntitledDocumentAndDisplay(false);
+  saver->document()->swift = "// saver\n";
+
+  holder->document()->swift = "// unsaved in the holder\n";
+  try {
+    controller.saveAs(*saver, folder / "." / "held.svgquarvel", UTType::svgQuarvelDocument());
+    ADD_FAILURE() << "two windows own one file";
+  } catch (const CocoaError& error) {
+    EXPECT_NE(std::string(error.what()).find("open in the window \u201cheld.svgquarvel (window)\u201d"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_NE(readFile(file).find("held\\n"), std::string::npos);
+  EXPECT_FALSE(saver->fileURL());
+  EXPECT_TRUE(closed.empty());
+
+  // Without unsaved changes the other window goes once the save has succeeded.
+  holder->document()->swift = "// held\n";
+  ASSERT_FALSE(holder->isDocumentEdited());
+  controller.saveAs(*saver, file, UTType::svgQuarvelDocument());
+  EXPECT_NE(readFile(file).find("saver\\n"), std::string::npos);
+  EXPECT_EQ(closed, std::vector<std::string>{"held.svgquarvel"});
+  EXPECT_EQ(controller.documents().size(), 1u);
+}
+
+TEST(AppDocumentController, SavingOneOfTheTwoTextsLeavesTheOtherEdited) {
+  CapturedConsole console;
+  const auto folder = scratchDirectory();
+  DocumentController controller;
+  auto record = controller.openUntitledDocumentAndDisplay(false);
+  auto& document = *record->document();
+
+  // Generated Swift needs no saving: the SVG gives it back.
+  document.svgString = circle;
+  controller.saveAs(*record, folder / "a.svg", UTType::svg());
+  EXPECT_FALSE(record->isDocumentEdited());
+
+  // Hand-edited Swift is not in an SVG file.
+  document.swift = "// edited by hand\n";
+  EXPECT_TRUE(record->isDocumentEdited());
+  EXPECT_FALSE(record->isFileContentEdited());
+  EXPECT_EQ(record->editedTextOutsideFile(), "Swift");
+  controller.save(*record);
+  EXPECT_EQ(readFile(folder / "a.svg"), circle);
+  EXPECT_EQ(record->editedTextOutsideFile(), "Swift") << "saving the SVG again does not save the Swift";
+  document.svgString = circle + " ";
+  EXPECT_TRUE(record->isFileContentEdited());
+
+  // A Swift file takes the Swift; the SVG edited since no file took it stays edited.
+  controller.saveAs(*record, folder / "View.swift", UTType::swiftSource());
+  EXPECT_EQ(readFile(folder / "View.swift"), "// edited by hand\n");
+  EXPECT_FALSE(record->isFileContentEdited());
+  EXPECT_EQ(record->editedTextOutsideFile(), "SVG");
+  EXPECT_TRUE(record->isDocumentEdited());
+
+  // The document file takes both.
+  controller.saveAs(*record, folder / "whole.svgquarvel", UTType::svgQuarvelDocument());
+  EXPECT_FALSE(record->isDocumentEdited());
+  EXPECT_EQ(record->editedTextOutsideFile(), std::nullopt);
+
+  // An SVG saved while the Swift is the generated code: later settings need no saving either.
+  auto other = controller.openUntitledDocumentAndDisplay(false);
+  controller.saveAs(*other, folder / "b.svg", UTType::svg());
+  auto config = other->document()->config.get();
+  config.indent = config.indent + 2;
+  other->document()->config = config;
+  EXPECT_FALSE(other->isDocumentEdited());
+}
+
 }  // namespace

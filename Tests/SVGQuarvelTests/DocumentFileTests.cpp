@@ -1,7 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -145,4 +147,113 @@ TEST(DocumentFileTests, FilesAreWrittenAtomicallyAndReadWithTheirEncoding) {
   for (const char* name : {"nul8.svg", "nul16le.svg", "nul16be.svg"}) {
     EXPECT_EQ(readingError(name), CocoaError::fileReadUnknownStringEncoding) << name;
   }
+}
+
+namespace {
+
+/// Gives the file a modification time of its own, as a program writing it a while later would.
+void touchAt(const std::filesystem::path& path, time_t seconds) {
+  const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+std::size_t entriesIn(const std::filesystem::path& folder) {
+  return std::size_t(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+}  // namespace
+
+TEST(DocumentFileTests, AWriteRefusesAFileThatChangedSinceItWasReadOrWritten) {
+  const auto folder = scratchDirectory();
+  const auto path = folder / "doc.svgquarvel";
+  writeFile(path, "first");
+  touchAt(path, 1000000000);
+  const auto read = FileWrapper::fromURL(path);
+  ASSERT_TRUE(read.entityTag.has_value());
+  ASSERT_FALSE(read.entityTag->empty());
+  EXPECT_EQ(FileWrapper::regularFile("x").entityTag, std::nullopt);
+
+  // Unchanged: written, with a new identity that the next write checks against.
+  const auto mine = FileWrapper::regularFile("mine").write(path, read.entityTag);
+  EXPECT_EQ(readFile(path), "mine");
+  EXPECT_NE(mine, *read.entityTag);
+  EXPECT_EQ(FileWrapper::regularFile("again").write(path, mine).empty(), false);
+  const auto current = FileWrapper::fromURL(path).entityTag;
+
+  // Another program replaces the file by renaming a new one over it, or writes into it.
+  writeFile(folder / "theirs.tmp", "theirs");
+  std::filesystem::rename(folder / "theirs.tmp", path);
+  EXPECT_THROW(FileWrapper::regularFile("lost?").write(path, current), FileChangedError);
+  EXPECT_EQ(readFile(path), "theirs");
+  EXPECT_EQ(entriesIn(folder), 1u) << "no temporary file is left";
+  const auto theirs = FileWrapper::fromURL(path).entityTag;
+  {
+    std::ofstream inPlace(path, std::ios::binary | std::ios::trunc);
+    inPlace << "rewritten";
+  }
+  touchAt(path, 1100000000);
+  try {
+    FileWrapper::regularFile("lost?").write(path, theirs);
+    ADD_FAILURE() << "a file rewritten in place was overwritten";
+  } catch (const FileChangedError& error) {
+    EXPECT_NE(std::string(error.what()).find("\u201Cdoc.svgquarvel\u201D has been changed by another application"),
+              std::string::npos)
+        << error.what();
+  }
+  EXPECT_EQ(readFile(path), "rewritten");
+  // Without an identity to check (the user chose to overwrite) it is written.
+  FileWrapper::regularFile("overwritten").write(path);
+  EXPECT_EQ(readFile(path), "overwritten");
+  // A file that went away is written anew; an identity no file has (a file that kept changing
+  // while it was read) counts as changed.
+  std::filesystem::remove(path);
+  FileWrapper::regularFile("anew").write(path, theirs);
+  EXPECT_EQ(readFile(path), "anew");
+  EXPECT_THROW(FileWrapper::regularFile("x").write(path, std::string()), FileChangedError);
+}
+
+TEST(DocumentFileTests, AWriteKeepsSymbolicLinksHardLinksAndPermissionsAndRefusesReadOnlyFiles) {
+  const auto folder = scratchDirectory();
+  std::filesystem::create_directories(folder / "real");
+  const auto target = folder / "real" / "doc.svgquarvel";
+  writeFile(target, "old");
+  ::chmod(target.c_str(), 0640);
+  // A relative link, and a link to that link.
+  std::filesystem::create_symlink("real/doc.svgquarvel", folder / "link.svgquarvel");
+  std::filesystem::create_symlink(folder / "link.svgquarvel", folder / "chain.svgquarvel");
+  const auto tag = FileWrapper::fromURL(folder / "chain.svgquarvel").entityTag;
+  FileWrapper::regularFile("through the links").write(folder / "chain.svgquarvel", tag);
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.svgquarvel"));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "chain.svgquarvel"));
+  EXPECT_EQ(readFile(target), "through the links");
+  struct stat info {};
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_EQ(entriesIn(folder / "real"), 1u);
+
+  // A link loop is an error, not a hang.
+  std::filesystem::create_symlink(folder / "loop-b", folder / "loop-a");
+  std::filesystem::create_symlink(folder / "loop-a", folder / "loop-b");
+  EXPECT_EQ(errorCode([&] { FileWrapper::regularFile("x").write(folder / "loop-a"); }), CocoaError::fileWriteUnknown);
+
+  // A file with a second name is still replaced as a whole, with its permissions.
+  std::filesystem::create_hard_link(target, folder / "second-name");
+  FileWrapper::regularFile("newer").write(target);
+  EXPECT_EQ(readFile(target), "newer");
+  EXPECT_EQ(readFile(folder / "second-name"), "through the links") << "the old contents were written in place";
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+
+  // Read-only: refused (whoever runs this, the administrator too), and left alone.
+  ::chmod(target.c_str(), 0444);
+  try {
+    FileWrapper::regularFile("replaced?").write(folder / "link.svgquarvel");
+    ADD_FAILURE() << "a read-only file was replaced";
+  } catch (const CocoaError& error) {
+    EXPECT_EQ(error.code(), CocoaError::fileWriteNoPermission);
+    EXPECT_NE(std::string(error.what()).find("you don\u2019t have permission to write to it"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_EQ(readFile(target), "newer");
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.svgquarvel"));
 }

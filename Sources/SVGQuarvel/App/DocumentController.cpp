@@ -26,12 +26,43 @@ SVGQuarvelDocument::Snapshot DocumentRecord::currentContent() const {
   return document_->snapshot(UTType::svgQuarvelDocument());
 }
 
-bool DocumentRecord::isDocumentEdited() const {
-  // Compared in place: the window title asks after every change, and a copy of a large
-  // document's texts on each keystroke costs their size in time and memory.
+// Compared in place: the window title asks after every change, and a copy of a large document's
+// texts on each keystroke costs their size in time and memory.
+bool DocumentRecord::isSVGEdited() const { return document_->svgString.get() != savedContent_.svg; }
+
+bool DocumentRecord::isSwiftEdited() const { return document_->swift.get() != savedContent_.swift; }
+
+bool DocumentRecord::isFileContentEdited() const {
+  if (fileType_ == UTType::svg()) return isSVGEdited();
+  if (fileType_ == UTType::swiftSource()) return isSwiftEdited();
+  return isSVGEdited() || isSwiftEdited() ||
+         savedContent_.config != std::optional<SVGQuarvelConfiguration>(document_->config.get());
+}
+
+std::optional<std::string> DocumentRecord::editedTextOutsideFile() const {
+  // Swift that is the code generated from the SVG is no work of the user's: the SVG gives it back.
+  if (fileType_ == UTType::svg() && document_->isSwiftModified() && isSwiftEdited()) return "Swift";
+  if (fileType_ == UTType::swiftSource() && isSVGEdited()) return "SVG";
+  return std::nullopt;
+}
+
+bool DocumentRecord::isDocumentEdited() const { return isFileContentEdited() || editedTextOutsideFile().has_value(); }
+
+void DocumentRecord::noteSaved(const UTType& type) {
   const auto& document = *document_;
-  return document.svgString.get() != savedContent_.svg || document.swift.get() != savedContent_.swift ||
-         savedContent_.config != std::optional<SVGQuarvelConfiguration>(document.config.get());
+  if (!(type == UTType::svg()) && !(type == UTType::swiftSource())) {
+    savedContent_ = currentContent();
+    return;
+  }
+  // A file of one text: the other keeps what earlier files hold of it. The settings live on as
+  // the application's defaults.
+  if (type == UTType::svg()) {
+    savedContent_.svg = document.svgString.get();
+    if (!document.isSwiftModified()) savedContent_.swift = document.swift.get();
+  } else {
+    savedContent_.swift = document.swift.get();
+  }
+  savedContent_.config = document.config.get();
 }
 
 // ---- DocumentController ------------------------------------------------------------------
@@ -103,30 +134,59 @@ DocumentRecordPtr DocumentController::openDocument(const std::filesystem::path& 
     }
   }
   const auto type = typeForSaving(url);
-  auto document = SVGQuarvelDocument::fromConfiguration({type, FileWrapper::fromURL(url)});
+  auto wrapper = FileWrapper::fromURL(url);
+  const auto entityTag = wrapper.entityTag;
+  auto document = SVGQuarvelDocument::fromConfiguration({type, std::move(wrapper)});
   auto record = add(std::move(document), type, url, display);
+  record->entityTag_ = entityTag;
   if (noteNewRecentDocument_) noteNewRecentDocument_(url);
   return record;
 }
 
-void DocumentController::save(DocumentRecord& record) {
+void DocumentController::save(DocumentRecord& record, bool overwriteChanges) {
   if (!record.fileURL_) {
     throw CocoaError(CocoaError::fileWriteUnknown,
                      "The document \u201c" + record.displayName() + "\u201d has no file yet; choose where to save it.");
   }
-  saveAs(record, *record.fileURL_, record.fileType_);
+  write(record, *record.fileURL_, record.fileType_, overwriteChanges ? std::nullopt : record.entityTag_);
 }
 
 void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type) {
+  // Two windows never own one file: each save would overwrite the other's.
+  std::vector<DocumentRecordPtr> holders;
+  for (const auto& other : documents_) {
+    if (other.get() == &record || !other->fileURL_ || !sameFile(*other->fileURL_, url)) continue;
+    if (other->isDocumentEdited()) {
+      const std::string window = windowNamer_ ? windowNamer_(*other) : other->displayName();
+      throw CocoaError(CocoaError::fileWriteUnknown,
+                       "The file \u201c" + url.filename().string() + "\u201d is open in the window \u201c" + window +
+                           "\u201d, which has unsaved changes. Save or close that window first.");
+    }
+    holders.push_back(other);
+  }
+  const bool ownFile = record.fileURL_ && sameFile(*record.fileURL_, url);
+  write(record, url, type, ownFile ? record.entityTag_ : std::nullopt);
+  for (const auto& holder : holders) {
+    if (closer_) {
+      closer_(holder);
+    } else {
+      close(*holder);
+    }
+  }
+}
+
+void DocumentController::write(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
+                               const std::optional<std::string>& expectedEntityTag) {
   const auto& document = *record.document();
-  const auto content = record.currentContent();
   std::optional<FileWrapper> existing;
   const auto snapshot = document.snapshot(type);
   const auto file = document.fileWrapper(snapshot, {type, existing});
-  file.write(url);  // replaces the file as a whole or throws, leaving it as it was
+  // Replaces the file as a whole or throws, leaving it as it was.
+  auto entityTag = file.write(url, expectedEntityTag);
   record.fileURL_ = url;
   record.fileType_ = type;
-  record.savedContent_ = content;
+  record.entityTag_ = std::move(entityTag);
+  record.noteSaved(type);
   if (noteNewRecentDocument_) noteNewRecentDocument_(url);
 }
 

@@ -1,5 +1,6 @@
 // The open documents of the application: creating untitled documents, opening document files,
-// saving them (always atomically), their titles and edited state, and closing them.
+// saving them (always atomically, never over a file another program changed or another window
+// holds), their titles and edited state, and closing them.
 #pragma once
 
 #include <filesystem>
@@ -23,20 +24,35 @@ class DocumentRecord {
   const UTType& fileType() const { return fileType_; }
   /// The file's name, or "Untitled", "Untitled 2", ... while untitled.
   std::string displayName() const;
-  /// Whether the SVG, the Swift or the settings differ from what was opened or last saved.
+  /// Whether the document holds work that no file holds: an SVG, Swift or settings that differ
+  /// from what was opened or last saved. An SVG file holds the SVG (Swift generated from it needs
+  /// no saving, hand-edited Swift does); a Swift source file holds the Swift.
   bool isDocumentEdited() const;
+  /// Whether what the document's own file takes differs from what it holds.
+  bool isFileContentEdited() const;
+  /// The text that was edited and that the document's file cannot take ("Swift" for an SVG file,
+  /// "SVG" for a Swift source file); none when the file takes all of the edits.
+  std::optional<std::string> editedTextOutsideFile() const;
+  /// The identity of the file as it was last read or written (see `FileWrapper::entityTag`).
+  const std::optional<std::string>& fileEntityTag() const { return entityTag_; }
 
  private:
   friend class DocumentController;
   DocumentRecord(std::shared_ptr<SVGQuarvelDocument> document, UTType fileType)
       : document_(std::move(document)), fileType_(std::move(fileType)) {}
   SVGQuarvelDocument::Snapshot currentContent() const;
+  bool isSVGEdited() const;
+  bool isSwiftEdited() const;
+  /// Notes what a file of `type` took of the document as saved.
+  void noteSaved(const UTType& type);
 
   std::shared_ptr<SVGQuarvelDocument> document_;
   std::optional<std::filesystem::path> fileURL_;
   UTType fileType_;
   int untitledNumber_ = 0;
+  // What files hold of the document: its texts and settings as last opened or saved.
   SVGQuarvelDocument::Snapshot savedContent_;
+  std::optional<std::string> entityTag_;
 };
 
 using DocumentRecordPtr = std::shared_ptr<DocumentRecord>;
@@ -49,6 +65,10 @@ class DocumentController {
   using Presenter = std::function<void(const DocumentRecordPtr&)>;
   /// Learns of a file that was opened as a document or saved (for the recent documents).
   using NoteNewRecentDocument = std::function<void(const std::filesystem::path&)>;
+  /// Closes the window of a document (which then calls `close`).
+  using Closer = std::function<void(const DocumentRecordPtr&)>;
+  /// Names the window of a document as its user sees it (its title).
+  using WindowNamer = std::function<std::string(const DocumentRecord&)>;
 
   DocumentController();
 
@@ -58,6 +78,8 @@ class DocumentController {
   void setDocumentFactory(DocumentFactory factory);
   void setPresenter(Presenter presenter);
   void setNoteNewRecentDocument(NoteNewRecentDocument note) { noteNewRecentDocument_ = std::move(note); }
+  void setCloser(Closer closer) { closer_ = std::move(closer); }
+  void setWindowNamer(WindowNamer namer) { windowNamer_ = std::move(namer); }
 
   /// The open documents, oldest first.
   const std::vector<DocumentRecordPtr>& documents() const { return documents_; }
@@ -74,11 +96,16 @@ class DocumentController {
   DocumentRecordPtr openDocument(const std::filesystem::path& url, bool display);
 
   /// Saves to the document's file. Throws `CocoaError`; an untitled document throws too (it
-  /// needs `saveAs`). A failed save leaves the file and the edited state as they were.
-  void save(DocumentRecord& record);
+  /// needs `saveAs`). A failed save leaves the file and the edited state as they were. A file
+  /// that another program changed since it was opened or last saved throws `FileChangedError`
+  /// and is left alone, unless `overwriteChanges` is set.
+  void save(DocumentRecord& record, bool overwriteChanges = false);
   /// Saves to `url` as `type`; afterwards the document belongs to that file. The document type
-  /// writes the document file, SVG the SVG text, Swift source the Swift text. On failure nothing
-  /// changes (the error is thrown). The file becomes a recent document.
+  /// writes the document file, SVG the SVG text, Swift source the Swift text (an export of that
+  /// text: what the file does not take stays edited). On failure nothing changes (the error is
+  /// thrown). A file that another open document belongs to is refused with a `CocoaError` naming
+  /// that window when it has unsaved changes; otherwise that window is closed once the save has
+  /// succeeded. The file becomes a recent document.
   void saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type);
   /// Removes the document from the open documents.
   void close(const DocumentRecord& record);
@@ -94,10 +121,14 @@ class DocumentController {
   DocumentRecordPtr add(std::shared_ptr<SVGQuarvelDocument> document, UTType type,
                         std::optional<std::filesystem::path> url, bool display);
   int nextUntitledNumber() const;
+  void write(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
+             const std::optional<std::string>& expectedEntityTag);
 
   DocumentFactory factory_;
   Presenter presenter_;
   NoteNewRecentDocument noteNewRecentDocument_;
+  Closer closer_;
+  WindowNamer windowNamer_;
   std::vector<DocumentRecordPtr> documents_;
 };
 

@@ -1,6 +1,7 @@
 // What a document needs of files: content types, file errors with their codes,
-// file wrappers read from and written to disk (atomically), the read and write
-// configurations of a document, and text files read with their encoding detected.
+// file wrappers read from and written to disk (atomically, refusing to overwrite a
+// file that changed since it was read), the read and write configurations of a
+// document, and text files read with their encoding detected.
 #pragma once
 
 #include <filesystem>
@@ -69,6 +70,13 @@ class CocoaError : public std::runtime_error {
   Code code_;
 };
 
+/// A save refused because the file on disk is no longer the one that was read or last written
+/// (another program replaced or rewrote it). Nothing was written.
+class FileChangedError : public CocoaError {
+ public:
+  explicit FileChangedError(const std::string& message) : CocoaError(fileWriteUnknown, message) {}
+};
+
 /// A file's contents in memory: a regular file with its bytes, or a directory (which has no
 /// regular contents), with the name it had on disk.
 class FileWrapper {
@@ -88,12 +96,20 @@ class FileWrapper {
 
   std::optional<std::string> filename;
   std::optional<std::string> preferredFilename;
+  /// The identity of the file as it was read (its entity tag, device and inode): it changes
+  /// whenever the file is rewritten or replaced. None for wrappers made in memory; empty when the file kept changing
+  /// while it was read (a save then counts it as changed).
+  std::optional<std::string> entityTag;
 
   /// Replaces the file at `url` with the contents, atomically: the bytes go to a new file beside
   /// it, are flushed to disk, and the new file is renamed over the old one, so the old file stays
-  /// whole when anything fails. Writing through a symbolic link replaces the file it points to.
-  /// Failures throw a `CocoaError`; directories cannot be written.
-  void write(const std::filesystem::path& url) const;
+  /// whole when anything fails. Writing through a symbolic link replaces the file it points to and
+  /// keeps the link. A file without write permission is not replaced. With `expectedEntityTag`,
+  /// a file whose identity is no longer that one throws `FileChangedError` and stays as it is (a
+  /// file that no longer exists is written anew). Other failures throw a `CocoaError`;
+  /// directories cannot be written. Returns the identity of the written file.
+  std::string write(const std::filesystem::path& url,
+                    const std::optional<std::string>& expectedEntityTag = std::nullopt) const;
 
   std::string description() const;
 

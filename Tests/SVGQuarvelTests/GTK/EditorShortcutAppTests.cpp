@@ -1,6 +1,6 @@
-// The copy shortcuts of a document window, pressed through the X server in the real application:
+// The shortcuts of a document window, pressed through the X server in the real application:
 // Shift+Ctrl+C copies the generated Swift whichever editor has the focus, Ctrl+C copies the
-// focused editor's selection.
+// focused editor's selection, Ctrl+K drops the Swift edits.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -27,7 +27,7 @@ struct RunningApp {
         std::vector<std::string>{"GDK_DEBUG=gl-disable", "GSK_RENDERER=cairo", "WEBKIT_DISABLE_COMPOSITING_MODE=1",
                                  "LIBGL_ALWAYS_SOFTWARE=1", std::string("QUARVEL_RESOURCES=") + QUARVEL_TEST_RESOURCE_DIR},
         (output / logName).string());
-    window = x.findWindow("Untitled", 30);
+    window = x.findWindow("Untitled", 120);
     if (!window) return;
     frame = x.geometry(*window);
     x.focus(*window);
@@ -76,6 +76,30 @@ TEST(EditorShortcutAppTests, ShiftCtrlCCopiesTheSwiftFromEitherEditor) {
   ASSERT_TRUE(part);
   EXPECT_EQ(*part, swift.substr(swift.size() - 2)) << "Ctrl+C copies the Swift editor's selection; " << png;
   EXPECT_EQ(app.copied("shift+ctrl+c", part), swift) << "Shift+Ctrl+C in the Swift editor; " << png;
+}
+
+TEST(EditorShortcutAppTests, CtrlKDropsTheSwiftEditsTypedByHand) {
+  RunningApp app("editor-drop-changes-app.log");
+  ASSERT_TRUE(app.x.ok()) << "needs an X server with XTest: run under xvfb-run";
+  ASSERT_TRUE(app.window) << "no application window; see " << (output / "editor-drop-changes-app.log");
+  const std::string swift = SVGQuarvelDocument::newDocument()->swift.get();
+  ASSERT_EQ(app.copied("shift+ctrl+c", std::nullopt), swift);
+
+  // Nothing to drop yet: the Swift stays the generated code.
+  app.x.key("ctrl+k");
+  EXPECT_EQ(app.copied("shift+ctrl+c", std::nullopt), swift);
+
+  app.clickAt(0.85, 0.75);
+  app.x.key("ctrl+End");
+  app.x.type("// mine");
+  EXPECT_EQ(app.copied("shift+ctrl+c", swift), swift + "// mine");
+  EXPECT_TRUE(app.x.findWindow("Untitled \u2014 Edited", 10).has_value());
+  app.x.grab(app.frame).savePNG((output / "editor-drop-changes-edited.png").string());
+
+  app.x.key("ctrl+k");
+  EXPECT_EQ(app.copied("shift+ctrl+c", swift + "// mine"), swift) << "Ctrl+K did not drop the edits";
+  EXPECT_TRUE(app.x.findWindow("Untitled", 10).has_value());
+  app.x.grab(app.frame).savePNG((output / "editor-drop-changes-dropped.png").string());
 }
 
 }  // namespace

@@ -315,6 +315,7 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
   cookie.value = trimmed(parts[0].substr(equals + 1));
   if (cookie.name.empty()) return std::nullopt;
   cookie.domain = *host;
+  cookie.isHostOnly = true;
   cookie.path = defaultPath(url);
   std::optional<Fennix::Date> expires;
   std::optional<Fennix::Date> maxAge;
@@ -329,12 +330,15 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
         // A site whose host is itself an IP address or a public suffix may only set cookies for
         // that host.
         cookie.domain = domain;
+        cookie.isHostOnly = true;
         continue;
       }
       // A public suffix would send the cookie to every site registered under it.
       if (isPublicSuffix(domain)) return std::nullopt;
-      cookie.domain = domain == *host ? domain : "." + domain;
-      if (domain == *host && value[0] == '.') cookie.domain = "." + domain;
+      // A domain that names the host itself without the leading dot keeps the cookie with the
+      // host, as a cookie without the attribute.
+      cookie.isHostOnly = domain == *host && value[0] != '.';
+      cookie.domain = cookie.isHostOnly ? domain : "." + domain;
     } else if (attribute == "path" && !value.empty() && value[0] == '/') {
       cookie.path = value;
     } else if (attribute == "expires") {
@@ -358,14 +362,32 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
   return cookie;
 }
 
+/// Whether a request to `host` carries the cookie, path and scheme aside.
+bool cookieMatchesHost(const HTTPCookie& cookie, const std::string& host) {
+  const std::string& domain = cookie.domain;
+  const bool domainCookie = !cookie.isHostOnly && !domain.empty() && domain[0] == '.';
+  if (domainCookie ? !domainMatches(host, domain.substr(1)) : host != domain) return false;
+  return !(domainCookie && isPublicSuffix(domain.substr(1)));
+}
+
+/// The site a cookie's domain or a host belongs to: its registrable domain ("example.co.uk" for
+/// "www.example.co.uk"), or the name itself for an IP address, a public suffix or a name the
+/// suffix list cannot place. Every host a cookie matches belongs to the cookie's site.
+std::string siteOf(const std::string& name) {
+  std::string domain = lowercased(name);
+  while (!domain.empty() && domain[0] == '.') domain.erase(0, 1);
+  if (domain.empty() || isIPAddress(domain)) return domain;
+  if (const psl_ctx_t* list = psl_builtin()) {
+    if (const char* registrable = psl_registrable_domain(list, domain.c_str())) return registrable;
+  }
+  return domain;
+}
+
 }  // namespace
 
 bool HTTPCookie::matches(const URL& url) const {
   const auto host = url.host();
-  if (!host) return false;
-  const bool domainCookie = !domain.empty() && domain[0] == '.';
-  if (domainCookie ? !domainMatches(*host, domain.substr(1)) : *host != domain) return false;
-  if (domainCookie && isPublicSuffix(domain.substr(1))) return false;
+  if (!host || !cookieMatchesHost(*this, *host)) return false;
   std::string requestPath = url.path();
   if (requestPath.empty()) requestPath = "/";
   if (!pathMatches(requestPath, path)) return false;
@@ -405,13 +427,18 @@ const std::shared_ptr<HTTPCookieStorage>& HTTPCookieStorage::shared() {
 
 std::vector<HTTPCookie> HTTPCookieStorage::cookies() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return cookies_;
+  std::vector<HTTPCookie> all;
+  all.reserve(cookies_.size());
+  for (const auto& [sequence, cookie] : cookies_) all.push_back(cookie);
+  return all;
 }
 
 std::vector<HTTPCookie> HTTPCookieStorage::cookies(const URL& forURL) const {
+  const auto host = forURL.host();
+  if (!host) return {};
   const auto now = std::chrono::system_clock::now();
   std::vector<HTTPCookie> matching;
-  for (const auto& cookie : cookies()) {
+  for (const auto& cookie : cookiesForHost(*host)) {
     if (!cookie.isExpired(now) && cookie.matches(forURL)) matching.push_back(cookie);
   }
   std::stable_sort(matching.begin(), matching.end(),
@@ -419,24 +446,64 @@ std::vector<HTTPCookie> HTTPCookieStorage::cookies(const URL& forURL) const {
   return matching;
 }
 
-void HTTPCookieStorage::setCookie(const HTTPCookie& cookie) {
+std::vector<HTTPCookie> HTTPCookieStorage::cookiesForHost(const std::string& host) const {
+  const std::string site = siteOf(host);
   std::lock_guard<std::mutex> lock(mutex_);
-  std::erase_if(cookies_, [&](const HTTPCookie& stored) {
-    return stored.name == cookie.name && stored.domain == cookie.domain && stored.path == cookie.path;
-  });
-  if (!cookie.isExpired(std::chrono::system_clock::now())) cookies_.push_back(cookie);
+  std::vector<HTTPCookie> matching;
+  const auto found = bySite_.find(site);
+  if (found == bySite_.end()) return matching;
+  for (const auto sequence : found->second) {
+    const auto& cookie = cookies_.at(sequence);
+    if (cookieMatchesHost(cookie, host)) matching.push_back(cookie);
+  }
+  return matching;
+}
+
+void HTTPCookieStorage::removeLocked(std::uint64_t sequence) {
+  const auto found = cookies_.find(sequence);
+  if (found == cookies_.end()) return;
+  const HTTPCookie& cookie = found->second;
+  byKey_.erase({cookie.name, cookie.domain, cookie.path});
+  const auto site = bySite_.find(siteOf(cookie.domain));
+  if (site != bySite_.end()) {
+    site->second.erase(sequence);
+    if (site->second.empty()) bySite_.erase(site);
+  }
+  if (cookie.expiresDate) byExpiry_.erase({*cookie.expiresDate, sequence});
+  cookies_.erase(found);
+}
+
+void HTTPCookieStorage::setCookie(const HTTPCookie& cookie) {
+  const auto now = std::chrono::system_clock::now();
+  const std::string site = siteOf(cookie.domain);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (const auto same = byKey_.find({cookie.name, cookie.domain, cookie.path}); same != byKey_.end()) {
+    removeLocked(same->second);
+  }
+  while (!byExpiry_.empty() && byExpiry_.begin()->first <= now) removeLocked(byExpiry_.begin()->second);
+  if (cookie.isExpired(now)) return;
+
+  const std::uint64_t sequence = nextSequence_++;
+  cookies_.emplace(sequence, cookie);
+  byKey_.emplace(Key{cookie.name, cookie.domain, cookie.path}, sequence);
+  auto& ofSite = bySite_[site];
+  ofSite.insert(sequence);
+  if (cookie.expiresDate) byExpiry_.emplace(*cookie.expiresDate, sequence);
+  // The cookies set longest ago make room: of the site first, then of the whole store.
+  if (ofSite.size() > maximumCookiesPerSite) removeLocked(*ofSite.begin());
+  if (cookies_.size() > maximumCookies) removeLocked(cookies_.begin()->first);
 }
 
 void HTTPCookieStorage::deleteCookie(const HTTPCookie& cookie) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto found = std::find_if(cookies_.begin(), cookies_.end(), [&](const HTTPCookie& stored) {
-    return stored.name == cookie.name && stored.domain == cookie.domain && stored.path == cookie.path;
-  });
-  if (found != cookies_.end()) cookies_.erase(found);
+  if (const auto found = byKey_.find({cookie.name, cookie.domain, cookie.path}); found != byKey_.end()) {
+    removeLocked(found->second);
+  }
 }
 
 std::optional<HTTPCookie> HTTPCookieStorage::cookie(const std::string& name) const {
-  for (const auto& stored : cookies()) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const auto& [sequence, stored] : cookies_) {
     if (stored.name == name) return stored;
   }
   return std::nullopt;

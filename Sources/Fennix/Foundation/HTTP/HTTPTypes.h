@@ -7,7 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -65,7 +67,8 @@ class URLRequest {
   std::optional<URL> url;
   std::string httpMethod = "GET";
   std::optional<Fennix::Data> httpBody;
-  /// Seconds without progress before the request fails.
+  /// Seconds without progress before the request fails: infinity waits for ever, other values
+  /// wait at least 1 s and at most a day; a request with NaN or a negative value is refused.
   double timeoutInterval = 60.0;
 
  private:
@@ -137,6 +140,10 @@ class HTTPCookie {
   std::string value;
   /// The host of a host-only cookie, or "." and the domain of a domain cookie.
   std::string domain;
+  /// A cookie set without a domain attribute goes back to exactly the host that set it, whatever
+  /// its domain text says; only a cookie without this flag whose domain starts with "." is sent to
+  /// the names under that domain.
+  bool isHostOnly = false;
   std::string path = "/";
   std::optional<Fennix::Date> expiresDate;
   bool isSecure = false;
@@ -159,14 +166,23 @@ class HTTPCookie {
 };
 
 /// The cookies kept between requests. A cookie replaces one of the same name, domain and path;
-/// an expired one removes it.
+/// an expired one removes it. The store is bounded as RFC 6265 §6.1 suggests: expired cookies go
+/// first, then a site (a registrable domain with the names under it) keeps its 50 cookies set
+/// last, and the store its 3000 cookies set last.
 class HTTPCookieStorage {
  public:
+  static constexpr std::size_t maximumCookiesPerSite = 50;
+  static constexpr std::size_t maximumCookies = 3000;
+
   static const std::shared_ptr<HTTPCookieStorage>& shared();
 
+  /// Every cookie, in the order they were set (a replaced cookie counts as set anew).
   std::vector<HTTPCookie> cookies() const;
   /// The cookies a request to `url` carries, unexpired, longer paths first.
   std::vector<HTTPCookie> cookies(const URL& forURL) const;
+  /// The cookies whose domain matches `host`, whatever their path or expiry, in the order set;
+  /// found without looking at the cookies of other sites.
+  std::vector<HTTPCookie> cookiesForHost(const std::string& host) const;
   void setCookie(const HTTPCookie& cookie);
   void deleteCookie(const HTTPCookie& cookie);
 
@@ -176,6 +192,14 @@ class HTTPCookieStorage {
   std::vector<HTTPCookie> deleteCookiesWithName(const std::string& name);
 
  private:
+  using Key = std::tuple<std::string, std::string, std::string>;  // name, domain, path
+  void removeLocked(std::uint64_t sequence);
+
   mutable std::mutex mutex_;
-  std::vector<HTTPCookie> cookies_;
+  std::uint64_t nextSequence_ = 0;
+  /// The cookies by the order they were set in.
+  std::map<std::uint64_t, HTTPCookie> cookies_;
+  std::map<Key, std::uint64_t> byKey_;
+  std::map<std::string, std::set<std::uint64_t>> bySite_;
+  std::set<std::pair<Fennix::Date, std::uint64_t>> byExpiry_;
 };

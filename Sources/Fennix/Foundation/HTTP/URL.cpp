@@ -1,5 +1,6 @@
 #include "Fennix/Foundation/HTTP/URL.h"
 
+#include <algorithm>
 #include <cctype>
 #include <string_view>
 
@@ -31,6 +32,45 @@ bool isValidReference(std::string_view text) {
     }
   }
   return true;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+/// The host of an authority ("user@host:port"), lowercased; none when the authority is malformed:
+/// an unclosed or misplaced bracket, an IP literal with other characters than an address holds,
+/// an empty label, a leading or trailing dot, a character a host name cannot hold, or a port that
+/// is not a number. An empty authority has the empty host.
+std::optional<std::string> hostOfAuthority(std::string_view authority) {
+  if (auto at = authority.rfind('@'); at != std::string_view::npos) authority = authority.substr(at + 1);
+  std::string_view host = authority;
+  std::string_view port;
+  if (!authority.empty() && authority[0] == '[') {
+    const auto close = authority.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    host = authority.substr(1, close - 1);
+    const auto rest = authority.substr(close + 1);
+    if (!rest.empty() && rest[0] != ':') return std::nullopt;
+    if (!rest.empty()) port = rest.substr(1);
+    if (host.empty() || !std::all_of(host.begin(), host.end(), [](char c) { return isHex(c) || c == ':' || c == '.'; })) {
+      return std::nullopt;
+    }
+  } else {
+    if (auto colon = authority.rfind(':'); colon != std::string_view::npos) {
+      host = authority.substr(0, colon);
+      port = authority.substr(colon + 1);
+    }
+    if (!host.empty()) {
+      if (host.front() == '.' || host.back() == '.' || host.find("..") != std::string_view::npos) return std::nullopt;
+      const bool nameCharacters = std::all_of(host.begin(), host.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.';
+      });
+      if (!nameCharacters) return std::nullopt;
+    }
+  }
+  if (!std::all_of(port.begin(), port.end(), isDigit)) return std::nullopt;
+  std::string lowered(host);
+  for (auto& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lowered;
 }
 
 struct Parts {
@@ -176,15 +216,7 @@ std::optional<std::string> URL::scheme() const {
 std::optional<std::string> URL::host() const {
   auto authority = split(absoluteString()).authority;
   if (!authority) return std::nullopt;
-  std::string host = *authority;
-  if (auto at = host.rfind('@'); at != std::string::npos) host = host.substr(at + 1);
-  if (!host.empty() && host[0] == '[') {
-    auto close = host.find(']');
-    return close == std::string::npos ? host.substr(1) : host.substr(1, close - 1);
-  }
-  if (auto colon = host.rfind(':'); colon != std::string::npos) host = host.substr(0, colon);
-  for (auto& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return host;
+  return hostOfAuthority(*authority);
 }
 
 std::optional<int> URL::port() const {
@@ -209,8 +241,9 @@ std::string URL::path() const { return split(absoluteString()).path; }
 std::optional<std::string> URL::query() const { return split(absoluteString()).query; }
 
 std::string URL::percentEncodeQueryComponent(const std::string& text) {
-  // Characters a query allows, less the ones that separate items.
-  static const std::string_view allowed = "-._~!$'()*+,;:@/?";
+  // Characters a query allows, less the ones that separate items and the ones form decoders
+  // read otherwise: "+" as a space, ";" as another separator.
+  static const std::string_view allowed = "-._~!$'()*,:@/?";
   static const char digits[] = "0123456789ABCDEF";
   std::string encoded;
   for (unsigned char c : text) {

@@ -3,13 +3,18 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <mutex>
+#include <set>
 #include <tuple>
 
+#include "Fennix/Operations/HTTP/HTTPWire.h"
 #include "Fennix/console/Console.h"
 
 namespace {
@@ -60,7 +65,10 @@ struct Transfer {
   const std::atomic<bool>* cancelled = nullptr;
 };
 
-constexpr std::size_t maximumHeaderBytes = 1024 * 1024;
+/// The most header bytes a response may have. libcurl gives up on a header of more than 300 KB
+/// in all (as a receive error) and on a line of more than 100 KB; stopping at 200 KB first tells
+/// the first case apart as the server's fault.
+constexpr std::size_t maximumHeaderBytes = 200 * 1024;
 
 std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* context) {
   auto* transfer = static_cast<Transfer*>(context);
@@ -144,6 +152,8 @@ std::optional<std::string> netscapeLine(const HTTPCookie& cookie) {
     if (field->find_first_of("\t\r\n") != std::string::npos) return std::nullopt;
   }
   if (cookie.name.empty() || cookie.domain.empty() || cookie.domain == ".") return std::nullopt;
+  // A host-only cookie whose text starts with "." names no host: no request carries it.
+  if (cookie.isHostOnly && cookie.domain[0] == '.') return std::nullopt;
   const bool domainCookie = cookie.domain[0] == '.';
   long long expires = 0;
   if (cookie.expiresDate) {
@@ -176,6 +186,7 @@ std::optional<HTTPCookie> cookieOfNetscapeLine(std::string line) {
   while (!domain.empty() && domain[0] == '.') domain.erase(0, 1);
   if (domain.empty() || fields[5].empty()) return std::nullopt;
   cookie.domain = domainCookie ? "." + domain : domain;
+  cookie.isHostOnly = !domainCookie;
   cookie.path = fields[2].empty() ? "/" : fields[2];
   cookie.isSecure = fields[3] == "TRUE";
   long long expires = 0;
@@ -193,25 +204,36 @@ std::optional<HTTPCookie> cookieOfNetscapeLine(std::string line) {
   return cookie;
 }
 
-/// Hands the store's cookies to the engine of a transfer; answers the lines given, by cookie.
-std::map<std::tuple<std::string, std::string, std::string>, std::string> feedCookies(CURL* curl,
-                                                                                    const HTTPCookieStorage& storage) {
-  std::map<std::tuple<std::string, std::string, std::string>, std::string> fed;
+using FedCookies = std::map<std::tuple<std::string, std::string, std::string>, std::string>;
+
+/// Hands the engine of a transfer the store's cookies that can match `host` and that it was not
+/// given before nor holds already (a cookie an earlier response of the transfer set or removed
+/// stays as that response left it); notes the lines given, by cookie.
+void feedCookies(CURL* curl, const HTTPCookieStorage& storage, const std::string& host, FedCookies& fed) {
+  std::set<std::tuple<std::string, std::string, std::string>> held;
+  curl_slist* lines = nullptr;
+  if (!fed.empty() && curl_easy_getinfo(curl, CURLINFO_COOKIELIST, &lines) == CURLE_OK) {
+    for (curl_slist* item = lines; item != nullptr; item = item->next) {
+      const auto cookie = item->data != nullptr ? cookieOfNetscapeLine(item->data) : std::nullopt;
+      if (cookie) held.emplace(cookie->name, cookie->domain, cookie->path);
+    }
+  }
+  curl_slist_free_all(lines);
   const auto now = std::chrono::system_clock::now();
-  for (const auto& cookie : storage.cookies()) {
+  for (const auto& cookie : storage.cookiesForHost(host)) {
     if (cookie.isExpired(now)) continue;
+    auto key = std::make_tuple(cookie.name, cookie.domain, cookie.path);
+    if (fed.count(key) != 0 || held.count(key) != 0) continue;
     const auto line = netscapeLine(cookie);
     if (!line) continue;
     curl_easy_setopt(curl, CURLOPT_COOKIELIST, line->c_str());
-    fed[{cookie.name, cookie.domain, cookie.path}] = *line;
+    fed.emplace(std::move(key), *line);
   }
-  return fed;
 }
 
 /// Stores what the transfer's engine holds after it: cookies set or changed by any response of
 /// the transfer are stored, cookies the responses removed are deleted.
-void storeCookies(CURL* curl, HTTPCookieStorage& storage,
-                  std::map<std::tuple<std::string, std::string, std::string>, std::string> fed) {
+void storeCookies(CURL* curl, HTTPCookieStorage& storage, FedCookies fed) {
   curl_slist* lines = nullptr;
   if (curl_easy_getinfo(curl, CURLINFO_COOKIELIST, &lines) != CURLE_OK) return;
   for (curl_slist* item = lines; item != nullptr; item = item->next) {
@@ -227,6 +249,215 @@ void storeCookies(CURL* curl, HTTPCookieStorage& storage,
   for (const auto& [key, line] : fed) {
     if (auto gone = cookieOfNetscapeLine(line)) storage.deleteCookie(*gone);
   }
+}
+
+// ---------------------------------------------------------------------------
+// Transfers
+
+constexpr int maximumRedirects = 16;
+
+/// One request of a transfer: the one asked for, then each redirect followed.
+struct Hop {
+  URL url;
+  std::string method;
+  std::optional<Fennix::Data> body;
+  std::vector<std::pair<std::string, std::string>> headers;
+};
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+void removeFields(Hop& hop, std::initializer_list<const char*> names) {
+  std::erase_if(hop.headers, [&](const auto& field) {
+    return std::any_of(names.begin(), names.end(), [&](const char* name) { return equalsIgnoringCase(field.first, name); });
+  });
+}
+
+bool isFollowedRedirect(long status) {
+  return status == 300 || status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+int portOf(const URL& url) { return url.port().value_or(url.scheme() == "https" ? 443 : 80); }
+
+bool sameOrigin(const URL& a, const URL& b) {
+  return a.scheme() == b.scheme() && a.host() == b.host() && portOf(a) == portOf(b);
+}
+
+/// Turns the hop into the request that follows a redirect answered with `status` (RFC 9110
+/// §15.4): after 303 every method but HEAD becomes GET, after 301 and 302 only POST does, and
+/// 300, 307 and 308 keep the method and the content. A request turned into a GET loses its
+/// content and the fields that describe it. Off the request's origin (`ownOrigin` false) its own
+/// "Authorization", "Cookie" and "Host" fields are dropped.
+void followRedirect(Hop& hop, long status, URL target, bool ownOrigin) {
+  const bool becomesGET = (status == 303 && hop.method != "HEAD") || ((status == 301 || status == 302) && hop.method == "POST");
+  if (becomesGET) {
+    hop.method = "GET";
+    hop.body.reset();
+    removeFields(hop, {"Content-Type", "Content-Length", "Content-Encoding", "Content-Language", "Content-Location",
+                       "Digest", "Last-Modified"});
+  }
+  if (!ownOrigin) removeFields(hop, {"Authorization", "Cookie", "Host"});
+  hop.url = std::move(target);
+}
+
+/// Sets the hop's method and content on the transfer, undoing what an earlier hop set.
+void setMethod(CURL* curl, const Hop& hop) {
+  curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
+  if (hop.method == "HEAD") {
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    return;
+  }
+  if (hop.method == "GET" && !hop.body) return;
+  if (hop.method != "POST") curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, hop.method.c_str());
+  if (hop.body || hop.method == "POST") {
+    static const Fennix::Data empty;
+    const Fennix::Data& body = hop.body ? *hop.body : empty;
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, body.empty() ? "" : reinterpret_cast<const char*>(body.data()));
+  }
+}
+
+/// Time-outs of `interval` seconds without progress (already checked to be a number of at least
+/// 0): an infinite interval waits for ever, others wait at least a second and at most a day.
+void setTimeouts(CURL* curl, double interval) {
+  if (std::isinf(interval)) {
+    // The longest wait for a connection libcurl takes (0 would mean its default of 300 s).
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(std::numeric_limits<int>::max() / 1000));
+    return;
+  }
+  const long seconds = static_cast<long>(std::clamp(interval, 1.0, 24.0 * 3600));
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, seconds);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, seconds);
+}
+
+/// The loading error of a failed hop.
+Fennix::ErrorRef errorOfResult(CURLcode result, CURL* curl, const Transfer& transfer, const Hop& hop) {
+  switch (result) {
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      // The scheme was checked before the transfer: what libcurl did not take is the reply.
+      return urlError(URLErrorCode::badServerResponse, "the server's reply is not HTTP");
+    case CURLE_OUT_OF_MEMORY: {
+      // libcurl's limits on the request's head and on each line of the response's head.
+      long sent = 0;
+      curl_easy_getinfo(curl, CURLINFO_REQUEST_SIZE, &sent);
+      if (sent > 0) return urlError(URLErrorCode::badServerResponse, "a header line of the response is too long");
+      std::size_t fieldBytes = 0;
+      for (const auto& [name, value] : hop.headers) fieldBytes += name.size() + value.size();
+      if (hop.url.absoluteString().size() > fieldBytes) return urlError(URLErrorCode::badURL, "the URL is too long");
+      return urlError(URLErrorCode::unknown, "the request's header fields are too long");
+    }
+    case CURLE_WRITE_ERROR:
+      if (transfer.headerBytes > maximumHeaderBytes) {
+        return urlError(URLErrorCode::badServerResponse, "the response's header is too large");
+      }
+      break;
+    default: break;
+  }
+  return urlError(codeOfCurlResult(result), curl_easy_strerror(result));
+}
+
+struct Outcome {
+  Fennix::ErrorRef error;
+  std::shared_ptr<URLResponse> response;
+};
+
+/// Runs the request on `curl`, following redirects itself when the configuration asks for it.
+/// libcurl follows a redirect keeping a custom method but dropping the content, so its own
+/// following would turn a redirected PUT into an empty PUT.
+Outcome runTransfer(CURL* curl, const URLRequest& request, const URLSession::Configuration& configuration,
+                    Transfer& transfer) {
+  const auto& storage = configuration.cookieStorage;
+  // A request that carries a "Cookie" field of its own gets none from the store.
+  const bool storeCookiesToo = storage && !request.value("Cookie");
+  if (storage) curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");  // the engine, without a file
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+  curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
+  setTimeouts(curl, request.timeoutInterval);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, writeHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+
+  Hop hop{request.url->absoluteURL(), request.httpMethod, request.httpBody, request.allHTTPHeaderFields()};
+  const URL origin = hop.url;
+  bool ownOrigin = true;  // once off it, for the rest of the chain
+  FedCookies fedCookies;
+  std::set<std::string> fedHosts;
+  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, curl_slist_free_all);
+  Outcome outcome;
+  CURLcode result = CURLE_OK;
+  for (int redirects = 0;; ++redirects) {
+    const std::string host = hop.url.host().value_or("");
+    if (storeCookiesToo && fedHosts.insert(host).second) feedCookies(curl, *storage, host, fedCookies);
+    const std::string address = hop.url.absoluteString();
+    if (curl_easy_setopt(curl, CURLOPT_URL, address.c_str()) != CURLE_OK) {
+      outcome.error = urlError(URLErrorCode::badURL, "the URL is too long");
+      break;
+    }
+    setMethod(curl, hop);
+    curl_slist* lines = nullptr;
+    for (const auto& line : Fennix::HTTPWire::headerLines(hop.headers)) lines = curl_slist_append(lines, line.c_str());
+    lines = curl_slist_append(lines, "Expect:");
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, lines);
+    headers.reset(lines);
+    transfer.body.clear();
+    transfer.headers.clear();
+    transfer.headerBytes = 0;
+    transfer.tooLarge = false;
+
+    result = curl_easy_perform(curl);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    char* effective = nullptr;
+    curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective);
+    std::optional<URL> responseURL = effective != nullptr ? URL::fromString(effective) : std::nullopt;
+    outcome.response = nullptr;
+    if (status > 0) {
+      outcome.response =
+          std::make_shared<HTTPURLResponse>(responseURL ? *responseURL : hop.url, status, headerFields(transfer.headers));
+    }
+    if (result != CURLE_OK || transfer.cancelled->load() || !configuration.followRedirects || !isFollowedRedirect(status)) {
+      break;
+    }
+    char* location = nullptr;
+    curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);
+    auto target = location != nullptr ? URL::fromString(location) : std::nullopt;
+    if (!target) break;  // nowhere to go: the redirect is the response
+    if (redirects == maximumRedirects) {
+      outcome.error = urlError(URLErrorCode::httpTooManyRedirects, "too many redirects");
+      break;
+    }
+    const auto scheme = target->scheme();
+    if ((scheme != "http" && scheme != "https") || !target->host()) {
+      outcome.error = urlError(URLErrorCode::unsupportedURL, "redirected to an unsupported URL");
+      break;
+    }
+    ownOrigin = ownOrigin && sameOrigin(origin, *target);
+    followRedirect(hop, status, std::move(*target), ownOrigin);
+  }
+
+  // Cookies set along the way count even when a later hop fails.
+  if (storage) storeCookies(curl, *storage, std::move(fedCookies));
+  // Whatever arrived of a transfer that failed or was cancelled is never handed on as a result.
+  if (transfer.cancelled->load()) {
+    outcome.error = urlError(URLErrorCode::cancelled, "cancelled");
+  } else if (!outcome.error && transfer.tooLarge) {
+    outcome.error = urlError(URLErrorCode::dataLengthExceedsMaximum, "resource exceeds maximum size");
+  } else if (!outcome.error && result != CURLE_OK) {
+    outcome.error = errorOfResult(result, curl, transfer, hop);
+  }
+  return outcome;
 }
 
 }  // namespace
@@ -260,79 +491,14 @@ void URLSessionDataTask::perform() {
     error = urlError(URLErrorCode::cancelled, "cancelled");
   } else if (!request_.url || !request_.url->host() || (scheme != "http" && scheme != "https")) {
     error = urlError(URLErrorCode::unsupportedURL, "unsupported URL");
+  } else if (const auto fault = Fennix::HTTPWire::requestFault(request_)) {
+    // Nothing of a request that would break its lines (or whose time-out means nothing) is sent.
+    error = urlError(URLErrorCode::unknown, *fault);
   } else if (CURL* curl = curl_easy_init()) {
-    const std::string address = request_.url->absoluteString();
-    const auto& storage = session_->configuration_.cookieStorage;
-    curl_slist* headers = nullptr;
-    for (const auto& [name, value] : request_.allHTTPHeaderFields()) {
-      headers = curl_slist_append(headers, (name + ": " + value).c_str());
-    }
-    headers = curl_slist_append(headers, "Expect:");
-    std::map<std::tuple<std::string, std::string, std::string>, std::string> fedCookies;
-    if (storage) {
-      curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");  // the engine, without a file
-      // A request that carries a "Cookie" field of its own gets none from the store.
-      if (!request_.value("Cookie")) fedCookies = feedCookies(curl, *storage);
-    }
-
-    curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, session_->configuration_.followRedirects ? 1L : 0L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 16L);
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
-    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
-    const long timeout = std::clamp(static_cast<long>(request_.timeoutInterval), 1L, 24L * 3600);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, timeout);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, timeout);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, writeHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-
-    const std::string& method = request_.httpMethod;
-    if (method == "HEAD") {
-      curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    } else if (method != "GET" || request_.httpBody) {
-      if (method != "POST") curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
-      if (request_.httpBody || method == "POST") {
-        static const Fennix::Data empty;
-        const Fennix::Data& body = request_.httpBody ? *request_.httpBody : empty;
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, body.empty() ? "" : reinterpret_cast<const char*>(body.data()));
-      }
-    }
-
-    const CURLcode result = curl_easy_perform(curl);
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    char* effective = nullptr;
-    curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective);
-    std::optional<URL> responseURL = effective != nullptr ? URL::fromString(effective) : std::nullopt;
-    if (!responseURL) responseURL = request_.url->absoluteURL();
-
-    if (status > 0) {
-      auto http = std::make_shared<HTTPURLResponse>(responseURL, status, headerFields(transfer.headers));
-      response = http;
-    }
-    // Cookies set along the way count even when a later hop fails.
-    if (storage) storeCookies(curl, *storage, std::move(fedCookies));
-    // Whatever arrived of a transfer that failed or was cancelled is never handed on as a result.
-    if (cancelled_.load()) {
-      error = urlError(URLErrorCode::cancelled, "cancelled");
-    } else if (transfer.tooLarge) {
-      error = urlError(URLErrorCode::dataLengthExceedsMaximum, "resource exceeds maximum size");
-    } else if (result != CURLE_OK) {
-      error = urlError(codeOfCurlResult(result), curl_easy_strerror(result));
-    }
-    curl_slist_free_all(headers);
+    auto outcome = runTransfer(curl, request_, session_->configuration_, transfer);
     curl_easy_cleanup(curl);
+    error = std::move(outcome.error);
+    response = std::move(outcome.response);
   } else {
     error = urlError(URLErrorCode::unknown, "could not create a transfer");
   }
@@ -414,7 +580,9 @@ std::shared_ptr<URLSessionDataTask> URLSession::jsonTask(const URLRequest& reque
                                                          JSONHandler completionHandler) {
   auto deliver = [queue, completionHandler](Fennix::ErrorRef error, std::optional<nlohmann::json> object) {
     if (queue) {
-      queue->async([completionHandler, error, object = std::move(object)] { completionHandler(error, object); });
+      // The value is moved along, never copied: a copy of a value recurses as deep as it nests.
+      auto held = std::make_shared<std::optional<nlohmann::json>>(std::move(object));
+      queue->async([completionHandler, error, held] { completionHandler(error, std::move(*held)); });
     } else {
       completionHandler(error, std::move(object));
     }
@@ -431,15 +599,16 @@ std::shared_ptr<URLSessionDataTask> URLSession::jsonTask(const URLRequest& reque
       return;
     }
     if (!http->isOK()) console::error("response not OK:", http->description());
-    auto parsed = nlohmann::json::parse(data->begin(), data->end(), nullptr, false);
-    if (parsed.is_discarded() || !(parsed.is_array() || parsed.is_object())) {
+    auto parsed = Fennix::HTTPWire::parseJSON(*data);
+    auto* value = std::get_if<nlohmann::json>(&parsed);
+    if (value == nullptr || !(value->is_array() || value->is_object())) {
       const std::string length = std::to_string(data->size());
       console::error("could not parse JSON data (#" + length + ":", length + " bytes");
-      const char* reason = parsed.is_discarded() ? "the data is not valid JSON" : "the top level is not an array or object";
+      const std::string reason = value == nullptr ? std::get<std::string>(parsed) : "the top level is not an array or object";
       deliver(std::make_shared<QvJSONError>(QvJSONError::ParseError{std::make_shared<Fennix::MessageError>(reason)}),
               std::nullopt);
       return;
     }
-    deliver(nullptr, std::move(parsed));
+    deliver(nullptr, std::move(*value));
   });
 }

@@ -1,8 +1,10 @@
 // A URL session over libcurl: data tasks are created suspended and started by `resume()`; each
 // transfer runs on a global queue and its completion is delivered on the session's delivery
 // queue. Loading failures are `NSError`s of "NSURLErrorDomain" with the platform's codes.
-// Cookies are taken from and stored into the session's cookie store; redirects are followed
-// unless switched off. Response header names are stored in Title-Case.
+// Cookies are taken from and stored into the session's cookie store (each transfer gets those of
+// the hosts it reaches); redirects are followed as HTTP says unless switched off. A request whose
+// method or header fields would break its lines fails before anything is sent. Response header
+// names are stored in Title-Case.
 #pragma once
 
 #include <atomic>
@@ -71,7 +73,9 @@ class URLSessionDataTask : public QvResumable, public std::enable_shared_from_th
 class URLSession : public std::enable_shared_from_this<URLSession> {
  public:
   struct Configuration {
-    /// Whether redirects are followed (at most 16 in a row).
+    /// Whether redirects are followed (at most 16 in a row, to http and https only): after 303
+    /// with GET (HEAD stays HEAD), after 301 and 302 a POST with GET, else with the same method
+    /// and content; the request's "Authorization" and "Cookie" fields go to its own origin only.
     bool followRedirects = true;
     std::shared_ptr<HTTPCookieStorage> cookieStorage = HTTPCookieStorage::shared();
     /// Bodies larger than this fail with `dataLengthExceedsMaximum`.
@@ -150,7 +154,8 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
 
   using JSONHandler = std::function<void(Fennix::ErrorRef, std::optional<nlohmann::json>)>;
   /// A suspended task that delivers exactly one of an error or the body parsed as JSON (an array
-  /// or an object; a 4xx or 5xx body too, after a log line), on `queue` when one is given.
+  /// or an object; a 4xx or 5xx body too, after a log line), on `queue` when one is given. A body
+  /// with more than white space after its value, or nested deeper than 512, is a parse error.
   std::shared_ptr<URLSessionDataTask> jsonTask(const URLRequest& request, std::optional<DispatchQueue> queue,
                                                JSONHandler completionHandler);
 

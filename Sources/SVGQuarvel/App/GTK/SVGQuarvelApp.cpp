@@ -77,7 +77,12 @@ DocumentWindow::DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record)
 DocumentWindow::~DocumentWindow() { changes_.cancel(); }
 
 std::string DocumentWindow::windowTitle() const {
-  return record_->displayName() + (record_->isDocumentEdited() ? " \u2014 Edited" : "");
+  std::string title = record_->displayName();
+  const bool edited = record_->isFileContentEdited();
+  if (edited) title += " \u2014 Edited";
+  // Edits that the document's file cannot take (the Swift of an SVG file, the SVG of a Swift file).
+  if (const auto outside = record_->editedTextOutsideFile()) title += (edited ? ", " : " \u2014 ") + *outside + " Not Saved";
+  return title;
 }
 
 void DocumentWindow::refreshTitle() { set_title(windowTitle()); }
@@ -114,6 +119,8 @@ SVGQuarvelApp::~SVGQuarvelApp() {
   // The recent files and the document controller live on with the process.
   recentChanged_.disconnect();
   if (recentManager_) DocumentController::shared().setNoteNewRecentDocument(nullptr);
+  DocumentController::shared().setCloser(nullptr);
+  DocumentController::shared().setWindowNamer(nullptr);
 }
 
 Glib::RefPtr<SVGQuarvelApp> SVGQuarvelApp::create() { return Glib::make_refptr_for_instance(new SVGQuarvelApp()); }
@@ -150,6 +157,15 @@ void SVGQuarvelApp::on_startup() {
   delegate_->setActivityHooks([this] { hold(); }, [this] { release(); });
   DocumentController::shared().setPresenter(
       [this](const SVGQuarvel::DocumentRecordPtr& record) { presentDocument(record); });
+  DocumentController::shared().setCloser([this](const SVGQuarvel::DocumentRecordPtr& record) {
+    if (auto* window = windowFor(record)) window->closeNow();
+  });
+  DocumentController::shared().setWindowNamer([this](const SVGQuarvel::DocumentRecord& record) {
+    for (const auto& window : windows_) {
+      if (window->record().get() == &record) return window->windowTitle();
+    }
+    return record.displayName();
+  });
   // Opened and saved files go to the desktop's recent files, which the Open Recent menu lists.
   recentManager_ = Gtk::RecentManager::get_default();
   recentMenu_ = Gio::Menu::create();
@@ -276,6 +292,13 @@ void SVGQuarvelApp::presentDocument(const SVGQuarvel::DocumentRecordPtr& record)
   shown->signal_hide().connect([this, shown] { windowClosed(shown); });
   windows_.push_back(std::move(window));
   shown->present();
+}
+
+DocumentWindow* SVGQuarvelApp::windowFor(const SVGQuarvel::DocumentRecordPtr& record) const {
+  for (const auto& window : windows_) {
+    if (window->record() == record) return window.get();
+  }
+  return nullptr;
 }
 
 void SVGQuarvelApp::windowClosed(DocumentWindow* window) {
@@ -484,21 +507,19 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
     if (then) then(saved);
   };
   if (!saveAs && record->fileURL()) {
-    try {
-      DocumentController::shared().save(*record);
-      window.refreshTitle();
-      finish(true);
-    } catch (const std::exception& error) {
-      showError(&window, "The document \u201c" + record->displayName() + "\u201d could not be saved.", error.what());
-      finish(false);
-    }
+    runSave(
+        window, [record](bool overwrite) { DocumentController::shared().save(*record, overwrite); }, false, finish);
     return;
   }
   chooser_ = Gtk::FileChooserNative::create("Save", window, Gtk::FileChooser::Action::SAVE, "_Save", "_Cancel");
   chooser_->add_filter(filter("SVG Quarvel document", {"*.svgquarvel"}));
   chooser_->add_filter(filter("SVG drawing", {"*.svg"}));
   chooser_->add_filter(filter("Swift source", {"*.swift"}));
-  const std::string name = record->fileURL() ? record->fileURL()->filename().string() : record->displayName() + ".svgquarvel";
+  // Edits that the document's file cannot take go to a document file.
+  std::string name = record->displayName() + ".svgquarvel";
+  if (const auto& url = record->fileURL()) {
+    name = record->editedTextOutsideFile() ? url->stem().string() + ".svgquarvel" : url->filename().string();
+  }
   chooser_->set_current_name(name);
   auto alive = std::weak_ptr<SVGQuarvel::DocumentRecord>(record);
   chooser_->signal_response().connect([this, &window, alive, finish](int response) {
@@ -514,43 +535,98 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
       const std::string label = current ? std::string(current->get_name()) : "";
       url += label == "SVG drawing" ? ".svg" : label == "Swift source" ? ".swift" : ".svgquarvel";
     }
-    try {
-      DocumentController::shared().saveAs(*kept, url, DocumentController::typeForSaving(url));
-      window.refreshTitle();
-      finish(true);
-    } catch (const std::exception& error) {
-      showError(&window, "The document \u201c" + kept->displayName() + "\u201d could not be saved.", error.what());
-      finish(false);
-    }
+    runSave(
+        window,
+        [kept, url](bool overwrite) {
+          // Asked again only for the document's own file, which another program changed.
+          if (overwrite) {
+            DocumentController::shared().save(*kept, true);
+          } else {
+            DocumentController::shared().saveAs(*kept, url, DocumentController::typeForSaving(url));
+          }
+        },
+        false, finish);
   });
   chooser_->show();
+}
+
+void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(bool overwrite)>& write, bool overwrite,
+                            const std::function<void(bool)>& finish) {
+  auto record = window.record();
+  try {
+    write(overwrite);
+    window.refreshTitle();
+    finish(true);
+  } catch (const FileChangedError& error) {
+    // Another program wrote the file since this window read or saved it: the user chooses whose
+    // version stays. Keeping the other one writes nothing and leaves the window's edits unsaved.
+    window.present();
+    const std::string heading =
+        "The file \u201c" + record->displayName() + "\u201d has been changed by another application.";
+    console::error(heading, std::string(error.what()));
+    auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(window, heading, false, Gtk::MessageType::WARNING,
+                                                                  Gtk::ButtonsType::NONE, true));
+    dialog->set_title(heading);
+    dialog->set_secondary_text(
+        "Do you want to overwrite it with the version in this window, or keep the other version? If you keep "
+        "it, the changes in this window stay unsaved.");
+    dialog->add_button("Keep Other Version", Gtk::ResponseType::NO);
+    dialog->add_button("Overwrite", Gtk::ResponseType::YES);
+    dialog->set_default_response(Gtk::ResponseType::NO);
+    dialog->signal_response().connect([this, dialog, &window, write, finish](int response) {
+      removeDialog(dialog);
+      if (response != static_cast<int>(Gtk::ResponseType::YES)) {
+        window.refreshTitle();
+        return finish(false);
+      }
+      runSave(window, write, true, finish);
+    });
+    dialog->show();
+  } catch (const std::exception& error) {
+    showError(&window, "The document \u201c" + record->displayName() + "\u201d could not be saved.", error.what());
+    finish(false);
+  }
 }
 
 void SVGQuarvelApp::closeWindowAsking(DocumentWindow& window, std::function<void(bool)> then) {
   auto finish = [then](bool closed) {
     if (then) then(closed);
   };
-  if (!window.record()->isDocumentEdited()) {
+  const auto& record = window.record();
+  if (!record->isDocumentEdited()) {
     window.closeNow();
     return finish(true);
   }
   window.present();
-  auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(
-      window, "Do you want to save the changes made to the document \u201c" + window.record()->displayName() + "\u201d?",
-      false, Gtk::MessageType::WARNING, Gtk::ButtonsType::NONE, true));
-  dialog->set_secondary_text("Your changes will be lost if you don\u2019t save them.");
+  const std::string name = record->displayName();
+  const std::string question = "Do you want to save the changes made to the document \u201c" + name + "\u201d?";
+  auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(window, question, false, Gtk::MessageType::WARNING,
+                                                                Gtk::ButtonsType::NONE, true));
+  dialog->set_title(question);
+  // Edits that the document's file cannot take are saved in a document file of their own.
+  const auto outside = record->editedTextOutsideFile();
+  if (outside) {
+    const std::string kept = *outside == "Swift" ? "SVG" : "Swift";
+    dialog->set_secondary_text("\u201c" + name + "\u201d holds only the " + kept + ": your " + *outside +
+                               " edits will be lost unless you save them in an SVG Quarvel document.");
+  } else {
+    dialog->set_secondary_text("Your changes will be lost if you don\u2019t save them.");
+  }
   dialog->add_button("Don\u2019t Save", Gtk::ResponseType::NO);
   dialog->add_button("Cancel", Gtk::ResponseType::CANCEL);
-  dialog->add_button("Save", Gtk::ResponseType::YES);
+  dialog->add_button(outside ? "Save As\u2026" : "Save", Gtk::ResponseType::YES);
   dialog->set_default_response(Gtk::ResponseType::YES);
-  dialog->signal_response().connect([this, dialog, &window, finish](int response) {
+  const bool saveAs = outside.has_value();
+  dialog->signal_response().connect([this, dialog, &window, finish, saveAs](int response) {
     removeDialog(dialog);
     if (response == static_cast<int>(Gtk::ResponseType::NO)) {
       window.closeNow();
       return finish(true);
     }
     if (response != static_cast<int>(Gtk::ResponseType::YES)) return finish(false);
-    saveDocument(window, false, [&window, finish](bool saved) {
+    saveDocument(window, saveAs, [&window, finish](bool saved) {
+      // Saved only in part (the chosen file took one text): the window stays and says so.
+      if (saved && window.record()->isDocumentEdited()) saved = false;
       if (saved) window.closeNow();
       finish(saved);
     });

@@ -53,9 +53,12 @@ class SVGQuarvelApp : public Gtk::Application {
   AppDelegate* delegate() const { return delegate_.get(); }
 
   /// Saves the window's document, asking for a file when it has none (or when `saveAs`); calls
-  /// `then` with whether it was saved.
+  /// `then` with whether it was saved. A file that another program changed since the window read
+  /// or saved it is not overwritten without the user's word.
   void saveDocument(SVGQuarvel::DocumentWindow& window, bool saveAs, std::function<void(bool)> then);
-  /// Closes the window, asking first whether to save changes; `then` learns whether it closed.
+  /// Closes the window, asking first whether to save changes (and, when the document's file
+  /// cannot take all of them, whether to save the document in a document file); `then` learns
+  /// whether it closed.
   void closeWindowAsking(SVGQuarvel::DocumentWindow& window, std::function<void(bool)> then);
   /// Closes every window, asking for each with changes; quits unless the user cancelled.
   void quitAsking();
@@ -83,6 +86,11 @@ class SVGQuarvelApp : public Gtk::Application {
   void noteNewRecentDocument(const std::filesystem::path& path);
   void refreshRecentMenu();
   void openRecent(const std::filesystem::path& path);
+  SVGQuarvel::DocumentWindow* windowFor(const SVGQuarvel::DocumentRecordPtr& record) const;
+  /// Runs `write` and reports its failure; a file another program changed asks whether to
+  /// overwrite it (then runs `write` again with `overwrite` set) or keep it.
+  void runSave(SVGQuarvel::DocumentWindow& window, const std::function<void(bool overwrite)>& write, bool overwrite,
+               const std::function<void(bool)>& finish);
   Gtk::MessageDialog* addDialog(std::unique_ptr<Gtk::MessageDialog> dialog);
   void removeDialog(Gtk::MessageDialog* dialog);
 
@@ -106,7 +114,9 @@ class DocumentWindow : public Gtk::ApplicationWindow {
   ~DocumentWindow() override;
 
   const DocumentRecordPtr& record() const { return record_; }
-  /// The document's name, with " — Edited" while it has unsaved changes.
+  /// The document's name, with " — Edited" while what its file takes has unsaved changes, and
+  /// " — Swift Not Saved" (", Swift Not Saved" after " — Edited") while edits that the file
+  /// cannot take are unsaved (for a Swift file: "SVG Not Saved").
   std::string windowTitle() const;
   void refreshTitle();
   /// Closes without asking.

@@ -1,0 +1,108 @@
+// Drags into the real executable with real pointer input: a file dragged from another program's
+// window, and SVG data dragged from it, replace the document's SVG; while the drag hovers over
+// the window a border in the highlight colour shows inside its edges.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+#include "SVGQuarvelTests/GTK/AppProcessSupport.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+
+using namespace QuarvelTestSupport;
+using namespace AppProcessSupport;
+
+namespace {
+
+bool isHighlight(std::uint32_t rgb) {
+  // The theme's selection colour (a saturated blue), not the greys of the window.
+  const int r = int((rgb >> 16) & 0xff), g = int((rgb >> 8) & 0xff), b = int(rgb & 0xff);
+  return b > 150 && b - r > 80 && b - g > 30;
+}
+
+class AppDropTest : public AppProcessTest {
+ protected:
+  /// Starts the drag source offering `arguments` (kept in `source_`: the data goes over once the
+  /// drop has happened), and drags from it to the middle of the SVG editor of `window`: once the
+  /// window shows its drop border, lets go. Whether the border showed.
+  bool dragInto(XDriver::WindowID window, const std::vector<std::string>& arguments, const std::string& picture) {
+    std::vector<std::string> argv{QUARVEL_DRAG_SOURCE};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    source_.reset();
+    source_ = launch(argv, picture + ".log");
+    const auto handle = x_.findWindow("Drag Source", 30);
+    if (!handle) return false;
+    const auto from = x_.geometry(*handle);
+    const auto to = x_.geometry(window);
+    const int startX = from.x + from.width / 2, startY = from.y + from.height / 2;
+    const int endX = to.x + to.width / 2, endY = to.y + to.height * 3 / 10;
+    x_.moveTo(startX, startY);
+    x_.press(1);
+    for (int step = 1; step <= 20; ++step) {
+      x_.moveTo(startX + (endX - startX) * step / 20, startY + (endY - startY) * step / 20);
+      XDriver::waitUntil([] { return false; }, 0.02);
+    }
+    // The border: the window's left edge below the header bar (inside the margin the toolkit keeps
+    // around a window it decorates itself), in the highlight colour.
+    int wiggle = 0;
+    const bool targeted = XDriver::waitUntil(
+        [&] {
+          x_.moveTo(endX + (++wiggle % 2), endY);
+          const auto edge = x_.grab({to.x, to.y + to.height / 2, 12, 1});
+          return std::any_of(edge.pixels.begin(), edge.pixels.end(), isHighlight);
+        },
+        20);
+    x_.grab(to).savePNG(outputFile(picture + ".png").string());
+    x_.release(1);
+    return targeted;
+  }
+
+  /// The text of the SVG editor of `window`, copied with the keys a user presses.
+  std::optional<std::string> svgEditorText(XDriver::WindowID window) {
+    const auto frame = x_.geometry(window);
+    x_.focus(window);
+    x_.click(frame.x + frame.width / 2, frame.y + frame.height * 3 / 10);
+    x_.key("ctrl+a");
+    x_.key("ctrl+c");
+    return x_.clipboardText();
+  }
+
+  std::unique_ptr<XDriver::Process> source_;
+};
+
+TEST_F(AppDropTest, ADraggedSVGFileAndDraggedSVGDataReplaceTheDocumentsSVG) {
+  const std::string fileSVG =
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\"><circle r=\"4\" fill=\"teal\"/></svg>\n";
+  const std::string dataSVG =
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\"><ellipse rx=\"4\" ry=\"2\"/></svg>\n";
+  writeFile(folder_ / "dragged.svg", fileSVG);
+  writeFile(folder_ / "data.svg", dataSVG);
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-drop.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-drop.log"));
+  ASSERT_TRUE(XDriver::waitUntil([&] { return svgEditorText(*window) == std::string(newDocumentSVG); }, 20));
+
+  // A file.
+  EXPECT_TRUE(dragInto(*window, {"--file", (folder_ / "dragged.svg").string()}, "app-drop-file-hover"))
+      << "no border while the file hovered over the window";
+  EXPECT_TRUE(XDriver::waitUntil([&] { return svgEditorText(*window) == fileSVG; }, 20))
+      << "the dropped file did not replace the SVG: " << svgEditorText(*window).value_or("(nothing)");
+  x_.grab(x_.geometry(*window)).savePNG(outputFile("app-drop-file.png").string());
+  // The Swift follows.
+  x_.key("shift+ctrl+c");
+  EXPECT_TRUE(XDriver::waitUntil([&] { return x_.clipboardText().value_or("").find("Circle()") != std::string::npos; }, 10));
+
+  // SVG data.
+  EXPECT_TRUE(dragInto(*window, {"--data", "image/svg+xml", (folder_ / "data.svg").string()}, "app-drop-data-hover"))
+      << "no border while the data hovered over the window";
+  EXPECT_TRUE(XDriver::waitUntil([&] { return svgEditorText(*window) == dataSVG; }, 20))
+      << "the dropped data did not replace the SVG: " << svgEditorText(*window).value_or("(nothing)");
+  x_.grab(x_.geometry(*window)).savePNG(outputFile("app-drop-data.png").string());
+  x_.key("shift+ctrl+c");
+  EXPECT_TRUE(XDriver::waitUntil([&] { return x_.clipboardText().value_or("").find("Ellipse()") != std::string::npos; }, 10));
+  EXPECT_TRUE(app->running());
+}
+
+}  // namespace

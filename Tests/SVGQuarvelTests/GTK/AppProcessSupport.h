@@ -1,0 +1,149 @@
+// What tests of the real executable share: a session bus of their own, the environment the
+// application is started with, and a fixture that starts it and saves through its window.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+#include "XDriver/XDriver.h"
+
+namespace AppProcessSupport {
+
+using QuarvelTestSupport::readFile;
+using QuarvelTestSupport::scratchDirectory;
+using QuarvelTestSupport::writeFile;
+
+/// A drawing the documents of these tests hold.
+inline const std::string circle =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 40\"><circle cx=\"20\" cy=\"20\" r=\"15\" "
+    "fill=\"teal\"/></svg>\n";
+
+inline std::filesystem::path outputFile(const std::string& name) {
+  return std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / name;
+}
+
+/// A session bus of its own (a bus daemon with a configuration written here), so that the
+/// application started by one test never hands its files to another's.
+class PrivateBus {
+ public:
+  /// `environment`: what the services the bus starts get besides the test's own environment.
+  explicit PrivateBus(const std::filesystem::path& folder, const std::string& serviceFolder = "",
+                      const std::vector<std::string>& environment = {}) {
+    const auto config = folder / "bus.conf";
+    writeFile(config,
+              "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+              " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+              "<busconfig><type>session</type><listen>unix:dir=" +
+                  folder.string() + "</listen>" +
+                  (serviceFolder.empty() ? "" : "<servicedir>" + serviceFolder + "</servicedir>") +
+                  "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+    log_ = folder / "bus.log";
+    daemon_ = std::make_unique<XDriver::Process>(
+        std::vector<std::string>{"/usr/bin/dbus-daemon", "--config-file=" + config.string(), "--nofork",
+                                 "--print-address=1"},
+        environment, log_.string());
+    XDriver::waitUntil(
+        [&] {
+          const auto text = readFile(log_);
+          const auto end = text.find('\n');
+          if (end == std::string::npos) return false;
+          address_ = text.substr(0, end);
+          return true;
+        },
+        10);
+  }
+  const std::string& address() const { return address_; }
+  XDriver::Process& daemon() { return *daemon_; }
+
+ private:
+  std::filesystem::path log_;
+  std::unique_ptr<XDriver::Process> daemon_;
+  std::string address_;
+};
+
+/// What the application is started with: its bus, private user folders, drawing without GL.
+inline std::vector<std::string> appEnvironment(const PrivateBus& bus, const std::filesystem::path& home) {
+  return {"DBUS_SESSION_BUS_ADDRESS=" + bus.address(),
+          "XDG_CONFIG_HOME=" + (home / "config").string(),
+          "XDG_DATA_HOME=" + (home / "data").string(),
+          "QUARVEL_RESOURCES=" QUARVEL_TEST_RESOURCE_DIR,
+          "GDK_DEBUG=gl-disable",
+          "GSK_RENDERER=cairo",
+          "WEBKIT_DISABLE_COMPOSITING_MODE=1",
+          "LIBGL_ALWAYS_SOFTWARE=1",
+          "NO_AT_BRIDGE=1"};
+}
+
+/// The files of `folder` whose names start with a dot (the temporary files of a save).
+inline std::vector<std::string> hiddenFiles(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const auto name = entry.path().filename().string();
+    if (!name.empty() && name[0] == '.') names.push_back(name);
+  }
+  return names;
+}
+
+/// How many pixels of the window differ clearly from the colour of its top left corner: text drawn
+/// on a plain background.
+inline std::size_t inkIn(const XDriver::Image& picture) {
+  if (picture.width == 0) return 0;
+  const auto background = picture.at(picture.width / 2, picture.height - 2);
+  return picture.countWhere([&](std::uint32_t rgb) {
+    int difference = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+      difference = std::max(difference, std::abs(int((rgb >> shift) & 0xff) - int((background >> shift) & 0xff)));
+    }
+    return difference > 96;
+  });
+}
+
+class AppProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!x_.ok()) GTEST_SKIP() << "no X server with the XTest extension";
+    folder_ = scratchDirectory();
+    bus_ = std::make_unique<PrivateBus>(folder_);
+    ASSERT_FALSE(bus_->address().empty()) << readFile(folder_ / "bus.log");
+  }
+
+  std::unique_ptr<XDriver::Process> launch(const std::vector<std::string>& argv, const std::string& log) {
+    return std::make_unique<XDriver::Process>(argv, appEnvironment(*bus_, folder_), outputFile(log).string());
+  }
+
+  /// Presses Ctrl+S in `window` until a window named `dialogTitle` shows (a few tries, as the
+  /// window may not take keys the moment it is mapped).
+  std::optional<XDriver::WindowID> saveAndWaitFor(XDriver::WindowID window, const std::string& dialogTitle) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      x_.focus(window);
+      x_.key("ctrl+s");
+      if (auto dialog = x_.findWindow(dialogTitle, 5)) return dialog;
+    }
+    return std::nullopt;
+  }
+
+  /// Checks the error window shows text and keeps its picture.
+  void expectShownWithText(XDriver::WindowID dialog, const std::string& picture) {
+    const auto frame = x_.geometry(dialog);
+    EXPECT_GT(frame.width, 100);
+    const auto image = x_.grab(frame);
+    image.savePNG(outputFile(picture).string());
+    EXPECT_GT(inkIn(image), 200u) << "the error window shows no text";
+  }
+
+  XDriver::Session x_;
+  std::filesystem::path folder_;
+  std::unique_ptr<PrivateBus> bus_;
+};
+
+}  // namespace AppProcessSupport

@@ -1,0 +1,237 @@
+// Saving in the real executable, driven through the X server with a private bus: a file another
+// program changed is not overwritten without a question, a symbolic link stays and a read-only
+// file is an error, Save As onto a file another window holds, and a save of one of the two texts.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+#include "SVGQuarvelTests/GTK/AppProcessSupport.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+
+using namespace QuarvelTestSupport;
+using namespace AppProcessSupport;
+
+namespace {
+
+std::string documentText(const std::string& swift) {
+  return SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString();
+}
+
+/// An old modification time, as of a file written long before the application opened it.
+void makeOld(const std::filesystem::path& path) {
+  const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+class AppSaveTest : public AppProcessTest {
+ protected:
+  /// Types `text` at the end of the SVG editor (the upper pane), or of the Swift editor.
+  void typeInto(XDriver::WindowID window, bool swift, const std::string& text) {
+    const auto frame = x_.geometry(window);
+    x_.focus(window);
+    x_.click(frame.x + int(frame.width * (swift ? 0.85 : 0.5)), frame.y + int(frame.height * (swift ? 0.75 : 0.3)));
+    x_.key("ctrl+End");
+    x_.type(text);
+  }
+
+  /// Answers the Save panel with `path` (typed into its name field) and confirms a replacement.
+  bool chooseInSavePanel(const std::filesystem::path& path, bool replaces) {
+    const auto panel = x_.findWindow("Save", 10);
+    if (!panel) return false;
+    const auto before = programWindows();
+    x_.focus(*panel);
+    x_.key("ctrl+a");
+    x_.type(path.string());
+    x_.key("Return");
+    if (!replaces) return true;
+    // The panel asks whether to replace the file, in a window of its own; its default is to replace.
+    std::optional<XDriver::WindowID> question;
+    XDriver::waitUntil(
+        [&] {
+          for (const auto id : programWindows()) {
+            if (std::find(before.begin(), before.end(), id) == before.end() && x_.geometry(id).width > 100) {
+              question = id;
+            }
+          }
+          return question.has_value();
+        },
+        10);
+    if (!question) return false;
+    x_.grab(x_.geometry(*question)).savePNG(outputFile("app-save-replace-question.png").string());
+    x_.focus(*question);
+    x_.key("Return");
+    return true;
+  }
+
+  std::vector<XDriver::WindowID> programWindows() const {
+    return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
+  }
+
+  /// Clicks the button at the trailing end of a question's row of buttons.
+  void clickLastButton(XDriver::WindowID dialog) {
+    const auto frame = x_.geometry(dialog);
+    x_.click(frame.x + frame.width - 30, frame.y + frame.height - 18);
+  }
+
+  bool titleBecomes(const std::string& title) { return x_.findWindow(title, 10).has_value(); }
+};
+
+TEST_F(AppSaveTest, AFileAnotherProgramChangedIsOverwrittenOnlyWhenTheUserSaysSo) {
+  const auto document = folder_ / "doc.svgquarvel";
+  writeFile(document, documentText("// first\n"));
+  makeOld(document);
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-changed.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-changed.log"));
+  typeInto(*window, false, "<!--x-->");
+  ASSERT_TRUE(titleBecomes("doc.svgquarvel \u2014 Edited"));
+
+  // Another program puts its version in place (a new file renamed over the old one).
+  const std::string theirs = documentText("// theirs\n");
+  writeFile(folder_ / "theirs.tmp", theirs);
+  std::filesystem::rename(folder_ / "theirs.tmp", document);
+
+  const std::string heading = "The file \u201cdoc.svgquarvel\u201d has been changed by another application.";
+  auto question = saveAndWaitFor(*window, heading);
+  ASSERT_TRUE(question) << readFile(outputFile("app-save-changed.log"));
+  expectShownWithText(*question, "app-save-changed-question.png");
+  // Its default keeps the other version: nothing is written and the window stays edited.
+  x_.focus(*question);
+  x_.key("Return");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  EXPECT_EQ(readFile(document), theirs);
+  EXPECT_TRUE(x_.findWindow("doc.svgquarvel \u2014 Edited").has_value());
+
+  // Asked again on the next save; this time the window's version overwrites theirs.
+  question = saveAndWaitFor(*window, heading);
+  ASSERT_TRUE(question);
+  clickLastButton(*question);
+  ASSERT_TRUE(titleBecomes("doc.svgquarvel")) << readFile(outputFile("app-save-changed.log"));
+  EXPECT_NE(readFile(document).find("<!--x-->"), std::string::npos) << readFile(document);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+
+  // The next save checks against the file it wrote itself: no question.
+  typeInto(*window, false, "<!--y-->");
+  ASSERT_TRUE(titleBecomes("doc.svgquarvel \u2014 Edited"));
+  x_.focus(*window);
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("doc.svgquarvel"));
+  EXPECT_NE(readFile(document).find("<!--y-->"), std::string::npos);
+  EXPECT_FALSE(x_.findWindow(heading).has_value());
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, SavingThroughALinkKeepsTheLinkAndAReadOnlyFileIsAnError) {
+  std::filesystem::create_directories(folder_ / "real");
+  const auto target = folder_ / "real" / "doc.svgquarvel";
+  writeFile(target, documentText("// linked\n"));
+  const auto link = folder_ / "link.svgquarvel";
+  std::filesystem::create_symlink("real/doc.svgquarvel", link);
+  auto app = launch({QUARVEL_APP_EXECUTABLE, link.string()}, "app-save-link.log");
+  const auto window = x_.findWindow("link.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-link.log"));
+  typeInto(*window, false, "<!--linked-->");
+  ASSERT_TRUE(titleBecomes("link.svgquarvel \u2014 Edited"));
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("link.svgquarvel")) << readFile(outputFile("app-save-link.log"));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_NE(readFile(target).find("<!--linked-->"), std::string::npos);
+
+  // Without write permission (for everyone, the administrator included) the save is an error.
+  ::chmod(target.c_str(), 0444);
+  const auto before = readFile(target);
+  typeInto(*window, false, "<!--refused-->");
+  ASSERT_TRUE(titleBecomes("link.svgquarvel \u2014 Edited"));
+  const auto error = saveAndWaitFor(*window, "The document \u201clink.svgquarvel\u201d could not be saved.");
+  ASSERT_TRUE(error) << readFile(outputFile("app-save-link.log"));
+  expectShownWithText(*error, "app-save-read-only-error.png");
+  EXPECT_NE(readFile(outputFile("app-save-link.log")).find("you don\u2019t have permission to write to it"),
+            std::string::npos);
+  EXPECT_EQ(readFile(target), before);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_TRUE(x_.findWindow("link.svgquarvel \u2014 Edited").has_value());
+}
+
+TEST_F(AppSaveTest, SaveAsOntoAFileAnotherWindowHoldsIsRefusedWhileThatWindowHasChanges) {
+  const auto held = folder_ / "held.svgquarvel";
+  writeFile(held, documentText("// held\n"));
+  auto app = launch({QUARVEL_APP_EXECUTABLE, held.string()}, "app-save-held.log");
+  const auto holder = x_.findWindow("held.svgquarvel", 60);
+  ASSERT_TRUE(holder) << readFile(outputFile("app-save-held.log"));
+  typeInto(*holder, false, "<!--holder-->");
+  ASSERT_TRUE(titleBecomes("held.svgquarvel \u2014 Edited"));
+  x_.key("ctrl+n");
+  const auto saver = x_.findWindow("Untitled", 30);
+  ASSERT_TRUE(saver);
+
+  x_.focus(*saver);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(held, true));
+  const auto error = x_.findWindow("The document \u201cUntitled\u201d could not be saved.", 10);
+  ASSERT_TRUE(error) << readFile(outputFile("app-save-held.log"));
+  expectShownWithText(*error, "app-save-held-error.png");
+  EXPECT_NE(readFile(outputFile("app-save-held.log"))
+                .find("is open in the window \u201cheld.svgquarvel \u2014 Edited\u201d, which has unsaved changes"),
+            std::string::npos)
+      << readFile(outputFile("app-save-held.log"));
+  EXPECT_EQ(readFile(held), documentText("// held\n"));
+  x_.focus(*error);
+  x_.key("Return");
+
+  // Once that window has saved its changes, the Save As goes through and that window closes.
+  x_.focus(*holder);
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("held.svgquarvel"));
+  x_.focus(*saver);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(held, true));
+  EXPECT_TRUE(XDriver::waitUntil(
+      [&] {
+        return x_.findWindows([](const std::string& title) { return title == "held.svgquarvel"; }).size() == 1 &&
+               !x_.findWindow("Untitled").has_value();
+      },
+      10));
+  EXPECT_EQ(x_.title(*saver), "held.svgquarvel");
+  EXPECT_EQ(readFile(held).find("<!--holder-->"), std::string::npos) << "the new window's document is in the file";
+  EXPECT_NE(readFile(held).find("rect"), std::string::npos);
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, SavingTheSVGAloneLeavesTheSwiftEditsUnsavedAndTheWindowSaysSo) {
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-export.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-export.log"));
+  typeInto(*window, true, "// by hand");
+  ASSERT_TRUE(titleBecomes("Untitled \u2014 Edited"));
+
+  const auto svgFile = folder_ / "drawing.svg";
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(svgFile, false));
+  ASSERT_TRUE(titleBecomes("drawing.svg \u2014 Swift Not Saved")) << readFile(outputFile("app-save-export.log"));
+  EXPECT_EQ(readFile(svgFile), std::string(newDocumentSVG));
+  x_.grab(x_.geometry(*window)).savePNG(outputFile("app-save-export-window.png").string());
+
+  // Closing asks, and its question names the Swift and offers to save a document.
+  x_.focus(*window);
+  x_.key("ctrl+w");
+  const auto question = x_.findWindow("Do you want to save the changes made to the document \u201cdrawing.svg\u201d?", 10);
+  ASSERT_TRUE(question) << "the window closed with its Swift edits";
+  expectShownWithText(*question, "app-save-export-question.png");
+  // Its default saves as a document file: the Save panel proposes one.
+  x_.focus(*question);
+  x_.key("Return");
+  const auto whole = folder_ / "drawing.svgquarvel";
+  ASSERT_TRUE(chooseInSavePanel(whole, false));
+  ASSERT_TRUE(XDriver::waitUntil([&] { return std::filesystem::exists(whole) && !x_.findWindow("drawing.svg \u2014 Swift Not Saved").has_value(); }, 10));
+  const auto saved = SVGQuarvelDocument::Snapshot::fromJSONString(readFile(whole));
+  EXPECT_NE(saved.swift.find("// by hand"), std::string::npos);
+  // Then the window closes, and with it the application.
+  EXPECT_TRUE(app->wait(20).has_value()) << "the window stayed open after its document was saved";
+}
+
+}  // namespace
