@@ -245,6 +245,7 @@ void CodeTextView::bufferDidChange() {
   if (!pendingEdit_) return;
   const UXCodeTextEdit edit = std::move(*pendingEdit_);
   pendingEdit_.reset();
+  noteInsertedStyle({edit.range.location, edit.newText.size()});
   takeSelectionFromBuffer();
   code_->didChangeText(edit);
 }
@@ -296,6 +297,25 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   const std::size_t removedLength = removed.size();
   bufferText_.replace(oldRange.location + prefix, removedLength, inserted);
   mirror_.textDidChange({newRange.location + prefix, removedLength}, inserted.size(), bare);
+  if (!bare) noteInsertedStyle({newRange.location + prefix, inserted.size()});
+}
+
+void CodeTextView::noteInsertedStyle(NSRange range) {
+  if (range.length == 0) return;
+  auto buffer = get_buffer();
+  const auto& storage = *code_->codeTextStorage();
+  const auto start = iterAt(*buffer, storage, range.location);
+  const auto end = iterAt(*buffer, storage, range.upperBound());
+  // One style over all of it, or none: no tag starts or ends inside.
+  auto next = start;
+  if (next.forward_to_tag_toggle(Glib::RefPtr<Gtk::TextTag>()) && next.get_offset() < end.get_offset()) return;
+  std::uint32_t shown = StyleMirror::none;
+  for (const auto& tag : start.get_tags()) {
+    const auto found = std::find(tags_.begin(), tags_.end(), tag);
+    if (found == tags_.end() || shown != StyleMirror::none) return;
+    shown = std::uint32_t(found - tags_.begin());
+  }
+  mirror_.bufferShows(range, shown);
 }
 
 void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {

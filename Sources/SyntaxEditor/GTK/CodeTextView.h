@@ -54,6 +54,9 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void storageDidEdit(const NSTextStorageEdit& edit);
   /// Puts the storage's new text of `newRange` into the buffer in place of `oldRange`.
   void replaceInBuffer(NSRange oldRange, NSRange newRange);
+  /// Tells the mirror which style the buffer gave text it inserted (the style around it), so that
+  /// a keystroke inside a style costs no restyle, and on a long line no second layout of it.
+  void noteInsertedStyle(NSRange range);
   void scheduleStyling();
   /// Applies the mirror's changes for a few milliseconds; true while there are more.
   bool styleSlice();
