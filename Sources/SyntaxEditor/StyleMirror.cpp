@@ -134,6 +134,12 @@ void StyleMirror::textDidChange(NSRange range, std::size_t newLength, bool bare)
   windows_ = windows.ranges();
 }
 
+void StyleMirror::bufferShows(NSRange range, std::uint32_t id) {
+  if (id == unknown || (id != none && id - 2 >= table_.size())) return;
+  if (range.length == 0 || range.upperBound() > storage_.length()) return;
+  setShown(range, id);
+}
+
 void StyleMirror::attributesDidChange(NSRange range) { dirty_.add(range); }
 
 void StyleMirror::defer(NSRange range) { deferred_.add(range); }

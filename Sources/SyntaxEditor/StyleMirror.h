@@ -60,6 +60,10 @@ class StyleMirror {
   /// The buffer's text changed with the storage's: `range` (old coordinates) holds `newLength`
   /// units whose styles are unknown, or none when `bare`. They are to be styled.
   void textDidChange(NSRange range, std::size_t newLength, bool bare = false);
+  /// The buffer shows style `id` (none, or a style it was given) over `range`, text it inserted
+  /// inside that style: the text is compared as usual, and needs no change where the storage
+  /// wants that style too.
+  void bufferShows(NSRange range, std::uint32_t id);
   /// The storage's attributes changed over `range`.
   void attributesDidChange(NSRange range);
   /// Ranges to compare again only when `releaseDeferred` is called (the storage re-highlights

@@ -24,7 +24,8 @@ struct NSSize {
   bool operator==(const NSSize& other) const = default;
 };
 
-/// A string-backed identifier: ordered by its raw value, described by it.
+/// A string-backed identifier: ordered and hashed by its raw value, described by it, and coded
+/// (JSON) as the bare string.
 template <typename Derived>
 struct TypedString {
   std::string rawValue;
@@ -33,6 +34,17 @@ struct TypedString {
   const std::string& id() const { return rawValue; }
   friend bool operator==(const Derived& a, const Derived& b) { return a.rawValue == b.rawValue; }
   friend auto operator<=>(const Derived& a, const Derived& b) { return a.rawValue <=> b.rawValue; }
+
+  // JSON coding, found by argument-dependent lookup: any string decodes; any other JSON value
+  // fails with the JSON library's type error.
+  template <typename Json>
+  friend void to_json(Json& json, const Derived& value) {
+    json = value.rawValue;
+  }
+  template <typename Json>
+  friend void from_json(const Json& json, Derived& value) {
+    value.rawValue = json.template get<std::string>();
+  }
 };
 
 class SyntaxEditor {
@@ -136,4 +148,11 @@ class SyntaxEditor {
   static const AutoPairs& cStyleAutoPairs();
   static const AutoPairs& xmlStyleAutoPairs();
   static const std::map<Language, AutoPairs>& defaultAutoPairs();
+};
+
+template <>
+struct std::hash<SyntaxEditor::Language> {
+  std::size_t operator()(const SyntaxEditor::Language& language) const noexcept {
+    return std::hash<std::string>()(language.rawValue);
+  }
 };

@@ -57,7 +57,9 @@ void UXCodeTextViewRepresentable::updateTextView(UXCodeTextView& textView) const
   textView.autoPairCompletion = autoPairs;
 
   // An outside change of the text replaces the stretch between the common start and end of the
-  // old and new texts, so that the storage re-highlights the changed paragraphs only.
+  // old and new texts (the views keep the rest as it is), and stands for a new whole text: the
+  // storage highlights all of it again, since the colours of a line in a tag, block comment or
+  // string that spans lines depend on the lines around it.
   std::u16string text = Fennix::utf16FromUTF8(source.get());
   if (text != textView.string()) {
     const auto& storage = textView.codeTextStorage();
@@ -66,7 +68,7 @@ void UXCodeTextViewRepresentable::updateTextView(UXCodeTextView& textView) const
     // The new text is let go before the storage and the views take the middle of it.
     std::u16string middle = kept == 0 ? std::move(text) : text.substr(changed.location, text.size() - kept);
     std::u16string().swap(text);
-    storage->replaceCharacters(changed, middle);
+    storage->replaceCharactersAsWholeText(changed, middle);
     textView.setSelectedRange(textView.selectedRange());
   }
 

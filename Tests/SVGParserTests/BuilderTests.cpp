@@ -154,6 +154,15 @@ TEST(Builder, FilterPrimitives) {
   EXPECT_EQ(shadow.opacity, 0.5);
   EXPECT_EQ(SVG::Filter::Primitive::Offset::fromXMLAttributes({{"dy", "3"}}, previous).dy, 3);
 
+  // A merge takes its result name and region, never an input of its own: not its "in", nor the
+  // default input (its merge nodes bring the inputs).
+  const auto merge = SVG::Filter::Primitive::Merge::fromXMLAttributes(
+      {{"result", "m"}, {"in", "SourceAlpha"}, {"width", "4"}}, Input::sourceGraphic());
+  EXPECT_EQ(merge.attributes.result, "m");
+  EXPECT_EQ(merge.attributes.width, 4);
+  EXPECT_TRUE(merge.inputs.empty());
+  EXPECT_EQ(SVG::Filter::Primitive::Merge::fromXMLAttributes({}, previous), SVG::Filter::Primitive::Merge{});
+
   const auto filter = SVG::Filter::fromXMLAttributes({{"id", "f"}, {"width", "120%"}});
   EXPECT_EQ(filter.core.id, "f");
   EXPECT_EQ(filter.width, UnitLength::percentage(120));

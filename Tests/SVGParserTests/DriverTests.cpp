@@ -101,7 +101,7 @@ TEST(Driver, FilterPrimitivesChainTheirDefaultInputs) {
   const auto svg = SVG::SVG::fromSVGString(svgOpen + R"(
     <feGaussianBlur stdDeviation="9"/>
     <filter id="f1"><feGaussianBlur stdDeviation="2"/><feOffset dx="1"/>
-      <feMerge><feMergeNode/><feMergeNode in="SourceAlpha"/><feFlood/></feMerge><image/><feImage/></filter>
+      <feMerge result="m" in="FillPaint"><feMergeNode/><feMergeNode in="SourceAlpha"/><feFlood/></feMerge><image/><feImage/></filter>
     <filter id="f2"><feBlend in2="x"/></filter><feMergeNode/></svg>)");
   ASSERT_TRUE(svg);
   EXPECT_TRUE(svg->children.empty());
@@ -115,6 +115,7 @@ TEST(Driver, FilterPrimitivesChainTheirDefaultInputs) {
   ASSERT_TRUE(merge);
   EXPECT_EQ(merge->inputs, (std::vector<SVG::Filter::Input>{SVG::Filter::Input::previous(),
                                                             SVG::Filter::Input::sourceAlpha()}));
+  EXPECT_EQ(merge->attributes.result, "m");
   EXPECT_TRUE(f1->primitives[4].is<SVG::Filter::Primitive::Image>());
   const auto* blend = SVG::findDefinition(svg->definitions, "f2")->as<SVG::Filter>()->primitives.at(0)
                           .as<SVG::Filter::Primitive::Blend>();

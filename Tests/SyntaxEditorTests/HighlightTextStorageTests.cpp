@@ -97,6 +97,38 @@ TEST_F(HighlightTextStorageTests, OnlyAChangedLanguageOrThemeRecolorsEverything)
   EXPECT_FALSE(carries(*storage, {storage->length() - 4, 4}, marker()));
 }
 
+// A change that stands for a new whole text colours all of it again, also when more changes
+// and typing come while its pass runs: the last pass sees the last text.
+TEST_F(HighlightTextStorageTests, AWholeTextChangeRecolorsEverythingOnceSettled) {
+  auto settle = [&] { ASSERT_TRUE(runMainLoopUntil([&] { return !storage->isHighlighting(); })); };
+  storage->markInner(marker());
+  EditRecorder recorder(*storage);
+  storage->replaceCharactersAsWholeText({4, 1}, u"b");
+  settle();
+  EXPECT_EQ(recorder.attributeEdits(), std::vector<NSRange>({{0, storage->length()}}));
+  EXPECT_FALSE(carries(*storage, {storage->length() - 4, 4}, marker())) << "the last line too";
+  EXPECT_FALSE(carries(*storage, {30, 6}, marker()));
+
+  // Two more whole-text changes and a keystroke before any answer: the paragraph typed into is
+  // coloured by its own request, everything else by a pass over the text as it ends up.
+  storage->markInner(marker());
+  storage->replaceCharactersAsWholeText({0, 3}, u"var");
+  storage->replaceCharactersAsWholeText({storage->length() - 2, 0}, u"!");
+  storage->replaceCharacters({5, 0}, u"x");
+  settle();
+  for (std::size_t unit = 0; unit < storage->length(); ++unit) {
+    EXPECT_NE(storage->attributes(unit), marker()) << "unit " << unit;
+  }
+  EXPECT_FALSE(storage->isHighlighting());
+
+  // A pass answered for a text typed into meanwhile is asked again.
+  storage->markInner(marker());
+  storage->replaceCharactersAsWholeText({0, 0}, u"\n");
+  storage->replaceCharacters({0, 0}, u"// ");
+  settle();
+  EXPECT_FALSE(carries(*storage, {storage->length() - 4, 4}, marker()));
+}
+
 TEST_F(HighlightTextStorageTests, AttributesSetFromOutsideAreReplacedByTheTheme) {
   const TextAttributes before = storage->attributes(22);  // the keyword "struct"
   storage->setAttributes(marker(), {22, 3});

@@ -63,6 +63,43 @@ struct Mirrored {
   }
 };
 
+// Text the buffer inserted inside a style shows that style: once the storage's attributes are
+// in, it needs a change only where they differ; a style the mirror never gave is not taken.
+TEST(StyleMirrorTests, InsertedTextShowingItsNeighboursStyleNeedsNoChange) {
+  Mirrored m(u"let a = 1\n");
+  m.style({0, 3}, colour(0.5));
+  ASSERT_EQ(m.apply(), 1u);
+  const std::uint32_t keyword = m.changes.back().wanted;
+  // "t" typed after "le": the storage's new unit takes the run's attributes, the buffer the tag.
+  m.storage.replaceCharacters({2, 0}, u"t");
+  m.mirror.textDidChange({2, 0}, 1);
+  m.buffer.insert(m.buffer.begin() + 2, m.buffer[1]);
+  m.mirror.bufferShows({2, 1}, keyword);
+  m.changes.clear();
+  EXPECT_EQ(m.apply(), 0u) << "nothing to restyle";
+  EXPECT_TRUE(m.mirrors());
+
+  // A blank typed after it shows the style too, but the storage wants none there.
+  m.storage.replaceCharacters({4, 0}, u" ");
+  m.mirror.textDidChange({4, 0}, 1);
+  m.buffer.insert(m.buffer.begin() + 4, m.buffer[3]);
+  m.mirror.bufferShows({4, 1}, keyword);
+  m.storage.setAttributes(TextAttributes(), {4, 1});
+  EXPECT_EQ(m.apply(), 1u);
+  EXPECT_EQ(m.changes.back(), (StyleMirror::Change{{4, 1}, 4, 5, keyword, StyleMirror::none}));
+  EXPECT_TRUE(m.mirrors());
+
+  // Unknown or never given styles leave the text unknown: it is restyled whatever it shows.
+  m.storage.replaceCharacters({0, 0}, u"x");
+  m.mirror.textDidChange({0, 0}, 1);
+  m.buffer.insert(m.buffer.begin(), std::nullopt);
+  m.mirror.bufferShows({0, 1}, 99);
+  m.mirror.bufferShows({0, 1}, StyleMirror::unknown);
+  m.changes.clear();
+  EXPECT_EQ(m.apply(), 1u);
+  EXPECT_EQ(m.changes.back().shown, StyleMirror::unknown);
+}
+
 TEST(StyleMirrorTests, OnlyWhatDiffersIsChanged) {
   Mirrored m(u"let a = 1\nlet b = 22\nlet c = 333\n");
   EXPECT_TRUE(m.mirror.isSettled()) << "plain text on a bare buffer needs nothing";

@@ -1,7 +1,11 @@
 // The editor's description and its update cycle on a text view without a widget.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "SyntaxEditor/UXCodeTextViewRepresentable.h"
 #include "SyntaxEditorTests/EditorTestSupport.h"
@@ -11,6 +15,32 @@ namespace {
 using Editor = SyntaxEditor;
 using Flags = SyntaxEditor::Flags;
 using Language = SyntaxEditor::Language;
+
+// A language is a key of hashed containers and travels in JSON as its bare name, the languages
+// not among the constants too.
+TEST(SyntaxEditorTests, LanguagesHashAndCodeAsTheirNames) {
+  std::unordered_set<Language> set{Language::swift, Language("swift"), Language::xml, Language("x-unknown")};
+  EXPECT_EQ(set.size(), 3u);
+  EXPECT_TRUE(set.contains(Language("xml")));
+  EXPECT_FALSE(set.contains(Language("Swift")));
+  EXPECT_EQ(std::hash<Language>()(Language::c), std::hash<Language>()(Language("c")));
+  std::unordered_map<Language, int> counts;
+  for (const auto& language : {Language::c, Language::cpp, Language("c")}) ++counts[language];
+  EXPECT_EQ(counts[Language::c], 2);
+
+  EXPECT_EQ(nlohmann::json(Language::objectivec).dump(), "\"objectivec\"");
+  const std::vector<Language> list{Language::swift, Language(""), Language("my \"lang\"")};
+  const std::string text = nlohmann::json(list).dump();
+  EXPECT_EQ(text, R"(["swift","","my \"lang\""])");
+  EXPECT_EQ(nlohmann::json::parse(text).get<std::vector<Language>>(), list);
+  EXPECT_EQ(nlohmann::ordered_json::parse(R"("xml")").get<Language>(), Language::xml);
+  const auto map = nlohmann::json::parse(R"({"go": "cs"})").get<std::map<std::string, Language>>();
+  EXPECT_EQ(map.at("go"), Language::cs);
+  // Anything but a string is refused.
+  for (const char* bad : {"3", "null", R"({"rawValue": "swift"})", R"(["swift"])"}) {
+    EXPECT_THROW(nlohmann::json::parse(bad).get<Language>(), nlohmann::json::type_error) << bad;
+  }
+}
 
 TEST(SyntaxEditorTests, VocabularyAndDefaults) {
   EXPECT_EQ(Flags::defaultEditorFlags.rawValue, 7);

@@ -122,6 +122,10 @@ FilterPrimitiveAttributes FilterPrimitiveAttributes::fromXMLAttributes(const XML
   return attributes;
 }
 
+FilterMerge FilterMerge::fromXMLAttributes(const XMLAttributes& xmlAttributes, const FilterInput&) {
+  return FilterMerge{FilterPrimitiveAttributes::fromXMLAttributes(xmlAttributes), {}};
+}
+
 FilterBlur FilterBlur::fromXMLAttributes(const XMLAttributes& xmlAttributes, const FilterInput& defaultInput) {
   return FilterBlur{FilterPrimitiveAttributes::fromXMLAttributes(xmlAttributes), primitiveInput(xmlAttributes, defaultInput),
                     number(xmlAttributes, "stdDeviation").value_or(0)};

@@ -347,7 +347,7 @@ class Handler : public SVGParser::XMLEventHandler {
         addFilterPrimitive(SVG::Filter::Primitive::DropShadow::fromXMLAttributes(attributes, defaultInput_));
         break;
       case ElementKind::feMerge:
-        feMerge_ = SVG::Filter::Primitive::Merge{SVG::Filter::Primitive::Attributes::fromXMLAttributes(attributes), {}};
+        feMerge_ = SVG::Filter::Primitive::Merge::fromXMLAttributes(attributes, defaultInput_);
         break;
       case ElementKind::feMergeNode:
         if (feMerge_) {

@@ -95,6 +95,12 @@ struct FilterPrimitiveAttributes {
 struct FilterMerge {
   FilterPrimitiveAttributes attributes{};
   std::vector<FilterInput> inputs{};
+
+  // Reading from text, attributes and CSS
+  /// The element's own attributes only: its inputs come from its merge nodes, which the parse
+  /// driver appends; `defaultInput` is not used.
+  static FilterMerge fromXMLAttributes(const XMLAttributes& xmlAttributes, const FilterInput& defaultInput);
+
   bool operator==(const FilterMerge&) const = default;
 };
 

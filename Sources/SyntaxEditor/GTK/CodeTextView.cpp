@@ -27,7 +27,9 @@ std::size_t utf16At(const NSTextStorage& storage, const Gtk::TextBuffer::iterato
 
 CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror_(*code_->codeTextStorage()) {
   code_->setHost(this);
-  set_wrap_mode(Gtk::WrapMode::NONE);
+  // Lines wrap at the view's width, between words where they can and between characters where a
+  // word is longer than the line (path data).
+  set_wrap_mode(Gtk::WrapMode::WORD_CHAR);
   set_monospace(true);
   get_buffer()->set_enable_undo(true);
 
@@ -157,6 +159,7 @@ void CodeTextView::fontDidChange(const NSFontPtr& font) {
   const std::string css = "textview.qv-code-text-view { font-family: \"" + description.get_family() +
                           "\"; font-size: " + std::to_string(font->pointSize()) + "pt; }";
   fontCss_->load_from_data(css);
+  characterSize_.reset();
 }
 
 void CodeTextView::selectionDidChange(NSRange range) {
@@ -242,6 +245,7 @@ void CodeTextView::bufferDidChange() {
   if (!pendingEdit_) return;
   const UXCodeTextEdit edit = std::move(*pendingEdit_);
   pendingEdit_.reset();
+  noteInsertedStyle({edit.range.location, edit.newText.size()});
   takeSelectionFromBuffer();
   code_->didChangeText(edit);
 }
@@ -293,6 +297,25 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   const std::size_t removedLength = removed.size();
   bufferText_.replace(oldRange.location + prefix, removedLength, inserted);
   mirror_.textDidChange({newRange.location + prefix, removedLength}, inserted.size(), bare);
+  if (!bare) noteInsertedStyle({newRange.location + prefix, inserted.size()});
+}
+
+void CodeTextView::noteInsertedStyle(NSRange range) {
+  if (range.length == 0) return;
+  auto buffer = get_buffer();
+  const auto& storage = *code_->codeTextStorage();
+  const auto start = iterAt(*buffer, storage, range.location);
+  const auto end = iterAt(*buffer, storage, range.upperBound());
+  // One style over all of it, or none: no tag starts or ends inside.
+  auto next = start;
+  if (next.forward_to_tag_toggle(Glib::RefPtr<Gtk::TextTag>()) && next.get_offset() < end.get_offset()) return;
+  std::uint32_t shown = StyleMirror::none;
+  for (const auto& tag : start.get_tags()) {
+    const auto found = std::find(tags_.begin(), tags_.end(), tag);
+    if (found == tags_.end() || shown != StyleMirror::none) return;
+    shown = std::uint32_t(found - tags_.begin());
+  }
+  mirror_.bufferShows(range, shown);
 }
 
 void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
@@ -331,14 +354,16 @@ bool CodeTextView::styleSlice() {
   auto deadline = start + std::chrono::milliseconds(4);
   if (windowsStale_) updateWindows();
   mirror_.setVisibleRange(visibleRange());
-  while (!mirror_.isSettled() && Clock::now() < deadline) {
+  // At least one batch, however long finding the view took (a slow or busy machine), so that
+  // the styles always get on.
+  do {
     for (const auto& change : mirror_.nextChanges(32, 1024)) {
       restyle(change);
       // Every slice that changes a long line costs a layout of all of it afterwards, which
       // takes far longer than a slice: such slices do more.
       if (mirror_.isOnLongLine(change.range.location)) deadline = start + std::chrono::milliseconds(30);
     }
-  }
+  } while (!mirror_.isSettled() && Clock::now() < deadline);
   return !mirror_.isSettled();
 }
 
@@ -380,16 +405,32 @@ void CodeTextView::restyle(const StyleMirror::Change& change) {
   mirroringStorage_ = false;
 }
 
-NSRange CodeTextView::visibleRange() {
+std::pair<int, int> CodeTextView::visibleCharacters() {
   Gdk::Rectangle rect;
   get_visible_rect(rect);
   Gtk::TextIter top, bottom;
   get_iter_at_location(top, rect.get_x(), rect.get_y());
   get_iter_at_location(bottom, rect.get_x() + rect.get_width(), rect.get_y() + rect.get_height());
-  top.set_line_offset(0);
-  if (!bottom.ends_line()) bottom.forward_to_line_end();
+  // Whole display lines: a long line wraps into many, of which the view shows a few.
+  if (!starts_display_line(top)) backward_display_line_start(top);
+  if (!bottom.ends_line()) forward_display_line_end(bottom);
+  // A line not laid out yet has a height of one display line, so that the bottom may lie far
+  // past what the view can show: no more than fits in the view (its columns times its rows,
+  // doubled for wide characters and short display lines) counts.
+  if (!characterSize_) {
+    auto metrics = get_pango_context()->get_metrics(get_pango_context()->get_font_description());
+    characterSize_ = NSSize{std::max(1.0, double(metrics.get_approximate_char_width()) / PANGO_SCALE),
+                            std::max(1.0, double(metrics.get_height()) / PANGO_SCALE)};
+  }
+  const int fits =
+      int(2 * (rect.get_width() / characterSize_->width + 1) * (rect.get_height() / characterSize_->height + 1));
+  return {top.get_offset(), std::min(bottom.get_offset(), top.get_offset() + fits)};
+}
+
+NSRange CodeTextView::visibleRange() {
+  const auto [first, last] = visibleCharacters();
   const auto& storage = *code_->codeTextStorage();
-  const std::size_t from = utf16At(storage, top), to = utf16At(storage, bottom);
+  const std::size_t from = utf16OffsetOf(storage, std::size_t(first)), to = utf16OffsetOf(storage, std::size_t(last));
   return {from, std::max(from, to) - from};
 }
 
@@ -400,40 +441,35 @@ void CodeTextView::updateWindows() {
     mirror_.setWindows({});
     return;
   }
-  auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
-  Gdk::Rectangle rect;
-  get_visible_rect(rect);
-  Gtk::TextIter top, bottom;
-  get_iter_at_location(top, rect.get_x(), rect.get_y());
-  get_iter_at_location(bottom, rect.get_x(), rect.get_y() + rect.get_height());
+  auto characters = [&](NSRange range) {
+    return std::pair<int, int>(int(characterOffsetOf(storage, range.location)),
+                               int(characterOffsetOf(storage, range.upperBound())));
+  };
+  const auto [first, last] = visibleCharacters();
   const int margin = int(mirror_.windowMargin());
-  const NSRange visible = visibleRange();
-  auto metrics = get_pango_context()->get_metrics(get_pango_context()->get_font_description());
-  const double characterWidth = std::max(1.0, double(metrics.get_approximate_char_width()) / PANGO_SCALE);
   std::vector<NSRange> windows;
   for (const NSRange& line : lines) {
-    if (line.upperBound() < visible.location || line.location > visible.upperBound()) continue;
-    auto start = iterAt(*buffer, storage, line.location);
-    if (start.get_line() < top.get_line() || start.get_line() > bottom.get_line()) continue;
-    // The characters of the line in view, and a margin either side. Where the line lies is known
-    // once the view has measured the lines above it; until then the columns are estimated from
-    // the font's character width.
-    int y = 0, height = 0;
-    get_line_yrange(start, y, height);
-    Gtk::TextIter left, right;
-    get_iter_at_location(left, rect.get_x(), y + height / 2);
-    get_iter_at_location(right, rect.get_x() + rect.get_width(), y + height / 2);
-    int first = start.get_offset() + int(rect.get_x() / characterWidth);
-    int last = first + int(rect.get_width() / characterWidth) + 1;
-    if (left.get_line() == start.get_line() && right.get_line() == start.get_line()) {
-      first = left.get_offset();
-      // A character is at least a pixel wide (a line not laid out yet may answer its end).
-      last = std::min(right.get_offset(), first + std::max(rect.get_width(), 1));
+    // The characters of the line in view (its display lines between the top and the bottom of
+    // the view), and a margin either side.
+    const auto [start, end] = characters(line);
+    if (end < first || start > last) continue;
+    const int shownFrom = std::max(start, first), shownTo = std::min(end, last);
+    // A window that still holds what is shown with a quarter of the margin either side stays:
+    // every change of the styles of a long line costs a layout of all of it.
+    bool kept = false;
+    for (const NSRange& window : mirror_.windows()) {
+      const auto [from, to] = characters(window);
+      if (from >= start && to <= end && from <= std::max(start, shownFrom - margin / 4) &&
+          to >= std::min(end, shownTo + margin / 4)) {
+        windows.push_back(window);
+        kept = true;
+        break;
+      }
     }
-    auto end = iterAt(*buffer, storage, line.upperBound());
-    const int from = std::max(start.get_offset(), first - margin);
-    const int to = std::min(end.get_offset(), last + margin);
+    if (kept) continue;
+    const int from = std::max(start, shownFrom - margin);
+    const int to = std::min(end, shownTo + margin);
     if (to <= from) continue;
     const std::size_t unitFrom = utf16OffsetOf(storage, std::size_t(from));
     windows.push_back({unitFrom, utf16OffsetOf(storage, std::size_t(to)) - unitFrom});

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "SyntaxEditor/StyleMirror.h"
 #include "SyntaxEditor/UXCodeTextView.h"
@@ -53,12 +54,17 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void storageDidEdit(const NSTextStorageEdit& edit);
   /// Puts the storage's new text of `newRange` into the buffer in place of `oldRange`.
   void replaceInBuffer(NSRange oldRange, NSRange newRange);
+  /// Tells the mirror which style the buffer gave text it inserted (the style around it), so that
+  /// a keystroke inside a style costs no restyle, and on a long line no second layout of it.
+  void noteInsertedStyle(NSRange range);
   void scheduleStyling();
   /// Applies the mirror's changes for a few milliseconds; true while there are more.
   bool styleSlice();
   void restyle(const SyntaxEditorSupport::StyleMirror::Change& change);
   Glib::RefPtr<Gtk::TextTag> tagFor(std::uint32_t id);
-  /// The storage range of the lines in view.
+  /// The first and the end character of the display lines in view.
+  std::pair<int, int> visibleCharacters();
+  /// The storage range of the display lines in view.
   NSRange visibleRange();
   /// Gives the mirror the parts of long lines in view, with a margin either side.
   void updateWindows();
@@ -87,4 +93,5 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   sigc::connection vScroll_;
   bool windowsStale_ = false;
   NSSize allocated_;
+  std::optional<NSSize> characterSize_;  // of the font's characters and lines, once asked for
 };

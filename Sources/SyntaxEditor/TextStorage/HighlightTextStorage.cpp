@@ -3,6 +3,7 @@
 #include "Highlight/HighlightJS.h"
 
 #include <algorithm>
+#include <utility>
 
 HighlightTextStorage::HighlightTextStorage(std::optional<std::string> language)
     : language_(std::move(language)), theme_(HighlightJSTheme::default_()) {}
@@ -10,21 +11,31 @@ HighlightTextStorage::HighlightTextStorage(std::optional<std::string> language)
 void HighlightTextStorage::setLanguage(std::optional<std::string> language) {
   const bool changed = language != language_;
   language_ = std::move(language);
-  if (changed) highlight({0, storage->length()}, 0);
+  if (changed) highlightWholeText(0);
 }
 
 void HighlightTextStorage::setTheme(HighlightJSThemePtr theme) {
   if (!theme) return;
   const bool changed = !theme_ || !(*theme == *theme_);
   theme_ = std::move(theme);
-  if (changed) highlight({0, storage->length()}, 0);
+  if (changed) highlightWholeText(0);
 }
 
 NSFontPtr HighlightTextStorage::font() const { return theme_ ? theme_->font() : nullptr; }
 
+void HighlightTextStorage::replaceCharactersAsWholeText(NSRange range, std::u16string_view replacement) {
+  // Read when the edit is processed, which is at the end of the outermost batch.
+  wholeTextEdit_ = true;
+  replaceCharacters(range, replacement);
+}
+
 void HighlightTextStorage::processEditing() {
   WrappedTextStorage::processEditing();
   if (editedMask() & NSTextStorageEditedCharacters) {
+    if (std::exchange(wholeTextEdit_, false)) {
+      highlightWholeText(editedRange().location);
+      return;
+    }
     const NSRange paragraphs = SyntaxEditorSupport::paragraphRange(string(), editedRange());
     const std::size_t start = SyntaxEditorSupport::openCommentStart(string(), paragraphs.location, highlightLimit);
     highlight({start, paragraphs.upperBound() - start}, editedRange().location);
@@ -37,23 +48,54 @@ void HighlightTextStorage::setAttributes(const TextAttributes& attributes, NSRan
 }
 
 void HighlightTextStorage::highlight(NSRange range, std::size_t focus) {
-  const std::shared_ptr<HighlightJS>& highlighter = HighlightJS::shared();
-  if (!highlighter) return;
   range = SyntaxEditorSupport::boundedHighlightRange(string(), range, focus, highlightLimit);
   if (range.length == 0) return;
+  request(range, nullptr);
+}
+
+void HighlightTextStorage::highlightWholeText(std::size_t focus) {
+  wholeTextFocus_ = focus;
+  if (wholeTextRequested_) {
+    wholeTextWanted_ = true;
+    return;
+  }
+  sendWholeTextHighlight();
+}
+
+void HighlightTextStorage::sendWholeTextHighlight() {
+  wholeTextWanted_ = false;
+  const NSRange range =
+      SyntaxEditorSupport::boundedHighlightRange(string(), {0, length()}, wholeTextFocus_, highlightLimit);
+  if (range.length == 0) return;
+  wholeTextRequested_ = true;
+  request(range, [this](bool unchanged) {
+    wholeTextRequested_ = false;
+    // A result for a text that has changed since (typing meanwhile) is asked for again: the
+    // paragraphs typed into are coloured by their own requests, the rest needs this pass.
+    if (wholeTextWanted_ || !unchanged) sendWholeTextHighlight();
+  });
+}
+
+void HighlightTextStorage::request(NSRange range, std::function<void(bool unchanged)> done) {
+  const std::shared_ptr<HighlightJS>& highlighter = HighlightJS::shared();
+  if (!highlighter) return;
   // The pending request keeps the storage alive until it is answered.
   auto self = std::static_pointer_cast<HighlightTextStorage>(weak_from_this().lock());
   if (!self) return;
   ++pendingHighlights_;
   highlighter->highlight(Fennix::utf8FromUTF16(std::u16string_view(string()).substr(range.location, range.length)),
                          language_, theme_, DispatchQueue::main(),
-                         [self, range](std::optional<AttributedString> result) {
-                           --self->pendingHighlights_;
+                         [self, range, done = std::move(done)](std::optional<AttributedString> result) {
+                           bool unchanged = true;
                            if (result) {
                              self->isApplyingHighlight_ = true;
-                             self->setStringAttributesIfUnchanged(*result, range);
+                             unchanged = self->setStringAttributesIfUnchanged(*result, range);
                              self->isApplyingHighlight_ = false;
                            }
+                           // Sent again before the count falls, so that no one hears of the end
+                           // of highlighting in between.
+                           if (done) done(unchanged);
+                           --self->pendingHighlights_;
                            if (self->pendingHighlights_ == 0 && self->cbHighlightsDone) self->cbHighlightsDone();
                          });
 }

@@ -40,6 +40,13 @@ class HighlightTextStorage : public WrappedTextStorage {
   /// Called each time the last open request has been answered (its result applied, if any).
   std::function<void()> cbHighlightsDone;
 
+  /// Replaces the characters of `range` as `replaceCharacters` does, for an edit that stands for a
+  /// replacement of the whole text (the rest of which is equal): the whole text is highlighted
+  /// again afterwards, not only the edited paragraphs, so that colours that depend on text before
+  /// or after the edit (inside a tag, a block comment or a string of several lines) come out as a
+  /// highlight of the whole new text gives them.
+  void replaceCharactersAsWholeText(NSRange range, std::u16string_view replacement);
+
   void processEditing() override;
   /// Setting attributes from outside re-highlights the paragraphs around `range`.
   void setAttributes(const TextAttributes& attributes, NSRange range) override;
@@ -47,11 +54,24 @@ class HighlightTextStorage : public WrappedTextStorage {
  private:
   /// Highlights the paragraphs of `range`, at most `highlightLimit` units of them around `focus`.
   void highlight(NSRange range, std::size_t focus);
+  /// Highlights the whole text (at most `highlightLimit` units around `focus`). One such request
+  /// is open at a time: asked again meanwhile, or answered for a text that has changed since, it
+  /// is sent again for the text as it is then, so that a series of changes costs one pass at a
+  /// time and the last pass sees the last text.
+  void highlightWholeText(std::size_t focus);
+  void sendWholeTextHighlight();
+  /// Sends one request for `range` and applies its result; `done` hears whether the text was
+  /// still the one highlighted.
+  void request(NSRange range, std::function<void(bool unchanged)> done);
 
   std::optional<std::string> language_;
   HighlightJSThemePtr theme_;
   bool isApplyingHighlight_ = false;
   std::size_t pendingHighlights_ = 0;
+  bool wholeTextEdit_ = false;        // the edit being processed stands for a whole new text
+  bool wholeTextRequested_ = false;   // a whole-text request is open
+  bool wholeTextWanted_ = false;      // and another is to follow it
+  std::size_t wholeTextFocus_ = 0;
 };
 
 namespace SyntaxEditorSupport {

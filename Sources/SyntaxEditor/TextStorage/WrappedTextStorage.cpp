@@ -1,6 +1,7 @@
 #include "SyntaxEditor/TextStorage/WrappedTextStorage.h"
 
 #include <algorithm>
+#include <vector>
 
 WrappedTextStorage::WrappedTextStorage() : storage(std::make_shared<NSTextStorage>()) {}
 
@@ -26,19 +27,42 @@ AttributedString WrappedTextStorage::attributedSubstring(NSRange range) const {
 
 bool WrappedTextStorage::mayHoldSurrogates() const { return storage->mayHoldSurrogates(); }
 
-void WrappedTextStorage::setStringAttributesIfUnchanged(const AttributedString& attributedString, NSRange range) {
+bool WrappedTextStorage::setStringAttributesIfUnchanged(const AttributedString& attributedString, NSRange range) {
   const std::size_t length = storage->length();
-  if (range.location > length || range.length > length - range.location) return;
+  if (range.location > length || range.length > length - range.location) return false;
   // Compare the text first: it is cheap and catches every stale result.
-  if (std::u16string_view(storage->string()).substr(range.location, range.length) != attributedString.utf16()) return;
-  if (storage->attributedSubstring(range) == attributedString) return;
+  if (std::u16string_view(storage->string()).substr(range.location, range.length) != attributedString.utf16()) {
+    return false;
+  }
+
+  // Only the stretches whose attributes differ are written: a result for a whole text that
+  // differs from what is shown in a few lines costs a walk over the runs, not a rewrite of all.
+  struct Stretch {
+    NSRange range;
+    const TextAttributes* attributes;
+  };
+  std::vector<Stretch> changes;
+  for (const AttributedString::Run& run : attributedString.runs()) {
+    const std::size_t end = std::min(range.location + run.range.upperBound(), length);
+    for (std::size_t at = range.location + run.range.location; at < end;) {
+      NSRange held;
+      const bool same = storage->attributes(at, &held) == run.attributes;
+      const std::size_t until = std::min(held.upperBound(), end);
+      if (!same) {
+        if (!changes.empty() && changes.back().attributes == &run.attributes && changes.back().range.upperBound() == at) {
+          changes.back().range.length += until - at;
+        } else {
+          changes.push_back({{at, until - at}, &run.attributes});
+        }
+      }
+      at = until;
+    }
+  }
+  if (changes.empty()) return true;
 
   beginEditing();
-  for (const AttributedString::Run& run : attributedString.runs()) {
-    const std::size_t location = range.location + run.range.location;
-    if (location >= length) break;
-    storage->setAttributes(run.attributes, {location, std::min(run.range.length, length - location)});
-  }
+  for (const Stretch& change : changes) storage->setAttributes(*change.attributes, change.range);
   edited(NSTextStorageEditedAttributes, range, 0);
   endEditing();
+  return true;
 }

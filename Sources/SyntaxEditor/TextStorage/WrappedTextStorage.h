@@ -22,7 +22,8 @@ class WrappedTextStorage : public NSTextStorage {
   /// Copies the attributes of `attributedString` onto `range` when the text there is still the
   /// text of `attributedString` and its attributes differ; then reports one attribute edit of the
   /// range. Anything else (a range past the end, changed text, equal attributes) does nothing.
-  void setStringAttributesIfUnchanged(const AttributedString& attributedString, NSRange range);
+  /// Answers whether the text was still the same (whatever had to be written).
+  bool setStringAttributesIfUnchanged(const AttributedString& attributedString, NSRange range);
 
  protected:
   const std::shared_ptr<NSTextStorage> storage;

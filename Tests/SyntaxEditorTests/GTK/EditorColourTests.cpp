@@ -8,6 +8,7 @@
 #include <gtkmm/window.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "SyntaxEditor/GTK/SyntaxEditorView.h"
 #include "SyntaxEditorTests/EditorTestSupport.h"
@@ -33,6 +34,8 @@ std::string bufferText(CodeTextView& view) { return view.get_buffer()->get_text(
 struct EditorWindow {
   std::string svg;
   std::string swift;
+  /// Hears every text the XML editor writes to its binding.
+  std::function<void(const std::string&)> onSVG;
   SyntaxEditorView xml;
   SyntaxEditorView swiftEditor;
   Gtk::Window window;
@@ -42,8 +45,13 @@ struct EditorWindow {
   EditorWindow(std::string svgText, std::string swiftText, const std::string& title)
       : svg(std::move(svgText)),
         swift(std::move(swiftText)),
-        xml(Editor(Editor::Binding<std::string>::fromVariable(svg), Editor::Language::xml, HighlightJSTheme::xcode(),
-                   std::nullopt, Editor::Flags::defaultEditorFlags, Editor::softTab(2))),
+        xml(Editor(Editor::Binding<std::string>([this] { return svg; },
+                                                [this](std::string text) {
+                                                  svg = std::move(text);
+                                                  if (onSVG) onSVG(svg);
+                                                }),
+                   Editor::Language::xml, HighlightJSTheme::xcode(), std::nullopt, Editor::Flags::defaultEditorFlags,
+                   Editor::softTab(2))),
         swiftEditor(Editor(Editor::Binding<std::string>::fromVariable(swift), Editor::Language::swift,
                            HighlightJSTheme::xcode(), std::nullopt, Editor::Flags::defaultEditorFlags,
                            Editor::softTab(4))) {
@@ -188,13 +196,115 @@ TEST(EditorColourTests, AWholeNewTextReplacesOnlyWhatDiffers) {
   ASSERT_TRUE(waitUntilSettled(swift));
 }
 
-/// The character range of the long line that the view shows.
+/// Whether the storage carries, at every unit, the attributes of a highlight of its whole text.
+::testing::AssertionResult colouredAsWholeText(CodeTextView& view) {
+  const HighlightTextStorage& storage = *view.codeView().codeTextStorage();
+  std::optional<AttributedString> fresh;
+  bool answered = false;
+  HighlightJS::shared()->highlight(Fennix::utf8FromUTF16(storage.string()), storage.language(), storage.theme(),
+                                   DispatchQueue::main(), [&](std::optional<AttributedString> result) {
+                                     fresh = std::move(result);
+                                     answered = true;
+                                   });
+  if (!runMainLoopUntil([&] { return answered; }, 60) || !fresh) {
+    return ::testing::AssertionFailure() << "the highlighter gave no result";
+  }
+  if (fresh->utf16() != storage.string()) return ::testing::AssertionFailure() << "the highlighted text differs";
+  std::size_t differing = 0, first = 0;
+  for (const AttributedString::Run& run : fresh->runs()) {
+    for (std::size_t unit = run.range.location; unit < run.range.upperBound(); ++unit) {
+      if (storage.attributes(unit) == run.attributes) continue;
+      if (differing++ == 0) first = unit;
+    }
+  }
+  if (differing == 0) return ::testing::AssertionSuccess();
+  const NSRange line = SyntaxEditorSupport::paragraphRange(storage.string(), {first, 0});
+  return ::testing::AssertionFailure() << differing << " of " << storage.length()
+                                       << " units differ from a whole-text highlight, the first at " << first
+                                       << " on the line \"" << Fennix::utf8FromUTF16(storage.substring(line)) << "\"";
+}
+
+/// What a generator might make of a drawing: the drawing in a block comment and in a string of
+/// several lines.
+std::string swiftOf(const std::string& svg) {
+  return "import SwiftUI\n/* drawn from\n" + svg + "*/\nlet source = \"\"\"\n" + svg + "\"\"\"\nlet n = 1\n";
+}
+
+// A change from outside that falls inside a construct of several lines (a tag, a comment, an
+// attribute value, a Swift block comment or string) leaves each storage coloured as a highlight
+// of its whole new text, and each buffer showing it: changes made with setText, and changes of the
+// Swift that follow keys typed into the XML editor through the X server.
+TEST(EditorColourTests, OutsideChangesInsideConstructsOfSeveralLinesColourAsTheWholeText) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor colours after outside changes";
+  const std::string drawing =
+      "<svg xmlns=\"http://www.w3.org/2000/svg\"\n"
+      "     viewBox=\"0 0 100 100\">\n"
+      "  <rect x=\"10\" y=\"10\"\n"
+      "        width=\"80\" height=\"80\"\n"
+      "        fill=\"gold\" stroke=\"blue\"\n"
+      "        stroke-width=\"4\" />\n"
+      "  <g/>\n"
+      "  <path d=\"M0 0\n"
+      "    L 80 80 Z\"/>\n"
+      "  <circle r=\"2\"/><!-- a note\n"
+      "    r=\"3\" -->\n"
+      "</svg>\n";
+  EditorWindow w(drawing, swiftOf(drawing), title);
+  w.onSVG = [&](const std::string& svg) { w.swiftEditor.setText(swiftOf(svg)); };
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& xml = w.xml.textView();
+  CodeTextView& swift = w.swiftEditor.textView();
+  ASSERT_TRUE(waitUntilSettled(xml) && waitUntilSettled(swift));
+  EXPECT_TRUE(colouredAsWholeText(xml)) << "after opening";
+  EXPECT_TRUE(colouredAsWholeText(swift)) << "after opening";
+
+  auto changed = [](std::string text, const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+  };
+  std::string svg = drawing;
+  const std::vector<std::pair<std::string, std::string>> edits{
+      {"width=\"80\"", "width=\"81\""},       // an attribute on a line inside a tag
+      {"L 80 80", "L 80 70"},                   // inside an attribute value of two lines
+      {"r=\"3\" -->", "r=\"4\" -->"},         // inside a comment
+      {"  <g/>", "  <!--g/>"},                  // a comment opened: it runs to the next "-->"
+      {"<!--g/>", "<g/>"},                      // and closed again
+      {"<rect x", "<rect\n    x"},             // a line break inside a tag
+  };
+  for (const auto& [from, to] : edits) {
+    svg = changed(svg, from, to);
+    w.xml.setText(svg);
+    ASSERT_EQ(bufferText(xml), svg);
+    ASSERT_EQ(bufferText(swift), swiftOf(svg));
+    ASSERT_TRUE(waitUntilSettled(xml) && waitUntilSettled(swift));
+    EXPECT_TRUE(colouredAsWholeText(xml)) << from << " -> " << to;
+    EXPECT_TRUE(colouredAsWholeText(swift)) << from << " -> " << to;
+    EXPECT_TRUE(bufferMirrorsStorage(xml)) << from << " -> " << to;
+    EXPECT_TRUE(bufferMirrorsStorage(swift)) << from << " -> " << to;
+  }
+
+  // Keys typed into the XML editor: each change of the drawing changes the Swift inside its block
+  // comment and its string.
+  const int widthValue = int(g_utf8_strlen(svg.c_str(), long(svg.find("width=\"81") + 8)));
+  w.caret(xml, widthValue);
+  ASSERT_TRUE(w.typed(xml, "5", changed(svg, "width=\"81", "width=\"851")));
+  ASSERT_TRUE(w.typed(xml, "0", changed(svg, "width=\"81", "width=\"8501")));
+  ASSERT_EQ(bufferText(swift), swiftOf(w.svg));
+  ASSERT_TRUE(waitUntilSettled(xml) && waitUntilSettled(swift));
+  EXPECT_TRUE(colouredAsWholeText(swift)) << "after typing into the drawing";
+  EXPECT_TRUE(bufferMirrorsStorage(swift)) << "after typing into the drawing";
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after typing into the drawing";
+}
+
+/// The characters the view shows, from its top left to its bottom right (a long line wraps).
 std::pair<int, int> visibleCharacters(CodeTextView& view) {
   Gdk::Rectangle rect;
   view.get_visible_rect(rect);
   Gtk::TextIter left, right;
   view.get_iter_at_location(left, rect.get_x(), rect.get_y() + 2);
-  view.get_iter_at_location(right, rect.get_x() + rect.get_width() - 1, rect.get_y() + 2);
+  view.get_iter_at_location(right, rect.get_x() + rect.get_width() - 1, rect.get_y() + rect.get_height() - 2);
   return {left.get_offset(), right.get_offset()};
 }
 
@@ -212,9 +322,10 @@ int taggedCharacters(CodeTextView& view, int from, int to) {
   return tagged;
 }
 
-// A drawing on one line of some 60,000 characters, with an emoji early on: the view styles the
-// part of the line it shows and a margin either side, and after typing and scrolling the buffer
-// carries exactly the storage's styles there and none elsewhere on the line.
+// A drawing on one line of some 60,000 characters, with an emoji early on, wrapped into many
+// display lines: the view styles the part of the line it shows and a margin either side, and
+// after typing and scrolling the buffer carries exactly the storage's styles there and none
+// elsewhere on the line.
 TEST(EditorColourTests, ALongLineCarriesTheStylesNearTheView) {
   ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
   std::string line = "<svg viewBox=\"0 0 100 100\"><title>\U0001F600</title>";
@@ -256,38 +367,32 @@ TEST(EditorColourTests, ALongLineCarriesTheStylesNearTheView) {
   ASSERT_TRUE(waitUntilSettled(xml));
   check("after typing");
 
-  // Scrolled to the middle of the line, the view shows colours there, and the start is bare again.
-  auto adjustment = xml.get_hadjustment();
-  adjustment->set_value(adjustment->get_upper() / 2);
+  // Scrolled down to the middle of the line, the view shows colours there, and the start is bare
+  // again.
+  auto buffer = xml.get_buffer();
+  auto vertical = xml.get_vadjustment();
+  int lineY = 0, lineHeight = 0;
+  xml.get_line_yrange(buffer->begin(), lineY, lineHeight);
+  EXPECT_GT(lineHeight, 10 * xml.get_height()) << "the long line wraps into many display lines";
+  vertical->set_value(lineY + lineHeight / 2);
   ASSERT_TRUE(runMainLoopUntil([&] { return visibleCharacters(xml).first > lineLength / 3; }, 5));
   ASSERT_TRUE(waitUntilSettled(xml));
   check("after scrolling");
   EXPECT_EQ(taggedCharacters(xml, 0, 100), 0);
 
-  // The second long line, out of view, carries nothing until the view scrolls down to it.
-  auto buffer = xml.get_buffer();
+  // The second long line, out of view, carries nothing until the view scrolls down to its end.
   const int second = buffer->get_iter_at_line(201).get_offset(), secondEnd = second + lineLength;
   EXPECT_EQ(taggedCharacters(xml, second, secondEnd), 0);
-  auto vertical = xml.get_vadjustment();
   vertical->set_value(vertical->get_upper());
-  Gdk::Rectangle rect;
-  ASSERT_TRUE(runMainLoopUntil([&] {
-    xml.get_visible_rect(rect);
-    int y = 0, height = 0;
-    xml.get_line_yrange(buffer->get_iter_at_line(201), y, height);
-    return y >= rect.get_y() && y + height <= rect.get_y() + rect.get_height();
-  }, 5));
+  ASSERT_TRUE(runMainLoopUntil([&] { return visibleCharacters(xml).first > second + lineLength / 3; }, 5))
+      << "the view shows the end of the second long line";
   ASSERT_TRUE(waitUntilSettled(xml));
   EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after scrolling down";
-  int y = 0, height = 0;
-  xml.get_line_yrange(buffer->get_iter_at_line(201), y, height);
-  Gtk::TextIter left, right;
-  xml.get_iter_at_location(left, rect.get_x(), y);
-  xml.get_iter_at_location(right, rect.get_x() + rect.get_width() - 1, y);
-  EXPECT_GT(left.get_offset(), second + lineLength / 3) << "the view stayed in the middle of the lines";
-  EXPECT_GT(taggedCharacters(xml, left.get_offset(), right.get_offset()), (right.get_offset() - left.get_offset()) / 2);
+  const auto [left, right] = visibleCharacters(xml);
+  EXPECT_GT(taggedCharacters(xml, left, std::min(right, secondEnd)), (std::min(right, secondEnd) - left) / 2);
   EXPECT_LE(taggedCharacters(xml, second, secondEnd),
-            right.get_offset() - left.get_offset() + 2 * int(xml.styleMirror().windowMargin()) + 100);
+            right - left + 2 * int(xml.styleMirror().windowMargin()) + 100);
+  EXPECT_EQ(taggedCharacters(xml, 0, lineLength), 0) << "the first long line, out of view, is bare again";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gdk/gdkkeysyms.h>
 #include <gtkmm/box.h>
+#include <gtkmm/scrollbar.h>
 #include <gtkmm/init.h>
 #include <gtkmm/widgetpaintable.h>
 #include <gtkmm/window.h>
@@ -13,7 +14,9 @@
 
 #include "SyntaxEditor/GTK/SyntaxEditorView.h"
 #include "SyntaxEditorTests/EditorTestSupport.h"
+#include "SyntaxEditorTests/GTK/BufferCheck.h"
 #include "Tools/DisplayTestMain/WidgetPicture.h"
+#include "Tools/XDriver/XDriver.h"
 
 namespace {
 
@@ -204,6 +207,102 @@ TEST(EditorWindowTests, XMLAndSwiftEditorsSideBySideAreColoured) {
   g_object_unref(texture);
   EXPECT_GE(coloured(0), 2) << ::testing::PrintToString(counts) << " in " << png;
   EXPECT_GE(coloured(1), 2) << ::testing::PrintToString(counts) << " in " << png;
+}
+
+/// The bands of rows of `area` that hold ink (darker than the page), top to bottom: one per line of
+/// text shown.
+int inkBands(const XDriver::Image& image, const XDriver::Rect& area) {
+  auto ink = [](std::uint32_t rgb) { return ((rgb >> 16) & 0xFF) < 160 || ((rgb >> 8) & 0xFF) < 160 || (rgb & 0xFF) < 160; };
+  int bands = 0;
+  bool inBand = false;
+  for (int y = area.y; y < area.y + area.height && y < image.height; ++y) {
+    const bool inked = image.countWhere(ink, XDriver::Rect{area.x, y, area.width, 1}) >= 2;
+    if (inked && !inBand) ++bands;
+    inBand = inked;
+  }
+  return bands;
+}
+
+// A line of path data longer than a narrow editor is wide, typed on through the X server, shows
+// as several lines of the window, wrapped between words and inside the long words of the data;
+// there is no horizontal scroller, and the caret stays in view.
+TEST(EditorWindowTests, ALongLineWrapsAtTheEditorsWidth) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  XDriver::Session x;
+  ASSERT_TRUE(x.ok()) << "needs an X server with XTest";
+  std::string svg = "<path d=\"M0 0L10 20L30 40L50 60L70 80L90 100L110 120L130 140\"/>";
+  SyntaxEditorView editor(Editor(Editor::Binding<std::string>::fromVariable(svg), Editor::Language::xml,
+                                 HighlightJSTheme::xcode(), std::nullopt, Editor::Flags::defaultEditorFlags,
+                                 Editor::softTab(2)));
+  CodeTextView& view = editor.textView();
+  const std::string title = "Editor lines wrap";
+  Gtk::Window window;
+  window.set_title(title);
+  window.set_default_size(240, 260);
+  window.set_child(editor);
+  window.present();
+  ASSERT_TRUE(runMainLoopUntil([&] { return view.get_mapped() && view.get_width() > 0; }));
+  std::optional<XDriver::WindowID> id;
+  runMainLoopUntil([&] { return bool(id = x.findWindow(title)); }, 5);
+  ASSERT_TRUE(id) << "the window is not on the X server";
+  x.focus(*id);
+  ASSERT_TRUE(runMainLoopUntil([&] { return window.is_active(); }, 5));
+
+  // A click after the end of the text puts the caret there; more data is typed on.
+  const XDriver::Rect frame = x.geometry(*id);
+  x.click(frame.x + frame.width / 2, frame.y + frame.height - 20);
+  ASSERT_TRUE(runMainLoopUntil([&] { return view.has_focus(); }, 5));
+  auto buffer = view.get_buffer();
+  ASSERT_TRUE(runMainLoopUntil([&] { return buffer->get_insert()->get_iter().is_end(); }, 5));
+  // A word longer than a line: data without blanks.
+  const std::string more = " L150,160L170,180L190,200L210,220L230,240L250,260";
+  ASSERT_TRUE(x.type(more));
+  const std::string expected = "<path d=\"M0 0L10 20L30 40L50 60L70 80L90 100L110 120L130 140\"/>" + more;
+  ASSERT_TRUE(runMainLoopUntil([&] { return svg == expected; }, 10)) << svg;
+  ASSERT_TRUE(BufferCheck::waitUntilSettled(view));
+  // The pointer over the text, as when the scrollers of the editor show.
+  x.moveTo(frame.x + frame.width / 2, frame.y + frame.height / 2);
+  FennixTestSupport::runMainLoopFor(0.3);
+
+  // The one line of the buffer takes several display lines: from the toolkit's layout ...
+  int displayLines = 1;
+  for (auto iter = buffer->begin(); view.forward_display_line(iter) && !iter.is_end();) ++displayLines;
+  EXPECT_GE(displayLines, 4);
+  EXPECT_EQ(buffer->get_line_count(), 1);
+  const int wordStart = int(g_utf8_strlen(expected.c_str(), -1) - g_utf8_strlen(more.c_str(), -1)) + 1;
+  bool brokenInsideWord = false;
+  for (auto iter = buffer->begin(); view.forward_display_line(iter) && !iter.is_end();) {
+    if (iter.get_offset() > wordStart) brokenInsideWord = true;
+  }
+  EXPECT_TRUE(brokenInsideWord) << "the word longer than a line wraps between its characters";
+  // ... and on the screen.
+  const XDriver::Image image = x.grab(frame);
+  const std::filesystem::path png = std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / "editor-long-line-wraps.png";
+  image.savePNG(png.string());
+  // The text view's place in the picture (the window may draw a title bar above it).
+  graphene_rect_t bounds;
+  ASSERT_TRUE(gtk_widget_compute_bounds(GTK_WIDGET(view.gobj()), GTK_WIDGET(window.gobj()), &bounds));
+  double surfaceX = 0, surfaceY = 0;
+  gtk_native_get_surface_transform(GTK_NATIVE(window.gobj()), &surfaceX, &surfaceY);
+  const int margin = 4;  // inside the inset; the vertical scroller's width is left out on the right
+  const XDriver::Rect text{int(surfaceX + bounds.origin.x) + margin, int(surfaceY + bounds.origin.y) + margin,
+                           int(bounds.size.width) - 5 * margin, int(bounds.size.height) - 2 * margin};
+  const int bands = inkBands(image, text);
+  EXPECT_GE(bands, 4) << "lines of text on the screen, in " << png;
+  EXPECT_EQ(bands, displayLines) << png;
+
+  // Nothing to scroll sideways: no horizontal scroller, and the text is as wide as the view.
+  EXPECT_FALSE(editor.get_hscrollbar()->get_mapped());
+  auto horizontal = view.get_hadjustment();
+  EXPECT_LE(horizontal->get_upper(), horizontal->get_page_size() + 1);
+  EXPECT_EQ(horizontal->get_value(), 0);
+  // The caret, at the end of the line, is on the last display line in view.
+  Gdk::Rectangle caret, visible;
+  view.get_cursor_locations(buffer->get_insert()->get_iter(), caret, caret);
+  view.get_visible_rect(visible);
+  EXPECT_LT(caret.get_x(), visible.get_x() + visible.get_width());
+  EXPECT_GE(caret.get_y(), visible.get_y());
+  window.destroy();
 }
 
 }  // namespace
