@@ -14,9 +14,9 @@
 //   baseline    the bare text view's longest stall for the same text and keys
 //   quiet       (opening) when the last stall longer than 20 ms ended, counted from the open
 //
-// Big drawings (5 MB and 50 MB of rectangles) open in a child process each, which reports its
-// peak resident memory and longest stall; the parent ends a child that grows past four times
-// the memory goal or runs past its time.
+// Big drawings (5 MB and 50 MB of rectangles), and a stored document of the 5 MB drawing with its
+// Swift, open in a child process each, which reports its peak resident memory and longest stall;
+// the parent ends a child that grows past four times the memory goal or runs past its time.
 #include <benchmark/benchmark.h>
 #include <giomm/file.h>
 #include <gtkmm/messagedialog.h>
@@ -452,8 +452,25 @@ int bigDrawingChild(const std::filesystem::path& file) {
   std::_Exit(0);  // the process's memory is what was measured; nothing to tear down
 }
 
+/// Measures the opening of `file` (a drawing or a document) in a child process.
+void measureBigFile(benchmark::State& state, const std::filesystem::path& file, std::size_t megabytes);
+
 void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
-  const auto file = writeDrawing("rects-" + std::to_string(megabytes) + "MB", rectangles(megabytes << 20));
+  measureBigFile(state, writeDrawing("rects-" + std::to_string(megabytes) + "MB", rectangles(megabytes << 20)),
+                 megabytes);
+}
+
+/// A stored document of the drawing and the Swift generated from it, as saved after opening it.
+void BM_BigDocumentPeakMemory(benchmark::State& state, std::size_t megabytes) {
+  auto snapshot = SVGQuarvelDocument::Snapshot::fromSVGString(rectangles(megabytes << 20), std::nullopt,
+                                                              SVGQuarvelConfiguration());
+  snapshot.config = std::nullopt;
+  const auto file = workFolder() / ("rects-" + std::to_string(megabytes) + "MB.svgquarvel");
+  std::ofstream(file, std::ios::binary) << snapshot.jsonString();
+  measureBigFile(state, file, megabytes);
+}
+
+void measureBigFile(benchmark::State& state, const std::filesystem::path& file, std::size_t megabytes) {
   const double svgMB = double(std::filesystem::file_size(file)) / double(1 << 20);
   std::string report;
   long watchedPeakKB = 0;
@@ -541,9 +558,16 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
   }
-  for (std::size_t megabytes : {5, 50}) {
-    benchmark::RegisterBenchmark(("BigDrawingPeakMemory/" + std::to_string(megabytes) + "MB").c_str(),
-                                 [megabytes](benchmark::State& state) { BM_BigDrawingPeakMemory(state, megabytes); })
+  const struct {
+    const char* name;
+    void (*measure)(benchmark::State&, std::size_t);
+    std::size_t megabytes;
+  } bigFiles[] = {{"BigDrawingPeakMemory/", BM_BigDrawingPeakMemory, 5},
+                  {"BigDrawingPeakMemory/", BM_BigDrawingPeakMemory, 50},
+                  {"BigDocumentPeakMemory/", BM_BigDocumentPeakMemory, 5}};
+  for (const auto& big : bigFiles) {
+    benchmark::RegisterBenchmark((big.name + std::to_string(big.megabytes) + "MB").c_str(),
+                                 [big](benchmark::State& state) { big.measure(state, big.megabytes); })
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();

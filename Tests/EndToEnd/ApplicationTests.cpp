@@ -9,12 +9,15 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "XDriver/XDriver.h"
@@ -75,7 +78,7 @@ struct BusReply {
     if (value != nullptr) g_variant_unref(value);
   }
 };
-void callService(const char* method, const std::string& svg, BusReply& reply) {
+void callService(const char* method, const std::string& svg, BusReply& reply, int timeoutMilliseconds = 20000) {
   GError* error = nullptr;
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
   if (bus == nullptr) {
@@ -85,7 +88,7 @@ void callService(const char* method, const std::string& svg, BusReply& reply) {
   }
   reply.value = g_dbus_connection_call_sync(bus, busName, objectPath, interfaceName, method,
                                             g_variant_new("(s)", svg.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE,
-                                            20000, nullptr, &error);
+                                            timeoutMilliseconds, nullptr, &error);
   if (reply.value == nullptr) {
     reply.error = error->message;
     g_error_free(error);
@@ -120,13 +123,32 @@ class Application : public ::testing::Test {
     return x.grab(previewArea(x.geometry(window))).count(rgb, 12);
   }
 
-  /// Starts the executable with `arguments`, its output going to `e2e-<log>.log`.
+  /// Starts the executable with `arguments`, its output going to `e2e-<log>.log`, with `extra`
+  /// besides its usual environment.
   std::unique_ptr<XDriver::Process> launch(const fs::path& folder, const std::vector<std::string>& arguments,
-                                           const std::string& log) {
+                                           const std::string& log, const std::vector<std::string>& extra = {}) {
     std::vector<std::string> argv{QUARVEL_APP_EXECUTABLE};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return std::make_unique<XDriver::Process>(argv, appEnvironment(folder),
-                                              (fs::path(QUARVEL_TEST_OUTPUT_DIR) / ("e2e-" + log + ".log")).string());
+    auto environment = appEnvironment(folder);
+    environment.insert(environment.end(), extra.begin(), extra.end());
+    return std::make_unique<XDriver::Process>(argv, environment, logPath(log).string());
+  }
+  static fs::path logPath(const std::string& log) { return fs::path(QUARVEL_TEST_OUTPUT_DIR) / ("e2e-" + log + ".log"); }
+
+  /// Starts the application without files (its folder and log named `name`) into `app`; its
+  /// window, once the preview shows the built-in drawing.
+  std::optional<WindowID> startOnNewDocument(const std::string& name, std::unique_ptr<XDriver::Process>& app) {
+    app = launch(scratchFolder(name), {}, name);
+    const auto window = x.findWindow("Untitled", 120);
+    if (!window) {
+      ADD_FAILURE() << "no window: " << readFile(logPath(name));
+      return std::nullopt;
+    }
+    if (!waitForPreview(*window, gold, 20000)) {
+      ADD_FAILURE() << "the preview does not show the drawing";
+      return std::nullopt;
+    }
+    return window;
   }
 
   /// Focuses `window` and clicks at (`dx`, `dy`) inside it.
@@ -275,26 +297,11 @@ TEST_F(Application, DocumentsFollowTheUsersInputAndTheBus) {
   EXPECT_TRUE(XDriver::waitUntil([&] { return x.title(*reopened) == "mine.svgquarvel \u2014 Edited"; }, 5))
       << x.title(*reopened);
 
-  // Quitting with unsaved changes asks first.
-  // The question is a window of its own without a title (the toolkit also keeps tiny helper
-  // windows without one).
-  const auto untitledWindows = [&] {
-    auto found = x.findWindows([](const std::string& title) { return title.empty(); });
-    std::erase_if(found, [&](WindowID window) { return x.geometry(window).width < 100; });
-    return found;
-  };
-  const auto before = untitledWindows();
+  // Quitting with unsaved changes asks first, in a window titled with its question.
   x.focus(*reopened);
   x.key("ctrl+q");
-  std::optional<WindowID> question;
-  XDriver::waitUntil(
-      [&] {
-        for (auto window : untitledWindows()) {
-          if (std::find(before.begin(), before.end(), window) == before.end()) question = window;
-        }
-        return question.has_value();
-      },
-      10);
+  const auto question =
+      x.findWindow("Do you want to save the changes made to the document \u201cmine.svgquarvel\u201d?", 30);
   ASSERT_TRUE(question) << "no question before quitting";
   XDriver::waitUntil([] { return false; }, 0.5);  // drawn
   shot("10-quit-question");
@@ -308,6 +315,251 @@ TEST_F(Application, DocumentsFollowTheUsersInputAndTheBus) {
   ASSERT_TRUE(status) << "the application did not quit";
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
   EXPECT_NE(readFile(saved).find("fill=\\\"red\\\""), std::string::npos) << "the unsaved sample was kept";
+}
+
+/// SVG of small rectangles, `bytes` long at least: its Swift is about eleven times as long.
+std::string rectangles(std::size_t bytes) {
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">\n";
+  for (std::size_t i = 0; svg.size() < bytes; ++i) {
+    svg += "<rect x=\"" + std::to_string(i % 97) + "\" y=\"1\" width=\"2\" height=\"3\"/>\n";
+  }
+  return svg + "</svg>\n";
+}
+
+/// An SvgToView call with `svg` and, behind it on the same connection, a call of the application's
+/// actions (answered on its main loop), made and awaited on a thread of their own.
+class LargeCall {
+ public:
+  explicit LargeCall(std::string svg) : thread_([this, svg = std::move(svg)] { run(svg); }) {}
+  ~LargeCall() { finish(); }
+  void finish() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+  std::atomic<bool> answered{false};
+  std::atomic<bool> probeAnswered{false};
+  BusReply reply;
+
+ private:
+  void run(const std::string& svg) {
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+        g_getenv("DBUS_SESSION_BUS_ADDRESS"),
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    if (connection != nullptr) {
+      g_dbus_connection_call(
+          connection, busName, objectPath, interfaceName, "SvgToView", g_variant_new("(s)", svg.c_str()), nullptr,
+          G_DBUS_CALL_FLAGS_NONE, 600000, nullptr,
+          [](GObject* source, GAsyncResult* result, gpointer data) {
+            auto* self = static_cast<LargeCall*>(data);
+            GError* error = nullptr;
+            self->reply.value = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+            if (error != nullptr) {
+              self->reply.error = error->message;
+              g_error_free(error);
+            }
+            self->answered = true;
+          },
+          this);
+      g_dbus_connection_call(
+          connection, busName, "/org/quarvel/SVGQuarvel", "org.gtk.Actions", "List", nullptr, nullptr,
+          G_DBUS_CALL_FLAGS_NONE, 600000, nullptr,
+          [](GObject* source, GAsyncResult* result, gpointer data) {
+            if (GVariant* value = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr)) {
+              g_variant_unref(value);
+            }
+            static_cast<LargeCall*>(data)->probeAnswered = true;
+          },
+          this);
+      while (!answered || !probeAnswered) g_main_context_iteration(context, TRUE);
+      g_dbus_connection_close_sync(connection, nullptr, nullptr);
+      g_object_unref(connection);
+    } else {
+      reply.error = "no connection";
+      answered = probeAnswered = true;
+    }
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+  }
+
+  std::thread thread_;
+};
+
+TEST_F(Application, TheServicesConvertWhileTheWindowAnswersAndRefuseWhatTheBusCannotCarry) {
+  std::unique_ptr<XDriver::Process> app;
+  const auto window = startOnNewDocument("services", app);
+  ASSERT_TRUE(window);
+
+  // 15.5 MB of rectangles: Swift of more than the 128 MiB the bus carries in one message. Right
+  // behind it on the same connection (so it arrives after it) a call that the application answers
+  // on its main loop: it comes back first while the drawing converts.
+  LargeCall large(rectangles(15500000));
+  const bool probed = XDriver::waitUntil([&] { return large.probeAnswered.load(); }, 120);
+  const bool answeredBeforeProbe = large.answered;
+  // While the conversion runs, a key typed into the window shows.
+  clickIn(*window, 700, 140);
+  x.key("ctrl+End");
+  x.type("x");
+  const bool edited = XDriver::waitUntil([&] { return x.title(*window) == "Untitled \u2014 Edited"; }, 60);
+  const bool answeredWhenEdited = large.answered;
+  XDriver::waitUntil([] { return false; }, 0.3);  // drawn
+  shot("services-typed-while-converting");
+  large.finish();
+  EXPECT_TRUE(probed);
+  EXPECT_FALSE(answeredBeforeProbe) << "the main loop answered only after the conversion";
+  EXPECT_TRUE(edited) << x.title(*window);
+  EXPECT_FALSE(answeredWhenEdited) << "the key showed only after the conversion";
+  // The answer is the service's error, and the application and its window are still there.
+  EXPECT_EQ(large.reply.value, nullptr);
+  EXPECT_NE(large.reply.error.find("org.quarvel.errors.quarvel.svg.errors.Code22425"), std::string::npos)
+      << large.reply.error;
+  EXPECT_NE(large.reply.error.find("The Swift source of the drawing is too large to hand back: an answer holds at most "
+                             "120 MB (125829120 bytes)."),
+            std::string::npos)
+      << large.reply.error;
+  ASSERT_TRUE(app->running()) << readFile(logPath("services"));
+  EXPECT_TRUE(x.findWindow("Untitled \u2014 Edited").has_value());
+
+  // More than 16 MB of SVG is refused by both services as the command line refuses such a file.
+  const auto huge = rectangles(17 * 1000 * 1000);
+  const std::string refusal = "The drawing is too large to open: it has ";
+  for (const char* method : {"SvgToView", "OpenSVG"}) {
+    BusReply refused;
+    callService(method, huge, refused, 60000);
+    EXPECT_EQ(refused.value, nullptr) << method;
+    EXPECT_NE(refused.error.find(refusal), std::string::npos) << method << ": " << refused.error;
+    EXPECT_NE(refused.error.find("; drawings of at most 16 MB (16777216 bytes) of SVG text open."), std::string::npos)
+        << refused.error;
+  }
+  EXPECT_FALSE(x.findWindow("Untitled 2").has_value()) << "a refused drawing opened a window";
+  // The services still answer.
+  BusReply small;
+  callService("SvgToView", tealDrawing, small);
+  ASSERT_NE(small.value, nullptr) << small.error;
+  EXPECT_TRUE(app->running());
+}
+
+/// The processes below `root` (its children, theirs, ...) named `name` (as the kernel shortens it).
+std::size_t descendantsNamed(int root, const std::string& name) {
+  std::map<int, int> parents;
+  std::map<int, std::string> names;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const auto pid = std::atoi(entry.path().filename().c_str());
+    if (pid <= 0) continue;
+    const auto stat = readFile(entry.path() / "stat");
+    const auto open = stat.find('('), close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    names[pid] = stat.substr(open + 1, close - open - 1);
+    std::istringstream rest(stat.substr(close + 2));
+    std::string state;
+    int parent = 0;
+    rest >> state >> parent;
+    parents[pid] = parent;
+  }
+  std::size_t count = 0;
+  for (const auto& [pid, shown] : names) {
+    if (shown != name) continue;
+    for (int up = parents[pid]; up > 1; up = parents.count(up) ? parents[up] : 0) {
+      if (up == root) {
+        ++count;
+        break;
+      }
+    }
+  }
+  return count;
+}
+
+TEST_F(Application, ManyDrawingsShareWebProcessesAndOneLaunchOpensAtMostThirtyTwoWindows) {
+  const auto folder = scratchFolder("many");
+  std::vector<std::string> files;
+  for (int index = 1; index <= 34; ++index) {
+    const auto file = folder / ("drawing-" + std::to_string(100 + index) + ".svg");
+    std::ofstream(file) << tealDrawing;
+    files.push_back(file.string());
+  }
+  auto app = launch(folder, files, "many");
+  std::vector<WindowID> windows;
+  for (int number = 1; number <= 32; ++number) {
+    const auto title = number == 1 ? std::string("Untitled") : "Untitled " + std::to_string(number);
+    const auto window = x.findWindow(title, 120);
+    ASSERT_TRUE(window) << title << "\n" << readFile(logPath("many"));
+    windows.push_back(*window);
+  }
+  // The rest is refused with one line.
+  const auto dialog = x.findWindow("Some files could not be opened.", 60);
+  ASSERT_TRUE(dialog);
+  x.focus(*dialog);
+  XDriver::waitUntil([] { return false; }, 0.5);  // drawn
+  x.grab(x.geometry(*dialog)).savePNG((fs::path(QUARVEL_TEST_OUTPUT_DIR) / "e2e-many-refused.png").string());
+  EXPECT_NE(readFile(logPath("many")).find("2 more files were not opened: one request opens at most 32 windows."),
+            std::string::npos)
+      << readFile(logPath("many"));
+  EXPECT_FALSE(x.findWindow("Untitled 33").has_value());
+
+  // The previews show their drawings, four web processes among them (a process of its own each
+  // would be 32 clients of the X server).
+  for (const auto window : {windows.front(), windows[15], windows.back()}) {
+    x.focus(window);
+    EXPECT_TRUE(waitForPreview(window, teal, 20000)) << x.title(window);
+  }
+  shot("many-last-window");
+  EXPECT_EQ(descendantsNamed(app->pid(), "WebKitWebProces"), 4u);
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(Application, TheViewMenuAndTheHeaderBarButtonToggleTheSidebarOfTheActiveWindow) {
+  std::unique_ptr<XDriver::Process> app;
+  const auto window = startOnNewDocument("sidebar", app);
+  ASSERT_TRUE(window);
+  // The main content is beside the sidebar from the start: the SVG editor shows the drawing's text.
+  const auto frame = x.geometry(*window);
+  // Dark text in the SVG editor's first lines, beside the sidebar or at the window's edge.
+  const auto editorInk = [&](int left) {
+    return x.grab(Rect{frame.x + left, frame.y + 75, 250, 150}).countWhere([](std::uint32_t rgb) {
+      return (rgb & 0xff) < 0x60 && ((rgb >> 8) & 0xff) < 0x60 && ((rgb >> 16) & 0xff) < 0x60;
+    });
+  };
+  EXPECT_GT(editorInk(320), 200u) << "no text in the SVG editor";
+  const auto sidebarShown = [&] { return previewPixels(*window, gold) > 20000; };
+  const auto sidebarGone = [&] { return previewPixels(*window, gold) == 0; };
+
+  // The header bar's sidebar button (the first at its start) hides the sidebar and brings it back.
+  clickIn(*window, 28, 26);
+  const bool hiddenByButton = XDriver::waitUntil(sidebarGone, 30);
+  shot("sidebar-hidden-by-button");
+  EXPECT_TRUE(hiddenByButton) << previewPixels(*window, gold) << " gold pixels";
+  clickIn(*window, 28, 26);
+  const bool back = XDriver::waitUntil(sidebarShown, 30);
+  shot("sidebar-back-by-button");
+  EXPECT_TRUE(back);
+
+  // View ▸ Toggle Sidebar (its first item) does the same.
+  const auto menus = [&] {
+    return x.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
+  };
+  const auto before = menus();
+  clickIn(*window, 108, 62);
+  std::optional<WindowID> viewMenu;
+  XDriver::waitUntil(
+      [&] {
+        for (const auto id : menus()) {
+          if (std::find(before.begin(), before.end(), id) == before.end() && x.geometry(id).width > 20) viewMenu = id;
+        }
+        return viewMenu.has_value();
+      },
+      5);
+  ASSERT_TRUE(viewMenu);
+  shot("sidebar-view-menu");
+  const auto menuFrame = x.geometry(*viewMenu);
+  x.click(menuFrame.x + menuFrame.width / 2, menuFrame.y + menuFrame.height * 3 / 10);
+  const bool hidden = XDriver::waitUntil(sidebarGone, 30);
+  shot("sidebar-hidden-by-menu");
+  EXPECT_TRUE(hidden) << previewPixels(*window, gold) << " gold pixels";
+  EXPECT_GT(editorInk(8), 200u) << "the editor did not take the sidebar's place";
+  EXPECT_TRUE(app->running());
 }
 
 }  // namespace

@@ -140,6 +140,61 @@ TEST(AsyncOperation, FinishingFromAThreadHoldingOnlyTheOperationKeepsItAliveUnti
   EXPECT_TRUE(destroyed);
 }
 
+/// Counts the calls of its work and of its cancellation hook.
+class CancelCountingOperation : public QvAsyncOperation {
+ public:
+  void asyncMain(std::function<void()>) override { ++mainCalls; }
+  void asyncCancel() override { ++cancelCalls; }
+  std::atomic<int> mainCalls{0};
+  std::atomic<int> cancelCalls{0};
+};
+
+// A cancel and a start that overlap: whichever order their steps take, work that began is told
+// of the cancellation exactly once. The two interleavings that lost it are forced through the
+// change notices, which run in the middle of each call.
+TEST(AsyncOperation, CancelOverlappingStartIsNeverLost) {
+  // The cancel is under way (its flag not yet stored) while the start runs to its end.
+  {
+    auto operation = std::make_shared<CancelCountingOperation>();
+    std::thread starter;
+    operation->addObserver([&](const std::string& key, KeyValueChange change) {
+      if (key != "isCancelled" || change != KeyValueChange::will) return;
+      CancelCountingOperation* raw = operation.get();
+      starter = std::thread([raw] { raw->start(); });
+      EXPECT_TRUE(waitUntil([raw] { return raw->mainCalls == 1; }));
+    });
+    operation->cancel();
+    starter.join();
+    EXPECT_EQ(operation->mainCalls, 1);
+    EXPECT_EQ(operation->cancelCalls, 1);
+    EXPECT_TRUE(operation->isExecuting());
+  }
+  // The start is under way (the state not yet stored) while the cancel runs to its end.
+  {
+    auto operation = std::make_shared<CancelCountingOperation>();
+    operation->addObserver([&](const std::string& key, KeyValueChange change) {
+      if (key != "isExecuting" || change != KeyValueChange::will) return;
+      CancelCountingOperation* raw = operation.get();
+      std::thread([raw] { raw->cancel(); }).join();
+    });
+    operation->start();
+    EXPECT_TRUE(operation->isCancelled());
+    EXPECT_EQ(operation->cancelCalls, 1);
+    EXPECT_EQ(operation->mainCalls, 1);
+  }
+  // Released together, many times: never lost, never told twice.
+  for (int round = 0; round < 300; ++round) {
+    auto operation = std::make_shared<CancelCountingOperation>();
+    runTogether([&] { operation->start(); }, [&] { operation->cancel(); });
+    if (operation->mainCalls == 0) {
+      ASSERT_TRUE(operation->isFinished()) << "round " << round;
+      ASSERT_EQ(operation->cancelCalls, 0) << "round " << round;
+    } else {
+      ASSERT_EQ(operation->cancelCalls, 1) << "round " << round;
+    }
+  }
+}
+
 TEST(AsyncOperation, ReadinessWaitsForDependencies) {
   auto first = std::make_shared<IntOperation>();
   auto second = std::make_shared<IntOperation>();
@@ -185,6 +240,61 @@ TEST(AsyncOperation, QueueRunsDependentOperationsInOrderAndWaits) {
   queue->waitUntilAllOperationsAreFinished();
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(queue->operationCount(), 0u);
+}
+
+TEST(OperationQueue, StartsReadyOperationsByPriorityAndLetsWaitingOnesProgress) {
+  ConsoleCapture capture;
+  // One at a time, queued while suspended: the highest priority first; an operation that got a
+  // dependency after it was queued waits for it; a cancelled one does not wait for its own.
+  auto queue = std::make_shared<NSOperationQueue>();
+  queue->setMaxConcurrentOperationCount(1);
+  queue->setSuspended(true);
+  std::mutex mutex;
+  std::vector<std::string> order;
+  const auto recording = [&](const std::string& name, NSOperationQueuePriority priority) {
+    auto operation = std::make_shared<NSBlockOperation>([&, name] {
+      std::lock_guard<std::mutex> lock(mutex);
+      order.push_back(name);
+    });
+    operation->setQueuePriority(priority);
+    queue->addOperation(operation);
+    return operation;
+  };
+  auto normal = recording("normal", NSOperationQueuePriority::normal);
+  auto low = recording("low", NSOperationQueuePriority::low);
+  auto high = recording("high", NSOperationQueuePriority::veryHigh);
+  auto gated = recording("gated", NSOperationQueuePriority::veryHigh);
+  auto cancelled = recording("cancelled", NSOperationQueuePriority::normal);
+  auto gate = std::make_shared<IntOperation>();
+  auto never = std::make_shared<IntOperation>();
+  gated->addDependency(gate);
+  cancelled->addDependency(never);
+  cancelled->cancel();
+  queue->addOperation(normal);
+  EXPECT_EQ(capture.logger->matching("operation is already in this queue:").size(), 1u);
+  EXPECT_EQ(queue->operationCount(), 5u);
+
+  queue->setSuspended(false);
+  ASSERT_TRUE(waitUntil([&] { return queue->operationCount() == 1; }));
+  EXPECT_FALSE(gated->isFinished());
+  gate->finish();
+  queue->waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(order, (std::vector<std::string>{"high", "normal", "low", "gated"}));
+  EXPECT_TRUE(cancelled->isFinished());
+
+  // Without a limit, operations that wait for each other all get to run.
+  auto open = std::make_shared<NSOperationQueue>();
+  constexpr int count = 16;
+  std::atomic<int> started{0};
+  std::atomic<int> metAll{0};
+  for (int i = 0; i < count; ++i) {
+    open->addOperation([&] {
+      ++started;
+      if (waitUntil([&] { return started == count; })) ++metAll;
+    });
+  }
+  open->waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(metAll, count);
 }
 
 TEST(OperationProtocols, FailingKeepsTheFirstErrorAndFinishes) {

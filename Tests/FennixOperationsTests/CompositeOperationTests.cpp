@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -57,14 +58,16 @@ TEST(GroupOperation, CancelledOrFinishedGroupDoesNotQueueMembers) {
   EXPECT_EQ(group->Q(), nullptr);
   EXPECT_TRUE(blocker->isCancelled());
   EXPECT_FALSE(group->isFinished());
-  // Adding to the cancelled group finishes it at once, before its end marker ran.
+  // A member added to the cancelled group is cancelled and finished without running; the group
+  // itself ends once the member that still executes has finished.
   std::atomic<bool> lateRan{false};
   auto late = group->add([&] { lateRan = true; });
-  EXPECT_TRUE(group->isFinished());
+  EXPECT_TRUE(late->isCancelled());
+  EXPECT_TRUE(late->isFinished());
+  EXPECT_FALSE(group->isFinished());
   blocker->finish();
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(waitUntil([&] { return group->isFinished(); }));
   EXPECT_FALSE(lateRan);
-  EXPECT_FALSE(late->isFinished());
 
   // A group that finished normally does not run members added afterwards either.
   auto finished = std::make_shared<QvGroupOperation>();
@@ -75,6 +78,113 @@ TEST(GroupOperation, CancelledOrFinishedGroupDoesNotQueueMembers) {
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_FALSE(lateRan);
   EXPECT_EQ(finished->Q()->operationCount(), 0u);
+}
+
+TEST(GroupOperation, MemberAddedToAGroupThatIsOverLetsItsDependentsGoOn) {
+  auto elsewhere = std::make_shared<NSOperationQueue>();
+  // Adds a member to `group` that a block on another queue depends on; the member must end
+  // cancelled without running, and the dependent must run and see that.
+  const auto addWithDependent = [&](QvGroupOperation& group) {
+    auto ran = std::make_shared<std::atomic<bool>>(false);
+    auto sawCancelled = std::make_shared<std::atomic<bool>>(false);
+    auto member = std::make_shared<NSBlockOperation>([ran] { *ran = true; });
+    auto dependent = std::make_shared<NSBlockOperation>([member, sawCancelled] { *sawCancelled = member->isCancelled(); });
+    dependent->addDependency(member);
+    elsewhere->addOperation(dependent);
+    group.add(member);
+    EXPECT_TRUE(waitUntil([&] { return dependent->isFinished(); }));
+    EXPECT_TRUE(member->isFinished());
+    EXPECT_TRUE(*sawCancelled);
+    EXPECT_FALSE(*ran);
+  };
+
+  auto finished = std::make_shared<QvGroupOperation>();
+  finished->start();
+  ASSERT_TRUE(waitUntil([&] { return finished->isFinished(); }));
+  addWithDependent(*finished);
+
+  auto cancelled = std::make_shared<QvGroupOperation>();
+  auto blocker = std::make_shared<IntOperation>();  // never finishes by itself
+  cancelled->add(blocker);
+  cancelled->start();
+  ASSERT_TRUE(waitUntil([&] { return blocker->mainCalls == 1; }));
+  cancelled->cancel();
+  addWithDependent(*cancelled);
+  EXPECT_FALSE(cancelled->isFinished());
+  blocker->finish();
+  EXPECT_TRUE(waitUntil([&] { return cancelled->isFinished(); }));
+
+  // Members of a group that ends without starting them end cancelled too.
+  auto neverStarted = std::make_shared<QvGroupOperation>();
+  auto member = neverStarted->add([] {});
+  neverStarted->cancel();
+  neverStarted->start();
+  EXPECT_TRUE(neverStarted->isFinished());
+  EXPECT_TRUE(waitUntil([&] { return member->isFinished(); }));
+  EXPECT_TRUE(member->isCancelled());
+}
+
+TEST(GroupOperation, WaitsForMembersAddedByAMemberCompletion) {
+  // The end marker has run to its end before the completion block of the last member adds a
+  // follow-up, which adds one more: the group ends after both.
+  auto group = std::make_shared<QvGroupOperation>();
+  std::atomic<int> followUpsRan{0};
+  std::atomic<bool> ranAfterTheEnd{false};
+  const auto followUp = [&] {
+    if (group->isFinished()) ranAfterTheEnd = true;
+    ++followUpsRan;
+  };
+  auto first = group->add([] {});
+  first->setCompletionBlock([&] {
+    EXPECT_TRUE(waitUntil([&] { return group->groupOperation()->isFinished(); }));
+    auto second = std::make_shared<NSBlockOperation>(followUp);
+    second->setCompletionBlock([&] { group->add(followUp); });
+    group->add(second);
+  });
+  auto queue = std::make_shared<NSOperationQueue>();
+  queue->addOperation(group);
+  ASSERT_TRUE(waitUntil([&] { return group->isFinished(); }));
+  EXPECT_EQ(followUpsRan, 2);
+  EXPECT_FALSE(ranAfterTheEnd);
+  EXPECT_FALSE(group->isCancelled());
+
+  // Many rounds, each member's completion adding a follow-up while others finish.
+  for (int round = 0; round < 200; ++round) {
+    auto busy = std::make_shared<QvGroupOperation>();
+    std::atomic<int> ran{0};
+    std::atomic<int> late{0};
+    for (int i = 0; i < 4; ++i) {
+      auto member = busy->add([] {});
+      member->setCompletionBlock([&] {
+        busy->add([&] {
+          if (busy->isFinished()) ++late;
+          ++ran;
+        });
+      });
+    }
+    queue->addOperation(busy);
+    ASSERT_TRUE(waitUntil([&] { return busy->isFinished(); })) << "round " << round;
+    ASSERT_EQ(ran, 4) << "round " << round;
+    ASSERT_EQ(late, 0) << "round " << round;
+  }
+}
+
+TEST(GroupOperation, CancelOverlappingStartCancelsEveryMember) {
+  for (int round = 0; round < 300; ++round) {
+    auto group = std::make_shared<QvGroupOperation>();
+    std::atomic<bool> open{false};
+    std::vector<std::shared_ptr<NSBlockOperation>> members;
+    for (int i = 0; i < 3; ++i) {
+      members.push_back(group->add([&open] { waitUntil([&open] { return open.load(); }); }));
+    }
+    runTogether([&] { group->start(); }, [&] { group->cancel(); });
+    // However the two calls met, no member goes on uncancelled.
+    const bool allCancelled = std::all_of(members.begin(), members.end(), [](const auto& member) { return member->isCancelled(); });
+    open = true;
+    ASSERT_TRUE(allCancelled) << "round " << round;
+    ASSERT_TRUE(waitUntil([&] { return group->isFinished(); })) << "round " << round;
+    for (const auto& member : members) ASSERT_TRUE(waitUntil([&] { return member->isFinished(); })) << "round " << round;
+  }
 }
 
 TEST(AdapterOperation, ForwardsValuesErrorsAndMismatches) {

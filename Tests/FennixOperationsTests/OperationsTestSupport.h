@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -68,6 +69,23 @@ inline bool waitUntil(const std::function<bool()>& done, double seconds = 10.0) 
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
+}
+
+/// Runs `first` on a new thread and `second` on the calling one, released at the same moment,
+/// and returns when both have returned.
+inline void runTogether(const std::function<void()>& first, const std::function<void()>& second) {
+  std::atomic<int> arrived{0};
+  const auto together = [&arrived] {
+    ++arrived;
+    while (arrived < 2) std::this_thread::yield();
+  };
+  std::thread other([&] {
+    together();
+    first();
+  });
+  together();
+  second();
+  other.join();
 }
 
 /// An asynchronous output operation whose work is a closure; records every change notice.

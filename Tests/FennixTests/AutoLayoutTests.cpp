@@ -123,7 +123,7 @@ TEST_F(AutoLayoutTest, FlexResizingWarnsOncePerProcessWhenSpaceRunsShort) {
   qvResizeSubviewsWithJustWidthAtIndexExpanding(super, 1, NSLayoutConstraintOrientation::horizontal, 10, 30);
   qvResizeSubviewsWithJustWidthAtIndexExpanding(super, 1, NSLayoutConstraintOrientation::horizontal, 10, 30);
   const std::string log = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(log, "super: WARNING: qvflex space collapsed: -70\nsuper: WARNING: qvflex space not sufficient: 100.0\n");
+  EXPECT_EQ(log, "super: WARNING: qvflex space collapsed: -70.0\nsuper: WARNING: qvflex space not sufficient: 100.0\n");
   EXPECT_EQ(host->frame(subviews[1]), (Frame{310, 0, 30, 10}));
   EXPECT_EQ(host->frame(subviews[2]), (Frame{350, 0, 150, 10}));
 }

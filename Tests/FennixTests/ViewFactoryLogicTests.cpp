@@ -274,3 +274,36 @@ TEST(ScreenIdentifierRule, PreviewToggleShowsThenHides) {
   EXPECT_TRUE(panel.exists());
   EXPECT_TRUE(panel.toggle());
 }
+
+TEST(ViewFactoryLogic, StackSlotsForEveryDistribution) {
+  using D = NSStackViewDistribution;
+  const std::vector<StackMember> two{{10, 50, 250}, {10, 30, 750}};
+  // Room to spare (190 after the gap of 10).
+  EXPECT_EQ(stackSlots(D::gravityAreas, two, 200, 10), (std::vector<StackSlot>{{0, 50}, {60, 30}}));
+  EXPECT_EQ(stackSlots(D::fill, two, 200, 10), (std::vector<StackSlot>{{0, 160}, {170, 30}}));  // the lower hugging takes it
+  EXPECT_EQ(stackSlots(D::fillEqually, two, 200, 10), (std::vector<StackSlot>{{0, 95}, {105, 95}}));
+  EXPECT_EQ(stackSlots(D::fillProportionally, two, 200, 10),
+            (std::vector<StackSlot>{{0, 118.75}, {128.75, 71.25}}));
+  const std::vector<StackMember> three{{0, 20, 250}, {0, 60, 250}, {0, 20, 250}};
+  EXPECT_EQ(stackSlots(D::equalSpacing, three, 200, 10), (std::vector<StackSlot>{{0, 20}, {70, 60}, {180, 20}}));
+  // Unlike views: the gaps alike, or the centres (10, 95, 180) alike apart.
+  const std::vector<StackMember> unlike{{0, 20, 250}, {0, 60, 250}, {0, 40, 250}};
+  EXPECT_EQ(stackSlots(D::equalSpacing, unlike, 200, 0), (std::vector<StackSlot>{{0, 20}, {60, 60}, {160, 40}}));
+  EXPECT_EQ(stackSlots(D::equalCentering, unlike, 200, 0), (std::vector<StackSlot>{{0, 20}, {65, 60}, {160, 40}}));
+  // Centres alike apart would bring two views closer than the spacing: spaced alike instead.
+  const std::vector<StackMember> lopsided{{0, 20, 250}, {0, 150, 250}, {0, 20, 250}};
+  EXPECT_EQ(stackSlots(D::equalCentering, lopsided, 200, 5), (std::vector<StackSlot>{{0, 20}, {25, 150}, {180, 20}}));
+  // Ties in hugging share the spare room.
+  EXPECT_EQ(stackSlots(D::fill, {{0, 10, 250}, {0, 10, 250}}, 40, 0), (std::vector<StackSlot>{{0, 20}, {20, 20}}));
+
+  // Without room every view gives up the same share above its least length, never below it.
+  const auto tight = stackSlots(D::fill, two, 50, 10);
+  ASSERT_EQ(tight.size(), 2u);
+  EXPECT_NEAR(tight[0].length, 50 - 40.0 * 2 / 3, 1e-9);
+  EXPECT_NEAR(tight[1].length, 30 - 20.0 * 2 / 3, 1e-9);
+  EXPECT_NEAR(tight[1].offset + tight[1].length, 50, 1e-9);
+  const auto crushed = stackSlots(D::equalSpacing, two, 5, 10);
+  EXPECT_EQ(crushed, (std::vector<StackSlot>{{0, 10}, {20, 10}}));  // overflows rather than go below the least
+  EXPECT_TRUE(stackSlots(D::fill, {}, 100, 8).empty());
+  EXPECT_EQ(stackSlots(D::equalCentering, {{0, 30, 250}}, 100, 8), (std::vector<StackSlot>{{0, 30}}));
+}

@@ -35,7 +35,7 @@ class AppDelegateTest : public ::testing::Test {
   /// Waits for the conversions to come back and returns the documents opened since the start.
   std::vector<SVGQuarvel::DocumentRecordPtr> opened(std::size_t expected) {
     FennixTestSupport::runMainLoopUntil([&] { return DocumentController::shared().documents().size() >= before + expected; },
-                                        10);
+                                        60);
     FennixTestSupport::runMainLoopFor(0.2);
     const auto& all = DocumentController::shared().documents();
     return {all.begin() + static_cast<std::ptrdiff_t>(std::min(before, all.size())), all.end()};
@@ -77,7 +77,7 @@ TEST_F(AppDelegateTest, SVGFilesBecomeDocumentsAndOtherFilesAreRefused) {
                             folder / "View.swift", folder / "folder.svg"},
                            [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
   const auto documents = opened(3);
-  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty() && activities == 0; }, 10);
+  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty() && activities == 0; }, 60);
   FennixTestSupport::runMainLoopFor(0.2);  // whatever the conversions' queue still held is let go
   EXPECT_EQ(begun, 4);
   EXPECT_EQ(activities, 0);
@@ -134,8 +134,10 @@ TEST_F(AppDelegateTest, DocumentFilesOpenAsDocumentsAndTheirFailuresAreShown) {
   writeFile(folder / "more.svg", circle);
 
   delegate.openFiles({folder / "saved.svgquarvel", folder / "damaged.svgquarvel", folder / "more.svg"});
-  const auto documents = opened(2);
+  auto documents = opened(2);
   ASSERT_EQ(documents.size(), 2u);
+  // Both are read in the background: their windows come in the order they finished.
+  if (documents[0]->fileURL() == std::nullopt) std::swap(documents[0], documents[1]);
   EXPECT_EQ(documents[0]->document()->swift.get(), "// kept\n");
   EXPECT_EQ(documents[0]->displayName(), "saved.svgquarvel");
   EXPECT_EQ(documents[1]->document()->svgString.get(), circle);
@@ -173,7 +175,7 @@ TEST_F(AppDelegateTest, DrawingsPastTheSizeLimitAreRefusedWithAMessage) {
   ASSERT_EQ(documents.size(), 1u);
   EXPECT_EQ(documents[0]->document()->svgString.get().size(), limit);
   EXPECT_NE(documents[0]->document()->swift.get().find("Rectangle"), std::string::npos);
-  FennixTestSupport::runMainLoopUntil([&] { return !headings.empty(); }, 10);
+  FennixTestSupport::runMainLoopUntil([&] { return !headings.empty(); }, 60);
   EXPECT_EQ(headings, std::vector<std::string>{"Some files could not be opened."});
   ASSERT_EQ(shown.size(), 2u);
   std::sort(shown.begin(), shown.end());
@@ -185,12 +187,96 @@ TEST_F(AppDelegateTest, DrawingsPastTheSizeLimitAreRefusedWithAMessage) {
             "at most 16 MB (16777216 bytes) of SVG text open.");
   EXPECT_TRUE(SVGQuarvelDocument::pendingSVGs().empty());
 
-  // A stored document holding a larger drawing still opens.
+  // A stored document is bounded alike, and says so in the same words.
   SVGQuarvelDocument::Snapshot stored{padded(limit + 1), "// kept\n", std::nullopt};
   writeFile(folder / "stored.svgquarvel", stored.jsonString());
+  headings.clear();
   delegate.openFiles({folder / "stored.svgquarvel"});
-  EXPECT_EQ(DocumentController::shared().documents().back()->document()->svgString.get().size(), limit + 1);
-  EXPECT_EQ(shown.size(), 2u);
+  FennixTestSupport::runMainLoopUntil([&] { return !headings.empty(); }, 60);
+  EXPECT_EQ(headings, std::vector<std::string>{"The file could not be opened."});
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[2].rfind("The file \u201cstored.svgquarvel\u201d is too large to open: its SVG text has 16.0 MB", 0), 0u)
+      << shown[2];
+  EXPECT_EQ(DocumentController::shared().documents().size(), before + 1);
+}
+
+TEST_F(AppDelegateTest, DocumentsAreReadOffTheMainThreadAndOpenOnceEach) {
+  CapturedConsole console;
+  AppDelegate delegate(nullptr);
+  int activities = 0, begun = 0;
+  delegate.setActivityHooks([&] { ++activities, ++begun; }, [&] { --activities; });
+  std::vector<AppDelegate::OpenOutcome> outcomes;
+  std::vector<std::string> shown;
+  delegate.setPresentError([&](const std::string& heading, const std::string& detail) { shown.push_back(heading + "\n" + detail); });
+  writeFile(folder / "saved.svgquarvel", SVGQuarvelDocument::Snapshot{square, "// kept\n", std::nullopt}.jsonString());
+  writeFile(folder / "settings.svgquarvel", R"({"svg":"<svg/>","swift":"","config":{"indent":2}})");
+  writeFile(folder / "nul.svgquarvel", R"({"svg":"<svg/>\u0000","swift":""})");
+
+  // The same file twice in one request, and once more while it is being read.
+  delegate.openFiles({folder / "saved.svgquarvel", folder / "settings.svgquarvel", folder / "saved.svgquarvel",
+                      folder / "nul.svgquarvel"},
+                     [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
+  EXPECT_EQ(DocumentController::shared().documents().size(), before) << "read on the main thread";
+  EXPECT_EQ(activities, 4);
+  delegate.openFiles({folder / "saved.svgquarvel"});
+  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty() && activities == 0; }, 60);
+  FennixTestSupport::runMainLoopFor(0.2);
+  EXPECT_EQ(begun, 5);
+  EXPECT_EQ(activities, 0);
+  const auto& documents = DocumentController::shared().documents();
+  ASSERT_EQ(documents.size(), before + 1);
+  EXPECT_EQ(documents.back()->document()->swift.get(), "// kept\n");
+  EXPECT_NE(documents.back()->document()->generatedSwift.get().find("Rectangle"), std::string::npos);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].opened, 2u);
+  std::vector<std::string> failures = outcomes[0].failures;
+  std::sort(failures.begin(), failures.end());
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_EQ(failures[0],
+            "The document \u201cnul.svgquarvel\u201d could not be opened. The file \u201cnul.svgquarvel\u201d couldn\u2019t "
+            "be opened because its SVG text holds a NUL character, which the editors cannot show.");
+  EXPECT_EQ(failures[1].rfind("The document \u201csettings.svgquarvel\u201d could not be opened. keyNotFound", 0), 0u)
+      << failures[1];
+  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_NE(console.out().find("  open document: saved.svgquarvel\n"), std::string::npos);
+}
+
+TEST_F(AppDelegateTest, BrokenLinksAreReportedAsWhatTheyAreAndLongListsAreCut) {
+  CapturedConsole console;
+  AppDelegate delegate(nullptr);
+  std::vector<std::string> details;
+  delegate.setPresentError([&](const std::string&, const std::string& detail) { details.push_back(detail); });
+  std::filesystem::create_symlink("gone.svg", folder / "dangling.svg");
+  std::filesystem::create_symlink("loop-b.svgquarvel", folder / "loop-a.svgquarvel");
+  std::filesystem::create_symlink("loop-a.svgquarvel", folder / "loop-b.svgquarvel");
+  writeFile(folder / "real.svg", square);
+  std::filesystem::create_symlink("real.svg", folder / "link.svg");
+  std::vector<AppDelegate::OpenOutcome> outcomes;
+  delegate.openFiles({folder / "dangling.svg", folder / "loop-a.svgquarvel", folder / "link.svg"},
+                     [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
+  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty(); }, 60);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].opened, 1u);  // a link to a drawing opens it
+  EXPECT_EQ(outcomes[0].failures,
+            (std::vector<std::string>{
+                "\u201cdangling.svg\u201d is a symbolic link to \u201cgone.svg\u201d, which does not exist.",
+                "\u201cloop-a.svgquarvel\u201d is a symbolic link that leads round in a loop of links, not to a file."}));
+  EXPECT_NE(console.err().find("ERROR:   cannot open a broken link: dangling.svg\n"), std::string::npos) << console.err();
+
+  // Many failures: the first few, and how many more.
+  std::vector<std::filesystem::path> missing;
+  for (int index = 0; index < 30; ++index) missing.push_back(folder / ("missing-" + std::to_string(index) + ".svg"));
+  delegate.openFiles(missing);
+  ASSERT_EQ(details.size(), 2u);
+  const auto lines = std::count(details[1].begin(), details[1].end(), '\n') + 1;
+  EXPECT_EQ(std::size_t(lines), AppDelegate::listedFailures);
+  EXPECT_EQ(details[1].rfind("\u201cmissing-0.svg\u201d does not exist.\n\u201cmissing-1.svg\u201d", 0), 0u) << details[1];
+  EXPECT_NE(details[1].find("\u201cmissing-6.svg\u201d does not exist.\n\u2026 and 23 more files could not be opened."),
+            std::string::npos)
+      << details[1];
+  EXPECT_EQ(AppDelegate::failureDetail({"a", "b"}), "a\nb");
+  EXPECT_EQ(AppDelegate::failureDetail(std::vector<std::string>(AppDelegate::listedFailures, "x")).find("more"),
+            std::string::npos);
 }
 
 TEST_F(AppDelegateTest, AWindowThatCannotOpenLeavesNoDrawingBehind) {
@@ -203,7 +289,7 @@ TEST_F(AppDelegateTest, AWindowThatCannotOpenLeavesNoDrawingBehind) {
     throw std::runtime_error("no display");
   });
   delegate.applicationOpen({folder / "lost.svg"});
-  FennixTestSupport::runMainLoopUntil([&] { return tried; }, 10);
+  FennixTestSupport::runMainLoopUntil([&] { return tried; }, 60);
   DocumentController::shared().setPresenter(nullptr);
   EXPECT_NE(console.err().find("ERROR: Failed to open untitled document for loaded SVG?: no display file://"),
             std::string::npos)
@@ -237,6 +323,55 @@ TEST(AppDelegate, TheAboutItemShowsTheOneWindowMadeAtStart) {
   delegate.orderFrontStandardAboutPanel();
   EXPECT_EQ(made, 1);
   EXPECT_EQ(shown, 2);
+}
+
+TEST_F(AppDelegateTest, OneRequestOpensAtMostThirtyTwoWindowsAndRefusesTheRestInOneLine) {
+  CapturedConsole console;
+  AppDelegate delegate(nullptr);
+  std::vector<std::string> shown;
+  delegate.setPresentError(
+      [&](const std::string& heading, const std::string& detail) { shown.push_back(heading + "\n" + detail); });
+  std::vector<AppDelegate::OpenOutcome> outcomes;
+  // A missing file does not count; documents count as SVG files do.
+  std::vector<std::filesystem::path> files{folder / "missing.svg"};
+  for (int index = 0; index < 3; ++index) {
+    const auto document = folder / ("doc-" + std::to_string(index) + ".svgquarvel");
+    writeFile(document, SVGQuarvelDocument::Snapshot{square, "// kept\n", std::nullopt}.jsonString());
+    files.push_back(document);
+  }
+  for (int index = 0; index < 31; ++index) {
+    const auto drawing = folder / ("drawing-" + std::to_string(index) + ".svg");
+    writeFile(drawing, circle);
+    files.push_back(drawing);
+  }
+  delegate.openFiles(files, [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
+  const auto documents = opened(AppDelegate::maximumWindowsPerRequest);
+  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty(); }, 10);
+  EXPECT_EQ(documents.size(), 32u);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].opened, 32u);
+  EXPECT_EQ(outcomes[0].failures,
+            (std::vector<std::string>{"\u201cmissing.svg\u201d does not exist.",
+                                      "2 more files were not opened: one request opens at most 32 windows."}));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind("Some files could not be opened.\n", 0), 0u) << shown[0];
+
+  // One file past the limit alone says so in the singular.
+  files.resize(34);
+  std::vector<std::filesystem::path> more(files.begin() + 1, files.end());
+  const auto open = DocumentController::shared().documents();
+  for (const auto& record : open) DocumentController::shared().close(*record);
+  before = 0;
+  shown.clear();
+  outcomes.clear();
+  delegate.openFiles(more, [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
+  (void)opened(32);
+  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty(); }, 10);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].failures,
+            std::vector<std::string>{"1 more file was not opened: one request opens at most 32 windows."});
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind("The file could not be opened.\n", 0), 0u) << shown[0];
 }
 
 }  // namespace

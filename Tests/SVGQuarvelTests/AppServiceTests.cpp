@@ -5,7 +5,10 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <memory>
+#include <vector>
 
 #include "SVGQuarvel/App/SVGConverterService.h"
 #include "SVGQuarvel/App/DocumentController.h"
@@ -93,6 +96,58 @@ TEST(AppService, SvgToViewReplacesTheSelectionOrReportsTheText) {
   service.svgToView(blanks, "", &none);
   EXPECT_EQ(none.code, 0);
   EXPECT_EQ(blanks.string(), "// Empty SVG\n");
+}
+
+TEST(AppService, DrawingsOverSixteenMegabytesAreRefusedAsFilesOfThatSizeAre) {
+  CapturedConsole console;
+  auto& controller = DocumentController::shared();
+  controller.setPresenter(nullptr);
+  auto& service = SVGConverterService::serviceProvider();
+  const std::size_t limit = SVGQuarvelDocument::maximumOpenedSVGBytes;
+  const std::string refusal =
+      "The drawing is too large to open: it has 16.0 MB (16777217 bytes); drawings of at most 16 MB (16777216 "
+      "bytes) of SVG text open.";
+  EXPECT_EQ(SVGQuarvelDocument::tooLargeToOpenMessage(std::nullopt, limit + 1), refusal);
+
+  // At the limit the text is converted (blanks: the empty drawing); one byte more is refused.
+  NSPasteboard atLimit(std::string(limit, ' '));
+  NSError none;
+  service.svgToView(atLimit, "", &none);
+  EXPECT_EQ(none.code, 0);
+  EXPECT_EQ(atLimit.string(), "// Empty SVG\n");
+
+  const auto before = controller.documents().size();
+  const std::string over(limit + 1, ' ');
+  NSPasteboard selection(over);
+  NSError error;
+  service.svgToView(selection, "", &error);
+  EXPECT_EQ(error, expected(-22425, refusal));
+  EXPECT_EQ(selection.string()->size(), over.size());  // left as it was
+  service.openSVG(selection, "", &error);
+  EXPECT_EQ(error, expected(-32425, refusal));
+  EXPECT_EQ(controller.documents().size(), before);
+  EXPECT_TRUE(SVGQuarvelDocument::pendingSVGs().empty());
+  // The refusal is logged without the text.
+  EXPECT_EQ(console.err(), "ERROR: " + refusal + "\nERROR: " + refusal + "\n");
+}
+
+TEST(AppService, TheBoundedExportCountsTheCommentAndGivesUpPastItsBound) {
+  CapturedConsole console;
+  auto config = SVGQuarvelConfiguration();
+  config.prefixSVG = true;
+  const auto full = SVGQuarvelDocument::export_(circle, config);
+  ASSERT_FALSE(full.failed);
+  const auto exact = SVGQuarvelDocument::export_(circle, config, full.code.size());
+  ASSERT_TRUE(exact);
+  EXPECT_EQ(exact->code, full.code);
+  EXPECT_FALSE(SVGQuarvelDocument::export_(circle, config, full.code.size() - 1));
+  // Smaller than the comment alone: no generation at all.
+  EXPECT_FALSE(SVGQuarvelDocument::export_(circle, config, circle.size() / 2));
+  // Failures are failures, not sizes.
+  const auto bad = SVGQuarvelDocument::export_("<nope", config, 1000);
+  ASSERT_TRUE(bad);
+  EXPECT_TRUE(bad->failed);
+  EXPECT_EQ(bad->code, "// Could not parse SVG\n");
 }
 
 // ---- over the bus ---------------------------------------------------------------------------
@@ -188,6 +243,44 @@ std::string busRoundTrip() {
     check(DocumentController::shared().documents().size() == before + 1 &&
               DocumentController::shared().documents().back()->document()->svgString.get() == circle,
           "OpenSVG opened no document with the text");
+  }
+
+  {
+    // Calls made back to back are answered in their order, and the windows open in that order,
+    // though the conversions run off the main thread and the windows open on it.
+    const std::string square = "<svg xmlns=\"http://www.w3.org/2000/svg\"><rect width=\"4\" height=\"4\"/></svg>";
+    const auto before = DocumentController::shared().documents().size();
+    std::vector<int> order;
+    struct Call {
+      std::vector<int>* order;
+      int number;
+      bool done = false;
+    };
+    std::vector<std::unique_ptr<Call>> calls;
+    const std::vector<std::pair<const char*, std::string>> requests{
+        {"OpenSVG", circle}, {"SvgToView", circle}, {"SvgToView", ""}, {"OpenSVG", square}};
+    for (const auto& [method, text] : requests) {
+      calls.push_back(std::make_unique<Call>(Call{&order, int(calls.size())}));
+      g_dbus_connection_call(
+          caller, name, SVGConverterService::objectPath, SVGConverterService::interfaceName, method,
+          g_variant_new("(s)", text.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr,
+          [](GObject* source, GAsyncResult* result, gpointer data) {
+            auto* call = static_cast<Call*>(data);
+            if (GVariant* value = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr)) {
+              g_variant_unref(value);
+            }
+            call->order->push_back(call->number);
+            call->done = true;
+          },
+          calls.back().get());
+    }
+    FennixTestSupport::runMainLoopUntil(
+        [&] { return std::all_of(calls.begin(), calls.end(), [](const auto& call) { return call->done; }); }, 20);
+    check(order == std::vector<int>({0, 1, 2, 3}), "answers out of order");
+    const auto& documents = DocumentController::shared().documents();
+    check(documents.size() == before + 2 && documents[before]->document()->svgString.get() == circle &&
+              documents[before + 1]->document()->svgString.get() == square,
+          "the windows did not open in the order of the calls");
   }
 
   g_dbus_connection_close_sync(caller, nullptr, nullptr);

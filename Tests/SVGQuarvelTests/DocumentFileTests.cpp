@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
@@ -80,13 +81,106 @@ TEST(DocumentFileTests, DocumentFilesReopenWithTheirTextsAndTheDefaultSettings) 
   EXPECT_EQ(reopened->config.get(), Config());  // the stored indent 7 is not taken
   EXPECT_TRUE(reopened->isSwiftModified());
 
-  // Settings that cannot be read (damaged, or from a newer version) never lock the texts away.
-  CapturedConsole console;
-  auto damaged = open(UTType::svgQuarvelDocument(), R"({"svg":"<svg","swift":"kept","config":{"indent":2}})");
-  EXPECT_EQ(damaged->swift.get(), "kept");
-  EXPECT_TRUE(damaged->rebuildFailed.get());
-  EXPECT_NE(console.out().find("WARN:  ignoring the settings of the document, they could not be read: keyNotFound"),
-            std::string::npos);
+  // Settings that are there must be readable, although they are not taken: damaged ones fail
+  // the read with the decoder's error.
+  try {
+    open(UTType::svgQuarvelDocument(), R"({"svg":"<svg","swift":"kept","config":{"indent":2}})");
+    ADD_FAILURE() << "a document with damaged settings opened";
+  } catch (const Document::DecodingError& error) {
+    EXPECT_EQ(std::string(error.what()).rfind("keyNotFound", 0), 0u) << error.what();
+  }
+  EXPECT_THROW(open(UTType::svgQuarvelDocument(), R"({"svg":"s","swift":"w","config":[]})"), Document::DecodingError);
+  EXPECT_THROW(Snapshot::fromJSONString(R"({"svg":"s","swift":"w","config":{"rootViewName":7}})"),
+               Document::DecodingError);
+}
+
+TEST(DocumentFileTests, TextsANULCharacterOrTheirSizeKeepOutOfTheEditorsAreRefused) {
+  auto refusal = [](const UTType& type, const std::string& contents) -> std::string {
+    try {
+      FileWrapper file = FileWrapper::regularFile(contents);
+      file.filename = "doc.svgquarvel";
+      Document::fromConfiguration({type, file});
+    } catch (const CocoaError& error) {
+      return std::to_string(error.code()) + " " + error.what();
+    }
+    return "opened";
+  };
+  const auto document = UTType::svgQuarvelDocument();
+  // NUL in either text, written as JSON writes it.
+  EXPECT_EQ(refusal(document, R"({"svg":"<svg>\u0000</svg>","swift":""})"),
+            "259 The file \u201cdoc.svgquarvel\u201d couldn\u2019t be opened because its SVG text holds a NUL "
+            "character, which the editors cannot show.");
+  EXPECT_EQ(refusal(document, R"({"svg":"","swift":"// a\u0000b"})").substr(0, 4), "259 ");
+  EXPECT_NE(refusal(document, R"({"svg":"","swift":"// a\u0000b"})").find("its Swift text"), std::string::npos);
+  EXPECT_EQ(refusal(UTType::svg(), std::string("<svg/>\0", 7)).substr(0, 4), "259 ");
+  EXPECT_EQ(refusal(document, R"({"svg":"<svg/>","swift":"// \u00e9 fine"})"), "opened");
+
+  // SVG text past the bound of SVG files, in a document or an SVG file alike.
+  const std::string big(Document::maximumOpenedSVGBytes + 1, ' ');
+  EXPECT_EQ(refusal(document, Snapshot{big, "", std::nullopt}.jsonString()),
+            "263 The file \u201cdoc.svgquarvel\u201d is too large to open: its SVG text has 16.0 MB (16777217 bytes); "
+            "documents of at most 16 MB (16777216 bytes) of SVG text and 160 MB (167772160 bytes) of Swift text open.");
+  EXPECT_EQ(refusal(UTType::svg(), big).substr(0, 4), "263 ");
+
+  // A file too large to hold texts within the bounds is refused before it is read.
+  const auto folder = scratchDirectory();
+  const auto huge = folder / "huge.svgquarvel";
+  writeFile(huge, "{}");
+  std::filesystem::resize_file(huge, std::uintmax_t{1} << 30);  // sparse: nothing is written
+  try {
+    Document::readContents(huge, document, Config());
+    ADD_FAILURE() << "the huge file was read";
+  } catch (const CocoaError& error) {
+    EXPECT_EQ(error.code(), CocoaError::fileReadTooLarge);
+    EXPECT_EQ(std::string(error.what()).rfind("The file \u201chuge.svgquarvel\u201d is too large to open: it has 1024 MB "
+                                              "(1073741824 bytes); files of at most ",
+                                              0),
+              0u)
+        << error.what();
+  }
+}
+
+TEST(DocumentFileTests, ContentsReadOnAnotherThreadBecomeADocumentWithoutConvertingAgain) {
+  Config::setDefaultConfig(Config());
+  const std::string json = Snapshot{svgText, "// mine\n", std::nullopt}.jsonString();
+  Document::ReadContents contents;
+  std::thread reader([&] { contents = Document::readContents({UTType::svgQuarvelDocument(), FileWrapper::regularFile(json)}, Config()); });
+  reader.join();
+  EXPECT_EQ(contents.svg, svgText);
+  EXPECT_EQ(contents.swift, "// mine\n");
+  EXPECT_NE(contents.generated.code.find("Circle"), std::string::npos);
+
+  // The code goes over as it is while the settings it was made with are the default...
+  auto marked = contents;
+  marked.generated.code = "// made elsewhere\n";
+  EXPECT_EQ(Document::fromReadContents(marked)->generatedSwift.get(), "// made elsewhere\n");
+  // ...and is made again once they are not.
+  Config changed;
+  changed.indent = 5;
+  Config::setDefaultConfig(changed);
+  auto regenerated = Document::fromReadContents(marked);
+  Config::setDefaultConfig(Config());
+  EXPECT_NE(regenerated->generatedSwift.get().find("Circle"), std::string::npos);
+  EXPECT_EQ(regenerated->swift.get(), "// mine\n");
+  EXPECT_TRUE(regenerated->isSwiftModified());
+}
+
+TEST(DocumentFileTests, TheDocumentsTypesNameTheirFilesForTheFileDialogs) {
+  // The dialogs build their filters from these: a name, the extensions and the MIME type each.
+  EXPECT_EQ(Document::readableContentTypes(), std::vector<UTType>{UTType::svgQuarvelDocument()});
+  const auto writable = Document::writableContentTypes();
+  ASSERT_EQ(writable.size(), 3u);
+  std::vector<std::string> names, mimeTypes;
+  for (const auto& type : writable) {
+    names.push_back(type.localizedDescription());
+    mimeTypes.push_back(type.preferredMIMEType());
+    ASSERT_FALSE(type.filenameExtensions().empty());
+    // A name given without extension gets the first one, which reads back as the same type.
+    EXPECT_EQ(UTType::fromFilenameExtension(type.filenameExtensions().front()), type);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"SVG Quarvel document", "SVG drawing", "Swift source"}));
+  EXPECT_EQ(mimeTypes, (std::vector<std::string>{"application/x-svgquarvel", "image/svg+xml", "text/x-swift"}));
+  EXPECT_EQ(UTType("public.png").localizedDescription(), "public.png");
 }
 
 TEST(DocumentFileTests, SVGAndSwiftContentOpenAndSaveAsThemselves) {

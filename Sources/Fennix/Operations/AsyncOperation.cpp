@@ -50,19 +50,28 @@ bool QvAsyncOperation::setState(State newState) {
 
 bool QvAsyncOperation::isReady() const { return NSOperation::isReady() && state() == State::isReady; }
 
+// A cancel and a start may overlap on two threads. Each side first stores its own change (the
+// cancelled flag, the executing state) and then reads the other's; `lock_` orders the state's
+// store and read, so at least one of them sees both changes and delivers the cancel, and
+// `deliverCancel` lets only one of them do so.
 void QvAsyncOperation::start() {
   if (isCancelled()) {
     setState(State::isFinished);
     return;
   }
   if (!setState(State::isExecuting)) return;
+  if (isCancelled()) deliverCancel();
   auto self = std::static_pointer_cast<QvAsyncOperation>(shared_from_this());
   asyncMain([self] { self->finish(); });
 }
 
 void QvAsyncOperation::cancel() {
-  if (isExecuting()) asyncCancel();
   NSOperation::cancel();
+  if (isExecuting()) deliverCancel();
+}
+
+void QvAsyncOperation::deliverCancel() {
+  if (!cancelDelivered_.exchange(true)) asyncCancel();
 }
 
 void QvAsyncOperation::finish() { setState(State::isFinished); }

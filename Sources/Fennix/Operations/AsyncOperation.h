@@ -3,6 +3,7 @@
 // dependent operations see the start and the end.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -33,9 +34,10 @@ class QvAsyncOperation : public NSOperation, public QvAsyncOperationType {
   bool isExecuting() const override { return state() == State::isExecuting; }
   bool isFinished() const override { return state() == State::isFinished; }
 
-  /// A cancelled operation finishes at once; otherwise it becomes executing and `asyncMain` runs.
+  /// A cancelled operation finishes at once; otherwise it becomes executing and `asyncMain` runs
+  /// (after `asyncCancel()` when a cancel came in while it became executing).
   void start() override;
-  /// Calls `asyncCancel()` while executing, then marks the operation cancelled. The state stays.
+  /// Marks the operation cancelled, then calls `asyncCancel()` if it executes. The state stays.
   void cancel() override;
 
   /// Moves to finished, once: later calls, from any thread, change nothing and notify nobody.
@@ -43,7 +45,8 @@ class QvAsyncOperation : public NSOperation, public QvAsyncOperationType {
 
   /// The work; call `finished` (or `finish()`) when it is done. Must be overridden.
   virtual void asyncMain(std::function<void()> finished);
-  /// Called by `cancel()` while executing.
+  /// Called once, by `cancel()` while executing or by `start()` when the operation was cancelled
+  /// while it became executing.
   virtual void asyncCancel() {}
 
  protected:
@@ -56,4 +59,8 @@ class QvAsyncOperation : public NSOperation, public QvAsyncOperationType {
   mutable std::mutex lock_;            // guards state_
   std::recursive_mutex transition_;    // one transition at a time
   State state_ = State::isReady;
+  std::atomic<bool> cancelDelivered_{false};
+
+  /// Calls `asyncCancel()` unless it was called already.
+  void deliverCancel();
 };

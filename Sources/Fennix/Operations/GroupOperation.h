@@ -3,6 +3,7 @@
 // may be added before the group is queued; an end marker that depends on every member ends it.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,17 +21,34 @@ class QvGroupOperation : public QvAsyncOperation {
   /// The end marker: every member is one of its dependencies.
   const std::shared_ptr<NSBlockOperation>& groupOperation() const { return groupOperation_; }
 
-  /// Adds a member. A group that was cancelled or has finished does not queue it: it is
-  /// cancelled (and finished) instead.
+  /// Adds a member. The group ends only after every member added before its end has finished
+  /// and its completion block has returned, so a completion block may add follow-ups. A group
+  /// that was cancelled or is over does not run the member: it is cancelled and finished, so
+  /// that whatever depends on it goes on.
   virtual void add(const std::shared_ptr<NSOperation>& operation);
   /// Adds a block operation running `block` and returns it.
   virtual std::shared_ptr<NSBlockOperation> add(std::function<void()> block);
 
+  /// A group cancelled before it starts ends at once; its members end cancelled.
+  void start() override;
   void asyncMain(std::function<void()> finished) override;
   void asyncCancel() override;
+  /// Ends the group; members that have not finished are cancelled.
+  void finish() override;
 
  private:
-  mutable std::mutex queueMutex_;
+  /// A member's completion block returned, or the end marker's did.
+  void memberCompleted();
+  void markerCompleted();
+  /// Finishes the group when the marker has run and no member is left.
+  void endIfDone(std::unique_lock<std::mutex>& lock);
+  /// Marks the group over and lets the members that have not run end cancelled.
+  void releaseMembers();
+
+  mutable std::mutex queueMutex_;  // guards the fields below
   std::shared_ptr<NSOperationQueue> queue_;
+  std::size_t unfinishedMembers_ = 0;
+  bool markerDone_ = false;
+  bool over_ = false;  // no member is taken any more
   std::shared_ptr<NSBlockOperation> groupOperation_ = std::make_shared<NSBlockOperation>();
 };

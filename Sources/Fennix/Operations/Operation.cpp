@@ -35,13 +35,8 @@ void NSOperation::setCompletionBlock(std::function<void()> block) {
 
 bool NSOperation::isReady() const {
   if (isCancelled()) return true;
-  std::vector<std::shared_ptr<NSOperation>> dependencies;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& dependency : dependencies_) dependencies.push_back(dependency.operation);
-  }
-  return std::all_of(dependencies.begin(), dependencies.end(),
-                     [](const auto& dependency) { return dependency->isFinished(); });
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unfinishedDependencies_ == 0;
 }
 
 void NSOperation::start() {
@@ -92,25 +87,52 @@ void NSOperation::addDependency(const std::shared_ptr<NSOperation>& operation) {
   if (!operation || operation.get() == this) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& dependency : dependencies_) {
-      if (dependency.operation == operation) return;
-    }
+    if (dependencySet_.contains(operation.get())) return;
   }
-  // A dependency that finishes changes this operation's readiness.
+  // The dependency may finish at any moment, also before it is recorded here: the link notes
+  // the finish, and the dependency counts as unfinished only while the link has not seen it.
+  auto link = std::make_shared<DependencyLink>();
   std::weak_ptr<NSOperation> weakSelf = weak_from_this();
-  auto token = operation->addObserver([weakSelf](const std::string& key, KeyValueChange change) {
-    if (key != "isFinished" || change != KeyValueChange::did) return;
-    if (auto self = weakSelf.lock()) {
-      self->willChangeValue("isReady");
-      self->didChangeValue("isReady");
-    }
+  const NSOperation* dependency = operation.get();  // the observer runs only while it lives
+  auto token = operation->addObserver([weakSelf, link, dependency](const std::string& key, KeyValueChange change) {
+    if (key != "isFinished" || change != KeyValueChange::did || !dependency->isFinished()) return;
+    if (auto self = weakSelf.lock()) self->dependencyFinished(link);
   });
   willChangeValue("isReady");
+  bool added = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    dependencies_.push_back({operation, token});
+    if (dependencySet_.insert(operation.get()).second) {
+      added = true;
+      dependencies_.push_back({operation, token, link});
+      if (!link->finished) {
+        link->counted = true;
+        ++unfinishedDependencies_;
+      }
+    }
+  }
+  if (!added) {
+    operation->removeObserver(token);
+  } else if (operation->isFinished()) {
+    dependencyFinished(link);
   }
   didChangeValue("isReady");
+}
+
+void NSOperation::dependencyFinished(const std::shared_ptr<DependencyLink>& link) {
+  bool nowReady = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    link->finished = true;
+    if (!link->counted) return;
+    link->counted = false;
+    nowReady = --unfinishedDependencies_ == 0;
+  }
+  // Readiness changes only with the last unfinished dependency.
+  if (nowReady) {
+    willChangeValue("isReady");
+    didChangeValue("isReady");
+  }
 }
 
 void NSOperation::removeDependency(const std::shared_ptr<NSOperation>& operation) {
@@ -123,6 +145,11 @@ void NSOperation::removeDependency(const std::shared_ptr<NSOperation>& operation
     if (found != dependencies_.end()) {
       removed = *found;
       dependencies_.erase(found);
+      dependencySet_.erase(operation.get());
+      if (removed->link->counted) {
+        removed->link->counted = false;
+        --unfinishedDependencies_;
+      }
     }
   }
   if (removed) removed->operation->removeObserver(removed->token);
@@ -164,12 +191,26 @@ void NSOperation::didChangeValue(const std::string& key) {
       if (completed_) return;
     }
     if (auto block = completionBlock()) block();
+    std::vector<std::function<void()>> after;
     {
       std::lock_guard<std::mutex> lock(completionMutex_);
       completed_ = true;
+      after.swap(afterCompletion_);
     }
     completionCondition_.notify_all();
+    for (const auto& block : after) block();
   }
+}
+
+void NSOperation::afterCompletion(std::function<void()> block) {
+  {
+    std::lock_guard<std::mutex> lock(completionMutex_);
+    if (!completed_) {
+      afterCompletion_.push_back(std::move(block));
+      return;
+    }
+  }
+  block();
 }
 
 std::string NSOperation::description() const {
@@ -279,10 +320,27 @@ void NSOperationQueue::addOperation(const std::shared_ptr<NSOperation>& operatio
     if (auto queue = weakQueue.lock()) queue->operationChanged(raw, key);
   });
   std::shared_ptr<NSOperationQueue> released;
+  bool added = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    entries_.push_back({operation, token, false});
-    updateKeepAlive(released);
+    if (!index_.contains(raw)) {
+      added = true;
+      auto entry = entries_.insert(entries_.end(), Entry{operation, token});
+      index_.emplace(raw, entry);
+      // Readiness that changes from here on reaches the queue through the observer above.
+      noteReady(*entry);
+      updateKeepAlive(released);
+    }
+  }
+  if (!added) {
+    operation->removeObserver(token);
+    console::error("operation is already in this queue:", operation->description());
+    return;
+  }
+  // One that finished before its entry existed went unheard.
+  if (operation->isFinished()) {
+    operationChanged(raw, "isFinished");
+    return;
   }
   schedule();
 }
@@ -320,11 +378,12 @@ void NSOperationQueue::operationChanged(NSOperation* operation, const std::strin
     std::optional<Entry> removed;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      auto found = std::find_if(entries_.begin(), entries_.end(),
-                                [&](const Entry& entry) { return entry.operation.get() == operation; });
-      if (found == entries_.end()) return;
-      removed = std::move(*found);
-      entries_.erase(found);
+      auto found = index_.find(operation);
+      if (found == index_.end()) return;
+      removed = std::move(*found->second);
+      entries_.erase(found->second);
+      index_.erase(found);
+      if (removed->running) --running_;
       updateKeepAlive(released);
       if (entries_.empty()) emptied_.notify_all();
     }
@@ -332,32 +391,96 @@ void NSOperationQueue::operationChanged(NSOperation* operation, const std::strin
     if (!released) schedule();
     return;
   }
-  if (key == "isReady") schedule();
+  if (key == "isReady") {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto found = index_.find(operation);
+      if (found == index_.end()) return;
+      noteReady(*found->second);
+    }
+    schedule();
+  }
+}
+
+void NSOperationQueue::noteReady(Entry& entry) {
+  if (entry.running || entry.waiting || !entry.operation->isReady()) return;
+  entry.waiting = true;
+  ready_[static_cast<int>(entry.operation->queuePriority())].push_back(entry.operation);
+}
+
+NSOperationQueue::Entry* NSOperationQueue::nextReady() {
+  while (!ready_.empty()) {
+    auto highest = ready_.begin();
+    const std::shared_ptr<NSOperation> operation = std::move(highest->second.front());
+    highest->second.pop_front();
+    if (highest->second.empty()) ready_.erase(highest);
+    auto found = index_.find(operation.get());
+    if (found == index_.end()) continue;  // finished meanwhile
+    Entry& entry = *found->second;
+    if (!entry.waiting) continue;
+    entry.waiting = false;
+    // No longer ready (a dependency added since): it comes back when it is ready again.
+    if (!operation->isReady()) continue;
+    return &entry;
+  }
+  return nullptr;
 }
 
 void NSOperationQueue::schedule() {
   std::vector<std::shared_ptr<NSOperation>> toStart;
   std::optional<DispatchQueue> underlying;
+  std::vector<DispatchQoS> runners;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (suspended_) return;
-    std::size_t running = std::count_if(entries_.begin(), entries_.end(), [](const Entry& e) { return e.running; });
-    for (;;) {
-      if (maxConcurrent_ >= 0 && running >= static_cast<std::size_t>(maxConcurrent_)) break;
-      Entry* best = nullptr;
-      for (auto& entry : entries_) {
-        if (entry.running || !entry.operation->isReady()) continue;
-        if (best == nullptr || entry.operation->queuePriority() > best->operation->queuePriority()) best = &entry;
-      }
-      if (best == nullptr) break;
-      best->running = true;
-      ++running;
-      toStart.push_back(best->operation);
-    }
     underlying = underlying_;
+    while (maxConcurrent_ < 0 || running_ < static_cast<std::size_t>(maxConcurrent_)) {
+      Entry* next = nextReady();
+      if (next == nullptr) break;
+      next->running = true;
+      ++running_;
+      if (underlying) {
+        toStart.push_back(next->operation);
+        continue;
+      }
+      const DispatchQoS qos = next->operation->qualityOfService();
+      Lane& lane = lanes_[static_cast<std::size_t>(qos)];
+      lane.toStart.push_back(next->operation);
+      if (!lane.runnerWaiting) {
+        lane.runnerWaiting = true;
+        runners.push_back(qos);
+      }
+    }
   }
-  for (auto& operation : toStart) {
-    const DispatchQueue target = underlying ? *underlying : DispatchQueue::global(operation->qualityOfService());
-    target.async([operation] { operation->start(); });
+  for (auto& operation : toStart) underlying->async([operation] { operation->start(); });
+  for (const DispatchQoS qos : runners) {
+    DispatchQueue::global(qos).async([self = shared_from_this(), qos] { self->runLane(qos); });
+  }
+}
+
+// Operations on the global queues are started by runners, each starting one operation after the
+// other while the lane holds more, instead of by a block of their own each. So that an operation
+// that waits for another one of the lane cannot hold the others up, a runner that starts an
+// operation while more are left sees to it that another runner is on its way.
+void NSOperationQueue::runLane(DispatchQoS qos) {
+  Lane& lane = lanes_[static_cast<std::size_t>(qos)];
+  bool first = true;
+  for (;;) {
+    std::shared_ptr<NSOperation> operation;
+    bool another = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (first) lane.runnerWaiting = false;
+      first = false;
+      if (lane.toStart.empty()) return;
+      operation = std::move(lane.toStart.front());
+      lane.toStart.pop_front();
+      if (!lane.toStart.empty() && !lane.runnerWaiting) {
+        lane.runnerWaiting = true;
+        another = true;
+      }
+    }
+    if (another) DispatchQueue::global(qos).async([self = shared_from_this(), qos] { self->runLane(qos); });
+    operation->start();
   }
 }

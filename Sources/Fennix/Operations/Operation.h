@@ -6,14 +6,20 @@
 // Operations and queues are always owned through shared pointers (`std::make_shared`).
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "Platform/Dispatch.h"
@@ -75,7 +81,7 @@ class NSOperation : public virtual QvOperationType,
   virtual bool isExecuting() const { return executing_.load(); }
   virtual bool isFinished() const { return finished_.load(); }
   virtual bool isAsynchronous() const { return false; }
-  /// Cancelled, or every dependency finished.
+  /// Cancelled, or every dependency finished (a count kept as dependencies finish).
   virtual bool isReady() const;
 
   /// Runs `main()` on the calling thread with the executing and finished notices; a cancelled
@@ -104,10 +110,23 @@ class NSOperation : public virtual QvOperationType,
   virtual std::string description() const;
 
  private:
+  friend class QvGroupOperation;
+
+  /// Whether a dependency has finished, and whether it is still counted as unfinished; both
+  /// guarded by `mutex_`.
+  struct DependencyLink {
+    bool finished = false;
+    bool counted = false;
+  };
   struct Dependency {
     std::shared_ptr<NSOperation> operation;
     ObserverToken token;
+    std::shared_ptr<DependencyLink> link;
   };
+
+  void dependencyFinished(const std::shared_ptr<DependencyLink>& link);
+  /// Runs `block` once the completion block has returned (at once when it already has).
+  void afterCompletion(std::function<void()> block);
 
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> executing_{false};
@@ -119,12 +138,15 @@ class NSOperation : public virtual QvOperationType,
   mutable std::mutex mutex_;  // name, completion block, dependencies, observers
   std::optional<std::string> name_;
   std::function<void()> completionBlock_;
-  std::vector<Dependency> dependencies_;
+  std::vector<Dependency> dependencies_;  // in the order they were added
+  std::unordered_set<const NSOperation*> dependencySet_;
+  std::size_t unfinishedDependencies_ = 0;
   std::vector<ObserverToken> observers_;
 
   std::mutex completionMutex_;
   std::condition_variable completionCondition_;
   bool completed_ = false;
+  std::vector<std::function<void()>> afterCompletion_;
 };
 
 /// An operation that runs its blocks, one after the other, on the thread that starts it.
@@ -182,11 +204,24 @@ class NSOperationQueue : public std::enable_shared_from_this<NSOperationQueue> {
     std::shared_ptr<NSOperation> operation;
     NSOperation::ObserverToken token;
     bool running = false;
+    bool waiting = false;  // in the ready list
+  };
+
+  /// Operations waiting to be started on the global queue of one quality of service.
+  struct Lane {
+    std::deque<std::shared_ptr<NSOperation>> toStart;
+    bool runnerWaiting = false;  // a runner was dispatched and has not yet taken an operation
   };
 
   void schedule();
+  void runLane(DispatchQoS qos);
   void operationChanged(NSOperation* operation, const std::string& key);
   void updateKeepAlive(std::shared_ptr<NSOperationQueue>& released);
+  /// Puts an entry that is ready into the ready list (once). Called with `mutex_` held.
+  void noteReady(Entry& entry);
+  /// Takes the next entry to start off the ready list, skipping those that finished or are no
+  /// longer ready. Called with `mutex_` held.
+  Entry* nextReady();
 
   mutable std::mutex mutex_;
   std::condition_variable emptied_;
@@ -194,6 +229,12 @@ class NSOperationQueue : public std::enable_shared_from_this<NSOperationQueue> {
   int maxConcurrent_ = defaultMaxConcurrentOperationCount;
   std::optional<DispatchQueue> underlying_;
   bool suspended_ = false;
-  std::vector<Entry> entries_;
+  std::list<Entry> entries_;  // in the order they were added
+  std::unordered_map<const NSOperation*, std::list<Entry>::iterator> index_;
+  std::size_t running_ = 0;
+  // Operations that became ready, highest priority first, each priority in the order they became
+  // ready. An item may be stale (its operation finished or is no longer ready): it is skipped.
+  std::map<int, std::deque<std::shared_ptr<NSOperation>>, std::greater<>> ready_;
+  std::array<Lane, static_cast<std::size_t>(DispatchQoS::unspecified) + 1> lanes_;
   std::shared_ptr<NSOperationQueue> keepAlive_;
 };

@@ -2,6 +2,12 @@
 
 #include <webkit/webkit.h>
 
+#include <algorithm>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "Fennix/UI/Common/ViewControllers/WebViewController.h"
 #include "Fennix/console/Console.h"
 #include "QuarvelUtilities/SVGWebViewContent.h"
 
@@ -21,8 +27,48 @@ WebKitSettings* WebView::defaultConfig() {
 
 void WebView::setUpProcess() { (void)defaultConfig(); }
 
+namespace {
+
+/// The web views that share one web process: the first was made on its own, the others related
+/// to a living member.
+struct ProcessGroup {
+  std::vector<WebKitWebView*> views;
+};
+
+std::vector<std::unique_ptr<ProcessGroup>>& processGroups() {
+  static auto* groups = new std::vector<std::unique_ptr<ProcessGroup>>();  // main thread, whole process
+  return *groups;
+}
+
+void forgetView(gpointer data, GObject* gone) {
+  auto& groups = processGroups();
+  auto* group = static_cast<ProcessGroup*>(data);
+  std::erase(group->views, reinterpret_cast<WebKitWebView*>(gone));
+  if (group->views.empty()) {
+    std::erase_if(groups, [group](const auto& kept) { return kept.get() == group; });
+  }
+}
+
+/// A new web view with the shared settings, in the web process of a group that has room.
+WebKitWebView* makeSharingWebView(WebKitSettings* settings) {
+  auto& groups = processGroups();
+  auto found = std::find_if(groups.begin(), groups.end(),
+                            [](const auto& group) { return group->views.size() < WebView::viewsPerWebProcess; });
+  ProcessGroup* group = found != groups.end() ? found->get() : groups.emplace_back(std::make_unique<ProcessGroup>()).get();
+  WebKitWebView* view =
+      group->views.empty()
+          ? WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings, nullptr))
+          : WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings, "related-view",
+                                         group->views.front(), nullptr));
+  group->views.push_back(view);
+  g_object_weak_ref(G_OBJECT(view), forgetView, group);
+  return view;
+}
+
+}  // namespace
+
 WebView::WebView() : Gtk::Box(Gtk::Orientation::VERTICAL) {
-  webView_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", defaultConfig(), nullptr));
+  webView_ = makeSharingWebView(defaultConfig());
   gtk_widget_set_hexpand(GTK_WIDGET(webView_), TRUE);
   gtk_widget_set_vexpand(GTK_WIDGET(webView_), TRUE);
   gtk_widget_set_size_request(GTK_WIDGET(webView_), 16, 16);
@@ -39,27 +85,59 @@ WebView::WebView() : Gtk::Box(Gtk::Orientation::VERTICAL) {
 WebView::WebView(Content content) : WebView() { load(std::move(content)); }
 
 WebView::~WebView() {
+  stopTimer();
   if (webView_ != nullptr) g_signal_handlers_disconnect_by_data(webView_, this);
 }
 
 void WebView::load(Content content) {
   content_ = std::move(content);
+  stopTimer();
+  timedOut_ = false;
   if (const auto* html = std::get_if<HTML>(&*content_)) {
     webkit_web_view_load_html(webView_, html->html.c_str(), html->baseURL ? html->baseURL->c_str() : nullptr);
-  } else {
-    const auto& request = std::get<Request>(*content_);
-    webkit_web_view_load_uri(webView_, request.url.c_str());
+    return;
   }
+  const auto& request = std::get<Request>(*content_);
+  webkit_web_view_load_uri(webView_, request.url.c_str());
+  // The engine knows no time-out of a request: a load still running when it has passed is stopped.
+  if (request.timeoutSeconds > 0 && request.timeoutSeconds < 1e7) {
+    timer_ = g_timeout_add_full(G_PRIORITY_DEFAULT, guint(request.timeoutSeconds * 1000 + 0.5), timeOut, this, nullptr);
+  }
+}
+
+void WebView::stopTimer() {
+  if (timer_ != 0) g_source_remove(timer_);
+  timer_ = 0;
+}
+
+gboolean WebView::timeOut(gpointer self) {
+  auto* view = static_cast<WebView*>(self);
+  view->timer_ = 0;
+  if (!webkit_web_view_is_loading(view->webView_)) return G_SOURCE_REMOVE;
+  // Stopping ends the load with a cancellation, which is reported as the time-out.
+  view->timedOut_ = true;
+  webkit_web_view_stop_loading(view->webView_);
+  return G_SOURCE_REMOVE;
 }
 
 void WebView::loadChanged(WebKitWebView*, int event, gpointer self) {
   auto* view = static_cast<WebView*>(self);
-  if (event == WEBKIT_LOAD_FINISHED && view->onLoadFinished_) view->onLoadFinished_();
+  if (event != WEBKIT_LOAD_FINISHED) return;
+  view->stopTimer();
+  view->timedOut_ = false;
+  if (view->onLoadFinished_) view->onLoadFinished_();
 }
 
-gboolean WebView::loadFailed(WebKitWebView*, int, char*, GError* error, gpointer) {
-  // A load replaced by the next one is not a failure worth a line.
-  if (error != nullptr && !g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
+gboolean WebView::loadFailed(WebKitWebView*, int, char*, GError* error, gpointer self) {
+  auto* view = static_cast<WebView*>(self);
+  view->stopTimer();
+  const bool timedOut = std::exchange(view->timedOut_, false);
+  if (error == nullptr) return FALSE;
+  const bool cancelled = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
+  if (timedOut && cancelled) {
+    console::defaultConsole()->error("WebView:", Fennix::timedOutError().description());
+  } else if (!cancelled) {
+    // A load replaced by the next one is not a failure worth a line.
     console::defaultConsole()->error("WebView:", std::string(error->message));
   }
   return FALSE;

@@ -4,6 +4,7 @@
 
 #include <gtkmm/box.h>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,6 +29,11 @@ class WebView : public Gtk::Box {
   };
   using Content = std::variant<HTML, Request>;
 
+  /// How many web views share one web process. Each web process holds a connection to the X
+  /// server of its own, and the server serves a few hundred clients at most: a process per view
+  /// would end the application after a couple of hundred windows.
+  static constexpr std::size_t viewsPerWebProcess = 8;
+
   /// The settings every preview shares: JavaScript and JavaScript markup off, no windows opened
   /// by the page, desktop content.
   static WebKitSettings* defaultConfig();
@@ -43,7 +49,9 @@ class WebView : public Gtk::Box {
   explicit WebView(Content content);
   ~WebView() override;
 
-  /// Loads `content`; every call loads again, the same content or not.
+  /// Loads `content`; every call loads again, the same content or not. A request still loading
+  /// when its time-out has passed (counted from this call) is stopped and fails with the
+  /// time-out error ("The request timed out.").
   void load(Content content);
   const std::optional<Content>& content() const { return content_; }
 
@@ -54,8 +62,13 @@ class WebView : public Gtk::Box {
  private:
   static void loadChanged(WebKitWebView*, int event, gpointer self);
   static gboolean loadFailed(WebKitWebView*, int event, char* uri, GError* error, gpointer self);
+  static gboolean timeOut(gpointer self);
+  void stopTimer();
 
   WebKitWebView* webView_ = nullptr;
+  guint timer_ = 0;
+  /// Set from the time-out's stop until the load's failure arrives.
+  bool timedOut_ = false;
   std::optional<Content> content_;
   std::function<void()> onLoadFinished_;
 };

@@ -1,6 +1,9 @@
 #include "SVGQuarvel/App/AppDelegate.h"
 
 #include <gio/gio.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include "Platform/Dispatch.h"
 #include "Fennix/console/Console.h"
@@ -31,8 +34,10 @@ std::string fileURLString(const std::filesystem::path& url) {
 FileContentType contentTypeOfFile(const std::filesystem::path& url) {
   GFile* file = g_file_new_for_path(url.c_str());
   GError* failure = nullptr;
-  GFileInfo* info = g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE "," G_FILE_ATTRIBUTE_STANDARD_TYPE,
-                                      G_FILE_QUERY_INFO_NONE, nullptr, &failure);
+  GFileInfo* info = g_file_query_info(
+      file,
+      G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE "," G_FILE_ATTRIBUTE_STANDARD_TYPE "," G_FILE_ATTRIBUTE_STANDARD_SYMLINK_TARGET,
+      G_FILE_QUERY_INFO_NONE, nullptr, &failure);
   g_object_unref(file);
   if (info == nullptr) {
     const bool missing = g_error_matches(failure, G_IO_ERROR, G_IO_ERROR_NOT_FOUND);
@@ -41,14 +46,26 @@ FileContentType contentTypeOfFile(const std::filesystem::path& url) {
     throw CocoaError(missing ? CocoaError::fileReadNoSuchFile : CocoaError::fileReadUnknown, message);
   }
   FileContentType result;
+  if (g_file_info_get_file_type(info) == G_FILE_TYPE_SYMBOLIC_LINK) {
+    // Following the link found no file: the information is the link's own.
+    const char* target = g_file_info_get_symlink_target(info);
+    struct stat ignored {};
+    const bool loop = ::stat(url.c_str(), &ignored) != 0 && errno == ELOOP;
+    result.brokenLinkTarget = std::string(target != nullptr ? target : "");
+    result.isLinkLoop = loop;
+    g_object_unref(info);
+    return result;
+  }
   const std::string extension = url.has_extension() ? lowercased(url.extension().string().substr(1)) : "";
   const bool regular = g_file_info_get_file_type(info) == G_FILE_TYPE_REGULAR;
   result.isDirectory = g_file_info_get_file_type(info) == G_FILE_TYPE_DIRECTORY;
   const char* guessed = g_file_info_get_content_type(info);
   if (regular && extension == "svgquarvel") {
-    result = {std::string(documentMimeType), false, true, false};
+    result.mimeType = std::string(documentMimeType);
+    result.isDocument = true;
   } else if (regular && extension == "svg") {
-    result = {std::string("image/svg+xml"), true, false, false};
+    result.mimeType = std::string("image/svg+xml");
+    result.isSVG = true;
   } else if (guessed != nullptr) {
     gchar* mime = g_content_type_get_mime_type(guessed);
     result.mimeType = std::string(mime != nullptr ? mime : guessed);
@@ -106,24 +123,49 @@ struct ActivityEnd {
 struct AppDelegate::Batch {
   OpenOutcome outcome;
   int pending = 1;  // the opener's own share, given back once every file is under way
+  std::size_t admitted = 0;
+  std::size_t refused = 0;  // past the most windows of one request
   OpenCompletion done;
   PresentError present;
 
   void fail(std::string line) { outcome.failures.push_back(std::move(line)); }
+  /// Whether one more file may go on to a window; counts the refused ones.
+  bool admit() {
+    if (admitted == maximumWindowsPerRequest) {
+      ++refused;
+      return false;
+    }
+    ++admitted;
+    return true;
+  }
   /// One file (or the opener) is finished; the last one shows the failures and reports (main thread).
   void settle() {
     if (--pending > 0) return;
+    const std::size_t failedFiles = outcome.failures.size() + refused;
+    if (refused > 0) {
+      fail(std::to_string(refused) + (refused == 1 ? " more file was" : " more files were") +
+           " not opened: one request opens at most " + std::to_string(maximumWindowsPerRequest) + " windows.");
+      refused = 0;
+    }
     auto show = std::exchange(present, nullptr);
     auto report = std::exchange(done, nullptr);
     if (!outcome.failures.empty() && show) {
-      std::string detail;
-      for (const auto& line : outcome.failures) detail += (detail.empty() ? "" : "\n") + line;
-      show(outcome.failures.size() == 1 ? "The file could not be opened." : "Some files could not be opened.",
-           detail);
+      show(failedFiles == 1 ? "The file could not be opened." : "Some files could not be opened.",
+           failureDetail(outcome.failures));
     }
     if (report) report(outcome);
   }
 };
+
+std::string AppDelegate::failureDetail(const std::vector<std::string>& failures) {
+  const std::size_t listed = failures.size() <= listedFailures ? failures.size() : listedFailures - 1;
+  std::string detail;
+  for (std::size_t index = 0; index < listed; ++index) detail += (index == 0 ? "" : "\n") + failures[index];
+  if (listed < failures.size()) {
+    detail += "\n\u2026 and " + std::to_string(failures.size() - listed) + " more files could not be opened.";
+  }
+  return detail;
+}
 
 std::shared_ptr<AppDelegate::Batch> AppDelegate::makeBatch(OpenCompletion done) {
   auto batch = std::make_shared<Batch>();
@@ -154,6 +196,13 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
       continue;
     }
     const std::string name = url.filename().string();
+    if (type.brokenLinkTarget) {
+      console::error("  cannot open a broken link:", name);
+      batch->fail(type.isLinkLoop ? quoted(url) + " is a symbolic link that leads round in a loop of links, not to a file."
+                                  : quoted(url) + " is a symbolic link to \u201c" + *type.brokenLinkTarget +
+                                        "\u201d, which does not exist.");
+      continue;
+    }
     if (type.isDirectory) {
       console::error("  cannot open a folder:", name);
       batch->fail(quoted(url) + " is a folder, not an SVG drawing or a document.");
@@ -168,6 +217,7 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
       batch->fail(quoted(url) + " is not an SVG drawing or a document.");
       continue;
     }
+    if (!batch->admit()) continue;
     console::log("  open SVG:", name);
     const std::string absolute = fileURLString(url);
     if (beginActivity_) beginActivity_();
@@ -212,13 +262,35 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, Open
       others.push_back(url);
       continue;
     }
-    try {
-      DocumentController::shared().openDocument(url, true);
-      ++batch->outcome.opened;
-    } catch (const std::exception& error) {
-      console::error("could not open document:", url.string(), std::string(error.what()));
-      batch->fail("The document " + quoted(url) + " could not be opened. " + error.what());
-    }
+    if (!batch->admit()) continue;
+    console::log("  open document:", url.filename().string());
+    if (beginActivity_) beginActivity_();
+    auto activity = std::make_shared<ActivityEnd>();
+    activity->end = endActivity_;
+    ++batch->pending;
+    DocumentController::shared().openDocument(
+        url, true, [activity, batch, url](const SVGQuarvel::DocumentRecordPtr& record, std::exception_ptr failure) {
+          if (record) {
+            ++batch->outcome.opened;
+          } else {
+            try {
+              std::rethrow_exception(failure);
+            } catch (const CocoaError& error) {
+              console::error("could not open document:", url.string(), std::string(error.what()));
+              // A document refused for its size says why in words of its own.
+              batch->fail(error.code() == CocoaError::fileReadTooLarge
+                              ? error.localizedDescription()
+                              : "The document " + quoted(url) + " could not be opened. " + error.what());
+            } catch (const std::exception& error) {
+              console::error("could not open document:", url.string(), std::string(error.what()));
+              batch->fail("The document " + quoted(url) + " could not be opened. " + error.what());
+            } catch (...) {
+              batch->fail("The document " + quoted(url) + " could not be opened.");
+            }
+          }
+          batch->settle();
+          activity->finish();
+        });
   }
   if (!others.empty()) open(others, batch);
   batch->settle();

@@ -31,6 +31,10 @@ struct FileContentType {
   bool isSVG = false;
   bool isDocument = false;
   bool isDirectory = false;
+  /// A symbolic link that leads to no file: where it points (as written in the link), and whether
+  /// its links lead round in a loop rather than to a name that does not exist.
+  std::optional<std::string> brokenLinkTarget;
+  bool isLinkLoop = false;
 };
 
 /// What the file at `url` holds: known extensions decide first, then the system's guess from
@@ -39,9 +43,6 @@ FileContentType contentTypeOfFile(const std::filesystem::path& url);
 
 /// The file's address as text ("file:///...").
 std::string fileURLString(const std::filesystem::path& url);
-
-/// The MIME type of the document files.
-inline constexpr const char* documentMimeType = "application/x-svgquarvel";
 
 }  // namespace SVGQuarvel
 
@@ -54,10 +55,20 @@ class AppDelegate {
   struct OpenOutcome {
     /// How many of the files became windows.
     std::size_t opened = 0;
-    /// One line for the user per file that did not open, in the order the files were given.
+    /// One line for the user per file that did not open: those refused at once in the order the
+    /// files were given, then those read in the background as they finished.
     std::vector<std::string> failures;
   };
   using OpenCompletion = std::function<void(const OpenOutcome&)>;
+  /// How many failures a message lists; past it, the rest are counted.
+  static constexpr std::size_t listedFailures = 8;
+  /// The lines of a message about files that did not open: the first ones, and then how many more
+  /// there are, so that the message fits on the screen.
+  static std::string failureDetail(const std::vector<std::string>& failures);
+
+  /// Most windows one request (a launch, the files of the Open panel or of the desktop) opens; the
+  /// files past it are refused with one line for all of them.
+  static constexpr std::size_t maximumWindowsPerRequest = 32;
 
   /// Makes the About window with `makeAboutWindow` and loads the default settings.
   explicit AppDelegate(const MakeAboutWindow& makeAboutWindow);
@@ -69,8 +80,9 @@ class AppDelegate {
   /// SVG files become new documents (converted off the main thread); others are refused. When all
   /// have opened or failed, the failures are shown (`setPresentError`) and `done` learns the outcome.
   void applicationOpen(const std::vector<std::filesystem::path>& urls, OpenCompletion done = nullptr);
-  /// Files given on the command line or by the desktop: document files open as documents, the
-  /// rest goes to `applicationOpen`; failures and `done` as there.
+  /// Files given on the command line, by the desktop, the Open panel or the recent documents:
+  /// document files open as documents (read off the main thread), the rest goes to
+  /// `applicationOpen`; failures and `done` as there.
   void openFiles(const std::vector<std::filesystem::path>& urls, OpenCompletion done = nullptr);
 
   void setPresentError(PresentError presentError) { presentError_ = std::move(presentError); }

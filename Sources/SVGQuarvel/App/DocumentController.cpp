@@ -1,7 +1,10 @@
 #include "SVGQuarvel/App/DocumentController.h"
 
 #include <algorithm>
+#include <optional>
 #include <system_error>
+
+#include "Platform/Dispatch.h"
 
 namespace SVGQuarvel {
 
@@ -125,7 +128,7 @@ DocumentRecordPtr DocumentController::openUntitledDocumentAndDisplay(bool displa
   return add(std::move(document), UTType::svgQuarvelDocument(), std::nullopt, display);
 }
 
-DocumentRecordPtr DocumentController::openDocument(const std::filesystem::path& url, bool display) {
+DocumentRecordPtr DocumentController::reopen(const std::filesystem::path& url, bool display) {
   for (const auto& record : documents_) {
     if (record->fileURL_ && sameFile(*record->fileURL_, url)) {
       if (display && presenter_) presenter_(record);
@@ -133,14 +136,55 @@ DocumentRecordPtr DocumentController::openDocument(const std::filesystem::path& 
       return record;
     }
   }
+  return nullptr;
+}
+
+DocumentRecordPtr DocumentController::openDocument(const std::filesystem::path& url, bool display) {
+  if (auto open = reopen(url, display)) return open;
   const auto type = typeForSaving(url);
-  auto wrapper = FileWrapper::fromURL(url);
-  const auto entityTag = wrapper.entityTag;
-  auto document = SVGQuarvelDocument::fromConfiguration({type, std::move(wrapper)});
-  auto record = add(std::move(document), type, url, display);
+  auto contents = SVGQuarvelDocument::readContents(url, type, SVGQuarvelConfiguration::defaultConfig());
+  const auto entityTag = contents.entityTag;
+  auto record = add(SVGQuarvelDocument::fromReadContents(std::move(contents)), type, url, display);
   record->entityTag_ = entityTag;
   if (noteNewRecentDocument_) noteNewRecentDocument_(url);
   return record;
+}
+
+void DocumentController::openDocument(const std::filesystem::path& url, bool display, OpenCompletion then) {
+  auto finish = [then](const DocumentRecordPtr& record, std::exception_ptr error) {
+    if (then) then(record, std::move(error));
+  };
+  try {
+    if (auto open = reopen(url, display)) return finish(open, nullptr);
+  } catch (...) {
+    return finish(nullptr, std::current_exception());
+  }
+  const auto type = typeForSaving(url);
+  DispatchQueue::global(DispatchQoS::default_).async(
+      [this, url, type, display, finish, config = SVGQuarvelConfiguration::defaultConfig()]() mutable {
+        auto contents = std::make_shared<std::optional<SVGQuarvelDocument::ReadContents>>();
+        std::exception_ptr failure;
+        try {
+          *contents = SVGQuarvelDocument::readContents(url, type, config);
+        } catch (...) {
+          failure = std::current_exception();
+        }
+        // The completion goes along: what it holds is let go on the main thread.
+        DispatchQueue::main().async([this, url, type, display, finish = std::move(finish), contents, failure] {
+          if (failure) return finish(nullptr, failure);
+          try {
+            // Opened meanwhile (twice in a row, say): the first one stays.
+            if (auto open = reopen(url, display)) return finish(open, nullptr);
+            const auto entityTag = (*contents)->entityTag;
+            auto record = add(SVGQuarvelDocument::fromReadContents(std::move(**contents)), type, url, display);
+            record->entityTag_ = entityTag;
+            if (noteNewRecentDocument_) noteNewRecentDocument_(url);
+            finish(record, nullptr);
+          } catch (...) {
+            finish(nullptr, std::current_exception());
+          }
+        });
+      });
 }
 
 void DocumentController::save(DocumentRecord& record, bool overwriteChanges) {

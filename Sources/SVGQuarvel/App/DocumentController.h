@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -94,6 +95,13 @@ class DocumentController {
   /// twice: its record is returned. Throws `CocoaError` or `SVGQuarvelDocument::DecodingError`.
   /// The file becomes a recent document.
   DocumentRecordPtr openDocument(const std::filesystem::path& url, bool display);
+  /// What became of an opening: the document's record, or the error it threw.
+  using OpenCompletion = std::function<void(const DocumentRecordPtr&, std::exception_ptr)>;
+  /// `openDocument` with the reading and converting on a global queue, so that the windows keep
+  /// answering meanwhile; returns at once. The document is added and shown, and `then` called, on
+  /// the main queue. A file that is already open (also one that finished opening meanwhile) is
+  /// shown, not opened twice. The controller must outlive the opening.
+  void openDocument(const std::filesystem::path& url, bool display, OpenCompletion then);
 
   /// Saves to the document's file. Throws `CocoaError`; an untitled document throws too (it
   /// needs `saveAs`). A failed save leaves the file and the edited state as they were. A file
@@ -121,6 +129,9 @@ class DocumentController {
   DocumentRecordPtr add(std::shared_ptr<SVGQuarvelDocument> document, UTType type,
                         std::optional<std::filesystem::path> url, bool display);
   int nextUntitledNumber() const;
+  /// The open document of the file, shown when `display` is set, which becomes a recent document;
+  /// none when the file is not open.
+  DocumentRecordPtr reopen(const std::filesystem::path& url, bool display);
   void write(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
              const std::optional<std::string>& expectedEntityTag);
 

@@ -33,10 +33,7 @@ std::vector<MenuItem> menuItems(std::vector<Entry> entries, std::size_t limit) {
 }
 
 std::string mimeTypeOf(const std::filesystem::path& path) {
-  const auto type = DocumentController::typeForSaving(path);
-  if (type == UTType::svg()) return "image/svg+xml";
-  if (type == UTType::swiftSource()) return "text/x-swift";
-  return documentMimeType;
+  return DocumentController::typeForSaving(path).preferredMIMEType();
 }
 
 }  // namespace SVGQuarvel::RecentDocuments

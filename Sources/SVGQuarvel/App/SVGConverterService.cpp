@@ -2,11 +2,16 @@
 
 #include <gio/gio.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <limits>
+#include <map>
+#include <mutex>
 
 #include "Fennix/Foundation/BaseTypes/FatalError.h"
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/console/Console.h"
+#include "Platform/Dispatch.h"
 #include "SVGQuarvel/App/DocumentController.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 
@@ -20,11 +25,17 @@ std::string NSError::description() const {
 
 namespace {
 
-void fail(SVGQuarvel::NSError* errorp, std::int64_t code, const std::string& message) {
-  if (errorp != nullptr) *errorp = SVGConverterService::error(code, message);
+/// The refusal's log line: the SVG text's first line (at most 200 bytes) and its size, not the
+/// whole text, which may have megabytes.
+std::string couldNotShape(const std::string& svg) {
+  constexpr std::size_t shown = 200;
+  const std::size_t lineEnd = std::min(svg.find_first_of("\r\n"), svg.size());
+  std::size_t end = std::min(lineEnd, shown);
+  // Not inside a character.
+  while (end > 0 && end < lineEnd && (static_cast<unsigned char>(svg[end]) & 0xC0) == 0x80) --end;
+  return "could not shape SVG:\n---\n" + svg.substr(0, end) + (end < lineEnd ? "\u2026" : "") + "\n---\n(" +
+         std::to_string(svg.size()) + " bytes)";
 }
-
-std::string couldNotShape(const std::string& svg) { return "could not shape SVG:\n---\n" + svg + "\n---"; }
 
 // ---- the bus object ---------------------------------------------------------------------
 
@@ -66,29 +77,77 @@ void returnError(GDBusMethodInvocation* invocation, const SVGQuarvel::NSError& e
                                              error.localizedDescription.c_str());
 }
 
-void handleMethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
+void handleMethodCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar* method,
                       GVariant* parameters, GDBusMethodInvocation* invocation, gpointer) {
-  const gchar* text = nullptr;
-  g_variant_get(parameters, "(&s)", &text);
-  SVGQuarvel::NSPasteboard pasteboard(std::string(text != nullptr ? text : ""));
-  std::optional<SVGQuarvel::NSError> error;
-  SVGQuarvel::NSError failure;
-  auto& provider = SVGConverterService::serviceProvider();
   const std::string name(method);
-  if (name == "OpenSVG") {
-    failure.code = 0;
-    provider.openSVG(pasteboard, "", &failure);
-    if (failure.code != 0) return returnError(invocation, failure);
-    g_dbus_method_invocation_return_value(invocation, nullptr);
-  } else if (name == "SvgToView") {
-    provider.svgToView(pasteboard, "", &failure);
-    if (failure.code != 0) return returnError(invocation, failure);
-    g_dbus_method_invocation_return_value(invocation,
-                                          g_variant_new("(s)", pasteboard.string().value_or("").c_str()));
-  } else {
+  if (name != "OpenSVG" && name != "SvgToView") {
     g_dbus_method_invocation_return_error(invocation, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD,
                                           "No such method: %s", method);
+    return;
   }
+  GVariant* argument = g_variant_get_child_value(parameters, 0);
+  gsize length = 0;
+  const gchar* text = g_variant_get_string(argument, &length);
+  std::string svg(text, length);
+  g_variant_unref(argument);
+  SVGConverterService::serviceProvider().handleBusCall(name == "OpenSVG", sender != nullptr ? sender : "",
+                                                       std::move(svg), invocation);
+}
+
+/// Answers the calls of each caller in the order they came, whichever thread finishes them: an
+/// answer waits until the caller's earlier calls are answered.
+class ReplyOrder {
+ public:
+  struct Ticket {
+    std::string caller;
+    std::uint64_t number = 0;
+  };
+
+  /// The place of a new call of `caller`.
+  Ticket take(const std::string& caller) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return {caller, ++callers_[caller].taken};
+  }
+
+  /// Gives the answer of `ticket`; runs, on this thread, every answer of the caller that is due.
+  void settle(const Ticket& ticket, std::function<void()> answer) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    auto& caller = callers_[ticket.caller];
+    caller.ready.emplace(ticket.number, std::move(answer));
+    if (caller.answering) return;  // the thread answering now takes this one too
+    caller.answering = true;
+    for (auto due = caller.ready.find(caller.next); due != caller.ready.end(); due = caller.ready.find(caller.next)) {
+      auto call = std::move(due->second);
+      caller.ready.erase(due);
+      ++caller.next;
+      lock.unlock();
+      call();
+      lock.lock();
+    }
+    caller.answering = false;
+    if (caller.next > caller.taken) callers_.erase(ticket.caller);
+  }
+
+ private:
+  struct Caller {
+    std::uint64_t taken = 0;
+    std::uint64_t next = 1;
+    std::map<std::uint64_t, std::function<void()>> ready;
+    bool answering = false;
+  };
+  std::mutex mutex_;
+  std::map<std::string, Caller> callers_;
+};
+
+ReplyOrder& replyOrder() {
+  static auto* order = new ReplyOrder();  // lives for the whole process
+  return *order;
+}
+
+/// The queue the calls on the bus convert on, one at a time.
+const DispatchQueue& convertingQueue() {
+  static const DispatchQueue queue("org.quarvel.SVGQuarvel.services", DispatchQoS::userInitiated);
+  return queue;
 }
 
 const GDBusInterfaceVTable vtable = {handleMethodCall, nullptr, nullptr, {nullptr}};
@@ -148,49 +207,133 @@ void SVGConverterService::deactivate(GDBusConnection* connection) {
   current = {};
 }
 
-void SVGConverterService::openSVG(NSPasteboard& pb, const std::string&, NSError* errorp) {
+std::variant<std::string, SVGConverterService::NSError> SVGConverterService::acceptedText(
+    const NSPasteboard& pb, std::int64_t missingCode, std::int64_t invalidCode) {
   const auto& svg = pb.string();
   if (!svg || svg->empty()) {
     console::error("got no SVG string from pasteboard!");
-    return fail(errorp, 32423, "Missing SVG text?");
+    return error(missingCode, "Missing SVG text?");
   }
-  std::optional<std::string> openFailure;
+  if (svg->size() > SVGQuarvelDocument::maximumOpenedSVGBytes) {
+    // The same refusal as for a file of that size; the text itself is not worth a log line.
+    const auto message = SVGQuarvelDocument::tooLargeToOpenMessage(std::nullopt, svg->size());
+    console::error(message);
+    return error(invalidCode, message);
+  }
+  return *svg;
+}
+
+std::variant<std::string, SVGConverterService::NSError> SVGConverterService::viewSource(
+    const std::string& svg, const SVGQuarvelConfiguration& config) {
+  auto result = SVGQuarvelDocument::export_(svg, config, maximumReplyBytes);
+  if (!result) {
+    char limit[64];
+    std::snprintf(limit, sizeof limit, "%zu MB (%zu bytes)", maximumReplyBytes >> 20, maximumReplyBytes);
+    const std::string message =
+        std::string("The Swift source of the drawing is too large to hand back: an answer holds at most ") + limit +
+        ".";
+    console::error(message);
+    return error(22425, message);
+  }
+  // The bus carries UTF-8 only; code of text that came as UTF-8 is, but it is not taken on trust.
+  if (result->code.empty() || result->failed ||
+      !g_utf8_validate(result->code.data(), gssize(result->code.size()), nullptr)) {
+    console::error(couldNotShape(svg));
+    return error(22425, "Invalid SVG?");
+  }
+  return std::move(result->code);
+}
+
+std::variant<SVGQuarvelDocument::Snapshot, SVGConverterService::NSError> SVGConverterService::documentSnapshot(
+    const std::string& svg, const SVGQuarvelConfiguration& config) {
   try {
-    SVGQuarvelDocument::openSVG(*svg, SVGQuarvelConfiguration::defaultConfig(), [&] {
-      try {
-        SVGQuarvel::DocumentController::shared().openUntitledDocumentAndDisplay(true);
-      } catch (const std::exception& error) {
-        openFailure = error.what();
-      } catch (...) {
-        openFailure = "unknown error";
-      }
-    });
+    return SVGQuarvelDocument::Snapshot::fromSVGString(svg, std::nullopt, config);
   } catch (const std::exception&) {
-    // Only the conversion throws here: the opening's failures were caught above.
-    console::error(couldNotShape(*svg));
-    return fail(errorp, 32425, "Invalid SVG?");
-  }
-  if (openFailure) {
-    console::error("could not open new document:", *openFailure);
-    return fail(errorp, 32424, "Could not create new document?");
+    console::error(couldNotShape(svg));
+    return error(32425, "Invalid SVG?");
   }
 }
 
+std::optional<SVGConverterService::NSError> SVGConverterService::openWindow(SVGQuarvelDocument::Snapshot snapshot) {
+  std::optional<std::string> openFailure;
+  SVGQuarvelDocument::openConverted(std::move(snapshot), [&] {
+    try {
+      SVGQuarvel::DocumentController::shared().openUntitledDocumentAndDisplay(true);
+    } catch (const std::exception& error) {
+      openFailure = error.what();
+    } catch (...) {
+      openFailure = "unknown error";
+    }
+  });
+  if (!openFailure) return std::nullopt;
+  console::error("could not open new document:", *openFailure);
+  return error(32424, "Could not create new document?");
+}
+
+void SVGConverterService::openSVG(NSPasteboard& pb, const std::string&, NSError* errorp) {
+  auto failure = [errorp](const NSError& error) {
+    if (errorp != nullptr) *errorp = error;
+  };
+  auto text = acceptedText(pb, 32423, 32425);
+  if (auto* refused = std::get_if<NSError>(&text)) return failure(*refused);
+  auto snapshot = documentSnapshot(std::get<std::string>(text), SVGQuarvelConfiguration::defaultConfig());
+  if (auto* refused = std::get_if<NSError>(&snapshot)) return failure(*refused);
+  if (auto refused = openWindow(std::move(std::get<SVGQuarvelDocument::Snapshot>(snapshot)))) failure(*refused);
+}
+
 void SVGConverterService::svgToView(NSPasteboard& pb, const std::string&, NSError* errorp) {
-  const auto svg = pb.string();
-  if (!svg || svg->empty()) {
-    console::error("got no SVG string from pasteboard!");
-    return fail(errorp, 22423, "Missing SVG text?");
+  auto text = acceptedText(pb, 22423, 22425);
+  auto code = std::holds_alternative<std::string>(text)
+                  ? viewSource(std::get<std::string>(text), SVGQuarvelConfiguration::defaultConfig())
+                  : std::variant<std::string, NSError>(std::get<NSError>(text));
+  if (auto* refused = std::get_if<NSError>(&code)) {
+    if (errorp != nullptr) *errorp = *refused;
+    return;
   }
-  const auto result = SVGQuarvelDocument::export_(*svg, SVGQuarvelConfiguration::defaultConfig());
-  if (result.code.empty() || result.failed) {
-    console::error(couldNotShape(*svg));
-    return fail(errorp, 22425, "Invalid SVG?");
-  }
-  paste(result.code, pb);
+  paste(std::get<std::string>(code), pb);
 }
 
 void SVGConverterService::paste(const std::string& generatedSwift, NSPasteboard& into) {
   into.clearContents();
   into.setString(generatedSwift);
+}
+
+void SVGConverterService::setActivityHooks(std::function<void()> begin, std::function<void()> end) {
+  beginActivity_ = std::move(begin);
+  endActivity_ = std::move(end);
+}
+
+void SVGConverterService::handleBusCall(bool openDocument, const std::string& caller, std::string svg,
+                                        GDBusMethodInvocation* invocation) {
+  const auto ticket = replyOrder().take(caller);
+  if (beginActivity_) beginActivity_();
+  // Answers in the caller's order; the activity ends on the main thread once the answer is out.
+  auto answer = [ticket, invocation, end = endActivity_](std::variant<GVariant*, NSError> reply) {
+    replyOrder().settle(ticket, [invocation, reply] {
+      if (const auto* refused = std::get_if<NSError>(&reply)) {
+        returnError(invocation, *refused);
+      } else {
+        g_dbus_method_invocation_return_value(invocation, std::get<GVariant*>(reply));
+      }
+    });
+    if (end) DispatchQueue::main().async(end);
+  };
+  NSPasteboard pasteboard(std::move(svg));
+  auto text = acceptedText(pasteboard, openDocument ? 32423 : 22423, openDocument ? 32425 : 22425);
+  if (auto* refused = std::get_if<NSError>(&text)) return answer(*refused);
+  const auto config = SVGQuarvelConfiguration::defaultConfig();
+  convertingQueue().async([openDocument, text = std::move(std::get<std::string>(text)), config, answer] {
+    if (!openDocument) {
+      auto code = viewSource(text, config);
+      if (auto* refused = std::get_if<NSError>(&code)) return answer(*refused);
+      return answer(g_variant_new("(s)", std::get<std::string>(code).c_str()));
+    }
+    auto snapshot = std::make_shared<std::variant<SVGQuarvelDocument::Snapshot, NSError>>(documentSnapshot(text, config));
+    DispatchQueue::main().async([snapshot, answer] {
+      if (auto* refused = std::get_if<NSError>(&*snapshot)) return answer(*refused);
+      auto failure = openWindow(std::move(std::get<SVGQuarvelDocument::Snapshot>(*snapshot)));
+      if (failure) return answer(*failure);
+      answer(g_variant_new("()"));
+    });
+  });
 }

@@ -1,6 +1,7 @@
 // The generation pipeline: SVG text and settings in, SwiftUI source with an
 // optional comment holding the SVG, and a failure flag, out.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -68,6 +69,19 @@ std::string svgComment(std::string_view svg) {
   return comment;
 }
 
+/// The result of a generation: the code after the comment, or the failure comment.
+SVGQuarvelDocument::ExportResult finish(std::string_view svgString, std::optional<std::string> code,
+                                        std::string comment) {
+  if (!code) {
+    console::warn("Parsing of SVG failed.");
+    if (isBlank(svgString)) return {"// Empty SVG\n", false};
+    return {"// Could not parse SVG\n", true};
+  }
+  if (code->empty() || comment.empty()) return {std::move(*code), false};
+  comment += *code;
+  return {std::move(comment), false};
+}
+
 }  // namespace
 
 bool SVGQuarvelDocument::isBlankSVG(std::string_view svgString) { return isBlank(svgString); }
@@ -76,11 +90,19 @@ SVGQuarvelDocument::ExportResult SVGQuarvelDocument::export_(std::string_view sv
                                                              const SVGQuarvelConfiguration& config) {
   console::log("rebuilding SVG ...", QuarvelText::characterCount(svgString));
   auto code = generation::swiftUISource(svgString, config);
-  if (!code) {
-    console::warn("Parsing of SVG failed.");
-    if (isBlank(svgString)) return {"// Empty SVG\n", false};
-    return {"// Could not parse SVG\n", true};
-  }
-  if (config.prefixSVG && !code->empty() && !svgString.empty()) return {svgComment(svgString) + *code, false};
-  return {std::move(*code), false};
+  const bool commented = code && config.prefixSVG && !code->empty() && !svgString.empty();
+  return finish(svgString, std::move(code), commented ? svgComment(svgString) : std::string());
+}
+
+std::optional<SVGQuarvelDocument::ExportResult> SVGQuarvelDocument::export_(std::string_view svgString,
+                                                                            const SVGQuarvelConfiguration& config,
+                                                                            std::size_t maximumBytes) {
+  console::log("rebuilding SVG ...", QuarvelText::characterCount(svgString));
+  // The comment is known before the code: the code gets what room is left.
+  std::string comment = config.prefixSVG && !svgString.empty() ? svgComment(svgString) : std::string();
+  if (comment.size() > maximumBytes) return std::nullopt;
+  bool limitReached = false;
+  auto code = generation::swiftUISource(svgString, config, maximumBytes - comment.size(), limitReached);
+  if (limitReached) return std::nullopt;
+  return finish(svgString, std::move(code), std::move(comment));
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -233,25 +234,30 @@ std::optional<std::string> decodeText(std::string_view bytes) {
 
 // ---- UTType -------------------------------------------------------------------
 
-UTType::UTType(std::string identifier, std::vector<std::string> supertypes, std::vector<std::string> filenameExtensions)
+UTType::UTType(std::string identifier, std::vector<std::string> supertypes, std::vector<std::string> filenameExtensions,
+               std::string preferredMIMEType, std::string localizedDescription)
     : identifier_(std::move(identifier)),
       supertypes_(std::move(supertypes)),
-      filenameExtensions_(std::move(filenameExtensions)) {}
+      filenameExtensions_(std::move(filenameExtensions)),
+      preferredMIMEType_(std::move(preferredMIMEType)),
+      localizedDescription_(std::move(localizedDescription)) {}
 
 const UTType& UTType::svg() {
-  static const auto* type = new UTType("public.svg-image", {"public.image", "public.data", "public.item"}, {"svg"});
+  static const auto* type = new UTType("public.svg-image", {"public.image", "public.data", "public.item"}, {"svg"},
+                                       "image/svg+xml", "SVG drawing");
   return *type;
 }
 
 const UTType& UTType::swiftSource() {
   static const auto* type = new UTType(
       "public.swift-source", {"public.source-code", "public.plain-text", "public.text", "public.data", "public.item"},
-      {"swift"});
+      {"swift"}, "text/x-swift", "Swift source");
   return *type;
 }
 
 const UTType& UTType::svgQuarvelDocument() {
-  static const auto* type = new UTType(NSBundle::reverseDNSPrefix() + ".quarvel.svg.doc", {}, {"svgquarvel"});
+  static const auto* type = new UTType(NSBundle::reverseDNSPrefix() + ".quarvel.svg.doc", {}, {"svgquarvel"},
+                                       SVGQuarvel::documentMimeType, "SVG Quarvel document");
   return *type;
 }
 
@@ -393,6 +399,17 @@ std::string SVGQuarvel::readTextFileDetectingEncoding(const std::filesystem::pat
   throw CocoaError(CocoaError::fileReadUnknownStringEncoding,
                    "The file " + displayName(url) +
                        " couldn\u2019t be opened because the text encoding of its contents can\u2019t be determined.");
+}
+
+std::string SVGQuarvel::byteSizeText(std::size_t bytes) {
+  char text[96];
+  constexpr std::size_t megabyte = std::size_t{1} << 20;
+  if (bytes % megabyte == 0) {
+    std::snprintf(text, sizeof text, "%zu MB (%zu bytes)", bytes / megabyte, bytes);
+  } else {
+    std::snprintf(text, sizeof text, "%.1f MB (%zu bytes)", double(bytes) / double(megabyte), bytes);
+  }
+  return text;
 }
 
 bool SVGQuarvel::isValidUTF8(std::string_view text) {

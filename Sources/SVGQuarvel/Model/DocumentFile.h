@@ -15,7 +15,8 @@
 class UTType {
  public:
   UTType(std::string identifier, std::vector<std::string> supertypes = {},
-         std::vector<std::string> filenameExtensions = {});
+         std::vector<std::string> filenameExtensions = {}, std::string preferredMIMEType = {},
+         std::string localizedDescription = {});
 
   /// "public.svg-image", files ending in ".svg".
   static const UTType& svg();
@@ -30,6 +31,12 @@ class UTType {
 
   const std::string& identifier() const { return identifier_; }
   const std::vector<std::string>& filenameExtensions() const { return filenameExtensions_; }
+  /// The MIME type of the type's files; empty when none is known.
+  const std::string& preferredMIMEType() const { return preferredMIMEType_; }
+  /// What the user calls such files ("SVG drawing"); the identifier when nothing else is known.
+  const std::string& localizedDescription() const {
+    return localizedDescription_.empty() ? identifier_ : localizedDescription_;
+  }
   /// True for the type itself and for the types it is declared to conform to.
   bool conforms(const UTType& to) const;
 
@@ -40,6 +47,8 @@ class UTType {
   std::string identifier_;
   std::vector<std::string> supertypes_;
   std::vector<std::string> filenameExtensions_;
+  std::string preferredMIMEType_;
+  std::string localizedDescription_;
 };
 
 /// A file error: a code of the file error domain and a message for the user.
@@ -134,10 +143,16 @@ struct FileDocumentWriteConfiguration {
 
 namespace SVGQuarvel {
 
+/// The MIME type of the document files.
+inline constexpr const char* documentMimeType = "application/x-svgquarvel";
+
 /// The text of a file, its encoding detected: a byte-order mark selects UTF-8 or UTF-16 (little or
 /// big endian; unpaired surrogates become U+FFFD) and is dropped; without one the bytes must be
 /// UTF-8. Returns UTF-8. Unreadable files and undetectable encodings throw a `CocoaError`.
 std::string readTextFileDetectingEncoding(const std::filesystem::path& url);
+
+/// A size for the user: megabytes (one decimal unless whole) and the bytes, "16 MB (16777216 bytes)".
+std::string byteSizeText(std::size_t bytes);
 
 /// Whether `text` is well-formed UTF-8 without NUL characters.
 bool isValidUTF8(std::string_view text);

@@ -9,6 +9,7 @@
 
 #include "Platform/Dispatch.h"
 #include "Fennix/console/Console.h"
+#include "SVGQuarvel/Model/DocumentFile.h"
 #include "SVGQuarvel/Model/Generation.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 
@@ -18,7 +19,8 @@ namespace {
 
 // ---- JSON ----------------------------------------------------------------------------
 
-std::string requiredText(const nlohmann::json& object, const char* key) {
+/// The text under `key`, moved out of `object` (large documents are not held twice).
+std::string requiredText(nlohmann::json& object, const char* key) {
   const auto found = object.find(key);
   if (found == object.end()) {
     throw SVGQuarvelDocument::DecodingError(std::string("keyNotFound: no value associated with key \"") + key + "\".");
@@ -26,7 +28,7 @@ std::string requiredText(const nlohmann::json& object, const char* key) {
   if (!found->is_string()) {
     throw SVGQuarvelDocument::DecodingError(std::string("typeMismatch: expected String for key \"") + key + "\".");
   }
-  return found->get<std::string>();
+  return std::move(found->get_ref<std::string&>());
 }
 
 /// A file name on one line, so that it cannot start a line of code after a line comment.
@@ -39,14 +41,8 @@ std::string oneLine(std::string name) {
 
 /// The refusal of a drawing of `bytes` bytes of SVG text.
 CocoaError tooLargeToOpen(const std::filesystem::path& url, std::size_t bytes) {
-  char size[64];
-  std::snprintf(size, sizeof size, "%.1f MB (%zu bytes)", double(bytes) / double(1 << 20), bytes);
-  char limit[64];
-  std::snprintf(limit, sizeof limit, "%zu MB (%zu bytes)", SVGQuarvelDocument::maximumOpenedSVGBytes >> 20,
-                SVGQuarvelDocument::maximumOpenedSVGBytes);
-  return CocoaError(CocoaError::fileReadTooLarge, "The drawing \u201c" + url.filename().string() +
-                                                      "\u201d is too large to open: it has " + size +
-                                                      "; drawings of at most " + limit + " of SVG text open.");
+  return CocoaError(CocoaError::fileReadTooLarge,
+                    SVGQuarvelDocument::tooLargeToOpenMessage(url.filename().string(), bytes));
 }
 
 // ---- the queue ------------------------------------------------------------------------
@@ -96,6 +92,12 @@ void handOver(std::uint64_t ticket, Callback&& callback) {
 
 }  // namespace
 
+std::string SVGQuarvelDocument::tooLargeToOpenMessage(const std::optional<std::string>& filename, std::size_t bytes) {
+  const std::string drawing = filename ? "The drawing \u201c" + *filename + "\u201d" : std::string("The drawing");
+  return drawing + " is too large to open: it has " + SVGQuarvel::byteSizeText(bytes) + "; drawings of at most " +
+         SVGQuarvel::byteSizeText(maximumOpenedSVGBytes) + " of SVG text open.";
+}
+
 // ---- Snapshot --------------------------------------------------------------------------
 
 Snapshot Snapshot::fromSVGString(std::string svgString, const std::optional<std::string>& filename,
@@ -123,19 +125,14 @@ std::string Snapshot::jsonString() const {
 }
 
 Snapshot Snapshot::fromJSONString(std::string_view json) {
-  const nlohmann::json object = nlohmann::json::parse(json, nullptr, false);
+  nlohmann::json object = nlohmann::json::parse(json, nullptr, false);
   if (object.is_discarded()) throw DecodingError("dataCorrupted: the given data was not valid JSON.");
   if (!object.is_object()) throw DecodingError("typeMismatch: expected a dictionary.");
-  Snapshot snapshot{requiredText(object, "svg"), requiredText(object, "swift"), std::nullopt};
+  Snapshot snapshot{requiredText(object, "svg"), std::string(), std::nullopt};
+  snapshot.swift = requiredText(object, "swift");
+  // Settings that are there must be readable, although a document opens with the default ones.
   const auto found = object.find("config");
-  if (found != object.end() && !found->is_null()) {
-    try {
-      snapshot.config = SVGQuarvelConfiguration::fromJSON(*found);
-    } catch (const DecodingError& error) {
-      // Damaged settings, or settings of a newer version: the texts still open.
-      console::warn("ignoring the settings of the document, they could not be read:", error.what());
-    }
-  }
+  if (found != object.end() && !found->is_null()) snapshot.config = SVGQuarvelConfiguration::fromJSON(*found);
   return snapshot;
 }
 
@@ -192,7 +189,11 @@ void SVGQuarvelDocument::openSVG(const std::filesystem::path& url,
 
 void SVGQuarvelDocument::openSVG(const std::string& string, const SVGQuarvelConfiguration& configuration,
                                  const std::function<void()>& onSuccess) {
-  const auto ticket = enqueue(Snapshot::fromSVGString(string, std::nullopt, configuration));
+  openConverted(Snapshot::fromSVGString(string, std::nullopt, configuration), onSuccess);
+}
+
+void SVGQuarvelDocument::openConverted(Snapshot snapshot, const std::function<void()>& onSuccess) {
+  const auto ticket = enqueue(std::move(snapshot));
   handOver(ticket, [&] {
     if (onSuccess) onSuccess();
   });

@@ -11,13 +11,36 @@
 
 namespace generation {
 
+namespace {
+
+std::optional<std::string> generate(std::string_view svgString, const SVGQuarvelConfiguration& config,
+                                    std::size_t maximumBytes) {
+  auto drawing = SVG::SVG::fromSVGString(svgString);
+  if (!drawing) return std::nullopt;
+  auto options = config.asExporterConfig();
+  options.outputLimit = maximumBytes;
+  return SVGSwiftUIExporter::export_(std::move(*drawing), options);
+}
+
+}  // namespace
+
+std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQuarvelConfiguration& config,
+                                         std::size_t maximumBytes, bool& limitReached) {
+  limitReached = false;
+  try {
+    return generate(svgString, config, std::min(maximumBytes, outputLimit(svgString.size())));
+  } catch (const SVGSwiftUIExporter::OutputLimitReached&) {
+    limitReached = true;
+    return std::nullopt;
+  } catch (const std::exception& error) {
+    console::error("could not generate Swift:", error.what());
+    return std::nullopt;
+  }
+}
+
 std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQuarvelConfiguration& config) {
   try {
-    auto drawing = SVG::SVG::fromSVGString(svgString);
-    if (!drawing) return std::nullopt;
-    auto options = config.asExporterConfig();
-    options.outputLimit = outputLimit(svgString.size());
-    return SVGSwiftUIExporter::export_(std::move(*drawing), options);
+    return generate(svgString, config, outputLimit(svgString.size()));
   } catch (const SVGSwiftUIExporter::OutputLimitReached&) {
     console::error("could not generate Swift: output limit reached, more than", outputLimit(svgString.size()),
                    "bytes");

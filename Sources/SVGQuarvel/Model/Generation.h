@@ -16,6 +16,11 @@ namespace generation {
 /// an error and also gives none.
 std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQuarvelConfiguration& config);
 
+/// The same, stopping once the code passes `maximumBytes` (at most `outputLimit` of the text):
+/// none then, with `limitReached` set and nothing logged.
+std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQuarvelConfiguration& config,
+                                         std::size_t maximumBytes, bool& limitReached);
+
 /// Most bytes of Swift generated for SVG text of `svgBytes` bytes: 100 times the text, at least
 /// 64 MiB. Ordinary drawings give a few times their size; only text that refers to the same large
 /// definitions over and over comes near, and its generation stops there with an error line

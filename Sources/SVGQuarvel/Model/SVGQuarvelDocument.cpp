@@ -11,10 +11,33 @@ CocoaError corruptFile() {
                     "The file couldn\u2019t be opened because it isn\u2019t in the correct format.");
 }
 
+/// The texts of a file, checked: none holds a NUL character (which the editors cannot show) and
+/// none is past its bound.
+void checkTexts(const std::optional<std::string>& filename, const std::string& svg, const std::string& swift) {
+  const std::string file = "The file " + (filename ? "\u201c" + *filename + "\u201d " : std::string());
+  for (const auto* text : {&svg, &swift}) {
+    if (text->find('\0') != std::string::npos) {
+      throw CocoaError(CocoaError::fileReadCorruptFile,
+                       file + "couldn\u2019t be opened because its " + (text == &svg ? "SVG" : "Swift") +
+                           " text holds a NUL character, which the editors cannot show.");
+    }
+  }
+  auto tooLarge = [&](const char* kind, std::size_t bytes) {
+    using SVGQuarvel::byteSizeText;
+    return CocoaError(CocoaError::fileReadTooLarge,
+                      file + "is too large to open: its " + kind + " text has " + byteSizeText(bytes) +
+                          "; documents of at most " + byteSizeText(SVGQuarvelDocument::maximumOpenedSVGBytes) +
+                          " of SVG text and " + byteSizeText(SVGQuarvelDocument::maximumOpenedSwiftBytes) +
+                          " of Swift text open.");
+  };
+  if (svg.size() > SVGQuarvelDocument::maximumOpenedSVGBytes) throw tooLarge("SVG", svg.size());
+  if (swift.size() > SVGQuarvelDocument::maximumOpenedSwiftBytes) throw tooLarge("Swift", swift.size());
+}
+
 }  // namespace
 
-SVGQuarvelDocument::FileTexts SVGQuarvelDocument::textsOfFile(const ReadConfiguration& configuration,
-                                                              const SVGQuarvelConfiguration& config) {
+SVGQuarvelDocument::ReadContents SVGQuarvelDocument::readContents(const ReadConfiguration& configuration,
+                                                                  const SVGQuarvelConfiguration& config) {
   const auto log = console::defaultConsole();
   const auto& data = configuration.file.regularFileContents();
   if (!data) {
@@ -22,23 +45,49 @@ SVGQuarvelDocument::FileTexts SVGQuarvelDocument::textsOfFile(const ReadConfigur
     throw corruptFile();
   }
   const UTType& type = configuration.contentType;
+  ReadContents contents{{}, {}, {}, config, configuration.file.entityTag};
   if (type.conforms(UTType::svgQuarvelDocument())) {
     auto snapshot = SVGQuarvelDocument::Snapshot::fromJSONString(*data);
     // Settings saved in the file are read but not applied: documents open with the default.
-    return {std::move(snapshot.svg), std::move(snapshot.swift)};
-  }
-  if (type.conforms(UTType::svg())) {
+    checkTexts(configuration.file.filename, snapshot.svg, snapshot.swift);
+    contents.svg = std::move(snapshot.svg);
+    contents.swift = std::move(snapshot.swift);
+  } else if (type.conforms(UTType::svg())) {
     if (!SVGQuarvel::isValidUTF8(*data)) throw corruptFile();
+    checkTexts(configuration.file.filename, *data, "");
     auto snapshot = SVGQuarvelDocument::Snapshot::fromSVGString(*data, configuration.file.filename, config);
-    return {std::move(snapshot.svg), std::move(snapshot.swift)};
-  }
-  if (type.conforms(UTType::swiftSource())) {
+    contents.svg = std::move(snapshot.svg);
+    contents.swift = std::move(snapshot.swift);
+  } else if (type.conforms(UTType::swiftSource())) {
     if (!SVGQuarvel::isValidUTF8(*data)) throw corruptFile();
-    return {"<!-- No SVG -->", *data};
+    checkTexts(configuration.file.filename, "", *data);
+    contents.svg = "<!-- No SVG -->";
+    contents.swift = *data;
+  } else {
+    log->error("unexpected file type:", type, "size: #" + std::to_string(data->size()) + " bytes",
+               configuration.file.filename);
+    throw corruptFile();
   }
-  log->error("unexpected file type:", type, "size: #" + std::to_string(data->size()) + " bytes",
-             configuration.file.filename);
-  throw corruptFile();
+  contents.generated = export_(contents.svg, config);
+  return contents;
+}
+
+SVGQuarvelDocument::ReadContents SVGQuarvelDocument::readContents(const std::filesystem::path& url,
+                                                                  const UTType& contentType,
+                                                                  const SVGQuarvelConfiguration& config) {
+  // Both texts at their bounds, every character written as two (quotes, line ends and slashes
+  // are), and the settings.
+  constexpr std::size_t largestFile = 2 * (maximumOpenedSVGBytes + maximumOpenedSwiftBytes) + (std::size_t{1} << 16);
+  std::error_code noSize;
+  const auto bytes = std::filesystem::file_size(url, noSize);
+  if (!noSize && bytes > largestFile) {
+    throw CocoaError(CocoaError::fileReadTooLarge, "The file \u201c" + url.filename().string() +
+                                                      "\u201d is too large to open: it has " +
+                                                      SVGQuarvel::byteSizeText(std::size_t(bytes)) +
+                                                      "; files of at most " + SVGQuarvel::byteSizeText(largestFile) +
+                                                      " open.");
+  }
+  return readContents({contentType, FileWrapper::fromURL(url)}, config);
 }
 
 // ---- creation ---------------------------------------------------------------------------
@@ -72,15 +121,13 @@ SVGQuarvelDocument::SVGQuarvelDocument(std::string svgText, std::string swiftTex
   }
 }
 
-SVGQuarvelDocument::SVGQuarvelDocument(const ReadConfiguration& configuration)
-    : SVGQuarvelDocument(textsOfFile(configuration, SVGQuarvelConfiguration::defaultConfig())) {}
-
-SVGQuarvelDocument::SVGQuarvelDocument(FileTexts texts)
-    : SVGQuarvelDocument(std::move(texts.svg), std::string(), std::move(texts.swift)) {
-  // The saved Swift stays; fresh code goes to `generatedSwift` only.
-  auto [code, failed] = export_(svgString.get(), config.get());
-  generatedSwift = std::move(code);
-  rebuildFailed = failed;
+SVGQuarvelDocument::SVGQuarvelDocument(ReadContents contents)
+    : SVGQuarvelDocument(std::move(contents.svg), std::string(), std::move(contents.swift)) {
+  // The saved Swift stays; fresh code goes to `generatedSwift` only, converted again only when
+  // the settings it was made with are no longer the default.
+  if (contents.config != config.get()) contents.generated = export_(svgString.get(), config.get());
+  generatedSwift = std::move(contents.generated.code);
+  rebuildFailed = contents.generated.failed;
 }
 
 std::shared_ptr<SVGQuarvelDocument> SVGQuarvelDocument::fromSVGString(std::string svgString, std::string swift) {
@@ -92,7 +139,11 @@ std::shared_ptr<SVGQuarvelDocument> SVGQuarvelDocument::newDocument() {
 }
 
 std::shared_ptr<SVGQuarvelDocument> SVGQuarvelDocument::fromConfiguration(const ReadConfiguration& configuration) {
-  return std::shared_ptr<SVGQuarvelDocument>(new SVGQuarvelDocument(configuration));
+  return fromReadContents(readContents(configuration, SVGQuarvelConfiguration::defaultConfig()));
+}
+
+std::shared_ptr<SVGQuarvelDocument> SVGQuarvelDocument::fromReadContents(ReadContents contents) {
+  return std::shared_ptr<SVGQuarvelDocument>(new SVGQuarvelDocument(std::move(contents)));
 }
 
 // ---- change rules and rebuild ---------------------------------------------------------------

@@ -53,8 +53,8 @@ class SVGQuarvelDocument : public ObservableObject {
     /// `CocoaError` (fileWriteInapplicableStringEncoding).
     std::string jsonString() const;
     /// Reads a document file in any key order, ignoring other keys. "svg" and "swift" are
-    /// required texts (else `DecodingError`); a "config" that is absent or null reads as none,
-    /// and one that cannot be read is dropped with a warning, so the texts always open.
+    /// required texts and a "config" that is present must be readable settings (else
+    /// `DecodingError`); a "config" that is absent or null reads as none.
     static Snapshot fromJSONString(std::string_view json);
   };
 
@@ -75,9 +75,32 @@ class SVGQuarvelDocument : public ObservableObject {
   /// `fromSVGString(newDocumentSVG, "")`.
   static std::shared_ptr<SVGQuarvelDocument> newDocument();
   /// Reads a document file, SVG or Swift source. Throws a `CocoaError` (code
-  /// fileReadCorruptFile) when the file has no regular contents, is of another type or is not
-  /// UTF-8 text, and a `DecodingError` for a damaged document file; nothing is left behind.
+  /// fileReadCorruptFile) when the file has no regular contents, is of another type, is not
+  /// UTF-8 text or its texts hold a NUL character; fileReadTooLarge when a text is past
+  /// `maximumOpenedSVGBytes` or `maximumOpenedSwiftBytes`); and a `DecodingError` for a damaged
+  /// document file. Nothing is left behind.
   static std::shared_ptr<SVGQuarvelDocument> fromConfiguration(const ReadConfiguration& configuration);
+
+  /// A file's texts, read and converted, waiting to become a document.
+  struct ReadContents {
+    std::string svg;
+    std::string swift;
+    /// The code generated from `svg` with `config`.
+    ExportResult generated;
+    SVGQuarvelConfiguration config;
+    /// The identity of the file as it was read (see `FileWrapper::entityTag`).
+    std::optional<std::string> entityTag;
+  };
+  /// What `fromConfiguration` reads, converted with `config`, without making the document: safe
+  /// on any thread; throws as `fromConfiguration` does.
+  static ReadContents readContents(const ReadConfiguration& configuration, const SVGQuarvelConfiguration& config);
+  /// Reads the file at `url` as `contentType` with `readContents`. A file larger than the
+  /// largest document within the bounds is refused (fileReadTooLarge) before it is read.
+  static ReadContents readContents(const std::filesystem::path& url, const UTType& contentType,
+                                   const SVGQuarvelConfiguration& config);
+  /// The document of contents read with `readContents` (main thread). Its code is generated
+  /// again only when the default settings changed since.
+  static std::shared_ptr<SVGQuarvelDocument> fromReadContents(ReadContents contents);
 
   // ---- Published state -------------------------------------------------------------
   // Every assignment is announced through `objectWillChange()` before it is stored.
@@ -121,6 +144,10 @@ class SVGQuarvelDocument : public ObservableObject {
   /// and both texts are non-empty, a comment holding the SVG lines comes first. Text that does
   /// not parse gives "// Empty SVG\n" when blank, else "// Could not parse SVG\n" and `failed`.
   static ExportResult export_(std::string_view svgString, const SVGQuarvelConfiguration& config);
+  /// The same, giving up (none) once the code, comment included, would have more than
+  /// `maximumBytes` bytes; the generation stops there rather than finishing first.
+  static std::optional<ExportResult> export_(std::string_view svgString, const SVGQuarvelConfiguration& config,
+                              std::size_t maximumBytes);
   /// Whether the text holds white space only (which `export_` answers with "// Empty SVG").
   static bool isBlankSVG(std::string_view svgString);
 
@@ -132,8 +159,16 @@ class SVGQuarvelDocument : public ObservableObject {
   /// Most bytes of SVG text a file opened from outside may hold (16 MiB). The editors hold the
   /// drawing and its Swift, several times the drawing's size, and fill on the main thread when the
   /// window opens; larger drawings are refused with a message rather than taking the window and
-  /// gigabytes with them. Documents already stored open whatever their size.
+  /// gigabytes with them. Stored documents are bounded alike.
   static constexpr std::size_t maximumOpenedSVGBytes = std::size_t{16} << 20;
+  /// Most bytes of Swift text a file opened from outside may hold (160 MiB): room for the code of
+  /// the largest drawings that open (a drawing of many small shapes gives about nine times its
+  /// SVG text), not for texts that would take the window and gigabytes with them.
+  static constexpr std::size_t maximumOpenedSwiftBytes = std::size_t{160} << 20;
+  /// The refusal of a drawing of `bytes` bytes of SVG text, named by its file name when it has one:
+  /// "The drawing “name” is too large to open: it has … MB (… bytes); drawings of at most 16 MB
+  /// (16777216 bytes) of SVG text open."
+  static std::string tooLargeToOpenMessage(const std::optional<std::string>& filename, std::size_t bytes);
 
   /// Reads the file as text and converts it on a global queue, then, on the main queue, queues
   /// the snapshot and calls `then` without an error; a file that cannot be read, or whose text
@@ -149,26 +184,21 @@ class SVGQuarvelDocument : public ObservableObject {
                       const std::function<void()>& onSuccess);
   /// `openSVG(string, defaultConfig(), onSuccess)`.
   static void openSVG(const std::string& string, const std::function<void()>& onSuccess);
+  /// Queues a snapshot converted elsewhere (off the main thread) and calls `onSuccess`, which is
+  /// to create the new document; what `onSuccess` throws is passed on. Main thread.
+  static void openConverted(Snapshot snapshot, const std::function<void()>& onSuccess);
 
   /// The queued snapshots, oldest first.
   static std::vector<Snapshot> pendingSVGs();
 
  protected:
   SVGQuarvelDocument(std::string svgText, std::string swiftText);
-  explicit SVGQuarvelDocument(const ReadConfiguration& configuration);
 
  private:
-  struct FileTexts {
-    std::string svg;
-    std::string swift;
-  };
-  /// The SVG and Swift texts of a file the document framework opens.
-  static FileTexts textsOfFile(const ReadConfiguration& configuration, const SVGQuarvelConfiguration& config);
-
   /// The initial state of every document, with the change rules in force afterwards.
   SVGQuarvelDocument(std::string svgText, std::string generatedText, std::string swiftText);
   /// A document opened from a file's texts: the Swift as saved, the code generated anew.
-  explicit SVGQuarvelDocument(FileTexts texts);
+  explicit SVGQuarvelDocument(ReadContents contents);
   void installChangeRules();
 
   /// Removes and returns the oldest pending snapshot.

@@ -440,7 +440,7 @@ TEST_F(ControllerWindowTest, APageThatNeverAnswersTimesOut) {
 
   web->setRepresentedObject(Fennix::AnyValue::object(std::make_shared<URL>(*URL::fromString(server.url("/slow")))));
   EXPECT_TRUE(webkit_web_view_is_loading(view));
-  ASSERT_TRUE(pumpFor(10, [&] { return !web->failures.empty(); }));
+  ASSERT_TRUE(pumpFor(60, [&] { return !web->failures.empty(); }));
   ASSERT_EQ(web->failures.size(), 1u);
   EXPECT_EQ(web->failures[0].domain, Fennix::urlErrorDomain);
   EXPECT_EQ(web->failures[0].code, Fennix::urlErrorTimedOut);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -121,6 +122,14 @@ class AppProcessTest : public ::testing::Test {
     return std::make_unique<XDriver::Process>(argv, appEnvironment(*bus_, folder_), outputFile(log).string());
   }
 
+  /// Runs a launch that ends with a failure status (none of its files opened); what it wrote.
+  std::string failingLaunch(const std::vector<std::string>& argv, const std::string& log) {
+    auto launched = launch(argv, log);
+    const auto status = launched->wait(120);
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << status.value_or(-1);
+    return readFile(outputFile(log));
+  }
+
   /// Presses Ctrl+S in `window` until a window named `dialogTitle` shows (a few tries, as the
   /// window may not take keys the moment it is mapped).
   std::optional<XDriver::WindowID> saveAndWaitFor(XDriver::WindowID window, const std::string& dialogTitle) {
@@ -139,6 +148,74 @@ class AppProcessTest : public ::testing::Test {
     const auto image = x_.grab(frame);
     image.savePNG(outputFile(picture).string());
     EXPECT_GT(inkIn(image), 200u) << "the error window shows no text";
+  }
+
+  /// Opens File ▸ Open Recent in `window` with real clicks; the menu of the recent files, whose
+  /// pictures are kept under `picture`.
+  std::optional<XDriver::WindowID> openRecentMenu(XDriver::WindowID window, const std::string& picture) {
+    x_.focus(window);
+    const auto frame = x_.geometry(window);
+    // Menus are windows of their own, named after the program at most.
+    auto untitled = [&] {
+      return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
+    };
+    const auto before = untitled();
+    auto newPopover = [&](const std::vector<XDriver::WindowID>& known) -> std::optional<XDriver::WindowID> {
+      std::optional<XDriver::WindowID> found;
+      XDriver::waitUntil(
+          [&] {
+            for (const auto id : untitled()) {
+              if (std::find(known.begin(), known.end(), id) == known.end() && x_.geometry(id).width > 20) found = id;
+            }
+            return found.has_value();
+          },
+          5);
+      return found;
+    };
+    // File in the menu bar (below the title bar, at the left), then Open Recent, the third row of
+    // its menu; the recent files open in a menu of their own beside it.
+    std::optional<XDriver::WindowID> fileMenu;
+    for (int attempt = 0; attempt < 3 && !fileMenu; ++attempt) {
+      // The first click after a message closed may only give the window back its focus.
+      x_.click(frame.x + 24, frame.y + 62);
+      fileMenu = newPopover(before);
+    }
+    if (!fileMenu) {
+      x_.grabScreen().savePNG(outputFile(picture + "-no-menu.png").string());
+      return std::nullopt;
+    }
+    x_.grabScreen().savePNG(outputFile(picture + "-file-menu.png").string());
+    const auto menuFrame = x_.geometry(*fileMenu);
+    x_.click(menuFrame.x + 60, frame.y + 155);
+    auto known = before;
+    known.push_back(*fileMenu);
+    const auto recentMenu = newPopover(known);
+    if (!recentMenu) return std::nullopt;
+    x_.grabScreen().savePNG(outputFile(picture + "-menu.png").string());
+    EXPECT_GT(x_.geometry(*recentMenu).x, menuFrame.x);
+    return recentMenu;
+  }
+
+  /// Chooses row `row` of `count` in File ▸ Open Recent of `window`.
+  bool chooseRecent(XDriver::WindowID window, int row, int count, const std::string& picture) {
+    const auto menu = openRecentMenu(window, picture);
+    if (!menu) return false;
+    const auto frame = x_.geometry(*menu);
+    x_.click(frame.x + frame.width / 2, frame.y + frame.height * (2 * row + 1) / (2 * count));
+    return true;
+  }
+
+  /// Presses Return in the window named `title` until it has gone.
+  void dismiss(const std::string& title) {
+    XDriver::waitUntil(
+        [&] {
+          if (const auto shown = x_.findWindow(title)) {
+            x_.focus(*shown);
+            x_.key("Return");
+          }
+          return !x_.findWindow(title, 1).has_value();
+        },
+        10);
   }
 
   XDriver::Session x_;

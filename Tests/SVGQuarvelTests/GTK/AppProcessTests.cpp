@@ -123,11 +123,7 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
   const auto window = x_.findWindow("Untitled", 120);
   ASSERT_TRUE(window) << readFile(outputFile("app-launch-primary.log"));
   {
-    auto second = launch(failing, "app-launch-second.log");
-    const auto status = second->wait(60);
-    ASSERT_TRUE(status);
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
-    const auto log = readFile(outputFile("app-launch-second.log"));
+    const auto log = failingLaunch(failing, "app-launch-second.log");
     EXPECT_NE(log.find("ERROR: \u201cfolder.svgquarvel\u201d is a folder"), std::string::npos) << log;
     const auto dialog = x_.findWindow("Some files could not be opened.", 30);
     ASSERT_TRUE(dialog);
@@ -198,45 +194,193 @@ TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-recent.log");
   const auto window = x_.findWindow("Untitled", 120);
   ASSERT_TRUE(window) << readFile(outputFile("app-recent.log"));
-  x_.focus(*window);
-  const auto frame = x_.geometry(*window);
-  // Menus are windows of their own, named after the program at most.
-  auto untitled = [&] {
-    return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
-  };
-  const auto before = untitled();
-  auto newPopover = [&](const std::vector<XDriver::WindowID>& known) -> std::optional<XDriver::WindowID> {
-    std::optional<XDriver::WindowID> found;
-    XDriver::waitUntil(
-        [&] {
-          for (const auto id : untitled()) {
-            if (std::find(known.begin(), known.end(), id) == known.end() && x_.geometry(id).width > 20) found = id;
-          }
-          return found.has_value();
-        },
-        5);
-    return found;
-  };
-  // File in the menu bar (below the title bar, at the left), then Open Recent, the third row of
-  // its menu; the recent files open in a menu of their own beside it.
-  x_.click(frame.x + 24, frame.y + 62);
-  const auto fileMenu = newPopover(before);
-  ASSERT_TRUE(fileMenu);
-  x_.grabScreen().savePNG(outputFile("app-recent-file-menu.png").string());
-  const auto menuFrame = x_.geometry(*fileMenu);
-  x_.click(menuFrame.x + 60, frame.y + 155);
-  auto known = before;
-  known.push_back(*fileMenu);
-  const auto recentMenu = newPopover(known);
+  const auto recentMenu = openRecentMenu(*window, "app-recent");
   ASSERT_TRUE(recentMenu);
   const auto recentFrame = x_.geometry(*recentMenu);
-  x_.grabScreen().savePNG(outputFile("app-recent-menu.png").string());
-  EXPECT_GT(recentFrame.x, menuFrame.x);
   // One file listed: its row is the middle of that menu.
   x_.click(recentFrame.x + recentFrame.width / 2, recentFrame.y + recentFrame.height / 2);
   const auto reopened = x_.findWindow("recent.svgquarvel", 60);
   ASSERT_TRUE(reopened) << readFile(outputFile("app-recent.log"));
   x_.grab(x_.geometry(*reopened)).savePNG(outputFile("app-recent-reopened.png").string());
+  EXPECT_TRUE(app->running());
+}
+
+/// A drawing of `bytes` bytes of small rectangles, which takes its time to convert.
+std::string rectangles(std::size_t bytes) {
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 1000 1000\">\n";
+  for (unsigned i = 0; svg.size() < bytes; ++i) {
+    svg += "<rect x=\"" + std::to_string(i % 997) + "\" y=\"" + std::to_string(i / 997 % 991) + "\" width=\"" +
+           std::to_string(1 + i % 13) + "\" height=\"" + std::to_string(1 + i % 17) + "\" fill=\"#" +
+           std::to_string(100000 + i % 899999) + "\"/>\n";
+  }
+  return svg + "</svg>\n";
+}
+
+/// Lists `files` in the desktop's recent files of the application folder `home`, newest first.
+void writeRecentFiles(const std::filesystem::path& home, const std::vector<std::filesystem::path>& files) {
+  GBookmarkFile* list = g_bookmark_file_new();
+  for (std::size_t index = 0; index < files.size(); ++index) {
+    gchar* uri = g_filename_to_uri(files[index].c_str(), nullptr, nullptr);
+    g_bookmark_file_add_application(list, uri, "SVG Quarvel", "svg-quarvel %f");
+    g_bookmark_file_set_mime_type(list, uri, files[index].extension() == ".svg" ? "image/svg+xml"
+                                                                                 : "application/x-svgquarvel");
+    GDateTime* when = g_date_time_new_from_unix_utc(gint64(1700000000 - 60 * index));
+    g_bookmark_file_set_modified_date_time(list, uri, when);
+    g_bookmark_file_set_visited_date_time(list, uri, when);
+    g_date_time_unref(when);
+    g_free(uri);
+  }
+  std::filesystem::create_directories(home / "data");
+  g_bookmark_file_to_file(list, (home / "data" / "recently-used.xbel").c_str(), nullptr);
+  g_bookmark_file_free(list);
+}
+
+TEST_F(AppProcessTest, OpenRecentTakesTheOpenRouteAndADocumentOpensWhileTheWindowsAnswer) {
+  const auto drawing = folder_ / "small.svg";
+  writeFile(drawing, circle);
+  const auto over = folder_ / "over.svg";
+  writeFile(over, "<svg xmlns=\"http://www.w3.org/2000/svg\"><!--" +
+                      std::string(SVGQuarvelDocument::maximumOpenedSVGBytes, ' ') + "--></svg>");
+  // Its Swift is short, so that the window fills at once once the drawing is converted.
+  const auto big = folder_ / "big.svgquarvel";
+  writeFile(big, SVGQuarvelDocument::Snapshot{rectangles(6 << 20), "// big\n", std::nullopt}.jsonString());
+  writeRecentFiles(folder_, {drawing, over, big});
+
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-recent-route.log");
+  const auto log = [] { return readFile(outputFile("app-recent-route.log")); };
+  const auto window = x_.findWindow("Untitled", 120);
+  ASSERT_TRUE(window) << log();
+
+  // A recent SVG drawing opens as the command line opens it: a new document converted from it.
+  ASSERT_TRUE(chooseRecent(*window, 0, 3, "app-recent-route-svg"));
+  const auto converted = x_.findWindow("Untitled 2", 30);
+  ASSERT_TRUE(converted) << log();
+  EXPECT_FALSE(x_.findWindow("small.svg").has_value());
+  x_.grab(x_.geometry(*converted)).savePNG(outputFile("app-recent-route-converted.png").string());
+
+  // A drawing past the limit is refused with the command line's message.
+  ASSERT_TRUE(chooseRecent(*window, 1, 3, "app-recent-route-over"));
+  const auto refusal = x_.findWindow("The file could not be opened.", 30);
+  ASSERT_TRUE(refusal) << log();
+  expectShownWithText(*refusal, "app-recent-route-refused.png");
+  EXPECT_NE(log().find("\u201cover.svg\u201d is too large to open"), std::string::npos) << log();
+  dismiss("The file could not be opened.");
+
+  // A document that takes a while to convert: a key typed into the first window right after it
+  // shows there (its title says it was edited) while the document is still converting.
+  ASSERT_TRUE(chooseRecent(*window, 2, 3, "app-recent-route-big"));
+  x_.focus(*window);
+  const auto frame = x_.geometry(*window);
+  x_.click(frame.x + 700, frame.y + 240);  // in the SVG editor, below its last line
+  x_.type(" ");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*window) == "Untitled \u2014 Edited"; }, 60)) << log();
+  EXPECT_FALSE(x_.findWindow("big.svgquarvel").has_value()) << "the main loop waited for the document";
+  const auto opened = x_.findWindow("big.svgquarvel", 300);
+  ASSERT_TRUE(opened) << log();
+  x_.focus(*opened);
+  x_.grab(x_.geometry(*opened)).savePNG(outputFile("app-recent-route-big.png").string());
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppProcessTest, FilesThatDoNotOpenAreNamedForWhatTheyAreInAMessageThatFitsTheScreen) {
+  std::filesystem::create_symlink("loop-b.svg", folder_ / "loop-a.svg");
+  std::filesystem::create_symlink("loop-a.svg", folder_ / "loop-b.svg");
+  std::filesystem::create_symlink("gone.svg", folder_ / "dangling.svg");
+  writeFile(folder_ / "nul.svgquarvel", R"({"svg":"<svg/>\u0000","swift":"// x"})");
+  writeFile(folder_ / "settings.svgquarvel", R"({"svg":"<svg/>","swift":"// x","config":{"indent":2}})");
+  std::vector<std::string> argv{QUARVEL_APP_EXECUTABLE, (folder_ / "loop-a.svg").string(),
+                                (folder_ / "dangling.svg").string(), (folder_ / "nul.svgquarvel").string(),
+                                (folder_ / "settings.svgquarvel").string()};
+  for (int index = 0; index < 60; ++index) argv.push_back((folder_ / ("missing-" + std::to_string(index) + ".svg")).string());
+
+  auto primary = launch({QUARVEL_APP_EXECUTABLE}, "app-failures-primary.log");
+  const auto window = x_.findWindow("Untitled", 120);
+  ASSERT_TRUE(window) << readFile(outputFile("app-failures-primary.log"));
+  // The terminal gets every line.
+  const auto terminal = failingLaunch(argv, "app-failures-second.log");
+  for (const std::string line :
+       {"ERROR: \u201cloop-a.svg\u201d is a symbolic link that leads round in a loop of links, not to a file.\n",
+        "ERROR: \u201cdangling.svg\u201d is a symbolic link to \u201cgone.svg\u201d, which does not exist.\n",
+        "ERROR: The document \u201cnul.svgquarvel\u201d could not be opened. The file \u201cnul.svgquarvel\u201d "
+        "couldn\u2019t be opened because its SVG text holds a NUL character",
+        "ERROR: The document \u201csettings.svgquarvel\u201d could not be opened. keyNotFound",
+        "ERROR: \u201cmissing-59.svg\u201d does not exist.\n"}) {
+    EXPECT_NE(terminal.find(line), std::string::npos) << line << "\n" << terminal;
+  }
+
+  // The window gets the first few and how many more, and its button is within reach.
+  const auto dialog = x_.findWindow("Some files could not be opened.", 30);
+  ASSERT_TRUE(dialog);
+  const auto frame = x_.geometry(*dialog);
+  const auto screen = x_.grabScreen();
+  EXPECT_GE(frame.y, 0);
+  EXPECT_LE(frame.y + frame.height, screen.height) << "the message is taller than the screen";
+  EXPECT_LT(frame.height, screen.height / 2);
+  expectShownWithText(*dialog, "app-failures-message.png");
+  x_.click(frame.x + frame.width / 2, frame.y + frame.height - 20);
+  EXPECT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Some files could not be opened.").has_value(); }, 10))
+      << "the button did not take the click";
+
+  // A conversion the service refuses is logged by its first line and its size.
+  GError* error = nullptr;
+  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+      bus_->address().c_str(),
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &error);
+  ASSERT_NE(connection, nullptr) << error->message;
+  const std::string refused = "not a drawing at all\nsecond line " + std::string(100000, 'x') + "\n";
+  GVariant* answer = g_dbus_connection_call_sync(
+      connection, "org.quarvel.SVGQuarvel", "/org/quarvel/SVGQuarvel/Services", "org.quarvel.SVGQuarvel.Services",
+      "SvgToView", g_variant_new("(s)", refused.c_str()), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 60000, nullptr,
+      &error);
+  EXPECT_EQ(answer, nullptr);
+  if (answer != nullptr) g_variant_unref(answer);
+  if (error != nullptr) {
+    EXPECT_NE(std::string(error->message).find("Invalid SVG?"), std::string::npos) << error->message;
+    g_error_free(error);
+  }
+  g_dbus_connection_close_sync(connection, nullptr, nullptr);
+  g_object_unref(connection);
+  const auto log = readFile(outputFile("app-failures-primary.log"));
+  EXPECT_NE(log.find("could not shape SVG:\n---\nnot a drawing at all\n---\n(" + std::to_string(refused.size()) +
+                     " bytes)"),
+            std::string::npos)
+      << log.substr(0, 2000);
+  EXPECT_EQ(log.find("second line"), std::string::npos);
+  EXPECT_TRUE(primary->running());
+}
+
+TEST_F(AppProcessTest, TheSaveDialogOffersTheDocumentsTypesAndItsFilterNamesTheType) {
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-types.log");
+  const auto window = x_.findWindow("Untitled", 120);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-types.log"));
+  std::optional<XDriver::WindowID> dialog;
+  for (int attempt = 0; attempt < 3 && !dialog; ++attempt) {
+    x_.focus(*window);
+    x_.key("shift+ctrl+s");
+    dialog = x_.findWindow("Save", 10);
+  }
+  ASSERT_TRUE(dialog);
+  x_.focus(*dialog);
+  x_.key("ctrl+a");
+  x_.type((folder_ / "exported").string());
+  // The type list at the bottom right: its second entry is the second writable type, SVG.
+  const auto frame = x_.geometry(*dialog);
+  x_.click(frame.x + frame.width - 103, frame.y + frame.height - 72);
+  XDriver::waitUntil([] { return false; }, 0.5);  // the list is open
+  x_.key("Down");
+  x_.key("Return");
+  XDriver::waitUntil([] { return false; }, 0.5);
+  x_.grabScreen().savePNG(outputFile("app-save-types-dialog.png").string());
+  x_.click(frame.x + frame.width - 40, frame.y + frame.height - 22);  // Save
+  const auto saved = folder_ / "exported.svg";
+  ASSERT_TRUE(XDriver::waitUntil([&] { return std::filesystem::exists(saved); }, 20))
+      << "nothing saved as SVG; in the folder: " << [&] {
+           std::string names;
+           for (const auto& entry : std::filesystem::directory_iterator(folder_)) names += entry.path().filename().string() + " ";
+           return names;
+         }();
+  EXPECT_EQ(readFile(saved), std::string(newDocumentSVG));
   EXPECT_TRUE(app->running());
 }
 

@@ -71,7 +71,20 @@ void QvHTTPFetchOperation::start() {
   }
   startDate = std::chrono::system_clock::now();
   log->trace("starting operation:", description(), "at:", dateText(startDate));
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    mainRunning_ = true;
+  }
   QvAsyncOperation::start();
+  // `asyncMain` counts as running until here: requests it adds after others have completed
+  // belong to the operation too.
+  bool done = false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    mainRunning_ = false;
+    done = runningTransactions_.empty() && (finishAfterMain_ || isCancelled());
+  }
+  if (done) finish();
 }
 
 void QvHTTPFetchOperation::finish() {
@@ -83,6 +96,19 @@ void QvHTTPFetchOperation::finish() {
   }
   QvAsyncOperation::finish();
   log->trace("finished operation:", description(), "at:", dateText(endDate()), "took:", duration());
+}
+
+void QvHTTPFetchOperation::asyncCancel() {
+  std::vector<std::shared_ptr<URLSessionDataTask>> tasks;
+  bool idle = false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    for (const auto& [key, transaction] : runningTransactions_) tasks.push_back(transaction->task);
+    idle = tasks.empty() && !mainRunning_;
+  }
+  // Each cancelled task completes with the error "cancelled"; the last one ends the operation.
+  for (const auto& task : tasks) task->cancel();
+  if (idle) finish();
 }
 
 std::shared_ptr<QvResumable> QvHTTPFetchOperation::enqueue(const URLRequest& request) {
@@ -98,12 +124,24 @@ std::shared_ptr<QvResumable> QvHTTPFetchOperation::enqueue(const URLRequest& req
           self->runningTransactions_.erase(transaction.get());
         }
         self->handleDataTaskResult(data, response, error, transaction);
-        if (self->activeRequestCount() == 0) self->finish();
+        bool done = false;
+        {
+          std::lock_guard<std::mutex> guard(self->lock_);
+          done = self->runningTransactions_.empty();
+          if (done && self->mainRunning_) {
+            self->finishAfterMain_ = true;
+            done = false;
+          }
+        }
+        if (done) self->finish();
       });
   {
     std::lock_guard<std::mutex> guard(lock_);
     runningTransactions_[transaction.get()] = transaction;
   }
+  // A cancel that came in since the check above did not see this transaction: its task ends as
+  // cancelled once resumed.
+  if (isCancelled()) transaction->task->cancel();
   return transaction->task;
 }
 

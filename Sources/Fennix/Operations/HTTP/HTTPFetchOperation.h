@@ -73,10 +73,15 @@ class QvHTTPFetchOperation : public QvAsyncOperation {
   std::optional<double> duration() const;
   std::size_t activeRequestCount() const;
 
-  /// Starts once: a second call only warns.
+  /// Starts once: a second call only warns. The operation does not end while `asyncMain` runs;
+  /// when it returns, the operation ends if its requests have all completed meanwhile or it was
+  /// cancelled with none in flight.
   void start() override;
   /// Ends the operation once: sets the state and `endDate`.
   void finish() override;
+  /// Cancels the tasks of the running transactions; with none running, and `asyncMain` over,
+  /// ends the operation.
+  void asyncCancel() override;
 
   /// Registers a transaction and returns its task, not yet resumed; nothing to resume for a
   /// cancelled operation.
@@ -95,4 +100,6 @@ class QvHTTPFetchOperation : public QvAsyncOperation {
   mutable std::mutex lock_;
   std::optional<Fennix::Date> endDate_;
   std::map<const HTTPTransaction*, std::shared_ptr<HTTPTransaction>> runningTransactions_;
+  bool mainRunning_ = false;     // `asyncMain` has not returned yet
+  bool finishAfterMain_ = false;  // the last transaction completed while it ran
 };

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "Fennix/UI/Common/FatalError.h"
+#include "Platform/NumberText.h"
 
 using Fennix::LayoutHost;
 using Fennix::LayoutItem;
@@ -239,9 +240,8 @@ void qvResizeSubviewsWithJustWidthAtIndexExpanding(LayoutItem container, long in
   auto result = Fennix::flexLayout(bounds.width, bounds.height, frames, index, orientation, padding, minimumSpace);
   if (result.collapsed && !Fennix::collapseWarned) {
     Fennix::collapseWarned = true;
-    char number[64];
-    std::snprintf(number, sizeof number, "%g", result.computedFlexSpace);
-    Fennix::nsLog(layout.describe(container) + ": WARNING: qvflex space collapsed: " + number);
+    Fennix::nsLog(layout.describe(container) + ": WARNING: qvflex space collapsed: " +
+                  SVGParser::doubleDescription(result.computedFlexSpace));
   }
   for (std::size_t i = 0; i < subviews.size(); ++i) layout.setFrame(subviews[i], result.frames[i]);
   if (result.missingSpace > 0 && !Fennix::shortageWarned) {

@@ -10,11 +10,13 @@
 
 #include <algorithm>
 #include <csignal>
+#include <optional>
 #include <string_view>
 
 #include "Fennix/console/Console.h"
 #include "Highlight/HighlightJS.h"
 #include "Highlight/Resources.h"
+#include "QuarvelUtilities/GTK/ShellUtilities.h"
 #include "QuarvelUtilities/GTK/WebView.h"
 #include "SVGQuarvel/App/About.h"
 #include "SVGQuarvel/App/ExampleSVGs.h"
@@ -155,6 +157,7 @@ void SVGQuarvelApp::on_startup() {
     showError(get_active_window(), heading, detail);
   });
   delegate_->setActivityHooks([this] { hold(); }, [this] { release(); });
+  SVGConverterService::serviceProvider().setActivityHooks([this] { hold(); }, [this] { release(); });
   DocumentController::shared().setPresenter(
       [this](const SVGQuarvel::DocumentRecordPtr& record) { presentDocument(record); });
   DocumentController::shared().setCloser([this](const SVGQuarvel::DocumentRecordPtr& record) {
@@ -267,9 +270,9 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
     commandLine->set_exit_status(1);
   };
   if (!refused.empty()) {
-    std::string detail;
-    for (const auto& line : refused) detail += (detail.empty() ? "" : "\n") + line;
-    showError(get_active_window(), "The file could not be opened.", detail);
+    showError(get_active_window(),
+              refused.size() == 1 ? "The file could not be opened." : "Some files could not be opened.",
+              AppDelegate::failureDetail(refused));
   }
   if (urls.empty()) {
     finish({});
@@ -339,6 +342,7 @@ void SVGQuarvelApp::installActions() {
   });
   add_action("quit", [this] { quitAsking(); });
   add_action("about", [this] { delegate_->orderFrontStandardAboutPanel(); });
+  add_action("toggle-sidebar", [] { QuarvelUtilities::toggleSidebar(); });
   add_action("report-bug", [this] { showURL(AboutCommands::bugReportURL()); });
   add_action("icon-collection", [this] { showURL(std::string(ExampleSVGsMenu::iconCollectionURL)); });
   add_action_with_parameter("example", Glib::VARIANT_TYPE_INT32, [this](const Glib::VariantBase& parameter) {
@@ -382,22 +386,23 @@ void SVGQuarvelApp::installMenuBar() {
   edit->append_section(undo);
   auto clipboard = Gio::Menu::create();
   clipboard->append("Cut", "win.cut");
-  clipboard->append("Copy", "doc.copy");
+  using QuarvelUtilities::Selectors;
+  clipboard->append("Copy", Selectors::detailed(Selectors::copy));
   clipboard->append("Paste", "win.paste");
   clipboard->append("Select All", "win.select-all");
   edit->append_section(clipboard);
   bar->append_submenu("Edit", edit);
 
   auto view = Gio::Menu::create();
-  view->append("Toggle Sidebar", "doc.toggle-sidebar");
+  view->append("Toggle Sidebar", "app.toggle-sidebar");
   view->append("Toggle Editor Layout", "doc.toggle-layout");
   bar->append_submenu("View", view);
 
   auto format = Gio::Menu::create();
   auto font = Gio::Menu::create();
   font->append("Show Fonts", "doc.show-fonts");
-  font->append("Bigger", "doc.font-bigger");
-  font->append("Smaller", "doc.font-smaller");
+  font->append("Bigger", Selectors::detailed(Selectors::increaseFontSize));
+  font->append("Smaller", Selectors::detailed(Selectors::decreaseFontSize));
   format->append_submenu("Font", font);
   bar->append_submenu("Format", format);
 
@@ -418,6 +423,10 @@ void SVGQuarvelApp::installMenuBar() {
   help->append(AboutCommands::aboutItemTitle(), "app.about");
   help->append(std::string(AboutCommands::reportBugItemTitle), "app.report-bug");
   bar->append_submenu("Help", help);
+
+  // The software updater's commands: no updater is offered, so they add nothing.
+  QuarvelUtilities::addCommands(QuarvelUtilities::SparkleCommands(true, false, false, 86400, std::nullopt, std::nullopt),
+                                *bar);
 
   set_menubar(bar);
 }
@@ -451,13 +460,9 @@ void SVGQuarvelApp::refreshRecentMenu() {
 }
 
 void SVGQuarvelApp::openRecent(const std::filesystem::path& path) {
-  // The document route, as for a document file chosen in the Open panel.
-  try {
-    DocumentController::shared().openDocument(path, true);
-  } catch (const std::exception& error) {
-    showError(get_active_window(), "The document \u201c" + path.filename().string() + "\u201d could not be opened.",
-              error.what());
-  }
+  // The route of the command line and the Open panel: an SVG drawing opens as a new converted
+  // document, within the size limit, and documents are read off the main thread.
+  delegate_->openFiles({path});
 }
 
 void SVGQuarvelApp::showURL(const std::string& url) {
@@ -468,13 +473,24 @@ void SVGQuarvelApp::showURL(const std::string& url) {
 
 namespace {
 
-Glib::RefPtr<Gtk::FileFilter> filter(const std::string& name, const std::vector<std::string>& patterns,
-                                     const std::vector<std::string>& mimeTypes = {}) {
+/// A filter of the files of `types`, by their extensions (any case) and MIME types.
+Glib::RefPtr<Gtk::FileFilter> filter(const std::string& name, const std::vector<UTType>& types) {
   auto result = Gtk::FileFilter::create();
   result->set_name(name);
-  for (const auto& pattern : patterns) result->add_pattern(pattern);
-  for (const auto& mime : mimeTypes) result->add_mime_type(mime);
+  for (const auto& type : types) {
+    for (const auto& extension : type.filenameExtensions()) result->add_suffix(extension);
+    if (!type.preferredMIMEType().empty()) result->add_mime_type(type.preferredMIMEType());
+  }
   return result;
+}
+
+/// The type a filter of `filter(type.localizedDescription(), {type})` stands for.
+std::optional<UTType> typeOfFilter(const Glib::RefPtr<Gtk::FileFilter>& chosen, const std::vector<UTType>& types) {
+  if (!chosen) return std::nullopt;
+  for (const auto& type : types) {
+    if (chosen->get_name().raw() == type.localizedDescription()) return type;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -483,10 +499,11 @@ void SVGQuarvelApp::showOpenPanel() {
   chooser_ = Gtk::FileChooserNative::create("Open", Gtk::FileChooser::Action::OPEN, "_Open", "_Cancel");
   if (auto* parent = get_active_window()) chooser_->set_transient_for(*parent);
   chooser_->set_select_multiple(true);
-  chooser_->add_filter(filter("Documents and SVG drawings", {"*.svgquarvel", "*.svg"},
-                              {SVGQuarvel::documentMimeType, "image/svg+xml"}));
-  chooser_->add_filter(filter("SVG Quarvel documents", {"*.svgquarvel"}, {SVGQuarvel::documentMimeType}));
-  chooser_->add_filter(filter("SVG drawings", {"*.svg"}, {"image/svg+xml"}));
+  // What the document reads, and SVG drawings, which open as new documents converted from them.
+  auto types = SVGQuarvelDocument::readableContentTypes();
+  if (std::find(types.begin(), types.end(), UTType::svg()) == types.end()) types.push_back(UTType::svg());
+  chooser_->add_filter(filter("Documents and SVG drawings", types));
+  for (const auto& type : types) chooser_->add_filter(filter(type.localizedDescription(), {type}));
   chooser_->signal_response().connect([this](int response) {
     auto chooser = std::move(chooser_);
     if (response != static_cast<int>(Gtk::ResponseType::ACCEPT)) return;
@@ -512,17 +529,17 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
     return;
   }
   chooser_ = Gtk::FileChooserNative::create("Save", window, Gtk::FileChooser::Action::SAVE, "_Save", "_Cancel");
-  chooser_->add_filter(filter("SVG Quarvel document", {"*.svgquarvel"}));
-  chooser_->add_filter(filter("SVG drawing", {"*.svg"}));
-  chooser_->add_filter(filter("Swift source", {"*.swift"}));
+  const auto writable = SVGQuarvelDocument::writableContentTypes();
+  for (const auto& type : writable) chooser_->add_filter(filter(type.localizedDescription(), {type}));
   // Edits that the document's file cannot take go to a document file.
-  std::string name = record->displayName() + ".svgquarvel";
+  const std::string documentExtension = "." + writable.front().filenameExtensions().front();
+  std::string name = record->displayName() + documentExtension;
   if (const auto& url = record->fileURL()) {
-    name = record->editedTextOutsideFile() ? url->stem().string() + ".svgquarvel" : url->filename().string();
+    name = record->editedTextOutsideFile() ? url->stem().string() + documentExtension : url->filename().string();
   }
   chooser_->set_current_name(name);
   auto alive = std::weak_ptr<SVGQuarvel::DocumentRecord>(record);
-  chooser_->signal_response().connect([this, &window, alive, finish](int response) {
+  chooser_->signal_response().connect([this, &window, alive, finish, writable](int response) {
     auto chooser = std::move(chooser_);
     auto kept = alive.lock();
     if (!kept || response != static_cast<int>(Gtk::ResponseType::ACCEPT)) return finish(false);
@@ -531,9 +548,8 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
     std::filesystem::path url = file->get_path();
     if (!url.has_extension()) {
       // The chosen filter decides the type of a name without extension.
-      const auto current = chooser->get_filter();
-      const std::string label = current ? std::string(current->get_name()) : "";
-      url += label == "SVG drawing" ? ".svg" : label == "Swift source" ? ".swift" : ".svgquarvel";
+      const auto type = typeOfFilter(chooser->get_filter(), writable).value_or(writable.front());
+      url += "." + type.filenameExtensions().front();
     }
     runSave(
         window,

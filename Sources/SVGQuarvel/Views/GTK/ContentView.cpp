@@ -60,8 +60,8 @@ ContentViewImpl::ContentViewImpl(Gtk::Box& root, std::shared_ptr<SVGQuarvelDocum
   buildSidebar();
   buildMainContent();
 
+  // The main content comes into the detail column through the link in the sidebar's background.
   sidebarSplit_.set_start_child(sidebar_);
-  sidebarSplit_.set_end_child(editorSplit_);
   sidebarSplit_.set_resize_start_child(false);
   sidebarSplit_.set_shrink_start_child(false);
   sidebarSplit_.set_shrink_end_child(false);
@@ -92,7 +92,7 @@ ContentViewImpl::~ContentViewImpl() {
   windowDestroyed_.disconnect();
   // A window that outlives its content keeps neither its actions nor its shortcuts.
   if (window_ != nullptr) {
-    window_->insert_action_group("doc", nullptr);
+    window_->insert_action_group(QuarvelUtilities::Selectors::group, nullptr);
     if (shortcuts_) window_->remove_controller(shortcuts_);
   }
 }
@@ -110,6 +110,8 @@ void ContentViewImpl::buildSidebar() {
   sidebarColumn_.append(*previewFrame_);
   sidebarColumn_.append(sidebarDivider_);
   sidebarColumn_.append(*settings_);
+  mainContentLink_ = std::make_unique<QuarvelUtilities::FixedNavLink>(editorSplit_);
+  sidebarColumn_.append(*mainContentLink_);
   sidebar_.set_child(sidebarColumn_);
   sidebar_.set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
   sidebar_.set_size_request(290, -1);
@@ -195,17 +197,18 @@ void ContentViewImpl::buildMainContent() {
 
 void ContentViewImpl::buildActions() {
   actions_ = Gio::SimpleActionGroup::create();
-  actions_->add_action("toggle-sidebar", [this] { sidebar_.set_visible(!sidebar_.get_visible()); });
+  using QuarvelUtilities::Selectors;
+  actions_->add_action(QuarvelUtilities::toggleSidebarAction, [this] { sidebar_.set_visible(!sidebar_.get_visible()); });
   actions_->add_action("toggle-layout", [this] { model_.toggleLayout(); });
   actions_->add_action("drop-changes", [this] { model_.applyChanges(); });
   actions_->add_action("copy-swift", [this] { copySwift(); });
-  actions_->add_action("copy", [this] { copy(); });
+  actions_->add_action(Selectors::copy, [this] { copy(); });
   actions_->add_action("undo", [this] { model_.undoManager().undo(); });
   actions_->add_action("redo", [this] { model_.undoManager().redo(); });
-  actions_->add_action("font-bigger", [this] { model_.increaseFontSize(); });
-  actions_->add_action("font-smaller", [this] { model_.decreaseFontSize(); });
+  actions_->add_action(Selectors::increaseFontSize, [this] { model_.increaseFontSize(); });
+  actions_->add_action(Selectors::decreaseFontSize, [this] { model_.decreaseFontSize(); });
   actions_->add_action("show-fonts", [this] { showFontChooser(); });
-  root_.insert_action_group("doc", actions_);
+  root_.insert_action_group(Selectors::group, actions_);
   subscriptions_.push_back(model_.undoManager().didChange().sink([this] { refreshSwiftSide(); }));
 }
 
@@ -219,7 +222,7 @@ bool ContentViewImpl::activate(const std::string& action) {
 void ContentViewImpl::attachToWindow(Gtk::Window& window, Gtk::HeaderBar& headerBar) {
   window_ = &window;
   windowDestroyed_ = window.signal_destroy().connect([this] { window_ = nullptr; });
-  window.insert_action_group("doc", actions_);
+  window.insert_action_group(QuarvelUtilities::Selectors::group, actions_);
 
   shortcuts_ = Gtk::ShortcutController::create();
   shortcuts_->set_scope(Gtk::ShortcutScope::LOCAL);
@@ -229,9 +232,11 @@ void ContentViewImpl::attachToWindow(Gtk::Window& window, Gtk::HeaderBar& header
   };
   bind("<Control>k", "doc.drop-changes");
   bind("<Shift><Control>c", "doc.copy-swift");
-  bind("<Control>plus", "doc.font-bigger");
-  bind("<Control>equal", "doc.font-bigger");
-  bind("<Control>minus", "doc.font-smaller");
+  using QuarvelUtilities::Selectors;
+  const auto bigger = Selectors::detailed(Selectors::increaseFontSize);
+  bind("<Control>plus", bigger.c_str());
+  bind("<Control>equal", bigger.c_str());
+  bind("<Control>minus", Selectors::detailed(Selectors::decreaseFontSize).c_str());
   // The editors keep no undo of their own: their edits are in the window's undo manager.
   bind("<Control>z", "doc.undo");
   bind("<Shift><Control>z", "doc.redo");
@@ -239,7 +244,7 @@ void ContentViewImpl::attachToWindow(Gtk::Window& window, Gtk::HeaderBar& header
 
   sidebarButton_.set_child(sidebarIcon_);
   sidebarButton_.set_tooltip_text("Toggle Sidebar");
-  sidebarButton_.set_action_name("doc.toggle-sidebar");
+  sidebarButton_.signal_clicked().connect([] { QuarvelUtilities::toggleSidebar(); });
   headerBar.pack_start(sidebarButton_);
 
   layoutButton_.set_child(layoutIcon_);

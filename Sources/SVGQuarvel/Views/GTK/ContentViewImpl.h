@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "QuarvelUtilities/GTK/FileDropTarget.h"
+#include "QuarvelUtilities/GTK/ShellUtilities.h"
 #include "QuarvelUtilities/GTK/WebView.h"
 #include "SVGQuarvel/Views/DocumentWindowModel.h"
 #include "SVGQuarvel/Views/GTK/AspectFitFrame.h"
@@ -96,6 +97,7 @@ class ContentViewImpl {
   std::unique_ptr<AspectFitFrame> previewFrame_;  // after the preview: it lets go of it first
   Gtk::Separator sidebarDivider_;
   std::unique_ptr<ExportSettingsView> settings_;
+  std::unique_ptr<QuarvelUtilities::FixedNavLink> mainContentLink_;  // puts the main content beside the sidebar
 
   Gtk::Paned editorSplit_{Gtk::Orientation::VERTICAL};
   std::unique_ptr<SyntaxEditorView> svgEditor_;

@@ -238,10 +238,10 @@ Gtk::Box* QvViewFactoryAppKitImp::makeStackView(const std::vector<Widget*>& view
                                                 std::optional<NSLayoutPriority> hugging, double spacing,
                                                 const std::function<void(Gtk::Box&)>& configure) {
   const bool vertical = axis == NSUserInterfaceLayoutOrientation::vertical;
-  Gtk::Box* stack = vertical ? static_cast<Gtk::Box*>(made<UXVerticalStackView>()) : made<UXHorizontalStackView>();
+  QvStackView* stack = vertical ? static_cast<QvStackView*>(made<UXVerticalStackView>()) : made<UXHorizontalStackView>();
   stack->set_orientation(vertical ? Gtk::Orientation::VERTICAL : Gtk::Orientation::HORIZONTAL);
   stack->set_spacing(int(spacing));
-  stack->set_homogeneous(distribution == NSStackViewDistribution::fillEqually);
+  stack->setDistribution(distribution);
   for (Widget* view : views) {
     if (!view) continue;
     if (view->get_parent()) view->unparent();
@@ -327,6 +327,11 @@ QvExtendedScrollView* QvViewFactoryAppKitImp::makeSourceListView(const std::func
   auto* outline = Gtk::make_managed<QvSourceListView>();
   outline->add_css_class("navigation-sidebar");
   outline->setIndentationPerLevel(16);
+  NSTableColumn title = NSTableView::qvItem("title", "Title");
+  title.isEditable = false;
+  title.minWidth = 180;
+  outline->addTableColumn(title);
+  outline->setOutlineTableColumn(title.identifier);
   scroll->set_child(*outline);
   if (configure) configure(*outline);
   return scroll;
@@ -414,7 +419,7 @@ QvExtendedScrollView* QvViewFactoryAppKitImp::makeTableView(const std::function<
   return scroll;
 }
 
-QvTableViewButtons* QvViewFactoryAppKitImp::makeTableViewButtons(const std::vector<std::string>& images,
+QvTableViewButtons* QvViewFactoryAppKitImp::makeTableViewButtons(const std::vector<std::any>& images,
                                                                 double buttonWidth) {
   return made<QvTableViewButtons>(images, buttonWidth);
 }

@@ -165,7 +165,8 @@ class QvViewFactoryAppKitImp {
   virtual QvExtendedScrollView* makeScrollView(Widget& documentView);
   virtual QvExtendedScrollView* makeTableView();
   virtual QvExtendedScrollView* makeTableView(const std::function<void(NSTableView&)>& configure);
-  virtual QvTableViewButtons* makeTableViewButtons(const std::vector<std::string>& images, double buttonWidth);
+  /// Images as images or icon names (see QvTableViewButtons).
+  virtual QvTableViewButtons* makeTableViewButtons(const std::vector<std::any>& images, double buttonWidth);
   virtual Gtk::Notebook* makeTabView();
   virtual QvExtendedScrollView* makeCollectionView(std::shared_ptr<NSCollectionViewLayout> layout);
   virtual QvExtendedScrollView* makeCollectionView(std::shared_ptr<NSCollectionViewLayout> layout,

@@ -26,10 +26,17 @@ struct NSWindowStyleMask {
   bool operator==(const NSWindowStyleMask&) const = default;
 };
 
-/// One item of a toolbar: its identifier and the view it shows.
+/// One item of a toolbar: its identifier, the view it shows and, when the view stands for an
+/// action, the action's name ("win.save"): the toolbar then validates the item, so that its view
+/// is enabled only while the action is.
 struct NSToolbarItem {
+  NSToolbarItem() = default;
+  NSToolbarItem(std::string identifier, std::optional<Fennix::LayoutItem> itemView = std::nullopt,
+                std::optional<std::string> itemAction = std::nullopt)
+      : itemIdentifier(std::move(identifier)), view(itemView), action(std::move(itemAction)) {}
   std::string itemIdentifier;
   std::optional<Fennix::LayoutItem> view;
+  std::optional<std::string> action;
 };
 
 /// A toolbar: items made by its delegate for the identifiers it lists.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Fennix/UI/Common/LayoutConstraint.h"
+#include "Fennix/UI/Common/StackViewTypes.h"
 #include "Fennix/UI/Common/Styles.h"
 
 namespace Fennix {
@@ -53,6 +54,28 @@ struct PadderPlan {
   std::optional<NSLayoutPriority> horizontalHugging;
 };
 PadderPlan padderPlan(LayoutItem view, std::optional<double> v, std::optional<double> h, bool expands);
+
+/// One view of a stack along the stack's axis: its least and natural length, and how strongly it
+/// keeps its natural length (its hugging priority along the axis).
+struct StackMember {
+  double minimum = 0;
+  double natural = 0;
+  NSLayoutPriority hugging = NSLayoutPriorityDefaultLow;
+};
+/// Where a stack of `length` puts its views along its axis, by its distribution: the offset and
+/// length of each. With room to spare: gravity areas pack the views at their natural lengths from
+/// the start; fill gives the spare room to the views of the lowest hugging, shared alike; fill
+/// equally makes all views alike; fill proportionally sizes them in proportion to their natural
+/// lengths; equal spacing spreads the spare room over the gaps; equal centering spaces the views'
+/// centres alike (never closer than the spacing). Without room, every view gives up the same share
+/// of what it has above its least length, down to that length.
+struct StackSlot {
+  double offset = 0;
+  double length = 0;
+  bool operator==(const StackSlot&) const = default;
+};
+std::vector<StackSlot> stackSlots(NSStackViewDistribution distribution, const std::vector<StackMember>& members,
+                                  double length, double spacing);
 
 /// The default text of a double: the shortest text that reads back as the same value, always with
 /// a fraction ("8.0", "1440.0", "0.5"), "inf", "-inf" and "nan" for the others.

@@ -7,6 +7,7 @@
 #include <gtkmm/headerbar.h>
 #include <gtkmm/label.h>
 #include <gtkmm/shortcutcontroller.h>
+#include <glibmm/main.h>
 
 #include <algorithm>
 #include <sstream>
@@ -58,6 +59,24 @@ class WindowGTK : public WindowHandle {
       surface_ = nullptr;
       laidOut_ = CGSize{};
     });
+    // Toolbar items follow their actions: validated when the focus moves, when an action changes,
+    // and now and then while the window is shown, as anything else may change what they ask.
+    window_->property_focus_widget().signal_changed().connect([this] { scheduleValidation(); });
+    actionsChanged_ = actionStatesChanged().connect([this] { scheduleValidation(); });
+    g_signal_connect_swapped(window_->gobj(), "action-enabled-changed", G_CALLBACK(+[](gpointer self) {
+                               static_cast<WindowGTK*>(self)->scheduleValidation();
+                             }),
+                             this);
+    window_->signal_map().connect([this] {
+      periodic_ = Glib::signal_timeout().connect(
+          [this] {
+            validateToolbarItems();
+            return true;
+          },
+          500);
+      scheduleValidation();
+    });
+    window_->signal_unmap().connect([this] { periodic_.disconnect(); });
     window_->property_is_active().signal_changed().connect([this] {
       if (!controller_) return;
       if (window_->is_active())
@@ -67,6 +86,10 @@ class WindowGTK : public WindowHandle {
     });
   }
   ~WindowGTK() override {
+    actionsChanged_.disconnect();
+    periodic_.disconnect();
+    pendingValidation_.disconnect();
+    g_signal_handlers_disconnect_by_data(window_->gobj(), this);
     if (surface_) g_signal_handlers_disconnect_by_data(surface_, this);
     saveSize();
     window_->set_data(controllerKey, nullptr);
@@ -97,6 +120,7 @@ class WindowGTK : public WindowHandle {
     for (auto* packed : packed_) header_.remove(*packed);
     packed_.clear();
     toolbar_ = toolbar;
+    validated_.clear();
     if (!toolbar || !toolbar->delegate) return;
     toolbar->items.clear();
     for (const auto& identifier : toolbar->delegate->toolbarDefaultItemIdentifiers(*toolbar)) {
@@ -109,9 +133,32 @@ class WindowGTK : public WindowHandle {
           layoutHost()->removeFromSuperview(*made->view);
           header_.pack_start(*view);
           packed_.push_back(view);
+          // A toolbar item acts on the focus; a click on it leaves the focus where it is.
+          view->set_focus_on_click(false);
+          if (made->action) {
+            auto validated = std::make_shared<QvToolbarItem>(identifier);
+            validated->setView(view);
+            validated->setAction(made->action);
+            validated_.push_back(std::move(validated));
+          }
         }
     }
     toolbar->visibleItems = toolbar->items;
+    scheduleValidation();
+  }
+
+  const std::vector<std::shared_ptr<QvToolbarItem>>& validatedItems() const { return validated_; }
+
+  /// Validates the toolbar's items once the main loop is idle (many changes, one validation).
+  void scheduleValidation() {
+    if (validated_.empty() || pendingValidation_.connected()) return;
+    pendingValidation_ = Glib::signal_idle().connect([this] {
+      validateToolbarItems();
+      return false;
+    });
+  }
+  void validateToolbarItems() {
+    for (const auto& item : validated_) item->validate(window_);
   }
   void setFrameAutosaveName(const std::string& name) override {
     autosaveName_ = name;
@@ -160,6 +207,8 @@ class WindowGTK : public WindowHandle {
   NSViewController::Ptr content_;
   std::shared_ptr<NSToolbar> toolbar_;
   std::vector<Gtk::Widget*> packed_;
+  std::vector<std::shared_ptr<QvToolbarItem>> validated_;
+  sigc::connection actionsChanged_, periodic_, pendingValidation_;
   std::string autosaveName_;
   QvWindowController* controller_ = nullptr;
   GdkSurface* surface_ = nullptr;
@@ -211,6 +260,11 @@ void installWindowKitGTK(Glib::RefPtr<Gtk::Application> application) {
 Gtk::Window* toolkitWindow(QvWindowController& controller) {
   auto window = std::dynamic_pointer_cast<WindowGTK>(controller.window());
   return window ? &window->window() : nullptr;
+}
+
+std::vector<std::shared_ptr<QvToolbarItem>> validatedToolbarItems(QvWindowController& controller) {
+  auto window = std::dynamic_pointer_cast<WindowGTK>(controller.window());
+  return window ? window->validatedItems() : std::vector<std::shared_ptr<QvToolbarItem>>{};
 }
 
 QvWindowController* windowController(Gtk::Window& window) {

@@ -8,6 +8,7 @@
 #include <gtkmm/window.h>
 
 #include "Fennix/UI/AppKit/ViewControllers/WindowController.h"
+#include "Fennix/UI/AppKit/Views/GTK/ToolbarStatusView.h"
 
 namespace Fennix {
 
@@ -18,6 +19,10 @@ void installWindowKitGTK(Glib::RefPtr<Gtk::Application> application = {});
 Gtk::Window* toolkitWindow(QvWindowController& controller);
 /// The controller of a toolkit window.
 QvWindowController* windowController(Gtk::Window& window);
+/// The items of the controller's toolbar that validate themselves (those with a view and an
+/// action), in toolbar order. The window validates them when its focus moves, when an action's
+/// enabled state changes, and every half second while it is shown.
+std::vector<std::shared_ptr<QvToolbarItem>> validatedToolbarItems(QvWindowController& controller);
 
 /// The first window controller passing the test: the key window's, the main window's, then front
 /// to back.

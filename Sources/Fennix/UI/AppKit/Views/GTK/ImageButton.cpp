@@ -31,9 +31,11 @@ QvImageButton::QvImageButton() : Glib::ObjectBase("QvImageButton") {
   drag->signal_drag_end().connect([this](double dx, double dy) { mouseUp(pressX_ + dx, pressY_ + dy); });
   add_controller(drag);
 
-  resetupConstraints();
   myUpdateLayer();
   updateLabelColour();
+  // The constraints follow the lengths a subclass answers, so they are made once the button is
+  // whole: by `make`, or else when it is first shown.
+  signal_map().connect([this] { finishSetup(); });
 }
 
 QvImageButton::~QvImageButton() { tearDown(); }
@@ -46,7 +48,18 @@ void QvImageButton::tearDown() {
 void QvImageButton::finishSetup() {
   if (didSetup_) return;
   didSetup_ = true;
+  // A subclass's own lengths and colours are only heard now that it is whole.
+  resetupConstraints();
+  updateLabelColour();
   onSetup();
+}
+
+NSFontPtr QvImageButton::font() const { return font_ ? font_ : NSFont::labelFont(NSFont::labelFontSize()); }
+
+void QvImageButton::setFont(NSFontPtr font) {
+  font_ = std::move(font);
+  updateLabelColour();
+  views_.label->queue_resize();
 }
 
 void QvImageButton::setBordered(bool bordered) {
@@ -106,6 +119,10 @@ void QvImageButton::prepareForReuse() {
 void QvImageButton::resetupConstraints() {
   NSLayoutConstraint::deactivate(activeConstraints_);
   activeConstraints_.clear();
+  metrics_.imageSize = imageSize();
+  metrics_.textBaselineAdjustment = textBaselineAdjustment();
+  metrics_.textTrailingPadding = textTrailingPadding();
+  metrics_.textImageSpacing = textImageSpacing();
   auto layout = Fennix::imageButtonLayout(imagePosition_, Fennix::item(*this), Fennix::item(*views_.image),
                                           Fennix::item(*views_.label), metrics_);
   if (layout.labelVisible) views_.label->set_visible(*layout.labelVisible);
@@ -130,6 +147,10 @@ void QvImageButton::updateLabelColour() {
       static_cast<guint16>(colour.redComponent() * 65535), static_cast<guint16>(colour.greenComponent() * 65535),
       static_cast<guint16>(colour.blueComponent() * 65535));
   attributes.insert(foreground);
+  if (font_) {
+    auto described = Pango::Attribute::create_attr_font_desc(Pango::FontDescription(font_->pangoDescription()));
+    attributes.insert(described);
+  }
   views_.label->set_attributes(attributes);
 }
 

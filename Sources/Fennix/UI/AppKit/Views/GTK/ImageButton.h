@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "Fennix/Foundation/Text/Font.h"
 #include "Fennix/UI/AppKit/Views/GTK/ImageViews.h"
 #include "Fennix/UI/Common/Views/ImageButtonModel.h"
 
@@ -49,6 +50,9 @@ class QvImageButton : public Gtk::Widget {
   void setImage(Fennix::ImagePtr image) { views_.image->setImage(std::move(image)); }
   std::string title() const { return views_.label->get_text(); }
   void setTitle(const std::string& title) { views_.label->set_text(title); }
+  /// The label's font: the label font at its standard size until another is set (none sets it back).
+  NSFontPtr font() const;
+  void setFont(NSFontPtr font);
 
   bool isBordered() const { return isBordered_; }
   void setBordered(bool bordered);
@@ -69,6 +73,12 @@ class QvImageButton : public Gtk::Widget {
 
   virtual NSColor titleColor() const { return NSColor::linkColor(); }
   virtual NSColor highlightedTitleColor() const { return NSColor::controlTextColor(); }
+
+  // Lengths of the image-leading layout; a subclass may answer others.
+  virtual double imageSize() const { return 16; }
+  virtual double textBaselineAdjustment() const { return 1; }
+  virtual double textTrailingPadding() const { return 3; }
+  virtual double textImageSpacing() const { return 0; }
 
   /// Sets the action; returns the button.
   QvImageButton& onClick(Action action);
@@ -93,6 +103,7 @@ class QvImageButton : public Gtk::Widget {
  private:
   void resetupConstraints();
   void myUpdateLayer();
+  /// The label's colour for the highlight, and its font.
   void updateLabelColour();
   bool contains(double x, double y) const;
   void tearDown();
@@ -111,5 +122,6 @@ class QvImageButton : public Gtk::Widget {
   Fennix::ImageButtonLook look_;
   int lookUpdates_ = 0;
   Action action_;
+  NSFontPtr font_;
   double pressX_ = 0, pressY_ = 0;
 };

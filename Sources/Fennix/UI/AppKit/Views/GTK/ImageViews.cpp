@@ -130,26 +130,101 @@ namespace Fennix {
 
 namespace {
 
-constexpr const char* rotationKey = "qv-rotation";
-
 struct Spin {
   RotationState state;
   guint tick = 0;
+  /// The holder that turns a view that does not turn its own drawing; null for the kit's views.
+  QvSpinHolder* holder = nullptr;
 };
 
 Spin* spinOf(const Gtk::Widget& view) {
-  return static_cast<Spin*>(g_object_get_data(G_OBJECT(const_cast<GtkWidget*>(view.gobj())), rotationKey));
+  return static_cast<Spin*>(
+      g_object_get_data(G_OBJECT(const_cast<GtkWidget*>(view.gobj())), rotationAnimationKey().c_str()));
 }
 
 Spin& makeSpin(Gtk::Widget& view) {
   if (Spin* spin = spinOf(view)) return *spin;
   auto* spin = new Spin();
-  g_object_set_data_full(G_OBJECT(view.gobj()), rotationKey, spin, [](gpointer data) { delete static_cast<Spin*>(data); });
+  g_object_set_data_full(G_OBJECT(view.gobj()), rotationAnimationKey().c_str(), spin,
+                         [](gpointer data) { delete static_cast<Spin*>(data); });
   return *spin;
 }
 
-bool canSpin(Gtk::Widget& view) {
-  return dynamic_cast<QvImageViewBase*>(&view) != nullptr || dynamic_cast<QvViewBase*>(&view) != nullptr;
+/// Whether the view turns its own drawing.
+bool turnsItself(const Gtk::Widget& view) {
+  return dynamic_cast<const QvImageViewBase*>(&view) != nullptr || dynamic_cast<const QvViewBase*>(&view) != nullptr;
+}
+
+/// The property of `parent` that holds `view` as its one child of that name ("child",
+/// "start-child", ...); none when the parent holds it otherwise.
+const char* childProperty(Gtk::Widget& parent, Gtk::Widget& view) {
+  for (const char* name : {"child", "start-child", "end-child", "start-widget", "center-widget", "end-widget"}) {
+    GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(parent.gobj()), name);
+    if (!spec || !g_type_is_a(spec->value_type, GTK_TYPE_WIDGET) || !(spec->flags & G_PARAM_WRITABLE)) continue;
+    GtkWidget* held = nullptr;
+    g_object_get(parent.gobj(), name, &held, nullptr);
+    if (held) g_object_unref(held);
+    if (held == view.gobj()) return name;
+  }
+  return nullptr;
+}
+
+/// Whether a holder can take the place of `view` in its container.
+bool canHold(Gtk::Widget& view) {
+  Gtk::Widget* parent = view.get_parent();
+  if (!parent) return false;
+  return GTK_IS_BOX(parent->gobj()) || GTK_IS_GRID(parent->gobj()) || GTK_IS_FIXED(parent->gobj()) ||
+         childProperty(*parent, view) != nullptr;
+}
+
+/// Puts a holder in the place of `view` in its container, with the view inside; null when it cannot.
+QvSpinHolder* holdInPlace(Gtk::Widget& view) {
+  Gtk::Widget* parent = view.get_parent();
+  if (!parent || !canHold(view)) return nullptr;
+  GtkWidget* container = parent->gobj();
+  GtkWidget* child = view.gobj();
+  g_object_ref(child);  // while it moves into the holder
+  QvSpinHolder* holder = nullptr;
+  if (GTK_IS_BOX(container)) {
+    GtkWidget* before = gtk_widget_get_prev_sibling(child);
+    gtk_box_remove(GTK_BOX(container), child);
+    holder = Gtk::make_managed<QvSpinHolder>(view);
+    gtk_box_insert_child_after(GTK_BOX(container), GTK_WIDGET(holder->gobj()), before);
+  } else if (GTK_IS_GRID(container)) {
+    int column = 0, row = 0, width = 1, height = 1;
+    gtk_grid_query_child(GTK_GRID(container), child, &column, &row, &width, &height);
+    gtk_grid_remove(GTK_GRID(container), child);
+    holder = Gtk::make_managed<QvSpinHolder>(view);
+    gtk_grid_attach(GTK_GRID(container), GTK_WIDGET(holder->gobj()), column, row, width, height);
+  } else if (GTK_IS_FIXED(container)) {
+    double x = 0, y = 0;
+    gtk_fixed_get_child_position(GTK_FIXED(container), child, &x, &y);
+    gtk_fixed_remove(GTK_FIXED(container), child);
+    holder = Gtk::make_managed<QvSpinHolder>(view);
+    gtk_fixed_put(GTK_FIXED(container), GTK_WIDGET(holder->gobj()), x, y);
+  } else {
+    const char* property = childProperty(*parent, view);
+    g_object_set(container, property, nullptr, nullptr);
+    holder = Gtk::make_managed<QvSpinHolder>(view);
+    g_object_set(container, property, holder->gobj(), nullptr);
+  }
+  g_object_unref(child);
+  return holder;
+}
+
+/// The holder that turns `view`, while it still holds it.
+QvSpinHolder* holderOf(Spin& spin, const Gtk::Widget& view) {
+  if (spin.holder && spin.holder->view() != &view) spin.holder = nullptr;  // the view moved away
+  return spin.holder;
+}
+
+/// The turn of the view at the current time, in degrees clockwise on screen.
+float screenDegrees(const Gtk::Widget& view) {
+  const RotationState* state = rotationState(view);
+  if (!state) return 0;
+  // A negative angle is clockwise in the y-up model; on the toolkit's y-down screen a positive
+  // rotation is clockwise, so the sign flips.
+  return float(-state->angle(rotationClock()()) * 180 / std::numbers::pi);
 }
 
 }  // namespace
@@ -160,20 +235,59 @@ const RotationState* rotationState(const Gtk::Widget& view) {
 }
 
 void applyRotation(const Gtk::Widget& view, const Glib::RefPtr<Gtk::Snapshot>& snapshot) {
-  const RotationState* state = rotationState(view);
-  if (!state) return;
-  const double angle = state->angle(rotationClock()());
-  if (angle == 0) return;
+  const float degrees = screenDegrees(view);
+  if (degrees == 0) return;
   const graphene_point_t centre = GRAPHENE_POINT_INIT(float(view.get_width()) / 2, float(view.get_height()) / 2);
   const graphene_point_t back = GRAPHENE_POINT_INIT(-centre.x, -centre.y);
   gtk_snapshot_translate(snapshot->gobj(), &centre);
-  // A negative angle is clockwise in the y-up model; on the toolkit's y-down screen a positive
-  // rotation is clockwise, so the sign flips.
-  gtk_snapshot_rotate(snapshot->gobj(), float(-angle * 180 / std::numbers::pi));
+  gtk_snapshot_rotate(snapshot->gobj(), degrees);
   gtk_snapshot_translate(snapshot->gobj(), &back);
 }
 
 }  // namespace Fennix
+
+QvSpinHolder::QvSpinHolder(Gtk::Widget& view) : Glib::ObjectBase("QvSpinHolder") {
+  view.set_parent(*this);
+  signal_destroy().connect([this] { release(); });
+}
+
+QvSpinHolder::~QvSpinHolder() { release(); }
+
+void QvSpinHolder::release() {
+  if (!gobj()) return;
+  while (Gtk::Widget* child = get_first_child()) {
+    if (Fennix::Spin* spin = Fennix::spinOf(*child); spin && spin->holder == this) spin->holder = nullptr;
+    child->unparent();
+  }
+}
+
+Gtk::SizeRequestMode QvSpinHolder::get_request_mode_vfunc() const {
+  const Gtk::Widget* child = get_first_child();
+  return child ? child->get_request_mode() : Gtk::SizeRequestMode::CONSTANT_SIZE;
+}
+
+void QvSpinHolder::measure_vfunc(Gtk::Orientation orientation, int for_size, int& minimum, int& natural,
+                                 int& minimum_baseline, int& natural_baseline) const {
+  minimum = natural = 0;
+  minimum_baseline = natural_baseline = -1;
+  if (const Gtk::Widget* child = get_first_child())
+    child->measure(orientation, for_size, minimum, natural, minimum_baseline, natural_baseline);
+}
+
+void QvSpinHolder::size_allocate_vfunc(int width, int height, int baseline) {
+  Gtk::Widget* child = get_first_child();
+  if (!child) return;
+  const float degrees = Fennix::screenDegrees(*child);
+  GskTransform* transform = nullptr;
+  if (degrees != 0) {
+    const graphene_point_t centre = GRAPHENE_POINT_INIT(float(width) / 2, float(height) / 2);
+    const graphene_point_t back = GRAPHENE_POINT_INIT(-centre.x, -centre.y);
+    transform = gsk_transform_translate(transform, &centre);
+    transform = gsk_transform_rotate(transform, degrees);
+    transform = gsk_transform_translate(transform, &back);
+  }
+  gtk_widget_allocate(child->gobj(), width, height, baseline, transform);  // takes the transform
+}
 
 Gtk::Widget& QvViewAnimations::view() const {
   if (auto* animatable = dynamic_cast<UXAnimatableView*>(&baseView_))
@@ -181,25 +295,48 @@ Gtk::Widget& QvViewAnimations::view() const {
   return baseView_;
 }
 
+Gtk::Widget* QvViewAnimations::animationLayer() const {
+  Gtk::Widget& spinning = view();
+  if (Fennix::Spin* spin = Fennix::spinOf(spinning)) {
+    if (QvSpinHolder* holder = Fennix::holderOf(*spin, spinning)) return holder;
+    if (Fennix::turnsItself(spinning)) return &spinning;
+  }
+  if (!Fennix::turnsItself(spinning) && !Fennix::canHold(spinning)) {
+    std::printf("view got no (root) layer ...\n");
+    std::fflush(stdout);
+  }
+  return nullptr;
+}
+
 void QvViewAnimations::startRotation(double speed, Direction direction) {
   Gtk::Widget& spinning = view();
-  if (!Fennix::canSpin(spinning)) {
+  Fennix::Spin* existing = Fennix::spinOf(spinning);
+  const bool ownDrawing = Fennix::turnsItself(spinning);
+  if (!existing && !ownDrawing && !Fennix::canHold(spinning)) {
     std::printf("startRotation(speed:direction:): view got no layer ...\n");
     std::fflush(stdout);
     return;
   }
   Fennix::Spin& spin = Fennix::makeSpin(spinning);
+  // The holder is made once, by the first start, and stays for the view's life.
+  if (!ownDrawing && !Fennix::holderOf(spin, spinning)) spin.holder = Fennix::holdInPlace(spinning);
   if (!spin.state.start(speed, direction, Fennix::rotationClock()())) return;
   if (spin.tick == 0) {
     spin.tick = spinning.add_tick_callback([&spinning](const Glib::RefPtr<Gdk::FrameClock>&) {
-      spinning.queue_draw();
       Fennix::Spin* current = Fennix::spinOf(spinning);
+      if (QvSpinHolder* holder = current ? Fennix::holderOf(*current, spinning) : nullptr)
+        holder->queue_allocate();
+      else
+        spinning.queue_draw();
       if (current && current->state.isRunning(Fennix::rotationClock()())) return true;
       if (current) current->tick = 0;
       return false;
     });
   }
-  spinning.queue_draw();
+  if (QvSpinHolder* holder = Fennix::holderOf(spin, spinning))
+    holder->queue_allocate();
+  else
+    spinning.queue_draw();
 }
 
 void QvViewAnimations::stopRotation() {
@@ -215,5 +352,8 @@ void QvViewAnimations::stopRotation() {
     spinning.remove_tick_callback(spin->tick);
     spin->tick = 0;
   }
-  spinning.queue_draw();
+  if (QvSpinHolder* holder = Fennix::holderOf(*spin, spinning))
+    holder->queue_allocate();
+  else
+    spinning.queue_draw();
 }

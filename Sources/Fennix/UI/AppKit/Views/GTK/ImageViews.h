@@ -86,8 +86,9 @@ class UXLayerBackedImageView : public QvImageViewBase, public UXAnimatableView {
   Gtk::Widget* uxAnimatedView() override;
 };
 
-/// Spins a view endlessly and stops it where it stands. Views of the kit (image views and base
-/// views) draw their spin; other views cannot spin and say so.
+/// Spins a view endlessly and stops it where it stands. The kit's views (image views and base
+/// views) turn their own drawing; any other view is turned by a holder that the first spin puts in
+/// its place in its container, which then lays the view out turned.
 class QvViewAnimations {
  public:
   using Direction = Fennix::RotationState::Direction;
@@ -96,6 +97,10 @@ class QvViewAnimations {
 
   /// The view that spins: the base view's animated view when it names one, else the base view.
   Gtk::Widget& view() const;
+  /// The widget whose drawing carries the spin: the view itself for the kit's views, the holder
+  /// around any other view; none before the first spin. A view that cannot turn (it has no
+  /// container, or one the holder cannot take the place in) says so and gives none.
+  Gtk::Widget* animationLayer() const;
   void startRotation(double speed, Direction direction);
   void stopRotation();
 
@@ -105,9 +110,27 @@ class QvViewAnimations {
 
 inline QvViewAnimations qvAnim(Gtk::Widget& view) { return QvViewAnimations(view); }
 
+/// Holds one view and lays it out turned by the view's spin, around its centre.
+class QvSpinHolder : public Gtk::Widget {
+ public:
+  explicit QvSpinHolder(Gtk::Widget& view);
+  ~QvSpinHolder() override;
+  const Gtk::Widget* view() const { return get_first_child(); }
+
+ protected:
+  Gtk::SizeRequestMode get_request_mode_vfunc() const override;
+  void measure_vfunc(Gtk::Orientation orientation, int for_size, int& minimum, int& natural, int& minimum_baseline,
+                     int& natural_baseline) const override;
+  void size_allocate_vfunc(int width, int height, int baseline) override;
+
+ private:
+  /// Lets the view go (when the holder goes away).
+  void release();
+};
+
 namespace Fennix {
 
-/// The spin of a view, if it ever spun.
+/// The spin of a view, if it ever spun (kept on the view under the rotation animation key).
 const RotationState* rotationState(const Gtk::Widget& view);
 /// Applies the view's spin at the current time to the snapshot, around the view's centre.
 void applyRotation(const Gtk::Widget& view, const Glib::RefPtr<Gtk::Snapshot>& snapshot);

@@ -9,6 +9,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Fennix/UI/Common/AutoLayout.h"
+#include "Fennix/UI/Common/Views/FactoryLogic.h"
+
 namespace Fennix {
 
 namespace {
@@ -93,13 +96,18 @@ Fennix::MouseHandling QvWindowDraggingView::mouseUp() {
 
 QvDraggableSplitView::QvDraggableSplitView(bool vertical)
     : Glib::ObjectBase("QvDraggableSplitView"), isVertical_(vertical) {
+  // The press reaches the split view after the views under the pointer had it: a control in a pane
+  // takes its own press, and only a press that no subview takes may move the window.
   auto click = Gtk::GestureClick::create();
-  click->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  click->set_propagation_phase(Gtk::PropagationPhase::BUBBLE);
   click->signal_pressed().connect([this, gesture = click.get()](int, double x, double y) {
-    if (mouseDown(Fennix::pressOf(*gesture, x, y)) == Fennix::MouseHandling::moveWindow)
+    // A press the split view leaves alone keeps its state, so that whoever takes it ends it.
+    if (subviewTakesPress(x, y, gesture->get_current_button())) return;
+    if (mouseDown(Fennix::pressOf(*gesture, x, y)) == Fennix::MouseHandling::moveWindow) {
       gesture->set_state(Gtk::EventSequenceState::CLAIMED);
-    else
-      gesture->set_state(Gtk::EventSequenceState::DENIED);
+      // The window system follows the pointer from here and keeps the release.
+      gesture->reset();
+    }
   });
   add_controller(click);
   // The paned widgets leave with the view; the panes are no longer arranged by it.
@@ -261,6 +269,29 @@ void QvDraggableSplitView::dividerMoved(Gtk::Paned& paned, long index) {
   if (position != paned.get_position()) paned.set_position(position);
 }
 
+bool QvDraggableSplitView::subviewTakesPress(double x, double y, unsigned button) {
+  // The views between the one under the pointer and this view, less the dividers' own paned
+  // widgets (whose handles are left to the divider areas): one with a gesture that hears this
+  // button of the pointer takes the press.
+  for (Gtk::Widget* view = pick(x, y, Gtk::PickFlags::DEFAULT); view && view != this; view = view->get_parent()) {
+    if (std::find(dividers_.begin(), dividers_.end(), view) != dividers_.end() || !view->is_sensitive()) continue;
+    auto controllers = view->observe_controllers();
+    for (guint index = 0, count = controllers->get_n_items(); index < count; ++index) {
+      auto* controller = static_cast<GtkEventController*>(g_list_model_get_item(controllers->gobj(), index));
+      bool takes = false;
+      if (GTK_IS_GESTURE_SINGLE(controller) &&
+          gtk_event_controller_get_propagation_phase(controller) != GTK_PHASE_NONE) {
+        auto* single = GTK_GESTURE_SINGLE(controller);
+        const guint heard = gtk_gesture_single_get_button(single);
+        takes = !gtk_gesture_single_get_touch_only(single) && (heard == 0 || heard == button);
+      }
+      g_object_unref(controller);
+      if (takes) return true;
+    }
+  }
+  return false;
+}
+
 bool QvDraggableSplitView::shouldMouseDownMoveWindow(const CGPoint& point) const {
   const CGRect bounds(0, 0, get_width(), get_height());
   return Fennix::shouldMouseDownMoveWindow(
@@ -313,8 +344,10 @@ QvSplitViewWithColoredDivider::QvSplitViewWithColoredDivider(bool vertical) : Qv
   add_css_class("qv-colored-divider");
   updateDividerColor();
   if (GtkSettings* settings = gtk_settings_get_default()) {
+    // The handler is given the split view's toolkit object, whose wrapper is the split view.
     auto changed = +[](GObject*, GParamSpec*, gpointer view) {
-      static_cast<QvSplitViewWithColoredDivider*>(view)->updateDividerColor();
+      auto* wrapper = Glib::ObjectBase::_get_current_wrapper(G_OBJECT(view));
+      if (auto* split = dynamic_cast<QvSplitViewWithColoredDivider*>(wrapper)) split->updateDividerColor();
     };
     g_signal_connect_object(settings, "notify::gtk-application-prefer-dark-theme", G_CALLBACK(changed), gobj(),
                             GConnectFlags(0));
@@ -434,4 +467,76 @@ void QvSubviewDividerView::drawSpacer(const Glib::RefPtr<Gtk::Snapshot>& snapsho
   gtk_snapshot_save(snapshot->gobj());
   gtk_snapshot_append_color(snapshot->gobj(), color.gobj(), &rect);
   gtk_snapshot_restore(snapshot->gobj());
+}
+
+// Stack views.
+
+QvStackView::QvStackView(Gtk::Orientation orientation) : Gtk::Box(orientation) {
+  signal_map().connect([this] { watchLayout(true); });
+  signal_unmap().connect([this] { watchLayout(false); });
+}
+
+QvStackView::~QvStackView() { watchLayout(false); }
+
+void QvStackView::watchLayout(bool watch) {
+  if (clock_) {
+    g_signal_handler_disconnect(clock_, layoutHandler_);
+    g_object_unref(clock_);
+    clock_ = nullptr;
+    layoutHandler_ = 0;
+  }
+  if (!watch || !gobj()) return;
+  // The window lays itself out in the layout phase of its frame clock; the views are placed
+  // again after it, before the frame is drawn.
+  if (GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(gobj()))) {
+    clock_ = GDK_FRAME_CLOCK(g_object_ref(clock));
+    layoutHandler_ = g_signal_connect_data(
+        clock_, "layout", G_CALLBACK(+[](QvStackView* stack) { stack->placeViews(); }), this, nullptr,
+        GConnectFlags(G_CONNECT_SWAPPED | G_CONNECT_AFTER));
+    gdk_frame_clock_request_phase(clock_, GDK_FRAME_CLOCK_PHASE_LAYOUT);
+  }
+}
+
+void QvStackView::setDistribution(NSStackViewDistribution distribution) {
+  distribution_ = distribution;
+  set_homogeneous(distribution == NSStackViewDistribution::fillEqually);
+  queue_allocate();
+}
+
+void QvStackView::placeViews() {
+  const int width = get_width(), height = get_height();
+  if (width <= 0 || height <= 0) return;
+  const bool across = get_orientation() == Gtk::Orientation::HORIZONTAL;
+  std::vector<Gtk::Widget*> views;
+  std::vector<Fennix::StackMember> members;
+  bool expands = false;
+  for (Gtk::Widget* child = get_first_child(); child; child = child->get_next_sibling()) {
+    if (!child->get_visible()) continue;
+    int minimum = 0, natural = 0, minimumBaseline = -1, naturalBaseline = -1;
+    child->measure(get_orientation(), across ? height : width, minimum, natural, minimumBaseline, naturalBaseline);
+    const Fennix::LayoutItem item = Fennix::item(*child);
+    members.push_back({double(minimum), double(natural), across ? hHug(item) : vHug(item)});
+    views.push_back(child);
+    expands = expands || child->compute_expand(get_orientation());
+  }
+  switch (distribution_) {
+    case NSStackViewDistribution::gravityAreas:
+    case NSStackViewDistribution::fillEqually:
+      return;  // the box's own layout
+    case NSStackViewDistribution::fill:
+      if (expands) return;  // the box gives the spare room to the views that expand
+      break;
+    default:
+      break;
+  }
+  const auto slots = Fennix::stackSlots(distribution_, members, across ? width : height, get_spacing());
+  const bool rightToLeft = across && get_direction() == Gtk::TextDirection::RTL;
+  for (std::size_t i = 0; i < views.size(); ++i) {
+    const int offset = int(std::lround(slots[i].offset));
+    const int length = int(std::lround(slots[i].offset + slots[i].length)) - offset;
+    const int start = rightToLeft ? width - offset - length : offset;
+    const Gtk::Allocation allocation =
+        across ? Gtk::Allocation(start, 0, length, height) : Gtk::Allocation(0, start, width, length);
+    views[i]->size_allocate(allocation, -1);
+  }
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+#include "Fennix/UI/Common/StackViewTypes.h"
 #include "Fennix/UI/Common/Views/DragLogic.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 #include "Fennix/UI/Common/Views/SplitViewDelegate.h"
@@ -91,6 +92,9 @@ class QvDraggableSplitView : public Gtk::Widget, public Fennix::ArrangingContain
 
   /// Whether a press at `point` (this view's coordinates) moves the window.
   virtual bool shouldMouseDownMoveWindow(const CGPoint& point) const;
+  /// Whether a view under the point (this view's coordinates) takes a press of the pointer
+  /// button itself (a control); such a press never reaches the split view.
+  bool subviewTakesPress(double x, double y, unsigned button);
   /// A press; moveWindow when it moved the window, platform when it goes to the dividers.
   Fennix::MouseHandling mouseDown(const Fennix::MousePress& press);
   Fennix::MouseHandling mouseDragged() const { return tracker_.mouseDragged(); }
@@ -188,12 +192,35 @@ class QvSubviewDividerView : public QvViewBase {
   std::optional<NSColor> dividerColor_;
 };
 
-/// The stacks of the view factory; the factory sets their orientation.
-class UXVerticalStackView : public Gtk::Box {
+/// A box that places its views along its axis by a distribution (see `Fennix::stackSlots`); across
+/// the axis each view takes the box's breadth, placed by its own alignment. The box lays its views
+/// out as the toolkit's box does (packed from the start, spare room to the views that expand, or
+/// all alike); the distributions it has no such layout for are placed again once the toolkit has
+/// laid out the window: fill when no view expands, fill proportionally, equal spacing and equal
+/// centering.
+class QvStackView : public Gtk::Box {
  public:
-  UXVerticalStackView() : Gtk::Box(Gtk::Orientation::VERTICAL) {}
+  explicit QvStackView(Gtk::Orientation orientation);
+  ~QvStackView() override;
+  NSStackViewDistribution distribution() const { return distribution_; }
+  void setDistribution(NSStackViewDistribution distribution);
+  /// Places the views by the distribution, where the toolkit's box layout does not.
+  void placeViews();
+
+ private:
+  void watchLayout(bool watch);
+
+  NSStackViewDistribution distribution_ = NSStackViewDistribution::gravityAreas;
+  GdkFrameClock* clock_ = nullptr;
+  gulong layoutHandler_ = 0;
 };
-class UXHorizontalStackView : public Gtk::Box {
+
+/// The stacks of the view factory; the factory sets their orientation.
+class UXVerticalStackView : public QvStackView {
  public:
-  UXHorizontalStackView() : Gtk::Box(Gtk::Orientation::HORIZONTAL) {}
+  UXVerticalStackView() : QvStackView(Gtk::Orientation::VERTICAL) {}
+};
+class UXHorizontalStackView : public QvStackView {
+ public:
+  UXHorizontalStackView() : QvStackView(Gtk::Orientation::HORIZONTAL) {}
 };

@@ -1,6 +1,7 @@
 #include "Fennix/UI/AppKit/Views/GTK/TableViews.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <glibmm/main.h>
 #include <gtkmm/columnviewcolumn.h>
@@ -9,19 +10,45 @@
 #include <gtkmm/gestureclick.h>
 #include <gtkmm/icontheme.h>
 #include <gtkmm/image.h>
+#include <gtkmm/revealer.h>
 #include <gtkmm/signallistitemfactory.h>
 #include <gtkmm/treeexpander.h>
 
 #include "Fennix/UI/Common/ViewControllers/TableCells.h"
 #include "Fennix/UI/Common/Views/TableLogic.h"
+#include "Platform/TypeName.h"
 
 namespace {
 
-/// A row of a table: its position in the list is its row number.
+/// A row of a table: its position in the list is its row number. A row inserted with an animation
+/// keeps it until its views are first shown.
 class RowObject : public Glib::Object {
  public:
-  static Glib::RefPtr<Glib::Object> create() { return Glib::make_refptr_for_instance<Glib::Object>(new RowObject()); }
+  static Glib::RefPtr<Glib::Object> create(unsigned animation = 0) {
+    auto* row = new RowObject();
+    row->animation = animation;
+    return Glib::make_refptr_for_instance<Glib::Object>(row);
+  }
+  unsigned animation = 0;
 };
+
+/// How a revealer shows a row inserted with the table's animation options: fade 1, gap 2, slide
+/// up 16, down 32, left 48, right 64; none for no animation.
+std::optional<Gtk::RevealerTransitionType> revealTransition(unsigned animation) {
+  switch (animation & 0xf0) {
+    case 0x10: return Gtk::RevealerTransitionType::SLIDE_UP;
+    case 0x20: return Gtk::RevealerTransitionType::SLIDE_DOWN;
+    case 0x30: return Gtk::RevealerTransitionType::SLIDE_LEFT;
+    case 0x40: return Gtk::RevealerTransitionType::SLIDE_RIGHT;
+    default: break;
+  }
+  if (animation & 0x1) return Gtk::RevealerTransitionType::CROSSFADE;
+  if (animation & 0x2) return Gtk::RevealerTransitionType::SLIDE_DOWN;  // the gap opens
+  return std::nullopt;
+}
+
+/// The revealer that shows a newly inserted row's view, if the view sits in one.
+Gtk::Revealer* rowRevealer(Gtk::Widget* child) { return dynamic_cast<Gtk::Revealer*>(child); }
 
 /// An item of an outline, and what keeps it alive when the data source shares it.
 class OutlineNode : public Glib::Object {
@@ -168,7 +195,20 @@ void NSTableView::bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item) 
     };
   }
   if (view->get_parent()) view->unparent();
-  item->set_child(*view);
+  // A row inserted with an animation comes in through a revealer, once.
+  auto rowObject = std::dynamic_pointer_cast<RowObject>(item->get_item());
+  const auto transition = rowObject ? revealTransition(rowObject->animation) : std::nullopt;
+  if (transition) {
+    auto* revealer = Gtk::make_managed<Gtk::Revealer>();
+    revealer->set_transition_type(*transition);
+    revealer->set_reveal_child(false);
+    revealer->set_child(*view);
+    revealer->signal_map().connect([revealer] { revealer->set_reveal_child(true); });
+    item->set_child(*revealer);
+    if (&column == columns_.back().get()) rowObject->animation = 0;  // every column's view came in
+  } else {
+    item->set_child(*view);
+  }
   releaseTaken();
   const std::size_t columnIndex = std::size_t(
       std::find_if(columns_.begin(), columns_.end(), [&](const auto& c) { return c.get() == &column; }) -
@@ -182,6 +222,19 @@ void NSTableView::bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item) 
 void NSTableView::unbind(const Glib::RefPtr<Gtk::ListItem>& item) {
   Gtk::Widget* view = item->get_child();
   if (!view) return;
+  if (Gtk::Revealer* revealer = rowRevealer(view)) {
+    // The view leaves the revealer that brought it in; the revealer goes with the row.
+    view = revealer->get_child();
+    if (!view) {
+      item->unset_child();
+      return;
+    }
+    g_object_ref(view->gobj());
+    revealer->unset_child();
+    item->unset_child();
+    item->set_child(*view);
+    g_object_unref(view->gobj());
+  }
   shown_.erase(view);
   if (auto* cell = dynamic_cast<NSTableCellView*>(view)) cell->objectValueChanged_ = nullptr;
   // Keep the view for reuse under its identifier; views without one are dropped with the row, and
@@ -219,8 +272,9 @@ void NSTableView::reloadData() {
   invalidateIntrinsicContentSize();
 }
 
-void NSTableView::insertRows(const IndexSet& rows, unsigned) {
-  for (std::size_t row : rows) rows_->insert(guint(std::min<std::size_t>(row, rows_->get_n_items())), RowObject::create());
+void NSTableView::insertRows(const IndexSet& rows, unsigned animation) {
+  for (std::size_t row : rows)
+    rows_->insert(guint(std::min<std::size_t>(row, rows_->get_n_items())), RowObject::create(animation));
 }
 
 void NSTableView::removeRows(const IndexSet& rows, unsigned) {
@@ -302,9 +356,10 @@ void NSTableView::updateBackgroundStyles() {
 
 QvExtendedTableView::QvExtendedTableView() {
   if (GtkSettings* settings = gtk_settings_get_default()) {
+    // The handler is given the table's toolkit object, whose wrapper is the table.
     auto changed = +[](GObject*, GParamSpec*, gpointer view) {
-      auto* table = static_cast<QvExtendedTableView*>(view);
-      Fennix::withEffectiveAppearance(*table, [table] { table->onAppearanceChange(); });
+      auto* table = dynamic_cast<QvExtendedTableView*>(Glib::ObjectBase::_get_current_wrapper(G_OBJECT(view)));
+      if (table) Fennix::withEffectiveAppearance(*table, [table] { table->onAppearanceChange(); });
     };
     g_signal_connect_object(settings, "notify::gtk-application-prefer-dark-theme", G_CALLBACK(changed), gobj(),
                             GConnectFlags(0));
@@ -317,7 +372,7 @@ void QvExtendedTableView::clicked(int count, double x, double y) {
 }
 
 std::string QvExtendedTableView::description() {
-  return Fennix::tableDescription("QvExtendedTableView", this, long(numberOfRows()), long(numberOfColumns()));
+  return Fennix::tableDescription(Fennix::typeName(typeid(*this)), this, long(numberOfRows()), long(numberOfColumns()));
 }
 
 // Scroll views.
@@ -325,8 +380,8 @@ std::string QvExtendedTableView::description() {
 QvExtendedScrollView::QvExtendedScrollView() {
   if (GtkSettings* settings = gtk_settings_get_default()) {
     auto changed = +[](GObject*, GParamSpec*, gpointer view) {
-      auto* scroll = static_cast<QvExtendedScrollView*>(view);
-      Fennix::withEffectiveAppearance(*scroll, [scroll] { scroll->onAppearanceChange(); });
+      auto* scroll = dynamic_cast<QvExtendedScrollView*>(Glib::ObjectBase::_get_current_wrapper(G_OBJECT(view)));
+      if (scroll) Fennix::withEffectiveAppearance(*scroll, [scroll] { scroll->onAppearanceChange(); });
     };
     handlers_[0] = g_signal_connect_object(settings, "notify::gtk-application-prefer-dark-theme", G_CALLBACK(changed),
                                            gobj(), GConnectFlags(0));
@@ -337,27 +392,39 @@ QvExtendedScrollView::QvExtendedScrollView() {
 
 QvExtendedScrollView::~QvExtendedScrollView() = default;
 
-QvContentSizedScrollView::QvContentSizedScrollView() { set_propagate_natural_height(true); }
+QvContentSizedScrollView::QvContentSizedScrollView() {
+  set_propagate_natural_width(true);
+  set_propagate_natural_height(true);
+}
 
-std::optional<double> QvContentSizedScrollView::intrinsicContentHeight() {
+std::optional<CGSize> QvContentSizedScrollView::intrinsicContentSize() {
   Gtk::Widget* document = get_child();
   if (auto* viewport = dynamic_cast<Gtk::Viewport*>(document)) document = viewport->get_child();
   if (!document) return std::nullopt;
-  int minimum = 0, natural = 0, minimumBaseline = -1, naturalBaseline = -1;
+  int minimum = 0, width = 0, natural = 0, minimumBaseline = -1, naturalBaseline = -1;
+  document->measure(Gtk::Orientation::HORIZONTAL, -1, minimum, width, minimumBaseline, naturalBaseline);
   document->measure(Gtk::Orientation::VERTICAL, -1, minimum, natural, minimumBaseline, naturalBaseline);
   auto* table = dynamic_cast<NSTableView*>(document);
-  if (!table || !table->hasHeaderView()) return Fennix::contentSizedHeight(natural, std::nullopt);
+  if (!table || !table->hasHeaderView()) return CGSize{double(width), Fennix::contentSizedHeight(natural, std::nullopt)};
   // The column view measures its header with its rows; the header is its first child.
   int header = 0;
   if (Gtk::Widget* headerView = table->get_first_child()) {
     int headerMinimum = 0;
     headerView->measure(Gtk::Orientation::VERTICAL, -1, headerMinimum, header, minimumBaseline, naturalBaseline);
   }
-  return Fennix::contentSizedHeight(natural - header, double(header));
+  return CGSize{double(width), Fennix::contentSizedHeight(natural - header, double(header))};
+}
+
+std::optional<double> QvContentSizedScrollView::intrinsicContentHeight() {
+  const auto size = intrinsicContentSize();
+  return size ? std::optional<double>(size->height) : std::nullopt;
 }
 
 void QvContentSizedScrollView::invalidateIntrinsicContentSize() {
-  if (auto height = intrinsicContentHeight()) set_min_content_height(int(*height));
+  if (auto size = intrinsicContentSize()) {
+    set_min_content_width(int(size->width));
+    set_min_content_height(int(size->height));
+  }
   queue_resize();
 }
 
@@ -440,6 +507,22 @@ void NSOutlineView::reloadData() {
   selection_ = Gtk::MultiSelection::create(tree_);
   selection_->signal_selection_changed().connect([this](guint, guint) { selectionChange_.emit(); });
   set_model(selection_);
+}
+
+void NSOutlineView::addTableColumn(const NSTableColumn& column) {
+  columns_.push_back(column);
+  double least = 0;
+  for (const auto& each : columns_) least = std::max(least, each.minWidth);
+  int width = -1, height = -1;
+  get_size_request(width, height);
+  set_size_request(std::max(width, int(std::ceil(least))), height);
+}
+
+const NSTableColumn* NSOutlineView::outlineTableColumn() const {
+  if (!outlineColumn_) return nullptr;
+  for (const auto& column : columns_)
+    if (column.identifier == *outlineColumn_) return &column;
+  return nullptr;
 }
 
 std::size_t NSOutlineView::numberOfRows() const { return tree_ ? tree_->get_n_items() : 0; }
@@ -586,15 +669,64 @@ Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::Tree
 
 // Buttons under a table.
 
+namespace {
+
+bool hasIcon(const std::string& name) {
+  auto display = Gdk::Display::get_default();
+  return display && !name.empty() && Gtk::IconTheme::get_for_display(display)->has_icon(name);
+}
+
+}  // namespace
+
+QvTableViewButtons::QvTableViewButtons(const std::vector<Fennix::ImagePtr>& images, double buttonWidth)
+    : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0) {
+  std::vector<SegmentImage> segments;
+  for (const auto& image : images)
+    if (image) segments.emplace_back(image);
+  makeSegments(segments, buttonWidth);
+}
+
 QvTableViewButtons::QvTableViewButtons(const std::vector<std::string>& iconNames, double buttonWidth)
     : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0) {
+  std::vector<SegmentImage> segments;
+  for (const auto& name : iconNames)
+    if (hasIcon(name)) segments.emplace_back(name);
+  makeSegments(segments, buttonWidth);
+}
+
+QvTableViewButtons::QvTableViewButtons(const std::vector<std::any>& images, double buttonWidth)
+    : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0) {
+  std::vector<SegmentImage> segments;
+  for (const std::any& value : images) {
+    if (const auto* image = std::any_cast<Fennix::ImagePtr>(&value)) {
+      if (*image) segments.emplace_back(*image);
+    } else if (const auto* name = std::any_cast<std::string>(&value)) {
+      if (hasIcon(*name)) segments.emplace_back(*name);
+    } else if (const auto* text = std::any_cast<const char*>(&value)) {
+      if (*text && hasIcon(*text)) segments.emplace_back(std::string(*text));
+    }
+  }
+  makeSegments(segments, buttonWidth);
+}
+
+Fennix::ImagePtr QvTableViewButtons::segmentImage(int index) const {
+  if (index < 0 || std::size_t(index) >= images_.size()) return nullptr;
+  return images_[std::size_t(index)];
+}
+
+void QvTableViewButtons::makeSegments(const std::vector<SegmentImage>& images, double buttonWidth) {
   add_css_class("linked");
-  auto theme = Gtk::IconTheme::get_for_display(Gdk::Display::get_default());
   int index = 0;
-  for (const std::string& name : iconNames) {
-    if (!theme->has_icon(name)) continue;
+  for (const SegmentImage& image : images) {
     auto* button = Gtk::make_managed<Gtk::Button>();
-    button->set_icon_name(name);
+    if (const auto* name = std::get_if<std::string>(&image)) {
+      button->set_icon_name(*name);
+      images_.push_back(nullptr);
+    } else {
+      const Fennix::ImagePtr& picture = std::get<Fennix::ImagePtr>(image);
+      if (auto pixels = picture->renderedPixels()) button->set_child(*Gtk::make_managed<Gtk::Image>(pixels));
+      images_.push_back(picture);
+    }
     button->add_css_class("flat");
     if (buttonWidth > 0) button->set_size_request(int(buttonWidth), -1);
     button->signal_clicked().connect([this, index] {

@@ -23,8 +23,10 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <variant>
 #include <vector>
 
+#include "Fennix/UI/AppKit/GTK/Image.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 
 /// The view of one cell of a table; the table tells it whether its row is selected, and gives it
@@ -48,10 +50,13 @@ class NSTableCellView : public QvViewBase {
   std::function<void(const std::any&)> objectValueChanged_;
 };
 
-/// A column of a table before the table takes it: its identifier and title.
+/// A column of a table before the table takes it: its identifier and title (and, for an
+/// outline's column, how narrow it may get and whether its cells are editable).
 struct NSTableColumn {
   std::string identifier;
   std::string title;
+  double minWidth = 10;
+  bool isEditable = true;
 };
 
 class NSTableView : public Gtk::ColumnView {
@@ -192,14 +197,16 @@ class QvExtendedScrollView : public Gtk::ScrolledWindow {
   gulong handlers_[2] = {0, 0};
 };
 
-/// A scroll view as tall as its document (plus the header of a table and 1), for layouts that
-/// size it by its content.
+/// A scroll view as large as its document (a table's header and 1 added to the height), for
+/// layouts that size it by its content.
 class QvContentSizedScrollView : public Gtk::ScrolledWindow {
  public:
   QvContentSizedScrollView();
+  /// The size of the content; none without a document.
+  std::optional<CGSize> intrinsicContentSize();
   /// The height of the content; none without a document.
   std::optional<double> intrinsicContentHeight();
-  /// Takes the height of the content as the least height of the scroll view.
+  /// Takes the size of the content as the least size of the scroll view.
   void invalidateIntrinsicContentSize();
 };
 
@@ -241,6 +248,14 @@ class NSOutlineView : public Gtk::ListView {
   void setDelegate(Delegate delegate) { delegate_ = std::move(delegate); }
   void reloadData();
 
+  // Columns. The outline shows its rows in one column: the outline is never narrower than the
+  // least width of its columns.
+  void addTableColumn(const NSTableColumn& column);
+  const std::vector<NSTableColumn>& tableColumns() const { return columns_; }
+  /// The column that shows the tree; none until one is set.
+  const NSTableColumn* outlineTableColumn() const;
+  void setOutlineTableColumn(const std::string& identifier) { outlineColumn_ = identifier; }
+
   std::size_t numberOfRows() const;
   Item itemAtRow(std::size_t row) const;
   /// −1 for an item that is not shown.
@@ -281,6 +296,8 @@ class NSOutlineView : public Gtk::ListView {
   Glib::RefPtr<Gtk::TreeListModel> tree_;
   Glib::RefPtr<Gtk::MultiSelection> selection_;
   sigc::signal<void()> selectionChange_;
+  std::vector<NSTableColumn> columns_;
+  std::optional<std::string> outlineColumn_;
 };
 
 /// An outline for source lists: rows without disclosure triangles, indented by their level.
@@ -310,17 +327,29 @@ class QvSourceListTableRowView : public Gtk::Box {
 class QvTableViewButtons : public Gtk::Box {
  public:
   using Action = std::function<void(QvTableViewButtons&, int segment)>;
+  /// One segment per image; missing images are dropped.
+  QvTableViewButtons(const std::vector<Fennix::ImagePtr>& images, double buttonWidth);
   /// Images by icon name; names the icon theme does not have are dropped.
   QvTableViewButtons(const std::vector<std::string>& iconNames, double buttonWidth);
+  /// Images given as images or as icon names (text); names without an icon and values of any
+  /// other type are dropped.
+  QvTableViewButtons(const std::vector<std::any>& images, double buttonWidth);
 
   int segmentCount() const { return int(segments_.size()); }
   Gtk::Button& segment(int index) { return *segments_.at(std::size_t(index)); }
   /// The least width; none without fixed button widths.
   std::optional<double> minimumWidth() const { return minimumWidth_; }
   void onClick(Action action) { action_ = std::move(action); }
+  /// The image of a segment made from an image; none for the filler and for icons by name.
+  Fennix::ImagePtr segmentImage(int index) const;
 
  private:
+  /// A segment's image: an image, or the name of a theme icon.
+  using SegmentImage = std::variant<Fennix::ImagePtr, std::string>;
+  void makeSegments(const std::vector<SegmentImage>& images, double buttonWidth);
+
   std::vector<Gtk::Button*> segments_;
+  std::vector<Fennix::ImagePtr> images_;
   std::optional<double> minimumWidth_;
   Action action_;
 };

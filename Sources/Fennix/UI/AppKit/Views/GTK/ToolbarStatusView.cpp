@@ -103,6 +103,13 @@ void QvToolbarStatusView::setBarRunning(bool running) {
   }
 }
 
+void QvToolbarStatusView::setProgressBar(Gtk::ProgressBar* progressBar) {
+  const bool running = progressRunning();
+  setBarRunning(false);
+  progressBar_ = progressBar;
+  if (running) setBarRunning(true);
+}
+
 void QvToolbarStatusView::startSpinner() {
   if (counter_.start()) setBarRunning(true);
 }
@@ -197,8 +204,11 @@ void QvCancelableSpinner::mouseExited() {
 void QvCancelableSpinner::applyState() {
   // The button stands in for the spinner while shown.
   stack_->set_visible_child(state_.cancelButtonHidden() ? static_cast<Gtk::Widget&>(*spinner_) : cancelButton());
-  // Stopped spinners are not drawn; the view hides as the spinner reads as not spinning.
-  if (hidesWhenStopped_) set_opacity(state_.spinnerHidden() && state_.cancelButtonHidden() ? 0 : 1);
+  // A stopped view hides whole, the cancel button too, wherever the pointer is. Hidden, it keeps
+  // its place, as a hidden view does among views laid out by constraints.
+  hidden_ = hidesWhenStopped_ && !state_.isSpinning();
+  set_opacity(hidden_ ? 0 : 1);
+  set_can_target(!hidden_);
 }
 
 // Toolbar item.
@@ -224,7 +234,32 @@ void QvToolbarItem::validate(Gtk::Window* window) {
 
 namespace Fennix {
 
+sigc::signal<void()>& actionStatesChanged() {
+  static auto* changed = new sigc::signal<void()>();  // kept for the process: widgets may outlive statics
+  return *changed;
+}
+
+namespace {
+
+constexpr const char* watchedKey = "qv-action-states-watched";
+
+void emitActionStatesChanged() { actionStatesChanged().emit(); }
+
+/// Tells `actionStatesChanged` of every change of the group's actions (once per group).
+void watchActionStates(GActionGroup* group) {
+  if (g_object_get_data(G_OBJECT(group), watchedKey)) return;
+  g_object_set_data(G_OBJECT(group), watchedKey, GINT_TO_POINTER(1));
+  g_signal_connect(group, "action-enabled-changed",
+                   G_CALLBACK(+[](GActionGroup*, gchar*, gboolean, gpointer) { emitActionStatesChanged(); }), nullptr);
+  for (const char* signal : {"action-added", "action-removed"})
+    g_signal_connect(group, signal, G_CALLBACK(+[](GActionGroup*, gchar*, gpointer) { emitActionStatesChanged(); }),
+                     nullptr);
+}
+
+}  // namespace
+
 void insertActionGroup(Gtk::Widget& widget, const std::string& prefix, const Glib::RefPtr<Gio::ActionGroup>& group) {
+  if (group) watchActionStates(group->gobj());
   gtk_widget_insert_action_group(widget.gobj(), prefix.c_str(), group ? group->gobj() : nullptr);
   auto* groups = static_cast<GHashTable*>(g_object_get_data(G_OBJECT(widget.gobj()), ActionGroupsKey));
   if (!groups) {
@@ -237,6 +272,7 @@ void insertActionGroup(Gtk::Widget& widget, const std::string& prefix, const Gli
   } else {
     g_hash_table_remove(groups, prefix.c_str());
   }
+  emitActionStatesChanged();
 }
 
 ResponderAnswer answerForAction(Gtk::Widget& widget, const std::string& action) {

@@ -34,10 +34,16 @@ class QvToolbarStatusView : public QvViewBase {
   ~QvToolbarStatusView() override;
 
   QvLabel* textField() const { return textField_; }
+  /// Replaces the text field the view reads and writes its text through (the one it shows stays
+  /// among its subviews).
+  void setTextField(QvLabel* textField) { textField_ = textField; }
   QvImageViewBase* imageView() const { return imageView_; }
   /// Sets the image view before the view is set up (the view never makes one itself).
   void setImageView(QvImageViewBase* imageView) { imageView_ = imageView; }
   Gtk::ProgressBar* progressBar() const { return progressBar_; }
+  /// Replaces the progress bar that the spinner calls run (the one it shows stays among its
+  /// subviews); a running bar stops and the new one takes over.
+  void setProgressBar(Gtk::ProgressBar* progressBar);
   long spinnerCount() const { return counter_.count(); }
   double cornerRadius() const { return 4; }
   /// Whether the progress bar is running.
@@ -78,7 +84,11 @@ class QvCancelableSpinner : public Gtk::Box {
   ~QvCancelableSpinner() override;
 
   bool isSpinning() const { return state_.isSpinning(); }
+  /// Starts or stops the spin; when the spinner hides when stopped, the whole view hides while it
+  /// is stopped, also with the pointer over it.
   void setSpinning(bool spinning);
+  /// Whether the view is hidden: it keeps its place but draws nothing and takes no pointer.
+  bool isHidden() const { return hidden_; }
   bool hidesWhenStopped() const { return hidesWhenStopped_; }
   void setHidesWhenStopped(bool hides);
   /// What pressing the cancel button does.
@@ -98,6 +108,7 @@ class QvCancelableSpinner : public Gtk::Box {
 
   Fennix::CancelableSpinnerState state_;
   bool hidesWhenStopped_ = true;
+  bool hidden_ = false;
   Gtk::Stack* stack_ = nullptr;
   Gtk::Spinner* spinner_ = nullptr;
   Gtk::Button* cancelButton_ = nullptr;
@@ -133,6 +144,9 @@ class QvToolbarItem {
 
 namespace Fennix {
 
+/// Told when the enabled state of an action of any group inserted with `insertActionGroup` may
+/// have changed (an action changed, came or went, or a group was inserted or taken out).
+sigc::signal<void()>& actionStatesChanged();
 /// Inserts an action group into a widget so that both the toolkit and toolbar validation find it.
 void insertActionGroup(Gtk::Widget& widget, const std::string& prefix, const Glib::RefPtr<Gio::ActionGroup>& group);
 /// What `widget` says about a full action name ("prefix.name").

@@ -1,0 +1,172 @@
+// When a fetch operation ends: not while its work still adds requests, and promptly once it is
+// cancelled, also while a transfer waits on a server that does not answer.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+
+#include "Fennix/Operations/HTTP/HTTPFetchOperation.h"
+#include "Fennix/Operations/HTTP/URLSession.h"
+#include "LoopbackServer.h"
+#include "OperationsTestSupport.h"
+
+using namespace OperationsTestSupport;
+
+namespace {
+
+/// A fetch operation whose work is a closure; it records every handler call and whether the
+/// operation had finished by then.
+class ScriptedFetch : public QvHTTPFetchOperation {
+ public:
+  using QvHTTPFetchOperation::QvHTTPFetchOperation;
+
+  struct Call {
+    std::string kind;
+    Fennix::ErrorRef error;
+    bool finishedBefore = false;
+  };
+
+  std::function<void(ScriptedFetch&)> script;
+  std::atomic<bool> finishedWhenWorkReturned{false};
+
+  std::vector<Call> calls() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_;
+  }
+  std::shared_ptr<QvResumable> request(const std::string& address) {
+    return enqueue(URLRequest(*URL::fromString(address)));
+  }
+
+  void asyncMain(std::function<void()>) override {
+    if (script) script(*this);
+    finishedWhenWorkReturned = isFinished();
+  }
+  void handleResult(const std::optional<Fennix::Data>&, const std::shared_ptr<HTTPURLResponse>&) override {
+    record({"result", nullptr, isFinished()});
+  }
+  void handleError(const HTTPTransactionError& error) override { record({"error", error.error, isFinished()}); }
+
+ private:
+  void record(Call call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(std::move(call));
+  }
+  mutable std::mutex mutex_;
+  std::vector<Call> calls_;
+};
+
+std::shared_ptr<URLSession> plainSession() {
+  URLSession::Configuration configuration;
+  configuration.followRedirects = false;
+  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
+  return std::make_shared<URLSession>(configuration);
+}
+
+long errorCode(const Fennix::ErrorRef& error) {
+  auto* platform = Fennix::errorAs<NSError>(error);
+  return platform != nullptr ? platform->code() : 0;
+}
+
+TEST(HTTPFetchOperation, KeepsRunningWhileItsWorkStillAddsRequests) {
+  LoopbackServer server([](const std::string&) { return LoopbackServer::response(200, "OK", {}, "x"); });
+  auto session = plainSession();
+  auto operation = std::make_shared<ScriptedFetch>(*URL::fromString(server.url("/")), session);
+  // The first request completes, handler and all, before the work adds the second.
+  operation->script = [&](ScriptedFetch& fetch) {
+    fetch.request(server.url("/first"))->resume();
+    EXPECT_TRUE(waitUntil([&] { return fetch.calls().size() == 1; }));
+    session->delegateQueue().sync([] {});  // the completion has returned
+    EXPECT_FALSE(fetch.isFinished());
+    fetch.request(server.url("/second"))->resume();
+  };
+  operation->start();
+  EXPECT_FALSE(operation->finishedWhenWorkReturned);
+  ASSERT_TRUE(waitUntil([&] { return operation->isFinished(); }));
+  const auto calls = operation->calls();
+  ASSERT_EQ(calls.size(), 2u);
+  for (const auto& call : calls) {
+    EXPECT_EQ(call.kind, "result");
+    EXPECT_FALSE(call.finishedBefore);
+  }
+  EXPECT_TRUE(operation->endDate());
+
+  // Work whose requests all complete before it returns ends the operation when it returns.
+  auto quick = std::make_shared<ScriptedFetch>(*URL::fromString(server.url("/")), session);
+  quick->script = [&](ScriptedFetch& fetch) {
+    fetch.request(server.url("/only"))->resume();
+    EXPECT_TRUE(waitUntil([&] { return fetch.calls().size() == 1; }));
+    session->delegateQueue().sync([] {});
+  };
+  quick->start();
+  EXPECT_TRUE(quick->isFinished());
+  EXPECT_FALSE(quick->finishedWhenWorkReturned);
+}
+
+TEST(HTTPFetchOperation, CancelledOperationFinishes) {
+  auto session = plainSession();
+  const URL nowhere = *URL::fromString("http://127.0.0.1:1/");
+
+  // Cancelled while its work runs: the requests it then makes are refused and it ends with it.
+  auto during = std::make_shared<ScriptedFetch>(nowhere, session);
+  during->script = [](ScriptedFetch& fetch) {
+    fetch.cancel();
+    fetch.request("http://127.0.0.1:1/a")->resume();
+    EXPECT_EQ(fetch.activeRequestCount(), 0u);
+  };
+  during->start();
+  EXPECT_TRUE(during->isFinished());
+  EXPECT_TRUE(during->calls().empty());
+  EXPECT_TRUE(during->endDate());
+
+  // Cancelled from another thread while its work waits; it ends when the work returns.
+  std::atomic<bool> proceed{false};
+  auto waiting = std::make_shared<ScriptedFetch>(nowhere, session);
+  waiting->script = [&](ScriptedFetch& fetch) {
+    EXPECT_TRUE(waitUntil([&] { return proceed.load(); }));
+    fetch.request("http://127.0.0.1:1/a")->resume();
+  };
+  std::thread canceller([&] {
+    EXPECT_TRUE(waitUntil([&] { return waiting->isExecuting(); }));
+    waiting->cancel();
+    proceed = true;
+  });
+  waiting->start();
+  canceller.join();
+  EXPECT_TRUE(waiting->isFinished());
+
+  // Cancelled with nothing in flight after its work returned: it ends at once.
+  auto idle = std::make_shared<ScriptedFetch>(nowhere, session);
+  idle->start();
+  EXPECT_TRUE(idle->isExecuting());
+  idle->cancel();
+  EXPECT_TRUE(idle->isFinished());
+}
+
+TEST(HTTPFetchOperation, CancelStopsTransfersToASilentServer) {
+  std::mutex mutex;
+  std::condition_variable released;
+  bool release = false;
+  LoopbackServer server([&](const std::string&) {
+    std::unique_lock<std::mutex> lock(mutex);
+    released.wait_for(lock, std::chrono::seconds(60), [&] { return release; });
+    return LoopbackServer::response(200, "OK", {}, "late");
+  });
+  auto operation = std::make_shared<ScriptedFetch>(*URL::fromString(server.url("/")), plainSession());
+  operation->script = [&](ScriptedFetch& fetch) { fetch.request(server.url("/silent"))->resume(); };
+  operation->start();
+  ASSERT_TRUE(waitUntil([&] { return !server.requests().empty(); }));
+  operation->cancel();
+  const bool finished = waitUntil([&] { return operation->isFinished(); });
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    release = true;
+  }
+  released.notify_all();
+  ASSERT_TRUE(finished);
+  const auto calls = operation->calls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].kind, "error");
+  EXPECT_EQ(errorCode(calls[0].error), URLErrorCode::cancelled);
+  EXPECT_EQ(operation->activeRequestCount(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,312 @@
+// The view kit under a person's hands: presses in split panes, the toolbar's items following the
+// focus and their actions, the cancelable spinner under the pointer, and views that spin, driven
+// with real pointer and key input through the X server and read back from the screen.
+#include <gtest/gtest.h>
+
+#include <giomm/simpleactiongroup.h>
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/entry.h>
+#include <gtkmm/label.h>
+
+#include <numbers>
+#include <set>
+
+#include "Fennix/UI/AppKit/ViewControllers/GTK/WindowControllerGTK.h"
+#include "Fennix/UI/AppKit/Views/GTK/ImageViews.h"
+#include "Fennix/UI/AppKit/Views/GTK/SplitViews.h"
+#include "Fennix/UI/AppKit/Views/GTK/ToolbarStatusView.h"
+#include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+#include "ViewKitWindowSupport.h"
+#include "XDriver/WidgetInput.h"
+
+using namespace ViewKitWindowSupport;
+
+namespace {
+
+class InputWindowTest : public WindowTest {
+ protected:
+  InputWindowTest() : WindowTest(420, 260, 40) {}
+  /// Shows the content and opens the input; skips without X input.
+  bool showWithInput(Gtk::Widget& content) {
+    show(content);
+    input = WidgetInput::Input::open(*window);
+    return input.has_value();
+  }
+  /// Runs the main loop until the window's frame clock has drawn `count` more frames (or two
+  /// seconds passed).
+  void waitFrames(int count) {
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(window->gobj()));
+    if (!clock) return pumpFrames();
+    const gint64 target = gdk_frame_clock_get_frame_counter(clock) + count;
+    gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_PAINT);
+    pumpUntil([&] {
+      if (gdk_frame_clock_get_frame_counter(clock) >= target) return true;
+      gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_PAINT);
+      g_usleep(1000);
+      return false;
+    });
+  }
+  /// The screen's picture of `widget`, once it is laid out and two grabs frames apart agree.
+  XDriver::Image grabOf(Gtk::Widget& widget) {
+    pumpUntil([&] { return widget.get_width() > 1 && widget.get_height() > 1; });
+    waitFrames(2);
+    auto area = [&] {
+      const WidgetInput::Point origin = input->onScreen(widget, 0, 0);
+      return XDriver::Rect{origin.first, origin.second, widget.get_width(), widget.get_height()};
+    };
+    XDriver::Image last = session.grab(area());
+    for (int attempt = 0; attempt < 40; ++attempt) {
+      waitFrames(2);
+      XDriver::Image next = session.grab(area());
+      if (next.pixels == last.pixels) return next;
+      last = std::move(next);
+    }
+    return last;
+  }
+  /// How many pixels of two pictures of one size differ.
+  static std::size_t differing(const XDriver::Image& a, const XDriver::Image& b) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); ++i) count += a.pixels[i] != b.pixels[i];
+    return count;
+  }
+  static std::size_t colours(const XDriver::Image& image) {
+    return std::set<std::uint32_t>(image.pixels.begin(), image.pixels.end()).size();
+  }
+  std::optional<WidgetInput::Input> input;
+  XDriver::Session session;
+};
+
+// A press on a control in a pane is the control's; a press on what takes no press moves the window.
+TEST_F(InputWindowTest, ControlsInSplitPanesKeepTheirPresses) {
+  auto* split = Gtk::make_managed<QvSplitViewWithColoredDivider>(true);
+  auto* left = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
+  auto* button = Gtk::make_managed<Gtk::Button>("Press");
+  button->set_margin(20);
+  left->append(*button);
+  auto* right = Gtk::make_managed<Gtk::Label>("background");
+  left->set_size_request(180, -1);
+  right->set_size_request(180, -1);
+  split->addArrangedSubview(*left);
+  split->addArrangedSubview(*right);
+  window->set_title("split-view-press");
+  Fennix::setMovableByWindowBackground(*window, true);
+  if (!showWithInput(*split)) GTEST_SKIP() << "no X input on this display";
+  int clicks = 0;
+  button->signal_clicked().connect([&] { ++clicks; });
+
+  ASSERT_TRUE(input->click(*button));
+  EXPECT_TRUE(pumpUntil([&] { return clicks > 0; }));
+  pumpFrames(20);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_FALSE(split->isMovingWindow());
+
+  // The label takes no press: the split view moves the window, which follows the pointer.
+  const auto xid = session.findWindow("split-view-press", 5);
+  ASSERT_TRUE(xid);
+  const XDriver::Rect before = session.geometry(*xid);
+  const WidgetInput::Point from = input->middleOf(*right);
+  input->drag(from, {from.first + 40, from.second + 30});
+  EXPECT_TRUE(split->isMovingWindow());
+  EXPECT_EQ(clicks, 1);
+  const bool moved = XDriver::waitUntil(
+      [&] {
+        pumpFrames(5);
+        const XDriver::Rect after = session.geometry(*xid);
+        return after.x == before.x + 40 && after.y == before.y + 30;
+      },
+      5);
+  EXPECT_TRUE(moved) << "the window did not follow the pointer";
+}
+
+/// A controller whose view holds an editor that answers "doc.save" and a field that does not.
+struct EditorVC : QvViewControllerBase {
+  std::optional<Fennix::LayoutItem> makeView() override {
+    auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 12);
+    box->set_margin(20);
+    editorBox = Gtk::make_managed<Gtk::Box>();
+    editor = Gtk::make_managed<Gtk::Entry>();
+    editorBox->append(*editor);
+    other = Gtk::make_managed<Gtk::Entry>();
+    box->append(*editorBox);
+    box->append(*other);
+    auto group = Gio::SimpleActionGroup::create();
+    save = group->add_action("save", [this] { ++saved; });
+    Fennix::insertActionGroup(*editorBox, "doc", group);
+    return Fennix::item(*box);
+  }
+  Gtk::Box* editorBox = nullptr;
+  Gtk::Entry* editor = nullptr;
+  Gtk::Entry* other = nullptr;
+  Glib::RefPtr<Gio::SimpleAction> save;
+  int saved = 0;
+};
+
+struct SaveToolbarWindow : QvWindowController {
+  std::vector<std::string> toolbarDefaultItemIdentifiers(const NSToolbar&) override { return {"save", "plain"}; }
+  std::optional<NSToolbarItem> toolbarItem(NSToolbar&, const std::string& id, bool) override {
+    if (id == "plain") return NSToolbarItem{id, makeToolbarButton("Plain", std::nullopt, nullptr, std::nullopt)};
+    return NSToolbarItem{id, makeToolbarButton("Save", std::nullopt, [this] { ++clicks; }, std::nullopt), "doc.save"};
+  }
+  int clicks = 0;
+};
+
+TEST_F(InputWindowTest, ToolbarItemsFollowTheFocusAndTheirActions) {
+  Fennix::installWindowKitGTK();
+  auto content = NSViewController::make<EditorVC>();
+  auto wc = QvWindowController::make<SaveToolbarWindow>();
+  wc->mainComponent = NSViewController::Ptr(content);
+  wc->qvToolbarID = "main";
+  Gtk::Window* controlled = Fennix::toolkitWindow(*wc);
+  ASSERT_TRUE(controlled);
+  const auto items = Fennix::validatedToolbarItems(*wc);
+  ASSERT_EQ(items.size(), 1u);  // the item without an action keeps its own state
+  auto* saveButton = dynamic_cast<Gtk::Button*>(items[0]->view());
+  ASSERT_TRUE(saveButton);
+  auto* plainButton = Fennix::widget(*wc->toolbar()->items[1].view);
+  controlled->present();
+  ASSERT_TRUE(pumpUntil([&] { return content->other && content->other->get_width() > 0; }));
+  input = WidgetInput::Input::open(*controlled);
+  if (!input) GTEST_SKIP() << "no X input on this display";
+  auto enabledBecomes = [&](bool enabled) {
+    return XDriver::waitUntil(
+        [&] {
+          pumpFrames(5);
+          return saveButton->get_sensitive() == enabled && items[0]->isEnabled() == enabled;
+        },
+        5);
+  };
+
+  // The focus in the field: nothing along its chain answers the action.
+  ASSERT_TRUE(input->click(*content->other));
+  EXPECT_TRUE(enabledBecomes(false));
+  ASSERT_TRUE(input->click(*content->editor));
+  EXPECT_TRUE(enabledBecomes(true));
+  ASSERT_TRUE(input->click(*saveButton));
+  EXPECT_TRUE(pumpUntil([&] { return wc->clicks == 1; }));
+
+  // The action's own state: disabled, the button cannot be pressed.
+  ASSERT_TRUE(input->click(*content->editor));
+  content->save->set_enabled(false);
+  EXPECT_TRUE(enabledBecomes(false));
+  ASSERT_TRUE(input->click(*saveButton));
+  pumpFrames(30);
+  EXPECT_EQ(wc->clicks, 1);
+  content->save->set_enabled(true);
+  EXPECT_TRUE(enabledBecomes(true));
+
+  // Keys move the focus too.
+  ASSERT_TRUE(input->key("Tab"));
+  EXPECT_TRUE(enabledBecomes(false));
+  EXPECT_TRUE(plainButton->get_sensitive());
+  saveScreenshot(*controlled, "toolbar-item-validated");
+  controlled->hide();
+}
+
+TEST_F(InputWindowTest, CancelableSpinnerUnderThePointer) {
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 40);
+  box->set_margin(40);
+  auto* spinner = Gtk::make_managed<QvCancelableSpinner>();
+  spinner->set_size_request(32, 32);
+  spinner->set_valign(Gtk::Align::CENTER);
+  auto* away = Gtk::make_managed<Gtk::Label>("away");
+  box->append(*spinner);
+  box->append(*away);
+  int cancelled = 0;
+  spinner->setAction([&] { ++cancelled; });
+  if (!showWithInput(*box)) GTEST_SKIP() << "no X input on this display";
+
+  // Stopped, the view hides (and the pointer finds nothing there).
+  EXPECT_TRUE(spinner->isHidden());
+  EXPECT_EQ(colours(grabOf(*spinner)), 1u);
+  spinner->setSpinning(true);
+  EXPECT_FALSE(spinner->isHidden());
+  input->moveTo(input->middleOf(*spinner));
+  EXPECT_TRUE(pumpUntil([&] { return spinner->mouseInside(); }));
+  EXPECT_TRUE(spinner->cancelButton().get_child_visible());
+  EXPECT_GT(colours(grabOf(*spinner)), 1u);
+  saveScreenshot(*window, "spinner-cancel-under-pointer");
+  ASSERT_TRUE(input->click(*spinner));
+  EXPECT_TRUE(pumpUntil([&] { return cancelled == 1; }));
+
+  // Stopped with the pointer over it: the whole view hides, the cancel button with it.
+  spinner->setSpinning(false);
+  EXPECT_TRUE(spinner->isHidden());
+  EXPECT_EQ(colours(grabOf(*spinner)), 1u);
+  saveScreenshot(*window, "spinner-stopped-under-pointer");
+  ASSERT_TRUE(input->click(*spinner));
+  pumpFrames(20);
+  EXPECT_EQ(cancelled, 1);
+
+  // Away and spinning again: the spinner, not the button.
+  input->moveTo(input->middleOf(*away));
+  pumpFrames(20);
+  spinner->setSpinning(true);
+  EXPECT_FALSE(spinner->isHidden());
+  EXPECT_FALSE(spinner->cancelButton().get_child_visible());
+  EXPECT_TRUE(spinner->spinner().get_child_visible());
+  EXPECT_GT(colours(grabOf(*spinner)), 1u);
+  spinner->setSpinning(false);
+}
+
+TEST_F(InputWindowTest, AnyViewSpinsAndRestsWhereItStopped) {
+  double now = 5000;
+  auto savedClock = Fennix::rotationClock();
+  Fennix::rotationClock() = [&] { return now; };
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 60);
+  box->set_margin(60);
+  auto* label = Gtk::make_managed<Gtk::Label>();
+  label->set_markup("<span size='xx-large' weight='bold'>Spin</span>");
+  auto* button = Gtk::make_managed<Gtk::Button>("Press me");
+  box->append(*label);
+  box->append(*button);
+  int clicks = 0;
+  button->signal_clicked().connect([&] { ++clicks; });
+  if (!showWithInput(*box)) {
+    Fennix::rotationClock() = savedClock;
+    GTEST_SKIP() << "no X input on this display";
+  }
+  const XDriver::Image labelStill = grabOf(*label);
+
+  EXPECT_EQ(qvAnim(*label).animationLayer(), nullptr);  // no spin yet
+  qvAnim(*label).startRotation(4, QvViewAnimations::Direction::forward);
+  Gtk::Widget* layer = qvAnim(*label).animationLayer();
+  ASSERT_NE(dynamic_cast<QvSpinHolder*>(layer), nullptr);
+  EXPECT_EQ(label->get_parent(), layer);
+  EXPECT_EQ(layer->get_parent(), box);
+  EXPECT_EQ(box->get_first_child(), layer);  // in the label's place
+  EXPECT_NE(g_object_get_data(G_OBJECT(label->gobj()), Fennix::rotationAnimationKey().c_str()), nullptr);
+  const XDriver::Image atStart = grabOf(*label);
+  EXPECT_EQ(atStart.pixels, labelStill.pixels);
+  now += 0.5;  // an eighth of a turn
+  const XDriver::Image turned = grabOf(*label);
+  EXPECT_GT(differing(turned, atStart), atStart.pixels.size() / 20);
+  saveScreenshot(*window, "spinning-label-eighth-turn");
+
+  qvAnim(*label).stopRotation();
+  // (the spin's target angle is a single-precision number, as the model keeps it)
+  EXPECT_NEAR(Fennix::rotationState(*label)->restingAngle(), -std::numbers::pi / 4, 1e-6);
+  now += 10;  // stopped: it rests where it stopped
+  EXPECT_EQ(grabOf(*label).pixels, turned.pixels);
+  qvAnim(*label).startRotation(4, QvViewAnimations::Direction::backward);
+  EXPECT_EQ(qvAnim(*label).animationLayer(), layer);  // the holder is made once
+  now += 0.5;  // backward from an eighth: upright again (within the single-precision angle)
+  EXPECT_LT(differing(grabOf(*label), labelStill), labelStill.pixels.size() / 100);
+  qvAnim(*label).stopRotation();
+
+  // A button spins, and a half-turned button is still the button under the pointer.
+  const XDriver::Image buttonStill = grabOf(*button);
+  qvAnim(*button).startRotation(2, QvViewAnimations::Direction::backward);
+  now += 1;
+  const XDriver::Image upsideDown = grabOf(*button);
+  EXPECT_GT(differing(upsideDown, buttonStill), buttonStill.pixels.size() / 20);
+  saveScreenshot(*window, "spinning-button-half-turn");
+  qvAnim(*button).stopRotation();
+  EXPECT_NEAR(Fennix::rotationState(*button)->restingAngle(), std::numbers::pi, 1e-6);
+  ASSERT_TRUE(input->click(*button));
+  EXPECT_TRUE(pumpUntil([&] { return clicks == 1; }));
+  Fennix::rotationClock() = savedClock;
+}
+
+}  // namespace
+

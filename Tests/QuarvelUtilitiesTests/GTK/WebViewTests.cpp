@@ -1,0 +1,114 @@
+// The preview's web view loading requests: a server that never answers is given up at the
+// request's time-out with the time-out error; loads that finish, or are replaced, before it are not.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <gtkmm/init.h>
+#include <gtkmm/window.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <webkit/webkit.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+#include "FennixTests/DispatchTestSupport.h"
+#include "FennixTests/LogTestSupport.h"
+#include "QuarvelUtilities/GTK/WebView.h"
+
+namespace {
+
+using FennixTestSupport::runMainLoopFor;
+using FennixTestSupport::runMainLoopUntil;
+
+/// A local server that takes connections (the system queues them) and never answers.
+class SilentServer {
+ public:
+  SilentServer() {
+    socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (socket_ < 0 || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(socket_, 16) != 0 || ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      return;
+    }
+    url_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/drawing.svg";
+  }
+  ~SilentServer() {
+    if (socket_ >= 0) ::close(socket_);
+  }
+  const std::string& url() const { return url_; }
+
+ private:
+  int socket_ = -1;
+  std::string url_;
+};
+
+/// A web view in a window, with the default console captured.
+struct ShownWebView {
+  bool toolkitReady;
+  LogTestSupport::FileConsole console{LogLevel::log};
+  Gtk::Window window;
+  QuarvelUtilities::WebView view;
+  int finished = 0;
+
+  static bool toolkit() {
+    static const bool ready = gtk_init_check() && (Gtk::init_gtkmm_internals(), true);
+    return ready;
+  }
+
+  ShownWebView() : toolkitReady(toolkit()) {
+    console::setDefaultConsole(console.console);
+    window.set_default_size(200, 200);
+    window.set_child(view);
+    window.present();
+    view.setOnLoadFinished([this] { ++finished; });
+  }
+  ~ShownWebView() {
+    view.setOnLoadFinished(nullptr);
+    window.unset_child();
+    window.hide();
+    console::setDefaultConsole(nullptr);
+  }
+  std::string errors() const { return console.err.text(); }
+};
+
+const std::string timedOutLine =
+    "ERROR: WebView: Error Domain=NSURLErrorDomain Code=-1001 \"The request timed out.\"\n";
+
+TEST(WebViewLoading, ARequestStillLoadingAtItsTimeOutIsStoppedWithTheTimeOutError) {
+  SilentServer server;
+  ASSERT_FALSE(server.url().empty());
+  ShownWebView shown;
+  const auto start = std::chrono::steady_clock::now();
+  shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 1});
+  ASSERT_TRUE(runMainLoopUntil([&] { return shown.finished > 0; }, 60)) << "the load never ended";
+  const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited.count(), 0.99) << "stopped before its time-out";
+  EXPECT_EQ(shown.errors(), timedOutLine);
+  EXPECT_FALSE(webkit_web_view_is_loading(shown.view.webView()));
+}
+
+TEST(WebViewLoading, LoadsThatEndOrAreReplacedBeforeTheTimeOutReportNoTimeOut) {
+  SilentServer server;
+  ASSERT_FALSE(server.url().empty());
+  ShownWebView shown;
+  // Finished at once: the time-out passes without a word.
+  shown.view.load(QuarvelUtilities::WebView::Request{"data:text/html,<p>hello</p>", 1});
+  ASSERT_TRUE(runMainLoopUntil([&] { return shown.finished > 0; }, 60));
+  // Replaced by a page before its time-out: the replaced request is not timed out.
+  shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 1});
+  shown.view.load(QuarvelUtilities::WebView::HTML{"<p>page</p>", std::nullopt});
+  ASSERT_TRUE(runMainLoopUntil([&] { return shown.finished > 1; }, 60));
+  runMainLoopFor(1.5);
+  EXPECT_EQ(shown.errors(), "");
+  // No time-out (zero): the silent server's load is left running.
+  shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 0});
+  runMainLoopFor(1.5);
+  EXPECT_TRUE(webkit_web_view_is_loading(shown.view.webView()));
+  EXPECT_EQ(shown.errors(), "");
+}
+
+}  // namespace
