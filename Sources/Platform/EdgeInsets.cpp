@@ -2,9 +2,14 @@
 
 namespace PortKit {
 
-CGRect insetBy(const CGRect& rect, const NSEdgeInsets& insets) {
-  return CGRect(rect.origin.x + insets.left, rect.origin.y + insets.top, rect.size.width - (insets.left + insets.right),
-                rect.size.height - (insets.top + insets.bottom));
+CGRect inset(const CGRect& rect, const NSEdgeInsets& by) {
+  return CGRect(rect.origin.x + by.left, rect.origin.y + by.bottom, rect.size.width - (by.left + by.right),
+                rect.size.height - (by.top + by.bottom));
+}
+
+CGRect insetFlipped(const CGRect& rect, const NSEdgeInsets& by) {
+  return CGRect(rect.origin.x + by.left, rect.origin.y + by.top, rect.size.width - (by.left + by.right),
+                rect.size.height - (by.top + by.bottom));
 }
 
 CGPoint center(const CGRect& frame) {

@@ -1,5 +1,6 @@
-// Edge insets and the rectangle helpers that use them, under portable names. The toolkit's y axis
-// grows downwards, so the top inset moves a rectangle's origin.
+// Edge insets and the rectangle helpers that use them, under portable names. Portable frames are
+// y-up (the bottom inset moves a rectangle's origin); the toolkit's own y-down rectangles have a
+// helper of their own.
 #pragma once
 
 #include "Platform/Geometry.h"
@@ -20,9 +21,11 @@ constexpr NSEdgeInsets UXEdgeInsetsMake(CGFloat top, CGFloat left, CGFloat botto
   return NSEdgeInsets{top, left, bottom, right};
 }
 
-/// The rectangle shrunk by the insets: x + left, y + top, width − (left + right),
+/// The y-up rectangle shrunk by the insets: x + left, y + bottom, width − (left + right),
 /// height − (top + bottom).
-CGRect insetBy(const CGRect& rect, const NSEdgeInsets& insets);
+CGRect inset(const CGRect& rect, const NSEdgeInsets& by);
+/// The same for a y-down rectangle (the toolkit's widget space): the top inset moves the origin.
+CGRect insetFlipped(const CGRect& rect, const NSEdgeInsets& by);
 
 /// The middle of a frame.
 CGPoint center(const CGRect& frame);

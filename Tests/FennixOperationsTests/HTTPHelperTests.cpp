@@ -45,11 +45,11 @@ TEST(HTTPResponse, RetryAfter) {
   auto retry = [](const std::string& value) {
     return responseWith(503, {{AnyValue("retry-after"), AnyValue(value)}}).retryAfter();
   };
-  const auto before = std::chrono::system_clock::now();
+  const auto before = Fennix::DateClock::now();
   auto seconds = retry(" 120 ");
   ASSERT_TRUE(seconds);
   EXPECT_GE(*seconds, before + std::chrono::seconds(120));
-  EXPECT_LE(*seconds, std::chrono::system_clock::now() + std::chrono::seconds(120));
+  EXPECT_LE(*seconds, Fennix::DateClock::now() + std::chrono::seconds(120));
   EXPECT_TRUE(capture.logger->lines().empty());
 
   EXPECT_EQ(retry(""), std::nullopt);
@@ -64,7 +64,7 @@ TEST(HTTPResponse, RetryAfter) {
   EXPECT_EQ(capture.logger->matching("could not parse retry-after header:").size(), 5u);
   auto past = retry("-5");
   ASSERT_TRUE(past);
-  EXPECT_LT(*past, std::chrono::system_clock::now());
+  EXPECT_LT(*past, Fennix::DateClock::now());
   EXPECT_EQ(capture.logger->matching("could not parse retry-after header: 99999999999999999999999999").size(), 1u);
   EXPECT_EQ(responseWith(503, {}).retryAfter(), std::nullopt);
 }
@@ -112,8 +112,8 @@ TEST(HTTPResponse, CookiesOfResponsesAndRequests) {
                                                   AnyValue("gone=1; Expires=Mon, 01 Jan 1601 00:00:00 GMT")})}})
                  .setCookiesUsingURL(url("http://example.com/"));
   ASSERT_EQ(far.size(), 2u);
-  EXPECT_GT(*far[0].expiresDate, std::chrono::system_clock::now() + std::chrono::hours(24 * 365 * 200));
-  EXPECT_TRUE(far[1].isExpired(std::chrono::system_clock::now()));
+  EXPECT_GT(*far[0].expiresDate, Fennix::DateClock::now() + std::chrono::hours(24 * 365 * 200));
+  EXPECT_TRUE(far[1].isExpired(Fennix::DateClock::now()));
   HTTPCookieStorage farStorage;
   for (const auto& cookie : far) farStorage.setCookie(cookie);
   EXPECT_EQ(farStorage.cookie("keep")->value, "1");
@@ -280,11 +280,11 @@ TEST(HTTPCookieStorage, KeepsTheCookiesSetLastPerSiteAndInAll) {
 
   // An expired cookie makes room before any live one.
   HTTPCookie brief = cookieFor("brief", "example.com");
-  brief.expiresDate = std::chrono::system_clock::now() + std::chrono::milliseconds(1);
+  brief.expiresDate = Fennix::DateClock::now() + std::chrono::milliseconds(1);
   storage.setCookie(brief);
   ASSERT_TRUE(storage.cookie("brief"));
   EXPECT_EQ(storage.cookie("c12"), std::nullopt);
-  ASSERT_TRUE(waitUntil([&] { return std::chrono::system_clock::now() > *brief.expiresDate; }));
+  ASSERT_TRUE(waitUntil([&] { return Fennix::DateClock::now() > *brief.expiresDate; }));
   storage.setCookie(cookieFor("c61", domains[2]));
   EXPECT_EQ(storage.cookie("brief"), std::nullopt);
   ASSERT_TRUE(storage.cookie("c13"));

@@ -174,4 +174,52 @@ TEST(KeyValueStore, TranslatesExternalChangesForListeners) {
   EXPECT_EQ(filtered.size(), count + 1);
 }
 
+/// What code that only reads and writes values does, over any of the stores.
+void roundTripThrough(QvKeyValueStoreType& store) {
+  SCOPED_TRACE(typeid(store).name());
+  store.set(AnyValue("text"), "s");
+  store.set(AnyValue::array({AnyValue(1), AnyValue("two"), AnyValue::array({AnyValue(2.5)})}), "a");
+  store.set(AnyValue::dictionary({{AnyValue("k"), AnyValue::array({AnyValue(true)})}, {AnyValue("n"), AnyValue(7)}}),
+            "d");
+  EXPECT_EQ(store.string("s"), "text");
+  auto array = store.array("a");
+  ASSERT_TRUE(array);
+  EXPECT_EQ(AnyValue::array(*array).description(), "[1, \"two\", [2.5]]");
+  auto dictionary = store.dictionary("d");
+  ASSERT_TRUE(dictionary);
+  EXPECT_EQ(AnyValue::dictionary(*dictionary).description(), "[\"k\": [true], \"n\": 7]");
+  // Each reader answers only its own kind.
+  EXPECT_EQ(store.array("d"), std::nullopt);
+  EXPECT_EQ(store.dictionary("a"), std::nullopt);
+  EXPECT_EQ(store.array("s"), std::nullopt);
+  EXPECT_EQ(store.string("a"), std::nullopt);
+  EXPECT_EQ(store.array("missing"), std::nullopt);
+  store.removeObject("a");
+  EXPECT_EQ(store.array("a"), std::nullopt);
+  EXPECT_TRUE(store.dictionary("d"));
+}
+
+TEST(KeyValueStore, UserDefaultsTheCloudStoreAndTheWrapperAreInterchangeable) {
+  auto cloud = freshStore();
+  roundTripThrough(*cloud);
+  roundTripThrough(*QvKeyValueStore::make(freshStore()));
+  auto suite = NSUserDefaults::fromSuiteName("kvs.plain");
+  QvUserDefaultsKeyValueStore defaults(suite);
+  roundTripThrough(defaults);
+
+  // Over one suite, each store reads what the other wrote, and the file keeps it.
+  QvUserDefaultsKeyValueStore sameSuite(cloud->suite());
+  ASSERT_TRUE(sameSuite.dictionary("d"));
+  EXPECT_EQ(AnyValue::dictionary(*sameSuite.dictionary("d")).description(), "[\"k\": [true], \"n\": 7]");
+  sameSuite.set(AnyValue::array({AnyValue("from defaults")}), "b");
+  ASSERT_TRUE(cloud->array("b"));
+  EXPECT_EQ((*cloud->array("b"))[0].text(), "from defaults");
+
+  // What user defaults cannot hold is refused with a log line and changes nothing.
+  ConsoleCapture capture;
+  defaults.set(AnyValue::dictionary({{AnyValue(1), AnyValue("x")}}), "d");
+  EXPECT_EQ(capture.logger->matching("user defaults cannot hold value:").size(), 1u);
+  EXPECT_TRUE(defaults.dictionary("d"));
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 #include <unordered_set>
 
@@ -175,7 +176,7 @@ TEST(LockedValue, WeakHoldersAreEmptyableLikeOtherValues) {
 }
 
 TEST(TimedValue, AgeMapDescriptionAndCoding) {
-  const auto now = std::chrono::system_clock::now();
+  const auto now = Fennix::DateClock::now();
   TimedValue<int> future(1, now + std::chrono::hours(1));
   EXPECT_LT(future.ageInSeconds(), 0);
   auto mapped = future.map([](const int& value) { return std::to_string(value); });
@@ -202,6 +203,35 @@ TEST(TimedValue, AgeMapDescriptionAndCoding) {
   EXPECT_ANY_THROW(nlohmann::json::parse(R"({"timestamp": "soon", "value": "x"})").get<TimedValue<std::string>>());
   EXPECT_ANY_THROW(nlohmann::json::parse(R"({"timestamp": 1e300, "value": "x"})").get<TimedValue<std::string>>());
   EXPECT_ANY_THROW(nlohmann::json::parse(R"({"timestamp": 1})").get<TimedValue<std::string>>());
+}
+
+TEST(TimedValue, EveryDateSurvivesItsCoding) {
+  // The current time, taken afresh each round, as a cache stamps its values.
+  for (int round = 0; round < 2000; ++round) {
+    const TimedValue<int> stamped(round, Fennix::DateClock::now());
+    const nlohmann::json json = stamped;
+    EXPECT_EQ(nlohmann::json::parse(json.dump()).get<TimedValue<int>>(), stamped) << json.dump();
+  }
+  // Times from the system clock at nanosecond steps, near 2001 (finer than a nanosecond in the
+  // stored form), now, and near both ends of the dates kept.
+  for (const long long unix : {978307200LL, 978307199LL, 1800000000LL, 8999999999LL, -8999999999LL}) {
+    for (long long nanoseconds = 0; nanoseconds < 1000; nanoseconds += 7) {
+      const auto system = std::chrono::system_clock::time_point(std::chrono::seconds(unix)) +
+                          std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::nanoseconds(nanoseconds));
+      const TimedValue<std::string> stamped("v", Fennix::DateClock::fromSystem(system));
+      const nlohmann::json json = stamped;
+      const auto decoded = nlohmann::json::parse(json.dump()).get<TimedValue<std::string>>();
+      ASSERT_EQ(decoded, stamped) << json.dump();
+      ASSERT_EQ(std::hash<TimedValue<std::string>>()(decoded), std::hash<TimedValue<std::string>>()(stamped));
+    }
+  }
+  // A date the stored form cannot carry fails to store, rather than storing something unreadable.
+  EXPECT_ANY_THROW(nlohmann::json(TimedValue<int>(1, Fennix::Date(Fennix::DateClock::duration(std::nan(""))))));
+  EXPECT_ANY_THROW(nlohmann::json(TimedValue<int>(1, Fennix::Date(Fennix::DateClock::duration(1e300)))));
+  // Conversions to and from the whole seconds of the C library.
+  EXPECT_EQ(Fennix::DateClock::unixSeconds(Fennix::DateClock::fromUnixSeconds(1800000000)), 1800000000);
+  EXPECT_EQ(Fennix::DateClock::unixSeconds(Fennix::dateFromStoredSeconds(-0.5)), 978307199);
+  EXPECT_EQ(Fennix::iso8601String(Fennix::DateClock::fromUnixSeconds(2000000000)), "2033-05-18T03:33:20Z");
 }
 
 }  // namespace

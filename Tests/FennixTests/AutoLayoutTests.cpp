@@ -205,11 +205,14 @@ TEST_F(ViewLookupTest, ContentSlot) {
   EXPECT_EQ(name(qvContentView(root)), "nil");
 }
 
+/// A holder whose properties the test lists.
+struct ListedHolder : QvViewHolder {
+  std::vector<Child> children;
+  std::vector<Child> mirrorChildren() const override { return children; }
+};
+
 TEST_F(ViewLookupTest, ViewHoldersListTheirViewProperties) {
-  struct Holder : QvViewHolder {
-    std::vector<Child> children;
-    std::vector<Child> mirrorChildren() const override { return children; }
-  } holder;
+  ListedHolder holder;
   auto named = host->view("named");
   host->setIdentifier(named, "kept");
   auto unnamedLabel = host->view("plain");
@@ -223,6 +226,36 @@ TEST_F(ViewLookupTest, ViewHoldersListTheirViewProperties) {
   holder.assignIDs();
   EXPECT_EQ(host->identifier(named), "kept");  // never overwritten
   EXPECT_EQ(host->identifier(unnamedLabel), "body");
+}
+
+TEST_F(ViewLookupTest, ViewHoldersVisitPropertiesOfAnyType) {
+  ListedHolder holder;
+  auto title = host->view("title");
+  holder.children = {{"title", title},
+                     {"count", std::nullopt, 3},
+                     {"name", std::nullopt, std::string("ann")},
+                     {std::nullopt, std::nullopt, 4},
+                     {"missing", std::nullopt, std::optional<int>()},
+                     {"limit", std::nullopt, std::optional<int>(9)},
+                     {"ratio", std::nullopt, 2.5},
+                     {"empty", std::nullopt, std::any()}};
+  Strings labelled;
+  holder.forEach([&](const std::string& label, int value) { labelled.push_back(label + "=" + std::to_string(value)); });
+  EXPECT_EQ(labelled, (Strings{"count=3", "limit=9"}));  // the unlabelled 4 is skipped
+  std::vector<int> all;
+  holder.forEach([&](const int& value) { all.push_back(value); });
+  EXPECT_EQ(all, (std::vector<int>{3, 4, 9}));
+  Strings texts;
+  holder.forEach(std::function<void(std::string)>([&](std::string value) { texts.push_back(value); }));
+  EXPECT_EQ(texts, (Strings{"ann"}));
+  std::vector<double> numbers;
+  holder.forEach([&](double value) { numbers.push_back(value); });  // no conversion from int
+  EXPECT_EQ(numbers, (std::vector<double>{2.5}));
+  std::vector<LayoutItem> views;
+  holder.forEach([&](LayoutItem view) { views.push_back(view); });
+  EXPECT_EQ(views, (std::vector<LayoutItem>{title}));
+  EXPECT_EQ(holder.allViews(), (std::vector<LayoutItem>{title}));
+  EXPECT_EQ(holder.idToView().size(), 1u);
 }
 
 }  // namespace

@@ -28,6 +28,15 @@ struct Shape {
   virtual ~Shape() = default;
 };
 struct Circle : Shape {};
+struct Named {
+  virtual ~Named() = default;
+  std::string name = "named";
+};
+struct Dot : Named, Circle {
+  double radius = 2.0;
+};
+struct Square : Shape {};
+struct Label : Named {};
 
 TEST(TableCells, HooksRunInOrderAndWrongTypesClearTheValue) {
   NameCell cell("name");
@@ -44,8 +53,35 @@ TEST(TableCells, HooksRunInOrderAndWrongTypesClearTheValue) {
   auto shape = std::make_shared<Shape>();
   shapes.loadAnyValue(shape);
   EXPECT_EQ(shapes.representedObject, shape);
-  shapes.loadAnyValue(std::make_shared<Circle>());  // a pointer of another static type
+  shapes.loadAnyValue(std::make_shared<Square>());  // a class the boxes were never told of
   EXPECT_FALSE(shapes.representedObject);
+  shapes.loadAnyValue(std::make_shared<int>(3));  // no object of the class at all
+  EXPECT_FALSE(shapes.representedObject);
+}
+
+TEST(TableCells, ObjectCellsLoadObjectsOfSubclasses) {
+  QvObjectCell<Shape, PlainCell> shapes("shape");
+  shapes.didMakeCell();
+  Fennix::registerObjectClass<Circle>();
+  Fennix::registerObjectClass<Dot>();
+  Fennix::registerObjectClass<Label>();
+  const auto circle = std::make_shared<Circle>();
+  Fennix::QvLoadableCell& loadable = shapes;
+  loadable.loadAnyValue(circle);
+  EXPECT_EQ(shapes.representedObject.get(), static_cast<Shape*>(circle.get()));
+  // The cell shares the object: it lives on after the box is gone.
+  const std::weak_ptr<Circle> watched = circle;
+  loadable.loadAnyValue(std::make_shared<Dot>());  // two levels down, Shape not its first base
+  ASSERT_TRUE(shapes.representedObject);
+  EXPECT_NE(dynamic_cast<Dot*>(shapes.representedObject.get()), nullptr);
+  EXPECT_EQ(static_cast<Dot*>(shapes.representedObject.get())->radius, 2.0);
+  EXPECT_EQ(shapes.representedObject.use_count(), 1);
+  // A registered class that is no shape, and a null pointer of a subclass, load nothing.
+  loadable.loadAnyValue(std::make_shared<Label>());
+  EXPECT_FALSE(shapes.representedObject);
+  loadable.loadAnyValue(std::shared_ptr<Circle>());
+  EXPECT_FALSE(shapes.representedObject);
+  EXPECT_EQ(Fennix::objectCast<Circle>(std::any(std::shared_ptr<Shape>(std::make_shared<Circle>()))), nullptr);
 }
 
 }  // namespace

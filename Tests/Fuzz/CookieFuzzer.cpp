@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool fromBank = host == "bank.com" || (host.size() > 9 && host.ends_with(".bank.com"));
     if (!fromBank && cookie.matches(*URL::fromString("https://bank.com/"))) std::abort();
     storage.setCookie(cookie);
-    if (!cookie.isExpired(std::chrono::system_clock::now()) && storage.cookies().empty()) std::abort();
+    if (!cookie.isExpired(Fennix::DateClock::now()) && storage.cookies().empty()) std::abort();
   }
   (void)storage.cookies(*url);
   (void)HTTPCookie::requestHeaderFieldsWithCookies(storage.cookies());

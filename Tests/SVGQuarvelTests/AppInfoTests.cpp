@@ -81,8 +81,14 @@ TEST(AppInfo, AboutTextsAndTheBugReportPage) {
 }
 
 TEST(AppInfo, PortableRectangleHelpers) {
+  // Portable frames grow upwards: the bottom inset moves the origin.
+  const auto insets = PortKit::UXEdgeInsetsMake(1, 2, 3, 4);
+  EXPECT_EQ(PortKit::inset(CGRect(0, 0, 100, 50), insets), CGRect(2, 3, 94, 46));
+  EXPECT_EQ(PortKit::inset(CGRect(10, -20, 100, 50), insets), CGRect(12, -17, 94, 46));
   // The toolkit's y axis grows downwards: the top inset moves the origin.
-  EXPECT_EQ(PortKit::insetBy(CGRect(0, 0, 100, 50), PortKit::UXEdgeInsetsMake(1, 2, 3, 4)), CGRect(2, 1, 94, 46));
+  EXPECT_EQ(PortKit::insetFlipped(CGRect(0, 0, 100, 50), insets), CGRect(2, 1, 94, 46));
+  // Insets wider than the rectangle leave a negative size, as the platform's do.
+  EXPECT_EQ(PortKit::inset(CGRect(0, 0, 4, 4), PortKit::UXEdgeInsetsMake(3, 3, 3, 3)), CGRect(3, 3, -2, -2));
   EXPECT_EQ(PortKit::center(CGRect(10, 20, 30, 40)), (CGPoint{25, 40}));
   EXPECT_EQ(PortKit::center(CGRect(10, 20, -30, 40)), (CGPoint{-5, 40}));
 }

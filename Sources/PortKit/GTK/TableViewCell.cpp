@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "Fennix/Foundation/BaseTypes/FatalError.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/OutlineViewControllerGTK.h"
+#include "PortKit/GTK/TableViewControllerGTK.h"
 
 namespace {
 
@@ -142,6 +144,17 @@ void NSTableViewCell::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot
 }
 
 namespace PortKit {
+
+void installTableCellKitGTK() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  Fennix::setOutlineCellMaker([](const std::string& identifier, std::function<std::string(const std::any&)> text) {
+    NSTableViewCell* cell = NSTableViewCell::make(UXTableViewCellStyle::subtitle, identifier);
+    cell->set_hexpand(true);  // the row's width, as in a table column
+    return std::make_shared<Fennix::GtkTableViewCellView>(*cell, identifier, std::move(text));
+  });
+}
 
 void insertRows(NSTableView& table, const std::vector<IndexPath>& at,
                 std::optional<NSTableViewAnimationOptions> animation) {

@@ -70,6 +70,10 @@ class NSTableViewCell : public NSTableCellView {
 
 namespace PortKit {
 
+/// Installs the portable cell as the base cell of the library's outline controllers: a cell of the
+/// subtitle style whose text label shows the item (once).
+void installTableCellKitGTK();
+
 // Rows by index path; the item of each index path is the row.
 void insertRows(NSTableView& table, const std::vector<IndexPath>& at,
                 std::optional<NSTableViewAnimationOptions> animation);

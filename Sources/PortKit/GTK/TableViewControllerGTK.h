@@ -5,7 +5,8 @@
 // MIME type, every other type as the MIME type of its name), and hands the controller the data of
 // the first of them the drop offers. A drop is above the row under the pointer, or below it in the
 // row's lower half. Double clicks go to the controller; row heights, selectability and the values
-// of cells are the controller's answers.
+// of cells are the controller's answers. A controller built only on the table base class answers
+// nothing of a data source or delegate: its table shows no rows and refuses drops.
 #pragma once
 
 #include <gdkmm/contentprovider.h>
@@ -107,9 +108,9 @@ class GtkTableViewHandle : public TableViewHandle {
   }
   /// Makes the table for `controller` without keeping it alive: once the controller is gone the
   /// table shows no rows and takes no drops.
-  GtkTableViewHandle(QvTableViewController<T>& controller, std::function<std::string(const T&)> text)
+  GtkTableViewHandle(QvTableViewControllerBase<T>& controller, std::function<std::string(const T&)> text)
       : text_(std::move(text)) {
-    controller_ = std::dynamic_pointer_cast<QvTableViewController<T>>(controller.shared_from_this());
+    controller_ = std::dynamic_pointer_cast<QvTableViewControllerBase<T>>(controller.shared_from_this());
     table_ = Gtk::make_managed<QvExtendedTableView>();
     scroll_ = Gtk::make_managed<Gtk::ScrolledWindow>();
     scroll_->set_child(*table_);
@@ -131,8 +132,9 @@ class GtkTableViewHandle : public TableViewHandle {
     };
     table_->setDataSource(std::move(source));
     table_->setDelegate({[this](std::size_t row) {
-      auto* owner = this->controller();
-      return owner && owner->shouldSelectRow(static_cast<long>(row));
+      // Without a delegate every row may be selected.
+      if (auto* owner = this->controller()) return owner->shouldSelectRow(static_cast<long>(row));
+      return base() != nullptr;
     }});
     auto clicks = Gtk::GestureClick::create();
     clicks->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
@@ -140,7 +142,7 @@ class GtkTableViewHandle : public TableViewHandle {
     table_->add_controller(clicks);
     if (controller.cbRowClick)
       table_->setDoubleAction([this](NSTableView&) {
-        if (auto* owner = this->controller()) owner->onDoubleClick();
+        if (auto* owner = base()) owner->onDoubleClick();
       });
 
     // The types come when the controller registers them.
@@ -160,19 +162,18 @@ class GtkTableViewHandle : public TableViewHandle {
   }
   ~GtkTableViewHandle() override {
     *alive_ = false;
-    if (auto* owner = this->controller(); owner && owner->tableView() == this) owner->attachTableView(nullptr);
+    if (auto* owner = base(); owner && owner->tableView() == this) owner->attachTableView(nullptr);
   }
   GtkTableViewHandle(const GtkTableViewHandle&) = delete;
   GtkTableViewHandle& operator=(const GtkTableViewHandle&) = delete;
 
   /// Makes the tables of controllers of value type `T` on the toolkit: each controller's view is
-  /// the scroll view, which owns the table's handle.
+  /// the scroll view, which owns the table's handle. Installs the portable cells for outlines too.
   static void install(std::function<std::string(const T&)> text) {
+    PortKit::installTableCellKitGTK();
     QvTableViewControllerBase<T>::tableViewMaker =
-        [text](QvTableViewControllerBase<T>& base) -> std::optional<LayoutItem> {
-      auto* controller = dynamic_cast<QvTableViewController<T>*>(&base);
-      if (!controller) return std::nullopt;
-      auto* handle = new GtkTableViewHandle(*controller, text);
+        [text](QvTableViewControllerBase<T>& controller) -> std::optional<LayoutItem> {
+      auto* handle = new GtkTableViewHandle(controller, text);
       g_object_set_data_full(G_OBJECT(handle->scroll_->gobj()), "qv-table-view-handle", handle,
                              [](gpointer data) { delete static_cast<GtkTableViewHandle*>(data); });
       return item(*handle->scroll_);
@@ -235,7 +236,7 @@ class GtkTableViewHandle : public TableViewHandle {
   /// The row a drop at a point of the table goes above.
   long dropRow(double x, double y) {
     const long row = table_->rowAt(x, y);
-    if (row < 0) return this->controller() ? this->controller()->count() : 0;
+    if (row < 0) return base() ? base()->count() : 0;
     if (Gtk::Widget* cell = table_->viewAt(0, static_cast<std::size_t>(row))) {
       double cellX = 0, cellY = 0;
       if (cell->translate_coordinates(*table_, 0, 0, cellX, cellY) && y - cellY > cell->get_height() / 2.0)
@@ -336,15 +337,19 @@ class GtkTableViewHandle : public TableViewHandle {
     return &widget;
   }
   long rowOf(Gtk::Widget* label) const {
-    const long rows = this->controller() ? this->controller()->count() : 0;
+    const long rows = base() ? base()->count() : 0;
     for (long row = 0; row < rows; ++row)
       if (table_->viewAt(0, static_cast<std::size_t>(row)) == label) return row;
     return -1;
   }
 
-  QvTableViewController<T>* controller() const { return controller_.lock().get(); }
+  /// The controller, while it lives.
+  QvTableViewControllerBase<T>* base() const { return controller_.lock().get(); }
+  /// The controller as the table's data source and delegate; none for a controller built only on
+  /// the base class.
+  QvTableViewController<T>* controller() const { return dynamic_cast<QvTableViewController<T>*>(base()); }
 
-  std::weak_ptr<QvTableViewController<T>> controller_;
+  std::weak_ptr<QvTableViewControllerBase<T>> controller_;
   std::shared_ptr<QvTableViewController<T>> owner_;
   std::function<std::string(const T&)> text_;
   QvExtendedTableView* table_ = nullptr;

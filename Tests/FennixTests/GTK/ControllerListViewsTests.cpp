@@ -123,6 +123,39 @@ TEST_F(ListWindowTest, TheTableControllersViewIsItsTableInAScrollView) {
   QvTableViewControllerBase<std::string>::tableViewMaker = nullptr;
 }
 
+/// A controller built only on the table base class: no data source, no delegate.
+struct BaseOnlyTable : QvTableViewControllerBase<std::string> {
+  std::optional<double> tableViewInset() const override { return 6; }
+};
+
+TEST_F(ListWindowTest, AControllerOnTheTableBaseClassGetsTheTableInAScrollView) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkTableViewHandle<std::string>::install([](const std::string& text) { return text; });
+  auto controller = NSViewController::make<BaseOnlyTable>();
+  controller->arrangedObjects = {"Alpha", "Bravo"};
+  controller->externalDropTypes = {"text/uri-list"};
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*controller));
+  ASSERT_NE(scroll, nullptr);
+  auto* handle = Fennix::GtkTableViewHandle<std::string>::of(*scroll);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(scroll->get_child(), &handle->table());
+  EXPECT_EQ(controller->tableView(), handle);
+  EXPECT_EQ(handle->table().get_margin_top(), 6);
+  EXPECT_EQ(handle->table().numberOfColumns(), 1u);
+  EXPECT_EQ(handle->registeredTypes(), (std::vector<NSPasteboardType>{Fennix::QvStringPboardType(), "text/uri-list"}));
+  show(*scroll, 240, 160);
+  saveScreenshot(*window, "table-of-the-base-controller");
+  // Nothing answers for the table's data: it shows no rows and refuses drops.
+  EXPECT_EQ(handle->table().numberOfRows(), 0u);
+  EXPECT_FALSE(handle->performDrop({Fennix::DraggingInfo::Source::other, {{Fennix::QvStringPboardType(), "x"}}}, 20, 20));
+  EXPECT_EQ(controller->count(), 2);
+
+  window->unset_child();
+  controller.reset();
+  pumpFrames();
+  QvTableViewControllerBase<std::string>::tableViewMaker = nullptr;
+}
+
 /// A typed cell with a field the user edits; its value goes back to the table when the user
 /// presses Return in it.
 struct NameCell : QvValueTableViewCell<std::string> {
@@ -501,6 +534,58 @@ TEST_F(ListWindowTest, AnOutlineShowsItemsMadeAfreshByEveryCall) {
   EXPECT_GT(tree->calls, before);
   EXPECT_EQ(shownTexts(outline),
             (std::vector<std::string>{"Emoji", "Icons", "Library", "Recent", "Shapes", "badge.svg", "star.svg"}));
+
+  window->unset_child();
+  tree.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
+}
+
+/// A tree whose rows are the outline's base cells, filled by the base.
+struct BaseCellTree : FreshTree<QvOutlineVC> {
+  Fennix::TableCell viewForItem(const Fennix::OutlineItem& item) override {
+    auto cell = dequeueOrMakeCell("Row", outlineView());
+    if (cell) configureCell(*cell, item);
+    return cell;
+  }
+};
+
+std::vector<NSTableViewCell*> cellsBelow(Gtk::Widget& widget) {
+  std::vector<NSTableViewCell*> cells;
+  for (Gtk::Widget* child = widget.get_first_child(); child; child = child->get_next_sibling()) {
+    if (auto* cell = dynamic_cast<NSTableViewCell*>(child)) cells.push_back(cell);
+    auto below = cellsBelow(*child);
+    cells.insert(cells.end(), below.begin(), below.end());
+  }
+  return cells;
+}
+
+TEST_F(ListWindowTest, TheOutlinesBaseCellIsThePortableSubtitleCell) {
+  Fennix::installControllerKitsGTK();
+  PortKit::installTableCellKitGTK();
+  Fennix::GtkOutlineViewHandle::install(nameOf);
+  auto tree = NSViewController::make<BaseCellTree>();
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*tree));
+  ASSERT_NE(scroll, nullptr);
+  auto& outline = Fennix::GtkOutlineViewHandle::of(*scroll)->outline();
+  show(*scroll, 240, 240);
+  outline.expandItem(outline.itemAtRow(0));
+  pumpFrames();
+  ASSERT_EQ(outline.numberOfRows(), 5u);
+  saveScreenshot(*window, "outline-base-cells");
+  std::vector<std::string> texts;
+  for (NSTableViewCell* cell : cellsBelow(outline)) {
+    if (!cell->get_mapped()) continue;
+    Gtk::Label* label = cell->storedTextLabel();
+    ASSERT_NE(label, nullptr);
+    texts.push_back(label->get_text());
+    // The cell spans the row: its text is shown whole, not cut to an ellipsis.
+    int minimum = 0, natural = 0, ignored = 0;
+    label->measure(Gtk::Orientation::HORIZONTAL, -1, minimum, natural, ignored, ignored);
+    EXPECT_GE(label->get_width(), natural) << label->get_text();
+  }
+  std::sort(texts.begin(), texts.end());
+  EXPECT_EQ(texts, (std::vector<std::string>{"Emoji", "Icons", "Library", "Recent", "Shapes"}));
 
   window->unset_child();
   tree.reset();

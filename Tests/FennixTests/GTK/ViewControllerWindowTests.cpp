@@ -211,6 +211,106 @@ TEST_F(ControllerWindowTest, WindowControllerBuildsItsWindowWithAToolbar) {
   window->hide();
 }
 
+namespace {
+
+/// A document that writes down what it hears, and what the window looked like then.
+class RecordingDocument : public NSDocument {
+ public:
+  void windowControllerWillLoadNib(QvWindowController& controller) override {
+    events.push_back(controller.isWindowLoaded() ? "will-load with a window" : "will-load");
+  }
+  void windowControllerDidLoadNib(QvWindowController& controller) override {
+    Gtk::Window* window = Fennix::toolkitWindow(controller);
+    const bool filled = window && window->get_child() &&
+                        window->get_child() == Fennix::controllerWidget(*controller.contentViewController());
+    events.push_back(std::string("did-load") + (filled ? " with its content" : ""));
+  }
+  std::vector<std::string> events;
+};
+
+class DocumentWindow : public ToolbarWindow {
+ public:
+  explicit DocumentWindow(std::vector<std::string>* events = nullptr) : events_(events) {}
+  void onSetup() override { ++setups; }
+  void onWindowDidLoad() override {
+    ToolbarWindow::onWindowDidLoad();
+    if (events_) events_->push_back("onWindowDidLoad");
+  }
+  int setups = 0;
+
+ private:
+  std::vector<std::string>* events_;
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, TheDocumentHearsTheWindowLoadAtItsStartAndEnd) {
+  Fennix::ControllerClassRegistry::registerViewController<QvLoremVC>("QvLoremVC", std::nullopt);
+  auto document = std::make_shared<RecordingDocument>();
+  auto wc = QvWindowController::make<DocumentWindow>(&document->events);
+  wc->setDocument(document);
+  EXPECT_EQ(wc->document(), document);
+  wc->mainComponent = std::string("QvLoremVC");
+  Gtk::Window* window = Fennix::toolkitWindow(*wc);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(document->events,
+            (std::vector<std::string>{"will-load", "did-load with its content", "onWindowDidLoad"}));
+  window->present();
+  pumpUntil([&] { return window->get_mapped() && window->get_width() > 0; });
+  pumpFrames(50);
+  saveScreenshot(*window, "window-controller-of-a-document");
+  window->hide();
+
+  // A controller whose document is gone builds its window without telling anyone.
+  auto orphan = QvWindowController::make<DocumentWindow>();
+  {
+    auto gone = std::make_shared<RecordingDocument>();
+    orphan->setDocument(gone);
+  }
+  EXPECT_EQ(orphan->document(), nullptr);
+  EXPECT_TRUE(Fennix::toolkitWindow(*orphan));
+  Fennix::ControllerClassRegistry::unregisterName("QvLoremVC");
+}
+
+TEST_F(ControllerWindowTest, AControllerAroundAnExistingWindow) {
+  auto* existing = new Gtk::Window();
+  existing->set_title("Existing window");
+  existing->set_default_size(420, 260);
+  auto* bar = Gtk::make_managed<Gtk::HeaderBar>();
+  existing->set_titlebar(*bar);
+  auto document = std::make_shared<RecordingDocument>();
+  auto wc = QvWindowController::withWindow<DocumentWindow>(Fennix::windowHandle(existing), &document->events);
+  wc->setDocument(document);
+  // The window is not built again: no set-up hook, no loading, no calls to the document.
+  EXPECT_EQ(wc->setups, 0);
+  EXPECT_TRUE(wc->isWindowLoaded());
+  EXPECT_EQ(Fennix::toolkitWindow(*wc), existing);
+  EXPECT_EQ(Fennix::windowController(*existing), wc.get());
+  EXPECT_EQ(wc->loaded, 0);
+  EXPECT_TRUE(document->events.empty());
+  EXPECT_EQ(existing->get_title(), "Existing window");
+
+  // Content and toolbar go into the existing window and its own header bar.
+  auto content = NSViewController::make<QvLoremVC>();
+  wc->setContentViewController(content);
+  EXPECT_EQ(existing->get_child(), Fennix::controllerWidget(*content));
+  wc->loadToolbar("main");
+  ASSERT_EQ(wc->toolbar()->items.size(), 2u);
+  auto* run = dynamic_cast<Gtk::Button*>(Fennix::widget(*wc->toolbar()->items[0].view));
+  ASSERT_TRUE(run);
+  EXPECT_EQ(run->get_ancestor(GTK_TYPE_HEADER_BAR), static_cast<Gtk::Widget*>(bar));
+
+  existing->present();
+  ASSERT_TRUE(pumpUntil([&] { return run->get_mapped() && run->get_width() > 0; }));
+  pumpFrames(50);
+  saveScreenshot(*existing, "window-controller-around-an-existing-window");
+  auto pointer = WidgetInput::Input::open(*existing);
+  if (!pointer) GTEST_SKIP() << "no X input on this display";
+  pointer->click(*run, run->get_width() / 2.0, run->get_height() / 2.0);
+  EXPECT_TRUE(pumpUntil([&] { return wc->clicks == 1; })) << wc->clicks;
+  existing->hide();
+}
+
 TEST_F(ControllerWindowTest, TabsForControllers) {
   Gtk::Notebook tabs;
   testing::internal::CaptureStdout();

@@ -38,25 +38,30 @@ class AppDropTest : public AppProcessTest {
     const auto to = x_.geometry(window);
     const int startX = from.x + from.width / 2, startY = from.y + from.height / 2;
     const int endX = to.x + to.width / 2, endY = to.y + to.height * 3 / 10;
-    x_.moveTo(startX, startY);
-    x_.press(1);
-    for (int step = 1; step <= 20; ++step) {
-      x_.moveTo(startX + (endX - startX) * step / 20, startY + (endY - startY) * step / 20);
-      XDriver::waitUntil([] { return false; }, 0.02);
+    // A press that comes before the source's window takes input starts no drag: on a busy machine
+    // the first try may go nowhere, so a drag that shows no border is let go and made again.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      x_.moveTo(startX, startY);
+      x_.press(1);
+      for (int step = 1; step <= 20; ++step) {
+        x_.moveTo(startX + (endX - startX) * step / 20, startY + (endY - startY) * step / 20);
+        XDriver::waitUntil([] { return false; }, 0.02);
+      }
+      // The border: the window's left edge below the header bar (inside the margin the toolkit
+      // keeps around a window it decorates itself), in the highlight colour.
+      int wiggle = 0;
+      const bool targeted = XDriver::waitUntil(
+          [&] {
+            x_.moveTo(endX + (++wiggle % 2), endY);
+            const auto edge = x_.grab({to.x, to.y + to.height / 2, 12, 1});
+            return std::any_of(edge.pixels.begin(), edge.pixels.end(), isHighlight);
+          },
+          15);
+      if (targeted) x_.grab(to).savePNG(outputFile(picture + ".png").string());
+      x_.release(1);
+      if (targeted) return true;
     }
-    // The border: the window's left edge below the header bar (inside the margin the toolkit keeps
-    // around a window it decorates itself), in the highlight colour.
-    int wiggle = 0;
-    const bool targeted = XDriver::waitUntil(
-        [&] {
-          x_.moveTo(endX + (++wiggle % 2), endY);
-          const auto edge = x_.grab({to.x, to.y + to.height / 2, 12, 1});
-          return std::any_of(edge.pixels.begin(), edge.pixels.end(), isHighlight);
-        },
-        20);
-    x_.grab(to).savePNG(outputFile(picture + ".png").string());
-    x_.release(1);
-    return targeted;
+    return false;
   }
 
   /// The text of the SVG editor of `window`, copied with the keys a user presses.

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <ratio>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -14,12 +15,33 @@
 
 namespace Fennix {
 
-using Date = std::chrono::system_clock::time_point;
+/// The clock of `Date`: seconds (a double, with fraction) since 2001-01-01 00:00:00 UTC. A date
+/// holds exactly the number it is stored as, so that storing and reading one gives it back unchanged.
+struct DateClock {
+  using rep = double;
+  using period = std::ratio<1>;
+  using duration = std::chrono::duration<double>;
+  using time_point = std::chrono::time_point<DateClock>;
+  static constexpr bool is_steady = false;
+
+  static time_point now() noexcept { return fromSystem(std::chrono::system_clock::now()); }
+  static time_point fromSystem(std::chrono::system_clock::time_point time) noexcept;
+  /// Whole seconds since 1970 (rounded down), the count the C library and HTTP engines use.
+  static long long unixSeconds(time_point date) noexcept;
+  static time_point fromUnixSeconds(long long seconds) noexcept;
+};
+
+using Date = DateClock::time_point;
+
+/// Dates are kept within 9e9 seconds (about 285 years) of 1970, where every calendar and clock of
+/// the system can still name them; storing or reading a date beyond that fails.
+inline constexpr long long dateLimitUnixSeconds = 9'000'000'000;
 
 /// ISO 8601 text of a moment in UTC, to the second: "2001-01-01T00:00:00Z".
 std::string iso8601String(Date date);
 
-/// The form dates are stored in: seconds (with fraction) since 2001-01-01 00:00:00 UTC.
+/// The form dates are stored in: seconds (with fraction) since 2001-01-01 00:00:00 UTC. Both
+/// directions throw for a date that is not finite or lies beyond `dateLimitUnixSeconds`.
 double dateToStoredSeconds(Date date);
 Date dateFromStoredSeconds(double seconds);
 
@@ -32,11 +54,7 @@ class TimedValue {
 
   /// Seconds from the time stamp to now; negative for a time stamp in the future.
   double ageInSeconds() const {
-    // In floating point: a decoded time stamp near either end of the clock's range would
-    // overflow the clock's own count when subtracted from now.
-    using Seconds = std::chrono::duration<double>;
-    return Seconds(std::chrono::system_clock::now().time_since_epoch()).count() -
-           Seconds(timestamp.time_since_epoch()).count();
+    return (Fennix::DateClock::now() - timestamp).count();
   }
 
   /// The closure's result for the value, with the same time stamp; errors of the closure propagate.
@@ -70,7 +88,7 @@ class TimedValue {
 template <typename T>
 struct std::hash<TimedValue<T>> {
   std::size_t operator()(const TimedValue<T>& timed) const {
-    std::size_t seed = std::hash<long long>()(static_cast<long long>(timed.timestamp.time_since_epoch().count()));
+    std::size_t seed = std::hash<double>()(timed.timestamp.time_since_epoch().count());
     seed ^= std::hash<T>()(timed.value) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
     return seed;
   }
@@ -82,8 +100,11 @@ struct std::hash<TimedValue<T>> {
 template <typename T>
 struct nlohmann::adl_serializer<TimedValue<T>> {
   static void to_json(nlohmann::json& json, const TimedValue<T>& timed) {
+    // A date that cannot be stored throws before anything is built: a json under construction
+    // would not free what it holds.
+    const double seconds = Fennix::dateToStoredSeconds(timed.timestamp);
     json = nlohmann::json::object();
-    json["timestamp"] = Fennix::dateToStoredSeconds(timed.timestamp);
+    json["timestamp"] = seconds;
     json["value"] = timed.value;
   }
   static TimedValue<T> from_json(const nlohmann::json& json) {

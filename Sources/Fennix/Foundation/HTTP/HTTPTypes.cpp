@@ -100,12 +100,10 @@ std::optional<Date> parseHTTPDate(const std::string& text) {
   parts.tm_hour = *hour;
   parts.tm_min = *minute;
   parts.tm_sec = *second;
-  // Servers write far dates such as the year 9999 for cookies that should not expire; the clock
-  // holds about ±292 years around 1970, so such dates are brought to its ends instead of
-  // overflowing into the past.
-  constexpr std::time_t limit = 9'000'000'000;
-  const std::time_t seconds = std::clamp<std::time_t>(timegm(&parts), -limit, limit);
-  return std::chrono::system_clock::from_time_t(seconds);
+  // Servers write far dates such as the year 9999 for cookies that should not expire; dates are
+  // kept within about ±285 years of 1970, so such dates are brought to those ends.
+  const long long seconds = std::clamp<long long>(timegm(&parts), -dateLimitUnixSeconds, dateLimitUnixSeconds);
+  return DateClock::fromUnixSeconds(seconds);
 }
 
 std::string canonicalHeaderName(const std::string& name) {
@@ -219,7 +217,7 @@ std::optional<Fennix::Date> HTTPURLResponse::retryAfter() const {
     console::warn("could not parse retry-after header:", text);
     return std::nullopt;
   }
-  return std::chrono::system_clock::now() + std::chrono::seconds(seconds);
+  return Fennix::DateClock::now() + std::chrono::seconds(seconds);
 }
 
 std::vector<HTTPCookie> HTTPURLResponse::setCookiesUsingURL(const URL& url) const {
@@ -350,7 +348,7 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
       auto [next, failure] = std::from_chars(begin, end, seconds);
       if (!value.empty() && failure == std::errc() && next == end) {
         seconds = std::clamp(seconds, -maximumOffsetSeconds, maximumOffsetSeconds);
-        maxAge = std::chrono::system_clock::now() + std::chrono::seconds(seconds);
+        maxAge = Fennix::DateClock::now() + std::chrono::seconds(seconds);
       }
     } else if (attribute == "secure") {
       cookie.isSecure = true;
@@ -436,7 +434,7 @@ std::vector<HTTPCookie> HTTPCookieStorage::cookies() const {
 std::vector<HTTPCookie> HTTPCookieStorage::cookies(const URL& forURL) const {
   const auto host = forURL.host();
   if (!host) return {};
-  const auto now = std::chrono::system_clock::now();
+  const auto now = Fennix::DateClock::now();
   std::vector<HTTPCookie> matching;
   for (const auto& cookie : cookiesForHost(*host)) {
     if (!cookie.isExpired(now) && cookie.matches(forURL)) matching.push_back(cookie);
@@ -474,7 +472,7 @@ void HTTPCookieStorage::removeLocked(std::uint64_t sequence) {
 }
 
 void HTTPCookieStorage::setCookie(const HTTPCookie& cookie) {
-  const auto now = std::chrono::system_clock::now();
+  const auto now = Fennix::DateClock::now();
   const std::string site = siteOf(cookie.domain);
   std::lock_guard<std::mutex> lock(mutex_);
   if (const auto same = byKey_.find({cookie.name, cookie.domain, cookie.path}); same != byKey_.end()) {

@@ -95,6 +95,29 @@ std::optional<AnyValue> fromJSON(const nlohmann::json& json, int depth) {
   return std::nullopt;
 }
 
+// Arrays and dictionaries are kept in a defaults suite as data holding their JSON text (neither
+// store takes data values of its own), so that both stores read what the other wrote.
+DefaultsValue collectionAsDefaults(const nlohmann::json& json) {
+  const std::string text = json.dump();
+  return DefaultsValue(DefaultsData(text.begin(), text.end()));
+}
+
+std::optional<AnyValue> collectionOfDefaults(const DefaultsValue& stored) {
+  const auto* data = stored.data();
+  if (data == nullptr) return std::nullopt;
+  auto json = nlohmann::json::parse(data->begin(), data->end(), nullptr, false);
+  if (json.is_discarded()) return std::nullopt;
+  return fromJSON(json, 0);
+}
+
+template <AnyKind kind>
+std::optional<AnyValue> collectionOfKind(const std::optional<DefaultsValue>& stored) {
+  if (!stored) return std::nullopt;
+  auto value = collectionOfDefaults(*stored);
+  if (!value || value->kind() != kind) return std::nullopt;
+  return value;
+}
+
 /// Whether the value is an absent optional (or holds one).
 bool isAbsent(const std::optional<AnyValue>& value) { return !value || value->unwrapped().isNone(); }
 
@@ -164,11 +187,7 @@ std::optional<AnyValue> NSUbiquitousKeyValueStore::object(const std::string& for
   auto stored = suite_->object(forKey);
   if (!stored) return std::nullopt;
   if (auto* text = stored->text()) return AnyValue::string(*text);
-  if (auto* data = stored->data()) {
-    auto json = nlohmann::json::parse(data->begin(), data->end(), nullptr, false);
-    if (json.is_discarded()) return std::nullopt;
-    return fromJSON(json, 0);
-  }
+  if (stored->data() != nullptr) return collectionOfDefaults(*stored);
   if (auto* integer = std::get_if<std::int64_t>(&stored->storage())) return AnyValue::int_(*integer);
   if (auto* number = std::get_if<double>(&stored->storage())) return AnyValue::double_(*number);
   if (auto* flag = std::get_if<bool>(&stored->storage())) return AnyValue::bool_(*flag);
@@ -210,8 +229,7 @@ void NSUbiquitousKeyValueStore::setObject(const std::optional<AnyValue>& value, 
     auto json = toJSON(plain, 0);
     if (!json) return std::nullopt;
     if (json->is_number_integer() && !json->is_number_unsigned()) return DefaultsValue(json->get<std::int64_t>());
-    const std::string text = json->dump();
-    return DefaultsValue(DefaultsData(text.begin(), text.end()));
+    return collectionAsDefaults(*json);
   }();
   if (!stored) {
     console::error("cloud key-value store cannot hold value:", plain.description(), "for key:", forKey);
@@ -247,8 +265,29 @@ void QvUserDefaultsKeyValueStore::set(const std::optional<AnyValue>& value, cons
     case AnyKind::int16:
     case AnyKind::int32:
     case AnyKind::int64: defaults_->set(plain.signedInteger(), forKey); return;
-    default: console::error("user defaults cannot hold value:", plain.description(), "for key:", forKey);
+    case AnyKind::array:
+    case AnyKind::set:
+    case AnyKind::dictionary:
+      if (auto json = toJSON(plain, 0)) {
+        defaults_->set(collectionAsDefaults(*json), forKey);
+        return;
+      }
+      break;
+    default: break;
   }
+  console::error("user defaults cannot hold value:", plain.description(), "for key:", forKey);
+}
+
+std::optional<AnyValue::Array> QvUserDefaultsKeyValueStore::array(const std::string& forKey) {
+  auto value = collectionOfKind<AnyKind::array>(defaults_->object(forKey));
+  if (!value) return std::nullopt;
+  return value->elements();
+}
+
+std::optional<AnyValue::Dictionary> QvUserDefaultsKeyValueStore::dictionary(const std::string& forKey) {
+  auto value = collectionOfKind<AnyKind::dictionary>(defaults_->object(forKey));
+  if (!value) return std::nullopt;
+  return value->entries();
 }
 
 // ---------------------------------------------------------------------------

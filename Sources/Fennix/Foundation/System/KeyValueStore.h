@@ -91,10 +91,12 @@ class QvUserDefaultsKeyValueStore : public QvKeyValueStoreType {
  public:
   explicit QvUserDefaultsKeyValueStore(std::shared_ptr<NSUserDefaults> defaults) : defaults_(std::move(defaults)) {}
   std::optional<std::string> string(const std::string& forKey) override { return defaults_->string(forKey); }
-  /// User defaults hold no arrays or dictionaries.
-  std::optional<Fennix::AnyValue::Array> array(const std::string&) override { return std::nullopt; }
-  std::optional<Fennix::AnyValue::Dictionary> dictionary(const std::string&) override { return std::nullopt; }
-  /// Text, numbers and truth values are stored; other values are refused with a log line.
+  /// Arrays and dictionaries are kept as the cloud store keeps them (data holding their JSON text),
+  /// so that either store reads what the other wrote to the same suite.
+  std::optional<Fennix::AnyValue::Array> array(const std::string& forKey) override;
+  std::optional<Fennix::AnyValue::Dictionary> dictionary(const std::string& forKey) override;
+  /// Text, numbers, truth values, and arrays and dictionaries (with text keys) of them are stored;
+  /// other values are refused with a log line.
   void set(const std::optional<Fennix::AnyValue>& value, const std::string& forKey) override;
 
  private:

@@ -69,7 +69,7 @@ void QvHTTPFetchOperation::start() {
     log->warn("operation already started at:", dateText(startDate), description());
     return;
   }
-  startDate = std::chrono::system_clock::now();
+  startDate = Fennix::DateClock::now();
   log->trace("starting operation:", description(), "at:", dateText(startDate));
   {
     std::lock_guard<std::mutex> guard(lock_);
@@ -92,7 +92,7 @@ void QvHTTPFetchOperation::finish() {
     // Only the first call ends the operation, also when two threads finish at once.
     std::lock_guard<std::mutex> guard(lock_);
     if (endDate_) return;
-    endDate_ = std::chrono::system_clock::now();
+    endDate_ = Fennix::DateClock::now();
   }
   QvAsyncOperation::finish();
   log->trace("finished operation:", description(), "at:", dateText(endDate()), "took:", duration());

@@ -157,8 +157,7 @@ std::optional<std::string> netscapeLine(const HTTPCookie& cookie) {
   const bool domainCookie = cookie.domain[0] == '.';
   long long expires = 0;
   if (cookie.expiresDate) {
-    expires = std::max<long long>(
-        1, std::chrono::duration_cast<std::chrono::seconds>(cookie.expiresDate->time_since_epoch()).count());
+    expires = std::max<long long>(1, Fennix::DateClock::unixSeconds(*cookie.expiresDate));
   }
   return std::string(cookie.isHTTPOnly ? httpOnlyPrefix : "") + cookie.domain + "\t" + (domainCookie ? "TRUE" : "FALSE") +
          "\t" + (cookie.path.empty() ? "/" : cookie.path) + "\t" + (cookie.isSecure ? "TRUE" : "FALSE") + "\t" +
@@ -197,7 +196,7 @@ std::optional<HTTPCookie> cookieOfNetscapeLine(std::string line) {
     const long long now = std::chrono::duration_cast<std::chrono::seconds>(
                               std::chrono::system_clock::now().time_since_epoch()).count();
     expires = std::clamp(expires, 1LL, now + 200LL * 366 * 24 * 3600);
-    cookie.expiresDate = Fennix::Date(std::chrono::seconds(expires));
+    cookie.expiresDate = Fennix::DateClock::fromUnixSeconds(expires);
   }
   cookie.name = fields[5];
   cookie.value = fields[6];
@@ -219,7 +218,7 @@ void feedCookies(CURL* curl, const HTTPCookieStorage& storage, const std::string
     }
   }
   curl_slist_free_all(lines);
-  const auto now = std::chrono::system_clock::now();
+  const auto now = Fennix::DateClock::now();
   for (const auto& cookie : storage.cookiesForHost(host)) {
     if (cookie.isExpired(now)) continue;
     auto key = std::make_tuple(cookie.name, cookie.domain, cookie.path);

@@ -15,16 +15,6 @@ std::map<std::string, Fennix::LayoutItem> QvViewHolder::idToView() const {
   return map;
 }
 
-void QvViewHolder::forEach(const std::function<void(const std::string&, Fennix::LayoutItem)>& body) const {
-  for (const auto& child : mirrorChildren())
-    if (child.label && child.view && *child.view) body(*child.label, *child.view);
-}
-
-void QvViewHolder::forEach(const std::function<void(Fennix::LayoutItem)>& body) const {
-  for (const auto& child : mirrorChildren())
-    if (child.view && *child.view) body(*child.view);
-}
-
 void QvViewHolder::assignIDs() const {
   Fennix::LayoutHost* host = Fennix::layoutHost();
   if (!host) Fennix::fatalError("no layout host: identifiers can only be set once the toolkit is set up");

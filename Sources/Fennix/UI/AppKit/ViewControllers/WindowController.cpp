@@ -151,6 +151,11 @@ Fennix::LayoutItem QvWindowController::makeToolbarButton(const std::string& titl
   return Fennix::windowKit().makeToolbarButton(title, imageName, std::move(action), keyEquivalent, toolbarButtonSize);
 }
 
+void QvWindowController::adoptWindow(std::shared_ptr<Fennix::WindowHandle> window) {
+  window_ = std::move(window);
+  if (window_) window_->setController(this);
+}
+
 std::shared_ptr<Fennix::WindowHandle> QvWindowController::window() {
   if (!window_ && !loadingWindow_) {
     loadingWindow_ = true;
@@ -162,6 +167,9 @@ std::shared_ptr<Fennix::WindowHandle> QvWindowController::window() {
 }
 
 void QvWindowController::loadWindow() {
+  // The document hears of the window before it exists and once it is built; the calls are made on
+  // the document as it is at each moment.
+  if (auto document = this->document()) document->windowControllerWillLoadNib(*this);
   auto style = defaultWindowStyleMask();
   auto rect = defaultWindowContentRect();
   auto window = qvWindowClass ? qvWindowClass(rect, style) : Fennix::windowKit().makeWindow(rect, style);
@@ -175,6 +183,7 @@ void QvWindowController::loadWindow() {
   if (auto content = contentViewController()) window->setContentViewController(content);
   window->setContentSize(defaultWindowContentSize);
   window->center();
+  if (auto document = this->document()) document->windowControllerDidLoadNib(*this);
 }
 
 void QvWindowController::windowDidLoad() {

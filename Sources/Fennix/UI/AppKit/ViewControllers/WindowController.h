@@ -17,6 +17,15 @@
 
 class QvWindowController;
 
+/// A document shown by window controllers. It hears when one of its controllers builds its window:
+/// before the window exists and once it is built with its content. Both are empty here.
+class NSDocument {
+ public:
+  virtual ~NSDocument() = default;
+  virtual void windowControllerWillLoadNib(QvWindowController& windowController) { (void)windowController; }
+  virtual void windowControllerDidLoadNib(QvWindowController& windowController) { (void)windowController; }
+};
+
 /// The style bits of a window.
 struct NSWindowStyleMask {
   std::uint64_t rawValue = 0;
@@ -123,6 +132,15 @@ class QvWindowController : public std::enable_shared_from_this<QvWindowControlle
     controller->onSetup();
     return controller;
   }
+  /// A controller of an existing window: the defaults are set and the window is the controller's
+  /// from now on (it is not built, and `windowDidLoad()` does not run); `onSetup()` is not called.
+  /// Without a window the controller builds one on first demand.
+  template <typename T = QvWindowController, typename... Args>
+  static std::shared_ptr<T> withWindow(std::shared_ptr<Fennix::WindowHandle> window, Args&&... args) {
+    std::shared_ptr<T> controller(new T(std::forward<Args>(args)...));
+    controller->adoptWindow(std::move(window));
+    return controller;
+  }
   virtual ~QvWindowController();
 
   std::optional<Component> mainComponent;
@@ -175,6 +193,10 @@ class QvWindowController : public std::enable_shared_from_this<QvWindowControlle
   /// The view with that identifier inside the content controller's view.
   std::optional<Fennix::LayoutItem> qvView(const std::string& withID);
 
+  /// The document the controller shows; the document owns its controllers, not the other way.
+  std::shared_ptr<NSDocument> document() const { return document_.lock(); }
+  void setDocument(const std::shared_ptr<NSDocument>& document) { document_ = document; }
+
   std::string className() const;
   std::string description() const;
 
@@ -184,8 +206,11 @@ class QvWindowController : public std::enable_shared_from_this<QvWindowControlle
   virtual void windowDidLoad();
 
  private:
+  void adoptWindow(std::shared_ptr<Fennix::WindowHandle> window);
+
   std::shared_ptr<Fennix::WindowHandle> window_;
   bool loadingWindow_ = false;
   NSViewController::Ptr contentViewController_;
   std::shared_ptr<NSToolbar> tb_;
+  std::weak_ptr<NSDocument> document_;
 };

@@ -99,6 +99,11 @@ void QvPageViewController::moveForward(const std::optional<Fennix::AnyValue>&) {
 
 void QvPageViewController::moveBackward(const std::optional<Fennix::AnyValue>&) { move(NavigationDirection::reverse); }
 
+std::vector<NSViewController::ResponderAction> QvPageViewController::responderActions() const {
+  return {{"moveForward", [](NSViewController& self) { static_cast<QvPageViewController&>(self).moveForward(); }},
+          {"moveBackward", [](NSViewController& self) { static_cast<QvPageViewController&>(self).moveBackward(); }}};
+}
+
 void QvPageViewController::move(NavigationDirection direction) {
   const bool forward = direction == NavigationDirection::forward;
   NSViewController::Ptr next;

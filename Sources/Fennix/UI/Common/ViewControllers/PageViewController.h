@@ -115,6 +115,8 @@ class QvPageViewController : public QvViewControllerBase {
   // Actions; the sender is ignored.
   virtual void moveForward(const std::optional<Fennix::AnyValue>& sender = std::nullopt);
   virtual void moveBackward(const std::optional<Fennix::AnyValue>& sender = std::nullopt);
+  /// "moveForward" and "moveBackward", for controls inside the pages.
+  std::vector<ResponderAction> responderActions() const override;
 
   std::optional<Fennix::LayoutItem> makeView() override;
 

@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <typeindex>
 
 namespace Fennix {
 
@@ -26,6 +28,61 @@ class TableCellView {
   virtual double fittingHeight(double width) = 0;
 };
 using TableCell = std::shared_ptr<TableCellView>;
+
+/// Object pointers in untyped boxes, taken as pointers to a base class. A box holds the pointer's
+/// static type only, so the classes whose pointers may arrive boxed are registered (the table
+/// controllers register their value type themselves); a registered pointer is thrown, and a handler
+/// of the base class's pointer type catches it with the language's own derived-to-base conversion.
+struct ObjectPointerType {
+  /// The owner of the boxed object.
+  std::shared_ptr<const void> (*owner)(const std::any& box);
+  /// Throws the boxed object's pointer.
+  void (*throwPointer)(const std::any& box);
+};
+void registerObjectPointerType(std::type_index boxType, ObjectPointerType type);
+const ObjectPointerType* objectPointerType(std::type_index boxType);
+
+/// Registers `std::shared_ptr<U>` as a box of objects of class `U` (once per class).
+template <typename U>
+void registerObjectClass() {
+  static_assert(std::is_class_v<U>, "object boxes hold pointers to classes");
+  static const bool registered = [] {
+    registerObjectPointerType(typeid(std::shared_ptr<U>),
+                              {[](const std::any& box) -> std::shared_ptr<const void> {
+                                 return std::any_cast<const std::shared_ptr<U>&>(box);
+                               },
+                               [](const std::any& box) { throw std::any_cast<const std::shared_ptr<U>&>(box).get(); }});
+    return true;
+  }();
+  (void)registered;
+}
+/// Registers the object class of `T` when `T` is a shared pointer to a class; nothing otherwise.
+template <typename T>
+void registerObjectBox() {
+  if constexpr (requires { typename T::element_type; }) {
+    if constexpr (std::is_same_v<T, std::shared_ptr<typename T::element_type>> &&
+                  std::is_class_v<typename T::element_type>) {
+      registerObjectClass<std::remove_cv_t<typename T::element_type>>();
+    }
+  }
+}
+
+/// The boxed object as a `T`: a box of `std::shared_ptr<T>`, or of a registered class derived from
+/// `T`; null for anything else (also a null pointer).
+template <typename T>
+std::shared_ptr<T> objectCast(const std::any& box) {
+  if (const auto* exact = std::any_cast<std::shared_ptr<T>>(&box)) return *exact;
+  if (!box.has_value()) return nullptr;
+  const ObjectPointerType* type = objectPointerType(box.type());
+  if (!type) return nullptr;
+  try {
+    type->throwPointer(box);
+  } catch (T* object) {
+    if (object) return std::shared_ptr<T>(std::const_pointer_cast<void>(type->owner(box)), object);
+  } catch (...) {
+  }
+  return nullptr;
+}
 
 /// A cell that takes a value of any type.
 class QvLoadableCell {
@@ -72,13 +129,9 @@ class QvObjectCell : public Base, public Fennix::QvLoadableCell {
 
   virtual void onInit() {}
   virtual void loadValue(const std::shared_ptr<T>& value) { representedObject = value; }
-  void loadAnyValue(const std::any& value) override {
-    if (const auto* typed = std::any_cast<std::shared_ptr<T>>(&value)) {
-      loadValue(*typed);
-    } else {
-      loadValue(nullptr);
-    }
-  }
+  /// An object of class `T` or of a subclass (see `Fennix::objectCast`) loads; anything else loads
+  /// no object.
+  void loadAnyValue(const std::any& value) override { loadValue(Fennix::objectCast<T>(value)); }
 
   void didMakeCell() {
     onInit();

@@ -1,10 +1,31 @@
 #include "Fennix/UI/Common/ViewControllers/TableViewController.h"
 
 #include <charconv>
+#include <map>
+#include <mutex>
 
 #include "Fennix/Foundation/System/Bundle.h"
 
 namespace Fennix {
+
+namespace {
+std::mutex objectTypesLock;
+std::map<std::type_index, ObjectPointerType>& objectTypes() {
+  static auto* types = new std::map<std::type_index, ObjectPointerType>();
+  return *types;
+}
+}  // namespace
+
+void registerObjectPointerType(std::type_index boxType, ObjectPointerType type) {
+  std::lock_guard<std::mutex> lock(objectTypesLock);
+  objectTypes().emplace(boxType, type);
+}
+
+const ObjectPointerType* objectPointerType(std::type_index boxType) {
+  std::lock_guard<std::mutex> lock(objectTypesLock);
+  auto found = objectTypes().find(boxType);
+  return found == objectTypes().end() ? nullptr : &found->second;
+}
 
 const NSPasteboardType& QvIndexSetPboardType() {
   static const NSPasteboardType type = NSBundle::reverseDNSPrefix() + ".fnx.indexset";

@@ -77,7 +77,8 @@ std::optional<T> castAny(const std::any& value) {
 template <typename T>
 class QvTableViewControllerBase : public QvViewControllerBase {
  public:
-  QvTableViewControllerBase() = default;
+  /// Objects of the value type reach cells of their base classes.
+  QvTableViewControllerBase() { Fennix::registerObjectBox<T>(); }
 
   std::optional<long> dragSourceIndex;
   std::function<void(const T&)> cbRowClick;

@@ -137,6 +137,16 @@ class NSViewController : public std::enable_shared_from_this<NSViewController>, 
   virtual void viewWillDisappear() {}
   virtual void viewDidDisappear() {}
 
+  /// An action the controller answers as a responder, for the controls and menu items inside its
+  /// view: its name (the selector's without the colon) and what it does.
+  struct ResponderAction {
+    std::string name;
+    std::function<void(NSViewController& controller)> perform;
+  };
+  /// The controller's actions; the toolkit offers them to the controls inside the controller's
+  /// view under the prefix "vc" (a button with the action "vc.moveForward"). None here.
+  virtual std::vector<ResponderAction> responderActions() const { return {}; }
+
   // Children (the portable accessors).
   const std::vector<Ptr>& uxChildren() const { return children_; }
   /// Adds a child, moving it from an earlier parent.

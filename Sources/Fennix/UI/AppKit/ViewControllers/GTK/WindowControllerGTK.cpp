@@ -39,6 +39,26 @@ class WindowGTK : public WindowHandle {
     window_->set_resizable(style.contains(NSWindowStyleMask::resizable));
     window_->set_deletable(style.contains(NSWindowStyleMask::closable));
     window_->set_default_size(int(contentRect.size.width), int(contentRect.size.height));
+    connectWindow();
+  }
+  /// Around an existing window, which the handle takes over; its own title bar stays, and a
+  /// window without one gets the header bar.
+  explicit WindowGTK(Gtk::Window* window) : style_(styleOf(*window)) {
+    window_ = window;
+    header_.set_title_widget(titleLabel_);
+    titleLabel_.add_css_class("title");
+    if (!window_->get_titlebar()) window_->set_titlebar(header_);
+    connectWindow();
+  }
+
+ private:
+  static NSWindowStyleMask styleOf(const Gtk::Window& window) {
+    NSWindowStyleMask style{NSWindowStyleMask::titled | NSWindowStyleMask::miniaturizable};
+    if (window.get_resizable()) style.rawValue |= NSWindowStyleMask::resizable;
+    if (window.get_deletable()) style.rawValue |= NSWindowStyleMask::closable;
+    return style;
+  }
+  void connectWindow() {
     window_->signal_close_request().connect(
         [this] {
           saveSize();
@@ -85,6 +105,8 @@ class WindowGTK : public WindowHandle {
         controller_->windowDidResignKey();
     });
   }
+
+ public:
   ~WindowGTK() override {
     actionsChanged_.disconnect();
     periodic_.disconnect();
@@ -102,6 +124,11 @@ class WindowGTK : public WindowHandle {
     titleLabel_.set_text(title);
   }
   void setTitleHidden(bool hidden) override { titleLabel_.set_visible(!hidden); }
+  /// The bar that carries the title and the toolbar: the window's own header bar, else ours.
+  Gtk::HeaderBar& header() {
+    if (auto* own = dynamic_cast<Gtk::HeaderBar*>(window_->get_titlebar())) return *own;
+    return header_;
+  }
   void setMinSize(CGSize size) override {
     minimum_ = size;
     window_->set_size_request(int(size.width), int(size.height));
@@ -117,7 +144,7 @@ class WindowGTK : public WindowHandle {
     window_->set_child(child ? *child : *Gtk::make_managed<Gtk::Box>());
   }
   void setToolbar(const std::shared_ptr<NSToolbar>& toolbar) override {
-    for (auto* packed : packed_) header_.remove(*packed);
+    for (auto* packed : packed_) header().remove(*packed);
     packed_.clear();
     toolbar_ = toolbar;
     validated_.clear();
@@ -131,7 +158,7 @@ class WindowGTK : public WindowHandle {
       if (made->view)
         if (Gtk::Widget* view = widget(*made->view)) {
           layoutHost()->removeFromSuperview(*made->view);
-          header_.pack_start(*view);
+          header().pack_start(*view);
           packed_.push_back(view);
           // A toolbar item acts on the focus; a click on it leaves the focus where it is.
           view->set_focus_on_click(false);
@@ -200,7 +227,7 @@ class WindowGTK : public WindowHandle {
   }
 
   NSWindowStyleMask style_;
-  Gtk::ApplicationWindow* window_ = nullptr;
+  Gtk::Window* window_ = nullptr;
   Gtk::HeaderBar header_;
   Gtk::Label titleLabel_;
   CGSize minimum_{};
@@ -255,6 +282,11 @@ void installWindowKitGTK(Glib::RefPtr<Gtk::Application> application) {
     setWindowKit(std::make_shared<WindowKitGTK>());
     installed = true;
   }
+}
+
+std::shared_ptr<WindowHandle> windowHandle(Gtk::Window* window) {
+  if (!window) return nullptr;
+  return std::make_shared<WindowGTK>(window);
 }
 
 Gtk::Window* toolkitWindow(QvWindowController& controller) {

@@ -15,6 +15,10 @@ namespace Fennix {
 /// Installs the window kit (with the controller kits); windows join `application` when given.
 void installWindowKitGTK(Glib::RefPtr<Gtk::Application> application = {});
 
+/// A handle around an existing toolkit window, for `QvWindowController::withWindow`; the handle
+/// takes the window over (and destroys it with itself). None for no window.
+std::shared_ptr<WindowHandle> windowHandle(Gtk::Window* window);
+
 /// The toolkit window of a controller (building it); null when it has none.
 Gtk::Window* toolkitWindow(QvWindowController& controller);
 /// The controller of a toolkit window.

@@ -1,5 +1,6 @@
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
 
+#include <giomm/simpleactiongroup.h>
 #include <gtkmm/box.h>
 #include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
@@ -8,6 +9,7 @@
 #include <utility>
 
 #include "Fennix/UI/AppKit/Views/GTK/SplitViews.h"
+#include "Fennix/UI/AppKit/Views/GTK/ToolbarStatusView.h"
 #include "Fennix/UI/AppKit/GTK/ViewFactory.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/PageTransitionsGTK.h"
@@ -82,6 +84,19 @@ class ControllerViewKitGTK : public ControllerViewKit {
   void attachController(LayoutItem view, std::weak_ptr<NSViewController> controller) override {
     Gtk::Widget* shown = widget(view);
     if (!shown) return;
+    // The controller's actions reach the controls inside its view through the toolkit's actions.
+    if (auto vc = controller.lock()) {
+      auto actions = vc->responderActions();
+      if (!actions.empty()) {
+        auto group = Gio::SimpleActionGroup::create();
+        for (auto& action : actions) {
+          group->add_action(action.name, [controller, perform = std::move(action.perform)] {
+            if (auto target = controller.lock()) perform(*target);
+          });
+        }
+        insertActionGroup(*shown, "vc", group);
+      }
+    }
     shown->signal_map().connect([controller] {
       if (auto vc = controller.lock()) {
         vc->viewWillAppear();

@@ -11,6 +11,15 @@
 
 namespace Fennix {
 
+namespace {
+OutlineCellMaker& outlineCellMaker() {
+  static OutlineCellMaker maker;
+  return maker;
+}
+}  // namespace
+
+void setOutlineCellMaker(OutlineCellMaker maker) { outlineCellMaker() = std::move(maker); }
+
 GtkOutlineViewHandle::GtkOutlineViewHandle(std::shared_ptr<QvOutlineVC> controller,
                                            std::function<std::string(const OutlineItem&)> text)
     : GtkOutlineViewHandle(*controller, std::move(text)) {
@@ -118,7 +127,7 @@ Gtk::Widget* GtkOutlineViewHandle::rowView(NSOutlineView::Item item) {
   TableCell cell = owner->viewForItem(found);
   if (!cell) {
     // A plain outline's rows show the item's text.
-    cell = makeCell("Content");
+    cell = makeLabelCell("Content");
     owner->configureCell(*cell, found);
   }
   auto* view = dynamic_cast<GtkTableCellView*>(cell.get());
@@ -128,16 +137,25 @@ Gtk::Widget* GtkOutlineViewHandle::rowView(NSOutlineView::Item item) {
   return &view->widget();
 }
 
-TableCell GtkOutlineViewHandle::wrap(Gtk::Label& label, const std::string& identifier, bool uppercase) {
-  auto text = text_;
-  return std::make_shared<GtkTableCellView>(label, identifier, [text, uppercase](const std::any& value) {
+std::function<std::string(const std::any&)> GtkOutlineViewHandle::itemText(bool uppercase) const {
+  return [text = text_, uppercase](const std::any& value) {
     const auto* item = std::any_cast<OutlineItem>(&value);
     const std::string title = item && text ? text(*item) : std::string();
     return uppercase ? Fennix::uppercased(title) : title;
-  });
+  };
+}
+
+TableCell GtkOutlineViewHandle::wrap(Gtk::Label& label, const std::string& identifier, bool uppercase) {
+  return std::make_shared<GtkTableCellView>(label, identifier, itemText(uppercase));
 }
 
 TableCell GtkOutlineViewHandle::makeCell(const std::string& identifier) {
+  if (const auto& maker = outlineCellMaker())
+    if (TableCell cell = maker(identifier, itemText(false))) return cell;
+  return makeLabelCell(identifier);
+}
+
+TableCell GtkOutlineViewHandle::makeLabelCell(const std::string& identifier) {
   auto* label = Gtk::make_managed<Gtk::Label>();
   label->set_xalign(0);
   label->set_name(identifier);

@@ -16,6 +16,13 @@
 
 namespace Fennix {
 
+/// Makes the outline's base cell for a reuse identifier, showing a value as the text gives it. The
+/// portable table cell of the subtitle style stands above this library: its kit installs the maker
+/// (`PortKit::installTableCellKitGTK()`); until then the base cell is a plain label.
+using OutlineCellMaker =
+    std::function<TableCell(const std::string& identifier, std::function<std::string(const std::any&)> text)>;
+void setOutlineCellMaker(OutlineCellMaker maker);
+
 class GtkOutlineViewHandle : public OutlineViewHandle {
  public:
   /// Makes the outline for `controller` (a source list when it is one), which the handle keeps
@@ -44,6 +51,7 @@ class GtkOutlineViewHandle : public OutlineViewHandle {
   void collapseAll() override;
   void expandAll(bool children) override;
   void relayout() override;
+  /// The base cell: the installed maker's, else a plain label.
   TableCell makeCell(const std::string& identifier) override;
   TableCell makeSourceListHeaderLabel() override;
   TableCell makeSourceListItemLabel() override;
@@ -53,6 +61,10 @@ class GtkOutlineViewHandle : public OutlineViewHandle {
  private:
   Gtk::Widget* rowView(NSOutlineView::Item item);
   TableCell wrap(Gtk::Label& label, const std::string& identifier, bool uppercase);
+  /// A label showing the item's text.
+  TableCell makeLabelCell(const std::string& identifier);
+  /// The text of an item in a box.
+  std::function<std::string(const std::any&)> itemText(bool uppercase) const;
   /// The item a row holds under that address; none once no row holds it.
   OutlineItem lookup(NSOutlineView::Item item) const;
   /// Remembers an item handed to the outline, with its parent.

@@ -150,6 +150,11 @@ T& qvFirstView(Gtk::Widget& view, std::string_view typeName) {
   return qvRequireFirstSubview<T>(view, typeName);
 }
 
+/// The view's layer. Views here have no layers apart from themselves: a view draws the looks a
+/// layer would carry (the collection item frame its rounded border and fill), and a spin turns the
+/// view itself or the holder that `QvViewAnimations::animationLayer()` names.
+inline Gtk::Widget* qvLayer(Gtk::Widget& view) { return &view; }
+
 /// Sets the view's identifier and returns the view.
 template <typename View>
 View& id(View& view, const std::string& identifier) {
