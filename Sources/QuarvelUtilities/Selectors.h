@@ -20,7 +20,12 @@ class Selectors {
   static constexpr const char* copy = "copy";
 
   /// The name a menu item or button gives `action` of the group ("doc.copy").
-  static std::string detailed(const char* action) { return std::string(group) + "." + action; }
+  static std::string detailed(const char* action) {
+    std::string name = group;
+    name += '.';
+    name += action;
+    return name;
+  }
 };
 
 }  // namespace QuarvelUtilities

@@ -53,7 +53,9 @@ TEST(ParseGarbage, LongInputs) {
   readEverything(std::string(100000, '('));
   readEverything(std::string(100000, ')'));
   readEverything(std::string(100000, '1'));
-  readEverything(std::string(100000, ' ') + "x");
+  std::string blanksThenLetter(100000, ' ');
+  blanksThenLetter += 'x';
+  readEverything(blanksThenLetter);
   std::string transforms;
   for (int i = 0; i < 20000; ++i) transforms += "scale(2 2),";
   EXPECT_EQ(SVG::Transform::parse(transforms).size(), 20000u);

@@ -90,7 +90,7 @@ TEST(PipelineTests, SVGTextCannotEndTheCommentOrOpenANestedOne) {
 }
 
 TEST(PipelineTests, NewDocumentDrawingWithDefaultSettingsGivesTheCheckedFile) {
-  const std::string expected = readFile(std::string(QUARVEL_SOURCE_DIR) + "/Tests/SVGQuarvelTests/golden/new-document.swift");
+  const std::string expected = readFile(QUARVEL_SOURCE_DIR "/Tests/SVGQuarvelTests/golden/new-document.swift");
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(newDocumentSVG.size(), 190u);
   auto result = Document::export_(newDocumentSVG, Config());

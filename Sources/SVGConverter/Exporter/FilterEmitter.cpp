@@ -95,7 +95,8 @@ void SVGSwiftUIExporter::exportPrimitiveFilterModifiers(const std::vector<Filter
                        color = generateColor(shadow.color, shadow.opacity, init, config().exportHexColorExtension);
                      }
                      if (!color) {
-                       color = std::string(init ? ".init" : "Color") + "(.sRGBLinear, white: 0, opacity: 0.33)";
+                       color = init ? ".init(.sRGBLinear, white: 0, opacity: 0.33)"
+                                    : "Color(.sRGBLinear, white: 0, opacity: 0.33)";
                      }
                      std::string line = ".shadow(color: " + *color + ", radius: " + string(shadow.radius);
                      if (shadow.position) {

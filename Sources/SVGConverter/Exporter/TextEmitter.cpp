@@ -82,7 +82,7 @@ std::string fontModifiers(Font::Style style, const Font::Weight& weight) {
   return text;
 }
 
-std::string quoted(std::string_view text) {
+std::string stringLiteral(std::string_view text) {
   return "\"" + SVGSwiftUIExporter::escapedStringLiteralContent(text) + "\"";
 }
 
@@ -124,7 +124,7 @@ std::string SVGSwiftUIExporter::escapedStringLiteralContent(std::string_view tex
 }
 
 void SVGSwiftUIExporter::exportTextBuilder(const SwiftUIModel::Text& text) {
-  const std::string expression = (config().verbatimTexts ? "Text(verbatim: " : "Text(") + quoted(text.text) + ")";
+  const std::string expression = (config().verbatimTexts ? "Text(verbatim: " : "Text(") + stringLiteral(text.text) + ")";
   writeln(expression);
   nest([&] {
     if (text.paint) {
@@ -182,7 +182,7 @@ std::string SVGSwiftUIExporter::generateFont(const Font::Family& family, Font::S
   if (!size) {
     const std::string base = std::visit(
         Overloaded{
-            [](const Family::Named& named) { return ".custom(" + quoted(named.name) + ", size: 12)"; },
+            [](const Family::Named& named) { return ".custom(" + stringLiteral(named.name) + ", size: 12)"; },
             [](const Family::Serif&) { return std::string(".system(.body, design: .serif)"); },
             [](const Family::UISerif&) { return std::string(".system(.body, design: .serif)"); },
             [](const Family::Monospace&) { return std::string(".system(.body, design: .monospaced)"); },
@@ -205,7 +205,7 @@ std::string SVGSwiftUIExporter::generateFont(const Font::Family& family, Font::S
     return ".system(size: " + points + weightArgument + std::string(design) + ")" + italic;
   };
   const auto custom = [&](std::string_view name) {
-    return ".custom(" + quoted(name) + ", size: " + points + ")" + modifiers;
+    return ".custom(" + stringLiteral(name) + ", size: " + points + ")" + modifiers;
   };
   return std::visit(Overloaded{
                         [&](const Family::SansSerif&) { return system(""); },
