@@ -138,6 +138,11 @@ int SVGQuarvelApp::main(int argc, char* argv[]) {
 
 void SVGQuarvelApp::on_startup() {
   Gtk::Application::on_startup();
+  // Started by the bus for a call, the application stays a while after its last one, so that
+  // calls in a row find it running rather than starting it again for each.
+  if ((get_flags() & Gio::Application::Flags::IS_SERVICE) == Gio::Application::Flags::IS_SERVICE) {
+    set_inactivity_timeout(serviceLingerMilliseconds);
+  }
   // Loads highlight.js before any window opens; the web views' engine is set up first (see
   // `WebView::setUpProcess`).
   QuarvelUtilities::WebView::setUpProcess();

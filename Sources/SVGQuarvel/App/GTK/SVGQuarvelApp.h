@@ -38,6 +38,8 @@ class SVGQuarvelApp : public Gtk::Application {
  public:
   /// The application's identifier: its bus name and the name of its icon.
   static constexpr const char* applicationID = "org.quarvel.SVGQuarvel";
+  /// How long an application started by the bus stays after its last call.
+  static constexpr unsigned serviceLingerMilliseconds = 10000;
 
   static Glib::RefPtr<SVGQuarvelApp> create();
   /// Runs the application with the process's arguments; returns its exit status, which is 1 when
