@@ -142,25 +142,15 @@ TEST(HTTPFetchOperation, CancelledOperationFinishes) {
 }
 
 TEST(HTTPFetchOperation, CancelStopsTransfersToASilentServer) {
-  std::mutex mutex;
-  std::condition_variable released;
-  bool release = false;
-  LoopbackServer server([&](const std::string&) {
-    std::unique_lock<std::mutex> lock(mutex);
-    released.wait_for(lock, std::chrono::seconds(60), [&] { return release; });
-    return LoopbackServer::response(200, "OK", {}, "late");
-  });
+  HeldLoopbackServer held(std::chrono::seconds(60));
+  auto& server = held.server();
   auto operation = std::make_shared<ScriptedFetch>(*URL::fromString(server.url("/")), plainSession());
   operation->script = [&](ScriptedFetch& fetch) { fetch.request(server.url("/silent"))->resume(); };
   operation->start();
   ASSERT_TRUE(waitUntil([&] { return !server.requests().empty(); }));
   operation->cancel();
   const bool finished = waitUntil([&] { return operation->isFinished(); });
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    release = true;
-  }
-  released.notify_all();
+  held.release();
   ASSERT_TRUE(finished);
   const auto calls = operation->calls();
   ASSERT_EQ(calls.size(), 1u);

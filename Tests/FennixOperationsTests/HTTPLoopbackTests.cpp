@@ -375,14 +375,8 @@ TEST(URLSession, EachRedirectHopCarriesTheCookiesThatMatchIt) {
 }
 
 TEST(HTTPFetchOperation, CancelledTransferIsNeverAResult) {
-  std::mutex mutex;
-  std::condition_variable released;
-  bool release = false;
-  LoopbackServer server([&](const std::string&) {
-    std::unique_lock<std::mutex> lock(mutex);
-    released.wait_for(lock, std::chrono::seconds(5), [&] { return release; });
-    return LoopbackServer::response(200, "OK", {}, "late");
-  });
+  HeldLoopbackServer held(std::chrono::seconds(5));
+  auto& server = held.server();
   auto session = sessionWithoutRedirects();
   std::atomic<bool> completed{false};
   Fennix::ErrorRef error;
@@ -397,11 +391,7 @@ TEST(HTTPFetchOperation, CancelledTransferIsNeverAResult) {
   ASSERT_TRUE(waitUntil([&] { return !server.requests().empty(); }));
   task->cancel();
   ASSERT_TRUE(waitUntil([&] { return completed.load(); }));
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    release = true;
-  }
-  released.notify_all();
+  held.release();
   EXPECT_EQ(data, std::nullopt);
   ASSERT_NE(Fennix::errorAs<NSError>(error), nullptr);
   EXPECT_EQ(Fennix::errorAs<NSError>(error)->code(), URLErrorCode::cancelled);

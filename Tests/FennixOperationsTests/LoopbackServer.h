@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
@@ -128,6 +129,34 @@ class LoopbackServer {
   std::thread thread_;
   mutable std::mutex mutex_;
   std::vector<std::string> requests_;
+};
+
+/// A loopback server that holds every answer until `release()` (or `longest` has passed), as a
+/// server that has gone quiet. Releases itself when it goes, so that its thread can end.
+class HeldLoopbackServer {
+ public:
+  explicit HeldLoopbackServer(std::chrono::seconds longest)
+      : server_([this, longest](const std::string&) {
+          std::unique_lock<std::mutex> lock(mutex_);
+          released_.wait_for(lock, longest, [&] { return release_; });
+          return LoopbackServer::response(200, "OK", {}, "late");
+        }) {}
+  ~HeldLoopbackServer() { release(); }
+
+  void release() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      release_ = true;
+    }
+    released_.notify_all();
+  }
+  LoopbackServer& server() { return server_; }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool release_ = false;
+  LoopbackServer server_;
 };
 
 }  // namespace OperationsTestSupport
