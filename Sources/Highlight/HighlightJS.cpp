@@ -83,8 +83,8 @@ void logException(JSCContext*, JSCException* exception, gpointer) {
   }
 }
 
-// The process's one JavaScript machine: made on first use and kept until the process ends, also
-// when loading fails after making it.
+// The highlighter's JavaScript machine: made on first use (on the highlighter's thread) and kept
+// until the process ends, also when loading fails after making it.
 JSCVirtualMachine* processVirtualMachine() {
   static JSCVirtualMachine* const vm = jsc_virtual_machine_new();
   return vm;
@@ -101,11 +101,22 @@ JSCValue* hljsIn(JSCValue* holder) {
 
 const std::shared_ptr<HighlightJS>& HighlightJS::shared() {
   // Made once and never released: the queue may still run when the process ends.
-  static const auto* shared = new std::shared_ptr<HighlightJS>(loadHighlightJS());
+  static const auto* shared = new std::shared_ptr<HighlightJS>([] {
+    // The engine's process-wide set-up happens on the calling thread (the main thread), as the
+    // web views expect; the highlighter's own machine is made on its queue's thread, so that its
+    // timers (the collector's) run there, between highlights, instead of waiting on the main
+    // thread for a long highlight to let go of the machine.
+    g_object_unref(jsc_virtual_machine_new());
+    DispatchQueue queue = DispatchQueue::withOwnThread(NSBundle::reverseDNSPrefix() + ".vorn1.highlight");
+    std::shared_ptr<HighlightJS> loaded;
+    queue.sync([&] { loaded = loadHighlightJS(queue); });
+    if (loaded) loaded->loadLanguages();
+    return loaded;
+  }());
   return *shared;
 }
 
-std::shared_ptr<HighlightJS> HighlightJS::loadHighlightJS() {
+std::shared_ptr<HighlightJS> HighlightJS::loadHighlightJS(const DispatchQueue& queue) {
   const std::optional<std::string> path = resourcePath("highlight.min", "js");
   if (!path) {
     console::log("highlight.min.js not available, no code highlighting");
@@ -155,13 +166,11 @@ std::shared_ptr<HighlightJS> HighlightJS::loadHighlightJS() {
     console::error("could not locate Highlight.js in JSContext");
     return nullptr;
   }
-  std::shared_ptr<HighlightJS> highlighter(new HighlightJS(hljs, vm.release()));
-  highlighter->loadLanguages();
-  return highlighter;
+  return std::shared_ptr<HighlightJS>(new HighlightJS(queue, hljs, vm.release()));
 }
 
-HighlightJS::HighlightJS(JSCValue* highlightJS, JSCVirtualMachine* vm)
-    : Q(NSBundle::reverseDNSPrefix() + ".vorn1.highlight"), highlightJS_(highlightJS), vm_(vm) {}
+HighlightJS::HighlightJS(DispatchQueue queue, JSCValue* highlightJS, JSCVirtualMachine* vm)
+    : Q(std::move(queue)), highlightJS_(highlightJS), vm_(vm) {}
 
 HighlightJS::~HighlightJS() {
   g_object_unref(highlightJS_);  // holds its context

@@ -1,6 +1,7 @@
 // The highlighter: highlight.js run in a JavaScript context, turning source text into text
 // coloured by a theme. One shared instance lives for the whole process; every call into
-// JavaScript runs on its private serial queue, and results go to the queue the caller names.
+// JavaScript runs on its private serial queue, which has a thread of its own, and results go to
+// the queue the caller names.
 #pragma once
 
 #include <functional>
@@ -44,8 +45,9 @@ class HighlightJS : public std::enable_shared_from_this<HighlightJS> {
   HighlightJS& operator=(const HighlightJS&) = delete;
 
  private:
-  HighlightJS(JSCValue* highlightJS, JSCVirtualMachine* vm);
-  static std::shared_ptr<HighlightJS> loadHighlightJS();
+  HighlightJS(DispatchQueue queue, JSCValue* highlightJS, JSCVirtualMachine* vm);
+  /// Loads the script into a new context; runs on `queue`, which the highlighter then uses.
+  static std::shared_ptr<HighlightJS> loadHighlightJS(const DispatchQueue& queue);
   /// Asks the script for its languages (on the queue) and hands them to the main queue.
   void loadLanguages();
   /// The script's HTML for the code; none when it failed. Runs on the queue.

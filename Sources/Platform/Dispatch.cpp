@@ -148,11 +148,14 @@ class GlobalQueue final : public DispatchQueue::Impl {
   bool isSerial() const override { return false; }
 };
 
-// The main queue keeps its own list of blocks, so that they run in submission order, and keeps one
-// idle source on the default main context while the list is not empty.
-class MainQueue final : public DispatchQueue::Impl {
+// A queue whose blocks run on a GLib main context: it keeps its own list of blocks, so that they
+// run in submission order, and keeps one idle source on the context while the list is not empty.
+// The main queue is one, on the default main context.
+class ContextQueue final : public DispatchQueue::Impl, public std::enable_shared_from_this<ContextQueue> {
  public:
-  MainQueue() : Impl("main", DispatchQoS::userInteractive) {}
+  ContextQueue(std::string label, DispatchQoS qos, GMainContext* context)
+      : Impl(std::move(label), qos), context_(g_main_context_ref(context)) {}
+  ~ContextQueue() override { g_main_context_unref(context_); }
 
   void enqueue(Task task) override {
     bool attach = false;
@@ -162,13 +165,15 @@ class MainQueue final : public DispatchQueue::Impl {
       if (!scheduled_) scheduled_ = attach = true;
     }
     if (attach) {
+      // The source holds the queue while it is attached.
       GSource* source = g_idle_source_new();
       g_source_set_priority(source, G_PRIORITY_DEFAULT);
-      g_source_set_name(source, "DispatchQueue.main");
-      g_source_set_callback(source, &MainQueue::dispatchSource, this, nullptr);
-      g_source_attach(source, g_main_context_default());
+      g_source_set_name(source, label().c_str());
+      g_source_set_callback(source, &ContextQueue::dispatchSource, new std::shared_ptr<ContextQueue>(shared_from_this()),
+                            [](gpointer held) { delete static_cast<std::shared_ptr<ContextQueue>*>(held); });
+      g_source_attach(source, context_);
       g_source_unref(source);
-      g_main_context_wakeup(g_main_context_default());
+      g_main_context_wakeup(context_);
     }
   }
 
@@ -176,7 +181,7 @@ class MainQueue final : public DispatchQueue::Impl {
   // Runs the blocks that were queued when the source fired; later ones wait for the next
   // iteration, so a block that keeps re-posting itself does not hold up the rest of the loop.
   static gboolean dispatchSource(gpointer data) {
-    auto* self = static_cast<MainQueue*>(data);
+    ContextQueue* self = static_cast<std::shared_ptr<ContextQueue>*>(data)->get();
     std::size_t count;
     {
       std::lock_guard<std::mutex> lock(self->mutex_);
@@ -200,9 +205,44 @@ class MainQueue final : public DispatchQueue::Impl {
     return G_SOURCE_CONTINUE;
   }
 
+  GMainContext* context_;
   std::mutex mutex_;
   std::deque<Task> tasks_;
   bool scheduled_ = false;
+};
+
+// A thread of its own that iterates a main context of its own (its thread-default context) until
+// the queue on it is gone.
+class OwnThreadQueue final : public DispatchQueue::Impl, public std::enable_shared_from_this<OwnThreadQueue> {
+ public:
+  OwnThreadQueue(std::string label, DispatchQoS qos) : Impl(label, qos), running_(std::make_shared<std::atomic<bool>>(true)) {
+    GMainContext* context = g_main_context_new();
+    queue_ = std::make_shared<ContextQueue>(std::move(label), qos, context);
+    std::thread([context, running = running_] {
+      g_main_context_push_thread_default(context);
+      while (running->load()) g_main_context_iteration(context, TRUE);
+      g_main_context_pop_thread_default(context);
+      g_main_context_unref(context);
+    }).detach();
+    context_ = context;
+  }
+  ~OwnThreadQueue() override {
+    running_->store(false);
+    g_main_context_wakeup(context_);
+  }
+  void enqueue(Task task) override {
+    // Blocks count as this queue's, not as the context queue's that carries them, and hold the
+    // queue (and so its thread) until they have run.
+    queue_->enqueue([self = shared_from_this(), task = std::move(task)] {
+      CurrentQueueScope scope(self.get());
+      task();
+    });
+  }
+
+ private:
+  std::shared_ptr<std::atomic<bool>> running_;
+  std::shared_ptr<ContextQueue> queue_;
+  GMainContext* context_ = nullptr;  // owned by the thread
 };
 
 class SerialQueue final : public DispatchQueue::Impl, public std::enable_shared_from_this<SerialQueue> {
@@ -350,8 +390,13 @@ DispatchQueue::DispatchQueue(std::string label, DispatchQoS qos, const DispatchQ
     : impl_(std::make_shared<SerialQueue>(std::move(label), qos, target.impl_)) {}
 
 DispatchQueue DispatchQueue::main() {
-  static auto* queue = new std::shared_ptr<Impl>(std::make_shared<MainQueue>());
+  static auto* queue = new std::shared_ptr<Impl>(
+      std::make_shared<ContextQueue>("main", DispatchQoS::userInteractive, g_main_context_default()));
   return DispatchQueue(*queue);
+}
+
+DispatchQueue DispatchQueue::withOwnThread(std::string label, DispatchQoS qos) {
+  return DispatchQueue(std::make_shared<OwnThreadQueue>(std::move(label), qos));
 }
 
 DispatchQueue DispatchQueue::global(DispatchQoS qos) { return DispatchQueue(globalImpl(qos)); }

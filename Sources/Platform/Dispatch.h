@@ -6,7 +6,8 @@
 // that context (the GTK application, or a test calling g_main_context_iteration)
 // runs it, in submission order. Global queues share one thread pool that grows
 // while all its threads are busy. A serial queue runs one block at a time, in
-// submission order, on its target queue (a global queue when none is given).
+// submission order, on its target queue (a global queue when none is given). A queue with a thread
+// of its own runs its blocks there, on a main context that is that thread's default context.
 #pragma once
 
 #include <atomic>
@@ -44,6 +45,11 @@ class DispatchQueue {
 
   /// The queue of the GLib default main context.
   static DispatchQueue main();
+  /// A new serial queue whose blocks run on a thread of its own, which iterates a GLib main
+  /// context of its own (the thread's default context): sources that the blocks attach to it
+  /// (timers of a library used there, say) run on that thread between blocks. The thread ends
+  /// once the queue is released and its blocks have run.
+  static DispatchQueue withOwnThread(std::string label, DispatchQoS qos = DispatchQoS::unspecified);
   /// The concurrent queue of a quality of service (all of them share one thread pool).
   static DispatchQueue global(DispatchQoS qos = DispatchQoS::default_);
 

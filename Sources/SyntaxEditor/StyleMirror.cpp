@@ -144,6 +144,11 @@ void StyleMirror::attributesDidChange(NSRange range) { dirty_.add(range); }
 
 void StyleMirror::defer(NSRange range) { deferred_.add(range); }
 
+void StyleMirror::deferReplaced(NSRange range) {
+  dirty_.remove(range);
+  deferred_.add(range);
+}
+
 void StyleMirror::releaseDeferred() {
   for (const NSRange& range : deferred_.ranges()) dirty_.add(range);
   deferred_.clear();

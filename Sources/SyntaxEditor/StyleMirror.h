@@ -69,6 +69,11 @@ class StyleMirror {
   /// Ranges to compare again only when `releaseDeferred` is called (the storage re-highlights
   /// them, and its results will mark them).
   void defer(NSRange range);
+  /// Defers `range` with the new text in it, which is then not compared until the release either:
+  /// text put in from outside while the storage highlights it is restyled once, with its results,
+  /// instead of once with the styles it took from its neighbours and again (each restyle of many
+  /// lines costs the toolkit a layout of all of them).
+  void deferReplaced(NSRange range);
   void releaseDeferred();
   bool hasDeferred() const { return !deferred_.empty(); }
 

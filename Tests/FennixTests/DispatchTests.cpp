@@ -175,3 +175,48 @@ TEST(DispatchTests, AProcessForkedBesidePoolThreadsExitsWithoutLeaks) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the blocks' own storage goes just after
   EXPECT_EXIT(std::exit(0), ::testing::ExitedWithCode(0), "");
 }
+
+TEST(DispatchTests, AQueueWithItsOwnThreadRunsItsBlocksAndItsContextsSourcesThereInOrder) {
+  std::vector<std::thread::id> threads;
+  std::vector<int> order;
+  std::atomic<bool> timerFired{false};
+  std::thread::id timerThread;
+  {
+    DispatchQueue queue = DispatchQueue::withOwnThread("test.own-thread");
+    for (int i = 0; i < 50; ++i) {
+      queue.async([&, i] {
+        EXPECT_TRUE(queue.isCurrent());
+        EXPECT_FALSE(DispatchQueue::main().isCurrent());
+        threads.push_back(std::this_thread::get_id());
+        order.push_back(i);
+      });
+    }
+    // A source that a block attaches to the thread's default context (as a library used there
+    // does with its timers) fires on that thread, between blocks, without the main context.
+    queue.async([&] {
+      GSource* timer = g_timeout_source_new(1);
+      g_source_set_callback(
+          timer,
+          [](gpointer data) {
+            auto* fired = static_cast<std::pair<std::atomic<bool>*, std::thread::id*>*>(data);
+            *fired->second = std::this_thread::get_id();
+            fired->first->store(true);
+            return G_SOURCE_REMOVE;
+          },
+          new std::pair<std::atomic<bool>*, std::thread::id*>(&timerFired, &timerThread),
+          [](gpointer data) { delete static_cast<std::pair<std::atomic<bool>*, std::thread::id*>*>(data); });
+      g_source_attach(timer, g_main_context_get_thread_default());
+      g_source_unref(timer);
+    });
+    const auto start = Clock::now();
+    while (!timerFired.load() && secondsSince(start) < 60) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    queue.sync([] {});
+    EXPECT_FALSE(queue.isCurrent());
+  }
+  ASSERT_TRUE(timerFired.load());
+  ASSERT_EQ(order.size(), 50u);
+  for (int i = 0; i < 50; ++i) EXPECT_EQ(order[std::size_t(i)], i);
+  EXPECT_NE(threads.front(), std::this_thread::get_id());
+  for (const auto& thread : threads) EXPECT_EQ(thread, threads.front());
+  EXPECT_EQ(timerThread, threads.front());
+}

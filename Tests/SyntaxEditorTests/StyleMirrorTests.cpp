@@ -232,7 +232,7 @@ TEST(StyleMirrorTests, ChangesNameCharacterOffsetsAcrossSurrogatePairs) {
   EXPECT_EQ(m.changes[2].endCharacter, 6u);
 }
 
-TEST(StyleMirrorTests, DeferredRangesWaitForTheirRelease) {
+TEST(StyleMirrorTests, DeferredRangesAndTextPutInFromOutsideWaitForTheirRelease) {
   Mirrored m(u"one two three\n");
   m.storage.setAttributes(colour(0.5), {0, 3});
   m.mirror.defer({0, 14});
@@ -245,6 +245,23 @@ TEST(StyleMirrorTests, DeferredRangesWaitForTheirRelease) {
   m.mirror.releaseDeferred();
   m.apply();
   EXPECT_FALSE(m.mirror.hasDeferred());
+  EXPECT_TRUE(m.mirrors());
+
+  // Text put in from outside waits as a whole, and is then restyled once, to its final style.
+  m.changes.clear();
+  m.storage.replaceCharacters({4, 0}, u"new ");
+  m.storage.setAttributes(colour(0.25), {4, 4});  // what the storage gives it meanwhile
+  m.mirror.textDidChange({4, 0}, 4);
+  m.buffer.insert(m.buffer.begin() + 4, 4, std::nullopt);
+  m.mirror.deferReplaced({4, 4});
+  EXPECT_TRUE(m.mirror.isSettled());
+  EXPECT_EQ(m.apply(), 0u);
+  m.storage.setAttributes(colour(0.75), {4, 4});  // the highlighter's result
+  m.mirror.releaseDeferred();
+  m.apply();
+  ASSERT_EQ(m.changes.size(), 1u);
+  EXPECT_EQ(m.changes[0].range, (NSRange{4, 4}));
+  EXPECT_EQ(m.mirror.attributes(m.changes[0].wanted), colour(0.75));
   EXPECT_TRUE(m.mirrors());
 }
 

@@ -332,8 +332,14 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
     }
     windowsStale_ = true;
     // The storage re-highlights the paragraphs around the edit: the rest of the edited range is
-    // compared once the results are in, not against the styles it holds meanwhile.
-    mirror_.defer(range);
+    // compared once the results are in, not against the styles it holds meanwhile. Typed text is
+    // styled at once (it takes the style it is typed into); text put in from outside, such as
+    // regenerated code, waits for the results.
+    if (mirroringBuffer_) {
+      mirror_.defer(range);
+    } else {
+      mirror_.deferReplaced(range);
+    }
     if (!storage.isHighlighting()) mirror_.releaseDeferred();
   }
   if (edit.editedMask & NSTextStorageEditedAttributes) mirror_.attributesDidChange(range);
