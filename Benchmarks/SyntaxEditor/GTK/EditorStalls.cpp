@@ -123,8 +123,8 @@ int main(int argc, char** argv) {
   }
   std::printf("keystrokes: worst stall %.0f ms, mean longest stall %.0f ms\n", worst, sum / keystrokes);
 
-  // Scrolling down the line (it wraps): the colours follow the view.
-  auto adjustment = svgView.textView().get_vadjustment();
+  // Scrolling along the line (too long to wrap): the colours follow the view.
+  auto adjustment = svgView.textView().get_hadjustment();
   for (double fraction : {0.25, 0.5, 0.75}) {
     const Stalls scroll = measure([&] { adjustment->set_value(adjustment->get_upper() * fraction); }, settled);
     std::printf("scroll to %.0f%% of the line: longest stall %.0f ms, settled after %.0f ms\n", fraction * 100,

@@ -28,8 +28,13 @@ std::size_t utf16At(const NSTextStorage& storage, const Gtk::TextBuffer::iterato
 CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror_(*code_->codeTextStorage()) {
   code_->setHost(this);
   // Lines wrap at the view's width, between words where they can and between characters where a
-  // word is longer than the line (path data).
+  // word is longer than the line (path data). A line longer than the long-line threshold does not:
+  // the toolkit lays out a changed line whole, and breaking one of a hundred thousand characters
+  // into display lines on every keystroke takes it twice as long as laying it out in one piece.
   set_wrap_mode(Gtk::WrapMode::WORD_CHAR);
+  unwrapped_ = Gtk::TextTag::create("qv-unwrapped-line");
+  unwrapped_->property_wrap_mode() = Gtk::WrapMode::NONE;
+  get_buffer()->get_tag_table()->add(unwrapped_);
   set_monospace(true);
   get_buffer()->set_enable_undo(true);
 
@@ -159,7 +164,6 @@ void CodeTextView::fontDidChange(const NSFontPtr& font) {
   const std::string css = "textview.qv-code-text-view { font-family: \"" + description.get_family() +
                           "\"; font-size: " + std::to_string(font->pointSize()) + "pt; }";
   fontCss_->load_from_data(css);
-  characterSize_.reset();
 }
 
 void CodeTextView::selectionDidChange(NSRange range) {
@@ -246,6 +250,7 @@ void CodeTextView::bufferDidChange() {
   const UXCodeTextEdit edit = std::move(*pendingEdit_);
   pendingEdit_.reset();
   noteInsertedStyle({edit.range.location, edit.newText.size()});
+  followLongLines();
   takeSelectionFromBuffer();
   code_->didChangeText(edit);
 }
@@ -307,10 +312,13 @@ void CodeTextView::noteInsertedStyle(NSRange range) {
   const auto start = iterAt(*buffer, storage, range.location);
   const auto end = iterAt(*buffer, storage, range.upperBound());
   // One style over all of it, or none: no tag starts or ends inside.
-  auto next = start;
-  if (next.forward_to_tag_toggle(Glib::RefPtr<Gtk::TextTag>()) && next.get_offset() < end.get_offset()) return;
+  for (const auto& tag : tags_) {
+    auto next = start;
+    if (tag && next.forward_to_tag_toggle(tag) && next.get_offset() < end.get_offset()) return;
+  }
   std::uint32_t shown = StyleMirror::none;
   for (const auto& tag : start.get_tags()) {
+    if (tag == unwrapped_) continue;
     const auto found = std::find(tags_.begin(), tags_.end(), tag);
     if (found == tags_.end() || shown != StyleMirror::none) return;
     shown = std::uint32_t(found - tags_.begin());
@@ -330,6 +338,9 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
     } else {
       replaceInBuffer(oldRange, range);
     }
+    // The lines that do not wrap follow the text (typed text once the buffer has it too).
+    unwrappedLines_.replace(oldRange, range.length);
+    if (!mirroringBuffer_) followLongLines();
     windowsStale_ = true;
     // The storage re-highlights the paragraphs around the edit: the rest of the edited range is
     // compared once the results are in, not against the styles it holds meanwhile. Typed text is
@@ -344,6 +355,34 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
   }
   if (edit.editedMask & NSTextStorageEditedAttributes) mirror_.attributesDidChange(range);
   scheduleStyling();
+}
+
+void CodeTextView::followLongLines() {
+  // The lines that carry the tag are the long lines of the text, each whole (the toolkit takes a
+  // line's wrapping from its first character).
+  const std::vector<NSRange>& lines = mirror_.longLines();
+  if (unwrappedLines_.empty() && lines.empty()) return;
+  auto buffer = get_buffer();
+  const auto& storage = *code_->codeTextStorage();
+  mirroringStorage_ = true;
+  for (const NSRange& range : unwrappedLines_.ranges()) {
+    if (std::find(lines.begin(), lines.end(), range) != lines.end()) continue;
+    buffer->remove_tag(unwrapped_, iterAt(*buffer, storage, range.location), iterAt(*buffer, storage, range.upperBound()));
+  }
+  for (const NSRange& line : lines) {
+    const auto start = iterAt(*buffer, storage, line.location);
+    const auto end = iterAt(*buffer, storage, line.upperBound());
+    // A line that carries the tag whole is left alone: every change of a tag costs a layout of the
+    // line. Text typed at either end of one is outside the tag until it is given again.
+    auto toggle = start;
+    if (start.has_tag(unwrapped_) && (!toggle.forward_to_tag_toggle(unwrapped_) || toggle.get_offset() >= end.get_offset())) {
+      continue;
+    }
+    buffer->apply_tag(unwrapped_, start, end);
+  }
+  mirroringStorage_ = false;
+  unwrappedLines_.clear();
+  for (const NSRange& line : lines) unwrappedLines_.add(line);
 }
 
 // ---- Styles in slices ---------------------------------------------------------------------------
@@ -411,32 +450,16 @@ void CodeTextView::restyle(const StyleMirror::Change& change) {
   mirroringStorage_ = false;
 }
 
-std::pair<int, int> CodeTextView::visibleCharacters() {
+NSRange CodeTextView::visibleRange() {
   Gdk::Rectangle rect;
   get_visible_rect(rect);
   Gtk::TextIter top, bottom;
   get_iter_at_location(top, rect.get_x(), rect.get_y());
   get_iter_at_location(bottom, rect.get_x() + rect.get_width(), rect.get_y() + rect.get_height());
-  // Whole display lines: a long line wraps into many, of which the view shows a few.
-  if (!starts_display_line(top)) backward_display_line_start(top);
-  if (!bottom.ends_line()) forward_display_line_end(bottom);
-  // A line not laid out yet has a height of one display line, so that the bottom may lie far
-  // past what the view can show: no more than fits in the view (its columns times its rows,
-  // doubled for wide characters and short display lines) counts.
-  if (!characterSize_) {
-    auto metrics = get_pango_context()->get_metrics(get_pango_context()->get_font_description());
-    characterSize_ = NSSize{std::max(1.0, double(metrics.get_approximate_char_width()) / PANGO_SCALE),
-                            std::max(1.0, double(metrics.get_height()) / PANGO_SCALE)};
-  }
-  const int fits =
-      int(2 * (rect.get_width() / characterSize_->width + 1) * (rect.get_height() / characterSize_->height + 1));
-  return {top.get_offset(), std::min(bottom.get_offset(), top.get_offset() + fits)};
-}
-
-NSRange CodeTextView::visibleRange() {
-  const auto [first, last] = visibleCharacters();
+  top.set_line_offset(0);
+  if (!bottom.ends_line()) bottom.forward_to_line_end();
   const auto& storage = *code_->codeTextStorage();
-  const std::size_t from = utf16OffsetOf(storage, std::size_t(first)), to = utf16OffsetOf(storage, std::size_t(last));
+  const std::size_t from = utf16At(storage, top), to = utf16At(storage, bottom);
   return {from, std::max(from, to) - from};
 }
 
@@ -447,35 +470,40 @@ void CodeTextView::updateWindows() {
     mirror_.setWindows({});
     return;
   }
+  auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
-  auto characters = [&](NSRange range) {
-    return std::pair<int, int>(int(characterOffsetOf(storage, range.location)),
-                               int(characterOffsetOf(storage, range.upperBound())));
-  };
-  const auto [first, last] = visibleCharacters();
+  Gdk::Rectangle rect;
+  get_visible_rect(rect);
+  Gtk::TextIter top, bottom;
+  get_iter_at_location(top, rect.get_x(), rect.get_y());
+  get_iter_at_location(bottom, rect.get_x(), rect.get_y() + rect.get_height());
   const int margin = int(mirror_.windowMargin());
+  const NSRange visible = visibleRange();
+  auto metrics = get_pango_context()->get_metrics(get_pango_context()->get_font_description());
+  const double characterWidth = std::max(1.0, double(metrics.get_approximate_char_width()) / PANGO_SCALE);
   std::vector<NSRange> windows;
   for (const NSRange& line : lines) {
-    // The characters of the line in view (its display lines between the top and the bottom of
-    // the view), and a margin either side.
-    const auto [start, end] = characters(line);
-    if (end < first || start > last) continue;
-    const int shownFrom = std::max(start, first), shownTo = std::min(end, last);
-    // A window that still holds what is shown with a quarter of the margin either side stays:
-    // every change of the styles of a long line costs a layout of all of it.
-    bool kept = false;
-    for (const NSRange& window : mirror_.windows()) {
-      const auto [from, to] = characters(window);
-      if (from >= start && to <= end && from <= std::max(start, shownFrom - margin / 4) &&
-          to >= std::min(end, shownTo + margin / 4)) {
-        windows.push_back(window);
-        kept = true;
-        break;
-      }
+    if (line.upperBound() < visible.location || line.location > visible.upperBound()) continue;
+    auto start = iterAt(*buffer, storage, line.location);
+    if (start.get_line() < top.get_line() || start.get_line() > bottom.get_line()) continue;
+    // The characters of the line in view, and a margin either side. Where the line lies is known
+    // once the view has measured the lines above it; until then the columns are estimated from
+    // the font's character width.
+    int y = 0, height = 0;
+    get_line_yrange(start, y, height);
+    Gtk::TextIter left, right;
+    get_iter_at_location(left, rect.get_x(), y + height / 2);
+    get_iter_at_location(right, rect.get_x() + rect.get_width(), y + height / 2);
+    int first = start.get_offset() + int(rect.get_x() / characterWidth);
+    int last = first + int(rect.get_width() / characterWidth) + 1;
+    if (left.get_line() == start.get_line() && right.get_line() == start.get_line()) {
+      first = left.get_offset();
+      // A character is at least a pixel wide (a line not laid out yet may answer its end).
+      last = std::min(right.get_offset(), first + std::max(rect.get_width(), 1));
     }
-    if (kept) continue;
-    const int from = std::max(start, shownFrom - margin);
-    const int to = std::min(end, shownTo + margin);
+    auto end = iterAt(*buffer, storage, line.upperBound());
+    const int from = std::max(start.get_offset(), first - margin);
+    const int to = std::min(end.get_offset(), last + margin);
     if (to <= from) continue;
     const std::size_t unitFrom = utf16OffsetOf(storage, std::size_t(from));
     windows.push_back({unitFrom, utf16OffsetOf(storage, std::size_t(to)) - unitFrom});

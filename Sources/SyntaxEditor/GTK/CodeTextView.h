@@ -57,14 +57,14 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   /// Tells the mirror which style the buffer gave text it inserted (the style around it), so that
   /// a keystroke inside a style costs no restyle, and on a long line no second layout of it.
   void noteInsertedStyle(NSRange range);
+  /// Keeps the lines longer than the long-line threshold, and only those, unwrapped.
+  void followLongLines();
   void scheduleStyling();
   /// Applies the mirror's changes for a few milliseconds; true while there are more.
   bool styleSlice();
   void restyle(const SyntaxEditorSupport::StyleMirror::Change& change);
   Glib::RefPtr<Gtk::TextTag> tagFor(std::uint32_t id);
-  /// The first and the end character of the display lines in view.
-  std::pair<int, int> visibleCharacters();
-  /// The storage range of the display lines in view.
+  /// The storage range of the lines in view.
   NSRange visibleRange();
   /// Gives the mirror the parts of long lines in view, with a margin either side.
   void updateWindows();
@@ -88,10 +88,11 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   std::u16string bufferText_;  // what the buffer holds, in UTF-16 units
   SyntaxEditorSupport::StyleMirror mirror_;
   std::vector<Glib::RefPtr<Gtk::TextTag>> tags_;  // by style id
+  Glib::RefPtr<Gtk::TextTag> unwrapped_;  // on the long lines: they do not wrap
+  SyntaxEditorSupport::RangeSet unwrappedLines_;  // the storage ranges the buffer gave it
   sigc::connection styling_;
   sigc::connection hScroll_;
   sigc::connection vScroll_;
   bool windowsStale_ = false;
   NSSize allocated_;
-  std::optional<NSSize> characterSize_;  // of the font's characters and lines, once asked for
 };

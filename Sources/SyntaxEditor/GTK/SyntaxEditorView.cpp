@@ -1,8 +1,8 @@
 #include "SyntaxEditor/GTK/SyntaxEditorView.h"
 
 SyntaxEditorView::SyntaxEditorView(const SyntaxEditor& editor) : editor_(editor) {
-  // Lines wrap at the view's width: a vertical scroller only.
-  set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+  // Lines wrap at the view's width: a horizontal scroller shows only for a line too long to wrap.
+  set_policy(Gtk::PolicyType::AUTOMATIC, Gtk::PolicyType::AUTOMATIC);
   set_hexpand(true);
   set_vexpand(true);
   textView_.set_hexpand(true);

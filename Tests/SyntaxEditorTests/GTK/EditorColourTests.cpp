@@ -7,6 +7,7 @@
 #include <gtkmm/init.h>
 #include <gtkmm/window.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -298,34 +299,39 @@ TEST(EditorColourTests, OutsideChangesInsideConstructsOfSeveralLinesColourAsTheW
   EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after typing into the drawing";
 }
 
-/// The characters the view shows, from its top left to its bottom right (a long line wraps).
+/// The character range of the long line that the view shows.
 std::pair<int, int> visibleCharacters(CodeTextView& view) {
   Gdk::Rectangle rect;
   view.get_visible_rect(rect);
   Gtk::TextIter left, right;
   view.get_iter_at_location(left, rect.get_x(), rect.get_y() + 2);
-  view.get_iter_at_location(right, rect.get_x() + rect.get_width() - 1, rect.get_y() + rect.get_height() - 2);
+  view.get_iter_at_location(right, rect.get_x() + rect.get_width() - 1, rect.get_y() + 2);
   return {left.get_offset(), right.get_offset()};
 }
 
-/// How many characters of [from, to) carry a tag.
+/// How many characters of [from, to) carry a style.
 int taggedCharacters(CodeTextView& view, int from, int to) {
   auto buffer = view.get_buffer();
   int tagged = 0;
   for (auto iter = buffer->get_iter_at_offset(from); iter.get_offset() < to;) {
     auto next = iter;
     if (!next.forward_to_tag_toggle(Glib::RefPtr<Gtk::TextTag>()) || next.get_offset() > to) next = buffer->get_iter_at_offset(to);
-    if (!iter.get_tags().empty()) tagged += next.get_offset() - iter.get_offset();
+    const auto tags = iter.get_tags();
+    if (std::any_of(tags.begin(), tags.end(), [](const auto& tag) {
+          return tag->property_name().get_value().rfind("qv-attributes ", 0) == 0;
+        })) {
+      tagged += next.get_offset() - iter.get_offset();
+    }
     if (next.get_offset() <= iter.get_offset()) break;
     iter = next;
   }
   return tagged;
 }
 
-// A drawing on one line of some 60,000 characters, with an emoji early on, wrapped into many
-// display lines: the view styles the part of the line it shows and a margin either side, and
-// after typing and scrolling the buffer carries exactly the storage's styles there and none
-// elsewhere on the line.
+// A drawing on one line of some 60,000 characters, with an emoji early on, which does not wrap
+// (lines longer than the long-line threshold scroll sideways): the view styles the part of the
+// line it shows and a margin either side, and after typing and scrolling the buffer carries
+// exactly the storage's styles there and none elsewhere on the line.
 TEST(EditorColourTests, ALongLineCarriesTheStylesNearTheView) {
   ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
   std::string line = "<svg viewBox=\"0 0 100 100\"><title>\U0001F600</title>";
@@ -358,6 +364,10 @@ TEST(EditorColourTests, ALongLineCarriesTheStylesNearTheView) {
     EXPECT_EQ(taggedCharacters(xml, std::min(lineLength, right + margin + 100), lineLength), 0) << when;
   };
   check("after opening");
+  // One display line, as wide as the line; the short lines below it wrap as usual.
+  auto firstLine = xml.get_buffer()->begin();
+  EXPECT_FALSE(xml.forward_display_line(firstLine) && firstLine.get_line() == 0) << "the long line does not wrap";
+  EXPECT_GT(xml.get_hadjustment()->get_upper(), 10 * xml.get_hadjustment()->get_page_size());
 
   // A digit typed in view, through the X server.
   w.caret(xml, 40);
@@ -367,32 +377,47 @@ TEST(EditorColourTests, ALongLineCarriesTheStylesNearTheView) {
   ASSERT_TRUE(waitUntilSettled(xml));
   check("after typing");
 
-  // Scrolled down to the middle of the line, the view shows colours there, and the start is bare
-  // again.
-  auto buffer = xml.get_buffer();
-  auto vertical = xml.get_vadjustment();
-  int lineY = 0, lineHeight = 0;
-  xml.get_line_yrange(buffer->begin(), lineY, lineHeight);
-  EXPECT_GT(lineHeight, 10 * xml.get_height()) << "the long line wraps into many display lines";
-  vertical->set_value(lineY + lineHeight / 2);
+  // Scrolled to the middle of the line, the view shows colours there, and the start is bare again.
+  auto adjustment = xml.get_hadjustment();
+  adjustment->set_value(adjustment->get_upper() / 2);
   ASSERT_TRUE(runMainLoopUntil([&] { return visibleCharacters(xml).first > lineLength / 3; }, 5));
   ASSERT_TRUE(waitUntilSettled(xml));
   check("after scrolling");
   EXPECT_EQ(taggedCharacters(xml, 0, 100), 0);
 
-  // The second long line, out of view, carries nothing until the view scrolls down to its end.
+  // The second long line, out of view, carries nothing until the view scrolls down to it.
+  auto buffer = xml.get_buffer();
   const int second = buffer->get_iter_at_line(201).get_offset(), secondEnd = second + lineLength;
   EXPECT_EQ(taggedCharacters(xml, second, secondEnd), 0);
+  auto vertical = xml.get_vadjustment();
   vertical->set_value(vertical->get_upper());
-  ASSERT_TRUE(runMainLoopUntil([&] { return visibleCharacters(xml).first > second + lineLength / 3; }, 5))
-      << "the view shows the end of the second long line";
+  Gdk::Rectangle rect;
+  ASSERT_TRUE(runMainLoopUntil([&] {
+    xml.get_visible_rect(rect);
+    int y = 0, height = 0;
+    xml.get_line_yrange(buffer->get_iter_at_line(201), y, height);
+    return y >= rect.get_y() && y + height <= rect.get_y() + rect.get_height();
+  }, 5));
   ASSERT_TRUE(waitUntilSettled(xml));
   EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after scrolling down";
-  const auto [left, right] = visibleCharacters(xml);
-  EXPECT_GT(taggedCharacters(xml, left, std::min(right, secondEnd)), (std::min(right, secondEnd) - left) / 2);
+  int y = 0, height = 0;
+  xml.get_line_yrange(buffer->get_iter_at_line(201), y, height);
+  Gtk::TextIter left, right;
+  xml.get_iter_at_location(left, rect.get_x(), y);
+  xml.get_iter_at_location(right, rect.get_x() + rect.get_width() - 1, y);
+  EXPECT_GT(left.get_offset(), second + lineLength / 3) << "the view stayed in the middle of the lines";
+  EXPECT_GT(taggedCharacters(xml, left.get_offset(), right.get_offset()), (right.get_offset() - left.get_offset()) / 2);
   EXPECT_LE(taggedCharacters(xml, second, secondEnd),
-            right - left + 2 * int(xml.styleMirror().windowMargin()) + 100);
-  EXPECT_EQ(taggedCharacters(xml, 0, lineLength), 0) << "the first long line, out of view, is bare again";
+            right.get_offset() - left.get_offset() + 2 * int(xml.styleMirror().windowMargin()) + 100);
+
+  // Cut below the threshold, the first line wraps again; grown past it, a short line stops wrapping.
+  w.xml.setText(line.substr(0, 5000) + "\n" + shortLines + line + line.substr(0, 5000) + "\n");
+  ASSERT_TRUE(waitUntilSettled(xml));
+  auto wrapped = buffer->begin();
+  EXPECT_TRUE(xml.forward_display_line(wrapped) && wrapped.get_line() == 0) << "a line under the threshold wraps";
+  auto longer = buffer->get_iter_at_line(201);
+  EXPECT_FALSE(xml.forward_display_line(longer) && longer.get_line() == 201) << "the grown line does not wrap";
+  EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after the lines changed length";
 }
 
 }  // namespace
