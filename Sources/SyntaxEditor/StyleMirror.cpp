@@ -109,7 +109,7 @@ std::uint32_t StyleMirror::shownAt(std::size_t index) const {
 }
 
 void StyleMirror::textDidChange(NSRange range, std::size_t newLength, bool bare) {
-  longLinesKnown_ = false;
+  if (longLinesKnown_) followLongLines(range, newLength);
   cursorUnits_ = cursorCharacters_ = 0;
   dirty_.replace(range, newLength);
   deferred_.replace(range, newLength);
@@ -154,19 +154,50 @@ void StyleMirror::releaseDeferred() {
   deferred_.clear();
 }
 
-const std::vector<NSRange>& StyleMirror::longLines() const {
-  if (longLinesKnown_) return longLines_;
-  longLines_.clear();
+namespace {
+
+bool endsLine(char16_t unit) { return unit == u'\n' || unit == u'\r' || unit == 0x2029; }
+
+}  // namespace
+
+void StyleMirror::findLongLines(std::size_t from, std::size_t to, std::vector<NSRange>& found) const {
   const std::u16string& text = storage_.string();
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= text.size(); ++i) {
-    if (i == text.size() || text[i] == u'\n' || text[i] == u'\r' || text[i] == 0x2029) {
-      if (i - start > threshold_) longLines_.push_back({start, i - start});
+  std::size_t start = from;
+  for (std::size_t i = from; i <= to; ++i) {
+    if (i == to || endsLine(text[i])) {
+      if (i - start > threshold_) found.push_back({start, i - start});
       start = i + 1;
     }
   }
+}
+
+const std::vector<NSRange>& StyleMirror::longLines() const {
+  if (longLinesKnown_) return longLines_;
+  longLines_.clear();
+  findLongLines(0, storage_.length(), longLines_);
   longLinesKnown_ = true;
   return longLines_;
+}
+
+void StyleMirror::followLongLines(NSRange range, std::size_t newLength) {
+  // Only the lines the edit touches can change: they are found again in the new text, from the
+  // start of the line the edit begins in to the end of the line it ends in; the lines after it
+  // move along.
+  const std::u16string& text = storage_.string();
+  std::size_t from = std::min(range.location, text.size());
+  while (from > 0 && !endsLine(text[from - 1])) --from;
+  std::size_t to = std::min(range.location + newLength, text.size());
+  while (to < text.size() && !endsLine(text[to])) ++to;
+  std::vector<NSRange> lines;
+  lines.reserve(longLines_.size() + 1);
+  std::size_t i = 0;
+  for (; i < longLines_.size() && longLines_[i].upperBound() < range.location; ++i) lines.push_back(longLines_[i]);
+  while (i < longLines_.size() && longLines_[i].location <= range.upperBound()) ++i;  // touched: found again
+  findLongLines(from, to, lines);
+  for (; i < longLines_.size(); ++i) {
+    lines.push_back({longLines_[i].location - range.length + newLength, longLines_[i].length});
+  }
+  longLines_ = std::move(lines);
 }
 
 bool StyleMirror::isOnLongLine(std::size_t index) const {

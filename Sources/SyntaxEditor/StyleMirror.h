@@ -111,6 +111,12 @@ class StyleMirror {
   /// What the buffer should show at `index`, and where that stretch ends (at most `end`).
   std::uint32_t wantedAt(std::size_t index, std::size_t end, std::size_t& stretchEnd, const TextAttributes*& wanted);
   std::size_t characterOffset(std::size_t utf16Offset);
+  /// Appends the lines longer than the threshold that lie between `from` and `to` (both at a line's
+  /// start or end) to `found`.
+  void findLongLines(std::size_t from, std::size_t to, std::vector<NSRange>& found) const;
+  /// Keeps the long lines in step with an edit of the text (`range` in old coordinates holds
+  /// `newLength` units of the storage's new text).
+  void followLongLines(NSRange range, std::size_t newLength);
 
   const NSTextStorage& storage_;
   std::size_t threshold_;
@@ -121,7 +127,7 @@ class StyleMirror {
   RangeSet deferred_;
   NSRange visible_;
   std::vector<NSRange> windows_;
-  mutable std::vector<NSRange> longLines_;  // found on first need after a change of the text
+  mutable std::vector<NSRange> longLines_;  // found on first need, then kept in step with edits
   mutable bool longLinesKnown_ = false;
   // The last offset converted to characters, to convert the next one from there.
   std::size_t cursorUnits_ = 0;

@@ -265,6 +265,41 @@ TEST(StyleMirrorTests, DeferredRangesAndTextPutInFromOutsideWaitForTheirRelease)
   EXPECT_TRUE(m.mirrors());
 }
 
+// Long lines are found once and then followed through edits: after each edit they are the lines a
+// fresh look at the whole text finds (lines grown past the threshold, cut below it, split, joined,
+// moved, at the ends of the text).
+TEST(StyleMirrorTests, LongLinesFollowEdits) {
+  const std::u16string longLine(30, u'x'), shortLine(5, u's');
+  Mirrored m(shortLine + u"\n" + longLine + u"\n" + shortLine + u"\r\n" + longLine, 20, 4);
+  ASSERT_EQ(m.mirror.longLines().size(), 2u);
+  struct Edit {
+    NSRange range;
+    std::u16string text;
+  };
+  const std::vector<Edit> edits{
+      {{2, 0}, std::u16string(20, u'y')},  // a short line grows long
+      {{0, 0}, u"a"},                       // typed at the start of a long line
+      {{26, 0}, u"b"},                      // at its end, before the terminator
+      {{10, 1}, u"\n"},                     // a long line split into a short and a long one
+      {{10, 1}, u"x"},                      // joined again
+      {{3, 15}, u""},                       // cut below the threshold
+      {{7, 1}, u""},                        // a terminator deleted: two lines joined
+      {{0, 0}, u"\u2029"},                  // a paragraph separator at the start
+      {{40, 10}, u"zz\nzz"},                // across lines
+      {{0, 0}, std::u16string(25, u'q')},   // a new long line before all the others
+  };
+  for (const Edit& edit : edits) {
+    const NSRange range{std::min(edit.range.location, m.storage.length()), 0};
+    const NSRange replaced{range.location, std::min(edit.range.length, m.storage.length() - range.location)};
+    m.storage.replaceCharacters(replaced, edit.text);
+    m.mirror.textDidChange(replaced, edit.text.size());
+    NSTextStorage fresh;
+    fresh.replaceCharacters({0, 0}, m.storage.string());
+    const StyleMirror look(fresh, 20, 4);
+    EXPECT_EQ(m.mirror.longLines(), look.longLines()) << "after replacing " << replaced.location << "+" << replaced.length;
+  }
+}
+
 TEST(StyleMirrorTests, RangeSetsJoinCutAndFollowEdits) {
   RangeSet set;
   set.add({10, 5});
