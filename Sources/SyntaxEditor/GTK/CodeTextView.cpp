@@ -311,14 +311,18 @@ void CodeTextView::noteInsertedStyle(NSRange range) {
   const auto& storage = *code_->codeTextStorage();
   const auto start = iterAt(*buffer, storage, range.location);
   const auto end = iterAt(*buffer, storage, range.upperBound());
-  // One style over all of it, or none: no tag starts or ends inside.
-  for (const auto& tag : tags_) {
-    auto next = start;
-    if (tag && next.forward_to_tag_toggle(tag) && next.get_offset() < end.get_offset()) return;
+  // One style over all of it, or none: no style starts or ends inside (the tag of long lines may).
+  auto styles = [this](const Gtk::TextIter& at) {
+    auto tags = at.get_tags();
+    tags.erase(std::remove(tags.begin(), tags.end(), unwrapped_), tags.end());
+    return tags;
+  };
+  const auto atStart = styles(start);
+  for (auto next = start; next.forward_to_tag_toggle(Glib::RefPtr<Gtk::TextTag>()) && next.get_offset() < end.get_offset();) {
+    if (styles(next) != atStart) return;
   }
   std::uint32_t shown = StyleMirror::none;
-  for (const auto& tag : start.get_tags()) {
-    if (tag == unwrapped_) continue;
+  for (const auto& tag : atStart) {
     const auto found = std::find(tags_.begin(), tags_.end(), tag);
     if (found == tags_.end() || shown != StyleMirror::none) return;
     shown = std::uint32_t(found - tags_.begin());
