@@ -127,4 +127,43 @@ TEST(WrappedTextStorageTests, ResultsApplyOnlyOverUnchangedText) {
   EXPECT_EQ(storage->attributes(5), colored(1));
 }
 
+// A result whose runs fall across the held runs is written only where the two differ, and the
+// storage then holds the result's attributes at every unit.
+TEST(WrappedTextStorageTests, ResultsAreWrittenOnlyWhereTheyDifferFromTheHeldRuns) {
+  auto storage = std::make_shared<WrappedTextStorage>();
+  storage->replaceCharacters({0, 0}, u"abcdefghijklmnopqrst");
+  storage->setAttributes(colored(0.1), {2, 6});   // c..h
+  storage->setAttributes(colored(0.2), {8, 4});   // i..l
+  storage->setAttributes(colored(0.3), {15, 5});  // p..t
+  std::vector<std::pair<TextAttributes, NSRange>> enumerated;
+  storage->enumerateAttributes({1, 17}, [&](const TextAttributes& attributes, NSRange range) {
+    enumerated.emplace_back(attributes, range);
+  });
+  EXPECT_EQ(enumerated, (std::vector<std::pair<TextAttributes, NSRange>>{{TextAttributes(), {1, 1}},
+                                                                         {colored(0.1), {2, 6}},
+                                                                         {colored(0.2), {8, 4}},
+                                                                         {TextAttributes(), {12, 3}},
+                                                                         {colored(0.3), {15, 3}}}));
+
+  // Over units 4..17: c..h stays, i..l turns 0.9 from its middle, m..o takes 0.1, p..r stays.
+  AttributedString result;
+  result.append(AttributedString(u"efgh", colored(0.1)));
+  result.append(AttributedString(u"ij", colored(0.2)));
+  result.append(AttributedString(u"klmn", colored(0.9)));
+  result.append(AttributedString(u"o", colored(0.1)));
+  result.append(AttributedString(u"pqr", colored(0.3)));
+  EditRecorder recorder(*storage);
+  EXPECT_TRUE(storage->setStringAttributesIfUnchanged(result, {4, 14}));
+  ASSERT_EQ(recorder.attributeEdits(), (std::vector<NSRange>{{4, 14}}));
+  for (std::size_t unit = 0; unit < 20; ++unit) {
+    const TextAttributes expected = unit < 2 ? TextAttributes()
+                                    : unit < 8 ? colored(0.1)
+                                    : unit < 10 ? colored(0.2)
+                                    : unit < 14 ? colored(0.9)
+                                    : unit < 15 ? colored(0.1)
+                                    : colored(0.3);
+    EXPECT_EQ(storage->attributes(unit), expected) << "unit " << unit;
+  }
+}
+
 }  // namespace

@@ -34,6 +34,17 @@ const TextAttributes& AttributedText::attributes(std::size_t index, NSRange* eff
   return table_[run.attributes];
 }
 
+void AttributedText::enumerateAttributes(NSRange range,
+                                        const std::function<void(const TextAttributes&, NSRange)>& body) const {
+  if (range.length == 0) return;
+  for (std::size_t i = runIndex(range.location); i < runs_.size() && runs_[i].location < range.upperBound(); ++i) {
+    const Run& run = runs_[i];
+    const std::size_t start = std::max(run.location, range.location);
+    const std::size_t end = std::min(run.location + run.length, range.upperBound());
+    body(table_[run.attributes], {start, end - start});
+  }
+}
+
 AttributedString AttributedText::attributedSubstring(NSRange range) const {
   AttributedString result;
   if (range.length == 0) return result;
@@ -144,6 +155,12 @@ void NSTextStorage::setAttributes(const TextAttributes& attributes, NSRange rang
   checkRange("setAttributes", range, content_.length());
   content_.setAttributes(attributes, range);
   edited(NSTextStorageEditedAttributes, range, 0);
+}
+
+void NSTextStorage::enumerateAttributes(NSRange range,
+                                       const std::function<void(const TextAttributes&, NSRange)>& body) const {
+  checkRange("enumerateAttributes", range, content_.length());
+  content_.enumerateAttributes(range, body);
 }
 
 AttributedString NSTextStorage::attributedSubstring(NSRange range) const {

@@ -38,6 +38,8 @@ class AttributedText {
   bool mayHoldSurrogates() const { return mayHoldSurrogates_; }
 
   const TextAttributes& attributes(std::size_t index, NSRange* effectiveRange) const;
+  /// Calls `body` with each run of attributes over `range`, in order, clipped to it.
+  void enumerateAttributes(NSRange range, const std::function<void(const TextAttributes&, NSRange)>& body) const;
   AttributedString attributedSubstring(NSRange range) const;
   /// The new text takes the attributes of the first replaced unit (or the one before an
   /// insertion, or the one after it at the start).
@@ -82,6 +84,9 @@ class NSTextStorage : public std::enable_shared_from_this<NSTextStorage> {
   virtual void setAttributes(const TextAttributes& attributes, NSRange range);
   virtual AttributedString attributedSubstring(NSRange range) const;
   virtual bool mayHoldSurrogates() const { return content_.mayHoldSurrogates(); }
+  /// Calls `body` with each stretch of equal attributes over `range`, in order, clipped to it: one
+  /// walk along the runs instead of a look-up per stretch.
+  virtual void enumerateAttributes(NSRange range, const std::function<void(const TextAttributes&, NSRange)>& body) const;
 
   std::size_t length() const { return string().size(); }
   /// A range reaching past the end stops the process.

@@ -27,6 +27,11 @@ AttributedString WrappedTextStorage::attributedSubstring(NSRange range) const {
 
 bool WrappedTextStorage::mayHoldSurrogates() const { return storage->mayHoldSurrogates(); }
 
+void WrappedTextStorage::enumerateAttributes(NSRange range,
+                                             const std::function<void(const TextAttributes&, NSRange)>& body) const {
+  storage->enumerateAttributes(range, body);
+}
+
 bool WrappedTextStorage::setStringAttributesIfUnchanged(const AttributedString& attributedString, NSRange range) {
   const std::size_t length = storage->length();
   if (range.location > length || range.length > length - range.location) return false;
@@ -36,19 +41,24 @@ bool WrappedTextStorage::setStringAttributesIfUnchanged(const AttributedString& 
   }
 
   // Only the stretches whose attributes differ are written: a result for a whole text that
-  // differs from what is shown in a few lines costs a walk over the runs, not a rewrite of all.
+  // differs from what is shown in a few lines costs one walk along both runs, not a rewrite of all.
   struct Stretch {
     NSRange range;
     const TextAttributes* attributes;
   };
+  std::vector<Stretch> held;
+  storage->enumerateAttributes(range, [&held](const TextAttributes& attributes, NSRange stretch) {
+    held.push_back({stretch, &attributes});
+  });
   std::vector<Stretch> changes;
+  std::size_t h = 0;
   for (const AttributedString::Run& run : attributedString.runs()) {
-    const std::size_t end = std::min(range.location + run.range.upperBound(), length);
+    const std::size_t end = std::min(range.location + run.range.upperBound(), range.upperBound());
     for (std::size_t at = range.location + run.range.location; at < end;) {
-      NSRange held;
-      const bool same = storage->attributes(at, &held) == run.attributes;
-      const std::size_t until = std::min(held.upperBound(), end);
-      if (!same) {
+      while (h < held.size() && held[h].range.upperBound() <= at) ++h;
+      if (h == held.size()) break;
+      const std::size_t until = std::min(held[h].range.upperBound(), end);
+      if (!(*held[h].attributes == run.attributes)) {
         if (!changes.empty() && changes.back().attributes == &run.attributes && changes.back().range.upperBound() == at) {
           changes.back().range.length += until - at;
         } else {

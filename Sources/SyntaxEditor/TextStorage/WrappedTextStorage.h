@@ -18,6 +18,8 @@ class WrappedTextStorage : public NSTextStorage {
   void setAttributes(const TextAttributes& attributes, NSRange range) override;
   AttributedString attributedSubstring(NSRange range) const override;
   bool mayHoldSurrogates() const override;
+  void enumerateAttributes(NSRange range,
+                           const std::function<void(const TextAttributes&, NSRange)>& body) const override;
 
   /// Copies the attributes of `attributedString` onto `range` when the text there is still the
   /// text of `attributedString` and its attributes differ; then reports one attribute edit of the
