@@ -99,7 +99,7 @@ void AppDelegate::applicationDidFinishLaunching(GDBusConnection* connection) {
 
 namespace {
 
-std::string quoted(const std::filesystem::path& url) { return "\u201c" + url.filename().string() + "\u201d"; }
+std::string quoted(const std::filesystem::path& url) { return "\u201c" + SVGQuarvel::displayFileName(url) + "\u201d"; }
 
 /// Ends an activity once: on the main thread when asked there, or, if its last owner goes on
 /// another thread (the conversion's queue), by a call queued on the main thread.
@@ -199,7 +199,7 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
     if (type.brokenLinkTarget) {
       console::error("  cannot open a broken link:", name);
       batch->fail(type.isLinkLoop ? quoted(url) + " is a symbolic link that leads round in a loop of links, not to a file."
-                                  : quoted(url) + " is a symbolic link to \u201c" + *type.brokenLinkTarget +
+                                  : quoted(url) + " is a symbolic link to \u201c" + SVGQuarvel::validUTF8(*type.brokenLinkTarget) +
                                         "\u201d, which does not exist.");
       continue;
     }

@@ -21,7 +21,7 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 // ---- DocumentRecord ----------------------------------------------------------------------
 
 std::string DocumentRecord::displayName() const {
-  if (fileURL_) return fileURL_->filename().string();
+  if (fileURL_) return displayFileName(*fileURL_);
   return untitledNumber_ <= 1 ? std::string("Untitled") : "Untitled " + std::to_string(untitledNumber_);
 }
 
@@ -203,7 +203,7 @@ void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::p
     if (other->isDocumentEdited()) {
       const std::string window = windowNamer_ ? windowNamer_(*other) : other->displayName();
       throw CocoaError(CocoaError::fileWriteUnknown,
-                       "The file \u201c" + url.filename().string() + "\u201d is open in the window \u201c" + window +
+                       "The file \u201c" + displayFileName(url) + "\u201d is open in the window \u201c" + window +
                            "\u201d, which has unsaved changes. Save or close that window first.");
     }
     holders.push_back(other);

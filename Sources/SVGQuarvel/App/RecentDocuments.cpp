@@ -22,12 +22,16 @@ std::vector<MenuItem> menuItems(std::vector<Entry> entries, std::size_t limit) {
     std::filesystem::path path(file);
     g_free(file);
     if (std::any_of(items.begin(), items.end(), [&](const MenuItem& item) { return item.path == path; })) continue;
-    items.push_back({path.filename().string(), path});
+    items.push_back({displayFileName(path), path});
   }
   std::map<std::string, int> names;
   for (const auto& item : items) ++names[item.title];
   for (auto& item : items) {
-    if (names[item.title] > 1) item.title += " \u2014 " + item.path.parent_path().string();
+    if (names[item.title] > 1) {
+      gchar* folder = g_filename_display_name(item.path.parent_path().c_str());
+      item.title += " \u2014 " + std::string(folder);
+      g_free(folder);
+    }
   }
   return items;
 }

@@ -1,13 +1,13 @@
 #include "SVGQuarvel/Model/DocumentFile.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -24,12 +24,34 @@ namespace {
 // ---- errors ----------------------------------------------------------------
 
 std::string displayName(const std::filesystem::path& url) {
-  const std::string name = url.filename().string();
-  return "\u201C" + (name.empty() ? url.string() : name) + "\u201D";
+  return "\u201C" + SVGQuarvel::displayFileName(url) + "\u201D";
+}
+
+/// The first folder on the way to `url` that is something else now (a file put in its place).
+std::optional<std::filesystem::path> nonFolderOnPath(const std::filesystem::path& url) {
+  std::filesystem::path walked;
+  const auto folder = url.parent_path();
+  for (const auto& part : folder) {
+    walked /= part;
+    struct stat info {};
+    if (::stat(walked.c_str(), &info) != 0) return std::nullopt;
+    if (!S_ISDIR(info.st_mode)) return walked;
+  }
+  return std::nullopt;
+}
+
+/// "because “name”, a folder on its path, is a file now." when that is why.
+std::optional<std::string> notAFolderReason(const std::filesystem::path& url) {
+  const auto found = nonFolderOnPath(url);
+  if (!found) return std::nullopt;
+  return " because " + displayName(*found) + ", a folder on its path, is no longer a folder.";
 }
 
 CocoaError readError(int error, const std::filesystem::path& url) {
   const std::string file = "The file " + displayName(url) + " couldn\u2019t be opened";
+  if (error == ENOTDIR || error == EACCES) {
+    if (const auto reason = notAFolderReason(url)) return CocoaError(CocoaError::fileReadNoSuchFile, file + *reason);
+  }
   switch (error) {
     case ENOENT:
     case ENOTDIR: return CocoaError(CocoaError::fileReadNoSuchFile, file + " because there is no such file.");
@@ -43,6 +65,9 @@ CocoaError readError(int error, const std::filesystem::path& url) {
 
 CocoaError writeError(int error, const std::filesystem::path& url) {
   const std::string file = "The file " + displayName(url) + " couldn\u2019t be saved";
+  if (error == ENOTDIR || error == EACCES) {
+    if (const auto reason = notAFolderReason(url)) return CocoaError(CocoaError::fileNoSuchFile, file + *reason);
+  }
   switch (error) {
     case ENOENT:
     case ENOTDIR:
@@ -87,7 +112,9 @@ bool sameVersion(const struct stat& a, const struct stat& b) {
          a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-RawFile readRaw(const std::filesystem::path& url) {
+/// Reads the file at `url`; more than `maximumBytes` bytes are not read (whatever its size says:
+/// some files say 0 and never end) and throw the size error.
+RawFile readRaw(const std::filesystem::path& url, std::optional<std::size_t> maximumBytes) {
   // Non-blocking, so that opening a named pipe does not wait for a writer.
   Fennix::FileDescriptor fd(::open(url.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (fd.get() < 0) throw readError(errno, url);
@@ -97,10 +124,19 @@ RawFile readRaw(const std::filesystem::path& url) {
   if (!S_ISREG(info.st_mode)) throw readError(EINVAL, url);
   RawFile file;
   file.info = info;
-  if (info.st_size > 0) file.bytes.reserve(static_cast<std::size_t>(info.st_size));
+  const std::size_t limit = maximumBytes.value_or(std::numeric_limits<std::size_t>::max() - 1);
+  if (info.st_size > 0) file.bytes.reserve(std::min(static_cast<std::size_t>(info.st_size), limit + 1));
   char buffer[65536];
   for (;;) {
-    const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+    if (file.bytes.size() > limit) {
+      throw CocoaError(CocoaError::fileReadTooLarge, "The file " + displayName(url) +
+                                                         " is too large to open: it has more than " +
+                                                         SVGQuarvel::byteSizeText(limit) + "; files of at most " +
+                                                         SVGQuarvel::byteSizeText(limit) + " open.");
+    }
+    // Up to one byte past the limit, which tells a file at the limit from a larger one.
+    const std::size_t wanted = std::min(sizeof buffer, limit + 1 - file.bytes.size());
+    const ssize_t count = ::read(fd.get(), buffer, wanted);
     if (count == 0) break;
     if (count < 0) {
       if (errno == EINTR) continue;
@@ -118,25 +154,11 @@ RawFile readRaw(const std::filesystem::path& url) {
 using GObjectHolder = std::unique_ptr<void, decltype(&g_object_unref)>;
 GObjectHolder held(gpointer object) { return GObjectHolder(object, &g_object_unref); }
 
-struct GErrorHolder {
-  GError* error = nullptr;
-  ~GErrorHolder() {
-    if (error != nullptr) g_error_free(error);
-  }
-};
-
 // A file's identity is the toolkit's entity tag (made of the modification time alone) followed by
 // "@", the device and the inode: a file renamed over the old one within the same tick of the
 // clock is still told apart.
 std::string identityText(const std::string& entityTag, const struct stat& info) {
   return entityTag + "@" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
-}
-
-/// The entity tag part of an identity and whether the rest names the file `info` describes.
-std::pair<std::string, bool> splitIdentity(const std::string& identity, const struct stat& info) {
-  const auto at = identity.rfind('@');
-  if (at == std::string::npos) return {identity, true};
-  return {identity.substr(0, at), identity.substr(at) == identityText("", info)};
 }
 
 /// The entity tag of the file at `url` when it is still the version described by `read`; none
@@ -178,36 +200,6 @@ std::filesystem::path followLinks(const std::filesystem::path& url) {
     current = target.is_absolute() ? target : current.parent_path() / target;
   }
   throw writeError(ELOOP, url);
-}
-
-bool isOwnGroup(gid_t group) {
-  if (group == ::getegid()) return true;
-  const int count = ::getgroups(0, nullptr);
-  if (count <= 0) return false;
-  std::vector<gid_t> groups(static_cast<std::size_t>(count));
-  const int listed = ::getgroups(count, groups.data());
-  return listed > 0 && std::find(groups.begin(), groups.begin() + listed, group) != groups.begin() + listed;
-}
-
-bool overFileSizeLimit(std::size_t size) {
-  struct rlimit limit {};
-  return ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && size > limit.rlim_cur;
-}
-
-[[noreturn]] void throwSaveError(const GError* error, const std::filesystem::path& url, std::size_t size) {
-  if (error != nullptr && error->domain == G_IO_ERROR) {
-    switch (error->code) {
-      case G_IO_ERROR_WRONG_ETAG: throw changedError(url);
-      case G_IO_ERROR_NO_SPACE: throw writeError(ENOSPC, url);
-      case G_IO_ERROR_PERMISSION_DENIED:
-      case G_IO_ERROR_READ_ONLY: throw writeError(EACCES, url);
-      case G_IO_ERROR_NOT_FOUND:
-      case G_IO_ERROR_NOT_DIRECTORY: throw writeError(ENOENT, url);
-      default: break;
-    }
-  }
-  // The toolkit has no code of its own for a write past the process's file-size limit.
-  throw writeError(overFileSizeLimit(size) ? EFBIG : EIO, url);
 }
 
 std::optional<std::string> decodeText(std::string_view bytes) {
@@ -287,13 +279,13 @@ FileWrapper FileWrapper::regularFile(std::string contents) { return FileWrapper(
 
 FileWrapper FileWrapper::directory() { return FileWrapper(std::nullopt); }
 
-FileWrapper FileWrapper::fromURL(const std::filesystem::path& url) {
+FileWrapper FileWrapper::fromURL(const std::filesystem::path& url, std::optional<std::size_t> maximumBytes) {
   // The identity belongs to the very version that was read: a file rewritten meanwhile is read
   // again, and one that keeps changing gets an identity no file has.
   RawFile raw;
   std::optional<std::string> tag;
   for (int attempt = 0; attempt < 5 && !tag; ++attempt) {
-    raw = readRaw(url);
+    raw = readRaw(url, maximumBytes);
     if (raw.directory) break;
     if (!raw.changedWhileRead) tag = entityTagOfVersion(url, raw.info);
   }
@@ -319,63 +311,29 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // Read-only means read-only, for the owner and for an administrator alike.
   if (exists && ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) throw readOnlyError(url);
   // An empty identity was never a file's (the file kept changing while it was read).
-  std::optional<std::string> expectedTag;
-  if (exists && expectedEntityTag) {
-    auto [tag, sameFile] = splitIdentity(*expectedEntityTag, existing);
-    if (tag.empty() || !sameFile) throw changedError(url);
-    expectedTag = std::move(tag);
-  }
-
-  // The toolkit writes a new file beside the old one and renames it over it, giving it the old
-  // one's owner and permissions; where it cannot (a file with more than one name, or one whose
-  // owner or group this process cannot give), it would write into the old file in place, which
-  // a failure leaves broken. Those are replaced as a whole here too and get their permissions back.
-  const bool keepsOwner = !exists || (existing.st_nlink == 1 && (::geteuid() == 0 || (existing.st_uid == ::geteuid() &&
-                                                                                       isOwnGroup(existing.st_gid))));
-  const auto flags =
-      keepsOwner ? G_FILE_CREATE_NONE : GFileCreateFlags(G_FILE_CREATE_REPLACE_DESTINATION | G_FILE_CREATE_PRIVATE);
-
-  auto file = held(g_file_new_for_path(target.c_str()));
-  auto cancellable = held(g_cancellable_new());
-  GErrorHolder failure;
-  auto streamHolder = GObjectHolder(g_file_replace(G_FILE(file.get()), expectedTag ? expectedTag->c_str() : nullptr, FALSE,
-                                                   flags, G_CANCELLABLE(cancellable.get()), &failure.error),
-                                    &g_object_unref);
-  if (!streamHolder) throwSaveError(failure.error, url, contents_->size());
-  auto* stream = G_FILE_OUTPUT_STREAM(streamHolder.get());
-  // A new file is written in place: on failure it goes again, if it is still the one written.
-  std::optional<guint64> createdInode;
-  if (!exists) {
-    if (auto info = GObjectHolder(g_file_output_stream_query_info(stream, G_FILE_ATTRIBUTE_UNIX_INODE, nullptr, nullptr),
-                                  &g_object_unref)) {
-      createdInode = g_file_info_get_attribute_uint64(G_FILE_INFO(info.get()), G_FILE_ATTRIBUTE_UNIX_INODE);
+  Fennix::ReplaceFileOptions options;
+  if (expectedEntityTag) {
+    if (!exists) {
+      // Written anew, unless another program puts a file there meanwhile.
+      options.expectedVersion = std::optional<Fennix::FileVersion>();
+    } else {
+      const auto current = entityTagOfVersion(target, existing);
+      if (!current || expectedEntityTag->empty() || *current != *expectedEntityTag) throw changedError(url);
+      options.expectedVersion = Fennix::FileVersion::of(existing);
     }
   }
-  gsize written = 0;
-  bool saved = g_output_stream_write_all(G_OUTPUT_STREAM(stream), contents_->data(), contents_->size(), &written,
-                                         nullptr, &failure.error) != FALSE;
-  if (saved) {
-    saved = g_output_stream_close(G_OUTPUT_STREAM(stream), nullptr, &failure.error) != FALSE;
-  } else {
-    // Closing with a cancelled operation drops the new file and leaves the old one alone.
-    g_cancellable_cancel(G_CANCELLABLE(cancellable.get()));
-    (void)g_output_stream_close(G_OUTPUT_STREAM(stream), G_CANCELLABLE(cancellable.get()), nullptr);
+  // The new file takes the old one's owner and permissions where this process may give them. A
+  // file with more than one name is replaced under this one; its other names keep the old version.
+  options.keepOwner = true;
+  options.keepPermissions = true;
+  options.followSymlink = false;
+  if (const auto failure = Fennix::replaceFileAtomically(target, *contents_, options)) {
+    if (failure == Fennix::ReplaceFileError::fileChanged) throw changedError(url);
+    throw writeError(failure.value(), url);
   }
-  if (!saved) {
-    struct stat now {};
-    if (createdInode && ::stat(target.c_str(), &now) == 0 && guint64(now.st_ino) == *createdInode) {
-      ::unlink(target.c_str());
-    }
-    throwSaveError(failure.error, url, contents_->size());
-  }
-  if (!keepsOwner) (void)::chmod(target.c_str(), existing.st_mode & 07777);
-  // The rename reaches the disk with the folder.
-  Fennix::FileDescriptor folderFD(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folderFD.isOpen()) (void)::fsync(folderFD.get());
 
   struct stat now {};
   if (::stat(target.c_str(), &now) != 0) return "";
-  if (const char* tag = g_file_output_stream_get_etag(stream)) return identityText(tag, now);
   return entityTagOfVersion(target, now).value_or("");
 }
 
@@ -392,8 +350,9 @@ std::string FileDocumentReadConfiguration::description() const {
 
 // ---- text -------------------------------------------------------------------------
 
-std::string SVGQuarvel::readTextFileDetectingEncoding(const std::filesystem::path& url) {
-  RawFile raw = readRaw(url);
+std::string SVGQuarvel::readTextFileDetectingEncoding(const std::filesystem::path& url,
+                                                     std::optional<std::size_t> maximumBytes) {
+  RawFile raw = readRaw(url, maximumBytes);
   if (raw.directory) throw readError(EISDIR, url);
   if (auto text = decodeText(raw.bytes)) return std::move(*text);
   throw CocoaError(CocoaError::fileReadUnknownStringEncoding,
@@ -410,6 +369,21 @@ std::string SVGQuarvel::byteSizeText(std::size_t bytes) {
     std::snprintf(text, sizeof text, "%.1f MB (%zu bytes)", double(bytes) / double(megabyte), bytes);
   }
   return text;
+}
+
+std::string SVGQuarvel::displayFileName(const std::filesystem::path& url) {
+  const std::string name = url.has_filename() ? url.filename().string() : url.string();
+  gchar* shown = g_filename_display_name(name.c_str());
+  std::string result = shown != nullptr ? shown : "";
+  g_free(shown);
+  return result;
+}
+
+std::string SVGQuarvel::validUTF8(std::string_view text) {
+  gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  std::string result = valid != nullptr ? valid : "";
+  g_free(valid);
+  return result;
 }
 
 bool SVGQuarvel::isValidUTF8(std::string_view text) {

@@ -95,8 +95,9 @@ class FileWrapper {
   /// A directory; its entries are not read.
   static FileWrapper directory();
   /// Reads the file or directory at `url`. Missing files, files that cannot be read and special
-  /// files (devices, pipes, sockets) throw a `CocoaError`; nothing blocks.
-  static FileWrapper fromURL(const std::filesystem::path& url);
+  /// files (devices, pipes, sockets) throw a `CocoaError`; nothing blocks. A file of more than
+  /// `maximumBytes` bytes throws fileReadTooLarge once that many are read, whatever size it claims.
+  static FileWrapper fromURL(const std::filesystem::path& url, std::optional<std::size_t> maximumBytes = std::nullopt);
 
   bool isRegularFile() const { return contents_.has_value(); }
   bool isDirectory() const { return !contents_.has_value(); }
@@ -148,8 +149,17 @@ inline constexpr const char* documentMimeType = "application/x-svgquarvel";
 
 /// The text of a file, its encoding detected: a byte-order mark selects UTF-8 or UTF-16 (little or
 /// big endian; unpaired surrogates become U+FFFD) and is dropped; without one the bytes must be
-/// UTF-8. Returns UTF-8. Unreadable files and undetectable encodings throw a `CocoaError`.
-std::string readTextFileDetectingEncoding(const std::filesystem::path& url);
+/// UTF-8. Returns UTF-8. Unreadable files and undetectable encodings throw a `CocoaError`, and so
+/// does a file of more than `maximumBytes` bytes (fileReadTooLarge), which is not read further.
+std::string readTextFileDetectingEncoding(const std::filesystem::path& url,
+                                          std::optional<std::size_t> maximumBytes = std::nullopt);
+
+/// A file's name as the user is shown it: UTF-8, whatever bytes the name has on disk (bytes that
+/// are not UTF-8 show as U+FFFD).
+std::string displayFileName(const std::filesystem::path& url);
+
+/// `text` as UTF-8: bytes that are not show as U+FFFD.
+std::string validUTF8(std::string_view text);
 
 /// A size for the user: megabytes (one decimal unless whole) and the bytes, "16 MB (16777216 bytes)".
 std::string byteSizeText(std::size_t bytes);

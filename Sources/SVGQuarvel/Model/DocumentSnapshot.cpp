@@ -42,7 +42,7 @@ std::string oneLine(std::string name) {
 /// The refusal of a drawing of `bytes` bytes of SVG text.
 CocoaError tooLargeToOpen(const std::filesystem::path& url, std::size_t bytes) {
   return CocoaError(CocoaError::fileReadTooLarge,
-                    SVGQuarvelDocument::tooLargeToOpenMessage(url.filename().string(), bytes));
+                    SVGQuarvelDocument::tooLargeToOpenMessage(SVGQuarvel::displayFileName(url), bytes));
 }
 
 // ---- the queue ------------------------------------------------------------------------
@@ -104,7 +104,7 @@ Snapshot Snapshot::fromSVGString(std::string svgString, const std::optional<std:
                                  const SVGQuarvelConfiguration& config) {
   auto code = generation::swiftUISource(svgString, config);
   std::string swiftText = code                 ? std::move(*code)
-                          : filename.has_value() ? "// Could not parse SVG " + oneLine(*filename) + "\n"
+                          : filename.has_value() ? "// Could not parse SVG " + oneLine(SVGQuarvel::validUTF8(*filename)) + "\n"
                                                  : std::string("// Could not parse SVG\n");
   return Snapshot{std::move(svgString), std::move(swiftText), config};
 }
@@ -160,11 +160,18 @@ void SVGQuarvelDocument::openSVG(const std::filesystem::path& url, const SVGQuar
   DispatchQueue::global(DispatchQoS::default_).async([url, configuration, then = std::move(then)] {
     std::string text;
     try {
-      // Text in UTF-16 takes up to twice its bytes in the file: larger files are not read at all.
+      // Text in UTF-16 takes up to twice its bytes in the file: larger files are not read at all,
+      // nor read past that however small they say they are.
+      constexpr std::size_t largestFile = 2 * maximumOpenedSVGBytes + 2;
       std::error_code noSize;
       const auto fileBytes = std::filesystem::file_size(url, noSize);
-      if (!noSize && fileBytes / 2 > maximumOpenedSVGBytes) throw tooLargeToOpen(url, std::size_t(fileBytes));
-      text = SVGQuarvel::readTextFileDetectingEncoding(url);
+      if (!noSize && fileBytes > largestFile) throw tooLargeToOpen(url, std::size_t(fileBytes));
+      try {
+        text = SVGQuarvel::readTextFileDetectingEncoding(url, largestFile);
+      } catch (const CocoaError& error) {
+        if (error.code() != CocoaError::fileReadTooLarge) throw;
+        throw tooLargeToOpen(url, largestFile + 1);
+      }
       if (text.size() > maximumOpenedSVGBytes) throw tooLargeToOpen(url, text.size());
     } catch (const CocoaError& error) {
       DispatchQueue::main().async([then, error] {

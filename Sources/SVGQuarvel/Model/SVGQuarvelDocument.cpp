@@ -14,7 +14,8 @@ CocoaError corruptFile() {
 /// The texts of a file, checked: none holds a NUL character (which the editors cannot show) and
 /// none is past its bound.
 void checkTexts(const std::optional<std::string>& filename, const std::string& svg, const std::string& swift) {
-  const std::string file = "The file " + (filename ? "\u201c" + *filename + "\u201d " : std::string());
+  const std::string file =
+      "The file " + (filename ? "\u201c" + SVGQuarvel::validUTF8(*filename) + "\u201d " : std::string());
   for (const auto* text : {&svg, &swift}) {
     if (text->find('\0') != std::string::npos) {
       throw CocoaError(CocoaError::fileReadCorruptFile,
@@ -78,16 +79,18 @@ SVGQuarvelDocument::ReadContents SVGQuarvelDocument::readContents(const std::fil
   // Both texts at their bounds, every character written as two (quotes, line ends and slashes
   // are), and the settings.
   constexpr std::size_t largestFile = 2 * (maximumOpenedSVGBytes + maximumOpenedSwiftBytes) + (std::size_t{1} << 16);
+  // The size is asked first, so that a large file is refused before any of it is read; a file
+  // whose size says less (some say 0) is not read past the bound either.
   std::error_code noSize;
   const auto bytes = std::filesystem::file_size(url, noSize);
   if (!noSize && bytes > largestFile) {
-    throw CocoaError(CocoaError::fileReadTooLarge, "The file \u201c" + url.filename().string() +
+    throw CocoaError(CocoaError::fileReadTooLarge, "The file \u201c" + SVGQuarvel::displayFileName(url) +
                                                       "\u201d is too large to open: it has " +
                                                       SVGQuarvel::byteSizeText(std::size_t(bytes)) +
                                                       "; files of at most " + SVGQuarvel::byteSizeText(largestFile) +
                                                       " open.");
   }
-  return readContents({contentType, FileWrapper::fromURL(url)}, config);
+  return readContents({contentType, FileWrapper::fromURL(url, largestFile)}, config);
 }
 
 // ---- creation ---------------------------------------------------------------------------
@@ -197,8 +200,27 @@ SVGQuarvelDocument::Snapshot SVGQuarvelDocument::snapshot(const UTType&) const {
   return Snapshot{svgString.get(), swift.get(), config.get()};
 }
 
+namespace {
+
+/// Refuses a save of a text that would not open again: a file is only worth writing when the
+/// application can read it back.
+void checkSavedText(const char* kind, std::size_t bytes, std::size_t maximum) {
+  if (bytes <= maximum) return;
+  using SVGQuarvel::byteSizeText;
+  throw CocoaError(CocoaError::fileWriteUnknown,
+                   std::string("The document couldn\u2019t be saved because its ") + kind + " text has " +
+                       byteSizeText(bytes) + "; a file of more than " + byteSizeText(maximum) + " of " + kind +
+                       " text couldn\u2019t be opened again.");
+}
+
+}  // namespace
+
 FileWrapper SVGQuarvelDocument::fileWrapper(const Snapshot& snapshot, const WriteConfiguration& configuration) const {
   const UTType& type = configuration.contentType;
+  const bool svgOnly = !type.conforms(UTType::svgQuarvelDocument()) && type.conforms(UTType::svg());
+  const bool swiftOnly = !type.conforms(UTType::svgQuarvelDocument()) && !svgOnly && type.conforms(UTType::swiftSource());
+  if (!swiftOnly) checkSavedText("SVG", snapshot.svg.size(), maximumOpenedSVGBytes);
+  if (!svgOnly) checkSavedText("Swift", snapshot.swift.size(), maximumOpenedSwiftBytes);
   if (!type.conforms(UTType::svgQuarvelDocument())) {
     if (type.conforms(UTType::svg())) return FileWrapper::regularFile(snapshot.svg);
     if (type.conforms(UTType::swiftSource())) return FileWrapper::regularFile(snapshot.swift);

@@ -135,7 +135,8 @@ class SVGQuarvelDocument : public ObservableObject {
   /// The SVG text, the Swift text shown and the settings.
   Snapshot snapshot(const UTType& contentType) const;
   /// The file of a save: the SVG text for SVG, the Swift text for Swift source, and the
-  /// document JSON for the document type (and any other).
+  /// document JSON for the document type (and any other). A text past the bound of the files that
+  /// open (`maximumOpenedSVGBytes`, `maximumOpenedSwiftBytes`) throws a `CocoaError`.
   FileWrapper fileWrapper(const Snapshot& snapshot, const WriteConfiguration& configuration) const;
 
   // ---- Generation ------------------------------------------------------------------

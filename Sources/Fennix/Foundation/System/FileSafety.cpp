@@ -1,6 +1,7 @@
 #include "Fennix/Foundation/System/FileSafety.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,6 +60,34 @@ std::string temporarySuffix() {
 
 }  // namespace
 
+FileVersion FileVersion::of(const struct stat& info) {
+  return FileVersion{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+bool FileVersion::operator==(const FileVersion& other) const {
+  return device == other.device && inode == other.inode && size == other.size &&
+         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+}
+
+namespace {
+
+class ReplaceFileCategory : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "replace file"; }
+  std::string message(int value) const override {
+    return value == int(ReplaceFileError::fileChanged) ? "the file changed since it was read" : "unknown error";
+  }
+};
+
+}  // namespace
+
+const std::error_category& replaceFileCategory() {
+  static const ReplaceFileCategory category;
+  return category;
+}
+
+std::error_code make_error_code(ReplaceFileError error) { return {int(error), replaceFileCategory()}; }
+
 std::error_code replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
   return replaceFileAtomically(path, bytes, ReplaceFileOptions{});
 }
@@ -74,38 +103,80 @@ std::error_code replaceFileAtomically(const std::filesystem::path& path, std::st
   }
   std::filesystem::path directory = target.parent_path();
   if (directory.empty()) directory = ".";
+  const std::string name = target.filename().string();
+  FileDescriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder.isOpen()) return errorFrom(errno);
 
-  // A new file beside the target, so that the rename stays on one file system.
-  const std::string prefix =
-      options.temporaryPrefix.empty() ? "." + target.filename().string().substr(0, 100) + "." : options.temporaryPrefix;
-  std::filesystem::path temporary;
+  // A new file beside the target, so that the rename stays on one file system. When none can be
+  // made (no inode left, a quota, no descriptor) nothing is written: never the file in place.
+  const std::string prefix = options.temporaryPrefix.empty() ? "." + name.substr(0, 100) + "." : options.temporaryPrefix;
+  std::string temporary;
   FileDescriptor file;
   for (int attempt = 0; attempt < 100 && !file.isOpen(); ++attempt) {
-    temporary = directory / (prefix + temporarySuffix());
-    file = FileDescriptor(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, options.permissions));
+    temporary = prefix + temporarySuffix();
+    file = FileDescriptor(::openat(folder.get(), temporary.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, options.permissions));
     if (!file.isOpen() && errno != EEXIST) return errorFrom(errno);
   }
   if (!file.isOpen()) return errorFrom(EEXIST);
 
-  auto fail = [&](int error) {
+  auto fail = [&](std::error_code error) {
     file.close();
-    ::unlink(temporary.c_str());
-    return errorFrom(error);
+    ::unlinkat(folder.get(), temporary.c_str(), 0);
+    return error;
   };
-  if (options.keepPermissions) {
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-      (void)::fchmod(file.get(), existing.st_mode & 07777);
+  struct stat existing {};
+  const bool replacesFile = ::fstatat(folder.get(), name.c_str(), &existing, 0) == 0 && S_ISREG(existing.st_mode);
+  // The owner first: a change of owner clears the set-id bits that the permissions then give back.
+  if (options.keepOwner && replacesFile) (void)::fchown(file.get(), existing.st_uid, existing.st_gid);
+  if (options.keepPermissions && replacesFile) (void)::fchmod(file.get(), existing.st_mode & 07777);
+  if (!writeAll(file.get(), bytes)) return fail(errorFrom(errno));
+  if (::fsync(file.get()) != 0) return fail(errorFrom(errno));
+  if (file.close() != 0) return fail(errorFrom(errno));
+  if (options.beforeRename) options.beforeRename();
+
+  const int dir = folder.get();
+  if (!options.expectedVersion) {
+    if (::renameat(dir, temporary.c_str(), dir, name.c_str()) != 0) return fail(errorFrom(errno));
+  } else if (!options.expectedVersion->has_value()) {
+    // Only while no file has the name: one that appeared meanwhile is another program's.
+    int result = ::renameat2(dir, temporary.c_str(), dir, name.c_str(), RENAME_NOREPLACE);
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+      // A file system without the flag: a second link is made only where no name is.
+      result = ::linkat(dir, temporary.c_str(), dir, name.c_str(), 0);
+      if (result == 0) ::unlinkat(dir, temporary.c_str(), 0);
+    }
+    if (result != 0) return fail(errno == EEXIST ? make_error_code(ReplaceFileError::fileChanged) : errorFrom(errno));
+  } else {
+    const FileVersion& expected = **options.expectedVersion;
+    // The new file and the old one change names in one step; the one taken out is then looked at
+    // and put back when it is not the version this replacement was made for.
+    if (::renameat2(dir, temporary.c_str(), dir, name.c_str(), RENAME_EXCHANGE) != 0) {
+      if (errno == ENOENT) return fail(make_error_code(ReplaceFileError::fileChanged));
+      if (errno != EINVAL && errno != ENOSYS) return fail(errorFrom(errno));
+      // A file system that cannot exchange: the check comes as close to the rename as it can.
+      struct stat now {};
+      if (::fstatat(dir, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !(FileVersion::of(now) == expected)) {
+        return fail(make_error_code(ReplaceFileError::fileChanged));
+      }
+      if (::renameat(dir, temporary.c_str(), dir, name.c_str()) != 0) return fail(errorFrom(errno));
+    } else {
+      struct stat replaced {};
+      const bool same = ::fstatat(dir, temporary.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        FileVersion::of(replaced) == expected;
+      if (!same) {
+        if (::renameat2(dir, temporary.c_str(), dir, name.c_str(), RENAME_EXCHANGE) != 0) {
+          // The other program's file could not be given its name back: it is kept under the
+          // temporary name rather than removed.
+          return errorFrom(errno);
+        }
+        return fail(make_error_code(ReplaceFileError::fileChanged));
+      }
+      ::unlinkat(dir, temporary.c_str(), 0);
     }
   }
-  if (!writeAll(file.get(), bytes)) return fail(errno);
-  if (::fsync(file.get()) != 0) return fail(errno);
-  if (file.close() != 0) return fail(errno);
-  if (::rename(temporary.c_str(), target.c_str()) != 0) return fail(errno);
   // The rename itself reaches the disk with the folder.
-  FileDescriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.isOpen()) (void)::fsync(folder.get());
+  (void)::fsync(dir);
   return {};
 }
 

@@ -3,9 +3,13 @@
 // replacement of a whole file that never leaves a half-written file behind.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <time.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -38,6 +42,26 @@ class FileDescriptor {
 /// false with errno set by the failed write.
 bool writeAll(int fd, std::string_view bytes);
 
+/// One version of one file: which file a name leads to and when it was last written. A file
+/// rewritten in place, or another file renamed over it, is another version.
+struct FileVersion {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  struct timespec modified {};
+
+  static FileVersion of(const struct stat& info);
+  bool operator==(const FileVersion& other) const;
+};
+
+/// Why a replacement was refused, besides the errors of the system.
+enum class ReplaceFileError {
+  /// The file was no longer the version the replacement was made for; it was left as it was.
+  fileChanged = 1,
+};
+const std::error_category& replaceFileCategory();
+std::error_code make_error_code(ReplaceFileError error);
+
 struct ReplaceFileOptions {
   /// Permissions of a file that does not exist yet (the process's umask applies).
   mode_t permissions = 0666;
@@ -48,14 +72,28 @@ struct ReplaceFileOptions {
   bool followSymlink = true;
   /// How the names of temporary files begin; "." followed by the file's name and "." when empty.
   std::string temporaryPrefix;
+  /// Whether the new file gets the replaced file's owner and group, as far as this process may
+  /// give them.
+  bool keepOwner = false;
+  /// When set, the file is replaced only while it is still this version, or, holding none, only
+  /// while there is no file. It is checked as the new file takes the name: the two files are
+  /// exchanged and the one taken out is looked at; when it is not this version it is put back,
+  /// the new file goes, and the error is `ReplaceFileError::fileChanged`.
+  std::optional<std::optional<FileVersion>> expectedVersion;
+  /// Runs once the new file is written and flushed, just before it takes the name.
+  std::function<void()> beforeRename;
 };
 
 /// Replaces the file at `path` with `bytes` as a whole: writes a temporary file in the same
 /// folder, flushes it to disk, renames it over the file and flushes the folder. On any failure
 /// the previous file is left as it was, the temporary file is removed, and the error is
-/// returned (an errno value in the generic category); success gives an empty error code.
+/// returned (an errno value in the generic category); success gives an empty error code. The
+/// file is never written in place: when no temporary file can be made, nothing is written.
 std::error_code replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 std::error_code replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                       const ReplaceFileOptions& options);
 
 }  // namespace Fennix
+
+template <>
+struct std::is_error_code_enum<Fennix::ReplaceFileError> : std::true_type {};

@@ -254,7 +254,7 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
     const auto path = file->get_path();
     if (path.empty()) {
       console::error("  cannot open non-SVG file:", std::string(file->get_uri()));
-      refused.push_back("\u201c" + name + "\u201d is not a local file.");
+      refused.push_back("\u201c" + SVGQuarvel::validUTF8(name) + "\u201d is not a local file.");
       continue;
     }
     urls.emplace_back(path);
@@ -342,8 +342,14 @@ void SVGQuarvelApp::installActions() {
     }
   });
   add_action("open", [this] { showOpenPanel(); });
+  // The file goes as its URI: a name that is not UTF-8 cannot be a string of the action.
   add_action_with_parameter("open-recent", Glib::VARIANT_TYPE_STRING, [this](const Glib::VariantBase& parameter) {
-    openRecent(Glib::VariantBase::cast_dynamic<Glib::Variant<Glib::ustring>>(parameter).get().raw());
+    const auto uri = Glib::VariantBase::cast_dynamic<Glib::Variant<Glib::ustring>>(parameter).get().raw();
+    gchar* path = g_filename_from_uri(uri.c_str(), nullptr, nullptr);
+    if (path == nullptr) return;
+    const std::filesystem::path file(path);
+    g_free(path);
+    openRecent(file);
   });
   add_action("quit", [this] { quitAsking(); });
   add_action("about", [this] { delegate_->orderFrontStandardAboutPanel(); });
@@ -439,7 +445,7 @@ void SVGQuarvelApp::installMenuBar() {
 void SVGQuarvelApp::noteNewRecentDocument(const std::filesystem::path& path) {
   namespace Recent = SVGQuarvel::RecentDocuments;
   Gtk::RecentManager::Data data;
-  data.display_name = path.filename().string();
+  data.display_name = SVGQuarvel::displayFileName(path);
   data.mime_type = Recent::mimeTypeOf(path);
   data.app_name = Recent::applicationName;
   data.app_exec = "svg-quarvel %f";
@@ -459,7 +465,8 @@ void SVGQuarvelApp::refreshRecentMenu() {
   recentMenu_->remove_all();
   for (const auto& item : Recent::menuItems(std::move(entries))) {
     auto entry = Gio::MenuItem::create(item.title, "");
-    entry->set_action_and_target("app.open-recent", Glib::Variant<Glib::ustring>::create(item.path.string()));
+    entry->set_action_and_target("app.open-recent",
+                                 Glib::Variant<Glib::ustring>::create(SVGQuarvel::fileURLString(item.path)));
     recentMenu_->append_item(entry);
   }
 }
@@ -540,7 +547,8 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
   const std::string documentExtension = "." + writable.front().filenameExtensions().front();
   std::string name = record->displayName() + documentExtension;
   if (const auto& url = record->fileURL()) {
-    name = record->editedTextOutsideFile() ? url->stem().string() + documentExtension : url->filename().string();
+    name = record->editedTextOutsideFile() ? SVGQuarvel::displayFileName(url->stem()) + documentExtension
+                                           : SVGQuarvel::displayFileName(*url);
   }
   chooser_->set_current_name(name);
   auto alive = std::weak_ptr<SVGQuarvel::DocumentRecord>(record);
