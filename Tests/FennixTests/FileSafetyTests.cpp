@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -98,6 +100,88 @@ TEST_F(FileSafetyTests, FailuresReportAnErrorAndKeepWhatWasThere) {
   EXPECT_TRUE(error);
   EXPECT_TRUE(fs::is_directory(occupied / "inside"));
   EXPECT_EQ(entries(), std::vector<std::string>{"occupied"});
+}
+
+TEST_F(FileSafetyTests, OnlyTheVersionReadIsReplacedEvenWhenAnotherProgramChangesItDuringTheSave) {
+  const auto file = folder_ / "doc";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "read"));
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  Fennix::ReplaceFileOptions options;
+  options.expectedVersion = Fennix::FileVersion::of(info);
+
+  // Another program puts its own file in place between the writing and the rename.
+  options.beforeRename = [&] {
+    std::ofstream(folder_ / "theirs") << "theirs";
+    fs::rename(folder_ / "theirs", file);
+  };
+  EXPECT_EQ(Fennix::replaceFileAtomically(file, "mine", options), Fennix::ReplaceFileError::fileChanged);
+  EXPECT_EQ(read(file), "theirs");
+  EXPECT_EQ(entries(), std::vector<std::string>{"doc"});
+
+  // Or writes into the file itself: the same inode, another version.
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "read"));
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  options.expectedVersion = Fennix::FileVersion::of(info);
+  options.beforeRename = [&] { std::ofstream(file, std::ios::app) << " and more"; };
+  EXPECT_EQ(Fennix::replaceFileAtomically(file, "mine", options), Fennix::ReplaceFileError::fileChanged);
+  EXPECT_EQ(read(file), "read and more");
+
+  // Or removes it.
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  options.expectedVersion = Fennix::FileVersion::of(info);
+  options.beforeRename = [&] { fs::remove(file); };
+  EXPECT_EQ(Fennix::replaceFileAtomically(file, "mine", options), Fennix::ReplaceFileError::fileChanged);
+  EXPECT_FALSE(fs::exists(file));
+
+  // A file that should not be there yet, and is.
+  options.expectedVersion = std::optional<Fennix::FileVersion>();
+  options.beforeRename = [&] { std::ofstream(file) << "first"; };
+  EXPECT_EQ(Fennix::replaceFileAtomically(file, "mine", options), Fennix::ReplaceFileError::fileChanged);
+  EXPECT_EQ(read(file), "first");
+  EXPECT_EQ(entries(), std::vector<std::string>{"doc"});
+
+  // Left alone, the version read is replaced, and a new file is made where there was none.
+  options.beforeRename = nullptr;
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  options.expectedVersion = Fennix::FileVersion::of(info);
+  EXPECT_FALSE(Fennix::replaceFileAtomically(file, "mine", options));
+  EXPECT_EQ(read(file), "mine");
+  options.expectedVersion = std::optional<Fennix::FileVersion>();
+  EXPECT_FALSE(Fennix::replaceFileAtomically(folder_ / "new", "new", options));
+  EXPECT_EQ(read(folder_ / "new"), "new");
+  EXPECT_EQ(entries(), (std::vector<std::string>{"doc", "new"}));
+}
+
+TEST_F(FileSafetyTests, WithoutATemporaryFileNothingIsWritten) {
+  const auto file = folder_ / "doc";
+  const std::string old = "{\"svg\":\"old\"}";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, old));
+  // Temporary files that cannot be made: their folder does not exist.
+  Fennix::ReplaceFileOptions options;
+  options.temporaryPrefix = "missing/.doc.";
+  EXPECT_EQ(Fennix::replaceFileAtomically(file, std::string(100000, 'n'), options), std::errc::no_such_file_or_directory);
+  EXPECT_EQ(read(file), old);
+
+  // A disk whose inodes are all used: the old file is not written into in their stead.
+  const auto disk = folder_ / "disk";
+  fs::create_directories(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m,nr_inodes=8") != 0) {
+    GTEST_SKIP() << "no small file system could be mounted here (" << std::strerror(errno)
+                 << "); the failure of the temporary file was checked through its folder only";
+  }
+  struct Unmount {
+    fs::path path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  ASSERT_FALSE(Fennix::replaceFileAtomically(disk / "doc", old));
+  for (int index = 0; index < 100; ++index) {
+    const int filler = ::open((disk / ("fill" + std::to_string(index))).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (filler < 0) break;
+    ::close(filler);
+  }
+  EXPECT_EQ(Fennix::replaceFileAtomically(disk / "doc", std::string(100000, 'n')), std::errc::no_space_on_device);
+  EXPECT_EQ(read(disk / "doc"), old);
 }
 
 TEST_F(FileSafetyTests, WriteAllSurvivesShortWritesAndReportsFailure) {

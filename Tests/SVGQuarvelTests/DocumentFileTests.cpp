@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <functional>
 #include <vector>
 
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
@@ -350,4 +352,99 @@ TEST(DocumentFileTests, AWriteKeepsSymbolicLinksHardLinksAndPermissionsAndRefuse
   }
   EXPECT_EQ(readFile(target), "newer");
   EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.svgquarvel"));
+}
+
+TEST(DocumentFileTests, AFileThatSaysItIsEmptyIsReadNoFurtherThanTheBound) {
+  const auto folder = scratchDirectory();
+  // Its size reads as 0 and it goes on for as long as the address space does.
+  for (const char* name : {"endless.svgquarvel", "endless.svg"}) {
+    std::filesystem::create_symlink("/proc/self/pagemap", folder / name);
+  }
+  EXPECT_EQ(errorCode([&] { FileWrapper::fromURL(folder / "endless.svgquarvel", 1 << 20); }),
+            CocoaError::fileReadTooLarge);
+  try {
+    Document::readContents(folder / "endless.svgquarvel", UTType::svgQuarvelDocument(), Config());
+    ADD_FAILURE() << "the endless file was read";
+  } catch (const CocoaError& error) {
+    EXPECT_EQ(error.code(), CocoaError::fileReadTooLarge);
+    EXPECT_NE(std::string(error.what()).find("is too large to open: it has more than"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_EQ(errorCode([&] { SVGQuarvel::readTextFileDetectingEncoding(folder / "endless.svg", 1 << 20); }),
+            CocoaError::fileReadTooLarge);
+  // A file exactly at the bound is read whole.
+  writeFile(folder / "full.svg", std::string(1 << 20, ' '));
+  EXPECT_EQ(SVGQuarvel::readTextFileDetectingEncoding(folder / "full.svg", 1 << 20).size(), std::size_t{1} << 20);
+}
+
+TEST(DocumentFileTests, NamesThatAreNotUTF8AreShownWithTheirBadBytesReplaced) {
+  const auto folder = scratchDirectory();
+  const auto latin1 = folder / "Caf\xe9.svg";
+  writeFile(latin1, "<svg");
+  EXPECT_EQ(SVGQuarvel::displayFileName(latin1), "Caf\uFFFD.svg");
+  EXPECT_EQ(SVGQuarvel::displayFileName(folder / "Caf\u00e9.svg"), "Caf\u00e9.svg");
+  // The placeholder of a drawing that does not parse names it, and the document still saves.
+  const auto contents = Document::readContents(latin1, UTType::svg(), Config());
+  EXPECT_EQ(contents.swift, "// Could not parse SVG Caf\uFFFD.svg\n");
+  EXPECT_NO_THROW((Snapshot{contents.svg, contents.swift, std::nullopt}.jsonString()));
+  // Error messages name it in UTF-8 too.
+  std::filesystem::create_directories(folder / "Dir\xe9.svgquarvel");
+  try {
+    FileWrapper::regularFile("x").write(folder / "Dir\xe9.svgquarvel");
+    ADD_FAILURE() << "a folder was written";
+  } catch (const CocoaError& error) {
+    EXPECT_TRUE(SVGQuarvel::isValidUTF8(error.what())) << error.what();
+    EXPECT_NE(std::string(error.what()).find("Dir\uFFFD.svgquarvel"), std::string::npos) << error.what();
+  }
+}
+
+TEST(DocumentFileTests, AFolderThatBecameAFileIsNamedAsSuch) {
+  const auto folder = scratchDirectory();
+  std::filesystem::create_directories(folder / "drawings");
+  const auto file = folder / "drawings" / "doc.svgquarvel";
+  writeFile(file, Snapshot{svgText, "", std::nullopt}.jsonString());
+  const auto read = FileWrapper::fromURL(file);
+  std::filesystem::rename(folder / "drawings", folder / "moved");
+  writeFile(folder / "drawings", "a file now");
+  for (const auto& failure : {std::function<void()>([&] { FileWrapper::regularFile("x").write(file, read.entityTag); }),
+                              std::function<void()>([&] { FileWrapper::fromURL(file); })}) {
+    try {
+      failure();
+      ADD_FAILURE() << "the file under a file was reached";
+    } catch (const CocoaError& error) {
+      EXPECT_NE(std::string(error.what()).find("because \u201cdrawings\u201d, a folder on its path, is no longer a folder"),
+                std::string::npos)
+          << error.what();
+      EXPECT_EQ(std::string(error.what()).find("permission"), std::string::npos) << error.what();
+    }
+  }
+  EXPECT_EQ(readFile(folder / "drawings"), "a file now");
+}
+
+TEST(DocumentFileTests, TextsThatWouldNotOpenAgainAreNotSaved) {
+  const auto document = Document::newDocument();
+  const std::string largeSwift(Document::maximumOpenedSwiftBytes + 1, ' ');
+  const std::string largeSVG(Document::maximumOpenedSVGBytes + 1, ' ');
+  for (const auto& [snapshot, type, kind] :
+       {std::tuple{Snapshot{svgText, largeSwift, std::nullopt}, UTType::svgQuarvelDocument(), "Swift"},
+        std::tuple{Snapshot{largeSVG, "", std::nullopt}, UTType::svgQuarvelDocument(), "SVG"},
+        std::tuple{Snapshot{largeSVG, "", std::nullopt}, UTType::svg(), "SVG"},
+        std::tuple{Snapshot{svgText, largeSwift, std::nullopt}, UTType::swiftSource(), "Swift"}}) {
+    try {
+      document->fileWrapper(snapshot, {type, std::nullopt});
+      ADD_FAILURE() << "saved " << kind << " text that does not open";
+    } catch (const CocoaError& error) {
+      EXPECT_NE(std::string(error.what()).find(std::string("its ") + kind + " text has"), std::string::npos)
+          << error.what();
+    }
+  }
+  // One text past its bound does not stop a file that holds only the other.
+  EXPECT_NO_THROW(document->fileWrapper(Snapshot{svgText, largeSwift, std::nullopt}, {UTType::svg(), std::nullopt}));
+  EXPECT_NO_THROW(document->fileWrapper(Snapshot{largeSVG, "//", std::nullopt}, {UTType::swiftSource(), std::nullopt}));
+  // At the bounds it saves, and opens again.
+  const std::string atBound = "<svg xmlns=\"http://www.w3.org/2000/svg\"/>" +
+                              std::string(Document::maximumOpenedSVGBytes - 41, ' ');
+  ASSERT_EQ(atBound.size(), Document::maximumOpenedSVGBytes);
+  const auto file = document->fileWrapper(Snapshot{atBound, "//", std::nullopt}, {UTType::svgQuarvelDocument(), std::nullopt});
+  EXPECT_NO_THROW(Document::fromConfiguration({UTType::svgQuarvelDocument(), file}));
 }

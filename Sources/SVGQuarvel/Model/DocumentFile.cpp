@@ -125,24 +125,24 @@ RawFile readRaw(const std::filesystem::path& url, std::optional<std::size_t> max
   RawFile file;
   file.info = info;
   const std::size_t limit = maximumBytes.value_or(std::numeric_limits<std::size_t>::max() - 1);
-  if (info.st_size > 0) file.bytes.reserve(std::min(static_cast<std::size_t>(info.st_size), limit + 1));
+  if (info.st_size > 0) file.bytes.reserve(std::min(static_cast<std::size_t>(info.st_size), limit));
   char buffer[65536];
   for (;;) {
-    if (file.bytes.size() > limit) {
-      throw CocoaError(CocoaError::fileReadTooLarge, "The file " + displayName(url) +
-                                                         " is too large to open: it has more than " +
-                                                         SVGQuarvel::byteSizeText(limit) + "; files of at most " +
-                                                         SVGQuarvel::byteSizeText(limit) + " open.");
-    }
-    // Up to one byte past the limit, which tells a file at the limit from a larger one.
-    const std::size_t wanted = std::min(sizeof buffer, limit + 1 - file.bytes.size());
-    const ssize_t count = ::read(fd.get(), buffer, wanted);
+    // Whole buffers (some files read only in multiples of their records); the reading stops once
+    // more than the limit is in, which tells a file at the limit from a larger one.
+    const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
     if (count == 0) break;
     if (count < 0) {
       if (errno == EINTR) continue;
       throw readError(errno, url);
     }
     file.bytes.append(buffer, static_cast<std::size_t>(count));
+    if (file.bytes.size() > limit) {
+      throw CocoaError(CocoaError::fileReadTooLarge, "The file " + displayName(url) +
+                                                         " is too large to open: it has more than " +
+                                                         SVGQuarvel::byteSizeText(limit) + "; files of at most " +
+                                                         SVGQuarvel::byteSizeText(limit) + " open.");
+    }
   }
   struct stat after {};
   file.changedWhileRead = ::fstat(fd.get(), &after) != 0 || !sameVersion(info, after);
