@@ -1,9 +1,16 @@
 // Saving in the real executable, driven through the X server with a private bus: a file another
 // program changed is not overwritten without a question, a symbolic link stays and a read-only
-// file is an error, Save As onto a file another window holds, and a save of one of the two texts.
+// file is an error, Save As onto a file another window holds, a save of one of the two texts, a
+// save that cannot make its temporary file or that another program's change overtakes, and a
+// folder that became a file.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <filesystem>
@@ -79,6 +86,34 @@ class AppSaveTest : public AppProcessTest {
   }
 
   bool titleBecomes(const std::string& title) { return x_.findWindow(title, 30).has_value(); }
+
+  /// Starts the application on `document` with the test library loaded and `environment` for it.
+  std::unique_ptr<XDriver::Process> launchWithShim(const std::filesystem::path& document,
+                                                   const std::vector<std::string>& environment, const std::string& log) {
+    auto variables = appEnvironment(*bus_, folder_);
+    variables.push_back("LD_PRELOAD=" QUARVEL_FILE_SHIM);
+    // The sanitizer's runtime would otherwise insist on coming first.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    variables.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? std::string(asan) + ":" : "") +
+                        "verify_asan_link_order=0");
+    variables.insert(variables.end(), environment.begin(), environment.end());
+    return std::make_unique<XDriver::Process>(std::vector<std::string>{QUARVEL_APP_EXECUTABLE, document.string()},
+                                              variables, outputFile(log).string());
+  }
+
+  /// Edits the document of `window` (titled `name`), saves, and expects the error named after it
+  /// with `reason` in its text; the window stays edited.
+  void expectSaveRefused(XDriver::WindowID window, const std::string& name, const std::string& reason,
+                         const std::string& log, const std::string& picture) {
+    typeInto(window, false, "<!--lost?-->");
+    ASSERT_TRUE(titleBecomes(name + " \u2014 Edited"));
+    const auto error = saveAndWaitFor(window, "The document \u201c" + name + "\u201d could not be saved.");
+    ASSERT_TRUE(error) << readFile(outputFile(log));
+    expectShownWithText(*error, picture);
+    EXPECT_NE(readFile(outputFile(log)).find(reason), std::string::npos) << readFile(outputFile(log));
+    dismiss("The document \u201c" + name + "\u201d could not be saved.");
+    EXPECT_TRUE(x_.findWindow(name + " \u2014 Edited").has_value());
+  }
 };
 
 TEST_F(AppSaveTest, AFileAnotherProgramChangedIsOverwrittenOnlyWhenTheUserSaysSo) {
@@ -239,6 +274,97 @@ TEST_F(AppSaveTest, SavingTheSVGAloneLeavesTheSwiftEditsUnsavedAndTheWindowSaysS
   EXPECT_NE(saved.swift.find("// by hand"), std::string::npos);
   // Then the window closes, and with it the application.
   EXPECT_TRUE(app->wait(20).has_value()) << "the window stayed open after its document was saved";
+}
+
+TEST_F(AppSaveTest, ASaveThatCannotMakeItsTemporaryFileLeavesTheFileByteForByte) {
+  const auto document = folder_ / "quota.svgquarvel";
+  const std::string old = documentText("// before the quota\n");
+  writeFile(document, old);
+  auto app = launchWithShim(document, {"QUARVEL_SHIM_FAIL_TEMPORARY=" + std::to_string(EDQUOT)}, "app-save-quota.log");
+  const auto window = x_.findWindow("quota.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-quota.log"));
+  expectSaveRefused(*window, "quota.svgquarvel", "because there isn\u2019t enough space", "app-save-quota.log",
+                    "app-save-quota-error.png");
+  EXPECT_EQ(readFile(document), old);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, OnADiskWithoutFreeInodesASaveLeavesTheFileByteForByte) {
+  const auto disk = folder_ / "disk";
+  std::filesystem::create_directories(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=8m,nr_inodes=32") != 0) {
+    GTEST_SKIP() << "no small file system could be mounted here (" << std::strerror(errno)
+                 << "); ASaveThatCannotMakeItsTemporaryFileLeavesTheFileByteForByte covers the same path";
+  }
+  struct Unmount {
+    std::filesystem::path path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  const auto document = disk / "full.svgquarvel";
+  // Long enough that a write in place would be cut in the middle.
+  const std::string old = documentText("// " + std::string(200000, 'k') + "\n");
+  writeFile(document, old);
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-inodes.log");
+  const auto window = x_.findWindow("full.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-inodes.log"));
+  for (int index = 0; index < 100; ++index) {
+    const int filler = ::open((disk / ("fill" + std::to_string(index))).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (filler < 0) break;
+    ::close(filler);
+  }
+  expectSaveRefused(*window, "full.svgquarvel", "couldn\u2019t be saved because there isn\u2019t enough space",
+                    "app-save-inodes.log", "app-save-inodes-error.png");
+  EXPECT_EQ(readFile(document), old);
+  EXPECT_EQ(hiddenFiles(disk), std::vector<std::string>{});
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, AChangeAnotherProgramMakesWhileTheSaveWritesIsAskedAbout) {
+  const auto document = folder_ / "race.svgquarvel";
+  writeFile(document, documentText("// first\n"));
+  makeOld(document);
+  const std::string theirs = documentText("// theirs, written during the save\n");
+  writeFile(folder_ / "theirs.tmp", theirs);
+  // The other program's version takes the name between the writing of the save and its rename.
+  auto app = launchWithShim(document,
+                            {"QUARVEL_SHIM_RENAME_FROM=" + (folder_ / "theirs.tmp").string(),
+                             "QUARVEL_SHIM_RENAME_TO=" + document.string()},
+                            "app-save-race.log");
+  const auto window = x_.findWindow("race.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-race.log"));
+  typeInto(*window, false, "<!--mine-->");
+  ASSERT_TRUE(titleBecomes("race.svgquarvel \u2014 Edited"));
+
+  const std::string heading = "The file \u201crace.svgquarvel\u201d has been changed by another application.";
+  auto question = saveAndWaitFor(*window, heading);
+  ASSERT_TRUE(question) << readFile(outputFile("app-save-race.log"));
+  expectShownWithText(*question, "app-save-race-question.png");
+  EXPECT_EQ(readFile(document), theirs);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  // Keeping theirs writes nothing; the window stays edited.
+  x_.focus(*question);
+  x_.key("Return");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  EXPECT_EQ(readFile(document), theirs);
+  EXPECT_TRUE(x_.findWindow("race.svgquarvel \u2014 Edited").has_value());
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, AFolderThatBecameAFileIsSaidToBeSo) {
+  std::filesystem::create_directories(folder_ / "drawings");
+  const auto document = folder_ / "drawings" / "doc.svgquarvel";
+  writeFile(document, documentText("// in a folder\n"));
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-folder.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-folder.log"));
+  std::filesystem::rename(folder_ / "drawings", folder_ / "moved");
+  writeFile(folder_ / "drawings", "a file now");
+  expectSaveRefused(*window, "doc.svgquarvel", "because \u201cdrawings\u201d, a folder on its path, is no longer a folder",
+                    "app-save-folder.log", "app-save-folder-error.png");
+  EXPECT_EQ(readFile(outputFile("app-save-folder.log")).find("permission"), std::string::npos);
+  EXPECT_EQ(readFile(folder_ / "drawings"), "a file now");
+  EXPECT_TRUE(app->running());
 }
 
 }  // namespace
