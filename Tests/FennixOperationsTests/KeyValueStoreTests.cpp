@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 
+#include "Fennix/Foundation/DefaultsArrayDataSource.h"
 #include "Fennix/Foundation/System/KeyValueStore.h"
+#include <limits>
 #include <filesystem>
 #include <unistd.h>
 
@@ -220,6 +222,59 @@ TEST(KeyValueStore, UserDefaultsTheCloudStoreAndTheWrapperAreInterchangeable) {
   defaults.set(AnyValue::dictionary({{AnyValue(1), AnyValue("x")}}), "d");
   EXPECT_EQ(capture.logger->matching("user defaults cannot hold value:").size(), 1u);
   EXPECT_TRUE(defaults.dictionary("d"));
+}
+
+TEST(KeyValueStore, UnsignedIntegersAndStoredArraysReadTheSameThroughEveryStoreAndTheArrayDataSource) {
+  useTemporaryConfiguration();
+  constexpr auto largest = std::numeric_limits<std::uint64_t>::max();
+  // Each store writes unsigned integers; over one suite the others read them back.
+  auto cloud = freshStore();
+  auto wrapper = QvKeyValueStore::make(freshStore());
+  QvUserDefaultsKeyValueStore defaults(NSUserDefaults::fromSuiteName("kvs.unsigned"));
+  for (QvKeyValueStoreType* store : std::initializer_list<QvKeyValueStoreType*>{cloud.get(), wrapper.get(), &defaults}) {
+    SCOPED_TRACE(typeid(*store).name());
+    ConsoleCapture capture;
+    store->set(AnyValue::uint(5), "small");
+    store->set(AnyValue::uint64(largest), "large");
+    store->set(AnyValue::array({AnyValue::uint8(200), AnyValue::uint64(largest)}), "list");
+    EXPECT_TRUE(capture.logger->matching("cannot hold value").empty());
+    ASSERT_TRUE(store->array("list"));
+    EXPECT_EQ(AnyValue::array(*store->array("list")).description(), "[200, 18446744073709551615]");
+  }
+  NSUbiquitousKeyValueStore reader(NSUserDefaults::fromSuiteName("kvs.unsigned"));
+  ASSERT_TRUE(reader.object("small"));
+  EXPECT_EQ(reader.object("small")->signedInteger(), 5);
+  ASSERT_TRUE(reader.object("large"));
+  EXPECT_EQ(reader.object("large")->unsignedInteger(), largest);
+  ASSERT_TRUE(cloud->object("small"));
+  EXPECT_EQ(cloud->object("small")->signedInteger(), 5);
+
+  // The defaults-backed array data source keeps its array in the same form: a store reads what the
+  // data source wrote, and the data source loads what a store wrote.
+  struct Name {
+    std::string text;
+  };
+  const auto load = [](const Fennix::DefaultsDictionary& dictionary) -> std::optional<Name> {
+    if (!dictionary.contains("name") || !dictionary["name"].is_string()) return std::nullopt;
+    return Name{dictionary["name"].get<std::string>()};
+  };
+  const auto save = [](const Name& name) -> std::optional<Fennix::DefaultsDictionary> {
+    return Fennix::DefaultsDictionary{{"name", name.text}};
+  };
+  const std::string group = "group.kvs.shared";
+  QvDefaultsArrayDataSource<Name> source("people", group, load, save);
+  source.setObjects({Name{"ann"}, Name{"bob"}});
+  QvUserDefaultsKeyValueStore sameDefaults(source.userDefaults);
+  NSUbiquitousKeyValueStore sameCloud(source.userDefaults);
+  for (QvKeyValueStoreType* store : std::initializer_list<QvKeyValueStoreType*>{&sameDefaults, &sameCloud}) {
+    auto people = store->array("people");
+    ASSERT_TRUE(people);
+    EXPECT_EQ(AnyValue::array(*people).description(), "[[\"name\": \"ann\"], [\"name\": \"bob\"]]");
+  }
+  sameDefaults.set(AnyValue::array({AnyValue::dictionary({{AnyValue("name"), AnyValue("cy")}})}), "people");
+  QvDefaultsArrayDataSource<Name> reloaded("people", group, load, save);
+  ASSERT_EQ(reloaded.objects().size(), 1u);
+  EXPECT_EQ(reloaded.objects()[0].text, "cy");
 }
 
 }  // namespace

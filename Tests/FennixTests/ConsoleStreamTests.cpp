@@ -39,9 +39,14 @@ TEST(ConsoleStreamTests, FailuresAreThrownAfterCompletion) {
     return std::string("wrote");
   };
   EXPECT_EQ(failure(closed), "Closed");
+  EXPECT_EQ(done, 0) << "a closed stream wrote nothing, so nothing finished";
   EXPECT_EQ(failure(readOnly), "WriteFailed");
-  EXPECT_EQ(done, 2);
+  EXPECT_EQ(done, 1);
   readOnly.end();
+  // Ending a closed stream with a last bucket fails the same way, without calling `doneWriting`.
+  int doneWriting = 0;
+  EXPECT_THROW(closed.end("z", [&doneWriting] { ++doneWriting; }), FileOutputStream::Error);
+  EXPECT_EQ(doneWriting, 0);
 
   TempFile file;
   FileOutputStream stream(file.file());

@@ -37,14 +37,15 @@ TEST(DividerAttachmentTests, OneSharedDividerThatCopiesAsARule) {
   auto item = std::make_shared<QvTextDividerPBItem>();
   EXPECT_EQ(item->copy(), item);
 
-  // An attachment of data has no divider cell and nothing to copy, also once it has a cell of
-  // another kind.
+  // An attachment of data has no divider cell and, without any cell, nothing to copy; once it has a
+  // cell of any kind it copies as a divider.
   QvDividerTextAttachment data(std::string("bytes"), std::string("public.data"));
   EXPECT_EQ(data.attachmentCell, nullptr);
   EXPECT_EQ(data.pasteboardPropertyList(Type::string()), std::nullopt);
   data.attachmentCell = std::make_shared<BoxCell>();
-  EXPECT_EQ(data.pasteboardPropertyList(Type::string()), std::nullopt);
-  EXPECT_EQ(data.pasteboardPropertyList(Type::qvDivider()), std::nullopt);
+  EXPECT_EQ(data.pasteboardPropertyList(Type::string()), rule);
+  EXPECT_EQ(data.pasteboardPropertyList(Type::qvDivider()), rule);
+  EXPECT_EQ(data.pasteboardPropertyList(Type{"image/png"}), std::nullopt);
 
   auto replacement = std::make_shared<QvDividerTextAttachment>();
   QvDividerTextAttachment::setShared(replacement);

@@ -81,7 +81,31 @@ TEST(TableCells, ObjectCellsLoadObjectsOfSubclasses) {
   EXPECT_FALSE(shapes.representedObject);
   loadable.loadAnyValue(std::shared_ptr<Circle>());
   EXPECT_FALSE(shapes.representedObject);
-  EXPECT_EQ(Fennix::objectCast<Circle>(std::any(std::shared_ptr<Shape>(std::make_shared<Circle>()))), nullptr);
+}
+
+TEST(TableCells, AnObjectBoxedAsItsBaseClassLoadsByItsOwnClass) {
+  Fennix::registerObjectClass<Shape>();
+  Fennix::registerObjectClass<Dot>();
+  QvObjectCell<Circle, PlainCell> circles("circle");
+  circles.didMakeCell();
+  Fennix::QvLoadableCell& loadable = circles;
+  const auto circle = std::make_shared<Circle>();
+  loadable.loadAnyValue(std::shared_ptr<Shape>(circle));
+  EXPECT_EQ(circles.representedObject, circle);
+  // A dot is a circle by its own class, also when its circle is not its first base.
+  const auto dot = std::make_shared<Dot>();
+  loadable.loadAnyValue(std::shared_ptr<Shape>(dot));
+  ASSERT_TRUE(circles.representedObject);
+  EXPECT_EQ(circles.representedObject.get(), static_cast<Circle*>(dot.get()));
+  Fennix::registerObjectClass<Named>();
+  loadable.loadAnyValue(std::shared_ptr<Named>(dot));
+  EXPECT_EQ(circles.representedObject.get(), static_cast<Circle*>(dot.get())) << "boxed as its other base";
+  // A square is no circle, whatever its box; a null shape loads nothing.
+  loadable.loadAnyValue(std::shared_ptr<Shape>(std::make_shared<Square>()));
+  EXPECT_FALSE(circles.representedObject);
+  loadable.loadAnyValue(std::shared_ptr<Shape>());
+  EXPECT_FALSE(circles.representedObject);
+  EXPECT_EQ(Fennix::objectCast<Circle>(std::any(std::shared_ptr<Shape>(circle))), circle);
 }
 
 }  // namespace

@@ -127,7 +127,7 @@ TEST(RotationTest, SpinsStopsAndResumesWithAFakeClock) {
   EXPECT_FALSE(rotation.isRunning(300 + 4 * 10000));  // ten thousand turns, then the model angle
   EXPECT_NEAR(rotation.angle(300 + 4 * 10000 + 1), -1.25 * turn, 1e-3);
   EXPECT_FALSE(rotation.start(0, Direction::forward, 1));
-  EXPECT_NE(Fennix::rotationAnimationKey().find(".view.rotation"), std::string::npos);
+  EXPECT_EQ(Fennix::rotationAnimationKey(), "org.quarvel.view.rotation");
 }
 
 TEST(TextFieldTest, DrawingRectangleByAlignment) {

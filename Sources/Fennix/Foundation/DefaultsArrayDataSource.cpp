@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <string_view>
 #include <utility>
 
 namespace Fennix {
@@ -18,13 +19,21 @@ std::map<std::pair<std::string, std::string>, nlohmann::json>& registrations() {
 
 std::optional<nlohmann::json> defaultsArray(NSUserDefaults& defaults, const std::string& key) {
   if (auto stored = defaults.object(key)) {
-    const std::string* text = stored->text();
-    if (text == nullptr) return std::nullopt;
+    // Arrays are kept as data holding their JSON text, as the key-value stores keep them; text
+    // holding JSON is what earlier versions wrote, and is still read.
+    std::string_view json;
+    if (const auto* data = stored->data()) {
+      json = std::string_view(reinterpret_cast<const char*>(data->data()), data->size());
+    } else if (const std::string* text = stored->text()) {
+      json = *text;
+    } else {
+      return std::nullopt;
+    }
     // Stored text may come from anywhere: nesting is bounded before the parser recurses into it.
     constexpr int maxDepth = 64;
     bool tooDeep = false;
     auto parsed = nlohmann::json::parse(
-        *text,
+        json,
         [&tooDeep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
           if (depth > maxDepth) tooDeep = true;
           return !tooDeep;
@@ -40,7 +49,8 @@ std::optional<nlohmann::json> defaultsArray(NSUserDefaults& defaults, const std:
 }
 
 void setDefaultsArray(NSUserDefaults& defaults, const std::string& key, const nlohmann::json& array) {
-  defaults.set(DefaultsValue(array.dump()), key);
+  const std::string text = array.dump();
+  defaults.set(DefaultsValue(DefaultsData(text.begin(), text.end())), key);
 }
 
 void registerDefaultsArray(NSUserDefaults& defaults, const std::string& key, const nlohmann::json& array) {

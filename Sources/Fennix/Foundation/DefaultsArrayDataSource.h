@@ -1,6 +1,7 @@
 // An array controller whose content lives in user defaults under one key, as an array of
 // dictionaries (JSON objects): loaded when the data source is made and written back after every
-// change. The array is stored as JSON text; registered defaults supply the array while nothing is
+// change. The array is stored as the key-value stores keep arrays (data holding its JSON text), so
+// that they read what it wrote and it reads what they wrote; registered defaults supply the array while nothing is
 // stored and are never written.
 #pragma once
 

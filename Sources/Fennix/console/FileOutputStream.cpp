@@ -36,10 +36,8 @@ void FileOutputStream::writev(ByteBrigade buckets, const DoneCallback& done) {
     return;
   }
   std::FILE* file = handle();
-  if (file == nullptr) {
-    finished();
-    throw Error(Error::Closed);
-  }
+  // Nothing was written to a closed stream, so nothing has finished: `done` is not called.
+  if (file == nullptr) throw Error(Error::Closed);
   for (ByteBucket bucket : buckets) {
     if (bucket.empty()) continue;
     if (std::fwrite(bucket.data(), bucket.size(), 1, file) != 1) {

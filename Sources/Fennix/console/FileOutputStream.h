@@ -43,9 +43,10 @@ class FileOutputStream : public WritableByteStreamType {
 
   /// Writes every non-empty bucket in order. `done` is called exactly once when
   /// the write has finished, also when there was nothing to write and before a
-  /// failure is thrown; a failure of `done` is thrown instead. Throws `Closed`
-  /// without a handle and `WriteFailed` when a bucket was not written
-  /// completely (later buckets are then not written).
+  /// `WriteFailed` is thrown; a failure of `done` is thrown instead. Throws
+  /// `Closed` without a handle, without calling `done` (nothing was written),
+  /// and `WriteFailed` when a bucket was not written completely (later buckets
+  /// are then not written).
   void writev(ByteBrigade buckets, const DoneCallback& done) override;
 
  private:

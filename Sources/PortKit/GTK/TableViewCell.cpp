@@ -9,6 +9,8 @@
 
 #include "Fennix/Foundation/BaseTypes/FatalError.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/OutlineViewControllerGTK.h"
+#include "Fennix/UI/Common/ViewLookup.h"
+#include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 #include "PortKit/GTK/TableViewControllerGTK.h"
 
 namespace {
@@ -33,7 +35,8 @@ double systemFontSize() {
 NSTableViewCell::NSTableViewCell(UXTableViewCellStyle, const std::optional<std::string>& reuseIdentifier) {
   style_.labelSize = systemFontSize() + 4;
   style_.detailLabelSize = systemFontSize() - 2;
-  if (reuseIdentifier) set_name(*reuseIdentifier);
+  // The reuse identifier is the view's identifier, which the view lookups find it by.
+  if (reuseIdentifier) Fennix::id(*this, *reuseIdentifier);
 }
 
 NSTableViewCell::~NSTableViewCell() { pendingUpdate_.disconnect(); }

@@ -312,6 +312,14 @@ TEST_F(FactoryWindowTest, ScreensAndPreviewToggle) {
   const std::string identifier = Fennix::qvIdentifier(monitor);
   EXPECT_TRUE(identifier == "MAIN" || identifier.rfind("sid", 0) == 0 || identifier.rfind("sz", 0) == 0)
       << identifier;
+  // The main screen is the one holding the window with the keyboard focus.
+  window->present();
+  ASSERT_TRUE(pumpUntil([&] { return window->is_active(); }));
+  auto display = window->get_display();
+  auto focused = display->get_monitor_at_surface(window->get_surface());
+  ASSERT_TRUE(focused);
+  EXPECT_EQ(Fennix::qvMainMonitor(display), focused);
+  EXPECT_EQ(Fennix::qvIdentifier(focused), "MAIN");
 
   const bool existed = QLPreviewPanel::sharedPreviewPanelExists();
   if (existed) QLPreviewPanel::sharedPreviewPanel().hide();

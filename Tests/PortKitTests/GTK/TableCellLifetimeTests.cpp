@@ -4,6 +4,7 @@
 #include <gtkmm/scrolledwindow.h>
 
 #include "FennixTests/GTK/ViewKitWindowSupport.h"
+#include "Fennix/UI/Common/ViewLookup.h"
 #include "PortKit/GTK/TableViewCell.h"
 
 namespace {
@@ -33,6 +34,12 @@ TEST_F(CellLifetimeTest, ACellLaysOutItsLabelsByItselfAndLeavesNothingPendingWhe
   EXPECT_EQ(kept->constraints().installedConstraints().size(), 4u);
   EXPECT_TRUE(pumpUntil([&] { return kept->textLabel()->get_width() > 0; }));
   saveScreenshot(*window, "cell-constraints-by-themselves");
+
+  // The reuse identifier is the cell's identifier: the view lookups find the cell by it.
+  auto found = qvView(Fennix::item(*box), "kept");
+  ASSERT_TRUE(found);
+  EXPECT_EQ(Fennix::widget(*found), static_cast<Gtk::Widget*>(kept));
+  EXPECT_EQ(qvIdToSubview(Fennix::item(*box)).count("kept"), 1u);
 }
 
 /// Counts the views of a data source that are still alive.

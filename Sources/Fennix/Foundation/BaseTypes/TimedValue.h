@@ -33,15 +33,18 @@ struct DateClock {
 
 using Date = DateClock::time_point;
 
-/// Dates are kept within 9e9 seconds (about 285 years) of 1970, where every calendar and clock of
-/// the system can still name them; storing or reading a date beyond that fails.
+/// The range of whole seconds since 1970 handed to the C library and HTTP engines (about 285 years
+/// either side of 1970, which every clock of the system can name); `unixSeconds` clamps to it.
+/// Dates themselves, stored and described, may be any finite number.
 inline constexpr long long dateLimitUnixSeconds = 9'000'000'000;
 
-/// ISO 8601 text of a moment in UTC, to the second: "2001-01-01T00:00:00Z".
+/// ISO 8601 text of a moment in UTC, to the second, in the proleptic Gregorian calendar:
+/// "2001-01-01T00:00:00Z", "0001-01-01T00:00:00Z", "4001-01-01T00:00:00Z". Empty for a date that is
+/// not a number.
 std::string iso8601String(Date date);
 
 /// The form dates are stored in: seconds (with fraction) since 2001-01-01 00:00:00 UTC. Both
-/// directions throw for a date that is not finite or lies beyond `dateLimitUnixSeconds`.
+/// directions throw for a date that is not finite.
 double dateToStoredSeconds(Date date);
 Date dateFromStoredSeconds(double seconds);
 

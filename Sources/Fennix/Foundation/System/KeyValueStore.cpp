@@ -110,6 +110,30 @@ std::optional<AnyValue> collectionOfDefaults(const DefaultsValue& stored) {
   return fromJSON(json, 0);
 }
 
+// The one form both stores keep a value in: text, truth values and floating-point numbers as
+// themselves, integers (signed or unsigned) as 64-bit integers where they fit, and unsigned integers
+// beyond that, arrays and dictionaries as data holding their JSON text. None for what neither holds.
+std::optional<DefaultsValue> storedForm(const AnyValue& plain) {
+  switch (plain.kind()) {
+    case AnyKind::string: return DefaultsValue(plain.text());
+    case AnyKind::bool_: return DefaultsValue(plain.truthValue());
+    case AnyKind::float_: return DefaultsValue(static_cast<double>(plain.floatValue()));
+    case AnyKind::double_: return DefaultsValue(plain.doubleValue());
+    default: break;
+  }
+  auto json = toJSON(plain, 0);
+  if (!json) return std::nullopt;
+  if (json->is_number_unsigned()) {
+    const auto number = json->get<std::uint64_t>();
+    if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      return DefaultsValue(static_cast<std::int64_t>(number));
+    }
+  } else if (json->is_number_integer()) {
+    return DefaultsValue(json->get<std::int64_t>());
+  }
+  return collectionAsDefaults(*json);
+}
+
 template <AnyKind kind>
 std::optional<AnyValue> collectionOfKind(const std::optional<DefaultsValue>& stored) {
   if (!stored) return std::nullopt;
@@ -218,19 +242,7 @@ void NSUbiquitousKeyValueStore::setObject(const std::optional<AnyValue>& value, 
     return;
   }
   const AnyValue& plain = value->unwrapped();
-  const std::optional<DefaultsValue> stored = [&]() -> std::optional<DefaultsValue> {
-    switch (plain.kind()) {
-      case AnyKind::string: return DefaultsValue(plain.text());
-      case AnyKind::bool_: return DefaultsValue(plain.truthValue());
-      case AnyKind::float_: return DefaultsValue(static_cast<double>(plain.floatValue()));
-      case AnyKind::double_: return DefaultsValue(plain.doubleValue());
-      default: break;
-    }
-    auto json = toJSON(plain, 0);
-    if (!json) return std::nullopt;
-    if (json->is_number_integer() && !json->is_number_unsigned()) return DefaultsValue(json->get<std::int64_t>());
-    return collectionAsDefaults(*json);
-  }();
+  const std::optional<DefaultsValue> stored = storedForm(plain);
   if (!stored) {
     console::error("cloud key-value store cannot hold value:", plain.description(), "for key:", forKey);
     return;
@@ -255,25 +267,9 @@ void QvUserDefaultsKeyValueStore::set(const std::optional<AnyValue>& value, cons
     return;
   }
   const AnyValue& plain = value->unwrapped();
-  switch (plain.kind()) {
-    case AnyKind::string: defaults_->set(plain.text(), forKey); return;
-    case AnyKind::bool_: defaults_->set(plain.truthValue(), forKey); return;
-    case AnyKind::float_: defaults_->set(static_cast<double>(plain.floatValue()), forKey); return;
-    case AnyKind::double_: defaults_->set(plain.doubleValue(), forKey); return;
-    case AnyKind::int_:
-    case AnyKind::int8:
-    case AnyKind::int16:
-    case AnyKind::int32:
-    case AnyKind::int64: defaults_->set(plain.signedInteger(), forKey); return;
-    case AnyKind::array:
-    case AnyKind::set:
-    case AnyKind::dictionary:
-      if (auto json = toJSON(plain, 0)) {
-        defaults_->set(collectionAsDefaults(*json), forKey);
-        return;
-      }
-      break;
-    default: break;
+  if (auto stored = storedForm(plain)) {
+    defaults_->set(*stored, forKey);
+    return;
   }
   console::error("user defaults cannot hold value:", plain.description(), "for key:", forKey);
 }

@@ -70,8 +70,9 @@ std::vector<NSPasteboard::PasteboardType> QvDividerTextAttachment::writableTypes
 
 std::optional<std::string> QvDividerTextAttachment::pasteboardPropertyList(
     const NSPasteboard::PasteboardType& forType) const {
-  // Only a divider copies as a divider: an attachment of data keeps whatever cell it is given.
-  if (dynamic_cast<const Cell*>(attachmentCell.get()) == nullptr) return std::nullopt;
+  // Whatever cell draws the attachment (the divider's own or one it was given), it copies as a
+  // divider; without a cell there is nothing on screen to copy.
+  if (attachmentCell == nullptr) return std::nullopt;
   return QvTextDividerPBItem().pasteboardPropertyList(forType);
 }
 

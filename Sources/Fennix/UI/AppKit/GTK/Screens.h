@@ -2,6 +2,7 @@
 // window that a single call shows and hides.
 #pragma once
 
+#include <gdkmm/display.h>
 #include <gdkmm/monitor.h>
 #include <gtkmm/window.h>
 
@@ -12,8 +13,11 @@ namespace Fennix {
 
 /// The display number of a monitor: its output on X11; none elsewhere.
 std::optional<long long> qvDirectDisplayID(const Glib::RefPtr<Gdk::Monitor>& monitor);
-/// "MAIN" for the primary monitor (X11), else "sid" and the display number in hexadecimal, else
-/// "sz" and the size.
+/// The main screen: the monitor of the window with the keyboard focus; without one, the primary
+/// monitor (X11), else the first.
+Glib::RefPtr<Gdk::Monitor> qvMainMonitor(const Glib::RefPtr<Gdk::Display>& display);
+/// "MAIN" for the main screen, else "sid" and the display number in hexadecimal, else "sz" and
+/// the size.
 std::string qvIdentifier(const Glib::RefPtr<Gdk::Monitor>& monitor);
 
 }  // namespace Fennix

@@ -11,6 +11,7 @@
 #include <string>
 #include <type_traits>
 #include <typeindex>
+#include <typeinfo>
 
 namespace Fennix {
 
@@ -31,27 +32,51 @@ using TableCell = std::shared_ptr<TableCellView>;
 
 /// Object pointers in untyped boxes, taken as pointers to a base class. A box holds the pointer's
 /// static type only, so the classes whose pointers may arrive boxed are registered (the table
-/// controllers register their value type themselves); a registered pointer is thrown, and a handler
-/// of the base class's pointer type catches it with the language's own derived-to-base conversion.
+/// controllers register their value type themselves, and a cast registers the class it casts to); a
+/// registered pointer is thrown, and a handler of the base class's pointer type catches it with the
+/// language's own derived-to-base conversion. An object of a polymorphic class boxed as a pointer to
+/// one of its bases is taken by its own class: its most-derived object is thrown as a pointer to
+/// that class, when that class is registered.
 struct ObjectPointerType {
   /// The owner of the boxed object.
   std::shared_ptr<const void> (*owner)(const std::any& box);
   /// Throws the boxed object's pointer.
   void (*throwPointer)(const std::any& box);
+  /// The boxed object's most-derived object and its class; null when the boxed class is not
+  /// polymorphic or the pointer is null.
+  const void* (*mostDerived)(const std::any& box, const std::type_info*& dynamicClass);
 };
 void registerObjectPointerType(std::type_index boxType, ObjectPointerType type);
 const ObjectPointerType* objectPointerType(std::type_index boxType);
+/// Throws a most-derived object of the class as a pointer to that class.
+using MostDerivedThrower = void (*)(const void* object);
+void registerMostDerivedClass(std::type_index objectClass, MostDerivedThrower thrower);
+MostDerivedThrower mostDerivedThrower(std::type_index objectClass);
 
 /// Registers `std::shared_ptr<U>` as a box of objects of class `U` (once per class).
 template <typename U>
 void registerObjectClass() {
   static_assert(std::is_class_v<U>, "object boxes hold pointers to classes");
   static const bool registered = [] {
-    registerObjectPointerType(typeid(std::shared_ptr<U>),
-                              {[](const std::any& box) -> std::shared_ptr<const void> {
-                                 return std::any_cast<const std::shared_ptr<U>&>(box);
-                               },
-                               [](const std::any& box) { throw std::any_cast<const std::shared_ptr<U>&>(box).get(); }});
+    registerObjectPointerType(
+        typeid(std::shared_ptr<U>),
+        {[](const std::any& box) -> std::shared_ptr<const void> { return std::any_cast<const std::shared_ptr<U>&>(box); },
+         [](const std::any& box) { throw std::any_cast<const std::shared_ptr<U>&>(box).get(); },
+         [](const std::any& box, const std::type_info*& dynamicClass) -> const void* {
+           if constexpr (std::is_polymorphic_v<U>) {
+             const U* object = std::any_cast<const std::shared_ptr<U>&>(box).get();
+             if (object == nullptr) return nullptr;
+             dynamicClass = &typeid(*object);
+             return dynamic_cast<const void*>(object);
+           } else {
+             (void)box;
+             (void)dynamicClass;
+             return nullptr;
+           }
+         }});
+    if constexpr (std::is_polymorphic_v<U>) {
+      registerMostDerivedClass(typeid(U), [](const void* object) { throw static_cast<U*>(const_cast<void*>(object)); });
+    }
     return true;
   }();
   (void)registered;
@@ -67,18 +92,32 @@ void registerObjectBox() {
   }
 }
 
-/// The boxed object as a `T`: a box of `std::shared_ptr<T>`, or of a registered class derived from
-/// `T`; null for anything else (also a null pointer).
+/// The boxed object as a `T`: a box of `std::shared_ptr<T>`, of a registered class derived from
+/// `T`, or of a registered class whose object is, by its own class, a `T`; null for anything else
+/// (also a null pointer).
 template <typename T>
 std::shared_ptr<T> objectCast(const std::any& box) {
   if (const auto* exact = std::any_cast<std::shared_ptr<T>>(&box)) return *exact;
   if (!box.has_value()) return nullptr;
+  registerObjectClass<std::remove_cv_t<T>>();
   const ObjectPointerType* type = objectPointerType(box.type());
   if (!type) return nullptr;
   try {
     type->throwPointer(box);
   } catch (T* object) {
     if (object) return std::shared_ptr<T>(std::const_pointer_cast<void>(type->owner(box)), object);
+  } catch (...) {
+  }
+  // The object's own class decides: its most-derived object, thrown as a pointer to its class.
+  const std::type_info* dynamicClass = nullptr;
+  const void* object = type->mostDerived(box, dynamicClass);
+  if (object == nullptr || dynamicClass == nullptr) return nullptr;
+  const MostDerivedThrower thrower = mostDerivedThrower(*dynamicClass);
+  if (thrower == nullptr) return nullptr;
+  try {
+    thrower(object);
+  } catch (T* derived) {
+    if (derived) return std::shared_ptr<T>(std::const_pointer_cast<void>(type->owner(box)), derived);
   } catch (...) {
   }
   return nullptr;

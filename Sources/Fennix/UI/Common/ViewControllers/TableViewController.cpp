@@ -14,7 +14,22 @@ std::map<std::type_index, ObjectPointerType>& objectTypes() {
   static auto* types = new std::map<std::type_index, ObjectPointerType>();
   return *types;
 }
+std::map<std::type_index, MostDerivedThrower>& mostDerivedClasses() {
+  static auto* classes = new std::map<std::type_index, MostDerivedThrower>();
+  return *classes;
+}
 }  // namespace
+
+void registerMostDerivedClass(std::type_index objectClass, MostDerivedThrower thrower) {
+  std::lock_guard<std::mutex> lock(objectTypesLock);
+  mostDerivedClasses().emplace(objectClass, thrower);
+}
+
+MostDerivedThrower mostDerivedThrower(std::type_index objectClass) {
+  std::lock_guard<std::mutex> lock(objectTypesLock);
+  auto found = mostDerivedClasses().find(objectClass);
+  return found == mostDerivedClasses().end() ? nullptr : found->second;
+}
 
 void registerObjectPointerType(std::type_index boxType, ObjectPointerType type) {
   std::lock_guard<std::mutex> lock(objectTypesLock);

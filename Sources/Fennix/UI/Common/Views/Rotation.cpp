@@ -7,7 +7,7 @@
 
 namespace Fennix {
 
-std::string rotationAnimationKey() { return NSBundle::main().bundleIdentifier() + ".view.rotation"; }
+std::string rotationAnimationKey() { return NSBundle::reverseDNSPrefix() + ".view.rotation"; }
 
 RotationClock& rotationClock() {
   static RotationClock clock = [] {

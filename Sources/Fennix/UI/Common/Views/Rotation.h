@@ -9,7 +9,7 @@
 
 namespace Fennix {
 
-/// The text under which a view's spin is known: the application's identifier and ".view.rotation".
+/// The text under which a view's spin is known: the reverse-DNS prefix and ".view.rotation".
 std::string rotationAnimationKey();
 
 /// Seconds on a monotonic clock; tests put a fake clock in place.
