@@ -180,21 +180,25 @@ TEST(URLSessionLoad, StalledTransfersHoldUpNothingElse) {
 }
 
 TEST(URLSessionLoad, JSONOfTooManyValuesIsRefusedBeforeItIsBuilt) {
-  // Ten million values, then one more: refused, however little text each value takes.
-  std::string text = "[";
-  text.reserve(2 * Fennix::HTTPWire::maximumJSONValues + 2);
-  for (std::size_t i = 2; i < Fennix::HTTPWire::maximumJSONValues; ++i) text += "0,";
-  const auto parse = [](const std::string& json) { return Fennix::HTTPWire::parseJSON(Fennix::Data(json.begin(), json.end())); };
-  auto atLimit = parse(text + "0]");
-  ASSERT_TRUE(std::holds_alternative<nlohmann::json>(atLimit));
-  EXPECT_EQ(std::get<nlohmann::json>(atLimit).size(), Fennix::HTTPWire::maximumJSONValues - 1);
-  const auto over = parse(text + "0,[]]");
-  ASSERT_TRUE(std::holds_alternative<std::string>(over));
-  EXPECT_EQ(std::get<std::string>(over), "the data holds more than 10000000 values");
-  // Objects and their members count as well.
-  std::string objects = "[";
-  for (std::size_t i = 0; i < Fennix::HTTPWire::maximumJSONValues / 2; ++i) objects += "{\"a\":0},";
-  EXPECT_EQ(std::get<std::string>(parse(objects + "{}]")), "the data holds more than 10000000 values");
+  const auto parse = [](const std::string& json, std::size_t bound) {
+    return Fennix::HTTPWire::parseJSON(Fennix::Data(json.begin(), json.end()), bound);
+  };
+  // Every value counts, containers, members and elements alike; names do not.
+  const std::string text = R"([0, "s", null, true, {"a": [], "b": {}}, [1.5, -2]])";  // 11 values
+  EXPECT_TRUE(std::holds_alternative<nlohmann::json>(parse(text, 11)));
+  EXPECT_EQ(std::get<std::string>(parse(text, 10)), "the data holds more than 10 values");
+  // A nest too deep within the count is still refused as such; bad text first seen as bad.
+  EXPECT_EQ(std::get<std::string>(parse(std::string(600, '[') + std::string(600, ']'), 1000)),
+            "the data nests arrays or objects more than 512 deep");
+  EXPECT_EQ(std::get<std::string>(parse("[0, 0, x", 5)), "the data is not valid JSON");
+
+  // The bound a reply meets: empty arrays, the text that grows most once built, past ten million.
+  std::string arrays = "[";
+  arrays.reserve(3 * Fennix::HTTPWire::maximumJSONValues + 2);
+  for (std::size_t i = 0; i < Fennix::HTTPWire::maximumJSONValues; ++i) arrays += "[],";
+  arrays.back() = ']';
+  EXPECT_EQ(std::get<std::string>(Fennix::HTTPWire::parseJSON(Fennix::Data(arrays.begin(), arrays.end()))),
+            "the data holds more than 10000000 values");
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ bool isTokenCharacter(char c) {
 class JSONMeasure final : public nlohmann::json_sax<nlohmann::json> {
  public:
   enum class Fault { none, invalid, tooDeep, tooManyValues };
+  explicit JSONMeasure(std::size_t maximumValues) : maximumValues_(maximumValues) {}
   Fault fault = Fault::none;
 
   bool null() override { return counted(); }
@@ -41,7 +42,7 @@ class JSONMeasure final : public nlohmann::json_sax<nlohmann::json> {
 
  private:
   bool counted() {
-    if (++values_ <= maximumJSONValues) return true;
+    if (++values_ <= maximumValues_) return true;
     fault = Fault::tooManyValues;
     return false;
   }
@@ -56,6 +57,7 @@ class JSONMeasure final : public nlohmann::json_sax<nlohmann::json> {
     return true;
   }
 
+  const std::size_t maximumValues_;
   std::size_t values_ = 0;
   std::size_t depth_ = 0;
 };
@@ -85,10 +87,10 @@ std::vector<std::string> headerLines(const std::vector<std::pair<std::string, st
   return lines;
 }
 
-std::variant<nlohmann::json, std::string> parseJSON(const Fennix::Data& data) {
+std::variant<nlohmann::json, std::string> parseJSON(const Fennix::Data& data, std::size_t maximumValues) {
   // The parser stops at a NUL as if the text ended there; no JSON text holds one.
   if (std::find(data.begin(), data.end(), std::uint8_t{0}) != data.end()) return std::string("the data is not valid JSON");
-  JSONMeasure measure;
+  JSONMeasure measure(maximumValues);
   nlohmann::json::sax_parse(data.begin(), data.end(), &measure);
   switch (measure.fault) {
     case JSONMeasure::Fault::none: break;
@@ -96,7 +98,7 @@ std::variant<nlohmann::json, std::string> parseJSON(const Fennix::Data& data) {
     case JSONMeasure::Fault::tooDeep:
       return std::string("the data nests arrays or objects more than " + std::to_string(maximumJSONDepth) + " deep");
     case JSONMeasure::Fault::tooManyValues:
-      return std::string("the data holds more than " + std::to_string(maximumJSONValues) + " values");
+      return std::string("the data holds more than " + std::to_string(maximumValues) + " values");
   }
   auto parsed = nlohmann::json::parse(data.begin(), data.end(), nullptr, false);
   if (parsed.is_discarded()) return std::string("the data is not valid JSON");

@@ -39,7 +39,8 @@ inline constexpr std::size_t maximumJSONValues = 10'000'000;
 
 /// The JSON value of a body, or why it is not one: text that is not JSON, bytes other than white
 /// space after the value (a NUL included), nesting deeper than `maximumJSONDepth`, or more than
-/// `maximumJSONValues` values. The text is measured before anything is built.
-std::variant<nlohmann::json, std::string> parseJSON(const Fennix::Data& data);
+/// `maximumValues` values. The text is measured before anything is built.
+std::variant<nlohmann::json, std::string> parseJSON(const Fennix::Data& data,
+                                                    std::size_t maximumValues = maximumJSONValues);
 
 }  // namespace Fennix::HTTPWire
