@@ -241,6 +241,13 @@ TEST(HTTPCookieStorage, RefusesCookiesThatWouldBreakTheCookieField) {
   ASSERT_EQ(parsed.size(), 1u);
   EXPECT_EQ(parsed[0].value, "\"1\"");
   EXPECT_EQ(capture.logger->matching("refused a cookie a response set for example.com").size(), 3u);
+
+  // Nor do such cookies reach a request's field when handed to it directly.
+  URLRequest request(url("http://example.com/"));
+  request.setCookies({withText("pref", "dark; session=attacker"), withText("ok", "1")}, true);
+  EXPECT_EQ(request.value("Cookie"), "ok=1");
+  request.setCookies({withText("x;y", "1")}, true);
+  EXPECT_EQ(request.value("Cookie"), std::nullopt);
 }
 
 TEST(URLQuery, AppendsItemsAfterExistingOnes) {

@@ -443,12 +443,13 @@ std::vector<HTTPCookie> HTTPCookie::cookiesWithResponseHeaderFields(
 
 std::vector<std::pair<std::string, std::string>> HTTPCookie::requestHeaderFieldsWithCookies(
     const std::vector<HTTPCookie>& cookies) {
-  if (cookies.empty()) return {};
   std::string text;
   for (const auto& cookie : cookies) {
+    if (refusedCookie(cookie, "for a request")) continue;
     if (!text.empty()) text += "; ";
     text += cookie.name + "=" + cookie.value;
   }
+  if (text.empty()) return {};
   return {{"Cookie", text}};
 }
 

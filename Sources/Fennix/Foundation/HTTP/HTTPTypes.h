@@ -161,7 +161,7 @@ class HTTPCookie {
   static std::vector<HTTPCookie> cookiesWithResponseHeaderFields(
       const std::vector<std::pair<std::string, std::string>>& headerFields, const URL& url);
   /// The request fields that carry the cookies: "Cookie" with "name=value" pairs joined by "; ";
-  /// no field for no cookies.
+  /// no field for no cookies. A cookie the store would refuse is left out, with a log line.
   static std::vector<std::pair<std::string, std::string>> requestHeaderFieldsWithCookies(
       const std::vector<HTTPCookie>& cookies);
 };

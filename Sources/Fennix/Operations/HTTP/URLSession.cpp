@@ -551,7 +551,10 @@ class URLSessionDriver : public std::enable_shared_from_this<URLSessionDriver> {
         Transfer& transfer = *found->second;
         curl_multi_remove_handle(multi_, curl);
         const auto& configuration = transfer.task->session_->configuration();
-        if (followsOn(transfer, result, configuration) && curl_multi_add_handle(multi_, curl) == CURLM_OK) continue;
+        if (followsOn(transfer, result, configuration)) {
+          if (curl_multi_add_handle(multi_, curl) == CURLM_OK) continue;
+          transfer.error = urlError(URLErrorCode::unknown, "could not start a transfer");
+        }
         finish(transfer);
         active.erase(found);
       }
