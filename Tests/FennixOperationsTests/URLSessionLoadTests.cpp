@@ -179,6 +179,40 @@ TEST(URLSessionLoad, StalledTransfersHoldUpNothingElse) {
   EXPECT_TRUE(waitUntil([&] { return ran.load(); }, 60));  // lets the block end before `ran` goes
 }
 
+TEST(URLSessionLoad, TransfersStartedWhileTheThreadWindsDownAllRun) {
+  LoopbackServer server([](const std::string&) { return LoopbackServer::response(200, "OK", {}, "ok"); }, 38);
+  auto session = newSession();
+  // Each transfer starts from the completion of the one before, as the session's thread finds
+  // itself without work and ends; then several start at once, from two threads (as many as the
+  // server's backlog takes).
+  std::atomic<int> chained{0};
+  std::function<void()> next = [&] {
+    URLRequest request(*URL::fromString(server.url("/chain")));
+    session->dataTask(request, [&](std::optional<Fennix::Data> data, std::shared_ptr<URLResponse>, Fennix::ErrorRef error) {
+      EXPECT_EQ(error, nullptr);
+      EXPECT_TRUE(data.has_value());
+      if (++chained < 30) next();
+    })->resume();
+  };
+  next();
+  ASSERT_TRUE(waitUntil([&] { return chained.load() == 30; }, 60));
+
+  std::atomic<int> together{0};
+  const auto startMany = [&] {
+    for (int i = 0; i < 4; ++i) {
+      URLRequest request(*URL::fromString(server.url("/together")));
+      session->dataTask(request, [&](std::optional<Fennix::Data>, std::shared_ptr<URLResponse>, Fennix::ErrorRef error) {
+        EXPECT_EQ(error, nullptr);
+        ++together;
+      })->resume();
+    }
+  };
+  std::thread other(startMany);
+  startMany();
+  other.join();
+  ASSERT_TRUE(waitUntil([&] { return together.load() == 8; }, 60));
+}
+
 TEST(URLSessionLoad, JSONOfTooManyValuesIsRefusedBeforeItIsBuilt) {
   const auto parse = [](const std::string& json, std::size_t bound) {
     return Fennix::HTTPWire::parseJSON(Fennix::Data(json.begin(), json.end()), bound);
