@@ -208,6 +208,48 @@ TEST(HTTPResponse, MalformedHostsSetNoCookiesAndHostOnlyCookiesStayHostOnly) {
   EXPECT_TRUE(domain[0].matches(bank));
 }
 
+TEST(HTTPCookieStorage, RefusesCookiesThatWouldBreakTheCookieField) {
+  ConsoleCapture capture;
+  const auto withText = [](const std::string& name, const std::string& value) {
+    HTTPCookie cookie;
+    cookie.name = name;
+    cookie.value = value;
+    cookie.domain = "example.com";
+    return cookie;
+  };
+  HTTPCookieStorage storage;
+  // Names that are no token, values with separators, quotes inside, spaces or control bytes.
+  const std::vector<std::pair<std::string, std::string>> broken = {
+      {"x;y", "1"}, {"a=b", "1"}, {"", "1"}, {"sp ace", "1"}, {"n\x01", "1"}, {"tab\t", "1"},
+      {"pref", "dark; session=attacker"}, {"v", "a,b"}, {"v", "a b"}, {"v", "a\\b"}, {"v", "\"open"},
+      {"v", "in\"side"}, {"v", std::string("nul\0", 4)}, {"v", "del\x7f"}, {"v", "\xc3\xa9"}, {"v", "cr\r"}};
+  for (const auto& [name, value] : broken) storage.setCookie(withText(name, value));
+  EXPECT_TRUE(storage.cookies().empty());
+  EXPECT_EQ(capture.logger->matching("refused a cookie given to the store for example.com").size(), broken.size());
+
+  // Cookie octets, optionally in double quotes, and the empty value are fine.
+  for (const std::string value : {"", "\"\"", "\"quoted\"", "!#$%&'()*+-./:<=>?@[]^_`{|}~09azAZ"}) {
+    storage.setCookie(withText("ok" + std::to_string(storage.cookies().size()), value));
+  }
+  EXPECT_EQ(storage.cookies().size(), 4u);
+
+  // The same from a response: each refusal logged, the sound cookie kept.
+  const auto parsed = HTTPCookie::cookiesWithResponseHeaderFields(
+      {{"Set-Cookie", "theme=dark, session=attacker"}, {"Set-Cookie", "x y=1"}, {"Set-Cookie", "bad=a\x02" "b"},
+       {"Set-Cookie", "good=\"1\"; Path=/"}},
+      url("http://example.com/"));
+  ASSERT_EQ(parsed.size(), 1u);
+  EXPECT_EQ(parsed[0].value, "\"1\"");
+  EXPECT_EQ(capture.logger->matching("refused a cookie a response set for example.com").size(), 3u);
+
+  // Nor do such cookies reach a request's field when handed to it directly.
+  URLRequest request(url("http://example.com/"));
+  request.setCookies({withText("pref", "dark; session=attacker"), withText("ok", "1")}, true);
+  EXPECT_EQ(request.value("Cookie"), "ok=1");
+  request.setCookies({withText("x;y", "1")}, true);
+  EXPECT_EQ(request.value("Cookie"), std::nullopt);
+}
+
 TEST(URLQuery, AppendsItemsAfterExistingOnes) {
   auto base = url("http://example.com/p?a=1#top");
   EXPECT_EQ(base.urlByAddingQueryParameters({{"q", "x y&z"}})->absoluteString(), "http://example.com/p?a=1&q=x%20y%26z#top");

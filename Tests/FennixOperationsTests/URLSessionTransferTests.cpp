@@ -316,4 +316,124 @@ TEST(URLSessionTransfer, EachHostGetsItsOwnCookiesFromAFullStore) {
   EXPECT_EQ(storage.cookies().size(), HTTPCookieStorage::maximumCookies);
 }
 
+/// A session-only cookie for a host, with the default path.
+HTTPCookie storedCookie(const std::string& name, const std::string& value, const std::string& domain = "127.0.0.1") {
+  HTTPCookie cookie;
+  cookie.name = name;
+  cookie.value = value;
+  cookie.domain = domain;
+  return cookie;
+}
+
+std::string cookieNames(const std::string& field) {
+  std::string names;
+  std::size_t start = 0;
+  while (start < field.size()) {
+    auto end = field.find("; ", start);
+    if (end == std::string::npos) end = field.size();
+    const std::string pair = field.substr(start, end - start);
+    names += (names.empty() ? "" : ",") + pair.substr(0, pair.find('='));
+    start = end + 2;
+  }
+  return names;
+}
+
+TEST(URLSessionTransfer, EveryHopCarriesAWholeCookieFieldOrNothingIsSent) {
+  // The first path redirects to the second, whatever its length; every request is answered.
+  LoopbackServer server([](const std::string& request) {
+    const std::string path = pathOf(request);
+    if (path.rfind("/start", 0) == 0) {
+      return LoopbackServer::response(302, "Found", {"Location: /long" + path.substr(6)}, "");
+    }
+    return LoopbackServer::response(200, "OK", {}, "done");
+  });
+  auto session = newSession();
+  auto& storage = *session->configuration().cookieStorage;
+  for (int i = 0; i < 5; ++i) storage.setCookie(storedCookie("c" + std::to_string(i), "v" + std::to_string(i)));
+  const auto longRequest = [&](const std::string& path) {
+    auto request = requestTo(server.url(path));
+    request.timeoutInterval = 5;
+    return request;
+  };
+
+  // URLs that leave the rest of the head less than a cookie field would need, first hand and
+  // after a redirect: every hop goes out whole, with all its cookies.
+  for (const std::size_t length : {7000u, 8150u, 8190u, 12000u}) {
+    SCOPED_TRACE(length);
+    const std::size_t before = server.requests().size();
+    const std::string tail(length, 'p');
+    ASSERT_EQ(fetch(session, longRequest("/" + tail)).error, nullptr);
+    ASSERT_EQ(fetch(session, longRequest("/start" + tail)).error, nullptr);
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), before + 3);
+    for (std::size_t i = before; i < requests.size(); ++i) {
+      EXPECT_EQ(requests[i].size() - 4, requests[i].find("\r\n\r\n"));
+      EXPECT_EQ(cookieNames(cookieField(requests[i])), "c0,c1,c2,c3,c4");
+    }
+  }
+
+  // One large cookie among many: all of them go.
+  storage.setCookie(storedCookie("large", std::string(5000, 'L')));
+  for (int i = 5; i < 13; ++i) storage.setCookie(storedCookie("c" + std::to_string(i), "v"));
+  ASSERT_EQ(fetch(session, longRequest("/" + std::string(3000, 'q'))).error, nullptr);
+  EXPECT_EQ(cookieNames(cookieField(server.requests().back())), "c0,c1,c2,c3,c4,large,c5,c6,c7,c8,c9,c10,c11,c12");
+  EXPECT_EQ(storage.cookies().size(), 14u);
+
+  // Cookies beyond what a request's head can carry: the request fails as such, and is not sent.
+  const std::size_t sent = server.requests().size();
+  for (int i = 0; i < 30; ++i) storage.setCookie(storedCookie("big" + std::to_string(i), std::string(40000, 'B')));
+  const auto refused = fetch(session, longRequest("/"));
+  EXPECT_EQ(refused.code(), URLErrorCode::unknown);
+  ASSERT_NE(Fennix::errorAs<NSError>(refused.error), nullptr);
+  EXPECT_EQ(Fennix::errorAs<NSError>(refused.error)->localizedDescription(),
+            "the cookies stored for 127.0.0.1 make the request's head too long");
+  EXPECT_EQ(server.requests().size(), sent);
+}
+
+TEST(URLSessionTransfer, CookiesThatWouldBreakTheirFieldNeverGoOut) {
+  LoopbackServer server([](const std::string& request) {
+    if (pathOf(request) == "/set") {
+      return LoopbackServer::response(200, "OK",
+                                      {"Set-Cookie: theme=dark, session=attacker", "Set-Cookie: x y=1",
+                                       "Set-Cookie: ok=\"quoted\"", "Set-Cookie: bad=a\x01" "b"},
+                                      "");
+    }
+    return LoopbackServer::response(200, "OK", {}, "");
+  });
+  auto session = newSession();
+  auto& storage = *session->configuration().cookieStorage;
+  storage.setCookie(storedCookie("pref", "dark; session=attacker"));
+  storage.setCookie(storedCookie("x;y", "1"));
+  storage.setCookie(storedCookie("ctl", "a\x7f"));
+  storage.setCookie(storedCookie("fine", "1"));
+  ASSERT_EQ(fetch(session, requestTo(server.url("/set"))).error, nullptr);
+  ASSERT_EQ(fetch(session, requestTo(server.url("/next"))).error, nullptr);
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(cookieField(requests[0]), "fine=1");
+  EXPECT_EQ(cookieField(requests[1]), "fine=1; ok=\"quoted\"");
+}
+
+TEST(URLSessionTransfer, AOneLabelHostKeepsTheCookiesItSetsForItself) {
+  LoopbackServer server([](const std::string& request) {
+    if (pathOf(request) == "/login") {
+      return LoopbackServer::response(200, "OK", {"Set-Cookie: login=1; Domain=localhost; Path=/",
+                                                  "Set-Cookie: dotted=2; Domain=.LOCALHOST; Path=/"}, "");
+    }
+    return LoopbackServer::response(200, "OK", {}, "");
+  });
+  auto session = newSession();
+  const std::string local = "http://localhost:" + server.url("").substr(17);
+  ASSERT_EQ(fetch(session, requestTo(local + "/login")).error, nullptr);
+  ASSERT_EQ(fetch(session, requestTo(local + "/account")).error, nullptr);
+  ASSERT_EQ(server.requests().size(), 2u);
+  EXPECT_EQ(cookieField(server.requests()[1]), "login=1; dotted=2");
+  auto& storage = *session->configuration().cookieStorage;
+  ASSERT_TRUE(storage.cookie("login"));
+  EXPECT_EQ(storage.cookie("login")->domain, "localhost");
+  EXPECT_TRUE(storage.cookie("login")->isHostOnly);
+  // Host-only: another one-label name never gets it.
+  EXPECT_TRUE(storage.cookies(*URL::fromString("http://intranet/")).empty());
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // Cookies from untrusted responses: the first line is the URL that answered, the rest one
-// "Set-Cookie" value. Every cookie accepted must stay with the site that set it.
+// "Set-Cookie" value. Every cookie accepted must stay with the site that set it, and go back as
+// one "name=value" pair that no byte of it can break.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -23,6 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string host = url->host().value_or("");
     const bool fromBank = host == "bank.com" || (host.size() > 9 && host.ends_with(".bank.com"));
     if (!fromBank && cookie.matches(*URL::fromString("https://bank.com/"))) std::abort();
+    // What is accepted goes into a "Cookie" field as one pair of its own, on one line.
+    const auto fields = HTTPCookie::requestHeaderFieldsWithCookies({cookie});
+    if (fields.size() != 1 || fields[0].second != cookie.name + "=" + cookie.value) std::abort();
+    for (const char c : fields[0].second) {
+      if (c == ';' || c == ',' || static_cast<unsigned char>(c) < 0x21 || static_cast<unsigned char>(c) > 0x7e) std::abort();
+    }
+    if (fields[0].second.find('=') != cookie.name.size()) std::abort();
     storage.setCookie(cookie);
     if (!cookie.isExpired(Fennix::DateClock::now()) && storage.cookies().empty()) std::abort();
   }

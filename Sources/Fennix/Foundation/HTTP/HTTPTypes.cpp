@@ -295,6 +295,40 @@ std::string defaultPath(const URL& url) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+bool isTokenCharacter(char c) {
+  static constexpr std::string_view marks = "!#$%&'*+-.^_`|~";
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         marks.find(c) != std::string_view::npos;
+}
+
+/// Whether a byte may stand in a cookie's value (RFC 6265 §4.1.1): visible ASCII but for the
+/// double quote, comma, semicolon and backslash.
+bool isCookieOctet(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x21 && byte <= 0x7e && c != '"' && c != ',' && c != ';' && c != '\\';
+}
+
+/// Why the cookie cannot go into a "Cookie" field as one "name=value" pair, none when it can: a
+/// name that is not a token, or a value other than cookie octets (optionally in double quotes).
+/// Anything else would let the value end the pair and start another, or break the line.
+std::optional<std::string> cookieFault(const HTTPCookie& cookie) {
+  if (cookie.name.empty() || !std::all_of(cookie.name.begin(), cookie.name.end(), isTokenCharacter)) {
+    return "its name is not a token";
+  }
+  std::string_view value = cookie.value;
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+  if (!std::all_of(value.begin(), value.end(), isCookieOctet)) return "its value holds a byte a cookie value cannot";
+  return std::nullopt;
+}
+
+/// Logs the refusal of a cookie; none when it is sound.
+bool refusedCookie(const HTTPCookie& cookie, const char* from) {
+  const auto fault = cookieFault(cookie);
+  if (!fault) return false;
+  console::warn(std::string("refused a cookie ") + from + " for " + cookie.domain + ":", *fault);
+  return true;
+}
+
 std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
   const auto host = url.host();
   if (!host || host->empty()) return std::nullopt;
@@ -357,6 +391,7 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
     }
   }
   cookie.expiresDate = maxAge ? maxAge : expires;
+  if (refusedCookie(cookie, "a response set")) return std::nullopt;
   return cookie;
 }
 
@@ -408,12 +443,13 @@ std::vector<HTTPCookie> HTTPCookie::cookiesWithResponseHeaderFields(
 
 std::vector<std::pair<std::string, std::string>> HTTPCookie::requestHeaderFieldsWithCookies(
     const std::vector<HTTPCookie>& cookies) {
-  if (cookies.empty()) return {};
   std::string text;
   for (const auto& cookie : cookies) {
+    if (refusedCookie(cookie, "for a request")) continue;
     if (!text.empty()) text += "; ";
     text += cookie.name + "=" + cookie.value;
   }
+  if (text.empty()) return {};
   return {{"Cookie", text}};
 }
 
@@ -472,6 +508,7 @@ void HTTPCookieStorage::removeLocked(std::uint64_t sequence) {
 }
 
 void HTTPCookieStorage::setCookie(const HTTPCookie& cookie) {
+  if (refusedCookie(cookie, "given to the store")) return;
   const auto now = Fennix::DateClock::now();
   const std::string site = siteOf(cookie.domain);
   std::lock_guard<std::mutex> lock(mutex_);

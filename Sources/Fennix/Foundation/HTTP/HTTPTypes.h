@@ -155,12 +155,13 @@ class HTTPCookie {
   bool matches(const URL& url) const;
   std::string description() const;
 
-  /// The cookies of "Set-Cookie" fields of a response from `url`; malformed cookies and cookies
-  /// for another domain are left out.
+  /// The cookies of "Set-Cookie" fields of a response from `url`; malformed cookies, cookies for
+  /// another domain and (with a log line) cookies whose name is not a token or whose value holds
+  /// other than cookie octets are left out.
   static std::vector<HTTPCookie> cookiesWithResponseHeaderFields(
       const std::vector<std::pair<std::string, std::string>>& headerFields, const URL& url);
   /// The request fields that carry the cookies: "Cookie" with "name=value" pairs joined by "; ";
-  /// no field for no cookies.
+  /// no field for no cookies. A cookie the store would refuse is left out, with a log line.
   static std::vector<std::pair<std::string, std::string>> requestHeaderFieldsWithCookies(
       const std::vector<HTTPCookie>& cookies);
 };
@@ -183,6 +184,9 @@ class HTTPCookieStorage {
   /// The cookies whose domain matches `host`, whatever their path or expiry, in the order set;
   /// found without looking at the cookies of other sites.
   std::vector<HTTPCookie> cookiesForHost(const std::string& host) const;
+  /// Stores the cookie; one whose name is not an HTTP token, or whose value holds other than the
+  /// visible ASCII a cookie value may (none of `"`, `,`, `;`, `\`; the whole value may stand in
+  /// double quotes), is refused with a log line, as it would break the "Cookie" field it goes in.
   void setCookie(const HTTPCookie& cookie);
   void deleteCookie(const HTTPCookie& cookie);
 

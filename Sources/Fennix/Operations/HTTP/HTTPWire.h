@@ -31,8 +31,16 @@ std::vector<std::string> headerLines(const std::vector<std::pair<std::string, st
 /// Arrays and objects nested deeper than this are refused.
 inline constexpr std::size_t maximumJSONDepth = 512;
 
+/// Texts with more values than this (arrays, objects, and the values and members in them) are
+/// refused. A value takes up to about a hundred bytes once built, up to 30 times the text of an
+/// empty array, so the bound keeps a reply's value within about a gigabyte however it is written,
+/// while 10 million values is far more than a reply to this library's callers holds.
+inline constexpr std::size_t maximumJSONValues = 10'000'000;
+
 /// The JSON value of a body, or why it is not one: text that is not JSON, bytes other than white
-/// space after the value (a NUL included), or nesting deeper than `maximumJSONDepth`.
-std::variant<nlohmann::json, std::string> parseJSON(const Fennix::Data& data);
+/// space after the value (a NUL included), nesting deeper than `maximumJSONDepth`, or more than
+/// `maximumValues` values. The text is measured before anything is built.
+std::variant<nlohmann::json, std::string> parseJSON(const Fennix::Data& data,
+                                                    std::size_t maximumValues = maximumJSONValues);
 
 }  // namespace Fennix::HTTPWire

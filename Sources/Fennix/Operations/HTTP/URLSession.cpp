@@ -12,6 +12,8 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <system_error>
+#include <thread>
 #include <tuple>
 
 #include "Fennix/Operations/HTTP/HTTPWire.h"
@@ -55,24 +57,72 @@ long codeOfCurlResult(CURLcode result) {
   }
 }
 
-/// What a transfer collects while it runs.
-struct Transfer {
-  Fennix::Data body;
-  std::size_t maximumBodySize = 0;
-  bool tooLarge = false;
-  std::vector<std::pair<std::string, std::string>> headers;
-  std::size_t headerBytes = 0;
-  const std::atomic<bool>* cancelled = nullptr;
-};
 
 /// The most header bytes a response may have. libcurl gives up on a header of more than 300 KB
 /// in all (as a receive error) and on a line of more than 100 KB; stopping at 200 KB first tells
 /// the first case apart as the server's fault.
 constexpr std::size_t maximumHeaderBytes = 200 * 1024;
 
+/// The most bytes a request's head may take: its request line, its header fields and the
+/// "Cookie" field the store gives it. libcurl refuses to build a head of 1 MiB or more; staying
+/// clear of that leaves room for the fields it adds itself ("Host", "Accept" and the like).
+constexpr std::size_t maximumRequestHeadBytes = 1'000'000;
+
+constexpr int maximumRedirects = 16;
+
+/// One request of a transfer: the one asked for, then each redirect followed.
+struct Hop {
+  URL url;
+  std::string method;
+  std::optional<Fennix::Data> body;
+  std::vector<std::pair<std::string, std::string>> headers;
+};
+
+/// A task's transfer while it runs on its session's transfer thread: the request of the hop under
+/// way and what arrived for it.
+struct Transfer {
+  Transfer(std::shared_ptr<URLSessionDataTask> owner, CURL* handle, Hop first)
+      : task(std::move(owner)), curl(handle), hop(std::move(first)), origin(hop.url) {}
+  ~Transfer() {
+    if (curl != nullptr) curl_easy_cleanup(curl);
+  }
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
+
+  std::shared_ptr<URLSessionDataTask> task;
+  CURL* curl = nullptr;
+  Hop hop;
+  const URL origin;
+  bool ownOrigin = true;  // once off it, for the rest of the chain
+  int redirects = 0;
+  bool storeCookiesToo = false;
+  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList{nullptr, curl_slist_free_all};
+
+  Fennix::Data body;
+  std::size_t maximumBodySize = 0;
+  bool tooLarge = false;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::size_t headerBytes = 0;
+  const std::atomic<bool>* cancelled = nullptr;
+
+  /// Seconds without a byte in either direction before the hop fails; none waits for ever.
+  std::optional<std::chrono::duration<double>> idleLimit;
+  std::chrono::steady_clock::time_point lastProgress;
+  curl_off_t received = 0;
+  curl_off_t sent = 0;
+  bool timedOut = false;
+
+  CURLcode result = CURLE_OK;
+  Fennix::ErrorRef error;
+  std::shared_ptr<URLResponse> response;
+
+  void progressed() { lastProgress = std::chrono::steady_clock::now(); }
+};
+
 std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* context) {
   auto* transfer = static_cast<Transfer*>(context);
   const std::size_t length = size * count;
+  transfer->progressed();
   if (transfer->body.size() + length > transfer->maximumBodySize) {
     transfer->tooLarge = true;
     return 0;
@@ -84,13 +134,14 @@ std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* con
 std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* context) {
   auto* transfer = static_cast<Transfer*>(context);
   const std::size_t length = size * count;
+  transfer->progressed();
   transfer->headerBytes += length;
   if (transfer->headerBytes > maximumHeaderBytes) return 0;
   std::string line(data, length);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   if (line.empty()) return length;
   if (line.rfind("HTTP/", 0) == 0) {
-    transfer->headers.clear();  // a new response (after an interim one or a followed redirect)
+    transfer->headers.clear();  // a new response (after an interim one)
     return length;
   }
   const auto colon = line.find(':');
@@ -104,8 +155,14 @@ std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* c
   return length;
 }
 
-int progress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+/// Any byte counted in either direction is progress; a cancelled transfer stops here.
+int progress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
   auto* transfer = static_cast<Transfer*>(context);
+  if (received != transfer->received || sent != transfer->sent) {
+    transfer->received = received;
+    transfer->sent = sent;
+    transfer->progressed();
+  }
   return transfer->cancelled->load() ? 1 : 0;
 }
 
@@ -137,131 +194,6 @@ HTTPURLResponse::HeaderFields headerFields(const std::vector<std::pair<std::stri
   return fields;
 }
 
-// Cookies travel through libcurl's cookie engine for the length of one transfer, so that each
-// followed redirect carries exactly the cookies that match it, including those set by an
-// earlier hop. The engine takes and gives them as lines of the Netscape cookie file: domain,
-// whether subdomains match, path, secure, expiry in seconds since 1970 (0 for a session
-// cookie), name and value, separated by tabs, the domain prefixed with "#HttpOnly_" for
-// HTTP-only cookies.
-
-constexpr const char* httpOnlyPrefix = "#HttpOnly_";
-
-/// The engine's line of a cookie; none for a cookie whose text would break the line.
-std::optional<std::string> netscapeLine(const HTTPCookie& cookie) {
-  for (const std::string* field : {&cookie.name, &cookie.value, &cookie.domain, &cookie.path}) {
-    if (field->find_first_of("\t\r\n") != std::string::npos) return std::nullopt;
-  }
-  if (cookie.name.empty() || cookie.domain.empty() || cookie.domain == ".") return std::nullopt;
-  // A host-only cookie whose text starts with "." names no host: no request carries it.
-  if (cookie.isHostOnly && cookie.domain[0] == '.') return std::nullopt;
-  const bool domainCookie = cookie.domain[0] == '.';
-  long long expires = 0;
-  if (cookie.expiresDate) {
-    expires = std::max<long long>(1, Fennix::DateClock::unixSeconds(*cookie.expiresDate));
-  }
-  return std::string(cookie.isHTTPOnly ? httpOnlyPrefix : "") + cookie.domain + "\t" + (domainCookie ? "TRUE" : "FALSE") +
-         "\t" + (cookie.path.empty() ? "/" : cookie.path) + "\t" + (cookie.isSecure ? "TRUE" : "FALSE") + "\t" +
-         std::to_string(expires) + "\t" + cookie.name + "\t" + cookie.value;
-}
-
-/// The cookie of one of the engine's lines; none for a line that is not one.
-std::optional<HTTPCookie> cookieOfNetscapeLine(std::string line) {
-  HTTPCookie cookie;
-  if (line.rfind(httpOnlyPrefix, 0) == 0) {
-    cookie.isHTTPOnly = true;
-    line.erase(0, std::strlen(httpOnlyPrefix));
-  }
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  while (fields.size() < 6) {
-    const auto tab = line.find('\t', start);
-    if (tab == std::string::npos) return std::nullopt;
-    fields.push_back(line.substr(start, tab - start));
-    start = tab + 1;
-  }
-  fields.push_back(line.substr(start));
-  const bool domainCookie = fields[1] == "TRUE";
-  std::string domain = fields[0];
-  while (!domain.empty() && domain[0] == '.') domain.erase(0, 1);
-  if (domain.empty() || fields[5].empty()) return std::nullopt;
-  cookie.domain = domainCookie ? "." + domain : domain;
-  cookie.isHostOnly = !domainCookie;
-  cookie.path = fields[2].empty() ? "/" : fields[2];
-  cookie.isSecure = fields[3] == "TRUE";
-  long long expires = 0;
-  const auto [end, failure] = std::from_chars(fields[4].data(), fields[4].data() + fields[4].size(), expires);
-  if (failure != std::errc() || end != fields[4].data() + fields[4].size()) return std::nullopt;
-  if (expires != 0) {
-    // Kept within the clock's range: at most about 200 years from now.
-    const long long now = std::chrono::duration_cast<std::chrono::seconds>(
-                              std::chrono::system_clock::now().time_since_epoch()).count();
-    expires = std::clamp(expires, 1LL, now + 200LL * 366 * 24 * 3600);
-    cookie.expiresDate = Fennix::DateClock::fromUnixSeconds(expires);
-  }
-  cookie.name = fields[5];
-  cookie.value = fields[6];
-  return cookie;
-}
-
-using FedCookies = std::map<std::tuple<std::string, std::string, std::string>, std::string>;
-
-/// Hands the engine of a transfer the store's cookies that can match `host` and that it was not
-/// given before nor holds already (a cookie an earlier response of the transfer set or removed
-/// stays as that response left it); notes the lines given, by cookie.
-void feedCookies(CURL* curl, const HTTPCookieStorage& storage, const std::string& host, FedCookies& fed) {
-  std::set<std::tuple<std::string, std::string, std::string>> held;
-  curl_slist* lines = nullptr;
-  if (!fed.empty() && curl_easy_getinfo(curl, CURLINFO_COOKIELIST, &lines) == CURLE_OK) {
-    for (curl_slist* item = lines; item != nullptr; item = item->next) {
-      const auto cookie = item->data != nullptr ? cookieOfNetscapeLine(item->data) : std::nullopt;
-      if (cookie) held.emplace(cookie->name, cookie->domain, cookie->path);
-    }
-  }
-  curl_slist_free_all(lines);
-  const auto now = Fennix::DateClock::now();
-  for (const auto& cookie : storage.cookiesForHost(host)) {
-    if (cookie.isExpired(now)) continue;
-    auto key = std::make_tuple(cookie.name, cookie.domain, cookie.path);
-    if (fed.count(key) != 0 || held.count(key) != 0) continue;
-    const auto line = netscapeLine(cookie);
-    if (!line) continue;
-    curl_easy_setopt(curl, CURLOPT_COOKIELIST, line->c_str());
-    fed.emplace(std::move(key), *line);
-  }
-}
-
-/// Stores what the transfer's engine holds after it: cookies set or changed by any response of
-/// the transfer are stored, cookies the responses removed are deleted.
-void storeCookies(CURL* curl, HTTPCookieStorage& storage, FedCookies fed) {
-  curl_slist* lines = nullptr;
-  if (curl_easy_getinfo(curl, CURLINFO_COOKIELIST, &lines) != CURLE_OK) return;
-  for (curl_slist* item = lines; item != nullptr; item = item->next) {
-    const auto cookie = item->data != nullptr ? cookieOfNetscapeLine(item->data) : std::nullopt;
-    if (!cookie) continue;
-    const auto key = std::make_tuple(cookie->name, cookie->domain, cookie->path);
-    const auto found = fed.find(key);
-    const bool unchanged = found != fed.end() && netscapeLine(*cookie) == found->second;
-    if (found != fed.end()) fed.erase(found);
-    if (!unchanged) storage.setCookie(*cookie);
-  }
-  curl_slist_free_all(lines);
-  for (const auto& [key, line] : fed) {
-    if (auto gone = cookieOfNetscapeLine(line)) storage.deleteCookie(*gone);
-  }
-}
-
-// ---------------------------------------------------------------------------
-// Transfers
-
-constexpr int maximumRedirects = 16;
-
-/// One request of a transfer: the one asked for, then each redirect followed.
-struct Hop {
-  URL url;
-  std::string method;
-  std::optional<Fennix::Data> body;
-  std::vector<std::pair<std::string, std::string>> headers;
-};
 
 bool equalsIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -320,19 +252,6 @@ void setMethod(CURL* curl, const Hop& hop) {
   }
 }
 
-/// Time-outs of `interval` seconds without progress (already checked to be a number of at least
-/// 0): an infinite interval waits for ever, others wait at least a second and at most a day.
-void setTimeouts(CURL* curl, double interval) {
-  if (std::isinf(interval)) {
-    // The longest wait for a connection libcurl takes (0 would mean its default of 300 s).
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(std::numeric_limits<int>::max() / 1000));
-    return;
-  }
-  const long seconds = static_cast<long>(std::clamp(interval, 1.0, 24.0 * 3600));
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, seconds);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, seconds);
-}
 
 /// The loading error of a failed hop.
 Fennix::ErrorRef errorOfResult(CURLcode result, CURL* curl, const Transfer& transfer, const Hop& hop) {
@@ -360,26 +279,80 @@ Fennix::ErrorRef errorOfResult(CURLcode result, CURL* curl, const Transfer& tran
   return urlError(codeOfCurlResult(result), curl_easy_strerror(result));
 }
 
-struct Outcome {
-  Fennix::ErrorRef error;
-  std::shared_ptr<URLResponse> response;
-};
 
-/// Runs the request on `curl`, following redirects itself when the configuration asks for it.
-/// libcurl follows a redirect keeping a custom method but dropping the content, so its own
-/// following would turn a redirected PUT into an empty PUT.
-Outcome runTransfer(CURL* curl, const URLRequest& request, const URLSession::Configuration& configuration,
-                    Transfer& transfer) {
-  const auto& storage = configuration.cookieStorage;
+/// The no-progress limit of `interval` seconds (already checked to be a number of at least 0):
+/// an infinite interval waits for ever, others wait at least a second and at most a day. The same
+/// limit bounds the wait for a connection.
+void setTimeouts(CURL* curl, Transfer& transfer, double interval) {
+  if (std::isinf(interval)) {
+    // The longest wait for a connection libcurl takes (0 would mean its default of 300 s).
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(std::numeric_limits<int>::max() / 1000));
+    return;
+  }
+  const double seconds = std::clamp(interval, 1.0, 24.0 * 3600);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(seconds * 1000));
+  transfer.idleLimit = std::chrono::duration<double>(seconds);
+}
+
+/// The request head's size as it goes out: request line, fields, and the blank line.
+std::size_t headBytes(const Hop& hop, const std::string& address,
+                      const std::vector<std::pair<std::string, std::string>>& fields) {
+  std::size_t bytes = hop.method.size() + 1 + address.size() + 11 + 2;  // "M URL HTTP/1.1\r\n", "\r\n"
+  for (const auto& [name, value] : fields) bytes += name.size() + 2 + value.size() + 2;
+  return bytes;
+}
+
+/// Sets the transfer up for its current hop: the store's cookies for that URL go into a "Cookie"
+/// field of the hop's own. The error of a hop that cannot be sent, none when it is ready.
+Fennix::ErrorRef prepareHop(Transfer& transfer, const URLSession::Configuration& configuration) {
+  CURL* curl = transfer.curl;
+  const Hop& hop = transfer.hop;
+  const std::string address = hop.url.absoluteString();
+  auto fields = hop.headers;
+  if (transfer.storeCookiesToo) {
+    for (auto& field : HTTPCookie::requestHeaderFieldsWithCookies(configuration.cookieStorage->cookies(hop.url))) {
+      fields.push_back(std::move(field));
+    }
+  }
+  if (headBytes(hop, address, fields) > maximumRequestHeadBytes) {
+    if (headBytes(hop, address, {}) > maximumRequestHeadBytes) return urlError(URLErrorCode::badURL, "the URL is too long");
+    if (headBytes(hop, address, hop.headers) > maximumRequestHeadBytes) {
+      return urlError(URLErrorCode::unknown, "the request's header fields are too long");
+    }
+    return urlError(URLErrorCode::unknown,
+                    "the cookies stored for " + hop.url.host().value_or("") + " make the request's head too long");
+  }
+  if (curl_easy_setopt(curl, CURLOPT_URL, address.c_str()) != CURLE_OK) {
+    return urlError(URLErrorCode::badURL, "the URL is too long");
+  }
+  setMethod(curl, hop);
+  curl_slist* lines = nullptr;
+  for (const auto& line : Fennix::HTTPWire::headerLines(fields)) lines = curl_slist_append(lines, line.c_str());
+  lines = curl_slist_append(lines, "Expect:");
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, lines);
+  transfer.headerList.reset(lines);
+  transfer.body.clear();
+  transfer.headers.clear();
+  transfer.headerBytes = 0;
+  transfer.tooLarge = false;
+  transfer.received = 0;
+  transfer.sent = 0;
+  transfer.progressed();
+  return nullptr;
+}
+
+/// Sets what is the same for every hop of the transfer.
+void prepareTransfer(Transfer& transfer, const URLRequest& request, const URLSession::Configuration& configuration) {
+  CURL* curl = transfer.curl;
   // A request that carries a "Cookie" field of its own gets none from the store.
-  const bool storeCookiesToo = storage && !request.value("Cookie");
-  if (storage) curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");  // the engine, without a file
+  transfer.storeCookiesToo = configuration.cookieStorage && !request.value("Cookie");
+  transfer.maximumBodySize = configuration.maximumBodySize;
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
   curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
-  setTimeouts(curl, request.timeoutInterval);
+  setTimeouts(curl, transfer, request.timeoutInterval);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, writeHeader);
@@ -387,79 +360,230 @@ Outcome runTransfer(CURL* curl, const URLRequest& request, const URLSession::Con
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+}
 
-  Hop hop{request.url->absoluteURL(), request.httpMethod, request.httpBody, request.allHTTPHeaderFields()};
-  const URL origin = hop.url;
-  bool ownOrigin = true;  // once off it, for the rest of the chain
-  FedCookies fedCookies;
-  std::set<std::string> fedHosts;
-  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, curl_slist_free_all);
-  Outcome outcome;
-  CURLcode result = CURLE_OK;
-  for (int redirects = 0;; ++redirects) {
-    const std::string host = hop.url.host().value_or("");
-    if (storeCookiesToo && fedHosts.insert(host).second) feedCookies(curl, *storage, host, fedCookies);
-    const std::string address = hop.url.absoluteString();
-    if (curl_easy_setopt(curl, CURLOPT_URL, address.c_str()) != CURLE_OK) {
-      outcome.error = urlError(URLErrorCode::badURL, "the URL is too long");
-      break;
+/// Takes in what the hop's response brought: its cookies go into the store (a cookie marked
+/// secure only from a secure response), and it becomes the transfer's response.
+void takeResponse(Transfer& transfer, const URLSession::Configuration& configuration) {
+  long status = 0;
+  curl_easy_getinfo(transfer.curl, CURLINFO_RESPONSE_CODE, &status);
+  transfer.response = nullptr;
+  if (status <= 0) return;
+  const URL& url = transfer.hop.url;
+  if (configuration.cookieStorage) {
+    for (const auto& cookie : HTTPCookie::cookiesWithResponseHeaderFields(transfer.headers, url)) {
+      if (cookie.isSecure && url.scheme() != "https") continue;
+      configuration.cookieStorage->setCookie(cookie);
     }
-    setMethod(curl, hop);
-    curl_slist* lines = nullptr;
-    for (const auto& line : Fennix::HTTPWire::headerLines(hop.headers)) lines = curl_slist_append(lines, line.c_str());
-    lines = curl_slist_append(lines, "Expect:");
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, lines);
-    headers.reset(lines);
-    transfer.body.clear();
-    transfer.headers.clear();
-    transfer.headerBytes = 0;
-    transfer.tooLarge = false;
-
-    result = curl_easy_perform(curl);
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    char* effective = nullptr;
-    curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective);
-    std::optional<URL> responseURL = effective != nullptr ? URL::fromString(effective) : std::nullopt;
-    outcome.response = nullptr;
-    if (status > 0) {
-      outcome.response =
-          std::make_shared<HTTPURLResponse>(responseURL ? *responseURL : hop.url, status, headerFields(transfer.headers));
-    }
-    if (result != CURLE_OK || transfer.cancelled->load() || !configuration.followRedirects || !isFollowedRedirect(status)) {
-      break;
-    }
-    char* location = nullptr;
-    curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);
-    auto target = location != nullptr ? URL::fromString(location) : std::nullopt;
-    if (!target) break;  // nowhere to go: the redirect is the response
-    if (redirects == maximumRedirects) {
-      outcome.error = urlError(URLErrorCode::httpTooManyRedirects, "too many redirects");
-      break;
-    }
-    const auto scheme = target->scheme();
-    if ((scheme != "http" && scheme != "https") || !target->host()) {
-      outcome.error = urlError(URLErrorCode::unsupportedURL, "redirected to an unsupported URL");
-      break;
-    }
-    ownOrigin = ownOrigin && sameOrigin(origin, *target);
-    followRedirect(hop, status, std::move(*target), ownOrigin);
   }
+  transfer.response = std::make_shared<HTTPURLResponse>(url, status, headerFields(transfer.headers));
+}
 
-  // Cookies set along the way count even when a later hop fails.
-  if (storage) storeCookies(curl, *storage, std::move(fedCookies));
+/// After a hop that libcurl ended with `result`: whether the transfer goes on with a redirect,
+/// its next hop then prepared (the error of a redirect that cannot be followed ends it).
+bool followsOn(Transfer& transfer, CURLcode result, const URLSession::Configuration& configuration) {
+  transfer.result = result;
+  takeResponse(transfer, configuration);
+  const auto* http = dynamic_cast<const HTTPURLResponse*>(transfer.response.get());
+  if (result != CURLE_OK || transfer.cancelled->load() || !configuration.followRedirects || http == nullptr ||
+      !isFollowedRedirect(http->statusCode())) {
+    return false;
+  }
+  char* location = nullptr;
+  curl_easy_getinfo(transfer.curl, CURLINFO_REDIRECT_URL, &location);
+  auto target = location != nullptr ? URL::fromString(location) : std::nullopt;
+  if (!target) return false;  // nowhere to go: the redirect is the response
+  if (transfer.redirects == maximumRedirects) {
+    transfer.error = urlError(URLErrorCode::httpTooManyRedirects, "too many redirects");
+    return false;
+  }
+  const auto scheme = target->scheme();
+  if ((scheme != "http" && scheme != "https") || !target->host()) {
+    transfer.error = urlError(URLErrorCode::unsupportedURL, "redirected to an unsupported URL");
+    return false;
+  }
+  ++transfer.redirects;
+  transfer.ownOrigin = transfer.ownOrigin && sameOrigin(transfer.origin, *target);
+  followRedirect(transfer.hop, http->statusCode(), std::move(*target), transfer.ownOrigin);
+  transfer.error = prepareHop(transfer, configuration);
+  return !transfer.error;
+}
+
+/// The error the transfer ends with, none for a response.
+Fennix::ErrorRef finalError(const Transfer& transfer) {
   // Whatever arrived of a transfer that failed or was cancelled is never handed on as a result.
-  if (transfer.cancelled->load()) {
-    outcome.error = urlError(URLErrorCode::cancelled, "cancelled");
-  } else if (!outcome.error && transfer.tooLarge) {
-    outcome.error = urlError(URLErrorCode::dataLengthExceedsMaximum, "resource exceeds maximum size");
-  } else if (!outcome.error && result != CURLE_OK) {
-    outcome.error = errorOfResult(result, curl, transfer, hop);
-  }
-  return outcome;
+  if (transfer.cancelled->load()) return urlError(URLErrorCode::cancelled, "cancelled");
+  if (transfer.error) return transfer.error;
+  if (transfer.tooLarge) return urlError(URLErrorCode::dataLengthExceedsMaximum, "resource exceeds maximum size");
+  if (transfer.timedOut) return urlError(URLErrorCode::timedOut, "no data arrived within the time-out interval");
+  if (transfer.result != CURLE_OK) return errorOfResult(transfer.result, transfer.curl, transfer, transfer.hop);
+  return nullptr;
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// The transfer thread
+
+/// Runs the transfers of one session side by side on one thread of its own, through a libcurl
+/// multi handle: however many transfers wait on slow servers, they hold no thread of the global
+/// queues, and every other transfer of the session goes on. The thread starts with the first
+/// transfer and ends when none is left.
+class URLSessionDriver : public std::enable_shared_from_this<URLSessionDriver> {
+ public:
+  URLSessionDriver() : multi_(curl_multi_init()) {}
+  ~URLSessionDriver() {
+    if (multi_ != nullptr) curl_multi_cleanup(multi_);
+  }
+  URLSessionDriver(const URLSessionDriver&) = delete;
+  URLSessionDriver& operator=(const URLSessionDriver&) = delete;
+
+  /// Hands the resumed task over to the thread.
+  void add(std::shared_ptr<URLSessionDataTask> task) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    pending_.push_back(std::move(task));
+    if (running_) {
+      lock.unlock();
+      wake();
+      return;
+    }
+    running_ = true;
+    try {
+      std::thread([self = shared_from_this()] { self->run(); }).detach();
+    } catch (const std::system_error&) {
+      // No thread to be had: the tasks waiting fail rather than wait for ever.
+      running_ = false;
+      auto failed = std::move(pending_);
+      pending_.clear();
+      lock.unlock();
+      for (auto& waiting : failed) {
+        deliver(*waiting, std::nullopt, nullptr, urlError(URLErrorCode::unknown, "could not start a transfer"));
+      }
+    }
+  }
+
+  /// Makes the thread look at its transfers now (after a cancellation).
+  void wake() {
+    if (multi_ != nullptr) curl_multi_wakeup(multi_);
+  }
+
+ private:
+  using Active = std::map<CURL*, std::unique_ptr<Transfer>>;
+
+  static void deliver(URLSessionDataTask& task, std::optional<Fennix::Data> data, std::shared_ptr<URLResponse> response,
+                      Fennix::ErrorRef error) {
+    task.state_.store(URLSessionDataTask::State::completed);
+    auto completion = std::move(task.completion_);
+    task.completion_ = nullptr;
+    task.session_->delegateQueue().async([completion, data = std::move(data), response, error]() mutable {
+      if (completion) completion(std::move(data), response, error);
+    });
+  }
+
+  static void finish(Transfer& transfer) {
+    auto error = finalError(transfer);
+    std::optional<Fennix::Data> data;
+    if (!error) data = std::move(transfer.body);
+    deliver(*transfer.task, std::move(data), transfer.response, std::move(error));
+  }
+
+  /// Starts the task's transfer, or ends it at once when it cannot be sent.
+  void begin(std::shared_ptr<URLSessionDataTask> task, Active& active) {
+    const URLRequest& request = task->request_;
+    const auto scheme = request.url ? request.url->scheme() : std::nullopt;
+    Fennix::ErrorRef error;
+    if (task->cancelled_.load()) {
+      error = urlError(URLErrorCode::cancelled, "cancelled");
+    } else if (!request.url || !request.url->host() || (scheme != "http" && scheme != "https")) {
+      error = urlError(URLErrorCode::unsupportedURL, "unsupported URL");
+    } else if (const auto fault = Fennix::HTTPWire::requestFault(request)) {
+      // Nothing of a request that would break its lines (or whose time-out means nothing) is sent.
+      error = urlError(URLErrorCode::unknown, *fault);
+    } else if (CURL* curl = multi_ != nullptr ? curl_easy_init() : nullptr) {
+      const auto& configuration = task->session_->configuration();
+      Hop first{request.url->absoluteURL(), request.httpMethod, request.httpBody, request.allHTTPHeaderFields()};
+      auto transfer = std::make_unique<Transfer>(task, curl, std::move(first));
+      transfer->cancelled = &task->cancelled_;
+      prepareTransfer(*transfer, request, configuration);
+      transfer->error = prepareHop(*transfer, configuration);
+      if (transfer->error || curl_multi_add_handle(multi_, curl) != CURLM_OK) {
+        if (!transfer->error) transfer->error = urlError(URLErrorCode::unknown, "could not start a transfer");
+        finish(*transfer);
+        return;
+      }
+      active.emplace(curl, std::move(transfer));
+      return;
+    } else {
+      error = urlError(URLErrorCode::unknown, "could not create a transfer");
+    }
+    deliver(*task, std::nullopt, nullptr, std::move(error));
+  }
+
+  void end(Active& active, Active::iterator found) {
+    curl_multi_remove_handle(multi_, found->first);
+    finish(*found->second);
+    active.erase(found);
+  }
+
+  void run() {
+    Active active;
+    for (;;) {
+      std::vector<std::shared_ptr<URLSessionDataTask>> arrived;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        arrived.swap(pending_);
+        if (arrived.empty() && active.empty()) {
+          running_ = false;
+          return;
+        }
+      }
+      for (auto& task : arrived) begin(std::move(task), active);
+
+      int running = 0;
+      curl_multi_perform(multi_, &running);
+      int queued = 0;
+      while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+        if (message->msg != CURLMSG_DONE) continue;
+        CURL* curl = message->easy_handle;
+        const CURLcode result = message->data.result;
+        const auto found = active.find(curl);
+        if (found == active.end()) continue;
+        Transfer& transfer = *found->second;
+        curl_multi_remove_handle(multi_, curl);
+        const auto& configuration = transfer.task->session_->configuration();
+        if (followsOn(transfer, result, configuration)) {
+          if (curl_multi_add_handle(multi_, curl) == CURLM_OK) continue;
+          transfer.error = urlError(URLErrorCode::unknown, "could not start a transfer");
+        }
+        finish(transfer);
+        active.erase(found);
+      }
+
+      // Cancelled transfers end at once, and so do those that went quiet for their whole limit.
+      const auto now = std::chrono::steady_clock::now();
+      for (auto item = active.begin(); item != active.end();) {
+        Transfer& transfer = *item->second;
+        const bool quiet = transfer.idleLimit && now - transfer.lastProgress >= *transfer.idleLimit;
+        if (!transfer.cancelled->load() && !quiet) {
+          ++item;
+          continue;
+        }
+        transfer.timedOut = quiet;
+        takeResponse(transfer, transfer.task->session_->configuration());
+        auto next = std::next(item);
+        end(active, item);
+        item = next;
+      }
+      // libcurl wakes up sooner for its own timers; the limit on the wait is for the idle limits.
+      curl_multi_poll(multi_, nullptr, 0, 100, nullptr);
+    }
+  }
+
+  CURLM* const multi_;
+  std::mutex mutex_;
+  std::vector<std::shared_ptr<URLSessionDataTask>> pending_;
+  bool running_ = false;
+};
 
 // ---------------------------------------------------------------------------
 // Tasks
@@ -471,45 +595,13 @@ URLSessionDataTask::URLSessionDataTask(std::shared_ptr<URLSession> session, URLR
 void URLSessionDataTask::resume() {
   State expected = State::suspended;
   if (!state_.compare_exchange_strong(expected, State::running)) return;
-  auto self = shared_from_this();
-  DispatchQueue::global(DispatchQoS::default_).async([self] { self->perform(); });
+  initialiseCurl();
+  session_->driver_->add(shared_from_this());
 }
 
-void URLSessionDataTask::cancel() { cancelled_.store(true); }
-
-void URLSessionDataTask::perform() {
-  initialiseCurl();
-  Transfer transfer;
-  transfer.maximumBodySize = session_->configuration_.maximumBodySize;
-  transfer.cancelled = &cancelled_;
-  std::shared_ptr<URLResponse> response;
-  Fennix::ErrorRef error;
-
-  const auto scheme = request_.url ? request_.url->scheme() : std::nullopt;
-  if (cancelled_.load()) {
-    error = urlError(URLErrorCode::cancelled, "cancelled");
-  } else if (!request_.url || !request_.url->host() || (scheme != "http" && scheme != "https")) {
-    error = urlError(URLErrorCode::unsupportedURL, "unsupported URL");
-  } else if (const auto fault = Fennix::HTTPWire::requestFault(request_)) {
-    // Nothing of a request that would break its lines (or whose time-out means nothing) is sent.
-    error = urlError(URLErrorCode::unknown, *fault);
-  } else if (CURL* curl = curl_easy_init()) {
-    auto outcome = runTransfer(curl, request_, session_->configuration_, transfer);
-    curl_easy_cleanup(curl);
-    error = std::move(outcome.error);
-    response = std::move(outcome.response);
-  } else {
-    error = urlError(URLErrorCode::unknown, "could not create a transfer");
-  }
-
-  std::optional<Fennix::Data> data;
-  if (!error) data = std::move(transfer.body);
-  state_.store(State::completed);
-  auto completion = std::move(completion_);
-  completion_ = nullptr;
-  session_->delegateQueue_.async([completion, data = std::move(data), response, error]() mutable {
-    if (completion) completion(std::move(data), response, error);
-  });
+void URLSessionDataTask::cancel() {
+  cancelled_.store(true);
+  session_->driver_->wake();
 }
 
 // ---------------------------------------------------------------------------
@@ -519,7 +611,8 @@ URLSession::URLSession() : URLSession(Configuration()) {}
 
 URLSession::URLSession(Configuration configuration, std::optional<DispatchQueue> delegateQueue)
     : configuration_(std::move(configuration)),
-      delegateQueue_(delegateQueue ? *delegateQueue : DispatchQueue("URLSession.delegate")) {}
+      delegateQueue_(delegateQueue ? *delegateQueue : DispatchQueue("URLSession.delegate")),
+      driver_(std::make_shared<URLSessionDriver>()) {}
 
 const std::shared_ptr<URLSession>& URLSession::shared() {
   static const auto& session = *new const std::shared_ptr<URLSession>(std::make_shared<URLSession>());

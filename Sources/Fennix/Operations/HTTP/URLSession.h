@@ -1,8 +1,10 @@
-// A URL session over libcurl: data tasks are created suspended and started by `resume()`; each
-// transfer runs on a global queue and its completion is delivered on the session's delivery
-// queue. Loading failures are `NSError`s of "NSURLErrorDomain" with the platform's codes.
-// Cookies are taken from and stored into the session's cookie store (each transfer gets those of
-// the hosts it reaches); redirects are followed as HTTP says unless switched off. A request whose
+// A URL session over libcurl: data tasks are created suspended and started by `resume()`; the
+// transfers of a session run side by side on a thread of the session's own (never on the global
+// queues, so slow servers hold up nothing else) and their completions are delivered on the
+// session's delivery queue. Loading failures are `NSError`s of "NSURLErrorDomain" with the platform's codes.
+// Cookies are taken from and stored into the session's cookie store (each request of a transfer,
+// redirects included, carries those that match its URL, and a request whose head would grow too
+// long for them fails before it is sent); redirects are followed as HTTP says unless switched off. A request whose
 // method or header fields would break its lines fails before anything is sent. Response header
 // names are stored in Title-Case.
 #pragma once
@@ -44,6 +46,7 @@ inline constexpr long secureConnectionFailed = -1200;
 }  // namespace URLErrorCode
 
 class URLSession;
+class URLSessionDriver;
 
 class URLSessionDataTask : public QvResumable, public std::enable_shared_from_this<URLSessionDataTask> {
  public:
@@ -61,7 +64,7 @@ class URLSessionDataTask : public QvResumable, public std::enable_shared_from_th
   const URLRequest& originalRequest() const { return request_; }
 
  private:
-  void perform();
+  friend class URLSessionDriver;
 
   std::shared_ptr<URLSession> session_;
   const URLRequest request_;
@@ -163,4 +166,5 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   friend class URLSessionDataTask;
   Configuration configuration_;
   DispatchQueue delegateQueue_;
+  std::shared_ptr<URLSessionDriver> driver_;
 };
