@@ -119,6 +119,63 @@ TEST_F(InputWindowTest, ControlsInSplitPanesKeepTheirPresses) {
   EXPECT_TRUE(moved) << "the window did not follow the pointer";
 }
 
+// The split view decides which presses beside a divider drag it: those within its click margin,
+// whatever the toolkit's own handle would take.
+TEST_F(InputWindowTest, PressesWithinTheClickMarginDragTheDividerAndOthersMoveTheWindow) {
+  auto* split = Gtk::make_managed<QvDraggableSplitView>(true);
+  auto* left = Gtk::make_managed<Gtk::Label>("left");
+  auto* right = Gtk::make_managed<Gtk::Label>("right");
+  left->set_size_request(100, -1);
+  right->set_size_request(100, -1);
+  split->addArrangedSubview(*left);
+  split->addArrangedSubview(*right);
+  window->set_title("split-view-margin");
+  Fennix::setMovableByWindowBackground(*window, true);
+  if (!showWithInput(*split)) GTEST_SKIP() << "no X input on this display";
+  Gtk::Paned& paned = *split->divider(0);
+  // The divider's left edge in the split view; it is one pixel wide.
+  auto edge = [&] { return split->paneFrames()[0].origin.x + split->paneFrames()[0].size.width; };
+  auto dragFrom = [&](double x, int by) {
+    const WidgetInput::Point from = input->onScreen(*split, x, split->get_height() / 2.0);
+    input->drag(from, {from.first + by, from.second});
+    pumpFrames(10);
+  };
+  const auto xid = session.findWindow("split-view-margin", 5);
+  ASSERT_TRUE(xid);
+  const XDriver::Rect before = session.geometry(*xid);
+
+  int position = paned.get_position();
+  dragFrom(edge() - 3, 30);  // 3 px left of the divider
+  EXPECT_EQ(paned.get_position(), position + 30);
+  EXPECT_FALSE(split->isMovingWindow());
+  position = paned.get_position();
+  dragFrom(edge() + 1 + 3, -10);  // 3 px right of it
+  EXPECT_EQ(paned.get_position(), position - 10);
+
+  // A wide margin: 15 px beside the divider, where the toolkit's handle takes nothing.
+  split->setDividerClickMargin(20);
+  position = paned.get_position();
+  dragFrom(edge() - 15, 20);
+  EXPECT_EQ(paned.get_position(), position + 20);
+  EXPECT_FALSE(split->isMovingWindow());
+  EXPECT_EQ(session.geometry(*xid).x, before.x);
+
+  // 5 px beside it with the margin of 4, within the toolkit's handle: the window moves.
+  split->setDividerClickMargin(4);
+  position = paned.get_position();
+  dragFrom(edge() + 1 + 5, 40);
+  EXPECT_TRUE(split->isMovingWindow());
+  EXPECT_EQ(paned.get_position(), position);
+  const bool moved = XDriver::waitUntil(
+      [&] {
+        pumpFrames(5);
+        return session.geometry(*xid).x == before.x + 40;
+      },
+      5);
+  EXPECT_TRUE(moved) << "the window did not follow the pointer";
+  EXPECT_EQ(paned.get_position(), position);
+}
+
 /// A controller whose view holds an editor that answers "doc.save" and a field that does not.
 struct EditorVC : QvViewControllerBase {
   std::optional<Fennix::LayoutItem> makeView() override {
