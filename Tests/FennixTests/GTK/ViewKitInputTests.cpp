@@ -288,6 +288,57 @@ TEST_F(InputWindowTest, SettableMembersTakeEffect) {
   EXPECT_EQ(split.mouseDragged(), Fennix::MouseHandling::platform);
 }
 
+/// A window controller that writes down when its window becomes and stops being the key window.
+struct KeyWatchingWindow : QvWindowController {
+  explicit KeyWatchingWindow(std::string name, std::vector<std::string>* events) : name_(std::move(name)), events_(events) {}
+  void onDidBecomeKey() override { events_->push_back(name_ + " key"); }
+  void onDidResignKey() override { events_->push_back(name_ + " resigned"); }
+
+ private:
+  std::string name_;
+  std::vector<std::string>* events_;
+};
+
+// The window system gives the keyboard focus to one window, then the other (as a window manager
+// does on a click): their controllers hear that their windows became and stopped being key.
+TEST_F(InputWindowTest, WindowControllersHearTheirWindowsBecomeAndResignKey) {
+  Fennix::installWindowKitGTK();
+  std::vector<std::string> events;
+  auto first = QvWindowController::make<KeyWatchingWindow>("first", &events);
+  auto second = QvWindowController::make<KeyWatchingWindow>("second", &events);
+  first->setTitle("key-window-first");
+  second->setTitle("key-window-second");
+  Gtk::Window* firstWindow = Fennix::toolkitWindow(*first);
+  Gtk::Window* secondWindow = Fennix::toolkitWindow(*second);
+  ASSERT_TRUE(firstWindow && secondWindow);
+  for (Gtk::Window* shown : {firstWindow, secondWindow}) {
+    shown->present();
+    ASSERT_TRUE(pumpUntil([&] { return shown->get_mapped() && shown->get_width() > 0; }));
+  }
+  pumpFrames(50);
+  const auto firstID = session.findWindow("key-window-first", 5);
+  const auto secondID = session.findWindow("key-window-second", 5);
+  ASSERT_TRUE(firstID && secondID);
+  auto focus = [&](XDriver::WindowID id, Gtk::Window& key, Gtk::Window& other) {
+    session.focus(id);
+    return XDriver::waitUntil(
+        [&] {
+          pumpFrames(5);
+          return key.is_active() && !other.is_active();
+        },
+        5);
+  };
+  ASSERT_TRUE(focus(*firstID, *firstWindow, *secondWindow));
+  pumpFrames(20);
+  events.clear();
+  ASSERT_TRUE(focus(*secondID, *secondWindow, *firstWindow));
+  ASSERT_TRUE(focus(*firstID, *firstWindow, *secondWindow));
+  pumpFrames(20);
+  EXPECT_EQ(events, (std::vector<std::string>{"first resigned", "second key", "second resigned", "first key"}));
+  secondWindow->hide();
+  firstWindow->hide();
+}
+
 /// A controller whose view holds an editor that answers "doc.save" and a field that does not.
 struct EditorVC : QvViewControllerBase {
   std::optional<Fennix::LayoutItem> makeView() override {
