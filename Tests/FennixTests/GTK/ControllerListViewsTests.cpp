@@ -659,10 +659,23 @@ TEST_F(LettersWindowTest, ArrowKeysSelectOnlyRowsTheControllerLetThemSelect) {
   if (!pointer) GTEST_SKIP() << "no pointer events on this display";
   ASSERT_TRUE(pointer->click(row(0), 20, row(0).get_height() / 2.0));
   ASSERT_TRUE(pumpUntil([&] { return table().selectedRowIndexes() == NSTableView::IndexSet{0}; }));
-  // Down onto the refused row keeps the selection; the next Down goes past it.
+  // Down onto the refused row keeps the selection, on screen too; the next Down goes past it.
   ASSERT_TRUE(pointer->key("Down"));
   pumpFrames();
   EXPECT_EQ(table().selectedRowIndexes(), (NSTableView::IndexSet{0}));
+  saveScreenshot(*window, "table-refused-row-by-key");
+  GdkTexture* picture = nullptr;
+  ASSERT_TRUE(pumpUntil([&] { return (picture = renderWidget(table())) != nullptr; }));
+  auto selectedLook = [&](std::size_t index) {
+    double x = 0, y = 0;
+    EXPECT_TRUE(row(index).translate_coordinates(table(), 0, row(index).get_height() / 2.0, x, y));
+    const std::uint32_t rgb = pixel(picture, table().get_width() - 20, int(y));
+    const int r = int((rgb >> 16) & 0xff), b = int(rgb & 0xff);
+    return b - r > 80;  // the selection's blue
+  };
+  EXPECT_TRUE(selectedLook(0));
+  EXPECT_FALSE(selectedLook(1));
+  g_object_unref(picture);
   ASSERT_TRUE(pointer->key("Down"));
   EXPECT_TRUE(pumpUntil([&] { return table().selectedRowIndexes() == NSTableView::IndexSet{2}; }));
   ASSERT_TRUE(pointer->key("Up"));
