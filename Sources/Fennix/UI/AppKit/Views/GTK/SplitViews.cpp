@@ -116,8 +116,12 @@ QvDraggableSplitView::QvDraggableSplitView(bool vertical)
       gesture->set_state(Gtk::EventSequenceState::CLAIMED);
       return;
     }
-    // A press the split view leaves alone keeps its state, so that whoever takes it ends it.
-    if (subviewTakesPress(x, y, gesture->get_current_button())) return deny();
+    // A press the split view leaves alone keeps its state, so that whoever takes it ends it; the
+    // split view never hears of it.
+    if (subviewTakesPress(x, y, gesture->get_current_button())) {
+      gesture->set_state(Gtk::EventSequenceState::DENIED);
+      return;
+    }
     if (mouseDown(Fennix::pressOf(*gesture, x, y)) == Fennix::MouseHandling::moveWindow) {
       gesture->set_state(Gtk::EventSequenceState::CLAIMED);
       // The window system follows the pointer from here and keeps the release.
