@@ -3,7 +3,7 @@
 // dropped on the table. Drags carry the rows under our own MIME type (the row indexes) and as
 // text; the table takes drops of the types the controller registers (the row indexes under that
 // MIME type, every other type as the MIME type of its name), and hands the controller the data of
-// the first of them the drop offers. A drop is above the row under the pointer, or below it in the
+// every one of them the drop offers. A drop is above the row under the pointer, or below it in the
 // row's lower half. Double clicks go to the controller; row heights, selectability and the values
 // of cells are the controller's answers. A controller built only on the table base class answers
 // nothing of a data source or delegate: its table shows no rows and refuses drops.
@@ -265,7 +265,9 @@ class GtkTableViewHandle : public TableViewHandle {
     if (current && current->get_drag()) return DraggingInfo::Source::other;
     return DraggingInfo::Source::none;
   }
-  /// A drop of the toolkit: the data of the first registered type it offers, then the controller.
+  /// A drop of the toolkit: the data of every registered type it offers, read one after the
+  /// other, then the controller. A type that cannot be read, or holds more than the table reads,
+  /// refuses the drop.
   bool receiveDrop(const Glib::RefPtr<Gdk::Drop>& current, double x, double y) {
     const DraggingInfo::Source source = sourceOf(current);
     auto* owner = this->controller();
@@ -273,22 +275,42 @@ class GtkTableViewHandle : public TableViewHandle {
         owner ? owner->validateDrop({source, {}}, dropRow(x, y), NSTableViewDropOperation::above) : NSDragOperation::none;
     if (operation == NSDragOperation::none) return false;
     auto offered = current->get_formats();
-    for (const auto& type : registered_) {
-      const std::string mime = mimeTypeOfDraggedType(type);
-      if (!offered->contain_mime_type(mime)) continue;
-      std::weak_ptr<bool> alive = alive_;
-      readDrop(current, mime, maximumDropSize, [this, alive, current, type, source, operation, x, y](std::optional<std::string> data) {
-        bool accepted = false;
-        if (auto living = alive.lock(); living && *living && data) {
-          DraggingInfo info{source, {{type, std::move(*data)}}};
-          accepted = performDrop(info, x, y);
-          if (source == DraggingInfo::Source::thisTable) dragging_ = false;
-        }
-        current->finish(accepted ? toGdk(operation) : Gdk::DragAction(0));
-      });
-      return true;
-    }
-    return false;
+    std::vector<NSPasteboardType> types;
+    for (const auto& type : registered_)
+      if (offered->contain_mime_type(mimeTypeOfDraggedType(type)) &&
+          std::find(types.begin(), types.end(), type) == types.end())
+        types.push_back(type);
+    if (types.empty()) return false;
+    auto info = std::make_shared<DraggingInfo>(DraggingInfo{source, {}});
+    readDropTypes(current, std::move(types), 0, info, [this, current, operation, x, y](std::shared_ptr<DraggingInfo> read) {
+      bool accepted = false;
+      if (read) {
+        accepted = performDrop(*read, x, y);
+        if (read->source == DraggingInfo::Source::thisTable) dragging_ = false;
+      }
+      current->finish(accepted ? toGdk(operation) : Gdk::DragAction(0));
+    });
+    return true;
+  }
+  /// Reads the types of a drop from `index` on into the pasteboard of `info`; `done` gets it once
+  /// all are read (none when one could not be), unless the table is gone by then.
+  void readDropTypes(const Glib::RefPtr<Gdk::Drop>& current, std::vector<NSPasteboardType> types, std::size_t index,
+                     std::shared_ptr<DraggingInfo> info, std::function<void(std::shared_ptr<DraggingInfo>)> done) {
+    if (index >= types.size()) return done(std::move(info));
+    const NSPasteboardType type = types[index];
+    std::weak_ptr<bool> alive = alive_;
+    readDrop(current, mimeTypeOfDraggedType(type), maximumDropSize,
+             [this, alive, current, types = std::move(types), index, info, done = std::move(done),
+              type](std::optional<std::string> data) mutable {
+               auto living = alive.lock();
+               if (!living || !*living) {
+                 current->finish(Gdk::DragAction(0));
+                 return;
+               }
+               if (!data) return done(nullptr);
+               info->pasteboard[type] = std::move(*data);
+               readDropTypes(current, std::move(types), index + 1, std::move(info), std::move(done));
+             });
   }
   static Gdk::DragAction toGdk(NSDragOperation operation) {
     switch (operation) {

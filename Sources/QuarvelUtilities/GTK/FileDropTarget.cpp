@@ -155,6 +155,9 @@ FileDropTarget::FileDropTarget(Gtk::Widget& widget, std::shared_ptr<TypedDropDel
                    this);
   g_signal_connect(targets_->data, "drop",
                    G_CALLBACK(+[](GtkDropTargetAsync*, GdkDrop* drop, double, double, FileDropTarget* self) -> gboolean {
+                     // The toolkit's drop highlight of the widget ends with the drag over it: no
+                     // leave follows a drop of data.
+                     gtk_widget_unset_state_flags(self->widget_.gobj(), GTK_STATE_FLAG_DROP_ACTIVE);
                      self->delegate_->dropExited();
                      return self->delegate_->performDrop(dropInfo(drop, self->delegate_->types()));
                    }),

@@ -593,6 +593,191 @@ TEST_F(ListWindowTest, TheOutlinesBaseCellIsThePortableSubtitleCell) {
   QvOutlineVC::outlineViewMaker = nullptr;
 }
 
+/// Letters in plain cells; the second row may not be selected, and drops of notes from elsewhere
+/// in the application keep every type they brought.
+struct Letters : QvTableViewController<std::string> {
+  static inline const std::string noteType = "application/x-quarvel-test-note";
+  static inline const std::string tagType = "application/x-quarvel-test-tag";
+  Letters() { externalDropTypes = {noteType, tagType}; }
+  bool shouldSelectRow(long row) const override { return row != 1; }
+  std::vector<std::map<NSPasteboardType, std::string>> drops;
+  std::optional<std::vector<std::string>> createObjects(const Fennix::DraggingInfo&, long row,
+                                                        const std::map<NSPasteboardType, std::string>& pasteboard) override {
+    drops.push_back(pasteboard);
+    auto note = pasteboard.find(noteType);
+    if (note == pasteboard.end()) return std::nullopt;
+    arrangedObjects.insert(arrangedObjects.begin() + std::clamp(row, 0L, count()), note->second);
+    return std::vector<std::string>{note->second};
+  }
+};
+
+struct LettersWindowTest : ListWindowTest {
+  void SetUp() override {
+    ListWindowTest::SetUp();
+    if (IsSkipped()) return;
+    letters = NSViewController::make<Letters>();
+    letters->arrangedObjects = {"Alpha", "Bravo", "Charlie", "Delta"};
+    letters->onRowActivation([this](const std::string& value) { activated.push_back(value); });
+    handle = std::make_unique<Fennix::GtkTableViewHandle<std::string>>(letters, [](const std::string& text) { return text; });
+  }
+  void TearDown() override {
+    if (window) window->unset_child();
+    handle.reset();
+    letters.reset();
+    ListWindowTest::TearDown();
+  }
+  NSTableView& table() { return handle->table(); }
+  Gtk::Widget& row(std::size_t index) { return *table().viewAt(0, index); }
+  std::shared_ptr<Letters> letters;
+  std::unique_ptr<Fennix::GtkTableViewHandle<std::string>> handle;
+  std::vector<std::string> activated;
+};
+
+TEST_F(LettersWindowTest, ADoubleClickOnARowCallsTheRowCallbackOnceWithItsElement) {
+  show(handle->view(), 240, 240);
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  ASSERT_TRUE(table().viewAt(0, 2));
+  // A single click selects and calls nothing (on another row, so that it makes no multiple click
+  // with the next ones).
+  ASSERT_TRUE(pointer->click(row(0), 20, row(0).get_height() / 2.0));
+  pumpFrames();
+  EXPECT_TRUE(activated.empty());
+  ASSERT_TRUE(pointer->doubleClick(row(2), 20, row(2).get_height() / 2.0));
+  EXPECT_TRUE(pumpUntil([&] { return !activated.empty(); }));
+  pumpFrames();
+  EXPECT_EQ(activated, (std::vector<std::string>{"Charlie"}));
+  // Return on the focused row activates it for the toolkit, but it is no double click.
+  ASSERT_TRUE(pointer->key("Return"));
+  pumpFrames();
+  EXPECT_EQ(activated, (std::vector<std::string>{"Charlie"}));
+}
+
+TEST_F(LettersWindowTest, ArrowKeysSelectOnlyRowsTheControllerLetThemSelect) {
+  show(handle->view(), 240, 240);
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  ASSERT_TRUE(pointer->click(row(0), 20, row(0).get_height() / 2.0));
+  ASSERT_TRUE(pumpUntil([&] { return table().selectedRowIndexes() == NSTableView::IndexSet{0}; }));
+  // Down onto the refused row keeps the selection, on screen too; the next Down goes past it.
+  ASSERT_TRUE(pointer->key("Down"));
+  pumpFrames();
+  EXPECT_EQ(table().selectedRowIndexes(), (NSTableView::IndexSet{0}));
+  saveScreenshot(*window, "table-refused-row-by-key");
+  GdkTexture* picture = nullptr;
+  ASSERT_TRUE(pumpUntil([&] { return (picture = renderWidget(table())) != nullptr; }));
+  auto selectedLook = [&](std::size_t index) {
+    double x = 0, y = 0;
+    EXPECT_TRUE(row(index).translate_coordinates(table(), 0, row(index).get_height() / 2.0, x, y));
+    const std::uint32_t rgb = pixel(picture, table().get_width() - 20, int(y));
+    const int r = int((rgb >> 16) & 0xff), b = int(rgb & 0xff);
+    return b - r > 80;  // the selection's blue
+  };
+  EXPECT_TRUE(selectedLook(0));
+  EXPECT_FALSE(selectedLook(1));
+  g_object_unref(picture);
+  ASSERT_TRUE(pointer->key("Down"));
+  EXPECT_TRUE(pumpUntil([&] { return table().selectedRowIndexes() == NSTableView::IndexSet{2}; }));
+  ASSERT_TRUE(pointer->key("Up"));
+  pumpFrames();
+  EXPECT_EQ(table().selectedRowIndexes(), (NSTableView::IndexSet{2}));
+  // Selecting every row by key leaves the refused one out.
+  ASSERT_TRUE(pointer->key("ctrl+a"));
+  EXPECT_TRUE(pumpUntil([&] { return table().selectedRowIndexes().size() > 1; }));
+  EXPECT_EQ(table().selectedRowIndexes(), (NSTableView::IndexSet{0, 2, 3}));
+  // Code still selects any row.
+  table().selectRowIndexes({1}, false);
+  EXPECT_EQ(table().selectedRowIndexes(), (NSTableView::IndexSet{1}));
+  saveScreenshot(*window, "table-refused-row-by-code");
+}
+
+TEST_F(LettersWindowTest, AClickBelowTheRowsClearsTheSelection) {
+  show(handle->view(), 240, 300);
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  table().selectRowIndexes({2}, false);
+  Gtk::Widget& last = row(3);
+  double x = 0, bottom = 0;
+  ASSERT_TRUE(last.translate_coordinates(table(), 0, last.get_height(), x, bottom));
+  ASSERT_GT(table().get_height() - bottom, 40) << "no room below the rows";
+  ASSERT_TRUE(pointer->click(table(), 30, bottom + 20));
+  EXPECT_TRUE(pumpUntil([&] { return table().selectedRowIndexes().empty(); }));
+  // Not when the table keeps a selection.
+  handle->table().setAllowsEmptySelection(false);
+  table().selectRowIndexes({2}, false);
+  ASSERT_TRUE(pointer->click(table(), 30, bottom + 20));
+  pumpFrames();
+  EXPECT_EQ(table().selectedRowIndexes(), (NSTableView::IndexSet{2}));
+}
+
+TEST_F(LettersWindowTest, ADropHandsOverEveryTypeTheDragOffers) {
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL);
+  auto* source = Gtk::make_managed<Gtk::Label>("Note with a tag");
+  source->set_size_request(-1, 30);
+  auto drag = Gtk::DragSource::create();
+  drag->set_actions(Gdk::DragAction::COPY);
+  drag->signal_prepare().connect(
+      [](double, double) {
+        static const std::string note = "Echo", tag = "red";
+        return Gdk::ContentProvider::create(
+            {Gdk::ContentProvider::create(Letters::noteType, Glib::Bytes::create(note.data(), note.size())),
+             Gdk::ContentProvider::create(Letters::tagType, Glib::Bytes::create(tag.data(), tag.size()))});
+      },
+      false);
+  source->add_controller(drag);
+  box->append(*source);
+  handle->view().set_vexpand(true);
+  box->append(handle->view());
+  show(*box, 260, 320);
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+
+  pointer->drag(pointer->onScreen(*source, 20, 15), pointer->onScreen(row(1), 100, 4), 10);
+  ASSERT_TRUE(pumpUntil([&] { return letters->count() == 5; }));
+  pumpFrames();
+  ASSERT_EQ(letters->drops.size(), 1u);
+  EXPECT_EQ(letters->drops[0], (std::map<NSPasteboardType, std::string>{{Letters::noteType, "Echo"}, {Letters::tagType, "red"}}));
+  EXPECT_EQ(letters->arrangedObjects, (std::vector<std::string>{"Alpha", "Echo", "Bravo", "Charlie", "Delta"}));
+  EXPECT_EQ(shownTexts(table(), 5), letters->arrangedObjects);
+}
+
+TEST_F(ListWindowTest, ArrowKeysSelectOnlyItemsTheSourceListLetThemSelect) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
+  auto library = NSViewController::make<PickyLibrary>();
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
+  ASSERT_NE(scroll, nullptr);
+  auto& outline = Fennix::GtkOutlineViewHandle::of(*scroll)->outline();
+  show(*scroll, 220, 300);
+  ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
+  pumpFrames();
+  ASSERT_EQ(outline.numberOfRows(), 5u);  // Library, Shapes, Emoji, Recent, badge.svg
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  Gtk::Label* emoji = shownLabel(outline, "Emoji");
+  ASSERT_NE(emoji, nullptr);
+  ASSERT_TRUE(pointer->click(*emoji, 10, emoji->get_height() / 2.0));
+  ASSERT_TRUE(pumpUntil([&] { return outline.selectedRowIndexes() == std::set<long>{2}; }));
+  // Down onto the header row keeps the selection and tells the controller nothing.
+  ASSERT_TRUE(pointer->key("Down"));
+  pumpFrames();
+  EXPECT_EQ(outline.selectedRowIndexes(), (std::set<long>{2}));
+  EXPECT_EQ(library->selections, (std::vector<std::size_t>{1}));
+  ASSERT_TRUE(pointer->key("Down"));
+  EXPECT_TRUE(pumpUntil([&] { return outline.selectedRowIndexes() == std::set<long>{4}; }));
+  EXPECT_EQ(library->selections, (std::vector<std::size_t>{1, 1}));
+  // Selecting every row by key leaves the header rows out.
+  ASSERT_TRUE(pointer->key("ctrl+a"));
+  EXPECT_TRUE(pumpUntil([&] { return outline.selectedRowIndexes().size() > 1; }));
+  EXPECT_EQ(outline.selectedRowIndexes(), (std::set<long>{1, 2, 4}));
+  EXPECT_EQ(library->selections, (std::vector<std::size_t>{1, 1, 3}));
+
+  window->unset_child();
+  library.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
+}
+
 TEST_F(ListWindowTest, ACollectionPacksItemsToTheLeft) {
   auto* collection = Gtk::make_managed<QvFlowLayoutCollectionView>();
   auto& layout = collection->collectionViewLayout();

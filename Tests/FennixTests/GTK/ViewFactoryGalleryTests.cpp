@@ -304,6 +304,44 @@ TEST_F(FactoryWindowTest, CollectionItemFrameSizeAndLooks) {
   g_object_unref(picture);
 }
 
+/// A frame that shows its selection with a border of its own.
+struct OutlinedFrame : QvCVIFrame {
+  int changes = 0;
+  void onSelectionChange() override {
+    ++changes;
+    QvCVIFrame::onSelectionChange();
+    outlineWidth = isSelected() ? 4 : 0;
+  }
+  int outlineWidth = 0;
+};
+
+TEST_F(FactoryWindowTest, SelectingAFrameRunsItsOwnSelectionHook) {
+  auto* frame = Gtk::make_managed<OutlinedFrame>();
+  auto* content = Gtk::make_managed<Gtk::Box>();
+  content->set_size_request(100, 20);
+  frame->setContentView(content);
+  frame->set_halign(Gtk::Align::START);
+  frame->set_valign(Gtk::Align::START);
+  window->set_child(*frame);
+  window->present();
+  ASSERT_TRUE(pumpUntil([&] { return frame->get_width() == 116; }));
+  frame->setSelected(true);
+  EXPECT_EQ(frame->changes, 1);
+  EXPECT_EQ(frame->outlineWidth, 4);
+  GdkTexture* selected = nullptr;
+  ASSERT_TRUE(pumpUntil([&] { return (selected = renderWidget(*frame)) != nullptr; }));
+  const std::uint32_t selectedColour = pixel(selected, 58, 18);
+  g_object_unref(selected);
+  EXPECT_FALSE(near(selectedColour, 0xfafafa, 3)) << std::hex << selectedColour;
+  frame->setSelected(false);
+  EXPECT_EQ(frame->changes, 2);
+  EXPECT_EQ(frame->outlineWidth, 0);
+  GdkTexture* plain = nullptr;
+  ASSERT_TRUE(pumpUntil([&] { return (plain = renderWidget(*frame)) != nullptr; }));
+  EXPECT_TRUE(near(pixel(plain, 58, 18), 0xfafafa, 3)) << std::hex << pixel(plain, 58, 18);
+  g_object_unref(plain);
+}
+
 TEST_F(FactoryWindowTest, ScreensAndPreviewToggle) {
   auto monitors = Gdk::Display::get_default()->get_monitors();
   ASSERT_GT(monitors->get_n_items(), 0u);

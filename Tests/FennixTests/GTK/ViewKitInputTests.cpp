@@ -13,10 +13,14 @@
 #include <set>
 
 #include "Fennix/UI/AppKit/ViewControllers/GTK/WindowControllerGTK.h"
+#include "Fennix/UI/AppKit/Views/GTK/ImageButton.h"
 #include "Fennix/UI/AppKit/Views/GTK/ImageViews.h"
 #include "Fennix/UI/AppKit/Views/GTK/SplitViews.h"
+#include "Fennix/UI/AppKit/Views/GTK/TextFields.h"
 #include "Fennix/UI/AppKit/Views/GTK/ToolbarStatusView.h"
+#include "Fennix/UI/Common/GTK/AutoLayoutGTK.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
+#include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 #include "ViewKitWindowSupport.h"
 #include "XDriver/WidgetInput.h"
 
@@ -117,6 +121,222 @@ TEST_F(InputWindowTest, ControlsInSplitPanesKeepTheirPresses) {
       },
       5);
   EXPECT_TRUE(moved) << "the window did not follow the pointer";
+}
+
+// The split view decides which presses beside a divider drag it: those within its click margin,
+// whatever the toolkit's own handle would take.
+TEST_F(InputWindowTest, PressesWithinTheClickMarginDragTheDividerAndOthersMoveTheWindow) {
+  auto* split = Gtk::make_managed<QvDraggableSplitView>(true);
+  auto* left = Gtk::make_managed<Gtk::Label>("left");
+  auto* right = Gtk::make_managed<Gtk::Label>("right");
+  left->set_size_request(100, -1);
+  right->set_size_request(100, -1);
+  split->addArrangedSubview(*left);
+  split->addArrangedSubview(*right);
+  window->set_title("split-view-margin");
+  Fennix::setMovableByWindowBackground(*window, true);
+  if (!showWithInput(*split)) GTEST_SKIP() << "no X input on this display";
+  Gtk::Paned& paned = *split->divider(0);
+  // The divider's left edge in the split view; it is one pixel wide.
+  auto edge = [&] { return split->paneFrames()[0].origin.x + split->paneFrames()[0].size.width; };
+  auto dragFrom = [&](double x, int by) {
+    const WidgetInput::Point from = input->onScreen(*split, x, split->get_height() / 2.0);
+    input->drag(from, {from.first + by, from.second});
+    pumpFrames(10);
+  };
+  const auto xid = session.findWindow("split-view-margin", 5);
+  ASSERT_TRUE(xid);
+  const XDriver::Rect before = session.geometry(*xid);
+
+  int position = paned.get_position();
+  dragFrom(edge() - 3, 30);  // 3 px left of the divider
+  EXPECT_EQ(paned.get_position(), position + 30);
+  EXPECT_FALSE(split->isMovingWindow());
+  position = paned.get_position();
+  dragFrom(edge() + 1 + 3, -10);  // 3 px right of it
+  EXPECT_EQ(paned.get_position(), position - 10);
+
+  // A wide margin: 15 px beside the divider, where the toolkit's handle takes nothing.
+  split->setDividerClickMargin(20);
+  position = paned.get_position();
+  dragFrom(edge() - 15, 20);
+  EXPECT_EQ(paned.get_position(), position + 20);
+  EXPECT_FALSE(split->isMovingWindow());
+  EXPECT_EQ(session.geometry(*xid).x, before.x);
+
+  // 5 px beside it with the margin of 4, within the toolkit's handle: the window moves.
+  split->setDividerClickMargin(4);
+  position = paned.get_position();
+  dragFrom(edge() + 1 + 5, 40);
+  EXPECT_TRUE(split->isMovingWindow());
+  EXPECT_EQ(paned.get_position(), position);
+  const bool moved = XDriver::waitUntil(
+      [&] {
+        pumpFrames(5);
+        return session.geometry(*xid).x == before.x + 40;
+      },
+      5);
+  EXPECT_TRUE(moved) << "the window did not follow the pointer";
+  EXPECT_EQ(paned.get_position(), position);
+}
+
+// The image button acts on a release inside it and lights up while the pointer holds it; the
+// clickable label acts on the press.
+TEST_F(InputWindowTest, ImageButtonAndClickableLabelAnswerRealPresses) {
+  auto* root = QvViewBase::make<QvViewBase>();
+  auto* button = QvImageButton::make();
+  button->setTitle("Button");
+  button->setBordered(true);
+  auto* label = Gtk::make_managed<QvClickableLabel>("Click me");
+  qvAdd(*root, std::nullopt, *button, std::nullopt, "H:|-20-[self]", "V:|-20-[self]");
+  qvAdd(*root, std::nullopt, *label, std::nullopt, "H:|-20-[self]", "V:|-80-[self]");
+  int buttonClicks = 0, labelClicks = 0;
+  button->onClick([&](QvImageButton&) { ++buttonClicks; });
+  label->onClick([&](QvClickableLabel&) { ++labelClicks; });
+  if (!showWithInput(*root)) GTEST_SKIP() << "no X input on this display";
+  ASSERT_TRUE(pumpUntil([&] { return button->get_width() > 0 && label->get_width() > 0; }));
+
+  ASSERT_TRUE(input->click(*button));
+  EXPECT_TRUE(pumpUntil([&] { return buttonClicks == 1; }));
+  EXPECT_FALSE(button->isHighlighted());
+  // Held, it lights up; let go outside, it does nothing.
+  const WidgetInput::Point inside = input->middleOf(*button);
+  input->moveTo(inside);
+  input->press();
+  EXPECT_TRUE(pumpUntil([&] { return button->isHighlighted(); }));
+  const XDriver::Image held = grabOf(*button);
+  input->moveTo({inside.first + 4, inside.second + 2});
+  input->moveTo({inside.first + 300, inside.second + 120});
+  EXPECT_TRUE(pumpUntil([&] { return !button->isHighlighted(); }));
+  input->release();
+  pumpFrames(20);
+  EXPECT_EQ(buttonClicks, 1);
+  EXPECT_GT(differing(held, grabOf(*button)), 0u) << "the held button looked no different";
+
+  input->moveTo(input->middleOf(*label));
+  input->press();
+  EXPECT_TRUE(pumpUntil([&] { return labelClicks == 1; }));  // before the release
+  input->release();
+  pumpFrames(20);
+  EXPECT_EQ(labelClicks, 1);
+}
+
+// A drag on the window-dragging view moves its window when the window is movable by its
+// background, and nothing otherwise.
+TEST_F(InputWindowTest, AWindowDraggingViewMovesItsWindowWithARealDrag) {
+  auto* dragging = Gtk::make_managed<QvWindowDraggingView>();
+  window->set_title("window-dragging-view");
+  if (!showWithInput(*dragging)) GTEST_SKIP() << "no X input on this display";
+  const auto xid = session.findWindow("window-dragging-view", 5);
+  ASSERT_TRUE(xid);
+  const XDriver::Rect before = session.geometry(*xid);
+  const WidgetInput::Point from = input->middleOf(*dragging);
+  input->drag(from, {from.first + 40, from.second + 30});
+  pumpFrames(20);
+  EXPECT_EQ(session.geometry(*xid).x, before.x);
+  EXPECT_FALSE(dragging->tracker().draggingWindow);
+
+  Fennix::setMovableByWindowBackground(*window, true);
+  input->drag(from, {from.first + 40, from.second + 30});
+  const bool moved = XDriver::waitUntil(
+      [&] {
+        pumpFrames(5);
+        const XDriver::Rect after = session.geometry(*xid);
+        return after.x == before.x + 40 && after.y == before.y + 30;
+      },
+      5);
+  EXPECT_TRUE(moved) << "the window did not follow the pointer";
+}
+
+// Members that callers set: the image view's hover tracking, the spinner count and the split
+// view's window move.
+TEST_F(InputWindowTest, SettableMembersTakeEffect) {
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 40);
+  box->set_margin(40);
+  auto* hover = Gtk::make_managed<QvHoverImageView>();
+  hover->set_size_request(40, 40);
+  auto* away = Gtk::make_managed<Gtk::Label>("away");
+  box->append(*hover);
+  box->append(*away);
+  if (!showWithInput(*box)) GTEST_SKIP() << "no X input on this display";
+  ASSERT_TRUE(hover->hoverTrackingArea());
+  auto first = hover->hoverTrackingArea();
+  auto replacement = Gtk::EventControllerMotion::create();
+  hover->setHoverTrackingArea(replacement);
+  EXPECT_EQ(first->get_widget(), nullptr);  // the one before left the view
+  hover->updateTrackingAreas();
+  EXPECT_EQ(replacement->get_widget(), hover);
+  input->moveTo(input->middleOf(*hover));
+  EXPECT_TRUE(pumpUntil([&] { return hover->mouseInside(); }));
+  input->moveTo(input->middleOf(*away));
+  EXPECT_TRUE(pumpUntil([&] { return !hover->mouseInside(); }));
+
+  // The count is stored; the bar follows at the next spinner call.
+  auto* status = QvViewBase::make<QvToolbarStatusView>();
+  box->append(*status);
+  status->setSpinnerCount(2);
+  EXPECT_EQ(status->spinnerCount(), 2);
+  EXPECT_FALSE(status->progressRunning());
+  status->stopSpinner(false);
+  EXPECT_EQ(status->spinnerCount(), 1);
+
+  QvDraggableSplitView split;
+  split.setIsMovingWindow(true);
+  EXPECT_TRUE(split.isMovingWindow());
+  EXPECT_EQ(split.mouseDragged(), Fennix::MouseHandling::consumed);
+  split.setIsMovingWindow(false);
+  EXPECT_EQ(split.mouseDragged(), Fennix::MouseHandling::platform);
+}
+
+/// A window controller that writes down when its window becomes and stops being the key window.
+struct KeyWatchingWindow : QvWindowController {
+  explicit KeyWatchingWindow(std::string name, std::vector<std::string>* events) : name_(std::move(name)), events_(events) {}
+  void onDidBecomeKey() override { events_->push_back(name_ + " key"); }
+  void onDidResignKey() override { events_->push_back(name_ + " resigned"); }
+
+ private:
+  std::string name_;
+  std::vector<std::string>* events_;
+};
+
+// The window system gives the keyboard focus to one window, then the other (as a window manager
+// does on a click): their controllers hear that their windows became and stopped being key.
+TEST_F(InputWindowTest, WindowControllersHearTheirWindowsBecomeAndResignKey) {
+  Fennix::installWindowKitGTK();
+  std::vector<std::string> events;
+  auto first = QvWindowController::make<KeyWatchingWindow>("first", &events);
+  auto second = QvWindowController::make<KeyWatchingWindow>("second", &events);
+  first->setTitle("key-window-first");
+  second->setTitle("key-window-second");
+  Gtk::Window* firstWindow = Fennix::toolkitWindow(*first);
+  Gtk::Window* secondWindow = Fennix::toolkitWindow(*second);
+  ASSERT_TRUE(firstWindow && secondWindow);
+  for (Gtk::Window* shown : {firstWindow, secondWindow}) {
+    shown->present();
+    ASSERT_TRUE(pumpUntil([&] { return shown->get_mapped() && shown->get_width() > 0; }));
+  }
+  pumpFrames(50);
+  const auto firstID = session.findWindow("key-window-first", 5);
+  const auto secondID = session.findWindow("key-window-second", 5);
+  ASSERT_TRUE(firstID && secondID);
+  auto focus = [&](XDriver::WindowID id, Gtk::Window& key, Gtk::Window& other) {
+    session.focus(id);
+    return XDriver::waitUntil(
+        [&] {
+          pumpFrames(5);
+          return key.is_active() && !other.is_active();
+        },
+        5);
+  };
+  ASSERT_TRUE(focus(*firstID, *firstWindow, *secondWindow));
+  pumpFrames(20);
+  events.clear();
+  ASSERT_TRUE(focus(*secondID, *secondWindow, *firstWindow));
+  ASSERT_TRUE(focus(*firstID, *firstWindow, *secondWindow));
+  pumpFrames(20);
+  EXPECT_EQ(events, (std::vector<std::string>{"first resigned", "second key", "second resigned", "first key"}));
+  secondWindow->hide();
+  firstWindow->hide();
 }
 
 /// A controller whose view holds an editor that answers "doc.save" and a field that does not.

@@ -22,6 +22,12 @@ bool isHighlight(std::uint32_t rgb) {
   return b > 150 && b - r > 80 && b - g > 30;
 }
 
+bool isDropTargetColour(std::uint32_t rgb) {
+  // The toolkit's own line around a drop target (a green), not the greys of the window.
+  const int r = int((rgb >> 16) & 0xff), g = int((rgb >> 8) & 0xff), b = int(rgb & 0xff);
+  return g > 100 && g - r > 40 && g - b > 60;
+}
+
 class AppDropTest : public AppProcessTest {
  protected:
   /// Starts the drag source offering `arguments` (kept in `source_`: the data goes over once the
@@ -62,6 +68,16 @@ class AppDropTest : public AppProcessTest {
       if (targeted) return true;
     }
     return false;
+  }
+
+  /// Whether any pixel of the window's side edges, inside the margin the toolkit keeps around a
+  /// window it decorates itself, has the colour of the window's border or the toolkit's drop line.
+  bool showsHighlight(XDriver::WindowID window) {
+    const auto picture = x_.grab(x_.geometry(window));
+    const int w = picture.width, h = picture.height;
+    const auto marked = [](std::uint32_t rgb) { return isHighlight(rgb) || isDropTargetColour(rgb); };
+    return picture.countWhere(marked, XDriver::Rect{0, h / 4, 12, h / 2}) > 0 ||
+           picture.countWhere(marked, XDriver::Rect{w - 12, h / 4, 12, h / 2}) > 0;
   }
 
   /// The text of the SVG editor of `window`, copied with the keys a user presses.
@@ -105,6 +121,10 @@ TEST_F(AppDropTest, ADraggedSVGFileAndDraggedSVGDataReplaceTheDocumentsSVG) {
   EXPECT_TRUE(XDriver::waitUntil([&] { return svgEditorText(*window) == dataSVG; }, 20))
       << "the dropped data did not replace the SVG: " << svgEditorText(*window).value_or("(nothing)");
   x_.grab(x_.geometry(*window)).savePNG(outputFile("app-drop-data.png").string());
+  // The drag is over: no highlight stays around the window's content.
+  EXPECT_TRUE(XDriver::waitUntil([&] { return !showsHighlight(*window); }, 10))
+      << "the drop highlight stayed after the data was dropped";
+  x_.grab(x_.geometry(*window)).savePNG(outputFile("app-drop-data-after.png").string());
   x_.key("shift+ctrl+c");
   EXPECT_TRUE(XDriver::waitUntil([&] { return x_.clipboardText().value_or("").find("Ellipse()") != std::string::npos; }, 10));
   EXPECT_TRUE(app->running());

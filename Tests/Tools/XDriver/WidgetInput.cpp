@@ -59,6 +59,19 @@ bool Input::click(Gtk::Widget& widget, double x, double y, int button) const {
   return true;
 }
 
+bool Input::doubleClick(Gtk::Widget& widget, double x, double y) const {
+  const std::optional<Point> at = place(widget, x, y);
+  if (!at) return false;
+  moveTo(*at);
+  // Both clicks go to the server at once, well within any double-click time.
+  for (int i = 0; i < 2; ++i) {
+    session_->press(1);
+    session_->release(1);
+  }
+  settle();
+  return true;
+}
+
 bool Input::click(Gtk::Widget& widget) const { return click(widget, widget.get_width() / 2.0, widget.get_height() / 2.0); }
 
 void Input::drag(Point from, Point to, int steps) const {

@@ -40,6 +40,9 @@ class Input {
   bool click(Gtk::Widget& widget, double x, double y, int button = 1) const;
   /// A click of the first button in the middle of `widget`.
   bool click(Gtk::Widget& widget) const;
+  /// Two clicks of the first button at (x, y) of `widget`, sent together; false, and no click,
+  /// when the widget is not on a surface.
+  bool doubleClick(Gtk::Widget& widget, double x, double y) const;
   /// Presses at `from`, moves in `steps` steps to `to` and lets go.
   void drag(Point from, Point to, int steps = 8) const;
   /// Wheel clicks over the middle of `widget`.

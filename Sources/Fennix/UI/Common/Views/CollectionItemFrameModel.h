@@ -48,6 +48,8 @@ class CollectionItemFrameModel {
 
   bool isSelected() const { return isSelected_; }
   void setSelected(bool selected);
+  /// Stores the selection without applying it, for a view whose own selection hook applies it.
+  void storeSelected(bool selected) { isSelected_ = selected; }
   NSCollectionViewItemHighlightState highlightState() const { return highlightState_; }
   void setHighlightState(NSCollectionViewItemHighlightState state);
 

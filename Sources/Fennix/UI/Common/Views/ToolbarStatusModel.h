@@ -17,6 +17,8 @@ namespace Fennix {
 class SpinnerCounter {
  public:
   long count() const { return count_; }
+  /// Sets the count without starting or stopping anything.
+  void setCount(long count) { count_ = count; }
   /// Counts a caller in; true when the bar has to start now.
   bool start();
   /// Counts a caller out, or all of them with `fullstop`; true when the bar has to stop now.

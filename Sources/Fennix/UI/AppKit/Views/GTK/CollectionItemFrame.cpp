@@ -25,8 +25,9 @@ void QvCVIFrame::setInset(double inset) {
 }
 
 void QvCVIFrame::setSelected(bool selected) {
-  model_.setSelected(selected);
-  queue_draw();
+  // The view's own hook applies the selection, so that a subclass hears of every change.
+  model_.storeSelected(selected);
+  onSelectionChange();
 }
 
 void QvCVIFrame::onSelectionChange() {

@@ -82,6 +82,11 @@ void QvImageViewBase::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot
 
 QvHoverImageView::QvHoverImageView() : Glib::ObjectBase("QvHoverImageView") {}
 
+QvHoverImageView::~QvHoverImageView() {
+  // A controller someone else still holds no longer reaches this view.
+  for (auto& connection : hoverConnections_) connection.disconnect();
+}
+
 void QvHoverImageView::setMouseInside(bool inside) {
   mouseInside_ = inside;
   hoverChanged(inside);
@@ -89,13 +94,21 @@ void QvHoverImageView::setMouseInside(bool inside) {
 
 void QvHoverImageView::hoverChanged(bool) { queue_draw(); }
 
+void QvHoverImageView::setHoverTrackingArea(Glib::RefPtr<Gtk::EventControllerMotion> area) {
+  if (area == hoverTrackingArea_) return;
+  for (auto& connection : hoverConnections_) connection.disconnect();
+  hoverConnections_.clear();
+  if (hoverTrackingArea_ && hoverTrackingArea_->get_widget() == this) remove_controller(hoverTrackingArea_);
+  hoverTrackingArea_ = std::move(area);
+  if (!hoverTrackingArea_) return;
+  hoverConnections_.push_back(
+      hoverTrackingArea_->signal_enter().connect([this](double, double) { setMouseInside(true); }));
+  hoverConnections_.push_back(hoverTrackingArea_->signal_leave().connect([this] { setMouseInside(false); }));
+}
+
 void QvHoverImageView::updateTrackingAreas() {
-  if (!hoverTrackingArea_) {
-    hoverTrackingArea_ = Gtk::EventControllerMotion::create();
-    hoverTrackingArea_->signal_enter().connect([this](double, double) { setMouseInside(true); });
-    hoverTrackingArea_->signal_leave().connect([this] { setMouseInside(false); });
-  }
-  if (hoverTrackingArea_->get_widget() != this) add_controller(hoverTrackingArea_);
+  if (!hoverTrackingArea_) setHoverTrackingArea(Gtk::EventControllerMotion::create());
+  if (!hoverTrackingArea_->get_widget()) add_controller(hoverTrackingArea_);
 }
 
 void QvHoverImageView::on_map() {

@@ -5,6 +5,8 @@
 #include <gtkmm/eventcontrollermotion.h>
 #include <gtkmm/widget.h>
 
+#include <vector>
+
 #include "Fennix/UI/AppKit/GTK/Image.h"
 #include "Fennix/UI/Common/Views/Rotation.h"
 
@@ -48,8 +50,13 @@ class QvImageViewBase : public Gtk::Widget {
 class QvHoverImageView : public QvImageViewBase {
  public:
   QvHoverImageView();
+  ~QvHoverImageView() override;
 
   const Glib::RefPtr<Gtk::EventControllerMotion>& hoverTrackingArea() const { return hoverTrackingArea_; }
+  /// Replaces the motion controller that follows the pointer: the one before leaves the view, the
+  /// new one tells the view of the pointer and is added at the next tracking update; none makes a
+  /// new one then.
+  void setHoverTrackingArea(Glib::RefPtr<Gtk::EventControllerMotion> area);
   bool mouseInside() const { return mouseInside_; }
   /// Stores the value and calls `hoverChanged`, also when it did not change.
   void setMouseInside(bool inside);
@@ -63,6 +70,7 @@ class QvHoverImageView : public QvImageViewBase {
 
  private:
   Glib::RefPtr<Gtk::EventControllerMotion> hoverTrackingArea_;
+  std::vector<sigc::connection> hoverConnections_;
   bool mouseInside_ = false;
 };
 

@@ -96,20 +96,45 @@ Fennix::MouseHandling QvWindowDraggingView::mouseUp() {
 
 QvDraggableSplitView::QvDraggableSplitView(bool vertical)
     : Glib::ObjectBase("QvDraggableSplitView"), isVertical_(vertical) {
-  // The press reaches the split view after the views under the pointer had it: a control in a pane
-  // takes its own press, and only a press that no subview takes may move the window.
-  auto click = Gtk::GestureClick::create();
-  click->set_propagation_phase(Gtk::PropagationPhase::BUBBLE);
-  click->signal_pressed().connect([this, gesture = click.get()](int, double x, double y) {
-    // A press the split view leaves alone keeps its state, so that whoever takes it ends it.
-    if (subviewTakesPress(x, y, gesture->get_current_button())) return;
+  // The split view decides about each press before the views under the pointer: a press within
+  // the click margin of a divider drags that divider, one that a control in a pane takes stays
+  // the control's, and any other may move the window. The paned widgets' own handles, wider on
+  // one side than the other, see a press only when the window may not be moved this way.
+  auto drag = Gtk::GestureDrag::create();
+  drag->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  drag->signal_drag_begin().connect([this, gesture = drag.get()](double x, double y) {
+    draggedDivider_ = -1;
+    const auto deny = [&] {
+      tracker_.isMovingWindow = false;
+      gesture->set_state(Gtk::EventSequenceState::DENIED);
+    };
+    if (!qvMouseDownCanMoveWindow_ || !Fennix::isMovableByWindowBackground(*this)) return deny();
+    if (const long divider = dividerAt(CGPoint{x, y}); divider >= 0) {
+      tracker_.isMovingWindow = false;
+      draggedDivider_ = divider;
+      dragStart_ = dividers_[static_cast<std::size_t>(divider)]->get_position();
+      gesture->set_state(Gtk::EventSequenceState::CLAIMED);
+      return;
+    }
+    // A press the split view leaves alone keeps its state, so that whoever takes it ends it; the
+    // split view never hears of it.
+    if (subviewTakesPress(x, y, gesture->get_current_button())) {
+      gesture->set_state(Gtk::EventSequenceState::DENIED);
+      return;
+    }
     if (mouseDown(Fennix::pressOf(*gesture, x, y)) == Fennix::MouseHandling::moveWindow) {
       gesture->set_state(Gtk::EventSequenceState::CLAIMED);
       // The window system follows the pointer from here and keeps the release.
       gesture->reset();
     }
   });
-  add_controller(click);
+  drag->signal_drag_update().connect([this](double dx, double dy) {
+    if (draggedDivider_ < 0 || static_cast<std::size_t>(draggedDivider_) >= dividers_.size()) return;
+    const double moved = isVertical_ ? dx : dy;
+    dividers_[static_cast<std::size_t>(draggedDivider_)]->set_position(static_cast<int>(std::lround(dragStart_ + moved)));
+  });
+  drag->signal_drag_end().connect([this](double, double) { draggedDivider_ = -1; });
+  add_controller(drag);
   // The paned widgets leave with the view; the panes are no longer arranged by it.
   signal_destroy().connect([this] {
     detachPanes();
@@ -290,6 +315,15 @@ bool QvDraggableSplitView::subviewTakesPress(double x, double y, unsigned button
     }
   }
   return false;
+}
+
+long QvDraggableSplitView::dividerAt(const CGPoint& point) const {
+  const CGRect bounds(0, 0, get_width(), get_height());
+  const auto areas =
+      Fennix::splitDividerAreas(paneFrames(), bounds, dividerThickness(), dividerClickMargin_, isVertical_);
+  for (std::size_t index = 0; index < areas.size() && index < dividers_.size(); ++index)
+    if (!Fennix::shouldMouseDownMoveWindow(point, {areas[index]}, true)) return static_cast<long>(index);
+  return -1;
 }
 
 bool QvDraggableSplitView::shouldMouseDownMoveWindow(const CGPoint& point) const {

@@ -88,10 +88,14 @@ class QvDraggableSplitView : public Gtk::Widget, public Fennix::ArrangingContain
   double dividerClickMargin() const { return dividerClickMargin_; }
   void setDividerClickMargin(double margin) { dividerClickMargin_ = margin; }
   bool isMovingWindow() const { return tracker_.isMovingWindow; }
+  /// While set, drags of the pointer are left to the window system's move.
+  void setIsMovingWindow(bool moving) { tracker_.isMovingWindow = moving; }
   double dividerThickness() const { return 1; }
 
   /// Whether a press at `point` (this view's coordinates) moves the window.
   virtual bool shouldMouseDownMoveWindow(const CGPoint& point) const;
+  /// The divider whose click margin holds `point`; −1 for none.
+  long dividerAt(const CGPoint& point) const;
   /// Whether a view under the point (this view's coordinates) takes a press of the pointer
   /// button itself (a control); such a press never reaches the split view.
   bool subviewTakesPress(double x, double y, unsigned button);
@@ -121,6 +125,9 @@ class QvDraggableSplitView : public Gtk::Widget, public Fennix::ArrangingContain
   bool qvMouseDownCanMoveWindow_ = true;
   double dividerClickMargin_ = 4;
   Fennix::SplitViewDragTracker tracker_;
+  /// The divider a press within its margin drags, and where it was at the press; −1 for none.
+  long draggedDivider_ = -1;
+  double dragStart_ = 0;
   /// The paned widgets, outermost first: divider i is the one that starts with pane i.
   std::vector<Gtk::Paned*> dividers_;
   std::vector<Gtk::Widget*> panes_;

@@ -80,36 +80,41 @@ struct NSTableView::Column {
 
 NSTableView::NSTableView() {
   rows_ = Gio::ListStore<Glib::Object>::create();
+  acceptedSelection_ = Gtk::Bitset::create();
   useSelectionModel(true);
-  // A row's own click selects it before the table hears of the click; the table looks first.
+  // A row takes the presses on it for itself and activates on a double click: the table looks at
+  // each press first, so that it knows an activation that comes from the pointer.
   auto press = Gtk::GestureClick::create();
   press->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
-  press->signal_pressed().connect([this](int, double x, double y) {
-    const long row = rowAt(x, y);
-    refusedClick_ = row >= 0 && delegate_.shouldSelectRow && !delegate_.shouldSelectRow(std::size_t(row));
-    if (refusedClick_) selectionBeforeClick_ = selection_->get_selection()->copy();
+  press->signal_pressed().connect([this, gesture = press.get()](int, double, double) {
+    pressEnded_.disconnect();
+    pointerPressed_ = true;
+    pressTime_ = gesture->get_current_event_time();
   });
-  // The row may select on release: the refusal lasts until the click's events are all handled.
+  // The row may act on release: the press lasts until the click's events are all handled.
   press->signal_end().connect([this](Gdk::EventSequence*) {
-    if (!refusedClick_) return;
-    clickEnded_.disconnect();
-    clickEnded_ = Glib::signal_idle().connect([this] {
-      refusedClick_ = false;
+    pressEnded_.disconnect();
+    pressEnded_ = Glib::signal_idle().connect([this] {
+      pointerPressed_ = false;
       return false;
     });
   });
   add_controller(press);
+  signal_activate().connect([this](guint) {
+    // Return on a row activates it too: only a double click runs the double action, once for the
+    // press that activated the row and its cells.
+    if (!pointerPressed_ || pressTime_ == activatedPressTime_) return;
+    activatedPressTime_ = pressTime_;
+    if (doubleAction_) doubleAction_(*this);
+  });
   auto click = Gtk::GestureClick::create();
   click->set_propagation_phase(Gtk::PropagationPhase::BUBBLE);
-  click->signal_released().connect([this, gesture = click.get()](int count, double x, double y) {
-    (void)gesture;
-    clicked(count, x, y);
-  });
+  click->signal_released().connect([this](int count, double x, double y) { clicked(count, x, y); });
   add_controller(click);
 }
 
 NSTableView::~NSTableView() {
-  clickEnded_.disconnect();
+  pressEnded_.disconnect();
   releaseTaken();
   for (auto& [identifier, view] : reusable_) g_object_unref(view->gobj());
 }
@@ -130,14 +135,37 @@ void NSTableView::useSelectionModel(bool multiple) {
   }
   set_model(selection_);
   selection_->signal_selection_changed().connect([this](guint, guint) {
-    if (refusedClick_ && !restoringSelection_) {
-      // The click went to a row the delegate refuses: the selection stays as it was.
-      restoringSelection_ = true;
-      replaceSelection(selectionBeforeClick_);
-      restoringSelection_ = false;
-    }
+    if (!selectingInCode_) filterUserSelection();
+    acceptedSelection_ = selection_->get_selection()->copy();
     updateBackgroundStyles();
   });
+  // Rows that come and go move the selected rows with them.
+  if (auto list = std::dynamic_pointer_cast<Gio::ListModel>(selection_))
+    list->signal_items_changed().connect(
+        [this](guint, guint, guint) { acceptedSelection_ = selection_->get_selection()->copy(); });
+  acceptedSelection_ = selection_->get_selection()->copy();
+}
+
+void NSTableView::filterUserSelection() {
+  if (!delegate_.shouldSelectRow) return;
+  auto added = selection_->get_selection()->copy();
+  added->subtract(acceptedSelection_);
+  if (added->is_empty()) return;
+  auto refused = Gtk::Bitset::create();
+  for (guint i = 0, n = guint(added->get_size()); i < n; ++i) {
+    const guint row = added->get_nth(i);
+    if (!delegate_.shouldSelectRow(row)) refused->add(row);
+  }
+  if (refused->is_empty()) return;
+  auto kept = selection_->get_selection()->copy();
+  if (refused->get_size() == added->get_size()) {
+    kept = acceptedSelection_->copy();
+  } else {
+    kept->subtract(refused);
+  }
+  ++selectingInCode_;
+  replaceSelection(kept);
+  --selectingInCode_;
 }
 
 void NSTableView::setAllowsMultipleSelection(bool allows) {
@@ -296,6 +324,12 @@ NSTableView::IndexSet NSTableView::selectedRowIndexes() const {
 }
 
 void NSTableView::selectRowIndexes(const IndexSet& rows, bool extend) {
+  ++selectingInCode_;
+  selectRows(rows, extend);
+  --selectingInCode_;
+}
+
+void NSTableView::selectRows(const IndexSet& rows, bool extend) {
   auto selected = Gtk::Bitset::create();
   for (std::size_t row : rows)
     if (row < numberOfRows()) selected->add(guint(row));
@@ -312,7 +346,11 @@ void NSTableView::selectRowIndexes(const IndexSet& rows, bool extend) {
   selection_->set_selection(selected, mask);
 }
 
-void NSTableView::deselectAll() { selection_->unselect_all(); }
+void NSTableView::deselectAll() {
+  ++selectingInCode_;
+  selection_->unselect_all();
+  --selectingInCode_;
+}
 
 void NSTableView::replaceSelection(const Glib::RefPtr<const Gtk::Bitset>& rows) {
   if (!allowsMultipleSelection_) {
@@ -342,9 +380,12 @@ Gtk::Widget* NSTableView::viewAt(std::size_t column, std::size_t row) const {
 
 void NSTableView::invalidateIntrinsicContentSize() { queue_resize(); }
 
-void NSTableView::clicked(int count, double, double) {
-  if (count >= 2 && doubleAction_) doubleAction_(*this);
-  else if (count == 1 && action_) action_(*this);
+void NSTableView::clicked(int count, double x, double y) {
+  if (count >= 2 && doubleAction_) {
+    if (rowAt(x, y) < 0) doubleAction_(*this);
+  } else if (count == 1 && action_) {
+    action_(*this);
+  }
 }
 
 void NSTableView::updateBackgroundStyles() {
@@ -467,8 +508,8 @@ NSOutlineView::NSOutlineView() {
 void NSOutlineView::bindRow(const Glib::RefPtr<Gtk::ListItem>& listItem) {
   auto row = std::dynamic_pointer_cast<Gtk::TreeListRow>(listItem->get_item());
   const Item item = itemOf(row);
-  // Rows the delegate refuses are not selected by clicks; selecting them in code still works.
-  listItem->set_selectable(!delegate_.shouldSelect || delegate_.shouldSelect(item));
+  // Rows the delegate refuses stay selectable for the toolkit, so that keys move the focus across
+  // them; the outline puts back a selection that takes one in (selecting them in code works).
   Gtk::Widget* widget = rowWidget(item, row);
   if (!widget) return;
   if (delegate_.heightOfRow) {
@@ -505,8 +546,41 @@ void NSOutlineView::reloadData() {
     return childModel(node->item);
   });
   selection_ = Gtk::MultiSelection::create(tree_);
-  selection_->signal_selection_changed().connect([this](guint, guint) { selectionChange_.emit(); });
+  acceptedSelection_ = selection_->get_selection()->copy();
+  selection_->signal_selection_changed().connect([this](guint, guint) {
+    // A refused selection is put back; the outline tells of the selection it keeps.
+    if (restoringSelection_ || (!selectingInCode_ && filterUserSelection())) return;
+    acceptedSelection_ = selection_->get_selection()->copy();
+    selectionChange_.emit();
+  });
+  // Rows that open, close, come and go move the selected rows with them.
+  selection_->signal_items_changed().connect(
+      [this](guint, guint, guint) { acceptedSelection_ = selection_->get_selection()->copy(); });
   set_model(selection_);
+}
+
+bool NSOutlineView::filterUserSelection() {
+  if (!delegate_.shouldSelect) return false;
+  auto added = selection_->get_selection()->copy();
+  added->subtract(acceptedSelection_);
+  auto refused = Gtk::Bitset::create();
+  for (guint i = 0, n = guint(added->get_size()); i < n; ++i) {
+    const guint row = added->get_nth(i);
+    if (!delegate_.shouldSelect(itemAtRow(row))) refused->add(row);
+  }
+  if (refused->is_empty()) return false;
+  auto kept = selection_->get_selection()->copy();
+  if (refused->get_size() == added->get_size()) kept = acceptedSelection_->copy();
+  else kept->subtract(refused);
+  auto all = Gtk::Bitset::create();
+  all->add_range(0, guint(numberOfRows()));
+  restoringSelection_ = true;
+  selection_->set_selection(kept, all);
+  restoringSelection_ = false;
+  const bool changed = !kept->equals(acceptedSelection_);
+  acceptedSelection_ = selection_->get_selection()->copy();
+  if (changed) selectionChange_.emit();
+  return true;
 }
 
 void NSOutlineView::addTableColumn(const NSTableColumn& column) {
@@ -573,11 +647,16 @@ void NSOutlineView::selectRowIndexes(const std::set<long>& rows, bool extend) {
     mask = Gtk::Bitset::create();
     mask->add_range(0, guint(numberOfRows()));
   }
+  ++selectingInCode_;
   selection_->set_selection(selected, mask);
+  --selectingInCode_;
 }
 
 void NSOutlineView::deselectAll() {
-  if (selection_) selection_->unselect_all();
+  if (!selection_) return;
+  ++selectingInCode_;
+  selection_->unselect_all();
+  --selectingInCode_;
 }
 
 std::vector<NSOutlineView::Item> NSOutlineView::selectedItems() const {

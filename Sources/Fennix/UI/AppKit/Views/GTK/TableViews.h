@@ -75,7 +75,7 @@ class NSTableView : public Gtk::ColumnView {
   };
   /// What the table asks of its delegate; an answer left out keeps the table's own behaviour.
   struct Delegate {
-    /// Whether a click may select a row (selecting it in code always works).
+    /// Whether the user may select a row, by click or by key (selecting it in code always works).
     std::function<bool(std::size_t row)> shouldSelectRow;
   };
 
@@ -135,7 +135,8 @@ class NSTableView : public Gtk::ColumnView {
   virtual void invalidateIntrinsicContentSize();
 
  protected:
-  /// A click (a release) at a point; the base runs the actions.
+  /// A click (a release) at a point; the base runs the actions. A double click on a row reaches
+  /// the double action through the row's activation instead.
   virtual void clicked(int count, double x, double y);
 
  public:
@@ -149,6 +150,10 @@ class NSTableView : public Gtk::ColumnView {
   void useSelectionModel(bool multiple);
   /// Makes `rows` the selection (the first of them for a single selection).
   void replaceSelection(const Glib::RefPtr<const Gtk::Bitset>& rows);
+  /// A selection the user made: rows the delegate refuses leave it; when it newly selected only
+  /// such rows, the selection before it stays.
+  void filterUserSelection();
+  void selectRows(const IndexSet& rows, bool extend);
 
   DataSource dataSource_;
   Delegate delegate_;
@@ -162,10 +167,13 @@ class NSTableView : public Gtk::ColumnView {
   bool allowsEmptySelection_ = true;
   bool allowsMultipleSelection_ = true;
   bool headerVisible_ = true;
-  // A click on a row the delegate refuses, and the selection to keep.
-  bool refusedClick_ = false, restoringSelection_ = false;
-  Glib::RefPtr<const Gtk::Bitset> selectionBeforeClick_;
-  sigc::connection clickEnded_;
+  // The selection as the table last accepted it; set while the table itself changes it.
+  Glib::RefPtr<const Gtk::Bitset> acceptedSelection_;
+  int selectingInCode_ = 0;
+  // A press of the pointer on a row is under way (a row activated then was double-clicked).
+  bool pointerPressed_ = false;
+  guint32 pressTime_ = 0, activatedPressTime_ = 0;
+  sigc::connection pressEnded_;
   const void* target_ = nullptr;
   Callback action_, doubleAction_;
 };
@@ -237,7 +245,7 @@ class NSOutlineView : public Gtk::ListView {
   struct Delegate {
     /// The height of the row of an item.
     std::function<double(Item)> heightOfRow;
-    /// Whether a click may select the row of an item.
+    /// Whether the user may select the row of an item, by click or by key.
     std::function<bool(Item)> shouldSelect;
     /// Whether the row of an item is a group row (drawn with the "group-row" style class).
     std::function<bool(Item)> isGroupItem;
@@ -290,11 +298,18 @@ class NSOutlineView : public Gtk::ListView {
   Glib::RefPtr<Gtk::TreeListRow> rowObject(std::size_t row) const;
   Glib::RefPtr<Gio::ListModel> childModel(Item parent);
   void bindRow(const Glib::RefPtr<Gtk::ListItem>& listItem);
+  /// A selection the user made: rows the delegate refuses leave it; when it newly selected only
+  /// such rows, the selection before it stays. Whether it was changed.
+  bool filterUserSelection();
 
   DataSource dataSource_;
   Delegate delegate_;
   Glib::RefPtr<Gtk::TreeListModel> tree_;
   Glib::RefPtr<Gtk::MultiSelection> selection_;
+  // The selection as the outline last accepted it; set while the outline itself changes it.
+  Glib::RefPtr<const Gtk::Bitset> acceptedSelection_;
+  int selectingInCode_ = 0;
+  bool restoringSelection_ = false;
   sigc::signal<void()> selectionChange_;
   std::vector<NSTableColumn> columns_;
   std::optional<std::string> outlineColumn_;

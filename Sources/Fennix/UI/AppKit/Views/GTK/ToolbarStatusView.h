@@ -45,6 +45,9 @@ class QvToolbarStatusView : public QvViewBase {
   /// subviews); a running bar stops and the new one takes over.
   void setProgressBar(Gtk::ProgressBar* progressBar);
   long spinnerCount() const { return counter_.count(); }
+  /// Sets how many callers want the bar running; the bar starts or stops only with the next
+  /// spinner call.
+  void setSpinnerCount(long count) { counter_.setCount(count); }
   double cornerRadius() const { return 4; }
   /// Whether the progress bar is running.
   bool progressRunning() const { return pulse_.connected(); }
