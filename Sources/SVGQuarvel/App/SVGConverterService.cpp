@@ -324,8 +324,8 @@ class BusCalls {
       if (item.openDocument()) --openingWindows_;
     }
     if (calls > 0) {
-      console::log("dropped " + std::to_string(calls) + (calls == 1 ? " call" : " calls") + " of " + caller +
-                   ", which has left the bus");
+      console::error("dropped " + std::to_string(calls) + (calls == 1 ? " call" : " calls") + " of " + caller +
+                     ", which has left the bus");
     }
     dropped.clear();
     unwatchIdle();
