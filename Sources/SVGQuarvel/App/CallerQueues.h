@@ -75,8 +75,9 @@ class CallerQueues {
     return due;
   }
 
-  /// The front item of the caller whose turn it is; the caller then goes to the back of the turn.
-  /// A call taken still counts against the bounds until `done` is called for it.
+  /// The front item of the caller whose turn it is; the caller then goes to the back of the turn
+  /// (after a call, once it is done). A call taken still counts against the bounds until `done` is
+  /// called for it.
   struct Taken {
     std::string caller;
     Item item;
@@ -93,7 +94,9 @@ class CallerQueues {
       Entry entry = std::move(queue.items.front());
       queue.items.pop_front();
       if (!entry.isCall) --answers_;
-      if (!queue.items.empty()) {
+      // A caller whose call runs takes its next turn once the call is done, behind those that
+      // came meanwhile; after an answer it goes to the back at once.
+      if (!entry.isCall && !queue.items.empty()) {
         turn_.push_back(caller);
       } else {
         queue.inTurn = false;
@@ -110,8 +113,13 @@ class CallerQueues {
     calls_ -= 1;
     bytes_ -= bytes;
     if (auto found = callers_.find(caller); found != callers_.end()) {
-      found->second.calls -= 1;
-      found->second.bytes -= bytes;
+      auto& queue = found->second;
+      queue.calls -= 1;
+      queue.bytes -= bytes;
+      if (!queue.items.empty() && !queue.inTurn) {
+        queue.inTurn = true;
+        turn_.push_back(caller);
+      }
     }
     forgetIdleCallers();
   }
