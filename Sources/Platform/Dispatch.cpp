@@ -153,6 +153,10 @@ class GlobalQueue final : public DispatchQueue::Impl {
 // The main queue is one, on the default main context.
 class ContextQueue final : public DispatchQueue::Impl, public std::enable_shared_from_this<ContextQueue> {
  public:
+  /// The priority of a queue that still has blocks after a slice: behind the toolkit's input
+  /// (the default priority) and its layout and drawing (high idle + 10 and + 20).
+  static constexpr int backlogPriority = G_PRIORITY_DEFAULT_IDLE;
+
   ContextQueue(std::string label, DispatchQoS qos, GMainContext* context)
       : Impl(std::move(label), qos), context_(g_main_context_ref(context)) {}
   ~ContextQueue() override { g_main_context_unref(context_); }
@@ -178,14 +182,18 @@ class ContextQueue final : public DispatchQueue::Impl, public std::enable_shared
   }
 
  private:
-  // Runs the blocks that were queued when the source fired; later ones wait for the next
-  // iteration, so a block that keeps re-posting itself does not hold up the rest of the loop.
+  // Runs at most `maximumBlocksPerDispatch` of the blocks that were queued when the source fired;
+  // later ones wait for the next iteration, so a block that keeps re-posting itself does not hold
+  // up the rest of the loop. While blocks remain after a slice, the source waits behind the
+  // context's input and redraws (its priority drops below theirs), which thus go on between
+  // slices however many blocks are queued; once the queue is empty, the next block is again
+  // dispatched at the default priority.
   static gboolean dispatchSource(gpointer data) {
     ContextQueue* self = static_cast<std::shared_ptr<ContextQueue>*>(data)->get();
     std::size_t count;
     {
       std::lock_guard<std::mutex> lock(self->mutex_);
-      count = self->tasks_.size();
+      count = std::min(self->tasks_.size(), DispatchQueue::maximumBlocksPerDispatch);
     }
     CurrentQueueScope scope(self);
     for (std::size_t i = 0; i < count; ++i) {
@@ -202,6 +210,7 @@ class ContextQueue final : public DispatchQueue::Impl, public std::enable_shared
       self->scheduled_ = false;
       return G_SOURCE_REMOVE;
     }
+    g_source_set_priority(g_main_current_source(), backlogPriority);
     return G_SOURCE_CONTINUE;
   }
 

@@ -4,13 +4,14 @@
 //
 // The main queue posts its work to g_main_context_default(); whatever iterates
 // that context (the GTK application, or a test calling g_main_context_iteration)
-// runs it, in submission order. Global queues share one thread pool that grows
-// while all its threads are busy. A serial queue runs one block at a time, in
+// runs it, in submission order, a few blocks per iteration. Global queues share one
+// thread pool that grows while all its threads are busy. A serial queue runs one block at a time, in
 // submission order, on its target queue (a global queue when none is given). A queue with a thread
 // of its own runs its blocks there, on a main context that is that thread's default context.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,6 +43,11 @@ class DispatchQueue {
   explicit DispatchQueue(std::string label, DispatchQoS qos = DispatchQoS::unspecified);
   /// A new serial queue whose blocks run, one at a time, on `target` (e.g. the main queue).
   DispatchQueue(std::string label, DispatchQoS qos, const DispatchQueue& target);
+
+  /// Most blocks a queue on a main context (the main queue, a queue with a thread of its own)
+  /// runs in one dispatch of its context: a flood of blocks leaves room between them for the
+  /// context's other sources (input, drawing), which go first while blocks remain.
+  static constexpr std::size_t maximumBlocksPerDispatch = 8;
 
   /// The queue of the GLib default main context.
   static DispatchQueue main();

@@ -1,5 +1,6 @@
 #include "Platform/Dispatch.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -79,6 +80,58 @@ TEST(DispatchTests, MainQueueWorkRunsInOrderOnlyWhenTheMainContextIsIterated) {
   }
   ASSERT_TRUE(runMainLoopUntil([&] { return order.size() == 4; }));
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 100}));
+}
+
+namespace {
+
+/// Attaches to the default context a source of `priority` that fires once and records there how
+/// many of `ran` had run.
+void recordOnce(int priority, const std::vector<int>& ran, std::vector<std::size_t>& seen) {
+  struct Record {
+    const std::vector<int>* ran;
+    std::vector<std::size_t>* seen;
+  };
+  GSource* source = g_idle_source_new();
+  g_source_set_priority(source, priority);
+  g_source_set_callback(
+      source,
+      [](gpointer data) {
+        auto* record = static_cast<Record*>(data);
+        record->seen->push_back(record->ran->size());
+        return G_SOURCE_REMOVE;
+      },
+      new Record{&ran, &seen}, [](gpointer data) { delete static_cast<Record*>(data); });
+  g_source_attach(source, g_main_context_default());
+  g_source_unref(source);
+}
+
+}  // namespace
+
+TEST(DispatchTests, AFloodOfMainQueueBlocksLeavesRoomForInputAndDrawingBetweenSlices) {
+  constexpr int blocks = 100;
+  constexpr int redraw = G_PRIORITY_HIGH_IDLE + 20;  // the toolkit's layout and drawing
+  const std::size_t slice = DispatchQueue::maximumBlocksPerDispatch;
+  ASSERT_LT(slice, std::size_t{blocks});
+  std::vector<int> ran;
+  for (int i = 0; i < blocks; ++i) DispatchQueue::main().async([&, i] { ran.push_back(i); });
+  // Input comes at the default priority, drawing below it: each gets its turn after one slice.
+  std::vector<std::size_t> input, drawing;
+  recordOnce(G_PRIORITY_DEFAULT, ran, input);
+  recordOnce(redraw, ran, drawing);
+  ASSERT_TRUE(runMainLoopUntil([&] { return ran.size() == std::size_t{blocks}; }));
+  ASSERT_EQ(input.size(), 1u);
+  ASSERT_EQ(drawing.size(), 1u);
+  EXPECT_LE(input[0], slice);
+  EXPECT_EQ(drawing[0], slice) << "the drawing waited for the whole flood";
+  for (int i = 0; i < blocks; ++i) EXPECT_EQ(ran[std::size_t(i)], i);
+
+  // Once the flood is over, a new block goes before drawing again.
+  ran.clear();
+  drawing.clear();
+  DispatchQueue::main().async([&] { ran.push_back(0); });
+  recordOnce(redraw, ran, drawing);
+  ASSERT_TRUE(runMainLoopUntil([&] { return drawing.size() == 1; }));
+  EXPECT_EQ(drawing[0], 1u);
 }
 
 TEST(DispatchTests, CancelledWorkItemsNeverRun) {

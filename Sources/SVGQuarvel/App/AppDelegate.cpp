@@ -3,7 +3,11 @@
 #include <gio/gio.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <deque>
+#include <thread>
+#include <utility>
 
 #include "Platform/Dispatch.h"
 #include "Fennix/console/Console.h"
@@ -118,7 +122,70 @@ struct ActivityEnd {
   }
 };
 
+/// The turns of the files that read and convert: at most `maximumParallelConversions()` at a
+/// time, the others started in the order they came as turns are given back. Main thread.
+class ConversionTurns {
+ public:
+  static ConversionTurns& shared() {
+    static auto* turns = new ConversionTurns();  // lives for the whole process
+    return *turns;
+  }
+
+  /// The turn of one file: given back once, when the file has been read and converted (or when
+  /// the last holder lets go of it, on the main thread).
+  class Turn {
+   public:
+    Turn() = default;
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+    ~Turn() {
+      if (!held_) return;
+      if (DispatchQueue::main().isCurrent()) {
+        giveBack();
+      } else {
+        DispatchQueue::main().async([] { shared().release(); });
+        held_ = false;
+      }
+    }
+    void giveBack() {
+      if (std::exchange(held_, false)) shared().release();
+    }
+
+   private:
+    friend class ConversionTurns;
+    bool held_ = true;
+  };
+
+  /// Runs `start` with its turn, now or once a turn is free.
+  void run(std::function<void(std::shared_ptr<Turn>)> start) {
+    waiting_.push_back(std::move(start));
+    startWaiting();
+  }
+
+ private:
+  void release() {
+    --running_;
+    startWaiting();
+  }
+  void startWaiting() {
+    while (running_ < AppDelegate::maximumParallelConversions() && !waiting_.empty()) {
+      auto start = std::move(waiting_.front());
+      waiting_.pop_front();
+      ++running_;
+      start(std::make_shared<Turn>());
+    }
+  }
+
+  std::size_t running_ = 0;
+  std::deque<std::function<void(std::shared_ptr<Turn>)>> waiting_;
+};
+
 }  // namespace
+
+std::size_t AppDelegate::maximumParallelConversions() {
+  static const std::size_t count = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+  return count;
+}
 
 struct AppDelegate::Batch {
   OpenOutcome outcome;
@@ -224,27 +291,31 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
     auto activity = std::make_shared<ActivityEnd>();
     activity->end = endActivity_;
     ++batch->pending;
-    SVGQuarvelDocument::openSVG(
-        url, SVGQuarvelConfiguration::defaultConfig(),
-        [absolute, activity, batch, url](std::optional<CocoaError> error) {
-          if (error) {
-            console::error("Failed to open SVG URL:", absolute, std::string("\n  error:"), *error);
-            // A drawing refused for its size says why in words of its own.
-            batch->fail(error->code() == CocoaError::fileReadTooLarge ? error->localizedDescription() : error->what());
-          } else {
-            try {
-              DocumentController::shared().openUntitledDocumentAndDisplay(true);
-              ++batch->outcome.opened;
-            } catch (const std::exception& failure) {
-              console::error("Failed to open untitled document for loaded SVG?:", std::string(failure.what()),
-                             absolute);
-              batch->fail("No window could be opened for " + quoted(url) + ": " + failure.what());
+    ConversionTurns::shared().run([absolute, activity, batch, url](std::shared_ptr<ConversionTurns::Turn> turn) {
+      SVGQuarvelDocument::openSVG(
+          url, SVGQuarvelConfiguration::defaultConfig(),
+          [absolute, activity, batch, url, turn](std::optional<CocoaError> error) {
+            turn->giveBack();
+            if (error) {
+              console::error("Failed to open SVG URL:", absolute, std::string("\n  error:"), *error);
+              // A drawing refused for its size says why in words of its own.
+              batch->fail(error->code() == CocoaError::fileReadTooLarge ? error->localizedDescription()
+                                                                        : error->what());
+            } else {
+              try {
+                DocumentController::shared().openUntitledDocumentAndDisplay(true);
+                ++batch->outcome.opened;
+              } catch (const std::exception& failure) {
+                console::error("Failed to open untitled document for loaded SVG?:", std::string(failure.what()),
+                               absolute);
+                batch->fail("No window could be opened for " + quoted(url) + ": " + failure.what());
+              }
             }
-          }
-          // Both here, on the main thread, whichever thread lets go of this call last.
-          batch->settle();
-          activity->finish();
-        });
+            // Both here, on the main thread, whichever thread lets go of this call last.
+            batch->settle();
+            activity->finish();
+          });
+    });
   }
 }
 
@@ -268,29 +339,33 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, Open
     auto activity = std::make_shared<ActivityEnd>();
     activity->end = endActivity_;
     ++batch->pending;
-    DocumentController::shared().openDocument(
-        url, true, [activity, batch, url](const SVGQuarvel::DocumentRecordPtr& record, std::exception_ptr failure) {
-          if (record) {
-            ++batch->outcome.opened;
-          } else {
-            try {
-              std::rethrow_exception(failure);
-            } catch (const CocoaError& error) {
-              console::error("could not open document:", url.string(), std::string(error.what()));
-              // A document refused for its size says why in words of its own.
-              batch->fail(error.code() == CocoaError::fileReadTooLarge
-                              ? error.localizedDescription()
-                              : "The document " + quoted(url) + " could not be opened. " + error.what());
-            } catch (const std::exception& error) {
-              console::error("could not open document:", url.string(), std::string(error.what()));
-              batch->fail("The document " + quoted(url) + " could not be opened. " + error.what());
-            } catch (...) {
-              batch->fail("The document " + quoted(url) + " could not be opened.");
+    ConversionTurns::shared().run([activity, batch, url](std::shared_ptr<ConversionTurns::Turn> turn) {
+      DocumentController::shared().openDocument(
+          url, true,
+          [activity, batch, url, turn](const SVGQuarvel::DocumentRecordPtr& record, std::exception_ptr failure) {
+            turn->giveBack();
+            if (record) {
+              ++batch->outcome.opened;
+            } else {
+              try {
+                std::rethrow_exception(failure);
+              } catch (const CocoaError& error) {
+                console::error("could not open document:", url.string(), std::string(error.what()));
+                // A document refused for its size says why in words of its own.
+                batch->fail(error.code() == CocoaError::fileReadTooLarge
+                                ? error.localizedDescription()
+                                : "The document " + quoted(url) + " could not be opened. " + error.what());
+              } catch (const std::exception& error) {
+                console::error("could not open document:", url.string(), std::string(error.what()));
+                batch->fail("The document " + quoted(url) + " could not be opened. " + error.what());
+              } catch (...) {
+                batch->fail("The document " + quoted(url) + " could not be opened.");
+              }
             }
-          }
-          batch->settle();
-          activity->finish();
-        });
+            batch->settle();
+            activity->finish();
+          });
+    });
   }
   if (!others.empty()) open(others, batch);
   batch->settle();

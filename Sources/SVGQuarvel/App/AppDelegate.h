@@ -70,6 +70,11 @@ class AppDelegate {
   /// files past it are refused with one line for all of them.
   static constexpr std::size_t maximumWindowsPerRequest = 32;
 
+  /// Most files (drawings and documents) that read and convert at the same time, whichever requests
+  /// gave them: the number of processors, at least 1 and at most 4. Each takes memory many times
+  /// its size while it converts; the others wait their turn and open in turn.
+  static std::size_t maximumParallelConversions();
+
   /// Makes the About window with `makeAboutWindow` and loads the default settings.
   explicit AppDelegate(const MakeAboutWindow& makeAboutWindow);
 

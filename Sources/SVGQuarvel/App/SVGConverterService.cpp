@@ -5,13 +5,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <functional>
 #include <map>
-#include <mutex>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "Fennix/Foundation/BaseTypes/FatalError.h"
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/console/Console.h"
 #include "Platform/Dispatch.h"
+#include "SVGQuarvel/App/AppDelegate.h"
+#include "SVGQuarvel/App/CallerQueues.h"
 #include "SVGQuarvel/App/DocumentController.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 
@@ -27,14 +33,14 @@ namespace {
 
 /// The refusal's log line: the SVG text's first line (at most 200 bytes) and its size, not the
 /// whole text, which may have megabytes.
-std::string couldNotShape(const std::string& svg) {
+std::string couldNotShape(std::string_view svg) {
   constexpr std::size_t shown = 200;
   const std::size_t lineEnd = std::min(svg.find_first_of("\r\n"), svg.size());
   std::size_t end = std::min(lineEnd, shown);
   // Not inside a character.
   while (end > 0 && end < lineEnd && (static_cast<unsigned char>(svg[end]) & 0xC0) == 0x80) --end;
-  return "could not shape SVG:\n---\n" + svg.substr(0, end) + (end < lineEnd ? "\u2026" : "") + "\n---\n(" +
-         std::to_string(svg.size()) + " bytes)";
+  return "could not shape SVG:\n---\n" + std::string(svg.substr(0, end)) + (end < lineEnd ? "\u2026" : "") +
+         "\n---\n(" + std::to_string(svg.size()) + " bytes)";
 }
 
 // ---- the bus object ---------------------------------------------------------------------
@@ -72,76 +78,15 @@ GQuark errorQuark() {
   return quark;
 }
 
-void returnError(GDBusMethodInvocation* invocation, const SVGQuarvel::NSError& error) {
-  g_dbus_method_invocation_return_dbus_error(invocation, busErrorName(error).c_str(),
-                                             error.localizedDescription.c_str());
-}
-
 void handleMethodCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar* method,
-                      GVariant* parameters, GDBusMethodInvocation* invocation, gpointer) {
+                      GVariant*, GDBusMethodInvocation* invocation, gpointer) {
   const std::string name(method);
   if (name != "OpenSVG" && name != "SvgToView") {
     g_dbus_method_invocation_return_error(invocation, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD,
                                           "No such method: %s", method);
     return;
   }
-  GVariant* argument = g_variant_get_child_value(parameters, 0);
-  gsize length = 0;
-  const gchar* text = g_variant_get_string(argument, &length);
-  std::string svg(text, length);
-  g_variant_unref(argument);
-  SVGConverterService::serviceProvider().handleBusCall(name == "OpenSVG", sender != nullptr ? sender : "",
-                                                       std::move(svg), invocation);
-}
-
-/// Answers the calls of each caller in the order they came, whichever thread finishes them: an
-/// answer waits until the caller's earlier calls are answered.
-class ReplyOrder {
- public:
-  struct Ticket {
-    std::string caller;
-    std::uint64_t number = 0;
-  };
-
-  /// The place of a new call of `caller`.
-  Ticket take(const std::string& caller) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return {caller, ++callers_[caller].taken};
-  }
-
-  /// Gives the answer of `ticket`; runs, on this thread, every answer of the caller that is due.
-  void settle(const Ticket& ticket, std::function<void()> answer) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    auto& caller = callers_[ticket.caller];
-    caller.ready.emplace(ticket.number, std::move(answer));
-    if (caller.answering) return;  // the thread answering now takes this one too
-    caller.answering = true;
-    for (auto due = caller.ready.find(caller.next); due != caller.ready.end(); due = caller.ready.find(caller.next)) {
-      auto call = std::move(due->second);
-      caller.ready.erase(due);
-      ++caller.next;
-      lock.unlock();
-      call();
-      lock.lock();
-    }
-    caller.answering = false;
-    if (caller.next > caller.taken) callers_.erase(ticket.caller);
-  }
-
- private:
-  struct Caller {
-    std::uint64_t taken = 0;
-    std::uint64_t next = 1;
-    std::map<std::uint64_t, std::function<void()>> ready;
-    bool answering = false;
-  };
-  std::mutex mutex_;
-  std::map<std::string, Caller> callers_;
-};
-
-ReplyOrder& replyOrder() {
-  static auto* order = new ReplyOrder();  // lives for the whole process
-  return *order;
+  SVGConverterService::serviceProvider().handleBusCall(name == "OpenSVG", sender != nullptr ? sender : "", invocation);
 }
 
 /// The queue the calls on the bus convert on, one at a time.
@@ -149,8 +94,6 @@ const DispatchQueue& convertingQueue() {
   static const DispatchQueue queue("org.quarvel.SVGQuarvel.services", DispatchQoS::userInitiated);
   return queue;
 }
-
-const GDBusInterfaceVTable vtable = {handleMethodCall, nullptr, nullptr, {nullptr}};
 
 /// Where the services are offered: the connection and the registration's id.
 struct Registration {
@@ -162,7 +105,265 @@ Registration& registration() {
   return current;
 }
 
+/// A call on the bus until it is answered, or a refusal that waits for the caller's earlier calls
+/// to be answered. Made, kept and let go on the main thread; while it lives, the application stays.
+class Waiting {
+ public:
+  /// A call to convert (`invocation` is taken over).
+  Waiting(GDBusMethodInvocation* invocation, bool openDocument, std::function<void()> end)
+      : invocation_(invocation), openDocument_(openDocument), end_(std::move(end)) {}
+  /// The refusal `name`, `message` of the call `call`, made now to be sent later: it holds neither
+  /// the call nor its text. None when the caller expects no answer.
+  static std::optional<Waiting> refusal(const Waiting& call, const char* name, const std::string& message) {
+    GDBusMessage* request = g_dbus_method_invocation_get_message(call.invocation_);
+    if ((g_dbus_message_get_flags(request) & G_DBUS_MESSAGE_FLAGS_NO_REPLY_EXPECTED) != 0) return std::nullopt;
+    Waiting held(nullptr, false, nullptr);
+    held.answer_ = g_dbus_message_new_method_error_literal(request, name, message.c_str());
+    held.connection_ = G_DBUS_CONNECTION(g_object_ref(g_dbus_method_invocation_get_connection(call.invocation_)));
+    return held;
+  }
+  Waiting(Waiting&& other) noexcept
+      : invocation_(std::exchange(other.invocation_, nullptr)),
+        answer_(std::exchange(other.answer_, nullptr)),
+        connection_(std::exchange(other.connection_, nullptr)),
+        openDocument_(other.openDocument_),
+        end_(std::exchange(other.end_, nullptr)) {}
+  Waiting& operator=(Waiting&& other) noexcept {
+    if (this != &other) {
+      release();
+      invocation_ = std::exchange(other.invocation_, nullptr);
+      answer_ = std::exchange(other.answer_, nullptr);
+      connection_ = std::exchange(other.connection_, nullptr);
+      openDocument_ = other.openDocument_;
+      end_ = std::exchange(other.end_, nullptr);
+    }
+    return *this;
+  }
+  Waiting(const Waiting&) = delete;
+  Waiting& operator=(const Waiting&) = delete;
+  ~Waiting() { release(); }
+
+  bool isCall() const { return invocation_ != nullptr; }
+  bool openDocument() const { return openDocument_; }
+  /// The call's SVG text, where the call's message holds it.
+  std::string_view text() const {
+    const gchar* svg = nullptr;
+    g_variant_get(g_dbus_method_invocation_get_parameters(invocation_), "(&s)", &svg);
+    return svg;
+  }
+  /// The bytes the call's text takes; its string is checked by the bus and holds no NUL.
+  std::size_t bytes() const { return text().size(); }
+
+  void reply(GVariant* value) {
+    if (auto* invocation = std::exchange(invocation_, nullptr)) g_dbus_method_invocation_return_value(invocation, value);
+  }
+  void reply(const char* name, const std::string& message) {
+    if (auto* invocation = std::exchange(invocation_, nullptr)) {
+      g_dbus_method_invocation_return_dbus_error(invocation, name, message.c_str());
+    }
+  }
+  /// Sends a held refusal.
+  void send() {
+    if (answer_ == nullptr) return;
+    g_dbus_connection_send_message(connection_, answer_, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr, nullptr);
+    release();
+  }
+
+ private:
+  void release() {
+    // A call let go unanswered (its caller has left) is only dropped.
+    if (invocation_ != nullptr) g_object_unref(std::exchange(invocation_, nullptr));
+    if (answer_ != nullptr) g_object_unref(std::exchange(answer_, nullptr));
+    if (connection_ != nullptr) g_object_unref(std::exchange(connection_, nullptr));
+    if (auto end = std::exchange(end_, nullptr)) end();
+  }
+
+  GDBusMethodInvocation* invocation_ = nullptr;
+  GDBusMessage* answer_ = nullptr;
+  GDBusConnection* connection_ = nullptr;
+  bool openDocument_ = false;
+  std::function<void()> end_;
+};
+
+std::string megabytes(std::size_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
+
+/// The calls on the bus: which waits, which converts now, and the windows the open service keeps
+/// open. Main thread only.
+class BusCalls {
+ public:
+  static BusCalls& shared() {
+    static auto* calls = new BusCalls();  // lives for the whole process
+    return *calls;
+  }
+
+  /// Queues `call` of `caller`, or refuses it as busy.
+  void admit(const std::string& caller, Waiting call) {
+    const std::size_t bytes = call.bytes();
+    if (const auto full = queues_.refusal(caller, bytes)) {
+      const std::string message =
+          *full == Queues::Refusal::callerFull
+              ? "The services are busy: one program may have at most " +
+                    std::to_string(SVGConverterService::maximumWaitingCallsPerCaller) + " calls with " +
+                    megabytes(SVGConverterService::maximumWaitingBytesPerCaller) +
+                    " of SVG text waiting; try again once its calls are answered."
+              : "The services are busy: at most " + std::to_string(SVGConverterService::maximumWaitingCalls) +
+                    " calls with " + megabytes(SVGConverterService::maximumWaitingBytes) +
+                    " of SVG text may wait; try again later.";
+      console::error(message);
+      return refuse(caller, std::move(call), SVGConverterService::busyErrorName, message);
+    }
+    if (call.openDocument()) ++openingWindows_;
+    queues_.pushCall(caller, std::move(call), bytes);
+    watch(caller);
+    pump();
+  }
+
+  /// Answers `call` with a refusal: at once, or after the caller's earlier calls when it has any.
+  void refuse(const std::string& caller, Waiting call, const char* name, const std::string& message) {
+    if (!queues_.has(caller) || queues_.answers() >= SVGConverterService::maximumHeldRefusals) {
+      return call.reply(name, message);
+    }
+    if (auto held = Waiting::refusal(call, name, message)) queues_.pushAnswer(caller, std::move(*held));
+  }
+
+  /// Windows of the open service that are open or that calls waiting will open.
+  std::size_t windowsInUse() {
+    const auto& open = SVGQuarvel::DocumentController::shared().documents();
+    std::erase_if(windows_, [&](const std::weak_ptr<SVGQuarvel::DocumentRecord>& window) {
+      const auto record = window.lock();
+      return !record || std::find(open.begin(), open.end(), record) == open.end();
+    });
+    return windows_.size() + openingWindows_;
+  }
+
+ private:
+  using Queues = SVGQuarvel::CallerQueues<Waiting>;
+
+  BusCalls()
+      : queues_({SVGConverterService::maximumWaitingCallsPerCaller, SVGConverterService::maximumWaitingBytesPerCaller,
+                 SVGConverterService::maximumWaitingCalls, SVGConverterService::maximumWaitingBytes}) {}
+
+  /// Starts the next call in turn unless one converts; sends the refusals that are due.
+  void pump() {
+    if (running_) return;
+    for (auto& [caller, answer] : queues_.takeDueAnswers()) answer.send();
+    while (auto taken = queues_.next()) {
+      if (!taken->isCall) {
+        taken->item.send();
+        continue;
+      }
+      running_.emplace(std::move(*taken));
+      return start();
+    }
+    unwatchIdle();
+  }
+
+  void start() {
+    const bool openDocument = running_->item.openDocument();
+    // The text stays where the call's message holds it: the running call is kept until it is done.
+    const std::string_view text = running_->item.text();
+    const auto config = SVGQuarvelConfiguration::defaultConfig();
+    convertingQueue().async([openDocument, text, config] {
+      if (!openDocument) {
+        auto code = SVGConverterService::viewSource(text, config);
+        std::shared_ptr<GVariant> reply;
+        if (const auto* swift = std::get_if<std::string>(&code)) {
+          reply.reset(g_variant_ref_sink(g_variant_new("(s)", swift->c_str())), g_variant_unref);
+          code = std::string();  // one copy of the code at a time
+        }
+        auto refused = std::make_shared<std::optional<SVGQuarvel::NSError>>();
+        if (auto* error = std::get_if<SVGQuarvel::NSError>(&code)) *refused = std::move(*error);
+        return DispatchQueue::main().async([reply, refused] {
+          auto& calls = shared();
+          if (*refused) {
+            calls.running_->item.reply(busErrorName(**refused).c_str(), (*refused)->localizedDescription);
+          } else {
+            calls.running_->item.reply(reply.get());
+          }
+          calls.finish();
+        });
+      }
+      auto snapshot = std::make_shared<std::variant<SVGQuarvelDocument::Snapshot, SVGQuarvel::NSError>>(
+          SVGConverterService::documentSnapshot(text, config));
+      DispatchQueue::main().async([snapshot] {
+        auto& calls = shared();
+        if (auto* refused = std::get_if<SVGQuarvel::NSError>(&*snapshot)) {
+          calls.running_->item.reply(busErrorName(*refused).c_str(), refused->localizedDescription);
+          return calls.finish();
+        }
+        const auto& documents = SVGQuarvel::DocumentController::shared().documents();
+        const auto before = documents.size();
+        auto failure = SVGConverterService::openWindow(std::move(std::get<SVGQuarvelDocument::Snapshot>(*snapshot)));
+        if (failure) {
+          calls.running_->item.reply(busErrorName(*failure).c_str(), failure->localizedDescription);
+        } else {
+          if (documents.size() > before) calls.windows_.push_back(documents.back());
+          calls.running_->item.reply(g_variant_new("()"));
+        }
+        calls.finish();
+      });
+    });
+  }
+
+  /// The running call has been answered: the next one starts.
+  void finish() {
+    auto done = std::move(*running_);
+    running_.reset();
+    if (done.item.openDocument()) --openingWindows_;
+    queues_.done(done.caller, done.bytes);
+    pump();
+  }
+
+  /// Drops what `caller`, which has left the bus, has queued.
+  void left(const std::string& caller) {
+    auto dropped = queues_.remove(caller);
+    std::size_t calls = 0;
+    for (const auto& item : dropped) {
+      if (!item.isCall()) continue;
+      ++calls;
+      if (item.openDocument()) --openingWindows_;
+    }
+    if (calls > 0) {
+      console::error("dropped " + std::to_string(calls) + (calls == 1 ? " call" : " calls") + " of " + caller +
+                     ", which has left the bus");
+    }
+    dropped.clear();
+    unwatchIdle();
+  }
+
+  /// Learns when `caller` leaves the bus, for as long as it has calls here.
+  void watch(const std::string& caller) {
+    // A caller without a name (a connection of its own, no bus) cannot be watched.
+    if (caller.empty() || watches_.count(caller) != 0 || registration().connection == nullptr) return;
+    watches_[caller] = g_bus_watch_name_on_connection(
+        registration().connection, caller.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr,
+        [](GDBusConnection*, const gchar* name, gpointer) { shared().left(name); }, nullptr, nullptr);
+  }
+  void unwatchIdle() {
+    for (auto watched = watches_.begin(); watched != watches_.end();) {
+      if (queues_.has(watched->first)) {
+        ++watched;
+        continue;
+      }
+      g_bus_unwatch_name(watched->second);
+      watched = watches_.erase(watched);
+    }
+  }
+
+  Queues queues_;
+  std::optional<Queues::Taken> running_;
+  std::map<std::string, guint> watches_;
+  std::vector<std::weak_ptr<SVGQuarvel::DocumentRecord>> windows_;
+  std::size_t openingWindows_ = 0;
+};
+
+const GDBusInterfaceVTable vtable = {handleMethodCall, nullptr, nullptr, {nullptr}};
+
+
 }  // namespace
+
+static_assert(SVGConverterService::maximumServiceWindows == AppDelegate::maximumWindowsPerRequest,
+              "the open service opens as many windows at a time as a launch");
 
 std::string SVGConverterService::errorDomain() { return NSBundle::reverseDNSPrefix() + ".errors.quarvel.svg.errors"; }
 
@@ -207,24 +408,33 @@ void SVGConverterService::deactivate(GDBusConnection* connection) {
   current = {};
 }
 
-std::variant<std::string, SVGConverterService::NSError> SVGConverterService::acceptedText(
-    const NSPasteboard& pb, std::int64_t missingCode, std::int64_t invalidCode) {
-  const auto& svg = pb.string();
-  if (!svg || svg->empty()) {
+std::optional<SVGConverterService::NSError> SVGConverterService::refusedText(std::string_view svg,
+                                                                           std::int64_t missingCode,
+                                                                           std::int64_t invalidCode) {
+  if (svg.empty()) {
     console::error("got no SVG string from pasteboard!");
     return error(missingCode, "Missing SVG text?");
   }
-  if (svg->size() > SVGQuarvelDocument::maximumOpenedSVGBytes) {
+  if (svg.size() > SVGQuarvelDocument::maximumOpenedSVGBytes) {
     // The same refusal as for a file of that size; the text itself is not worth a log line.
-    const auto message = SVGQuarvelDocument::tooLargeToOpenMessage(std::nullopt, svg->size());
+    const auto message = SVGQuarvelDocument::tooLargeToOpenMessage(std::nullopt, svg.size());
     console::error(message);
     return error(invalidCode, message);
+  }
+  return std::nullopt;
+}
+
+std::variant<std::string, SVGConverterService::NSError> SVGConverterService::acceptedText(
+    const NSPasteboard& pb, std::int64_t missingCode, std::int64_t invalidCode) {
+  const auto& svg = pb.string();
+  if (auto refused = refusedText(svg ? std::string_view(*svg) : std::string_view(), missingCode, invalidCode)) {
+    return *refused;
   }
   return *svg;
 }
 
 std::variant<std::string, SVGConverterService::NSError> SVGConverterService::viewSource(
-    const std::string& svg, const SVGQuarvelConfiguration& config) {
+    std::string_view svg, const SVGQuarvelConfiguration& config) {
   auto result = SVGQuarvelDocument::export_(svg, config, maximumReplyBytes);
   if (!result) {
     char limit[64];
@@ -245,9 +455,9 @@ std::variant<std::string, SVGConverterService::NSError> SVGConverterService::vie
 }
 
 std::variant<SVGQuarvelDocument::Snapshot, SVGConverterService::NSError> SVGConverterService::documentSnapshot(
-    const std::string& svg, const SVGQuarvelConfiguration& config) {
+    std::string_view svg, const SVGQuarvelConfiguration& config) {
   try {
-    return SVGQuarvelDocument::Snapshot::fromSVGString(svg, std::nullopt, config);
+    return SVGQuarvelDocument::Snapshot::fromSVGString(std::string(svg), std::nullopt, config);
   } catch (const std::exception&) {
     console::error(couldNotShape(svg));
     return error(32425, "Invalid SVG?");
@@ -303,37 +513,18 @@ void SVGConverterService::setActivityHooks(std::function<void()> begin, std::fun
   endActivity_ = std::move(end);
 }
 
-void SVGConverterService::handleBusCall(bool openDocument, const std::string& caller, std::string svg,
+void SVGConverterService::handleBusCall(bool openDocument, const std::string& caller,
                                         GDBusMethodInvocation* invocation) {
-  const auto ticket = replyOrder().take(caller);
   if (beginActivity_) beginActivity_();
-  // Answers in the caller's order; the activity ends on the main thread once the answer is out.
-  auto answer = [ticket, invocation, end = endActivity_](std::variant<GVariant*, NSError> reply) {
-    replyOrder().settle(ticket, [invocation, reply] {
-      if (const auto* refused = std::get_if<NSError>(&reply)) {
-        returnError(invocation, *refused);
-      } else {
-        g_dbus_method_invocation_return_value(invocation, std::get<GVariant*>(reply));
-      }
-    });
-    if (end) DispatchQueue::main().async(end);
-  };
-  NSPasteboard pasteboard(std::move(svg));
-  auto text = acceptedText(pasteboard, openDocument ? 32423 : 22423, openDocument ? 32425 : 22425);
-  if (auto* refused = std::get_if<NSError>(&text)) return answer(*refused);
-  const auto config = SVGQuarvelConfiguration::defaultConfig();
-  convertingQueue().async([openDocument, text = std::move(std::get<std::string>(text)), config, answer] {
-    if (!openDocument) {
-      auto code = viewSource(text, config);
-      if (auto* refused = std::get_if<NSError>(&code)) return answer(*refused);
-      return answer(g_variant_new("(s)", std::get<std::string>(code).c_str()));
-    }
-    auto snapshot = std::make_shared<std::variant<SVGQuarvelDocument::Snapshot, NSError>>(documentSnapshot(text, config));
-    DispatchQueue::main().async([snapshot, answer] {
-      if (auto* refused = std::get_if<NSError>(&*snapshot)) return answer(*refused);
-      auto failure = openWindow(std::move(std::get<SVGQuarvelDocument::Snapshot>(*snapshot)));
-      if (failure) return answer(*failure);
-      answer(g_variant_new("()"));
-    });
-  });
+  // The activity ends on the main thread once the call has been answered or dropped.
+  Waiting call(invocation, openDocument, endActivity_);
+  auto& calls = BusCalls::shared();
+  auto refused = refusedText(call.text(), openDocument ? 32423 : 22423, openDocument ? 32425 : 22425);
+  if (!refused && openDocument && calls.windowsInUse() >= maximumServiceWindows) {
+    refused = error(32424, "Could not create new document: the service has " + std::to_string(maximumServiceWindows) +
+                               " windows open, as many as it opens at a time; close one of them first.");
+    console::error(refused->localizedDescription);
+  }
+  if (refused) return calls.refuse(caller, std::move(call), busErrorName(*refused).c_str(), refused->localizedDescription);
+  calls.admit(caller, std::move(call));
 }

@@ -1,8 +1,9 @@
 // The two services other applications call with selected SVG text: one opens it as a new
 // document, the other replaces it by its SwiftUI source. They are offered on the session bus
 // as the methods OpenSVG(s) and SvgToView(s) → s of the application's services object. Calls on
-// the bus convert on a queue of their own, one at a time, and each caller gets its answers in
-// the order of its calls; the windows stay responsive meanwhile.
+// the bus convert on a queue of their own, one at a time, callers in turn, and each caller gets
+// its answers in the order of its calls; the windows stay responsive meanwhile. What may wait is
+// bounded, per caller and in all; the calls of a caller that leaves the bus are dropped.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
@@ -62,6 +64,23 @@ class SVGConverterService {
   /// refused with the service's error.
   static constexpr std::size_t maximumReplyBytes = std::size_t{120} << 20;
 
+  /// Most calls on the bus one caller may have waiting (the one converting included), and most
+  /// bytes of SVG text they may hold: two of the largest drawings. Past either, a call is refused
+  /// at once as busy ("org.freedesktop.DBus.Error.LimitsExceeded").
+  static constexpr std::size_t maximumWaitingCallsPerCaller = 16;
+  static constexpr std::size_t maximumWaitingBytesPerCaller = std::size_t{32} << 20;
+  /// The same bounds for the calls of all callers together.
+  static constexpr std::size_t maximumWaitingCalls = 64;
+  static constexpr std::size_t maximumWaitingBytes = std::size_t{128} << 20;
+  /// Most windows the open service has open at a time, those of calls still waiting included: as
+  /// many as one launch opens. Past it, OpenSVG is refused (code 32424) until one is closed.
+  static constexpr std::size_t maximumServiceWindows = 32;
+  /// Most refusals kept back so that they follow their caller's earlier calls; past it a refusal
+  /// is answered at once.
+  static constexpr std::size_t maximumHeldRefusals = 1024;
+  /// The bus error of a busy refusal.
+  static constexpr const char* busyErrorName = "org.freedesktop.DBus.Error.LimitsExceeded";
+
   /// The one provider of the process.
   static SVGConverterService& serviceProvider();
 
@@ -96,18 +115,22 @@ class SVGConverterService {
   /// (`invalidCode`).
   static std::variant<std::string, NSError> acceptedText(const NSPasteboard& pb, std::int64_t missingCode,
                                                          std::int64_t invalidCode);
+  /// The (logged) error of missing (`missingCode`) or too large text (`invalidCode`); none when
+  /// the text goes on to conversion.
+  static std::optional<NSError> refusedText(std::string_view svg, std::int64_t missingCode, std::int64_t invalidCode);
   /// The code of the SVG-to-view service for `svg`, or its (logged) error. Any thread.
-  static std::variant<std::string, NSError> viewSource(const std::string& svg, const SVGQuarvelConfiguration& config);
+  static std::variant<std::string, NSError> viewSource(std::string_view svg, const SVGQuarvelConfiguration& config);
   /// The converted document of the open service, or its (logged) error. Any thread.
-  static std::variant<SVGQuarvelDocument::Snapshot, NSError> documentSnapshot(const std::string& svg,
+  static std::variant<SVGQuarvelDocument::Snapshot, NSError> documentSnapshot(std::string_view svg,
                                                                               const SVGQuarvelConfiguration& config);
   /// Opens a window on `snapshot`; the (logged) error when none could be made. Main thread.
   static std::optional<NSError> openWindow(SVGQuarvelDocument::Snapshot snapshot);
 
-  /// Starts the work of a call on the bus and answers `invocation`
-  /// once it is done: converting on the services' queue, opening windows on the main thread.
-  void handleBusCall(bool openDocument, const std::string& caller, std::string svg,
-                     GDBusMethodInvocation* invocation);
+  /// Takes a call on the bus (main thread): refuses it at once, or queues it behind the caller's
+  /// earlier calls and answers `invocation` once it is done, converting on the services' queue
+  /// and opening windows on the main thread. The text stays in the call's message: no copy of it
+  /// waits.
+  void handleBusCall(bool openDocument, const std::string& caller, GDBusMethodInvocation* invocation);
 
  private:
   SVGConverterService() = default;
