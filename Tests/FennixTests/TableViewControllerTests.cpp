@@ -260,7 +260,8 @@ TEST(TableCellTest, ViewsThatTakeNoValueAreReportedAndLeftAlone) {
   vc->loadValue(std::string("a"), plain);
   console::setDefaultConsole(nullptr);
   EXPECT_TRUE(plain.shown.empty());
-  EXPECT_NE((files.out.text() + files.err.text()).find("don't know how to push value into cell: cell"), std::string::npos);
+  EXPECT_NE((files.out.text() + files.err.text()).find("don't know how to push value into cell: <cell cell> a"), std::string::npos)
+      << files.out.text() << files.err.text();
 }
 
 TEST(TableCellTest, RowHeightsComeFromOneSizingCellPerIdentifier) {

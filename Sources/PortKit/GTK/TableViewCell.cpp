@@ -8,33 +8,15 @@
 #include <sstream>
 
 #include "Fennix/Foundation/BaseTypes/FatalError.h"
+#include "Fennix/Foundation/Text/Font.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/OutlineViewControllerGTK.h"
 #include "Fennix/UI/Common/ViewLookup.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 #include "PortKit/GTK/TableViewControllerGTK.h"
 
-namespace {
-
-double systemFontSize() {
-  // The toolkit's interface font, in points.
-  GtkSettings* settings = gtk_settings_get_default();
-  gchar* name = nullptr;
-  if (settings) g_object_get(settings, "gtk-font-name", &name, nullptr);
-  double size = 0;
-  if (name) {
-    PangoFontDescription* description = pango_font_description_from_string(name);
-    size = double(pango_font_description_get_size(description)) / PANGO_SCALE;
-    pango_font_description_free(description);
-    g_free(name);
-  }
-  return size > 0 ? size : 11;
-}
-
-}  // namespace
-
 NSTableViewCell::NSTableViewCell(UXTableViewCellStyle, const std::optional<std::string>& reuseIdentifier) {
-  style_.labelSize = systemFontSize() + 4;
-  style_.detailLabelSize = systemFontSize() - 2;
+  style_.labelSize = NSFont::systemFontSize() + 4;
+  style_.detailLabelSize = NSFont::smallSystemFontSize();
   // The reuse identifier is the view's identifier, which the view lookups find it by.
   if (reuseIdentifier) Fennix::id(*this, *reuseIdentifier);
 }

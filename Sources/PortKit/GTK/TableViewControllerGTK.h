@@ -141,9 +141,12 @@ class GtkTableViewHandle : public TableViewHandle {
     clicks->signal_pressed().connect([this](int, double x, double y) { clickedRow_ = table_->rowAt(x, y); });
     table_->add_controller(clicks);
     if (controller.cbRowClick)
-      table_->setDoubleAction([this](NSTableView&) {
-        if (auto* owner = base()) owner->onDoubleClick();
-      });
+      PortKit::onDoubleClick(
+          *table_, &controller,
+          [this](NSTableView&) {
+            if (auto* owner = base()) owner->onDoubleClick();
+          },
+          controller.description());
 
     // The types come when the controller registers them.
     auto drop = Gtk::DropTargetAsync::create(Gdk::ContentFormats::create(),

@@ -111,10 +111,8 @@ TEST(DividerAttachmentViewTests, TheClipboardHoldsADividerAndItsPlainText) {
   ASSERT_TRUE(runUntil([&] { return read; }));
   EXPECT_NE(item, nullptr);
 
-  // An attachment of data, even with a cell of its own, puts nothing there: the clipboard keeps
-  // what it held.
+  // An attachment of data without a cell puts nothing there: the clipboard keeps what it held.
   QvDividerTextAttachment data(std::string("bytes"), std::string("public.data"));
-  data.attachmentCell = std::make_shared<BoxCell>();
   clipboard->set_text("before");
   Fennix::GTK::copyAttachment(clipboard, data);
   EXPECT_FALSE(clipboard->get_formats()->contain_mime_type("application/x-org.quarvel.text.divider"));
@@ -122,6 +120,14 @@ TEST(DividerAttachmentViewTests, TheClipboardHoldsADividerAndItsPlainText) {
   clipboard->read_text_async([&](Glib::RefPtr<Gio::AsyncResult>& result) { text = clipboard->read_text_finish(result); });
   ASSERT_TRUE(runUntil([&] { return text.has_value(); }));
   EXPECT_EQ(*text, "before");
+  // With a cell of its own it copies as a divider, as whatever draws it on screen.
+  data.attachmentCell = std::make_shared<BoxCell>();
+  Fennix::GTK::copyAttachment(clipboard, data);
+  EXPECT_TRUE(clipboard->get_formats()->contain_mime_type("application/x-org.quarvel.text.divider"));
+  text.reset();
+  clipboard->read_text_async([&](Glib::RefPtr<Gio::AsyncResult>& result) { text = clipboard->read_text_finish(result); });
+  ASSERT_TRUE(runUntil([&] { return text.has_value(); }));
+  EXPECT_EQ(*text, "──────────");
 
   // Plain text alone is no divider.
   clipboard->set_text("──────────");

@@ -14,11 +14,14 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "Fennix/UI/Common/ViewControllers/TableCells.h"
 #include "Fennix/UI/Common/ViewControllers/ViewController.h"
 #include "Fennix/console/Console.h"
+#include "Platform/TypeName.h"
 
 /// A type of dragged data.
 using NSPasteboardType = std::string;
@@ -70,6 +73,37 @@ template <typename T>
 std::optional<T> castAny(const std::any& value) {
   if (const T* typed = std::any_cast<T>(&value)) return *typed;
   return std::nullopt;
+}
+
+}  // namespace Fennix
+
+namespace Fennix {
+
+/// Whether the log can describe a value of `T` (also through pointers and optionals).
+template <typename T>
+constexpr bool isLoggable() {
+  if constexpr (logvalue::IsOptional<T>::value) {
+    return isLoggable<typename T::value_type>();
+  } else if constexpr (logvalue::IsSmartPointer<T>::value) {
+    return isLoggable<std::remove_cv_t<typename T::element_type>>();
+  } else if constexpr (std::is_pointer_v<T>) {
+    return isLoggable<std::remove_cv_t<std::remove_pointer_t<T>>>();
+  } else {
+    return logvalue::Describable<T> || logvalue::Streamable<T> || std::is_convertible_v<const T&, std::string_view> ||
+           std::is_arithmetic_v<T>;
+  }
+}
+
+/// A row's value as a log shows it: its description, "<nil>" for none, or its type's name in angle
+/// brackets when the value has no text form.
+template <typename T>
+std::string rowValueText(const std::optional<T>& value) {
+  if (!value) return "<nil>";
+  if constexpr (isLoggable<T>()) {
+    return LogValue(*value).description();
+  } else {
+    return "<" + typeName<T>() + ">";
+  }
 }
 
 }  // namespace Fennix
@@ -129,7 +163,10 @@ class QvTableViewControllerBase : public QvViewControllerBase {
   virtual void loadValue(const std::optional<T>& value, Fennix::TableCellView& view) {
     std::any boxed;
     if (value) boxed = *value;
-    if (!view.setObjectValue(boxed)) console::warn("don't know how to push value into cell:", view.reuseIdentifier());
+    if (!view.setObjectValue(boxed)) {
+      console::warn("don't know how to push value into cell:", "<cell " + view.reuseIdentifier() + ">",
+                    Fennix::rowValueText(value));
+    }
   }
   /// A new cell for `identifier`: the portable cell of the default style.
   virtual Fennix::TableCell makeCell(const std::string& identifier, long row, Fennix::TableViewHandle& table) {

@@ -104,6 +104,9 @@ void QvHoverImageView::setHoverTrackingArea(Glib::RefPtr<Gtk::EventControllerMot
   hoverConnections_.push_back(
       hoverTrackingArea_->signal_enter().connect([this](double, double) { setMouseInside(true); }));
   hoverConnections_.push_back(hoverTrackingArea_->signal_leave().connect([this] { setMouseInside(false); }));
+  // A view on screen tracks the new area at once, as the areas of a view are brought up to date
+  // whenever they changed.
+  if (get_mapped()) updateTrackingAreas();
 }
 
 void QvHoverImageView::updateTrackingAreas() {
