@@ -305,7 +305,11 @@ void NSBlockOperation::main() {
 NSOperationQueue::NSOperationQueue(DispatchQueue queue) : underlying_(std::move(queue)) {}
 
 NSOperationQueue::~NSOperationQueue() {
-  for (auto& entry : entries_) entry.operation->removeObserver(entry.token);
+  // Operations left behind unfinished (the queue was suspended) may go to another queue.
+  for (auto& entry : entries_) {
+    entry.operation->removeObserver(entry.token);
+    entry.operation->queued_.store(false);
+  }
 }
 
 std::optional<std::string> NSOperationQueue::name() const {
@@ -382,9 +386,10 @@ void NSOperationQueue::addOperation(const std::shared_ptr<NSOperation>& operatio
   });
   std::shared_ptr<NSOperationQueue> released;
   bool added = false;
+  bool elsewhere = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!index_.contains(raw)) {
+    if (!index_.contains(raw) && !(elsewhere = operation->queued_.exchange(true))) {
       added = true;
       auto entry = entries_.insert(entries_.end(), Entry{operation, token, false, false, 0, {}});
       index_.emplace(raw, entry);
@@ -395,7 +400,8 @@ void NSOperationQueue::addOperation(const std::shared_ptr<NSOperation>& operatio
   }
   if (!added) {
     operation->removeObserver(token);
-    console::error("operation is already in this queue:", operation->description());
+    console::error(elsewhere ? "operation is already in another queue:" : "operation is already in this queue:",
+                   operation->description());
     return;
   }
   // One that finished before its entry existed went unheard.

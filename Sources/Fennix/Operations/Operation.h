@@ -116,6 +116,7 @@ class NSOperation : public virtual QvOperationType,
 
  private:
   friend class QvGroupOperation;
+  friend class NSOperationQueue;
 
   /// Whether a dependency has finished, and whether it is still counted as unfinished; both
   /// guarded by `mutex_`.
@@ -146,6 +147,7 @@ class NSOperation : public virtual QvOperationType,
   std::atomic<bool> executing_{false};
   std::atomic<bool> finished_{false};
   std::atomic<bool> started_{false};
+  std::atomic<bool> queued_{false};  // taken by a queue
   std::atomic<DispatchQoS> qualityOfService_{DispatchQoS::default_};
   std::atomic<NSOperationQueuePriority> queuePriority_{NSOperationQueuePriority::normal};
 
@@ -201,7 +203,8 @@ class NSOperationQueue : public std::enable_shared_from_this<NSOperationQueue> {
   bool isSuspended() const;
   void setSuspended(bool suspended);
 
-  /// Adds an operation (an operation already in a queue, or finished, is refused with a log line).
+  /// Adds an operation (an operation already in a queue, this one or another, or finished, is
+  /// refused with a log line).
   void addOperation(const std::shared_ptr<NSOperation>& operation);
   /// Adds a block operation running `block` and returns it.
   std::shared_ptr<NSBlockOperation> addOperation(std::function<void()> block);
