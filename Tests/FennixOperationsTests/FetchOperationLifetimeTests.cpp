@@ -182,6 +182,30 @@ TEST(HTTPFetchOperation, CancelStopsTransfersToASilentServer) {
   EXPECT_EQ(operation->activeRequestCount(), 0u);
 }
 
+TEST(HTTPFetchOperation, CancelledBeforeItsStartEndsAfterRequestsEnqueuedBefore) {
+  HeldLoopbackServer held(std::chrono::seconds(60));
+  auto& server = held.server();
+  auto operation = std::make_shared<ScriptedFetch>(*URL::fromString(server.url("/")), plainSession());
+  auto dependent = std::make_shared<NSBlockOperation>();
+  dependent->addDependency(operation);
+  operation->request(server.url("/early"))->resume();
+  ASSERT_TRUE(waitUntil([&] { return !server.requests().empty(); }));
+  operation->cancel();
+  operation->start();
+  EXPECT_EQ(operation->mainCalls, 0);
+  // Its transfer is cancelled, and the operation ends when its handler has returned.
+  const bool finished = waitUntil([&] { return operation->isFinished(); });
+  const auto calls = operation->calls();
+  held.release();
+  ASSERT_TRUE(finished);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].kind, "error");
+  EXPECT_EQ(errorCode(calls[0].error), URLErrorCode::cancelled);
+  EXPECT_FALSE(calls[0].finishedBefore);
+  EXPECT_TRUE(dependent->isReady());
+  EXPECT_TRUE(operation->endDate());
+}
+
 TEST(HTTPFetchOperation, RunsUntilTheLastHandlerHasReturned) {
   LoopbackServer server([](const std::string&) { return LoopbackServer::response(200, "OK", {}, "x"); });
 

@@ -84,6 +84,7 @@ void QvHTTPFetchOperation::start() {
     return;
   }
   log->trace("starting operation:", description(), "at:", dateText(now));
+  if (isCancelled() && startCancelledWithRequests()) return;
   QvAsyncOperation::start();
   // `asyncMain` counts as running until here: requests it adds after others have completed
   // belong to the operation too.
@@ -94,6 +95,28 @@ void QvHTTPFetchOperation::start() {
     done = idle() && (finishAfterMain_ || isCancelled());
   }
   if (done) finish();
+}
+
+// Requests enqueued before the start count as running: a cancelled operation that has any does
+// not end at once but executes, without its work, until their cancelled tasks have completed and
+// their handlers returned.
+bool QvHTTPFetchOperation::startCancelledWithRequests() {
+  std::vector<std::shared_ptr<URLSessionDataTask>> tasks;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (idle()) return false;
+    for (const auto& [key, transaction] : runningTransactions_) tasks.push_back(transaction->task);
+  }
+  setState(State::isExecuting);
+  for (const auto& task : tasks) task->cancel();
+  bool done = false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    mainRunning_ = false;
+    done = idle();
+  }
+  if (done) finish();
+  return true;
 }
 
 void QvHTTPFetchOperation::finish() {

@@ -76,7 +76,8 @@ class QvHTTPFetchOperation : public QvAsyncOperation {
 
   /// Starts once: a second call only warns. The operation does not end while `asyncMain` runs;
   /// when it returns, the operation ends if its requests have all completed meanwhile or it was
-  /// cancelled with none in flight.
+  /// cancelled with none in flight. Cancelled before the start, it runs no work and ends once the
+  /// requests enqueued before (their tasks cancelled) have completed.
   void start() override;
   /// Ends the operation once: sets the state and `endDate`.
   void finish() override;
@@ -98,6 +99,7 @@ class QvHTTPFetchOperation : public QvAsyncOperation {
   std::string description() const override;
 
  private:
+  bool startCancelledWithRequests();
   /// No transaction runs and no handler of one. Called with `lock_` held.
   bool idle() const { return runningTransactions_.empty() && handlersRunning_ == 0; }
 
