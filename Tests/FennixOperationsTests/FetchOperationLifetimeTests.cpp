@@ -265,6 +265,42 @@ TEST(HTTPFetchOperation, RunsUntilTheLastHandlerHasReturned) {
   }
 }
 
+TEST(HTTPFetchOperation, HandlersSideBySideAndACancelNeverSeeItFinished) {
+  // Eight requests whose handlers run side by side, cancelled after none, some or all of them
+  // began: every handler runs before the operation ends, and it ends once.
+  URLSession::Configuration configuration;
+  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
+  auto session = std::make_shared<URLSession>(configuration, DispatchQueue::global());
+  constexpr int requests = 8;
+  for (int cancelAfter = 0; cancelAfter <= requests; ++cancelAfter) {
+    LoopbackServer server([](const std::string&) { return LoopbackServer::response(200, "OK", {}, "x"); }, requests);
+    auto operation = std::make_shared<ScriptedFetch>(*URL::fromString(server.url("/")), session);
+    std::atomic<int> entered{0};
+    std::atomic<int> finishNotices{0};
+    operation->addObserver([&](const std::string& key, KeyValueChange change) {
+      if (key == "isFinished" && change == KeyValueChange::did) ++finishNotices;
+    });
+    operation->script = [&](ScriptedFetch& fetch) {
+      for (int i = 0; i < requests; ++i) fetch.request(server.url("/" + std::to_string(i)))->resume();
+    };
+    operation->onResult = [&](const std::string&) {
+      ++entered;
+      std::this_thread::yield();
+    };
+    operation->start();
+    if (cancelAfter < requests) {
+      ASSERT_TRUE(waitUntil([&] { return entered >= cancelAfter; }));
+      operation->cancel();
+    }
+    ASSERT_TRUE(waitUntil([&] { return operation->isFinished(); }));
+    const auto calls = operation->calls();
+    EXPECT_EQ(calls.size(), static_cast<std::size_t>(requests)) << cancelAfter;
+    for (const auto& call : calls) EXPECT_FALSE(call.finishedBefore) << cancelAfter;
+    EXPECT_EQ(finishNotices, 1);
+    EXPECT_EQ(operation->activeRequestCount(), 0u);
+  }
+}
+
 TEST(HTTPFetchOperation, StartsOnceWhenStartedOnTwoThreads) {
   ConsoleCapture capture;
   const URL nowhere = *URL::fromString("http://127.0.0.1:1/");
