@@ -17,8 +17,8 @@ using namespace OperationsTestSupport;
 namespace {
 
 TEST(OperationRaces, DependencyFinishingWhileItIsAddedOrRemoved) {
-  // In both orders first, then at the same moment: the dependent ends up ready, and holds no
-  // finished dependency.
+  // In both orders first, then at the same moment: the dependent ends up ready, and lets go of
+  // the dependency once it has run itself.
   const auto addWhileFinishing = [](int order) {
     auto dependency = std::make_shared<NSBlockOperation>();
     auto dependent = std::make_shared<NSBlockOperation>();
@@ -36,8 +36,9 @@ TEST(OperationRaces, DependencyFinishingWhileItIsAddedOrRemoved) {
       runTogether(finishIt, addIt);
     }
     EXPECT_TRUE(dependent->isReady());
-    EXPECT_EQ(dependent->dependencies().size(), 1u);  // still held here
     dependency.reset();
+    EXPECT_EQ(dependent->dependencies().size(), 1u);  // held until the dependent finished
+    dependent->start();
     EXPECT_TRUE(weakDependency.expired());
     EXPECT_TRUE(dependent->dependencies().empty());
   };
@@ -69,20 +70,22 @@ TEST(OperationRaces, DependencyFinishingWhileItIsAddedOrRemoved) {
 }
 
 TEST(OperationRaces, DependencyGoneIsNotMistakenForANewOne) {
-  // A new operation may take the place in memory of a finished dependency that is gone (its
-  // memory is freed apart from its shared count): it is a dependency of its own.
-  auto dependent = std::make_shared<NSBlockOperation>();
+  // A finished operation lets go of its dependencies; a new operation may then take the place in
+  // memory of one that is gone (its memory is freed apart from its shared count): it is a
+  // dependency of its own.
   for (int round = 0; round < 100; ++round) {
+    auto dependent = std::make_shared<NSBlockOperation>();
     std::shared_ptr<NSBlockOperation> dependency(new NSBlockOperation());
     dependent->addDependency(dependency);
     dependency->start();
+    dependent->start();
     dependency.reset();
+    ASSERT_TRUE(dependent->dependencies().empty());
     std::shared_ptr<NSBlockOperation> next(new NSBlockOperation());
     dependent->addDependency(next);
     ASSERT_EQ(dependent->dependencies(), (std::vector<std::shared_ptr<NSOperation>>{next}));
-    ASSERT_FALSE(dependent->isReady());
-    next->start();
-    ASSERT_TRUE(dependent->isReady());
+    dependent->removeDependency(next);
+    ASSERT_TRUE(dependent->dependencies().empty());
   }
 }
 

@@ -178,13 +178,9 @@ void NSOperation::addDependency(const std::shared_ptr<NSOperation>& operation) {
 
 void NSOperation::dependencyFinished(const std::shared_ptr<DependencyLink>& link) {
   bool nowReady = false;
-  std::shared_ptr<NSOperation> released;  // let go of outside the lock
   {
     std::lock_guard<std::mutex> lock(mutex_);
     link->finished = true;
-    // A finished dependency is no longer held: a chain is freed as it runs.
-    auto found = dependencyIndex_.find(link->dependency);
-    if (found != dependencyIndex_.end() && found->second->link == link) released = std::move(found->second->operation);
     if (!link->counted) return;
     link->counted = false;
     nowReady = --unfinishedDependencies_ == 0;
@@ -260,7 +256,21 @@ void NSOperation::didChangeValue(const std::string& key) {
     }
     completionCondition_.notify_all();
     for (const auto& block : after) block();
+    releaseDependencies();
   }
+}
+
+void NSOperation::releaseDependencies() {
+  // Done with: a finished operation needs its dependencies no longer (its completion block has
+  // seen them). They stay reported while something else holds them.
+  std::vector<std::shared_ptr<NSOperation>> held;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& dependency : dependencies_) {
+      if (dependency.operation) held.push_back(std::move(dependency.operation));
+    }
+  }
+  if (!held.empty()) releaseOneAfterTheOther(std::move(held));
 }
 
 void NSOperation::afterCompletion(std::function<void()> block) {

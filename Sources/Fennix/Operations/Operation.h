@@ -96,9 +96,9 @@ class NSOperation : public virtual QvOperationType,
   /// Blocks until the operation finished. Do not call it from the operation's own work.
   void waitUntilFinished();
 
-  /// The dependencies in the order they were added: each unfinished one, and each finished one
-  /// that something else still holds. An operation lets go of a dependency once it has finished,
-  /// so that a finished chain is freed as it runs.
+  /// The dependencies in the order they were added. An operation holds its dependencies until it
+  /// has finished and its completion block has returned, so that a chain is freed as it runs;
+  /// from then on it reports those that something else still holds.
   std::vector<std::shared_ptr<NSOperation>> dependencies() const;
   void addDependency(const std::shared_ptr<NSOperation>& operation);
   void removeDependency(const std::shared_ptr<NSOperation>& operation);
@@ -127,7 +127,7 @@ class NSOperation : public virtual QvOperationType,
     bool counted = false;
   };
   struct Dependency {
-    std::shared_ptr<NSOperation> operation;  // held until it has finished
+    std::shared_ptr<NSOperation> operation;  // held until this operation has finished
     std::weak_ptr<NSOperation> weak;
     ObserverToken token;
     std::shared_ptr<DependencyLink> link;
@@ -137,6 +137,7 @@ class NSOperation : public virtual QvOperationType,
   using Dependencies = std::list<Dependency>;
 
   void dependencyFinished(const std::shared_ptr<DependencyLink>& link);
+  void releaseDependencies();
   /// The entry of a dependency that is still recorded; one whose operation is gone (its address
   /// may since belong to another operation) is dropped. Called with `mutex_` held.
   Dependencies::iterator findDependency(const NSOperation* operation);
