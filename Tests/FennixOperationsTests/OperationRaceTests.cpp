@@ -67,6 +67,17 @@ TEST(OperationRaces, DependencyFinishingWhileItIsAddedOrRemoved) {
   };
   removeWhileFinishing(false);
   for (int round = 0; round < 300; ++round) removeWhileFinishing(true);
+
+  // The same dependency added on two threads at once is one dependency, counted once.
+  for (int round = 0; round < 300; ++round) {
+    auto dependency = std::make_shared<NSBlockOperation>();
+    auto dependent = std::make_shared<NSBlockOperation>();
+    const auto addIt = [&] { dependent->addDependency(dependency); };
+    runTogether(addIt, addIt);
+    ASSERT_EQ(dependent->dependencies().size(), 1u);
+    dependency->start();
+    ASSERT_TRUE(dependent->isReady());
+  }
 }
 
 TEST(OperationRaces, DependencyGoneIsNotMistakenForANewOne) {
