@@ -182,8 +182,9 @@ class NSBlockOperation : public NSOperation {
 
 /// A queue that starts each of its operations once it is ready, on the underlying dispatch queue
 /// (a global queue of the operation's quality of service when none is set), at most
-/// `maxConcurrentOperationCount` at a time (no limit by default), higher priorities first. A
-/// queue that is not suspended keeps itself alive while it holds operations.
+/// `maxConcurrentOperationCount` at a time (no limit by default), higher priorities first (the
+/// priority an operation has while it waits, changes included). A queue that is not suspended
+/// keeps itself alive while it holds operations.
 class NSOperationQueue : public std::enable_shared_from_this<NSOperationQueue> {
  public:
   static constexpr int defaultMaxConcurrentOperationCount = -1;
