@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include "Fennix/Operations/AsyncOperation.h"
@@ -295,6 +297,47 @@ TEST(OperationQueue, StartsReadyOperationsByPriorityAndLetsWaitingOnesProgress) 
   }
   open->waitUntilAllOperationsAreFinished();
   EXPECT_EQ(metAll, count);
+}
+
+TEST(OperationQueue, PriorityChangedWhileWaitingDecidesTheOrder) {
+  // One at a time: while the first runs, the others wait; their priorities change meanwhile.
+  auto queue = std::make_shared<NSOperationQueue>();
+  queue->setMaxConcurrentOperationCount(1);
+  std::mutex mutex;
+  std::vector<std::string> order;
+  std::atomic<bool> release{false};
+  std::atomic<bool> blocking{false};
+  queue->addOperation([&] {
+    blocking = true;
+    EXPECT_TRUE(waitUntil([&] { return release.load(); }));
+  });
+  ASSERT_TRUE(waitUntil([&] { return blocking.load(); }));
+  std::map<std::string, std::shared_ptr<NSBlockOperation>> added;
+  for (const std::string name : {"a", "b", "c", "d"}) {
+    added[name] = queue->addOperation([&, name] {
+      std::lock_guard<std::mutex> lock(mutex);
+      order.push_back(name);
+    });
+  }
+  // Not yet ready when its priority changes: it is filed under the new one once it is.
+  auto gate = std::make_shared<NSBlockOperation>();
+  auto gated = std::make_shared<NSBlockOperation>([&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    order.push_back("gated");
+  });
+  gated->addDependency(gate);
+  queue->addOperation(gated);
+  gated->setQueuePriority(NSOperationQueuePriority::high);
+  gate->start();
+
+  added["c"]->setQueuePriority(NSOperationQueuePriority::veryHigh);
+  added["a"]->setQueuePriority(NSOperationQueuePriority::low);
+  added["d"]->setQueuePriority(NSOperationQueuePriority::high);
+  added["d"]->setQueuePriority(NSOperationQueuePriority::normal);  // back: now after "b"
+  added["b"]->setQueuePriority(NSOperationQueuePriority::normal);  // unchanged: keeps its place
+  release = true;
+  queue->waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(order, (std::vector<std::string>{"c", "gated", "b", "d", "a"}));
 }
 
 TEST(OperationProtocols, FailingKeepsTheFirstErrorAndFinishes) {

@@ -262,6 +262,26 @@ TEST(AdapterOperation, ForwardsValuesErrorsAndMismatches) {
   queue->waitUntilAllOperationsAreFinished();
 }
 
+TEST(AdapterOperation, QueuedPipelineKeepsItsSourceUntilTheAdapterRan) {
+  // The caller keeps only the target: the adapter holds the finished source (through its
+  // dependency) until it has run, and everything before the target is freed once it finished.
+  auto queue = std::make_shared<NSOperationQueue>();
+  auto target = std::make_shared<TestInputOperation<int>>();
+  std::weak_ptr<NSOperation> weakSource;
+  std::weak_ptr<NSOperation> weakAdapter;
+  {
+    auto source = std::make_shared<IntOperation>([](IntOperation& op) { op.finishWith(42); });
+    weakSource = source;
+    weakAdapter = adapt(source, target, queue);
+    queue->addOperation(source);
+  }
+  queue->addOperation(target);
+  target->waitUntilFinished();
+  EXPECT_EQ(target->input(), 42);
+  EXPECT_EQ(target->error(), nullptr);
+  EXPECT_TRUE(waitUntil([&] { return weakSource.expired() && weakAdapter.expired(); }));
+}
+
 TEST(AdapterOperation, CancelBeforeRunAndLostHandles) {
   ConsoleCapture capture;
   auto source = std::make_shared<IntOperation>();

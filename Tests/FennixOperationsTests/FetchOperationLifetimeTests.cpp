@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <map>
 
 #include "Fennix/Operations/HTTP/HTTPFetchOperation.h"
 #include "Fennix/Operations/HTTP/URLSession.h"
@@ -26,7 +27,10 @@ class ScriptedFetch : public QvHTTPFetchOperation {
   };
 
   std::function<void(ScriptedFetch&)> script;
+  /// Runs inside `handleResult`, with the path of the request.
+  std::function<void(const std::string& path)> onResult;
   std::atomic<bool> finishedWhenWorkReturned{false};
+  std::atomic<int> mainCalls{0};
 
   std::vector<Call> calls() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -36,11 +40,29 @@ class ScriptedFetch : public QvHTTPFetchOperation {
     return enqueue(URLRequest(*URL::fromString(address)));
   }
 
+  /// The transaction of each path, once it completed.
+  std::optional<std::weak_ptr<HTTPTransaction>> transaction(const std::string& path) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = transactions_.find(path);
+    if (found == transactions_.end()) return std::nullopt;
+    return found->second;
+  }
+
   void asyncMain(std::function<void()>) override {
+    ++mainCalls;
     if (script) script(*this);
     finishedWhenWorkReturned = isFinished();
   }
-  void handleResult(const std::optional<Fennix::Data>&, const std::shared_ptr<HTTPURLResponse>&) override {
+  void handleDataTaskResult(const std::optional<Fennix::Data>& data, const std::shared_ptr<URLResponse>& response,
+                            const Fennix::ErrorRef& error, const std::shared_ptr<HTTPTransaction>& transaction) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      transactions_[transaction->request.url->path()] = transaction;
+    }
+    QvHTTPFetchOperation::handleDataTaskResult(data, response, error, transaction);
+  }
+  void handleResult(const std::optional<Fennix::Data>&, const std::shared_ptr<HTTPURLResponse>& response) override {
+    if (onResult) onResult(response->url() ? response->url()->path() : std::string());
     record({"result", nullptr, isFinished()});
   }
   void handleError(const HTTPTransactionError& error) override { record({"error", error.error, isFinished()}); }
@@ -52,6 +74,7 @@ class ScriptedFetch : public QvHTTPFetchOperation {
   }
   mutable std::mutex mutex_;
   std::vector<Call> calls_;
+  std::map<std::string, std::weak_ptr<HTTPTransaction>> transactions_;
 };
 
 std::shared_ptr<URLSession> plainSession() {
@@ -159,4 +182,146 @@ TEST(HTTPFetchOperation, CancelStopsTransfersToASilentServer) {
   EXPECT_EQ(operation->activeRequestCount(), 0u);
 }
 
+TEST(HTTPFetchOperation, CancelledBeforeItsStartEndsAfterRequestsEnqueuedBefore) {
+  HeldLoopbackServer held(std::chrono::seconds(60));
+  auto& server = held.server();
+  auto operation = std::make_shared<ScriptedFetch>(*URL::fromString(server.url("/")), plainSession());
+  auto dependent = std::make_shared<NSBlockOperation>();
+  dependent->addDependency(operation);
+  operation->request(server.url("/early"))->resume();
+  ASSERT_TRUE(waitUntil([&] { return !server.requests().empty(); }));
+  operation->cancel();
+  operation->start();
+  EXPECT_EQ(operation->mainCalls, 0);
+  // Its transfer is cancelled, and the operation ends when its handler has returned.
+  const bool finished = waitUntil([&] { return operation->isFinished(); });
+  const auto calls = operation->calls();
+  held.release();
+  ASSERT_TRUE(finished);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].kind, "error");
+  EXPECT_EQ(errorCode(calls[0].error), URLErrorCode::cancelled);
+  EXPECT_FALSE(calls[0].finishedBefore);
+  EXPECT_TRUE(dependent->isReady());
+  EXPECT_TRUE(operation->endDate());
+}
+
+TEST(HTTPFetchOperation, RunsUntilTheLastHandlerHasReturned) {
+  LoopbackServer server([](const std::string&) { return LoopbackServer::response(200, "OK", {}, "x"); });
+
+  // Cancelled while the handler of its last request runs: it ends, and lets its dependents go,
+  // only when the handler has returned.
+  {
+    auto operation = std::make_shared<ScriptedFetch>(*URL::fromString(server.url("/")), plainSession());
+    auto dependent = std::make_shared<NSBlockOperation>();
+    dependent->addDependency(operation);
+    std::atomic<bool> entered{false};
+    std::atomic<bool> proceed{false};
+    operation->script = [&](ScriptedFetch& fetch) { fetch.request(server.url("/last"))->resume(); };
+    operation->onResult = [&](const std::string&) {
+      entered = true;
+      EXPECT_TRUE(waitUntil([&] { return proceed.load(); }));
+    };
+    operation->start();
+    ASSERT_TRUE(waitUntil([&] { return entered.load(); }));
+    operation->cancel();
+    EXPECT_FALSE(operation->isFinished());
+    EXPECT_FALSE(dependent->isReady());
+    proceed = true;
+    ASSERT_TRUE(waitUntil([&] { return operation->isFinished(); }));
+    EXPECT_TRUE(dependent->isReady());
+    ASSERT_TRUE(waitUntil([&] { return operation->calls().size() == 1; }));
+    EXPECT_FALSE(operation->calls()[0].finishedBefore);
+  }
+
+  // Handlers delivered side by side: the one that completes last does not end the operation
+  // while the other still runs.
+  {
+    URLSession::Configuration configuration;
+    configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
+    auto session = std::make_shared<URLSession>(configuration, DispatchQueue::global());
+    auto operation = std::make_shared<ScriptedFetch>(*URL::fromString(server.url("/")), session);
+    std::atomic<bool> firstEntered{false};
+    std::atomic<bool> finishedInFirst{true};
+    operation->script = [&](ScriptedFetch& fetch) {
+      fetch.request(server.url("/first"))->resume();
+      EXPECT_TRUE(waitUntil([&] { return firstEntered.load(); }));
+      fetch.request(server.url("/second"))->resume();
+    };
+    operation->onResult = [&](const std::string& path) {
+      if (path != "/first") return;
+      firstEntered = true;
+      // Until the second completion has run to its end, its transaction let go of.
+      EXPECT_TRUE(waitUntil([&] {
+        auto second = operation->transaction("/second");
+        return second && second->expired();
+      }));
+      finishedInFirst = operation->isFinished();
+    };
+    operation->start();
+    ASSERT_TRUE(waitUntil([&] { return operation->isFinished(); }));
+    EXPECT_FALSE(finishedInFirst);
+    EXPECT_EQ(operation->calls().size(), 2u);
+  }
+}
+
+TEST(HTTPFetchOperation, HandlersSideBySideAndACancelNeverSeeItFinished) {
+  // Eight requests whose handlers run side by side, cancelled after none, some or all of them
+  // began: every handler runs before the operation ends, and it ends once.
+  URLSession::Configuration configuration;
+  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
+  auto session = std::make_shared<URLSession>(configuration, DispatchQueue::global());
+  constexpr int requests = 8;
+  for (int cancelAfter = 0; cancelAfter <= requests; ++cancelAfter) {
+    LoopbackServer server([](const std::string&) { return LoopbackServer::response(200, "OK", {}, "x"); }, requests);
+    auto operation = std::make_shared<ScriptedFetch>(*URL::fromString(server.url("/")), session);
+    std::atomic<int> entered{0};
+    std::atomic<int> finishNotices{0};
+    operation->addObserver([&](const std::string& key, KeyValueChange change) {
+      if (key == "isFinished" && change == KeyValueChange::did) ++finishNotices;
+    });
+    operation->script = [&](ScriptedFetch& fetch) {
+      for (int i = 0; i < requests; ++i) fetch.request(server.url("/" + std::to_string(i)))->resume();
+    };
+    operation->onResult = [&](const std::string&) {
+      ++entered;
+      std::this_thread::yield();
+    };
+    operation->start();
+    if (cancelAfter < requests) {
+      ASSERT_TRUE(waitUntil([&] { return entered >= cancelAfter; }));
+      operation->cancel();
+    }
+    // The state is stored before its notice is sent: wait for the notice.
+    ASSERT_TRUE(waitUntil([&] { return finishNotices > 0; }));
+    const auto calls = operation->calls();
+    EXPECT_EQ(calls.size(), static_cast<std::size_t>(requests)) << cancelAfter;
+    for (const auto& call : calls) EXPECT_FALSE(call.finishedBefore) << cancelAfter;
+    EXPECT_EQ(finishNotices.load(), 1);
+    EXPECT_EQ(operation->activeRequestCount(), 0u);
+  }
+}
+
+TEST(HTTPFetchOperation, StartsOnceWhenStartedOnTwoThreads) {
+  ConsoleCapture capture;
+  const URL nowhere = *URL::fromString("http://127.0.0.1:1/");
+  auto session = plainSession();
+  // Started on two threads at the same moment, round after round: one start runs the work, the
+  // other only warns.
+  const int rounds = sanitizedBuild ? 1000 : 3000;
+  int warnings = 0;
+  int doubleStarts = 0;
+  for (int round = 0; round < rounds; ++round) {
+    auto operation = std::make_shared<ScriptedFetch>(nowhere, session);
+    runTogether([&] { operation->start(); }, [&] { operation->start(); });
+    if (operation->mainCalls != 1) ++doubleStarts;
+    const auto warned = capture.logger->matching("operation already started at:").size();
+    if (warned == 1) ++warnings;
+    capture.logger->clear();
+    operation->cancel();
+    EXPECT_TRUE(operation->isFinished());
+  }
+  EXPECT_EQ(warnings, rounds);
+  EXPECT_EQ(doubleStarts, 0);
+}
 }  // namespace

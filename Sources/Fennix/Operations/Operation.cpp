@@ -8,9 +8,43 @@
 // ---------------------------------------------------------------------------
 // NSOperation
 
+namespace {
+
+// Operations let go of the dependencies they still hold when they are freed; in a chain, each
+// such release frees the next operation. The operations freed on one thread are released one
+// after the other from here, instead of one inside the other, however long the chain.
+thread_local std::vector<std::shared_ptr<NSOperation>>* releasing = nullptr;
+
+void releaseOneAfterTheOther(std::vector<std::shared_ptr<NSOperation>> held) {
+  if (releasing != nullptr) {
+    for (auto& operation : held) releasing->push_back(std::move(operation));
+    return;
+  }
+  std::vector<std::shared_ptr<NSOperation>> pending = std::move(held);
+  releasing = &pending;
+  while (!pending.empty()) {
+    std::shared_ptr<NSOperation> next = std::move(pending.back());
+    pending.pop_back();
+    next.reset();
+  }
+  releasing = nullptr;
+}
+
+}  // namespace
+
 NSOperation::~NSOperation() {
   // Stop listening to dependencies that outlive this operation.
-  for (auto& dependency : dependencies_) dependency.operation->removeObserver(dependency.token);
+  std::vector<std::shared_ptr<NSOperation>> held;
+  for (auto& dependency : dependencies_) {
+    if (dependency.operation) {
+      dependency.operation->removeObserver(dependency.token);
+      held.push_back(std::move(dependency.operation));
+    } else if (auto operation = dependency.weak.lock()) {
+      operation->removeObserver(dependency.token);
+      held.push_back(std::move(operation));
+    }
+  }
+  if (!held.empty()) releaseOneAfterTheOther(std::move(held));
 }
 
 std::optional<std::string> NSOperation::name() const {
@@ -33,6 +67,13 @@ void NSOperation::setCompletionBlock(std::function<void()> block) {
   completionBlock_ = std::move(block);
 }
 
+void NSOperation::setQueuePriority(NSOperationQueuePriority priority) {
+  if (queuePriority_.load() == priority) return;
+  willChangeValue("queuePriority");
+  queuePriority_.store(priority);
+  didChangeValue("queuePriority");
+}
+
 bool NSOperation::isReady() const {
   if (isCancelled()) return true;
   std::lock_guard<std::mutex> lock(mutex_);
@@ -41,6 +82,9 @@ bool NSOperation::isReady() const {
 
 void NSOperation::start() {
   if (started_.exchange(true)) return;
+  // An observer may drop the last other reference while the notices run (a queue lets go of a
+  // finished operation).
+  const auto keepAlive = weak_from_this().lock();
   if (isCancelled()) {
     willChangeValue("isFinished");
     finished_.store(true);
@@ -79,19 +123,31 @@ void NSOperation::waitUntilFinished() {
 std::vector<std::shared_ptr<NSOperation>> NSOperation::dependencies() const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::shared_ptr<NSOperation>> result;
-  for (const auto& dependency : dependencies_) result.push_back(dependency.operation);
+  for (const auto& dependency : dependencies_) {
+    if (auto operation = dependency.lock()) result.push_back(std::move(operation));
+  }
   return result;
+}
+
+NSOperation::Dependencies::iterator NSOperation::findDependency(const NSOperation* operation) {
+  auto found = dependencyIndex_.find(operation);
+  if (found == dependencyIndex_.end()) return dependencies_.end();
+  const auto entry = found->second;
+  if (entry->operation || !entry->weak.expired()) return entry;
+  dependencies_.erase(entry);
+  dependencyIndex_.erase(found);
+  return dependencies_.end();
 }
 
 void NSOperation::addDependency(const std::shared_ptr<NSOperation>& operation) {
   if (!operation || operation.get() == this) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (dependencySet_.contains(operation.get())) return;
+    if (findDependency(operation.get()) != dependencies_.end()) return;
   }
   // The dependency may finish at any moment, also before it is recorded here: the link notes
   // the finish, and the dependency counts as unfinished only while the link has not seen it.
-  auto link = std::make_shared<DependencyLink>();
+  auto link = std::make_shared<DependencyLink>(operation.get());
   std::weak_ptr<NSOperation> weakSelf = weak_from_this();
   const NSOperation* dependency = operation.get();  // the observer runs only while it lives
   auto token = operation->addObserver([weakSelf, link, dependency](const std::string& key, KeyValueChange change) {
@@ -102,9 +158,10 @@ void NSOperation::addDependency(const std::shared_ptr<NSOperation>& operation) {
   bool added = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (dependencySet_.insert(operation.get()).second) {
+    if (findDependency(operation.get()) == dependencies_.end()) {
       added = true;
-      dependencies_.push_back({operation, token, link});
+      auto entry = dependencies_.insert(dependencies_.end(), Dependency{operation, operation, token, link});
+      dependencyIndex_[operation.get()] = entry;
       if (!link->finished) {
         link->counted = true;
         ++unfinishedDependencies_;
@@ -136,23 +193,23 @@ void NSOperation::dependencyFinished(const std::shared_ptr<DependencyLink>& link
 }
 
 void NSOperation::removeDependency(const std::shared_ptr<NSOperation>& operation) {
+  if (!operation) return;
   std::optional<Dependency> removed;
   willChangeValue("isReady");
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto found = std::find_if(dependencies_.begin(), dependencies_.end(),
-                              [&](const Dependency& dependency) { return dependency.operation == operation; });
+    auto found = findDependency(operation.get());
     if (found != dependencies_.end()) {
-      removed = *found;
+      removed = std::move(*found);
       dependencies_.erase(found);
-      dependencySet_.erase(operation.get());
+      dependencyIndex_.erase(operation.get());
       if (removed->link->counted) {
         removed->link->counted = false;
         --unfinishedDependencies_;
       }
     }
   }
-  if (removed) removed->operation->removeObserver(removed->token);
+  if (removed) operation->removeObserver(removed->token);
   didChangeValue("isReady");
 }
 
@@ -199,7 +256,21 @@ void NSOperation::didChangeValue(const std::string& key) {
     }
     completionCondition_.notify_all();
     for (const auto& block : after) block();
+    releaseDependencies();
   }
+}
+
+void NSOperation::releaseDependencies() {
+  // Done with: a finished operation needs its dependencies no longer (its completion block has
+  // seen them). They stay reported while something else holds them.
+  std::vector<std::shared_ptr<NSOperation>> held;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& dependency : dependencies_) {
+      if (dependency.operation) held.push_back(std::move(dependency.operation));
+    }
+  }
+  if (!held.empty()) releaseOneAfterTheOther(std::move(held));
 }
 
 void NSOperation::afterCompletion(std::function<void()> block) {
@@ -244,7 +315,11 @@ void NSBlockOperation::main() {
 NSOperationQueue::NSOperationQueue(DispatchQueue queue) : underlying_(std::move(queue)) {}
 
 NSOperationQueue::~NSOperationQueue() {
-  for (auto& entry : entries_) entry.operation->removeObserver(entry.token);
+  // Operations left behind unfinished (the queue was suspended) may go to another queue.
+  for (auto& entry : entries_) {
+    entry.operation->removeObserver(entry.token);
+    entry.operation->queued_.store(false);
+  }
 }
 
 std::optional<std::string> NSOperationQueue::name() const {
@@ -321,11 +396,12 @@ void NSOperationQueue::addOperation(const std::shared_ptr<NSOperation>& operatio
   });
   std::shared_ptr<NSOperationQueue> released;
   bool added = false;
+  bool elsewhere = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!index_.contains(raw)) {
+    if (!index_.contains(raw) && !(elsewhere = operation->queued_.exchange(true))) {
       added = true;
-      auto entry = entries_.insert(entries_.end(), Entry{operation, token});
+      auto entry = entries_.insert(entries_.end(), Entry{operation, token, false, false, 0, {}});
       index_.emplace(raw, entry);
       // Readiness that changes from here on reaches the queue through the observer above.
       noteReady(*entry);
@@ -334,7 +410,8 @@ void NSOperationQueue::addOperation(const std::shared_ptr<NSOperation>& operatio
   }
   if (!added) {
     operation->removeObserver(token);
-    console::error("operation is already in this queue:", operation->description());
+    console::error(elsewhere ? "operation is already in another queue:" : "operation is already in this queue:",
+                   operation->description());
     return;
   }
   // One that finished before its entry existed went unheard.
@@ -380,6 +457,7 @@ void NSOperationQueue::operationChanged(NSOperation* operation, const std::strin
       std::lock_guard<std::mutex> lock(mutex_);
       auto found = index_.find(operation);
       if (found == index_.end()) return;
+      unfile(*found->second);
       removed = std::move(*found->second);
       entries_.erase(found->second);
       index_.erase(found);
@@ -399,28 +477,49 @@ void NSOperationQueue::operationChanged(NSOperation* operation, const std::strin
       noteReady(*found->second);
     }
     schedule();
+    return;
+  }
+  if (key == "queuePriority") {
+    // One that waits to start moves to the end of the list of its new priority.
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = index_.find(operation);
+    if (found == index_.end() || !found->second->waiting) return;
+    unfile(*found->second);
+    noteReady(*found->second);
   }
 }
 
 void NSOperationQueue::noteReady(Entry& entry) {
   if (entry.running || entry.waiting || !entry.operation->isReady()) return;
+  const int priority = static_cast<int>(entry.operation->queuePriority());
+  ReadyList& list = ready_[priority];
+  entry.readyItem = list.insert(list.end(), entry.operation);
+  entry.readyPriority = priority;
   entry.waiting = true;
-  ready_[static_cast<int>(entry.operation->queuePriority())].push_back(entry.operation);
+}
+
+void NSOperationQueue::unfile(Entry& entry) {
+  if (!entry.waiting) return;
+  entry.waiting = false;
+  auto list = ready_.find(entry.readyPriority);
+  list->second.erase(entry.readyItem);
+  if (list->second.empty()) ready_.erase(list);
 }
 
 NSOperationQueue::Entry* NSOperationQueue::nextReady() {
   while (!ready_.empty()) {
-    auto highest = ready_.begin();
-    const std::shared_ptr<NSOperation> operation = std::move(highest->second.front());
-    highest->second.pop_front();
-    if (highest->second.empty()) ready_.erase(highest);
-    auto found = index_.find(operation.get());
-    if (found == index_.end()) continue;  // finished meanwhile
+    const NSOperation* operation = ready_.begin()->second.front().get();
+    auto found = index_.find(operation);
+    if (found == index_.end()) {  // not expected: entries leave the list as they leave the queue
+      auto highest = ready_.begin();
+      highest->second.pop_front();
+      if (highest->second.empty()) ready_.erase(highest);
+      continue;
+    }
     Entry& entry = *found->second;
-    if (!entry.waiting) continue;
-    entry.waiting = false;
+    unfile(entry);
     // No longer ready (a dependency added since): it comes back when it is ready again.
-    if (!operation->isReady()) continue;
+    if (!entry.operation->isReady()) continue;
     return &entry;
   }
   return nullptr;

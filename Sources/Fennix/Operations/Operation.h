@@ -72,7 +72,9 @@ class NSOperation : public virtual QvOperationType,
   DispatchQoS qualityOfService() const { return qualityOfService_.load(); }
   void setQualityOfService(DispatchQoS qos) { qualityOfService_.store(qos); }
   NSOperationQueuePriority queuePriority() const { return queuePriority_.load(); }
-  void setQueuePriority(NSOperationQueuePriority priority) { queuePriority_.store(priority); }
+  /// A change is announced under "queuePriority": a queue that holds the operation waiting to start
+  /// files it again under the new priority.
+  void setQueuePriority(NSOperationQueuePriority priority);
   /// Runs once, after the operation finished, on the thread that finished it.
   std::function<void()> completionBlock() const;
   void setCompletionBlock(std::function<void()> block);
@@ -94,6 +96,9 @@ class NSOperation : public virtual QvOperationType,
   /// Blocks until the operation finished. Do not call it from the operation's own work.
   void waitUntilFinished();
 
+  /// The dependencies in the order they were added. An operation holds its dependencies until it
+  /// has finished and its completion block has returned, so that a chain is freed as it runs;
+  /// from then on it reports those that something else still holds.
   std::vector<std::shared_ptr<NSOperation>> dependencies() const;
   void addDependency(const std::shared_ptr<NSOperation>& operation);
   void removeDependency(const std::shared_ptr<NSOperation>& operation);
@@ -111,20 +116,31 @@ class NSOperation : public virtual QvOperationType,
 
  private:
   friend class QvGroupOperation;
+  friend class NSOperationQueue;
 
   /// Whether a dependency has finished, and whether it is still counted as unfinished; both
   /// guarded by `mutex_`.
   struct DependencyLink {
+    explicit DependencyLink(const NSOperation* of) : dependency(of) {}
+    const NSOperation* const dependency;
     bool finished = false;
     bool counted = false;
   };
   struct Dependency {
-    std::shared_ptr<NSOperation> operation;
+    std::shared_ptr<NSOperation> operation;  // held until this operation has finished
+    std::weak_ptr<NSOperation> weak;
     ObserverToken token;
     std::shared_ptr<DependencyLink> link;
+    /// The operation, while it lives.
+    std::shared_ptr<NSOperation> lock() const { return operation ? operation : weak.lock(); }
   };
+  using Dependencies = std::list<Dependency>;
 
   void dependencyFinished(const std::shared_ptr<DependencyLink>& link);
+  void releaseDependencies();
+  /// The entry of a dependency that is still recorded; one whose operation is gone (its address
+  /// may since belong to another operation) is dropped. Called with `mutex_` held.
+  Dependencies::iterator findDependency(const NSOperation* operation);
   /// Runs `block` once the completion block has returned (at once when it already has).
   void afterCompletion(std::function<void()> block);
 
@@ -132,14 +148,15 @@ class NSOperation : public virtual QvOperationType,
   std::atomic<bool> executing_{false};
   std::atomic<bool> finished_{false};
   std::atomic<bool> started_{false};
+  std::atomic<bool> queued_{false};  // taken by a queue
   std::atomic<DispatchQoS> qualityOfService_{DispatchQoS::default_};
   std::atomic<NSOperationQueuePriority> queuePriority_{NSOperationQueuePriority::normal};
 
   mutable std::mutex mutex_;  // name, completion block, dependencies, observers
   std::optional<std::string> name_;
   std::function<void()> completionBlock_;
-  std::vector<Dependency> dependencies_;  // in the order they were added
-  std::unordered_set<const NSOperation*> dependencySet_;
+  Dependencies dependencies_;  // in the order they were added
+  std::unordered_map<const NSOperation*, Dependencies::iterator> dependencyIndex_;
   std::size_t unfinishedDependencies_ = 0;
   std::vector<ObserverToken> observers_;
 
@@ -165,8 +182,9 @@ class NSBlockOperation : public NSOperation {
 
 /// A queue that starts each of its operations once it is ready, on the underlying dispatch queue
 /// (a global queue of the operation's quality of service when none is set), at most
-/// `maxConcurrentOperationCount` at a time (no limit by default), higher priorities first. A
-/// queue that is not suspended keeps itself alive while it holds operations.
+/// `maxConcurrentOperationCount` at a time (no limit by default), higher priorities first (the
+/// priority an operation has while it waits, changes included). A queue that is not suspended
+/// keeps itself alive while it holds operations.
 class NSOperationQueue : public std::enable_shared_from_this<NSOperationQueue> {
  public:
   static constexpr int defaultMaxConcurrentOperationCount = -1;
@@ -187,7 +205,8 @@ class NSOperationQueue : public std::enable_shared_from_this<NSOperationQueue> {
   bool isSuspended() const;
   void setSuspended(bool suspended);
 
-  /// Adds an operation (an operation already in a queue, or finished, is refused with a log line).
+  /// Adds an operation (an operation already in a queue, this one or another, or finished, is
+  /// refused with a log line).
   void addOperation(const std::shared_ptr<NSOperation>& operation);
   /// Adds a block operation running `block` and returns it.
   std::shared_ptr<NSBlockOperation> addOperation(std::function<void()> block);
@@ -200,11 +219,14 @@ class NSOperationQueue : public std::enable_shared_from_this<NSOperationQueue> {
   void waitUntilAllOperationsAreFinished();
 
  private:
+  using ReadyList = std::list<std::shared_ptr<NSOperation>>;
   struct Entry {
     std::shared_ptr<NSOperation> operation;
     NSOperation::ObserverToken token;
     bool running = false;
-    bool waiting = false;  // in the ready list
+    bool waiting = false;  // in the ready list of `readyPriority`, at `readyItem`
+    int readyPriority = 0;
+    ReadyList::iterator readyItem;
   };
 
   /// Operations waiting to be started on the global queue of one quality of service.
@@ -219,8 +241,10 @@ class NSOperationQueue : public std::enable_shared_from_this<NSOperationQueue> {
   void updateKeepAlive(std::shared_ptr<NSOperationQueue>& released);
   /// Puts an entry that is ready into the ready list (once). Called with `mutex_` held.
   void noteReady(Entry& entry);
-  /// Takes the next entry to start off the ready list, skipping those that finished or are no
-  /// longer ready. Called with `mutex_` held.
+  /// Takes an entry off the ready list it waits in, if any. Called with `mutex_` held.
+  void unfile(Entry& entry);
+  /// Takes the next entry to start off the ready list, skipping those that are no longer ready.
+  /// Called with `mutex_` held.
   Entry* nextReady();
 
   mutable std::mutex mutex_;
@@ -233,8 +257,9 @@ class NSOperationQueue : public std::enable_shared_from_this<NSOperationQueue> {
   std::unordered_map<const NSOperation*, std::list<Entry>::iterator> index_;
   std::size_t running_ = 0;
   // Operations that became ready, highest priority first, each priority in the order they became
-  // ready. An item may be stale (its operation finished or is no longer ready): it is skipped.
-  std::map<int, std::deque<std::shared_ptr<NSOperation>>, std::greater<>> ready_;
+  // ready (or got that priority). An item may be stale (its operation is no longer ready): it is
+  // skipped.
+  std::map<int, ReadyList, std::greater<>> ready_;
   std::array<Lane, static_cast<std::size_t>(DispatchQoS::unspecified) + 1> lanes_;
   std::shared_ptr<NSOperationQueue> keepAlive_;
 };

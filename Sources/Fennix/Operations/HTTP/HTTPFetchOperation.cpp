@@ -54,9 +54,9 @@ void QvHTTPFetchOperation::setEndDate(std::optional<Fennix::Date> date) {
 }
 
 std::optional<double> QvHTTPFetchOperation::duration() const {
-  const auto end = endDate();
-  if (!end || !startDate) return std::nullopt;
-  return std::chrono::duration<double>(*end - *startDate).count();
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!endDate_ || !startDate) return std::nullopt;
+  return std::chrono::duration<double>(*endDate_ - *startDate).count();
 }
 
 std::size_t QvHTTPFetchOperation::activeRequestCount() const {
@@ -65,16 +65,26 @@ std::size_t QvHTTPFetchOperation::activeRequestCount() const {
 }
 
 void QvHTTPFetchOperation::start() {
-  if (startDate) {
-    log->warn("operation already started at:", dateText(startDate), description());
-    return;
-  }
-  startDate = Fennix::DateClock::now();
-  log->trace("starting operation:", description(), "at:", dateText(startDate));
+  // Test and set in one step: of two threads starting at once, one starts the operation and the
+  // other only warns.
+  std::optional<Fennix::Date> earlier;
+  std::optional<Fennix::Date> now;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    mainRunning_ = true;
+    if (startDate) {
+      earlier = startDate;
+    } else {
+      startDate = Fennix::DateClock::now();
+      now = startDate;
+      mainRunning_ = true;
+    }
   }
+  if (earlier) {
+    log->warn("operation already started at:", dateText(earlier), description());
+    return;
+  }
+  log->trace("starting operation:", description(), "at:", dateText(now));
+  if (isCancelled() && startCancelledWithRequests()) return;
   QvAsyncOperation::start();
   // `asyncMain` counts as running until here: requests it adds after others have completed
   // belong to the operation too.
@@ -82,9 +92,31 @@ void QvHTTPFetchOperation::start() {
   {
     std::lock_guard<std::mutex> guard(lock_);
     mainRunning_ = false;
-    done = runningTransactions_.empty() && (finishAfterMain_ || isCancelled());
+    done = idle() && (finishAfterMain_ || isCancelled());
   }
   if (done) finish();
+}
+
+// Requests enqueued before the start count as running: a cancelled operation that has any does
+// not end at once but executes, without its work, until their cancelled tasks have completed and
+// their handlers returned.
+bool QvHTTPFetchOperation::startCancelledWithRequests() {
+  std::vector<std::shared_ptr<URLSessionDataTask>> tasks;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (idle()) return false;
+    for (const auto& [key, transaction] : runningTransactions_) tasks.push_back(transaction->task);
+  }
+  setState(State::isExecuting);
+  for (const auto& task : tasks) task->cancel();
+  bool done = false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    mainRunning_ = false;
+    done = idle();
+  }
+  if (done) finish();
+  return true;
 }
 
 void QvHTTPFetchOperation::finish() {
@@ -104,9 +136,10 @@ void QvHTTPFetchOperation::asyncCancel() {
   {
     std::lock_guard<std::mutex> guard(lock_);
     for (const auto& [key, transaction] : runningTransactions_) tasks.push_back(transaction->task);
-    idle = tasks.empty() && !mainRunning_;
+    idle = this->idle() && !mainRunning_;
   }
-  // Each cancelled task completes with the error "cancelled"; the last one ends the operation.
+  // Each cancelled task completes with the error "cancelled"; the last one to return from its
+  // handler ends the operation.
   for (const auto& task : tasks) task->cancel();
   if (idle) finish();
 }
@@ -119,15 +152,18 @@ std::shared_ptr<QvResumable> QvHTTPFetchOperation::enqueue(const URLRequest& req
   transaction->task = session->dataTask(
       request, [self, transaction](std::optional<Fennix::Data> data, std::shared_ptr<URLResponse> response,
                                    Fennix::ErrorRef error) {
+        // The task has completed, but the operation runs on until its handler has returned.
         {
           std::lock_guard<std::mutex> guard(self->lock_);
           self->runningTransactions_.erase(transaction.get());
+          ++self->handlersRunning_;
         }
         self->handleDataTaskResult(data, response, error, transaction);
         bool done = false;
         {
           std::lock_guard<std::mutex> guard(self->lock_);
-          done = self->runningTransactions_.empty();
+          --self->handlersRunning_;
+          done = self->idle();
           if (done && self->mainRunning_) {
             self->finishAfterMain_ = true;
             done = false;

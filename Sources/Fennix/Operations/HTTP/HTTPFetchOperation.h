@@ -62,6 +62,7 @@ class QvHTTPFetchOperation : public QvAsyncOperation {
   QvHTTPFetchOperation(URL baseURL, std::shared_ptr<URLSession> session);
 
   std::shared_ptr<ModuleLogger> log;
+  /// Set once, by the first `start()`, under the operation's lock.
   std::optional<Fennix::Date> startDate;
   int requestCount = 0;
   const std::shared_ptr<URLSession> session;
@@ -75,12 +76,13 @@ class QvHTTPFetchOperation : public QvAsyncOperation {
 
   /// Starts once: a second call only warns. The operation does not end while `asyncMain` runs;
   /// when it returns, the operation ends if its requests have all completed meanwhile or it was
-  /// cancelled with none in flight.
+  /// cancelled with none in flight. Cancelled before the start, it runs no work and ends once the
+  /// requests enqueued before (their tasks cancelled) have completed.
   void start() override;
   /// Ends the operation once: sets the state and `endDate`.
   void finish() override;
-  /// Cancels the tasks of the running transactions; with none running, and `asyncMain` over,
-  /// ends the operation.
+  /// Cancels the tasks of the running transactions; with none running, no handler running and
+  /// `asyncMain` over, ends the operation.
   void asyncCancel() override;
 
   /// Registers a transaction and returns its task, not yet resumed; nothing to resume for a
@@ -97,9 +99,14 @@ class QvHTTPFetchOperation : public QvAsyncOperation {
   std::string description() const override;
 
  private:
-  mutable std::mutex lock_;
+  bool startCancelledWithRequests();
+  /// No transaction runs and no handler of one. Called with `lock_` held.
+  bool idle() const { return runningTransactions_.empty() && handlersRunning_ == 0; }
+
+  mutable std::mutex lock_;  // startDate, endDate_, the transactions and the flags below
   std::optional<Fennix::Date> endDate_;
   std::map<const HTTPTransaction*, std::shared_ptr<HTTPTransaction>> runningTransactions_;
+  std::size_t handlersRunning_ = 0;  // completed transactions whose handler has not returned
   bool mainRunning_ = false;     // `asyncMain` has not returned yet
   bool finishAfterMain_ = false;  // the last transaction completed while it ran
 };
