@@ -19,7 +19,8 @@ void BM_GroupOfEmptyMembers(benchmark::State& state) {
     queue->addOperation(group);
     group->waitUntilFinished();
     if (ran.load() != members) state.SkipWithError("a member did not run");
-    // The group and its members go away with the last references, outside the measured time.
+    // The members are let go of as they finish, within the measured time, as a running group
+    // frees them; the group itself goes away with the last references, outside it.
     state.PauseTiming();
     queue.reset();
     group.reset();
