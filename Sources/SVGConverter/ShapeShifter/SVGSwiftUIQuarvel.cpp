@@ -84,9 +84,9 @@ ContainerViewType SVGSwiftUIQuarvel::shapeSVGNode(const SVG::SVG& svg, const std
 
   std::string typeName;
   if (!forceID.empty()) {
-    // A name from the settings follows the rules of names from ids, so that any text gives a
-    // type name Swift accepts.
-    typeName = SwiftIdentifier::typeName(forceID);
+    // A name from the settings stands as it is; only one that Swift would not accept there
+    // follows the rules of names from ids.
+    typeName = SwiftIdentifier::rootTypeName(forceID);
     groupIDs.reserve(typeName);
     takenNames_.insert(typeName);
   } else {

@@ -71,7 +71,8 @@ class SVGSwiftUIQuarvel {
   const std::vector<SVG::PresentationAttributes>& attributeStack() const { return attributeStack_; }
 
   /// Converts an `svg` element, the root or a nested one. A non-empty
-  /// `forceID` becomes its type name unchanged and is kept from the pool.
+  /// `forceID` becomes its type name, unchanged unless Swift would not accept it there, and is
+  /// kept from the pool.
   SwiftUIModel::ContainerViewType shapeSVGNode(const SVG::SVG& svg, const std::string& forceID = "");
 
   SwiftUIModel::Text shapeTextNode(const SVG::Text& text);
