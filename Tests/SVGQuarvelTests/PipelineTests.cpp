@@ -8,6 +8,7 @@
 #include "SVGQuarvel/Model/Generation.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
+#include "SVGConverterTests/SwiftSyntaxSupport.h"
 
 using Config = SVGQuarvelConfiguration;
 using Document = SVGQuarvelDocument;
@@ -57,7 +58,8 @@ TEST(PipelineTests, SuccessPutsTheSVGInACommentInFrontOfTheCode) {
   EXPECT_EQ(plain.code, exporterText(square, noPrefix));
   EXPECT_EQ(console.out(), "rebuilding SVG ... " + std::to_string(square.size()) + "\n");
 
-  // Empty lines are left out, lines of blanks stay; CR LF and CR end lines too.
+  // Empty lines are left out, lines of blanks stay; only a line feed ends a line. A carriage
+  // return and a line feed are one character that is not a line feed.
   const std::string lines =
       "<svg xmlns=\"http://www.w3.org/2000/svg\">\r\n\r\n   \n<rect width=\"4\" height=\"4\"/>\n\n</svg>\r";
   auto withComment = Document::export_(lines, Config());
@@ -66,10 +68,9 @@ TEST(PipelineTests, SuccessPutsTheSVGInACommentInFrontOfTheCode) {
             "/**\n"
             " * Generated from SVG:\n"
             " * \n"
-            " *     <svg xmlns=\"http://www.w3.org/2000/svg\">\n"
-            " *        \n"
+            " *     <svg xmlns=\"http://www.w3.org/2000/svg\">\r\n\r\n   \n"
             " *     <rect width=\"4\" height=\"4\"/>\n"
-            " *     </svg>\n"
+            " *     </svg>\r\n"
             " * \n"
             " */\n" +
                 exporterText(lines, Config()));
@@ -87,6 +88,50 @@ TEST(PipelineTests, SVGTextCannotEndTheCommentOrOpenANestedOne) {
   EXPECT_NE(comment.find("<!-- *\\/ struct Injected {} /\\* -->"), std::string::npos);
   EXPECT_NE(comment.find("a/\\*\\/b **\\/ c"), std::string::npos);
   EXPECT_EQ(result.code.substr(comment.size()), exporterText(hostile, Config()));
+}
+
+TEST(PipelineTests, TextWrittenWithCarriageReturnsStaysOneCommentLineAndValidSwift) {
+  const std::string crlf = "<svg xmlns=\"http://www.w3.org/2000/svg\">\r\n<rect width=\"4\" height=\"4\"/>\r\n</svg>\r\n";
+  auto result = Document::export_(crlf, Config());
+  ASSERT_FALSE(result.failed);
+  EXPECT_EQ(leadingComment(result.code),
+            "/**\n * Generated from SVG:\n * \n *     " + crlf + "\n * \n */\n");
+  EXPECT_TRUE(isValidSwift(result.code));
+
+  // Lone carriage returns, and line feeds among them, around text that might end the comment.
+  const std::string mixed = "<svg xmlns=\"http://www.w3.org/2000/svg\">\r<!-- *\r/ -->\n\r\n\n\r<rect width=\"4\" "
+                            "height=\"4\"/>\r\r\n</svg>";
+  result = Document::export_(mixed, Config());
+  ASSERT_FALSE(result.failed);
+  EXPECT_EQ(leadingComment(result.code),
+            "/**\n * Generated from SVG:\n * \n"
+            " *     <svg xmlns=\"http://www.w3.org/2000/svg\">\r<!-- *\r/ -->\n"
+            " *     \r\n\n"
+            " *     \r<rect width=\"4\" height=\"4\"/>\r\r\n</svg>\n"
+            " * \n */\n");
+  EXPECT_TRUE(isValidSwift(result.code));
+}
+
+TEST(PipelineTests, BidirectionalControlsAreWrittenAsEscapes) {
+  // Every embedding, override and isolate control, in the text, its font name and the comment.
+  const std::string controls = "\u202A\u202B\u202C\u202D\u202E\u2066\u2067\u2068\u2069";
+  const std::string escapes = "\\u{202A}\\u{202B}\\u{202C}\\u{202D}\\u{202E}\\u{2066}\\u{2067}\\u{2068}\\u{2069}";
+  const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\"><style>.t { font-family: 'F" + controls +
+                          "' }</style><text class=\"t\">a" + controls + "b \u200F\u05D0</text></svg>";
+  auto result = Document::export_(svg, Config());
+  ASSERT_FALSE(result.failed);
+  for (char32_t control = 0x202A; control <= 0x2069; ++control) {
+    if (control == 0x202F) control = 0x2066;
+    std::string utf8 = {char(0xE2), char(0x80 | (control >> 6 & 0x3F)), char(0x80 | (control & 0x3F))};
+    EXPECT_EQ(result.code.find(utf8), std::string::npos) << std::hex << unsigned(control);
+  }
+  const std::string comment = leadingComment(result.code);
+  EXPECT_NE(comment.find("font-family: 'F" + escapes + "' }"), std::string::npos) << comment;
+  EXPECT_NE(comment.find(">a" + escapes + "b \u200F\u05D0<"), std::string::npos) << comment;
+  const std::string code = result.code.substr(comment.size());
+  EXPECT_NE(code.find("Text(\"a" + escapes + "b \u200F\u05D0\")"), std::string::npos) << code;
+  EXPECT_NE(code.find(".custom(\"F" + escapes + "\", size: "), std::string::npos) << code;
+  EXPECT_TRUE(isValidSwift(result.code));
 }
 
 TEST(PipelineTests, NewDocumentDrawingWithDefaultSettingsGivesTheCheckedFile) {

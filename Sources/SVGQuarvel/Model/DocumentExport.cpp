@@ -7,6 +7,7 @@
 
 #include "Fennix/console/Console.h"
 #include "Platform/Text/Text.h"
+#include "SVGConverter/Utilities/BidiControls.h"
 #include "SVGQuarvel/Model/Generation.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 
@@ -38,9 +39,15 @@ bool isBlank(std::string_view text) {
 }
 
 /// A line of SVG as comment text: a backslash goes between "*" and "/" and between "/" and "*",
-/// so that the line can neither end the comment nor open a nested one.
+/// so that the line can neither end the comment nor open a nested one; and a control that would
+/// change the order in which the code around it displays is written as its escape.
 void appendNeutralised(std::string& out, std::string_view line) {
   for (std::size_t i = 0; i < line.size(); ++i) {
+    if (const char32_t control = SVGConverter::bidiControlAt(line, i)) {
+      out += SVGConverter::bidiControlEscape(control);
+      i += 2;
+      continue;
+    }
     out += line[i];
     if (i + 1 < line.size() && ((line[i] == '*' && line[i + 1] == '/') || (line[i] == '/' && line[i + 1] == '*'))) {
       out += '\\';
@@ -48,15 +55,22 @@ void appendNeutralised(std::string& out, std::string_view line) {
   }
 }
 
-/// The comment holding the SVG, one comment line per non-empty line of SVG. Lines end in a line
-/// feed, a carriage return and line feed, or a carriage return.
+/// The end of the line of `svg` that starts at `start`: the next line feed that is not the second
+/// half of a carriage return and line feed, which together are one character that ends no line.
+std::size_t lineEnd(std::string_view svg, std::size_t start) {
+  std::size_t end = svg.find('\n', start);
+  while (end != std::string_view::npos && end > start && svg[end - 1] == '\r') end = svg.find('\n', end + 1);
+  return end == std::string_view::npos ? svg.size() : end;
+}
+
+/// The comment holding the SVG, one comment line per non-empty line of SVG. A carriage return
+/// stays in its line, inside the block comment.
 std::string svgComment(std::string_view svg) {
   std::string comment = "/**\n * Generated from SVG:\n * \n";
   comment.reserve(comment.size() + svg.size() + svg.size() / 8 + 16);
   std::size_t start = 0;
   while (start < svg.size()) {
-    std::size_t end = svg.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = svg.size();
+    const std::size_t end = lineEnd(svg, start);
     if (end > start) {
       comment += " *     ";
       appendNeutralised(comment, svg.substr(start, end - start));
