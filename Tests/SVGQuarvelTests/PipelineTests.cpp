@@ -143,6 +143,59 @@ TEST(PipelineTests, NewDocumentDrawingWithDefaultSettingsGivesTheCheckedFile) {
   EXPECT_EQ(result.code, expected);
 }
 
+/// A small drawing with much code: groups 250 levels deep, each of whose lines the settings
+/// indent by 32 blanks a level, so that every group there gives over 40 KB of indentation.
+std::string deeplyIndented(int groups) {
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+  for (int i = 0; i < 250; ++i) svg += "<g>";
+  for (int i = 0; i < groups; ++i) svg += "<g/>";
+  for (int i = 0; i < 250; ++i) svg += "</g>";
+  return svg + "</svg>";
+}
+
+Config widelyIndented() {
+  Config config;
+  config.indent = Config::maximumIndent;
+  return config;
+}
+
+TEST(PipelineTests, ADocumentsSwiftIsBoundedAsTheDocumentReaderBoundsIt) {
+  EXPECT_EQ(Document::maximumGeneratedSwiftBytes(0), std::size_t{64} << 20);
+  EXPECT_EQ(Document::maximumGeneratedSwiftBytes(1'000'000), 100'000'000u);
+  EXPECT_EQ(Document::maximumGeneratedSwiftBytes(Document::maximumOpenedSVGBytes), Document::maximumOpenedSwiftBytes);
+
+  // Within the bound the code is made as ever; past it a comment says why there is none.
+  const std::string small = deeplyIndented(10), large = deeplyIndented(3000);
+  ASSERT_LT(large.size(), 20'000u);
+  auto fits = Document::export_(small, widelyIndented());
+  EXPECT_FALSE(fits.failed);
+  EXPECT_GT(fits.code.size(), 400'000u);
+  EXPECT_TRUE(isValidSwift(fits.code));
+
+  CapturedConsole console;
+  auto refused = Document::export_(large, widelyIndented());
+  const std::string message =
+      "The drawing is too large to open: its Swift code would have more than 64 MB (67108864 bytes); documents "
+      "of at most 160 MB (167772160 bytes) of Swift text open.";
+  EXPECT_EQ(refused.code, "// " + message + "\n");
+  EXPECT_TRUE(refused.failed);
+  EXPECT_NE(console.err().find(message), std::string::npos) << console.err();
+
+  // A drawing that would open as a document with such code is refused with that message, named.
+  try {
+    Document::Snapshot::fromSVGString(large, "deep\u202E.svg", widelyIndented());
+    ADD_FAILURE() << "no refusal";
+  } catch (const CocoaError& error) {
+    EXPECT_EQ(error.code(), CocoaError::fileReadTooLarge);
+    EXPECT_EQ(error.localizedDescription(),
+              "The drawing \u201Cdeep\\u{202E}.svg\u201D" + message.substr(std::string("The drawing").size()));
+  }
+  EXPECT_EQ(Document::Snapshot::fromSVGString(small, "deep.svg", widelyIndented()).swift, fits.code.substr(fits.code.find(" */\n") + 4));
+  // A name that does not parse stays on its comment line, its order as stored.
+  EXPECT_EQ(Document::Snapshot::fromSVGString("<svg", "a\u202Eb\nc.svg", Config()).swift,
+            "// Could not parse SVG a\\u{202E}b c.svg\n");
+}
+
 TEST(PipelineTests, OutputLimitIsAHundredTimesTheTextAndAtLeast64MiB) {
   EXPECT_EQ(generation::outputLimit(0), std::size_t{64} << 20);
   EXPECT_EQ(generation::outputLimit(600'000), std::size_t{64} << 20);

@@ -1,5 +1,6 @@
 // The generation pipeline: SVG text and settings in, SwiftUI source with an
 // optional comment holding the SVG, and a failure flag, out.
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 #include "Fennix/console/Console.h"
 #include "Platform/Text/Text.h"
 #include "SVGConverter/Utilities/BidiControls.h"
+#include "SVGQuarvel/Model/DocumentFile.h"
 #include "SVGQuarvel/Model/Generation.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 
@@ -102,10 +104,21 @@ bool SVGQuarvelDocument::isBlankSVG(std::string_view svgString) { return isBlank
 
 SVGQuarvelDocument::ExportResult SVGQuarvelDocument::export_(std::string_view svgString,
                                                              const SVGQuarvelConfiguration& config) {
-  console::log("rebuilding SVG ...", QuarvelText::characterCount(svgString));
-  auto code = generation::swiftUISource(svgString, config);
-  const bool commented = code && config.prefixSVG && !code->empty() && !svgString.empty();
-  return finish(svgString, std::move(code), commented ? svgComment(svgString) : std::string());
+  const std::size_t limit = maximumGeneratedSwiftBytes(svgString.size());
+  if (auto result = export_(svgString, config, limit)) return std::move(*result);
+  const std::string message = swiftTooLargeMessage(std::nullopt, limit);
+  console::error(message);
+  return {"// " + message + "\n", true};
+}
+
+std::size_t SVGQuarvelDocument::maximumGeneratedSwiftBytes(std::size_t svgBytes) {
+  return std::min(maximumOpenedSwiftBytes, generation::outputLimit(svgBytes));
+}
+
+std::string SVGQuarvelDocument::swiftTooLargeMessage(const std::optional<std::string>& filename, std::size_t limit) {
+  const std::string drawing = filename ? "The drawing \u201c" + *filename + "\u201d" : std::string("The drawing");
+  return drawing + " is too large to open: its Swift code would have more than " + SVGQuarvel::byteSizeText(limit) +
+         "; documents of at most " + SVGQuarvel::byteSizeText(maximumOpenedSwiftBytes) + " of Swift text open.";
 }
 
 std::optional<SVGQuarvelDocument::ExportResult> SVGQuarvelDocument::export_(std::string_view svgString,

@@ -38,19 +38,6 @@ std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQu
   }
 }
 
-std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQuarvelConfiguration& config) {
-  try {
-    return generate(svgString, config, outputLimit(svgString.size()));
-  } catch (const SVGSwiftUIExporter::OutputLimitReached&) {
-    console::error("could not generate Swift: output limit reached, more than", outputLimit(svgString.size()),
-                   "bytes");
-    return std::nullopt;
-  } catch (const std::exception& error) {
-    console::error("could not generate Swift:", error.what());
-    return std::nullopt;
-  }
-}
-
 std::size_t outputLimit(std::size_t svgBytes) {
   constexpr std::size_t minimum = std::size_t{64} << 20;
   constexpr std::size_t factor = 100;
