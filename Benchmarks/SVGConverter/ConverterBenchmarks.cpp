@@ -57,6 +57,21 @@ SVG::SVG busyFilter(int count) {
   return root;
 }
 
+// Many small elements side by side and nested, each counted against the output limit at the
+// least code it leads to.
+SVG::SVG manySmallElements(int count) {
+  SVG::SVG root;
+  for (int i = 0; i < count; ++i) {
+    SVG::Group group;
+    group.children.push_back(SVG::Rect{.width = n(1), .height = n(1)});
+    group.children.push_back(SVG::Text{.x = n(0), .y = n(0), .text = "t"});
+    group.children.push_back(SVG::Group{});
+    root.children.push_back(std::move(group));
+    root.children.push_back(SVG::Path{.commands = {SVG::Command::M{0, 0}, SVG::Command::l{1, 2}, SVG::Command::Z{}}});
+  }
+  return root;
+}
+
 template <SVG::SVG (*Make)(int)>
 void convert(benchmark::State& state) {
   const SVG::SVG svg = Make(static_cast<int>(state.range(0)));
@@ -70,4 +85,5 @@ void convert(benchmark::State& state) {
 
 BENCHMARK(convert<wideDrawing>)->Name("ConvertWideDrawing")->RangeMultiplier(4)->Range(64, 4096)->Complexity();
 BENCHMARK(convert<longPath>)->Name("ConvertLongPath")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
+BENCHMARK(convert<manySmallElements>)->Name("ConvertManySmallElements")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
 BENCHMARK(convert<busyFilter>)->Name("ConvertBusyFilter")->RangeMultiplier(4)->Range(16, 4096)->Complexity();
