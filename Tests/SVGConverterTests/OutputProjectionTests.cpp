@@ -86,6 +86,13 @@ TEST(OutputProjection, NeverPassesTheCodeWritten) {
       const std::size_t counted = projected(*svg, config);
       const std::size_t written = SVGSwiftUIExporter::export_(*svg, config).size();
       EXPECT_LE(counted, written) << label << " indent " << layout.indent.size();
+      // What reading counts is less again.
+      std::size_t read = 0;
+      const SVGSwiftUIQuarvel::OutputLayout outputLayout{layout.indent.size(), layout.infoComments};
+      ASSERT_TRUE(SVG::SVG::fromSVGString(text, [&](const SVG::GroupItem& element, std::size_t depth) {
+        read += SVGSwiftUIQuarvel::leastCode(element, depth, outputLayout);
+      }));
+      EXPECT_LE(read, counted) << label << " indent " << layout.indent.size();
       // The whole code within the limit is written, however tight the limit.
       auto limited = config;
       limited.outputLimit = written;
@@ -133,4 +140,28 @@ TEST(OutputProjection, ConversionStopsOnceTheCountPassesTheLimit) {
   EXPECT_THROW(SVGSwiftUIExporter::export_(*svg, config), SVGSwiftUIExporter::OutputLimitReached);
   config.outputLimit = 0;
   EXPECT_GT(SVGSwiftUIExporter::export_(*svg, config).size(), 1'000'000u);
+}
+
+TEST(OutputProjection, ReadingStopsOnceTheLeastCodeOfTheElementsPassesTheLimit) {
+  SVGParser::PrintCapture quiet;
+  // Every element is shown once, a container after its content, with its depth.
+  std::vector<std::pair<std::size_t, std::size_t>> seen;  // variant index, depth
+  ASSERT_TRUE(SVG::SVG::fromSVGString(drawing("<g><rect/><g><text>t</text></g></g><image/><svg/>"),
+                                      [&](const SVG::GroupItem& element, std::size_t depth) {
+                                        seen.emplace_back(element.variant().index(), depth);
+                                      }));
+  EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::size_t>>{{5, 2}, {10, 3}, {1, 2}, {1, 1}, {9, 1}, {0, 1}}));
+
+  // Ten thousand empty groups are given up at the first few hundred.
+  std::string body;
+  for (int i = 0; i < 10'000; ++i) body += "<g/>";
+  SVGConverter::OutputBudget budget(50'000);
+  std::size_t elements = 0;
+  EXPECT_THROW(SVG::SVG::fromSVGString(drawing(body),
+                                       [&](const SVG::GroupItem& element, std::size_t depth) {
+                                         ++elements;
+                                         budget.charge(SVGSwiftUIQuarvel::leastCode(element, depth, {2, true}));
+                                       }),
+               SVGConverter::OutputLimitReached);
+  EXPECT_LT(elements, 1'000u);
 }

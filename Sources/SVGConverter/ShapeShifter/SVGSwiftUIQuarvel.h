@@ -40,6 +40,10 @@ class SVGSwiftUIQuarvel {
   void setOutputLimit(std::size_t bytes) { setOutputLimit(bytes, OutputLayout()); }
   /// The bytes of code counted so far (see `setOutputLimit`).
   std::size_t projectedOutputBytes() const { return budget_.used(); }
+  /// The least code an element at `depth` (1 for the children of the root) leads to when laid
+  /// out as `layout` says, leaving out its content and what it inherits: no more than its
+  /// conversion counts, so that a drawing can be given up while it is still being read.
+  static std::size_t leastCode(const SVG::GroupItem& element, std::size_t depth, OutputLayout layout);
 
   /// The frame of an element in points, each side optional.
   struct PointFrame {

@@ -52,6 +52,31 @@ std::size_t blockDepth(std::size_t count) {
 
 }  // namespace
 
+std::size_t SVGSwiftUIQuarvel::leastCode(const SVG::GroupItem& element, std::size_t d, OutputLayout layout) {
+  // As the conversion counts below, with names of one character, outside any stack or block.
+  const auto code = [&](std::size_t bytes, std::size_t levels) { return bytes + levels * layout.indentWidth; };
+  const std::size_t instance = code(1 + 3, d + 1);
+  const auto container = [&](const std::vector<SVG::GroupItem>& children, std::string_view infoComment, bool inBody) {
+    std::size_t bytes = code(44 + 1, 4 * d + 2) + instance;
+    if (layout.infoComments) bytes += code(infoComment.size() + 4, inBody ? d + 1 : d);
+    if (children.empty()) bytes += code(12, d + 2) + (layout.infoComments ? 21 : 0);
+    return bytes;
+  };
+  return std::visit(
+      SwiftUIModel::Overloaded{
+          [&](const SVG::Box<SVG::SVG>& svg) { return container(svg->children, "SVG", false); },
+          [&](const SVG::Group& group) { return container(group.children, "Group", true); },
+          [&](const SVG::Image&) { return std::size_t{0}; },
+          [&](const SVG::Text& text) { return code(117 + text.text.size(), 3 * d + 5); },
+          [&](const SVG::Circle&) { return code(53 + 1, 5 * d + 4) + instance; },
+          [&](const SVG::Ellipse&) { return code(53 + 1, 5 * d + 4) + instance; },
+          [&](const SVG::Rect&) { return code(53 + 1, 5 * d + 4) + instance; },
+          // Paths, lines, polygons and polylines: a path view of two names.
+          [&](const auto&) { return code(133 + 1 + 2, 11 * d + 16) + instance; },
+      },
+      element.variant());
+}
+
 void SVGSwiftUIQuarvel::chargeInstance(const std::string& typeName) {
   chargeOutput(typeName.size() + 3, typeDepth_ + 1 + blockDepth_);  // "N()\n"
 }
