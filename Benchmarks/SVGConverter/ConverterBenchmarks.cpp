@@ -81,8 +81,24 @@ void convert(benchmark::State& state) {
   SVGParser::setPrintSink(previous);
 }
 
+// Reading a drawing of many small elements for generation: each element counted at the least
+// code it leads to as it joins the drawing.
+void readCountingLeastCode(benchmark::State& state) {
+  std::string text = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+  for (int i = 0; i < state.range(0); ++i) text += "<g><rect width=\"1\" height=\"1\"/><text>t</text><g/></g><path d=\"M0 0l1 2z\"/>";
+  text += "</svg>";
+  for (auto _ : state) {
+    SVGConverter::OutputBudget budget(std::size_t{64} << 20);
+    benchmark::DoNotOptimize(SVG::SVG::fromSVGString(text, [&](const SVG::GroupItem& element, std::size_t depth) {
+      budget.charge(SVGSwiftUIQuarvel::leastCode(element, depth, {2, true}));
+    }));
+  }
+  state.SetComplexityN(state.range(0));
+}
+
 }  // namespace
 
+BENCHMARK(readCountingLeastCode)->Name("ReadCountingLeastCode")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
 BENCHMARK(convert<wideDrawing>)->Name("ConvertWideDrawing")->RangeMultiplier(4)->Range(64, 4096)->Complexity();
 BENCHMARK(convert<longPath>)->Name("ConvertLongPath")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
 BENCHMARK(convert<manySmallElements>)->Name("ConvertManySmallElements")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
