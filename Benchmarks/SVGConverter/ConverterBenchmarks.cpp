@@ -57,6 +57,21 @@ SVG::SVG busyFilter(int count) {
   return root;
 }
 
+// Many small elements side by side and nested, each counted against the output limit at the
+// least code it leads to.
+SVG::SVG manySmallElements(int count) {
+  SVG::SVG root;
+  for (int i = 0; i < count; ++i) {
+    SVG::Group group;
+    group.children.push_back(SVG::Rect{.width = n(1), .height = n(1)});
+    group.children.push_back(SVG::Text{.x = n(0), .y = n(0), .text = "t"});
+    group.children.push_back(SVG::Group{});
+    root.children.push_back(std::move(group));
+    root.children.push_back(SVG::Path{.commands = {SVG::Command::M{0, 0}, SVG::Command::l{1, 2}, SVG::Command::Z{}}});
+  }
+  return root;
+}
+
 template <SVG::SVG (*Make)(int)>
 void convert(benchmark::State& state) {
   const SVG::SVG svg = Make(static_cast<int>(state.range(0)));
@@ -66,8 +81,25 @@ void convert(benchmark::State& state) {
   SVGParser::setPrintSink(previous);
 }
 
+// Reading a drawing of many small elements for generation: each element counted at the least
+// code it leads to as it joins the drawing.
+void readCountingLeastCode(benchmark::State& state) {
+  std::string text = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+  for (int i = 0; i < state.range(0); ++i) text += "<g><rect width=\"1\" height=\"1\"/><text>t</text><g/></g><path d=\"M0 0l1 2z\"/>";
+  text += "</svg>";
+  for (auto _ : state) {
+    SVGConverter::OutputBudget budget(std::size_t{64} << 20);
+    benchmark::DoNotOptimize(SVG::SVG::fromSVGString(text, [&](const SVG::GroupItem& element, std::size_t depth) {
+      budget.charge(SVGSwiftUIQuarvel::leastCode(element, depth, {2, true}));
+    }));
+  }
+  state.SetComplexityN(state.range(0));
+}
+
 }  // namespace
 
+BENCHMARK(readCountingLeastCode)->Name("ReadCountingLeastCode")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
 BENCHMARK(convert<wideDrawing>)->Name("ConvertWideDrawing")->RangeMultiplier(4)->Range(64, 4096)->Complexity();
 BENCHMARK(convert<longPath>)->Name("ConvertLongPath")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
+BENCHMARK(convert<manySmallElements>)->Name("ConvertManySmallElements")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
 BENCHMARK(convert<busyFilter>)->Name("ConvertBusyFilter")->RangeMultiplier(4)->Range(16, 4096)->Complexity();

@@ -8,6 +8,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const SVGQuarvelConfiguration config;
   std::string svg(reinterpret_cast<const char*>(data), size);
-  (void)SVGQuarvelDocument::Snapshot::fromSVGString(std::move(svg), std::string("fuzz.svg"), config);
+  try {
+    (void)SVGQuarvelDocument::Snapshot::fromSVGString(std::move(svg), std::string("fuzz.svg"), config);
+  } catch (const CocoaError&) {
+    // code that a document could not hold: refused, as documented
+  }
   return 0;
 }

@@ -94,6 +94,30 @@ TEST(ExportFaults, RootViewNamesBecomeSwiftTypeNamesAsIdsDo) {
   EXPECT_TRUE(contains(swiftOf("<rect width=\"1\" height=\"1\"/>", nullptr, ""), "struct Group1: View {"));
 }
 
+TEST(ExportFaults, RootViewNamesThatSwiftAcceptsStandAsTheyAre) {
+  // Any identifier Swift takes for a type, whatever its case or first character.
+  for (const std::string name : {"myRoot", "_Drawing", "Caf\u00E9", "\u00E9t\u00E9", "x1", "Group1", "g"}) {
+    const std::string swift = swiftOf("<rect fill=\"url(#g)\" width=\"1\" height=\"1\"/>"
+                                      "<g id=\"myRoot\"><rect width=\"1\" height=\"1\"/></g>",
+                                      nullptr, name);
+    EXPECT_TRUE(contains(swift, "\nstruct " + name + ": View {")) << name << "\n" << swift;
+    EXPECT_TRUE(contains(swift, "struct " + name + "_Previews: PreviewProvider {")) << name;
+    // Names drawn for the drawing's own parts still differ from it.
+    EXPECT_EQ(swift.find("struct " + name + ": View {"), swift.rfind("struct " + name + ": View {")) << name;
+    EXPECT_FALSE(contains(swift, "static let " + name + " ")) << name << "\n" << swift;
+    EXPECT_TRUE(isValidSwift(swift)) << name;
+  }
+  // Names the code around the root's name uses itself would stand for something else there.
+  const std::pair<std::string, std::string> changed[] = {
+      {"proxy", "Proxy"}, {"previews", "Previews"}, {"body", "Body_"}, {"Color", "Color_"}, {"_", "Z_"},
+      {"1st", "Z1st"}, {"a-b", "A_b"}, {"a\u202Eb", "A_b"}};
+  for (const auto& [name, typeName] : changed) {
+    const std::string swift = swiftOf("<rect width=\"1\" height=\"1\"/>", nullptr, name);
+    EXPECT_TRUE(contains(swift, "\nstruct " + typeName + ": View {")) << name << "\n" << swift;
+    EXPECT_TRUE(isValidSwift(swift)) << name;
+  }
+}
+
 // A drawing that uses one large definition many times: `uses` shapes each painted with a
 // gradient of its own that takes `stops` stops from a shared template, or filtered with a
 // shared filter of `stops` primitives.

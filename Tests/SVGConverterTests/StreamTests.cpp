@@ -56,6 +56,23 @@ TEST(CodeGenerationStream, NestingRestoresTheDepth) {
   EXPECT_EQ(bare.prefix(), "");
 }
 
+TEST(CodeGenerationStream, TextSetFromOutsideIsWrittenOn) {
+  SVGSwiftUIExporter stream(options());
+  stream.writeln("dropped");
+  stream.setSwift(std::string(5000, 'x') + "\n");  // past the first block
+  stream.block("A", [&] { stream.writeln("a"); });
+  EXPECT_EQ(stream.swift(), std::string(5000, 'x') + "\nA {\n  a\n}\n");
+  stream.setSwift("");
+  stream.writeln("b");
+  EXPECT_EQ(stream.takeSwift(), "b\n");
+
+  // Text set from outside counts against the output limit like text written.
+  auto limited = options();
+  limited.outputLimit = 10;
+  SVGSwiftUIExporter small(limited);
+  EXPECT_THROW(small.setSwift(std::string(11, 'x')), SVGSwiftUIExporter::OutputLimitReached);
+}
+
 TEST(Utilities, PrefixLinesAndChunks) {
   EXPECT_EQ(SVGConverter::prefixLines("a\n\nb\n", "P"), "Pa\n\nPb\n");
   EXPECT_EQ(SVGConverter::prefixLines("a\n\n", "P", true), "Pa\nP\n");

@@ -39,8 +39,8 @@ TEST(ModelUnitLength, PointSizes) {
   EXPECT_EQ(UnitLength::number(5).pointSize(), 5.0);
   EXPECT_EQ(UnitLength::pixel(5).pointSize(), 5.0);
   EXPECT_EQ(UnitLength::percentage(50).pointSize(), std::nullopt);
-  // A pica is twelve points.
-  EXPECT_EQ(UnitLength::pc(2).pointSize(), 24.0);
+  // A pica length has no size in points, like a percentage.
+  EXPECT_EQ(UnitLength::pc(2).pointSize(), std::nullopt);
 }
 
 TEST(ModelUnitLength, FractionAgainstReference) {
@@ -59,9 +59,16 @@ TEST(ModelUnitLength, FractionAgainstReference) {
   EXPECT_EQ(fraction(UnitLength::inch(1), UnitLength::number(2)), 36.0);
   EXPECT_EQ(fraction(UnitLength::point(10), UnitLength::percentage(50)), std::nullopt);
   EXPECT_EQ(fraction(UnitLength::point(10), std::nullopt), std::nullopt);
-  // Picas are an absolute unit like the others.
-  EXPECT_EQ(fraction(UnitLength::pc(1), UnitLength::number(2)), 6.0);
-  EXPECT_EQ(fraction(UnitLength::point(6), UnitLength::pc(1)), 0.5);
+  // A pica length is no fraction of anything, and nothing absolute is a fraction of one.
+  for (const std::optional<UnitLength>& reference :
+       {std::optional<UnitLength>(), std::optional(UnitLength::number(2)), std::optional(UnitLength::percentage(50)),
+        std::optional(UnitLength::point(6)), std::optional(UnitLength::pc(1))}) {
+    EXPECT_EQ(fraction(UnitLength::pc(1), reference), std::nullopt);
+  }
+  EXPECT_EQ(fraction(UnitLength::point(6), UnitLength::pc(1)), std::nullopt);
+  EXPECT_EQ(fraction(UnitLength::inch(1), UnitLength::pc(1)), std::nullopt);
+  // A number against a pica reference stays the number, as against any other unit.
+  EXPECT_EQ(fraction(UnitLength::number(5), UnitLength::pc(1)), 5.0);
   // A zero reference divides plainly.
   EXPECT_EQ(fraction(UnitLength::number(1), UnitLength::number(0)),
             std::numeric_limits<double>::infinity());

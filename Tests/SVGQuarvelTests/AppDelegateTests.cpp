@@ -200,6 +200,34 @@ TEST_F(AppDelegateTest, DrawingsPastTheSizeLimitAreRefusedWithAMessage) {
   EXPECT_EQ(DocumentController::shared().documents().size(), before + 1);
 }
 
+TEST_F(AppDelegateTest, DrawingsWhoseCodeWouldPassTheDocumentBoundAreRefusedWithAMessage) {
+  CapturedConsole console;
+  AppDelegate delegate(nullptr);
+  std::vector<std::string> shown;
+  delegate.setPresentError([&](const std::string&, const std::string& detail) { shown.push_back(detail); });
+  // A small drawing of much code: groups 250 levels deep, each of whose lines is indented 250 times.
+  auto deep = [](int groups) {
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+    for (int i = 0; i < 250; ++i) svg += "<g>";
+    for (int i = 0; i < groups; ++i) svg += "<g/>";
+    for (int i = 0; i < 250; ++i) svg += "</g>";
+    return svg + "</svg>";
+  };
+  writeFile(folder / "deep.svg", deep(30'000));
+  writeFile(folder / "shallow.svg", deep(10));
+
+  delegate.applicationOpen({folder / "deep.svg", folder / "shallow.svg"});
+  const auto documents = opened(1);
+  ASSERT_EQ(documents.size(), 1u);
+  EXPECT_EQ(documents[0]->document()->svgString.get(), deep(10));
+  FennixTestSupport::runMainLoopUntil([&] { return !shown.empty(); }, 60);
+  EXPECT_EQ(shown, std::vector<std::string>{
+                       "The drawing \u201cdeep.svg\u201d is too large to open: its Swift code would have more than 64 MB "
+                       "(67108864 bytes); documents of at most 160 MB (167772160 bytes) of Swift text open."});
+  EXPECT_TRUE(SVGQuarvelDocument::pendingSVGs().empty());
+  EXPECT_EQ(DocumentController::shared().documents().size(), before + 1);
+}
+
 TEST_F(AppDelegateTest, DocumentsAreReadOffTheMainThreadAndOpenOnceEach) {
   CapturedConsole console;
   AppDelegate delegate(nullptr);

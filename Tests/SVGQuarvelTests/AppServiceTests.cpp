@@ -141,6 +141,30 @@ TEST(AppService, DrawingsOverSixteenMegabytesAreRefusedAsFilesOfThatSizeAre) {
   EXPECT_EQ(console.err(), "ERROR: " + refusal + "\nERROR: " + refusal + "\n");
 }
 
+TEST(AppService, DrawingsWhoseCodeAWindowCouldNotHoldAreRefusedWithTheSizeMessage) {
+  CapturedConsole console;
+  auto& controller = DocumentController::shared();
+  controller.setPresenter(nullptr);
+  auto& service = SVGConverterService::serviceProvider();
+  // A small drawing of much code: groups 250 levels deep, each of whose lines is indented 250 times.
+  std::string deep = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+  for (int i = 0; i < 250; ++i) deep += "<g>";
+  for (int i = 0; i < 30'000; ++i) deep += "<g/>";
+  for (int i = 0; i < 250; ++i) deep += "</g>";
+  deep += "</svg>";
+  const auto before = controller.documents().size();
+  NSPasteboard selection(deep);
+  NSError error;
+  service.openSVG(selection, "", &error);
+  const std::string refusal =
+      "The drawing is too large to open: its Swift code would have more than 64 MB (67108864 bytes); documents of "
+      "at most 160 MB (167772160 bytes) of Swift text open.";
+  EXPECT_EQ(error, expected(-32425, refusal));
+  EXPECT_EQ(controller.documents().size(), before);
+  EXPECT_TRUE(SVGQuarvelDocument::pendingSVGs().empty());
+  EXPECT_EQ(console.err(), "ERROR: " + refusal + "\n");
+}
+
 TEST(AppService, TheBoundedExportCountsTheCommentAndGivesUpPastItsBound) {
   CapturedConsole console;
   auto config = SVGQuarvelConfiguration();

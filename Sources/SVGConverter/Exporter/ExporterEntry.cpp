@@ -18,7 +18,7 @@ std::string SVGSwiftUIExporter::exportDrawing(const SVG::SVG& svg, Config config
     // as long as it is written out: the text is joined into one string after both are gone.
     SwiftUIModel::ContainerViewType root = [&] {
       SVGSwiftUIQuarvel converter;
-      converter.setOutputLimit(options.outputLimit);
+      converter.setOutputLimit(options.outputLimit, {options.indentString.size(), options.infoComments});
       converter.pushAttributes(SVGSwiftUIQuarvel::defaultAttributes());
       return converter.shapeSVGNode(svg, options.rootViewName);
     }();

@@ -37,6 +37,12 @@ class SVGSwiftUIExporter : public CodeGenerationStream {
   const DecimalNumberFormatter& numberFormatter() const { return numberFormatter_; }
   /// A copy of the text written so far.
   std::string swift() const { return swift_.str(); }
+  /// Replaces the text written so far; what is written next follows `text`.
+  void setSwift(std::string_view text) {
+    swift_.clear();
+    swift_.append(text);
+    checkOutputLimit();
+  }
   /// Hands the text written over as one string; the exporter is left empty.
   std::string takeSwift() { return swift_.take(); }
   /// Current nesting depth and its indentation text.

@@ -2,6 +2,7 @@
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
 
 #include "SVGConverter/SwiftUIModel/Overloaded.h"
+#include "SVGConverter/Utilities/BidiControls.h"
 
 using CSS::Font;
 using SwiftUIModel::Overloaded;
@@ -94,9 +95,13 @@ std::string SVGSwiftUIExporter::escapedStringLiteralContent(std::string_view tex
   for (std::size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte >= 0x80) {
-      // Well-formed UTF-8 stands as it is; a malformed byte becomes the
-      // replacement character, so the source stays valid UTF-8.
-      if (std::size_t length = utf8SequenceLength(text, i)) {
+      // Well-formed UTF-8 stands as it is, apart from the controls that would change the order
+      // the code displays in; a malformed byte becomes the replacement character, so the source
+      // stays valid UTF-8.
+      if (const char32_t control = SVGConverter::bidiControlAt(text, i)) {
+        escaped += SVGConverter::bidiControlEscape(control);
+        i += 3;
+      } else if (std::size_t length = utf8SequenceLength(text, i)) {
         escaped.append(text, i, length);
         i += length;
       } else {

@@ -84,14 +84,16 @@ ContainerViewType SVGSwiftUIQuarvel::shapeSVGNode(const SVG::SVG& svg, const std
 
   std::string typeName;
   if (!forceID.empty()) {
-    // A name from the settings follows the rules of names from ids, so that any text gives a
-    // type name Swift accepts.
-    typeName = SwiftIdentifier::typeName(forceID);
+    // A name from the settings stands as it is; only one that Swift would not accept there
+    // follows the rules of names from ids.
+    typeName = SwiftIdentifier::rootTypeName(forceID);
     groupIDs.reserve(typeName);
     takenNames_.insert(typeName);
   } else {
     typeName = makeTypeID(svg.core.id, groupIDs);
   }
+  // The root's own type is written whatever the drawing holds; a nested drawing is a child.
+  if (typeDepth_ > 0) chargeContainer(typeName, "SVG", false);
 
   // Definitions: this element's own, in scope for everything inside it.
   pushSourceDefinitions(svg.definitions);
@@ -135,6 +137,7 @@ ContainerViewType SVGSwiftUIQuarvel::shapeSVGNode(const SVG::SVG& svg, const std
   }
 
   std::vector<SwiftUIModel::Subview> children = shapeChildren(svg.children);
+  if (typeDepth_ > 0 && children.empty()) chargeEmptyContainer();
 
   // The element's filter may refer to its own definitions, so look it up
   // while they are in scope.

@@ -21,10 +21,29 @@
 /// What it cannot convert it reports with a diagnostic line and leaves out.
 class SVGSwiftUIQuarvel {
  public:
-  /// Bounds the gradient stops and filter primitives converted, each copy counted at about the
-  /// bytes it will be written as: past `bytes`, conversion throws
-  /// `SVGConverter::OutputLimitReached`. Zero (the default) means no limit.
-  void setOutputLimit(std::size_t bytes) { budget_ = SVGConverter::OutputBudget(bytes); }
+  /// How the code will be written, as far as its size goes: the width of one level of
+  /// indentation and whether info comments are written.
+  struct OutputLayout {
+    std::size_t indentWidth = 0;
+    bool infoComments = false;
+  };
+  /// Bounds the code the conversion leads to: every element converted, and every copy of a
+  /// gradient's stops and a filter's primitives, is counted at the least the emitter will write
+  /// for it when the code is laid out as `layout` says; past `bytes`, conversion throws
+  /// `SVGConverter::OutputLimitReached`, so that a drawing whose code would pass the limit stops
+  /// before its whole view model is built. Zero (the default) means no limit.
+  void setOutputLimit(std::size_t bytes, OutputLayout layout) {
+    budget_ = SVGConverter::OutputBudget(bytes);
+    layout_ = layout;
+  }
+  /// The same for code without indentation and info comments.
+  void setOutputLimit(std::size_t bytes) { setOutputLimit(bytes, OutputLayout()); }
+  /// The bytes of code counted so far (see `setOutputLimit`).
+  std::size_t projectedOutputBytes() const { return budget_.used(); }
+  /// The least code an element at `depth` (1 for the children of the root) leads to when laid
+  /// out as `layout` says, leaving out its content and what it inherits: no more than its
+  /// conversion counts, so that a drawing can be given up while it is still being read.
+  static std::size_t leastCode(const SVG::GroupItem& element, std::size_t depth, OutputLayout layout);
 
   /// The frame of an element in points, each side optional.
   struct PointFrame {
@@ -71,7 +90,8 @@ class SVGSwiftUIQuarvel {
   const std::vector<SVG::PresentationAttributes>& attributeStack() const { return attributeStack_; }
 
   /// Converts an `svg` element, the root or a nested one. A non-empty
-  /// `forceID` becomes its type name unchanged and is kept from the pool.
+  /// `forceID` becomes its type name, unchanged unless Swift would not accept it there, and is
+  /// kept from the pool.
   SwiftUIModel::ContainerViewType shapeSVGNode(const SVG::SVG& svg, const std::string& forceID = "");
 
   SwiftUIModel::Text shapeTextNode(const SVG::Text& text);
@@ -170,8 +190,30 @@ class SVGSwiftUIQuarvel {
   IDPool pathShapeIDs{"PathShape"};
   /// Every type and property name handed out by any pool, and the forced root name.
   std::unordered_set<std::string> takenNames_;
-  // What copies of shared definitions will write; see `setOutputLimit`.
+  // What the elements and the copies of shared definitions will write; see `setOutputLimit`.
   mutable SVGConverter::OutputBudget budget_;
+  OutputLayout layout_;
+  /// Nesting depth of the view types of the elements being converted: the root's children are
+  /// declared inside the root's type, at depth 1.
+  std::size_t typeDepth_ = 0;
+  /// Counts `bytes` of text written on lines whose depths add up to `levels`.
+  void chargeOutput(std::size_t bytes, std::size_t levels) const {
+    budget_.charge(bytes + levels * layout_.indentWidth);
+  }
+  /// How many blocks (a stack, "Group" blocks) hold the instances of the children being converted.
+  std::size_t blockDepth_ = 0;
+  /// The least written for the instance of a child type in its parent's body.
+  void chargeInstance(const std::string& typeName);
+  /// The least written for a group or nested drawing named `typeName`: its struct, its body and
+  /// its instance in the parent's body; its info comment stands in the struct (`inBody`) or
+  /// before it.
+  void chargeContainer(const std::string& typeName, std::string_view infoComment, bool inBody);
+  void chargeEmptyContainer();
+  /// The least written for the fill and stroke of a shape.
+  void chargeDrawing(const SwiftUIModel::ShapeDrawing& drawing);
+  /// The least written for a path view: the view, its shape type, each command and the instance.
+  void chargePathView(const std::string& viewName, const std::string& shapeName,
+                      const std::vector<SwiftUIModel::PathCommand>& commands);
   /// Origin of the last converted text.
   CGPoint lastTextPosition{0, 0};
   /// Coordinate size of each enclosing `svg` element, innermost last.

@@ -1,5 +1,6 @@
 // The walk over the children of `svg` and `g` elements, and the conversion of
 // every element kind into a subview.
+#include <algorithm>
 #include <cmath>
 
 #include "SVGConverter/ShapeShifter/PathMapping.h"
@@ -30,7 +31,117 @@ std::vector<CGPoint> pointsOrZero(const std::vector<SVG::UnitPoint>& points) {
 
 }  // namespace
 
+// The least code of each element. The type of an element at depth d is declared on lines of
+// depth d, its body on lines one deeper, and its instance stands in its parent's body at depth
+// d + 1, deeper still inside the blocks that hold many children. Counted at one byte per number,
+// the shorter of the point types, no info comment beyond the fixed ones and no blank lines
+// beyond those that always stand.
+
+namespace {
+
+/// How many "Group" blocks the instance of one of `count` children stands in, inside its stack.
+std::size_t blockDepth(std::size_t count) {
+  constexpr std::size_t perLevel = 9;  // as the emitter lists them
+  std::size_t depth = 0;
+  while (count > perLevel) {
+    ++depth;
+    count = count <= perLevel * perLevel ? perLevel : count / perLevel;
+  }
+  return depth;
+}
+
+}  // namespace
+
+std::size_t SVGSwiftUIQuarvel::leastCode(const SVG::GroupItem& element, std::size_t d, OutputLayout layout) {
+  // As the conversion counts below, with names of one character, outside any stack or block.
+  const auto code = [&](std::size_t bytes, std::size_t levels) { return bytes + levels * layout.indentWidth; };
+  const std::size_t instance = code(1 + 3, d + 1);
+  const auto container = [&](const std::vector<SVG::GroupItem>& children, std::string_view infoComment, bool inBody) {
+    std::size_t bytes = code(44 + 1, 4 * d + 2) + instance;
+    if (layout.infoComments) bytes += code(infoComment.size() + 4, inBody ? d + 1 : d);
+    if (children.empty()) bytes += code(12, d + 2) + (layout.infoComments ? 21 : 0);
+    return bytes;
+  };
+  return std::visit(
+      SwiftUIModel::Overloaded{
+          [&](const SVG::Box<SVG::SVG>& svg) { return container(svg->children, "SVG", false); },
+          [&](const SVG::Group& group) { return container(group.children, "Group", true); },
+          [&](const SVG::Image&) { return std::size_t{0}; },
+          [&](const SVG::Text& text) { return code(117 + text.text.size(), 3 * d + 5); },
+          [&](const SVG::Circle&) { return code(53 + 1, 5 * d + 4) + instance; },
+          [&](const SVG::Ellipse&) { return code(53 + 1, 5 * d + 4) + instance; },
+          [&](const SVG::Rect&) { return code(53 + 1, 5 * d + 4) + instance; },
+          // Paths, lines, polygons and polylines: a path view of two names.
+          [&](const auto&) { return code(133 + 1 + 2, 11 * d + 16) + instance; },
+      },
+      element.variant());
+}
+
+void SVGSwiftUIQuarvel::chargeInstance(const std::string& typeName) {
+  chargeOutput(typeName.size() + 3, typeDepth_ + 1 + blockDepth_);  // "N()\n"
+}
+
+void SVGSwiftUIQuarvel::chargeContainer(const std::string& typeName, std::string_view infoComment, bool inBody) {
+  const std::size_t d = typeDepth_;
+  // "\n", "struct N: View {\n", "\n", "var body: some View {\n", "}\n" and "}\n".
+  chargeOutput(44 + typeName.size(), 4 * d + 2);
+  chargeInstance(typeName);
+  if (layout_.infoComments) chargeOutput(infoComment.size() + 4, inBody ? d + 1 : d);
+}
+
+void SVGSwiftUIQuarvel::chargeEmptyContainer() {
+  const std::size_t d = typeDepth_;
+  chargeOutput(12, d + 2);  // "EmptyView()\n"
+  if (layout_.infoComments) chargeOutput(21, 0);  // " // Group w/o content"
+}
+
+void SVGSwiftUIQuarvel::chargeDrawing(const SwiftUIModel::ShapeDrawing& drawing) {
+  // The modifiers after the shape's instance in the body: ".fill()\n" and ".stroke()\n" at least.
+  const std::size_t levels = typeDepth_ + 3;
+  if (drawing.fill) chargeOutput(9, levels);
+  if (drawing.stroke || drawing.strokeStyle) chargeOutput(10, levels);
+}
+
+void SVGSwiftUIQuarvel::chargePathView(const std::string& viewName, const std::string& shapeName,
+                                       const std::vector<PathCommand>& commands) {
+  const std::size_t d = typeDepth_;
+  // "\n", "struct V: View { // SVGPath\n", "struct S: Shape {\n", "func path(in rect: CGRect) -> Path {\n",
+  // "Path { path in\n", three "}\n", "\n", "var body: some View {\n", "S()\n", two "}\n" and "V()\n".
+  chargeOutput(133 + viewName.size() + 2 * shapeName.size(), 11 * d + 16);
+  chargeInstance(viewName);
+  std::size_t bytes = 0;
+  std::size_t levels = 0;
+  for (const PathCommand& command : commands) {
+    if (const auto* lines = command.as<PathCommand::AddLines>()) {
+      if (lines->points.empty()) continue;
+      // "path.addLines([\n" and "])\n" around one ".init(x: 0, y: 0)\n" per point.
+      bytes += 19 + 18 * lines->points.size();
+      levels += 2 * (d + 4) + lines->points.size() * (d + 5);
+    } else {
+      bytes += 20;  // "path.closeSubpath()\n", the shortest
+      levels += d + 4;
+    }
+  }
+  chargeOutput(bytes, levels);
+}
+
 std::vector<Subview> SVGSwiftUIQuarvel::shapeChildren(const std::vector<SVG::GroupItem>& children) {
+  struct Deeper {
+    std::size_t& depth;
+    explicit Deeper(std::size_t& d) : depth(d) { ++depth; }
+    ~Deeper() { --depth; }
+  } deeper(typeDepth_);
+  // The instances stand in a stack when there are several, and in blocks inside it when there are
+  // many; images give none.
+  const std::size_t outerBlockDepth = blockDepth_;
+  const auto views = static_cast<std::size_t>(std::count_if(
+      children.begin(), children.end(), [](const SVG::GroupItem& item) { return !item.is<SVG::Image>(); }));
+  blockDepth_ = blockDepth(views);
+  if (views > 1) {
+    // "ZStack(alignment: .topLeading) {\n" and "}\n" around them in the parent's body.
+    chargeOutput(35, 2 * (typeDepth_ + 1));
+    ++blockDepth_;
+  }
   std::vector<Subview> result;
   result.reserve(children.size());
   for (const SVG::GroupItem& item : children) {
@@ -67,6 +178,7 @@ std::vector<Subview> SVGSwiftUIQuarvel::shapeChildren(const std::vector<SVG::Gro
     }
     result.push_back(std::move(*subview));
   }
+  blockDepth_ = outerBlockDepth;
   return result;
 }
 
@@ -74,7 +186,9 @@ ContainerViewType SVGSwiftUIQuarvel::shapeGroupNode(const SVG::Group& group) {
   pushAttributes(group.presentation);
   std::optional<SwiftUIModel::FilterModifierType> filter = lookupFilterModifier(attributeStack_.back().filter);
   std::string typeName = makeTypeID(group.core.id, groupIDs);
+  chargeContainer(typeName, "Group", true);
   std::vector<Subview> children = shapeChildren(group.children);
+  if (children.empty()) chargeEmptyContainer();
   std::vector<TransformStep> transform = mapTransforms(attributeStack_.back().transform);
   popAttributes();
   return ContainerViewType(std::move(typeName), std::nullopt, std::nullopt, std::nullopt, {}, std::move(children),
@@ -100,6 +214,8 @@ SwiftUIModel::PathViewType SVGSwiftUIQuarvel::makePathView(const SVG::CoreAttrib
   std::vector<TransformStep> transform = mapTransforms(attributeStack_.back().transform);
   SwiftUIModel::ShapeDrawing drawing = makeDrawing(false);
   popAttributes();
+  chargePathView(viewName, shapeName, commands);
+  chargeDrawing(drawing);
   return SwiftUIModel::PathViewType(std::move(viewName),
                                     SwiftUIModel::ShapeType(std::move(shapeName), std::move(commands),
                                                             std::move(transform)),
@@ -133,7 +249,12 @@ SVGSwiftUIQuarvel::FramedShape SVGSwiftUIQuarvel::shapeFramedNode(const Element&
   pushAttributes(element.presentation);
   PointFrame frame = pointFrame(element);
   std::string typeName = makeTypeID(element.core.id, pool);
+  // "\n", "struct N: View {\n", "\n", "var body: some View {\n", "Circle()\n" (the shortest shape),
+  // "}\n", "}\n" and "N()\n".
+  chargeOutput(53 + typeName.size(), 5 * typeDepth_ + 4);
+  chargeInstance(typeName);
   SwiftUIModel::ShapeDrawing drawing = makeDrawing(true);
+  chargeDrawing(drawing);
   popAttributes();
   return {std::move(typeName), frame, std::move(drawing)};
 }
@@ -158,6 +279,9 @@ SwiftUIModel::RectangleViewType SVGSwiftUIQuarvel::shapeRectNode(const SVG::Rect
 }
 
 SwiftUIModel::Text SVGSwiftUIQuarvel::shapeTextNode(const SVG::Text& text) {
+  // "Text(\"…\")\n" in the parent's body with ".alignmentGuide(.bottom) { $0[.firstTextBaseline] }\n"
+  // and ".frame(width: .infinity, height: 0, alignment: .bottom)\n" one level deeper.
+  chargeOutput(117 + text.text.size(), 3 * (typeDepth_ + blockDepth_) + 5);
   pushAttributes(text.presentation);
   CGFloat x = text.x.pointSize().value_or(lastTextPosition.x);
   CGFloat y = text.y.pointSize().value_or(lastTextPosition.y);

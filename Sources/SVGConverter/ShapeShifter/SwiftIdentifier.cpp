@@ -248,4 +248,29 @@ std::string make(std::string_view text, bool capitalize) {
   return result;
 }
 
+namespace {
+
+/// Whether every scalar of `text` may stand in a Swift identifier, the first as its head.
+bool isIdentifier(std::string_view text) {
+  if (text.empty()) return false;
+  for (size_t i = 0; i < text.size();) {
+    const bool head = i == 0;
+    std::optional<char32_t> c = decode(text, i);
+    if (!c || !(head ? isHead(*c) : isContinuation(*c))) return false;
+  }
+  return true;
+}
+
+/// Names that the code around the root's name declares itself: the root view's name is written
+/// inside the closures of geometry readers ("proxy") and inside the preview's "previews" property,
+/// where these would stand for something else.
+bool isNameOfTheGeneratedCode(std::string_view name) { return name == "proxy" || name == "previews"; }
+
+}  // namespace
+
+std::string rootTypeName(std::string_view text) {
+  if (isIdentifier(text) && !isReserved(text) && !isNameOfTheGeneratedCode(text)) return std::string(text);
+  return typeName(text);
+}
+
 }  // namespace SwiftIdentifier

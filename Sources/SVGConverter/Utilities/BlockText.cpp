@@ -71,8 +71,12 @@ std::string SVGConverter::BlockText::take() {
     if (block.capacity >= releasedBlockSize) releasePages(block.bytes.get(), block.capacity);
     block.bytes.reset();
   }
+  clear();
+  return text;
+}
+
+void SVGConverter::BlockText::clear() {
   blocks_.clear();
   blockStart_ = cursor_ = end_ = nullptr;
   filled_ = 0;
-  return text;
 }

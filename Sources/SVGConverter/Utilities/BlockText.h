@@ -51,6 +51,8 @@ class BlockText {
   std::string str() const;
   /// The whole text, leaving this empty.
   std::string take();
+  /// Drops the whole text.
+  void clear();
 
  private:
   struct Block {

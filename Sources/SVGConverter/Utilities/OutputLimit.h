@@ -24,6 +24,8 @@ class OutputBudget {
     if (used_ > limit_) throw OutputLimitReached();
   }
   std::size_t limit() const { return limit_; }
+  /// The bytes counted so far.
+  std::size_t used() const { return used_; }
 
  private:
   std::size_t limit_;

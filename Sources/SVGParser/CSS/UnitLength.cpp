@@ -38,7 +38,7 @@ std::optional<CGFloat> UnitLength::pointSize() const {
     }
     std::optional<CGFloat> operator()(const Inch& c) const { return c.value * 72; }
     std::optional<CGFloat> operator()(const Point& c) const { return c.value; }
-    std::optional<CGFloat> operator()(const Pc& c) const { return c.value * pointsPerPica; }
+    std::optional<CGFloat> operator()(const Pc&) const { return std::nullopt; }
     std::optional<CGFloat> operator()(const Pixel& c) const { return c.value; }
   };
   return std::visit(Points{}, value_);
@@ -48,6 +48,7 @@ std::optional<CGFloat> UnitLength::pointSize() const {
 // number n         | n / r           | n / (q / 100)    | n               | n
 // percentage p     | (p / 100) / r   | p / q            | p / 100         | p / 100
 // absolute a       | points(a) / r   | no value         | points / points | no value
+// A pica length is no fraction of anything, and no absolute length is a fraction of one.
 std::optional<CGFloat> UnitLength::fraction(const std::optional<UnitLength>& reference) const {
   const Number* refNumber = reference ? reference->as<Number>() : nullptr;
   const Percentage* refPercentage = reference ? reference->as<Percentage>() : nullptr;
@@ -61,10 +62,12 @@ std::optional<CGFloat> UnitLength::fraction(const std::optional<UnitLength>& ref
     if (refPercentage) return p->value / refPercentage->value;
     return p->value / 100;
   }
-  const CGFloat points = *pointSize();  // every other unit is absolute
-  if (!reference || refPercentage) return std::nullopt;
-  if (refNumber) return points / refNumber->value;
-  return points / *reference->pointSize();
+  const std::optional<CGFloat> points = pointSize();
+  if (!points || !reference || refPercentage) return std::nullopt;
+  if (refNumber) return *points / refNumber->value;
+  const std::optional<CGFloat> referencePoints = reference->pointSize();
+  if (!referencePoints) return std::nullopt;
+  return *points / *referencePoints;
 }
 
 }  // namespace CSS

@@ -27,9 +27,6 @@ class UnitLength {
 
   /// Points per millimetre, as the converter has always used it (rounded to ten decimals).
   static constexpr CGFloat pointsPerMillimeter = 2.8346456693;
-  /// Points per pica.
-  static constexpr CGFloat pointsPerPica = 12;
-
   UnitLength(Number c) : value_(c) {}
   UnitLength(Percentage c) : value_(c) {}
   UnitLength(Centimeter c) : value_(c) {}
@@ -66,7 +63,7 @@ class UnitLength {
   std::string_view unitSuffix() const;
   /// The number's text followed by the suffix: "12.0cm", "3.0".
   std::string description() const;
-  /// The length in points; nothing for a percentage.
+  /// The length in points; nothing for a percentage or a pica length, which has no fixed size.
   std::optional<CGFloat> pointSize() const;
   /// The length as a fraction of `reference`; see the table in the source.
   std::optional<CGFloat> fraction(const std::optional<UnitLength>& reference) const;

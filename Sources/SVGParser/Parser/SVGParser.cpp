@@ -217,7 +217,8 @@ bool isNotDrawn(ElementKind kind) {
 // Builds the drawing from the recorded events.
 class Handler : public SVGParser::XMLEventHandler {
  public:
-  explicit Handler(std::optional<std::string_view> cssStyles) : css_(CSS::CSS::fromStringValue(cssStyles)) {}
+  Handler(std::optional<std::string_view> cssStyles, const SVG::ElementObserver& observer)
+      : css_(CSS::CSS::fromStringValue(cssStyles)), observer_(observer) {}
 
   // The drawing: the bottom of the container stack when it is an svg element.
   std::optional<SVG::SVG> result() && {
@@ -479,6 +480,7 @@ class Handler : public SVGParser::XMLEventHandler {
       SVGParser::print("dropping element, no group:", item.description());
       return;
     }
+    if (observer_) observer_(item, groupStack_.size());
     std::visit([&item](auto& container) { container.children.push_back(std::move(item)); },
                groupStack_.back().container);
   }
@@ -512,6 +514,7 @@ class Handler : public SVGParser::XMLEventHandler {
   }
 
   CSS::CSS css_;
+  const SVG::ElementObserver& observer_;
   std::vector<OpenContainer> groupStack_;
   // The ids live as long as the read: they come from a pool that is let go at once.
   std::pmr::monotonic_buffer_resource idMemory_;
@@ -540,9 +543,14 @@ class Handler : public SVGParser::XMLEventHandler {
 }  // namespace
 
 std::optional<SVG::SVG> SVGParser::SVGParser::parse(std::string_view data, bool autowrapInSVG) {
+  return parse(data, autowrapInSVG, SVG::ElementObserver());
+}
+
+std::optional<SVG::SVG> SVGParser::SVGParser::parse(std::string_view data, bool autowrapInSVG,
+                                                    const SVG::ElementObserver& observer) {
   StyleCollector collector(data.size());
   if (!::SVGParser::readXML(data, collector)) return std::nullopt;
-  Handler handler(collector.cssString);
+  Handler handler(collector.cssString, observer);
 
   if (autowrapInSVG && !collector.hadRootSVG && !data.empty()) {
     // Read again, as wrapping can change whether the text is well-formed (an XML
@@ -563,4 +571,8 @@ std::optional<SVG::SVG> SVGParser::SVGParser::parse(std::string_view data, bool 
 
 std::optional<SVG::SVG> SVG::SVG::fromSVGString(std::string_view svgString) {
   return SVGParser::SVGParser::parse(svgString);
+}
+
+std::optional<SVG::SVG> SVG::SVG::fromSVGString(std::string_view svgString, const ElementObserver& observer) {
+  return SVGParser::SVGParser::parse(svgString, true, observer);
 }

@@ -20,6 +20,10 @@ class SVGParser {
   /// give no root `svg`. With `autowrapInSVG`, a document whose root element is not `svg`
   /// is read inside an `svg` element.
   static std::optional<SVG::SVG> parse(std::string_view data, bool autowrapInSVG = true);
+  /// The same, calling `observer` with every element as it joins the drawing, a container once
+  /// its content has joined it, and the element's depth (1 for the children of the root). What
+  /// `observer` throws ends the read and is passed on.
+  static std::optional<SVG::SVG> parse(std::string_view data, bool autowrapInSVG, const SVG::ElementObserver& observer);
 
   /// How deep `svg` and `g` elements may nest; deeper ones are left out with their
   /// content, so that walks over the finished tree stay shallow.

@@ -4,6 +4,8 @@
 
 #include <any>
 #include <concepts>
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -90,6 +92,10 @@ class GroupItem {
   Variant value_;
 };
 
+/// Shown every element as it joins a drawing being read, a container once its content has joined
+/// it, with the element's depth (1 for the children of the root). What it throws ends the read.
+using ElementObserver = std::function<void(const GroupItem& element, std::size_t depth)>;
+
 /// A gradient or filter that can be referred to by id.
 class Definition {
  public:
@@ -146,6 +152,8 @@ struct SVG {
   static SVG fromXMLAttributes(const XMLAttributes& xmlAttributes, const CSSPropertyResolver& css);
   /// The drawing of an SVG text; nothing when it is not well-formed XML or has no root `svg`.
   static std::optional<SVG> fromSVGString(std::string_view svgString);
+  /// The same, showing `observer` every element as it joins the drawing (see `ElementObserver`).
+  static std::optional<SVG> fromSVGString(std::string_view svgString, const ElementObserver& observer);
 
   /// Appends `item` at the end of `children`.
   void addElement(GroupItem item);

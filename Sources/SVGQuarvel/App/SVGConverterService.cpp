@@ -458,6 +458,10 @@ std::variant<SVGQuarvelDocument::Snapshot, SVGConverterService::NSError> SVGConv
     std::string_view svg, const SVGQuarvelConfiguration& config) {
   try {
     return SVGQuarvelDocument::Snapshot::fromSVGString(std::string(svg), std::nullopt, config);
+  } catch (const CocoaError& refusal) {
+    // Code past what a document may hold: the refusal says so.
+    console::error(refusal.localizedDescription());
+    return error(32425, refusal.localizedDescription());
   } catch (const std::exception&) {
     console::error(couldNotShape(svg));
     return error(32425, "Invalid SVG?");

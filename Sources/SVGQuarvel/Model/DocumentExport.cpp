@@ -1,5 +1,6 @@
 // The generation pipeline: SVG text and settings in, SwiftUI source with an
 // optional comment holding the SVG, and a failure flag, out.
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -7,6 +8,8 @@
 
 #include "Fennix/console/Console.h"
 #include "Platform/Text/Text.h"
+#include "SVGConverter/Utilities/BidiControls.h"
+#include "SVGQuarvel/Model/DocumentFile.h"
 #include "SVGQuarvel/Model/Generation.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 
@@ -38,9 +41,15 @@ bool isBlank(std::string_view text) {
 }
 
 /// A line of SVG as comment text: a backslash goes between "*" and "/" and between "/" and "*",
-/// so that the line can neither end the comment nor open a nested one.
+/// so that the line can neither end the comment nor open a nested one; and a control that would
+/// change the order in which the code around it displays is written as its escape.
 void appendNeutralised(std::string& out, std::string_view line) {
   for (std::size_t i = 0; i < line.size(); ++i) {
+    if (const char32_t control = SVGConverter::bidiControlAt(line, i)) {
+      out += SVGConverter::bidiControlEscape(control);
+      i += 2;
+      continue;
+    }
     out += line[i];
     if (i + 1 < line.size() && ((line[i] == '*' && line[i + 1] == '/') || (line[i] == '/' && line[i + 1] == '*'))) {
       out += '\\';
@@ -48,15 +57,22 @@ void appendNeutralised(std::string& out, std::string_view line) {
   }
 }
 
-/// The comment holding the SVG, one comment line per non-empty line of SVG. Lines end in a line
-/// feed, a carriage return and line feed, or a carriage return.
+/// The end of the line of `svg` that starts at `start`: the next line feed that is not the second
+/// half of a carriage return and line feed, which together are one character that ends no line.
+std::size_t lineEnd(std::string_view svg, std::size_t start) {
+  std::size_t end = svg.find('\n', start);
+  while (end != std::string_view::npos && end > start && svg[end - 1] == '\r') end = svg.find('\n', end + 1);
+  return end == std::string_view::npos ? svg.size() : end;
+}
+
+/// The comment holding the SVG, one comment line per non-empty line of SVG. A carriage return
+/// stays in its line, inside the block comment.
 std::string svgComment(std::string_view svg) {
   std::string comment = "/**\n * Generated from SVG:\n * \n";
   comment.reserve(comment.size() + svg.size() + svg.size() / 8 + 16);
   std::size_t start = 0;
   while (start < svg.size()) {
-    std::size_t end = svg.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = svg.size();
+    const std::size_t end = lineEnd(svg, start);
     if (end > start) {
       comment += " *     ";
       appendNeutralised(comment, svg.substr(start, end - start));
@@ -88,10 +104,21 @@ bool SVGQuarvelDocument::isBlankSVG(std::string_view svgString) { return isBlank
 
 SVGQuarvelDocument::ExportResult SVGQuarvelDocument::export_(std::string_view svgString,
                                                              const SVGQuarvelConfiguration& config) {
-  console::log("rebuilding SVG ...", QuarvelText::characterCount(svgString));
-  auto code = generation::swiftUISource(svgString, config);
-  const bool commented = code && config.prefixSVG && !code->empty() && !svgString.empty();
-  return finish(svgString, std::move(code), commented ? svgComment(svgString) : std::string());
+  const std::size_t limit = maximumGeneratedSwiftBytes(svgString.size());
+  if (auto result = export_(svgString, config, limit)) return std::move(*result);
+  const std::string message = swiftTooLargeMessage(std::nullopt, limit);
+  console::error(message);
+  return {"// " + message + "\n", true};
+}
+
+std::size_t SVGQuarvelDocument::maximumGeneratedSwiftBytes(std::size_t svgBytes) {
+  return std::min(maximumOpenedSwiftBytes, generation::outputLimit(svgBytes));
+}
+
+std::string SVGQuarvelDocument::swiftTooLargeMessage(const std::optional<std::string>& filename, std::size_t limit) {
+  const std::string drawing = filename ? "The drawing \u201c" + *filename + "\u201d" : std::string("The drawing");
+  return drawing + " is too large to open: its Swift code would have more than " + SVGQuarvel::byteSizeText(limit) +
+         "; documents of at most " + SVGQuarvel::byteSizeText(maximumOpenedSwiftBytes) + " of Swift text open.";
 }
 
 std::optional<SVGQuarvelDocument::ExportResult> SVGQuarvelDocument::export_(std::string_view svgString,

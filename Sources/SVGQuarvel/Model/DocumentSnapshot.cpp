@@ -9,6 +9,7 @@
 
 #include "Platform/Dispatch.h"
 #include "Fennix/console/Console.h"
+#include "SVGConverter/Utilities/BidiControls.h"
 #include "SVGQuarvel/Model/DocumentFile.h"
 #include "SVGQuarvel/Model/Generation.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
@@ -31,12 +32,20 @@ std::string requiredText(nlohmann::json& object, const char* key) {
   return std::move(found->get_ref<std::string&>());
 }
 
-/// A file name on one line, so that it cannot start a line of code after a line comment.
-std::string oneLine(std::string name) {
-  for (char& c : name) {
-    if (c == '\n' || c == '\r') c = ' ';
+/// A file name on one line, so that it cannot start a line of code after a line comment, and
+/// without the controls that would change the order in which the code displays.
+std::string oneLine(std::string_view name) {
+  std::string line;
+  line.reserve(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (const char32_t control = SVGConverter::bidiControlAt(name, i)) {
+      line += SVGConverter::bidiControlEscape(control);
+      i += 2;
+    } else {
+      line += name[i] == '\n' || name[i] == '\r' ? ' ' : name[i];
+    }
   }
-  return name;
+  return line;
 }
 
 /// The refusal of a drawing of `bytes` bytes of SVG text.
@@ -102,7 +111,14 @@ std::string SVGQuarvelDocument::tooLargeToOpenMessage(const std::optional<std::s
 
 Snapshot Snapshot::fromSVGString(std::string svgString, const std::optional<std::string>& filename,
                                  const SVGQuarvelConfiguration& config) {
-  auto code = generation::swiftUISource(svgString, config);
+  // What a document holds must open again: its Swift is bounded as the document reader bounds it.
+  const std::size_t limit = maximumGeneratedSwiftBytes(svgString.size());
+  bool limitReached = false;
+  auto code = generation::swiftUISource(svgString, config, limit, limitReached);
+  if (limitReached) {
+    throw CocoaError(CocoaError::fileReadTooLarge,
+                     swiftTooLargeMessage(filename ? std::optional(oneLine(*filename)) : std::nullopt, limit));
+  }
   std::string swiftText = code                 ? std::move(*code)
                           : filename.has_value() ? "// Could not parse SVG " + oneLine(SVGQuarvel::validUTF8(*filename)) + "\n"
                                                  : std::string("// Could not parse SVG\n");
@@ -179,8 +195,16 @@ void SVGQuarvelDocument::openSVG(const std::filesystem::path& url, const SVGQuar
       });
       return;
     }
-    auto snapshot = Snapshot::fromSVGString(std::move(text), url.filename().string(), configuration);
-    DispatchQueue::main().async([then, snapshot = std::move(snapshot)] {
+    std::optional<Snapshot> converted;
+    try {
+      converted = Snapshot::fromSVGString(std::move(text), url.filename().string(), configuration);
+    } catch (const CocoaError& error) {
+      DispatchQueue::main().async([then, error] {
+        if (then) then(error);
+      });
+      return;
+    }
+    DispatchQueue::main().async([then, snapshot = std::move(*converted)] {
       const auto ticket = enqueue(snapshot);
       handOver(ticket, [&] {
         if (then) then(std::nullopt);

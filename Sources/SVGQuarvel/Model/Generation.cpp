@@ -7,6 +7,7 @@
 
 #include "Fennix/console/Console.h"
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+#include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
 #include "SVGParser/SVG/SVG.h"
 
 namespace generation {
@@ -15,10 +16,16 @@ namespace {
 
 std::optional<std::string> generate(std::string_view svgString, const SVGQuarvelConfiguration& config,
                                     std::size_t maximumBytes) {
-  auto drawing = SVG::SVG::fromSVGString(svgString);
-  if (!drawing) return std::nullopt;
   auto options = config.asExporterConfig();
   options.outputLimit = maximumBytes;
+  // A drawing whose elements alone lead to more code than that is given up while it is read,
+  // before it takes the memory of all of them.
+  SVGConverter::OutputBudget budget(maximumBytes);
+  const SVGSwiftUIQuarvel::OutputLayout layout{options.indentString.size(), options.infoComments};
+  auto drawing = SVG::SVG::fromSVGString(svgString, [&](const SVG::GroupItem& element, std::size_t depth) {
+    budget.charge(SVGSwiftUIQuarvel::leastCode(element, depth, layout));
+  });
+  if (!drawing) return std::nullopt;
   return SVGSwiftUIExporter::export_(std::move(*drawing), options);
 }
 
@@ -31,19 +38,6 @@ std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQu
     return generate(svgString, config, std::min(maximumBytes, outputLimit(svgString.size())));
   } catch (const SVGSwiftUIExporter::OutputLimitReached&) {
     limitReached = true;
-    return std::nullopt;
-  } catch (const std::exception& error) {
-    console::error("could not generate Swift:", error.what());
-    return std::nullopt;
-  }
-}
-
-std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQuarvelConfiguration& config) {
-  try {
-    return generate(svgString, config, outputLimit(svgString.size()));
-  } catch (const SVGSwiftUIExporter::OutputLimitReached&) {
-    console::error("could not generate Swift: output limit reached, more than", outputLimit(svgString.size()),
-                   "bytes");
     return std::nullopt;
   } catch (const std::exception& error) {
     console::error("could not generate Swift:", error.what());

@@ -13,11 +13,8 @@ namespace generation {
 
 /// The SwiftUI source of `svgString` with the exporter options of `config`, without any SVG
 /// comment; none when the text does not parse. A generator failure (an exception) is logged as
-/// an error and also gives none.
-std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQuarvelConfiguration& config);
-
-/// The same, stopping once the code passes `maximumBytes` (at most `outputLimit` of the text):
-/// none then, with `limitReached` set and nothing logged.
+/// an error and also gives none. The generation stops once the code passes `maximumBytes` (at
+/// most `outputLimit` of the text): none then, with `limitReached` set and nothing logged.
 std::optional<std::string> swiftUISource(std::string_view svgString, const SVGQuarvelConfiguration& config,
                                          std::size_t maximumBytes, bool& limitReached);
 

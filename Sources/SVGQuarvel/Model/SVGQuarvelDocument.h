@@ -45,6 +45,8 @@ class SVGQuarvelDocument : public ObservableObject {
 
     /// Converts SVG text with `config`: `swift` is the generated code (without the SVG
     /// comment), or "// Could not parse SVG" with the file name, when given, and a line feed.
+    /// Code that would pass `maximumGeneratedSwiftBytes` throws a `CocoaError`
+    /// (fileReadTooLarge, `swiftTooLargeMessage`) as soon as the generation passes it.
     static Snapshot fromSVGString(std::string svgString, const std::optional<std::string>& filename,
                                   const SVGQuarvelConfiguration& config);
 
@@ -144,6 +146,8 @@ class SVGQuarvelDocument : public ObservableObject {
   /// Parses `svgString` and generates SwiftUI source with `config`. When `prefixSVG` is set
   /// and both texts are non-empty, a comment holding the SVG lines comes first. Text that does
   /// not parse gives "// Empty SVG\n" when blank, else "// Could not parse SVG\n" and `failed`.
+  /// Code that would pass `maximumGeneratedSwiftBytes` is not made: a comment saying so stands
+  /// instead, with `failed`.
   static ExportResult export_(std::string_view svgString, const SVGQuarvelConfiguration& config);
   /// The same, giving up (none) once the code, comment included, would have more than
   /// `maximumBytes` bytes; the generation stops there rather than finishing first.
@@ -170,10 +174,19 @@ class SVGQuarvelDocument : public ObservableObject {
   /// "The drawing “name” is too large to open: it has … MB (… bytes); drawings of at most 16 MB
   /// (16777216 bytes) of SVG text open."
   static std::string tooLargeToOpenMessage(const std::optional<std::string>& filename, std::size_t bytes);
+  /// Most bytes of Swift generated for a document from SVG text of `svgBytes` bytes, its SVG
+  /// comment included: `maximumOpenedSwiftBytes`, so that what a document holds opens again, or
+  /// less for small drawings (see `generation::outputLimit`).
+  static std::size_t maximumGeneratedSwiftBytes(std::size_t svgBytes);
+  /// The refusal of a drawing whose Swift would pass `limit` bytes, named by its file name when it
+  /// has one: "The drawing “name” is too large to open: its Swift code would have more than 160 MB
+  /// (167772160 bytes); documents of at most 160 MB (167772160 bytes) of Swift text open."
+  static std::string swiftTooLargeMessage(const std::optional<std::string>& filename, std::size_t limit);
 
   /// Reads the file as text and converts it on a global queue, then, on the main queue, queues
-  /// the snapshot and calls `then` without an error; a file that cannot be read, or whose text
-  /// has more than `maximumOpenedSVGBytes` bytes, calls `then` with the error and queues nothing.
+  /// the snapshot and calls `then` without an error; a file that cannot be read, whose text
+  /// has more than `maximumOpenedSVGBytes` bytes or whose code would pass
+  /// `maximumGeneratedSwiftBytes`, calls `then` with the error and queues nothing.
   /// Returns at once.
   static void openSVG(const std::filesystem::path& url, const SVGQuarvelConfiguration& configuration,
                       std::function<void(std::optional<CocoaError>)> then);

@@ -282,6 +282,26 @@ TEST_F(AppProcessTest, OpenRecentTakesTheOpenRouteAndADocumentOpensWhileTheWindo
   EXPECT_TRUE(app->running());
 }
 
+TEST_F(AppProcessTest, ADrawingWhoseCodeADocumentCouldNotHoldIsRefusedWithTheSizeOfTheCode) {
+  // A drawing of 120 KB whose code passes 64 MB: groups 250 levels deep, every line of theirs
+  // indented 250 times.
+  std::string deep = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+  for (int i = 0; i < 250; ++i) deep += "<g>";
+  for (int i = 0; i < 30'000; ++i) deep += "<g/>";
+  for (int i = 0; i < 250; ++i) deep += "</g>";
+  writeFile(folder_ / "deep.svg", deep + "</svg>");
+
+  auto alone = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "deep.svg").string()}, "app-launch-deep.log");
+  const auto status = alone->wait(60);
+  ASSERT_TRUE(status) << "the application kept running without a window";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+  const auto log = readFile(outputFile("app-launch-deep.log"));
+  EXPECT_NE(log.find("The drawing \u201cdeep.svg\u201d is too large to open: its Swift code would have more than 64 MB "
+                     "(67108864 bytes); documents of at most 160 MB (167772160 bytes) of Swift text open."),
+            std::string::npos)
+      << log;
+}
+
 TEST_F(AppProcessTest, FilesThatDoNotOpenAreNamedForWhatTheyAreInAMessageThatFitsTheScreen) {
   std::filesystem::create_symlink("loop-b.svg", folder_ / "loop-a.svg");
   std::filesystem::create_symlink("loop-a.svg", folder_ / "loop-b.svg");

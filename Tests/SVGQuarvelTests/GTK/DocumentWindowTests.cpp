@@ -336,6 +336,38 @@ TEST_F(DocumentWindow, KeysTypedIntoTheSVGReplaceOnlyTheChangedSwiftParagraphs) 
   EXPECT_TRUE(saveScreenshot(w.window, "window-typed-svg.png"));
 }
 
+TEST_F(DocumentWindow, ARootViewNameTypedIntoTheFormStandsInTheCodeAsTyped) {
+  Window w(SVGQuarvelDocument::newDocument(), layout());
+  auto& doc = w.document();
+  ASSERT_TRUE(runMainLoopUntil([&] { return w.window.get_mapped(); }, 10));
+  auto* entry = w.impl().settings().controls()[0].entry;
+  ASSERT_NE(entry, nullptr);
+  entry->set_text("");
+  entry->grab_focus();
+  auto* surface = gtk_native_get_surface(GTK_NATIVE(w.window.gobj()));
+  ASSERT_TRUE(surface != nullptr && G_TYPE_CHECK_INSTANCE_TYPE(surface, gdk_x11_surface_get_type()));
+  const unsigned long xid = gdk_x11_surface_get_xid(surface);
+  std::atomic<bool> finished = false, typed = false;
+  std::thread keys([&] {
+    XDriver::Session session;
+    if (session.ok()) {
+      session.focus(xid);
+      typed = session.type("myRoot");
+    }
+    finished = true;
+  });
+  runMainLoopUntil([&] { return finished.load(); }, 20);
+  keys.join();
+  ASSERT_TRUE(typed);
+  // A name Swift accepts stands as typed, in the root's struct and its preview.
+  ASSERT_TRUE(runMainLoopUntil([&] { return doc.config.get().rootViewName == "myRoot"; }, 10))
+      << doc.config.get().rootViewName;
+  EXPECT_NE(doc.swift.get().find("\nstruct myRoot: View {\n"), std::string::npos) << doc.swift.get();
+  EXPECT_NE(doc.swift.get().find("\nstruct myRoot_Previews: PreviewProvider {\n"), std::string::npos);
+  EXPECT_TRUE(runMainLoopUntil([&] { return saveScreenshot(w.window, "window-root-name-typed.png"); }, 10));
+  SVGQuarvelConfiguration::setDefaultConfig(SVGQuarvelConfiguration());
+}
+
 TEST_F(DocumentWindow, SettingsFormWritesItsFieldsAndKeepsNumbersInRange) {
   Window w(SVGQuarvelDocument::newDocument(), layout());
   auto& doc = w.document();
