@@ -447,4 +447,14 @@ TEST(DocumentFileTests, TextsThatWouldNotOpenAgainAreNotSaved) {
   ASSERT_EQ(atBound.size(), Document::maximumOpenedSVGBytes);
   const auto file = document->fileWrapper(Snapshot{atBound, "//", std::nullopt}, {UTType::svgQuarvelDocument(), std::nullopt});
   EXPECT_NO_THROW(Document::fromConfiguration({UTType::svgQuarvelDocument(), file}));
+
+  // Texts within their bounds whose file would not open: control characters are written as six
+  // bytes each, so 60 MB of them make a file larger than any document file that opens.
+  try {
+    document->fileWrapper(Snapshot{svgText, std::string(60u << 20, '\x01'), std::nullopt},
+                          {UTType::svgQuarvelDocument(), std::nullopt});
+    ADD_FAILURE() << "saved a document file that does not open";
+  } catch (const CocoaError& error) {
+    EXPECT_NE(std::string(error.what()).find("because its file would have"), std::string::npos) << error.what();
+  }
 }

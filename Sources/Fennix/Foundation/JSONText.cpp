@@ -18,7 +18,9 @@ namespace {
 constexpr int maximumDepth = 512;
 
 /// Thrown inside the writer when a text is not UTF-8.
-struct NotUTF8 {};
+struct NotUTF8 {
+  std::size_t bytes;
+};
 
 class Writer {
  public:
@@ -131,7 +133,10 @@ class Writer {
     try {
       escaped = nlohmann::json(text).dump();
     } catch (const nlohmann::json::type_error&) {
-      throw NotUTF8{};
+      // Written on (bad bytes replaced), so that the failure can tell how much data the writing
+      // made; the result is refused once it is whole.
+      invalidUTF8_ = true;
+      escaped = nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     }
     if (options_.withoutEscapingSlashes) {
       out_ += escaped;
@@ -145,6 +150,9 @@ class Writer {
 
   JSONSerialization::WritingOptions options_;
   std::string out_;
+
+ public:
+  bool invalidUTF8_ = false;
 };
 
 }  // namespace
@@ -158,12 +166,13 @@ std::string JSONSerialization::string(const std::optional<AnyValue>& object, Wri
     }
     Writer writer(options);
     writer.write(value, 0);
+    if (writer.invalidUTF8_) throw NotUTF8{writer.take().size()};
     return writer.take();
   } catch (const Error& failure) {
     console::error("could not serialize JSON:", failure, value);
     throw;
-  } catch (const NotUTF8&) {
-    console::error("could not create string from serialized JSON data:", value);
+  } catch (const NotUTF8& data) {
+    console::error("could not create string from serialized JSON data:", std::to_string(data.bytes) + " bytes");
     throw QvJSONError::couldNotCreateStringFromData;
   }
 }

@@ -6,6 +6,13 @@
 
 namespace {
 
+// The largest document file that opens: both texts at their bounds, every character written as two
+// (quotes, line ends and slashes are), and the settings. Saving refuses a larger file, which
+// control characters (written as six) can make of texts within their bounds.
+constexpr std::size_t largestDocumentFile =
+    2 * (SVGQuarvelDocument::maximumOpenedSVGBytes + SVGQuarvelDocument::maximumOpenedSwiftBytes) +
+    (std::size_t{1} << 16);
+
 CocoaError corruptFile() {
   return CocoaError(CocoaError::fileReadCorruptFile,
                     "The file couldn\u2019t be opened because it isn\u2019t in the correct format.");
@@ -76,9 +83,7 @@ SVGQuarvelDocument::ReadContents SVGQuarvelDocument::readContents(const ReadConf
 SVGQuarvelDocument::ReadContents SVGQuarvelDocument::readContents(const std::filesystem::path& url,
                                                                   const UTType& contentType,
                                                                   const SVGQuarvelConfiguration& config) {
-  // Both texts at their bounds, every character written as two (quotes, line ends and slashes
-  // are), and the settings.
-  constexpr std::size_t largestFile = 2 * (maximumOpenedSVGBytes + maximumOpenedSwiftBytes) + (std::size_t{1} << 16);
+  constexpr std::size_t largestFile = largestDocumentFile;
   // The size is asked first, so that a large file is refused before any of it is read; a file
   // whose size says less (some say 0) is not read past the bound either.
   std::error_code noSize;
@@ -225,5 +230,13 @@ FileWrapper SVGQuarvelDocument::fileWrapper(const Snapshot& snapshot, const Writ
     if (type.conforms(UTType::svg())) return FileWrapper::regularFile(snapshot.svg);
     if (type.conforms(UTType::swiftSource())) return FileWrapper::regularFile(snapshot.swift);
   }
-  return FileWrapper::regularFile(snapshot.jsonString());
+  std::string json = snapshot.jsonString();
+  if (json.size() > largestDocumentFile) {
+    using SVGQuarvel::byteSizeText;
+    throw CocoaError(CocoaError::fileWriteUnknown,
+                     "The document couldn\u2019t be saved because its file would have " + byteSizeText(json.size()) +
+                         "; a document file of more than " + byteSizeText(largestDocumentFile) +
+                         " couldn\u2019t be opened again.");
+  }
+  return FileWrapper::regularFile(std::move(json));
 }
