@@ -125,8 +125,124 @@ class AppPanelTest : public AppProcessTest {
     return found;
   }
 
+  /// Answers the Save panel `panel` with `path`, typed into its name field.
+  void chooseInSavePanel(XDriver::WindowID panel, const std::filesystem::path& path) {
+    x_.focus(panel);
+    x_.key("ctrl+a");
+    x_.type(path.string());
+    x_.key("Return");
+  }
+
+  enum QuestionButton { dontSave, save };
+  /// Clicks Don't Save (the leading button) or Save (the trailing one) of the question named
+  /// `title` until it has gone (a click that comes before it takes input goes nowhere).
+  bool answer(const std::string& title, QuestionButton button, const std::string& picture) {
+    const auto question = x_.findWindow(title, 30);
+    if (!question) return false;
+    const auto frame = x_.geometry(*question);
+    XDriver::waitUntil([&] { return inkIn(x_.grab(frame)) > 200u; }, 10);
+    x_.grab(frame).savePNG(outputFile(picture).string());
+    return XDriver::waitUntil(
+        [&] {
+          x_.focus(*question);
+          x_.click(button == save ? frame.x + frame.width - 30 : frame.x + 30, frame.y + frame.height - 18);
+          return XDriver::waitUntil([&] { return !x_.findWindow(title).has_value(); }, 3);
+        },
+        30);
+  }
+
+  static std::string question(const std::string& name) {
+    return "Do you want to save the changes made to the document \u201c" + name + "\u201d?";
+  }
+
   std::string log_;
 };
+
+/// A window with changes (A, untitled), one without (b.svgquarvel) and one with changes again
+/// (c.svgquarvel), in this order; quitting starts, and A's question is answered with Save: the
+/// Save panel shows (not modal, so the other windows still take input).
+class AppQuitTest : public AppPanelTest {
+ protected:
+  void SetUp() override {
+    AppPanelTest::SetUp();
+    if (IsSkipped()) return;
+    b_ = folder_ / "b.svgquarvel";
+    c_ = folder_ / "c.svgquarvel";
+    writeFile(b_, documentText(circle, "// b\n"));
+    writeFile(c_, documentText(circle, "// c\n"));
+    app_ = start({}, "app-quit-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".log");
+    a_ = x_.findWindow("Untitled", 120).value_or(0);
+    ASSERT_NE(a_, 0u) << log();
+    typeInto(a_, "<!--a-->");
+    ASSERT_TRUE(x_.findWindow("Untitled \u2014 Edited", 30)) << log();
+    // The files open in the running application, after A.
+    auto second = launch({QUARVEL_APP_EXECUTABLE, b_.string(), c_.string()}, "app-quit-second.log");
+    ASSERT_TRUE(second->wait(60)) << readFile(outputFile("app-quit-second.log"));
+    b_window_ = x_.findWindow("b.svgquarvel", 60).value_or(0);
+    const auto c = x_.findWindow("c.svgquarvel", 60);
+    ASSERT_NE(b_window_, 0u) << log();
+    ASSERT_TRUE(c) << log();
+    typeInto(*c, "<!--c-->");
+    ASSERT_TRUE(x_.findWindow("c.svgquarvel \u2014 Edited", 30)) << log();
+
+    x_.focus(a_);
+    x_.key("ctrl+q");
+    ASSERT_TRUE(answer(question("Untitled"), save, "app-quit-first-question.png")) << log();
+    savePanel_ = x_.findWindow("Save", 30).value_or(0);
+    ASSERT_NE(savePanel_, 0u) << log();
+  }
+
+  std::filesystem::path b_, c_;
+  std::unique_ptr<XDriver::Process> app_;
+  XDriver::WindowID a_ = 0, b_window_ = 0, savePanel_ = 0;
+};
+
+TEST_F(AppQuitTest, AWindowClosedWhileTheSavePanelShowsIsSkippedAndTheNextIsAskedAbout) {
+  x_.focus(b_window_);
+  x_.key("ctrl+w");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("b.svgquarvel").has_value(); }, 30));
+
+  const auto a = folder_ / "a.svgquarvel";
+  chooseInSavePanel(savePanel_, a);
+  // A is saved and closes; C is asked about next, and its Save saves it in place.
+  ASSERT_TRUE(answer(question("c.svgquarvel"), save, "app-quit-after-closed.png")) << log();
+  const auto status = app_->wait(60);
+  ASSERT_TRUE(status) << "the application did not quit";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << log();
+  EXPECT_NE(readFile(a).find("<!--a-->"), std::string::npos) << readFile(a);
+  EXPECT_NE(readFile(c_).find("<!--c-->"), std::string::npos) << readFile(c_);
+  EXPECT_EQ(readFile(b_), documentText(circle, "// b\n"));
+}
+
+TEST_F(AppQuitTest, WindowsOpenedWhileTheSavePanelShowsAreAskedAboutBeforeQuitting) {
+  // A new window, and a drawing that another launch hands over, both with changes.
+  const auto added = pressForNew(b_window_, "ctrl+n", "Untitled 2");
+  ASSERT_TRUE(added) << log();
+  typeInto(*added, "<!--new-->");
+  ASSERT_TRUE(x_.findWindow("Untitled 2 \u2014 Edited", 30)) << log();
+  writeFile(folder_ / "d.svg", circle);
+  auto third = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "d.svg").string()}, "app-quit-third.log");
+  ASSERT_TRUE(third->wait(60)) << readFile(outputFile("app-quit-third.log"));
+  const auto drawing = x_.findWindow("Untitled 3", 60);
+  ASSERT_TRUE(drawing) << log();
+  typeInto(*drawing, "<!--d-->");
+  ASSERT_TRUE(x_.findWindow("Untitled 3 \u2014 Edited", 30)) << log();
+
+  chooseInSavePanel(savePanel_, folder_ / "a.svgquarvel");
+  ASSERT_TRUE(answer(question("c.svgquarvel"), dontSave, "app-quit-c-question.png")) << log();
+  ASSERT_TRUE(answer(question("Untitled 2"), dontSave, "app-quit-new-question.png")) << log();
+  // The drawing's question is cancelled: the application stays, with that window.
+  const auto last = x_.findWindow(question("Untitled 3"), 30);
+  ASSERT_TRUE(last) << log();
+  x_.focus(*last);
+  x_.key("Escape");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(question("Untitled 3")).has_value(); }, 30));
+  EXPECT_TRUE(x_.findWindow("Untitled 3 \u2014 Edited", 10).has_value());
+  EXPECT_FALSE(x_.findWindow("Untitled 2 \u2014 Edited").has_value());
+  EXPECT_TRUE(app_->running());
+  EXPECT_NE(readFile(folder_ / "a.svgquarvel").find("<!--a-->"), std::string::npos);
+  EXPECT_EQ(readFile(c_), documentText(circle, "// c\n"));
+}
 
 TEST_F(AppPanelTest, TheOpenPanelOpensTheChosenDrawingsAndDocumentsAndCancelOpensNothing) {
   const auto one = folder_ / "one";
