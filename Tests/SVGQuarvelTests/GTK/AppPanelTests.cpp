@@ -158,6 +158,50 @@ class AppPanelTest : public AppProcessTest {
   std::string log_;
 };
 
+TEST_F(AppPanelTest, EachWindowKeepsItsOwnSavePanelAndAnotherPanelDropsNone) {
+  auto app = start({}, "app-two-save-panels.log");
+  const auto a = x_.findWindow("Untitled", 120);
+  ASSERT_TRUE(a) << log();
+  typeInto(*a, "<!--aaa-->");
+  const auto b = pressForNew(*a, "ctrl+n", "Untitled 2");
+  ASSERT_TRUE(b) << log();
+  typeInto(*b, "<!--bbb-->");
+  ASSERT_TRUE(x_.findWindow("Untitled 2 \u2014 Edited", 30)) << log();
+
+  const auto panelA = pressForNew(*a, "shift+ctrl+s", "Save");
+  ASSERT_TRUE(panelA) << log();
+  const auto panelB = pressForNew(*b, "shift+ctrl+s", "Save");
+  ASSERT_TRUE(panelB) << log();
+  // The Open panel comes and goes beside them.
+  const auto open = pressForNew(*b, "ctrl+o", "Open");
+  ASSERT_TRUE(open) << log();
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        clickPanelButton(*open, cancelButton);
+        return XDriver::waitUntil([&] { return !x_.findWindow("Open").has_value(); }, 2);
+      },
+      30));
+  EXPECT_EQ(windowsTitled("Save").size(), 2u);
+
+  // Closing A asks; its Save takes the panel A shows already, and A closes once that saved.
+  x_.focus(*a);
+  x_.key("ctrl+w");
+  ASSERT_TRUE(answer(question("Untitled"), save, "app-two-save-panels-question.png")) << log();
+  EXPECT_EQ(windowsTitled("Save").size(), 2u);
+
+  const auto savedA = folder_ / "a.svgquarvel";
+  chooseInSavePanel(*panelA, savedA);
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Untitled \u2014 Edited").has_value(); }, 30)) << log();
+  EXPECT_NE(readFile(savedA).find("<!--aaa-->"), std::string::npos) << readFile(savedA);
+  EXPECT_FALSE(x_.findWindow("a.svgquarvel").has_value()) << "A stayed open after its save";
+
+  const auto savedB = folder_ / "b.svgquarvel";
+  chooseInSavePanel(*panelB, savedB);
+  ASSERT_TRUE(x_.findWindow("b.svgquarvel", 30)) << log();
+  EXPECT_NE(readFile(savedB).find("<!--bbb-->"), std::string::npos) << readFile(savedB);
+  EXPECT_TRUE(app->running());
+}
+
 /// A window with changes (A, untitled), one without (b.svgquarvel) and one with changes again
 /// (c.svgquarvel), in this order; quitting starts, and A's question is answered with Save: the
 /// Save panel shows (not modal, so the other windows still take input).
