@@ -504,7 +504,7 @@ std::optional<UTType> typeOfFilter(const Glib::RefPtr<Gtk::FileFilter>& chosen, 
 
 void SVGQuarvelApp::showOpenPanel() {
   // One Open panel for the application: asking again brings it forward.
-  if (openPanel_) return presentFileDialog("Open");
+  if (openPanel_ && openPanel_->get_visible()) return presentFileDialog("Open");
   openPanel_ = Gtk::FileChooserNative::create("Open", Gtk::FileChooser::Action::OPEN, "_Open", "_Cancel");
   if (auto* parent = get_active_window()) openPanel_->set_transient_for(*parent);
   openPanel_->set_select_multiple(true);
@@ -517,7 +517,7 @@ void SVGQuarvelApp::showOpenPanel() {
     auto chooser = std::move(openPanel_);
     if (response != static_cast<int>(Gtk::ResponseType::ACCEPT)) return;
     // The chosen files are read through the C interface: the C++ wrapper of the list's items
-    // knows only their class (a private one of the platform), not that they are files.
+    // cannot wrap GIO's private class of local files, so they would not cast to files.
     std::vector<std::filesystem::path> urls;
     const auto chosen = chooser->get_files();
     GListModel* files = chosen->gobj();
@@ -540,7 +540,8 @@ void SVGQuarvelApp::showOpenPanel() {
 }
 
 void SVGQuarvelApp::presentFileDialog(const std::string& title, Gtk::Window* parent) {
-  // A panel that the toolkit shows itself (there is no desktop portal) is one of its windows.
+  // Without a desktop portal the toolkit shows the panel as a window of its own, which can be
+  // brought forward; a portal's panel is the desktop's to show.
   for (auto* window : Gtk::Window::list_toplevels()) {
     auto* dialog = dynamic_cast<Gtk::FileChooserDialog*>(window);
     if (dialog == nullptr || !dialog->get_visible() || dialog->get_title().raw() != title) continue;
