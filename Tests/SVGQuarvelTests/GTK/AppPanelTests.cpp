@@ -44,13 +44,20 @@ class AppPanelTest : public AppProcessTest {
     return launch(argv, logName);
   }
 
-  /// Types `text` at the end of the SVG editor (the upper pane).
-  void typeInto(XDriver::WindowID window, const std::string& text) {
-    const auto frame = x_.geometry(window);
-    x_.focus(window);
-    x_.click(frame.x + frame.width / 2, frame.y + int(frame.height * 0.3));
-    x_.key("ctrl+End");
-    x_.type(text);
+  /// Types `text` at the end of the SVG editor (the upper pane) until the window's title becomes
+  /// `edited` (keys that come before the window takes input go nowhere; typed twice, the text is
+  /// still there).
+  bool typeInto(XDriver::WindowID window, const std::string& text, const std::string& edited) {
+    return XDriver::waitUntil(
+        [&] {
+          const auto frame = x_.geometry(window);
+          x_.focus(window);
+          x_.click(frame.x + frame.width / 2, frame.y + int(frame.height * 0.3));
+          x_.key("ctrl+End");
+          x_.type(text);
+          return XDriver::waitUntil([&] { return x_.title(window) == edited; }, 10);
+        },
+        60);
   }
 
   /// The windows titled `title`.
@@ -58,7 +65,9 @@ class AppPanelTest : public AppProcessTest {
     return x_.findWindows([&](const std::string& shown) { return shown == title; });
   }
 
-  /// Presses `keys` in `window` until a window named `title` that was not there before shows.
+  /// Presses `keys` in `window` until a window named `title` that was not there before shows (a
+  /// window the program has just mapped may take the focus back from the one the keys are for;
+  /// the wait before pressing again leaves room for a slow window, which must not come twice).
   std::optional<XDriver::WindowID> pressForNew(XDriver::WindowID window, const std::string& keys,
                                                const std::string& title) {
     const auto before = windowsTitled(title);
@@ -73,7 +82,7 @@ class AppPanelTest : public AppProcessTest {
             }
             return found.has_value();
           },
-          5);
+          15);
       if (found) return found;
     }
     return std::nullopt;
@@ -125,12 +134,22 @@ class AppPanelTest : public AppProcessTest {
     return found;
   }
 
-  /// Answers the Save panel `panel` with `path`, typed into its name field.
-  void chooseInSavePanel(XDriver::WindowID panel, const std::filesystem::path& path) {
-    x_.focus(panel);
-    x_.key("ctrl+a");
-    x_.type(path.string());
-    x_.key("Return");
+  /// Answers the Save panel `panel` with `path`, typed into its name field, until it has gone.
+  bool chooseInSavePanel(XDriver::WindowID panel, const std::filesystem::path& path) {
+    const auto shown = [&] {
+      const auto panels = windowsTitled("Save");
+      return std::find(panels.begin(), panels.end(), panel) != panels.end();
+    };
+    return XDriver::waitUntil(
+        [&] {
+          if (!shown()) return true;
+          x_.focus(panel);
+          x_.key("ctrl+a");
+          x_.type(path.string());
+          x_.key("Return");
+          return XDriver::waitUntil([&] { return !shown(); }, 10);
+        },
+        60);
   }
 
   enum QuestionButton { dontSave, save };
@@ -162,11 +181,10 @@ TEST_F(AppPanelTest, EachWindowKeepsItsOwnSavePanelAndAnotherPanelDropsNone) {
   auto app = start({}, "app-two-save-panels.log");
   const auto a = x_.findWindow("Untitled", 120);
   ASSERT_TRUE(a) << log();
-  typeInto(*a, "<!--aaa-->");
+  ASSERT_TRUE(typeInto(*a, "<!--aaa-->", "Untitled \u2014 Edited")) << log();
   const auto b = pressForNew(*a, "ctrl+n", "Untitled 2");
   ASSERT_TRUE(b) << log();
-  typeInto(*b, "<!--bbb-->");
-  ASSERT_TRUE(x_.findWindow("Untitled 2 \u2014 Edited", 30)) << log();
+  ASSERT_TRUE(typeInto(*b, "<!--bbb-->", "Untitled 2 \u2014 Edited")) << log();
 
   const auto panelA = pressForNew(*a, "shift+ctrl+s", "Save");
   ASSERT_TRUE(panelA) << log();
@@ -184,19 +202,18 @@ TEST_F(AppPanelTest, EachWindowKeepsItsOwnSavePanelAndAnotherPanelDropsNone) {
   EXPECT_EQ(windowsTitled("Save").size(), 2u);
 
   // Closing A asks; its Save takes the panel A shows already, and A closes once that saved.
-  x_.focus(*a);
-  x_.key("ctrl+w");
+  ASSERT_TRUE(pressForNew(*a, "ctrl+w", question("Untitled"))) << log();
   ASSERT_TRUE(answer(question("Untitled"), save, "app-two-save-panels-question.png")) << log();
   EXPECT_EQ(windowsTitled("Save").size(), 2u);
 
   const auto savedA = folder_ / "a.svgquarvel";
-  chooseInSavePanel(*panelA, savedA);
+  ASSERT_TRUE(chooseInSavePanel(*panelA, savedA)) << log();
   ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Untitled \u2014 Edited").has_value(); }, 30)) << log();
   EXPECT_NE(readFile(savedA).find("<!--aaa-->"), std::string::npos) << readFile(savedA);
   EXPECT_FALSE(x_.findWindow("a.svgquarvel").has_value()) << "A stayed open after its save";
 
   const auto savedB = folder_ / "b.svgquarvel";
-  chooseInSavePanel(*panelB, savedB);
+  ASSERT_TRUE(chooseInSavePanel(*panelB, savedB)) << log();
   ASSERT_TRUE(x_.findWindow("b.svgquarvel", 30)) << log();
   EXPECT_NE(readFile(savedB).find("<!--bbb-->"), std::string::npos) << readFile(savedB);
   EXPECT_TRUE(app->running());
@@ -217,8 +234,7 @@ class AppQuitTest : public AppPanelTest {
     app_ = start({}, "app-quit-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".log");
     a_ = x_.findWindow("Untitled", 120).value_or(0);
     ASSERT_NE(a_, 0u) << log();
-    typeInto(a_, "<!--a-->");
-    ASSERT_TRUE(x_.findWindow("Untitled \u2014 Edited", 30)) << log();
+    ASSERT_TRUE(typeInto(a_, "<!--a-->", "Untitled \u2014 Edited")) << log();
     // The files open in the running application, after A.
     auto second = launch({QUARVEL_APP_EXECUTABLE, b_.string(), c_.string()}, "app-quit-second.log");
     ASSERT_TRUE(second->wait(60)) << readFile(outputFile("app-quit-second.log"));
@@ -226,11 +242,9 @@ class AppQuitTest : public AppPanelTest {
     const auto c = x_.findWindow("c.svgquarvel", 60);
     ASSERT_NE(b_window_, 0u) << log();
     ASSERT_TRUE(c) << log();
-    typeInto(*c, "<!--c-->");
-    ASSERT_TRUE(x_.findWindow("c.svgquarvel \u2014 Edited", 30)) << log();
+    ASSERT_TRUE(typeInto(*c, "<!--c-->", "c.svgquarvel \u2014 Edited")) << log();
 
-    x_.focus(a_);
-    x_.key("ctrl+q");
+    ASSERT_TRUE(pressForNew(a_, "ctrl+q", question("Untitled"))) << log();
     ASSERT_TRUE(answer(question("Untitled"), save, "app-quit-first-question.png")) << log();
     savePanel_ = x_.findWindow("Save", 30).value_or(0);
     ASSERT_NE(savePanel_, 0u) << log();
@@ -242,12 +256,19 @@ class AppQuitTest : public AppPanelTest {
 };
 
 TEST_F(AppQuitTest, AWindowClosedWhileTheSavePanelShowsIsSkippedAndTheNextIsAskedAbout) {
-  x_.focus(b_window_);
-  x_.key("ctrl+w");
-  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("b.svgquarvel").has_value(); }, 30));
+  // Pressed again only while the window is still there (a key that comes before the window takes
+  // input goes nowhere).
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow("b.svgquarvel").has_value()) return true;
+        x_.focus(b_window_);
+        x_.key("ctrl+w");
+        return XDriver::waitUntil([&] { return !x_.findWindow("b.svgquarvel").has_value(); }, 3);
+      },
+      30));
 
   const auto a = folder_ / "a.svgquarvel";
-  chooseInSavePanel(savePanel_, a);
+  ASSERT_TRUE(chooseInSavePanel(savePanel_, a)) << log();
   // A is saved and closes; C is asked about next, and its Save saves it in place.
   ASSERT_TRUE(answer(question("c.svgquarvel"), save, "app-quit-after-closed.png")) << log();
   const auto status = app_->wait(60);
@@ -262,17 +283,15 @@ TEST_F(AppQuitTest, WindowsOpenedWhileTheSavePanelShowsAreAskedAboutBeforeQuitti
   // A new window, and a drawing that another launch hands over, both with changes.
   const auto added = pressForNew(b_window_, "ctrl+n", "Untitled 2");
   ASSERT_TRUE(added) << log();
-  typeInto(*added, "<!--new-->");
-  ASSERT_TRUE(x_.findWindow("Untitled 2 \u2014 Edited", 30)) << log();
+  ASSERT_TRUE(typeInto(*added, "<!--new-->", "Untitled 2 \u2014 Edited")) << log();
   writeFile(folder_ / "d.svg", circle);
   auto third = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "d.svg").string()}, "app-quit-third.log");
   ASSERT_TRUE(third->wait(60)) << readFile(outputFile("app-quit-third.log"));
   const auto drawing = x_.findWindow("Untitled 3", 60);
   ASSERT_TRUE(drawing) << log();
-  typeInto(*drawing, "<!--d-->");
-  ASSERT_TRUE(x_.findWindow("Untitled 3 \u2014 Edited", 30)) << log();
+  ASSERT_TRUE(typeInto(*drawing, "<!--d-->", "Untitled 3 \u2014 Edited")) << log();
 
-  chooseInSavePanel(savePanel_, folder_ / "a.svgquarvel");
+  ASSERT_TRUE(chooseInSavePanel(savePanel_, folder_ / "a.svgquarvel")) << log();
   ASSERT_TRUE(answer(question("c.svgquarvel"), dontSave, "app-quit-c-question.png")) << log();
   ASSERT_TRUE(answer(question("Untitled 2"), dontSave, "app-quit-new-question.png")) << log();
   // The drawing's question is cancelled: the application stays, with that window.
