@@ -1,6 +1,7 @@
 // The file panels and the quit questions of the real executable, driven through the X server:
-// files chosen in the Open panel open, each window keeps its own Save panel, and quitting asks
-// about the windows that are open when each question comes, whatever closed or opened meanwhile.
+// files chosen in the Open panel open, each window keeps its own Save panel (which goes with the
+// window), and quitting asks about the windows that are open when each question comes, whatever
+// closed or opened meanwhile.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -216,7 +217,45 @@ TEST_F(AppPanelTest, EachWindowKeepsItsOwnSavePanelAndAnotherPanelDropsNone) {
   ASSERT_TRUE(chooseInSavePanel(*panelB, savedB)) << log();
   ASSERT_TRUE(x_.findWindow("b.svgquarvel", 30)) << log();
   EXPECT_NE(readFile(savedB).find("<!--bbb-->"), std::string::npos) << readFile(savedB);
+
+  // A window that closes takes its Save panel with it, while another window stays.
+  const auto lastWindow = x_.findWindow("b.svgquarvel");
+  ASSERT_TRUE(lastWindow);
+  std::optional<XDriver::WindowID> other;
+  XDriver::waitUntil(
+      [&] {
+        x_.focus(*lastWindow);
+        x_.key("ctrl+n");
+        other = x_.findWindowStartingWith("Untitled", 15);
+        return other.has_value();
+      },
+      45);
+  ASSERT_TRUE(other) << log();
+  const auto otherTitle = x_.title(*other);
+  const auto panelOfClosed = pressForNew(*lastWindow, "shift+ctrl+s", "Save");
+  ASSERT_TRUE(panelOfClosed) << log();
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow("b.svgquarvel").has_value()) return true;
+        x_.focus(*lastWindow);
+        x_.key("ctrl+w");
+        return XDriver::waitUntil([&] { return !x_.findWindow("b.svgquarvel").has_value(); }, 3);
+      },
+      30));
+  EXPECT_TRUE(XDriver::waitUntil([&] { return windowsTitled("Save").empty(); }, 30));
   EXPECT_TRUE(app->running());
+  // Closing the last window ends the program.
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow(otherTitle).has_value()) return true;
+        x_.focus(*other);
+        x_.key("ctrl+w");
+        return XDriver::waitUntil([&] { return !app->running(); }, 3);
+      },
+      30));
+  const auto status = app->wait(60);
+  ASSERT_TRUE(status) << "the program did not end with its last window";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
 }
 
 /// A window with changes (A, untitled), one without (b.svgquarvel) and one with changes again

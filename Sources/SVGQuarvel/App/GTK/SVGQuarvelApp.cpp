@@ -4,7 +4,6 @@
 #include <giomm/simpleaction.h>
 #include <giomm/simpleactiongroup.h>
 #include <glibmm/main.h>
-#include <gtkmm/filechooserdialog.h>
 #include <gtkmm/filefilter.h>
 #include <gtkmm/icontheme.h>
 #include <sigc++/adaptors/track_obj.h>
@@ -541,13 +540,17 @@ void SVGQuarvelApp::showOpenPanel() {
 
 void SVGQuarvelApp::presentFileDialog(const std::string& title, Gtk::Window* parent) {
   // Without a desktop portal the toolkit shows the panel as a window of its own, which can be
-  // brought forward; a portal's panel is the desktop's to show.
-  for (auto* window : Gtk::Window::list_toplevels()) {
-    auto* dialog = dynamic_cast<Gtk::FileChooserDialog*>(window);
-    if (dialog == nullptr || !dialog->get_visible() || dialog->get_title().raw() != title) continue;
-    if (parent != nullptr && dialog->get_transient_for() != parent) continue;
-    dialog->present();
-    return;
+  // brought forward; a portal's panel is the desktop's to show. The windows are looked at through
+  // the C interface: a C++ wrapper made for the toolkit's own dialog would outlive it.
+  GListModel* toplevels = gtk_window_get_toplevels();
+  for (guint index = 0; index < g_list_model_get_n_items(toplevels); ++index) {
+    auto* window = static_cast<GtkWindow*>(g_list_model_get_item(toplevels, index));
+    const bool match = GTK_IS_FILE_CHOOSER_DIALOG(window) && gtk_widget_get_visible(GTK_WIDGET(window)) &&
+                       g_strcmp0(gtk_window_get_title(window), title.c_str()) == 0 &&
+                       (parent == nullptr || gtk_window_get_transient_for(window) == parent->gobj());
+    if (match) gtk_window_present(window);
+    g_object_unref(window);
+    if (match) return;
   }
 }
 
