@@ -131,17 +131,23 @@ TEST(WebViewLoading, LoadsThatEndOrAreReplacedBeforeTheTimeOutReportNoTimeOut) {
   SilentServer server;
   ASSERT_FALSE(server.url().empty());
   ShownWebView shown;
-  // Finished at once: the time-out passes without a word.
-  shown.view.load(QuarvelUtilities::WebView::Request{"data:text/html,<p>hello</p>", 1});
+  auto& timeOut = *Fennix::WebNavigationTimeOut::of(shown.view.webView());
+  // Finished: its time-out passes without a word.
+  shown.view.load(QuarvelUtilities::WebView::Request{"data:text/html,<p>hello</p>", 60});
   ASSERT_TRUE(runMainLoopUntil([&] { return shown.finished > 0; }, 60));
+  EXPECT_FALSE(timeOut.timing());
+  timeOut.expire();
   // Replaced by a page before its time-out: the replaced request is not timed out.
-  shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 1});
+  shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 60});
   shown.view.load(QuarvelUtilities::WebView::HTML{"<p>page</p>", std::nullopt});
   ASSERT_TRUE(runMainLoopUntil([&] { return shown.finished > 1; }, 60));
-  runMainLoopFor(1.5);
+  timeOut.expire();
+  runMainLoopFor(0.5);
   EXPECT_EQ(shown.errors(), "");
   // No time-out (zero): the silent server's load is left running.
   shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 0});
+  EXPECT_FALSE(timeOut.timing());
+  timeOut.expire();
   runMainLoopFor(1.5);
   EXPECT_TRUE(webkit_web_view_is_loading(shown.view.webView()));
   EXPECT_EQ(shown.errors(), "");
