@@ -45,27 +45,6 @@ class AppPanelTest : public AppProcessTest {
     return launch(argv, logName);
   }
 
-  /// Types `text` at the end of the SVG editor (the upper pane) until the window's title becomes
-  /// `edited` (keys that come before the window takes input go nowhere; typed twice, the text is
-  /// still there).
-  bool typeInto(XDriver::WindowID window, const std::string& text, const std::string& edited) {
-    return XDriver::waitUntil(
-        [&] {
-          const auto frame = x_.geometry(window);
-          x_.focus(window);
-          x_.click(frame.x + frame.width / 2, frame.y + int(frame.height * 0.3));
-          x_.key("ctrl+End");
-          x_.type(text);
-          return XDriver::waitUntil([&] { return x_.title(window) == edited; }, 10);
-        },
-        60);
-  }
-
-  /// The windows titled `title`.
-  std::vector<XDriver::WindowID> windowsTitled(const std::string& title) const {
-    return x_.findWindows([&](const std::string& shown) { return shown == title; });
-  }
-
   /// Presses `keys` in `window` until a window named `title` that was not there before shows (a
   /// window the program has just mapped may take the focus back from the one the keys are for;
   /// the wait before pressing again leaves room for a slow window, which must not come twice).
@@ -135,24 +114,6 @@ class AppPanelTest : public AppProcessTest {
     return found;
   }
 
-  /// Answers the Save panel `panel` with `path`, typed into its name field, until it has gone.
-  bool chooseInSavePanel(XDriver::WindowID panel, const std::filesystem::path& path) {
-    const auto shown = [&] {
-      const auto panels = windowsTitled("Save");
-      return std::find(panels.begin(), panels.end(), panel) != panels.end();
-    };
-    return XDriver::waitUntil(
-        [&] {
-          if (!shown()) return true;
-          x_.focus(panel);
-          x_.key("ctrl+a");
-          x_.type(path.string());
-          x_.key("Return");
-          return XDriver::waitUntil([&] { return !shown(); }, 10);
-        },
-        60);
-  }
-
   enum QuestionButton { dontSave, save };
   /// Clicks Don't Save (the leading button) or Save (the trailing one) of the question named
   /// `title` until it has gone (a click that comes before it takes input goes nowhere).
@@ -208,13 +169,13 @@ TEST_F(AppPanelTest, EachWindowKeepsItsOwnSavePanelAndAnotherPanelDropsNone) {
   EXPECT_EQ(windowsTitled("Save").size(), 2u);
 
   const auto savedA = folder_ / "a.svgquarvel";
-  ASSERT_TRUE(chooseInSavePanel(*panelA, savedA)) << log();
+  ASSERT_TRUE(chooseInSavePanel(savedA, false, *panelA)) << log();
   ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Untitled \u2014 Edited").has_value(); }, 30)) << log();
   EXPECT_NE(readFile(savedA).find("<!--aaa-->"), std::string::npos) << readFile(savedA);
   EXPECT_FALSE(x_.findWindow("a.svgquarvel").has_value()) << "A stayed open after its save";
 
   const auto savedB = folder_ / "b.svgquarvel";
-  ASSERT_TRUE(chooseInSavePanel(*panelB, savedB)) << log();
+  ASSERT_TRUE(chooseInSavePanel(savedB, false, *panelB)) << log();
   ASSERT_TRUE(x_.findWindow("b.svgquarvel", 30)) << log();
   EXPECT_NE(readFile(savedB).find("<!--bbb-->"), std::string::npos) << readFile(savedB);
 
@@ -307,7 +268,7 @@ TEST_F(AppQuitTest, AWindowClosedWhileTheSavePanelShowsIsSkippedAndTheNextIsAske
       30));
 
   const auto a = folder_ / "a.svgquarvel";
-  ASSERT_TRUE(chooseInSavePanel(savePanel_, a)) << log();
+  ASSERT_TRUE(chooseInSavePanel(a, false, savePanel_)) << log();
   // A is saved and closes; C is asked about next, and its Save saves it in place.
   ASSERT_TRUE(answer(question("c.svgquarvel"), save, "app-quit-after-closed.png")) << log();
   const auto status = app_->wait(60);
@@ -316,6 +277,27 @@ TEST_F(AppQuitTest, AWindowClosedWhileTheSavePanelShowsIsSkippedAndTheNextIsAske
   EXPECT_NE(readFile(a).find("<!--a-->"), std::string::npos) << readFile(a);
   EXPECT_NE(readFile(c_).find("<!--c-->"), std::string::npos) << readFile(c_);
   EXPECT_EQ(readFile(b_), documentText(circle, "// b\n"));
+}
+
+TEST_F(AppQuitTest, ClosingAWindowAgainWhileItsSavePanelShowsAsksNoSecondQuestion) {
+  // Close from the keyboard and from the window manager while A's Save panel shows: A was asked
+  // about already, and the panel is the answer under way.
+  x_.focus(a_);
+  x_.key("ctrl+w");
+  x_.requestClose(a_);
+  const auto second = x_.findWindow(question("Untitled"), 10);
+  if (second) x_.grab(x_.geometry(*second)).savePNG(outputFile("app-quit-second-question.png").string());
+  EXPECT_FALSE(second.has_value()) << "A was asked about a second time";
+  EXPECT_TRUE(x_.findWindow("Untitled \u2014 Edited").has_value());
+
+  const auto a = folder_ / "a.svgquarvel";
+  ASSERT_TRUE(chooseInSavePanel(a, false, savePanel_)) << log();
+  ASSERT_TRUE(answer(question("c.svgquarvel"), dontSave, "app-quit-after-second-close.png")) << log();
+  const auto status = app_->wait(60);
+  ASSERT_TRUE(status) << "the application did not quit";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << log();
+  EXPECT_NE(readFile(a).find("<!--a-->"), std::string::npos) << readFile(a);
+  EXPECT_EQ(readFile(c_), documentText(circle, "// c\n"));
 }
 
 TEST_F(AppQuitTest, WindowsOpenedWhileTheSavePanelShowsAreAskedAboutBeforeQuitting) {
@@ -330,7 +312,7 @@ TEST_F(AppQuitTest, WindowsOpenedWhileTheSavePanelShowsAreAskedAboutBeforeQuitti
   ASSERT_TRUE(drawing) << log();
   ASSERT_TRUE(typeInto(*drawing, "<!--d-->", "Untitled 3 \u2014 Edited")) << log();
 
-  ASSERT_TRUE(chooseInSavePanel(savePanel_, folder_ / "a.svgquarvel")) << log();
+  ASSERT_TRUE(chooseInSavePanel(folder_ / "a.svgquarvel", false, savePanel_)) << log();
   ASSERT_TRUE(answer(question("c.svgquarvel"), dontSave, "app-quit-c-question.png")) << log();
   ASSERT_TRUE(answer(question("Untitled 2"), dontSave, "app-quit-new-question.png")) << log();
   // The drawing's question is cancelled: the application stays, with that window.

@@ -37,48 +37,6 @@ void makeOld(const std::filesystem::path& path) {
 
 class AppSaveTest : public AppProcessTest {
  protected:
-  /// Types `text` at the end of the SVG editor (the upper pane), or of the Swift editor.
-  void typeInto(XDriver::WindowID window, bool swift, const std::string& text) {
-    const auto frame = x_.geometry(window);
-    x_.focus(window);
-    x_.click(frame.x + int(frame.width * (swift ? 0.85 : 0.5)), frame.y + int(frame.height * (swift ? 0.75 : 0.3)));
-    x_.key("ctrl+End");
-    x_.type(text);
-  }
-
-  /// Answers the Save panel with `path` (typed into its name field) and confirms a replacement.
-  bool chooseInSavePanel(const std::filesystem::path& path, bool replaces) {
-    const auto panel = x_.findWindow("Save", 10);
-    if (!panel) return false;
-    const auto before = programWindows();
-    x_.focus(*panel);
-    x_.key("ctrl+a");
-    x_.type(path.string());
-    x_.key("Return");
-    if (!replaces) return true;
-    // The panel asks whether to replace the file, in a window of its own; its default is to replace.
-    std::optional<XDriver::WindowID> question;
-    XDriver::waitUntil(
-        [&] {
-          for (const auto id : programWindows()) {
-            if (std::find(before.begin(), before.end(), id) == before.end() && x_.geometry(id).width > 100) {
-              question = id;
-            }
-          }
-          return question.has_value();
-        },
-        10);
-    if (!question) return false;
-    x_.grab(x_.geometry(*question)).savePNG(outputFile("app-save-replace-question.png").string());
-    x_.focus(*question);
-    x_.key("Return");
-    return true;
-  }
-
-  std::vector<XDriver::WindowID> programWindows() const {
-    return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
-  }
-
   /// Clicks the button at the trailing end of a question's row of buttons.
   void clickLastButton(XDriver::WindowID dialog) {
     const auto frame = x_.geometry(dialog);
@@ -105,8 +63,7 @@ class AppSaveTest : public AppProcessTest {
   /// with `reason` in its text; the window stays edited.
   void expectSaveRefused(XDriver::WindowID window, const std::string& name, const std::string& reason,
                          const std::string& log, const std::string& picture) {
-    typeInto(window, false, "<!--lost?-->");
-    ASSERT_TRUE(titleBecomes(name + " \u2014 Edited"));
+    ASSERT_TRUE(typeInto(window, "<!--lost?-->", name + " \u2014 Edited"));
     const auto error = saveAndWaitFor(window, "The document \u201c" + name + "\u201d could not be saved.");
     ASSERT_TRUE(error) << readFile(outputFile(log));
     expectShownWithText(*error, picture);
@@ -123,8 +80,7 @@ TEST_F(AppSaveTest, AFileAnotherProgramChangedIsOverwrittenOnlyWhenTheUserSaysSo
   auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-changed.log");
   const auto window = x_.findWindow("doc.svgquarvel", 60);
   ASSERT_TRUE(window) << readFile(outputFile("app-save-changed.log"));
-  typeInto(*window, false, "<!--x-->");
-  ASSERT_TRUE(titleBecomes("doc.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "<!--x-->", "doc.svgquarvel \u2014 Edited"));
 
   // Another program puts its version in place (a new file renamed over the old one).
   const std::string theirs = documentText("// theirs\n");
@@ -158,8 +114,7 @@ TEST_F(AppSaveTest, AFileAnotherProgramChangedIsOverwrittenOnlyWhenTheUserSaysSo
   EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
 
   // The next save checks against the file it wrote itself: no question.
-  typeInto(*window, false, "<!--y-->");
-  ASSERT_TRUE(titleBecomes("doc.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "<!--y-->", "doc.svgquarvel \u2014 Edited"));
   x_.focus(*window);
   x_.key("ctrl+s");
   ASSERT_TRUE(titleBecomes("doc.svgquarvel"));
@@ -177,8 +132,7 @@ TEST_F(AppSaveTest, SavingThroughALinkKeepsTheLinkAndAReadOnlyFileIsAnError) {
   auto app = launch({QUARVEL_APP_EXECUTABLE, link.string()}, "app-save-link.log");
   const auto window = x_.findWindow("link.svgquarvel", 60);
   ASSERT_TRUE(window) << readFile(outputFile("app-save-link.log"));
-  typeInto(*window, false, "<!--linked-->");
-  ASSERT_TRUE(titleBecomes("link.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "<!--linked-->", "link.svgquarvel \u2014 Edited"));
   x_.key("ctrl+s");
   ASSERT_TRUE(titleBecomes("link.svgquarvel")) << readFile(outputFile("app-save-link.log"));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
@@ -187,8 +141,7 @@ TEST_F(AppSaveTest, SavingThroughALinkKeepsTheLinkAndAReadOnlyFileIsAnError) {
   // Without write permission (for everyone, the administrator included) the save is an error.
   ::chmod(target.c_str(), 0444);
   const auto before = readFile(target);
-  typeInto(*window, false, "<!--refused-->");
-  ASSERT_TRUE(titleBecomes("link.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "<!--refused-->", "link.svgquarvel \u2014 Edited"));
   const auto error = saveAndWaitFor(*window, "The document \u201clink.svgquarvel\u201d could not be saved.");
   ASSERT_TRUE(error) << readFile(outputFile("app-save-link.log"));
   expectShownWithText(*error, "app-save-read-only-error.png");
@@ -205,8 +158,7 @@ TEST_F(AppSaveTest, SaveAsOntoAFileAnotherWindowHoldsIsRefusedWhileThatWindowHas
   auto app = launch({QUARVEL_APP_EXECUTABLE, held.string()}, "app-save-held.log");
   const auto holder = x_.findWindow("held.svgquarvel", 60);
   ASSERT_TRUE(holder) << readFile(outputFile("app-save-held.log"));
-  typeInto(*holder, false, "<!--holder-->");
-  ASSERT_TRUE(titleBecomes("held.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*holder, "<!--holder-->", "held.svgquarvel \u2014 Edited"));
   x_.key("ctrl+n");
   const auto saver = x_.findWindow("Untitled", 30);
   ASSERT_TRUE(saver);
@@ -248,8 +200,7 @@ TEST_F(AppSaveTest, SavingTheSVGAloneLeavesTheSwiftEditsUnsavedAndTheWindowSaysS
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-export.log");
   const auto window = x_.findWindow("Untitled", 60);
   ASSERT_TRUE(window) << readFile(outputFile("app-save-export.log"));
-  typeInto(*window, true, "// by hand");
-  ASSERT_TRUE(titleBecomes("Untitled \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "// by hand", "Untitled \u2014 Edited", Editor::swift));
 
   const auto svgFile = folder_ / "drawing.svg";
   x_.key("shift+ctrl+s");
@@ -333,8 +284,7 @@ TEST_F(AppSaveTest, AChangeAnotherProgramMakesWhileTheSaveWritesIsAskedAbout) {
                             "app-save-race.log");
   const auto window = x_.findWindow("race.svgquarvel", 60);
   ASSERT_TRUE(window) << readFile(outputFile("app-save-race.log"));
-  typeInto(*window, false, "<!--mine-->");
-  ASSERT_TRUE(titleBecomes("race.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "race.svgquarvel \u2014 Edited"));
 
   const std::string heading = "The file \u201crace.svgquarvel\u201d has been changed by another application.";
   auto question = saveAndWaitFor(*window, heading);

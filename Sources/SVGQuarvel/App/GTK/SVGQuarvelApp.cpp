@@ -561,6 +561,19 @@ void SVGQuarvelApp::presentFileDialog(const std::string& title, Gtk::Window* par
   }
 }
 
+void SVGQuarvelApp::presentDialogsOver(Gtk::Window& window) {
+  // Through the C interface, as above: the toolkit's own dialogs have no C++ wrapper to outlive.
+  GListModel* toplevels = gtk_window_get_toplevels();
+  for (guint index = 0; index < g_list_model_get_n_items(toplevels); ++index) {
+    auto* shown = static_cast<GtkWindow*>(g_list_model_get_item(toplevels, index));
+    if (GTK_IS_DIALOG(shown) && gtk_widget_get_visible(GTK_WIDGET(shown)) &&
+        gtk_window_get_transient_for(shown) == window.gobj()) {
+      gtk_window_present(shown);
+    }
+    g_object_unref(shown);
+  }
+}
+
 SVGQuarvel::DocumentWindow* SVGQuarvelApp::openWindowFor(const SVGQuarvel::DocumentRecordPtr& record) const {
   if (!record) return nullptr;
   for (const auto& window : windows_) {
@@ -696,14 +709,33 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
 }
 
 void SVGQuarvelApp::closeWindowAsking(DocumentWindow& window, std::function<void(bool)> then) {
-  auto finish = [then](bool closed) {
-    if (then) then(closed);
-  };
   const auto& record = window.record();
   if (!record->isDocumentEdited()) {
     window.closeNow();
-    return finish(true);
+    if (then) then(true);
+    return;
   }
+  // Asked already (Close twice, the window manager's close button, Close during the quit's question
+  // or its Save panel): that question, panel or save answers this request too.
+  for (const auto& pending : pendingCloses_) {
+    if (pending->record.lock() != record) continue;
+    if (then) pending->waiting.push_back(std::move(then));
+    window.present();
+    presentDialogsOver(window);
+    return;
+  }
+  auto pending = std::make_unique<PendingClose>();
+  pending->record = record;
+  if (then) pending->waiting.push_back(std::move(then));
+  auto finish = [this, asking = pending.get()](bool closed) {
+    const auto found = std::find_if(pendingCloses_.begin(), pendingCloses_.end(),
+                                    [asking](const auto& open) { return open.get() == asking; });
+    if (found == pendingCloses_.end()) return;
+    const auto answered = std::move(*found);
+    pendingCloses_.erase(found);
+    for (const auto& waiter : answered->waiting) waiter(closed);
+  };
+  pendingCloses_.push_back(std::move(pending));
   window.present();
   const std::string name = record->displayName();
   const std::string question = "Do you want to save the changes made to the document \u201c" + name + "\u201d?";

@@ -61,7 +61,8 @@ class SVGQuarvelApp : public Gtk::Application {
   void saveDocument(SVGQuarvel::DocumentWindow& window, bool saveAs, std::function<void(bool)> then);
   /// Closes the window, asking first whether to save changes (and, when the document's file
   /// cannot take all of them, whether to save the document in a document file); `then` learns
-  /// whether it closed.
+  /// whether it closed. A window is asked about once: asking again while its question, or the save
+  /// that answered it, is under way brings that forward, and its outcome serves both.
   void closeWindowAsking(SVGQuarvel::DocumentWindow& window, std::function<void(bool)> then);
   /// Asks about every window with changes, one after the other, and quits unless the user
   /// cancelled. The windows are looked up at each question, so that one closed meanwhile is
@@ -88,6 +89,8 @@ class SVGQuarvelApp : public Gtk::Application {
   void showOpenPanel();
   /// Brings forward the file panel named `title` (over `parent`, when given) that the toolkit shows.
   void presentFileDialog(const std::string& title, Gtk::Window* parent = nullptr);
+  /// Brings forward the dialogs that show over `window`: its questions and its Save panel.
+  void presentDialogsOver(Gtk::Window& window);
   void windowClosed(SVGQuarvel::DocumentWindow* window);
   /// The shown window of the document; none once it has closed.
   SVGQuarvel::DocumentWindow* openWindowFor(const SVGQuarvel::DocumentRecordPtr& record) const;
@@ -116,6 +119,13 @@ class SVGQuarvelApp : public Gtk::Application {
     Glib::RefPtr<Gtk::FileChooserNative> chooser;
     std::vector<std::function<void(bool)>> waiting;
   };
+  /// A window whose close question, or the save that answered it, is under way, and what waits
+  /// for whether it closed.
+  struct PendingClose {
+    std::weak_ptr<SVGQuarvel::DocumentRecord> record;
+    std::vector<std::function<void(bool)>> waiting;
+  };
+  std::vector<std::unique_ptr<PendingClose>> pendingCloses_;
   Glib::RefPtr<Gtk::FileChooserNative> openPanel_;
   std::vector<std::unique_ptr<SavePanel>> savePanels_;
   bool quitting_ = false;
