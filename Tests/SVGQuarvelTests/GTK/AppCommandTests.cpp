@@ -1,0 +1,377 @@
+// Every command of the application as a user reaches it: each menu item clicked in the menu bar's
+// menus, each shortcut pressed, each header-bar button and each button of the questions clicked,
+// in the real executable on a bus of its own. What each did is read from what a person sees: the
+// windows and their titles, the files saved, the clipboard, the screen, and the pages the desktop
+// was asked to show (a handler of web addresses in the private home writes them to a file).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+#include "SVGQuarvelTests/GTK/AppProcessSupport.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+
+using namespace QuarvelTestSupport;
+using namespace AppProcessSupport;
+
+namespace {
+
+using XDriver::Rect;
+using XDriver::WindowID;
+
+int luminance(std::uint32_t rgb) {
+  return int(((rgb >> 16) & 0xff) * 299 + ((rgb >> 8) & 0xff) * 587 + (rgb & 0xff) * 114) / 1000;
+}
+
+/// The menus of the menu bar, by where their titles are (from the window's left edge; the bar's
+/// layout is fixed).
+enum class Menu { file = 24, edit = 63, view = 108, format = 163, samples = 246, help = 321 };
+
+constexpr std::uint32_t gold = 0xFFD700;
+
+class AppCommandTest : public AppProcessTest {
+ protected:
+  void SetUp() override {
+    AppProcessTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    // The desktop's handler of web addresses writes each address it is given to a file.
+    urls_ = folder_ / "shown-urls.txt";
+    const auto handler = folder_ / "show-url.sh";
+    writeFile(handler, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + urls_.string() + "'\n");
+    ::chmod(handler.c_str(), 0755);
+    std::filesystem::create_directories(folder_ / "data" / "applications");
+    writeFile(folder_ / "data" / "applications" / "quarvel-test-show-url.desktop",
+              "[Desktop Entry]\nType=Application\nName=Show URL\nExec=" + handler.string() +
+                  " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\nNoDisplay=true\n");
+    std::filesystem::create_directories(folder_ / "config");
+    writeFile(folder_ / "config" / "mimeapps.list",
+              "[Default Applications]\nx-scheme-handler/http=quarvel-test-show-url.desktop\n"
+              "x-scheme-handler/https=quarvel-test-show-url.desktop\n");
+  }
+
+  /// Starts the application without files; its window, once the preview shows the drawing.
+  std::optional<WindowID> start(const std::string& log, std::unique_ptr<XDriver::Process>& app) {
+    log_ = log;
+    app = launch({QUARVEL_APP_EXECUTABLE}, log);
+    const auto window = x_.findWindow("Untitled", 120);
+    if (!window) {
+      ADD_FAILURE() << "no window: " << logText();
+      return std::nullopt;
+    }
+    if (!XDriver::waitUntil([&] { return previewPixels(*window, gold) > 20000; }, 60)) {
+      ADD_FAILURE() << "the preview does not show the drawing";
+    }
+    return window;
+  }
+  std::string logText() const { return readFile(outputFile(log_)); }
+
+  /// Pixels of `rgb` in the sidebar's preview of `window`.
+  std::size_t previewPixels(WindowID window, std::uint32_t rgb) {
+    const auto frame = x_.geometry(window);
+    return x_.grab(Rect{frame.x, frame.y + 75, 300, 290}).count(rgb, 12);
+  }
+
+  /// The windows of the program that have no title of their own: menus and the toolkit's questions.
+  std::vector<WindowID> untitledWindows() const {
+    return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
+  }
+
+  /// Waits for an untitled window that is not among `known`.
+  std::optional<WindowID> newUntitledWindow(const std::vector<WindowID>& known, double seconds = 5) {
+    std::optional<WindowID> found;
+    XDriver::waitUntil(
+        [&] {
+          for (const auto id : untitledWindows()) {
+            if (std::find(known.begin(), known.end(), id) == known.end() && x_.geometry(id).width > 20) found = id;
+          }
+          return found.has_value();
+        },
+        seconds);
+    return found;
+  }
+
+  /// The middle heights of the rows of text of a menu (on the screen), top to bottom: its items,
+  /// the greyed ones included; separators are too faint to count.
+  std::vector<int> menuRows(WindowID menu) {
+    const auto frame = x_.geometry(menu);
+    // Inside the menu's black frame and rounded corners.
+    const Rect inner{frame.x + 12, frame.y + 8, frame.width - 24, frame.height - 16};
+    const auto picture = x_.grab(inner);
+    const int background = luminance(picture.at(2, picture.height / 2));
+    std::vector<int> rows;
+    int runStart = -1;
+    for (int y = 0; y <= picture.height; ++y) {
+      bool ink = false;
+      for (int x = 0; y < picture.height && x < picture.width && !ink; ++x) {
+        ink = luminance(picture.at(x, y)) < background - 50;
+      }
+      if (ink && runStart < 0) runStart = y;
+      if (!ink && runStart >= 0) {
+        if (y - runStart >= 5) rows.push_back(inner.y + (runStart + y) / 2);
+        runStart = -1;
+      }
+    }
+    return rows;
+  }
+
+  /// Opens `menu` of `window` with a click on its title; the menu's window.
+  std::optional<WindowID> openMenu(WindowID window, Menu menu, const std::string& picture) {
+    const auto before = untitledWindows();
+    std::optional<WindowID> opened;
+    for (int attempt = 0; attempt < 3 && !opened; ++attempt) {
+      // The first click after a question closed may only give the window back its focus.
+      x_.focus(window);
+      const auto frame = x_.geometry(window);
+      x_.click(frame.x + int(menu), frame.y + 62);
+      opened = newUntitledWindow(before);
+    }
+    if (!opened) {
+      x_.grabScreen().savePNG(outputFile(picture + "-no-menu.png").string());
+      return std::nullopt;
+    }
+    // Drawn once its rows show.
+    XDriver::waitUntil([&] { return !menuRows(*opened).empty(); }, 5);
+    x_.grabScreen().savePNG(outputFile(picture + "-menu.png").string());
+    return opened;
+  }
+
+  /// Chooses item `row` (from 0, separators not counted) of `menu` of `window` with real clicks;
+  /// with `subRow`, that item opens a menu of its own and its item `subRow` is chosen.
+  bool choose(WindowID window, Menu menu, std::size_t row, const std::string& picture,
+              std::optional<std::size_t> subRow = std::nullopt) {
+    const auto opened = openMenu(window, menu, picture);
+    if (!opened) return false;
+    const auto rows = menuRows(*opened);
+    if (row >= rows.size()) {
+      ADD_FAILURE() << "the menu has " << rows.size() << " rows; see " << picture;
+      return false;
+    }
+    const auto frame = x_.geometry(*opened);
+    auto known = untitledWindows();
+    x_.click(frame.x + frame.width / 2, rows[row]);
+    if (!subRow) return true;
+    const auto submenu = newUntitledWindow(known);
+    if (!submenu) return false;
+    XDriver::waitUntil([&] { return !menuRows(*submenu).empty(); }, 5);
+    x_.grabScreen().savePNG(outputFile(picture + "-submenu.png").string());
+    const auto subRows = menuRows(*submenu);
+    if (*subRow >= subRows.size()) {
+      ADD_FAILURE() << "the submenu has " << subRows.size() << " rows; see " << picture;
+      return false;
+    }
+    const auto subFrame = x_.geometry(*submenu);
+    x_.click(subFrame.x + subFrame.width / 2, subRows[*subRow]);
+    return true;
+  }
+
+  /// Clicks at (`dx`, `dy`) of `window`'s frame, the window focused first.
+  void clickIn(WindowID window, int dx, int dy) {
+    x_.focus(window);
+    const auto frame = x_.geometry(window);
+    x_.click(frame.x + dx, frame.y + dy);
+  }
+
+  /// Clicks into the SVG editor (the upper pane) of `window`, below its text.
+  void clickSVGEditor(WindowID window) { clickIn(window, 800, 240); }
+
+  /// Presses `keys` and waits for the clipboard to hold something other than `before`.
+  std::optional<std::string> copiedBy(const std::function<void()>& copy, const std::optional<std::string>& before) {
+    copy();
+    std::optional<std::string> text;
+    XDriver::waitUntil([&] { return (text = x_.clipboardText()) && text != before; }, 10);
+    return text;
+  }
+
+  /// The whole text of the SVG editor of `window`, read by selecting it all and copying it.
+  std::optional<std::string> svgEditorText(WindowID window) {
+    clickSVGEditor(window);
+    x_.key("ctrl+a");
+    const auto before = x_.clipboardText();
+    x_.key("ctrl+c");
+    std::optional<std::string> text;
+    XDriver::waitUntil([&] { return (text = x_.clipboardText()) && text != before; }, 3);
+    return text;
+  }
+
+  /// Clicks the button of a question at `fraction` of its width along its bottom row, until the
+  /// question has gone (a click that comes before it takes input goes nowhere).
+  bool clickQuestionButton(const std::string& title, double fraction) {
+    return XDriver::waitUntil(
+        [&] {
+          const auto question = x_.findWindow(title);
+          if (!question) return true;
+          const auto frame = x_.geometry(*question);
+          x_.click(frame.x + int(frame.width * fraction), frame.y + frame.height - 18);
+          return XDriver::waitUntil([&] { return !x_.findWindow(title).has_value(); }, 3);
+        },
+        30);
+  }
+
+  /// The addresses the desktop was asked to show, one a line.
+  std::string shownURLs() const { return readFile(urls_); }
+  bool urlShown(const std::string& url) {
+    return XDriver::waitUntil([&] { return shownURLs().find(url + "\n") != std::string::npos; }, 20);
+  }
+
+  std::filesystem::path urls_;
+  std::string log_;
+};
+
+const std::string closeQuestion(const std::string& name) {
+  return "Do you want to save the changes made to the document \u201c" + name + "\u201d?";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AppCommandTest, TheFileMenuAndItsKeysOpenSaveAndCloseWindows) {
+  std::unique_ptr<XDriver::Process> app;
+  const auto first = start("app-command-file.log", app);
+  ASSERT_TRUE(first);
+
+  // File ▸ New and Ctrl+N each open a new window.
+  ASSERT_TRUE(choose(*first, Menu::file, 0, "app-command-file-new"));
+  const auto second = x_.findWindow("Untitled 2", 30);
+  ASSERT_TRUE(second) << logText();
+  x_.focus(*second);
+  x_.key("ctrl+n");
+  const auto third = x_.findWindow("Untitled 3", 30);
+  ASSERT_TRUE(third) << logText();
+
+  // File ▸ Close closes a window without changes at once.
+  ASSERT_TRUE(choose(*third, Menu::file, 5, "app-command-file-close"));
+  EXPECT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Untitled 3").has_value(); }, 10));
+
+  // File ▸ Save As… shows the Save panel; its Cancel button writes nothing.
+  ASSERT_TRUE(choose(*second, Menu::file, 4, "app-command-file-save-as"));
+  auto panel = x_.findWindow("Save", 30);
+  ASSERT_TRUE(panel);
+  x_.focus(*panel);
+  XDriver::waitUntil([&] { return inkIn(x_.grab(x_.geometry(*panel))) > 500u; }, 10);
+  x_.grabScreen().savePNG(outputFile("app-command-save-panel.png").string());
+  const auto filesBefore = std::distance(std::filesystem::directory_iterator(folder_), {});
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow("Save").has_value()) return true;
+        x_.focus(*panel);
+        const auto frame = x_.geometry(*panel);
+        x_.click(frame.x + frame.width - 112, frame.y + frame.height - 22);  // Cancel, beside Save
+        return XDriver::waitUntil([&] { return !x_.findWindow("Save").has_value(); }, 3);
+      },
+      30));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), filesBefore);
+  EXPECT_EQ(x_.title(*second), "Untitled 2");
+
+  // Again, with a name: the document is saved there and the window takes its name.
+  const auto saved = folder_ / "menu.svgquarvel";
+  ASSERT_TRUE(choose(*second, Menu::file, 4, "app-command-file-save-as-again"));
+  panel = x_.findWindow("Save", 30);
+  ASSERT_TRUE(panel);
+  x_.focus(*panel);
+  x_.key("ctrl+a");
+  x_.type(saved.string());
+  x_.key("Return");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*second) == "menu.svgquarvel"; }, 30)) << logText();
+  EXPECT_EQ(SVGQuarvelDocument::Snapshot::fromJSONString(readFile(saved)).svg, std::string(newDocumentSVG));
+
+  // File ▸ Save writes an edit into the document's file.
+  clickSVGEditor(*second);
+  x_.key("ctrl+End");
+  x_.type("<!--menu-->");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*second) == "menu.svgquarvel \u2014 Edited"; }, 30));
+  ASSERT_TRUE(choose(*second, Menu::file, 3, "app-command-file-save"));
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*second) == "menu.svgquarvel"; }, 30)) << logText();
+  EXPECT_NE(SVGQuarvelDocument::Snapshot::fromJSONString(readFile(saved)).svg.find("<!--menu-->"), std::string::npos);
+
+  // Save As onto a file that exists: the panel asks first, and its Cancel keeps the file.
+  const auto other = folder_ / "other.svg";
+  writeFile(other, circle);
+  x_.focus(*second);
+  x_.key("shift+ctrl+s");
+  panel = x_.findWindow("Save", 30);
+  ASSERT_TRUE(panel);
+  const auto before = untitledWindows();
+  x_.focus(*panel);
+  x_.key("ctrl+a");
+  x_.type(other.string());
+  x_.key("Return");
+  const auto replace = newUntitledWindow(before, 10);
+  ASSERT_TRUE(replace) << "no question before replacing a file";
+  XDriver::waitUntil([&] { return inkIn(x_.grab(x_.geometry(*replace))) > 300u; }, 10);
+  x_.grab(x_.geometry(*replace)).savePNG(outputFile("app-command-replace-question.png").string());
+  const auto replaceFrame = x_.geometry(*replace);
+  x_.click(replaceFrame.x + replaceFrame.width / 4, replaceFrame.y + replaceFrame.height - 18);  // Cancel
+  EXPECT_TRUE(XDriver::waitUntil(
+      [&] {
+        const auto open = untitledWindows();
+        return std::find(open.begin(), open.end(), *replace) == open.end();
+      },
+      10));
+  x_.focus(*panel);
+  x_.key("Escape");
+  EXPECT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Save").has_value(); }, 10));
+  EXPECT_EQ(readFile(other), circle);
+  EXPECT_EQ(x_.title(*second), "menu.svgquarvel");
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppCommandTest, TheQuestionsBeforeClosingAndQuittingDoWhatTheirButtonsSay) {
+  const auto document = folder_ / "doc.svgquarvel";
+  writeFile(document, SVGQuarvelDocument::Snapshot{circle, "// mine\n", std::nullopt}.jsonString());
+  log_ = "app-command-questions.log";
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, log_);
+  const auto window = x_.findWindow("doc.svgquarvel", 120);
+  ASSERT_TRUE(window) << logText();
+  x_.focus(*window);
+  x_.key("ctrl+n");
+  const auto untitled = x_.findWindow("Untitled", 30);
+  ASSERT_TRUE(untitled) << logText();
+
+  clickSVGEditor(*window);
+  x_.key("ctrl+End");
+  x_.type("<!--kept-->");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*window) == "doc.svgquarvel \u2014 Edited"; }, 30));
+
+  // Ctrl+W asks; Cancel (the middle button) keeps the window and its changes.
+  x_.focus(*window);
+  x_.key("ctrl+w");
+  auto question = x_.findWindow(closeQuestion("doc.svgquarvel"), 30);
+  ASSERT_TRUE(question);
+  expectShownWithText(*question, "app-command-close-question.png");
+  ASSERT_TRUE(clickQuestionButton(closeQuestion("doc.svgquarvel"), 0.5));
+  EXPECT_EQ(x_.title(*window), "doc.svgquarvel \u2014 Edited");
+  EXPECT_EQ(readFile(document).find("<!--kept-->"), std::string::npos);
+
+  // File ▸ Close asks too; Save (the last button) saves the changes and closes the window.
+  ASSERT_TRUE(choose(*window, Menu::file, 5, "app-command-close"));
+  ASSERT_TRUE(x_.findWindow(closeQuestion("doc.svgquarvel"), 30));
+  ASSERT_TRUE(clickQuestionButton(closeQuestion("doc.svgquarvel"), 5.0 / 6));
+  EXPECT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("doc.svgquarvel \u2014 Edited").has_value(); }, 10));
+  EXPECT_NE(readFile(document).find("<!--kept-->"), std::string::npos) << readFile(document);
+
+  // Ctrl+Q asks about the window with changes; Cancel keeps the application running.
+  clickSVGEditor(*untitled);
+  x_.key("ctrl+End");
+  x_.type("<!--lost-->");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*untitled) == "Untitled \u2014 Edited"; }, 30));
+  x_.key("ctrl+q");
+  ASSERT_TRUE(x_.findWindow(closeQuestion("Untitled"), 30)) << logText();
+  ASSERT_TRUE(clickQuestionButton(closeQuestion("Untitled"), 0.5));
+  EXPECT_FALSE(app->wait(1).has_value()) << "the application quit although the question was cancelled";
+  EXPECT_EQ(x_.title(*untitled), "Untitled \u2014 Edited");
+
+  // File ▸ Quit asks again; Don't Save (the first button) quits without saving.
+  ASSERT_TRUE(choose(*untitled, Menu::file, 6, "app-command-quit"));
+  ASSERT_TRUE(x_.findWindow(closeQuestion("Untitled"), 30)) << logText();
+  ASSERT_TRUE(clickQuestionButton(closeQuestion("Untitled"), 1.0 / 6));
+  const auto status = app->wait(30);
+  ASSERT_TRUE(status) << "the application did not quit";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
+}  // namespace
