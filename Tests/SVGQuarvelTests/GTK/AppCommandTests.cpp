@@ -375,3 +375,144 @@ TEST_F(AppCommandTest, TheQuestionsBeforeClosingAndQuittingDoWhatTheirButtonsSay
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AppCommandTest, TheEditMenuAndItsKeysWorkOnTheFocusedEditor) {
+  std::unique_ptr<XDriver::Process> app;
+  const auto window = start("app-command-edit.log", app);
+  ASSERT_TRUE(window);
+  const std::string svg(newDocumentSVG);
+  const auto drawn = [&] { return XDriver::waitUntil([&] { return previewPixels(*window, gold) > 20000; }, 30); };
+  const auto blank = [&] { return XDriver::waitUntil([&] { return previewPixels(*window, gold) == 0; }, 30); };
+  const auto swiftOnClipboard = [&] {
+    return copiedBy([&] { x_.key("shift+ctrl+c"); }, std::nullopt);
+  };
+
+  // Edit ▸ Select All and Edit ▸ Copy copy the whole SVG from its editor.
+  clickSVGEditor(*window);
+  ASSERT_TRUE(choose(*window, Menu::edit, 5, "app-command-edit-select-all"));
+  const auto swift = swiftOnClipboard();
+  ASSERT_TRUE(swift);
+  EXPECT_EQ(copiedBy([&] { choose(*window, Menu::edit, 3, "app-command-edit-copy"); }, swift), svg);
+
+  // Edit ▸ Cut takes it out (the preview is blank), Edit ▸ Paste puts it back.
+  swiftOnClipboard();
+  EXPECT_EQ(copiedBy([&] { choose(*window, Menu::edit, 2, "app-command-edit-cut"); }, swift), svg);
+  EXPECT_TRUE(blank()) << "Edit > Cut left the drawing";
+  EXPECT_TRUE(XDriver::waitUntil([&] { return x_.title(*window) == "Untitled \u2014 Edited"; }, 10));
+  ASSERT_TRUE(choose(*window, Menu::edit, 4, "app-command-edit-paste"));
+  EXPECT_TRUE(drawn()) << "Edit > Paste did not bring the drawing back";
+
+  // Edit ▸ Undo takes the paste back, Edit ▸ Redo does it again.
+  ASSERT_TRUE(choose(*window, Menu::edit, 0, "app-command-edit-undo"));
+  EXPECT_TRUE(blank()) << "Edit > Undo";
+  ASSERT_TRUE(choose(*window, Menu::edit, 1, "app-command-edit-redo"));
+  EXPECT_TRUE(drawn()) << "Edit > Redo";
+  EXPECT_EQ(svgEditorText(*window), svg);
+
+  // The same by their keys.
+  swiftOnClipboard();
+  clickSVGEditor(*window);
+  x_.key("ctrl+a");
+  EXPECT_EQ(copiedBy([&] { x_.key("ctrl+x"); }, swift), svg);
+  EXPECT_TRUE(blank()) << "Ctrl+X";
+  x_.key("ctrl+v");
+  EXPECT_TRUE(drawn()) << "Ctrl+V";
+  x_.key("ctrl+z");
+  EXPECT_TRUE(blank()) << "Ctrl+Z";
+  x_.key("shift+ctrl+z");
+  EXPECT_TRUE(drawn()) << "Shift+Ctrl+Z";
+  EXPECT_EQ(svgEditorText(*window), svg);
+  EXPECT_TRUE(app->running());
+}
+
+/// The lowest row of dark text in the SVG editor (the upper pane of the stacked layout), from the
+/// window's top.
+int svgTextBottom(const XDriver::Session& x, WindowID window) {
+  const auto frame = x.geometry(window);
+  const Rect pane{frame.x + 312, frame.y + 80, 700, 180};
+  const auto picture = x.grab(pane);
+  int bottom = -1;
+  for (int y = 0; y < picture.height; ++y) {
+    for (int column = 0; column < picture.width; ++column) {
+      if (luminance(picture.at(column, y)) < 100) {
+        bottom = y;
+        break;
+      }
+    }
+  }
+  return bottom < 0 ? -1 : 80 + bottom;
+}
+
+TEST_F(AppCommandTest, TheViewAndFormatMenusTheirKeysAndTheHeaderBarButtonsChangeTheWindow) {
+  std::unique_ptr<XDriver::Process> app;
+  const auto window = start("app-command-view.log", app);
+  ASSERT_TRUE(window);
+  const auto frame = x_.geometry(*window);
+
+  // Side by side, the Swift editor's text shows at the top right, where the stacked SVG editor
+  // has none.
+  const auto topRightInk = [&] {
+    return x_.grab(Rect{frame.x + 780, frame.y + 80, 300, 170}).countWhere([](std::uint32_t rgb) {
+      return luminance(rgb) < 160;
+    });
+  };
+  const auto sideBySide = [&] { return XDriver::waitUntil([&] { return topRightInk() > 100u; }, 10); };
+  const auto stacked = [&] { return XDriver::waitUntil([&] { return topRightInk() == 0u; }, 10); };
+  ASSERT_TRUE(stacked());
+  ASSERT_TRUE(choose(*window, Menu::view, 1, "app-command-view-layout"));
+  EXPECT_TRUE(sideBySide()) << "View > Toggle Editor Layout";
+  x_.grab(frame).savePNG(outputFile("app-command-side-by-side.png").string());
+  clickIn(*window, frame.width - 239, 26);  // the header bar's layout button
+  EXPECT_TRUE(stacked()) << "the layout button";
+
+  // Format ▸ Font ▸ Bigger and Smaller, and their keys, change the editors' text size.
+  const int normal = svgTextBottom(x_, *window);
+  ASSERT_GT(normal, 100);
+  const auto bigger = [&] { return XDriver::waitUntil([&] { return svgTextBottom(x_, *window) > normal + 4; }, 10); };
+  const auto back = [&] { return XDriver::waitUntil([&] { return svgTextBottom(x_, *window) == normal; }, 10); };
+  ASSERT_TRUE(choose(*window, Menu::format, 0, "app-command-format-bigger", 1));
+  EXPECT_TRUE(bigger()) << "Format > Font > Bigger";
+  x_.grab(frame).savePNG(outputFile("app-command-bigger.png").string());
+  ASSERT_TRUE(choose(*window, Menu::format, 0, "app-command-format-smaller", 2));
+  EXPECT_TRUE(back()) << "Format > Font > Smaller";
+  clickSVGEditor(*window);
+  x_.key("shift+ctrl+plus");
+  EXPECT_TRUE(bigger()) << "Ctrl++";
+  x_.key("ctrl+minus");
+  EXPECT_TRUE(back()) << "Ctrl+-";
+  x_.key("ctrl+equal");
+  EXPECT_TRUE(bigger()) << "Ctrl+=";
+  x_.key("ctrl+minus");
+  EXPECT_TRUE(back()) << "Ctrl+-";
+
+  // Format ▸ Font ▸ Show Fonts shows the font panel.
+  ASSERT_TRUE(choose(*window, Menu::format, 0, "app-command-format-fonts", 0));
+  const auto fonts = x_.findWindow("Fonts", 30);
+  ASSERT_TRUE(fonts);
+  x_.focus(*fonts);
+  XDriver::waitUntil([&] { return inkIn(x_.grab(x_.geometry(*fonts))) > 500u; }, 10);
+  x_.grabScreen().savePNG(outputFile("app-command-fonts.png").string());
+  x_.key("Escape");
+  EXPECT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Fonts").has_value(); }, 10));
+
+  // Swift typed by hand shows the banner; the header bar's drop-changes button drops it, Ctrl+Z
+  // brings it back and the banner's button drops it again.
+  const std::string generated = SVGQuarvelDocument::newDocument()->swift.get();
+  clickIn(*window, int(frame.width * 0.85), int(frame.height * 0.75));
+  x_.key("ctrl+End");
+  x_.type("// mine");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*window) == "Untitled \u2014 Edited"; }, 30));
+  EXPECT_EQ(copiedBy([&] { x_.key("shift+ctrl+c"); }, std::nullopt), generated + "// mine");
+  XDriver::waitUntil([] { return false; }, 0.5);
+  x_.grab(frame).savePNG(outputFile("app-command-banner.png").string());
+  clickIn(*window, frame.width - 197, 26);
+  EXPECT_EQ(copiedBy([&] { x_.key("shift+ctrl+c"); }, generated + "// mine"), generated) << "the drop-changes button";
+  EXPECT_TRUE(XDriver::waitUntil([&] { return x_.title(*window) == "Untitled"; }, 10));
+  x_.key("ctrl+z");
+  EXPECT_EQ(copiedBy([&] { x_.key("shift+ctrl+c"); }, generated), generated + "// mine") << "Ctrl+Z";
+  EXPECT_TRUE(app->running());
+}
+
+}  // namespace
