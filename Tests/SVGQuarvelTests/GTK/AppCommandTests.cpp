@@ -487,15 +487,32 @@ TEST_F(AppCommandTest, TheViewAndFormatMenusTheirKeysAndTheHeaderBarButtonsChang
   x_.key("ctrl+minus");
   EXPECT_TRUE(back()) << "Ctrl+-";
 
-  // Format ▸ Font ▸ Show Fonts shows the font panel.
-  ASSERT_TRUE(choose(*window, Menu::format, 0, "app-command-format-fonts", 0));
-  const auto fonts = x_.findWindow("Fonts", 30);
-  ASSERT_TRUE(fonts);
-  x_.focus(*fonts);
-  XDriver::waitUntil([&] { return inkIn(x_.grab(x_.geometry(*fonts))) > 500u; }, 10);
-  x_.grabScreen().savePNG(outputFile("app-command-fonts.png").string());
-  x_.key("Escape");
-  EXPECT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Fonts").has_value(); }, 10));
+  // Format ▸ Font ▸ Show Fonts shows the font panel: a size chosen there and Cancel change
+  // nothing, the same size and Select make the editors' text that size.
+  for (const bool select : {false, true}) {
+    ASSERT_TRUE(choose(*window, Menu::format, 0, "app-command-format-fonts", 0));
+    const auto fonts = x_.findWindow("Fonts", 30);
+    ASSERT_TRUE(fonts);
+    x_.focus(*fonts);
+    XDriver::waitUntil([&] { return inkIn(x_.grab(x_.geometry(*fonts))) > 500u; }, 10);
+    const auto panel = x_.geometry(*fonts);
+    for (int step = 0; step < 4; ++step) x_.click(panel.x + panel.width - 23, panel.y + panel.height - 60);  // +
+    XDriver::waitUntil([] { return false; }, 0.3);
+    x_.grabScreen().savePNG(outputFile(select ? "app-command-fonts-select.png" : "app-command-fonts.png").string());
+    ASSERT_TRUE(XDriver::waitUntil(
+        [&] {
+          if (!x_.findWindow("Fonts").has_value()) return true;
+          x_.click(panel.x + panel.width - (select ? 37 : 114), panel.y + panel.height - 18);
+          return XDriver::waitUntil([&] { return !x_.findWindow("Fonts").has_value(); }, 3);
+        },
+        30));
+    if (select) {
+      EXPECT_TRUE(bigger()) << "the font panel's Select";
+    } else {
+      XDriver::waitUntil([] { return false; }, 0.5);
+      EXPECT_EQ(svgTextBottom(x_, *window), normal) << "the font panel's Cancel";
+    }
+  }
 
   // Swift typed by hand shows the banner; the header bar's drop-changes button drops it, Ctrl+Z
   // brings it back and the banner's button drops it again.
@@ -512,6 +529,8 @@ TEST_F(AppCommandTest, TheViewAndFormatMenusTheirKeysAndTheHeaderBarButtonsChang
   EXPECT_TRUE(XDriver::waitUntil([&] { return x_.title(*window) == "Untitled"; }, 10));
   x_.key("ctrl+z");
   EXPECT_EQ(copiedBy([&] { x_.key("shift+ctrl+c"); }, generated), generated + "// mine") << "Ctrl+Z";
+  clickIn(*window, frame.width - 32, 300);  // the banner's button, at the end of its row
+  EXPECT_EQ(copiedBy([&] { x_.key("shift+ctrl+c"); }, generated + "// mine"), generated) << "the banner's button";
   EXPECT_TRUE(app->running());
 }
 
