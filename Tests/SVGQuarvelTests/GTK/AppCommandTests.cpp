@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "SVGQuarvel/App/About.h"
+#include "SVGQuarvel/App/ExampleSVGs.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
@@ -531,6 +533,76 @@ TEST_F(AppCommandTest, TheViewAndFormatMenusTheirKeysAndTheHeaderBarButtonsChang
   EXPECT_EQ(copiedBy([&] { x_.key("shift+ctrl+c"); }, generated), generated + "// mine") << "Ctrl+Z";
   clickIn(*window, frame.width - 32, 300);  // the banner's button, at the end of its row
   EXPECT_EQ(copiedBy([&] { x_.key("shift+ctrl+c"); }, generated + "// mine"), generated) << "the banner's button";
+  EXPECT_TRUE(app->running());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AppCommandTest, TheSampleDrawingsAndThePagesOfTheSampleAndHelpMenusAndTheAboutWindow) {
+  std::unique_ptr<XDriver::Process> app;
+  const auto window = start("app-command-samples.log", app);
+  ASSERT_TRUE(window);
+
+  // Each sample replaces the drawing in the SVG editor.
+  for (std::size_t index = 0; index < exampleSVGs.size(); ++index) {
+    const std::string picture = "app-command-sample-" + std::to_string(index);
+    ASSERT_TRUE(choose(*window, Menu::samples, index, picture));
+    const std::string svg(exampleSVGs[index].svg);
+    EXPECT_TRUE(XDriver::waitUntil([&] { return svgEditorText(*window) == svg; }, 20)) << exampleSVGs[index].title;
+    x_.grab(x_.geometry(*window)).savePNG(outputFile(picture + ".png").string());
+  }
+
+  // The last item of Sample SVGs and Help ▸ Report Bug… show their pages.
+  ASSERT_TRUE(choose(*window, Menu::samples, exampleSVGs.size(), "app-command-icon-collection"));
+  EXPECT_TRUE(urlShown(std::string(ExampleSVGsMenu::iconCollectionURL))) << shownURLs();
+  ASSERT_TRUE(choose(*window, Menu::help, 1, "app-command-report-bug"));
+  EXPECT_TRUE(urlShown(std::string(AboutCommands::defaultBugReportURL))) << shownURLs();
+
+  // Help ▸ About: each link of the About window shows its page; its close button hides it.
+  ASSERT_TRUE(choose(*window, Menu::help, 0, "app-command-about"));
+  const auto about = x_.findWindowStartingWith("About ", 30);
+  ASSERT_TRUE(about);
+  x_.focus(*about);
+  const auto frame = x_.geometry(*about);
+  // The links are the rows of blue text below the icon.
+  const auto blueRows = [&] {
+    const auto picture = x_.grab(frame);
+    std::vector<int> rows;
+    int runStart = -1;
+    for (int y = 200; y <= picture.height; ++y) {
+      bool blue = false;
+      for (int column = 0; y < picture.height && column < picture.width && !blue; ++column) {
+        const auto rgb = picture.at(column, y);
+        const int r = int(rgb >> 16), g = int((rgb >> 8) & 0xff), b = int(rgb & 0xff);
+        blue = b > r + 60 && b > g + 30;
+      }
+      if (blue && runStart < 0) runStart = y;
+      if (!blue && runStart >= 0) {
+        if (y - runStart >= 5) rows.push_back((runStart + y) / 2);
+        runStart = -1;
+      }
+    }
+    return rows;
+  };
+  std::vector<std::string> pages;
+  for (const auto& group : AboutView::creditGroups()) {
+    for (const auto& link : group.links) pages.push_back(link.url);
+  }
+  pages.push_back("https://quarvel.org/");  // the copyright line
+  XDriver::waitUntil([&] { return blueRows().size() >= pages.size(); }, 10);
+  x_.grab(frame).savePNG(outputFile("app-command-about-window.png").string());
+  const auto rows = blueRows();
+  ASSERT_EQ(rows.size(), pages.size());
+  for (std::size_t index = 0; index < rows.size(); ++index) {
+    x_.focus(*about);
+    x_.click(frame.x + frame.width / 2, frame.y + rows[index]);
+    EXPECT_TRUE(urlShown(pages[index])) << pages[index] << "\n" << shownURLs();
+  }
+  x_.focus(*about);
+  x_.click(frame.x + frame.width - 28, frame.y + 27);  // the close button of its title bar
+  EXPECT_TRUE(XDriver::waitUntil([&] { return !x_.findWindowStartingWith("About ").has_value(); }, 10));
   EXPECT_TRUE(app->running());
 }
 
