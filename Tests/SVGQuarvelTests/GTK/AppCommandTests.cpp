@@ -607,3 +607,95 @@ TEST_F(AppCommandTest, TheSampleDrawingsAndThePagesOfTheSampleAndHelpMenusAndThe
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AppCommandTest, EveryControlOfTheSettingsFormTakesRealInputAndTheSavedDocumentKeepsIt) {
+  std::unique_ptr<XDriver::Process> app;
+  const auto window = start("app-command-form.log", app);
+  ASSERT_TRUE(window);
+  // Tall enough for the whole form (its rows then lie where this layout puts them).
+  x_.resize(*window, 1100, 1000);
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.geometry(*window).height == 1000; }, 10));
+  XDriver::waitUntil([] { return false; }, 0.5);
+  x_.grabScreen().savePNG(outputFile("app-command-form-before.png").string());
+  SVGQuarvelConfiguration expected;
+
+  // The name of the root view.
+  clickIn(*window, 160, 422);
+  x_.type("Badge");
+  expected.rootViewName = "Badge";
+
+  // Every toggle, by a click on its box.
+  for (const int y : {471, 491, 540, 560, 656, 676, 839}) clickIn(*window, 291, y);
+  expected.previewProvider = !expected.previewProvider;
+  expected.imports = !expected.imports;
+  expected.prefixSVG = !expected.prefixSVG;
+  expected.infoComments = !expected.infoComments;
+  expected.newlineAfterClosePath = !expected.newlineAfterClosePath;
+  expected.useHexColor = !expected.useHexColor;
+  expected.indentEmptyLines = !expected.indentEmptyLines;
+
+  // Every picker: its list opens and the other item is clicked.
+  const auto pick = [&](int x, int y, std::size_t row, const std::string& picture) {
+    const auto before = untitledWindows();
+    clickIn(*window, x, y);
+    const auto list = newUntitledWindow(before);
+    ASSERT_TRUE(list) << picture;
+    XDriver::waitUntil([&] { return menuRows(*list).size() >= 2; }, 5);
+    x_.grabScreen().savePNG(outputFile(picture).string());
+    const auto rows = menuRows(*list);
+    ASSERT_EQ(rows.size(), 2u) << picture;
+    const auto frame = x_.geometry(*list);
+    x_.click(frame.x + frame.width / 2, rows[row]);
+    XDriver::waitUntil(
+        [&] {
+          const auto open = untitledWindows();
+          return std::find(open.begin(), open.end(), *list) == open.end();
+        },
+        5);
+  };
+  pick(255, 589, 0, "app-command-form-init.png");
+  expected.initType = SVGQuarvelConfiguration::InitType::autoInit;
+  pick(244, 627, 1, "app-command-form-positioning.png");
+  expected.positioningType = SVGQuarvelConfiguration::PositioningStyle::offset;
+  pick(255, 772, 1, "app-command-form-indent-using.png");
+  expected.indentUsing = SVGQuarvelConfiguration::IndentType::tabs;
+
+  // The numbers: typed (kept within their range, and refused when not a number) and stepped.
+  clickIn(*window, 177, 705);
+  x_.key("ctrl+a");
+  x_.type("20");
+  x_.key("Return");
+  clickIn(*window, 273, 705);  // + at the top of the range
+  clickIn(*window, 223, 705);  // -
+  expected.maximumFractionDigits = 12;
+  for (int step = 0; step < 3; ++step) clickIn(*window, 223, 810);  // - down to 0, and once more
+  clickIn(*window, 273, 810);                                      // +
+  clickIn(*window, 174, 810);
+  x_.key("ctrl+a");
+  x_.type("four");
+  x_.key("Return");
+  expected.indent = 1;
+  XDriver::waitUntil([] { return false; }, 0.5);
+  x_.grabScreen().savePNG(outputFile("app-command-form-after.png").string());
+
+  // The document saved keeps the settings, and its Swift follows them.
+  const auto saved = folder_ / "form.svgquarvel";
+  const auto panel = saveAndWaitFor(*window, "Save");
+  ASSERT_TRUE(panel);
+  x_.focus(*panel);
+  x_.key("ctrl+a");
+  x_.type(saved.string());
+  x_.key("Return");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*window) == "form.svgquarvel"; }, 30)) << logText();
+  const auto snapshot = SVGQuarvelDocument::Snapshot::fromJSONString(readFile(saved));
+  ASSERT_TRUE(snapshot.config);
+  EXPECT_EQ(*snapshot.config, expected) << readFile(saved);
+  EXPECT_NE(snapshot.swift.find("struct Badge"), std::string::npos) << snapshot.swift;
+  EXPECT_EQ(snapshot.swift.find("import SwiftUI"), std::string::npos) << snapshot.swift;
+  EXPECT_NE(snapshot.swift.find("\tvar body"), std::string::npos) << "indented by tabs:\n" << snapshot.swift;
+  EXPECT_TRUE(app->running());
+}
+
+}  // namespace
