@@ -180,6 +180,18 @@ class AppCommandTest : public AppProcessTest {
   /// Clicks into the SVG editor (the upper pane) of `window`, below its text.
   void clickSVGEditor(WindowID window) { clickIn(window, 800, 240); }
 
+  /// Types `text` at the end of the SVG editor of `window` until the window's title becomes
+  /// `edited` (a window just mapped may not take keys yet).
+  bool typeIntoSVG(WindowID window, const std::string& text, const std::string& edited) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      clickSVGEditor(window);
+      x_.key("ctrl+End");
+      x_.type(text);
+      if (XDriver::waitUntil([&] { return x_.title(window) == edited; }, 10)) return true;
+    }
+    return false;
+  }
+
   /// Presses `keys` and waits for the clipboard to hold something other than `before`.
   std::optional<std::string> copiedBy(const std::function<void()>& copy, const std::optional<std::string>& before) {
     copy();
@@ -282,10 +294,7 @@ TEST_F(AppCommandTest, TheFileMenuAndItsKeysOpenSaveAndCloseWindows) {
   EXPECT_EQ(SVGQuarvelDocument::Snapshot::fromJSONString(readFile(saved)).svg, std::string(newDocumentSVG));
 
   // File ▸ Save writes an edit into the document's file.
-  clickSVGEditor(*second);
-  x_.key("ctrl+End");
-  x_.type("<!--menu-->");
-  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*second) == "menu.svgquarvel \u2014 Edited"; }, 30));
+  ASSERT_TRUE(typeIntoSVG(*second, "<!--menu-->", "menu.svgquarvel \u2014 Edited"));
   ASSERT_TRUE(choose(*second, Menu::file, 3, "app-command-file-save"));
   ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*second) == "menu.svgquarvel"; }, 30)) << logText();
   EXPECT_NE(SVGQuarvelDocument::Snapshot::fromJSONString(readFile(saved)).svg.find("<!--menu-->"), std::string::npos);
@@ -329,15 +338,15 @@ TEST_F(AppCommandTest, TheQuestionsBeforeClosingAndQuittingDoWhatTheirButtonsSay
   auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, log_);
   const auto window = x_.findWindow("doc.svgquarvel", 120);
   ASSERT_TRUE(window) << logText();
-  x_.focus(*window);
-  x_.key("ctrl+n");
-  const auto untitled = x_.findWindow("Untitled", 30);
+  std::optional<WindowID> untitled;
+  for (int attempt = 0; attempt < 3 && !untitled; ++attempt) {
+    x_.focus(*window);
+    x_.key("ctrl+n");
+    untitled = x_.findWindow("Untitled", 10);
+  }
   ASSERT_TRUE(untitled) << logText();
 
-  clickSVGEditor(*window);
-  x_.key("ctrl+End");
-  x_.type("<!--kept-->");
-  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*window) == "doc.svgquarvel \u2014 Edited"; }, 30));
+  ASSERT_TRUE(typeIntoSVG(*window, "<!--kept-->", "doc.svgquarvel \u2014 Edited"));
 
   // Ctrl+W asks; Cancel (the middle button) keeps the window and its changes.
   x_.focus(*window);
@@ -357,10 +366,7 @@ TEST_F(AppCommandTest, TheQuestionsBeforeClosingAndQuittingDoWhatTheirButtonsSay
   EXPECT_NE(readFile(document).find("<!--kept-->"), std::string::npos) << readFile(document);
 
   // Ctrl+Q asks about the window with changes; Cancel keeps the application running.
-  clickSVGEditor(*untitled);
-  x_.key("ctrl+End");
-  x_.type("<!--lost-->");
-  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.title(*untitled) == "Untitled \u2014 Edited"; }, 30));
+  ASSERT_TRUE(typeIntoSVG(*untitled, "<!--lost-->", "Untitled \u2014 Edited"));
   x_.key("ctrl+q");
   ASSERT_TRUE(x_.findWindow(closeQuestion("Untitled"), 30)) << logText();
   ASSERT_TRUE(clickQuestionButton(closeQuestion("Untitled"), 0.5));
