@@ -357,6 +357,11 @@ TEST_F(AppCommandTest, TheQuestionsBeforeClosingAndQuittingDoWhatTheirButtonsSay
   ASSERT_TRUE(clickQuestionButton(closeQuestion("doc.svgquarvel"), 0.5));
   EXPECT_EQ(x_.title(*window), "doc.svgquarvel \u2014 Edited");
   EXPECT_EQ(readFile(document).find("<!--kept-->"), std::string::npos);
+  // The close button of the title bar asks the same.
+  clickIn(*window, x_.geometry(*window).width - 28, 26);
+  ASSERT_TRUE(x_.findWindow(closeQuestion("doc.svgquarvel"), 30)) << "the title bar's close button did not ask";
+  ASSERT_TRUE(clickQuestionButton(closeQuestion("doc.svgquarvel"), 0.5));
+  EXPECT_EQ(x_.title(*window), "doc.svgquarvel \u2014 Edited");
 
   // File ▸ Close asks too; Save (the last button) saves the changes and closes the window.
   ASSERT_TRUE(choose(*window, Menu::file, 5, "app-command-close"));
