@@ -53,12 +53,14 @@ DocumentWindow::DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record)
   add_action("save", [this] { app_.saveDocument(*this, false, nullptr); });
   add_action("save-as", [this] { app_.saveDocument(*this, true, nullptr); });
   add_action("close", [this] { close(); });
-  // Edit commands go to the focused editor, which knows its selection.
+  // Edit commands go to the focused editor, which knows its selection (the one focused before
+  // the menu that runs them took the focus).
   for (const char* name : {"cut", "paste", "select-all"}) {
     const std::string target = std::string(name) == "select-all" ? "selection.select-all"
                                                                   : std::string("clipboard.") + name;
     add_action(name, [this, target] {
-      if (auto* focus = get_focus()) focus->activate_action(target);
+      auto* content = dynamic_cast<ContentView*>(get_child());
+      if (auto* focus = content != nullptr ? content->editingFocus() : get_focus()) focus->activate_action(target);
     });
   }
 
