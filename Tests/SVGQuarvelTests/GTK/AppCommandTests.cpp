@@ -257,6 +257,20 @@ TEST_F(AppCommandTest, TheFileMenuAndItsKeysOpenSaveAndCloseWindows) {
   const auto third = x_.findWindow("Untitled 3", 30);
   ASSERT_TRUE(third) << logText();
 
+  // File ▸ Open… shows the Open panel; Escape puts it away and opens nothing. (What the panel
+  // opens is driven in AppPanelTest.)
+  ASSERT_TRUE(choose(*third, Menu::file, 1, "app-command-file-open"));
+  const auto openPanel = x_.findWindow("Open", 30);
+  ASSERT_TRUE(openPanel) << logText();
+  EXPECT_TRUE(XDriver::waitUntil(
+      [&] {
+        x_.focus(*openPanel);
+        x_.key("Escape");
+        return XDriver::waitUntil([&] { return !x_.findWindow("Open").has_value(); }, 3);
+      },
+      30));
+  EXPECT_FALSE(x_.findWindow("Untitled 4").has_value());
+
   // File ▸ Close closes a window without changes at once.
   ASSERT_TRUE(choose(*third, Menu::file, 5, "app-command-file-close"));
   EXPECT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Untitled 3").has_value(); }, 10));
