@@ -1,8 +1,8 @@
 // Saving in the real executable, driven through the X server with a private bus: a file another
 // program changed is not overwritten without a question, a symbolic link stays and a read-only
 // file is an error, Save As onto a file another window holds, a save of one of the two texts, a
-// save that cannot make its temporary file or that another program's change overtakes, and a
-// folder that became a file.
+// save that cannot make its temporary file or that another program's change overtakes, a
+// folder that became a file, and a name typed without the extension that names another file.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -364,6 +364,51 @@ TEST_F(AppSaveTest, AFolderThatBecameAFileIsSaidToBeSo) {
                     "app-save-folder.log", "app-save-folder-error.png");
   EXPECT_EQ(readFile(outputFile("app-save-folder.log")).find("permission"), std::string::npos);
   EXPECT_EQ(readFile(folder_ / "drawings"), "a file now");
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, ANameTypedWithoutItsExtensionDoesNotReplaceTheFileThatHasItWithoutAsking) {
+  // The panel asks only about the name as typed; the extension added after it may name a file.
+  const auto other = folder_ / "other.svgquarvel";
+  const std::string old = documentText("// another document\n");
+  writeFile(other, old);
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-extension.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-extension.log"));
+  typeInto(*window, false, "<!--mine-->");
+  ASSERT_TRUE(titleBecomes("Untitled \u2014 Edited"));
+
+  const std::string heading = "A file named \u201cother.svgquarvel\u201d already exists. Do you want to replace it?";
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(folder_ / "other", false));
+  auto question = x_.findWindow(heading, 10);
+  ASSERT_TRUE(question) << "the file now holds: " << readFile(other).substr(0, 300);
+  expectShownWithText(*question, "app-save-extension-question.png");
+  EXPECT_EQ(readFile(other), old);
+  // Its default keeps the file: nothing is written and the window stays as it was.
+  x_.focus(*question);
+  x_.key("Return");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  EXPECT_EQ(readFile(other), old);
+  EXPECT_TRUE(x_.findWindow("Untitled \u2014 Edited").has_value());
+
+  // Replacing it is the user's choice.
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(folder_ / "other", false));
+  question = x_.findWindow(heading, 10);
+  ASSERT_TRUE(question);
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow(heading).has_value()) return true;
+        clickLastButton(*question);
+        return XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 3);
+      },
+      30));
+  ASSERT_TRUE(titleBecomes("other.svgquarvel")) << readFile(outputFile("app-save-extension.log"));
+  EXPECT_NE(readFile(other).find("<!--mine-->"), std::string::npos);
   EXPECT_TRUE(app->running());
 }
 
