@@ -2,7 +2,8 @@
 // program changed is not overwritten without a question, a symbolic link stays and a read-only
 // file is an error, Save As onto a file another window holds, a save of one of the two texts, a
 // save that cannot make its temporary file or that another program's change overtakes, a
-// folder that became a file, and a name typed without the extension that names another file.
+// folder that became a file, a name typed without the extension that names another file, and a
+// private file whose new version is private from the start.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
@@ -409,6 +411,34 @@ TEST_F(AppSaveTest, ANameTypedWithoutItsExtensionDoesNotReplaceTheFileThatHasItW
       30));
   ASSERT_TRUE(titleBecomes("other.svgquarvel")) << readFile(outputFile("app-save-extension.log"));
   EXPECT_NE(readFile(other).find("<!--mine-->"), std::string::npos);
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, APrivateFileStaysPrivateWhileItsNewVersionIsWritten) {
+  // Others may not read the document, nor the new file that is written to take its place, from
+  // the moment that file is made.
+  const auto document = folder_ / "private.svgquarvel";
+  writeFile(document, documentText("// mine alone\n"));
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  const auto log = outputFile("app-save-private-creations.log");
+  std::filesystem::remove(log);
+  auto app = launchWithShim(document, {"QUARVEL_SHIM_CREATION_LOG=" + log.string()}, "app-save-private.log");
+  const auto window = x_.findWindow("private.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-private.log"));
+  typeInto(*window, false, "<!--secret-->");
+  ASSERT_TRUE(titleBecomes("private.svgquarvel \u2014 Edited"));
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("private.svgquarvel")) << readFile(outputFile("app-save-private.log"));
+  EXPECT_NE(readFile(document).find("<!--secret-->"), std::string::npos);
+  struct stat info {};
+  ASSERT_EQ(::stat(document.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  const auto creations = readFile(log);
+  ASSERT_FALSE(creations.empty()) << "no new file was made";
+  std::istringstream modes(creations);
+  std::string mode;
+  while (std::getline(modes, mode)) EXPECT_EQ(std::stoul(mode, nullptr, 8) & 077, 0u) << "made as " << mode;
   EXPECT_TRUE(app->running());
 }
 

@@ -5,6 +5,8 @@
 //     the file FROM is renamed to TO (as another program would put its version in place).
 //   QUARVEL_SHIM_FAIL_TEMPORARY: an errno number; making a new hidden file of a document
 //     (".<name>.svgquarvel.…", created exclusively) fails with it.
+//   QUARVEL_SHIM_CREATION_LOG: a file; the permissions each such hidden file is made with are
+//     added to it, one octal number a line.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -39,6 +41,14 @@ int openat(int folder, const char* path, int flags, ...) {
     va_end(arguments);
   }
   if (failedCreation(path, flags)) return -1;
+  const char* log = getenv("QUARVEL_SHIM_CREATION_LOG");
+  if (log != NULL && isDocumentTemporary(path, flags)) {
+    FILE* out = fopen(log, "a");
+    if (out != NULL) {
+      fprintf(out, "%o\n", (unsigned)mode);
+      fclose(out);
+    }
+  }
   static OpenAt next = NULL;
   if (next == NULL) next = (OpenAt)dlsym(RTLD_NEXT, "openat");
   return next(folder, path, flags, mode);
