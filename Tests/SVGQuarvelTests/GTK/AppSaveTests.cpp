@@ -3,7 +3,7 @@
 // file is an error, Save As onto a file another window holds, a save of one of the two texts, a
 // save that cannot make its temporary file or that another program's change overtakes, a
 // folder that became a file, a name typed without the extension that names another file, and a
-// private file whose new version is private from the start.
+// private file whose new version is private from the start, and a file that became a folder or a pipe.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -439,6 +439,26 @@ TEST_F(AppSaveTest, APrivateFileStaysPrivateWhileItsNewVersionIsWritten) {
   std::istringstream modes(creations);
   std::string mode;
   while (std::getline(modes, mode)) EXPECT_EQ(std::stoul(mode, nullptr, 8) & 077, 0u) << "made as " << mode;
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, AFileThatBecameAFolderOrAPipeIsSaidToBeSo) {
+  const auto document = folder_ / "doc.svgquarvel";
+  writeFile(document, documentText("// a file\n"));
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-not-a-file.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-not-a-file.log"));
+  std::filesystem::remove(document);
+  std::filesystem::create_directory(document);
+  expectSaveRefused(*window, "doc.svgquarvel", "couldn\u2019t be saved because it is a folder, not a file.",
+                    "app-save-not-a-file.log", "app-save-folder-now-error.png");
+  std::filesystem::remove(document);
+  ASSERT_EQ(::mkfifo(document.c_str(), 0600), 0);
+  expectSaveRefused(*window, "doc.svgquarvel", "couldn\u2019t be saved because it is a named pipe, not a file.",
+                    "app-save-not-a-file.log", "app-save-pipe-error.png");
+  EXPECT_TRUE(std::filesystem::is_fifo(document));
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
   EXPECT_TRUE(app->running());
 }
 
