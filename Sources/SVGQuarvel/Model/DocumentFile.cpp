@@ -368,14 +368,15 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   options.keepOwner = true;
   options.keepPermissions = true;
   options.followSymlink = false;
+  struct stat written {};
+  options.written = &written;
   if (const auto failure = Fennix::replaceFileAtomically(target, *contents_, options)) {
     if (failure == Fennix::ReplaceFileError::fileChanged) throw changedError(url);
     throw writeError(failure.value(), url);
   }
-
-  struct stat now {};
-  if (::stat(target.c_str(), &now) != 0) return "";
-  return entityTagOfVersion(target, now).value_or("");
+  // The identity of the file written; when another program's file has taken the name since,
+  // none (the next save asks).
+  return entityTagOfVersion(target, written).value_or("");
 }
 
 std::string FileWrapper::description() const {

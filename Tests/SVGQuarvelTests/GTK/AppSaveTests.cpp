@@ -3,7 +3,8 @@
 // file is an error, Save As onto a file another window holds, a save of one of the two texts, a
 // save that cannot make its temporary file or that another program's change overtakes, a
 // folder that became a file, a name typed without the extension that names another file, and a
-// private file whose new version is private from the start, and a file that became a folder or a pipe.
+// private file whose new version is private from the start, a file that became a folder or a pipe,
+// and another program's change made just after a save.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -458,6 +459,41 @@ TEST_F(AppSaveTest, AFileThatBecameAFolderOrAPipeIsSaidToBeSo) {
   expectSaveRefused(*window, "doc.svgquarvel", "couldn\u2019t be saved because it is a named pipe, not a file.",
                     "app-save-not-a-file.log", "app-save-pipe-error.png");
   EXPECT_TRUE(std::filesystem::is_fifo(document));
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, AChangeAnotherProgramMakesJustAfterASaveIsAskedAboutOnTheNext) {
+  const auto document = folder_ / "after.svgquarvel";
+  writeFile(document, documentText("// first\n"));
+  makeOld(document);
+  const std::string theirs = documentText("// theirs, written just after the save\n");
+  writeFile(folder_ / "theirs.tmp", theirs);
+  // The other program's version takes the name right after the save's file has taken it.
+  auto app = launchWithShim(document,
+                            {"QUARVEL_SHIM_RENAME_FROM=" + (folder_ / "theirs.tmp").string(),
+                             "QUARVEL_SHIM_RENAME_TO=" + document.string(), "QUARVEL_SHIM_RENAME_AFTER=1"},
+                            "app-save-after.log");
+  const auto window = x_.findWindow("after.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-after.log"));
+  typeInto(*window, false, "<!--mine-->");
+  ASSERT_TRUE(titleBecomes("after.svgquarvel \u2014 Edited"));
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("after.svgquarvel")) << readFile(outputFile("app-save-after.log"));
+  ASSERT_EQ(readFile(document), theirs);
+
+  // Theirs is not the version this window wrote: the next save asks before overwriting it.
+  typeInto(*window, false, "<!--again-->");
+  ASSERT_TRUE(titleBecomes("after.svgquarvel \u2014 Edited"));
+  const std::string heading = "The file \u201cafter.svgquarvel\u201d has been changed by another application.";
+  const auto question = saveAndWaitFor(*window, heading);
+  ASSERT_TRUE(question) << "the file now holds: " << readFile(document).substr(0, 200);
+  EXPECT_EQ(readFile(document), theirs);
+  x_.focus(*question);
+  x_.key("Return");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  EXPECT_EQ(readFile(document), theirs);
   EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
   EXPECT_TRUE(app->running());
 }

@@ -137,6 +137,7 @@ std::error_code replaceFileAtomically(const std::filesystem::path& path, std::st
   if (keepsPermissions) (void)::fchmod(file.get(), existing.st_mode & 07777);
   if (!writeAll(file.get(), bytes)) return fail(errorFrom(errno));
   if (::fsync(file.get()) != 0) return fail(errorFrom(errno));
+  if (options.written != nullptr && ::fstat(file.get(), options.written) != 0) return fail(errorFrom(errno));
   if (file.close() != 0) return fail(errorFrom(errno));
   if (options.beforeRename) options.beforeRename();
 

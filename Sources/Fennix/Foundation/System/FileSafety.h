@@ -83,6 +83,9 @@ struct ReplaceFileOptions {
   std::optional<std::optional<FileVersion>> expectedVersion;
   /// Runs once the new file is written and flushed, just before it takes the name.
   std::function<void()> beforeRename;
+  /// When set, receives the status of the new file as it was written, before it took the name:
+  /// what the name leads to afterwards may already be another program's file.
+  struct stat* written = nullptr;
 };
 
 /// Replaces the file at `path` with `bytes` as a whole: writes a temporary file in the same
