@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <random>
@@ -115,7 +116,11 @@ std::error_code replaceFileAtomically(const std::filesystem::path& path, std::st
   // made (no inode left, a quota, no descriptor) nothing is written: never the file in place.
   // One that takes over a file's permissions is its owner's alone until it has them: a file that
   // others may not read is not opened by them through its successor either.
-  const std::string prefix = options.temporaryPrefix.empty() ? "." + name.substr(0, 100) + "." : options.temporaryPrefix;
+  // A long name is shortened between characters, not inside one (some file systems take only
+  // names that are UTF-8).
+  std::size_t kept = std::min<std::size_t>(name.size(), 100);
+  while (kept > 0 && kept < name.size() && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept;
+  const std::string prefix = options.temporaryPrefix.empty() ? "." + name.substr(0, kept) + "." : options.temporaryPrefix;
   const mode_t creationMode = keepsPermissions ? S_IRUSR | S_IWUSR : options.permissions;
   std::string temporary;
   FileDescriptor file;
