@@ -1,8 +1,10 @@
 // Saving in the real executable, driven through the X server with a private bus: a file another
 // program changed is not overwritten without a question, a symbolic link stays and a read-only
 // file is an error, Save As onto a file another window holds, a save of one of the two texts, a
-// save that cannot make its temporary file or that another program's change overtakes, and a
-// folder that became a file.
+// save that cannot make its temporary file or that another program's change overtakes, a
+// folder that became a file, a name typed without the extension that names another file, and a
+// private file whose new version is private from the start, a file that became a folder or a pipe,
+// and another program's change made just after a save.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
@@ -314,6 +317,130 @@ TEST_F(AppSaveTest, AFolderThatBecameAFileIsSaidToBeSo) {
                     "app-save-folder.log", "app-save-folder-error.png");
   EXPECT_EQ(readFile(outputFile("app-save-folder.log")).find("permission"), std::string::npos);
   EXPECT_EQ(readFile(folder_ / "drawings"), "a file now");
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, ANameTypedWithoutItsExtensionDoesNotReplaceTheFileThatHasItWithoutAsking) {
+  // The panel asks only about the name as typed; the extension added after it may name a file.
+  const auto other = folder_ / "other.svgquarvel";
+  const std::string old = documentText("// another document\n");
+  writeFile(other, old);
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-extension.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-extension.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "Untitled \u2014 Edited"));
+
+  const std::string heading = "A file named \u201cother.svgquarvel\u201d already exists. Do you want to replace it?";
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(folder_ / "other", false));
+  auto question = x_.findWindow(heading, 10);
+  ASSERT_TRUE(question) << "the file now holds: " << readFile(other).substr(0, 300);
+  expectShownWithText(*question, "app-save-extension-question.png");
+  EXPECT_EQ(readFile(other), old);
+  // Its default keeps the file: nothing is written and the window stays as it was.
+  x_.focus(*question);
+  x_.key("Return");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  EXPECT_EQ(readFile(other), old);
+  EXPECT_TRUE(x_.findWindow("Untitled \u2014 Edited").has_value());
+
+  // Replacing it is the user's choice.
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(folder_ / "other", false));
+  question = x_.findWindow(heading, 10);
+  ASSERT_TRUE(question);
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow(heading).has_value()) return true;
+        clickLastButton(*question);
+        return XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 3);
+      },
+      30));
+  ASSERT_TRUE(titleBecomes("other.svgquarvel")) << readFile(outputFile("app-save-extension.log"));
+  EXPECT_NE(readFile(other).find("<!--mine-->"), std::string::npos);
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, APrivateFileStaysPrivateWhileItsNewVersionIsWritten) {
+  // Others may not read the document, nor the new file that is written to take its place, from
+  // the moment that file is made.
+  const auto document = folder_ / "private.svgquarvel";
+  writeFile(document, documentText("// mine alone\n"));
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  const auto log = outputFile("app-save-private-creations.log");
+  std::filesystem::remove(log);
+  auto app = launchWithShim(document, {"QUARVEL_SHIM_CREATION_LOG=" + log.string()}, "app-save-private.log");
+  const auto window = x_.findWindow("private.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-private.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--secret-->", "private.svgquarvel \u2014 Edited"));
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("private.svgquarvel")) << readFile(outputFile("app-save-private.log"));
+  EXPECT_NE(readFile(document).find("<!--secret-->"), std::string::npos);
+  struct stat info {};
+  ASSERT_EQ(::stat(document.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  const auto creations = readFile(log);
+  ASSERT_FALSE(creations.empty()) << "no new file was made";
+  std::istringstream modes(creations);
+  std::string mode;
+  while (std::getline(modes, mode)) EXPECT_EQ(std::stoul(mode, nullptr, 8) & 077, 0u) << "made as " << mode;
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, AFileThatBecameAFolderOrAPipeIsSaidToBeSo) {
+  const auto document = folder_ / "doc.svgquarvel";
+  writeFile(document, documentText("// a file\n"));
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-not-a-file.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-not-a-file.log"));
+  std::filesystem::remove(document);
+  std::filesystem::create_directory(document);
+  expectSaveRefused(*window, "doc.svgquarvel", "couldn\u2019t be saved because it is a folder, not a file.",
+                    "app-save-not-a-file.log", "app-save-folder-now-error.png");
+  std::filesystem::remove(document);
+  ASSERT_EQ(::mkfifo(document.c_str(), 0600), 0);
+  expectSaveRefused(*window, "doc.svgquarvel", "couldn\u2019t be saved because it is a named pipe, not a file.",
+                    "app-save-not-a-file.log", "app-save-pipe-error.png");
+  EXPECT_TRUE(std::filesystem::is_fifo(document));
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, AChangeAnotherProgramMakesJustAfterASaveIsAskedAboutOnTheNext) {
+  const auto document = folder_ / "after.svgquarvel";
+  writeFile(document, documentText("// first\n"));
+  makeOld(document);
+  const std::string theirs = documentText("// theirs, written just after the save\n");
+  writeFile(folder_ / "theirs.tmp", theirs);
+  // The other program's version takes the name right after the save's file has taken it.
+  auto app = launchWithShim(document,
+                            {"QUARVEL_SHIM_RENAME_FROM=" + (folder_ / "theirs.tmp").string(),
+                             "QUARVEL_SHIM_RENAME_TO=" + document.string(), "QUARVEL_SHIM_RENAME_AFTER=1"},
+                            "app-save-after.log");
+  const auto window = x_.findWindow("after.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-after.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "after.svgquarvel \u2014 Edited"));
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("after.svgquarvel")) << readFile(outputFile("app-save-after.log"));
+  ASSERT_EQ(readFile(document), theirs);
+
+  // Theirs is not the version this window wrote: the next save asks before overwriting it.
+  ASSERT_TRUE(typeInto(*window, "<!--again-->", "after.svgquarvel \u2014 Edited"));
+  const std::string heading = "The file \u201cafter.svgquarvel\u201d has been changed by another application.";
+  const auto question = saveAndWaitFor(*window, heading);
+  ASSERT_TRUE(question) << "the file now holds: " << readFile(document).substr(0, 200);
+  EXPECT_EQ(readFile(document), theirs);
+  x_.focus(*question);
+  x_.key("Return");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  EXPECT_EQ(readFile(document), theirs);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
   EXPECT_TRUE(app->running());
 }
 

@@ -1,5 +1,7 @@
 #include "SVGQuarvel/App/GTK/SVGQuarvelApp.h"
 
+#include <sys/stat.h>
+
 #include <giomm/menu.h>
 #include <giomm/simpleaction.h>
 #include <giomm/simpleactiongroup.h>
@@ -634,22 +636,33 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
     auto file = panelChooser->get_file();
     if (!file || file->get_path().empty()) return done(false);
     std::filesystem::path url = file->get_path();
+    bool extended = false;
     if (!url.has_extension()) {
       // The chosen filter decides the type of a name without extension.
       const auto type = typeOfFilter(panelChooser->get_filter(), writable).value_or(writable.front());
       url += "." + type.filenameExtensions().front();
+      extended = true;
     }
-    runSave(
-        *shownWindow,
-        [kept, url](bool overwrite) {
-          // Asked again only for the document's own file, which another program changed.
-          if (overwrite) {
-            DocumentController::shared().save(*kept, true);
-          } else {
-            DocumentController::shared().saveAs(*kept, url, DocumentController::typeForSaving(url));
-          }
-        },
-        false, done);
+    auto save = [this, kept, url, done] {
+      // Looked up again: the window may have closed while the question below showed.
+      auto* target = openWindowFor(kept);
+      if (target == nullptr) return done(false);
+      runSave(
+          *target,
+          [kept, url](bool overwrite) {
+            // Asked again only for the document's own file, which another program changed.
+            if (overwrite) {
+              DocumentController::shared().save(*kept, true);
+            } else {
+              DocumentController::shared().saveAs(*kept, url, DocumentController::typeForSaving(url));
+            }
+          },
+          false, done);
+    };
+    // The panel asked about the name as it was typed; the name with its extension may be another file's.
+    struct stat existing {};
+    if (extended && ::lstat(url.c_str(), &existing) == 0) return askToReplace(*shownWindow, url, save, done);
+    save();
   });
   savePanels_.push_back(std::move(panel));
   chooser->show();
@@ -667,6 +680,26 @@ void SVGQuarvelApp::cancelSavePanels(const SVGQuarvel::DocumentRecord& record) {
     panel->chooser->hide();
     for (const auto& then : panel->waiting) then(false);
   }
+}
+
+void SVGQuarvelApp::askToReplace(DocumentWindow& window, const std::filesystem::path& url,
+                                 const std::function<void()>& replace, const std::function<void(bool)>& finish) {
+  const std::string heading = "A file named \u201c" + SVGQuarvel::displayFileName(url) +
+                              "\u201d already exists. Do you want to replace it?";
+  auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(window, heading, false, Gtk::MessageType::WARNING,
+                                                                Gtk::ButtonsType::NONE, true));
+  dialog->set_title(heading);
+  dialog->set_secondary_text("It is in the folder \u201c" + SVGQuarvel::displayFileName(url.parent_path()) +
+                             "\u201d. Replacing it overwrites what it holds.");
+  dialog->add_button("Cancel", Gtk::ResponseType::CANCEL);
+  dialog->add_button("Replace", Gtk::ResponseType::YES);
+  dialog->set_default_response(Gtk::ResponseType::CANCEL);
+  dialog->signal_response().connect([this, dialog, replace, finish](int response) {
+    removeDialog(dialog);
+    if (response != static_cast<int>(Gtk::ResponseType::YES)) return finish(false);
+    replace();
+  });
+  dialog->show();
 }
 
 void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(bool overwrite)>& write, bool overwrite,

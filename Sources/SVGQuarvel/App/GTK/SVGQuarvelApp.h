@@ -105,6 +105,10 @@ class SVGQuarvelApp : public Gtk::Application {
   SVGQuarvel::DocumentWindow* windowFor(const SVGQuarvel::DocumentRecordPtr& record) const;
   /// Runs `write` and reports its failure; a file another program changed asks whether to
   /// overwrite it (then runs `write` again with `overwrite` set) or keep it.
+  /// Asks whether the file at `url` may be replaced; `replace` runs when the user says so, else
+  /// `finish(false)`.
+  void askToReplace(SVGQuarvel::DocumentWindow& window, const std::filesystem::path& url,
+                    const std::function<void()>& replace, const std::function<void(bool)>& finish);
   void runSave(SVGQuarvel::DocumentWindow& window, const std::function<void(bool overwrite)>& write, bool overwrite,
                const std::function<void(bool)>& finish);
   Gtk::MessageDialog* addDialog(std::unique_ptr<Gtk::MessageDialog> dialog);
