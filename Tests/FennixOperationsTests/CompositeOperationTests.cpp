@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <any>
 #include <atomic>
 #include <thread>
 
@@ -304,6 +305,115 @@ TEST(AdapterOperation, CancelBeforeRunAndLostHandles) {
   orphan->start();
   EXPECT_TRUE(isAdapterError<QvAdapterOperationError::OperationHandleLost>(orphan->error()));
   EXPECT_EQ(capture.logger->matching("stopping adapter operation, handle lost:").size(), 1u);
+}
+
+/// An input operation that stays executing until it is finished from outside.
+class HeldInputOperation : public TestInputOperation<int> {
+ public:
+  void asyncMain(std::function<void()>) override { ran = true; }
+};
+
+TEST(AdapterOperation, StopsWhenItsTargetIsAlreadyRunning) {
+  ConsoleCapture capture;
+  auto source = std::make_shared<IntOperation>([](IntOperation& op) { op.finishWith(7); });
+  auto target = std::make_shared<HeldInputOperation>();
+  auto adapter = adapt(source, target);
+  source->start();
+  target->start();  // run some other way than by the dependencies
+  ASSERT_TRUE(target->isExecuting());
+  adapter->start();
+  EXPECT_TRUE(isAdapterError<QvAdapterOperationError::ExecutionRace>(adapter->error()));
+  const auto lines = capture.logger->matching("stopping adapter operation, executing race:");
+  ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(capture.logger->lines());
+  EXPECT_NE(lines[0].find(adapter->description()), std::string::npos) << lines[0];
+  // Nothing was transferred; the running target is told to stop.
+  EXPECT_EQ(target->input(), std::nullopt);
+  EXPECT_TRUE(target->isCancelled());
+  EXPECT_TRUE(adapter->isFinished());
+  target->finish();
+}
+
+TEST(AdapterOperation, CancelAndLostReferenceFromTheMapReachTheTarget) {
+  const struct {
+    Fennix::ErrorRef thrown;
+    const char* line;
+    bool targetCancelled;
+  } cases[] = {
+      {QvOperationError::cancelled(), "op cancelled, forwarding to:", true},
+      {QvOperationError::lostWeak(), "adapter lost reference, forwarding to:", false},
+  };
+  for (const auto& thrownCase : cases) {
+    ConsoleCapture capture;
+    auto queue = std::make_shared<NSOperationQueue>();
+    auto source = std::make_shared<IntOperation>([](IntOperation& op) { op.finishWith(1); });
+    auto target = std::make_shared<TestInputOperation<std::string>>();
+    const auto thrown = thrownCase.thrown;
+    adapt(source, target, queue, false, [thrown](const int&) -> std::string { Fennix::throwError(thrown); });
+    queue->addOperation(target);
+    queue->addOperation(source);
+    ASSERT_TRUE(waitUntil([&] { return target->isFinished(); }, 30.0)) << thrownCase.line;
+    const auto lines = capture.logger->matching(thrownCase.line);
+    ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(capture.logger->lines());
+    EXPECT_NE(lines[0].find(target->description()), std::string::npos) << lines[0];
+    EXPECT_TRUE(capture.logger->matching("adapter catched error:").empty()) << thrownCase.line;
+    // The target ends with an error of the same kind, without running its work.
+    auto* forwarded = Fennix::errorAs<QvOperationError>(target->error());
+    auto* original = Fennix::errorAs<QvOperationError>(thrown);
+    ASSERT_NE(forwarded, nullptr) << thrownCase.line;
+    EXPECT_EQ(forwarded->description(), original->description());
+    EXPECT_TRUE(target->isCancelled());
+    EXPECT_FALSE(target->ran);
+    EXPECT_EQ(target->input(), std::nullopt);
+    queue->waitUntilAllOperationsAreFinished();
+  }
+}
+
+class Shape {
+ public:
+  virtual ~Shape() = default;
+};
+class Circle : public Shape {};
+class Colour {
+ public:
+  virtual ~Colour() = default;
+};
+
+TEST(AdapterOperation, MismatchNamesTheTypeTheValueHolds) {
+  ConsoleCapture capture;
+  auto queue = std::make_shared<NSOperationQueue>();
+  // A shared pointer to a base class names the object it points to.
+  {
+    using ShapeOperation = TestOutputOperation<std::shared_ptr<Shape>>;
+    auto source = std::make_shared<ShapeOperation>([](ShapeOperation& op) { op.finishWith(std::make_shared<Circle>()); });
+    auto target = std::make_shared<TestInputOperation<std::shared_ptr<Colour>>>();
+    adapt(source, target, queue);
+    queue->addOperation(target);
+    queue->addOperation(source);
+    target->waitUntilFinished();
+    auto* mismatch = Fennix::errorAs<QvAdapterOperationError>(target->error());
+    ASSERT_NE(mismatch, nullptr);
+    const auto* names = std::get_if<QvAdapterOperationError::InputTypeDoesNotMatchOutputType>(&mismatch->value());
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(names->from, Fennix::typeName(typeid(Circle)));
+    EXPECT_EQ(names->to, Fennix::typeName(typeid(std::shared_ptr<Colour>)));
+  }
+  // An untyped value names what it contains.
+  {
+    using AnyOperation = TestOutputOperation<std::any>;
+    auto source = std::make_shared<AnyOperation>([](AnyOperation& op) { op.finishWith(std::any(3.5)); });
+    auto target = std::make_shared<TestInputOperation<std::string>>();
+    adapt(source, target, queue);
+    queue->addOperation(target);
+    queue->addOperation(source);
+    target->waitUntilFinished();
+    auto* mismatch = Fennix::errorAs<QvAdapterOperationError>(target->error());
+    ASSERT_NE(mismatch, nullptr);
+    const auto* names = std::get_if<QvAdapterOperationError::InputTypeDoesNotMatchOutputType>(&mismatch->value());
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(names->from, Fennix::typeName(typeid(double)));
+    EXPECT_EQ(names->to, Fennix::typeName(typeid(std::string)));
+  }
+  queue->waitUntilAllOperationsAreFinished();
 }
 
 TEST(AdapterOperation, OnFinishRunsAfterEarlierCompletionBlock) {

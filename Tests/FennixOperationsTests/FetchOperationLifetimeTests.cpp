@@ -206,6 +206,65 @@ TEST(HTTPFetchOperation, CancelledBeforeItsStartEndsAfterRequestsEnqueuedBefore)
   EXPECT_TRUE(operation->endDate());
 }
 
+TEST(HTTPFetchOperation, CancelledWithARequestNeverResumedStillEnds) {
+  const URL nowhere = *URL::fromString("http://127.0.0.1:1/");
+  // Enqueued, never resumed, then cancelled and started: the task completes as cancelled by
+  // itself, the operation ends and its dependent may go.
+  {
+    auto operation = std::make_shared<ScriptedFetch>(nowhere, plainSession());
+    auto dependent = std::make_shared<NSBlockOperation>();
+    dependent->addDependency(operation);
+    auto task = operation->request("http://127.0.0.1:1/never");
+    operation->cancel();
+    operation->start();
+    EXPECT_EQ(operation->mainCalls, 0);
+    ASSERT_TRUE(waitUntil([&] { return operation->isFinished(); }, 30.0));
+    const auto calls = operation->calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].kind, "error");
+    EXPECT_EQ(errorCode(calls[0].error), URLErrorCode::cancelled);
+    EXPECT_FALSE(calls[0].finishedBefore);
+    EXPECT_TRUE(dependent->isReady());
+    EXPECT_EQ(operation->activeRequestCount(), 0u);
+    // Resumed after all, the completed task does nothing more.
+    auto dataTask = std::dynamic_pointer_cast<URLSessionDataTask>(task);
+    ASSERT_NE(dataTask, nullptr);
+    EXPECT_EQ(dataTask->state(), URLSessionDataTask::State::completed);
+    task->resume();
+    operation->session->delegateQueue().sync([] {});
+    EXPECT_EQ(dataTask->state(), URLSessionDataTask::State::completed);
+    EXPECT_EQ(operation->calls().size(), 1u);
+  }
+
+  // The same while it executes: cancelled after its work returned, and cancelled inside its
+  // work (whose end the completion may come before or after).
+  for (const bool insideWork : {false, true}) {
+    auto operation = std::make_shared<ScriptedFetch>(nowhere, plainSession());
+    auto dependent = std::make_shared<NSBlockOperation>();
+    dependent->addDependency(operation);
+    std::shared_ptr<QvResumable> task;
+    operation->script = [&](ScriptedFetch& fetch) {
+      task = fetch.request("http://127.0.0.1:1/never");
+      if (insideWork) fetch.cancel();
+    };
+    operation->start();
+    if (!insideWork) {
+      EXPECT_TRUE(operation->isExecuting());
+      EXPECT_EQ(operation->activeRequestCount(), 1u);
+      operation->cancel();
+    }
+    ASSERT_TRUE(waitUntil([&] { return operation->isFinished(); }, 30.0)) << insideWork;
+    const auto calls = operation->calls();
+    ASSERT_EQ(calls.size(), 1u) << insideWork;
+    EXPECT_EQ(errorCode(calls[0].error), URLErrorCode::cancelled) << insideWork;
+    EXPECT_FALSE(calls[0].finishedBefore) << insideWork;
+    EXPECT_TRUE(dependent->isReady()) << insideWork;
+    task->resume();
+    operation->session->delegateQueue().sync([] {});
+    EXPECT_EQ(operation->calls().size(), 1u) << insideWork;
+  }
+}
+
 TEST(HTTPFetchOperation, RunsUntilTheLastHandlerHasReturned) {
   LoopbackServer server([](const std::string&) { return LoopbackServer::response(200, "OK", {}, "x"); });
 

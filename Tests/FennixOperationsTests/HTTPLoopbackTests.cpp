@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 
 #include "Fennix/Operations/HTTP/HTTPFetchOperation.h"
 #include "Fennix/Operations/HTTP/URLSession.h"
@@ -293,6 +295,113 @@ TEST(HTTPFetchOperation, UnresumedTaskKeepsTheOperationRunning) {
   operation->waitUntilFinished();
   EXPECT_EQ(operation->activeRequestCount(), 0u);
   EXPECT_EQ(operation->records().size(), 1u);
+}
+
+/// A fetch operation that keeps the base handlers: it only sends its requests.
+class BaseHandlersFetch : public QvHTTPFetchOperation {
+ public:
+  using QvHTTPFetchOperation::QvHTTPFetchOperation;
+  std::vector<std::string> paths;
+  void asyncMain(std::function<void()>) override {
+    for (const auto& path : paths) enqueue(URLRequest(*URL::fromString(path)))->resume();
+  }
+};
+
+/// Sets an environment variable for the scope, restoring what was there before.
+class EnvironmentSetting {
+ public:
+  EnvironmentSetting(std::string name, const char* value) : name_(std::move(name)) {
+    if (const char* before = std::getenv(name_.c_str())) before_ = before;
+    if (value != nullptr) {
+      setenv(name_.c_str(), value, 1);
+    } else {
+      unsetenv(name_.c_str());
+    }
+  }
+  ~EnvironmentSetting() {
+    if (before_) {
+      setenv(name_.c_str(), before_->c_str(), 1);
+    } else {
+      unsetenv(name_.c_str());
+    }
+  }
+  EnvironmentSetting(const EnvironmentSetting&) = delete;
+  EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> before_;
+};
+
+TEST(HTTPFetchOperation, BaseHandlersAndItsCourseAreLogged) {
+  ConsoleCapture capture;
+  LoopbackServer server(routes({
+      {"/ok", LoopbackServer::response(200, "OK", {}, "abc")},
+      {"/moved", "HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"},
+      {"/missing", LoopbackServer::response(404, "Not Found", {}, "")},
+  }));
+  // Lines of the "HTTP" logger, whose prefix is padded to the widest registered one.
+  const auto lines = [&](const std::string& text) {
+    auto found = capture.logger->matching(text);
+    std::erase_if(found, [](const std::string& line) { return line.find("|HTTP: ") == std::string::npos; });
+    return found;
+  };
+  const auto all = [&] { return ::testing::PrintToString(capture.logger->lines()); };
+
+  // Without a level of its own the operation's logger follows its parent, here at trace.
+  {
+    EnvironmentSetting unset("LOGLEVEL_HTTP", nullptr);
+    auto operation = std::make_shared<BaseHandlersFetch>(*URL::fromString(server.url("/")), sessionWithoutRedirects());
+    operation->paths = {server.url("/ok"), server.url("/moved"), server.url("/missing")};
+    EXPECT_EQ(operation->log->parent(), capture.logger);
+    EXPECT_EQ(operation->log->logLevel(), LogLevel::trace);
+    operation->start();
+    ASSERT_TRUE(waitUntil([&] { return operation->isFinished(); }, 30.0));
+    const std::string self = operation->description();
+
+    const auto starting = lines("starting operation:");
+    ASSERT_EQ(starting.size(), 1u) << all();
+    EXPECT_NE(starting[0].find("starting operation: " + self + " at: "), std::string::npos) << starting[0];
+    const auto transactions = lines("start tx:");
+    ASSERT_EQ(transactions.size(), 3u) << all();
+    for (const char* path : {"/ok", "/moved", "/missing"}) {
+      const std::string expected = "start tx: <HTTPTransaction GET " + server.url(path) + ">";
+      EXPECT_EQ(std::count_if(transactions.begin(), transactions.end(),
+                              [&](const std::string& line) { return line.find(expected) != std::string::npos; }),
+                1)
+          << expected << " in " << all();
+    }
+    const auto results = lines("subclass needs to override handleResult(_:response:)");
+    ASSERT_EQ(results.size(), 1u) << all();
+    EXPECT_NE(results[0].find("handleResult(_:response:) 3 bytes"), std::string::npos) << results[0];
+    const auto redirects = lines("supposed to handle redirect:");
+    ASSERT_EQ(redirects.size(), 1u) << all();
+    EXPECT_NE(redirects[0].find("redirect: " + server.url("/moved") + " to: " + server.url("/elsewhere")), std::string::npos)
+        << redirects[0];
+    const auto errors = lines("subclass needs to override handleError(_:)");
+    ASSERT_EQ(errors.size(), 1u) << all();
+    EXPECT_NE(errors[0].find("handleError(_:) client(404)"), std::string::npos) << errors[0];
+    const auto finished = lines("finished operation:");
+    ASSERT_EQ(finished.size(), 1u) << all();
+    EXPECT_NE(finished[0].find("finished operation: " + self + " at: "), std::string::npos) << finished[0];
+    EXPECT_NE(finished[0].find(" took: "), std::string::npos) << finished[0];
+  }
+
+  // The environment sets the level of the "HTTP" logger: at warn, the trace lines are dropped
+  // and the handlers' error lines still go out.
+  capture.logger->clear();
+  {
+    EnvironmentSetting warn("LOGLEVEL_HTTP", "Warn");
+    auto operation = std::make_shared<BaseHandlersFetch>(*URL::fromString(server.url("/")), sessionWithoutRedirects());
+    operation->paths = {server.url("/missing")};
+    EXPECT_EQ(operation->log->logLevel(), LogLevel::warn);
+    operation->start();
+    ASSERT_TRUE(waitUntil([&] { return operation->isFinished(); }, 30.0));
+    EXPECT_TRUE(lines("starting operation:").empty()) << all();
+    EXPECT_TRUE(lines("start tx:").empty()) << all();
+    EXPECT_TRUE(lines("finished operation:").empty()) << all();
+    EXPECT_EQ(lines("subclass needs to override handleError(_:)").size(), 1u) << all();
+  }
 }
 
 TEST(URLSession, FollowedRedirectsKeepTheirCookies) {

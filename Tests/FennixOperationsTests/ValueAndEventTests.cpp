@@ -258,6 +258,15 @@ TEST(TimedValue, AnyFiniteDateIsStoredAndDescribed) {
   EXPECT_EQ(nlohmann::json::parse(nlohmann::json(huge).dump()).get<TimedValue<int>>(), huge);
   EXPECT_NE(huge.description().find("T"), std::string::npos) << huge.description();
   EXPECT_NE(huge.description(), "<1 @>");
+  // Its year is written out in full: as many digits as 1e300 seconds hold Gregorian years.
+  const std::string text = huge.description();
+  const auto yearStart = text.find('@') + 1;
+  const std::string year = text.substr(yearStart, text.find('-', yearStart) - yearStart);
+  const double years = (1e300 + 978307200.0) / (365.2425 * 86400.0);
+  const auto digits = static_cast<std::size_t>(std::floor(std::log10(years))) + 1;
+  EXPECT_EQ(year.size(), digits) << text;
+  EXPECT_EQ(year.find_first_not_of("0123456789"), std::string::npos) << year;
+  EXPECT_EQ(year.substr(0, 3), "316") << year;
 }
 
 }  // namespace

@@ -57,16 +57,37 @@ class QvKeyPathAdaptorOperation : public NSOperation {
     std::lock_guard<std::mutex> lock(fieldsMutex_);
     return error_;
   }
+  void setError(Fennix::ErrorRef error) {
+    std::lock_guard<std::mutex> lock(fieldsMutex_);
+    error_ = std::move(error);
+  }
+  /// The source and the target are held weakly; setting them leaves the dependencies as they are.
   std::shared_ptr<From> from() const {
     std::lock_guard<std::mutex> lock(fieldsMutex_);
     return from_.lock();
+  }
+  void setFrom(const std::shared_ptr<From>& from) {
+    std::lock_guard<std::mutex> lock(fieldsMutex_);
+    from_ = from;
   }
   std::shared_ptr<To> to() const {
     std::lock_guard<std::mutex> lock(fieldsMutex_);
     return to_.lock();
   }
+  void setTo(const std::shared_ptr<To>& to) {
+    std::lock_guard<std::mutex> lock(fieldsMutex_);
+    to_ = to;
+  }
   bool errorOnly() const { return errorOnly_; }
-  const MapBlock& mapBlock() const { return mapBlock_; }
+  /// The conversion; none means the default one.
+  MapBlock mapBlock() const {
+    std::lock_guard<std::mutex> lock(fieldsMutex_);
+    return mapBlock_;
+  }
+  void setMapBlock(MapBlock map) {
+    std::lock_guard<std::mutex> lock(fieldsMutex_);
+    mapBlock_ = std::move(map);
+  }
 
   void main() override {
     auto source = from();
@@ -127,14 +148,14 @@ class QvKeyPathAdaptorOperation : public NSOperation {
       Fennix::throwError(source.operation()->isCancelled() ? QvAdapterOperationError::cancelled()
                                                            : QvAdapterOperationError::missingInputValueWithoutError());
     }
-    if (mapBlock_) {
-      toKeyPath_(target, mapBlock_(*value));
+    if (const MapBlock map = mapBlock()) {
+      toKeyPath_(target, map(*value));
       return;
     }
     std::optional<ToValue> converted = Fennix::dynamicValueCast<ToValue>(*value);
     if (!converted) {
       Fennix::throwError(QvAdapterOperationError::inputTypeDoesNotMatchOutputType(
-          Fennix::typeName(typeid(FromValue)), Fennix::typeName(typeid(ToValue))));
+          Fennix::typeName(Fennix::dynamicTypeOf(*value)), Fennix::typeName(typeid(ToValue))));
     }
     toKeyPath_(target, std::move(converted));
   }
@@ -146,23 +167,20 @@ class QvKeyPathAdaptorOperation : public NSOperation {
   }
 
   void stop(Fennix::ErrorRef reason, const char* message) {
-    {
-      std::lock_guard<std::mutex> lock(fieldsMutex_);
-      error_ = std::move(reason);
-    }
+    setError(std::move(reason));
     log_->error(message, description());
     cancel();
   }
 
   const std::shared_ptr<Logger> log_;
-  mutable std::mutex fieldsMutex_;
+  mutable std::mutex fieldsMutex_;  // guards the error, the handles and the conversion
   Fennix::ErrorRef error_;
   std::weak_ptr<From> from_;
   std::weak_ptr<To> to_;
   const FromKeyPath fromKeyPath_;
   const ToKeyPath toKeyPath_;
   const bool errorOnly_;
-  const MapBlock mapBlock_;
+  MapBlock mapBlock_;
 };
 
 /// The adapter from a source's output to a target's input.

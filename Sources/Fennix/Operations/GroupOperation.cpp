@@ -20,6 +20,21 @@ std::shared_ptr<NSOperationQueue> QvGroupOperation::Q() const {
   return queue_;
 }
 
+void QvGroupOperation::setQ(std::shared_ptr<NSOperationQueue> queue) {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  queue_ = std::move(queue);
+}
+
+std::shared_ptr<NSBlockOperation> QvGroupOperation::groupOperation() const {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  return groupOperation_;
+}
+
+void QvGroupOperation::setGroupOperation(std::shared_ptr<NSBlockOperation> marker) {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  groupOperation_ = std::move(marker);
+}
+
 void QvGroupOperation::add(const std::shared_ptr<NSOperation>& operation) {
   if (!operation) return;
   bool taken = false;
@@ -61,17 +76,18 @@ void QvGroupOperation::start() {
 
 void QvGroupOperation::asyncMain(std::function<void()>) {
   std::weak_ptr<NSOperation> weakGroup = weak_from_this();
-  groupOperation_->setCompletionBlock([weakGroup] {
+  const auto marker = groupOperation();
+  marker->setCompletionBlock([weakGroup] {
     if (auto group = groupOf(weakGroup)) group->markerCompleted();
   });
   auto queue = Q();
   if (!queue) {
     // Cancelled as it started: the members were cancelled, the marker need not wait for them.
-    groupOperation_->cancel();
-    groupOperation_->start();
+    marker->cancel();
+    marker->start();
     return;
   }
-  queue->addOperation(groupOperation_);
+  queue->addOperation(marker);
   queue->setSuspended(false);
 }
 

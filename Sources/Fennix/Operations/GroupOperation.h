@@ -18,8 +18,10 @@ class QvGroupOperation : public QvAsyncOperation {
 
   /// The private queue; empty once the group was cancelled.
   std::shared_ptr<NSOperationQueue> Q() const;
+  void setQ(std::shared_ptr<NSOperationQueue> queue);
   /// The end marker: every member is one of its dependencies.
-  const std::shared_ptr<NSBlockOperation>& groupOperation() const { return groupOperation_; }
+  std::shared_ptr<NSBlockOperation> groupOperation() const;
+  void setGroupOperation(std::shared_ptr<NSBlockOperation> marker);
 
   /// Adds a member. The group ends only after every member added before its end has finished
   /// and its completion block has returned, so a completion block may add follow-ups. A group

@@ -1,12 +1,14 @@
 // The run-time conversion of a value of one static type into another, as the adapter operations
 // use it when no mapping closure is given: the same type passes unchanged, shared pointers are
-// cast dynamically, untyped values are unpacked; anything else does not convert.
+// cast dynamically, untyped values are unpacked; anything else does not convert. Also the type a
+// value holds at run time, for naming it when it does not convert.
 #pragma once
 
 #include <any>
 #include <memory>
 #include <optional>
 #include <type_traits>
+#include <typeinfo>
 
 namespace Fennix {
 
@@ -37,6 +39,22 @@ std::optional<To> dynamicValueCast(const From& value) {
     return std::any(value);
   } else {
     return std::nullopt;
+  }
+}
+
+/// The type of what `value` holds at run time: the object a shared pointer points to, the
+/// content of an untyped value; the static type for anything else (and for an empty pointer).
+template <typename T>
+const std::type_info& dynamicTypeOf(const T& value) {
+  if constexpr (IsSharedPointer<T>::value) {
+    if constexpr (!std::is_void_v<typename T::element_type>) {
+      if (value) return typeid(*value);
+    }
+    return typeid(T);
+  } else if constexpr (std::is_same_v<T, std::any>) {
+    return value.type();
+  } else {
+    return typeid(T);
   }
 }
 

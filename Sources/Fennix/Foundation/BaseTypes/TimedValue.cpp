@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
+#include <string>
 
 namespace Fennix {
 
@@ -25,11 +26,15 @@ struct CivilDay {
 };
 
 std::string yearText(long double year) {
-  // Four digits at least, with a minus sign before years before 1 BC's year 0.
-  char buffer[64];
+  // Four digits at least, with a minus sign before years before 1 BC's year 0; as many as the
+  // year has (a finite date's year may have hundreds).
+  const char* sign = year < 0 ? "-" : "";
   const long double magnitude = std::fabs(year);
-  std::snprintf(buffer, sizeof buffer, "%s%04.0Lf", year < 0 ? "-" : "", magnitude);
-  return buffer;
+  const int length = std::snprintf(nullptr, 0, "%s%04.0Lf", sign, magnitude);
+  if (length <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(length), '\0');
+  std::snprintf(text.data(), text.size() + 1, "%s%04.0Lf", sign, magnitude);
+  return text;
 }
 
 CivilDay civilFromDays(long double days) {

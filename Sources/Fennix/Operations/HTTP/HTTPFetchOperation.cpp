@@ -175,8 +175,8 @@ std::shared_ptr<QvResumable> QvHTTPFetchOperation::enqueue(const URLRequest& req
     std::lock_guard<std::mutex> guard(lock_);
     runningTransactions_[transaction.get()] = transaction;
   }
-  // A cancel that came in since the check above did not see this transaction: its task ends as
-  // cancelled once resumed.
+  // A cancel that came in since the check above did not see this transaction: its task completes
+  // as cancelled at once.
   if (isCancelled()) transaction->task->cancel();
   return transaction->task;
 }

@@ -601,6 +601,17 @@ void URLSessionDataTask::resume() {
 
 void URLSessionDataTask::cancel() {
   cancelled_.store(true);
+  State expected = State::suspended;
+  if (state_.compare_exchange_strong(expected, State::completed)) {
+    // Never resumed, so nothing was sent: it completes as cancelled now rather than never, and a
+    // later `resume()` finds it completed and does nothing.
+    auto completion = std::move(completion_);
+    completion_ = nullptr;
+    session_->delegateQueue().async([completion] {
+      if (completion) completion(std::nullopt, nullptr, urlError(URLErrorCode::cancelled, "cancelled"));
+    });
+    return;
+  }
   session_->driver_->wake();
 }
 

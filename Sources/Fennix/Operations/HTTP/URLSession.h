@@ -58,7 +58,8 @@ class URLSessionDataTask : public QvResumable, public std::enable_shared_from_th
 
   /// Starts the transfer (once); later calls do nothing.
   void resume() override;
-  /// Ends the transfer with the error `cancelled`; a task not yet resumed completes when resumed.
+  /// Ends the transfer with the error `cancelled`. A task not yet resumed completes so at once (on
+  /// the delivery queue), and resuming it later does nothing.
   void cancel();
   State state() const { return state_.load(); }
   const URLRequest& originalRequest() const { return request_; }
