@@ -184,6 +184,19 @@ TEST_F(FileSafetyTests, WithoutATemporaryFileNothingIsWritten) {
   EXPECT_EQ(read(disk / "doc"), old);
 }
 
+TEST_F(FileSafetyTests, TheTemporaryNameOfALongNameKeepsItsCharactersWhole) {
+  // Some file systems take only names that are UTF-8; the shortened name of the temporary file
+  // must not end in the middle of a character.
+  const std::string name = std::string(99, 'z') + "\u00e9\u00e9" + std::string(40, 'w');
+  std::vector<std::string> during;
+  Fennix::ReplaceFileOptions options;
+  options.beforeRename = [&] { during = entries(); };
+  ASSERT_FALSE(Fennix::replaceFileAtomically(folder_ / name, "text", options));
+  ASSERT_EQ(during.size(), 1u);
+  EXPECT_EQ(during[0].rfind("." + std::string(99, 'z') + ".", 0), 0u) << during[0];
+  EXPECT_EQ(entries(), std::vector<std::string>{name});
+}
+
 TEST_F(FileSafetyTests, WriteAllSurvivesShortWritesAndReportsFailure) {
   int pipeEnds[2];
   ASSERT_EQ(::pipe(pipeEnds), 0);

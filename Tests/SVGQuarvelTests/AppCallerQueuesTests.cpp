@@ -42,6 +42,16 @@ TEST(AppCallerQueues, CallersAreServedInTurnAndEachInTheOrderOfItsCalls) {
   queues.pushCall("d", 30, 1);
   queues.done(running->caller, running->bytes);
   EXPECT_EQ(drain(queues), (std::vector<std::string>{"d:30", "a:1"}));
+
+  // So does one that comes while another's call runs and after that caller sent more.
+  queues.pushCall("a", 0, 1);
+  running = queues.next();
+  ASSERT_TRUE(running);
+  queues.pushCall("a", 1, 1);
+  queues.pushAnswer("a", 2);
+  queues.pushCall("d", 30, 1);
+  queues.done(running->caller, running->bytes);
+  EXPECT_EQ(drain(queues), (std::vector<std::string>{"d:30", "a:1", "a:2"}));
 }
 
 TEST(AppCallerQueues, CallsPastTheBoundsOfTheirCallerOrOfAllAreRefusedUntilOneIsDone) {

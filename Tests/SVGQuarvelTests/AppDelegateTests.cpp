@@ -1,5 +1,6 @@
 // Files handed to the application: SVG files become documents after converting off the main
 // thread, document files open as documents, anything else is refused; the About window.
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -305,6 +306,35 @@ TEST_F(AppDelegateTest, BrokenLinksAreReportedAsWhatTheyAreAndLongListsAreCut) {
   EXPECT_EQ(AppDelegate::failureDetail({"a", "b"}), "a\nb");
   EXPECT_EQ(AppDelegate::failureDetail(std::vector<std::string>(AppDelegate::listedFailures, "x")).find("more"),
             std::string::npos);
+
+  // A name of thousands of characters keeps its start and its end, cut between characters, and
+  // the words around it stay; so do shown that fit, and a line of too many words keeps both ends.
+  std::string name;
+  for (int index = 0; index < 30000; ++index) name += "\u00e9";
+  const std::string tail = "\u00e9.svg\u201d does not exist.";
+  std::string fitting;
+  while (fitting.size() + 5 <= AppDelegate::maximumFailureLineBytes) fitting += "word ";
+  std::string wordy;
+  for (int index = 0; index < 1000; ++index) wordy += std::to_string(index) + " ";
+  const auto detail = AppDelegate::failureDetail({"first", "\u201c" + name + ".svg\u201d does not exist.", fitting, wordy});
+  std::vector<std::string> shown;
+  for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+    end = detail.find('\n', start);
+    shown.push_back(detail.substr(start, end == std::string::npos ? std::string::npos : end - start));
+  }
+  ASSERT_EQ(shown.size(), 4u) << detail;
+  EXPECT_EQ(shown[0], "first");
+  EXPECT_EQ(shown[1].rfind("\u201c\u00e9\u00e9", 0), 0u) << shown[1];
+  EXPECT_NE(shown[1].find("\u00e9\u2026\u00e9"), std::string::npos) << shown[1];
+  EXPECT_EQ(shown[1].substr(shown[1].size() - tail.size()), tail) << shown[1];
+  EXPECT_LE(shown[1].find(' '), AppDelegate::maximumFailureWordBytes) << shown[1];
+  EXPECT_GE(shown[1].find(' '), AppDelegate::maximumFailureWordBytes - 4) << shown[1];
+  EXPECT_EQ(shown[2], fitting);
+  EXPECT_LE(shown[3].size(), AppDelegate::maximumFailureLineBytes);
+  EXPECT_EQ(shown[3].rfind("0 1 2 3 ", 0), 0u) << shown[3];
+  EXPECT_NE(shown[3].find(" \u2026 "), std::string::npos) << shown[3];
+  EXPECT_EQ(shown[3].substr(shown[3].size() - 8), "998 999 ") << shown[3];
+  for (const auto& line : shown) EXPECT_TRUE(g_utf8_validate(line.data(), gssize(line.size()), nullptr)) << line;
 }
 
 TEST_F(AppDelegateTest, AWindowThatCannotOpenLeavesNoDrawingBehind) {

@@ -1,7 +1,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -457,4 +462,77 @@ TEST(DocumentFileTests, TextsThatWouldNotOpenAgainAreNotSaved) {
   } catch (const CocoaError& error) {
     EXPECT_NE(std::string(error.what()).find("because its file would have"), std::string::npos) << error.what();
   }
+}
+
+TEST(DocumentFileTests, WhatIsNotAFileOrCannotBeReachedIsNamedAsSuch) {
+  const auto folder = scratchDirectory();
+  auto message = [](const std::function<void()>& action) -> std::string {
+    try {
+      action();
+    } catch (const CocoaError& error) {
+      return error.what();
+    }
+    return "done";
+  };
+  auto saving = [&](const std::filesystem::path& path, std::optional<std::string> tag = std::nullopt) {
+    return message([&] { FileWrapper::regularFile("new").write(path, tag); });
+  };
+  auto opening = [&](const std::filesystem::path& path) { return message([&] { FileWrapper::fromURL(path); }); };
+
+  // The document's file became a folder; a named pipe, a socket and a device (through a link)
+  // have its name.
+  const auto document = folder / "doc.svgquarvel";
+  writeFile(document, "old");
+  const auto tag = FileWrapper::fromURL(document).entityTag;
+  std::filesystem::remove(document);
+  std::filesystem::create_directory(document);
+  EXPECT_EQ(saving(document, tag),
+            "The file \u201cdoc.svgquarvel\u201d couldn\u2019t be saved because it is a folder, not a file.");
+  ASSERT_EQ(::mkfifo((folder / "pipe.svg").c_str(), 0600), 0);
+  EXPECT_EQ(saving(folder / "pipe.svg"),
+            "The file \u201cpipe.svg\u201d couldn\u2019t be saved because it is a named pipe, not a file.");
+  EXPECT_EQ(opening(folder / "pipe.svg"),
+            "The file \u201cpipe.svg\u201d couldn\u2019t be opened because it is a named pipe, not a file.");
+  std::filesystem::create_symlink("/dev/null", folder / "device.svg");
+  EXPECT_EQ(saving(folder / "device.svg"),
+            "The file \u201cdevice.svg\u201d couldn\u2019t be saved because it is a device, not a file.");
+  EXPECT_EQ(opening(folder / "device.svg"),
+            "The file \u201cdevice.svg\u201d couldn\u2019t be opened because it is a device, not a file.");
+  const auto socketPath = folder / "socket.svg";
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.string().size(), sizeof address.sun_path);
+  std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  EXPECT_EQ(opening(socketPath),
+            "The file \u201csocket.svg\u201d couldn\u2019t be opened because it is a socket, not a file.");
+  ::close(listener);
+
+  // A name longer than names may be, and links in a loop.
+  const auto longName = folder / (std::string(256, 'n') + ".svg");
+  EXPECT_NE(saving(longName).find("couldn\u2019t be saved because its name or the path to it is too long."),
+            std::string::npos);
+  EXPECT_NE(opening(longName).find("couldn\u2019t be opened because its name or the path to it is too long."),
+            std::string::npos);
+  std::filesystem::create_symlink("loop-b.svg", folder / "loop-a.svg");
+  std::filesystem::create_symlink("loop-a.svg", folder / "loop-b.svg");
+  EXPECT_EQ(opening(folder / "loop-a.svg"),
+            "The file \u201cloop-a.svg\u201d couldn\u2019t be opened because its symbolic links lead round in a loop.");
+  EXPECT_EQ(saving(folder / "loop-a.svg"),
+            "The file \u201cloop-a.svg\u201d couldn\u2019t be saved because its symbolic links lead round in a loop.");
+  EXPECT_EQ(entriesIn(folder), 6u) << "a temporary file was left";
+
+  // A disk that can only be read is not a matter of permission.
+  const auto disk = folder / "disk";
+  std::filesystem::create_directory(disk);
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << "no file system could be mounted";
+  writeFile(disk / "doc.svg", "old");
+  const bool readOnly = ::mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m") == 0;
+  const auto onReadOnlyDisk = saving(disk / "doc.svg");
+  ::umount2(disk.c_str(), MNT_DETACH);
+  if (!readOnly) GTEST_SKIP() << "the file system could not be made read-only";
+  EXPECT_EQ(onReadOnlyDisk,
+            "The file \u201cdoc.svg\u201d couldn\u2019t be saved because the disk it is on can only be read.");
 }

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "Fennix/UI/Common/ViewControllers/GTK/WebNavigationTimeOut.h"
 #include "Fennix/UI/Common/ViewControllers/WebViewController.h"
 #include "Fennix/console/Console.h"
 #include "QuarvelUtilities/SVGWebViewContent.h"
@@ -73,6 +74,13 @@ WebView::WebView() : Gtk::Box(Gtk::Orientation::VERTICAL) {
   gtk_widget_set_vexpand(GTK_WIDGET(webView_), TRUE);
   gtk_widget_set_size_request(GTK_WIDGET(webView_), 16, 16);
   gtk_box_append(GTK_BOX(gobj()), GTK_WIDGET(webView_));
+  // The engine knows no time-out of a request: a load still under way when it has passed is given
+  // up, and ends with the time-out error.
+  timeOut_ = std::make_unique<Fennix::WebNavigationTimeOut>(webView_, [this](Fennix::WebNavigationTimeOut::Stage) {
+    console::defaultConsole()->error("WebView:", Fennix::timedOutError().description());
+    if (onLoadFinished_) onLoadFinished_();
+  });
+  g_signal_connect(webView_, "decide-policy", G_CALLBACK(decidePolicy), this);
   g_signal_connect(webView_, "load-changed", G_CALLBACK(loadChanged), this);
   g_signal_connect(webView_, "load-failed", G_CALLBACK(loadFailed), this);
   // A page never opens another window.
@@ -85,61 +93,47 @@ WebView::WebView() : Gtk::Box(Gtk::Orientation::VERTICAL) {
 WebView::WebView(Content content) : WebView() { load(std::move(content)); }
 
 WebView::~WebView() {
-  stopTimer();
   if (webView_ != nullptr) g_signal_handlers_disconnect_by_data(webView_, this);
+  timeOut_.reset();
 }
 
 void WebView::load(Content content) {
   content_ = std::move(content);
-  stopTimer();
-  timedOut_ = false;
   if (const auto* html = std::get_if<HTML>(&*content_)) {
     webkit_web_view_load_html(webView_, html->html.c_str(), html->baseURL ? html->baseURL->c_str() : nullptr);
+    timeOut_->begin(0);
     return;
   }
   const auto& request = std::get<Request>(*content_);
   webkit_web_view_load_uri(webView_, request.url.c_str());
-  // The engine knows no time-out of a request: a load still running when it has passed is stopped.
-  if (request.timeoutSeconds > 0 && request.timeoutSeconds < 1e7) {
-    timer_ = g_timeout_add_full(G_PRIORITY_DEFAULT, guint(request.timeoutSeconds * 1000 + 0.5), timeOut, this, nullptr);
-  }
+  timeOut_->begin(request.timeoutSeconds);
 }
 
-void WebView::stopTimer() {
-  if (timer_ != 0) g_source_remove(timer_);
-  timer_ = 0;
-}
-
-gboolean WebView::timeOut(gpointer self) {
+gboolean WebView::decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, int type, gpointer self) {
   auto* view = static_cast<WebView*>(self);
-  view->timer_ = 0;
-  if (!webkit_web_view_is_loading(view->webView_)) return G_SOURCE_REMOVE;
-  // Stopping ends the load with a cancellation, which is reported as the time-out.
-  view->timedOut_ = true;
-  webkit_web_view_stop_loading(view->webView_);
-  return G_SOURCE_REMOVE;
+  if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
+  WebKitNavigationAction* action =
+      webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+  const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+  // Asked after its time-out: the load is dropped here.
+  if (!view->timeOut_->refusesNavigation(uri ? uri : "")) return FALSE;
+  webkit_policy_decision_ignore(decision);
+  return TRUE;
 }
 
 void WebView::loadChanged(WebKitWebView*, int event, gpointer self) {
   auto* view = static_cast<WebView*>(self);
-  if (event != WEBKIT_LOAD_FINISHED) return;
-  view->stopTimer();
-  view->timedOut_ = false;
+  if (!view->timeOut_->loadChanged(event) || event != WEBKIT_LOAD_FINISHED) return;
   if (view->onLoadFinished_) view->onLoadFinished_();
 }
 
 gboolean WebView::loadFailed(WebKitWebView*, int, char*, GError* error, gpointer self) {
   auto* view = static_cast<WebView*>(self);
-  view->stopTimer();
-  const bool timedOut = std::exchange(view->timedOut_, false);
-  if (error == nullptr) return FALSE;
-  const bool cancelled = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
-  if (timedOut && cancelled) {
-    console::defaultConsole()->error("WebView:", Fennix::timedOutError().description());
-  } else if (!cancelled) {
-    // A load replaced by the next one is not a failure worth a line.
+  if (!view->timeOut_->loadFailed() || error == nullptr) return FALSE;
+  // A load replaced by the next one is not a failure worth a line.
+  if (!g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
     console::defaultConsole()->error("WebView:", std::string(error->message));
-  }
   return FALSE;
 }
 

@@ -6,12 +6,18 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
 
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitSettings WebKitSettings;
+typedef struct _WebKitPolicyDecision WebKitPolicyDecision;
+
+namespace Fennix {
+class WebNavigationTimeOut;
+}
 
 namespace QuarvelUtilities {
 
@@ -50,25 +56,22 @@ class WebView : public Gtk::Box {
   ~WebView() override;
 
   /// Loads `content`; every call loads again, the same content or not. A request still loading
-  /// when its time-out has passed (counted from this call) is stopped and fails with the
-  /// time-out error ("The request timed out.").
+  /// when its time-out has passed (counted from this call) is given up and fails with the
+  /// time-out error ("The request timed out."), whatever stage it has reached.
   void load(Content content);
   const std::optional<Content>& content() const { return content_; }
 
   WebKitWebView* webView() const { return webView_; }
-  /// Called when a load finished (or failed), on the main thread.
+  /// Called once when a load finished, failed or timed out, on the main thread.
   void setOnLoadFinished(std::function<void()> callback) { onLoadFinished_ = std::move(callback); }
 
  private:
   static void loadChanged(WebKitWebView*, int event, gpointer self);
   static gboolean loadFailed(WebKitWebView*, int event, char* uri, GError* error, gpointer self);
-  static gboolean timeOut(gpointer self);
-  void stopTimer();
+  static gboolean decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, int type, gpointer self);
 
   WebKitWebView* webView_ = nullptr;
-  guint timer_ = 0;
-  /// Set from the time-out's stop until the load's failure arrives.
-  bool timedOut_ = false;
+  std::unique_ptr<Fennix::WebNavigationTimeOut> timeOut_;
   std::optional<Content> content_;
   std::function<void()> onLoadFinished_;
 };

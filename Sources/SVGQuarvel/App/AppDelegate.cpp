@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <deque>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -224,10 +225,45 @@ struct AppDelegate::Batch {
   }
 };
 
+namespace {
+
+/// `text` with its middle replaced by `ellipsis` so that it has at most `maximumBytes` bytes; cut
+/// between characters.
+std::string elided(std::string_view text, std::size_t maximumBytes, std::string_view ellipsis) {
+  if (text.size() <= maximumBytes) return std::string(text);
+  auto continuation = [&](std::size_t at) { return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
+  const std::size_t kept = maximumBytes - ellipsis.size();
+  std::size_t headEnd = kept / 2;
+  while (headEnd > 0 && continuation(headEnd)) --headEnd;
+  std::size_t tailStart = text.size() - (kept - kept / 2);
+  while (tailStart < text.size() && continuation(tailStart)) ++tailStart;
+  return std::string(text.substr(0, headEnd)).append(ellipsis).append(text.substr(tailStart));
+}
+
+/// A line of a message with every run without spaces (a name, a path) of at most
+/// `maximumFailureWordBytes` and the whole of at most `maximumFailureLineBytes`, so that it wraps
+/// between words within the window's width.
+std::string shortened(const std::string& line) {
+  std::string result;
+  std::size_t start = 0;
+  while (start <= line.size()) {
+    const std::size_t end = std::min(line.find(' ', start), line.size());
+    result += elided(std::string_view(line).substr(start, end - start), AppDelegate::maximumFailureWordBytes, "\u2026");
+    if (end == line.size()) break;
+    result += ' ';
+    start = end + 1;
+  }
+  return elided(result, AppDelegate::maximumFailureLineBytes, " \u2026 ");
+}
+
+}  // namespace
+
 std::string AppDelegate::failureDetail(const std::vector<std::string>& failures) {
   const std::size_t listed = failures.size() <= listedFailures ? failures.size() : listedFailures - 1;
   std::string detail;
-  for (std::size_t index = 0; index < listed; ++index) detail += (index == 0 ? "" : "\n") + failures[index];
+  for (std::size_t index = 0; index < listed; ++index) {
+    detail += (index == 0 ? "" : "\n") + shortened(failures[index]);
+  }
   if (listed < failures.size()) {
     detail += "\n\u2026 and " + std::to_string(failures.size() - listed) + " more files could not be opened.";
   }

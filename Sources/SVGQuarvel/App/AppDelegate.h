@@ -62,6 +62,12 @@ class AppDelegate {
   using OpenCompletion = std::function<void(const OpenOutcome&)>;
   /// How many failures a message lists; past it, the rest are counted.
   static constexpr std::size_t listedFailures = 8;
+  /// Longest run without spaces (a name, a path) and longest line of such a message, in bytes: a
+  /// longer one (a name of thousands of characters that cannot be a file's) keeps its start and its
+  /// end around an ellipsis, so that the message wraps within the screen and lays out at once
+  /// instead of holding the windows for minutes.
+  static constexpr std::size_t maximumFailureWordBytes = 64;
+  static constexpr std::size_t maximumFailureLineBytes = 1000;
   /// The lines of a message about files that did not open: the first ones, and then how many more
   /// there are, so that the message fits on the screen.
   static std::string failureDetail(const std::vector<std::string>& failures);

@@ -101,6 +101,7 @@ class CallerQueues {
       } else {
         queue.inTurn = false;
       }
+      queue.running = entry.isCall;
       Taken taken{caller, std::move(entry.item), entry.isCall, entry.bytes};
       forgetIdleCallers();
       return taken;
@@ -116,6 +117,7 @@ class CallerQueues {
       auto& queue = found->second;
       queue.calls -= 1;
       queue.bytes -= bytes;
+      queue.running = false;
       if (!queue.items.empty() && !queue.inTurn) {
         queue.inTurn = true;
         turn_.push_back(caller);
@@ -178,11 +180,14 @@ class CallerQueues {
     std::size_t calls = 0;  // queued and running
     std::size_t bytes = 0;
     bool inTurn = false;
+    bool running = false;  // a call of the caller has been taken and is not done
   };
 
   Queue& enter(const std::string& caller) {
     auto& queue = callers_[caller];
-    if (!queue.inTurn) {
+    // A caller whose call runs is put in turn once the call is done, behind those that came
+    // meanwhile, whatever it sends in between.
+    if (!queue.inTurn && !queue.running) {
       queue.inTurn = true;
       turn_.push_back(caller);
     }

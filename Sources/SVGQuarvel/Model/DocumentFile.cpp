@@ -47,11 +47,38 @@ std::optional<std::string> notAFolderReason(const std::filesystem::path& url) {
   return " because " + displayName(*found) + ", a folder on its path, is no longer a folder.";
 }
 
+/// What a file that is not a regular file is, for the user.
+std::string kindOfFile(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "something other than a file";
+}
+
+/// " because it is a named pipe, not a file." for what the path leads to when it is no regular
+/// file (a link to one is followed).
+std::optional<std::string> notAFileReason(const std::filesystem::path& url) {
+  struct stat info {};
+  if (::stat(url.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return std::nullopt;
+  return " because it is " + kindOfFile(info.st_mode) + ", not a file.";
+}
+
+/// The reasons that reading and saving share.
+std::optional<std::string> pathReason(int error) {
+  switch (error) {
+    case ENAMETOOLONG: return " because its name or the path to it is too long.";
+    case ELOOP: return " because its symbolic links lead round in a loop.";
+    default: return std::nullopt;
+  }
+}
+
 CocoaError readError(int error, const std::filesystem::path& url) {
   const std::string file = "The file " + displayName(url) + " couldn\u2019t be opened";
   if (error == ENOTDIR || error == EACCES) {
     if (const auto reason = notAFolderReason(url)) return CocoaError(CocoaError::fileReadNoSuchFile, file + *reason);
   }
+  if (const auto reason = pathReason(error)) return CocoaError(CocoaError::fileReadUnknown, file + *reason);
   switch (error) {
     case ENOENT:
     case ENOTDIR: return CocoaError(CocoaError::fileReadNoSuchFile, file + " because there is no such file.");
@@ -59,6 +86,12 @@ CocoaError readError(int error, const std::filesystem::path& url) {
     case EPERM:
       return CocoaError(CocoaError::fileReadNoPermission,
                         file + " because you don\u2019t have permission to view it.");
+    case ENXIO:
+    case EINVAL:
+    case EISDIR:
+      // A socket cannot be opened at all; pipes and devices are refused once open.
+      if (const auto reason = notAFileReason(url)) return CocoaError(CocoaError::fileReadUnknown, file + *reason);
+      return CocoaError(CocoaError::fileReadUnknown, file + ".");
     default: return CocoaError(CocoaError::fileReadUnknown, file + ".");
   }
 }
@@ -68,15 +101,23 @@ CocoaError writeError(int error, const std::filesystem::path& url) {
   if (error == ENOTDIR || error == EACCES) {
     if (const auto reason = notAFolderReason(url)) return CocoaError(CocoaError::fileNoSuchFile, file + *reason);
   }
+  if (const auto reason = pathReason(error)) return CocoaError(CocoaError::fileWriteUnknown, file + *reason);
   switch (error) {
     case ENOENT:
     case ENOTDIR:
       return CocoaError(CocoaError::fileNoSuchFile, file + " because the folder it should go in doesn\u2019t exist.");
     case EACCES:
     case EPERM:
-    case EROFS:
       return CocoaError(CocoaError::fileWriteNoPermission,
                         file + " because you don\u2019t have permission to save it there.");
+    case EROFS:
+      return CocoaError(CocoaError::fileWriteNoPermission,
+                        file + " because the disk it is on can only be read.");
+    case EISDIR:
+    case EINVAL:
+      // Something other than a file has the name (a folder, a named pipe).
+      if (const auto reason = notAFileReason(url)) return CocoaError(CocoaError::fileWriteUnknown, file + *reason);
+      return CocoaError(CocoaError::fileWriteUnknown, file + ".");
     case ENOSPC:
     case EDQUOT:
       return CocoaError(CocoaError::fileWriteOutOfSpace, file + " because there isn\u2019t enough space.");
@@ -327,14 +368,15 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   options.keepOwner = true;
   options.keepPermissions = true;
   options.followSymlink = false;
+  struct stat written {};
+  options.written = &written;
   if (const auto failure = Fennix::replaceFileAtomically(target, *contents_, options)) {
     if (failure == Fennix::ReplaceFileError::fileChanged) throw changedError(url);
     throw writeError(failure.value(), url);
   }
-
-  struct stat now {};
-  if (::stat(target.c_str(), &now) != 0) return "";
-  return entityTagOfVersion(target, now).value_or("");
+  // The identity of the file written; when another program's file has taken the name since,
+  // none (the next save asks).
+  return entityTagOfVersion(target, written).value_or("");
 }
 
 std::string FileWrapper::description() const {

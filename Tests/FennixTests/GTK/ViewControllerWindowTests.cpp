@@ -15,6 +15,7 @@
 #include <webkit/webkit.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "Fennix/Foundation/HTTP/URL.h"
@@ -23,6 +24,7 @@
 #include "Fennix/UI/AppKit/GTK/TabView.h"
 #include "Fennix/UI/AppKit/ViewControllers/GTK/WindowControllerGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/WebNavigationTimeOut.h"
 #include "Fennix/UI/Common/ViewControllers/PlaceholderViewController.h"
 #include "Fennix/UI/Common/ViewControllers/SwitchViewController.h"
 #include "FennixTests/LogTestSupport.h"
@@ -544,11 +546,222 @@ TEST_F(ControllerWindowTest, APageThatNeverAnswersTimesOut) {
   ASSERT_EQ(web->failures.size(), 1u);
   EXPECT_EQ(web->failures[0].domain, Fennix::urlErrorDomain);
   EXPECT_EQ(web->failures[0].code, Fennix::urlErrorTimedOut);
-  EXPECT_FALSE(webkit_web_view_is_loading(view));
+  EXPECT_TRUE(pumpFor(20, [&] { return !webkit_web_view_is_loading(view); }));
   EXPECT_TRUE(web->committedFailures.empty());  // the page never came: the navigation failed provisionally
   pumpFrames(50);
   EXPECT_EQ(web->failures.size(), 1u);  // reported once
   window.hide();
+}
+
+namespace {
+
+/// Takes every connection, reads its request and then keeps it open without an answer, or with
+/// only the head and the start of a page.
+class StallingServer {
+ public:
+  explicit StallingServer(bool sendsHead) : sendsHead_(sendsHead) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(fd_, 8);
+    socklen_t length = sizeof address;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~StallingServer() {
+    ::shutdown(fd_, SHUT_RDWR);
+    ::close(fd_);
+    thread_.join();
+    {
+      std::lock_guard guard(lock_);
+      for (int client : clients_) ::shutdown(client, SHUT_RDWR);
+    }
+    for (auto& reader : readers_) reader.join();
+    for (int client : clients_) ::close(client);
+  }
+  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  /// Requests read so far.
+  std::atomic<int> requests{0};
+
+ private:
+  void serve() {
+    while (true) {
+      int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (client < 0) return;
+      std::lock_guard guard(lock_);
+      clients_.push_back(client);
+      readers_.emplace_back([this, client] { read(client); });
+    }
+  }
+  void read(int client) {
+    std::string request;
+    char buffer[2048];
+    while (true) {
+      ssize_t count = ::recv(client, buffer, sizeof buffer, 0);
+      if (count <= 0) return;
+      request.append(buffer, std::size_t(count));
+      if (request.find("\r\n\r\n") != std::string::npos) break;
+    }
+    if (sendsHead_) {
+      const std::string start =
+          "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100000\r\n\r\n"
+          "<html><head><title>Half a page</title></head><body>" + std::string(2048, ' ');
+      ssize_t written = ::write(client, start.data(), start.size());
+      (void)written;
+    }
+    ++requests;
+    while (::recv(client, buffer, sizeof buffer, 0) > 0) {
+    }
+  }
+  bool sendsHead_;
+  int fd_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+  std::mutex lock_;
+  std::vector<int> clients_;
+  std::vector<std::thread> readers_;
+};
+
+/// Counts what its navigations report, and can give its navigation up while its policy is asked.
+class StageRecordingWebVC : public FailureRecordingWebVC {
+ public:
+  bool decidePolicyForNavigationAction(const std::string& action) override {
+    ++decisions;
+    if (std::exchange(timeOutWhenAsked, false)) Fennix::WebNavigationTimeOut::of(view())->expire();
+    return FailureRecordingWebVC::decidePolicyForNavigationAction(action);
+  }
+  void didStartProvisionalNavigation(const std::string& navigation) override {
+    ++starts;
+    FailureRecordingWebVC::didStartProvisionalNavigation(navigation);
+  }
+  void didCommit(const std::string& navigation) override {
+    ++commits;
+    FailureRecordingWebVC::didCommit(navigation);
+  }
+  void didFinish(const std::string& navigation) override {
+    ++finishes;
+    FailureRecordingWebVC::didFinish(navigation);
+  }
+  WebKitWebView* view() const { return WEBKIT_WEB_VIEW(const_cast<void*>(webView()->view().handle)); }
+  Fennix::WebNavigationTimeOut& timeOut() const { return *Fennix::WebNavigationTimeOut::of(view()); }
+  void show(const std::string& url) {
+    setRepresentedObject(Fennix::AnyValue::object(std::make_shared<URL>(*URL::fromString(url))));
+  }
+  bool timeOutWhenAsked = false;
+  int decisions = 0, starts = 0, commits = 0, finishes = 0;
+};
+
+bool isTimeOut(const Fennix::WebNavigationError& error) {
+  return error.domain == Fennix::urlErrorDomain && error.code == Fennix::urlErrorTimedOut;
+}
+
+/// A web view controller in a shown window.
+struct ShownWebVC {
+  std::shared_ptr<StageRecordingWebVC> web = NSViewController::make<StageRecordingWebVC>();
+  Gtk::Window window;
+  ShownWebVC() {
+    window.set_default_size(300, 200);
+    window.set_child(*Fennix::controllerWidget(*web));
+    window.present();
+  }
+  ~ShownWebVC() { window.hide(); }
+  bool settles() {
+    return pumpFor(20, [&] { return !webkit_web_view_is_loading(web->view()); });
+  }
+};
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, ANavigationTimedOutBeforeItStartedEndsWithTheTimeOutOnceAndNeverLoads) {
+  LoopbackServer server("<html><head><title>Loopback page</title></head><body></body></html>");
+  ShownWebVC shown;
+  auto& web = *shown.web;
+  ASSERT_TRUE(web.webView());
+
+  // At once, before the engine had a chance to ask about the navigation or send its request.
+  web.show(server.url("/first.html"));
+  web.timeOut().expire();
+  ASSERT_EQ(web.failures.size(), 1u);
+  EXPECT_TRUE(isTimeOut(web.failures[0])) << web.failures[0].description();
+  EXPECT_TRUE(web.committedFailures.empty());
+  EXPECT_TRUE(shown.settles()) << "the view still claims to load";
+
+  // While the engine asks whether the navigation may go: it is refused.
+  web.timeOutWhenAsked = true;
+  web.show(server.url("/second.html"));
+  ASSERT_TRUE(pumpFor(20, [&] { return web.failures.size() == 2; }));
+  EXPECT_TRUE(isTimeOut(web.failures[1])) << web.failures[1].description();
+  EXPECT_TRUE(shown.settles()) << "the view still claims to load";
+
+  // The view goes on working; the navigations given up never reached the server, nor said more.
+  web.show(server.url("/third.html"));
+  ASSERT_TRUE(pumpFor(20, [&] {
+    const char* title = webkit_web_view_get_title(web.view());
+    return web.finishes == 1 && !webkit_web_view_is_loading(web.view()) && title && std::string(title) == "Loopback page";
+  }));
+  EXPECT_EQ(server.requests, 1);
+  EXPECT_EQ(web.starts, 1);
+  EXPECT_EQ(web.failures.size(), 2u);
+  EXPECT_EQ(web.webView()->currentURL(), server.url("/third.html"));
+  // A navigation that finished has nothing left to time out.
+  EXPECT_FALSE(web.timeOut().timing());
+  web.timeOut().expire();
+  EXPECT_EQ(web.failures.size(), 2u);
+}
+
+TEST_F(ControllerWindowTest, ANavigationUnderWayAtItsTimeOutEndsWithTheTimeOutOnce) {
+  {
+    // Started, its request read by the server, the answer's head still to come.
+    StallingServer server(false);
+    ShownWebVC shown;
+    auto& web = *shown.web;
+    web.show(server.url("/silent"));
+    ASSERT_TRUE(pumpFor(20, [&] { return web.starts == 1 && server.requests == 1; }));
+    web.timeOut().expire();
+    ASSERT_EQ(web.failures.size(), 1u);
+    EXPECT_TRUE(isTimeOut(web.failures[0])) << web.failures[0].description();
+    EXPECT_TRUE(web.committedFailures.empty());
+    EXPECT_TRUE(shown.settles());
+    pumpFrames(50);
+    EXPECT_EQ(web.failures.size(), 1u);  // the engine's own cancellation is not heard
+    EXPECT_EQ(web.finishes, 0);
+  }
+  {
+    // Committed: the head and the start of the page came, the rest never does.
+    StallingServer server(true);
+    ShownWebVC shown;
+    auto& web = *shown.web;
+    web.show(server.url("/half"));
+    ASSERT_TRUE(pumpFor(20, [&] { return web.commits == 1; }));
+    web.timeOut().expire();
+    ASSERT_EQ(web.committedFailures.size(), 1u);
+    EXPECT_TRUE(isTimeOut(web.committedFailures[0])) << web.committedFailures[0].description();
+    EXPECT_TRUE(shown.settles());
+    pumpFrames(50);
+    EXPECT_EQ(web.failures.size(), 1u);
+    EXPECT_EQ(web.finishes, 0);
+  }
+}
+
+TEST_F(ControllerWindowTest, TheEndOfAReplacedNavigationLeavesTheTimeOutOfItsSuccessor) {
+  StallingServer server(false);
+  ShownWebVC shown;
+  auto& web = *shown.web;
+  web.show(server.url("/first"));
+  ASSERT_TRUE(pumpFor(20, [&] { return web.starts == 1 && server.requests == 1; }));
+  // The first one's cancellation comes after the second was asked for.
+  web.show(server.url("/second"));
+  ASSERT_TRUE(pumpFor(20, [&] { return web.starts == 2 && server.requests == 2; }));
+  ASSERT_EQ(web.failures.size(), 1u);
+  EXPECT_FALSE(isTimeOut(web.failures[0]));
+  EXPECT_TRUE(web.timeOut().timing()) << "the second navigation lost its time-out";
+  web.timeOut().expire();
+  ASSERT_EQ(web.failures.size(), 2u);
+  EXPECT_TRUE(isTimeOut(web.failures[1])) << web.failures[1].description();
+  EXPECT_TRUE(shown.settles());
 }
 
 TEST_F(ControllerWindowTest, RealWheelOverTheOverlayScrollsOnlyWhereThereIsRoom) {

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <string>
 
+#include "Fennix/UI/Common/ViewControllers/GTK/WebNavigationTimeOut.h"
 #include "FennixTests/DispatchTestSupport.h"
 #include "FennixTests/LogTestSupport.h"
 #include "QuarvelUtilities/GTK/WebView.h"
@@ -88,24 +89,65 @@ TEST(WebViewLoading, ARequestStillLoadingAtItsTimeOutIsStoppedWithTheTimeOutErro
   const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited.count(), 0.99) << "stopped before its time-out";
   EXPECT_EQ(shown.errors(), timedOutLine);
-  EXPECT_FALSE(webkit_web_view_is_loading(shown.view.webView()));
+  EXPECT_TRUE(runMainLoopUntil([&] { return !webkit_web_view_is_loading(shown.view.webView()); }, 20));
+}
+
+TEST(WebViewLoading, ALoadGivenUpBeforeOrAfterItStartedEndsOnceWithTheTimeOut) {
+  SilentServer server;
+  ASSERT_FALSE(server.url().empty());
+  ShownWebView shown;
+  WebKitWebView* engine = shown.view.webView();
+  int starts = 0;
+  const gulong counting = g_signal_connect(engine, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer counter) {
+                                             if (event == WEBKIT_LOAD_STARTED) ++*static_cast<int*>(counter);
+                                           }),
+                                           &starts);
+  auto& timeOut = *Fennix::WebNavigationTimeOut::of(engine);
+
+  // Before the engine asked about the load or sent its request: it is dropped, and never starts.
+  shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 60});
+  timeOut.expire();
+  EXPECT_EQ(shown.errors(), timedOutLine);
+  EXPECT_EQ(shown.finished, 1);
+  EXPECT_TRUE(runMainLoopUntil([&] { return !webkit_web_view_is_loading(engine); }, 20)) << "still loading";
+
+  // Started, its request waiting for an answer: it is stopped, and the stop says nothing more.
+  shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 60});
+  ASSERT_TRUE(runMainLoopUntil([&] { return starts == 1; }, 20));
+  timeOut.expire();
+  EXPECT_EQ(shown.errors(), timedOutLine + timedOutLine);
+  EXPECT_EQ(shown.finished, 2);
+  EXPECT_TRUE(runMainLoopUntil([&] { return !webkit_web_view_is_loading(engine); }, 20)) << "still loading";
+
+  // The view goes on showing pages.
+  shown.view.load(QuarvelUtilities::WebView::HTML{"<p>page</p>", std::nullopt});
+  ASSERT_TRUE(runMainLoopUntil([&] { return shown.finished == 3; }, 20));
+  EXPECT_EQ(starts, 2);
+  EXPECT_EQ(shown.errors(), timedOutLine + timedOutLine);
+  g_signal_handler_disconnect(engine, counting);
 }
 
 TEST(WebViewLoading, LoadsThatEndOrAreReplacedBeforeTheTimeOutReportNoTimeOut) {
   SilentServer server;
   ASSERT_FALSE(server.url().empty());
   ShownWebView shown;
-  // Finished at once: the time-out passes without a word.
-  shown.view.load(QuarvelUtilities::WebView::Request{"data:text/html,<p>hello</p>", 1});
+  auto& timeOut = *Fennix::WebNavigationTimeOut::of(shown.view.webView());
+  // Finished: its time-out passes without a word.
+  shown.view.load(QuarvelUtilities::WebView::Request{"data:text/html,<p>hello</p>", 60});
   ASSERT_TRUE(runMainLoopUntil([&] { return shown.finished > 0; }, 60));
+  EXPECT_FALSE(timeOut.timing());
+  timeOut.expire();
   // Replaced by a page before its time-out: the replaced request is not timed out.
-  shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 1});
+  shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 60});
   shown.view.load(QuarvelUtilities::WebView::HTML{"<p>page</p>", std::nullopt});
   ASSERT_TRUE(runMainLoopUntil([&] { return shown.finished > 1; }, 60));
-  runMainLoopFor(1.5);
+  timeOut.expire();
+  runMainLoopFor(0.5);
   EXPECT_EQ(shown.errors(), "");
   // No time-out (zero): the silent server's load is left running.
   shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 0});
+  EXPECT_FALSE(timeOut.timing());
+  timeOut.expire();
   runMainLoopFor(1.5);
   EXPECT_TRUE(webkit_web_view_is_loading(shown.view.webView()));
   EXPECT_EQ(shown.errors(), "");

@@ -141,6 +141,82 @@ class AppProcessTest : public ::testing::Test {
     return std::nullopt;
   }
 
+  /// The windows titled `title`.
+  std::vector<XDriver::WindowID> windowsTitled(const std::string& title) const {
+    return x_.findWindows([&](const std::string& shown) { return shown == title; });
+  }
+
+  /// The program's windows that have no title of their own (menus, the file panels' questions).
+  std::vector<XDriver::WindowID> programWindows() const {
+    return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
+  }
+
+  enum class Editor { svg, swift };
+  /// Types `text` at the end of the SVG editor (the upper pane) or of the Swift editor until the
+  /// window's title becomes `edited` (keys that come before the window takes input go nowhere;
+  /// typed twice, the text is still there).
+  bool typeInto(XDriver::WindowID window, const std::string& text, const std::string& edited,
+                Editor editor = Editor::svg) {
+    const bool swift = editor == Editor::swift;
+    return XDriver::waitUntil(
+        [&] {
+          const auto frame = x_.geometry(window);
+          x_.focus(window);
+          x_.click(frame.x + int(frame.width * (swift ? 0.85 : 0.5)),
+                   frame.y + int(frame.height * (swift ? 0.75 : 0.3)));
+          x_.key("ctrl+End");
+          x_.type(text);
+          return XDriver::waitUntil([&] { return x_.title(window) == edited; }, 10);
+        },
+        60);
+  }
+
+  /// Answers a Save panel (`panel`, else the one that shows) with `path`, typed into its name
+  /// field, until it has gone; `replaces`: the file exists, and the panel's question whether to
+  /// replace it (a window of its own, whose default is to replace) is confirmed.
+  bool chooseInSavePanel(const std::filesystem::path& path, bool replaces = false,
+                         std::optional<XDriver::WindowID> panel = std::nullopt) {
+    if (!panel) panel = x_.findWindow("Save", 10);
+    if (!panel) return false;
+    const auto shown = [&] {
+      const auto panels = windowsTitled("Save");
+      return std::find(panels.begin(), panels.end(), *panel) != panels.end();
+    };
+    const auto choose = [&] {
+      x_.focus(*panel);
+      x_.key("ctrl+a");
+      x_.type(path.string());
+      x_.key("Return");
+    };
+    if (!replaces) {
+      return XDriver::waitUntil(
+          [&] {
+            if (!shown()) return true;
+            choose();
+            return XDriver::waitUntil([&] { return !shown(); }, 10);
+          },
+          60);
+    }
+    const auto before = programWindows();
+    choose();
+    std::optional<XDriver::WindowID> question;
+    XDriver::waitUntil(
+        [&] {
+          for (const auto id : programWindows()) {
+            if (std::find(before.begin(), before.end(), id) == before.end() && x_.geometry(id).width > 100) {
+              question = id;
+            }
+          }
+          return question.has_value();
+        },
+        10);
+    if (!question) return false;
+    x_.grab(x_.geometry(*question)).savePNG(outputFile("app-save-replace-question.png").string());
+    x_.focus(*question);
+    x_.key("Return");
+    return XDriver::waitUntil([&] { return !shown(); }, 30);
+  }
+
   /// Checks the error window shows text and keeps its picture.
   void expectShownWithText(XDriver::WindowID dialog, const std::string& picture) {
     const auto frame = x_.geometry(dialog);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "SVGQuarvel/App/AppDelegate.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
@@ -367,6 +368,46 @@ TEST_F(AppProcessTest, FilesThatDoNotOpenAreNamedForWhatTheyAreInAMessageThatFit
             std::string::npos)
       << log.substr(0, 2000);
   EXPECT_EQ(log.find("second line"), std::string::npos);
+  EXPECT_TRUE(primary->running());
+}
+
+TEST_F(AppProcessTest, NamesOfThousandsOfCharactersAreShownShortenedAndTheWindowsGoOnAnswering) {
+  auto primary = launch({QUARVEL_APP_EXECUTABLE}, "app-long-names-primary.log");
+  ASSERT_TRUE(x_.findWindow("Untitled", 120)) << readFile(outputFile("app-long-names-primary.log"));
+  // A launch of names no file can have (each over what one name may be): the message names them
+  // shortly and shows at once; laid out whole, it held the windows for minutes.
+  std::vector<std::string> argv{QUARVEL_APP_EXECUTABLE};
+  for (int index = 0; index < 4; ++index) {
+    argv.push_back((folder_ / (std::string(100000, 'n') + std::to_string(index) + ".svg")).string());
+  }
+  failingLaunch(argv, "app-long-names-second.log");
+  const auto dialog = x_.findWindow("Some files could not be opened.", 60);
+  ASSERT_TRUE(dialog);
+  const auto frame = x_.geometry(*dialog);
+  EXPECT_LE(frame.width, x_.grabScreen().width);
+  expectShownWithText(*dialog, "app-long-names-message.png");
+  const auto log = readFile(outputFile("app-long-names-primary.log"));
+  const auto shown = log.find("ERROR: Some files could not be opened. ");
+  ASSERT_NE(shown, std::string::npos) << log.substr(0, 2000);
+  std::size_t lineStart = shown + std::string("ERROR: Some files could not be opened. ").size();
+  for (int line = 0; line < 4; ++line) {
+    const auto lineEnd = std::min(log.find('\n', lineStart), log.size());
+    const auto text = log.substr(lineStart, lineEnd - lineStart);
+    EXPECT_LE(text.size(), AppDelegate::maximumFailureLineBytes) << text.substr(0, 500);
+    EXPECT_LE(text.find(' '), AppDelegate::maximumFailureWordBytes) << text.substr(0, 500);
+    EXPECT_EQ(text.rfind("\u201cnnn", 0), 0u) << text.substr(0, 500);
+    EXPECT_NE(text.find("\u2026"), std::string::npos) << text.substr(0, 500);
+    lineStart = lineEnd + 1;
+  }
+  // The windows take input again: the message closes with its button.
+  XDriver::waitUntil(
+      [&] {
+        x_.focus(*dialog);
+        x_.key("Return");
+        return !x_.findWindow("Some files could not be opened.", 1).has_value();
+      },
+      30);
+  EXPECT_FALSE(x_.findWindow("Some files could not be opened.").has_value());
   EXPECT_TRUE(primary->running());
 }
 

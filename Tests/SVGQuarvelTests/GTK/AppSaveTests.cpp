@@ -1,8 +1,10 @@
 // Saving in the real executable, driven through the X server with a private bus: a file another
 // program changed is not overwritten without a question, a symbolic link stays and a read-only
 // file is an error, Save As onto a file another window holds, a save of one of the two texts, a
-// save that cannot make its temporary file or that another program's change overtakes, and a
-// folder that became a file.
+// save that cannot make its temporary file or that another program's change overtakes, a
+// folder that became a file, a name typed without the extension that names another file, and a
+// private file whose new version is private from the start, a file that became a folder or a pipe,
+// and another program's change made just after a save.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
@@ -37,48 +40,6 @@ void makeOld(const std::filesystem::path& path) {
 
 class AppSaveTest : public AppProcessTest {
  protected:
-  /// Types `text` at the end of the SVG editor (the upper pane), or of the Swift editor.
-  void typeInto(XDriver::WindowID window, bool swift, const std::string& text) {
-    const auto frame = x_.geometry(window);
-    x_.focus(window);
-    x_.click(frame.x + int(frame.width * (swift ? 0.85 : 0.5)), frame.y + int(frame.height * (swift ? 0.75 : 0.3)));
-    x_.key("ctrl+End");
-    x_.type(text);
-  }
-
-  /// Answers the Save panel with `path` (typed into its name field) and confirms a replacement.
-  bool chooseInSavePanel(const std::filesystem::path& path, bool replaces) {
-    const auto panel = x_.findWindow("Save", 10);
-    if (!panel) return false;
-    const auto before = programWindows();
-    x_.focus(*panel);
-    x_.key("ctrl+a");
-    x_.type(path.string());
-    x_.key("Return");
-    if (!replaces) return true;
-    // The panel asks whether to replace the file, in a window of its own; its default is to replace.
-    std::optional<XDriver::WindowID> question;
-    XDriver::waitUntil(
-        [&] {
-          for (const auto id : programWindows()) {
-            if (std::find(before.begin(), before.end(), id) == before.end() && x_.geometry(id).width > 100) {
-              question = id;
-            }
-          }
-          return question.has_value();
-        },
-        10);
-    if (!question) return false;
-    x_.grab(x_.geometry(*question)).savePNG(outputFile("app-save-replace-question.png").string());
-    x_.focus(*question);
-    x_.key("Return");
-    return true;
-  }
-
-  std::vector<XDriver::WindowID> programWindows() const {
-    return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
-  }
-
   /// Clicks the button at the trailing end of a question's row of buttons.
   void clickLastButton(XDriver::WindowID dialog) {
     const auto frame = x_.geometry(dialog);
@@ -105,8 +66,7 @@ class AppSaveTest : public AppProcessTest {
   /// with `reason` in its text; the window stays edited.
   void expectSaveRefused(XDriver::WindowID window, const std::string& name, const std::string& reason,
                          const std::string& log, const std::string& picture) {
-    typeInto(window, false, "<!--lost?-->");
-    ASSERT_TRUE(titleBecomes(name + " \u2014 Edited"));
+    ASSERT_TRUE(typeInto(window, "<!--lost?-->", name + " \u2014 Edited"));
     const auto error = saveAndWaitFor(window, "The document \u201c" + name + "\u201d could not be saved.");
     ASSERT_TRUE(error) << readFile(outputFile(log));
     expectShownWithText(*error, picture);
@@ -123,8 +83,7 @@ TEST_F(AppSaveTest, AFileAnotherProgramChangedIsOverwrittenOnlyWhenTheUserSaysSo
   auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-changed.log");
   const auto window = x_.findWindow("doc.svgquarvel", 60);
   ASSERT_TRUE(window) << readFile(outputFile("app-save-changed.log"));
-  typeInto(*window, false, "<!--x-->");
-  ASSERT_TRUE(titleBecomes("doc.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "<!--x-->", "doc.svgquarvel \u2014 Edited"));
 
   // Another program puts its version in place (a new file renamed over the old one).
   const std::string theirs = documentText("// theirs\n");
@@ -158,8 +117,7 @@ TEST_F(AppSaveTest, AFileAnotherProgramChangedIsOverwrittenOnlyWhenTheUserSaysSo
   EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
 
   // The next save checks against the file it wrote itself: no question.
-  typeInto(*window, false, "<!--y-->");
-  ASSERT_TRUE(titleBecomes("doc.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "<!--y-->", "doc.svgquarvel \u2014 Edited"));
   x_.focus(*window);
   x_.key("ctrl+s");
   ASSERT_TRUE(titleBecomes("doc.svgquarvel"));
@@ -177,8 +135,7 @@ TEST_F(AppSaveTest, SavingThroughALinkKeepsTheLinkAndAReadOnlyFileIsAnError) {
   auto app = launch({QUARVEL_APP_EXECUTABLE, link.string()}, "app-save-link.log");
   const auto window = x_.findWindow("link.svgquarvel", 60);
   ASSERT_TRUE(window) << readFile(outputFile("app-save-link.log"));
-  typeInto(*window, false, "<!--linked-->");
-  ASSERT_TRUE(titleBecomes("link.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "<!--linked-->", "link.svgquarvel \u2014 Edited"));
   x_.key("ctrl+s");
   ASSERT_TRUE(titleBecomes("link.svgquarvel")) << readFile(outputFile("app-save-link.log"));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
@@ -187,8 +144,7 @@ TEST_F(AppSaveTest, SavingThroughALinkKeepsTheLinkAndAReadOnlyFileIsAnError) {
   // Without write permission (for everyone, the administrator included) the save is an error.
   ::chmod(target.c_str(), 0444);
   const auto before = readFile(target);
-  typeInto(*window, false, "<!--refused-->");
-  ASSERT_TRUE(titleBecomes("link.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "<!--refused-->", "link.svgquarvel \u2014 Edited"));
   const auto error = saveAndWaitFor(*window, "The document \u201clink.svgquarvel\u201d could not be saved.");
   ASSERT_TRUE(error) << readFile(outputFile("app-save-link.log"));
   expectShownWithText(*error, "app-save-read-only-error.png");
@@ -205,8 +161,7 @@ TEST_F(AppSaveTest, SaveAsOntoAFileAnotherWindowHoldsIsRefusedWhileThatWindowHas
   auto app = launch({QUARVEL_APP_EXECUTABLE, held.string()}, "app-save-held.log");
   const auto holder = x_.findWindow("held.svgquarvel", 60);
   ASSERT_TRUE(holder) << readFile(outputFile("app-save-held.log"));
-  typeInto(*holder, false, "<!--holder-->");
-  ASSERT_TRUE(titleBecomes("held.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*holder, "<!--holder-->", "held.svgquarvel \u2014 Edited"));
   x_.key("ctrl+n");
   const auto saver = x_.findWindow("Untitled", 30);
   ASSERT_TRUE(saver);
@@ -248,8 +203,7 @@ TEST_F(AppSaveTest, SavingTheSVGAloneLeavesTheSwiftEditsUnsavedAndTheWindowSaysS
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-export.log");
   const auto window = x_.findWindow("Untitled", 60);
   ASSERT_TRUE(window) << readFile(outputFile("app-save-export.log"));
-  typeInto(*window, true, "// by hand");
-  ASSERT_TRUE(titleBecomes("Untitled \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "// by hand", "Untitled \u2014 Edited", Editor::swift));
 
   const auto svgFile = folder_ / "drawing.svg";
   x_.key("shift+ctrl+s");
@@ -333,8 +287,7 @@ TEST_F(AppSaveTest, AChangeAnotherProgramMakesWhileTheSaveWritesIsAskedAbout) {
                             "app-save-race.log");
   const auto window = x_.findWindow("race.svgquarvel", 60);
   ASSERT_TRUE(window) << readFile(outputFile("app-save-race.log"));
-  typeInto(*window, false, "<!--mine-->");
-  ASSERT_TRUE(titleBecomes("race.svgquarvel \u2014 Edited"));
+  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "race.svgquarvel \u2014 Edited"));
 
   const std::string heading = "The file \u201crace.svgquarvel\u201d has been changed by another application.";
   auto question = saveAndWaitFor(*window, heading);
@@ -364,6 +317,130 @@ TEST_F(AppSaveTest, AFolderThatBecameAFileIsSaidToBeSo) {
                     "app-save-folder.log", "app-save-folder-error.png");
   EXPECT_EQ(readFile(outputFile("app-save-folder.log")).find("permission"), std::string::npos);
   EXPECT_EQ(readFile(folder_ / "drawings"), "a file now");
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, ANameTypedWithoutItsExtensionDoesNotReplaceTheFileThatHasItWithoutAsking) {
+  // The panel asks only about the name as typed; the extension added after it may name a file.
+  const auto other = folder_ / "other.svgquarvel";
+  const std::string old = documentText("// another document\n");
+  writeFile(other, old);
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-extension.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-extension.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "Untitled \u2014 Edited"));
+
+  const std::string heading = "A file named \u201cother.svgquarvel\u201d already exists. Do you want to replace it?";
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(folder_ / "other", false));
+  auto question = x_.findWindow(heading, 10);
+  ASSERT_TRUE(question) << "the file now holds: " << readFile(other).substr(0, 300);
+  expectShownWithText(*question, "app-save-extension-question.png");
+  EXPECT_EQ(readFile(other), old);
+  // Its default keeps the file: nothing is written and the window stays as it was.
+  x_.focus(*question);
+  x_.key("Return");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  EXPECT_EQ(readFile(other), old);
+  EXPECT_TRUE(x_.findWindow("Untitled \u2014 Edited").has_value());
+
+  // Replacing it is the user's choice.
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(folder_ / "other", false));
+  question = x_.findWindow(heading, 10);
+  ASSERT_TRUE(question);
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow(heading).has_value()) return true;
+        clickLastButton(*question);
+        return XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 3);
+      },
+      30));
+  ASSERT_TRUE(titleBecomes("other.svgquarvel")) << readFile(outputFile("app-save-extension.log"));
+  EXPECT_NE(readFile(other).find("<!--mine-->"), std::string::npos);
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, APrivateFileStaysPrivateWhileItsNewVersionIsWritten) {
+  // Others may not read the document, nor the new file that is written to take its place, from
+  // the moment that file is made.
+  const auto document = folder_ / "private.svgquarvel";
+  writeFile(document, documentText("// mine alone\n"));
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  const auto log = outputFile("app-save-private-creations.log");
+  std::filesystem::remove(log);
+  auto app = launchWithShim(document, {"QUARVEL_SHIM_CREATION_LOG=" + log.string()}, "app-save-private.log");
+  const auto window = x_.findWindow("private.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-private.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--secret-->", "private.svgquarvel \u2014 Edited"));
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("private.svgquarvel")) << readFile(outputFile("app-save-private.log"));
+  EXPECT_NE(readFile(document).find("<!--secret-->"), std::string::npos);
+  struct stat info {};
+  ASSERT_EQ(::stat(document.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  const auto creations = readFile(log);
+  ASSERT_FALSE(creations.empty()) << "no new file was made";
+  std::istringstream modes(creations);
+  std::string mode;
+  while (std::getline(modes, mode)) EXPECT_EQ(std::stoul(mode, nullptr, 8) & 077, 0u) << "made as " << mode;
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, AFileThatBecameAFolderOrAPipeIsSaidToBeSo) {
+  const auto document = folder_ / "doc.svgquarvel";
+  writeFile(document, documentText("// a file\n"));
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-not-a-file.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-not-a-file.log"));
+  std::filesystem::remove(document);
+  std::filesystem::create_directory(document);
+  expectSaveRefused(*window, "doc.svgquarvel", "couldn\u2019t be saved because it is a folder, not a file.",
+                    "app-save-not-a-file.log", "app-save-folder-now-error.png");
+  std::filesystem::remove(document);
+  ASSERT_EQ(::mkfifo(document.c_str(), 0600), 0);
+  expectSaveRefused(*window, "doc.svgquarvel", "couldn\u2019t be saved because it is a named pipe, not a file.",
+                    "app-save-not-a-file.log", "app-save-pipe-error.png");
+  EXPECT_TRUE(std::filesystem::is_fifo(document));
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_TRUE(app->running());
+}
+
+
+TEST_F(AppSaveTest, AChangeAnotherProgramMakesJustAfterASaveIsAskedAboutOnTheNext) {
+  const auto document = folder_ / "after.svgquarvel";
+  writeFile(document, documentText("// first\n"));
+  makeOld(document);
+  const std::string theirs = documentText("// theirs, written just after the save\n");
+  writeFile(folder_ / "theirs.tmp", theirs);
+  // The other program's version takes the name right after the save's file has taken it.
+  auto app = launchWithShim(document,
+                            {"QUARVEL_SHIM_RENAME_FROM=" + (folder_ / "theirs.tmp").string(),
+                             "QUARVEL_SHIM_RENAME_TO=" + document.string(), "QUARVEL_SHIM_RENAME_AFTER=1"},
+                            "app-save-after.log");
+  const auto window = x_.findWindow("after.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-after.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "after.svgquarvel \u2014 Edited"));
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("after.svgquarvel")) << readFile(outputFile("app-save-after.log"));
+  ASSERT_EQ(readFile(document), theirs);
+
+  // Theirs is not the version this window wrote: the next save asks before overwriting it.
+  ASSERT_TRUE(typeInto(*window, "<!--again-->", "after.svgquarvel \u2014 Edited"));
+  const std::string heading = "The file \u201cafter.svgquarvel\u201d has been changed by another application.";
+  const auto question = saveAndWaitFor(*window, heading);
+  ASSERT_TRUE(question) << "the file now holds: " << readFile(document).substr(0, 200);
+  EXPECT_EQ(readFile(document), theirs);
+  x_.focus(*question);
+  x_.key("Return");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  EXPECT_EQ(readFile(document), theirs);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
   EXPECT_TRUE(app->running());
 }
 

@@ -2,9 +2,12 @@
 // otherwise time: another program's change made exactly between the writing of a save and its
 // rename, and a temporary file of a save that cannot be made.
 //   QUARVEL_SHIM_RENAME_FROM, QUARVEL_SHIM_RENAME_TO: before the first renameat2 of the process,
-//     the file FROM is renamed to TO (as another program would put its version in place).
+//     the file FROM is renamed to TO (as another program would put its version in place); with
+//     QUARVEL_SHIM_RENAME_AFTER set, just after it.
 //   QUARVEL_SHIM_FAIL_TEMPORARY: an errno number; making a new hidden file of a document
 //     (".<name>.svgquarvel.…", created exclusively) fails with it.
+//   QUARVEL_SHIM_CREATION_LOG: a file; the permissions each such hidden file is made with are
+//     added to it, one octal number a line.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -39,6 +42,14 @@ int openat(int folder, const char* path, int flags, ...) {
     va_end(arguments);
   }
   if (failedCreation(path, flags)) return -1;
+  const char* log = getenv("QUARVEL_SHIM_CREATION_LOG");
+  if (log != NULL && isDocumentTemporary(path, flags)) {
+    FILE* out = fopen(log, "a");
+    if (out != NULL) {
+      fprintf(out, "%o\n", (unsigned)mode);
+      fclose(out);
+    }
+  }
   static OpenAt next = NULL;
   if (next == NULL) next = (OpenAt)dlsym(RTLD_NEXT, "openat");
   return next(folder, path, flags, mode);
@@ -61,11 +72,17 @@ int renameat2(int oldFolder, const char* oldPath, int newFolder, const char* new
   static int done = 0;
   const char* from = getenv("QUARVEL_SHIM_RENAME_FROM");
   const char* to = getenv("QUARVEL_SHIM_RENAME_TO");
-  if (!done && from != NULL && to != NULL) {
-    done = 1;
-    if (rename(from, to) != 0) perror("shim: the other program's rename failed");
-  }
+  const int after = getenv("QUARVEL_SHIM_RENAME_AFTER") != NULL;
+  const int theirs = !done && from != NULL && to != NULL;
+  if (theirs) done = 1;
+  if (theirs && !after && rename(from, to) != 0) perror("shim: the other program's rename failed");
   static RenameAt2 next = NULL;
   if (next == NULL) next = (RenameAt2)dlsym(RTLD_NEXT, "renameat2");
-  return next(oldFolder, oldPath, newFolder, newPath, flags);
+  const int result = next(oldFolder, oldPath, newFolder, newPath, flags);
+  if (theirs && after) {
+    const int error = errno;
+    if (rename(from, to) != 0) perror("shim: the other program's rename failed");
+    errno = error;
+  }
+  return result;
 }

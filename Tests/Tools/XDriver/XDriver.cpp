@@ -196,6 +196,19 @@ void Session::resize(WindowID window, int width, int height) const {
   flush();
 }
 
+void Session::requestClose(WindowID window) const {
+  Display* d = dpy(display_);
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(d, window, False, NoEventMask, &event);
+  flush();
+}
+
 void Session::focus(WindowID window) const {
   Display* d = dpy(display_);
   XRaiseWindow(d, window);

@@ -62,6 +62,9 @@ class Session {
   /// Resizes the window as a window manager would.
   void resize(WindowID window, int width, int height) const;
 
+  /// Asks the window to close, as a window manager's close button does (WM_DELETE_WINDOW).
+  void requestClose(WindowID window) const;
+
   /// Raises the window and gives it the keyboard focus (there is no window manager to do it).
   void focus(WindowID window) const;
 

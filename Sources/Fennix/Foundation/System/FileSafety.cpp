@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <random>
@@ -107,15 +108,26 @@ std::error_code replaceFileAtomically(const std::filesystem::path& path, std::st
   FileDescriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folder.isOpen()) return errorFrom(errno);
 
+  struct stat existing {};
+  const bool replacesFile = ::fstatat(folder.get(), name.c_str(), &existing, 0) == 0 && S_ISREG(existing.st_mode);
+  const bool keepsPermissions = options.keepPermissions && replacesFile;
+
   // A new file beside the target, so that the rename stays on one file system. When none can be
   // made (no inode left, a quota, no descriptor) nothing is written: never the file in place.
-  const std::string prefix = options.temporaryPrefix.empty() ? "." + name.substr(0, 100) + "." : options.temporaryPrefix;
+  // One that takes over a file's permissions is its owner's alone until it has them: a file that
+  // others may not read is not opened by them through its successor either.
+  // A long name is shortened between characters, not inside one (some file systems take only
+  // names that are UTF-8).
+  std::size_t kept = std::min<std::size_t>(name.size(), 100);
+  while (kept > 0 && kept < name.size() && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept;
+  const std::string prefix = options.temporaryPrefix.empty() ? "." + name.substr(0, kept) + "." : options.temporaryPrefix;
+  const mode_t creationMode = keepsPermissions ? S_IRUSR | S_IWUSR : options.permissions;
   std::string temporary;
   FileDescriptor file;
   for (int attempt = 0; attempt < 100 && !file.isOpen(); ++attempt) {
     temporary = prefix + temporarySuffix();
     file = FileDescriptor(::openat(folder.get(), temporary.c_str(),
-                                   O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, options.permissions));
+                                   O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, creationMode));
     if (!file.isOpen() && errno != EEXIST) return errorFrom(errno);
   }
   if (!file.isOpen()) return errorFrom(EEXIST);
@@ -125,13 +137,12 @@ std::error_code replaceFileAtomically(const std::filesystem::path& path, std::st
     ::unlinkat(folder.get(), temporary.c_str(), 0);
     return error;
   };
-  struct stat existing {};
-  const bool replacesFile = ::fstatat(folder.get(), name.c_str(), &existing, 0) == 0 && S_ISREG(existing.st_mode);
   // The owner first: a change of owner clears the set-id bits that the permissions then give back.
   if (options.keepOwner && replacesFile) (void)::fchown(file.get(), existing.st_uid, existing.st_gid);
-  if (options.keepPermissions && replacesFile) (void)::fchmod(file.get(), existing.st_mode & 07777);
+  if (keepsPermissions) (void)::fchmod(file.get(), existing.st_mode & 07777);
   if (!writeAll(file.get(), bytes)) return fail(errorFrom(errno));
   if (::fsync(file.get()) != 0) return fail(errorFrom(errno));
+  if (options.written != nullptr && ::fstat(file.get(), options.written) != 0) return fail(errorFrom(errno));
   if (file.close() != 0) return fail(errorFrom(errno));
   if (options.beforeRename) options.beforeRename();
 

@@ -65,7 +65,8 @@ std::error_code make_error_code(ReplaceFileError error);
 struct ReplaceFileOptions {
   /// Permissions of a file that does not exist yet (the process's umask applies).
   mode_t permissions = 0666;
-  /// Whether an existing regular file keeps its permissions.
+  /// Whether an existing regular file keeps its permissions. The new file is made readable by its
+  /// owner alone and given them before anything is written to it.
   bool keepPermissions = true;
   /// Whether a symbolic link at the path is kept and the file it points at replaced, rather
   /// than the link itself.
@@ -82,6 +83,9 @@ struct ReplaceFileOptions {
   std::optional<std::optional<FileVersion>> expectedVersion;
   /// Runs once the new file is written and flushed, just before it takes the name.
   std::function<void()> beforeRename;
+  /// When set, receives the status of the new file as it was written, before it took the name:
+  /// what the name leads to afterwards may already be another program's file.
+  struct stat* written = nullptr;
 };
 
 /// Replaces the file at `path` with `bytes` as a whole: writes a temporary file in the same

@@ -1,5 +1,7 @@
 #include "SVGQuarvel/App/GTK/SVGQuarvelApp.h"
 
+#include <sys/stat.h>
+
 #include <giomm/menu.h>
 #include <giomm/simpleaction.h>
 #include <giomm/simpleactiongroup.h>
@@ -53,12 +55,14 @@ DocumentWindow::DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record)
   add_action("save", [this] { app_.saveDocument(*this, false, nullptr); });
   add_action("save-as", [this] { app_.saveDocument(*this, true, nullptr); });
   add_action("close", [this] { close(); });
-  // Edit commands go to the focused editor, which knows its selection.
+  // Edit commands go to the focused editor, which knows its selection (the one focused before
+  // the menu that runs them took the focus).
   for (const char* name : {"cut", "paste", "select-all"}) {
     const std::string target = std::string(name) == "select-all" ? "selection.select-all"
                                                                   : std::string("clipboard.") + name;
     add_action(name, [this, target] {
-      if (auto* focus = get_focus()) focus->activate_action(target);
+      auto* content = dynamic_cast<ContentView*>(get_child());
+      if (auto* focus = content != nullptr ? content->editingFocus() : get_focus()) focus->activate_action(target);
     });
   }
 
@@ -311,6 +315,7 @@ DocumentWindow* SVGQuarvelApp::windowFor(const SVGQuarvel::DocumentRecordPtr& re
 
 void SVGQuarvelApp::windowClosed(DocumentWindow* window) {
   DocumentController::shared().close(*window->record());
+  cancelSavePanels(*window->record());
   // Deleted once its signal handlers have returned, unless the application has gone first.
   Glib::signal_idle().connect_once(sigc::track_obj(
       [this, window] { std::erase_if(windows_, [window](const auto& open) { return open.get() == window; }); },
@@ -508,26 +513,77 @@ std::optional<UTType> typeOfFilter(const Glib::RefPtr<Gtk::FileFilter>& chosen, 
 }  // namespace
 
 void SVGQuarvelApp::showOpenPanel() {
-  chooser_ = Gtk::FileChooserNative::create("Open", Gtk::FileChooser::Action::OPEN, "_Open", "_Cancel");
-  if (auto* parent = get_active_window()) chooser_->set_transient_for(*parent);
-  chooser_->set_select_multiple(true);
+  // One Open panel for the application: asking again brings it forward.
+  if (openPanel_ && openPanel_->get_visible()) return presentFileDialog("Open");
+  openPanel_ = Gtk::FileChooserNative::create("Open", Gtk::FileChooser::Action::OPEN, "_Open", "_Cancel");
+  if (auto* parent = get_active_window()) openPanel_->set_transient_for(*parent);
+  openPanel_->set_select_multiple(true);
   // What the document reads, and SVG drawings, which open as new documents converted from them.
   auto types = SVGQuarvelDocument::readableContentTypes();
   if (std::find(types.begin(), types.end(), UTType::svg()) == types.end()) types.push_back(UTType::svg());
-  chooser_->add_filter(filter("Documents and SVG drawings", types));
-  for (const auto& type : types) chooser_->add_filter(filter(type.localizedDescription(), {type}));
-  chooser_->signal_response().connect([this](int response) {
-    auto chooser = std::move(chooser_);
+  openPanel_->add_filter(filter("Documents and SVG drawings", types));
+  for (const auto& type : types) openPanel_->add_filter(filter(type.localizedDescription(), {type}));
+  openPanel_->signal_response().connect([this](int response) {
+    auto chooser = std::move(openPanel_);
     if (response != static_cast<int>(Gtk::ResponseType::ACCEPT)) return;
+    // The chosen files are read through the C interface: the C++ wrapper of the list's items
+    // cannot wrap GIO's private class of local files, so they would not cast to files.
     std::vector<std::filesystem::path> urls;
-    auto files = chooser->get_files();
-    for (guint index = 0; index < files->get_n_items(); ++index) {
-      auto file = std::dynamic_pointer_cast<Gio::File>(files->get_object(index));
-      if (file && !file->get_path().empty()) urls.emplace_back(file->get_path());
+    const auto chosen = chooser->get_files();
+    GListModel* files = chosen->gobj();
+    for (guint index = 0; index < g_list_model_get_n_items(files); ++index) {
+      auto* file = static_cast<GFile*>(g_list_model_get_item(files, index));
+      if (file == nullptr) continue;
+      if (char* path = g_file_get_path(file)) {
+        urls.emplace_back(path);
+        g_free(path);
+      } else {
+        char* uri = g_file_get_uri(file);
+        console::error("  cannot open non-local file:", std::string(uri != nullptr ? uri : ""));
+        g_free(uri);
+      }
+      g_object_unref(file);
     }
-    delegate_->openFiles(urls);
+    if (!urls.empty()) delegate_->openFiles(urls);
   });
-  chooser_->show();
+  openPanel_->show();
+}
+
+void SVGQuarvelApp::presentFileDialog(const std::string& title, Gtk::Window* parent) {
+  // Without a desktop portal the toolkit shows the panel as a window of its own, which can be
+  // brought forward; a portal's panel is the desktop's to show. The windows are looked at through
+  // the C interface: a C++ wrapper made for the toolkit's own dialog would outlive it.
+  GListModel* toplevels = gtk_window_get_toplevels();
+  for (guint index = 0; index < g_list_model_get_n_items(toplevels); ++index) {
+    auto* window = static_cast<GtkWindow*>(g_list_model_get_item(toplevels, index));
+    const bool match = GTK_IS_FILE_CHOOSER_DIALOG(window) && gtk_widget_get_visible(GTK_WIDGET(window)) &&
+                       g_strcmp0(gtk_window_get_title(window), title.c_str()) == 0 &&
+                       (parent == nullptr || gtk_window_get_transient_for(window) == parent->gobj());
+    if (match) gtk_window_present(window);
+    g_object_unref(window);
+    if (match) return;
+  }
+}
+
+void SVGQuarvelApp::presentDialogsOver(Gtk::Window& window) {
+  // Through the C interface, as above: the toolkit's own dialogs have no C++ wrapper to outlive.
+  GListModel* toplevels = gtk_window_get_toplevels();
+  for (guint index = 0; index < g_list_model_get_n_items(toplevels); ++index) {
+    auto* shown = static_cast<GtkWindow*>(g_list_model_get_item(toplevels, index));
+    if (GTK_IS_DIALOG(shown) && gtk_widget_get_visible(GTK_WIDGET(shown)) &&
+        gtk_window_get_transient_for(shown) == window.gobj()) {
+      gtk_window_present(shown);
+    }
+    g_object_unref(shown);
+  }
+}
+
+SVGQuarvel::DocumentWindow* SVGQuarvelApp::openWindowFor(const SVGQuarvel::DocumentRecordPtr& record) const {
+  if (!record) return nullptr;
+  for (const auto& window : windows_) {
+    if (window->record() == record && window->get_visible()) return window.get();
+  }
+  return nullptr;
 }
 
 void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::function<void(bool)> then) {
@@ -540,9 +596,21 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
         window, [record](bool overwrite) { DocumentController::shared().save(*record, overwrite); }, false, finish);
     return;
   }
-  chooser_ = Gtk::FileChooserNative::create("Save", window, Gtk::FileChooser::Action::SAVE, "_Save", "_Cancel");
+  // The window's Save panel shows already: its answer serves this request too.
+  for (const auto& panel : savePanels_) {
+    if (panel->record.lock() == record) {
+      panel->waiting.push_back(finish);
+      presentFileDialog("Save", &window);
+      return;
+    }
+  }
+  auto panel = std::make_unique<SavePanel>();
+  panel->record = record;
+  panel->waiting.push_back(finish);
+  auto chooser = Gtk::FileChooserNative::create("Save", window, Gtk::FileChooser::Action::SAVE, "_Save", "_Cancel");
+  panel->chooser = chooser;
   const auto writable = SVGQuarvelDocument::writableContentTypes();
-  for (const auto& type : writable) chooser_->add_filter(filter(type.localizedDescription(), {type}));
+  for (const auto& type : writable) chooser->add_filter(filter(type.localizedDescription(), {type}));
   // Edits that the document's file cannot take go to a document file.
   const std::string documentExtension = "." + writable.front().filenameExtensions().front();
   std::string name = record->displayName() + documentExtension;
@@ -550,33 +618,88 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
     name = record->editedTextOutsideFile() ? SVGQuarvel::displayFileName(url->stem()) + documentExtension
                                            : SVGQuarvel::displayFileName(*url);
   }
-  chooser_->set_current_name(name);
-  auto alive = std::weak_ptr<SVGQuarvel::DocumentRecord>(record);
-  chooser_->signal_response().connect([this, &window, alive, finish, writable](int response) {
-    auto chooser = std::move(chooser_);
-    auto kept = alive.lock();
-    if (!kept || response != static_cast<int>(Gtk::ResponseType::ACCEPT)) return finish(false);
-    auto file = chooser->get_file();
-    if (!file || file->get_path().empty()) return finish(false);
+  chooser->set_current_name(name);
+  chooser->signal_response().connect([this, shown = panel.get(), writable](int response) {
+    const auto found = std::find_if(savePanels_.begin(), savePanels_.end(),
+                                    [shown](const auto& open) { return open.get() == shown; });
+    if (found == savePanels_.end()) return;
+    const auto answered = std::move(*found);
+    savePanels_.erase(found);
+    auto done = [waiting = answered->waiting](bool saved) {
+      for (const auto& waiter : waiting) waiter(saved);
+    };
+    const auto& panelChooser = answered->chooser;
+    auto kept = answered->record.lock();
+    // The window may have closed while its panel showed.
+    auto* shownWindow = openWindowFor(kept);
+    if (shownWindow == nullptr || response != static_cast<int>(Gtk::ResponseType::ACCEPT)) return done(false);
+    auto file = panelChooser->get_file();
+    if (!file || file->get_path().empty()) return done(false);
     std::filesystem::path url = file->get_path();
+    bool extended = false;
     if (!url.has_extension()) {
       // The chosen filter decides the type of a name without extension.
-      const auto type = typeOfFilter(chooser->get_filter(), writable).value_or(writable.front());
+      const auto type = typeOfFilter(panelChooser->get_filter(), writable).value_or(writable.front());
       url += "." + type.filenameExtensions().front();
+      extended = true;
     }
-    runSave(
-        window,
-        [kept, url](bool overwrite) {
-          // Asked again only for the document's own file, which another program changed.
-          if (overwrite) {
-            DocumentController::shared().save(*kept, true);
-          } else {
-            DocumentController::shared().saveAs(*kept, url, DocumentController::typeForSaving(url));
-          }
-        },
-        false, finish);
+    auto save = [this, kept, url, done] {
+      // Looked up again: the window may have closed while the question below showed.
+      auto* target = openWindowFor(kept);
+      if (target == nullptr) return done(false);
+      runSave(
+          *target,
+          [kept, url](bool overwrite) {
+            // Asked again only for the document's own file, which another program changed.
+            if (overwrite) {
+              DocumentController::shared().save(*kept, true);
+            } else {
+              DocumentController::shared().saveAs(*kept, url, DocumentController::typeForSaving(url));
+            }
+          },
+          false, done);
+    };
+    // The panel asked about the name as it was typed; the name with its extension may be another file's.
+    struct stat existing {};
+    if (extended && ::lstat(url.c_str(), &existing) == 0) return askToReplace(*shownWindow, url, save, done);
+    save();
   });
-  chooser_->show();
+  savePanels_.push_back(std::move(panel));
+  chooser->show();
+}
+
+void SVGQuarvelApp::cancelSavePanels(const SVGQuarvel::DocumentRecord& record) {
+  std::vector<std::unique_ptr<SavePanel>> closed;
+  std::erase_if(savePanels_, [&](auto& panel) {
+    const auto owner = panel->record.lock();
+    if (owner && owner.get() != &record) return false;
+    closed.push_back(std::move(panel));
+    return true;
+  });
+  for (const auto& panel : closed) {
+    panel->chooser->hide();
+    for (const auto& then : panel->waiting) then(false);
+  }
+}
+
+void SVGQuarvelApp::askToReplace(DocumentWindow& window, const std::filesystem::path& url,
+                                 const std::function<void()>& replace, const std::function<void(bool)>& finish) {
+  const std::string heading = "A file named \u201c" + SVGQuarvel::displayFileName(url) +
+                              "\u201d already exists. Do you want to replace it?";
+  auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(window, heading, false, Gtk::MessageType::WARNING,
+                                                                Gtk::ButtonsType::NONE, true));
+  dialog->set_title(heading);
+  dialog->set_secondary_text("It is in the folder \u201c" + SVGQuarvel::displayFileName(url.parent_path()) +
+                             "\u201d. Replacing it overwrites what it holds.");
+  dialog->add_button("Cancel", Gtk::ResponseType::CANCEL);
+  dialog->add_button("Replace", Gtk::ResponseType::YES);
+  dialog->set_default_response(Gtk::ResponseType::CANCEL);
+  dialog->signal_response().connect([this, dialog, replace, finish](int response) {
+    removeDialog(dialog);
+    if (response != static_cast<int>(Gtk::ResponseType::YES)) return finish(false);
+    replace();
+  });
+  dialog->show();
 }
 
 void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(bool overwrite)>& write, bool overwrite,
@@ -602,13 +725,16 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
     dialog->add_button("Keep Other Version", Gtk::ResponseType::NO);
     dialog->add_button("Overwrite", Gtk::ResponseType::YES);
     dialog->set_default_response(Gtk::ResponseType::NO);
-    dialog->signal_response().connect([this, dialog, &window, write, finish](int response) {
+    auto weak = std::weak_ptr<SVGQuarvel::DocumentRecord>(record);
+    dialog->signal_response().connect([this, dialog, weak, write, finish](int response) {
       removeDialog(dialog);
+      auto* shown = openWindowFor(weak.lock());
+      if (shown == nullptr) return finish(false);
       if (response != static_cast<int>(Gtk::ResponseType::YES)) {
-        window.refreshTitle();
+        shown->refreshTitle();
         return finish(false);
       }
-      runSave(window, write, true, finish);
+      runSave(*shown, write, true, finish);
     });
     dialog->show();
   } catch (const std::exception& error) {
@@ -618,14 +744,33 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
 }
 
 void SVGQuarvelApp::closeWindowAsking(DocumentWindow& window, std::function<void(bool)> then) {
-  auto finish = [then](bool closed) {
-    if (then) then(closed);
-  };
   const auto& record = window.record();
   if (!record->isDocumentEdited()) {
     window.closeNow();
-    return finish(true);
+    if (then) then(true);
+    return;
   }
+  // Asked already (Close twice, the window manager's close button, Close during the quit's question
+  // or its Save panel): that question, panel or save answers this request too.
+  for (const auto& pending : pendingCloses_) {
+    if (pending->record.lock() != record) continue;
+    if (then) pending->waiting.push_back(std::move(then));
+    window.present();
+    presentDialogsOver(window);
+    return;
+  }
+  auto pending = std::make_unique<PendingClose>();
+  pending->record = record;
+  if (then) pending->waiting.push_back(std::move(then));
+  auto finish = [this, asking = pending.get()](bool closed) {
+    const auto found = std::find_if(pendingCloses_.begin(), pendingCloses_.end(),
+                                    [asking](const auto& open) { return open.get() == asking; });
+    if (found == pendingCloses_.end()) return;
+    const auto answered = std::move(*found);
+    pendingCloses_.erase(found);
+    for (const auto& waiter : answered->waiting) waiter(closed);
+  };
+  pendingCloses_.push_back(std::move(pending));
   window.present();
   const std::string name = record->displayName();
   const std::string question = "Do you want to save the changes made to the document \u201c" + name + "\u201d?";
@@ -646,17 +791,24 @@ void SVGQuarvelApp::closeWindowAsking(DocumentWindow& window, std::function<void
   dialog->add_button(outside ? "Save As\u2026" : "Save", Gtk::ResponseType::YES);
   dialog->set_default_response(Gtk::ResponseType::YES);
   const bool saveAs = outside.has_value();
-  dialog->signal_response().connect([this, dialog, &window, finish, saveAs](int response) {
+  // The window is looked up again at each answer: it may have closed meanwhile.
+  auto weak = std::weak_ptr<SVGQuarvel::DocumentRecord>(record);
+  dialog->signal_response().connect([this, dialog, weak, finish, saveAs](int response) {
     removeDialog(dialog);
+    auto* asked = openWindowFor(weak.lock());
+    if (asked == nullptr) return finish(true);
     if (response == static_cast<int>(Gtk::ResponseType::NO)) {
-      window.closeNow();
+      asked->closeNow();
       return finish(true);
     }
     if (response != static_cast<int>(Gtk::ResponseType::YES)) return finish(false);
-    saveDocument(window, saveAs, [&window, finish](bool saved) {
+    saveDocument(*asked, saveAs, [this, weak, finish](bool saved) {
+      auto saving = weak.lock();
+      auto* shown = openWindowFor(saving);
+      if (shown == nullptr) return finish(true);  // it closed meanwhile
       // Saved only in part (the chosen file took one text): the window stays and says so.
-      if (saved && window.record()->isDocumentEdited()) saved = false;
-      if (saved) window.closeNow();
+      if (saved && saving->isDocumentEdited()) saved = false;
+      if (saved) shown->closeNow();
       finish(saved);
     });
   });
@@ -664,17 +816,27 @@ void SVGQuarvelApp::closeWindowAsking(DocumentWindow& window, std::function<void
 }
 
 void SVGQuarvelApp::quitAsking() {
-  auto open = documentWindows();
-  auto step = std::make_shared<std::function<void(std::size_t)>>();
-  *step = [this, open, weakStep = std::weak_ptr<std::function<void(std::size_t)>>(step)](std::size_t index) {
-    if (index == open.size()) return quit();
-    auto next = weakStep.lock();
-    if (!next) return;
-    closeWindowAsking(*open[index], [next, index](bool closed) {
-      if (closed) (*next)(index + 1);
+  // A quit asks once: its questions go on.
+  if (quitting_) return;
+  quitting_ = true;
+  askBeforeQuitting();
+}
+
+void SVGQuarvelApp::askBeforeQuitting() {
+  // Looked up afresh for each question: windows close and open while the user answers.
+  for (auto* window : documentWindows()) {
+    if (!window->record()->isDocumentEdited()) continue;
+    closeWindowAsking(*window, [this](bool closed) {
+      if (!closed) {
+        quitting_ = false;
+        return;
+      }
+      askBeforeQuitting();
     });
-  };
-  (*step)(0);
+    return;
+  }
+  quitting_ = false;
+  quit();
 }
 
 void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& message, const std::string& detail) {

@@ -56,13 +56,17 @@ class SVGQuarvelApp : public Gtk::Application {
 
   /// Saves the window's document, asking for a file when it has none (or when `saveAs`); calls
   /// `then` with whether it was saved. A file that another program changed since the window read
-  /// or saved it is not overwritten without the user's word.
+  /// or saved it is not overwritten without the user's word. Each window has one Save panel at a
+  /// time: asking again while it shows brings it forward, and its answer serves both requests.
   void saveDocument(SVGQuarvel::DocumentWindow& window, bool saveAs, std::function<void(bool)> then);
   /// Closes the window, asking first whether to save changes (and, when the document's file
   /// cannot take all of them, whether to save the document in a document file); `then` learns
-  /// whether it closed.
+  /// whether it closed. A window is asked about once: asking again while its question, or the save
+  /// that answered it, is under way brings that forward, and its outcome serves both.
   void closeWindowAsking(SVGQuarvel::DocumentWindow& window, std::function<void(bool)> then);
-  /// Closes every window, asking for each with changes; quits unless the user cancelled.
+  /// Asks about every window with changes, one after the other, and quits unless the user
+  /// cancelled. The windows are looked up at each question, so that one closed meanwhile is
+  /// skipped and one opened meanwhile is asked about too.
   void quitAsking();
   /// Shows an error message over `parent`.
   void showError(Gtk::Window* parent, const std::string& message, const std::string& detail);
@@ -83,7 +87,17 @@ class SVGQuarvelApp : public Gtk::Application {
   void installMenuBar();
   void presentDocument(const SVGQuarvel::DocumentRecordPtr& record);
   void showOpenPanel();
+  /// Brings forward the file panel named `title` (over `parent`, when given) that the toolkit shows.
+  void presentFileDialog(const std::string& title, Gtk::Window* parent = nullptr);
+  /// Brings forward the dialogs that show over `window`: its questions and its Save panel.
+  void presentDialogsOver(Gtk::Window& window);
   void windowClosed(SVGQuarvel::DocumentWindow* window);
+  /// The shown window of the document; none once it has closed.
+  SVGQuarvel::DocumentWindow* openWindowFor(const SVGQuarvel::DocumentRecordPtr& record) const;
+  /// The next question of a quit under way, or the quit itself when no window has changes left.
+  void askBeforeQuitting();
+  /// Puts away the Save panels of a window that closed; what waited for them learns nothing was saved.
+  void cancelSavePanels(const SVGQuarvel::DocumentRecord& record);
   void showURL(const std::string& url);
   void noteNewRecentDocument(const std::filesystem::path& path);
   void refreshRecentMenu();
@@ -91,6 +105,10 @@ class SVGQuarvelApp : public Gtk::Application {
   SVGQuarvel::DocumentWindow* windowFor(const SVGQuarvel::DocumentRecordPtr& record) const;
   /// Runs `write` and reports its failure; a file another program changed asks whether to
   /// overwrite it (then runs `write` again with `overwrite` set) or keep it.
+  /// Asks whether the file at `url` may be replaced; `replace` runs when the user says so, else
+  /// `finish(false)`.
+  void askToReplace(SVGQuarvel::DocumentWindow& window, const std::filesystem::path& url,
+                    const std::function<void()>& replace, const std::function<void(bool)>& finish);
   void runSave(SVGQuarvel::DocumentWindow& window, const std::function<void(bool overwrite)>& write, bool overwrite,
                const std::function<void(bool)>& finish);
   Gtk::MessageDialog* addDialog(std::unique_ptr<Gtk::MessageDialog> dialog);
@@ -99,7 +117,22 @@ class SVGQuarvelApp : public Gtk::Application {
   std::shared_ptr<HighlightJS> hljs_;
   std::unique_ptr<AppDelegate> delegate_;
   std::vector<std::unique_ptr<SVGQuarvel::DocumentWindow>> windows_;
-  Glib::RefPtr<Gtk::FileChooserNative> chooser_;
+  /// A Save panel that shows over a window, and what waits for its answer.
+  struct SavePanel {
+    std::weak_ptr<SVGQuarvel::DocumentRecord> record;
+    Glib::RefPtr<Gtk::FileChooserNative> chooser;
+    std::vector<std::function<void(bool)>> waiting;
+  };
+  /// A window whose close question, or the save that answered it, is under way, and what waits
+  /// for whether it closed.
+  struct PendingClose {
+    std::weak_ptr<SVGQuarvel::DocumentRecord> record;
+    std::vector<std::function<void(bool)>> waiting;
+  };
+  std::vector<std::unique_ptr<PendingClose>> pendingCloses_;
+  Glib::RefPtr<Gtk::FileChooserNative> openPanel_;
+  std::vector<std::unique_ptr<SavePanel>> savePanels_;
+  bool quitting_ = false;
   std::vector<std::unique_ptr<Gtk::MessageDialog>> dialogs_;
   int launchStatus_ = 0;
   Glib::RefPtr<Gtk::RecentManager> recentManager_;

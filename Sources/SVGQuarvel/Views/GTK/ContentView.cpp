@@ -47,6 +47,8 @@ void ContentView::attachToWindow(Gtk::Window& window, Gtk::HeaderBar& headerBar)
   impl_->attachToWindow(window, headerBar);
 }
 
+Gtk::Widget* ContentView::editingFocus() const { return impl_->editingFocus(); }
+
 const std::shared_ptr<SVGQuarvelDocument>& ContentView::document() const { return impl_->model().document(); }
 
 namespace SVGQuarvelViews {
@@ -99,6 +101,8 @@ ContentViewImpl::~ContentViewImpl() {
   subscriptions_.clear();
   if (dropErrorDialog_) dropErrorDialog_->hide();
   windowDestroyed_.disconnect();
+  focusChanged_.disconnect();
+  for (auto& connection : bufferActions_) connection.disconnect();
   // A window that outlives its content keeps neither its actions nor its shortcuts.
   if (window_ != nullptr) {
     window_->insert_action_group(QuarvelUtilities::Selectors::group, nullptr);
@@ -230,7 +234,12 @@ bool ContentViewImpl::activate(const std::string& action) {
 
 void ContentViewImpl::attachToWindow(Gtk::Window& window, Gtk::HeaderBar& headerBar) {
   window_ = &window;
-  windowDestroyed_ = window.signal_destroy().connect([this] { window_ = nullptr; });
+  windowDestroyed_ = window.signal_destroy().connect([this] {
+    focusChanged_.disconnect();
+    window_ = nullptr;
+  });
+  focusChanged_ = window.property_focus_widget().signal_changed().connect([this] { noteFocus(); });
+  noteFocus();
   window.insert_action_group(QuarvelUtilities::Selectors::group, actions_);
 
   shortcuts_ = Gtk::ShortcutController::create();
@@ -277,14 +286,52 @@ Gtk::Window* ContentViewImpl::window() const {
   return dynamic_cast<Gtk::Window*>(root_.get_root());
 }
 
+namespace {
+
+/// Whether `widget` is part of a menu: the menu bar (whose titles take the focus when clicked) or
+/// a menu it opened.
+bool inMenu(GtkWidget* widget) {
+  return widget != nullptr && (gtk_widget_get_ancestor(widget, GTK_TYPE_POPOVER) != nullptr ||
+                               gtk_widget_get_ancestor(widget, GTK_TYPE_POPOVER_MENU_BAR) != nullptr);
+}
+
+}  // namespace
+
+void ContentViewImpl::WeakWidget::set(GtkWidget* widget) {
+  if (widget == widget_) return;
+  if (widget_ != nullptr) g_object_remove_weak_pointer(G_OBJECT(widget_), reinterpret_cast<gpointer*>(&widget_));
+  widget_ = widget;
+  if (widget_ != nullptr) g_object_add_weak_pointer(G_OBJECT(widget_), reinterpret_cast<gpointer*>(&widget_));
+}
+
+void ContentViewImpl::noteFocus() {
+  Gtk::Widget* focused = window_ != nullptr ? window_->get_focus() : nullptr;
+  GtkWidget* focus = focused != nullptr ? focused->gobj() : nullptr;
+  if (inMenu(focus)) {
+    // A menu took the focus: its commands are meant for the widget that had it.
+    if (lastFocus_.get() != nullptr && !inMenu(lastFocus_.get())) beforeMenu_.set(lastFocus_.get());
+  } else if (focus != nullptr) {
+    beforeMenu_.set(nullptr);
+  }
+  // No focus at all keeps what a menu took it from: a closing menu lets go of the focus before
+  // its command runs and before the focus comes back.
+  lastFocus_.set(focus);
+}
+
+Gtk::Widget* ContentViewImpl::editingFocus() const {
+  Gtk::Widget* focus = window_ != nullptr ? window_->get_focus() : nullptr;
+  if (focus != nullptr && !inMenu(focus->gobj())) return focus;
+  // In a menu, or nowhere while a menu closes: the widget the menu took the focus from, if any.
+  return beforeMenu_.get() != nullptr ? Glib::wrap(beforeMenu_.get()) : nullptr;
+}
+
 void ContentViewImpl::copySwift() {
   if (document_->swift.get().empty()) return;
   root_.get_clipboard()->set_text(document_->swift.get());
 }
 
 void ContentViewImpl::copy() {
-  auto* window = this->window();
-  Gtk::Widget* focus = window != nullptr ? window->get_focus() : nullptr;
+  Gtk::Widget* focus = editingFocus();
   for (auto* editor : {svgEditor_.get(), swiftEditor_.get()}) {
     if (focus != nullptr && (focus == &editor->textView() || focus->is_ancestor(*editor))) {
       editor->textView().codeView().copy();
@@ -409,6 +456,13 @@ void ContentViewImpl::refreshSwiftSide() {
 
 void ContentViewImpl::recordEdits(SyntaxEditorView& editor) {
   editor.setUndoSink([this, &editor](const UXCodeTextEdit& edit) { registerEdit(editor, edit); });
+  // What one command of the user's changes is undone as one: a paste of coloured text arrives as
+  // one insertion per run of colour.
+  auto buffer = editor.textView().get_buffer();
+  bufferActions_.push_back(
+      buffer->signal_begin_user_action().connect([this] { model_.undoManager().beginUndoGrouping(); }));
+  bufferActions_.push_back(
+      buffer->signal_end_user_action().connect([this] { model_.undoManager().endUndoGrouping(); }));
 }
 
 void ContentViewImpl::registerEdit(SyntaxEditorView& editor, const UXCodeTextEdit& edit) {

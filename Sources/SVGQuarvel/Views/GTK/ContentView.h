@@ -56,6 +56,10 @@ class ContentView : public Gtk::Box {
 
   const std::shared_ptr<SVGQuarvelDocument>& document() const;
 
+  /// The widget the Edit menu's commands (cut, copy, paste, select all) work on: the window's
+  /// focus, or the widget that had it before a menu took it.
+  Gtk::Widget* editingFocus() const;
+
   /// The parts of the window, for tests and the application.
   SVGQuarvelViews::ContentViewImpl& impl() { return *impl_; }
 

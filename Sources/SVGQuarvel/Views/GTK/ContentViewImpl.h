@@ -65,6 +65,11 @@ class ContentViewImpl {
   Gtk::Button& copyButton() { return copyButton_; }
   SymbolIcon& layoutIcon() { return layoutIcon_; }
 
+  /// The widget the Edit menu's commands work on: the window's focus, or while a menu holds it
+  /// (a menu of the menu bar takes the focus until its command has run), the widget that had it
+  /// before. None when nothing in the window has the focus.
+  Gtk::Widget* editingFocus() const;
+
   /// The text the Copy command of the Edit menu copies: the focused editor's selection, else
   /// the whole Swift text.
   void copy();
@@ -86,6 +91,21 @@ class ContentViewImpl {
   void recordEdits(SyntaxEditorView& editor);
   void registerEdit(SyntaxEditorView& editor, const UXCodeTextEdit& edit);
   Gtk::Window* window() const;
+  void noteFocus();
+
+  /// A widget held without a reference: null once the widget has gone.
+  class WeakWidget {
+   public:
+    WeakWidget() = default;
+    WeakWidget(const WeakWidget&) = delete;
+    WeakWidget& operator=(const WeakWidget&) = delete;
+    ~WeakWidget() { set(nullptr); }
+    void set(GtkWidget* widget);
+    GtkWidget* get() const { return widget_; }
+
+   private:
+    GtkWidget* widget_ = nullptr;
+  };
 
   Gtk::Box& root_;
   DocumentWindowModel model_;
@@ -129,6 +149,10 @@ class ContentViewImpl {
   Gtk::Button copyButton_;
   Gtk::Window* window_ = nullptr;
   sigc::connection windowDestroyed_;
+  sigc::connection focusChanged_;
+  std::vector<sigc::connection> bufferActions_;  // the editors' user actions group their edits
+  WeakWidget lastFocus_;   // the window's focus as last seen
+  WeakWidget beforeMenu_;  // what had the focus when a menu took it
 
   Glib::RefPtr<Gio::SimpleActionGroup> actions_;
   Glib::RefPtr<Gtk::ShortcutController> shortcuts_;

@@ -44,8 +44,8 @@ class WebViewHandle {
   virtual LayoutItem view() const = 0;
   /// Where the view is (none before it loaded anything).
   virtual std::optional<std::string> currentURL() const = 0;
-  /// Loads the URL; when it has not finished `timeoutInterval` seconds later, the view stops
-  /// loading and its navigation fails with `timedOutError()`.
+  /// Loads the URL; when it has not finished `timeoutInterval` seconds later, the view gives it up
+  /// and its navigation fails with `timedOutError()`, once, whatever stage it had reached.
   virtual void load(const std::string& url, double timeoutInterval) = 0;
   virtual void loadHTML(const std::string& html) = 0;
   virtual void setCustomUserAgent(const std::string& userAgent) = 0;

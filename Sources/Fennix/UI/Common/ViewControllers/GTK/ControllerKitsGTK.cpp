@@ -6,6 +6,7 @@
 #include <gtkmm/scrolledwindow.h>
 #include <webkit/webkit.h>
 
+#include <memory>
 #include <utility>
 
 #include "Fennix/UI/AppKit/Views/GTK/SplitViews.h"
@@ -13,6 +14,7 @@
 #include "Fennix/UI/AppKit/GTK/ViewFactory.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/PageTransitionsGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/WebNavigationTimeOut.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 
 namespace Fennix {
@@ -126,14 +128,24 @@ class WebViewGTK : public WebViewHandle {
     g_object_ref_sink(view_);
     setViewSize(GTK_WIDGET(view_));
     gtk_widget_set_size_request(GTK_WIDGET(view_), 1, 1);
+    // The engine knows no time-out of a request: a navigation still under way when it has passed
+    // is given up, and fails with the time-out error.
+    timeOut_ = std::make_unique<WebNavigationTimeOut>(view_, [this](WebNavigationTimeOut::Stage stage) {
+      auto delegate = delegate_.lock();
+      if (!delegate) return;
+      if (stage == WebNavigationTimeOut::Stage::committed)
+        delegate->didFail(describeNavigation(view_), timedOutError());
+      else
+        delegate->didFailProvisionalNavigation(describeNavigation(view_), timedOutError());
+    });
     g_signal_connect(view_, "decide-policy", G_CALLBACK(decidePolicy), this);
     g_signal_connect(view_, "load-changed", G_CALLBACK(loadChanged), this);
     g_signal_connect(view_, "load-failed", G_CALLBACK(loadFailed), this);
     g_signal_connect(view_, "web-process-terminated", G_CALLBACK(terminated), this);
   }
   ~WebViewGTK() override {
-    stopTimer();
     g_signal_handlers_disconnect_by_data(view_, this);
+    timeOut_.reset();
     g_object_unref(view_);
   }
 
@@ -147,15 +159,11 @@ class WebViewGTK : public WebViewHandle {
     WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
     webkit_web_view_load_request(view_, request);
     g_object_unref(request);
-    // The engine knows no time-out of a request: a load still running when it passes is stopped.
-    stopTimer();
-    timedOut_ = false;
-    if (timeoutInterval > 0 && timeoutInterval < 1e7)
-      timer_ = g_timeout_add_full(G_PRIORITY_DEFAULT, guint(timeoutInterval * 1000 + 0.5), timeOut, this, nullptr);
+    timeOut_->begin(timeoutInterval);
   }
   void loadHTML(const std::string& html) override {
-    stopTimer();
     webkit_web_view_load_html(view_, html.c_str(), nullptr);
+    timeOut_->begin(0);
   }
   void setCustomUserAgent(const std::string& userAgent) override {
     webkit_settings_set_user_agent(webkit_web_view_get_settings(view_), userAgent.c_str());
@@ -163,26 +171,13 @@ class WebViewGTK : public WebViewHandle {
   void setNavigationDelegate(std::weak_ptr<QvWebViewController> delegate) override { delegate_ = std::move(delegate); }
 
  private:
-  void stopTimer() {
-    if (timer_) g_source_remove(timer_);
-    timer_ = 0;
-  }
-  static gboolean timeOut(gpointer data) {
-    auto* self = static_cast<WebViewGTK*>(data);
-    self->timer_ = 0;
-    if (!webkit_web_view_is_loading(self->view_)) return G_SOURCE_REMOVE;
-    // Stopping ends the navigation with a cancellation, which is reported as the time-out.
-    self->timedOut_ = true;
-    webkit_web_view_stop_loading(self->view_);
-    return G_SOURCE_REMOVE;
-  }
   static gboolean decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                gpointer data) {
     auto* self = static_cast<WebViewGTK*>(data);
     auto delegate = self->delegate_.lock();
-    if (!delegate) return FALSE;
     bool allow = true;
     if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+      if (!delegate) return FALSE;
       WebKitURIResponse* response = webkit_response_policy_decision_get_response(WEBKIT_RESPONSE_POLICY_DECISION(decision));
       const char* uri = webkit_uri_response_get_uri(response);
       allow = delegate->decidePolicyForNavigationResponse(std::string("<WKNavigationResponse: ") + (uri ? uri : "") + ">");
@@ -191,7 +186,14 @@ class WebViewGTK : public WebViewHandle {
           webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
       WebKitURIRequest* request = webkit_navigation_action_get_request(action);
       const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
-      allow = delegate->decidePolicyForNavigationAction(std::string("<WKNavigationAction: ") + (uri ? uri : "") + ">");
+      if (delegate)
+        allow = delegate->decidePolicyForNavigationAction(std::string("<WKNavigationAction: ") + (uri ? uri : "") + ">");
+      // Asked after its time-out: the navigation is dropped here (the delegate may have given it up
+      // just now).
+      if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && self->timeOut_->refusesNavigation(uri ? uri : ""))
+        allow = false;
+      else if (!delegate)
+        return FALSE;
     }
     if (allow)
       webkit_policy_decision_use(decision);
@@ -200,11 +202,9 @@ class WebViewGTK : public WebViewHandle {
     return TRUE;
   }
   static void loadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
-    if (event == WEBKIT_LOAD_FINISHED) {
-      static_cast<WebViewGTK*>(data)->stopTimer();
-      static_cast<WebViewGTK*>(data)->timedOut_ = false;  // nothing failed: the stop came too late
-    }
-    auto delegate = static_cast<WebViewGTK*>(data)->delegate_.lock();
+    auto* self = static_cast<WebViewGTK*>(data);
+    if (!self->timeOut_->loadChanged(event)) return;
+    auto delegate = self->delegate_.lock();
     if (!delegate) return;
     auto navigation = describeNavigation(view);
     switch (event) {
@@ -216,18 +216,13 @@ class WebViewGTK : public WebViewHandle {
   }
   static gboolean loadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar*, GError* error, gpointer data) {
     auto* self = static_cast<WebViewGTK*>(data);
-    self->stopTimer();
-    const bool timedOut = std::exchange(self->timedOut_, false);
+    if (!self->timeOut_->loadFailed()) return FALSE;
     auto delegate = self->delegate_.lock();
     if (!delegate || !error) return FALSE;
     WebNavigationError failure;
-    if (timedOut && g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)) {
-      failure = timedOutError();
-    } else {
-      failure.domain = error->domain == WEBKIT_POLICY_ERROR ? webKitErrorDomain : g_quark_to_string(error->domain);
-      failure.code = error->code;
-      failure.message = error->message ? error->message : "";
-    }
+    failure.domain = error->domain == WEBKIT_POLICY_ERROR ? webKitErrorDomain : g_quark_to_string(error->domain);
+    failure.code = error->code;
+    failure.message = error->message ? error->message : "";
     auto navigation = describeNavigation(view);
     if (event == WEBKIT_LOAD_STARTED || event == WEBKIT_LOAD_REDIRECTED)
       delegate->didFailProvisionalNavigation(navigation, failure);
@@ -236,14 +231,14 @@ class WebViewGTK : public WebViewHandle {
     return FALSE;
   }
   static void terminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) {
-    if (auto delegate = static_cast<WebViewGTK*>(data)->delegate_.lock()) delegate->webContentProcessDidTerminate();
+    auto* self = static_cast<WebViewGTK*>(data);
+    self->timeOut_->webProcessTerminated();
+    if (auto delegate = self->delegate_.lock()) delegate->webContentProcessDidTerminate();
   }
 
   WebKitWebView* view_ = nullptr;
   std::weak_ptr<QvWebViewController> delegate_;
-  guint timer_ = 0;
-  /// Set from the time-out's stop until the navigation's failure arrives.
-  bool timedOut_ = false;
+  std::unique_ptr<WebNavigationTimeOut> timeOut_;
 };
 
 class WebViewKitGTK : public WebViewKit {

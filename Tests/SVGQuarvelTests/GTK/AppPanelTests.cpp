@@ -1,0 +1,411 @@
+// The file panels and the quit questions of the real executable, driven through the X server:
+// files chosen in the Open panel open, each window keeps its own Save panel (which goes with the
+// window), and quitting asks about the windows that are open when each question comes, whatever
+// closed or opened meanwhile.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+#include "SVGQuarvelTests/GTK/AppProcessSupport.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+
+using namespace QuarvelTestSupport;
+using namespace AppProcessSupport;
+
+namespace {
+
+const std::string orange =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 40\"><rect x=\"5\" y=\"5\" width=\"30\" "
+    "height=\"30\" fill=\"#ff8000\"/></svg>\n";
+
+std::string documentText(const std::string& svg, const std::string& swift) {
+  return SVGQuarvelDocument::Snapshot{svg, swift, std::nullopt}.jsonString();
+}
+
+bool isTeal(std::uint32_t rgb) { return rgb == 0x008080; }
+bool isOrange(std::uint32_t rgb) { return rgb == 0xff8000; }
+/// The theme's selection colour (a saturated blue).
+bool isSelection(std::uint32_t rgb) {
+  const int r = int((rgb >> 16) & 0xff), g = int((rgb >> 8) & 0xff), b = int(rgb & 0xff);
+  return b > 150 && b - r > 80 && b - g > 30;
+}
+
+class AppPanelTest : public AppProcessTest {
+ protected:
+  std::string log() const { return readFile(outputFile(log_)); }
+
+  std::unique_ptr<XDriver::Process> start(const std::vector<std::string>& files, const std::string& logName) {
+    log_ = logName;
+    std::vector<std::string> argv{QUARVEL_APP_EXECUTABLE};
+    argv.insert(argv.end(), files.begin(), files.end());
+    return launch(argv, logName);
+  }
+
+  /// Presses `keys` in `window` until a window named `title` that was not there before shows (a
+  /// window the program has just mapped may take the focus back from the one the keys are for;
+  /// the wait before pressing again leaves room for a slow window, which must not come twice).
+  std::optional<XDriver::WindowID> pressForNew(XDriver::WindowID window, const std::string& keys,
+                                               const std::string& title) {
+    const auto before = windowsTitled(title);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      x_.focus(window);
+      x_.key(keys);
+      std::optional<XDriver::WindowID> found;
+      XDriver::waitUntil(
+          [&] {
+            for (const auto id : windowsTitled(title)) {
+              if (std::find(before.begin(), before.end(), id) == before.end()) found = id;
+            }
+            return found.has_value();
+          },
+          15);
+      if (found) return found;
+    }
+    return std::nullopt;
+  }
+
+  /// Types `path` into the location field of a file panel (a "/" opens it) and presses Return.
+  void typeLocation(XDriver::WindowID panel, const std::string& path) {
+    x_.focus(panel);
+    x_.type(path.substr(0, 1));
+    x_.key("ctrl+a");
+    x_.type(path);
+    x_.key("Return");
+  }
+
+  /// Chooses the file at `path` in the Open panel: the panel takes Return only once it has looked
+  /// the name up, so Return is pressed again until the panel has gone.
+  bool chooseInOpenPanel(XDriver::WindowID panel, const std::string& path, const std::string& picture) {
+    typeLocation(panel, path);
+    x_.grabScreen().savePNG(outputFile(picture).string());
+    return XDriver::waitUntil(
+        [&] {
+          if (XDriver::waitUntil([&] { return !x_.findWindow("Open").has_value(); }, 1)) return true;
+          x_.focus(panel);
+          x_.key("Return");
+          return false;
+        },
+        30);
+  }
+
+  enum PanelButton { cancelButton, acceptButton };
+  /// Clicks Cancel or the panel's own button (Open, Save) at the bottom right of a file panel.
+  void clickPanelButton(XDriver::WindowID panel, PanelButton button) {
+    const auto frame = x_.geometry(panel);
+    x_.click(frame.x + frame.width - (button == cancelButton ? 115 : 35), frame.y + frame.height - 23);
+  }
+
+  /// Waits until the window named `title` shows pixels for which `matches` holds; keeps its picture.
+  bool shows(const std::string& title, const std::function<bool(std::uint32_t)>& matches,
+             const std::string& picture) {
+    const auto window = x_.findWindow(title, 60);
+    if (!window) return false;
+    const bool found = XDriver::waitUntil(
+        [&] {
+          x_.focus(*window);
+          return x_.grab(x_.geometry(*window)).countWhere(matches) > 50u;
+        },
+        60);
+    x_.grab(x_.geometry(*window)).savePNG(outputFile(picture).string());
+    return found;
+  }
+
+  enum QuestionButton { dontSave, save };
+  /// Clicks Don't Save (the leading button) or Save (the trailing one) of the question named
+  /// `title` until it has gone (a click that comes before it takes input goes nowhere).
+  bool answer(const std::string& title, QuestionButton button, const std::string& picture) {
+    const auto question = x_.findWindow(title, 30);
+    if (!question) return false;
+    const auto frame = x_.geometry(*question);
+    XDriver::waitUntil([&] { return inkIn(x_.grab(frame)) > 200u; }, 10);
+    x_.grab(frame).savePNG(outputFile(picture).string());
+    return XDriver::waitUntil(
+        [&] {
+          x_.focus(*question);
+          x_.click(button == save ? frame.x + frame.width - 30 : frame.x + 30, frame.y + frame.height - 18);
+          return XDriver::waitUntil([&] { return !x_.findWindow(title).has_value(); }, 3);
+        },
+        30);
+  }
+
+  static std::string question(const std::string& name) {
+    return "Do you want to save the changes made to the document \u201c" + name + "\u201d?";
+  }
+
+  std::string log_;
+};
+
+TEST_F(AppPanelTest, EachWindowKeepsItsOwnSavePanelAndAnotherPanelDropsNone) {
+  auto app = start({}, "app-two-save-panels.log");
+  const auto a = x_.findWindow("Untitled", 120);
+  ASSERT_TRUE(a) << log();
+  ASSERT_TRUE(typeInto(*a, "<!--aaa-->", "Untitled \u2014 Edited")) << log();
+  const auto b = pressForNew(*a, "ctrl+n", "Untitled 2");
+  ASSERT_TRUE(b) << log();
+  ASSERT_TRUE(typeInto(*b, "<!--bbb-->", "Untitled 2 \u2014 Edited")) << log();
+
+  const auto panelA = pressForNew(*a, "shift+ctrl+s", "Save");
+  ASSERT_TRUE(panelA) << log();
+  const auto panelB = pressForNew(*b, "shift+ctrl+s", "Save");
+  ASSERT_TRUE(panelB) << log();
+  // The Open panel comes and goes beside them.
+  const auto open = pressForNew(*b, "ctrl+o", "Open");
+  ASSERT_TRUE(open) << log();
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        clickPanelButton(*open, cancelButton);
+        return XDriver::waitUntil([&] { return !x_.findWindow("Open").has_value(); }, 2);
+      },
+      30));
+  EXPECT_EQ(windowsTitled("Save").size(), 2u);
+
+  // Closing A asks; its Save takes the panel A shows already, and A closes once that saved.
+  ASSERT_TRUE(pressForNew(*a, "ctrl+w", question("Untitled"))) << log();
+  ASSERT_TRUE(answer(question("Untitled"), save, "app-two-save-panels-question.png")) << log();
+  EXPECT_EQ(windowsTitled("Save").size(), 2u);
+
+  const auto savedA = folder_ / "a.svgquarvel";
+  ASSERT_TRUE(chooseInSavePanel(savedA, false, *panelA)) << log();
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Untitled \u2014 Edited").has_value(); }, 30)) << log();
+  EXPECT_NE(readFile(savedA).find("<!--aaa-->"), std::string::npos) << readFile(savedA);
+  EXPECT_FALSE(x_.findWindow("a.svgquarvel").has_value()) << "A stayed open after its save";
+
+  const auto savedB = folder_ / "b.svgquarvel";
+  ASSERT_TRUE(chooseInSavePanel(savedB, false, *panelB)) << log();
+  ASSERT_TRUE(x_.findWindow("b.svgquarvel", 30)) << log();
+  EXPECT_NE(readFile(savedB).find("<!--bbb-->"), std::string::npos) << readFile(savedB);
+
+  // A window that closes takes its Save panel with it, while another window stays.
+  const auto lastWindow = x_.findWindow("b.svgquarvel");
+  ASSERT_TRUE(lastWindow);
+  std::optional<XDriver::WindowID> other;
+  XDriver::waitUntil(
+      [&] {
+        x_.focus(*lastWindow);
+        x_.key("ctrl+n");
+        other = x_.findWindowStartingWith("Untitled", 15);
+        return other.has_value();
+      },
+      45);
+  ASSERT_TRUE(other) << log();
+  const auto otherTitle = x_.title(*other);
+  const auto panelOfClosed = pressForNew(*lastWindow, "shift+ctrl+s", "Save");
+  ASSERT_TRUE(panelOfClosed) << log();
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow("b.svgquarvel").has_value()) return true;
+        x_.focus(*lastWindow);
+        x_.key("ctrl+w");
+        return XDriver::waitUntil([&] { return !x_.findWindow("b.svgquarvel").has_value(); }, 3);
+      },
+      30));
+  EXPECT_TRUE(XDriver::waitUntil([&] { return windowsTitled("Save").empty(); }, 30));
+  EXPECT_TRUE(app->running());
+  // Closing the last window ends the program.
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow(otherTitle).has_value()) return true;
+        x_.focus(*other);
+        x_.key("ctrl+w");
+        return XDriver::waitUntil([&] { return !app->running(); }, 3);
+      },
+      30));
+  const auto status = app->wait(60);
+  ASSERT_TRUE(status) << "the program did not end with its last window";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+}
+
+/// A window with changes (A, untitled), one without (b.svgquarvel) and one with changes again
+/// (c.svgquarvel), in this order; quitting starts, and A's question is answered with Save: the
+/// Save panel shows (not modal, so the other windows still take input).
+class AppQuitTest : public AppPanelTest {
+ protected:
+  void SetUp() override {
+    AppPanelTest::SetUp();
+    if (IsSkipped()) return;
+    b_ = folder_ / "b.svgquarvel";
+    c_ = folder_ / "c.svgquarvel";
+    writeFile(b_, documentText(circle, "// b\n"));
+    writeFile(c_, documentText(circle, "// c\n"));
+    app_ = start({}, "app-quit-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".log");
+    a_ = x_.findWindow("Untitled", 120).value_or(0);
+    ASSERT_NE(a_, 0u) << log();
+    ASSERT_TRUE(typeInto(a_, "<!--a-->", "Untitled \u2014 Edited")) << log();
+    // The files open in the running application, after A.
+    auto second = launch({QUARVEL_APP_EXECUTABLE, b_.string(), c_.string()}, "app-quit-second.log");
+    ASSERT_TRUE(second->wait(60)) << readFile(outputFile("app-quit-second.log"));
+    b_window_ = x_.findWindow("b.svgquarvel", 60).value_or(0);
+    const auto c = x_.findWindow("c.svgquarvel", 60);
+    ASSERT_NE(b_window_, 0u) << log();
+    ASSERT_TRUE(c) << log();
+    ASSERT_TRUE(typeInto(*c, "<!--c-->", "c.svgquarvel \u2014 Edited")) << log();
+
+    ASSERT_TRUE(pressForNew(a_, "ctrl+q", question("Untitled"))) << log();
+    ASSERT_TRUE(answer(question("Untitled"), save, "app-quit-first-question.png")) << log();
+    savePanel_ = x_.findWindow("Save", 30).value_or(0);
+    ASSERT_NE(savePanel_, 0u) << log();
+  }
+
+  std::filesystem::path b_, c_;
+  std::unique_ptr<XDriver::Process> app_;
+  XDriver::WindowID a_ = 0, b_window_ = 0, savePanel_ = 0;
+};
+
+TEST_F(AppQuitTest, AWindowClosedWhileTheSavePanelShowsIsSkippedAndTheNextIsAskedAbout) {
+  // Pressed again only while the window is still there (a key that comes before the window takes
+  // input goes nowhere).
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow("b.svgquarvel").has_value()) return true;
+        x_.focus(b_window_);
+        x_.key("ctrl+w");
+        return XDriver::waitUntil([&] { return !x_.findWindow("b.svgquarvel").has_value(); }, 3);
+      },
+      30));
+
+  const auto a = folder_ / "a.svgquarvel";
+  ASSERT_TRUE(chooseInSavePanel(a, false, savePanel_)) << log();
+  // A is saved and closes; C is asked about next, and its Save saves it in place.
+  ASSERT_TRUE(answer(question("c.svgquarvel"), save, "app-quit-after-closed.png")) << log();
+  const auto status = app_->wait(60);
+  ASSERT_TRUE(status) << "the application did not quit";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << log();
+  EXPECT_NE(readFile(a).find("<!--a-->"), std::string::npos) << readFile(a);
+  EXPECT_NE(readFile(c_).find("<!--c-->"), std::string::npos) << readFile(c_);
+  EXPECT_EQ(readFile(b_), documentText(circle, "// b\n"));
+}
+
+TEST_F(AppQuitTest, ClosingAWindowAgainWhileItsSavePanelShowsAsksNoSecondQuestion) {
+  // Close from the keyboard and from the window manager while A's Save panel shows: A was asked
+  // about already, and the panel is the answer under way.
+  x_.focus(a_);
+  x_.key("ctrl+w");
+  x_.requestClose(a_);
+  const auto second = x_.findWindow(question("Untitled"), 10);
+  if (second) x_.grab(x_.geometry(*second)).savePNG(outputFile("app-quit-second-question.png").string());
+  EXPECT_FALSE(second.has_value()) << "A was asked about a second time";
+  EXPECT_TRUE(x_.findWindow("Untitled \u2014 Edited").has_value());
+
+  const auto a = folder_ / "a.svgquarvel";
+  ASSERT_TRUE(chooseInSavePanel(a, false, savePanel_)) << log();
+  ASSERT_TRUE(answer(question("c.svgquarvel"), dontSave, "app-quit-after-second-close.png")) << log();
+  const auto status = app_->wait(60);
+  ASSERT_TRUE(status) << "the application did not quit";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << log();
+  EXPECT_NE(readFile(a).find("<!--a-->"), std::string::npos) << readFile(a);
+  EXPECT_EQ(readFile(c_), documentText(circle, "// c\n"));
+}
+
+TEST_F(AppQuitTest, WindowsOpenedWhileTheSavePanelShowsAreAskedAboutBeforeQuitting) {
+  // A new window, and a drawing that another launch hands over, both with changes.
+  const auto added = pressForNew(b_window_, "ctrl+n", "Untitled 2");
+  ASSERT_TRUE(added) << log();
+  ASSERT_TRUE(typeInto(*added, "<!--new-->", "Untitled 2 \u2014 Edited")) << log();
+  writeFile(folder_ / "d.svg", circle);
+  auto third = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "d.svg").string()}, "app-quit-third.log");
+  ASSERT_TRUE(third->wait(60)) << readFile(outputFile("app-quit-third.log"));
+  const auto drawing = x_.findWindow("Untitled 3", 60);
+  ASSERT_TRUE(drawing) << log();
+  ASSERT_TRUE(typeInto(*drawing, "<!--d-->", "Untitled 3 \u2014 Edited")) << log();
+
+  ASSERT_TRUE(chooseInSavePanel(folder_ / "a.svgquarvel", false, savePanel_)) << log();
+  ASSERT_TRUE(answer(question("c.svgquarvel"), dontSave, "app-quit-c-question.png")) << log();
+  ASSERT_TRUE(answer(question("Untitled 2"), dontSave, "app-quit-new-question.png")) << log();
+  // The drawing's question is cancelled: the application stays, with that window.
+  const auto last = x_.findWindow(question("Untitled 3"), 30);
+  ASSERT_TRUE(last) << log();
+  x_.focus(*last);
+  x_.key("Escape");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(question("Untitled 3")).has_value(); }, 30));
+  EXPECT_TRUE(x_.findWindow("Untitled 3 \u2014 Edited", 10).has_value());
+  EXPECT_FALSE(x_.findWindow("Untitled 2 \u2014 Edited").has_value());
+  EXPECT_TRUE(app_->running());
+  EXPECT_NE(readFile(folder_ / "a.svgquarvel").find("<!--a-->"), std::string::npos);
+  EXPECT_EQ(readFile(c_), documentText(circle, "// c\n"));
+}
+
+TEST_F(AppPanelTest, TheOpenPanelOpensTheChosenDrawingsAndDocumentsAndCancelOpensNothing) {
+  const auto one = folder_ / "one";
+  const auto both = folder_ / "both";
+  std::filesystem::create_directories(one);
+  std::filesystem::create_directories(both);
+  writeFile(one / "teal.svg", circle);
+  writeFile(one / "doc.svgquarvel", documentText(orange, "// from the panel\n"));
+  writeFile(both / "pair.svg", orange);
+  writeFile(both / "pair.svgquarvel", documentText(circle, "// the pair\n"));
+
+  auto app = start({}, "app-open-panel.log");
+  const auto window = x_.findWindow("Untitled", 120);
+  ASSERT_TRUE(window) << log();
+
+  // Cancel opens nothing.
+  auto panel = pressForNew(*window, "ctrl+o", "Open");
+  ASSERT_TRUE(panel) << log();
+  x_.grab(x_.geometry(*panel)).savePNG(outputFile("app-open-panel.png").string());
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        clickPanelButton(*panel, cancelButton);
+        return XDriver::waitUntil([&] { return !x_.findWindow("Open").has_value(); }, 2);
+      },
+      30));
+
+  // A drawing and a document at once: the folder, then every file in it, then Open.
+  panel = pressForNew(*window, "ctrl+o", "Open");
+  ASSERT_TRUE(panel) << log();
+  // The panel takes the typed folder at a Return once it has looked the name up (a Return that
+  // comes earlier closes the list of names it offers); then the folder's files show (the panel
+  // showed none before), a click on the first and Ctrl+A select both: two rows in the selection
+  // colour.
+  typeLocation(*panel, both.string() + "/");
+  const auto frame = x_.geometry(*panel);
+  const XDriver::Rect list{frame.x + 150, frame.y + 70, 300, 120};
+  const auto linesWhere = [&](const std::function<bool(std::uint32_t)>& matches) {
+    const auto picture = x_.grab(list);
+    int lines = 0;
+    for (int y = 0; y < picture.height; ++y) {
+      bool found = false;
+      for (int x = 0; x < picture.width && !found; ++x) found = matches(picture.at(x, y));
+      lines += found ? 1 : 0;
+    }
+    return lines;
+  };
+  const auto isText = [](std::uint32_t rgb) { return ((rgb >> 16) & 0xff) < 100 && ((rgb >> 8) & 0xff) < 100; };
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (XDriver::waitUntil([&] { return linesWhere(isText) >= 12; }, 2)) return true;
+        x_.focus(*panel);
+        x_.key("Return");
+        return false;
+      },
+      60));
+  x_.click(frame.x + 300, frame.y + 80);  // the first file, below the path bar and the column heads
+  x_.key("ctrl+a");
+  const bool selected = XDriver::waitUntil([&] { return linesWhere(isSelection) >= 30; }, 10);
+  x_.grabScreen().savePNG(outputFile("app-open-panel-both.png").string());
+  ASSERT_TRUE(selected);
+  clickPanelButton(*panel, acceptButton);
+  ASSERT_TRUE(shows("pair.svgquarvel", isTeal, "app-open-panel-pair-document.png")) << log();
+  ASSERT_TRUE(shows("Untitled 2", isOrange, "app-open-panel-pair-drawing.png")) << log();
+
+  // One drawing: a new document converted from it.
+  panel = pressForNew(*window, "ctrl+o", "Open");
+  ASSERT_TRUE(panel) << log();
+  ASSERT_TRUE(chooseInOpenPanel(*panel, (one / "teal.svg").string(), "app-open-panel-drawing-typed.png"));
+  ASSERT_TRUE(shows("Untitled 3", isTeal, "app-open-panel-drawing.png")) << log();
+
+  // One document, which opens as itself.
+  panel = pressForNew(*window, "ctrl+o", "Open");
+  ASSERT_TRUE(panel) << log();
+  ASSERT_TRUE(chooseInOpenPanel(*panel, (one / "doc.svgquarvel").string(), "app-open-panel-document-typed.png"));
+  ASSERT_TRUE(shows("doc.svgquarvel", isOrange, "app-open-panel-document.png")) << log();
+  // Nothing else opened: no window more than these five.
+  EXPECT_EQ(windowsTitled("Untitled 4"), std::vector<XDriver::WindowID>{});
+  EXPECT_EQ(windowsTitled("teal.svg"), std::vector<XDriver::WindowID>{});
+  EXPECT_TRUE(app->running());
+}
+
+}  // namespace
