@@ -85,6 +85,8 @@ std::optional<AttributedString> convertHTMLToAttributedString(std::string_view h
         continue;
       }
     } else if (rest.starts_with(spanEnd)) {
+      // A closing tag without an opening one keeps the base entry: text after it stays plain,
+      // and the stack is never left empty.
       if (classes.size() > 1) classes.pop_back();
       position += spanEnd.size();
       continue;

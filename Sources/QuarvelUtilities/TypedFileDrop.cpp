@@ -58,8 +58,11 @@ std::optional<std::string> contentTypeOfFile(const std::filesystem::path& url) {
 }
 
 TypedDropDelegate::TypedDropDelegate(std::vector<std::string> types, std::function<void(bool)> setTargeted,
-                                     OnDrop onDrop)
-    : types_(std::move(types)), setTargeted_(std::move(setTargeted)), onDrop_(std::move(onDrop)) {}
+                                     OnDrop onDrop, OnTooLarge onTooLarge)
+    : types_(std::move(types)),
+      setTargeted_(std::move(setTargeted)),
+      onDrop_(std::move(onDrop)),
+      onTooLarge_(std::move(onTooLarge)) {}
 
 std::vector<std::filesystem::path> TypedDropDelegate::matchingURLs(const DropInfo& info) const {
   std::vector<std::filesystem::path> urls;
@@ -87,7 +90,9 @@ void TypedDropDelegate::dropExited() {
   if (setTargeted_) setTargeted_(false);
 }
 
-std::optional<DropData> TypedDropDelegate::readFile(const std::filesystem::path& url, std::string& error) {
+std::optional<DropData> TypedDropDelegate::readFile(const std::filesystem::path& url, std::string& error,
+                                                    bool* tooLarge) {
+  if (tooLarge != nullptr) *tooLarge = false;
   std::error_code code;
   if (std::filesystem::is_directory(url, code)) {
     error = "is a directory";
@@ -105,6 +110,7 @@ std::optional<DropData> TypedDropDelegate::readFile(const std::filesystem::path&
     const auto count = static_cast<std::size_t>(file.gcount());
     if (data.size() + count > maximumDropSize) {
       error = "file larger than " + std::to_string(maximumDropSize) + " bytes";
+      if (tooLarge != nullptr) *tooLarge = true;
       return std::nullopt;
     }
     data.insert(data.end(), buffer, buffer + count);
@@ -119,6 +125,14 @@ std::optional<DropData> TypedDropDelegate::readFile(const std::filesystem::path&
 bool TypedDropDelegate::performDrop(const DropInfo& info) const {
   if (types_.empty()) return false;
   const auto onDrop = std::make_shared<OnDrop>(onDrop_);
+  const auto onTooLarge = std::make_shared<OnTooLarge>(onTooLarge_);
+  // Reports a refusal for its size on the main queue.
+  const auto refuse = [onTooLarge](DropTooLarge refused) {
+    std::cout << "ERROR: dropped " << (refused.file ? "file" : "data") << " too large: " << refused.bytes
+              << " bytes, at most " << (maximumDropSize - 1) << " are read" << std::endl;
+    if (!*onTooLarge) return;
+    DispatchQueue::main().async([onTooLarge, refused = std::move(refused)] { (*onTooLarge)(refused); });
+  };
   if (info.hasItemsConforming(types_)) {
     const auto providers = info.itemProviders(types_);
     if (providers.empty() || !providers.front()->loadDataRepresentation) {
@@ -129,13 +143,14 @@ bool TypedDropDelegate::performDrop(const DropInfo& info) const {
     const auto& offered = providers.front()->contentTypes;
     const auto type = std::find_if(types_.begin(), types_.end(), [&](const std::string& t) { return contains(offered, t); });
     providers.front()->loadDataRepresentation(
-        type != types_.end() ? *type : types_.front(), [onDrop](std::optional<DropData> data, const std::string& error) {
-          if (!data) {
-            std::cout << "ERROR: failed to load drop data: " << error << std::endl;
+        type != types_.end() ? *type : types_.front(),
+        [onDrop, refuse](std::optional<DropData> data, const std::string& error, std::uint64_t size) {
+          if (size > maximumDropSize || (data && data->size() > maximumDropSize)) {
+            refuse(DropTooLarge{std::nullopt, std::max<std::uint64_t>(size, data ? data->size() : 0)});
             return;
           }
-          if (data->size() > maximumDropSize) {
-            std::cout << "ERROR: failed to load drop data: larger than " << maximumDropSize << " bytes" << std::endl;
+          if (!data) {
+            std::cout << "ERROR: failed to load drop data: " << error << std::endl;
             return;
           }
           DispatchQueue::main().async([onDrop, data = std::move(*data)]() mutable { (*onDrop)(std::move(data)); });
@@ -144,9 +159,18 @@ bool TypedDropDelegate::performDrop(const DropInfo& info) const {
   }
   const auto urls = matchingURLs(info);
   if (urls.empty()) return false;
-  DispatchQueue::global(DispatchQoS::default_).async([onDrop, url = urls.front()] {
+  DispatchQueue::global(DispatchQoS::default_).async([onDrop, refuse, url = urls.front()] {
+    // A file that says it is too large is not read at all.
+    std::error_code noSize;
+    const auto bytes = std::filesystem::file_size(url, noSize);
+    if (!noSize && bytes > maximumDropSize) {
+      refuse(DropTooLarge{url, std::uint64_t(bytes)});
+      return;
+    }
     std::string error;
-    auto data = readFile(url, error);
+    bool tooLarge = false;
+    auto data = readFile(url, error, &tooLarge);
+    if (tooLarge) refuse(DropTooLarge{url, std::uint64_t(maximumDropSize) + 1});  // it grew while read
     if (!data) return;  // an unreadable file is dropped silently
     DispatchQueue::main().async([onDrop, data = std::move(*data)]() mutable { (*onDrop)(std::move(data)); });
   });

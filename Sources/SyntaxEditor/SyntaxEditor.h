@@ -115,7 +115,9 @@ class SyntaxEditor {
   };
 
   using AutoPairs = std::map<std::string, std::string>;
-  /// Drag types the text view accepts (MIME types).
+  /// Drag types the text view accepts, as MIME types ("image/svg+xml"). There is no initialiser
+  /// taking uniform type identifiers: those live in a layer above this module, whose callers
+  /// give a type's MIME type here.
   using PasteboardType = std::string;
 
   /// An absent `autoPairs` becomes the language's default pairs (none for an absent language or

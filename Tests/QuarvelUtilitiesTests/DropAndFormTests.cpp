@@ -36,13 +36,16 @@ class TypedDrop : public ::testing::Test {
   }
 
   TypedDropDelegate delegate(std::vector<std::string> types = {svgType}) {
-    return TypedDropDelegate(std::move(types), [this](bool on) { targeted.push_back(on); },
-                             [this](DropData data) { delivered.emplace_back(data.begin(), data.end()); });
+    return TypedDropDelegate(
+        std::move(types), [this](bool on) { targeted.push_back(on); },
+        [this](DropData data) { delivered.emplace_back(data.begin(), data.end()); },
+        [this](const DropTooLarge& refused) { tooLarge.push_back(refused); });
   }
 
   std::filesystem::path dir_;
   std::vector<bool> targeted;
   std::vector<std::string> delivered;
+  std::vector<DropTooLarge> tooLarge;
 };
 
 TEST_F(TypedDrop, FilesAreValidatedByTypeAndTheFirstIsDelivered) {
@@ -84,9 +87,9 @@ TEST_F(TypedDrop, DataDropTakesTheFirstProviderInAnAcceptedType) {
     return DropItemProvider{std::move(types), [&requested, content](const std::string& type, auto done) {
                               requested.push_back(type);
                               if (content) {
-                                done(DropData(content->begin(), content->end()), "");
+                                done(DropData(content->begin(), content->end()), "", content->size());
                               } else {
-                                done(std::nullopt, "gone");
+                                done(std::nullopt, "gone", 0);
                               }
                             }};
   };
@@ -116,6 +119,45 @@ TEST_F(TypedDrop, DataDropTakesTheFirstProviderInAnAcceptedType) {
   EXPECT_TRUE(delivered.empty());
   EXPECT_FALSE(drop.validateDrop(DropInfo{{provider({"text/html"}, "<p/>")}, {}}));
   EXPECT_FALSE(drop.performDrop(DropInfo{{provider({"text/html"}, "<p/>")}, {}}));
+}
+
+TEST_F(TypedDrop, AFileOrDataItemPastTheBoundIsRefusedWithItsSizeAndDeliversNothing) {
+  const std::size_t largest = TypedDropDelegate::maximumDropSize;
+  const auto fits = write("fits.svg", std::string(largest, ' '));
+  const auto large = write("large.svg", std::string(largest + 1, ' '));
+  auto drop = delegate();
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(drop.performDrop(DropInfo{{}, {large}}));
+  ASSERT_TRUE(runMainLoopUntil([&] { return !tooLarge.empty(); }));
+  ASSERT_EQ(tooLarge.size(), 1u);
+  EXPECT_EQ(tooLarge[0].file, large);
+  EXPECT_EQ(tooLarge[0].bytes, largest + 1);
+  EXPECT_TRUE(drop.performDrop(DropInfo{{}, {fits}}));
+  ASSERT_TRUE(runMainLoopUntil([&] { return !delivered.empty(); }));
+  EXPECT_EQ(delivered.front().size(), largest);
+
+  // Data: the provider counts what it did not keep.
+  const std::uint64_t size = 17u << 20;
+  delivered.clear();
+  tooLarge.clear();
+  auto counted = DropItemProvider{{svgType}, [size](const std::string&, auto done) {
+                                    done(std::nullopt, "larger", size);
+                                  }};
+  EXPECT_TRUE(drop.performDrop(DropInfo{{counted}, {}}));
+  // A provider that kept it all is refused alike.
+  auto kept = DropItemProvider{{svgType}, [largest](const std::string&, auto done) {
+                                 done(DropData(largest + 1, ' '), "", largest + 1);
+                               }};
+  EXPECT_TRUE(drop.performDrop(DropInfo{{kept}, {}}));
+  ASSERT_TRUE(runMainLoopUntil([&] { return tooLarge.size() == 2; }));
+  runMainLoopFor(0.05);
+  EXPECT_EQ(tooLarge[0].file, std::nullopt);
+  EXPECT_EQ(tooLarge[0].bytes, size);
+  EXPECT_EQ(tooLarge[1].bytes, largest + 1);
+  EXPECT_TRUE(delivered.empty());
+  const std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_NE(printed.find("ERROR: dropped file too large: " + std::to_string(largest + 1) + " bytes"), std::string::npos)
+      << printed;
 }
 
 TEST_F(TypedDrop, TargetedFlagFollowsEnterAndExit) {

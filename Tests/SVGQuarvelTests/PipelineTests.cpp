@@ -181,6 +181,17 @@ TEST(PipelineTests, ADocumentsSwiftIsBoundedAsTheDocumentReaderBoundsIt) {
   EXPECT_TRUE(refused.failed);
   EXPECT_NE(console.err().find(message), std::string::npos) << console.err();
 
+  // Text past the largest drawing that opens (typed or pasted into the editor) is not converted:
+  // the comment says how large it is; a drawing at the bound is converted.
+  const std::string pasted = "<svg xmlns=\"http://www.w3.org/2000/svg\"/>" +
+                             std::string(Document::maximumOpenedSVGBytes - 41, ' ');
+  ASSERT_EQ(pasted.size(), Document::maximumOpenedSVGBytes);
+  EXPECT_FALSE(Document::export_(pasted, Config()).failed);
+  auto tooLarge = Document::export_(pasted + " ", Config());
+  EXPECT_EQ(tooLarge.code, "// " + Document::tooLargeToOpenMessage(std::nullopt, pasted.size() + 1) + "\n");
+  EXPECT_TRUE(tooLarge.failed);
+  EXPECT_NE(tooLarge.code.find("it has 16.0 MB (16777217 bytes)"), std::string::npos) << tooLarge.code;
+
   // A drawing that would open as a document with such code is refused with that message, named.
   try {
     Document::Snapshot::fromSVGString(large, "deep\u202E.svg", widelyIndented());

@@ -112,7 +112,7 @@ TEST(WindowModel, FontCommandsKeepAtLeastOnePoint) {
   EXPECT_EQ(DocumentWindowModel(SVGQuarvelDocument::newDocument(), nullptr, -3).fontSize(), 1);
 }
 
-TEST(WindowModel, DropsReplaceTheSVGOnlyWithUTF8Text) {
+TEST(WindowModel, DropsReplaceTheSVGOnlyWithUTF8TextOfADrawingThatOpens) {
   auto document = SVGQuarvelDocument::newDocument();
   DocumentWindowModel window(document, nullptr, 13);
   const std::string svg = "<svg viewBox=\"0 0 4 4\"><circle r=\"2\"/></svg>";
@@ -128,6 +128,24 @@ TEST(WindowModel, DropsReplaceTheSVGOnlyWithUTF8Text) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find("not UTF-8"), std::string::npos);
   EXPECT_EQ(document->svgString.get(), svg);
   EXPECT_EQ(document->swift.get(), swiftBefore);
+
+  // Text past the largest drawing that opens is refused with the message a file of its size
+  // gets; a file dropped is named in it.
+  std::vector<DocumentWindowModel::DropError> refused;
+  auto refusals = window.dropRefused().sink([&](const DocumentWindowModel::DropError& error) { refused.push_back(error); });
+  const std::size_t tooLarge = SVGQuarvelDocument::maximumOpenedSVGBytes + 1;
+  testing::internal::CaptureStderr();
+  window.receiveDrop(std::vector<std::uint8_t>(tooLarge, ' '));
+  window.refuseTooLargeDrop(std::filesystem::path("/drawings/big.svg"), 17u << 20);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(document->svgString.get(), svg);
+  EXPECT_EQ(document->swift.get(), swiftBefore);
+  ASSERT_EQ(refused.size(), 2u);
+  EXPECT_EQ(refused[0].heading, DocumentWindowModel::dropRefusedHeading);
+  EXPECT_EQ(refused[0].detail, SVGQuarvelDocument::tooLargeToOpenMessage(std::nullopt, tooLarge));
+  EXPECT_EQ(refused[1].detail, SVGQuarvelDocument::tooLargeToOpenMessage("big.svg", 17u << 20));
+  EXPECT_NE(refused[1].detail.find("\u201cbig.svg\u201d is too large to open: it has"), std::string::npos)
+      << refused[1].detail;
 
   std::vector<bool> targeted;
   auto sub = window.targetedDidChange().sink([&](bool on) { targeted.push_back(on); });

@@ -8,15 +8,17 @@ namespace QuarvelUtilities {
 
 namespace {
 
-// Reads a dropped stream to its end on the main context, within the size bound.
+// Reads a dropped stream to its end on the main context. Bytes past the size bound are counted,
+// not kept, so that a refusal can tell the size; past the counting bound the read stops.
 struct StreamRead {
   GInputStream* stream;
   DropItemProvider::Completion done;
   DropData data;
+  std::uint64_t size = 0;
   guint8 buffer[65536];
 
   static void start(GInputStream* stream, DropItemProvider::Completion done) {
-    auto* read = new StreamRead{stream, std::move(done), {}, {}};
+    auto* read = new StreamRead{stream, std::move(done), {}, 0, {}};
     read->next();
   }
   void next() {
@@ -26,17 +28,25 @@ struct StreamRead {
     auto* read = static_cast<StreamRead*>(self);
     GError* error = nullptr;
     const gssize count = g_input_stream_read_finish(read->stream, result, &error);
-    if (count > 0 && read->data.size() + std::size_t(count) <= TypedDropDelegate::maximumDropSize) {
-      read->data.insert(read->data.end(), read->buffer, read->buffer + count);
-      read->next();
-      return;
+    if (count > 0) {
+      read->size += std::uint64_t(count);
+      if (read->size <= TypedDropDelegate::maximumDropSize) {
+        read->data.insert(read->data.end(), read->buffer, read->buffer + count);
+      } else {
+        DropData().swap(read->data);  // too large: only counted from here on
+      }
+      if (read->size <= TypedDropDelegate::maximumCountedDropSize) {
+        read->next();
+        return;
+      }
     }
     if (count < 0) {
-      read->done(std::nullopt, error != nullptr ? error->message : "read error");
-    } else if (count > 0) {
-      read->done(std::nullopt, "larger than " + std::to_string(TypedDropDelegate::maximumDropSize) + " bytes");
+      read->done(std::nullopt, error != nullptr ? error->message : "read error", read->size);
+    } else if (read->size > TypedDropDelegate::maximumDropSize) {
+      read->done(std::nullopt, "larger than " + std::to_string(TypedDropDelegate::maximumDropSize) + " bytes",
+                 read->size);
     } else {
-      read->done(std::move(read->data), "");
+      read->done(std::move(read->data), "", read->size);
     }
     if (error != nullptr) g_error_free(error);
     g_object_unref(read->stream);
@@ -84,16 +94,17 @@ DropInfo FileDropTarget::dropInfo(GdkDrop* drop, const std::vector<std::string>&
           GError* error = nullptr;
           GInputStream* stream = gdk_drop_read_finish(GDK_DROP(source), result, nullptr, &error);
           if (stream == nullptr) {
-            (*completion)(std::nullopt, error != nullptr ? error->message : "no data");
+            (*completion)(std::nullopt, error != nullptr ? error->message : "no data", 0);
             if (error != nullptr) g_error_free(error);
             gdk_drop_finish(GDK_DROP(source), GdkDragAction(0));
             return;
           }
           GdkDrop* reading = GDK_DROP(g_object_ref(source));
           StreamRead::start(stream, [done = std::move(*completion), reading](std::optional<DropData> bytes,
-                                                                             const std::string& reason) {
+                                                                             const std::string& reason,
+                                                                             std::uint64_t size) {
             const bool ok = bytes.has_value();
-            done(std::move(bytes), reason);
+            done(std::move(bytes), reason, size);
             gdk_drop_finish(reading, ok ? GDK_ACTION_COPY : GdkDragAction(0));
             g_object_unref(reading);
           });

@@ -4,6 +4,14 @@
 
 namespace QuarvelUtilities {
 
+void setAccessibleTitle(Gtk::Widget& control, const std::string& title, const std::string& description) {
+  auto* accessible = GTK_ACCESSIBLE(control.gobj());
+  gtk_accessible_update_property(accessible, GTK_ACCESSIBLE_PROPERTY_LABEL, title.c_str(), -1);
+  if (!description.empty()) {
+    gtk_accessible_update_property(accessible, GTK_ACCESSIBLE_PROPERTY_DESCRIPTION, description.c_str(), -1);
+  }
+}
+
 LabeledField::LabeledField(const std::string& label, Gtk::Widget& content)
     : Gtk::Box(Gtk::Orientation::HORIZONTAL, 2), label_(label + ":") {
   set_valign(Gtk::Align::CENTER);
@@ -54,6 +62,8 @@ IntegerStepperField::IntegerStepperField(const std::string& placeholder, const s
   decrement_.set_label("\u2212");
   increment_.set_tooltip_text(stepperTitle);
   decrement_.set_tooltip_text(stepperTitle);
+  setAccessibleTitle(increment_, stepperTitle, "Increment");
+  setAccessibleTitle(decrement_, stepperTitle, "Decrement");
   for (auto* button : {&increment_, &decrement_}) {
     button->add_css_class("flat");
     button->set_focus_on_click(false);

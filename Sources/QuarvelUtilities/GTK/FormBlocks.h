@@ -18,6 +18,10 @@
 
 namespace QuarvelUtilities {
 
+/// Gives `control` the name assistive technology reads out (its own title, which the form does
+/// not draw beside the row's label), and a description when one is given.
+void setAccessibleTitle(Gtk::Widget& control, const std::string& title, const std::string& description = "");
+
 class LabeledField : public Gtk::Box {
  public:
   /// Shows `label` followed by a colon; `content` is managed by the row.
@@ -42,7 +46,9 @@ class PropertySection : public Gtk::Box {
   Gtk::Separator divider_;
 };
 
-/// A whole-number field over 0...upperBound steps, with increment and decrement buttons.
+/// A whole-number field over 0...upperBound steps, with increment and decrement buttons. Both
+/// buttons are named `stepperTitle` for assistive technology, described as "Increment" and
+/// "Decrement".
 class IntegerStepperField : public Gtk::Box {
  public:
   /// `commit` gets the number to store: typed text on Enter or when the field loses focus (none

@@ -104,6 +104,14 @@ bool SVGQuarvelDocument::isBlankSVG(std::string_view svgString) { return isBlank
 
 SVGQuarvelDocument::ExportResult SVGQuarvelDocument::export_(std::string_view svgString,
                                                              const SVGQuarvelConfiguration& config) {
+  // Text typed or pasted past the size of the drawings that open is kept in the editor but not
+  // converted: a document holding it would not open again, and converting it would hold up every
+  // keystroke.
+  if (svgString.size() > maximumOpenedSVGBytes) {
+    const std::string message = tooLargeToOpenMessage(std::nullopt, svgString.size());
+    console::error(message);
+    return {"// " + message + "\n", true};
+  }
   const std::size_t limit = maximumGeneratedSwiftBytes(svgString.size());
   if (auto result = export_(svgString, config, limit)) return std::move(*result);
   const std::string message = swiftTooLargeMessage(std::nullopt, limit);

@@ -147,7 +147,7 @@ class SVGQuarvelDocument : public ObservableObject {
   /// and both texts are non-empty, a comment holding the SVG lines comes first. Text that does
   /// not parse gives "// Empty SVG\n" when blank, else "// Could not parse SVG\n" and `failed`.
   /// Code that would pass `maximumGeneratedSwiftBytes` is not made: a comment saying so stands
-  /// instead, with `failed`.
+  /// instead, with `failed`; so does text past `maximumOpenedSVGBytes`, which is not converted.
   static ExportResult export_(std::string_view svgString, const SVGQuarvelConfiguration& config);
   /// The same, giving up (none) once the code, comment included, would have more than
   /// `maximumBytes` bytes; the generation stops there rather than finishing first.

@@ -1,9 +1,12 @@
 #include "SVGQuarvel/Views/DocumentWindowModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <limits>
 
 #include "Fennix/console/Console.h"
+#include "QuarvelUtilities/TypedFileDrop.h"
 #include "SVGQuarvel/Model/DocumentFile.h"
 
 namespace SVGQuarvelViews {
@@ -98,7 +101,22 @@ void DocumentWindowModel::setTargeted(bool targeted) {
   targetedDidChange_.send(isTargeted_);
 }
 
+void DocumentWindowModel::refuseTooLargeDrop(const std::optional<std::filesystem::path>& file, std::uint64_t bytes) {
+  const auto size = std::size_t(std::min<std::uint64_t>(bytes, std::numeric_limits<std::size_t>::max()));
+  const std::string detail = SVGQuarvelDocument::tooLargeToOpenMessage(
+      file ? std::optional(SVGQuarvel::displayFileName(*file)) : std::nullopt, size);
+  console::defaultConsole()->error(dropRefusedHeading, detail);
+  dropRefused_.send(DropError{dropRefusedHeading, detail});
+}
+
 void DocumentWindowModel::receiveDrop(const std::vector<std::uint8_t>& data) {
+  // Larger text would not open again once saved, and would take the window with it while it
+  // converts: the drop reads no more than one byte past it.
+  static_assert(QuarvelUtilities::TypedDropDelegate::maximumDropSize == SVGQuarvelDocument::maximumOpenedSVGBytes + 1);
+  if (data.size() > SVGQuarvelDocument::maximumOpenedSVGBytes) {
+    refuseTooLargeDrop(std::nullopt, data.size());
+    return;
+  }
   std::string text(data.begin(), data.end());
   if (!SVGQuarvel::isValidUTF8(text)) {
     std::cout << "ERROR: could not load drop data string: " << data.size() << " bytes" << std::endl;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -94,8 +95,21 @@ class DocumentWindowModel {
   void setTargeted(bool targeted);
   Subject<bool>& targetedDidChange() { return targetedDidChange_; }
   /// Dropped bytes: UTF-8 text becomes the document's SVG; anything else changes nothing and is
-  /// reported.
+  /// reported. Text past `SVGQuarvelDocument::maximumOpenedSVGBytes` is refused as
+  /// `refuseTooLargeDrop` refuses it.
   void receiveDrop(const std::vector<std::uint8_t>& data);
+  /// A drop the window shows the user it could not take: a heading and the reason.
+  struct DropError {
+    std::string heading;
+    std::string detail;
+  };
+  /// A dropped drawing of `bytes` bytes, the file `file` or data when none, too large for a
+  /// document: nothing changes, and `dropRefused` tells why with the message a file of that size
+  /// gets when opened.
+  void refuseTooLargeDrop(const std::optional<std::filesystem::path>& file, std::uint64_t bytes);
+  Subject<DropError>& dropRefused() { return dropRefused_; }
+  /// The heading of a refused drop.
+  static constexpr const char* dropRefusedHeading = "The drawing could not be dropped.";
 
   // ---- Swift ----
   /// Drops the hand edits of the Swift and takes the generated code; undo brings the edits back
@@ -117,6 +131,7 @@ class DocumentWindowModel {
   Subject<bool> layoutDidChange_;
   Subject<double> fontSizeDidChange_;
   Subject<bool> targetedDidChange_;
+  Subject<DropError> dropRefused_;
 };
 
 }  // namespace SVGQuarvelViews

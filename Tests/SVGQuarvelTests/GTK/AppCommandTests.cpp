@@ -591,11 +591,12 @@ TEST_F(AppCommandTest, TheSampleDrawingsAndThePagesOfTheSampleAndHelpMenusAndThe
   ASSERT_TRUE(about);
   x_.focus(*about);
   const auto frame = x_.geometry(*about);
-  // The links are the rows of blue text below the icon.
+  // The links are the rows of blue text below the icon; the lines of a link that wraps are one
+  // row (lines of one link are closer together than links are).
   const auto blueRows = [&] {
     const auto picture = x_.grab(frame);
     std::vector<int> rows;
-    int runStart = -1;
+    int runStart = -1, lastEnd = -100;
     for (int y = 200; y <= picture.height; ++y) {
       bool blue = false;
       for (int column = 0; y < picture.height && column < picture.width && !blue; ++column) {
@@ -605,7 +606,14 @@ TEST_F(AppCommandTest, TheSampleDrawingsAndThePagesOfTheSampleAndHelpMenusAndThe
       }
       if (blue && runStart < 0) runStart = y;
       if (!blue && runStart >= 0) {
-        if (y - runStart >= 5) rows.push_back((runStart + y) / 2);
+        if (y - runStart >= 5) {
+          if (runStart - lastEnd < 8 && !rows.empty()) {
+            rows.back() = (rows.back() + (runStart + y) / 2) / 2;
+          } else {
+            rows.push_back((runStart + y) / 2);
+          }
+          lastEnd = y;
+        }
         runStart = -1;
       }
     }

@@ -1,6 +1,7 @@
 // Drags into the real executable with real pointer input: a file dragged from another program's
 // window, and SVG data dragged from it, replace the document's SVG; while the drag hovers over
-// the window a border in the highlight colour shows inside its edges.
+// the window a border in the highlight colour shows inside its edges. A drawing too large to open
+// is refused with a message and changes nothing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -127,6 +128,44 @@ TEST_F(AppDropTest, ADraggedSVGFileAndDraggedSVGDataReplaceTheDocumentsSVG) {
   x_.grab(x_.geometry(*window)).savePNG(outputFile("app-drop-data-after.png").string());
   x_.key("shift+ctrl+c");
   EXPECT_TRUE(XDriver::waitUntil([&] { return x_.clipboardText().value_or("").find("Ellipse()") != std::string::npos; }, 10));
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppDropTest, ADrawingTooLargeToOpenIsRefusedWithItsSizeAndChangesNothing) {
+  // 17 MB of SVG text: one more megabyte than the drawings that open.
+  const std::size_t size = std::size_t{17} << 20;
+  const std::string head = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\"><!--";
+  const std::string tail = "--><circle r=\"4\"/></svg>\n";
+  writeFile(folder_ / "big.svg", head + std::string(size - head.size() - tail.size(), ' ') + tail);
+  ASSERT_EQ(std::filesystem::file_size(folder_ / "big.svg"), size);
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-drop-large.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-drop-large.log"));
+  ASSERT_TRUE(XDriver::waitUntil([&] { return svgEditorText(*window) == std::string(newDocumentSVG); }, 20));
+  const std::string heading = "The drawing could not be dropped.";
+  const std::string limit = "; drawings of at most 16 MB (16777216 bytes) of SVG text open.";
+
+  // A file: refused by its size, named in the message.
+  EXPECT_TRUE(dragInto(*window, {"--file", (folder_ / "big.svg").string()}, "app-drop-large-file-hover"));
+  auto message = x_.findWindow(heading, 30);
+  ASSERT_TRUE(message) << "no message for the file";
+  expectShownWithText(*message, "app-drop-large-file.png");
+  EXPECT_NE(readFile(outputFile("app-drop-large.log"))
+                .find("The drawing \u201c" "big.svg\u201d is too large to open: it has 17 MB (17825792 bytes)" + limit),
+            std::string::npos)
+      << readFile(outputFile("app-drop-large.log"));
+  dismiss(heading);
+  EXPECT_EQ(svgEditorText(*window), std::string(newDocumentSVG));
+
+  // The same text as data carried by the drag. The toolkit's drag source hands its data over in
+  // one piece of at most the X server's largest request (just under 16 MB), so this much never
+  // arrives and no message can show: the window stays as it was, and keeps answering.
+  EXPECT_TRUE(dragInto(*window, {"--data", "image/svg+xml", (folder_ / "big.svg").string()}, "app-drop-large-data-hover"));
+  EXPECT_FALSE(x_.findWindow(heading, 5).has_value());
+  EXPECT_EQ(svgEditorText(*window), std::string(newDocumentSVG));
+  x_.key("shift+ctrl+c");
+  EXPECT_TRUE(XDriver::waitUntil([&] { return x_.clipboardText().value_or("").find("Rectangle()") != std::string::npos; }, 10));
+  x_.grab(x_.geometry(*window)).savePNG(outputFile("app-drop-large-after.png").string());
   EXPECT_TRUE(app->running());
 }
 

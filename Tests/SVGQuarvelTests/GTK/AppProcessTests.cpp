@@ -488,6 +488,21 @@ TEST_F(AppProcessTest, TheAboutWindowIsTranslucentAndMovesByDraggingItsBackgroun
   EXPECT_TRUE(translucent(background)) << std::hex << background << " over " << opaque;
   EXPECT_EQ(screen.at(start.x + start.width / 2, start.y + 12), background) << "the title bar shows the same background";
   EXPECT_GT(inkIn(x_.grab(start)), 500u);
+  // Its content, title bar included, is 320 by 460: the background runs that long across its top
+  // and down its left side, inside the frame the toolkit may draw around a window (without a
+  // compositor, a few pixels wide).
+  const auto picture = x_.grab(start);
+  const auto run = [&](int x, int y, int dx, int dy) {
+    int length = 0, longest = 0;
+    for (; x < picture.width && y < picture.height; x += dx, y += dy) {
+      length = translucent(picture.at(x, y)) ? length + 1 : 0;
+      longest = std::max(longest, length);
+    }
+    return longest;
+  };
+  EXPECT_EQ(run(0, 7, 1, 0), 320) << start.width << "x" << start.height;
+  EXPECT_EQ(run(7, 0, 0, 1), 460) << start.width << "x" << start.height;
+  EXPECT_LE(start.width, 320 + 2 * 8);
 
   // A drag on the background moves the window with the pointer. (Without a window manager the
   // toolkit moves the window itself once the drag asks it to, so the move shows here.)

@@ -1,6 +1,7 @@
 // The settings form of a real document window as the screen shows it: each row's label ends in a
 // colon and its control sits at the trailing edge, each section has a dimmed title above rows
-// indented under it and a divider below them.
+// indented under it and a divider below them; and each control gives assistive technology its own
+// title, which the row does not draw.
 #include <gtest/gtest.h>
 #include <gtkmm/headerbar.h>
 #include <gtkmm/init.h>
@@ -176,6 +177,66 @@ TEST(SettingsFormPicture, RowsShowLabelsWithColonsAndSectionsTitlesAndDividers) 
       EXPECT_GT(control.x, labelArea.x + labelArea.width) << label;
     }
   }
+}
+
+
+/// Whether `widget` carries `value` as its accessible `property`; the difference when it does not.
+::testing::AssertionResult carries(Gtk::Widget& widget, GtkAccessibleProperty property, const std::string& value) {
+  char* difference = gtk_test_accessible_check_property(GTK_ACCESSIBLE(widget.gobj()), property, value.c_str());
+  if (difference == nullptr) return ::testing::AssertionSuccess();
+  auto failure = ::testing::AssertionFailure() << difference;
+  g_free(difference);
+  return failure;
+}
+
+TEST(SettingsFormPicture, EachControlGivesAssistiveTechnologyItsOwnTitleThatTheRowDoesNotDraw) {
+  (void)QuarvelTestSupport::temporaryUserDirectories();
+  ::setenv("QUARVEL_RESOURCES", QUARVEL_TEST_RESOURCE_DIR, 1);
+  ASSERT_TRUE(gtk_init_check());
+  Gtk::init_gtkmm_internals();
+
+  Gtk::Window window;
+  auto* content = Gtk::make_managed<ContentView>(
+      SVGQuarvelDocument::newDocument(), NSUserDefaults::fromSuiteName("settings-titles-" + std::to_string(::getpid())),
+      13);
+  window.set_child(*content);
+  window.present();
+  ASSERT_TRUE(runMainLoopUntil([&] { return window.get_mapped(); }, 20));
+
+  const auto& controls = content->impl().settings().controls();
+  ASSERT_EQ(controls.size(), 13u);
+  int toggles = 0, pickers = 0, steppers = 0;
+  for (const auto& widgets : controls) {
+    const std::string& title = widgets.control->title;
+    ASSERT_FALSE(title.empty());
+    if (widgets.entry != nullptr) {
+      EXPECT_TRUE(carries(*widgets.entry, GTK_ACCESSIBLE_PROPERTY_LABEL, title));
+    }
+    if (widgets.toggle != nullptr) {
+      ++toggles;
+      EXPECT_TRUE(widgets.toggle->get_mapped()) << title;
+      EXPECT_TRUE(carries(*widgets.toggle, GTK_ACCESSIBLE_PROPERTY_LABEL, title));
+    }
+    if (widgets.picker != nullptr) {
+      ++pickers;
+      EXPECT_TRUE(carries(*widgets.picker, GTK_ACCESSIBLE_PROPERTY_LABEL, title));
+    }
+    if (widgets.number != nullptr) {
+      ++steppers;
+      auto& up = widgets.number->incrementButton();
+      auto& down = widgets.number->decrementButton();
+      EXPECT_TRUE(carries(up, GTK_ACCESSIBLE_PROPERTY_LABEL, title));
+      EXPECT_TRUE(carries(down, GTK_ACCESSIBLE_PROPERTY_LABEL, title));
+      EXPECT_TRUE(carries(up, GTK_ACCESSIBLE_PROPERTY_DESCRIPTION, "Increment"));
+      EXPECT_TRUE(carries(down, GTK_ACCESSIBLE_PROPERTY_DESCRIPTION, "Decrement"));
+    }
+  }
+  EXPECT_EQ(toggles, 7);
+  EXPECT_EQ(pickers, 3);
+  EXPECT_EQ(steppers, 2);
+  // The titles that differ from the row's label are the ones only assistive technology gets.
+  EXPECT_TRUE(carries(*controls[1].toggle, GTK_ACCESSIBLE_PROPERTY_LABEL, "Generate Preview Provider"));
+  EXPECT_TRUE(carries(controls[9].number->incrementButton(), GTK_ACCESSIBLE_PROPERTY_LABEL, "Fraction Digits Step"));
 }
 
 }  // namespace

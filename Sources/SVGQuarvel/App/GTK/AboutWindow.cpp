@@ -8,6 +8,8 @@
 #include <gtkmm/image.h>
 #include <gtkmm/label.h>
 #include <gtkmm/linkbutton.h>
+#include <gtkmm/overlay.h>
+#include <gtkmm/scrolledwindow.h>
 #include <gtkmm/separator.h>
 
 #include "PortKit/GTK/Accessors.h"
@@ -16,11 +18,17 @@ namespace SVGQuarvel {
 
 namespace {
 
+/// Lines that are too long for the window's width wrap, between words where they can.
+void wrapCentred(Gtk::Label& text) {
+  text.set_wrap(true);
+  text.set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+  text.set_justify(Gtk::Justification::CENTER);
+}
+
 Gtk::Label* label(const std::string& markup, bool dim) {
   auto* text = Gtk::make_managed<Gtk::Label>();
   text->set_markup(markup);
-  text->set_wrap(true);
-  text->set_justify(Gtk::Justification::CENTER);
+  wrapCentred(*text);
   if (dim) text->add_css_class("dim-label");
   return text;
 }
@@ -28,6 +36,7 @@ Gtk::Label* label(const std::string& markup, bool dim) {
 Gtk::LinkButton* link(const AboutView::Link& target) {
   auto* button = Gtk::make_managed<Gtk::LinkButton>(target.url, target.title);
   button->set_halign(Gtk::Align::CENTER);
+  if (auto* text = dynamic_cast<Gtk::Label*>(button->get_child())) wrapCentred(*text);
   return button;
 }
 
@@ -83,7 +92,7 @@ Gtk::Widget* makeAboutContent(const AboutView& view) {
   // Credits.
   for (const auto& group : AboutView::creditGroups()) {
     auto* heading = label("<span size='large'>" + Glib::Markup::escape_text(group.heading) + "</span>", true);
-    heading->set_margin_top(12);
+    heading->set_margin_top(6);
     stack->append(*heading);
     for (const auto& target : group.links) stack->append(*link(target));
   }
@@ -92,7 +101,7 @@ Gtk::Widget* makeAboutContent(const AboutView& view) {
   // Copyright.
   if (const auto copyright = view.copyrightLink()) {
     auto* divider = Gtk::make_managed<Gtk::Separator>(Gtk::Orientation::HORIZONTAL);
-    divider->set_margin_top(12);
+    divider->set_margin_top(6);
     stack->append(*divider);
     auto* button = link(*copyright);
     button->add_css_class("dim-label");
@@ -104,14 +113,26 @@ Gtk::Widget* makeAboutContent(const AboutView& view) {
 AboutWindow::AboutWindow(const AboutView& view) : window_(std::make_unique<Gtk::Window>()) {
   auto& window = *window_;
   window.set_title(AboutCommands::aboutItemTitle(view.info));
-  window.set_default_size(AboutView::width, AboutView::height);
   window.set_resizable(false);
   window.set_hide_on_close(true);  // closing only hides it
+  // The content takes the whole window, 320 by 460 points, and the title bar lies over its top:
+  // the toolkit's own title bar gives way to one that is part of the content. A text too long for
+  // that room wraps, and content taller than the window scrolls rather than growing it.
+  auto* noTitleBar = Gtk::make_managed<Gtk::Box>();
+  noTitleBar->set_visible(false);
+  window.set_titlebar(*noTitleBar);
+  auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+  scroller->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+  scroller->set_size_request(AboutView::width, AboutView::height);
+  scroller->set_child(*makeAboutContent(view));
   auto* titleBar = Gtk::make_managed<Gtk::HeaderBar>();
   titleBar->add_css_class("flat");
   titleBar->set_title_widget(*Gtk::make_managed<Gtk::Label>(""));
-  window.set_titlebar(*titleBar);
-  window.set_child(*makeAboutContent(view));
+  titleBar->set_valign(Gtk::Align::START);
+  auto* content = Gtk::make_managed<Gtk::Overlay>();
+  content->set_child(*scroller);
+  content->add_overlay(*titleBar);
+  window.set_child(*content);
 
   window.add_css_class("quarvel-about");
   auto style = Gtk::CssProvider::create();

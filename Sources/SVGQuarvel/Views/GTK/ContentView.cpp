@@ -77,10 +77,17 @@ ContentViewImpl::ContentViewImpl(Gtk::Box& root, std::shared_ptr<SVGQuarvelDocum
   overlay_.add_overlay(dropBorder_);
   root_.append(overlay_);
 
-  // SVG data and SVG files dropped anywhere on the window replace the document's SVG.
+  // SVG data and SVG files dropped anywhere on the window replace the document's SVG. What was
+  // dropped arrives later on the main queue: once the window's content has gone, it is let go.
+  std::weak_ptr<int> alive = lifetime_;
   auto delegate = std::make_shared<QuarvelUtilities::TypedDropDelegate>(
       std::vector<std::string>{"image/svg+xml"}, [this](bool on) { model_.setTargeted(on); },
-      [this](QuarvelUtilities::DropData data) { model_.receiveDrop(data); });
+      [this, alive](QuarvelUtilities::DropData data) {
+        if (!alive.expired()) model_.receiveDrop(data);
+      },
+      [this, alive](const QuarvelUtilities::DropTooLarge& refused) {
+        if (!alive.expired()) model_.refuseTooLargeDrop(refused.file, refused.bytes);
+      });
   dropTarget_ = std::make_unique<QuarvelUtilities::FileDropTarget>(root_, delegate);
 
   buildActions();
@@ -90,7 +97,9 @@ ContentViewImpl::ContentViewImpl(Gtk::Box& root, std::shared_ptr<SVGQuarvelDocum
 }
 
 ContentViewImpl::~ContentViewImpl() {
+  lifetime_.reset();
   subscriptions_.clear();
+  if (dropErrorDialog_) dropErrorDialog_->hide();
   windowDestroyed_.disconnect();
   focusChanged_.disconnect();
   for (auto& connection : bufferActions_) connection.disconnect();
@@ -372,6 +381,26 @@ void ContentViewImpl::observeDocument() {
   subscriptions_.push_back(model_.fontSizeDidChange().sink([this](const double&) { refreshFontSize(); }));
   subscriptions_.push_back(model_.layoutDidChange().sink([this](const bool&) { applyLayout(); }));
   subscriptions_.push_back(model_.targetedDidChange().sink([this](const bool& on) { dropBorder_.set_visible(on); }));
+  subscriptions_.push_back(model_.dropRefused().sink([this](const DocumentWindowModel::DropError& error) {
+    showDropError(error.heading, error.detail);
+  }));
+}
+
+void ContentViewImpl::showDropError(const std::string& heading, const std::string& detail) {
+  // As the application shows a file that could not be opened: a message over the window, named
+  // like its heading. A later refusal takes the place of one still shown.
+  if (dropErrorDialog_) dropErrorDialog_->hide();
+  auto* window = this->window();
+  dropErrorDialog_ = window != nullptr
+                         ? std::make_unique<Gtk::MessageDialog>(*window, heading, false, Gtk::MessageType::ERROR,
+                                                                Gtk::ButtonsType::OK, true)
+                         : std::make_unique<Gtk::MessageDialog>(heading, false, Gtk::MessageType::ERROR,
+                                                                Gtk::ButtonsType::OK, true);
+  dropErrorDialog_->set_title(heading);
+  dropErrorDialog_->set_secondary_text(detail);
+  auto* dialog = dropErrorDialog_.get();
+  dialog->signal_response().connect([dialog](int) { dialog->hide(); });
+  dialog->show();
 }
 
 void ContentViewImpl::refreshEditorsFromDocument(bool svg, bool swift) {

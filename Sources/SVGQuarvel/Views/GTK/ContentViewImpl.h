@@ -8,6 +8,7 @@
 #include <gtkmm/button.h>
 #include <gtkmm/headerbar.h>
 #include <gtkmm/label.h>
+#include <gtkmm/messagedialog.h>
 #include <gtkmm/overlay.h>
 #include <gtkmm/paned.h>
 #include <gtkmm/scrolledwindow.h>
@@ -86,6 +87,7 @@ class ContentViewImpl {
   void refreshIndentStyle();
   void refreshFontSize();
   void showFontChooser();
+  void showDropError(const std::string& heading, const std::string& detail);
   void recordEdits(SyntaxEditorView& editor);
   void registerEdit(SyntaxEditorView& editor, const UXCodeTextEdit& edit);
   Gtk::Window* window() const;
@@ -136,6 +138,8 @@ class ContentViewImpl {
 
   Gtk::Box dropBorder_;
   std::unique_ptr<QuarvelUtilities::FileDropTarget> dropTarget_;
+  std::unique_ptr<Gtk::MessageDialog> dropErrorDialog_;
+  std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);  // gone with the content: later drops go nowhere
 
   Gtk::Button sidebarButton_;
   SymbolIcon sidebarIcon_{"sidebar.left"};

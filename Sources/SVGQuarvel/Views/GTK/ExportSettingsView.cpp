@@ -24,6 +24,7 @@ ExportSettingsView::ExportSettingsView(std::shared_ptr<SVGQuarvelDocument> docum
           auto* entry = Gtk::make_managed<Gtk::Entry>();
           entry->set_placeholder_text(control.placeholder);
           entry->set_tooltip_text(control.title);
+          QuarvelUtilities::setAccessibleTitle(*entry, control.title);
           entry->signal_changed().connect([this, c, entry] {
             write([&](SVGQuarvelConfiguration& config) { c->setText(config, entry->get_text()); });
           });
@@ -38,6 +39,7 @@ ExportSettingsView::ExportSettingsView(std::shared_ptr<SVGQuarvelDocument> docum
         case Kind::toggle: {
           auto* toggle = Gtk::make_managed<Gtk::CheckButton>();
           toggle->set_tooltip_text(control.title);
+          QuarvelUtilities::setAccessibleTitle(*toggle, control.title);
           toggle->signal_toggled().connect([this, c, toggle] {
             write([&](SVGQuarvelConfiguration& config) { c->setOn(config, toggle->get_active()); });
           });
@@ -49,6 +51,7 @@ ExportSettingsView::ExportSettingsView(std::shared_ptr<SVGQuarvelDocument> docum
           std::vector<Glib::ustring> items(control.items.begin(), control.items.end());
           auto* picker = Gtk::make_managed<Gtk::DropDown>(Gtk::StringList::create(items));
           picker->set_tooltip_text(control.title);
+          QuarvelUtilities::setAccessibleTitle(*picker, control.title);
           picker->set_margin_start(3);  // in line with the other controls
           picker->property_selected().signal_changed().connect([this, c, picker] {
             const auto selected = picker->get_selected();
