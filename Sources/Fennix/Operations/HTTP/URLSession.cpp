@@ -103,6 +103,12 @@ struct Transfer {
   bool tooLarge = false;
   std::vector<std::pair<std::string, std::string>> headers;
   std::size_t headerBytes = 0;
+  /// The head of the final response has ended: lines after it are trailer fields.
+  bool headEnded = false;
+  /// The response whose head is arriving is an interim one (1xx, though not 101).
+  bool interim = false;
+  /// The final response's head gave its content no one length.
+  bool badLength = false;
   const std::atomic<bool>* cancelled = nullptr;
 
   /// Seconds without a byte in either direction before the hop fails; none waits for ever.
@@ -131,6 +137,43 @@ std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* con
   return length;
 }
 
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+/// Whether the head's "Content-Length" fields, if any, agree on one length: each value a list of
+/// decimal numbers within the range of a length, all the same. A head with "Transfer-Encoding"
+/// frames its content by that, and its lengths are not looked at.
+bool hasOneLength(const std::vector<std::pair<std::string, std::string>>& headers) {
+  std::optional<std::uint64_t> length;
+  for (const auto& [name, value] : headers) {
+    if (equalsIgnoringCase(name, "Transfer-Encoding")) return true;
+  }
+  for (const auto& [name, value] : headers) {
+    if (!equalsIgnoringCase(name, "Content-Length")) continue;
+    std::size_t start = 0;
+    for (;;) {
+      const auto comma = value.find(',', start);
+      std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+      const auto first = item.find_first_not_of(" \t");
+      const auto last = item.find_last_not_of(" \t");
+      item = first == std::string::npos ? std::string() : item.substr(first, last - first + 1);
+      std::uint64_t number = 0;
+      const auto [end, failure] = std::from_chars(item.data(), item.data() + item.size(), number);
+      if (item.empty() || failure != std::errc() || end != item.data() + item.size() ||
+          number > static_cast<std::uint64_t>(std::numeric_limits<curl_off_t>::max()) || (length && *length != number)) {
+        return false;
+      }
+      length = number;
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+  }
+  return true;
+}
+
 std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* context) {
   auto* transfer = static_cast<Transfer*>(context);
   const std::size_t length = size * count;
@@ -139,11 +182,26 @@ std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* c
   if (transfer->headerBytes > maximumHeaderBytes) return 0;
   std::string line(data, length);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  if (line.empty()) return length;
   if (line.rfind("HTTP/", 0) == 0) {
     transfer->headers.clear();  // a new response (after an interim one)
+    const auto space = line.find(' ');
+    transfer->interim = space != std::string::npos && line.compare(space + 1, 1, "1") == 0 &&
+                        line.compare(space + 1, 3, "101") != 0;
+    transfer->headEnded = false;
     return length;
   }
+  if (line.empty()) {
+    transfer->headEnded = !transfer->interim;
+    // Content whose length the head leaves in doubt cannot be told from what follows it.
+    if (transfer->headEnded && !hasOneLength(transfer->headers)) {
+      transfer->badLength = true;
+      return 0;
+    }
+    return length;
+  }
+  // Trailer fields after a chunked body are no header fields of the response: they neither
+  // stand among its fields nor set cookies.
+  if (transfer->headEnded) return length;
   const auto colon = line.find(':');
   if (colon == std::string::npos || colon == 0) return length;
   std::string name = line.substr(0, colon);
@@ -195,11 +253,6 @@ HTTPURLResponse::HeaderFields headerFields(const std::vector<std::pair<std::stri
 }
 
 
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 void removeFields(Hop& hop, std::initializer_list<const char*> names) {
   std::erase_if(hop.headers, [&](const auto& field) {
@@ -270,6 +323,7 @@ Fennix::ErrorRef errorOfResult(CURLcode result, CURL* curl, const Transfer& tran
       return urlError(URLErrorCode::unknown, "the request's header fields are too long");
     }
     case CURLE_WRITE_ERROR:
+      if (transfer.badLength) return urlError(URLErrorCode::badServerResponse, "the response's content length is not one number");
       if (transfer.headerBytes > maximumHeaderBytes) {
         return urlError(URLErrorCode::badServerResponse, "the response's header is too large");
       }
@@ -334,6 +388,9 @@ Fennix::ErrorRef prepareHop(Transfer& transfer, const URLSession::Configuration&
   transfer.body.clear();
   transfer.headers.clear();
   transfer.headerBytes = 0;
+  transfer.headEnded = false;
+  transfer.interim = false;
+  transfer.badLength = false;
   transfer.tooLarge = false;
   transfer.received = 0;
   transfer.sent = 0;

@@ -1,0 +1,179 @@
+// Transfers of the URL session against loopback servers that lie about their content, never end
+// their head, trickle, close half way or bury the client in fields and cookies.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <zlib.h>
+
+#include "Fennix/Operations/HTTP/URLSession.h"
+#include "OperationsTestSupport.h"
+#include "ScriptedServer.h"
+
+using namespace OperationsTestSupport;
+
+namespace {
+
+struct Fetched {
+  std::optional<Fennix::Data> data;
+  std::shared_ptr<HTTPURLResponse> response;
+  Fennix::ErrorRef error;
+  double seconds = 0;
+
+  long code() const {
+    auto* platform = Fennix::errorAs<NSError>(error);
+    return platform != nullptr ? platform->code() : 0;
+  }
+  std::string body() const { return data ? std::string(data->begin(), data->end()) : std::string(); }
+  std::string describe() const {
+    return "code " + std::to_string(code()) + " status " + std::to_string(response ? response->statusCode() : 0) +
+           " body " + std::to_string(data ? data->size() : 0) + " bytes (" + body().substr(0, 40) + ") after " +
+           std::to_string(seconds) + " s" + (error ? " " + error->description() : std::string());
+  }
+};
+
+std::shared_ptr<URLSession> newSession(std::size_t maximumBodySize = 256u * 1024 * 1024) {
+  URLSession::Configuration configuration;
+  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
+  configuration.maximumBodySize = maximumBodySize;
+  return std::make_shared<URLSession>(configuration);
+}
+
+Fetched fetch(const std::shared_ptr<URLSession>& session, const std::string& address, double timeout = 60) {
+  auto result = std::make_shared<Fetched>();
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  URLRequest request(*URL::fromString(address));
+  request.timeoutInterval = timeout;
+  const auto started = std::chrono::steady_clock::now();
+  session
+      ->dataTask(request,
+                 [result, done](std::optional<Fennix::Data> data, std::shared_ptr<URLResponse> response,
+                                Fennix::ErrorRef error) {
+                   result->data = std::move(data);
+                   result->response = std::dynamic_pointer_cast<HTTPURLResponse>(response);
+                   result->error = std::move(error);
+                   done->store(true);
+                 })
+      ->resume();
+  EXPECT_TRUE(waitUntil([&] { return done->load(); }, 90.0));
+  result->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  return *result;
+}
+
+std::string gzipOf(const std::string& text) {
+  z_stream stream{};
+  deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&stream, text.size()), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+/// The store's cookies for the URL, as "name=value" texts.
+std::vector<std::string> storedFor(const std::shared_ptr<URLSession>& session, const std::string& address) {
+  std::vector<std::string> pairs;
+  for (const auto& cookie : session->configuration().cookieStorage->cookies(*URL::fromString(address))) {
+    pairs.push_back(cookie.name + "=" + cookie.value);
+  }
+  return pairs;
+}
+
+/// A server whose every connection gets `reply` and is closed.
+ScriptedServer::Script replying(std::string reply) {
+  return [reply](ScriptedServer::Connection& connection, const std::string&) { connection.send(reply); };
+}
+
+TEST(URLSessionHostileServer, TrailerFieldsAreNoHeaderFields) {
+  // Interim heads come first, then the final head; the fields after a chunked body are trailers.
+  ScriptedServer server(replying(
+      "HTTP/1.1 100 Continue\r\n\r\n"
+      "HTTP/1.1 103 Early Hints\r\nLink: </style.css>\r\n\r\n"
+      "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nSet-Cookie: head=1\r\nTransfer-Encoding: chunked\r\n\r\n"
+      "3\r\nabc\r\n0\r\nSet-Cookie: trailer=1\r\nContent-Type: text/forged\r\nX-Trailer: yes\r\n\r\n"));
+  auto session = newSession();
+  auto fetched = fetch(session, server.url("/"));
+  ASSERT_EQ(fetched.error, nullptr) << fetched.describe();
+  EXPECT_EQ(fetched.body(), "abc");
+  ASSERT_NE(fetched.response, nullptr);
+  EXPECT_EQ(fetched.response->firstHeader("Content-Type"), "text/plain");
+  EXPECT_EQ(fetched.response->firstHeader("X-Trailer"), std::nullopt);
+  EXPECT_EQ(fetched.response->firstHeader("Link"), std::nullopt);
+  EXPECT_EQ(storedFor(session, server.url("/")), std::vector<std::string>{"head=1"});
+}
+
+TEST(URLSessionHostileServer, ContentOfNoOneLengthIsRefused) {
+  auto session = newSession();
+  // Lengths that disagree, or that are no length at all: the content cannot be told apart from
+  // what follows it, and nothing of it is handed on.
+  for (const std::string lengths : {"Content-Length: 5\r\nContent-Length: 7", "Content-Length: 5, 7",
+                                    "Content-Length: 7\r\ncontent-length: 07, 6", "Content-Length: seven",
+                                    "Content-Length: 99999999999999999999999", "Content-Length: 7,",
+                                    "Content-Length: +7"}) {
+    ScriptedServer server(replying("HTTP/1.1 200 OK\r\n" + lengths + "\r\nConnection: close\r\n\r\nabcdefg"));
+    auto fetched = fetch(session, server.url("/"));
+    EXPECT_EQ(fetched.code(), URLErrorCode::badServerResponse) << lengths << ": " << fetched.describe();
+    EXPECT_EQ(fetched.data, std::nullopt) << lengths;
+  }
+  // The same length repeated is one length; with "Transfer-Encoding" the chunks tell the length.
+  for (const std::string lengths : {"Content-Length: 7\r\nContent-Length: 7", "Content-Length: 7, 007",
+                                    "Content-Length: 7\t"}) {
+    ScriptedServer server(replying("HTTP/1.1 200 OK\r\n" + lengths + "\r\nConnection: close\r\n\r\nabcdefg"));
+    auto fetched = fetch(session, server.url("/"));
+    EXPECT_EQ(fetched.error, nullptr) << lengths << ": " << fetched.describe();
+    EXPECT_EQ(fetched.body(), "abcdefg") << lengths;
+  }
+  ScriptedServer chunked(replying(
+      "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 5, 9\r\n\r\n7\r\nabcdefg\r\n0\r\n\r\n"));
+  EXPECT_EQ(fetch(session, chunked.url("/")).body(), "abcdefg");
+}
+
+TEST(URLSessionHostileServer, RepliesThatLieOrNeverEndFailAsTheServersFault) {
+  auto session = newSession(1 << 20);
+  // A head that never ends, and content that inflates far past the largest body allowed: both
+  // stop at their bounds, long before the server would.
+  ScriptedServer endless([](ScriptedServer::Connection& connection, const std::string&) {
+    connection.send("HTTP/1.1 200 OK\r\n");
+    for (int i = 0; i < 100000 && connection.send("X-Endless: " + std::string(100, 'e') + "\r\n"); ++i) {
+    }
+  });
+  EXPECT_EQ(fetch(session, endless.url("/")).code(), URLErrorCode::badServerResponse);
+  const std::string bomb = gzipOf(std::string(64u << 20, '\0'));
+  ScriptedServer inflating(replying("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
+                                    std::to_string(bomb.size()) + "\r\n\r\n" + bomb));
+  EXPECT_EQ(fetch(session, inflating.url("/")).code(), URLErrorCode::dataLengthExceedsMaximum);
+
+  // Content cut short, however it was framed, is a lost connection and nothing of it is kept.
+  for (const std::string& cut : {"Content-Length: 1000\r\n\r\n" + std::string(500, 'm'),
+                                std::string("Transfer-Encoding: chunked\r\n\r\n10\r\nabc"),
+                                std::string("Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n"),
+                                std::string("Transfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n")}) {
+    ScriptedServer server(replying("HTTP/1.1 200 OK\r\n" + cut));
+    auto fetched = fetch(session, server.url("/"));
+    EXPECT_EQ(fetched.code(), URLErrorCode::networkConnectionLost) << cut.substr(0, 40) << ": " << fetched.describe();
+    EXPECT_EQ(fetched.data, std::nullopt);
+  }
+  // Without a length, the content runs to the end of the connection.
+  ScriptedServer old(replying("HTTP/1.0 200 OK\r\n\r\n" + std::string(5000, 'z')));
+  EXPECT_EQ(fetch(session, old.url("/")).body(), std::string(5000, 'z'));
+
+  // Bytes past the announced length never pass for the reply to the next request on the
+  // connection.
+  std::atomic<int> served{0};
+  ScriptedServer smuggling([&](ScriptedServer::Connection& connection, const std::string&) {
+    const std::string real = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nreal";
+    if (served++ > 0) {
+      connection.send(real);
+      return;
+    }
+    connection.send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhiHTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nforged");
+    if (!connection.readHead().empty()) connection.send(real);
+  });
+  EXPECT_EQ(fetch(session, smuggling.url("/")).body(), "hi");
+  EXPECT_EQ(fetch(session, smuggling.url("/")).body(), "real");
+}
+
+}  // namespace
