@@ -38,26 +38,40 @@ std::shared_ptr<URLSession> newSession(std::size_t maximumBodySize = 256u * 1024
   return std::make_shared<URLSession>(configuration);
 }
 
-Fetched fetch(const std::shared_ptr<URLSession>& session, const std::string& address, double timeout = 60) {
-  auto result = std::make_shared<Fetched>();
-  auto done = std::make_shared<std::atomic<bool>>(false);
+/// A transfer under way; `wait()` gives its outcome.
+struct Pending {
+  std::shared_ptr<Fetched> result = std::make_shared<Fetched>();
+  std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+
+  Fetched wait() const {
+    EXPECT_TRUE(waitUntil([&] { return done->load(); }, 90.0));
+    result->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return *result;
+  }
+};
+
+Pending begin(const std::shared_ptr<URLSession>& session, const std::string& address, double timeout = 60) {
+  Pending pending;
   URLRequest request(*URL::fromString(address));
   request.timeoutInterval = timeout;
-  const auto started = std::chrono::steady_clock::now();
   session
       ->dataTask(request,
-                 [result, done](std::optional<Fennix::Data> data, std::shared_ptr<URLResponse> response,
-                                Fennix::ErrorRef error) {
+                 [result = pending.result, done = pending.done](std::optional<Fennix::Data> data,
+                                                                std::shared_ptr<URLResponse> response, Fennix::ErrorRef error) {
                    result->data = std::move(data);
                    result->response = std::dynamic_pointer_cast<HTTPURLResponse>(response);
                    result->error = std::move(error);
                    done->store(true);
                  })
       ->resume();
-  EXPECT_TRUE(waitUntil([&] { return done->load(); }, 90.0));
-  result->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  return *result;
+  return pending;
 }
+
+Fetched fetch(const std::shared_ptr<URLSession>& session, const std::string& address, double timeout = 60) {
+  return begin(session, address, timeout).wait();
+}
+
 
 std::string gzipOf(const std::string& text) {
   z_stream stream{};
@@ -174,6 +188,49 @@ TEST(URLSessionHostileServer, RepliesThatLieOrNeverEndFailAsTheServersFault) {
   });
   EXPECT_EQ(fetch(session, smuggling.url("/")).body(), "hi");
   EXPECT_EQ(fetch(session, smuggling.url("/")).body(), "real");
+}
+
+/// Sends `text` a byte at a time, `gap` apart; false once the client has gone.
+bool trickle(ScriptedServer::Connection& connection, const std::string& text, std::chrono::milliseconds gap) {
+  for (const char byte : text) {
+    if (!connection.pause(gap) || !connection.send(std::string(1, byte))) return false;
+  }
+  return true;
+}
+
+TEST(URLSessionHostileServer, HeadsAndChunkLinesSentByteByByteAreNoSilence) {
+  // Each byte comes half a second after the one before, for four seconds in all, against a limit
+  // of two seconds without a byte: on a fresh connection within a chunk-size line, and on a
+  // kept connection within the status line of the second reply.
+  const auto gap = std::chrono::milliseconds(500);
+  ScriptedServer chunked([&](ScriptedServer::Connection& connection, const std::string&) {
+    connection.send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+    if (trickle(connection, "00000001", gap)) connection.send("\r\na\r\n0\r\n\r\n");
+  });
+  ScriptedServer kept([&](ScriptedServer::Connection& connection, const std::string&) {
+    connection.send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfirst");
+    if (connection.readHead().empty()) return;
+    connection.send("HTTP/1.1 2");
+    if (trickle(connection, "00 OK\r\nX", gap)) connection.send(": y\r\nContent-Length: 6\r\n\r\nsecond");
+  });
+  auto session = newSession();
+  ASSERT_EQ(fetch(session, kept.url("/")).body(), "first");
+  const auto slowChunk = begin(session, chunked.url("/"), 2.0);
+  const auto slowHead = begin(session, kept.url("/"), 2.0);
+  const auto chunkFetched = slowChunk.wait();
+  EXPECT_EQ(chunkFetched.body(), "a") << chunkFetched.describe();
+  const auto headFetched = slowHead.wait();
+  EXPECT_EQ(headFetched.body(), "second") << headFetched.describe();
+  EXPECT_EQ(kept.connections(), 1);
+
+  // Bytes of a head that then stops: the transfer fails two seconds after the last of them.
+  ScriptedServer stopping([&](ScriptedServer::Connection& connection, const std::string&) {
+    if (trickle(connection, "HTTP/1.1", gap)) connection.pause(std::chrono::seconds(30));
+  });
+  const auto stopped = fetch(session, stopping.url("/"), 2.0);
+  EXPECT_EQ(stopped.code(), URLErrorCode::timedOut) << stopped.describe();
+  EXPECT_GE(stopped.seconds, 5.5);
+  EXPECT_LT(stopped.seconds, 20);
 }
 
 }  // namespace

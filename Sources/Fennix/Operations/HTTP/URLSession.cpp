@@ -1,12 +1,19 @@
 #include "Fennix/Operations/HTTP/URLSession.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <linux/tcp.h>
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -70,6 +77,13 @@ constexpr std::size_t maximumRequestHeadBytes = 1'000'000;
 
 constexpr int maximumRedirects = 16;
 
+/// The sockets libcurl opened for a session, each with a number of its own (a closed socket's
+/// descriptor may come back for another connection). Touched on the session's thread only.
+struct Sockets {
+  std::map<curl_socket_t, std::uint64_t> open;
+  std::uint64_t opened = 0;
+};
+
 /// One request of a transfer: the one asked for, then each redirect followed.
 struct Hop {
   URL url;
@@ -117,6 +131,13 @@ struct Transfer {
   curl_off_t received = 0;
   curl_off_t sent = 0;
   bool timedOut = false;
+  /// The connection the hop's request went out on, and the bytes that had crossed it when last
+  /// looked at: libcurl counts no byte of a head, nor of the framing of chunks, until a whole
+  /// line has arrived, so a server that sends those a byte at a time would look silent.
+  Sockets* sockets = nullptr;
+  curl_socket_t socket = CURL_SOCKET_BAD;
+  std::uint64_t socketNumber = 0;
+  std::uint64_t socketBytes = 0;
 
   CURLcode result = CURLE_OK;
   Fennix::ErrorRef error;
@@ -222,6 +243,73 @@ int progress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_of
     transfer->progressed();
   }
   return transfer->cancelled->load() ? 1 : 0;
+}
+
+curl_socket_t openSocket(void* context, curlsocktype, curl_sockaddr* address) {
+  auto* sockets = static_cast<Sockets*>(context);
+  const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
+  if (socket != CURL_SOCKET_BAD) sockets->open[socket] = ++sockets->opened;
+  return socket;
+}
+
+int closeSocket(void* context, curl_socket_t socket) {
+  static_cast<Sockets*>(context)->open.erase(socket);
+  return ::close(socket);
+}
+
+/// The bytes received and acknowledged on a TCP connection, none when the system does not tell.
+std::optional<std::uint64_t> bytesCrossed(curl_socket_t socket) {
+  tcp_info info{};
+  socklen_t length = sizeof info;
+  if (::getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &length) != 0 ||
+      length < offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received) {
+    return std::nullopt;
+  }
+  return info.tcpi_bytes_received + info.tcpi_bytes_acked;
+}
+
+/// As a request goes out (on a new connection or one kept from before): finds its connection
+/// among the session's sockets by the local address libcurl names.
+int requestGoesOut(void* context, char*, char* localAddress, int, int localPort) {
+  auto* transfer = static_cast<Transfer*>(context);
+  transfer->socket = CURL_SOCKET_BAD;
+  for (const auto& [socket, number] : transfer->sockets->open) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) continue;
+    char text[INET6_ADDRSTRLEN] = "";
+    int port = 0;
+    if (address.ss_family == AF_INET) {
+      const auto* ip = reinterpret_cast<const sockaddr_in*>(&address);
+      port = ntohs(ip->sin_port);
+      ::inet_ntop(AF_INET, &ip->sin_addr, text, sizeof text);
+    } else if (address.ss_family == AF_INET6) {
+      const auto* ip = reinterpret_cast<const sockaddr_in6*>(&address);
+      port = ntohs(ip->sin6_port);
+      ::inet_ntop(AF_INET6, &ip->sin6_addr, text, sizeof text);
+    }
+    if (port == 0 || port != localPort || localAddress == nullptr || std::strcmp(text, localAddress) != 0) continue;
+    transfer->socket = socket;
+    transfer->socketNumber = number;
+    transfer->socketBytes = bytesCrossed(socket).value_or(0);
+    break;
+  }
+  return CURL_PREREQFUNC_OK;
+}
+
+/// Bytes that crossed the hop's connection since it was last looked at count as progress.
+void noticeConnectionBytes(Transfer& transfer) {
+  if (transfer.socket == CURL_SOCKET_BAD) return;
+  const auto found = transfer.sockets->open.find(transfer.socket);
+  if (found == transfer.sockets->open.end() || found->second != transfer.socketNumber) {
+    transfer.socket = CURL_SOCKET_BAD;  // closed since
+    return;
+  }
+  const auto bytes = bytesCrossed(transfer.socket);
+  if (bytes && *bytes != transfer.socketBytes) {
+    transfer.socketBytes = *bytes;
+    transfer.progressed();
+  }
 }
 
 /// Header fields in Title-Case, in the order first received; "Set-Cookie" sent more than once
@@ -394,6 +482,7 @@ Fennix::ErrorRef prepareHop(Transfer& transfer, const URLSession::Configuration&
   transfer.tooLarge = false;
   transfer.received = 0;
   transfer.sent = 0;
+  transfer.socket = CURL_SOCKET_BAD;
   transfer.progressed();
   return nullptr;
 }
@@ -561,6 +650,13 @@ class URLSessionDriver : public std::enable_shared_from_this<URLSessionDriver> {
       Hop first{request.url->absoluteURL(), request.httpMethod, request.httpBody, request.allHTTPHeaderFields()};
       auto transfer = std::make_unique<Transfer>(task, curl, std::move(first));
       transfer->cancelled = &task->cancelled_;
+      transfer->sockets = &sockets_;
+      curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, openSocket);
+      curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &sockets_);
+      curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
+      curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, &sockets_);
+      curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, requestGoesOut);
+      curl_easy_setopt(curl, CURLOPT_PREREQDATA, transfer.get());
       prepareTransfer(*transfer, request, configuration);
       transfer->error = prepareHop(*transfer, configuration);
       if (transfer->error || curl_multi_add_handle(multi_, curl) != CURLM_OK) {
@@ -620,6 +716,9 @@ class URLSessionDriver : public std::enable_shared_from_this<URLSessionDriver> {
       const auto now = std::chrono::steady_clock::now();
       for (auto item = active.begin(); item != active.end();) {
         Transfer& transfer = *item->second;
+        if (transfer.idleLimit && now - transfer.lastProgress >= std::chrono::milliseconds(100)) {
+          noticeConnectionBytes(transfer);
+        }
         const bool quiet = transfer.idleLimit && now - transfer.lastProgress >= *transfer.idleLimit;
         if (!transfer.cancelled->load() && !quiet) {
           ++item;
@@ -637,6 +736,7 @@ class URLSessionDriver : public std::enable_shared_from_this<URLSessionDriver> {
   }
 
   CURLM* const multi_;
+  Sockets sockets_;  // closed by the multi handle as it goes, so kept until after it
   std::mutex mutex_;
   std::vector<std::shared_ptr<URLSessionDataTask>> pending_;
   bool running_ = false;
