@@ -155,6 +155,9 @@ TEST(URLSessionHostileServer, RepliesThatLieOrNeverEndFailAsTheServersFault) {
     }
   });
   EXPECT_EQ(fetch(session, endless.url("/")).code(), URLErrorCode::badServerResponse);
+  // A first field line that continues the status line is the server's fault too.
+  ScriptedServer folded(replying("HTTP/1.1 200 OK\r\n Folded: x\r\nContent-Length: 2\r\n\r\nok"));
+  EXPECT_EQ(fetch(session, folded.url("/")).code(), URLErrorCode::badServerResponse);
   const std::string bomb = gzipOf(std::string(64u << 20, '\0'));
   ScriptedServer inflating(replying("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
                                     std::to_string(bomb.size()) + "\r\n\r\n" + bomb));

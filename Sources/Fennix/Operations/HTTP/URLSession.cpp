@@ -410,6 +410,13 @@ Fennix::ErrorRef errorOfResult(CURLcode result, CURL* curl, const Transfer& tran
       if (hop.url.absoluteString().size() > fieldBytes) return urlError(URLErrorCode::badURL, "the URL is too long");
       return urlError(URLErrorCode::unknown, "the request's header fields are too long");
     }
+    case CURLE_BAD_FUNCTION_ARGUMENT: {
+      // libcurl's word for a head whose first field line continues a line before it.
+      long status = 0;
+      curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+      if (status > 0) return urlError(URLErrorCode::badServerResponse, "the response's head is malformed");
+      break;
+    }
     case CURLE_WRITE_ERROR:
       if (transfer.badLength) return urlError(URLErrorCode::badServerResponse, "the response's content length is not one number");
       if (transfer.headerBytes > maximumHeaderBytes) {
