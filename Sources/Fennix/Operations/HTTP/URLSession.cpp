@@ -80,7 +80,11 @@ constexpr int maximumRedirects = 16;
 /// The sockets libcurl opened for a session, each with a number of its own (a closed socket's
 /// descriptor may come back for another connection). Touched on the session's thread only.
 struct Sockets {
-  std::map<curl_socket_t, std::uint64_t> open;
+  struct Socket {
+    std::uint64_t number = 0;
+    std::string localAddress;  // with its port, once the socket is bound
+  };
+  std::map<curl_socket_t, Socket> open;
   std::uint64_t opened = 0;
 };
 
@@ -248,7 +252,7 @@ int progress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_of
 curl_socket_t openSocket(void* context, curlsocktype, curl_sockaddr* address) {
   auto* sockets = static_cast<Sockets*>(context);
   const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
-  if (socket != CURL_SOCKET_BAD) sockets->open[socket] = ++sockets->opened;
+  if (socket != CURL_SOCKET_BAD) sockets->open[socket] = Sockets::Socket{++sockets->opened, std::string()};
   return socket;
 }
 
@@ -268,29 +272,37 @@ std::optional<std::uint64_t> bytesCrossed(curl_socket_t socket) {
   return info.tcpi_bytes_received + info.tcpi_bytes_acked;
 }
 
+/// The socket's local address and port as "address port", empty while it is not bound.
+std::string localAddressOf(curl_socket_t socket) {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return std::string();
+  char text[INET6_ADDRSTRLEN] = "";
+  int port = 0;
+  if (address.ss_family == AF_INET) {
+    const auto* ip = reinterpret_cast<const sockaddr_in*>(&address);
+    port = ntohs(ip->sin_port);
+    ::inet_ntop(AF_INET, &ip->sin_addr, text, sizeof text);
+  } else if (address.ss_family == AF_INET6) {
+    const auto* ip = reinterpret_cast<const sockaddr_in6*>(&address);
+    port = ntohs(ip->sin6_port);
+    ::inet_ntop(AF_INET6, &ip->sin6_addr, text, sizeof text);
+  }
+  return port == 0 ? std::string() : std::string(text) + " " + std::to_string(port);
+}
+
 /// As a request goes out (on a new connection or one kept from before): finds its connection
 /// among the session's sockets by the local address libcurl names.
 int requestGoesOut(void* context, char*, char* localAddress, int, int localPort) {
   auto* transfer = static_cast<Transfer*>(context);
   transfer->socket = CURL_SOCKET_BAD;
-  for (const auto& [socket, number] : transfer->sockets->open) {
-    sockaddr_storage address{};
-    socklen_t length = sizeof address;
-    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) continue;
-    char text[INET6_ADDRSTRLEN] = "";
-    int port = 0;
-    if (address.ss_family == AF_INET) {
-      const auto* ip = reinterpret_cast<const sockaddr_in*>(&address);
-      port = ntohs(ip->sin_port);
-      ::inet_ntop(AF_INET, &ip->sin_addr, text, sizeof text);
-    } else if (address.ss_family == AF_INET6) {
-      const auto* ip = reinterpret_cast<const sockaddr_in6*>(&address);
-      port = ntohs(ip->sin6_port);
-      ::inet_ntop(AF_INET6, &ip->sin6_addr, text, sizeof text);
-    }
-    if (port == 0 || port != localPort || localAddress == nullptr || std::strcmp(text, localAddress) != 0) continue;
+  if (localAddress == nullptr) return CURL_PREREQFUNC_OK;
+  const std::string wanted = std::string(localAddress) + " " + std::to_string(localPort);
+  for (auto& [socket, known] : transfer->sockets->open) {
+    if (known.localAddress.empty()) known.localAddress = localAddressOf(socket);
+    if (known.localAddress != wanted) continue;
     transfer->socket = socket;
-    transfer->socketNumber = number;
+    transfer->socketNumber = known.number;
     transfer->socketBytes = bytesCrossed(socket).value_or(0);
     break;
   }
@@ -301,7 +313,7 @@ int requestGoesOut(void* context, char*, char* localAddress, int, int localPort)
 void noticeConnectionBytes(Transfer& transfer) {
   if (transfer.socket == CURL_SOCKET_BAD) return;
   const auto found = transfer.sockets->open.find(transfer.socket);
-  if (found == transfer.sockets->open.end() || found->second != transfer.socketNumber) {
+  if (found == transfer.sockets->open.end() || found->second.number != transfer.socketNumber) {
     transfer.socket = CURL_SOCKET_BAD;  // closed since
     return;
   }
