@@ -127,10 +127,12 @@ TEST(URLSessionHostileServer, ContentOfNoOneLengthIsRefused) {
                                     "Content-Length: 7\r\ncontent-length: 07, 6", "Content-Length: seven",
                                     "Content-Length: 99999999999999999999999", "Content-Length: 7,",
                                     "Content-Length: +7"}) {
-    ScriptedServer server(replying("HTTP/1.1 200 OK\r\n" + lengths + "\r\nConnection: close\r\n\r\nabcdefg"));
+    ScriptedServer server(
+        replying("HTTP/1.1 200 OK\r\n" + lengths + "\r\nSet-Cookie: framed=no\r\nConnection: close\r\n\r\nabcdefg"));
     auto fetched = fetch(session, server.url("/"));
     EXPECT_EQ(fetched.code(), URLErrorCode::badServerResponse) << lengths << ": " << fetched.describe();
     EXPECT_EQ(fetched.data, std::nullopt) << lengths;
+    EXPECT_TRUE(storedFor(session, server.url("/")).empty()) << lengths;
   }
   // The same length repeated is one length; with "Transfer-Encoding" the chunks tell the length.
   for (const std::string lengths : {"Content-Length: 7\r\nContent-Length: 7", "Content-Length: 7, 007",
