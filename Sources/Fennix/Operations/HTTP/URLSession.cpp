@@ -535,7 +535,8 @@ void takeResponse(Transfer& transfer, const URLSession::Configuration& configura
   transfer.response = nullptr;
   if (status <= 0) return;
   const URL& url = transfer.hop.url;
-  if (configuration.cookieStorage) {
+  // A response whose framing is in doubt is thrown away whole, its cookies too.
+  if (configuration.cookieStorage && !transfer.badLength) {
     for (const auto& cookie : HTTPCookie::cookiesWithResponseHeaderFields(transfer.headers, url)) {
       if (cookie.isSecure && url.scheme() != "https") continue;
       configuration.cookieStorage->setCookie(cookie);
