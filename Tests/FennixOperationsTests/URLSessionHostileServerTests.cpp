@@ -157,9 +157,14 @@ TEST(URLSessionHostileServer, RepliesThatLieOrNeverEndFailAsTheServersFault) {
     }
   });
   EXPECT_EQ(fetch(session, endless.url("/")).code(), URLErrorCode::badServerResponse);
-  // A first field line that continues the status line is the server's fault too.
+  // A first field line that continues the status line is the server's fault too, and so is a
+  // switch to another protocol that no request asks for: what follows it is no content.
   ScriptedServer folded(replying("HTTP/1.1 200 OK\r\n Folded: x\r\nContent-Length: 2\r\n\r\nok"));
   EXPECT_EQ(fetch(session, folded.url("/")).code(), URLErrorCode::badServerResponse);
+  ScriptedServer switching(replying("HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\nConnection: Upgrade\r\n\r\n{}"));
+  const auto switched = fetch(session, switching.url("/"));
+  EXPECT_EQ(switched.code(), URLErrorCode::badServerResponse);
+  EXPECT_EQ(switched.data, std::nullopt);
   const std::string bomb = gzipOf(std::string(64u << 20, '\0'));
   ScriptedServer inflating(replying("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
                                     std::to_string(bomb.size()) + "\r\n\r\n" + bomb));

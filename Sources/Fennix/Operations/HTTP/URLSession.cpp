@@ -583,6 +583,12 @@ Fennix::ErrorRef finalError(const Transfer& transfer) {
   if (transfer.tooLarge) return urlError(URLErrorCode::dataLengthExceedsMaximum, "resource exceeds maximum size");
   if (transfer.timedOut) return urlError(URLErrorCode::timedOut, "no data arrived within the time-out interval");
   if (transfer.result != CURLE_OK) return errorOfResult(transfer.result, transfer.curl, transfer, transfer.hop);
+  // What follows a switch of protocols is no content of a response, and a session has no use
+  // for the connection after it.
+  const auto* http = dynamic_cast<const HTTPURLResponse*>(transfer.response.get());
+  if (http != nullptr && http->statusCode() == 101) {
+    return urlError(URLErrorCode::badServerResponse, "the server switched to another protocol");
+  }
   return nullptr;
 }
 
