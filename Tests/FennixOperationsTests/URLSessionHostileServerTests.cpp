@@ -157,14 +157,28 @@ TEST(URLSessionHostileServer, RepliesThatLieOrNeverEndFailAsTheServersFault) {
     }
   });
   EXPECT_EQ(fetch(session, endless.url("/")).code(), URLErrorCode::badServerResponse);
-  // A first field line that continues the status line is the server's fault too, and so is a
-  // switch to another protocol that no request asks for: what follows it is no content.
+  // A first field line that continues the status line is the server's fault too.
   ScriptedServer folded(replying("HTTP/1.1 200 OK\r\n Folded: x\r\nContent-Length: 2\r\n\r\nok"));
   EXPECT_EQ(fetch(session, folded.url("/")).code(), URLErrorCode::badServerResponse);
-  ScriptedServer switching(replying("HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\nConnection: Upgrade\r\n\r\n{}"));
+  // The bytes after a switch to another protocol are no content, and never pass for JSON.
+  ScriptedServer switching(replying("HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\nConnection: Upgrade\r\n\r\n{}"), 2);
   const auto switched = fetch(session, switching.url("/"));
-  EXPECT_EQ(switched.code(), URLErrorCode::badServerResponse);
-  EXPECT_EQ(switched.data, std::nullopt);
+  ASSERT_EQ(switched.error, nullptr);
+  EXPECT_EQ(switched.response->statusCode(), 101);
+  EXPECT_EQ(switched.body(), "");
+  std::atomic<bool> parsed{false};
+  Fennix::ErrorRef jsonError;
+  session
+      ->jsonTask(URLRequest(*URL::fromString(switching.url("/"))), std::nullopt,
+                 [&](Fennix::ErrorRef error, std::optional<nlohmann::json>) {
+                   jsonError = error;
+                   parsed = true;
+                 })
+      ->resume();
+  ASSERT_TRUE(waitUntil([&] { return parsed.load(); }));
+  auto* noContent = Fennix::errorAs<URLSession::QvJSONError>(jsonError);
+  ASSERT_NE(noContent, nullptr);
+  EXPECT_TRUE(noContent->is<URLSession::QvJSONError::NoContent>());
   const std::string bomb = gzipOf(std::string(64u << 20, '\0'));
   ScriptedServer inflating(replying("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
                                     std::to_string(bomb.size()) + "\r\n\r\n" + bomb));

@@ -583,12 +583,6 @@ Fennix::ErrorRef finalError(const Transfer& transfer) {
   if (transfer.tooLarge) return urlError(URLErrorCode::dataLengthExceedsMaximum, "resource exceeds maximum size");
   if (transfer.timedOut) return urlError(URLErrorCode::timedOut, "no data arrived within the time-out interval");
   if (transfer.result != CURLE_OK) return errorOfResult(transfer.result, transfer.curl, transfer, transfer.hop);
-  // What follows a switch of protocols is no content of a response, and a session has no use
-  // for the connection after it.
-  const auto* http = dynamic_cast<const HTTPURLResponse*>(transfer.response.get());
-  if (http != nullptr && http->statusCode() == 101) {
-    return urlError(URLErrorCode::badServerResponse, "the server switched to another protocol");
-  }
   return nullptr;
 }
 
@@ -656,6 +650,9 @@ class URLSessionDriver : public std::enable_shared_from_this<URLSessionDriver> {
     auto error = finalError(transfer);
     std::optional<Fennix::Data> data;
     if (!error) data = std::move(transfer.body);
+    // What follows a switch to another protocol is that protocol's, no content of the response.
+    const auto* http = dynamic_cast<const HTTPURLResponse*>(transfer.response.get());
+    if (data && http != nullptr && http->statusCode() == 101) data->clear();
     deliver(*transfer.task, std::move(data), transfer.response, std::move(error));
   }
 
