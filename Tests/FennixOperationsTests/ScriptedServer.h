@@ -11,13 +11,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace OperationsTestSupport {
 
@@ -102,11 +101,6 @@ class ScriptedServer {
   ScriptedServer& operator=(const ScriptedServer&) = delete;
 
   std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-  int port() const { return port_; }
-  std::vector<std::string> heads() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return heads_;
-  }
   int connections() const { return connections_.load(); }
 
  private:
@@ -120,10 +114,6 @@ class ScriptedServer {
       ++connections_;
       Connection connection(socket, stopping_);
       const std::string head = connection.readHead();
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        heads_.push_back(head);
-      }
       if (!head.empty()) script_(connection, head);
       ::shutdown(socket, SHUT_WR);
       ::close(socket);
@@ -136,8 +126,6 @@ class ScriptedServer {
   std::atomic<bool> stopping_{false};
   std::atomic<int> connections_{0};
   std::thread thread_;
-  mutable std::mutex mutex_;
-  std::vector<std::string> heads_;
 };
 
 }  // namespace OperationsTestSupport
