@@ -352,8 +352,6 @@ HTTPURLResponse::HeaderFields headerFields(const std::vector<std::pair<std::stri
   return fields;
 }
 
-
-
 void removeFields(Hop& hop, std::initializer_list<const char*> names) {
   std::erase_if(hop.headers, [&](const auto& field) {
     return std::any_of(names.begin(), names.end(), [&](const char* name) { return equalsIgnoringCase(field.first, name); });
