@@ -1,12 +1,19 @@
 #include "Fennix/Operations/HTTP/URLSession.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <linux/tcp.h>
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -70,6 +77,17 @@ constexpr std::size_t maximumRequestHeadBytes = 1'000'000;
 
 constexpr int maximumRedirects = 16;
 
+/// The sockets libcurl opened for a session, each with a number of its own (a closed socket's
+/// descriptor may come back for another connection). Touched on the session's thread only.
+struct Sockets {
+  struct Socket {
+    std::uint64_t number = 0;
+    std::string localAddress;  // with its port, once the socket is bound
+  };
+  std::map<curl_socket_t, Socket> open;
+  std::uint64_t opened = 0;
+};
+
 /// One request of a transfer: the one asked for, then each redirect followed.
 struct Hop {
   URL url;
@@ -103,6 +121,12 @@ struct Transfer {
   bool tooLarge = false;
   std::vector<std::pair<std::string, std::string>> headers;
   std::size_t headerBytes = 0;
+  /// The head of the final response has ended: lines after it are trailer fields.
+  bool headEnded = false;
+  /// The response whose head is arriving is an interim one (1xx, though not 101).
+  bool interim = false;
+  /// The final response's head gave its content no one length.
+  bool badLength = false;
   const std::atomic<bool>* cancelled = nullptr;
 
   /// Seconds without a byte in either direction before the hop fails; none waits for ever.
@@ -111,6 +135,13 @@ struct Transfer {
   curl_off_t received = 0;
   curl_off_t sent = 0;
   bool timedOut = false;
+  /// The connection the hop's request went out on, and the bytes that had crossed it when last
+  /// looked at: libcurl counts no byte of a head, nor of the framing of chunks, until a whole
+  /// line has arrived, so a server that sends those a byte at a time would look silent.
+  Sockets* sockets = nullptr;
+  curl_socket_t socket = CURL_SOCKET_BAD;
+  std::uint64_t socketNumber = 0;
+  std::uint64_t socketBytes = 0;
 
   CURLcode result = CURLE_OK;
   Fennix::ErrorRef error;
@@ -131,6 +162,43 @@ std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* con
   return length;
 }
 
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+/// Whether the head's "Content-Length" fields, if any, agree on one length: each value a list of
+/// decimal numbers within the range of a length, all the same. A head with "Transfer-Encoding"
+/// frames its content by that, and its lengths are not looked at.
+bool hasOneLength(const std::vector<std::pair<std::string, std::string>>& headers) {
+  std::optional<std::uint64_t> length;
+  for (const auto& [name, value] : headers) {
+    if (equalsIgnoringCase(name, "Transfer-Encoding")) return true;
+  }
+  for (const auto& [name, value] : headers) {
+    if (!equalsIgnoringCase(name, "Content-Length")) continue;
+    std::size_t start = 0;
+    for (;;) {
+      const auto comma = value.find(',', start);
+      std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+      const auto first = item.find_first_not_of(" \t");
+      const auto last = item.find_last_not_of(" \t");
+      item = first == std::string::npos ? std::string() : item.substr(first, last - first + 1);
+      std::uint64_t number = 0;
+      const auto [end, failure] = std::from_chars(item.data(), item.data() + item.size(), number);
+      if (item.empty() || failure != std::errc() || end != item.data() + item.size() ||
+          number > static_cast<std::uint64_t>(std::numeric_limits<curl_off_t>::max()) || (length && *length != number)) {
+        return false;
+      }
+      length = number;
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+  }
+  return true;
+}
+
 std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* context) {
   auto* transfer = static_cast<Transfer*>(context);
   const std::size_t length = size * count;
@@ -139,11 +207,26 @@ std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* c
   if (transfer->headerBytes > maximumHeaderBytes) return 0;
   std::string line(data, length);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  if (line.empty()) return length;
   if (line.rfind("HTTP/", 0) == 0) {
     transfer->headers.clear();  // a new response (after an interim one)
+    const auto space = line.find(' ');
+    transfer->interim = space != std::string::npos && line.compare(space + 1, 1, "1") == 0 &&
+                        line.compare(space + 1, 3, "101") != 0;
+    transfer->headEnded = false;
     return length;
   }
+  if (line.empty()) {
+    transfer->headEnded = !transfer->interim;
+    // Content whose length the head leaves in doubt cannot be told from what follows it.
+    if (transfer->headEnded && !hasOneLength(transfer->headers)) {
+      transfer->badLength = true;
+      return 0;
+    }
+    return length;
+  }
+  // Trailer fields after a chunked body are no header fields of the response: they neither
+  // stand among its fields nor set cookies.
+  if (transfer->headEnded) return length;
   const auto colon = line.find(':');
   if (colon == std::string::npos || colon == 0) return length;
   std::string name = line.substr(0, colon);
@@ -164,6 +247,81 @@ int progress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_of
     transfer->progressed();
   }
   return transfer->cancelled->load() ? 1 : 0;
+}
+
+curl_socket_t openSocket(void* context, curlsocktype, curl_sockaddr* address) {
+  auto* sockets = static_cast<Sockets*>(context);
+  const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
+  if (socket != CURL_SOCKET_BAD) sockets->open[socket] = Sockets::Socket{++sockets->opened, std::string()};
+  return socket;
+}
+
+int closeSocket(void* context, curl_socket_t socket) {
+  static_cast<Sockets*>(context)->open.erase(socket);
+  return ::close(socket);
+}
+
+/// The bytes received and acknowledged on a TCP connection, none when the system does not tell.
+std::optional<std::uint64_t> bytesCrossed(curl_socket_t socket) {
+  tcp_info info{};
+  socklen_t length = sizeof info;
+  if (::getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &length) != 0 ||
+      length < offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received) {
+    return std::nullopt;
+  }
+  return info.tcpi_bytes_received + info.tcpi_bytes_acked;
+}
+
+/// The socket's local address and port as "address port", empty while it is not bound.
+std::string localAddressOf(curl_socket_t socket) {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return std::string();
+  char text[INET6_ADDRSTRLEN] = "";
+  int port = 0;
+  if (address.ss_family == AF_INET) {
+    const auto* ip = reinterpret_cast<const sockaddr_in*>(&address);
+    port = ntohs(ip->sin_port);
+    ::inet_ntop(AF_INET, &ip->sin_addr, text, sizeof text);
+  } else if (address.ss_family == AF_INET6) {
+    const auto* ip = reinterpret_cast<const sockaddr_in6*>(&address);
+    port = ntohs(ip->sin6_port);
+    ::inet_ntop(AF_INET6, &ip->sin6_addr, text, sizeof text);
+  }
+  return port == 0 ? std::string() : std::string(text) + " " + std::to_string(port);
+}
+
+/// As a request goes out (on a new connection or one kept from before): finds its connection
+/// among the session's sockets by the local address libcurl names.
+int requestGoesOut(void* context, char*, char* localAddress, int, int localPort) {
+  auto* transfer = static_cast<Transfer*>(context);
+  transfer->socket = CURL_SOCKET_BAD;
+  if (localAddress == nullptr) return CURL_PREREQFUNC_OK;
+  const std::string wanted = std::string(localAddress) + " " + std::to_string(localPort);
+  for (auto& [socket, known] : transfer->sockets->open) {
+    if (known.localAddress.empty()) known.localAddress = localAddressOf(socket);
+    if (known.localAddress != wanted) continue;
+    transfer->socket = socket;
+    transfer->socketNumber = known.number;
+    transfer->socketBytes = bytesCrossed(socket).value_or(0);
+    break;
+  }
+  return CURL_PREREQFUNC_OK;
+}
+
+/// Bytes that crossed the hop's connection since it was last looked at count as progress.
+void noticeConnectionBytes(Transfer& transfer) {
+  if (transfer.socket == CURL_SOCKET_BAD) return;
+  const auto found = transfer.sockets->open.find(transfer.socket);
+  if (found == transfer.sockets->open.end() || found->second.number != transfer.socketNumber) {
+    transfer.socket = CURL_SOCKET_BAD;  // closed since
+    return;
+  }
+  const auto bytes = bytesCrossed(transfer.socket);
+  if (bytes && *bytes != transfer.socketBytes) {
+    transfer.socketBytes = *bytes;
+    transfer.progressed();
+  }
 }
 
 /// Header fields in Title-Case, in the order first received; "Set-Cookie" sent more than once
@@ -192,13 +350,6 @@ HTTPURLResponse::HeaderFields headerFields(const std::vector<std::pair<std::stri
     fields.emplace_back(Fennix::AnyValue::string(name), Fennix::AnyValue::string(joined));
   }
   return fields;
-}
-
-
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 void removeFields(Hop& hop, std::initializer_list<const char*> names) {
@@ -269,7 +420,15 @@ Fennix::ErrorRef errorOfResult(CURLcode result, CURL* curl, const Transfer& tran
       if (hop.url.absoluteString().size() > fieldBytes) return urlError(URLErrorCode::badURL, "the URL is too long");
       return urlError(URLErrorCode::unknown, "the request's header fields are too long");
     }
+    case CURLE_BAD_FUNCTION_ARGUMENT: {
+      // libcurl's word for a head whose first field line continues a line before it.
+      long status = 0;
+      curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+      if (status > 0) return urlError(URLErrorCode::badServerResponse, "the response's head is malformed");
+      break;
+    }
     case CURLE_WRITE_ERROR:
+      if (transfer.badLength) return urlError(URLErrorCode::badServerResponse, "the response's content length is not one number");
       if (transfer.headerBytes > maximumHeaderBytes) {
         return urlError(URLErrorCode::badServerResponse, "the response's header is too large");
       }
@@ -334,9 +493,13 @@ Fennix::ErrorRef prepareHop(Transfer& transfer, const URLSession::Configuration&
   transfer.body.clear();
   transfer.headers.clear();
   transfer.headerBytes = 0;
+  transfer.headEnded = false;
+  transfer.interim = false;
+  transfer.badLength = false;
   transfer.tooLarge = false;
   transfer.received = 0;
   transfer.sent = 0;
+  transfer.socket = CURL_SOCKET_BAD;
   transfer.progressed();
   return nullptr;
 }
@@ -370,7 +533,8 @@ void takeResponse(Transfer& transfer, const URLSession::Configuration& configura
   transfer.response = nullptr;
   if (status <= 0) return;
   const URL& url = transfer.hop.url;
-  if (configuration.cookieStorage) {
+  // A response whose framing is in doubt is thrown away whole, its cookies too.
+  if (configuration.cookieStorage && !transfer.badLength) {
     for (const auto& cookie : HTTPCookie::cookiesWithResponseHeaderFields(transfer.headers, url)) {
       if (cookie.isSecure && url.scheme() != "https") continue;
       configuration.cookieStorage->setCookie(cookie);
@@ -484,6 +648,9 @@ class URLSessionDriver : public std::enable_shared_from_this<URLSessionDriver> {
     auto error = finalError(transfer);
     std::optional<Fennix::Data> data;
     if (!error) data = std::move(transfer.body);
+    // What follows a switch to another protocol is that protocol's, no content of the response.
+    const auto* http = dynamic_cast<const HTTPURLResponse*>(transfer.response.get());
+    if (data && http != nullptr && http->statusCode() == 101) data->clear();
     deliver(*transfer.task, std::move(data), transfer.response, std::move(error));
   }
 
@@ -504,6 +671,13 @@ class URLSessionDriver : public std::enable_shared_from_this<URLSessionDriver> {
       Hop first{request.url->absoluteURL(), request.httpMethod, request.httpBody, request.allHTTPHeaderFields()};
       auto transfer = std::make_unique<Transfer>(task, curl, std::move(first));
       transfer->cancelled = &task->cancelled_;
+      transfer->sockets = &sockets_;
+      curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, openSocket);
+      curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &sockets_);
+      curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, closeSocket);
+      curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, &sockets_);
+      curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, requestGoesOut);
+      curl_easy_setopt(curl, CURLOPT_PREREQDATA, transfer.get());
       prepareTransfer(*transfer, request, configuration);
       transfer->error = prepareHop(*transfer, configuration);
       if (transfer->error || curl_multi_add_handle(multi_, curl) != CURLM_OK) {
@@ -563,6 +737,9 @@ class URLSessionDriver : public std::enable_shared_from_this<URLSessionDriver> {
       const auto now = std::chrono::steady_clock::now();
       for (auto item = active.begin(); item != active.end();) {
         Transfer& transfer = *item->second;
+        if (transfer.idleLimit && now - transfer.lastProgress >= std::chrono::milliseconds(100)) {
+          noticeConnectionBytes(transfer);
+        }
         const bool quiet = transfer.idleLimit && now - transfer.lastProgress >= *transfer.idleLimit;
         if (!transfer.cancelled->load() && !quiet) {
           ++item;
@@ -580,6 +757,7 @@ class URLSessionDriver : public std::enable_shared_from_this<URLSessionDriver> {
   }
 
   CURLM* const multi_;
+  Sockets sockets_;  // closed by the multi handle as it goes, so kept until after it
   std::mutex mutex_;
   std::vector<std::shared_ptr<URLSessionDataTask>> pending_;
   bool running_ = false;
