@@ -81,6 +81,19 @@ TEST_F(AutoLayoutTest, AddingSubviewsWithPrioritiesPaddingAndInsets) {
   qvAddTo(plain, super, std::nullopt);
   EXPECT_FALSE(FakeLayoutHost::node(plain).preparedForConstraints);
   EXPECT_EQ(host->subviewsOf(super).size(), 3u);
+
+  // The same with the view first: it goes into the container, and "self" is the view.
+  auto badge = host->view("badge");
+  EXPECT_EQ(qvAddTo(badge, super, "badge", 200, "H:|[self]", "V:[self]-2-|"), badge);
+  EXPECT_EQ(host->superviewOf(badge), super);
+  EXPECT_EQ(FakeLayoutHost::node(badge).hug[1], 200);
+  EXPECT_EQ(texts({host->active.back()}), Strings{"super.bottom == badge.bottom + 2"});
+  auto footer = host->view("footer");
+  QvAddOptions padded;
+  padded.vpad = 1;
+  EXPECT_EQ(qvAddTo(footer, super, padded), footer);
+  EXPECT_EQ(host->superviewOf(footer), super);
+  EXPECT_EQ(texts({host->active.back()}), Strings{"footer.bottom == super.bottom - 1"});
 }
 
 TEST_F(AutoLayoutTest, VerticalStack) {

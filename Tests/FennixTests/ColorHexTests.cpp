@@ -24,6 +24,15 @@ TEST(ColorHexTest, ParsingHexTexts) {
   EXPECT_EQ(NSColor::rgbFromHex("12abcg"), std::nullopt);
   EXPECT_EQ(NSColor::rgbFromHex(std::nullopt), std::nullopt);
   EXPECT_EQ(NSColor::rgbFromHex("#;"), std::nullopt);
+  // Spaces and punctuation of any script are trimmed, letters and digits of any script are not;
+  // bytes that form no character stay.
+  EXPECT_EQ(NSColor::rgbFromHex("#fff\u00a0"), 0xffffffu);
+  EXPECT_EQ(NSColor::rgbFromHex("\u3000\uff03fff\u201d"), 0xffffffu);  // ideographic space, full-width #
+  EXPECT_EQ(NSColor::rgbFromHex("fff\uff11"), std::nullopt);           // a full-width digit
+  EXPECT_EQ(NSColor::rgbFromHex("\u00e9fff"), std::nullopt);
+  EXPECT_EQ(NSColor::rgbFromHex("fff\xa0"), std::nullopt);
+  EXPECT_EQ(NSColor::rgbFromHex("\xc2" "fff"), std::nullopt);
+  EXPECT_EQ(NSColor::fromHex("\u00a0#12abcd80\u00a0")->rgbComponents(), bytes(0x12, 0xab, 0xcd, 0x80));
 
   EXPECT_EQ(NSColor::fromHex("#12abcd80")->rgbComponents(), bytes(0x12, 0xab, 0xcd, 0x80));
   EXPECT_EQ(NSColor::fromHex("f0a")->rgbComponents(), bytes(0xff, 0x00, 0xaa, 0xff));

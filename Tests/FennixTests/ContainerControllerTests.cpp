@@ -145,7 +145,13 @@ TEST_F(WebTest, NavigationEventsAreTracedAndAlwaysAllowed) {
       EXPECT_NE(out.find(line), std::string::npos) << line;
   }
   EXPECT_NE(out.find("Failed: Error Domain=D Code=7 \"refused\" \n  on: nav"), std::string::npos) << out;
-  EXPECT_NE(err.find("ERROR: WebView died ..."), std::string::npos);
+  EXPECT_NE(err.find("ERROR: WebView died ... <nil>\n"), std::string::npos) << err;  // no view yet
+
+  // Told with the web view, not the controller.
+  vc->view();
+  vc->webContentProcessDidTerminate();
+  err = files.err.text();
+  EXPECT_NE(err.find("ERROR: WebView died ... web\n"), std::string::npos) << err;
 }
 
 namespace {

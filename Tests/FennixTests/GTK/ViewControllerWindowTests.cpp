@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <webkit/webkit.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -631,6 +632,7 @@ class StageRecordingWebVC : public FailureRecordingWebVC {
   bool decidePolicyForNavigationAction(const std::string& action) override {
     ++decisions;
     if (std::exchange(timeOutWhenAsked, false)) Fennix::WebNavigationTimeOut::of(view())->expire();
+    if (auto once = std::exchange(onDecision, nullptr)) once();
     return FailureRecordingWebVC::decidePolicyForNavigationAction(action);
   }
   void didStartProvisionalNavigation(const std::string& navigation) override {
@@ -645,13 +647,18 @@ class StageRecordingWebVC : public FailureRecordingWebVC {
     ++finishes;
     FailureRecordingWebVC::didFinish(navigation);
   }
+  void webContentProcessDidTerminate() override {
+    ++died;
+    FailureRecordingWebVC::webContentProcessDidTerminate();
+  }
   WebKitWebView* view() const { return WEBKIT_WEB_VIEW(const_cast<void*>(webView()->view().handle)); }
   Fennix::WebNavigationTimeOut& timeOut() const { return *Fennix::WebNavigationTimeOut::of(view()); }
   void show(const std::string& url) {
     setRepresentedObject(Fennix::AnyValue::object(std::make_shared<URL>(*URL::fromString(url))));
   }
   bool timeOutWhenAsked = false;
-  int decisions = 0, starts = 0, commits = 0, finishes = 0;
+  std::function<void()> onDecision;
+  int decisions = 0, starts = 0, commits = 0, finishes = 0, died = 0;
 };
 
 bool isTimeOut(const Fennix::WebNavigationError& error) {
@@ -757,11 +764,96 @@ TEST_F(ControllerWindowTest, TheEndOfAReplacedNavigationLeavesTheTimeOutOfItsSuc
   ASSERT_TRUE(pumpFor(20, [&] { return web.starts == 2 && server.requests == 2; }));
   ASSERT_EQ(web.failures.size(), 1u);
   EXPECT_FALSE(isTimeOut(web.failures[0]));
+  EXPECT_EQ(web.finishes, 0) << "a navigation that failed was also heard to finish";
   EXPECT_TRUE(web.timeOut().timing()) << "the second navigation lost its time-out";
   web.timeOut().expire();
   ASSERT_EQ(web.failures.size(), 2u);
   EXPECT_TRUE(isTimeOut(web.failures[1])) << web.failures[1].description();
   EXPECT_TRUE(shown.settles());
+}
+
+TEST_F(ControllerWindowTest, APageThatSendsItselfOnTimesOutItsNextNavigationProvisionally) {
+  // The page stays under way (its picture never comes) when its script sends it on to a page that
+  // never answers.
+  StallingServer stalling(false);
+  LoopbackServer server("<html><body><img src='" + stalling.url("/picture.png") + "'><script>location.href = '" +
+                        stalling.url("/next") + "';</script></body></html>");
+  ShownWebVC shown;
+  auto& web = *shown.web;
+  web.show(server.url("/first.html"));
+  ASSERT_TRUE(pumpFor(20, [&] {
+    return web.commits == 1 && web.starts == 2 && stalling.requests == 2;
+  })) << "commits " << web.commits << ", starts " << web.starts << ", stalled requests " << stalling.requests;
+  web.timeOut().expire();
+  auto timeOuts = [](const std::vector<Fennix::WebNavigationError>& errors) {
+    return std::count_if(errors.begin(), errors.end(), isTimeOut);
+  };
+  EXPECT_EQ(timeOuts(web.failures), 1);
+  EXPECT_EQ(timeOuts(web.committedFailures), 0) << "the page sent on had not committed";
+  EXPECT_TRUE(shown.settles());
+  pumpFrames(50);
+  EXPECT_EQ(timeOuts(web.failures), 1);
+  EXPECT_EQ(web.finishes, 0);
+}
+
+TEST_F(ControllerWindowTest, ALoadAtOnceAfterATimeOutHearsNothingOfTheNavigationGivenUp) {
+  LoopbackServer server("<html><head><title>Loopback page</title></head><body></body></html>");
+  // Given up once its policy was answered, its start not yet heard, and loaded again at once as a
+  // retry does from the failure it hears; then the same with the retry given up as well before the
+  // first one's end came.
+  for (int timeOuts : {1, 2}) {
+    SCOPED_TRACE(timeOuts);
+    ShownWebVC shown;
+    auto& web = *shown.web;
+    ASSERT_TRUE(web.webView());
+    struct Retry {
+      StageRecordingWebVC* web;
+      std::string url;
+      int timeOuts;
+    } retry{&web, server.url("/again.html"), timeOuts};
+    web.onDecision = [&] {
+      g_idle_add_full(
+          G_PRIORITY_HIGH,
+          [](void* data) -> int {
+            auto* pending = static_cast<Retry*>(data);
+            for (int i = 0; i < pending->timeOuts; ++i) {
+              pending->web->timeOut().expire();
+              pending->web->show(pending->url + "?" + std::to_string(i));
+            }
+            return G_SOURCE_REMOVE;
+          },
+          &retry, nullptr);
+    };
+    web.show(server.url("/first.html"));
+    ASSERT_TRUE(pumpFor(20, [&] {
+      const char* title = webkit_web_view_get_title(web.view());
+      return web.finishes == 1 && !webkit_web_view_is_loading(web.view()) && title &&
+             std::string(title) == "Loopback page";
+    })) << "failures " << web.failures.size() << ", starts " << web.starts;
+    pumpFrames(50);
+    ASSERT_EQ(web.failures.size(), std::size_t(timeOuts));
+    for (auto& failure : web.failures) EXPECT_TRUE(isTimeOut(failure)) << failure.description();
+    EXPECT_EQ(web.starts, 1);
+    EXPECT_EQ(web.commits, 1);
+    EXPECT_EQ(web.webView()->currentURL(), retry.url + "?" + std::to_string(timeOuts - 1));
+    EXPECT_FALSE(web.timeOut().timing());
+  }
+}
+
+TEST_F(ControllerWindowTest, TheEndOfTheWebProcessIsToldWithTheWebView) {
+  LoopbackServer server("<html><head><title>Loopback page</title></head><body></body></html>");
+  ShownWebVC shown;
+  auto& web = *shown.web;
+  web.show(server.url("/index.html"));
+  ASSERT_TRUE(pumpFor(20, [&] { return web.finishes == 1; }));
+  testing::internal::CaptureStderr();
+  webkit_web_view_terminate_web_process(web.view());
+  std::string err;
+  pumpFor(20, [&] { return web.died > 0; });
+  err = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(web.died, 1);
+  EXPECT_NE(err.find("ERROR: WebView died ... <WebKitWebView"), std::string::npos) << err;
+  EXPECT_EQ(err.find("QvWebViewController"), std::string::npos) << err;
 }
 
 TEST_F(ControllerWindowTest, RealWheelOverTheOverlayScrollsOnlyWhereThereIsRoom) {

@@ -78,6 +78,20 @@ TEST_F(MakersWindowTest, StacksSeparatorsAndProgressBars) {
   EXPECT_GE(across->get_width(), 30);
   EXPECT_GE(down->get_height(), 40);
 
+  // A view added to a stack later sits as its alignment says (the column's: leading), as do the
+  // views it was made with.
+  auto* late = factory.makeLabel(std::nullopt, "late");
+  Fennix::layoutHost()->addSubview(Fennix::item(*column), Fennix::item(*late));
+  ASSERT_EQ(late->get_parent(), column);
+  ASSERT_TRUE(pumpUntil([&] { return late->get_width() > 0; }));
+  for (Gtk::Widget* view : {static_cast<Gtk::Widget*>(a), static_cast<Gtk::Widget*>(late)}) {
+    graphene_rect_t bounds{};
+    ASSERT_TRUE(gtk_widget_compute_bounds(GTK_WIDGET(view->gobj()), GTK_WIDGET(column->gobj()), &bounds));
+    EXPECT_EQ(bounds.origin.x, 0);
+    EXPECT_GT(bounds.size.width, 0);
+    EXPECT_LT(bounds.size.width, column->get_width() / 2) << "stretched across the stack";
+  }
+
   // The progress bar shows only while it runs.
   EXPECT_FALSE(progress->get_mapped());
   progress->startAnimation();
@@ -162,6 +176,19 @@ TEST_F(MakersWindowTest, TablesSourceListsAndCollectionsUnderThePointer) {
   outline->expandItem(outline->itemAtRow(0));
   pumpFrames();
   saveScreenshot(*window, "factory-tables-source-list-collection");
+
+  // The one column is not editable, keeps its width from the user and fills the table.
+  auto result = single->tableColumn("result");
+  ASSERT_TRUE(result);
+  EXPECT_FALSE(result->isEditable);
+  EXPECT_FALSE(single->allowsColumnResizing());
+  auto gtkColumn = std::dynamic_pointer_cast<Gtk::ColumnViewColumn>(single->get_columns()->get_object(0));
+  ASSERT_TRUE(gtkColumn);
+  EXPECT_FALSE(gtkColumn->get_resizable());
+  ASSERT_NE(single->viewAt(0, 0), nullptr);
+  graphene_rect_t cell{};
+  ASSERT_TRUE(gtk_widget_compute_bounds(GTK_WIDGET(single->viewAt(0, 0)->gobj()), GTK_WIDGET(single->gobj()), &cell));
+  EXPECT_GE(cell.size.width, single->get_width() - 24) << "the column does not fill the table";
 
   // Source lists indent each level by 16.
   ASSERT_NE(shapes, nullptr);

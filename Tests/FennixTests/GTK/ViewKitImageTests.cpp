@@ -251,13 +251,14 @@ TEST(ViewKitImageTest, ImageButtonLayoutLooksAndPresses) {
   Gtk::Window window;
   auto* root = QvViewBase::make<QvViewBase>();
   window.set_child(*root);
-  window.set_default_size(220, 120);
+  window.set_default_size(220, 150);
   auto* off = QvImageButton::make();
   auto* on = QvImageButton::make();
   auto* highlighted = QvImageButton::make();
+  auto* marked = QvImageButton::make();
   auto icon = Image::withPixbuf(halfSquare(16, 0x2a7d2a));
   int row = 0;
-  for (auto* button : {off, on, highlighted}) {
+  for (auto* button : {off, on, highlighted, marked}) {
     button->setTitle("Button");
     button->setImage(icon);
     button->setBordered(true);  // the border follows the image on the next update
@@ -265,6 +266,8 @@ TEST(ViewKitImageTest, ImageButtonLayoutLooksAndPresses) {
     ++row;
   }
   on->setState(NSControlStateValue::on);
+  EXPECT_FALSE(off->isOpaque());
+  marked->setOpaque(true);
   window.present();
   ASSERT_TRUE(pumpUntil([&] { return highlighted->get_height() > 0; }));
   pumpFrames();
@@ -277,6 +280,22 @@ TEST(ViewKitImageTest, ImageButtonLayoutLooksAndPresses) {
   EXPECT_EQ(imageBounds.size.width, 16);
   EXPECT_EQ(off->look().borderWidth, 1);
   EXPECT_EQ(on->look().backgroundColor, std::nullopt);
+  // Off and not marked opaque, the button draws no background: what lies behind it shows through
+  // (right of its label, inside its border). Marked opaque, it fills with the control colour.
+  {
+    GdkTexture* all = nullptr;
+    ASSERT_TRUE(pumpUntil([&] { return (all = renderWidget(*root)) != nullptr; }));
+    const std::uint32_t behind = pixel(all, 200, 140);
+    const int inside = 8 + off->get_width() - 2;
+    EXPECT_EQ(off->look().backgroundColor, std::nullopt);
+    EXPECT_EQ(pixel(all, inside, 8 + 11), behind) << std::hex << pixel(all, inside, 8 + 11);
+    Fennix::withEffectiveAppearance(*marked, [&] {
+      EXPECT_NE(NSColor::controlColor().rgbValue(), behind);
+      EXPECT_TRUE(near(pixel(all, 8 + marked->get_width() - 2, 98 + 11), NSColor::controlColor().rgbValue(), 10))
+          << std::hex << pixel(all, 8 + marked->get_width() - 2, 98 + 11);
+    });
+    g_object_unref(all);
+  }
 
   int clicks = 0;
   highlighted->onClick([&](QvImageButton&) { ++clicks; });

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include <glib.h>
+
 #include "Fennix/Foundation/Text/Appearance.h"
 
 namespace {
@@ -36,15 +38,24 @@ namespace QvRGB {
 
 namespace {
 
-// Bytes of characters outside ASCII count as alphanumeric: they are kept and make the text fail.
-bool isAlphanumeric(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte >= 0x80 || std::isalnum(byte);
-}
+// Letters and digits of any script stay (and make the text fail); spaces, punctuation and symbols
+// of any script are trimmed. Bytes that form no character stay as well.
+bool isAlphanumeric(gunichar c) { return c == gunichar(-1) || c == gunichar(-2) || g_unichar_isalnum(c); }
 
 std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && !isAlphanumeric(text.front())) text.remove_prefix(1);
-  while (!text.empty() && !isAlphanumeric(text.back())) text.remove_suffix(1);
+  while (!text.empty()) {
+    const gunichar c = g_utf8_get_char_validated(text.data(), gssize(text.size()));
+    if (isAlphanumeric(c)) break;
+    text.remove_prefix(std::size_t(g_utf8_next_char(text.data()) - text.data()));
+  }
+  while (!text.empty()) {
+    // The last character starts at the last byte that does not continue one (at most four back).
+    std::size_t start = text.size() - 1;
+    while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+    const gunichar c = g_utf8_get_char_validated(text.data() + start, gssize(text.size() - start));
+    if (isAlphanumeric(c) || g_utf8_next_char(text.data() + start) != text.data() + text.size()) break;
+    text.remove_suffix(text.size() - start);
+  }
   return text;
 }
 

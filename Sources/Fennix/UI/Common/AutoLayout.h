@@ -34,6 +34,17 @@ Fennix::LayoutItem qvAdd(Fennix::LayoutItem container, Fennix::LayoutItem view, 
                          const std::vector<QvConstraintArg>& constraints = {});
 /// Adds `view` to `container` with an identifier; no constraints.
 Fennix::LayoutItem qvAddTo(Fennix::LayoutItem view, Fennix::LayoutItem container, const std::optional<std::string>& id);
+/// `qvAdd` with the roles exchanged: `view` goes into `container`; returns the view.
+inline Fennix::LayoutItem qvAddTo(Fennix::LayoutItem view, Fennix::LayoutItem container,
+                                  const std::optional<std::string>& id, std::optional<NSLayoutPriority> hug,
+                                  const std::string& h, const std::string& v) {
+  return qvAdd(container, id, view, hug, h, v);
+}
+/// The full `qvAdd` with the roles exchanged; returns the view.
+inline Fennix::LayoutItem qvAddTo(Fennix::LayoutItem view, Fennix::LayoutItem container, const QvAddOptions& options,
+                                  const std::vector<QvConstraintArg>& constraints = {}) {
+  return qvAdd(container, view, options, constraints);
+}
 
 /// The constraints of "H:" + h and "V:" + v (an empty string is skipped), added to the superview
 /// when there is one.

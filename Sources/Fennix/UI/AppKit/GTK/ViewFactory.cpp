@@ -78,27 +78,6 @@ void setUpScrollView(Gtk::ScrolledWindow& scroll) {
   scroll.set_overlay_scrolling(true);  // scrollers show only while scrolling
 }
 
-Gtk::Align alignOf(NSLayoutAttribute attribute) {
-  switch (attribute) {
-    case NSLayoutAttribute::leading:
-    case NSLayoutAttribute::left:
-    case NSLayoutAttribute::top:
-      return Gtk::Align::START;
-    case NSLayoutAttribute::trailing:
-    case NSLayoutAttribute::right:
-    case NSLayoutAttribute::bottom:
-      return Gtk::Align::END;
-    case NSLayoutAttribute::centerX:
-    case NSLayoutAttribute::centerY:
-      return Gtk::Align::CENTER;
-    case NSLayoutAttribute::firstBaseline:
-    case NSLayoutAttribute::lastBaseline:
-      return Gtk::Align::BASELINE;
-    default:
-      return Gtk::Align::FILL;
-  }
-}
-
 }  // namespace
 
 // Labels.
@@ -242,16 +221,10 @@ Gtk::Box* QvViewFactoryAppKitImp::makeStackView(const std::vector<Widget*>& view
   stack->set_orientation(vertical ? Gtk::Orientation::VERTICAL : Gtk::Orientation::HORIZONTAL);
   stack->set_spacing(int(spacing));
   stack->setDistribution(distribution);
+  if (alignment) stack->setAlignment(alignment);
   for (Widget* view : views) {
     if (!view) continue;
     if (view->get_parent()) view->unparent();
-    if (alignment) {
-      if (vertical) {
-        view->set_halign(alignOf(*alignment));
-      } else {
-        view->set_valign(alignOf(*alignment));
-      }
-    }
     stack->append(*view);
   }
   if (hugging) {
@@ -581,10 +554,14 @@ Gtk::Widget* QvViewFactoryAppKitImp::makePadder(std::optional<double> v, std::op
 QvExtendedScrollView* QvViewFactoryAppKitImp::makeOneColumnTableView(const std::function<void(NSTableView&)>& configure) {
   return makeTableView([&](NSTableView& table) {
     table.setHeaderVisible(false);
+    table.setAllowsColumnResizing(false);
     table.set_reorderable(false);
     table.setAllowsEmptySelection(true);
     table.setAllowsMultipleSelection(false);
-    table.addTableColumn(NSTableView::qvItem("result"));
+    NSTableColumn result = NSTableView::qvItem("result");
+    result.isEditable = false;
+    // Columns take the table's spare width: the one column fills the table.
+    table.addTableColumn(result);
     if (configure) configure(table);
   });
 }

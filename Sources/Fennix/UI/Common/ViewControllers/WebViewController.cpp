@@ -5,6 +5,7 @@
 #include "Fennix/Foundation/HTTP/HTTPTypes.h"
 #include "Fennix/Foundation/HTTP/URL.h"
 #include "Fennix/Foundation/System/Bundle.h"
+#include "Fennix/UI/Common/LayoutConstraint.h"
 #include "Fennix/console/Console.h"
 
 namespace Fennix {
@@ -197,5 +198,6 @@ void QvWebViewController::didFail(const std::string& navigation, const Fennix::W
 
 void QvWebViewController::webContentProcessDidTerminate() {
   auto web = webView();
-  console::error("WebView died ...", web ? description() : std::string("<nil>"));
+  auto* host = Fennix::layoutHost();
+  console::error("WebView died ...", web && host ? host->describe(web->view()) : std::string("<nil>"));
 }

@@ -99,6 +99,12 @@ void QvImageButton::setAllowsVibrancy(bool allows) {
   views_.image->setAllowsVibrancy(allows);
 }
 
+void QvImageButton::setOpaque(bool opaque) {
+  if (opaque == isOpaque_) return;
+  isOpaque_ = opaque;
+  myUpdateLayer();
+}
+
 void QvImageButton::setHighlighted(bool highlighted) {
   if (highlighted == isHighlighted_) return;
   isHighlighted_ = highlighted;

@@ -68,8 +68,10 @@ class QvImageButton : public Gtk::Widget {
   void setAllowsVibrancy(bool allows);
   bool isHighlighted() const { return isHighlighted_; }
   void setHighlighted(bool highlighted);
+  /// Whether the button draws its own background when off and not highlighted; like other
+  /// controls it does not until it is marked so.
   bool isOpaque() const { return isOpaque_; }
-  void setOpaque(bool opaque) { isOpaque_ = opaque; }
+  void setOpaque(bool opaque);
 
   virtual NSColor titleColor() const { return NSColor::linkColor(); }
   virtual NSColor highlightedTitleColor() const { return NSColor::controlTextColor(); }
@@ -116,7 +118,7 @@ class QvImageButton : public Gtk::Widget {
   Fennix::ImageButtonMetrics metrics_;
   NSLayoutConstraintList activeConstraints_;
   bool isHighlighted_ = false;
-  bool isOpaque_ = true;
+  bool isOpaque_ = false;
   bool didSetup_ = false;
   Fennix::ImageButtonTracking tracking_;
   Fennix::ImageButtonLook look_;

@@ -510,7 +510,65 @@ QvStackView::QvStackView(Gtk::Orientation orientation) : Gtk::Box(orientation) {
   signal_unmap().connect([this] { watchLayout(false); });
 }
 
-QvStackView::~QvStackView() { watchLayout(false); }
+QvStackView::~QvStackView() {
+  watchLayout(false);
+  if (children_) {
+    g_signal_handlers_disconnect_by_data(children_, this);
+    g_object_unref(children_);
+  }
+}
+
+namespace {
+
+Gtk::Align alignOf(NSLayoutAttribute attribute) {
+  switch (attribute) {
+    case NSLayoutAttribute::leading:
+    case NSLayoutAttribute::left:
+    case NSLayoutAttribute::top:
+      return Gtk::Align::START;
+    case NSLayoutAttribute::trailing:
+    case NSLayoutAttribute::right:
+    case NSLayoutAttribute::bottom:
+      return Gtk::Align::END;
+    case NSLayoutAttribute::centerX:
+    case NSLayoutAttribute::centerY:
+      return Gtk::Align::CENTER;
+    case NSLayoutAttribute::firstBaseline:
+    case NSLayoutAttribute::lastBaseline:
+      return Gtk::Align::BASELINE;
+    default:
+      return Gtk::Align::FILL;
+  }
+}
+
+}  // namespace
+
+void QvStackView::setAlignment(std::optional<NSLayoutAttribute> alignment) {
+  alignment_ = alignment;
+  if (!alignment_) return;
+  for (Gtk::Widget* child = get_first_child(); child; child = child->get_next_sibling()) align(*child);
+  if (children_) return;
+  // Views come by any road (the box's own append, the layout host): each is aligned as it comes.
+  children_ = gtk_widget_observe_children(GTK_WIDGET(gobj()));
+  g_signal_connect_swapped(children_, "items-changed",
+                           G_CALLBACK(+[](QvStackView* stack, guint position, guint, guint added) {
+                             for (guint i = position; i < position + added; ++i) {
+                               auto* child = static_cast<GtkWidget*>(g_list_model_get_item(stack->children_, i));
+                               if (!child) continue;
+                               stack->align(*Glib::wrap(child));
+                               g_object_unref(child);
+                             }
+                           }),
+                           this);
+}
+
+void QvStackView::align(Gtk::Widget& view) const {
+  if (!alignment_) return;
+  if (get_orientation() == Gtk::Orientation::VERTICAL)
+    view.set_halign(alignOf(*alignment_));
+  else
+    view.set_valign(alignOf(*alignment_));
+}
 
 void QvStackView::watchLayout(bool watch) {
   if (clock_) {

@@ -211,13 +211,21 @@ class QvStackView : public Gtk::Box {
   ~QvStackView() override;
   NSStackViewDistribution distribution() const { return distribution_; }
   void setDistribution(NSStackViewDistribution distribution);
+  /// How the views sit across the axis (leading, centre, trailing, baseline); none leaves each
+  /// view's own. It holds for the views there and every view added later.
+  std::optional<NSLayoutAttribute> alignment() const { return alignment_; }
+  void setAlignment(std::optional<NSLayoutAttribute> alignment);
   /// Places the views by the distribution, where the toolkit's box layout does not.
   void placeViews();
 
  private:
   void watchLayout(bool watch);
+  void align(Gtk::Widget& view) const;
 
   NSStackViewDistribution distribution_ = NSStackViewDistribution::gravityAreas;
+  std::optional<NSLayoutAttribute> alignment_;
+  /// The box's children, heard of as they come.
+  GListModel* children_ = nullptr;
   GdkFrameClock* clock_ = nullptr;
   gulong layoutHandler_ = 0;
 };

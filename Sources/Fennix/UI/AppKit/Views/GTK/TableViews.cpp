@@ -74,6 +74,7 @@ NSOutlineView::Item itemOf(const Glib::RefPtr<Gtk::TreeListRow>& row) {
 // Table.
 
 struct NSTableView::Column {
+  NSTableColumn settings;
   std::string identifier;
   Glib::RefPtr<Gtk::ColumnViewColumn> column;
 };
@@ -182,7 +183,14 @@ void NSTableView::setDataSource(DataSource dataSource) {
 }
 
 void NSTableView::addTableColumn(const std::string& identifier, const std::string& title) {
+  addTableColumn(NSTableColumn{identifier, title});
+}
+
+void NSTableView::addTableColumn(const NSTableColumn& settings) {
+  const std::string& identifier = settings.identifier;
+  const std::string& title = settings.title;
   auto column = std::make_unique<Column>();
+  column->settings = settings;
   column->identifier = identifier;
   auto factory = Gtk::SignalListItemFactory::create();
   Column* raw = column.get();
@@ -190,8 +198,20 @@ void NSTableView::addTableColumn(const std::string& identifier, const std::strin
   factory->signal_unbind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) { unbind(item); });
   column->column = Gtk::ColumnViewColumn::create(title, factory);
   column->column->set_expand(true);
+  column->column->set_resizable(allowsColumnResizing_);
   append_column(column->column);
   columns_.push_back(std::move(column));
+}
+
+std::optional<NSTableColumn> NSTableView::tableColumn(const std::string& identifier) const {
+  for (const auto& column : columns_)
+    if (column->identifier == identifier) return column->settings;
+  return std::nullopt;
+}
+
+void NSTableView::setAllowsColumnResizing(bool allows) {
+  allowsColumnResizing_ = allows;
+  for (const auto& column : columns_) column->column->set_resizable(allows);
 }
 
 void NSTableView::setHeaderVisible(bool visible) {

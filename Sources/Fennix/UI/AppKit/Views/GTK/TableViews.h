@@ -85,7 +85,13 @@ class NSTableView : public Gtk::ColumnView {
   void setDataSource(DataSource dataSource);
   void setDelegate(Delegate delegate) { delegate_ = std::move(delegate); }
   void addTableColumn(const std::string& identifier, const std::string& title);
-  void addTableColumn(const NSTableColumn& column) { addTableColumn(column.identifier, column.title); }
+  void addTableColumn(const NSTableColumn& column);
+  /// The column with the identifier as the table keeps it; none when it has none.
+  std::optional<NSTableColumn> tableColumn(const std::string& identifier) const;
+  /// Whether the user may drag a column's edge to resize it (by default not); every column,
+  /// also those added later, follows it.
+  bool allowsColumnResizing() const { return allowsColumnResizing_; }
+  void setAllowsColumnResizing(bool allows);
   /// A new column with the identifier and, when given, the title; no table has it yet.
   static NSTableColumn qvItem(const std::string& id, const std::optional<std::string>& title = std::nullopt) {
     return {id, title.value_or("")};
@@ -167,6 +173,7 @@ class NSTableView : public Gtk::ColumnView {
   bool allowsEmptySelection_ = true;
   bool allowsMultipleSelection_ = true;
   bool headerVisible_ = true;
+  bool allowsColumnResizing_ = false;
   // The selection as the table last accepted it; set while the table itself changes it.
   Glib::RefPtr<const Gtk::Bitset> acceptedSelection_;
   int selectingInCode_ = 0;

@@ -21,15 +21,6 @@ struct QvTextFieldCell {
   CGRect drawingRect(const CGRect& bounds, double cellHeight) const {
     return Fennix::drawingRect(bounds, cellHeight, verticalAlignment, isEditingOrSelecting);
   }
-  /// Runs a selection or edit at the rectangle where the text is drawn: the rectangle is taken
-  /// with the alignment, and the operation runs while editing.
-  template <typename Operation>
-  void selectOrEdit(const CGRect& bounds, double cellHeight, Operation&& operation) {
-    const CGRect rect = drawingRect(bounds, cellHeight);
-    isEditingOrSelecting = true;
-    operation(rect);
-    isEditingOrSelecting = false;
-  }
 };
 
 /// A one-line field whose entry sits at the top, in the middle or at the bottom of its bounds.

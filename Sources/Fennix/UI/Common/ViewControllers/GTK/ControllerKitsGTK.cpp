@@ -204,6 +204,9 @@ class WebViewGTK : public WebViewHandle {
   static void loadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
     auto* self = static_cast<WebViewGTK*>(data);
     if (!self->timeOut_->loadChanged(event)) return;
+    // The engine ends a failed navigation with a finish as well: it was heard as the failure.
+    if (event == WEBKIT_LOAD_FINISHED && std::exchange(self->failed_, false)) return;
+    if (event == WEBKIT_LOAD_STARTED) self->failed_ = false;
     auto delegate = self->delegate_.lock();
     if (!delegate) return;
     auto navigation = describeNavigation(view);
@@ -217,6 +220,7 @@ class WebViewGTK : public WebViewHandle {
   static gboolean loadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar*, GError* error, gpointer data) {
     auto* self = static_cast<WebViewGTK*>(data);
     if (!self->timeOut_->loadFailed()) return FALSE;
+    self->failed_ = true;
     auto delegate = self->delegate_.lock();
     if (!delegate || !error) return FALSE;
     WebNavigationError failure;
@@ -239,6 +243,8 @@ class WebViewGTK : public WebViewHandle {
   WebKitWebView* view_ = nullptr;
   std::weak_ptr<QvWebViewController> delegate_;
   std::unique_ptr<WebNavigationTimeOut> timeOut_;
+  /// The navigation under way failed: its finish is not passed on.
+  bool failed_ = false;
 };
 
 class WebViewKitGTK : public WebViewKit {

@@ -28,12 +28,13 @@ WebNavigationTimeOut* WebNavigationTimeOut::of(WebKitWebView* view) {
 void WebNavigationTimeOut::begin(double seconds) {
   stopTimer();
   progress_ = Progress::requested;
+  decided_ = false;
   const char* uri = webkit_web_view_get_uri(view_);
   uri_ = uri ? uri : "";
-  // The new navigation makes the engine drop one given up before it had started; the end of one
-  // that had started is still to come, before the new one starts.
-  if (givenUp_ == GivenUp::unstarted) givenUp_ = GivenUp::none;
-  if (givenUp_ == GivenUp::started) replaced_ = true;
+  // The new navigation makes the engine drop one given up before its policy decision; what the
+  // engine still says of the others comes before the new one starts.
+  refuseAtDecision_ = false;
+  succeeded_ = owedStarts_ > 0 || owedEnds_ > 0;
   if (seconds > 0 && seconds < 1e7)
     timer_ = g_timeout_add_full(G_PRIORITY_DEFAULT, guint(seconds * 1000 + 0.5), fire, this, nullptr);
 }
@@ -53,12 +54,19 @@ int WebNavigationTimeOut::fire(void* self) {
 
 void WebNavigationTimeOut::giveUp() {
   const Stage stage = progress_ == Progress::committed ? Stage::committed : Stage::provisional;
-  // A stop before the start would be lost: such a navigation is dropped when the engine next asks
-  // about it.
-  givenUp_ = progress_ == Progress::requested ? GivenUp::unstarted : GivenUp::started;
-  replaced_ = false;
+  // A stop before the start would be lost: such a navigation is refused at its policy decision, or
+  // stopped when its start arrives.
+  if (progress_ != Progress::requested) {
+    ++owedEnds_;
+    webkit_web_view_stop_loading(view_);
+  } else if (decided_) {
+    ++owedStarts_;
+  } else {
+    refuseAtDecision_ = true;
+  }
+  succeeded_ = false;
   progress_ = Progress::none;
-  if (givenUp_ == GivenUp::started) webkit_web_view_stop_loading(view_);
+  decided_ = false;
   // Last: the handler may load again, or end the view and this with it.
   Handler handler = onTimedOut_;
   if (handler) handler(stage);
@@ -75,29 +83,38 @@ void WebNavigationTimeOut::ended() {
 }
 
 bool WebNavigationTimeOut::refusesNavigation(const std::string& uri) {
-  if (givenUp_ != GivenUp::unstarted || uri != uri_) return false;
-  givenUp_ = GivenUp::none;  // refused, the navigation ends without a word
-  return true;
+  if (refuseAtDecision_ && uri == uri_) {
+    refuseAtDecision_ = false;  // refused, the navigation ends without a word
+    return true;
+  }
+  // The engine took up a navigation asked for after those given up: the ones not yet started are
+  // dropped.
+  if (succeeded_) owedStarts_ = 0;
+  if (progress_ == Progress::requested) decided_ = true;
+  return false;
 }
 
 bool WebNavigationTimeOut::loadChanged(int event) {
-  if (givenUp_ == GivenUp::started) {
-    if (event == WEBKIT_LOAD_STARTED && replaced_) {
-      givenUp_ = GivenUp::none;  // the one given up is over: this is the next one
-      replaced_ = false;
-    } else {
-      if (event == WEBKIT_LOAD_FINISHED) givenUp_ = GivenUp::none;
+  if (event == WEBKIT_LOAD_STARTED) {
+    if (owedStarts_ > 0) {
+      // A navigation given up after its policy was answered: now that it has started, a stop ends
+      // it (one asked for since ends it as well).
+      --owedStarts_;
+      ++owedEnds_;
+      if (!succeeded_) webkit_web_view_stop_loading(view_);
       return false;
     }
-  } else if (givenUp_ == GivenUp::unstarted && event == WEBKIT_LOAD_STARTED) {
-    // Its policy was answered before it was given up: now that it has started, a stop ends it.
-    givenUp_ = GivenUp::started;
-    webkit_web_view_stop_loading(view_);
+    // A navigation starts only once those before it have ended.
+    owedEnds_ = 0;
+    succeeded_ = false;
+  } else if (owedEnds_ > 0) {
+    if (event == WEBKIT_LOAD_FINISHED) --owedEnds_;
     return false;
   }
   switch (event) {
     case WEBKIT_LOAD_STARTED:
-      if (progress_ == Progress::requested) progress_ = Progress::started;
+      // Also a navigation of the page's own, replacing the one timed: the time-out is now its own.
+      if (timing()) progress_ = Progress::started;
       break;
     case WEBKIT_LOAD_COMMITTED:
       if (progress_ == Progress::started) progress_ = Progress::committed;
@@ -112,15 +129,17 @@ bool WebNavigationTimeOut::loadChanged(int event) {
 }
 
 bool WebNavigationTimeOut::loadFailed() {
-  if (givenUp_ == GivenUp::started) return false;
+  if (owedEnds_ > 0) return false;
   if (!webkit_web_view_is_loading(view_)) ended();
   return true;
 }
 
 void WebNavigationTimeOut::webProcessTerminated() {
   ended();
-  givenUp_ = GivenUp::none;
-  replaced_ = false;
+  refuseAtDecision_ = false;
+  owedStarts_ = 0;
+  owedEnds_ = 0;
+  succeeded_ = false;
 }
 
 }  // namespace Fennix

@@ -40,7 +40,8 @@ class WebNavigationTimeOut {
   /// Whether a navigation is timed (asked for, not yet ended, not given up).
   bool timing() const { return timer_ != 0; }
 
-  /// A navigation's policy decision for `uri`: true when it is to be refused.
+  /// A navigation's policy decision for `uri` (every one, answered or not): true when it is to be
+  /// refused.
   bool refusesNavigation(const std::string& uri);
   /// Whether a load event (WebKitLoadEvent) or failure is passed on.
   bool loadChanged(int event);
@@ -53,8 +54,6 @@ class WebNavigationTimeOut {
 
  private:
   enum class Progress { none, requested, started, committed };
-  /// What the engine still owes word of, about the navigation given up.
-  enum class GivenUp { none, unstarted, started };
   static int fire(void* self);
   void giveUp();
   void stopTimer();
@@ -64,11 +63,23 @@ class WebNavigationTimeOut {
   Handler onTimedOut_;
   unsigned timer_ = 0;
   Progress progress_ = Progress::none;
+  /// The engine asked about the timed navigation's policy.
+  bool decided_ = false;
   /// Where the navigation was asked to go, as the view spells it.
   std::string uri_;
-  GivenUp givenUp_ = GivenUp::none;
-  /// Another navigation was asked for after the one given up.
-  bool replaced_ = false;
+
+  // What the engine still owes word of, about the navigations given up. The events name no
+  // navigation, so they are told apart by their order.
+  /// The last navigation asked for was given up before its policy decision: it is refused there.
+  bool refuseAtDecision_ = false;
+  /// Given up after their policy was answered, their start not yet heard: each one's start may come
+  /// (and after it its end), until the engine asks about a navigation asked for later.
+  int owedStarts_ = 0;
+  /// Given up after their start: each one's end (a finish, after a failure or not) is to come,
+  /// before the start of a later navigation.
+  int owedEnds_ = 0;
+  /// A navigation was asked for after the last one given up.
+  bool succeeded_ = false;
 };
 
 }  // namespace Fennix
