@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -80,6 +81,8 @@ struct Answer {
   std::string errorName;
   std::string message;
   std::uint32_t serial = 0;
+  /// The bytes of the code a call was answered with.
+  std::size_t codeBytes = 0;
 };
 
 /// A program on the test's bus that calls the services without waiting for their answers; the
@@ -127,6 +130,12 @@ class Caller {
           } else {
             answer.serial = g_dbus_message_get_serial(reply);
             answer.ok = g_dbus_message_get_message_type(reply) == G_DBUS_MESSAGE_TYPE_METHOD_RETURN;
+            GVariant* code = g_dbus_message_get_body(reply);
+            if (answer.ok && code != nullptr && g_variant_is_of_type(code, G_VARIANT_TYPE("(s)"))) {
+              const gchar* text = nullptr;
+              g_variant_get(code, "(&s)", &text);
+              answer.codeBytes = std::strlen(text);
+            }
             if (!answer.ok) {
               const char* name = g_dbus_message_get_error_name(reply);
               answer.errorName = name != nullptr ? name : "";
@@ -419,6 +428,36 @@ TEST_F(AppServiceLoadTest, FilesOfALaunchConvertAFewAtATimeAndOpenInTurn) {
     EXPECT_TRUE(x_.findWindow("slow-" + std::to_string(index) + ".svgquarvel", 300).has_value()) << index;
   }
   EXPECT_TRUE(app_->running());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AppServiceLoadTest, AnAnswerLargerThanTheBusTakesIsRefusedAndTheApplicationStaysOnTheBus) {
+  // The test's bus takes messages of at most 32 MB (its daemon's own limit) and ends the
+  // connection of a program that sends a larger one; the code of this drawing is about 39 MB,
+  // within what an answer may otherwise hold.
+  ASSERT_TRUE(start("app-service-bus-limit.log")) << log();
+  std::vector<Answer> answers;
+  Caller caller(bus_->address(), "caller", answers);
+  ASSERT_TRUE(caller.ok());
+  caller.call("SvgToView", manyRectangles(4500 << 10), 0);
+  ASSERT_TRUE(waitForAnswers(answers, 1)) << log().substr(0, 4000);
+  EXPECT_FALSE(answers[0].ok) << answers[0].codeBytes;
+  EXPECT_EQ(answers[0].errorName, "org.quarvel.errors.quarvel.svg.errors.Code22425");
+  EXPECT_NE(answers[0].message.find("too large for the session bus to pass on"), std::string::npos)
+      << answers[0].message;
+
+  // The application is still on the bus: it answers the next call, and a smaller answer passes.
+  caller.call("SvgToView", manyRectangles(1 << 20), 1);
+  caller.call("SvgToView", tiny, 2);
+  ASSERT_TRUE(waitForAnswers(answers, 3)) << log().substr(0, 4000);
+  EXPECT_TRUE(answers[1].ok) << answers[1].errorName << " " << answers[1].message;
+  EXPECT_GT(answers[1].codeBytes, std::size_t{4} << 20);
+  EXPECT_TRUE(answers[2].ok) << answers[2].errorName << " " << answers[2].message;
+  EXPECT_TRUE(app_->running());
+  EXPECT_TRUE(x_.findWindow("Untitled").has_value());
 }
 
 }  // namespace
