@@ -15,6 +15,7 @@
 #define QUARVEL_SLOW_BUILD 1
 #endif
 #include <gio/gio.h>
+#include <sys/wait.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -458,6 +460,86 @@ TEST_F(AppServiceLoadTest, AnAnswerLargerThanTheBusTakesIsRefusedAndTheApplicati
   EXPECT_TRUE(answers[2].ok) << answers[2].errorName << " " << answers[2].message;
   EXPECT_TRUE(app_->running());
   EXPECT_TRUE(x_.findWindow("Untitled").has_value());
+}
+
+/// How many match rules the bus keeps for the application's connection (each watch of a caller
+/// adds one), or none when the bus does not say.
+std::optional<std::uint32_t> matchRulesOfApplication(const std::string& address) {
+  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+      address.c_str(),
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, nullptr);
+  if (connection == nullptr) return std::nullopt;
+  std::optional<std::uint32_t> rules;
+  GVariant* stats = g_dbus_connection_call_sync(
+      connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.Debug.Stats",
+      "GetConnectionStats", g_variant_new("(s)", busName), G_VARIANT_TYPE("(a{sv})"), G_DBUS_CALL_FLAGS_NONE, 30000,
+      nullptr, nullptr);
+  if (stats != nullptr) {
+    GVariant* fields = g_variant_get_child_value(stats, 0);
+    guint32 count = 0;
+    if (g_variant_lookup(fields, "MatchRules", "u", &count)) rules = count;
+    g_variant_unref(fields);
+    g_variant_unref(stats);
+  }
+  g_dbus_connection_close_sync(connection, nullptr, nullptr);
+  g_object_unref(connection);
+  return rules;
+}
+
+TEST_F(AppServiceLoadTest, ThousandsOfCallersThatComeAndGoLeaveNothingBehind) {
+  ASSERT_TRUE(start("app-service-many-callers.log")) << log();
+  const auto before = matchRulesOfApplication(bus_->address());
+  if (!before) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+
+  // A caller leaves while its call converts: its answer goes to no one.
+  std::vector<Answer> answers;
+  {
+    Caller leaving(bus_->address(), "leaving", answers);
+    ASSERT_TRUE(leaving.ok());
+    leaving.call("SvgToView", blockingDrawing(busyRectangleBytes), 0);
+    ASSERT_NE(takenCalls(bus_->address(), {&leaving}), 0u) << log().substr(0, 4000);
+    leaving.leave();
+  }
+  // Two thousand programs with one call each: half leave before their answer, half wait for it.
+  constexpr int callers = 2000;
+  std::size_t waited = 0;
+  for (int number = 0; number < callers; ++number) {
+    Caller caller(bus_->address(), "caller " + std::to_string(number), answers);
+    ASSERT_TRUE(caller.ok()) << number;
+    caller.call("SvgToView", tiny, number);
+    if (number % 2 == 0) {
+      ++waited;
+      ASSERT_TRUE(waitForAnswers(answers, waited)) << number << "\n" << log().substr(0, 4000);
+      ASSERT_TRUE(answers.back().ok) << number << " " << answers.back().errorName << " " << answers.back().message;
+    } else {
+      caller.passed();
+    }
+  }
+  // The application watches no caller any more once their calls are done, and answers on.
+  EXPECT_TRUE(XDriver::waitUntil([&] { return matchRulesOfApplication(bus_->address()) == before; }, 120))
+      << "match rules: " << matchRulesOfApplication(bus_->address()).value_or(0) << ", before " << *before;
+  answers.clear();
+  Caller last(bus_->address(), "last", answers);
+  last.call("SvgToView", tiny, 0);
+  ASSERT_TRUE(waitForAnswers(answers, 1));
+  EXPECT_TRUE(answers[0].ok) << answers[0].message;
+
+  // Closing the window ends the application cleanly: nothing leaked or was touched once freed.
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (const auto window = x_.findWindow("Untitled", 1)) {
+          x_.focus(*window);
+          x_.key("ctrl+w");
+        }
+        return !app_->running();
+      },
+      60));
+  const auto status = app_->wait(30);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+  EXPECT_EQ(log().find("Sanitizer"), std::string::npos) << log().substr(0, 4000);
 }
 
 }  // namespace
