@@ -1,6 +1,9 @@
 // The running application under load from the bus and from launches: calls past what may wait are
 // refused as busy, callers are served in turn and a caller that leaves has its calls dropped, the
-// open service keeps a bounded number of windows, and files of a launch convert a few at a time.
+// open service keeps a bounded number of windows, files of a launch convert a few at a time, an
+// answer the bus would not pass on is refused instead of ending the application's connection,
+// thousands of callers that come and go leave no watch behind, and a quit while a call converts
+// ends the application cleanly.
 //
 // The order of the calls does not hang on the speed of the machine: a first call keeps the
 // converter busy for seconds, the test learns through the bus that it converts before sending the
@@ -540,6 +543,32 @@ TEST_F(AppServiceLoadTest, ThousandsOfCallersThatComeAndGoLeaveNothingBehind) {
   ASSERT_TRUE(status);
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
   EXPECT_EQ(log().find("Sanitizer"), std::string::npos) << log().substr(0, 4000);
+}
+
+TEST_F(AppServiceLoadTest, QuittingWhileACallConvertsEndsTheApplicationCleanlyAndTheCallerLearnsIt) {
+  ASSERT_TRUE(start("app-service-quit.log")) << log();
+  std::vector<Answer> answers;
+  Caller caller(bus_->address(), "caller", answers);
+  ASSERT_TRUE(caller.ok());
+  caller.call("SvgToView", blockingDrawing(busyRectangleBytes), 0);
+  caller.call("SvgToView", tiny, 1);
+  ASSERT_NE(takenCalls(bus_->address(), {&caller}), 0u) << log().substr(0, 4000);
+  const auto window = x_.findWindow("Untitled", 10);
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        x_.focus(*window);
+        x_.key("ctrl+q");
+        return !app_->running();
+      },
+      120))
+      << log().substr(0, 4000);
+  const auto status = app_->wait(30);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+  EXPECT_EQ(log().find("Sanitizer"), std::string::npos) << log().substr(0, 4000);
+  // Each call is answered or the caller learns that the application left without an answer.
+  ASSERT_TRUE(waitForAnswers(answers, 2));
 }
 
 }  // namespace
