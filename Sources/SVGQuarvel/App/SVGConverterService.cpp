@@ -187,6 +187,58 @@ class Waiting {
 
 std::string megabytes(std::size_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
 
+/// Whether the session bus passes on an answer of `body`, or why it was not learnt. A bus ends the
+/// connection of a program that sends it a message larger than it takes (its own setting: a bus
+/// daemon without one takes 32 MB, none more than 128 MB), and with it the application's
+/// registration; a large answer is therefore first sent to the bus itself on a connection of its
+/// own. That message's header (path, interface, member, the bus's name) is longer than an answer's
+/// (the caller's short unique name, a serial), so what it passes, the answer passes.
+/// The sizes learnt are kept. The services' queue only.
+std::optional<std::string> busRefusal(GVariant* body) {
+  constexpr std::size_t alwaysPassed = std::size_t{1} << 20;
+  static std::size_t passed = alwaysPassed;
+  static std::size_t refused = std::numeric_limits<std::size_t>::max();
+  const std::size_t bytes = g_variant_get_size(body);
+  const std::string tooLarge = "The Swift source of the drawing (" + megabytes(bytes) +
+                               ") is too large for the session bus to pass on; it takes smaller answers only.";
+  if (bytes <= passed) return std::nullopt;
+  if (bytes >= refused) return tooLarge;
+  GError* error = nullptr;
+  GDBusConnection* probe = nullptr;
+  if (gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error)) {
+    probe = g_dbus_connection_new_for_address_sync(
+        address,
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, &error);
+    g_free(address);
+  }
+  std::optional<std::string> refusal;
+  if (probe != nullptr) {
+    // The bus answers (an error: the text is no bus name) once it has taken the whole message.
+    GVariant* answer = g_dbus_connection_call_sync(probe, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                   "org.freedesktop.DBus", "NameHasOwner", body, nullptr,
+                                                   G_DBUS_CALL_FLAGS_NONE, 120000, nullptr, &error);
+    if (answer != nullptr) g_variant_unref(answer);
+    if (answer != nullptr || g_dbus_error_is_remote_error(error)) {
+      passed = std::max(passed, bytes);
+    } else if (g_dbus_connection_is_closed(probe)) {
+      refused = std::min(refused, bytes);
+      refusal = tooLarge;
+    }
+    if (!g_dbus_connection_is_closed(probe)) g_dbus_connection_close_sync(probe, nullptr, nullptr);
+    g_object_unref(probe);
+  }
+  if (error != nullptr && !refusal && bytes > passed) {
+    refusal = "The Swift source of the drawing (" + megabytes(bytes) +
+              ") was not handed back: the session bus could not be asked whether it passes on an answer that "
+              "large (" + std::string(error->message) + ").";
+  }
+  if (error != nullptr) g_error_free(error);
+  if (refusal) console::error(*refusal);
+  return refusal;
+}
+
 /// The calls on the bus: which waits, which converts now, and the windows the open service keeps
 /// open. Main thread only.
 class BusCalls {
@@ -270,6 +322,10 @@ class BusCalls {
         if (const auto* swift = std::get_if<std::string>(&code)) {
           reply.reset(g_variant_ref_sink(g_variant_new("(s)", swift->c_str())), g_variant_unref);
           code = std::string();  // one copy of the code at a time
+          if (auto refusal = busRefusal(reply.get())) {
+            reply.reset();
+            code = SVGConverterService::error(22425, *refusal);
+          }
         }
         auto refused = std::make_shared<std::optional<SVGQuarvel::NSError>>();
         if (auto* error = std::get_if<SVGQuarvel::NSError>(&code)) *refused = std::move(*error);

@@ -411,6 +411,46 @@ TEST_F(AppProcessTest, NamesOfThousandsOfCharactersAreShownShortenedAndTheWindow
   EXPECT_TRUE(primary->running());
 }
 
+TEST_F(AppProcessTest, NamesThatAreNoLocalFileGivenToOpenOverTheBusAreReportedAsALaunchReportsThem) {
+  writeFile(folder_ / "drawing.svg", circle);
+  auto primary = launch({QUARVEL_APP_EXECUTABLE}, "app-bus-open-primary.log");
+  ASSERT_TRUE(x_.findWindow("Untitled", 120)) << readFile(outputFile("app-bus-open-primary.log"));
+  // What the desktop sends when it asks a running application to open files: their addresses.
+  GError* error = nullptr;
+  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+      bus_->address().c_str(),
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &error);
+  ASSERT_NE(connection, nullptr) << error->message;
+  gchar* local = g_filename_to_uri((folder_ / "drawing.svg").c_str(), nullptr, nullptr);
+  const gchar* uris[] = {"http://example.com/a.svg", "sftp://host/b.svg", "plain text", local, nullptr};
+  GVariant* answer = g_dbus_connection_call_sync(
+      connection, "org.quarvel.SVGQuarvel", "/org/quarvel/SVGQuarvel", "org.gtk.Application", "Open",
+      g_variant_new("(^ass@a{sv})", uris, "", g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)), nullptr,
+      G_DBUS_CALL_FLAGS_NONE, 60000, nullptr, &error);
+  g_free(local);
+  ASSERT_NE(answer, nullptr) << error->message;
+  g_variant_unref(answer);
+  g_dbus_connection_close_sync(connection, nullptr, nullptr);
+  g_object_unref(connection);
+
+  // The local file opens; the others are named in a message, as when a launch names them.
+  EXPECT_TRUE(x_.findWindow("Untitled 2", 60).has_value());
+  const auto dialog = x_.findWindow("Some files could not be opened.", 30);
+  ASSERT_TRUE(dialog) << readFile(outputFile("app-bus-open-primary.log"));
+  // Brought over the window that opened after it.
+  x_.focus(*dialog);
+  expectShownWithText(*dialog, "app-bus-open-refused.png");
+  const auto log = readFile(outputFile("app-bus-open-primary.log"));
+  for (const std::string line : {"\u201chttp://example.com/a.svg\u201d is not a local file.",
+                                 "\u201csftp://host/b.svg\u201d is not a local file.",
+                                 "\u201cplain text\u201d is not a local file."}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log.substr(0, 3000);
+  }
+  dismiss("Some files could not be opened.");
+  EXPECT_TRUE(primary->running());
+}
+
 TEST_F(AppProcessTest, TheSaveDialogOffersTheDocumentsTypesAndItsFilterNamesTheType) {
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-types.log");
   const auto window = x_.findWindow("Untitled", 120);

@@ -1,6 +1,9 @@
 // The running application under load from the bus and from launches: calls past what may wait are
 // refused as busy, callers are served in turn and a caller that leaves has its calls dropped, the
-// open service keeps a bounded number of windows, and files of a launch convert a few at a time.
+// open service keeps a bounded number of windows, files of a launch convert a few at a time, an
+// answer the bus would not pass on is refused instead of ending the application's connection,
+// thousands of callers that come and go leave no watch behind, and a quit while a call converts
+// ends the application cleanly.
 //
 // The order of the calls does not hang on the speed of the machine: a first call keeps the
 // converter busy for seconds, the test learns through the bus that it converts before sending the
@@ -15,12 +18,15 @@
 #define QUARVEL_SLOW_BUILD 1
 #endif
 #include <gio/gio.h>
+#include <sys/wait.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +86,8 @@ struct Answer {
   std::string errorName;
   std::string message;
   std::uint32_t serial = 0;
+  /// The bytes of the code a call was answered with.
+  std::size_t codeBytes = 0;
 };
 
 /// A program on the test's bus that calls the services without waiting for their answers; the
@@ -127,6 +135,12 @@ class Caller {
           } else {
             answer.serial = g_dbus_message_get_serial(reply);
             answer.ok = g_dbus_message_get_message_type(reply) == G_DBUS_MESSAGE_TYPE_METHOD_RETURN;
+            GVariant* code = g_dbus_message_get_body(reply);
+            if (answer.ok && code != nullptr && g_variant_is_of_type(code, G_VARIANT_TYPE("(s)"))) {
+              const gchar* text = nullptr;
+              g_variant_get(code, "(&s)", &text);
+              answer.codeBytes = std::strlen(text);
+            }
             if (!answer.ok) {
               const char* name = g_dbus_message_get_error_name(reply);
               answer.errorName = name != nullptr ? name : "";
@@ -419,6 +433,142 @@ TEST_F(AppServiceLoadTest, FilesOfALaunchConvertAFewAtATimeAndOpenInTurn) {
     EXPECT_TRUE(x_.findWindow("slow-" + std::to_string(index) + ".svgquarvel", 300).has_value()) << index;
   }
   EXPECT_TRUE(app_->running());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AppServiceLoadTest, AnAnswerLargerThanTheBusTakesIsRefusedAndTheApplicationStaysOnTheBus) {
+  // The test's bus takes messages of at most 32 MB (its daemon's own limit) and ends the
+  // connection of a program that sends a larger one; the code of this drawing is about 39 MB,
+  // within what an answer may otherwise hold.
+  ASSERT_TRUE(start("app-service-bus-limit.log")) << log();
+  std::vector<Answer> answers;
+  Caller caller(bus_->address(), "caller", answers);
+  ASSERT_TRUE(caller.ok());
+  caller.call("SvgToView", manyRectangles(4500 << 10), 0);
+  ASSERT_TRUE(waitForAnswers(answers, 1)) << log().substr(0, 4000);
+  EXPECT_FALSE(answers[0].ok) << answers[0].codeBytes;
+  EXPECT_EQ(answers[0].errorName, "org.quarvel.errors.quarvel.svg.errors.Code22425");
+  EXPECT_NE(answers[0].message.find("too large for the session bus to pass on"), std::string::npos)
+      << answers[0].message;
+
+  // The application is still on the bus: it answers the next call, and a smaller answer passes.
+  caller.call("SvgToView", manyRectangles(1 << 20), 1);
+  caller.call("SvgToView", tiny, 2);
+  ASSERT_TRUE(waitForAnswers(answers, 3)) << log().substr(0, 4000);
+  EXPECT_TRUE(answers[1].ok) << answers[1].errorName << " " << answers[1].message;
+  EXPECT_GT(answers[1].codeBytes, std::size_t{4} << 20);
+  EXPECT_TRUE(answers[2].ok) << answers[2].errorName << " " << answers[2].message;
+  EXPECT_TRUE(app_->running());
+  EXPECT_TRUE(x_.findWindow("Untitled").has_value());
+}
+
+/// How many match rules the bus keeps for the application's connection (each watch of a caller
+/// adds one), or none when the bus does not say.
+std::optional<std::uint32_t> matchRulesOfApplication(const std::string& address) {
+  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+      address.c_str(),
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, nullptr);
+  if (connection == nullptr) return std::nullopt;
+  std::optional<std::uint32_t> rules;
+  GVariant* stats = g_dbus_connection_call_sync(
+      connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.Debug.Stats",
+      "GetConnectionStats", g_variant_new("(s)", busName), G_VARIANT_TYPE("(a{sv})"), G_DBUS_CALL_FLAGS_NONE, 30000,
+      nullptr, nullptr);
+  if (stats != nullptr) {
+    GVariant* fields = g_variant_get_child_value(stats, 0);
+    guint32 count = 0;
+    if (g_variant_lookup(fields, "MatchRules", "u", &count)) rules = count;
+    g_variant_unref(fields);
+    g_variant_unref(stats);
+  }
+  g_dbus_connection_close_sync(connection, nullptr, nullptr);
+  g_object_unref(connection);
+  return rules;
+}
+
+TEST_F(AppServiceLoadTest, ThousandsOfCallersThatComeAndGoLeaveNothingBehind) {
+  ASSERT_TRUE(start("app-service-many-callers.log")) << log();
+  const auto before = matchRulesOfApplication(bus_->address());
+  if (!before) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+
+  // A caller leaves while its call converts: its answer goes to no one.
+  std::vector<Answer> answers;
+  {
+    Caller leaving(bus_->address(), "leaving", answers);
+    ASSERT_TRUE(leaving.ok());
+    leaving.call("SvgToView", blockingDrawing(busyRectangleBytes), 0);
+    ASSERT_NE(takenCalls(bus_->address(), {&leaving}), 0u) << log().substr(0, 4000);
+    leaving.leave();
+  }
+  // Two thousand programs with one call each: half leave before their answer, half wait for it.
+  constexpr int callers = 2000;
+  std::size_t waited = 0;
+  for (int number = 0; number < callers; ++number) {
+    Caller caller(bus_->address(), "caller " + std::to_string(number), answers);
+    ASSERT_TRUE(caller.ok()) << number;
+    caller.call("SvgToView", tiny, number);
+    if (number % 2 == 0) {
+      ++waited;
+      ASSERT_TRUE(waitForAnswers(answers, waited)) << number << "\n" << log().substr(0, 4000);
+      ASSERT_TRUE(answers.back().ok) << number << " " << answers.back().errorName << " " << answers.back().message;
+    } else {
+      caller.passed();
+    }
+  }
+  // The application watches no caller any more once their calls are done, and answers on.
+  EXPECT_TRUE(XDriver::waitUntil([&] { return matchRulesOfApplication(bus_->address()) == before; }, 120))
+      << "match rules: " << matchRulesOfApplication(bus_->address()).value_or(0) << ", before " << *before;
+  answers.clear();
+  Caller last(bus_->address(), "last", answers);
+  last.call("SvgToView", tiny, 0);
+  ASSERT_TRUE(waitForAnswers(answers, 1));
+  EXPECT_TRUE(answers[0].ok) << answers[0].message;
+
+  // Closing the window ends the application cleanly: nothing leaked or was touched once freed.
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (const auto window = x_.findWindow("Untitled", 1)) {
+          x_.focus(*window);
+          x_.key("ctrl+w");
+        }
+        return !app_->running();
+      },
+      60));
+  const auto status = app_->wait(30);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+  EXPECT_EQ(log().find("Sanitizer"), std::string::npos) << log().substr(0, 4000);
+}
+
+TEST_F(AppServiceLoadTest, QuittingWhileACallConvertsEndsTheApplicationCleanlyAndTheCallerLearnsIt) {
+  ASSERT_TRUE(start("app-service-quit.log")) << log();
+  std::vector<Answer> answers;
+  Caller caller(bus_->address(), "caller", answers);
+  ASSERT_TRUE(caller.ok());
+  caller.call("SvgToView", blockingDrawing(busyRectangleBytes), 0);
+  caller.call("SvgToView", tiny, 1);
+  ASSERT_NE(takenCalls(bus_->address(), {&caller}), 0u) << log().substr(0, 4000);
+  const auto window = x_.findWindow("Untitled", 10);
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        x_.focus(*window);
+        x_.key("ctrl+q");
+        return !app_->running();
+      },
+      120))
+      << log().substr(0, 4000);
+  const auto status = app_->wait(30);
+  ASSERT_TRUE(status);
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+  EXPECT_EQ(log().find("Sanitizer"), std::string::npos) << log().substr(0, 4000);
+  // Each call is answered or the caller learns that the application left without an answer.
+  ASSERT_TRUE(waitForAnswers(answers, 2));
 }
 
 }  // namespace

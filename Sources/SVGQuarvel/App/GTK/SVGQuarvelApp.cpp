@@ -220,17 +220,37 @@ void SVGQuarvelApp::on_activate() {
   }
 }
 
+namespace {
+
+/// The line for a name given to open that is no local file (a web address, a remote folder's file).
+std::string notLocalFile(const std::string& name) {
+  return "\u201c" + SVGQuarvel::validUTF8(name) + "\u201d is not a local file.";
+}
+
+}  // namespace
+
 void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
   std::vector<std::filesystem::path> urls;
+  std::vector<std::string> refused;
   for (const auto& file : files) {
     const auto path = file->get_path();
     if (path.empty()) {
-      console::error("  cannot open non-SVG file:", std::string(file->get_uri()));
+      const std::string uri = file->get_uri();
+      console::error("  cannot open non-SVG file:", uri);
+      refused.push_back(notLocalFile(uri));
       continue;
     }
     urls.emplace_back(path);
   }
-  delegate_->openFiles(urls);
+  showRefusedFiles(refused);
+  if (!urls.empty()) delegate_->openFiles(urls);
+}
+
+void SVGQuarvelApp::showRefusedFiles(const std::vector<std::string>& refused) {
+  if (refused.empty()) return;
+  showError(get_active_window(),
+            refused.size() == 1 ? "The file could not be opened." : "Some files could not be opened.",
+            AppDelegate::failureDetail(refused));
 }
 
 int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
@@ -258,7 +278,7 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
     const auto path = file->get_path();
     if (path.empty()) {
       console::error("  cannot open non-SVG file:", std::string(file->get_uri()));
-      refused.push_back("\u201c" + SVGQuarvel::validUTF8(name) + "\u201d is not a local file.");
+      refused.push_back(notLocalFile(name));
       continue;
     }
     urls.emplace_back(path);
@@ -278,11 +298,7 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
     if (!commandLine->is_remote()) launchStatus_ = 1;
     commandLine->set_exit_status(1);
   };
-  if (!refused.empty()) {
-    showError(get_active_window(),
-              refused.size() == 1 ? "The file could not be opened." : "Some files could not be opened.",
-              AppDelegate::failureDetail(refused));
-  }
+  showRefusedFiles(refused);
   if (urls.empty()) {
     finish({});
     return *status;
