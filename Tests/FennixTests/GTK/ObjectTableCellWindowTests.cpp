@@ -1,4 +1,6 @@
-// A table whose rows are objects held by their base class, shown in cells of a subclass.
+// A table whose rows are objects held by their base class, shown in cells of a subclass. (The
+// classes have names of their own: the names of types in boxes are compared by text in some
+// builds, so another test's class of the same name would be taken for them.)
 #include <gtest/gtest.h>
 
 #include <gtkmm/scrolledwindow.h>
@@ -14,15 +16,15 @@ namespace {
 
 struct ObjectTableWindowTest : WindowTest {};
 
-struct Shape {
-  virtual ~Shape() = default;
+struct Figure {
+  virtual ~Figure() = default;
   virtual std::string name() const = 0;
 };
-struct Circle : Shape {
+struct Circle : Figure {
   std::string name() const override { return "circle"; }
   double radius = 3;
 };
-struct Square : Shape {
+struct Square : Figure {
   std::string name() const override { return "square"; }
 };
 
@@ -35,24 +37,24 @@ struct CircleCell : QvObjectTableViewCell<Circle> {
   }
 };
 
-struct Shapes : QvTableViewController<std::shared_ptr<Shape>> {
+struct Figures : QvTableViewController<std::shared_ptr<Figure>> {
   Fennix::TableCell makeCell(const std::string& identifier, long, Fennix::TableViewHandle&) override {
     return std::make_shared<Fennix::GtkTableViewCellView>(*CircleCell::withID<CircleCell>(identifier), identifier,
                                                           nullptr);
   }
-  void loadValue(const std::optional<std::shared_ptr<Shape>>&, Fennix::TableCellView&) override {}
+  void loadValue(const std::optional<std::shared_ptr<Figure>>&, Fennix::TableCellView&) override {}
 };
 
 TEST_F(ObjectTableWindowTest, ACircleHeldAsAShapeShowsInACircleCell) {
   Fennix::installControllerKitsGTK();
-  Fennix::GtkTableViewHandle<std::shared_ptr<Shape>>::install(
-      [](const std::shared_ptr<Shape>& shape) { return shape ? shape->name() : std::string(); });
-  auto shapes = NSViewController::make<Shapes>();
+  Fennix::GtkTableViewHandle<std::shared_ptr<Figure>>::install(
+      [](const std::shared_ptr<Figure>& shape) { return shape ? shape->name() : std::string(); });
+  auto shapes = NSViewController::make<Figures>();
   auto circle = std::make_shared<Circle>();
   shapes->arrangedObjects = {circle, std::make_shared<Square>()};
   auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*shapes));
   ASSERT_NE(scroll, nullptr);
-  auto& table = Fennix::GtkTableViewHandle<std::shared_ptr<Shape>>::of(*scroll)->table();
+  auto& table = Fennix::GtkTableViewHandle<std::shared_ptr<Figure>>::of(*scroll)->table();
   show(*scroll, 260, 160);
   auto* first = dynamic_cast<CircleCell*>(table.viewAt(0, 0));
   auto* second = dynamic_cast<CircleCell*>(table.viewAt(0, 1));
@@ -68,7 +70,7 @@ TEST_F(ObjectTableWindowTest, ACircleHeldAsAShapeShowsInACircleCell) {
   window->unset_child();
   shapes.reset();
   pumpFrames();
-  QvTableViewControllerBase<std::shared_ptr<Shape>>::tableViewMaker = nullptr;
+  QvTableViewControllerBase<std::shared_ptr<Figure>>::tableViewMaker = nullptr;
 }
 
 }  // namespace
