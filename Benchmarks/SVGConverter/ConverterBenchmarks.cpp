@@ -102,4 +102,11 @@ BENCHMARK(readCountingLeastCode)->Name("ReadCountingLeastCode")->RangeMultiplier
 BENCHMARK(convert<wideDrawing>)->Name("ConvertWideDrawing")->RangeMultiplier(4)->Range(64, 4096)->Complexity();
 BENCHMARK(convert<longPath>)->Name("ConvertLongPath")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
 BENCHMARK(convert<manySmallElements>)->Name("ConvertManySmallElements")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
+// N, 2N, 4N and 8N elements, past the size of the caches: the time per element stays the same.
+BENCHMARK(convert<manySmallElements>)
+    ->Name("ConvertManySmallElementsDoubling")
+    ->RangeMultiplier(2)
+    ->Range(8192, 65536)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 BENCHMARK(convert<busyFilter>)->Name("ConvertBusyFilter")->RangeMultiplier(4)->Range(16, 4096)->Complexity();

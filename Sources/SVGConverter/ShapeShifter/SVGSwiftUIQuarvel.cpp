@@ -67,7 +67,7 @@ std::string SVGSwiftUIQuarvel::makeName(const std::optional<std::string>& id, ID
   if (id && !id->empty()) preferred = finished(*id);
   std::string name = finished(pool.nextID(preferred));
   // Ends at the latest with the pool's unrecorded random identifiers.
-  while (name != sharedWith && !takenNames_.insert(name).second) name = finished(pool.nextID(std::nullopt));
+  while (name != sharedWith && !takenNames_.insert(name)) name = finished(pool.nextID(std::nullopt));
   return name;
 }
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "SVGConverter/SwiftUIModel/SwiftUIModel.h"
 #include "SVGConverter/Utilities/OutputLimit.h"
 #include "SVGConverter/Utilities/IDPool.h"
+#include "SVGConverter/Utilities/StringSet.h"
 #include "SVGParser/SVG/SVG.h"
 
 /// Converts one drawing into the root container of the SwiftUI view model.
@@ -189,7 +189,7 @@ class SVGSwiftUIQuarvel {
   IDPool rectangleViewIDs{"Rectangle"};
   IDPool pathShapeIDs{"PathShape"};
   /// Every type and property name handed out by any pool, and the forced root name.
-  std::unordered_set<std::string> takenNames_;
+  StringSet takenNames_;
   // What the elements and the copies of shared definitions will write; see `setOutputLimit`.
   mutable SVGConverter::OutputBudget budget_;
   OutputLayout layout_;
