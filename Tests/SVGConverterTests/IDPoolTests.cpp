@@ -55,6 +55,12 @@ TEST(StringSet, KeepsEveryStringApartAcrossGrowth) {
   EXPECT_TRUE(set.contains("ab"));
   EXPECT_TRUE(set.contains(std::string("a\0b", 3)));
   EXPECT_EQ(set.size(), 5004u);
+  // Strings are numbered in the order they came, and keep their number.
+  EXPECT_EQ(set.number("ab"), 0u);
+  EXPECT_EQ(set.number("Group1"), 4u);
+  EXPECT_EQ(set.add("Group5000"), std::make_pair(std::size_t{5003}, false));
+  EXPECT_EQ(set.add("x"), std::make_pair(std::size_t{5004}, true));
+  EXPECT_EQ(set.number("y"), std::nullopt);
 }
 
 TEST(SwiftIdentifier, NamesAreValidSwiftIdentifiers) {

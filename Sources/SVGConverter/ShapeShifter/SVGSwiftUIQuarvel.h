@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -103,7 +104,31 @@ class SVGSwiftUIQuarvel {
   SwiftUIModel::FilterModifierType shapeFilter(const SVG::Filter& filter);
 
   /// Converted child elements by their SVG id; the later of two with one id wins.
-  std::unordered_map<std::string, RegisteredNode> svgID2Node;
+  class NodeRegistry {
+   public:
+    void insert_or_assign(std::string_view id, RegisteredNode node) {
+      auto [number, added] = ids_.add(id);
+      if (added) {
+        nodes_.push_back(std::move(node));
+      } else {
+        nodes_[number] = std::move(node);
+      }
+    }
+    std::size_t count(std::string_view id) const { return ids_.count(id); }
+    /// The node registered under `id`; throws std::out_of_range when there is none.
+    const RegisteredNode& at(std::string_view id) const {
+      std::optional<std::size_t> number = ids_.number(id);
+      if (!number) throw std::out_of_range("no element with this id");
+      return nodes_[*number];
+    }
+    std::size_t size() const { return nodes_.size(); }
+
+   private:
+    StringSet ids_;
+    /// In the order of the ids' numbers.
+    std::vector<RegisteredNode> nodes_;
+  };
+  NodeRegistry svgID2Node;
 
   IDPool linearGradientIDs{"linearGradient"};
   IDPool radialGradientIDs{"radialGradient"};

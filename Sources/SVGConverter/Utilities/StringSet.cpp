@@ -26,21 +26,23 @@ std::size_t StringSet::find(std::string_view text, std::uint32_t hash) const {
   }
 }
 
-bool StringSet::contains(std::string_view text) const {
-  if (slots_.empty()) return false;
-  return slots_[find(text, hashOf(text))].entry != 0;
+std::optional<std::size_t> StringSet::number(std::string_view text) const {
+  if (slots_.empty()) return std::nullopt;
+  const Slot& slot = slots_[find(text, hashOf(text))];
+  if (slot.entry == 0) return std::nullopt;
+  return slot.entry - 1;
 }
 
-bool StringSet::insert(std::string_view text) {
+std::pair<std::size_t, bool> StringSet::add(std::string_view text) {
   // At most half the slots are used, so that a probe ends soon at an empty one.
   if (2 * (starts_.size() + 1) > slots_.size()) grow();
   const std::uint32_t hash = hashOf(text);
   Slot& slot = slots_[find(text, hash)];
-  if (slot.entry != 0) return false;
+  if (slot.entry != 0) return {slot.entry - 1, false};
   slot = Slot{hash, static_cast<std::uint32_t>(starts_.size() + 1)};
   starts_.push_back(characters_.size());
   characters_.append(text);
-  return true;
+  return {slot.entry - 1, true};
 }
 
 void StringSet::grow() {

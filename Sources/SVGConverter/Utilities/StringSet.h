@@ -3,8 +3,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 /// The characters of every string, one after the other, and an open-addressed table of short
@@ -16,8 +18,13 @@
 class StringSet {
  public:
   /// Adds `text` unless it is in the set already; whether it was added.
-  bool insert(std::string_view text);
-  bool contains(std::string_view text) const;
+  bool insert(std::string_view text) { return add(text).second; }
+  bool contains(std::string_view text) const { return number(text).has_value(); }
+  /// Adds `text` unless it is in the set already; its number (0 for the first string added, and
+  /// so on) and whether it was added.
+  std::pair<std::size_t, bool> add(std::string_view text);
+  /// The number of `text`, nothing when it is not in the set.
+  std::optional<std::size_t> number(std::string_view text) const;
   std::size_t count(std::string_view text) const { return contains(text) ? 1 : 0; }
   std::size_t size() const { return starts_.size(); }
   bool empty() const { return starts_.empty(); }
