@@ -130,7 +130,8 @@ class Writer {
                    },
                    [&](const Definition::RadialGradient& g) {
                      line(depth, "radialGradient " + g.value.propertyID + " center " + point(g.value.center) +
-                                     " radii " + num(g.value.startRadius) + " -> " + num(g.value.endRadius));
+                                     " radii " + num(g.value.startRadius) + " -> " + num(g.value.endRadius) +
+                                     (g.value.radiiRelativeToShape ? " of the shape" : ""));
                      stops(depth + 1, g.value.stops);
                    },
                    [&](const Definition::FilterModifier& f) { filter(depth, f.value, "filter "); },

@@ -1,0 +1,51 @@
+// Drawings whose code must show what the SVG shows: SVG text in, the lines of Swift that
+// place, size and paint the elements out.
+
+#include <string>
+
+#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+
+#include "SwiftSyntaxSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string exported(const std::string& body, SVGSwiftUIExporter::Config config = {}) {
+  const std::string svgText = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\">" + body + "</svg>";
+  auto svg = SVG::SVG::fromSVGString(svgText);
+  if (!svg) {
+    ADD_FAILURE() << "does not parse: " << svgText;
+    return {};
+  }
+  config.infoComments = false;
+  const std::string swift = SVGSwiftUIExporter::export_(*svg, config);
+  EXPECT_TRUE(isValidSwift(swift));
+  return swift;
+}
+
+bool has(const std::string& swift, const std::string& text) { return swift.find(text) != std::string::npos; }
+
+}  // namespace
+
+TEST(DrawingFidelity, PercentageRadiiOfRadialGradientsAreFractionsOfTheShape) {
+  const std::string stops = "<stop offset=\"0\" stop-color=\"red\"/><stop offset=\"1\" stop-color=\"blue\"/>";
+  // The default radius is 50%: the gradient reaches the edges of whatever it paints.
+  const std::string byDefault =
+      exported("<radialGradient id=\"g\">" + stops + "</radialGradient><rect width=\"80\" height=\"40\" fill=\"url(#g)\"/>");
+  EXPECT_TRUE(has(byDefault, "static let g = EllipticalGradient(\n")) << byDefault;
+  EXPECT_TRUE(has(byDefault, "center: .init(x: 0.5, y: 0.5), startRadiusFraction: 0, endRadiusFraction: 0.5\n"))
+      << byDefault;
+  EXPECT_TRUE(has(byDefault, ".fill(Group1.g)\n")) << byDefault;
+  EXPECT_FALSE(has(byDefault, "endRadius: 0\n")) << byDefault;
+
+  const std::string stated = exported("<radialGradient id=\"g\" r=\"25%\" fr=\"10%\" cx=\"0\">" + stops +
+                                      "</radialGradient><circle r=\"10\" fill=\"url(#g)\"/>");
+  EXPECT_TRUE(has(stated, "center: .init(x: 0, y: 0.5), startRadiusFraction: 0.1, endRadiusFraction: 0.25\n")) << stated;
+
+  // A radius in points stays one.
+  const std::string points = exported("<radialGradient id=\"g\" r=\"40\" fr=\"5\">" + stops +
+                                      "</radialGradient><circle r=\"10\" fill=\"url(#g)\"/>");
+  EXPECT_TRUE(has(points, "static let g = RadialGradient(\n")) << points;
+  EXPECT_TRUE(has(points, "startRadius: 5, endRadius: 40\n")) << points;
+}
