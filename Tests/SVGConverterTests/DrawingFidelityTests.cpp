@@ -49,3 +49,23 @@ TEST(DrawingFidelity, PercentageRadiiOfRadialGradientsAreFractionsOfTheShape) {
   EXPECT_TRUE(has(points, "static let g = RadialGradient(\n")) << points;
   EXPECT_TRUE(has(points, "startRadius: 5, endRadius: 40\n")) << points;
 }
+
+TEST(DrawingFidelity, TextsMoveByTheirOwnTransform) {
+  const std::string translated = exported("<text transform=\"translate(40,60)\">Label</text>");
+  EXPECT_TRUE(has(translated, "        .frame(width: .infinity, height: 0, alignment: .bottom)\n"
+                              "        .offset(x: 40, y: 60)\n"
+                              "        .frame(width: 100, height: 100)\n"))
+      << translated;
+  const std::string matrix = exported("<text transform=\"matrix(1 0 0 1 40 60)\" x=\"5\">Label</text>");
+  EXPECT_TRUE(has(matrix, "        .padding(.leading, 5)\n"
+                          "        .alignmentGuide(.bottom) { $0[.firstTextBaseline] }\n"
+                          "        .frame(width: .infinity, height: 0, alignment: .bottom)\n"
+                          "        .transformEffect(.init(a: 1, b: 0, c: 0, d: 1, tx: 40, ty: 60))\n"))
+      << matrix;
+  // The last step of the list acts first, as on shapes.
+  const std::string steps = exported("<text transform=\"translate(10) scale(2)\">Label</text>");
+  EXPECT_TRUE(has(steps, "        .scaleEffect(x: 2, y: 2)\n        .offset(x: 10, y: 0)\n")) << steps;
+  // A text without a transform has no such modifiers.
+  const std::string plain = exported("<text x=\"3\" y=\"4\">Label</text>");
+  EXPECT_FALSE(has(plain, ".offset(x: 3, y: 4)") || has(plain, "transformEffect")) << plain;
+}

@@ -197,6 +197,7 @@ class Writer {
                                               });
                                      }));
                      line(depth + 1, "paint " + paintText(t.value.paint));
+                     if (!t.value.transform.empty()) line(depth + 1, "transform " + transformText(t.value.transform));
                    },
                    [&](const Subview::Group& g) { container(depth, "group", g.value); },
                    [&](const Subview::SVG& s) { container(depth, "svg", s.value); },

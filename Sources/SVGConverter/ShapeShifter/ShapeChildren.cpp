@@ -290,8 +290,9 @@ SwiftUIModel::Text SVGSwiftUIQuarvel::shapeTextNode(const SVG::Text& text) {
   // A following text without usable coordinates starts here (not after this text).
   lastTextPosition = {x, y};
   std::optional<SwiftUIModel::Paint> paint = mapPaint(attributeStack_.back().fill, attributeStack_.back().fillOpacity);
+  std::vector<TransformStep> transform = mapTransforms(attributeStack_.back().transform);
   popAttributes();
-  return SwiftUIModel::Text{{x, y}, text.font, std::move(paint), text.text};
+  return SwiftUIModel::Text{{x, y}, text.font, std::move(paint), text.text, std::move(transform)};
 }
 
 std::vector<TransformStep> SVGSwiftUIQuarvel::mapTransforms(const std::vector<SVG::Transform>& transforms) {

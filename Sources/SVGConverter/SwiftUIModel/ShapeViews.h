@@ -100,6 +100,8 @@ struct Text {
   std::optional<CSS::Font> font;
   std::optional<Paint> paint;
   std::string text;
+  /// The text's own transform, in document order.
+  std::vector<TransformStep> transform = {};
 
   std::string description() const;
 };
