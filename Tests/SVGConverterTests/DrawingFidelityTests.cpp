@@ -69,3 +69,17 @@ TEST(DrawingFidelity, TextsMoveByTheirOwnTransform) {
   const std::string plain = exported("<text x=\"3\" y=\"4\">Label</text>");
   EXPECT_FALSE(has(plain, ".offset(x: 3, y: 4)") || has(plain, "transformEffect")) << plain;
 }
+
+TEST(DrawingFidelity, TextsTakeTheirFontFromTheirAttributesWhereTheCSSSaysNothing) {
+  const std::string attributes = exported("<text font-size=\"20\" font-family=\"Arial\">Hi</text>");
+  EXPECT_TRUE(has(attributes, "        .font(.custom(\"Arial\", size: 20))\n")) << attributes;
+  const std::string styled =
+      exported("<text font-weight=\"bold\" font-style=\"italic\" font-size=\"12\" style=\"font-size: 30px\">Hi</text>");
+  EXPECT_TRUE(has(styled, "        .font(.system(size: 30, weight: .bold).italic())\n")) << styled;
+  // The shorthand attribute, and a shorthand in the CSS that leaves the attributes nothing to say.
+  const std::string shorthand = exported("<text font=\"italic 14px serif\">Hi</text>");
+  EXPECT_TRUE(has(shorthand, "        .font(.custom(\"Times\", size: 14).italic())\n")) << shorthand;
+  const std::string overridden = exported("<text font-size=\"40\" style=\"font: 9px monospace\">Hi</text>");
+  EXPECT_TRUE(has(overridden, "        .font(.system(size: 9, design: .monospaced))\n")) << overridden;
+  EXPECT_FALSE(has(exported("<text>Hi</text>"), ".font(")) << "a text without a font gets none";
+}

@@ -1,5 +1,6 @@
 // Identity and styling inputs of an element, and its font from the cascaded CSS.
 #include "SVGParser/CSS/Font.h"
+#include "SVGParser/CSS/Parser/CSSStyle.h"
 #include "SVGParser/CSS/Parser/CSSStyleSheet.h"
 #include "SVGParser/CSS/UnitLength.h"
 #include "SVGParser/SVG/ElementAttributes.h"
@@ -22,13 +23,41 @@ StylingAttributes StylingAttributes::fromXMLAttributes(const XMLAttributes& xmlA
 
 }  // namespace SVG
 
-std::optional<CSS::Font> CSSPropertyResolver::cssFont(const SVG::XMLAttributes&) const {
+namespace {
+
+/// The value of the font attribute `name`, read as the same CSS property would be.
+std::optional<CSS::Value> fontAttribute(const SVG::XMLAttributes& xmlAttributes, std::string_view name) {
+  const std::optional<std::string_view> text = SVG::attributeValue(xmlAttributes, name);
+  if (!text) return std::nullopt;
+  std::string declaration(name);
+  declaration += ':';
+  declaration += *text;
+  return CSS::Style(declaration)[name];
+}
+
+}  // namespace
+
+std::optional<CSS::Font> CSSPropertyResolver::cssFont(const SVG::XMLAttributes& xmlAttributes) const {
   const CSSPropertyResolver& css = *this;
-  auto font = CSS::Font::fromCSS(css["font"]);
-  const auto style = CSS::Font::Style::fromCSS(css["font-style"]);
-  const auto weight = CSS::Font::Weight::fromCSS(css["font-weight"]);
-  const auto family = CSS::Font::Family::fromCSS(css["font-family"]);
-  const auto size = CSS::UnitLength::fromCSS(css["font-size"]);
+  const bool hasCSS = !css.isEmpty();
+  const auto cssValue = [&](std::string_view name) -> std::optional<CSS::Value> {
+    return hasCSS ? css[name] : std::nullopt;
+  };
+  // The element's own font attributes count where its CSS says nothing; a font shorthand in
+  // the CSS sets every longhand, so that the attributes have nothing left to say.
+  std::optional<CSS::Value> shorthand = cssValue("font");
+  const bool cssShorthand = shorthand.has_value();
+  if (!shorthand) shorthand = fontAttribute(xmlAttributes, "font");
+  const auto longhand = [&](std::string_view name) {
+    std::optional<CSS::Value> value = cssValue(name);
+    if (!value && !cssShorthand) value = fontAttribute(xmlAttributes, name);
+    return value;
+  };
+  auto font = CSS::Font::fromCSS(shorthand);
+  const auto style = CSS::Font::Style::fromCSS(longhand("font-style"));
+  const auto weight = CSS::Font::Weight::fromCSS(longhand("font-weight"));
+  const auto family = CSS::Font::Family::fromCSS(longhand("font-family"));
+  const auto size = CSS::UnitLength::fromCSS(longhand("font-size"));
   if (!font) {
     if (!style && !weight && !family && !size) return std::nullopt;
     font = CSS::Font(CSS::Font::Family::sansSerif(), CSS::Font::Style::normal, CSS::Font::Weight::normal(),

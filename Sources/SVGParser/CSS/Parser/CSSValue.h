@@ -108,8 +108,9 @@ class CSSPropertyResolver {
   virtual std::optional<CSS::Value> operator[](std::string_view name) const = 0;
 
   /// The element's font from the font properties of this resolver ("font", then
-  /// "font-style", "font-weight", "font-family", "font-size"); nothing when none is set.
-  /// The attributes are accepted for the caller's convenience and not read.
+  /// "font-style", "font-weight", "font-family", "font-size"), each property the CSS leaves
+  /// unset taken from the element's attribute of that name (the longhands only when the CSS
+  /// has no "font"); nothing when none is set.
   std::optional<CSS::Font> cssFont(const SVG::XMLAttributes& xmlAttributes) const;
 
  protected:
