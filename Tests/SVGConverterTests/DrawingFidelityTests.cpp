@@ -83,3 +83,17 @@ TEST(DrawingFidelity, TextsTakeTheirFontFromTheirAttributesWhereTheCSSSaysNothin
   EXPECT_TRUE(has(overridden, "        .font(.system(size: 9, design: .monospaced))\n")) << overridden;
   EXPECT_FALSE(has(exported("<text>Hi</text>"), ".font(")) << "a text without a font gets none";
 }
+
+TEST(DrawingFidelity, BlanksAndLineBreaksOfTextsShowAsSVGShowsThem) {
+  EXPECT_TRUE(has(exported("<text>\n   Hello\n</text>"), "      Text(\"Hello\")\n"));
+  EXPECT_TRUE(has(exported("<text>\n\tTwo \t  words\n  <tspan> and more </tspan>\n</text>"),
+                  "      Text(\"Two words and more\")\n"));
+  // Line breaks go without a trace; a text of blanks alone is empty.
+  EXPECT_TRUE(has(exported("<text>A\nB</text>"), "      Text(\"AB\")\n"));
+  EXPECT_TRUE(has(exported("<text> \n </text>"), "      Text(\"\")\n"));
+  // Kept as written where the text or an element around it asks for it.
+  EXPECT_TRUE(has(exported("<text xml:space=\"preserve\">  a\n b </text>"), "      Text(\"  a\\n b \")\n"));
+  const std::string scoped = exported("<g xml:space=\"preserve\"><text> a  b</text></g><text> c  d</text>");
+  EXPECT_TRUE(has(scoped, "Text(\" a  b\")\n") && has(scoped, "Text(\"c d\")\n")) << scoped;
+  EXPECT_TRUE(has(exported("<g xml:space=\"preserve\"><text xml:space=\"default\"> a  b</text></g>"), "Text(\"a b\")\n"));
+}

@@ -214,6 +214,24 @@ bool isNotDrawn(ElementKind kind) {
   }
 }
 
+// The characters of a text as they show by default: line breaks gone, tabs made blanks, blanks
+// at either end gone and every run of blanks one blank.
+void collapseWhiteSpace(std::string& text) {
+  std::size_t kept = 0;
+  bool blankPending = false;
+  for (const char c : text) {
+    if (c == '\n' || c == '\r') continue;
+    if (c == ' ' || c == '\t') {
+      blankPending = kept > 0;
+      continue;
+    }
+    if (blankPending) text[kept++] = ' ';
+    blankPending = false;
+    text[kept++] = c;
+  }
+  text.resize(kept);
+}
+
 // Builds the drawing from the recorded events.
 class Handler : public SVGParser::XMLEventHandler {
  public:
@@ -231,6 +249,9 @@ class Handler : public SVGParser::XMLEventHandler {
   void didStartElement(std::string_view name, const XMLAttributes& attributes) override {
     ++depth_;
     names_.enter(attributes, depth_);
+    // xml:space holds for the element and everything inside it.
+    const std::optional<std::string_view> space = attributes.find("xml:space");
+    preservesSpace_.push_back(space ? *space == "preserve" : !preservesSpace_.empty() && preservesSpace_.back());
     if (skippedDepth_) {
       openKinds_.push_back(ElementKind::other);
       return;
@@ -254,6 +275,7 @@ class Handler : public SVGParser::XMLEventHandler {
       if (notDrawnDepth_ == depth_) notDrawnDepth_ = 0;
     }
     openKinds_.pop_back();
+    preservesSpace_.pop_back();
     names_.leave(depth_);
     --depth_;
   }
@@ -282,6 +304,7 @@ class Handler : public SVGParser::XMLEventHandler {
         break;
       case ElementKind::text:
         text_ = SVG::Text::fromXMLAttributes(attributes, css_.cssResolver(attributes));
+        textPreservesSpace_ = preservesSpace_.back();
         break;
       case ElementKind::circle:
         addElement(SVG::Circle::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
@@ -450,7 +473,10 @@ class Handler : public SVGParser::XMLEventHandler {
         if (feMerge_) addFilterPrimitive(*std::exchange(feMerge_, std::nullopt));
         break;
       case ElementKind::text:
-        if (text_) addElement(*std::exchange(text_, std::nullopt));
+        if (text_) {
+          if (!textPreservesSpace_) collapseWhiteSpace(text_->text);
+          addElement(*std::exchange(text_, std::nullopt));
+        }
         break;
       case ElementKind::g:
       case ElementKind::svg:
@@ -529,9 +555,12 @@ class Handler : public SVGParser::XMLEventHandler {
   std::optional<SVG::Filter::Primitive::Merge> feMerge_;
   SVG::Filter::Input defaultInput_ = SVG::Filter::Input::sourceGraphic();
   std::optional<SVG::Text> text_;
+  // Whether the open text keeps its blanks and line breaks as written (xml:space="preserve").
+  bool textPreservesSpace_ = false;
 
   ElementNames names_;
   std::vector<ElementKind> openKinds_;  // of the open elements, innermost last
+  std::vector<bool> preservesSpace_;    // xml:space="preserve" in force, for each open element
   std::size_t depth_ = 0;               // open elements
   std::size_t skippedDepth_ = 0;        // depth of a subtree left out for nesting too deep
   std::size_t notDrawnDepth_ = 0;       // depth of the outermost open element that is not drawn
