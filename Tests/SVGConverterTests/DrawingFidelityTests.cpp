@@ -97,3 +97,26 @@ TEST(DrawingFidelity, BlanksAndLineBreaksOfTextsShowAsSVGShowsThem) {
   EXPECT_TRUE(has(scoped, "Text(\" a  b\")\n") && has(scoped, "Text(\"c d\")\n")) << scoped;
   EXPECT_TRUE(has(exported("<g xml:space=\"preserve\"><text xml:space=\"default\"> a  b</text></g>"), "Text(\"a b\")\n"));
 }
+
+TEST(DrawingFidelity, EvenOddPathsKeepTheirHoles) {
+  const std::string ring = "d=\"M0 0H10V10H0Z M2 2H8V8H2Z\"";
+  EXPECT_TRUE(has(exported("<path fill-rule=\"evenodd\" " + ring + "/>"),
+                  "      PathShape1()\n        .fill(Color.black, style: .init(eoFill: true))\n"));
+  // From the CSS, from a group, through a gradient and an opacity, and beside a stroke.
+  const std::string styled = exported(
+      "<linearGradient id=\"g\"><stop stop-color=\"red\"/></linearGradient>"
+      "<g fill-rule=\"evenodd\"><path fill=\"url(#g)\" " + ring + "/><path fill-opacity=\"0.5\" fill=\"none\" " + ring +
+      "/><path stroke=\"red\" " + ring + "/><path fill-rule=\"nonzero\" " + ring + "/></g>"
+      "<path style=\"fill-rule: evenodd\" fill-opacity=\"0.5\" " + ring + "/>");
+  EXPECT_TRUE(has(styled, ".fill(Group1.g, style: .init(eoFill: true))\n")) << styled;
+  EXPECT_TRUE(has(styled, ".fill(Color.black, style: .init(eoFill: true))\n")) << styled;
+  EXPECT_TRUE(has(styled, ".fill(Color.black.opacity(0.5), style: .init(eoFill: true))\n")) << styled;
+  EXPECT_TRUE(has(styled, ".fill(Color.black)\n")) << "the stated non-zero rule: " << styled;
+  SVGSwiftUIExporter::Config types;
+  types.preferInitOverType = false;
+  EXPECT_TRUE(has(exported("<path fill-rule=\"evenodd\" " + ring + "/>", types),
+                  ".fill(Color.black, style: FillStyle(eoFill: true))\n"));
+  // A shape of one contour and a path without the rule fill as before.
+  const std::string plain = exported("<circle r=\"5\" fill-rule=\"evenodd\"/><path " + ring + "/>");
+  EXPECT_FALSE(has(plain, "eoFill")) << plain;
+}

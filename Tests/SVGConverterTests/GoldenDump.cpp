@@ -140,7 +140,7 @@ class Writer {
   }
 
   void drawing(int depth, const ShapeDrawing& d) {
-    line(depth, "fill " + paintText(d.fill));
+    line(depth, "fill " + paintText(d.fill) + (d.evenOddFill ? " even-odd" : ""));
     line(depth, "stroke " + paintText(d.stroke));
     if (d.strokeStyle) {
       line(depth, "strokeStyle width " + optNum(d.strokeStyle->lineWidth) + " " + d.strokeStyle->description());

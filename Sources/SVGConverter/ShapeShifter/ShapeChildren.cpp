@@ -213,6 +213,9 @@ SwiftUIModel::PathViewType SVGSwiftUIQuarvel::makePathView(const SVG::CoreAttrib
   std::string shapeName = makeName(core.id, pathShapeIDs, true, viewName);
   std::vector<TransformStep> transform = mapTransforms(attributeStack_.back().transform);
   SwiftUIModel::ShapeDrawing drawing = makeDrawing(false);
+  // Only paths have contours that may lie inside one another or cross.
+  const CGPathFillRule* rule = attributeStack_.back().fillRule.value();
+  drawing.evenOddFill = drawing.fill && rule && *rule == CGPathFillRule::evenOdd;
   popAttributes();
   chargePathView(viewName, shapeName, commands);
   chargeDrawing(drawing);

@@ -38,6 +38,9 @@ struct ShapeDrawing {
   std::optional<Paint> fill;
   std::optional<FilterModifierType> filterModifier;
   std::vector<TransformStep> transform;
+  /// The fill covers only what an odd number of contours encloses, so that inner contours
+  /// cut holes whichever way they run.
+  bool evenOddFill = false;
 
   std::string description() const;
 };
