@@ -120,3 +120,16 @@ TEST(DrawingFidelity, EvenOddPathsKeepTheirHoles) {
   const std::string plain = exported("<circle r=\"5\" fill-rule=\"evenodd\"/><path " + ring + "/>");
   EXPECT_FALSE(has(plain, "eoFill")) << plain;
 }
+
+TEST(DrawingFidelity, TextsInheritTheFontOfTheGroupsAroundThem) {
+  const std::string inherited =
+      exported("<g font-family=\"Arial\" font-size=\"10\"><g font-weight=\"bold\"><text font-size=\"20\">In</text></g></g>"
+               "<text>Out</text>");
+  EXPECT_TRUE(has(inherited, ".font(.custom(\"Arial\", size: 20).bold())\n")) << inherited;
+  EXPECT_EQ(inherited.find(".font("), inherited.rfind(".font(")) << "the text outside the groups has no font";
+  // A shorthand sets every longhand: nothing of the group's font passes it.
+  const std::string reset = exported("<g style=\"font: italic 10px serif\"><text font-size=\"30\">A</text>"
+                                     "<text style=\"font: 12px monospace\">B</text></g>");
+  EXPECT_TRUE(has(reset, ".font(.custom(\"Times\", size: 30).italic())\n")) << reset;
+  EXPECT_TRUE(has(reset, ".font(.system(size: 12, design: .monospaced))\n")) << reset;
+}

@@ -289,6 +289,8 @@ class Handler : public SVGParser::XMLEventHandler {
   struct OpenContainer {
     std::variant<SVG::SVG, SVG::Group> container;
     std::size_t depth;
+    // The font properties it states and inherits, for the texts inside it.
+    CSS::FontProperties font;
   };
 
   void startElement(ElementKind kind, std::string_view name, const XMLAttributes& attributes) {
@@ -296,16 +298,24 @@ class Handler : public SVGParser::XMLEventHandler {
       return;
     }
     switch (kind) {
-      case ElementKind::svg:
-        groupStack_.push_back({SVG::SVG::fromXMLAttributes(attributes, css_.cssResolver(attributes)), depth_});
+      case ElementKind::svg: {
+        const CSS::Style resolver = css_.cssResolver(attributes);
+        groupStack_.push_back({SVG::SVG::fromXMLAttributes(attributes, resolver), depth_, inheritedFont(resolver, attributes)});
         break;
-      case ElementKind::g:
-        groupStack_.push_back({SVG::Group::fromXMLAttributes(attributes, css_.cssResolver(attributes)), depth_});
+      }
+      case ElementKind::g: {
+        const CSS::Style resolver = css_.cssResolver(attributes);
+        groupStack_.push_back({SVG::Group::fromXMLAttributes(attributes, resolver), depth_, inheritedFont(resolver, attributes)});
         break;
-      case ElementKind::text:
-        text_ = SVG::Text::fromXMLAttributes(attributes, css_.cssResolver(attributes));
+      }
+      case ElementKind::text: {
+        const CSS::Style resolver = css_.cssResolver(attributes);
+        text_ = SVG::Text::fromXMLAttributes(attributes, resolver);
+        // What the text leaves open of its font comes from the elements around it.
+        if (!groupStack_.empty()) text_->font = inheritedFont(resolver, attributes).font();
         textPreservesSpace_ = preservesSpace_.back();
         break;
+      }
       case ElementKind::circle:
         addElement(SVG::Circle::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
         break;
@@ -485,6 +495,13 @@ class Handler : public SVGParser::XMLEventHandler {
       default:
         break;
     }
+  }
+
+  // The font properties of an element with its CSS `resolver`, filled in from the innermost
+  // open container's.
+  CSS::FontProperties inheritedFont(const CSS::Style& resolver, const XMLAttributes& attributes) const {
+    CSS::FontProperties own = resolver.fontProperties(attributes);
+    return groupStack_.empty() ? own : own.inheriting(groupStack_.back().font);
   }
 
   // Pops the container that opened at this depth into the one below it; the bottom
