@@ -103,30 +103,46 @@ class SVGSwiftUIQuarvel {
   SwiftUIModel::RadialGradientProperty shapeRadialGradient(const SVG::RadialGradient& gradient);
   SwiftUIModel::FilterModifierType shapeFilter(const SVG::Filter& filter);
 
-  /// Converted child elements by their SVG id; the later of two with one id wins.
+  /// Converted child elements by their SVG id; the later of two with one id wins. Elements are
+  /// recorded in order as they are converted and indexed by id only when one is looked up, so
+  /// that converting costs one appended entry an element.
   class NodeRegistry {
    public:
     void insert_or_assign(std::string_view id, RegisteredNode node) {
-      auto [number, added] = ids_.add(id);
-      if (added) {
-        nodes_.push_back(std::move(node));
-      } else {
-        nodes_[number] = std::move(node);
-      }
+      entries_.push_back({std::string(id), std::move(node)});
     }
-    std::size_t count(std::string_view id) const { return ids_.count(id); }
+    std::size_t count(std::string_view id) const { return index().count(id); }
     /// The node registered under `id`; throws std::out_of_range when there is none.
     const RegisteredNode& at(std::string_view id) const {
-      std::optional<std::size_t> number = ids_.number(id);
+      std::optional<std::size_t> number = index().number(id);
       if (!number) throw std::out_of_range("no element with this id");
-      return nodes_[*number];
+      return entries_[latest_[*number]].node;
     }
-    std::size_t size() const { return nodes_.size(); }
+    /// The number of ids.
+    std::size_t size() const { return index().size(); }
 
    private:
-    StringSet ids_;
-    /// In the order of the ids' numbers.
-    std::vector<RegisteredNode> nodes_;
+    struct Entry {
+      std::string id;
+      RegisteredNode node;
+    };
+    /// The ids, brought up to date with the entries.
+    const StringSet& index() const {
+      for (; indexed_ < entries_.size(); ++indexed_) {
+        auto [number, added] = ids_.add(entries_[indexed_].id);
+        if (added) {
+          latest_.push_back(indexed_);
+        } else {
+          latest_[number] = indexed_;
+        }
+      }
+      return ids_;
+    }
+    std::vector<Entry> entries_;
+    mutable StringSet ids_;
+    /// For each id by its number, its latest entry.
+    mutable std::vector<std::size_t> latest_;
+    mutable std::size_t indexed_ = 0;
   };
   NodeRegistry svgID2Node;
 
