@@ -1,4 +1,6 @@
 // Identity and styling inputs of an element, and its font from the cascaded CSS.
+#include <algorithm>
+
 #include "SVGParser/CSS/Font.h"
 #include "SVGParser/CSS/Parser/CSSStyle.h"
 #include "SVGParser/CSS/Parser/CSSStyleSheet.h"
@@ -40,6 +42,13 @@ std::optional<CSS::Value> fontAttribute(const SVG::XMLAttributes& xmlAttributes,
 CSS::FontProperties CSSPropertyResolver::fontProperties(const SVG::XMLAttributes& xmlAttributes) const {
   const CSSPropertyResolver& css = *this;
   const bool hasCSS = !css.isEmpty();
+  // Most elements state no font at all.
+  if (!hasCSS && std::none_of(xmlAttributes.begin(), xmlAttributes.end(),
+                              [](const SVG::XMLAttributes::Attribute& attribute) {
+                                return attribute.first.starts_with("font");
+                              })) {
+    return {};
+  }
   const auto cssValue = [&](std::string_view name) -> std::optional<CSS::Value> {
     return hasCSS ? css[name] : std::nullopt;
   };
@@ -68,7 +77,8 @@ std::optional<CSS::Font> CSSPropertyResolver::cssFont(const SVG::XMLAttributes& 
 namespace CSS {
 
 FontProperties FontProperties::inheriting(const FontProperties& parent) const {
-  if (shorthand) return *this;
+  if (shorthand || parent.empty()) return *this;
+  if (empty()) return parent;
   FontProperties properties = *this;
   properties.shorthand = parent.shorthand;
   if (!properties.style) properties.style = parent.style;

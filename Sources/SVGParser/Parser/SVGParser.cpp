@@ -312,7 +312,9 @@ class Handler : public SVGParser::XMLEventHandler {
         const CSS::Style resolver = css_.cssResolver(attributes);
         text_ = SVG::Text::fromXMLAttributes(attributes, resolver);
         // What the text leaves open of its font comes from the elements around it.
-        if (!groupStack_.empty()) text_->font = inheritedFont(resolver, attributes).font();
+        if (!groupStack_.empty() && !groupStack_.back().font.empty()) {
+          text_->font = inheritedFont(resolver, attributes).font();
+        }
         textPreservesSpace_ = preservesSpace_.back();
         break;
       }

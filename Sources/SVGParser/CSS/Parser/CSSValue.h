@@ -108,6 +108,8 @@ struct FontProperties {
   /// nothing when they hold the shorthand, which sets every longhand, else the shorthand and
   /// each longhand they lack.
   FontProperties inheriting(const FontProperties& parent) const;
+  /// No property is set.
+  bool empty() const { return !shorthand && !style && !weight && !family && !size; }
   /// The font the properties make; nothing when none is set.
   std::optional<Font> font() const;
 };
