@@ -72,6 +72,22 @@ SVG::SVG manySmallElements(int count) {
   return root;
 }
 
+// The same with every element named, as drawing programs write them.
+SVG::SVG manyNamedElements(int count) {
+  SVG::SVG root;
+  for (int i = 0; i < count; ++i) {
+    const std::string number = std::to_string(i);
+    SVG::Group group;
+    group.core.id = "layer" + number;
+    group.children.push_back(SVG::Rect{.width = n(1), .height = n(1), .core = {"rect" + number}});
+    group.children.push_back(SVG::Text{.core = {"text" + number}, .x = n(0), .y = n(0), .text = "t"});
+    root.children.push_back(std::move(group));
+    root.children.push_back(SVG::Path{.commands = {SVG::Command::M{0, 0}, SVG::Command::l{1, 2}, SVG::Command::Z{}},
+                                      .core = {"path" + number}});
+  }
+  return root;
+}
+
 template <SVG::SVG (*Make)(int)>
 void convert(benchmark::State& state) {
   const SVG::SVG svg = Make(static_cast<int>(state.range(0)));
@@ -102,4 +118,17 @@ BENCHMARK(readCountingLeastCode)->Name("ReadCountingLeastCode")->RangeMultiplier
 BENCHMARK(convert<wideDrawing>)->Name("ConvertWideDrawing")->RangeMultiplier(4)->Range(64, 4096)->Complexity();
 BENCHMARK(convert<longPath>)->Name("ConvertLongPath")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
 BENCHMARK(convert<manySmallElements>)->Name("ConvertManySmallElements")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
+// N, 2N, 4N and 8N elements, past the size of the caches: the time per element stays the same.
+BENCHMARK(convert<manySmallElements>)
+    ->Name("ConvertManySmallElementsDoubling")
+    ->RangeMultiplier(2)
+    ->Range(8192, 65536)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+BENCHMARK(convert<manyNamedElements>)
+    ->Name("ConvertManyNamedElementsDoubling")
+    ->RangeMultiplier(2)
+    ->Range(8192, 65536)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 BENCHMARK(convert<busyFilter>)->Name("ConvertBusyFilter")->RangeMultiplier(4)->Range(16, 4096)->Complexity();

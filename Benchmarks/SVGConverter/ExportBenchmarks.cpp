@@ -26,6 +26,16 @@ std::string wideDrawingText(int64_t count) {
   return svg + "</svg>";
 }
 
+// Many small elements side by side and nested, none of them named: every type name comes from
+// the numbered identifiers.
+std::string manySmallElementsText(int64_t count) {
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+  for (int64_t i = 0; i < count; ++i) {
+    svg += "<g><rect width=\"1\" height=\"1\"/><text>t</text><g/></g><path d=\"M0 0l1 2z\"/>";
+  }
+  return svg + "</svg>";
+}
+
 void BM_ExportWideDrawing(benchmark::State& state) {
   const auto svg = SVG::SVG::fromSVGString(wideDrawingText(state.range(0)));
   if (!svg) {
@@ -44,6 +54,23 @@ void BM_ExportWideDrawing(benchmark::State& state) {
   state.SetComplexityN(state.range(0));
 }
 
+void BM_ExportManySmallElements(benchmark::State& state) {
+  const auto svg = SVG::SVG::fromSVGString(manySmallElementsText(state.range(0)));
+  if (!svg) {
+    state.SkipWithError("drawing does not parse");
+    return;
+  }
+  const SVGSwiftUIExporter::Config config;
+  for (auto _ : state) benchmark::DoNotOptimize(SVGSwiftUIExporter::export_(*svg, config));
+  state.SetComplexityN(state.range(0));
+}
+
 }  // namespace
 
+// N, 2N, 4N and 8N elements.
+BENCHMARK(BM_ExportManySmallElements)
+    ->RangeMultiplier(2)
+    ->Range(4096, 32768)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 BENCHMARK(BM_ExportWideDrawing)->RangeMultiplier(4)->Range(16, 4096)->Complexity(benchmark::oN);

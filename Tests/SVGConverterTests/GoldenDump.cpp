@@ -130,7 +130,8 @@ class Writer {
                    },
                    [&](const Definition::RadialGradient& g) {
                      line(depth, "radialGradient " + g.value.propertyID + " center " + point(g.value.center) +
-                                     " radii " + num(g.value.startRadius) + " -> " + num(g.value.endRadius));
+                                     " radii " + num(g.value.startRadius) + " -> " + num(g.value.endRadius) +
+                                     (g.value.radiiRelativeToShape ? " of the shape" : ""));
                      stops(depth + 1, g.value.stops);
                    },
                    [&](const Definition::FilterModifier& f) { filter(depth, f.value, "filter "); },
@@ -139,7 +140,7 @@ class Writer {
   }
 
   void drawing(int depth, const ShapeDrawing& d) {
-    line(depth, "fill " + paintText(d.fill));
+    line(depth, "fill " + paintText(d.fill) + (d.evenOddFill ? " even-odd" : ""));
     line(depth, "stroke " + paintText(d.stroke));
     if (d.strokeStyle) {
       line(depth, "strokeStyle width " + optNum(d.strokeStyle->lineWidth) + " " + d.strokeStyle->description());
@@ -196,6 +197,7 @@ class Writer {
                                               });
                                      }));
                      line(depth + 1, "paint " + paintText(t.value.paint));
+                     if (!t.value.transform.empty()) line(depth + 1, "transform " + transformText(t.value.transform));
                    },
                    [&](const Subview::Group& g) { container(depth, "group", g.value); },
                    [&](const Subview::SVG& s) { container(depth, "svg", s.value); },

@@ -2,6 +2,9 @@
 
 #include "SVGConverter/ShapeShifter/SwiftIdentifier.h"
 #include "SVGConverter/Utilities/IDPool.h"
+#include "SVGConverter/Utilities/StringSet.h"
+
+#include <string>
 
 TEST(IDPool, NumbersAndPreferredIdentifiers) {
   IDPool circles("Circle");
@@ -30,6 +33,34 @@ TEST(IDPool, GivesUnrecordedUUIDsWhenNumbersRunOut) {
   EXPECT_EQ(pool.counter, 1000);
   // One more numbered attempt each time after that.
   EXPECT_EQ(pool.nextID(std::nullopt), "P1001");
+}
+
+TEST(StringSet, KeepsEveryStringApartAcrossGrowth) {
+  StringSet set;
+  EXPECT_FALSE(set.contains(""));
+  // Strings stored one after the other stay apart: "ab" and "c" are not "abc".
+  EXPECT_TRUE(set.insert("ab"));
+  EXPECT_TRUE(set.insert("c"));
+  EXPECT_FALSE(set.contains("abc"));
+  EXPECT_FALSE(set.contains("a"));
+  EXPECT_TRUE(set.insert(""));
+  EXPECT_FALSE(set.insert(""));
+  EXPECT_TRUE(set.insert(std::string("a\0b", 3)));
+  EXPECT_FALSE(set.contains("a"));
+  // Many numbered names, as the pools hand them out, through many growths of the table.
+  for (int i = 1; i <= 5000; ++i) ASSERT_TRUE(set.insert("Group" + std::to_string(i))) << i;
+  for (int i = 1; i <= 5000; ++i) ASSERT_FALSE(set.insert("Group" + std::to_string(i))) << i;
+  EXPECT_FALSE(set.contains("Group0"));
+  EXPECT_FALSE(set.contains("Group5001"));
+  EXPECT_TRUE(set.contains("ab"));
+  EXPECT_TRUE(set.contains(std::string("a\0b", 3)));
+  EXPECT_EQ(set.size(), 5004u);
+  // Strings are numbered in the order they came, and keep their number.
+  EXPECT_EQ(set.number("ab"), 0u);
+  EXPECT_EQ(set.number("Group1"), 4u);
+  EXPECT_EQ(set.add("Group5000"), std::make_pair(std::size_t{5003}, false));
+  EXPECT_EQ(set.add("x"), std::make_pair(std::size_t{5004}, true));
+  EXPECT_EQ(set.number("y"), std::nullopt);
 }
 
 TEST(SwiftIdentifier, NamesAreValidSwiftIdentifiers) {

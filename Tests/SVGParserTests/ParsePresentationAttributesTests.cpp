@@ -74,7 +74,11 @@ TEST(PresentationParse, FilterTransformAndRules) {
 
   EXPECT_TRUE(read({}, "transform: rotate(45)").transform.empty());
   EXPECT_EQ(read({{"transform", "rotate(45)"}}).transform.size(), 1u);
-  EXPECT_EQ(read({{"fill-rule", "evenodd"}}).fillRule, SVG::Inheritable<CGPathFillRule>::none());
+  EXPECT_EQ(read({{"fill-rule", "evenodd"}}).fillRule, SVG::Inheritable<CGPathFillRule>::some(CGPathFillRule::evenOdd));
+  EXPECT_EQ(read({}, "fill-rule: nonzero; clip-rule: evenodd").fillRule,
+            SVG::Inheritable<CGPathFillRule>::some(CGPathFillRule::winding));
+  EXPECT_EQ(read({}, "clip-rule: evenodd").clipRule, SVG::Inheritable<CGPathFillRule>::some(CGPathFillRule::evenOdd));
+  EXPECT_EQ(read({{"fill-rule", "inherit"}}, "fill-rule: evenodd").fillRule, SVG::Inheritable<CGPathFillRule>::inherit());
   EXPECT_EQ(SVG::inheritableFillRuleFromStringValue(std::string_view("evenodd")),
             SVG::Inheritable<CGPathFillRule>::some(CGPathFillRule::evenOdd));
   EXPECT_EQ(SVG::inheritableFillRuleFromStringValue(std::string_view("inherit")),

@@ -146,15 +146,17 @@ void SVGSwiftUIExporter::exportLinearGradientProperty(const SwiftUIModel::Linear
 }
 
 void SVGSwiftUIExporter::exportRadialGradientProperty(const SwiftUIModel::RadialGradientProperty& gradient) {
-  line("static let ", gradient.propertyID, " = RadialGradient(");
+  // Radii relative to the shape need the gradient that is laid out in the shape's unit square.
+  const bool relative = gradient.radiiRelativeToShape;
+  line("static let ", gradient.propertyID, relative ? " = EllipticalGradient(" : " = RadialGradient(");
   nest([&] {
     exportGradientArgument(*this, gradient.stops);
     beginLine();
     put("center: ");
     putUnitPoint(*this, gradient.center, cornerName(gradient.center));
-    put(", startRadius: ");
+    put(relative ? ", startRadiusFraction: " : ", startRadius: ");
     put(Number{gradient.startRadius});
-    put(", endRadius: ");
+    put(relative ? ", endRadiusFraction: " : ", endRadius: ");
     put(Number{gradient.endRadius});
     endLine();
   });

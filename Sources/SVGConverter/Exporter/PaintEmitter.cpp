@@ -20,15 +20,18 @@ std::optional<std::string> colorText(SVGSwiftUIExporter& stream, const Paint::Co
   return text;
 }
 
-void appendFillModifiers(SVGSwiftUIExporter& stream, const Paint& paint) {
+void appendFillModifiers(SVGSwiftUIExporter& stream, const Paint& paint, bool evenOdd) {
+  // The even-odd rule goes with the fill as its style.
+  const std::string_view style =
+      !evenOdd ? "" : stream.config().preferInitOverType ? ", style: .init(eoFill: true)" : ", style: FillStyle(eoFill: true)";
   stream.nest([&] {
     std::visit(Overloaded{
                    [&](const Paint::Opacity& opacity) {
-                     stream.writeln(".fill()");
+                     stream.writeln(evenOdd ? ".fill(" + std::string(style.substr(2)) + ")" : std::string(".fill()"));
                      stream.writeln(".opacity(" + stream.string(opacity.opacity) + ")");
                    },
                    [&](const Paint::Property& property) {
-                     stream.writeln(".fill(" + property.id + ")");
+                     stream.writeln(".fill(" + property.id + std::string(style) + ")");
                      if (property.opacity) stream.writeln(".opacity(" + stream.string(*property.opacity) + ")");
                    },
                    [&](const Paint::Color& color) {
@@ -41,6 +44,7 @@ void appendFillModifiers(SVGSwiftUIExporter& stream, const Paint& paint) {
                        stream.put(SVGSwiftUIExporter::Number{*color.opacity});
                        stream.put(')');
                      }
+                     stream.put(style);
                      stream.put(')');
                      stream.endLine();
                    },
@@ -93,7 +97,7 @@ bool SVGSwiftUIExporter::exportFillAndStrokeOfShapeView(const ShapeDrawing& draw
                                                         const std::string& shapeInstance) {
   if (!drawing.stroke && !drawing.strokeStyle) {
     writeln(shapeInstance);
-    if (drawing.fill) appendFillModifiers(*this, *drawing.fill);
+    if (drawing.fill) appendFillModifiers(*this, *drawing.fill, drawing.evenOddFill);
     return false;
   }
   if (!drawing.fill) {
@@ -103,7 +107,7 @@ bool SVGSwiftUIExporter::exportFillAndStrokeOfShapeView(const ShapeDrawing& draw
   }
   block("ZStack", [&] {
     writeln(shapeInstance);
-    appendFillModifiers(*this, *drawing.fill);
+    appendFillModifiers(*this, *drawing.fill, drawing.evenOddFill);
     writeln(shapeInstance);
     appendStrokeModifiers(*this, drawing.strokeStyle, drawing.stroke);
   });

@@ -159,6 +159,8 @@ void SVGSwiftUIExporter::exportTextBuilder(const SwiftUIModel::Text& text) {
     }
     writeln(".alignmentGuide(.bottom) { $0[.firstTextBaseline] }");
     writeln(".frame(width: .infinity, height: " + string(text.origin.y) + ", alignment: .bottom)");
+    // The placed text moves as a shape does.
+    exportFilterReference(std::nullopt, text.transform, false);
   });
 }
 

@@ -46,6 +46,9 @@ void SVGSwiftUIQuarvel::pushAttributes(const SVG::PresentationAttributes& attrib
   SVG::PresentationAttributes merged = attributes.merged(top);
   // The opacity of a container dims everything in it, its own included.
   if (attributes.opacity && top.opacity) merged.opacity = *attributes.opacity * *top.opacity / 100;
+  // The fill rule of a container holds for what is inside it that states none.
+  using FillRule = SVG::Inheritable<CGPathFillRule>;
+  if (merged.fillRule.is<FillRule::None>()) merged.fillRule = top.fillRule;
   attributeStack_.push_back(std::move(merged));
 }
 
@@ -67,7 +70,7 @@ std::string SVGSwiftUIQuarvel::makeName(const std::optional<std::string>& id, ID
   if (id && !id->empty()) preferred = finished(*id);
   std::string name = finished(pool.nextID(preferred));
   // Ends at the latest with the pool's unrecorded random identifiers.
-  while (name != sharedWith && !takenNames_.insert(name).second) name = finished(pool.nextID(std::nullopt));
+  while (name != sharedWith && !takenNames_.insert(name)) name = finished(pool.nextID(std::nullopt));
   return name;
 }
 

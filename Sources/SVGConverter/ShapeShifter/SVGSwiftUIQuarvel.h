@@ -3,15 +3,16 @@
 
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "SVGConverter/SwiftUIModel/SwiftUIModel.h"
 #include "SVGConverter/Utilities/OutputLimit.h"
 #include "SVGConverter/Utilities/IDPool.h"
+#include "SVGConverter/Utilities/StringSet.h"
 #include "SVGParser/SVG/SVG.h"
 
 /// Converts one drawing into the root container of the SwiftUI view model.
@@ -102,8 +103,48 @@ class SVGSwiftUIQuarvel {
   SwiftUIModel::RadialGradientProperty shapeRadialGradient(const SVG::RadialGradient& gradient);
   SwiftUIModel::FilterModifierType shapeFilter(const SVG::Filter& filter);
 
-  /// Converted child elements by their SVG id; the later of two with one id wins.
-  std::unordered_map<std::string, RegisteredNode> svgID2Node;
+  /// Converted child elements by their SVG id; the later of two with one id wins. Elements are
+  /// recorded in order as they are converted and indexed by id only when one is looked up, so
+  /// that converting costs one appended entry an element.
+  class NodeRegistry {
+   public:
+    void insert_or_assign(std::string_view id, RegisteredNode node) {
+      entries_.push_back({std::string(id), std::move(node)});
+    }
+    std::size_t count(std::string_view id) const { return index().count(id); }
+    /// The node registered under `id`; throws std::out_of_range when there is none.
+    const RegisteredNode& at(std::string_view id) const {
+      std::optional<std::size_t> number = index().number(id);
+      if (!number) throw std::out_of_range("no element with this id");
+      return entries_[latest_[*number]].node;
+    }
+    /// The number of ids.
+    std::size_t size() const { return index().size(); }
+
+   private:
+    struct Entry {
+      std::string id;
+      RegisteredNode node;
+    };
+    /// The ids, brought up to date with the entries.
+    const StringSet& index() const {
+      for (; indexed_ < entries_.size(); ++indexed_) {
+        auto [number, added] = ids_.add(entries_[indexed_].id);
+        if (added) {
+          latest_.push_back(indexed_);
+        } else {
+          latest_[number] = indexed_;
+        }
+      }
+      return ids_;
+    }
+    std::vector<Entry> entries_;
+    mutable StringSet ids_;
+    /// For each id by its number, its latest entry.
+    mutable std::vector<std::size_t> latest_;
+    mutable std::size_t indexed_ = 0;
+  };
+  NodeRegistry svgID2Node;
 
   IDPool linearGradientIDs{"linearGradient"};
   IDPool radialGradientIDs{"radialGradient"};
@@ -189,7 +230,7 @@ class SVGSwiftUIQuarvel {
   IDPool rectangleViewIDs{"Rectangle"};
   IDPool pathShapeIDs{"PathShape"};
   /// Every type and property name handed out by any pool, and the forced root name.
-  std::unordered_set<std::string> takenNames_;
+  StringSet takenNames_;
   // What the elements and the copies of shared definitions will write; see `setOutputLimit`.
   mutable SVGConverter::OutputBudget budget_;
   OutputLayout layout_;

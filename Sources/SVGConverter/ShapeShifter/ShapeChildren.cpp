@@ -213,6 +213,9 @@ SwiftUIModel::PathViewType SVGSwiftUIQuarvel::makePathView(const SVG::CoreAttrib
   std::string shapeName = makeName(core.id, pathShapeIDs, true, viewName);
   std::vector<TransformStep> transform = mapTransforms(attributeStack_.back().transform);
   SwiftUIModel::ShapeDrawing drawing = makeDrawing(false);
+  // Only paths have contours that may lie inside one another or cross.
+  const CGPathFillRule* rule = attributeStack_.back().fillRule.value();
+  drawing.evenOddFill = drawing.fill && rule && *rule == CGPathFillRule::evenOdd;
   popAttributes();
   chargePathView(viewName, shapeName, commands);
   chargeDrawing(drawing);
@@ -290,8 +293,9 @@ SwiftUIModel::Text SVGSwiftUIQuarvel::shapeTextNode(const SVG::Text& text) {
   // A following text without usable coordinates starts here (not after this text).
   lastTextPosition = {x, y};
   std::optional<SwiftUIModel::Paint> paint = mapPaint(attributeStack_.back().fill, attributeStack_.back().fillOpacity);
+  std::vector<TransformStep> transform = mapTransforms(attributeStack_.back().transform);
   popAttributes();
-  return SwiftUIModel::Text{{x, y}, text.font, std::move(paint), text.text};
+  return SwiftUIModel::Text{{x, y}, text.font, std::move(paint), text.text, std::move(transform)};
 }
 
 std::vector<TransformStep> SVGSwiftUIQuarvel::mapTransforms(const std::vector<SVG::Transform>& transforms) {

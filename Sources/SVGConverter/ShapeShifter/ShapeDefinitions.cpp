@@ -57,8 +57,15 @@ SwiftUIModel::RadialGradientProperty SVGSwiftUIQuarvel::shapeRadialGradient(cons
   property.propertyID = makePropID(gradient.core.id, radialGradientIDs);
   property.stops = shapeGradientStops(effectiveStops(gradient.stops, gradient.templateGradientID));
   property.center = unitSquareTransform(fractionOrZero(gradient.centerPoint()), gradient.gradientTransform);
-  property.startRadius = gradient.fr.pointSize().value_or(0);
-  property.endRadius = gradient.r.pointSize().value_or(0);
+  if (gradient.r.is<CSS::UnitLength::Percentage>()) {
+    // A percentage is one of the bounding box of the shape being painted, as the centre is.
+    property.radiiRelativeToShape = true;
+    property.startRadius = gradient.fr.fraction(std::nullopt).value_or(0);
+    property.endRadius = gradient.r.fraction(std::nullopt).value_or(0);
+  } else {
+    property.startRadius = gradient.fr.pointSize().value_or(0);
+    property.endRadius = gradient.r.pointSize().value_or(0);
+  }
   return property;
 }
 

@@ -155,7 +155,7 @@ constexpr std::string_view kReserved[] = {
     // types the generated code refers to by their plain name, which a nested
     // type of the same name would shadow ("Body" would become the view's body type)
     "Angle", "Body", "CGAffineTransform", "CGFloat", "CGPoint", "CGRect", "CGSize", "Circle", "Color",
-    "Content", "Double", "Ellipse", "EmptyView", "GeometryReader", "Gradient", "Group",
+    "Content", "Double", "Ellipse", "EllipticalGradient", "EmptyView", "GeometryReader", "Gradient", "Group",
     "InsettableShape", "LinearGradient", "Path", "PreviewProvider", "RadialGradient", "Rectangle",
     "RoundedRectangle", "Shape", "StrokeStyle", "SwiftUI", "Text", "UInt32", "UnitPoint", "VStack",
     "View", "ViewModifier", "ZStack",

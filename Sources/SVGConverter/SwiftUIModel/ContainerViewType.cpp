@@ -38,7 +38,8 @@ std::string Definition::description() const {
                         [&](const RadialGradient& g) {
                           return "<RadialGradient '" + g.value.propertyID + "' " + point(g.value.center) +
                                  " r=" + SVGParser::doubleDescription(g.value.startRadius) + "->" +
-                                 SVGParser::doubleDescription(g.value.endRadius) + stopsText(g.value.stops) + ">";
+                                 SVGParser::doubleDescription(g.value.endRadius) +
+                                 (g.value.radiiRelativeToShape ? " of the shape" : "") + stopsText(g.value.stops) + ">";
                         },
                         [](const FilterModifier& f) { return f.value.description(); },
                     },

@@ -35,10 +35,14 @@ struct RadialGradientProperty {
   std::string propertyID;
   /// Centre in unit coordinates.
   CGPoint center;
-  /// Radii in points.
+  /// Radii in points, or fractions of the painted shape's bounding box when
+  /// `radiiRelativeToShape`.
   CGFloat startRadius = 0;
   CGFloat endRadius = 0;
   std::vector<GradientStop> stops = {};
+  /// The radii were given as percentages: the gradient is sized by the shape it paints and
+  /// stretched over it, as an elliptical gradient.
+  bool radiiRelativeToShape = false;
 };
 
 /// The even spacing of `count` stops: 0 for none and one, else 1 / (count - 1).

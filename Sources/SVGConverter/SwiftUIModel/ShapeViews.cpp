@@ -54,6 +54,7 @@ std::string ShapeDrawing::description() const {
   if (strokeStyle) text += " " + strokeStyle->description();
   if (stroke) text += " stroke=" + stroke->description();
   if (fill) text += " fill=" + fill->description();
+  if (evenOddFill) text += " evenOdd";
   return text;
 }
 

@@ -38,6 +38,9 @@ struct ShapeDrawing {
   std::optional<Paint> fill;
   std::optional<FilterModifierType> filterModifier;
   std::vector<TransformStep> transform;
+  /// The fill covers only what an odd number of contours encloses, so that inner contours
+  /// cut holes whichever way they run.
+  bool evenOddFill = false;
 
   std::string description() const;
 };
@@ -100,6 +103,8 @@ struct Text {
   std::optional<CSS::Font> font;
   std::optional<Paint> paint;
   std::string text;
+  /// The text's own transform, in document order.
+  std::vector<TransformStep> transform = {};
 
   std::string description() const;
 };

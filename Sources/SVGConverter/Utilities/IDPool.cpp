@@ -7,12 +7,12 @@
 IDPool::IDPool(std::string namePrefix) : prefix(std::move(namePrefix)) {}
 
 std::string IDPool::nextID(const std::optional<std::string>& preferred) {
-  if (preferred && usedIDs.insert(*preferred).second) return *preferred;
+  if (preferred && usedIDs.insert(*preferred)) return *preferred;
   // Numbers skipped because their identifier was taken stay used up.
   do {
     ++counter;
     std::string candidate = prefix + std::to_string(counter);
-    if (usedIDs.insert(candidate).second) return candidate;
+    if (usedIDs.insert(candidate)) return candidate;
   } while (counter < 1000);
   return SVGParser::newUUIDString();
 }

@@ -3,7 +3,8 @@
 
 #include <optional>
 #include <string>
-#include <unordered_set>
+
+#include "SVGConverter/Utilities/StringSet.h"
 
 /// Hands out identifiers that do not repeat within the pool: the preferred
 /// one when it is still free, otherwise the prefix followed by a counter.
@@ -12,7 +13,7 @@ struct IDPool {
   /// Text that numbered identifiers begin with.
   std::string prefix;
   /// Every identifier the pool has handed out and recorded.
-  std::unordered_set<std::string> usedIDs;
+  StringSet usedIDs;
   /// Last number used for a numbered identifier.
   int counter = 0;
 

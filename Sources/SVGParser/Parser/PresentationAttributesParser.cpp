@@ -91,6 +91,13 @@ PresentationAttributes PresentationAttributes::fromXMLAttributes(const XMLAttrib
     auto value = Paint::fromStringValue(xml(key));
     return value ? value : Paint::fromCSS(cssValue(key));
   };
+  const auto rule = [&](std::string_view key) {
+    auto value = inheritableFillRuleFromStringValue(xml(key));
+    if (!value.template is<Inheritable<CGPathFillRule>::None>()) return value;
+    const std::optional<::CSS::Value> stated = cssValue(key);
+    const auto* id = stated ? stated->as<CSS::Value::Id>() : nullptr;
+    return id ? inheritableFillRuleFromStringValue(std::string_view(id->text)) : value;
+  };
 
   PresentationAttributes attributes;
   attributes.opacity = opacity("opacity");
@@ -99,6 +106,8 @@ PresentationAttributes PresentationAttributes::fromXMLAttributes(const XMLAttrib
   attributes.strokeWidth = length("stroke-width");
   attributes.fill = paint("fill");
   attributes.stroke = paint("stroke");
+  attributes.fillRule = rule("fill-rule");
+  attributes.clipRule = rule("clip-rule");
   // Cap, join and miter limit stay unset unless stated, so that they inherit.
   attributes.strokeLineCap = lineCapFromStringValue(xml("stroke-linecap"));
   if (!attributes.strokeLineCap) attributes.strokeLineCap = lineCapFromCSS(cssValue("stroke-linecap"));

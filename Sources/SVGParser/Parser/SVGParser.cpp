@@ -214,6 +214,24 @@ bool isNotDrawn(ElementKind kind) {
   }
 }
 
+// The characters of a text as they show by default: line breaks gone, tabs made blanks, blanks
+// at either end gone and every run of blanks one blank.
+void collapseWhiteSpace(std::string& text) {
+  std::size_t kept = 0;
+  bool blankPending = false;
+  for (const char c : text) {
+    if (c == '\n' || c == '\r') continue;
+    if (c == ' ' || c == '\t') {
+      blankPending = kept > 0;
+      continue;
+    }
+    if (blankPending) text[kept++] = ' ';
+    blankPending = false;
+    text[kept++] = c;
+  }
+  text.resize(kept);
+}
+
 // Builds the drawing from the recorded events.
 class Handler : public SVGParser::XMLEventHandler {
  public:
@@ -231,6 +249,9 @@ class Handler : public SVGParser::XMLEventHandler {
   void didStartElement(std::string_view name, const XMLAttributes& attributes) override {
     ++depth_;
     names_.enter(attributes, depth_);
+    // xml:space holds for the element and everything inside it.
+    const std::optional<std::string_view> space = attributes.find("xml:space");
+    preservesSpace_.push_back(space ? *space == "preserve" : !preservesSpace_.empty() && preservesSpace_.back());
     if (skippedDepth_) {
       openKinds_.push_back(ElementKind::other);
       return;
@@ -254,6 +275,7 @@ class Handler : public SVGParser::XMLEventHandler {
       if (notDrawnDepth_ == depth_) notDrawnDepth_ = 0;
     }
     openKinds_.pop_back();
+    preservesSpace_.pop_back();
     names_.leave(depth_);
     --depth_;
   }
@@ -267,6 +289,8 @@ class Handler : public SVGParser::XMLEventHandler {
   struct OpenContainer {
     std::variant<SVG::SVG, SVG::Group> container;
     std::size_t depth;
+    // The font properties it states and inherits, for the texts inside it.
+    CSS::FontProperties font;
   };
 
   void startElement(ElementKind kind, std::string_view name, const XMLAttributes& attributes) {
@@ -274,15 +298,26 @@ class Handler : public SVGParser::XMLEventHandler {
       return;
     }
     switch (kind) {
-      case ElementKind::svg:
-        groupStack_.push_back({SVG::SVG::fromXMLAttributes(attributes, css_.cssResolver(attributes)), depth_});
+      case ElementKind::svg: {
+        const CSS::Style resolver = css_.cssResolver(attributes);
+        groupStack_.push_back({SVG::SVG::fromXMLAttributes(attributes, resolver), depth_, inheritedFont(resolver, attributes)});
         break;
-      case ElementKind::g:
-        groupStack_.push_back({SVG::Group::fromXMLAttributes(attributes, css_.cssResolver(attributes)), depth_});
+      }
+      case ElementKind::g: {
+        const CSS::Style resolver = css_.cssResolver(attributes);
+        groupStack_.push_back({SVG::Group::fromXMLAttributes(attributes, resolver), depth_, inheritedFont(resolver, attributes)});
         break;
-      case ElementKind::text:
-        text_ = SVG::Text::fromXMLAttributes(attributes, css_.cssResolver(attributes));
+      }
+      case ElementKind::text: {
+        const CSS::Style resolver = css_.cssResolver(attributes);
+        text_ = SVG::Text::fromXMLAttributes(attributes, resolver);
+        // What the text leaves open of its font comes from the elements around it.
+        if (!groupStack_.empty() && !groupStack_.back().font.empty()) {
+          text_->font = inheritedFont(resolver, attributes).font();
+        }
+        textPreservesSpace_ = preservesSpace_.back();
         break;
+      }
       case ElementKind::circle:
         addElement(SVG::Circle::fromXMLAttributes(attributes, css_.cssResolver(attributes)));
         break;
@@ -450,7 +485,10 @@ class Handler : public SVGParser::XMLEventHandler {
         if (feMerge_) addFilterPrimitive(*std::exchange(feMerge_, std::nullopt));
         break;
       case ElementKind::text:
-        if (text_) addElement(*std::exchange(text_, std::nullopt));
+        if (text_) {
+          if (!textPreservesSpace_) collapseWhiteSpace(text_->text);
+          addElement(*std::exchange(text_, std::nullopt));
+        }
         break;
       case ElementKind::g:
       case ElementKind::svg:
@@ -459,6 +497,13 @@ class Handler : public SVGParser::XMLEventHandler {
       default:
         break;
     }
+  }
+
+  // The font properties of an element with its CSS `resolver`, filled in from the innermost
+  // open container's.
+  CSS::FontProperties inheritedFont(const CSS::Style& resolver, const XMLAttributes& attributes) const {
+    CSS::FontProperties own = resolver.fontProperties(attributes);
+    return groupStack_.empty() ? own : own.inheriting(groupStack_.back().font);
   }
 
   // Pops the container that opened at this depth into the one below it; the bottom
@@ -529,9 +574,12 @@ class Handler : public SVGParser::XMLEventHandler {
   std::optional<SVG::Filter::Primitive::Merge> feMerge_;
   SVG::Filter::Input defaultInput_ = SVG::Filter::Input::sourceGraphic();
   std::optional<SVG::Text> text_;
+  // Whether the open text keeps its blanks and line breaks as written (xml:space="preserve").
+  bool textPreservesSpace_ = false;
 
   ElementNames names_;
   std::vector<ElementKind> openKinds_;  // of the open elements, innermost last
+  std::vector<bool> preservesSpace_;    // xml:space="preserve" in force, for each open element
   std::size_t depth_ = 0;               // open elements
   std::size_t skippedDepth_ = 0;        // depth of a subtree left out for nesting too deep
   std::size_t notDrawnDepth_ = 0;       // depth of the outermost open element that is not drawn

@@ -95,6 +95,25 @@ class Value {
   Storage storage_;
 };
 
+/// The font properties of an element: the "font" shorthand and the longhands, which say more
+/// than the shorthand does.
+struct FontProperties {
+  std::optional<Value> shorthand{};
+  std::optional<Value> style{};
+  std::optional<Value> weight{};
+  std::optional<Value> family{};
+  std::optional<Value> size{};
+
+  /// These properties with what they leave open taken from those of the enclosing element:
+  /// nothing when they hold the shorthand, which sets every longhand, else the shorthand and
+  /// each longhand they lack.
+  FontProperties inheriting(const FontProperties& parent) const;
+  /// No property is set.
+  bool empty() const { return !shorthand && !style && !weight && !family && !size; }
+  /// The font the properties make; nothing when none is set.
+  std::optional<Font> font() const;
+};
+
 }  // namespace CSS
 
 /// The read-only view of the cascaded CSS of one element.
@@ -108,9 +127,12 @@ class CSSPropertyResolver {
   virtual std::optional<CSS::Value> operator[](std::string_view name) const = 0;
 
   /// The element's font from the font properties of this resolver ("font", then
-  /// "font-style", "font-weight", "font-family", "font-size"); nothing when none is set.
-  /// The attributes are accepted for the caller's convenience and not read.
+  /// "font-style", "font-weight", "font-family", "font-size"), each property the CSS leaves
+  /// unset taken from the element's attribute of that name (the longhands only when the CSS
+  /// has no "font"); nothing when none is set.
   std::optional<CSS::Font> cssFont(const SVG::XMLAttributes& xmlAttributes) const;
+  /// The font properties `cssFont` makes the font of.
+  CSS::FontProperties fontProperties(const SVG::XMLAttributes& xmlAttributes) const;
 
  protected:
   CSSPropertyResolver() = default;

@@ -1,0 +1,135 @@
+// Drawings whose code must show what the SVG shows: SVG text in, the lines of Swift that
+// place, size and paint the elements out.
+
+#include <string>
+
+#include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
+
+#include "SwiftSyntaxSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string exported(const std::string& body, SVGSwiftUIExporter::Config config = {}) {
+  const std::string svgText = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\">" + body + "</svg>";
+  auto svg = SVG::SVG::fromSVGString(svgText);
+  if (!svg) {
+    ADD_FAILURE() << "does not parse: " << svgText;
+    return {};
+  }
+  config.infoComments = false;
+  const std::string swift = SVGSwiftUIExporter::export_(*svg, config);
+  EXPECT_TRUE(isValidSwift(swift));
+  return swift;
+}
+
+bool has(const std::string& swift, const std::string& text) { return swift.find(text) != std::string::npos; }
+
+}  // namespace
+
+TEST(DrawingFidelity, PercentageRadiiOfRadialGradientsAreFractionsOfTheShape) {
+  const std::string stops = "<stop offset=\"0\" stop-color=\"red\"/><stop offset=\"1\" stop-color=\"blue\"/>";
+  // The default radius is 50%: the gradient reaches the edges of whatever it paints.
+  const std::string byDefault =
+      exported("<radialGradient id=\"g\">" + stops + "</radialGradient><rect width=\"80\" height=\"40\" fill=\"url(#g)\"/>");
+  EXPECT_TRUE(has(byDefault, "static let g = EllipticalGradient(\n")) << byDefault;
+  EXPECT_TRUE(has(byDefault, "center: .init(x: 0.5, y: 0.5), startRadiusFraction: 0, endRadiusFraction: 0.5\n"))
+      << byDefault;
+  EXPECT_TRUE(has(byDefault, ".fill(Group1.g)\n")) << byDefault;
+  EXPECT_FALSE(has(byDefault, "endRadius: 0\n")) << byDefault;
+
+  const std::string stated = exported("<radialGradient id=\"g\" r=\"25%\" fr=\"10%\" cx=\"0\">" + stops +
+                                      "</radialGradient><circle r=\"10\" fill=\"url(#g)\"/>");
+  EXPECT_TRUE(has(stated, "center: .init(x: 0, y: 0.5), startRadiusFraction: 0.1, endRadiusFraction: 0.25\n")) << stated;
+
+  // A radius in points stays one.
+  const std::string points = exported("<radialGradient id=\"g\" r=\"40\" fr=\"5\">" + stops +
+                                      "</radialGradient><circle r=\"10\" fill=\"url(#g)\"/>");
+  EXPECT_TRUE(has(points, "static let g = RadialGradient(\n")) << points;
+  EXPECT_TRUE(has(points, "startRadius: 5, endRadius: 40\n")) << points;
+}
+
+TEST(DrawingFidelity, TextsMoveByTheirOwnTransform) {
+  const std::string translated = exported("<text transform=\"translate(40,60)\">Label</text>");
+  EXPECT_TRUE(has(translated, "        .frame(width: .infinity, height: 0, alignment: .bottom)\n"
+                              "        .offset(x: 40, y: 60)\n"
+                              "        .frame(width: 100, height: 100)\n"))
+      << translated;
+  const std::string matrix = exported("<text transform=\"matrix(1 0 0 1 40 60)\" x=\"5\">Label</text>");
+  EXPECT_TRUE(has(matrix, "        .padding(.leading, 5)\n"
+                          "        .alignmentGuide(.bottom) { $0[.firstTextBaseline] }\n"
+                          "        .frame(width: .infinity, height: 0, alignment: .bottom)\n"
+                          "        .transformEffect(.init(a: 1, b: 0, c: 0, d: 1, tx: 40, ty: 60))\n"))
+      << matrix;
+  // The last step of the list acts first, as on shapes.
+  const std::string steps = exported("<text transform=\"translate(10) scale(2)\">Label</text>");
+  EXPECT_TRUE(has(steps, "        .scaleEffect(x: 2, y: 2)\n        .offset(x: 10, y: 0)\n")) << steps;
+  // A text without a transform has no such modifiers.
+  const std::string plain = exported("<text x=\"3\" y=\"4\">Label</text>");
+  EXPECT_FALSE(has(plain, ".offset(x: 3, y: 4)") || has(plain, "transformEffect")) << plain;
+}
+
+TEST(DrawingFidelity, TextsTakeTheirFontFromTheirAttributesWhereTheCSSSaysNothing) {
+  const std::string attributes = exported("<text font-size=\"20\" font-family=\"Arial\">Hi</text>");
+  EXPECT_TRUE(has(attributes, "        .font(.custom(\"Arial\", size: 20))\n")) << attributes;
+  const std::string styled =
+      exported("<text font-weight=\"bold\" font-style=\"italic\" font-size=\"12\" style=\"font-size: 30px\">Hi</text>");
+  EXPECT_TRUE(has(styled, "        .font(.system(size: 30, weight: .bold).italic())\n")) << styled;
+  // The shorthand attribute, and a shorthand in the CSS that leaves the attributes nothing to say.
+  const std::string shorthand = exported("<text font=\"italic 14px serif\">Hi</text>");
+  EXPECT_TRUE(has(shorthand, "        .font(.custom(\"Times\", size: 14).italic())\n")) << shorthand;
+  const std::string overridden = exported("<text font-size=\"40\" style=\"font: 9px monospace\">Hi</text>");
+  EXPECT_TRUE(has(overridden, "        .font(.system(size: 9, design: .monospaced))\n")) << overridden;
+  EXPECT_FALSE(has(exported("<text>Hi</text>"), ".font(")) << "a text without a font gets none";
+}
+
+TEST(DrawingFidelity, BlanksAndLineBreaksOfTextsShowAsSVGShowsThem) {
+  EXPECT_TRUE(has(exported("<text>\n   Hello\n</text>"), "      Text(\"Hello\")\n"));
+  EXPECT_TRUE(has(exported("<text>\n\tTwo \t  words\n  <tspan> and more </tspan>\n</text>"),
+                  "      Text(\"Two words and more\")\n"));
+  // Line breaks go without a trace; a text of blanks alone is empty.
+  EXPECT_TRUE(has(exported("<text>A\nB</text>"), "      Text(\"AB\")\n"));
+  EXPECT_TRUE(has(exported("<text> \n </text>"), "      Text(\"\")\n"));
+  // Kept as written where the text or an element around it asks for it.
+  EXPECT_TRUE(has(exported("<text xml:space=\"preserve\">  a\n b </text>"), "      Text(\"  a\\n b \")\n"));
+  const std::string scoped = exported("<g xml:space=\"preserve\"><text> a  b</text></g><text> c  d</text>");
+  EXPECT_TRUE(has(scoped, "Text(\" a  b\")\n") && has(scoped, "Text(\"c d\")\n")) << scoped;
+  EXPECT_TRUE(has(exported("<g xml:space=\"preserve\"><text xml:space=\"default\"> a  b</text></g>"), "Text(\"a b\")\n"));
+}
+
+TEST(DrawingFidelity, EvenOddPathsKeepTheirHoles) {
+  const std::string ring = "d=\"M0 0H10V10H0Z M2 2H8V8H2Z\"";
+  EXPECT_TRUE(has(exported("<path fill-rule=\"evenodd\" " + ring + "/>"),
+                  "      PathShape1()\n        .fill(Color.black, style: .init(eoFill: true))\n"));
+  // From the CSS, from a group, through a gradient and an opacity, and beside a stroke.
+  const std::string styled = exported(
+      "<linearGradient id=\"g\"><stop stop-color=\"red\"/></linearGradient>"
+      "<g fill-rule=\"evenodd\"><path fill=\"url(#g)\" " + ring + "/><path fill-opacity=\"0.5\" fill=\"none\" " + ring +
+      "/><path stroke=\"red\" " + ring + "/><path fill-rule=\"nonzero\" " + ring + "/></g>"
+      "<path style=\"fill-rule: evenodd\" fill-opacity=\"0.5\" " + ring + "/>");
+  EXPECT_TRUE(has(styled, ".fill(Group1.g, style: .init(eoFill: true))\n")) << styled;
+  EXPECT_TRUE(has(styled, ".fill(Color.black, style: .init(eoFill: true))\n")) << styled;
+  EXPECT_TRUE(has(styled, ".fill(Color.black.opacity(0.5), style: .init(eoFill: true))\n")) << styled;
+  EXPECT_TRUE(has(styled, ".fill(Color.black)\n")) << "the stated non-zero rule: " << styled;
+  SVGSwiftUIExporter::Config types;
+  types.preferInitOverType = false;
+  EXPECT_TRUE(has(exported("<path fill-rule=\"evenodd\" " + ring + "/>", types),
+                  ".fill(Color.black, style: FillStyle(eoFill: true))\n"));
+  // A shape of one contour and a path without the rule fill as before.
+  const std::string plain = exported("<circle r=\"5\" fill-rule=\"evenodd\"/><path " + ring + "/>");
+  EXPECT_FALSE(has(plain, "eoFill")) << plain;
+}
+
+TEST(DrawingFidelity, TextsInheritTheFontOfTheGroupsAroundThem) {
+  const std::string inherited =
+      exported("<g font-family=\"Arial\" font-size=\"10\"><g font-weight=\"bold\"><text font-size=\"20\">In</text></g></g>"
+               "<text>Out</text>");
+  EXPECT_TRUE(has(inherited, ".font(.custom(\"Arial\", size: 20).bold())\n")) << inherited;
+  EXPECT_EQ(inherited.find(".font("), inherited.rfind(".font(")) << "the text outside the groups has no font";
+  // A shorthand sets every longhand: nothing of the group's font passes it.
+  const std::string reset = exported("<g style=\"font: italic 10px serif\"><text font-size=\"30\">A</text>"
+                                     "<text style=\"font: 12px monospace\">B</text></g>");
+  EXPECT_TRUE(has(reset, ".font(.custom(\"Times\", size: 30).italic())\n")) << reset;
+  EXPECT_TRUE(has(reset, ".font(.system(size: 12, design: .monospaced))\n")) << reset;
+}
