@@ -83,6 +83,7 @@ WebView::WebView() : Gtk::Box(Gtk::Orientation::VERTICAL) {
   g_signal_connect(webView_, "decide-policy", G_CALLBACK(decidePolicy), this);
   g_signal_connect(webView_, "load-changed", G_CALLBACK(loadChanged), this);
   g_signal_connect(webView_, "load-failed", G_CALLBACK(loadFailed), this);
+  g_signal_connect(webView_, "web-process-terminated", G_CALLBACK(webProcessTerminated), this);
   // A page never opens another window.
   g_signal_connect(webView_, "create", G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction*, gpointer) -> GtkWidget* {
                      return nullptr;
@@ -135,6 +136,15 @@ gboolean WebView::loadFailed(WebKitWebView*, int, char*, GError* error, gpointer
   if (!g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
     console::defaultConsole()->error("WebView:", std::string(error->message));
   return FALSE;
+}
+
+void WebView::webProcessTerminated(WebKitWebView*, int, gpointer self) {
+  auto* view = static_cast<WebView*>(self);
+  // The load under way ended with the web process: it is not timed out later, and its end is told
+  // now, as the engine says no more of it.
+  const bool loading = view->timeOut_->timing();
+  view->timeOut_->webProcessTerminated();
+  if (loading && view->onLoadFinished_) view->onLoadFinished_();
 }
 
 SVGWebView::SVGWebView(const std::string& svg) { setSVG(svg); }

@@ -69,6 +69,7 @@ class WebView : public Gtk::Box {
   static void loadChanged(WebKitWebView*, int event, gpointer self);
   static gboolean loadFailed(WebKitWebView*, int event, char* uri, GError* error, gpointer self);
   static gboolean decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, int type, gpointer self);
+  static void webProcessTerminated(WebKitWebView*, int reason, gpointer self);
 
   WebKitWebView* webView_ = nullptr;
   std::unique_ptr<Fennix::WebNavigationTimeOut> timeOut_;

@@ -127,6 +127,26 @@ TEST(WebViewLoading, ALoadGivenUpBeforeOrAfterItStartedEndsOnceWithTheTimeOut) {
   g_signal_handler_disconnect(engine, counting);
 }
 
+TEST(WebViewLoading, ALoadWhoseWebProcessEndsIsOverThenAndNeverTimesOut) {
+  SilentServer server;
+  ASSERT_FALSE(server.url().empty());
+  ShownWebView shown;
+  WebKitWebView* engine = shown.view.webView();
+  auto& timeOut = *Fennix::WebNavigationTimeOut::of(engine);
+  shown.view.load(QuarvelUtilities::WebView::Request{server.url(), 2});
+  ASSERT_TRUE(runMainLoopUntil([&] { return webkit_web_view_is_loading(engine); }, 20));
+  webkit_web_view_terminate_web_process(engine);
+  ASSERT_TRUE(runMainLoopUntil([&] { return shown.finished > 0; }, 20)) << "the end of the load was not told";
+  EXPECT_FALSE(timeOut.timing());
+  runMainLoopFor(3);  // past the time-out
+  EXPECT_EQ(shown.finished, 1);
+  EXPECT_EQ(shown.errors(), "");
+  // A new web process shows the next page.
+  shown.view.load(QuarvelUtilities::WebView::HTML{"<p>page</p>", std::nullopt});
+  ASSERT_TRUE(runMainLoopUntil([&] { return shown.finished == 2; }, 30));
+  EXPECT_EQ(shown.errors(), "");
+}
+
 TEST(WebViewLoading, LoadsThatEndOrAreReplacedBeforeTheTimeOutReportNoTimeOut) {
   SilentServer server;
   ASSERT_FALSE(server.url().empty());
