@@ -84,6 +84,17 @@ inline std::vector<std::string> appEnvironment(const PrivateBus& bus, const std:
           "NO_AT_BRIDGE=1"};
 }
 
+/// A drawing of `bytes` bytes of small rectangles, which takes its time to convert.
+inline std::string manyRectangles(std::size_t bytes) {
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 1000 1000\">\n";
+  for (unsigned i = 0; svg.size() < bytes; ++i) {
+    svg += "<rect x=\"" + std::to_string(i % 997) + "\" y=\"" + std::to_string(i / 997 % 991) + "\" width=\"" +
+           std::to_string(1 + i % 13) + "\" height=\"" + std::to_string(1 + i % 17) + "\" fill=\"#" +
+           std::to_string(100000 + i % 899999) + "\"/>\n";
+  }
+  return svg + "</svg>\n";
+}
+
 /// The files of `folder` whose names start with a dot (the temporary files of a save).
 inline std::vector<std::string> hiddenFiles(const std::filesystem::path& folder) {
   std::vector<std::string> names;

@@ -206,17 +206,6 @@ TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
   EXPECT_TRUE(app->running());
 }
 
-/// A drawing of `bytes` bytes of small rectangles, which takes its time to convert.
-std::string rectangles(std::size_t bytes) {
-  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 1000 1000\">\n";
-  for (unsigned i = 0; svg.size() < bytes; ++i) {
-    svg += "<rect x=\"" + std::to_string(i % 997) + "\" y=\"" + std::to_string(i / 997 % 991) + "\" width=\"" +
-           std::to_string(1 + i % 13) + "\" height=\"" + std::to_string(1 + i % 17) + "\" fill=\"#" +
-           std::to_string(100000 + i % 899999) + "\"/>\n";
-  }
-  return svg + "</svg>\n";
-}
-
 /// Lists `files` in the desktop's recent files of the application folder `home`, newest first.
 void writeRecentFiles(const std::filesystem::path& home, const std::vector<std::filesystem::path>& files) {
   GBookmarkFile* list = g_bookmark_file_new();
@@ -244,7 +233,7 @@ TEST_F(AppProcessTest, OpenRecentTakesTheOpenRouteAndADocumentOpensWhileTheWindo
                       std::string(SVGQuarvelDocument::maximumOpenedSVGBytes, ' ') + "--></svg>");
   // Its Swift is short, so that the window fills at once once the drawing is converted.
   const auto big = folder_ / "big.svgquarvel";
-  writeFile(big, SVGQuarvelDocument::Snapshot{rectangles(6 << 20), "// big\n", std::nullopt}.jsonString());
+  writeFile(big, SVGQuarvelDocument::Snapshot{manyRectangles(6 << 20), "// big\n", std::nullopt}.jsonString());
   writeRecentFiles(folder_, {drawing, over, big});
 
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-recent-route.log");

@@ -42,17 +42,6 @@ using namespace AppProcessSupport;
 
 namespace {
 
-/// A drawing of `bytes` bytes of small rectangles, which takes its time to convert.
-std::string manyRectangles(std::size_t bytes) {
-  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 1000 1000\">\n";
-  for (unsigned i = 0; svg.size() < bytes; ++i) {
-    svg += "<rect x=\"" + std::to_string(i % 997) + "\" y=\"" + std::to_string(i / 997 % 991) + "\" width=\"" +
-           std::to_string(1 + i % 13) + "\" height=\"" + std::to_string(1 + i % 17) + "\" fill=\"#" +
-           std::to_string(100000 + i % 899999) + "\"/>\n";
-  }
-  return svg + "</svg>\n";
-}
-
 /// How much of a drawing is rectangles to keep the converter busy for seconds: the sanitizer
 /// build converts about thirty times more slowly (1 MB: about 5 s there); in the other build the
 /// largest drawing the services take converts for about 2 s, until its code passes what an
