@@ -294,8 +294,8 @@ class AppProcessTest : public ::testing::Test {
     return true;
   }
 
-  /// Presses Return in the window named `title` until it has gone.
-  void dismiss(const std::string& title) {
+  /// Presses Return in the window named `title` until it has gone (for `seconds` at the most).
+  void dismiss(const std::string& title, double seconds = 10) {
     XDriver::waitUntil(
         [&] {
           if (const auto shown = x_.findWindow(title)) {
@@ -304,7 +304,7 @@ class AppProcessTest : public ::testing::Test {
           }
           return !x_.findWindow(title, 1).has_value();
         },
-        10);
+        seconds);
   }
 
   XDriver::Session x_;

@@ -129,13 +129,7 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
     const auto dialog = x_.findWindow("Some files could not be opened.", 30);
     ASSERT_TRUE(dialog);
     expectShownWithText(*dialog, "app-launch-second-error.png");
-    XDriver::waitUntil(
-        [&] {
-          x_.focus(*dialog);
-          x_.key("Return");
-          return !x_.findWindow("Some files could not be opened.", 1).has_value();
-        },
-        10);
+    dismiss("Some files could not be opened.");
   }
   // A launch that opens one of its files succeeds.
   {
@@ -389,13 +383,7 @@ TEST_F(AppProcessTest, NamesOfThousandsOfCharactersAreShownShortenedAndTheWindow
     lineStart = lineEnd + 1;
   }
   // The windows take input again: the message closes with its button.
-  XDriver::waitUntil(
-      [&] {
-        x_.focus(*dialog);
-        x_.key("Return");
-        return !x_.findWindow("Some files could not be opened.", 1).has_value();
-      },
-      30);
+  dismiss("Some files could not be opened.", 30);
   EXPECT_FALSE(x_.findWindow("Some files could not be opened.").has_value());
   EXPECT_TRUE(primary->running());
 }
