@@ -13,6 +13,7 @@
 #include "Fennix/Operations/HTTP/URLSession.h"
 #include "LoopbackServer.h"
 #include "OperationsTestSupport.h"
+#include "URLSessionTestSupport.h"
 
 using namespace OperationsTestSupport;
 
@@ -117,12 +118,6 @@ std::shared_ptr<URLSessionDataTask> start(const std::shared_ptr<URLSession>& ses
   });
   task->resume();
   return task;
-}
-
-std::shared_ptr<URLSession> newSession() {
-  URLSession::Configuration configuration;
-  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
-  return std::make_shared<URLSession>(configuration);
 }
 
 TEST(URLSessionLoad, TheTimeOutCountsSecondsWithoutAByte) {
