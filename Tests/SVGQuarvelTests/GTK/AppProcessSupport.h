@@ -2,6 +2,7 @@
 // application is started with, and a fixture that starts it and saves through its window.
 #pragma once
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -82,6 +83,15 @@ inline std::vector<std::string> appEnvironment(const PrivateBus& bus, const std:
           "WEBKIT_DISABLE_COMPOSITING_MODE=1",
           "LIBGL_ALWAYS_SOFTWARE=1",
           "NO_AT_BRIDGE=1"};
+}
+
+/// A client's connection to the message bus at `address`; null, with `error` set where given,
+/// where it could not connect.
+inline GDBusConnection* connectToBus(const std::string& address, GError** error = nullptr) {
+  return g_dbus_connection_new_for_address_sync(
+      address.c_str(),
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, error);
 }
 
 /// A drawing of `bytes` bytes of small rectangles, which takes its time to convert.

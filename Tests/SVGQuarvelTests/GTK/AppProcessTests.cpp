@@ -327,10 +327,7 @@ TEST_F(AppProcessTest, FilesThatDoNotOpenAreNamedForWhatTheyAreInAMessageThatFit
 
   // A conversion the service refuses is logged by its first line and its size.
   GError* error = nullptr;
-  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-      bus_->address().c_str(),
-      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &error);
+  GDBusConnection* connection = connectToBus(bus_->address(), &error);
   ASSERT_NE(connection, nullptr) << error->message;
   const std::string refused = "not a drawing at all\nsecond line " + std::string(100000, 'x') + "\n";
   GVariant* answer = g_dbus_connection_call_sync(
@@ -394,10 +391,7 @@ TEST_F(AppProcessTest, NamesThatAreNoLocalFileGivenToOpenOverTheBusAreReportedAs
   ASSERT_TRUE(x_.findWindow("Untitled", 120)) << readFile(outputFile("app-bus-open-primary.log"));
   // What the desktop sends when it asks a running application to open files: their addresses.
   GError* error = nullptr;
-  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-      bus_->address().c_str(),
-      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &error);
+  GDBusConnection* connection = connectToBus(bus_->address(), &error);
   ASSERT_NE(connection, nullptr) << error->message;
   gchar* local = g_filename_to_uri((folder_ / "drawing.svg").c_str(), nullptr, nullptr);
   const gchar* uris[] = {"http://example.com/a.svg", "sftp://host/b.svg", "plain text", local, nullptr};
@@ -570,10 +564,7 @@ TEST(AppService, ACallWhileTheApplicationIsNotRunningStartsItAsAServiceThatLeave
                   "WEBKIT_DISABLE_COMPOSITING_MODE=1", "LIBGL_ALWAYS_SOFTWARE=1", "NO_AT_BRIDGE=1"});
   ASSERT_FALSE(bus.address().empty());
   GError* error = nullptr;
-  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-      bus.address().c_str(),
-      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &error);
+  GDBusConnection* connection = connectToBus(bus.address(), &error);
   ASSERT_NE(connection, nullptr) << error->message;
   const char* name = "org.quarvel.SVGQuarvel";
   ASSERT_FALSE(nameHasOwner(connection, name));

@@ -86,11 +86,7 @@ class Caller {
   Caller(const std::string& address, std::string label, std::vector<Answer>& answers)
       : label_(std::move(label)), answers_(answers) {
     GError* error = nullptr;
-    connection_ = g_dbus_connection_new_for_address_sync(
-        address.c_str(),
-        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
+    connection_ = connectToBus(address, &error);
     if (connection_ == nullptr) {
       ADD_FAILURE() << error->message;
       g_error_free(error);
@@ -457,11 +453,7 @@ TEST_F(AppServiceLoadTest, AnAnswerLargerThanTheBusTakesIsRefusedAndTheApplicati
 /// How many match rules the bus keeps for the application's connection (each watch of a caller
 /// adds one), or none when the bus does not say.
 std::optional<std::uint32_t> matchRulesOfApplication(const std::string& address) {
-  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-      address.c_str(),
-      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, nullptr);
+  GDBusConnection* connection = connectToBus(address);
   if (connection == nullptr) return std::nullopt;
   std::optional<std::uint32_t> rules;
   GVariant* stats = g_dbus_connection_call_sync(
