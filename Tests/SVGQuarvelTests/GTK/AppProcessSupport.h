@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 #include "XDriver/XDriver.h"
 
@@ -83,6 +84,11 @@ inline std::vector<std::string> appEnvironment(const PrivateBus& bus, const std:
           "WEBKIT_DISABLE_COMPOSITING_MODE=1",
           "LIBGL_ALWAYS_SOFTWARE=1",
           "NO_AT_BRIDGE=1"};
+}
+
+/// The text of a document of the circle drawing with `swift` as its code.
+inline std::string documentText(const std::string& swift) {
+  return SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString();
 }
 
 /// A client's connection to the message bus at `address`; null, with `error` set where given,

@@ -26,7 +26,7 @@ TEST_F(AppProcessTest, SavingOverTheFileSizeLimitIsAnErrorTheProcessOutlives) {
   const auto document = folder_ / "doc.svgquarvel";
   std::string swift = "// long\n";
   while (swift.size() < 210 * 1000) swift += "// " + std::string(76, 'x') + "\n";
-  writeFile(document, SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString());
+  writeFile(document, documentText(swift));
   const auto before = readFile(document);
   ASSERT_GT(before.size(), 200000u);
 
@@ -61,7 +61,7 @@ TEST_F(AppProcessTest, SavingIntoAFullDiskShowsTheErrorInAWindow) {
   const auto disk = folder_ / "disk";
   std::filesystem::create_directories(disk);
   const auto source = folder_ / "small.svgquarvel";
-  writeFile(source, SVGQuarvelDocument::Snapshot{circle, "// mine\n", std::nullopt}.jsonString());
+  writeFile(source, documentText("// mine\n"));
   // The application sees a 64 KiB file system holding its document and a file that fills the rest.
   const auto script = folder_ / "full-disk.sh";
   writeFile(script, "mount -t tmpfs -o size=64k tmpfs '" + disk.string() + "' || exit 99\n" + "cp '" +
@@ -171,7 +171,7 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
 
 TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
   const auto document = folder_ / "recent.svgquarvel";
-  writeFile(document, SVGQuarvelDocument::Snapshot{circle, "// recent\n", std::nullopt}.jsonString());
+  writeFile(document, documentText("// recent\n"));
   const auto list = folder_ / "data" / "recently-used.xbel";
   {
     auto first = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-recent-first.log");

@@ -28,10 +28,6 @@ using namespace AppProcessSupport;
 
 namespace {
 
-std::string documentText(const std::string& swift) {
-  return SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString();
-}
-
 /// An old modification time, as of a file written long before the application opened it.
 void makeOld(const std::filesystem::path& path) {
   const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
