@@ -378,6 +378,23 @@ class Colour {
   virtual ~Colour() = default;
 };
 
+/// Adapts the output of `source` to `target` and runs both on `queue`; the types named by the
+/// mismatch `target` fails with, or nothing where it failed otherwise or not at all.
+template <class Source, class Target>
+std::optional<QvAdapterOperationError::InputTypeDoesNotMatchOutputType> mismatchAfterAdapting(
+    const std::shared_ptr<Source>& source, const std::shared_ptr<Target>& target,
+    const std::shared_ptr<NSOperationQueue>& queue) {
+  adapt(source, target, queue);
+  queue->addOperation(target);
+  queue->addOperation(source);
+  target->waitUntilFinished();
+  auto* mismatch = Fennix::errorAs<QvAdapterOperationError>(target->error());
+  if (mismatch == nullptr) return std::nullopt;
+  const auto* names = std::get_if<QvAdapterOperationError::InputTypeDoesNotMatchOutputType>(&mismatch->value());
+  if (names == nullptr) return std::nullopt;
+  return *names;
+}
+
 TEST(AdapterOperation, MismatchNamesTheTypeTheValueHolds) {
   ConsoleCapture capture;
   auto queue = std::make_shared<NSOperationQueue>();
@@ -386,14 +403,8 @@ TEST(AdapterOperation, MismatchNamesTheTypeTheValueHolds) {
     using ShapeOperation = TestOutputOperation<std::shared_ptr<Shape>>;
     auto source = std::make_shared<ShapeOperation>([](ShapeOperation& op) { op.finishWith(std::make_shared<Circle>()); });
     auto target = std::make_shared<TestInputOperation<std::shared_ptr<Colour>>>();
-    adapt(source, target, queue);
-    queue->addOperation(target);
-    queue->addOperation(source);
-    target->waitUntilFinished();
-    auto* mismatch = Fennix::errorAs<QvAdapterOperationError>(target->error());
-    ASSERT_NE(mismatch, nullptr);
-    const auto* names = std::get_if<QvAdapterOperationError::InputTypeDoesNotMatchOutputType>(&mismatch->value());
-    ASSERT_NE(names, nullptr);
+    const auto names = mismatchAfterAdapting(source, target, queue);
+    ASSERT_TRUE(names.has_value());
     EXPECT_EQ(names->from, Fennix::typeName(typeid(Circle)));
     EXPECT_EQ(names->to, Fennix::typeName(typeid(std::shared_ptr<Colour>)));
   }
@@ -402,14 +413,8 @@ TEST(AdapterOperation, MismatchNamesTheTypeTheValueHolds) {
     using AnyOperation = TestOutputOperation<std::any>;
     auto source = std::make_shared<AnyOperation>([](AnyOperation& op) { op.finishWith(std::any(3.5)); });
     auto target = std::make_shared<TestInputOperation<std::string>>();
-    adapt(source, target, queue);
-    queue->addOperation(target);
-    queue->addOperation(source);
-    target->waitUntilFinished();
-    auto* mismatch = Fennix::errorAs<QvAdapterOperationError>(target->error());
-    ASSERT_NE(mismatch, nullptr);
-    const auto* names = std::get_if<QvAdapterOperationError::InputTypeDoesNotMatchOutputType>(&mismatch->value());
-    ASSERT_NE(names, nullptr);
+    const auto names = mismatchAfterAdapting(source, target, queue);
+    ASSERT_TRUE(names.has_value());
     EXPECT_EQ(names->from, Fennix::typeName(typeid(double)));
     EXPECT_EQ(names->to, Fennix::typeName(typeid(std::string)));
   }

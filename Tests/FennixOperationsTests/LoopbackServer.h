@@ -23,6 +23,24 @@
 
 namespace OperationsTestSupport {
 
+/// A socket listening on a free port of 127.0.0.1 with room for `backlog` waiting connections;
+/// `port` is set to that port. Aborts where the system gives none: no test could run without it.
+inline int listenOnLoopback(int backlog, int& port) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener, backlog) != 0) {
+    std::abort();
+  }
+  socklen_t length = sizeof address;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  port = ntohs(address.sin_port);
+  return listener;
+}
+
 class LoopbackServer {
  public:
   /// Returns the raw bytes to send for a request (its head, request line and header lines, then
@@ -30,18 +48,7 @@ class LoopbackServer {
   using Handler = std::function<std::string(const std::string& request)>;
 
   explicit LoopbackServer(Handler handler, int maximumRequests = 16) : handler_(std::move(handler)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 8) != 0) {
-      std::abort();
-    }
-    socklen_t length = sizeof address;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    listener_ = listenOnLoopback(8, port_);
     thread_ = std::thread([this, maximumRequests] { serve(maximumRequests); });
   }
 

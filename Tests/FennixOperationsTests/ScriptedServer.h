@@ -18,6 +18,8 @@
 #include <string>
 #include <thread>
 
+#include "LoopbackServer.h"
+
 namespace OperationsTestSupport {
 
 class ScriptedServer {
@@ -79,17 +81,7 @@ class ScriptedServer {
   using Script = std::function<void(Connection& connection, const std::string& head)>;
 
   explicit ScriptedServer(Script script, int maximumConnections = 8) : script_(std::move(script)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 64) != 0) {
-      std::abort();
-    }
-    socklen_t length = sizeof address;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    listener_ = listenOnLoopback(64, port_);
     thread_ = std::thread([this, maximumConnections] { serve(maximumConnections); });
   }
   ~ScriptedServer() {

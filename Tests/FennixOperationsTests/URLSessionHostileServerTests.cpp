@@ -7,33 +7,11 @@
 #include "Fennix/Operations/HTTP/URLSession.h"
 #include "OperationsTestSupport.h"
 #include "ScriptedServer.h"
+#include "URLSessionTestSupport.h"
 
 using namespace OperationsTestSupport;
 
 namespace {
-
-struct Fetched {
-  std::optional<Fennix::Data> data;
-  std::shared_ptr<HTTPURLResponse> response;
-  Fennix::ErrorRef error;
-  double seconds = 0;
-
-  long code() const {
-    auto* platform = Fennix::errorAs<NSError>(error);
-    return platform != nullptr ? platform->code() : 0;
-  }
-  std::string body() const { return data ? std::string(data->begin(), data->end()) : std::string(); }
-  std::string describe() const {
-    return "code " + std::to_string(code()) + ", " + std::to_string(body().size()) + " bytes after " + std::to_string(seconds) + " s";
-  }
-};
-
-std::shared_ptr<URLSession> newSession(std::size_t maximumBodySize = 256u * 1024 * 1024) {
-  URLSession::Configuration configuration;
-  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
-  configuration.maximumBodySize = maximumBodySize;
-  return std::make_shared<URLSession>(configuration);
-}
 
 /// A transfer under way; `wait()` gives its outcome.
 struct Pending {

@@ -13,6 +13,7 @@
 #include "Fennix/Operations/HTTP/URLSession.h"
 #include "LoopbackServer.h"
 #include "OperationsTestSupport.h"
+#include "URLSessionTestSupport.h"
 
 using namespace OperationsTestSupport;
 
@@ -24,17 +25,7 @@ namespace {
 class SlowServer {
  public:
   SlowServer(int bytes, std::chrono::milliseconds gap) : bytes_(bytes), gap_(gap) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 128) != 0) {
-      std::abort();
-    }
-    socklen_t length = sizeof address;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    listener_ = listenOnLoopback(128, port_);
     thread_ = std::thread([this] { serve(); });
   }
   ~SlowServer() {
@@ -117,12 +108,6 @@ std::shared_ptr<URLSessionDataTask> start(const std::shared_ptr<URLSession>& ses
   });
   task->resume();
   return task;
-}
-
-std::shared_ptr<URLSession> newSession() {
-  URLSession::Configuration configuration;
-  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
-  return std::make_shared<URLSession>(configuration);
 }
 
 TEST(URLSessionLoad, TheTimeOutCountsSecondsWithoutAByte) {

@@ -8,28 +8,11 @@
 #include "Fennix/Operations/HTTP/URLSession.h"
 #include "LoopbackServer.h"
 #include "OperationsTestSupport.h"
+#include "URLSessionTestSupport.h"
 
 using namespace OperationsTestSupport;
 
 namespace {
-
-struct Fetched {
-  std::optional<Fennix::Data> data;
-  std::shared_ptr<HTTPURLResponse> response;
-  Fennix::ErrorRef error;
-
-  long code() const {
-    auto* platform = Fennix::errorAs<NSError>(error);
-    return platform != nullptr ? platform->code() : 0;
-  }
-  std::string body() const { return data ? std::string(data->begin(), data->end()) : std::string(); }
-};
-
-std::shared_ptr<URLSession> newSession() {
-  URLSession::Configuration configuration;
-  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
-  return std::make_shared<URLSession>(configuration);
-}
 
 Fetched fetch(const std::shared_ptr<URLSession>& session, const URLRequest& request) {
   auto result = std::make_shared<Fetched>();

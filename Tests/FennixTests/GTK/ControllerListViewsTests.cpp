@@ -23,7 +23,9 @@ using namespace ViewKitWindowSupport;
 
 namespace {
 
-struct ListWindowTest : WindowTest {};
+struct ListWindowTest : WindowTest {
+  using WindowTest::show;
+};
 
 std::vector<std::string> shownTexts(NSTableView& table, std::size_t rows) {
   std::vector<std::string> texts;
@@ -416,6 +418,21 @@ struct PickyLibrary : Library {
   double heightOfRowByItem(const Item& item) override { return outlineView().hasParent(item) ? 30 : 44; }
 };
 
+/// Shows a new picky library's source list in the test's window; its outline once the list has
+/// opened its top level by itself, null where it has none or did not open.
+NSOutlineView* showPickyLibrary(ListWindowTest& test, std::shared_ptr<PickyLibrary>& library) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
+  library = NSViewController::make<PickyLibrary>();
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
+  if (scroll == nullptr) return nullptr;
+  auto& outline = Fennix::GtkOutlineViewHandle::of(*scroll)->outline();
+  test.show(*scroll, 220, 300);
+  if (!pumpUntil([&] { return library->expanded == 1; })) return nullptr;
+  pumpFrames();
+  return &outline;
+}
+
 Gtk::Label* shownLabel(Gtk::Widget& outline, const std::string& text) {
   for (Gtk::Label* label : labelsBelow(outline))
     if (label->get_mapped() && std::string(label->get_text()) == text) return label;
@@ -423,15 +440,10 @@ Gtk::Label* shownLabel(Gtk::Widget& outline, const std::string& text) {
 }
 
 TEST_F(ListWindowTest, TheSourceListsRowsFollowItsDelegate) {
-  Fennix::installControllerKitsGTK();
-  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
-  auto library = NSViewController::make<PickyLibrary>();
-  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
-  ASSERT_NE(scroll, nullptr);
-  auto& outline = Fennix::GtkOutlineViewHandle::of(*scroll)->outline();
-  show(*scroll, 220, 300);
-  ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
-  pumpFrames();
+  std::shared_ptr<PickyLibrary> library;
+  NSOutlineView* shown = showPickyLibrary(*this, library);
+  ASSERT_NE(shown, nullptr);
+  auto& outline = *shown;
   // Only the top level opened: "Circle" stays inside the closed "Shapes".
   EXPECT_EQ(outline.numberOfRows(), 5u);
   EXPECT_EQ(shownLabel(outline, "Circle"), nullptr);
@@ -742,15 +754,10 @@ TEST_F(LettersWindowTest, ADropHandsOverEveryTypeTheDragOffers) {
 }
 
 TEST_F(ListWindowTest, ArrowKeysSelectOnlyItemsTheSourceListLetThemSelect) {
-  Fennix::installControllerKitsGTK();
-  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
-  auto library = NSViewController::make<PickyLibrary>();
-  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
-  ASSERT_NE(scroll, nullptr);
-  auto& outline = Fennix::GtkOutlineViewHandle::of(*scroll)->outline();
-  show(*scroll, 220, 300);
-  ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
-  pumpFrames();
+  std::shared_ptr<PickyLibrary> library;
+  NSOutlineView* shown = showPickyLibrary(*this, library);
+  ASSERT_NE(shown, nullptr);
+  auto& outline = *shown;
   ASSERT_EQ(outline.numberOfRows(), 5u);  // Library, Shapes, Emoji, Recent, badge.svg
   auto pointer = WidgetInput::Input::open(*window);
   if (!pointer) GTEST_SKIP() << "no pointer events on this display";

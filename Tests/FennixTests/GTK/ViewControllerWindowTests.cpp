@@ -36,19 +36,25 @@ using namespace ViewKitWindowSupport;
 
 namespace {
 
+/// A listening socket on a free port of 127.0.0.1; `port` is set to that port.
+int listenOnLoopback(int& port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::listen(fd, 8);
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
 /// Serves one page to every request on 127.0.0.1 until it is destroyed.
 class LoopbackServer {
  public:
   explicit LoopbackServer(std::string body) : body_(std::move(body)) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(fd_, 8);
-    socklen_t length = sizeof address;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    fd_ = listenOnLoopback(port_);
     thread_ = std::thread([this] { serve(); });
   }
   ~LoopbackServer() {
@@ -509,15 +515,7 @@ class FailureRecordingWebVC : public QvWebViewController {
 class SilentServer {
  public:
   SilentServer() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(fd_, 8);
-    socklen_t length = sizeof address;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    fd_ = listenOnLoopback(port_);
   }
   ~SilentServer() { ::close(fd_); }
   std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
@@ -561,15 +559,7 @@ namespace {
 class StallingServer {
  public:
   explicit StallingServer(bool sendsHead) : sendsHead_(sendsHead) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(fd_, 8);
-    socklen_t length = sizeof address;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    fd_ = listenOnLoopback(port_);
     thread_ = std::thread([this] { serve(); });
   }
   ~StallingServer() {

@@ -68,6 +68,17 @@ class InputWindowTest : public WindowTest {
     }
     return last;
   }
+  /// Whether the window `xid`, at `before` when a drag began, comes to rest moved by (dx, dy)
+  /// within five seconds.
+  bool movedBy(XDriver::WindowID xid, const XDriver::Rect& before, int dx, int dy) {
+    return XDriver::waitUntil(
+        [&] {
+          pumpFrames(5);
+          const XDriver::Rect after = session.geometry(xid);
+          return after.x == before.x + dx && after.y == before.y + dy;
+        },
+        5);
+  }
   /// How many pixels of two pictures of one size differ.
   static std::size_t differing(const XDriver::Image& a, const XDriver::Image& b) {
     std::size_t count = 0;
@@ -113,14 +124,7 @@ TEST_F(InputWindowTest, ControlsInSplitPanesKeepTheirPresses) {
   input->drag(from, {from.first + 40, from.second + 30});
   EXPECT_TRUE(split->isMovingWindow());
   EXPECT_EQ(clicks, 1);
-  const bool moved = XDriver::waitUntil(
-      [&] {
-        pumpFrames(5);
-        const XDriver::Rect after = session.geometry(*xid);
-        return after.x == before.x + 40 && after.y == before.y + 30;
-      },
-      5);
-  EXPECT_TRUE(moved) << "the window did not follow the pointer";
+  EXPECT_TRUE(movedBy(*xid, before, 40, 30)) << "the window did not follow the pointer";
 }
 
 // The split view decides which presses beside a divider drag it: those within its click margin,
@@ -238,14 +242,7 @@ TEST_F(InputWindowTest, AWindowDraggingViewMovesItsWindowWithARealDrag) {
 
   Fennix::setMovableByWindowBackground(*window, true);
   input->drag(from, {from.first + 40, from.second + 30});
-  const bool moved = XDriver::waitUntil(
-      [&] {
-        pumpFrames(5);
-        const XDriver::Rect after = session.geometry(*xid);
-        return after.x == before.x + 40 && after.y == before.y + 30;
-      },
-      5);
-  EXPECT_TRUE(moved) << "the window did not follow the pointer";
+  EXPECT_TRUE(movedBy(*xid, before, 40, 30)) << "the window did not follow the pointer";
 }
 
 // Members that callers set: the image view's hover tracking, the spinner count and the split

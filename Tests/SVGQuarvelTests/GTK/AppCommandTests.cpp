@@ -347,7 +347,7 @@ TEST_F(AppCommandTest, TheFileMenuAndItsKeysOpenSaveAndCloseWindows) {
 
 TEST_F(AppCommandTest, TheQuestionsBeforeClosingAndQuittingDoWhatTheirButtonsSay) {
   const auto document = folder_ / "doc.svgquarvel";
-  writeFile(document, SVGQuarvelDocument::Snapshot{circle, "// mine\n", std::nullopt}.jsonString());
+  writeFile(document, documentText("// mine\n"));
   log_ = "app-command-questions.log";
   auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, log_);
   const auto window = x_.findWindow("doc.svgquarvel", 120);

@@ -16,10 +16,6 @@ using namespace AppProcessSupport;
 
 namespace {
 
-std::string documentText(const std::string& swift) {
-  return SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString();
-}
-
 TEST_F(AppProcessTest, ANameThatIsNotUTF8ShowsWithAReplacementAndTheDocumentSaves) {
   const auto document = folder_ / "Caf\xe9.svgquarvel";
   writeFile(document, documentText("// latin\n"));

@@ -2,6 +2,7 @@
 // application is started with, and a fixture that starts it and saves through its window.
 #pragma once
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 #include "XDriver/XDriver.h"
 
@@ -82,6 +84,31 @@ inline std::vector<std::string> appEnvironment(const PrivateBus& bus, const std:
           "WEBKIT_DISABLE_COMPOSITING_MODE=1",
           "LIBGL_ALWAYS_SOFTWARE=1",
           "NO_AT_BRIDGE=1"};
+}
+
+/// The text of a document of the circle drawing with `swift` as its code.
+inline std::string documentText(const std::string& swift) {
+  return SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString();
+}
+
+/// A client's connection to the message bus at `address`; null, with `error` set where given,
+/// where it could not connect.
+inline GDBusConnection* connectToBus(const std::string& address, GError** error = nullptr) {
+  return g_dbus_connection_new_for_address_sync(
+      address.c_str(),
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, error);
+}
+
+/// A drawing of `bytes` bytes of small rectangles, which takes its time to convert.
+inline std::string manyRectangles(std::size_t bytes) {
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 1000 1000\">\n";
+  for (unsigned i = 0; svg.size() < bytes; ++i) {
+    svg += "<rect x=\"" + std::to_string(i % 997) + "\" y=\"" + std::to_string(i / 997 % 991) + "\" width=\"" +
+           std::to_string(1 + i % 13) + "\" height=\"" + std::to_string(1 + i % 17) + "\" fill=\"#" +
+           std::to_string(100000 + i % 899999) + "\"/>\n";
+  }
+  return svg + "</svg>\n";
 }
 
 /// The files of `folder` whose names start with a dot (the temporary files of a save).
@@ -283,8 +310,8 @@ class AppProcessTest : public ::testing::Test {
     return true;
   }
 
-  /// Presses Return in the window named `title` until it has gone.
-  void dismiss(const std::string& title) {
+  /// Presses Return in the window named `title` until it has gone (for `seconds` at the most).
+  void dismiss(const std::string& title, double seconds = 10) {
     XDriver::waitUntil(
         [&] {
           if (const auto shown = x_.findWindow(title)) {
@@ -293,7 +320,7 @@ class AppProcessTest : public ::testing::Test {
           }
           return !x_.findWindow(title, 1).has_value();
         },
-        10);
+        seconds);
   }
 
   XDriver::Session x_;

@@ -26,7 +26,7 @@ TEST_F(AppProcessTest, SavingOverTheFileSizeLimitIsAnErrorTheProcessOutlives) {
   const auto document = folder_ / "doc.svgquarvel";
   std::string swift = "// long\n";
   while (swift.size() < 210 * 1000) swift += "// " + std::string(76, 'x') + "\n";
-  writeFile(document, SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString());
+  writeFile(document, documentText(swift));
   const auto before = readFile(document);
   ASSERT_GT(before.size(), 200000u);
 
@@ -61,7 +61,7 @@ TEST_F(AppProcessTest, SavingIntoAFullDiskShowsTheErrorInAWindow) {
   const auto disk = folder_ / "disk";
   std::filesystem::create_directories(disk);
   const auto source = folder_ / "small.svgquarvel";
-  writeFile(source, SVGQuarvelDocument::Snapshot{circle, "// mine\n", std::nullopt}.jsonString());
+  writeFile(source, documentText("// mine\n"));
   // The application sees a 64 KiB file system holding its document and a file that fills the rest.
   const auto script = folder_ / "full-disk.sh";
   writeFile(script, "mount -t tmpfs -o size=64k tmpfs '" + disk.string() + "' || exit 99\n" + "cp '" +
@@ -129,13 +129,7 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
     const auto dialog = x_.findWindow("Some files could not be opened.", 30);
     ASSERT_TRUE(dialog);
     expectShownWithText(*dialog, "app-launch-second-error.png");
-    XDriver::waitUntil(
-        [&] {
-          x_.focus(*dialog);
-          x_.key("Return");
-          return !x_.findWindow("Some files could not be opened.", 1).has_value();
-        },
-        10);
+    dismiss("Some files could not be opened.");
   }
   // A launch that opens one of its files succeeds.
   {
@@ -177,7 +171,7 @@ TEST_F(AppProcessTest, ALaunchWhoseFilesAllFailEndsWithAFailureStatus) {
 
 TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
   const auto document = folder_ / "recent.svgquarvel";
-  writeFile(document, SVGQuarvelDocument::Snapshot{circle, "// recent\n", std::nullopt}.jsonString());
+  writeFile(document, documentText("// recent\n"));
   const auto list = folder_ / "data" / "recently-used.xbel";
   {
     auto first = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-recent-first.log");
@@ -204,17 +198,6 @@ TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
   ASSERT_TRUE(reopened) << readFile(outputFile("app-recent.log"));
   x_.grab(x_.geometry(*reopened)).savePNG(outputFile("app-recent-reopened.png").string());
   EXPECT_TRUE(app->running());
-}
-
-/// A drawing of `bytes` bytes of small rectangles, which takes its time to convert.
-std::string rectangles(std::size_t bytes) {
-  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 1000 1000\">\n";
-  for (unsigned i = 0; svg.size() < bytes; ++i) {
-    svg += "<rect x=\"" + std::to_string(i % 997) + "\" y=\"" + std::to_string(i / 997 % 991) + "\" width=\"" +
-           std::to_string(1 + i % 13) + "\" height=\"" + std::to_string(1 + i % 17) + "\" fill=\"#" +
-           std::to_string(100000 + i % 899999) + "\"/>\n";
-  }
-  return svg + "</svg>\n";
 }
 
 /// Lists `files` in the desktop's recent files of the application folder `home`, newest first.
@@ -244,7 +227,7 @@ TEST_F(AppProcessTest, OpenRecentTakesTheOpenRouteAndADocumentOpensWhileTheWindo
                       std::string(SVGQuarvelDocument::maximumOpenedSVGBytes, ' ') + "--></svg>");
   // Its Swift is short, so that the window fills at once once the drawing is converted.
   const auto big = folder_ / "big.svgquarvel";
-  writeFile(big, SVGQuarvelDocument::Snapshot{rectangles(6 << 20), "// big\n", std::nullopt}.jsonString());
+  writeFile(big, SVGQuarvelDocument::Snapshot{manyRectangles(6 << 20), "// big\n", std::nullopt}.jsonString());
   writeRecentFiles(folder_, {drawing, over, big});
 
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-recent-route.log");
@@ -344,10 +327,7 @@ TEST_F(AppProcessTest, FilesThatDoNotOpenAreNamedForWhatTheyAreInAMessageThatFit
 
   // A conversion the service refuses is logged by its first line and its size.
   GError* error = nullptr;
-  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-      bus_->address().c_str(),
-      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &error);
+  GDBusConnection* connection = connectToBus(bus_->address(), &error);
   ASSERT_NE(connection, nullptr) << error->message;
   const std::string refused = "not a drawing at all\nsecond line " + std::string(100000, 'x') + "\n";
   GVariant* answer = g_dbus_connection_call_sync(
@@ -400,13 +380,7 @@ TEST_F(AppProcessTest, NamesOfThousandsOfCharactersAreShownShortenedAndTheWindow
     lineStart = lineEnd + 1;
   }
   // The windows take input again: the message closes with its button.
-  XDriver::waitUntil(
-      [&] {
-        x_.focus(*dialog);
-        x_.key("Return");
-        return !x_.findWindow("Some files could not be opened.", 1).has_value();
-      },
-      30);
+  dismiss("Some files could not be opened.", 30);
   EXPECT_FALSE(x_.findWindow("Some files could not be opened.").has_value());
   EXPECT_TRUE(primary->running());
 }
@@ -417,10 +391,7 @@ TEST_F(AppProcessTest, NamesThatAreNoLocalFileGivenToOpenOverTheBusAreReportedAs
   ASSERT_TRUE(x_.findWindow("Untitled", 120)) << readFile(outputFile("app-bus-open-primary.log"));
   // What the desktop sends when it asks a running application to open files: their addresses.
   GError* error = nullptr;
-  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-      bus_->address().c_str(),
-      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &error);
+  GDBusConnection* connection = connectToBus(bus_->address(), &error);
   ASSERT_NE(connection, nullptr) << error->message;
   gchar* local = g_filename_to_uri((folder_ / "drawing.svg").c_str(), nullptr, nullptr);
   const gchar* uris[] = {"http://example.com/a.svg", "sftp://host/b.svg", "plain text", local, nullptr};
@@ -593,10 +564,7 @@ TEST(AppService, ACallWhileTheApplicationIsNotRunningStartsItAsAServiceThatLeave
                   "WEBKIT_DISABLE_COMPOSITING_MODE=1", "LIBGL_ALWAYS_SOFTWARE=1", "NO_AT_BRIDGE=1"});
   ASSERT_FALSE(bus.address().empty());
   GError* error = nullptr;
-  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-      bus.address().c_str(),
-      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, &error);
+  GDBusConnection* connection = connectToBus(bus.address(), &error);
   ASSERT_NE(connection, nullptr) << error->message;
   const char* name = "org.quarvel.SVGQuarvel";
   ASSERT_FALSE(nameHasOwner(connection, name));

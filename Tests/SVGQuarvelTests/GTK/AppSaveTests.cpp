@@ -28,10 +28,6 @@ using namespace AppProcessSupport;
 
 namespace {
 
-std::string documentText(const std::string& swift) {
-  return SVGQuarvelDocument::Snapshot{circle, swift, std::nullopt}.jsonString();
-}
-
 /// An old modification time, as of a file written long before the application opened it.
 void makeOld(const std::filesystem::path& path) {
   const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
@@ -60,6 +56,40 @@ class AppSaveTest : public AppProcessTest {
     variables.insert(variables.end(), environment.begin(), environment.end());
     return std::make_unique<XDriver::Process>(std::vector<std::string>{QUARVEL_APP_EXECUTABLE, document.string()},
                                               variables, outputFile(log).string());
+  }
+
+  /// Opens the document `name` of the test folder, older than a second, and edits it. The test
+  /// library hands the save's rename to another program's version (`theirs`): that version takes
+  /// the document's name just before the save's file does, or with `afterSave` just after it.
+  /// The edited window, or nothing.
+  std::optional<XDriver::WindowID> openEditedWithRival(const std::string& name, const std::string& theirs,
+                                                       bool afterSave, const std::string& log,
+                                                       std::unique_ptr<XDriver::Process>& app) {
+    const auto document = folder_ / name;
+    writeFile(document, documentText("// first\n"));
+    makeOld(document);
+    writeFile(folder_ / "theirs.tmp", theirs);
+    std::vector<std::string> environment{"QUARVEL_SHIM_RENAME_FROM=" + (folder_ / "theirs.tmp").string(),
+                                         "QUARVEL_SHIM_RENAME_TO=" + document.string()};
+    if (afterSave) environment.push_back("QUARVEL_SHIM_RENAME_AFTER=1");
+    app = launchWithShim(document, environment, log);
+    const auto window = x_.findWindow(name, 60);
+    if (!window) {
+      ADD_FAILURE() << "no window for " << name << ": " << readFile(outputFile(log));
+      return std::nullopt;
+    }
+    if (!typeInto(*window, "<!--mine-->", name + " \u2014 Edited")) {
+      ADD_FAILURE() << "the window of " << name << " did not take the edit";
+      return std::nullopt;
+    }
+    return window;
+  }
+
+  /// Answers the question `heading` with its default (Return); whether the question closed.
+  bool answerWithDefault(XDriver::WindowID question, const std::string& heading) {
+    x_.focus(question);
+    x_.key("Return");
+    return XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10);
   }
 
   /// Edits the document of `window` (titled `name`), saves, and expects the error named after it
@@ -95,9 +125,7 @@ TEST_F(AppSaveTest, AFileAnotherProgramChangedIsOverwrittenOnlyWhenTheUserSaysSo
   ASSERT_TRUE(question) << readFile(outputFile("app-save-changed.log"));
   expectShownWithText(*question, "app-save-changed-question.png");
   // Its default keeps the other version: nothing is written and the window stays edited.
-  x_.focus(*question);
-  x_.key("Return");
-  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  ASSERT_TRUE(answerWithDefault(*question, heading));
   EXPECT_EQ(readFile(document), theirs);
   EXPECT_TRUE(x_.findWindow("doc.svgquarvel \u2014 Edited").has_value());
 
@@ -276,18 +304,11 @@ TEST_F(AppSaveTest, OnADiskWithoutFreeInodesASaveLeavesTheFileByteForByte) {
 
 TEST_F(AppSaveTest, AChangeAnotherProgramMakesWhileTheSaveWritesIsAskedAbout) {
   const auto document = folder_ / "race.svgquarvel";
-  writeFile(document, documentText("// first\n"));
-  makeOld(document);
   const std::string theirs = documentText("// theirs, written during the save\n");
-  writeFile(folder_ / "theirs.tmp", theirs);
   // The other program's version takes the name between the writing of the save and its rename.
-  auto app = launchWithShim(document,
-                            {"QUARVEL_SHIM_RENAME_FROM=" + (folder_ / "theirs.tmp").string(),
-                             "QUARVEL_SHIM_RENAME_TO=" + document.string()},
-                            "app-save-race.log");
-  const auto window = x_.findWindow("race.svgquarvel", 60);
-  ASSERT_TRUE(window) << readFile(outputFile("app-save-race.log"));
-  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "race.svgquarvel \u2014 Edited"));
+  std::unique_ptr<XDriver::Process> app;
+  const auto window = openEditedWithRival("race.svgquarvel", theirs, false, "app-save-race.log", app);
+  ASSERT_TRUE(window);
 
   const std::string heading = "The file \u201crace.svgquarvel\u201d has been changed by another application.";
   auto question = saveAndWaitFor(*window, heading);
@@ -296,9 +317,7 @@ TEST_F(AppSaveTest, AChangeAnotherProgramMakesWhileTheSaveWritesIsAskedAbout) {
   EXPECT_EQ(readFile(document), theirs);
   EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
   // Keeping theirs writes nothing; the window stays edited.
-  x_.focus(*question);
-  x_.key("Return");
-  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  ASSERT_TRUE(answerWithDefault(*question, heading));
   EXPECT_EQ(readFile(document), theirs);
   EXPECT_TRUE(x_.findWindow("race.svgquarvel \u2014 Edited").has_value());
   EXPECT_TRUE(app->running());
@@ -340,9 +359,7 @@ TEST_F(AppSaveTest, ANameTypedWithoutItsExtensionDoesNotReplaceTheFileThatHasItW
   expectShownWithText(*question, "app-save-extension-question.png");
   EXPECT_EQ(readFile(other), old);
   // Its default keeps the file: nothing is written and the window stays as it was.
-  x_.focus(*question);
-  x_.key("Return");
-  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  ASSERT_TRUE(answerWithDefault(*question, heading));
   EXPECT_EQ(readFile(other), old);
   EXPECT_TRUE(x_.findWindow("Untitled \u2014 Edited").has_value());
 
@@ -414,18 +431,11 @@ TEST_F(AppSaveTest, AFileThatBecameAFolderOrAPipeIsSaidToBeSo) {
 
 TEST_F(AppSaveTest, AChangeAnotherProgramMakesJustAfterASaveIsAskedAboutOnTheNext) {
   const auto document = folder_ / "after.svgquarvel";
-  writeFile(document, documentText("// first\n"));
-  makeOld(document);
   const std::string theirs = documentText("// theirs, written just after the save\n");
-  writeFile(folder_ / "theirs.tmp", theirs);
   // The other program's version takes the name right after the save's file has taken it.
-  auto app = launchWithShim(document,
-                            {"QUARVEL_SHIM_RENAME_FROM=" + (folder_ / "theirs.tmp").string(),
-                             "QUARVEL_SHIM_RENAME_TO=" + document.string(), "QUARVEL_SHIM_RENAME_AFTER=1"},
-                            "app-save-after.log");
-  const auto window = x_.findWindow("after.svgquarvel", 60);
-  ASSERT_TRUE(window) << readFile(outputFile("app-save-after.log"));
-  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "after.svgquarvel \u2014 Edited"));
+  std::unique_ptr<XDriver::Process> app;
+  const auto window = openEditedWithRival("after.svgquarvel", theirs, true, "app-save-after.log", app);
+  ASSERT_TRUE(window);
   x_.key("ctrl+s");
   ASSERT_TRUE(titleBecomes("after.svgquarvel")) << readFile(outputFile("app-save-after.log"));
   ASSERT_EQ(readFile(document), theirs);
@@ -436,9 +446,7 @@ TEST_F(AppSaveTest, AChangeAnotherProgramMakesJustAfterASaveIsAskedAboutOnTheNex
   const auto question = saveAndWaitFor(*window, heading);
   ASSERT_TRUE(question) << "the file now holds: " << readFile(document).substr(0, 200);
   EXPECT_EQ(readFile(document), theirs);
-  x_.focus(*question);
-  x_.key("Return");
-  ASSERT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10));
+  ASSERT_TRUE(answerWithDefault(*question, heading));
   EXPECT_EQ(readFile(document), theirs);
   EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
   EXPECT_TRUE(app->running());

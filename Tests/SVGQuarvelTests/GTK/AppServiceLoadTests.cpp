@@ -42,17 +42,6 @@ using namespace AppProcessSupport;
 
 namespace {
 
-/// A drawing of `bytes` bytes of small rectangles, which takes its time to convert.
-std::string manyRectangles(std::size_t bytes) {
-  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 1000 1000\">\n";
-  for (unsigned i = 0; svg.size() < bytes; ++i) {
-    svg += "<rect x=\"" + std::to_string(i % 997) + "\" y=\"" + std::to_string(i / 997 % 991) + "\" width=\"" +
-           std::to_string(1 + i % 13) + "\" height=\"" + std::to_string(1 + i % 17) + "\" fill=\"#" +
-           std::to_string(100000 + i % 899999) + "\"/>\n";
-  }
-  return svg + "</svg>\n";
-}
-
 /// How much of a drawing is rectangles to keep the converter busy for seconds: the sanitizer
 /// build converts about thirty times more slowly (1 MB: about 5 s there); in the other build the
 /// largest drawing the services take converts for about 2 s, until its code passes what an
@@ -97,11 +86,7 @@ class Caller {
   Caller(const std::string& address, std::string label, std::vector<Answer>& answers)
       : label_(std::move(label)), answers_(answers) {
     GError* error = nullptr;
-    connection_ = g_dbus_connection_new_for_address_sync(
-        address.c_str(),
-        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
+    connection_ = connectToBus(address, &error);
     if (connection_ == nullptr) {
       ADD_FAILURE() << error->message;
       g_error_free(error);
@@ -468,11 +453,7 @@ TEST_F(AppServiceLoadTest, AnAnswerLargerThanTheBusTakesIsRefusedAndTheApplicati
 /// How many match rules the bus keeps for the application's connection (each watch of a caller
 /// adds one), or none when the bus does not say.
 std::optional<std::uint32_t> matchRulesOfApplication(const std::string& address) {
-  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-      address.c_str(),
-      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, nullptr);
+  GDBusConnection* connection = connectToBus(address);
   if (connection == nullptr) return std::nullopt;
   std::optional<std::uint32_t> rules;
   GVariant* stats = g_dbus_connection_call_sync(

@@ -88,6 +88,29 @@ GdkTexture* previewSnapshot(WebKitWebView* view) {
   return result.texture;
 }
 
+/// Sends real keys to `window` through the X server from another thread, while this one runs the
+/// main loop: `keys` sends them on a session focused on the window. Whether they all went out.
+bool typeFromAnotherThread(Gtk::Window& window, const std::function<bool(XDriver::Session&)>& keys) {
+  auto* surface = gtk_native_get_surface(GTK_NATIVE(window.gobj()));
+  if (surface == nullptr || !G_TYPE_CHECK_INSTANCE_TYPE(surface, gdk_x11_surface_get_type())) {
+    ADD_FAILURE() << "the window is not a window of the X server";
+    return false;
+  }
+  const unsigned long xid = gdk_x11_surface_get_xid(surface);
+  std::atomic<bool> finished = false, typed = false;
+  std::thread typing([&] {
+    XDriver::Session session;
+    if (session.ok()) {
+      session.focus(xid);
+      typed = keys(session);
+    }
+    finished = true;
+  });
+  runMainLoopUntil([&] { return finished.load(); }, 20);
+  typing.join();
+  return typed;
+}
+
 class DocumentWindow : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -290,23 +313,11 @@ TEST_F(DocumentWindow, KeysTypedIntoTheSVGReplaceOnlyTheChangedSwiftParagraphs) 
   auto buffer = svgView.get_buffer();
   buffer->place_cursor(buffer->get_iter_at_offset(int(at)));
   svgView.grab_focus();
-  auto* surface = gtk_native_get_surface(GTK_NATIVE(w.window.gobj()));
-  ASSERT_TRUE(surface != nullptr && G_TYPE_CHECK_INSTANCE_TYPE(surface, gdk_x11_surface_get_type()));
-  const unsigned long xid = gdk_x11_surface_get_xid(surface);
-  std::atomic<bool> finished = false, typed = false;
-  std::thread keys([&] {
-    XDriver::Session session;
-    if (session.ok()) {
-      session.focus(xid);
-      typed = session.key("BackSpace");
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      typed = typed && session.type("2", 0);
-    }
-    finished = true;
-  });
-  runMainLoopUntil([&] { return finished.load(); }, 20);
-  keys.join();
-  ASSERT_TRUE(typed);
+  ASSERT_TRUE(typeFromAnotherThread(w.window, [](XDriver::Session& session) {
+    const bool erased = session.key("BackSpace");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return erased && session.type("2", 0);
+  }));
   ASSERT_TRUE(runMainLoopUntil([&] { return doc.svgString.get().find("height=\"12\"") != std::string::npos; }, 10));
   runMainLoopFor(1);  // the highlighter's answers
   swiftStorage.removeObserver(token);
@@ -344,21 +355,7 @@ TEST_F(DocumentWindow, ARootViewNameTypedIntoTheFormStandsInTheCodeAsTyped) {
   ASSERT_NE(entry, nullptr);
   entry->set_text("");
   entry->grab_focus();
-  auto* surface = gtk_native_get_surface(GTK_NATIVE(w.window.gobj()));
-  ASSERT_TRUE(surface != nullptr && G_TYPE_CHECK_INSTANCE_TYPE(surface, gdk_x11_surface_get_type()));
-  const unsigned long xid = gdk_x11_surface_get_xid(surface);
-  std::atomic<bool> finished = false, typed = false;
-  std::thread keys([&] {
-    XDriver::Session session;
-    if (session.ok()) {
-      session.focus(xid);
-      typed = session.type("myRoot");
-    }
-    finished = true;
-  });
-  runMainLoopUntil([&] { return finished.load(); }, 20);
-  keys.join();
-  ASSERT_TRUE(typed);
+  ASSERT_TRUE(typeFromAnotherThread(w.window, [](XDriver::Session& session) { return session.type("myRoot"); }));
   // A name Swift accepts stands as typed, in the root's struct and its preview.
   ASSERT_TRUE(runMainLoopUntil([&] { return doc.config.get().rootViewName == "myRoot"; }, 10))
       << doc.config.get().rootViewName;
