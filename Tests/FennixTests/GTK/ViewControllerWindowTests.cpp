@@ -890,3 +890,56 @@ TEST_F(ControllerWindowTest, RealWheelOverTheOverlayScrollsOnlyWhereThereIsRoom)
   saveScreenshot(window, "scroll-overlay-after-wheel");
   window.hide();
 }
+
+TEST_F(ControllerWindowTest, DiagonalWheelMotionMovesTheWrappedScrollerBothWays) {
+  std::string text;
+  for (int line = 0; line < 40; ++line) text += std::string(200, char('a' + line % 26)) + "\n";
+  auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+  scroller->set_child(*Gtk::make_managed<Gtk::Label>(text));
+  scroller->set_policy(Gtk::PolicyType::AUTOMATIC, Gtk::PolicyType::AUTOMATIC);
+  Gtk::Widget& container = QvVerticalScrollOverlayView::wrap(*scroller);
+  Gtk::Window window;
+  window.set_default_size(200, 120);
+  window.set_child(container);
+  window.present();
+  auto across = scroller->get_hadjustment();
+  auto down = scroller->get_vadjustment();
+  ASSERT_TRUE(pumpFor(5, [&] {
+    return across->get_upper() > across->get_page_size() && down->get_upper() > down->get_page_size();
+  }));
+  QvVerticalScrollOverlayView* overlay = nullptr;
+  for (Gtk::Widget* child = scroller->get_parent()->get_first_child(); child; child = child->get_next_sibling())
+    if (auto* found = dynamic_cast<QvVerticalScrollOverlayView*>(child)) overlay = found;
+  ASSERT_TRUE(overlay);
+  // The overlay's wheel handler as the toolkit calls it: X wheel buttons carry one axis each, so a
+  // diagonal motion (as from a touchpad) comes through the scroll controller's signal.
+  GtkEventController* wheel = nullptr;
+  auto controllers = overlay->observe_controllers();
+  for (guint index = 0; index < controllers->get_n_items(); ++index) {
+    auto* candidate = static_cast<GObject*>(g_list_model_get_item(controllers->gobj(), index));
+    if (GTK_IS_EVENT_CONTROLLER_SCROLL(candidate)) wheel = GTK_EVENT_CONTROLLER(candidate);
+    g_object_unref(candidate);
+  }
+  ASSERT_TRUE(wheel);
+  gboolean taken = FALSE;
+  g_signal_emit_by_name(wheel, "scroll", 2.0, 3.0, &taken);
+  EXPECT_TRUE(taken);
+  EXPECT_GT(across->get_value(), 0);
+  EXPECT_GT(down->get_value(), 0);
+
+  // Vertical motion alone still goes on to the surroundings.
+  const double acrossBefore = across->get_value(), downBefore = down->get_value();
+  g_signal_emit_by_name(wheel, "scroll", 0.0, 3.0, &taken);
+  EXPECT_FALSE(taken);
+  EXPECT_EQ(across->get_value(), acrossBefore);
+  EXPECT_EQ(down->get_value(), downBefore);
+
+  // Real horizontal wheel clicks over the overlay move it across and leave it where it is vertically.
+  if (auto input = WidgetInput::Input::open(window)) {
+    input->scroll(container, XDriver::Session::Wheel::right);
+    EXPECT_GT(across->get_value(), acrossBefore);
+    EXPECT_EQ(down->get_value(), downBefore);
+  }
+  saveScreenshot(window, "scroll-overlay-after-diagonal-wheel");
+  window.hide();
+}
