@@ -891,6 +891,44 @@ TEST_F(ControllerWindowTest, RealWheelOverTheOverlayScrollsOnlyWhereThereIsRoom)
   window.hide();
 }
 
+namespace {
+
+Gtk::Label* firstLabel(Gtk::Widget& root) {
+  if (auto* label = dynamic_cast<Gtk::Label*>(&root)) return label;
+  for (Gtk::Widget* child = root.get_first_child(); child; child = child->get_next_sibling())
+    if (Gtk::Label* found = firstLabel(*child)) return found;
+  return nullptr;
+}
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, PlaceholderLabelWrapsALongFocusAtTheWidthItHad) {
+  auto content = NSViewController::make<QvLoremVC>();
+  Gtk::Window window;
+  window.set_default_size(600, 300);
+  window.set_child(*Fennix::controllerWidget(*content));
+  window.present();
+  Gtk::Label* label = firstLabel(*Fennix::controllerWidget(*content));
+  ASSERT_TRUE(label);
+  ASSERT_TRUE(pumpFor(5, [&] { return label->get_width() > 0; }));
+  const int width = label->get_width();  // as wide as "Lorem Ipsum"
+
+  std::string focus;
+  for (int word = 0; word < 30; ++word) focus += "word" + std::to_string(word) + " ";
+  content->setRepresentedObject(Fennix::AnyValue(focus));
+  ASSERT_TRUE(pumpFor(5, [&] { return label->get_height() > 3 * label->get_width() / 4; }));
+  pumpFrames(5);
+  PangoLayout* layout = gtk_label_get_layout(label->gobj());
+  PangoRectangle ink, logical;
+  pango_layout_get_pixel_extents(layout, &ink, &logical);
+  EXPECT_GT(pango_layout_get_line_count(layout), 5);
+  EXPECT_LE(logical.width, width);
+  EXPECT_LE(label->get_width(), width + 2);
+  EXPECT_EQ(label->get_text().substr(0, 24), "Lorem Ipsum focused on: ");
+  saveScreenshot(window, "placeholder-wrapped-focus");
+  window.hide();
+}
+
 TEST_F(ControllerWindowTest, DiagonalWheelMotionMovesTheWrappedScrollerBothWays) {
   std::string text;
   for (int line = 0; line < 40; ++line) text += std::string(200, char('a' + line % 26)) + "\n";
