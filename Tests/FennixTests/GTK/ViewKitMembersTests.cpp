@@ -236,22 +236,29 @@ TEST_F(MembersWindowTest, SourceListSelectionKeepsItsUnemphasizedLookWhetherTheW
   auto input = WidgetInput::Input::open(*window);
   if (!input) GTEST_SKIP() << "no X input on this display";
   XDriver::Session x;
-  // The colours of the first rows, right of their text, and of the empty place under them.
-  auto colours = [&](int y) {
+  // The colours right of the text of the first rows (top) and at the foot of the drawn rows, under
+  // the selection.
+  auto colours = [&](bool top) {
     pumpFrames();
     std::vector<std::uint32_t> found;
     for (NSOutlineView* outline : outlines) {
       GdkTexture* picture = nullptr;
       pumpUntil([&] { return (picture = renderWidget(*outline)) != nullptr; });
-      found.push_back(picture ? pixel(picture, outline->get_width() - 6, y) : 0);
+      if (!picture || gdk_texture_get_width(picture) < 8 || gdk_texture_get_height(picture) < 30) {
+        ADD_FAILURE() << "no picture of the rows";
+        found.push_back(0);
+      } else {
+        const int right = gdk_texture_get_width(picture) - 6;
+        found.push_back(pixel(picture, right, top ? 8 : gdk_texture_get_height(picture) - 3));
+      }
       if (picture) g_object_unref(picture);
     }
     return found;
   };
   x.focus(gdk_x11_surface_get_xid(window->get_surface()->gobj()));
   ASSERT_TRUE(pumpUntil([&] { return window->is_active(); }));
-  const auto key = colours(8);
-  const auto background = colours(plain->get_height() - 4);
+  const auto key = colours(true);
+  const auto background = colours(false);
   saveScreenshot(*window, "source-list-selection-key");
 
   Gtk::Window other;
@@ -261,7 +268,7 @@ TEST_F(MembersWindowTest, SourceListSelectionKeepsItsUnemphasizedLookWhetherTheW
   ASSERT_TRUE(pumpUntil([&] { return other.get_surface() && other.get_mapped(); }));
   x.focus(gdk_x11_surface_get_xid(other.get_surface()->gobj()));
   ASSERT_TRUE(pumpUntil([&] { return other.is_active() && !window->is_active(); }));
-  const auto notKey = colours(8);
+  const auto notKey = colours(true);
   saveScreenshot(*window, "source-list-selection-not-key");
   other.hide();
 
