@@ -880,3 +880,94 @@ TEST_F(ControllerWindowTest, RealWheelOverTheOverlayScrollsOnlyWhereThereIsRoom)
   saveScreenshot(window, "scroll-overlay-after-wheel");
   window.hide();
 }
+
+namespace {
+
+Gtk::Label* firstLabel(Gtk::Widget& root) {
+  if (auto* label = dynamic_cast<Gtk::Label*>(&root)) return label;
+  for (Gtk::Widget* child = root.get_first_child(); child; child = child->get_next_sibling())
+    if (Gtk::Label* found = firstLabel(*child)) return found;
+  return nullptr;
+}
+
+}  // namespace
+
+TEST_F(ControllerWindowTest, PlaceholderLabelWrapsALongFocusAtTheWidthItHad) {
+  auto content = NSViewController::make<QvLoremVC>();
+  Gtk::Window window;
+  window.set_default_size(600, 300);
+  window.set_child(*Fennix::controllerWidget(*content));
+  window.present();
+  Gtk::Label* label = firstLabel(*Fennix::controllerWidget(*content));
+  ASSERT_TRUE(label);
+  ASSERT_TRUE(pumpFor(5, [&] { return label->get_width() > 0; }));
+  const int width = label->get_width();  // as wide as "Lorem Ipsum"
+
+  std::string focus;
+  for (int word = 0; word < 30; ++word) focus += "word" + std::to_string(word) + " ";
+  content->setRepresentedObject(Fennix::AnyValue(focus));
+  ASSERT_TRUE(pumpFor(5, [&] { return label->get_height() > 3 * label->get_width() / 4; }));
+  pumpFrames(5);
+  PangoLayout* layout = gtk_label_get_layout(label->gobj());
+  PangoRectangle ink, logical;
+  pango_layout_get_pixel_extents(layout, &ink, &logical);
+  EXPECT_GT(pango_layout_get_line_count(layout), 5);
+  EXPECT_LE(logical.width, width);
+  EXPECT_LE(label->get_width(), width + 2);
+  EXPECT_EQ(label->get_text().substr(0, 24), "Lorem Ipsum focused on: ");
+  saveScreenshot(window, "placeholder-wrapped-focus");
+  window.hide();
+}
+
+TEST_F(ControllerWindowTest, DiagonalWheelMotionMovesTheWrappedScrollerBothWays) {
+  std::string text;
+  for (int line = 0; line < 40; ++line) text += std::string(200, char('a' + line % 26)) + "\n";
+  auto* scroller = Gtk::make_managed<Gtk::ScrolledWindow>();
+  scroller->set_child(*Gtk::make_managed<Gtk::Label>(text));
+  scroller->set_policy(Gtk::PolicyType::AUTOMATIC, Gtk::PolicyType::AUTOMATIC);
+  Gtk::Widget& container = QvVerticalScrollOverlayView::wrap(*scroller);
+  Gtk::Window window;
+  window.set_default_size(200, 120);
+  window.set_child(container);
+  window.present();
+  auto across = scroller->get_hadjustment();
+  auto down = scroller->get_vadjustment();
+  ASSERT_TRUE(pumpFor(5, [&] {
+    return across->get_upper() > across->get_page_size() && down->get_upper() > down->get_page_size();
+  }));
+  QvVerticalScrollOverlayView* overlay = nullptr;
+  for (Gtk::Widget* child = scroller->get_parent()->get_first_child(); child; child = child->get_next_sibling())
+    if (auto* found = dynamic_cast<QvVerticalScrollOverlayView*>(child)) overlay = found;
+  ASSERT_TRUE(overlay);
+  // The overlay's wheel handler as the toolkit calls it: X wheel buttons carry one axis each, so a
+  // diagonal motion (as from a touchpad) comes through the scroll controller's signal.
+  GtkEventController* wheel = nullptr;
+  auto controllers = overlay->observe_controllers();
+  for (guint index = 0; index < controllers->get_n_items(); ++index) {
+    auto* candidate = static_cast<GObject*>(g_list_model_get_item(controllers->gobj(), index));
+    if (GTK_IS_EVENT_CONTROLLER_SCROLL(candidate)) wheel = GTK_EVENT_CONTROLLER(candidate);
+    g_object_unref(candidate);
+  }
+  ASSERT_TRUE(wheel);
+  gboolean taken = FALSE;
+  g_signal_emit_by_name(wheel, "scroll", 2.0, 3.0, &taken);
+  EXPECT_TRUE(taken);
+  EXPECT_GT(across->get_value(), 0);
+  EXPECT_GT(down->get_value(), 0);
+
+  // Vertical motion alone still goes on to the surroundings.
+  const double acrossBefore = across->get_value(), downBefore = down->get_value();
+  g_signal_emit_by_name(wheel, "scroll", 0.0, 3.0, &taken);
+  EXPECT_FALSE(taken);
+  EXPECT_EQ(across->get_value(), acrossBefore);
+  EXPECT_EQ(down->get_value(), downBefore);
+
+  // Real horizontal wheel clicks over the overlay move it across and leave it where it is vertically.
+  if (auto input = WidgetInput::Input::open(window)) {
+    input->scroll(container, XDriver::Session::Wheel::right);
+    EXPECT_GT(across->get_value(), acrossBefore);
+    EXPECT_EQ(down->get_value(), downBefore);
+  }
+  saveScreenshot(window, "scroll-overlay-after-diagonal-wheel");
+  window.hide();
+}

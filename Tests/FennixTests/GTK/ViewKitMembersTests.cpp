@@ -18,6 +18,11 @@
 #include "Fennix/UI/Common/GTK/AutoLayoutGTK.h"
 #include "ViewKitWindowSupport.h"
 #include "XDriver/WidgetInput.h"
+#include "XDriver/XDriver.h"
+
+extern "C" {
+unsigned long gdk_x11_surface_get_xid(GdkSurface* surface);
+}
 
 using namespace ViewKitWindowSupport;
 
@@ -195,6 +200,87 @@ TEST_F(MembersWindowTest, SourceListHasItsTitleColumn) {
   window->set_default_size(60, 200);
   show(*box);
   EXPECT_GE(outline->get_width(), 180);
+}
+
+TEST_F(MembersWindowTest, SourceListSelectionKeepsItsUnemphasizedLookWhetherTheWindowIsKeyOrNot) {
+  static const char* names[] = {"Recent", "Shapes", "Colors"};
+  auto flat = [](NSOutlineView& view) {
+    view.setDataSource({[](NSOutlineView::Item parent) -> std::size_t { return parent ? 0 : 3; },
+                        [](std::size_t index, NSOutlineView::Item) -> NSOutlineView::Item { return names[index]; },
+                        [](NSOutlineView::Item) { return false; },
+                        [](NSOutlineView&, NSOutlineView::Item item) -> Gtk::Widget* {
+                          auto* label = Gtk::make_managed<Gtk::Label>(static_cast<const char*>(item));
+                          label->set_xalign(0);
+                          return label;
+                        }});
+  };
+  // An outline, the factory's source list and a source list made on its own.
+  NSOutlineView* plain = nullptr;
+  NSOutlineView* sourceList = nullptr;
+  QvExtendedScrollView* plainScroll = qv().makeOutlineView([&](NSOutlineView& made) { plain = &made; flat(made); });
+  QvExtendedScrollView* sourceScroll = qv().makeSourceListView([&](NSOutlineView& made) { sourceList = &made; flat(made); });
+  ASSERT_TRUE(plain && sourceList);
+  auto* bare = Gtk::make_managed<QvSourceListView>();
+  flat(*bare);
+  auto* bareScroll = Gtk::make_managed<Gtk::ScrolledWindow>();
+  bareScroll->set_child(*bare);
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 10);
+  for (Gtk::ScrolledWindow* scroll : {static_cast<Gtk::ScrolledWindow*>(plainScroll),
+                                      static_cast<Gtk::ScrolledWindow*>(sourceScroll), bareScroll}) {
+    scroll->set_hexpand(true);
+    box->append(*scroll);
+  }
+  show(*box);
+  std::vector<NSOutlineView*> outlines{plain, sourceList, bare};
+  for (NSOutlineView* outline : outlines) outline->selectRowIndexes({0}, false);
+  auto input = WidgetInput::Input::open(*window);
+  if (!input) GTEST_SKIP() << "no X input on this display";
+  XDriver::Session x;
+  // The colours right of the text of the first rows (top) and at the foot of the drawn rows, under
+  // the selection.
+  auto colours = [&](bool top) {
+    pumpFrames();
+    std::vector<std::uint32_t> found;
+    for (NSOutlineView* outline : outlines) {
+      GdkTexture* picture = nullptr;
+      pumpUntil([&] { return (picture = renderWidget(*outline)) != nullptr; });
+      if (!picture || gdk_texture_get_width(picture) < 8 || gdk_texture_get_height(picture) < 30) {
+        ADD_FAILURE() << "no picture of the rows";
+        found.push_back(0);
+      } else {
+        const int right = gdk_texture_get_width(picture) - 6;
+        found.push_back(pixel(picture, right, top ? 8 : gdk_texture_get_height(picture) - 3));
+      }
+      if (picture) g_object_unref(picture);
+    }
+    return found;
+  };
+  x.focus(gdk_x11_surface_get_xid(window->get_surface()->gobj()));
+  ASSERT_TRUE(pumpUntil([&] { return window->is_active(); }));
+  const auto key = colours(true);
+  const auto background = colours(false);
+  saveScreenshot(*window, "source-list-selection-key");
+
+  Gtk::Window other;
+  other.set_title("Another window");
+  other.set_default_size(120, 80);
+  other.present();
+  ASSERT_TRUE(pumpUntil([&] { return other.get_surface() && other.get_mapped(); }));
+  x.focus(gdk_x11_surface_get_xid(other.get_surface()->gobj()));
+  ASSERT_TRUE(pumpUntil([&] { return other.is_active() && !window->is_active(); }));
+  const auto notKey = colours(true);
+  saveScreenshot(*window, "source-list-selection-not-key");
+  other.hide();
+
+  // The outline shows its selection in the accent colour; both source lists in the muted look of
+  // an unemphasized selection, the same in a key window and in one that is not.
+  EXPECT_FALSE(near(key[0], background[0], 40));
+  for (std::size_t list : {1u, 2u}) {
+    EXPECT_FALSE(near(key[list], background[list], 6)) << "no selection shown in source list " << list;
+    EXPECT_FALSE(near(key[list], key[0], 60)) << "source list " << list << " draws the emphasized selection";
+    EXPECT_TRUE(near(key[list], notKey[list])) << list;
+  }
+  EXPECT_TRUE(near(key[1], key[2]));
 }
 
 TEST_F(MembersWindowTest, StackDistributionsPlaceTheirViews) {

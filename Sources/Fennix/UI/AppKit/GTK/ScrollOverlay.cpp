@@ -33,7 +33,7 @@ QvVerticalScrollOverlayView::QvVerticalScrollOverlayView() : Glib::ObjectBase("Q
   add_controller(scroll);
 }
 
-bool QvVerticalScrollOverlayView::scrollWheel(double dx, double) {
+bool QvVerticalScrollOverlayView::scrollWheel(double dx, double dy) {
   Gtk::Widget* superview = get_parent();
   // A base view's subviews sit in its holder: the view is the superview.
   if (auto* base = superview ? dynamic_cast<QvViewBase*>(superview->get_parent()) : nullptr; base && &base->holder() == superview)
@@ -48,12 +48,17 @@ bool QvVerticalScrollOverlayView::scrollWheel(double dx, double) {
     if (found) scroller = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::widget(*found));
   }
   if (!scroller) return true;  // no scroller to take it: dropped
-  auto adjustment = scroller->get_hadjustment();
-  double step = adjustment->get_step_increment() > 0 ? adjustment->get_step_increment() : 20;
-  double value = adjustment->get_value() + dx * step;
-  // Content narrower than the viewport leaves nothing to scroll: the range is just its start.
-  const double lower = adjustment->get_lower();
-  const double upper = std::max(lower, adjustment->get_upper() - adjustment->get_page_size());
-  adjustment->set_value(std::clamp(value, lower, upper));
+  // The scroller takes the whole motion: a diagonal one moves it both ways.
+  const auto move = [](const Glib::RefPtr<Gtk::Adjustment>& adjustment, double delta) {
+    if (!adjustment || delta == 0) return;
+    double step = adjustment->get_step_increment() > 0 ? adjustment->get_step_increment() : 20;
+    double value = adjustment->get_value() + delta * step;
+    // Content smaller than the viewport leaves nothing to scroll: the range is just its start.
+    const double lower = adjustment->get_lower();
+    const double upper = std::max(lower, adjustment->get_upper() - adjustment->get_page_size());
+    adjustment->set_value(std::clamp(value, lower, upper));
+  };
+  move(scroller->get_hadjustment(), dx);
+  move(scroller->get_vadjustment(), dy);
   return true;
 }

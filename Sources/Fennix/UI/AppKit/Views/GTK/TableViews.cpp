@@ -755,6 +755,9 @@ QvSourceListView::QvSourceListView() {
     Gtk::StyleContext::add_provider_for_display(get_display(), css, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   }
   add_css_class("qv-source-list");
+  // Its rows are source-list rows (QvSourceListTableRowView): never emphasized, so a selected row
+  // keeps the muted look of an inactive selection whether the window is key or not.
+  add_css_class("navigation-sidebar");
 }
 
 Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) {

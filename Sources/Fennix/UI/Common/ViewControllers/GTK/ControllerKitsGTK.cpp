@@ -61,6 +61,24 @@ class ControllerViewKitGTK : public ControllerViewKit {
     GtkWidget* widget = gtk(label);
     if (!GTK_IS_LABEL(widget)) return;
     gtk_label_set_wrap(GTK_LABEL(widget), TRUE);
+    // Lines break at the width the label has now. Constraint layouts size a child without asking
+    // its height for a width, so the label's size at that width is held by constraints of its own
+    // (as strong as compression resistance), replaced at the next call.
+    static constexpr const char* wrapKey = "qv-wrap-size";
+    if (auto* old = static_cast<NSLayoutConstraintList*>(g_object_get_data(G_OBJECT(widget), wrapKey)))
+      NSLayoutConstraint::deactivate(*old);
+    g_object_set_data(G_OBJECT(widget), wrapKey, nullptr);
+    if (const int width = gtk_widget_get_width(widget); width > 0) {
+      int height = 0;
+      gtk_widget_measure(widget, GTK_ORIENTATION_VERTICAL, width, nullptr, &height, nullptr, nullptr);
+      auto* size = new NSLayoutConstraintList{
+          NSLayoutConstraint::make(label, NSLayoutAttribute::width, NSLayoutRelation::equal, 1, width),
+          NSLayoutConstraint::make(label, NSLayoutAttribute::height, NSLayoutRelation::equal, 1, height)};
+      for (const auto& constraint : *size) constraint->setPriority(NSLayoutPriorityDefaultHigh);
+      NSLayoutConstraint::activate(*size);
+      g_object_set_data_full(G_OBJECT(widget), wrapKey, size,
+                             [](gpointer data) { delete static_cast<NSLayoutConstraintList*>(data); });
+    }
     gtk_widget_queue_resize(widget);
     gtk_widget_queue_draw(widget);
   }
