@@ -76,6 +76,11 @@ using DisplayTestSupport::renderWidget;
 /// The colour 0xRRGGBB of the pixel at (x, y), counted from the top left.
 inline std::uint32_t pixel(GdkTexture* texture, int x, int y) {
   const int width = gdk_texture_get_width(texture), height = gdk_texture_get_height(texture);
+  // A point outside the picture is a mistake of the test, not a colour.
+  if (x < 0 || y < 0 || x >= width || y >= height) {
+    ADD_FAILURE() << "pixel (" << x << ", " << y << ") outside a picture of " << width << " x " << height;
+    return 0;
+  }
   std::vector<guchar> data(std::size_t(width) * height * 4);
   gdk_texture_download(texture, data.data(), std::size_t(width) * 4);  // B, G, R, A
   const std::size_t at = (std::size_t(y) * width + x) * 4;
