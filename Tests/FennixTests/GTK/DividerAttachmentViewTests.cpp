@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <gdkmm/display.h>
+#include <gtkmm/box.h>
 #include <gtkmm/init.h>
 #include <gtkmm/textview.h>
 #include <gtkmm/widgetpaintable.h>
@@ -13,6 +14,7 @@
 
 #include "Fennix/UI/AppKit/GTK/DividerTextAttachmentView.h"
 #include "Tools/DisplayTestMain/WidgetPicture.h"
+#include "Tools/XDriver/XDriver.h"
 
 namespace {
 
@@ -141,3 +143,67 @@ TEST(DividerAttachmentViewTests, TheClipboardHoldsADividerAndItsPlainText) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where `widget` is on the screen: its window's frame on the X server, the window's own inset
+// (a title bar, shadows) and the widget's place in the window.
+std::optional<XDriver::Rect> screenRect(XDriver::Session& x, XDriver::WindowID id, Gtk::Window& window,
+                                        Gtk::Widget& widget) {
+  graphene_rect_t bounds;
+  if (!gtk_widget_compute_bounds(widget.gobj(), GTK_WIDGET(window.gobj()), &bounds)) return std::nullopt;
+  double surfaceX = 0, surfaceY = 0;
+  gtk_native_get_surface_transform(GTK_NATIVE(window.gobj()), &surfaceX, &surfaceY);
+  const XDriver::Rect frame = x.geometry(id);
+  return XDriver::Rect{frame.x + int(surfaceX + bounds.origin.x), frame.y + int(surfaceY + bounds.origin.y),
+                       int(bounds.size.width), int(bounds.size.height)};
+}
+
+}  // namespace
+
+// An attachment of data shows in a text view exactly as the bare place of an attachment the view
+// draws nothing for: the same text around it, at the same places on the screen.
+TEST(DividerAttachmentViewTests, AnAttachmentOfDataShowsAsTheTextViewsOwnPlaceholder) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  XDriver::Session x;
+  ASSERT_TRUE(x.ok()) << "needs an X server with XTest";
+  const std::string title = "Attachment of data in text";
+  Gtk::Window window;
+  window.set_title(title);
+  window.set_default_size(300, 160);
+  Gtk::Box box(Gtk::Orientation::VERTICAL);
+  box.set_homogeneous(true);
+  Gtk::TextView withData, bare;
+  for (Gtk::TextView* view : {&withData, &bare}) {
+    view->set_cursor_visible(false);
+    view->set_can_focus(false);
+    view->set_left_margin(8);
+    view->get_buffer()->set_text("left  right \U0001F600\nnext line");
+    box.append(*view);
+  }
+  auto data = std::make_shared<QvDividerTextAttachment>(std::string("bytes"), std::string("public.data"));
+  auto anchor = Fennix::GTK::insertDivider(withData, withData.get_buffer()->get_iter_at_offset(5), data);
+  bare.get_buffer()->create_child_anchor(bare.get_buffer()->get_iter_at_offset(5));
+  EXPECT_TRUE(anchor->get_widgets().empty()) << "the view draws the attachment itself";
+  window.set_child(box);
+  window.present();
+  ASSERT_TRUE(runUntil([&] { return withData.get_mapped() && withData.get_width() > 0 && bare.get_width() > 0; }));
+  std::optional<XDriver::WindowID> id;
+  runUntil([&] { return bool(id = x.findWindow(title)); }, 5);
+  ASSERT_TRUE(id) << "the window is not on the X server";
+  runUntil([] { return false; }, 0.3);
+
+  const auto dataRect = screenRect(x, *id, window, withData), bareRect = screenRect(x, *id, window, bare);
+  ASSERT_TRUE(dataRect && bareRect);
+  ASSERT_EQ(dataRect->width, bareRect->width);
+  ASSERT_EQ(dataRect->height, bareRect->height);
+  const XDriver::Image shown = x.grab(*dataRect), expected = x.grab(*bareRect);
+  const std::filesystem::path output(QUARVEL_TEST_OUTPUT_DIR);
+  shown.savePNG((output / "attachment-of-data-in-text-view.png").string());
+  expected.savePNG((output / "bare-anchor-in-text-view.png").string());
+  ASSERT_EQ(shown.pixels.size(), expected.pixels.size());
+  EXPECT_GT(shown.countWhere([](std::uint32_t rgb) { return (rgb & 0xFF) < 0x80; }), 20u) << "no text on screen";
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < shown.pixels.size(); ++i) differing += shown.pixels[i] != expected.pixels[i];
+  EXPECT_EQ(differing, 0u) << "see " << (output / "attachment-of-data-in-text-view.png");
+}
