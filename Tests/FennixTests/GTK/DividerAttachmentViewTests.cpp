@@ -11,6 +11,9 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <future>
+#include <optional>
+#include <string>
 
 #include "Fennix/UI/AppKit/GTK/DividerTextAttachmentView.h"
 #include "Tools/DisplayTestMain/WidgetPicture.h"
@@ -113,23 +116,31 @@ TEST(DividerAttachmentViewTests, TheClipboardHoldsADividerAndItsPlainText) {
   ASSERT_TRUE(runUntil([&] { return read; }));
   EXPECT_NE(item, nullptr);
 
-  // An attachment of data without a cell puts nothing there: the clipboard keeps what it held.
+  // An attachment of data, with no divider cell set, copies as a divider too, before and after
+  // being asked for its cell, and so it does with a cell of another kind.
   QvDividerTextAttachment data(std::string("bytes"), std::string("public.data"));
+  for (int round = 0; round < 3; ++round) {
+    if (round == 1) {
+      EXPECT_NE(data.attachmentCell(), nullptr);
+    }
+    if (round == 2) data.setAttachmentCell(std::make_shared<BoxCell>());
+    clipboard->set_text("before");
+    Fennix::GTK::copyAttachment(clipboard, data);
+    EXPECT_TRUE(clipboard->get_formats()->contain_mime_type("application/x-org.quarvel.text.divider")) << round;
+    text.reset();
+    clipboard->read_text_async(
+        [&](Glib::RefPtr<Gio::AsyncResult>& result) { text = clipboard->read_text_finish(result); });
+    ASSERT_TRUE(runUntil([&] { return text.has_value(); }));
+    EXPECT_EQ(*text, "──────────") << round;
+  }
+  // A plain attachment copies as nothing: the clipboard keeps what it held.
+  const NSTextAttachment image(std::string("png"), std::string("public.png"));
   clipboard->set_text("before");
-  Fennix::GTK::copyAttachment(clipboard, data);
-  EXPECT_FALSE(clipboard->get_formats()->contain_mime_type("application/x-org.quarvel.text.divider"));
+  Fennix::GTK::copyAttachment(clipboard, image);
   text.reset();
   clipboard->read_text_async([&](Glib::RefPtr<Gio::AsyncResult>& result) { text = clipboard->read_text_finish(result); });
   ASSERT_TRUE(runUntil([&] { return text.has_value(); }));
   EXPECT_EQ(*text, "before");
-  // With a cell of its own it copies as a divider, as whatever draws it on screen.
-  data.attachmentCell = std::make_shared<BoxCell>();
-  Fennix::GTK::copyAttachment(clipboard, data);
-  EXPECT_TRUE(clipboard->get_formats()->contain_mime_type("application/x-org.quarvel.text.divider"));
-  text.reset();
-  clipboard->read_text_async([&](Glib::RefPtr<Gio::AsyncResult>& result) { text = clipboard->read_text_finish(result); });
-  ASSERT_TRUE(runUntil([&] { return text.has_value(); }));
-  EXPECT_EQ(*text, "──────────");
 
   // Plain text alone is no divider.
   clipboard->set_text("──────────");
@@ -206,4 +217,18 @@ TEST(DividerAttachmentViewTests, AnAttachmentOfDataShowsAsTheTextViewsOwnPlaceho
   std::size_t differing = 0;
   for (std::size_t i = 0; i < shown.pixels.size(); ++i) differing += shown.pixels[i] != expected.pixels[i];
   EXPECT_EQ(differing, 0u) << "see " << (output / "attachment-of-data-in-text-view.png");
+
+  // Asked for its cell, it has the plain one, and copies as a divider: another client of the X
+  // server reads the divider text from the clipboard.
+  EXPECT_EQ(std::dynamic_pointer_cast<QvDividerTextAttachment::Cell>(data->attachmentCell()), nullptr);
+  withData.get_clipboard()->set_text("before");
+  Fennix::GTK::copyAttachment(withData.get_clipboard(), *data);
+  // The window answers the request from its main loop, so the asking runs beside it.
+  auto asked = std::async(std::launch::async, [&x] {
+    std::optional<std::string> copied;
+    XDriver::waitUntil([&] { return (copied = x.clipboardText(1)) && copied != "before"; }, 10);
+    return copied;
+  });
+  ASSERT_TRUE(runUntil([&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 20));
+  EXPECT_EQ(asked.get(), "──────────");
 }
