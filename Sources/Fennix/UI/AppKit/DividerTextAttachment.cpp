@@ -71,8 +71,7 @@ std::vector<NSPasteboard::PasteboardType> QvDividerTextAttachment::writableTypes
 std::optional<std::string> QvDividerTextAttachment::pasteboardPropertyList(
     const NSPasteboard::PasteboardType& forType) const {
   // Whatever cell draws the attachment (the divider's own, one it was given, or the plain cell an
-  // attachment of data gets when asked for its cell), it copies as a divider.
-  attachmentCell();
+  // attachment of data has), it copies as a divider.
   return QvTextDividerPBItem().pasteboardPropertyList(forType);
 }
 
