@@ -12,7 +12,7 @@ const NSPasteboard::PasteboardType& NSPasteboard::PasteboardType::qvDivider() {
   return type;
 }
 
-const std::shared_ptr<NSTextAttachmentCell>& NSTextAttachment::attachmentCell() const {
+std::shared_ptr<NSTextAttachmentCell> NSTextAttachment::attachmentCell() const {
   if (!attachmentCell_) attachmentCell_ = std::make_shared<NSTextAttachmentCell>();
   return attachmentCell_;
 }

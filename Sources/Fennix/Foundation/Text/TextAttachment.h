@@ -75,7 +75,7 @@ class NSTextAttachment {
 
   /// The cell that sizes and draws the attachment. An attachment without one gets a plain cell
   /// on first access (also after its cell was set to none), so this is never empty.
-  const std::shared_ptr<NSTextAttachmentCell>& attachmentCell() const;
+  std::shared_ptr<NSTextAttachmentCell> attachmentCell() const;
   void setAttachmentCell(std::shared_ptr<NSTextAttachmentCell> cell) { attachmentCell_ = std::move(cell); }
 
   /// The kinds of data the attachment can be copied as; none by default.

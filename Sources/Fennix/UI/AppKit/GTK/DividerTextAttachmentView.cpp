@@ -76,8 +76,9 @@ Glib::RefPtr<Gtk::TextChildAnchor> insertDivider(Gtk::TextView& textView, Gtk::T
   auto anchor = textView.get_buffer()->create_child_anchor(where);
   if (!attachment) return anchor;
   // The plain cell is the text view's own placeholder, which the anchor shows without a widget.
-  const NSTextAttachmentCell& cell = *attachment->attachmentCell();
-  if (typeid(cell) != typeid(NSTextAttachmentCell)) {
+  const std::shared_ptr<NSTextAttachmentCell> cell = attachment->attachmentCell();
+  const NSTextAttachmentCell& drawn = *cell;
+  if (typeid(drawn) != typeid(NSTextAttachmentCell)) {
     auto* view = Gtk::make_managed<DividerAttachmentView>(textView, std::move(attachment));
     textView.add_child_at_anchor(*view, anchor);
   }
