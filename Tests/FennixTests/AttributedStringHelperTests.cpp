@@ -182,7 +182,7 @@ TEST(AttributedStringHelperTests, FontsColorsTextAndAttachments) {
   Fennix::forEachAttachmentCell(attached, std::nullopt, [&](const auto&) { ++cells; });
   EXPECT_EQ(all, 2);
   EXPECT_EQ(dividers, 1);
-  EXPECT_EQ(cells, 2);
+  EXPECT_EQ(cells, 3);  // the attachment of data has the plain cell
 }
 
 }  // namespace

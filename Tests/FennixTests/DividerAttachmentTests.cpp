@@ -37,15 +37,31 @@ TEST(DividerAttachmentTests, OneSharedDividerThatCopiesAsARule) {
   auto item = std::make_shared<QvTextDividerPBItem>();
   EXPECT_EQ(item->copy(), item);
 
-  // An attachment of data has no divider cell and, without any cell, nothing to copy; once it has a
-  // cell of any kind it copies as a divider.
+  // An attachment of data sets no divider cell; asked for its cell, it has the plain one, made once,
+  // which takes the text system's one-point placeholder and draws nothing. It copies as a divider,
+  // asked before or after its cell, and so it does with a cell of any other kind.
   QvDividerTextAttachment data(std::string("bytes"), std::string("public.data"));
-  EXPECT_EQ(data.attachmentCell, nullptr);
-  EXPECT_EQ(data.pasteboardPropertyList(Type::string()), std::nullopt);
-  data.attachmentCell = std::make_shared<BoxCell>();
   EXPECT_EQ(data.pasteboardPropertyList(Type::string()), rule);
   EXPECT_EQ(data.pasteboardPropertyList(Type::qvDivider()), rule);
   EXPECT_EQ(data.pasteboardPropertyList(Type{"image/png"}), std::nullopt);
+  const std::shared_ptr<NSTextAttachmentCell> plainCell = data.attachmentCell();
+  ASSERT_NE(plainCell, nullptr);
+  EXPECT_EQ(std::dynamic_pointer_cast<QvDividerTextAttachment::Cell>(plainCell), nullptr);
+  EXPECT_EQ(data.attachmentCell(), plainCell);
+  EXPECT_EQ(plainCell->cellFrame({12, 40, 300, 17}, 5), (NSTextAttachmentFrame{12, 0, 1, 1}));
+  EXPECT_TRUE(plainCell->draw({0, 0, 300, 11}).empty());
+  data.setAttachmentCell(std::make_shared<BoxCell>());
+  EXPECT_EQ(data.pasteboardPropertyList(Type::string()), rule);
+  EXPECT_EQ(data.pasteboardPropertyList(Type{"image/png"}), std::nullopt);
+  // A cell set to none is a plain cell again on the next access, never an empty one.
+  data.setAttachmentCell(nullptr);
+  ASSERT_NE(data.attachmentCell(), nullptr);
+  EXPECT_EQ(std::dynamic_pointer_cast<BoxCell>(data.attachmentCell()), nullptr);
+  EXPECT_EQ(data.pasteboardPropertyList(Type::qvDivider()), rule);
+  // A plain attachment has the plain cell too, and still copies as nothing.
+  const NSTextAttachment image(std::string("png"), std::string("public.png"));
+  ASSERT_NE(image.attachmentCell(), nullptr);
+  EXPECT_EQ(image.pasteboardPropertyList(Type::string()), std::nullopt);
 
   auto replacement = std::make_shared<QvDividerTextAttachment>();
   QvDividerTextAttachment::setShared(replacement);

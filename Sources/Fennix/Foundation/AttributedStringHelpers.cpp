@@ -284,7 +284,7 @@ void forEachAttachment(const AttributedString& text, std::optional<NSRange> in,
 void forEachAttachmentCell(const AttributedString& text, std::optional<NSRange> in,
                            const std::function<void(const std::shared_ptr<NSTextAttachmentCell>&)>& block) {
   forEachAttachment(text, in, [&block](const std::shared_ptr<NSTextAttachment>& attachment, bool&) {
-    if (attachment->attachmentCell) block(attachment->attachmentCell);
+    block(attachment->attachmentCell());
   });
 }
 

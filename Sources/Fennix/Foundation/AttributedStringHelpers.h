@@ -121,7 +121,8 @@ void forEachAttachment(const AttributedString& text, std::optional<NSRange> in,
   });
 }
 
-/// Calls `block` with the cell of every attachment in `in` that has one.
+/// Calls `block` with the cell of every attachment in `in` (an attachment without a cell of its
+/// own gets the plain one).
 void forEachAttachmentCell(const AttributedString& text, std::optional<NSRange> in,
                            const std::function<void(const std::shared_ptr<NSTextAttachmentCell>&)>& block);
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <gdkmm/display.h>
+#include <gtkmm/box.h>
 #include <gtkmm/init.h>
 #include <gtkmm/textview.h>
 #include <gtkmm/widgetpaintable.h>
@@ -10,9 +11,13 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <future>
+#include <optional>
+#include <string>
 
 #include "Fennix/UI/AppKit/GTK/DividerTextAttachmentView.h"
 #include "Tools/DisplayTestMain/WidgetPicture.h"
+#include "Tools/XDriver/XDriver.h"
 
 namespace {
 
@@ -111,23 +116,31 @@ TEST(DividerAttachmentViewTests, TheClipboardHoldsADividerAndItsPlainText) {
   ASSERT_TRUE(runUntil([&] { return read; }));
   EXPECT_NE(item, nullptr);
 
-  // An attachment of data without a cell puts nothing there: the clipboard keeps what it held.
+  // An attachment of data, with no divider cell set, copies as a divider too, before and after
+  // being asked for its cell, and so it does with a cell of another kind.
   QvDividerTextAttachment data(std::string("bytes"), std::string("public.data"));
+  for (int round = 0; round < 3; ++round) {
+    if (round == 1) {
+      EXPECT_NE(data.attachmentCell(), nullptr);
+    }
+    if (round == 2) data.setAttachmentCell(std::make_shared<BoxCell>());
+    clipboard->set_text("before");
+    Fennix::GTK::copyAttachment(clipboard, data);
+    EXPECT_TRUE(clipboard->get_formats()->contain_mime_type("application/x-org.quarvel.text.divider")) << round;
+    text.reset();
+    clipboard->read_text_async(
+        [&](Glib::RefPtr<Gio::AsyncResult>& result) { text = clipboard->read_text_finish(result); });
+    ASSERT_TRUE(runUntil([&] { return text.has_value(); }));
+    EXPECT_EQ(*text, "──────────") << round;
+  }
+  // A plain attachment copies as nothing: the clipboard keeps what it held.
+  const NSTextAttachment image(std::string("png"), std::string("public.png"));
   clipboard->set_text("before");
-  Fennix::GTK::copyAttachment(clipboard, data);
-  EXPECT_FALSE(clipboard->get_formats()->contain_mime_type("application/x-org.quarvel.text.divider"));
+  Fennix::GTK::copyAttachment(clipboard, image);
   text.reset();
   clipboard->read_text_async([&](Glib::RefPtr<Gio::AsyncResult>& result) { text = clipboard->read_text_finish(result); });
   ASSERT_TRUE(runUntil([&] { return text.has_value(); }));
   EXPECT_EQ(*text, "before");
-  // With a cell of its own it copies as a divider, as whatever draws it on screen.
-  data.attachmentCell = std::make_shared<BoxCell>();
-  Fennix::GTK::copyAttachment(clipboard, data);
-  EXPECT_TRUE(clipboard->get_formats()->contain_mime_type("application/x-org.quarvel.text.divider"));
-  text.reset();
-  clipboard->read_text_async([&](Glib::RefPtr<Gio::AsyncResult>& result) { text = clipboard->read_text_finish(result); });
-  ASSERT_TRUE(runUntil([&] { return text.has_value(); }));
-  EXPECT_EQ(*text, "──────────");
 
   // Plain text alone is no divider.
   clipboard->set_text("──────────");
@@ -141,3 +154,81 @@ TEST(DividerAttachmentViewTests, TheClipboardHoldsADividerAndItsPlainText) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where `widget` is on the screen: its window's frame on the X server, the window's own inset
+// (a title bar, shadows) and the widget's place in the window.
+std::optional<XDriver::Rect> screenRect(XDriver::Session& x, XDriver::WindowID id, Gtk::Window& window,
+                                        Gtk::Widget& widget) {
+  graphene_rect_t bounds;
+  if (!gtk_widget_compute_bounds(widget.gobj(), GTK_WIDGET(window.gobj()), &bounds)) return std::nullopt;
+  double surfaceX = 0, surfaceY = 0;
+  gtk_native_get_surface_transform(GTK_NATIVE(window.gobj()), &surfaceX, &surfaceY);
+  const XDriver::Rect frame = x.geometry(id);
+  return XDriver::Rect{frame.x + int(surfaceX + bounds.origin.x), frame.y + int(surfaceY + bounds.origin.y),
+                       int(bounds.size.width), int(bounds.size.height)};
+}
+
+}  // namespace
+
+// An attachment of data shows in a text view exactly as the bare place of an attachment the view
+// draws nothing for: the same text around it, at the same places on the screen.
+TEST(DividerAttachmentViewTests, AnAttachmentOfDataShowsAsTheTextViewsOwnPlaceholder) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  XDriver::Session x;
+  ASSERT_TRUE(x.ok()) << "needs an X server with XTest";
+  const std::string title = "Attachment of data in text";
+  Gtk::Window window;
+  window.set_title(title);
+  window.set_default_size(300, 160);
+  Gtk::Box box(Gtk::Orientation::VERTICAL);
+  box.set_homogeneous(true);
+  Gtk::TextView withData, bare;
+  for (Gtk::TextView* view : {&withData, &bare}) {
+    view->set_cursor_visible(false);
+    view->set_can_focus(false);
+    view->set_left_margin(8);
+    view->get_buffer()->set_text("left  right \U0001F600\nnext line");
+    box.append(*view);
+  }
+  auto data = std::make_shared<QvDividerTextAttachment>(std::string("bytes"), std::string("public.data"));
+  auto anchor = Fennix::GTK::insertDivider(withData, withData.get_buffer()->get_iter_at_offset(5), data);
+  bare.get_buffer()->create_child_anchor(bare.get_buffer()->get_iter_at_offset(5));
+  EXPECT_TRUE(anchor->get_widgets().empty()) << "the view draws the attachment itself";
+  window.set_child(box);
+  window.present();
+  ASSERT_TRUE(runUntil([&] { return withData.get_mapped() && withData.get_width() > 0 && bare.get_width() > 0; }));
+  std::optional<XDriver::WindowID> id;
+  runUntil([&] { return bool(id = x.findWindow(title)); }, 5);
+  ASSERT_TRUE(id) << "the window is not on the X server";
+  runUntil([] { return false; }, 0.3);
+
+  const auto dataRect = screenRect(x, *id, window, withData), bareRect = screenRect(x, *id, window, bare);
+  ASSERT_TRUE(dataRect && bareRect);
+  ASSERT_EQ(dataRect->width, bareRect->width);
+  ASSERT_EQ(dataRect->height, bareRect->height);
+  const XDriver::Image shown = x.grab(*dataRect), expected = x.grab(*bareRect);
+  const std::filesystem::path output(QUARVEL_TEST_OUTPUT_DIR);
+  shown.savePNG((output / "attachment-of-data-in-text-view.png").string());
+  expected.savePNG((output / "bare-anchor-in-text-view.png").string());
+  ASSERT_EQ(shown.pixels.size(), expected.pixels.size());
+  EXPECT_GT(shown.countWhere([](std::uint32_t rgb) { return (rgb & 0xFF) < 0x80; }), 20u) << "no text on screen";
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < shown.pixels.size(); ++i) differing += shown.pixels[i] != expected.pixels[i];
+  EXPECT_EQ(differing, 0u) << "see " << (output / "attachment-of-data-in-text-view.png");
+
+  // Asked for its cell, it has the plain one, and copies as a divider: another client of the X
+  // server reads the divider text from the clipboard.
+  EXPECT_EQ(std::dynamic_pointer_cast<QvDividerTextAttachment::Cell>(data->attachmentCell()), nullptr);
+  withData.get_clipboard()->set_text("before");
+  Fennix::GTK::copyAttachment(withData.get_clipboard(), *data);
+  // The window answers the request from its main loop, so the asking runs beside it.
+  auto asked = std::async(std::launch::async, [&x] {
+    std::optional<std::string> copied;
+    XDriver::waitUntil([&] { return (copied = x.clipboardText(1)) && copied != "before"; }, 10);
+    return copied;
+  });
+  ASSERT_TRUE(runUntil([&] { return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 20));
+  EXPECT_EQ(asked.get(), "──────────");
+}

@@ -11,3 +11,8 @@ const NSPasteboard::PasteboardType& NSPasteboard::PasteboardType::qvDivider() {
   static const PasteboardType type{NSBundle::reverseDNSPrefix() + ".text.divider"};
   return type;
 }
+
+std::shared_ptr<NSTextAttachmentCell> NSTextAttachment::attachmentCell() const {
+  if (!attachmentCell_) attachmentCell_ = std::make_shared<NSTextAttachmentCell>();
+  return attachmentCell_;
+}

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Fennix/Foundation/Text/Color.h"
@@ -36,7 +37,10 @@ struct NSTextAttachmentStroke {
   NSColor color;
 };
 
-/// The attachment-cell interface: how much room an attachment takes on its line and what it draws.
+/// A cell: how much room an attachment takes on its line and what it draws. The plain cell is the
+/// one the text system gives an attachment without a cell of its own: it takes the text system's
+/// one-point placeholder and draws nothing, so the text view shows the attachment as it shows any
+/// object it has no picture for.
 class NSTextAttachmentCell {
  public:
   virtual ~NSTextAttachmentCell() = default;
@@ -46,14 +50,21 @@ class NSTextAttachmentCell {
   /// The frame of the cell on a line fragment; `lineFragmentPadding` is the text container's
   /// inset at both ends of a line.
   virtual NSTextAttachmentFrame cellFrame(const NSTextAttachmentFrame& proposedLineFragment,
-                                          double lineFragmentPadding) const = 0;
+                                          double lineFragmentPadding) const {
+    (void)lineFragmentPadding;
+    return {proposedLineFragment.x, 0, 1, 1};
+  }
   /// The strokes that draw the cell in `frame`.
-  virtual std::vector<NSTextAttachmentStroke> draw(const NSTextAttachmentFrame& withFrame) const = 0;
+  virtual std::vector<NSTextAttachmentStroke> draw(const NSTextAttachmentFrame& withFrame) const {
+    (void)withFrame;
+    return {};
+  }
 };
 
 class NSTextAttachment {
  public:
-  /// An attachment of some data (absent for none) of a content type; it has no cell of its own.
+  /// An attachment of some data (absent for none) of a content type; it has no cell of its own
+  /// until one is asked for or set.
   explicit NSTextAttachment(std::optional<std::string> data = std::nullopt,
                             std::optional<std::string> ofType = std::nullopt)
       : contents_(std::move(data)), fileType_(std::move(ofType)) {}
@@ -62,7 +73,10 @@ class NSTextAttachment {
   const std::optional<std::string>& contents() const { return contents_; }
   const std::optional<std::string>& fileType() const { return fileType_; }
 
-  std::shared_ptr<NSTextAttachmentCell> attachmentCell;
+  /// The cell that sizes and draws the attachment. An attachment without one gets a plain cell
+  /// on first access (also after its cell was set to none), so this is never empty.
+  std::shared_ptr<NSTextAttachmentCell> attachmentCell() const;
+  void setAttachmentCell(std::shared_ptr<NSTextAttachmentCell> cell) { attachmentCell_ = std::move(cell); }
 
   /// The kinds of data the attachment can be copied as; none by default.
   virtual std::vector<NSPasteboard::PasteboardType> writableTypes() const { return {}; }
@@ -75,4 +89,6 @@ class NSTextAttachment {
  private:
   std::optional<std::string> contents_;
   std::optional<std::string> fileType_;
+  // Made on first access by a const reader, as the text system's own default.
+  mutable std::shared_ptr<NSTextAttachmentCell> attachmentCell_;
 };

@@ -31,7 +31,7 @@ std::vector<NSTextAttachmentStroke> QvDividerTextAttachment::Cell::draw(const NS
 }
 
 QvDividerTextAttachment::QvDividerTextAttachment() : NSTextAttachment(std::nullopt, std::nullopt) {
-  attachmentCell = std::make_shared<Cell>();
+  setAttachmentCell(std::make_shared<Cell>());
 }
 
 QvDividerTextAttachment::QvDividerTextAttachment(std::optional<std::string> data, std::optional<std::string> ofType)
@@ -70,9 +70,8 @@ std::vector<NSPasteboard::PasteboardType> QvDividerTextAttachment::writableTypes
 
 std::optional<std::string> QvDividerTextAttachment::pasteboardPropertyList(
     const NSPasteboard::PasteboardType& forType) const {
-  // Whatever cell draws the attachment (the divider's own or one it was given), it copies as a
-  // divider; without a cell there is nothing on screen to copy.
-  if (attachmentCell == nullptr) return std::nullopt;
+  // Whatever cell draws the attachment (the divider's own, one it was given, or the plain cell an
+  // attachment of data has), it copies as a divider.
   return QvTextDividerPBItem().pasteboardPropertyList(forType);
 }
 

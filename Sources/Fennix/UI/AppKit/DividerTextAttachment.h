@@ -28,7 +28,8 @@ class QvDividerTextAttachment : public NSTextAttachment {
 
   /// A divider: an attachment without data whose cell is a new divider cell.
   QvDividerTextAttachment();
-  /// An attachment of data that keeps the plain attachment's behaviour and sets no divider cell.
+  /// An attachment of data that keeps the plain attachment's behaviour and sets no divider cell:
+  /// asked for its cell, it has the plain one.
   QvDividerTextAttachment(std::optional<std::string> data, std::optional<std::string> ofType);
 
   /// The shared divider, made on first use; assigning it changes what `make()` returns.
@@ -47,8 +48,8 @@ class QvDividerTextAttachment : public NSTextAttachment {
 
   /// The divider type, then plain text.
   std::vector<NSPasteboard::PasteboardType> writableTypes() const override;
-  /// What a new pasteboard item gives for the type, when the attachment's cell is a divider cell;
-  /// none for an attachment of data, whatever cell it was given.
+  /// What a new pasteboard item gives for the type, whatever the attachment's cell (an attachment
+  /// of data has the plain one).
   std::optional<std::string> pasteboardPropertyList(const NSPasteboard::PasteboardType& forType) const override;
 };
 

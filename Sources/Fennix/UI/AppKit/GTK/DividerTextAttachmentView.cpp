@@ -1,6 +1,7 @@
 #include "Fennix/UI/AppKit/GTK/DividerTextAttachmentView.h"
 
 #include <cmath>
+#include <typeinfo>
 
 #include <gdkmm/contentprovider.h>
 #include <giomm/inputstream.h>
@@ -31,11 +32,11 @@ DividerAttachmentView::~DividerAttachmentView() {
 }
 
 NSTextAttachmentFrame DividerAttachmentView::frame() const {
-  if (!attachment_ || !attachment_->attachmentCell) return {};
+  if (!attachment_) return {};
   // The text area of a line: the view less its margins; the toolkit pads lines by nothing.
   const double lineWidth =
       std::max(0, textView_.get_width() - textView_.get_left_margin() - textView_.get_right_margin());
-  NSTextAttachmentFrame frame = attachment_->attachmentCell->cellFrame({0, 0, lineWidth, 0}, 0);
+  NSTextAttachmentFrame frame = attachment_->attachmentCell()->cellFrame({0, 0, lineWidth, 0}, 0);
   frame.width = std::max(0.0, frame.width - 1);  // leave room for the cursor at the end of the line
   frame.height = std::max(0.0, frame.height);
   return frame;
@@ -53,9 +54,9 @@ void DividerAttachmentView::measure_vfunc(Gtk::Orientation orientation, int, int
 }
 
 void DividerAttachmentView::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& snapshot) {
-  if (!attachment_ || !attachment_->attachmentCell) return;
+  if (!attachment_) return;
   const NSTextAttachmentFrame bounds{0, 0, double(get_width()), double(get_height())};
-  const auto strokes = attachment_->attachmentCell->draw(bounds);
+  const auto strokes = attachment_->attachmentCell()->draw(bounds);
   if (strokes.empty()) return;
   auto cairo = snapshot->append_cairo(Gdk::Rectangle(0, 0, get_width(), get_height()));
   cairo->set_line_width(1);
@@ -73,7 +74,11 @@ void DividerAttachmentView::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& sn
 Glib::RefPtr<Gtk::TextChildAnchor> insertDivider(Gtk::TextView& textView, Gtk::TextBuffer::iterator where,
                                                  std::shared_ptr<QvDividerTextAttachment> attachment) {
   auto anchor = textView.get_buffer()->create_child_anchor(where);
-  if (attachment && attachment->attachmentCell) {
+  if (!attachment) return anchor;
+  // The plain cell is the text view's own placeholder, which the anchor shows without a widget.
+  const std::shared_ptr<NSTextAttachmentCell> cell = attachment->attachmentCell();
+  const NSTextAttachmentCell& drawn = *cell;
+  if (typeid(drawn) != typeid(NSTextAttachmentCell)) {
     auto* view = Gtk::make_managed<DividerAttachmentView>(textView, std::move(attachment));
     textView.add_child_at_anchor(*view, anchor);
   }

@@ -39,7 +39,8 @@ class DividerAttachmentView : public Gtk::Widget {
   guint tick_ = 0;
 };
 
-/// Inserts `attachment` at `where`: a child anchor showing its view when it has a cell. Answers
+/// Inserts `attachment` at `where`: a child anchor showing its view when its cell is not the plain
+/// one (the anchor alone shows the text view's own placeholder, as the plain cell asks). Answers
 /// the anchor.
 Glib::RefPtr<Gtk::TextChildAnchor> insertDivider(Gtk::TextView& textView, Gtk::TextBuffer::iterator where,
                                                  std::shared_ptr<QvDividerTextAttachment> attachment);
