@@ -532,12 +532,15 @@ void NSOutlineView::bindRow(const Glib::RefPtr<Gtk::ListItem>& listItem) {
   // them; the outline puts back a selection that takes one in (selecting them in code works).
   Gtk::Widget* widget = rowWidget(item, row);
   if (!widget) return;
+  // The delegate's height and group style go to the row's cell; a row view follows its cell.
+  Gtk::Widget* cell = widget;
+  if (auto* holder = dynamic_cast<NSTableRowView*>(widget); holder && holder->view()) cell = holder->view();
   if (delegate_.heightOfRow) {
     const double height = delegate_.heightOfRow(item);
-    widget->set_size_request(-1, height > 0 ? int(height) : -1);
+    cell->set_size_request(-1, height > 0 ? int(height) : -1);
   }
-  if (delegate_.isGroupItem && delegate_.isGroupItem(item)) widget->add_css_class("group-row");
-  else widget->remove_css_class("group-row");
+  if (delegate_.isGroupItem && delegate_.isGroupItem(item)) cell->add_css_class("group-row");
+  else cell->remove_css_class("group-row");
   listItem->set_child(*widget);
 }
 
@@ -745,29 +748,82 @@ Gtk::Widget* NSOutlineView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeLis
   return expander;
 }
 
+// Row views.
+
+namespace {
+
+/// The style class a row view gives the row that holds it while it is not emphasized.
+constexpr const char* unemphasizedRow = "qv-unemphasized";
+
+}  // namespace
+
+NSTableRowView::NSTableRowView() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0) {
+  // The cell fills the row, as it would without a row view.
+  set_homogeneous(true);
+  property_parent().signal_changed().connect(sigc::mem_fun(*this, &NSTableRowView::updateRowStyle));
+}
+
+void NSTableRowView::setEmphasized(bool emphasized) {
+  emphasized_ = emphasized;
+  updateRowStyle();
+}
+
+bool NSTableRowView::isSelected() const {
+  const Gtk::Widget* row = get_parent();
+  return row && (row->get_state_flags() & Gtk::StateFlags::SELECTED) == Gtk::StateFlags::SELECTED;
+}
+
+void NSTableRowView::setView(Gtk::Widget* view) {
+  if (view && view == get_first_child() && !view->get_next_sibling()) return;
+  while (Gtk::Widget* shown = get_first_child()) remove(*shown);
+  if (!view) return;
+  // A view still in another row leaves it; the reference keeps it alive in between.
+  g_object_ref(view->gobj());
+  if (view->get_parent()) view->unparent();
+  append(*view);
+  g_object_unref(view->gobj());
+}
+
+void NSTableRowView::updateRowStyle() {
+  Gtk::Widget* row = get_parent();
+  if (!row) return;
+  if (isEmphasized()) row->remove_css_class(unemphasizedRow);
+  else row->add_css_class(unemphasizedRow);
+}
+
 QvSourceListView::QvSourceListView() {
-  // Rows are as tall as the delegate says: the theme's least row height and padding give way.
   static bool styled = false;
   if (!styled) {
     styled = true;
+    // Rows are as tall as the delegate says: the theme's least row height and padding give way.
+    // A selected row is drawn as the list's row view says: emphasized in the accent colour, else
+    // in the sidebar's muted look.
     auto css = Gtk::CssProvider::create();
-    css->load_from_data(".qv-source-list > row { min-height: 0; padding-top: 0; padding-bottom: 0; }");
+    css->load_from_data(
+        ".qv-source-list > row { min-height: 0; padding-top: 0; padding-bottom: 0; }\n"
+        ".qv-source-list > row:selected:not(.qv-unemphasized) {"
+        " background-color: @theme_selected_bg_color; color: @theme_selected_fg_color; }");
     Gtk::StyleContext::add_provider_for_display(get_display(), css, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   }
   add_css_class("qv-source-list");
-  // Its rows are source-list rows (QvSourceListTableRowView): never emphasized, so a selected row
-  // keeps the muted look of an inactive selection whether the window is key or not.
+  // The sidebar look: its rows' shape and its muted selection, which rows whose row view is not
+  // emphasized keep.
   add_css_class("navigation-sidebar");
 }
 
 Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) {
-  // No disclosure triangle: the view alone, indented by its depth. It never goes through an
-  // expander, whose release would destroy it before the row takes it.
+  // No disclosure triangle: the view alone in its row view, indented by its depth. It never goes
+  // through an expander, whose release would destroy it before the row takes it.
   Gtk::Widget* view = rowView(item);
   if (!view) return nullptr;
   view->set_margin_start(int(double(row->get_depth()) * indentationPerLevel_));
-  return view;
+  NSTableRowView* holder = makeRowView(item);
+  if (!holder) return view;
+  holder->setView(view);
+  return holder;
 }
+
+NSTableRowView* QvSourceListView::makeRowView(Item) { return Gtk::make_managed<QvSourceListTableRowView>(); }
 
 // Buttons under a table.
 

@@ -322,7 +322,34 @@ class NSOutlineView : public Gtk::ListView {
   std::optional<std::string> outlineColumn_;
 };
 
-/// An outline for source lists: rows without disclosure triangles, indented by their level.
+/// The view of one row of a source list, holding the row's cell across the whole row. Whether it
+/// is emphasized decides how the row's selection is drawn: in the accent colour of the theme, or
+/// in the muted look of the sidebar. The row view marks the row that holds it accordingly.
+class NSTableRowView : public Gtk::Box {
+ public:
+  NSTableRowView();
+
+  virtual bool isEmphasized() const { return emphasized_; }
+  virtual void setEmphasized(bool emphasized);
+  /// Whether the row that holds the view is selected; false outside a row.
+  bool isSelected() const;
+  /// The cell the row shows; null when it shows none.
+  Gtk::Widget* view() { return get_first_child(); }
+  const Gtk::Widget* view() const { return get_first_child(); }
+  /// Shows `view` (taken from wherever it is) in place of the cell shown so far.
+  void setView(Gtk::Widget* view);
+
+ protected:
+  /// Puts the row's look in line with the row view: its row draws the emphasized selection only
+  /// while the row view is emphasized.
+  void updateRowStyle();
+
+ private:
+  bool emphasized_ = true;
+};
+
+/// An outline for source lists: rows without disclosure triangles, indented by their level, each
+/// in a source-list row view.
 class QvSourceListView : public NSOutlineView {
  public:
   QvSourceListView();
@@ -331,17 +358,20 @@ class QvSourceListView : public NSOutlineView {
 
  protected:
   Gtk::Widget* rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) override;
+  /// A new row view for the row of an item (a source-list row view); with none, the cell alone
+  /// fills the row and its selection is drawn emphasized.
+  virtual NSTableRowView* makeRowView(Item item);
 
  private:
   double indentationPerLevel_ = 12;
 };
 
 /// The row of a source list: never emphasized, so selected rows keep the unemphasized look.
-class QvSourceListTableRowView : public Gtk::Box {
+class QvSourceListTableRowView : public NSTableRowView {
  public:
-  bool isEmphasized() const { return false; }
+  bool isEmphasized() const override { return false; }
   /// Ignored.
-  void setEmphasized(bool) {}
+  void setEmphasized(bool) override {}
 };
 
 /// The row of small image buttons under a table: one segment per image and an empty, disabled

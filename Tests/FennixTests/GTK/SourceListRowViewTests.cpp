@@ -1,0 +1,243 @@
+// Source lists on screen hold each row in a source-list row view: the row view keeps its cell where
+// the cell would be without it, and its selection is drawn unemphasized whatever anyone sets, in a
+// key window and in one that is not.
+#include <gtest/gtest.h>
+
+#include <gtkmm/box.h>
+#include <gtkmm/label.h>
+#include <gtkmm/scrolledwindow.h>
+#include <gtkmm/treeexpander.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Fennix/UI/AppKit/GTK/ViewFactory.h"
+#include "ViewKitWindowSupport.h"
+#include "XDriver/WidgetInput.h"
+#include "XDriver/XDriver.h"
+
+extern "C" {
+unsigned long gdk_x11_surface_get_xid(GdkSurface* surface);
+}
+
+using namespace ViewKitWindowSupport;
+
+namespace {
+
+class RowViewWindowTest : public WindowTest {
+ protected:
+  RowViewWindowTest() : WindowTest(1000, 300, 20) {}
+};
+
+const char* const names[] = {"Library", "Shapes", "Colors"};
+
+/// Three rows: a taller group row "Library" over "Shapes" and "Colors".
+void fill(NSOutlineView& outline) {
+  outline.setDataSource({[](NSOutlineView::Item parent) -> std::size_t { return parent ? 0 : 3; },
+                         [](std::size_t index, NSOutlineView::Item) -> NSOutlineView::Item { return names[index]; },
+                         [](NSOutlineView::Item) { return false; },
+                         [](NSOutlineView&, NSOutlineView::Item item) -> Gtk::Widget* {
+                           auto* label = Gtk::make_managed<Gtk::Label>(static_cast<const char*>(item));
+                           label->set_xalign(0);
+                           return label;
+                         }});
+  outline.setDelegate({[](NSOutlineView::Item item) { return item == names[0] ? 44.0 : 30.0; },
+                       nullptr,
+                       [](NSOutlineView::Item item) { return item == names[0]; }});
+}
+
+/// A source list whose rows are plain row views, emphasized until told otherwise.
+struct EmphasizedRowsSourceList : QvSourceListView {
+  NSTableRowView* makeRowView(Item) override { return Gtk::make_managed<NSTableRowView>(); }
+};
+
+/// A source list that shows its cells without row views.
+struct CellsOnlySourceList : QvSourceListView {
+  NSTableRowView* makeRowView(Item) override { return nullptr; }
+};
+
+/// The widgets the outline shows as its rows, top to bottom.
+std::vector<Gtk::Widget*> rowChildren(NSOutlineView& outline) {
+  std::vector<Gtk::Widget*> children;
+  for (Gtk::Widget* row = outline.get_first_child(); row; row = row->get_next_sibling())
+    if (Gtk::Widget* child = row->get_first_child(); child && row->get_mapped()) children.push_back(child);
+  std::sort(children.begin(), children.end(), [&](Gtk::Widget* a, Gtk::Widget* b) {
+    double ax = 0, ay = 0, bx = 0, by = 0;
+    a->translate_coordinates(outline, 0, 0, ax, ay);
+    b->translate_coordinates(outline, 0, 0, bx, by);
+    return ay < by;
+  });
+  return children;
+}
+
+/// The label a row shows, in its row view, in its expander or on its own.
+Gtk::Label* labelOf(Gtk::Widget* child) {
+  if (auto* rowView = dynamic_cast<NSTableRowView*>(child)) return dynamic_cast<Gtk::Label*>(rowView->view());
+  if (auto* expander = dynamic_cast<Gtk::TreeExpander*>(child)) return dynamic_cast<Gtk::Label*>(expander->get_child());
+  return dynamic_cast<Gtk::Label*>(child);
+}
+
+graphene_rect_t boundsIn(Gtk::Widget& widget, Gtk::Widget& container) {
+  graphene_rect_t bounds{};
+  EXPECT_TRUE(gtk_widget_compute_bounds(widget.gobj(), container.gobj(), &bounds));
+  return bounds;
+}
+
+TEST_F(RowViewWindowTest, SourceListRowsAreRowViewsThatKeepTheirSelectionUnemphasized) {
+  // A plain outline, the factory's source list, a source list made on its own, one whose rows are
+  // emphasized row views and one without row views.
+  NSOutlineView* plain = nullptr;
+  NSOutlineView* factoryList = nullptr;
+  auto* plainScroll = qv().makeOutlineView([&](NSOutlineView& made) { plain = &made; });
+  auto* factoryScroll = qv().makeSourceListView([&](NSOutlineView& made) { factoryList = &made; });
+  ASSERT_TRUE(plain && factoryList);
+  auto* bare = Gtk::make_managed<QvSourceListView>();
+  auto* emphasized = Gtk::make_managed<EmphasizedRowsSourceList>();
+  auto* cellsOnly = Gtk::make_managed<CellsOnlySourceList>();
+  std::vector<NSOutlineView*> outlines{plain, factoryList, bare, emphasized, cellsOnly};
+  for (NSOutlineView* outline : outlines) fill(*outline);
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 10);
+  for (NSOutlineView* outline : outlines) {
+    Gtk::ScrolledWindow* scroll = outline == plain           ? static_cast<Gtk::ScrolledWindow*>(plainScroll)
+                                  : outline == factoryList ? static_cast<Gtk::ScrolledWindow*>(factoryScroll)
+                                                           : Gtk::make_managed<Gtk::ScrolledWindow>();
+    if (!scroll->get_child()) scroll->set_child(*outline);
+    scroll->set_hexpand(true);
+    box->append(*scroll);
+  }
+  show(*box);
+  for (NSOutlineView* outline : outlines) ASSERT_TRUE(pumpUntil([&] { return rowChildren(*outline).size() == 3; }));
+
+  // Both kinds of source list hold every row in a source-list row view, never emphasized, that
+  // fills the row with its cell; the delegate's height and group style stay on the cell.
+  for (NSOutlineView* outline : {factoryList, static_cast<NSOutlineView*>(bare)}) {
+    const auto rows = rowChildren(*outline);
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+      auto* rowView = dynamic_cast<QvSourceListTableRowView*>(rows[index]);
+      ASSERT_NE(rowView, nullptr) << "row " << index << " is a " << G_OBJECT_TYPE_NAME(rows[index]->gobj());
+      EXPECT_FALSE(rowView->isEmphasized());
+      Gtk::Label* label = labelOf(rowView);
+      ASSERT_NE(label, nullptr);
+      EXPECT_EQ(std::string(label->get_text()), names[index]);
+      EXPECT_EQ(label->get_height(), index == 0 ? 44 : 30);
+      EXPECT_EQ(rowView->get_height(), label->get_height());
+      EXPECT_EQ(rowView->get_width(), label->get_width());
+      EXPECT_EQ(label->has_css_class("group-row"), index == 0) << index;
+    }
+  }
+  // The row views move no cell: the same places as in a source list without them.
+  const auto withRowViews = rowChildren(*bare), withoutRowViews = rowChildren(*cellsOnly);
+  for (std::size_t index = 0; index < 3; ++index) {
+    ASSERT_EQ(dynamic_cast<NSTableRowView*>(withoutRowViews[index]), nullptr);
+    const graphene_rect_t a = boundsIn(*labelOf(withRowViews[index]), *bare);
+    const graphene_rect_t b = boundsIn(*labelOf(withoutRowViews[index]), *cellsOnly);
+    EXPECT_EQ(a.origin.x, b.origin.x) << index;
+    EXPECT_EQ(a.origin.y, b.origin.y) << index;
+    EXPECT_EQ(a.size.width, b.size.width) << index;
+    EXPECT_EQ(a.size.height, b.size.height) << index;
+  }
+
+  auto input = WidgetInput::Input::open(*window);
+  if (!input) GTEST_SKIP() << "no X input on this display";
+  XDriver::Session x;
+  x.focus(gdk_x11_surface_get_xid(window->get_surface()->gobj()));
+  ASSERT_TRUE(pumpUntil([&] { return window->is_active(); }));
+
+  // A real click on "Shapes" selects it in every list.
+  for (NSOutlineView* outline : outlines) {
+    Gtk::Label* shapes = labelOf(rowChildren(*outline)[1]);
+    ASSERT_TRUE(input->click(*shapes, 10, shapes->get_height() / 2.0));
+    EXPECT_TRUE(pumpUntil([&] { return outline->selectedRowIndexes() == std::set<long>{1}; }));
+  }
+  for (NSOutlineView* outline : {factoryList, static_cast<NSOutlineView*>(bare)}) {
+    const auto rows = rowChildren(*outline);
+    for (std::size_t index = 0; index < rows.size(); ++index)
+      EXPECT_EQ(dynamic_cast<NSTableRowView*>(rows[index])->isSelected(), index == 1) << index;
+  }
+
+  // The colour of each list's "Shapes" row right of its text, and of the empty place below the rows.
+  auto colours = [&](bool belowRows) {
+    pumpFrames();
+    std::vector<std::uint32_t> found;
+    for (NSOutlineView* outline : outlines) {
+      Gtk::Label* shapes = labelOf(rowChildren(*outline)[1]);
+      const graphene_rect_t row = boundsIn(*shapes, *outline);
+      const int y = belowRows ? outline->get_height() - 4 : int(row.origin.y + row.size.height / 2);
+      GdkTexture* picture = nullptr;
+      pumpUntil([&] { return (picture = renderWidget(*outline)) != nullptr; });
+      found.push_back(picture ? pixel(picture, outline->get_width() - 8, y) : 0);
+      if (picture) g_object_unref(picture);
+    }
+    return found;
+  };
+  const auto background = colours(true);
+  const auto key = colours(false);
+  saveScreenshot(*window, "source-list-row-views-key");
+
+  // The plain outline, and the source lists whose rows are emphasized or have no row view, draw the
+  // emphasized selection; source-list row views the muted one.
+  EXPECT_FALSE(near(key[0], background[0], 40));
+  for (std::size_t list : {3u, 4u}) EXPECT_TRUE(near(key[list], key[0], 12)) << "list " << list;
+  for (std::size_t list : {1u, 2u}) {
+    EXPECT_FALSE(near(key[list], background[list], 6)) << "no selection shown in list " << list;
+    EXPECT_FALSE(near(key[list], key[0], 60)) << "list " << list << " draws the emphasized selection";
+  }
+  EXPECT_TRUE(near(key[1], key[2]));
+
+  // An emphasized row view told otherwise draws the muted selection; a source-list row view stays
+  // unemphasized whatever it is told.
+  auto selectedRowView = [&](NSOutlineView& outline) { return dynamic_cast<NSTableRowView*>(rowChildren(outline)[1]); };
+  selectedRowView(*emphasized)->setEmphasized(false);
+  for (NSOutlineView* outline : {factoryList, static_cast<NSOutlineView*>(bare)}) {
+    selectedRowView(*outline)->setEmphasized(true);
+    EXPECT_FALSE(selectedRowView(*outline)->isEmphasized());
+  }
+  const auto told = colours(false);
+  saveScreenshot(*window, "source-list-row-views-told-emphasized");
+  EXPECT_TRUE(near(told[3], key[1])) << "the emphasized row view did not take the muted look";
+  for (std::size_t list : {1u, 2u}) EXPECT_TRUE(near(told[list], key[list])) << "list " << list;
+
+  // The same in a window that is not the key window.
+  Gtk::Window other;
+  other.set_title("Another window");
+  other.set_default_size(120, 80);
+  other.present();
+  ASSERT_TRUE(pumpUntil([&] { return other.get_surface() && other.get_mapped(); }));
+  x.focus(gdk_x11_surface_get_xid(other.get_surface()->gobj()));
+  ASSERT_TRUE(pumpUntil([&] { return other.is_active() && !window->is_active(); }));
+  const auto notKey = colours(false);
+  saveScreenshot(*window, "source-list-row-views-not-key");
+  other.hide();
+  for (std::size_t list : {1u, 2u}) EXPECT_TRUE(near(notKey[list], key[list])) << "list " << list;
+}
+
+TEST_F(RowViewWindowTest, ARowViewTakesItsCellFromAnotherRowViewAndKeepsItAlive) {
+  auto* first = Gtk::make_managed<QvSourceListTableRowView>();
+  auto* second = Gtk::make_managed<QvSourceListTableRowView>();
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 0);
+  box->append(*first);
+  box->append(*second);
+  auto* cell = Gtk::make_managed<Gtk::Label>("Shapes");
+  first->setView(cell);
+  show(*box);
+  // Moved into the second row view, the cell leaves the first one and shows in the second.
+  second->setView(cell);
+  EXPECT_EQ(first->view(), nullptr);
+  EXPECT_EQ(second->view(), cell);
+  EXPECT_EQ(cell->get_parent(), second);
+  ASSERT_TRUE(pumpUntil([&] { return cell->get_mapped() && cell->get_height() > 0; }));
+  EXPECT_EQ(std::string(cell->get_text()), "Shapes");
+  // Given the same cell again, the row view keeps it; given another, it shows only that one.
+  second->setView(cell);
+  EXPECT_EQ(cell->get_parent(), second);
+  auto* replacement = Gtk::make_managed<Gtk::Label>("Colors");
+  second->setView(replacement);
+  EXPECT_EQ(second->view(), replacement);
+  EXPECT_EQ(replacement->get_next_sibling(), nullptr);
+  second->setView(nullptr);
+  EXPECT_EQ(second->view(), nullptr);
+}
+
+}  // namespace
