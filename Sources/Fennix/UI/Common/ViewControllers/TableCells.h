@@ -53,7 +53,7 @@ const ObjectPointerType* objectPointerType(std::type_index boxType);
 /// `object`, an object of the polymorphic class `staticClass` (or null), as its subobject of class
 /// `target` when the whole object it belongs to holds one as `dynamic_cast` finds it: derived from
 /// `object`, or else the one public and unambiguous subobject of that class. Null when there is
-/// none (also for ambiguous and non-public subobjects, and for classes that are not classes).
+/// none, when it is ambiguous or not public, and when either type is not a class.
 const void* dynamicObjectCast(const void* object, const std::type_info& staticClass, const std::type_info& target);
 
 namespace ObjectBoxes {
