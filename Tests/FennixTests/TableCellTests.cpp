@@ -53,7 +53,8 @@ TEST(TableCells, HooksRunInOrderAndWrongTypesClearTheValue) {
   auto shape = std::make_shared<Shape>();
   shapes.loadAnyValue(shape);
   EXPECT_EQ(shapes.representedObject, shape);
-  shapes.loadAnyValue(std::make_shared<Square>());  // a class the boxes were never told of
+  // A box of a class that no table or cell ever named: without its type its pointer cannot be read.
+  shapes.loadAnyValue(std::make_shared<Square>());
   EXPECT_FALSE(shapes.representedObject);
   shapes.loadAnyValue(std::make_shared<int>(3));  // no object of the class at all
   EXPECT_FALSE(shapes.representedObject);
@@ -106,6 +107,116 @@ TEST(TableCells, AnObjectBoxedAsItsBaseClassLoadsByItsOwnClass) {
   loadable.loadAnyValue(std::shared_ptr<Shape>());
   EXPECT_FALSE(circles.representedObject);
   EXPECT_EQ(Fennix::objectCast<Circle>(std::any(std::shared_ptr<Shape>(circle))), circle);
+}
+
+// Classes no box and no cast ever names: their objects are known only by the runtime's own record
+// of their class.
+struct Disc : Circle {
+  double radius = 1.5;
+};
+struct Badge : Named, Disc {};
+struct Round : virtual Shape {};
+struct Ring : virtual Shape {};
+struct Torus : Round, Ring {};
+struct LeftShape : Shape {};
+struct RightShape : Shape {};
+struct Twin : Named, LeftShape, RightShape {};
+struct Cloaked : Named, private Circle {
+  static std::shared_ptr<Circle> asCircle(const std::shared_ptr<Cloaked>& cloaked) {
+    return std::shared_ptr<Circle>(cloaked, static_cast<Circle*>(cloaked.get()));
+  }
+};
+struct Plain {
+  int value = 7;
+};
+struct PlainKid : Plain {};
+
+/// What the language's `dynamic_cast` gives for the object in the box, as the box holds it.
+template <typename T, typename U>
+T* languageCast(const std::shared_ptr<U>& pointer) {
+  return dynamic_cast<T*>(pointer.get());
+}
+
+TEST(TableCells, ObjectsOfUnregisteredClassesCastAsDynamicCastDoes) {
+  Fennix::registerObjectClass<Shape>();
+  Fennix::registerObjectClass<Named>();
+  Fennix::registerObjectClass<LeftShape>();
+  const auto disc = std::make_shared<Disc>();
+  const auto badge = std::make_shared<Badge>();
+  const auto torus = std::make_shared<Torus>();
+  const auto twin = std::make_shared<Twin>();
+  const auto cloaked = std::make_shared<Cloaked>();
+
+  // Down through an unregistered class, across from another base, down to and across virtual bases.
+  const std::shared_ptr<Shape> discShape = disc, badgeShape = badge, torusShape = torus;
+  const std::shared_ptr<Named> badgeNamed = badge;
+  EXPECT_EQ(Fennix::objectCast<Circle>(discShape).get(), static_cast<Circle*>(disc.get()));
+  EXPECT_EQ(Fennix::objectCast<Circle>(badgeShape).get(), static_cast<Circle*>(badge.get()));
+  EXPECT_EQ(Fennix::objectCast<Circle>(badgeNamed).get(), static_cast<Circle*>(badge.get()));
+  EXPECT_EQ(Fennix::objectCast<Shape>(badgeNamed).get(), static_cast<Shape*>(badge.get()));
+  EXPECT_EQ(Fennix::objectCast<Torus>(torusShape).get(), torus.get());
+  EXPECT_EQ(Fennix::objectCast<Ring>(torusShape).get(), static_cast<Ring*>(torus.get()));
+  EXPECT_EQ(Fennix::objectCast<Ring>(torusShape).get(), languageCast<Ring>(torusShape));
+
+  // Two shapes in one object: none of them across from another base, each up from its own side.
+  const std::shared_ptr<Named> twinNamed = twin;
+  const std::shared_ptr<LeftShape> twinLeft = twin;
+  EXPECT_EQ(languageCast<Shape>(twinNamed), nullptr);
+  EXPECT_EQ(Fennix::objectCast<Shape>(twinNamed), nullptr);
+  EXPECT_EQ(Fennix::objectCast<Shape>(twinLeft).get(), static_cast<Shape*>(twinLeft.get()));
+  EXPECT_EQ(Fennix::objectCast<RightShape>(twinLeft).get(), static_cast<RightShape*>(twin.get()));
+  // A private base is not reached, from either side.
+  const std::shared_ptr<Named> cloakedNamed = cloaked;
+  const std::shared_ptr<Circle> cloakedCircle = Cloaked::asCircle(cloaked);
+  Fennix::registerObjectClass<Circle>();
+  EXPECT_EQ(languageCast<Circle>(cloakedNamed), nullptr);
+  EXPECT_EQ(Fennix::objectCast<Circle>(cloakedNamed), nullptr);
+  EXPECT_EQ(Fennix::objectCast<Cloaked>(cloakedCircle), nullptr);
+  EXPECT_EQ(Fennix::objectCast<Named>(cloakedCircle), nullptr);
+  EXPECT_EQ(Fennix::objectCast<Shape>(cloakedCircle).get(), static_cast<Shape*>(cloakedCircle.get()));
+
+  // Constant objects stay constant; null pointers stay null; other objects are no circles.
+  const std::shared_ptr<const Shape> constantShape = disc;
+  EXPECT_EQ(Fennix::objectCast<const Circle>(constantShape).get(), static_cast<const Circle*>(disc.get()));
+  EXPECT_EQ(Fennix::objectCast<Circle>(constantShape), nullptr);
+  EXPECT_EQ(Fennix::objectCast<const Circle>(discShape).get(), static_cast<const Circle*>(disc.get()));
+  EXPECT_EQ(Fennix::objectCast<Circle>(std::shared_ptr<Shape>()), nullptr);
+  EXPECT_EQ(Fennix::objectCast<Circle>(std::shared_ptr<Named>()), nullptr);
+  EXPECT_EQ(Fennix::objectCast<Circle>(std::shared_ptr<Shape>(torus)), nullptr);
+  EXPECT_EQ(Fennix::objectCast<Circle>(std::shared_ptr<Named>(twin)), nullptr);
+
+  // Classes without a record of their own: only up.
+  Fennix::registerObjectClass<PlainKid>();
+  Fennix::registerObjectClass<Plain>();
+  const auto kid = std::make_shared<PlainKid>();
+  EXPECT_EQ(Fennix::objectCast<Plain>(kid).get(), static_cast<Plain*>(kid.get()));
+  EXPECT_EQ(Fennix::objectCast<PlainKid>(std::shared_ptr<Plain>(kid)), nullptr);
+}
+
+TEST(TableCells, AnObjectCellOfAnIntermediateClassSharesTheObjectsOwner) {
+  struct Holder {
+    int before = 0;
+    Disc disc;
+  };
+  Fennix::registerObjectClass<Shape>();
+  QvObjectCell<Circle, PlainCell> circles("circle");
+  circles.didMakeCell();
+  Fennix::QvLoadableCell& loadable = circles;
+  std::weak_ptr<Holder> watched;
+  {
+    auto holder = std::make_shared<Holder>();
+    watched = holder;
+    // The row is a part of a larger object, held by the larger object's owner.
+    loadable.loadAnyValue(std::shared_ptr<Shape>(holder, &holder->disc));
+    ASSERT_TRUE(circles.representedObject);
+    EXPECT_EQ(circles.representedObject.get(), static_cast<Circle*>(&holder->disc));
+    EXPECT_EQ(holder.use_count(), 2);
+  }
+  ASSERT_FALSE(watched.expired()) << "the cell keeps the whole object";
+  EXPECT_EQ(static_cast<Disc*>(circles.representedObject.get())->radius, 1.5);
+  loadable.loadAnyValue(std::shared_ptr<Shape>(std::make_shared<Square>()));
+  EXPECT_FALSE(circles.representedObject);
+  EXPECT_TRUE(watched.expired());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "PortKit/GTK/TableCellsGTK.h"
 #include "PortKit/GTK/TableViewControllerGTK.h"
 #include "ViewKitWindowSupport.h"
+#include "XDriver/WidgetInput.h"
 
 using namespace ViewKitWindowSupport;
 
@@ -26,6 +27,11 @@ struct Circle : Figure {
 };
 struct Square : Figure {
   std::string name() const override { return "square"; }
+};
+/// A circle of a class that neither the table nor the cell names anywhere.
+struct SmallCircle : Circle {
+  explicit SmallCircle(double size) { radius = size; }
+  std::string name() const override { return "small circle"; }
 };
 
 /// A cell for circles: it shows the radius of the circle it holds, "no circle" otherwise.
@@ -66,6 +72,82 @@ TEST_F(ObjectTableWindowTest, ACircleHeldAsAShapeShowsInACircleCell) {
   EXPECT_EQ(std::string(first->textLabel()->get_text()), "circle of radius 3");
   EXPECT_FALSE(second->representedObject);
   EXPECT_EQ(std::string(second->textLabel()->get_text()), "no circle");
+
+  window->unset_child();
+  shapes.reset();
+  pumpFrames();
+  QvTableViewControllerBase<std::shared_ptr<Figure>>::tableViewMaker = nullptr;
+}
+
+TEST_F(ObjectTableWindowTest, CirclesOfAnUnnamedSubclassShowInCircleCellsAfterARealScroll) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkTableViewHandle<std::shared_ptr<Figure>>::install(
+      [](const std::shared_ptr<Figure>& shape) { return shape ? shape->name() : std::string(); });
+  auto shapes = NSViewController::make<Figures>();
+  // Small circles of radius 1, 3, 5, ... on even rows, squares between them; more rows than the
+  // table makes views for at once.
+  constexpr std::size_t rowCount = 1000;
+  std::vector<std::shared_ptr<Figure>> rows;
+  for (std::size_t row = 0; row < rowCount; ++row) {
+    if (row % 2 == 0) {
+      rows.push_back(std::make_shared<SmallCircle>(double(row + 1)));
+    } else {
+      rows.push_back(std::make_shared<Square>());
+    }
+  }
+  shapes->arrangedObjects = rows;
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*shapes));
+  ASSERT_NE(scroll, nullptr);
+  auto& table = Fennix::GtkTableViewHandle<std::shared_ptr<Figure>>::of(*scroll)->table();
+  show(*scroll, 260, 160);
+  auto input = WidgetInput::Input::open(*window);
+  if (!input) GTEST_SKIP() << "no pointer events on this display";
+  auto* first = dynamic_cast<CircleCell*>(table.viewAt(0, 0));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->representedObject.get(), static_cast<Circle*>(static_cast<SmallCircle*>(rows[0].get())));
+  EXPECT_EQ(std::string(first->textLabel()->get_text()), "circle of radius 1");
+  // The first circle below the rows that have views.
+  std::size_t target = 0;
+  while (target < rowCount && table.viewAt(0, target)) ++target;
+  target += target % 2;
+  ASSERT_LT(target + 1, rowCount) << "every row has a view: nothing to scroll to";
+
+  // The first row whose cell shows at the top of the visible part of the table (the pointer may
+  // meet the space between two cells).
+  const auto topRow = [&] {
+    for (int down = 2; down < 80; down += 4) {
+      double x = 0, y = 0;
+      if (!scroll->translate_coordinates(table, 40, down, x, y)) return -1L;
+      if (const long row = table.rowAt(x, y); row >= 0) return row;
+    }
+    return -1L;
+  };
+
+  // The wheel brings that circle into view; its cell is filled as it appears.
+  for (int turn = 0; turn < 400 && !table.viewAt(0, target + 1); ++turn) {
+    const long before = topRow();
+    input->scroll(*scroll, XDriver::Session::Wheel::down, 2);
+    pumpUntil([&] { return topRow() > before; });
+  }
+  ASSERT_NE(table.viewAt(0, target + 1), nullptr) << "the wheel did not scroll the table to row " << target;
+  pumpFrames();
+  auto* circle = dynamic_cast<CircleCell*>(table.viewAt(0, target));
+  auto* square = dynamic_cast<CircleCell*>(table.viewAt(0, target + 1));
+  ASSERT_NE(circle, nullptr);
+  ASSERT_NE(square, nullptr);
+  saveScreenshot(*window, "small-circle-cells-of-shapes");
+  EXPECT_EQ(circle->representedObject.get(), static_cast<Circle*>(static_cast<SmallCircle*>(rows[target].get())));
+  EXPECT_EQ(std::string(circle->textLabel()->get_text()), "circle of radius " + std::to_string(target + 1));
+  EXPECT_FALSE(square->representedObject);
+  EXPECT_EQ(std::string(square->textLabel()->get_text()), "no circle");
+  // What the window shows after the scroll: circles of the subclass, each with its radius.
+  const long shownRow = topRow();
+  ASSERT_GE(shownRow, 0);
+  auto* shown = dynamic_cast<CircleCell*>(table.viewAt(0, std::size_t(shownRow)));
+  ASSERT_NE(shown, nullptr);
+  EXPECT_GT(shownRow, 0) << "the wheel scrolled the table";
+  EXPECT_EQ(std::string(shown->textLabel()->get_text()),
+            shownRow % 2 ? std::string("no circle") : "circle of radius " + std::to_string(shownRow + 1));
 
   window->unset_child();
   shapes.reset();

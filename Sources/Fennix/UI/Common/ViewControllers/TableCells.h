@@ -30,53 +30,51 @@ class TableCellView {
 };
 using TableCell = std::shared_ptr<TableCellView>;
 
-/// Object pointers in untyped boxes, taken as pointers to a base class. A box holds the pointer's
+/// Object pointers in untyped boxes, taken as pointers to another class. A box holds the pointer's
 /// static type only, so the classes whose pointers may arrive boxed are registered (the table
-/// controllers register their value type themselves, and a cast registers the class it casts to); a
-/// registered pointer is thrown, and a handler of the base class's pointer type catches it with the
-/// language's own derived-to-base conversion. An object of a polymorphic class boxed as a pointer to
-/// one of its bases is taken by its own class: its most-derived object is thrown as a pointer to
-/// that class, when that class is registered.
+/// controllers register their value type themselves, and a cast registers the class it casts to).
+/// A registered pointer is thrown, and a handler of the wanted pointer type catches it with the
+/// language's own derived-to-base conversion. An object of a polymorphic class is besides taken by
+/// its own class, registered or not: the runtime of `dynamic_cast` looks for the wanted class in
+/// the whole object (a downcast or a cross-cast).
 struct ObjectPointerType {
-  /// The owner of the boxed object.
+  /// The owner of the boxed object; it points to the object as an object of the boxed class.
   std::shared_ptr<const void> (*owner)(const std::any& box);
   /// Throws the boxed object's pointer.
   void (*throwPointer)(const std::any& box);
-  /// The boxed object's most-derived object and its class; null when the boxed class is not
-  /// polymorphic or the pointer is null.
-  const void* (*mostDerived)(const std::any& box, const std::type_info*& dynamicClass);
+  /// The boxed class when its objects know their own class (a polymorphic class); null otherwise.
+  const std::type_info* polymorphicClass;
+  /// Whether the box holds a pointer to constant objects.
+  bool isConst;
 };
 void registerObjectPointerType(std::type_index boxType, ObjectPointerType type);
 const ObjectPointerType* objectPointerType(std::type_index boxType);
-/// Throws a most-derived object of the class as a pointer to that class.
-using MostDerivedThrower = void (*)(const void* object);
-void registerMostDerivedClass(std::type_index objectClass, MostDerivedThrower thrower);
-MostDerivedThrower mostDerivedThrower(std::type_index objectClass);
 
-/// Registers `std::shared_ptr<U>` as a box of objects of class `U` (once per class).
+/// `object`, an object of the polymorphic class `staticClass` (or null), as its subobject of class
+/// `target` when the whole object it belongs to holds one as `dynamic_cast` finds it: derived from
+/// `object`, or else the one public and unambiguous subobject of that class. Null when there is
+/// none, when it is ambiguous or not public, and when either type is not a class.
+const void* dynamicObjectCast(const void* object, const std::type_info& staticClass, const std::type_info& target);
+
+namespace ObjectBoxes {
+/// The box of `std::shared_ptr<P>`, for `P` a class, constant or not.
+template <typename P>
+ObjectPointerType pointerType() {
+  return {[](const std::any& box) -> std::shared_ptr<const void> { return std::any_cast<const std::shared_ptr<P>&>(box); },
+          [](const std::any& box) { throw std::any_cast<const std::shared_ptr<P>&>(box).get(); },
+          std::is_polymorphic_v<P> ? &typeid(P) : nullptr, std::is_const_v<P>};
+}
+}  // namespace ObjectBoxes
+
+/// Registers `std::shared_ptr<U>` and `std::shared_ptr<const U>` as boxes of objects of class `U`
+/// (once per class).
 template <typename U>
 void registerObjectClass() {
   static_assert(std::is_class_v<U>, "object boxes hold pointers to classes");
+  using Class = std::remove_cv_t<U>;
   static const bool registered = [] {
-    registerObjectPointerType(
-        typeid(std::shared_ptr<U>),
-        {[](const std::any& box) -> std::shared_ptr<const void> { return std::any_cast<const std::shared_ptr<U>&>(box); },
-         [](const std::any& box) { throw std::any_cast<const std::shared_ptr<U>&>(box).get(); },
-         [](const std::any& box, const std::type_info*& dynamicClass) -> const void* {
-           if constexpr (std::is_polymorphic_v<U>) {
-             const U* object = std::any_cast<const std::shared_ptr<U>&>(box).get();
-             if (object == nullptr) return nullptr;
-             dynamicClass = &typeid(*object);
-             return dynamic_cast<const void*>(object);
-           } else {
-             (void)box;
-             (void)dynamicClass;
-             return nullptr;
-           }
-         }});
-    if constexpr (std::is_polymorphic_v<U>) {
-      registerMostDerivedClass(typeid(U), [](const void* object) { throw static_cast<U*>(const_cast<void*>(object)); });
-    }
+    registerObjectPointerType(typeid(std::shared_ptr<Class>), ObjectBoxes::pointerType<Class>());
+    registerObjectPointerType(typeid(std::shared_ptr<const Class>), ObjectBoxes::pointerType<const Class>());
     return true;
   }();
   (void)registered;
@@ -87,40 +85,36 @@ void registerObjectBox() {
   if constexpr (requires { typename T::element_type; }) {
     if constexpr (std::is_same_v<T, std::shared_ptr<typename T::element_type>> &&
                   std::is_class_v<typename T::element_type>) {
-      registerObjectClass<std::remove_cv_t<typename T::element_type>>();
+      registerObjectClass<typename T::element_type>();
     }
   }
 }
 
 /// The boxed object as a `T`: a box of `std::shared_ptr<T>`, of a registered class derived from
-/// `T`, or of a registered class whose object is, by its own class, a `T`; null for anything else
-/// (also a null pointer).
+/// `T`, or of a registered polymorphic class whose object is, by its own class, a `T`; null for
+/// anything else (also a null pointer, and a constant object for a `T` that is not constant). The
+/// result shares the box's ownership.
 template <typename T>
 std::shared_ptr<T> objectCast(const std::any& box) {
+  static_assert(std::is_class_v<T>, "objects are of classes");
   if (const auto* exact = std::any_cast<std::shared_ptr<T>>(&box)) return *exact;
   if (!box.has_value()) return nullptr;
-  registerObjectClass<std::remove_cv_t<T>>();
+  registerObjectClass<T>();
   const ObjectPointerType* type = objectPointerType(box.type());
   if (!type) return nullptr;
+  const std::shared_ptr<const void> owner = type->owner(box);
+  if (!owner) return nullptr;
   try {
     type->throwPointer(box);
   } catch (T* object) {
-    if (object) return std::shared_ptr<T>(std::const_pointer_cast<void>(type->owner(box)), object);
+    return std::shared_ptr<T>(owner, object);
   } catch (...) {
   }
-  // The object's own class decides: its most-derived object, thrown as a pointer to its class.
-  const std::type_info* dynamicClass = nullptr;
-  const void* object = type->mostDerived(box, dynamicClass);
-  if (object == nullptr || dynamicClass == nullptr) return nullptr;
-  const MostDerivedThrower thrower = mostDerivedThrower(*dynamicClass);
-  if (thrower == nullptr) return nullptr;
-  try {
-    thrower(object);
-  } catch (T* derived) {
-    if (derived) return std::shared_ptr<T>(std::const_pointer_cast<void>(type->owner(box)), derived);
-  } catch (...) {
-  }
-  return nullptr;
+  // The object's own class decides.
+  if (type->polymorphicClass == nullptr || (type->isConst && !std::is_const_v<T>)) return nullptr;
+  const void* object = dynamicObjectCast(owner.get(), *type->polymorphicClass, typeid(T));
+  if (object == nullptr) return nullptr;
+  return std::shared_ptr<T>(owner, static_cast<T*>(const_cast<void*>(object)));
 }
 
 /// A cell that takes a value of any type.

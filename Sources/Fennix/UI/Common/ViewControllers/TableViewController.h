@@ -111,7 +111,8 @@ std::string rowValueText(const std::optional<T>& value) {
 template <typename T>
 class QvTableViewControllerBase : public QvViewControllerBase {
  public:
-  /// Objects of the value type reach cells of their base classes.
+  /// Object cells can read boxes of the value type: objects reach cells of their base classes and,
+  /// when polymorphic, cells of any class they are by their own class.
   QvTableViewControllerBase() { Fennix::registerObjectBox<T>(); }
 
   std::optional<long> dragSourceIndex;
