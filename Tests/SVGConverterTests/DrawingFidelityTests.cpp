@@ -43,11 +43,82 @@ TEST(DrawingFidelity, PercentageRadiiOfRadialGradientsAreFractionsOfTheShape) {
                                       "</radialGradient><circle r=\"10\" fill=\"url(#g)\"/>");
   EXPECT_TRUE(has(stated, "center: .init(x: 0, y: 0.5), startRadiusFraction: 0.1, endRadiusFraction: 0.25\n")) << stated;
 
-  // A radius in points stays one.
-  const std::string points = exported("<radialGradient id=\"g\" r=\"40\" fr=\"5\">" + stops +
+  // A radius in user space stays in points.
+  const std::string points = exported("<radialGradient id=\"g\" r=\"40\" fr=\"5\" gradientUnits=\"userSpaceOnUse\">" + stops +
                                       "</radialGradient><circle r=\"10\" fill=\"url(#g)\"/>");
   EXPECT_TRUE(has(points, "static let g = RadialGradient(\n")) << points;
   EXPECT_TRUE(has(points, "startRadius: 5, endRadius: 40\n")) << points;
+}
+
+TEST(DrawingFidelity, PlainNumberRadiiInBoundingBoxUnitsAreFractionsOfTheShape) {
+  const std::string stops = "<stop offset=\"0\" stop-color=\"red\"/><stop offset=\"1\" stop-color=\"blue\"/>";
+  const auto radial = [&](const std::string& attributes) {
+    return exported("<radialGradient id=\"g\" " + attributes + ">" + stops +
+                    "</radialGradient><rect width=\"80\" height=\"40\" fill=\"url(#g)\"/>");
+  };
+  // A plain number says what the percentage a hundred times as large says.
+  const std::string plain = radial("r=\"0.4\" fr=\"0.1\"");
+  EXPECT_EQ(plain, radial("r=\"40%\" fr=\"10%\""));
+  EXPECT_TRUE(has(plain, "static let g = EllipticalGradient(\n")) << plain;
+  EXPECT_TRUE(has(plain, "center: .init(x: 0.5, y: 0.5), startRadiusFraction: 0.1, endRadiusFraction: 0.4\n")) << plain;
+  EXPECT_EQ(radial("r=\"0.4\" fr=\"0.1\" gradientUnits=\"objectBoundingBox\""), plain);
+  // Mixed: a plain number beside a percentage, and a radius far beyond the shape.
+  EXPECT_TRUE(has(radial("r=\"50%\" fr=\"0.25\""), "startRadiusFraction: 0.25, endRadiusFraction: 0.5\n"));
+  EXPECT_TRUE(has(radial("r=\"20\""), "startRadiusFraction: 0, endRadiusFraction: 20\n"));
+
+  // In user space a plain number is points, and a percentage stays a fraction of the shape.
+  const std::string user = radial("r=\"20\" fr=\"2\" gradientUnits=\"userSpaceOnUse\"");
+  EXPECT_TRUE(has(user, "static let g = RadialGradient(\n")) << user;
+  EXPECT_TRUE(has(user, "startRadius: 2, endRadius: 20\n")) << user;
+  EXPECT_TRUE(has(radial("r=\"30%\" gradientUnits=\"userSpaceOnUse\""), "startRadiusFraction: 0, endRadiusFraction: 0.3\n"));
+}
+
+TEST(DrawingFidelity, GradientTransformsActOnBoundingBoxUnitsFromTheOrigin) {
+  const std::string stops = "<stop offset=\"0\" stop-color=\"red\"/><stop offset=\"1\" stop-color=\"blue\"/>";
+  const auto gradient = [&](const std::string& element, const std::string& attributes) {
+    return exported("<" + element + " id=\"g\" " + attributes + ">" + stops + "</" + element +
+                    "><rect width=\"80\" height=\"40\" fill=\"url(#g)\"/>");
+  };
+  // Turned about the corner (0, 0): the start stays, the end swings down the leading edge.
+  const std::string turned = gradient("linearGradient", "gradientTransform=\"rotate(45)\"");
+  EXPECT_TRUE(has(turned, "startPoint: .topLeading, endPoint: .init(x: 0.7071, y: 0.7071)\n")) << turned;
+  const std::string back = gradient("linearGradient", "x2=\"0\" y2=\"1\" gradientTransform=\"rotate(-90)\"");
+  EXPECT_TRUE(has(back, "startPoint: .topLeading, endPoint: .init(x: 1, y: 0)\n")) << back;
+  // The last step of the list acts first: scaled, then moved.
+  EXPECT_TRUE(has(gradient("linearGradient", "gradientTransform=\"translate(0.25, 0) scale(2)\""),
+                  "startPoint: .init(x: 0.25, y: 0), endPoint: .init(x: 2.25, y: 0)\n"));
+  EXPECT_TRUE(has(gradient("linearGradient", "gradientTransform=\"scale(0.5) translate(1 1)\""),
+                  "startPoint: .init(x: 0.5, y: 0.5), endPoint: .init(x: 1, y: 0.5)\n"));
+
+  // The centre moves as a point does; the radii grow with the scale and not with a turn.
+  const std::string scaled = gradient("radialGradient", "r=\"0.25\" gradientTransform=\"scale(2)\"");
+  EXPECT_TRUE(has(scaled, "center: .bottomTrailing, startRadiusFraction: 0, endRadiusFraction: 0.5\n")) << scaled;
+  const std::string rotated = gradient("radialGradient", "cx=\"1\" cy=\"0\" r=\"0.5\" gradientTransform=\"rotate(90)\"");
+  EXPECT_TRUE(has(rotated, "center: .init(x: 0, y: 1), startRadiusFraction: 0, endRadiusFraction: 0.5\n")) << rotated;
+  const std::string moved = gradient("radialGradient", "gradientTransform=\"translate(0.25 -0.5)\"");
+  EXPECT_TRUE(has(moved, "center: .init(x: 0.75, y: 0), startRadiusFraction: 0, endRadiusFraction: 0.5\n")) << moved;
+}
+
+TEST(DrawingFidelity, UserSpaceGradientsKeepTheirPointRadiiAndCentredTransforms) {
+  const std::string stops = "<stop offset=\"0\" stop-color=\"red\"/><stop offset=\"1\" stop-color=\"blue\"/>";
+  const auto gradient = [&](const std::string& element, const std::string& attributes) {
+    return exported("<" + element + " id=\"g\" gradientUnits=\"userSpaceOnUse\" " + attributes + ">" + stops +
+                    "</" + element + "><path d=\"M10 10H90V50H10Z\" fill=\"url(#g)\"/>");
+  };
+  // Without a frame to map them into, user-space points keep the rule about the centre.
+  const std::string linear = gradient("linearGradient", "gradientTransform=\"translate(0.25, 0) scale(2)\"");
+  EXPECT_TRUE(has(linear, "startPoint: .init(x: -0.25, y: -0.5), endPoint: .init(x: 1.75, y: -0.5)\n")) << linear;
+  EXPECT_TRUE(has(gradient("linearGradient", "x2=\"0\" y2=\"1\""), "startPoint: .top, endPoint: .bottom\n"));
+  // Radii in points grow with the transform: a circle of 20 scaled by 3 has a radius of 60.
+  const std::string radial = gradient("radialGradient", "r=\"20\" fr=\"1\" gradientTransform=\"scale(3)\"");
+  EXPECT_TRUE(has(radial, "static let g = RadialGradient(\n")) << radial;
+  EXPECT_TRUE(has(radial, "startRadius: 3, endRadius: 60\n")) << radial;
+  EXPECT_TRUE(has(gradient("radialGradient", "r=\"20\" gradientTransform=\"rotate(30) scale(-1 1)\""),
+                  "startRadius: 0, endRadius: 20\n"));
+  EXPECT_TRUE(has(gradient("radialGradient", "r=\"20\" gradientTransform=\"scale(4 1)\""),
+                  "startRadius: 0, endRadius: 40\n"));
+  EXPECT_TRUE(has(gradient("radialGradient", "r=\"20\" gradientTransform=\"matrix(0 0 0 0 0 0)\""),
+                  "startRadius: 0, endRadius: 0\n"));
 }
 
 TEST(DrawingFidelity, TextsMoveByTheirOwnTransform) {

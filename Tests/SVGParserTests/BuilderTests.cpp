@@ -121,6 +121,27 @@ TEST(Builder, GradientsAndStops) {
   EXPECT_EQ(stop.offset, UnitLength::percentage(50));
 }
 
+TEST(Builder, GradientUnitsOfBothKinds) {
+  using Units = SVG::GradientUnits;
+  EXPECT_EQ(SVG::LinearGradient::fromXMLAttributes({}).gradientUnits, Units::objectBoundingBox);
+  EXPECT_EQ(SVG::RadialGradient::fromXMLAttributes({}).gradientUnits, Units::objectBoundingBox);
+  EXPECT_EQ(SVG::LinearGradient::fromXMLAttributes({{"gradientUnits", "userSpaceOnUse"}}).gradientUnits,
+            Units::userSpaceOnUse);
+  EXPECT_EQ(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "userSpaceOnUse"}}).gradientUnits,
+            Units::userSpaceOnUse);
+  EXPECT_EQ(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "objectBoundingBox"}}).gradientUnits,
+            Units::objectBoundingBox);
+  // Keywords are case-sensitive; anything else keeps the default.
+  for (const char* text : {"userspaceonuse", "", " userSpaceOnUse", "points"}) {
+    EXPECT_EQ(SVG::LinearGradient::fromXMLAttributes({{"gradientUnits", text}}).gradientUnits,
+              Units::objectBoundingBox)
+        << text;
+  }
+  // Made in code with the fields before it, a gradient has the default.
+  const SVG::RadialGradient made{.core = {}, .templateGradientID = {}, .gradientTransform = {}};
+  EXPECT_EQ(made.gradientUnits, Units::objectBoundingBox);
+}
+
 TEST(Builder, FilterPrimitives) {
   using Input = SVG::Filter::Input;
   const auto previous = Input::previous();

@@ -1,4 +1,5 @@
 // Gradients and the definition list of an `svg` element.
+#include <cmath>
 #include <unordered_set>
 
 #include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
@@ -7,16 +8,33 @@ using SwiftUIModel::Definition;
 
 namespace {
 
-// A point in unit coordinates under a gradient transform, which acts about
-// the centre of the unit square.
-CGPoint unitSquareTransform(CGPoint point, const std::vector<SVG::Transform>& transforms) {
+using Units = SVG::GradientUnits;
+
+// A point of a gradient under its transform. In bounding-box units the transform acts on the
+// unit square from its origin, as on any other coordinates. User-space geometry has no such
+// square here (the gradient is shared by everything it paints, whatever its frame): its points
+// go through the transform about the centre, read as fractions.
+CGPoint transformedPoint(CGPoint point, const std::vector<SVG::Transform>& transforms, Units units) {
   const CGAffineTransform m = SVG::affineTransformation(transforms);
+  if (units == Units::objectBoundingBox) return point.applying(m);
   const CGPoint moved = CGPoint{point.x - 0.5, point.y - 0.5}.applying(m);
   return {moved.x + 0.5, moved.y + 0.5};
 }
 
+// How much a transform enlarges a circle: the square root of the area scale, exact for
+// turns, mirror images and even scales.
+CGFloat radiusScale(const std::vector<SVG::Transform>& transforms) {
+  const CGAffineTransform m = SVG::affineTransformation(transforms);
+  const CGFloat scale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
+  return std::isfinite(scale) ? scale : 1;
+}
+
 CGPoint fractionOrZero(const SVG::UnitPoint& point) {
   return point.fraction(std::nullopt).value_or(CGPoint{0, 0});
+}
+
+bool isFraction(const CSS::UnitLength& length) {
+  return length.is<CSS::UnitLength::Number>() || length.is<CSS::UnitLength::Percentage>();
 }
 
 }  // namespace
@@ -47,8 +65,9 @@ SwiftUIModel::LinearGradientProperty SVGSwiftUIQuarvel::shapeLinearGradient(cons
   SwiftUIModel::LinearGradientProperty property;
   property.propertyID = makePropID(gradient.core.id, linearGradientIDs);
   property.stops = shapeGradientStops(effectiveStops(gradient.stops, gradient.templateGradientID));
-  property.startPoint = unitSquareTransform(fractionOrZero(gradient.startPoint()), gradient.gradientTransform);
-  property.endPoint = unitSquareTransform(fractionOrZero(gradient.endPoint()), gradient.gradientTransform);
+  const auto& transform = gradient.gradientTransform;
+  property.startPoint = transformedPoint(fractionOrZero(gradient.startPoint()), transform, gradient.gradientUnits);
+  property.endPoint = transformedPoint(fractionOrZero(gradient.endPoint()), transform, gradient.gradientUnits);
   return property;
 }
 
@@ -56,9 +75,12 @@ SwiftUIModel::RadialGradientProperty SVGSwiftUIQuarvel::shapeRadialGradient(cons
   SwiftUIModel::RadialGradientProperty property;
   property.propertyID = makePropID(gradient.core.id, radialGradientIDs);
   property.stops = shapeGradientStops(effectiveStops(gradient.stops, gradient.templateGradientID));
-  property.center = unitSquareTransform(fractionOrZero(gradient.centerPoint()), gradient.gradientTransform);
-  if (gradient.r.is<CSS::UnitLength::Percentage>()) {
-    // A percentage is one of the bounding box of the shape being painted, as the centre is.
+  const auto& transform = gradient.gradientTransform;
+  const bool boundingBox = gradient.gradientUnits == Units::objectBoundingBox;
+  property.center = transformedPoint(fractionOrZero(gradient.centerPoint()), transform, gradient.gradientUnits);
+  // A percentage is one of the bounding box of the shape being painted, as the centre is; so is
+  // a plain number in bounding-box units. In user space a plain number is points.
+  if (gradient.r.is<CSS::UnitLength::Percentage>() || (boundingBox && isFraction(gradient.r))) {
     property.radiiRelativeToShape = true;
     property.startRadius = gradient.fr.fraction(std::nullopt).value_or(0);
     property.endRadius = gradient.r.fraction(std::nullopt).value_or(0);
@@ -66,6 +88,10 @@ SwiftUIModel::RadialGradientProperty SVGSwiftUIQuarvel::shapeRadialGradient(cons
     property.startRadius = gradient.fr.pointSize().value_or(0);
     property.endRadius = gradient.r.pointSize().value_or(0);
   }
+  // The transform scales the radii too, in either units.
+  const CGFloat scale = radiusScale(transform);
+  property.startRadius *= scale;
+  property.endRadius *= scale;
   return property;
 }
 

@@ -38,12 +38,16 @@ std::optional<CGFloat> opacityFromCSS(const std::optional<CSS::Value>& css) {
   return std::nullopt;
 }
 
-// The parts both gradient kinds read first: id, template reference and transform.
+// The parts both gradient kinds read first: id, template reference, transform and units.
+// Units other than the two keywords (which are case-sensitive) leave the default.
 template <typename Gradient>
 void readGradientHeader(Gradient& gradient, const XMLAttributes& xmlAttributes) {
   gradient.core = CoreAttributes::fromXMLAttributes(xmlAttributes);
   gradient.templateGradientID = templateReference(xmlAttributes);
   gradient.gradientTransform = Transform::parse(attributeValue(xmlAttributes, "gradientTransform"));
+  if (attributeValue(xmlAttributes, "gradientUnits") == "userSpaceOnUse") {
+    gradient.gradientUnits = GradientUnits::userSpaceOnUse;
+  }
 }
 
 FilterInput primitiveInput(const XMLAttributes& xmlAttributes, const FilterInput& defaultInput) {

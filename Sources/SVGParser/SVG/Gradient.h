@@ -14,6 +14,14 @@
 
 namespace SVG {
 
+/// The coordinate system of a gradient's geometry.
+enum class GradientUnits {
+  /// Fractions of the bounding box of the element being painted; the default.
+  objectBoundingBox,
+  /// Points of the user space of the element being painted.
+  userSpaceOnUse,
+};
+
 struct GradientStop {
   CoreAttributes core{};
   StylingAttributes style{};
@@ -39,6 +47,7 @@ struct LinearGradient {
   CSS::UnitLength y1 = CSS::UnitLength::percentage(0);
   CSS::UnitLength y2 = CSS::UnitLength::percentage(0);
   std::vector<Transform> gradientTransform{};
+  GradientUnits gradientUnits = GradientUnits::objectBoundingBox;
 
   // Reading from text, attributes and CSS
 
@@ -63,6 +72,7 @@ struct RadialGradient {
   std::optional<CSS::UnitLength> fx{};  ///< absent unless written
   std::optional<CSS::UnitLength> fy{};
   std::vector<Transform> gradientTransform{};
+  GradientUnits gradientUnits = GradientUnits::objectBoundingBox;
 
   // Reading from text, attributes and CSS
 
