@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -104,8 +105,19 @@ class AppActionFloodTest : public AppProcessTest {
     const auto shown = x_.findWindow(SVGQuarvelApp::noNewWindowHeading, 30);
     ASSERT_TRUE(shown) << log().substr(0, 4000);
     EXPECT_EQ(refusals().size(), 1u);
-    // Without a window manager to keep it over its window, windows mapped after it may cover it.
-    x_.focus(*shown);
+    // Without a window manager to keep it over its window, windows mapped after it cover it: raised,
+    // it shows once it has drawn over them (the message is grey, their code is coloured).
+    const auto frame = x_.geometry(*shown);
+    const auto coloured = [](std::uint32_t rgb) {
+      const int r = int(rgb >> 16 & 0xff), g = int(rgb >> 8 & 0xff), b = int(rgb & 0xff);
+      return std::max({r, g, b}) - std::min({r, g, b}) > 80;
+    };
+    EXPECT_TRUE(XDriver::waitUntil(
+        [&] {
+          x_.focus(*shown);
+          return x_.grab(frame).countWhere(coloured) == 0;
+        },
+        30));
     expectShownWithText(*shown, picture);
     EXPECT_NE(log().find("The application has 32 windows open, as many as it opens at a time; close one of them first."),
               std::string::npos)
