@@ -432,4 +432,14 @@ TEST_F(AppDelegateTest, OneRequestOpensAtMostThirtyTwoWindowsAndRefusesTheRestIn
   EXPECT_EQ(shown[0].rfind("The file could not be opened.\n", 0), 0u) << shown[0];
 }
 
+TEST(AppDelegate, RequestsOfOneWindowEachStopAtThirtyTwoWindowsInUse) {
+  EXPECT_EQ(AppDelegate::refusedWindow(0, "The application"), std::nullopt);
+  EXPECT_EQ(AppDelegate::refusedWindow(31, "The application"), std::nullopt);
+  EXPECT_EQ(AppDelegate::refusedWindow(32, "The application"),
+            "The application has 32 windows open, as many as it opens at a time; close one of them first.");
+  // Past it (windows that opened by other routes), still refused.
+  EXPECT_EQ(AppDelegate::refusedWindow(1000, "the service"),
+            "the service has 32 windows open, as many as it opens at a time; close one of them first.");
+}
+
 }  // namespace

@@ -270,6 +270,12 @@ std::string AppDelegate::failureDetail(const std::vector<std::string>& failures)
   return detail;
 }
 
+std::optional<std::string> AppDelegate::refusedWindow(std::size_t windowsInUse, const std::string& holder) {
+  if (windowsInUse < maximumWindowsPerRequest) return std::nullopt;
+  return holder + " has " + std::to_string(maximumWindowsPerRequest) +
+         " windows open, as many as it opens at a time; close one of them first.";
+}
+
 std::shared_ptr<AppDelegate::Batch> AppDelegate::makeBatch(OpenCompletion done) {
   auto batch = std::make_shared<Batch>();
   batch->done = std::move(done);

@@ -75,6 +75,13 @@ class AppDelegate {
   /// Most windows one request (a launch, the files of the Open panel or of the desktop) opens; the
   /// files past it are refused with one line for all of them.
   static constexpr std::size_t maximumWindowsPerRequest = 32;
+  /// Whether one more window may open where `windowsInUse` are open or opening: none while fewer
+  /// than `maximumWindowsPerRequest`; past it, why not, as said of `holder` ("the service"):
+  /// "<holder> has 32 windows open, as many as it opens at a time; close one of them first."
+  /// The requests that open one window each (the open service, the New command, a sample drawing,
+  /// a recent file) keep this bound on what they have open, so that a program that repeats them
+  /// cannot fill the session with windows.
+  static std::optional<std::string> refusedWindow(std::size_t windowsInUse, const std::string& holder);
 
   /// Most files (drawings and documents) that read and convert at the same time, whichever requests
   /// gave them: the number of processors, at least 1 and at most 4. Each takes memory many times

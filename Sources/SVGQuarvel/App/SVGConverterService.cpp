@@ -580,10 +580,11 @@ void SVGConverterService::handleBusCall(bool openDocument, const std::string& ca
   Waiting call(invocation, openDocument, endActivity_);
   auto& calls = BusCalls::shared();
   auto refused = refusedText(call.text(), openDocument ? 32423 : 22423, openDocument ? 32425 : 22425);
-  if (!refused && openDocument && calls.windowsInUse() >= maximumServiceWindows) {
-    refused = error(32424, "Could not create new document: the service has " + std::to_string(maximumServiceWindows) +
-                               " windows open, as many as it opens at a time; close one of them first.");
-    console::error(refused->localizedDescription);
+  if (!refused && openDocument) {
+    if (const auto full = AppDelegate::refusedWindow(calls.windowsInUse(), "the service")) {
+      refused = error(32424, "Could not create new document: " + *full);
+      console::error(refused->localizedDescription);
+    }
   }
   if (refused) return calls.refuse(caller, std::move(call), busErrorName(*refused).c_str(), refused->localizedDescription);
   calls.admit(caller, std::move(call));

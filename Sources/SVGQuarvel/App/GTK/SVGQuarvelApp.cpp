@@ -355,7 +355,8 @@ std::shared_ptr<SVGQuarvelDocument> SVGQuarvelApp::focusedDocument() const {
 // ---- actions and menus ---------------------------------------------------------------------
 
 void SVGQuarvelApp::installActions() {
-  add_action("new", [] {
+  add_action("new", [this] {
+    if (refuseWindow()) return;
     try {
       DocumentController::shared().openUntitledDocumentAndDisplay(true);
     } catch (const std::exception& error) {
@@ -380,7 +381,10 @@ void SVGQuarvelApp::installActions() {
   add_action_with_parameter("example", Glib::VARIANT_TYPE_INT32, [this](const Glib::VariantBase& parameter) {
     const auto index = Glib::VariantBase::cast_dynamic<Glib::Variant<gint32>>(parameter).get();
     if (index < 0 || static_cast<std::size_t>(index) >= exampleSVGs.size()) return;
-    ExampleSVGsMenu::MenuView::openExample(exampleSVGs[static_cast<std::size_t>(index)].svg, focusedDocument(),
+    // Without a front document the drawing opens in a window of its own.
+    const auto document = focusedDocument();
+    if (!document && refuseWindow()) return;
+    ExampleSVGsMenu::MenuView::openExample(exampleSVGs[static_cast<std::size_t>(index)].svg, document,
                                            DocumentController::shared());
   });
 
@@ -495,7 +499,16 @@ void SVGQuarvelApp::refreshRecentMenu() {
 void SVGQuarvelApp::openRecent(const std::filesystem::path& path) {
   // The route of the command line and the Open panel: an SVG drawing opens as a new converted
   // document, within the size limit, and documents are read off the main thread.
-  delegate_->openFiles({path});
+  if (refuseWindow()) return;
+  ++recentOpening_;
+  delegate_->openFiles({path}, [this](const AppDelegate::OpenOutcome&) { --recentOpening_; });
+}
+
+bool SVGQuarvelApp::refuseWindow() {
+  const auto refused = AppDelegate::refusedWindow(documentWindows().size() + recentOpening_, "The application");
+  if (!refused) return false;
+  showError(get_active_window(), noNewWindowHeading, *refused);
+  return true;
 }
 
 void SVGQuarvelApp::showURL(const std::string& url) {
@@ -856,9 +869,18 @@ void SVGQuarvelApp::askBeforeQuitting() {
 }
 
 void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& message, const std::string& detail) {
+  // A request repeated over the bus fails alike each time: its message shows once, and many
+  // different ones stop at a bound, so that they neither fill the session with windows nor hold
+  // the main loop.
+  std::size_t shown = 0;
+  for (const auto& dialog : dialogs_) {
+    if (!dialog->get_visible() || dialog->property_message_type().get_value() != Gtk::MessageType::ERROR) continue;
+    if (dialog->get_title().raw() == message && dialog->property_secondary_text().get_value().raw() == detail) return;
+    ++shown;
+  }
   console::error(message, detail);
   if (parent == nullptr) parent = get_active_window();
-  if (parent == nullptr) return;
+  if (parent == nullptr || shown >= maximumShownErrors) return;
   auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(*parent, message, false, Gtk::MessageType::ERROR,
                                                                 Gtk::ButtonsType::OK, true));
   // Named like its heading, so that the error can be told apart in window lists and by assistive

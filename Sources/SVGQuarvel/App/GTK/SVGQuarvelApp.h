@@ -68,8 +68,13 @@ class SVGQuarvelApp : public Gtk::Application {
   /// cancelled. The windows are looked up at each question, so that one closed meanwhile is
   /// skipped and one opened meanwhile is asked about too.
   void quitAsking();
-  /// Shows an error message over `parent`.
+  /// Shows an error message over `parent`. A message that shows already is not shown again, and
+  /// past `maximumShownErrors` messages showing at a time the error is only logged.
   void showError(Gtk::Window* parent, const std::string& message, const std::string& detail);
+  /// Most error messages that show at a time.
+  static constexpr std::size_t maximumShownErrors = AppDelegate::maximumWindowsPerRequest;
+  /// The heading of the message that refuses a window past the bound of `AppDelegate::refusedWindow`.
+  static constexpr const char* noNewWindowHeading = "No new window was opened.";
 
  protected:
   SVGQuarvelApp();
@@ -104,6 +109,9 @@ class SVGQuarvelApp : public Gtk::Application {
   void noteNewRecentDocument(const std::filesystem::path& path);
   void refreshRecentMenu();
   void openRecent(const std::filesystem::path& path);
+  /// Whether a command that opens one window (New, a sample drawing, a recent file) must not,
+  /// because the document windows open and opening are at the bound; says so to the user then.
+  bool refuseWindow();
   SVGQuarvel::DocumentWindow* windowFor(const SVGQuarvel::DocumentRecordPtr& record) const;
   /// Runs `write` and reports its failure; a file another program changed asks whether to
   /// overwrite it (then runs `write` again with `overwrite` set) or keep it.
@@ -139,6 +147,8 @@ class SVGQuarvelApp : public Gtk::Application {
   int launchStatus_ = 0;
   Glib::RefPtr<Gtk::RecentManager> recentManager_;
   Glib::RefPtr<Gio::Menu> recentMenu_;
+  /// Recent files handed to the delegate that have not yet opened or failed.
+  std::size_t recentOpening_ = 0;
   sigc::connection recentChanged_;
 };
 
