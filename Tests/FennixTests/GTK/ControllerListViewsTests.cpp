@@ -821,4 +821,67 @@ TEST_F(ListWindowTest, ACollectionPacksItemsToTheLeft) {
   EXPECT_EQ(headerBounds.size.width, 330);
 }
 
+
+/// A library that holds the "Shapes" row in a row view of its own, emphasized; the other rows keep
+/// the source list's.
+struct OwnRowViewLibrary : Library {
+  NSTableRowView* shapesRowView = nullptr;
+  Fennix::TableRow rowViewForItem(const Item& item) override {
+    if (static_cast<Entry*>(item.get())->name != "Shapes") return nullptr;
+    shapesRowView = Gtk::make_managed<NSTableRowView>();
+    return std::make_shared<Fennix::GtkTableRowView>(*shapesRowView);
+  }
+};
+
+TEST_F(ListWindowTest, ASourceListControllerMayHoldARowInItsOwnRowView) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
+  auto library = NSViewController::make<OwnRowViewLibrary>();
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
+  ASSERT_NE(scroll, nullptr);
+  auto& outline = Fennix::GtkOutlineViewHandle::of(*scroll)->outline();
+  show(*scroll, 220, 300);
+  ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
+  pumpFrames();
+  Gtk::Label* shapes = shownLabel(outline, "Shapes");
+  Gtk::Label* emoji = shownLabel(outline, "Emoji");
+  ASSERT_TRUE(shapes && emoji && library->shapesRowView);
+  // "Shapes" sits in the controller's row view, "Emoji" in a source-list row view.
+  EXPECT_EQ(shapes->get_parent(), library->shapesRowView);
+  EXPECT_NE(dynamic_cast<QvSourceListTableRowView*>(emoji->get_parent()), nullptr);
+
+  // Real clicks select each row: the controller's row view draws the emphasized selection, the
+  // source list's the muted one.
+  auto input = WidgetInput::Input::open(*window);
+  if (!input) GTEST_SKIP() << "no pointer events on this display";
+  auto colourOfSelected = [&](const std::string& text, long row, const char* name) {
+    Gtk::Label* label = shownLabel(outline, text);
+    if (!label) return std::uint32_t(0);
+    input->click(*label, 10, label->get_height() / 2.0);
+    EXPECT_TRUE(pumpUntil([&] { return outline.selectedRowIndexes() == std::set<long>{row}; })) << text;
+    pumpFrames();
+    saveScreenshot(*window, name);
+    label = shownLabel(outline, text);
+    if (!label) return std::uint32_t(0);
+    graphene_rect_t bounds{};
+    EXPECT_TRUE(gtk_widget_compute_bounds(GTK_WIDGET(label->gobj()), GTK_WIDGET(outline.gobj()), &bounds));
+    GdkTexture* picture = nullptr;
+    pumpUntil([&] { return (picture = renderWidget(outline)) != nullptr; });
+    const std::uint32_t found =
+        picture ? pixel(picture, outline.get_width() - 8, int(bounds.origin.y + bounds.size.height / 2)) : 0;
+    if (picture) g_object_unref(picture);
+    return found;
+  };
+  const std::uint32_t own = colourOfSelected("Shapes", 1, "source-list-own-row-view");
+  EXPECT_TRUE(library->shapesRowView->isSelected());
+  const std::uint32_t muted = colourOfSelected("Emoji", 2, "source-list-default-row-view");
+  EXPECT_FALSE(library->shapesRowView->isSelected());
+  EXPECT_FALSE(near(own, muted, 40)) << std::hex << own << " " << muted;
+
+  window->unset_child();
+  library.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
+}
+
 }  // namespace

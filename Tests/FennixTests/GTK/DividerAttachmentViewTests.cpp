@@ -170,6 +170,85 @@ std::optional<XDriver::Rect> screenRect(XDriver::Session& x, XDriver::WindowID i
                        int(bounds.size.width), int(bounds.size.height)};
 }
 
+/// The length of the longest row of rule-grey pixels in a picture of `view`.
+int longestGreyRow(Gtk::Widget& view) {
+  GdkTexture* texture = renderWidget(view);
+  if (!texture) return -1;
+  const int width = gdk_texture_get_width(texture), height = gdk_texture_get_height(texture);
+  std::vector<guchar> data(std::size_t(width) * height * 4);
+  gdk_texture_download(texture, data.data(), std::size_t(width) * 4);
+  g_object_unref(texture);
+  int longest = 0;
+  for (int y = 0; y < height; ++y) {
+    int grey = 0;
+    for (int x = 0; x < width; ++x) {
+      const guchar* p = &data[(std::size_t(y) * width + x) * 4];
+      if (std::abs(p[0] - 204) <= 8 && std::abs(p[1] - 204) <= 8 && std::abs(p[2] - 204) <= 8) ++grey;
+    }
+    longest = std::max(longest, grey);
+  }
+  return longest;
+}
+
+TEST(DividerAttachmentViewTests, TheTextViewFollowsTheCellAnAttachmentIsGivenLater) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  XDriver::Session x;
+  ASSERT_TRUE(x.ok()) << "needs an X server with XTest";
+  const std::string title = "Attachment given another cell";
+  Gtk::Window window;
+  window.set_title(title);
+  window.set_default_size(300, 160);
+  Gtk::Box box(Gtk::Orientation::VERTICAL);
+  box.set_homogeneous(true);
+  Gtk::TextView shown, bare;
+  for (Gtk::TextView* view : {&shown, &bare}) {
+    view->set_cursor_visible(false);
+    view->set_can_focus(false);
+    view->set_left_margin(8);
+    view->get_buffer()->set_text("left  right \U0001F600\nnext line");
+    box.append(*view);
+  }
+  // An attachment of data, shown as the text view's placeholder, becomes a divider.
+  auto attachment = std::make_shared<QvDividerTextAttachment>(std::string("bytes"), std::string("public.data"));
+  auto anchor = Fennix::GTK::insertDivider(shown, shown.get_buffer()->get_iter_at_offset(14), attachment);
+  bare.get_buffer()->create_child_anchor(bare.get_buffer()->get_iter_at_offset(14));
+  window.set_child(box);
+  window.present();
+  ASSERT_TRUE(runUntil([&] { return shown.get_mapped() && shown.get_width() > 0 && bare.get_width() > 0; }));
+  EXPECT_TRUE(anchor->get_widgets().empty());
+  attachment->setAttachmentCell(std::make_shared<QvDividerTextAttachment::Cell>());
+  ASSERT_EQ(anchor->get_widgets().size(), 1u);
+  auto* divider = dynamic_cast<Fennix::GTK::DividerAttachmentView*>(anchor->get_widgets()[0]);
+  ASSERT_NE(divider, nullptr);
+  ASSERT_TRUE(runUntil([&] { return divider->get_width() == shown.get_width() - 9; }))
+      << divider->get_width() << " in " << shown.get_width();
+  runUntil([] { return false; }, 0.3);
+  EXPECT_GE(longestGreyRow(shown), shown.get_width() - 40) << "no rule drawn";
+
+  // Given the plain cell again, it shows as a bare anchor does, on screen.
+  attachment->setAttachmentCell(nullptr);
+  EXPECT_TRUE(anchor->get_widgets().empty());
+  std::optional<XDriver::WindowID> id;
+  runUntil([&] { return bool(id = x.findWindow(title)); }, 5);
+  ASSERT_TRUE(id) << "the window is not on the X server";
+  runUntil([] { return false; }, 0.3);
+  const auto shownRect = screenRect(x, *id, window, shown), bareRect = screenRect(x, *id, window, bare);
+  ASSERT_TRUE(shownRect && bareRect);
+  ASSERT_EQ(shownRect->height, bareRect->height);
+  const XDriver::Image picture = x.grab(*shownRect), expected = x.grab(*bareRect);
+  const std::filesystem::path output(QUARVEL_TEST_OUTPUT_DIR);
+  picture.savePNG((output / "attachment-given-the-plain-cell-again.png").string());
+  ASSERT_EQ(picture.pixels.size(), expected.pixels.size());
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < picture.pixels.size(); ++i) differing += picture.pixels[i] != expected.pixels[i];
+  EXPECT_EQ(differing, 0u) << "see " << (output / "attachment-given-the-plain-cell-again.png");
+
+  // A text view that is gone no longer follows the attachment.
+  window.unset_child();
+  runUntil([] { return false; }, 0.1);
+  attachment->setAttachmentCell(std::make_shared<QvDividerTextAttachment::Cell>());
+}
+
 }  // namespace
 
 // An attachment of data shows in a text view exactly as the bare place of an attachment the view

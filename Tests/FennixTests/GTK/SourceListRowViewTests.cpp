@@ -5,6 +5,11 @@
 
 #include <gtkmm/box.h>
 #include <gtkmm/label.h>
+#include <gtkmm/listview.h>
+#include <gtkmm/multiselection.h>
+#include <gtkmm/signallistitemfactory.h>
+#include <gtkmm/stringlist.h>
+#include <gtkmm/stringobject.h>
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/treeexpander.h>
 
@@ -238,6 +243,107 @@ TEST_F(RowViewWindowTest, ARowViewTakesItsCellFromAnotherRowViewAndKeepsItAlive)
   EXPECT_EQ(replacement->get_next_sibling(), nullptr);
   second->setView(nullptr);
   EXPECT_EQ(second->view(), nullptr);
+  // A row view that shows several views keeps the one it is given, alive, and drops the others.
+  auto* shapes = Gtk::make_managed<Gtk::Label>("Shapes");
+  auto* colors = Gtk::make_managed<Gtk::Label>("Colors");
+  first->append(*shapes);
+  first->append(*colors);
+  first->setView(colors);
+  EXPECT_EQ(first->view(), colors);
+  EXPECT_EQ(colors->get_parent(), first);
+  EXPECT_EQ(colors->get_next_sibling(), nullptr);
+  ASSERT_TRUE(pumpUntil([&] { return colors->get_mapped() && colors->get_height() > 0; }));
+  EXPECT_EQ(std::string(colors->get_text()), "Colors");
+  first->append(*Gtk::make_managed<Gtk::Label>("Emoji"));
+  first->setView(colors);
+  EXPECT_EQ(first->view(), colors);
+  EXPECT_EQ(colors->get_next_sibling(), nullptr);
+}
+
+/// A list of plain rows, each holding a source-list row view, with the source list's look.
+struct RowList {
+  RowList() {
+    QvSourceListView styles;  // the source list's row styles
+    auto strings = Gtk::StringList::create({"Shapes", "Colors", "Emoji"});
+    auto factory = Gtk::SignalListItemFactory::create();
+    factory->signal_setup().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) { items.push_back(item); });
+    factory->signal_bind().connect([](const Glib::RefPtr<Gtk::ListItem>& item) {
+      auto* rowView = Gtk::make_managed<QvSourceListTableRowView>();
+      auto* label = Gtk::make_managed<Gtk::Label>(std::dynamic_pointer_cast<Gtk::StringObject>(item->get_item())->get_string());
+      label->set_xalign(0);
+      label->set_size_request(-1, 30);
+      rowView->setView(label);
+      item->set_child(*rowView);
+    });
+    list = Gtk::make_managed<Gtk::ListView>(Gtk::MultiSelection::create(strings), factory);
+    list->add_css_class("qv-source-list");
+    list->add_css_class("navigation-sidebar");
+  }
+  Glib::RefPtr<Gtk::ListItem> item(guint position) const {
+    for (const auto& item : items)
+      if (item->get_position() == position && item->get_child()) return item;
+    return nullptr;
+  }
+  static Gtk::Widget* row(const Glib::RefPtr<Gtk::ListItem>& item) { return item->get_child()->get_parent(); }
+  Gtk::ListView* list = nullptr;
+  std::vector<Glib::RefPtr<Gtk::ListItem>> items;
+};
+
+TEST_F(RowViewWindowTest, ARowLosesTheMutedLookWithTheRowViewThatLeavesIt) {
+  RowList rows;
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 0);
+  rows.list->set_hexpand(true);
+  box->append(*rows.list);
+  show(*box);
+  ASSERT_TRUE(pumpUntil([&] { return rows.item(0) && rows.item(1) && rows.item(2); }));
+  const auto shapes = rows.item(0), colors = rows.item(1), emoji = rows.item(2);
+  Gtk::Widget* shapesRow = RowList::row(shapes);
+  Gtk::Widget* colorsRow = RowList::row(colors);
+  Gtk::Widget* emojiRow = RowList::row(emoji);
+  for (Gtk::Widget* row : {shapesRow, colorsRow, emojiRow}) EXPECT_TRUE(row->has_css_class("qv-unemphasized"));
+
+  // A real click selects "Shapes": drawn in the muted look.
+  auto input = WidgetInput::Input::open(*window);
+  if (!input) GTEST_SKIP() << "no X input on this display";
+  XDriver::Session x;
+  x.focus(gdk_x11_surface_get_xid(window->get_surface()->gobj()));
+  ASSERT_TRUE(pumpUntil([&] { return window->is_active(); }));
+  ASSERT_TRUE(input->click(*shapes->get_child(), 10, 15));
+  ASSERT_TRUE(pumpUntil([&] { return (shapesRow->get_state_flags() & Gtk::StateFlags::SELECTED) == Gtk::StateFlags::SELECTED; }));
+  auto colourRightOf = [&](Gtk::Widget& row) {
+    pumpFrames();
+    graphene_rect_t bounds = boundsIn(row, *rows.list);
+    GdkTexture* picture = nullptr;
+    pumpUntil([&] { return (picture = renderWidget(*rows.list)) != nullptr; });
+    const std::uint32_t found = picture ? pixel(picture, rows.list->get_width() - 8, int(bounds.origin.y + bounds.size.height / 2)) : 0;
+    if (picture) g_object_unref(picture);
+    return found;
+  };
+  const std::uint32_t muted = colourRightOf(*shapesRow);
+  saveScreenshot(*window, "row-view-leaves-row-muted");
+
+  // Its row view leaves for a plain cell: the row draws the emphasized selection of a plain row.
+  auto* shapesRowView = shapes->get_child();
+  g_object_ref(shapesRowView->gobj());
+  shapes->set_child(*Gtk::make_managed<Gtk::Label>("Shapes"));
+  EXPECT_FALSE(shapesRow->has_css_class("qv-unemphasized"));
+  const std::uint32_t emphasized = colourRightOf(*shapesRow);
+  saveScreenshot(*window, "row-view-leaves-row-emphasized");
+  EXPECT_FALSE(near(muted, emphasized, 40)) << std::hex << muted << " " << emphasized;
+
+  // Moved into another row, it marks that row; a plain box it moves to is never marked, and the row
+  // it left there loses the mark.
+  colors->set_child(*shapesRowView);
+  g_object_unref(shapesRowView->gobj());
+  EXPECT_TRUE(colorsRow->has_css_class("qv-unemphasized"));
+  EXPECT_FALSE(shapesRow->has_css_class("qv-unemphasized"));
+  auto* emojiRowView = emoji->get_child();
+  g_object_ref(emojiRowView->gobj());
+  emoji->unset_child();
+  box->append(*emojiRowView);
+  g_object_unref(emojiRowView->gobj());
+  EXPECT_FALSE(emojiRow->has_css_class("qv-unemphasized"));
+  EXPECT_FALSE(box->has_css_class("qv-unemphasized"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // picture in the coordinates of its frame, and the toolkit layer paints them.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -76,7 +77,12 @@ class NSTextAttachment {
   /// The cell that sizes and draws the attachment. An attachment without one gets a plain cell
   /// on first access (also after its cell was set to none), so this is never empty.
   std::shared_ptr<NSTextAttachmentCell> attachmentCell() const;
-  void setAttachmentCell(std::shared_ptr<NSTextAttachmentCell> cell) { attachmentCell_ = std::move(cell); }
+  /// Gives the attachment another cell (none for the plain one) and tells the views that show it.
+  void setAttachmentCell(std::shared_ptr<NSTextAttachmentCell> cell);
+
+  /// Runs `changed` after every change of the cell for as long as the answered token lives. Views
+  /// that show the attachment follow its cell so; they and the attachment live on the main thread.
+  [[nodiscard]] std::shared_ptr<void> observeCellChanges(std::function<void()> changed);
 
   /// The kinds of data the attachment can be copied as; none by default.
   virtual std::vector<NSPasteboard::PasteboardType> writableTypes() const { return {}; }
@@ -91,4 +97,12 @@ class NSTextAttachment {
   std::optional<std::string> fileType_;
   // Made on first access by a const reader, as the text system's own default.
   mutable std::shared_ptr<NSTextAttachmentCell> attachmentCell_;
+  /// Those who follow the cell; a copy of the attachment has none of its own yet.
+  struct CellObservers {
+    CellObservers() = default;
+    CellObservers(const CellObservers&) {}
+    CellObservers& operator=(const CellObservers&) { return *this; }
+    std::vector<std::weak_ptr<std::function<void()>>> list;
+    std::size_t prunedSize = 0;
+  } cellObservers_;
 };

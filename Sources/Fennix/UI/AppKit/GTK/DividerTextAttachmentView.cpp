@@ -71,17 +71,82 @@ void DividerAttachmentView::snapshot_vfunc(const Glib::RefPtr<Gtk::Snapshot>& sn
   }
 }
 
+namespace {
+
+/// Whether a cell draws anything of its own: the plain cell is the text view's own placeholder,
+/// which an anchor shows without a widget.
+bool drawsItself(const NSTextAttachment& attachment) {
+  const std::shared_ptr<NSTextAttachmentCell> cell = attachment.attachmentCell();
+  const NSTextAttachmentCell& drawn = *cell;
+  return typeid(drawn) != typeid(NSTextAttachmentCell);
+}
+
+/// An anchor of a text view that shows an attachment, following the attachment's cell: a drawing
+/// view while the cell draws itself, none while it is the plain cell. Kept with the anchor.
+class AnchorWatch : public std::enable_shared_from_this<AnchorWatch> {
+ public:
+  AnchorWatch(Gtk::TextView& textView, GtkTextChildAnchor* anchor, const std::shared_ptr<NSTextAttachment>& attachment)
+      : anchor_(anchor), attachment_(attachment) {
+    g_weak_ref_init(&textView_, textView.gobj());
+  }
+  /// Starts following the cell; a watch that is gone by the time a change arrives does nothing.
+  void start(NSTextAttachment& attachment) {
+    token_ = attachment.observeCellChanges([weak = weak_from_this()] {
+      if (auto watch = weak.lock()) watch->follow();
+    });
+  }
+  ~AnchorWatch() { g_weak_ref_clear(&textView_); }
+  AnchorWatch(const AnchorWatch&) = delete;
+  AnchorWatch& operator=(const AnchorWatch&) = delete;
+
+  /// Adds or drops the drawing view as the cell asks; a view that stays is measured and drawn anew.
+  void follow() {
+    auto attachment = attachment_.lock();
+    if (!attachment || gtk_text_child_anchor_get_deleted(anchor_)) return;
+    auto* object = static_cast<GObject*>(g_weak_ref_get(&textView_));
+    if (!object) return;  // the text view is gone
+    auto* textView = Glib::wrap(GTK_TEXT_VIEW(object));
+    DividerAttachmentView* shown = nullptr;
+    guint count = 0;
+    GtkWidget** widgets = gtk_text_child_anchor_get_widgets(anchor_, &count);
+    for (guint i = 0; i < count && !shown; ++i)
+      if (GTK_WIDGET(widgets[i]) && gtk_widget_get_parent(widgets[i]) == GTK_WIDGET(textView->gobj()))
+        shown = dynamic_cast<DividerAttachmentView*>(Glib::wrap(widgets[i]));
+    g_free(widgets);
+    const bool wanted = drawsItself(*attachment);
+    if (wanted && !shown) {
+      auto* view = Gtk::make_managed<DividerAttachmentView>(*textView, attachment);
+      textView->add_child_at_anchor(*view, Glib::wrap(anchor_, true));
+    } else if (!wanted && shown) {
+      textView->remove(*shown);
+    } else if (shown) {
+      shown->queue_resize();
+    }
+    g_object_unref(object);
+  }
+
+ private:
+  GtkTextChildAnchor* anchor_;  // owns the watch
+  std::weak_ptr<NSTextAttachment> attachment_;
+  GWeakRef textView_;
+  std::shared_ptr<void> token_;
+};
+
+}  // namespace
+
 Glib::RefPtr<Gtk::TextChildAnchor> insertDivider(Gtk::TextView& textView, Gtk::TextBuffer::iterator where,
                                                  std::shared_ptr<QvDividerTextAttachment> attachment) {
   auto anchor = textView.get_buffer()->create_child_anchor(where);
   if (!attachment) return anchor;
-  // The plain cell is the text view's own placeholder, which the anchor shows without a widget.
-  const std::shared_ptr<NSTextAttachmentCell> cell = attachment->attachmentCell();
-  const NSTextAttachmentCell& drawn = *cell;
-  if (typeid(drawn) != typeid(NSTextAttachmentCell)) {
-    auto* view = Gtk::make_managed<DividerAttachmentView>(textView, std::move(attachment));
+  if (drawsItself(*attachment)) {
+    auto* view = Gtk::make_managed<DividerAttachmentView>(textView, attachment);
     textView.add_child_at_anchor(*view, anchor);
   }
+  // Later cells of the attachment decide anew whether the anchor shows a drawing view.
+  auto watch = std::make_shared<AnchorWatch>(textView, anchor->gobj(), attachment);
+  watch->start(*attachment);
+  g_object_set_data_full(G_OBJECT(anchor->gobj()), "qv-attachment-watch", new std::shared_ptr<AnchorWatch>(watch),
+                         [](gpointer data) { delete static_cast<std::shared_ptr<AnchorWatch>*>(data); });
   return anchor;
 }
 

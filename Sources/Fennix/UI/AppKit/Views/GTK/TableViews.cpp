@@ -740,12 +740,20 @@ Gtk::Widget* NSOutlineView::rowView(Item item) {
   return dataSource_.viewFor ? dataSource_.viewFor(*this, item) : nullptr;
 }
 
+NSTableRowView* NSOutlineView::delegateRowView(Item item) {
+  return delegate_.rowViewFor ? delegate_.rowViewFor(item) : nullptr;
+}
+
 Gtk::Widget* NSOutlineView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) {
   Gtk::Widget* view = rowView(item);
   auto* expander = Gtk::make_managed<Gtk::TreeExpander>();
   expander->set_list_row(row);
   if (view) expander->set_child(*view);
-  return expander;
+  // A row view of the delegate holds the expander across the row.
+  NSTableRowView* holder = delegateRowView(item);
+  if (!holder) return expander;
+  holder->setView(expander);
+  return holder;
 }
 
 // Row views.
@@ -755,12 +763,20 @@ namespace {
 /// The style class a row view gives the row that holds it while it is not emphasized.
 constexpr const char* unemphasizedRow = "qv-unemphasized";
 
+/// Whether a widget is a row of a list (the rows of outlines and source lists are).
+bool isListRow(Gtk::Widget& widget) {
+  Gtk::Widget* list = widget.get_parent();
+  return list && GTK_IS_LIST_VIEW(list->gobj()) && std::string(gtk_widget_get_css_name(widget.gobj())) == "row";
+}
+
 }  // namespace
 
 NSTableRowView::NSTableRowView() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0) {
   // The cell fills the row, as it would without a row view.
   set_homogeneous(true);
-  property_parent().signal_changed().connect(sigc::mem_fun(*this, &NSTableRowView::updateRowStyle));
+  g_weak_ref_init(&styledRow_, nullptr);
+  parentChanged_ =
+      property_parent().signal_changed().connect(sigc::mem_fun(*this, &NSTableRowView::updateRowStyle));
 }
 
 void NSTableRowView::setEmphasized(bool emphasized) {
@@ -775,17 +791,46 @@ bool NSTableRowView::isSelected() const {
 
 void NSTableRowView::setView(Gtk::Widget* view) {
   if (view && view == get_first_child() && !view->get_next_sibling()) return;
-  while (Gtk::Widget* shown = get_first_child()) remove(*shown);
+  // The view may be shown here already, or in another row: the reference keeps it alive while the
+  // other views leave and it moves.
+  if (view) g_object_ref(view->gobj());
+  for (Gtk::Widget* shown = get_first_child(); shown;) {
+    Gtk::Widget* next = shown->get_next_sibling();
+    if (shown != view) remove(*shown);
+    shown = next;
+  }
   if (!view) return;
-  // A view still in another row leaves it; the reference keeps it alive in between.
-  g_object_ref(view->gobj());
-  if (view->get_parent()) view->unparent();
-  append(*view);
+  if (view->get_parent() != this) {
+    if (view->get_parent()) view->unparent();
+    append(*view);
+  }
   g_object_unref(view->gobj());
 }
 
+NSTableRowView::~NSTableRowView() {
+  parentChanged_.disconnect();
+  // The row keeps no look of a row view that is gone.
+  if (Gtk::Widget* row = styledRow()) row->remove_css_class(unemphasizedRow);
+  g_weak_ref_clear(&styledRow_);
+}
+
+Gtk::Widget* NSTableRowView::styledRow() const {
+  auto* object = static_cast<GObject*>(g_weak_ref_get(&styledRow_));
+  if (!object) return nullptr;
+  // The row lives on while it is somebody's (it is shown, or holds this row view): the reference
+  // taken here is only for the look-up.
+  Gtk::Widget* row = Glib::wrap(GTK_WIDGET(object));
+  g_object_unref(object);
+  return row;
+}
+
 void NSTableRowView::updateRowStyle() {
-  Gtk::Widget* row = get_parent();
+  // Only a row of a list takes the look; a row this view has left drops it.
+  Gtk::Widget* parent = get_parent();
+  Gtk::Widget* row = parent && isListRow(*parent) ? parent : nullptr;
+  Gtk::Widget* styled = styledRow();
+  if (styled && styled != row) styled->remove_css_class(unemphasizedRow);
+  g_weak_ref_set(&styledRow_, row ? row->gobj() : nullptr);
   if (!row) return;
   if (isEmphasized()) row->remove_css_class(unemphasizedRow);
   else row->add_css_class(unemphasizedRow);
@@ -817,7 +862,8 @@ Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::Tree
   Gtk::Widget* view = rowView(item);
   if (!view) return nullptr;
   view->set_margin_start(int(double(row->get_depth()) * indentationPerLevel_));
-  NSTableRowView* holder = makeRowView(item);
+  NSTableRowView* holder = delegateRowView(item);
+  if (!holder) holder = makeRowView(item);
   if (!holder) return view;
   holder->setView(view);
   return holder;

@@ -234,6 +234,8 @@ class QvScrollViewSizingTableView : public NSTableView {
   void invalidateIntrinsicContentSize() override;
 };
 
+class NSTableRowView;
+
 /// An outline of items; items are the data source's and compared by identity.
 class NSOutlineView : public Gtk::ListView {
  public:
@@ -254,8 +256,12 @@ class NSOutlineView : public Gtk::ListView {
     std::function<double(Item)> heightOfRow;
     /// Whether the user may select the row of an item, by click or by key.
     std::function<bool(Item)> shouldSelect;
-    /// Whether the row of an item is a group row (drawn with the "group-row" style class).
+    /// Whether the row of an item is a group row: its cell (inside the row view, where the row
+    /// has one) carries the "group-row" style class.
     std::function<bool(Item)> isGroupItem;
+    /// A new row view to hold the row of an item; null for the outline's own choice (no row view
+    /// for an outline, a source-list row view for a source list).
+    std::function<NSTableRowView*(Item)> rowViewFor = {};
   };
 
   NSOutlineView();
@@ -300,6 +306,8 @@ class NSOutlineView : public Gtk::ListView {
   virtual Gtk::Widget* rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row);
   /// The data source's view of a row; null without one.
   Gtk::Widget* rowView(Item item);
+  /// The delegate's row view for the row of an item; null when it gives none.
+  NSTableRowView* delegateRowView(Item item);
 
  private:
   Glib::RefPtr<Gtk::TreeListRow> rowObject(std::size_t row) const;
@@ -322,12 +330,16 @@ class NSOutlineView : public Gtk::ListView {
   std::optional<std::string> outlineColumn_;
 };
 
-/// The view of one row of a source list, holding the row's cell across the whole row. Whether it
-/// is emphasized decides how the row's selection is drawn: in the accent colour of the theme, or
-/// in the muted look of the sidebar. The row view marks the row that holds it accordingly.
+/// The view of a whole row of an outline, holding the row's cell across the row. Whether it is
+/// emphasized decides how the row's selection is drawn: in the accent colour of the theme, or in
+/// the muted look of the sidebar. The row view marks the list row that holds it accordingly, and
+/// takes the mark off again when it leaves that row.
 class NSTableRowView : public Gtk::Box {
  public:
   NSTableRowView();
+  ~NSTableRowView() override;
+  NSTableRowView(const NSTableRowView&) = delete;
+  NSTableRowView& operator=(const NSTableRowView&) = delete;
 
   virtual bool isEmphasized() const { return emphasized_; }
   virtual void setEmphasized(bool emphasized);
@@ -336,30 +348,41 @@ class NSTableRowView : public Gtk::Box {
   /// The cell the row shows; null when it shows none.
   Gtk::Widget* view() { return get_first_child(); }
   const Gtk::Widget* view() const { return get_first_child(); }
-  /// Shows `view` (taken from wherever it is) in place of the cell shown so far.
+  /// Shows `view` (taken from wherever it is, this row view included) in place of the cells shown
+  /// so far.
   void setView(Gtk::Widget* view);
 
  protected:
   /// Puts the row's look in line with the row view: its row draws the emphasized selection only
-  /// while the row view is emphasized.
+  /// while the row view is emphasized. Only a row of a list is marked.
   void updateRowStyle();
 
  private:
+  /// The row that carries this view's mark, while it lives.
+  Gtk::Widget* styledRow() const;
+
   bool emphasized_ = true;
+  mutable GWeakRef styledRow_;
+  sigc::connection parentChanged_;
 };
 
 /// An outline for source lists: rows without disclosure triangles, indented by their level, each
-/// in a source-list row view.
+/// in a row view. Every row of a source list, also of one made directly rather than by the view
+/// factory, sits in a source-list row view unless the delegate gives a row view of its own: source
+/// lists always draw their selection in the sidebar's muted look, where a plain outline draws the
+/// emphasized one.
 class QvSourceListView : public NSOutlineView {
  public:
   QvSourceListView();
+  /// Source lists are laid out by constraints.
+  static bool requiresConstraintBasedLayout() { return true; }
   double indentationPerLevel() const { return indentationPerLevel_; }
   void setIndentationPerLevel(double indentation) { indentationPerLevel_ = indentation; }
 
  protected:
   Gtk::Widget* rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) override;
-  /// A new row view for the row of an item (a source-list row view); with none, the cell alone
-  /// fills the row and its selection is drawn emphasized.
+  /// A new row view for the row of an item when the delegate gives none (a source-list row view);
+  /// with none, the cell alone fills the row and its selection is drawn emphasized.
   virtual NSTableRowView* makeRowView(Item item);
 
  private:

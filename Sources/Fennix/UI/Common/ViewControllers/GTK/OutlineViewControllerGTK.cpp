@@ -20,6 +20,16 @@ OutlineCellMaker& outlineCellMaker() {
 
 void setOutlineCellMaker(OutlineCellMaker maker) { outlineCellMaker() = std::move(maker); }
 
+GtkTableRowView::~GtkTableRowView() {
+  GObject* object = G_OBJECT(widget_->gobj());
+  // Still floating: no row took it, and nobody else will.
+  if (g_object_is_floating(object)) {
+    g_object_ref_sink(object);
+    g_object_unref(object);
+  }
+  g_object_unref(object);
+}
+
 GtkOutlineViewHandle::GtkOutlineViewHandle(std::shared_ptr<QvOutlineVC> controller,
                                            std::function<std::string(const OutlineItem&)> text)
     : GtkOutlineViewHandle(*controller, std::move(text)) {
@@ -75,6 +85,16 @@ GtkOutlineViewHandle::GtkOutlineViewHandle(QvOutlineVC& controller, std::functio
         auto* owner = this->controller();
         const OutlineItem found = lookup(item);
         return owner && found && owner->isGroupItem(found);
+      },
+      [this](NSOutlineView::Item item) -> NSTableRowView* {
+        auto* owner = this->controller();
+        const OutlineItem found = lookup(item);
+        TableRow rowView = owner && found ? owner->rowViewForItem(found) : nullptr;
+        auto* shown = dynamic_cast<GtkTableRowView*>(rowView.get());
+        if (!shown) return nullptr;
+        // The row takes the widget once this returns; the holder keeps it until then.
+        shownRowView_ = rowView;
+        return &shown->widget();
       },
   });
   controller.attachOutlineView(this);

@@ -23,6 +23,23 @@ using OutlineCellMaker =
     std::function<TableCell(const std::string& identifier, std::function<std::string(const std::any&)> text)>;
 void setOutlineCellMaker(OutlineCellMaker maker);
 
+/// A row view of an outline on the toolkit. It holds the widget; a row view that never reached a
+/// row goes with its last holder.
+class GtkTableRowView : public TableRowView {
+ public:
+  explicit GtkTableRowView(NSTableRowView& widget) : widget_(&widget) { g_object_ref(widget_->gobj()); }
+  ~GtkTableRowView() override;
+  GtkTableRowView(const GtkTableRowView&) = delete;
+  GtkTableRowView& operator=(const GtkTableRowView&) = delete;
+
+  NSTableRowView& widget() const { return *widget_; }
+  bool isEmphasized() const override { return widget_->isEmphasized(); }
+  void setEmphasized(bool emphasized) override { widget_->setEmphasized(emphasized); }
+
+ private:
+  NSTableRowView* widget_;
+};
+
 class GtkOutlineViewHandle : public OutlineViewHandle {
  public:
   /// Makes the outline for `controller` (a source list when it is one), which the handle keeps
@@ -82,6 +99,7 @@ class GtkOutlineViewHandle : public OutlineViewHandle {
   std::size_t prunedSize_ = 0;
   sigc::connection selection_;
   TableCell shownCell_;
+  TableRow shownRowView_;
 };
 
 }  // namespace Fennix
