@@ -57,6 +57,25 @@ SVG::SVG busyFilter(int count) {
   return root;
 }
 
+// A chain of gradients each naming the next as its template; only the last has stops and units,
+// so the first one converted walks the whole chain and the others find what it found.
+SVG::SVG templateChain(int count) {
+  SVG::SVG root;
+  for (int i = 0; i < count; ++i) {
+    const std::string id = "g" + std::to_string(i);
+    SVG::RadialGradient gradient{.core = {id}};
+    if (i + 1 < count) {
+      gradient.templateGradientID = "#g" + std::to_string(i + 1);
+    } else {
+      gradient.stops = {SVG::GradientStop{.color = CSS::Color::named("red")}};
+      gradient.gradientUnits = SVG::GradientUnits::userSpaceOnUse;
+      gradient.gradientUnitsWritten = true;
+    }
+    root.definitions.push_back({id, gradient});
+  }
+  return root;
+}
+
 // Many small elements side by side and nested, each counted against the output limit at the
 // least code it leads to.
 SVG::SVG manySmallElements(int count) {
@@ -132,3 +151,4 @@ BENCHMARK(convert<manyNamedElements>)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 BENCHMARK(convert<busyFilter>)->Name("ConvertBusyFilter")->RangeMultiplier(4)->Range(16, 4096)->Complexity();
+BENCHMARK(convert<templateChain>)->Name("ConvertTemplateChain")->RangeMultiplier(4)->Range(64, 16384)->Complexity();

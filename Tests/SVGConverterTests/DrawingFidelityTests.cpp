@@ -11,8 +11,7 @@
 
 namespace {
 
-std::string exported(const std::string& body, SVGSwiftUIExporter::Config config = {}) {
-  const std::string svgText = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\">" + body + "</svg>";
+std::string exportedDrawing(const std::string& svgText, SVGSwiftUIExporter::Config config = {}) {
   auto svg = SVG::SVG::fromSVGString(svgText);
   if (!svg) {
     ADD_FAILURE() << "does not parse: " << svgText;
@@ -23,6 +22,13 @@ std::string exported(const std::string& body, SVGSwiftUIExporter::Config config 
   EXPECT_TRUE(isValidSwift(swift));
   return swift;
 }
+
+std::string exported(const std::string& body, SVGSwiftUIExporter::Config config = {}) {
+  return exportedDrawing("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\">" + body + "</svg>",
+                         config);
+}
+
+const std::string twoStops = "<stop offset=\"0\" stop-color=\"red\"/><stop offset=\"1\" stop-color=\"blue\"/>";
 
 bool has(const std::string& swift, const std::string& text) { return swift.find(text) != std::string::npos; }
 
@@ -66,11 +72,12 @@ TEST(DrawingFidelity, PlainNumberRadiiInBoundingBoxUnitsAreFractionsOfTheShape) 
   EXPECT_TRUE(has(radial("r=\"50%\" fr=\"0.25\""), "startRadiusFraction: 0.25, endRadiusFraction: 0.5\n"));
   EXPECT_TRUE(has(radial("r=\"20\""), "startRadiusFraction: 0, endRadiusFraction: 20\n"));
 
-  // In user space a plain number is points, and a percentage stays a fraction of the shape.
+  // In user space a plain number is points, and so is a percentage: one of the viewport's
+  // normalised diagonal, 100 for a square of 100.
   const std::string user = radial("r=\"20\" fr=\"2\" gradientUnits=\"userSpaceOnUse\"");
   EXPECT_TRUE(has(user, "static let g = RadialGradient(\n")) << user;
   EXPECT_TRUE(has(user, "startRadius: 2, endRadius: 20\n")) << user;
-  EXPECT_TRUE(has(radial("r=\"30%\" gradientUnits=\"userSpaceOnUse\""), "startRadiusFraction: 0, endRadiusFraction: 0.3\n"));
+  EXPECT_TRUE(has(radial("r=\"30%\" fr=\"5%\" gradientUnits=\"userSpaceOnUse\""), "startRadius: 5, endRadius: 30\n"));
 }
 
 TEST(DrawingFidelity, GradientTransformsActOnBoundingBoxUnitsFromTheOrigin) {
@@ -119,6 +126,121 @@ TEST(DrawingFidelity, UserSpaceGradientsKeepTheirPointRadiiAndCentredTransforms)
                   "startRadius: 0, endRadius: 40\n"));
   EXPECT_TRUE(has(gradient("radialGradient", "r=\"20\" gradientTransform=\"matrix(0 0 0 0 0 0)\""),
                   "startRadius: 0, endRadius: 0\n"));
+}
+
+TEST(DrawingFidelity, GradientsWithoutUnitsTakeThoseOfTheirTemplates) {
+  const auto drawing = [](const std::string& gradients, const std::string& painted = "b") {
+    return exported(gradients + "<rect width=\"80\" height=\"40\" fill=\"url(#" + painted + ")\"/>");
+  };
+  const std::string user = "<radialGradient id=\"a\" gradientUnits=\"userSpaceOnUse\">" + twoStops + "</radialGradient>";
+  // A radius of 40 in the template's user space is 40 points, through one link or two, either way
+  // of writing the reference, and whatever kind the template is.
+  const std::string linked = drawing(user + "<radialGradient id=\"b\" href=\"#a\" r=\"40\"/>");
+  EXPECT_TRUE(has(linked, "static let b = RadialGradient(\n")) << linked;
+  EXPECT_TRUE(has(linked, "startRadius: 0, endRadius: 40\n")) << linked;
+  const std::string chained = drawing(user + "<radialGradient id=\"b\" xlink:href=\"#a\"/>"
+                                             "<radialGradient id=\"c\" xlink:href=\"#b\" r=\"40\"/>",
+                                      "c");
+  EXPECT_TRUE(has(chained, "static let c = RadialGradient(\n")) << chained;
+  EXPECT_TRUE(has(chained, "startRadius: 0, endRadius: 40\n")) << chained;
+  EXPECT_TRUE(has(drawing("<linearGradient id=\"a\" gradientUnits=\"userSpaceOnUse\">" + twoStops +
+                          "</linearGradient><radialGradient id=\"b\" href=\"#a\" r=\"40\"/>"),
+                  "startRadius: 0, endRadius: 40\n"));
+  // A template given later in the list, and units written as no keyword, which count as none.
+  EXPECT_TRUE(has(drawing("<radialGradient id=\"b\" href=\"#a\" r=\"40\" gradientUnits=\"points\"/>" + user),
+                  "startRadius: 0, endRadius: 40\n"));
+  // Units of its own win over the template's, also the default written out; the nearest template
+  // that writes them wins over one further along.
+  EXPECT_TRUE(has(drawing(user + "<radialGradient id=\"b\" href=\"#a\" r=\"0.4\" gradientUnits=\"objectBoundingBox\"/>"),
+                  "startRadiusFraction: 0, endRadiusFraction: 0.4\n"));
+  EXPECT_TRUE(has(drawing(user + "<radialGradient id=\"m\" href=\"#a\" gradientUnits=\"objectBoundingBox\"/>"
+                                 "<radialGradient id=\"b\" href=\"#m\" r=\"0.4\"/>"),
+                  "startRadiusFraction: 0, endRadiusFraction: 0.4\n"));
+  // The units also say how a linear gradient's transform acts: taken from a user-space template,
+  // about the centre rather than the corner of the box.
+  const std::string turned = drawing("<linearGradient id=\"a\" gradientUnits=\"userSpaceOnUse\">" + twoStops +
+                                     "</linearGradient><linearGradient id=\"b\" href=\"#a\" gradientTransform=\"rotate(45)\"/>");
+  EXPECT_TRUE(has(turned, "startPoint: .init(x: 0.5, y: -0.2071), endPoint: .init(x: 1.2071, y: 0.5)\n")) << turned;
+  // Without a template that says, the default: a missing one, a filter, and a loop.
+  EXPECT_TRUE(has(drawing("<radialGradient id=\"b\" href=\"#nowhere\" r=\"0.4\">" + twoStops + "</radialGradient>"),
+                  "endRadiusFraction: 0.4\n"));
+  EXPECT_TRUE(has(drawing("<filter id=\"a\"><feGaussianBlur stdDeviation=\"1\"/></filter>"
+                          "<radialGradient id=\"b\" href=\"#a\" r=\"0.4\">" + twoStops + "</radialGradient>"),
+                  "endRadiusFraction: 0.4\n"));
+  const std::string loop = drawing("<radialGradient id=\"a\" href=\"#b\">" + twoStops +
+                                   "</radialGradient><radialGradient id=\"b\" href=\"#a\" r=\"0.4\"/>");
+  EXPECT_TRUE(has(loop, "endRadiusFraction: 0.4\n")) << loop;
+}
+
+TEST(DrawingFidelity, LinearGradientBandsStayTheImagesOfTheirBandsUnderSkewsAndUnevenScales) {
+  const auto linear = [](const std::string& attributes) {
+    return exported("<linearGradient id=\"g\" " + attributes + ">" + twoStops +
+                    "</linearGradient><rect width=\"80\" height=\"40\" fill=\"url(#g)\"/>");
+  };
+  // The bands x = t go to x - y = t under skewX(45): the gradient runs across them, along
+  // (1, -1), and reaches t = 1 at (0.5, -0.5), not at the image (1, 0) of the old end point.
+  const std::string skewed = linear("gradientTransform=\"skewX(45)\"");
+  EXPECT_TRUE(has(skewed, "startPoint: .topLeading, endPoint: .init(x: 0.5, y: -0.5)\n")) << skewed;
+  // Turned by 30 degrees, then stretched threefold downwards: the bands x cos 30 + y sin 30 = t
+  // become x cos 30 + y sin 30 / 3 = t, whose normal (0.866, 0.1667) over its length squared
+  // (0.7778) is the new vector.
+  const std::string stretched = linear("gradientTransform=\"scale(1 3) rotate(30)\"");
+  EXPECT_TRUE(has(stretched, "startPoint: .topLeading, endPoint: .init(x: 1.1135, y: 0.2143)\n")) << stretched;
+  // The same from another start, and in user space about the centre: only the vector changes.
+  EXPECT_TRUE(has(linear("x1=\"0.5\" x2=\"1.5\" gradientTransform=\"skewX(45)\""),
+                  "startPoint: .init(x: 0.5, y: 0), endPoint: .init(x: 1, y: -0.5)\n"));
+  EXPECT_TRUE(has(linear("gradientUnits=\"userSpaceOnUse\" x1=\"0.5\" y1=\"0.5\" x2=\"1.5\" y2=\"0.5\" "
+                         "gradientTransform=\"skewX(45)\""),
+                  "startPoint: .init(x: 0.5, y: 0.5), endPoint: .topTrailing\n"));
+  // A squashed transform has no bands to keep: the end point moves as a point, as does the end
+  // of a gradient without length.
+  EXPECT_TRUE(has(linear("gradientTransform=\"matrix(1 1 1 1 0 0)\""),
+                  "startPoint: .topLeading, endPoint: .bottomTrailing\n"));
+  EXPECT_TRUE(has(linear("x2=\"0\" gradientTransform=\"skewX(45)\""), "startPoint: .topLeading, endPoint: .topLeading\n"));
+}
+
+TEST(DrawingFidelity, UserSpacePercentageRadiiAreSharesOfTheViewportDiagonal) {
+  const auto radial = [](const std::string& svgAttributes, const std::string& attributes) {
+    return exportedDrawing("<svg xmlns=\"http://www.w3.org/2000/svg\" " + svgAttributes +
+                           "><radialGradient id=\"g\" gradientUnits=\"userSpaceOnUse\" " + attributes + ">" + twoStops +
+                           "</radialGradient><rect width=\"20\" height=\"10\" fill=\"url(#g)\"/></svg>");
+  };
+  // The view box counts, not the size it is shown at: sqrt((30^2 + 40^2) / 2) = 35.3553.
+  const std::string boxed = radial("width=\"300\" height=\"400\" viewBox=\"0 0 30 40\"", "r=\"10%\" fr=\"2\"");
+  EXPECT_TRUE(has(boxed, "static let g = RadialGradient(\n")) << boxed;
+  EXPECT_TRUE(has(boxed, "startRadius: 2, endRadius: 3.5355\n")) << boxed;
+  // A drawing of a size alone; the transform scales the result as it does points.
+  EXPECT_TRUE(has(radial("width=\"60\" height=\"80\"", "r=\"50%\" gradientTransform=\"scale(2)\""),
+                  "startRadius: 0, endRadius: 70.7107\n"));
+  // Without a viewport there is nothing to measure against: a fraction of the shape, as before.
+  const std::string unsized = radial("", "r=\"30%\"");
+  EXPECT_TRUE(has(unsized, "startRadiusFraction: 0, endRadiusFraction: 0.3\n")) << unsized;
+}
+
+TEST(DrawingFidelity, RadiiOfRadialGradientsAtTheEdgesOfTheirValues) {
+  const auto radial = [](const std::string& attributes) {
+    return exported("<radialGradient id=\"g\" " + attributes + ">" + twoStops +
+                    "</radialGradient><rect width=\"80\" height=\"40\" fill=\"url(#g)\"/>");
+  };
+  // A mirror image with a scale enlarges by the scale.
+  EXPECT_TRUE(has(radial("gradientUnits=\"userSpaceOnUse\" r=\"20\" gradientTransform=\"scale(-2 2)\""),
+                  "startRadius: 0, endRadius: 40\n"));
+  // A transform that overflows is left out: centre and radius as written.
+  const std::string overflow =
+      radial("gradientUnits=\"userSpaceOnUse\" r=\"20\" gradientTransform=\"scale(1e200) scale(1e200)\"");
+  EXPECT_TRUE(has(overflow, "center: .init(x: 0.5, y: 0.5), startRadius: 0, endRadius: 20\n")) << overflow;
+  EXPECT_TRUE(has(radial("r=\"0.25\" gradientTransform=\"scale(1e200) scale(1e200)\""),
+                  "center: .init(x: 0.5, y: 0.5), startRadiusFraction: 0, endRadiusFraction: 0.25\n"));
+  // One whose area scale alone would overflow still scales the radius by its side.
+  const std::string large = radial("r=\"0.25\" gradientTransform=\"scale(1e200)\"");
+  EXPECT_TRUE(has(large, "endRadiusFraction: 25" + std::string(198, '0') + ".0\n")) << large;
+  // A negative radius is an error: the default stands, 50% for r and 0 for fr.
+  EXPECT_TRUE(has(radial("r=\"-0.25\" fr=\"-0.1\""), "startRadiusFraction: 0, endRadiusFraction: 0.5\n"));
+  EXPECT_TRUE(has(radial("r=\"-5%\" fr=\"0.1\""), "startRadiusFraction: 0.1, endRadiusFraction: 0.5\n"));
+  // In bounding-box units a length with a unit counts box units too: 2px is twice the box.
+  const std::string pixels = radial("r=\"2px\" fr=\"0.5px\"");
+  EXPECT_TRUE(has(pixels, "static let g = EllipticalGradient(\n")) << pixels;
+  EXPECT_TRUE(has(pixels, "startRadiusFraction: 0.5, endRadiusFraction: 2\n")) << pixels;
 }
 
 TEST(DrawingFidelity, TextsMoveByTheirOwnTransform) {

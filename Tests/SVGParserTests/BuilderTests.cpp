@@ -140,6 +140,22 @@ TEST(Builder, GradientUnitsOfBothKinds) {
   // Made in code with the fields before it, a gradient has the default.
   const SVG::RadialGradient made{.core = {}, .templateGradientID = {}, .gradientTransform = {}};
   EXPECT_EQ(made.gradientUnits, Units::objectBoundingBox);
+  EXPECT_FALSE(made.gradientUnitsWritten);
+  // Whether the units were written, for a template to fill them in: only the two keywords count.
+  EXPECT_FALSE(SVG::LinearGradient::fromXMLAttributes({}).gradientUnitsWritten);
+  EXPECT_TRUE(SVG::LinearGradient::fromXMLAttributes({{"gradientUnits", "objectBoundingBox"}}).gradientUnitsWritten);
+  EXPECT_TRUE(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "userSpaceOnUse"}}).gradientUnitsWritten);
+  EXPECT_FALSE(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "points"}}).gradientUnitsWritten);
+}
+
+TEST(Builder, NegativeRadiiOfRadialGradientsLeaveTheDefaults) {
+  const auto negative = SVG::RadialGradient::fromXMLAttributes({{"r", "-5"}, {"fr", "-10%"}});
+  EXPECT_EQ(negative.r, UnitLength::percentage(50));
+  EXPECT_EQ(negative.fr, UnitLength::percentage(0));
+  EXPECT_EQ(SVG::RadialGradient::fromXMLAttributes({{"r", "-2px"}}).r, UnitLength::percentage(50));
+  // Zero is a radius.
+  const auto zero = SVG::RadialGradient::fromXMLAttributes({{"r", "0"}, {"fr", "-0"}});
+  EXPECT_EQ(zero.r, UnitLength::number(0));
 }
 
 TEST(Builder, FilterPrimitives) {

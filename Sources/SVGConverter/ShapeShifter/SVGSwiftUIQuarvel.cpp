@@ -98,20 +98,6 @@ ContainerViewType SVGSwiftUIQuarvel::shapeSVGNode(const SVG::SVG& svg, const std
   // The root's own type is written whatever the drawing holds; a nested drawing is a child.
   if (typeDepth_ > 0) chargeContainer(typeName, "SVG", false);
 
-  // Definitions: this element's own, in scope for everything inside it.
-  pushSourceDefinitions(svg.definitions);
-  std::vector<ConvertedDefinition> converted = shapeDefinitions(svg.definitions);
-  std::vector<SwiftUIModel::Definition> definitions;
-  definitions.reserve(converted.size());
-  for (ConvertedDefinition& entry : converted) definitions.push_back(std::move(entry.definition));
-  // The scope points into the list, which stays where it is until the scope is gone.
-  DefinitionScope scope;
-  for (std::size_t index = 0; index < converted.size(); ++index) {
-    std::string qualified = typeName + "." + definitions[index].id();
-    scope.insert_or_assign(std::move(converted[index].svgID), ScopedDefinition{std::move(qualified), &definitions[index]});
-  }
-  svgDefsStack.push_back(std::move(scope));
-
   // Size: a missing side comes from the enclosing drawing when there is one.
   std::optional<CGFloat> width = points(svg.width);
   std::optional<CGFloat> height = points(svg.height);
@@ -122,7 +108,8 @@ ContainerViewType SVGSwiftUIQuarvel::shapeSVGNode(const SVG::SVG& svg, const std
   std::optional<CGSize> size;
   if (width && height) size = CGSize{*width, *height};
 
-  // Coordinate size for the children; a view box that only repeats the size is dropped.
+  // Coordinate size for the definitions and the children; a view box that only repeats the size
+  // is dropped.
   std::optional<CGRect> viewBox = svg.viewBox;
   bool pushedSize = true;
   if (!viewBox) {
@@ -138,6 +125,20 @@ ContainerViewType SVGSwiftUIQuarvel::shapeSVGNode(const SVG::SVG& svg, const std
   } else {
     svgPointSizeStack.push_back(viewBox->size);
   }
+
+  // Definitions: this element's own, in scope for everything inside it.
+  pushSourceDefinitions(svg.definitions);
+  std::vector<ConvertedDefinition> converted = shapeDefinitions(svg.definitions);
+  std::vector<SwiftUIModel::Definition> definitions;
+  definitions.reserve(converted.size());
+  for (ConvertedDefinition& entry : converted) definitions.push_back(std::move(entry.definition));
+  // The scope points into the list, which stays where it is until the scope is gone.
+  DefinitionScope scope;
+  for (std::size_t index = 0; index < converted.size(); ++index) {
+    std::string qualified = typeName + "." + definitions[index].id();
+    scope.insert_or_assign(std::move(converted[index].svgID), ScopedDefinition{std::move(qualified), &definitions[index]});
+  }
+  svgDefsStack.push_back(std::move(scope));
 
   std::vector<SwiftUIModel::Subview> children = shapeChildren(svg.children);
   if (typeDepth_ > 0 && children.empty()) chargeEmptyContainer();

@@ -215,6 +215,10 @@ class SVGSwiftUIQuarvel {
   /// The stops a gradient uses: its own, or those of the gradient its template names.
   const std::vector<SVG::GradientStop>& effectiveStops(const std::vector<SVG::GradientStop>& stops,
                                                        const std::optional<std::string>& templateID);
+  /// The units a gradient's geometry is in: its own when written, else those of the first
+  /// gradient along its chain of templates that writes them, else bounding-box units.
+  SVG::GradientUnits effectiveUnits(SVG::GradientUnits units, bool written,
+                                    const std::optional<std::string>& templateID);
   const SVG::Definition* sourceDefinition(const std::string& id);
   void pushSourceDefinitions(const std::vector<SVG::DefinitionEntry>& definitions);
   void popSourceDefinitions();
@@ -266,4 +270,6 @@ class SVGSwiftUIQuarvel {
   std::vector<SourceDefinitions> sourceDefsStack_;
   /// Stops found through templates, while the source definitions stay the same.
   std::unordered_map<const SVG::Definition*, const std::vector<SVG::GradientStop>*> templateStops_;
+  /// Units found through templates, likewise.
+  std::unordered_map<const SVG::Definition*, SVG::GradientUnits> templateUnits_;
 };

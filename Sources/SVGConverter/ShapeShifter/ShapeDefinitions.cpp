@@ -10,31 +10,77 @@ namespace {
 
 using Units = SVG::GradientUnits;
 
+// The matrix of a gradient's transform; one that overflows is left out, for the points and the
+// radii alike, so that the gradient stays as written rather than going to infinities.
+CGAffineTransform gradientMatrix(const std::vector<SVG::Transform>& transforms) {
+  const CGAffineTransform m = SVG::affineTransformation(transforms);
+  for (CGFloat part : {m.a, m.b, m.c, m.d, m.tx, m.ty}) {
+    if (!std::isfinite(part)) return CGAffineTransform::identity();
+  }
+  return m;
+}
+
 // A point of a gradient under its transform. In bounding-box units the transform acts on the
 // unit square from its origin, as on any other coordinates. User-space geometry has no such
 // square here (the gradient is shared by everything it paints, whatever its frame): its points
 // go through the transform about the centre, read as fractions.
-CGPoint transformedPoint(CGPoint point, const std::vector<SVG::Transform>& transforms, Units units) {
-  const CGAffineTransform m = SVG::affineTransformation(transforms);
+CGPoint transformedPoint(CGPoint point, const CGAffineTransform& m, Units units) {
   if (units == Units::objectBoundingBox) return point.applying(m);
   const CGPoint moved = CGPoint{point.x - 0.5, point.y - 0.5}.applying(m);
   return {moved.x + 0.5, moved.y + 0.5};
 }
 
+// The end point of a linear gradient from `start` to `end` under `m`, given where the start
+// went. The colour bands are the lines across the gradient vector; under a skew or an uneven
+// scale their images are no longer across the image of that vector. The new vector is across
+// the images, n = L^-T (end - start) with L the linear part of `m`, and as long as makes the
+// bands fall where their images are: (end - start)^2 / n^2 times n. With the adjugate a of L,
+// n = a / det, so the vector is a * det * (end - start)^2 / a^2. A singular or overflowing
+// transform moves the end point as a point.
+CGPoint transformedEndPoint(CGPoint start, CGPoint end, CGPoint movedStart, const CGAffineTransform& m,
+                            Units units) {
+  const CGFloat dx = end.x - start.x, dy = end.y - start.y;
+  const CGFloat det = m.a * m.d - m.b * m.c;
+  const CGFloat nx = m.d * dx - m.b * dy, ny = -m.c * dx + m.a * dy;
+  const CGFloat across = nx * nx + ny * ny;
+  if (det == 0 || across == 0 || !std::isfinite(across)) return transformedPoint(end, m, units);
+  const CGFloat factor = det * (dx * dx + dy * dy) / across;
+  const CGPoint moved{movedStart.x + nx * factor, movedStart.y + ny * factor};
+  if (!std::isfinite(moved.x) || !std::isfinite(moved.y)) return transformedPoint(end, m, units);
+  return moved;
+}
+
 // How much a transform enlarges a circle: the square root of the area scale, exact for
-// turns, mirror images and even scales.
-CGFloat radiusScale(const std::vector<SVG::Transform>& transforms) {
-  const CGAffineTransform m = SVG::affineTransformation(transforms);
-  const CGFloat scale = std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
-  return std::isfinite(scale) ? scale : 1;
+// turns, mirror images and even scales. Where the area scale overflows, it is taken again in
+// the wider type, in which the products of two finite parts cannot.
+CGFloat radiusScale(const CGAffineTransform& m) {
+  const CGFloat det = m.a * m.d - m.b * m.c;
+  if (std::isfinite(det)) return std::sqrt(std::fabs(det));
+  using Wide = long double;
+  const Wide wide = static_cast<Wide>(m.a) * m.d - static_cast<Wide>(m.b) * m.c;
+  return static_cast<CGFloat>(std::sqrt(std::fabs(wide)));
 }
 
 CGPoint fractionOrZero(const SVG::UnitPoint& point) {
   return point.fraction(std::nullopt).value_or(CGPoint{0, 0});
 }
 
-bool isFraction(const CSS::UnitLength& length) {
-  return length.is<CSS::UnitLength::Number>() || length.is<CSS::UnitLength::Percentage>();
+// A radius in bounding-box units: a percentage is one of the box, and any other length counts its
+// user units, which are box units here (a plain number as a fraction, "2px" as two boxes).
+CGFloat boxRadius(const CSS::UnitLength& length) {
+  if (auto percentage = length.as<CSS::UnitLength::Percentage>()) return percentage->value / 100;
+  return length.pointSize().value_or(0);
+}
+
+// A radius in user space, in points: a percentage is one of the normalised diagonal of the
+// viewport, sqrt((w^2 + h^2) / 2).
+CGFloat userRadius(const CSS::UnitLength& length, const std::optional<CGSize>& viewport) {
+  if (auto percentage = length.as<CSS::UnitLength::Percentage>()) {
+    if (!viewport) return 0;
+    const CGFloat diagonal = std::hypot(viewport->width, viewport->height) / std::sqrt(CGFloat(2));
+    return percentage->value / 100 * diagonal;
+  }
+  return length.pointSize().value_or(0);
 }
 
 }  // namespace
@@ -65,9 +111,11 @@ SwiftUIModel::LinearGradientProperty SVGSwiftUIQuarvel::shapeLinearGradient(cons
   SwiftUIModel::LinearGradientProperty property;
   property.propertyID = makePropID(gradient.core.id, linearGradientIDs);
   property.stops = shapeGradientStops(effectiveStops(gradient.stops, gradient.templateGradientID));
-  const auto& transform = gradient.gradientTransform;
-  property.startPoint = transformedPoint(fractionOrZero(gradient.startPoint()), transform, gradient.gradientUnits);
-  property.endPoint = transformedPoint(fractionOrZero(gradient.endPoint()), transform, gradient.gradientUnits);
+  const Units units = effectiveUnits(gradient.gradientUnits, gradient.gradientUnitsWritten, gradient.templateGradientID);
+  const CGAffineTransform m = gradientMatrix(gradient.gradientTransform);
+  const CGPoint start = fractionOrZero(gradient.startPoint());
+  property.startPoint = transformedPoint(start, m, units);
+  property.endPoint = transformedEndPoint(start, fractionOrZero(gradient.endPoint()), property.startPoint, m, units);
   return property;
 }
 
@@ -75,21 +123,28 @@ SwiftUIModel::RadialGradientProperty SVGSwiftUIQuarvel::shapeRadialGradient(cons
   SwiftUIModel::RadialGradientProperty property;
   property.propertyID = makePropID(gradient.core.id, radialGradientIDs);
   property.stops = shapeGradientStops(effectiveStops(gradient.stops, gradient.templateGradientID));
-  const auto& transform = gradient.gradientTransform;
-  const bool boundingBox = gradient.gradientUnits == Units::objectBoundingBox;
-  property.center = transformedPoint(fractionOrZero(gradient.centerPoint()), transform, gradient.gradientUnits);
-  // A percentage is one of the bounding box of the shape being painted, as the centre is; so is
-  // a plain number in bounding-box units. In user space a plain number is points.
-  if (gradient.r.is<CSS::UnitLength::Percentage>() || (boundingBox && isFraction(gradient.r))) {
+  const Units units = effectiveUnits(gradient.gradientUnits, gradient.gradientUnitsWritten, gradient.templateGradientID);
+  const CGAffineTransform m = gradientMatrix(gradient.gradientTransform);
+  property.center = transformedPoint(fractionOrZero(gradient.centerPoint()), m, units);
+  // In bounding-box units the radii are fractions of the shape being painted, as the centre is.
+  // In user space they are points; a percentage there is one of the viewport of the drawing that
+  // declares the gradient, and where that has no size, stays a fraction of the shape.
+  const std::optional<CGSize> viewport =
+      svgPointSizeStack.empty() ? std::nullopt : std::optional<CGSize>(svgPointSizeStack.back());
+  if (units == Units::objectBoundingBox) {
+    property.radiiRelativeToShape = true;
+    property.startRadius = boxRadius(gradient.fr);
+    property.endRadius = boxRadius(gradient.r);
+  } else if (gradient.r.is<CSS::UnitLength::Percentage>() && !viewport) {
     property.radiiRelativeToShape = true;
     property.startRadius = gradient.fr.fraction(std::nullopt).value_or(0);
     property.endRadius = gradient.r.fraction(std::nullopt).value_or(0);
   } else {
-    property.startRadius = gradient.fr.pointSize().value_or(0);
-    property.endRadius = gradient.r.pointSize().value_or(0);
+    property.startRadius = userRadius(gradient.fr, viewport);
+    property.endRadius = userRadius(gradient.r, viewport);
   }
   // The transform scales the radii too, in either units.
-  const CGFloat scale = radiusScale(transform);
+  const CGFloat scale = radiusScale(m);
   property.startRadius *= scale;
   property.endRadius *= scale;
   return property;
@@ -127,11 +182,13 @@ std::vector<SwiftUIModel::GradientStop> SVGSwiftUIQuarvel::shapeGradientStops(
 void SVGSwiftUIQuarvel::pushSourceDefinitions(const std::vector<SVG::DefinitionEntry>& definitions) {
   sourceDefsStack_.push_back(SourceDefinitions{&definitions});
   templateStops_.clear();
+  templateUnits_.clear();
 }
 
 void SVGSwiftUIQuarvel::popSourceDefinitions() {
   if (!sourceDefsStack_.empty()) sourceDefsStack_.pop_back();
   templateStops_.clear();
+  templateUnits_.clear();
 }
 
 const SVG::Definition* SVGSwiftUIQuarvel::sourceDefinition(const std::string& id) {
@@ -182,4 +239,41 @@ const std::vector<SVG::GradientStop>& SVGSwiftUIQuarvel::effectiveStops(
   }
   for (const SVG::Definition* link : chain) templateStops_[link] = found;
   return found ? *found : none;
+}
+
+SVG::GradientUnits SVGSwiftUIQuarvel::effectiveUnits(SVG::GradientUnits units, bool written,
+                                                     const std::optional<std::string>& templateID) {
+  if (written || !templateID) return units;
+
+  std::vector<const SVG::Definition*> chain;
+  std::unordered_set<const SVG::Definition*> seen;
+  Units found = Units::objectBoundingBox;
+  std::optional<std::string> reference = templateID;
+  while (reference) {
+    const std::string id = !reference->empty() && reference->front() == '#' ? reference->substr(1) : *reference;
+    const SVG::Definition* target = sourceDefinition(id);
+    if (!target || !seen.insert(target).second) break;
+    if (auto known = templateUnits_.find(target); known != templateUnits_.end()) {
+      found = known->second;
+      break;
+    }
+    chain.push_back(target);
+    bool targetWritten = false;
+    if (auto linear = target->as<SVG::LinearGradient>()) {
+      targetWritten = linear->gradientUnitsWritten;
+      found = linear->gradientUnits;
+      reference = linear->templateGradientID;
+    } else if (auto radial = target->as<SVG::RadialGradient>()) {
+      targetWritten = radial->gradientUnitsWritten;
+      found = radial->gradientUnits;
+      reference = radial->templateGradientID;
+    } else {
+      found = Units::objectBoundingBox;
+      break;
+    }
+    if (targetWritten) break;
+    found = Units::objectBoundingBox;
+  }
+  for (const SVG::Definition* link : chain) templateUnits_[link] = found;
+  return found;
 }

@@ -40,8 +40,9 @@ struct RadialGradientProperty {
   CGFloat startRadius = 0;
   CGFloat endRadius = 0;
   std::vector<GradientStop> stops = {};
-  /// The radii were given as percentages: the gradient is sized by the shape it paints and
-  /// stretched over it, as an elliptical gradient.
+  /// The radii are fractions of the painted shape (bounding-box units, or a user-space percentage
+  /// with no viewport to measure it): the gradient is sized by the shape it paints and stretched
+  /// over it, as an elliptical gradient.
   bool radiiRelativeToShape = false;
 };
 

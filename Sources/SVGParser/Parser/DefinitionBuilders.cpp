@@ -39,15 +39,26 @@ std::optional<CGFloat> opacityFromCSS(const std::optional<CSS::Value>& css) {
 }
 
 // The parts both gradient kinds read first: id, template reference, transform and units.
-// Units other than the two keywords (which are case-sensitive) leave the default.
+// Units other than the two keywords (which are case-sensitive) count as not written.
 template <typename Gradient>
 void readGradientHeader(Gradient& gradient, const XMLAttributes& xmlAttributes) {
   gradient.core = CoreAttributes::fromXMLAttributes(xmlAttributes);
   gradient.templateGradientID = templateReference(xmlAttributes);
   gradient.gradientTransform = Transform::parse(attributeValue(xmlAttributes, "gradientTransform"));
-  if (attributeValue(xmlAttributes, "gradientUnits") == "userSpaceOnUse") {
+  const auto units = attributeValue(xmlAttributes, "gradientUnits");
+  if (units == "userSpaceOnUse") {
     gradient.gradientUnits = GradientUnits::userSpaceOnUse;
+    gradient.gradientUnitsWritten = true;
+  } else if (units == "objectBoundingBox") {
+    gradient.gradientUnitsWritten = true;
   }
+}
+
+// A radius; a negative one is an error and leaves the default.
+std::optional<CSS::UnitLength> radius(const XMLAttributes& xmlAttributes, std::string_view key) {
+  auto value = length(xmlAttributes, key);
+  if (value && value->value() < 0) return std::nullopt;
+  return value;
 }
 
 FilterInput primitiveInput(const XMLAttributes& xmlAttributes, const FilterInput& defaultInput) {
@@ -69,10 +80,10 @@ LinearGradient LinearGradient::fromXMLAttributes(const XMLAttributes& xmlAttribu
 RadialGradient RadialGradient::fromXMLAttributes(const XMLAttributes& xmlAttributes) {
   RadialGradient gradient;
   readGradientHeader(gradient, xmlAttributes);
-  if (auto r = length(xmlAttributes, "r")) gradient.r = *r;
+  if (auto r = radius(xmlAttributes, "r")) gradient.r = *r;
   if (auto cx = length(xmlAttributes, "cx")) gradient.cx = *cx;
   if (auto cy = length(xmlAttributes, "cy")) gradient.cy = *cy;
-  if (auto fr = length(xmlAttributes, "fr")) gradient.fr = *fr;
+  if (auto fr = radius(xmlAttributes, "fr")) gradient.fr = *fr;
   gradient.fx = length(xmlAttributes, "fx");
   gradient.fy = length(xmlAttributes, "fy");
   return gradient;

@@ -48,6 +48,8 @@ struct LinearGradient {
   CSS::UnitLength y2 = CSS::UnitLength::percentage(0);
   std::vector<Transform> gradientTransform{};
   GradientUnits gradientUnits = GradientUnits::objectBoundingBox;
+  /// Whether `gradientUnits` was written: without it the gradient takes the units of its template.
+  bool gradientUnitsWritten = false;
 
   // Reading from text, attributes and CSS
 
@@ -73,6 +75,8 @@ struct RadialGradient {
   std::optional<CSS::UnitLength> fy{};
   std::vector<Transform> gradientTransform{};
   GradientUnits gradientUnits = GradientUnits::objectBoundingBox;
+  /// Whether `gradientUnits` was written: without it the gradient takes the units of its template.
+  bool gradientUnitsWritten = false;
 
   // Reading from text, attributes and CSS
 
