@@ -367,6 +367,17 @@ TEST_F(AppActionFloodTest, OpenCallsRepeatedOverTheBusOpenWindowsUpToTheBoundWit
   EXPECT_EQ(refusals().size(), 1u);
   EXPECT_TRUE(app_->running());
 
+  // A second launch hands its files to the application, which refuses them too: the launch says
+  // why on its terminal and fails.
+  const auto launched =
+      failingLaunch({QUARVEL_APP_EXECUTABLE, drawing.string(), drawing.string()}, "app-flood-open-second.log");
+  EXPECT_NE(launched.find("ERROR: 2 more files were not opened: The application has 32 windows open"),
+            std::string::npos)
+      << launched;
+  ASSERT_TRUE(caller.answers(300));
+  EXPECT_EQ(int(documentWindows().size()), bound);
+  EXPECT_EQ(refusals().size(), 1u);
+
   // Closing one makes room for one more.
   dismiss(SVGQuarvelApp::noNewWindowHeading);
   const auto first = x_.findWindow("Untitled", 10);
