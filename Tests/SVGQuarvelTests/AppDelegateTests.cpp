@@ -443,3 +443,60 @@ TEST(AppDelegate, RequestsOfOneWindowEachStopAtThirtyTwoWindowsInUse) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AppDelegateTest, RequestsTogetherKeepWithinThirtyTwoWindowsInUseAndSayWhyOncePerRequest) {
+  CapturedConsole console;
+  AppDelegate delegate(nullptr);
+  std::vector<std::pair<std::string, std::string>> shown;
+  delegate.setPresentError(
+      [&](const std::string& heading, const std::string& detail) { shown.emplace_back(heading, detail); });
+  std::size_t windowsOpen = 20;
+  delegate.setWindowsOpen([&] { return windowsOpen; });
+  const auto drawing = folder / "drawing.svg";
+  writeFile(drawing, circle);
+  const std::string full = "The application has 32 windows open, as many as it opens at a time; close one of them first.";
+
+  // Twenty requests of one file each, sent before any has opened: the files still converting
+  // count, so that only twelve go on.
+  std::vector<AppDelegate::OpenOutcome> outcomes;
+  for (int index = 0; index < 20; ++index) {
+    delegate.openFiles({drawing}, [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
+  }
+  EXPECT_EQ(delegate.filesOpening(), 12u);
+  EXPECT_EQ(delegate.refusedNewWindow(), full);
+  ASSERT_EQ(outcomes.size(), 8u);  // the refused ones answer at once
+  EXPECT_EQ(outcomes[0].opened, 0u);
+  EXPECT_EQ(outcomes[0].failures, std::vector<std::string>{"1 more file was not opened: " + full});
+  ASSERT_EQ(shown.size(), 8u);
+  EXPECT_EQ(shown[0], std::make_pair(std::string(AppDelegate::noNewWindowHeading), full));
+  (void)opened(12);
+  FennixTestSupport::runMainLoopUntil([&] { return outcomes.size() == 20; }, 60);
+  ASSERT_EQ(outcomes.size(), 20u);
+  EXPECT_EQ(outcomes.back().opened, 1u);
+  EXPECT_EQ(delegate.filesOpening(), 0u);
+  EXPECT_EQ(shown.size(), 8u);
+
+  // The windows of those files are open now. One request of several files with two places left:
+  // its other failures are said as before, and the files past the bound in the one message.
+  windowsOpen = 30;
+  shown.clear();
+  outcomes.clear();
+  EXPECT_EQ(delegate.refusedNewWindow(), std::nullopt);
+  delegate.openFiles({drawing, folder / "missing.svg", drawing, drawing, drawing},
+                     [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
+  EXPECT_EQ(delegate.filesOpening(), 2u);
+  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty(); }, 60);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].opened, 2u);
+  EXPECT_EQ(outcomes[0].failures, (std::vector<std::string>{"\u201cmissing.svg\u201d does not exist.",
+                                                           "2 more files were not opened: " + full}));
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], std::make_pair(std::string("The file could not be opened."),
+                                     std::string("\u201cmissing.svg\u201d does not exist.")));
+  EXPECT_EQ(shown[1], std::make_pair(std::string(AppDelegate::noNewWindowHeading), full));
+  EXPECT_EQ(delegate.filesOpening(), 0u);
+}
+
+}  // namespace

@@ -193,19 +193,32 @@ struct AppDelegate::Batch {
   int pending = 1;  // the opener's own share, given back once every file is under way
   std::size_t admitted = 0;
   std::size_t refused = 0;  // past the most windows of one request
+  std::size_t refusedInUse = 0;  // past the most windows in use, whichever requests opened them
+  std::optional<std::string> fullReason;
   OpenCompletion done;
   PresentError present;
+  std::function<std::size_t()> windowsOpen;
+  std::shared_ptr<std::size_t> opening;
 
   void fail(std::string line) { outcome.failures.push_back(std::move(line)); }
-  /// Whether one more file may go on to a window; counts the refused ones.
+  /// Whether one more file may go on to a window; counts the refused ones. A file let through is
+  /// opening until `fileDone`.
   bool admit() {
     if (admitted == maximumWindowsPerRequest) {
       ++refused;
       return false;
     }
+    if (auto full = refusedWindow((windowsOpen ? windowsOpen() : 0) + *opening, "The application")) {
+      ++refusedInUse;
+      fullReason = std::move(full);
+      return false;
+    }
     ++admitted;
+    ++*opening;
     return true;
   }
+  /// A file let through has become a window or failed (main thread).
+  void fileDone() { --*opening; }
   /// One file (or the opener) is finished; the last one shows the failures and reports (main thread).
   void settle() {
     if (--pending > 0) return;
@@ -220,6 +233,14 @@ struct AppDelegate::Batch {
     if (!outcome.failures.empty() && show) {
       show(failedFiles == 1 ? "The file could not be opened." : "Some files could not be opened.",
            failureDetail(outcome.failures));
+    }
+    // The files refused for the windows in use are said with the message of every other request
+    // refused so, which shows once however many requests repeat it.
+    if (refusedInUse > 0) {
+      if (show) show(noNewWindowHeading, *fullReason);
+      fail(std::to_string(refusedInUse) + (refusedInUse == 1 ? " more file was" : " more files were") +
+           " not opened: " + *fullReason);
+      refusedInUse = 0;
     }
     if (report) report(outcome);
   }
@@ -280,7 +301,13 @@ std::shared_ptr<AppDelegate::Batch> AppDelegate::makeBatch(OpenCompletion done) 
   auto batch = std::make_shared<Batch>();
   batch->done = std::move(done);
   batch->present = presentError_;
+  batch->windowsOpen = windowsOpen_;
+  batch->opening = opening_;
   return batch;
+}
+
+std::optional<std::string> AppDelegate::refusedNewWindow() const {
+  return refusedWindow((windowsOpen_ ? windowsOpen_() : 0) + *opening_, "The application");
 }
 
 void AppDelegate::applicationOpen(const std::vector<std::filesystem::path>& urls, OpenCompletion done) {
@@ -354,6 +381,7 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
               }
             }
             // Both here, on the main thread, whichever thread lets go of this call last.
+            batch->fileDone();
             batch->settle();
             activity->finish();
           });
@@ -404,6 +432,7 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, Open
                 batch->fail("The document " + quoted(url) + " could not be opened.");
               }
             }
+            batch->fileDone();
             batch->settle();
             activity->finish();
           });

@@ -82,6 +82,8 @@ class AppDelegate {
   /// a recent file) keep this bound on what they have open, so that a program that repeats them
   /// cannot fill the session with windows.
   static std::optional<std::string> refusedWindow(std::size_t windowsInUse, const std::string& holder);
+  /// The heading of the message that refuses windows past that bound.
+  static constexpr const char* noNewWindowHeading = "No new window was opened.";
 
   /// Most files (drawings and documents) that read and convert at the same time, whichever requests
   /// gave them: the number of processors, at least 1 and at most 4. Each takes memory many times
@@ -104,6 +106,15 @@ class AppDelegate {
   void openFiles(const std::vector<std::filesystem::path>& urls, OpenCompletion done = nullptr);
 
   void setPresentError(PresentError presentError) { presentError_ = std::move(presentError); }
+  /// How many document windows are open; with the files that requests are still opening, they are
+  /// the windows in use that every request that opens windows keeps within the bound of
+  /// `refusedWindow`. A file past it is refused (and said so once per request), so that requests
+  /// repeated by another program cannot fill the session with windows.
+  void setWindowsOpen(std::function<std::size_t()> windowsOpen) { windowsOpen_ = std::move(windowsOpen); }
+  /// The files of requests that have been let through and have neither opened nor failed yet.
+  std::size_t filesOpening() const { return *opening_; }
+  /// Why one more window may not open now, as the application says it; none while it may.
+  std::optional<std::string> refusedNewWindow() const;
   /// Called when a file starts converting and when its window is made (or the file failed), so
   /// that the application keeps running meanwhile; both on the main thread.
   void setActivityHooks(std::function<void()> begin, std::function<void()> end) {
@@ -120,4 +131,7 @@ class AppDelegate {
   PresentError presentError_;
   std::function<void()> beginActivity_;
   std::function<void()> endActivity_;
+  std::function<std::size_t()> windowsOpen_;
+  /// Shared with the requests under way, which may finish after the delegate has gone.
+  std::shared_ptr<std::size_t> opening_ = std::make_shared<std::size_t>(0);
 };

@@ -179,9 +179,12 @@ class AppProcessTest : public ::testing::Test {
   }
 
   enum class Editor { svg, swift };
-  /// Types `text` at the end of the SVG editor (the upper pane) or of the Swift editor until the
-  /// window's title becomes `edited` (keys that come before the window takes input go nowhere;
-  /// typed twice, the text is still there).
+  /// Types `text` (printable ASCII) at the end of the SVG editor (the upper pane) or of the Swift
+  /// editor until the window's title becomes `edited` (keys that come before the window takes input
+  /// go nowhere; typed twice, the text is still there), and then until the editor has taken every
+  /// key: the title changes with the first one, and the application may be busy with the rest for
+  /// a while. The typed text is copied (through the clipboard) to see it has all arrived; the caret
+  /// is left after it.
   bool typeInto(XDriver::WindowID window, const std::string& text, const std::string& edited,
                 Editor editor = Editor::svg) {
     const bool swift = editor == Editor::swift;
@@ -193,9 +196,22 @@ class AppProcessTest : public ::testing::Test {
                    frame.y + int(frame.height * (swift ? 0.75 : 0.3)));
           x_.key("ctrl+End");
           x_.type(text);
-          return XDriver::waitUntil([&] { return x_.title(window) == edited; }, 10);
+          if (!XDriver::waitUntil([&] { return x_.title(window) == edited; }, 10)) return false;
+          return typedTextArrived(text);
         },
         60);
+  }
+
+  /// Whether the `text` just typed stands before the caret of the focused editor: selected back
+  /// over its length and copied, it reaches the clipboard once the keys before have been taken.
+  bool typedTextArrived(const std::string& text) {
+    for (std::size_t index = 0; index < text.size(); ++index) x_.key("shift+Left");
+    x_.key("ctrl+c");
+    std::optional<std::string> copied;
+    XDriver::waitUntil([&] { return (copied = x_.clipboardText(1)) == text; }, 60);
+    x_.key("Right");
+    if (copied != text) ADD_FAILURE() << "typed \"" << text << "\", the editor holds \"" << copied.value_or("") << "\"";
+    return copied == text;
   }
 
   /// Answers a Save panel (`panel`, else the one that shows) with `path`, typed into its name

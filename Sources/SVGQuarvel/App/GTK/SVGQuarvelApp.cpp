@@ -166,6 +166,7 @@ void SVGQuarvelApp::on_startup() {
     showError(get_active_window(), heading, detail);
   });
   delegate_->setActivityHooks([this] { hold(); }, [this] { release(); });
+  delegate_->setWindowsOpen([this] { return documentWindows().size(); });
   SVGConverterService::serviceProvider().setActivityHooks([this] { hold(); }, [this] { release(); });
   DocumentController::shared().setPresenter(
       [this](const SVGQuarvel::DocumentRecordPtr& record) { presentDocument(record); });
@@ -500,19 +501,50 @@ void SVGQuarvelApp::openRecent(const std::filesystem::path& path) {
   // The route of the command line and the Open panel: an SVG drawing opens as a new converted
   // document, within the size limit, and documents are read off the main thread.
   if (refuseWindow()) return;
-  ++recentOpening_;
-  delegate_->openFiles({path}, [this](const AppDelegate::OpenOutcome&) { --recentOpening_; });
+  delegate_->openFiles({path});
 }
 
 bool SVGQuarvelApp::refuseWindow() {
-  const auto refused = AppDelegate::refusedWindow(documentWindows().size() + recentOpening_, "The application");
+  const auto refused = delegate_->refusedNewWindow();
   if (!refused) return false;
   showError(get_active_window(), noNewWindowHeading, *refused);
   return true;
 }
 
+namespace {
+
+/// A hand-over of an address to the desktop, until the desktop answers.
+struct URLHandOver {
+  Glib::RefPtr<SVGQuarvelApp> app;
+  GtkWindow* parent = nullptr;  // a reference of its own, the source of the answer
+  std::string url;
+  std::function<void()> answered;
+};
+
+}  // namespace
+
 void SVGQuarvelApp::showURL(const std::string& url) {
-  gtk_show_uri(get_active_window() != nullptr ? get_active_window()->gobj() : nullptr, url.c_str(), GDK_CURRENT_TIME);
+  if (!showingURLs_.insert(url).second) return;
+  auto* handOver = new URLHandOver;
+  // The application stays for the answer, which tells it the address is no longer in flight.
+  handOver->app = Glib::make_refptr_for_instance(this);
+  reference();
+  if (auto* active = get_active_window()) handOver->parent = GTK_WINDOW(g_object_ref(active->gobj()));
+  handOver->url = url;
+  handOver->answered = [this, url] { showingURLs_.erase(url); };
+  gtk_show_uri_full(
+      handOver->parent, url.c_str(), GDK_CURRENT_TIME, nullptr,
+      +[](GObject*, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<URLHandOver> done(static_cast<URLHandOver*>(data));
+        GError* failure = nullptr;
+        if (!gtk_show_uri_full_finish(done->parent, result, &failure)) {
+          console::error("could not show " + done->url + ":", std::string(failure != nullptr ? failure->message : ""));
+          g_clear_error(&failure);
+        }
+        if (done->parent != nullptr) g_object_unref(done->parent);
+        done->answered();
+      },
+      handOver);
 }
 
 // ---- open, save, close ---------------------------------------------------------------------
@@ -742,6 +774,13 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
     // Another program wrote the file since this window read or saved it: the user chooses whose
     // version stays. Keeping the other one writes nothing and leaves the window's edits unsaved.
     window.present();
+    // Asked already: that question's answer decides this save too.
+    for (const auto& asked : changedFileQuestions_) {
+      if (asked->record.lock() != record) continue;
+      asked->waiting.push_back(finish);
+      asked->dialog->present();
+      return;
+    }
     const std::string heading =
         "The file \u201c" + record->displayName() + "\u201d has been changed by another application.";
     console::error(heading, std::string(error.what()));
@@ -754,17 +793,29 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
     dialog->add_button("Keep Other Version", Gtk::ResponseType::NO);
     dialog->add_button("Overwrite", Gtk::ResponseType::YES);
     dialog->set_default_response(Gtk::ResponseType::NO);
-    auto weak = std::weak_ptr<SVGQuarvel::DocumentRecord>(record);
-    dialog->signal_response().connect([this, dialog, weak, write, finish](int response) {
+    auto question = std::make_unique<ChangedFileQuestion>();
+    question->record = record;
+    question->dialog = dialog;
+    question->waiting.push_back(finish);
+    dialog->signal_response().connect([this, dialog, asked = question.get(), write](int response) {
       removeDialog(dialog);
-      auto* shown = openWindowFor(weak.lock());
-      if (shown == nullptr) return finish(false);
+      const auto found = std::find_if(changedFileQuestions_.begin(), changedFileQuestions_.end(),
+                                      [asked](const auto& open) { return open.get() == asked; });
+      if (found == changedFileQuestions_.end()) return;
+      const auto answered = std::move(*found);
+      changedFileQuestions_.erase(found);
+      auto done = [waiting = answered->waiting](bool saved) {
+        for (const auto& waiter : waiting) waiter(saved);
+      };
+      auto* shown = openWindowFor(answered->record.lock());
+      if (shown == nullptr) return done(false);
       if (response != static_cast<int>(Gtk::ResponseType::YES)) {
         shown->refreshTitle();
-        return finish(false);
+        return done(false);
       }
-      runSave(*shown, write, true, finish);
+      runSave(*shown, write, true, done);
     });
+    changedFileQuestions_.push_back(std::move(question));
     dialog->show();
   } catch (const std::exception& error) {
     showError(&window, "The document \u201c" + record->displayName() + "\u201d could not be saved.", error.what());

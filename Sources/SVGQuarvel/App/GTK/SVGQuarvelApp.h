@@ -15,6 +15,8 @@
 
 #include <functional>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "Platform/Observable.h"
@@ -74,7 +76,7 @@ class SVGQuarvelApp : public Gtk::Application {
   /// Most error messages that show at a time.
   static constexpr std::size_t maximumShownErrors = AppDelegate::maximumWindowsPerRequest;
   /// The heading of the message that refuses a window past the bound of `AppDelegate::refusedWindow`.
-  static constexpr const char* noNewWindowHeading = "No new window was opened.";
+  static constexpr const char* noNewWindowHeading = AppDelegate::noNewWindowHeading;
 
  protected:
   SVGQuarvelApp();
@@ -105,6 +107,9 @@ class SVGQuarvelApp : public Gtk::Application {
   void askBeforeQuitting();
   /// Puts away the Save panels of a window that closed; what waited for them learns nothing was saved.
   void cancelSavePanels(const SVGQuarvel::DocumentRecord& record);
+  /// Hands `url` to the desktop to show, unless it is handing it over already: a request repeated
+  /// while the desktop has not answered adds nothing (a browser started for each would flood the
+  /// session).
   void showURL(const std::string& url);
   void noteNewRecentDocument(const std::filesystem::path& path);
   void refreshRecentMenu();
@@ -140,15 +145,23 @@ class SVGQuarvelApp : public Gtk::Application {
     std::vector<std::function<void(bool)>> waiting;
   };
   std::vector<std::unique_ptr<PendingClose>> pendingCloses_;
+  /// A question whether to overwrite a window's file that another program changed, and what waits
+  /// for the save it decides: a window asks it once, and saves asked for meanwhile wait for it.
+  struct ChangedFileQuestion {
+    std::weak_ptr<SVGQuarvel::DocumentRecord> record;
+    Gtk::MessageDialog* dialog = nullptr;
+    std::vector<std::function<void(bool)>> waiting;
+  };
+  std::vector<std::unique_ptr<ChangedFileQuestion>> changedFileQuestions_;
   Glib::RefPtr<Gtk::FileChooserNative> openPanel_;
   std::vector<std::unique_ptr<SavePanel>> savePanels_;
   bool quitting_ = false;
+  /// The addresses handed to the desktop that it has not yet answered for.
+  std::set<std::string> showingURLs_;
   std::vector<std::unique_ptr<Gtk::MessageDialog>> dialogs_;
   int launchStatus_ = 0;
   Glib::RefPtr<Gtk::RecentManager> recentManager_;
   Glib::RefPtr<Gio::Menu> recentMenu_;
-  /// Recent files handed to the delegate that have not yet opened or failed.
-  std::size_t recentOpening_ = 0;
   sigc::connection recentChanged_;
 };
 
