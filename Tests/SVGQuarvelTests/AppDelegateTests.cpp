@@ -457,6 +457,8 @@ TEST_F(AppDelegateTest, RequestsTogetherKeepWithinThirtyTwoWindowsInUseAndSayWhy
   const auto drawing = folder / "drawing.svg";
   writeFile(drawing, circle);
   const std::string full = "The application has 32 windows open, as many as it opens at a time; close one of them first.";
+  // After a colon within a line of the failures the reason goes on in lower case.
+  const std::string fullInLine = "the application has 32 windows open, as many as it opens at a time; close one of them first.";
 
   // Twenty requests of one file each, sent before any has opened: the files still converting
   // count, so that only twelve go on.
@@ -468,7 +470,7 @@ TEST_F(AppDelegateTest, RequestsTogetherKeepWithinThirtyTwoWindowsInUseAndSayWhy
   EXPECT_EQ(delegate.refusedNewWindow(), full);
   ASSERT_EQ(outcomes.size(), 8u);  // the refused ones answer at once
   EXPECT_EQ(outcomes[0].opened, 0u);
-  EXPECT_EQ(outcomes[0].failures, std::vector<std::string>{"1 more file was not opened: " + full});
+  EXPECT_EQ(outcomes[0].failures, std::vector<std::string>{"1 more file was not opened: " + fullInLine});
   ASSERT_EQ(shown.size(), 8u);
   EXPECT_EQ(shown[0], std::make_pair(std::string(AppDelegate::noNewWindowHeading), full));
   (void)opened(12);
@@ -491,12 +493,61 @@ TEST_F(AppDelegateTest, RequestsTogetherKeepWithinThirtyTwoWindowsInUseAndSayWhy
   ASSERT_EQ(outcomes.size(), 1u);
   EXPECT_EQ(outcomes[0].opened, 2u);
   EXPECT_EQ(outcomes[0].failures, (std::vector<std::string>{"\u201cmissing.svg\u201d does not exist.",
-                                                           "2 more files were not opened: " + full}));
+                                                           "2 more files were not opened: " + fullInLine}));
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0], std::make_pair(std::string("The file could not be opened."),
                                      std::string("\u201cmissing.svg\u201d does not exist.")));
   EXPECT_EQ(shown[1], std::make_pair(std::string(AppDelegate::noNewWindowHeading), full));
   EXPECT_EQ(delegate.filesOpening(), 0u);
+
+  // Every file let through gives its place back however it ends: a document that opens, one that
+  // cannot be read, a drawing that does not convert. A document already open only comes forward
+  // and takes no place.
+  writeFile(folder / "good.svgquarvel", SVGQuarvelDocument::Snapshot{square, "// good\n", std::nullopt}.jsonString());
+  writeFile(folder / "damaged.svgquarvel", "{");
+  writeFile(folder / "shown.svgquarvel", SVGQuarvelDocument::Snapshot{circle, "// shown\n", std::nullopt}.jsonString());
+  writeFile(folder / "latin1.svg", "<svg>\xe9\xff</svg>");  // neither UTF-8 nor marked: fails to read
+  const auto shownRecord = DocumentController::shared().openDocument(folder / "shown.svgquarvel", false);
+  ASSERT_TRUE(shownRecord);
+  std::vector<SVGQuarvel::DocumentRecordPtr> presented;
+  DocumentController::shared().setPresenter([&](const SVGQuarvel::DocumentRecordPtr& record) { presented.push_back(record); });
+  windowsOpen = 28;
+  shown.clear();
+  outcomes.clear();
+  delegate.openFiles({folder / "good.svgquarvel", folder / "damaged.svgquarvel", folder / "shown.svgquarvel",
+                      folder / "latin1.svg"},
+                     [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
+  EXPECT_EQ(delegate.filesOpening(), 3u);
+  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty(); }, 60);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].opened, 2u);
+  ASSERT_EQ(outcomes[0].failures.size(), 2u) << testing::PrintToString(outcomes[0].failures);
+  EXPECT_EQ(outcomes[0].failures[0].rfind("The document \u201cdamaged.svgquarvel\u201d could not be opened.", 0), 0u);
+  EXPECT_EQ(delegate.filesOpening(), 0u);
+  EXPECT_EQ(delegate.refusedNewWindow(), std::nullopt);
+
+  // At the bound, a document already open still comes forward (also under another name of the
+  // same file), and a new one is refused.
+  std::filesystem::create_symlink(folder / "shown.svgquarvel", folder / "alias.svgquarvel");
+  windowsOpen = 32;
+  shown.clear();
+  outcomes.clear();
+  presented.clear();
+  delegate.openFiles({folder / "shown.svgquarvel", folder / "alias.svgquarvel"},
+                     [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
+  FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty(); }, 60);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].opened, 2u);
+  EXPECT_TRUE(outcomes[0].failures.empty()) << testing::PrintToString(outcomes[0].failures);
+  EXPECT_TRUE(shown.empty());
+  EXPECT_EQ(presented, (std::vector<SVGQuarvel::DocumentRecordPtr>{shownRecord, shownRecord}));
+  outcomes.clear();
+  writeFile(folder / "new.svgquarvel", SVGQuarvelDocument::Snapshot{square, "// new\n", std::nullopt}.jsonString());
+  delegate.openFiles({folder / "new.svgquarvel"}, [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].failures, std::vector<std::string>{"1 more file was not opened: " + fullInLine});
+  EXPECT_EQ(delegate.filesOpening(), 0u);
+  DocumentController::shared().setPresenter(nullptr);
 }
 
 }  // namespace

@@ -238,8 +238,11 @@ struct AppDelegate::Batch {
     // refused so, which shows once however many requests repeat it.
     if (refusedInUse > 0) {
       if (show) show(noNewWindowHeading, *fullReason);
+      // Within the line the reason goes on after a colon, in lower case like the lines above.
+      std::string reason = *fullReason;
+      if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z') reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
       fail(std::to_string(refusedInUse) + (refusedInUse == 1 ? " more file was" : " more files were") +
-           " not opened: " + *fullReason);
+           " not opened: " + reason);
       refusedInUse = 0;
     }
     if (report) report(outcome);
@@ -307,7 +310,7 @@ std::shared_ptr<AppDelegate::Batch> AppDelegate::makeBatch(OpenCompletion done) 
 }
 
 std::optional<std::string> AppDelegate::refusedNewWindow() const {
-  return refusedWindow((windowsOpen_ ? windowsOpen_() : 0) + *opening_, "The application");
+  return refusedWindow(windowsInUse(), "The application");
 }
 
 void AppDelegate::applicationOpen(const std::vector<std::filesystem::path>& urls, OpenCompletion done) {
@@ -391,6 +394,28 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
 
 void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, OpenCompletion done) {
   auto batch = makeBatch(std::move(done));
+  // What became of one document: counted as opened, or one line of the request's failures.
+  auto settleDocument = [](Batch& request, const std::filesystem::path& url, const SVGQuarvel::DocumentRecordPtr& record,
+                           std::exception_ptr failure) {
+    if (record) {
+      ++request.outcome.opened;
+      return;
+    }
+    try {
+      std::rethrow_exception(failure);
+    } catch (const CocoaError& error) {
+      console::error("could not open document:", url.string(), std::string(error.what()));
+      // A document refused for its size says why in words of its own.
+      request.fail(error.code() == CocoaError::fileReadTooLarge
+                     ? error.localizedDescription()
+                     : "The document " + quoted(url) + " could not be opened. " + error.what());
+    } catch (const std::exception& error) {
+      console::error("could not open document:", url.string(), std::string(error.what()));
+      request.fail("The document " + quoted(url) + " could not be opened. " + error.what());
+    } catch (...) {
+      request.fail("The document " + quoted(url) + " could not be opened.");
+    }
+  };
   std::vector<std::filesystem::path> others;
   for (const auto& url : urls) {
     bool isDocument = false;
@@ -403,35 +428,31 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, Open
       others.push_back(url);
       continue;
     }
+    // A document already open only comes forward: it takes no window more, so the bound of the
+    // windows in use does not refuse it.
+    if (DocumentController::shared().recordForFile(url)) {
+      console::log("  show open document:", url.filename().string());
+      ++batch->pending;
+      DocumentController::shared().openDocument(
+          url, true, [batch, url, settleDocument](const SVGQuarvel::DocumentRecordPtr& record, std::exception_ptr failure) {
+            settleDocument(*batch, url, record, std::move(failure));
+            batch->settle();
+          });
+      continue;
+    }
     if (!batch->admit()) continue;
     console::log("  open document:", url.filename().string());
     if (beginActivity_) beginActivity_();
     auto activity = std::make_shared<ActivityEnd>();
     activity->end = endActivity_;
     ++batch->pending;
-    ConversionTurns::shared().run([activity, batch, url](std::shared_ptr<ConversionTurns::Turn> turn) {
+    ConversionTurns::shared().run([activity, batch, url, settleDocument](std::shared_ptr<ConversionTurns::Turn> turn) {
       DocumentController::shared().openDocument(
           url, true,
-          [activity, batch, url, turn](const SVGQuarvel::DocumentRecordPtr& record, std::exception_ptr failure) {
+          [activity, batch, url, turn, settleDocument](const SVGQuarvel::DocumentRecordPtr& record,
+                                                       std::exception_ptr failure) {
             turn->giveBack();
-            if (record) {
-              ++batch->outcome.opened;
-            } else {
-              try {
-                std::rethrow_exception(failure);
-              } catch (const CocoaError& error) {
-                console::error("could not open document:", url.string(), std::string(error.what()));
-                // A document refused for its size says why in words of its own.
-                batch->fail(error.code() == CocoaError::fileReadTooLarge
-                                ? error.localizedDescription()
-                                : "The document " + quoted(url) + " could not be opened. " + error.what());
-              } catch (const std::exception& error) {
-                console::error("could not open document:", url.string(), std::string(error.what()));
-                batch->fail("The document " + quoted(url) + " could not be opened. " + error.what());
-              } catch (...) {
-                batch->fail("The document " + quoted(url) + " could not be opened.");
-              }
-            }
+            settleDocument(*batch, url, record, std::move(failure));
             batch->fileDone();
             batch->settle();
             activity->finish();

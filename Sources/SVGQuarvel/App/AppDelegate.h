@@ -113,6 +113,8 @@ class AppDelegate {
   void setWindowsOpen(std::function<std::size_t()> windowsOpen) { windowsOpen_ = std::move(windowsOpen); }
   /// The files of requests that have been let through and have neither opened nor failed yet.
   std::size_t filesOpening() const { return *opening_; }
+  /// The windows in use: those open and the files that requests are still opening.
+  std::size_t windowsInUse() const { return (windowsOpen_ ? windowsOpen_() : 0) + *opening_; }
   /// Why one more window may not open now, as the application says it; none while it may.
   std::optional<std::string> refusedNewWindow() const;
   /// Called when a file starts converting and when its window is made (or the file failed), so

@@ -128,15 +128,19 @@ DocumentRecordPtr DocumentController::openUntitledDocumentAndDisplay(bool displa
   return add(std::move(document), UTType::svgQuarvelDocument(), std::nullopt, display);
 }
 
-DocumentRecordPtr DocumentController::reopen(const std::filesystem::path& url, bool display) {
+DocumentRecordPtr DocumentController::recordForFile(const std::filesystem::path& url) const {
   for (const auto& record : documents_) {
-    if (record->fileURL_ && sameFile(*record->fileURL_, url)) {
-      if (display && presenter_) presenter_(record);
-      if (noteNewRecentDocument_) noteNewRecentDocument_(url);
-      return record;
-    }
+    if (record->fileURL_ && sameFile(*record->fileURL_, url)) return record;
   }
   return nullptr;
+}
+
+DocumentRecordPtr DocumentController::reopen(const std::filesystem::path& url, bool display) {
+  auto record = recordForFile(url);
+  if (!record) return nullptr;
+  if (display && presenter_) presenter_(record);
+  if (noteNewRecentDocument_) noteNewRecentDocument_(url);
+  return record;
 }
 
 DocumentRecordPtr DocumentController::openDocument(const std::filesystem::path& url, bool display) {

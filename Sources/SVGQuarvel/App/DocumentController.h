@@ -86,6 +86,9 @@ class DocumentController {
   const std::vector<DocumentRecordPtr>& documents() const { return documents_; }
   /// The record of an open document; none when it is not open.
   DocumentRecordPtr recordFor(const SVGQuarvelDocument* document) const;
+  /// The open document of the file at `url` (the same file under another name too); none when
+  /// the file is not open.
+  DocumentRecordPtr recordForFile(const std::filesystem::path& url) const;
 
   /// Creates an untitled document (which takes the oldest pending snapshot, if any) and, when
   /// `display` is set, shows it. Whatever the document factory or the presenter throws is passed

@@ -287,6 +287,8 @@ class BusCalls {
     });
     return windows_.size() + openingWindows_;
   }
+  /// The windows of the open service's calls that wait or convert.
+  std::size_t openingWindows() const { return openingWindows_; }
 
  private:
   using Queues = SVGQuarvel::CallerQueues<Waiting>;
@@ -573,6 +575,8 @@ void SVGConverterService::setActivityHooks(std::function<void()> begin, std::fun
   endActivity_ = std::move(end);
 }
 
+std::size_t SVGConverterService::windowsOpening() { return BusCalls::shared().openingWindows(); }
+
 void SVGConverterService::handleBusCall(bool openDocument, const std::string& caller,
                                         GDBusMethodInvocation* invocation) {
   if (beginActivity_) beginActivity_();
@@ -581,7 +585,10 @@ void SVGConverterService::handleBusCall(bool openDocument, const std::string& ca
   auto& calls = BusCalls::shared();
   auto refused = refusedText(call.text(), openDocument ? 32423 : 22423, openDocument ? 32425 : 22425);
   if (!refused && openDocument) {
-    if (const auto full = AppDelegate::refusedWindow(calls.windowsInUse(), "the service")) {
+    auto full = AppDelegate::refusedWindow(calls.windowsInUse(), "the service");
+    // The application's windows, the service's among them, keep within the same bound.
+    if (!full && applicationWindowsInUse_) full = AppDelegate::refusedWindow(applicationWindowsInUse_(), "the application");
+    if (full) {
       refused = error(32424, "Could not create new document: " + *full);
       console::error(refused->localizedDescription);
     }

@@ -106,6 +106,14 @@ class SVGConverterService {
   /// Called on the main thread when a call on the bus arrives and once it has been answered, so
   /// that the application keeps running while it converts.
   void setActivityHooks(std::function<void()> begin, std::function<void()> end);
+  /// The windows the application has in use, this service's own and those its waiting calls will
+  /// open among them: past `AppDelegate::refusedWindow`'s bound OpenSVG is refused too (code
+  /// 32424), whichever requests opened them.
+  void setApplicationWindowsInUse(std::function<std::size_t()> windowsInUse) {
+    applicationWindowsInUse_ = std::move(windowsInUse);
+  }
+  /// The windows that OpenSVG calls admitted on the bus and not yet answered will open. Main thread.
+  static std::size_t windowsOpening();
 
   std::string description() const { return "<SVGConverterService>"; }
 
@@ -137,4 +145,5 @@ class SVGConverterService {
 
   std::function<void()> beginActivity_;
   std::function<void()> endActivity_;
+  std::function<std::size_t()> applicationWindowsInUse_;
 };

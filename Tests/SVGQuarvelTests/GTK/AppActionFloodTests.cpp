@@ -298,6 +298,15 @@ TEST_F(AppActionFloodTest, NewRepeatedOverTheBusOpensWindowsUpToTheBoundAndTheAp
   for (int index = 0; index < 100; ++index) caller.activate("new");
   expectDocumentWindows(caller, bound);
   expectOneRefusal("app-flood-new-refused.png");
+  // Each refusal leaves a line in the log, also those whose message shows already.
+  const auto logged = [&] {
+    const std::string text = log();
+    const std::string line = "ERROR: No new window was opened. The application has 32 windows open";
+    std::size_t count = 0;
+    for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++count;
+    return count;
+  };
+  EXPECT_EQ(logged(), std::size_t(100 - (bound - 1))) << log().substr(0, 4000);
 
   // Ten thousand more while the message shows: the application answers, and still has as many
   // windows and one message.
@@ -371,7 +380,7 @@ TEST_F(AppActionFloodTest, OpenCallsRepeatedOverTheBusOpenWindowsUpToTheBoundWit
   // why on its terminal and fails.
   const auto launched =
       failingLaunch({QUARVEL_APP_EXECUTABLE, drawing.string(), drawing.string()}, "app-flood-open-second.log");
-  EXPECT_NE(launched.find("ERROR: 2 more files were not opened: The application has 32 windows open"),
+  EXPECT_NE(launched.find("ERROR: 2 more files were not opened: the application has 32 windows open"),
             std::string::npos)
       << launched;
   ASSERT_TRUE(caller.answers(300));
@@ -392,6 +401,68 @@ TEST_F(AppActionFloodTest, OpenCallsRepeatedOverTheBusOpenWindowsUpToTheBoundWit
   for (int index = 0; index < 3; ++index) caller.open(drawing);
   expectDocumentWindows(caller, bound);
   EXPECT_EQ(refusals().size(), 1u);
+}
+
+TEST_F(AppActionFloodTest, AtTheBoundADocumentAlreadyOpenComesForwardWhicheverWayItIsOpened) {
+  const auto document = folder_ / "doc.svgquarvel";
+  writeFile(document, documentText("// mine\n"));
+  log_ = "app-flood-open-again.log";
+  app_ = launch({QUARVEL_APP_EXECUTABLE, document.string()}, log_);
+  const auto window = x_.findWindow("doc.svgquarvel", 120);
+  ASSERT_TRUE(window) << log();
+  ActionCaller caller(bus_->address());
+  ASSERT_TRUE(caller.ok());
+
+  // The document and 31 new windows: the bound is reached, and said once.
+  for (int index = 0; index < 40; ++index) caller.activate("new");
+  expectDocumentWindows(caller, bound - 1);
+  expectOneRefusal("app-flood-open-again-refused.png");
+  dismiss(SVGQuarvelApp::noNewWindowHeading);
+  ASSERT_TRUE(refusals().empty());
+
+  // Opened again from its Open Recent menu, by the desktop's Open and by a second launch, the
+  // document only comes forward: no message, no window more, and the launch succeeds.
+  ASSERT_TRUE(chooseRecent(*window, 0, 1, "app-flood-open-again-recent"));
+  caller.open(document);
+  const auto launched = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-flood-open-again-second.log");
+  const auto status = launched->wait(120);
+  EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
+      << status.value_or(-1) << readFile(outputFile("app-flood-open-again-second.log"));
+  ASSERT_TRUE(caller.answers(300));
+  EXPECT_TRUE(refusals().empty()) << log().substr(0, 4000);
+  EXPECT_EQ(int(documentWindows().size()), bound - 1);
+  EXPECT_EQ(windowsTitled("doc.svgquarvel").size(), 1u);
+  x_.grabScreen().savePNG(outputFile("app-flood-open-again-shown.png").string());
+
+  // A new file is still refused, with the one message.
+  const auto drawing = folder_ / "drawing.svg";
+  writeFile(drawing, circle);
+  caller.open(drawing);
+  ASSERT_TRUE(x_.findWindow(SVGQuarvelApp::noNewWindowHeading, 30)) << log().substr(0, 4000);
+  ASSERT_TRUE(caller.answers(300));
+  EXPECT_EQ(int(documentWindows().size()), bound - 1);
+  EXPECT_TRUE(app_->running());
+}
+
+TEST_F(AppActionFloodTest, DifferentErrorsRepeatedOverTheBusShowAtMostThirtyTwoMessagesAndAreAllLogged) {
+  ASSERT_TRUE(start("app-flood-errors.log")) << log();
+  ActionCaller caller(bus_->address());
+  ASSERT_TRUE(caller.ok());
+  const int calls = 40;
+  for (int index = 0; index < calls; ++index) caller.open(folder_ / ("missing-" + std::to_string(index) + ".svg"));
+  const std::string heading = "The file could not be opened.";
+  EXPECT_TRUE(XDriver::waitUntil([&] { return int(windowsTitled(heading).size()) >= bound; }, 300))
+      << windowsTitled(heading).size() << "\n"
+      << log().substr(0, 4000);
+  ASSERT_TRUE(caller.answers(300)) << log().substr(0, 4000);
+  EXPECT_EQ(int(windowsTitled(heading).size()), bound);
+  const std::string text = log();
+  for (int index = 0; index < calls; ++index) {
+    const std::string line = "\u201cmissing-" + std::to_string(index) + ".svg\u201d does not exist.";
+    EXPECT_NE(text.find(heading + " " + line), std::string::npos) << line << "\n" << text.substr(0, 4000);
+  }
+  EXPECT_EQ(int(documentWindows().size()), 1);
+  EXPECT_TRUE(app_->running());
 }
 
 TEST_F(AppActionFloodTest, SaveRepeatedOverTheBusOnAFileAnotherProgramChangedAsksOnce) {

@@ -221,6 +221,31 @@ class AppServiceLoadTest : public AppProcessTest {
     return x_.findWindow("Untitled", 120).has_value();
   }
   std::string log() const { return readFile(outputFile(log_)); }
+  /// Starts the application as the bus starts it for a call, without a window, and waits until it
+  /// has taken its name.
+  bool startAsService(const std::string& log) {
+    log_ = log;
+    app_ = launch({QUARVEL_APP_EXECUTABLE, "--gapplication-service"}, log);
+    GDBusConnection* connection = connectToBus(bus_->address());
+    if (connection == nullptr) return false;
+    const bool owned = XDriver::waitUntil(
+        [&] {
+          GVariant* reply = g_dbus_connection_call_sync(
+              connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+              g_variant_new("(s)", "org.quarvel.SVGQuarvel"), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 30000,
+              nullptr, nullptr);
+          gboolean has = FALSE;
+          if (reply != nullptr) {
+            g_variant_get(reply, "(b)", &has);
+            g_variant_unref(reply);
+          }
+          return has != FALSE;
+        },
+        120);
+    g_dbus_connection_close_sync(connection, nullptr, nullptr);
+    g_object_unref(connection);
+    return owned;
+  }
 
   std::unique_ptr<XDriver::Process> app_;
   std::string log_;
@@ -349,7 +374,8 @@ TEST_F(AppServiceLoadTest, CallersAreServedInTurnAndTheCallsOfACallerThatLeftAre
 }
 
 TEST_F(AppServiceLoadTest, TheOpenServiceKeepsAtMostThirtyTwoWindowsOpen) {
-  ASSERT_TRUE(start("app-service-windows.log")) << log();
+  // Started for the calls, without a window of its own: the windows in use are the service's.
+  ASSERT_TRUE(startAsService("app-service-windows.log")) << log();
   std::vector<Answer> answers;
   // Three programs, each within what one caller may have waiting, ask for one window more than
   // the bound between them.
@@ -370,16 +396,16 @@ TEST_F(AppServiceLoadTest, TheOpenServiceKeepsAtMostThirtyTwoWindowsOpen) {
   EXPECT_EQ(refused[0].message,
             "Could not create new document: the service has 32 windows open, as many as it opens at a time; close one "
             "of them first.");
-  const auto last = x_.findWindow("Untitled " + std::to_string(bound + 1), 120);
+  const auto last = x_.findWindow("Untitled " + std::to_string(bound), 120);
   ASSERT_TRUE(last) << log().substr(0, 4000);
-  EXPECT_FALSE(x_.findWindow("Untitled " + std::to_string(bound + 2)).has_value());
+  EXPECT_FALSE(x_.findWindow("Untitled " + std::to_string(bound + 1)).has_value());
 
   // Closing one of them makes room for one more.
   ASSERT_TRUE(XDriver::waitUntil(
       [&] {
         x_.focus(*last);
         x_.key("ctrl+w");
-        return !x_.findWindow("Untitled " + std::to_string(bound + 1), 1).has_value();
+        return !x_.findWindow("Untitled " + std::to_string(bound), 1).has_value();
       },
       30));
   answers.clear();
@@ -388,6 +414,34 @@ TEST_F(AppServiceLoadTest, TheOpenServiceKeepsAtMostThirtyTwoWindowsOpen) {
   ASSERT_TRUE(waitForAnswers(answers, 2));
   EXPECT_TRUE(answers[0].ok) << answers[0].message;
   EXPECT_FALSE(answers[1].ok);
+  EXPECT_TRUE(app_->running());
+}
+
+TEST_F(AppServiceLoadTest, TheOpenServiceKeepsWithinTheApplicationsWindowsInUse) {
+  // The application's own window and the service's together stay within the one bound.
+  ASSERT_TRUE(start("app-service-app-windows.log")) << log();
+  std::vector<Answer> answers;
+  const int bound = int(AppDelegate::maximumWindowsPerRequest);
+  // Three programs, each within what one caller may have waiting.
+  std::vector<std::unique_ptr<Caller>> openers;
+  for (int index = 0; index < 3; ++index) {
+    openers.push_back(std::make_unique<Caller>(bus_->address(), "opener " + std::to_string(index), answers));
+    ASSERT_TRUE(openers.back()->ok());
+  }
+  for (int number = 0; number < bound; ++number) openers[std::size_t(number % 3)]->call("OpenSVG", tiny, number);
+  ASSERT_TRUE(waitForAnswers(answers, std::size_t(bound))) << log().substr(0, 4000);
+  std::vector<Answer> refused;
+  for (const auto& answer : answers) {
+    if (!answer.ok) refused.push_back(answer);
+  }
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0].number, bound - 1);
+  EXPECT_EQ(refused[0].errorName, "org.quarvel.errors.quarvel.svg.errors.Code32424");
+  EXPECT_EQ(refused[0].message,
+            "Could not create new document: the application has 32 windows open, as many as it opens at a time; "
+            "close one of them first.");
+  ASSERT_TRUE(x_.findWindow("Untitled " + std::to_string(bound), 120)) << log().substr(0, 4000);
+  EXPECT_FALSE(x_.findWindow("Untitled " + std::to_string(bound + 1)).has_value());
   EXPECT_TRUE(app_->running());
 }
 

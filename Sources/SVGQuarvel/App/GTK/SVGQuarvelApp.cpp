@@ -127,6 +127,7 @@ SVGQuarvelApp::~SVGQuarvelApp() {
   if (recentManager_) DocumentController::shared().setNoteNewRecentDocument(nullptr);
   DocumentController::shared().setCloser(nullptr);
   DocumentController::shared().setWindowNamer(nullptr);
+  SVGConverterService::serviceProvider().setApplicationWindowsInUse(nullptr);
 }
 
 Glib::RefPtr<SVGQuarvelApp> SVGQuarvelApp::create() { return Glib::make_refptr_for_instance(new SVGQuarvelApp()); }
@@ -166,8 +167,11 @@ void SVGQuarvelApp::on_startup() {
     showError(get_active_window(), heading, detail);
   });
   delegate_->setActivityHooks([this] { hold(); }, [this] { release(); });
-  delegate_->setWindowsOpen([this] { return documentWindows().size(); });
+  // The windows that calls of the open service will open count as open: both kinds of request
+  // keep within one bound of windows in use.
+  delegate_->setWindowsOpen([this] { return documentWindows().size() + SVGConverterService::windowsOpening(); });
   SVGConverterService::serviceProvider().setActivityHooks([this] { hold(); }, [this] { release(); });
+  SVGConverterService::serviceProvider().setApplicationWindowsInUse([this] { return delegate_->windowsInUse(); });
   DocumentController::shared().setPresenter(
       [this](const SVGQuarvel::DocumentRecordPtr& record) { presentDocument(record); });
   DocumentController::shared().setCloser([this](const SVGQuarvel::DocumentRecordPtr& record) {
@@ -214,6 +218,8 @@ void SVGQuarvelApp::on_activate() {
     windows_.back()->present();
     return;
   }
+  // No window shows yet, but files handed over may still be converting into windows.
+  if (refuseWindow()) return;
   try {
     DocumentController::shared().openUntitledDocumentAndDisplay(true);
   } catch (const std::exception& error) {
@@ -499,8 +505,8 @@ void SVGQuarvelApp::refreshRecentMenu() {
 
 void SVGQuarvelApp::openRecent(const std::filesystem::path& path) {
   // The route of the command line and the Open panel: an SVG drawing opens as a new converted
-  // document, within the size limit, and documents are read off the main thread.
-  if (refuseWindow()) return;
+  // document, within the size limit, and documents are read off the main thread. A document
+  // already open comes forward; a new window past the bound is refused there.
   delegate_->openFiles({path});
 }
 
@@ -795,6 +801,7 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
     dialog->set_default_response(Gtk::ResponseType::NO);
     auto question = std::make_unique<ChangedFileQuestion>();
     question->record = record;
+    question->file = record->fileURL();
     question->dialog = dialog;
     question->waiting.push_back(finish);
     dialog->signal_response().connect([this, dialog, asked = question.get(), write](int response) {
@@ -809,6 +816,12 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
       };
       auto* shown = openWindowFor(answered->record.lock());
       if (shown == nullptr) return done(false);
+      // The window went to another file while the question showed: the answer was about the
+      // file asked about, so nothing is written.
+      if (shown->record()->fileURL() != answered->file) {
+        shown->refreshTitle();
+        return done(false);
+      }
       if (response != static_cast<int>(Gtk::ResponseType::YES)) {
         shown->refreshTitle();
         return done(false);
@@ -923,13 +936,14 @@ void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& message, c
   // A request repeated over the bus fails alike each time: its message shows once, and many
   // different ones stop at a bound, so that they neither fill the session with windows nor hold
   // the main loop.
+  // Each is logged all the same, so that every refusal leaves a trace.
+  console::error(message, detail);
   std::size_t shown = 0;
   for (const auto& dialog : dialogs_) {
     if (!dialog->get_visible() || dialog->property_message_type().get_value() != Gtk::MessageType::ERROR) continue;
     if (dialog->get_title().raw() == message && dialog->property_secondary_text().get_value().raw() == detail) return;
     ++shown;
   }
-  console::error(message, detail);
   if (parent == nullptr) parent = get_active_window();
   if (parent == nullptr || shown >= maximumShownErrors) return;
   auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(*parent, message, false, Gtk::MessageType::ERROR,

@@ -13,8 +13,10 @@
 #include <gtkmm/messagedialog.h>
 #include <gtkmm/recentmanager.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -70,8 +72,8 @@ class SVGQuarvelApp : public Gtk::Application {
   /// cancelled. The windows are looked up at each question, so that one closed meanwhile is
   /// skipped and one opened meanwhile is asked about too.
   void quitAsking();
-  /// Shows an error message over `parent`. A message that shows already is not shown again, and
-  /// past `maximumShownErrors` messages showing at a time the error is only logged.
+  /// Shows an error message over `parent`. Every error is logged; a message that shows already is
+  /// not shown again, and past `maximumShownErrors` messages showing at a time none is shown.
   void showError(Gtk::Window* parent, const std::string& message, const std::string& detail);
   /// Most error messages that show at a time.
   static constexpr std::size_t maximumShownErrors = AppDelegate::maximumWindowsPerRequest;
@@ -149,6 +151,8 @@ class SVGQuarvelApp : public Gtk::Application {
   /// for the save it decides: a window asks it once, and saves asked for meanwhile wait for it.
   struct ChangedFileQuestion {
     std::weak_ptr<SVGQuarvel::DocumentRecord> record;
+    /// The file asked about: the window's file when the question was put.
+    std::optional<std::filesystem::path> file;
     Gtk::MessageDialog* dialog = nullptr;
     std::vector<std::function<void(bool)>> waiting;
   };
