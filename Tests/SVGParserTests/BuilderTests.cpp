@@ -149,6 +149,19 @@ TEST(Builder, GradientUnitsOfBothKinds) {
   EXPECT_FALSE(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "points"}}).gradientUnits.has_value());
 }
 
+TEST(Builder, GradientGeometryRemembersWhatWasWritten) {
+  // Only what reads counts as written, a default written out included; the rest is left to a template.
+  const auto linear = SVG::LinearGradient::fromXMLAttributes({{"x1", "0%"}, {"y2", "wide"}});
+  EXPECT_TRUE(linear.written(SVG::LinearGradient::x1Attribute));
+  EXPECT_FALSE(linear.written(SVG::LinearGradient::x2Attribute));
+  EXPECT_FALSE(linear.written(SVG::LinearGradient::y2Attribute));
+  const auto radial = SVG::RadialGradient::fromXMLAttributes({{"r", "-5"}, {"fr", "0"}, {"cy", "10%"}});
+  EXPECT_FALSE(radial.written(SVG::RadialGradient::rAttribute));
+  EXPECT_TRUE(radial.written(SVG::RadialGradient::frAttribute));
+  EXPECT_TRUE(radial.written(SVG::RadialGradient::cyAttribute));
+  EXPECT_FALSE(radial.written(SVG::RadialGradient::cxAttribute));
+}
+
 TEST(Builder, NegativeRadiiOfRadialGradientsLeaveTheDefaults) {
   const auto negative = SVG::RadialGradient::fromXMLAttributes({{"r", "-5"}, {"fr", "-10%"}});
   EXPECT_EQ(negative.r, UnitLength::percentage(50));

@@ -40,7 +40,6 @@ std::optional<CGFloat> opacityFromCSS(const std::optional<CSS::Value>& css) {
 
 // The parts both gradient kinds read first: id, template reference, transform and units.
 // Units other than the two keywords (which are case-sensitive) count as not written.
-// Geometry that does not read counts as not written either, as do negative radii.
 template <typename Gradient>
 void readGradientHeader(Gradient& gradient, const XMLAttributes& xmlAttributes) {
   gradient.core = CoreAttributes::fromXMLAttributes(xmlAttributes);
@@ -54,7 +53,8 @@ void readGradientHeader(Gradient& gradient, const XMLAttributes& xmlAttributes) 
   }
 }
 
-// Sets `field` to a length that was read, and marks it written.
+// Sets `field` to a length that was read, and marks it written. One that does not read counts
+// as not written, as does a negative radius.
 template <typename Gradient>
 void readLength(Gradient& gradient, CSS::UnitLength& field, std::optional<CSS::UnitLength> value,
                 typename Gradient::Attribute attribute) {
