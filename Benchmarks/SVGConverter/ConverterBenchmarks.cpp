@@ -69,7 +69,6 @@ SVG::SVG templateChain(int count) {
     } else {
       gradient.stops = {SVG::GradientStop{.color = CSS::Color::named("red")}};
       gradient.gradientUnits = SVG::GradientUnits::userSpaceOnUse;
-      gradient.gradientUnitsWritten = true;
     }
     root.definitions.push_back({id, gradient});
   }

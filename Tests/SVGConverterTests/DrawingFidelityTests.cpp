@@ -172,6 +172,105 @@ TEST(DrawingFidelity, GradientsWithoutUnitsTakeThoseOfTheirTemplates) {
   EXPECT_TRUE(has(loop, "endRadiusFraction: 0.4\n")) << loop;
 }
 
+TEST(DrawingFidelity, GradientsTakeTheGeometryTheyLeaveOutFromTheirTemplates) {
+  const auto drawing = [](const std::string& gradients, const std::string& painted = "b") {
+    return exported(gradients + "<rect width=\"80\" height=\"40\" fill=\"url(#" + painted + ")\"/>");
+  };
+  const std::string user = "<radialGradient id=\"a\" gradientUnits=\"userSpaceOnUse\" cx=\"0.25\" cy=\"0.75\" r=\"20\" "
+                           "fr=\"2\">" + twoStops + "</radialGradient>";
+  // A gradient that names its template and nothing else is its template: the radius of 20
+  // points, not the default half of the viewport's diagonal.
+  const std::string bare = drawing(user + "<radialGradient id=\"b\" href=\"#a\"/>");
+  EXPECT_TRUE(has(bare, "static let b = RadialGradient(\n")) << bare;
+  EXPECT_TRUE(has(bare, "center: .init(x: 0.25, y: 0.75), startRadius: 2, endRadius: 20\n")) << bare;
+  // With a transform of its own, that transform acts on the template's geometry; without one,
+  // the template's transform does.
+  const std::string scaled = drawing(user + "<radialGradient id=\"b\" href=\"#a\" gradientTransform=\"scale(2)\"/>");
+  EXPECT_TRUE(has(scaled, "startRadius: 4, endRadius: 40\n")) << scaled;
+  const std::string turned = drawing("<radialGradient id=\"a\" gradientTransform=\"scale(2)\" r=\"0.25\">" + twoStops +
+                                     "</radialGradient><radialGradient id=\"b\" href=\"#a\"/>"
+                                     "<radialGradient id=\"c\" href=\"#a\" gradientTransform=\"scale(3)\"/>");
+  const std::string doubled = "center: .bottomTrailing, startRadiusFraction: 0, endRadiusFraction: 0.5\n";
+  EXPECT_NE(turned.find(doubled), turned.rfind(doubled)) << "a and b alike: " << turned;
+  EXPECT_TRUE(has(turned, "center: .init(x: 1.5, y: 1.5), startRadiusFraction: 0, endRadiusFraction: 0.75\n")) << turned;
+  // An attribute written out, even as its default, wins over the template's.
+  EXPECT_TRUE(has(drawing(user + "<radialGradient id=\"b\" href=\"#a\" r=\"50%\" cx=\"50%\"/>"),
+                  "center: .init(x: 0.5, y: 0.75), startRadius: 2, endRadius: 50\n"));
+  // Along a chain each attribute comes from the nearest gradient that has it.
+  const std::string chained = drawing(user + "<radialGradient id=\"m\" href=\"#a\" r=\"30\"/>"
+                                             "<radialGradient id=\"b\" href=\"#m\" cy=\"0.5\"/>");
+  EXPECT_TRUE(has(chained, "static let b = RadialGradient(\n")) << chained;
+  EXPECT_TRUE(has(chained, "center: .init(x: 0.25, y: 0.5), startRadius: 2, endRadius: 30\n")) << chained;
+
+  // Linear geometry likewise, one point at a time.
+  const std::string diagonal = "<linearGradient id=\"a\" x1=\"0.25\" y1=\"0.25\" x2=\"0.75\" y2=\"0.75\">" + twoStops +
+                               "</linearGradient>";
+  EXPECT_TRUE(has(drawing(diagonal + "<linearGradient id=\"b\" href=\"#a\"/>"),
+                  "startPoint: .init(x: 0.25, y: 0.25), endPoint: .init(x: 0.75, y: 0.75)\n"));
+  EXPECT_TRUE(has(drawing(diagonal + "<linearGradient id=\"b\" href=\"#a\" x2=\"1\"/>"),
+                  "startPoint: .init(x: 0.25, y: 0.25), endPoint: .init(x: 1, y: 0.75)\n"));
+  // Geometry passes only between gradients of one kind, also across one of the other kind; units
+  // and transform pass between either.
+  const std::string mixed = drawing(diagonal + "<radialGradient id=\"m\" href=\"#a\" r=\"0.3\"/>"
+                                               "<linearGradient id=\"b\" href=\"#m\"/>"
+                                               "<radialGradient id=\"c\" href=\"#b\"/>");
+  EXPECT_TRUE(has(mixed, "startPoint: .init(x: 0.25, y: 0.25), endPoint: .init(x: 0.75, y: 0.75)\n")) << mixed;
+  EXPECT_TRUE(has(mixed, "center: .init(x: 0.5, y: 0.5), startRadiusFraction: 0, endRadiusFraction: 0.3\n")) << mixed;
+  EXPECT_FALSE(has(mixed, "endRadiusFraction: 0.5\n")) << mixed;
+  const std::string crossed = drawing(user + "<linearGradient id=\"b\" href=\"#a\" gradientTransform=\"scale(2)\"/>"
+                                             "<radialGradient id=\"c\" href=\"#b\"/>");
+  EXPECT_TRUE(has(crossed, "center: .bottomLeading, startRadius: 4, endRadius: 40\n")) << crossed;
+}
+
+TEST(DrawingFidelity, GradientsMadeInCodeKeepWhatTheyAreGiven) {
+  auto svg = SVG::SVG::fromSVGString("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\">"
+                                     "<rect width=\"80\" height=\"40\" fill=\"url(#b)\"/>"
+                                     "<rect width=\"80\" height=\"40\" fill=\"url(#c)\"/></svg>");
+  ASSERT_TRUE(svg);
+  const std::vector<SVG::GradientStop> stops{{.color = CSS::Color::named("red")}, {.color = CSS::Color::named("blue")}};
+  // The template is defined twice: the later definition counts, for templates as for paints.
+  svg->definitions.push_back(
+      {"a", SVG::RadialGradient{.core = {"a"}, .stops = stops, .r = CSS::UnitLength::number(20),
+                                .gradientUnits = SVG::GradientUnits::userSpaceOnUse}});
+  const std::vector<SVG::GradientStop> green{{.color = CSS::Color::named("green")}, {.color = CSS::Color::named("lime")}};
+  svg->definitions.push_back({"a", SVG::RadialGradient{.core = {"a"}, .stops = green, .r = CSS::UnitLength::number(0.3)}});
+  svg->definitions.push_back({"b", SVG::RadialGradient{.core = {"b"}, .templateGradientID = "#a"}});
+  // Units and a radius set in code are the gradient's own, though no text wrote them, also over a
+  // template in other units.
+  svg->definitions.push_back(
+      {"d", SVG::RadialGradient{.core = {"d"}, .r = CSS::UnitLength::number(0.4),
+                                .gradientUnits = SVG::GradientUnits::objectBoundingBox}});
+  svg->definitions.push_back(
+      {"c", SVG::RadialGradient{.core = {"c"}, .stops = stops, .templateGradientID = "#d",
+                                .r = CSS::UnitLength::number(7), .gradientUnits = SVG::GradientUnits::userSpaceOnUse}});
+  SVGSwiftUIExporter::Config config;
+  config.infoComments = false;
+  const std::string swift = SVGSwiftUIExporter::export_(*svg, config);
+  EXPECT_TRUE(isValidSwift(swift));
+  const std::size_t b = swift.find("static let b = ");
+  ASSERT_NE(b, std::string::npos) << swift;
+  const std::string gradientB = swift.substr(b, swift.find("static let", b + 1) - b);
+  EXPECT_TRUE(has(gradientB, "static let b = EllipticalGradient(\n")) << swift;
+  EXPECT_TRUE(has(gradientB, ".green, .init(red: 0, green: 1, blue: 0)")) << swift;
+  EXPECT_TRUE(has(gradientB, "startRadiusFraction: 0, endRadiusFraction: 0.3\n")) << swift;
+  EXPECT_TRUE(has(swift, "static let c = RadialGradient(\n")) << swift;
+  EXPECT_TRUE(has(swift, "startRadius: 0, endRadius: 7\n")) << swift;
+}
+
+TEST(DrawingFidelity, UserSpaceStartRadiiInPointsStayOutOfFractionalGradients) {
+  // Without a viewport a percentage end radius is a fraction of the shape; a start radius in
+  // points cannot be put beside it and is left out, while a percentage one is a fraction too.
+  const auto radial = [](const std::string& attributes) {
+    return exportedDrawing("<svg xmlns=\"http://www.w3.org/2000/svg\"><radialGradient id=\"g\" "
+                           "gradientUnits=\"userSpaceOnUse\" " + attributes + ">" + twoStops +
+                           "</radialGradient><rect width=\"20\" height=\"10\" fill=\"url(#g)\"/></svg>");
+  };
+  const std::string points = radial("r=\"30%\" fr=\"5\"");
+  EXPECT_TRUE(has(points, "startRadiusFraction: 0, endRadiusFraction: 0.3\n")) << points;
+  EXPECT_TRUE(has(radial("r=\"30%\" fr=\"10%\""), "startRadiusFraction: 0.1, endRadiusFraction: 0.3\n"));
+  EXPECT_TRUE(has(radial("fr=\"2px\""), "startRadiusFraction: 0, endRadiusFraction: 0.5\n"));
+}
+
 TEST(DrawingFidelity, LinearGradientBandsStayTheImagesOfTheirBandsUnderSkewsAndUnevenScales) {
   const auto linear = [](const std::string& attributes) {
     return exported("<linearGradient id=\"g\" " + attributes + ">" + twoStops +

@@ -123,29 +123,43 @@ TEST(Builder, GradientsAndStops) {
 
 TEST(Builder, GradientUnitsOfBothKinds) {
   using Units = SVG::GradientUnits;
-  EXPECT_EQ(SVG::LinearGradient::fromXMLAttributes({}).gradientUnits, Units::objectBoundingBox);
-  EXPECT_EQ(SVG::RadialGradient::fromXMLAttributes({}).gradientUnits, Units::objectBoundingBox);
-  EXPECT_EQ(SVG::LinearGradient::fromXMLAttributes({{"gradientUnits", "userSpaceOnUse"}}).gradientUnits,
+  EXPECT_EQ(SVG::LinearGradient::fromXMLAttributes({}).units(), Units::objectBoundingBox);
+  EXPECT_EQ(SVG::RadialGradient::fromXMLAttributes({}).units(), Units::objectBoundingBox);
+  EXPECT_EQ(SVG::LinearGradient::fromXMLAttributes({{"gradientUnits", "userSpaceOnUse"}}).units(),
             Units::userSpaceOnUse);
-  EXPECT_EQ(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "userSpaceOnUse"}}).gradientUnits,
+  EXPECT_EQ(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "userSpaceOnUse"}}).units(),
             Units::userSpaceOnUse);
-  EXPECT_EQ(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "objectBoundingBox"}}).gradientUnits,
+  EXPECT_EQ(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "objectBoundingBox"}}).units(),
             Units::objectBoundingBox);
   // Keywords are case-sensitive; anything else keeps the default.
   for (const char* text : {"userspaceonuse", "", " userSpaceOnUse", "points"}) {
-    EXPECT_EQ(SVG::LinearGradient::fromXMLAttributes({{"gradientUnits", text}}).gradientUnits,
+    EXPECT_EQ(SVG::LinearGradient::fromXMLAttributes({{"gradientUnits", text}}).units(),
               Units::objectBoundingBox)
         << text;
   }
   // Made in code with the fields before it, a gradient has the default.
   const SVG::RadialGradient made{.core = {}, .templateGradientID = {}, .gradientTransform = {}};
-  EXPECT_EQ(made.gradientUnits, Units::objectBoundingBox);
-  EXPECT_FALSE(made.gradientUnitsWritten);
+  EXPECT_EQ(made.units(), Units::objectBoundingBox);
+  EXPECT_FALSE(made.gradientUnits);
   // Whether the units were written, for a template to fill them in: only the two keywords count.
-  EXPECT_FALSE(SVG::LinearGradient::fromXMLAttributes({}).gradientUnitsWritten);
-  EXPECT_TRUE(SVG::LinearGradient::fromXMLAttributes({{"gradientUnits", "objectBoundingBox"}}).gradientUnitsWritten);
-  EXPECT_TRUE(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "userSpaceOnUse"}}).gradientUnitsWritten);
-  EXPECT_FALSE(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "points"}}).gradientUnitsWritten);
+  EXPECT_FALSE(SVG::LinearGradient::fromXMLAttributes({}).gradientUnits.has_value());
+  EXPECT_TRUE(
+      SVG::LinearGradient::fromXMLAttributes({{"gradientUnits", "objectBoundingBox"}}).gradientUnits.has_value());
+  EXPECT_TRUE(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "userSpaceOnUse"}}).gradientUnits.has_value());
+  EXPECT_FALSE(SVG::RadialGradient::fromXMLAttributes({{"gradientUnits", "points"}}).gradientUnits.has_value());
+}
+
+TEST(Builder, GradientGeometryRemembersWhatWasWritten) {
+  // Only what reads counts as written, a default written out included; the rest is left to a template.
+  const auto linear = SVG::LinearGradient::fromXMLAttributes({{"x1", "0%"}, {"y2", "wide"}});
+  EXPECT_TRUE(linear.written(SVG::LinearGradient::x1Attribute));
+  EXPECT_FALSE(linear.written(SVG::LinearGradient::x2Attribute));
+  EXPECT_FALSE(linear.written(SVG::LinearGradient::y2Attribute));
+  const auto radial = SVG::RadialGradient::fromXMLAttributes({{"r", "-5"}, {"fr", "0"}, {"cy", "10%"}});
+  EXPECT_FALSE(radial.written(SVG::RadialGradient::rAttribute));
+  EXPECT_TRUE(radial.written(SVG::RadialGradient::frAttribute));
+  EXPECT_TRUE(radial.written(SVG::RadialGradient::cyAttribute));
+  EXPECT_FALSE(radial.written(SVG::RadialGradient::cxAttribute));
 }
 
 TEST(Builder, NegativeRadiiOfRadialGradientsLeaveTheDefaults) {

@@ -161,8 +161,24 @@ class SVGSwiftUIQuarvel {
   /// The definition list of one `svg` element, indexed by id on first use.
   struct SourceDefinitions {
     const std::vector<SVG::DefinitionEntry>* list;
-    std::unordered_map<std::string_view, const SVG::Definition*> firstByID{};
+    std::unordered_map<std::string_view, const SVG::Definition*> byID{};
     bool indexed = false;
+  };
+  /// The attributes a gradient has, its own or taken from its chain of templates: for each, that
+  /// of the nearest gradient along the chain that has it; the geometry of a kind only from
+  /// gradients of that kind. Absent where none has it: the defaults hold.
+  struct GradientAttributes {
+    const std::vector<SVG::GradientStop>* stops = nullptr;
+    std::optional<SVG::GradientUnits> units{};
+    const std::vector<SVG::Transform>* transform = nullptr;
+    const CSS::UnitLength* x1 = nullptr;
+    const CSS::UnitLength* x2 = nullptr;
+    const CSS::UnitLength* y1 = nullptr;
+    const CSS::UnitLength* y2 = nullptr;
+    const CSS::UnitLength* r = nullptr;
+    const CSS::UnitLength* cx = nullptr;
+    const CSS::UnitLength* cy = nullptr;
+    const CSS::UnitLength* fr = nullptr;
   };
 
   // Names
@@ -212,13 +228,9 @@ class SVGSwiftUIQuarvel {
 
   // Definitions
   std::vector<SwiftUIModel::GradientStop> shapeGradientStops(const std::vector<SVG::GradientStop>& stops) const;
-  /// The stops a gradient uses: its own, or those of the gradient its template names.
-  const std::vector<SVG::GradientStop>& effectiveStops(const std::vector<SVG::GradientStop>& stops,
-                                                       const std::optional<std::string>& templateID);
-  /// The units a gradient's geometry is in: its own when written, else those of the first
-  /// gradient along its chain of templates that writes them, else bounding-box units.
-  SVG::GradientUnits effectiveUnits(SVG::GradientUnits units, bool written,
-                                    const std::optional<std::string>& templateID);
+  /// The attributes of the gradient that `templateID` names, with those it takes from its own
+  /// templates; none without one. Found once per gradient while the source definitions stay.
+  const GradientAttributes& templateAttributes(const std::optional<std::string>& templateID);
   const SVG::Definition* sourceDefinition(const std::string& id);
   void pushSourceDefinitions(const std::vector<SVG::DefinitionEntry>& definitions);
   void popSourceDefinitions();
@@ -268,8 +280,6 @@ class SVGSwiftUIQuarvel {
   std::vector<DefinitionScope> svgDefsStack;
   /// The SVG definitions of the enclosing `svg` elements, for gradient templates.
   std::vector<SourceDefinitions> sourceDefsStack_;
-  /// Stops found through templates, while the source definitions stay the same.
-  std::unordered_map<const SVG::Definition*, const std::vector<SVG::GradientStop>*> templateStops_;
-  /// Units found through templates, likewise.
-  std::unordered_map<const SVG::Definition*, SVG::GradientUnits> templateUnits_;
+  /// Attributes of gradients with those of their templates, while the source definitions stay the same.
+  std::unordered_map<const SVG::Definition*, GradientAttributes> templateAttributes_;
 };

@@ -1,5 +1,6 @@
 // Gradients and the definition list of an `svg` element.
 #include <cmath>
+#include <type_traits>
 #include <unordered_set>
 
 #include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
@@ -35,8 +36,10 @@ CGPoint transformedPoint(CGPoint point, const CGAffineTransform& m, Units units)
 // scale their images are no longer across the image of that vector. The new vector is across
 // the images, n = L^-T (end - start) with L the linear part of `m`, and as long as makes the
 // bands fall where their images are: (end - start)^2 / n^2 times n. With the adjugate a of L,
-// n = a / det, so the vector is a * det * (end - start)^2 / a^2. A singular or overflowing
-// transform moves the end point as a point.
+// n = a / det, so the vector is a * det * (end - start)^2 / a^2. This holds in the unit square;
+// in bounding-box units the square is then stretched over the frame, bands and all, so on a
+// frame that is not square the bands are those of the stretched image. A singular or
+// overflowing transform moves the end point as a point.
 CGPoint transformedEndPoint(CGPoint start, CGPoint end, CGPoint movedStart, const CGAffineTransform& m,
                             Units units) {
   const CGFloat dx = end.x - start.x, dy = end.y - start.y;
@@ -83,6 +86,47 @@ CGFloat userRadius(const CSS::UnitLength& length, const std::optional<CGSize>& v
   return length.pointSize().value_or(0);
 }
 
+// A length of a gradient's own, when it has one: written, or set to other than its default.
+template <typename Gradient>
+const CSS::UnitLength* ownLength(const Gradient& gradient, CSS::UnitLength Gradient::*field,
+                                 typename Gradient::Attribute attribute) {
+  static const Gradient defaults{};
+  if (gradient.written(attribute) || gradient.*field != defaults.*field) return &(gradient.*field);
+  return nullptr;
+}
+
+// Puts what `gradient` has itself over what it takes from its templates (the converter's
+// GradientAttributes). Stops, units and transform come from gradients of either kind.
+template <typename Attributes, typename Gradient>
+void overlay(Attributes& attributes, const Gradient& gradient) {
+  if (!gradient.stops.empty()) attributes.stops = &gradient.stops;
+  if (gradient.gradientUnits) attributes.units = gradient.gradientUnits;
+  if (!gradient.gradientTransform.empty()) attributes.transform = &gradient.gradientTransform;
+  using G = Gradient;
+  if constexpr (std::is_same_v<G, SVG::LinearGradient>) {
+    if (auto x1 = ownLength(gradient, &G::x1, G::x1Attribute)) attributes.x1 = x1;
+    if (auto x2 = ownLength(gradient, &G::x2, G::x2Attribute)) attributes.x2 = x2;
+    if (auto y1 = ownLength(gradient, &G::y1, G::y1Attribute)) attributes.y1 = y1;
+    if (auto y2 = ownLength(gradient, &G::y2, G::y2Attribute)) attributes.y2 = y2;
+  } else {
+    if (auto r = ownLength(gradient, &G::r, G::rAttribute)) attributes.r = r;
+    if (auto cx = ownLength(gradient, &G::cx, G::cxAttribute)) attributes.cx = cx;
+    if (auto cy = ownLength(gradient, &G::cy, G::cyAttribute)) attributes.cy = cy;
+    if (auto fr = ownLength(gradient, &G::fr, G::frAttribute)) attributes.fr = fr;
+  }
+}
+
+template <typename Attributes>
+const std::vector<SVG::GradientStop>& stopsOf(const Attributes& attributes) {
+  static const auto& none = *new const std::vector<SVG::GradientStop>();
+  return attributes.stops ? *attributes.stops : none;
+}
+
+template <typename Attributes>
+CGAffineTransform matrixOf(const Attributes& attributes) {
+  return attributes.transform ? gradientMatrix(*attributes.transform) : CGAffineTransform::identity();
+}
+
 }  // namespace
 
 std::vector<SVGSwiftUIQuarvel::ConvertedDefinition> SVGSwiftUIQuarvel::shapeDefinitions(
@@ -110,38 +154,51 @@ std::vector<SVGSwiftUIQuarvel::ConvertedDefinition> SVGSwiftUIQuarvel::shapeDefi
 SwiftUIModel::LinearGradientProperty SVGSwiftUIQuarvel::shapeLinearGradient(const SVG::LinearGradient& gradient) {
   SwiftUIModel::LinearGradientProperty property;
   property.propertyID = makePropID(gradient.core.id, linearGradientIDs);
-  property.stops = shapeGradientStops(effectiveStops(gradient.stops, gradient.templateGradientID));
-  const Units units = effectiveUnits(gradient.gradientUnits, gradient.gradientUnitsWritten, gradient.templateGradientID);
-  const CGAffineTransform m = gradientMatrix(gradient.gradientTransform);
-  const CGPoint start = fractionOrZero(gradient.startPoint());
+  GradientAttributes attributes = templateAttributes(gradient.templateGradientID);
+  overlay(attributes, gradient);
+  property.stops = shapeGradientStops(stopsOf(attributes));
+  const Units units = attributes.units.value_or(Units::objectBoundingBox);
+  const CGAffineTransform m = matrixOf(attributes);
+  const SVG::UnitPoint startPoint{attributes.x1 ? *attributes.x1 : gradient.x1,
+                                  attributes.y1 ? *attributes.y1 : gradient.y1};
+  const SVG::UnitPoint endPoint{attributes.x2 ? *attributes.x2 : gradient.x2,
+                                attributes.y2 ? *attributes.y2 : gradient.y2};
+  const CGPoint start = fractionOrZero(startPoint);
   property.startPoint = transformedPoint(start, m, units);
-  property.endPoint = transformedEndPoint(start, fractionOrZero(gradient.endPoint()), property.startPoint, m, units);
+  property.endPoint = transformedEndPoint(start, fractionOrZero(endPoint), property.startPoint, m, units);
   return property;
 }
 
 SwiftUIModel::RadialGradientProperty SVGSwiftUIQuarvel::shapeRadialGradient(const SVG::RadialGradient& gradient) {
   SwiftUIModel::RadialGradientProperty property;
   property.propertyID = makePropID(gradient.core.id, radialGradientIDs);
-  property.stops = shapeGradientStops(effectiveStops(gradient.stops, gradient.templateGradientID));
-  const Units units = effectiveUnits(gradient.gradientUnits, gradient.gradientUnitsWritten, gradient.templateGradientID);
-  const CGAffineTransform m = gradientMatrix(gradient.gradientTransform);
-  property.center = transformedPoint(fractionOrZero(gradient.centerPoint()), m, units);
+  GradientAttributes attributes = templateAttributes(gradient.templateGradientID);
+  overlay(attributes, gradient);
+  property.stops = shapeGradientStops(stopsOf(attributes));
+  const Units units = attributes.units.value_or(Units::objectBoundingBox);
+  const CGAffineTransform m = matrixOf(attributes);
+  const CSS::UnitLength& r = attributes.r ? *attributes.r : gradient.r;
+  const CSS::UnitLength& fr = attributes.fr ? *attributes.fr : gradient.fr;
+  const SVG::UnitPoint centerPoint{attributes.cx ? *attributes.cx : gradient.cx,
+                                   attributes.cy ? *attributes.cy : gradient.cy};
+  property.center = transformedPoint(fractionOrZero(centerPoint), m, units);
   // In bounding-box units the radii are fractions of the shape being painted, as the centre is.
   // In user space they are points; a percentage there is one of the viewport of the drawing that
-  // declares the gradient, and where that has no size, stays a fraction of the shape.
+  // declares the gradient, and where that has no size, stays a fraction of the shape. A start
+  // radius in points cannot join an end radius in fractions: it is left out then.
   const std::optional<CGSize> viewport =
       svgPointSizeStack.empty() ? std::nullopt : std::optional<CGSize>(svgPointSizeStack.back());
   if (units == Units::objectBoundingBox) {
     property.radiiRelativeToShape = true;
-    property.startRadius = boxRadius(gradient.fr);
-    property.endRadius = boxRadius(gradient.r);
-  } else if (gradient.r.is<CSS::UnitLength::Percentage>() && !viewport) {
+    property.startRadius = boxRadius(fr);
+    property.endRadius = boxRadius(r);
+  } else if (r.is<CSS::UnitLength::Percentage>() && !viewport) {
     property.radiiRelativeToShape = true;
-    property.startRadius = gradient.fr.fraction(std::nullopt).value_or(0);
-    property.endRadius = gradient.r.fraction(std::nullopt).value_or(0);
+    property.startRadius = fr.is<CSS::UnitLength::Percentage>() ? fr.fraction(std::nullopt).value_or(0) : 0;
+    property.endRadius = r.fraction(std::nullopt).value_or(0);
   } else {
-    property.startRadius = userRadius(gradient.fr, viewport);
-    property.endRadius = userRadius(gradient.r, viewport);
+    property.startRadius = userRadius(fr, viewport);
+    property.endRadius = userRadius(r, viewport);
   }
   // The transform scales the radii too, in either units.
   const CGFloat scale = radiusScale(m);
@@ -175,105 +232,69 @@ std::vector<SwiftUIModel::GradientStop> SVGSwiftUIQuarvel::shapeGradientStops(
   return result;
 }
 
-// Template references. Drawing programs keep the stops in one gradient and
-// the geometry in another that refers to it; a gradient without stops uses
-// those of the first gradient with stops along its chain of templates.
+// Template references. Drawing programs keep the stops in one gradient and the geometry in
+// another that refers to it; a gradient takes every attribute it does not have itself (stops,
+// units, transform, and the geometry of its kind) from the nearest gradient along its chain of
+// templates that has it.
 
 void SVGSwiftUIQuarvel::pushSourceDefinitions(const std::vector<SVG::DefinitionEntry>& definitions) {
   sourceDefsStack_.push_back(SourceDefinitions{&definitions});
-  templateStops_.clear();
-  templateUnits_.clear();
+  templateAttributes_.clear();
 }
 
 void SVGSwiftUIQuarvel::popSourceDefinitions() {
   if (!sourceDefsStack_.empty()) sourceDefsStack_.pop_back();
-  templateStops_.clear();
-  templateUnits_.clear();
+  templateAttributes_.clear();
 }
 
 const SVG::Definition* SVGSwiftUIQuarvel::sourceDefinition(const std::string& id) {
   for (auto scope = sourceDefsStack_.rbegin(); scope != sourceDefsStack_.rend(); ++scope) {
     if (!scope->indexed) {
-      // The first definition of an id wins.
-      for (const SVG::DefinitionEntry& entry : *scope->list) scope->firstByID.try_emplace(entry.id, &entry.definition);
+      // The last definition of an id wins, as it does for paints.
+      for (const SVG::DefinitionEntry& entry : *scope->list) scope->byID.insert_or_assign(entry.id, &entry.definition);
       scope->indexed = true;
     }
-    auto found = scope->firstByID.find(id);
-    if (found != scope->firstByID.end()) return found->second;
+    auto found = scope->byID.find(id);
+    if (found != scope->byID.end()) return found->second;
   }
   return nullptr;
 }
 
-const std::vector<SVG::GradientStop>& SVGSwiftUIQuarvel::effectiveStops(
-    const std::vector<SVG::GradientStop>& stops, const std::optional<std::string>& templateID) {
-  static const auto& none = *new const std::vector<SVG::GradientStop>();
-  if (!stops.empty() || !templateID) return stops;
-
+const SVGSwiftUIQuarvel::GradientAttributes& SVGSwiftUIQuarvel::templateAttributes(
+    const std::optional<std::string>& templateID) {
+  static const GradientAttributes none{};
+  // The chain up to its end, a gradient already resolved, or a loop; then every link of it is
+  // resolved from the far end back, each over the one it names.
   std::vector<const SVG::Definition*> chain;
   std::unordered_set<const SVG::Definition*> seen;
-  const std::vector<SVG::GradientStop>* found = nullptr;
+  const GradientAttributes* resolved = &none;
   std::optional<std::string> reference = templateID;
   while (reference) {
     const std::string id = !reference->empty() && reference->front() == '#' ? reference->substr(1) : *reference;
     const SVG::Definition* target = sourceDefinition(id);
     if (!target || !seen.insert(target).second) break;
-    if (auto known = templateStops_.find(target); known != templateStops_.end()) {
-      found = known->second;
+    if (auto known = templateAttributes_.find(target); known != templateAttributes_.end()) {
+      resolved = &known->second;
       break;
     }
-    chain.push_back(target);
-    const std::vector<SVG::GradientStop>* targetStops = nullptr;
     if (auto linear = target->as<SVG::LinearGradient>()) {
-      targetStops = &linear->stops;
       reference = linear->templateGradientID;
     } else if (auto radial = target->as<SVG::RadialGradient>()) {
-      targetStops = &radial->stops;
       reference = radial->templateGradientID;
     } else {
       break;
     }
-    if (!targetStops->empty()) {
-      found = targetStops;
-      break;
-    }
-  }
-  for (const SVG::Definition* link : chain) templateStops_[link] = found;
-  return found ? *found : none;
-}
-
-SVG::GradientUnits SVGSwiftUIQuarvel::effectiveUnits(SVG::GradientUnits units, bool written,
-                                                     const std::optional<std::string>& templateID) {
-  if (written || !templateID) return units;
-
-  std::vector<const SVG::Definition*> chain;
-  std::unordered_set<const SVG::Definition*> seen;
-  Units found = Units::objectBoundingBox;
-  std::optional<std::string> reference = templateID;
-  while (reference) {
-    const std::string id = !reference->empty() && reference->front() == '#' ? reference->substr(1) : *reference;
-    const SVG::Definition* target = sourceDefinition(id);
-    if (!target || !seen.insert(target).second) break;
-    if (auto known = templateUnits_.find(target); known != templateUnits_.end()) {
-      found = known->second;
-      break;
-    }
     chain.push_back(target);
-    bool targetWritten = false;
-    if (auto linear = target->as<SVG::LinearGradient>()) {
-      targetWritten = linear->gradientUnitsWritten;
-      found = linear->gradientUnits;
-      reference = linear->templateGradientID;
-    } else if (auto radial = target->as<SVG::RadialGradient>()) {
-      targetWritten = radial->gradientUnitsWritten;
-      found = radial->gradientUnits;
-      reference = radial->templateGradientID;
-    } else {
-      found = Units::objectBoundingBox;
-      break;
-    }
-    if (targetWritten) break;
-    found = Units::objectBoundingBox;
   }
-  for (const SVG::Definition* link : chain) templateUnits_[link] = found;
-  return found;
+  for (auto link = chain.rbegin(); link != chain.rend(); ++link) {
+    GradientAttributes attributes = *resolved;
+    if (auto linear = (*link)->as<SVG::LinearGradient>()) {
+      overlay(attributes, *linear);
+    } else if (auto radial = (*link)->as<SVG::RadialGradient>()) {
+      overlay(attributes, *radial);
+    }
+    // The map keeps its elements in place as it grows.
+    resolved = &(templateAttributes_[*link] = attributes);
+  }
+  return *resolved;
 }

@@ -48,10 +48,19 @@ void readGradientHeader(Gradient& gradient, const XMLAttributes& xmlAttributes) 
   const auto units = attributeValue(xmlAttributes, "gradientUnits");
   if (units == "userSpaceOnUse") {
     gradient.gradientUnits = GradientUnits::userSpaceOnUse;
-    gradient.gradientUnitsWritten = true;
   } else if (units == "objectBoundingBox") {
-    gradient.gradientUnitsWritten = true;
+    gradient.gradientUnits = GradientUnits::objectBoundingBox;
   }
+}
+
+// Sets `field` to a length that was read, and marks it written. One that does not read counts
+// as not written, as does a negative radius.
+template <typename Gradient>
+void readLength(Gradient& gradient, CSS::UnitLength& field, std::optional<CSS::UnitLength> value,
+                typename Gradient::Attribute attribute) {
+  if (!value) return;
+  field = *value;
+  gradient.writtenAttributes |= attribute;
 }
 
 // A radius; a negative one is an error and leaves the default.
@@ -70,20 +79,20 @@ FilterInput primitiveInput(const XMLAttributes& xmlAttributes, const FilterInput
 LinearGradient LinearGradient::fromXMLAttributes(const XMLAttributes& xmlAttributes) {
   LinearGradient gradient;
   readGradientHeader(gradient, xmlAttributes);
-  if (auto x1 = length(xmlAttributes, "x1")) gradient.x1 = *x1;
-  if (auto x2 = length(xmlAttributes, "x2")) gradient.x2 = *x2;
-  if (auto y1 = length(xmlAttributes, "y1")) gradient.y1 = *y1;
-  if (auto y2 = length(xmlAttributes, "y2")) gradient.y2 = *y2;
+  readLength(gradient, gradient.x1, length(xmlAttributes, "x1"), LinearGradient::x1Attribute);
+  readLength(gradient, gradient.x2, length(xmlAttributes, "x2"), LinearGradient::x2Attribute);
+  readLength(gradient, gradient.y1, length(xmlAttributes, "y1"), LinearGradient::y1Attribute);
+  readLength(gradient, gradient.y2, length(xmlAttributes, "y2"), LinearGradient::y2Attribute);
   return gradient;
 }
 
 RadialGradient RadialGradient::fromXMLAttributes(const XMLAttributes& xmlAttributes) {
   RadialGradient gradient;
   readGradientHeader(gradient, xmlAttributes);
-  if (auto r = radius(xmlAttributes, "r")) gradient.r = *r;
-  if (auto cx = length(xmlAttributes, "cx")) gradient.cx = *cx;
-  if (auto cy = length(xmlAttributes, "cy")) gradient.cy = *cy;
-  if (auto fr = radius(xmlAttributes, "fr")) gradient.fr = *fr;
+  readLength(gradient, gradient.r, radius(xmlAttributes, "r"), RadialGradient::rAttribute);
+  readLength(gradient, gradient.cx, length(xmlAttributes, "cx"), RadialGradient::cxAttribute);
+  readLength(gradient, gradient.cy, length(xmlAttributes, "cy"), RadialGradient::cyAttribute);
+  readLength(gradient, gradient.fr, radius(xmlAttributes, "fr"), RadialGradient::frAttribute);
   gradient.fx = length(xmlAttributes, "fx");
   gradient.fy = length(xmlAttributes, "fy");
   return gradient;

@@ -47,9 +47,22 @@ struct LinearGradient {
   CSS::UnitLength y1 = CSS::UnitLength::percentage(0);
   CSS::UnitLength y2 = CSS::UnitLength::percentage(0);
   std::vector<Transform> gradientTransform{};
-  GradientUnits gradientUnits = GradientUnits::objectBoundingBox;
-  /// Whether `gradientUnits` was written: without it the gradient takes the units of its template.
-  bool gradientUnitsWritten = false;
+  /// Absent unless written: then the gradient takes the units of its template, else the default.
+  std::optional<GradientUnits> gradientUnits{};
+  /// The geometry attributes that were written, as bits of `Attribute`. One neither written nor
+  /// changed from its default takes its value from the template chain, as does an empty transform.
+  unsigned writtenAttributes = 0;
+
+  enum Attribute : unsigned {
+    x1Attribute = 1u << 0,
+    x2Attribute = 1u << 1,
+    y1Attribute = 1u << 2,
+    y2Attribute = 1u << 3,
+  };
+  bool written(Attribute attribute) const { return (writtenAttributes & attribute) != 0; }
+
+  /// The units as written, bounding-box units when not.
+  GradientUnits units() const { return gradientUnits.value_or(GradientUnits::objectBoundingBox); }
 
   // Reading from text, attributes and CSS
 
@@ -74,9 +87,22 @@ struct RadialGradient {
   std::optional<CSS::UnitLength> fx{};  ///< absent unless written
   std::optional<CSS::UnitLength> fy{};
   std::vector<Transform> gradientTransform{};
-  GradientUnits gradientUnits = GradientUnits::objectBoundingBox;
-  /// Whether `gradientUnits` was written: without it the gradient takes the units of its template.
-  bool gradientUnitsWritten = false;
+  /// Absent unless written: then the gradient takes the units of its template, else the default.
+  std::optional<GradientUnits> gradientUnits{};
+  /// The geometry attributes that were written, as bits of `Attribute`. One neither written nor
+  /// changed from its default takes its value from the template chain, as does an empty transform.
+  unsigned writtenAttributes = 0;
+
+  enum Attribute : unsigned {
+    rAttribute = 1u << 0,
+    cxAttribute = 1u << 1,
+    cyAttribute = 1u << 2,
+    frAttribute = 1u << 3,
+  };
+  bool written(Attribute attribute) const { return (writtenAttributes & attribute) != 0; }
+
+  /// The units as written, bounding-box units when not.
+  GradientUnits units() const { return gradientUnits.value_or(GradientUnits::objectBoundingBox); }
 
   // Reading from text, attributes and CSS
 
