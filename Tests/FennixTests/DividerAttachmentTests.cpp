@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "DefaultsTestSupport.h"
 #include "Fennix/Foundation/UserDefaults.h"
 #include "Fennix/UI/AppKit/DividerTextAttachment.h"
@@ -79,6 +83,57 @@ TEST(DividerAttachmentTests, TheCellDrawsOneLineAcrossTheLineFragment) {
   EXPECT_DOUBLE_EQ(strokes[0].toY, 26);
   EXPECT_DOUBLE_EQ(strokes[0].fromX, 10);
   EXPECT_DOUBLE_EQ(strokes[0].toX, 110);
+}
+
+// Observers of the cell are told only while their tokens live, even when another observer of the
+// same change releases them; one that releases its own token finishes its run.
+TEST(DividerAttachmentTests, CellObserversAreToldOnlyWhileTheirTokensLive) {
+  NSTextAttachment attachment;
+  std::vector<std::string> told;
+  std::shared_ptr<void> first, second, third;
+  first = attachment.observeCellChanges([&] {
+    told.push_back("first");
+    second.reset();
+  });
+  second = attachment.observeCellChanges([&] { told.push_back("second"); });
+  third = attachment.observeCellChanges([&, kept = std::string("third")] {
+    third.reset();
+    told.push_back(kept);
+  });
+  // Come during a change, told from the next one on.
+  std::shared_ptr<void> late;
+  auto lateComer = attachment.observeCellChanges([&] {
+    if (!late) late = attachment.observeCellChanges([&] { told.push_back("late"); });
+  });
+
+  attachment.setAttachmentCell(std::make_shared<NSTextAttachmentCell>());
+  EXPECT_EQ(told, (std::vector<std::string>{"first", "third"}));
+  told.clear();
+  attachment.setAttachmentCell(nullptr);
+  EXPECT_EQ(told, (std::vector<std::string>{"first", "late"}));
+}
+
+// Observers that come and go keep the list short: with a few left, many passing ones take a
+// bounded room, also after a change has cleared away those that were gone.
+TEST(DividerAttachmentTests, PassingCellObserversKeepTheListShort) {
+  NSTextAttachment attachment;
+  std::vector<std::shared_ptr<void>> crowd;
+  for (int i = 0; i < 1000; ++i) crowd.push_back(attachment.observeCellChanges([] {}));
+  crowd.resize(3);
+  attachment.setAttachmentCell(nullptr);
+  EXPECT_EQ(attachment.cellObserverSlotsForTesting(), 3u);
+  std::size_t most = 0;
+  for (int i = 0; i < 5000; ++i) {
+    auto passing = attachment.observeCellChanges([] {});
+    most = std::max(most, attachment.cellObserverSlotsForTesting());
+    if (i % 1000 == 0) attachment.setAttachmentCell(nullptr);
+  }
+  // Room for twice those alive at the last clearing (the crowd and one passing) and a few more.
+  EXPECT_LE(most, 2 * (crowd.size() + 1) + 16);
+  int calls = 0;
+  crowd.push_back(attachment.observeCellChanges([&] { ++calls; }));
+  attachment.setAttachmentCell(nullptr);
+  EXPECT_EQ(calls, 1);
 }
 
 TEST(DividerAttachmentTests, ThePlainFormIsReadOnceFromTheDefaults) {

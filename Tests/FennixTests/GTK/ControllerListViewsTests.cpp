@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <map>
+#include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/entry.h>
 #include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
+#include <gtkmm/treeexpander.h>
 #include <gtkmm/window.h>
 
 #include "Fennix/UI/Common/CVLayouts/GTK/CollectionViewGTK.h"
@@ -882,6 +884,138 @@ TEST_F(ListWindowTest, ASourceListControllerMayHoldARowInItsOwnRowView) {
   library.reset();
   pumpFrames();
   QvOutlineVC::outlineViewMaker = nullptr;
+}
+
+/// A row view whose widget its owner already deleted.
+Fennix::TableRow rowViewOfDeletedWidget() {
+  auto* widget = new NSTableRowView();
+  auto rowView = std::make_shared<Fennix::GtkTableRowView>(*widget);
+  delete widget;
+  return rowView;
+}
+
+/// A plain outline whose "Library" row sits in an unemphasized row view of the controller's, whose
+/// "Shapes" row gets a row view whose widget is gone, and whose other rows get none.
+struct MutedRowTree : FreshTree<QvOutlineVC> {
+  NSTableRowView* libraryRowView = nullptr;
+  Fennix::TableRow rowViewForItem(const Fennix::OutlineItem& item) override {
+    if (nameOf(item) == "Shapes") return rowViewOfDeletedWidget();
+    if (nameOf(item) != "Library") return nullptr;
+    libraryRowView = Gtk::make_managed<NSTableRowView>();
+    auto rowView = std::make_shared<Fennix::GtkTableRowView>(*libraryRowView);
+    rowView->setEmphasized(false);
+    return rowView;
+  }
+};
+
+TEST_F(ListWindowTest, APlainOutlineDrawsItsSelectionAsItsControllersRowViewsSay) {
+  Fennix::installControllerKitsGTK();
+  Fennix::GtkOutlineViewHandle::install(nameOf);
+  auto tree = NSViewController::make<MutedRowTree>();
+  auto* treeScroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*tree));
+  ASSERT_NE(treeScroll, nullptr);
+  auto& outline = Fennix::GtkOutlineViewHandle::of(*treeScroll)->outline();
+  // A source list beside it, for the muted look of its selection.
+  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
+  auto library = NSViewController::make<Library>();
+  auto* libraryScroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
+  ASSERT_NE(libraryScroll, nullptr);
+  auto& sourceList = Fennix::GtkOutlineViewHandle::of(*libraryScroll)->outline();
+  Gtk::Box box(Gtk::Orientation::HORIZONTAL);
+  box.set_homogeneous(true);
+  box.append(*treeScroll);
+  box.append(*libraryScroll);
+  show(box, 440, 300);
+  ASSERT_TRUE(pumpUntil([&] { return library->expanded == 1; }));
+  pumpFrames();
+  ASSERT_EQ(outline.numberOfRows(), 2u);
+  Gtk::Label* libraryLabel = shownLabel(outline, "Library");
+  ASSERT_TRUE(libraryLabel && tree->libraryRowView);
+  // The disclosure triangle and the cell sit in the controller's row view.
+  auto* expander = dynamic_cast<Gtk::TreeExpander*>(tree->libraryRowView->view());
+  ASSERT_NE(expander, nullptr);
+  EXPECT_TRUE(libraryLabel->is_ancestor(*expander));
+
+  auto input = WidgetInput::Input::open(*window);
+  if (!input) GTEST_SKIP() << "no pointer events on this display";
+  // The colour of a selected row, sampled with the pointer away from every row.
+  auto colourOfRow = [&](NSOutlineView& list, const std::string& text) {
+    Gtk::Label* label = shownLabel(list, text);
+    if (!label) return std::uint32_t(0);
+    input->moveTo(input->onScreen(outline, 20, outline.get_height() - 10));
+    pumpFrames();
+    graphene_rect_t bounds{};
+    EXPECT_TRUE(gtk_widget_compute_bounds(GTK_WIDGET(label->gobj()), GTK_WIDGET(list.gobj()), &bounds));
+    GdkTexture* picture = nullptr;
+    pumpUntil([&] { return (picture = renderWidget(list)) != nullptr; });
+    const std::uint32_t found =
+        picture ? pixel(picture, list.get_width() - 8, int(bounds.origin.y + bounds.size.height / 2)) : 0;
+    if (picture) g_object_unref(picture);
+    return found;
+  };
+  auto clickRow = [&](const std::string& text, long row) {
+    Gtk::Label* label = shownLabel(outline, text);
+    if (!label) return false;
+    input->click(*label, label->get_width() / 2.0, label->get_height() / 2.0);
+    return pumpUntil([&] { return outline.selectedRowIndexes() == std::set<long>{row}; });
+  };
+  sourceList.selectRowIndexes({1}, false);
+  pumpFrames();
+  const std::uint32_t sourceListMuted = colourOfRow(sourceList, "Shapes");
+  sourceList.deselectAll();
+
+  ASSERT_TRUE(clickRow("Library", 0));
+  const std::uint32_t muted = colourOfRow(outline, "Library");
+  saveScreenshot(*window, "plain-outline-unemphasized-row");
+  EXPECT_TRUE(tree->libraryRowView->isSelected());
+  EXPECT_TRUE(tree->libraryRowView->get_parent()->has_css_class("qv-unemphasized"));
+  ASSERT_TRUE(clickRow("Recent", 1));
+  const std::uint32_t accent = colourOfRow(outline, "Recent");
+  saveScreenshot(*window, "plain-outline-row-without-row-view");
+  EXPECT_FALSE(tree->libraryRowView->isSelected());
+  EXPECT_TRUE(near(muted, sourceListMuted, 8)) << std::hex << muted << " " << sourceListMuted;
+  EXPECT_FALSE(near(muted, accent, 60)) << std::hex << muted << " " << accent;
+  EXPECT_FALSE(near(muted, 0xffffff, 6)) << "no selection shown";
+
+  // The triangle in the row view opens the row; a child whose row view has no widget left sits in
+  // its row alone.
+  libraryLabel = shownLabel(outline, "Library");
+  ASSERT_NE(libraryLabel, nullptr);
+  expander = nullptr;
+  for (Gtk::Widget* above = libraryLabel; above && !expander; above = above->get_parent())
+    expander = dynamic_cast<Gtk::TreeExpander*>(above);
+  ASSERT_NE(expander, nullptr);
+  EXPECT_NE(dynamic_cast<NSTableRowView*>(expander->get_parent()), nullptr);
+  Gtk::Widget* triangle = expander->get_first_child();
+  ASSERT_NE(triangle, nullptr);
+  input->click(*triangle, triangle->get_width() / 2.0, triangle->get_height() / 2.0);
+  ASSERT_TRUE(pumpUntil([&] { return outline.numberOfRows() == 5u; }));
+  pumpFrames();
+  Gtk::Label* shapes = shownLabel(outline, "Shapes");
+  ASSERT_NE(shapes, nullptr);
+  for (Gtk::Widget* above = shapes; above && above != &outline; above = above->get_parent())
+    EXPECT_EQ(dynamic_cast<NSTableRowView*>(above), nullptr);
+  saveScreenshot(*window, "plain-outline-opened-in-row-view");
+
+  window->unset_child();
+  tree.reset();
+  library.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
+}
+
+// A row view whose widget its owner deleted keeps what it is told and hands out no widget.
+TEST_F(ListWindowTest, ARowViewOutlivesItsDeletedWidget) {
+  auto* widget = new NSTableRowView();
+  widget->setEmphasized(false);
+  Fennix::GtkTableRowView rowView(*widget);
+  EXPECT_EQ(rowView.widget(), widget);
+  EXPECT_FALSE(rowView.isEmphasized());
+  delete widget;
+  EXPECT_EQ(rowView.widget(), nullptr);
+  EXPECT_FALSE(rowView.isEmphasized());
+  rowView.setEmphasized(true);
+  EXPECT_TRUE(rowView.isEmphasized());
 }
 
 }  // namespace

@@ -242,11 +242,63 @@ TEST(DividerAttachmentViewTests, TheTextViewFollowsTheCellAnAttachmentIsGivenLat
   std::size_t differing = 0;
   for (std::size_t i = 0; i < picture.pixels.size(); ++i) differing += picture.pixels[i] != expected.pixels[i];
   EXPECT_EQ(differing, 0u) << "see " << (output / "attachment-given-the-plain-cell-again.png");
+}
 
-  // A text view that is gone no longer follows the attachment.
-  window.unset_child();
-  runUntil([] { return false; }, 0.1);
+// The anchor follows the cell only while its text view lives and shows the anchor's buffer: a view
+// given another buffer shows nothing at the anchor until given its buffer back, and a view that is
+// gone is not touched.
+TEST(DividerAttachmentViewTests, AnAnchorFollowsOnlyWhileItsTextViewShowsIt) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  Gtk::Window window;
+  window.set_default_size(300, 160);
+  Gtk::Box box(Gtk::Orientation::VERTICAL);
+  auto* swapped = Gtk::make_managed<Gtk::TextView>();
+  auto* doomed = Gtk::make_managed<Gtk::TextView>();
+  box.append(*swapped);
+  box.append(*doomed);
+  window.set_child(box);
+  window.present();
+  ASSERT_TRUE(runUntil([&] { return swapped->get_mapped() && doomed->get_mapped(); }));
+  const auto dividersIn = [](Gtk::TextView& view) {
+    int count = 0;
+    for (Gtk::Widget* child = view.get_first_child(); child; child = child->get_next_sibling())
+      count += dynamic_cast<Fennix::GTK::DividerAttachmentView*>(child) != nullptr;
+    return count;
+  };
+
+  auto attachment = std::make_shared<QvDividerTextAttachment>(std::string("bytes"), std::string("public.data"));
+  auto original = swapped->get_buffer();
+  original->set_text("first \U0001F600 line\n");
+  auto anchor = Fennix::GTK::insertDivider(*swapped, original->end(), attachment);
+  auto other = Gtk::TextBuffer::create();
+  other->set_text("another text");
+  swapped->set_buffer(other);
   attachment->setAttachmentCell(std::make_shared<QvDividerTextAttachment::Cell>());
+  EXPECT_TRUE(anchor->get_widgets().empty());
+  EXPECT_EQ(dividersIn(*swapped), 0);
+  attachment->setAttachmentCell(nullptr);
+  // Given its buffer back, the view follows again.
+  swapped->set_buffer(original);
+  attachment->setAttachmentCell(std::make_shared<QvDividerTextAttachment::Cell>());
+  EXPECT_EQ(anchor->get_widgets().size(), 1u);
+  EXPECT_EQ(dividersIn(*swapped), 1);
+
+  // A view destroyed while its buffer and the anchor live on.
+  auto kept = doomed->get_buffer();
+  kept->set_text("gone soon\n");
+  auto orphan = Fennix::GTK::insertDivider(*doomed, kept->end(), attachment);
+  EXPECT_EQ(orphan->get_widgets().size(), 1u);
+  GObject* watched = G_OBJECT(doomed->gobj());
+  g_object_add_weak_pointer(watched, reinterpret_cast<gpointer*>(&watched));
+  box.remove(*doomed);
+  runUntil([&] { return watched == nullptr; });
+  ASSERT_EQ(watched, nullptr) << "the text view still lives";
+  EXPECT_TRUE(orphan->get_widgets().empty());
+  attachment->setAttachmentCell(nullptr);
+  attachment->setAttachmentCell(std::make_shared<QvDividerTextAttachment::Cell>());
+  EXPECT_TRUE(orphan->get_widgets().empty());
+  EXPECT_FALSE(orphan->get_deleted());
+  EXPECT_EQ(anchor->get_widgets().size(), 1u);
 }
 
 }  // namespace

@@ -21,18 +21,20 @@ std::shared_ptr<NSTextAttachmentCell> NSTextAttachment::attachmentCell() const {
 
 void NSTextAttachment::setAttachmentCell(std::shared_ptr<NSTextAttachmentCell> cell) {
   attachmentCell_ = std::move(cell);
-  // Observers may come and go while they are told: tell those alive now, from a copy.
-  std::vector<std::shared_ptr<std::function<void()>>> alive;
-  auto& list = cellObservers_.list;
-  for (auto observer = list.begin(); observer != list.end();) {
-    if (auto live = observer->lock()) {
-      alive.push_back(std::move(live));
-      ++observer;
-    } else {
-      observer = list.erase(observer);
-    }
+  pruneCellObservers();
+  // Observers may come and go while they are told. Those who come now wait for the next change;
+  // one whose token an earlier observer released is not told, so each is held only while it runs.
+  const std::vector<std::weak_ptr<std::function<void()>>> observers = cellObservers_.list;
+  for (const auto& observer : observers) {
+    if (const auto changed = observer.lock()) (*changed)();
   }
-  for (const auto& changed : alive) (*changed)();
+}
+
+void NSTextAttachment::pruneCellObservers() {
+  auto& list = cellObservers_.list;
+  list.erase(std::remove_if(list.begin(), list.end(), [](const auto& observer) { return observer.expired(); }),
+             list.end());
+  cellObservers_.prunedSize = list.size();
 }
 
 std::shared_ptr<void> NSTextAttachment::observeCellChanges(std::function<void()> changed) {
@@ -40,11 +42,9 @@ std::shared_ptr<void> NSTextAttachment::observeCellChanges(std::function<void()>
   auto& list = cellObservers_.list;
   // Tokens that are gone make room whenever the list has doubled, so that a long-lived attachment
   // keeps a short list at a constant cost per observer.
-  if (list.size() >= 2 * cellObservers_.prunedSize + 16) {
-    list.erase(std::remove_if(list.begin(), list.end(), [](const auto& observer) { return observer.expired(); }),
-               list.end());
-    cellObservers_.prunedSize = list.size();
-  }
+  if (list.size() >= 2 * cellObservers_.prunedSize + 16) pruneCellObservers();
   list.push_back(token);
   return token;
 }
+
+std::size_t NSTextAttachment::cellObserverSlotsForTesting() const { return cellObservers_.list.size(); }

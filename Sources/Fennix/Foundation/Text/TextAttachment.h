@@ -83,6 +83,9 @@ class NSTextAttachment {
   /// Runs `changed` after every change of the cell for as long as the answered token lives. Views
   /// that show the attachment follow its cell so; they and the attachment live on the main thread.
   [[nodiscard]] std::shared_ptr<void> observeCellChanges(std::function<void()> changed);
+  /// How many observers the attachment keeps room for, including those whose tokens are gone but
+  /// not yet cleared away.
+  std::size_t cellObserverSlotsForTesting() const;
 
   /// The kinds of data the attachment can be copied as; none by default.
   virtual std::vector<NSPasteboard::PasteboardType> writableTypes() const { return {}; }
@@ -93,6 +96,9 @@ class NSTextAttachment {
   }
 
  private:
+  /// Clears away the observers whose tokens are gone.
+  void pruneCellObservers();
+
   std::optional<std::string> contents_;
   std::optional<std::string> fileType_;
   // Made on first access by a const reader, as the text system's own default.

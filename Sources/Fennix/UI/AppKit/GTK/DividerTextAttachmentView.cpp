@@ -88,6 +88,7 @@ class AnchorWatch : public std::enable_shared_from_this<AnchorWatch> {
   AnchorWatch(Gtk::TextView& textView, GtkTextChildAnchor* anchor, const std::shared_ptr<NSTextAttachment>& attachment)
       : anchor_(anchor), attachment_(attachment) {
     g_weak_ref_init(&textView_, textView.gobj());
+    g_weak_ref_init(&buffer_, gtk_text_view_get_buffer(textView.gobj()));
   }
   /// Starts following the cell; a watch that is gone by the time a change arrives does nothing.
   void start(NSTextAttachment& attachment) {
@@ -95,7 +96,10 @@ class AnchorWatch : public std::enable_shared_from_this<AnchorWatch> {
       if (auto watch = weak.lock()) watch->follow();
     });
   }
-  ~AnchorWatch() { g_weak_ref_clear(&textView_); }
+  ~AnchorWatch() {
+    g_weak_ref_clear(&textView_);
+    g_weak_ref_clear(&buffer_);
+  }
   AnchorWatch(const AnchorWatch&) = delete;
   AnchorWatch& operator=(const AnchorWatch&) = delete;
 
@@ -103,9 +107,14 @@ class AnchorWatch : public std::enable_shared_from_this<AnchorWatch> {
   void follow() {
     auto attachment = attachment_.lock();
     if (!attachment || gtk_text_child_anchor_get_deleted(anchor_)) return;
-    auto* object = static_cast<GObject*>(g_weak_ref_get(&textView_));
+    const std::unique_ptr<GObject, decltype(&g_object_unref)> object(static_cast<GObject*>(g_weak_ref_get(&textView_)),
+                                                                     g_object_unref);
     if (!object) return;  // the text view is gone
-    auto* textView = Glib::wrap(GTK_TEXT_VIEW(object));
+    const std::unique_ptr<GObject, decltype(&g_object_unref)> buffer(static_cast<GObject*>(g_weak_ref_get(&buffer_)),
+                                                                     g_object_unref);
+    // A view given another buffer no longer shows the anchor; it may show it again later.
+    if (!buffer || static_cast<gpointer>(gtk_text_view_get_buffer(GTK_TEXT_VIEW(object.get()))) != buffer.get()) return;
+    auto* textView = Glib::wrap(GTK_TEXT_VIEW(object.get()));
     DividerAttachmentView* shown = nullptr;
     guint count = 0;
     GtkWidget** widgets = gtk_text_child_anchor_get_widgets(anchor_, &count);
@@ -122,13 +131,13 @@ class AnchorWatch : public std::enable_shared_from_this<AnchorWatch> {
     } else if (shown) {
       shown->queue_resize();
     }
-    g_object_unref(object);
   }
 
  private:
   GtkTextChildAnchor* anchor_;  // owns the watch
   std::weak_ptr<NSTextAttachment> attachment_;
   GWeakRef textView_;
+  GWeakRef buffer_;  // the buffer of the anchor
   std::shared_ptr<void> token_;
 };
 

@@ -41,8 +41,8 @@ class DividerAttachmentView : public Gtk::Widget {
 
 /// Inserts `attachment` at `where`: a child anchor showing its view when its cell is not the plain
 /// one (the anchor alone shows the text view's own placeholder, as the plain cell asks). The anchor
-/// follows the attachment's cell from then on: a cell set later adds or drops the view. Answers
-/// the anchor.
+/// follows the attachment's cell from then on, while the text view lives and shows the anchor's
+/// buffer: a cell set later adds or drops the view. Answers the anchor.
 Glib::RefPtr<Gtk::TextChildAnchor> insertDivider(Gtk::TextView& textView, Gtk::TextBuffer::iterator where,
                                                  std::shared_ptr<QvDividerTextAttachment> attachment);
 

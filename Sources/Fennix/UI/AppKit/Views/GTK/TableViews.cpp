@@ -772,6 +772,19 @@ bool isListRow(Gtk::Widget& widget) {
 }  // namespace
 
 NSTableRowView::NSTableRowView() : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0) {
+  static bool styled = false;
+  if (!styled) {
+    styled = true;
+    // A selected row whose row view is not emphasized takes the sidebar's muted look in any list,
+    // as it does in a source list (whose sidebar look the theme draws itself).
+    auto css = Gtk::CssProvider::create();
+    css->load_from_data(
+        "listview:not(.navigation-sidebar) > row.qv-unemphasized:selected {"
+        " background-color: shade(@theme_bg_color, 0.94); color: inherit; }\n"
+        "listview:not(.navigation-sidebar) > row.qv-unemphasized:selected:hover {"
+        " background-color: shade(@theme_bg_color, 0.89); }");
+    Gtk::StyleContext::add_provider_for_display(get_display(), css, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  }
   // The cell fills the row, as it would without a row view.
   set_homogeneous(true);
   g_weak_ref_init(&styledRow_, nullptr);

@@ -21,13 +21,27 @@ OutlineCellMaker& outlineCellMaker() {
 void setOutlineCellMaker(OutlineCellMaker maker) { outlineCellMaker() = std::move(maker); }
 
 GtkTableRowView::~GtkTableRowView() {
-  GObject* object = G_OBJECT(widget_->gobj());
   // Still floating: no row took it, and nobody else will.
-  if (g_object_is_floating(object)) {
-    g_object_ref_sink(object);
-    g_object_unref(object);
+  if (g_object_is_floating(object_)) {
+    g_object_ref_sink(object_);
+    g_object_unref(object_);
   }
-  g_object_unref(object);
+  g_object_unref(object_);
+}
+
+NSTableRowView* GtkTableRowView::widget() const {
+  // The widget's own wrapper while it lives; none is made afresh for an object whose widget is gone.
+  return dynamic_cast<NSTableRowView*>(Glib::ObjectBase::_get_current_wrapper(object_));
+}
+
+bool GtkTableRowView::isEmphasized() const {
+  const NSTableRowView* shown = widget();
+  return shown ? shown->isEmphasized() : emphasized_;
+}
+
+void GtkTableRowView::setEmphasized(bool emphasized) {
+  emphasized_ = emphasized;
+  if (NSTableRowView* shown = widget()) shown->setEmphasized(emphasized);
 }
 
 GtkOutlineViewHandle::GtkOutlineViewHandle(std::shared_ptr<QvOutlineVC> controller,
@@ -91,10 +105,10 @@ GtkOutlineViewHandle::GtkOutlineViewHandle(QvOutlineVC& controller, std::functio
         const OutlineItem found = lookup(item);
         TableRow rowView = owner && found ? owner->rowViewForItem(found) : nullptr;
         auto* shown = dynamic_cast<GtkTableRowView*>(rowView.get());
-        if (!shown) return nullptr;
+        if (!shown || !shown->widget()) return nullptr;
         // The row takes the widget once this returns; the holder keeps it until then.
         shownRowView_ = rowView;
-        return &shown->widget();
+        return shown->widget();
       },
   });
   controller.attachOutlineView(this);

@@ -23,21 +23,27 @@ using OutlineCellMaker =
     std::function<TableCell(const std::string& identifier, std::function<std::string(const std::any&)> text)>;
 void setOutlineCellMaker(OutlineCellMaker maker);
 
-/// A row view of an outline on the toolkit. It holds the widget; a row view that never reached a
-/// row goes with its last holder.
+/// A row view of an outline on the toolkit. It holds the widget's object; a row view that never
+/// reached a row goes with its last holder. Its owner may delete the widget while this lives: the
+/// row view then has no widget and keeps what it was told.
 class GtkTableRowView : public TableRowView {
  public:
-  explicit GtkTableRowView(NSTableRowView& widget) : widget_(&widget) { g_object_ref(widget_->gobj()); }
+  explicit GtkTableRowView(NSTableRowView& widget)
+      : object_(G_OBJECT(widget.gobj())), emphasized_(widget.isEmphasized()) {
+    g_object_ref(object_);
+  }
   ~GtkTableRowView() override;
   GtkTableRowView(const GtkTableRowView&) = delete;
   GtkTableRowView& operator=(const GtkTableRowView&) = delete;
 
-  NSTableRowView& widget() const { return *widget_; }
-  bool isEmphasized() const override { return widget_->isEmphasized(); }
-  void setEmphasized(bool emphasized) override { widget_->setEmphasized(emphasized); }
+  /// The widget; null once its owner deleted it.
+  NSTableRowView* widget() const;
+  bool isEmphasized() const override;
+  void setEmphasized(bool emphasized) override;
 
  private:
-  NSTableRowView* widget_;
+  GObject* object_;  // referenced
+  bool emphasized_;
 };
 
 class GtkOutlineViewHandle : public OutlineViewHandle {
