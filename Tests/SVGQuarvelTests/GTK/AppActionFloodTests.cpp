@@ -2,7 +2,9 @@
 // org.freedesktop.Application): repeated in a loop, New, Open Recent and the desktop's Open open
 // windows up to the bound of windows in use, say so once in one message, and leave the
 // application answering and its windows taking input; Save asks one question about a file another
-// program changed, and a web address is handed to the desktop once while it has not answered.
+// program changed, a Save As meanwhile takes the window to another file (whereupon the question's
+// Overwrite writes nothing), and a web address is handed to the desktop once while it has not
+// answered.
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
@@ -516,6 +518,71 @@ TEST_F(AppActionFloodTest, SaveRepeatedOverTheBusOnAFileAnotherProgramChangedAsk
   ASSERT_TRUE(caller.answers(300));
   EXPECT_TRUE(x_.findWindow(heading, 30).has_value());
   EXPECT_EQ(windowsTitled(heading).size(), 1u);
+  EXPECT_TRUE(app_->running());
+}
+
+TEST_F(AppActionFloodTest, OverwriteAfterASaveAsToAnotherFileWritesNothingMore) {
+  const auto document = folder_ / "doc.svgquarvel";
+  writeFile(document, documentText("// first\n"));
+  const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, document.c_str(), old, 0), 0);
+  log_ = "app-flood-save-as.log";
+  app_ = launch({QUARVEL_APP_EXECUTABLE, document.string()}, log_);
+  const auto window = x_.findWindow("doc.svgquarvel", 120);
+  ASSERT_TRUE(window) << log();
+  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "doc.svgquarvel \u2014 Edited")) << log();
+  ActionCaller caller(bus_->address());
+  ASSERT_TRUE(caller.ok());
+  const std::string path = caller.documentWindowPath();
+  ASSERT_FALSE(path.empty());
+
+  const std::string theirs = documentText("// theirs\n");
+  writeFile(folder_ / "theirs.tmp", theirs);
+  std::filesystem::rename(folder_ / "theirs.tmp", document);
+  const std::string heading = "The file \u201cdoc.svgquarvel\u201d has been changed by another application.";
+  caller.activate("save", nullptr, path);
+  const auto question = x_.findWindow(heading, 60);
+  ASSERT_TRUE(question) << log().substr(0, 4000);
+
+  // While it shows, Save As over the bus, answered in its panel: the window goes to another file.
+  const auto other = folder_ / "other.svgquarvel";
+  caller.activate("save-as", nullptr, path);
+  const auto panel = x_.findWindow("Save", 60);
+  ASSERT_TRUE(panel) << log().substr(0, 4000);
+  ASSERT_TRUE(chooseInSavePanel(other, false, panel)) << log().substr(0, 4000);
+  ASSERT_TRUE(x_.findWindow("other.svgquarvel", 30)) << log().substr(0, 4000);
+  const std::string written = readFile(other);
+  EXPECT_NE(written.find("<!--mine-->"), std::string::npos) << written;
+  struct stat before {};
+  ASSERT_EQ(::stat(other.c_str(), &before), 0);
+  const auto names = [&] {
+    std::vector<std::string> listed;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_)) listed.push_back(entry.path().filename());
+    std::sort(listed.begin(), listed.end());
+    return listed;
+  };
+  const auto filesBefore = names();
+
+  // Overwrite (the trailing button) was about the file asked about, which the window no longer
+  // holds: neither file is written.
+  const auto frame = x_.geometry(*question);
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        x_.focus(*question);
+        x_.click(frame.x + frame.width - 30, frame.y + frame.height - 18);
+        return XDriver::waitUntil([&] { return windowsTitled(heading).empty(); }, 3);
+      },
+      30));
+  ASSERT_TRUE(caller.answers(300));
+  EXPECT_EQ(readFile(document), theirs);
+  EXPECT_EQ(readFile(other), written);
+  struct stat after {};
+  ASSERT_EQ(::stat(other.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(names(), filesBefore);
+  EXPECT_TRUE(x_.findWindow("other.svgquarvel", 10).has_value());
   EXPECT_TRUE(app_->running());
 }
 

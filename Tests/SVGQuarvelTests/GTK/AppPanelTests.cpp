@@ -1,14 +1,20 @@
 // The file panels and the quit questions of the real executable, driven through the X server:
 // files chosen in the Open panel open, each window keeps its own Save panel (which goes with the
 // window), and quitting asks about the windows that are open when each question comes, whatever
-// closed or opened meanwhile.
+// closed or opened meanwhile; at the bound of windows in use the Open panel opens what fits and
+// refuses the rest with one message; a window's saves while the question about a file another
+// program changed shows (the quit's Save among them) wait for its one answer.
+#include <fcntl.h>
+#include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <memory>
 
+#include "SVGQuarvel/App/AppDelegate.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
@@ -97,6 +103,43 @@ class AppPanelTest : public AppProcessTest {
   void clickPanelButton(XDriver::WindowID panel, PanelButton button) {
     const auto frame = x_.geometry(panel);
     x_.click(frame.x + frame.width - (button == cancelButton ? 115 : 35), frame.y + frame.height - 23);
+  }
+
+  /// Chooses every file of `folder` in the Open panel and opens them. The panel takes the typed
+  /// folder at a Return once it has looked the name up (a Return that comes earlier closes the list
+  /// of names it offers); then the folder's files show (the panel showed none before), a click on
+  /// the first and Ctrl+A select both: two rows in the selection colour. Whether they were selected.
+  bool chooseEveryFileIn(XDriver::WindowID panel, const std::filesystem::path& folder, const std::string& picture) {
+    typeLocation(panel, folder.string() + "/");
+    const auto frame = x_.geometry(panel);
+    const XDriver::Rect list{frame.x + 150, frame.y + 70, 300, 120};
+    const auto linesWhere = [&](const std::function<bool(std::uint32_t)>& matches) {
+      const auto grabbed = x_.grab(list);
+      int lines = 0;
+      for (int y = 0; y < grabbed.height; ++y) {
+        bool found = false;
+        for (int x = 0; x < grabbed.width && !found; ++x) found = matches(grabbed.at(x, y));
+        lines += found ? 1 : 0;
+      }
+      return lines;
+    };
+    const auto isText = [](std::uint32_t rgb) { return ((rgb >> 16) & 0xff) < 100 && ((rgb >> 8) & 0xff) < 100; };
+    const bool listed = XDriver::waitUntil(
+        [&] {
+          if (XDriver::waitUntil([&] { return linesWhere(isText) >= 12; }, 2)) return true;
+          x_.focus(panel);
+          x_.key("Return");
+          return false;
+        },
+        60);
+    if (!listed) return false;
+    x_.click(frame.x + 300, frame.y + 80);  // the first file, below the path bar and the column heads
+    x_.key("ctrl+a");
+    const bool selected = XDriver::waitUntil([&] { return linesWhere(isSelection) >= 30; }, 10);
+    x_.grabScreen().savePNG(outputFile(picture).string());
+    if (!selected) return false;
+    clickPanelButton(panel, acceptButton);
+    return true;
   }
 
   /// Waits until the window named `title` shows pixels for which `matches` holds; keeps its picture.
@@ -356,38 +399,7 @@ TEST_F(AppPanelTest, TheOpenPanelOpensTheChosenDrawingsAndDocumentsAndCancelOpen
   // A drawing and a document at once: the folder, then every file in it, then Open.
   panel = pressForNew(*window, "ctrl+o", "Open");
   ASSERT_TRUE(panel) << log();
-  // The panel takes the typed folder at a Return once it has looked the name up (a Return that
-  // comes earlier closes the list of names it offers); then the folder's files show (the panel
-  // showed none before), a click on the first and Ctrl+A select both: two rows in the selection
-  // colour.
-  typeLocation(*panel, both.string() + "/");
-  const auto frame = x_.geometry(*panel);
-  const XDriver::Rect list{frame.x + 150, frame.y + 70, 300, 120};
-  const auto linesWhere = [&](const std::function<bool(std::uint32_t)>& matches) {
-    const auto picture = x_.grab(list);
-    int lines = 0;
-    for (int y = 0; y < picture.height; ++y) {
-      bool found = false;
-      for (int x = 0; x < picture.width && !found; ++x) found = matches(picture.at(x, y));
-      lines += found ? 1 : 0;
-    }
-    return lines;
-  };
-  const auto isText = [](std::uint32_t rgb) { return ((rgb >> 16) & 0xff) < 100 && ((rgb >> 8) & 0xff) < 100; };
-  ASSERT_TRUE(XDriver::waitUntil(
-      [&] {
-        if (XDriver::waitUntil([&] { return linesWhere(isText) >= 12; }, 2)) return true;
-        x_.focus(*panel);
-        x_.key("Return");
-        return false;
-      },
-      60));
-  x_.click(frame.x + 300, frame.y + 80);  // the first file, below the path bar and the column heads
-  x_.key("ctrl+a");
-  const bool selected = XDriver::waitUntil([&] { return linesWhere(isSelection) >= 30; }, 10);
-  x_.grabScreen().savePNG(outputFile("app-open-panel-both.png").string());
-  ASSERT_TRUE(selected);
-  clickPanelButton(*panel, acceptButton);
+  ASSERT_TRUE(chooseEveryFileIn(*panel, both, "app-open-panel-both.png"));
   ASSERT_TRUE(shows("pair.svgquarvel", isTeal, "app-open-panel-pair-document.png")) << log();
   ASSERT_TRUE(shows("Untitled 2", isOrange, "app-open-panel-pair-drawing.png")) << log();
 
@@ -406,6 +418,147 @@ TEST_F(AppPanelTest, TheOpenPanelOpensTheChosenDrawingsAndDocumentsAndCancelOpen
   EXPECT_EQ(windowsTitled("Untitled 4"), std::vector<XDriver::WindowID>{});
   EXPECT_EQ(windowsTitled("teal.svg"), std::vector<XDriver::WindowID>{});
   EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppPanelTest, AtOneWindowBelowTheBoundTheOpenPanelOpensOneOfTwoDrawingsAndRefusesTheOther) {
+  const auto pair = folder_ / "pair";
+  std::filesystem::create_directories(pair);
+  writeFile(pair / "teal.svg", circle);
+  writeFile(pair / "orange.svg", orange);
+  auto app = start({}, "app-open-panel-bound.log");
+  const auto window = x_.findWindow("Untitled", 120);
+  ASSERT_TRUE(window) << log();
+
+  // Thirty more windows over the bus, as a program on the session would open them: 31 in use.
+  const int bound = int(AppDelegate::maximumWindowsPerRequest);
+  GDBusConnection* bus = connectToBus(bus_->address());
+  ASSERT_NE(bus, nullptr);
+  for (int index = 0; index < bound - 2; ++index) {
+    g_dbus_connection_call(bus, "org.quarvel.SVGQuarvel", "/org/quarvel/SVGQuarvel", "org.gtk.Actions", "Activate",
+                           g_variant_new("(sava{sv})", "new", nullptr, nullptr), nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
+                           nullptr, nullptr, nullptr);
+  }
+  const auto untitled = [&] {
+    return int(x_.findWindows([](const std::string& title) { return title.rfind("Untitled", 0) == 0; }).size());
+  };
+  const bool opened = XDriver::waitUntil([&] { return untitled() == bound - 1; }, 300);
+  g_dbus_connection_close_sync(bus, nullptr, nullptr);
+  g_object_unref(bus);
+  ASSERT_TRUE(opened) << untitled() << "\n" << log().substr(0, 4000);
+
+  // Both drawings chosen at once: the one that fits opens, the other is refused with one message.
+  const auto panel = pressForNew(*window, "ctrl+o", "Open");
+  ASSERT_TRUE(panel) << log();
+  ASSERT_TRUE(chooseEveryFileIn(*panel, pair, "app-open-panel-bound-chosen.png")) << log();
+  const auto refusal = x_.findWindow(AppDelegate::noNewWindowHeading, 60);
+  ASSERT_TRUE(refusal) << log().substr(0, 4000);
+  EXPECT_TRUE(XDriver::waitUntil([&] { return untitled() == bound; }, 120)) << untitled();
+  expectShownWithText(*refusal, "app-open-panel-bound-refused.png");
+  EXPECT_NE(log().find("The application has 32 windows open, as many as it opens at a time; close one of them first."),
+            std::string::npos)
+      << log().substr(0, 4000);
+  // The one new window is one of the two drawings, converted.
+  const auto added = x_.findWindow("Untitled " + std::to_string(bound), 10);
+  ASSERT_TRUE(added);
+  EXPECT_TRUE(XDriver::waitUntil(
+      [&] {
+        const auto picture = x_.grab(x_.geometry(*added));
+        return picture.countWhere(isTeal) > 50u || picture.countWhere(isOrange) > 50u;
+      },
+      60));
+  x_.grab(x_.geometry(*added)).savePNG(outputFile("app-open-panel-bound-opened.png").string());
+  EXPECT_EQ(untitled(), bound);
+  EXPECT_EQ(windowsTitled(AppDelegate::noNewWindowHeading).size(), 1u);
+  EXPECT_TRUE(windowsTitled("The file could not be opened.").empty());
+  EXPECT_TRUE(windowsTitled("Some files could not be opened.").empty());
+  EXPECT_TRUE(app->running());
+}
+
+/// The document doc.svgquarvel, opened and edited; another program then puts its version in place,
+/// and Ctrl+S asks whether to overwrite it.
+class AppChangedFileTest : public AppPanelTest {
+ protected:
+  void SetUp() override {
+    AppPanelTest::SetUp();
+    if (IsSkipped()) return;
+    document_ = folder_ / "doc.svgquarvel";
+    writeFile(document_, documentText(circle, "// first\n"));
+    // Written long before the application opened it.
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, document_.c_str(), old, 0), 0);
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    app_ = start({document_.string()}, "app-changed-" + name + ".log");
+    window_ = x_.findWindow("doc.svgquarvel", 120).value_or(0);
+    ASSERT_NE(window_, 0u) << log();
+    ASSERT_TRUE(typeInto(window_, "<!--mine-->", "doc.svgquarvel \u2014 Edited")) << log();
+    writeFile(folder_ / "theirs.tmp", theirs_);
+    std::filesystem::rename(folder_ / "theirs.tmp", document_);
+    ASSERT_TRUE(saveAndWaitFor(window_, heading_)) << log();
+  }
+
+  /// How many times the question was put (each is logged when it first shows).
+  std::size_t timesAsked() const {
+    const auto text = log();
+    std::size_t count = 0;
+    for (auto at = text.find(heading_); at != std::string::npos; at = text.find(heading_, at + 1)) ++count;
+    return count;
+  }
+
+  /// Quits with Ctrl+Q, and answers the question about the edited window with Save: the save
+  /// joins the question about the changed file, which stays, alone, with nothing written.
+  void quitAndSave() {
+    // The question takes the keys while it shows.
+    const auto shownFirst = x_.findWindow(heading_, 10);
+    ASSERT_TRUE(shownFirst) << log();
+    ASSERT_TRUE(pressForNew(*shownFirst, "ctrl+q", question("doc.svgquarvel"))) << log();
+    ASSERT_TRUE(answer(question("doc.svgquarvel"), save, "app-changed-quit-question.png")) << log();
+    const auto shown = x_.findWindow(heading_, 10);
+    ASSERT_TRUE(shown) << log();
+    expectShownWithText(*shown, "app-changed-joined.png");
+    EXPECT_EQ(windowsTitled(heading_).size(), 1u);
+    EXPECT_EQ(timesAsked(), 1u) << log();
+    EXPECT_EQ(readFile(document_), theirs_);
+    EXPECT_TRUE(app_->running());
+  }
+
+  std::filesystem::path document_;
+  const std::string theirs_ = documentText(circle, "// theirs\n");
+  const std::string heading_ = "The file \u201cdoc.svgquarvel\u201d has been changed by another application.";
+  std::unique_ptr<XDriver::Process> app_;
+  XDriver::WindowID window_ = 0;
+};
+
+TEST_F(AppChangedFileTest, OverwriteAnswersTheQuitsSaveTooAndTheApplicationEnds) {
+  quitAndSave();
+  if (HasFatalFailure()) return;
+  // Overwrite (the trailing button): the window's version is written, the window closes with
+  // it and the quit goes on to its end.
+  ASSERT_TRUE(answer(heading_, save, "app-changed-overwrite.png")) << log();
+  const auto status = app_->wait(60);
+  ASSERT_TRUE(status) << "the application did not quit\n" << log();
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << log();
+  EXPECT_NE(readFile(document_).find("<!--mine-->"), std::string::npos) << readFile(document_);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+}
+
+TEST_F(AppChangedFileTest, KeepingTheOtherVersionCancelsTheQuitWhichAsksAgainLater) {
+  quitAndSave();
+  if (HasFatalFailure()) return;
+  // Keep Other Version (the leading button): nothing written, the window stays edited.
+  ASSERT_TRUE(answer(heading_, dontSave, "app-changed-kept.png")) << log();
+  EXPECT_TRUE(x_.findWindow("doc.svgquarvel \u2014 Edited", 10).has_value()) << log();
+  EXPECT_EQ(readFile(document_), theirs_);
+  EXPECT_TRUE(app_->running());
+  EXPECT_FALSE(x_.findWindow(question("doc.svgquarvel"), 2).has_value());
+
+  // The quit ended there: a second one asks again, and Don't Save ends the application.
+  ASSERT_TRUE(pressForNew(window_, "ctrl+q", question("doc.svgquarvel"))) << log();
+  ASSERT_TRUE(answer(question("doc.svgquarvel"), dontSave, "app-changed-quit-again.png")) << log();
+  const auto status = app_->wait(60);
+  ASSERT_TRUE(status) << "the application did not quit\n" << log();
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << log();
+  EXPECT_EQ(readFile(document_), theirs_);
+  EXPECT_EQ(timesAsked(), 1u);
 }
 
 }  // namespace

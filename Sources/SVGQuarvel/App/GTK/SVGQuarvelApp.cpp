@@ -8,6 +8,10 @@
 #include <glibmm/main.h>
 #include <gtkmm/filefilter.h>
 #include <gtkmm/icontheme.h>
+#include <gtkmm/shortcut.h>
+#include <gtkmm/shortcutaction.h>
+#include <gtkmm/shortcutcontroller.h>
+#include <gtkmm/shortcuttrigger.h>
 #include <sigc++/adaptors/track_obj.h>
 
 #include <algorithm>
@@ -957,6 +961,18 @@ void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& message, c
 }
 
 Gtk::MessageDialog* SVGQuarvelApp::addDialog(std::unique_ptr<Gtk::MessageDialog> dialog) {
+  // A message keeps the other windows from input while it shows, and is no window of the
+  // application's, whose shortcuts it would take: Quit still reaches the application from it, and
+  // asks about each edited window as it does from a document window.
+  auto shortcuts = Gtk::ShortcutController::create();
+  const auto quit = Gtk::CallbackAction::create([this](Gtk::Widget&, const Glib::VariantBase&) {
+    activate_action("quit");
+    return true;
+  });
+  for (const auto& accelerator : get_accels_for_action("app.quit")) {
+    shortcuts->add_shortcut(Gtk::Shortcut::create(Gtk::ShortcutTrigger::parse_string(accelerator), quit));
+  }
+  dialog->add_controller(shortcuts);
   dialogs_.push_back(std::move(dialog));
   return dialogs_.back().get();
 }
