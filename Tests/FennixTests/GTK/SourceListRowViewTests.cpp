@@ -23,10 +23,6 @@
 #include "XDriver/WidgetInput.h"
 #include "XDriver/XDriver.h"
 
-extern "C" {
-unsigned long gdk_x11_surface_get_xid(GdkSurface* surface);
-}
-
 using namespace ViewKitWindowSupport;
 
 namespace {
@@ -82,12 +78,6 @@ Gtk::Label* labelOf(Gtk::Widget* child) {
   if (auto* rowView = dynamic_cast<NSTableRowView*>(child)) return dynamic_cast<Gtk::Label*>(rowView->view());
   if (auto* expander = dynamic_cast<Gtk::TreeExpander*>(child)) return dynamic_cast<Gtk::Label*>(expander->get_child());
   return dynamic_cast<Gtk::Label*>(child);
-}
-
-graphene_rect_t boundsIn(Gtk::Widget& widget, Gtk::Widget& container) {
-  graphene_rect_t bounds{};
-  EXPECT_TRUE(gtk_widget_compute_bounds(widget.gobj(), container.gobj(), &bounds));
-  return bounds;
 }
 
 TEST_F(RowViewWindowTest, SourceListRowsAreRowViewsThatKeepTheirSelectionUnemphasized) {
@@ -206,12 +196,7 @@ TEST_F(RowViewWindowTest, SourceListRowsAreRowViewsThatKeepTheirSelectionUnempha
 
   // The same in a window that is not the key window.
   Gtk::Window other;
-  other.set_title("Another window");
-  other.set_default_size(120, 80);
-  other.present();
-  ASSERT_TRUE(pumpUntil([&] { return other.get_surface() && other.get_mapped(); }));
-  x.focus(gdk_x11_surface_get_xid(other.get_surface()->gobj()));
-  ASSERT_TRUE(pumpUntil([&] { return other.is_active() && !window->is_active(); }));
+  ASSERT_TRUE(presentAsKeyWindow(other, *window, x));
   const auto notKey = colours(false);
   saveScreenshot(*window, "source-list-row-views-not-key");
   other.hide();

@@ -20,10 +20,6 @@
 #include "XDriver/WidgetInput.h"
 #include "XDriver/XDriver.h"
 
-extern "C" {
-unsigned long gdk_x11_surface_get_xid(GdkSurface* surface);
-}
-
 using namespace ViewKitWindowSupport;
 
 namespace {
@@ -32,12 +28,6 @@ class MembersWindowTest : public WindowTest {
  protected:
   MembersWindowTest() : WindowTest(420, 300, 20) {}
 };
-
-graphene_rect_t boundsIn(Gtk::Widget& widget, Gtk::Widget& container) {
-  graphene_rect_t bounds{};
-  EXPECT_TRUE(gtk_widget_compute_bounds(widget.gobj(), container.gobj(), &bounds));
-  return bounds;
-}
 
 /// A square of one colour.
 Fennix::ImagePtr square(int size, std::uint32_t rgb) {
@@ -262,12 +252,7 @@ TEST_F(MembersWindowTest, SourceListSelectionKeepsItsUnemphasizedLookWhetherTheW
   saveScreenshot(*window, "source-list-selection-key");
 
   Gtk::Window other;
-  other.set_title("Another window");
-  other.set_default_size(120, 80);
-  other.present();
-  ASSERT_TRUE(pumpUntil([&] { return other.get_surface() && other.get_mapped(); }));
-  x.focus(gdk_x11_surface_get_xid(other.get_surface()->gobj()));
-  ASSERT_TRUE(pumpUntil([&] { return other.is_active() && !window->is_active(); }));
+  ASSERT_TRUE(presentAsKeyWindow(other, *window, x));
   const auto notKey = colours(true);
   saveScreenshot(*window, "source-list-selection-not-key");
   other.hide();

@@ -13,6 +13,12 @@
 #include <functional>
 #include <string>
 #include "Tools/DisplayTestMain/WidgetPicture.h"
+#include "XDriver/XDriver.h"
+
+extern "C" {
+/// The X window of a surface (from GDK's X11 backend), for focusing a window through the X server.
+unsigned long gdk_x11_surface_get_xid(GdkSurface* surface);
+}
 
 namespace ViewKitWindowSupport {
 
@@ -106,6 +112,24 @@ inline bool near(std::uint32_t a, std::uint32_t b, int tolerance = 6) {
   for (int shift : {0, 8, 16})
     if (std::abs(int((a >> shift) & 0xff) - int((b >> shift) & 0xff)) > tolerance) return false;
   return true;
+}
+
+/// Where `widget` lies in the coordinates of `ancestor`.
+inline graphene_rect_t boundsIn(Gtk::Widget& widget, Gtk::Widget& ancestor) {
+  graphene_rect_t bounds{};
+  EXPECT_TRUE(gtk_widget_compute_bounds(widget.gobj(), ancestor.gobj(), &bounds));
+  return bounds;
+}
+
+/// Shows `other`, a small window of its own, and gives it the key focus through the X server, away
+/// from `window`; whether it took it.
+inline bool presentAsKeyWindow(Gtk::Window& other, Gtk::Window& window, const XDriver::Session& x) {
+  other.set_title("Another window");
+  other.set_default_size(120, 80);
+  other.present();
+  if (!pumpUntil([&] { return other.get_surface() && other.get_mapped(); })) return false;
+  x.focus(gdk_x11_surface_get_xid(other.get_surface()->gobj()));
+  return pumpUntil([&] { return other.is_active() && !window.is_active(); });
 }
 
 }  // namespace ViewKitWindowSupport

@@ -52,12 +52,6 @@ void setDark(bool dark) {
   g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", dark, nullptr);
 }
 
-graphene_rect_t boundsIn(Gtk::Widget& widget, Gtk::Widget& ancestor) {
-  graphene_rect_t bounds{};
-  EXPECT_TRUE(gtk_widget_compute_bounds(widget.gobj(), ancestor.gobj(), &bounds));
-  return bounds;
-}
-
 TEST(ViewKitWindowTest, ChildPinnedEightPointsInOnEverySide) {
   ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
   Gtk::Window window;

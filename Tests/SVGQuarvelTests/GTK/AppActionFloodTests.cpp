@@ -5,7 +5,6 @@
 // program changed, a Save As meanwhile takes the window to another file (whereupon the question's
 // Overwrite writes nothing), and a web address is handed to the desktop once while it has not
 // answered.
-#include <fcntl.h>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -233,14 +232,21 @@ class HeldDesktop {
   std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
-class AppActionFloodTest : public AppProcessTest {
+class AppActionFloodTest : public AppLaunchTest {
  protected:
-  bool start(const std::string& log) {
+  /// Starts the application, writing to `log`, with doc.svgquarvel (written long before) in its
+  /// window, and edits it there.
+  void openEditedDocument(const std::string& log) {
+    document_ = folder_ / "doc.svgquarvel";
+    writeFile(document_, documentText("// first\n"));
+    makeOld(document_);
     log_ = log;
-    app_ = launch({QUARVEL_APP_EXECUTABLE}, log);
-    return x_.findWindow("Untitled", 120).has_value();
+    app_ = launch({QUARVEL_APP_EXECUTABLE, document_.string()}, log_);
+    const auto window = x_.findWindow("doc.svgquarvel", 120);
+    ASSERT_TRUE(window) << this->log();
+    window_ = *window;
+    ASSERT_TRUE(typeInto(window_, "<!--mine-->", "doc.svgquarvel \u2014 Edited")) << this->log();
   }
-  std::string log() const { return readFile(outputFile(log_)); }
 
   /// The document windows (all of them untitled here).
   std::vector<XDriver::WindowID> documentWindows() const {
@@ -287,8 +293,8 @@ class AppActionFloodTest : public AppProcessTest {
         << log().substr(0, 4000);
   }
 
-  std::unique_ptr<XDriver::Process> app_;
-  std::string log_;
+  std::filesystem::path document_;
+  XDriver::WindowID window_ = 0;
 };
 
 TEST_F(AppActionFloodTest, NewRepeatedOverTheBusOpensWindowsUpToTheBoundAndTheApplicationStaysUsable) {
@@ -468,15 +474,7 @@ TEST_F(AppActionFloodTest, DifferentErrorsRepeatedOverTheBusShowAtMostThirtyTwoM
 }
 
 TEST_F(AppActionFloodTest, SaveRepeatedOverTheBusOnAFileAnotherProgramChangedAsksOnce) {
-  const auto document = folder_ / "doc.svgquarvel";
-  writeFile(document, documentText("// first\n"));
-  const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, document.c_str(), old, 0), 0);
-  log_ = "app-flood-save.log";
-  app_ = launch({QUARVEL_APP_EXECUTABLE, document.string()}, log_);
-  const auto window = x_.findWindow("doc.svgquarvel", 120);
-  ASSERT_TRUE(window) << log();
-  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "doc.svgquarvel \u2014 Edited")) << log();
+  ASSERT_NO_FATAL_FAILURE(openEditedDocument("app-flood-save.log"));
   ActionCaller caller(bus_->address());
   ASSERT_TRUE(caller.ok());
   const std::string path = caller.documentWindowPath();
@@ -484,8 +482,7 @@ TEST_F(AppActionFloodTest, SaveRepeatedOverTheBusOnAFileAnotherProgramChangedAsk
 
   // Another program puts its version in place; then Save, fifty times over the bus.
   const std::string theirs = documentText("// theirs\n");
-  writeFile(folder_ / "theirs.tmp", theirs);
-  std::filesystem::rename(folder_ / "theirs.tmp", document);
+  replaceAsAnotherProgram(document_, theirs);
   const std::string heading = "The file \u201cdoc.svgquarvel\u201d has been changed by another application.";
   for (int index = 0; index < 50; ++index) caller.activate("save", nullptr, path);
   ASSERT_TRUE(caller.answers(300)) << log().substr(0, 4000);
@@ -510,8 +507,8 @@ TEST_F(AppActionFloodTest, SaveRepeatedOverTheBusOnAFileAnotherProgramChangedAsk
       30));
   ASSERT_TRUE(caller.answers(300));
   EXPECT_TRUE(windowsTitled(heading).empty());
-  EXPECT_EQ(readFile(document), theirs);
-  EXPECT_EQ(x_.title(*window), "doc.svgquarvel \u2014 Edited");
+  EXPECT_EQ(readFile(document_), theirs);
+  EXPECT_EQ(x_.title(window_), "doc.svgquarvel \u2014 Edited");
 
   // A later save asks again, once.
   for (int index = 0; index < 3; ++index) caller.activate("save", nullptr, path);
@@ -522,23 +519,14 @@ TEST_F(AppActionFloodTest, SaveRepeatedOverTheBusOnAFileAnotherProgramChangedAsk
 }
 
 TEST_F(AppActionFloodTest, OverwriteAfterASaveAsToAnotherFileWritesNothingMore) {
-  const auto document = folder_ / "doc.svgquarvel";
-  writeFile(document, documentText("// first\n"));
-  const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, document.c_str(), old, 0), 0);
-  log_ = "app-flood-save-as.log";
-  app_ = launch({QUARVEL_APP_EXECUTABLE, document.string()}, log_);
-  const auto window = x_.findWindow("doc.svgquarvel", 120);
-  ASSERT_TRUE(window) << log();
-  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "doc.svgquarvel \u2014 Edited")) << log();
+  ASSERT_NO_FATAL_FAILURE(openEditedDocument("app-flood-save-as.log"));
   ActionCaller caller(bus_->address());
   ASSERT_TRUE(caller.ok());
   const std::string path = caller.documentWindowPath();
   ASSERT_FALSE(path.empty());
 
   const std::string theirs = documentText("// theirs\n");
-  writeFile(folder_ / "theirs.tmp", theirs);
-  std::filesystem::rename(folder_ / "theirs.tmp", document);
+  replaceAsAnotherProgram(document_, theirs);
   const std::string heading = "The file \u201cdoc.svgquarvel\u201d has been changed by another application.";
   caller.activate("save", nullptr, path);
   const auto question = x_.findWindow(heading, 60);
@@ -574,7 +562,7 @@ TEST_F(AppActionFloodTest, OverwriteAfterASaveAsToAnotherFileWritesNothingMore) 
       },
       30));
   ASSERT_TRUE(caller.answers(300));
-  EXPECT_EQ(readFile(document), theirs);
+  EXPECT_EQ(readFile(document_), theirs);
   EXPECT_EQ(readFile(other), written);
   struct stat after {};
   ASSERT_EQ(::stat(other.c_str(), &after), 0);

@@ -4,10 +4,8 @@
 // closed or opened meanwhile; at the bound of windows in use the Open panel opens what fits and
 // refuses the rest with one message; a window's saves while the question about a file another
 // program changed shows (the quit's Save among them) wait for its one answer.
-#include <fcntl.h>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -483,16 +481,13 @@ class AppChangedFileTest : public AppPanelTest {
     if (IsSkipped()) return;
     document_ = folder_ / "doc.svgquarvel";
     writeFile(document_, documentText(circle, "// first\n"));
-    // Written long before the application opened it.
-    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, document_.c_str(), old, 0), 0);
+    makeOld(document_);
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     app_ = start({document_.string()}, "app-changed-" + name + ".log");
     window_ = x_.findWindow("doc.svgquarvel", 120).value_or(0);
     ASSERT_NE(window_, 0u) << log();
     ASSERT_TRUE(typeInto(window_, "<!--mine-->", "doc.svgquarvel \u2014 Edited")) << log();
-    writeFile(folder_ / "theirs.tmp", theirs_);
-    std::filesystem::rename(folder_ / "theirs.tmp", document_);
+    replaceAsAnotherProgram(document_, theirs_);
     ASSERT_TRUE(saveAndWaitFor(window_, heading_)) << log();
   }
 

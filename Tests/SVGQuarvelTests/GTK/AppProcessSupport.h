@@ -2,8 +2,10 @@
 // application is started with, and a fixture that starts it and saves through its window.
 #pragma once
 
+#include <fcntl.h>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -23,6 +25,19 @@ namespace AppProcessSupport {
 using QuarvelTestSupport::readFile;
 using QuarvelTestSupport::scratchDirectory;
 using QuarvelTestSupport::writeFile;
+
+/// An old modification time, as of a file written long before the application opened it.
+inline void makeOld(const std::filesystem::path& path) {
+  const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+/// Another program puts its version of `document` in place: a new file beside it, renamed over it.
+inline void replaceAsAnotherProgram(const std::filesystem::path& document, const std::string& theirs) {
+  const auto written = document.parent_path() / "theirs.tmp";
+  writeFile(written, theirs);
+  std::filesystem::rename(written, document);
+}
 
 /// A drawing the documents of these tests hold.
 inline const std::string circle =
@@ -342,6 +357,21 @@ class AppProcessTest : public ::testing::Test {
   XDriver::Session x_;
   std::filesystem::path folder_;
   std::unique_ptr<PrivateBus> bus_;
+};
+
+/// A fixture that starts the application with its first (untitled) window and keeps what it writes.
+class AppLaunchTest : public AppProcessTest {
+ protected:
+  /// Starts the application, writing to `log`, and waits until its first window is there.
+  bool start(const std::string& log) {
+    log_ = log;
+    app_ = launch({QUARVEL_APP_EXECUTABLE}, log);
+    return x_.findWindow("Untitled", 120).has_value();
+  }
+  std::string log() const { return readFile(outputFile(log_)); }
+
+  std::unique_ptr<XDriver::Process> app_;
+  std::string log_;
 };
 
 }  // namespace AppProcessSupport

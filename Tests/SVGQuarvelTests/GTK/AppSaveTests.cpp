@@ -28,12 +28,6 @@ using namespace AppProcessSupport;
 
 namespace {
 
-/// An old modification time, as of a file written long before the application opened it.
-void makeOld(const std::filesystem::path& path) {
-  const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
 class AppSaveTest : public AppProcessTest {
  protected:
   /// Clicks the button at the trailing end of a question's row of buttons.
@@ -117,8 +111,7 @@ TEST_F(AppSaveTest, AFileAnotherProgramChangedIsOverwrittenOnlyWhenTheUserSaysSo
 
   // Another program puts its version in place (a new file renamed over the old one).
   const std::string theirs = documentText("// theirs\n");
-  writeFile(folder_ / "theirs.tmp", theirs);
-  std::filesystem::rename(folder_ / "theirs.tmp", document);
+  replaceAsAnotherProgram(document, theirs);
 
   const std::string heading = "The file \u201cdoc.svgquarvel\u201d has been changed by another application.";
   auto question = saveAndWaitFor(*window, heading);

@@ -212,15 +212,8 @@ constexpr const char* tooSlowHint =
     "the first drawing was converted before the calls behind it were taken: the converter took "
     "less than the milliseconds they need to come";
 
-class AppServiceLoadTest : public AppProcessTest {
+class AppServiceLoadTest : public AppLaunchTest {
  protected:
-  /// Starts the application with its first window and waits until it is there.
-  bool start(const std::string& log) {
-    log_ = log;
-    app_ = launch({QUARVEL_APP_EXECUTABLE}, log);
-    return x_.findWindow("Untitled", 120).has_value();
-  }
-  std::string log() const { return readFile(outputFile(log_)); }
   /// Starts the application as the bus starts it for a call, without a window, and waits until it
   /// has taken its name.
   bool startAsService(const std::string& log) {
@@ -246,9 +239,6 @@ class AppServiceLoadTest : public AppProcessTest {
     g_object_unref(connection);
     return owned;
   }
-
-  std::unique_ptr<XDriver::Process> app_;
-  std::string log_;
 };
 
 TEST_F(AppServiceLoadTest, CallsPastWhatMayWaitAreRefusedAsBusyInTheOrderOfTheCalls) {
