@@ -158,11 +158,14 @@ void DocumentController::openDocument(const std::filesystem::path& url, bool dis
   auto finish = [then](const DocumentRecordPtr& record, std::exception_ptr error) {
     if (then) then(record, std::move(error));
   };
+  // The completion runs outside the guarded steps, so that it runs once even if it throws itself.
+  DocumentRecordPtr open;
   try {
-    if (auto open = reopen(url, display)) return finish(open, nullptr);
+    open = reopen(url, display);
   } catch (...) {
     return finish(nullptr, std::current_exception());
   }
+  if (open) return finish(open, nullptr);
   const auto type = typeForSaving(url);
   DispatchQueue::global(DispatchQoS::default_).async(
       [this, url, type, display, finish, config = SVGQuarvelConfiguration::defaultConfig()]() mutable {
@@ -176,17 +179,20 @@ void DocumentController::openDocument(const std::filesystem::path& url, bool dis
         // The completion goes along: what it holds is let go on the main thread.
         DispatchQueue::main().async([this, url, type, display, finish = std::move(finish), contents, failure] {
           if (failure) return finish(nullptr, failure);
+          DocumentRecordPtr record;
           try {
             // Opened meanwhile (twice in a row, say): the first one stays.
-            if (auto open = reopen(url, display)) return finish(open, nullptr);
-            const auto entityTag = (*contents)->entityTag;
-            auto record = add(SVGQuarvelDocument::fromReadContents(std::move(**contents)), type, url, display);
-            record->entityTag_ = entityTag;
-            if (noteNewRecentDocument_) noteNewRecentDocument_(url);
-            finish(record, nullptr);
+            record = reopen(url, display);
+            if (!record) {
+              const auto entityTag = (*contents)->entityTag;
+              record = add(SVGQuarvelDocument::fromReadContents(std::move(**contents)), type, url, display);
+              record->entityTag_ = entityTag;
+              if (noteNewRecentDocument_) noteNewRecentDocument_(url);
+            }
           } catch (...) {
-            finish(nullptr, std::current_exception());
+            return finish(nullptr, std::current_exception());
           }
+          finish(record, nullptr);
         });
       });
 }

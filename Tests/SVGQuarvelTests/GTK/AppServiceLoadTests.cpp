@@ -424,8 +424,8 @@ TEST_F(AppServiceLoadTest, TheOpenServiceKeepsWithinTheApplicationsWindowsInUse)
   for (const auto& answer : answers) {
     if (!answer.ok) refused.push_back(answer);
   }
+  // Calls of different programs may reach the application in any order: one of them is refused.
   ASSERT_EQ(refused.size(), 1u);
-  EXPECT_EQ(refused[0].number, bound - 1);
   EXPECT_EQ(refused[0].errorName, "org.quarvel.errors.quarvel.svg.errors.Code32424");
   EXPECT_EQ(refused[0].message,
             "Could not create new document: the application has 32 windows open, as many as it opens at a time; "
