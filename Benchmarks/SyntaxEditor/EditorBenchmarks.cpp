@@ -49,9 +49,12 @@ void BM_KeystrokeUntilParagraphRecoloured(benchmark::State& state) {
   if (largeSwift().empty() || !HighlightJS::shared()) return state.SkipWithError("no emoji data or highlighter");
   LargeEditor editor;
   bool recoloured = false;
-  editor.view.codeTextStorage()->addObserver([&](NSTextStorage&, const NSTextStorageEdit& edit) {
-    if (edit.editedMask == NSTextStorageEditedAttributes) recoloured = true;
-  });
+  // A highlight still pending keeps the storage alive past this function: the observer, which
+  // refers to this frame, goes before the frame does.
+  const std::size_t observer =
+      editor.view.codeTextStorage()->addObserver([&](NSTextStorage&, const NSTextStorageEdit& edit) {
+        if (edit.editedMask == NSTextStorageEditedAttributes) recoloured = true;
+      });
   for (auto _ : state) {
     recoloured = false;
     editor.view.setSelectedRange({editor.caret, 0});
@@ -62,6 +65,7 @@ void BM_KeystrokeUntilParagraphRecoloured(benchmark::State& state) {
     drainHighlights();
     state.ResumeTiming();
   }
+  editor.view.codeTextStorage()->removeObserver(observer);
 }
 BENCHMARK(BM_KeystrokeUntilParagraphRecoloured)->Unit(benchmark::kMillisecond)->Iterations(30);
 
