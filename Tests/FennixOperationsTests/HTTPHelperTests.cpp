@@ -179,7 +179,7 @@ TEST(HTTPResponse, MalformedHostsSetNoCookiesAndHostOnlyCookiesStayHostOnly) {
   for (const std::string address :
        {"http://[.bank.com", "htsechttp://.bank.com", "//.bank.com/#d15/.;:", "ttp://.bank.com/",
         "h://.bank.com:368a)r8", "http://bank.com./", "http://a..bank.com/", "http://b%61nk.com/", "http://[::1]x/",
-        "http://bank.com:8x/"}) {
+        "http://bank.com:8x/", "http://[.c::1]/", "http://[ad.be]/", "http://[::1::2]/"}) {
     SCOPED_TRACE(address);
     const auto from = URL::fromString(address);
     if (!from) continue;
@@ -190,6 +190,7 @@ TEST(HTTPResponse, MalformedHostsSetNoCookiesAndHostOnlyCookiesStayHostOnly) {
   }
   EXPECT_EQ(url("http://User@WWW.Bank.COM:8080/x").host(), "www.bank.com");
   EXPECT_EQ(url("http://[::1]:8080/").host(), "::1");
+  EXPECT_EQ(url("http://[::ffff:10.0.0.1]/").host(), "::ffff:10.0.0.1");
   EXPECT_EQ(url("file:///tmp/x").host(), "");
 
   // Whatever text a host-only cookie's domain holds, it goes to that host alone.
@@ -206,6 +207,85 @@ TEST(HTTPResponse, MalformedHostsSetNoCookiesAndHostOnlyCookiesStayHostOnly) {
   ASSERT_EQ(domain.size(), 1u);
   EXPECT_FALSE(domain[0].isHostOnly);
   EXPECT_TRUE(domain[0].matches(bank));
+}
+
+TEST(HTTPResponse, PrefixedNamesKeepTheirPromise) {
+  ConsoleCapture capture;
+  const auto accepted = [](const std::string& text, const std::string& from) {
+    return HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", text}}, url(from)).size() == 1;
+  };
+  // "__Host-" is for the host alone, on every path, over https: a sibling cannot plant one for
+  // the domain above it. The prefix is matched in any letter case.
+  EXPECT_TRUE(accepted("__Host-id=1; Secure; Path=/", "https://www.example.com/a/b"));
+  for (const std::string text : {"__Host-id=1; Secure; Path=/; Domain=example.com", "__Host-id=1; Secure",
+                                 "__Host-id=1; Secure; Path=/a", "__Host-id=1; Path=/", "__HOST-id=1; Path=/",
+                                 "__Host-id=1; Secure; Path=/; Domain=www.example.com"}) {
+    EXPECT_FALSE(accepted(text, "https://www.example.com/a/b")) << text;
+  }
+  EXPECT_FALSE(accepted("__Host-id=1; Secure; Path=/", "http://www.example.com/"));
+  // "__Secure-" needs the attribute and a secure origin, and may name a domain.
+  EXPECT_TRUE(accepted("__Secure-id=1; Secure; Domain=example.com", "https://www.example.com/"));
+  EXPECT_FALSE(accepted("__secure-id=1", "https://www.example.com/"));
+  EXPECT_FALSE(accepted("__Secure-id=1; Secure", "http://www.example.com/"));
+  EXPECT_EQ(capture.logger->matching("refused a cookie a response set for www.example.com").size(), 9u);
+  // Names that only resemble a prefix are plain names.
+  EXPECT_TRUE(accepted("__Hostid=1", "http://www.example.com/"));
+  EXPECT_TRUE(accepted("x__Secure-id=1", "http://www.example.com/"));
+}
+
+TEST(HTTPResponse, CookieAttributesAsServersWriteThem) {
+  ConsoleCapture capture;
+  const auto parse = [](const std::string& text) {
+    auto cookies = HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", text}}, url("http://www.example.com/a/b"));
+    return cookies.empty() ? std::nullopt : std::optional<HTTPCookie>(cookies[0]);
+  };
+  const auto now = Fennix::DateClock::now();
+  // Max-Age: a sign of minus and digits of any count; zero and below expire at once, anything
+  // else that is not a number is ignored.
+  for (const std::string age : {"0", "-0", "-1", "-99999999999999999999", "-9223372036854775809"}) {
+    EXPECT_TRUE(parse("a=1; Max-Age=" + age)->isExpired(now)) << age;
+  }
+  for (const std::string age : {"+5", "5x", "-", "", "1.5", " - 5"}) {
+    EXPECT_TRUE(parse("a=1; Max-Age=" + age)->isSessionOnly()) << age;
+  }
+  EXPECT_GT(*parse("a=1; Max-Age=18446744073709551616")->expiresDate, now + std::chrono::hours(24 * 365 * 100));
+  EXPECT_TRUE(parse("a=1; Max-Age=-1; Expires=Fri, 31 Dec 9999 23:59:59 GMT")->isExpired(now));
+
+  // Dates as the cookie date algorithm reads them: a day of one or two digits may run on into
+  // letters, a year has two to four digits, and a day the month lacks is no date.
+  const auto date = [](const std::string& text) {
+    const auto parsed = Fennix::parseHTTPDate(text);
+    return parsed ? Fennix::iso8601String(*parsed) : std::string("none");
+  };
+  EXPECT_EQ(date("Wed, 21 Oct 2037 07:28:00 GMT"), "2037-10-21T07:28:00Z");
+  EXPECT_EQ(date("21st October 2037 7:28:0"), "2037-10-21T07:28:00Z");
+  EXPECT_EQ(date("Wed, 21-Oct-099 07:28:00 GMT"), "1999-10-21T07:28:00Z");
+  EXPECT_EQ(date("29 Feb 2036 00:00:00"), "2036-02-29T00:00:00Z");
+  EXPECT_EQ(date("29 Feb 2037 00:00:00"), "none");
+  EXPECT_EQ(date("31 Apr 2037 00:00:00"), "none");
+  EXPECT_EQ(date("21 Oct 20370 07:28:00"), "none");
+  EXPECT_EQ(date("21 Oct 2037 07:28:000"), "none");
+
+  // Of an attribute given twice the last counts; a path that is no path falls back to the default.
+  EXPECT_EQ(parse("a=1; Domain=other.org; Domain=example.com")->domain, ".example.com");
+  EXPECT_EQ(parse("a=1; Domain=example.com; Domain=other.org"), std::nullopt);
+  EXPECT_EQ(parse("a=1; Path=/x; Path=y")->path, "/a");
+  EXPECT_EQ(parse("a=1; Path=/x; Path=/y")->path, "/y");
+
+  // Control characters anywhere refuse the cookie; a tab is a blank.
+  for (const std::string& text : std::vector<std::string>{"a=1; Path=/\x01x", "a=1; Domain=example.com\x7f",
+                                                         std::string("a=1; Path=/\0x", 13), "a=1\r\nX: y", "a=1; \x1b"}) {
+    EXPECT_EQ(parse(text), std::nullopt);
+  }
+  EXPECT_EQ(parse("a=1;\tPath=/t\t")->path, "/t");
+
+  // Sizes: a name and value of more than 4096 bytes refuse the cookie, an attribute value of more
+  // than 1024 bytes is ignored.
+  EXPECT_TRUE(parse("n=" + std::string(4095, 'v')));
+  EXPECT_EQ(parse("n=" + std::string(4096, 'v')), std::nullopt);
+  EXPECT_EQ(parse("a=1; Path=/" + std::string(1024, 'p'))->path, "/a");
+  EXPECT_EQ(parse("a=1; Path=/" + std::string(1023, 'p'))->path.size(), 1024u);
+  EXPECT_EQ(parse("a=1; Domain=" + std::string(1020, 'x') + ".example.com")->domain, "www.example.com");
 }
 
 TEST(HTTPCookieStorage, RefusesCookiesThatWouldBreakTheCookieField) {

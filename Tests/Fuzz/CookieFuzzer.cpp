@@ -1,12 +1,89 @@
 // Cookies from untrusted responses: the first line is the URL that answered, the rest one
-// "Set-Cookie" value. Every cookie accepted must stay with the site that set it, and go back as
-// one "name=value" pair that no byte of it can break.
+// "Set-Cookie" value. Every cookie accepted is held to the rules of cookies, checked here on
+// their own terms rather than through the code under test: it stays with the site that set it
+// (the host or a domain above it that is no public suffix), keeps what its name's prefix
+// promises, is secure only from a secure origin, holds no control character and stays within
+// the sizes a cookie may have, and goes back as one "name=value" pair that no byte of it can
+// break. Stored as a response stores it, it never replaces or hides a secure cookie when it came
+// over plain HTTP.
+#include <libpsl.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "Fennix/Foundation/HTTP/HTTPTypes.h"
 #include "Fennix/Foundation/HTTP/URL.h"
+
+namespace {
+
+void check(bool holds) {
+  if (!holds) std::abort();
+}
+
+std::string lowercased(std::string text) {
+  for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool hasControl(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t') || byte == 0x7f;
+  });
+}
+
+/// The host is the domain or a name under it.
+bool underDomain(const std::string& host, const std::string& domain) {
+  return host == domain ||
+         (host.size() > domain.size() && host.ends_with(domain) && host[host.size() - domain.size() - 1] == '.');
+}
+
+std::string bare(const std::string& domain) { return !domain.empty() && domain[0] == '.' ? domain.substr(1) : domain; }
+
+bool isPublicSuffix(const std::string& domain) {
+  const psl_ctx_t* list = psl_builtin();
+  return list == nullptr || psl_is_public_suffix(list, domain.c_str()) != 0;
+}
+
+/// `stored`: the cookie is in a store as a response put it there, which takes a secure cookie
+/// only from a secure origin (what a response sets is read as it is).
+void checkCookie(const HTTPCookie& cookie, const URL& url, const std::string& host, bool stored) {
+  const bool secureOrigin = url.scheme() == "https";
+  // Nothing that could break a line or a field, and sizes a cookie may have.
+  for (const auto* text : {&cookie.name, &cookie.value, &cookie.domain, &cookie.path}) check(!hasControl(*text));
+  check(!cookie.name.empty() && cookie.name.size() + cookie.value.size() <= 4096);
+  check(cookie.path.size() <= std::max<std::size_t>(1024, url.path().size()));
+  check(!cookie.path.empty() && cookie.path[0] == '/');
+  // The site that set it: a host-only cookie names the host; a domain cookie a domain above the
+  // host (or the host) that is no public suffix.
+  if (cookie.isHostOnly) {
+    check(cookie.domain == host);
+  } else {
+    check(cookie.domain.size() > 1 && cookie.domain[0] == '.');
+    check(underDomain(host, bare(cookie.domain)));
+    check(!isPublicSuffix(bare(cookie.domain)));
+  }
+  // Whatever reaches bank.com came from bank.com or a name under it.
+  if (!underDomain(host, "bank.com")) check(!cookie.matches(*URL::fromString("https://bank.com/")));
+  // Secure only from a secure origin; prefixes keep their promise, in any letter case.
+  if (stored && cookie.isSecure) check(secureOrigin);
+  const std::string name = lowercased(cookie.name);
+  if (name.starts_with("__secure-")) check(cookie.isSecure && secureOrigin);
+  if (name.starts_with("__host-")) check(cookie.isSecure && secureOrigin && cookie.isHostOnly && cookie.path == "/");
+  // It goes into a "Cookie" field as one pair of its own, on one line.
+  const auto fields = HTTPCookie::requestHeaderFieldsWithCookies({cookie});
+  check(fields.size() == 1 && fields[0].second == cookie.name + "=" + cookie.value);
+  for (const char c : fields[0].second) {
+    check(c != ';' && c != ',' && static_cast<unsigned char>(c) >= 0x21 && static_cast<unsigned char>(c) <= 0x7e);
+  }
+  check(fields[0].second.find('=') == cookie.name.size());
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
@@ -16,23 +93,50 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto url = URL::fromString(address);
   if (!url) return 0;
   (void)Fennix::parseHTTPDate(text);
-  HTTPCookieStorage storage;
-  for (const auto& cookie : HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", text}}, *url)) {
+  const auto cookies = HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", text}}, *url);
+  const std::string host = url->host().value_or("");
+  // Only a well-formed host sets cookies: no empty label, no brackets, no port or user in it.
+  if (!cookies.empty()) {
+    check(!host.empty() && host.front() != '.' && host.back() != '.' && host.find("..") == std::string::npos);
+    check(host.find_first_of("[]@/") == std::string::npos);
+  }
+  for (const auto& cookie : cookies) {
     (void)cookie.description();
-    // A cookie is for the site that set it: the host itself or a domain above it that is no
-    // public suffix. Whatever reaches bank.com came from bank.com or a name under it.
-    const std::string host = url->host().value_or("");
-    const bool fromBank = host == "bank.com" || (host.size() > 9 && host.ends_with(".bank.com"));
-    if (!fromBank && cookie.matches(*URL::fromString("https://bank.com/"))) std::abort();
-    // What is accepted goes into a "Cookie" field as one pair of its own, on one line.
-    const auto fields = HTTPCookie::requestHeaderFieldsWithCookies({cookie});
-    if (fields.size() != 1 || fields[0].second != cookie.name + "=" + cookie.value) std::abort();
-    for (const char c : fields[0].second) {
-      if (c == ';' || c == ',' || static_cast<unsigned char>(c) < 0x21 || static_cast<unsigned char>(c) > 0x7e) std::abort();
+    checkCookie(cookie, *url, host, false);
+  }
+
+  // A store that already holds, for each cookie's name, a secure cookie of the host for every
+  // path, as an https response of the host would have set it.
+  HTTPCookieStorage storage;
+  std::vector<HTTPCookie> secure;
+  for (const auto& cookie : cookies) {
+    HTTPCookie twin;
+    twin.name = cookie.name;
+    twin.value = "secure";
+    twin.domain = host;
+    twin.isHostOnly = true;
+    twin.isSecure = true;
+    storage.setCookie(twin);
+    secure.push_back(twin);
+  }
+  storage.setCookies(cookies, *url);
+  const bool secureOrigin = url->scheme() == "https";
+  const auto now = Fennix::DateClock::now();
+  const auto stored = storage.cookies();
+  for (const auto& cookie : stored) {
+    check(!cookie.isExpired(now));
+    if (cookie.value != "secure" || !cookie.isSecure) checkCookie(cookie, *url, host, true);
+  }
+  if (!secureOrigin) {
+    // Over plain HTTP the secure cookies stay as they were, and nothing of the response stands
+    // in front of them.
+    for (const auto& twin : secure) {
+      check(std::any_of(stored.begin(), stored.end(), [&](const HTTPCookie& cookie) {
+        return cookie.name == twin.name && cookie.domain == twin.domain && cookie.path == "/" && cookie.isSecure &&
+               cookie.value == "secure";
+      }));
+      for (const auto& cookie : stored) check(cookie.name != twin.name || cookie.isSecure);
     }
-    if (fields[0].second.find('=') != cookie.name.size()) std::abort();
-    storage.setCookie(cookie);
-    if (!cookie.isExpired(Fennix::DateClock::now()) && storage.cookies().empty()) std::abort();
   }
   (void)storage.cookies(*url);
   (void)HTTPCookie::requestHeaderFieldsWithCookies(storage.cookies());

@@ -8,6 +8,7 @@
 #include <libpsl.h>
 #include <limits>
 #include <string_view>
+#include <tuple>
 
 #include "Fennix/console/Console.h"
 
@@ -45,36 +46,68 @@ std::string NSError::description() const {
 
 namespace Fennix {
 
+namespace {
+
+/// The bytes that separate the tokens of a cookie date: tab, space, and the marks other than ":".
+bool isDateDelimiter(unsigned char c) {
+  return c == 0x09 || (c >= 0x20 && c <= 0x2f) || (c >= 0x3b && c <= 0x40) || (c >= 0x5b && c <= 0x60) ||
+         (c >= 0x7b && c <= 0x7e);
+}
+
+/// The number the token starts with when it starts with `least` to `most` digits (and whatever
+/// follows is no digit), from `position` on; `position` moves past the digits.
+std::optional<int> leadingNumber(const std::string& token, std::size_t& position, std::size_t least, std::size_t most) {
+  std::size_t end = position;
+  while (end < token.size() && std::isdigit(static_cast<unsigned char>(token[end]))) ++end;
+  if (end - position < least || end - position > most) return std::nullopt;
+  const int number = std::stoi(token.substr(position, end - position));
+  position = end;
+  return number;
+}
+
+/// "h:m:s" with one or two digits each, followed by nothing or by anything but a digit.
+std::optional<std::tuple<int, int, int>> timeOfToken(const std::string& token) {
+  std::size_t position = 0;
+  int fields[3] = {0, 0, 0};
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) {
+      if (position >= token.size() || token[position] != ':') return std::nullopt;
+      ++position;
+    }
+    const auto number = leadingNumber(token, position, 1, 2);
+    if (!number) return std::nullopt;
+    fields[i] = *number;
+  }
+  return std::make_tuple(fields[0], fields[1], fields[2]);
+}
+
+}  // namespace
+
 std::optional<Date> parseHTTPDate(const std::string& text) {
-  // The cookie date algorithm: tokens of letters and digits; the first time, day of month, month
-  // and year found are used.
+  // The cookie date algorithm: tokens between delimiters; the first time, day of month, month
+  // and year found are used, each token counting for the first of them it can be.
   std::optional<int> hour, minute, second, day, month, year;
   static const char* months[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
   std::size_t position = 0;
   while (position < text.size()) {
-    while (position < text.size() && !std::isalnum(static_cast<unsigned char>(text[position])) &&
-           text[position] != ':') {
-      ++position;
-    }
+    while (position < text.size() && isDateDelimiter(static_cast<unsigned char>(text[position]))) ++position;
     std::size_t end = position;
-    while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == ':')) ++end;
+    while (end < text.size() && !isDateDelimiter(static_cast<unsigned char>(text[end]))) ++end;
     const std::string token = text.substr(position, end - position);
     position = end;
     if (token.empty()) continue;
-    if (!hour && std::count(token.begin(), token.end(), ':') == 2) {
-      int h = 0, m = 0, s = 0;
-      char extra = 0;
-      if (std::sscanf(token.c_str(), "%2d:%2d:%2d%c", &h, &m, &s, &extra) == 3) {
-        hour = h;
-        minute = m;
-        second = s;
+    if (!hour) {
+      if (const auto time = timeOfToken(token)) {
+        std::tie(hour, minute, second) = *time;
         continue;
       }
     }
-    const bool digits = std::all_of(token.begin(), token.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-    if (!day && digits && token.size() <= 2) {
-      day = std::stoi(token);
-      continue;
+    std::size_t digits = 0;
+    if (!day) {
+      if (const auto number = leadingNumber(token, digits, 1, 2)) {
+        day = number;
+        continue;
+      }
     }
     if (!month && token.size() >= 3) {
       const std::string prefix = lowercased(token.substr(0, 3));
@@ -83,9 +116,12 @@ std::optional<Date> parseHTTPDate(const std::string& text) {
       }
       if (month) continue;
     }
-    if (!year && digits && (token.size() == 2 || token.size() == 4)) {
-      year = std::stoi(token);
-      continue;
+    digits = 0;
+    if (!year) {
+      if (const auto number = leadingNumber(token, digits, 2, 4)) {
+        year = number;
+        continue;
+      }
     }
   }
   if (!hour || !day || !month || !year) return std::nullopt;
@@ -93,6 +129,10 @@ std::optional<Date> parseHTTPDate(const std::string& text) {
   if (fullYear >= 70 && fullYear <= 99) fullYear += 1900;
   if (fullYear >= 0 && fullYear <= 69) fullYear += 2000;
   if (*day < 1 || *day > 31 || fullYear < 1601 || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
+  // A day the month does not have names no day ("31 Apr", "29 Feb" outside leap years).
+  static const int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (fullYear % 4 == 0 && fullYear % 100 != 0) || fullYear % 400 == 0;
+  if (*day > monthDays[*month - 1] + (*month == 2 && leap ? 1 : 0)) return std::nullopt;
   std::tm parts{};
   parts.tm_year = fullYear - 1900;
   parts.tm_mon = *month - 1;
@@ -329,9 +369,54 @@ bool refusedCookie(const HTTPCookie& cookie, const char* from) {
   return true;
 }
 
+/// The most bytes of a cookie's name and value together: a longer cookie is refused whole. An
+/// attribute whose value is longer than `maximumAttributeBytes` is ignored.
+constexpr std::size_t maximumNameAndValueBytes = 4096;
+constexpr std::size_t maximumAttributeBytes = 1024;
+
+/// Control characters but for the tab: text holding one is no cookie at all.
+bool isControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte < 0x20 && c != '\t') || byte == 0x7f;
+}
+
+std::string trimmedOfBlanks(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool startsWithIgnoringCase(const std::string& text, std::string_view prefix) {
+  return text.size() >= prefix.size() && equalsIgnoringCase(text.substr(0, prefix.size()), std::string(prefix));
+}
+
+/// The seconds of a "Max-Age" value: an optional "-" and digits only, none otherwise. Values past
+/// what a date can be moved by are brought to that bound on their side of zero.
+std::optional<long long> maxAgeSeconds(const std::string& value) {
+  const bool negative = !value.empty() && value[0] == '-';
+  const std::string digits = negative ? value.substr(1) : value;
+  if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  unsigned long long magnitude = 0;
+  const auto [next, failure] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+  const auto bound = static_cast<unsigned long long>(maximumOffsetSeconds);
+  if (failure != std::errc() || magnitude > bound) magnitude = bound;
+  const auto seconds = static_cast<long long>(magnitude);
+  return negative ? -seconds : seconds;
+}
+
+void logRefusal(const std::string& host, const std::string& reason) {
+  console::warn("refused a cookie a response set for " + host + ":", reason);
+}
+
 std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
   const auto host = url.host();
   if (!host || host->empty()) return std::nullopt;
+  if (std::any_of(text.begin(), text.end(), isControl)) {
+    logRefusal(*host, "it holds a control character");
+    return std::nullopt;
+  }
   std::vector<std::string> parts;
   std::size_t position = 0;
   while (position <= text.size()) {
@@ -343,46 +428,38 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
   const auto equals = parts[0].find('=');
   if (equals == std::string::npos) return std::nullopt;
   HTTPCookie cookie;
-  cookie.name = trimmed(parts[0].substr(0, equals));
-  cookie.value = trimmed(parts[0].substr(equals + 1));
+  cookie.name = trimmedOfBlanks(parts[0].substr(0, equals));
+  cookie.value = trimmedOfBlanks(parts[0].substr(equals + 1));
   if (cookie.name.empty()) return std::nullopt;
+  if (cookie.name.size() + cookie.value.size() > maximumNameAndValueBytes) {
+    logRefusal(*host, "its name and value are longer than " + std::to_string(maximumNameAndValueBytes) + " bytes");
+    return std::nullopt;
+  }
   cookie.domain = *host;
   cookie.isHostOnly = true;
   cookie.path = defaultPath(url);
+  // Of attributes given more than once, the last one counts.
+  std::optional<std::string> domainAttribute;
+  bool pathGiven = false;
   std::optional<Fennix::Date> expires;
   std::optional<Fennix::Date> maxAge;
   for (std::size_t i = 1; i < parts.size(); ++i) {
     const auto attributeEquals = parts[i].find('=');
-    const std::string attribute = lowercased(trimmed(parts[i].substr(0, attributeEquals)));
-    const std::string value = attributeEquals == std::string::npos ? "" : trimmed(parts[i].substr(attributeEquals + 1));
+    const std::string attribute = lowercased(trimmedOfBlanks(parts[i].substr(0, attributeEquals)));
+    const std::string value = attributeEquals == std::string::npos ? "" : trimmedOfBlanks(parts[i].substr(attributeEquals + 1));
+    if (value.size() > maximumAttributeBytes) continue;
     if (attribute == "domain" && !value.empty()) {
-      std::string domain = lowercased(value[0] == '.' ? value.substr(1) : value);
-      if (domain.empty() || !domainMatches(*host, domain)) return std::nullopt;
-      if (domain == *host && (isIPAddress(domain) || isPublicSuffix(domain))) {
-        // A site whose host is itself an IP address or a public suffix may only set cookies for
-        // that host.
-        cookie.domain = domain;
-        cookie.isHostOnly = true;
-        continue;
-      }
-      // A public suffix would send the cookie to every site registered under it.
-      if (isPublicSuffix(domain)) return std::nullopt;
-      // A domain that names the host itself without the leading dot keeps the cookie with the
-      // host, as a cookie without the attribute.
-      cookie.isHostOnly = domain == *host && value[0] != '.';
-      cookie.domain = cookie.isHostOnly ? domain : "." + domain;
-    } else if (attribute == "path" && !value.empty() && value[0] == '/') {
-      cookie.path = value;
+      domainAttribute = value;
+    } else if (attribute == "path") {
+      pathGiven = true;
+      cookie.path = !value.empty() && value[0] == '/' ? value : defaultPath(url);
     } else if (attribute == "expires") {
       if (auto date = Fennix::parseHTTPDate(value)) expires = date;
     } else if (attribute == "max-age") {
-      long long seconds = 0;
-      const char* begin = value.data();
-      const char* end = begin + value.size();
-      auto [next, failure] = std::from_chars(begin, end, seconds);
-      if (!value.empty() && failure == std::errc() && next == end) {
-        seconds = std::clamp(seconds, -maximumOffsetSeconds, maximumOffsetSeconds);
-        maxAge = Fennix::DateClock::now() + std::chrono::seconds(seconds);
+      // No time at all, or less, expires the cookie at once: at the earliest date there is.
+      if (const auto seconds = maxAgeSeconds(value)) {
+        maxAge = *seconds <= 0 ? Fennix::DateClock::fromUnixSeconds(-Fennix::dateLimitUnixSeconds)
+                               : Fennix::DateClock::now() + std::chrono::seconds(*seconds);
       }
     } else if (attribute == "secure") {
       cookie.isSecure = true;
@@ -390,7 +467,36 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
       cookie.isHTTPOnly = true;
     }
   }
+  if (domainAttribute) {
+    const std::string& value = *domainAttribute;
+    std::string domain = lowercased(value[0] == '.' ? value.substr(1) : value);
+    if (domain.empty() || !domainMatches(*host, domain)) return std::nullopt;
+    if (domain == *host && (isIPAddress(domain) || isPublicSuffix(domain))) {
+      // A site whose host is itself an IP address or a public suffix may only set cookies for
+      // that host.
+      cookie.domain = domain;
+    } else {
+      // A public suffix would send the cookie to every site registered under it.
+      if (isPublicSuffix(domain)) return std::nullopt;
+      // A domain that names the host itself without the leading dot keeps the cookie with the
+      // host, as a cookie without the attribute.
+      cookie.isHostOnly = domain == *host && value[0] != '.';
+      cookie.domain = cookie.isHostOnly ? domain : "." + domain;
+    }
+  }
   cookie.expiresDate = maxAge ? maxAge : expires;
+  // A name with one of these prefixes promises the cookie came over a secure connection and is
+  // marked secure; "__Host-" also that it belongs to the host alone, for all of its paths.
+  const bool secureOrigin = url.scheme() == "https";
+  if (startsWithIgnoringCase(cookie.name, "__Secure-") && !(cookie.isSecure && secureOrigin)) {
+    logRefusal(*host, "a name starting with __Secure- needs the Secure attribute and a secure connection");
+    return std::nullopt;
+  }
+  if (startsWithIgnoringCase(cookie.name, "__Host-") &&
+      !(cookie.isSecure && secureOrigin && !domainAttribute && pathGiven && cookie.path == "/")) {
+    logRefusal(*host, "a name starting with __Host- needs the Secure attribute, a secure connection, Path=/ and no Domain");
+    return std::nullopt;
+  }
   if (refusedCookie(cookie, "a response set")) return std::nullopt;
   return cookie;
 }
@@ -509,9 +615,44 @@ void HTTPCookieStorage::removeLocked(std::uint64_t sequence) {
 
 void HTTPCookieStorage::setCookie(const HTTPCookie& cookie) {
   if (refusedCookie(cookie, "given to the store")) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  storeLocked(cookie);
+}
+
+void HTTPCookieStorage::setCookies(const std::vector<HTTPCookie>& cookies, const URL& url) {
+  const bool secureOrigin = url.scheme() == "https";
+  for (const auto& cookie : cookies) {
+    if (refusedCookie(cookie, "given to the store")) continue;
+    const std::string host = url.host().value_or("");
+    if (cookie.isSecure && !secureOrigin) {
+      console::warn("refused a cookie a response set for " + host + ":", "a secure cookie needs a secure connection");
+      continue;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!secureOrigin && shadowsSecureCookieLocked(cookie)) {
+      console::warn("refused a cookie a response set for " + host + ":",
+                    "a connection that is not secure cannot replace a secure cookie named " + cookie.name);
+      continue;
+    }
+    storeLocked(cookie);
+  }
+}
+
+bool HTTPCookieStorage::shadowsSecureCookieLocked(const HTTPCookie& cookie) const {
+  const auto bare = [](const std::string& domain) { return !domain.empty() && domain[0] == '.' ? domain.substr(1) : domain; };
+  const std::string domain = bare(cookie.domain);
+  for (const auto& [sequence, stored] : cookies_) {
+    if (!stored.isSecure || stored.name != cookie.name) continue;
+    const std::string storedDomain = bare(stored.domain);
+    if (!domainMatches(domain, storedDomain) && !domainMatches(storedDomain, domain)) continue;
+    if (pathMatches(cookie.path, stored.path)) return true;
+  }
+  return false;
+}
+
+void HTTPCookieStorage::storeLocked(const HTTPCookie& cookie) {
   const auto now = Fennix::DateClock::now();
   const std::string site = siteOf(cookie.domain);
-  std::lock_guard<std::mutex> lock(mutex_);
   if (const auto same = byKey_.find({cookie.name, cookie.domain, cookie.path}); same != byKey_.end()) {
     removeLocked(same->second);
   }

@@ -157,7 +157,11 @@ class HTTPCookie {
 
   /// The cookies of "Set-Cookie" fields of a response from `url`; malformed cookies, cookies for
   /// another domain and (with a log line) cookies whose name is not a token or whose value holds
-  /// other than cookie octets are left out.
+  /// other than cookie octets, fields holding a control character, names and values of more than
+  /// 4096 bytes together, and names starting with "__Secure-" or "__Host-" (in any letter case)
+  /// without the Secure attribute from an https URL (for "__Host-" also without "Path=/" or with
+  /// a "Domain") are left out. An attribute value of more than 1024 bytes is ignored; of an
+  /// attribute given twice the last counts; a negative "Max-Age" of any size expires the cookie.
   static std::vector<HTTPCookie> cookiesWithResponseHeaderFields(
       const std::vector<std::pair<std::string, std::string>>& headerFields, const URL& url);
   /// The request fields that carry the cookies: "Cookie" with "name=value" pairs joined by "; ";
@@ -188,6 +192,11 @@ class HTTPCookieStorage {
   /// visible ASCII a cookie value may (none of `"`, `,`, `;`, `\`; the whole value may stand in
   /// double quotes), is refused with a log line, as it would break the "Cookie" field it goes in.
   void setCookie(const HTTPCookie& cookie);
+  /// Stores the cookies a response from `url` set, as a response may: a secure cookie only from
+  /// a secure (https) URL; from any other URL, no cookie that would replace, delete or stand in
+  /// front of a secure cookie of the same name (one whose domain matches the new cookie's, either
+  /// way round, and whose path the new cookie's path lies under). Each refusal is logged.
+  void setCookies(const std::vector<HTTPCookie>& cookies, const URL& url);
   void deleteCookie(const HTTPCookie& cookie);
 
   /// The first stored cookie named exactly `name`.
@@ -198,6 +207,8 @@ class HTTPCookieStorage {
  private:
   using Key = std::tuple<std::string, std::string, std::string>;  // name, domain, path
   void removeLocked(std::uint64_t sequence);
+  void storeLocked(const HTTPCookie& cookie);
+  bool shadowsSecureCookieLocked(const HTTPCookie& cookie) const;
 
   mutable std::mutex mutex_;
   std::uint64_t nextSequence_ = 0;

@@ -1,5 +1,7 @@
 #include "Fennix/Foundation/HTTP/URL.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -37,7 +39,7 @@ bool isValidReference(std::string_view text) {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 /// The host of an authority ("user@host:port"), lowercased; none when the authority is malformed:
-/// an unclosed or misplaced bracket, an IP literal with other characters than an address holds,
+/// an unclosed or misplaced bracket, an IP literal that is no IPv6 address,
 /// an empty label, a leading or trailing dot, a character a host name cannot hold, or a port that
 /// is not a number. An empty authority has the empty host.
 std::optional<std::string> hostOfAuthority(std::string_view authority) {
@@ -51,7 +53,11 @@ std::optional<std::string> hostOfAuthority(std::string_view authority) {
     const auto rest = authority.substr(close + 1);
     if (!rest.empty() && rest[0] != ':') return std::nullopt;
     if (!rest.empty()) port = rest.substr(1);
-    if (host.empty() || !std::all_of(host.begin(), host.end(), [](char c) { return isHex(c) || c == ':' || c == '.'; })) {
+    // Between the brackets stands an IPv6 address and nothing else (not a name that happens to
+    // be spelt with hex digits and dots).
+    in6_addr address{};
+    if (host.empty() || host.size() >= INET6_ADDRSTRLEN ||
+        ::inet_pton(AF_INET6, std::string(host).c_str(), &address) != 1) {
       return std::nullopt;
     }
   } else {
