@@ -237,6 +237,26 @@ TEST(HTTPFetchOperation, SortsResponsesIntoHandlers) {
   EXPECT_EQ(capture.logger->matching("operation already started at:").size(), 1u);
 }
 
+TEST(HTTPFetchOperation, AHeadCutOffIsALostConnection) {
+  // Heads that end with the connection before their blank line: neither the redirect is handed
+  // on nor the status, but the lost connection, without a response.
+  LoopbackServer server(routes({{"/moved", "HTTP/1.1 302 Found\r\nLocation: /next\r\n"},
+                                {"/denied", "HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n"}}));
+  auto operation = std::make_shared<RecordingFetch>(*URL::fromString(server.url("/")), sessionWithoutRedirects());
+  operation->paths = {server.url("/moved"), server.url("/denied")};
+  operation->start();
+  operation->waitUntilFinished();
+  const auto records = operation->records();
+  ASSERT_EQ(records.size(), 2u);
+  for (const auto& record : records) {
+    EXPECT_EQ(record.kind, "error");
+    auto* platform = Fennix::errorAs<NSError>(record.error);
+    ASSERT_NE(platform, nullptr) << (record.error ? record.error->description() : "no error");
+    EXPECT_EQ(platform->code(), URLErrorCode::networkConnectionLost);
+    EXPECT_EQ(record.response, nullptr);
+  }
+}
+
 TEST(HTTPFetchOperation, FinishesAfterTheLastHandler) {
   LoopbackServer server(routes({
       {"/one", LoopbackServer::response(200, "OK", {"Set-Cookie: s=1"}, "1")},

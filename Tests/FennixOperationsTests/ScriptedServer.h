@@ -1,6 +1,6 @@
 // A loopback server on 127.0.0.1 whose test writes what each connection gets byte by byte: the
 // script is handed the connection and the request read from it, and may send, pause, keep the
-// connection for more requests or close it at any point. Connections are served one at a time on
+// connection for more requests, close or reset it at any point. Connections are served one at a time on
 // one thread, up to a number of them and at most 60 seconds; every wait is bounded.
 #pragma once
 
@@ -52,6 +52,13 @@ class ScriptedServer {
       }
       return true;
     }
+    /// Ends the connection with a reset rather than a close once the script returns.
+    void reset() {
+      linger abort{1, 0};
+      ::setsockopt(socket_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+      reset_ = true;
+    }
+    bool wasReset() const { return reset_; }
     /// The next request's head (and nothing after it), empty when none comes within 5 seconds.
     std::string readHead() {
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -75,6 +82,7 @@ class ScriptedServer {
     int socket_;
     const std::atomic<bool>& stopping_;
     std::string pending_;
+    bool reset_ = false;
   };
 
   /// Runs for each connection, with its first request's head already read.
@@ -107,7 +115,7 @@ class ScriptedServer {
       Connection connection(socket, stopping_);
       const std::string head = connection.readHead();
       if (!head.empty()) script_(connection, head);
-      ::shutdown(socket, SHUT_WR);
+      if (!connection.wasReset()) ::shutdown(socket, SHUT_WR);
       ::close(socket);
     }
   }

@@ -170,6 +170,151 @@ TEST(URLSessionHostileServer, RepliesThatLieOrNeverEndFailAsTheServersFault) {
   }
 }
 
+/// What a JSON task delivered for the address.
+Fennix::ErrorRef jsonErrorOf(const std::shared_ptr<URLSession>& session, const std::string& address) {
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  auto delivered = std::make_shared<Fennix::ErrorRef>();
+  session
+      ->jsonTask(URLRequest(*URL::fromString(address)), std::nullopt,
+                 [done, delivered](Fennix::ErrorRef error, std::optional<nlohmann::json>) {
+                   *delivered = error;
+                   done->store(true);
+                 })
+      ->resume();
+  EXPECT_TRUE(waitUntil([&] { return done->load(); }));
+  return *delivered;
+}
+
+TEST(URLSessionHostileServer, AHeadCutOffIsNoResponse) {
+  auto session = newSession();
+  // A status line, with or without fields, then the connection closes before the blank line: no
+  // response at all, whatever its status would have been, and none of its cookies is kept.
+  for (const std::string head :
+       {"HTTP/1.1 200 OK\r\n", "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nSet-Cookie: cut=1\r\n",
+        "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic\r\nSet-Cookie: cut=2\r\n",
+        "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nSet-Cookie: cut=3\r\n",
+        "HTTP/1.1 103 Early Hints\r\nSet-Cookie: early=1\r\n\r\n"}) {
+    ScriptedServer server(replying(head));
+    const auto fetched = fetch(session, server.url("/"));
+    EXPECT_EQ(fetched.code(), URLErrorCode::networkConnectionLost) << head << fetched.describe();
+    EXPECT_EQ(fetched.data, std::nullopt) << head;
+    EXPECT_EQ(fetched.response, nullptr) << head;
+    auto* platform = Fennix::errorAs<NSError>(fetched.error);
+    ASSERT_NE(platform, nullptr) << head;
+    // (libcurl itself tells of an interim response with nothing after it.)
+    if (!head.ends_with("\r\n\r\n")) {
+      EXPECT_NE(platform->localizedDescription().find("head was cut off"), std::string::npos) << platform->description();
+    }
+    EXPECT_TRUE(storedFor(session, server.url("/")).empty()) << head;
+    // The JSON task reports the lost connection, not a reply without content.
+    auto* lost = Fennix::errorAs<NSError>(jsonErrorOf(session, server.url("/")));
+    ASSERT_NE(lost, nullptr) << head;
+    EXPECT_EQ(lost->code(), URLErrorCode::networkConnectionLost) << head;
+  }
+  // A redirect cut the same way is not followed.
+  ScriptedServer redirecting([](ScriptedServer::Connection& connection, const std::string& request) {
+    if (request.rfind("GET /start ", 0) == 0) {
+      connection.send("HTTP/1.1 302 Found\r\nLocation: /next\r\n");
+    } else {
+      connection.send("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nnext");
+    }
+  });
+  const auto redirected = fetch(session, redirecting.url("/start"));
+  EXPECT_EQ(redirected.code(), URLErrorCode::networkConnectionLost) << redirected.describe();
+  EXPECT_EQ(redirecting.connections(), 1);
+  // The whole empty reply is still one.
+  ScriptedServer whole(replying("HTTP/1.1 200 OK\r\n\r\n"));
+  const auto empty = fetch(session, whole.url("/"));
+  ASSERT_EQ(empty.error, nullptr) << empty.describe();
+  EXPECT_EQ(empty.response->statusCode(), 200);
+  EXPECT_EQ(empty.body(), "");
+}
+
+TEST(URLSessionHostileServer, OnlyWholeFinalResponsesSetCookies) {
+  auto session = newSession();
+  // A head cut by a reset or by the time-out, content cut short, and an interim response: the
+  // request fails, or the interim response is passed over, and the store stays as it was.
+  ScriptedServer reset([](ScriptedServer::Connection& connection, const std::string&) {
+    connection.send("HTTP/1.1 200 OK\r\nSet-Cookie: reset=1\r\n");
+    connection.pause(std::chrono::milliseconds(200));
+    connection.reset();
+  });
+  EXPECT_NE(fetch(session, reset.url("/")).error, nullptr);
+  ScriptedServer quiet([](ScriptedServer::Connection& connection, const std::string&) {
+    connection.send("HTTP/1.1 200 OK\r\nSet-Cookie: quiet=1\r\n");
+    connection.pause(std::chrono::seconds(30));
+  });
+  EXPECT_EQ(fetch(session, quiet.url("/"), 1.0).code(), URLErrorCode::timedOut);
+  ScriptedServer shortContent(replying("HTTP/1.1 200 OK\r\nSet-Cookie: short=1\r\nContent-Length: 10\r\n\r\nabc"));
+  EXPECT_EQ(fetch(session, shortContent.url("/")).code(), URLErrorCode::networkConnectionLost);
+  ScriptedServer interim(replying(
+      "HTTP/1.1 103 Early Hints\r\nSet-Cookie: early=1\r\n\r\n"
+      "HTTP/1.1 200 OK\r\nSet-Cookie: final=1\r\nContent-Length: 2\r\n\r\nok"));
+  const auto fetched = fetch(session, interim.url("/"));
+  ASSERT_EQ(fetched.error, nullptr) << fetched.describe();
+  EXPECT_EQ(storedFor(session, interim.url("/")), std::vector<std::string>{"final=1"});
+}
+
+/// A session whose store holds the secure cookie "sid=good" for 127.0.0.1, as an https reply of
+/// that host would have set it.
+std::shared_ptr<URLSession> sessionWithSecureCookie() {
+  auto session = newSession();
+  HTTPCookie secure;
+  secure.name = "sid";
+  secure.value = "good";
+  secure.domain = "127.0.0.1";
+  secure.isHostOnly = true;
+  secure.isSecure = true;
+  session->configuration().cookieStorage->setCookie(secure);
+  return session;
+}
+
+TEST(URLSessionHostileServer, PlainHTTPLeavesSecureCookiesAlone) {
+  // Plain HTTP tries to replace the secure cookie, to delete it, and to stand in front of it on
+  // a longer path; a cookie of another name is taken as usual.
+  for (const std::string attack : {"sid=evil; Path=/", "sid=; Max-Age=0; Path=/", "sid=shadow; Path=/account", "sid=shadow",
+                                  "SID=other; Path=/"}) {
+    auto session = sessionWithSecureCookie();
+    ScriptedServer server(replying("HTTP/1.1 200 OK\r\nSet-Cookie: " + attack +
+                                   "\r\nSet-Cookie: plain=1; Path=/\r\nContent-Length: 0\r\n\r\n"));
+    ASSERT_EQ(fetch(session, server.url("/account/")).error, nullptr) << attack;
+    std::vector<std::string> secure;
+    for (const auto& cookie : session->configuration().cookieStorage->cookies(*URL::fromString("https://127.0.0.1/account/x"))) {
+      secure.push_back(cookie.name + "=" + cookie.value);
+    }
+    if (attack.rfind("SID", 0) == 0) {
+      EXPECT_EQ(secure, (std::vector<std::string>{"sid=good", "SID=other", "plain=1"})) << attack;
+    } else {
+      EXPECT_EQ(secure, (std::vector<std::string>{"sid=good", "plain=1"})) << attack;
+    }
+  }
+  // Prefixed names promise a secure origin, which plain HTTP is not.
+  auto session = newSession();
+  ScriptedServer prefixed(replying(
+      "HTTP/1.1 200 OK\r\nSet-Cookie: __Secure-a=1; Secure\r\nSet-Cookie: __Secure-b=1\r\n"
+      "Set-Cookie: __Host-c=1; Secure; Path=/\r\nSet-Cookie: __host-d=1; Path=/\r\nSet-Cookie: __SECURE-e=1\r\n"
+      "Set-Cookie: plain=1\r\nContent-Length: 0\r\n\r\n"));
+  ASSERT_EQ(fetch(session, prefixed.url("/")).error, nullptr);
+  EXPECT_EQ(session->configuration().cookieStorage->cookies().size(), 1u);
+  EXPECT_EQ(storedFor(session, prefixed.url("/")), std::vector<std::string>{"plain=1"});
+}
+
+TEST(URLSessionHostileServer, MaxAgeOfAnySizeExpiresOrKeeps) {
+  auto session = newSession();
+  ScriptedServer server([](ScriptedServer::Connection& connection, const std::string& request) {
+    const bool first = request.rfind("GET /set ", 0) == 0;
+    connection.send(first ? "HTTP/1.1 200 OK\r\nSet-Cookie: gone=1\r\nSet-Cookie: kept=1\r\nContent-Length: 0\r\n\r\n"
+                          : "HTTP/1.1 200 OK\r\nSet-Cookie: gone=1; Max-Age=-99999999999999999999\r\n"
+                            "Set-Cookie: kept=2; Max-Age=99999999999999999999\r\nContent-Length: 0\r\n\r\n");
+  });
+  ASSERT_EQ(fetch(session, server.url("/set")).error, nullptr);
+  ASSERT_EQ(fetch(session, server.url("/change")).error, nullptr);
+  EXPECT_EQ(storedFor(session, server.url("/")), std::vector<std::string>{"kept=2"});
+  const auto kept = session->configuration().cookieStorage->cookie("kept");
+  ASSERT_TRUE(kept && kept->expiresDate);
+  EXPECT_GT(*kept->expiresDate, Fennix::DateClock::now() + std::chrono::hours(24 * 365 * 100));
+}
+
 /// Sends `text` a byte at a time, `gap` apart; false once the client has gone.
 bool trickle(ScriptedServer::Connection& connection, const std::string& text, std::chrono::milliseconds gap) {
   for (const char byte : text) {

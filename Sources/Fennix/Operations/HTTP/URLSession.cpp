@@ -525,20 +525,20 @@ void prepareTransfer(Transfer& transfer, const URLRequest& request, const URLSes
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
 }
 
-/// Takes in what the hop's response brought: its cookies go into the store (a cookie marked
-/// secure only from a secure response), and it becomes the transfer's response.
+/// Takes in what the hop's response brought: it becomes the transfer's response once its head has
+/// ended, and the cookies of a hop that came to its end without a fault go into the store (a
+/// cookie marked secure only from a secure response). A hop that failed, was cancelled or went
+/// quiet leaves the store as it was, and so does an interim response.
 void takeResponse(Transfer& transfer, const URLSession::Configuration& configuration) {
   long status = 0;
   curl_easy_getinfo(transfer.curl, CURLINFO_RESPONSE_CODE, &status);
   transfer.response = nullptr;
-  if (status <= 0) return;
+  if (status <= 0 || !transfer.headEnded) return;
   const URL& url = transfer.hop.url;
-  // A response whose framing is in doubt is thrown away whole, its cookies too.
-  if (configuration.cookieStorage && !transfer.badLength) {
-    for (const auto& cookie : HTTPCookie::cookiesWithResponseHeaderFields(transfer.headers, url)) {
-      if (cookie.isSecure && url.scheme() != "https") continue;
-      configuration.cookieStorage->setCookie(cookie);
-    }
+  const bool whole = transfer.result == CURLE_OK && !transfer.error && !transfer.badLength && !transfer.tooLarge &&
+                     !transfer.timedOut && !transfer.cancelled->load();
+  if (configuration.cookieStorage && whole) {
+    configuration.cookieStorage->setCookies(HTTPCookie::cookiesWithResponseHeaderFields(transfer.headers, url), url);
   }
   transfer.response = std::make_shared<HTTPURLResponse>(url, status, headerFields(transfer.headers));
 }
@@ -547,9 +547,15 @@ void takeResponse(Transfer& transfer, const URLSession::Configuration& configura
 /// its next hop then prepared (the error of a redirect that cannot be followed ends it).
 bool followsOn(Transfer& transfer, CURLcode result, const URLSession::Configuration& configuration) {
   transfer.result = result;
+  // A connection that closed within the head ends the transfer as libcurl sees it, but what came
+  // is no response: neither handed on nor followed.
+  if (result == CURLE_OK && !transfer.headEnded) {
+    transfer.error = urlError(URLErrorCode::networkConnectionLost,
+                              "the response's head was cut off: the connection closed before it ended");
+  }
   takeResponse(transfer, configuration);
   const auto* http = dynamic_cast<const HTTPURLResponse*>(transfer.response.get());
-  if (result != CURLE_OK || transfer.cancelled->load() || !configuration.followRedirects || http == nullptr ||
+  if (result != CURLE_OK || transfer.error || transfer.cancelled->load() || !configuration.followRedirects || http == nullptr ||
       !isFollowedRedirect(http->statusCode())) {
     return false;
   }
