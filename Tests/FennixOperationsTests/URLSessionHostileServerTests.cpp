@@ -207,7 +207,8 @@ TEST(URLSessionHostileServer, AHeadCutOffIsNoResponse) {
     }
     EXPECT_TRUE(storedFor(session, server.url("/")).empty()) << head;
     // The JSON task reports the lost connection, not a reply without content.
-    auto* lost = Fennix::errorAs<NSError>(jsonErrorOf(session, server.url("/")));
+    const auto jsonError = jsonErrorOf(session, server.url("/"));
+    auto* lost = Fennix::errorAs<NSError>(jsonError);
     ASSERT_NE(lost, nullptr) << head;
     EXPECT_EQ(lost->code(), URLErrorCode::networkConnectionLost) << head;
   }
