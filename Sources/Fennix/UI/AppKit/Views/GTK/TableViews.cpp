@@ -129,9 +129,11 @@ void NSTableView::useSelectionModel(bool multiple) {
   if (multiple) {
     selection_ = Gtk::MultiSelection::create(rows_);
   } else {
-    auto single = Gtk::SingleSelection::create(rows_);
+    // Made without rows first: a model made with its rows would select the first of them at once.
+    auto single = Gtk::SingleSelection::create();
     single->set_autoselect(false);
     single->set_can_unselect(true);
+    single->set_model(rows_);
     selection_ = single;
   }
   set_model(selection_);
@@ -368,15 +370,15 @@ void NSTableView::selectRows(const IndexSet& rows, bool extend) {
 
 void NSTableView::deselectAll() {
   ++selectingInCode_;
-  selection_->unselect_all();
+  replaceSelection(Gtk::Bitset::create());
   --selectingInCode_;
 }
 
 void NSTableView::replaceSelection(const Glib::RefPtr<const Gtk::Bitset>& rows) {
-  if (!allowsMultipleSelection_) {
-    // A single selection takes one row, not a set.
-    if (rows->is_empty()) selection_->unselect_all();
-    else selection_->select_item(rows->get_minimum(), true);
+  if (auto single = std::dynamic_pointer_cast<Gtk::SingleSelection>(selection_)) {
+    // A single selection takes one row, not a set; it empties only by losing its row (it does not
+    // unselect all).
+    single->set_selected(rows->is_empty() ? GTK_INVALID_LIST_POSITION : rows->get_minimum());
     return;
   }
   auto all = Gtk::Bitset::create();
@@ -388,6 +390,13 @@ long NSTableView::rowAt(double x, double y) {
   for (Gtk::Widget* picked = pick(x, y); picked && picked != this; picked = picked->get_parent()) {
     auto shown = shown_.find(picked);
     if (shown != shown_.end()) return long(shown->second.second);
+    // A row binds its views anew when its selection changes: until the next layout the new views
+    // have no place, and the point falls on their cell or row, which tells the row by the views
+    // it holds.
+    const std::string name = gtk_widget_get_css_name(picked->gobj());
+    if (name == "cell" || name == "row")
+      for (const auto& [view, place] : shown_)
+        if (view->is_ancestor(*picked)) return long(place.second);
   }
   return -1;
 }
