@@ -824,13 +824,13 @@ TEST_F(ListWindowTest, ACollectionPacksItemsToTheLeft) {
 }
 
 
-/// A library that holds the "Shapes" row in a row view of its own, emphasized; the other rows keep
-/// the source list's.
+/// A library that holds the "Shapes" row in a source-list row view of its own; the other rows get
+/// none.
 struct OwnRowViewLibrary : Library {
   NSTableRowView* shapesRowView = nullptr;
   Fennix::TableRow rowViewForItem(const Item& item) override {
     if (static_cast<Entry*>(item.get())->name != "Shapes") return nullptr;
-    shapesRowView = Gtk::make_managed<NSTableRowView>();
+    shapesRowView = Gtk::make_managed<QvSourceListTableRowView>();
     return std::make_shared<Fennix::GtkTableRowView>(*shapesRowView);
   }
 };
@@ -848,12 +848,14 @@ TEST_F(ListWindowTest, ASourceListControllerMayHoldARowInItsOwnRowView) {
   Gtk::Label* shapes = shownLabel(outline, "Shapes");
   Gtk::Label* emoji = shownLabel(outline, "Emoji");
   ASSERT_TRUE(shapes && emoji && library->shapesRowView);
-  // "Shapes" sits in the controller's row view, "Emoji" in a source-list row view.
+  // "Shapes" sits in the controller's row view, "Emoji" alone in its row: the source list gives
+  // no row view of its own.
   EXPECT_EQ(shapes->get_parent(), library->shapesRowView);
-  EXPECT_NE(dynamic_cast<QvSourceListTableRowView*>(emoji->get_parent()), nullptr);
+  for (Gtk::Widget* above = emoji; above && above != &outline; above = above->get_parent())
+    EXPECT_EQ(dynamic_cast<NSTableRowView*>(above), nullptr);
 
-  // Real clicks select each row: the controller's row view draws the emphasized selection, the
-  // source list's the muted one.
+  // Real clicks select each row: the controller's source-list row view draws the muted selection,
+  // the row without a row view the emphasized one.
   auto input = WidgetInput::Input::open(*window);
   if (!input) GTEST_SKIP() << "no pointer events on this display";
   auto colourOfSelected = [&](const std::string& text, long row, const char* name) {
@@ -874,11 +876,13 @@ TEST_F(ListWindowTest, ASourceListControllerMayHoldARowInItsOwnRowView) {
     if (picture) g_object_unref(picture);
     return found;
   };
-  const std::uint32_t own = colourOfSelected("Shapes", 1, "source-list-own-row-view");
+  const std::uint32_t muted = colourOfSelected("Shapes", 1, "source-list-own-row-view");
   EXPECT_TRUE(library->shapesRowView->isSelected());
-  const std::uint32_t muted = colourOfSelected("Emoji", 2, "source-list-default-row-view");
+  const std::uint32_t emphasized = colourOfSelected("Emoji", 2, "source-list-without-row-view");
   EXPECT_FALSE(library->shapesRowView->isSelected());
-  EXPECT_FALSE(near(own, muted, 40)) << std::hex << own << " " << muted;
+  EXPECT_FALSE(near(muted, emphasized, 40)) << std::hex << muted << " " << emphasized;
+  const int r = int((emphasized >> 16) & 0xff), b = int(emphasized & 0xff);
+  EXPECT_GT(b - r, 80) << "the row without a row view is not drawn in the selection's blue";
 
   window->unset_child();
   library.reset();
@@ -915,9 +919,9 @@ TEST_F(ListWindowTest, APlainOutlineDrawsItsSelectionAsItsControllersRowViewsSay
   auto* treeScroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*tree));
   ASSERT_NE(treeScroll, nullptr);
   auto& outline = Fennix::GtkOutlineViewHandle::of(*treeScroll)->outline();
-  // A source list beside it, for the muted look of its selection.
+  // A source list beside it, for the muted look of the selection of its source-list row view.
   Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
-  auto library = NSViewController::make<Library>();
+  auto library = NSViewController::make<OwnRowViewLibrary>();
   auto* libraryScroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
   ASSERT_NE(libraryScroll, nullptr);
   auto& sourceList = Fennix::GtkOutlineViewHandle::of(*libraryScroll)->outline();

@@ -103,9 +103,8 @@ class QvOutlineVC : public QvViewControllerBase {
   virtual Fennix::TableCell makeCell(const std::string& identifier, Fennix::OutlineViewHandle& outlineView) {
     return outlineView.makeCell(identifier);
   }
-  /// The row view that holds the row of an item; none leaves the choice to the outline: no row
-  /// view in a plain outline, and in a source list one whose selection always keeps the muted
-  /// look (source lists draw their selections so however they were made).
+  /// The row view that holds the row of an item; none leaves the outline its own (the row alone,
+  /// its selection drawn emphasized, in a plain outline and in a source list alike).
   virtual Fennix::TableRow rowViewForItem(const Item& item) { (void)item; return nullptr; }
   /// The outline's reusable row view for `identifier`, or a new one.
   Fennix::TableCell dequeueOrMakeCell(const std::string& identifier, Fennix::OutlineViewHandle& outlineView);

@@ -885,13 +885,10 @@ Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::Tree
   if (!view) return nullptr;
   view->set_margin_start(int(double(row->get_depth()) * indentationPerLevel_));
   NSTableRowView* holder = delegateRowView(item);
-  if (!holder) holder = makeRowView(item);
   if (!holder) return view;
   holder->setView(view);
   return holder;
 }
-
-NSTableRowView* QvSourceListView::makeRowView(Item) { return Gtk::make_managed<QvSourceListTableRowView>(); }
 
 // Buttons under a table.
 

@@ -259,8 +259,7 @@ class NSOutlineView : public Gtk::ListView {
     /// Whether the row of an item is a group row: its cell (inside the row view, where the row
     /// has one) carries the "group-row" style class.
     std::function<bool(Item)> isGroupItem;
-    /// A new row view to hold the row of an item; null for the outline's own choice (no row view
-    /// for an outline, a source-list row view for a source list).
+    /// A new row view to hold the row of an item; null for none (the cell alone fills the row).
     std::function<NSTableRowView*(Item)> rowViewFor = {};
   };
 
@@ -366,11 +365,9 @@ class NSTableRowView : public Gtk::Box {
   sigc::connection parentChanged_;
 };
 
-/// An outline for source lists: rows without disclosure triangles, indented by their level, each
-/// in a row view. Every row of a source list, also of one made directly rather than by the view
-/// factory, sits in a source-list row view unless the delegate gives a row view of its own: source
-/// lists always draw their selection in the sidebar's muted look, where a plain outline draws the
-/// emphasized one.
+/// An outline for source lists: rows without disclosure triangles, indented by their level. A row
+/// sits in the row view the delegate gives, or alone; a source-list row view keeps the row's
+/// selection in the sidebar's muted look, and without one the selection is drawn emphasized.
 class QvSourceListView : public NSOutlineView {
  public:
   QvSourceListView();
@@ -381,9 +378,6 @@ class QvSourceListView : public NSOutlineView {
 
  protected:
   Gtk::Widget* rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) override;
-  /// A new row view for the row of an item when the delegate gives none (a source-list row view);
-  /// with none, the cell alone fills the row and its selection is drawn emphasized.
-  virtual NSTableRowView* makeRowView(Item item);
 
  private:
   double indentationPerLevel_ = 12;
