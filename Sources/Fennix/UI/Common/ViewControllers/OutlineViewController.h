@@ -46,16 +46,6 @@ class OutlineViewHandle {
   virtual TableCell dequeueCell(const std::string& identifier) = 0;
 };
 
-/// The view of a whole row around its cell, made on the toolkit. Whether it is emphasized decides
-/// how the row's selection is drawn: in the accent colour, or in the muted look of a sidebar.
-class TableRowView {
- public:
-  virtual ~TableRowView() = default;
-  virtual bool isEmphasized() const = 0;
-  virtual void setEmphasized(bool emphasized) = 0;
-};
-using TableRow = std::shared_ptr<TableRowView>;
-
 /// A selection: no value, one item, or the items of several rows.
 using OutlineSelection = std::variant<std::monostate, OutlineItem, std::vector<OutlineItem>>;
 

@@ -59,6 +59,8 @@ struct NSTableColumn {
   bool isEditable = true;
 };
 
+class NSTableRowView;
+
 class NSTableView : public Gtk::ColumnView {
  public:
   using IndexSet = std::set<std::size_t>;
@@ -77,6 +79,9 @@ class NSTableView : public Gtk::ColumnView {
   struct Delegate {
     /// Whether the user may select a row, by click or by key (selecting it in code always works).
     std::function<bool(std::size_t row)> shouldSelectRow;
+    /// A new row view to hold a row; null for the table's own. The row view holds the row's cell of
+    /// the first column and gives the row its look.
+    std::function<NSTableRowView*(std::size_t row)> rowViewFor = {};
   };
 
   NSTableView();
@@ -234,8 +239,6 @@ class QvScrollViewSizingTableView : public NSTableView {
   void invalidateIntrinsicContentSize() override;
 };
 
-class NSTableRowView;
-
 /// An outline of items; items are the data source's and compared by identity.
 class NSOutlineView : public Gtk::ListView {
  public:
@@ -329,7 +332,7 @@ class NSOutlineView : public Gtk::ListView {
   std::optional<std::string> outlineColumn_;
 };
 
-/// The view of a whole row of an outline, holding the row's cell across the row. Whether it is
+/// The view of a whole row of an outline or table, holding the row's cell across the row. Whether it is
 /// emphasized decides how the row's selection is drawn: in the accent colour of the theme, or in
 /// the muted look of the sidebar. The row view marks the list row that holds it accordingly, and
 /// takes the mark off again when it leaves that row.
