@@ -4,9 +4,10 @@
 // text; the table takes drops of the types the controller registers (the row indexes under that
 // MIME type, every other type as the MIME type of its name), and hands the controller the data of
 // every one of them the drop offers. A drop is above the row under the pointer, or below it in the
-// row's lower half. Double clicks go to the controller; row heights, selectability and the values
-// of cells are the controller's answers. A controller built only on the table base class answers
-// nothing of a data source or delegate: its table shows no rows and refuses drops.
+// row's lower half. Double clicks go to the controller; row heights, selectability, the values of
+// cells and the row views that hold rows are the controller's answers. A controller built only on
+// the table base class answers nothing of a data source or delegate: its table shows no rows and
+// refuses drops.
 #pragma once
 
 #include <gdkmm/contentprovider.h>
@@ -24,6 +25,7 @@
 #include "Fennix/UI/AppKit/Views/GTK/TableViews.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/TableCellViewGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/TableRowViewGTK.h"
 #include "Fennix/UI/Common/ViewControllers/TableViewController.h"
 #include "PortKit/GTK/TableViewCell.h"
 
@@ -131,11 +133,22 @@ class GtkTableViewHandle : public TableViewHandle {
       if (auto* owner = this->controller()) owner->setObjectValueFor(value, static_cast<long>(row));
     };
     table_->setDataSource(std::move(source));
-    table_->setDelegate({[this](std::size_t row) {
+    NSTableView::Delegate delegate;
+    delegate.shouldSelectRow = [this](std::size_t row) {
       // Without a delegate every row may be selected.
       if (auto* owner = this->controller()) return owner->shouldSelectRow(static_cast<long>(row));
       return base() != nullptr;
-    }});
+    };
+    delegate.rowViewFor = [this](std::size_t row) -> NSTableRowView* {
+      auto* owner = this->controller();
+      TableRow rowView = owner ? owner->rowViewForRow(static_cast<long>(row)) : nullptr;
+      auto* shown = dynamic_cast<GtkTableRowView*>(rowView.get());
+      if (!shown || !shown->widget()) return nullptr;
+      // The row takes the widget once this returns; the holder keeps it until then.
+      shownRowView_ = rowView;
+      return shown->widget();
+    };
+    table_->setDelegate(std::move(delegate));
     auto clicks = Gtk::GestureClick::create();
     clicks->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
     clicks->signal_pressed().connect([this](int, double x, double y) { clickedRow_ = table_->rowAt(x, y); });
@@ -385,6 +398,7 @@ class GtkTableViewHandle : public TableViewHandle {
   long clickedRow_ = -1;
   bool dragging_ = false;
   TableCell shownCell_;
+  TableRow shownRowView_;
 };
 
 }  // namespace Fennix

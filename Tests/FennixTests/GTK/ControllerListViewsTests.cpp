@@ -755,6 +755,91 @@ TEST_F(LettersWindowTest, ADropHandsOverEveryTypeTheDragOffers) {
   EXPECT_EQ(shownTexts(table(), 5), letters->arrangedObjects);
 }
 
+/// Letters whose third row sits in an unemphasized row view of the controller's; the other rows
+/// get none.
+struct RowViewLetters : QvTableViewController<std::string> {
+  std::vector<NSTableRowView*> made;
+  Fennix::TableRow rowViewForRow(long row) override {
+    if (row != 2) return nullptr;
+    made.push_back(Gtk::make_managed<NSTableRowView>());
+    auto rowView = std::make_shared<Fennix::GtkTableRowView>(*made.back());
+    rowView->setEmphasized(false);
+    return rowView;
+  }
+};
+
+TEST_F(ListWindowTest, ATableShowsTheRowViewsItsControllerGives) {
+  auto letters = NSViewController::make<RowViewLetters>();
+  letters->arrangedObjects = {"Alpha", "Bravo", "Charlie", "Delta"};
+  auto handle = std::make_unique<Fennix::GtkTableViewHandle<std::string>>(letters, [](const std::string& text) { return text; });
+  NSTableView& table = handle->table();
+  show(handle->view(), 240, 240);
+  ASSERT_TRUE(pumpUntil([&] { return table.viewAt(0, 3) != nullptr && !letters->made.empty(); }));
+  EXPECT_EQ(shownTexts(table, 4), letters->arrangedObjects);
+  // The third row's cell sits in the controller's row view, shown in the table's row; the other
+  // cells sit alone.
+  auto rowViewAbove = [&](std::size_t row) -> NSTableRowView* {
+    for (Gtk::Widget* above = table.viewAt(0, row); above && above != &table; above = above->get_parent())
+      if (auto* rowView = dynamic_cast<NSTableRowView*>(above)) return rowView;
+    return nullptr;
+  };
+  // (The table asks again whenever it binds the row anew: the newest row view is the one shown.)
+  auto charlie = [&] { return letters->made.back(); };
+  EXPECT_EQ(table.viewAt(0, 2)->get_parent(), charlie());
+  EXPECT_TRUE(charlie()->get_mapped());
+  for (std::size_t row : {0u, 1u, 3u}) EXPECT_EQ(rowViewAbove(row), nullptr) << row;
+
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  // The colour right of a row's text, with the pointer away from every row.
+  auto colourOf = [&](std::size_t row) {
+    pointer->moveTo(pointer->onScreen(table, 20, table.get_height() - 5));
+    pumpFrames();
+    double x = 0, y = 0;
+    EXPECT_TRUE(table.viewAt(0, row)->translate_coordinates(table, 0, table.viewAt(0, row)->get_height() / 2.0, x, y));
+    GdkTexture* picture = nullptr;
+    pumpUntil([&] { return (picture = renderWidget(table)) != nullptr; });
+    const std::uint32_t found = picture ? pixel(picture, table.get_width() - 20, int(y)) : 0;
+    if (picture) g_object_unref(picture);
+    return found;
+  };
+  const std::uint32_t unselected = colourOf(2);
+  // Real clicks: the row in the unemphasized row view draws the muted selection, a row without one
+  // the selection's blue.
+  ASSERT_TRUE(pointer->click(*table.viewAt(0, 2), 20, 10));
+  ASSERT_TRUE(pumpUntil([&] { return table.selectedRowIndexes() == NSTableView::IndexSet{2}; }));
+  EXPECT_EQ(table.viewAt(0, 2)->get_parent(), charlie());
+  EXPECT_TRUE(charlie()->isSelected());
+  const std::uint32_t muted = colourOf(2);
+  saveScreenshot(*window, "table-controller-row-view-selected");
+  ASSERT_TRUE(pointer->click(*table.viewAt(0, 0), 20, 10));
+  ASSERT_TRUE(pumpUntil([&] { return table.selectedRowIndexes() == NSTableView::IndexSet{0}; }));
+  EXPECT_EQ(table.viewAt(0, 2)->get_parent(), charlie());
+  EXPECT_FALSE(charlie()->isSelected());
+  const std::uint32_t accent = colourOf(0);
+  saveScreenshot(*window, "table-controller-row-without-row-view-selected");
+  EXPECT_FALSE(near(muted, unselected, 4)) << "no selection shown";
+  EXPECT_FALSE(near(muted, accent, 60)) << std::hex << muted << " " << accent;
+  const int r = int((accent >> 16) & 0xff), b = int(accent & 0xff);
+  EXPECT_GT(b - r, 80) << std::hex << accent;
+
+  // Reloaded, the table asks again: the third row's cell moves into the new row view, and the
+  // cells that come back for reuse leave the row views they were in.
+  letters->arrangedObjects = {"Echo", "Foxtrot", "Golf"};
+  const std::size_t before = letters->made.size();
+  table.reloadData();
+  ASSERT_TRUE(pumpUntil([&] {
+    return letters->made.size() > before && table.viewAt(0, 2) && table.viewAt(0, 2)->get_parent() == letters->made.back();
+  }));
+  pumpFrames();
+  EXPECT_EQ(shownTexts(table, 3), letters->arrangedObjects);
+  for (std::size_t row : {0u, 1u}) EXPECT_EQ(rowViewAbove(row), nullptr) << row;
+
+  window->unset_child();
+  handle.reset();
+  pumpFrames();
+}
+
 TEST_F(ListWindowTest, ArrowKeysSelectOnlyItemsTheSourceListLetThemSelect) {
   std::shared_ptr<PickyLibrary> library;
   NSOutlineView* shown = showPickyLibrary(*this, library);
@@ -824,13 +909,13 @@ TEST_F(ListWindowTest, ACollectionPacksItemsToTheLeft) {
 }
 
 
-/// A library that holds the "Shapes" row in a row view of its own, emphasized; the other rows keep
-/// the source list's.
+/// A library that holds the "Shapes" row in a source-list row view of its own; the other rows get
+/// none.
 struct OwnRowViewLibrary : Library {
   NSTableRowView* shapesRowView = nullptr;
   Fennix::TableRow rowViewForItem(const Item& item) override {
     if (static_cast<Entry*>(item.get())->name != "Shapes") return nullptr;
-    shapesRowView = Gtk::make_managed<NSTableRowView>();
+    shapesRowView = Gtk::make_managed<QvSourceListTableRowView>();
     return std::make_shared<Fennix::GtkTableRowView>(*shapesRowView);
   }
 };
@@ -848,12 +933,14 @@ TEST_F(ListWindowTest, ASourceListControllerMayHoldARowInItsOwnRowView) {
   Gtk::Label* shapes = shownLabel(outline, "Shapes");
   Gtk::Label* emoji = shownLabel(outline, "Emoji");
   ASSERT_TRUE(shapes && emoji && library->shapesRowView);
-  // "Shapes" sits in the controller's row view, "Emoji" in a source-list row view.
+  // "Shapes" sits in the controller's row view, "Emoji" alone in its row: the source list gives
+  // no row view of its own.
   EXPECT_EQ(shapes->get_parent(), library->shapesRowView);
-  EXPECT_NE(dynamic_cast<QvSourceListTableRowView*>(emoji->get_parent()), nullptr);
+  for (Gtk::Widget* above = emoji; above && above != &outline; above = above->get_parent())
+    EXPECT_EQ(dynamic_cast<NSTableRowView*>(above), nullptr);
 
-  // Real clicks select each row: the controller's row view draws the emphasized selection, the
-  // source list's the muted one.
+  // Real clicks select each row: the controller's source-list row view draws the muted selection,
+  // the row without a row view the emphasized one.
   auto input = WidgetInput::Input::open(*window);
   if (!input) GTEST_SKIP() << "no pointer events on this display";
   auto colourOfSelected = [&](const std::string& text, long row, const char* name) {
@@ -874,11 +961,13 @@ TEST_F(ListWindowTest, ASourceListControllerMayHoldARowInItsOwnRowView) {
     if (picture) g_object_unref(picture);
     return found;
   };
-  const std::uint32_t own = colourOfSelected("Shapes", 1, "source-list-own-row-view");
+  const std::uint32_t muted = colourOfSelected("Shapes", 1, "source-list-own-row-view");
   EXPECT_TRUE(library->shapesRowView->isSelected());
-  const std::uint32_t muted = colourOfSelected("Emoji", 2, "source-list-default-row-view");
+  const std::uint32_t emphasized = colourOfSelected("Emoji", 2, "source-list-without-row-view");
   EXPECT_FALSE(library->shapesRowView->isSelected());
-  EXPECT_FALSE(near(own, muted, 40)) << std::hex << own << " " << muted;
+  EXPECT_FALSE(near(muted, emphasized, 40)) << std::hex << muted << " " << emphasized;
+  const int r = int((emphasized >> 16) & 0xff), b = int(emphasized & 0xff);
+  EXPECT_GT(b - r, 80) << "the row without a row view is not drawn in the selection's blue";
 
   window->unset_child();
   library.reset();
@@ -915,9 +1004,9 @@ TEST_F(ListWindowTest, APlainOutlineDrawsItsSelectionAsItsControllersRowViewsSay
   auto* treeScroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*tree));
   ASSERT_NE(treeScroll, nullptr);
   auto& outline = Fennix::GtkOutlineViewHandle::of(*treeScroll)->outline();
-  // A source list beside it, for the muted look of its selection.
+  // A source list beside it, for the muted look of the selection of its source-list row view.
   Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem& item) { return static_cast<Entry*>(item.get())->name; });
-  auto library = NSViewController::make<Library>();
+  auto library = NSViewController::make<OwnRowViewLibrary>();
   auto* libraryScroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*library));
   ASSERT_NE(libraryScroll, nullptr);
   auto& sourceList = Fennix::GtkOutlineViewHandle::of(*libraryScroll)->outline();

@@ -1,6 +1,6 @@
-// Source lists on screen hold each row in a source-list row view: the row view keeps its cell where
-// the cell would be without it, and its selection is drawn unemphasized whatever anyone sets, in a
-// key window and in one that is not.
+// Rows of source lists on screen: a row sits alone, or in the row view its delegate gives; a
+// source-list row view keeps its cell where the cell would be without it, and its selection is
+// drawn unemphasized whatever anyone sets, in a key window and in one that is not.
 #include <gtest/gtest.h>
 
 #include <gtkmm/box.h>
@@ -14,6 +14,7 @@
 #include <gtkmm/treeexpander.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,8 +35,9 @@ class RowViewWindowTest : public WindowTest {
 
 const char* const names[] = {"Library", "Shapes", "Colors"};
 
-/// Three rows: a taller group row "Library" over "Shapes" and "Colors".
-void fill(NSOutlineView& outline) {
+/// Three rows: a taller group row "Library" over "Shapes" and "Colors"; each row in a new row view
+/// of `rowView`, when given.
+void fill(NSOutlineView& outline, std::function<NSTableRowView*()> rowView = {}) {
   outline.setDataSource({[](NSOutlineView::Item parent) -> std::size_t { return parent ? 0 : 3; },
                          [](std::size_t index, NSOutlineView::Item) -> NSOutlineView::Item { return names[index]; },
                          [](NSOutlineView::Item) { return false; },
@@ -46,18 +48,9 @@ void fill(NSOutlineView& outline) {
                          }});
   outline.setDelegate({[](NSOutlineView::Item item) { return item == names[0] ? 44.0 : 30.0; },
                        nullptr,
-                       [](NSOutlineView::Item item) { return item == names[0]; }});
+                       [](NSOutlineView::Item item) { return item == names[0]; },
+                       [rowView](NSOutlineView::Item) { return rowView ? rowView() : nullptr; }});
 }
-
-/// A source list whose rows are plain row views, emphasized until told otherwise.
-struct EmphasizedRowsSourceList : QvSourceListView {
-  NSTableRowView* makeRowView(Item) override { return Gtk::make_managed<NSTableRowView>(); }
-};
-
-/// A source list that shows its cells without row views.
-struct CellsOnlySourceList : QvSourceListView {
-  NSTableRowView* makeRowView(Item) override { return nullptr; }
-};
 
 /// The widgets the outline shows as its rows, top to bottom.
 std::vector<Gtk::Widget*> rowChildren(NSOutlineView& outline) {
@@ -80,19 +73,21 @@ Gtk::Label* labelOf(Gtk::Widget* child) {
   return dynamic_cast<Gtk::Label*>(child);
 }
 
-TEST_F(RowViewWindowTest, SourceListRowsAreRowViewsThatKeepTheirSelectionUnemphasized) {
-  // A plain outline, the factory's source list, a source list made on its own, one whose rows are
-  // emphasized row views and one without row views.
+TEST_F(RowViewWindowTest, SourceListRowsSitAloneOrInTheRowViewsTheirDelegateGives) {
+  // A plain outline, the factory's source list, a source list made on its own, and source lists
+  // whose delegate gives source-list row views and plain (emphasized) row views.
   NSOutlineView* plain = nullptr;
   NSOutlineView* factoryList = nullptr;
   auto* plainScroll = qv().makeOutlineView([&](NSOutlineView& made) { plain = &made; });
   auto* factoryScroll = qv().makeSourceListView([&](NSOutlineView& made) { factoryList = &made; });
   ASSERT_TRUE(plain && factoryList);
   auto* bare = Gtk::make_managed<QvSourceListView>();
-  auto* emphasized = Gtk::make_managed<EmphasizedRowsSourceList>();
-  auto* cellsOnly = Gtk::make_managed<CellsOnlySourceList>();
-  std::vector<NSOutlineView*> outlines{plain, factoryList, bare, emphasized, cellsOnly};
-  for (NSOutlineView* outline : outlines) fill(*outline);
+  auto* muted = Gtk::make_managed<QvSourceListView>();
+  auto* emphasized = Gtk::make_managed<QvSourceListView>();
+  std::vector<NSOutlineView*> outlines{plain, factoryList, bare, muted, emphasized};
+  for (NSOutlineView* outline : {plain, factoryList, static_cast<NSOutlineView*>(bare)}) fill(*outline);
+  fill(*muted, [] { return Gtk::make_managed<QvSourceListTableRowView>(); });
+  fill(*emphasized, [] { return Gtk::make_managed<NSTableRowView>(); });
   auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 10);
   for (NSOutlineView* outline : outlines) {
     Gtk::ScrolledWindow* scroll = outline == plain           ? static_cast<Gtk::ScrolledWindow*>(plainScroll)
@@ -105,29 +100,34 @@ TEST_F(RowViewWindowTest, SourceListRowsAreRowViewsThatKeepTheirSelectionUnempha
   show(*box);
   for (NSOutlineView* outline : outlines) ASSERT_TRUE(pumpUntil([&] { return rowChildren(*outline).size() == 3; }));
 
-  // Both kinds of source list hold every row in a source-list row view, never emphasized, that
-  // fills the row with its cell; the delegate's height and group style stay on the cell.
-  for (NSOutlineView* outline : {factoryList, static_cast<NSOutlineView*>(bare)}) {
+  // Without a row view of the delegate, both kinds of source list show each cell alone in its row;
+  // with one, every row sits in it, filling the row with its cell. The delegate's height and group
+  // style stay on the cell either way.
+  for (NSOutlineView* outline : {factoryList, static_cast<NSOutlineView*>(bare), static_cast<NSOutlineView*>(muted)}) {
     const auto rows = rowChildren(*outline);
     for (std::size_t index = 0; index < rows.size(); ++index) {
-      auto* rowView = dynamic_cast<QvSourceListTableRowView*>(rows[index]);
-      ASSERT_NE(rowView, nullptr) << "row " << index << " is a " << G_OBJECT_TYPE_NAME(rows[index]->gobj());
-      EXPECT_FALSE(rowView->isEmphasized());
-      Gtk::Label* label = labelOf(rowView);
+      auto* rowView = dynamic_cast<NSTableRowView*>(rows[index]);
+      if (outline == muted) {
+        ASSERT_NE(dynamic_cast<QvSourceListTableRowView*>(rowView), nullptr)
+            << "row " << index << " is a " << G_OBJECT_TYPE_NAME(rows[index]->gobj());
+        EXPECT_FALSE(rowView->isEmphasized());
+      } else {
+        EXPECT_EQ(rowView, nullptr) << "row " << index << " of a source list without row views";
+      }
+      Gtk::Label* label = labelOf(rows[index]);
       ASSERT_NE(label, nullptr);
       EXPECT_EQ(std::string(label->get_text()), names[index]);
       EXPECT_EQ(label->get_height(), index == 0 ? 44 : 30);
-      EXPECT_EQ(rowView->get_height(), label->get_height());
-      EXPECT_EQ(rowView->get_width(), label->get_width());
+      EXPECT_EQ(rows[index]->get_height(), label->get_height());
+      EXPECT_EQ(rows[index]->get_width(), label->get_width());
       EXPECT_EQ(label->has_css_class("group-row"), index == 0) << index;
     }
   }
   // The row views move no cell: the same places as in a source list without them.
-  const auto withRowViews = rowChildren(*bare), withoutRowViews = rowChildren(*cellsOnly);
+  const auto withRowViews = rowChildren(*muted), withoutRowViews = rowChildren(*bare);
   for (std::size_t index = 0; index < 3; ++index) {
-    ASSERT_EQ(dynamic_cast<NSTableRowView*>(withoutRowViews[index]), nullptr);
-    const graphene_rect_t a = boundsIn(*labelOf(withRowViews[index]), *bare);
-    const graphene_rect_t b = boundsIn(*labelOf(withoutRowViews[index]), *cellsOnly);
+    const graphene_rect_t a = boundsIn(*labelOf(withRowViews[index]), *muted);
+    const graphene_rect_t b = boundsIn(*labelOf(withoutRowViews[index]), *bare);
     EXPECT_EQ(a.origin.x, b.origin.x) << index;
     EXPECT_EQ(a.origin.y, b.origin.y) << index;
     EXPECT_EQ(a.size.width, b.size.width) << index;
@@ -146,7 +146,7 @@ TEST_F(RowViewWindowTest, SourceListRowsAreRowViewsThatKeepTheirSelectionUnempha
     ASSERT_TRUE(input->click(*shapes, 10, shapes->get_height() / 2.0));
     EXPECT_TRUE(pumpUntil([&] { return outline->selectedRowIndexes() == std::set<long>{1}; }));
   }
-  for (NSOutlineView* outline : {factoryList, static_cast<NSOutlineView*>(bare)}) {
+  for (NSOutlineView* outline : {static_cast<NSOutlineView*>(muted), static_cast<NSOutlineView*>(emphasized)}) {
     const auto rows = rowChildren(*outline);
     for (std::size_t index = 0; index < rows.size(); ++index)
       EXPECT_EQ(dynamic_cast<NSTableRowView*>(rows[index])->isSelected(), index == 1) << index;
@@ -154,6 +154,8 @@ TEST_F(RowViewWindowTest, SourceListRowsAreRowViewsThatKeepTheirSelectionUnempha
 
   // The colour of each list's "Shapes" row right of its text, and of the empty place below the rows.
   auto colours = [&](bool belowRows) {
+    // (with the pointer away from every row)
+    input->moveTo(input->onScreen(*plain, 20, plain->get_height() - 10));
     pumpFrames();
     std::vector<std::uint32_t> found;
     for (NSOutlineView* outline : outlines) {
@@ -171,28 +173,23 @@ TEST_F(RowViewWindowTest, SourceListRowsAreRowViewsThatKeepTheirSelectionUnempha
   const auto key = colours(false);
   saveScreenshot(*window, "source-list-row-views-key");
 
-  // The plain outline, and the source lists whose rows are emphasized or have no row view, draw the
-  // emphasized selection; source-list row views the muted one.
+  // The plain outline, the source lists without row views and the one whose row views are
+  // emphasized draw the emphasized selection; source-list row views the muted one.
   EXPECT_FALSE(near(key[0], background[0], 40));
-  for (std::size_t list : {3u, 4u}) EXPECT_TRUE(near(key[list], key[0], 12)) << "list " << list;
-  for (std::size_t list : {1u, 2u}) {
-    EXPECT_FALSE(near(key[list], background[list], 6)) << "no selection shown in list " << list;
-    EXPECT_FALSE(near(key[list], key[0], 60)) << "list " << list << " draws the emphasized selection";
-  }
-  EXPECT_TRUE(near(key[1], key[2]));
+  for (std::size_t list : {1u, 2u, 4u}) EXPECT_TRUE(near(key[list], key[0], 12)) << "list " << list;
+  EXPECT_FALSE(near(key[3], background[3], 6)) << "no selection shown in the muted list";
+  EXPECT_FALSE(near(key[3], key[0], 60)) << "source-list row views draw the emphasized selection";
 
   // An emphasized row view told otherwise draws the muted selection; a source-list row view stays
   // unemphasized whatever it is told.
   auto selectedRowView = [&](NSOutlineView& outline) { return dynamic_cast<NSTableRowView*>(rowChildren(outline)[1]); };
   selectedRowView(*emphasized)->setEmphasized(false);
-  for (NSOutlineView* outline : {factoryList, static_cast<NSOutlineView*>(bare)}) {
-    selectedRowView(*outline)->setEmphasized(true);
-    EXPECT_FALSE(selectedRowView(*outline)->isEmphasized());
-  }
+  selectedRowView(*muted)->setEmphasized(true);
+  EXPECT_FALSE(selectedRowView(*muted)->isEmphasized());
   const auto told = colours(false);
   saveScreenshot(*window, "source-list-row-views-told-emphasized");
-  EXPECT_TRUE(near(told[3], key[1])) << "the emphasized row view did not take the muted look";
-  for (std::size_t list : {1u, 2u}) EXPECT_TRUE(near(told[list], key[list])) << "list " << list;
+  EXPECT_TRUE(near(told[4], key[3])) << "the emphasized row view did not take the muted look";
+  EXPECT_TRUE(near(told[3], key[3]));
 
   // The same in a window that is not the key window.
   Gtk::Window other;
@@ -200,7 +197,7 @@ TEST_F(RowViewWindowTest, SourceListRowsAreRowViewsThatKeepTheirSelectionUnempha
   const auto notKey = colours(false);
   saveScreenshot(*window, "source-list-row-views-not-key");
   other.hide();
-  for (std::size_t list : {1u, 2u}) EXPECT_TRUE(near(notKey[list], key[list])) << "list " << list;
+  EXPECT_TRUE(near(notKey[3], key[3]));
 }
 
 TEST_F(RowViewWindowTest, ARowViewTakesItsCellFromAnotherRowViewAndKeepsItAlive) {

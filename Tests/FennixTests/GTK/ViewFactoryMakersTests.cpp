@@ -229,4 +229,98 @@ TEST_F(MakersWindowTest, TablesSourceListsAndCollectionsUnderThePointer) {
   EXPECT_TRUE((items[2]->get_state_flags() & Gtk::StateFlags::SELECTED) == Gtk::StateFlags::SELECTED);
 }
 
+/// Whether the table draws a row as selected: the state of the list row that holds its cell.
+bool drawnSelected(NSTableView& table, std::size_t row) {
+  for (Gtk::Widget* above = table.viewAt(0, row); above && above != &table; above = above->get_parent())
+    if (std::string(gtk_widget_get_css_name(above->gobj())) == "row")
+      return (above->get_state_flags() & Gtk::StateFlags::SELECTED) == Gtk::StateFlags::SELECTED;
+  return false;
+}
+
+TEST_F(MakersWindowTest, AOneColumnTableHoldsOneRowOrNone) {
+  NSTableView* single = nullptr;
+  NSTableView* switched = nullptr;
+  auto* oneColumn = qv().makeOneColumnTableView([&](NSTableView& table) { single = &table; });
+  auto* plain = qv().makeTableView([&](NSTableView& table) {
+    switched = &table;
+    table.addTableColumn(NSTableView::qvItem("text"));
+  });
+  ASSERT_TRUE(single && switched);
+  single->setDataSource(threeRows());
+  switched->setDataSource(threeRows());
+  oneColumn->set_size_request(-1, 200);
+  plain->set_size_request(-1, 120);
+  auto* page = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 6);
+  page->append(*oneColumn);
+  page->append(*plain);
+  show(*page);
+  ASSERT_TRUE(pumpUntil([&] { return single->viewAt(0, 2) && switched->viewAt(0, 2); }));
+  // Nothing is selected until someone selects.
+  EXPECT_TRUE(single->selectedRowIndexes().empty());
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  Gtk::Widget& last = *single->viewAt(0, 2);
+  double x = 0, bottom = 0;
+  ASSERT_TRUE(last.translate_coordinates(*single, 0, last.get_height(), x, bottom));
+  ASSERT_GT(single->get_height() - bottom, 40) << "no room below the rows";
+  auto clickBelowRows = [&] {
+    pointer->click(*single, 30, bottom + 20);
+    pumpFrames();
+  };
+  auto clickRow = [&](std::size_t row) {
+    pointer->click(*single->viewAt(0, row), 10, 10);
+    pumpFrames();
+  };
+
+  // A click below the rows empties the selection, on screen too.
+  clickRow(1);
+  ASSERT_EQ(single->selectedRowIndexes(), (NSTableView::IndexSet{1}));
+  EXPECT_TRUE(drawnSelected(*single, 1));
+  clickBelowRows();
+  EXPECT_TRUE(single->selectedRowIndexes().empty());
+  EXPECT_FALSE(drawnSelected(*single, 1));
+  // So do deselecting all and selecting no rows in code.
+  single->selectRowIndexes({2}, false);
+  ASSERT_EQ(single->selectedRowIndexes(), (NSTableView::IndexSet{2}));
+  single->deselectAll();
+  EXPECT_TRUE(single->selectedRowIndexes().empty());
+  single->selectRowIndexes({2}, false);
+  single->selectRowIndexes({}, false);
+  EXPECT_TRUE(single->selectedRowIndexes().empty());
+  pumpFrames();
+  EXPECT_FALSE(drawnSelected(*single, 2));
+
+  // From an empty selection, a click on a row the delegate refuses selects nothing; a click on
+  // another row still selects it, and one on the refused row then keeps it.
+  single->setDelegate({[](std::size_t row) { return row != 1; }});
+  clickRow(1);
+  EXPECT_TRUE(single->selectedRowIndexes().empty());
+  EXPECT_FALSE(drawnSelected(*single, 1));
+  clickRow(0);
+  EXPECT_EQ(single->selectedRowIndexes(), (NSTableView::IndexSet{0}));
+  clickRow(1);
+  EXPECT_EQ(single->selectedRowIndexes(), (NSTableView::IndexSet{0}));
+  saveScreenshot(*window, "one-column-table-refused-row");
+  clickBelowRows();
+  EXPECT_TRUE(single->selectedRowIndexes().empty());
+
+  // A loaded table switched to single selection selects no row by itself, not even one the delegate
+  // refuses; one that had rows selected keeps the first of them.
+  switched->setDelegate({[](std::size_t row) { return row != 0; }});
+  switched->setAllowsMultipleSelection(false);
+  pumpFrames();
+  EXPECT_TRUE(switched->selectedRowIndexes().empty());
+  EXPECT_FALSE(drawnSelected(*switched, 0));
+  switched->setAllowsMultipleSelection(true);
+  switched->selectRowIndexes({1, 2}, false);
+  switched->setAllowsMultipleSelection(false);
+  EXPECT_EQ(switched->selectedRowIndexes(), (NSTableView::IndexSet{1}));
+  pointer->click(*switched->viewAt(0, 0), 10, 10);
+  pumpFrames();
+  EXPECT_EQ(switched->selectedRowIndexes(), (NSTableView::IndexSet{1}));
+  pointer->click(*switched->viewAt(0, 2), 10, 10);
+  pumpFrames();
+  EXPECT_EQ(switched->selectedRowIndexes(), (NSTableView::IndexSet{2}));
+}
+
 }  // namespace

@@ -192,7 +192,7 @@ TEST_F(MembersWindowTest, SourceListHasItsTitleColumn) {
   EXPECT_GE(outline->get_width(), 180);
 }
 
-TEST_F(MembersWindowTest, SourceListSelectionKeepsItsUnemphasizedLookWhetherTheWindowIsKeyOrNot) {
+TEST_F(MembersWindowTest, SourceListSelectionLooksAsItsRowViewsSayWhetherTheWindowIsKeyOrNot) {
   static const char* names[] = {"Recent", "Shapes", "Colors"};
   auto flat = [](NSOutlineView& view) {
     view.setDataSource({[](NSOutlineView::Item parent) -> std::size_t { return parent ? 0 : 3; },
@@ -204,24 +204,32 @@ TEST_F(MembersWindowTest, SourceListSelectionKeepsItsUnemphasizedLookWhetherTheW
                           return label;
                         }});
   };
-  // An outline, the factory's source list and a source list made on its own.
+  // An outline, the factory's source list, a source list made on its own, and one whose delegate
+  // holds every row in a source-list row view.
   NSOutlineView* plain = nullptr;
   NSOutlineView* sourceList = nullptr;
   QvExtendedScrollView* plainScroll = qv().makeOutlineView([&](NSOutlineView& made) { plain = &made; flat(made); });
   QvExtendedScrollView* sourceScroll = qv().makeSourceListView([&](NSOutlineView& made) { sourceList = &made; flat(made); });
   ASSERT_TRUE(plain && sourceList);
   auto* bare = Gtk::make_managed<QvSourceListView>();
+  auto* muted = Gtk::make_managed<QvSourceListView>();
   flat(*bare);
+  flat(*muted);
+  NSOutlineView::Delegate rowViews;
+  rowViews.rowViewFor = [](NSOutlineView::Item) -> NSTableRowView* { return Gtk::make_managed<QvSourceListTableRowView>(); };
+  muted->setDelegate(rowViews);
   auto* bareScroll = Gtk::make_managed<Gtk::ScrolledWindow>();
   bareScroll->set_child(*bare);
+  auto* mutedScroll = Gtk::make_managed<Gtk::ScrolledWindow>();
+  mutedScroll->set_child(*muted);
   auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 10);
   for (Gtk::ScrolledWindow* scroll : {static_cast<Gtk::ScrolledWindow*>(plainScroll),
-                                      static_cast<Gtk::ScrolledWindow*>(sourceScroll), bareScroll}) {
+                                      static_cast<Gtk::ScrolledWindow*>(sourceScroll), bareScroll, mutedScroll}) {
     scroll->set_hexpand(true);
     box->append(*scroll);
   }
   show(*box);
-  std::vector<NSOutlineView*> outlines{plain, sourceList, bare};
+  std::vector<NSOutlineView*> outlines{plain, sourceList, bare, muted};
   for (NSOutlineView* outline : outlines) outline->selectRowIndexes({0}, false);
   auto input = WidgetInput::Input::open(*window);
   if (!input) GTEST_SKIP() << "no X input on this display";
@@ -238,7 +246,8 @@ TEST_F(MembersWindowTest, SourceListSelectionKeepsItsUnemphasizedLookWhetherTheW
         ADD_FAILURE() << "no picture of the rows";
         found.push_back(0);
       } else {
-        const int right = gdk_texture_get_width(picture) - 6;
+        // (inside the rounded rows of the source lists)
+        const int right = gdk_texture_get_width(picture) - 16;
         found.push_back(pixel(picture, right, top ? 8 : gdk_texture_get_height(picture) - 3));
       }
       if (picture) g_object_unref(picture);
@@ -257,15 +266,14 @@ TEST_F(MembersWindowTest, SourceListSelectionKeepsItsUnemphasizedLookWhetherTheW
   saveScreenshot(*window, "source-list-selection-not-key");
   other.hide();
 
-  // The outline shows its selection in the accent colour; both source lists in the muted look of
-  // an unemphasized selection, the same in a key window and in one that is not.
+  // The outline and the source lists without row views show their selection in the accent colour;
+  // the source list of source-list row views in the muted look of an unemphasized selection, the
+  // same in a key window and in one that is not.
   EXPECT_FALSE(near(key[0], background[0], 40));
-  for (std::size_t list : {1u, 2u}) {
-    EXPECT_FALSE(near(key[list], background[list], 6)) << "no selection shown in source list " << list;
-    EXPECT_FALSE(near(key[list], key[0], 60)) << "source list " << list << " draws the emphasized selection";
-    EXPECT_TRUE(near(key[list], notKey[list])) << list;
-  }
-  EXPECT_TRUE(near(key[1], key[2]));
+  for (std::size_t list : {1u, 2u}) EXPECT_TRUE(near(key[list], key[0], 12)) << "source list " << list;
+  EXPECT_FALSE(near(key[3], background[3], 6)) << "no selection shown in the source list of row views";
+  EXPECT_FALSE(near(key[3], key[0], 60)) << "source-list row views draw the emphasized selection";
+  EXPECT_TRUE(near(key[3], notKey[3]));
 }
 
 TEST_F(MembersWindowTest, StackDistributionsPlaceTheirViews) {

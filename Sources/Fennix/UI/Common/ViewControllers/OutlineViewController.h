@@ -46,16 +46,6 @@ class OutlineViewHandle {
   virtual TableCell dequeueCell(const std::string& identifier) = 0;
 };
 
-/// The view of a whole row around its cell, made on the toolkit. Whether it is emphasized decides
-/// how the row's selection is drawn: in the accent colour, or in the muted look of a sidebar.
-class TableRowView {
- public:
-  virtual ~TableRowView() = default;
-  virtual bool isEmphasized() const = 0;
-  virtual void setEmphasized(bool emphasized) = 0;
-};
-using TableRow = std::shared_ptr<TableRowView>;
-
 /// A selection: no value, one item, or the items of several rows.
 using OutlineSelection = std::variant<std::monostate, OutlineItem, std::vector<OutlineItem>>;
 
@@ -103,9 +93,8 @@ class QvOutlineVC : public QvViewControllerBase {
   virtual Fennix::TableCell makeCell(const std::string& identifier, Fennix::OutlineViewHandle& outlineView) {
     return outlineView.makeCell(identifier);
   }
-  /// The row view that holds the row of an item; none leaves the choice to the outline: no row
-  /// view in a plain outline, and in a source list one whose selection always keeps the muted
-  /// look (source lists draw their selections so however they were made).
+  /// The row view that holds the row of an item; none leaves the outline its own (the row alone,
+  /// its selection drawn emphasized, in a plain outline and in a source list alike).
   virtual Fennix::TableRow rowViewForItem(const Item& item) { (void)item; return nullptr; }
   /// The outline's reusable row view for `identifier`, or a new one.
   Fennix::TableCell dequeueOrMakeCell(const std::string& identifier, Fennix::OutlineViewHandle& outlineView);

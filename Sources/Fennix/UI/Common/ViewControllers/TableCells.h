@@ -30,6 +30,17 @@ class TableCellView {
 };
 using TableCell = std::shared_ptr<TableCellView>;
 
+/// The view of a whole row of a table or outline around its cells, made on the toolkit. Whether it
+/// is emphasized decides how the row's selection is drawn: in the accent colour, or in the muted
+/// look of a sidebar.
+class TableRowView {
+ public:
+  virtual ~TableRowView() = default;
+  virtual bool isEmphasized() const = 0;
+  virtual void setEmphasized(bool emphasized) = 0;
+};
+using TableRow = std::shared_ptr<TableRowView>;
+
 /// Object pointers in untyped boxes, taken as pointers to another class. A box holds the pointer's
 /// static type only, so the classes whose pointers may arrive boxed are registered (the table
 /// controllers register their value type themselves, and a cast registers the class it casts to).

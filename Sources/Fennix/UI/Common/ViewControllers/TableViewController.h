@@ -270,6 +270,11 @@ class QvTableViewController : public QvTableViewControllerBase<T> {
   QvTableViewController() = default;
 
   virtual bool shouldSelectRow(long) const { return true; }
+  /// The row view that holds a row; none leaves the table its own.
+  virtual Fennix::TableRow rowViewForRow(long row) {
+    (void)row;
+    return nullptr;
+  }
   /// The cell of a row: reused or made for the row's identifier, with the row's value loaded.
   virtual Fennix::TableCell viewFor(Fennix::TableViewHandle& table, long row) {
     const std::string identifier = this->viewIDForRow(row);

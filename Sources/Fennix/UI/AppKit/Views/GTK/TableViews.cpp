@@ -129,9 +129,11 @@ void NSTableView::useSelectionModel(bool multiple) {
   if (multiple) {
     selection_ = Gtk::MultiSelection::create(rows_);
   } else {
-    auto single = Gtk::SingleSelection::create(rows_);
+    // Made without rows first: a model made with its rows would select the first of them at once.
+    auto single = Gtk::SingleSelection::create();
     single->set_autoselect(false);
     single->set_can_unselect(true);
+    single->set_model(rows_);
     selection_ = single;
   }
   set_model(selection_);
@@ -243,6 +245,7 @@ void NSTableView::bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item) 
     };
   }
   if (view->get_parent()) view->unparent();
+  Gtk::Widget* shown = view;
   // A row inserted with an animation comes in through a revealer, once.
   auto rowObject = std::dynamic_pointer_cast<RowObject>(item->get_item());
   const auto transition = rowObject ? revealTransition(rowObject->animation) : std::nullopt;
@@ -252,11 +255,16 @@ void NSTableView::bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item) 
     revealer->set_reveal_child(false);
     revealer->set_child(*view);
     revealer->signal_map().connect([revealer] { revealer->set_reveal_child(true); });
-    item->set_child(*revealer);
+    shown = revealer;
     if (&column == columns_.back().get()) rowObject->animation = 0;  // every column's view came in
-  } else {
-    item->set_child(*view);
   }
+  // A row view of the delegate holds the first column's cell (one that sits elsewhere is not taken).
+  if (&column == columns_.front().get() && delegate_.rowViewFor)
+    if (NSTableRowView* holder = delegate_.rowViewFor(row); holder && !holder->get_parent()) {
+      holder->setView(shown);
+      shown = holder;
+    }
+  item->set_child(*shown);
   releaseTaken();
   const std::size_t columnIndex = std::size_t(
       std::find_if(columns_.begin(), columns_.end(), [&](const auto& c) { return c.get() == &column; }) -
@@ -268,21 +276,24 @@ void NSTableView::bind(Column& column, const Glib::RefPtr<Gtk::ListItem>& item) 
 }
 
 void NSTableView::unbind(const Glib::RefPtr<Gtk::ListItem>& item) {
-  Gtk::Widget* view = item->get_child();
-  if (!view) return;
-  if (Gtk::Revealer* revealer = rowRevealer(view)) {
-    // The view leaves the revealer that brought it in; the revealer goes with the row.
-    view = revealer->get_child();
-    if (!view) {
-      item->unset_child();
-      return;
-    }
-    g_object_ref(view->gobj());
-    revealer->unset_child();
+  Gtk::Widget* child = item->get_child();
+  if (!child) return;
+  // The view leaves the row view that held it and the revealer that brought it in; they go with
+  // the row.
+  Gtk::Widget* view = child;
+  auto* holder = dynamic_cast<NSTableRowView*>(view);
+  if (holder) view = holder->view();
+  Gtk::Revealer* revealer = view ? rowRevealer(view) : nullptr;
+  if (revealer) view = revealer->get_child();
+  if (!view) {
     item->unset_child();
-    item->set_child(*view);
-    g_object_unref(view->gobj());
+    return;
   }
+  // The reference keeps the view while it leaves them and the row.
+  g_object_ref(view->gobj());
+  if (revealer) revealer->unset_child();
+  else if (holder) holder->setView(nullptr);
+  item->unset_child();
   shown_.erase(view);
   if (auto* cell = dynamic_cast<NSTableCellView*>(view)) cell->objectValueChanged_ = nullptr;
   // Keep the view for reuse under its identifier; views without one are dropped with the row, and
@@ -293,7 +304,7 @@ void NSTableView::unbind(const Glib::RefPtr<Gtk::ListItem>& item) {
     g_object_ref(view->gobj());
     reusable_.emplace(identifier, view);
   }
-  item->unset_child();
+  g_object_unref(view->gobj());
 }
 
 std::string NSTableView::reuseIdentifier(Gtk::Widget& view) {
@@ -368,15 +379,15 @@ void NSTableView::selectRows(const IndexSet& rows, bool extend) {
 
 void NSTableView::deselectAll() {
   ++selectingInCode_;
-  selection_->unselect_all();
+  replaceSelection(Gtk::Bitset::create());
   --selectingInCode_;
 }
 
 void NSTableView::replaceSelection(const Glib::RefPtr<const Gtk::Bitset>& rows) {
-  if (!allowsMultipleSelection_) {
-    // A single selection takes one row, not a set.
-    if (rows->is_empty()) selection_->unselect_all();
-    else selection_->select_item(rows->get_minimum(), true);
+  if (auto single = std::dynamic_pointer_cast<Gtk::SingleSelection>(selection_)) {
+    // A single selection takes one row, not a set; it empties only by losing its row (it does not
+    // unselect all).
+    single->set_selected(rows->is_empty() ? GTK_INVALID_LIST_POSITION : rows->get_minimum());
     return;
   }
   auto all = Gtk::Bitset::create();
@@ -388,6 +399,13 @@ long NSTableView::rowAt(double x, double y) {
   for (Gtk::Widget* picked = pick(x, y); picked && picked != this; picked = picked->get_parent()) {
     auto shown = shown_.find(picked);
     if (shown != shown_.end()) return long(shown->second.second);
+    // A row binds its views anew when its selection changes: until the next layout the new views
+    // have no place, and the point falls on their cell or row, which tells the row by the views
+    // it holds.
+    const std::string name = gtk_widget_get_css_name(picked->gobj());
+    if (name == "cell" || name == "row")
+      for (const auto& [view, place] : shown_)
+        if (view->is_ancestor(*picked)) return long(place.second);
   }
   return -1;
 }
@@ -763,10 +781,17 @@ namespace {
 /// The style class a row view gives the row that holds it while it is not emphasized.
 constexpr const char* unemphasizedRow = "qv-unemphasized";
 
-/// Whether a widget is a row of a list (the rows of outlines and source lists are).
+/// Whether a widget is a row of a list (the rows of outlines, source lists and tables are).
 bool isListRow(Gtk::Widget& widget) {
   Gtk::Widget* list = widget.get_parent();
   return list && GTK_IS_LIST_VIEW(list->gobj()) && std::string(gtk_widget_get_css_name(widget.gobj())) == "row";
+}
+
+/// The row of a list that a row view in `parent` stands for: `parent` itself when it is such a row,
+/// or the row of a table's cell; none elsewhere.
+Gtk::Widget* listRowOf(Gtk::Widget* parent) {
+  if (parent && std::string(gtk_widget_get_css_name(parent->gobj())) == "cell") parent = parent->get_parent();
+  return parent && isListRow(*parent) ? parent : nullptr;
 }
 
 }  // namespace
@@ -798,7 +823,7 @@ void NSTableRowView::setEmphasized(bool emphasized) {
 }
 
 bool NSTableRowView::isSelected() const {
-  const Gtk::Widget* row = get_parent();
+  const Gtk::Widget* row = listRowOf(const_cast<NSTableRowView*>(this)->get_parent());
   return row && (row->get_state_flags() & Gtk::StateFlags::SELECTED) == Gtk::StateFlags::SELECTED;
 }
 
@@ -839,8 +864,7 @@ Gtk::Widget* NSTableRowView::styledRow() const {
 
 void NSTableRowView::updateRowStyle() {
   // Only a row of a list takes the look; a row this view has left drops it.
-  Gtk::Widget* parent = get_parent();
-  Gtk::Widget* row = parent && isListRow(*parent) ? parent : nullptr;
+  Gtk::Widget* row = listRowOf(get_parent());
   Gtk::Widget* styled = styledRow();
   if (styled && styled != row) styled->remove_css_class(unemphasizedRow);
   g_weak_ref_set(&styledRow_, row ? row->gobj() : nullptr);
@@ -876,13 +900,10 @@ Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::Tree
   if (!view) return nullptr;
   view->set_margin_start(int(double(row->get_depth()) * indentationPerLevel_));
   NSTableRowView* holder = delegateRowView(item);
-  if (!holder) holder = makeRowView(item);
   if (!holder) return view;
   holder->setView(view);
   return holder;
 }
-
-NSTableRowView* QvSourceListView::makeRowView(Item) { return Gtk::make_managed<QvSourceListTableRowView>(); }
 
 // Buttons under a table.
 

@@ -59,6 +59,8 @@ struct NSTableColumn {
   bool isEditable = true;
 };
 
+class NSTableRowView;
+
 class NSTableView : public Gtk::ColumnView {
  public:
   using IndexSet = std::set<std::size_t>;
@@ -77,6 +79,9 @@ class NSTableView : public Gtk::ColumnView {
   struct Delegate {
     /// Whether the user may select a row, by click or by key (selecting it in code always works).
     std::function<bool(std::size_t row)> shouldSelectRow;
+    /// A new row view to hold a row; null for the table's own. The row view holds the row's cell of
+    /// the first column and gives the row its look.
+    std::function<NSTableRowView*(std::size_t row)> rowViewFor = {};
   };
 
   NSTableView();
@@ -234,8 +239,6 @@ class QvScrollViewSizingTableView : public NSTableView {
   void invalidateIntrinsicContentSize() override;
 };
 
-class NSTableRowView;
-
 /// An outline of items; items are the data source's and compared by identity.
 class NSOutlineView : public Gtk::ListView {
  public:
@@ -259,8 +262,7 @@ class NSOutlineView : public Gtk::ListView {
     /// Whether the row of an item is a group row: its cell (inside the row view, where the row
     /// has one) carries the "group-row" style class.
     std::function<bool(Item)> isGroupItem;
-    /// A new row view to hold the row of an item; null for the outline's own choice (no row view
-    /// for an outline, a source-list row view for a source list).
+    /// A new row view to hold the row of an item; null for none (the cell alone fills the row).
     std::function<NSTableRowView*(Item)> rowViewFor = {};
   };
 
@@ -330,7 +332,7 @@ class NSOutlineView : public Gtk::ListView {
   std::optional<std::string> outlineColumn_;
 };
 
-/// The view of a whole row of an outline, holding the row's cell across the row. Whether it is
+/// The view of a whole row of an outline or table, holding the row's cell across the row. Whether it is
 /// emphasized decides how the row's selection is drawn: in the accent colour of the theme, or in
 /// the muted look of the sidebar. The row view marks the list row that holds it accordingly, and
 /// takes the mark off again when it leaves that row.
@@ -366,11 +368,9 @@ class NSTableRowView : public Gtk::Box {
   sigc::connection parentChanged_;
 };
 
-/// An outline for source lists: rows without disclosure triangles, indented by their level, each
-/// in a row view. Every row of a source list, also of one made directly rather than by the view
-/// factory, sits in a source-list row view unless the delegate gives a row view of its own: source
-/// lists always draw their selection in the sidebar's muted look, where a plain outline draws the
-/// emphasized one.
+/// An outline for source lists: rows without disclosure triangles, indented by their level. A row
+/// sits in the row view the delegate gives, or alone; a source-list row view keeps the row's
+/// selection in the sidebar's muted look, and without one the selection is drawn emphasized.
 class QvSourceListView : public NSOutlineView {
  public:
   QvSourceListView();
@@ -381,9 +381,6 @@ class QvSourceListView : public NSOutlineView {
 
  protected:
   Gtk::Widget* rowWidget(Item item, const Glib::RefPtr<Gtk::TreeListRow>& row) override;
-  /// A new row view for the row of an item when the delegate gives none (a source-list row view);
-  /// with none, the cell alone fills the row and its selection is drawn emphasized.
-  virtual NSTableRowView* makeRowView(Item item);
 
  private:
   double indentationPerLevel_ = 12;

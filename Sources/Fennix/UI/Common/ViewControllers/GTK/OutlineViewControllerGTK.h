@@ -12,6 +12,7 @@
 #include <string>
 
 #include "Fennix/UI/AppKit/Views/GTK/TableViews.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/TableRowViewGTK.h"
 #include "Fennix/UI/Common/ViewControllers/OutlineViewController.h"
 
 namespace Fennix {
@@ -22,29 +23,6 @@ namespace Fennix {
 using OutlineCellMaker =
     std::function<TableCell(const std::string& identifier, std::function<std::string(const std::any&)> text)>;
 void setOutlineCellMaker(OutlineCellMaker maker);
-
-/// A row view of an outline on the toolkit. It holds the widget's object; a row view that never
-/// reached a row goes with its last holder. Its owner may delete the widget while this lives: the
-/// row view then has no widget and keeps what it was told.
-class GtkTableRowView : public TableRowView {
- public:
-  explicit GtkTableRowView(NSTableRowView& widget)
-      : object_(G_OBJECT(widget.gobj())), emphasized_(widget.isEmphasized()) {
-    g_object_ref(object_);
-  }
-  ~GtkTableRowView() override;
-  GtkTableRowView(const GtkTableRowView&) = delete;
-  GtkTableRowView& operator=(const GtkTableRowView&) = delete;
-
-  /// The widget; null once its owner deleted it.
-  NSTableRowView* widget() const;
-  bool isEmphasized() const override;
-  void setEmphasized(bool emphasized) override;
-
- private:
-  GObject* object_;  // referenced
-  bool emphasized_;
-};
 
 class GtkOutlineViewHandle : public OutlineViewHandle {
  public:
