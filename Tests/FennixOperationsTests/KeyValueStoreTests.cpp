@@ -2,10 +2,13 @@
 
 #include <cstdlib>
 
+#include "Fennix/Foundation/Base64.h"
 #include "Fennix/Foundation/DefaultsArrayDataSource.h"
+#include "Fennix/Foundation/DefaultsCollections.h"
 #include "Fennix/Foundation/System/KeyValueStore.h"
 #include <limits>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 #include "FennixTests/DispatchTestSupport.h"
@@ -174,6 +177,190 @@ TEST(KeyValueStore, TranslatesExternalChangesForListeners) {
                                                         store.get(), Notification::UserInfo{}));
   FennixTestSupport::runMainLoopFor(0.05);
   EXPECT_EQ(filtered.size(), count + 1);
+}
+
+
+Fennix::Date dateAt(double seconds) { return Fennix::Date(Fennix::DateClock::duration(seconds)); }
+
+/// The seconds of a date the stores gave back; NaN for any other value.
+double secondsOf(const AnyValue* value) {
+  if (value == nullptr || !value->unwrapped().object<Fennix::Date>()) return std::nan("");
+  return value->unwrapped().object<Fennix::Date>()->time_since_epoch().count();
+}
+/// The bytes of data the stores gave back; none for any other value.
+std::optional<DefaultsData> bytesOf(const AnyValue* value) {
+  if (value == nullptr || !value->unwrapped().object<DefaultsData>()) return std::nullopt;
+  return *value->unwrapped().object<DefaultsData>();
+}
+
+TEST(KeyValueStore, DatesAndDataReadBackAsDatesAndDataThroughEveryStore) {
+  useTemporaryConfiguration();
+  const DefaultsData looksLikeAnArray{'[', '1', ']'}, binary{0, 1, 2, 255}, empty{};
+  auto cloud = freshStore();
+  auto wrapper = QvKeyValueStore::make(freshStore());
+  QvUserDefaultsKeyValueStore defaults(NSUserDefaults::fromSuiteName("kvs.dated"));
+  NSUbiquitousKeyValueStore cloudOverDefaults(NSUserDefaults::fromSuiteName("kvs.dated"));
+  // Values on their own are read by the cloud store and by user defaults over the writer's suite.
+  const auto readersOf = [&](QvKeyValueStoreType* store) {
+    NSUbiquitousKeyValueStore* kvs = store == &defaults ? &cloudOverDefaults : store == cloud.get() ? cloud.get() : wrapper->kvs.get();
+    return std::vector<std::function<std::optional<AnyValue>(const std::string&)>>{
+        [kvs](const std::string& key) { return kvs->object(key); },
+        [kvs](const std::string& key) { return QvUserDefaultsKeyValueStore(kvs->suite()).object(key); }};
+  };
+  for (QvKeyValueStoreType* store : std::initializer_list<QvKeyValueStoreType*>{cloud.get(), wrapper.get(), &defaults}) {
+    SCOPED_TRACE(typeid(*store).name());
+    ConsoleCapture capture;
+    store->set(Fennix::dateValue(dateAt(-1234.0625)), "date");
+    store->set(Fennix::dataValue(looksLikeAnArray), "data");
+    store->set(Fennix::dataValue(empty), "empty");
+    store->set(AnyValue::array({Fennix::dateValue(dateAt(0.1)), Fennix::dataValue(binary), AnyValue("text"),
+                                AnyValue::array({Fennix::dataValue(looksLikeAnArray)})}),
+               "array");
+    // Keys that look like the marks of dates and data stay keys of a dictionary.
+    store->set(AnyValue::dictionary({{"when", Fennix::dateValue(dateAt(7e8))},
+                                     {"$date", AnyValue(5)},
+                                     {"$data", AnyValue("AAEC")},
+                                     {"$$", Fennix::dataValue(binary)}}),
+               "dictionary");
+    EXPECT_TRUE(capture.logger->matching("cannot hold value").empty());
+
+    for (const auto& read : readersOf(store)) {
+      const auto date = read("date"), data = read("data"), emptyData = read("empty");
+      EXPECT_EQ(secondsOf(date ? &*date : nullptr), -1234.0625);
+      EXPECT_EQ(bytesOf(data ? &*data : nullptr), looksLikeAnArray);
+      EXPECT_EQ(bytesOf(emptyData ? &*emptyData : nullptr), empty);
+    }
+    EXPECT_EQ(store->array("data"), std::nullopt) << "data holding JSON text is no array";
+    EXPECT_EQ(store->string("date"), std::nullopt);
+
+    auto array = store->array("array");
+    ASSERT_TRUE(array);
+    ASSERT_EQ(array->size(), 4u);
+    EXPECT_EQ(secondsOf(&(*array)[0]), 0.1);
+    EXPECT_EQ(bytesOf(&(*array)[1]), binary);
+    EXPECT_EQ((*array)[2].text(), "text");
+    EXPECT_EQ(bytesOf(&(*array)[3].elements().at(0)), looksLikeAnArray);
+
+    auto dictionary = store->dictionary("dictionary");
+    ASSERT_TRUE(dictionary);
+    const AnyValue entries = AnyValue::dictionary(*dictionary);
+    EXPECT_EQ(entries.entries().size(), 4u);
+    EXPECT_EQ(secondsOf(entries.lookup("when")), 7e8);
+    ASSERT_NE(entries.lookup("$date"), nullptr);
+    EXPECT_EQ(entries.lookup("$date")->signedInteger(), 5);
+    ASSERT_NE(entries.lookup("$data"), nullptr);
+    EXPECT_EQ(entries.lookup("$data")->text(), "AAEC");
+    EXPECT_EQ(bytesOf(entries.lookup("$$")), binary);
+  }
+
+  // What no store holds is refused with a log line, and what was there stays.
+  for (QvKeyValueStoreType* store : std::initializer_list<QvKeyValueStoreType*>{cloud.get(), &defaults}) {
+    SCOPED_TRACE(typeid(*store).name());
+    ConsoleCapture capture;
+    store->set(Fennix::dateValue(dateAt(std::numeric_limits<double>::infinity())), "date");
+    store->set(AnyValue::array({Fennix::dateValue(dateAt(std::nan("")))}), "array");
+    store->set(AnyValue::array({AnyValue::object(std::make_shared<std::string>("x"))}), "array");
+    store->set(AnyValue::array({AnyValue(std::string("\xff"))}), "array");
+    EXPECT_EQ(capture.logger->matching("cannot hold value:").size(), 4u);
+    const auto date = store == &defaults ? defaults.object("date") : cloud->object("date");
+    EXPECT_EQ(secondsOf(date ? &*date : nullptr), -1234.0625);
+    ASSERT_TRUE(store->array("array"));
+    EXPECT_EQ(store->array("array")->size(), 4u);
+  }
+}
+
+
+/// The data form of a text in a defaults file.
+std::string base64Of(const std::string& text) { return Fennix::base64Encode(DefaultsData(text.begin(), text.end())); }
+
+TEST(KeyValueStore, WhatEarlierVersionsStoredReadsAsBeforeAndDatesAndDataPassTheArrayDataSource) {
+  useTemporaryConfiguration();
+  // A suite as earlier versions wrote it: texts that look like dates and data, collections as
+  // data holding their JSON text, with dictionaries whose keys look like the marks of dates and
+  // data, and an array of the data source kept as text.
+  const std::string legacyName = "kvs.legacy";
+  const auto path = NSUserDefaults::defaultsDirectory() / (legacyName + ".json");
+  std::filesystem::create_directories(path.parent_path());
+  nlohmann::json file{
+      {"text", "{\"$date\": 5}"},
+      {"marked", std::string("\0QVD2\n{}", 8)},
+      {"list", {{"$data", base64Of(R"([1, {"$date": 5}, {"$data": "AAEC"}, {"$$": "x"}])")}}},
+      {"dictionary", {{"$data", base64Of(R"({"$data": "AAEC", "n": {"$date": 2.5}})")}}},
+      {"people", R"([{"name": "ann", "$date": "x"}])"}};
+  std::ofstream(path) << file.dump(2);
+
+  auto legacy = NSUserDefaults::fromSuiteName(legacyName);
+  NSUbiquitousKeyValueStore cloud(legacy);
+  QvUserDefaultsKeyValueStore defaults(legacy);
+  for (QvKeyValueStoreType* store : std::initializer_list<QvKeyValueStoreType*>{&cloud, &defaults}) {
+    SCOPED_TRACE(typeid(*store).name());
+    EXPECT_EQ(store->string("text"), "{\"$date\": 5}");
+    EXPECT_EQ(store->string("marked"), std::string("\0QVD2\n{}", 8));
+    auto list = store->array("list");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(AnyValue::array(*list).description(), R"([1, ["$date": 5], ["$data": "AAEC"], ["$$": "x"]])");
+    auto dictionary = store->dictionary("dictionary");
+    ASSERT_TRUE(dictionary);
+    EXPECT_EQ(AnyValue::dictionary(*dictionary).description(), R"(["$data": "AAEC", "n": ["$date": 2.5]])");
+  }
+
+  // The data source loads the array earlier versions kept as text, and keeps dates and data of
+  // its dictionaries; the stores read them as dates and data.
+  struct Person {
+    std::string name;
+    std::optional<Fennix::Date> born;
+    std::optional<DefaultsData> photo;
+  };
+  const auto load = [](const Fennix::DefaultsDictionary& dictionary) -> std::optional<Person> {
+    if (!dictionary.contains("name") || !dictionary["name"].is_string()) return std::nullopt;
+    Person person{dictionary["name"].get<std::string>(), std::nullopt, std::nullopt};
+    if (dictionary.contains("born")) person.born = Fennix::defaultsDateOf(dictionary["born"]);
+    if (dictionary.contains("photo") && dictionary["photo"].is_binary() && !dictionary["photo"].get_binary().has_subtype())
+      person.photo = DefaultsData(dictionary["photo"].get_binary().begin(), dictionary["photo"].get_binary().end());
+    return person;
+  };
+  const auto save = [](const Person& person) -> std::optional<Fennix::DefaultsDictionary> {
+    Fennix::DefaultsDictionary dictionary{{"name", person.name}, {"$date", "not a date"}};
+    if (person.born) dictionary["born"] = Fennix::defaultsDate(*person.born);
+    if (person.photo) dictionary["photo"] = nlohmann::json::binary(*person.photo);
+    return dictionary;
+  };
+  const std::string group = "group.kvs.dated";
+  auto textPeople = Fennix::defaultsArray(*legacy, "people");
+  ASSERT_TRUE(textPeople);
+  EXPECT_EQ((*textPeople)[0]["$date"], "x");
+
+  QvDefaultsArrayDataSource<Person> source("people", group, load, save);
+  source.setObjects({Person{"ann", dateAt(-0.5), DefaultsData{'{', '}'}}, Person{"bob", std::nullopt, std::nullopt}});
+  QvDefaultsArrayDataSource<Person> reloaded("people", group, load, save);
+  ASSERT_EQ(reloaded.objects().size(), 2u);
+  ASSERT_TRUE(reloaded.objects()[0].born);
+  EXPECT_EQ(reloaded.objects()[0].born->time_since_epoch().count(), -0.5);
+  EXPECT_EQ(reloaded.objects()[0].photo, (DefaultsData{'{', '}'}));
+  EXPECT_FALSE(reloaded.objects()[1].born);
+  NSUbiquitousKeyValueStore sameCloud(source.userDefaults);
+  auto people = sameCloud.array("people");
+  ASSERT_TRUE(people);
+  const AnyValue ann = (*people)[0];
+  EXPECT_EQ(secondsOf(ann.lookup("born")), -0.5);
+  EXPECT_EQ(bytesOf(ann.lookup("photo")), (DefaultsData{'{', '}'}));
+  ASSERT_NE(ann.lookup("$date"), nullptr);
+  EXPECT_EQ(ann.lookup("$date")->text(), "not a date");
+
+  // A store writes dates into the array; the data source loads them as dates.
+  sameCloud.set(AnyValue::array({AnyValue::dictionary({{"name", AnyValue("cy")}, {"born", Fennix::dateValue(dateAt(3))}})}),
+                "people");
+  QvDefaultsArrayDataSource<Person> fromStore("people", group, load, save);
+  ASSERT_EQ(fromStore.objects().size(), 1u);
+  ASSERT_TRUE(fromStore.objects()[0].born);
+  EXPECT_EQ(fromStore.objects()[0].born->time_since_epoch().count(), 3.0);
+
+  // An array that has no stored form is refused and the stored one stays.
+  ConsoleCapture capture;
+  Fennix::setDefaultsArray(*source.userDefaults, "people",
+                           nlohmann::json::array({Fennix::defaultsDate(dateAt(std::nan("")))}));
+  EXPECT_EQ(capture.logger->matching("user defaults cannot hold the array for key: people").size(), 1u);
+  EXPECT_EQ(Fennix::defaultsArray(*source.userDefaults, "people")->size(), 1u);
 }
 
 /// What code that only reads and writes values does, over any of the stores.

@@ -20,7 +20,8 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: helper write-keys SUITE PREFIX COUNT | write-loop SUITE |"
-               " group-set GROUP KEY VALUE SECONDS | kvs-set KEY VALUE SECONDS\n");
+               " group-set GROUP KEY VALUE SECONDS | kvs-set KEY VALUE SECONDS |"
+               " kvs-set-dated KEY DATE SECONDS\n");
   return 2;
 }
 
@@ -62,16 +63,25 @@ int main(int argc, char** argv) {
     }
     return announced ? 0 : 3;
   }
-  if (command == "kvs-set" && argc == 5) {
-    // Changes a key of the cloud key-value store and keeps the main loop running until the change
-    // was relayed (it comes back to this process too), at most SECONDS.
+  if ((command == "kvs-set" || command == "kvs-set-dated") && argc == 5) {
+    // Changes a key of the cloud key-value store (to a text, or to a date of DATE seconds since
+    // 2001 and a dictionary that holds it with data) and keeps the main loop running until the
+    // change was relayed (it comes back to this process too), at most SECONDS.
     auto store = NSUbiquitousKeyValueStore::defaultStore();
     std::atomic<bool> relayed{false};
     NotificationCenter::defaultCenter().addObserver(
         NSUserDefaults::didChangeNotification, store->suite().get(), std::nullopt, [&](const Notification& n) {
           if (n.userInfo().count(groupdefaults::emitterKey) != 0) relayed = true;
         });
-    store->setObject(Fennix::AnyValue::string(argv[3]), argv[2]);
+    if (command == "kvs-set") {
+      store->setObject(Fennix::AnyValue::string(argv[3]), argv[2]);
+    } else {
+      const Fennix::Date date{Fennix::DateClock::duration(std::stod(argv[3]))};
+      store->setObject(Fennix::AnyValue::dictionary({{"when", Fennix::dateValue(date)},
+                                                     {"blob", Fennix::dataValue({0, 255, '[', ']'})}}),
+                       std::string(argv[2]) + ".dictionary");
+      store->setObject(Fennix::dateValue(date), argv[2]);
+    }
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::stod(argv[4]));
     while (!relayed && std::chrono::steady_clock::now() < end) {
       if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -226,6 +226,39 @@ TEST_F(RelayTests, ACloudStoreChangeInAnotherProcessArrivesAsAnExternalChange) {
   wrapper->removeListener(listener);
 }
 
+TEST_F(RelayTests, DatesAndDataThatAnotherProcessStoresArriveAsExternalChanges) {
+  auto wrapper = QvKeyValueStore::make();
+  const std::string key = "dated." + unique_;
+  // This process knows the key with another date: only a date compared by its value changes it.
+  wrapper->set(Fennix::dateValue(Fennix::Date(Fennix::DateClock::duration(1.25))), key);
+  std::vector<std::set<std::string>> changes;
+  auto listener = wrapper->onChange(
+      [&](QvKeyValueStore&, QvKeyValueStore::ChangeReason, const std::set<std::string>& keys) { changes.push_back(keys); });
+
+  pid_t helper = startHelper({"kvs-set-dated", key, "812345678.5", "20"});
+  ASSERT_GT(helper, 0);
+  ASSERT_TRUE(runMainLoopUntil([&] {
+    std::set<std::string> seen;
+    for (const auto& keys : changes) seen.insert(keys.begin(), keys.end());
+    return seen.count(key) != 0 && seen.count(key + ".dictionary") != 0;
+  }));
+  EXPECT_EQ(waitForHelper(helper), 0);
+  auto date = wrapper->kvs->object(key);
+  ASSERT_TRUE(date);
+  ASSERT_TRUE(date->object<Fennix::Date>());
+  EXPECT_EQ(date->object<Fennix::Date>()->time_since_epoch().count(), 812345678.5);
+  auto dictionary = wrapper->dictionary(key + ".dictionary");
+  ASSERT_TRUE(dictionary);
+  const auto entries = Fennix::AnyValue::dictionary(*dictionary);
+  ASSERT_NE(entries.lookup("when"), nullptr);
+  ASSERT_TRUE(entries.lookup("when")->object<Fennix::Date>());
+  EXPECT_EQ(entries.lookup("when")->object<Fennix::Date>()->time_since_epoch().count(), 812345678.5);
+  ASSERT_NE(entries.lookup("blob"), nullptr);
+  ASSERT_TRUE(entries.lookup("blob")->object<DefaultsData>());
+  EXPECT_EQ(*entries.lookup("blob")->object<DefaultsData>(), (DefaultsData{0, 255, '[', ']'}));
+  wrapper->removeListener(listener);
+}
+
 namespace {
 // Made before main() and destroyed when the process exits.
 const std::string exitWitness(64, 'w');

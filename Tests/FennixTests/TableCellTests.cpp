@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Fennix/UI/Common/ViewControllers/OutlineViewController.h"
 #include "Fennix/UI/Common/ViewControllers/TableCells.h"
 
 namespace {
@@ -217,6 +218,40 @@ TEST(TableCells, AnObjectCellOfAnIntermediateClassSharesTheObjectsOwner) {
   loadable.loadAnyValue(std::shared_ptr<Shape>(std::make_shared<Square>()));
   EXPECT_FALSE(circles.representedObject);
   EXPECT_TRUE(watched.expired());
+}
+
+
+// Classes that only an outline's items name.
+struct Sprig : Plain {};
+struct Twig : Sprig {};
+struct Hoop : Circle {};
+
+TEST(TableCells, AnOutlineItemLoadsInCellsOfItsClassAndOfItsBases) {
+  QvObjectCell<Plain, PlainCell> plains("plain");
+  plains.didMakeCell();
+  QvObjectCell<Shape, PlainCell> shapes("shape");
+  shapes.didMakeCell();
+  const auto twig = std::make_shared<Twig>();
+  const auto hoop = std::make_shared<Hoop>();
+  // As the outline hands its items to cells: in a box of the item.
+  const auto load = [](Fennix::QvLoadableCell& cell, const Fennix::OutlineItem& item) { cell.loadAnyValue(std::any(item)); };
+
+  load(plains, twig);
+  EXPECT_EQ(plains.representedObject.get(), static_cast<Plain*>(twig.get()));
+  load(shapes, twig);
+  EXPECT_FALSE(shapes.representedObject);
+  load(shapes, hoop);
+  EXPECT_EQ(shapes.representedObject.get(), static_cast<Shape*>(hoop.get()));
+  // An item keeps its class through the outline's untyped record of it.
+  const Fennix::OutlineItem item = twig;
+  load(plains, Fennix::OutlineItem(std::shared_ptr<void>(item), item.boxer()));
+  EXPECT_EQ(plains.representedObject.get(), static_cast<Plain*>(twig.get()));
+  // An item made from an untyped pointer, and no item, load nothing.
+  load(plains, Fennix::OutlineItem(std::shared_ptr<void>(twig)));
+  EXPECT_FALSE(plains.representedObject);
+  load(plains, twig);
+  load(plains, nullptr);
+  EXPECT_FALSE(plains.representedObject);
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include <string_view>
 #include <utility>
 
+#include "Fennix/Foundation/DefaultsCollections.h"
+#include "Fennix/console/Console.h"
+
 namespace Fennix {
 namespace {
 
@@ -19,27 +22,18 @@ std::map<std::pair<std::string, std::string>, nlohmann::json>& registrations() {
 
 std::optional<nlohmann::json> defaultsArray(NSUserDefaults& defaults, const std::string& key) {
   if (auto stored = defaults.object(key)) {
-    // Arrays are kept as data holding their JSON text, as the key-value stores keep them; text
-    // holding JSON is what earlier versions wrote, and is still read.
-    std::string_view json;
+    // Arrays are kept in the key-value stores' stored form; text holding JSON is what earlier
+    // versions wrote, and is still read.
+    std::string_view form;
     if (const auto* data = stored->data()) {
-      json = std::string_view(reinterpret_cast<const char*>(data->data()), data->size());
+      form = std::string_view(reinterpret_cast<const char*>(data->data()), data->size());
     } else if (const std::string* text = stored->text()) {
-      json = *text;
+      form = *text;
     } else {
       return std::nullopt;
     }
-    // Stored text may come from anywhere: nesting is bounded before the parser recurses into it.
-    constexpr int maxDepth = 64;
-    bool tooDeep = false;
-    auto parsed = nlohmann::json::parse(
-        json,
-        [&tooDeep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
-          if (depth > maxDepth) tooDeep = true;
-          return !tooDeep;
-        },
-        /*allow_exceptions=*/false);
-    if (tooDeep || parsed.is_discarded() || !parsed.is_array()) return std::nullopt;
+    auto parsed = decodeDefaultsCollection(form);
+    if (!parsed || !parsed->is_array()) return std::nullopt;
     return parsed;
   }
   std::lock_guard guard(registrationLock);
@@ -49,8 +43,12 @@ std::optional<nlohmann::json> defaultsArray(NSUserDefaults& defaults, const std:
 }
 
 void setDefaultsArray(NSUserDefaults& defaults, const std::string& key, const nlohmann::json& array) {
-  const std::string text = array.dump();
-  defaults.set(DefaultsValue(DefaultsData(text.begin(), text.end())), key);
+  auto stored = encodeDefaultsCollection(array);
+  if (!stored) {
+    console::error("user defaults cannot hold the array for key:", key);
+    return;
+  }
+  defaults.set(DefaultsValue(std::move(*stored)), key);
 }
 
 void registerDefaultsArray(NSUserDefaults& defaults, const std::string& key, const nlohmann::json& array) {

@@ -1,8 +1,9 @@
 // An array controller whose content lives in user defaults under one key, as an array of
 // dictionaries (JSON objects): loaded when the data source is made and written back after every
-// change. The array is stored as the key-value stores keep arrays (data holding its JSON text), so
-// that they read what it wrote and it reads what they wrote; registered defaults supply the array while nothing is
-// stored and are never written.
+// change. The array is stored as the key-value stores keep arrays (DefaultsCollections.h), so that
+// they read what it wrote and it reads what they wrote; dictionaries hold dates and data as the
+// binary values made by `Fennix::defaultsDate` and `nlohmann::json::binary`. Registered defaults
+// supply the array while nothing is stored and are never written.
 #pragma once
 
 #include <functional>
@@ -24,7 +25,8 @@ using DefaultsDictionary = nlohmann::json;
 /// The array under `key`: the stored one when the key is stored (none when what is stored is no
 /// array), else the registered one, else none.
 std::optional<nlohmann::json> defaultsArray(NSUserDefaults& defaults, const std::string& key);
-/// Stores `array` under `key`, replacing what was there.
+/// Stores `array` under `key`, replacing what was there; an array that has no stored form (see
+/// `encodeDefaultsCollection`) is refused with a log line and changes nothing.
 void setDefaultsArray(NSUserDefaults& defaults, const std::string& key, const nlohmann::json& array);
 /// Registers `array` as what `defaultsArray` reads while nothing is stored under `key`; for the
 /// life of the process only.

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 
+#include "Fennix/Foundation/Base64.h"
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/Foundation/System/FileSafety.h"
 #include "Fennix/console/Console.h"
@@ -27,60 +28,6 @@ constexpr int maxDepth = 64;
 // The tag object that marks data in the file: {"$data": "<base64>"}.
 constexpr const char* dataTag = "$data";
 
-// ---- base64 ----
-
-constexpr char base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-std::string base64Encode(const DefaultsData& data) {
-  std::string out;
-  out.reserve((data.size() + 2) / 3 * 4);
-  std::size_t i = 0;
-  for (; i + 2 < data.size(); i += 3) {
-    unsigned n = (data[i] << 16) | (data[i + 1] << 8) | data[i + 2];
-    out += base64Alphabet[(n >> 18) & 63];
-    out += base64Alphabet[(n >> 12) & 63];
-    out += base64Alphabet[(n >> 6) & 63];
-    out += base64Alphabet[n & 63];
-  }
-  if (i < data.size()) {
-    unsigned n = data[i] << 16;
-    if (i + 1 < data.size()) n |= data[i + 1] << 8;
-    out += base64Alphabet[(n >> 18) & 63];
-    out += base64Alphabet[(n >> 12) & 63];
-    out += i + 1 < data.size() ? base64Alphabet[(n >> 6) & 63] : '=';
-    out += '=';
-  }
-  return out;
-}
-
-std::optional<DefaultsData> base64Decode(const std::string& text) {
-  if (text.size() % 4 != 0) return std::nullopt;
-  DefaultsData out;
-  out.reserve(text.size() / 4 * 3);
-  for (std::size_t i = 0; i < text.size(); i += 4) {
-    unsigned n = 0;
-    int padding = 0;
-    for (std::size_t j = 0; j < 4; ++j) {
-      char c = text[i + j];
-      int v;
-      if (c == '=' && i + 4 == text.size() && j >= 2) {
-        ++padding;
-        v = 0;
-      } else {
-        if (padding != 0) return std::nullopt;  // data after padding
-        const char* at = c == '\0' ? nullptr : std::strchr(base64Alphabet, c);
-        if (at == nullptr) return std::nullopt;
-        v = static_cast<int>(at - base64Alphabet);
-      }
-      n = (n << 6) | static_cast<unsigned>(v);
-    }
-    out.push_back(static_cast<std::uint8_t>(n >> 16));
-    if (padding < 2) out.push_back(static_cast<std::uint8_t>(n >> 8));
-    if (padding < 1) out.push_back(static_cast<std::uint8_t>(n));
-  }
-  return out;
-}
-
 // ---- values in the file ----
 
 nlohmann::json encode(const DefaultsValue& value) {
@@ -88,7 +35,7 @@ nlohmann::json encode(const DefaultsValue& value) {
       [](const auto& v) -> nlohmann::json {
         using V = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<V, DefaultsData>) {
-          return nlohmann::json{{dataTag, base64Encode(v)}};
+          return nlohmann::json{{dataTag, Fennix::base64Encode(v)}};
         } else if constexpr (std::is_same_v<V, double>) {
           // JSON has no infinities or NaN.
           return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr);
@@ -114,7 +61,7 @@ std::optional<DefaultsValue> decode(const nlohmann::json& json) {
     case nlohmann::json::value_t::number_float: return DefaultsValue(json.get<double>());
     case nlohmann::json::value_t::object:
       if (json.size() == 1 && json.contains(dataTag) && json[dataTag].is_string()) {
-        if (auto data = base64Decode(json[dataTag].get<std::string>())) return DefaultsValue(std::move(*data));
+        if (auto data = Fennix::base64Decode(json[dataTag].get<std::string>())) return DefaultsValue(std::move(*data));
       }
       return std::nullopt;
     default: return std::nullopt;

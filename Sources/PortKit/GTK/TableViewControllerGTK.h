@@ -38,13 +38,15 @@ inline std::string mimeTypeOfDraggedType(const NSPasteboardType& type) {
   return type == QvIndexSetPboardType() ? indexSetMimeType() : type;
 }
 
-/// A cell of a table controller: the portable table cell shows a value in its text label.
+/// A cell of a table controller: the portable table cell shows a value in its text label, and a
+/// typed cell loads it too.
 class GtkTableViewCellView : public GtkTableCellView {
  public:
   using GtkTableCellView::GtkTableCellView;
   bool setObjectValue(const std::any& value) override {
     if (auto* cell = dynamic_cast<NSTableViewCell*>(&widget())) {
       cell->textLabel()->set_text(text(value));
+      if (auto* loadable = dynamic_cast<QvLoadableCell*>(cell)) loadable->loadAnyValue(value);
       return true;
     }
     return GtkTableCellView::setObjectValue(value);

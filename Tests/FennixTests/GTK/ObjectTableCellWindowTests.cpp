@@ -4,8 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <gtkmm/scrolledwindow.h>
+#include <gtkmm/treeexpander.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
 
 #include "Fennix/UI/Common/ViewControllers/GTK/ControllerKitsGTK.h"
+#include "Fennix/UI/Common/ViewControllers/GTK/OutlineViewControllerGTK.h"
 #include "PortKit/GTK/TableCellsGTK.h"
 #include "PortKit/GTK/TableViewControllerGTK.h"
 #include "ViewKitWindowSupport.h"
@@ -153,6 +159,138 @@ TEST_F(ObjectTableWindowTest, CirclesOfAnUnnamedSubclassShowInCircleCellsAfterAR
   shapes.reset();
   pumpFrames();
   QvTableViewControllerBase<std::shared_ptr<Figure>>::tableViewMaker = nullptr;
+}
+
+
+/// A stone: a class without virtual members, so that only its box tells what its objects are.
+struct Stone {
+  std::string label;
+};
+/// Stones of classes that no cell and no cast names.
+struct Pebble : Stone {};
+struct Boulder : Stone {
+  int weight = 9;
+};
+
+/// A cell for stones: "stone <label>" for the stone it holds, "no stone" otherwise.
+struct StoneCell : QvObjectTableViewCell<Stone> {
+  using QvObjectTableViewCell::QvObjectTableViewCell;
+  void loadValue(const std::shared_ptr<Stone>& value) override {
+    QvObjectTableViewCell::loadValue(value);
+    textLabel()->set_text(value ? "stone " + value->label : "no stone");
+  }
+};
+Fennix::TableCell stoneCell(const std::string& identifier) {
+  auto* cell = StoneCell::withID<StoneCell>(identifier);
+  cell->set_hexpand(true);  // the row's width, also in an outline
+  return std::make_shared<Fennix::GtkTableViewCellView>(*cell, identifier, nullptr);
+}
+
+struct Pebbles : QvTableViewController<std::shared_ptr<Pebble>> {
+  Fennix::TableCell makeCell(const std::string& identifier, long, Fennix::TableViewHandle&) override {
+    return stoneCell(identifier);
+  }
+};
+
+/// An outline of boulders with pebbles below them.
+struct StoneTree : QvOutlineVC {
+  std::vector<Fennix::OutlineItem> boulders;
+  std::map<const void*, std::vector<Fennix::OutlineItem>> below;
+  std::optional<std::vector<Fennix::OutlineItem>> children(const Fennix::OutlineItem& item) override {
+    if (!item) return boulders;
+    auto found = below.find(item.get());
+    if (found == below.end()) return std::nullopt;
+    return found->second;
+  }
+  Fennix::TableCell viewForItem(const Fennix::OutlineItem& item) override {
+    auto cell = stoneCell("stone");
+    configureCell(*cell, item);
+    return cell;
+  }
+};
+
+/// The texts of the mapped stone cells below a widget, in row order.
+std::vector<std::string> shownStones(Gtk::Widget& widget) {
+  std::vector<std::pair<double, std::string>> found;
+  std::function<void(Gtk::Widget&)> visit = [&](Gtk::Widget& view) {
+    for (Gtk::Widget* child = view.get_first_child(); child; child = child->get_next_sibling()) {
+      if (auto* cell = dynamic_cast<StoneCell*>(child); cell && cell->get_mapped()) {
+        double x = 0, y = 0;
+        cell->translate_coordinates(widget, 0, 0, x, y);
+        // Shown whole, not cut to an ellipsis.
+        int minimum = 0, natural = 0, ignored = 0;
+        cell->textLabel()->measure(Gtk::Orientation::HORIZONTAL, -1, minimum, natural, ignored, ignored);
+        const bool whole = cell->textLabel()->get_width() >= natural;
+        found.emplace_back(y, std::string(cell->textLabel()->get_text()) + (whole ? "" : " (cut)"));
+      }
+      visit(*child);
+    }
+  };
+  visit(widget);
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> texts;
+  for (auto& entry : found) texts.push_back(std::move(entry.second));
+  return texts;
+}
+
+TEST_F(ObjectTableWindowTest, ObjectsOfClassesNoCellNamesShowInCellsOfTheirBaseInATableAndAnOutline) {
+  Fennix::installControllerKitsGTK();
+  // A table of pebbles, shown in stone cells.
+  Fennix::GtkTableViewHandle<std::shared_ptr<Pebble>>::install(
+      [](const std::shared_ptr<Pebble>& pebble) { return pebble ? pebble->label : std::string(); });
+  auto pebbles = NSViewController::make<Pebbles>();
+  pebbles->arrangedObjects = {std::make_shared<Pebble>(Pebble{{"grey"}}), std::make_shared<Pebble>(Pebble{{"white"}})};
+  auto* table = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*pebbles));
+  ASSERT_NE(table, nullptr);
+  show(*table, 260, 160);
+  ASSERT_TRUE(pumpUntil([&] { return shownStones(*table).size() == 2; }));
+  saveScreenshot(*window, "pebbles-in-stone-cells");
+  EXPECT_EQ(shownStones(*table), (std::vector<std::string>{"stone grey", "stone white"}));
+  window->unset_child();
+  pebbles.reset();
+  pumpFrames();
+  QvTableViewControllerBase<std::shared_ptr<Pebble>>::tableViewMaker = nullptr;
+
+  // An outline of boulders, opened by a click on the first one's triangle to show its pebbles.
+  Fennix::GtkOutlineViewHandle::install([](const Fennix::OutlineItem&) { return std::string(); });
+  auto tree = NSViewController::make<StoneTree>();
+  auto boulder = std::make_shared<Boulder>();
+  boulder->label = "big";
+  tree->boulders = {boulder, std::make_shared<Boulder>()};
+  tree->below[boulder.get()] = {std::make_shared<Pebble>(Pebble{{"small"}}),
+                                std::shared_ptr<void>(std::make_shared<Pebble>(Pebble{{"untyped"}}))};
+  auto* scroll = dynamic_cast<Gtk::ScrolledWindow*>(Fennix::controllerWidget(*tree));
+  ASSERT_NE(scroll, nullptr);
+  auto& outline = Fennix::GtkOutlineViewHandle::of(*scroll)->outline();
+  show(*scroll, 260, 200);
+  ASSERT_TRUE(pumpUntil([&] { return shownStones(outline).size() == 2; }));
+  EXPECT_EQ(shownStones(outline), (std::vector<std::string>{"stone big", "stone "}));
+  auto input = WidgetInput::Input::open(*window);
+  if (!input) GTEST_SKIP() << "no pointer events on this display";
+  Gtk::TreeExpander* expander = nullptr;
+  std::function<void(Gtk::Widget&)> findExpander = [&](Gtk::Widget& view) {
+    for (Gtk::Widget* child = view.get_first_child(); child && !expander; child = child->get_next_sibling()) {
+      if (auto* found = dynamic_cast<Gtk::TreeExpander*>(child); found && found->get_mapped()) {
+        expander = found;
+        return;
+      }
+      findExpander(*child);
+    }
+  };
+  findExpander(outline);
+  ASSERT_NE(expander, nullptr);
+  Gtk::Widget* triangle = expander->get_first_child();
+  ASSERT_NE(triangle, nullptr);
+  input->click(*triangle, triangle->get_width() / 2.0, triangle->get_height() / 2.0);
+  ASSERT_TRUE(pumpUntil([&] { return shownStones(outline).size() == 4; }));
+  saveScreenshot(*window, "pebbles-in-stone-cells-of-an-outline");
+  // A pebble handed over as an untyped pointer is no stone to the cell.
+  EXPECT_EQ(shownStones(outline), (std::vector<std::string>{"stone big", "stone small", "no stone", "stone "}));
+
+  window->unset_child();
+  tree.reset();
+  pumpFrames();
+  QvOutlineVC::outlineViewMaker = nullptr;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Fennix/Foundation/DefaultsCollections.h"
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/Foundation/System/GroupDefaults.h"
 #include "Fennix/console/Console.h"
@@ -16,8 +17,7 @@ using Fennix::AnyValue;
 
 namespace {
 
-// Arrays and dictionaries nest at most this deep in the store.
-constexpr int maximumDepth = 64;
+constexpr int maximumDepth = Fennix::defaultsMaximumDepth;
 
 std::optional<nlohmann::json> toJSON(const AnyValue& value, int depth) {
   if (depth > maximumDepth) return std::nullopt;
@@ -57,6 +57,10 @@ std::optional<nlohmann::json> toJSON(const AnyValue& value, int depth) {
       }
       return object;
     }
+    case AnyKind::object:
+      if (auto date = plain.object<Fennix::Date>()) return Fennix::defaultsDate(*date);
+      if (auto data = plain.object<DefaultsData>()) return nlohmann::json::binary(*data);
+      return std::nullopt;
     default: return std::nullopt;
   }
 }
@@ -74,6 +78,10 @@ std::optional<AnyValue> fromJSON(const nlohmann::json& json, int depth) {
   if (json.is_number_integer()) return AnyValue::int_(json.get<std::int64_t>());
   if (json.is_number_float()) return AnyValue::double_(json.get<double>());
   if (json.is_string()) return AnyValue::string(json.get<std::string>());
+  if (json.is_binary()) {
+    if (auto date = Fennix::defaultsDateOf(json)) return Fennix::dateValue(*date);
+    return Fennix::dataValue(DefaultsData(json.get_binary().begin(), json.get_binary().end()));
+  }
   if (json.is_array()) {
     AnyValue::Array elements;
     for (const auto& element : json) {
@@ -95,24 +103,25 @@ std::optional<AnyValue> fromJSON(const nlohmann::json& json, int depth) {
   return std::nullopt;
 }
 
-// Arrays and dictionaries are kept in a defaults suite as data holding their JSON text (neither
-// store takes data values of its own), so that both stores read what the other wrote.
-DefaultsValue collectionAsDefaults(const nlohmann::json& json) {
-  const std::string text = json.dump();
-  return DefaultsValue(DefaultsData(text.begin(), text.end()));
+// Arrays and dictionaries, dates and data are kept in a defaults suite in their stored form (data
+// holding their JSON text), so that both stores read what the other wrote.
+std::optional<DefaultsValue> collectionAsDefaults(const nlohmann::json& json) {
+  auto stored = Fennix::encodeDefaultsCollection(json);
+  if (!stored) return std::nullopt;
+  return DefaultsValue(std::move(*stored));
 }
 
 std::optional<AnyValue> collectionOfDefaults(const DefaultsValue& stored) {
   const auto* data = stored.data();
   if (data == nullptr) return std::nullopt;
-  auto json = nlohmann::json::parse(data->begin(), data->end(), nullptr, false);
-  if (json.is_discarded()) return std::nullopt;
-  return fromJSON(json, 0);
+  auto json = Fennix::decodeDefaultsCollection(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+  if (!json) return std::nullopt;
+  return fromJSON(*json, 0);
 }
 
 // The one form both stores keep a value in: text, truth values and floating-point numbers as
 // themselves, integers (signed or unsigned) as 64-bit integers where they fit, and unsigned integers
-// beyond that, arrays and dictionaries as data holding their JSON text. None for what neither holds.
+// beyond that, arrays, dictionaries, dates and data in their stored form. None for what neither holds.
 std::optional<DefaultsValue> storedForm(const AnyValue& plain) {
   switch (plain.kind()) {
     case AnyKind::string: return DefaultsValue(plain.text());
@@ -134,6 +143,17 @@ std::optional<DefaultsValue> storedForm(const AnyValue& plain) {
   return collectionAsDefaults(*json);
 }
 
+// A stored value as the stores give it back.
+std::optional<AnyValue> valueOfDefaults(const std::optional<DefaultsValue>& stored) {
+  if (!stored) return std::nullopt;
+  if (auto* text = stored->text()) return AnyValue::string(*text);
+  if (stored->data() != nullptr) return collectionOfDefaults(*stored);
+  if (auto* integer = std::get_if<std::int64_t>(&stored->storage())) return AnyValue::int_(*integer);
+  if (auto* number = std::get_if<double>(&stored->storage())) return AnyValue::double_(*number);
+  if (auto* flag = std::get_if<bool>(&stored->storage())) return AnyValue::bool_(*flag);
+  return std::nullopt;
+}
+
 template <AnyKind kind>
 std::optional<AnyValue> collectionOfKind(const std::optional<DefaultsValue>& stored) {
   if (!stored) return std::nullopt;
@@ -146,6 +166,12 @@ std::optional<AnyValue> collectionOfKind(const std::optional<DefaultsValue>& sto
 bool isAbsent(const std::optional<AnyValue>& value) { return !value || value->unwrapped().isNone(); }
 
 }  // namespace
+
+Fennix::AnyValue Fennix::dateValue(Date date) { return AnyValue::object(std::make_shared<Date>(date), "Date"); }
+
+Fennix::AnyValue Fennix::dataValue(DefaultsData data) {
+  return AnyValue::object(std::make_shared<DefaultsData>(std::move(data)), "Data");
+}
 
 // ---------------------------------------------------------------------------
 // NSUbiquitousKeyValueStore
@@ -205,17 +231,10 @@ void NSUbiquitousKeyValueStore::noteOwnChange(const std::string& key) {
   }
 }
 
-// Text, numbers and truth values are kept as themselves; arrays and dictionaries as data holding
-// their JSON text (the store takes no data values of its own).
+// Text, numbers and truth values are kept as themselves; arrays, dictionaries, dates and data in
+// their stored form (data holding JSON text).
 std::optional<AnyValue> NSUbiquitousKeyValueStore::object(const std::string& forKey) {
-  auto stored = suite_->object(forKey);
-  if (!stored) return std::nullopt;
-  if (auto* text = stored->text()) return AnyValue::string(*text);
-  if (stored->data() != nullptr) return collectionOfDefaults(*stored);
-  if (auto* integer = std::get_if<std::int64_t>(&stored->storage())) return AnyValue::int_(*integer);
-  if (auto* number = std::get_if<double>(&stored->storage())) return AnyValue::double_(*number);
-  if (auto* flag = std::get_if<bool>(&stored->storage())) return AnyValue::bool_(*flag);
-  return std::nullopt;
+  return valueOfDefaults(suite_->object(forKey));
 }
 
 std::optional<std::string> NSUbiquitousKeyValueStore::string(const std::string& forKey) {
@@ -272,6 +291,10 @@ void QvUserDefaultsKeyValueStore::set(const std::optional<AnyValue>& value, cons
     return;
   }
   console::error("user defaults cannot hold value:", plain.description(), "for key:", forKey);
+}
+
+std::optional<AnyValue> QvUserDefaultsKeyValueStore::object(const std::string& forKey) {
+  return valueOfDefaults(defaults_->object(forKey));
 }
 
 std::optional<AnyValue::Array> QvUserDefaultsKeyValueStore::array(const std::string& forKey) {

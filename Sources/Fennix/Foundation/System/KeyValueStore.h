@@ -22,10 +22,21 @@
 #include <string>
 
 #include "Fennix/Foundation/BaseTypes/AnyValue.h"
+#include "Fennix/Foundation/BaseTypes/TimedValue.h"
 #include "Fennix/Foundation/Events/EventListenerSet.h"
 #include "Platform/NotificationCenter.h"
 #include "Fennix/Foundation/UserDefaults.h"
 #include "Fennix/console/ModuleLogger.h"
+
+namespace Fennix {
+
+/// A date or data as the stores take and give them: an object of class `Fennix::Date` (named
+/// "Date") or `DefaultsData` (named "Data"), read with `object<Fennix::Date>()` and
+/// `object<DefaultsData>()`.
+AnyValue dateValue(Date date);
+AnyValue dataValue(DefaultsData data);
+
+}  // namespace Fennix
 
 /// Stores that read and write values like user defaults.
 class QvKeyValueStoreType {
@@ -55,14 +66,16 @@ class NSUbiquitousKeyValueStore : public QvKeyValueStoreType {
   NSUbiquitousKeyValueStore(const NSUbiquitousKeyValueStore&) = delete;
   NSUbiquitousKeyValueStore& operator=(const NSUbiquitousKeyValueStore&) = delete;
 
-  /// Text, numbers and truth values, and arrays and dictionaries (with text keys) of them.
+  /// Text, numbers, truth values, dates and data, and arrays and dictionaries (with text keys) of
+  /// them.
   std::optional<Fennix::AnyValue> object(const std::string& forKey);
   std::optional<std::string> string(const std::string& forKey) override;
   std::optional<Fennix::AnyValue::Array> array(const std::string& forKey) override;
   std::optional<Fennix::AnyValue::Dictionary> dictionary(const std::string& forKey) override;
   /// Stores a value; an absent value (or an absent optional) removes the key. Values the store
-  /// cannot hold (objects, the null object, dictionaries with keys that are not text) are
-  /// refused with a log line and change nothing.
+  /// cannot hold (objects other than dates and data, the null object, dictionaries with keys that
+  /// are not text, dates that are not finite, text that is not UTF-8) are refused with a log line
+  /// and change nothing.
   void setObject(const std::optional<Fennix::AnyValue>& value, const std::string& forKey);
   void set(const std::optional<Fennix::AnyValue>& value, const std::string& forKey) override {
     setObject(value, forKey);
@@ -91,12 +104,14 @@ class QvUserDefaultsKeyValueStore : public QvKeyValueStoreType {
  public:
   explicit QvUserDefaultsKeyValueStore(std::shared_ptr<NSUserDefaults> defaults) : defaults_(std::move(defaults)) {}
   std::optional<std::string> string(const std::string& forKey) override { return defaults_->string(forKey); }
+  /// The value under `key` as the cloud store reads it.
+  std::optional<Fennix::AnyValue> object(const std::string& forKey);
   /// Arrays and dictionaries are kept as the cloud store keeps them (data holding their JSON text),
   /// so that either store reads what the other wrote to the same suite.
   std::optional<Fennix::AnyValue::Array> array(const std::string& forKey) override;
   std::optional<Fennix::AnyValue::Dictionary> dictionary(const std::string& forKey) override;
-  /// Text, numbers, truth values, and arrays and dictionaries (with text keys) of them are stored;
-  /// other values are refused with a log line.
+  /// Text, numbers, truth values, dates, data, and arrays and dictionaries (with text keys) of them
+  /// are stored; other values are refused with a log line.
   void set(const std::optional<Fennix::AnyValue>& value, const std::string& forKey) override;
 
  private:

@@ -1,15 +1,18 @@
 // Controllers that show a tree in an outline built in code and answer its data source and delegate
 // from one operation, `children(of:)`, of a subclass. `QvSourceListVC` is the sidebar variant: top
 // level items are section headers, the rest content rows, and the tree opens once after loading.
-// Items are shared objects (compared by identity); the root is asked for with no item. The
-// toolkit's outline is reached through `Fennix::OutlineViewHandle`, so these answers run without a
-// display.
+// Items are shared objects (compared by identity) that keep their class for the object cells; the
+// root is asked for with no item. The toolkit's outline is reached through
+// `Fennix::OutlineViewHandle`, so these answers run without a display.
 #pragma once
 
+#include <any>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -18,7 +21,51 @@
 
 namespace Fennix {
 
-using OutlineItem = std::shared_ptr<void>;
+/// An item of an outline: a shared object, compared by identity. Made from a pointer to its class,
+/// it keeps that class, so that object cells of the class or of its bases load it; made from an
+/// untyped pointer, no object cell loads it.
+class OutlineItem : public std::shared_ptr<void> {
+ public:
+  /// Boxes the item as a pointer to the class it was made from.
+  using Boxer = std::any (*)(const std::shared_ptr<void>& item);
+
+  OutlineItem() = default;
+  OutlineItem(std::nullptr_t) {}
+  OutlineItem(std::shared_ptr<void> item, Boxer itemBoxer = nullptr)
+      : std::shared_ptr<void>(std::move(item)), boxer_(itemBoxer) {
+    registerBox();
+  }
+  template <typename U>
+    requires(std::is_class_v<U> && !std::is_const_v<U>)
+  OutlineItem(std::shared_ptr<U> item)
+      : std::shared_ptr<void>(std::move(item)),
+        boxer_([](const std::shared_ptr<void>& pointer) -> std::any { return std::static_pointer_cast<U>(pointer); }) {
+    registerObjectClass<U>();
+    registerBox();
+  }
+
+  /// The pointer to the item's class in a box, for object cells; the untyped pointer when the
+  /// class is not known.
+  std::any box() const {
+    if (!*this) return {};
+    if (boxer_) return boxer_(*this);
+    return static_cast<const std::shared_ptr<void>&>(*this);
+  }
+  Boxer boxer() const { return boxer_; }
+
+ private:
+  /// Object cells look into boxes of items.
+  static void registerBox() {
+    static const bool registered = [] {
+      registerInnerObjectBox(typeid(OutlineItem),
+                             [](const std::any& box) { return std::any_cast<const OutlineItem&>(box).box(); });
+      return true;
+    }();
+    (void)registered;
+  }
+
+  Boxer boxer_ = nullptr;
+};
 
 /// What outline controllers need of a toolkit outline.
 class OutlineViewHandle {

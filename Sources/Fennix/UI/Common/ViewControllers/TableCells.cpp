@@ -13,7 +13,22 @@ std::map<std::type_index, ObjectPointerType>& objectTypes() {
   static auto* types = new std::map<std::type_index, ObjectPointerType>();
   return *types;
 }
+std::map<std::type_index, InnerObjectBox>& innerBoxes() {
+  static auto* boxes = new std::map<std::type_index, InnerObjectBox>();
+  return *boxes;
+}
 }  // namespace
+
+void registerInnerObjectBox(std::type_index boxType, InnerObjectBox inner) {
+  std::lock_guard<std::mutex> lock(objectTypesLock);
+  innerBoxes().emplace(boxType, inner);
+}
+
+InnerObjectBox innerObjectBox(std::type_index boxType) {
+  std::lock_guard<std::mutex> lock(objectTypesLock);
+  auto found = innerBoxes().find(boxType);
+  return found == innerBoxes().end() ? nullptr : found->second;
+}
 
 void registerObjectPointerType(std::type_index boxType, ObjectPointerType type) {
   std::lock_guard<std::mutex> lock(objectTypesLock);

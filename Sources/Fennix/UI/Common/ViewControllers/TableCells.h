@@ -43,7 +43,8 @@ using TableRow = std::shared_ptr<TableRowView>;
 
 /// Object pointers in untyped boxes, taken as pointers to another class. A box holds the pointer's
 /// static type only, so the classes whose pointers may arrive boxed are registered (the table
-/// controllers register their value type themselves, and a cast registers the class it casts to).
+/// controllers register their value type themselves, an outline's item the class it is made from,
+/// and a cast registers the class it casts to).
 /// A registered pointer is thrown, and a handler of the wanted pointer type catches it with the
 /// language's own derived-to-base conversion. An object of a polymorphic class is besides taken by
 /// its own class, registered or not: the runtime of `dynamic_cast` looks for the wanted class in
@@ -60,6 +61,10 @@ struct ObjectPointerType {
 };
 void registerObjectPointerType(std::type_index boxType, ObjectPointerType type);
 const ObjectPointerType* objectPointerType(std::type_index boxType);
+/// Boxes of values that hold an object box of their own (an outline's items): that box.
+using InnerObjectBox = std::any (*)(const std::any& box);
+void registerInnerObjectBox(std::type_index boxType, InnerObjectBox inner);
+InnerObjectBox innerObjectBox(std::type_index boxType);
 
 /// `object`, an object of the polymorphic class `staticClass` (or null), as its subobject of class
 /// `target` when the whole object it belongs to holds one as `dynamic_cast` finds it: derived from
@@ -102,9 +107,9 @@ void registerObjectBox() {
 }
 
 /// The boxed object as a `T`: a box of `std::shared_ptr<T>`, of a registered class derived from
-/// `T`, or of a registered polymorphic class whose object is, by its own class, a `T`; null for
-/// anything else (also a null pointer, and a constant object for a `T` that is not constant). The
-/// result shares the box's ownership.
+/// `T`, or of a registered polymorphic class whose object is, by its own class, a `T`, also inside a
+/// box that holds one (an outline's item); null for anything else (also a null pointer, and a
+/// constant object for a `T` that is not constant). The result shares the box's ownership.
 template <typename T>
 std::shared_ptr<T> objectCast(const std::any& box) {
   static_assert(std::is_class_v<T>, "objects are of classes");
@@ -112,7 +117,13 @@ std::shared_ptr<T> objectCast(const std::any& box) {
   if (!box.has_value()) return nullptr;
   registerObjectClass<T>();
   const ObjectPointerType* type = objectPointerType(box.type());
-  if (!type) return nullptr;
+  if (!type) {
+    if (InnerObjectBox inner = innerObjectBox(box.type())) {
+      const std::any object = inner(box);
+      if (!innerObjectBox(object.type())) return objectCast<T>(object);
+    }
+    return nullptr;
+  }
   const std::shared_ptr<const void> owner = type->owner(box);
   if (!owner) return nullptr;
   try {

@@ -110,17 +110,18 @@ GtkOutlineViewHandle* GtkOutlineViewHandle::of(Gtk::Widget& view) {
 
 OutlineItem GtkOutlineViewHandle::lookup(NSOutlineView::Item item) const {
   auto found = items_.find(item);
-  return found == items_.end() ? nullptr : found->second.lock();
+  if (found == items_.end()) return nullptr;
+  return OutlineItem(found->second.first.lock(), found->second.second);
 }
 
 void GtkOutlineViewHandle::remember(const OutlineItem& item, NSOutlineView::Item parent) {
   // An address seen again belongs to the newest item made there.
-  items_[item.get()] = item;
+  items_[item.get()] = {item, item.boxer()};
   parents_[item.get()] = parent;
   if (items_.size() < 2 * prunedSize_ + 64) return;
   // Forget items no row holds any longer.
   for (auto entry = items_.begin(); entry != items_.end();) {
-    if (entry->second.expired()) {
+    if (entry->second.first.expired()) {
       parents_.erase(entry->first);
       entry = items_.erase(entry);
     } else {

@@ -78,7 +78,8 @@ class GtkOutlineViewHandle : public OutlineViewHandle {
   std::function<std::string(const OutlineItem&)> text_;
   NSOutlineView* outline_ = nullptr;
   Gtk::ScrolledWindow* scroll_ = nullptr;
-  std::map<NSOutlineView::Item, std::weak_ptr<void>> items_;
+  /// Items by address, with the boxer of their class.
+  std::map<NSOutlineView::Item, std::pair<std::weak_ptr<void>, OutlineItem::Boxer>> items_;
   std::map<NSOutlineView::Item, NSOutlineView::Item> parents_;
   std::size_t prunedSize_ = 0;
   sigc::connection selection_;
