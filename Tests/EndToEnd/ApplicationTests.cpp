@@ -536,7 +536,9 @@ TEST_F(Application, TheViewMenuAndTheHeaderBarButtonToggleTheSidebarOfTheActiveW
   shot("sidebar-back-by-button");
   EXPECT_TRUE(back);
 
-  // View ▸ Toggle Sidebar (its first item) does the same.
+  // View ▸ Toggle Sidebar (its first item) does the same, and the keyboard stays with the editor
+  // that had it before the menu: typed text reaches it.
+  clickIn(*window, 700, 140);
   const auto menus = [&] {
     return x.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
   };
@@ -559,6 +561,26 @@ TEST_F(Application, TheViewMenuAndTheHeaderBarButtonToggleTheSidebarOfTheActiveW
   shot("sidebar-hidden-by-menu");
   EXPECT_TRUE(hidden) << previewPixels(*window, gold) << " gold pixels";
   EXPECT_GT(editorInk(8), 200u) << "the editor did not take the sidebar's place";
+  x.type("x");
+  EXPECT_TRUE(XDriver::waitUntil([&] { return x.title(*window) == "Untitled \u2014 Edited"; }, 10))
+      << "the typed text did not reach the editor after the menu's command: " << x.title(*window);
+
+  // The same command chosen with the keys (F10 opens the first menu; View is the third) brings the
+  // sidebar back, and the editor has the keyboard again: its text replaced, the preview follows.
+  x.key("F10");
+  x.key("Right");
+  x.key("Right");
+  XDriver::waitUntil([] { return false; }, 0.3);  // drawn
+  shot("sidebar-view-menu-by-keys");
+  x.key("Return");
+  const bool shownByKeys = XDriver::waitUntil(sidebarShown, 30);
+  shot("sidebar-back-by-keys");
+  ASSERT_TRUE(shownByKeys) << previewPixels(*window, gold) << " gold pixels";
+  x.key("ctrl+a");
+  x.type(tealDrawing);
+  const bool typed = waitForPreview(*window, teal, 20000);
+  shot("sidebar-typed-after-keys");
+  EXPECT_TRUE(typed) << "the typed drawing did not reach the editor after the menu's command";
   EXPECT_TRUE(app->running());
 }
 

@@ -7,9 +7,7 @@
 #include <giomm/file.h>
 #include <giomm/menu.h>
 #include <gtkmm/application.h>
-#include <gtkmm/applicationwindow.h>
 #include <gtkmm/filechoosernative.h>
-#include <gtkmm/headerbar.h>
 #include <gtkmm/messagedialog.h>
 #include <gtkmm/recentmanager.h>
 
@@ -21,22 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "Platform/Observable.h"
 #include "SVGQuarvel/App/AppDelegate.h"
 #include "SVGQuarvel/App/DocumentController.h"
+#include "SVGQuarvel/App/GTK/DocumentWindow.h"
 
 class HighlightJS;
-
-namespace SVGQuarvel {
-
-class DocumentWindow;
-
-/// Puts the document's views into `window`, with their toolbar in `headerBar` and their actions
-/// on the window.
-void installDocumentContent(const std::shared_ptr<SVGQuarvelDocument>& document, Gtk::Window& window,
-                            Gtk::HeaderBar& headerBar);
-
-}  // namespace SVGQuarvel
 
 class SVGQuarvelApp : public Gtk::Application {
  public:
@@ -168,34 +155,3 @@ class SVGQuarvelApp : public Gtk::Application {
   Glib::RefPtr<Gio::Menu> recentMenu_;
   sigc::connection recentChanged_;
 };
-
-namespace SVGQuarvel {
-
-/// The window of one document.
-class DocumentWindow : public Gtk::ApplicationWindow {
- public:
-  DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record);
-  ~DocumentWindow() override;
-
-  const DocumentRecordPtr& record() const { return record_; }
-  /// The document's name, with " — Edited" while what its file takes has unsaved changes, and
-  /// " — Swift Not Saved" (", Swift Not Saved" after " — Edited") while edits that the file
-  /// cannot take are unsaved (for a Swift file: "SVG Not Saved").
-  std::string windowTitle() const;
-  void refreshTitle();
-  /// Closes without asking.
-  void closeNow();
-
- protected:
-  bool on_close_request() override;
-
- private:
-  SVGQuarvelApp& app_;
-  DocumentRecordPtr record_;
-  Gtk::HeaderBar headerBar_;
-  bool closing_ = false;
-  AnyCancellable changes_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-};
-
-}  // namespace SVGQuarvel

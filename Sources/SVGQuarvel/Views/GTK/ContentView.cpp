@@ -1,5 +1,6 @@
 #include "SVGQuarvel/Views/GTK/ContentView.h"
 
+#include <glibmm/main.h>
 #include <gtkmm/fontchooserdialog.h>
 
 #include "Fennix/Foundation/UserDefaults.h"
@@ -295,6 +296,20 @@ bool inMenu(GtkWidget* widget) {
                                gtk_widget_get_ancestor(widget, GTK_TYPE_POPOVER_MENU_BAR) != nullptr);
 }
 
+/// Whether `widget` is the menu bar or one of its titles, not in a menu it opened.
+bool inMenuBar(GtkWidget* widget) {
+  return widget != nullptr && gtk_widget_get_ancestor(widget, GTK_TYPE_POPOVER) == nullptr &&
+         gtk_widget_get_ancestor(widget, GTK_TYPE_POPOVER_MENU_BAR) != nullptr;
+}
+
+/// Whether a menu below `widget` shows.
+bool showsMenu(GtkWidget* widget) {
+  for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr; child = gtk_widget_get_next_sibling(child)) {
+    if ((GTK_IS_POPOVER(child) && gtk_widget_get_visible(child)) || showsMenu(child)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void ContentViewImpl::WeakWidget::set(GtkWidget* widget) {
@@ -310,6 +325,19 @@ void ContentViewImpl::noteFocus() {
   if (inMenu(focus)) {
     // A menu took the focus: its commands are meant for the widget that had it.
     if (lastFocus_.get() != nullptr && !inMenu(lastFocus_.get())) beforeMenu_.set(lastFocus_.get());
+    // A menu that closed (its command chosen, or put away) leaves the focus on its title in the
+    // menu bar: it goes back where it was, so that typing goes on there. Looked at once the
+    // closing is over, when another menu of the bar may have opened instead.
+    if (inMenuBar(focus)) {
+      std::weak_ptr<int> alive = lifetime_;
+      Glib::signal_idle().connect_once([this, alive] {
+        if (alive.expired() || window_ == nullptr || beforeMenu_.get() == nullptr) return;
+        Gtk::Widget* now = window_->get_focus();
+        GtkWidget* bar = now != nullptr ? gtk_widget_get_ancestor(now->gobj(), GTK_TYPE_POPOVER_MENU_BAR) : nullptr;
+        if (!inMenuBar(now != nullptr ? now->gobj() : nullptr) || showsMenu(bar)) return;
+        gtk_widget_grab_focus(beforeMenu_.get());
+      });
+    }
   } else if (focus != nullptr) {
     beforeMenu_.set(nullptr);
   }

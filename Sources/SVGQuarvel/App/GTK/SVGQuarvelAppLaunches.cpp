@@ -1,0 +1,109 @@
+// Launches: the application started without files, files handed over by the desktop, and the
+// command line of this launch or of a second one.
+#include <string_view>
+
+#include "Fennix/console/Console.h"
+#include "SVGQuarvel/App/GTK/SVGQuarvelApp.h"
+
+using SVGQuarvel::DocumentController;
+
+void SVGQuarvelApp::on_activate() {
+  if (!windows_.empty()) {
+    windows_.back()->present();
+    return;
+  }
+  // No window shows yet, but files handed over may still be converting into windows.
+  if (refuseWindow()) return;
+  try {
+    DocumentController::shared().openUntitledDocumentAndDisplay(true);
+  } catch (const std::exception& error) {
+    console::error("could not open new document:", std::string(error.what()));
+  }
+}
+
+namespace {
+
+/// The line for a name given to open that is no local file (a web address, a remote folder's file).
+std::string notLocalFile(const std::string& name) {
+  return "\u201c" + SVGQuarvel::validUTF8(name) + "\u201d is not a local file.";
+}
+
+}  // namespace
+
+void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
+  std::vector<std::filesystem::path> urls;
+  std::vector<std::string> refused;
+  for (const auto& file : files) {
+    const auto path = file->get_path();
+    if (path.empty()) {
+      const std::string uri = file->get_uri();
+      console::error("  cannot open non-SVG file:", uri);
+      refused.push_back(notLocalFile(uri));
+      continue;
+    }
+    urls.emplace_back(path);
+  }
+  showRefusedFiles(refused);
+  if (!urls.empty()) delegate_->openFiles(urls);
+}
+
+void SVGQuarvelApp::showRefusedFiles(const std::vector<std::string>& refused) {
+  if (refused.empty()) return;
+  showError(get_active_window(),
+            refused.size() == 1 ? "The file could not be opened." : "Some files could not be opened.",
+            AppDelegate::failureDetail(refused));
+}
+
+int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
+  gchar** arguments = g_application_command_line_get_arguments(commandLine->gobj(), nullptr);
+  std::vector<std::string> names;
+  bool endOfOptions = false;
+  for (gchar** argument = arguments != nullptr && arguments[0] != nullptr ? arguments + 1 : arguments;
+       argument != nullptr && *argument != nullptr; ++argument) {
+    // The parsing leaves the "--" that ends the options in place.
+    if (!endOfOptions && std::string_view(*argument) == "--") {
+      endOfOptions = true;
+      continue;
+    }
+    names.emplace_back(*argument);
+  }
+  g_strfreev(arguments);
+  if (names.empty()) {
+    activate();
+    return 0;
+  }
+  std::vector<std::filesystem::path> urls;
+  std::vector<std::string> refused;
+  for (const auto& name : names) {
+    const auto file = commandLine->create_file_for_arg(name);
+    const auto path = file->get_path();
+    if (path.empty()) {
+      console::error("  cannot open non-SVG file:", std::string(file->get_uri()));
+      refused.push_back(notLocalFile(name));
+      continue;
+    }
+    urls.emplace_back(path);
+  }
+  // The launch fails when none of its files opens; a launch that handed its files to this
+  // process learns it when the command line is let go, which is after the last file settled.
+  // (What this call returns is the status too, so it must not undo a failure already known.)
+  auto status = std::make_shared<int>(0);
+  auto finish = [this, commandLine, refused, status](const AppDelegate::OpenOutcome& outcome) {
+    // A launch that handed its files over tells its own terminal what did not open.
+    if (commandLine->is_remote()) {
+      for (const auto& line : refused) commandLine->printerr("ERROR: " + line + "\n");
+      for (const auto& line : outcome.failures) commandLine->printerr("ERROR: " + line + "\n");
+    }
+    if (outcome.opened > 0) return;
+    *status = 1;
+    if (!commandLine->is_remote()) launchStatus_ = 1;
+    commandLine->set_exit_status(1);
+  };
+  showRefusedFiles(refused);
+  if (urls.empty()) {
+    finish({});
+    return *status;
+  }
+  delegate_->openFiles(urls, finish);
+  return *status;
+}
