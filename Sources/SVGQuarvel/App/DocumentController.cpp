@@ -202,7 +202,7 @@ void DocumentController::save(DocumentRecord& record, bool overwriteChanges) {
     throw CocoaError(CocoaError::fileWriteUnknown,
                      "The document \u201c" + record.displayName() + "\u201d has no file yet; choose where to save it.");
   }
-  write(record, *record.fileURL_, record.fileType_, overwriteChanges ? std::nullopt : record.entityTag_);
+  write(record, *record.fileURL_, record.fileType_, record.entityTag_, overwriteChanges);
 }
 
 void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type) {
@@ -219,7 +219,7 @@ void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::p
     holders.push_back(other);
   }
   const bool ownFile = record.fileURL_ && sameFile(*record.fileURL_, url);
-  write(record, url, type, ownFile ? record.entityTag_ : std::nullopt);
+  write(record, url, type, ownFile ? record.entityTag_ : std::nullopt, false);
   for (const auto& holder : holders) {
     if (closer_) {
       closer_(holder);
@@ -230,13 +230,13 @@ void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::p
 }
 
 void DocumentController::write(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
-                               const std::optional<std::string>& expectedEntityTag) {
+                               const std::optional<std::string>& expectedEntityTag, bool overwriteChanges) {
   const auto& document = *record.document();
   std::optional<FileWrapper> existing;
   const auto snapshot = document.snapshot(type);
   const auto file = document.fileWrapper(snapshot, {type, existing});
   // Replaces the file as a whole or throws, leaving it as it was.
-  auto entityTag = file.write(url, expectedEntityTag);
+  auto entityTag = file.write(url, expectedEntityTag, overwriteChanges);
   record.fileURL_ = url;
   record.fileType_ = type;
   record.entityTag_ = std::move(entityTag);

@@ -109,7 +109,8 @@ class DocumentController {
   /// Saves to the document's file. Throws `CocoaError`; an untitled document throws too (it
   /// needs `saveAs`). A failed save leaves the file and the edited state as they were. A file
   /// that another program changed since it was opened or last saved throws `FileChangedError`
-  /// and is left alone, unless `overwriteChanges` is set.
+  /// and is left alone, unless `overwriteChanges` is set (a name that became a symbolic link is
+  /// then written through, with the permissions of the version read).
   void save(DocumentRecord& record, bool overwriteChanges = false);
   /// Saves to `url` as `type`; afterwards the document belongs to that file. The document type
   /// writes the document file, SVG the SVG text, Swift source the Swift text (an export of that
@@ -136,7 +137,7 @@ class DocumentController {
   /// none when the file is not open.
   DocumentRecordPtr reopen(const std::filesystem::path& url, bool display);
   void write(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
-             const std::optional<std::string>& expectedEntityTag);
+             const std::optional<std::string>& expectedEntityTag, bool overwriteChanges);
 
   DocumentFactory factory_;
   Presenter presenter_;

@@ -798,6 +798,7 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
                                                                   Gtk::ButtonsType::NONE, true));
     dialog->set_title(heading);
     dialog->set_secondary_text(
+        (error.detail().empty() ? std::string() : error.detail() + "\n\n") +
         "Do you want to overwrite it with the version in this window, or keep the other version? If you keep "
         "it, the changes in this window stay unsaved.");
     dialog->add_button("Keep Other Version", Gtk::ResponseType::NO);
