@@ -256,6 +256,18 @@ std::vector<DocumentRecordPtr> DocumentController::editedDocuments() const {
   return edited;
 }
 
+std::filesystem::path DocumentController::nameForSaving(const std::filesystem::path& url, const UTType& chosen) {
+  // "report.v2" or "logo 1.5" would be written under that name and then not open as what it is.
+  const std::string extension = url.has_extension() ? url.extension().string().substr(1) : std::string();
+  const auto writable = SVGQuarvelDocument::writableContentTypes();
+  const auto named = UTType::fromFilenameExtension(extension);
+  if (named && std::find(writable.begin(), writable.end(), *named) != writable.end()) return url;
+  if (chosen.filenameExtensions().empty()) return url;
+  auto extended = url;
+  extended += "." + chosen.filenameExtensions().front();
+  return extended;
+}
+
 UTType DocumentController::typeForSaving(const std::filesystem::path& url) {
   const std::string extension = url.has_extension() ? url.extension().string().substr(1) : std::string();
   return UTType::fromFilenameExtension(extension).value_or(UTType::svgQuarvelDocument());

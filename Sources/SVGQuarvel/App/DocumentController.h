@@ -127,6 +127,11 @@ class DocumentController {
 
   /// The type a file name asks for when saving: by its extension, the document type otherwise.
   static UTType typeForSaving(const std::filesystem::path& url);
+  /// The file a name chosen for saving stands for: the name itself when its extension is one of a
+  /// writable type ("logo.svg"); otherwise the name followed by the extension of `chosen` (the
+  /// type of the panel's filter), as for a name without one ("logo 1.5" gives
+  /// "logo 1.5.svgquarvel").
+  static std::filesystem::path nameForSaving(const std::filesystem::path& url, const UTType& chosen);
 
  private:
   /// Keeps the document (untitled without `url`) and shows it when `display` is set.

@@ -4,7 +4,8 @@
 // save that cannot make its temporary file or that another program's change overtakes, a
 // folder that became a file, a name typed without the extension that names another file, and a
 // private file whose new version is private from the start, a file that became a folder or a pipe,
-// another program's change made just after a save, and a name that became a symbolic link.
+// another program's change made just after a save, a name that became a symbolic link, and a name
+// typed with dots that begin no extension of the document's types.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -491,6 +492,24 @@ TEST_F(AppSaveTest, ANameThatBecameASymbolicLinkIsAskedAboutNamingWhereItLeads) 
   ASSERT_EQ(::stat(elsewhere.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
   EXPECT_TRUE(std::filesystem::is_symlink(document));
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, ANameTypedWithDotsGetsTheExtensionOfTheChosenTypeAndOpensAgain) {
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-dotted.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-dotted.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--dotted-->", "Untitled \u2014 Edited"));
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(folder_ / "logo 1.5", false));
+  ASSERT_TRUE(titleBecomes("logo 1.5.svgquarvel")) << readFile(outputFile("app-save-dotted.log"));
+  const auto saved = folder_ / "logo 1.5.svgquarvel";
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "logo 1.5"));
+  ASSERT_TRUE(std::filesystem::exists(saved));
+  EXPECT_NO_THROW(SVGQuarvelDocument::readContents(saved, UTType::svgQuarvelDocument(),
+                                                   SVGQuarvelConfiguration::defaultConfig()));
+  EXPECT_NE(readFile(saved).find("<!--dotted-->"), std::string::npos);
   EXPECT_TRUE(app->running());
 }
 

@@ -706,14 +706,11 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
     if (shownWindow == nullptr || response != static_cast<int>(Gtk::ResponseType::ACCEPT)) return done(false);
     auto file = panelChooser->get_file();
     if (!file || file->get_path().empty()) return done(false);
-    std::filesystem::path url = file->get_path();
-    bool extended = false;
-    if (!url.has_extension()) {
-      // The chosen filter decides the type of a name without extension.
-      const auto type = typeOfFilter(panelChooser->get_filter(), writable).value_or(writable.front());
-      url += "." + type.filenameExtensions().front();
-      extended = true;
-    }
+    // The chosen filter decides the type of a name without the extension of a writable type.
+    const std::filesystem::path typed = file->get_path();
+    const auto url = DocumentController::nameForSaving(
+        typed, typeOfFilter(panelChooser->get_filter(), writable).value_or(writable.front()));
+    const bool extended = url != typed;
     auto save = [this, kept, url, done] {
       // Looked up again: the window may have closed while the question below showed.
       auto* target = openWindowFor(kept);
