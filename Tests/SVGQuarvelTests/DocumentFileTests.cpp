@@ -661,3 +661,29 @@ TEST(DocumentFileTests, ASaveThatWouldChangeWhoMayOpenTheFileOrCannotReplaceItSa
   EXPECT_EQ(readFile(mounted), "old");
   EXPECT_EQ(entriesIn(folder), 2u) << "a temporary file was left";
 }
+
+TEST(DocumentFileTests, ADrawingWhoseCodeWouldNotOpenAgainIsNotSavedAsSVG) {
+  // A drawing of 120 KB whose code passes 64 MB: groups 250 levels deep, every line of theirs
+  // indented 250 times. Opened as a file, it is refused; saved as one, too.
+  std::string deep = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+  for (int i = 0; i < 250; ++i) deep += "<g>";
+  for (int i = 0; i < 30'000; ++i) deep += "<g/>";
+  for (int i = 0; i < 250; ++i) deep += "</g>";
+  deep += "</svg>";
+  const auto document = Document::newDocument();
+  try {
+    document->fileWrapper(Snapshot{deep, "// edited\n", std::nullopt}, {UTType::svg(), std::nullopt});
+    ADD_FAILURE() << "saved a drawing that does not open";
+  } catch (const CocoaError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "The document couldn\u2019t be saved because the Swift code of its drawing would have more than 64 MB "
+              "(67108864 bytes); a file of SVG text whose code has more than 64 MB (67108864 bytes) couldn\u2019t "
+              "be opened again.");
+  }
+  EXPECT_THROW(open(UTType::svg(), deep, "deep.svg"), CocoaError);
+  // The document file holds it, and opens again; so does a drawing within the bound as SVG.
+  const auto file = document->fileWrapper(Snapshot{deep, "//", std::nullopt}, {UTType::svgQuarvelDocument(), std::nullopt});
+  EXPECT_NO_THROW(Document::fromConfiguration({UTType::svgQuarvelDocument(), file}));
+  const auto drawing = document->fileWrapper(Snapshot{svgText, "//", std::nullopt}, {UTType::svg(), std::nullopt});
+  EXPECT_EQ(drawing.regularFileContents(), svgText);
+}
