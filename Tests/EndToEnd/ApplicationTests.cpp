@@ -6,10 +6,13 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,6 +21,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "XDriver/XDriver.h"
@@ -315,6 +319,67 @@ TEST_F(Application, DocumentsFollowTheUsersInputAndTheBus) {
   ASSERT_TRUE(status) << "the application did not quit";
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
   EXPECT_NE(readFile(saved).find("fill=\\\"red\\\""), std::string::npos) << "the unsaved sample was kept";
+}
+
+/// The value of the extended attribute `name` of the file at `path`; none when it has none.
+std::optional<std::string> attribute(const fs::path& path, const char* name) {
+  char value[4096];
+  const ssize_t size = ::getxattr(path.c_str(), name, value, sizeof value);
+  if (size < 0) return std::nullopt;
+  return std::string(value, static_cast<std::size_t>(size));
+}
+
+TEST_F(Application, SavingADocumentSharedByAnAccessControlListKeepsWhoMayOpenItAndItsAttributes) {
+  const auto folder = scratchFolder("shared");
+  const auto document = folder / "shared.svgquarvel";
+  {
+    std::ofstream out(document, std::ios::binary);
+    out << nlohmann::json{{"svg", tealDrawing}, {"swift", ""}}.dump();
+  }
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  // Its owner's, shared with the user 4242 alone (read and write, as the list's mask allows): the
+  // list as the file system stores it, entries of tag, permissions and user.
+  std::string shared;
+  auto put = [&](std::uint32_t value, int size) {
+    for (int index = 0; index < size; ++index) shared += char((value >> (8 * index)) & 0xFF);
+  };
+  put(2, 4);
+  for (const auto& [tag, permissions, id] : std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>>{
+           {0x01, 06, 0xFFFFFFFF}, {0x02, 06, 4242}, {0x04, 0, 0xFFFFFFFF}, {0x10, 06, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}}) {
+    put(tag, 2);
+    put(permissions, 2);
+    put(id, 4);
+  }
+  if (::setxattr(document.c_str(), "system.posix_acl_access", shared.data(), shared.size(), 0) != 0 ||
+      ::setxattr(document.c_str(), "user.origin", "scanned", 7, 0) != 0) {
+    GTEST_SKIP() << "this file system keeps no access control lists or extended attributes";
+  }
+  ASSERT_EQ(::setxattr(document.c_str(), "user.reviewed", "yes", 3, 0), 0);
+  struct stat before {};
+  ASSERT_EQ(::stat(document.c_str(), &before), 0);
+
+  std::unique_ptr<XDriver::Process> app = launch(folder, {document.string()}, "shared");
+  const auto window = x.findWindow("shared.svgquarvel", 120);
+  ASSERT_TRUE(window) << readFile(logPath("shared"));
+  ASSERT_TRUE(waitForPreview(*window, teal, 20000));
+  clickIn(*window, 700, 140);
+  x.key("ctrl+End");
+  x.type("<!--edited-->");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x.title(*window) == "shared.svgquarvel \u2014 Edited"; }, 10))
+      << x.title(*window);
+  x.key("ctrl+s");
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x.title(*window) == "shared.svgquarvel"; }, 20))
+      << x.title(*window) << "\n" << readFile(logPath("shared"));
+  shot("shared-saved");
+  EXPECT_NE(readFile(document).find("<!--edited-->"), std::string::npos) << readFile(document);
+  struct stat after {};
+  ASSERT_EQ(::stat(document.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino) << "not saved as a new file";
+  EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
+  EXPECT_EQ(attribute(document, "system.posix_acl_access"), shared) << "the access control list was not kept";
+  EXPECT_EQ(attribute(document, "user.origin"), "scanned");
+  EXPECT_EQ(attribute(document, "user.reviewed"), "yes");
+  app->terminate();
 }
 
 /// SVG of small rectangles, `bytes` long at least: its Swift is about eleven times as long.

@@ -1,16 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "Fennix/Foundation/System/FileSafety.h"
 
@@ -44,6 +51,158 @@ class FileSafetyTests : public ::testing::Test {
   }
   fs::path folder_;
 };
+
+// ---- owners, access control lists and extended attributes ------------------------------------
+
+/// An access control list as the file system stores it in "system.posix_acl_access": the owner,
+/// named users, the owning group, the mask and the others, each with its permissions (rwx bits).
+std::string accessList(unsigned owner, const std::vector<std::pair<std::uint32_t, unsigned>>& users, unsigned group,
+                       unsigned mask, unsigned other) {
+  std::string bytes;
+  auto put = [&](std::uint32_t value, int size) {
+    for (int index = 0; index < size; ++index) bytes += char((value >> (8 * index)) & 0xFF);
+  };
+  auto entry = [&](unsigned tag, unsigned permissions, std::uint32_t id) {
+    put(tag, 2);
+    put(permissions, 2);
+    put(id, 4);
+  };
+  constexpr std::uint32_t none = 0xFFFFFFFF;
+  put(2, 4);  // the format's version
+  entry(0x01, owner, none);
+  for (const auto& [id, permissions] : users) entry(0x02, permissions, id);
+  entry(0x04, group, none);
+  entry(0x10, mask, none);
+  entry(0x20, other, none);
+  return bytes;
+}
+
+/// The value of an extended attribute of the file at `path`; none when it has none.
+std::optional<std::string> attribute(const fs::path& path, const char* name) {
+  char value[4096];
+  const ssize_t size = ::getxattr(path.c_str(), name, value, sizeof value);
+  if (size < 0) return std::nullopt;
+  return std::string(value, static_cast<std::size_t>(size));
+}
+
+/// Runs `work` in a child process as the user `uid` with the group `gid` alone; its result (0 to
+/// 255), or -1 when the child could not become that user.
+int runAs(uid_t uid, gid_t gid, const std::function<int()>& work) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgroups(1, &gid) != 0 || ::setresgid(gid, gid, gid) != 0 || ::setresuid(uid, uid, uid) != 0) ::_exit(255);
+    ::_exit(work());
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status) == 255 ? -1 : WEXITSTATUS(status);
+}
+
+// Replacing a file keeps who may read and change it: its access control list is copied as it is
+// (the group does not get the list's mask), its extended attributes go along, and a list the new
+// file would inherit from its folder goes when the file had none.
+TEST_F(FileSafetyTests, TheNewVersionKeepsTheAccessControlListAndTheExtendedAttributes) {
+  const auto file = folder_ / "shared.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "old"));
+  ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+  // Shared with the user 4242 alone: its mask lets that user read and write.
+  const std::string shared = accessList(06, {{4242, 06}}, 0, 06, 0);
+  if (::setxattr(file.c_str(), "system.posix_acl_access", shared.data(), shared.size(), 0) != 0 ||
+      ::setxattr(file.c_str(), "user.origin", "drawn by hand", 13, 0) != 0) {
+    GTEST_SKIP() << "this file system keeps no access control lists or extended attributes: " << std::strerror(errno);
+  }
+  ASSERT_EQ(::setxattr(file.c_str(), "user.empty", "", 0, 0), 0);
+  struct stat before {};
+  ASSERT_EQ(::stat(file.c_str(), &before), 0);
+  ASSERT_EQ(before.st_mode & 07777, 0660u) << "the group's permissions show the list's mask";
+
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "new"));
+  EXPECT_EQ(read(file), "new");
+  EXPECT_EQ(attribute(file, "system.posix_acl_access"), shared);
+  EXPECT_EQ(attribute(file, "user.origin"), "drawn by hand");
+  EXPECT_EQ(attribute(file, "user.empty"), "");
+  struct stat after {};
+  ASSERT_EQ(::stat(file.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode & 07777, 0660u);
+  EXPECT_NE(after.st_ino, before.st_ino);
+
+  // A folder whose new files get a list of their own; the file had none, and gets none.
+  const auto plain = folder_ / "plain.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(plain, "old"));
+  ASSERT_EQ(::chmod(plain.c_str(), 0640), 0);
+  const std::string inherited = accessList(07, {{4243, 07}}, 05, 07, 05);
+  ASSERT_EQ(::setxattr(folder_.c_str(), "system.posix_acl_default", inherited.data(), inherited.size(), 0), 0);
+  ASSERT_FALSE(Fennix::replaceFileAtomically(plain, "new"));
+  EXPECT_EQ(attribute(plain, "system.posix_acl_access"), std::nullopt);
+  ASSERT_EQ(::stat(plain.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+  EXPECT_EQ(entries(), (std::vector<std::string>{"plain.json", "shared.json"}));
+}
+
+// What cannot stay as it was is refused, and the file is left as it was: another user's file that
+// the writer may change but not give back to its owner, and attributes the writer may not read.
+TEST_F(FileSafetyTests, AFileThatCannotKeepItsOwnerOrItsAttributesIsNotReplaced) {
+  if (::geteuid() != 0) GTEST_SKIP() << "files of other users need an administrator to set up";
+  ASSERT_EQ(::chmod(folder_.c_str(), 0777), 0);
+  Fennix::ReplaceFileOptions options;
+  options.keepOwner = true;
+
+  // The owner 4301 shares the file with the group 4300; 4302 of that group saves it.
+  const auto shared = folder_ / "shared.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(shared, "theirs"));
+  ASSERT_EQ(::chown(shared.c_str(), 4301, 4300), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 0660), 0);
+  const int saved = runAs(4302, 4300, [&] {
+    const auto error = Fennix::replaceFileAtomically(shared, "mine", options);
+    return error == Fennix::ReplaceFileError::ownerNotKept ? 0 : error ? 1 : 2;
+  });
+  EXPECT_EQ(saved, 0) << "1: another error, 2: replaced";
+  EXPECT_EQ(read(shared), "theirs");
+  struct stat info {};
+  ASSERT_EQ(::stat(shared.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4301u);
+  EXPECT_EQ(info.st_gid, 4300u);
+  // The owner saves it as ever.
+  EXPECT_EQ(runAs(4301, 4300, [&] { return Fennix::replaceFileAtomically(shared, "owner's", options) ? 1 : 0; }), 0);
+  EXPECT_EQ(read(shared), "owner's");
+  ASSERT_EQ(::stat(shared.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4301u);
+
+  // A file its owner may write but not read: its attributes cannot be read to be copied.
+  const auto sealed = folder_ / "sealed.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(sealed, "sealed"));
+  if (::setxattr(sealed.c_str(), "user.origin", "kept", 4, 0) != 0) {
+    GTEST_SKIP() << "this file system keeps no extended attributes: " << std::strerror(errno);
+  }
+  ASSERT_EQ(::chown(sealed.c_str(), 4301, 4300), 0);
+  ASSERT_EQ(::chmod(sealed.c_str(), 0200), 0);
+  EXPECT_EQ(runAs(4301, 4300,
+                  [&] {
+                    const auto error = Fennix::replaceFileAtomically(sealed, "without them", options);
+                    return error == Fennix::ReplaceFileError::attributesNotKept ? 0 : error ? 1 : 2;
+                  }),
+            0);
+  EXPECT_EQ(read(sealed), "sealed");
+  EXPECT_EQ(attribute(sealed, "user.origin"), "kept");
+  EXPECT_EQ(entries(), (std::vector<std::string>{"sealed.json", "shared.json"}));
+}
+
+TEST_F(FileSafetyTests, AMountPointIsNotReplacedAndSaysItIsBusy) {
+  const auto file = folder_ / "mounted.json";
+  const auto other = folder_ / "other.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "old"));
+  ASSERT_FALSE(Fennix::replaceFileAtomically(other, "other"));
+  if (::mount(other.c_str(), file.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    GTEST_SKIP() << "no file could be mounted here: " << std::strerror(errno);
+  }
+  struct Unmount {
+    fs::path path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{file};
+  EXPECT_EQ(Fennix::replaceFileAtomically(file, "new"), std::errc::device_or_resource_busy);
+  EXPECT_EQ(read(file), "other");
+  EXPECT_EQ(entries(), (std::vector<std::string>{"mounted.json", "other.json"}));
+}
 
 TEST_F(FileSafetyTests, ReplacesAndCreatesFilesWithoutLeavingTemporaries) {
   const auto file = folder_ / "doc.json";

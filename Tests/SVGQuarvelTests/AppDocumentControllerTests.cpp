@@ -249,3 +249,21 @@ TEST(AppDocumentController, SavingOneOfTheTwoTextsLeavesTheOtherEdited) {
 }
 
 }  // namespace
+
+TEST(AppDocumentController, ANameSavedWithoutTheExtensionOfAWritableTypeGetsTheChosenTypes) {
+  const auto document = UTType::svgQuarvelDocument();
+  const std::filesystem::path folder = "/drawings";
+  // Dots that begin no extension of ours: the chosen type's extension follows them.
+  for (const char* name : {"logo 1.5", "report.v2", "logo", "archive.tar.gz", ".hidden", "notes.json"}) {
+    EXPECT_EQ(DocumentController::nameForSaving(folder / name, document),
+              folder / (std::string(name) + ".svgquarvel"));
+  }
+  EXPECT_EQ(DocumentController::nameForSaving(folder / "logo 1.5", UTType::svg()), folder / "logo 1.5.svg");
+  EXPECT_EQ(DocumentController::nameForSaving(folder / "View.v2", UTType::swiftSource()), folder / "View.v2.swift");
+  // The extension of a writable type stands, in any case, whichever type was chosen.
+  for (const char* name : {"logo 1.5.svg", "report.v2.SVGQuarvel", "View.swift"}) {
+    EXPECT_EQ(DocumentController::nameForSaving(folder / name, document), folder / name);
+  }
+  EXPECT_EQ(DocumentController::typeForSaving(DocumentController::nameForSaving(folder / "report.v2", document)),
+            document);
+}

@@ -1,9 +1,11 @@
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -535,4 +537,153 @@ TEST(DocumentFileTests, WhatIsNotAFileOrCannotBeReachedIsNamedAsSuch) {
   if (!readOnly) GTEST_SKIP() << "the file system could not be made read-only";
   EXPECT_EQ(onReadOnlyDisk,
             "The file \u201cdoc.svg\u201d couldn\u2019t be saved because the disk it is on can only be read.");
+}
+
+// A name that was the document's file and became a symbolic link has changed, wherever the link
+// leads: the save asks, naming where; overwriting then writes there with the permissions of the
+// version read, not those of the file found there.
+TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "private.svgquarvel";
+  writeFile(document, "secret");
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  const auto read = FileWrapper::fromURL(document);
+  auto changedDetail = [&](const std::optional<std::string>& tag) -> std::string {
+    try {
+      FileWrapper::regularFile("secret, edited").write(document, tag);
+    } catch (const FileChangedError& error) {
+      EXPECT_NE(std::string(error.what()).find(error.detail()), std::string::npos) << error.what();
+      return error.detail();
+    }
+    return "written";
+  };
+
+  // To a place where no file is.
+  std::filesystem::remove(document);
+  const auto nowhere = folder / "public" / "leak.svgquarvel";
+  std::filesystem::create_directories(nowhere.parent_path());
+  std::filesystem::create_symlink(nowhere, document);
+  EXPECT_EQ(changedDetail(read.entityTag), "Its name is now a symbolic link to \u201c" + nowhere.string() +
+                                               "\u201d, where there is no file: overwriting makes one there.");
+  EXPECT_FALSE(std::filesystem::exists(nowhere));
+  FileWrapper::regularFile("secret, edited").write(document, read.entityTag, true);
+  EXPECT_EQ(readFile(nowhere), "secret, edited");
+  struct stat info {};
+  ASSERT_EQ(::stat(nowhere.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+
+  // To another file, readable by everyone: it is named, and overwriting it keeps the text private.
+  std::filesystem::remove(document);
+  const auto other = folder / "public" / "notes.txt";
+  writeFile(other, "their notes");
+  ASSERT_EQ(::chmod(other.c_str(), 0644), 0);
+  std::filesystem::create_symlink("public/notes.txt", document);
+  EXPECT_EQ(changedDetail(read.entityTag), "Its name is now a symbolic link to \u201c" + other.string() +
+                                               "\u201d, another file: overwriting replaces that file.");
+  EXPECT_EQ(readFile(other), "their notes");
+  const auto written = FileWrapper::regularFile("secret, edited").write(document, read.entityTag, true);
+  EXPECT_EQ(readFile(other), "secret, edited");
+  ASSERT_EQ(::stat(other.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_TRUE(std::filesystem::is_symlink(document));
+  // Written through the link at the user's word, it is saved through it from then on.
+  EXPECT_EQ(changedDetail(written), "written");
+  EXPECT_EQ(entriesIn(folder / "public"), 2u) << "a temporary file was left";
+}
+
+// A save that cannot keep who may open the file says why: another user's file, and a mount point.
+TEST(DocumentFileTests, ASaveThatWouldChangeWhoMayOpenTheFileOrCannotReplaceItSaysWhy) {
+  if (::geteuid() != 0) GTEST_SKIP() << "files of other users need an administrator to set up";
+  // A folder that the other user reaches and may write in.
+  const auto folder = std::filesystem::temp_directory_path() / ("quarvel-owners-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  struct Remove {
+    std::filesystem::path path;
+    ~Remove() { std::filesystem::remove_all(path); }
+  } remove{folder};
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  const auto shared = folder / "shared.svgquarvel";
+  writeFile(shared, "theirs");
+  ASSERT_EQ(::chown(shared.c_str(), 4311, 4310), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 0660), 0);
+  // A member of the file's group saves it, in a process of its own; the message comes back
+  // through a pipe.
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const gid_t group = 4310;
+    std::string said = "became no other user";
+    if (::setgroups(1, &group) == 0 && ::setresgid(group, group, group) == 0 && ::setresuid(4312, 4312, 4312) == 0) {
+      try {
+        FileWrapper::regularFile("mine").write(shared, FileWrapper::fromURL(shared).entityTag);
+        said = "saved";
+      } catch (const CocoaError& error) {
+        said = error.what();
+      }
+    }
+    (void)!::write(ends[1], said.data(), said.size());
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  std::string said;
+  char buffer[1024];
+  for (ssize_t count; (count = ::read(ends[0], buffer, sizeof buffer)) > 0;) said.append(buffer, count);
+  ::close(ends[0]);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  EXPECT_EQ(said,
+            "The file \u201cshared.svgquarvel\u201d couldn\u2019t be saved because it belongs to the user 4311: a "
+            "new version saved by you would belong to you, and the user 4311 could no longer open it. Save your "
+            "version under another name with Save As, or ask the user 4311 to save it.");
+  EXPECT_EQ(readFile(shared), "theirs");
+  struct stat info {};
+  ASSERT_EQ(::stat(shared.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4311u);
+
+  // A file another is mounted on.
+  const auto mounted = folder / "mounted.svgquarvel";
+  writeFile(mounted, "old");
+  if (::mount(shared.c_str(), mounted.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    GTEST_SKIP() << "no file could be mounted here: " << std::strerror(errno);
+  }
+  std::string busy;
+  try {
+    FileWrapper::regularFile("new").write(mounted);
+  } catch (const CocoaError& error) {
+    busy = error.what();
+  }
+  ::umount2(mounted.c_str(), MNT_DETACH);
+  EXPECT_EQ(busy,
+            "The file \u201cmounted.svgquarvel\u201d couldn\u2019t be saved because another file system is mounted "
+            "on it, and a mount point can\u2019t be replaced. Save it under another name with Save As, or unmount "
+            "what is mounted there and save again.");
+  EXPECT_EQ(readFile(mounted), "old");
+  EXPECT_EQ(entriesIn(folder), 2u) << "a temporary file was left";
+}
+
+TEST(DocumentFileTests, ADrawingWhoseCodeWouldNotOpenAgainIsNotSavedAsSVG) {
+  // A drawing of 120 KB whose code passes 64 MB: groups 250 levels deep, every line of theirs
+  // indented 250 times. Opened as a file, it is refused; saved as one, too.
+  std::string deep = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+  for (int i = 0; i < 250; ++i) deep += "<g>";
+  for (int i = 0; i < 30'000; ++i) deep += "<g/>";
+  for (int i = 0; i < 250; ++i) deep += "</g>";
+  deep += "</svg>";
+  const auto document = Document::newDocument();
+  try {
+    document->fileWrapper(Snapshot{deep, "// edited\n", std::nullopt}, {UTType::svg(), std::nullopt});
+    ADD_FAILURE() << "saved a drawing that does not open";
+  } catch (const CocoaError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "The document couldn\u2019t be saved because the Swift code of its drawing would have more than 64 MB "
+              "(67108864 bytes); a file of SVG text whose code has more than 64 MB (67108864 bytes) couldn\u2019t "
+              "be opened again.");
+  }
+  EXPECT_THROW(open(UTType::svg(), deep, "deep.svg"), CocoaError);
+  // The document file holds it, and opens again; so does a drawing within the bound as SVG.
+  const auto file = document->fileWrapper(Snapshot{deep, "//", std::nullopt}, {UTType::svgQuarvelDocument(), std::nullopt});
+  EXPECT_NO_THROW(Document::fromConfiguration({UTType::svgQuarvelDocument(), file}));
+  const auto drawing = document->fileWrapper(Snapshot{svgText, "//", std::nullopt}, {UTType::svg(), std::nullopt});
+  EXPECT_EQ(drawing.regularFileContents(), svgText);
 }

@@ -202,7 +202,7 @@ void DocumentController::save(DocumentRecord& record, bool overwriteChanges) {
     throw CocoaError(CocoaError::fileWriteUnknown,
                      "The document \u201c" + record.displayName() + "\u201d has no file yet; choose where to save it.");
   }
-  write(record, *record.fileURL_, record.fileType_, overwriteChanges ? std::nullopt : record.entityTag_);
+  write(record, *record.fileURL_, record.fileType_, record.entityTag_, overwriteChanges);
 }
 
 void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type) {
@@ -219,7 +219,7 @@ void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::p
     holders.push_back(other);
   }
   const bool ownFile = record.fileURL_ && sameFile(*record.fileURL_, url);
-  write(record, url, type, ownFile ? record.entityTag_ : std::nullopt);
+  write(record, url, type, ownFile ? record.entityTag_ : std::nullopt, false);
   for (const auto& holder : holders) {
     if (closer_) {
       closer_(holder);
@@ -230,13 +230,13 @@ void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::p
 }
 
 void DocumentController::write(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
-                               const std::optional<std::string>& expectedEntityTag) {
+                               const std::optional<std::string>& expectedEntityTag, bool overwriteChanges) {
   const auto& document = *record.document();
   std::optional<FileWrapper> existing;
   const auto snapshot = document.snapshot(type);
   const auto file = document.fileWrapper(snapshot, {type, existing});
   // Replaces the file as a whole or throws, leaving it as it was.
-  auto entityTag = file.write(url, expectedEntityTag);
+  auto entityTag = file.write(url, expectedEntityTag, overwriteChanges);
   record.fileURL_ = url;
   record.fileType_ = type;
   record.entityTag_ = std::move(entityTag);
@@ -254,6 +254,18 @@ std::vector<DocumentRecordPtr> DocumentController::editedDocuments() const {
     if (record->isDocumentEdited()) edited.push_back(record);
   }
   return edited;
+}
+
+std::filesystem::path DocumentController::nameForSaving(const std::filesystem::path& url, const UTType& chosen) {
+  // "report.v2" or "logo 1.5" would be written under that name and then not open as what it is.
+  const std::string extension = url.has_extension() ? url.extension().string().substr(1) : std::string();
+  const auto writable = SVGQuarvelDocument::writableContentTypes();
+  const auto named = UTType::fromFilenameExtension(extension);
+  if (named && std::find(writable.begin(), writable.end(), *named) != writable.end()) return url;
+  if (chosen.filenameExtensions().empty()) return url;
+  auto extended = url;
+  extended += "." + chosen.filenameExtensions().front();
+  return extended;
 }
 
 UTType DocumentController::typeForSaving(const std::filesystem::path& url) {

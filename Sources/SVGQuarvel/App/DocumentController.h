@@ -109,7 +109,8 @@ class DocumentController {
   /// Saves to the document's file. Throws `CocoaError`; an untitled document throws too (it
   /// needs `saveAs`). A failed save leaves the file and the edited state as they were. A file
   /// that another program changed since it was opened or last saved throws `FileChangedError`
-  /// and is left alone, unless `overwriteChanges` is set.
+  /// and is left alone, unless `overwriteChanges` is set (a name that became a symbolic link is
+  /// then written through, with the permissions of the version read).
   void save(DocumentRecord& record, bool overwriteChanges = false);
   /// Saves to `url` as `type`; afterwards the document belongs to that file. The document type
   /// writes the document file, SVG the SVG text, Swift source the Swift text (an export of that
@@ -126,6 +127,11 @@ class DocumentController {
 
   /// The type a file name asks for when saving: by its extension, the document type otherwise.
   static UTType typeForSaving(const std::filesystem::path& url);
+  /// The file a name chosen for saving stands for: the name itself when its extension is one of a
+  /// writable type ("logo.svg"); otherwise the name followed by the extension of `chosen` (the
+  /// type of the panel's filter), as for a name without one ("logo 1.5" gives
+  /// "logo 1.5.svgquarvel").
+  static std::filesystem::path nameForSaving(const std::filesystem::path& url, const UTType& chosen);
 
  private:
   /// Keeps the document (untitled without `url`) and shows it when `display` is set.
@@ -136,7 +142,7 @@ class DocumentController {
   /// none when the file is not open.
   DocumentRecordPtr reopen(const std::filesystem::path& url, bool display);
   void write(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
-             const std::optional<std::string>& expectedEntityTag);
+             const std::optional<std::string>& expectedEntityTag, bool overwriteChanges);
 
   DocumentFactory factory_;
   Presenter presenter_;

@@ -1,6 +1,8 @@
 #include "SVGQuarvel/Model/DocumentFile.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +66,13 @@ std::optional<std::string> notAFileReason(const std::filesystem::path& url) {
   return " because it is " + kindOfFile(info.st_mode) + ", not a file.";
 }
 
+/// Whether a file system is mounted on the file at `url` (a link to it is followed).
+bool isMountPoint(const std::filesystem::path& url) {
+  struct statx info {};
+  return ::statx(AT_FDCWD, url.c_str(), AT_STATX_SYNC_AS_STAT, 0, &info) == 0 &&
+         (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 && (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
 /// The reasons that reading and saving share.
 std::optional<std::string> pathReason(int error) {
   switch (error) {
@@ -123,8 +132,66 @@ CocoaError writeError(int error, const std::filesystem::path& url) {
       return CocoaError(CocoaError::fileWriteOutOfSpace, file + " because there isn\u2019t enough space.");
     case EFBIG:
       return CocoaError(CocoaError::fileWriteOutOfSpace, file + " because it is larger than the size files may have.");
+    case EBUSY:
+      if (isMountPoint(url)) {
+        return CocoaError(CocoaError::fileWriteUnknown,
+                          file + " because another file system is mounted on it, and a mount point can\u2019t be "
+                                 "replaced. Save it under another name with Save As, or unmount what is mounted "
+                                 "there and save again.");
+      }
+      return CocoaError(CocoaError::fileWriteUnknown,
+                        file + " because the system is using it, so it can\u2019t be replaced now. Save it under "
+                               "another name with Save As, or try again later.");
     default: return CocoaError(CocoaError::fileWriteUnknown, file + ".");
   }
+}
+
+/// The name of the user `uid` ("the user 1234" when it has none).
+std::string userName(uid_t uid) {
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  char buffer[4096];
+  if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr && found->pw_name != nullptr) {
+    return "\u201C" + SVGQuarvel::validUTF8(found->pw_name) + "\u201D";
+  }
+  return "the user " + std::to_string(uid);
+}
+
+/// The name of the group `gid` ("the group 1234" when it has none).
+std::string groupName(gid_t gid) {
+  struct group entry {};
+  struct group* found = nullptr;
+  char buffer[4096];
+  if (::getgrgid_r(gid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr && found->gr_name != nullptr) {
+    return "the group \u201C" + SVGQuarvel::validUTF8(found->gr_name) + "\u201D";
+  }
+  return "the group " + std::to_string(gid);
+}
+
+/// A save whose new version would not belong to the file's owner and group.
+CocoaError ownerNotKeptError(const std::filesystem::path& url, const struct stat& existing) {
+  const std::string file = "The file " + displayName(url) + " couldn\u2019t be saved";
+  if (existing.st_uid != ::geteuid()) {
+    const std::string owner = userName(existing.st_uid);
+    return CocoaError(CocoaError::fileWriteNoPermission,
+                      file + " because it belongs to " + owner +
+                          ": a new version saved by you would belong to you, and " + owner +
+                          " could no longer open it. Save your version under another name with Save As, or ask " +
+                          owner + " to save it.");
+  }
+  return CocoaError(CocoaError::fileWriteNoPermission,
+                    file + " because it belongs to " + groupName(existing.st_gid) +
+                        ", which you are not a member of: a new version saved by you could not belong to it, and "
+                        "its members could no longer open it. Save your version under another name with Save As.");
+}
+
+CocoaError attributesNotKeptError(const std::filesystem::path& url) {
+  return CocoaError(CocoaError::fileWriteNoPermission,
+                    "The file " + displayName(url) +
+                        " couldn\u2019t be saved because its access control list or its extended attributes "
+                        "couldn\u2019t be given to its new version: saved without them, it would be open to "
+                        "people it is not shared with, or closed to those it is, or lose what they hold. Nothing "
+                        "was changed.");
 }
 
 CocoaError readOnlyError(const std::filesystem::path& url) {
@@ -133,9 +200,10 @@ CocoaError readOnlyError(const std::filesystem::path& url) {
                                                            "permission to write to it.");
 }
 
-FileChangedError changedError(const std::filesystem::path& url) {
-  return FileChangedError("The file " + displayName(url) +
-                          " has been changed by another application since it was opened or last saved.");
+FileChangedError changedError(const std::filesystem::path& url, const std::string& detail = {}) {
+  const std::string message =
+      "The file " + displayName(url) + " has been changed by another application since it was opened or last saved.";
+  return FileChangedError(detail.empty() ? message : message + " " + detail, detail);
 }
 
 // ---- reading ----------------------------------------------------------------
@@ -225,6 +293,35 @@ std::optional<std::string> entityTagOfVersion(const std::filesystem::path& url, 
           guint32(read.st_mtim.tv_nsec / 1000);
   if (!same) return std::nullopt;
   return identityText(tag, read);
+}
+
+// What a save keeps of the version read rides on its identity: "#", its permissions in octal, and
+// "l" when its name was a symbolic link, "f" when it was the file itself.
+std::string withVersionNotes(const std::string& identity, mode_t mode, bool throughLink) {
+  char notes[24];
+  std::snprintf(notes, sizeof notes, "#%o%c", unsigned(mode & 07777), throughLink ? 'l' : 'f');
+  return identity + notes;
+}
+
+struct ReadVersion {
+  std::string identity;
+  /// None for an identity without notes.
+  std::optional<mode_t> permissions;
+  std::optional<bool> throughLink;
+};
+
+ReadVersion readVersion(const std::string& tag) {
+  const ReadVersion bare{tag, std::nullopt, std::nullopt};
+  const auto mark = tag.rfind('#');
+  if (mark == std::string::npos || tag.size() < mark + 3 || (tag.back() != 'l' && tag.back() != 'f')) return bare;
+  const std::string digits = tag.substr(mark + 1, tag.size() - mark - 2);
+  if (digits.find_first_not_of("01234567") != std::string::npos || digits.size() > 4) return bare;
+  return {tag.substr(0, mark), mode_t(std::stoul(digits, nullptr, 8)), tag.back() == 'l'};
+}
+
+bool isSymbolicLink(const std::filesystem::path& url) {
+  struct stat info {};
+  return ::lstat(url.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 // ---- writing --------------------------------------------------------------------------
@@ -331,17 +428,30 @@ FileWrapper FileWrapper::fromURL(const std::filesystem::path& url, std::optional
     if (!raw.changedWhileRead) tag = entityTagOfVersion(url, raw.info);
   }
   FileWrapper wrapper(raw.directory ? std::nullopt : std::optional(std::move(raw.bytes)));
-  if (!raw.directory) wrapper.entityTag = tag.value_or("");
+  if (!raw.directory) wrapper.entityTag = tag ? withVersionNotes(*tag, raw.info.st_mode, isSymbolicLink(url)) : "";
   wrapper.filename = url.filename().string();
   wrapper.preferredFilename = wrapper.filename;
   return wrapper;
 }
 
-std::string FileWrapper::write(const std::filesystem::path& url, const std::optional<std::string>& expectedEntityTag) const {
+std::string FileWrapper::write(const std::filesystem::path& url, const std::optional<std::string>& expectedEntityTag,
+                               bool overwriteChanges) const {
   if (!contents_) throw writeError(EISDIR, url);
   if (url.empty() || !url.has_filename()) throw writeError(EINVAL, url);
+  const auto expected = expectedEntityTag ? std::optional(readVersion(*expectedEntityTag)) : std::nullopt;
   // A symbolic link stays: the file it points to is replaced, in its own folder.
+  const bool nameIsLink = isSymbolicLink(url);
   const auto target = followLinks(url);
+  // A name that was the file itself and is a link now leads somewhere else: another file, or a
+  // place where none is yet. That is a change like any other, and the user is told where it leads.
+  const bool becameLink = expected && expected->throughLink == false && nameIsLink;
+  if (becameLink && !overwriteChanges) {
+    const bool leadsToFile = ::access(target.c_str(), F_OK) == 0;
+    throw changedError(url, "Its name is now a symbolic link to \u201C" +
+                                SVGQuarvel::validUTF8(target.lexically_normal().string()) + "\u201D" +
+                                (leadsToFile ? ", another file: overwriting replaces that file."
+                                             : ", where there is no file: overwriting makes one there."));
+  }
   auto folder = target.parent_path();
   if (folder.empty()) folder = ".";
   if (::access(folder.c_str(), W_OK | X_OK) != 0) throw writeError(errno, url);
@@ -353,30 +463,41 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   if (exists && ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) throw readOnlyError(url);
   // An empty identity was never a file's (the file kept changing while it was read).
   Fennix::ReplaceFileOptions options;
-  if (expectedEntityTag) {
+  if (expected && !overwriteChanges) {
     if (!exists) {
       // Written anew, unless another program puts a file there meanwhile.
       options.expectedVersion = std::optional<Fennix::FileVersion>();
     } else {
       const auto current = entityTagOfVersion(target, existing);
-      if (!current || expectedEntityTag->empty() || *current != *expectedEntityTag) throw changedError(url);
+      if (!current || expected->identity.empty() || *current != expected->identity) throw changedError(url);
       options.expectedVersion = Fennix::FileVersion::of(existing);
     }
   }
-  // The new file takes the old one's owner and permissions where this process may give them. A
-  // file with more than one name is replaced under this one; its other names keep the old version.
+  // The new file takes the old one's owner, permissions, access control list and extended
+  // attributes, or nothing is written. A file with more than one name is replaced under this one;
+  // its other names keep the old version.
   options.keepOwner = true;
   options.keepPermissions = true;
+  if (becameLink) {
+    // The user chose to write where the link leads: what is written there is the version read,
+    // with its permissions, the writer's, whatever the file there had.
+    options.keepOwner = false;
+    options.keepPermissions = false;
+    options.permissions = expected->permissions.value_or(S_IRUSR | S_IWUSR) & 0777;
+  }
   options.followSymlink = false;
   struct stat written {};
   options.written = &written;
   if (const auto failure = Fennix::replaceFileAtomically(target, *contents_, options)) {
     if (failure == Fennix::ReplaceFileError::fileChanged) throw changedError(url);
+    if (failure == Fennix::ReplaceFileError::ownerNotKept) throw ownerNotKeptError(url, existing);
+    if (failure == Fennix::ReplaceFileError::attributesNotKept) throw attributesNotKeptError(url);
     throw writeError(failure.value(), url);
   }
   // The identity of the file written; when another program's file has taken the name since,
   // none (the next save asks).
-  return entityTagOfVersion(target, written).value_or("");
+  const auto tag = entityTagOfVersion(target, written);
+  return tag ? withVersionNotes(*tag, written.st_mode, nameIsLink) : "";
 }
 
 std::string FileWrapper::description() const {

@@ -83,7 +83,16 @@ class CocoaError : public std::runtime_error {
 /// (another program replaced or rewrote it). Nothing was written.
 class FileChangedError : public CocoaError {
  public:
-  explicit FileChangedError(const std::string& message) : CocoaError(fileWriteUnknown, message) {}
+  explicit FileChangedError(const std::string& message, std::string detail = {})
+      : CocoaError(fileWriteUnknown, message), detail_(std::move(detail)) {}
+
+  /// How the file changed, when that is more than its contents, for the user ("It is now a
+  /// symbolic link to “/elsewhere/doc.svgquarvel”, and overwriting it writes there."); empty
+  /// otherwise.
+  const std::string& detail() const { return detail_; }
+
+ private:
+  std::string detail_;
 };
 
 /// A file's contents in memory: a regular file with its bytes, or a directory (which has no
@@ -108,18 +117,26 @@ class FileWrapper {
   std::optional<std::string> preferredFilename;
   /// The identity of the file as it was read (its entity tag, device and inode): it changes
   /// whenever the file is rewritten or replaced. None for wrappers made in memory; empty when the file kept changing
-  /// while it was read (a save then counts it as changed).
+  /// while it was read (a save then counts it as changed). It also notes what a save keeps of the
+  /// version read: its permissions, and whether its name was a symbolic link.
   std::optional<std::string> entityTag;
 
   /// Replaces the file at `url` with the contents, atomically: the bytes go to a new file beside
   /// it, are flushed to disk, and the new file is renamed over the old one, so the old file stays
-  /// whole when anything fails. Writing through a symbolic link replaces the file it points to and
-  /// keeps the link. A file without write permission is not replaced. With `expectedEntityTag`,
-  /// a file whose identity is no longer that one throws `FileChangedError` and stays as it is (a
-  /// file that no longer exists is written anew). Other failures throw a `CocoaError`;
+  /// whole when anything fails. The new file keeps the old one's owner, group, permissions,
+  /// access control list and extended attributes; when it cannot (another user's file, say),
+  /// nothing is written and the error says why. A file with other names (hard links) is
+  /// replaced under this one only. Writing through a symbolic link replaces the file it points
+  /// to and keeps the link. A file without write permission is not replaced. With
+  /// `expectedEntityTag`, a file whose identity is no longer that one throws `FileChangedError`
+  /// and stays as it is (a file that no longer exists is written anew), and so does a name that
+  /// was a file and is a symbolic link now, wherever it leads. With `overwriteChanges` as well,
+  /// the identity is not checked; a name that became a link is written through, and the file
+  /// there gets the permissions of the version read. Other failures throw a `CocoaError`;
   /// directories cannot be written. Returns the identity of the written file.
   std::string write(const std::filesystem::path& url,
-                    const std::optional<std::string>& expectedEntityTag = std::nullopt) const;
+                    const std::optional<std::string>& expectedEntityTag = std::nullopt,
+                    bool overwriteChanges = false) const;
 
   std::string description() const;
 

@@ -218,6 +218,22 @@ void checkSavedText(const char* kind, std::size_t bytes, std::size_t maximum) {
                        " text couldn\u2019t be opened again.");
 }
 
+/// Refuses a save of SVG text whose drawing would not open again: opening converts it, and a
+/// drawing whose code passes its bound is refused. The check is the opening's own.
+void checkSavedDrawing(const std::string& svg) {
+  try {
+    (void)SVGQuarvelDocument::Snapshot::fromSVGString(svg, std::nullopt, SVGQuarvelConfiguration::defaultConfig());
+  } catch (const CocoaError& error) {
+    if (error.code() != CocoaError::fileReadTooLarge) throw;
+    using SVGQuarvel::byteSizeText;
+    const std::size_t limit = SVGQuarvelDocument::maximumGeneratedSwiftBytes(svg.size());
+    throw CocoaError(CocoaError::fileWriteUnknown,
+                     "The document couldn\u2019t be saved because the Swift code of its drawing would have more than " +
+                         byteSizeText(limit) + "; a file of SVG text whose code has more than " + byteSizeText(limit) +
+                         " couldn\u2019t be opened again.");
+  }
+}
+
 }  // namespace
 
 FileWrapper SVGQuarvelDocument::fileWrapper(const Snapshot& snapshot, const WriteConfiguration& configuration) const {
@@ -227,7 +243,10 @@ FileWrapper SVGQuarvelDocument::fileWrapper(const Snapshot& snapshot, const Writ
   if (!swiftOnly) checkSavedText("SVG", snapshot.svg.size(), maximumOpenedSVGBytes);
   if (!svgOnly) checkSavedText("Swift", snapshot.swift.size(), maximumOpenedSwiftBytes);
   if (!type.conforms(UTType::svgQuarvelDocument())) {
-    if (type.conforms(UTType::svg())) return FileWrapper::regularFile(snapshot.svg);
+    if (type.conforms(UTType::svg())) {
+      checkSavedDrawing(snapshot.svg);
+      return FileWrapper::regularFile(snapshot.svg);
+    }
     if (type.conforms(UTType::swiftSource())) return FileWrapper::regularFile(snapshot.swift);
   }
   std::string json = snapshot.jsonString();

@@ -4,7 +4,8 @@
 // save that cannot make its temporary file or that another program's change overtakes, a
 // folder that became a file, a name typed without the extension that names another file, and a
 // private file whose new version is private from the start, a file that became a folder or a pipe,
-// and another program's change made just after a save.
+// another program's change made just after a save, a name that became a symbolic link, and a name
+// typed with dots that begin no extension of the document's types.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -442,6 +443,73 @@ TEST_F(AppSaveTest, AChangeAnotherProgramMakesJustAfterASaveIsAskedAboutOnTheNex
   ASSERT_TRUE(answerWithDefault(*question, heading));
   EXPECT_EQ(readFile(document), theirs);
   EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, ANameThatBecameASymbolicLinkIsAskedAboutNamingWhereItLeads) {
+  const auto document = folder_ / "private.svgquarvel";
+  writeFile(document, documentText("// mine alone\n"));
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-became-link.log");
+  const auto window = x_.findWindow("private.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-became-link.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--secret-->", "private.svgquarvel \u2014 Edited"));
+
+  // Another program puts a link where the document was, to a place where no file is.
+  const auto elsewhere = folder_ / "public" / "leak.svgquarvel";
+  std::filesystem::create_directories(elsewhere.parent_path());
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink(elsewhere, document);
+
+  const std::string heading = "The file \u201cprivate.svgquarvel\u201d has been changed by another application.";
+  auto question = saveAndWaitFor(*window, heading);
+  ASSERT_TRUE(question) << readFile(outputFile("app-save-became-link.log"));
+  expectShownWithText(*question, "app-save-became-link-question.png");
+  x_.focus(*question);
+  x_.grabScreen().savePNG(outputFile("app-save-became-link-screen.png").string());
+  EXPECT_NE(readFile(outputFile("app-save-became-link.log"))
+                .find("Its name is now a symbolic link to \u201c" + elsewhere.string() + "\u201d, where there is no file"),
+            std::string::npos)
+      << readFile(outputFile("app-save-became-link.log"));
+  EXPECT_FALSE(std::filesystem::exists(elsewhere)) << "a file was made where the link leads";
+  ASSERT_TRUE(answerWithDefault(*question, heading));
+  EXPECT_FALSE(std::filesystem::exists(elsewhere));
+  EXPECT_TRUE(x_.findWindow("private.svgquarvel \u2014 Edited").has_value());
+
+  // Overwrite writes there, the user having been told, as private as the document was.
+  question = saveAndWaitFor(*window, heading);
+  ASSERT_TRUE(question);
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow(heading).has_value()) return true;
+        clickLastButton(*question);
+        return XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 3);
+      },
+      30));
+  ASSERT_TRUE(titleBecomes("private.svgquarvel")) << readFile(outputFile("app-save-became-link.log"));
+  EXPECT_NE(readFile(elsewhere).find("<!--secret-->"), std::string::npos);
+  struct stat info {};
+  ASSERT_EQ(::stat(elsewhere.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_TRUE(std::filesystem::is_symlink(document));
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, ANameTypedWithDotsGetsTheExtensionOfTheChosenTypeAndOpensAgain) {
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-dotted.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-dotted.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--dotted-->", "Untitled \u2014 Edited"));
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(folder_ / "logo 1.5", false));
+  ASSERT_TRUE(titleBecomes("logo 1.5.svgquarvel")) << readFile(outputFile("app-save-dotted.log"));
+  const auto saved = folder_ / "logo 1.5.svgquarvel";
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "logo 1.5"));
+  ASSERT_TRUE(std::filesystem::exists(saved));
+  EXPECT_NO_THROW(SVGQuarvelDocument::readContents(saved, UTType::svgQuarvelDocument(),
+                                                   SVGQuarvelConfiguration::defaultConfig()));
+  EXPECT_NE(readFile(saved).find("<!--dotted-->"), std::string::npos);
   EXPECT_TRUE(app->running());
 }
 

@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <random>
+#include <string>
 #include <utility>
 
 namespace Fennix {
@@ -76,9 +78,86 @@ class ReplaceFileCategory : public std::error_category {
  public:
   const char* name() const noexcept override { return "replace file"; }
   std::string message(int value) const override {
-    return value == int(ReplaceFileError::fileChanged) ? "the file changed since it was read" : "unknown error";
+    switch (ReplaceFileError(value)) {
+      case ReplaceFileError::fileChanged: return "the file changed since it was read";
+      case ReplaceFileError::ownerNotKept: return "the new file could not keep the owner and group of the old one";
+      case ReplaceFileError::attributesNotKept:
+        return "the new file could not keep the access control list and extended attributes of the old one";
+    }
+    return "unknown error";
   }
 };
+
+// The access control list of a file, as its extended attribute.
+constexpr const char* accessListAttribute = "system.posix_acl_access";
+
+/// The value of the attribute `name` of the file at `path` (following links); none when it has
+/// none. Throws nothing: a failure to read is `error`.
+std::optional<std::string> attributeValue(const std::string& path, const char* name, int& error) {
+  std::string value;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const ssize_t size = ::getxattr(path.c_str(), name, nullptr, 0);
+    if (size < 0) {
+      if (errno == ENODATA) return std::nullopt;
+      error = errno;
+      return std::nullopt;
+    }
+    value.resize(static_cast<std::size_t>(size));
+    const ssize_t read = ::getxattr(path.c_str(), name, value.data(), value.size());
+    if (read >= 0) {
+      value.resize(static_cast<std::size_t>(read));
+      return value;
+    }
+    // Grown between the two calls: asked again.
+    if (errno != ERANGE) {
+      if (errno == ENODATA) return std::nullopt;
+      error = errno;
+      return std::nullopt;
+    }
+  }
+  error = ERANGE;
+  return std::nullopt;
+}
+
+/// Gives the file open as `to` the access control list and extended attributes of the file at
+/// `from`, and takes from it an access control list it inherited that `from` does not have.
+/// Attributes of the security modules are the system's to give, and are left to it. Returns
+/// false when one of them could not be read or given.
+bool copyAttributes(const std::string& from, int to) {
+  std::string names;
+  for (int attempt = 0;; ++attempt) {
+    const ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
+    if (size < 0) {
+      // A file system without extended attributes: there are none to keep.
+      if (errno == ENOTSUP || errno == ENOSYS) return true;
+      return false;
+    }
+    names.resize(static_cast<std::size_t>(size));
+    const ssize_t listed = size == 0 ? 0 : ::listxattr(from.c_str(), names.data(), names.size());
+    if (listed >= 0) {
+      names.resize(static_cast<std::size_t>(listed));
+      break;
+    }
+    if (errno != ERANGE || attempt == 8) return false;
+  }
+  bool hasAccessList = false;
+  for (std::size_t start = 0; start < names.size();) {
+    const std::size_t end = names.find('\0', start);
+    const std::string name = names.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    start = end == std::string::npos ? names.size() : end + 1;
+    if (name.empty() || name.rfind("security.", 0) == 0) continue;
+    int error = 0;
+    const auto value = attributeValue(from, name.c_str(), error);
+    if (error != 0) return false;
+    if (!value) continue;  // removed meanwhile
+    if (name == accessListAttribute) hasAccessList = true;
+    if (::fsetxattr(to, name.c_str(), value->data(), value->size(), 0) != 0) return false;
+  }
+  if (!hasAccessList && ::fremovexattr(to, accessListAttribute) != 0 && errno != ENODATA && errno != ENOTSUP) {
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -138,8 +217,25 @@ std::error_code replaceFileAtomically(const std::filesystem::path& path, std::st
     return error;
   };
   // The owner first: a change of owner clears the set-id bits that the permissions then give back.
-  if (options.keepOwner && replacesFile) (void)::fchown(file.get(), existing.st_uid, existing.st_gid);
-  if (keepsPermissions) (void)::fchmod(file.get(), existing.st_mode & 07777);
+  // A file that cannot stay its owner's is not handed to its writer: nothing is replaced.
+  if (options.keepOwner && replacesFile) {
+    struct stat made {};
+    if (::fstat(file.get(), &made) != 0) return fail(errorFrom(errno));
+    if ((made.st_uid != existing.st_uid || made.st_gid != existing.st_gid) &&
+        ::fchown(file.get(), existing.st_uid, existing.st_gid) != 0) {
+      return fail(make_error_code(ReplaceFileError::ownerNotKept));
+    }
+  }
+  if (keepsPermissions) {
+    // The access control list before the permissions: with one, the group's permissions are its
+    // mask, and given alone they would open the file to the whole group. Given after it they
+    // change nothing.
+    const std::string replaced = (directory / name).string();
+    if (!copyAttributes(replaced, file.get())) return fail(make_error_code(ReplaceFileError::attributesNotKept));
+    // Some file systems keep no permissions and refuse to be given them; the new file then stays
+    // its owner's alone, which lets no one in.
+    (void)::fchmod(file.get(), existing.st_mode & 07777);
+  }
   if (!writeAll(file.get(), bytes)) return fail(errorFrom(errno));
   if (::fsync(file.get()) != 0) return fail(errorFrom(errno));
   if (options.written != nullptr && ::fstat(file.get(), options.written) != 0) return fail(errorFrom(errno));

@@ -58,6 +58,13 @@ struct FileVersion {
 enum class ReplaceFileError {
   /// The file was no longer the version the replacement was made for; it was left as it was.
   fileChanged = 1,
+  /// The new file could not be given the replaced file's owner and group (`keepOwner`); it would
+  /// have been the writer's. Nothing was replaced.
+  ownerNotKept = 2,
+  /// The new file could not be given the replaced file's access control list or extended
+  /// attributes (`keepPermissions`): it would have let other people in, or shut them out, or
+  /// lost what the attributes hold. Nothing was replaced.
+  attributesNotKept = 3,
 };
 const std::error_category& replaceFileCategory();
 std::error_code make_error_code(ReplaceFileError error);
@@ -65,16 +72,22 @@ std::error_code make_error_code(ReplaceFileError error);
 struct ReplaceFileOptions {
   /// Permissions of a file that does not exist yet (the process's umask applies).
   mode_t permissions = 0666;
-  /// Whether an existing regular file keeps its permissions. The new file is made readable by its
-  /// owner alone and given them before anything is written to it.
+  /// Whether an existing regular file keeps its permissions, its access control list and its
+  /// extended attributes (those of the system's security modules excepted: the system gives a
+  /// new file its own). The new file is made readable by its owner alone and given them before
+  /// anything is written to it; when they cannot all be given, the error is
+  /// `ReplaceFileError::attributesNotKept`. A group's permissions are never widened to an access
+  /// control list's mask, and a list the new file inherits from its folder goes when the
+  /// replaced file had none.
   bool keepPermissions = true;
   /// Whether a symbolic link at the path is kept and the file it points at replaced, rather
   /// than the link itself.
   bool followSymlink = true;
   /// How the names of temporary files begin; "." followed by the file's name and "." when empty.
   std::string temporaryPrefix;
-  /// Whether the new file gets the replaced file's owner and group, as far as this process may
-  /// give them.
+  /// Whether the new file gets the replaced file's owner and group. When this process may not
+  /// give them (it is not the owner, or not in the group), nothing is replaced and the error is
+  /// `ReplaceFileError::ownerNotKept`: the file is never silently given to its writer.
   bool keepOwner = false;
   /// When set, the file is replaced only while it is still this version, or, holding none, only
   /// while there is no file. It is checked as the new file takes the name: the two files are

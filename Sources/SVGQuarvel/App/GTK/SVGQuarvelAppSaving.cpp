@@ -61,14 +61,11 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
     if (shownWindow == nullptr || response != static_cast<int>(Gtk::ResponseType::ACCEPT)) return done(false);
     auto file = panelChooser->get_file();
     if (!file || file->get_path().empty()) return done(false);
-    std::filesystem::path url = file->get_path();
-    bool extended = false;
-    if (!url.has_extension()) {
-      // The chosen filter decides the type of a name without extension.
-      const auto type = typeOfFilter(panelChooser->get_filter(), writable).value_or(writable.front());
-      url += "." + type.filenameExtensions().front();
-      extended = true;
-    }
+    // The chosen filter decides the type of a name without the extension of a writable type.
+    const std::filesystem::path typed = file->get_path();
+    const auto url = DocumentController::nameForSaving(
+        typed, typeOfFilter(panelChooser->get_filter(), writable).value_or(writable.front()));
+    const bool extended = url != typed;
     auto save = [this, kept, url, done] {
       // Looked up again: the window may have closed while the question below showed.
       auto* target = openWindowFor(kept);
@@ -153,6 +150,7 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
                                                                   Gtk::ButtonsType::NONE, true));
     dialog->set_title(heading);
     dialog->set_secondary_text(
+        (error.detail().empty() ? std::string() : error.detail() + "\n\n") +
         "Do you want to overwrite it with the version in this window, or keep the other version? If you keep "
         "it, the changes in this window stay unsaved.");
     dialog->add_button("Keep Other Version", Gtk::ResponseType::NO);
