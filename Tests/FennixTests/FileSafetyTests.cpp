@@ -187,23 +187,6 @@ TEST_F(FileSafetyTests, AFileThatCannotKeepItsOwnerOrItsAttributesIsNotReplaced)
   EXPECT_EQ(entries(), (std::vector<std::string>{"sealed.json", "shared.json"}));
 }
 
-TEST_F(FileSafetyTests, AMountPointIsNotReplacedAndSaysItIsBusy) {
-  const auto file = folder_ / "mounted.json";
-  const auto other = folder_ / "other.json";
-  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "old"));
-  ASSERT_FALSE(Fennix::replaceFileAtomically(other, "other"));
-  if (::mount(other.c_str(), file.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-    GTEST_SKIP() << "no file could be mounted here: " << std::strerror(errno);
-  }
-  struct Unmount {
-    fs::path path;
-    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-  } unmount{file};
-  EXPECT_EQ(Fennix::replaceFileAtomically(file, "new"), std::errc::device_or_resource_busy);
-  EXPECT_EQ(read(file), "other");
-  EXPECT_EQ(entries(), (std::vector<std::string>{"mounted.json", "other.json"}));
-}
-
 TEST_F(FileSafetyTests, ReplacesAndCreatesFilesWithoutLeavingTemporaries) {
   const auto file = folder_ / "doc.json";
   ASSERT_FALSE(Fennix::replaceFileAtomically(file, "first"));
