@@ -246,6 +246,16 @@ TEST_F(ObjectTableWindowTest, ObjectsOfClassesNoCellNamesShowInCellsOfTheirBaseI
   ASSERT_TRUE(pumpUntil([&] { return shownStones(*table).size() == 2; }));
   saveScreenshot(*window, "pebbles-in-stone-cells");
   EXPECT_EQ(shownStones(*table), (std::vector<std::string>{"stone grey", "stone white"}));
+  // The cell that measures the rows holds a row's stone too.
+  auto sizing = pebbles->sizingViews.find(pebbles->defaultCellID);
+  ASSERT_NE(sizing, pebbles->sizingViews.end());
+  auto* sizingView = dynamic_cast<Fennix::GtkTableCellView*>(sizing->second.get());
+  ASSERT_NE(sizingView, nullptr);
+  auto* sizingCell = dynamic_cast<StoneCell*>(&sizingView->widget());
+  ASSERT_NE(sizingCell, nullptr);
+  ASSERT_TRUE(sizingCell->representedObject);
+  EXPECT_TRUE(std::any_of(pebbles->arrangedObjects.begin(), pebbles->arrangedObjects.end(),
+                          [&](const auto& pebble) { return sizingCell->representedObject.get() == pebble.get(); }));
   window->unset_child();
   pebbles.reset();
   pumpFrames();
