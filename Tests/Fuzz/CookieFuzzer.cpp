@@ -49,15 +49,22 @@ bool isPublicSuffix(const std::string& domain) {
   return list == nullptr || psl_is_public_suffix(list, domain.c_str()) != 0;
 }
 
-/// `stored`: the cookie is in a store as a response put it there, which takes a secure cookie
+/// `text`: the "Set-Cookie" value it came from; `stored`: the cookie is in a store as a response put it there, which takes a secure cookie
 /// only from a secure origin (what a response sets is read as it is).
-void checkCookie(const HTTPCookie& cookie, const URL& url, const std::string& host, bool stored) {
+void checkCookie(const HTTPCookie& cookie, const std::string& text, const URL& url, const std::string& host,
+                 bool stored) {
   const bool secureOrigin = url.scheme() == "https";
   // Nothing that could break a line or a field, and sizes a cookie may have.
-  for (const auto* text : {&cookie.name, &cookie.value, &cookie.domain, &cookie.path}) check(!hasControl(*text));
+  for (const auto* part : {&cookie.name, &cookie.value, &cookie.domain, &cookie.path}) check(!hasControl(*part));
   check(!cookie.name.empty() && cookie.name.size() + cookie.value.size() <= 4096);
   check(cookie.path.size() <= std::max<std::size_t>(1024, url.path().size()));
   check(!cookie.path.empty() && cookie.path[0] == '/');
+  // Without a path attribute the path is the directory of the URL's path.
+  if (lowercased(text).find("path") == std::string::npos) {
+    const std::string path = url.path();
+    const auto slash = path.rfind('/');
+    check(cookie.path == (path.empty() || path[0] != '/' || slash == 0 ? std::string("/") : path.substr(0, slash)));
+  }
   // The site that set it: a host-only cookie names the host; a domain cookie a domain above the
   // host (or the host) that is no public suffix.
   if (cookie.isHostOnly) {
@@ -102,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (const auto& cookie : cookies) {
     (void)cookie.description();
-    checkCookie(cookie, *url, host, false);
+    checkCookie(cookie, text, *url, host, false);
   }
 
   // A store that already holds, for each cookie's name, a secure cookie of the host for every
@@ -125,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto stored = storage.cookies();
   for (const auto& cookie : stored) {
     check(!cookie.isExpired(now));
-    if (cookie.value != "secure" || !cookie.isSecure) checkCookie(cookie, *url, host, true);
+    if (cookie.value != "secure" || !cookie.isSecure) checkCookie(cookie, text, *url, host, true);
   }
   if (!secureOrigin) {
     // Over plain HTTP the secure cookies stay as they were, and nothing of the response stands
