@@ -47,10 +47,12 @@ if ! [[ "$number" =~ ^[0-9]+$ ]]; then
   exit 125
 fi
 
-# The bus likewise, with the session configuration; it writes its address once it listens.
-mkfifo "$scratch/bus" || exit 125
-"${dies_with_us[@]}" dbus-daemon --session --nofork --nopidfile --print-address=3 \
-  3>"$scratch/bus" >"$scratch/bus.log" 2>&1 &
+# The bus likewise, with the session configuration; it writes its address once it listens. The
+# services it starts (the accessibility bus among them) keep their sockets in a runtime folder of
+# this session, apart from those of the sessions beside it.
+mkfifo "$scratch/bus" && mkdir -m 700 "$scratch/runtime" || exit 125
+XDG_RUNTIME_DIR="$scratch/runtime" "${dies_with_us[@]}" dbus-daemon --session --nofork --nopidfile \
+  --print-address=3 3>"$scratch/bus" >"$scratch/bus.log" 2>&1 &
 children+=($!)
 address=""
 read -r address <"$scratch/bus"
