@@ -11,15 +11,12 @@ bash scripts/install-deps.sh
 bash scripts/fetch-test-data.sh
 
 JOBS="$(nproc)"
-# Headless tests run as they are, in parallel; tests labelled "display" open
-# windows and get a virtual X server and a private session bus. They share that
-# one server (and some move its real pointer), so they run one at a time. Their
-# environment keeps the toolkit away from GL drivers (set per test by CMake and
-# by their main).
+# All tests run in parallel. Tests labelled "display" open windows: each starts
+# through scripts/display-session.sh, which gives it a virtual X server and a
+# session bus of its own (set per test by CMake). Their environment keeps the
+# toolkit away from GL drivers (set per test by CMake and by their main).
 run_ctest() {
-  ctest --output-on-failure -j "$JOBS" -LE display "$@"
-  dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" \
-    ctest --output-on-failure -L display --no-tests=ignore "$@"
+  ctest --output-on-failure -j "$JOBS" "$@"
 }
 
 # Configures a build folder for a compiler; a folder set up for another compiler
@@ -46,5 +43,5 @@ cmake --build build-asan -j "$JOBS"
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 && run_ctest)
 
 # Benchmarks run briefly so that they keep building and working.
-dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/run-benchmarks.sh build
+bash scripts/display-session.sh bash scripts/run-benchmarks.sh build
 echo "All tests passed ($ROOT)"

@@ -26,15 +26,17 @@ class FakeWebView : public Fennix::WebViewHandle {
   explicit FakeWebView(LayoutItem view) : view_(view) {}
   LayoutItem view() const override { return view_; }
   std::optional<std::string> currentURL() const override { return loads.empty() ? std::nullopt : std::optional(loads.back()); }
-  void load(const std::string& address, double timeout) override {
+  void load(const std::string& address, double timeout, const HeaderFields& fields) override {
     loads.push_back(address);
     timeouts.push_back(timeout);
+    headerFields.push_back(fields);
   }
   void loadHTML(const std::string& html) override { loads.push_back("html:" + html); }
   void setCustomUserAgent(const std::string& agent) override { userAgent = agent; }
   void setNavigationDelegate(std::weak_ptr<QvWebViewController> controller) override { delegate = controller; }
   std::vector<std::string> loads;
   std::vector<double> timeouts;
+  std::vector<HeaderFields> headerFields;
   std::optional<std::string> userAgent;
   std::weak_ptr<QvWebViewController> delegate;
 
@@ -110,6 +112,31 @@ TEST_F(WebTest, LoadsWhatTheRepresentedObjectNames) {
   vc->loadHTML("<p>hi</p>");
   EXPECT_EQ(page.loads.back(), "html:<p>hi</p>");
   EXPECT_NE(moduleLines().find("cannot load object into WebView: 5\n"), std::string::npos) << moduleLines();
+}
+
+// A request's header fields go with it; a field that would break the request's head loads nothing.
+TEST_F(WebTest, ARequestCarriesItsHeaderFieldsUnlessOneCannotBeSent) {
+  auto vc = NSViewController::make<QvWebViewController>();
+  ASSERT_TRUE(vc->view());
+  auto& page = *web->made.at(0);
+  auto request = [](std::vector<std::pair<std::string, std::string>> fields) {
+    auto made = std::make_shared<URLRequest>(*URL::fromString("https://e.org/r"));
+    for (const auto& [name, value] : fields) made->setValue(value, name);
+    return AnyValue::object(made);
+  };
+  vc->setRepresentedObject(request({{"X-Token", "abc"}, {"Accept-Language", "de"}, {"X-Empty", ""}}));
+  ASSERT_EQ(page.loads.size(), 1u);
+  EXPECT_EQ(page.headerFields.back(), (FakeWebView::HeaderFields{{"X-Token", "abc"}, {"Accept-Language", "de"}, {"X-Empty", ""}}));
+  vc->setRepresentedObject(url("https://e.org/plain"));
+  EXPECT_TRUE(page.headerFields.back().empty());
+
+  vc->setRepresentedObject(request({{"X-Token", "abc\r\nX-Injected: 1"}}));
+  vc->setRepresentedObject(request({{"X Token", "abc"}}));
+  vc->setRepresentedObject(request({{"X-Token", std::string("a\0b", 3)}}));
+  EXPECT_EQ(page.loads.size(), 2u) << "a request whose fields cannot be sent loads nothing";
+  const std::string lines = moduleLines();
+  EXPECT_NE(lines.find("the value of the header field X-Token holds a line break or NUL"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("a header field's name is not a token"), std::string::npos) << lines;
 }
 
 TEST_F(WebTest, NothingLoadsBeforeTheViewExistsAndAnEmptyAgentIsNotSent) {

@@ -16,9 +16,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <thread>
 
+#include "Fennix/Foundation/HTTP/HTTPTypes.h"
 #include "Fennix/Foundation/HTTP/URL.h"
 #include "Fennix/UI/AppKit/GTK/ScrollOverlay.h"
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
@@ -70,6 +72,12 @@ class LoopbackServer {
     std::lock_guard guard(lock_);
     return userAgent_;
   }
+  /// The request line and header fields of the request for `path` last served, "" before one.
+  std::string headOf(const std::string& path) {
+    std::lock_guard guard(lock_);
+    auto found = heads_.find(path);
+    return found == heads_.end() ? std::string() : found->second;
+  }
 
  private:
   // Each connection gets its own thread: the engine opens connections before it needs them.
@@ -91,10 +99,13 @@ class LoopbackServer {
       request.append(buffer, std::size_t(count));
     }
     if (request.find("\r\n\r\n") != std::string::npos) {
+      std::lock_guard guard(lock_);
       if (auto at = request.find("User-Agent: "); at != std::string::npos) {
-        std::lock_guard guard(lock_);
         userAgent_ = request.substr(at + 12, request.find("\r\n", at) - at - 12);
       }
+      const auto pathStart = request.find(' ') + 1;
+      heads_[request.substr(pathStart, request.find(' ', pathStart) - pathStart)] =
+          request.substr(0, request.find("\r\n\r\n") + 2);
       ++requests;
       std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
                              std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_;
@@ -111,6 +122,7 @@ class LoopbackServer {
   std::vector<std::thread> clients_;
   std::mutex lock_;
   std::string userAgent_;
+  std::map<std::string, std::string> heads_;
 };
 
 bool pumpFor(int seconds, const std::function<bool()>& done) {
@@ -131,6 +143,36 @@ struct ControllerWindowTest : ::testing::Test {
 };
 
 }  // namespace
+
+// The header fields of a request reach the server with it, over those the engine sends itself.
+TEST_F(ControllerWindowTest, ARequestsHeaderFieldsReachTheServer) {
+  LoopbackServer server("<html><head><title>Fields</title></head><body></body></html>");
+  auto web = NSViewController::make<QvWebViewController>();
+  Gtk::Window window;
+  window.set_default_size(300, 200);
+  window.set_child(*Fennix::controllerWidget(*web));
+  window.present();
+  ASSERT_TRUE(web->webView());
+
+  auto request = std::make_shared<URLRequest>(*URL::fromString(server.url("/fields")));
+  request->setValue("42", "X-Quarvel-Check");
+  request->setValue("x-test", "Accept-Language");
+  web->setRepresentedObject(Fennix::AnyValue::object(request));
+  ASSERT_TRUE(pumpFor(30, [&] { return !server.headOf("/fields").empty(); })) << "requests: " << server.requests;
+  const std::string head = server.headOf("/fields");
+  EXPECT_EQ(head.rfind("GET /fields HTTP/1.1\r\n", 0), 0u) << head;
+  EXPECT_NE(head.find("\r\nX-Quarvel-Check: 42\r\n"), std::string::npos) << head;
+  EXPECT_NE(head.find("\r\nAccept-Language: x-test\r\n"), std::string::npos) << head;
+  EXPECT_EQ(head.find("Accept-Language", head.find("Accept-Language") + 1), std::string::npos)
+      << "the field replaces the engine's own: " << head;
+  EXPECT_NE(head.find("\r\nUser-Agent: " + *web->wvUserAgent + "\r\n"), std::string::npos) << head;
+
+  // A URL alone sends none of them.
+  web->setRepresentedObject(Fennix::AnyValue::object(std::make_shared<URL>(*URL::fromString(server.url("/plain")))));
+  ASSERT_TRUE(pumpFor(30, [&] { return !server.headOf("/plain").empty(); })) << "requests: " << server.requests;
+  EXPECT_EQ(server.headOf("/plain").find("X-Quarvel-Check"), std::string::npos) << server.headOf("/plain");
+  window.hide();
+}
 
 TEST_F(ControllerWindowTest, SwitchControllerShowsALoopbackPage) {
   LoopbackServer server(

@@ -7,8 +7,11 @@
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/entry.h>
+#include <gtkmm/eventcontrollermotion.h>
 #include <gtkmm/label.h>
 
+#include <cmath>
+#include <functional>
 #include <numbers>
 #include <set>
 
@@ -184,6 +187,56 @@ TEST_F(InputWindowTest, PressesWithinTheClickMarginDragTheDividerAndOthersMoveTh
   EXPECT_EQ(paned.get_position(), position);
 }
 
+// A window move that starts while a divider is dragged takes the pointer from it: the divider
+// stays where it was and the rest of the drag leaves it alone.
+TEST_F(InputWindowTest, ADraggedDividerStopsOnceTheWindowMoves) {
+  auto* split = Gtk::make_managed<QvDraggableSplitView>(true);
+  auto* left = Gtk::make_managed<Gtk::Label>("left");
+  auto* right = Gtk::make_managed<Gtk::Label>("right");
+  left->set_size_request(100, -1);
+  right->set_size_request(100, -1);
+  split->addArrangedSubview(*left);
+  split->addArrangedSubview(*right);
+  window->set_title("split-view-moving");
+  Fennix::setMovableByWindowBackground(*window, true);
+  if (!showWithInput(*split)) GTEST_SKIP() << "no X input on this display";
+  // Where the window last saw the pointer: it sees each motion before the split view does.
+  double pointerX = -1;
+  auto motion = Gtk::EventControllerMotion::create();
+  motion->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  motion->signal_motion().connect([&](double x, double) { pointerX = x; });
+  window->add_controller(motion);
+  auto waitFor = [&](const std::function<bool()>& done) {
+    return XDriver::waitUntil(
+        [&] {
+          pumpFrames(5);
+          return done();
+        },
+        30);
+  };
+
+  Gtk::Paned& paned = *split->divider(0);
+  const int start = paned.get_position();
+  const double edge = split->paneFrames()[0].origin.x + split->paneFrames()[0].size.width;
+  const WidgetInput::Point from = input->onScreen(*split, edge - 2, split->get_height() / 2.0);
+  input->moveTo(from);
+  input->press();
+  for (int step = 1; step <= 4; ++step) input->moveTo({from.first + 5 * step, from.second});
+  ASSERT_TRUE(waitFor([&] { return paned.get_position() == start + 20; })) << paned.get_position() - start;
+  EXPECT_FALSE(split->isMovingWindow());
+  ASSERT_TRUE(waitFor([&] { return pointerX >= 0; }));
+  const double reached = pointerX;
+
+  split->setIsMovingWindow(true);
+  for (int step = 1; step <= 4; ++step) input->moveTo({from.first + 20 + 5 * step, from.second});
+  EXPECT_TRUE(waitFor([&] { return std::abs(pointerX - (reached + 20)) < 0.5; })) << pointerX - reached;
+  EXPECT_EQ(paned.get_position(), start + 20);
+  input->release();
+  pumpFrames(10);
+  EXPECT_EQ(paned.get_position(), start + 20);
+  EXPECT_TRUE(split->isMovingWindow());
+}
+
 // The image button acts on a release inside it and lights up while the pointer holds it; the
 // clickable label acts on the press.
 TEST_F(InputWindowTest, ImageButtonAndClickableLabelAnswerRealPresses) {
@@ -240,6 +293,28 @@ TEST_F(InputWindowTest, AWindowDraggingViewMovesItsWindowWithARealDrag) {
   EXPECT_EQ(session.geometry(*xid).x, before.x);
   EXPECT_FALSE(dragging->tracker().draggingWindow);
 
+  Fennix::setMovableByWindowBackground(*window, true);
+  input->drag(from, {from.first + 40, from.second + 30});
+  EXPECT_TRUE(movedBy(*xid, before, 40, 30)) << "the window did not follow the pointer";
+}
+
+// The image view that drags its window does so like the window-dragging view: only a window
+// movable by its background.
+TEST_F(InputWindowTest, AWindowDraggingImageViewMovesOnlyAWindowMovableByItsBackground) {
+  auto* image = Gtk::make_managed<QvWinDragImageView>();
+  image->set_size_request(160, 120);
+  window->set_title("window-dragging-image");
+  if (!showWithInput(*image)) GTEST_SKIP() << "no X input on this display";
+  const auto xid = session.findWindow("window-dragging-image", 5);
+  ASSERT_TRUE(xid);
+  const XDriver::Rect before = session.geometry(*xid);
+  const WidgetInput::Point from = input->middleOf(*image);
+  input->drag(from, {from.first + 40, from.second + 30});
+  pumpFrames(20);
+  EXPECT_EQ(session.geometry(*xid).x, before.x);
+  EXPECT_EQ(session.geometry(*xid).y, before.y);
+
+  // Movable: the same drag moves it, by the drag alone (a late move of the first would add up).
   Fennix::setMovableByWindowBackground(*window, true);
   input->drag(from, {from.first + 40, from.second + 30});
   EXPECT_TRUE(movedBy(*xid, before, 40, 30)) << "the window did not follow the pointer";

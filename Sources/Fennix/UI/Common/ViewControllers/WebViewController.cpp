@@ -2,6 +2,9 @@
 
 #include <glib.h>
 
+#include <algorithm>
+#include <string_view>
+
 #include "Fennix/Foundation/HTTP/HTTPTypes.h"
 #include "Fennix/Foundation/HTTP/URL.h"
 #include "Fennix/Foundation/System/Bundle.h"
@@ -58,6 +61,20 @@ std::optional<std::string> absoluteText(const URL& url) {
     if (!text) return std::nullopt;
   }
   return text;
+}
+
+/// Why the header fields cannot be sent as they are, none when they can: a name that is not an
+/// HTTP token, a value holding CR, LF or NUL.
+std::optional<std::string> headerFieldFault(const WebViewHandle::HeaderFields& fields) {
+  static constexpr std::string_view marks = "!#$%&'*+-.^_`|~";
+  const auto isTokenCharacter = [](char c) { return g_ascii_isalnum(c) || marks.find(c) != std::string_view::npos; };
+  for (const auto& [name, value] : fields) {
+    if (name.empty() || !std::all_of(name.begin(), name.end(), isTokenCharacter))
+      return "a header field's name is not a token";
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+      return "the value of the header field " + name + " holds a line break or NUL";
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -143,13 +160,18 @@ void QvWebViewController::load(const std::optional<AnyValue>& object) {
   } else if (auto request = object ? object->unwrapped().object<URLRequest>() : nullptr; request && request->url) {
     url = Fennix::absoluteText(*request->url);
     if (!url) return;
-    web->load(*url, request->timeoutInterval);
+    // A field that cannot go on the wire as it is would end the head early or start another line.
+    if (auto fault = Fennix::headerFieldFault(request->allHTTPHeaderFields())) {
+      log->error("cannot load object into WebView:", object->description(), "(" + *fault + ")");
+      return;
+    }
+    web->load(*url, request->timeoutInterval, request->allHTTPHeaderFields());
     return;
   } else {
     log->error("cannot load object into WebView:", object ? object->description() : std::string("<nil>"));
     return;
   }
-  web->load(*url, requestTimeoutInterval);
+  web->load(*url, requestTimeoutInterval, {});
 }
 
 void QvWebViewController::setRepresentedObject(std::optional<AnyValue> object) {

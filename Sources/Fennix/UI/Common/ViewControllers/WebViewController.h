@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Fennix/UI/Common/ViewControllers/ViewController.h"
 #include "Fennix/console/ModuleLogger.h"
@@ -40,13 +42,18 @@ WebNavigationError timedOutError();
 /// The toolkit's web view.
 class WebViewHandle {
  public:
+  /// Header fields of a request, by name and value, in order.
+  using HeaderFields = std::vector<std::pair<std::string, std::string>>;
+
   virtual ~WebViewHandle() = default;
   virtual LayoutItem view() const = 0;
   /// Where the view is (none before it loaded anything).
   virtual std::optional<std::string> currentURL() const = 0;
-  /// Loads the URL; when it has not finished `timeoutInterval` seconds later, the view gives it up
-  /// and its navigation fails with `timedOutError()`, once, whatever stage it had reached.
-  virtual void load(const std::string& url, double timeoutInterval) = 0;
+  /// Loads the URL, sending the header fields with the request (after the engine's own, which a
+  /// field of the same name replaces); when it has not finished `timeoutInterval` seconds later,
+  /// the view gives it up and its navigation fails with `timedOutError()`, once, whatever stage
+  /// it had reached.
+  virtual void load(const std::string& url, double timeoutInterval, const HeaderFields& headerFields) = 0;
   virtual void loadHTML(const std::string& html) = 0;
   virtual void setCustomUserAgent(const std::string& userAgent) = 0;
   /// The controller whose navigation methods the view calls.

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <numbers>
 
+#include "Fennix/UI/AppKit/Views/GTK/SplitViews.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 #include "Fennix/console/Console.h"
 
@@ -123,6 +124,8 @@ QvWinDragImageView::QvWinDragImageView() : Glib::ObjectBase("QvWinDragImageView"
   auto press = Gtk::GestureClick::create();
   press->set_button(GDK_BUTTON_PRIMARY);
   press->signal_pressed().connect([this, press](int, double x, double y) {
+    // Like the kit's other views that move their window: only a window movable by its background.
+    if (!Fennix::isMovableByWindowBackground(*this)) return;
     auto* native = get_native();
     auto toplevel = native ? std::dynamic_pointer_cast<Gdk::Toplevel>(native->get_surface()) : nullptr;
     if (!toplevel) return;

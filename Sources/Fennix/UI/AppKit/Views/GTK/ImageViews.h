@@ -74,7 +74,7 @@ class QvHoverImageView : public QvImageViewBase {
   bool mouseInside_ = false;
 };
 
-/// An image view whose press drags its window.
+/// An image view whose press drags its window, when the window is movable by its background.
 class QvWinDragImageView : public QvImageViewBase {
  public:
   QvWinDragImageView();

@@ -130,6 +130,8 @@ QvDraggableSplitView::QvDraggableSplitView(bool vertical)
   });
   drag->signal_drag_update().connect([this](double dx, double dy) {
     if (draggedDivider_ < 0 || static_cast<std::size_t>(draggedDivider_) >= dividers_.size()) return;
+    // A window move set going meanwhile takes the pointer: the divider stays where it is.
+    if (mouseDragged() != Fennix::MouseHandling::platform) return;
     const double moved = isVertical_ ? dx : dy;
     dividers_[static_cast<std::size_t>(draggedDivider_)]->set_position(static_cast<int>(std::lround(dragStart_ + moved)));
   });

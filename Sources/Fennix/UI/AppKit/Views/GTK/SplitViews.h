@@ -88,7 +88,8 @@ class QvDraggableSplitView : public Gtk::Widget, public Fennix::ArrangingContain
   double dividerClickMargin() const { return dividerClickMargin_; }
   void setDividerClickMargin(double margin) { dividerClickMargin_ = margin; }
   bool isMovingWindow() const { return tracker_.isMovingWindow; }
-  /// While set, drags of the pointer are left to the window system's move.
+  /// While set, drags of the pointer are left to the window system's move: a divider being
+  /// dragged stays where it is.
   void setIsMovingWindow(bool moving) { tracker_.isMovingWindow = moving; }
   double dividerThickness() const { return 1; }
 

@@ -173,8 +173,13 @@ class WebViewGTK : public WebViewHandle {
     if (!uri || !*uri) return std::nullopt;
     return std::string(uri);
   }
-  void load(const std::string& url, double timeoutInterval) override {
+  void load(const std::string& url, double timeoutInterval, const HeaderFields& headerFields) override {
     WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
+    // Only a request of HTTP (or HTTPS) has header fields; the engine has no way to send a
+    // request's method or body.
+    if (SoupMessageHeaders* headers = headerFields.empty() ? nullptr : webkit_uri_request_get_http_headers(request)) {
+      for (const auto& [name, value] : headerFields) soup_message_headers_replace(headers, name.c_str(), value.c_str());
+    }
     webkit_web_view_load_request(view_, request);
     g_object_unref(request);
     timeOut_->begin(timeoutInterval);
