@@ -163,6 +163,16 @@ TEST(AppService, DrawingsWhoseCodeAWindowCouldNotHoldAreRefusedWithTheSizeMessag
   EXPECT_EQ(controller.documents().size(), before);
   EXPECT_TRUE(SVGQuarvelDocument::pendingSVGs().empty());
   EXPECT_EQ(console.err(), "ERROR: " + refusal + "\n");
+
+  // Converted in place, the same drawing meets the bound of its code long before that of an answer,
+  // and the refusal names that bound.
+  NSError converted;
+  service.svgToView(selection, "", &converted);
+  const std::string tooMuchCode =
+      "The drawing is too large to convert: its Swift code would have more than 64 MB (67108864 bytes).";
+  EXPECT_EQ(converted, expected(-22425, tooMuchCode));
+  EXPECT_EQ(selection.string(), deep);  // left as it was
+  EXPECT_EQ(console.err(), "ERROR: " + refusal + "\nERROR: " + tooMuchCode + "\n");
 }
 
 TEST(AppService, TheBoundedExportCountsTheCommentAndGivesUpPastItsBound) {
