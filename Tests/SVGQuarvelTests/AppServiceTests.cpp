@@ -282,6 +282,24 @@ std::string busRoundTrip() {
     }
   }
   {
+    // A small drawing of far more code than 64 MB: the answer names that bound, not the answer's.
+    std::string deep = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+    for (int i = 0; i < 250; ++i) deep += "<g>";
+    for (int i = 0; i < 30'000; ++i) deep += "<g/>";
+    for (int i = 0; i < 250; ++i) deep += "</g>";
+    deep += "</svg>";
+    BusReply reply;
+    call(caller, name, "SvgToView", deep, reply);
+    if (check(reply.error != nullptr, "SvgToView of too much code gave no error")) {
+      g_dbus_error_strip_remote_error(reply.error);
+      const std::string message = reply.error->message;
+      check(reply.error->code == -22425 &&
+                message == "The drawing is too large to convert: its Swift code would have more than 64 MB "
+                           "(67108864 bytes).",
+            "wrong refusal " + message);
+    }
+  }
+  {
     DocumentController::shared().setPresenter(nullptr);
     const auto before = DocumentController::shared().documents().size();
     BusReply empty;
