@@ -75,6 +75,32 @@ SVG::SVG templateChain(int count) {
   return root;
 }
 
+// A chain of linear gradients each naming the one before as its template, then as many nested
+// drawings each declaring a gradient that names the end of the chain: each chain is walked once,
+// however many drawings see it.
+SVG::SVG templateChainAcrossDrawings(int count) {
+  SVG::SVG root;
+  for (int i = 0; i < count; ++i) {
+    const std::string id = "c" + std::to_string(i);
+    SVG::LinearGradient gradient{.core = {id}};
+    if (i == 0) {
+      gradient.stops = {SVG::GradientStop{.color = CSS::Color::named("red")},
+                        SVG::GradientStop{.color = CSS::Color::named("blue")}};
+    } else {
+      gradient.templateGradientID = "#c" + std::to_string(i - 1);
+    }
+    root.definitions.push_back({id, gradient});
+  }
+  for (int i = 0; i < count; ++i) {
+    const std::string id = "n" + std::to_string(i);
+    SVG::SVG nested;
+    nested.definitions.push_back(
+        {id, SVG::LinearGradient{.core = {id}, .templateGradientID = "#c" + std::to_string(count - 1)}});
+    root.children.push_back(std::move(nested));
+  }
+  return root;
+}
+
 // Many small elements side by side and nested, each counted against the output limit at the
 // least code it leads to.
 SVG::SVG manySmallElements(int count) {
@@ -151,3 +177,10 @@ BENCHMARK(convert<manyNamedElements>)
     ->Complexity(benchmark::oN);
 BENCHMARK(convert<busyFilter>)->Name("ConvertBusyFilter")->RangeMultiplier(4)->Range(16, 4096)->Complexity();
 BENCHMARK(convert<templateChain>)->Name("ConvertTemplateChain")->RangeMultiplier(4)->Range(64, 16384)->Complexity();
+// N, 2N, 4N and 8N gradients in the chain and nested drawings naming its end.
+BENCHMARK(convert<templateChainAcrossDrawings>)
+    ->Name("ConvertTemplateChainAcrossDrawingsDoubling")
+    ->RangeMultiplier(2)
+    ->Range(2048, 16384)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);

@@ -80,6 +80,37 @@ TEST(GradientConversion, StoplessGradientsTakeTheStopsOfTheirTemplates) {
   EXPECT_TRUE(stopsOf(inner.definitions[1]).empty());
 }
 
+TEST(GradientConversion, TemplatesAreLookedUpFromTheDrawingThatDeclaresTheGradient) {
+  const CSS::Color red = CSS::Color::named("red"), blue = CSS::Color::named("blue");
+  auto firstStopOf = [](const SwiftUIModel::ContainerViewType& drawing, std::size_t index) {
+    const auto& stops = drawing.definitions[index].as<SwiftUIModel::Definition::LinearGradient>()->value.stops;
+    return stops.empty() ? std::optional<CSS::Color>() : std::optional<CSS::Color>(stops[0].color);
+  };
+  // "outer" names "base"; a nested drawing declares a "base" of its own, which its own "user"
+  // sees, while "inner" takes "outer" as the root declares it. A later sibling declares its own
+  // "base" again, and a last one none: the gradients of a finished drawing are gone.
+  SVG::SVG first, second, third;
+  first.definitions = {{"base", linear("base", {stop(blue)})},
+                       {"inner", linear("inner", {}, "#outer")},
+                       {"user", linear("user", {}, "#base")}};
+  second.definitions = {{"base", linear("base", {stop(blue), stop(blue)})}, {"user", linear("user", {}, "#base")}};
+  third.definitions = {{"user", linear("user", {}, "#base")}, {"inner", linear("inner", {}, "#outer")}};
+  SVG::SVG root;
+  root.definitions = {{"base", linear("base", {stop(red)})}, {"outer", linear("outer", {}, "#base")}};
+  root.children = {first, second, third};
+
+  const auto result = convert(root);
+  auto child = [&](std::size_t index) -> const SwiftUIModel::ContainerViewType& {
+    return result.childTypes[index].as<SwiftUIModel::Subview::SVG>()->value;
+  };
+  EXPECT_EQ(firstStopOf(result, 1), red);
+  EXPECT_EQ(firstStopOf(child(0), 1), red);
+  EXPECT_EQ(firstStopOf(child(0), 2), blue);
+  EXPECT_EQ(child(1).definitions[1].as<SwiftUIModel::Definition::LinearGradient>()->value.stops.size(), 2u);
+  EXPECT_EQ(firstStopOf(child(2), 0), red);
+  EXPECT_EQ(firstStopOf(child(2), 1), red);
+}
+
 TEST(FilterConversion, ChainsAndDefaultInputs) {
   const FilterGroup source = FilterGroup::source();
   EXPECT_EQ(buildGroup({blur(Input::previous(), 1), offset(Input::previous(), 1, 2)}),

@@ -4,9 +4,12 @@
 // near it for drawings of many small elements (or they would be converted whole first).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "Benchmarks/Support/Corpus.h"
 #include "GoldenCases.h"
 #include "Platform/Print.h"
 #include "SVGConverter/Exporter/SVGSwiftUIExporter.h"
@@ -164,4 +167,123 @@ TEST(OutputProjection, ReadingStopsOnceTheLeastCodeOfTheElementsPassesTheLimit) 
                                        }),
                SVGConverter::OutputLimitReached);
   EXPECT_LT(elements, 1'000u);
+}
+
+namespace {
+
+// Options that lay code out as tightly as they can, as the application does, and as loosely.
+std::vector<std::pair<std::string, SVGSwiftUIExporter::Config>> corpusConfigs() {
+  SVGSwiftUIExporter::Config tight;
+  tight.rootViewName = "D";
+  tight.indentString = "";
+  tight.infoComments = false;
+  tight.preferInitOverType = true;
+  tight.exportHexColorExtension = true;
+  tight.maximumFractionDigits = 0;
+  tight.useThousandsSeparator = false;
+  tight.frameAsProperty = false;
+  tight.assumeDefaultStrokeStyle = true;
+  tight.shapeTypePrefix = "";
+  tight.newlineAfterClosePath = false;
+  tight.modifiersForInlinableFilters = false;
+  tight.inlineFiltersIfPossible = true;
+  tight.generateImport = false;
+  tight.generatePreviewProvider = false;
+  tight.modifierSectionComment = std::nullopt;
+  tight.nestedViewsSectionComment = std::nullopt;
+  SVGSwiftUIExporter::Config loose;
+  loose.indentString = "\t\t";
+  loose.preferInitOverType = false;
+  loose.positionUsingPadding = false;
+  loose.preferMultilineConstants = true;
+  loose.inlineFiltersIfPossible = false;
+  loose.indentEmptyLines = true;
+  loose.maximumFractionDigits = 8;
+  return {{"default", SVGSwiftUIExporter::Config{}}, {"tight", tight}, {"loose", loose}};
+}
+
+// One gradient of many stops that many gradients take as their template, each writing the stops
+// again; and filters of primitives that are not written at all.
+std::string sharedStops(int stops, int users) {
+  std::string body = "<linearGradient id=\"s\">";
+  for (int i = 0; i < stops; ++i) body += i % 2 ? "<stop stop-color=\"red\"/>" : "<stop stop-color=\"#123456\"/>";
+  body += "</linearGradient>";
+  for (int i = 0; i < users; ++i) body += "<linearGradient id=\"u" + std::to_string(i) + "\" href=\"#s\"/>";
+  return drawing(body + "<rect width=\"1\" height=\"1\" fill=\"url(#u0)\"/>");
+}
+
+std::string unwrittenFilters(int filters, int primitives) {
+  std::string body;
+  for (int f = 0; f < filters; ++f) {
+    body += "<filter id=\"f" + std::to_string(f) + "\">";
+    for (int i = 0; i < primitives; ++i) body += "<feTurbulence/><feColorMatrix/>";
+    body += "</filter><rect width=\"1\" height=\"1\" filter=\"url(#f" + std::to_string(f) + ")\"/>";
+  }
+  return drawing(body);
+}
+
+std::vector<std::pair<std::string, std::string>> projectionCorpus() {
+  std::vector<std::pair<std::string, std::string>> cases;  // name, text
+  for (std::size_t i = 0; i < smallDrawings.size(); ++i) cases.emplace_back("small " + std::to_string(i), smallDrawings[i]);
+  cases.emplace_back("shared stops", sharedStops(400, 60));
+  cases.emplace_back("unwritten filters", unwrittenFilters(30, 40));
+  for (const auto& folder : {"golden", "golden-swift"}) {
+    for (const auto& golden : GoldenCases::find(GoldenCases::root(folder), ".none")) {
+      cases.emplace_back(golden.label(), GoldenCases::read(golden.svg));
+    }
+  }
+  for (auto& icon : corpus::bootstrapIcons()) cases.emplace_back(std::move(icon.name), std::move(icon.svg));
+  for (auto& emoji : corpus::fluentEmoji()) cases.emplace_back(std::move(emoji.name), std::move(emoji.svg));
+  return cases;
+}
+
+// The sanitizer build is many times slower and checks a sample.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t corpusStride = 16;
+#else
+constexpr std::size_t corpusStride = 1;
+#endif
+
+}  // namespace
+
+TEST(OutputProjection, EveryDrawingOfTheCorpusExportsUnderALimitOfItsOwnCodesSize) {
+  SVGParser::PrintCapture quiet;
+  const auto cases = projectionCorpus();
+  ASSERT_GT(cases.size(), 40u);
+  if (cases.size() < 5000) std::fprintf(stderr, "icon sets missing: only %zu drawings\n", cases.size());
+  std::size_t failures = 0;
+  for (std::size_t index = 0; index < cases.size() && failures < 20; ++index) {
+    const auto& [name, text] = cases[index];
+    if (index % corpusStride != 0 && index >= smallDrawings.size() + 2) continue;
+    auto svg = SVG::SVG::fromSVGString(text);
+    if (!svg) continue;
+    for (const auto& [configName, unlimited] : corpusConfigs()) {
+      auto config = unlimited;
+      config.outputLimit = 0;
+      const std::size_t written = SVGSwiftUIExporter::export_(*svg, config).size();
+      const std::string label = name + " (" + configName + ", " + std::to_string(written) + " bytes)";
+      // Neither reading, nor converting, nor writing gives up within the exact size of the code.
+      const SVGSwiftUIQuarvel::OutputLayout layout{config.indentString.size(), config.infoComments};
+      SVGConverter::OutputBudget reading(written);
+      try {
+        (void)SVG::SVG::fromSVGString(text, [&](const SVG::GroupItem& element, std::size_t depth) {
+          reading.charge(SVGSwiftUIQuarvel::leastCode(element, depth, layout));
+        });
+      } catch (const SVGConverter::OutputLimitReached&) {
+        ADD_FAILURE() << label << ": reading counted more";
+        ++failures;
+      }
+      config.outputLimit = written;
+      try {
+        EXPECT_EQ(SVGSwiftUIExporter::export_(*svg, config).size(), written) << label;
+      } catch (const SVGConverter::OutputLimitReached&) {
+        SVGSwiftUIQuarvel converter;
+        converter.setOutputLimit(0, layout);
+        converter.pushAttributes(SVGSwiftUIQuarvel::defaultAttributes());
+        converter.shapeSVGNode(*svg, config.rootViewName);
+        ADD_FAILURE() << label << ": refused; the conversion counted " << converter.projectedOutputBytes();
+        ++failures;
+      }
+    }
+  }
 }

@@ -77,7 +77,10 @@ TEST(PresentationParse, FilterTransformAndRules) {
   EXPECT_EQ(read({{"fill-rule", "evenodd"}}).fillRule, SVG::Inheritable<CGPathFillRule>::some(CGPathFillRule::evenOdd));
   EXPECT_EQ(read({}, "fill-rule: nonzero; clip-rule: evenodd").fillRule,
             SVG::Inheritable<CGPathFillRule>::some(CGPathFillRule::winding));
-  EXPECT_EQ(read({}, "clip-rule: evenodd").clipRule, SVG::Inheritable<CGPathFillRule>::some(CGPathFillRule::evenOdd));
+  // Nothing clips, so the clip rule is left unread, from the attribute and from CSS alike.
+  EXPECT_EQ(read({}, "clip-rule: evenodd").clipRule, SVG::Inheritable<CGPathFillRule>::none());
+  EXPECT_EQ(read({{"clip-rule", "evenodd"}}).clipRule, SVG::Inheritable<CGPathFillRule>::none());
+  EXPECT_EQ(read({{"clip-rule", "inherit"}}, "clip-rule: nonzero").clipRule, SVG::Inheritable<CGPathFillRule>::none());
   EXPECT_EQ(read({{"fill-rule", "inherit"}}, "fill-rule: evenodd").fillRule, SVG::Inheritable<CGPathFillRule>::inherit());
   EXPECT_EQ(SVG::inheritableFillRuleFromStringValue(std::string_view("evenodd")),
             SVG::Inheritable<CGPathFillRule>::some(CGPathFillRule::evenOdd));

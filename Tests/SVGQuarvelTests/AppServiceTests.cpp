@@ -163,6 +163,16 @@ TEST(AppService, DrawingsWhoseCodeAWindowCouldNotHoldAreRefusedWithTheSizeMessag
   EXPECT_EQ(controller.documents().size(), before);
   EXPECT_TRUE(SVGQuarvelDocument::pendingSVGs().empty());
   EXPECT_EQ(console.err(), "ERROR: " + refusal + "\n");
+
+  // Converted in place, the same drawing meets the bound of its code long before that of an answer,
+  // and the refusal names that bound.
+  NSError converted;
+  service.svgToView(selection, "", &converted);
+  const std::string tooMuchCode =
+      "The drawing is too large to convert: its Swift code would have more than 64 MB (67108864 bytes).";
+  EXPECT_EQ(converted, expected(-22425, tooMuchCode));
+  EXPECT_EQ(selection.string(), deep);  // left as it was
+  EXPECT_EQ(console.err(), "ERROR: " + refusal + "\nERROR: " + tooMuchCode + "\n");
 }
 
 TEST(AppService, TheBoundedExportCountsTheCommentAndGivesUpPastItsBound) {
@@ -269,6 +279,24 @@ std::string busRoundTrip() {
       g_free(remote);
       g_dbus_error_strip_remote_error(reply.error);
       check(std::string(reply.error->message) == "Invalid SVG?", "wrong message " + std::string(reply.error->message));
+    }
+  }
+  {
+    // A small drawing of far more code than 64 MB: the answer names that bound, not the answer's.
+    std::string deep = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+    for (int i = 0; i < 250; ++i) deep += "<g>";
+    for (int i = 0; i < 30'000; ++i) deep += "<g/>";
+    for (int i = 0; i < 250; ++i) deep += "</g>";
+    deep += "</svg>";
+    BusReply reply;
+    call(caller, name, "SvgToView", deep, reply);
+    if (check(reply.error != nullptr, "SvgToView of too much code gave no error")) {
+      g_dbus_error_strip_remote_error(reply.error);
+      const std::string message = reply.error->message;
+      check(reply.error->code == -22425 &&
+                message == "The drawing is too large to convert: its Swift code would have more than 64 MB "
+                           "(67108864 bytes).",
+            "wrong refusal " + message);
     }
   }
   {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "SVGConverter/SwiftUIModel/SwiftUIModel.h"
@@ -28,9 +29,10 @@ class SVGSwiftUIQuarvel {
     std::size_t indentWidth = 0;
     bool infoComments = false;
   };
-  /// Bounds the code the conversion leads to: every element converted, and every copy of a
-  /// gradient's stops and a filter's primitives, is counted at the least the emitter will write
-  /// for it when the code is laid out as `layout` says; past `bytes`, conversion throws
+  /// Bounds the code the conversion leads to: every element converted, every gradient with its
+  /// copy of the stops, and every filter, is counted at no more than the emitter surely writes
+  /// for it when the code is laid out as `layout` says, whatever the other options; past `bytes`,
+  /// conversion throws
   /// `SVGConverter::OutputLimitReached`, so that a drawing whose code would pass the limit stops
   /// before its whole view model is built. Zero (the default) means no limit.
   void setOutputLimit(std::size_t bytes, OutputLayout layout) {
@@ -228,10 +230,15 @@ class SVGSwiftUIQuarvel {
 
   // Definitions
   std::vector<SwiftUIModel::GradientStop> shapeGradientStops(const std::vector<SVG::GradientStop>& stops) const;
+  /// The least written for a gradient property named `propertyID` with `stops`.
+  void chargeGradient(const std::string& propertyID, const std::vector<SwiftUIModel::GradientStop>& stops) const;
   /// The attributes of the gradient that `templateID` names, with those it takes from its own
-  /// templates; none without one. Found once per gradient while the source definitions stay.
+  /// templates; none without one. Found once per gradient and conversion.
   const GradientAttributes& templateAttributes(const std::optional<std::string>& templateID);
-  const SVG::Definition* sourceDefinition(const std::string& id);
+  /// The definition of `id` in the drawing at `level` of the source definitions or the nearest
+  /// enclosing one that has it, with the level where it was found.
+  std::optional<std::pair<const SVG::Definition*, std::size_t>> sourceDefinition(const std::string& id,
+                                                                                 std::size_t level);
   void pushSourceDefinitions(const std::vector<SVG::DefinitionEntry>& definitions);
   void popSourceDefinitions();
   static std::optional<SwiftUIModel::FilterModifierType::FilterGroup> buildFilterGroup(
@@ -280,6 +287,6 @@ class SVGSwiftUIQuarvel {
   std::vector<DefinitionScope> svgDefsStack;
   /// The SVG definitions of the enclosing `svg` elements, for gradient templates.
   std::vector<SourceDefinitions> sourceDefsStack_;
-  /// Attributes of gradients with those of their templates, while the source definitions stay the same.
+  /// Attributes of gradients with those of their templates, while the drawings declaring them are converted.
   std::unordered_map<const SVG::Definition*, GradientAttributes> templateAttributes_;
 };

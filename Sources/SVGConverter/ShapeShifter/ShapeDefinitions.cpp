@@ -1,7 +1,9 @@
 // Gradients and the definition list of an `svg` element.
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 #include <unordered_set>
+#include <utility>
 
 #include "SVGConverter/ShapeShifter/SVGSwiftUIQuarvel.h"
 
@@ -157,6 +159,7 @@ SwiftUIModel::LinearGradientProperty SVGSwiftUIQuarvel::shapeLinearGradient(cons
   GradientAttributes attributes = templateAttributes(gradient.templateGradientID);
   overlay(attributes, gradient);
   property.stops = shapeGradientStops(stopsOf(attributes));
+  chargeGradient(property.propertyID, property.stops);
   const Units units = attributes.units.value_or(Units::objectBoundingBox);
   const CGAffineTransform m = matrixOf(attributes);
   const SVG::UnitPoint startPoint{attributes.x1 ? *attributes.x1 : gradient.x1,
@@ -175,6 +178,7 @@ SwiftUIModel::RadialGradientProperty SVGSwiftUIQuarvel::shapeRadialGradient(cons
   GradientAttributes attributes = templateAttributes(gradient.templateGradientID);
   overlay(attributes, gradient);
   property.stops = shapeGradientStops(stopsOf(attributes));
+  chargeGradient(property.propertyID, property.stops);
   const Units units = attributes.units.value_or(Units::objectBoundingBox);
   const CGAffineTransform m = matrixOf(attributes);
   const CSS::UnitLength& r = attributes.r ? *attributes.r : gradient.r;
@@ -207,10 +211,33 @@ SwiftUIModel::RadialGradientProperty SVGSwiftUIQuarvel::shapeRadialGradient(cons
   return property;
 }
 
+// Every gradient writes its own stops, those of a shared template included. At the least: "\n",
+// "static let p = LinearGradient(\n", "gradient: .init(colors: [\n", "]),\n",
+// "startPoint: .top, endPoint: .top\n" and ")\n" (a radial gradient writes more), the property
+// declared one level into the type of the drawing; and each stop its colour, with ", " or ",\n"
+// between stops and a line end after them, on one line two levels deeper or, when they cannot
+// all stand on one, each on its own.
+void SVGSwiftUIQuarvel::chargeGradient(const std::string& propertyID,
+                                       const std::vector<SwiftUIModel::GradientStop>& stops) const {
+  constexpr std::size_t maximumSingleLineStops = 79;  // as the emitter joins them
+  const std::size_t d = typeDepth_;
+  const bool colorsOnly = SwiftUIModel::hasLinearDistribution(stops);
+  std::size_t texts = 0;
+  for (const SwiftUIModel::GradientStop& stop : stops) {
+    // A colour SwiftUI names itself is ".red" at the shortest; every other colour is written as
+    // ".init(white: 0)" or longer.
+    const auto* named = stop.color.as<CSS::Color::Named>();
+    texts += named ? 1 + std::min<std::size_t>(named->name.size(), 14) : 15;
+    if (stop.opacity) texts += 11;  // ".opacity(0)"
+    if (!colorsOnly) texts += 27;   // ".init(color: " and ", location: 0)"
+  }
+  std::size_t lines = stops.empty() ? 0 : 1;
+  if (!stops.empty() && texts + 2 * (stops.size() - 1) > maximumSingleLineStops) lines = stops.size();
+  chargeOutput(96 + propertyID.size() + texts + stops.size(), 5 * d + 8 + lines * (d + 3));
+}
+
 std::vector<SwiftUIModel::GradientStop> SVGSwiftUIQuarvel::shapeGradientStops(
     const std::vector<SVG::GradientStop>& stops) const {
-  // Every gradient writes its own stops, those of a shared template included.
-  budget_.charge(stops.size() * 32);
   std::vector<SwiftUIModel::GradientStop> result;
   result.reserve(stops.size());
   const CGFloat step = SwiftUIModel::linearDistributionStep(static_cast<long>(stops.size()));
@@ -237,42 +264,58 @@ std::vector<SwiftUIModel::GradientStop> SVGSwiftUIQuarvel::shapeGradientStops(
 // units, transform, and the geometry of its kind) from the nearest gradient along its chain of
 // templates that has it.
 
+// A template is looked up from the drawing that declares the gradient naming it, outwards, so
+// that what a gradient takes from its chain does not depend on the drawing that uses it: each
+// chain is then resolved once per conversion, and kept until the drawing that declares it is done.
+
 void SVGSwiftUIQuarvel::pushSourceDefinitions(const std::vector<SVG::DefinitionEntry>& definitions) {
   sourceDefsStack_.push_back(SourceDefinitions{&definitions});
-  templateAttributes_.clear();
 }
 
 void SVGSwiftUIQuarvel::popSourceDefinitions() {
-  if (!sourceDefsStack_.empty()) sourceDefsStack_.pop_back();
-  templateAttributes_.clear();
+  if (sourceDefsStack_.empty()) return;
+  // Nothing outside this drawing can name its gradients any more.
+  if (!templateAttributes_.empty()) {
+    for (const SVG::DefinitionEntry& entry : *sourceDefsStack_.back().list) templateAttributes_.erase(&entry.definition);
+  }
+  sourceDefsStack_.pop_back();
 }
 
-const SVG::Definition* SVGSwiftUIQuarvel::sourceDefinition(const std::string& id) {
-  for (auto scope = sourceDefsStack_.rbegin(); scope != sourceDefsStack_.rend(); ++scope) {
-    if (!scope->indexed) {
+std::optional<std::pair<const SVG::Definition*, std::size_t>> SVGSwiftUIQuarvel::sourceDefinition(
+    const std::string& id, std::size_t level) {
+  for (std::size_t scope = std::min(level + 1, sourceDefsStack_.size()); scope-- > 0;) {
+    SourceDefinitions& definitions = sourceDefsStack_[scope];
+    if (!definitions.indexed) {
       // The last definition of an id wins, as it does for paints.
-      for (const SVG::DefinitionEntry& entry : *scope->list) scope->byID.insert_or_assign(entry.id, &entry.definition);
-      scope->indexed = true;
+      for (const SVG::DefinitionEntry& entry : *definitions.list) {
+        definitions.byID.insert_or_assign(entry.id, &entry.definition);
+      }
+      definitions.indexed = true;
     }
-    auto found = scope->byID.find(id);
-    if (found != scope->byID.end()) return found->second;
+    auto found = definitions.byID.find(id);
+    if (found != definitions.byID.end()) return std::pair{found->second, scope};
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 const SVGSwiftUIQuarvel::GradientAttributes& SVGSwiftUIQuarvel::templateAttributes(
     const std::optional<std::string>& templateID) {
   static const GradientAttributes none{};
   // The chain up to its end, a gradient already resolved, or a loop; then every link of it is
-  // resolved from the far end back, each over the one it names.
+  // resolved from the far end back, each over the one it names. The gradient being converted
+  // belongs to the innermost drawing.
   std::vector<const SVG::Definition*> chain;
   std::unordered_set<const SVG::Definition*> seen;
   const GradientAttributes* resolved = &none;
   std::optional<std::string> reference = templateID;
+  std::size_t level = sourceDefsStack_.empty() ? 0 : sourceDefsStack_.size() - 1;
   while (reference) {
     const std::string id = !reference->empty() && reference->front() == '#' ? reference->substr(1) : *reference;
-    const SVG::Definition* target = sourceDefinition(id);
-    if (!target || !seen.insert(target).second) break;
+    const auto found = sourceDefinition(id, level);
+    if (!found) break;
+    const SVG::Definition* target = found->first;
+    level = found->second;
+    if (!seen.insert(target).second) break;
     if (auto known = templateAttributes_.find(target); known != templateAttributes_.end()) {
       resolved = &known->second;
       break;

@@ -29,6 +29,13 @@ struct Tracked {
   size_t nodes;
 };
 
+/// The source itself, or a chain of effects on it: the groups that may be written inline.
+bool isSourceOrChainOnSource(const FilterGroup& group) {
+  if (group.is<FilterGroup::Source>()) return true;
+  const auto* chain = group.as<FilterGroup::Primitives>();
+  return chain && chain->input.is<FilterGroup::Source>();
+}
+
 Tracked sourceNode() { return {FilterGroup::source(), 1, 1}; }
 // A node over `inputs`, with its size; nothing when it would be too large.
 std::optional<Tracked> combine(FilterGroup group, std::initializer_list<const Tracked*> inputs) {
@@ -80,10 +87,15 @@ FilterModifierType SVGSwiftUIQuarvel::shapeFilter(const SVG::Filter& filter) {
   if (width && height) size = CGSize{*width, *height};
   std::optional<CGPoint> origin;
   if (x || y) origin = CGPoint{x.value_or(0), y.value_or(0)};
-  // Every use of a filter writes its own primitives.
-  budget_.charge(filter.primitives.size() * 48);
   std::optional<FilterGroup> group = buildFilterGroup(filter.primitives);
-  return FilterModifierType{std::move(typeName), size, origin, group ? std::move(*group) : FilterGroup::source()};
+  FilterModifierType modifier{std::move(typeName), size, origin, group ? std::move(*group) : FilterGroup::source()};
+  // A filter that can be written inline may write nothing where it is declared. Any other is a
+  // modifier type: "\n", "struct F: ViewModifier {\n", "\n", "func body(content: Content) -> some
+  // View {\n", a line of content at least and two "}\n".
+  if (!isSourceOrChainOnSource(modifier.filterGroup) || modifier.intrinsicSize || modifier.origin) {
+    budget_.charge(81 + modifier.typeName.size());
+  }
+  return modifier;
 }
 
 std::optional<FilterGroup> SVGSwiftUIQuarvel::buildFilterGroup(const std::vector<SVG::Filter::Primitive>& primitives) {

@@ -107,7 +107,7 @@ PresentationAttributes PresentationAttributes::fromXMLAttributes(const XMLAttrib
   attributes.fill = paint("fill");
   attributes.stroke = paint("stroke");
   attributes.fillRule = rule("fill-rule");
-  attributes.clipRule = rule("clip-rule");
+  // The clip rule stays unset: nothing is clipped.
   // Cap, join and miter limit stay unset unless stated, so that they inherit.
   attributes.strokeLineCap = lineCapFromStringValue(xml("stroke-linecap"));
   if (!attributes.strokeLineCap) attributes.strokeLineCap = lineCapFromCSS(cssValue("stroke-linecap"));

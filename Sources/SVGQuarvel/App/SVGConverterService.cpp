@@ -19,6 +19,7 @@
 #include "SVGQuarvel/App/AppDelegate.h"
 #include "SVGQuarvel/App/CallerQueues.h"
 #include "SVGQuarvel/App/DocumentController.h"
+#include "SVGQuarvel/Model/DocumentFile.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 
 namespace SVGQuarvel {
@@ -493,13 +494,21 @@ std::variant<std::string, SVGConverterService::NSError> SVGConverterService::acc
 
 std::variant<std::string, SVGConverterService::NSError> SVGConverterService::viewSource(
     std::string_view svg, const SVGQuarvelConfiguration& config) {
-  auto result = SVGQuarvelDocument::export_(svg, config, maximumReplyBytes);
+  // The code is bounded by what one answer holds and by what the generator makes of a drawing
+  // of this size; a refusal names the bound that was met.
+  const std::size_t generationLimit = SVGQuarvelDocument::maximumGeneratedSwiftBytes(svg.size());
+  auto result = SVGQuarvelDocument::export_(svg, config, std::min(maximumReplyBytes, generationLimit));
   if (!result) {
-    char limit[64];
-    std::snprintf(limit, sizeof limit, "%zu MB (%zu bytes)", maximumReplyBytes >> 20, maximumReplyBytes);
-    const std::string message =
-        std::string("The Swift source of the drawing is too large to hand back: an answer holds at most ") + limit +
-        ".";
+    std::string message;
+    if (generationLimit < maximumReplyBytes) {
+      message = "The drawing is too large to convert: its Swift code would have more than " +
+                SVGQuarvel::byteSizeText(generationLimit) + ".";
+    } else {
+      char limit[64];
+      std::snprintf(limit, sizeof limit, "%zu MB (%zu bytes)", maximumReplyBytes >> 20, maximumReplyBytes);
+      message = std::string("The Swift source of the drawing is too large to hand back: an answer holds at most ") +
+                limit + ".";
+    }
     console::error(message);
     return error(22425, message);
   }

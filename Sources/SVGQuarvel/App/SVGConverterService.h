@@ -98,7 +98,8 @@ class SVGConverterService {
   /// is given, stored there. Text of more than 16 MB is refused as a file of that size is.
   void openSVG(NSPasteboard& pb, const std::string& userData, NSError* errorp);
   /// Replaces the pasteboard's SVG text by its SwiftUI source, made with the default settings.
-  /// Text of more than 16 MB, and code of more than `maximumReplyBytes`, are refused.
+  /// Text of more than 16 MB, and code of more than `maximumReplyBytes` or than the generator
+  /// makes of a drawing of that size (`SVGQuarvelDocument::maximumGeneratedSwiftBytes`), are refused.
   void svgToView(NSPasteboard& pb, const std::string& userData, NSError* errorp);
   /// Puts the generated source on the pasteboard in place of what it held.
   void paste(const std::string& generatedSwift, NSPasteboard& into);
