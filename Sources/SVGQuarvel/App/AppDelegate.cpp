@@ -231,8 +231,9 @@ struct AppDelegate::Batch {
   std::size_t admitted = 0;
   std::size_t refused = 0;  // past the most windows of one request
   std::size_t refusedInUse = 0;  // past the most windows in use, whichever requests opened them
-  /// The names of the files refused for either bound, as they are shown.
+  /// The names of the files refused for each bound, as they are shown.
   std::vector<std::string> refusedNames;
+  std::vector<std::string> refusedInUseNames;
   std::optional<std::string> fullReason;
   OpenCompletion done;
   PresentError present;
@@ -250,7 +251,7 @@ struct AppDelegate::Batch {
     }
     if (auto full = refusedWindow((windowsOpen ? windowsOpen() : 0) + *opening, "The application")) {
       ++refusedInUse;
-      refusedNames.push_back(quoted(url));
+      refusedInUseNames.push_back(quoted(url));
       fullReason = std::move(full);
       return false;
     }
@@ -270,14 +271,14 @@ struct AppDelegate::Batch {
     if (refused > 0) {
       fail(std::to_string(refused) + (refused == 1 ? " more file was" : " more files were") +
            " not opened: one request opens at most " + std::to_string(maximumWindowsPerRequest) + " windows." +
-           names(0, refused));
+           names(refusedNames));
     }
     if (refusedInUse > 0) {
       // Within the line the reason goes on after a colon, in lower case like the lines above.
       std::string reason = *fullReason;
       if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z') reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
       fail(std::to_string(refusedInUse) + (refusedInUse == 1 ? " more file was" : " more files were") +
-           " not opened: " + reason + names(refused, refusedInUse));
+           " not opened: " + reason + names(refusedInUseNames));
     }
     refused = refusedInUse = 0;
     auto show = std::exchange(present, nullptr);
@@ -293,15 +294,14 @@ struct AppDelegate::Batch {
   }
 
  private:
-  /// The names of `count` refused files from `first` on, as they end a line: the first few, and
-  /// how many more there are.
-  std::string names(std::size_t first, std::size_t count) const {
+  /// The names of refused files as they end a line: the first few, and how many more there are.
+  static std::string names(const std::vector<std::string>& refusedFiles) {
     constexpr std::size_t named = 4;
     std::string text = " Not opened: ";
-    for (std::size_t index = 0; index < count && index < named; ++index) {
-      text += (index == 0 ? "" : ", ") + refusedNames[first + index];
+    for (std::size_t index = 0; index < refusedFiles.size() && index < named; ++index) {
+      text += (index == 0 ? "" : ", ") + refusedFiles[index];
     }
-    if (count > named) text += " and " + std::to_string(count - named) + " more";
+    if (refusedFiles.size() > named) text += " and " + std::to_string(refusedFiles.size() - named) + " more";
     return text + ".";
   }
 };
