@@ -54,6 +54,37 @@ TEST(AppCallerQueues, CallersAreServedInTurnAndEachInTheOrderOfItsCalls) {
   EXPECT_EQ(drain(queues), (std::vector<std::string>{"d:30", "a:1", "a:2"}));
 }
 
+TEST(AppCallerQueues, AProgramGetsOneTurnAndOneShareHoweverManyConnectionsItCallsThrough) {
+  Queues queues({4, 1000, 100, 10000});
+  // Program P calls through three connections, program Q through one.
+  for (int item = 0; item < 2; ++item) {
+    queues.pushCall("p1", "P", item, 1);
+    queues.pushCall("p2", "P", 10 + item, 1);
+  }
+  queues.pushCall("p3", "P", 20, 1);
+  queues.pushCall("q", "Q", 30, 1);
+  queues.pushCall("q", "Q", 31, 1);
+  queues.pushAnswer("p2", 12);
+  // P's connections take P's turns between them; Q has as many turns as P.
+  EXPECT_EQ(drain(queues),
+            (std::vector<std::string>{"p1:0", "q:30", "p2:10", "q:31", "p3:20", "p1:1", "p2:11", "p2:12"}));
+
+  // What waits is bounded per program, whichever connection it comes through.
+  queues.pushCall("p1", "P", 0, 400);
+  queues.pushCall("p2", "P", 1, 400);
+  queues.pushCall("p3", "P", 2, 1);
+  EXPECT_EQ(queues.refusal("P", 200), Queues::Refusal::callerFull);  // bytes of the program
+  EXPECT_FALSE(queues.refusal("Q", 200));
+  queues.pushCall("p4", "P", 3, 1);
+  EXPECT_EQ(queues.refusal("P", 1), Queues::Refusal::callerFull);  // calls of the program
+  // A connection that leaves takes only its own calls: the program's others stay.
+  EXPECT_EQ(queues.remove("p2"), std::vector<int>{1});
+  EXPECT_FALSE(queues.refusal("P", 200));
+  EXPECT_EQ(drain(queues), (std::vector<std::string>{"p1:0", "p3:2", "p4:3"}));
+  EXPECT_EQ(queues.calls(), 0u);
+  EXPECT_FALSE(queues.has("p1"));
+}
+
 TEST(AppCallerQueues, CallsPastTheBoundsOfTheirCallerOrOfAllAreRefusedUntilOneIsDone) {
   Queues queues({2, 100, 3, 150});
   EXPECT_FALSE(queues.refusal("a", 100));

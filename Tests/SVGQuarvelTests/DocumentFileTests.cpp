@@ -384,6 +384,17 @@ TEST(DocumentFileTests, AFileThatSaysItIsEmptyIsReadNoFurtherThanTheBound) {
   EXPECT_EQ(SVGQuarvel::readTextFileDetectingEncoding(folder / "full.svg", 1 << 20).size(), std::size_t{1} << 20);
 }
 
+TEST(DocumentFileTests, NamesShowOnOneLineWithTheirControlCharactersAsPictures) {
+  // Line breaks, tabs, escape and delete, the C1 controls and the Unicode line and paragraph
+  // separators would break or hide a line of a message.
+  EXPECT_EQ(SVGQuarvel::displayFileName("/tmp/a\nb\r\tc\x1b\x7f.svg"), "a\u240Ab\u240D\u2409c\u241B\u2421.svg");
+  EXPECT_EQ(SVGQuarvel::displayFileName("/tmp/x\u0085y\u2028z\u2029.svg"), "x\uFFFDy\u2424z\u2424.svg");
+  EXPECT_EQ(SVGQuarvel::displayFileName(std::string("/tmp/") + std::string(500, '\n')).find('\n'), std::string::npos);
+  EXPECT_EQ(SVGQuarvel::displayText("not \xe9 UTF-8\n"), "not \uFFFD UTF-8\u240A");
+  // Other characters are kept as they are.
+  EXPECT_EQ(SVGQuarvel::displayText("Caf\u00e9 \u201cq\u201d \U0001F600"), "Caf\u00e9 \u201cq\u201d \U0001F600");
+}
+
 TEST(DocumentFileTests, NamesThatAreNotUTF8AreShownWithTheirBadBytesReplaced) {
   const auto folder = scratchDirectory();
   const auto latin1 = folder / "Caf\xe9.svg";

@@ -87,8 +87,45 @@ FileContentType contentTypeOfFile(const std::filesystem::path& url) {
 using SVGQuarvel::DocumentController;
 using SVGQuarvel::fileURLString;
 
+/// The document files that requests are opening, each with the requests that named it again
+/// meanwhile and wait for it. Main thread.
+class AppDelegate::OpeningDocuments {
+ public:
+  using Waiter = std::function<void(const SVGQuarvel::DocumentRecordPtr&, std::exception_ptr)>;
+  struct Document {
+    std::filesystem::path url;
+    std::vector<Waiter> waiting;
+  };
+
+  /// The document of the file at `url` (under any of its names) that opens; none.
+  Document* find(const std::filesystem::path& url) {
+    for (const auto& document : documents_) {
+      if (sameFile(document->url, url)) return document.get();
+    }
+    return nullptr;
+  }
+  std::shared_ptr<Document> add(const std::filesystem::path& url) {
+    documents_.push_back(std::make_shared<Document>(Document{url, {}}));
+    return documents_.back();
+  }
+  /// The document has opened or failed: what waited for it.
+  std::vector<Waiter> remove(const std::shared_ptr<Document>& document) {
+    std::erase(documents_, document);
+    return std::exchange(document->waiting, {});
+  }
+
+ private:
+  static bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) return true;
+    return std::filesystem::absolute(a, error).lexically_normal() == std::filesystem::absolute(b, error).lexically_normal();
+  }
+
+  std::vector<std::shared_ptr<Document>> documents_;
+};
+
 AppDelegate::AppDelegate(const MakeAboutWindow& makeAboutWindow)
-    : aboutWindow_(makeAboutWindow ? makeAboutWindow() : nullptr) {
+    : aboutWindow_(makeAboutWindow ? makeAboutWindow() : nullptr), openingDocuments_(std::make_shared<OpeningDocuments>()) {
   // Opens the shared settings and reads the stored default before any document exists.
   (void)SVGQuarvelConfiguration::defaultConfig();
 }
@@ -194,6 +231,9 @@ struct AppDelegate::Batch {
   std::size_t admitted = 0;
   std::size_t refused = 0;  // past the most windows of one request
   std::size_t refusedInUse = 0;  // past the most windows in use, whichever requests opened them
+  /// The names of the files refused for each bound, as they are shown.
+  std::vector<std::string> refusedNames;
+  std::vector<std::string> refusedInUseNames;
   std::optional<std::string> fullReason;
   OpenCompletion done;
   PresentError present;
@@ -203,13 +243,15 @@ struct AppDelegate::Batch {
   void fail(std::string line) { outcome.failures.push_back(std::move(line)); }
   /// Whether one more file may go on to a window; counts the refused ones. A file let through is
   /// opening until `fileDone`.
-  bool admit() {
+  bool admit(const std::filesystem::path& url) {
     if (admitted == maximumWindowsPerRequest) {
       ++refused;
+      refusedNames.push_back(quoted(url));
       return false;
     }
     if (auto full = refusedWindow((windowsOpen ? windowsOpen() : 0) + *opening, "The application")) {
       ++refusedInUse;
+      refusedInUseNames.push_back(quoted(url));
       fullReason = std::move(full);
       return false;
     }
@@ -222,30 +264,45 @@ struct AppDelegate::Batch {
   /// One file (or the opener) is finished; the last one shows the failures and reports (main thread).
   void settle() {
     if (--pending > 0) return;
-    const std::size_t failedFiles = outcome.failures.size() + refused;
+    const std::size_t notOpened = outcome.failures.size() + refused + refusedInUse;
+    // The files refused for the windows in use alone, and nothing opened: said with the message of
+    // every other request refused so, which shows once however many requests repeat it.
+    const bool onlyRefusedInUse = refusedInUse > 0 && outcome.failures.empty() && refused == 0 && outcome.opened == 0;
     if (refused > 0) {
       fail(std::to_string(refused) + (refused == 1 ? " more file was" : " more files were") +
-           " not opened: one request opens at most " + std::to_string(maximumWindowsPerRequest) + " windows.");
-      refused = 0;
+           " not opened: one request opens at most " + std::to_string(maximumWindowsPerRequest) + " windows." +
+           names(refusedNames));
     }
-    auto show = std::exchange(present, nullptr);
-    auto report = std::exchange(done, nullptr);
-    if (!outcome.failures.empty() && show) {
-      show(failedFiles == 1 ? "The file could not be opened." : "Some files could not be opened.",
-           failureDetail(outcome.failures));
-    }
-    // The files refused for the windows in use are said with the message of every other request
-    // refused so, which shows once however many requests repeat it.
     if (refusedInUse > 0) {
-      if (show) show(noNewWindowHeading, *fullReason);
       // Within the line the reason goes on after a colon, in lower case like the lines above.
       std::string reason = *fullReason;
       if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z') reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
       fail(std::to_string(refusedInUse) + (refusedInUse == 1 ? " more file was" : " more files were") +
-           " not opened: " + reason);
-      refusedInUse = 0;
+           " not opened: " + reason + names(refusedInUseNames));
+    }
+    refused = refusedInUse = 0;
+    auto show = std::exchange(present, nullptr);
+    auto report = std::exchange(done, nullptr);
+    if (show && onlyRefusedInUse) {
+      show(noNewWindowHeading, *fullReason);
+    } else if (show && !outcome.failures.empty()) {
+      // One message for all that did not open, whichever the reasons.
+      show(notOpened == 1 ? "The file could not be opened." : "Some files could not be opened.",
+           failureDetail(outcome.failures));
     }
     if (report) report(outcome);
+  }
+
+ private:
+  /// The names of refused files as they end a line: the first few, and how many more there are.
+  static std::string names(const std::vector<std::string>& refusedFiles) {
+    constexpr std::size_t named = 4;
+    std::string text = " Not opened: ";
+    for (std::size_t index = 0; index < refusedFiles.size() && index < named; ++index) {
+      text += (index == 0 ? "" : ", ") + refusedFiles[index];
+    }
+    if (refusedFiles.size() > named) text += " and " + std::to_string(refusedFiles.size() - named) + " more";
+    return text + ".";
   }
 };
 
@@ -264,10 +321,12 @@ std::string elided(std::string_view text, std::size_t maximumBytes, std::string_
   return std::string(text.substr(0, headEnd)).append(ellipsis).append(text.substr(tailStart));
 }
 
-/// A line of a message with every run without spaces (a name, a path) of at most
-/// `maximumFailureWordBytes` and the whole of at most `maximumFailureLineBytes`, so that it wraps
-/// between words within the window's width.
-std::string shortened(const std::string& line) {
+/// A line of a message, on one line (control characters show as their pictures), with every run
+/// without spaces (a name, a path) of at most `maximumFailureWordBytes` and the whole of at most
+/// `maximumFailureLineBytes`, so that it wraps between words within the window's width.
+std::string shortened(const std::string& text) {
+  // A name or a system's message within the line may hold line breaks.
+  const std::string line = SVGQuarvel::displayText(text);
   std::string result;
   std::size_t start = 0;
   while (start <= line.size()) {
@@ -338,7 +397,7 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
     if (type.brokenLinkTarget) {
       console::error("  cannot open a broken link:", name);
       batch->fail(type.isLinkLoop ? quoted(url) + " is a symbolic link that leads round in a loop of links, not to a file."
-                                  : quoted(url) + " is a symbolic link to \u201c" + SVGQuarvel::validUTF8(*type.brokenLinkTarget) +
+                                  : quoted(url) + " is a symbolic link to \u201c" + SVGQuarvel::displayText(*type.brokenLinkTarget) +
                                         "\u201d, which does not exist.");
       continue;
     }
@@ -356,7 +415,7 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
       batch->fail(quoted(url) + " is not an SVG drawing or a document.");
       continue;
     }
-    if (!batch->admit()) continue;
+    if (!batch->admit(url)) continue;
     console::log("  open SVG:", name);
     const std::string absolute = fileURLString(url);
     if (beginActivity_) beginActivity_();
@@ -428,6 +487,18 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, Open
       others.push_back(url);
       continue;
     }
+    // A document that opens already (named again by this request or by another one) comes forward
+    // with it: it takes no window more, and is read once.
+    if (auto* opening = openingDocuments_->find(url)) {
+      console::log("  show opening document:", url.filename().string());
+      ++batch->pending;
+      opening->waiting.push_back([batch, url, settleDocument](const SVGQuarvel::DocumentRecordPtr& record,
+                                                              std::exception_ptr failure) {
+        settleDocument(*batch, url, record, std::move(failure));
+        batch->settle();
+      });
+      continue;
+    }
     // A document already open only comes forward: it takes no window more, so the bound of the
     // windows in use does not refuse it.
     if (DocumentController::shared().recordForFile(url)) {
@@ -440,21 +511,25 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, Open
           });
       continue;
     }
-    if (!batch->admit()) continue;
+    if (!batch->admit(url)) continue;
     console::log("  open document:", url.filename().string());
     if (beginActivity_) beginActivity_();
     auto activity = std::make_shared<ActivityEnd>();
     activity->end = endActivity_;
     ++batch->pending;
-    ConversionTurns::shared().run([activity, batch, url, settleDocument](std::shared_ptr<ConversionTurns::Turn> turn) {
+    auto opening = openingDocuments_->add(url);
+    ConversionTurns::shared().run([activity, batch, url, settleDocument, opening,
+                                   documents = openingDocuments_](std::shared_ptr<ConversionTurns::Turn> turn) {
       DocumentController::shared().openDocument(
           url, true,
-          [activity, batch, url, turn, settleDocument](const SVGQuarvel::DocumentRecordPtr& record,
-                                                       std::exception_ptr failure) {
+          [activity, batch, url, turn, settleDocument, opening, documents](const SVGQuarvel::DocumentRecordPtr& record,
+                                                                          std::exception_ptr failure) {
             turn->giveBack();
-            settleDocument(*batch, url, record, std::move(failure));
+            const auto waiting = documents->remove(opening);
+            settleDocument(*batch, url, record, failure);
             batch->fileDone();
             batch->settle();
+            for (const auto& then : waiting) then(record, failure);
             activity->finish();
           });
     });

@@ -126,6 +126,7 @@ class AppDelegate {
 
  private:
   struct Batch;
+  class OpeningDocuments;
   void open(const std::vector<std::filesystem::path>& urls, const std::shared_ptr<Batch>& batch);
   std::shared_ptr<Batch> makeBatch(OpenCompletion done);
 
@@ -136,4 +137,6 @@ class AppDelegate {
   std::function<std::size_t()> windowsOpen_;
   /// Shared with the requests under way, which may finish after the delegate has gone.
   std::shared_ptr<std::size_t> opening_ = std::make_shared<std::size_t>(0);
+  /// The document files opening, shared with the requests under way.
+  std::shared_ptr<OpeningDocuments> openingDocuments_;
 };

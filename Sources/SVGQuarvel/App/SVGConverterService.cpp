@@ -252,7 +252,8 @@ class BusCalls {
   /// Queues `call` of `caller`, or refuses it as busy.
   void admit(const std::string& caller, Waiting call) {
     const std::size_t bytes = call.bytes();
-    if (const auto full = queues_.refusal(caller, bytes)) {
+    const std::string program = programOf(caller);
+    if (const auto full = queues_.refusal(program, bytes)) {
       const std::string message =
           *full == Queues::Refusal::callerFull
               ? "The services are busy: one program may have at most " +
@@ -263,10 +264,11 @@ class BusCalls {
                     " calls with " + megabytes(SVGConverterService::maximumWaitingBytes) +
                     " of SVG text may wait; try again later.";
       console::error(message);
+      if (!queues_.has(caller)) programs_.erase(caller);
       return refuse(caller, std::move(call), SVGConverterService::busyErrorName, message);
     }
     if (call.openDocument()) ++openingWindows_;
-    queues_.pushCall(caller, std::move(call), bytes);
+    queues_.pushCall(caller, program, std::move(call), bytes);
     watch(caller);
     pump();
   }
@@ -293,6 +295,28 @@ class BusCalls {
 
  private:
   using Queues = SVGQuarvel::CallerQueues<Waiting>;
+
+  /// The program of the connection `caller`: its process, as the bus knows it, so that a program
+  /// gets one turn and one share of what may wait however many connections it calls through. A
+  /// connection whose process the bus does not tell (it has left, or the bus is no bus daemon) is
+  /// a program of its own. Kept while the connection has calls here.
+  std::string programOf(const std::string& caller) {
+    if (caller.empty() || registration().connection == nullptr) return caller;
+    if (const auto known = programs_.find(caller); known != programs_.end()) return known->second;
+    std::string program = caller;
+    GVariant* reply = g_dbus_connection_call_sync(
+        registration().connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "GetConnectionUnixProcessID", g_variant_new("(s)", caller.c_str()), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    if (reply != nullptr) {
+      guint32 process = 0;
+      g_variant_get(reply, "(u)", &process);
+      g_variant_unref(reply);
+      program = "process " + std::to_string(process);
+    }
+    programs_.emplace(caller, program);
+    return program;
+  }
 
   BusCalls()
       : queues_({SVGConverterService::maximumWaitingCallsPerCaller, SVGConverterService::maximumWaitingBytesPerCaller,
@@ -407,11 +431,14 @@ class BusCalls {
       g_bus_unwatch_name(watched->second);
       watched = watches_.erase(watched);
     }
+    std::erase_if(programs_, [this](const auto& known) { return !queues_.has(known.first); });
   }
 
   Queues queues_;
   std::optional<Queues::Taken> running_;
   std::map<std::string, guint> watches_;
+  /// The program of each connection that has calls here (see `programOf`).
+  std::map<std::string, std::string> programs_;
   std::vector<std::weak_ptr<SVGQuarvel::DocumentRecord>> windows_;
   std::size_t openingWindows_ = 0;
 };

@@ -1,9 +1,10 @@
 // The two services other applications call with selected SVG text: one opens it as a new
 // document, the other replaces it by its SwiftUI source. They are offered on the session bus
 // as the methods OpenSVG(s) and SvgToView(s) → s of the application's services object. Calls on
-// the bus convert on a queue of their own, one at a time, callers in turn, and each caller gets
-// its answers in the order of its calls; the windows stay responsive meanwhile. What may wait is
-// bounded, per caller and in all; the calls of a caller that leaves the bus are dropped.
+// the bus convert on a queue of their own, one at a time, programs (processes, however many
+// connections they call through) in turn, and each connection gets its answers in the order of
+// its calls; the windows stay responsive meanwhile. What may wait is bounded, per program and in
+// all; the calls of a connection that leaves the bus are dropped.
 #pragma once
 
 #include <cstddef>
@@ -64,7 +65,7 @@ class SVGConverterService {
   /// refused with the service's error.
   static constexpr std::size_t maximumReplyBytes = std::size_t{120} << 20;
 
-  /// Most calls on the bus one caller may have waiting (the one converting included), and most
+  /// Most calls on the bus one program may have waiting (the one converting included), and most
   /// bytes of SVG text they may hold: two of the largest drawings. Past either, a call is refused
   /// at once as busy ("org.freedesktop.DBus.Error.LimitsExceeded").
   static constexpr std::size_t maximumWaitingCallsPerCaller = 16;

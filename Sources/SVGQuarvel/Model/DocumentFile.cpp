@@ -537,9 +537,35 @@ std::string SVGQuarvel::byteSizeText(std::size_t bytes) {
 std::string SVGQuarvel::displayFileName(const std::filesystem::path& url) {
   const std::string name = url.has_filename() ? url.filename().string() : url.string();
   gchar* shown = g_filename_display_name(name.c_str());
-  std::string result = shown != nullptr ? shown : "";
+  std::string result = displayText(shown != nullptr ? shown : "");
   g_free(shown);
   return result;
+}
+
+std::string SVGQuarvel::displayText(std::string_view text) {
+  const std::string valid = validUTF8(text);
+  std::string shown;
+  shown.reserve(valid.size());
+  char encoded[8];
+  for (const char* at = valid.c_str(); *at != '\0'; at = g_utf8_next_char(at)) {
+    const gunichar c = g_utf8_get_char(at);
+    gunichar picture = 0;
+    if (c < 0x20) {
+      picture = 0x2400 + c;
+    } else if (c == 0x7F) {
+      picture = 0x2421;
+    } else if (c >= 0x80 && c < 0xA0) {
+      picture = 0xFFFD;
+    } else if (c == 0x2028 || c == 0x2029) {
+      picture = 0x2424;
+    }
+    if (picture == 0) {
+      shown.append(at, std::size_t(g_utf8_next_char(at) - at));
+    } else {
+      shown.append(encoded, std::size_t(g_unichar_to_utf8(picture, encoded)));
+    }
+  }
+  return shown;
 }
 
 std::string SVGQuarvel::validUTF8(std::string_view text) {

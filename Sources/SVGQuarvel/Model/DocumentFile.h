@@ -171,12 +171,18 @@ inline constexpr const char* documentMimeType = "application/x-svgquarvel";
 std::string readTextFileDetectingEncoding(const std::filesystem::path& url,
                                           std::optional<std::size_t> maximumBytes = std::nullopt);
 
-/// A file's name as the user is shown it: UTF-8, whatever bytes the name has on disk (bytes that
-/// are not UTF-8 show as U+FFFD).
+/// A file's name as the user is shown it: one line of UTF-8, whatever bytes the name has on disk
+/// (as `displayText`).
 std::string displayFileName(const std::filesystem::path& url);
 
 /// `text` as UTF-8: bytes that are not show as U+FFFD.
 std::string validUTF8(std::string_view text);
+
+/// `text` (a name, a path) as it is shown within a line of a message: UTF-8 (bytes that are not
+/// show as U+FFFD) and without line breaks or other control characters, which show as their
+/// pictures ("\n" as U+240A, tab as U+2409, delete as U+2421; line and paragraph separators as
+/// U+2424; the C1 controls as U+FFFD), so that a name of line breaks takes one line.
+std::string displayText(std::string_view text);
 
 /// A size for the user: megabytes (one decimal unless whole) and the bytes, "16 MB (16777216 bytes)".
 std::string byteSizeText(std::size_t bytes);

@@ -117,7 +117,7 @@ Snapshot Snapshot::fromSVGString(std::string svgString, const std::optional<std:
   auto code = generation::swiftUISource(svgString, config, limit, limitReached);
   if (limitReached) {
     throw CocoaError(CocoaError::fileReadTooLarge,
-                     swiftTooLargeMessage(filename ? std::optional(oneLine(*filename)) : std::nullopt, limit));
+                     swiftTooLargeMessage(filename ? std::optional(oneLine(SVGQuarvel::displayText(*filename))) : std::nullopt, limit));
   }
   std::string swiftText = code                 ? std::move(*code)
                           : filename.has_value() ? "// Could not parse SVG " + oneLine(SVGQuarvel::validUTF8(*filename)) + "\n"

@@ -22,7 +22,7 @@ CocoaError corruptFile() {
 /// none is past its bound.
 void checkTexts(const std::optional<std::string>& filename, const std::string& svg, const std::string& swift) {
   const std::string file =
-      "The file " + (filename ? "\u201c" + SVGQuarvel::validUTF8(*filename) + "\u201d " : std::string());
+      "The file " + (filename ? "\u201c" + SVGQuarvel::displayText(*filename) + "\u201d " : std::string());
   for (const auto* text : {&svg, &swift}) {
     if (text->find('\0') != std::string::npos) {
       throw CocoaError(CocoaError::fileReadCorruptFile,

@@ -385,6 +385,87 @@ TEST_F(AppProcessTest, NamesOfThousandsOfCharactersAreShownShortenedAndTheWindow
   EXPECT_TRUE(primary->running());
 }
 
+TEST_F(AppProcessTest, NamesOfLineBreaksAndBadBytesShowOnOneLineEachOnTheScreenAndTheTerminal) {
+  // A drawing whose name is not UTF-8 and whose code passes 64 MB (see above), and eight missing
+  // files whose names are hundreds of line breaks: a second launch hands them over.
+  std::string deep = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+  for (int i = 0; i < 250; ++i) deep += "<g>";
+  for (int i = 0; i < 30'000; ++i) deep += "<g/>";
+  for (int i = 0; i < 250; ++i) deep += "</g>";
+  writeFile(folder_ / "deep\xff.svg", deep + "</svg>");
+  std::vector<std::string> argv{QUARVEL_APP_EXECUTABLE, (folder_ / "deep\xff.svg").string()};
+  for (int index = 0; index < 8; ++index) {
+    argv.push_back((folder_ / (std::string(400, '\n') + std::to_string(index) + ".svg")).string());
+  }
+  auto primary = launch({QUARVEL_APP_EXECUTABLE}, "app-line-break-names-primary.log");
+  ASSERT_TRUE(x_.findWindow("Untitled", 120)) << readFile(outputFile("app-line-break-names-primary.log"));
+  const auto terminal = failingLaunch(argv, "app-line-break-names-second.log");
+  // The terminal gets one line of UTF-8 each.
+  EXPECT_NE(terminal.find("ERROR: The drawing \u201cdeep\uFFFD.svg\u201d is too large to open: its Swift code would "
+                          "have more than 64 MB"),
+            std::string::npos)
+      << terminal;
+  EXPECT_EQ(terminal.find("Invalid UTF-8"), std::string::npos) << terminal;
+  std::size_t errorLines = 0;
+  for (std::size_t start = 0; start < terminal.size();) {
+    const auto end = std::min(terminal.find('\n', start), terminal.size());
+    const auto line = terminal.substr(start, end - start);
+    if (line.rfind("ERROR: ", 0) == 0) {
+      ++errorLines;
+    } else {
+      EXPECT_EQ(line.find(".svg"), std::string::npos) << "a name broke its line: " << line;
+    }
+    start = end + 1;
+  }
+  EXPECT_EQ(errorLines, 9u) << terminal.substr(0, 3000);
+  EXPECT_NE(terminal.find("ERROR: \u201c\u240A\u240A\u240A"), std::string::npos) << terminal.substr(0, 3000);
+
+  // The message fits the screen, and its button takes a click.
+  const auto dialog = x_.findWindow("Some files could not be opened.", 60);
+  ASSERT_TRUE(dialog);
+  const auto frame = x_.geometry(*dialog);
+  const auto screen = x_.grabScreen();
+  expectShownWithText(*dialog, "app-line-break-names-message.png");
+  EXPECT_GE(frame.y, 0);
+  EXPECT_LT(frame.height, screen.height / 2) << "the message is " << frame.height << " pixels tall";
+  EXPECT_LE(frame.width, screen.width);
+  x_.click(frame.x + frame.width / 2, frame.y + frame.height - 20);
+  EXPECT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Some files could not be opened.").has_value(); }, 10))
+      << "the button did not take the click";
+  EXPECT_TRUE(primary->running());
+}
+
+TEST_F(AppProcessTest, ADocumentNamedManyTimesOpensOnceAndTakesOnePlaceAmongTheWindowsInUse) {
+  writeFile(folder_ / "doc.svgquarvel", SVGQuarvelDocument::Snapshot{circle, "// doc\n", std::nullopt}.jsonString());
+  writeFile(folder_ / "drawing.svg", circle);
+  auto primary = launch({QUARVEL_APP_EXECUTABLE}, "app-named-often-primary.log");
+  ASSERT_TRUE(x_.findWindow("Untitled", 120)) << readFile(outputFile("app-named-often-primary.log"));
+  // One launch names the document forty times, under two names; it opens once, and nothing is
+  // refused.
+  std::vector<std::string> argv{QUARVEL_APP_EXECUTABLE};
+  for (int index = 0; index < 40; ++index) {
+    argv.push_back(index % 2 == 0 ? (folder_ / "doc.svgquarvel").string() : (folder_ / "." / "doc.svgquarvel").string());
+  }
+  auto named = launch(argv, "app-named-often-second.log");
+  // Meanwhile another launch's drawing is not refused for windows the repeats would have taken.
+  auto other = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "drawing.svg").string()}, "app-named-often-other.log");
+  for (auto* launched : {named.get(), other.get()}) {
+    const auto status = launched->wait(120);
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << status.value_or(-1);
+  }
+  ASSERT_TRUE(x_.findWindow("doc.svgquarvel", 60)) << readFile(outputFile("app-named-often-primary.log"));
+  EXPECT_TRUE(x_.findWindow("Untitled 2", 60).has_value()) << readFile(outputFile("app-named-often-other.log"));
+  for (const char* log : {"app-named-often-second.log", "app-named-often-other.log"}) {
+    EXPECT_EQ(readFile(outputFile(log)).find("ERROR"), std::string::npos) << readFile(outputFile(log));
+  }
+  const auto log = readFile(outputFile("app-named-often-primary.log"));
+  EXPECT_EQ(log.find("windows open"), std::string::npos) << log.substr(0, 3000);
+  EXPECT_EQ(windowsTitled("doc.svgquarvel").size(), 1u);
+  EXPECT_TRUE(windowsTitled("Some files could not be opened.").empty());
+  EXPECT_TRUE(windowsTitled(AppDelegate::noNewWindowHeading).empty());
+  EXPECT_TRUE(primary->running());
+}
+
 TEST_F(AppProcessTest, NamesThatAreNoLocalFileGivenToOpenOverTheBusAreReportedAsALaunchReportsThem) {
   writeFile(folder_ / "drawing.svg", circle);
   auto primary = launch({QUARVEL_APP_EXECUTABLE}, "app-bus-open-primary.log");

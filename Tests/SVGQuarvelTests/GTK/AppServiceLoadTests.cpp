@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,53 @@ class Caller {
   std::shared_ptr<bool> listening_ = std::make_shared<bool>(true);
 };
 
+/// Another program on the test's bus, a process of its own, that sends `calls` calls of `method`
+/// with `svg` at once (see quarvel-bus-caller); its answers are labelled `label`.
+class Program {
+ public:
+  Program(const std::string& address, std::string label, const char* method, const std::string& svg, int calls)
+      : label_(std::move(label)) {
+    const auto text = outputFile("app-service-program-" + label_ + ".svg");
+    writeFile(text, svg);
+    process_ = std::make_unique<XDriver::Process>(
+        std::vector<std::string>{QUARVEL_BUS_CALLER, address, method, text.string(), std::to_string(calls)},
+        std::vector<std::string>{}, output_.string());
+  }
+  /// Waits until the bus has passed its calls on.
+  bool sent() const {
+    return XDriver::waitUntil([&] { return readFile(output_).find("sent\n") != std::string::npos; }, 120);
+  }
+  /// Waits for `count` answers and adds them to `answers`.
+  bool answered(std::vector<Answer>& answers, std::size_t count) const {
+    std::vector<Answer> taken;
+    const bool all = XDriver::waitUntil(
+        [&] {
+          taken.clear();
+          std::istringstream lines(readFile(output_));
+          for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("answer ", 0) != 0) continue;
+            Answer answer;
+            answer.caller = label_;
+            std::istringstream fields(line.substr(7, line.find('\t') - 7));
+            int ok = 0;
+            fields >> answer.number >> ok >> answer.serial >> answer.errorName;
+            answer.ok = ok == 1;
+            answer.message = line.substr(line.find('\t') + 1);
+            taken.push_back(answer);
+          }
+          return taken.size() >= count;
+        },
+        600);
+    answers.insert(answers.end(), taken.begin(), taken.end());
+    return all;
+  }
+
+ private:
+  std::string label_;
+  std::filesystem::path output_ = outputFile("app-service-program-" + label_ + ".out");
+  std::unique_ptr<XDriver::Process> process_;
+};
+
 /// Iterates the test's main context until `count` answers have come (generous bound).
 bool waitForAnswers(const std::vector<Answer>& answers, std::size_t count) {
   return FennixTestSupport::runMainLoopUntil([&] { return answers.size() >= count; }, 600);
@@ -254,17 +302,17 @@ TEST_F(AppServiceLoadTest, CallsPastWhatMayWaitAreRefusedAsBusyInTheOrderOfTheCa
 
   // Another program sends more calls than one program may have waiting.
   const int sent = int(SVGConverterService::maximumWaitingCallsPerCaller) + 4;
-  Caller many(bus_->address(), "many", answers);
-  ASSERT_TRUE(many.ok());
-  for (int number = 0; number < sent; ++number) many.call("SvgToView", tiny, number);
+  Program many(bus_->address(), "many", "SvgToView", tiny, sent);
+  ASSERT_TRUE(many.sent());
   // The first program sends one more of the largest, which its waiting calls may still hold, and
   // a small one, which passes what they may hold.
   const std::string largest(largestBytes, ' ');
   large.call("SvgToView", largest, 1);
   large.call("SvgToView", tiny, 2);
-  const auto taken = takenCalls(bus_->address(), {&many, &large});
+  const auto taken = takenCalls(bus_->address(), {&large});
   ASSERT_NE(taken, 0u) << log().substr(0, 4000);
-  ASSERT_TRUE(waitForAnswers(answers, std::size_t(sent) + 3)) << log().substr(0, 4000);
+  ASSERT_TRUE(waitForAnswers(answers, 3)) << log().substr(0, 4000);
+  ASSERT_TRUE(many.answered(answers, std::size_t(sent))) << log().substr(0, 4000);
   const auto* blocking = answerOf(answers, "large", 0);
   ASSERT_NE(blocking, nullptr);
   ASSERT_GT(blocking->serial, taken) << tooSlowHint;
@@ -301,20 +349,25 @@ TEST_F(AppServiceLoadTest, CallersAreServedInTurnAndTheCallsOfACallerThatLeftAre
   std::vector<Answer> answers;
   const std::string blocker = blockingDrawing(busyRectangleBytes);
   constexpr int flood = 10;
-  // One program floods the services behind a first call that converts for seconds; another's
-  // small call comes while that converts, behind the whole flood.
+  // One program floods the services behind a first call that converts for seconds, each call of
+  // the flood through a connection of its own; another program's small call comes while that
+  // converts, behind the whole flood. The connections of one program take one turn between them.
   Caller busy(bus_->address(), "busy", answers);
   ASSERT_TRUE(busy.ok());
   busy.call("SvgToView", blocker, 0);
   ASSERT_NE(takenCalls(bus_->address(), {&busy}), 0u) << log().substr(0, 4000);
-  for (int number = 1; number < flood; ++number) busy.call("SvgToView", tiny, number);
-  busy.passed();
-  Caller small(bus_->address(), "small", answers);
-  ASSERT_TRUE(small.ok());
-  small.call("SvgToView", tiny, 0);
-  const auto taken = takenCalls(bus_->address(), {&small});
+  std::vector<std::unique_ptr<Caller>> connections;
+  for (int number = 1; number < flood; ++number) {
+    connections.push_back(std::make_unique<Caller>(bus_->address(), "busy", answers));
+    connections.back()->call("SvgToView", tiny, number);
+  }
+  for (const auto& connection : connections) connection->passed();
+  Program small(bus_->address(), "small", "SvgToView", tiny, 1);
+  ASSERT_TRUE(small.sent());
+  const auto taken = takenCalls(bus_->address(), {});
   ASSERT_NE(taken, 0u) << log().substr(0, 4000);
-  ASSERT_TRUE(waitForAnswers(answers, flood + 1)) << log().substr(0, 4000);
+  ASSERT_TRUE(waitForAnswers(answers, flood)) << log().substr(0, 4000);
+  ASSERT_TRUE(small.answered(answers, 1));
   const auto sent = inOrderSent(answers);
   ASSERT_EQ(sent[0].caller, "busy");
   ASSERT_GT(sent[0].serial, taken) << tooSlowHint;
@@ -371,12 +424,14 @@ TEST_F(AppServiceLoadTest, TheOpenServiceKeepsAtMostThirtyTwoWindowsOpen) {
   // the bound between them.
   const int bound = int(SVGConverterService::maximumServiceWindows);
   std::vector<std::unique_ptr<Caller>> openers;
-  for (int index = 0; index < 3; ++index) {
-    openers.push_back(std::make_unique<Caller>(bus_->address(), "opener " + std::to_string(index), answers));
-    ASSERT_TRUE(openers.back()->ok());
-  }
-  for (int number = 0; number <= bound; ++number) openers[std::size_t(number % 3)]->call("OpenSVG", tiny, number);
-  ASSERT_TRUE(waitForAnswers(answers, std::size_t(bound) + 1)) << log().substr(0, 4000);
+  openers.push_back(std::make_unique<Caller>(bus_->address(), "opener 0", answers));
+  ASSERT_TRUE(openers.back()->ok());
+  for (int number = 0; number < 11; ++number) openers[0]->call("OpenSVG", tiny, number);
+  Program second(bus_->address(), "opener-1", "OpenSVG", tiny, 11);
+  Program third(bus_->address(), "opener-2", "OpenSVG", tiny, bound + 1 - 22);
+  ASSERT_TRUE(waitForAnswers(answers, 11)) << log().substr(0, 4000);
+  ASSERT_TRUE(second.answered(answers, 11)) << log().substr(0, 4000);
+  ASSERT_TRUE(third.answered(answers, std::size_t(bound) + 1 - 22)) << log().substr(0, 4000);
   std::vector<Answer> refused;
   for (const auto& answer : answers) {
     if (!answer.ok) refused.push_back(answer);
@@ -412,14 +467,15 @@ TEST_F(AppServiceLoadTest, TheOpenServiceKeepsWithinTheApplicationsWindowsInUse)
   ASSERT_TRUE(start("app-service-app-windows.log")) << log();
   std::vector<Answer> answers;
   const int bound = int(AppDelegate::maximumWindowsPerRequest);
-  // Three programs, each within what one caller may have waiting.
-  std::vector<std::unique_ptr<Caller>> openers;
-  for (int index = 0; index < 3; ++index) {
-    openers.push_back(std::make_unique<Caller>(bus_->address(), "opener " + std::to_string(index), answers));
-    ASSERT_TRUE(openers.back()->ok());
-  }
-  for (int number = 0; number < bound; ++number) openers[std::size_t(number % 3)]->call("OpenSVG", tiny, number);
-  ASSERT_TRUE(waitForAnswers(answers, std::size_t(bound))) << log().substr(0, 4000);
+  // Three programs, each within what one program may have waiting.
+  Caller first(bus_->address(), "opener 0", answers);
+  ASSERT_TRUE(first.ok());
+  for (int number = 0; number < 11; ++number) first.call("OpenSVG", tiny, number);
+  Program second(bus_->address(), "opener-1", "OpenSVG", tiny, 11);
+  Program third(bus_->address(), "opener-2", "OpenSVG", tiny, bound - 22);
+  ASSERT_TRUE(waitForAnswers(answers, 11)) << log().substr(0, 4000);
+  ASSERT_TRUE(second.answered(answers, 11)) << log().substr(0, 4000);
+  ASSERT_TRUE(third.answered(answers, std::size_t(bound) - 22)) << log().substr(0, 4000);
   std::vector<Answer> refused;
   for (const auto& answer : answers) {
     if (!answer.ok) refused.push_back(answer);

@@ -61,7 +61,11 @@ class SVGQuarvelApp : public Gtk::Application {
   void quitAsking();
   /// Shows an error message over `parent`. Every error is logged; a message that shows already is
   /// not shown again, and past `maximumShownErrors` messages showing at a time none is shown.
+  /// Control characters in it show as their pictures (its detail keeps its line breaks), and its
+  /// detail scrolls past `maximumDetailHeight`.
   void showError(Gtk::Window* parent, const std::string& message, const std::string& detail);
+  /// Most pixels the detail of an error message takes on the screen; more of it scrolls.
+  static constexpr std::size_t maximumDetailHeight = 400;
   /// Most error messages that show at a time.
   static constexpr std::size_t maximumShownErrors = AppDelegate::maximumWindowsPerRequest;
   /// The heading of the message that refuses a window past the bound of `AppDelegate::refusedWindow`.

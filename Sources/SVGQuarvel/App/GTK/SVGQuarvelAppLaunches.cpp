@@ -25,7 +25,7 @@ namespace {
 
 /// The line for a name given to open that is no local file (a web address, a remote folder's file).
 std::string notLocalFile(const std::string& name) {
-  return "\u201c" + SVGQuarvel::validUTF8(name) + "\u201d is not a local file.";
+  return "\u201c" + SVGQuarvel::displayText(name) + "\u201d is not a local file.";
 }
 
 }  // namespace
@@ -91,8 +91,11 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
   auto finish = [this, commandLine, refused, status](const AppDelegate::OpenOutcome& outcome) {
     // A launch that handed its files over tells its own terminal what did not open.
     if (commandLine->is_remote()) {
-      for (const auto& line : refused) commandLine->printerr("ERROR: " + line + "\n");
-      for (const auto& line : outcome.failures) commandLine->printerr("ERROR: " + line + "\n");
+      // Each on one line of UTF-8, which is all the terminal's side takes.
+      for (const auto& line : refused) commandLine->printerr("ERROR: " + SVGQuarvel::displayText(line) + "\n");
+      for (const auto& line : outcome.failures) {
+        commandLine->printerr("ERROR: " + SVGQuarvel::displayText(line) + "\n");
+      }
     }
     if (outcome.opened > 0) return;
     *status = 1;

@@ -1,20 +1,71 @@
 // The error messages and questions the application shows over its windows.
 #include <glibmm/main.h>
+#include <gtkmm/label.h>
+#include <gtkmm/scrolledwindow.h>
 #include <gtkmm/shortcut.h>
 #include <gtkmm/shortcutaction.h>
 #include <gtkmm/shortcutcontroller.h>
 #include <gtkmm/shortcuttrigger.h>
 #include <sigc++/adaptors/track_obj.h>
 
+#include <string_view>
+
 #include "Fennix/console/Console.h"
 #include "SVGQuarvel/App/GTK/SVGQuarvelApp.h"
 
-void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& message, const std::string& detail) {
+namespace {
+
+/// `text` with every line on one line of its own: control characters within a line show as their
+/// pictures.
+std::string visibleLines(const std::string& text) {
+  std::string result;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = text.find('\n', start);
+    if (start > 0) result += '\n';
+    result += SVGQuarvel::displayText(std::string_view(text).substr(start, end == std::string::npos ? end : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return result;
+}
+
+/// Shows the detail of `dialog` in a pane of at most `maximumDetailHeight` pixels that scrolls
+/// past it (in place of the dialog's own label, whose height has no bound), so that however many
+/// lines it has the message fits on the screen with its button.
+void boundHeight(Gtk::MessageDialog& dialog, const std::string& detail) {
+  auto* area = dialog.get_message_area();
+  for (auto* child = area->get_first_child(); child != nullptr; child = child->get_next_sibling()) {
+    auto* label = dynamic_cast<Gtk::Label*>(child);
+    if (label != nullptr && label->get_label().raw() == detail) label->set_visible(false);
+  }
+  auto* text = Gtk::make_managed<Gtk::Label>(detail);
+  text->set_wrap(true);
+  text->set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+  text->set_max_width_chars(60);
+  text->set_justify(Gtk::Justification::CENTER);
+  auto* pane = Gtk::make_managed<Gtk::ScrolledWindow>();
+  pane->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+  pane->set_propagate_natural_width(true);
+  pane->set_propagate_natural_height(true);
+  pane->set_max_content_height(int(SVGQuarvelApp::maximumDetailHeight));
+  pane->set_child(*text);
+  // The keyboard stays with the button, which Return presses; the pane scrolls with the pointer.
+  pane->set_can_focus(false);
+  area->append(*pane);
+  dialog.set_default_response(Gtk::ResponseType::OK);
+}
+
+}  // namespace
+
+void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& heading, const std::string& lines) {
   // A request repeated over the bus fails alike each time: its message shows once, and many
   // different ones stop at a bound, so that they neither fill the session with windows nor hold
   // the main loop.
   // Each is logged all the same, so that every refusal leaves a trace.
-  console::error(message, detail);
+  console::error(heading, lines);
+  const std::string message = SVGQuarvel::displayText(heading);
+  const std::string detail = visibleLines(lines);
   std::size_t shown = 0;
   for (const auto& dialog : dialogs_) {
     if (!dialog->get_visible() || dialog->property_message_type().get_value() != Gtk::MessageType::ERROR) continue;
@@ -29,6 +80,7 @@ void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& message, c
   // technology.
   dialog->set_title(message);
   dialog->set_secondary_text(detail);
+  boundHeight(*dialog, detail);
   dialog->signal_response().connect([this, dialog](int) { removeDialog(dialog); });
   dialog->show();
 }
