@@ -465,3 +465,38 @@ TEST(KeyValueStore, UnsignedIntegersAndStoredArraysReadTheSameThroughEveryStoreA
 }
 
 }  // namespace
+
+TEST(KeyValueStore, NumbersThatAreNotFiniteAreRefusedAndWhatWasStoredStays) {
+  useTemporaryConfiguration();
+  const double nan = std::nan(""), infinity = std::numeric_limits<double>::infinity();
+  auto cloud = freshStore();
+  auto wrapper = QvKeyValueStore::make(freshStore());
+  QvUserDefaultsKeyValueStore defaults(NSUserDefaults::fromSuiteName("kvs.finite"));
+  for (QvKeyValueStoreType* store : std::initializer_list<QvKeyValueStoreType*>{cloud.get(), wrapper.get(), &defaults}) {
+    SCOPED_TRACE(typeid(*store).name());
+    store->set(AnyValue(1.5), "number");
+    store->set(AnyValue::array({AnyValue(1.5)}), "array");
+    ConsoleCapture capture;
+    store->set(AnyValue(nan), "number");
+    store->set(AnyValue(-infinity), "number");
+    store->set(AnyValue::array({AnyValue(1), AnyValue(nan)}), "array");
+    store->set(AnyValue::array({AnyValue::dictionary({{"x", AnyValue(infinity)}})}), "array");
+    EXPECT_EQ(capture.logger->matching("cannot hold value:").size(), 4u);
+
+    NSUbiquitousKeyValueStore reader(store == &defaults ? NSUserDefaults::fromSuiteName("kvs.finite")
+                                     : store == cloud.get() ? cloud->suite() : wrapper->kvs->suite());
+    const auto number = reader.object("number");
+    ASSERT_TRUE(number);
+    EXPECT_EQ(number->doubleValue(), 1.5);
+    ASSERT_TRUE(store->array("array"));
+    EXPECT_EQ(AnyValue::array(*store->array("array")).description(), "[1.5]");
+  }
+
+  // The array data source refuses such arrays too.
+  auto suite = NSUserDefaults::fromSuiteName("kvs.finite");
+  Fennix::setDefaultsArray(*suite, "list", nlohmann::json::array({{{"n", 1}}}));
+  ConsoleCapture capture;
+  Fennix::setDefaultsArray(*suite, "list", nlohmann::json::array({{{"n", nan}}}));
+  EXPECT_EQ(capture.logger->matching("cannot hold the array for key: list").size(), 1u);
+  EXPECT_EQ(Fennix::defaultsArray(*suite, "list"), nlohmann::json::array({{{"n", 1}}}));
+}
