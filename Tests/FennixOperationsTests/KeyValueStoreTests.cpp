@@ -500,3 +500,42 @@ TEST(KeyValueStore, NumbersThatAreNotFiniteAreRefusedAndWhatWasStoredStays) {
   EXPECT_EQ(capture.logger->matching("cannot hold the array for key: list").size(), 1u);
   EXPECT_EQ(Fennix::defaultsArray(*suite, "list"), nlohmann::json::array({{{"n", 1}}}));
 }
+
+TEST(KeyValueStore, StoredFormsNoWriterMakesReadAsNothingAndLeaveTheOtherKeys) {
+  useTemporaryConfiguration();
+  const std::string name = "kvs.hostile";
+  const auto path = NSUserDefaults::defaultsDirectory() / (name + ".json");
+  std::filesystem::create_directories(path.parent_path());
+  const std::string marker("\0QVD2\n", 6);
+  const std::vector<std::string> forms = {
+      marker,
+      marker + "[{\"$date\":",
+      marker + "[" + std::string(100000, '[') + "{\"$date\": 1}",
+      marker + std::string(100000, '[') + std::string(100000, ']'),
+      marker + "[{\"$date\": \"soon\"}]",
+      marker + "[{\"$date\": 1e400}]",
+      marker + "[{\"$date\": null}]",
+      marker + "[{\"$data\": 5}]",
+      marker + "[{\"$data\": \"A===\"}]",
+      marker + "[{\"$data\": \"" + std::string(4 * 100000 - 1, 'A') + "\"}]",
+      marker + "[{\"$date\": 1, \"$data\": \"\"}]",
+      marker + "[{\"$unescaped\": 1}]",
+      marker + "[1] trailing",
+  };
+  nlohmann::json file{{"good", {{"$data", base64Of(marker + "[{\"$date\": 2.5}]")}}}};
+  for (std::size_t i = 0; i < forms.size(); ++i) file["bad" + std::to_string(i)] = {{"$data", base64Of(forms[i])}};
+  std::ofstream(path) << file.dump();
+
+  auto suite = NSUserDefaults::fromSuiteName(name);
+  NSUbiquitousKeyValueStore cloud(suite);
+  QvUserDefaultsKeyValueStore defaults(suite);
+  for (std::size_t i = 0; i < forms.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::string key = "bad" + std::to_string(i);
+    EXPECT_EQ(cloud.object(key), std::nullopt);
+    EXPECT_EQ(defaults.array(key), std::nullopt);
+    EXPECT_EQ(Fennix::defaultsArray(*suite, key), std::nullopt);
+  }
+  ASSERT_TRUE(cloud.array("good"));
+  EXPECT_EQ(secondsOf(&cloud.array("good")->at(0)), 2.5);
+}
