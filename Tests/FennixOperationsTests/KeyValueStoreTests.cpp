@@ -465,3 +465,77 @@ TEST(KeyValueStore, UnsignedIntegersAndStoredArraysReadTheSameThroughEveryStoreA
 }
 
 }  // namespace
+
+TEST(KeyValueStore, NumbersThatAreNotFiniteAreRefusedAndWhatWasStoredStays) {
+  useTemporaryConfiguration();
+  const double nan = std::nan(""), infinity = std::numeric_limits<double>::infinity();
+  auto cloud = freshStore();
+  auto wrapper = QvKeyValueStore::make(freshStore());
+  QvUserDefaultsKeyValueStore defaults(NSUserDefaults::fromSuiteName("kvs.finite"));
+  for (QvKeyValueStoreType* store : std::initializer_list<QvKeyValueStoreType*>{cloud.get(), wrapper.get(), &defaults}) {
+    SCOPED_TRACE(typeid(*store).name());
+    store->set(AnyValue(1.5), "number");
+    store->set(AnyValue::array({AnyValue(1.5)}), "array");
+    ConsoleCapture capture;
+    store->set(AnyValue(nan), "number");
+    store->set(AnyValue(-infinity), "number");
+    store->set(AnyValue::array({AnyValue(1), AnyValue(nan)}), "array");
+    store->set(AnyValue::array({AnyValue::dictionary({{"x", AnyValue(infinity)}})}), "array");
+    EXPECT_EQ(capture.logger->matching("cannot hold value:").size(), 4u);
+
+    NSUbiquitousKeyValueStore reader(store == &defaults ? NSUserDefaults::fromSuiteName("kvs.finite")
+                                     : store == cloud.get() ? cloud->suite() : wrapper->kvs->suite());
+    const auto number = reader.object("number");
+    ASSERT_TRUE(number);
+    EXPECT_EQ(number->doubleValue(), 1.5);
+    ASSERT_TRUE(store->array("array"));
+    EXPECT_EQ(AnyValue::array(*store->array("array")).description(), "[1.5]");
+  }
+
+  // The array data source refuses such arrays too.
+  auto suite = NSUserDefaults::fromSuiteName("kvs.finite");
+  Fennix::setDefaultsArray(*suite, "list", nlohmann::json::array({{{"n", 1}}}));
+  ConsoleCapture capture;
+  Fennix::setDefaultsArray(*suite, "list", nlohmann::json::array({{{"n", nan}}}));
+  EXPECT_EQ(capture.logger->matching("cannot hold the array for key: list").size(), 1u);
+  EXPECT_EQ(Fennix::defaultsArray(*suite, "list"), nlohmann::json::array({{{"n", 1}}}));
+}
+
+TEST(KeyValueStore, StoredFormsNoWriterMakesReadAsNothingAndLeaveTheOtherKeys) {
+  useTemporaryConfiguration();
+  const std::string name = "kvs.hostile";
+  const auto path = NSUserDefaults::defaultsDirectory() / (name + ".json");
+  std::filesystem::create_directories(path.parent_path());
+  const std::string marker("\0QVD2\n", 6);
+  const std::vector<std::string> forms = {
+      marker,
+      marker + "[{\"$date\":",
+      marker + "[" + std::string(100000, '[') + "{\"$date\": 1}",
+      marker + std::string(100000, '[') + std::string(100000, ']'),
+      marker + "[{\"$date\": \"soon\"}]",
+      marker + "[{\"$date\": 1e400}]",
+      marker + "[{\"$date\": null}]",
+      marker + "[{\"$data\": 5}]",
+      marker + "[{\"$data\": \"A===\"}]",
+      marker + "[{\"$data\": \"" + std::string(4 * 100000 - 1, 'A') + "\"}]",
+      marker + "[{\"$date\": 1, \"$data\": \"\"}]",
+      marker + "[{\"$unescaped\": 1}]",
+      marker + "[1] trailing",
+  };
+  nlohmann::json file{{"good", {{"$data", base64Of(marker + "[{\"$date\": 2.5}]")}}}};
+  for (std::size_t i = 0; i < forms.size(); ++i) file["bad" + std::to_string(i)] = {{"$data", base64Of(forms[i])}};
+  std::ofstream(path) << file.dump();
+
+  auto suite = NSUserDefaults::fromSuiteName(name);
+  NSUbiquitousKeyValueStore cloud(suite);
+  QvUserDefaultsKeyValueStore defaults(suite);
+  for (std::size_t i = 0; i < forms.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::string key = "bad" + std::to_string(i);
+    EXPECT_EQ(cloud.object(key), std::nullopt);
+    EXPECT_EQ(defaults.array(key), std::nullopt);
+    EXPECT_EQ(Fennix::defaultsArray(*suite, key), std::nullopt);
+  }
+  ASSERT_TRUE(cloud.array("good"));
+  EXPECT_EQ(secondsOf(&cloud.array("good")->at(0)), 2.5);
+}

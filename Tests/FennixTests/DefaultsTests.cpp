@@ -182,3 +182,26 @@ TEST_F(DefaultsTests, BadNamesAndTextsAreRefused) {
   EXPECT_FALSE(std::filesystem::exists(defaults->path()));
   EXPECT_EQ(defaults->object("key"), std::nullopt);
 }
+
+TEST_F(DefaultsTests, AValueTooLargeForTheFileIsRefusedAndEveryKeyStays) {
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  defaults->set("kept", "text");
+  const DefaultsData moderate(1 << 20, 'x');
+  defaults->set(moderate, "bytes");
+  // Data grows by a third in the file: these bytes would make a file the suite cannot read.
+  LogTestSupport::FileConsole capture(LogLevel::error);
+  console::setDefaultConsole(capture.console);
+  defaults->set(DefaultsData(13 << 20, 'y'), "bytes");
+  defaults->set(std::string(17 << 20, 'z'), "huge text");
+  console::setDefaultConsole(nullptr);
+  EXPECT_EQ(capture.err.text(),
+            "ERROR: NSUserDefaults: refusing a value that would make the defaults file too large to read, for key: bytes\n"
+            "ERROR: NSUserDefaults: refusing a value that would make the defaults file too large to read, for key: huge text\n");
+
+  for (const auto& reader : {defaults, NSUserDefaults::fromSuiteName(suiteName())}) {
+    EXPECT_EQ(reader->string("text"), "kept");
+    EXPECT_EQ(reader->data("bytes"), moderate);
+    EXPECT_EQ(reader->object("huge text"), std::nullopt);
+  }
+  EXPECT_TRUE(defaults->synchronize());
+}

@@ -28,10 +28,12 @@ std::optional<nlohmann::json> parseBounded(std::string_view text, int maxDepth) 
   return parsed;
 }
 
-/// Whether a date or data occurs in `value`; none when it nests too deep.
+/// Whether a date or data occurs in `value`; none when it has no stored form: when it nests too
+/// deep, or holds a number that is not finite (JSON text would turn it into null).
 std::optional<bool> holdsBinary(const nlohmann::json& value, int depth) {
   if (depth > defaultsMaximumDepth) return std::nullopt;
   if (value.is_binary()) return true;
+  if (value.is_number_float() && !std::isfinite(value.get<double>())) return std::nullopt;
   bool found = false;
   if (value.is_structured()) {
     for (const auto& element : value) {

@@ -33,8 +33,8 @@ nlohmann::json defaultsDate(Date date);
 /// The date a value holds; none for every other value.
 std::optional<Date> defaultsDateOf(const nlohmann::json& value);
 
-/// The stored form of `value`; none when it has none: a date that is not finite, text that is not
-/// UTF-8, or nesting deeper than `defaultsMaximumDepth`.
+/// The stored form of `value`; none when it has none: a date or number that is not finite, text
+/// that is not UTF-8, or nesting deeper than `defaultsMaximumDepth`.
 std::optional<DefaultsData> encodeDefaultsCollection(const nlohmann::json& value);
 /// The value of a stored form (or of the JSON text earlier versions stored as text); none for
 /// anything else, and for nesting deeper than `defaultsMaximumDepth`.

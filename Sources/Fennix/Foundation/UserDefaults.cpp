@@ -288,7 +288,10 @@ void NSUserDefaults::removeObject(const std::string& forKey) {
 void NSUserDefaults::write(const std::string& key, const std::optional<DefaultsValue>& value) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!writeLocked(key, value)) {
+    const WriteResult result = writeLocked(key, value);
+    // A file too large to be read back would lose every key: the value is refused.
+    if (result == WriteResult::tooLarge) return;
+    if (result == WriteResult::failed) {
       // Keep the value for this process at least.
       refreshLocked();
       if (value) {
@@ -301,7 +304,7 @@ void NSUserDefaults::write(const std::string& key, const std::optional<DefaultsV
   NotificationCenter::defaultCenter().post(Notification(didChangeNotification, this));
 }
 
-bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<DefaultsValue>& value) {
+NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, const std::optional<DefaultsValue>& value) {
   auto log = console::defaultConsole();
   const auto directory = path_.parent_path();
   const auto fileName = path_.filename().string();
@@ -309,7 +312,7 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
   std::filesystem::create_directories(directory, error);
   if (error) {
     log->error("NSUserDefaults: could not create the defaults directory:", directory.string(), error.message());
-    return false;
+    return WriteResult::failed;
   }
 
   // Writers of all processes take turns on the lock file; readers need no lock because the file
@@ -318,12 +321,12 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
   Fennix::FileDescriptor lockFD(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (lockFD.get() < 0) {
     log->error("NSUserDefaults: could not open the lock file:", lockPath.string(), errnoText(errno));
-    return false;
+    return WriteResult::failed;
   }
   while (::flock(lockFD.get(), LOCK_EX) != 0) {
     if (errno != EINTR) {
       log->error("NSUserDefaults: could not lock:", lockPath.string(), errnoText(errno));
-      return false;
+      return WriteResult::failed;
     }
   }
 
@@ -349,7 +352,7 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
     }
     if (aside.empty() || ::rename(path_.c_str(), aside.c_str()) != 0) {
       log->error("NSUserDefaults: damaged defaults file could not be moved aside, not writing:", path_.string());
-      return false;
+      return WriteResult::failed;
     }
     log->error("NSUserDefaults: moved a damaged defaults file aside:", path_.string(), aside.string());
     current = nlohmann::json::object();
@@ -360,6 +363,10 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
     current.erase(key);
   }
   const std::string text = current.dump(2);
+  if (text.size() + 1 > maxFileSize) {
+    log->error("NSUserDefaults: refusing a value that would make the defaults file too large to read, for key:", key);
+    return WriteResult::tooLarge;
+  }
 
   Fennix::ReplaceFileOptions options;
   options.permissions = 0600;
@@ -368,7 +375,7 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
   options.temporaryPrefix = temporaryPrefix;
   if (auto failure = Fennix::replaceFileAtomically(path_, text + "\n", options)) {
     log->error("NSUserDefaults: could not write:", path_.string(), errnoText(failure.value()));
-    return false;
+    return WriteResult::failed;
   }
   struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) info = {};
@@ -377,5 +384,5 @@ bool NSUserDefaults::writeLocked(const std::string& key, const std::optional<Def
   fingerprint_ = fingerprintOf<Fingerprint>(info);
   loaded_ = true;
   damaged_ = false;
-  return true;
+  return WriteResult::written;
 }

@@ -97,8 +97,9 @@ class NSUserDefaults {
   bool bool_(const std::string& forKey);
 
   /// Stores `value` under `key`, writes the file and posts the change notification. Keys and
-  /// texts that are not UTF-8 are refused with a log line; a failed write is logged, and the
-  /// value stays in this object until the file changes on disk.
+  /// texts that are not UTF-8 are refused with a log line, and so is a value that would make the
+  /// file larger than the suite reads (which would lose every key); a failed write is logged, and
+  /// the value stays in this object until the file changes on disk.
   void set(const DefaultsValue& value, const std::string& forKey);
   void removeObject(const std::string& forKey);
 
@@ -119,7 +120,8 @@ class NSUserDefaults {
   void refreshLocked();
   ReadResult readFile(nlohmann::json& values, Fingerprint& fingerprint) const;
   void write(const std::string& key, const std::optional<DefaultsValue>& value);
-  bool writeLocked(const std::string& key, const std::optional<DefaultsValue>& value);
+  enum class WriteResult { written, failed, tooLarge };
+  WriteResult writeLocked(const std::string& key, const std::optional<DefaultsValue>& value);
   std::optional<DefaultsValue> lookup(const std::string& key);
 
   const std::string suiteName_;

@@ -1,6 +1,7 @@
 #include "Fennix/Foundation/System/KeyValueStore.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -126,8 +127,13 @@ std::optional<DefaultsValue> storedForm(const AnyValue& plain) {
   switch (plain.kind()) {
     case AnyKind::string: return DefaultsValue(plain.text());
     case AnyKind::bool_: return DefaultsValue(plain.truthValue());
-    case AnyKind::float_: return DefaultsValue(static_cast<double>(plain.floatValue()));
-    case AnyKind::double_: return DefaultsValue(plain.doubleValue());
+    // The file has no form for numbers that are not finite: they would read back as nothing.
+    case AnyKind::float_:
+      if (!std::isfinite(plain.floatValue())) return std::nullopt;
+      return DefaultsValue(static_cast<double>(plain.floatValue()));
+    case AnyKind::double_:
+      if (!std::isfinite(plain.doubleValue())) return std::nullopt;
+      return DefaultsValue(plain.doubleValue());
     default: break;
   }
   auto json = toJSON(plain, 0);

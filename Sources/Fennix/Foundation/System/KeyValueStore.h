@@ -74,8 +74,8 @@ class NSUbiquitousKeyValueStore : public QvKeyValueStoreType {
   std::optional<Fennix::AnyValue::Dictionary> dictionary(const std::string& forKey) override;
   /// Stores a value; an absent value (or an absent optional) removes the key. Values the store
   /// cannot hold (objects other than dates and data, the null object, dictionaries with keys that
-  /// are not text, dates that are not finite, text that is not UTF-8) are refused with a log line
-  /// and change nothing.
+  /// are not text, dates and numbers that are not finite, text that is not UTF-8) are refused with
+  /// a log line and change nothing.
   void setObject(const std::optional<Fennix::AnyValue>& value, const std::string& forKey);
   void set(const std::optional<Fennix::AnyValue>& value, const std::string& forKey) override {
     setObject(value, forKey);
