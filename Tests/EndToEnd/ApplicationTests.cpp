@@ -500,6 +500,20 @@ TEST_F(Application, TheServicesConvertWhileTheWindowAnswersAndRefuseWhatTheBusCa
         << refused.error;
   }
   EXPECT_FALSE(x.findWindow("Untitled 2").has_value()) << "a refused drawing opened a window";
+  // A small drawing of more code than it may lead to is refused by that bound, well within what
+  // an answer holds.
+  std::string deep = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
+  for (int i = 0; i < 250; ++i) deep += "<g>";
+  for (int i = 0; i < 30'000; ++i) deep += "<g/>";
+  for (int i = 0; i < 250; ++i) deep += "</g>";
+  deep += "</svg>";
+  BusReply tooMuchCode;
+  callService("SvgToView", deep, tooMuchCode, 60000);
+  EXPECT_EQ(tooMuchCode.value, nullptr);
+  EXPECT_NE(tooMuchCode.error.find("The drawing is too large to convert: its Swift code would have more than 64 MB "
+                                   "(67108864 bytes)."),
+            std::string::npos)
+      << tooMuchCode.error;
   // The services still answer.
   BusReply small;
   callService("SvgToView", tealDrawing, small);
