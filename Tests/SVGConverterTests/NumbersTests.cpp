@@ -126,29 +126,3 @@ TEST(GeometryLiterals, RectOriginInShortestFormSizeAsConfigured) {
   EXPECT_EQ(stream.initCGRect({1.125, 0, 3.333, 4}, true), ".init(x: 1.125, y: 0.0, width: 3.33, height: 4)");
   EXPECT_EQ(stream.initCGRect({NAN, 0, 1, 1}), "CGRect(x: .nan, y: 0.0, width: 1, height: 1)");
 }
-
-TEST(NumberText, ThousandsSeparatorGroupsTheDigitsBeforeThePoint) {
-  const DecimalNumberFormatter grouped(4, true);
-  EXPECT_EQ(grouped.string(1234567.891), "1_234_567.891");
-  EXPECT_EQ(grouped.string(-12345.5), "-12_345.5");
-  EXPECT_EQ(grouped.string(999.99996), "1_000");  // rounded up into a fourth digit
-  EXPECT_EQ(grouped.string(999), "999");
-  EXPECT_EQ(grouped.string(-100.5), "-100.5");
-  EXPECT_EQ(grouped.string(0.00012345), "0.0001");
-  EXPECT_EQ(grouped.string(1e20), "100_000_000_000_000_000_000.0");
-  EXPECT_EQ(grouped.string(NAN), ".nan");
-  EXPECT_EQ(grouped.string(-INFINITY), "-.infinity");
-  // The largest number, every digit grouped, fits the buffer.
-  const std::string largest = DecimalNumberFormatter(0, true).string(-1.7976931348623157e308);
-  EXPECT_EQ(largest.size(), 1 + 309 + 102 + 2);
-  EXPECT_EQ(largest.substr(0, 9), "-179_769_");
-  EXPECT_EQ(DecimalNumberFormatter(2, false).string(1234567.891), "1234567.89");
-
-  // The option reaches every configured number of the generated code, and only those.
-  SVGSwiftUIExporter::Config config;
-  ASSERT_TRUE(config.useThousandsSeparator);
-  EXPECT_EQ(SVGSwiftUIExporter(config).initCGRect({1500, 2, 12345.5, 1000}),
-            "CGRect(x: 1500.0, y: 2.0, width: 12_345.5, height: 1_000)");
-  config.useThousandsSeparator = false;
-  EXPECT_EQ(SVGSwiftUIExporter(config).initCGSize({12345.5, 1000}), "CGSize(width: 12345.5, height: 1000)");
-}

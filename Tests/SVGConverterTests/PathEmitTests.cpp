@@ -71,13 +71,13 @@ TEST(PathEmit, EmptyLineSeparatesClosedSubpaths) {
 
 TEST(PathEmit, ShapeTransforms) {
   EXPECT_EQ(transformLines({TransformStep::translate(1, -2)}), "      .offsetBy(dx: 1, dy: -2)\n");
-  // The first joined text below is 49 characters long, the second more than 50.
-  EXPECT_EQ(transformLines({TransformStep::rotate(2345.6789), TransformStep::rotate(123)}),
-            "      .applying(.init(rotationAngle: 2_345.6789).rotated(by: 123))\n");
-  EXPECT_EQ(transformLines({TransformStep::rotate(2345.6789), TransformStep::rotate(1234), TransformStep::scale(9, 1)}),
+  // The joined texts below are 49 and 50 characters long.
+  EXPECT_EQ(transformLines({TransformStep::rotate(12345.6789), TransformStep::rotate(123)}),
+            "      .applying(.init(rotationAngle: 12345.6789).rotated(by: 123))\n");
+  EXPECT_EQ(transformLines({TransformStep::rotate(12345.6789), TransformStep::rotate(1234), TransformStep::scale(9, 1)}),
             "      .applying(\n"
-            "        .init(rotationAngle: 2_345.6789)\n"
-            "          .rotated(by: 1_234)\n"
+            "        .init(rotationAngle: 12345.6789)\n"
+            "          .rotated(by: 1234)\n"
             "          .scaledBy(x: 9, y: 1)\n"
             "      )\n");
 }

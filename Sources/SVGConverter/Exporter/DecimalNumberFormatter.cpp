@@ -58,8 +58,8 @@ constexpr char digitPairs[] =
 
 }  // namespace
 
-DecimalNumberFormatter::DecimalNumberFormatter(int maximumFractionDigits, bool groupThousands)
-    : maximumFractionDigits_(std::max(0, maximumFractionDigits)), groupThousands_(groupThousands) {
+DecimalNumberFormatter::DecimalNumberFormatter(int maximumFractionDigits)
+    : maximumFractionDigits_(std::max(0, maximumFractionDigits)) {
   // Powers of ten up to 10^22 are exact doubles; beyond 15 digits the quick way never applies.
   if (maximumFractionDigits_ <= 15) {
     scale_ = 1;
@@ -114,26 +114,6 @@ std::size_t DecimalNumberFormatter::writeQuickly(double value, char* out) const 
 }
 
 std::size_t DecimalNumberFormatter::write(double value, char* out) const {
-  const std::size_t length = writeUngrouped(value, out);
-  if (!groupThousands_) return length;
-  // The digits before the point, after any sign; a non-finite literal has none.
-  const std::size_t begin = out[0] == '-' ? 1 : 0;
-  std::size_t end = begin;
-  while (end < length && out[end] >= '0' && out[end] <= '9') ++end;
-  const std::size_t digits = end - begin;
-  if (digits <= 3) return length;
-  // Moved right from the back, the rest first, so that nothing is overwritten before it is read.
-  const std::size_t separators = (digits - 1) / 3;
-  std::memmove(out + end + separators, out + end, length - end);
-  std::size_t from = end, to = end + separators;
-  for (std::size_t place = 0; place < digits; ++place) {
-    if (place > 0 && place % 3 == 0) out[--to] = '_';
-    out[--to] = out[--from];
-  }
-  return length + separators;
-}
-
-std::size_t DecimalNumberFormatter::writeUngrouped(double value, char* out) const {
   if (scale_ > 0) {
     if (const std::size_t length = writeQuickly(value, out)) return length;
   }

@@ -7,24 +7,21 @@
 /// Writes numbers in plain decimal notation, never with an exponent, with at
 /// most `maximumFractionDigits` fraction digits. The value is rounded half to
 /// even on its shortest round-trip decimal digits (2.675 to two digits is
-/// 2.68, 2.5 to none is 2); trailing zeros and a bare "." are dropped; the
-/// digits before the point are grouped in threes by "_" when asked to
-/// (1_234_567.5). The text is always a valid Swift literal: "0.5", never
+/// 2.68, 2.5 to none is 2); trailing zeros and a bare "." are dropped; no
+/// digit grouping. The text is always a valid Swift literal: "0.5", never
 /// ".5"; "0", never "-0"; non-finite values as ".nan", ".infinity" and
 /// "-.infinity". Independent of the locale.
 class DecimalNumberFormatter {
  public:
-  /// A negative count counts as 0. `groupThousands` puts "_" between each three digits before the point.
-  explicit DecimalNumberFormatter(int maximumFractionDigits, bool groupThousands = false);
+  /// A negative count counts as 0.
+  explicit DecimalNumberFormatter(int maximumFractionDigits);
 
   int maximumFractionDigits() const { return maximumFractionDigits_; }
-  bool groupsThousands() const { return groupThousands_; }
   std::string string(double value) const;
 
   /// Room for any number text: a finite double has at most 309 digits before
-  /// the point (and 102 separators between them, then no fraction but ".0"),
-  /// and at most 324 decimal places up to its last digit.
-  static constexpr std::size_t bufferSize = 432;
+  /// the point, and at most 324 decimal places up to its last digit.
+  static constexpr std::size_t bufferSize = 352;
   /// Writes the text of `value` to `out` (room for `bufferSize` bytes) and says how long it is.
   std::size_t write(double value, char* out) const;
 
@@ -32,11 +29,8 @@ class DecimalNumberFormatter {
   /// The text of a value that is clearly not a rounding tie and not too large, written straight
   /// from its binary value; 0 when the value needs its shortest digits.
   std::size_t writeQuickly(double value, char* out) const;
-  /// Writes the text of `value` without grouping.
-  std::size_t writeUngrouped(double value, char* out) const;
 
   int maximumFractionDigits_;
-  bool groupThousands_;
   /// 10^maximumFractionDigits when it is small enough for `writeQuickly`, else 0.
   double scale_ = 0;
 };

@@ -44,7 +44,7 @@ struct SVGSwiftUIExporterConfig {
   bool modifiersForInlinableFilters = true;
   /// Write inlinable filters as modifiers on the view itself.
   bool inlineFiltersIfPossible = true;
-  /// Group the digits before the point in threes with "_" (1_234_567.5).
+  /// Give the number formatter "_" as thousands separator (no grouping shows).
   bool useThousandsSeparator = true;
   /// Most fraction digits in a formatted number; a negative count counts as 0.
   int maximumFractionDigits = 4;
