@@ -126,3 +126,22 @@ TEST(GeometryLiterals, RectOriginInShortestFormSizeAsConfigured) {
   EXPECT_EQ(stream.initCGRect({1.125, 0, 3.333, 4}, true), ".init(x: 1.125, y: 0.0, width: 3.33, height: 4)");
   EXPECT_EQ(stream.initCGRect({NAN, 0, 1, 1}), "CGRect(x: .nan, y: 0.0, width: 1, height: 1)");
 }
+
+// The formatter is given "_" as its grouping separator only with the option on; having no number
+// style, it groups no digits either way.
+TEST(NumberText, TheThousandsSeparatorIsGivenToTheFormatterAndNeverShows) {
+  auto svg = SVG::SVG::fromSVGString(
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1234567.5\" height=\"10\">"
+      "<rect x=\"9876543.25\" width=\"1000\" height=\"10\"/></svg>");
+  ASSERT_TRUE(svg.has_value());
+  for (const bool on : {true, false}) {
+    SVGSwiftUIExporter::Config config;
+    config.useThousandsSeparator = on;
+    EXPECT_EQ(SVGSwiftUIExporter(config).numberFormatter().thousandsSeparator(), on ? "_" : "");
+    const std::string swift = SVGSwiftUIExporter::export_(*svg, config);
+    EXPECT_NE(swift.find("1234567.5"), std::string::npos) << swift;
+    EXPECT_NE(swift.find("9876543.25"), std::string::npos) << swift;
+    EXPECT_EQ(swift.find("_000"), std::string::npos) << swift;
+  }
+  EXPECT_EQ(DecimalNumberFormatter(4, "_").string(1234567.891), "1234567.891");
+}

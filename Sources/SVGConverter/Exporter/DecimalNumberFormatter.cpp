@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -58,8 +59,8 @@ constexpr char digitPairs[] =
 
 }  // namespace
 
-DecimalNumberFormatter::DecimalNumberFormatter(int maximumFractionDigits)
-    : maximumFractionDigits_(std::max(0, maximumFractionDigits)) {
+DecimalNumberFormatter::DecimalNumberFormatter(int maximumFractionDigits, std::string thousandsSeparator)
+    : maximumFractionDigits_(std::max(0, maximumFractionDigits)), thousandsSeparator_(std::move(thousandsSeparator)) {
   // Powers of ten up to 10^22 are exact doubles; beyond 15 digits the quick way never applies.
   if (maximumFractionDigits_ <= 15) {
     scale_ = 1;

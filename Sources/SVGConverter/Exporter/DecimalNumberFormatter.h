@@ -13,10 +13,13 @@
 /// "-.infinity". Independent of the locale.
 class DecimalNumberFormatter {
  public:
-  /// A negative count counts as 0.
-  explicit DecimalNumberFormatter(int maximumFractionDigits);
+  /// A negative count counts as 0. `thousandsSeparator` is kept as the formatter's grouping
+  /// separator; as with a formatter of no number style, it never shows between digits.
+  explicit DecimalNumberFormatter(int maximumFractionDigits, std::string thousandsSeparator = {});
 
   int maximumFractionDigits() const { return maximumFractionDigits_; }
+  /// The grouping separator the formatter was given ("" when none).
+  const std::string& thousandsSeparator() const { return thousandsSeparator_; }
   std::string string(double value) const;
 
   /// Room for any number text: a finite double has at most 309 digits before
@@ -31,6 +34,7 @@ class DecimalNumberFormatter {
   std::size_t writeQuickly(double value, char* out) const;
 
   int maximumFractionDigits_;
+  std::string thousandsSeparator_;
   /// 10^maximumFractionDigits when it is small enough for `writeQuickly`, else 0.
   double scale_ = 0;
 };

@@ -6,7 +6,7 @@
 
 SVGSwiftUIExporter::SVGSwiftUIExporter(Config config)
     : config_(std::move(config)),
-      numberFormatter_(config_.maximumFractionDigits),
+      numberFormatter_(config_.maximumFractionDigits, config_.useThousandsSeparator ? "_" : ""),
       outputLimit_(config_.outputLimit == 0 ? std::string().max_size() : config_.outputLimit) {}
 
 void SVGSwiftUIExporter::appendEmptyLine() {
