@@ -1,6 +1,10 @@
 // The application: one window per document, the menu bar, the About window, files given on the
 // command line or by the desktop (a second launch hands its files to the running instance), and
 // the services on the session bus.
+// Its parts stand in files of their own beside this one: SVGQuarvelApp.cpp (start, the bus and the
+// document windows), SVGQuarvelAppLaunches.cpp, SVGQuarvelAppMenus.cpp (actions and menus),
+// SVGQuarvelAppPanels.cpp (the Open panel), SVGQuarvelAppSaving.cpp, SVGQuarvelAppQuitting.cpp and
+// SVGQuarvelAppMessages.cpp; the document window in DocumentWindow.h.
 #pragma once
 
 #include <giomm/applicationcommandline.h>
