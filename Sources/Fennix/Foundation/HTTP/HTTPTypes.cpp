@@ -478,10 +478,10 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
     } else {
       // A public suffix would send the cookie to every site registered under it.
       if (isPublicSuffix(domain)) return std::nullopt;
-      // A domain that names the host itself without the leading dot keeps the cookie with the
-      // host, as a cookie without the attribute.
-      cookie.isHostOnly = domain == *host && value[0] != '.';
-      cookie.domain = cookie.isHostOnly ? domain : "." + domain;
+      // A domain attribute, with or without its leading dot, and even when it names the host
+      // itself, shares the cookie with every name under that domain.
+      cookie.isHostOnly = false;
+      cookie.domain = "." + domain;
     }
   }
   cookie.expiresDate = maxAge ? maxAge : expires;

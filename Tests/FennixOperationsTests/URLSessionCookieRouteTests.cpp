@@ -1,0 +1,124 @@
+// Cookies on their way through redirects, hosts and paths, and through replies whose heads are
+// odd, against loopback servers. Names under "localhost" all reach 127.0.0.1, so one server
+// stands for a domain and the hosts under it.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "Fennix/Operations/HTTP/URLSession.h"
+#include "OperationsTestSupport.h"
+#include "ScriptedServer.h"
+#include "URLSessionTestSupport.h"
+
+using namespace OperationsTestSupport;
+
+namespace {
+
+Fetched fetchRequest(const std::shared_ptr<URLSession>& session, const URLRequest& request) {
+  auto result = std::make_shared<Fetched>();
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  session
+      ->dataTask(request,
+                 [result, done](std::optional<Fennix::Data> data, std::shared_ptr<URLResponse> response,
+                                Fennix::ErrorRef error) {
+                   result->data = std::move(data);
+                   result->response = std::dynamic_pointer_cast<HTTPURLResponse>(response);
+                   result->error = std::move(error);
+                   done->store(true);
+                 })
+      ->resume();
+  EXPECT_TRUE(waitUntil([&] { return done->load(); }, 90.0));
+  return *result;
+}
+
+Fetched fetch(const std::shared_ptr<URLSession>& session, const std::string& address) {
+  return fetchRequest(session, URLRequest(*URL::fromString(address)));
+}
+
+/// The value of the head's field (first of that name, any letter case), empty when it has none.
+std::string fieldOf(const std::string& head, const std::string& name) {
+  std::string lower = head;
+  for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string wanted = "\r\n" + name + ":";
+  for (auto& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const auto at = lower.find(wanted);
+  if (at == std::string::npos) return std::string();
+  const auto start = head.find_first_not_of(' ', at + wanted.size());
+  return head.substr(start, head.find("\r\n", start) - start);
+}
+
+std::string targetOf(const std::string& head) {
+  const auto space = head.find(' ');
+  return head.substr(space + 1, head.find(' ', space + 1) - space - 1);
+}
+
+/// A server that answers each request by its host and path, and keeps every request's
+/// "host path" and "Cookie" field.
+class Site {
+ public:
+  using Answer = std::function<std::string(const std::string& host, const std::string& path, int port)>;
+  explicit Site(Answer answer, int connections = 16)
+      : server_([this, answer](ScriptedServer::Connection& connection, const std::string& head) {
+          std::string host = fieldOf(head, "Host");
+          host = host.substr(0, host.rfind(':'));
+          for (auto& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+          {
+            std::lock_guard<std::mutex> lock(mutex_);
+            seen_.push_back(host + " " + targetOf(head) + " [" + fieldOf(head, "Cookie") + "]");
+          }
+          connection.send(answer(host, targetOf(head), port()));
+        }, connections) {}
+
+  int port() const { return std::stoi(server_.url("").substr(17)); }
+  std::string at(const std::string& host, const std::string& path) const {
+    return "http://" + host + ":" + std::to_string(port()) + path;
+  }
+  std::vector<std::string> seen() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> seen_;
+  ScriptedServer server_;
+};
+
+std::string reply(int status, const std::vector<std::string>& fields, const std::string& body = "") {
+  std::string text = "HTTP/1.1 " + std::to_string(status) + " X\r\nConnection: close\r\nContent-Length: " +
+                     std::to_string(body.size()) + "\r\n";
+  for (const auto& field : fields) text += field + "\r\n";
+  return text + "\r\n" + body;
+}
+
+std::vector<std::string> namesIn(const std::shared_ptr<URLSession>& session) {
+  std::vector<std::string> names;
+  for (const auto& cookie : session->configuration().cookieStorage->cookies()) names.push_back(cookie.name + "=" + cookie.value);
+  return names;
+}
+
+TEST(URLSessionCookieRoute, DomainAttributeReachesTheNamesUnderIt) {
+  // app.localhost sets a host-only cookie and two domain cookies, one written with the dot and
+  // one without, then sends the client to www.app.localhost: only the domain cookies go along.
+  Site site([](const std::string& host, const std::string& path, int port) {
+    if (host == "app.localhost" && path == "/login") {
+      return reply(302, {"Set-Cookie: own=1; Path=/", "Set-Cookie: plain=2; Domain=app.localhost; Path=/",
+                         "Set-Cookie: dotted=3; Domain=.app.localhost; Path=/",
+                         "Location: http://www.app.localhost:" + std::to_string(port) + "/home"});
+    }
+    return reply(200, {});
+  });
+  auto session = newSession();
+  const auto fetched = fetch(session, site.at("app.localhost", "/login"));
+  ASSERT_EQ(fetched.error, nullptr) << fetched.describe();
+  EXPECT_EQ(site.seen(), (std::vector<std::string>{"app.localhost /login []", "www.app.localhost /home [plain=2; dotted=3]"}));
+  // Back on the host itself all three go; a sibling of the domain gets none.
+  ASSERT_EQ(fetch(session, site.at("APP.localhost", "/x")).error, nullptr);
+  ASSERT_EQ(fetch(session, site.at("other.localhost", "/x")).error, nullptr);
+  const auto seen = site.seen();
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[2], "app.localhost /x [own=1; plain=2; dotted=3]");
+  EXPECT_EQ(seen[3], "other.localhost /x []");
+}
+
+}  // namespace
