@@ -121,4 +121,77 @@ TEST(URLSessionCookieRoute, DomainAttributeReachesTheNamesUnderIt) {
   EXPECT_EQ(seen[3], "other.localhost /x []");
 }
 
+
+TEST(URLSessionCookieRoute, PathsIPHostsAndTheOrderOfTheCookieField) {
+  Site site([](const std::string&, const std::string& path, int) {
+    if (path == "/set") {
+      return reply(200, {"Set-Cookie: a=1; Path=/a", "Set-Cookie: deep=1; Path=/a/b", "Set-Cookie: ip=1; Domain=127.0.0.1",
+                         "Set-Cookie: part=1; Domain=0.0.1", "Set-Cookie: sec=1; Secure", "Set-Cookie: x=1",
+                         "Set-Cookie: y=1"});
+    }
+    if (path == "/replace") return reply(200, {"Set-Cookie: x=2"});
+    return reply(200, {});
+  });
+  auto session = newSession();
+  for (const std::string path : {"/set", "/replace", "/ab", "/a", "/a/b/c", "/A/b"}) {
+    ASSERT_EQ(fetch(session, site.at("127.0.0.1", path)).error, nullptr) << path;
+  }
+  // An IP address takes a Domain attribute naming itself only, and plain HTTP no secure cookie.
+  // "/a" is no prefix of "/ab"; longer paths go first, and of one length the cookie created
+  // first, even when it was replaced since.
+  EXPECT_EQ(site.seen(), (std::vector<std::string>{"127.0.0.1 /set []", "127.0.0.1 /replace [ip=1; x=1; y=1]",
+                                                   "127.0.0.1 /ab [ip=1; x=2; y=1]", "127.0.0.1 /a [a=1; ip=1; x=2; y=1]",
+                                                   "127.0.0.1 /a/b/c [deep=1; a=1; ip=1; x=2; y=1]",
+                                                   "127.0.0.1 /A/b [ip=1; x=2; y=1]"}));
+}
+
+TEST(URLSessionCookieRoute, OnlyWholeHeadsOfAChainSetCookies) {
+  const std::string big(250 * 1024, 'x');
+  struct Case {
+    std::string first, second, method;
+    long code;
+    std::vector<std::string> stored;
+  };
+  const std::string redirect = "HTTP/1.1 302 Found\r\nLocation: /next\r\nSet-Cookie: hop=1\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+  const std::vector<Case> cases = {
+      // A redirect taken whole keeps its cookie when the next hop's head or chunks are cut.
+      {redirect, "HTTP/1.1 200 OK\r\nSet-Cookie: cut=1\r\n", "GET", URLErrorCode::networkConnectionLost, {"hop=1"}},
+      {redirect, "HTTP/1.1 200 OK\r\nSet-Cookie: cut=1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabc", "GET",
+       URLErrorCode::networkConnectionLost, {"hop=1"}},
+      // Interim responses of every kind set nothing; the final one does.
+      {"HTTP/1.1 100 Continue\r\nSet-Cookie: a=1\r\n\r\nHTTP/1.1 102 Processing\r\nSet-Cookie: b=1\r\n\r\n"
+       "HTTP/1.1 199 Odd\r\nSet-Cookie: c=1\r\n\r\nHTTP/1.1 200 OK\r\nSet-Cookie: d=1\r\nContent-Length: 0\r\n\r\n",
+       "", "GET", 0, {"d=1"}},
+      // A HEAD reply's head ends at its blank line, whatever length it names; cut, it is none.
+      {"HTTP/1.1 200 OK\r\nSet-Cookie: h=1\r\nContent-Length: 1000\r\n\r\n", "", "HEAD", 0, {"h=1"}},
+      {"HTTP/1.1 200 OK\r\nSet-Cookie: h=1\r\nContent-Length: 1000\r\n", "", "HEAD", URLErrorCode::networkConnectionLost, {}},
+      // A head too large sets nothing.
+      {"HTTP/1.1 200 OK\r\nSet-Cookie: c=1\r\nX-Big: " + big + "\r\nContent-Length: 0\r\n\r\n", "", "GET",
+       URLErrorCode::badServerResponse, {}},
+  };
+  for (const auto& item : cases) {
+    ScriptedServer server([&item](ScriptedServer::Connection& connection, const std::string& head) {
+      connection.send(head.find(" /next ") != std::string::npos ? item.second : item.first);
+    });
+    auto session = newSession();
+    URLRequest request(*URL::fromString(server.url("/start")));
+    request.httpMethod = item.method;
+    const auto fetched = fetchRequest(session, request);
+    EXPECT_EQ(fetched.code(), item.code) << item.first.substr(0, 40) << fetched.describe();
+    EXPECT_EQ(namesIn(session), item.stored) << item.first.substr(0, 40);
+  }
+  // A second head after a whole reply is no reply to the next request on that connection.
+  ScriptedServer twice([](ScriptedServer::Connection& connection, const std::string&) {
+    connection.send("HTTP/1.1 200 OK\r\nSet-Cookie: a=1\r\nContent-Length: 0\r\n\r\n"
+                    "HTTP/1.1 200 OK\r\nSet-Cookie: stale=1\r\nContent-Length: 5\r\n\r\nstale");
+    if (!connection.readHead().empty()) connection.send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfresh");
+  });
+  auto session = newSession();
+  ASSERT_EQ(fetch(session, twice.url("/1")).error, nullptr);
+  const auto second = fetch(session, twice.url("/2"));
+  ASSERT_EQ(second.error, nullptr) << second.describe();
+  EXPECT_EQ(second.body(), "fresh");
+  EXPECT_EQ(namesIn(session), std::vector<std::string>{"a=1"});
+}
+
 }  // namespace

@@ -577,24 +577,32 @@ std::vector<HTTPCookie> HTTPCookieStorage::cookies(const URL& forURL) const {
   const auto host = forURL.host();
   if (!host) return {};
   const auto now = Fennix::DateClock::now();
+  auto created = createdCookiesForHost(*host);
+  std::erase_if(created, [&](const auto& entry) { return entry.second.isExpired(now) || !entry.second.matches(forURL); });
+  std::sort(created.begin(), created.end(), [](const auto& a, const auto& b) {
+    return a.second.path.size() != b.second.path.size() ? a.second.path.size() > b.second.path.size() : a.first < b.first;
+  });
   std::vector<HTTPCookie> matching;
-  for (const auto& cookie : cookiesForHost(*host)) {
-    if (!cookie.isExpired(now) && cookie.matches(forURL)) matching.push_back(cookie);
-  }
-  std::stable_sort(matching.begin(), matching.end(),
-                   [](const HTTPCookie& a, const HTTPCookie& b) { return a.path.size() > b.path.size(); });
+  matching.reserve(created.size());
+  for (auto& entry : created) matching.push_back(std::move(entry.second));
   return matching;
 }
 
 std::vector<HTTPCookie> HTTPCookieStorage::cookiesForHost(const std::string& host) const {
+  std::vector<HTTPCookie> matching;
+  for (auto& entry : createdCookiesForHost(host)) matching.push_back(std::move(entry.second));
+  return matching;
+}
+
+std::vector<std::pair<std::uint64_t, HTTPCookie>> HTTPCookieStorage::createdCookiesForHost(const std::string& host) const {
   const std::string site = siteOf(host);
   std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<HTTPCookie> matching;
+  std::vector<std::pair<std::uint64_t, HTTPCookie>> matching;
   const auto found = bySite_.find(site);
   if (found == bySite_.end()) return matching;
   for (const auto sequence : found->second) {
     const auto& cookie = cookies_.at(sequence);
-    if (cookieMatchesHost(cookie, host)) matching.push_back(cookie);
+    if (cookieMatchesHost(cookie, host)) matching.emplace_back(createdAs_.at(sequence), cookie);
   }
   return matching;
 }
@@ -610,6 +618,7 @@ void HTTPCookieStorage::removeLocked(std::uint64_t sequence) {
     if (site->second.empty()) bySite_.erase(site);
   }
   if (cookie.expiresDate) byExpiry_.erase({*cookie.expiresDate, sequence});
+  createdAs_.erase(sequence);
   cookies_.erase(found);
 }
 
@@ -653,7 +662,9 @@ bool HTTPCookieStorage::shadowsSecureCookieLocked(const HTTPCookie& cookie) cons
 void HTTPCookieStorage::storeLocked(const HTTPCookie& cookie) {
   const auto now = Fennix::DateClock::now();
   const std::string site = siteOf(cookie.domain);
+  std::optional<std::uint64_t> created;
   if (const auto same = byKey_.find({cookie.name, cookie.domain, cookie.path}); same != byKey_.end()) {
+    created = createdAs_.at(same->second);
     removeLocked(same->second);
   }
   while (!byExpiry_.empty() && byExpiry_.begin()->first <= now) removeLocked(byExpiry_.begin()->second);
@@ -662,6 +673,7 @@ void HTTPCookieStorage::storeLocked(const HTTPCookie& cookie) {
   const std::uint64_t sequence = nextSequence_++;
   cookies_.emplace(sequence, cookie);
   byKey_.emplace(Key{cookie.name, cookie.domain, cookie.path}, sequence);
+  createdAs_.emplace(sequence, created.value_or(sequence));
   auto& ofSite = bySite_[site];
   ofSite.insert(sequence);
   if (cookie.expiresDate) byExpiry_.emplace(*cookie.expiresDate, sequence);
