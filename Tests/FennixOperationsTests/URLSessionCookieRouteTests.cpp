@@ -103,7 +103,7 @@ TEST(URLSessionCookieRoute, DomainAttributeReachesTheNamesUnderIt) {
   Site site([](const std::string& host, const std::string& path, int port) {
     if (host == "app.localhost" && path == "/login") {
       return reply(302, {"Set-Cookie: own=1; Path=/", "Set-Cookie: plain=2; Domain=app.localhost; Path=/",
-                         "Set-Cookie: dotted=3; Domain=.app.localhost; Path=/",
+                         "Set-Cookie: dotted=3; Domain=.app.localhost; Path=/", "Set-Cookie: dot=4; Domain=.; Path=/",
                          "Location: http://www.app.localhost:" + std::to_string(port) + "/home"});
     }
     return reply(200, {});
@@ -112,12 +112,13 @@ TEST(URLSessionCookieRoute, DomainAttributeReachesTheNamesUnderIt) {
   const auto fetched = fetch(session, site.at("app.localhost", "/login"));
   ASSERT_EQ(fetched.error, nullptr) << fetched.describe();
   EXPECT_EQ(site.seen(), (std::vector<std::string>{"app.localhost /login []", "www.app.localhost /home [plain=2; dotted=3]"}));
-  // Back on the host itself all three go; a sibling of the domain gets none.
+  // "Domain=." names no domain: that cookie stays with the host. Back on the host itself all
+  // four go; a sibling of the domain gets none.
   ASSERT_EQ(fetch(session, site.at("APP.localhost", "/x")).error, nullptr);
   ASSERT_EQ(fetch(session, site.at("other.localhost", "/x")).error, nullptr);
   const auto seen = site.seen();
   ASSERT_EQ(seen.size(), 4u);
-  EXPECT_EQ(seen[2], "app.localhost /x [own=1; plain=2; dotted=3]");
+  EXPECT_EQ(seen[2], "app.localhost /x [own=1; plain=2; dotted=3; dot=4]");
   EXPECT_EQ(seen[3], "other.localhost /x []");
 }
 
@@ -180,6 +181,19 @@ TEST(URLSessionCookieRoute, OnlyWholeHeadsOfAChainSetCookies) {
     EXPECT_EQ(fetched.code(), item.code) << item.first.substr(0, 40) << fetched.describe();
     EXPECT_EQ(namesIn(session), item.stored) << item.first.substr(0, 40);
   }
+  // A folded field line continues the field: its attributes count. Plain HTTP takes no secure
+  // cookie, and the folded path keeps the other from "/".
+  Site folded([](const std::string&, const std::string& path, int) {
+    if (path != "/set") return reply(200, {});
+    return reply(200, {"Set-Cookie: sid=1", " ; Secure", "Set-Cookie: f=1", "\t; Path=/x", "X-Note: one", "  two "});
+  });
+  auto foldedSession = newSession();
+  const auto set = fetch(foldedSession, folded.at("127.0.0.1", "/set"));
+  ASSERT_EQ(set.error, nullptr) << set.describe();
+  EXPECT_EQ(set.response->firstHeader("x-note"), "one two");
+  ASSERT_EQ(fetch(foldedSession, folded.at("127.0.0.1", "/")).error, nullptr);
+  ASSERT_EQ(fetch(foldedSession, folded.at("127.0.0.1", "/x/y")).error, nullptr);
+  EXPECT_EQ(folded.seen(), (std::vector<std::string>{"127.0.0.1 /set []", "127.0.0.1 / []", "127.0.0.1 /x/y [f=1]"}));
   // A second head after a whole reply is no reply to the next request on that connection.
   ScriptedServer twice([](ScriptedServer::Connection& connection, const std::string&) {
     connection.send("HTTP/1.1 200 OK\r\nSet-Cookie: a=1\r\nContent-Length: 0\r\n\r\n"

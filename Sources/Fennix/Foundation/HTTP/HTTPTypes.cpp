@@ -467,10 +467,11 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
       cookie.isHTTPOnly = true;
     }
   }
-  if (domainAttribute) {
-    const std::string& value = *domainAttribute;
-    std::string domain = lowercased(value[0] == '.' ? value.substr(1) : value);
-    if (domain.empty() || !domainMatches(*host, domain)) return std::nullopt;
+  // "Domain=." names no domain once its dot is gone: the cookie stays with the host.
+  const std::string domain =
+      domainAttribute ? lowercased((*domainAttribute)[0] == '.' ? domainAttribute->substr(1) : *domainAttribute) : "";
+  if (!domain.empty()) {
+    if (!domainMatches(*host, domain)) return std::nullopt;
     if (domain == *host && (isIPAddress(domain) || isPublicSuffix(domain))) {
       // A site whose host is itself an IP address or a public suffix may only set cookies for
       // that host.
