@@ -376,7 +376,9 @@ TEST(HTTPFetchOperation, BaseHandlersAndItsCourseAreLogged) {
     EXPECT_EQ(operation->log->parent(), capture.logger);
     EXPECT_EQ(operation->log->logLevel(), LogLevel::trace);
     operation->start();
-    ASSERT_TRUE(waitUntil([&] { return operation->isFinished(); }, 30.0));
+    // The operation is finished before it logs so: wait for the line, not only the state.
+    ASSERT_TRUE(waitUntil([&] { return operation->isFinished() && !lines("finished operation:").empty(); }, 30.0))
+        << all();
     const std::string self = operation->description();
 
     const auto starting = lines("starting operation:");

@@ -467,10 +467,11 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
       cookie.isHTTPOnly = true;
     }
   }
-  if (domainAttribute) {
-    const std::string& value = *domainAttribute;
-    std::string domain = lowercased(value[0] == '.' ? value.substr(1) : value);
-    if (domain.empty() || !domainMatches(*host, domain)) return std::nullopt;
+  // "Domain=." names no domain once its dot is gone: the cookie stays with the host.
+  const std::string domain =
+      domainAttribute ? lowercased((*domainAttribute)[0] == '.' ? domainAttribute->substr(1) : *domainAttribute) : "";
+  if (!domain.empty()) {
+    if (!domainMatches(*host, domain)) return std::nullopt;
     if (domain == *host && (isIPAddress(domain) || isPublicSuffix(domain))) {
       // A site whose host is itself an IP address or a public suffix may only set cookies for
       // that host.
@@ -478,10 +479,10 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
     } else {
       // A public suffix would send the cookie to every site registered under it.
       if (isPublicSuffix(domain)) return std::nullopt;
-      // A domain that names the host itself without the leading dot keeps the cookie with the
-      // host, as a cookie without the attribute.
-      cookie.isHostOnly = domain == *host && value[0] != '.';
-      cookie.domain = cookie.isHostOnly ? domain : "." + domain;
+      // A domain attribute, with or without its leading dot, and even when it names the host
+      // itself, shares the cookie with every name under that domain.
+      cookie.isHostOnly = false;
+      cookie.domain = "." + domain;
     }
   }
   cookie.expiresDate = maxAge ? maxAge : expires;
@@ -577,24 +578,32 @@ std::vector<HTTPCookie> HTTPCookieStorage::cookies(const URL& forURL) const {
   const auto host = forURL.host();
   if (!host) return {};
   const auto now = Fennix::DateClock::now();
+  auto created = createdCookiesForHost(*host);
+  std::erase_if(created, [&](const auto& entry) { return entry.second.isExpired(now) || !entry.second.matches(forURL); });
+  std::sort(created.begin(), created.end(), [](const auto& a, const auto& b) {
+    return a.second.path.size() != b.second.path.size() ? a.second.path.size() > b.second.path.size() : a.first < b.first;
+  });
   std::vector<HTTPCookie> matching;
-  for (const auto& cookie : cookiesForHost(*host)) {
-    if (!cookie.isExpired(now) && cookie.matches(forURL)) matching.push_back(cookie);
-  }
-  std::stable_sort(matching.begin(), matching.end(),
-                   [](const HTTPCookie& a, const HTTPCookie& b) { return a.path.size() > b.path.size(); });
+  matching.reserve(created.size());
+  for (auto& entry : created) matching.push_back(std::move(entry.second));
   return matching;
 }
 
 std::vector<HTTPCookie> HTTPCookieStorage::cookiesForHost(const std::string& host) const {
+  std::vector<HTTPCookie> matching;
+  for (auto& entry : createdCookiesForHost(host)) matching.push_back(std::move(entry.second));
+  return matching;
+}
+
+std::vector<std::pair<std::uint64_t, HTTPCookie>> HTTPCookieStorage::createdCookiesForHost(const std::string& host) const {
   const std::string site = siteOf(host);
   std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<HTTPCookie> matching;
+  std::vector<std::pair<std::uint64_t, HTTPCookie>> matching;
   const auto found = bySite_.find(site);
   if (found == bySite_.end()) return matching;
   for (const auto sequence : found->second) {
     const auto& cookie = cookies_.at(sequence);
-    if (cookieMatchesHost(cookie, host)) matching.push_back(cookie);
+    if (cookieMatchesHost(cookie, host)) matching.emplace_back(createdAs_.at(sequence), cookie);
   }
   return matching;
 }
@@ -610,6 +619,7 @@ void HTTPCookieStorage::removeLocked(std::uint64_t sequence) {
     if (site->second.empty()) bySite_.erase(site);
   }
   if (cookie.expiresDate) byExpiry_.erase({*cookie.expiresDate, sequence});
+  createdAs_.erase(sequence);
   cookies_.erase(found);
 }
 
@@ -653,7 +663,9 @@ bool HTTPCookieStorage::shadowsSecureCookieLocked(const HTTPCookie& cookie) cons
 void HTTPCookieStorage::storeLocked(const HTTPCookie& cookie) {
   const auto now = Fennix::DateClock::now();
   const std::string site = siteOf(cookie.domain);
+  std::optional<std::uint64_t> created;
   if (const auto same = byKey_.find({cookie.name, cookie.domain, cookie.path}); same != byKey_.end()) {
+    created = createdAs_.at(same->second);
     removeLocked(same->second);
   }
   while (!byExpiry_.empty() && byExpiry_.begin()->first <= now) removeLocked(byExpiry_.begin()->second);
@@ -662,6 +674,7 @@ void HTTPCookieStorage::storeLocked(const HTTPCookie& cookie) {
   const std::uint64_t sequence = nextSequence_++;
   cookies_.emplace(sequence, cookie);
   byKey_.emplace(Key{cookie.name, cookie.domain, cookie.path}, sequence);
+  createdAs_.emplace(sequence, created.value_or(sequence));
   auto& ofSite = bySite_[site];
   ofSite.insert(sequence);
   if (cookie.expiresDate) byExpiry_.emplace(*cookie.expiresDate, sequence);

@@ -183,7 +183,8 @@ class HTTPCookieStorage {
 
   /// Every cookie, in the order they were set (a replaced cookie counts as set anew).
   std::vector<HTTPCookie> cookies() const;
-  /// The cookies a request to `url` carries, unexpired, longer paths first.
+  /// The cookies a request to `url` carries, unexpired, longer paths first, and of paths of one
+  /// length the one created first (a cookie that replaced another keeps that one's creation).
   std::vector<HTTPCookie> cookies(const URL& forURL) const;
   /// The cookies whose domain matches `host`, whatever their path or expiry, in the order set;
   /// found without looking at the cookies of other sites.
@@ -209,6 +210,8 @@ class HTTPCookieStorage {
   void removeLocked(std::uint64_t sequence);
   void storeLocked(const HTTPCookie& cookie);
   bool shadowsSecureCookieLocked(const HTTPCookie& cookie) const;
+  /// The cookies whose domain matches `host`, in the order set, each with when it was created.
+  std::vector<std::pair<std::uint64_t, HTTPCookie>> createdCookiesForHost(const std::string& host) const;
 
   mutable std::mutex mutex_;
   std::uint64_t nextSequence_ = 0;
@@ -217,4 +220,7 @@ class HTTPCookieStorage {
   std::map<Key, std::uint64_t> byKey_;
   std::map<std::string, std::set<std::uint64_t>> bySite_;
   std::set<std::pair<Fennix::Date, std::uint64_t>> byExpiry_;
+  /// For each cookie, the sequence number of the first cookie of its name, domain and path that
+  /// it replaced (or its own): when it was created, for the order of the "Cookie" field.
+  std::map<std::uint64_t, std::uint64_t> createdAs_;
 };

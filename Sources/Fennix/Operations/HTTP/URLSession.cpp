@@ -227,6 +227,17 @@ std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* c
   // Trailer fields after a chunked body are no header fields of the response: they neither
   // stand among its fields nor set cookies.
   if (transfer->headEnded) return length;
+  // A line that starts with a blank continues the field before it (an obsolete folding): it
+  // joins that field's value after one space, so no attribute of a folded field goes missing.
+  if (line[0] == ' ' || line[0] == '\t') {
+    const auto first = line.find_first_not_of(" \t");
+    if (!transfer->headers.empty() && first != std::string::npos) {
+      auto& value = transfer->headers.back().second;
+      value += (value.empty() ? "" : " ") + line.substr(first);
+      while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
+    }
+    return length;
+  }
   const auto colon = line.find(':');
   if (colon == std::string::npos || colon == 0) return length;
   std::string name = line.substr(0, colon);

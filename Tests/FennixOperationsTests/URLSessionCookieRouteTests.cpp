@@ -1,0 +1,211 @@
+// Cookies on their way through redirects, hosts and paths, and through replies whose heads are
+// odd, against loopback servers. Names under "localhost" all reach 127.0.0.1, so one server
+// stands for a domain and the hosts under it.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "Fennix/Operations/HTTP/URLSession.h"
+#include "OperationsTestSupport.h"
+#include "ScriptedServer.h"
+#include "URLSessionTestSupport.h"
+
+using namespace OperationsTestSupport;
+
+namespace {
+
+Fetched fetchRequest(const std::shared_ptr<URLSession>& session, const URLRequest& request) {
+  auto result = std::make_shared<Fetched>();
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  session
+      ->dataTask(request,
+                 [result, done](std::optional<Fennix::Data> data, std::shared_ptr<URLResponse> response,
+                                Fennix::ErrorRef error) {
+                   result->data = std::move(data);
+                   result->response = std::dynamic_pointer_cast<HTTPURLResponse>(response);
+                   result->error = std::move(error);
+                   done->store(true);
+                 })
+      ->resume();
+  EXPECT_TRUE(waitUntil([&] { return done->load(); }, 90.0));
+  return *result;
+}
+
+Fetched fetch(const std::shared_ptr<URLSession>& session, const std::string& address) {
+  return fetchRequest(session, URLRequest(*URL::fromString(address)));
+}
+
+/// The value of the head's field (first of that name, any letter case), empty when it has none.
+std::string fieldOf(const std::string& head, const std::string& name) {
+  std::string lower = head;
+  for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string wanted = "\r\n" + name + ":";
+  for (auto& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const auto at = lower.find(wanted);
+  if (at == std::string::npos) return std::string();
+  const auto start = head.find_first_not_of(' ', at + wanted.size());
+  return head.substr(start, head.find("\r\n", start) - start);
+}
+
+std::string targetOf(const std::string& head) {
+  const auto space = head.find(' ');
+  return head.substr(space + 1, head.find(' ', space + 1) - space - 1);
+}
+
+/// A server that answers each request by its host and path, and keeps every request's
+/// "host path" and "Cookie" field.
+class Site {
+ public:
+  using Answer = std::function<std::string(const std::string& host, const std::string& path, int port)>;
+  explicit Site(Answer answer, int connections = 16)
+      : server_([this, answer](ScriptedServer::Connection& connection, const std::string& head) {
+          std::string host = fieldOf(head, "Host");
+          host = host.substr(0, host.rfind(':'));
+          for (auto& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+          {
+            std::lock_guard<std::mutex> lock(mutex_);
+            seen_.push_back(host + " " + targetOf(head) + " [" + fieldOf(head, "Cookie") + "]");
+          }
+          connection.send(answer(host, targetOf(head), port()));
+        }, connections) {}
+
+  int port() const { return std::stoi(server_.url("").substr(17)); }
+  std::string at(const std::string& host, const std::string& path) const {
+    return "http://" + host + ":" + std::to_string(port()) + path;
+  }
+  std::vector<std::string> seen() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> seen_;
+  ScriptedServer server_;
+};
+
+std::string reply(int status, const std::vector<std::string>& fields, const std::string& body = "") {
+  std::string text = "HTTP/1.1 " + std::to_string(status) + " X\r\nConnection: close\r\nContent-Length: " +
+                     std::to_string(body.size()) + "\r\n";
+  for (const auto& field : fields) text += field + "\r\n";
+  return text + "\r\n" + body;
+}
+
+std::vector<std::string> namesIn(const std::shared_ptr<URLSession>& session) {
+  std::vector<std::string> names;
+  for (const auto& cookie : session->configuration().cookieStorage->cookies()) names.push_back(cookie.name + "=" + cookie.value);
+  return names;
+}
+
+TEST(URLSessionCookieRoute, DomainAttributeReachesTheNamesUnderIt) {
+  // app.localhost sets a host-only cookie and two domain cookies, one written with the dot and
+  // one without, then sends the client to www.app.localhost: only the domain cookies go along.
+  Site site([](const std::string& host, const std::string& path, int port) {
+    if (host == "app.localhost" && path == "/login") {
+      return reply(302, {"Set-Cookie: own=1; Path=/", "Set-Cookie: plain=2; Domain=app.localhost; Path=/",
+                         "Set-Cookie: dotted=3; Domain=.app.localhost; Path=/", "Set-Cookie: dot=4; Domain=.; Path=/",
+                         "Location: http://www.app.localhost:" + std::to_string(port) + "/home"});
+    }
+    return reply(200, {});
+  });
+  auto session = newSession();
+  const auto fetched = fetch(session, site.at("app.localhost", "/login"));
+  ASSERT_EQ(fetched.error, nullptr) << fetched.describe();
+  EXPECT_EQ(site.seen(), (std::vector<std::string>{"app.localhost /login []", "www.app.localhost /home [plain=2; dotted=3]"}));
+  // "Domain=." names no domain: that cookie stays with the host. Back on the host itself all
+  // four go; a sibling of the domain gets none.
+  ASSERT_EQ(fetch(session, site.at("APP.localhost", "/x")).error, nullptr);
+  ASSERT_EQ(fetch(session, site.at("other.localhost", "/x")).error, nullptr);
+  const auto seen = site.seen();
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[2], "app.localhost /x [own=1; plain=2; dotted=3; dot=4]");
+  EXPECT_EQ(seen[3], "other.localhost /x []");
+}
+
+
+TEST(URLSessionCookieRoute, PathsIPHostsAndTheOrderOfTheCookieField) {
+  Site site([](const std::string&, const std::string& path, int) {
+    if (path == "/set") {
+      return reply(200, {"Set-Cookie: a=1; Path=/a", "Set-Cookie: deep=1; Path=/a/b", "Set-Cookie: ip=1; Domain=127.0.0.1",
+                         "Set-Cookie: part=1; Domain=0.0.1", "Set-Cookie: sec=1; Secure", "Set-Cookie: x=1",
+                         "Set-Cookie: y=1"});
+    }
+    if (path == "/replace") return reply(200, {"Set-Cookie: x=2"});
+    return reply(200, {});
+  });
+  auto session = newSession();
+  for (const std::string path : {"/set", "/replace", "/ab", "/a", "/a/b/c", "/A/b"}) {
+    ASSERT_EQ(fetch(session, site.at("127.0.0.1", path)).error, nullptr) << path;
+  }
+  // An IP address takes a Domain attribute naming itself only, and plain HTTP no secure cookie.
+  // "/a" is no prefix of "/ab"; longer paths go first, and of one length the cookie created
+  // first, even when it was replaced since.
+  EXPECT_EQ(site.seen(), (std::vector<std::string>{"127.0.0.1 /set []", "127.0.0.1 /replace [ip=1; x=1; y=1]",
+                                                   "127.0.0.1 /ab [ip=1; x=2; y=1]", "127.0.0.1 /a [a=1; ip=1; x=2; y=1]",
+                                                   "127.0.0.1 /a/b/c [deep=1; a=1; ip=1; x=2; y=1]",
+                                                   "127.0.0.1 /A/b [ip=1; x=2; y=1]"}));
+}
+
+TEST(URLSessionCookieRoute, OnlyWholeHeadsOfAChainSetCookies) {
+  const std::string big(250 * 1024, 'x');
+  struct Case {
+    std::string first, second, method;
+    long code;
+    std::vector<std::string> stored;
+  };
+  const std::string redirect = "HTTP/1.1 302 Found\r\nLocation: /next\r\nSet-Cookie: hop=1\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+  const std::vector<Case> cases = {
+      // A redirect taken whole keeps its cookie when the next hop's head or chunks are cut.
+      {redirect, "HTTP/1.1 200 OK\r\nSet-Cookie: cut=1\r\n", "GET", URLErrorCode::networkConnectionLost, {"hop=1"}},
+      {redirect, "HTTP/1.1 200 OK\r\nSet-Cookie: cut=1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabc", "GET",
+       URLErrorCode::networkConnectionLost, {"hop=1"}},
+      // Interim responses of every kind set nothing; the final one does.
+      {"HTTP/1.1 100 Continue\r\nSet-Cookie: a=1\r\n\r\nHTTP/1.1 102 Processing\r\nSet-Cookie: b=1\r\n\r\n"
+       "HTTP/1.1 199 Odd\r\nSet-Cookie: c=1\r\n\r\nHTTP/1.1 200 OK\r\nSet-Cookie: d=1\r\nContent-Length: 0\r\n\r\n",
+       "", "GET", 0, {"d=1"}},
+      // A HEAD reply's head ends at its blank line, whatever length it names; cut, it is none.
+      {"HTTP/1.1 200 OK\r\nSet-Cookie: h=1\r\nContent-Length: 1000\r\n\r\n", "", "HEAD", 0, {"h=1"}},
+      {"HTTP/1.1 200 OK\r\nSet-Cookie: h=1\r\nContent-Length: 1000\r\n", "", "HEAD", URLErrorCode::networkConnectionLost, {}},
+      // A head too large sets nothing.
+      {"HTTP/1.1 200 OK\r\nSet-Cookie: c=1\r\nX-Big: " + big + "\r\nContent-Length: 0\r\n\r\n", "", "GET",
+       URLErrorCode::badServerResponse, {}},
+  };
+  for (const auto& item : cases) {
+    ScriptedServer server([&item](ScriptedServer::Connection& connection, const std::string& head) {
+      connection.send(head.find(" /next ") != std::string::npos ? item.second : item.first);
+    });
+    auto session = newSession();
+    URLRequest request(*URL::fromString(server.url("/start")));
+    request.httpMethod = item.method;
+    const auto fetched = fetchRequest(session, request);
+    EXPECT_EQ(fetched.code(), item.code) << item.first.substr(0, 40) << fetched.describe();
+    EXPECT_EQ(namesIn(session), item.stored) << item.first.substr(0, 40);
+  }
+  // A folded field line continues the field: its attributes count. Plain HTTP takes no secure
+  // cookie, and the folded path keeps the other from "/".
+  Site folded([](const std::string&, const std::string& path, int) {
+    if (path != "/set") return reply(200, {});
+    return reply(200, {"Set-Cookie: sid=1", " ; Secure", "Set-Cookie: f=1", "\t; Path=/x", "X-Note: one", "  two "});
+  });
+  auto foldedSession = newSession();
+  const auto set = fetch(foldedSession, folded.at("127.0.0.1", "/set"));
+  ASSERT_EQ(set.error, nullptr) << set.describe();
+  EXPECT_EQ(set.response->firstHeader("x-note"), "one two");
+  ASSERT_EQ(fetch(foldedSession, folded.at("127.0.0.1", "/")).error, nullptr);
+  ASSERT_EQ(fetch(foldedSession, folded.at("127.0.0.1", "/x/y")).error, nullptr);
+  EXPECT_EQ(folded.seen(), (std::vector<std::string>{"127.0.0.1 /set []", "127.0.0.1 / []", "127.0.0.1 /x/y [f=1]"}));
+  // A second head after a whole reply is no reply to the next request on that connection.
+  ScriptedServer twice([](ScriptedServer::Connection& connection, const std::string&) {
+    connection.send("HTTP/1.1 200 OK\r\nSet-Cookie: a=1\r\nContent-Length: 0\r\n\r\n"
+                    "HTTP/1.1 200 OK\r\nSet-Cookie: stale=1\r\nContent-Length: 5\r\n\r\nstale");
+    if (!connection.readHead().empty()) connection.send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfresh");
+  });
+  auto session = newSession();
+  ASSERT_EQ(fetch(session, twice.url("/1")).error, nullptr);
+  const auto second = fetch(session, twice.url("/2"));
+  ASSERT_EQ(second.error, nullptr) << second.describe();
+  EXPECT_EQ(second.body(), "fresh");
+  EXPECT_EQ(namesIn(session), std::vector<std::string>{"a=1"});
+}
+
+}  // namespace
