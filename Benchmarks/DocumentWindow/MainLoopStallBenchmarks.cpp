@@ -7,17 +7,27 @@
 // thread of their own through the X server while the main loop runs.
 //
 // Drawings: two clip-art drawings made here (46 KB in 64 lines, 267 KB in 4,491 lines), the
-// emoji set's `woman-with-bunny-ears-medium-dark` (107 KB, one line), and the set's largest
-// drawing as it ships (one line) and pretty-printed. Each benchmark reports, in milliseconds:
+// emoji set's `woman-with-bunny-ears-medium-dark` (107 KB, one line), the set's largest
+// drawing as it ships (one line) and pretty-printed, and 9 MB of rectangles in one line. Each
+// benchmark reports, in milliseconds:
 //   stall       the application's longest stall (opening: until the preview has loaded and the
 //               window has been watched for a while; typing: 10 keys 100 ms apart and a second after)
 //   baseline    the bare text view's longest stall for the same text and keys
 //   quiet       (opening) when the last stall longer than 20 ms ended, counted from the open
+//   serviceAnswer  (typing) the longest wait of another program for the SvgToView service's
+//               answer, calling it 100 ms apart while the keys go in
 //
-// Big drawings (5 MB and 50 MB of rectangles), and a stored document of the 5 MB drawing with its
-// Swift, open in a child process each, which reports its peak resident memory and longest stall;
-// the parent ends a child that grows past four times the memory goal or runs past its time.
+// Pastes of 9 MB (in 300,000 short lines, and in one line) with Ctrl+V into a clip-art drawing
+// report the longest stall beside a bare text view's for the same paste, and when the document
+// had the text and the title showed the edit.
+//
+// Big drawings (5 MB and 50 MB of rectangles, 740,000 empty groups whose Swift is 157 MB), and a
+// stored document of the 5 MB drawing with its Swift, open in a child process each, which reports
+// its peak resident memory and longest stall; the parent ends a child that grows past four times
+// the memory goal or runs past its time.
 #include <benchmark/benchmark.h>
+#include <gdkmm/clipboard.h>
+#include <gdkmm/display.h>
 #include <giomm/file.h>
 #include <gtkmm/messagedialog.h>
 #include <gtkmm/scrolledwindow.h>
@@ -27,6 +37,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -94,6 +105,69 @@ void runFor(double seconds) {
   runUntil([] { return false; }, seconds);
 }
 
+/// Calls the application's SvgToView service for a small drawing while it lives, one call after
+/// another 100 ms apart, from a thread and a bus connection of its own (as another program
+/// would); the longest wait for an answer.
+class ServiceProbe {
+ public:
+  ServiceProbe() : thread_([this] { run(); }) {}
+  ~ServiceProbe() { stop(); }
+  /// Ends the calls, running the main loop until the last one is answered.
+  void stop() {
+    running_ = false;
+    runUntil([this] { return finished_.load(); }, 180);
+    if (thread_.joinable()) thread_.join();
+  }
+  double longestMilliseconds() const { return double(longest_.load()) / double(millisecond); }
+  int answered() const { return answered_.load(); }
+  int failed() const { return failed_.load(); }
+
+ private:
+  void run() {
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    GDBusConnection* bus =
+        address == nullptr
+            ? nullptr
+            : g_dbus_connection_new_for_address_sync(address,
+                                                     GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                                                     nullptr, nullptr, nullptr);
+    g_free(address);
+    const char* drawing =
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 40\"><rect width=\"40\" height=\"40\"/></svg>";
+    while (bus != nullptr && running_) {
+      const gint64 start = g_get_monotonic_time();
+      GVariant* reply = g_dbus_connection_call_sync(bus, "org.quarvel.SVGQuarvel", "/org/quarvel/SVGQuarvel/Services",
+                                                    "org.quarvel.SVGQuarvel.Services", "SvgToView",
+                                                    g_variant_new("(s)", drawing), G_VARIANT_TYPE("(s)"),
+                                                    G_DBUS_CALL_FLAGS_NONE, 120'000, nullptr, nullptr);
+      const gint64 waited = g_get_monotonic_time() - start;
+      if (reply != nullptr) {
+        g_variant_unref(reply);
+        ++answered_;
+        longest_ = std::max(longest_.load(), waited);
+      } else {
+        ++failed_;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (bus != nullptr) {
+      g_dbus_connection_close_sync(bus, nullptr, nullptr);
+      g_object_unref(bus);
+    }
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+    finished_ = true;
+  }
+
+  std::atomic<bool> running_ = true, finished_ = false;
+  std::atomic<gint64> longest_ = 0;
+  std::atomic<int> answered_ = 0, failed_ = 0;
+  std::thread thread_;
+};
+
 }  // namespace
 
 // The X window of a surface, from the toolkit's X11 backend (its header brings Xlib's macros,
@@ -137,6 +211,25 @@ bool typeKeys(Gtk::Window& window, int count, const std::function<bool()>& arriv
   const bool all = typed && runUntil(arrived, 60);
   runFor(1);
   return all;
+}
+
+/// Presses a key combination in `window` as a real key event from another thread, running the
+/// main loop meanwhile; whether the X server took it.
+bool pressKey(Gtk::Window& window, const std::string& combination) {
+  const unsigned long xid = xidOf(window);
+  if (xid == 0) return false;
+  std::atomic<bool> finished = false, pressed = false;
+  std::thread input([&] {
+    XDriver::Session session;
+    if (session.ok()) {
+      session.focus(xid);
+      pressed = session.key(combination);
+    }
+    finished = true;
+  });
+  runUntil([&] { return finished.load(); }, 30);
+  input.join();
+  return pressed;
 }
 
 /// Puts the cursor of `view` after the first `offset` characters and gives it the focus.
@@ -216,6 +309,20 @@ std::string rectangles(std::size_t bytes) {
   return svg + "</svg>\n";
 }
 
+/// The drawing in one line.
+std::string oneLine(std::string svg) {
+  std::replace(svg.begin(), svg.end(), '\n', ' ');
+  return svg;
+}
+
+/// A drawing of `count` empty groups in one line: a small text whose Swift is large.
+std::string emptyGroups(std::size_t count) {
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\">";
+  svg.reserve(svg.size() + 4 * count + 8);
+  for (std::size_t i = 0; i < count; ++i) svg += "<g/>";
+  return svg + "</svg>";
+}
+
 std::filesystem::path workFolder() {
   static const std::filesystem::path folder = [] {
     auto path = std::filesystem::temp_directory_path() / ("quarvel-stall-" + std::to_string(::getpid()));
@@ -246,6 +353,7 @@ const std::map<std::string, std::string>& drawings() {
     result["2-clipart-267KB-4491lines"] = clipArt(4491, 267'000);
     result["3-largest-pretty"] = prettyPrinted(largest->svg);
     result["4-largest-1line"] = largest->svg;
+    result["5-rects-9MB-1line"] = oneLine(rectangles(9'000'000));
     return result;
   }();
   return table;
@@ -319,7 +427,7 @@ struct BareView {
 };
 
 struct Measured {
-  double open = 0, openQuiet = 0, typing = 0;
+  double open = 0, openQuiet = 0, typing = 0, serviceAnswer = 0;
   bool ok = false;
   bool previewLoaded = false;
 };
@@ -340,7 +448,15 @@ Measured measureApplication(const std::string& name, const std::string& svg) {
     const auto before = contentOf(*window)->document()->svgString.get().size();
     probe.reset();
     auto* content = contentOf(*window);
+    ServiceProbe service;
     result.ok = typeKeys(*window, 10, [&] { return content->document()->svgString.get().size() == before + 10; });
+    service.stop();
+    result.serviceAnswer = service.longestMilliseconds();
+    if (service.answered() == 0 || service.failed() > 0) {
+      std::fprintf(stderr, "%s: the service answered %d calls and failed %d while typing\n", name.c_str(),
+                   service.answered(), service.failed());
+      result.ok = false;
+    }
     if (!result.ok) {
       std::fprintf(stderr, "typed %zd of 10 into %s\n", std::ptrdiff_t(content->document()->svgString.get().size() - before),
                    name.c_str());
@@ -402,7 +518,112 @@ void BM_OpenAndType(benchmark::State& state, const std::string& name) {
   state.counters["quietMs"] = app.openQuiet;
   state.counters["typeStallMs"] = app.typing;
   state.counters["typeBaselineMs"] = bare.typing;
+  state.counters["serviceAnswerMs"] = app.serviceAnswer;
   state.counters["previewLoaded"] = app.previewLoaded ? 1 : 0;
+}
+
+// ---- Pasting ---------------------------------------------------------------------------------
+
+/// About `bytes` bytes of text, in short lines or in one line, which a drawing takes as text
+/// between its elements.
+std::string pastedText(std::size_t bytes, bool inOneLine) {
+  std::string text;
+  text.reserve(bytes + 64);
+  for (unsigned i = 0; text.size() < bytes; ++i) {
+    char line[48];
+    std::snprintf(line, sizeof line, inOneLine ? "pasted word %06u of the text " : "pasted line %06u of the text\n", i);
+    text += line;
+  }
+  return text;
+}
+
+struct PasteMeasured {
+  double stall = 0, baseline = 0;
+  double heard = -1, edited = -1, baselineShown = -1;  // ms after the key press
+  bool ok = false;
+};
+
+double millisecondsSince(gint64 start) { return double(g_get_monotonic_time() - start) / double(millisecond); }
+
+/// Pastes `text` with Ctrl+V after the first line of a clip-art drawing open in the application:
+/// the longest stall, and when the document had the text and the title showed the edit.
+void measurePasteInApplication(const std::string& text, PasteMeasured& result) {
+  const std::string svg = clipArt(64, 46'000);
+  bool previewLoaded = false;
+  auto* window = openInApplication(writeDrawing("paste-target", svg), 120, 30, &previewLoaded);
+  auto* view = window == nullptr ? nullptr : svgTextView(*window);
+  if (view == nullptr) return;
+  runFor(2);
+  placeCursor(*view, int(svg.find('\n')));
+  Gdk::Display::get_default()->get_clipboard()->set_text(text);
+  runFor(0.5);
+  auto document = contentOf(*window)->document();
+  const std::size_t expected = document->svgString.get().size() + text.size();
+  StallProbe probe;
+  probe.reset();
+  const gint64 start = g_get_monotonic_time();
+  if (!pressKey(*window, "ctrl+v")) return;
+  result.ok = runUntil(
+      [&] {
+        if (result.heard < 0 && document->svgString.get().size() == expected) result.heard = millisecondsSince(start);
+        if (result.edited < 0 && window->get_title().find("Edited") != Glib::ustring::npos) {
+          result.edited = millisecondsSince(start);
+        }
+        return result.heard >= 0 && result.edited >= 0;
+      },
+      300);
+  runFor(2);
+  result.stall = probe.longestMilliseconds();
+  closeAll();
+}
+
+void measurePasteInBareView(const std::string& text, PasteMeasured& result) {
+  const std::string svg = clipArt(64, 46'000);
+  BareView bare;
+  bare.view.get_buffer()->set_text(svg);
+  bare.window.present();
+  runFor(1);
+  placeCursor(bare.view, int(svg.find('\n')));
+  Gdk::Display::get_default()->get_clipboard()->set_text(text);
+  runFor(0.5);
+  const int expected = bare.view.get_buffer()->get_char_count() + int(text.size());
+  StallProbe probe;
+  probe.reset();
+  const gint64 start = g_get_monotonic_time();
+  if (pressKey(bare.window, "ctrl+v") &&
+      runUntil([&] { return bare.view.get_buffer()->get_char_count() == expected; }, 300)) {
+    result.baselineShown = millisecondsSince(start);
+  }
+  runFor(2);
+  result.baseline = probe.longestMilliseconds();
+  bare.window.close();
+  runFor(0.3);
+}
+
+void BM_Paste(benchmark::State& state, bool inOneLine) {
+  if (gdk_display_get_default() == nullptr && !gtk_init_check()) {
+    state.SkipWithError("needs a display");
+    return;
+  }
+  application();
+  const std::string text = pastedText(9'000'000, inOneLine);
+  PasteMeasured measured;
+  for (auto _ : state) {
+    measured = PasteMeasured();
+    measurePasteInApplication(text, measured);
+    measurePasteInBareView(text, measured);
+  }
+  state.counters["bytes"] = double(text.size());
+  state.counters["pasteStallMs"] = measured.stall;
+  state.counters["pasteBaselineMs"] = measured.baseline;
+  state.counters["heardMs"] = measured.heard;
+  state.counters["editedMs"] = measured.edited;
+  state.counters["baselineShownMs"] = measured.baselineShown;
+  if (!measured.ok) {
+    std::fprintf(stderr, "paste: stallMs=%.1f heardMs=%.1f editedMs=%.1f (not all in time)\n", measured.stall,
+                 measured.heard, measured.edited);
+    state.SkipWithError("the paste did not reach the document or the title in time");
+  }
 }
 
 // ---- Big drawings, each in a child process ------------------------------------------------------
@@ -453,11 +674,18 @@ int bigDrawingChild(const std::filesystem::path& file) {
 }
 
 /// Measures the opening of `file` (a drawing or a document) in a child process.
-void measureBigFile(benchmark::State& state, const std::filesystem::path& file, std::size_t megabytes);
+/// (`swiftMB`: the Swift it is expected to give, by default eight times the drawing's size.)
+void measureBigFile(benchmark::State& state, const std::filesystem::path& file, std::size_t megabytes,
+                    double swiftMB = -1);
 
 void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
   measureBigFile(state, writeDrawing("rects-" + std::to_string(megabytes) + "MB", rectangles(megabytes << 20)),
                  megabytes);
+}
+
+/// A drawing of 740,000 empty groups (2.96 MB) whose Swift (157 MB) is just within its bound.
+void BM_GroupsPeakMemory(benchmark::State& state, std::size_t) {
+  measureBigFile(state, writeDrawing("groups-740000", emptyGroups(740'000)), 3, 160);
 }
 
 /// A stored document of the drawing and the Swift generated from it, as saved after opening it.
@@ -470,8 +698,10 @@ void BM_BigDocumentPeakMemory(benchmark::State& state, std::size_t megabytes) {
   measureBigFile(state, file, megabytes);
 }
 
-void measureBigFile(benchmark::State& state, const std::filesystem::path& file, std::size_t megabytes) {
+void measureBigFile(benchmark::State& state, const std::filesystem::path& file, std::size_t megabytes,
+                    double swiftMB) {
   const double svgMB = double(std::filesystem::file_size(file)) / double(1 << 20);
+  if (swiftMB < 0) swiftMB = 8 * svgMB;
   std::string report;
   long watchedPeakKB = 0;
   long limitKB = 0;
@@ -492,7 +722,7 @@ void measureBigFile(benchmark::State& state, const std::filesystem::path& file, 
     }
     ::close(pipeEnds[1]);
     // A child past four times the goal for its drawing (at most 4 GB), or past three minutes, is ended.
-    limitKB = long(std::min(300 + 4 * 10 * (svgMB + 8 * svgMB), 4096.0) * 1024);
+    limitKB = long(std::min(300 + 4 * 10 * (svgMB + swiftMB), 4096.0) * 1024);
     const gint64 started = g_get_monotonic_time();
     const gint64 deadline = started + 180 * G_USEC_PER_SEC;
     int status = 0;
@@ -551,9 +781,16 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--big-drawing-child") return bigDrawingChild(argv[2]);
 
   for (const char* name : {"0-clipart-46KB-64lines", "1-bunny-107KB-1line", "2-clipart-267KB-4491lines",
-                           "3-largest-pretty", "4-largest-1line"}) {
+                           "3-largest-pretty", "4-largest-1line", "5-rects-9MB-1line"}) {
     benchmark::RegisterBenchmark((std::string("OpenAndType/") + name).c_str(),
                                  [name](benchmark::State& state) { BM_OpenAndType(state, name); })
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  }
+  for (const bool inOneLine : {false, true}) {
+    benchmark::RegisterBenchmark(inOneLine ? "Paste/9MB-1line" : "Paste/9MB-300000lines",
+                                 [inOneLine](benchmark::State& state) { BM_Paste(state, inOneLine); })
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
@@ -564,7 +801,8 @@ int main(int argc, char** argv) {
     std::size_t megabytes;
   } bigFiles[] = {{"BigDrawingPeakMemory/", BM_BigDrawingPeakMemory, 5},
                   {"BigDrawingPeakMemory/", BM_BigDrawingPeakMemory, 50},
-                  {"BigDocumentPeakMemory/", BM_BigDocumentPeakMemory, 5}};
+                  {"BigDocumentPeakMemory/", BM_BigDocumentPeakMemory, 5},
+                  {"BigDrawingPeakMemory/groups-740000-", BM_GroupsPeakMemory, 3}};
   for (const auto& big : bigFiles) {
     benchmark::RegisterBenchmark((big.name + std::to_string(big.megabytes) + "MB").c_str(),
                                  [big](benchmark::State& state) { big.measure(state, big.megabytes); })

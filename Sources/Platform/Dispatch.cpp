@@ -153,9 +153,11 @@ class GlobalQueue final : public DispatchQueue::Impl {
 // The main queue is one, on the default main context.
 class ContextQueue final : public DispatchQueue::Impl, public std::enable_shared_from_this<ContextQueue> {
  public:
-  /// The priority of a queue that still has blocks after a slice: behind the toolkit's input
-  /// (the default priority) and its layout and drawing (high idle + 10 and + 20).
-  static constexpr int backlogPriority = G_PRIORITY_DEFAULT_IDLE;
+  /// The priority of a queue that still has blocks after a slice: just behind the toolkit's input
+  /// (the default priority) and its resizing and drawing (high idle + 10 and + 20), and ahead of
+  /// the rest of its idle work (a text view lays out a long text at high idle + 25, for minutes),
+  /// which would otherwise hold the blocks back for as long as it lasts.
+  static constexpr int backlogPriority = G_PRIORITY_HIGH_IDLE + 21;
 
   ContextQueue(std::string label, DispatchQoS qos, GMainContext* context)
       : Impl(std::move(label), qos), context_(g_main_context_ref(context)) {}
@@ -186,8 +188,8 @@ class ContextQueue final : public DispatchQueue::Impl, public std::enable_shared
   // later ones wait for the next iteration, so a block that keeps re-posting itself does not hold
   // up the rest of the loop. While blocks remain after a slice, the source waits behind the
   // context's input and redraws (its priority drops below theirs), which thus go on between
-  // slices however many blocks are queued; once the queue is empty, the next block is again
-  // dispatched at the default priority.
+  // slices however many blocks are queued, but not behind idle work of no fixed length; once the
+  // queue is empty, the next block is again dispatched at the default priority.
   static gboolean dispatchSource(gpointer data) {
     ContextQueue* self = static_cast<std::shared_ptr<ContextQueue>*>(data)->get();
     std::size_t count;

@@ -46,7 +46,8 @@ class DispatchQueue {
 
   /// Most blocks a queue on a main context (the main queue, a queue with a thread of its own)
   /// runs in one dispatch of its context: a flood of blocks leaves room between them for the
-  /// context's other sources (input, drawing), which go first while blocks remain.
+  /// context's input and drawing, which go first while blocks remain; the blocks go ahead of
+  /// the rest of the context's idle work (such as a text view laying out a long text).
   static constexpr std::size_t maximumBlocksPerDispatch = 8;
 
   /// The queue of the GLib default main context.

@@ -158,6 +158,8 @@ class Waiting {
   void reply(GVariant* value) {
     if (auto* invocation = std::exchange(invocation_, nullptr)) g_dbus_method_invocation_return_value(invocation, value);
   }
+  /// Hands the call over to be answered elsewhere (on any thread); the item no longer holds it.
+  GDBusMethodInvocation* takeInvocation() { return std::exchange(invocation_, nullptr); }
   void reply(const char* name, const std::string& message) {
     if (auto* invocation = std::exchange(invocation_, nullptr)) {
       g_dbus_method_invocation_return_dbus_error(invocation, name, message.c_str());
@@ -342,7 +344,12 @@ class BusCalls {
     // The text stays where the call's message holds it: the running call is kept until it is done.
     const std::string_view text = running_->item.text();
     const auto config = SVGQuarvelConfiguration::defaultConfig();
-    convertingQueue().async([openDocument, text, config] {
+    // A conversion is answered from the converting thread, so that its answer does not wait for
+    // a main loop that is busy (laying out a long text, say); the next call starts on the main
+    // loop once it has gone out. The call's message, which holds the text, lives until then.
+    GDBusMethodInvocation* invocation = openDocument ? nullptr : running_->item.takeInvocation();
+    if (invocation != nullptr) g_object_ref(invocation);
+    convertingQueue().async([openDocument, text, config, invocation] {
       if (!openDocument) {
         auto code = SVGConverterService::viewSource(text, config);
         std::shared_ptr<GVariant> reply;
@@ -356,14 +363,15 @@ class BusCalls {
         }
         auto refused = std::make_shared<std::optional<SVGQuarvel::NSError>>();
         if (auto* error = std::get_if<SVGQuarvel::NSError>(&code)) *refused = std::move(*error);
-        return DispatchQueue::main().async([reply, refused] {
-          auto& calls = shared();
-          if (*refused) {
-            calls.running_->item.reply(busErrorName(**refused).c_str(), (*refused)->localizedDescription);
-          } else {
-            calls.running_->item.reply(reply.get());
-          }
-          calls.finish();
+        if (*refused) {
+          g_dbus_method_invocation_return_dbus_error(invocation, busErrorName(**refused).c_str(),
+                                                     (*refused)->localizedDescription.c_str());
+        } else {
+          g_dbus_method_invocation_return_value(invocation, reply.get());
+        }
+        return DispatchQueue::main().async([invocation] {
+          g_object_unref(invocation);
+          shared().finish();
         });
       }
       auto snapshot = std::make_shared<std::variant<SVGQuarvelDocument::Snapshot, SVGQuarvel::NSError>>(

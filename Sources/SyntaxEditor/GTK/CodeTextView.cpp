@@ -67,6 +67,12 @@ CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror
                    }),
                    this);
 
+  g_signal_connect(gobj(), "paste-clipboard", G_CALLBACK(+[](GtkTextView* view, gpointer self) {
+                     g_signal_stop_emission_by_name(view, "paste-clipboard");
+                     static_cast<CodeTextView*>(self)->pasteClipboard();
+                   }),
+                   this);
+
   auto keys = Gtk::EventControllerKey::create();
   keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
   keys->signal_key_pressed().connect(
@@ -203,6 +209,40 @@ gboolean CodeTextView::acceptsDrop(GtkDropTarget* target, GdkDrop* drop, gpointe
   return (gdk_drop_get_actions(drop) & gtk_drop_target_get_actions(target)) != 0 &&
          (readable == nullptr || gdk_content_formats_match(readable, offered)) &&
          gdk_content_formats_match(static_cast<CodeTextView*>(self)->acceptedDrops_, offered);
+}
+
+void CodeTextView::pasteClipboard() {
+  if (!code_->isEditable()) {
+    error_bell();
+    return;
+  }
+  struct Request {
+    std::weak_ptr<bool> alive;
+    CodeTextView* view;
+  };
+  gdk_clipboard_read_text_async(
+      get_clipboard()->gobj(), nullptr,
+      [](GObject* clipboard, GAsyncResult* result, gpointer data) {
+        const std::unique_ptr<Request> request(static_cast<Request*>(data));
+        char* text = gdk_clipboard_read_text_finish(GDK_CLIPBOARD(clipboard), result, nullptr);
+        if (request->alive.lock()) request->view->pasteText(text);
+        g_free(text);
+      },
+      new Request{alive_, this});
+}
+
+void CodeTextView::pasteText(const char* text) {
+  if (text == nullptr || !code_->isEditable()) {
+    error_bell();
+    return;
+  }
+  const std::u16string pasted = Fennix::utf16FromUTF8(text);
+  if (pasted.empty()) return;
+  auto buffer = get_buffer();
+  takeSelectionFromBuffer();
+  buffer->begin_user_action();
+  code_->platformInsertText(pasted);
+  buffer->end_user_action();
 }
 
 void CodeTextView::takeSelectionFromBuffer() {

@@ -51,6 +51,10 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void acceptableDragTypesDidChange(const std::vector<SyntaxEditor::PasteboardType>& types) override;
 
   static gboolean acceptsDrop(GtkDropTarget* target, GdkDrop* drop, gpointer self);
+  /// Reads the clipboard's text and puts it in place of the selection as one edit (the toolkit
+  /// would insert a coloured text one run at a time, each an edit of its own).
+  void pasteClipboard();
+  void pasteText(const char* text);
   void storageDidEdit(const NSTextStorageEdit& edit);
   /// Puts the storage's new text of `newRange` into the buffer in place of `oldRange`.
   void replaceInBuffer(NSRange oldRange, NSRange newRange);
@@ -95,4 +99,5 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   sigc::connection vScroll_;
   bool windowsStale_ = false;
   NSSize allocated_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for answers that come later
 };

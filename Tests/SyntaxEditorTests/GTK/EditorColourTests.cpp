@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "SyntaxEditor/GTK/SyntaxEditorView.h"
 #include "SyntaxEditorTests/EditorTestSupport.h"
@@ -157,6 +159,46 @@ TEST(EditorColourTests, TypingAndPastingLeaveTheBufferStyledAsTheStorage) {
   ASSERT_TRUE(waitUntilSettled(xml));
   EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after typing an attribute";
   EXPECT_EQ(w.svg, bufferText(xml));
+}
+
+// Coloured text copied from an editor (the toolkit's own copy, as its context menu makes) and
+// pasted with ctrl+v over a selection of the other editor is one edit: the storage and the binding
+// hear of it once, with the whole text, not once per run of colour.
+TEST(EditorColourTests, APastedColouredTextIsOneEdit) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor paste of coloured text";
+  EditorWindow w("<svg width=\"10\">\n  <rect x=\"5\"/>\n</svg>\n",
+                 "let a = \"b\" // c\nvar n = 12 + f(0.5)\n", title);
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& swift = w.swiftEditor.textView();
+  CodeTextView& xml = w.xml.textView();
+  ASSERT_TRUE(waitUntilSettled(swift) && waitUntilSettled(xml));
+  auto source = swift.get_buffer();
+  ASSERT_GE(source->get_tag_table()->get_size(), 3) << "the Swift is coloured in several runs";
+  source->select_range(source->begin(), source->end());
+  source->copy_clipboard(xml.get_clipboard());
+  FennixTestSupport::runMainLoopFor(0.05);
+
+  std::vector<std::string> heard;
+  w.onSVG = [&](const std::string& svg) { heard.push_back(svg); };
+  int characterEdits = 0;
+  auto& storage = *xml.codeView().codeTextStorage();
+  const auto observer = storage.addObserver([&](NSTextStorage&, const NSTextStorageEdit& edit) {
+    if (edit.editedMask & NSTextStorageEditedCharacters) ++characterEdits;
+  });
+  // "10" selected, then pasted over.
+  xml.grab_focus();
+  xml.get_buffer()->select_range(xml.get_buffer()->get_iter_at_offset(12), xml.get_buffer()->get_iter_at_offset(14));
+  runMainLoopUntil([&] { return xml.has_focus(); }, 2);
+  const std::string expected = "<svg width=\"let a = \"b\" // c\nvar n = 12 + f(0.5)\n\">\n  <rect x=\"5\"/>\n</svg>\n";
+  w.x.key("ctrl+v");
+  const bool pasted = runMainLoopUntil([&] { return bufferText(xml) == expected; }, 10);
+  storage.removeObserver(observer);
+  ASSERT_TRUE(pasted) << bufferText(xml);
+  EXPECT_EQ(characterEdits, 1);
+  EXPECT_EQ(heard, std::vector<std::string>{expected});
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after pasting";
 }
 
 // New text from outside (the Swift pane's regenerated code) replaces only the part of the buffer

@@ -39,16 +39,19 @@ DocumentWindow::DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record)
     });
   }
 
-  // The title follows the edited state; changes are gathered until the main loop is idle.
+  // The title follows the edited state; changes are gathered until the window's input has been
+  // handled, and shown before its next frame (not after the editors' layout of a long text).
   auto alive = std::weak_ptr<bool>(alive_);
   auto pending = std::make_shared<bool>(false);
   changes_ = record_->document()->objectWillChange().sink([this, alive, pending] {
     if (*pending) return;
     *pending = true;
-    Glib::signal_idle().connect_once([this, alive, pending] {
-      *pending = false;
-      if (alive.lock()) refreshTitle();
-    });
+    Glib::signal_idle().connect_once(
+        [this, alive, pending] {
+          *pending = false;
+          if (alive.lock()) refreshTitle();
+        },
+        Glib::PRIORITY_HIGH_IDLE);
   });
   refreshTitle();
 }
