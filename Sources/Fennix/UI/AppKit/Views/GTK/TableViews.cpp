@@ -324,10 +324,12 @@ Gtk::Widget* NSTableView::makeView(const std::string& identifier) {
 }
 
 void NSTableView::reloadData() {
+  const IndexSet selected = selectedRowIndexes();
   const std::size_t count = dataSource_.numberOfRows ? dataSource_.numberOfRows() : 0;
   std::vector<Glib::RefPtr<Glib::Object>> rows(count);
   for (auto& row : rows) row = RowObject::create();
   rows_->splice(0, rows_->get_n_items(), rows);
+  reselect(selected);
   invalidateIntrinsicContentSize();
 }
 
@@ -342,9 +344,17 @@ void NSTableView::removeRows(const IndexSet& rows, unsigned) {
 }
 
 void NSTableView::reloadData(const IndexSet& rows, const IndexSet&) {
+  const IndexSet selected = selectedRowIndexes();
   // A new row object makes the list bind the row's views again.
   for (std::size_t row : rows)
     if (row < rows_->get_n_items()) rows_->splice(guint(row), 1, {RowObject::create()});
+  reselect(selected);
+}
+
+void NSTableView::reselect(const IndexSet& rows) {
+  // New row objects leave the selection; the rows that are still there take it back.
+  if (rows.empty() || selectedRowIndexes() == rows) return;
+  selectRowIndexes(rows, false);
 }
 
 NSTableView::IndexSet NSTableView::selectedRowIndexes() const {
