@@ -7,6 +7,7 @@
 #include <gtkmm/label.h>
 #include <gtkmm/scrolledwindow.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,129 @@ TEST_F(TableSelectionWindowTest, ReloadingKeepsTheSelectedRowsThatRemain) {
   pumpFrames();
   EXPECT_TRUE(multiple->selectedRowIndexes().empty());
   EXPECT_TRUE(single->selectedRowIndexes().empty());
+}
+
+TEST_F(TableSelectionWindowTest, ASingleSelectionTableFollowsKeysAndModifiedClicks) {
+  std::size_t count = 5;
+  NSTableView* single = nullptr;
+  auto* oneColumn = qv().makeOneColumnTableView([&](NSTableView& table) { single = &table; });
+  ASSERT_TRUE(single);
+  single->setDataSource(labelledRows(count));
+  single->setDelegate({[](std::size_t row) { return row != 1; }});
+  oneColumn->set_vexpand(true);
+  show(*oneColumn);
+  ASSERT_TRUE(pumpUntil([&] { return single->viewAt(0, 4) != nullptr; }));
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  auto clickRow = [&](std::size_t row, const char* modifier = nullptr) {
+    if (modifier) pointer->keyDown(modifier);
+    pointer->click(*single->viewAt(0, row), 10, 10);
+    if (modifier) pointer->keyUp(modifier);
+    pumpFrames();
+  };
+  auto press = [&](const std::string& keys) {
+    pointer->key(keys);
+    pumpFrames();
+  };
+
+  // The arrow keys pass over the refused row without selecting it; Ctrl+A selects no more rows.
+  clickRow(0);
+  press("Down");
+  EXPECT_EQ(single->selectedRowIndexes(), (Rows{0}));
+  press("Down");
+  EXPECT_EQ(single->selectedRowIndexes(), (Rows{2}));
+  press("ctrl+a");
+  EXPECT_EQ(single->selectedRowIndexes(), (Rows{2}));
+  press("shift+Down");
+  EXPECT_EQ(single->selectedRowIndexes(), (Rows{3}));
+  // Shift makes no range; Control takes the selected row out.
+  clickRow(0, "Shift_L");
+  EXPECT_EQ(single->selectedRowIndexes(), (Rows{0}));
+  clickRow(0, "Control_L");
+  EXPECT_TRUE(single->selectedRowIndexes().empty());
+  EXPECT_FALSE(drawnSelected(*single, 0));
+  // A table that keeps a selection keeps it.
+  single->setAllowsEmptySelection(false);
+  clickRow(2);
+  clickRow(2, "Control_L");
+  EXPECT_EQ(single->selectedRowIndexes(), (Rows{2}));
+  EXPECT_TRUE(drawnSelected(*single, 2));
+  // So does one of multiple selection, which still gives up a row among others.
+  single->setAllowsMultipleSelection(true);
+  clickRow(3, "Control_L");
+  EXPECT_EQ(single->selectedRowIndexes(), (Rows{2, 3}));
+  clickRow(2, "Control_L");
+  EXPECT_EQ(single->selectedRowIndexes(), (Rows{3}));
+  clickRow(3, "Control_L");
+  EXPECT_EQ(single->selectedRowIndexes(), (Rows{3}));
+  EXPECT_TRUE(drawnSelected(*single, 3));
+}
+
+/// Sixty numbered rows, each in a row view of the controller's: unemphasized for even rows.
+struct NumberedRows : QvTableViewController<std::string> {
+  NumberedRows() {
+    for (int row = 0; row < 60; ++row) arrangedObjects.push_back("Number " + std::to_string(row));
+  }
+  std::map<long, NSTableRowView*> newest;
+  Fennix::TableRow rowViewForRow(long row) override {
+    auto* made = Gtk::make_managed<NSTableRowView>();
+    newest[row] = made;
+    auto rowView = std::make_shared<Fennix::GtkTableRowView>(*made);
+    rowView->setEmphasized(row % 2 != 0);
+    return rowView;
+  }
+};
+
+TEST_F(TableSelectionWindowTest, RowViewsHoldTheRowsScrolledIntoView) {
+  auto numbers = NSViewController::make<NumberedRows>();
+  Fennix::GtkTableViewHandle<std::string> handle(numbers, [](const std::string& text) { return text; });
+  NSTableView& table = handle.table();
+  show(handle.view(), 240, 300);
+  ASSERT_TRUE(pumpUntil([&] { return table.viewAt(0, 0) != nullptr; }));
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  // The row at the top of the visible part of the table.
+  const auto topRow = [&] {
+    double x = 0, y = 0;
+    return handle.view().translate_coordinates(table, 40, 4, x, y) ? table.rowAt(x, y) : -1L;
+  };
+  for (int turn = 0; turn < 200 && topRow() < 20; ++turn) {
+    const long before = topRow();
+    pointer->scroll(handle.view(), XDriver::Session::Wheel::down, 2);
+    pumpUntil([&] { return topRow() > before; });
+  }
+  pumpFrames();
+  // Every row shown after scrolling sits in the newest row view the controller gave for it, whose
+  // look is the one it was given.
+  std::vector<std::size_t> shown;
+  for (std::size_t row = 0; row < 60; ++row) {
+    Gtk::Widget* cell = table.viewAt(0, row);
+    double x = 0, y = 0;
+    if (!cell || !cell->get_mapped() || !cell->translate_coordinates(handle.view(), 0, 0, x, y) || y < 0 ||
+        y + cell->get_height() > handle.view().get_height())
+      continue;
+    shown.push_back(row);
+    auto* holder = dynamic_cast<NSTableRowView*>(cell->get_parent());
+    ASSERT_NE(holder, nullptr) << row;
+    EXPECT_EQ(holder, numbers->newest[long(row)]) << row;
+    EXPECT_EQ(holder->isEmphasized(), row % 2 != 0) << row;
+    auto* label = dynamic_cast<NSTableViewCell*>(cell) ? dynamic_cast<NSTableViewCell*>(cell)->storedTextLabel() : nullptr;
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(std::string(label->get_text()), numbers->arrangedObjects[row]);
+  }
+  ASSERT_FALSE(shown.empty());
+  ASSERT_GT(shown.front(), 10u) << "the table did not scroll";
+  // A click on a scrolled row selects that row, and its row view knows.
+  const std::size_t picked = shown[shown.size() / 2];
+  ASSERT_TRUE(pointer->click(*table.viewAt(0, picked), 20, 8));
+  ASSERT_TRUE(pumpUntil([&] { return table.selectedRowIndexes() == Rows{picked}; }));
+  pumpFrames();
+  EXPECT_EQ(handle.clickedRow(), long(picked));
+  auto* holder = dynamic_cast<NSTableRowView*>(table.viewAt(0, picked)->get_parent());
+  ASSERT_NE(holder, nullptr);
+  EXPECT_TRUE(holder->isSelected());
+  saveScreenshot(*window, "table-row-views-scrolled");
+  window->unset_child();
 }
 
 }  // namespace

@@ -150,6 +150,13 @@ void NSTableView::useSelectionModel(bool multiple) {
 }
 
 void NSTableView::filterUserSelection() {
+  // A table that keeps a selection does not let the user take its last row out.
+  if (!allowsEmptySelection_ && selection_->get_selection()->is_empty() && !acceptedSelection_->is_empty()) {
+    ++selectingInCode_;
+    replaceSelection(acceptedSelection_);
+    --selectingInCode_;
+    return;
+  }
   if (!delegate_.shouldSelectRow) return;
   auto added = selection_->get_selection()->copy();
   added->subtract(acceptedSelection_);

@@ -163,7 +163,8 @@ class NSTableView : public Gtk::ColumnView {
   /// Makes `rows` the selection (the first of them for a single selection).
   void replaceSelection(const Glib::RefPtr<const Gtk::Bitset>& rows);
   /// A selection the user made: rows the delegate refuses leave it; when it newly selected only
-  /// such rows, the selection before it stays.
+  /// such rows, the selection before it stays, and so it does when it is empty and the table does
+  /// not allow an empty selection.
   void filterUserSelection();
   void selectRows(const IndexSet& rows, bool extend);
   /// Selects again the rows of `rows` that the table still has, after reloading took them out.
