@@ -784,9 +784,10 @@ Gtk::Widget* NSOutlineView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeLis
   auto* expander = Gtk::make_managed<Gtk::TreeExpander>();
   expander->set_list_row(row);
   if (view) expander->set_child(*view);
-  // A row view of the delegate holds the expander across the row.
+  // A row view of the delegate holds the expander across the row (one that another row holds is
+  // not taken from it).
   NSTableRowView* holder = delegateRowView(item);
-  if (!holder) return expander;
+  if (!holder || holder->get_parent()) return expander;
   holder->setView(expander);
   return holder;
 }
@@ -917,7 +918,7 @@ Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::Tree
   if (!view) return nullptr;
   view->set_margin_start(int(double(row->get_depth()) * indentationPerLevel_));
   NSTableRowView* holder = delegateRowView(item);
-  if (!holder) return view;
+  if (!holder || holder->get_parent()) return view;
   holder->setView(view);
   return holder;
 }
