@@ -237,4 +237,33 @@ TEST_F(TableSelectionWindowTest, RowViewsHoldTheRowsScrolledIntoView) {
   window->unset_child();
 }
 
+TEST_F(TableSelectionWindowTest, ARowMovedWithAnAnimationKeepsItsSelection) {
+  auto letters = NSViewController::make<QvTableViewController<std::string>>();
+  letters->arrangedObjects = {"Alpha", "Bravo", "Charlie", "Delta"};
+  letters->allowRowReordering = true;
+  letters->animatedReorder = true;
+  Fennix::GtkTableViewHandle<std::string> handle(letters, [](const std::string& text) { return text; });
+  NSTableView& table = handle.table();
+  show(handle.view(), 240, 240);
+  ASSERT_TRUE(pumpUntil([&] { return table.viewAt(0, 3) != nullptr; }));
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  ASSERT_TRUE(pointer->click(*table.viewAt(0, 0), 20, 8));
+  ASSERT_TRUE(pumpUntil([&] { return table.selectedRowIndexes() == Rows{0}; }));
+  // "Alpha" dragged below "Charlie" and "Delta" selected with it: both stay selected where they go.
+  table.selectRowIndexes({3}, true);
+  ASSERT_EQ(table.selectedRowIndexes(), (Rows{0, 3}));
+  Gtk::Widget* third = table.viewAt(0, 2);
+  double x = 0, y = 0;
+  ASSERT_TRUE(third->translate_coordinates(table, 10, third->get_height() * 0.75, x, y));
+  ASSERT_TRUE(handle.beginRowDrag(0));
+  ASSERT_TRUE(handle.performDrop({Fennix::DraggingInfo::Source::thisTable, {}}, x, y));
+  pumpFrames();
+  EXPECT_EQ(letters->arrangedObjects, (std::vector<std::string>{"Bravo", "Charlie", "Alpha", "Delta"}));
+  EXPECT_EQ(table.selectedRowIndexes(), (Rows{2, 3}));
+  for (std::size_t row = 0; row < 4; ++row) EXPECT_EQ(drawnSelected(table, row), row >= 2) << row;
+  saveScreenshot(*window, "table-moved-row-selected");
+  window->unset_child();
+}
+
 }  // namespace
