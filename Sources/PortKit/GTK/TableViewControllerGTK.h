@@ -208,8 +208,11 @@ class GtkTableViewHandle : public TableViewHandle {
   // The table handle.
   void reloadData() override { table_->reloadData(); }
   void moveRow(std::size_t from, std::size_t to) override {
+    // The other rows keep their selection as they shift; the moved row takes its own along.
+    const bool selected = table_->selectedRowIndexes().count(from) > 0;
     table_->removeRows({from}, 0);
     table_->insertRows({to}, 0);
+    if (selected) table_->selectRowIndexes({to}, true);
   }
   void insertRows(const std::set<std::size_t>& rows) override { table_->insertRows(rows, 0); }
   long clickedRow() const override { return clickedRow_; }

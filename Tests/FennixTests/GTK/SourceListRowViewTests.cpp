@@ -328,4 +328,43 @@ TEST_F(RowViewWindowTest, ARowLosesTheMutedLookWithTheRowViewThatLeavesIt) {
   EXPECT_FALSE(box->has_css_class("qv-unemphasized"));
 }
 
+TEST_F(RowViewWindowTest, ARowViewThatAnotherRowHoldsIsNotTakenFromIt) {
+  // A delegate that gives the same row view for every row: the first row to come keeps it, and the
+  // other rows show their cells alone, in an outline and in a source list.
+  auto* plainShared = Gtk::make_managed<NSTableRowView>();
+  auto* listShared = Gtk::make_managed<QvSourceListTableRowView>();
+  NSOutlineView* plain = nullptr;
+  NSOutlineView* sourceList = nullptr;
+  auto* plainScroll = qv().makeOutlineView([&](NSOutlineView& made) { plain = &made; });
+  auto* listScroll = qv().makeSourceListView([&](NSOutlineView& made) { sourceList = &made; });
+  ASSERT_TRUE(plain && sourceList);
+  fill(*plain, [plainShared] { return plainShared; });
+  fill(*sourceList, [listShared] { return listShared; });
+  auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 10);
+  for (Gtk::ScrolledWindow* scroll : {static_cast<Gtk::ScrolledWindow*>(plainScroll), static_cast<Gtk::ScrolledWindow*>(listScroll)}) {
+    scroll->set_hexpand(true);
+    scroll->set_vexpand(true);
+    box->append(*scroll);
+  }
+  show(*box);
+  for (NSOutlineView* outline : {plain, sourceList}) {
+    ASSERT_TRUE(pumpUntil([&] { return rowChildren(*outline).size() == 3; }));
+    const auto rows = rowChildren(*outline);
+    std::size_t inRowView = 0;
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+      Gtk::Widget* shown = rows[index];
+      if (auto* rowView = dynamic_cast<NSTableRowView*>(shown)) {
+        ++inRowView;
+        shown = rowView->view();  // (the outline's expander, or the source list's cell)
+      }
+      Gtk::Label* label = labelOf(shown);
+      ASSERT_NE(label, nullptr) << index;
+      EXPECT_EQ(std::string(label->get_text()), names[index]);
+      EXPECT_TRUE(label->get_mapped()) << index;
+    }
+    EXPECT_EQ(inRowView, 1u);
+  }
+  saveScreenshot(*window, "outlines-with-one-shared-row-view");
+}
+
 }  // namespace

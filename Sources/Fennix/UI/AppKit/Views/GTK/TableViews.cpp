@@ -150,6 +150,13 @@ void NSTableView::useSelectionModel(bool multiple) {
 }
 
 void NSTableView::filterUserSelection() {
+  // A table that keeps a selection does not let the user take its last row out.
+  if (!allowsEmptySelection_ && selection_->get_selection()->is_empty() && !acceptedSelection_->is_empty()) {
+    ++selectingInCode_;
+    replaceSelection(acceptedSelection_);
+    --selectingInCode_;
+    return;
+  }
   if (!delegate_.shouldSelectRow) return;
   auto added = selection_->get_selection()->copy();
   added->subtract(acceptedSelection_);
@@ -324,10 +331,12 @@ Gtk::Widget* NSTableView::makeView(const std::string& identifier) {
 }
 
 void NSTableView::reloadData() {
+  const IndexSet selected = selectedRowIndexes();
   const std::size_t count = dataSource_.numberOfRows ? dataSource_.numberOfRows() : 0;
   std::vector<Glib::RefPtr<Glib::Object>> rows(count);
   for (auto& row : rows) row = RowObject::create();
   rows_->splice(0, rows_->get_n_items(), rows);
+  reselect(selected);
   invalidateIntrinsicContentSize();
 }
 
@@ -342,9 +351,17 @@ void NSTableView::removeRows(const IndexSet& rows, unsigned) {
 }
 
 void NSTableView::reloadData(const IndexSet& rows, const IndexSet&) {
+  const IndexSet selected = selectedRowIndexes();
   // A new row object makes the list bind the row's views again.
   for (std::size_t row : rows)
     if (row < rows_->get_n_items()) rows_->splice(guint(row), 1, {RowObject::create()});
+  reselect(selected);
+}
+
+void NSTableView::reselect(const IndexSet& rows) {
+  // New row objects leave the selection; the rows that are still there take it back.
+  if (rows.empty() || selectedRowIndexes() == rows) return;
+  selectRowIndexes(rows, false);
 }
 
 NSTableView::IndexSet NSTableView::selectedRowIndexes() const {
@@ -767,9 +784,10 @@ Gtk::Widget* NSOutlineView::rowWidget(Item item, const Glib::RefPtr<Gtk::TreeLis
   auto* expander = Gtk::make_managed<Gtk::TreeExpander>();
   expander->set_list_row(row);
   if (view) expander->set_child(*view);
-  // A row view of the delegate holds the expander across the row.
+  // A row view of the delegate holds the expander across the row (one that another row holds is
+  // not taken from it).
   NSTableRowView* holder = delegateRowView(item);
-  if (!holder) return expander;
+  if (!holder || holder->get_parent()) return expander;
   holder->setView(expander);
   return holder;
 }
@@ -900,7 +918,7 @@ Gtk::Widget* QvSourceListView::rowWidget(Item item, const Glib::RefPtr<Gtk::Tree
   if (!view) return nullptr;
   view->set_margin_start(int(double(row->get_depth()) * indentationPerLevel_));
   NSTableRowView* holder = delegateRowView(item);
-  if (!holder) return view;
+  if (!holder || holder->get_parent()) return view;
   holder->setView(view);
   return holder;
 }

@@ -108,7 +108,8 @@ class NSTableView : public Gtk::ColumnView {
   /// Shows or hides the row of column titles.
   void setHeaderVisible(bool visible);
 
-  // Rows; a subclass that follows row changes overrides these and calls the base first.
+  // Rows; a subclass that follows row changes overrides these and calls the base first. Reloading
+  // keeps the selected rows that are still there selected.
   virtual void reloadData();
   virtual void insertRows(const IndexSet& rows, unsigned animation);
   virtual void removeRows(const IndexSet& rows, unsigned animation);
@@ -162,9 +163,12 @@ class NSTableView : public Gtk::ColumnView {
   /// Makes `rows` the selection (the first of them for a single selection).
   void replaceSelection(const Glib::RefPtr<const Gtk::Bitset>& rows);
   /// A selection the user made: rows the delegate refuses leave it; when it newly selected only
-  /// such rows, the selection before it stays.
+  /// such rows, the selection before it stays, and so it does when it is empty and the table does
+  /// not allow an empty selection.
   void filterUserSelection();
   void selectRows(const IndexSet& rows, bool extend);
+  /// Selects again the rows of `rows` that the table still has, after reloading took them out.
+  void reselect(const IndexSet& rows);
 
   DataSource dataSource_;
   Delegate delegate_;
