@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -589,6 +591,48 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
   // Written through the link at the user's word, it is saved through it from then on.
   EXPECT_EQ(changedDetail(written), "written");
   EXPECT_EQ(entriesIn(folder / "public"), 2u) << "a temporary file was left";
+}
+
+// A file shared with one user by an access control list has the list's mask as its group's
+// permissions. Written through a link that replaced its name, without the list, the version read
+// lets its group do only what the group's own entry let it, never what the mask allowed others.
+TEST(DocumentFileTests, OverwritingThroughANewLinkNeverOpensTheFileToItsGroup) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "shared.svgquarvel";
+  writeFile(document, "for one colleague");
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  // The owner reads and writes, the user 4242 too; the file's group may do nothing; the mask rw.
+  std::string list;
+  auto put = [&](std::uint32_t value, int size) {
+    for (int index = 0; index < size; ++index) list += char((value >> (8 * index)) & 0xFF);
+  };
+  put(2, 4);
+  for (const auto& [tag, permissions, id] : std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>>{
+           {0x01, 06, 0xFFFFFFFF}, {0x02, 06, 4242}, {0x04, 0, 0xFFFFFFFF}, {0x10, 06, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}}) {
+    put(tag, 2);
+    put(permissions, 2);
+    put(id, 4);
+  }
+  if (::setxattr(document.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) != 0) {
+    GTEST_SKIP() << "this file system keeps no access control lists";
+  }
+  struct stat info {};
+  ASSERT_EQ(::stat(document.c_str(), &info), 0);
+  ASSERT_EQ(info.st_mode & 07777, 0660u) << "the group's permissions are the mask";
+
+  // As read, and as saved (the list kept).
+  const auto read = FileWrapper::fromURL(document);
+  const auto written = FileWrapper::regularFile("for one colleague, edited").write(document, read.entityTag);
+  for (const auto& tag : {read.entityTag, std::optional(written)}) {
+    std::filesystem::remove(folder / "elsewhere.svgquarvel");
+    std::filesystem::rename(document, folder / "moved.svgquarvel");
+    std::filesystem::create_symlink("elsewhere.svgquarvel", document);
+    FileWrapper::regularFile("for one colleague, edited again").write(document, tag, true);
+    ASSERT_EQ(::stat((folder / "elsewhere.svgquarvel").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 070, 0u) << std::oct << (info.st_mode & 07777);
+    std::filesystem::remove(document);
+    std::filesystem::rename(folder / "moved.svgquarvel", document);
+  }
 }
 
 // A save that cannot keep who may open the file says why: another user's file, and a mount point.
