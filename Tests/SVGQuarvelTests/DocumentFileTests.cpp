@@ -591,6 +591,29 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
   // Written through the link at the user's word, it is saved through it from then on.
   EXPECT_EQ(changedDetail(written), "written");
   EXPECT_EQ(entriesIn(folder / "public"), 2u) << "a temporary file was left";
+
+  // To a folder or a named pipe: nothing could be written there, so nothing is asked either.
+  for (const auto& [name, kind] : std::vector<std::pair<const char*, const char*>>{{"pipe", "a named pipe"},
+                                                                                    {"folder", "a folder"}}) {
+    const auto notFile = folder / "public" / name;
+    if (std::string(name) == "pipe") {
+      ASSERT_EQ(::mkfifo(notFile.c_str(), 0600), 0);
+    } else {
+      std::filesystem::create_directory(notFile);
+    }
+    std::filesystem::remove(document);
+    std::filesystem::create_symlink(notFile, document);
+    try {
+      FileWrapper::regularFile("secret, edited").write(document, read.entityTag);
+      ADD_FAILURE() << "written to " << kind;
+    } catch (const FileChangedError& error) {
+      ADD_FAILURE() << "asked about " << kind << ": " << error.what();
+    } catch (const CocoaError& error) {
+      EXPECT_EQ(std::string(error.what()),
+                "The file \u201cprivate.svgquarvel\u201d couldn\u2019t be saved because it is " + std::string(kind) +
+                    ", not a file.");
+    }
+  }
 }
 
 // A file shared with one user by an access control list has the list's mask as its group's

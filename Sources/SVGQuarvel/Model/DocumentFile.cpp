@@ -485,12 +485,15 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   const auto target = followLinks(url);
   // A name that was the file itself and is a link now leads somewhere else: another file, or a
   // place where none is yet. That is a change like any other, and the user is told where it leads.
+  // Where it leads to a folder or a pipe, nothing could be written there: that is said below
+  // instead of asking.
   const bool becameLink = expected && expected->throughLink == false && nameIsLink;
-  if (becameLink && !overwriteChanges) {
-    const bool leadsToFile = ::access(target.c_str(), F_OK) == 0;
+  struct stat led {};
+  const bool leadsToSomething = ::stat(target.c_str(), &led) == 0;
+  if (becameLink && !overwriteChanges && (!leadsToSomething || S_ISREG(led.st_mode))) {
     throw changedError(url, "Its name is now a symbolic link to \u201C" +
                                 SVGQuarvel::validUTF8(target.lexically_normal().string()) + "\u201D" +
-                                (leadsToFile ? ", another file: overwriting replaces that file."
+                                (leadsToSomething ? ", another file: overwriting replaces that file."
                                              : ", where there is no file: overwriting makes one there."));
   }
   auto folder = target.parent_path();
