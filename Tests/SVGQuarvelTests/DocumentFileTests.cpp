@@ -701,8 +701,8 @@ TEST(DocumentFileTests, ASaveThatWouldChangeWhoMayOpenTheFileOrCannotReplaceItSa
   ASSERT_EQ(::waitpid(child, nullptr, 0), child);
   EXPECT_EQ(said,
             "The file \u201cshared.svgquarvel\u201d couldn\u2019t be saved because it belongs to the user 4311: a "
-            "new version saved by you would belong to you, and the user 4311 could no longer open it. Save your "
-            "version under another name with Save As, or ask the user 4311 to save it.");
+            "new version saved by you would belong to you, and the user 4311 might no longer be able to open it. "
+            "Save your version under another name with Save As, or ask the user 4311 to save it.");
   EXPECT_EQ(readFile(shared), "theirs");
   struct stat info {};
   ASSERT_EQ(::stat(shared.c_str(), &info), 0);

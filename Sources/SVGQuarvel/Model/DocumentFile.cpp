@@ -177,13 +177,13 @@ CocoaError ownerNotKeptError(const std::filesystem::path& url, const struct stat
     return CocoaError(CocoaError::fileWriteNoPermission,
                       file + " because it belongs to " + owner +
                           ": a new version saved by you would belong to you, and " + owner +
-                          " could no longer open it. Save your version under another name with Save As, or ask " +
+                          " might no longer be able to open it. Save your version under another name with Save As, or ask " +
                           owner + " to save it.");
   }
   return CocoaError(CocoaError::fileWriteNoPermission,
                     file + " because it belongs to " + groupName(existing.st_gid) +
                         ", which you are not a member of: a new version saved by you could not belong to it, and "
-                        "its members could no longer open it. Save your version under another name with Save As.");
+                        "its members might no longer be able to open it. Save your version under another name with Save As.");
 }
 
 CocoaError attributesNotKeptError(const std::filesystem::path& url) {
