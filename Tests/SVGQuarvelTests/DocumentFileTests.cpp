@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -600,6 +602,71 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
   // Written through the link at the user's word, it is saved through it from then on.
   EXPECT_EQ(changedDetail(written), "written");
   EXPECT_EQ(entriesIn(folder / "public"), 2u) << "a temporary file was left";
+
+  // To a folder or a named pipe: nothing could be written there, so nothing is asked either.
+  for (const auto& [name, kind] : std::vector<std::pair<const char*, const char*>>{{"pipe", "a named pipe"},
+                                                                                    {"folder", "a folder"}}) {
+    const auto notFile = folder / "public" / name;
+    if (std::string(name) == "pipe") {
+      ASSERT_EQ(::mkfifo(notFile.c_str(), 0600), 0);
+    } else {
+      std::filesystem::create_directory(notFile);
+    }
+    std::filesystem::remove(document);
+    std::filesystem::create_symlink(notFile, document);
+    try {
+      FileWrapper::regularFile("secret, edited").write(document, read.entityTag);
+      ADD_FAILURE() << "written to " << kind;
+    } catch (const FileChangedError& error) {
+      ADD_FAILURE() << "asked about " << kind << ": " << error.what();
+    } catch (const CocoaError& error) {
+      EXPECT_EQ(std::string(error.what()),
+                "The file \u201cprivate.svgquarvel\u201d couldn\u2019t be saved because it is " + std::string(kind) +
+                    ", not a file.");
+    }
+  }
+}
+
+// A file shared with one user by an access control list has the list's mask as its group's
+// permissions. Written through a link that replaced its name, without the list, the version read
+// lets its group do only what the group's own entry let it, never what the mask allowed others.
+TEST(DocumentFileTests, OverwritingThroughANewLinkNeverOpensTheFileToItsGroup) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "shared.svgquarvel";
+  writeFile(document, "for one colleague");
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  // The owner reads and writes, the user 4242 too; the file's group may do nothing; the mask rw.
+  std::string list;
+  auto put = [&](std::uint32_t value, int size) {
+    for (int index = 0; index < size; ++index) list += char((value >> (8 * index)) & 0xFF);
+  };
+  put(2, 4);
+  for (const auto& [tag, permissions, id] : std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>>{
+           {0x01, 06, 0xFFFFFFFF}, {0x02, 06, 4242}, {0x04, 0, 0xFFFFFFFF}, {0x10, 06, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}}) {
+    put(tag, 2);
+    put(permissions, 2);
+    put(id, 4);
+  }
+  if (::setxattr(document.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) != 0) {
+    GTEST_SKIP() << "this file system keeps no access control lists";
+  }
+  struct stat info {};
+  ASSERT_EQ(::stat(document.c_str(), &info), 0);
+  ASSERT_EQ(info.st_mode & 07777, 0660u) << "the group's permissions are the mask";
+
+  // As read, and as saved (the list kept).
+  const auto read = FileWrapper::fromURL(document);
+  const auto written = FileWrapper::regularFile("for one colleague, edited").write(document, read.entityTag);
+  for (const auto& tag : {read.entityTag, std::optional(written)}) {
+    std::filesystem::remove(folder / "elsewhere.svgquarvel");
+    std::filesystem::rename(document, folder / "moved.svgquarvel");
+    std::filesystem::create_symlink("elsewhere.svgquarvel", document);
+    FileWrapper::regularFile("for one colleague, edited again").write(document, tag, true);
+    ASSERT_EQ(::stat((folder / "elsewhere.svgquarvel").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 070, 0u) << std::oct << (info.st_mode & 07777);
+    std::filesystem::remove(document);
+    std::filesystem::rename(folder / "moved.svgquarvel", document);
+  }
 }
 
 // A save that cannot keep who may open the file says why: another user's file, and a mount point.
@@ -645,8 +712,8 @@ TEST(DocumentFileTests, ASaveThatWouldChangeWhoMayOpenTheFileOrCannotReplaceItSa
   ASSERT_EQ(::waitpid(child, nullptr, 0), child);
   EXPECT_EQ(said,
             "The file \u201cshared.svgquarvel\u201d couldn\u2019t be saved because it belongs to the user 4311: a "
-            "new version saved by you would belong to you, and the user 4311 could no longer open it. Save your "
-            "version under another name with Save As, or ask the user 4311 to save it.");
+            "new version saved by you would belong to you, and the user 4311 might no longer be able to open it. "
+            "Save your version under another name with Save As, or ask the user 4311 to save it.");
   EXPECT_EQ(readFile(shared), "theirs");
   struct stat info {};
   ASSERT_EQ(::stat(shared.c_str(), &info), 0);

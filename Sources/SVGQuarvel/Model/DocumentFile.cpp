@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -176,13 +177,13 @@ CocoaError ownerNotKeptError(const std::filesystem::path& url, const struct stat
     return CocoaError(CocoaError::fileWriteNoPermission,
                       file + " because it belongs to " + owner +
                           ": a new version saved by you would belong to you, and " + owner +
-                          " could no longer open it. Save your version under another name with Save As, or ask " +
+                          " might no longer be able to open it. Save your version under another name with Save As, or ask " +
                           owner + " to save it.");
   }
   return CocoaError(CocoaError::fileWriteNoPermission,
                     file + " because it belongs to " + groupName(existing.st_gid) +
                         ", which you are not a member of: a new version saved by you could not belong to it, and "
-                        "its members could no longer open it. Save your version under another name with Save As.");
+                        "its members might no longer be able to open it. Save your version under another name with Save As.");
 }
 
 CocoaError attributesNotKeptError(const std::filesystem::path& url) {
@@ -295,8 +296,45 @@ std::optional<std::string> entityTagOfVersion(const std::filesystem::path& url, 
   return identityText(tag, read);
 }
 
-// What a save keeps of the version read rides on its identity: "#", its permissions in octal, and
-// "l" when its name was a symbolic link, "f" when it was the file itself.
+/// The permissions of the file at `url` (following links), whose status gave `mode`, as they stand
+/// without its access control list. With a list, the group's bits are the list's mask (the most
+/// that a user or group named in it may do), while the file's group itself may do only what its
+/// own entry and the mask both allow: those are its bits here. A list that cannot be read leaves
+/// the group nothing.
+mode_t permissionsWithoutAccessList(const std::filesystem::path& url, mode_t mode) {
+  std::string list(1024, '\0');
+  ssize_t size = ::getxattr(url.c_str(), "system.posix_acl_access", list.data(), list.size());
+  if (size < 0 && errno == ERANGE) {
+    size = ::getxattr(url.c_str(), "system.posix_acl_access", nullptr, 0);
+    if (size > 0) {
+      list.resize(static_cast<std::size_t>(size) + 64);
+      size = ::getxattr(url.c_str(), "system.posix_acl_access", list.data(), list.size());
+    }
+  }
+  if (size < 0 && (errno == ENODATA || errno == ENOTSUP)) return mode;
+  const mode_t withoutGroup = mode & ~mode_t(S_IRWXG);
+  // A version number of four bytes, then entries of a tag (two bytes), permissions (two) and an
+  // id (four), little-endian.
+  if (size < 4) return withoutGroup;
+  auto number = [&](std::size_t at, int bytes) {
+    unsigned value = 0;
+    for (int index = bytes - 1; index >= 0; --index) value = (value << 8) | static_cast<unsigned char>(list[at + index]);
+    return value;
+  };
+  std::optional<unsigned> group;
+  std::optional<unsigned> mask;
+  for (std::size_t at = 4; at + 8 <= static_cast<std::size_t>(size); at += 8) {
+    const unsigned tag = number(at, 2);
+    if (tag == 0x04) group = number(at + 2, 2) & 07;
+    if (tag == 0x10) mask = number(at + 2, 2) & 07;
+  }
+  if (!group) return withoutGroup;
+  return withoutGroup | mode_t((*group & mask.value_or(07)) << 3);
+}
+
+// What a save keeps of the version read rides on its identity: "#", its permissions in octal (as
+// they stand without an access control list), and "l" when its name was a symbolic link, "f" when
+// it was the file itself.
 std::string withVersionNotes(const std::string& identity, mode_t mode, bool throughLink) {
   char notes[24];
   std::snprintf(notes, sizeof notes, "#%o%c", unsigned(mode & 07777), throughLink ? 'l' : 'f');
@@ -428,7 +466,10 @@ FileWrapper FileWrapper::fromURL(const std::filesystem::path& url, std::optional
     if (!raw.changedWhileRead) tag = entityTagOfVersion(url, raw.info);
   }
   FileWrapper wrapper(raw.directory ? std::nullopt : std::optional(std::move(raw.bytes)));
-  if (!raw.directory) wrapper.entityTag = tag ? withVersionNotes(*tag, raw.info.st_mode, isSymbolicLink(url)) : "";
+  if (!raw.directory) {
+    const mode_t permissions = permissionsWithoutAccessList(url, raw.info.st_mode);
+    wrapper.entityTag = tag ? withVersionNotes(*tag, permissions, isSymbolicLink(url)) : "";
+  }
   wrapper.filename = url.filename().string();
   wrapper.preferredFilename = wrapper.filename;
   return wrapper;
@@ -444,12 +485,15 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   const auto target = followLinks(url);
   // A name that was the file itself and is a link now leads somewhere else: another file, or a
   // place where none is yet. That is a change like any other, and the user is told where it leads.
+  // Where it leads to a folder or a pipe, nothing could be written there: that is said below
+  // instead of asking.
   const bool becameLink = expected && expected->throughLink == false && nameIsLink;
-  if (becameLink && !overwriteChanges) {
-    const bool leadsToFile = ::access(target.c_str(), F_OK) == 0;
+  struct stat led {};
+  const bool leadsToSomething = ::stat(target.c_str(), &led) == 0;
+  if (becameLink && !overwriteChanges && (!leadsToSomething || S_ISREG(led.st_mode))) {
     throw changedError(url, "Its name is now a symbolic link to \u201C" +
                                 SVGQuarvel::validUTF8(target.lexically_normal().string()) + "\u201D" +
-                                (leadsToFile ? ", another file: overwriting replaces that file."
+                                (leadsToSomething ? ", another file: overwriting replaces that file."
                                              : ", where there is no file: overwriting makes one there."));
   }
   auto folder = target.parent_path();
@@ -497,7 +541,7 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // The identity of the file written; when another program's file has taken the name since,
   // none (the next save asks).
   const auto tag = entityTagOfVersion(target, written);
-  return tag ? withVersionNotes(*tag, written.st_mode, nameIsLink) : "";
+  return tag ? withVersionNotes(*tag, permissionsWithoutAccessList(target, written.st_mode), nameIsLink) : "";
 }
 
 std::string FileWrapper::description() const {

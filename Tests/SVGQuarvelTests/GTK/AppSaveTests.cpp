@@ -10,15 +10,19 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <tuple>
+#include <vector>
 
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
@@ -450,6 +454,20 @@ TEST_F(AppSaveTest, ANameThatBecameASymbolicLinkIsAskedAboutNamingWhereItLeads) 
   const auto document = folder_ / "private.svgquarvel";
   writeFile(document, documentText("// mine alone\n"));
   ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  // Shared with the user 4242 alone where the file system keeps access control lists: the list's
+  // mask (read and write) is then the group's permissions, though the group itself may do nothing.
+  std::string list;
+  auto put = [&](std::uint32_t value, int size) {
+    for (int index = 0; index < size; ++index) list += char((value >> (8 * index)) & 0xFF);
+  };
+  put(2, 4);
+  for (const auto& [tag, permissions, id] : std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>>{
+           {0x01, 06, 0xFFFFFFFF}, {0x02, 06, 4242}, {0x04, 0, 0xFFFFFFFF}, {0x10, 06, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}}) {
+    put(tag, 2);
+    put(permissions, 2);
+    put(id, 4);
+  }
+  (void)::setxattr(document.c_str(), "system.posix_acl_access", list.data(), list.size(), 0);
   auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-became-link.log");
   const auto window = x_.findWindow("private.svgquarvel", 60);
   ASSERT_TRUE(window) << readFile(outputFile("app-save-became-link.log"));
