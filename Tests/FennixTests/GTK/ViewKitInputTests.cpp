@@ -295,6 +295,51 @@ TEST_F(InputWindowTest, AMovingWindowFlagHoldsEveryDividerStill) {
     }
 }
 
+// A side-line strip over a pane's edge behaves like what lies beneath it: a drag on it away
+// from the divider moves the window, one on it within the divider's click margin drags the divider.
+TEST_F(InputWindowTest, ASidelineStripActsAsTheSplitViewBeneathIt) {
+  auto* split = Gtk::make_managed<QvDraggableSplitView>(true);
+  auto* left = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL);
+  auto* right = Gtk::make_managed<Gtk::Label>("right");
+  auto* outer = Gtk::make_managed<QvSidelineDragView>();
+  auto* inner = Gtk::make_managed<QvSidelineDragView>();
+  auto* label = Gtk::make_managed<Gtk::Label>("left");
+  outer->set_size_request(6, -1);
+  inner->set_size_request(6, -1);
+  label->set_hexpand(true);
+  left->append(*outer);
+  left->append(*label);
+  left->append(*inner);
+  left->set_size_request(120, 100);
+  right->set_size_request(120, 100);
+  split->addArrangedSubview(*left);
+  split->addArrangedSubview(*right);
+  window->set_title("sideline-strips");
+  Fennix::setMovableByWindowBackground(*window, true);
+  if (!showWithInput(*split)) GTEST_SKIP() << "no X input on this display";
+  const auto xid = session.findWindow("sideline-strips", 5);
+  ASSERT_TRUE(xid);
+
+  // The strip beside the divider, 2 points left of it: the divider follows.
+  Gtk::Paned& paned = *split->divider(0);
+  const int position = paned.get_position();
+  const WidgetInput::Point beside = input->onScreen(*inner, inner->get_width() - 2, inner->get_height() / 2.0);
+  input->drag(beside, {beside.first + 20, beside.second});
+  EXPECT_TRUE(XDriver::waitUntil(
+      [&] {
+        pumpFrames(5);
+        return paned.get_position() == position + 20;
+      },
+      30))
+      << paned.get_position() - position;
+
+  // The strip at the far edge: the window follows.
+  const XDriver::Rect before = session.geometry(*xid);
+  const WidgetInput::Point edge = input->middleOf(*outer);
+  input->drag(edge, {edge.first + 40, edge.second + 30});
+  EXPECT_TRUE(movedBy(*xid, before, 40, 30)) << "the window did not follow the pointer";
+}
+
 // The image button acts on a release inside it and lights up while the pointer holds it; the
 // clickable label acts on the press.
 TEST_F(InputWindowTest, ImageButtonAndClickableLabelAnswerRealPresses) {
