@@ -237,6 +237,109 @@ TEST_F(InputWindowTest, ADraggedDividerStopsOnceTheWindowMoves) {
   EXPECT_TRUE(split->isMovingWindow());
 }
 
+// The flag that a window move is under way holds a divider still in every split view, also one
+// whose window cannot be moved by its background (whose dividers are the paned widgets' own), and
+// in both orientations; a new press clears it, and a divider follows again once it is cleared.
+TEST_F(InputWindowTest, AMovingWindowFlagHoldsEveryDividerStill) {
+  for (const bool movable : {false, true})
+    for (const bool vertical : {true, false}) {
+      SCOPED_TRACE(std::string(movable ? "movable" : "not movable") + (vertical ? ", side by side" : ", stacked"));
+      auto* split = Gtk::make_managed<QvDraggableSplitView>(vertical);
+      auto* first = Gtk::make_managed<Gtk::Label>("first");
+      auto* second = Gtk::make_managed<Gtk::Label>("second");
+      first->set_size_request(100, 100);
+      second->set_size_request(100, 100);
+      split->addArrangedSubview(*first);
+      split->addArrangedSubview(*second);
+      Fennix::setMovableByWindowBackground(*window, movable);
+      if (!showWithInput(*split)) GTEST_SKIP() << "no X input on this display";
+      const auto waitFor = [&](const std::function<bool()>& done) {
+        return XDriver::waitUntil(
+            [&] {
+              pumpFrames(5);
+              return done();
+            },
+            30);
+      };
+      Gtk::Paned& paned = *split->divider(0);
+      const CGRect pane = split->paneFrames()[0];
+      const double edge = vertical ? pane.origin.x + pane.size.width : pane.origin.y + pane.size.height;
+      const WidgetInput::Point from = vertical ? input->onScreen(*split, edge - 1, split->get_height() / 2.0)
+                                               : input->onScreen(*split, split->get_width() / 2.0, edge - 1);
+      const auto at = [&](int by) -> WidgetInput::Point {
+        return vertical ? WidgetInput::Point{from.first + by, from.second} : WidgetInput::Point{from.first, from.second + by};
+      };
+
+      // Set before the press: the press clears it and the divider follows.
+      const int start = paned.get_position();
+      split->setIsMovingWindow(true);
+      input->moveTo(from);
+      input->press();
+      for (int step = 1; step <= 4; ++step) input->moveTo(at(5 * step));
+      EXPECT_TRUE(waitFor([&] { return paned.get_position() >= start + 10; })) << paned.get_position() - start;
+      EXPECT_FALSE(split->isMovingWindow());
+      pumpFrames(10);
+      const int followed = paned.get_position();
+      // Set during the drag: the divider stays.
+      split->setIsMovingWindow(true);
+      for (int step = 1; step <= 4; ++step) input->moveTo(at(20 - 5 * step));
+      pumpFrames(20);
+      EXPECT_EQ(paned.get_position(), followed);
+      // Cleared again: it follows the pointer once more.
+      split->setIsMovingWindow(false);
+      for (int step = 1; step <= 2; ++step) input->moveTo(at(-5 * step));
+      EXPECT_TRUE(waitFor([&] { return paned.get_position() < followed; })) << paned.get_position() - followed;
+      input->release();
+      pumpFrames(10);
+      window->unset_child();
+    }
+}
+
+// A side-line strip over a pane's edge behaves like what lies beneath it: a drag on it away
+// from the divider moves the window, one on it within the divider's click margin drags the divider.
+TEST_F(InputWindowTest, ASidelineStripActsAsTheSplitViewBeneathIt) {
+  auto* split = Gtk::make_managed<QvDraggableSplitView>(true);
+  auto* left = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL);
+  auto* right = Gtk::make_managed<Gtk::Label>("right");
+  auto* outer = Gtk::make_managed<QvSidelineDragView>();
+  auto* inner = Gtk::make_managed<QvSidelineDragView>();
+  auto* label = Gtk::make_managed<Gtk::Label>("left");
+  outer->set_size_request(6, -1);
+  inner->set_size_request(6, -1);
+  label->set_hexpand(true);
+  left->append(*outer);
+  left->append(*label);
+  left->append(*inner);
+  left->set_size_request(120, 100);
+  right->set_size_request(120, 100);
+  split->addArrangedSubview(*left);
+  split->addArrangedSubview(*right);
+  window->set_title("sideline-strips");
+  Fennix::setMovableByWindowBackground(*window, true);
+  if (!showWithInput(*split)) GTEST_SKIP() << "no X input on this display";
+  const auto xid = session.findWindow("sideline-strips", 5);
+  ASSERT_TRUE(xid);
+
+  // The strip beside the divider, 2 points left of it: the divider follows.
+  Gtk::Paned& paned = *split->divider(0);
+  const int position = paned.get_position();
+  const WidgetInput::Point beside = input->onScreen(*inner, inner->get_width() - 2, inner->get_height() / 2.0);
+  input->drag(beside, {beside.first + 20, beside.second});
+  EXPECT_TRUE(XDriver::waitUntil(
+      [&] {
+        pumpFrames(5);
+        return paned.get_position() == position + 20;
+      },
+      30))
+      << paned.get_position() - position;
+
+  // The strip at the far edge: the window follows.
+  const XDriver::Rect before = session.geometry(*xid);
+  const WidgetInput::Point edge = input->middleOf(*outer);
+  input->drag(edge, {edge.first + 40, edge.second + 30});
+  EXPECT_TRUE(movedBy(*xid, before, 40, 30)) << "the window did not follow the pointer";
+}
+
 // The image button acts on a release inside it and lights up while the pointer holds it; the
 // clickable label acts on the press.
 TEST_F(InputWindowTest, ImageButtonAndClickableLabelAnswerRealPresses) {

@@ -2,6 +2,7 @@
 
 #include <gdkmm/toplevel.h>
 #include <gtk/gtk.h>
+#include <gtkmm/eventcontrollerlegacy.h>
 #include <gtkmm/native.h>
 #include <gtkmm/snapshot.h>
 
@@ -137,6 +138,34 @@ QvDraggableSplitView::QvDraggableSplitView(bool vertical)
   });
   drag->signal_drag_end().connect([this](double, double) { draggedDivider_ = -1; });
   add_controller(drag);
+  // Where the window may not be moved, a paned widget's own handle drags its divider: once a
+  // window move is under way, the pointer's moves no longer reach it.
+  auto held = Gtk::EventControllerLegacy::create();
+  held->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  held->signal_event().connect(
+      [this](const Glib::RefPtr<const Gdk::Event>& event) {
+        switch (event->get_event_type()) {
+          case Gdk::Event::Type::BUTTON_PRESS: {
+            double x = 0, y = 0;
+            handleHeld_ = false;
+            if (event->get_position(x, y) && get_native()) {
+              double viewX = 0, viewY = 0;
+              gtk_widget_translate_coordinates(GTK_WIDGET(get_native()->gobj()), gobj(), x, y, &viewX, &viewY);
+              handleHeld_ = isDividerHandle(pick(viewX, viewY, Gtk::PickFlags::DEFAULT));
+            }
+            return false;
+          }
+          case Gdk::Event::Type::BUTTON_RELEASE:
+            handleHeld_ = false;
+            return false;
+          case Gdk::Event::Type::MOTION_NOTIFY:
+            return handleHeld_ && tracker_.isMovingWindow;
+          default:
+            return false;
+        }
+      },
+      false);
+  add_controller(held);
   // The paned widgets leave with the view; the panes are no longer arranged by it.
   signal_destroy().connect([this] {
     detachPanes();
@@ -145,6 +174,13 @@ QvDraggableSplitView::QvDraggableSplitView(bool vertical)
 }
 
 QvDraggableSplitView::~QvDraggableSplitView() { detachPanes(); }
+
+bool QvDraggableSplitView::isDividerHandle(const Gtk::Widget* view) const {
+  const Gtk::Widget* parent = view ? view->get_parent() : nullptr;
+  const auto* paned = dynamic_cast<const Gtk::Paned*>(parent);
+  return paned && std::find(dividers_.begin(), dividers_.end(), paned) != dividers_.end() &&
+         view != paned->get_start_child() && view != paned->get_end_child();
+}
 
 Gtk::Paned* QvDraggableSplitView::makePaned() {
   auto* paned = Gtk::make_managed<Gtk::Paned>(isVertical_ ? Gtk::Orientation::HORIZONTAL : Gtk::Orientation::VERTICAL);
