@@ -183,7 +183,7 @@ class Program {
  public:
   Program(const std::string& address, std::string label, const char* method, const std::string& svg, int calls)
       : label_(std::move(label)) {
-    const auto text = outputFile("app-service-program-" + label_ + ".svg");
+    const auto text = outputFile(fileStem() + ".svg");
     writeFile(text, svg);
     process_ = std::make_unique<XDriver::Process>(
         std::vector<std::string>{QUARVEL_BUS_CALLER, address, method, text.string(), std::to_string(calls)},
@@ -220,7 +220,12 @@ class Program {
 
  private:
   std::string label_;
-  std::filesystem::path output_ = outputFile("app-service-program-" + label_ + ".out");
+  /// Named after the test too: tests that run side by side keep their programs' files apart.
+  std::string fileStem() const {
+    return std::string("app-service-program-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+           "-" + label_;
+  }
+  std::filesystem::path output_ = outputFile(fileStem() + ".out");
   std::unique_ptr<XDriver::Process> process_;
 };
 
@@ -436,7 +441,9 @@ TEST_F(AppServiceLoadTest, TheOpenServiceKeepsAtMostThirtyTwoWindowsOpen) {
   for (const auto& answer : answers) {
     if (!answer.ok) refused.push_back(answer);
   }
-  ASSERT_EQ(refused.size(), 1u);
+  std::string refusals;
+  for (const auto& answer : refused) refusals += answer.errorName + ": " + answer.message + "\n";
+  ASSERT_EQ(refused.size(), 1u) << refusals << log().substr(0, 4000);
   EXPECT_EQ(refused[0].errorName, "org.quarvel.errors.quarvel.svg.errors.Code32424");
   EXPECT_EQ(refused[0].message,
             "Could not create new document: the service has 32 windows open, as many as it opens at a time; close one "
@@ -483,7 +490,9 @@ TEST_F(AppServiceLoadTest, TheOpenServiceKeepsWithinTheApplicationsWindowsInUse)
     if (!answer.ok) refused.push_back(answer);
   }
   // Calls of different programs may reach the application in any order: one of them is refused.
-  ASSERT_EQ(refused.size(), 1u);
+  std::string refusals;
+  for (const auto& answer : refused) refusals += answer.errorName + ": " + answer.message + "\n";
+  ASSERT_EQ(refused.size(), 1u) << refusals << log().substr(0, 4000);
   EXPECT_EQ(refused[0].errorName, "org.quarvel.errors.quarvel.svg.errors.Code32424");
   EXPECT_EQ(refused[0].message,
             "Could not create new document: the application has 32 windows open, as many as it opens at a time; "
