@@ -38,6 +38,12 @@ TEST(AppRecentDocuments, TheMenuListsOurExistingLocalFilesNewestFirst) {
   EXPECT_EQ(items[0].title, "same.svgquarvel \u2014 /folder14");
   EXPECT_EQ(items[9].title, "same.svgquarvel \u2014 /folder5");
 
+  // Names and folders of line breaks, bad bytes and directional overrides stay on one line.
+  const auto shown = menuItems({{"file:///a%0Ab/same%E2%80%AE.svg", 2, true, true},
+                                {"file:///c%E2%80%AEd%FF/same%E2%80%AE.svg", 1, true, true}});
+  EXPECT_EQ(shown, (std::vector<MenuItem>{{"same\uFFFD.svg \u2014 /a\u240Ab", "/a\nb/same\u202E.svg"},
+                                          {"same\uFFFD.svg \u2014 /c\uFFFDd\uFFFD", "/c\u202Ed\xff/same\u202E.svg"}}));
+
   EXPECT_EQ(mimeTypeOf("x.svgquarvel"), "application/x-svgquarvel");
   EXPECT_EQ(mimeTypeOf("x.SVG"), "image/svg+xml");
   EXPECT_EQ(mimeTypeOf("x.swift"), "text/x-swift");

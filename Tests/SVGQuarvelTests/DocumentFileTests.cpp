@@ -393,8 +393,13 @@ TEST(DocumentFileTests, NamesShowOnOneLineWithTheirControlCharactersAsPictures) 
   EXPECT_EQ(SVGQuarvel::displayFileName("/tmp/x\u0085y\u2028z\u2029.svg"), "x\uFFFDy\u2424z\u2424.svg");
   EXPECT_EQ(SVGQuarvel::displayFileName(std::string("/tmp/") + std::string(500, '\n')).find('\n'), std::string::npos);
   EXPECT_EQ(SVGQuarvel::displayText("not \xe9 UTF-8\n"), "not \uFFFD UTF-8\u240A");
-  // Other characters are kept as they are.
+  // Directional overrides, embeddings and isolates would turn the rest of the line round, and an
+  // unpaired closing one would end the isolation of the line around the name.
+  EXPECT_EQ(SVGQuarvel::displayText("a\u202Egvs.txt\u202A\u202B\u202C\u202D"), "a\uFFFDgvs.txt\uFFFD\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(SVGQuarvel::displayText("\u2066\u2067\u2068x\u2069"), "\uFFFD\uFFFD\uFFFDx\uFFFD");
+  // Other characters are kept as they are: right-to-left letters, marks and zero-width ones.
   EXPECT_EQ(SVGQuarvel::displayText("Caf\u00e9 \u201cq\u201d \U0001F600"), "Caf\u00e9 \u201cq\u201d \U0001F600");
+  EXPECT_EQ(SVGQuarvel::displayText("\u05E9\u05DC\u05D5\u05DD \u200F\u200B.svg"), "\u05E9\u05DC\u05D5\u05DD \u200F\u200B.svg");
 }
 
 TEST(DocumentFileTests, NamesThatAreNotUTF8AreShownWithTheirBadBytesReplaced) {

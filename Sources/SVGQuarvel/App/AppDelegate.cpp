@@ -451,8 +451,10 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
   }
 }
 
-void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, OpenCompletion done) {
+void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, OpenCompletion done,
+                            std::vector<std::string> refused) {
   auto batch = makeBatch(std::move(done));
+  batch->outcome.failures = std::move(refused);
   // What became of one document: counted as opened, or one line of the request's failures.
   auto settleDocument = [](Batch& request, const std::filesystem::path& url, const SVGQuarvel::DocumentRecordPtr& record,
                            std::exception_ptr failure) {

@@ -102,8 +102,11 @@ class AppDelegate {
   void applicationOpen(const std::vector<std::filesystem::path>& urls, OpenCompletion done = nullptr);
   /// Files given on the command line, by the desktop, the Open panel or the recent documents:
   /// document files open as documents (read off the main thread), the rest goes to
-  /// `applicationOpen`; failures and `done` as there.
-  void openFiles(const std::vector<std::filesystem::path>& urls, OpenCompletion done = nullptr);
+  /// `applicationOpen`; failures and `done` as there. `refused` are the lines of names of the same
+  /// request that were refused before (names that are no local file): they lead the request's
+  /// failures, so that the request shows one message for all it did not open.
+  void openFiles(const std::vector<std::filesystem::path>& urls, OpenCompletion done = nullptr,
+                 std::vector<std::string> refused = {});
 
   void setPresentError(PresentError presentError) { presentError_ = std::move(presentError); }
   /// How many document windows are open; with the files that requests are still opening, they are

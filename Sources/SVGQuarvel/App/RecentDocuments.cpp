@@ -7,6 +7,7 @@
 
 #include "SVGQuarvel/App/AppDelegate.h"
 #include "SVGQuarvel/App/DocumentController.h"
+#include "SVGQuarvel/Model/DocumentFile.h"
 
 namespace SVGQuarvel::RecentDocuments {
 
@@ -27,11 +28,9 @@ std::vector<MenuItem> menuItems(std::vector<Entry> entries, std::size_t limit) {
   std::map<std::string, int> names;
   for (const auto& item : items) ++names[item.title];
   for (auto& item : items) {
-    if (names[item.title] > 1) {
-      gchar* folder = g_filename_display_name(item.path.parent_path().c_str());
-      item.title += " \u2014 " + std::string(folder);
-      g_free(folder);
-    }
+    // The folder on the same line as the name: its line breaks, bad bytes and directional
+    // overrides shown as in messages.
+    if (names[item.title] > 1) item.title += " \u2014 " + displayText(item.path.parent_path().string());
   }
   return items;
 }

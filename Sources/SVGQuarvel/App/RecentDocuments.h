@@ -33,7 +33,8 @@ struct MenuItem {
 };
 
 /// The menu's items: this application's local files that still exist, newest first, at most
-/// `limit`; each titled by its file name, followed by its folder where two names are alike.
+/// `limit`; each titled by its file name, followed by its folder where two names are alike, both
+/// on one line as names show in messages (`displayText`).
 std::vector<MenuItem> menuItems(std::vector<Entry> entries, std::size_t limit = menuLimit);
 
 /// The MIME type a recent file is registered with, by its extension.

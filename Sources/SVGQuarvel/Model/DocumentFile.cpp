@@ -598,7 +598,9 @@ std::string SVGQuarvel::displayText(std::string_view text) {
       picture = 0x2400 + c;
     } else if (c == 0x7F) {
       picture = 0x2421;
-    } else if (c >= 0x80 && c < 0xA0) {
+    } else if ((c >= 0x80 && c < 0xA0) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069)) {
+      // The C1 controls, and the embeddings, overrides and isolates that would turn the rest of
+      // the line round (a name "a<RLO>gvs.txt" shown as "atxt.svg" and its message backwards).
       picture = 0xFFFD;
     } else if (c == 0x2028 || c == 0x2029) {
       picture = 0x2424;

@@ -181,7 +181,9 @@ std::string validUTF8(std::string_view text);
 /// `text` (a name, a path) as it is shown within a line of a message: UTF-8 (bytes that are not
 /// show as U+FFFD) and without line breaks or other control characters, which show as their
 /// pictures ("\n" as U+240A, tab as U+2409, delete as U+2421; line and paragraph separators as
-/// U+2424; the C1 controls as U+FFFD), so that a name of line breaks takes one line.
+/// U+2424; the C1 controls as U+FFFD), so that a name of line breaks takes one line. The
+/// directional embeddings, overrides and isolates show as U+FFFD too, so that a name cannot turn
+/// the rest of its line round; the characters of right-to-left scripts are kept.
 std::string displayText(std::string_view text);
 
 /// A size for the user: megabytes (one decimal unless whole) and the bytes, "16 MB (16777216 bytes)".

@@ -219,6 +219,44 @@ void writeRecentFiles(const std::filesystem::path& home, const std::vector<std::
   g_bookmark_file_free(list);
 }
 
+TEST_F(AppProcessTest, OpenRecentShowsTheUnderscoresOfANameRatherThanTakingThemForKeyMarks) {
+  // A name of underscores: taken for key marks, every other one would vanish ("a_b" as "ab").
+  const auto drawing = folder_ / (std::string(48, '_') + ".svg");
+  writeFile(drawing, circle);
+  writeRecentFiles(folder_, {drawing});
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-recent-underscores.log");
+  const auto window = x_.findWindow("Untitled", 120);
+  ASSERT_TRUE(window) << readFile(outputFile("app-recent-underscores.log"));
+  const auto recentMenu = openRecentMenu(*window, "app-recent-underscores");
+  ASSERT_TRUE(recentMenu);
+  const auto menu = x_.grab(x_.geometry(*recentMenu));
+  menu.savePNG(outputFile("app-recent-underscores.png").string());
+  // The underscores draw one line along the row, of 48 underscores (24 em), not 24 (12 em): its
+  // length measured against the height of the text (under one em), whatever the font's size. The
+  // edges, where a frame may be drawn about the menu, are left out.
+  constexpr int edge = 10;
+  int longest = 0, top = menu.height, bottom = -1;
+  for (int y = edge; y < menu.height - edge; ++y) {
+    int run = 0;
+    for (int x = edge; x < menu.width - edge; ++x) {
+      const auto pixel = menu.at(x, y);
+      const bool dark = ((pixel >> 16) & 0xFF) < 0x90 && ((pixel >> 8) & 0xFF) < 0x90 && (pixel & 0xFF) < 0x90;
+      run = dark ? run + 1 : 0;
+      longest = std::max(longest, run);
+      if (dark) {
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+    }
+  }
+  ASSERT_GE(bottom, top) << "no text in the menu";
+  const int textHeight = bottom - top + 1;
+  EXPECT_GT(longest, 20 * textHeight) << "the line is " << longest << " pixels long, the text " << textHeight
+                                      << " pixels high";
+  x_.key("Escape");
+  EXPECT_TRUE(app->running());
+}
+
 TEST_F(AppProcessTest, OpenRecentTakesTheOpenRouteAndADocumentOpensWhileTheWindowsAnswer) {
   const auto drawing = folder_ / "small.svg";
   writeFile(drawing, circle);
@@ -397,6 +435,9 @@ TEST_F(AppProcessTest, NamesOfLineBreaksAndBadBytesShowOnOneLineEachOnTheScreenA
   for (int index = 0; index < 8; ++index) {
     argv.push_back((folder_ / (std::string(400, '\n') + std::to_string(index) + ".svg")).string());
   }
+  // A name whose right-to-left override would show it as "rlotxt.svg" and its line backwards.
+  writeFile(folder_ / "rlo\u202Egvs.txt", "text");
+  argv.push_back((folder_ / "rlo\u202Egvs.txt").string());
   auto primary = launch({QUARVEL_APP_EXECUTABLE}, "app-line-break-names-primary.log");
   ASSERT_TRUE(x_.findWindow("Untitled", 120)) << readFile(outputFile("app-line-break-names-primary.log"));
   const auto terminal = failingLaunch(argv, "app-line-break-names-second.log");
@@ -417,7 +458,10 @@ TEST_F(AppProcessTest, NamesOfLineBreaksAndBadBytesShowOnOneLineEachOnTheScreenA
     }
     start = end + 1;
   }
-  EXPECT_EQ(errorLines, 9u) << terminal.substr(0, 3000);
+  EXPECT_EQ(errorLines, 10u) << terminal.substr(0, 3000);
+  EXPECT_NE(terminal.find("ERROR: \u201crlo\uFFFDgvs.txt\u201d is not an SVG drawing or a document.\n"), std::string::npos)
+      << terminal.substr(0, 3000);
+  EXPECT_EQ(terminal.find("\u202E"), std::string::npos) << terminal.substr(0, 3000);
   EXPECT_NE(terminal.find("ERROR: \u201c\u240A\u240A\u240A"), std::string::npos) << terminal.substr(0, 3000);
 
   // The message fits the screen, and its button takes a click.
@@ -475,30 +519,42 @@ TEST_F(AppProcessTest, NamesThatAreNoLocalFileGivenToOpenOverTheBusAreReportedAs
   GDBusConnection* connection = connectToBus(bus_->address(), &error);
   ASSERT_NE(connection, nullptr) << error->message;
   gchar* local = g_filename_to_uri((folder_ / "drawing.svg").c_str(), nullptr, nullptr);
-  const gchar* uris[] = {"http://example.com/a.svg", "sftp://host/b.svg", "plain text", local, nullptr};
+  gchar* missing = g_filename_to_uri((folder_ / "missing.svg").c_str(), nullptr, nullptr);
+  const gchar* uris[] = {"http://example.com/a.svg", "sftp://host/b.svg", "plain text", local, missing, nullptr};
   GVariant* answer = g_dbus_connection_call_sync(
       connection, "org.quarvel.SVGQuarvel", "/org/quarvel/SVGQuarvel", "org.gtk.Application", "Open",
       g_variant_new("(^ass@a{sv})", uris, "", g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)), nullptr,
       G_DBUS_CALL_FLAGS_NONE, 60000, nullptr, &error);
   g_free(local);
+  g_free(missing);
   ASSERT_NE(answer, nullptr) << error->message;
   g_variant_unref(answer);
   g_dbus_connection_close_sync(connection, nullptr, nullptr);
   g_object_unref(connection);
 
-  // The local file opens; the others are named in a message, as when a launch names them.
+  // The local file opens; the others are named in one message, with the local file that does
+  // not exist, as when a launch names them.
   EXPECT_TRUE(x_.findWindow("Untitled 2", 60).has_value());
   const auto dialog = x_.findWindow("Some files could not be opened.", 30);
   ASSERT_TRUE(dialog) << readFile(outputFile("app-bus-open-primary.log"));
+  EXPECT_TRUE(XDriver::waitUntil(
+      [&] { return readFile(outputFile("app-bus-open-primary.log")).find("missing.svg") != std::string::npos; }, 30));
+  EXPECT_EQ(windowsTitled("Some files could not be opened.").size(), 1u);
   // Brought over the window that opened after it.
   x_.focus(*dialog);
   expectShownWithText(*dialog, "app-bus-open-refused.png");
   const auto log = readFile(outputFile("app-bus-open-primary.log"));
   for (const std::string line : {"\u201chttp://example.com/a.svg\u201d is not a local file.",
                                  "\u201csftp://host/b.svg\u201d is not a local file.",
-                                 "\u201cplain text\u201d is not a local file."}) {
+                                 "\u201cplain text\u201d is not a local file.",
+                                 "\u201cmissing.svg\u201d does not exist."}) {
     EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log.substr(0, 3000);
   }
+  // Shown (and logged) once, as one message.
+  const auto heading = log.find("ERROR: Some files could not be opened.");
+  ASSERT_NE(heading, std::string::npos) << log.substr(0, 3000);
+  EXPECT_EQ(log.find("ERROR: Some files could not be opened.", heading + 1), std::string::npos) << log.substr(0, 3000);
+  EXPECT_EQ(log.find("ERROR: The file could not be opened."), std::string::npos) << log.substr(0, 3000);
   dismiss("Some files could not be opened.");
   EXPECT_TRUE(primary->running());
 }

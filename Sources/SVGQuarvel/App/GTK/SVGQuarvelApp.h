@@ -91,8 +91,6 @@ class SVGQuarvelApp : public Gtk::Application {
   void installMenuBar();
   void presentDocument(const SVGQuarvel::DocumentRecordPtr& record);
   void showOpenPanel();
-  /// Shows the lines of files that were refused before opening (names that are no local file).
-  void showRefusedFiles(const std::vector<std::string>& refused);
   /// Brings forward the file panel named `title` (over `parent`, when given) that the toolkit shows.
   void presentFileDialog(const std::string& title, Gtk::Window* parent = nullptr);
   /// Brings forward the dialogs that show over `window`: its questions and its Save panel.

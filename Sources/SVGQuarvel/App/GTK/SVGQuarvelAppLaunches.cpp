@@ -43,15 +43,8 @@ void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
     }
     urls.emplace_back(path);
   }
-  showRefusedFiles(refused);
-  if (!urls.empty()) delegate_->openFiles(urls);
-}
-
-void SVGQuarvelApp::showRefusedFiles(const std::vector<std::string>& refused) {
-  if (refused.empty()) return;
-  showError(get_active_window(),
-            refused.size() == 1 ? "The file could not be opened." : "Some files could not be opened.",
-            AppDelegate::failureDetail(refused));
+  // One message for the request: the names refused here and the files that do not open.
+  if (!urls.empty() || !refused.empty()) delegate_->openFiles(urls, nullptr, std::move(refused));
 }
 
 int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
@@ -88,11 +81,10 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
   // process learns it when the command line is let go, which is after the last file settled.
   // (What this call returns is the status too, so it must not undo a failure already known.)
   auto status = std::make_shared<int>(0);
-  auto finish = [this, commandLine, refused, status](const AppDelegate::OpenOutcome& outcome) {
+  auto finish = [this, commandLine, status](const AppDelegate::OpenOutcome& outcome) {
     // A launch that handed its files over tells its own terminal what did not open.
     if (commandLine->is_remote()) {
       // Each on one line of UTF-8, which is all the terminal's side takes.
-      for (const auto& line : refused) commandLine->printerr("ERROR: " + SVGQuarvel::displayText(line) + "\n");
       for (const auto& line : outcome.failures) {
         commandLine->printerr("ERROR: " + SVGQuarvel::displayText(line) + "\n");
       }
@@ -102,11 +94,7 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
     if (!commandLine->is_remote()) launchStatus_ = 1;
     commandLine->set_exit_status(1);
   };
-  showRefusedFiles(refused);
-  if (urls.empty()) {
-    finish({});
-    return *status;
-  }
-  delegate_->openFiles(urls, finish);
+  // One message for the launch: the names refused here and the files that do not open.
+  delegate_->openFiles(urls, finish, std::move(refused));
   return *status;
 }

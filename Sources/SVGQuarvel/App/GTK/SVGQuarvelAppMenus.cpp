@@ -146,7 +146,11 @@ void SVGQuarvelApp::refreshRecentMenu() {
   }
   recentMenu_->remove_all();
   for (const auto& item : Recent::menuItems(std::move(entries))) {
-    auto entry = Gio::MenuItem::create(item.title, "");
+    // A menu takes an underscore for the mark of the key that chooses the item: the title's own
+    // show doubled, so that "a_b.svg" is not shown as "ab.svg".
+    std::string title;
+    for (const char c : item.title) title += c == '_' ? std::string("__") : std::string(1, c);
+    auto entry = Gio::MenuItem::create(title, "");
     entry->set_action_and_target("app.open-recent",
                                  Glib::Variant<Glib::ustring>::create(SVGQuarvel::fileURLString(item.path)));
     recentMenu_->append_item(entry);
