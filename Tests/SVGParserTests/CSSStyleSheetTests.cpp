@@ -118,6 +118,13 @@ TEST(CSSStyleSheet, CascadeOrder) {
   EXPECT_FALSE(resolved["stroke"]);
   EXPECT_TRUE(sheet.cssResolver({{"class", "nope"}, {"id", "none"}}).isEmpty());
   EXPECT_TRUE(sheet.cssResolver(SVG::XMLAttributes{}).isEmpty());
+  // A class named again counts where it is named last; a property no rule of the element
+  // sets is taken from none of them.
+  resolved = sheet.cssResolver({{"class", "x y x nope"}, {"style", ""}});
+  EXPECT_FALSE(resolved.isEmpty());
+  EXPECT_EQ(resolved["fill"], Value::id("red"));
+  EXPECT_FALSE(resolved["stroke"]);
+  EXPECT_EQ(sheet.cssResolver({{"id", "i"}})["stroke"], Value::id("green"));
 }
 
 TEST(CSSStyleSheet, ClassListSplitsAtBlanksOnly) {

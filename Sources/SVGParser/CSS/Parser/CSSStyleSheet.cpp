@@ -174,15 +174,48 @@ Style CSS::cssResolver(const std::optional<Style>& style, const std::optional<st
   return result;
 }
 
-Style CSS::cssResolver(const SVG::XMLAttributes& xmlAttributes) const {
+Cascade CSS::cssResolver(const SVG::XMLAttributes& xmlAttributes) const {
   const auto styleText = xmlAttributes.find("style");
   // Most documents have no style sheet: then only an inline style can give properties.
-  if (!styleText && classToStyles.empty() && idToStyles.empty()) return Style();
-  const auto classText = xmlAttributes.find("class");
-  const auto idText = xmlAttributes.find("id");
-  return cssResolver(styleText ? std::optional<Style>(parseStyle(styleText)) : std::nullopt,
-                     idText ? std::optional<std::string>(*idText) : std::nullopt,
-                     classText ? classList(*classText) : std::vector<std::string>());
+  if (!styleText && classToStyles.empty() && idToStyles.empty()) return Cascade();
+  std::optional<Style> style;
+  if (styleText) style = parseStyle(styleText);
+  const Style* id = nullptr;
+  if (const auto idText = xmlAttributes.find("id")) {
+    if (const auto found = idToStyles.find(*idText); found != idToStyles.end()) id = &found->second;
+  }
+  std::vector<const Style*> classes;
+  if (const auto classText = xmlAttributes.find("class"); classText && !classToStyles.empty()) {
+    for (const auto& name : classList(*classText)) {
+      if (const auto found = classToStyles.find(name); found != classToStyles.end()) classes.push_back(&found->second);
+    }
+  }
+  return Cascade(std::move(style), id, std::move(classes));
+}
+
+Cascade::Cascade(std::optional<Style> style, const Style* id, std::vector<const Style*> classes)
+    : style_(std::move(style)), id_(id), classes_(std::move(classes)) {}
+
+bool Cascade::isEmpty() const {
+  if (style_ && !style_->isEmpty()) return false;
+  if (id_ && !id_->isEmpty()) return false;
+  for (const Style* cssClass : classes_) {
+    if (!cssClass->isEmpty()) return false;
+  }
+  return true;
+}
+
+std::optional<Value> Cascade::operator[](std::string_view name) const {
+  if (style_) {
+    if (auto value = (*style_)[name]) return value;
+  }
+  if (id_) {
+    if (auto value = (*id_)[name]) return value;
+  }
+  for (auto cssClass = classes_.rbegin(); cssClass != classes_.rend(); ++cssClass) {
+    if (auto value = (**cssClass)[name]) return value;
+  }
+  return std::nullopt;
 }
 
 std::vector<std::string> classList(std::string_view classAttribute) {
