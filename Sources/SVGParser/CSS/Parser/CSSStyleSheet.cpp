@@ -1,5 +1,8 @@
 #include "SVGParser/CSS/Parser/CSSStyleSheet.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Parser/NumberValue.h"
@@ -101,9 +104,21 @@ Selector selectorOf(std::string_view text) {
 
 }  // namespace
 
+std::size_t CSS::maximumCopiedBytes(std::size_t textBytes) {
+  constexpr std::size_t floor = std::size_t{16} << 20;
+  constexpr std::size_t factor = 16;
+  return textBytes > floor / factor ? textBytes * factor : floor;
+}
+
 std::vector<Rule> CSS::parseCSS(std::optional<std::string_view> text) {
   std::vector<Rule> rules;
   if (!text) return rules;
+  // A group of many selectors before a block of many properties would otherwise copy the block
+  // once per selector: memory of the square of the text.
+  constexpr std::size_t bytesPerProperty = 64;
+  const std::size_t maximumBytes = maximumCopiedBytes(text->size());
+  std::size_t copiedBytes = 0;
+  bool reported = false;
   const std::string stripped = stripComments(*text);
   std::string_view rest = stripped;
   while (!rest.empty()) {
@@ -123,6 +138,14 @@ std::vector<Rule> CSS::parseCSS(std::optional<std::string_view> text) {
     }
     // A group of selectors gives the same block to each of them.
     const auto selectors = selectorGroup(selectorText);
+    const std::size_t blockBytes = block.size() + bytesPerProperty * style.properties.size();
+    const std::size_t copies = std::max<std::size_t>(selectors.size(), 1);
+    if (blockBytes > (maximumBytes - copiedBytes) / copies) {
+      if (!reported) SVGParser::print("Style sheet too large, rule left out:", std::string(selectorText.substr(0, 80)));
+      reported = true;
+      continue;
+    }
+    copiedBytes += blockBytes * copies;
     if (selectors.empty()) rules.push_back({Selector::Unsupported{std::string(selectorText)}, style});
     for (const auto selector : selectors) rules.push_back({selectorOf(selector), style});
   }

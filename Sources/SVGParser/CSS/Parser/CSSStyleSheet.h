@@ -86,8 +86,13 @@ class CSS {
   /// id or class are reported and left out.
   static CSS fromStringValue(std::optional<std::string_view> text);
 
-  /// The rules of a text in order, without folding.
+  /// The rules of a text in order, without folding. Each selector of a group gets a copy of the
+  /// group's block; once those copies would take far more memory than the text itself (see
+  /// `maximumCopiedBytes`), the rest of the text is reported and left out.
   static std::vector<Rule> parseCSS(std::optional<std::string_view> text);
+  /// What the rules of a text of `textBytes` may hold, counted as the blocks' texts and a fixed
+  /// part per property for every selector that holds them.
+  static std::size_t maximumCopiedBytes(std::size_t textBytes);
   /// One declaration block or style attribute.
   static Style parseStyle(std::optional<std::string_view> text);
 
