@@ -1,7 +1,7 @@
 // Generation from SVG text, reading included, of drawings that grow in the ways that could make
-// the work grow faster than the drawing: many rules and classes, many filters, many nested
-// drawings that see the same definitions, ids that clash, deep nesting. Each doubles from N to
-// 8N; the time per element stays the same.
+// the work grow faster than the drawing: many rules and classes, many properties of one class,
+// many filters, many nested drawings that see the same definitions, ids that clash, deep nesting.
+// Each doubles from N to 8N; the time per element stays the same.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -34,6 +34,18 @@ std::string manyRulesForOneClass(int64_t count) {
     const std::string n = std::to_string(i);
     style += ".a{fill:#" + std::to_string(100000 + i % 800000) + ";stroke-width:" + n + "} #r{opacity:0." + n + "}\n";
     shapes += std::string("<rect") + (i == 0 ? " id=\"r\"" : "") + " class=\"a a\" width=\"1\" height=\"1\"/>";
+  }
+  return drawing(style + "</style>" + shapes);
+}
+
+// N rules for one class, each setting a property of its own, and N shapes of that class: the
+// class gathers N properties, of which each shape reads only the few it knows.
+std::string manyPropertiesOfOneClass(int64_t count) {
+  std::string style = "<style>";
+  std::string shapes;
+  for (int64_t i = 0; i < count; ++i) {
+    style += ".a{x-" + std::to_string(i) + ":1}\n";
+    shapes += "<rect class=\"a\" width=\"1\" height=\"1\"/>";
   }
   return drawing(style + "</style>" + shapes);
 }
@@ -116,6 +128,7 @@ void generate(benchmark::State& state) {
 
 QUARVEL_DOUBLING("GenerateManyRulesAndClassesDoubling", manyRulesAndClasses, 2048);
 QUARVEL_DOUBLING("GenerateManyRulesForOneClassDoubling", manyRulesForOneClass, 2048);
+QUARVEL_DOUBLING("GenerateManyPropertiesOfOneClassDoubling", manyPropertiesOfOneClass, 1024);
 QUARVEL_DOUBLING("GenerateManyFiltersDoubling", manyFilters, 1024);
 QUARVEL_DOUBLING("GenerateNestedDrawingsSharingDefinitionsDoubling", nestedDrawingsSharingDefinitions, 1024);
 QUARVEL_DOUBLING("GenerateClashingIDsDoubling", clashingIDs, 2048);

@@ -118,6 +118,13 @@ TEST(CSSStyleSheet, CascadeOrder) {
   EXPECT_FALSE(resolved["stroke"]);
   EXPECT_TRUE(sheet.cssResolver({{"class", "nope"}, {"id", "none"}}).isEmpty());
   EXPECT_TRUE(sheet.cssResolver(SVG::XMLAttributes{}).isEmpty());
+  // A class named again counts where it is named last; a property no rule of the element
+  // sets is taken from none of them.
+  resolved = sheet.cssResolver({{"class", "x y x nope"}, {"style", ""}});
+  EXPECT_FALSE(resolved.isEmpty());
+  EXPECT_EQ(resolved["fill"], Value::id("red"));
+  EXPECT_FALSE(resolved["stroke"]);
+  EXPECT_EQ(sheet.cssResolver({{"id", "i"}})["stroke"], Value::id("green"));
 }
 
 TEST(CSSStyleSheet, ClassListSplitsAtBlanksOnly) {
@@ -138,4 +145,31 @@ TEST(TextScanning, UnicodeWhitespaceAndSplits) {
   EXPECT_EQ(SVGParser::splitOmittingEmpty("::a:b", ':', 1), (std::vector<std::string_view>{"a", "b"}));
   EXPECT_EQ(SVGParser::splitOmittingEmpty("a;;b", ';', 1), (std::vector<std::string_view>{"a", ";b"}));
   EXPECT_EQ(SVGParser::dropLastCharacter("ab\u00e9"), "ab");
+}
+
+TEST(CSSStyleSheet, AGroupOfManySelectorsCopiesItsBlockOnlyWithinABoundOfTheText) {
+  SVGParser::PrintCapture printed;
+  // Thirty thousand selectors before a block of nine hundred properties would copy the block
+  // for each: gigabytes from a quarter of a megabyte. That rule is left out and reported; the
+  // rules around it stand.
+  std::string selectors, block;
+  for (int i = 0; i < 30'000; ++i) selectors += (i ? ",.c" : ".c") + std::to_string(i);
+  for (int i = 0; i < 900; ++i) block += "p" + std::to_string(i) + ":1;";
+  const std::string text = ".a,.b{fill:red} " + selectors + "{" + block + "} .d{stroke:blue}";
+  const auto rules = CSS::CSS::parseCSS(text);
+  ASSERT_EQ(rules.size(), 3u);
+  EXPECT_EQ(rules[1].selector, CSS::Selector(CSS::Selector::CssClass{"b"}));
+  EXPECT_EQ(rules[2].selector, CSS::Selector(CSS::Selector::CssClass{"d"}));
+  EXPECT_NE(printed.text().find("Style sheet too large, rule left out: .c0,.c1"), std::string::npos) << printed.text();
+  const auto sheet = CSS::CSS::fromStringValue(text);
+  EXPECT_EQ(sheet.classToStyles.count("c0"), 0u);
+  EXPECT_EQ(property(sheet.classToStyles.at("a"), "fill"), Value::id("red"));
+
+  // Groups of the sizes drawings have are all kept, the same block copied for each selector.
+  std::string many;
+  for (int rule = 0; rule < 2'000; ++rule) {
+    for (int i = 0; i < 20; ++i) many += ".g" + std::to_string(rule) + "_" + std::to_string(i) + ",";
+    many += "#i" + std::to_string(rule) + "{fill:#123456;stroke:#654321;stroke-width:2;opacity:0.5}\n";
+  }
+  EXPECT_EQ(CSS::CSS::parseCSS(many).size(), 2'000u * 21);
 }

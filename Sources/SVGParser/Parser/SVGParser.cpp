@@ -299,17 +299,17 @@ class Handler : public SVGParser::XMLEventHandler {
     }
     switch (kind) {
       case ElementKind::svg: {
-        const CSS::Style resolver = css_.cssResolver(attributes);
+        const CSS::Cascade resolver = css_.cssResolver(attributes);
         groupStack_.push_back({SVG::SVG::fromXMLAttributes(attributes, resolver), depth_, inheritedFont(resolver, attributes)});
         break;
       }
       case ElementKind::g: {
-        const CSS::Style resolver = css_.cssResolver(attributes);
+        const CSS::Cascade resolver = css_.cssResolver(attributes);
         groupStack_.push_back({SVG::Group::fromXMLAttributes(attributes, resolver), depth_, inheritedFont(resolver, attributes)});
         break;
       }
       case ElementKind::text: {
-        const CSS::Style resolver = css_.cssResolver(attributes);
+        const CSS::Cascade resolver = css_.cssResolver(attributes);
         text_ = SVG::Text::fromXMLAttributes(attributes, resolver);
         // What the text leaves open of its font comes from the elements around it.
         if (!groupStack_.empty() && !groupStack_.back().font.empty()) {
@@ -501,7 +501,7 @@ class Handler : public SVGParser::XMLEventHandler {
 
   // The font properties of an element with its CSS `resolver`, filled in from the innermost
   // open container's.
-  CSS::FontProperties inheritedFont(const CSS::Style& resolver, const XMLAttributes& attributes) const {
+  CSS::FontProperties inheritedFont(const CSSPropertyResolver& resolver, const XMLAttributes& attributes) const {
     CSS::FontProperties own = resolver.fontProperties(attributes);
     return groupStack_.empty() ? own : own.inheriting(groupStack_.back().font);
   }

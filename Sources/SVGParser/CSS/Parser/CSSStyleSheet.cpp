@@ -1,5 +1,8 @@
 #include "SVGParser/CSS/Parser/CSSStyleSheet.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "SVGParser/CSS/Parser/TextScanning.h"
 #include "SVGParser/Parser/FunctionParser.h"
 #include "SVGParser/Parser/NumberValue.h"
@@ -101,9 +104,21 @@ Selector selectorOf(std::string_view text) {
 
 }  // namespace
 
+std::size_t CSS::maximumCopiedBytes(std::size_t textBytes) {
+  constexpr std::size_t floor = std::size_t{16} << 20;
+  constexpr std::size_t factor = 16;
+  return textBytes > floor / factor ? textBytes * factor : floor;
+}
+
 std::vector<Rule> CSS::parseCSS(std::optional<std::string_view> text) {
   std::vector<Rule> rules;
   if (!text) return rules;
+  // A group of many selectors before a block of many properties would otherwise copy the block
+  // once per selector: memory of the square of the text.
+  constexpr std::size_t bytesPerProperty = 64;
+  const std::size_t maximumBytes = maximumCopiedBytes(text->size());
+  std::size_t copiedBytes = 0;
+  bool reported = false;
   const std::string stripped = stripComments(*text);
   std::string_view rest = stripped;
   while (!rest.empty()) {
@@ -123,6 +138,14 @@ std::vector<Rule> CSS::parseCSS(std::optional<std::string_view> text) {
     }
     // A group of selectors gives the same block to each of them.
     const auto selectors = selectorGroup(selectorText);
+    const std::size_t blockBytes = block.size() + bytesPerProperty * style.properties.size();
+    const std::size_t copies = std::max<std::size_t>(selectors.size(), 1);
+    if (blockBytes > (maximumBytes - copiedBytes) / copies) {
+      if (!reported) SVGParser::print("Style sheet too large, rule left out:", std::string(selectorText.substr(0, 80)));
+      reported = true;
+      continue;
+    }
+    copiedBytes += blockBytes * copies;
     if (selectors.empty()) rules.push_back({Selector::Unsupported{std::string(selectorText)}, style});
     for (const auto selector : selectors) rules.push_back({selectorOf(selector), style});
   }
@@ -174,15 +197,48 @@ Style CSS::cssResolver(const std::optional<Style>& style, const std::optional<st
   return result;
 }
 
-Style CSS::cssResolver(const SVG::XMLAttributes& xmlAttributes) const {
+Cascade CSS::cssResolver(const SVG::XMLAttributes& xmlAttributes) const {
   const auto styleText = xmlAttributes.find("style");
   // Most documents have no style sheet: then only an inline style can give properties.
-  if (!styleText && classToStyles.empty() && idToStyles.empty()) return Style();
-  const auto classText = xmlAttributes.find("class");
-  const auto idText = xmlAttributes.find("id");
-  return cssResolver(styleText ? std::optional<Style>(parseStyle(styleText)) : std::nullopt,
-                     idText ? std::optional<std::string>(*idText) : std::nullopt,
-                     classText ? classList(*classText) : std::vector<std::string>());
+  if (!styleText && classToStyles.empty() && idToStyles.empty()) return Cascade();
+  std::optional<Style> style;
+  if (styleText) style = parseStyle(styleText);
+  const Style* id = nullptr;
+  if (const auto idText = xmlAttributes.find("id")) {
+    if (const auto found = idToStyles.find(*idText); found != idToStyles.end()) id = &found->second;
+  }
+  std::vector<const Style*> classes;
+  if (const auto classText = xmlAttributes.find("class"); classText && !classToStyles.empty()) {
+    for (const auto& name : classList(*classText)) {
+      if (const auto found = classToStyles.find(name); found != classToStyles.end()) classes.push_back(&found->second);
+    }
+  }
+  return Cascade(std::move(style), id, std::move(classes));
+}
+
+Cascade::Cascade(std::optional<Style> style, const Style* id, std::vector<const Style*> classes)
+    : style_(std::move(style)), id_(id), classes_(std::move(classes)) {}
+
+bool Cascade::isEmpty() const {
+  if (style_ && !style_->isEmpty()) return false;
+  if (id_ && !id_->isEmpty()) return false;
+  for (const Style* cssClass : classes_) {
+    if (!cssClass->isEmpty()) return false;
+  }
+  return true;
+}
+
+std::optional<Value> Cascade::operator[](std::string_view name) const {
+  if (style_) {
+    if (auto value = (*style_)[name]) return value;
+  }
+  if (id_) {
+    if (auto value = (*id_)[name]) return value;
+  }
+  for (auto cssClass = classes_.rbegin(); cssClass != classes_.rend(); ++cssClass) {
+    if (auto value = (**cssClass)[name]) return value;
+  }
+  return std::nullopt;
 }
 
 std::vector<std::string> classList(std::string_view classAttribute) {

@@ -47,6 +47,27 @@ class Selector {
   Storage storage_;
 };
 
+/// The cascaded properties of one element, looked up where they stand rather than copied
+/// together: its inline style, then its id rule, then its class rules from the last class
+/// named to the first. An element of many classes, each of many properties, so costs no more
+/// than the properties read of it. It refers into the style sheet that made it, which must
+/// outlive it.
+class Cascade : public CSSPropertyResolver {
+ public:
+  Cascade() = default;
+  Cascade(std::optional<Style> style, const Style* id, std::vector<const Style*> classes);
+  Cascade(const Cascade&) = default;
+  Cascade& operator=(const Cascade&) = default;
+
+  bool isEmpty() const override;
+  std::optional<Value> operator[](std::string_view name) const override;
+
+ private:
+  std::optional<Style> style_;
+  const Style* id_ = nullptr;
+  std::vector<const Style*> classes_;  // as named, found in the sheet
+};
+
 /// One rule between reading and folding into the tables.
 struct Rule {
   std::optional<Selector> selector;
@@ -65,8 +86,13 @@ class CSS {
   /// id or class are reported and left out.
   static CSS fromStringValue(std::optional<std::string_view> text);
 
-  /// The rules of a text in order, without folding.
+  /// The rules of a text in order, without folding. Each selector of a group gets a copy of the
+  /// group's block; once those copies would take far more memory than the text itself (see
+  /// `maximumCopiedBytes`), the rest of the text is reported and left out.
   static std::vector<Rule> parseCSS(std::optional<std::string_view> text);
+  /// What the rules of a text of `textBytes` may hold, counted as the blocks' texts and a fixed
+  /// part per property for every selector that holds them.
+  static std::size_t maximumCopiedBytes(std::size_t textBytes);
   /// One declaration block or style attribute.
   static Style parseStyle(std::optional<std::string_view> text);
 
@@ -74,8 +100,9 @@ class CSS {
   /// its id rule, then its inline style, later ones winning property by property.
   Style cssResolver(const std::optional<Style>& style, const std::optional<std::string>& id,
                     const std::vector<std::string>& classes) const;
-  /// The cascaded block of one element from its attribute map ("class", "id", "style").
-  Style cssResolver(const SVG::XMLAttributes& xmlAttributes) const;
+  /// The cascade of one element from its attribute map ("class", "id", "style"), in the same
+  /// order; it refers into this sheet.
+  Cascade cssResolver(const SVG::XMLAttributes& xmlAttributes) const;
   /// The font of one element: its cascaded block, then `cssFont(for:)` on it.
   std::optional<Font> font(const SVG::XMLAttributes& xmlAttributes) const;
 };
