@@ -192,14 +192,15 @@ TEST(PipelineTests, ADocumentsSwiftIsBoundedAsTheDocumentReaderBoundsIt) {
   EXPECT_TRUE(tooLarge.failed);
   EXPECT_NE(tooLarge.code.find("it has 16.0 MB (16777217 bytes)"), std::string::npos) << tooLarge.code;
 
-  // A drawing that would open as a document with such code is refused with that message, named.
+  // A drawing that would open as a document with such code is refused with that message, named as
+  // names show in messages (a directional override as U+FFFD).
   try {
     Document::Snapshot::fromSVGString(large, "deep\u202E.svg", widelyIndented());
     ADD_FAILURE() << "no refusal";
   } catch (const CocoaError& error) {
     EXPECT_EQ(error.code(), CocoaError::fileReadTooLarge);
     EXPECT_EQ(error.localizedDescription(),
-              "The drawing \u201Cdeep\\u{202E}.svg\u201D" + message.substr(std::string("The drawing").size()));
+              "The drawing \u201Cdeep\uFFFD.svg\u201D" + message.substr(std::string("The drawing").size()));
   }
   EXPECT_EQ(Document::Snapshot::fromSVGString(small, "deep.svg", widelyIndented()).swift, fits.code.substr(fits.code.find(" */\n") + 4));
   // A name that does not parse stays on its comment line, its order as stored.
