@@ -26,8 +26,11 @@
 #include <vector>
 
 #include "XDriver/XDriver.h"
+#include "FennixTests/FileAttributesTestSupport.h"
 
 namespace {
+
+using FileAttributesTestSupport::attribute;
 
 namespace fs = std::filesystem;
 using XDriver::Image;
@@ -322,14 +325,6 @@ TEST_F(Application, DocumentsFollowTheUsersInputAndTheBus) {
   EXPECT_NE(readFile(saved).find("fill=\\\"red\\\""), std::string::npos) << "the unsaved sample was kept";
 }
 
-/// The value of the extended attribute `name` of the file at `path`; none when it has none.
-std::optional<std::string> attribute(const fs::path& path, const char* name) {
-  char value[4096];
-  const ssize_t size = ::getxattr(path.c_str(), name, value, sizeof value);
-  if (size < 0) return std::nullopt;
-  return std::string(value, static_cast<std::size_t>(size));
-}
-
 TEST_F(Application, SavingADocumentSharedByAnAccessControlListKeepsWhoMayOpenItAndItsAttributes) {
   const auto folder = scratchFolder("shared");
   const auto document = folder / "shared.svgquarvel";
@@ -338,19 +333,8 @@ TEST_F(Application, SavingADocumentSharedByAnAccessControlListKeepsWhoMayOpenItA
     out << nlohmann::json{{"svg", tealDrawing}, {"swift", ""}}.dump();
   }
   ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
-  // Its owner's, shared with the user 4242 alone (read and write, as the list's mask allows): the
-  // list as the file system stores it, entries of tag, permissions and user.
-  std::string shared;
-  auto put = [&](std::uint32_t value, int size) {
-    for (int index = 0; index < size; ++index) shared += char((value >> (8 * index)) & 0xFF);
-  };
-  put(2, 4);
-  for (const auto& [tag, permissions, id] : std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>>{
-           {0x01, 06, 0xFFFFFFFF}, {0x02, 06, 4242}, {0x04, 0, 0xFFFFFFFF}, {0x10, 06, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}}) {
-    put(tag, 2);
-    put(permissions, 2);
-    put(id, 4);
-  }
+  // Its owner's, shared with the user 4242 alone (read and write, as the list's mask allows).
+  const std::string shared = FileAttributesTestSupport::accessList(06, {{4242, 06}}, 0, 06, 0);
   if (::setxattr(document.c_str(), "system.posix_acl_access", shared.data(), shared.size(), 0) != 0 ||
       ::setxattr(document.c_str(), "user.origin", "scanned", 7, 0) != 0) {
     GTEST_SKIP() << "this file system keeps no access control lists or extended attributes";

@@ -14,25 +14,8 @@ using namespace OperationsTestSupport;
 
 namespace {
 
-Fetched fetchRequest(const std::shared_ptr<URLSession>& session, const URLRequest& request) {
-  auto result = std::make_shared<Fetched>();
-  auto done = std::make_shared<std::atomic<bool>>(false);
-  session
-      ->dataTask(request,
-                 [result, done](std::optional<Fennix::Data> data, std::shared_ptr<URLResponse> response,
-                                Fennix::ErrorRef error) {
-                   result->data = std::move(data);
-                   result->response = std::dynamic_pointer_cast<HTTPURLResponse>(response);
-                   result->error = std::move(error);
-                   done->store(true);
-                 })
-      ->resume();
-  EXPECT_TRUE(waitUntil([&] { return done->load(); }, 90.0));
-  return *result;
-}
-
 Fetched fetch(const std::shared_ptr<URLSession>& session, const std::string& address) {
-  return fetchRequest(session, URLRequest(*URL::fromString(address)));
+  return OperationsTestSupport::fetch(session, URLRequest(*URL::fromString(address)));
 }
 
 /// The value of the head's field (first of that name, any letter case), empty when it has none.
@@ -177,7 +160,7 @@ TEST(URLSessionCookieRoute, OnlyWholeHeadsOfAChainSetCookies) {
     auto session = newSession();
     URLRequest request(*URL::fromString(server.url("/start")));
     request.httpMethod = item.method;
-    const auto fetched = fetchRequest(session, request);
+    const auto fetched = fetch(session, request);
     EXPECT_EQ(fetched.code(), item.code) << item.first.substr(0, 40) << fetched.describe();
     EXPECT_EQ(namesIn(session), item.stored) << item.first.substr(0, 40);
   }

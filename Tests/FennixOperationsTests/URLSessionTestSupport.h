@@ -2,12 +2,14 @@
 // its completion.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "Fennix/Operations/HTTP/URLSession.h"
+#include "OperationsTestSupport.h"
 
 namespace OperationsTestSupport {
 
@@ -35,6 +37,25 @@ inline std::shared_ptr<URLSession> newSession(std::optional<std::size_t> maximum
   configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
   if (maximumBodySize) configuration.maximumBodySize = *maximumBodySize;
   return std::make_shared<URLSession>(configuration);
+}
+
+/// Runs a data task of `request` on `session` to its end (a generous bound) and says what it handed
+/// its completion.
+inline Fetched fetch(const std::shared_ptr<URLSession>& session, const URLRequest& request) {
+  auto result = std::make_shared<Fetched>();
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  session
+      ->dataTask(request,
+                 [result, done](std::optional<Fennix::Data> data, std::shared_ptr<URLResponse> response,
+                                Fennix::ErrorRef error) {
+                   result->data = std::move(data);
+                   result->response = std::dynamic_pointer_cast<HTTPURLResponse>(response);
+                   result->error = std::move(error);
+                   done->store(true);
+                 })
+      ->resume();
+  EXPECT_TRUE(waitUntil([&] { return done->load(); }, 90.0));
+  return *result;
 }
 
 }  // namespace OperationsTestSupport

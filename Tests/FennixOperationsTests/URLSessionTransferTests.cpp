@@ -14,23 +14,6 @@ using namespace OperationsTestSupport;
 
 namespace {
 
-Fetched fetch(const std::shared_ptr<URLSession>& session, const URLRequest& request) {
-  auto result = std::make_shared<Fetched>();
-  auto done = std::make_shared<std::atomic<bool>>(false);
-  session
-      ->dataTask(request,
-                 [result, done](std::optional<Fennix::Data> data, std::shared_ptr<URLResponse> response,
-                                Fennix::ErrorRef error) {
-                   result->data = std::move(data);
-                   result->response = std::dynamic_pointer_cast<HTTPURLResponse>(response);
-                   result->error = std::move(error);
-                   done->store(true);
-                 })
-      ->resume();
-  EXPECT_TRUE(waitUntil([&] { return done->load(); }, 60.0));
-  return *result;
-}
-
 URLRequest requestTo(const std::string& address, const std::string& method = "GET",
                      std::optional<std::string> body = std::nullopt) {
   URLRequest request(*URL::fromString(address));

@@ -20,8 +20,12 @@
 #include <vector>
 
 #include "Fennix/Foundation/System/FileSafety.h"
+#include "FennixTests/FileAttributesTestSupport.h"
 
 namespace {
+
+using FileAttributesTestSupport::accessList;
+using FileAttributesTestSupport::attribute;
 
 namespace fs = std::filesystem;
 
@@ -53,37 +57,6 @@ class FileSafetyTests : public ::testing::Test {
 };
 
 // ---- owners, access control lists and extended attributes ------------------------------------
-
-/// An access control list as the file system stores it in "system.posix_acl_access": the owner,
-/// named users, the owning group, the mask and the others, each with its permissions (rwx bits).
-std::string accessList(unsigned owner, const std::vector<std::pair<std::uint32_t, unsigned>>& users, unsigned group,
-                       unsigned mask, unsigned other) {
-  std::string bytes;
-  auto put = [&](std::uint32_t value, int size) {
-    for (int index = 0; index < size; ++index) bytes += char((value >> (8 * index)) & 0xFF);
-  };
-  auto entry = [&](unsigned tag, unsigned permissions, std::uint32_t id) {
-    put(tag, 2);
-    put(permissions, 2);
-    put(id, 4);
-  };
-  constexpr std::uint32_t none = 0xFFFFFFFF;
-  put(2, 4);  // the format's version
-  entry(0x01, owner, none);
-  for (const auto& [id, permissions] : users) entry(0x02, permissions, id);
-  entry(0x04, group, none);
-  entry(0x10, mask, none);
-  entry(0x20, other, none);
-  return bytes;
-}
-
-/// The value of an extended attribute of the file at `path`; none when it has none.
-std::optional<std::string> attribute(const fs::path& path, const char* name) {
-  char value[4096];
-  const ssize_t size = ::getxattr(path.c_str(), name, value, sizeof value);
-  if (size < 0) return std::nullopt;
-  return std::string(value, static_cast<std::size_t>(size));
-}
 
 /// Runs `work` in a child process as the user `uid` with the group `gid` alone; its result (0 to
 /// 255), or -1 when the child could not become that user.

@@ -21,6 +21,7 @@
 
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
+#include "FennixTests/FileAttributesTestSupport.h"
 
 using Config = SVGQuarvelConfiguration;
 using Document = SVGQuarvelDocument;
@@ -641,17 +642,7 @@ TEST(DocumentFileTests, OverwritingThroughANewLinkNeverOpensTheFileToItsGroup) {
   writeFile(document, "for one colleague");
   ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
   // The owner reads and writes, the user 4242 too; the file's group may do nothing; the mask rw.
-  std::string list;
-  auto put = [&](std::uint32_t value, int size) {
-    for (int index = 0; index < size; ++index) list += char((value >> (8 * index)) & 0xFF);
-  };
-  put(2, 4);
-  for (const auto& [tag, permissions, id] : std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>>{
-           {0x01, 06, 0xFFFFFFFF}, {0x02, 06, 4242}, {0x04, 0, 0xFFFFFFFF}, {0x10, 06, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}}) {
-    put(tag, 2);
-    put(permissions, 2);
-    put(id, 4);
-  }
+  const std::string list = FileAttributesTestSupport::accessList(06, {{4242, 06}}, 0, 06, 0);
   if (::setxattr(document.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) != 0) {
     GTEST_SKIP() << "this file system keeps no access control lists";
   }

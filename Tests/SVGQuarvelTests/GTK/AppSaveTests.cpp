@@ -27,6 +27,7 @@
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
+#include "FennixTests/FileAttributesTestSupport.h"
 
 using namespace QuarvelTestSupport;
 using namespace AppProcessSupport;
@@ -456,17 +457,7 @@ TEST_F(AppSaveTest, ANameThatBecameASymbolicLinkIsAskedAboutNamingWhereItLeads) 
   ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
   // Shared with the user 4242 alone where the file system keeps access control lists: the list's
   // mask (read and write) is then the group's permissions, though the group itself may do nothing.
-  std::string list;
-  auto put = [&](std::uint32_t value, int size) {
-    for (int index = 0; index < size; ++index) list += char((value >> (8 * index)) & 0xFF);
-  };
-  put(2, 4);
-  for (const auto& [tag, permissions, id] : std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>>{
-           {0x01, 06, 0xFFFFFFFF}, {0x02, 06, 4242}, {0x04, 0, 0xFFFFFFFF}, {0x10, 06, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}}) {
-    put(tag, 2);
-    put(permissions, 2);
-    put(id, 4);
-  }
+  const std::string list = FileAttributesTestSupport::accessList(06, {{4242, 06}}, 0, 06, 0);
   (void)::setxattr(document.c_str(), "system.posix_acl_access", list.data(), list.size(), 0);
   auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-became-link.log");
   const auto window = x_.findWindow("private.svgquarvel", 60);
