@@ -14,8 +14,10 @@ using namespace OperationsTestSupport;
 
 namespace {
 
+using OperationsTestSupport::fetch;
+
 Fetched fetch(const std::shared_ptr<URLSession>& session, const std::string& address) {
-  return OperationsTestSupport::fetch(session, URLRequest(*URL::fromString(address)));
+  return fetch(session, URLRequest(*URL::fromString(address)));
 }
 
 /// The value of the head's field (first of that name, any letter case), empty when it has none.
