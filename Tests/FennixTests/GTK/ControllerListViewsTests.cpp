@@ -736,6 +736,14 @@ TEST_F(LettersWindowTest, ModifiedClicksAddRowsAndExtendTheSelection) {
   EXPECT_EQ(table().selectedRowIndexes(), (Rows{0, 2}));
   ASSERT_TRUE(pointer->key("Down"));
   EXPECT_TRUE(pumpUntil([&] { return table().selectedRowIndexes() == Rows{3}; }));
+  // Shift+click still selects a range once the table took one row at a time for a while (its rows
+  // are laid out anew first).
+  table().setAllowsMultipleSelection(false);
+  table().setAllowsMultipleSelection(true);
+  pumpFrames();
+  ASSERT_TRUE(clickRow(0));
+  ASSERT_TRUE(clickRow(3, "Shift_L"));
+  EXPECT_EQ(table().selectedRowIndexes(), (Rows{0, 2, 3}));
   saveScreenshot(*window, "table-controller-modified-clicks");
 }
 
