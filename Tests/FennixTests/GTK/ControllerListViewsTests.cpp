@@ -705,6 +705,48 @@ TEST_F(LettersWindowTest, ArrowKeysSelectOnlyRowsTheControllerLetThemSelect) {
   saveScreenshot(*window, "table-refused-row-by-code");
 }
 
+TEST_F(LettersWindowTest, ModifiedClicksAddRowsAndExtendTheSelection) {
+  show(handle->view(), 240, 240);
+  auto pointer = WidgetInput::Input::open(*window);
+  if (!pointer) GTEST_SKIP() << "no pointer events on this display";
+  auto clickRow = [&](std::size_t index, const char* modifier = nullptr) {
+    if (modifier) pointer->keyDown(modifier);
+    const bool clicked = pointer->click(row(index), 20, row(index).get_height() / 2.0);
+    if (modifier) pointer->keyUp(modifier);
+    pumpFrames();
+    return clicked;
+  };
+  using Rows = NSTableView::IndexSet;
+  // Ctrl+click adds a row and takes it out again; Shift+click selects from the row clicked last,
+  // leaving out the row the controller refuses.
+  ASSERT_TRUE(clickRow(0));
+  ASSERT_TRUE(pumpUntil([&] { return table().selectedRowIndexes() == Rows{0}; }));
+  ASSERT_TRUE(clickRow(3, "Control_L"));
+  EXPECT_EQ(table().selectedRowIndexes(), (Rows{0, 3}));
+  ASSERT_TRUE(clickRow(3, "Control_L"));
+  EXPECT_EQ(table().selectedRowIndexes(), (Rows{0}));
+  ASSERT_TRUE(clickRow(2, "Control_L"));
+  EXPECT_EQ(table().selectedRowIndexes(), (Rows{0, 2}));
+  ASSERT_TRUE(clickRow(0));
+  ASSERT_TRUE(clickRow(3, "Shift_L"));
+  EXPECT_EQ(table().selectedRowIndexes(), (Rows{0, 2, 3}));
+  // A key right after a Ctrl+click still moves the selection.
+  ASSERT_TRUE(clickRow(0));
+  ASSERT_TRUE(clickRow(2, "Control_L"));
+  EXPECT_EQ(table().selectedRowIndexes(), (Rows{0, 2}));
+  ASSERT_TRUE(pointer->key("Down"));
+  EXPECT_TRUE(pumpUntil([&] { return table().selectedRowIndexes() == Rows{3}; }));
+  // Shift+click still selects a range once the table took one row at a time for a while (its rows
+  // are laid out anew first).
+  table().setAllowsMultipleSelection(false);
+  table().setAllowsMultipleSelection(true);
+  pumpFrames();
+  ASSERT_TRUE(clickRow(0));
+  ASSERT_TRUE(clickRow(3, "Shift_L"));
+  EXPECT_EQ(table().selectedRowIndexes(), (Rows{0, 2, 3}));
+  saveScreenshot(*window, "table-controller-modified-clicks");
+}
+
 TEST_F(LettersWindowTest, AClickBelowTheRowsClearsTheSelection) {
   show(handle->view(), 240, 300);
   auto pointer = WidgetInput::Input::open(*window);

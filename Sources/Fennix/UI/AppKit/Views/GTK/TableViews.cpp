@@ -6,6 +6,7 @@
 #include <glibmm/main.h>
 #include <gtkmm/columnviewcolumn.h>
 #include <gtkmm/cssprovider.h>
+#include <gtkmm/eventcontrollerlegacy.h>
 #include <gtkmm/stylecontext.h>
 #include <gtkmm/gestureclick.h>
 #include <gtkmm/icontheme.h>
@@ -101,6 +102,26 @@ NSTableView::NSTableView() {
     });
   });
   add_controller(press);
+  // The table sees each release before its rows do; the release is handled once its handlers ran,
+  // before the next event.
+  auto release = Gtk::EventControllerLegacy::create();
+  release->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  release->signal_event().connect(
+      [this](const Glib::RefPtr<const Gdk::Event>& event) {
+        if (event->get_event_type() != Gdk::Event::Type::BUTTON_RELEASE) return false;
+        releasing_ = true;
+        releaseSelected_ = false;
+        releaseEnded_.disconnect();
+        releaseEnded_ = Glib::signal_idle().connect(
+            [this] {
+              releasing_ = false;
+              return false;
+            },
+            Glib::PRIORITY_HIGH);
+        return false;
+      },
+      false);
+  add_controller(release);
   signal_activate().connect([this](guint) {
     // Return on a row activates it too: only a double click runs the double action, once for the
     // press that activated the row and its cells.
@@ -116,6 +137,7 @@ NSTableView::NSTableView() {
 
 NSTableView::~NSTableView() {
   pressEnded_.disconnect();
+  releaseEnded_.disconnect();
   releaseTaken();
   for (auto& [identifier, view] : reusable_) g_object_unref(view->gobj());
 }
@@ -138,6 +160,17 @@ void NSTableView::useSelectionModel(bool multiple) {
   }
   set_model(selection_);
   selection_->signal_selection_changed().connect([this](guint, guint) {
+    if (!selectingInCode_ && releasing_) {
+      // The row takes the click its cell took already: a Ctrl+click would take the row it added
+      // out again. The selection stays as the first of them left it.
+      if (releaseSelected_) {
+        ++selectingInCode_;
+        replaceSelection(acceptedSelection_);
+        --selectingInCode_;
+        return;
+      }
+      releaseSelected_ = true;
+    }
     if (!selectingInCode_) filterUserSelection();
     acceptedSelection_ = selection_->get_selection()->copy();
     updateBackgroundStyles();

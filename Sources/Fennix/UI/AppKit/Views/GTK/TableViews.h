@@ -190,6 +190,10 @@ class NSTableView : public Gtk::ColumnView {
   bool pointerPressed_ = false;
   guint32 pressTime_ = 0, activatedPressTime_ = 0;
   sigc::connection pressEnded_;
+  // A release of the pointer is being handled, and whether it changed the selection already: the
+  // list's cell and its row each take the click that selects, and only the first may act on it.
+  bool releasing_ = false, releaseSelected_ = false;
+  sigc::connection releaseEnded_;
   const void* target_ = nullptr;
   Callback action_, doubleAction_;
 };
