@@ -237,16 +237,15 @@ std::vector<std::pair<std::string, std::string>> projectionCorpus() {
   return cases;
 }
 
-// The sanitizer build is many times slower and checks a sample (every drawing in the normal build).
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t corpusStride = 64;
-#else
-constexpr std::size_t corpusStride = 1;
-#endif
 
 }  // namespace
 
 TEST(OutputProjection, EveryDrawingOfTheCorpusExportsUnderALimitOfItsOwnCodesSize) {
+#if defined(__SANITIZE_ADDRESS__)
+  // Many times slower there: the normal build checks the corpus, the other tests here check the
+  // count in the sanitizer build.
+  GTEST_SKIP() << "the normal build checks every drawing of the corpus";
+#endif
   SVGParser::PrintCapture quiet;
   const auto cases = projectionCorpus();
   ASSERT_GT(cases.size(), 40u);
@@ -254,7 +253,6 @@ TEST(OutputProjection, EveryDrawingOfTheCorpusExportsUnderALimitOfItsOwnCodesSiz
   std::size_t failures = 0;
   for (std::size_t index = 0; index < cases.size() && failures < 20; ++index) {
     const auto& [name, text] = cases[index];
-    if (index % corpusStride != 0 && index >= smallDrawings.size() + 2) continue;
     auto svg = SVG::SVG::fromSVGString(text);
     if (!svg) continue;
     for (const auto& [configName, unlimited] : corpusConfigs()) {
