@@ -46,7 +46,8 @@ FileContentType contentTypeOfFile(const std::filesystem::path& url) {
   g_object_unref(file);
   if (info == nullptr) {
     const bool missing = g_error_matches(failure, G_IO_ERROR, G_IO_ERROR_NOT_FOUND);
-    const std::string message = failure->message;
+    // The toolkit's message names the file as given: shown on one line, like every name.
+    const std::string message = displayText(failure->message);
     g_error_free(failure);
     throw CocoaError(missing ? CocoaError::fileReadNoSuchFile : CocoaError::fileReadUnknown, message);
   }
@@ -388,21 +389,21 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
     try {
       type = SVGQuarvel::contentTypeOfFile(url);
     } catch (const CocoaError& error) {
-      console::error("failed to open:", error, url.string());
+      console::error("failed to open:", error, SVGQuarvel::displayText(url.string()));
       batch->fail(error.code() == CocoaError::fileReadNoSuchFile ? quoted(url) + " does not exist."
                                                                  : quoted(url) + ": " + error.what());
       continue;
     }
     const std::string name = url.filename().string();
     if (type.brokenLinkTarget) {
-      console::error("  cannot open a broken link:", name);
+      console::error("  cannot open a broken link:", SVGQuarvel::displayText(name));
       batch->fail(type.isLinkLoop ? quoted(url) + " is a symbolic link that leads round in a loop of links, not to a file."
                                   : quoted(url) + " is a symbolic link to \u201c" + SVGQuarvel::displayText(*type.brokenLinkTarget) +
                                         "\u201d, which does not exist.");
       continue;
     }
     if (type.isDirectory) {
-      console::error("  cannot open a folder:", name);
+      console::error("  cannot open a folder:", SVGQuarvel::displayText(name));
       batch->fail(quoted(url) + " is a folder, not an SVG drawing or a document.");
       continue;
     }
@@ -411,12 +412,12 @@ void AppDelegate::open(const std::vector<std::filesystem::path>& urls, const std
       continue;
     }
     if (!type.isSVG) {
-      console::error("  cannot open non-SVG file:", name);
+      console::error("  cannot open non-SVG file:", SVGQuarvel::displayText(name));
       batch->fail(quoted(url) + " is not an SVG drawing or a document.");
       continue;
     }
     if (!batch->admit(url)) continue;
-    console::log("  open SVG:", name);
+    console::log("  open SVG:", SVGQuarvel::displayText(name));
     const std::string absolute = fileURLString(url);
     if (beginActivity_) beginActivity_();
     auto activity = std::make_shared<ActivityEnd>();
@@ -465,13 +466,13 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, Open
     try {
       std::rethrow_exception(failure);
     } catch (const CocoaError& error) {
-      console::error("could not open document:", url.string(), std::string(error.what()));
+      console::error("could not open document:", SVGQuarvel::displayText(url.string()), std::string(error.what()));
       // A document refused for its size says why in words of its own.
       request.fail(error.code() == CocoaError::fileReadTooLarge
                      ? error.localizedDescription()
                      : "The document " + quoted(url) + " could not be opened. " + error.what());
     } catch (const std::exception& error) {
-      console::error("could not open document:", url.string(), std::string(error.what()));
+      console::error("could not open document:", SVGQuarvel::displayText(url.string()), std::string(error.what()));
       request.fail("The document " + quoted(url) + " could not be opened. " + error.what());
     } catch (...) {
       request.fail("The document " + quoted(url) + " could not be opened.");
@@ -492,7 +493,7 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, Open
     // A document that opens already (named again by this request or by another one) comes forward
     // with it: it takes no window more, and is read once.
     if (auto* opening = openingDocuments_->find(url)) {
-      console::log("  show opening document:", url.filename().string());
+      console::log("  show opening document:", SVGQuarvel::displayText(url.filename().string()));
       ++batch->pending;
       opening->waiting.push_back([batch, url, settleDocument](const SVGQuarvel::DocumentRecordPtr& record,
                                                               std::exception_ptr failure) {
@@ -504,7 +505,7 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, Open
     // A document already open only comes forward: it takes no window more, so the bound of the
     // windows in use does not refuse it.
     if (DocumentController::shared().recordForFile(url)) {
-      console::log("  show open document:", url.filename().string());
+      console::log("  show open document:", SVGQuarvel::displayText(url.filename().string()));
       ++batch->pending;
       DocumentController::shared().openDocument(
           url, true, [batch, url, settleDocument](const SVGQuarvel::DocumentRecordPtr& record, std::exception_ptr failure) {
@@ -514,7 +515,7 @@ void AppDelegate::openFiles(const std::vector<std::filesystem::path>& urls, Open
       continue;
     }
     if (!batch->admit(url)) continue;
-    console::log("  open document:", url.filename().string());
+    console::log("  open document:", SVGQuarvel::displayText(url.filename().string()));
     if (beginActivity_) beginActivity_();
     auto activity = std::make_shared<ActivityEnd>();
     activity->end = endActivity_;

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "SVGQuarvel/App/AppDelegate.h"
+#include "SVGQuarvel/Model/DocumentFile.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
@@ -477,6 +478,12 @@ TEST_F(AppProcessTest, NamesOfLineBreaksAndBadBytesShowOnOneLineEachOnTheScreenA
   EXPECT_TRUE(XDriver::waitUntil([&] { return !x_.findWindow("Some files could not be opened.").has_value(); }, 10))
       << "the button did not take the click";
   EXPECT_TRUE(primary->running());
+  // The running application's own log names them on one line of UTF-8 each too.
+  const auto log = readFile(outputFile("app-line-break-names-primary.log"));
+  EXPECT_TRUE(SVGQuarvel::isValidUTF8(log)) << log.substr(0, 3000);
+  EXPECT_EQ(log.find("\n\n\n"), std::string::npos) << log.substr(0, 3000);
+  EXPECT_EQ(log.find("\u202E"), std::string::npos) << log.substr(0, 3000);
+  EXPECT_NE(log.find("\u240A\u240A\u240A"), std::string::npos) << log.substr(0, 3000);
 }
 
 TEST_F(AppProcessTest, ADocumentNamedManyTimesOpensOnceAndTakesOnePlaceAmongTheWindowsInUse) {

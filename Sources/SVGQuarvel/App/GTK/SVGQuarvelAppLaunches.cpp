@@ -37,7 +37,7 @@ void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
     const auto path = file->get_path();
     if (path.empty()) {
       const std::string uri = file->get_uri();
-      console::error("  cannot open non-SVG file:", uri);
+      console::error("  cannot open non-SVG file:", SVGQuarvel::displayText(uri));
       refused.push_back(notLocalFile(uri));
       continue;
     }
@@ -71,7 +71,7 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
     const auto file = commandLine->create_file_for_arg(name);
     const auto path = file->get_path();
     if (path.empty()) {
-      console::error("  cannot open non-SVG file:", std::string(file->get_uri()));
+      console::error("  cannot open non-SVG file:", SVGQuarvel::displayText(file->get_uri()));
       refused.push_back(notLocalFile(name));
       continue;
     }

@@ -198,7 +198,7 @@ void SVGQuarvelApp::showURL(const std::string& url) {
         std::unique_ptr<URLHandOver> done(static_cast<URLHandOver*>(data));
         GError* failure = nullptr;
         if (!gtk_show_uri_full_finish(done->parent, result, &failure)) {
-          console::error("could not show " + done->url + ":", std::string(failure != nullptr ? failure->message : ""));
+          console::error("could not show " + SVGQuarvel::displayText(done->url) + ":", std::string(failure != nullptr ? failure->message : ""));
           g_clear_error(&failure);
         }
         if (done->parent != nullptr) g_object_unref(done->parent);

@@ -34,7 +34,7 @@ void SVGQuarvelApp::showOpenPanel() {
         g_free(path);
       } else {
         char* uri = g_file_get_uri(file);
-        console::error("  cannot open non-local file:", std::string(uri != nullptr ? uri : ""));
+        console::error("  cannot open non-local file:", SVGQuarvel::displayText(uri != nullptr ? uri : ""));
         g_free(uri);
       }
       g_object_unref(file);
