@@ -206,17 +206,21 @@ struct BusReply {
   }
 };
 
+/// How long a call may take: the sanitizer build on a busy machine takes many seconds to convert
+/// a drawing until its code passes its bound.
+constexpr int callSeconds = 120;
+
 void call(GDBusConnection* caller, const char* service, const char* method, const std::string& text, BusReply& reply) {
   g_dbus_connection_call(
       caller, service, SVGConverterService::objectPath, SVGConverterService::interfaceName, method,
-      g_variant_new("(s)", text.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr,
+      g_variant_new("(s)", text.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, callSeconds * 1000, nullptr,
       [](GObject* source, GAsyncResult* result, gpointer data) {
         auto* answer = static_cast<BusReply*>(data);
         answer->value = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &answer->error);
         answer->done = true;
       },
       &reply);
-  FennixTestSupport::runMainLoopUntil([&] { return reply.done; }, 20);
+  FennixTestSupport::runMainLoopUntil([&] { return reply.done; }, callSeconds + 10);
 }
 
 /// Calls the services over a private bus and returns what went wrong.
@@ -331,7 +335,7 @@ std::string busRoundTrip() {
       calls.push_back(std::make_unique<Call>(Call{&order, int(calls.size())}));
       g_dbus_connection_call(
           caller, name, SVGConverterService::objectPath, SVGConverterService::interfaceName, method,
-          g_variant_new("(s)", text.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr,
+          g_variant_new("(s)", text.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, callSeconds * 1000, nullptr,
           [](GObject* source, GAsyncResult* result, gpointer data) {
             auto* call = static_cast<Call*>(data);
             if (GVariant* value = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr)) {
@@ -343,7 +347,8 @@ std::string busRoundTrip() {
           calls.back().get());
     }
     FennixTestSupport::runMainLoopUntil(
-        [&] { return std::all_of(calls.begin(), calls.end(), [](const auto& call) { return call->done; }); }, 20);
+        [&] { return std::all_of(calls.begin(), calls.end(), [](const auto& call) { return call->done; }); },
+        callSeconds + 10);
     check(order == std::vector<int>({0, 1, 2, 3}), "answers out of order");
     const auto& documents = DocumentController::shared().documents();
     check(documents.size() == before + 2 && documents[before]->document()->svgString.get() == circle &&

@@ -96,7 +96,39 @@ const DispatchQueue& convertingQueue() {
   return queue;
 }
 
-/// Where the services are offered: the connection and the registration's id.
+/// The thread that takes the calls on the bus, keeps them waiting in turn and answers them: the
+/// services' object is registered from it, so that the bus delivers the calls there and not to the
+/// main loop, which may be busy for a long while (generating the code of a large drawing on each
+/// keystroke, laying out a long text). Only the open service goes to the main loop, for its window.
+const DispatchQueue& callsQueue() {
+  // Lives for the whole process: calls may be answered while it exits.
+  static const auto* queue = new DispatchQueue(
+      DispatchQueue::withOwnThread("org.quarvel.SVGQuarvel.services.calls", DispatchQoS::userInitiated));
+  return *queue;
+}
+
+/// The windows of the open service, open or opening. Main thread only.
+struct ServiceWindows {
+  std::vector<std::weak_ptr<SVGQuarvel::DocumentRecord>> open;
+  /// The calls whose window may open: let through, not yet opened or failed.
+  std::size_t opening = 0;
+
+  static ServiceWindows& shared() {
+    static auto* windows = new ServiceWindows();  // lives for the whole process
+    return *windows;
+  }
+  /// The windows in use: those still open and those opening.
+  std::size_t inUse() {
+    const auto& documents = SVGQuarvel::DocumentController::shared().documents();
+    std::erase_if(open, [&](const std::weak_ptr<SVGQuarvel::DocumentRecord>& window) {
+      const auto record = window.lock();
+      return !record || std::find(documents.begin(), documents.end(), record) == documents.end();
+    });
+    return open.size() + opening;
+  }
+};
+
+/// Where the services are offered: the connection and the registration's id. The calls' thread only.
 struct Registration {
   GDBusConnection* connection = nullptr;
   guint id = 0;
@@ -107,7 +139,7 @@ Registration& registration() {
 }
 
 /// A call on the bus until it is answered, or a refusal that waits for the caller's earlier calls
-/// to be answered. Made, kept and let go on the main thread; while it lives, the application stays.
+/// to be answered. Made, kept and let go on the calls' thread; while it lives, the application stays.
 class Waiting {
  public:
   /// A call to convert (`invocation` is taken over).
@@ -242,8 +274,7 @@ std::optional<std::string> busRefusal(GVariant* body) {
   return refusal;
 }
 
-/// The calls on the bus: which waits, which converts now, and the windows the open service keeps
-/// open. Main thread only.
+/// The calls on the bus: which waits and which converts now. The calls' thread only.
 class BusCalls {
  public:
   static BusCalls& shared() {
@@ -269,7 +300,6 @@ class BusCalls {
       if (!queues_.has(caller)) programs_.erase(caller);
       return refuse(caller, std::move(call), SVGConverterService::busyErrorName, message);
     }
-    if (call.openDocument()) ++openingWindows_;
     queues_.pushCall(caller, program, std::move(call), bytes);
     watch(caller);
     pump();
@@ -282,18 +312,6 @@ class BusCalls {
     }
     if (auto held = Waiting::refusal(call, name, message)) queues_.pushAnswer(caller, std::move(*held));
   }
-
-  /// Windows of the open service that are open or that calls waiting will open.
-  std::size_t windowsInUse() {
-    const auto& open = SVGQuarvel::DocumentController::shared().documents();
-    std::erase_if(windows_, [&](const std::weak_ptr<SVGQuarvel::DocumentRecord>& window) {
-      const auto record = window.lock();
-      return !record || std::find(open.begin(), open.end(), record) == open.end();
-    });
-    return windows_.size() + openingWindows_;
-  }
-  /// The windows of the open service's calls that wait or convert.
-  std::size_t openingWindows() const { return openingWindows_; }
 
  private:
   using Queues = SVGQuarvel::CallerQueues<Waiting>;
@@ -344,54 +362,82 @@ class BusCalls {
     // The text stays where the call's message holds it: the running call is kept until it is done.
     const std::string_view text = running_->item.text();
     const auto config = SVGQuarvelConfiguration::defaultConfig();
-    // A conversion is answered from the converting thread, so that its answer does not wait for
-    // a main loop that is busy (laying out a long text, say); the next call starts on the main
-    // loop once it has gone out. The call's message, which holds the text, lives until then.
-    GDBusMethodInvocation* invocation = openDocument ? nullptr : running_->item.takeInvocation();
-    if (invocation != nullptr) g_object_ref(invocation);
-    convertingQueue().async([openDocument, text, config, invocation] {
-      if (!openDocument) {
-        auto code = SVGConverterService::viewSource(text, config);
-        std::shared_ptr<GVariant> reply;
-        if (const auto* swift = std::get_if<std::string>(&code)) {
-          reply.reset(g_variant_ref_sink(g_variant_new("(s)", swift->c_str())), g_variant_unref);
-          code = std::string();  // one copy of the code at a time
-          if (auto refusal = busRefusal(reply.get())) {
-            reply.reset();
-            code = SVGConverterService::error(22425, *refusal);
-          }
+    // The call is answered where its work ends (the converting thread, or the main loop for a
+    // window), and the next one starts on this thread once the answer has gone out. The call's
+    // message, which holds the text, lives until then.
+    GDBusMethodInvocation* invocation = running_->item.takeInvocation();
+    g_object_ref(invocation);
+    auto done = [invocation] {
+      callsQueue().async([invocation] {
+        g_object_unref(invocation);
+        shared().finish();
+      });
+    };
+    if (openDocument) {
+      return DispatchQueue::main().async(
+          [invocation, text, config, done] { openDocumentWindow(invocation, text, config, done); });
+    }
+    convertingQueue().async([text, config, invocation, done] {
+      auto code = SVGConverterService::viewSource(text, config);
+      std::shared_ptr<GVariant> reply;
+      if (const auto* swift = std::get_if<std::string>(&code)) {
+        reply.reset(g_variant_ref_sink(g_variant_new("(s)", swift->c_str())), g_variant_unref);
+        code = std::string();  // one copy of the code at a time
+        if (auto refusal = busRefusal(reply.get())) {
+          reply.reset();
+          code = SVGConverterService::error(22425, *refusal);
         }
-        auto refused = std::make_shared<std::optional<SVGQuarvel::NSError>>();
-        if (auto* error = std::get_if<SVGQuarvel::NSError>(&code)) *refused = std::move(*error);
-        if (*refused) {
-          g_dbus_method_invocation_return_dbus_error(invocation, busErrorName(**refused).c_str(),
-                                                     (*refused)->localizedDescription.c_str());
-        } else {
-          g_dbus_method_invocation_return_value(invocation, reply.get());
-        }
-        return DispatchQueue::main().async([invocation] {
-          g_object_unref(invocation);
-          shared().finish();
-        });
       }
+      if (const auto* refused = std::get_if<SVGQuarvel::NSError>(&code)) {
+        g_dbus_method_invocation_return_dbus_error(invocation, busErrorName(*refused).c_str(),
+                                                   refused->localizedDescription.c_str());
+      } else {
+        g_dbus_method_invocation_return_value(invocation, reply.get());
+      }
+      done();
+    });
+  }
+
+  /// The open service's turn, on the main loop: a window past the bound is refused; otherwise the
+  /// text converts on the converting queue and its window opens back on the main loop. `done` once
+  /// `invocation` has been answered.
+  static void openDocumentWindow(GDBusMethodInvocation* invocation, std::string_view text,
+                                 const SVGQuarvelConfiguration& config, const std::function<void()>& done) {
+    auto& windows = ServiceWindows::shared();
+    auto full = AppDelegate::refusedWindow(windows.inUse(), "the service");
+    // The application's windows, the service's among them, keep within the same bound.
+    const auto& inApplication = SVGConverterService::serviceProvider().applicationWindowsInUse();
+    if (!full && inApplication) full = AppDelegate::refusedWindow(inApplication(), "the application");
+    if (full) {
+      const auto refused = SVGConverterService::error(32424, "Could not create new document: " + *full);
+      console::error(refused.localizedDescription);
+      g_dbus_method_invocation_return_dbus_error(invocation, busErrorName(refused).c_str(),
+                                                 refused.localizedDescription.c_str());
+      return done();
+    }
+    ++windows.opening;
+    convertingQueue().async([invocation, text, config, done] {
       auto snapshot = std::make_shared<std::variant<SVGQuarvelDocument::Snapshot, SVGQuarvel::NSError>>(
           SVGConverterService::documentSnapshot(text, config));
-      DispatchQueue::main().async([snapshot] {
-        auto& calls = shared();
+      DispatchQueue::main().async([invocation, snapshot, done] {
+        auto& opened = ServiceWindows::shared();
+        --opened.opening;
+        std::optional<SVGQuarvel::NSError> failure;
         if (auto* refused = std::get_if<SVGQuarvel::NSError>(&*snapshot)) {
-          calls.running_->item.reply(busErrorName(*refused).c_str(), refused->localizedDescription);
-          return calls.finish();
-        }
-        const auto& documents = SVGQuarvel::DocumentController::shared().documents();
-        const auto before = documents.size();
-        auto failure = SVGConverterService::openWindow(std::move(std::get<SVGQuarvelDocument::Snapshot>(*snapshot)));
-        if (failure) {
-          calls.running_->item.reply(busErrorName(*failure).c_str(), failure->localizedDescription);
+          failure = std::move(*refused);
         } else {
-          if (documents.size() > before) calls.windows_.push_back(documents.back());
-          calls.running_->item.reply(g_variant_new("()"));
+          const auto& documents = SVGQuarvel::DocumentController::shared().documents();
+          const auto before = documents.size();
+          failure = SVGConverterService::openWindow(std::move(std::get<SVGQuarvelDocument::Snapshot>(*snapshot)));
+          if (!failure && documents.size() > before) opened.open.push_back(documents.back());
         }
-        calls.finish();
+        if (failure) {
+          g_dbus_method_invocation_return_dbus_error(invocation, busErrorName(*failure).c_str(),
+                                                     failure->localizedDescription.c_str());
+        } else {
+          g_dbus_method_invocation_return_value(invocation, g_variant_new("()"));
+        }
+        done();
       });
     });
   }
@@ -400,7 +446,6 @@ class BusCalls {
   void finish() {
     auto done = std::move(*running_);
     running_.reset();
-    if (done.item.openDocument()) --openingWindows_;
     queues_.done(done.caller, done.bytes);
     pump();
   }
@@ -410,9 +455,7 @@ class BusCalls {
     auto dropped = queues_.remove(caller);
     std::size_t calls = 0;
     for (const auto& item : dropped) {
-      if (!item.isCall()) continue;
-      ++calls;
-      if (item.openDocument()) --openingWindows_;
+      if (item.isCall()) ++calls;
     }
     if (calls > 0) {
       console::error("dropped " + std::to_string(calls) + (calls == 1 ? " call" : " calls") + " of " + caller +
@@ -447,8 +490,6 @@ class BusCalls {
   std::map<std::string, guint> watches_;
   /// The program of each connection that has calls here (see `programOf`).
   std::map<std::string, std::string> programs_;
-  std::vector<std::weak_ptr<SVGQuarvel::DocumentRecord>> windows_;
-  std::size_t openingWindows_ = 0;
 };
 
 const GDBusInterfaceVTable vtable = {handleMethodCall, nullptr, nullptr, {nullptr}};
@@ -474,7 +515,10 @@ SVGConverterService::NSError SVGConverterService::error(std::int64_t code, const
 }
 
 void SVGConverterService::activate(GDBusConnection* connection) {
-  if (connection == nullptr || registration().id != 0) return;
+  if (connection == nullptr) return;
+  bool registered = false;
+  callsQueue().sync([&] { registered = registration().id != 0; });
+  if (registered) return;
   (void)errorQuark();
   GError* failure = nullptr;
   GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection, &failure);
@@ -483,23 +527,30 @@ void SVGConverterService::activate(GDBusConnection* connection) {
     g_error_free(failure);
     return;
   }
-  const guint id = g_dbus_connection_register_object(connection, objectPath, node->interfaces[0], &vtable, nullptr,
-                                                     nullptr, &failure);
+  // Registered from the calls' thread, which the bus then delivers the calls to.
+  guint id = 0;
+  callsQueue().sync([&] {
+    id = g_dbus_connection_register_object(connection, objectPath, node->interfaces[0], &vtable, nullptr, nullptr,
+                                           &failure);
+    if (id != 0) registration() = {connection, id};
+  });
   g_dbus_node_info_unref(node);
   if (id == 0) {
     console::error("could not register services:", std::string(failure->message));
     g_error_free(failure);
     return;
   }
-  registration() = {connection, id};
   console::log("did register service:", serviceProvider());
 }
 
 void SVGConverterService::deactivate(GDBusConnection* connection) {
-  auto& current = registration();
-  if (connection == nullptr || current.id == 0 || current.connection != connection) return;
-  g_dbus_connection_unregister_object(connection, current.id);
-  current = {};
+  if (connection == nullptr) return;
+  callsQueue().sync([connection] {
+    auto& current = registration();
+    if (current.id == 0 || current.connection != connection) return;
+    g_dbus_connection_unregister_object(connection, current.id);
+    current = {};
+  });
 }
 
 std::optional<SVGConverterService::NSError> SVGConverterService::refusedText(std::string_view svg,
@@ -619,24 +670,27 @@ void SVGConverterService::setActivityHooks(std::function<void()> begin, std::fun
   endActivity_ = std::move(end);
 }
 
-std::size_t SVGConverterService::windowsOpening() { return BusCalls::shared().openingWindows(); }
+std::size_t SVGConverterService::windowsOpening() { return ServiceWindows::shared().opening; }
 
 void SVGConverterService::handleBusCall(bool openDocument, const std::string& caller,
                                         GDBusMethodInvocation* invocation) {
-  if (beginActivity_) beginActivity_();
-  // The activity ends on the main thread once the call has been answered or dropped.
-  Waiting call(invocation, openDocument, endActivity_);
+  // The application's activity begins and ends on the main loop, where its hooks run; an end lets
+  // go only of an activity that began there.
+  DispatchQueue::main().async([this] {
+    if (!beginActivity_) return;
+    beginActivity_();
+    ++activities_;
+  });
+  Waiting call(invocation, openDocument, [this] {
+    DispatchQueue::main().async([this] {
+      if (activities_ == 0 || !endActivity_) return;
+      --activities_;
+      endActivity_();
+    });
+  });
   auto& calls = BusCalls::shared();
+  // Whether an OpenSVG call may open one more window is seen at its turn, on the main loop.
   auto refused = refusedText(call.text(), openDocument ? 32423 : 22423, openDocument ? 32425 : 22425);
-  if (!refused && openDocument) {
-    auto full = AppDelegate::refusedWindow(calls.windowsInUse(), "the service");
-    // The application's windows, the service's among them, keep within the same bound.
-    if (!full && applicationWindowsInUse_) full = AppDelegate::refusedWindow(applicationWindowsInUse_(), "the application");
-    if (full) {
-      refused = error(32424, "Could not create new document: " + *full);
-      console::error(refused->localizedDescription);
-    }
-  }
   if (refused) return calls.refuse(caller, std::move(call), busErrorName(*refused).c_str(), refused->localizedDescription);
   calls.admit(caller, std::move(call));
 }

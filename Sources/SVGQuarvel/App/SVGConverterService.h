@@ -1,10 +1,11 @@
 // The two services other applications call with selected SVG text: one opens it as a new
 // document, the other replaces it by its SwiftUI source. They are offered on the session bus
 // as the methods OpenSVG(s) and SvgToView(s) → s of the application's services object. Calls on
-// the bus convert on a queue of their own, one at a time, programs (processes, however many
-// connections they call through) in turn, and each connection gets its answers in the order of
-// its calls; the windows stay responsive meanwhile. What may wait is bounded, per program and in
-// all; the calls of a connection that leaves the bus are dropped.
+// the bus are taken, kept waiting and answered on a thread of their own, and convert on a queue of
+// their own, one at a time, programs (processes, however many connections they call through) in
+// turn, and each connection gets its answers in the order of its calls; the windows stay
+// responsive meanwhile, and a busy main loop holds up only the windows of OpenSVG. What may wait
+// is bounded, per program and in all; the calls of a connection that leaves the bus are dropped.
 #pragma once
 
 #include <cstddef>
@@ -106,15 +107,18 @@ class SVGConverterService {
   void paste(const std::string& generatedSwift, NSPasteboard& into);
 
   /// Called on the main thread when a call on the bus arrives and once it has been answered, so
-  /// that the application keeps running while it converts.
+  /// that the application keeps running while it converts. Set on the main thread.
   void setActivityHooks(std::function<void()> begin, std::function<void()> end);
-  /// The windows the application has in use, this service's own and those its waiting calls will
-  /// open among them: past `AppDelegate::refusedWindow`'s bound OpenSVG is refused too (code
-  /// 32424), whichever requests opened them.
+  /// The windows the application has in use, this service's own and the one opening among them:
+  /// past `AppDelegate::refusedWindow`'s bound OpenSVG is refused too (code 32424), whichever
+  /// requests opened them. Set and called on the main thread.
   void setApplicationWindowsInUse(std::function<std::size_t()> windowsInUse) {
     applicationWindowsInUse_ = std::move(windowsInUse);
   }
-  /// The windows that OpenSVG calls admitted on the bus and not yet answered will open. Main thread.
+  /// Those windows, as set (none when not set). Main thread.
+  const std::function<std::size_t()>& applicationWindowsInUse() const { return applicationWindowsInUse_; }
+  /// The window an OpenSVG call on the bus is opening: let through at its turn, not yet opened or
+  /// failed (0 or 1). Main thread.
   static std::size_t windowsOpening();
 
   std::string description() const { return "<SVGConverterService>"; }
@@ -136,10 +140,10 @@ class SVGConverterService {
   /// Opens a window on `snapshot`; the (logged) error when none could be made. Main thread.
   static std::optional<NSError> openWindow(SVGQuarvelDocument::Snapshot snapshot);
 
-  /// Takes a call on the bus (main thread): refuses it at once, or queues it behind the caller's
-  /// earlier calls and answers `invocation` once it is done, converting on the services' queue
-  /// and opening windows on the main thread. The text stays in the call's message: no copy of it
-  /// waits.
+  /// Takes a call on the bus (on the thread the services' calls arrive on, never the main thread):
+  /// refuses it at once, or queues it behind the caller's earlier calls and answers `invocation`
+  /// once it is done, converting on the services' queue and opening windows on the main thread.
+  /// The text stays in the call's message: no copy of it waits.
   void handleBusCall(bool openDocument, const std::string& caller, GDBusMethodInvocation* invocation);
 
  private:
@@ -147,5 +151,7 @@ class SVGConverterService {
 
   std::function<void()> beginActivity_;
   std::function<void()> endActivity_;
+  /// The activities begun through `beginActivity_` and not yet ended. Main thread.
+  std::size_t activities_ = 0;
   std::function<std::size_t()> applicationWindowsInUse_;
 };

@@ -1,0 +1,117 @@
+// The services while a user types: another program's SvgToView call is answered while the window
+// is still taking a keystroke. The application runs in this process as it runs on its own
+// (registered on the session bus, a window on the built-in drawing); real X keys go into its SVG
+// editor, and the main loop is held in each keystroke's change, where the window generates the
+// drawing's code anew, until a call made then through a connection of its own has its answer.
+// An answer that needed the main loop would never come while it is held.
+#include <gdk/gdk.h>
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <gtkmm/textview.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "SVGQuarvel/App/GTK/SVGQuarvelApp.h"
+#include "SVGQuarvel/App/SVGConverterService.h"
+#include "SVGQuarvel/Model/SVGQuarvelDocument.h"
+#include "SVGQuarvel/Views/GTK/ContentView.h"
+#include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+#include "XDriver/XDriver.h"
+
+namespace {
+
+const std::string square = "<svg xmlns=\"http://www.w3.org/2000/svg\"><rect width=\"4\" height=\"4\"/></svg>";
+
+/// Runs the main loop until `done` answers true or `seconds` pass; whether it did.
+bool runUntil(const std::function<bool()>& done, double seconds) {
+  const gint64 deadline = g_get_monotonic_time() + gint64(seconds * G_USEC_PER_SEC);
+  while (!done()) {
+    if (g_get_monotonic_time() > deadline) return false;
+    if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
+  }
+  return true;
+}
+
+/// A connection of its own to the session bus, as another program's.
+GDBusConnection* otherProgramsConnection() {
+  gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (address == nullptr) return nullptr;
+  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+      address,
+      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, nullptr);
+  g_free(address);
+  return connection;
+}
+
+TEST(AppServiceWhileTyping, SvgToViewIsAnsweredWhileTheWindowIsStillTakingEachKeystroke) {
+  (void)QuarvelTestSupport::temporaryUserDirectories();
+  ::setenv("QUARVEL_RESOURCES", QUARVEL_TEST_RESOURCE_DIR, 1);
+  XDriver::Session x;
+  if (!x.ok()) GTEST_SKIP() << "no X server with the XTest extension";
+  ASSERT_TRUE(gdk_display_get_default() != nullptr || gtk_init_check());
+  auto app = SVGQuarvelApp::create();
+  ASSERT_TRUE(app->register_application());
+  ASSERT_FALSE(app->is_remote()) << "another instance holds the application's name on this bus";
+  app->hold();
+  app->activate();
+  ASSERT_TRUE(runUntil([&] { return !app->documentWindows().empty() && app->documentWindows()[0]->get_mapped(); }, 120));
+  auto* window = app->documentWindows()[0];
+  auto* content = dynamic_cast<ContentView*>(window->get_child());
+  ASSERT_NE(content, nullptr);
+  auto* view = dynamic_cast<Gtk::TextView*>(content->impl().svgEditor().get_child());
+  ASSERT_NE(view, nullptr);
+  const auto document = window->record()->document();
+
+  GDBusConnection* caller = otherProgramsConnection();
+  ASSERT_NE(caller, nullptr);
+  std::vector<std::string> answers;
+  std::string failure;
+  auto held = document->svgString.didSet().sink([&](const std::string&) {
+    if (!failure.empty()) return;  // the next calls would wait as long
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        caller, "org.quarvel.SVGQuarvel", SVGConverterService::objectPath, SVGConverterService::interfaceName,
+        "SvgToView", g_variant_new("(s)", square.c_str()), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 60'000,
+        nullptr, &error);
+    if (reply == nullptr) {
+      failure = error->message;
+      g_error_free(error);
+      return;
+    }
+    const gchar* swift = nullptr;
+    g_variant_get(reply, "(&s)", &swift);
+    answers.emplace_back(swift);
+    g_variant_unref(reply);
+  });
+
+  // Three blanks after "<svg", which keep the drawing valid, typed at once: the later keys wait
+  // in the queue while the first is held.
+  const auto shown = x.findWindow("Untitled", 30);
+  ASSERT_TRUE(shown);
+  x.focus(*shown);
+  ASSERT_TRUE(runUntil([&] { return window->is_active(); }, 30));
+  view->get_buffer()->place_cursor(view->get_buffer()->get_iter_at_offset(4));
+  view->grab_focus();
+  runUntil([] { return false; }, 0.3);
+  const auto before = document->svgString.get().size();
+  ASSERT_TRUE(x.type("   ", 0));
+  ASSERT_TRUE(runUntil([&] { return document->svgString.get().size() == before + 3 || !failure.empty(); }, 300));
+
+  EXPECT_EQ(failure, "") << "the answer waited for the window to finish the keystroke";
+  const auto expected = SVGQuarvelDocument::export_(square, SVGQuarvelConfiguration::defaultConfig()).code;
+  EXPECT_EQ(answers.size(), 3u);
+  for (const auto& answer : answers) EXPECT_EQ(answer, expected);
+
+  held.cancel();
+  g_dbus_connection_close_sync(caller, nullptr, nullptr);
+  g_object_unref(caller);
+  window->closeNow();
+  runUntil([&] { return app->documentWindows().empty(); }, 30);
+  app->release();
+}
+
+}  // namespace
