@@ -32,12 +32,17 @@
 //
 // Big drawings (5 MB and 50 MB of rectangles, 740,000 empty groups whose Swift is 157 MB), and a
 // stored document of the 5 MB drawing with its Swift, open in a child process each, which reports
-// its peak resident memory and longest stall; the parent ends a child that grows past four times
-// the memory goal or runs past its time.
+// its peak resident memory and longest stall while the window opens (stallMs) and while it takes
+// one edit (editStallMs); the parent ends a child that grows past four times the memory goal or
+// runs past its time. The drawing of groups is measured beside a bare text view given its Swift
+// in a child of its own (baselineMs, editBaselineMs, baselinePeakMB; stallRatio is stallMs over
+// baselineMs). A block posted to the main queue every 100 ms while the window opens reports its
+// longest wait (blockWaitMs).
 #include <benchmark/benchmark.h>
 #include <gdkmm/clipboard.h>
 #include <gdkmm/display.h>
 #include <giomm/file.h>
+#include <gtkmm/init.h>
 #include <gtkmm/messagedialog.h>
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/textview.h>
@@ -54,6 +59,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -174,6 +180,40 @@ class ServiceProbe {
   std::atomic<bool> running_ = true, finished_ = false;
   std::atomic<gint64> longest_ = 0;
   std::atomic<int> answered_ = 0, failed_ = 0;
+  std::thread thread_;
+};
+
+/// Posts a block to the main queue from a thread of its own, 100 ms after the last one ran, while
+/// it lives: the longest wait of a block for its turn.
+class QueueProbe {
+ public:
+  QueueProbe() : thread_([this] { run(); }) {}
+  ~QueueProbe() { stop(); }
+  void stop() {
+    running_ = false;
+    runUntil([this] { return finished_.load(); }, 60);
+    if (thread_.joinable()) thread_.join();
+  }
+  double longestMilliseconds() const { return double(longest_->load()) / double(millisecond); }
+
+ private:
+  void run() {
+    while (running_) {
+      auto ran = std::make_shared<std::atomic<bool>>(false);
+      const gint64 posted = g_get_monotonic_time();
+      DispatchQueue::main().async([longest = longest_, ran, posted] {
+        *longest = std::max(longest->load(), g_get_monotonic_time() - posted);
+        *ran = true;
+      });
+      while (!*ran && running_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    finished_ = true;
+  }
+
+  std::atomic<bool> running_ = true, finished_ = false;
+  // Shared with the blocks: one may still wait for its turn when the probe goes.
+  std::shared_ptr<std::atomic<gint64>> longest_ = std::make_shared<std::atomic<gint64>>(0);
   std::thread thread_;
 };
 
@@ -666,6 +706,7 @@ int bigDrawingChild(const std::filesystem::path& file) {
   runFor(1);
   StallProbe probe;
   probe.reset();
+  QueueProbe queue;
   bool previewLoaded = false;
   auto* window = openInApplication(file, 600, 60, &previewLoaded);
   if (window == nullptr) {
@@ -679,31 +720,71 @@ int bigDrawingChild(const std::filesystem::path& file) {
   }
   runFor(2);
   const long openedPeakKB = residentKilobytes(::getpid(), "VmHWM:");
+  const double openStall = probe.longestMilliseconds();
+  queue.stop();
+  const auto openedSwift = contentOf(*window)->document()->swift.get().size();
+  probe.reset();
   if (auto* view = svgTextView(*window)) {
     placeCursor(*view, 4);
     view->get_buffer()->insert_at_cursor(" ");
   }
   runFor(3);
   const auto swift = contentOf(*window)->document()->swift.get().size();
-  std::printf("OPENED stall=%.1f swift=%zu openedPeakKB=%ld peakKB=%ld\n", probe.longestMilliseconds(), swift,
-              openedPeakKB, residentKilobytes(::getpid(), "VmHWM:"));
+  std::printf("OPENED stall=%.1f editStall=%.1f blockWait=%.1f openedSwift=%zu swift=%zu openedPeakKB=%ld peakKB=%ld\n",
+              openStall, probe.longestMilliseconds(), queue.longestMilliseconds(), openedSwift, swift, openedPeakKB,
+              residentKilobytes(::getpid(), "VmHWM:"));
   std::fflush(stdout);
   std::_Exit(0);  // the process's memory is what was measured; nothing to tear down
 }
 
+/// In the child: converts the drawing as the application does, then gives its Swift to a bare text
+/// view in a window, as the application's window shows it (after the same waits, with one edit),
+/// and prints what it measured.
+int bareViewChild(const std::filesystem::path& file) {
+  if (!gtk_init_check()) return 2;
+  Gtk::init_gtkmm_internals();
+  std::string swift;
+  {
+    std::ifstream input(file, std::ios::binary);
+    std::string svg((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
+    swift = SVGQuarvelDocument::Snapshot::fromSVGString(std::move(svg), std::nullopt,
+                                                        SVGQuarvelConfiguration::defaultConfig())
+                .swift;
+  }
+  BareView bare;
+  bare.window.present();
+  runFor(1);
+  StallProbe probe;
+  probe.reset();
+  bare.view.get_buffer()->set_text(swift);
+  runFor(2);
+  const long openedPeakKB = residentKilobytes(::getpid(), "VmHWM:");
+  const double openStall = probe.longestMilliseconds();
+  probe.reset();
+  placeCursor(bare.view, 4);
+  bare.view.get_buffer()->insert_at_cursor(" ");
+  runFor(3);
+  std::printf("OPENED stall=%.1f editStall=%.1f openedSwift=%zu openedPeakKB=%ld peakKB=%ld\n", openStall,
+              probe.longestMilliseconds(), swift.size(), openedPeakKB, residentKilobytes(::getpid(), "VmHWM:"));
+  std::fflush(stdout);
+  std::_Exit(0);
+}
+
 /// Measures the opening of `file` (a drawing or a document) in a child process.
 /// (`swiftMB`: the Swift it is expected to give, by default eight times the drawing's size.)
+/// (`withBareView`: a bare text view is measured too, given the Swift of the drawing.)
 void measureBigFile(benchmark::State& state, const std::filesystem::path& file, std::size_t megabytes,
-                    double swiftMB = -1);
+                    double swiftMB = -1, bool withBareView = false);
 
 void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
   measureBigFile(state, writeDrawing("rects-" + std::to_string(megabytes) + "MB", rectangles(megabytes << 20)),
                  megabytes);
 }
 
-/// A drawing of 740,000 empty groups (2.96 MB) whose Swift (157 MB) is just within its bound.
+/// A drawing of 740,000 empty groups (2.96 MB) whose Swift (157 MB) is just within its bound, beside
+/// a bare text view given the same Swift in a child of its own.
 void BM_GroupsPeakMemory(benchmark::State& state, std::size_t) {
-  measureBigFile(state, writeDrawing("groups-740000", emptyGroups(740'000)), 3, 160);
+  measureBigFile(state, writeDrawing("groups-740000", emptyGroups(740'000)), 3, 160, true);
 }
 
 /// A stored document of the drawing and the Swift generated from it, as saved after opening it.
@@ -716,77 +797,111 @@ void BM_BigDocumentPeakMemory(benchmark::State& state, std::size_t megabytes) {
   measureBigFile(state, file, megabytes);
 }
 
-void measureBigFile(benchmark::State& state, const std::filesystem::path& file, std::size_t megabytes,
-                    double swiftMB) {
-  const double svgMB = double(std::filesystem::file_size(file)) / double(1 << 20);
-  if (swiftMB < 0) swiftMB = 8 * svgMB;
+struct ChildRun {
   std::string report;
   long watchedPeakKB = 0;
-  long limitKB = 0;
   double seconds = 0;
   bool ended = false;
-  for (auto _ : state) {
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0) break;
-    const pid_t child = ::fork();
-    if (child == 0) {
-      ::dup2(pipeEnds[1], 1);
-      ::close(pipeEnds[0]);
-      char self[4096];
-      const auto n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-      self[n > 0 ? n : 0] = 0;
-      ::execl(self, self, "--big-drawing-child", file.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(pipeEnds[1]);
-    // A child past four times the goal for its drawing (at most 4 GB), or past three minutes, is ended.
-    limitKB = long(std::min(300 + 4 * 10 * (svgMB + swiftMB), 4096.0) * 1024);
-    const gint64 started = g_get_monotonic_time();
-    const gint64 deadline = started + 180 * G_USEC_PER_SEC;
-    int status = 0;
-    while (::waitpid(child, &status, WNOHANG) == 0) {
-      const long rss = residentKilobytes(child, "VmRSS:");
-      watchedPeakKB = std::max(watchedPeakKB, rss);
-      if (rss > limitKB || g_get_monotonic_time() > deadline) {
-        ::kill(child, SIGKILL);
-        ended = true;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    seconds = double(g_get_monotonic_time() - started) / G_USEC_PER_SEC;
-    char buffer[512];
-    ssize_t got = 0;
-    while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0) report.append(buffer, std::size_t(got));
+};
+
+/// Runs this program as a child in `mode` on `file`, watching its memory: a child past `limitKB` or
+/// past ten minutes is ended.
+ChildRun runChild(const char* mode, const std::filesystem::path& file, long limitKB) {
+  ChildRun run;
+  int pipeEnds[2];
+  if (::pipe(pipeEnds) != 0) return run;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(pipeEnds[1], 1);
     ::close(pipeEnds[0]);
+    char self[4096];
+    const auto n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    self[n > 0 ? n : 0] = 0;
+    ::execl(self, self, mode, file.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
   }
-  std::filesystem::remove(file);
-  state.counters["svgMB"] = svgMB;
-  state.counters["watchedPeakMB"] = double(watchedPeakKB) / 1024;
-  if (ended) {
-    // The counters of a benchmark with an error are not shown: say how far it got.
-    std::fprintf(stderr, "%zu MB drawing: ended at %.0f MB (limit %.0f MB) after %.0f s\n", megabytes,
-                 double(watchedPeakKB) / 1024, double(limitKB) / 1024, seconds);
-    state.SkipWithError("ended: past the memory or time limit");
-    return;
+  ::close(pipeEnds[1]);
+  const gint64 started = g_get_monotonic_time();
+  const gint64 deadline = started + 600 * G_USEC_PER_SEC;
+  int status = 0;
+  while (::waitpid(child, &status, WNOHANG) == 0) {
+    const long rss = residentKilobytes(child, "VmRSS:");
+    run.watchedPeakKB = std::max(run.watchedPeakKB, rss);
+    if (rss > limitKB || g_get_monotonic_time() > deadline) {
+      ::kill(child, SIGKILL);
+      run.ended = true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  run.seconds = double(g_get_monotonic_time() - started) / G_USEC_PER_SEC;
+  char buffer[512];
+  ssize_t got = 0;
+  while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0) run.report.append(buffer, std::size_t(got));
+  ::close(pipeEnds[0]);
+  return run;
+}
+
+/// The fields of a child's report line: its first word, and each `key=value` by key.
+std::map<std::string, double> reportFields(const std::string& report, std::string& word) {
+  std::map<std::string, double> values;
   std::istringstream fields(report);
-  std::string word;
   fields >> word;
-  state.SetLabel(word);
   std::string field;
   while (fields >> field) {
     const auto eq = field.find('=');
-    if (eq == std::string::npos) continue;
-    const double value = std::atof(field.c_str() + eq + 1);
-    const auto key = field.substr(0, eq);
-    if (key == "stall") state.counters["stallMs"] = value;
-    if (key == "swift") {
-      state.counters["swiftMB"] = value / double(1 << 20);
-      state.counters["goalMB"] = 300 + 10 * (svgMB + value / double(1 << 20));
-    }
-    if (key == "peakKB") state.counters["peakMB"] = value / 1024;
-    if (key == "openedPeakKB") state.counters["openedPeakMB"] = value / 1024;
+    if (eq != std::string::npos) values[field.substr(0, eq)] = std::atof(field.c_str() + eq + 1);
   }
+  return values;
+}
+
+void measureBigFile(benchmark::State& state, const std::filesystem::path& file, std::size_t megabytes,
+                    double swiftMB, bool withBareView) {
+  const double svgMB = double(std::filesystem::file_size(file)) / double(1 << 20);
+  if (swiftMB < 0) swiftMB = 8 * svgMB;
+  // A child past four times the goal for its drawing (at most 4 GB) is ended.
+  const long limitKB = long(std::min(300 + 4 * 10 * (svgMB + swiftMB), 4096.0) * 1024);
+  ChildRun app, bare;
+  for (auto _ : state) {
+    app = runChild("--big-drawing-child", file, limitKB);
+    if (withBareView) bare = runChild("--bare-view-child", file, limitKB);
+  }
+  std::filesystem::remove(file);
+  state.counters["svgMB"] = svgMB;
+  state.counters["watchedPeakMB"] = double(app.watchedPeakKB) / 1024;
+  for (const ChildRun* run : {&app, &bare}) {
+    if (!run->ended) continue;
+    // The counters of a benchmark with an error are not shown: say how far it got.
+    std::fprintf(stderr, "%zu MB drawing (%s): ended at %.0f MB (limit %.0f MB) after %.0f s\n", megabytes,
+                 run == &app ? "application" : "bare view", double(run->watchedPeakKB) / 1024, double(limitKB) / 1024,
+                 run->seconds);
+    state.SkipWithError("ended: past the memory or time limit");
+    return;
+  }
+  std::string word;
+  auto values = reportFields(app.report, word);
+  state.SetLabel(word);
+  if (values.count("stall")) state.counters["stallMs"] = values["stall"];
+  if (values.count("editStall")) state.counters["editStallMs"] = values["editStall"];
+  if (values.count("blockWait")) state.counters["blockWaitMs"] = values["blockWait"];
+  if (values.count("swift")) {
+    state.counters["swiftMB"] = values["swift"] / double(1 << 20);
+    state.counters["goalMB"] = 300 + 10 * (svgMB + values["swift"] / double(1 << 20));
+  }
+  if (values.count("peakKB")) state.counters["peakMB"] = values["peakKB"] / 1024;
+  if (values.count("openedPeakKB")) state.counters["openedPeakMB"] = values["openedPeakKB"] / 1024;
+  if (!withBareView) return;
+  std::string bareWord;
+  auto baseline = reportFields(bare.report, bareWord);
+  if (bareWord != "OPENED" || baseline["openedSwift"] != values["openedSwift"]) {
+    std::fprintf(stderr, "the bare view's child: %s\n", bare.report.c_str());
+    state.SkipWithError("the bare view did not take the same Swift");
+    return;
+  }
+  state.counters["baselineMs"] = baseline["stall"];
+  state.counters["editBaselineMs"] = baseline["editStall"];
+  state.counters["baselinePeakMB"] = baseline["peakKB"] / 1024;
+  state.counters["baselineOpenedPeakMB"] = baseline["openedPeakKB"] / 1024;
+  if (baseline["stall"] > 0) state.counters["stallRatio"] = values["stall"] / baseline["stall"];
 }
 
 }  // namespace
@@ -797,6 +912,7 @@ int main(int argc, char** argv) {
   ::setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
   ::setenv("QUARVEL_RESOURCES", QUARVEL_TEST_RESOURCE_DIR, 0);
   if (argc == 3 && std::string(argv[1]) == "--big-drawing-child") return bigDrawingChild(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "--bare-view-child") return bareViewChild(argv[2]);
 
   for (const char* name : {"0-clipart-46KB-64lines", "1-bunny-107KB-1line", "2-clipart-267KB-4491lines",
                            "3-largest-pretty", "4-largest-1line", "5-rects-9MB-1line"}) {

@@ -65,10 +65,16 @@ void UXCodeTextViewRepresentable::updateTextView(UXCodeTextView& textView) const
     const auto& storage = textView.codeTextStorage();
     const NSRange changed = SyntaxEditorSupport::changedRange(storage->string(), text);
     const std::size_t kept = storage->length() - changed.length;
-    // The new text is let go before the storage and the views take the middle of it.
-    std::u16string middle = kept == 0 ? std::move(text) : text.substr(changed.location, text.size() - kept);
-    std::u16string().swap(text);
-    storage->replaceCharactersAsWholeText(changed, middle);
+    if (kept == 0) {
+      // A new text with nothing in common with the old (the first text of a window): the storage
+      // keeps it as it is, and the views take it from there.
+      storage->replaceAllCharactersAsWholeText(std::move(text));
+    } else {
+      // The new text is let go before the storage and the views take the middle of it.
+      std::u16string middle = text.substr(changed.location, text.size() - kept);
+      std::u16string().swap(text);
+      storage->replaceCharactersAsWholeText(changed, middle);
+    }
     textView.setSelectedRange(textView.selectedRange());
   }
 

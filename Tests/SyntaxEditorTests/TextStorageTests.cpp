@@ -69,6 +69,41 @@ TEST(TextStorageTests, EditsInABatchAreReportedOnceAsTheirUnion) {
   EXPECT_EQ(storage.string().substr(edit.editedRange.upperBound()), u"789");
 }
 
+TEST(TextStorageTests, AWholeNewTextIsKeptAsGivenAndReportedAsOneEditOfAllOfIt) {
+  // Through the wrapping storage, as the editors' storage takes it, and on the inner one.
+  WrappedTextStorage storage;
+  EditRecorder recorder(storage);
+  std::u16string first = u"let a = 1\n";
+  const char16_t* const firstUnits = first.data();
+  storage.replaceAllCharacters(std::move(first));
+  EXPECT_EQ(storage.string(), u"let a = 1\n");
+  EXPECT_EQ(storage.string().data(), firstUnits) << "the text is kept, not copied";
+  storage.setAttributes(colored(1), {0, 3});
+  storage.setAttributes(colored(0.5), {4, 6});
+  EXPECT_FALSE(storage.mayHoldSurrogates());
+
+  recorder.edits.clear();
+  storage.replaceAllCharacters(u"struct \U0001F600 {}\n");
+  ASSERT_EQ(recorder.edits.size(), 1u);
+  EXPECT_EQ(recorder.edits[0].editedMask, unsigned(NSTextStorageEditedCharacters));
+  EXPECT_EQ(recorder.edits[0].editedRange, (NSRange{0, 13}));
+  EXPECT_EQ(recorder.edits[0].changeInLength, 3);
+  EXPECT_TRUE(storage.mayHoldSurrogates());
+  // One run, with the attributes of the first unit replaced, as a replacement of the whole range.
+  NSRange run;
+  EXPECT_EQ(storage.attributes(12, &run), colored(1));
+  EXPECT_EQ(run, (NSRange{0, 13}));
+
+  recorder.edits.clear();
+  storage.replaceAllCharacters(u"");
+  EXPECT_EQ(storage.length(), 0u);
+  ASSERT_EQ(recorder.edits.size(), 1u);
+  EXPECT_EQ(recorder.edits[0].editedRange, (NSRange{0, 0}));
+  EXPECT_EQ(recorder.edits[0].changeInLength, -13);
+  storage.replaceCharacters({0, 0}, u"again");
+  EXPECT_EQ(storage.attributedSubstring({0, 5}).string(), "again");
+}
+
 TEST(TextStorageTests, ParagraphRangesIncludeTheirTerminator) {
   const std::u16string text = u"ab\ncd\r\nef\u2029g";
   EXPECT_EQ(paragraphRange(text, {0, 0}), (NSRange{0, 3}));

@@ -299,8 +299,18 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
   // Only the middle that differs is replaced: the text around it keeps its styles (a whole new
-  // text that is mostly the old one, such as regenerated code, changes only a few lines).
-  const std::u16string_view before = std::u16string_view(bufferText_).substr(oldRange.location, oldRange.length);
+  // text that is mostly the old one, such as regenerated code, changes only a few lines). What
+  // the buffer held there is read from it: the text before and after the range is the storage's,
+  // so the range starts and ends as many characters from either end of the buffer.
+  const int oldFrom = int(characterOffsetOf(storage, oldRange.location));
+  const int oldTo = buffer->get_char_count() - int(characterOffsetOf(storage, storage.length()) -
+                                                   characterOffsetOf(storage, newRange.upperBound()));
+  const std::u16string held =
+      oldTo > oldFrom ? Fennix::utf16FromUTF8(
+                            buffer->get_slice(buffer->get_iter_at_offset(oldFrom), buffer->get_iter_at_offset(oldTo), true)
+                                .raw())
+                      : std::u16string();
+  const std::u16string_view before = held;
   const std::u16string_view after = std::u16string_view(storage.string()).substr(newRange.location, newRange.length);
   auto isLowSurrogate = [](char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
   const std::size_t shorter = std::min(before.size(), after.size());
@@ -340,7 +350,6 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   if (!recorded) buffer->end_irreversible_action();
   mirroringStorage_ = false;
   const std::size_t removedLength = removed.size();
-  bufferText_.replace(oldRange.location + prefix, removedLength, inserted);
   mirror_.textDidChange({newRange.location + prefix, removedLength}, inserted.size(), bare);
   if (!bare) noteInsertedStyle({newRange.location + prefix, inserted.size()});
 }
@@ -377,7 +386,6 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
     const NSRange oldRange{range.location, std::size_t(std::ptrdiff_t(range.length) - edit.changeInLength)};
     if (mirroringBuffer_) {
       // The buffer makes this very change itself, right after.
-      bufferText_.replace(oldRange.location, oldRange.length, storage.string(), range.location, range.length);
       mirror_.textDidChange(oldRange, range.length);
     } else {
       replaceInBuffer(oldRange, range);

@@ -89,7 +89,6 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   bool mirroringBuffer_ = false;   // the storage is being changed to follow the buffer
   bool placingSelection_ = false;
   std::optional<UXCodeTextEdit> pendingEdit_;  // typed into the buffer, reported once it is in
-  std::u16string bufferText_;  // what the buffer holds, in UTF-16 units
   SyntaxEditorSupport::StyleMirror mirror_;
   std::vector<Glib::RefPtr<Gtk::TextTag>> tags_;  // by style id
   Glib::RefPtr<Gtk::TextTag> unwrapped_;  // on the long lines: they do not wrap

@@ -29,6 +29,11 @@ void HighlightTextStorage::replaceCharactersAsWholeText(NSRange range, std::u16s
   replaceCharacters(range, replacement);
 }
 
+void HighlightTextStorage::replaceAllCharactersAsWholeText(std::u16string text) {
+  wholeTextEdit_ = true;
+  replaceAllCharacters(std::move(text));
+}
+
 void HighlightTextStorage::processEditing() {
   WrappedTextStorage::processEditing();
   if (editedMask() & NSTextStorageEditedCharacters) {

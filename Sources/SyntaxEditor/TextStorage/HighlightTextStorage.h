@@ -46,6 +46,8 @@ class HighlightTextStorage : public WrappedTextStorage {
   /// or after the edit (inside a tag, a block comment or a string of several lines) come out as a
   /// highlight of the whole new text gives them.
   void replaceCharactersAsWholeText(NSRange range, std::u16string_view replacement);
+  /// `replaceCharactersAsWholeText` of all of the text, taking the buffer of `text`.
+  void replaceAllCharactersAsWholeText(std::u16string text);
 
   void processEditing() override;
   /// Setting attributes from outside re-highlights the paragraphs around `range`.

@@ -118,6 +118,14 @@ void AttributedText::replaceCharacters(NSRange range, std::u16string_view replac
   if (!runs_.empty()) mergeAround(first, first);
 }
 
+void AttributedText::replaceAllCharacters(std::u16string&& text) {
+  if (std::any_of(text.begin(), text.end(), isSurrogate)) mayHoldSurrogates_ = true;
+  const std::uint32_t attributes = runs_.empty() ? intern(TextAttributes()) : runs_[0].attributes;
+  runs_.clear();
+  text_ = std::move(text);
+  if (!text_.empty()) runs_.push_back(Run{0, text_.size(), attributes});
+}
+
 void AttributedText::setAttributes(const TextAttributes& attributes, NSRange range) {
   if (range.length == 0) return;
   const std::uint32_t index = intern(attributes);
@@ -149,6 +157,13 @@ void NSTextStorage::replaceCharacters(NSRange range, std::u16string_view replace
   checkRange("replaceCharacters", range, content_.length());
   content_.replaceCharacters(range, replacement);
   edited(NSTextStorageEditedCharacters, range, std::ptrdiff_t(replacement.size()) - std::ptrdiff_t(range.length));
+}
+
+void NSTextStorage::replaceAllCharacters(std::u16string text) {
+  const std::size_t replaced = content_.length();
+  const std::size_t length = text.size();
+  content_.replaceAllCharacters(std::move(text));
+  edited(NSTextStorageEditedCharacters, {0, replaced}, std::ptrdiff_t(length) - std::ptrdiff_t(replaced));
 }
 
 void NSTextStorage::setAttributes(const TextAttributes& attributes, NSRange range) {

@@ -44,6 +44,9 @@ class AttributedText {
   /// The new text takes the attributes of the first replaced unit (or the one before an
   /// insertion, or the one after it at the start).
   void replaceCharacters(NSRange range, std::u16string_view replacement);
+  /// Replaces the whole text with `text`, keeping its buffer (no copy of a text of many
+  /// megabytes); it takes the attributes of the first unit replaced, as `replaceCharacters` gives.
+  void replaceAllCharacters(std::u16string&& text);
   void setAttributes(const TextAttributes& attributes, NSRange range);
 
  private:
@@ -81,6 +84,9 @@ class NSTextStorage : public std::enable_shared_from_this<NSTextStorage> {
   virtual const std::u16string& string() const { return content_.string(); }
   virtual const TextAttributes& attributes(std::size_t index, NSRange* effectiveRange = nullptr) const;
   virtual void replaceCharacters(NSRange range, std::u16string_view replacement);
+  /// Replaces the whole text with `text`, taking its buffer, reported as `replaceCharacters` of
+  /// the whole text reports.
+  virtual void replaceAllCharacters(std::u16string text);
   virtual void setAttributes(const TextAttributes& attributes, NSRange range);
   virtual AttributedString attributedSubstring(NSRange range) const;
   virtual bool mayHoldSurrogates() const { return content_.mayHoldSurrogates(); }

@@ -16,6 +16,13 @@ void WrappedTextStorage::replaceCharacters(NSRange range, std::u16string_view re
   edited(NSTextStorageEditedCharacters, range, std::ptrdiff_t(replacement.size()) - std::ptrdiff_t(range.length));
 }
 
+void WrappedTextStorage::replaceAllCharacters(std::u16string text) {
+  const std::size_t replaced = storage->length();
+  const std::size_t length = text.size();
+  storage->replaceAllCharacters(std::move(text));
+  edited(NSTextStorageEditedCharacters, {0, replaced}, std::ptrdiff_t(length) - std::ptrdiff_t(replaced));
+}
+
 void WrappedTextStorage::setAttributes(const TextAttributes& attributes, NSRange range) {
   storage->setAttributes(attributes, range);
   edited(NSTextStorageEditedAttributes, range, 0);

@@ -14,6 +14,8 @@ class WrappedTextStorage : public NSTextStorage {
   const TextAttributes& attributes(std::size_t index, NSRange* effectiveRange = nullptr) const override;
   /// Replaces in the inner storage and reports a character edit of `range`.
   void replaceCharacters(NSRange range, std::u16string_view replacement) override;
+  /// Replaces the inner storage's text and reports a character edit of the whole text.
+  void replaceAllCharacters(std::u16string text) override;
   /// Sets on the inner storage and reports an attribute edit of `range`.
   void setAttributes(const TextAttributes& attributes, NSRange range) override;
   AttributedString attributedSubstring(NSRange range) const override;
