@@ -4,8 +4,9 @@
 // save that cannot make its temporary file or that another program's change overtakes, a
 // folder that became a file, a name typed without the extension that names another file, and a
 // private file whose new version is private from the start, a file that became a folder or a pipe,
-// another program's change made just after a save, a name that became a symbolic link, and a name
-// typed with dots that begin no extension of the document's types.
+// another program's change made just after a save, a name that became a symbolic link, a name
+// typed with dots that begin no extension of the document's types, and a private document renamed
+// away while open.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -519,6 +520,33 @@ TEST_F(AppSaveTest, ANameTypedWithDotsGetsTheExtensionOfTheChosenTypeAndOpensAga
   EXPECT_NO_THROW(SVGQuarvelDocument::readContents(saved, UTType::svgQuarvelDocument(),
                                                    SVGQuarvelConfiguration::defaultConfig()));
   EXPECT_NE(readFile(saved).find("<!--dotted-->"), std::string::npos);
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, APrivateDocumentRenamedAwayWhileOpenIsSavedAnewAsPrivateAsItWas) {
+  const auto document = folder_ / "private.svgquarvel";
+  writeFile(document, documentText("// mine alone\n"));
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  // New files of the application may be read by everyone; the document may not.
+  const mode_t umask = ::umask(022);
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-renamed-away.log");
+  ::umask(umask);
+  const auto window = x_.findWindow("private.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-renamed-away.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--secret-->", "private.svgquarvel \u2014 Edited"));
+
+  // Another program renames the file; the window's name has no file now.
+  const auto renamed = folder_ / "renamed.svgquarvel";
+  std::filesystem::rename(document, renamed);
+  x_.focus(*window);
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("private.svgquarvel")) << readFile(outputFile("app-save-renamed-away.log"));
+  EXPECT_NE(readFile(document).find("<!--secret-->"), std::string::npos);
+  struct stat info {};
+  ASSERT_EQ(::stat(document.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
+  EXPECT_EQ(readFile(renamed), documentText("// mine alone\n"));
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
   EXPECT_TRUE(app->running());
 }
 
