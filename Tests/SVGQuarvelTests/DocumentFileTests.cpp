@@ -632,6 +632,12 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
     }
   }
 
+  // A place whose name holds a line break is named on one line, as names are in messages.
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink("two\nlines.svgquarvel", document);
+  EXPECT_EQ(changedDetail(read.entityTag), "Its name is now a symbolic link to \u201c" +
+                                               (folder / "two\u240Alines.svgquarvel").string() +
+                                               "\u201d, where there is no file: overwriting makes one there.");
 }
 
 // A document whose file went while it was open (removed, renamed by another program, its folder

@@ -492,7 +492,7 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   const bool leadsToSomething = ::stat(target.c_str(), &led) == 0;
   if (becameLink && !overwriteChanges && (!leadsToSomething || S_ISREG(led.st_mode))) {
     throw changedError(url, "Its name is now a symbolic link to \u201C" +
-                                SVGQuarvel::validUTF8(target.lexically_normal().string()) + "\u201D" +
+                                SVGQuarvel::displayText(target.lexically_normal().string()) + "\u201D" +
                                 (leadsToSomething ? ", another file: overwriting replaces that file."
                                              : ", where there is no file: overwriting makes one there."));
   }
