@@ -160,6 +160,45 @@ TEST_F(FileSafetyTests, AFileThatCannotKeepItsOwnerOrItsAttributesIsNotReplaced)
   EXPECT_EQ(entries(), (std::vector<std::string>{"sealed.json", "shared.json"}));
 }
 
+// A file without a list of its own whose extended attributes take all the room its file system
+// gives them, in a folder that gives its new files a list: the new file's inherited list would take
+// some of that room, but it goes before the attributes come, and every one of them is kept.
+TEST_F(FileSafetyTests, AttributesThatFillTheirRoomAreKeptBesideAFolderThatGivesNewFilesAList) {
+  const auto file = folder_ / "full.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "old"));
+  // The largest value the file takes, then small ones until no more fit.
+  std::size_t fits = 0;
+  for (std::size_t low = 0, high = 65536; low + 1 < high;) {
+    const std::size_t middle = (low + high) / 2;
+    ::removexattr(file.c_str(), "user.large");
+    if (::setxattr(file.c_str(), "user.large", std::string(middle, 'l').data(), middle, 0) == 0) {
+      low = fits = middle;
+    } else {
+      high = middle;
+    }
+  }
+  if (fits == 0) GTEST_SKIP() << "this file system keeps no extended attributes";
+  ::removexattr(file.c_str(), "user.large");
+  ASSERT_EQ(::setxattr(file.c_str(), "user.large", std::string(fits, 'l').data(), fits, 0), 0);
+  int small = 0;
+  while (small < 64 && ::setxattr(file.c_str(), ("user.small" + std::to_string(small)).c_str(), "0123456789", 10, 0) == 0) {
+    ++small;
+  }
+  const std::string inherited = accessList(06, {{4243, 06}}, 04, 06, 04);
+  if (::setxattr(folder_.c_str(), "system.posix_acl_default", inherited.data(), inherited.size(), 0) != 0) {
+    GTEST_SKIP() << "this file system keeps no access control lists";
+  }
+
+  EXPECT_FALSE(Fennix::replaceFileAtomically(file, "new"));
+  EXPECT_EQ(read(file), "new");
+  EXPECT_EQ(attribute(file, "user.large").value_or("").size(), fits);
+  for (int index = 0; index < small; ++index) {
+    EXPECT_EQ(attribute(file, ("user.small" + std::to_string(index)).c_str()), "0123456789") << index;
+  }
+  EXPECT_EQ(attribute(file, "system.posix_acl_access"), std::nullopt);
+  EXPECT_EQ(entries(), std::vector<std::string>{"full.json"});
+}
+
 TEST_F(FileSafetyTests, ReplacesAndCreatesFilesWithoutLeavingTemporaries) {
   const auto file = folder_ / "doc.json";
   ASSERT_FALSE(Fennix::replaceFileAtomically(file, "first"));

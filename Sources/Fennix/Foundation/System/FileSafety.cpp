@@ -124,6 +124,9 @@ std::optional<std::string> attributeValue(const std::string& path, const char* n
 /// Attributes of the security modules are the system's to give, and are left to it. Returns
 /// false when one of them could not be read or given.
 bool copyAttributes(const std::string& from, int to) {
+  // A list inherited from the folder goes first: it would take room that the attributes of
+  // `from` may need all of. Its own list, if it has one, is given below.
+  if (::fremovexattr(to, accessListAttribute) != 0 && errno != ENODATA && errno != ENOTSUP) return false;
   std::string names;
   for (int attempt = 0;; ++attempt) {
     const ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
@@ -140,7 +143,6 @@ bool copyAttributes(const std::string& from, int to) {
     }
     if (errno != ERANGE || attempt == 8) return false;
   }
-  bool hasAccessList = false;
   for (std::size_t start = 0; start < names.size();) {
     const std::size_t end = names.find('\0', start);
     const std::string name = names.substr(start, end == std::string::npos ? std::string::npos : end - start);
@@ -150,11 +152,7 @@ bool copyAttributes(const std::string& from, int to) {
     const auto value = attributeValue(from, name.c_str(), error);
     if (error != 0) return false;
     if (!value) continue;  // removed meanwhile
-    if (name == accessListAttribute) hasAccessList = true;
     if (::fsetxattr(to, name.c_str(), value->data(), value->size(), 0) != 0) return false;
-  }
-  if (!hasAccessList && ::fremovexattr(to, accessListAttribute) != 0 && errno != ENODATA && errno != ENOTSUP) {
-    return false;
   }
   return true;
 }
