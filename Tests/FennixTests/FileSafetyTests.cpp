@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -197,6 +199,34 @@ TEST_F(FileSafetyTests, AttributesThatFillTheirRoomAreKeptBesideAFolderThatGives
   }
   EXPECT_EQ(attribute(file, "system.posix_acl_access"), std::nullopt);
   EXPECT_EQ(entries(), std::vector<std::string>{"full.json"});
+}
+
+// A folder that may only be added to, or not changed at all, would take a temporary file and then
+// refuse both its rename and its removal: nothing is written there, and nothing is left.
+TEST_F(FileSafetyTests, AFolderThatMayOnlyBeAddedToGetsNoTemporaryFile) {
+  const auto file = folder_ / "doc.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "old"));
+  for (const int flag : {FS_APPEND_FL, FS_IMMUTABLE_FL}) {
+    SCOPED_TRACE(flag == FS_APPEND_FL ? "append only" : "immutable");
+    struct Flagged {
+      int folder;
+      int flags = 0;
+      bool set = false;
+      Flagged(const fs::path& path, int flag) : folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (folder < 0 || ::ioctl(folder, FS_IOC_GETFLAGS, &flags) != 0) return;
+        int changed = flags | flag;
+        set = ::ioctl(folder, FS_IOC_SETFLAGS, &changed) == 0;
+      }
+      ~Flagged() {
+        if (set) ::ioctl(folder, FS_IOC_SETFLAGS, &flags);
+        if (folder >= 0) ::close(folder);
+      }
+    } flagged(folder_, flag);
+    if (!flagged.set) GTEST_SKIP() << "the folder's flags cannot be set here: " << std::strerror(errno);
+    EXPECT_EQ(Fennix::replaceFileAtomically(file, "new"), std::errc::operation_not_permitted);
+    EXPECT_EQ(read(file), "old");
+    EXPECT_EQ(entries(), std::vector<std::string>{"doc.json"});
+  }
 }
 
 TEST_F(FileSafetyTests, ReplacesAndCreatesFilesWithoutLeavingTemporaries) {

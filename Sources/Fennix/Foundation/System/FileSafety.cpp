@@ -1,7 +1,9 @@
 #include "Fennix/Foundation/System/FileSafety.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <stdio.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -184,6 +186,12 @@ std::error_code replaceFileAtomically(const std::filesystem::path& path, std::st
   const std::string name = target.filename().string();
   FileDescriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folder.isOpen()) return errorFrom(errno);
+  // A folder that may only be added to (or not changed at all) would take the new file and then
+  // refuse both its rename and its removal: it would stay behind, holding the text.
+  int folderFlags = 0;
+  if (::ioctl(folder.get(), FS_IOC_GETFLAGS, &folderFlags) == 0 && (folderFlags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+    return errorFrom(EPERM);
+  }
 
   struct stat existing {};
   const bool replacesFile = ::fstatat(folder.get(), name.c_str(), &existing, 0) == 0 && S_ISREG(existing.st_mode);
