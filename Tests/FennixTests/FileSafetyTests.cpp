@@ -229,6 +229,36 @@ TEST_F(FileSafetyTests, AFolderThatMayOnlyBeAddedToGetsNoTemporaryFile) {
   }
 }
 
+// A folder its owner may write to and enter but not list (a drop box) takes new files and renames
+// like any other: the owner's file there is saved.
+TEST_F(FileSafetyTests, AFolderThatCannotBeListedIsSavedInAsAnyOther) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a folder of another user needs an administrator to set up";
+  const auto dropBox = folder_ / "drop box";
+  fs::create_directory(dropBox);
+  const auto file = dropBox / "doc.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "old"));
+  ASSERT_EQ(::chown(dropBox.c_str(), 4301, 4300), 0);
+  ASSERT_EQ(::chown(file.c_str(), 4301, 4300), 0);
+  ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+  ASSERT_EQ(::chmod(dropBox.c_str(), 0300), 0);
+  Fennix::ReplaceFileOptions options;
+  options.keepOwner = true;
+  const int saved = runAs(4301, 4300, [&] {
+    const auto error = Fennix::replaceFileAtomically(file, "new", options);
+    return error ? 1 : 0;
+  });
+  EXPECT_EQ(saved, 0);
+  EXPECT_EQ(read(file), "new");
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4301u);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  ASSERT_EQ(::chmod(dropBox.c_str(), 0700), 0);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dropBox)) names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"doc.json"});
+}
+
 TEST_F(FileSafetyTests, ReplacesAndCreatesFilesWithoutLeavingTemporaries) {
   const auto file = folder_ / "doc.json";
   ASSERT_FALSE(Fennix::replaceFileAtomically(file, "first"));

@@ -185,6 +185,11 @@ std::error_code replaceFileAtomically(const std::filesystem::path& path, std::st
   if (directory.empty()) directory = ".";
   const std::string name = target.filename().string();
   FileDescriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  // A folder that may be written to and entered but not listed still takes new files and renames:
+  // it is held by its path alone (its flush to disk is then left to the system).
+  if (!folder.isOpen() && errno == EACCES) {
+    folder = FileDescriptor(::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  }
   if (!folder.isOpen()) return errorFrom(errno);
   // A folder that may only be added to (or not changed at all) would take the new file and then
   // refuse both its rename and its removal: it would stay behind, holding the text.
