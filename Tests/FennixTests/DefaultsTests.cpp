@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -204,4 +208,40 @@ TEST_F(DefaultsTests, AValueTooLargeForTheFileIsRefusedAndEveryKeyStays) {
     EXPECT_EQ(reader->object("huge text"), std::nullopt);
   }
   EXPECT_TRUE(defaults->synchronize());
+}
+
+// A process that holds the writers' lock and does not let go (stopped, stuck) keeps no writer
+// waiting without end: the write fails after a bounded wait, is logged once, keeps its value in
+// this object, and later writes do not wait for the same holder again. Once the lock is free,
+// writes reach the file as before.
+TEST_F(DefaultsTests, AWriterThatNeverLetsGoOfTheLockHoldsNoOtherWriter) {
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  defaults->set("before", "kept");
+  const auto& path = defaults->path();
+  const auto lockPath = path.parent_path() / ("." + path.filename().string() + ".lock");
+  int holder = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+  LogTestSupport::FileConsole capture(LogLevel::error);
+  console::setDefaultConsole(capture.console);
+  auto writes = std::async(std::launch::async, [&] {
+    defaults->set(1, "first");
+    defaults->set(2, "second");
+  });
+  const bool returned = writes.wait_for(std::chrono::seconds(120)) == std::future_status::ready;
+  // Let go in any case, so that a writer that still waits can end.
+  ::close(holder);
+  writes.get();
+  console::setDefaultConsole(nullptr);
+  ASSERT_TRUE(returned) << "a write waited for the lock without end";
+  EXPECT_EQ(capture.err.text(), "ERROR: NSUserDefaults: another process holds the lock and does not let go, not writing: " +
+                                    lockPath.string() + "\n");
+  EXPECT_EQ(defaults->object("first"), DefaultsValue(1));
+  EXPECT_EQ(defaults->object("second"), DefaultsValue(2));
+  EXPECT_EQ(nlohmann::json::parse(readText(path)), nlohmann::json::parse(R"({"kept": "before"})"));
+
+  defaults->set(3, "third");
+  EXPECT_EQ(NSUserDefaults::fromSuiteName(suiteName())->object("third"), DefaultsValue(3));
+  EXPECT_EQ(NSUserDefaults::fromSuiteName(suiteName())->string("kept"), "before");
 }

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -158,6 +160,103 @@ TEST_F(FileSafetyTests, AFileThatCannotKeepItsOwnerOrItsAttributesIsNotReplaced)
   EXPECT_EQ(read(sealed), "sealed");
   EXPECT_EQ(attribute(sealed, "user.origin"), "kept");
   EXPECT_EQ(entries(), (std::vector<std::string>{"sealed.json", "shared.json"}));
+}
+
+// A file without a list of its own whose extended attributes take all the room its file system
+// gives them, in a folder that gives its new files a list: the new file's inherited list would take
+// some of that room, but it goes before the attributes come, and every one of them is kept.
+TEST_F(FileSafetyTests, AttributesThatFillTheirRoomAreKeptBesideAFolderThatGivesNewFilesAList) {
+  const auto file = folder_ / "full.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "old"));
+  // The largest value the file takes, then small ones until no more fit.
+  std::size_t fits = 0;
+  for (std::size_t low = 0, high = 65536; low + 1 < high;) {
+    const std::size_t middle = (low + high) / 2;
+    ::removexattr(file.c_str(), "user.large");
+    if (::setxattr(file.c_str(), "user.large", std::string(middle, 'l').data(), middle, 0) == 0) {
+      low = fits = middle;
+    } else {
+      high = middle;
+    }
+  }
+  if (fits == 0) GTEST_SKIP() << "this file system keeps no extended attributes";
+  ::removexattr(file.c_str(), "user.large");
+  ASSERT_EQ(::setxattr(file.c_str(), "user.large", std::string(fits, 'l').data(), fits, 0), 0);
+  int small = 0;
+  while (small < 64 && ::setxattr(file.c_str(), ("user.small" + std::to_string(small)).c_str(), "0123456789", 10, 0) == 0) {
+    ++small;
+  }
+  const std::string inherited = accessList(06, {{4243, 06}}, 04, 06, 04);
+  if (::setxattr(folder_.c_str(), "system.posix_acl_default", inherited.data(), inherited.size(), 0) != 0) {
+    GTEST_SKIP() << "this file system keeps no access control lists";
+  }
+
+  EXPECT_FALSE(Fennix::replaceFileAtomically(file, "new"));
+  EXPECT_EQ(read(file), "new");
+  EXPECT_EQ(attribute(file, "user.large").value_or("").size(), fits);
+  for (int index = 0; index < small; ++index) {
+    EXPECT_EQ(attribute(file, ("user.small" + std::to_string(index)).c_str()), "0123456789") << index;
+  }
+  EXPECT_EQ(attribute(file, "system.posix_acl_access"), std::nullopt);
+  EXPECT_EQ(entries(), std::vector<std::string>{"full.json"});
+}
+
+// A folder that may only be added to, or not changed at all, would take a temporary file and then
+// refuse both its rename and its removal: nothing is written there, and nothing is left.
+TEST_F(FileSafetyTests, AFolderThatMayOnlyBeAddedToGetsNoTemporaryFile) {
+  const auto file = folder_ / "doc.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "old"));
+  for (const int flag : {FS_APPEND_FL, FS_IMMUTABLE_FL}) {
+    SCOPED_TRACE(flag == FS_APPEND_FL ? "append only" : "immutable");
+    struct Flagged {
+      int folder;
+      int flags = 0;
+      bool set = false;
+      Flagged(const fs::path& path, int flag) : folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (folder < 0 || ::ioctl(folder, FS_IOC_GETFLAGS, &flags) != 0) return;
+        int changed = flags | flag;
+        set = ::ioctl(folder, FS_IOC_SETFLAGS, &changed) == 0;
+      }
+      ~Flagged() {
+        if (set) ::ioctl(folder, FS_IOC_SETFLAGS, &flags);
+        if (folder >= 0) ::close(folder);
+      }
+    } flagged(folder_, flag);
+    if (!flagged.set) GTEST_SKIP() << "the folder's flags cannot be set here: " << std::strerror(errno);
+    EXPECT_EQ(Fennix::replaceFileAtomically(file, "new"), std::errc::operation_not_permitted);
+    EXPECT_EQ(read(file), "old");
+    EXPECT_EQ(entries(), std::vector<std::string>{"doc.json"});
+  }
+}
+
+// A folder its owner may write to and enter but not list (a drop box) takes new files and renames
+// like any other: the owner's file there is saved.
+TEST_F(FileSafetyTests, AFolderThatCannotBeListedIsSavedInAsAnyOther) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a folder of another user needs an administrator to set up";
+  const auto dropBox = folder_ / "drop box";
+  fs::create_directory(dropBox);
+  const auto file = dropBox / "doc.json";
+  ASSERT_FALSE(Fennix::replaceFileAtomically(file, "old"));
+  ASSERT_EQ(::chown(dropBox.c_str(), 4301, 4300), 0);
+  ASSERT_EQ(::chown(file.c_str(), 4301, 4300), 0);
+  ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+  ASSERT_EQ(::chmod(dropBox.c_str(), 0300), 0);
+  Fennix::ReplaceFileOptions options;
+  options.keepOwner = true;
+  const int saved = runAs(4301, 4300, [&] {
+    const auto error = Fennix::replaceFileAtomically(file, "new", options);
+    return error ? 1 : 0;
+  });
+  EXPECT_EQ(saved, 0);
+  EXPECT_EQ(read(file), "new");
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4301u);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  ASSERT_EQ(::chmod(dropBox.c_str(), 0700), 0);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dropBox)) names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"doc.json"});
 }
 
 TEST_F(FileSafetyTests, ReplacesAndCreatesFilesWithoutLeavingTemporaries) {

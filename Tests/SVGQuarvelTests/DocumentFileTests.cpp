@@ -631,6 +631,53 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
                     ", not a file.");
     }
   }
+
+  // A place whose name holds a line break is named on one line, as names are in messages.
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink("two\nlines.svgquarvel", document);
+  EXPECT_EQ(changedDetail(read.entityTag), "Its name is now a symbolic link to \u201c" +
+                                               (folder / "two\u240Alines.svgquarvel").string() +
+                                               "\u201d, where there is no file: overwriting makes one there.");
+}
+
+// A document whose file went while it was open (removed, renamed by another program, its folder
+// replaced by an empty one) is written anew under its name, and no more open than the version
+// read or last written: a private document does not become readable by everyone, whatever the
+// process's umask lets new files be.
+TEST(DocumentFileTests, ADocumentWhoseFileWentIsWrittenAnewNoMoreOpenThanItWas) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "private.svgquarvel";
+  writeFile(document, "secret");
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  const auto read = FileWrapper::fromURL(document);
+  // New files may be open to everyone here: only the version read keeps them closed.
+  struct OpenUmask {
+    mode_t kept = ::umask(0);
+    ~OpenUmask() { ::umask(kept); }
+  } openUmask;
+  struct stat info {};
+
+  std::filesystem::rename(document, folder / "renamed.svgquarvel");
+  const auto written = FileWrapper::regularFile("secret, edited").write(document, read.entityTag);
+  ASSERT_EQ(::stat(document.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
+  EXPECT_EQ(readFile(document), "secret, edited");
+
+  // The version written keeps it so: removed again, it comes back private.
+  ASSERT_EQ(::chmod(document.c_str(), 0640), 0);
+  const auto shared = FileWrapper::regularFile("shared with the group").write(document, written);
+  std::filesystem::remove(document);
+  FileWrapper::regularFile("still shared with the group").write(document, shared);
+  ASSERT_EQ(::stat(document.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u) << std::oct << (info.st_mode & 07777);
+
+  // Where the user says to overwrite, too.
+  std::filesystem::remove(document);
+  FileWrapper::regularFile("overwritten").write(document, read.entityTag, true);
+  ASSERT_EQ(::stat(document.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
+  EXPECT_EQ(entriesIn(folder), 2u) << "a temporary file was left";
+
 }
 
 // A file shared with one user by an access control list has the list's mask as its group's

@@ -6,12 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "Fennix/Foundation/Base64.h"
 #include "Fennix/Foundation/System/Bundle.h"
@@ -24,6 +27,8 @@ namespace {
 
 // Larger files, and deeper nesting, are treated as damaged rather than read into memory.
 constexpr std::size_t maxFileSize = 16 * 1024 * 1024;
+// How long a write waits for the writers of other processes.
+constexpr std::chrono::seconds lockWaitBound{5};
 constexpr int maxDepth = 64;
 // The tag object that marks data in the file: {"$data": "<base64>"}.
 constexpr const char* dataTag = "$data";
@@ -323,12 +328,31 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
     log->error("NSUserDefaults: could not open the lock file:", lockPath.string(), errnoText(errno));
     return WriteResult::failed;
   }
-  while (::flock(lockFD.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) {
+  // A writer holds the lock for the time of one write. One that holds it much longer is stuck
+  // (stopped, or on a file system that does not answer): the caller, often the main thread, does
+  // not wait for it without end, and once it has waited in vain it does not wait again until the
+  // lock is free.
+  const auto waitUntil = std::chrono::steady_clock::now() + (lockHeldElsewhere_ ? std::chrono::seconds(0)
+                                                                                : lockWaitBound);
+  auto pause = std::chrono::milliseconds(1);
+  while (::flock(lockFD.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) {
       log->error("NSUserDefaults: could not lock:", lockPath.string(), errnoText(errno));
       return WriteResult::failed;
     }
+    if (std::chrono::steady_clock::now() >= waitUntil) {
+      if (!lockHeldElsewhere_) {
+        log->error("NSUserDefaults: another process holds the lock and does not let go, not writing:",
+                   lockPath.string());
+      }
+      lockHeldElsewhere_ = true;
+      return WriteResult::failed;
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
   }
+  lockHeldElsewhere_ = false;
 
   // Temporary files exist only while their writer holds the lock: any found now were left by a
   // writer that died mid-write.

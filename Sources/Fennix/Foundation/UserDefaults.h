@@ -99,7 +99,9 @@ class NSUserDefaults {
   /// Stores `value` under `key`, writes the file and posts the change notification. Keys and
   /// texts that are not UTF-8 are refused with a log line, and so is a value that would make the
   /// file larger than the suite reads (which would lose every key); a failed write is logged, and
-  /// the value stays in this object until the file changes on disk.
+  /// the value stays in this object until the file changes on disk. A write waits for the writers
+  /// of other processes for a few seconds at most, and, once one of them has kept it waiting that
+  /// long, not at all until the lock is free again: the write fails instead.
   void set(const DefaultsValue& value, const std::string& forKey);
   void removeObject(const std::string& forKey);
 
@@ -132,4 +134,6 @@ class NSUserDefaults {
   bool loaded_ = false;
   bool damaged_ = false;
   std::optional<Fingerprint> reportedDamage_;
+  /// Whether the last write found the lock of the writers held by another process past the bound.
+  bool lockHeldElsewhere_ = false;
 };

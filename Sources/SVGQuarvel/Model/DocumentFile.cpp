@@ -492,7 +492,7 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   const bool leadsToSomething = ::stat(target.c_str(), &led) == 0;
   if (becameLink && !overwriteChanges && (!leadsToSomething || S_ISREG(led.st_mode))) {
     throw changedError(url, "Its name is now a symbolic link to \u201C" +
-                                SVGQuarvel::validUTF8(target.lexically_normal().string()) + "\u201D" +
+                                SVGQuarvel::displayText(target.lexically_normal().string()) + "\u201D" +
                                 (leadsToSomething ? ", another file: overwriting replaces that file."
                                              : ", where there is no file: overwriting makes one there."));
   }
@@ -505,8 +505,11 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   if (exists && !S_ISREG(existing.st_mode)) throw writeError(EINVAL, url);
   // Read-only means read-only, for the owner and for an administrator alike.
   if (exists && ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) throw readOnlyError(url);
-  // An empty identity was never a file's (the file kept changing while it was read).
   Fennix::ReplaceFileOptions options;
+  // A file that is gone (removed, or renamed by another program, or its folder replaced) is made
+  // anew, and no more open than the version read: a private document stays private.
+  if (expected && expected->permissions && !exists) options.permissions = *expected->permissions & 0777;
+  // An empty identity was never a file's (the file kept changing while it was read).
   if (expected && !overwriteChanges) {
     if (!exists) {
       // Written anew, unless another program puts a file there meanwhile.

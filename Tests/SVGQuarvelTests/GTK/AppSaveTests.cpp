@@ -4,8 +4,9 @@
 // save that cannot make its temporary file or that another program's change overtakes, a
 // folder that became a file, a name typed without the extension that names another file, and a
 // private file whose new version is private from the start, a file that became a folder or a pipe,
-// another program's change made just after a save, a name that became a symbolic link, and a name
-// typed with dots that begin no extension of the document's types.
+// another program's change made just after a save, a name that became a symbolic link, a name
+// typed with dots that begin no extension of the document's types, a private document renamed away
+// while open, and a question about a link whose target is long and of many lines.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -519,6 +520,65 @@ TEST_F(AppSaveTest, ANameTypedWithDotsGetsTheExtensionOfTheChosenTypeAndOpensAga
   EXPECT_NO_THROW(SVGQuarvelDocument::readContents(saved, UTType::svgQuarvelDocument(),
                                                    SVGQuarvelConfiguration::defaultConfig()));
   EXPECT_NE(readFile(saved).find("<!--dotted-->"), std::string::npos);
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, APrivateDocumentRenamedAwayWhileOpenIsSavedAnewAsPrivateAsItWas) {
+  const auto document = folder_ / "private.svgquarvel";
+  writeFile(document, documentText("// mine alone\n"));
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  // New files of the application may be read by everyone; the document may not.
+  const mode_t umask = ::umask(022);
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-renamed-away.log");
+  ::umask(umask);
+  const auto window = x_.findWindow("private.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-renamed-away.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--secret-->", "private.svgquarvel \u2014 Edited"));
+
+  // Another program renames the file; the window's name has no file now.
+  const auto renamed = folder_ / "renamed.svgquarvel";
+  std::filesystem::rename(document, renamed);
+  x_.focus(*window);
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("private.svgquarvel")) << readFile(outputFile("app-save-renamed-away.log"));
+  EXPECT_NE(readFile(document).find("<!--secret-->"), std::string::npos);
+  struct stat info {};
+  ASSERT_EQ(::stat(document.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
+  EXPECT_EQ(readFile(renamed), documentText("// mine alone\n"));
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, AQuestionAboutALinkToALongNameOfManyLinesFitsOnTheScreen) {
+  const auto document = folder_ / "doc.svgquarvel";
+  writeFile(document, documentText("// a file\n"));
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-long-link.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-long-link.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--x-->", "doc.svgquarvel \u2014 Edited"));
+
+  // The name becomes a link to a place of long folder names without spaces, and of 300 lines.
+  std::string target = folder_.string();
+  for (int index = 0; index < 8; ++index) target += "/" + std::string(200, 'd');
+  for (int index = 0; index < 300; ++index) target += "/line\n";
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink(target + "end.svgquarvel", document);
+
+  const std::string heading = "The file \u201cdoc.svgquarvel\u201d has been changed by another application.";
+  const auto question = saveAndWaitFor(*window, heading);
+  ASSERT_TRUE(question) << readFile(outputFile("app-save-long-link.log"));
+  expectShownWithText(*question, "app-save-long-link-question.png");
+  const auto frame = x_.geometry(*question);
+  const auto screen = x_.grabScreen();
+  screen.savePNG(outputFile("app-save-long-link-screen.png").string());
+  EXPECT_LE(frame.width, screen.width) << "the buttons are off the screen";
+  EXPECT_LE(frame.height, screen.height) << "the buttons are off the screen";
+  EXPECT_NE(readFile(outputFile("app-save-long-link.log")).find("/line\u240A/line\u240A"), std::string::npos)
+      << "the link's line breaks are not shown as such";
+  ASSERT_TRUE(answerWithDefault(*question, heading));
+  EXPECT_TRUE(std::filesystem::is_symlink(document));
+  EXPECT_TRUE(x_.findWindow("doc.svgquarvel \u2014 Edited").has_value());
   EXPECT_TRUE(app->running());
 }
 

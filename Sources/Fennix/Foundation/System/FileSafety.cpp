@@ -1,7 +1,9 @@
 #include "Fennix/Foundation/System/FileSafety.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <stdio.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -124,6 +126,9 @@ std::optional<std::string> attributeValue(const std::string& path, const char* n
 /// Attributes of the security modules are the system's to give, and are left to it. Returns
 /// false when one of them could not be read or given.
 bool copyAttributes(const std::string& from, int to) {
+  // A list inherited from the folder goes first: it would take room that the attributes of
+  // `from` may need all of. Its own list, if it has one, is given below.
+  if (::fremovexattr(to, accessListAttribute) != 0 && errno != ENODATA && errno != ENOTSUP) return false;
   std::string names;
   for (int attempt = 0;; ++attempt) {
     const ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
@@ -140,7 +145,6 @@ bool copyAttributes(const std::string& from, int to) {
     }
     if (errno != ERANGE || attempt == 8) return false;
   }
-  bool hasAccessList = false;
   for (std::size_t start = 0; start < names.size();) {
     const std::size_t end = names.find('\0', start);
     const std::string name = names.substr(start, end == std::string::npos ? std::string::npos : end - start);
@@ -150,11 +154,7 @@ bool copyAttributes(const std::string& from, int to) {
     const auto value = attributeValue(from, name.c_str(), error);
     if (error != 0) return false;
     if (!value) continue;  // removed meanwhile
-    if (name == accessListAttribute) hasAccessList = true;
     if (::fsetxattr(to, name.c_str(), value->data(), value->size(), 0) != 0) return false;
-  }
-  if (!hasAccessList && ::fremovexattr(to, accessListAttribute) != 0 && errno != ENODATA && errno != ENOTSUP) {
-    return false;
   }
   return true;
 }
@@ -185,7 +185,18 @@ std::error_code replaceFileAtomically(const std::filesystem::path& path, std::st
   if (directory.empty()) directory = ".";
   const std::string name = target.filename().string();
   FileDescriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  // A folder that may be written to and entered but not listed still takes new files and renames:
+  // it is held by its path alone (its flush to disk is then left to the system).
+  if (!folder.isOpen() && errno == EACCES) {
+    folder = FileDescriptor(::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  }
   if (!folder.isOpen()) return errorFrom(errno);
+  // A folder that may only be added to (or not changed at all) would take the new file and then
+  // refuse both its rename and its removal: it would stay behind, holding the text.
+  int folderFlags = 0;
+  if (::ioctl(folder.get(), FS_IOC_GETFLAGS, &folderFlags) == 0 && (folderFlags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+    return errorFrom(EPERM);
+  }
 
   struct stat existing {};
   const bool replacesFile = ::fstatat(folder.get(), name.c_str(), &existing, 0) == 0 && S_ISREG(existing.st_mode);

@@ -123,6 +123,11 @@ class SVGQuarvelApp : public Gtk::Application {
                const std::function<void(bool)>& finish);
   Gtk::MessageDialog* addDialog(std::unique_ptr<Gtk::MessageDialog> dialog);
   void removeDialog(Gtk::MessageDialog* dialog);
+  /// Gives `dialog` the text `detail` below its heading, in a pane that scrolls past
+  /// `maximumDetailHeight` (the dialog's own label has no bound), and lets the heading and the
+  /// detail break within long words: however long its lines and however many, the message fits
+  /// on the screen with its buttons.
+  static void setBoundedDetail(Gtk::MessageDialog& dialog, const std::string& detail);
 
   std::shared_ptr<HighlightJS> hljs_;
   std::unique_ptr<AppDelegate> delegate_;

@@ -30,14 +30,21 @@ std::string visibleLines(const std::string& text) {
   return result;
 }
 
-/// Shows the detail of `dialog` in a pane of at most `maximumDetailHeight` pixels that scrolls
-/// past it (in place of the dialog's own label, whose height has no bound), so that however many
-/// lines it has the message fits on the screen with its button.
-void boundHeight(Gtk::MessageDialog& dialog, const std::string& detail) {
+}  // namespace
+
+void SVGQuarvelApp::setBoundedDetail(Gtk::MessageDialog& dialog, const std::string& detail) {
+  dialog.set_secondary_text(detail);
   auto* area = dialog.get_message_area();
   for (auto* child = area->get_first_child(); child != nullptr; child = child->get_next_sibling()) {
     auto* label = dynamic_cast<Gtk::Label*>(child);
-    if (label != nullptr && label->get_label().raw() == detail) label->set_visible(false);
+    if (label == nullptr) continue;
+    if (label->get_label().raw() == detail) {
+      label->set_visible(false);
+    } else {
+      // A heading whose name has no spaces breaks within it rather than widen the window.
+      label->set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+      label->set_max_width_chars(60);
+    }
   }
   auto* text = Gtk::make_managed<Gtk::Label>(detail);
   text->set_wrap(true);
@@ -48,15 +55,12 @@ void boundHeight(Gtk::MessageDialog& dialog, const std::string& detail) {
   pane->set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
   pane->set_propagate_natural_width(true);
   pane->set_propagate_natural_height(true);
-  pane->set_max_content_height(int(SVGQuarvelApp::maximumDetailHeight));
+  pane->set_max_content_height(int(maximumDetailHeight));
   pane->set_child(*text);
-  // The keyboard stays with the button, which Return presses; the pane scrolls with the pointer.
+  // The keyboard stays with the buttons, which Return presses; the pane scrolls with the pointer.
   pane->set_can_focus(false);
   area->append(*pane);
-  dialog.set_default_response(Gtk::ResponseType::OK);
 }
-
-}  // namespace
 
 void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& heading, const std::string& lines) {
   // A request repeated over the bus fails alike each time: its message shows once, and many
@@ -79,8 +83,8 @@ void SVGQuarvelApp::showError(Gtk::Window* parent, const std::string& heading, c
   // Named like its heading, so that the error can be told apart in window lists and by assistive
   // technology.
   dialog->set_title(message);
-  dialog->set_secondary_text(detail);
-  boundHeight(*dialog, detail);
+  setBoundedDetail(*dialog, detail);
+  dialog->set_default_response(Gtk::ResponseType::OK);
   dialog->signal_response().connect([this, dialog](int) { removeDialog(dialog); });
   dialog->show();
 }

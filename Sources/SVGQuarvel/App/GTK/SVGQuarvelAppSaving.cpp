@@ -112,8 +112,8 @@ void SVGQuarvelApp::askToReplace(DocumentWindow& window, const std::filesystem::
   auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(window, heading, false, Gtk::MessageType::WARNING,
                                                                 Gtk::ButtonsType::NONE, true));
   dialog->set_title(heading);
-  dialog->set_secondary_text("It is in the folder \u201c" + SVGQuarvel::displayFileName(url.parent_path()) +
-                             "\u201d. Replacing it overwrites what it holds.");
+  setBoundedDetail(*dialog, "It is in the folder \u201c" + SVGQuarvel::displayFileName(url.parent_path()) +
+                                "\u201d. Replacing it overwrites what it holds.");
   dialog->add_button("Cancel", Gtk::ResponseType::CANCEL);
   dialog->add_button("Replace", Gtk::ResponseType::YES);
   dialog->set_default_response(Gtk::ResponseType::CANCEL);
@@ -149,10 +149,9 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
     auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(window, heading, false, Gtk::MessageType::WARNING,
                                                                   Gtk::ButtonsType::NONE, true));
     dialog->set_title(heading);
-    dialog->set_secondary_text(
-        (error.detail().empty() ? std::string() : error.detail() + "\n\n") +
-        "Do you want to overwrite it with the version in this window, or keep the other version? If you keep "
-        "it, the changes in this window stay unsaved.");
+    setBoundedDetail(*dialog, (error.detail().empty() ? std::string() : error.detail() + "\n\n") +
+                                  "Do you want to overwrite it with the version in this window, or keep the other "
+                                  "version? If you keep it, the changes in this window stay unsaved.");
     dialog->add_button("Keep Other Version", Gtk::ResponseType::NO);
     dialog->add_button("Overwrite", Gtk::ResponseType::YES);
     dialog->set_default_response(Gtk::ResponseType::NO);
