@@ -92,6 +92,7 @@ CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror
 
 CodeTextView::~CodeTextView() {
   styling_.disconnect();
+  if (layingOut_ != 0) remove_tick_callback(layingOut_);
   hScroll_.disconnect();
   vScroll_.disconnect();
   code_->codeTextStorage()->cbHighlightsDone = nullptr;
@@ -177,7 +178,15 @@ void CodeTextView::selectionDidChange(NSRange range) {
   placingSelection_ = true;
   auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
-  buffer->select_range(iterAt(*buffer, storage, range.upperBound()), iterAt(*buffer, storage, range.location));
+  const auto insert = iterAt(*buffer, storage, range.upperBound());
+  const auto bound = iterAt(*buffer, storage, range.location);
+  // A selection the buffer shows already (the cursor after text it inserted) is left alone: the
+  // toolkit lays out the cursor's line whole when the cursor is placed, and drops that layout
+  // when the other end of the selection is placed, which on a line of megabytes costs seconds.
+  if (buffer->get_insert()->get_iter() != insert || buffer->get_selection_bound()->get_iter() != bound) {
+    buffer->select_range(insert, bound);
+    noteLongLineChanged(range.upperBound());
+  }
   scroll_to(buffer->get_insert());
   placingSelection_ = false;
 }
@@ -291,6 +300,7 @@ void CodeTextView::bufferDidChange() {
   pendingEdit_.reset();
   noteInsertedStyle({edit.range.location, edit.newText.size()});
   followLongLines();
+  noteLongLineChanged(edit.range.location);
   takeSelectionFromBuffer();
   code_->didChangeText(edit);
 }
@@ -352,6 +362,7 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   const std::size_t removedLength = removed.size();
   mirror_.textDidChange({newRange.location + prefix, removedLength}, inserted.size(), bare);
   if (!bare) noteInsertedStyle({newRange.location + prefix, inserted.size()});
+  noteLongLineChanged(newRange.location + prefix);
 }
 
 void CodeTextView::noteInsertedStyle(NSRange range) {
@@ -431,6 +442,7 @@ void CodeTextView::followLongLines() {
       continue;
     }
     buffer->apply_tag(unwrapped_, start, end);
+    noteLongLineChanged(line.location);
   }
   mirroringStorage_ = false;
   unwrappedLines_.clear();
@@ -453,14 +465,21 @@ bool CodeTextView::styleSlice() {
   mirror_.setVisibleRange(visibleRange());
   // At least one batch, however long finding the view took (a slow or busy machine), so that
   // the styles always get on.
+  // Every slice that changes a long line costs a layout of all of it afterwards, which takes far
+  // longer than a slice: a slice that changes one goes on while its changes are on long lines,
+  // so that the styles of the part in view reach such a line at once (they are bounded by the
+  // windows near the view).
+  bool onLongLine = false, changedLongLine = false;
   do {
+    onLongLine = false;
     for (const auto& change : mirror_.nextChanges(32, 1024)) {
       restyle(change);
-      // Every slice that changes a long line costs a layout of all of it afterwards, which
-      // takes far longer than a slice: such slices do more.
-      if (mirror_.isOnLongLine(change.range.location)) deadline = start + std::chrono::milliseconds(30);
+      if (mirror_.isOnLongLine(change.range.location)) onLongLine = true;
     }
-  } while (!mirror_.isSettled() && Clock::now() < deadline);
+    changedLongLine = changedLongLine || onLongLine;
+  } while (!mirror_.isSettled() && (onLongLine || Clock::now() < deadline));
+  // Laid out now, ahead of the toolkit's measuring, which comes before the next frame.
+  if (changedLongLine) layOutChangedLongLines();
   return !mirror_.isSettled();
 }
 
@@ -500,6 +519,53 @@ void CodeTextView::restyle(const StyleMirror::Change& change) {
     buffer->apply_tag(tagFor(change.wanted), buffer->get_iter_at_offset(from), buffer->get_iter_at_offset(to));
   }
   mirroringStorage_ = false;
+  noteLongLineChanged(change.range.location);
+}
+
+// ---- Long lines laid out once per change ---------------------------------------------------------
+
+std::optional<NSRange> CodeTextView::longLineAt(std::size_t index) const {
+  // A line's end counts as on it (text typed there lengthens it).
+  const std::vector<NSRange>& lines = mirror_.longLines();
+  auto line = std::upper_bound(lines.begin(), lines.end(), index,
+                               [](std::size_t i, const NSRange& r) { return i < r.location; });
+  if (line == lines.begin() || index > std::prev(line)->upperBound()) return std::nullopt;
+  return *std::prev(line);
+}
+
+void CodeTextView::noteLongLineChanged(std::size_t index) {
+  const auto line = longLineAt(index);
+  if (!line) return;
+  if (changedLongLines_.empty() || longLineAt(changedLongLines_.back()) != line) changedLongLines_.push_back(index);
+  if (layingOut_ != 0) return;
+  // At the start of the next frame, before the toolkit measures the changed lines and draws them
+  // (the toolkit draws ahead of every idle callback).
+  layingOut_ = add_tick_callback([this](const Glib::RefPtr<Gdk::FrameClock>&) {
+    layingOut_ = 0;
+    layOutChangedLongLines();
+    return false;
+  });
+}
+
+void CodeTextView::layOutChangedLongLines() {
+  const std::vector<std::size_t> changed = std::move(changedLongLines_);
+  changedLongLines_.clear();
+  // The toolkit measures a changed line with a layout that it does not keep, then lays the line
+  // out again to draw it. A layout asked for here, as for a place in the text, is kept and serves
+  // both: each long line a change touched is laid out once instead of twice. (Before the view
+  // has its width, the layout would be made again for that width.)
+  if (!get_mapped() || get_width() <= 0) return;
+  auto buffer = get_buffer();
+  const auto& storage = *code_->codeTextStorage();
+  std::vector<NSRange> done;
+  for (const std::size_t index : changed) {
+    const auto line = longLineAt(index);
+    if (!line || std::find(done.begin(), done.end(), *line) != done.end()) continue;
+    done.push_back(*line);
+    Gdk::Rectangle location;
+    get_iter_location(iterAt(*buffer, storage, line->location), location);
+    ++longLineLayouts_;
+  }
 }
 
 NSRange CodeTextView::visibleRange() {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "SyntaxEditor/StyleMirror.h"
 #include "SyntaxEditor/UXCodeTextView.h"
@@ -35,6 +36,9 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   /// Whether the buffer shows every style of the storage it is going to show.
   bool isStyleSettled() const { return mirror_.isSettled() && !mirror_.hasDeferred(); }
   const SyntaxEditorSupport::StyleMirror& styleMirror() const { return mirror_; }
+  /// How many times the view laid out a changed line longer than the long-line threshold (for
+  /// checks: each change of such a line should cost one).
+  std::size_t longLineLayouts() const { return longLineLayouts_; }
 
   /// The key handling of the widget, public so that callers can drive it as a key press would.
   bool handleKeyPress(guint keyval, Gdk::ModifierType state);
@@ -63,6 +67,12 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void noteInsertedStyle(NSRange range);
   /// Keeps the lines longer than the long-line threshold, and only those, unwrapped.
   void followLongLines();
+  /// Notes that the buffer changed the long line at `index` (if it is on one), to be laid out
+  /// once before the toolkit measures it.
+  void noteLongLineChanged(std::size_t index);
+  /// The long line that holds `index` or ends there.
+  std::optional<NSRange> longLineAt(std::size_t index) const;
+  void layOutChangedLongLines();
   void scheduleStyling();
   /// Applies the mirror's changes for a few milliseconds; true while there are more.
   bool styleSlice();
@@ -94,6 +104,9 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   Glib::RefPtr<Gtk::TextTag> unwrapped_;  // on the long lines: they do not wrap
   SyntaxEditorSupport::RangeSet unwrappedLines_;  // the storage ranges the buffer gave it
   sigc::connection styling_;
+  guint layingOut_ = 0;  // the tick callback that lays out the changed long lines
+  std::vector<std::size_t> changedLongLines_;  // storage offsets on long lines the buffer changed
+  std::size_t longLineLayouts_ = 0;
   sigc::connection hScroll_;
   sigc::connection vScroll_;
   bool windowsStale_ = false;

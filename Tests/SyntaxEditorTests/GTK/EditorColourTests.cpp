@@ -1,13 +1,17 @@
 // Colours after typing and pasting, with real key events sent through the X server to a window
 // holding an XML and a Swift editor: once highlighting has settled, every character of each
 // buffer carries exactly the tag of the storage's attributes there.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <pango/pango.h>
 
+#include <gdkmm/frameclock.h>
 #include <gtkmm/box.h>
 #include <gtkmm/init.h>
 #include <gtkmm/window.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -17,6 +21,21 @@
 #include "SyntaxEditorTests/EditorTestSupport.h"
 #include "SyntaxEditorTests/GTK/BufferCheck.h"
 #include "Tools/XDriver/XDriver.h"
+
+// The toolkit's layouts of long texts, counted where it hands a paragraph's text to a layout (the
+// test program puts its own entry point in front of the library's).
+namespace {
+std::size_t layoutCountFrom = SIZE_MAX;  // the bytes of the texts counted
+int layoutsCounted = 0;
+}  // namespace
+
+extern "C" void pango_layout_set_text(PangoLayout* layout, const char* text, int length) {
+  using SetText = void (*)(PangoLayout*, const char*, int);
+  static const auto next = reinterpret_cast<SetText>(dlsym(RTLD_NEXT, "pango_layout_set_text"));
+  const std::size_t bytes = length >= 0 ? std::size_t(length) : text != nullptr ? std::strlen(text) : 0;
+  if (bytes >= layoutCountFrom) ++layoutsCounted;
+  next(layout, text, length);
+}
 
 namespace {
 
@@ -460,6 +479,51 @@ TEST(EditorColourTests, ALongLineCarriesTheStylesNearTheView) {
   auto longer = buffer->get_iter_at_line(201);
   EXPECT_FALSE(xml.forward_display_line(longer) && longer.get_line() == 201) << "the grown line does not wrap";
   EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after the lines changed length";
+}
+
+
+// A long one-line text pasted with ctrl+v into a drawing of short lines (a line of 300,000
+// characters, of many colours): every change of the line costs the toolkit a layout of all of it,
+// and a line it measures and then draws is laid out twice unless a layout that it keeps is at
+// hand. The paste, the tag that keeps the line from wrapping and the cursor after the paste cost
+// one layout together, and the colours near the view one more: neither is measured or drawn with
+// a layout of its own, and the cursor placed where the buffer has it already costs none.
+TEST(EditorColourTests, APastedLongLineIsLaidOutOncePerChange) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor layouts of a pasted long line";
+  EditorWindow w("<svg width=\"10\">\n  <rect x=\"5\"/>\n</svg>\n", "let a = 1\n", title);
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& xml = w.xml.textView();
+  ASSERT_TRUE(waitUntilSettled(xml));
+  std::string pasted;
+  for (int i = 0; pasted.size() < 300'000; ++i) pasted += "<rect x=\"" + std::to_string(i % 997) + "\" fill=\"#123\"/>";
+  w.caret(xml, 16);  // after <svg width="10">
+  std::string expected = w.svg;
+  expected.insert(16, pasted);
+
+  auto clock = xml.get_frame_clock();
+  ASSERT_TRUE(clock);
+  int frames = 0;
+  auto painted = clock->signal_paint().connect([&] { ++frames; });
+  layoutCountFrom = pasted.size();
+  layoutsCounted = 0;
+  const std::size_t primedBefore = xml.longLineLayouts();
+  ASSERT_TRUE(w.pasted(xml, pasted, expected));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  // Until the view has drawn what it shows now.
+  xml.queue_draw();
+  const int drawn = frames;
+  ASSERT_TRUE(runMainLoopUntil([&] { return frames >= drawn + 2; }, 30));
+  painted.disconnect();
+  const int layouts = layoutsCounted;
+  layoutCountFrom = SIZE_MAX;
+
+  EXPECT_EQ(std::size_t(layouts), xml.longLineLayouts() - primedBefore)
+      << "the toolkit laid the line out again on its own";
+  EXPECT_GE(layouts, 1);
+  EXPECT_LE(layouts, 3) << "the text, its colours near the view, and at most one scroll to the cursor";
+  EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after the paste";
+  EXPECT_EQ(w.svg, expected);
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ DocumentWindow::DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record)
   }
 
   // The title follows the edited state; changes are gathered until the window's input has been
-  // handled, and shown before its next frame (not after the editors' layout of a long text).
+  // handled. A change of either text shows at once: the toolkit may draw the window, and lay out
+  // a long text, before any callback that waits for the input to be handled.
   auto alive = std::weak_ptr<bool>(alive_);
   auto pending = std::make_shared<bool>(false);
   changes_ = record_->document()->objectWillChange().sink([this, alive, pending] {
@@ -53,10 +54,21 @@ DocumentWindow::DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record)
         },
         Glib::PRIORITY_HIGH_IDLE);
   });
+  auto textChanged = [this](const std::string&) {
+    refreshTitle();
+    // To the window manager now, not after the frame that follows.
+    get_display()->flush();
+  };
+  svgChanges_ = record_->document()->svgString.didSet().sink(textChanged);
+  swiftChanges_ = record_->document()->swift.didSet().sink(textChanged);
   refreshTitle();
 }
 
-DocumentWindow::~DocumentWindow() { changes_.cancel(); }
+DocumentWindow::~DocumentWindow() {
+  changes_.cancel();
+  svgChanges_.cancel();
+  swiftChanges_.cancel();
+}
 
 std::string DocumentWindow::windowTitle() const {
   std::string title = record_->displayName();

@@ -43,6 +43,7 @@ class DocumentWindow : public Gtk::ApplicationWindow {
   Gtk::HeaderBar headerBar_;
   bool closing_ = false;
   AnyCancellable changes_;
+  AnyCancellable svgChanges_, swiftChanges_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
