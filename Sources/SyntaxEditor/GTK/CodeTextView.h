@@ -33,7 +33,9 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void applyEdit(NSRange range, std::u16string_view text);
 
   /// Whether the buffer shows every style of the storage it is going to show.
-  bool isStyleSettled() const { return mirror_.isSettled() && !mirror_.hasDeferred(); }
+  bool isStyleSettled() const {
+    return mirror_.isSettled() && !mirror_.hasDeferred() && !(windowsStale_ && !mirror_.longLines().empty());
+  }
   const SyntaxEditorSupport::StyleMirror& styleMirror() const { return mirror_; }
 
   /// The key handling of the widget, public so that callers can drive it as a key press would.
@@ -97,6 +99,8 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   sigc::connection styling_;
   sigc::connection hScroll_;
   sigc::connection vScroll_;
+  sigc::connection hExtent_;
+  sigc::connection vExtent_;
   bool windowsStale_ = false;
   NSSize allocated_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for answers that come later
