@@ -95,6 +95,8 @@ CodeTextView::~CodeTextView() {
   if (layingOut_ != 0) remove_tick_callback(layingOut_);
   hScroll_.disconnect();
   vScroll_.disconnect();
+  hExtent_.disconnect();
+  vExtent_.disconnect();
   code_->codeTextStorage()->cbHighlightsDone = nullptr;
   if (acceptedDrops_) gdk_content_formats_unref(acceptedDrops_);
   code_->codeTextStorage()->removeObserver(observer_);
@@ -630,19 +632,25 @@ void CodeTextView::updateWindows() {
 }
 
 void CodeTextView::watchScrolling() {
-  // The windows of long lines follow the view.
-  auto follow = [this](Glib::RefPtr<Gtk::Adjustment> adjustment, sigc::connection& connection) {
-    connection.disconnect();
+  // The windows of long lines follow the view: where it scrolls to, and where the lines lie once
+  // the view has measured them (it lays out lines that come into view after it has scrolled, and
+  // may do so after the windows were placed by the estimated heights of lines not measured yet;
+  // the measured lines change the extent of the adjustments).
+  auto follow = [this](Glib::RefPtr<Gtk::Adjustment> adjustment, sigc::connection& scroll, sigc::connection& extent) {
+    scroll.disconnect();
+    extent.disconnect();
     if (!adjustment) return;
-    connection = adjustment->signal_value_changed().connect([this] {
+    auto stale = [this] {
       windowsStale_ = true;
       scheduleStyling();
-    });
+    };
+    scroll = adjustment->signal_value_changed().connect(stale);
+    extent = adjustment->signal_changed().connect(stale);
   };
-  property_hadjustment().signal_changed().connect([this, follow] { follow(get_hadjustment(), hScroll_); });
-  property_vadjustment().signal_changed().connect([this, follow] { follow(get_vadjustment(), vScroll_); });
-  follow(get_hadjustment(), hScroll_);
-  follow(get_vadjustment(), vScroll_);
+  property_hadjustment().signal_changed().connect([this, follow] { follow(get_hadjustment(), hScroll_, hExtent_); });
+  property_vadjustment().signal_changed().connect([this, follow] { follow(get_vadjustment(), vScroll_, vExtent_); });
+  follow(get_hadjustment(), hScroll_, hExtent_);
+  follow(get_vadjustment(), vScroll_, vExtent_);
 }
 
 void CodeTextView::size_allocate_vfunc(int width, int height, int baseline) {

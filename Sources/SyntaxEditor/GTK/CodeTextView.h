@@ -34,7 +34,9 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void applyEdit(NSRange range, std::u16string_view text);
 
   /// Whether the buffer shows every style of the storage it is going to show.
-  bool isStyleSettled() const { return mirror_.isSettled() && !mirror_.hasDeferred(); }
+  bool isStyleSettled() const {
+    return mirror_.isSettled() && !mirror_.hasDeferred() && !(windowsStale_ && !mirror_.longLines().empty());
+  }
   const SyntaxEditorSupport::StyleMirror& styleMirror() const { return mirror_; }
   /// How many times the view laid out a changed line longer than the long-line threshold (for
   /// checks: each change of such a line should cost one).
@@ -109,6 +111,8 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   std::size_t longLineLayouts_ = 0;
   sigc::connection hScroll_;
   sigc::connection vScroll_;
+  sigc::connection hExtent_;
+  sigc::connection vExtent_;
   bool windowsStale_ = false;
   NSSize allocated_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for answers that come later

@@ -122,21 +122,14 @@ class AppCommandTest : public AppProcessTest {
 
   /// Opens `menu` of `window` with a click on its title; the menu's window.
   std::optional<WindowID> openMenu(WindowID window, Menu menu, const std::string& picture) {
-    const auto before = untitledWindows();
-    std::optional<WindowID> opened;
-    for (int attempt = 0; attempt < 3 && !opened; ++attempt) {
-      // The first click after a question closed may only give the window back its focus.
-      x_.focus(window);
-      const auto frame = x_.geometry(window);
-      x_.click(frame.x + int(menu), frame.y + 62);
-      opened = newUntitledWindow(before);
-    }
+    const auto frame = x_.geometry(window);
+    const auto opened = clickForMenu(window, frame.x + int(menu), frame.y + 62, untitledWindows());
     if (!opened) {
       x_.grabScreen().savePNG(outputFile(picture + "-no-menu.png").string());
       return std::nullopt;
     }
     // Drawn once its rows show.
-    XDriver::waitUntil([&] { return !menuRows(*opened).empty(); }, 5);
+    XDriver::waitUntil([&] { return !menuRows(*opened).empty(); }, 30);
     x_.grabScreen().savePNG(outputFile(picture + "-menu.png").string());
     return opened;
   }
@@ -153,12 +146,13 @@ class AppCommandTest : public AppProcessTest {
       return false;
     }
     const auto frame = x_.geometry(*opened);
-    auto known = untitledWindows();
-    x_.click(frame.x + frame.width / 2, rows[row]);
-    if (!subRow) return true;
-    const auto submenu = newUntitledWindow(known);
+    if (!subRow) {
+      x_.click(frame.x + frame.width / 2, rows[row]);
+      return true;
+    }
+    const auto submenu = clickForMenu(std::nullopt, frame.x + frame.width / 2, rows[row], untitledWindows());
     if (!submenu) return false;
-    XDriver::waitUntil([&] { return !menuRows(*submenu).empty(); }, 5);
+    XDriver::waitUntil([&] { return !menuRows(*submenu).empty(); }, 30);
     x_.grabScreen().savePNG(outputFile(picture + "-submenu.png").string());
     const auto subRows = menuRows(*submenu);
     if (*subRow >= subRows.size()) {
@@ -280,7 +274,7 @@ TEST_F(AppCommandTest, TheFileMenuAndItsKeysOpenSaveAndCloseWindows) {
   auto panel = x_.findWindow("Save", 30);
   ASSERT_TRUE(panel);
   x_.focus(*panel);
-  XDriver::waitUntil([&] { return inkIn(x_.grab(x_.geometry(*panel))) > 500u; }, 10);
+  XDriver::waitUntil([&] { return inkIn(x_.grab(x_.geometry(*panel))) > 500u; }, 60);
   x_.grabScreen().savePNG(outputFile("app-command-save-panel.png").string());
   const auto filesBefore = std::distance(std::filesystem::directory_iterator(folder_), {});
   ASSERT_TRUE(XDriver::waitUntil(
@@ -327,7 +321,7 @@ TEST_F(AppCommandTest, TheFileMenuAndItsKeysOpenSaveAndCloseWindows) {
   x_.key("Return");
   const auto replace = newUntitledWindow(before, 10);
   ASSERT_TRUE(replace) << "no question before replacing a file";
-  XDriver::waitUntil([&] { return inkIn(x_.grab(x_.geometry(*replace))) > 300u; }, 10);
+  XDriver::waitUntil([&] { return inkIn(x_.grab(x_.geometry(*replace))) > 300u; }, 60);
   x_.grab(x_.geometry(*replace)).savePNG(outputFile("app-command-replace-question.png").string());
   const auto replaceFrame = x_.geometry(*replace);
   x_.click(replaceFrame.x + replaceFrame.width / 4, replaceFrame.y + replaceFrame.height - 18);  // Cancel
@@ -530,7 +524,7 @@ TEST_F(AppCommandTest, TheViewAndFormatMenusTheirKeysAndTheHeaderBarButtonsChang
     const auto fonts = x_.findWindow("Fonts", 30);
     ASSERT_TRUE(fonts);
     x_.focus(*fonts);
-    XDriver::waitUntil([&] { return inkIn(x_.grab(x_.geometry(*fonts))) > 500u; }, 10);
+    XDriver::waitUntil([&] { return inkIn(x_.grab(x_.geometry(*fonts))) > 500u; }, 60);
     const auto panel = x_.geometry(*fonts);
     for (int step = 0; step < 4; ++step) x_.click(panel.x + panel.width - 23, panel.y + panel.height - 60);  // +
     XDriver::waitUntil([] { return false; }, 0.3);

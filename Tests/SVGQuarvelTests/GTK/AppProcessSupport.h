@@ -45,6 +45,10 @@ inline const std::string circle =
     "fill=\"teal\"/></svg>\n";
 
 inline std::filesystem::path outputFile(const std::string& name) {
+  // Copies of a test run side by side each keep their files in a folder of their own.
+  if (const char* folder = std::getenv("QUARVEL_TEST_OUTPUT_DIR"); folder != nullptr && *folder != '\0') {
+    return std::filesystem::path(folder) / name;
+  }
   return std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / name;
 }
 
@@ -193,6 +197,33 @@ class AppProcessTest : public ::testing::Test {
     return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
   }
 
+  /// Clicks at (`x`, `y`) (the title of a menu in the menu bar of `window`, focused first; or,
+  /// without a window, the row of a menu that opens another) until a menu shows that is not among
+  /// `known`: a window of the program without a title of its own, wider than 20. The first click
+  /// after a window was mapped, or got its focus back from a message, may only give it the focus;
+  /// and a busy machine may take many seconds to show a menu, so each click waits a good while
+  /// before the next (which would close a menu still coming).
+  std::optional<XDriver::WindowID> clickForMenu(std::optional<XDriver::WindowID> window, int x, int y,
+                                                const std::vector<XDriver::WindowID>& known, double seconds = 90) {
+    std::optional<XDriver::WindowID> menu;
+    XDriver::waitUntil(
+        [&] {
+          if (window) x_.focus(*window);
+          x_.click(x, y);
+          XDriver::waitUntil(
+              [&] {
+                for (const auto id : programWindows()) {
+                  if (std::find(known.begin(), known.end(), id) == known.end() && x_.geometry(id).width > 20) menu = id;
+                }
+                return menu.has_value();
+              },
+              15);
+          return menu.has_value();
+        },
+        seconds);
+    return menu;
+  }
+
   enum class Editor { svg, swift };
   /// Types `text` (printable ASCII) at the end of the SVG editor (the upper pane) or of the Swift
   /// editor until the window's title becomes `edited` (keys that come before the window takes input
@@ -225,7 +256,15 @@ class AppProcessTest : public ::testing::Test {
     std::optional<std::string> copied;
     XDriver::waitUntil([&] { return (copied = x_.clipboardText(1)) == text; }, 60);
     x_.key("Right");
-    if (copied != text) ADD_FAILURE() << "typed \"" << text << "\", the editor holds \"" << copied.value_or("") << "\"";
+    if (copied != text) {
+      // All of the editor's text tells where the keys went.
+      x_.key("ctrl+a");
+      x_.key("ctrl+c");
+      std::optional<std::string> whole;
+      XDriver::waitUntil([&] { return (whole = x_.clipboardText(1)) != copied; }, 10);
+      ADD_FAILURE() << "typed \"" << text << "\", the editor holds \"" << copied.value_or("")
+                    << "\" before the caret, and in all \"" << whole.value_or("") << "\"";
+    }
     return copied == text;
   }
 
@@ -279,8 +318,9 @@ class AppProcessTest : public ::testing::Test {
   void expectShownWithText(XDriver::WindowID dialog, const std::string& picture) {
     const auto frame = x_.geometry(dialog);
     EXPECT_GT(frame.width, 100);
-    // A window is mapped before it has drawn: look once its text shows (or the wait is over).
-    XDriver::waitUntil([&] { return inkIn(x_.grab(frame)) > 200u; }, 10);
+    // A window is mapped before it has drawn (an application busy with many windows may draw it
+    // long after): look once its text shows (or the wait is over).
+    XDriver::waitUntil([&] { return inkIn(x_.grab(frame)) > 200u; }, 60);
     const auto image = x_.grab(frame);
     image.savePNG(outputFile(picture).string());
     EXPECT_GT(inkIn(image), 200u) << "the error window shows no text";
@@ -289,33 +329,12 @@ class AppProcessTest : public ::testing::Test {
   /// Opens File ▸ Open Recent in `window` with real clicks; the menu of the recent files, whose
   /// pictures are kept under `picture`.
   std::optional<XDriver::WindowID> openRecentMenu(XDriver::WindowID window, const std::string& picture) {
-    x_.focus(window);
     const auto frame = x_.geometry(window);
     // Menus are windows of their own, named after the program at most.
-    auto untitled = [&] {
-      return x_.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
-    };
-    const auto before = untitled();
-    auto newPopover = [&](const std::vector<XDriver::WindowID>& known) -> std::optional<XDriver::WindowID> {
-      std::optional<XDriver::WindowID> found;
-      XDriver::waitUntil(
-          [&] {
-            for (const auto id : untitled()) {
-              if (std::find(known.begin(), known.end(), id) == known.end() && x_.geometry(id).width > 20) found = id;
-            }
-            return found.has_value();
-          },
-          10);
-      return found;
-    };
+    const auto before = programWindows();
     // File in the menu bar (below the title bar, at the left), then Open Recent, the third row of
     // its menu; the recent files open in a menu of their own beside it.
-    std::optional<XDriver::WindowID> fileMenu;
-    for (int attempt = 0; attempt < 3 && !fileMenu; ++attempt) {
-      // The first click after a message closed may only give the window back its focus.
-      x_.click(frame.x + 24, frame.y + 62);
-      fileMenu = newPopover(before);
-    }
+    const auto fileMenu = clickForMenu(window, frame.x + 24, frame.y + 62, before);
     if (!fileMenu) {
       x_.grabScreen().savePNG(outputFile(picture + "-no-menu.png").string());
       return std::nullopt;
@@ -324,13 +343,11 @@ class AppProcessTest : public ::testing::Test {
     const auto menuFrame = x_.geometry(*fileMenu);
     auto known = before;
     known.push_back(*fileMenu);
-    std::optional<XDriver::WindowID> recentMenu;
-    for (int attempt = 0; attempt < 3 && !recentMenu; ++attempt) {
-      // A menu that has only just come up on a busy machine may not take the first click yet.
-      x_.click(menuFrame.x + 60, frame.y + 155);
-      recentMenu = newPopover(known);
+    const auto recentMenu = clickForMenu(std::nullopt, menuFrame.x + 60, frame.y + 155, known);
+    if (!recentMenu) {
+      x_.grabScreen().savePNG(outputFile(picture + "-no-recent-menu.png").string());
+      return std::nullopt;
     }
-    if (!recentMenu) return std::nullopt;
     x_.grabScreen().savePNG(outputFile(picture + "-menu.png").string());
     EXPECT_GT(x_.geometry(*recentMenu).x, menuFrame.x);
     return recentMenu;

@@ -604,20 +604,9 @@ TEST_F(AppProcessTest, TheAboutWindowIsTranslucentAndMovesByDraggingItsBackgroun
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-about.log");
   const auto window = x_.findWindow("Untitled", 120);
   ASSERT_TRUE(window) << readFile(outputFile("app-about.log"));
-  x_.focus(*window);
   const auto frame = x_.geometry(*window);
   // Help in the menu bar, then its first item.
-  const auto menusBefore = x_.findWindows([](const std::string& title) { return title == "svg-quarvel"; });
-  x_.click(frame.x + 320, frame.y + 62);
-  std::optional<XDriver::WindowID> helpMenu;
-  XDriver::waitUntil(
-      [&] {
-        for (const auto id : x_.findWindows([](const std::string& title) { return title == "svg-quarvel"; })) {
-          if (std::find(menusBefore.begin(), menusBefore.end(), id) == menusBefore.end()) helpMenu = id;
-        }
-        return helpMenu.has_value();
-      },
-      5);
+  const auto helpMenu = clickForMenu(*window, frame.x + 320, frame.y + 62, programWindows());
   ASSERT_TRUE(helpMenu);
   const auto menuFrame = x_.geometry(*helpMenu);
   std::optional<XDriver::WindowID> about;

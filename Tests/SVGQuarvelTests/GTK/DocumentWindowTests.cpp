@@ -323,7 +323,20 @@ TEST_F(DocumentWindow, KeysTypedIntoTheSVGReplaceOnlyTheChangedSwiftParagraphs) 
     return erased && session.type("2", 0);
   }));
   ASSERT_TRUE(runMainLoopUntil([&] { return doc.svgString.get().find("height=\"12\"") != std::string::npos; }, 10));
-  runMainLoopFor(1);  // the highlighter's answers
+  // The highlighter answers on its own time (long after the keys on a busy machine): wait for its
+  // colours of the whole text as it stands after the second key.
+  const auto recoloured = [&] {
+    const auto lastText = std::find_if(edits.rbegin(), edits.rend(), [](const NSTextStorageEdit& edit) {
+      return (edit.editedMask & NSTextStorageEditedCharacters) != 0;
+    });
+    const auto charactersEdited = std::count_if(edits.begin(), edits.end(), [](const NSTextStorageEdit& edit) {
+      return (edit.editedMask & NSTextStorageEditedCharacters) != 0;
+    });
+    return charactersEdited >= 2 && std::any_of(edits.rbegin(), lastText, [&](const NSTextStorageEdit& edit) {
+             return edit.editedRange == NSRange{0, swiftStorage.length()};
+           });
+  };
+  EXPECT_TRUE(runMainLoopUntil(recoloured, 60)) << "the highlighter answered for the text after the keys";
   swiftStorage.removeObserver(token);
 
   const std::u16string swift = swiftStorage.string();

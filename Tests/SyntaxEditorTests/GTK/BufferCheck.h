@@ -101,8 +101,8 @@ inline std::function<bool(int)> outsideWindows(CodeTextView& view) {
 
 /// Runs the main loop until the storage has no highlight request open and the view has nothing
 /// left to apply, and stays so for a moment. (A long line takes a few seconds: the view lays it out
-/// again between slices; much longer in the sanitizer build.)
-inline bool waitUntilSettled(CodeTextView& view, double timeoutSeconds = 90) {
+/// again between slices; in the sanitizer build on a busy machine, minutes.)
+inline bool waitUntilSettled(CodeTextView& view, double timeoutSeconds = 300) {
   const auto& storage = *view.codeView().codeTextStorage();
   auto settled = [&] { return !storage.isHighlighting() && view.isStyleSettled(); };
   for (int calm = 0; calm < 3;) {

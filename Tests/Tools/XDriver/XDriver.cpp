@@ -125,10 +125,22 @@ Session::Session() {
   XSetErrorHandler(&ignoreXErrors);
   int event = 0, error = 0, major = 0, minor = 0;
   hasXTest_ = XTestQueryExtension(dpy(display_), &event, &error, &major, &minor);
+  // A key is held from its press to its release, which on a busy machine may be longer than the
+  // server waits before repeating it: the server would type it again (one Left more, a second
+  // character). Keys are only ever pressed once here.
+  XKeyboardState keyboard;
+  XGetKeyboardControl(dpy(display_), &keyboard);
+  if (keyboard.global_auto_repeat == AutoRepeatModeOn) {
+    XAutoRepeatOff(dpy(display_));
+    restoresAutoRepeat_ = true;
+    flush();
+  }
 }
 
 Session::~Session() {
-  if (display_ != nullptr) XCloseDisplay(dpy(display_));
+  if (display_ == nullptr) return;
+  if (restoresAutoRepeat_) XAutoRepeatOn(dpy(display_));
+  XCloseDisplay(dpy(display_));
 }
 
 void Session::flush() const { XSync(dpy(display_), False); }

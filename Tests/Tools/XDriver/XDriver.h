@@ -96,6 +96,7 @@ class Session {
 
   void* display_ = nullptr;  // Display*
   bool hasXTest_ = false;
+  bool restoresAutoRepeat_ = false;  // the server repeated held keys before the session
 };
 
 /// A child process started with extra environment entries; its output goes to `logPath`.
