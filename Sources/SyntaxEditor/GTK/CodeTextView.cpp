@@ -456,7 +456,12 @@ void CodeTextView::followLongLines() {
 void CodeTextView::scheduleStyling() {
   if (styling_.connected()) return;
   if (mirror_.isSettled() && !(windowsStale_ && !mirror_.longLines().empty())) return;
-  styling_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &CodeTextView::styleSlice), Glib::PRIORITY_DEFAULT_IDLE);
+  // Ahead of the toolkit's own layout of changed lines, which goes on in the background until
+  // every line is laid out: after a paste of many lines that takes many seconds, and slices
+  // waiting behind it left the colours out all that while, then changed the lines it had laid out
+  // and had them laid out again. Frames are still drawn between slices.
+  styling_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &CodeTextView::styleSlice),
+                                         GTK_TEXT_VIEW_PRIORITY_VALIDATE - 1);
 }
 
 bool CodeTextView::styleSlice() {

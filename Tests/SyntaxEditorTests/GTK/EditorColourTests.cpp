@@ -27,6 +27,8 @@
 namespace {
 std::size_t layoutCountFrom = SIZE_MAX;  // the bytes of the texts counted
 int layoutsCounted = 0;
+const char* layoutMarker = nullptr;  // and the texts that start with this, apart
+int markedLayouts = 0;
 }  // namespace
 
 extern "C" void pango_layout_set_text(PangoLayout* layout, const char* text, int length) {
@@ -34,6 +36,9 @@ extern "C" void pango_layout_set_text(PangoLayout* layout, const char* text, int
   static const auto next = reinterpret_cast<SetText>(dlsym(RTLD_NEXT, "pango_layout_set_text"));
   const std::size_t bytes = length >= 0 ? std::size_t(length) : text != nullptr ? std::strlen(text) : 0;
   if (bytes >= layoutCountFrom) ++layoutsCounted;
+  if (layoutMarker != nullptr && text != nullptr && std::strncmp(text, layoutMarker, std::strlen(layoutMarker)) == 0) {
+    ++markedLayouts;
+  }
   next(layout, text, length);
 }
 
@@ -523,6 +528,37 @@ TEST(EditorColourTests, APastedLongLineIsLaidOutOncePerChange) {
   EXPECT_GE(layouts, 1);
   EXPECT_LE(layouts, 3) << "the text, its colours near the view, and at most one scroll to the cursor";
   EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after the paste";
+  EXPECT_EQ(w.svg, expected);
+}
+
+// A paste of many short lines: the toolkit lays out every line of it in the background, which
+// takes seconds. The colours of the paste come with the highlighter's answer, not after the toolkit
+// has laid out every line (and then again the lines whose colours changed).
+TEST(EditorColourTests, APasteOfManyLinesIsColouredBeforeAllOfItIsLaidOut) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor colours of a paste of many lines";
+  EditorWindow w("<svg width=\"10\">\n  <rect x=\"5\"/>\n</svg>\n", "let a = 1\n", title);
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& xml = w.xml.textView();
+  ASSERT_TRUE(waitUntilSettled(xml));
+  constexpr int lines = 60'000;
+  std::string pasted;
+  for (int i = 0; i < lines; ++i) pasted += "<g id=\"l" + std::to_string(i) + "\"/> pasted line\n";
+  w.caret(xml, 17);  // at the start of the second line
+  std::string expected = w.svg;
+  expected.insert(17, pasted);
+
+  layoutMarker = "<g id=\"l";
+  markedLayouts = 0;
+  ASSERT_TRUE(w.pasted(xml, pasted, expected));
+  ASSERT_TRUE(runMainLoopUntil([&] { return xml.isStyleSettled(); }, 120));
+  const int laidOutWhenColoured = markedLayouts;
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after the paste";
+  // Until the toolkit has laid out every line (it goes on in the background).
+  ASSERT_TRUE(runMainLoopUntil([&] { return markedLayouts >= lines; }, 120));
+  layoutMarker = nullptr;
+  EXPECT_LT(laidOutWhenColoured, lines / 2) << "the colours waited for the layout of the whole paste";
   EXPECT_EQ(w.svg, expected);
 }
 
