@@ -25,10 +25,6 @@ namespace {
 using XDriver::Rect;
 using XDriver::WindowID;
 
-int luminance(std::uint32_t rgb) {
-  return int(((rgb >> 16) & 0xff) * 299 + ((rgb >> 8) & 0xff) * 587 + (rgb & 0xff) * 114) / 1000;
-}
-
 /// The menus of the menu bar, by where their titles are (from the window's left edge; the bar's
 /// layout is fixed).
 enum class Menu { file = 24, edit = 63, view = 108, format = 163, samples = 246, help = 321 };
@@ -94,30 +90,6 @@ class AppCommandTest : public AppProcessTest {
         },
         seconds);
     return found;
-  }
-
-  /// The middle heights of the rows of text of a menu (on the screen), top to bottom: its items,
-  /// the greyed ones included; separators are too faint to count.
-  std::vector<int> menuRows(WindowID menu) {
-    const auto frame = x_.geometry(menu);
-    // Inside the menu's black frame and rounded corners.
-    const Rect inner{frame.x + 12, frame.y + 8, frame.width - 24, frame.height - 16};
-    const auto picture = x_.grab(inner);
-    const int background = luminance(picture.at(2, picture.height / 2));
-    std::vector<int> rows;
-    int runStart = -1;
-    for (int y = 0; y <= picture.height; ++y) {
-      bool ink = false;
-      for (int x = 0; y < picture.height && x < picture.width && !ink; ++x) {
-        ink = luminance(picture.at(x, y)) < background - 50;
-      }
-      if (ink && runStart < 0) runStart = y;
-      if (!ink && runStart >= 0) {
-        if (y - runStart >= 5) rows.push_back(inner.y + (runStart + y) / 2);
-        runStart = -1;
-      }
-    }
-    return rows;
   }
 
   /// Opens `menu` of `window` with a click on its title; the menu's window.

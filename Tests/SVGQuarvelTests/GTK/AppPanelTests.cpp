@@ -257,8 +257,25 @@ TEST_F(AppPanelTest, EachWindowKeepsItsOwnSavePanelAndAnotherPanelDropsNone) {
       45);
   ASSERT_TRUE(other) << log();
   const auto otherTitle = x_.title(*other);
-  const auto panelOfClosed = pressForNew(*lastWindow, "shift+ctrl+s", "Save");
-  ASSERT_TRUE(panelOfClosed) << log();
+  // The new window takes the focus once the application gets to it, which on a busy machine may
+  // be after the keys were sent to the window that closes: the panel is that window's only when
+  // it says so. Another's is put away, and the keys sent again.
+  std::optional<XDriver::WindowID> panelOfClosed;
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        panelOfClosed = pressForNew(*lastWindow, "shift+ctrl+s", "Save");
+        if (!panelOfClosed || x_.transientFor(*panelOfClosed) == *lastWindow) return panelOfClosed.has_value();
+        XDriver::waitUntil(
+            [&] {
+              if (windowsTitled("Save").empty()) return true;
+              clickPanelButton(*panelOfClosed, cancelButton);
+              return XDriver::waitUntil([&] { return windowsTitled("Save").empty(); }, 10);
+            },
+            60);
+        return false;
+      },
+      180))
+      << log();
   ASSERT_TRUE(XDriver::waitUntil(
       [&] {
         if (!x_.findWindow("b.svgquarvel").has_value()) return true;
@@ -267,7 +284,15 @@ TEST_F(AppPanelTest, EachWindowKeepsItsOwnSavePanelAndAnotherPanelDropsNone) {
         return XDriver::waitUntil([&] { return !x_.findWindow("b.svgquarvel").has_value(); }, 3);
       },
       30));
-  EXPECT_TRUE(XDriver::waitUntil([&] { return windowsTitled("Save").empty(); }, 30));
+  EXPECT_TRUE(XDriver::waitUntil([&] { return windowsTitled("Save").empty(); }, 30)) << [&] {
+    std::string left;
+    for (const auto panel : windowsTitled("Save")) {
+      const auto parent = x_.transientFor(panel);
+      left += "a Save panel of \"" + (parent ? x_.title(*parent) : std::string("no window")) + "\" stayed\n";
+    }
+    x_.grabScreen().savePNG(outputFile("app-two-save-panels-left.png").string());
+    return left + log();
+  }();
   EXPECT_TRUE(app->running());
   // Closing the last window ends the program.
   ASSERT_TRUE(XDriver::waitUntil(

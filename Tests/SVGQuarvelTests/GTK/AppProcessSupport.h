@@ -155,6 +155,10 @@ inline std::size_t inkIn(const XDriver::Image& picture) {
   });
 }
 
+inline int luminance(std::uint32_t rgb) {
+  return int(((rgb >> 16) & 0xff) * 299 + ((rgb >> 8) & 0xff) * 587 + (rgb & 0xff) * 114) / 1000;
+}
+
 class AppProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -222,6 +226,30 @@ class AppProcessTest : public ::testing::Test {
         },
         seconds);
     return menu;
+  }
+
+  /// The middle heights of the rows of text of a menu (on the screen), top to bottom: its items,
+  /// the greyed ones included; separators are too faint to count.
+  std::vector<int> menuRows(XDriver::WindowID menu) {
+    const auto frame = x_.geometry(menu);
+    // Inside the menu's black frame and rounded corners.
+    const XDriver::Rect inner{frame.x + 12, frame.y + 8, frame.width - 24, frame.height - 16};
+    const auto picture = x_.grab(inner);
+    const int background = luminance(picture.at(2, picture.height / 2));
+    std::vector<int> rows;
+    int runStart = -1;
+    for (int y = 0; y <= picture.height; ++y) {
+      bool ink = false;
+      for (int x = 0; y < picture.height && x < picture.width && !ink; ++x) {
+        ink = luminance(picture.at(x, y)) < background - 50;
+      }
+      if (ink && runStart < 0) runStart = y;
+      if (!ink && runStart >= 0) {
+        if (y - runStart >= 5) rows.push_back(inner.y + (runStart + y) / 2);
+        runStart = -1;
+      }
+    }
+    return rows;
   }
 
   enum class Editor { svg, swift };
@@ -327,29 +355,53 @@ class AppProcessTest : public ::testing::Test {
   }
 
   /// Opens File ▸ Open Recent in `window` with real clicks; the menu of the recent files, whose
-  /// pictures are kept under `picture`.
+  /// pictures are kept under `picture`. Open Recent is clicked only once the File menu shows all
+  /// its rows where they stay: a menu just mapped has not drawn, and may not have been laid out,
+  /// so a click there might land on another row or beside the menu, which closes it. A File menu
+  /// that has gone meanwhile is opened again.
   std::optional<XDriver::WindowID> openRecentMenu(XDriver::WindowID window, const std::string& picture) {
     const auto frame = x_.geometry(window);
     // Menus are windows of their own, named after the program at most.
     const auto before = programWindows();
-    // File in the menu bar (below the title bar, at the left), then Open Recent, the third row of
-    // its menu; the recent files open in a menu of their own beside it.
-    const auto fileMenu = clickForMenu(window, frame.x + 24, frame.y + 62, before);
-    if (!fileMenu) {
-      x_.grabScreen().savePNG(outputFile(picture + "-no-menu.png").string());
-      return std::nullopt;
-    }
-    x_.grabScreen().savePNG(outputFile(picture + "-file-menu.png").string());
-    const auto menuFrame = x_.geometry(*fileMenu);
-    auto known = before;
-    known.push_back(*fileMenu);
-    const auto recentMenu = clickForMenu(std::nullopt, menuFrame.x + 60, frame.y + 155, known);
+    const auto showing = [&](XDriver::WindowID menu) {
+      const auto shown = programWindows();
+      return std::find(shown.begin(), shown.end(), menu) != shown.end();
+    };
+    // New, Open…, Open Recent, Save, Save As…, Close and Quit.
+    const std::size_t fileRows = 7;
+    std::optional<XDriver::WindowID> fileMenu;
+    std::optional<XDriver::WindowID> recentMenu;
+    XDriver::waitUntil(
+        [&] {
+          if (!fileMenu || !showing(*fileMenu)) {
+            // File in the menu bar (below the title bar, at the left).
+            fileMenu = clickForMenu(window, frame.x + 24, frame.y + 62, before);
+            if (!fileMenu) return false;
+          }
+          // Drawn and laid out: all its rows show, in the same places twice over.
+          std::vector<int> rows;
+          const bool settled = XDriver::waitUntil(
+              [&] {
+                const auto earlier = rows;
+                rows = menuRows(*fileMenu);
+                return rows.size() == fileRows && rows == earlier;
+              },
+              60);
+          if (!settled) return false;
+          x_.grabScreen().savePNG(outputFile(picture + "-file-menu.png").string());
+          // Open Recent, the third row; the recent files open in a menu of their own beside it.
+          auto known = before;
+          known.push_back(*fileMenu);
+          recentMenu = clickForMenu(std::nullopt, x_.geometry(*fileMenu).x + 60, rows[2], known, 30);
+          return recentMenu.has_value();
+        },
+        180);
     if (!recentMenu) {
-      x_.grabScreen().savePNG(outputFile(picture + "-no-recent-menu.png").string());
+      x_.grabScreen().savePNG(outputFile(picture + (fileMenu ? "-no-recent-menu.png" : "-no-menu.png")).string());
       return std::nullopt;
     }
     x_.grabScreen().savePNG(outputFile(picture + "-menu.png").string());
-    EXPECT_GT(x_.geometry(*recentMenu).x, menuFrame.x);
+    EXPECT_GT(x_.geometry(*recentMenu).x, x_.geometry(*fileMenu).x);
     return recentMenu;
   }
 
@@ -357,6 +409,8 @@ class AppProcessTest : public ::testing::Test {
   bool chooseRecent(XDriver::WindowID window, int row, int count, const std::string& picture) {
     const auto menu = openRecentMenu(window, picture);
     if (!menu) return false;
+    // Clicked once it shows its rows.
+    XDriver::waitUntil([&] { return int(menuRows(*menu).size()) == count; }, 60);
     const auto frame = x_.geometry(*menu);
     x_.click(frame.x + frame.width / 2, frame.y + frame.height * (2 * row + 1) / (2 * count));
     return true;

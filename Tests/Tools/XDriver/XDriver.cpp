@@ -229,6 +229,21 @@ void Session::focus(WindowID window) const {
   pause(100);
 }
 
+std::optional<WindowID> Session::inputFocus() const {
+  Display* d = dpy(display_);
+  Window focused = 0;
+  int revert = 0;
+  XGetInputFocus(d, &focused, &revert);
+  if (focused == None || focused == PointerRoot || focused == DefaultRootWindow(d)) return std::nullopt;
+  return focused;
+}
+
+std::optional<WindowID> Session::transientFor(WindowID window) const {
+  Window parent = 0;
+  if (XGetTransientForHint(dpy(display_), window, &parent) == 0 || parent == None) return std::nullopt;
+  return parent;
+}
+
 Image Session::grabScreen() const {
   Display* d = dpy(display_);
   XWindowAttributes attributes;

@@ -67,6 +67,11 @@ class Session {
 
   /// Raises the window and gives it the keyboard focus (there is no window manager to do it).
   void focus(WindowID window) const;
+  /// The window that has the keyboard focus; none when the root window has it (keys then go to
+  /// the window under the pointer) or no window does.
+  std::optional<WindowID> inputFocus() const;
+  /// The window `window` belongs to (a dialog's parent), if it names one.
+  std::optional<WindowID> transientFor(WindowID window) const;
 
   Image grabScreen() const;
   Image grab(const Rect& area) const;
