@@ -359,6 +359,12 @@ class BusCalls {
 
   void start() {
     const bool openDocument = running_->item.openDocument();
+    // One converted drawing at a time waits for the main loop (its code may take hundreds of
+    // megabytes): the next OpenSVG call converts once that one's window is answered.
+    if (openDocument && !opening_.empty()) {
+      openingHeld_ = true;
+      return;
+    }
     // The text stays where the call's message holds it: the running call is kept until it is done.
     const std::string_view text = running_->item.text();
     const auto config = SVGQuarvelConfiguration::defaultConfig();
@@ -457,6 +463,7 @@ class BusCalls {
     if (found == opening_.end()) return;
     queues_.done(found->second.caller, found->second.bytes);
     opening_.erase(found);
+    if (std::exchange(openingHeld_, false)) return start();
     pump();
   }
 
@@ -508,6 +515,8 @@ class BusCalls {
   /// The OpenSVG calls whose windows wait for the main loop, by the number of their turn.
   std::map<std::uint64_t, Queues::Taken> opening_;
   std::uint64_t nextOpening_ = 0;
+  /// Whether the running call is an OpenSVG call that waits for the window of the one in `opening_`.
+  bool openingHeld_ = false;
   std::map<std::string, guint> watches_;
   /// The program of each connection that has calls here (see `programOf`).
   std::map<std::string, std::string> programs_;
