@@ -142,6 +142,24 @@ TEST(AppCallerQueues, ACallerThatLeavesHasItsItemsTakenAndItsRunningCallCountsUn
   ASSERT_EQ(due.size(), 1u);
   EXPECT_EQ(due[0], (std::pair<std::string, int>{"x", 1}));
   EXPECT_EQ(drain(queues), (std::vector<std::string>{"x:2", "x:3"}));
+
+  // While a call of a program is taken and not done (another program's call may run meanwhile),
+  // an answer behind it is not due: it comes at the program's next turn, after the call's answer.
+  queues.pushCall("p", "program", 1, 1);
+  queues.pushAnswer("p", 2);
+  queues.pushCall("q", 10, 1);
+  auto waiting = queues.next();
+  ASSERT_TRUE(waiting);
+  EXPECT_EQ(waiting->item, 1);
+  EXPECT_TRUE(queues.takeDueAnswers().empty());
+  auto other = queues.next();
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->item, 10);
+  queues.done(other->caller, other->bytes);
+  EXPECT_TRUE(queues.takeDueAnswers().empty());
+  EXPECT_FALSE(queues.next().has_value());
+  queues.done(waiting->caller, waiting->bytes);
+  EXPECT_EQ(drain(queues), std::vector<std::string>{"p:2"});
 }
 
 }  // namespace

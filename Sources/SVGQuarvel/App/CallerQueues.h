@@ -70,11 +70,12 @@ class CallerQueues {
     ++answers_;
   }
 
-  /// The front items of every caller that are answers: nothing of theirs runs, so they are due.
-  /// Only while no call runs.
+  /// The front items of every caller that are answers and whose program has no call taken and
+  /// not done: nothing of theirs runs, so they are due. The others come at their program's turn.
   std::vector<std::pair<std::string, Item>> takeDueAnswers() {
     std::vector<std::pair<std::string, Item>> due;
     for (auto& [name, queue] : callers_) {
+      if (programs_.at(queue.program).running) continue;
       while (!queue.items.empty() && !queue.items.front().isCall) {
         due.emplace_back(name, std::move(queue.items.front().item));
         queue.items.pop_front();

@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <functional>
@@ -107,24 +108,23 @@ const DispatchQueue& callsQueue() {
   return *queue;
 }
 
-/// The windows of the open service, open or opening. Main thread only.
+/// The windows of the open service. Main thread only. A window is counted from the moment it
+/// opens: whether it may open is seen in the same block of the main loop.
 struct ServiceWindows {
   std::vector<std::weak_ptr<SVGQuarvel::DocumentRecord>> open;
-  /// The calls whose window may open: let through, not yet opened or failed.
-  std::size_t opening = 0;
 
   static ServiceWindows& shared() {
     static auto* windows = new ServiceWindows();  // lives for the whole process
     return *windows;
   }
-  /// The windows in use: those still open and those opening.
+  /// The windows still open.
   std::size_t inUse() {
     const auto& documents = SVGQuarvel::DocumentController::shared().documents();
     std::erase_if(open, [&](const std::weak_ptr<SVGQuarvel::DocumentRecord>& window) {
       const auto record = window.lock();
       return !record || std::find(documents.begin(), documents.end(), record) == documents.end();
     });
-    return open.size() + opening;
+    return open.size();
   }
 };
 
@@ -359,12 +359,18 @@ class BusCalls {
 
   void start() {
     const bool openDocument = running_->item.openDocument();
+    // One converted drawing at a time waits for the main loop (its code may take hundreds of
+    // megabytes): the next OpenSVG call converts once that one's window is answered.
+    if (openDocument && !opening_.empty()) {
+      openingHeld_ = true;
+      return;
+    }
     // The text stays where the call's message holds it: the running call is kept until it is done.
     const std::string_view text = running_->item.text();
     const auto config = SVGQuarvelConfiguration::defaultConfig();
-    // The call is answered where its work ends (the converting thread, or the main loop for a
-    // window), and the next one starts on this thread once the answer has gone out. The call's
-    // message, which holds the text, lives until then.
+    // A conversion is answered on the converting thread, and the next call starts on this thread
+    // once the answer has gone out; an OpenSVG call lets the next one start once its drawing is
+    // converted (see `startOpening`). The call's message, which holds the text, lives until then.
     GDBusMethodInvocation* invocation = running_->item.takeInvocation();
     g_object_ref(invocation);
     auto done = [invocation] {
@@ -373,10 +379,7 @@ class BusCalls {
         shared().finish();
       });
     };
-    if (openDocument) {
-      return DispatchQueue::main().async(
-          [invocation, text, config, done] { openDocumentWindow(invocation, text, config, done); });
-    }
+    if (openDocument) return startOpening(invocation, text, config);
     convertingQueue().async([text, config, invocation, done] {
       auto code = SVGConverterService::viewSource(text, config);
       std::shared_ptr<GVariant> reply;
@@ -398,48 +401,70 @@ class BusCalls {
     });
   }
 
-  /// The open service's turn, on the main loop: a window past the bound is refused; otherwise the
-  /// text converts on the converting queue and its window opens back on the main loop. `done` once
-  /// `invocation` has been answered.
-  static void openDocumentWindow(GDBusMethodInvocation* invocation, std::string_view text,
-                                 const SVGQuarvelConfiguration& config, const std::function<void()>& done) {
+  /// The open service's turn: the text converts on the converting queue; then the converter is
+  /// free for the next call while the window waits for the main loop, which may be busy for long.
+  /// The call still counts, and keeps its program's next calls back, until it is answered.
+  void startOpening(GDBusMethodInvocation* invocation, std::string_view text, const SVGQuarvelConfiguration& config) {
+    const std::uint64_t id = nextOpening_++;
+    convertingQueue().async([invocation, text, config, id] {
+      auto snapshot = std::make_shared<std::variant<SVGQuarvelDocument::Snapshot, SVGQuarvel::NSError>>(
+          SVGConverterService::documentSnapshot(text, config));
+      // Posted before the window's turn on the main loop, so that it comes before its answer.
+      callsQueue().async([id] { shared().converted(id); });
+      DispatchQueue::main().async([invocation, snapshot, id] {
+        openDocumentWindow(invocation, std::move(*snapshot));
+        callsQueue().async([invocation, id] {
+          g_object_unref(invocation);
+          shared().answered(id);
+        });
+      });
+    });
+  }
+
+  /// The window of an OpenSVG call, on the main loop: past the bound the call is refused;
+  /// otherwise its window opens. Answers `invocation`.
+  static void openDocumentWindow(GDBusMethodInvocation* invocation,
+                                 std::variant<SVGQuarvelDocument::Snapshot, SVGQuarvel::NSError> snapshot) {
     auto& windows = ServiceWindows::shared();
     auto full = AppDelegate::refusedWindow(windows.inUse(), "the service");
     // The application's windows, the service's among them, keep within the same bound.
     const auto& inApplication = SVGConverterService::serviceProvider().applicationWindowsInUse();
     if (!full && inApplication) full = AppDelegate::refusedWindow(inApplication(), "the application");
+    std::optional<SVGQuarvel::NSError> failure;
     if (full) {
-      const auto refused = SVGConverterService::error(32424, "Could not create new document: " + *full);
-      console::error(refused.localizedDescription);
-      g_dbus_method_invocation_return_dbus_error(invocation, busErrorName(refused).c_str(),
-                                                 refused.localizedDescription.c_str());
-      return done();
+      failure = SVGConverterService::error(32424, "Could not create new document: " + *full);
+      console::error(failure->localizedDescription);
+    } else if (auto* refused = std::get_if<SVGQuarvel::NSError>(&snapshot)) {
+      failure = std::move(*refused);
+    } else {
+      const auto& documents = SVGQuarvel::DocumentController::shared().documents();
+      const auto before = documents.size();
+      failure = SVGConverterService::openWindow(std::move(std::get<SVGQuarvelDocument::Snapshot>(snapshot)));
+      if (!failure && documents.size() > before) windows.open.push_back(documents.back());
     }
-    ++windows.opening;
-    convertingQueue().async([invocation, text, config, done] {
-      auto snapshot = std::make_shared<std::variant<SVGQuarvelDocument::Snapshot, SVGQuarvel::NSError>>(
-          SVGConverterService::documentSnapshot(text, config));
-      DispatchQueue::main().async([invocation, snapshot, done] {
-        auto& opened = ServiceWindows::shared();
-        --opened.opening;
-        std::optional<SVGQuarvel::NSError> failure;
-        if (auto* refused = std::get_if<SVGQuarvel::NSError>(&*snapshot)) {
-          failure = std::move(*refused);
-        } else {
-          const auto& documents = SVGQuarvel::DocumentController::shared().documents();
-          const auto before = documents.size();
-          failure = SVGConverterService::openWindow(std::move(std::get<SVGQuarvelDocument::Snapshot>(*snapshot)));
-          if (!failure && documents.size() > before) opened.open.push_back(documents.back());
-        }
-        if (failure) {
-          g_dbus_method_invocation_return_dbus_error(invocation, busErrorName(*failure).c_str(),
-                                                     failure->localizedDescription.c_str());
-        } else {
-          g_dbus_method_invocation_return_value(invocation, g_variant_new("()"));
-        }
-        done();
-      });
-    });
+    if (failure) {
+      g_dbus_method_invocation_return_dbus_error(invocation, busErrorName(*failure).c_str(),
+                                                 failure->localizedDescription.c_str());
+    } else {
+      g_dbus_method_invocation_return_value(invocation, g_variant_new("()"));
+    }
+  }
+
+  /// The running OpenSVG call `id` has its drawing converted: it waits for its window, and the
+  /// next call starts.
+  void converted(std::uint64_t id) {
+    opening_.emplace(id, std::move(*running_));
+    running_.reset();
+    pump();
+  }
+  /// The OpenSVG call `id` has been answered.
+  void answered(std::uint64_t id) {
+    const auto found = opening_.find(id);
+    if (found == opening_.end()) return;
+    queues_.done(found->second.caller, found->second.bytes);
+    opening_.erase(found);
+    if (std::exchange(openingHeld_, false)) return start();
+    pump();
   }
 
   /// The running call has been answered: the next one starts.
@@ -487,6 +512,11 @@ class BusCalls {
 
   Queues queues_;
   std::optional<Queues::Taken> running_;
+  /// The OpenSVG calls whose windows wait for the main loop, by the number of their turn.
+  std::map<std::uint64_t, Queues::Taken> opening_;
+  std::uint64_t nextOpening_ = 0;
+  /// Whether the running call is an OpenSVG call that waits for the window of the one in `opening_`.
+  bool openingHeld_ = false;
   std::map<std::string, guint> watches_;
   /// The program of each connection that has calls here (see `programOf`).
   std::map<std::string, std::string> programs_;
@@ -669,8 +699,6 @@ void SVGConverterService::setActivityHooks(std::function<void()> begin, std::fun
   beginActivity_ = std::move(begin);
   endActivity_ = std::move(end);
 }
-
-std::size_t SVGConverterService::windowsOpening() { return ServiceWindows::shared().opening; }
 
 void SVGConverterService::handleBusCall(bool openDocument, const std::string& caller,
                                         GDBusMethodInvocation* invocation) {

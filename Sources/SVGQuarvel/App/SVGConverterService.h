@@ -74,7 +74,7 @@ class SVGConverterService {
   /// The same bounds for the calls of all callers together.
   static constexpr std::size_t maximumWaitingCalls = 64;
   static constexpr std::size_t maximumWaitingBytes = std::size_t{128} << 20;
-  /// Most windows the open service has open at a time, those of calls still waiting included: as
+  /// Most windows the open service has open at a time, seen as each of them is about to open: as
   /// many as one launch opens. Past it, OpenSVG is refused (code 32424) until one is closed.
   static constexpr std::size_t maximumServiceWindows = 32;
   /// Most refusals kept back so that they follow their caller's earlier calls; past it a refusal
@@ -109,17 +109,14 @@ class SVGConverterService {
   /// Called on the main thread when a call on the bus arrives and once it has been answered, so
   /// that the application keeps running while it converts. Set on the main thread.
   void setActivityHooks(std::function<void()> begin, std::function<void()> end);
-  /// The windows the application has in use, this service's own and the one opening among them:
-  /// past `AppDelegate::refusedWindow`'s bound OpenSVG is refused too (code 32424), whichever
-  /// requests opened them. Set and called on the main thread.
+  /// The windows the application has in use, this service's own among them: past
+  /// `AppDelegate::refusedWindow`'s bound OpenSVG is refused too (code 32424), whichever requests
+  /// opened them. Seen as each window is about to open. Set and called on the main thread.
   void setApplicationWindowsInUse(std::function<std::size_t()> windowsInUse) {
     applicationWindowsInUse_ = std::move(windowsInUse);
   }
   /// Those windows, as set (none when not set). Main thread.
   const std::function<std::size_t()>& applicationWindowsInUse() const { return applicationWindowsInUse_; }
-  /// The window an OpenSVG call on the bus is opening: let through at its turn, not yet opened or
-  /// failed (0 or 1). Main thread.
-  static std::size_t windowsOpening();
 
   std::string description() const { return "<SVGConverterService>"; }
 

@@ -9,7 +9,11 @@
 #include <gtest/gtest.h>
 #include <gtkmm/textview.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -110,6 +114,95 @@ TEST(AppServiceWhileTyping, SvgToViewIsAnsweredWhileTheWindowIsStillTakingEachKe
   g_dbus_connection_close_sync(caller, nullptr, nullptr);
   g_object_unref(caller);
   window->closeNow();
+  runUntil([&] { return app->documentWindows().empty(); }, 30);
+  app->release();
+}
+
+TEST(AppServiceWhileTyping, AnOpenSVGCallOfAnotherProgramDoesNotHoldUpSvgToViewWhileTheWindowTakesAKeystroke) {
+  // Another program's OpenSVG call comes first: its window can open only once the keystroke is
+  // taken, but the SvgToView call made behind it, from this program, is answered meanwhile.
+  (void)QuarvelTestSupport::temporaryUserDirectories();
+  ::setenv("QUARVEL_RESOURCES", QUARVEL_TEST_RESOURCE_DIR, 1);
+  XDriver::Session x;
+  if (!x.ok()) GTEST_SKIP() << "no X server with the XTest extension";
+  ASSERT_TRUE(gdk_display_get_default() != nullptr || gtk_init_check());
+  auto app = SVGQuarvelApp::create();
+  ASSERT_TRUE(app->register_application());
+  ASSERT_FALSE(app->is_remote()) << "another instance holds the application's name on this bus";
+  app->hold();
+  app->activate();
+  ASSERT_TRUE(runUntil([&] { return !app->documentWindows().empty() && app->documentWindows()[0]->get_mapped(); }, 120));
+  auto* window = app->documentWindows()[0];
+  auto* content = dynamic_cast<ContentView*>(window->get_child());
+  ASSERT_NE(content, nullptr);
+  auto* view = dynamic_cast<Gtk::TextView*>(content->impl().svgEditor().get_child());
+  ASSERT_NE(view, nullptr);
+  const auto document = window->record()->document();
+
+  const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+  ASSERT_NE(address, nullptr);
+  const auto folder = QuarvelTestSupport::temporaryUserDirectories();
+  const auto text = folder / "open-service-call.svg";
+  const auto output = folder / "open-service-call.out";
+  std::ofstream(text) << square;
+  auto readOutput = [&] {
+    std::ifstream in(output);
+    std::stringstream read;
+    read << in.rdbuf();
+    return read.str();
+  };
+  GDBusConnection* caller = otherProgramsConnection();
+  ASSERT_NE(caller, nullptr);
+  std::unique_ptr<XDriver::Process> opener;
+  std::string failure;
+  std::string answer;
+  auto held = document->svgString.didSet().sink([&](const std::string&) {
+    if (opener) return;  // the first keystroke only
+    opener = std::make_unique<XDriver::Process>(
+        std::vector<std::string>{QUARVEL_BUS_CALLER, address, "OpenSVG", text.string(), "1"},
+        std::vector<std::string>{}, output.string());
+    // Once the bus has passed the OpenSVG call on, this program's call comes behind it.
+    if (!XDriver::waitUntil([&] { return readOutput().find("sent\n") != std::string::npos; }, 120)) {
+      failure = "the other program's call was not sent";
+      return;
+    }
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        caller, "org.quarvel.SVGQuarvel", SVGConverterService::objectPath, SVGConverterService::interfaceName,
+        "SvgToView", g_variant_new("(s)", square.c_str()), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 60'000,
+        nullptr, &error);
+    if (reply == nullptr) {
+      failure = error->message;
+      g_error_free(error);
+      return;
+    }
+    const gchar* swift = nullptr;
+    g_variant_get(reply, "(&s)", &swift);
+    answer = swift;
+    g_variant_unref(reply);
+  });
+
+  const auto shown = x.findWindow("Untitled", 30);
+  ASSERT_TRUE(shown);
+  x.focus(*shown);
+  ASSERT_TRUE(runUntil([&] { return window->is_active(); }, 30));
+  view->get_buffer()->place_cursor(view->get_buffer()->get_iter_at_offset(4));
+  view->grab_focus();
+  runUntil([] { return false; }, 0.3);
+  ASSERT_TRUE(x.type(" ", 0));
+  ASSERT_TRUE(runUntil([&] { return !answer.empty() || !failure.empty(); }, 300));
+  EXPECT_EQ(failure, "") << "the answer waited for the window of the other program's call";
+  EXPECT_EQ(answer, SVGQuarvelDocument::export_(square, SVGQuarvelConfiguration::defaultConfig()).code);
+
+  // The other program's window opens once the keystroke is taken, and its call is answered.
+  ASSERT_TRUE(runUntil([&] { return readOutput().find("answer 0 ") != std::string::npos; }, 300)) << readOutput();
+  EXPECT_NE(readOutput().find("answer 0 1 "), std::string::npos) << readOutput();
+  EXPECT_TRUE(runUntil([&] { return app->documentWindows().size() == 2; }, 60));
+
+  held.cancel();
+  g_dbus_connection_close_sync(caller, nullptr, nullptr);
+  g_object_unref(caller);
+  for (auto* open : app->documentWindows()) open->closeNow();
   runUntil([&] { return app->documentWindows().empty(); }, 30);
   app->release();
 }

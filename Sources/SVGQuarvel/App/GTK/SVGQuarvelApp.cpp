@@ -71,9 +71,9 @@ void SVGQuarvelApp::on_startup() {
     showError(get_active_window(), heading, detail);
   });
   delegate_->setActivityHooks([this] { hold(); }, [this] { release(); });
-  // The windows that calls of the open service will open count as open: both kinds of request
-  // keep within one bound of windows in use.
-  delegate_->setWindowsOpen([this] { return documentWindows().size() + SVGConverterService::windowsOpening(); });
+  // The open service sees the same windows in use as it opens each of its windows: both kinds of
+  // request keep within one bound.
+  delegate_->setWindowsOpen([this] { return documentWindows().size(); });
   SVGConverterService::serviceProvider().setActivityHooks([this] { hold(); }, [this] { release(); });
   SVGConverterService::serviceProvider().setApplicationWindowsInUse([this] { return delegate_->windowsInUse(); });
   DocumentController::shared().setPresenter(
