@@ -210,9 +210,15 @@ bool StyleMirror::isOnLongLine(std::size_t index) const {
 void StyleMirror::setWindows(std::vector<NSRange> windows) {
   std::sort(windows.begin(), windows.end(), [](const NSRange& a, const NSRange& b) { return a.location < b.location; });
   if (windows == windows_) return;
-  // Both the old and the new windows change what they show.
-  for (const NSRange& window : windows_) dirty_.add(window);
-  for (const NSRange& window : windows) dirty_.add(window);
+  // Both the old and the new windows change what they show, except where the storage is
+  // highlighting the text again: that is compared once its results are in, since every restyle of
+  // a long line costs the toolkit a layout of all of it (a paste that makes a long line moves the
+  // view, and so the windows, before the highlighter answers).
+  RangeSet moved;
+  for (const NSRange& window : windows_) moved.add(window);
+  for (const NSRange& window : windows) moved.add(window);
+  for (const NSRange& range : deferred_.ranges()) moved.remove(range);
+  for (const NSRange& range : moved.ranges()) dirty_.add(range);
   windows_ = std::move(windows);
 }
 

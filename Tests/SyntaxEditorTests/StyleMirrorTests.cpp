@@ -265,6 +265,44 @@ TEST(StyleMirrorTests, DeferredRangesAndTextPutInFromOutsideWaitForTheirRelease)
   EXPECT_TRUE(m.mirrors());
 }
 
+// A paste that makes a long line moves the view, and with it the windows that carry the line's
+// styles, before the highlighter has answered: the pasted text waits for the answer all the same,
+// and is restyled once (each restyle costs the toolkit a layout of the whole line).
+TEST(StyleMirrorTests, WindowsMovedOverTextThatWaitsForTheHighlighterWaitWithIt) {
+  const std::u16string text = u"short\n" + std::u16string(100, u'x') + u"\nshort\n";
+  Mirrored m(text, 50, 5);
+  m.mirror.setWindows({{10, 10}});
+  m.apply();
+  ASSERT_TRUE(m.mirrors());
+  // Pasted at 30 while the storage highlights: it takes its neighbours' style meanwhile.
+  m.storage.replaceCharacters({30, 0}, std::u16string(40, u'p'));
+  m.storage.setAttributes(colour(0.25), {30, 40});
+  m.mirror.textDidChange({30, 0}, 40);
+  m.buffer.insert(m.buffer.begin() + 30, 40, std::nullopt);
+  m.mirror.deferReplaced({30, 40});
+  m.changes.clear();
+  // The view follows the cursor to the end of the paste, twice.
+  m.mirror.setWindows({{40, 20}});
+  m.apply();
+  m.mirror.setWindows({{55, 20}});
+  m.apply();
+  for (const auto& change : m.changes) {
+    EXPECT_TRUE(change.range.upperBound() <= 30 || change.range.location >= 70)
+        << "changed " << change.range.location << "+" << change.range.length << " before the answer";
+  }
+  EXPECT_TRUE(m.mirrors([](std::size_t i) { return i >= 30 && i < 70; }));
+  // The answer restyles the pasted text once.
+  m.storage.setAttributes(colour(0.75), {30, 40});
+  m.changes.clear();
+  m.mirror.releaseDeferred();
+  m.apply();
+  EXPECT_TRUE(m.mirrors([](std::size_t i) { return i >= 6 && i < 146 && (i < 55 || i >= 75); }));
+  // Outside the window the pasted text shows nothing, inside it the answer's style: each once.
+  ASSERT_EQ(m.changes.size(), 2u);
+  EXPECT_EQ(m.changes[0].range, (NSRange{30, 25}));
+  EXPECT_EQ(m.changes[1].range, (NSRange{55, 15}));
+}
+
 // Long lines are found once and then followed through edits: after each edit they are the lines a
 // fresh look at the whole text finds (lines grown past the threshold, cut below it, split, joined,
 // moved, at the ends of the text).

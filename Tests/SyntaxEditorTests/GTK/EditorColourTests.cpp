@@ -29,6 +29,7 @@ std::size_t layoutCountFrom = SIZE_MAX;  // the bytes of the texts counted
 int layoutsCounted = 0;
 const char* layoutMarker = nullptr;  // and the texts that start with this, apart
 int markedLayouts = 0;
+int markedWhenAnswered = -1;  // the marked layouts when the highlighter last answered
 }  // namespace
 
 extern "C" void pango_layout_set_text(PangoLayout* layout, const char* text, int length) {
@@ -533,7 +534,9 @@ TEST(EditorColourTests, APastedLongLineIsLaidOutOncePerChange) {
 
 // A paste of many short lines: the toolkit lays out every line of it in the background, which
 // takes seconds. The colours of the paste come with the highlighter's answer, not after the toolkit
-// has laid out every line (and then again the lines whose colours changed).
+// has laid out every line (and then again the lines whose colours changed). How far the toolkit
+// got before the answer depends on the machine; what it lays out between the answer and the
+// colours does not.
 TEST(EditorColourTests, APasteOfManyLinesIsColouredBeforeAllOfItIsLaidOut) {
   ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
   const std::string title = "Editor colours of a paste of many lines";
@@ -548,17 +551,28 @@ TEST(EditorColourTests, APasteOfManyLinesIsColouredBeforeAllOfItIsLaidOut) {
   std::string expected = w.svg;
   expected.insert(17, pasted);
 
+  auto& storage = *xml.codeView().codeTextStorage();
+  const auto answered = storage.cbHighlightsDone;
+  storage.cbHighlightsDone = [answered] {
+    markedWhenAnswered = markedLayouts;
+    answered();
+  };
   layoutMarker = "<g id=\"l";
   markedLayouts = 0;
+  markedWhenAnswered = -1;
   ASSERT_TRUE(w.pasted(xml, pasted, expected));
   ASSERT_TRUE(runMainLoopUntil([&] { return xml.isStyleSettled(); }, 120));
-  const int laidOutWhenColoured = markedLayouts;
+  const int laidOutWhenColoured = markedLayouts, laidOutWhenAnswered = markedWhenAnswered;
+  storage.cbHighlightsDone = answered;
   ASSERT_TRUE(waitUntilSettled(xml));
   EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after the paste";
   // Until the toolkit has laid out every line (it goes on in the background).
   ASSERT_TRUE(runMainLoopUntil([&] { return markedLayouts >= lines; }, 120));
   layoutMarker = nullptr;
-  EXPECT_LT(laidOutWhenColoured, lines / 2) << "the colours waited for the layout of the whole paste";
+  ASSERT_GE(laidOutWhenAnswered, 0) << "the highlighter never answered";
+  EXPECT_LT(laidOutWhenColoured - laidOutWhenAnswered, lines / 2)
+      << "the colours waited for the layout of the paste (" << laidOutWhenAnswered << " lines laid out at the answer, "
+      << laidOutWhenColoured << " when coloured)";
   EXPECT_EQ(w.svg, expected);
 }
 
