@@ -28,9 +28,10 @@ inline bool gtkReady() {
   return true;
 }
 
-/// Runs the main loop until `done` holds or two seconds passed; whether it holds.
+/// Runs the main loop until `done` holds or thirty seconds passed; whether it holds.
 inline bool pumpUntil(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  // Generous: a loaded machine may take seconds for a frame; a condition that holds ends it at once.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     g_main_context_iteration(nullptr, FALSE);
