@@ -23,9 +23,19 @@ fi
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/display-session-XXXXXX")" || exit 125
 children=()
 finish() {
-  local child
+  local child tries
   for child in "${children[@]}"; do kill -TERM "$child" 2>/dev/null; done
-  for child in "${children[@]}"; do wait "$child" 2>/dev/null; done
+  # The X server now and then misses a TERM that comes while it is busy (it then sleeps on until
+  # another signal comes): whatever still runs after a while is asked again, then killed.
+  for child in "${children[@]}"; do
+    for tries in $(seq 100); do
+      kill -0 "$child" 2>/dev/null || break
+      [ "$tries" = 50 ] && kill -TERM "$child" 2>/dev/null
+      sleep 0.1
+    done
+    kill -KILL "$child" 2>/dev/null
+    wait "$child" 2>/dev/null
+  done
   rm -rf "$scratch"
 }
 trap finish EXIT
