@@ -51,31 +51,57 @@ GDBusConnection* otherProgramsConnection() {
   return connection;
 }
 
-TEST(AppServiceWhileTyping, SvgToViewIsAnsweredWhileTheWindowIsStillTakingEachKeystroke) {
-  (void)QuarvelTestSupport::temporaryUserDirectories();
-  ::setenv("QUARVEL_RESOURCES", QUARVEL_TEST_RESOURCE_DIR, 1);
-  XDriver::Session x;
-  if (!x.ok()) GTEST_SKIP() << "no X server with the XTest extension";
-  ASSERT_TRUE(gdk_display_get_default() != nullptr || gtk_init_check());
-  auto app = SVGQuarvelApp::create();
-  ASSERT_TRUE(app->register_application());
-  ASSERT_FALSE(app->is_remote()) << "another instance holds the application's name on this bus";
-  app->hold();
-  app->activate();
-  ASSERT_TRUE(runUntil([&] { return !app->documentWindows().empty() && app->documentWindows()[0]->get_mapped(); }, 120));
-  auto* window = app->documentWindows()[0];
-  auto* content = dynamic_cast<ContentView*>(window->get_child());
-  ASSERT_NE(content, nullptr);
-  auto* view = dynamic_cast<Gtk::TextView*>(content->impl().svgEditor().get_child());
-  ASSERT_NE(view, nullptr);
-  const auto document = window->record()->document();
+/// The application running in this process, its window on the built-in drawing, and a connection
+/// of another program to call the services through.
+class AppServiceWhileTyping : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    (void)QuarvelTestSupport::temporaryUserDirectories();
+    ::setenv("QUARVEL_RESOURCES", QUARVEL_TEST_RESOURCE_DIR, 1);
+    if (!x.ok()) GTEST_SKIP() << "no X server with the XTest extension";
+    ASSERT_TRUE(gdk_display_get_default() != nullptr || gtk_init_check());
+    app = SVGQuarvelApp::create();
+    ASSERT_TRUE(app->register_application());
+    ASSERT_FALSE(app->is_remote()) << "another instance holds the application's name on this bus";
+    app->hold();
+    held = true;
+    app->activate();
+    ASSERT_TRUE(runUntil([&] { return !app->documentWindows().empty() && app->documentWindows()[0]->get_mapped(); }, 120));
+    window = app->documentWindows()[0];
+    auto* content = dynamic_cast<ContentView*>(window->get_child());
+    ASSERT_NE(content, nullptr);
+    view = dynamic_cast<Gtk::TextView*>(content->impl().svgEditor().get_child());
+    ASSERT_NE(view, nullptr);
+    document = window->record()->document();
+    caller = otherProgramsConnection();
+    ASSERT_NE(caller, nullptr);
+  }
 
-  GDBusConnection* caller = otherProgramsConnection();
-  ASSERT_NE(caller, nullptr);
-  std::vector<std::string> answers;
-  std::string failure;
-  auto held = document->svgString.didSet().sink([&](const std::string&) {
-    if (!failure.empty()) return;  // the next calls would wait as long
+  void TearDown() override {
+    if (caller != nullptr) {
+      g_dbus_connection_close_sync(caller, nullptr, nullptr);
+      g_object_unref(caller);
+    }
+    if (!held) return;
+    for (auto* open : app->documentWindows()) open->closeNow();
+    runUntil([&] { return app->documentWindows().empty(); }, 30);
+    app->release();
+  }
+
+  /// Makes the window the active one through the X server, with the cursor after "<svg".
+  void focusTheSVGEditor() {
+    const auto shown = x.findWindow("Untitled", 30);
+    ASSERT_TRUE(shown);
+    x.focus(*shown);
+    ASSERT_TRUE(runUntil([&] { return window->is_active(); }, 30));
+    view->get_buffer()->place_cursor(view->get_buffer()->get_iter_at_offset(4));
+    view->grab_focus();
+    runUntil([] { return false; }, 0.3);
+  }
+
+  /// Calls SvgToView with the square through the other program's connection: its code, or sets
+  /// `failure` to the error's message.
+  std::string squareToView(std::string& failure) {
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(
         caller, "org.quarvel.SVGQuarvel", SVGConverterService::objectPath, SVGConverterService::interfaceName,
@@ -84,23 +110,36 @@ TEST(AppServiceWhileTyping, SvgToViewIsAnsweredWhileTheWindowIsStillTakingEachKe
     if (reply == nullptr) {
       failure = error->message;
       g_error_free(error);
-      return;
+      return {};
     }
     const gchar* swift = nullptr;
     g_variant_get(reply, "(&s)", &swift);
-    answers.emplace_back(swift);
+    std::string answer = swift;
     g_variant_unref(reply);
+    return answer;
+  }
+
+  XDriver::Session x;
+  decltype(SVGQuarvelApp::create()) app;
+  bool held = false;
+  SVGQuarvel::DocumentWindow* window = nullptr;
+  Gtk::TextView* view = nullptr;
+  std::shared_ptr<SVGQuarvelDocument> document;
+  GDBusConnection* caller = nullptr;
+};
+
+TEST_F(AppServiceWhileTyping, SvgToViewIsAnsweredWhileTheWindowIsStillTakingEachKeystroke) {
+  std::vector<std::string> answers;
+  std::string failure;
+  auto keystrokes = document->svgString.didSet().sink([&](const std::string&) {
+    if (!failure.empty()) return;  // the next calls would wait as long
+    std::string answer = squareToView(failure);
+    if (failure.empty()) answers.push_back(answer);
   });
 
   // Three blanks after "<svg", which keep the drawing valid, typed at once: the later keys wait
   // in the queue while the first is held.
-  const auto shown = x.findWindow("Untitled", 30);
-  ASSERT_TRUE(shown);
-  x.focus(*shown);
-  ASSERT_TRUE(runUntil([&] { return window->is_active(); }, 30));
-  view->get_buffer()->place_cursor(view->get_buffer()->get_iter_at_offset(4));
-  view->grab_focus();
-  runUntil([] { return false; }, 0.3);
+  focusTheSVGEditor();
   const auto before = document->svgString.get().size();
   ASSERT_TRUE(x.type("   ", 0));
   ASSERT_TRUE(runUntil([&] { return document->svgString.get().size() == before + 3 || !failure.empty(); }, 300));
@@ -109,36 +148,12 @@ TEST(AppServiceWhileTyping, SvgToViewIsAnsweredWhileTheWindowIsStillTakingEachKe
   const auto expected = SVGQuarvelDocument::export_(square, SVGQuarvelConfiguration::defaultConfig()).code;
   EXPECT_EQ(answers.size(), 3u);
   for (const auto& answer : answers) EXPECT_EQ(answer, expected);
-
-  held.cancel();
-  g_dbus_connection_close_sync(caller, nullptr, nullptr);
-  g_object_unref(caller);
-  window->closeNow();
-  runUntil([&] { return app->documentWindows().empty(); }, 30);
-  app->release();
+  keystrokes.cancel();
 }
 
-TEST(AppServiceWhileTyping, AnOpenSVGCallOfAnotherProgramDoesNotHoldUpSvgToViewWhileTheWindowTakesAKeystroke) {
+TEST_F(AppServiceWhileTyping, AnOpenSVGCallOfAnotherProgramDoesNotHoldUpSvgToViewWhileTheWindowTakesAKeystroke) {
   // Another program's OpenSVG call comes first: its window can open only once the keystroke is
   // taken, but the SvgToView call made behind it, from this program, is answered meanwhile.
-  (void)QuarvelTestSupport::temporaryUserDirectories();
-  ::setenv("QUARVEL_RESOURCES", QUARVEL_TEST_RESOURCE_DIR, 1);
-  XDriver::Session x;
-  if (!x.ok()) GTEST_SKIP() << "no X server with the XTest extension";
-  ASSERT_TRUE(gdk_display_get_default() != nullptr || gtk_init_check());
-  auto app = SVGQuarvelApp::create();
-  ASSERT_TRUE(app->register_application());
-  ASSERT_FALSE(app->is_remote()) << "another instance holds the application's name on this bus";
-  app->hold();
-  app->activate();
-  ASSERT_TRUE(runUntil([&] { return !app->documentWindows().empty() && app->documentWindows()[0]->get_mapped(); }, 120));
-  auto* window = app->documentWindows()[0];
-  auto* content = dynamic_cast<ContentView*>(window->get_child());
-  ASSERT_NE(content, nullptr);
-  auto* view = dynamic_cast<Gtk::TextView*>(content->impl().svgEditor().get_child());
-  ASSERT_NE(view, nullptr);
-  const auto document = window->record()->document();
-
   const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
   ASSERT_NE(address, nullptr);
   const auto folder = QuarvelTestSupport::temporaryUserDirectories();
@@ -151,12 +166,10 @@ TEST(AppServiceWhileTyping, AnOpenSVGCallOfAnotherProgramDoesNotHoldUpSvgToViewW
     read << in.rdbuf();
     return read.str();
   };
-  GDBusConnection* caller = otherProgramsConnection();
-  ASSERT_NE(caller, nullptr);
   std::unique_ptr<XDriver::Process> opener;
   std::string failure;
   std::string answer;
-  auto held = document->svgString.didSet().sink([&](const std::string&) {
+  auto keystroke = document->svgString.didSet().sink([&](const std::string&) {
     if (opener) return;  // the first keystroke only
     opener = std::make_unique<XDriver::Process>(
         std::vector<std::string>{QUARVEL_BUS_CALLER, address, "OpenSVG", text.string(), "1"},
@@ -166,29 +179,10 @@ TEST(AppServiceWhileTyping, AnOpenSVGCallOfAnotherProgramDoesNotHoldUpSvgToViewW
       failure = "the other program's call was not sent";
       return;
     }
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        caller, "org.quarvel.SVGQuarvel", SVGConverterService::objectPath, SVGConverterService::interfaceName,
-        "SvgToView", g_variant_new("(s)", square.c_str()), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 60'000,
-        nullptr, &error);
-    if (reply == nullptr) {
-      failure = error->message;
-      g_error_free(error);
-      return;
-    }
-    const gchar* swift = nullptr;
-    g_variant_get(reply, "(&s)", &swift);
-    answer = swift;
-    g_variant_unref(reply);
+    answer = squareToView(failure);
   });
 
-  const auto shown = x.findWindow("Untitled", 30);
-  ASSERT_TRUE(shown);
-  x.focus(*shown);
-  ASSERT_TRUE(runUntil([&] { return window->is_active(); }, 30));
-  view->get_buffer()->place_cursor(view->get_buffer()->get_iter_at_offset(4));
-  view->grab_focus();
-  runUntil([] { return false; }, 0.3);
+  focusTheSVGEditor();
   ASSERT_TRUE(x.type(" ", 0));
   ASSERT_TRUE(runUntil([&] { return !answer.empty() || !failure.empty(); }, 300));
   EXPECT_EQ(failure, "") << "the answer waited for the window of the other program's call";
@@ -198,13 +192,7 @@ TEST(AppServiceWhileTyping, AnOpenSVGCallOfAnotherProgramDoesNotHoldUpSvgToViewW
   ASSERT_TRUE(runUntil([&] { return readOutput().find("answer 0 ") != std::string::npos; }, 300)) << readOutput();
   EXPECT_NE(readOutput().find("answer 0 1 "), std::string::npos) << readOutput();
   EXPECT_TRUE(runUntil([&] { return app->documentWindows().size() == 2; }, 60));
-
-  held.cancel();
-  g_dbus_connection_close_sync(caller, nullptr, nullptr);
-  g_object_unref(caller);
-  for (auto* open : app->documentWindows()) open->closeNow();
-  runUntil([&] { return app->documentWindows().empty(); }, 30);
-  app->release();
+  keystroke.cancel();
 }
 
 }  // namespace
