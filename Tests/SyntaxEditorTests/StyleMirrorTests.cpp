@@ -268,6 +268,48 @@ TEST(StyleMirrorTests, DeferredRangesAndTextPutInFromOutsideWaitForTheirRelease)
 // Long lines are found once and then followed through edits: after each edit they are the lines a
 // fresh look at the whole text finds (lines grown past the threshold, cut below it, split, joined,
 // moved, at the ends of the text).
+// A long line that an edit leaves short (cut, split by a line break, or its text taken out again
+// as an undo does) showed styles only in its windows: the rest of it gets them without the
+// storage's attributes changing there; a line that stays long still carries none outside them.
+TEST(StyleMirrorTests, ALineThatIsNoLongerLongCarriesStylesAllAlong) {
+  const std::u16string text = u"short\n" + std::u16string(100, u'x') + u"\nshort\n";
+  struct Edit {
+    NSRange range;
+    std::u16string text;
+  };
+  for (const Edit& edit : std::vector<Edit>{{{30, 50}, u""}, {{56, 1}, u"\n"}, {{20, 70}, u"\n\n"}, {{6, 100}, u"y"}}) {
+    Mirrored m(text, 50, 5);
+    for (std::size_t i = 0; i < text.size(); i += 2) m.style({i, 1}, colour(0.5));
+    m.mirror.setWindows({{40, 20}});
+    m.apply();
+    ASSERT_TRUE(m.mirrors([](std::size_t i) { return i >= 6 && i < 106 && (i < 40 || i >= 60); }));
+    m.storage.replaceCharacters(edit.range, edit.text);
+    m.mirror.textDidChange(edit.range, edit.text.size());
+    m.buffer.erase(m.buffer.begin() + std::ptrdiff_t(edit.range.location),
+                   m.buffer.begin() + std::ptrdiff_t(edit.range.upperBound()));
+    m.buffer.insert(m.buffer.begin() + std::ptrdiff_t(edit.range.location), edit.text.size(), std::nullopt);
+    m.style({edit.range.location, edit.text.size()}, colour(0.25));
+    m.apply();
+    EXPECT_TRUE(m.mirror.longLines().empty()) << edit.range.location << "+" << edit.range.length;
+    EXPECT_TRUE(m.mirrors()) << "after replacing " << edit.range.location << "+" << edit.range.length;
+  }
+  // Text added to a long line leaves it long: nothing more of it is styled.
+  Mirrored m(text, 50, 5);
+  for (std::size_t i = 0; i < text.size(); i += 2) m.style({i, 1}, colour(0.5));
+  m.mirror.setWindows({{40, 20}});
+  m.apply();
+  m.storage.replaceCharacters({45, 0}, u"zz");
+  m.mirror.textDidChange({45, 0}, 2);
+  m.buffer.insert(m.buffer.begin() + 45, 2, std::nullopt);
+  const std::size_t before = m.changes.size();
+  m.apply();
+  EXPECT_TRUE(m.mirrors([](std::size_t i) { return i >= 6 && i < 108 && (i < 40 || i >= 62); }));
+  for (std::size_t c = before; c < m.changes.size(); ++c) {
+    EXPECT_GE(m.changes[c].range.location, 40u);
+    EXPECT_LE(m.changes[c].range.upperBound(), 62u);
+  }
+}
+
 TEST(StyleMirrorTests, LongLinesFollowEdits) {
   const std::u16string longLine(30, u'x'), shortLine(5, u's');
   Mirrored m(shortLine + u"\n" + longLine + u"\n" + shortLine + u"\r\n" + longLine, 20, 4);

@@ -562,4 +562,46 @@ TEST(EditorColourTests, APasteOfManyLinesIsColouredBeforeAllOfItIsLaidOut) {
   EXPECT_EQ(w.svg, expected);
 }
 
+
+// A line of 60,000 characters pasted with ctrl+v at the start of a short line joins it, and the
+// view shows the line only near its start once Home is pressed: the tail that was the short line
+// loses its colours there. Ctrl+Z takes the paste out again, and the short line that is left is
+// coloured all along, as is the line again after Shift+Ctrl+Z near the view.
+TEST(EditorColourTests, ALongLineUndoneToAShortOneIsColouredAllAlong) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor colours of an undone long line";
+  std::string shortLines;
+  for (int i = 0; i < 40; ++i) shortLines += "<g id=\"g" + std::to_string(i) + "\"/>\n";
+  EditorWindow w("<svg width=\"10\">\n<desc a=\"1\">words</desc>\n" + shortLines + "</svg>\n", "let a = 1\n", title);
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& xml = w.xml.textView();
+  ASSERT_TRUE(waitUntilSettled(xml));
+  std::string pasted;
+  for (int i = 0; pasted.size() < 60'000; ++i) pasted += "<rect x=\"" + std::to_string(i % 997) + "\" fill=\"#123\"/>";
+  const std::string original = w.svg;
+  std::string expected = original;
+  expected.insert(17, pasted);
+  w.caret(xml, 17);
+  ASSERT_TRUE(w.pasted(xml, pasted, expected));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  w.x.key("Home");
+  ASSERT_TRUE(runMainLoopUntil([&] { return visibleCharacters(xml).first < 100; }, 10));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  const int tail = 17 + int(pasted.size());
+  ASSERT_EQ(taggedCharacters(xml, tail, tail + 10), 0) << "the tail of the line is far from the view";
+
+  w.x.key("ctrl+z");
+  ASSERT_TRUE(runMainLoopUntil([&] { return bufferText(xml) == original; }, 30));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(xml.styleMirror().longLines().empty());
+  EXPECT_TRUE(bufferMirrorsStorage(xml)) << "after undoing the paste";
+  EXPECT_EQ(w.svg, original);
+
+  w.x.key("shift+ctrl+z");
+  ASSERT_TRUE(runMainLoopUntil([&] { return bufferText(xml) == expected; }, 30));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after redoing it";
+  EXPECT_EQ(w.svg, expected);
+}
+
 }  // namespace
