@@ -112,8 +112,8 @@ void StyleMirror::textDidChange(NSRange range, std::size_t newLength, bool bare)
   const std::vector<NSRange> shortened = longLinesKnown_ ? followLongLines(range, newLength) : std::vector<NSRange>();
   cursorUnits_ = cursorCharacters_ = 0;
   dirty_.replace(range, newLength);
-  for (const NSRange& stretch : shortened) dirty_.add(stretch);
   deferred_.replace(range, newLength);
+  for (const NSRange& stretch : shortened) compareAgain(stretch);
   const std::uint32_t id = bare ? none : unknown;
   // Cut the replaced runs out, move the rest, and put one run for the new text in their place.
   const std::size_t first = splitAt(range.location);
@@ -226,9 +226,22 @@ void StyleMirror::setWindows(std::vector<NSRange> windows) {
   std::sort(windows.begin(), windows.end(), [](const NSRange& a, const NSRange& b) { return a.location < b.location; });
   if (windows == windows_) return;
   // Both the old and the new windows change what they show.
-  for (const NSRange& window : windows_) dirty_.add(window);
-  for (const NSRange& window : windows) dirty_.add(window);
+  for (const NSRange& window : windows_) compareAgain(window);
+  for (const NSRange& window : windows) compareAgain(window);
   windows_ = std::move(windows);
+}
+
+void StyleMirror::compareAgain(NSRange range) {
+  // Deferred text waits for its release: its styles are those it took from its neighbours until
+  // the storage's results are in, and a long line restyled twice is laid out twice.
+  std::size_t at = range.location;
+  for (const NSRange& deferred : deferred_.ranges()) {
+    if (deferred.upperBound() <= at) continue;
+    if (deferred.location >= range.upperBound()) break;
+    if (deferred.location > at) dirty_.add({at, deferred.location - at});
+    at = std::max(at, deferred.upperBound());
+  }
+  if (range.upperBound() > at) dirty_.add({at, range.upperBound() - at});
 }
 
 std::uint32_t StyleMirror::wantedAt(std::size_t index, std::size_t end, std::size_t& stretchEnd,

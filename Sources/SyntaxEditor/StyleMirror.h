@@ -105,6 +105,8 @@ class StyleMirror {
   };
   std::size_t runIndex(std::size_t index) const;
   std::size_t splitAt(std::size_t index);
+  /// Marks `range` to be compared again, except its deferred parts.
+  void compareAgain(NSRange range);
   /// Sets the style of `range` in `shown_` and joins equal neighbours.
   void setShown(NSRange range, std::uint32_t id);
   std::uint32_t intern(const TextAttributes& attributes);

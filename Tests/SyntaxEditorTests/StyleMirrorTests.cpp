@@ -263,6 +263,32 @@ TEST(StyleMirrorTests, DeferredRangesAndTextPutInFromOutsideWaitForTheirRelease)
   EXPECT_EQ(m.changes[0].range, (NSRange{4, 4}));
   EXPECT_EQ(m.mirror.attributes(m.changes[0].wanted), colour(0.75));
   EXPECT_TRUE(m.mirrors());
+
+  // So does text put into a long line, when the windows move over it meanwhile (the view scrolls
+  // to it, or learns where it lies): the text around it in the windows is compared as usual.
+  Mirrored line(u"short\n" + std::u16string(100, u'x') + u"\n", 50, 5);
+  line.style({6, 100}, colour(0.5));
+  line.mirror.setWindows({{6, 20}});
+  line.apply();
+  line.storage.replaceCharacters({10, 0}, u"pasted");
+  line.mirror.textDidChange({10, 0}, 6);
+  line.buffer.insert(line.buffer.begin() + 10, 6, std::nullopt);
+  line.mirror.deferReplaced({10, 6});
+  line.mirror.setWindows({{6, 30}});
+  line.changes.clear();
+  line.apply();
+  for (const auto& change : line.changes) {
+    EXPECT_TRUE(change.range.upperBound() <= 10 || change.range.location >= 16) << change.range.location;
+  }
+  EXPECT_FALSE(line.buffer[12].has_value()) << "styled before its results were in";
+  EXPECT_TRUE(line.buffer[20].has_value());
+  line.storage.setAttributes(colour(0.75), {10, 6});
+  line.mirror.releaseDeferred();
+  line.changes.clear();
+  line.apply();
+  ASSERT_EQ(line.changes.size(), 1u);
+  EXPECT_EQ(line.changes[0].range, (NSRange{10, 6}));
+  EXPECT_TRUE(line.mirrors([](std::size_t i) { return i >= 6 + 30 && i < 112; }));
 }
 
 // Long lines are found once and then followed through edits: after each edit they are the lines a
