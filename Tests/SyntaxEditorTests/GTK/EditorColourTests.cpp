@@ -615,4 +615,32 @@ TEST(EditorColourTests, ALongLineUndoneToAShortOneIsColouredAllAlong) {
   EXPECT_EQ(w.svg, expected);
 }
 
+
+// The part of a long line that carries colours stays where it is when the view shows a column or
+// two more or fewer (a window a little narrower, the line measured after the columns in view were
+// estimated): moving it would restyle its edges, and every restyle costs a layout of the whole line.
+TEST(EditorColourTests, ALongLineKeepsItsColoursInPlaceWhenTheViewChangesByAColumn) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor colours of a long line in a narrower window";
+  std::string line;
+  for (int i = 0; line.size() < 60'000; ++i) line += "<rect x=\"" + std::to_string(i % 997) + "\" fill=\"#123\"/>";
+  EditorWindow w("<svg>" + line + "</svg>\n<g/>\n", "let a = 1\n", title);
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& xml = w.xml.textView();
+  ASSERT_TRUE(waitUntilSettled(xml));
+  const auto id = w.x.findWindow(title);
+  ASSERT_TRUE(id);
+  const int width = xml.get_width();
+  const std::size_t layouts = xml.longLineLayouts();
+  for (const int narrower : {12, 20}) {
+    w.x.resize(*id, w.window.get_width() - narrower, w.window.get_height());
+    ASSERT_TRUE(runMainLoopUntil([&] { return xml.get_width() < width; }, 10));
+    ASSERT_TRUE(waitUntilSettled(xml));
+    EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << narrower;
+    const auto [left, right] = visibleCharacters(xml);
+    EXPECT_EQ(taggedCharacters(xml, left, right), right - left) << narrower;
+  }
+  EXPECT_EQ(xml.longLineLayouts(), layouts) << "the colours moved, and the line was laid out again";
+}
+
 }  // namespace
