@@ -109,10 +109,11 @@ std::uint32_t StyleMirror::shownAt(std::size_t index) const {
 }
 
 void StyleMirror::textDidChange(NSRange range, std::size_t newLength, bool bare) {
-  if (longLinesKnown_) followLongLines(range, newLength);
+  const std::vector<NSRange> shortened = longLinesKnown_ ? followLongLines(range, newLength) : std::vector<NSRange>();
   cursorUnits_ = cursorCharacters_ = 0;
   dirty_.replace(range, newLength);
   deferred_.replace(range, newLength);
+  for (const NSRange& stretch : shortened) compareAgain(stretch);
   const std::uint32_t id = bare ? none : unknown;
   // Cut the replaced runs out, move the rest, and put one run for the new text in their place.
   const std::size_t first = splitAt(range.location);
@@ -179,7 +180,7 @@ const std::vector<NSRange>& StyleMirror::longLines() const {
   return longLines_;
 }
 
-void StyleMirror::followLongLines(NSRange range, std::size_t newLength) {
+std::vector<NSRange> StyleMirror::followLongLines(NSRange range, std::size_t newLength) {
   // Only the lines the edit touches can change: they are found again in the new text, from the
   // start of the line the edit begins in to the end of the line it ends in; the lines after it
   // move along.
@@ -192,12 +193,26 @@ void StyleMirror::followLongLines(NSRange range, std::size_t newLength) {
   lines.reserve(longLines_.size() + 1);
   std::size_t i = 0;
   for (; i < longLines_.size() && longLines_[i].upperBound() < range.location; ++i) lines.push_back(longLines_[i]);
+  const std::size_t before = lines.size(), touchedFrom = i;
   while (i < longLines_.size() && longLines_[i].location <= range.upperBound()) ++i;  // touched: found again
+  const bool touched = i > touchedFrom;
   findLongLines(from, to, lines);
+  // The touched lines lie between `from` and `to` in the new text: what of that is not on a long
+  // line now is a short line that showed styles only where the windows were.
+  std::vector<NSRange> shortened;
+  if (touched) {
+    std::size_t at = from;
+    for (std::size_t found = before; found < lines.size(); ++found) {
+      if (lines[found].location > at) shortened.push_back({at, lines[found].location - at});
+      at = lines[found].upperBound();
+    }
+    if (to > at) shortened.push_back({at, to - at});
+  }
   for (; i < longLines_.size(); ++i) {
     lines.push_back({longLines_[i].location - range.length + newLength, longLines_[i].length});
   }
   longLines_ = std::move(lines);
+  return shortened;
 }
 
 bool StyleMirror::isOnLongLine(std::size_t index) const {
@@ -210,16 +225,23 @@ bool StyleMirror::isOnLongLine(std::size_t index) const {
 void StyleMirror::setWindows(std::vector<NSRange> windows) {
   std::sort(windows.begin(), windows.end(), [](const NSRange& a, const NSRange& b) { return a.location < b.location; });
   if (windows == windows_) return;
-  // Both the old and the new windows change what they show, except where the storage is
-  // highlighting the text again: that is compared once its results are in, since every restyle of
-  // a long line costs the toolkit a layout of all of it (a paste that makes a long line moves the
-  // view, and so the windows, before the highlighter answers).
-  RangeSet moved;
-  for (const NSRange& window : windows_) moved.add(window);
-  for (const NSRange& window : windows) moved.add(window);
-  for (const NSRange& range : deferred_.ranges()) moved.remove(range);
-  for (const NSRange& range : moved.ranges()) dirty_.add(range);
+  // Both the old and the new windows change what they show.
+  for (const NSRange& window : windows_) compareAgain(window);
+  for (const NSRange& window : windows) compareAgain(window);
   windows_ = std::move(windows);
+}
+
+void StyleMirror::compareAgain(NSRange range) {
+  // Deferred text waits for its release: its styles are those it took from its neighbours until
+  // the storage's results are in, and a long line restyled twice is laid out twice.
+  std::size_t at = range.location;
+  for (const NSRange& deferred : deferred_.ranges()) {
+    if (deferred.upperBound() <= at) continue;
+    if (deferred.location >= range.upperBound()) break;
+    if (deferred.location > at) dirty_.add({at, deferred.location - at});
+    at = std::max(at, deferred.upperBound());
+  }
+  if (range.upperBound() > at) dirty_.add({at, range.upperBound() - at});
 }
 
 std::uint32_t StyleMirror::wantedAt(std::size_t index, std::size_t end, std::size_t& stretchEnd,

@@ -105,6 +105,8 @@ class StyleMirror {
   };
   std::size_t runIndex(std::size_t index) const;
   std::size_t splitAt(std::size_t index);
+  /// Marks `range` to be compared again, except its deferred parts.
+  void compareAgain(NSRange range);
   /// Sets the style of `range` in `shown_` and joins equal neighbours.
   void setShown(NSRange range, std::uint32_t id);
   std::uint32_t intern(const TextAttributes& attributes);
@@ -115,8 +117,10 @@ class StyleMirror {
   /// start or end) to `found`.
   void findLongLines(std::size_t from, std::size_t to, std::vector<NSRange>& found) const;
   /// Keeps the long lines in step with an edit of the text (`range` in old coordinates holds
-  /// `newLength` units of the storage's new text).
-  void followLongLines(NSRange range, std::size_t newLength);
+  /// `newLength` units of the storage's new text). Answers the stretches of the new text that lay
+  /// on a long line the edit touched and are no longer on one (they carried styles only in the
+  /// windows, and want them all now).
+  std::vector<NSRange> followLongLines(NSRange range, std::size_t newLength);
 
   const NSTextStorage& storage_;
   std::size_t threshold_;

@@ -263,49 +263,79 @@ TEST(StyleMirrorTests, DeferredRangesAndTextPutInFromOutsideWaitForTheirRelease)
   EXPECT_EQ(m.changes[0].range, (NSRange{4, 4}));
   EXPECT_EQ(m.mirror.attributes(m.changes[0].wanted), colour(0.75));
   EXPECT_TRUE(m.mirrors());
-}
 
-// A paste that makes a long line moves the view, and with it the windows that carry the line's
-// styles, before the highlighter has answered: the pasted text waits for the answer all the same,
-// and is restyled once (each restyle costs the toolkit a layout of the whole line).
-TEST(StyleMirrorTests, WindowsMovedOverTextThatWaitsForTheHighlighterWaitWithIt) {
-  const std::u16string text = u"short\n" + std::u16string(100, u'x') + u"\nshort\n";
-  Mirrored m(text, 50, 5);
-  m.mirror.setWindows({{10, 10}});
-  m.apply();
-  ASSERT_TRUE(m.mirrors());
-  // Pasted at 30 while the storage highlights: it takes its neighbours' style meanwhile.
-  m.storage.replaceCharacters({30, 0}, std::u16string(40, u'p'));
-  m.storage.setAttributes(colour(0.25), {30, 40});
-  m.mirror.textDidChange({30, 0}, 40);
-  m.buffer.insert(m.buffer.begin() + 30, 40, std::nullopt);
-  m.mirror.deferReplaced({30, 40});
-  m.changes.clear();
-  // The view follows the cursor to the end of the paste, twice.
-  m.mirror.setWindows({{40, 20}});
-  m.apply();
-  m.mirror.setWindows({{55, 20}});
-  m.apply();
-  for (const auto& change : m.changes) {
-    EXPECT_TRUE(change.range.upperBound() <= 30 || change.range.location >= 70)
-        << "changed " << change.range.location << "+" << change.range.length << " before the answer";
+  // So does text put into a long line, when the windows move over it meanwhile (the view scrolls
+  // to it, or learns where it lies): the text around it in the windows is compared as usual.
+  Mirrored line(u"short\n" + std::u16string(100, u'x') + u"\n", 50, 5);
+  line.style({6, 100}, colour(0.5));
+  line.mirror.setWindows({{6, 20}});
+  line.apply();
+  line.storage.replaceCharacters({10, 0}, u"pasted");
+  line.mirror.textDidChange({10, 0}, 6);
+  line.buffer.insert(line.buffer.begin() + 10, 6, std::nullopt);
+  line.mirror.deferReplaced({10, 6});
+  line.mirror.setWindows({{6, 30}});
+  line.changes.clear();
+  line.apply();
+  for (const auto& change : line.changes) {
+    EXPECT_TRUE(change.range.upperBound() <= 10 || change.range.location >= 16) << change.range.location;
   }
-  EXPECT_TRUE(m.mirrors([](std::size_t i) { return i >= 30 && i < 70; }));
-  // The answer restyles the pasted text once.
-  m.storage.setAttributes(colour(0.75), {30, 40});
-  m.changes.clear();
-  m.mirror.releaseDeferred();
-  m.apply();
-  EXPECT_TRUE(m.mirrors([](std::size_t i) { return i >= 6 && i < 146 && (i < 55 || i >= 75); }));
-  // Outside the window the pasted text shows nothing, inside it the answer's style: each once.
-  ASSERT_EQ(m.changes.size(), 2u);
-  EXPECT_EQ(m.changes[0].range, (NSRange{30, 25}));
-  EXPECT_EQ(m.changes[1].range, (NSRange{55, 15}));
+  EXPECT_FALSE(line.buffer[12].has_value()) << "styled before its results were in";
+  EXPECT_TRUE(line.buffer[20].has_value());
+  line.storage.setAttributes(colour(0.75), {10, 6});
+  line.mirror.releaseDeferred();
+  line.changes.clear();
+  line.apply();
+  ASSERT_EQ(line.changes.size(), 1u);
+  EXPECT_EQ(line.changes[0].range, (NSRange{10, 6}));
+  EXPECT_TRUE(line.mirrors([](std::size_t i) { return i >= 6 + 30 && i < 112; }));
 }
 
 // Long lines are found once and then followed through edits: after each edit they are the lines a
 // fresh look at the whole text finds (lines grown past the threshold, cut below it, split, joined,
 // moved, at the ends of the text).
+// A long line that an edit leaves short (cut, split by a line break, or its text taken out again
+// as an undo does) showed styles only in its windows: the rest of it gets them without the
+// storage's attributes changing there; a line that stays long still carries none outside them.
+TEST(StyleMirrorTests, ALineThatIsNoLongerLongCarriesStylesAllAlong) {
+  const std::u16string text = u"short\n" + std::u16string(100, u'x') + u"\nshort\n";
+  struct Edit {
+    NSRange range;
+    std::u16string text;
+  };
+  for (const Edit& edit : std::vector<Edit>{{{30, 50}, u""}, {{56, 1}, u"\n"}, {{20, 70}, u"\n\n"}, {{6, 100}, u"y"}}) {
+    Mirrored m(text, 50, 5);
+    for (std::size_t i = 0; i < text.size(); i += 2) m.style({i, 1}, colour(0.5));
+    m.mirror.setWindows({{40, 20}});
+    m.apply();
+    ASSERT_TRUE(m.mirrors([](std::size_t i) { return i >= 6 && i < 106 && (i < 40 || i >= 60); }));
+    m.storage.replaceCharacters(edit.range, edit.text);
+    m.mirror.textDidChange(edit.range, edit.text.size());
+    m.buffer.erase(m.buffer.begin() + std::ptrdiff_t(edit.range.location),
+                   m.buffer.begin() + std::ptrdiff_t(edit.range.upperBound()));
+    m.buffer.insert(m.buffer.begin() + std::ptrdiff_t(edit.range.location), edit.text.size(), std::nullopt);
+    m.style({edit.range.location, edit.text.size()}, colour(0.25));
+    m.apply();
+    EXPECT_TRUE(m.mirror.longLines().empty()) << edit.range.location << "+" << edit.range.length;
+    EXPECT_TRUE(m.mirrors()) << "after replacing " << edit.range.location << "+" << edit.range.length;
+  }
+  // Text added to a long line leaves it long: nothing more of it is styled.
+  Mirrored m(text, 50, 5);
+  for (std::size_t i = 0; i < text.size(); i += 2) m.style({i, 1}, colour(0.5));
+  m.mirror.setWindows({{40, 20}});
+  m.apply();
+  m.storage.replaceCharacters({45, 0}, u"zz");
+  m.mirror.textDidChange({45, 0}, 2);
+  m.buffer.insert(m.buffer.begin() + 45, 2, std::nullopt);
+  const std::size_t before = m.changes.size();
+  m.apply();
+  EXPECT_TRUE(m.mirrors([](std::size_t i) { return i >= 6 && i < 108 && (i < 40 || i >= 62); }));
+  for (std::size_t c = before; c < m.changes.size(); ++c) {
+    EXPECT_GE(m.changes[c].range.location, 40u);
+    EXPECT_LE(m.changes[c].range.upperBound(), 62u);
+  }
+}
+
 TEST(StyleMirrorTests, LongLinesFollowEdits) {
   const std::u16string longLine(30, u'x'), shortLine(5, u's');
   Mirrored m(shortLine + u"\n" + longLine + u"\n" + shortLine + u"\r\n" + longLine, 20, 4);

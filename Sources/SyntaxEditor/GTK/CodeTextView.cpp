@@ -623,15 +623,27 @@ void CodeTextView::updateWindows() {
     int last = first + int(rect.get_width() / characterWidth) + 1;
     if (left.get_line() == start.get_line() && right.get_line() == start.get_line()) {
       first = left.get_offset();
-      // A character is at least a pixel wide (a line not laid out yet may answer its end).
-      last = std::min(right.get_offset(), first + std::max(rect.get_width(), 1));
+      last = right.get_offset();
+      // A line not laid out yet answers its end: the columns in view are estimated then (a window
+      // wider than the view would narrow once the line is measured, which costs the line a layout).
+      if (right.ends_line()) last = std::min(last, first + int(rect.get_width() / characterWidth) + 1);
     }
     auto end = iterAt(*buffer, storage, line.upperBound());
     const int from = std::max(start.get_offset(), first - margin);
     const int to = std::min(end.get_offset(), last + margin);
     if (to <= from) continue;
     const std::size_t unitFrom = utf16OffsetOf(storage, std::size_t(from));
-    windows.push_back({unitFrom, utf16OffsetOf(storage, std::size_t(to)) - unitFrom});
+    const NSRange window{unitFrom, utf16OffsetOf(storage, std::size_t(to)) - unitFrom};
+    // A window that moves by a few columns stays where it is (the view well inside it): every move
+    // restyles its edges, which costs the line a layout, as when the line is measured after the
+    // window was placed by the estimated columns.
+    constexpr std::size_t slack = 64;
+    auto near = [](std::size_t a, std::size_t b) { return (a > b ? a - b : b - a) <= slack; };
+    const auto kept = std::find_if(mirror_.windows().begin(), mirror_.windows().end(), [&](const NSRange& old) {
+      return old.location >= line.location && old.upperBound() <= line.upperBound() &&
+             near(old.location, window.location) && near(old.upperBound(), window.upperBound());
+    });
+    windows.push_back(kept != mirror_.windows().end() ? *kept : window);
   }
   mirror_.setWindows(std::move(windows));
 }
