@@ -551,7 +551,7 @@ TEST(EditorColourTests, APastedLongLineIsLaidOutOncePerChange) {
   EXPECT_EQ(w.svg, expected);
 }
 
-// A drawing of one line of 600 KB opened in an editor, and a key typed into it: the colours near
+// A drawing of one line of 120 KB opened in an editor, and a key typed into it: the colours near
 // the view start and end inside the line, and the buffer copies and counts the piece of the line
 // a colour starts in. The line comes in pieces of a few kilobytes, so that no colour costs as much
 // as the line (on a line of megabytes, opening took seconds for each hundred colours).
@@ -559,7 +559,7 @@ TEST(EditorColourTests, ColoursOnAnOpenedLongLineCostThePiecesTheyAreIn) {
   ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
   auto drawing = [](const std::string& colour) {
     std::string line = "<svg viewBox=\"0 0 1000 1000\">";
-    for (int i = 0; line.size() < 600'000; ++i) {
+    for (int i = 0; line.size() < 120'000; ++i) {
       line += "<rect x=\"" + std::to_string(i % 997) + "\" y=\"" + std::to_string(i % 991) + "\" fill=\"#" + colour +
               std::to_string(10000 + i % 80000) + "\"/>";
     }
