@@ -100,6 +100,90 @@ bool allowsCopy(SyntaxEditor::Flags flags) {
   return flags.contains(SyntaxEditor::Flags::editable) || flags.contains(SyntaxEditor::Flags::selectable);
 }
 
+namespace {
+
+/// The character whose UTF-8 form starts at `at` and its length in bytes, if well formed.
+bool decodeUTF8(std::string_view text, std::size_t at, char32_t& character, std::size_t& length) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  if (lead < 0x80) {
+    character = lead, length = 1;
+    return true;
+  }
+  unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, character = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, character = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, character = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return false;
+  }
+  if (at + length > text.size()) return false;
+  for (std::size_t k = 1; k < length; ++k) {
+    const unsigned char next = byte(at + k);
+    if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
+    character = (character << 6) | (next & 0x3F);
+  }
+  return true;
+}
+
+/// Whether the UTF-16 form of `character` is `units` at `at`; its length in units.
+bool unitsMatch(std::u16string_view units, std::size_t at, char32_t character, std::size_t& length) {
+  if (character < 0x10000) {
+    length = 1;
+    return at < units.size() && units[at] == char16_t(character);
+  }
+  length = 2;
+  const char32_t value = character - 0x10000;
+  return at + 1 < units.size() && units[at] == char16_t(0xD800 + (value >> 10)) &&
+         units[at + 1] == char16_t(0xDC00 + (value & 0x3FF));
+}
+
+}  // namespace
+
+std::optional<TextChange> changedText(std::u16string_view old, std::string_view replacement) {
+  // The common start, a whole character at a time (a malformed byte ends it).
+  std::size_t units = 0, bytes = 0;
+  while (bytes < replacement.size()) {
+    char32_t character = 0;
+    std::size_t length = 0, unitLength = 0;
+    if (!decodeUTF8(replacement, bytes, character, length) || !unitsMatch(old, units, character, unitLength)) break;
+    units += unitLength, bytes += length;
+  }
+  // The common end, short of the common start in both texts.
+  std::size_t endUnits = 0, endBytes = 0;
+  while (endBytes < replacement.size() - bytes && endUnits < old.size() - units) {
+    const std::size_t end = replacement.size() - endBytes;
+    const auto last = static_cast<unsigned char>(replacement[end - 1]);
+    if (last < 0x80) {
+      if (old[old.size() - 1 - endUnits] != char16_t(last)) break;
+      ++endUnits, ++endBytes;
+      continue;
+    }
+    std::size_t start = end - 1;
+    while (start > bytes && end - start < 4 && (static_cast<unsigned char>(replacement[start]) & 0xC0) == 0x80) --start;
+    char32_t character = 0;
+    std::size_t length = 0, unitLength = 0;
+    if (!decodeUTF8(replacement, start, character, length) || start + length != end) break;
+    const std::size_t unitLengthNeeded = character < 0x10000 ? 1 : 2;
+    if (endUnits + unitLengthNeeded > old.size() - units) break;
+    if (!unitsMatch(old, old.size() - endUnits - unitLengthNeeded, character, unitLength)) break;
+    endUnits += unitLength, endBytes += length;
+  }
+  if (units + endUnits == old.size() && bytes + endBytes == replacement.size()) return std::nullopt;
+  TextChange change{{units, old.size() - units - endUnits},
+                    Fennix::utf16FromUTF8(replacement.substr(bytes, replacement.size() - bytes - endBytes))};
+  // Malformed bytes in the middle read as the text holds them already.
+  if (old.substr(change.range.location, change.range.length) == change.replacement) return std::nullopt;
+  return change;
+}
+
 NSRange changedRange(std::u16string_view old, std::u16string_view replacement) {
   const std::size_t shorter = std::min(old.size(), replacement.size());
   std::size_t prefix = 0;

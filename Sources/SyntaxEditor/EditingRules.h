@@ -46,6 +46,16 @@ NSRange characterBefore(std::u16string_view text, std::size_t index);
 /// start and longest common end (which do not overlap), never splitting a surrogate pair.
 /// Replacing it with the same stretch of `replacement` turns `old` into `replacement`.
 NSRange changedRange(std::u16string_view old, std::u16string_view replacement);
+/// A stretch of a text and the text that takes its place.
+struct TextChange {
+  NSRange range;
+  std::u16string replacement;
+};
+/// What turns `old` into the UTF-8 text `replacement`: the stretch of `old` between their common
+/// start and end (as `changedRange` finds it, where `replacement` is well formed), and the same
+/// stretch of `replacement` in UTF-16; none when the texts are the same. Only that stretch of
+/// `replacement` is converted.
+std::optional<TextChange> changedText(std::u16string_view old, std::string_view replacement);
 NSRange characterAfter(std::u16string_view text, std::size_t index);
 
 /// The font commands of the font panel and the font-size menu.

@@ -60,20 +60,16 @@ void UXCodeTextViewRepresentable::updateTextView(UXCodeTextView& textView) const
   // old and new texts (the views keep the rest as it is), and stands for a new whole text: the
   // storage highlights all of it again, since the colours of a line in a tag, block comment or
   // string that spans lines depend on the lines around it.
-  std::u16string text = Fennix::utf16FromUTF8(source.get());
-  if (text != textView.string()) {
-    const auto& storage = textView.codeTextStorage();
-    const NSRange changed = SyntaxEditorSupport::changedRange(storage->string(), text);
-    const std::size_t kept = storage->length() - changed.length;
-    if (kept == 0) {
+  // Only the middle is converted: a text of many megabytes given again on every keystroke (the
+  // code generated from a large drawing) is compared as it comes, not copied whole.
+  const auto& storage = textView.codeTextStorage();
+  if (auto change = SyntaxEditorSupport::changedText(storage->string(), source.get())) {
+    if (change->range.length == storage->length()) {
       // A new text with nothing in common with the old (the first text of a window): the storage
       // keeps it as it is, and the views take it from there.
-      storage->replaceAllCharactersAsWholeText(std::move(text));
+      storage->replaceAllCharactersAsWholeText(std::move(change->replacement));
     } else {
-      // The new text is let go before the storage and the views take the middle of it.
-      std::u16string middle = text.substr(changed.location, text.size() - kept);
-      std::u16string().swap(text);
-      storage->replaceCharactersAsWholeText(changed, middle);
+      storage->replaceCharactersAsWholeText(change->range, change->replacement);
     }
     textView.setSelectedRange(textView.selectedRange());
   }

@@ -145,6 +145,52 @@ TEST(ChangedRange, LiesBetweenTheCommonStartAndEndWithoutSplittingPairs) {
   EXPECT_EQ(changedRange(u"a\U0001F600b", u"a\U0002F600b"), (NSRange{1, 2})) << "same low half";
 }
 
+// A text given in UTF-8 (as a binding gives it on every update) against the text held: the change
+// found turns the old text into the new one, and is the stretch `changedRange` finds.
+TEST(ChangedText, TurnsTheOldTextIntoTheNewOneConvertingOnlyTheMiddle) {
+  using SyntaxEditorSupport::changedRange;
+  using SyntaxEditorSupport::changedText;
+  const std::vector<std::pair<std::u16string, std::string>> cases = {
+      {u"abc", "abc"},
+      {u"", "abc"},
+      {u"abc", ""},
+      {u"abcabc", "abc"},
+      {u"abc", "abcabc"},
+      {u"aXb", "aYYb"},
+      {u"a\U0001F600b", "a\U0001F680b"},
+      {u"a\U0001F600b", "a\U0002F600b"},
+      {u"\U0001F600", "\U0001F600\U0001F600"},
+      {u"\u00e9t\u00e9", "\u00e9t\u00e8"},
+      {u"\u20ac1", "\u20ac2\u20ac"},
+      {u"x \u4e2d\u6587 y", "x \u4e2d\u6588 y"},
+      {u"end \U0001F600", "end \u00e9\U0001F600"},
+  };
+  for (const auto& [old, text] : cases) {
+    const std::u16string wanted = Fennix::utf16FromUTF8(text);
+    const auto change = changedText(old, text);
+    if (old == wanted) {
+      EXPECT_FALSE(change) << text;
+      continue;
+    }
+    ASSERT_TRUE(change) << text;
+    EXPECT_EQ(change->range, changedRange(old, wanted)) << text;
+    std::u16string changed = old;
+    changed.replace(change->range.location, change->range.length, change->replacement);
+    EXPECT_EQ(changed, wanted) << text;
+  }
+  // Malformed bytes read as the replacement character, wherever they are; read again, they are
+  // no change.
+  for (const std::string text : {"a\xff", "\xff" "a", "a\xe2\x82" "b", "\xf0\x9f\x98", "ok\xc3"}) {
+    const std::u16string wanted = Fennix::utf16FromUTF8(text);
+    const auto change = changedText(u"a", text);
+    ASSERT_TRUE(change) << text;
+    std::u16string changed = u"a";
+    changed.replace(change->range.location, change->range.length, change->replacement);
+    EXPECT_EQ(changed, wanted) << text;
+    EXPECT_FALSE(changedText(wanted, text)) << text;
+  }
+}
+
 TEST_F(EditorUpdateTests, ViewersAreSelectableButNotEditable) {
   const Editor viewer = Editor::viewer("fixed", Language::swift, HighlightJSTheme::vs2015(), std::nullopt,
                                        Flags::defaultViewerFlags, Editor::system());

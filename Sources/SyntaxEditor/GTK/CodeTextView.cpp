@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "Fennix/UI/GTK/TextBufferAttributes.h"
 
@@ -347,16 +348,18 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   const int from = int(characterOffsetOf(storage, newRange.location + prefix));
   auto position = buffer->erase(buffer->get_iter_at_offset(from),
                                 buffer->get_iter_at_offset(from + int(Fennix::characterOffset(removed, removed.size()))));
+  // The fences of the text taken out have all moved to where it was.
+  if (!removed.empty()) position = dropFencesAt(position);
   // Text put into an empty buffer carries no style.
   const bool bare = buffer->get_char_count() == 0;
   // Converted a piece at a time, so that a text of many megabytes is not held a third time while
   // the buffer takes it.
   constexpr std::size_t piece = std::size_t{1} << 20;
+  std::size_t unbroken = 0;
   for (std::size_t at = 0; at < inserted.size();) {
     std::size_t to = std::min(inserted.size(), at + piece);
     if (to < inserted.size() && inserted[to - 1] >= 0xD800 && inserted[to - 1] <= 0xDBFF) --to;  // not between a pair
-    const std::string text = Fennix::utf8FromUTF16(inserted.substr(at, to - at));
-    position = buffer->insert(position, text.data(), text.data() + text.size());
+    position = insertFenced(position, Fennix::utf8FromUTF16(inserted.substr(at, to - at)), unbroken);
     at = to;
   }
   if (!recorded) buffer->end_irreversible_action();
@@ -365,6 +368,53 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   mirror_.textDidChange({newRange.location + prefix, removedLength}, inserted.size(), bare);
   if (!bare) noteInsertedStyle({newRange.location + prefix, inserted.size()});
   noteLongLineChanged(newRange.location + prefix);
+}
+
+Gtk::TextBuffer::iterator CodeTextView::insertFenced(Gtk::TextBuffer::iterator position, const std::string& text,
+                                                     std::size_t& unbroken) {
+  // The buffer keeps the text of a line between two marks or tag toggles in one piece, and copies
+  // and counts all of that piece whenever a tag starts or ends inside it: on a line of megabytes
+  // every colour given near the view would cost as much as the whole line. A mark every few
+  // kilobytes of a line keeps each piece that short (the marks are not shown and hold no text).
+  auto buffer = get_buffer();
+  const char* data = text.data();
+  std::size_t at = 0, scanned = 0;
+  while (scanned < text.size()) {
+    const std::size_t room = fenceSpacing - unbroken;
+    const std::size_t look = std::min(room, text.size() - scanned);
+    if (const void* lineBreak = std::memchr(data + scanned, '\n', look)) {
+      scanned = std::size_t(static_cast<const char*>(lineBreak) - data) + 1;
+      unbroken = 0;
+      continue;
+    }
+    if (look < room) {
+      unbroken += look;
+      break;
+    }
+    std::size_t cut = scanned + room;
+    while (cut < text.size() && (static_cast<unsigned char>(data[cut]) & 0xC0) == 0x80) ++cut;  // on a character
+    position = buffer->insert(position, data + at, data + cut);
+    fences_.push_back(buffer->create_mark(position, true));
+    position = fences_.back()->get_iter();
+    at = scanned = cut;
+    unbroken = 0;
+  }
+  if (at < text.size()) position = buffer->insert(position, data + at, data + text.size());
+  return position;
+}
+
+Gtk::TextBuffer::iterator CodeTextView::dropFencesAt(const Gtk::TextBuffer::iterator& position) {
+  if (fences_.empty()) return position;
+  auto buffer = get_buffer();
+  const int offset = position.get_offset();
+  auto kept = std::remove_if(fences_.begin(), fences_.end(), [&](const Glib::RefPtr<Gtk::TextMark>& fence) {
+    if (fence->get_iter().get_offset() != offset) return false;
+    buffer->delete_mark(fence);
+    return true;
+  });
+  if (kept == fences_.end()) return position;
+  fences_.erase(kept, fences_.end());
+  return buffer->get_iter_at_offset(offset);
 }
 
 void CodeTextView::noteInsertedStyle(NSRange range) {

@@ -64,6 +64,13 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void storageDidEdit(const NSTextStorageEdit& edit);
   /// Puts the storage's new text of `newRange` into the buffer in place of `oldRange`.
   void replaceInBuffer(NSRange oldRange, NSRange newRange);
+  /// Inserts `text` at `position`, with a fence after every `fenceSpacing` bytes that hold no line
+  /// break (`unbroken`: the bytes before `position` since the last break or fence, updated); the
+  /// position after it.
+  Gtk::TextBuffer::iterator insertFenced(Gtk::TextBuffer::iterator position, const std::string& text,
+                                         std::size_t& unbroken);
+  /// Removes the fences at `position` (those of text erased there); the position, still valid.
+  Gtk::TextBuffer::iterator dropFencesAt(const Gtk::TextBuffer::iterator& position);
   /// Tells the mirror which style the buffer gave text it inserted (the style around it), so that
   /// a keystroke inside a style costs no restyle, and on a long line no second layout of it.
   void noteInsertedStyle(NSRange range);
@@ -109,6 +116,8 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   guint layingOut_ = 0;  // the tick callback that lays out the changed long lines
   std::vector<std::size_t> changedLongLines_;  // storage offsets on long lines the buffer changed
   std::size_t longLineLayouts_ = 0;
+  static constexpr std::size_t fenceSpacing = 8192;  // bytes of a line between two fences
+  std::vector<Glib::RefPtr<Gtk::TextMark>> fences_;   // marks that keep the pieces of long lines short
   sigc::connection hScroll_;
   sigc::connection vScroll_;
   sigc::connection hExtent_;

@@ -42,6 +42,26 @@ extern "C" void pango_layout_set_text(PangoLayout* layout, const char* text, int
   next(layout, text, length);
 }
 
+// The text buffer's counts of long texts, where it hands them to the text library (it counts the
+// characters of a piece of a line whenever it makes one, such as when a tag starts inside it).
+namespace {
+std::size_t countedFrom = SIZE_MAX;  // the bytes of the texts counted
+int bufferCounts = 0;
+}  // namespace
+
+extern "C" glong g_utf8_strlen(const gchar* text, gssize max) {
+  using Count = glong (*)(const gchar*, gssize);
+  static const auto next = reinterpret_cast<Count>(dlsym(RTLD_NEXT, "g_utf8_strlen"));
+  if (max >= 0 && std::size_t(max) >= countedFrom) {
+    Dl_info caller{};
+    if (dladdr(__builtin_return_address(0), &caller) != 0 && caller.dli_fname != nullptr &&
+        std::strstr(caller.dli_fname, "libgtk-4") != nullptr) {
+      ++bufferCounts;
+    }
+  }
+  return next(text, max);
+}
+
 namespace {
 
 using BufferCheck::bufferMirrorsStorage;
@@ -533,6 +553,52 @@ TEST(EditorColourTests, APastedLongLineIsLaidOutOncePerChange) {
   EXPECT_LE(layouts, 3) << "the text, its colours near the view, and at most one scroll to the cursor";
   EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after the paste";
   EXPECT_EQ(w.svg, expected);
+}
+
+// A drawing of one line of 120 KB opened in an editor, and a key typed into it: the colours near
+// the view start and end inside the line, and the buffer copies and counts the piece of the line
+// a colour starts in. The line comes in pieces of a few kilobytes, so that no colour costs as much
+// as the line (on a line of megabytes, opening took seconds for each hundred colours).
+TEST(EditorColourTests, ColoursOnAnOpenedLongLineCostThePiecesTheyAreIn) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  auto drawing = [](const std::string& colour) {
+    std::string line = "<svg viewBox=\"0 0 1000 1000\">";
+    for (int i = 0; line.size() < 120'000; ++i) {
+      line += "<rect x=\"" + std::to_string(i % 997) + "\" y=\"" + std::to_string(i % 991) + "\" fill=\"#" + colour +
+              std::to_string(10000 + i % 80000) + "\"/>";
+    }
+    return line + "</svg>";
+  };
+  const std::string line = drawing("1");
+  countedFrom = line.size() / 4;
+  bufferCounts = 0;
+  const std::string title = "Editor colours on an opened long line";
+  EditorWindow w(line + "\n", "let a = 1\n", title);
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& xml = w.xml.textView();
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after opening";
+  EXPECT_GT(taggedCharacters(xml, 0, 2000), 1000) << "the start of the line, in view, is coloured";
+  EXPECT_LE(bufferCounts, 2) << "colours given on opening cost a copy of most of the line each";
+
+  bufferCounts = 0;
+  w.caret(xml, 40);
+  std::string expected = w.svg;
+  expected.insert(40, "7");
+  ASSERT_TRUE(w.typed(xml, "7", expected));
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after typing";
+  EXPECT_LE(bufferCounts, 2) << "a typed key cost copies of most of the line";
+  EXPECT_EQ(w.svg, expected);
+
+  // A whole new line (as a drawing changed in another program and read again) comes in short
+  // pieces too.
+  bufferCounts = 0;
+  w.xml.setText(drawing("2") + "\n");
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << "after a whole new text";
+  EXPECT_LE(bufferCounts, 2) << "a whole new text cost copies of most of the line";
+  countedFrom = SIZE_MAX;
 }
 
 // A paste of many short lines: the toolkit lays out every line of it in the background, which
