@@ -24,6 +24,8 @@ std::size_t utf16At(const NSTextStorage& storage, const Gtk::TextBuffer::iterato
   return utf16OffsetOf(storage, std::size_t(iter.get_offset()));
 }
 
+bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
 }  // namespace
 
 CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror_(*code_->codeTextStorage()) {
@@ -93,6 +95,7 @@ CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror
 
 CodeTextView::~CodeTextView() {
   styling_.disconnect();
+  fillSource_.disconnect();
   if (layingOut_ != 0) remove_tick_callback(layingOut_);
   hScroll_.disconnect();
   vScroll_.disconnect();
@@ -137,7 +140,7 @@ bool CodeTextView::handleKeyPress(guint keyval, Gdk::ModifierType state) {
         return false;
     }
   }
-  if (modifiers != Gdk::ModifierType(0) || !code_->isEditable()) return false;
+  if (modifiers != Gdk::ModifierType(0) || !code_->isEditable() || filling_) return false;
   switch (keyval) {
     case GDK_KEY_Return:
     case GDK_KEY_KP_Enter:
@@ -195,7 +198,8 @@ void CodeTextView::selectionDidChange(NSRange range) {
 }
 
 void CodeTextView::editabilityDidChange(bool editable, bool selectable) {
-  set_editable(editable);
+  // A buffer still being filled is editable once it holds the whole text.
+  set_editable(editable && !filling_);
   set_cursor_visible(editable);
   set_focusable(editable || selectable);
 }
@@ -224,7 +228,7 @@ gboolean CodeTextView::acceptsDrop(GtkDropTarget* target, GdkDrop* drop, gpointe
 }
 
 void CodeTextView::pasteClipboard() {
-  if (!code_->isEditable()) {
+  if (!code_->isEditable() || filling_) {
     error_bell();
     return;
   }
@@ -244,7 +248,7 @@ void CodeTextView::pasteClipboard() {
 }
 
 void CodeTextView::pasteText(const char* text) {
-  if (text == nullptr || !code_->isEditable()) {
+  if (text == nullptr || !code_->isEditable() || filling_) {
     error_bell();
     return;
   }
@@ -352,22 +356,112 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   if (!removed.empty()) position = dropFencesAt(position);
   // Text put into an empty buffer carries no style.
   const bool bare = buffer->get_char_count() == 0;
+  // A whole new text of many megabytes (all of the storage's: the buffer is empty) goes in a
+  // piece per main-loop iteration: the toolkit takes a few tens of megabytes a second, and the
+  // loop would otherwise answer nothing until it held all of it.
+  std::size_t now = inserted.size();
+  if (bare && !recorded && inserted.size() > fillPiece) {
+    now = fillPiece;
+    if (isHighSurrogate(inserted[now - 1])) --now;
+  }
+  std::size_t unbroken = 0;
+  position = insertUnits(position, inserted.substr(0, now), unbroken);
+  if (!recorded) buffer->end_irreversible_action();
+  mirroringStorage_ = false;
+  largestInsertion_ = std::max(largestInsertion_, now);
+  const std::size_t removedLength = removed.size();
+  mirror_.textDidChange({newRange.location + prefix, removedLength}, inserted.size(), bare);
+  if (now < inserted.size()) {
+    // Not editable, and not coloured, until the buffer holds the whole text.
+    filling_ = Fill{now, unbroken};
+    set_editable(false);
+    styling_.disconnect();
+    // Behind the toolkit's input and drawing and the main queue's blocks, ahead of its layout of
+    // the lines out of view (which the rest of the text would otherwise wait for).
+    fillSource_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &CodeTextView::fillSlice),
+                                              GTK_TEXT_VIEW_PRIORITY_VALIDATE - 1);
+    return;
+  }
+  if (!bare) noteInsertedStyle({newRange.location + prefix, inserted.size()});
+  noteLongLineChanged(newRange.location + prefix);
+}
+
+bool CodeTextView::fillSlice() {
+  auto buffer = get_buffer();
+  const std::u16string_view text = code_->codeTextStorage()->string();
+  const std::size_t from = filling_->filled;
+  std::size_t to = std::min(text.size(), from + fillPiece);
+  if (to < text.size() && isHighSurrogate(text[to - 1])) --to;
+  mirroringStorage_ = true;
+  buffer->begin_irreversible_action();
+  insertUnits(buffer->end(), text.substr(from, to - from), filling_->unbroken);
+  buffer->end_irreversible_action();
+  mirroringStorage_ = false;
+  largestInsertion_ = std::max(largestInsertion_, to - from);
+  filling_->filled = to;
+  if (to < text.size()) return true;
+  finishFilling();
+  return false;
+}
+
+void CodeTextView::fillDidEdit(NSRange oldRange, NSRange newRange) {
+  // The buffer holds the old text up to `filled`. The new text is the same before the edit's start,
+  // and after its end as far as the buffer held the old text: an edit inside what the buffer holds
+  // replaces its stretch there (as it would in a buffer that held all), one past it changes nothing
+  // the buffer holds, and one across its end takes out what the buffer holds from the edit's start,
+  // which is filled again from there.
+  Fill& fill = *filling_;
+  if (oldRange.location < fill.filled) {
+    auto buffer = get_buffer();
+    const auto& storage = *code_->codeTextStorage();
+    const bool inside = oldRange.upperBound() <= fill.filled;
+    const std::size_t heldAfter = inside ? fill.filled - oldRange.upperBound() : 0;
+    const int from = int(characterOffsetOf(storage, oldRange.location));
+    const int to = buffer->get_char_count() -
+                   int(characterOffsetOf(storage, newRange.upperBound() + heldAfter) -
+                       characterOffsetOf(storage, newRange.upperBound()));
+    mirroringStorage_ = true;
+    buffer->begin_irreversible_action();
+    auto position = dropFencesAt(buffer->erase(buffer->get_iter_at_offset(from), inside ? buffer->get_iter_at_offset(to) : buffer->end()));
+    // The bytes before the edit since the last break are not counted: a fence comes first.
+    std::size_t unbroken = fenceSpacing - 1;
+    if (inside) {
+      insertUnits(position, std::u16string_view(storage.string()).substr(newRange.location, newRange.length), unbroken);
+      largestInsertion_ = std::max(largestInsertion_, newRange.length);
+      fill.filled = newRange.upperBound() + heldAfter;
+    } else {
+      fill.filled = oldRange.location;
+      fill.unbroken = unbroken;
+    }
+    buffer->end_irreversible_action();
+    mirroringStorage_ = false;
+  }
+  // What the buffer takes from here on comes without styles, as the rest.
+  mirror_.textDidChange(oldRange, newRange.length, true);
+}
+
+void CodeTextView::finishFilling() {
+  filling_.reset();
+  set_editable(code_->isEditable());
+  followLongLines();
+  // A selection placed meanwhile past the text the buffer held is placed again.
+  selectionDidChange(code_->selectedRange());
+  windowsStale_ = true;
+  scheduleStyling();
+}
+
+Gtk::TextBuffer::iterator CodeTextView::insertUnits(Gtk::TextBuffer::iterator position, std::u16string_view units,
+                                                    std::size_t& unbroken) {
   // Converted a piece at a time, so that a text of many megabytes is not held a third time while
   // the buffer takes it.
   constexpr std::size_t piece = std::size_t{1} << 20;
-  std::size_t unbroken = 0;
-  for (std::size_t at = 0; at < inserted.size();) {
-    std::size_t to = std::min(inserted.size(), at + piece);
-    if (to < inserted.size() && inserted[to - 1] >= 0xD800 && inserted[to - 1] <= 0xDBFF) --to;  // not between a pair
-    position = insertFenced(position, Fennix::utf8FromUTF16(inserted.substr(at, to - at)), unbroken);
+  for (std::size_t at = 0; at < units.size();) {
+    std::size_t to = std::min(units.size(), at + piece);
+    if (to < units.size() && isHighSurrogate(units[to - 1])) --to;  // not between a pair
+    position = insertFenced(position, Fennix::utf8FromUTF16(units.substr(at, to - at)), unbroken);
     at = to;
   }
-  if (!recorded) buffer->end_irreversible_action();
-  mirroringStorage_ = false;
-  const std::size_t removedLength = removed.size();
-  mirror_.textDidChange({newRange.location + prefix, removedLength}, inserted.size(), bare);
-  if (!bare) noteInsertedStyle({newRange.location + prefix, inserted.size()});
-  noteLongLineChanged(newRange.location + prefix);
+  return position;
 }
 
 Gtk::TextBuffer::iterator CodeTextView::insertFenced(Gtk::TextBuffer::iterator position, const std::string& text,
@@ -448,8 +542,11 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
   if (edit.editedMask & NSTextStorageEditedCharacters) {
     const NSRange oldRange{range.location, std::size_t(std::ptrdiff_t(range.length) - edit.changeInLength)};
     if (mirroringBuffer_) {
-      // The buffer makes this very change itself, right after.
+      // The buffer makes this very change itself, right after (inside the text it holds).
       mirror_.textDidChange(oldRange, range.length);
+      if (filling_) filling_->filled = filling_->filled - oldRange.length + range.length;
+    } else if (filling_) {
+      fillDidEdit(oldRange, range);
     } else {
       replaceInBuffer(oldRange, range);
     }
@@ -476,7 +573,7 @@ void CodeTextView::followLongLines() {
   // The lines that carry the tag are the long lines of the text, each whole (the toolkit takes a
   // line's wrapping from its first character).
   const std::vector<NSRange>& lines = mirror_.longLines();
-  if (unwrappedLines_.empty() && lines.empty()) return;
+  if (filling_ || (unwrappedLines_.empty() && lines.empty())) return;
   auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
   mirroringStorage_ = true;
@@ -504,7 +601,7 @@ void CodeTextView::followLongLines() {
 // ---- Styles in slices ---------------------------------------------------------------------------
 
 void CodeTextView::scheduleStyling() {
-  if (styling_.connected()) return;
+  if (styling_.connected() || filling_) return;
   if (mirror_.isSettled() && !(windowsStale_ && !mirror_.longLines().empty())) return;
   // Ahead of the toolkit's own layout of changed lines, which goes on in the background until
   // every line is laid out: after a paste of many lines that takes many seconds, and slices
@@ -591,6 +688,8 @@ std::optional<NSRange> CodeTextView::longLineAt(std::size_t index) const {
 }
 
 void CodeTextView::noteLongLineChanged(std::size_t index) {
+  // A buffer being filled has its long lines laid out once it holds them all.
+  if (filling_) return;
   const auto line = longLineAt(index);
   if (!line) return;
   if (changedLongLines_.empty() || longLineAt(changedLongLines_.back()) != line) changedLongLines_.push_back(index);

@@ -35,8 +35,17 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
 
   /// Whether the buffer shows every style of the storage it is going to show.
   bool isStyleSettled() const {
-    return mirror_.isSettled() && !mirror_.hasDeferred() && !(windowsStale_ && !mirror_.longLines().empty());
+    return !filling_ && mirror_.isSettled() && !mirror_.hasDeferred() &&
+           !(windowsStale_ && !mirror_.longLines().empty());
   }
+  /// A whole new text longer than this many UTF-16 units goes into an empty buffer a piece of at
+  /// most that length per main-loop iteration.
+  static constexpr std::size_t fillPiece = std::size_t{1} << 21;
+  /// Whether the buffer is still taking a new text a piece at a time: it holds the start of the
+  /// storage's text, not editable, and takes its colours once it holds all of it.
+  bool isFilling() const { return filling_.has_value(); }
+  /// The most UTF-16 units the buffer took from the storage in one step (for checks).
+  std::size_t largestInsertion() const { return largestInsertion_; }
   const SyntaxEditorSupport::StyleMirror& styleMirror() const { return mirror_; }
   /// How many times the view laid out a changed line longer than the long-line threshold (for
   /// checks: each change of such a line should cost one).
@@ -64,6 +73,15 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void storageDidEdit(const NSTextStorageEdit& edit);
   /// Puts the storage's new text of `newRange` into the buffer in place of `oldRange`.
   void replaceInBuffer(NSRange oldRange, NSRange newRange);
+  /// Puts the next piece of the storage's text into the buffer; true while more is to come.
+  bool fillSlice();
+  /// Follows an edit of the storage made while the buffer is filled: what the buffer holds from
+  /// the edit on goes, and is filled again from the storage.
+  void fillDidEdit(NSRange oldRange, NSRange newRange);
+  void finishFilling();
+  /// Inserts UTF-16 `units` at `position` as `insertFenced` does; the position after them.
+  Gtk::TextBuffer::iterator insertUnits(Gtk::TextBuffer::iterator position, std::u16string_view units,
+                                        std::size_t& unbroken);
   /// Inserts `text` at `position`, with a fence after every `fenceSpacing` bytes that hold no line
   /// break (`unbroken`: the bytes before `position` since the last break or fence, updated); the
   /// position after it.
@@ -118,6 +136,13 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   std::size_t longLineLayouts_ = 0;
   static constexpr std::size_t fenceSpacing = 8192;  // bytes of a line between two fences
   std::vector<Glib::RefPtr<Gtk::TextMark>> fences_;   // marks that keep the pieces of long lines short
+  struct Fill {
+    std::size_t filled = 0;    // the storage's units the buffer holds, from its start
+    std::size_t unbroken = 0;  // bytes at the buffer's end since its last line break or fence
+  };
+  std::optional<Fill> filling_;
+  sigc::connection fillSource_;
+  std::size_t largestInsertion_ = 0;
   sigc::connection hScroll_;
   sigc::connection vScroll_;
   sigc::connection hExtent_;

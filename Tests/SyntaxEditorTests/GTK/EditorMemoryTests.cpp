@@ -94,7 +94,11 @@ TEST(EditorMemoryTests, ALargeTextTakesOneCopyMoreThanABareTextView) {
   Editor editor(Editor::Binding<std::string>([&text] { return text; }, [](std::string) {}), Editor::Language::swift,
                 HighlightJSTheme::xcode(), std::nullopt, Editor::Flags::defaultEditorFlags, Editor::softTab(4));
   std::unique_ptr<SyntaxEditorView> view;
-  const Growth growth = growthOf([&] { view = std::make_unique<SyntaxEditorView>(editor); });
+  const Growth growth = growthOf([&] {
+    view = std::make_unique<SyntaxEditorView>(editor);
+    // The buffer takes a text this large a piece per main-loop iteration.
+    EditorTestSupport::runMainLoopUntil([&] { return !view->textView().isFilling(); }, 120);
+  });
   ASSERT_EQ(view->textView().get_buffer()->get_char_count(), int(text.size()));
   EXPECT_TRUE(EditorTestSupport::runMainLoopUntil([&] { return !view->textView().codeView().codeTextStorage()->isHighlighting(); }))
       << "the start of the text is coloured";

@@ -1,0 +1,158 @@
+// A whole new text of many megabytes goes into an editor's empty buffer a piece per main-loop
+// iteration: blocks posted to the main queue run between the pieces, the view takes no edit
+// until it holds the whole text, and edits of the text made meanwhile (from outside, or to the
+// buffer by the program) leave the buffer holding the storage's text once it is in.
+#include <gdk/gdkkeysyms.h>
+#include <gtest/gtest.h>
+
+#include <gtkmm/init.h>
+#include <gtkmm/window.h>
+
+#include <string>
+
+#include "Platform/Dispatch.h"
+#include "SyntaxEditor/GTK/SyntaxEditorView.h"
+#include "SyntaxEditorTests/EditorTestSupport.h"
+#include "SyntaxEditorTests/GTK/BufferCheck.h"
+#include "Tools/XDriver/XDriver.h"
+
+namespace {
+
+using BufferCheck::bufferMirrorsStorage;
+using BufferCheck::waitUntilSettled;
+using EditorTestSupport::runMainLoopUntil;
+using Editor = SyntaxEditor;
+
+bool gtkReady() {
+  if (!gtk_init_check()) return false;
+  Gtk::init_gtkmm_internals();
+  return true;
+}
+
+/// About three pieces of Swift in short lines, with an emoji (two UTF-16 units, one character)
+/// on each line, so that the buffer's character offsets and the storage's units part.
+std::string largeSwift() {
+  std::string text;
+  for (unsigned i = 0; text.size() < 3 * CodeTextView::fillPiece + 1000; ++i) {
+    text += "let value" + std::to_string(i) + " = \"\xF0\x9F\x90\xB0\" // line " + std::to_string(i) + "\n";
+  }
+  return text;
+}
+
+std::string bufferText(CodeTextView& view) { return view.get_buffer()->get_text(true).raw(); }
+
+/// A shown window holding one Swift editor, given `text` once it is mapped.
+struct FillWindow {
+  std::string swift = "let a = 1\n";
+  Gtk::Window window;
+  std::unique_ptr<SyntaxEditorView> editor;
+
+  explicit FillWindow(const std::string& title) {
+    window.set_title(title);
+    window.set_default_size(700, 400);
+    window.present();
+  }
+  ~FillWindow() { window.destroy(); }
+
+  /// Makes the editor on `text`, as a document window makes its editors.
+  SyntaxEditorView& open(const std::string& text) {
+    swift = text;
+    editor = std::make_unique<SyntaxEditorView>(
+        Editor(Editor::Binding<std::string>::fromVariable(swift), Editor::Language::swift, HighlightJSTheme::xcode(),
+               std::nullopt, Editor::Flags::defaultEditorFlags, Editor::softTab(4)));
+    window.set_child(*editor);
+    return *editor;
+  }
+};
+
+}  // namespace
+
+// A block posted to the main queue as the editor is made runs while the buffer holds only part of
+// the text; no step put more than a piece into the buffer; the view is not editable until the
+// text is in, then the start of the text is coloured and a key typed through the X server goes
+// into the buffer and the binding.
+TEST(EditorFillTests, ALargeTextGoesInAPieceAtATimeAndTakesKeysOnceIn) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor fill of a large text";
+  FillWindow w(title);
+  XDriver::Session x;
+  ASSERT_TRUE(x.ok());
+  const std::string text = largeSwift();
+  const int characters = int(g_utf8_strlen(text.c_str(), gssize(text.size())));
+
+  auto heldWhenPosted = std::make_shared<int>(-1);
+  CodeTextView* shown = nullptr;
+  DispatchQueue::main().async([heldWhenPosted, &shown] {
+    if (shown != nullptr) *heldWhenPosted = shown->get_buffer()->get_char_count();
+  });
+  CodeTextView& view = w.open(text).textView();
+  shown = &view;
+  EXPECT_FALSE(view.get_editable()) << "editable before the buffer held the whole text";
+  EXPECT_TRUE(view.isFilling());
+  EXPECT_FALSE(view.isStyleSettled()) << "settled before the buffer held the whole text";
+  // A key handled by the view's own rules takes nothing either.
+  EXPECT_FALSE(view.handleKeyPress(GDK_KEY_Return, Gdk::ModifierType(0)));
+
+  ASSERT_TRUE(runMainLoopUntil([&] { return *heldWhenPosted >= 0; }, 60));
+  EXPECT_LT(*heldWhenPosted, characters) << "the block waited until the buffer held the whole text";
+  EXPECT_GT(*heldWhenPosted, 0);
+  ASSERT_TRUE(runMainLoopUntil([&] { return !view.isFilling(); }, 120));
+  EXPECT_LE(view.largestInsertion(), CodeTextView::fillPiece) << "one step put more than a piece into the buffer";
+  EXPECT_TRUE(view.get_editable());
+  ASSERT_TRUE(waitUntilSettled(view));
+  EXPECT_TRUE(bufferMirrorsStorage(view)) << "once the text is in";
+  EXPECT_EQ(w.swift, text) << "filling the buffer wrote to the binding";
+
+  // Typed at the start, through the X server.
+  std::optional<XDriver::WindowID> id;
+  runMainLoopUntil([&] { return bool(id = x.findWindow(title)); }, 5);
+  ASSERT_TRUE(id);
+  x.focus(*id);
+  ASSERT_TRUE(runMainLoopUntil([&] { return w.window.is_active(); }, 5));
+  view.grab_focus();
+  view.get_buffer()->place_cursor(view.get_buffer()->begin());
+  ASSERT_TRUE(runMainLoopUntil([&] { return view.has_focus(); }, 5));
+  x.type("z");
+  ASSERT_TRUE(runMainLoopUntil([&] { return w.swift.size() == text.size() + 1; }, 30));
+  EXPECT_EQ(w.swift, "z" + text);
+  EXPECT_EQ(view.get_buffer()->get_text(view.get_buffer()->begin(), view.get_buffer()->get_iter_at_offset(4)).raw(),
+            "zlet");
+}
+
+// While the buffer is filled: the program inserts into it and erases from it at its start (the
+// storage follows), and the text is set again from outside three times, changed past what the
+// buffer holds, inside it, and across its end. Once in, the buffer holds the storage's text with its colours.
+TEST(EditorFillTests, EditsWhileFillingLeaveTheBufferAsTheStorage) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  FillWindow w("Editor fill with edits");
+  const std::string text = largeSwift();
+  CodeTextView& view = w.open(text).textView();
+  ASSERT_TRUE(view.isFilling());
+  auto buffer = view.get_buffer();
+  const auto& storage = *view.codeView().codeTextStorage();
+
+  buffer->insert(buffer->begin(), "// typed\n");
+  buffer->erase(buffer->get_iter_at_offset(0), buffer->get_iter_at_offset(3));
+  ASSERT_TRUE(view.isFilling());
+  EXPECT_EQ(Fennix::utf8FromUTF16(storage.string()).substr(0, 12), "typed\nlet va");
+
+  // Past what the buffer holds: near the end of the text.
+  std::string changed = w.swift;
+  changed.replace(changed.size() - 40, 10, "/* end */");
+  w.editor->setText(changed);
+  ASSERT_TRUE(view.isFilling());
+  // Inside what it holds: near the start.
+  changed.replace(20, 5, "\n\n\xF0\x9F\x90\xB0");
+  w.editor->setText(changed);
+  ASSERT_TRUE(view.isFilling());
+  EXPECT_EQ(bufferText(view).substr(0, 40), changed.substr(0, 40));
+  // Across its end: from near the start to near the end.
+  changed = changed.substr(0, 30) + "/* new */" + changed.substr(60, changed.size() - 200);
+  w.editor->setText(changed);
+  ASSERT_TRUE(runMainLoopUntil([&] { return !view.isFilling(); }, 120));
+  EXPECT_EQ(Fennix::utf8FromUTF16(storage.string()), changed);
+  EXPECT_EQ(bufferText(view), changed);
+  ASSERT_TRUE(waitUntilSettled(view));
+  EXPECT_TRUE(bufferMirrorsStorage(view)) << "once the text is in";
+  EXPECT_TRUE(view.get_editable());
+}
