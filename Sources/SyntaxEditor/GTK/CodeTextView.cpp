@@ -26,6 +26,17 @@ std::size_t utf16At(const NSTextStorage& storage, const Gtk::TextBuffer::iterato
 
 bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
+/// Where a piece of `text` from `from` ends: after the last line break within `length` units, or
+/// else after the first one past them, or at the end. A line is never split between pieces: the
+/// toolkit would lay out a long line again for each piece of it.
+std::size_t pieceEnd(std::u16string_view text, std::size_t from, std::size_t length) {
+  if (text.size() - from <= length) return text.size();
+  const std::size_t last = text.substr(from, length).rfind(u'\n');
+  if (last != std::u16string_view::npos) return from + last + 1;
+  const std::size_t next = text.find(u'\n', from + length);
+  return next == std::u16string_view::npos ? text.size() : next + 1;
+}
+
 }  // namespace
 
 CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror_(*code_->codeTextStorage()) {
@@ -357,13 +368,9 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   // Text put into an empty buffer carries no style.
   const bool bare = buffer->get_char_count() == 0;
   // A whole new text of many megabytes (all of the storage's: the buffer is empty) goes in a
-  // piece per main-loop iteration: the toolkit takes a few tens of megabytes a second, and the
-  // loop would otherwise answer nothing until it held all of it.
-  std::size_t now = inserted.size();
-  if (bare && !recorded && inserted.size() > fillPiece) {
-    now = fillPiece;
-    if (isHighSurrogate(inserted[now - 1])) --now;
-  }
+  // piece of whole lines per main-loop iteration: the toolkit takes a few tens of megabytes a
+  // second, and the loop would otherwise answer nothing until it held all of it.
+  const std::size_t now = bare && !recorded ? pieceEnd(inserted, 0, fillPiece) : inserted.size();
   std::size_t unbroken = 0;
   position = insertUnits(position, inserted.substr(0, now), unbroken);
   if (!recorded) buffer->end_irreversible_action();
@@ -390,8 +397,7 @@ bool CodeTextView::fillSlice() {
   auto buffer = get_buffer();
   const std::u16string_view text = code_->codeTextStorage()->string();
   const std::size_t from = filling_->filled;
-  std::size_t to = std::min(text.size(), from + fillPiece);
-  if (to < text.size() && isHighSurrogate(text[to - 1])) --to;
+  const std::size_t to = pieceEnd(text, from, fillPiece);
   mirroringStorage_ = true;
   buffer->begin_irreversible_action();
   insertUnits(buffer->end(), text.substr(from, to - from), filling_->unbroken);

@@ -38,8 +38,8 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
     return !filling_ && mirror_.isSettled() && !mirror_.hasDeferred() &&
            !(windowsStale_ && !mirror_.longLines().empty());
   }
-  /// A whole new text longer than this many UTF-16 units goes into an empty buffer a piece of at
-  /// most that length per main-loop iteration.
+  /// A whole new text longer than this many UTF-16 units goes into an empty buffer a piece per
+  /// main-loop iteration: whole lines of at most that length, or one longer line.
   static constexpr std::size_t fillPiece = std::size_t{1} << 21;
   /// Whether the buffer is still taking a new text a piece at a time: it holds the start of the
   /// storage's text, not editable, and takes its colours once it holds all of it.

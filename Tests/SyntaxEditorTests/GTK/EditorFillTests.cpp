@@ -156,3 +156,29 @@ TEST(EditorFillTests, EditsWhileFillingLeaveTheBufferAsTheStorage) {
   EXPECT_TRUE(bufferMirrorsStorage(view)) << "once the text is in";
   EXPECT_TRUE(view.get_editable());
 }
+
+// A line longer than a piece goes into the buffer whole, in a step of its own: the toolkit would
+// lay it out again for each piece of it.
+TEST(EditorFillTests, ALineLongerThanAPieceGoesInWhole) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string firstLine = "let a = 1\n";
+  std::string text = firstLine + "let b = \"" + std::string(CodeTextView::fillPiece + 1000, 'x') + "\"\n";
+  const int longLineEnd = int(text.size());
+  for (int i = 0; text.size() < std::size_t(longLineEnd) + 2 * CodeTextView::fillPiece; ++i) {
+    text += "let c" + std::to_string(i) + " = 2\n";
+  }
+  std::string bound = text;
+  SyntaxEditorView editor(Editor(Editor::Binding<std::string>::fromVariable(bound), Editor::Language::swift,
+                                 HighlightJSTheme::xcode(), std::nullopt, Editor::Flags::defaultEditorFlags,
+                                 Editor::softTab(4)));
+  CodeTextView& view = editor.textView();
+  ASSERT_TRUE(view.isFilling());
+  bool split = false;
+  ASSERT_TRUE(runMainLoopUntil([&] {
+    const int held = view.get_buffer()->get_char_count();
+    if (held > int(firstLine.size()) && held < longLineEnd) split = true;
+    return !view.isFilling();
+  }, 120));
+  EXPECT_FALSE(split) << "the buffer held part of the long line";
+  EXPECT_EQ(bufferText(view), text);
+}
