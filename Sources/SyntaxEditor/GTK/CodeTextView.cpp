@@ -396,7 +396,7 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
 bool CodeTextView::fillSlice() {
   auto buffer = get_buffer();
   const std::u16string_view text = code_->codeTextStorage()->string();
-  const std::size_t from = filling_->filled;
+  const std::size_t from = std::min(filling_->filled, text.size());
   const std::size_t to = pieceEnd(text, from, fillPiece);
   mirroringStorage_ = true;
   buffer->begin_irreversible_action();
