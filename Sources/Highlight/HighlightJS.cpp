@@ -1,5 +1,6 @@
 #include "Highlight/HighlightJS.h"
 
+#include <dlfcn.h>
 #include <jsc/jsc.h>
 
 #include <algorithm>
@@ -106,6 +107,14 @@ const std::shared_ptr<HighlightJS>& HighlightJS::shared() {
     // web views expect; the highlighter's own machine is made on its queue's thread, so that its
     // timers (the collector's) run there, between highlights, instead of waiting on the main
     // thread for a long highlight to let go of the machine.
+    // Its collector asks for the engine's main run loop when it collects in full on the
+    // highlighter's thread, and only the engine's main-thread set-up makes that loop (a web view
+    // makes it as it starts): without it, the first full collection of a process that shows no
+    // web view yet crashes. The set-up runs once, whoever asks first.
+    using InitializeMainThread = void (*)();
+    if (auto initialize = reinterpret_cast<InitializeMainThread>(dlsym(RTLD_DEFAULT, "_ZN3WTF20initializeMainThreadEv"))) {
+      initialize();
+    }
     g_object_unref(jsc_virtual_machine_new());
     DispatchQueue queue = DispatchQueue::withOwnThread(NSBundle::reverseDNSPrefix() + ".vorn1.highlight");
     std::shared_ptr<HighlightJS> loaded;

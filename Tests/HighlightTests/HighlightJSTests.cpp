@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
@@ -43,6 +44,17 @@ TEST(HighlightJSTests, LanguagesArriveOnTheMainQueue) {
   EXPECT_FALSE(highlighter()->supportsLanguage("Swift"));
   const std::size_t count = highlighter()->languages().size();
   EXPECT_TRUE(recording.logger().contains("2: Highlight languages (#" + std::to_string(count) + "):"));
+}
+
+// The engine's collector, on the highlighter's thread, reaches for the engine's main run loop when
+// it collects in full, some while after large highlights: in a process that shows no web view (an
+// editor alone) that loop was never made, and the collection crashed.
+TEST(HighlightJSTests, TheEnginesMainRunLoopIsThereForItsCollector) {
+  ASSERT_TRUE(highlighter());
+  using MainRunLoop = void* (*)();
+  const auto mainRunLoop = reinterpret_cast<MainRunLoop>(dlsym(RTLD_DEFAULT, "_ZN3WTF7RunLoop13mainSingletonEv"));
+  if (mainRunLoop == nullptr) GTEST_SKIP() << "the engine does not name its main run loop";
+  EXPECT_NE(mainRunLoop(), nullptr);
 }
 
 TEST(HighlightJSTests, ColoursXMLAndSwift) {

@@ -191,6 +191,49 @@ TEST(ChangedText, TurnsTheOldTextIntoTheNewOneConvertingOnlyTheMiddle) {
   }
 }
 
+// Every pair of short texts of characters of each UTF-8 length, malformed bytes (cut short, stray,
+// an encoded surrogate), line ends and, in the text held, halves of pairs alone: the change found
+// turns the old text into the new one read whole, is none only when they are the same, and never
+// starts or ends between the halves of a pair the old text holds.
+TEST(ChangedText, AgreesWithReadingTheWholeNewTextForEveryShortPair) {
+  using SyntaxEditorSupport::changedText;
+  const std::vector<std::string> pieces = {"a", "\r\n", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80",
+                                           "\xf0\x9f\x98\x81", "\xff", "\xe2\x82", "\x80", "\xed\xa0\x80"};
+  const std::vector<std::u16string> units = {u"a", u"\r\n", u"\u00e9", u"\U0001F600", u"\uFFFD", u"\xD83D", u"\xDE00"};
+  auto texts = [](const auto& parts) {
+    std::vector<std::decay_t<decltype(parts[0])>> all = {{}};
+    for (std::size_t from = 0, length = 0; length < 3; ++length) {
+      const std::size_t to = all.size();
+      for (std::size_t i = from; i < to; ++i) {
+        for (const auto& part : parts) all.push_back(all[i] + part);
+      }
+      from = to;
+    }
+    return all;
+  };
+  const auto olds = texts(units);
+  const auto news = texts(pieces);
+  auto isHigh = [](char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; };
+  auto isLow = [](char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
+  auto splitsPair = [&](const std::u16string& text, std::size_t at) {
+    return at > 0 && at < text.size() && isHigh(text[at - 1]) && isLow(text[at]);
+  };
+  int faults = 0;
+  for (const auto& old : olds) {
+    for (const auto& text : news) {
+      const std::u16string wanted = Fennix::utf16FromUTF8(text);
+      const auto change = changedText(old, text);
+      std::u16string changed = old;
+      if (change) changed.replace(change->range.location, change->range.length, change->replacement);
+      const bool sound = changed == wanted && bool(change) == (old != wanted) &&
+                         (!change || (!splitsPair(old, change->range.location) &&
+                                      !splitsPair(old, change->range.upperBound())));
+      if (!sound && ++faults <= 5) ADD_FAILURE() << "old of " << old.size() << " units, new \"" << text << "\"";
+    }
+  }
+  EXPECT_EQ(faults, 0);
+}
+
 TEST_F(EditorUpdateTests, ViewersAreSelectableButNotEditable) {
   const Editor viewer = Editor::viewer("fixed", Language::swift, HighlightJSTheme::vs2015(), std::nullopt,
                                        Flags::defaultViewerFlags, Editor::system());

@@ -67,6 +67,8 @@ CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror
   auto buffer = get_buffer();
   buffer->signal_insert().connect(sigc::mem_fun(*this, &CodeTextView::bufferWillInsert), false);
   buffer->signal_erase().connect(sigc::mem_fun(*this, &CodeTextView::bufferWillErase), false);
+  g_signal_connect_after(buffer->gobj(), "insert-text", G_CALLBACK(bufferDidInsert), this);
+  g_signal_connect_after(buffer->gobj(), "delete-range", G_CALLBACK(bufferDidErase), this);
   buffer->signal_insert().connect([this](const Gtk::TextBuffer::iterator&, const Glib::ustring&, int) {
     bufferDidChange();
   });
@@ -470,17 +472,17 @@ Gtk::TextBuffer::iterator CodeTextView::insertUnits(Gtk::TextBuffer::iterator po
   return position;
 }
 
-Gtk::TextBuffer::iterator CodeTextView::insertFenced(Gtk::TextBuffer::iterator position, const std::string& text,
-                                                     std::size_t& unbroken) {
-  // The buffer keeps the text of a line between two marks or tag toggles in one piece, and copies
-  // and counts all of that piece whenever a tag starts or ends inside it: on a line of megabytes
-  // every colour given near the view would cost as much as the whole line. A mark every few
-  // kilobytes of a line keeps each piece that short (the marks are not shown and hold no text).
-  auto buffer = get_buffer();
+namespace {
+
+/// The byte offsets in `text` after which a fence goes: after every `spacing` bytes that hold no
+/// line break, moved on to the next character. `unbroken`: the bytes before `text` since the last
+/// line break or fence, updated.
+std::vector<std::size_t> fencePoints(std::string_view text, std::size_t spacing, std::size_t& unbroken) {
+  std::vector<std::size_t> points;
   const char* data = text.data();
-  std::size_t at = 0, scanned = 0;
+  std::size_t scanned = 0;
   while (scanned < text.size()) {
-    const std::size_t room = fenceSpacing - unbroken;
+    const std::size_t room = spacing - unbroken;
     const std::size_t look = std::min(room, text.size() - scanned);
     if (const void* lineBreak = std::memchr(data + scanned, '\n', look)) {
       scanned = std::size_t(static_cast<const char*>(lineBreak) - data) + 1;
@@ -493,11 +495,30 @@ Gtk::TextBuffer::iterator CodeTextView::insertFenced(Gtk::TextBuffer::iterator p
     }
     std::size_t cut = scanned + room;
     while (cut < text.size() && (static_cast<unsigned char>(data[cut]) & 0xC0) == 0x80) ++cut;  // on a character
-    position = buffer->insert(position, data + at, data + cut);
-    fences_.push_back(buffer->create_mark(position, true));
-    position = fences_.back()->get_iter();
-    at = scanned = cut;
+    points.push_back(cut);
+    scanned = cut;
     unbroken = 0;
+  }
+  return points;
+}
+
+}  // namespace
+
+Gtk::TextBuffer::iterator CodeTextView::insertFenced(Gtk::TextBuffer::iterator position, const std::string& text,
+                                                     std::size_t& unbroken) {
+  // The buffer keeps the text of a line between two marks or tag toggles in one piece, and copies
+  // and counts all of that piece whenever a tag starts or ends inside it: on a line of megabytes
+  // every colour given near the view would cost as much as the whole line. A mark every few
+  // kilobytes of a line keeps each piece that short (the marks are not shown and hold no text).
+  auto buffer = get_buffer();
+  const char* data = text.data();
+  std::size_t at = 0;
+  for (const std::size_t cut : fencePoints(text, fenceSpacing, unbroken)) {
+    position = buffer->insert(position, data + at, data + cut);
+    auto fence = buffer->create_mark(position, true);
+    fences_.emplace(fence->gobj(), fence);
+    position = fence->get_iter();
+    at = cut;
   }
   if (at < text.size()) position = buffer->insert(position, data + at, data + text.size());
   return position;
@@ -507,14 +528,55 @@ Gtk::TextBuffer::iterator CodeTextView::dropFencesAt(const Gtk::TextBuffer::iter
   if (fences_.empty()) return position;
   auto buffer = get_buffer();
   const int offset = position.get_offset();
-  auto kept = std::remove_if(fences_.begin(), fences_.end(), [&](const Glib::RefPtr<Gtk::TextMark>& fence) {
-    if (fence->get_iter().get_offset() != offset) return false;
-    buffer->delete_mark(fence);
-    return true;
-  });
-  if (kept == fences_.end()) return position;
-  fences_.erase(kept, fences_.end());
-  return buffer->get_iter_at_offset(offset);
+  bool dropped = false;
+  for (const auto& mark : position.get_marks()) {
+    const auto fence = fences_.find(mark->gobj());
+    if (fence == fences_.end()) continue;
+    buffer->delete_mark(fence->second);
+    fences_.erase(fence);
+    dropped = true;
+  }
+  return dropped ? buffer->get_iter_at_offset(offset) : position;
+}
+
+void CodeTextView::bufferDidInsert(GtkTextBuffer* buffer, GtkTextIter* end, const char* text, int bytes,
+                                   gpointer self) {
+  auto& view = *static_cast<CodeTextView*>(self);
+  if (view.mirroringStorage_ || bytes < int(fenceSpacing)) return;
+  std::size_t unbroken = 0;
+  const std::vector<std::size_t> points = fencePoints(std::string_view(text, std::size_t(bytes)), fenceSpacing, unbroken);
+  if (points.empty()) return;
+  const int endOffset = gtk_text_iter_get_offset(end);
+  std::vector<int> offsets;
+  offsets.reserve(points.size());
+  int offset = endOffset - int(g_utf8_strlen(text, bytes));
+  std::size_t at = 0;
+  for (const std::size_t point : points) {
+    offset += int(g_utf8_strlen(text + at, gssize(point - at)));
+    offsets.push_back(offset);
+    at = point;
+  }
+  // The toolkit took the text in one piece, and a mark copies the piece it splits: marked from the
+  // middle outwards, the text is copied once for each halving instead of once for each fence.
+  auto fence = [&view, &offsets, text = view.get_buffer()](auto& self_, std::size_t from, std::size_t to) -> void {
+    if (from >= to) return;
+    const std::size_t middle = from + (to - from) / 2;
+    auto mark = text->create_mark(text->get_iter_at_offset(offsets[middle]), true);
+    view.fences_.emplace(mark->gobj(), mark);
+    self_(self_, from, middle);
+    self_(self_, middle + 1, to);
+  };
+  fence(fence, 0, offsets.size());
+  gtk_text_buffer_get_iter_at_offset(buffer, end, endOffset);
+}
+
+void CodeTextView::bufferDidErase(GtkTextBuffer* buffer, GtkTextIter* start, GtkTextIter* end, gpointer self) {
+  auto& view = *static_cast<CodeTextView*>(self);
+  if (view.mirroringStorage_ || view.fences_.empty()) return;
+  const int offset = gtk_text_iter_get_offset(start);
+  view.dropFencesAt(view.get_buffer()->get_iter_at_offset(offset));
+  gtk_text_buffer_get_iter_at_offset(buffer, start, offset);
+  *end = *start;
 }
 
 void CodeTextView::noteInsertedStyle(NSRange range) {

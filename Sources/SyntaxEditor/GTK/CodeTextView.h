@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -50,6 +51,8 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   /// How many times the view laid out a changed line longer than the long-line threshold (for
   /// checks: each change of such a line should cost one).
   std::size_t longLineLayouts() const { return longLineLayouts_; }
+  /// How many marks keep the pieces of long lines short (for checks: erased text leaves none).
+  std::size_t fenceCount() const { return fences_.size(); }
 
   /// The key handling of the widget, public so that callers can drive it as a key press would.
   bool handleKeyPress(guint keyval, Gdk::ModifierType state);
@@ -89,6 +92,12 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
                                          std::size_t& unbroken);
   /// Removes the fences at `position` (those of text erased there); the position, still valid.
   Gtk::TextBuffer::iterator dropFencesAt(const Gtk::TextBuffer::iterator& position);
+  /// Fences the text of `bytes` the toolkit inserted before `end` (typing, a drop, its own undo),
+  /// as `insertFenced` would have; `end` is kept valid.
+  static void bufferDidInsert(GtkTextBuffer* buffer, GtkTextIter* end, const char* text, int bytes, gpointer self);
+  /// Drops the fences of text the toolkit erased (a cut, a delete of a selection), which all
+  /// moved to where it was; `start` and `end` are kept valid.
+  static void bufferDidErase(GtkTextBuffer* buffer, GtkTextIter* start, GtkTextIter* end, gpointer self);
   /// Tells the mirror which style the buffer gave text it inserted (the style around it), so that
   /// a keystroke inside a style costs no restyle, and on a long line no second layout of it.
   void noteInsertedStyle(NSRange range);
@@ -135,7 +144,8 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   std::vector<std::size_t> changedLongLines_;  // storage offsets on long lines the buffer changed
   std::size_t longLineLayouts_ = 0;
   static constexpr std::size_t fenceSpacing = 8192;  // bytes of a line between two fences
-  std::vector<Glib::RefPtr<Gtk::TextMark>> fences_;   // marks that keep the pieces of long lines short
+  // Marks that keep the pieces of long lines short, by the mark.
+  std::unordered_map<GtkTextMark*, Glib::RefPtr<Gtk::TextMark>> fences_;
   struct Fill {
     std::size_t filled = 0;    // the storage's units the buffer holds, from its start
     std::size_t unbroken = 0;  // bytes at the buffer's end since its last line break or fence

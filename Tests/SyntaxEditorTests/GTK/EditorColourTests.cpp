@@ -601,6 +601,66 @@ TEST(EditorColourTests, ColoursOnAnOpenedLongLineCostThePiecesTheyAreIn) {
   countedFrom = SIZE_MAX;
 }
 
+// A line of 40 KB cut whole with ctrl+x and put back with ctrl+v twice, then cut and put back with
+// the toolkit's own undo, redo and undo (ctrl+z, ctrl+shift+z), all through the X server: the
+// marks that keep the pieces of the line short go with the text cut, however often, and text
+// the toolkit puts back itself comes in short pieces too (its colours near the view cost the
+// pieces they are in, not copies of the line).
+TEST(EditorColourTests, ALongLineCutAndPutBackKeepsItsPiecesShort) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  std::string line = "<svg viewBox=\"0 0 1000 1000\">";
+  for (int i = 0; line.size() < 40'000; ++i) {
+    line += "<rect x=\"" + std::to_string(i % 997) + "\" y=\"" + std::to_string(i % 991) + "\" fill=\"#" +
+            std::to_string(10000 + i % 80000) + "\"/>";
+  }
+  line += "</svg>\n";
+  const std::size_t pieces = line.size() / 8192 + 1;
+  const std::string title = "Editor colours on a long line cut and put back";
+  EditorWindow w(line, "let a = 1\n", title);
+  ASSERT_TRUE(w.ready(title)) << "the window could not be shown and focused through the X server";
+  CodeTextView& xml = w.xml.textView();
+  ASSERT_TRUE(waitUntilSettled(xml));
+  EXPECT_LE(xml.fenceCount(), pieces) << "after opening";
+  w.caret(xml, 0);
+
+  auto cut = [&](const std::string& when) {
+    w.x.key("ctrl+a");
+    w.x.key("ctrl+x");
+    ASSERT_TRUE(runMainLoopUntil([&] { return bufferText(xml).empty() && w.svg.empty(); }, 10)) << when;
+    EXPECT_EQ(xml.fenceCount(), 0u) << when << ": marks of the text cut were left behind";
+  };
+  // Waits for the line to be back in the buffer and the document, then counts what its colours cost.
+  auto back = [&](const std::string& when) {
+    ASSERT_TRUE(runMainLoopUntil([&] { return bufferText(xml) == line && w.svg == line; }, 10)) << when;
+    countedFrom = line.size() / 4;
+    bufferCounts = 0;
+    ASSERT_TRUE(waitUntilSettled(xml)) << when;
+    countedFrom = SIZE_MAX;
+    EXPECT_TRUE(bufferMirrorsStorage(xml, BufferCheck::outsideWindows(xml))) << when;
+    EXPECT_GT(taggedCharacters(xml, 0, 2000), 1000) << when << ": the start of the line, in view, is coloured";
+    EXPECT_LE(bufferCounts, 2) << when << ": colours near the view cost copies of most of the line";
+    EXPECT_LE(xml.fenceCount(), pieces) << when << ": marks pile up";
+    EXPECT_GE(xml.fenceCount(), pieces - 2) << when << ": the line is not in short pieces";
+  };
+  for (int round = 1; round <= 2; ++round) {
+    const std::string when = "round " + std::to_string(round);
+    cut(when + ", cut");
+    w.x.key("ctrl+v");
+    back(when + ", pasted");
+  }
+  {
+    const std::string when = "undo";
+    cut(when + ", cut before undo");
+    w.x.key("ctrl+z");
+    back(when + ", undone");
+    w.x.key("ctrl+shift+z");
+    ASSERT_TRUE(runMainLoopUntil([&] { return bufferText(xml).empty() && w.svg.empty(); }, 10)) << when << ", redone";
+    EXPECT_EQ(xml.fenceCount(), 0u) << when << ", redone: marks of the text cut again were left behind";
+    w.x.key("ctrl+z");
+    back(when + ", undone again");
+  }
+}
+
 // A paste of many short lines: the toolkit lays out every line of it in the background, which
 // takes seconds. The colours of the paste come with the highlighter's answer, not after the toolkit
 // has laid out every line (and then again the lines whose colours changed).
