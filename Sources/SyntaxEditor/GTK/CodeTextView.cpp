@@ -279,7 +279,12 @@ void CodeTextView::takeSelectionFromBuffer() {
   Gtk::TextBuffer::iterator start, end;
   buffer->get_selection_bounds(start, end);
   const auto& storage = *code_->codeTextStorage();
-  const std::size_t from = utf16At(storage, start), to = utf16At(storage, end);
+  // While the buffer is filled its end stands for the end of the text: a mark there moves on with
+  // each piece put in, and Select All then Copy takes the whole text, not the part shown so far.
+  const auto at = [&](const Gtk::TextBuffer::iterator& iter) {
+    return filling_ && iter.is_end() ? storage.string().size() : utf16At(storage, iter);
+  };
+  const std::size_t from = at(start), to = at(end);
   placingSelection_ = true;
   code_->setSelectedRange({from, to - from});
   placingSelection_ = false;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <gtkmm/init.h>
+#include <gdkmm/clipboard.h>
 #include <gtkmm/window.h>
 
 #include <string>
@@ -31,9 +32,9 @@ bool gtkReady() {
 
 /// About three pieces of Swift in short lines, with an emoji (two UTF-16 units, one character)
 /// on each line, so that the buffer's character offsets and the storage's units part.
-std::string largeSwift() {
+std::string largeSwift(std::size_t pieces = 3) {
   std::string text;
-  for (unsigned i = 0; text.size() < 3 * CodeTextView::fillPiece + 1000; ++i) {
+  for (unsigned i = 0; text.size() < pieces * CodeTextView::fillPiece + 1000; ++i) {
     text += "let value" + std::to_string(i) + " = \"\xF0\x9F\x90\xB0\" // line " + std::to_string(i) + "\n";
   }
   return text;
@@ -180,5 +181,54 @@ TEST(EditorFillTests, ALineLongerThanAPieceGoesInWhole) {
     return !view.isFilling();
   }, 120));
   EXPECT_FALSE(split) << "the buffer held part of the long line";
+  EXPECT_EQ(bufferText(view), text);
+}
+
+// Select All and Copy, typed through the X server while the buffer holds only the start of the
+// text, put the whole text on the clipboard, not the part shown so far; once the text is in, the
+// buffer's selection covers all of it.
+TEST(EditorFillTests, SelectAllAndCopyWhileFillingCopyTheWholeText) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor fill copied whole";
+  FillWindow w(title);
+  XDriver::Session x;
+  ASSERT_TRUE(x.ok());
+  std::optional<XDriver::WindowID> id;
+  runMainLoopUntil([&] { return bool(id = x.findWindow(title)); }, 5);
+  ASSERT_TRUE(id);
+  x.focus(*id);
+  ASSERT_TRUE(runMainLoopUntil([&] { return w.window.is_active(); }, 5));
+
+  // Many pieces: the window takes the focus between them.
+  const std::string text = largeSwift(12);
+  CodeTextView& view = w.open(text).textView();
+  view.grab_focus();
+  ASSERT_TRUE(runMainLoopUntil([&] { return view.has_focus() || !view.isFilling(); }, 5));
+  ASSERT_TRUE(view.isFilling()) << "the buffer held the whole text before the keys could be sent";
+  // Input is handled ahead of the next piece: both keys arrive while the buffer is filled.
+  auto clipboard = view.get_clipboard();
+  std::optional<bool> fillingWhenCopied;
+  clipboard->signal_changed().connect([&] { fillingWhenCopied = view.isFilling(); });
+  x.key("ctrl+a");
+  x.key("ctrl+c");
+  ASSERT_TRUE(runMainLoopUntil([&] { return fillingWhenCopied.has_value(); }, 10));
+  EXPECT_TRUE(*fillingWhenCopied) << "copied after the buffer held the whole text";
+
+  std::optional<std::string> copied;
+  clipboard->read_text_async([&](Glib::RefPtr<Gio::AsyncResult>& result) {
+    try {
+      copied = clipboard->read_text_finish(result).raw();
+    } catch (const Glib::Error&) {
+      copied = "";
+    }
+  });
+  ASSERT_TRUE(runMainLoopUntil([&] { return copied.has_value(); }, 30));
+  EXPECT_EQ(copied->size(), text.size()) << "the clipboard took the part the buffer held";
+  EXPECT_TRUE(*copied == text);
+
+  ASSERT_TRUE(runMainLoopUntil([&] { return !view.isFilling(); }, 120));
+  Gtk::TextBuffer::iterator start, end;
+  view.get_buffer()->get_selection_bounds(start, end);
+  EXPECT_TRUE(start.is_start() && end.is_end()) << "the selection covers the whole text once it is in";
   EXPECT_EQ(bufferText(view), text);
 }
