@@ -8,6 +8,7 @@
 
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/console/Console.h"
+#include "Highlight/EngineProcess.h"
 #include "Highlight/HTMLConversion.h"
 #include "Highlight/Resources.h"
 
@@ -103,10 +104,12 @@ const std::shared_ptr<HighlightJS>& HighlightJS::shared() {
   // Made once and never released: the queue may still run when the process ends.
   static const auto* shared = new std::shared_ptr<HighlightJS>([] {
     // The engine's process-wide set-up happens on the calling thread (the main thread), as the
-    // web views expect; the highlighter's own machine is made on its queue's thread, so that its
+    // collector expects; the highlighter's own machine is made on its queue's thread, so that its
     // timers (the collector's) run there, between highlights, instead of waiting on the main
     // thread for a long highlight to let go of the machine.
-    g_object_unref(jsc_virtual_machine_new());
+    if (EngineProcess::setUp() == EngineProcess::SetUp::none) {
+      console::error("the JavaScript engine could not be set up for this process: its collector may fail");
+    }
     DispatchQueue queue = DispatchQueue::withOwnThread(NSBundle::reverseDNSPrefix() + ".vorn1.highlight");
     std::shared_ptr<HighlightJS> loaded;
     queue.sync([&] { loaded = loadHighlightJS(queue); });
