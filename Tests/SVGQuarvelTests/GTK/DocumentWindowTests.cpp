@@ -524,7 +524,7 @@ std::string clipboardText(Gtk::Widget& widget) {
         r->done = true;
       },
       &result);
-  runMainLoopUntil([&] { return result.done; }, 5);
+  runMainLoopUntil([&] { return result.done; }, 30);
   return result.text;
 }
 
