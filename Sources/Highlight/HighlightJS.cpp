@@ -1,6 +1,5 @@
 #include "Highlight/HighlightJS.h"
 
-#include <dlfcn.h>
 #include <jsc/jsc.h>
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/console/Console.h"
+#include "Highlight/EngineProcess.h"
 #include "Highlight/HTMLConversion.h"
 #include "Highlight/Resources.h"
 
@@ -104,18 +104,12 @@ const std::shared_ptr<HighlightJS>& HighlightJS::shared() {
   // Made once and never released: the queue may still run when the process ends.
   static const auto* shared = new std::shared_ptr<HighlightJS>([] {
     // The engine's process-wide set-up happens on the calling thread (the main thread), as the
-    // web views expect; the highlighter's own machine is made on its queue's thread, so that its
+    // collector expects; the highlighter's own machine is made on its queue's thread, so that its
     // timers (the collector's) run there, between highlights, instead of waiting on the main
     // thread for a long highlight to let go of the machine.
-    // Its collector asks for the engine's main run loop when it collects in full on the
-    // highlighter's thread, and only the engine's main-thread set-up makes that loop (a web view
-    // makes it as it starts): without it, the first full collection of a process that shows no
-    // web view yet crashes. The set-up runs once, whoever asks first.
-    using InitializeMainThread = void (*)();
-    if (auto initialize = reinterpret_cast<InitializeMainThread>(dlsym(RTLD_DEFAULT, "_ZN3WTF20initializeMainThreadEv"))) {
-      initialize();
+    if (EngineProcess::setUp() == EngineProcess::SetUp::none) {
+      console::error("the JavaScript engine could not be set up for this process: its collector may fail");
     }
-    g_object_unref(jsc_virtual_machine_new());
     DispatchQueue queue = DispatchQueue::withOwnThread(NSBundle::reverseDNSPrefix() + ".vorn1.highlight");
     std::shared_ptr<HighlightJS> loaded;
     queue.sync([&] { loaded = loadHighlightJS(queue); });

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
+#include <dlfcn.h>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -134,6 +136,37 @@ TEST(HighlightJSDeathTest, AMissingOrBrokenScriptLeavesNoSharedHighlighter) {
   EXPECT_EXIT(inFreshProcess(directory, loadsNothing), ::testing::ExitedWithCode(0),
               AllOf(HasSubstr("0: JS Exception:"), HasSubstr("0: could not locate Highlight.js in JSContext")));
   std::filesystem::remove_all(directory);
+}
+
+// A process without web views (as this one): the engine's full collections, which its timers run
+// on the highlighter's thread between highlights, first ask the engine's memory-pressure handler,
+// made on first use with a timer on the main run loop, which only exists once the engine knows the
+// process's main thread. The highlighter tells it, on the main thread: the handler is asked for
+// here as the collector asks for it (without waiting for its timer), and the highlighter colours
+// a long line, whose collections brought the timer on.
+TEST(HighlightJSDeathTest, TheEnginesCollectorRunsInAProcessWithoutWebViews) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  auto collect = [] {
+    const auto& shared = HighlightJS::shared();
+    if (!shared) return 2;
+    using Entry = void* (*)();
+    auto isMainThread = reinterpret_cast<bool (*)()>(dlsym(RTLD_DEFAULT, "_ZN3WTF12isMainThreadEv"));
+    auto memoryPressureHandler =
+        reinterpret_cast<Entry>(dlsym(RTLD_DEFAULT, "_ZN3WTF21MemoryPressureHandler9singletonEv"));
+    if (!isMainThread || !memoryPressureHandler) return 3;
+    std::fprintf(stderr, "main thread %d\n", int(isMainThread()));
+    std::fprintf(stderr, "handler %d\n", int(memoryPressureHandler() != nullptr));
+    std::string line;
+    for (int i = 0; line.size() < 300'000; ++i) line += "<rect x=\"" + std::to_string(i % 997) + "\" fill=\"#123\"/>";
+    std::optional<std::size_t> coloured;
+    shared->highlight(line, "xml", HighlightJSTheme::xcode(), DispatchQueue::main(),
+                      [&](std::optional<AttributedString> text) { coloured = text ? text->runs().size() : 0; });
+    if (!runMainLoopUntil([&] { return coloured.has_value(); }, 300)) return 4;
+    std::fprintf(stderr, "runs %s\n", *coloured > 1000 ? "many" : "few");
+    return 0;
+  };
+  EXPECT_EXIT(inFreshProcess(QUARVEL_TEST_RESOURCE_DIR, collect), ::testing::ExitedWithCode(0),
+              AllOf(HasSubstr("main thread 1\n"), HasSubstr("handler 1\n"), HasSubstr("runs many\n")));
 }
 
 // A stand-in script that reports how it is called: the highlighter passes the language, the

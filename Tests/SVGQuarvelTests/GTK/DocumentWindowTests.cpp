@@ -11,6 +11,7 @@
 #include <webkit/webkit.h>
 
 #include <atomic>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -173,18 +174,20 @@ TEST_F(DocumentWindow, PreviewShowsTheDrawingScaledInBothLayoutsWithAndWithoutBa
   EXPECT_TRUE(saveScreenshot(w.window, "window-stacked.png"));
 
   ASSERT_TRUE(w.impl().activate("toggle-layout"));
-  runMainLoopFor(0.3);
   EXPECT_EQ(w.impl().editorSplit().get_orientation(), Gtk::Orientation::HORIZONTAL);
   EXPECT_EQ(w.impl().layoutIcon().name(), "rectangle.split.1x2");
-  EXPECT_TRUE(saveScreenshot(w.window, "window-side-by-side.png"));  // once laid out again
-  EXPECT_GE(w.impl().svgEditor().get_width(), 320);
+  // Once laid out again side by side.
+  EXPECT_TRUE(runMainLoopUntil([&] { return w.impl().svgEditor().get_width() >= 320; }, 20))
+      << w.impl().svgEditor().get_width();
+  runMainLoopFor(0.3);
+  EXPECT_TRUE(saveScreenshot(w.window, "window-side-by-side.png"));
 
   // A hand edit of the Swift shows the banner.
   w.impl().swiftEditor().grab_focus();
   w.impl().swiftEditor().textView().codeView().insertText(u"// mine ");
-  runMainLoopFor(0.3);
   EXPECT_TRUE(w.document().isSwiftModified());
-  EXPECT_TRUE(w.impl().banner().get_visible());
+  EXPECT_TRUE(runMainLoopUntil([&] { return w.impl().banner().get_visible(); }, 20));
+  runMainLoopFor(0.3);
   EXPECT_TRUE(saveScreenshot(w.window, "window-side-by-side-banner.png"));
   ASSERT_TRUE(w.impl().activate("toggle-layout"));
   runMainLoopFor(0.3);
@@ -197,12 +200,22 @@ TEST_F(DocumentWindow, PreviewTakesTheShapeOfTheDrawingAtTheSidebarsWidth) {
                         "<rect width=\"300\" height=\"100\" fill=\"gold\"/></svg>";
   Window w(document, layout());
   ASSERT_TRUE(w.waitForLoad());
-  runMainLoopFor(0.5);
   auto& frame = w.impl().previewFrame();
   const int margin = int(QuarvelUtilities::SVGWebViewContent::pageMargin);
-  const int inner = frame.get_width() - 2 * margin;
-  ASSERT_GT(inner, 200);
-  EXPECT_NEAR(frame.get_height(), inner / 3 + 2 * margin, 1);
+  const auto inner = [&] { return frame.get_width() - 2 * margin; };
+  // Waits until the frame has the shape of the drawing at the sidebar's width.
+  const auto takesShape = [&](double heightPerWidth) {
+    return runMainLoopUntil(
+        [&] {
+          return inner() > 200 && std::abs(frame.get_height() - (inner() * heightPerWidth + 2 * margin)) <= 1 &&
+                 w.impl().preview().get_height() == frame.get_height();
+        },
+        20);
+  };
+  EXPECT_TRUE(takesShape(1.0 / 3));
+  runMainLoopFor(0.5);
+  ASSERT_GT(inner(), 200);
+  EXPECT_NEAR(frame.get_height(), inner() / 3 + 2 * margin, 1);
   EXPECT_EQ(w.impl().preview().get_height(), frame.get_height());
 
   // The drawing fills the page's width, and the page is no taller than the drawing.
@@ -211,8 +224,8 @@ TEST_F(DocumentWindow, PreviewTakesTheShapeOfTheDrawingAtTheSidebarsWidth) {
   const auto gold = goldPixels(page);
   gdk_texture_save_to_png(page, (std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / "window-preview-wide.png").c_str());
   g_object_unref(page);
-  EXPECT_NEAR(gold.maxX - gold.minX + 1, inner, 3);
-  EXPECT_NEAR(gold.maxY - gold.minY + 1, inner / 3, 3);
+  EXPECT_NEAR(gold.maxX - gold.minX + 1, inner(), 3);
+  EXPECT_NEAR(gold.maxY - gold.minY + 1, inner() / 3, 3);
   EXPECT_TRUE(saveScreenshot(w.window, "window-preview-wide-window.png"));
 
   // Each new drawing reshapes it: taller, then too tall (held at three times the width), then
@@ -225,8 +238,8 @@ TEST_F(DocumentWindow, PreviewTakesTheShapeOfTheDrawingAtTheSidebarsWidth) {
                            Step{"<svg viewBox=\"0 0 1 1e9\"></svg>", 3.0},
                            Step{"<svg width=\"50%\" height=\"10\"></svg>", 1.0}}) {
     w.document().svgString = step.svg;
-    runMainLoopFor(0.3);
-    EXPECT_NEAR(frame.get_height(), inner * step.heightPerWidth + 2 * margin, 1) << step.svg;
+    EXPECT_TRUE(takesShape(step.heightPerWidth)) << step.svg;
+    EXPECT_NEAR(frame.get_height(), inner() * step.heightPerWidth + 2 * margin, 1) << step.svg;
     EXPECT_EQ(w.impl().preview().get_height(), frame.get_height()) << step.svg;
   }
 }
@@ -511,7 +524,7 @@ std::string clipboardText(Gtk::Widget& widget) {
         r->done = true;
       },
       &result);
-  runMainLoopUntil([&] { return result.done; }, 5);
+  runMainLoopUntil([&] { return result.done; }, 30);
   return result.text;
 }
 
