@@ -559,8 +559,8 @@ TEST(DocumentFileTests, WhatIsNotAFileOrCannotBeReachedIsNamedAsSuch) {
 }
 
 // A name that was the document's file and became a symbolic link has changed, wherever the link
-// leads: the save asks, naming where; overwriting then writes there with the permissions of the
-// version read, not those of the file found there.
+// leads: the save asks, naming where; overwriting then makes a file where none is with the
+// permissions of the version read, and replaces a file found there as any save does.
 TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
   const auto folder = scratchDirectory();
   const auto document = folder / "private.svgquarvel";
@@ -591,7 +591,7 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
   ASSERT_EQ(::stat(nowhere.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
 
-  // To another file, readable by everyone: it is named, and overwriting it keeps the text private.
+  // To another file, readable by everyone: it is named, and overwriting it keeps its permissions.
   std::filesystem::remove(document);
   const auto other = folder / "public" / "notes.txt";
   writeFile(other, "their notes");
@@ -603,7 +603,7 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
   const auto written = FileWrapper::regularFile("secret, edited").write(document, read.entityTag, true);
   EXPECT_EQ(readFile(other), "secret, edited");
   ASSERT_EQ(::stat(other.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_EQ(info.st_mode & 07777, 0644u) << std::oct << (info.st_mode & 07777);
   EXPECT_TRUE(std::filesystem::is_symlink(document));
   // Written through the link at the user's word, it is saved through it from then on.
   EXPECT_EQ(changedDetail(written), "written");
@@ -710,6 +710,85 @@ TEST(DocumentFileTests, OverwritingThroughANewLinkNeverOpensTheFileToItsGroup) {
     std::filesystem::remove(document);
     std::filesystem::rename(folder / "moved.svgquarvel", document);
   }
+}
+
+// Overwriting at the user's word through a link that took the document's name replaces the text
+// of the file the link leads to, and nothing else: its owner, group, permissions and attributes
+// stay. A writer who cannot give them is refused as on any save of another user's file.
+TEST(DocumentFileTests, OverwritingThroughANewLinkKeepsWhatTheFileThereHad) {
+  if (::geteuid() != 0) GTEST_SKIP() << "files of other users need an administrator to set up";
+  const auto folder = std::filesystem::temp_directory_path() / ("quarvel-link-owner-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder / "theirs");
+  struct Remove {
+    std::filesystem::path path;
+    ~Remove() { std::filesystem::remove_all(path); }
+  } remove{folder};
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  ASSERT_EQ(::chmod((folder / "theirs").c_str(), 0777), 0);
+  const auto document = folder / "mine.svgquarvel";
+  writeFile(document, "mine");
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  const auto read = FileWrapper::fromURL(document);
+  const auto other = folder / "theirs" / "notes.svgquarvel";
+  auto linkToTheirs = [&] {
+    writeFile(other, "their notes");
+    EXPECT_EQ(::chown(other.c_str(), 4311, 4310), 0);
+    EXPECT_EQ(::chmod(other.c_str(), 0664), 0);
+    std::filesystem::remove(document);
+    std::filesystem::create_symlink(other, document);
+  };
+
+  linkToTheirs();
+  const bool attributes = ::setxattr(other.c_str(), "user.note", "kept", 4, 0) == 0;
+  FileWrapper::regularFile("mine, edited").write(document, read.entityTag, true);
+  EXPECT_EQ(readFile(other), "mine, edited");
+  EXPECT_TRUE(std::filesystem::is_symlink(document));
+  struct stat info {};
+  ASSERT_EQ(::stat(other.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4311u);
+  EXPECT_EQ(info.st_gid, 4310u);
+  EXPECT_EQ(info.st_mode & 07777, 0664u) << std::oct << (info.st_mode & 07777);
+  if (attributes) {
+    char value[8] = {};
+    EXPECT_EQ(::getxattr(other.c_str(), "user.note", value, sizeof value), 4);
+    EXPECT_STREQ(value, "kept");
+  }
+
+  // A member of the file's group, who may write it but not give a new file its owner, is refused;
+  // in a process of its own, whose message comes back through a pipe.
+  linkToTheirs();
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const gid_t group = 4310;
+    std::string said = "became no other user";
+    if (::setgroups(1, &group) == 0 && ::setresgid(group, group, group) == 0 && ::setresuid(4312, 4312, 4312) == 0) {
+      try {
+        FileWrapper::regularFile("mine, edited").write(document, read.entityTag, true);
+        said = "saved";
+      } catch (const CocoaError& error) {
+        said = error.what();
+      }
+    }
+    (void)!::write(ends[1], said.data(), said.size());
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  std::string said;
+  char buffer[1024];
+  for (ssize_t count; (count = ::read(ends[0], buffer, sizeof buffer)) > 0;) said.append(buffer, count);
+  ::close(ends[0]);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  EXPECT_EQ(said,
+            "The file \u201cmine.svgquarvel\u201d couldn\u2019t be saved because it belongs to the user 4311: a "
+            "new version saved by you would belong to you, and the user 4311 might no longer be able to open it. "
+            "Save your version under another name with Save As, or ask the user 4311 to save it.");
+  EXPECT_EQ(readFile(other), "their notes");
+  ASSERT_EQ(::stat(other.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4311u);
+  EXPECT_EQ(entriesIn(folder / "theirs"), 1u) << "a temporary file was left";
 }
 
 // A save that cannot keep who may open the file says why: another user's file, and a mount point.

@@ -522,16 +522,10 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   }
   // The new file takes the old one's owner, permissions, access control list and extended
   // attributes, or nothing is written. A file with more than one name is replaced under this one;
-  // its other names keep the old version.
+  // its other names keep the old version. So does a file a link that took the document's name
+  // leads to: the user chose to replace its text, not to take it from whoever it belongs to.
   options.keepOwner = true;
   options.keepPermissions = true;
-  if (becameLink) {
-    // The user chose to write where the link leads: what is written there is the version read,
-    // with its permissions, the writer's, whatever the file there had.
-    options.keepOwner = false;
-    options.keepPermissions = false;
-    options.permissions = expected->permissions.value_or(S_IRUSR | S_IWUSR) & 0777;
-  }
   options.followSymlink = false;
   struct stat written {};
   options.written = &written;

@@ -4,7 +4,8 @@
 // save that cannot make its temporary file or that another program's change overtakes, a
 // folder that became a file, a name typed without the extension that names another file, and a
 // private file whose new version is private from the start, a file that became a folder or a pipe,
-// another program's change made just after a save, a name that became a symbolic link, a name
+// another program's change made just after a save, a name that became a symbolic link (to no file,
+// and to another user's file, which keeps its owner when overwritten), a name
 // typed with dots that begin no extension of the document's types, a private document renamed away
 // while open, and a question about a link whose target is long and of many lines.
 #include <fcntl.h>
@@ -502,6 +503,59 @@ TEST_F(AppSaveTest, ANameThatBecameASymbolicLinkIsAskedAboutNamingWhereItLeads) 
   ASSERT_EQ(::stat(elsewhere.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
   EXPECT_TRUE(std::filesystem::is_symlink(document));
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, OverwritingThroughANameThatBecameALinkToAFileKeepsWhatThatFileHad) {
+  if (::geteuid() != 0) GTEST_SKIP() << "files of other users need an administrator to set up";
+  const auto document = folder_ / "mine.svgquarvel";
+  writeFile(document, documentText("// mine alone\n"));
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-link-owner.log");
+  const auto window = x_.findWindow("mine.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-link-owner.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--edited-->", "mine.svgquarvel \u2014 Edited"));
+
+  // Another program puts a link where the document was, to a file of another user's that its
+  // group may write, with an attribute of its own.
+  const auto theirs = folder_ / "shared" / "theirs.svgquarvel";
+  std::filesystem::create_directories(theirs.parent_path());
+  writeFile(theirs, documentText("// theirs\n"));
+  ASSERT_EQ(::chown(theirs.c_str(), 4311, 4310), 0);
+  ASSERT_EQ(::chmod(theirs.c_str(), 0664), 0);
+  const bool attributes = ::setxattr(theirs.c_str(), "user.note", "kept", 4, 0) == 0;
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink(theirs, document);
+
+  const std::string heading = "The file \u201cmine.svgquarvel\u201d has been changed by another application.";
+  const auto question = saveAndWaitFor(*window, heading);
+  ASSERT_TRUE(question) << readFile(outputFile("app-save-link-owner.log"));
+  EXPECT_NE(readFile(outputFile("app-save-link-owner.log"))
+                .find("Its name is now a symbolic link to \u201c" + theirs.string() + "\u201d, another file"),
+            std::string::npos)
+      << readFile(outputFile("app-save-link-owner.log"));
+  // Overwrite replaces that file's text; the file stays its owner's, as open as it was.
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow(heading).has_value()) return true;
+        clickLastButton(*question);
+        return XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 3);
+      },
+      30));
+  ASSERT_TRUE(titleBecomes("mine.svgquarvel")) << readFile(outputFile("app-save-link-owner.log"));
+  EXPECT_NE(readFile(theirs).find("<!--edited-->"), std::string::npos);
+  struct stat info {};
+  ASSERT_EQ(::stat(theirs.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4311u);
+  EXPECT_EQ(info.st_gid, 4310u);
+  EXPECT_EQ(info.st_mode & 07777, 0664u) << std::oct << (info.st_mode & 07777);
+  if (attributes) {
+    char value[8] = {};
+    EXPECT_EQ(::getxattr(theirs.c_str(), "user.note", value, sizeof value), 4);
+    EXPECT_STREQ(value, "kept");
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(document));
+  EXPECT_EQ(hiddenFiles(theirs.parent_path()), std::vector<std::string>{});
   EXPECT_TRUE(app->running());
 }
 
