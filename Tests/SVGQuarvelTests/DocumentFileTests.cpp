@@ -640,6 +640,34 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
                                                "\u201d, where there is no file: overwriting makes one there.");
 }
 
+// A link to the very version read leads to the document's own file, whether another name of it
+// was chosen or the file was moved and a link left in its place: nothing changed, nothing is asked,
+// and the file is saved through the link. A link to that file once it changed is asked about.
+TEST(DocumentFileTests, ALinkToTheVersionReadIsTheDocumentsOwnFile) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "doc.svgquarvel";
+  writeFile(document, "first");
+  const auto read = FileWrapper::fromURL(document);
+  const auto alias = folder / "alias.svgquarvel";
+  std::filesystem::create_symlink("doc.svgquarvel", alias);
+  FileWrapper::regularFile("second").write(alias, read.entityTag);
+  EXPECT_EQ(readFile(document), "second");
+  EXPECT_TRUE(std::filesystem::is_symlink(alias));
+
+  const auto readAgain = FileWrapper::fromURL(document);
+  const auto moved = folder / "moved.svgquarvel";
+  std::filesystem::rename(document, moved);
+  std::filesystem::create_symlink("moved.svgquarvel", document);
+  const auto writtenOnce = FileWrapper::regularFile("third").write(document, readAgain.entityTag);
+  EXPECT_EQ(readFile(moved), "third");
+  EXPECT_TRUE(std::filesystem::is_symlink(document));
+
+  writeFile(moved, "theirs");
+  EXPECT_THROW(FileWrapper::regularFile("fourth").write(alias, writtenOnce), FileChangedError);
+  EXPECT_EQ(readFile(moved), "theirs");
+  EXPECT_EQ(entriesIn(folder), 3u) << "a temporary file was left";
+}
+
 // A document whose file went while it was open (removed, renamed by another program, its folder
 // replaced by an empty one) is written anew under its name, and no more open than the version
 // read or last written: a private document does not become readable by everyone, whatever the

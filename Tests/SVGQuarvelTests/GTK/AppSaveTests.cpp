@@ -1,6 +1,7 @@
 // Saving in the real executable, driven through the X server with a private bus: a file another
 // program changed is not overwritten without a question, a symbolic link stays and a read-only
-// file is an error, Save As onto a file another window holds, a save of one of the two texts, a
+// file is an error, Save As onto a file another window holds or onto a link to the document's own
+// file, a save of one of the two texts, a
 // save that cannot make its temporary file or that another program's change overtakes, a
 // folder that became a file, a name typed without the extension that names another file, and a
 // private file whose new version is private from the start, a file that became a folder or a pipe,
@@ -225,6 +226,38 @@ TEST_F(AppSaveTest, SaveAsOntoAFileAnotherWindowHoldsIsRefusedWhileThatWindowHas
   EXPECT_EQ(x_.title(*saver), "held.svgquarvel");
   EXPECT_EQ(readFile(held).find("<!--holder-->"), std::string::npos) << "the new window's document is in the file";
   EXPECT_NE(readFile(held).find("rect"), std::string::npos);
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, SaveAsOntoALinkToTheDocumentsOwnFileSavesItThereWithoutAskingAboutAChange) {
+  const auto document = folder_ / "doc.svgquarvel";
+  writeFile(document, documentText("// first\n"));
+  const auto alias = folder_ / "alias.svgquarvel";
+  std::filesystem::create_symlink("doc.svgquarvel", alias);
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-as-own-link.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-as-own-link.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--onto itself-->", "doc.svgquarvel \u2014 Edited"));
+
+  // The panel asks whether to replace the file the name leads to; nobody else changed it.
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(alias, true));
+  ASSERT_TRUE(titleBecomes("alias.svgquarvel")) << readFile(outputFile("app-save-as-own-link.log"));
+  EXPECT_FALSE(x_.findWindow("has been changed by another application").has_value());
+  EXPECT_EQ(readFile(outputFile("app-save-as-own-link.log")).find("changed by another application"), std::string::npos)
+      << readFile(outputFile("app-save-as-own-link.log"));
+  EXPECT_TRUE(std::filesystem::is_symlink(alias));
+  EXPECT_NE(readFile(document).find("<!--onto itself-->"), std::string::npos);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+
+  // Saved under that name from then on, through the link.
+  ASSERT_TRUE(typeInto(*window, "<!--again-->", "alias.svgquarvel \u2014 Edited"));
+  x_.focus(*window);
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("alias.svgquarvel")) << readFile(outputFile("app-save-as-own-link.log"));
+  EXPECT_NE(readFile(document).find("<!--again-->"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_symlink(alias));
   EXPECT_TRUE(app->running());
 }
 
