@@ -2,6 +2,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -556,6 +557,46 @@ TEST(DocumentFileTests, WhatIsNotAFileOrCannotBeReachedIsNamedAsSuch) {
   if (!readOnly) GTEST_SKIP() << "the file system could not be made read-only";
   EXPECT_EQ(onReadOnlyDisk,
             "The file \u201cdoc.svg\u201d couldn\u2019t be saved because the disk it is on can only be read.");
+}
+
+// With every file descriptor the process may have in use, nothing can be opened: a save and an
+// open say so and what to do, and the file stays as it was.
+TEST(DocumentFileTests, WithNoFileLeftToOpenASaveAndAnOpenSayWhy) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "doc.svgquarvel";
+  writeFile(document, "old");
+  const auto tag = FileWrapper::fromURL(document).entityTag;
+  std::string saved = "saved", opened = "opened";
+  {
+    // The limit is the lowest descriptor free: none at or above it may be opened.
+    const int lowest = ::dup(0);
+    ASSERT_GE(lowest, 0);
+    ::close(lowest);
+    struct rlimit kept {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &kept), 0);
+    struct rlimit lowered = kept;
+    lowered.rlim_cur = rlim_t(lowest);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    try {
+      FileWrapper::regularFile("new").write(document, tag);
+    } catch (const CocoaError& error) {
+      saved = error.what();
+    }
+    try {
+      FileWrapper::fromURL(document);
+    } catch (const CocoaError& error) {
+      opened = error.what();
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &kept), 0);
+  }
+  EXPECT_EQ(saved,
+            "The file \u201cdoc.svgquarvel\u201d couldn\u2019t be saved because this application has too many files "
+            "open. Close some of its windows and try again.");
+  EXPECT_EQ(opened,
+            "The file \u201cdoc.svgquarvel\u201d couldn\u2019t be opened because this application has too many files "
+            "open. Close some of its windows and try again.");
+  EXPECT_EQ(readFile(document), "old");
+  EXPECT_EQ(entriesIn(folder), 1u) << "a temporary file was left";
 }
 
 // A name that was the document's file and became a symbolic link has changed, wherever the link

@@ -75,10 +75,13 @@ bool isMountPoint(const std::filesystem::path& url) {
 }
 
 /// The reasons that reading and saving share.
-std::optional<std::string> pathReason(int error) {
+std::optional<std::string> sharedReason(int error) {
   switch (error) {
     case ENAMETOOLONG: return " because its name or the path to it is too long.";
     case ELOOP: return " because its symbolic links lead round in a loop.";
+    // No file could be opened at all: the file itself is as it was.
+    case EMFILE: return " because this application has too many files open. Close some of its windows and try again.";
+    case ENFILE: return " because the system has too many files open. Quit some other applications and try again.";
     default: return std::nullopt;
   }
 }
@@ -88,7 +91,7 @@ CocoaError readError(int error, const std::filesystem::path& url) {
   if (error == ENOTDIR || error == EACCES) {
     if (const auto reason = notAFolderReason(url)) return CocoaError(CocoaError::fileReadNoSuchFile, file + *reason);
   }
-  if (const auto reason = pathReason(error)) return CocoaError(CocoaError::fileReadUnknown, file + *reason);
+  if (const auto reason = sharedReason(error)) return CocoaError(CocoaError::fileReadUnknown, file + *reason);
   switch (error) {
     case ENOENT:
     case ENOTDIR: return CocoaError(CocoaError::fileReadNoSuchFile, file + " because there is no such file.");
@@ -111,7 +114,7 @@ CocoaError writeError(int error, const std::filesystem::path& url) {
   if (error == ENOTDIR || error == EACCES) {
     if (const auto reason = notAFolderReason(url)) return CocoaError(CocoaError::fileNoSuchFile, file + *reason);
   }
-  if (const auto reason = pathReason(error)) return CocoaError(CocoaError::fileWriteUnknown, file + *reason);
+  if (const auto reason = sharedReason(error)) return CocoaError(CocoaError::fileWriteUnknown, file + *reason);
   switch (error) {
     case ENOENT:
     case ENOTDIR:

@@ -2,7 +2,8 @@
 // program changed is not overwritten without a question, a symbolic link stays and a read-only
 // file is an error, Save As onto a file another window holds or onto a link to the document's own
 // file, a save of one of the two texts, a
-// save that cannot make its temporary file or that another program's change overtakes, a
+// save that cannot make its temporary file (no space, no file descriptor left) or that another
+// program's change overtakes, a
 // folder that became a file, a name typed without the extension that names another file, and a
 // private file whose new version is private from the start, a file that became a folder or a pipe,
 // another program's change made just after a save, a name that became a symbolic link (to no file,
@@ -301,6 +302,22 @@ TEST_F(AppSaveTest, ASaveThatCannotMakeItsTemporaryFileLeavesTheFileByteForByte)
   ASSERT_TRUE(window) << readFile(outputFile("app-save-quota.log"));
   expectSaveRefused(*window, "quota.svgquarvel", "because there isn\u2019t enough space", "app-save-quota.log",
                     "app-save-quota-error.png");
+  EXPECT_EQ(readFile(document), old);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, ASaveWithNoFileLeftToOpenSaysWhyAndWhatToDo) {
+  const auto document = folder_ / "busy.svgquarvel";
+  const std::string old = documentText("// before\n");
+  writeFile(document, old);
+  auto app = launchWithShim(document, {"QUARVEL_SHIM_FAIL_TEMPORARY=" + std::to_string(EMFILE)}, "app-save-emfile.log");
+  const auto window = x_.findWindow("busy.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-emfile.log"));
+  expectSaveRefused(*window, "busy.svgquarvel",
+                    "couldn\u2019t be saved because this application has too many files open. Close some of its "
+                    "windows and try again.",
+                    "app-save-emfile.log", "app-save-emfile-error.png");
   EXPECT_EQ(readFile(document), old);
   EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
   EXPECT_TRUE(app->running());
