@@ -703,7 +703,21 @@ TEST(DocumentFileTests, ALinkToTheVersionReadIsTheDocumentsOwnFile) {
   EXPECT_EQ(readFile(moved), "third");
   EXPECT_TRUE(std::filesystem::is_symlink(document));
 
-  writeFile(moved, "theirs");
+  // Changed by another program in place, it is asked about as the document's file, not as another.
+  const auto readMoved = FileWrapper::fromURL(moved);
+  {
+    std::ofstream inPlace(moved, std::ios::binary | std::ios::trunc);
+    inPlace << "theirs";
+  }
+  // Written an hour ago as far as its time goes: another version whatever the clock's grain.
+  const struct timespec anHourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, moved.c_str(), anHourAgo, 0), 0);
+  try {
+    FileWrapper::regularFile("fourth").write(alias, readMoved.entityTag);
+    ADD_FAILURE() << "written over another program's change";
+  } catch (const FileChangedError& error) {
+    EXPECT_EQ(error.detail(), "") << error.what();
+  }
   EXPECT_THROW(FileWrapper::regularFile("fourth").write(alias, writtenOnce), FileChangedError);
   EXPECT_EQ(readFile(moved), "theirs");
   EXPECT_EQ(entriesIn(folder), 3u) << "a temporary file was left";

@@ -489,15 +489,14 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // A name that was the file itself and is a link now leads somewhere else: another file, or a
   // place where none is yet. That is a change like any other, and the user is told where it leads.
   // Where it leads to a folder or a pipe, nothing could be written there: that is said below
-  // instead of asking. A link to the very version read leads to the document's own file (another
-  // name of it chosen with Save As, or the file moved and a link left in its place): nothing
-  // changed, and it is saved as its file is.
+  // instead of asking. A link to the file that was read leads to the document's own file (another
+  // name of it chosen with Save As, or the file moved and a link left in its place): it is saved
+  // as its file is, and asked about only when another program changed it.
   struct stat led {};
   const bool leadsToSomething = ::stat(target.c_str(), &led) == 0;
-  const bool leadsToVersionRead = leadsToSomething && S_ISREG(led.st_mode) && expected &&
-                                  !expected->identity.empty() &&
-                                  entityTagOfVersion(target, led) == std::optional(expected->identity);
-  const bool becameLink = expected && expected->throughLink == false && nameIsLink && !leadsToVersionRead;
+  const bool leadsToFileRead = leadsToSomething && S_ISREG(led.st_mode) && expected &&
+                               expected->identity.ends_with(identityText("", led));
+  const bool becameLink = expected && expected->throughLink == false && nameIsLink && !leadsToFileRead;
   if (becameLink && !overwriteChanges && (!leadsToSomething || S_ISREG(led.st_mode))) {
     throw changedError(url, "Its name is now a symbolic link to \u201C" +
                                 SVGQuarvel::displayText(target.lexically_normal().string()) + "\u201D" +
