@@ -600,8 +600,8 @@ TEST(DocumentFileTests, WithNoFileLeftToOpenASaveAndAnOpenSayWhy) {
 }
 
 // A name that was the document's file and became a symbolic link has changed, wherever the link
-// leads: the save asks, naming where; overwriting then makes a file where none is with the
-// permissions of the version read, and replaces a file found there as any save does.
+// leads: the save asks, naming where; overwriting then writes there with the permissions of the
+// version read, not those of the file found there.
 TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
   const auto folder = scratchDirectory();
   const auto document = folder / "private.svgquarvel";
@@ -632,7 +632,7 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
   ASSERT_EQ(::stat(nowhere.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
 
-  // To another file, readable by everyone: it is named, and overwriting it keeps its permissions.
+  // To another file, readable by everyone: it is named, and overwriting it keeps the text private.
   std::filesystem::remove(document);
   const auto other = folder / "public" / "notes.txt";
   writeFile(other, "their notes");
@@ -644,7 +644,7 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
   const auto written = FileWrapper::regularFile("secret, edited").write(document, read.entityTag, true);
   EXPECT_EQ(readFile(other), "secret, edited");
   ASSERT_EQ(::stat(other.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0644u) << std::oct << (info.st_mode & 07777);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
   EXPECT_TRUE(std::filesystem::is_symlink(document));
   // Written through the link at the user's word, it is saved through it from then on.
   EXPECT_EQ(changedDetail(written), "written");
@@ -795,10 +795,11 @@ TEST(DocumentFileTests, OverwritingThroughANewLinkNeverOpensTheFileToItsGroup) {
   }
 }
 
-// Overwriting at the user's word through a link that took the document's name replaces the text
-// of the file the link leads to, and nothing else: its owner, group, permissions and attributes
-// stay. A writer who cannot give them is refused as on any save of another user's file.
-TEST(DocumentFileTests, OverwritingThroughANewLinkKeepsWhatTheFileThereHad) {
+// Overwriting at the user's word through a link that took the document's name replaces the file
+// the link leads to: it stays its owner's and its group's, and holds the text with the permissions
+// of the version read. A writer who cannot give it its owner is refused as on any save of another
+// user's file.
+TEST(DocumentFileTests, OverwritingThroughANewLinkKeepsTheOwnerThereAndTheTextPrivate) {
   if (::geteuid() != 0) GTEST_SKIP() << "files of other users need an administrator to set up";
   const auto folder = std::filesystem::temp_directory_path() / ("quarvel-link-owner-" + std::to_string(::getpid()));
   std::filesystem::remove_all(folder);
@@ -831,11 +832,10 @@ TEST(DocumentFileTests, OverwritingThroughANewLinkKeepsWhatTheFileThereHad) {
   ASSERT_EQ(::stat(other.c_str(), &info), 0);
   EXPECT_EQ(info.st_uid, 4311u);
   EXPECT_EQ(info.st_gid, 4310u);
-  EXPECT_EQ(info.st_mode & 07777, 0664u) << std::oct << (info.st_mode & 07777);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
   if (attributes) {
     char value[8] = {};
-    EXPECT_EQ(::getxattr(other.c_str(), "user.note", value, sizeof value), 4);
-    EXPECT_STREQ(value, "kept");
+    EXPECT_LT(::getxattr(other.c_str(), "user.note", value, sizeof value), 0) << "an attribute of the file there";
   }
 
   // A member of the file's group, who may write it but not give a new file its owner, is refused;

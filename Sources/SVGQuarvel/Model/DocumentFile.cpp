@@ -529,10 +529,17 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   }
   // The new file takes the old one's owner, permissions, access control list and extended
   // attributes, or nothing is written. A file with more than one name is replaced under this one;
-  // its other names keep the old version. So does a file a link that took the document's name
-  // leads to: the user chose to replace its text, not to take it from whoever it belongs to.
+  // its other names keep the old version.
   options.keepOwner = true;
   options.keepPermissions = true;
+  if (becameLink) {
+    // The user chose to write where a link that took the document's name leads. The file there
+    // stays its owner's (a writer who cannot give it its owner is refused, as on any save), but
+    // the text written is the version read, and no more open than it was: the file there loses
+    // what let others in.
+    options.keepPermissions = false;
+    options.permissions = expected->permissions.value_or(S_IRUSR | S_IWUSR) & 0777;
+  }
   options.followSymlink = false;
   struct stat written {};
   options.written = &written;

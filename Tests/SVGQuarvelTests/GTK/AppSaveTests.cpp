@@ -556,7 +556,7 @@ TEST_F(AppSaveTest, ANameThatBecameASymbolicLinkIsAskedAboutNamingWhereItLeads) 
   EXPECT_TRUE(app->running());
 }
 
-TEST_F(AppSaveTest, OverwritingThroughANameThatBecameALinkToAFileKeepsWhatThatFileHad) {
+TEST_F(AppSaveTest, OverwritingThroughANameThatBecameALinkToAFileKeepsItsOwnerAndTheTextPrivate) {
   if (::geteuid() != 0) GTEST_SKIP() << "files of other users need an administrator to set up";
   const auto document = folder_ / "mine.svgquarvel";
   writeFile(document, documentText("// mine alone\n"));
@@ -584,7 +584,8 @@ TEST_F(AppSaveTest, OverwritingThroughANameThatBecameALinkToAFileKeepsWhatThatFi
                 .find("Its name is now a symbolic link to \u201c" + theirs.string() + "\u201d, another file"),
             std::string::npos)
       << readFile(outputFile("app-save-link-owner.log"));
-  // Overwrite replaces that file's text; the file stays its owner's, as open as it was.
+  // Overwrite replaces that file; it stays its owner's, and holds the text as privately as the
+  // version read did.
   ASSERT_TRUE(XDriver::waitUntil(
       [&] {
         if (!x_.findWindow(heading).has_value()) return true;
@@ -598,11 +599,10 @@ TEST_F(AppSaveTest, OverwritingThroughANameThatBecameALinkToAFileKeepsWhatThatFi
   ASSERT_EQ(::stat(theirs.c_str(), &info), 0);
   EXPECT_EQ(info.st_uid, 4311u);
   EXPECT_EQ(info.st_gid, 4310u);
-  EXPECT_EQ(info.st_mode & 07777, 0664u) << std::oct << (info.st_mode & 07777);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
   if (attributes) {
     char value[8] = {};
-    EXPECT_EQ(::getxattr(theirs.c_str(), "user.note", value, sizeof value), 4);
-    EXPECT_STREQ(value, "kept");
+    EXPECT_LT(::getxattr(theirs.c_str(), "user.note", value, sizeof value), 0) << "an attribute of the file there";
   }
   EXPECT_TRUE(std::filesystem::is_symlink(document));
   EXPECT_EQ(hiddenFiles(theirs.parent_path()), std::vector<std::string>{});
