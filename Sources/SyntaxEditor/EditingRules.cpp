@@ -40,20 +40,6 @@ std::optional<std::u16string> closingPair(const SyntaxEditor::AutoPairs& pairs, 
   return Fennix::utf16FromUTF8(found->second);
 }
 
-std::optional<InsertedPair> pairAfterEdit(const InsertedPair& pair, NSRange replaced, std::size_t insertedLength) {
-  const std::size_t closingEnd = pair.closingLocation + pair.closing.size();
-  if (replaced.location >= closingEnd) return pair;
-  const bool before = replaced.upperBound() <= pair.opening.location;
-  const bool between = replaced.location >= pair.opening.upperBound() && replaced.upperBound() <= pair.closingLocation;
-  if (!before && !between) return std::nullopt;
-  // The text from the edit on moved by the difference in length.
-  auto moved = [&](std::size_t location) { return location - replaced.length + insertedLength; };
-  InsertedPair result = pair;
-  if (before) result.opening.location = moved(pair.opening.location);
-  result.closingLocation = moved(pair.closingLocation);
-  return result;
-}
-
 LinePosition startOrEndOfLine(std::u16string_view text, std::size_t caret) {
   caret = std::min(caret, text.size());
   const NSRange line = lineRange(text, {caret, 0});

@@ -26,20 +26,6 @@ std::optional<std::u16string> softTabInsertion(const SyntaxEditor::IndentStyle& 
 /// The closing string of a pair whose opening string is the whole of `inserted`, if any.
 std::optional<std::u16string> closingPair(const SyntaxEditor::AutoPairs& pairs, std::u16string_view inserted);
 
-/// A pair whose closing string the editor inserted itself after its opening string: `opening`
-/// is where the opening string lies, `closingLocation` where `closing` starts; the text between
-/// them is what has been typed into the pair.
-struct InsertedPair {
-  NSRange opening;
-  std::size_t closingLocation = 0;
-  std::u16string closing;
-};
-
-/// Where `pair` lies once the stretch `replaced` of the text has become `insertedLength` units:
-/// moved along by an edit before it or between its halves, as it was after an edit beyond it,
-/// none when the edit touched either half.
-std::optional<InsertedPair> pairAfterEdit(const InsertedPair& pair, NSRange replaced, std::size_t insertedLength);
-
 /// Whether the caret is at the start of its line, and whether it is at the end of its line after
 /// the line terminator.
 struct LinePosition {

@@ -10,20 +10,7 @@ using namespace SyntaxEditorSupport;
 UXCodeTextView::UXCodeTextView()
     : highlighter_(HighlightJS::shared()),
       storage_(std::make_shared<HighlightTextStorage>(std::nullopt)),
-      theme_(HighlightJSTheme::default_()) {
-  storageObserver_ = storage_->addObserver([this](NSTextStorage&, const NSTextStorageEdit& edit) {
-    if ((edit.editedMask & NSTextStorageEditedCharacters) == 0 || insertedPairs_.empty()) return;
-    const auto replacedLength = std::ptrdiff_t(edit.editedRange.length) - edit.changeInLength;
-    const NSRange replaced{edit.editedRange.location, std::size_t(std::max<std::ptrdiff_t>(replacedLength, 0))};
-    std::vector<InsertedPair> kept;
-    for (const auto& pair : insertedPairs_) {
-      if (auto moved = pairAfterEdit(pair, replaced, edit.editedRange.length)) kept.push_back(std::move(*moved));
-    }
-    insertedPairs_ = std::move(kept);
-  });
-}
-
-UXCodeTextView::~UXCodeTextView() { storage_->removeObserver(storageObserver_); }
+      theme_(HighlightJSTheme::default_()) {}
 
 void UXCodeTextView::setTheme(HighlightJSThemePtr theme) {
   if (!theme) return;
@@ -100,14 +87,7 @@ void UXCodeTextView::setSelectedRange(NSRange range) {
   range.length = std::min(range.length, length - range.location);
   if (range == selection_) return;
   selection_ = range;
-  keepPairsAround(selection_);
   if (host_) host_->selectionDidChange(selection_);
-}
-
-void UXCodeTextView::keepPairsAround(NSRange selection) {
-  std::erase_if(insertedPairs_, [&](const InsertedPair& pair) {
-    return selection.location < pair.opening.upperBound() || selection.upperBound() > pair.closingLocation;
-  });
 }
 
 void UXCodeTextView::didChangeText(const UXCodeTextEdit& edit) {
@@ -121,7 +101,6 @@ void UXCodeTextView::replaceByUser(NSRange range, std::u16string_view text, std:
   storage_->replaceCharacters(range, text);
   editingByUser_ = false;
   selection_ = {std::min(caret, storage_->length()), 0};
-  keepPairsAround(selection_);
   if (host_) host_->selectionDidChange(selection_);
   if (record && undoSink_) undoSink_(edit);
   if (delegate_) delegate_->textDidChange(*this);
@@ -174,32 +153,12 @@ void UXCodeTextView::insertNewline() {
   if (!indentation.empty()) insertText(indentation, selection_);
 }
 
-bool UXCodeTextView::typesOverInsertedClosing(std::u16string_view text) const {
-  if (text.empty() || selection_.length != 0 || insertedPairs_.empty()) return false;
-  const InsertedPair& pair = insertedPairs_.back();
-  return pair.closingLocation == selection_.location && text == pair.closing &&
-         std::u16string_view(storage_->string()).substr(pair.closingLocation, pair.closing.size()) == pair.closing;
-}
-
 void UXCodeTextView::insertText(std::u16string_view text, std::optional<NSRange> replacementRange) {
   if (!editable_) return;
-  if (!replacementRange && typesOverInsertedClosing(text)) {
-    const std::size_t after = insertedPairs_.back().closingLocation + text.size();
-    insertedPairs_.pop_back();
-    setSelectedRange({after, 0});
-    return;
-  }
   platformInsertText(text, replacementRange);
   if (auto closing = closingPair(autoPairCompletion, text)) {
-    const std::size_t openingEnd = selection_.location;
     platformInsertText(*closing, selection_);
     moveBackward();
-    // Only the caret's own pair can be typed over: one it has left is text like any other.
-    if (selection_.location == openingEnd && openingEnd >= text.size() && !closing->empty()) {
-      constexpr std::size_t mostPairsKept = 64;
-      if (insertedPairs_.size() == mostPairsKept) insertedPairs_.erase(insertedPairs_.begin());
-      insertedPairs_.push_back({{openingEnd - text.size(), text.size()}, openingEnd, *closing});
-    }
   }
 }
 

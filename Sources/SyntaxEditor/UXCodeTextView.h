@@ -57,7 +57,6 @@ class UXCodeTextView {
   /// Takes a highlighting storage without a language, the shared highlighter and the default
   /// theme; the theme's font is applied the first time the theme is set.
   UXCodeTextView();
-  ~UXCodeTextView();
   UXCodeTextView(const UXCodeTextView&) = delete;
   UXCodeTextView& operator=(const UXCodeTextView&) = delete;
 
@@ -111,12 +110,8 @@ class UXCodeTextView {
   // Editing commands.
   void insertNewline();
   /// Inserts `text` at `replacementRange` (none: the selection) and, when it opens a pair,
-  /// the closing string after it with the caret between. Typed at the caret just before a closing
-  /// string the view inserted itself, that closing string moves the caret past it instead: what
-  /// is typed is what stands in the text. A closing string that was there already is typed anew.
+  /// the closing string after it with the caret between.
   void insertText(std::u16string_view text, std::optional<NSRange> replacementRange = std::nullopt);
-  /// Whether `text`, typed at the caret, types over a closing string the view inserted itself.
-  bool typesOverInsertedClosing(std::u16string_view text) const;
   void insertTab();
   void deleteBackward();
   void copy();
@@ -140,8 +135,6 @@ class UXCodeTextView {
 
  private:
   void replaceByUser(NSRange range, std::u16string_view text, std::size_t caret, bool record = true);
-  /// Forgets the inserted pairs the selection is no longer inside.
-  void keepPairsAround(NSRange selection);
 
   std::shared_ptr<HighlightJS> highlighter_;
   std::shared_ptr<HighlightTextStorage> storage_;
@@ -150,10 +143,6 @@ class UXCodeTextView {
   UXCodeTextViewDelegate* delegate_ = nullptr;
   UndoSink undoSink_;
   NSRange selection_;
-  /// The pairs whose closing strings this view inserted and the caret has stayed inside of since,
-  /// innermost last; each follows the edits of the storage.
-  std::vector<SyntaxEditorSupport::InsertedPair> insertedPairs_;
-  std::size_t storageObserver_ = 0;
   bool editingByUser_ = false;
   bool editable_ = true;
   bool selectable_ = true;

@@ -92,51 +92,6 @@ TEST_F(CodeTextViewTests, OpeningHalvesOfPairsBringTheirClosingHalves) {
   EXPECT_EQ(shown(), u"{|") << "a read-only view inserts nothing";
 }
 
-TEST_F(CodeTextViewTests, AClosingHalfTypedOverTheOneInsertedMovesPastIt) {
-  view.autoPairCompletion = SyntaxEditor::xmlStyleAutoPairs();
-  auto typeEach = [&](std::u16string_view keys) {
-    for (char16_t key : keys) view.insertText(std::u16string(1, key));
-  };
-  setText(u"|>");
-  typeEach(u"<!--a-->");
-  EXPECT_EQ(shown(), u"<!--a-->|>") << "the \">\" that was there stays after the comment";
-  setText(u"|");
-  typeEach(u"<g a=\"1\"></g>");
-  EXPECT_EQ(shown(), u"<g a=\"1\"></g>|") << "pairs within pairs";
-  setText(u"a|>");
-  typeEach(u">");
-  EXPECT_EQ(shown(), u"a>|>") << "a closing character that was there already is typed anew";
-
-  // A pair the caret has left is text like any other, and so is one whose closing half changed.
-  setText(u"|");
-  typeEach(u"<");
-  view.setSelectedRange({0, 0});
-  view.setSelectedRange({1, 0});
-  typeEach(u">");
-  EXPECT_EQ(shown(), u"<>|>");
-  setText(u"|");
-  typeEach(u"<a");
-  view.platformDeleteForward();
-  view.platformInsertText(u">");
-  view.moveBackward();
-  typeEach(u">");
-  EXPECT_EQ(shown(), u"<a>|>");
-
-  // Edits elsewhere (an outside change of the text) move the pair along or leave it be; one that
-  // touches either half ends it.
-  const InsertedPair pair{{2, 1}, 5, u">"};
-  auto where = [&](NSRange replaced, std::size_t inserted) -> std::pair<std::size_t, std::size_t> {
-    const auto moved = pairAfterEdit(pair, replaced, inserted);
-    return moved ? std::pair{moved->opening.location, moved->closingLocation} : std::pair{std::size_t(0), std::size_t(0)};
-  };
-  EXPECT_EQ(where({0, 2}, 5), std::pair(std::size_t(5), std::size_t(8))) << "before";
-  EXPECT_EQ(where({3, 2}, 0), std::pair(std::size_t(2), std::size_t(3))) << "between";
-  EXPECT_EQ(where({5, 0}, 1), std::pair(std::size_t(2), std::size_t(6))) << "at the closing half, inside";
-  EXPECT_EQ(where({6, 3}, 1), std::pair(std::size_t(2), std::size_t(5))) << "after";
-  EXPECT_EQ(where({1, 2}, 2), std::pair(std::size_t(0), std::size_t(0))) << "over the opening half";
-  EXPECT_EQ(where({4, 2}, 2), std::pair(std::size_t(0), std::size_t(0))) << "over the closing half";
-}
-
 TEST_F(CodeTextViewTests, BackspaceRemovesAnEmptyPairOnlyWithoutSelection) {
   view.autoPairCompletion = SyntaxEditor::cStyleAutoPairs();
   setText(u"f(|)");

@@ -154,12 +154,11 @@ bool CodeTextView::handleKeyPress(guint keyval, Gdk::ModifierType state) {
     default:
       break;
   }
-  // Opening halves of pairs are inserted here, so that their closing halves follow, and so are
-  // closing halves typed over the ones inserted so.
+  // Opening halves of pairs are inserted here, so that their closing halves follow.
   const gunichar character = gdk_keyval_to_unicode(keyval);
-  if (character == 0) return false;
+  if (character == 0 || code_->autoPairCompletion.empty()) return false;
   const std::u16string typed = Fennix::utf16FromUTF8(Glib::ustring(1, character).raw());
-  if (!code_->typesOverInsertedClosing(typed) && !closingPair(code_->autoPairCompletion, typed)) return false;
+  if (!closingPair(code_->autoPairCompletion, typed)) return false;
   code_->insertText(typed);
   return true;
 }
