@@ -797,8 +797,9 @@ TEST(DocumentFileTests, OverwritingThroughANewLinkNeverOpensTheFileToItsGroup) {
 
 // Overwriting at the user's word through a link that took the document's name replaces the file
 // the link leads to: it stays its owner's and its group's, and holds the text with the permissions
-// of the version read. A writer who cannot give it its owner is refused as on any save of another
-// user's file.
+// of the version read, as far as the version read let them in. A file there that belongs to someone
+// who could not open the document is not given it, even by an administrator; another group gets
+// nothing. A writer who cannot give it its owner is refused as on any save of another user's file.
 TEST(DocumentFileTests, OverwritingThroughANewLinkKeepsTheOwnerThereAndTheTextPrivate) {
   if (::geteuid() != 0) GTEST_SKIP() << "files of other users need an administrator to set up";
   const auto folder = std::filesystem::temp_directory_path() / ("quarvel-link-owner-" + std::to_string(::getpid()));
@@ -811,26 +812,52 @@ TEST(DocumentFileTests, OverwritingThroughANewLinkKeepsTheOwnerThereAndTheTextPr
   ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
   ASSERT_EQ(::chmod((folder / "theirs").c_str(), 0777), 0);
   const auto document = folder / "mine.svgquarvel";
-  writeFile(document, "mine");
-  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
-  const auto read = FileWrapper::fromURL(document);
   const auto other = folder / "theirs" / "notes.svgquarvel";
-  auto linkToTheirs = [&] {
+  auto readAs = [&](uid_t owner, gid_t group, mode_t mode) {
+    std::error_code ignored;
+    std::filesystem::remove(document, ignored);
+    writeFile(document, "mine");
+    EXPECT_EQ(::chown(document.c_str(), owner, group), 0);
+    EXPECT_EQ(::chmod(document.c_str(), mode), 0);
+    return FileWrapper::fromURL(document);
+  };
+  auto linkTo = [&](uid_t owner, gid_t group) {
     writeFile(other, "their notes");
-    EXPECT_EQ(::chown(other.c_str(), 4311, 4310), 0);
+    EXPECT_EQ(::chown(other.c_str(), owner, group), 0);
     EXPECT_EQ(::chmod(other.c_str(), 0664), 0);
     std::filesystem::remove(document);
     std::filesystem::create_symlink(other, document);
   };
+  struct stat info {};
 
-  linkToTheirs();
+  // The administrator's private document, and a link to a file of the user 4311: refused.
+  auto read = readAs(0, 0, 0600);
+  linkTo(4311, 4310);
+  try {
+    FileWrapper::regularFile("mine, edited").write(document, read.entityTag, true);
+    ADD_FAILURE() << "the document was given to the user 4311";
+  } catch (const CocoaError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "The file \u201cmine.svgquarvel\u201d couldn\u2019t be saved because its name is now a symbolic link "
+              "to \u201c" + other.string() + "\u201d, which belongs to the user 4311: written there, the document "
+              "would be the user 4311\u2019s to open. Nothing was changed. Save your version under another name with "
+              "Save As.");
+  }
+  EXPECT_EQ(readFile(other), "their notes");
+  ASSERT_EQ(::stat(other.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4311u);
+  EXPECT_EQ(info.st_mode & 07777, 0664u);
+  EXPECT_EQ(entriesIn(folder / "theirs"), 1u) << "a temporary file was left";
+
+  // A file of the writer's in another group: the text is written, closed to that group.
+  read = readAs(0, 0, 0640);
+  linkTo(0, 4310);
   const bool attributes = ::setxattr(other.c_str(), "user.note", "kept", 4, 0) == 0;
   FileWrapper::regularFile("mine, edited").write(document, read.entityTag, true);
   EXPECT_EQ(readFile(other), "mine, edited");
   EXPECT_TRUE(std::filesystem::is_symlink(document));
-  struct stat info {};
   ASSERT_EQ(::stat(other.c_str(), &info), 0);
-  EXPECT_EQ(info.st_uid, 4311u);
+  EXPECT_EQ(info.st_uid, 0u);
   EXPECT_EQ(info.st_gid, 4310u);
   EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
   if (attributes) {
@@ -838,9 +865,20 @@ TEST(DocumentFileTests, OverwritingThroughANewLinkKeepsTheOwnerThereAndTheTextPr
     EXPECT_LT(::getxattr(other.c_str(), "user.note", value, sizeof value), 0) << "an attribute of the file there";
   }
 
+  // The version read's own owner and group keep what it gave them.
+  read = readAs(4311, 4310, 0640);
+  linkTo(4311, 4310);
+  FileWrapper::regularFile("theirs, edited").write(document, read.entityTag, true);
+  EXPECT_EQ(readFile(other), "theirs, edited");
+  ASSERT_EQ(::stat(other.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4311u);
+  EXPECT_EQ(info.st_gid, 4310u);
+  EXPECT_EQ(info.st_mode & 07777, 0640u) << std::oct << (info.st_mode & 07777);
+
   // A member of the file's group, who may write it but not give a new file its owner, is refused;
   // in a process of its own, whose message comes back through a pipe.
-  linkToTheirs();
+  read = readAs(4311, 4310, 0660);
+  linkTo(4311, 4310);
   int ends[2];
   ASSERT_EQ(::pipe(ends), 0);
   const pid_t child = ::fork();

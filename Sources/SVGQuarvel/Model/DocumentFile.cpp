@@ -189,6 +189,16 @@ CocoaError ownerNotKeptError(const std::filesystem::path& url, const struct stat
                         "its members might no longer be able to open it. Save your version under another name with Save As.");
 }
 
+CocoaError ownerOfLinkedFileError(const std::filesystem::path& url, const std::filesystem::path& target,
+                                  const struct stat& existing) {
+  const std::string owner = userName(existing.st_uid);
+  return CocoaError(CocoaError::fileWriteNoPermission,
+                    "The file " + displayName(url) + " couldn\u2019t be saved because its name is now a symbolic link to \u201C" +
+                        SVGQuarvel::displayText(target.lexically_normal().string()) + "\u201D, which belongs to " +
+                        owner + ": written there, the document would be " + owner +
+                        "\u2019s to open. Nothing was changed. Save your version under another name with Save As.");
+}
+
 CocoaError attributesNotKeptError(const std::filesystem::path& url) {
   return CocoaError(CocoaError::fileWriteNoPermission,
                     "The file " + displayName(url) +
@@ -336,11 +346,12 @@ mode_t permissionsWithoutAccessList(const std::filesystem::path& url, mode_t mod
 }
 
 // What a save keeps of the version read rides on its identity: "#", its permissions in octal (as
-// they stand without an access control list), and "l" when its name was a symbolic link, "f" when
-// it was the file itself.
-std::string withVersionNotes(const std::string& identity, mode_t mode, bool throughLink) {
-  char notes[24];
-  std::snprintf(notes, sizeof notes, "#%o%c", unsigned(mode & 07777), throughLink ? 'l' : 'f');
+// they stand without an access control list), ":" and its owner's and group's numbers, and "l" when
+// its name was a symbolic link, "f" when it was the file itself.
+std::string withVersionNotes(const std::string& identity, const struct stat& info, mode_t mode, bool throughLink) {
+  char notes[64];
+  std::snprintf(notes, sizeof notes, "#%o:%u:%u%c", unsigned(mode & 07777), unsigned(info.st_uid),
+                unsigned(info.st_gid), throughLink ? 'l' : 'f');
   return identity + notes;
 }
 
@@ -349,15 +360,27 @@ struct ReadVersion {
   /// None for an identity without notes.
   std::optional<mode_t> permissions;
   std::optional<bool> throughLink;
+  std::optional<uid_t> owner;
+  std::optional<gid_t> group;
 };
 
 ReadVersion readVersion(const std::string& tag) {
-  const ReadVersion bare{tag, std::nullopt, std::nullopt};
+  const ReadVersion bare{tag, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
   const auto mark = tag.rfind('#');
   if (mark == std::string::npos || tag.size() < mark + 3 || (tag.back() != 'l' && tag.back() != 'f')) return bare;
-  const std::string digits = tag.substr(mark + 1, tag.size() - mark - 2);
-  if (digits.find_first_not_of("01234567") != std::string::npos || digits.size() > 4) return bare;
-  return {tag.substr(0, mark), mode_t(std::stoul(digits, nullptr, 8)), tag.back() == 'l'};
+  const std::string notes = tag.substr(mark + 1, tag.size() - mark - 2);
+  const auto first = notes.find(':');
+  const auto second = first == std::string::npos ? first : notes.find(':', first + 1);
+  if (second == std::string::npos) return bare;
+  const std::string digits = notes.substr(0, first);
+  const std::string owner = notes.substr(first + 1, second - first - 1);
+  const std::string group = notes.substr(second + 1);
+  if (digits.empty() || digits.find_first_not_of("01234567") != std::string::npos || digits.size() > 4) return bare;
+  for (const auto& number : {owner, group}) {
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos || number.size() > 10) return bare;
+  }
+  return {tag.substr(0, mark), mode_t(std::stoul(digits, nullptr, 8)), tag.back() == 'l',
+          uid_t(std::stoull(owner)), gid_t(std::stoull(group))};
 }
 
 bool isSymbolicLink(const std::filesystem::path& url) {
@@ -471,7 +494,7 @@ FileWrapper FileWrapper::fromURL(const std::filesystem::path& url, std::optional
   FileWrapper wrapper(raw.directory ? std::nullopt : std::optional(std::move(raw.bytes)));
   if (!raw.directory) {
     const mode_t permissions = permissionsWithoutAccessList(url, raw.info.st_mode);
-    wrapper.entityTag = tag ? withVersionNotes(*tag, permissions, isSymbolicLink(url)) : "";
+    wrapper.entityTag = tag ? withVersionNotes(*tag, raw.info, permissions, isSymbolicLink(url)) : "";
   }
   wrapper.filename = url.filename().string();
   wrapper.preferredFilename = wrapper.filename;
@@ -539,6 +562,14 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
     // what let others in.
     options.keepPermissions = false;
     options.permissions = expected->permissions.value_or(S_IRUSR | S_IWUSR) & 0777;
+    // Kept as the file there's, its owner and group are let in only as far as the version read
+    // let them: an owner who could not open the document is not handed it (an owner may open
+    // their file whatever its permissions), and another group gets nothing.
+    if (exists) {
+      const bool ownerMayOpen = existing.st_uid == ::geteuid() || existing.st_uid == expected->owner;
+      if (!ownerMayOpen) throw ownerOfLinkedFileError(url, target, existing);
+      if (existing.st_gid != expected->group) options.permissions &= ~mode_t(S_IRWXG);
+    }
   }
   options.followSymlink = false;
   struct stat written {};
@@ -552,7 +583,7 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // The identity of the file written; when another program's file has taken the name since,
   // none (the next save asks).
   const auto tag = entityTagOfVersion(target, written);
-  return tag ? withVersionNotes(*tag, permissionsWithoutAccessList(target, written.st_mode), nameIsLink) : "";
+  return tag ? withVersionNotes(*tag, written, permissionsWithoutAccessList(target, written.st_mode), nameIsLink) : "";
 }
 
 std::string FileWrapper::description() const {
