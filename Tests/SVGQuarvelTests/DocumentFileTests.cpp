@@ -2,6 +2,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -558,6 +559,46 @@ TEST(DocumentFileTests, WhatIsNotAFileOrCannotBeReachedIsNamedAsSuch) {
             "The file \u201cdoc.svg\u201d couldn\u2019t be saved because the disk it is on can only be read.");
 }
 
+// With every file descriptor the process may have in use, nothing can be opened: a save and an
+// open say so and what to do, and the file stays as it was.
+TEST(DocumentFileTests, WithNoFileLeftToOpenASaveAndAnOpenSayWhy) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "doc.svgquarvel";
+  writeFile(document, "old");
+  const auto tag = FileWrapper::fromURL(document).entityTag;
+  std::string saved = "saved", opened = "opened";
+  {
+    // The limit is the lowest descriptor free: none at or above it may be opened.
+    const int lowest = ::dup(0);
+    ASSERT_GE(lowest, 0);
+    ::close(lowest);
+    struct rlimit kept {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &kept), 0);
+    struct rlimit lowered = kept;
+    lowered.rlim_cur = rlim_t(lowest);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    try {
+      FileWrapper::regularFile("new").write(document, tag);
+    } catch (const CocoaError& error) {
+      saved = error.what();
+    }
+    try {
+      FileWrapper::fromURL(document);
+    } catch (const CocoaError& error) {
+      opened = error.what();
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &kept), 0);
+  }
+  EXPECT_EQ(saved,
+            "The file \u201cdoc.svgquarvel\u201d couldn\u2019t be saved because this application has too many files "
+            "open. Close some of its windows and try again.");
+  EXPECT_EQ(opened,
+            "The file \u201cdoc.svgquarvel\u201d couldn\u2019t be opened because this application has too many files "
+            "open. Close some of its windows and try again.");
+  EXPECT_EQ(readFile(document), "old");
+  EXPECT_EQ(entriesIn(folder), 1u) << "a temporary file was left";
+}
+
 // A name that was the document's file and became a symbolic link has changed, wherever the link
 // leads: the save asks, naming where; overwriting then writes there with the permissions of the
 // version read, not those of the file found there.
@@ -603,7 +644,7 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
   const auto written = FileWrapper::regularFile("secret, edited").write(document, read.entityTag, true);
   EXPECT_EQ(readFile(other), "secret, edited");
   ASSERT_EQ(::stat(other.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
   EXPECT_TRUE(std::filesystem::is_symlink(document));
   // Written through the link at the user's word, it is saved through it from then on.
   EXPECT_EQ(changedDetail(written), "written");
@@ -638,6 +679,48 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
   EXPECT_EQ(changedDetail(read.entityTag), "Its name is now a symbolic link to \u201c" +
                                                (folder / "two\u240Alines.svgquarvel").string() +
                                                "\u201d, where there is no file: overwriting makes one there.");
+}
+
+// A link to the very version read leads to the document's own file, whether another name of it
+// was chosen or the file was moved and a link left in its place: nothing changed, nothing is asked,
+// and the file is saved through the link. A link to that file once it changed is asked about.
+TEST(DocumentFileTests, ALinkToTheVersionReadIsTheDocumentsOwnFile) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "doc.svgquarvel";
+  writeFile(document, "first");
+  const auto read = FileWrapper::fromURL(document);
+  const auto alias = folder / "alias.svgquarvel";
+  std::filesystem::create_symlink("doc.svgquarvel", alias);
+  FileWrapper::regularFile("second").write(alias, read.entityTag);
+  EXPECT_EQ(readFile(document), "second");
+  EXPECT_TRUE(std::filesystem::is_symlink(alias));
+
+  const auto readAgain = FileWrapper::fromURL(document);
+  const auto moved = folder / "moved.svgquarvel";
+  std::filesystem::rename(document, moved);
+  std::filesystem::create_symlink("moved.svgquarvel", document);
+  const auto writtenOnce = FileWrapper::regularFile("third").write(document, readAgain.entityTag);
+  EXPECT_EQ(readFile(moved), "third");
+  EXPECT_TRUE(std::filesystem::is_symlink(document));
+
+  // Changed by another program in place, it is asked about as the document's file, not as another.
+  const auto readMoved = FileWrapper::fromURL(moved);
+  {
+    std::ofstream inPlace(moved, std::ios::binary | std::ios::trunc);
+    inPlace << "theirs";
+  }
+  // Written an hour ago as far as its time goes: another version whatever the clock's grain.
+  const struct timespec anHourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, moved.c_str(), anHourAgo, 0), 0);
+  try {
+    FileWrapper::regularFile("fourth").write(alias, readMoved.entityTag);
+    ADD_FAILURE() << "written over another program's change";
+  } catch (const FileChangedError& error) {
+    EXPECT_EQ(error.detail(), "") << error.what();
+  }
+  EXPECT_THROW(FileWrapper::regularFile("fourth").write(alias, writtenOnce), FileChangedError);
+  EXPECT_EQ(readFile(moved), "theirs");
+  EXPECT_EQ(entriesIn(folder), 3u) << "a temporary file was left";
 }
 
 // A document whose file went while it was open (removed, renamed by another program, its folder
@@ -710,6 +793,123 @@ TEST(DocumentFileTests, OverwritingThroughANewLinkNeverOpensTheFileToItsGroup) {
     std::filesystem::remove(document);
     std::filesystem::rename(folder / "moved.svgquarvel", document);
   }
+}
+
+// Overwriting at the user's word through a link that took the document's name replaces the file
+// the link leads to: it stays its owner's and its group's, and holds the text with the permissions
+// of the version read, as far as the version read let them in. A file there that belongs to someone
+// who could not open the document is not given it, even by an administrator; another group gets
+// nothing. A writer who cannot give it its owner is refused as on any save of another user's file.
+TEST(DocumentFileTests, OverwritingThroughANewLinkKeepsTheOwnerThereAndTheTextPrivate) {
+  if (::geteuid() != 0) GTEST_SKIP() << "files of other users need an administrator to set up";
+  const auto folder = std::filesystem::temp_directory_path() / ("quarvel-link-owner-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder / "theirs");
+  struct Remove {
+    std::filesystem::path path;
+    ~Remove() { std::filesystem::remove_all(path); }
+  } remove{folder};
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  ASSERT_EQ(::chmod((folder / "theirs").c_str(), 0777), 0);
+  const auto document = folder / "mine.svgquarvel";
+  const auto other = folder / "theirs" / "notes.svgquarvel";
+  auto readAs = [&](uid_t owner, gid_t group, mode_t mode) {
+    std::error_code ignored;
+    std::filesystem::remove(document, ignored);
+    writeFile(document, "mine");
+    EXPECT_EQ(::chown(document.c_str(), owner, group), 0);
+    EXPECT_EQ(::chmod(document.c_str(), mode), 0);
+    return FileWrapper::fromURL(document);
+  };
+  auto linkTo = [&](uid_t owner, gid_t group) {
+    writeFile(other, "their notes");
+    EXPECT_EQ(::chown(other.c_str(), owner, group), 0);
+    EXPECT_EQ(::chmod(other.c_str(), 0664), 0);
+    std::filesystem::remove(document);
+    std::filesystem::create_symlink(other, document);
+  };
+  struct stat info {};
+
+  // The administrator's private document, and a link to a file of the user 4311: refused.
+  auto read = readAs(0, 0, 0600);
+  linkTo(4311, 4310);
+  try {
+    FileWrapper::regularFile("mine, edited").write(document, read.entityTag, true);
+    ADD_FAILURE() << "the document was given to the user 4311";
+  } catch (const CocoaError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "The file \u201cmine.svgquarvel\u201d couldn\u2019t be saved because its name is now a symbolic link "
+              "to \u201c" + other.string() + "\u201d, which belongs to the user 4311: written there, the document "
+              "would be the user 4311\u2019s to open. Nothing was changed. Save your version under another name with "
+              "Save As.");
+  }
+  EXPECT_EQ(readFile(other), "their notes");
+  ASSERT_EQ(::stat(other.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4311u);
+  EXPECT_EQ(info.st_mode & 07777, 0664u);
+  EXPECT_EQ(entriesIn(folder / "theirs"), 1u) << "a temporary file was left";
+
+  // A file of the writer's in another group: the text is written, closed to that group.
+  read = readAs(0, 0, 0640);
+  linkTo(0, 4310);
+  const bool attributes = ::setxattr(other.c_str(), "user.note", "kept", 4, 0) == 0;
+  FileWrapper::regularFile("mine, edited").write(document, read.entityTag, true);
+  EXPECT_EQ(readFile(other), "mine, edited");
+  EXPECT_TRUE(std::filesystem::is_symlink(document));
+  ASSERT_EQ(::stat(other.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(info.st_gid, 4310u);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
+  if (attributes) {
+    char value[8] = {};
+    EXPECT_LT(::getxattr(other.c_str(), "user.note", value, sizeof value), 0) << "an attribute of the file there";
+  }
+
+  // The version read's own owner and group keep what it gave them.
+  read = readAs(4311, 4310, 0640);
+  linkTo(4311, 4310);
+  FileWrapper::regularFile("theirs, edited").write(document, read.entityTag, true);
+  EXPECT_EQ(readFile(other), "theirs, edited");
+  ASSERT_EQ(::stat(other.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4311u);
+  EXPECT_EQ(info.st_gid, 4310u);
+  EXPECT_EQ(info.st_mode & 07777, 0640u) << std::oct << (info.st_mode & 07777);
+
+  // A member of the file's group, who may write it but not give a new file its owner, is refused;
+  // in a process of its own, whose message comes back through a pipe.
+  read = readAs(4311, 4310, 0660);
+  linkTo(4311, 4310);
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const gid_t group = 4310;
+    std::string said = "became no other user";
+    if (::setgroups(1, &group) == 0 && ::setresgid(group, group, group) == 0 && ::setresuid(4312, 4312, 4312) == 0) {
+      try {
+        FileWrapper::regularFile("mine, edited").write(document, read.entityTag, true);
+        said = "saved";
+      } catch (const CocoaError& error) {
+        said = error.what();
+      }
+    }
+    (void)!::write(ends[1], said.data(), said.size());
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  std::string said;
+  char buffer[1024];
+  for (ssize_t count; (count = ::read(ends[0], buffer, sizeof buffer)) > 0;) said.append(buffer, count);
+  ::close(ends[0]);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  EXPECT_EQ(said,
+            "The file \u201cmine.svgquarvel\u201d couldn\u2019t be saved because it belongs to the user 4311: a "
+            "new version saved by you would belong to you, and the user 4311 might no longer be able to open it. "
+            "Save your version under another name with Save As, or ask the user 4311 to save it.");
+  EXPECT_EQ(readFile(other), "their notes");
+  ASSERT_EQ(::stat(other.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4311u);
+  EXPECT_EQ(entriesIn(folder / "theirs"), 1u) << "a temporary file was left";
 }
 
 // A save that cannot keep who may open the file says why: another user's file, and a mount point.

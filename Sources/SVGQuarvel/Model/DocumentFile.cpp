@@ -75,10 +75,13 @@ bool isMountPoint(const std::filesystem::path& url) {
 }
 
 /// The reasons that reading and saving share.
-std::optional<std::string> pathReason(int error) {
+std::optional<std::string> sharedReason(int error) {
   switch (error) {
     case ENAMETOOLONG: return " because its name or the path to it is too long.";
     case ELOOP: return " because its symbolic links lead round in a loop.";
+    // No file could be opened at all: the file itself is as it was.
+    case EMFILE: return " because this application has too many files open. Close some of its windows and try again.";
+    case ENFILE: return " because the system has too many files open. Quit some other applications and try again.";
     default: return std::nullopt;
   }
 }
@@ -88,7 +91,7 @@ CocoaError readError(int error, const std::filesystem::path& url) {
   if (error == ENOTDIR || error == EACCES) {
     if (const auto reason = notAFolderReason(url)) return CocoaError(CocoaError::fileReadNoSuchFile, file + *reason);
   }
-  if (const auto reason = pathReason(error)) return CocoaError(CocoaError::fileReadUnknown, file + *reason);
+  if (const auto reason = sharedReason(error)) return CocoaError(CocoaError::fileReadUnknown, file + *reason);
   switch (error) {
     case ENOENT:
     case ENOTDIR: return CocoaError(CocoaError::fileReadNoSuchFile, file + " because there is no such file.");
@@ -111,7 +114,7 @@ CocoaError writeError(int error, const std::filesystem::path& url) {
   if (error == ENOTDIR || error == EACCES) {
     if (const auto reason = notAFolderReason(url)) return CocoaError(CocoaError::fileNoSuchFile, file + *reason);
   }
-  if (const auto reason = pathReason(error)) return CocoaError(CocoaError::fileWriteUnknown, file + *reason);
+  if (const auto reason = sharedReason(error)) return CocoaError(CocoaError::fileWriteUnknown, file + *reason);
   switch (error) {
     case ENOENT:
     case ENOTDIR:
@@ -184,6 +187,16 @@ CocoaError ownerNotKeptError(const std::filesystem::path& url, const struct stat
                     file + " because it belongs to " + groupName(existing.st_gid) +
                         ", which you are not a member of: a new version saved by you could not belong to it, and "
                         "its members might no longer be able to open it. Save your version under another name with Save As.");
+}
+
+CocoaError ownerOfLinkedFileError(const std::filesystem::path& url, const std::filesystem::path& target,
+                                  const struct stat& existing) {
+  const std::string owner = userName(existing.st_uid);
+  return CocoaError(CocoaError::fileWriteNoPermission,
+                    "The file " + displayName(url) + " couldn\u2019t be saved because its name is now a symbolic link to \u201C" +
+                        SVGQuarvel::displayText(target.lexically_normal().string()) + "\u201D, which belongs to " +
+                        owner + ": written there, the document would be " + owner +
+                        "\u2019s to open. Nothing was changed. Save your version under another name with Save As.");
 }
 
 CocoaError attributesNotKeptError(const std::filesystem::path& url) {
@@ -333,11 +346,12 @@ mode_t permissionsWithoutAccessList(const std::filesystem::path& url, mode_t mod
 }
 
 // What a save keeps of the version read rides on its identity: "#", its permissions in octal (as
-// they stand without an access control list), and "l" when its name was a symbolic link, "f" when
-// it was the file itself.
-std::string withVersionNotes(const std::string& identity, mode_t mode, bool throughLink) {
-  char notes[24];
-  std::snprintf(notes, sizeof notes, "#%o%c", unsigned(mode & 07777), throughLink ? 'l' : 'f');
+// they stand without an access control list), ":" and its owner's and group's numbers, and "l" when
+// its name was a symbolic link, "f" when it was the file itself.
+std::string withVersionNotes(const std::string& identity, const struct stat& info, mode_t mode, bool throughLink) {
+  char notes[64];
+  std::snprintf(notes, sizeof notes, "#%o:%u:%u%c", unsigned(mode & 07777), unsigned(info.st_uid),
+                unsigned(info.st_gid), throughLink ? 'l' : 'f');
   return identity + notes;
 }
 
@@ -346,15 +360,27 @@ struct ReadVersion {
   /// None for an identity without notes.
   std::optional<mode_t> permissions;
   std::optional<bool> throughLink;
+  std::optional<uid_t> owner;
+  std::optional<gid_t> group;
 };
 
 ReadVersion readVersion(const std::string& tag) {
-  const ReadVersion bare{tag, std::nullopt, std::nullopt};
+  const ReadVersion bare{tag, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
   const auto mark = tag.rfind('#');
   if (mark == std::string::npos || tag.size() < mark + 3 || (tag.back() != 'l' && tag.back() != 'f')) return bare;
-  const std::string digits = tag.substr(mark + 1, tag.size() - mark - 2);
-  if (digits.find_first_not_of("01234567") != std::string::npos || digits.size() > 4) return bare;
-  return {tag.substr(0, mark), mode_t(std::stoul(digits, nullptr, 8)), tag.back() == 'l'};
+  const std::string notes = tag.substr(mark + 1, tag.size() - mark - 2);
+  const auto first = notes.find(':');
+  const auto second = first == std::string::npos ? first : notes.find(':', first + 1);
+  if (second == std::string::npos) return bare;
+  const std::string digits = notes.substr(0, first);
+  const std::string owner = notes.substr(first + 1, second - first - 1);
+  const std::string group = notes.substr(second + 1);
+  if (digits.empty() || digits.find_first_not_of("01234567") != std::string::npos || digits.size() > 4) return bare;
+  for (const auto& number : {owner, group}) {
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos || number.size() > 10) return bare;
+  }
+  return {tag.substr(0, mark), mode_t(std::stoul(digits, nullptr, 8)), tag.back() == 'l',
+          uid_t(std::stoull(owner)), gid_t(std::stoull(group))};
 }
 
 bool isSymbolicLink(const std::filesystem::path& url) {
@@ -468,7 +494,7 @@ FileWrapper FileWrapper::fromURL(const std::filesystem::path& url, std::optional
   FileWrapper wrapper(raw.directory ? std::nullopt : std::optional(std::move(raw.bytes)));
   if (!raw.directory) {
     const mode_t permissions = permissionsWithoutAccessList(url, raw.info.st_mode);
-    wrapper.entityTag = tag ? withVersionNotes(*tag, permissions, isSymbolicLink(url)) : "";
+    wrapper.entityTag = tag ? withVersionNotes(*tag, raw.info, permissions, isSymbolicLink(url)) : "";
   }
   wrapper.filename = url.filename().string();
   wrapper.preferredFilename = wrapper.filename;
@@ -486,10 +512,14 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // A name that was the file itself and is a link now leads somewhere else: another file, or a
   // place where none is yet. That is a change like any other, and the user is told where it leads.
   // Where it leads to a folder or a pipe, nothing could be written there: that is said below
-  // instead of asking.
-  const bool becameLink = expected && expected->throughLink == false && nameIsLink;
+  // instead of asking. A link to the file that was read leads to the document's own file (another
+  // name of it chosen with Save As, or the file moved and a link left in its place): it is saved
+  // as its file is, and asked about only when another program changed it.
   struct stat led {};
   const bool leadsToSomething = ::stat(target.c_str(), &led) == 0;
+  const bool leadsToFileRead = leadsToSomething && S_ISREG(led.st_mode) && expected &&
+                               expected->identity.ends_with(identityText("", led));
+  const bool becameLink = expected && expected->throughLink == false && nameIsLink && !leadsToFileRead;
   if (becameLink && !overwriteChanges && (!leadsToSomething || S_ISREG(led.st_mode))) {
     throw changedError(url, "Its name is now a symbolic link to \u201C" +
                                 SVGQuarvel::displayText(target.lexically_normal().string()) + "\u201D" +
@@ -526,11 +556,20 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   options.keepOwner = true;
   options.keepPermissions = true;
   if (becameLink) {
-    // The user chose to write where the link leads: what is written there is the version read,
-    // with its permissions, the writer's, whatever the file there had.
-    options.keepOwner = false;
+    // The user chose to write where a link that took the document's name leads. The file there
+    // stays its owner's (a writer who cannot give it its owner is refused, as on any save), but
+    // the text written is the version read, and no more open than it was: the file there loses
+    // what let others in.
     options.keepPermissions = false;
     options.permissions = expected->permissions.value_or(S_IRUSR | S_IWUSR) & 0777;
+    // Kept as the file there's, its owner and group are let in only as far as the version read
+    // let them: an owner who could not open the document is not handed it (an owner may open
+    // their file whatever its permissions), and another group gets nothing.
+    if (exists) {
+      const bool ownerMayOpen = existing.st_uid == ::geteuid() || existing.st_uid == expected->owner;
+      if (!ownerMayOpen) throw ownerOfLinkedFileError(url, target, existing);
+      if (existing.st_gid != expected->group) options.permissions &= ~mode_t(S_IRWXG);
+    }
   }
   options.followSymlink = false;
   struct stat written {};
@@ -544,7 +583,7 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // The identity of the file written; when another program's file has taken the name since,
   // none (the next save asks).
   const auto tag = entityTagOfVersion(target, written);
-  return tag ? withVersionNotes(*tag, permissionsWithoutAccessList(target, written.st_mode), nameIsLink) : "";
+  return tag ? withVersionNotes(*tag, written, permissionsWithoutAccessList(target, written.st_mode), nameIsLink) : "";
 }
 
 std::string FileWrapper::description() const {

@@ -1,10 +1,13 @@
 // Saving in the real executable, driven through the X server with a private bus: a file another
 // program changed is not overwritten without a question, a symbolic link stays and a read-only
-// file is an error, Save As onto a file another window holds, a save of one of the two texts, a
-// save that cannot make its temporary file or that another program's change overtakes, a
+// file is an error, Save As onto a file another window holds or onto a link to the document's own
+// file, a save of one of the two texts, a
+// save that cannot make its temporary file (no space, no file descriptor left) or that another
+// program's change overtakes, a
 // folder that became a file, a name typed without the extension that names another file, and a
 // private file whose new version is private from the start, a file that became a folder or a pipe,
-// another program's change made just after a save, a name that became a symbolic link, a name
+// another program's change made just after a save, a name that became a symbolic link (to no file,
+// and to another user's file, which keeps its owner when overwritten), a name
 // typed with dots that begin no extension of the document's types, a private document renamed away
 // while open, and a question about a link whose target is long and of many lines.
 #include <fcntl.h>
@@ -227,6 +230,38 @@ TEST_F(AppSaveTest, SaveAsOntoAFileAnotherWindowHoldsIsRefusedWhileThatWindowHas
   EXPECT_TRUE(app->running());
 }
 
+TEST_F(AppSaveTest, SaveAsOntoALinkToTheDocumentsOwnFileSavesItThereWithoutAskingAboutAChange) {
+  const auto document = folder_ / "doc.svgquarvel";
+  writeFile(document, documentText("// first\n"));
+  const auto alias = folder_ / "alias.svgquarvel";
+  std::filesystem::create_symlink("doc.svgquarvel", alias);
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-as-own-link.log");
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-as-own-link.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--onto itself-->", "doc.svgquarvel \u2014 Edited"));
+
+  // The panel asks whether to replace the file the name leads to; nobody else changed it.
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(alias, true));
+  ASSERT_TRUE(titleBecomes("alias.svgquarvel")) << readFile(outputFile("app-save-as-own-link.log"));
+  EXPECT_FALSE(x_.findWindow("has been changed by another application").has_value());
+  EXPECT_EQ(readFile(outputFile("app-save-as-own-link.log")).find("changed by another application"), std::string::npos)
+      << readFile(outputFile("app-save-as-own-link.log"));
+  EXPECT_TRUE(std::filesystem::is_symlink(alias));
+  EXPECT_NE(readFile(document).find("<!--onto itself-->"), std::string::npos);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+
+  // Saved under that name from then on, through the link.
+  ASSERT_TRUE(typeInto(*window, "<!--again-->", "alias.svgquarvel \u2014 Edited"));
+  x_.focus(*window);
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("alias.svgquarvel")) << readFile(outputFile("app-save-as-own-link.log"));
+  EXPECT_NE(readFile(document).find("<!--again-->"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_symlink(alias));
+  EXPECT_TRUE(app->running());
+}
+
 TEST_F(AppSaveTest, SavingTheSVGAloneLeavesTheSwiftEditsUnsavedAndTheWindowSaysSo) {
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-export.log");
   const auto window = x_.findWindow("Untitled", 60);
@@ -267,6 +302,22 @@ TEST_F(AppSaveTest, ASaveThatCannotMakeItsTemporaryFileLeavesTheFileByteForByte)
   ASSERT_TRUE(window) << readFile(outputFile("app-save-quota.log"));
   expectSaveRefused(*window, "quota.svgquarvel", "because there isn\u2019t enough space", "app-save-quota.log",
                     "app-save-quota-error.png");
+  EXPECT_EQ(readFile(document), old);
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, ASaveWithNoFileLeftToOpenSaysWhyAndWhatToDo) {
+  const auto document = folder_ / "busy.svgquarvel";
+  const std::string old = documentText("// before\n");
+  writeFile(document, old);
+  auto app = launchWithShim(document, {"QUARVEL_SHIM_FAIL_TEMPORARY=" + std::to_string(EMFILE)}, "app-save-emfile.log");
+  const auto window = x_.findWindow("busy.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-emfile.log"));
+  expectSaveRefused(*window, "busy.svgquarvel",
+                    "couldn\u2019t be saved because this application has too many files open. Close some of its "
+                    "windows and try again.",
+                    "app-save-emfile.log", "app-save-emfile-error.png");
   EXPECT_EQ(readFile(document), old);
   EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
   EXPECT_TRUE(app->running());
@@ -502,6 +553,59 @@ TEST_F(AppSaveTest, ANameThatBecameASymbolicLinkIsAskedAboutNamingWhereItLeads) 
   ASSERT_EQ(::stat(elsewhere.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
   EXPECT_TRUE(std::filesystem::is_symlink(document));
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppSaveTest, OverwritingThroughANameThatBecameALinkToAFileKeepsItsOwnerAndTheTextPrivate) {
+  if (::geteuid() != 0) GTEST_SKIP() << "files of other users need an administrator to set up";
+  const auto document = folder_ / "mine.svgquarvel";
+  writeFile(document, documentText("// mine alone\n"));
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-link-owner.log");
+  const auto window = x_.findWindow("mine.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-save-link-owner.log"));
+  ASSERT_TRUE(typeInto(*window, "<!--edited-->", "mine.svgquarvel \u2014 Edited"));
+
+  // Another program puts a link where the document was, to a file of another user's that its
+  // group may write, with an attribute of its own.
+  const auto theirs = folder_ / "shared" / "theirs.svgquarvel";
+  std::filesystem::create_directories(theirs.parent_path());
+  writeFile(theirs, documentText("// theirs\n"));
+  ASSERT_EQ(::chown(theirs.c_str(), 4311, 4310), 0);
+  ASSERT_EQ(::chmod(theirs.c_str(), 0664), 0);
+  const bool attributes = ::setxattr(theirs.c_str(), "user.note", "kept", 4, 0) == 0;
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink(theirs, document);
+
+  const std::string heading = "The file \u201cmine.svgquarvel\u201d has been changed by another application.";
+  const auto question = saveAndWaitFor(*window, heading);
+  ASSERT_TRUE(question) << readFile(outputFile("app-save-link-owner.log"));
+  EXPECT_NE(readFile(outputFile("app-save-link-owner.log"))
+                .find("Its name is now a symbolic link to \u201c" + theirs.string() + "\u201d, another file"),
+            std::string::npos)
+      << readFile(outputFile("app-save-link-owner.log"));
+  // Overwrite replaces that file; it stays its owner's, and holds the text as privately as the
+  // version read did.
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        if (!x_.findWindow(heading).has_value()) return true;
+        clickLastButton(*question);
+        return XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 3);
+      },
+      30));
+  ASSERT_TRUE(titleBecomes("mine.svgquarvel")) << readFile(outputFile("app-save-link-owner.log"));
+  EXPECT_NE(readFile(theirs).find("<!--edited-->"), std::string::npos);
+  struct stat info {};
+  ASSERT_EQ(::stat(theirs.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4311u);
+  EXPECT_EQ(info.st_gid, 4310u);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
+  if (attributes) {
+    char value[8] = {};
+    EXPECT_LT(::getxattr(theirs.c_str(), "user.note", value, sizeof value), 0) << "an attribute of the file there";
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(document));
+  EXPECT_EQ(hiddenFiles(theirs.parent_path()), std::vector<std::string>{});
   EXPECT_TRUE(app->running());
 }
 
