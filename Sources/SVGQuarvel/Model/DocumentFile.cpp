@@ -502,7 +502,7 @@ FileWrapper FileWrapper::fromURL(const std::filesystem::path& url, std::optional
 }
 
 std::string FileWrapper::write(const std::filesystem::path& url, const std::optional<std::string>& expectedEntityTag,
-                               bool overwriteChanges) const {
+                               bool overwriteChanges, const std::optional<std::string>& approvedChange) const {
   if (!contents_) throw writeError(EISDIR, url);
   if (url.empty() || !url.has_filename()) throw writeError(EINVAL, url);
   const auto expected = expectedEntityTag ? std::optional(readVersion(*expectedEntityTag)) : std::nullopt;
@@ -520,12 +520,17 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   const bool leadsToFileRead = leadsToSomething && S_ISREG(led.st_mode) && expected &&
                                expected->identity.ends_with(identityText("", led));
   const bool becameLink = expected && expected->throughLink == false && nameIsLink && !leadsToFileRead;
-  if (becameLink && !overwriteChanges && (!leadsToSomething || S_ISREG(led.st_mode))) {
-    throw changedError(url, "Its name is now a symbolic link to \u201C" +
-                                SVGQuarvel::displayText(target.lexically_normal().string()) + "\u201D" +
-                                (leadsToSomething ? ", another file: overwriting replaces that file."
-                                             : ", where there is no file: overwriting makes one there."));
-  }
+  const std::string linkDetail =
+      becameLink && (!leadsToSomething || S_ISREG(led.st_mode))
+          ? "Its name is now a symbolic link to \u201C" + SVGQuarvel::displayText(target.lexically_normal().string()) +
+                "\u201D" +
+                (leadsToSomething ? ", another file: overwriting replaces that file."
+                                  : ", where there is no file: overwriting makes one there.")
+          : std::string();
+  if (!linkDetail.empty() && !overwriteChanges) throw changedError(url, linkDetail);
+  // The user's word was given for where the name led when asked: a link that another program
+  // turned since leads to a file nobody agreed to replace, and is asked about anew.
+  if (overwriteChanges && approvedChange && *approvedChange != linkDetail) throw changedError(url, linkDetail);
   auto folder = target.parent_path();
   if (folder.empty()) folder = ".";
   if (::access(folder.c_str(), W_OK | X_OK) != 0) throw writeError(errno, url);
