@@ -681,6 +681,102 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
                                                "\u201d, where there is no file: overwriting makes one there.");
 }
 
+// The user's Overwrite answers the question asked: a link that another program turned to another
+// place meanwhile is asked about anew, naming that place, and neither file is written until then.
+TEST(DocumentFileTests, AnOverwriteAnswersOnlyTheLinkItWasAskedAbout) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "private.svgquarvel";
+  writeFile(document, "secret");
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  const auto read = FileWrapper::fromURL(document);
+  const auto first = folder / "first.svgquarvel", second = folder / "second.svgquarvel";
+  writeFile(first, "first");
+  writeFile(second, "second");
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink("first.svgquarvel", document);
+  auto askedAbout = [&](const std::optional<std::string>& approved) -> std::string {
+    try {
+      FileWrapper::regularFile("secret, edited").write(document, read.entityTag, approved.has_value(), approved);
+    } catch (const FileChangedError& error) {
+      return error.detail();
+    }
+    return "written";
+  };
+  const std::string aboutFirst = askedAbout(std::nullopt);
+  ASSERT_NE(aboutFirst.find(first.string()), std::string::npos) << aboutFirst;
+
+  // Turned to the second file, then to where no file is, while the question showed.
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink("second.svgquarvel", document);
+  const std::string aboutSecond = askedAbout(aboutFirst);
+  EXPECT_NE(aboutSecond.find(second.string()), std::string::npos) << aboutSecond;
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink("gone.svgquarvel", document);
+  EXPECT_NE(askedAbout(aboutSecond).find("where there is no file"), std::string::npos);
+  // Back to a file where the name leads: an ordinary change answered earlier does not answer it.
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink("second.svgquarvel", document);
+  EXPECT_EQ(askedAbout(""), aboutSecond);
+  EXPECT_EQ(readFile(first), "first");
+  EXPECT_EQ(readFile(second), "second");
+
+  EXPECT_EQ(askedAbout(aboutSecond), "written");
+  EXPECT_EQ(readFile(second), "secret, edited");
+  EXPECT_EQ(readFile(first), "first");
+  EXPECT_EQ(entriesIn(folder), 3u) << "a temporary file was left";
+}
+
+// A document opened through a link whose link another program turned to another file has changed
+// as a name that became a link has: the save asks, naming where it leads now, and Overwrite gives
+// the file there the version read's permissions, not its own. Its file replaced where the link
+// leads is an ordinary change.
+TEST(DocumentFileTests, ALinkTurnedToAnotherFileIsAChangeThatNamesWhereItLeads) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "link.svgquarvel";
+  const auto mine = folder / "mine.svgquarvel", open = folder / "open.svgquarvel";
+  writeFile(mine, "secret");
+  ASSERT_EQ(::chmod(mine.c_str(), 0600), 0);
+  writeFile(open, "for all");
+  ASSERT_EQ(::chmod(open.c_str(), 0644), 0);
+  std::filesystem::create_symlink("mine.svgquarvel", document);
+  const auto read = FileWrapper::fromURL(document);
+  // Saved through the link, as always.
+  const auto saved = FileWrapper::regularFile("secret, saved").write(document, read.entityTag);
+  EXPECT_EQ(readFile(mine), "secret, saved");
+
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink("open.svgquarvel", document);
+  std::string detail = "written";
+  try {
+    FileWrapper::regularFile("secret, edited").write(document, saved);
+  } catch (const FileChangedError& error) {
+    detail = error.detail();
+  }
+  EXPECT_EQ(detail, "Its name is now a symbolic link to \u201c" + open.string() +
+                        "\u201d, another file: overwriting replaces that file.");
+  EXPECT_EQ(readFile(open), "for all");
+  FileWrapper::regularFile("secret, edited").write(document, saved, true, detail);
+  EXPECT_EQ(readFile(open), "secret, edited");
+  struct stat info {};
+  ASSERT_EQ(::stat(open.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
+  EXPECT_EQ(readFile(mine), "secret, saved");
+
+  // Its file replaced by another program where the link leads: asked about without a link detail.
+  std::filesystem::remove(document);
+  std::filesystem::create_symlink("mine.svgquarvel", document);
+  const auto again = FileWrapper::fromURL(document);
+  writeFile(folder / "theirs.tmp", "theirs");
+  std::filesystem::rename(folder / "theirs.tmp", mine);
+  try {
+    FileWrapper::regularFile("mine again").write(document, again.entityTag);
+    ADD_FAILURE() << "written over another program's change";
+  } catch (const FileChangedError& error) {
+    EXPECT_EQ(error.detail(), "") << error.what();
+  }
+  EXPECT_EQ(readFile(mine), "theirs");
+}
+
 // A link to the very version read leads to the document's own file, whether another name of it
 // was chosen or the file was moved and a link left in its place: nothing changed, nothing is asked,
 // and the file is saved through the link. A link to that file once it changed is asked about.

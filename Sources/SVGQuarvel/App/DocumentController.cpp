@@ -197,12 +197,13 @@ void DocumentController::openDocument(const std::filesystem::path& url, bool dis
       });
 }
 
-void DocumentController::save(DocumentRecord& record, bool overwriteChanges) {
+void DocumentController::save(DocumentRecord& record, bool overwriteChanges,
+                              const std::optional<std::string>& approvedChange) {
   if (!record.fileURL_) {
     throw CocoaError(CocoaError::fileWriteUnknown,
                      "The document \u201c" + record.displayName() + "\u201d has no file yet; choose where to save it.");
   }
-  write(record, *record.fileURL_, record.fileType_, record.entityTag_, overwriteChanges);
+  write(record, *record.fileURL_, record.fileType_, record.entityTag_, overwriteChanges, approvedChange);
 }
 
 void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type) {
@@ -230,13 +231,14 @@ void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::p
 }
 
 void DocumentController::write(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
-                               const std::optional<std::string>& expectedEntityTag, bool overwriteChanges) {
+                               const std::optional<std::string>& expectedEntityTag, bool overwriteChanges,
+                               const std::optional<std::string>& approvedChange) {
   const auto& document = *record.document();
   std::optional<FileWrapper> existing;
   const auto snapshot = document.snapshot(type);
   const auto file = document.fileWrapper(snapshot, {type, existing});
   // Replaces the file as a whole or throws, leaving it as it was.
-  auto entityTag = file.write(url, expectedEntityTag, overwriteChanges);
+  auto entityTag = file.write(url, expectedEntityTag, overwriteChanges, approvedChange);
   record.fileURL_ = url;
   record.fileType_ = type;
   record.entityTag_ = std::move(entityTag);

@@ -110,8 +110,10 @@ class DocumentController {
   /// needs `saveAs`). A failed save leaves the file and the edited state as they were. A file
   /// that another program changed since it was opened or last saved throws `FileChangedError`
   /// and is left alone, unless `overwriteChanges` is set (a name that became a symbolic link is
-  /// then written through, with the permissions of the version read).
-  void save(DocumentRecord& record, bool overwriteChanges = false);
+  /// then written through, with the permissions of the version read). With `approvedChange`, only
+  /// while the change is still the one the user answered (see `FileWrapper::write`).
+  void save(DocumentRecord& record, bool overwriteChanges = false,
+            const std::optional<std::string>& approvedChange = std::nullopt);
   /// Saves to `url` as `type`; afterwards the document belongs to that file. The document type
   /// writes the document file, SVG the SVG text, Swift source the Swift text (an export of that
   /// text: what the file does not take stays edited). On failure nothing changes (the error is
@@ -142,7 +144,8 @@ class DocumentController {
   /// none when the file is not open.
   DocumentRecordPtr reopen(const std::filesystem::path& url, bool display);
   void write(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
-             const std::optional<std::string>& expectedEntityTag, bool overwriteChanges);
+             const std::optional<std::string>& expectedEntityTag, bool overwriteChanges,
+             const std::optional<std::string>& approvedChange = std::nullopt);
 
   DocumentFactory factory_;
   Presenter presenter_;

@@ -347,12 +347,21 @@ mode_t permissionsWithoutAccessList(const std::filesystem::path& url, mode_t mod
 
 // What a save keeps of the version read rides on its identity: "#", its permissions in octal (as
 // they stand without an access control list), ":" and its owner's and group's numbers, and "l" when
-// its name was a symbolic link, "f" when it was the file itself.
-std::string withVersionNotes(const std::string& identity, const struct stat& info, mode_t mode, bool throughLink) {
+// its name was a symbolic link (after ":" and the path of the file it led to, in hexadecimal), "f"
+// when it was the file itself.
+std::string withVersionNotes(const std::string& identity, const struct stat& info, mode_t mode,
+                             const std::optional<std::filesystem::path>& ledTo) {
   char notes[64];
-  std::snprintf(notes, sizeof notes, "#%o:%u:%u%c", unsigned(mode & 07777), unsigned(info.st_uid),
-                unsigned(info.st_gid), throughLink ? 'l' : 'f');
-  return identity + notes;
+  std::snprintf(notes, sizeof notes, "#%o:%u:%u", unsigned(mode & 07777), unsigned(info.st_uid), unsigned(info.st_gid));
+  std::string noted = identity + notes;
+  if (!ledTo) return noted + "f";
+  noted += ":";
+  static constexpr char digits[] = "0123456789abcdef";
+  for (const unsigned char c : ledTo->lexically_normal().string()) {
+    noted += digits[c >> 4];
+    noted += digits[c & 0xF];
+  }
+  return noted + "l";
 }
 
 struct ReadVersion {
@@ -362,10 +371,12 @@ struct ReadVersion {
   std::optional<bool> throughLink;
   std::optional<uid_t> owner;
   std::optional<gid_t> group;
+  /// The file the link led to, for a version read through one.
+  std::optional<std::string> ledTo;
 };
 
 ReadVersion readVersion(const std::string& tag) {
-  const ReadVersion bare{tag, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+  const ReadVersion bare{tag, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
   const auto mark = tag.rfind('#');
   if (mark == std::string::npos || tag.size() < mark + 3 || (tag.back() != 'l' && tag.back() != 'f')) return bare;
   const std::string notes = tag.substr(mark + 1, tag.size() - mark - 2);
@@ -374,13 +385,23 @@ ReadVersion readVersion(const std::string& tag) {
   if (second == std::string::npos) return bare;
   const std::string digits = notes.substr(0, first);
   const std::string owner = notes.substr(first + 1, second - first - 1);
-  const std::string group = notes.substr(second + 1);
+  const auto third = notes.find(':', second + 1);
+  const std::string group = notes.substr(second + 1, third == std::string::npos ? std::string::npos : third - second - 1);
+  std::optional<std::string> ledTo;
+  if (third != std::string::npos) {
+    const std::string hex = notes.substr(third + 1);
+    if (tag.back() != 'l' || hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdef") != std::string::npos) {
+      return bare;
+    }
+    ledTo.emplace();
+    for (std::size_t at = 0; at < hex.size(); at += 2) ledTo->push_back(char(std::stoul(hex.substr(at, 2), nullptr, 16)));
+  }
   if (digits.empty() || digits.find_first_not_of("01234567") != std::string::npos || digits.size() > 4) return bare;
   for (const auto& number : {owner, group}) {
     if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos || number.size() > 10) return bare;
   }
   return {tag.substr(0, mark), mode_t(std::stoul(digits, nullptr, 8)), tag.back() == 'l',
-          uid_t(std::stoull(owner)), gid_t(std::stoull(group))};
+          uid_t(std::stoull(owner)), gid_t(std::stoull(group)), std::move(ledTo)};
 }
 
 bool isSymbolicLink(const std::filesystem::path& url) {
@@ -494,7 +515,15 @@ FileWrapper FileWrapper::fromURL(const std::filesystem::path& url, std::optional
   FileWrapper wrapper(raw.directory ? std::nullopt : std::optional(std::move(raw.bytes)));
   if (!raw.directory) {
     const mode_t permissions = permissionsWithoutAccessList(url, raw.info.st_mode);
-    wrapper.entityTag = tag ? withVersionNotes(*tag, raw.info, permissions, isSymbolicLink(url)) : "";
+    std::optional<std::filesystem::path> ledTo;
+    if (isSymbolicLink(url)) {
+      try {
+        ledTo = followLinks(url);
+      } catch (const CocoaError&) {
+        ledTo = std::filesystem::path();  // a link that changed while it was read: never where it leads
+      }
+    }
+    wrapper.entityTag = tag ? withVersionNotes(*tag, raw.info, permissions, ledTo) : "";
   }
   wrapper.filename = url.filename().string();
   wrapper.preferredFilename = wrapper.filename;
@@ -502,7 +531,7 @@ FileWrapper FileWrapper::fromURL(const std::filesystem::path& url, std::optional
 }
 
 std::string FileWrapper::write(const std::filesystem::path& url, const std::optional<std::string>& expectedEntityTag,
-                               bool overwriteChanges) const {
+                               bool overwriteChanges, const std::optional<std::string>& approvedChange) const {
   if (!contents_) throw writeError(EISDIR, url);
   if (url.empty() || !url.has_filename()) throw writeError(EINVAL, url);
   const auto expected = expectedEntityTag ? std::optional(readVersion(*expectedEntityTag)) : std::nullopt;
@@ -519,13 +548,22 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   const bool leadsToSomething = ::stat(target.c_str(), &led) == 0;
   const bool leadsToFileRead = leadsToSomething && S_ISREG(led.st_mode) && expected &&
                                expected->identity.ends_with(identityText("", led));
-  const bool becameLink = expected && expected->throughLink == false && nameIsLink && !leadsToFileRead;
-  if (becameLink && !overwriteChanges && (!leadsToSomething || S_ISREG(led.st_mode))) {
-    throw changedError(url, "Its name is now a symbolic link to \u201C" +
-                                SVGQuarvel::displayText(target.lexically_normal().string()) + "\u201D" +
-                                (leadsToSomething ? ", another file: overwriting replaces that file."
-                                             : ", where there is no file: overwriting makes one there."));
-  }
+  // A link when read that another program turned to another place is such a change too.
+  const bool turnedElsewhere = expected && expected->throughLink == true && expected->ledTo &&
+                               *expected->ledTo != target.lexically_normal().string();
+  const bool becameLink =
+      expected && (expected->throughLink == false || turnedElsewhere) && nameIsLink && !leadsToFileRead;
+  const std::string linkDetail =
+      becameLink && (!leadsToSomething || S_ISREG(led.st_mode))
+          ? "Its name is now a symbolic link to \u201C" + SVGQuarvel::displayText(target.lexically_normal().string()) +
+                "\u201D" +
+                (leadsToSomething ? ", another file: overwriting replaces that file."
+                                  : ", where there is no file: overwriting makes one there.")
+          : std::string();
+  if (!linkDetail.empty() && !overwriteChanges) throw changedError(url, linkDetail);
+  // The user's word was given for where the name led when asked: a link that another program
+  // turned since leads to a file nobody agreed to replace, and is asked about anew.
+  if (overwriteChanges && approvedChange && *approvedChange != linkDetail) throw changedError(url, linkDetail);
   auto folder = target.parent_path();
   if (folder.empty()) folder = ".";
   if (::access(folder.c_str(), W_OK | X_OK) != 0) throw writeError(errno, url);
@@ -583,7 +621,9 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // The identity of the file written; when another program's file has taken the name since,
   // none (the next save asks).
   const auto tag = entityTagOfVersion(target, written);
-  return tag ? withVersionNotes(*tag, written, permissionsWithoutAccessList(target, written.st_mode), nameIsLink) : "";
+  return tag ? withVersionNotes(*tag, written, permissionsWithoutAccessList(target, written.st_mode),
+                                nameIsLink ? std::optional(target) : std::nullopt)
+             : "";
 }
 
 std::string FileWrapper::description() const {

@@ -132,11 +132,15 @@ class FileWrapper {
   /// and stays as it is (a file that no longer exists is written anew), and so does a name that
   /// was a file and is a symbolic link now, wherever it leads. With `overwriteChanges` as well,
   /// the identity is not checked; a name that became a link is written through, and the file
-  /// there gets the permissions of the version read. Other failures throw a `CocoaError`;
-  /// directories cannot be written. Returns the identity of the written file.
+  /// there gets the permissions of the version read. With `approvedChange` (the detail of the
+  /// `FileChangedError` the user answered), changes are overwritten only while they are still the
+  /// one the user was told about: a link that leads elsewhere now throws `FileChangedError` again.
+  /// Other failures throw a `CocoaError`; directories cannot be written. Returns the identity of
+  /// the written file.
   std::string write(const std::filesystem::path& url,
                     const std::optional<std::string>& expectedEntityTag = std::nullopt,
-                    bool overwriteChanges = false) const;
+                    bool overwriteChanges = false,
+                    const std::optional<std::string>& approvedChange = std::nullopt) const;
 
   std::string description() const;
 

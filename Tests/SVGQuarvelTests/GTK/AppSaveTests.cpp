@@ -7,7 +7,7 @@
 // folder that became a file, a name typed without the extension that names another file, and a
 // private file whose new version is private from the start, a file that became a folder or a pipe,
 // another program's change made just after a save, a name that became a symbolic link (to no file,
-// and to another user's file, which keeps its owner when overwritten), a name
+// to another user's file, which is not given the document, and one turned again while asked), a name
 // typed with dots that begin no extension of the document's types, a private document renamed away
 // while open, and a question about a link whose target is long and of many lines.
 #include <fcntl.h>
@@ -556,56 +556,94 @@ TEST_F(AppSaveTest, ANameThatBecameASymbolicLinkIsAskedAboutNamingWhereItLeads) 
   EXPECT_TRUE(app->running());
 }
 
-TEST_F(AppSaveTest, OverwritingThroughANameThatBecameALinkToAFileKeepsItsOwnerAndTheTextPrivate) {
+TEST_F(AppSaveTest, OverwritingThroughANameThatBecameALinkWritesOnlyWhereTheUserWasToldAndNoOneElsesFile) {
   if (::geteuid() != 0) GTEST_SKIP() << "files of other users need an administrator to set up";
   const auto document = folder_ / "mine.svgquarvel";
   writeFile(document, documentText("// mine alone\n"));
   ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
-  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, "app-save-link-owner.log");
+  const std::string log = "app-save-link-owner.log";
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, log);
   const auto window = x_.findWindow("mine.svgquarvel", 60);
-  ASSERT_TRUE(window) << readFile(outputFile("app-save-link-owner.log"));
+  ASSERT_TRUE(window) << readFile(outputFile(log));
   ASSERT_TRUE(typeInto(*window, "<!--edited-->", "mine.svgquarvel \u2014 Edited"));
 
-  // Another program puts a link where the document was, to a file of another user's that its
-  // group may write, with an attribute of its own.
-  const auto theirs = folder_ / "shared" / "theirs.svgquarvel";
-  std::filesystem::create_directories(theirs.parent_path());
-  writeFile(theirs, documentText("// theirs\n"));
-  ASSERT_EQ(::chown(theirs.c_str(), 4311, 4310), 0);
-  ASSERT_EQ(::chmod(theirs.c_str(), 0664), 0);
-  const bool attributes = ::setxattr(theirs.c_str(), "user.note", "kept", 4, 0) == 0;
-  std::filesystem::remove(document);
-  std::filesystem::create_symlink(theirs, document);
-
+  // Files in a folder of their group's: one of another user's, two of the writer's.
+  const auto shared = folder_ / "shared";
+  std::filesystem::create_directories(shared);
+  auto place = [&](const std::string& name, uid_t owner) {
+    const auto file = shared / name;
+    writeFile(file, documentText("// " + name + "\n"));
+    EXPECT_EQ(::chown(file.c_str(), owner, 4310), 0);
+    EXPECT_EQ(::chmod(file.c_str(), 0664), 0);
+    return file;
+  };
+  const auto theirs = place("theirs.svgquarvel", 4311), kept = place("kept.svgquarvel", 0),
+             elsewhere = place("elsewhere.svgquarvel", 0);
+  const bool attributes = ::setxattr(elsewhere.c_str(), "user.note", "kept", 4, 0) == 0;
+  auto linkTo = [&](const std::filesystem::path& file) {
+    std::filesystem::remove(document);
+    std::filesystem::create_symlink(file, document);
+  };
   const std::string heading = "The file \u201cmine.svgquarvel\u201d has been changed by another application.";
-  const auto question = saveAndWaitFor(*window, heading);
-  ASSERT_TRUE(question) << readFile(outputFile("app-save-link-owner.log"));
-  EXPECT_NE(readFile(outputFile("app-save-link-owner.log"))
-                .find("Its name is now a symbolic link to \u201c" + theirs.string() + "\u201d, another file"),
-            std::string::npos)
-      << readFile(outputFile("app-save-link-owner.log"));
-  // Overwrite replaces that file; it stays its owner's, and holds the text as privately as the
-  // version read did.
-  ASSERT_TRUE(XDriver::waitUntil(
-      [&] {
-        if (!x_.findWindow(heading).has_value()) return true;
-        clickLastButton(*question);
-        return XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 3);
-      },
-      30));
-  ASSERT_TRUE(titleBecomes("mine.svgquarvel")) << readFile(outputFile("app-save-link-owner.log"));
-  EXPECT_NE(readFile(theirs).find("<!--edited-->"), std::string::npos);
+  auto logTells = [&](const std::string& text) { return readFile(outputFile(log)).find(text) != std::string::npos; };
+  auto linkDetail = [](const std::filesystem::path& file) {
+    return "Its name is now a symbolic link to \u201c" + file.string() + "\u201d, another file";
+  };
+  // Clicks Overwrite in the question until `answered` holds.
+  auto overwriteUntil = [&](const std::function<bool()>& answered) {
+    return XDriver::waitUntil(
+        [&] {
+          if (answered()) return true;
+          if (const auto question = x_.findWindow(heading)) clickLastButton(*question);
+          return XDriver::waitUntil(answered, 3);
+        },
+        30);
+  };
+
+  // Another program puts a link to another user's file where the document was: Overwrite would
+  // hand that user the private document, and is refused.
+  linkTo(theirs);
+  ASSERT_TRUE(saveAndWaitFor(*window, heading)) << readFile(outputFile(log));
+  EXPECT_TRUE(logTells(linkDetail(theirs))) << readFile(outputFile(log));
+  const std::string refused = "The document \u201cmine.svgquarvel\u201d could not be saved.";
+  ASSERT_TRUE(overwriteUntil([&] { return x_.findWindow(refused).has_value(); })) << readFile(outputFile(log));
+  EXPECT_TRUE(logTells("\u201d, which belongs to the user 4311: written there, the document would be the user "
+                       "4311\u2019s to open. Nothing was changed."))
+      << readFile(outputFile(log));
+  dismiss(refused);
+  EXPECT_EQ(readFile(theirs), documentText("// theirs.svgquarvel\n"));
+  EXPECT_TRUE(x_.findWindow("mine.svgquarvel \u2014 Edited").has_value());
+
+  // A link to a file of the writer's, turned to another one while the question shows: Overwrite
+  // answered the question about the first, so the second is asked about before it is written.
+  linkTo(kept);
+  ASSERT_TRUE(saveAndWaitFor(*window, heading)) << readFile(outputFile(log));
+  EXPECT_TRUE(logTells(linkDetail(kept))) << readFile(outputFile(log));
+  linkTo(elsewhere);
+  ASSERT_TRUE(overwriteUntil([&] { return logTells(linkDetail(elsewhere)); })) << readFile(outputFile(log));
+  const auto askedAgain = x_.findWindow(heading, 30);
+  ASSERT_TRUE(askedAgain) << readFile(outputFile(log));
+  expectShownWithText(*askedAgain, "app-save-link-turned.png");
+  EXPECT_EQ(readFile(kept), documentText("// kept.svgquarvel\n"));
+  EXPECT_EQ(readFile(elsewhere), documentText("// elsewhere.svgquarvel\n"));
+
+  // Overwrite now replaces the file named: it stays its owner's and its group's, and holds the
+  // text as privately as the version read did, without the attributes of the file there.
+  ASSERT_TRUE(overwriteUntil([&] { return !x_.findWindow(heading).has_value(); }));
+  ASSERT_TRUE(titleBecomes("mine.svgquarvel")) << readFile(outputFile(log));
+  EXPECT_NE(readFile(elsewhere).find("<!--edited-->"), std::string::npos);
+  EXPECT_EQ(readFile(kept), documentText("// kept.svgquarvel\n"));
   struct stat info {};
-  ASSERT_EQ(::stat(theirs.c_str(), &info), 0);
-  EXPECT_EQ(info.st_uid, 4311u);
+  ASSERT_EQ(::stat(elsewhere.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
   EXPECT_EQ(info.st_gid, 4310u);
   EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
   if (attributes) {
     char value[8] = {};
-    EXPECT_LT(::getxattr(theirs.c_str(), "user.note", value, sizeof value), 0) << "an attribute of the file there";
+    EXPECT_LT(::getxattr(elsewhere.c_str(), "user.note", value, sizeof value), 0) << "an attribute of the file there";
   }
   EXPECT_TRUE(std::filesystem::is_symlink(document));
-  EXPECT_EQ(hiddenFiles(theirs.parent_path()), std::vector<std::string>{});
+  EXPECT_EQ(hiddenFiles(shared), std::vector<std::string>{});
   EXPECT_TRUE(app->running());
 }
 

@@ -119,8 +119,11 @@ class SVGQuarvelApp : public Gtk::Application {
   /// `finish(false)`.
   void askToReplace(SVGQuarvel::DocumentWindow& window, const std::filesystem::path& url,
                     const std::function<void()>& replace, const std::function<void(bool)>& finish);
-  void runSave(SVGQuarvel::DocumentWindow& window, const std::function<void(bool overwrite)>& write, bool overwrite,
-               const std::function<void(bool)>& finish);
+  /// Saves with `write`, given the change the user agreed to overwrite (none at first); a file
+  /// another program changed is asked about, and Overwrite saves again with that change.
+  void runSave(SVGQuarvel::DocumentWindow& window,
+               const std::function<void(const std::optional<std::string>& approvedChange)>& write,
+               const std::optional<std::string>& approvedChange, const std::function<void(bool)>& finish);
   Gtk::MessageDialog* addDialog(std::unique_ptr<Gtk::MessageDialog> dialog);
   void removeDialog(Gtk::MessageDialog* dialog);
   /// Gives `dialog` the text `detail` below its heading, in a pane that scrolls past

@@ -19,7 +19,11 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
   };
   if (!saveAs && record->fileURL()) {
     runSave(
-        window, [record](bool overwrite) { DocumentController::shared().save(*record, overwrite); }, false, finish);
+        window,
+        [record](const std::optional<std::string>& approved) {
+          DocumentController::shared().save(*record, approved.has_value(), approved);
+        },
+        std::nullopt, finish);
     return;
   }
   // The window's Save panel shows already: its answer serves this request too.
@@ -72,15 +76,15 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
       if (target == nullptr) return done(false);
       runSave(
           *target,
-          [kept, url](bool overwrite) {
+          [kept, url](const std::optional<std::string>& approved) {
             // Asked again only for the document's own file, which another program changed.
-            if (overwrite) {
-              DocumentController::shared().save(*kept, true);
+            if (approved) {
+              DocumentController::shared().save(*kept, true, approved);
             } else {
               DocumentController::shared().saveAs(*kept, url, DocumentController::typeForSaving(url));
             }
           },
-          false, done);
+          std::nullopt, done);
     };
     // The panel asked about the name as it was typed; the name with its extension may be another file's.
     struct stat existing {};
@@ -125,11 +129,12 @@ void SVGQuarvelApp::askToReplace(DocumentWindow& window, const std::filesystem::
   dialog->show();
 }
 
-void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(bool overwrite)>& write, bool overwrite,
-                            const std::function<void(bool)>& finish) {
+void SVGQuarvelApp::runSave(DocumentWindow& window,
+                            const std::function<void(const std::optional<std::string>& approvedChange)>& write,
+                            const std::optional<std::string>& approvedChange, const std::function<void(bool)>& finish) {
   auto record = window.record();
   try {
-    write(overwrite);
+    write(approvedChange);
     window.refreshTitle();
     finish(true);
   } catch (const FileChangedError& error) {
@@ -160,7 +165,7 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
     question->file = record->fileURL();
     question->dialog = dialog;
     question->waiting.push_back(finish);
-    dialog->signal_response().connect([this, dialog, asked = question.get(), write](int response) {
+    dialog->signal_response().connect([this, dialog, asked = question.get(), write, change = error.detail()](int response) {
       removeDialog(dialog);
       const auto found = std::find_if(changedFileQuestions_.begin(), changedFileQuestions_.end(),
                                       [asked](const auto& open) { return open.get() == asked; });
@@ -182,7 +187,7 @@ void SVGQuarvelApp::runSave(DocumentWindow& window, const std::function<void(boo
         shown->refreshTitle();
         return done(false);
       }
-      runSave(*shown, write, true, done);
+      runSave(*shown, write, change, done);
     });
     changedFileQuestions_.push_back(std::move(question));
     dialog->show();
