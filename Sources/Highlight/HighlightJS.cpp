@@ -103,10 +103,10 @@ JSCValue* hljsIn(JSCValue* holder) {
 const std::shared_ptr<HighlightJS>& HighlightJS::shared() {
   // Made once and never released: the queue may still run when the process ends.
   static const auto* shared = new std::shared_ptr<HighlightJS>([] {
-    // The engine's process-wide set-up happens on the calling thread (the main thread), as the
-    // collector expects; the highlighter's own machine is made on its queue's thread, so that its
-    // timers (the collector's) run there, between highlights, instead of waiting on the main
-    // thread for a long highlight to let go of the machine.
+    // The engine learns the process's main thread here, on the calling thread (the main thread),
+    // as its collector expects; the highlighter's own machine is made on its queue's thread, so
+    // that its timers (the collector's) run there, between highlights, instead of waiting on the
+    // main thread for a long highlight to let go of the machine.
     if (EngineProcess::setUp() == EngineProcess::SetUp::none) {
       console::error("the JavaScript engine could not be set up for this process: its collector may fail");
     }
