@@ -725,3 +725,35 @@ TEST_F(AppSaveTest, AQuestionAboutALinkToALongNameOfManyLinesFitsOnTheScreen) {
 }
 
 }  // namespace
+
+// A document whose Swift is long enough to go into its editor a piece at a time, driven from the
+// moment its window shows: Select All and Undo in the Swift editor leave the window unedited, and
+// once the drawing is changed a save writes the drawing and the whole Swift.
+TEST_F(AppSaveTest, ALargeSwiftGoingIntoItsEditorIsSavedWhole) {
+  std::string swift;
+  for (unsigned i = 0; swift.size() < (12u << 20); ++i) {
+    swift += "let value" + std::to_string(i) + " = " + std::to_string(i) + " // line\n";
+  }
+  const auto document = folder_ / "large.svgquarvel";
+  writeFile(document, documentText(swift));
+  const std::string log = "app-save-large.log";
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, log);
+  const auto window = x_.findWindow("large.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile(log));
+  const auto frame = x_.geometry(*window);
+  x_.focus(*window);
+  x_.click(frame.x + int(frame.width * 0.85), frame.y + int(frame.height * 0.75));
+  x_.key("ctrl+a");
+  x_.key("ctrl+z");
+  // The drawing changed (the keys above are taken before these), and saved.
+  ASSERT_TRUE(typeInto(*window, "<!--x-->", "large.svgquarvel \u2014 Edited"));
+  x_.grab(frame).savePNG(outputFile("app-save-large-edited.png").string());
+  x_.focus(*window);
+  x_.key("ctrl+s");
+  ASSERT_TRUE(titleBecomes("large.svgquarvel")) << readFile(outputFile(log));
+  const auto saved = SVGQuarvelDocument::Snapshot::fromJSONString(readFile(document));
+  EXPECT_NE(saved.svg.find("<!--x-->"), std::string::npos);
+  EXPECT_EQ(saved.swift.size(), swift.size()) << "the save wrote part of the Swift";
+  EXPECT_TRUE(saved.swift == swift);
+  EXPECT_TRUE(app->running());
+}

@@ -232,3 +232,27 @@ TEST(EditorFillTests, SelectAllAndCopyWhileFillingCopyTheWholeText) {
   EXPECT_TRUE(start.is_start() && end.is_end()) << "the selection covers the whole text once it is in";
   EXPECT_EQ(bufferText(view), text);
 }
+
+// A text set to a short one while the buffer is filled ends the fill with the short text in and the
+// view editable; an editor let go of while its buffer is filled leaves no step behind to run.
+TEST(EditorFillTests, AShortTextEndsAFillAndAnEditorGoneMeanwhileLeavesNoStep) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  FillWindow w("Editor fill cut short");
+  CodeTextView& view = w.open(largeSwift()).textView();
+  ASSERT_TRUE(view.isFilling());
+  w.editor->setText("let short = 1\n");
+  ASSERT_TRUE(runMainLoopUntil([&] { return !view.isFilling(); }, 30));
+  EXPECT_EQ(bufferText(view), "let short = 1\n");
+  EXPECT_TRUE(view.get_editable());
+  ASSERT_TRUE(waitUntilSettled(view));
+  EXPECT_TRUE(bufferMirrorsStorage(view));
+
+  // Let go of mid-fill, the window closed too; the main loop then runs on.
+  auto gone = std::make_unique<FillWindow>("Editor fill let go of");
+  ASSERT_TRUE(gone->open(largeSwift()).textView().isFilling());
+  gone.reset();
+  bool ran = false;
+  DispatchQueue::main().async([&ran] { ran = true; });
+  EXPECT_TRUE(runMainLoopUntil([&] { return ran; }, 30));
+  for (int turn = 0; turn < 20; ++turn) g_main_context_iteration(nullptr, FALSE);
+}
