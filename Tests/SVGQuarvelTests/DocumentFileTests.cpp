@@ -54,6 +54,36 @@ int errorCode(Action action) {
   return 0;
 }
 
+/// What a save says when the user 4312, a member of the group 4310, makes it: "saved", or the
+/// error's message. It runs in a process of its own (which calls on no library that another thread
+/// of this one may have left locked), whose message comes back through a pipe.
+std::string saidSavingAsAGroupMember(const std::function<void()>& save) {
+  int ends[2];
+  if (::pipe(ends) != 0) return "no pipe";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const gid_t group = 4310;
+    std::string said = "became no other user";
+    if (::setgroups(1, &group) == 0 && ::setresgid(group, group, group) == 0 && ::setresuid(4312, 4312, 4312) == 0) {
+      try {
+        save();
+        said = "saved";
+      } catch (const CocoaError& error) {
+        said = error.what();
+      }
+    }
+    (void)!::write(ends[1], said.data(), said.size());
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  std::string said;
+  char buffer[1024];
+  for (ssize_t count; (count = ::read(ends[0], buffer, sizeof buffer)) > 0;) said.append(buffer, count);
+  ::close(ends[0]);
+  if (::waitpid(child, nullptr, 0) != child) return "no child";
+  return said;
+}
+
 }  // namespace
 
 TEST(DocumentFileTests, SnapshotJSONIsCompactInKeyOrderWithEscapedSlashes) {
@@ -985,33 +1015,11 @@ TEST(DocumentFileTests, OverwritingThroughANewLinkKeepsTheOwnerThereAndTheTextPr
   EXPECT_EQ(info.st_gid, 4310u);
   EXPECT_EQ(info.st_mode & 07777, 0640u) << std::oct << (info.st_mode & 07777);
 
-  // A member of the file's group, who may write it but not give a new file its owner, is refused;
-  // in a process of its own, whose message comes back through a pipe.
+  // A member of the file's group, who may write it but not give a new file its owner, is refused.
   read = readAs(4311, 4310, 0660);
   linkTo(4311, 4310);
-  int ends[2];
-  ASSERT_EQ(::pipe(ends), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const gid_t group = 4310;
-    std::string said = "became no other user";
-    if (::setgroups(1, &group) == 0 && ::setresgid(group, group, group) == 0 && ::setresuid(4312, 4312, 4312) == 0) {
-      try {
-        FileWrapper::regularFile("mine, edited").write(document, read.entityTag, true);
-        said = "saved";
-      } catch (const CocoaError& error) {
-        said = error.what();
-      }
-    }
-    (void)!::write(ends[1], said.data(), said.size());
-    ::_exit(0);
-  }
-  ::close(ends[1]);
-  std::string said;
-  char buffer[1024];
-  for (ssize_t count; (count = ::read(ends[0], buffer, sizeof buffer)) > 0;) said.append(buffer, count);
-  ::close(ends[0]);
-  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string said =
+      saidSavingAsAGroupMember([&] { FileWrapper::regularFile("mine, edited").write(document, read.entityTag, true); });
   EXPECT_EQ(said,
             "The file \u201cmine.svgquarvel\u201d couldn\u2019t be saved because it belongs to the user 4311: a "
             "new version saved by you would belong to you, and the user 4311 might no longer be able to open it. "
@@ -1038,31 +1046,8 @@ TEST(DocumentFileTests, ASaveThatWouldChangeWhoMayOpenTheFileOrCannotReplaceItSa
   writeFile(shared, "theirs");
   ASSERT_EQ(::chown(shared.c_str(), 4311, 4310), 0);
   ASSERT_EQ(::chmod(shared.c_str(), 0660), 0);
-  // A member of the file's group saves it, in a process of its own (which calls on no library
-  // that another thread of this one may have left locked); the message comes back through a pipe.
-  int ends[2];
-  ASSERT_EQ(::pipe(ends), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const gid_t group = 4310;
-    std::string said = "became no other user";
-    if (::setgroups(1, &group) == 0 && ::setresgid(group, group, group) == 0 && ::setresuid(4312, 4312, 4312) == 0) {
-      try {
-        FileWrapper::regularFile("mine").write(shared);
-        said = "saved";
-      } catch (const CocoaError& error) {
-        said = error.what();
-      }
-    }
-    (void)!::write(ends[1], said.data(), said.size());
-    ::_exit(0);
-  }
-  ::close(ends[1]);
-  std::string said;
-  char buffer[1024];
-  for (ssize_t count; (count = ::read(ends[0], buffer, sizeof buffer)) > 0;) said.append(buffer, count);
-  ::close(ends[0]);
-  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  // A member of the file's group saves it.
+  const std::string said = saidSavingAsAGroupMember([&] { FileWrapper::regularFile("mine").write(shared); });
   EXPECT_EQ(said,
             "The file \u201cshared.svgquarvel\u201d couldn\u2019t be saved because it belongs to the user 4311: a "
             "new version saved by you would belong to you, and the user 4311 might no longer be able to open it. "
