@@ -3,15 +3,19 @@
 #ifdef FENNIX_DEFAULTS_HELPER_MAIN
 
 #include <glib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "Fennix/Foundation/System/GroupDefaults.h"
 #include "Fennix/Foundation/System/KeyValueStore.h"
+#include "Fennix/console/Console.h"
 #include "Platform/NotificationCenter.h"
 #include "Fennix/Foundation/UserDefaults.h"
 
@@ -21,8 +25,68 @@ int usage() {
   std::fprintf(stderr,
                "usage: helper write-keys SUITE PREFIX COUNT | write-loop SUITE |"
                " group-set GROUP KEY VALUE SECONDS | kvs-set KEY VALUE SECONDS |"
-               " kvs-set-dated KEY DATE SECONDS\n");
+               " kvs-set-dated KEY DATE SECONDS | no-files-left SUITE LOG\n");
   return 2;
+}
+
+std::shared_ptr<Console2> consoleOver(std::FILE* file) {
+  return std::make_shared<Console2>(std::make_shared<FileOutputStream>(file),
+                                    std::make_shared<FileOutputStream>(file), LogLevel::error);
+}
+
+// Reads and writes the suite (holding "one" under "a") while no file descriptor, then one only,
+// is left, logging to LOG; says on standard error which check failed.
+int noFilesLeft(const std::string& suiteName, const char* logPath) {
+  std::FILE* log = std::fopen(logPath, "w");
+  std::FILE* scratch = std::fopen("/dev/null", "w");
+  if (log == nullptr || scratch == nullptr) return 1;
+  std::setvbuf(log, nullptr, _IONBF, 0);
+  int failures = 0;
+  auto check = [&failures](bool holds, const char* what) {
+    if (!holds) {
+      std::fprintf(stderr, "failed: %s\n", what);
+      ++failures;
+    }
+  };
+  auto reader = NSUserDefaults::fromSuiteName(suiteName);
+  auto writer = NSUserDefaults::fromSuiteName(suiteName);
+  check(reader->string("a") == "one", "the value is read at first");
+  // The file changes after the reader read it: its next look reads the file again.
+  writer->set("two", "b");
+  // The sanitizer build checks the type of an object the first time a virtual call meets it, and
+  // its check needs a pipe: the calls of a log line meet their objects here first.
+  consoleOver(scratch)->error("exercise");
+  console::setDefaultConsole(consoleOver(log));
+
+  // The limit is the lowest descriptor free: none at or above it may be opened.
+  const int lowest = ::dup(0);
+  if (lowest < 0) return 1;
+  ::close(lowest);
+  struct rlimit kept {};
+  if (::getrlimit(RLIMIT_NOFILE, &kept) != 0) return 1;
+  struct rlimit lowered = kept;
+  lowered.rlim_cur = rlim_t(lowest);
+  if (::setrlimit(RLIMIT_NOFILE, &lowered) != 0) return 1;
+  check(reader->string("a") == "one", "the value read before stays");
+  check(!reader->synchronize(), "the suite says it could not be read");
+  reader->set("three", "c");
+  check(reader->string("c") == "three", "a value set is kept in memory");
+  check(reader->string("a") == "one", "the value read before stays after a write");
+
+  // One descriptor left: the lock of the writers opens, the file then does not.
+  lowered.rlim_cur = rlim_t(lowest + 1);
+  if (::setrlimit(RLIMIT_NOFILE, &lowered) != 0) return 1;
+  reader->set("four", "d");
+  check(reader->string("d") == "four", "a value set is kept in memory");
+  check(reader->string("b") == "two", "the file is read again once it can be");
+
+  if (::setrlimit(RLIMIT_NOFILE, &kept) != 0) return 1;
+  check(reader->synchronize(), "the suite reads");
+  check(reader->string("a") == "one", "the value stays");
+  console::setDefaultConsole(nullptr);
+  std::fclose(log);
+  std::fclose(scratch);
+  return failures == 0 ? 0 : 3;
 }
 
 }  // namespace
@@ -88,6 +152,7 @@ int main(int argc, char** argv) {
     }
     return relayed ? 0 : 3;
   }
+  if (command == "no-files-left" && argc == 4) return noFilesLeft(argv[2], argv[3]);
   return usage();
 }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <future>
 #include <sstream>
@@ -244,4 +245,34 @@ TEST_F(DefaultsTests, AWriterThatNeverLetsGoOfTheLockHoldsNoOtherWriter) {
   defaults->set(3, "third");
   EXPECT_EQ(NSUserDefaults::fromSuiteName(suiteName())->object("third"), DefaultsValue(3));
   EXPECT_EQ(NSUserDefaults::fromSuiteName(suiteName())->string("kept"), "before");
+}
+
+// Without a file descriptor left, the file cannot be opened, which says nothing of what it holds:
+// the values read before stay, a write fails (logged) rather than replace the file with the one
+// key it changes, and nothing is moved aside.
+TEST_F(DefaultsTests, WithNoFileLeftToOpenTheFileIsNotTakenForDamaged) {
+  const auto suite = suiteName();
+  auto defaults = NSUserDefaults::fromSuiteName(suite);
+  defaults->set("one", "a");
+  const auto& path = defaults->path();
+  const auto log = temporaryUserDirectories() / (suite + ".log");
+  pid_t helper = startHelper({"no-files-left", suite, log.string()});
+  ASSERT_GT(helper, 0);
+  EXPECT_EQ(waitForHelper(helper), 0);
+
+  const auto lockPath = path.parent_path() / ("." + path.filename().string() + ".lock");
+  EXPECT_EQ(readText(log),
+            "ERROR: NSUserDefaults: could not read defaults for now, keeping the values read before, because this "
+            "process has too many files open: " + path.string() + "\n"
+            "ERROR: NSUserDefaults: could not open the lock file: " + lockPath.string() + " " + std::strerror(EMFILE) + "\n"
+            "ERROR: NSUserDefaults: could not read the defaults file, not writing, because this process has too many "
+            "files open: " + path.string() + "\n");
+  EXPECT_EQ(nlohmann::json::parse(readText(path), nullptr, false), nlohmann::json::parse(R"({"a": "one", "b": "two"})"));
+  // Nothing moved aside, no temporary file left.
+  for (const auto& entry : std::filesystem::directory_iterator(path.parent_path())) {
+    const auto name = entry.path().filename().string();
+    if (name.find(path.filename().string()) == std::string::npos) continue;
+    EXPECT_TRUE(entry.path() == path || entry.path() == lockPath) << name;
+  }
+  EXPECT_EQ(defaults->string("b"), "two");
 }

@@ -83,6 +83,20 @@ bool isValidSuiteName(const std::string& name) {
 
 std::string errnoText(int error) { return std::strerror(error); }
 
+// Failures to open or read a file that pass and tell nothing of what the file holds.
+bool isPassingFailure(int error) {
+  return error == EMFILE || error == ENFILE || error == ENOMEM || error == EINTR || error == EAGAIN;
+}
+
+std::string passingFailureText(int error) {
+  switch (error) {
+    case EMFILE: return "because this process has too many files open";
+    case ENFILE: return "because the system has too many files open";
+    case ENOMEM: return "because memory ran out";
+    default: return "because " + errnoText(error);
+  }
+}
+
 template <typename Fingerprint>
 Fingerprint fingerprintOf(const struct stat& info) {
   return Fingerprint{true, static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
@@ -130,19 +144,30 @@ std::shared_ptr<NSUserDefaults> NSUserDefaults::fromSuiteName(const std::string&
 
 // ---- reading ----
 
-NSUserDefaults::ReadResult NSUserDefaults::readFile(nlohmann::json& values, Fingerprint& fingerprint) const {
+NSUserDefaults::ReadResult NSUserDefaults::readFile(nlohmann::json& values, Fingerprint& fingerprint,
+                                                    int& error) const {
   values = nlohmann::json::object();
   fingerprint = Fingerprint{};
+  error = 0;
+  // A failure for want of descriptors, memory or time says nothing about the file: it is read
+  // again later, and neither taken for damaged nor replaced meanwhile.
+  auto unreadable = [&error](int cause) {
+    error = cause;
+    return ReadResult::unreadableForNow;
+  };
   Fennix::FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   struct stat info {};
   if (fd.get() < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return ReadResult::missing;
+    const int cause = errno;
+    if (cause == ENOENT || cause == ENOTDIR) return ReadResult::missing;
+    if (isPassingFailure(cause)) return unreadable(cause);
     // There, but not readable (e.g. no permission).
     fingerprint.exists = true;
     if (::stat(path_.c_str(), &info) == 0) fingerprint = fingerprintOf<Fingerprint>(info);
     return ReadResult::damaged;
   }
   if (::fstat(fd.get(), &info) != 0) {
+    if (isPassingFailure(errno)) return unreadable(errno);
     fingerprint.exists = true;
     return ReadResult::damaged;
   }
@@ -155,6 +180,7 @@ NSUserDefaults::ReadResult NSUserDefaults::readFile(nlohmann::json& values, Fing
     ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (isPassingFailure(errno)) return unreadable(errno);
       return ReadResult::damaged;
     }
     if (n == 0) break;
@@ -181,9 +207,26 @@ void NSUserDefaults::refreshLocked() {
   if (::stat(path_.c_str(), &info) == 0) {
     current = fingerprintOf<Fingerprint>(info);
   }
-  if (loaded_ && current == fingerprint_) return;
+  if (loaded_ && current == fingerprint_ && !unreadable_) return;
+  nlohmann::json values;
+  Fingerprint fingerprint;
+  int error = 0;
+  const ReadResult result = readFile(values, fingerprint, error);
+  if (result == ReadResult::unreadableForNow) {
+    // The values read before stay, and the file is read again on the next look.
+    if (!unreadable_) {
+      console::error("NSUserDefaults: could not read defaults for now, keeping the values read before, " +
+                         passingFailureText(error) + ":",
+                     path_.string());
+    }
+    unreadable_ = true;
+    return;
+  }
+  unreadable_ = false;
+  values_ = std::move(values);
+  fingerprint_ = fingerprint;
   loaded_ = true;
-  damaged_ = readFile(values_, fingerprint_) == ReadResult::damaged;
+  damaged_ = result == ReadResult::damaged;
   if (damaged_ && reportedDamage_ != fingerprint_) {
     reportedDamage_ = fingerprint_;
     console::error("NSUserDefaults: could not read defaults, using none:", path_.string());
@@ -201,7 +244,7 @@ std::optional<DefaultsValue> NSUserDefaults::lookup(const std::string& key) {
 bool NSUserDefaults::synchronize() {
   std::lock_guard<std::mutex> lock(mutex_);
   refreshLocked();
-  return !damaged_;
+  return !damaged_ && !unreadable_;
 }
 
 std::optional<DefaultsValue> NSUserDefaults::object(const std::string& forKey) { return lookup(forKey); }
@@ -364,7 +407,15 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
   // Start from what is on disk now, so that keys written by other processes stay.
   nlohmann::json current;
   Fingerprint onDisk;
-  if (readFile(current, onDisk) == ReadResult::damaged && onDisk.exists) {
+  int readError = 0;
+  const ReadResult onDiskRead = readFile(current, onDisk, readError);
+  if (onDiskRead == ReadResult::unreadableForNow) {
+    // Writing now would replace every other key with nothing.
+    log->error("NSUserDefaults: could not read the defaults file, not writing, " + passingFailureText(readError) + ":",
+               path_.string());
+    return WriteResult::failed;
+  }
+  if (onDiskRead == ReadResult::damaged && onDisk.exists) {
     std::filesystem::path aside;
     for (int n = 0; n < 1000; ++n) {
       auto candidate = path_;
@@ -408,5 +459,6 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
   fingerprint_ = fingerprintOf<Fingerprint>(info);
   loaded_ = true;
   damaged_ = false;
+  unreadable_ = false;
   return WriteResult::written;
 }

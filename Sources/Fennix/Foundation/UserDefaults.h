@@ -6,7 +6,9 @@
 // file under an exclusive lock, changes one key, and replaces the file atomically, so processes
 // writing different keys lose nothing and a crash mid-write leaves the previous file intact.
 // Every write then posts `NSUserDefaults::didChangeNotification` synchronously, with the suite as
-// object. A damaged file reads as empty and is moved aside (".corrupt") before the next write.
+// object. A damaged file reads as empty and is moved aside (".corrupt") before the next write. A
+// file that cannot be read for now (no file descriptor or memory left) is not damaged: the values
+// read before stay, writes fail (logged) rather than replace it, and it is read again later.
 #pragma once
 
 #include <cstdint>
@@ -117,10 +119,13 @@ class NSUserDefaults {
     std::int64_t modified = 0;
     bool operator==(const Fingerprint&) const = default;
   };
-  enum class ReadResult { missing, read, damaged };
+  /// `unreadableForNow`: the file could not be opened or read for a reason that passes and says
+  /// nothing of its content (no descriptor or memory left).
+  enum class ReadResult { missing, read, damaged, unreadableForNow };
 
   void refreshLocked();
-  ReadResult readFile(nlohmann::json& values, Fingerprint& fingerprint) const;
+  /// `error` is the cause of an `unreadableForNow`.
+  ReadResult readFile(nlohmann::json& values, Fingerprint& fingerprint, int& error) const;
   void write(const std::string& key, const std::optional<DefaultsValue>& value);
   enum class WriteResult { written, failed, tooLarge };
   WriteResult writeLocked(const std::string& key, const std::optional<DefaultsValue>& value);
@@ -133,6 +138,9 @@ class NSUserDefaults {
   Fingerprint fingerprint_;
   bool loaded_ = false;
   bool damaged_ = false;
+  /// Whether the last read of a changed file failed for a passing reason (the values read before
+  /// are kept, the failure is logged once).
+  bool unreadable_ = false;
   std::optional<Fingerprint> reportedDamage_;
   /// Whether the last write found the lock of the writers held by another process past the bound.
   bool lockHeldElsewhere_ = false;
