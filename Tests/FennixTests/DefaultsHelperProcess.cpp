@@ -79,10 +79,16 @@ int noFilesLeft(const std::string& suiteName, const char* logPath) {
   reader->set("four", "d");
   check(reader->string("d") == "four", "a value set is kept in memory");
   check(reader->string("b") == "two", "the file is read again once it can be");
+  check(reader->string("c") == "three", "a value set while the file could not be read stays once it is read");
 
   if (::setrlimit(RLIMIT_NOFILE, &kept) != 0) return 1;
   check(reader->synchronize(), "the suite reads");
   check(reader->string("a") == "one", "the value stays");
+  check(reader->string("c") == "three" && reader->string("d") == "four", "the values set stay while the file is unchanged");
+  // Once another process changes the file, it is what the suite reads.
+  writer->set("five", "e");
+  check(!reader->object("c") && !reader->object("d") && reader->string("e") == "five",
+        "the values set give way to a file changed since");
   console::setDefaultConsole(nullptr);
   std::fclose(log);
   std::fclose(scratch);

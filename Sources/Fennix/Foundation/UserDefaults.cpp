@@ -223,6 +223,13 @@ void NSUserDefaults::refreshLocked() {
     return;
   }
   unreadable_ = false;
+  if (!kept_.empty()) {
+    if (fingerprint == keptOver_) {
+      applyKept(values);
+    } else {
+      kept_.clear();
+    }
+  }
   values_ = std::move(values);
   fingerprint_ = fingerprint;
   loaded_ = true;
@@ -342,14 +349,32 @@ void NSUserDefaults::write(const std::string& key, const std::optional<DefaultsV
     if (result == WriteResult::failed) {
       // Keep the value for this process at least.
       refreshLocked();
-      if (value) {
-        values_[key] = encode(*value);
-      } else {
-        values_.erase(key);
-      }
+      keepLocked(key, value);
     }
   }
   NotificationCenter::defaultCenter().post(Notification(didChangeNotification, this));
+}
+
+void NSUserDefaults::keepLocked(const std::string& key, const std::optional<DefaultsValue>& value) {
+  // The values read before may be older than the file (it could not be read for now): the kept
+  // value stays over a read of the file as it is now, until the file changes.
+  struct stat info {};
+  Fingerprint now;
+  if (::stat(path_.c_str(), &info) == 0) now = fingerprintOf<Fingerprint>(info);
+  if (now != keptOver_) kept_.clear();
+  keptOver_ = now;
+  kept_[key] = value ? std::optional<nlohmann::json>(encode(*value)) : std::nullopt;
+  applyKept(values_);
+}
+
+void NSUserDefaults::applyKept(nlohmann::json& values) const {
+  for (const auto& [key, value] : kept_) {
+    if (value) {
+      values[key] = *value;
+    } else {
+      values.erase(key);
+    }
+  }
 }
 
 NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, const std::optional<DefaultsValue>& value) {
@@ -460,5 +485,6 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
   loaded_ = true;
   damaged_ = false;
   unreadable_ = false;
+  kept_.clear();
   return WriteResult::written;
 }

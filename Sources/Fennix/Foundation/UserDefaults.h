@@ -129,6 +129,9 @@ class NSUserDefaults {
   void write(const std::string& key, const std::optional<DefaultsValue>& value);
   enum class WriteResult { written, failed, tooLarge };
   WriteResult writeLocked(const std::string& key, const std::optional<DefaultsValue>& value);
+  /// Keeps the value of a write that failed in this object, over the file as it is now.
+  void keepLocked(const std::string& key, const std::optional<DefaultsValue>& value);
+  void applyKept(nlohmann::json& values) const;
   std::optional<DefaultsValue> lookup(const std::string& key);
 
   const std::string suiteName_;
@@ -142,6 +145,10 @@ class NSUserDefaults {
   /// are kept, the failure is logged once).
   bool unreadable_ = false;
   std::optional<Fingerprint> reportedDamage_;
+  /// Values of writes that failed (none: removed), and the file they were set over: a read of the
+  /// same file keeps them, a changed file drops them.
+  std::map<std::string, std::optional<nlohmann::json>> kept_;
+  Fingerprint keptOver_;
   /// Whether the last write found the lock of the writers held by another process past the bound.
   bool lockHeldElsewhere_ = false;
 };
