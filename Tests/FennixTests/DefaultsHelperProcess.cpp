@@ -85,10 +85,18 @@ int noFilesLeft(const std::string& suiteName, const char* logPath) {
   check(reader->synchronize(), "the suite reads");
   check(reader->string("a") == "one", "the value stays");
   check(reader->string("c") == "three" && reader->string("d") == "four", "the values set stay while the file is unchanged");
-  // Once another process changes the file, it is what the suite reads.
-  writer->set("five", "e");
-  check(!reader->object("c") && !reader->object("d") && reader->string("e") == "five",
-        "the values set give way to a file changed since");
+  // The next write that reaches the file takes them along.
+  reader->set("five", "e");
+
+  // A value kept over a file that another process changes since gives way to it.
+  lowered.rlim_cur = rlim_t(lowest);
+  if (::setrlimit(RLIMIT_NOFILE, &lowered) != 0) return 1;
+  reader->set("six", "f");
+  if (::setrlimit(RLIMIT_NOFILE, &kept) != 0) return 1;
+  check(reader->string("f") == "six", "a value set is kept in memory");
+  writer->set("seven", "g");
+  check(!reader->object("f") && reader->string("g") == "seven", "a value set gives way to a file changed since");
+  reader->set("eight", "h");
   console::setDefaultConsole(nullptr);
   std::fclose(log);
   std::fclose(scratch);

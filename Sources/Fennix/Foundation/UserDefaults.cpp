@@ -457,6 +457,8 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
     log->error("NSUserDefaults: moved a damaged defaults file aside:", path_.string(), aside.string());
     current = nlohmann::json::object();
   }
+  // Values of writes that failed go along, unless the file changed since they were set.
+  if (!kept_.empty() && onDisk == keptOver_) applyKept(current);
   if (value) {
     current[key] = encode(*value);
   } else {

@@ -101,7 +101,8 @@ class NSUserDefaults {
   /// Stores `value` under `key`, writes the file and posts the change notification. Keys and
   /// texts that are not UTF-8 are refused with a log line, and so is a value that would make the
   /// file larger than the suite reads (which would lose every key); a failed write is logged, and
-  /// the value stays in this object until the file changes on disk. A write waits for the writers
+  /// the value stays in this object, and goes along with the next write that succeeds, until
+  /// another process changes the file. A write waits for the writers
   /// of other processes for a few seconds at most, and, once one of them has kept it waiting that
   /// long, not at all until the lock is free again: the write fails instead.
   void set(const DefaultsValue& value, const std::string& forKey);
@@ -145,8 +146,8 @@ class NSUserDefaults {
   /// are kept, the failure is logged once).
   bool unreadable_ = false;
   std::optional<Fingerprint> reportedDamage_;
-  /// Values of writes that failed (none: removed), and the file they were set over: a read of the
-  /// same file keeps them, a changed file drops them.
+  /// Values of writes that failed (none: removed), and the file they were set over: a read or a
+  /// write of the same file keeps them, a changed file drops them.
   std::map<std::string, std::optional<nlohmann::json>> kept_;
   Fingerprint keptOver_;
   /// Whether the last write found the lock of the writers held by another process past the bound.
