@@ -412,7 +412,10 @@ bool CodeTextView::fillSlice() {
   mirroringStorage_ = false;
   largestInsertion_ = std::max(largestInsertion_, to - from);
   filling_->filled = to;
-  if (to < text.size()) return true;
+  if (to < text.size()) {
+    followLongLines();
+    return true;
+  }
   finishFilling();
   return false;
 }
@@ -644,17 +647,32 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
 
 void CodeTextView::followLongLines() {
   // The lines that carry the tag are the long lines of the text, each whole (the toolkit takes a
-  // line's wrapping from its first character).
+  // line's wrapping from its first character). While the buffer is filled they are the parts of
+  // those lines it holds, given the tag in the step that puts them in: the toolkit lays out a line
+  // in view before the next step, and a line it laid out wrapped is laid out again once it takes
+  // the tag, which on a line of megabytes costs seconds each time. A line whose start the buffer
+  // held already, made long by an edit of the storage, takes it from its first character too.
   const std::vector<NSRange>& lines = mirror_.longLines();
-  if (filling_ || (unwrappedLines_.empty() && lines.empty())) return;
+  if (unwrappedLines_.empty() && lines.empty()) return;
+  const std::size_t held = filling_ ? filling_->filled : code_->codeTextStorage()->length();
+  std::vector<NSRange> shown;
+  for (const NSRange& line : lines) {
+    if (line.location >= held) break;
+    shown.push_back({line.location, std::min(line.upperBound(), held) - line.location});
+  }
   auto buffer = get_buffer();
   const auto& storage = *code_->codeTextStorage();
   mirroringStorage_ = true;
   for (const NSRange& range : unwrappedLines_.ranges()) {
-    if (std::find(lines.begin(), lines.end(), range) != lines.end()) continue;
-    buffer->remove_tag(unwrapped_, iterAt(*buffer, storage, range.location), iterAt(*buffer, storage, range.upperBound()));
+    const std::size_t to = std::min(range.upperBound(), held);
+    if (range.location >= to) continue;
+    // A part of a line that is to carry the tag keeps it (the rest of the line is given it below).
+    const auto line = std::upper_bound(shown.begin(), shown.end(), range.location,
+                                       [](std::size_t at, const NSRange& r) { return at < r.location; });
+    if (line != shown.begin() && to <= std::prev(line)->upperBound()) continue;
+    buffer->remove_tag(unwrapped_, iterAt(*buffer, storage, range.location), iterAt(*buffer, storage, to));
   }
-  for (const NSRange& line : lines) {
+  for (const NSRange& line : shown) {
     const auto start = iterAt(*buffer, storage, line.location);
     const auto end = iterAt(*buffer, storage, line.upperBound());
     // A line that carries the tag whole is left alone: every change of a tag costs a layout of the
@@ -668,7 +686,7 @@ void CodeTextView::followLongLines() {
   }
   mirroringStorage_ = false;
   unwrappedLines_.clear();
-  for (const NSRange& line : lines) unwrappedLines_.add(line);
+  for (const NSRange& line : shown) unwrappedLines_.add(line);
 }
 
 // ---- Styles in slices ---------------------------------------------------------------------------

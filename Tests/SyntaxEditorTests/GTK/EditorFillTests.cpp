@@ -9,7 +9,10 @@
 #include <gdkmm/clipboard.h>
 #include <gtkmm/window.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Platform/Dispatch.h"
 #include "SyntaxEditor/GTK/SyntaxEditorView.h"
@@ -20,6 +23,8 @@
 namespace {
 
 using BufferCheck::bufferMirrorsStorage;
+using BufferCheck::displayLines;
+using BufferCheck::onlyLongLinesUnwrapped;
 using BufferCheck::waitUntilSettled;
 using EditorTestSupport::runMainLoopUntil;
 using Editor = SyntaxEditor;
@@ -32,15 +37,30 @@ bool gtkReady() {
 
 /// About three pieces of Swift in short lines, with an emoji (two UTF-16 units, one character)
 /// on each line, so that the buffer's character offsets and the storage's units part.
-std::string largeSwift(std::size_t pieces = 3) {
-  std::string text;
-  for (unsigned i = 0; text.size() < pieces * CodeTextView::fillPiece + 1000; ++i) {
+/// Appends short lines of Swift to `text` until it holds `size` bytes.
+void appendShortLines(std::string& text, std::size_t size) {
+  for (unsigned i = 0; text.size() < size; ++i) {
     text += "let value" + std::to_string(i) + " = \"\xF0\x9F\x90\xB0\" // line " + std::to_string(i) + "\n";
   }
+}
+
+std::string largeSwift(std::size_t pieces = 3) {
+  std::string text;
+  appendShortLines(text, pieces * CodeTextView::fillPiece + 1000);
   return text;
 }
 
 std::string bufferText(CodeTextView& view) { return view.get_buffer()->get_text(true).raw(); }
+
+int characters(const std::string& text, std::size_t bytes) { return int(g_utf8_strlen(text.c_str(), gssize(bytes))); }
+
+/// The characters of line `line` of the buffer, from its first to its end (as far as it holds it).
+std::pair<int, int> lineSpan(CodeTextView& view, int line) {
+  auto start = view.get_buffer()->get_iter_at_line(line);
+  auto end = start;
+  if (!end.ends_line()) end.forward_to_line_end();
+  return {start.get_offset(), end.get_offset()};
+}
 
 /// A shown window holding one Swift editor, given `text` once it is mapped.
 struct FillWindow {
@@ -255,4 +275,140 @@ TEST(EditorFillTests, AShortTextEndsAFillAndAnEditorGoneMeanwhileLeavesNoStep) {
   DispatchQueue::main().async([&ran] { ran = true; });
   EXPECT_TRUE(runMainLoopUntil([&] { return ran; }, 30));
   for (int turn = 0; turn < 20; ++turn) g_main_context_iteration(nullptr, FALSE);
+}
+
+namespace {
+
+/// A comment of about `length` characters in words: wider than the view, it wraps.
+std::string wordsLine(std::size_t length) {
+  std::string line = "//";
+  while (line.size() < length) line += " word";
+  return line + "\n";
+}
+
+/// A line that does not wrap, and the lines either side of it that do, checked while the buffer is
+/// filled: the first of the line's characters the buffer holds and the rest lie on one display line.
+struct WrapCheck {
+  CodeTextView& view;
+  std::vector<int> longLines;     // line numbers
+  std::vector<int> wrappedLines;  // line numbers
+
+  /// The tag lies on the long lines the buffer holds and nowhere else; once the view has its
+  /// width, each long line it holds is laid out on one display line and each wrapped line on more.
+  ::testing::AssertionResult operator()(bool laidOut) const {
+    if (auto tags = onlyLongLinesUnwrapped(view); !tags) return tags;
+    if (!laidOut) return ::testing::AssertionSuccess();
+    const int held = view.get_buffer()->get_char_count();
+    for (const int line : longLines) {
+      const auto [from, to] = lineSpan(view, line);
+      if (from >= held || to <= from) continue;
+      if (const int shown = displayLines(view, from, to); shown != 1) {
+        return ::testing::AssertionFailure() << "line " << line << " (" << to - from << " characters held) is laid out on "
+                                             << shown << " display lines";
+      }
+    }
+    for (const int line : wrappedLines) {
+      const auto [from, to] = lineSpan(view, line);
+      if (to >= held) continue;
+      if (displayLines(view, from, to) < 2) return ::testing::AssertionFailure() << "line " << line << " does not wrap";
+    }
+    return ::testing::AssertionSuccess();
+  }
+};
+
+}  // namespace
+
+// Long lines in two pieces of a large text, each between two lines that wrap: after every step of
+// the fill (the first one as the text is set), the long lines the buffer holds are laid out on one
+// display line each, the lines beside them still wrap, and only the long lines carry the tag.
+TEST(EditorFillTests, ALongLineFilledInDoesNotWrapFromTheStepItGoesIn) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  FillWindow w("Editor fill of long lines");
+  ASSERT_TRUE(runMainLoopUntil([&] { return w.window.get_mapped(); }, 10));
+  const std::string longRun(30000, 'x');
+  std::string text = "let a = 1\n" + wordsLine(600) + "let first = \"" + longRun + "\"\n" + wordsLine(600);
+  appendShortLines(text, CodeTextView::fillPiece * 3 / 2);
+  const int secondLine = int(std::count(text.begin(), text.end(), '\n')) + 1;
+  text += wordsLine(600) + "let second = \"" + longRun + "\"\n" + wordsLine(600);
+  appendShortLines(text, CodeTextView::fillPiece * 3);
+
+  CodeTextView& view = w.open(text).textView();
+  const WrapCheck check{view, {2, secondLine}, {1, 3, secondLine - 1, secondLine + 1}};
+  ASSERT_TRUE(view.isFilling());
+  EXPECT_TRUE(check(false)) << "in the step that set the text";
+  // Each step is checked before the next one: a step and the next check are one iteration apart.
+  int checked = view.get_buffer()->get_char_count();
+  bool laidOut = false, secondLaidOut = false;
+  const int secondStart = characters(text, text.find("let second"));
+  ASSERT_TRUE(runMainLoopUntil([&] {
+    const int held = view.get_buffer()->get_char_count();
+    const bool wide = view.get_width() > 0;
+    if (held != checked || (wide && !laidOut)) {
+      checked = held;
+      laidOut = wide;
+      EXPECT_TRUE(check(wide)) << "with " << held << " characters in";
+      if (wide && view.isFilling() && held > secondStart) secondLaidOut = true;
+    }
+    return !view.isFilling() || ::testing::Test::HasFailure();
+  }, 120));
+  EXPECT_TRUE(secondLaidOut) << "the second long line was not laid out while the buffer was filled";
+  ASSERT_TRUE(runMainLoopUntil([&] { return !view.isFilling(); }, 120));
+  EXPECT_TRUE(check(true)) << "once the text is in";
+  EXPECT_EQ(bufferText(view), text);
+}
+
+// While the buffer is filled the text is set from outside: a short line the buffer holds grows long
+// inside it, a short line whose start it holds grows long across its end (the rest of the line comes
+// in with the next step), and the first one is made short again. Each line takes the tag from its
+// first character in the step that makes it long, and loses it in the step that makes it short.
+TEST(EditorFillTests, AShortLineGrownLongWhileFilledDoesNotWrap) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  FillWindow w("Editor fill with lines grown long");
+  ASSERT_TRUE(runMainLoopUntil([&] { return w.window.get_mapped(); }, 10));
+  const std::string text = largeSwift(6);
+  CodeTextView& view = w.open(text).textView();
+  ASSERT_TRUE(runMainLoopUntil([&] { return view.get_width() > 0 || !view.isFilling(); }, 30));
+  ASSERT_TRUE(view.isFilling()) << "the buffer held the whole text before the view had its width";
+  const WrapCheck check{view, {3, 10}, {}};
+  auto lineStart = [](const std::string& in, int line) {
+    std::size_t at = 0;
+    for (int i = 0; i < line; ++i) at = in.find('\n', at) + 1;
+    return at;
+  };
+
+  // Inside what the buffer holds.
+  std::string changed = text;
+  changed.insert(lineStart(changed, 3) + 4, std::string(30000, 'y'));
+  w.editor->setText(changed);
+  ASSERT_TRUE(view.isFilling());
+  EXPECT_TRUE(check(true)) << "a line grown long inside what the buffer holds";
+
+  // Across the end of what it holds, from the middle of line 10.
+  const std::size_t heldBytes = bufferText(view).size();
+  ASSERT_LT(heldBytes + 100000, changed.size());
+  const std::size_t from = lineStart(changed, 10) + 6;
+  changed = changed.substr(0, from) + std::string(30000, 'z') + changed.substr(heldBytes + 1000);
+  w.editor->setText(changed);
+  ASSERT_TRUE(view.isFilling());
+  EXPECT_LE(bufferText(view).size(), from) << "the buffer kept text past the edit's start";
+  EXPECT_TRUE(check(true)) << "a line grown long across the end of what the buffer holds";
+
+  // Line 3 short again.
+  changed.erase(lineStart(changed, 3) + 4, 30000);
+  w.editor->setText(changed);
+  ASSERT_TRUE(view.isFilling());
+  EXPECT_TRUE(check(true)) << "a long line made short again";
+
+  int checked = view.get_buffer()->get_char_count();
+  ASSERT_TRUE(runMainLoopUntil([&] {
+    if (const int held = view.get_buffer()->get_char_count(); held != checked) {
+      checked = held;
+      EXPECT_TRUE(check(true)) << "with " << held << " characters in";
+    }
+    return !view.isFilling() || ::testing::Test::HasFailure();
+  }, 120));
+  ASSERT_TRUE(runMainLoopUntil([&] { return !view.isFilling(); }, 120));
+  EXPECT_TRUE(check(true)) << "once the text is in";
+  EXPECT_EQ(bufferText(view), changed);
+  EXPECT_GT(lineSpan(view, 10).second - lineSpan(view, 10).first, 30000);
 }
