@@ -7,9 +7,11 @@
 
 #include <gtkmm/init.h>
 #include <gdkmm/clipboard.h>
+#include <gdkmm/frameclock.h>
 #include <gtkmm/window.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -75,6 +77,16 @@ struct FillWindow {
   }
   ~FillWindow() { window.destroy(); }
 
+  /// Gives the window the keyboard focus through the X server; its id there once it is active.
+  std::optional<XDriver::WindowID> focus(XDriver::Session& x) {
+    std::optional<XDriver::WindowID> id;
+    runMainLoopUntil([&] { return bool(id = x.findWindow(window.get_title().raw())); }, 5);
+    if (!id) return std::nullopt;
+    x.focus(*id);
+    if (!runMainLoopUntil([&] { return window.is_active(); }, 5)) return std::nullopt;
+    return id;
+  }
+
   /// Makes the editor on `text`, as a document window makes its editors.
   SyntaxEditorView& open(const std::string& text) {
     swift = text;
@@ -125,11 +137,8 @@ TEST(EditorFillTests, ALargeTextGoesInAPieceAtATimeAndTakesKeysOnceIn) {
   EXPECT_EQ(w.swift, text) << "filling the buffer wrote to the binding";
 
   // Typed at the start, through the X server.
-  std::optional<XDriver::WindowID> id;
-  runMainLoopUntil([&] { return bool(id = x.findWindow(title)); }, 5);
-  ASSERT_TRUE(id);
-  x.focus(*id);
-  ASSERT_TRUE(runMainLoopUntil([&] { return w.window.is_active(); }, 5));
+  const std::optional<XDriver::WindowID> id = w.focus(x);
+  ASSERT_TRUE(id) << "the window did not take the focus";
   view.grab_focus();
   view.get_buffer()->place_cursor(view.get_buffer()->begin());
   ASSERT_TRUE(runMainLoopUntil([&] { return view.has_focus(); }, 5));
@@ -213,11 +222,8 @@ TEST(EditorFillTests, SelectAllAndCopyWhileFillingCopyTheWholeText) {
   FillWindow w(title);
   XDriver::Session x;
   ASSERT_TRUE(x.ok());
-  std::optional<XDriver::WindowID> id;
-  runMainLoopUntil([&] { return bool(id = x.findWindow(title)); }, 5);
-  ASSERT_TRUE(id);
-  x.focus(*id);
-  ASSERT_TRUE(runMainLoopUntil([&] { return w.window.is_active(); }, 5));
+  const std::optional<XDriver::WindowID> id = w.focus(x);
+  ASSERT_TRUE(id) << "the window did not take the focus";
 
   // Many pieces: the window takes the focus between them.
   const std::string text = largeSwift(12);
@@ -411,4 +417,56 @@ TEST(EditorFillTests, AShortLineGrownLongWhileFilledDoesNotWrap) {
   EXPECT_TRUE(check(true)) << "once the text is in";
   EXPECT_EQ(bufferText(view), changed);
   EXPECT_GT(lineSpan(view, 10).second - lineSpan(view, 10).first, 30000);
+}
+
+// Scrolled sideways with the wheel through the X server while the buffer is filled, past the width
+// of the view: the screen shows the long line at the top of the text, which goes on there, and the
+// lines around it, which wrap at the view's width, not at all.
+TEST(EditorFillTests, ALongLineFilledInScrollsSidewaysWhileTheFillGoesOn) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor fill scrolled sideways";
+  FillWindow w(title);
+  XDriver::Session x;
+  ASSERT_TRUE(x.ok());
+  const std::optional<XDriver::WindowID> id = w.focus(x);
+  ASSERT_TRUE(id) << "the window did not take the focus";
+
+  std::string text = "let a = 1\n" + wordsLine(600) + "let first = \"" + std::string(30000, 'x') + "\"\n" + wordsLine(600);
+  appendShortLines(text, CodeTextView::fillPiece * 12);
+  CodeTextView& view = w.open(text).textView();
+  ASSERT_TRUE(runMainLoopUntil([&] { return view.get_width() > 0 || !view.isFilling(); }, 30));
+  const XDriver::Rect frame = x.geometry(*id);
+  x.moveTo(frame.x + frame.width / 2, frame.y + frame.height / 2);
+  auto horizontal = view.get_hadjustment();
+  x.scroll(XDriver::Session::Wheel::right, 30);
+  ASSERT_TRUE(runMainLoopUntil([&] { return horizontal->get_value() > horizontal->get_page_size() || !view.isFilling(); }, 60));
+  ASSERT_TRUE(view.isFilling()) << "the view was not scrolled past its width while the buffer was filled";
+  // Drawn as scrolled: a frame after the one that took the scroll.
+  auto clock = view.get_frame_clock();
+  const gint64 frames = clock->get_frame_counter();
+  ASSERT_TRUE(runMainLoopUntil([&] { return clock->get_frame_counter() > frames + 1 || !view.isFilling(); }, 30));
+  ASSERT_TRUE(view.isFilling()) << "the buffer held the whole text before the view was drawn scrolled";
+
+  const XDriver::Image image = x.grab(frame);
+  const std::filesystem::path png = std::filesystem::path(QUARVEL_TEST_OUTPUT_DIR) / "editor-fill-scrolled-sideways.png";
+  image.savePNG(png.string());
+  // The long line's display line in the picture, and the text view's place there.
+  Gdk::Rectangle line;
+  view.get_iter_location(view.get_buffer()->get_iter_at_line(2), line);
+  int lineX = 0, lineY = 0;
+  view.buffer_to_window_coords(Gtk::TextWindowType::WIDGET, line.get_x(), line.get_y(), lineX, lineY);
+  graphene_rect_t bounds;
+  ASSERT_TRUE(gtk_widget_compute_bounds(GTK_WIDGET(view.gobj()), GTK_WIDGET(w.window.gobj()), &bounds));
+  double surfaceX = 0, surfaceY = 0;
+  gtk_native_get_surface_transform(GTK_NATIVE(w.window.gobj()), &surfaceX, &surfaceY);
+  const int left = int(surfaceX + bounds.origin.x), top = int(surfaceY + bounds.origin.y);
+  const int scrollers = 20;  // the scrollers show over the text at the right and the bottom
+  const int width = int(bounds.size.width) - scrollers, height = int(bounds.size.height) - scrollers;
+  auto ink = [](std::uint32_t rgb) { return ((rgb >> 16) & 0xFF) < 160 || ((rgb >> 8) & 0xFF) < 160 || (rgb & 0xFF) < 160; };
+  const XDriver::Rect onLine{left, top + lineY, width, line.get_height()};
+  const XDriver::Rect above{left, top, width, std::max(0, lineY)};
+  const XDriver::Rect below{left, top + lineY + line.get_height(), width, height - lineY - line.get_height()};
+  EXPECT_GT(image.countWhere(ink, onLine), std::size_t(width)) << "the long line is not on the screen, in " << png;
+  EXPECT_EQ(image.countWhere(ink, above) + image.countWhere(ink, below), 0u)
+      << "text beside the long line past the view's width, in " << png;
 }
