@@ -470,3 +470,138 @@ TEST(EditorFillTests, ALongLineFilledInScrollsSidewaysWhileTheFillGoesOn) {
   EXPECT_EQ(image.countWhere(ink, above) + image.countWhere(ink, below), 0u)
       << "text beside the long line past the view's width, in " << png;
 }
+
+// While the buffer is filled, long lines it holds are changed: from outside, one is deleted, one
+// split into two long lines, one into a long and a short one, two joined, one made short and long
+// again as an undo manager would; in the buffer, one is
+// split and a short one made long; through the X server, keys and an undo are refused. After each
+// change and each step of the fill only the long lines carry the tag, from their first character;
+// once in, the buffer holds the storage's text with its colours.
+TEST(EditorFillTests, LongLinesChangedWhileFilledKeepTheTagOnTheLongLinesOnly) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  const std::string title = "Editor fill with long lines changed";
+  FillWindow w(title);
+  XDriver::Session x;
+  ASSERT_TRUE(x.ok());
+  const std::optional<XDriver::WindowID> id = w.focus(x);
+  ASSERT_TRUE(id) << "the window did not take the focus";
+  auto longLine = [](char fill) {
+    return "let v = \"\xF0\x9F\x90\xB0" + std::string(15000, fill) + "\xF0\x9F\x90\xB0" + std::string(15000, fill) + "\"\n";
+  };
+  std::string text = "let a = 1\n" + longLine('a') + "let b = 2\n" + longLine('b') + "let c = 3\n" + longLine('c') +
+                     longLine('d') + "let e = 5\n" + longLine('e') + "let f = 6\n";
+  appendShortLines(text, CodeTextView::fillPiece * 20);
+  CodeTextView& view = w.open(text).textView();
+  ASSERT_TRUE(view.isFilling());
+  view.grab_focus();
+  ASSERT_TRUE(runMainLoopUntil([&] { return view.has_focus(); }, 5));
+  const WrapCheck check{view, {}, {}};
+  EXPECT_TRUE(check(false)) << "as the text is set";
+  auto lineStart = [](const std::string& in, int line) {
+    std::size_t at = 0;
+    for (int i = 0; i < line; ++i) at = in.find('\n', at) + 1;
+    return at;
+  };
+  // Runs the main loop until the fill has taken one more step (checked), or ended.
+  auto step = [&](const char* after) {
+    const int held = view.get_buffer()->get_char_count();
+    ASSERT_TRUE(runMainLoopUntil([&] { return view.get_buffer()->get_char_count() != held || !view.isFilling(); }, 60));
+    EXPECT_TRUE(check(false)) << "the step after " << after;
+  };
+  std::string changed = text;
+  auto set = [&](const char* what) {
+    w.editor->setText(changed);
+    ASSERT_TRUE(view.isFilling()) << what;
+    EXPECT_TRUE(check(false)) << what;
+    step(what);
+  };
+
+  changed.erase(lineStart(changed, 1), lineStart(changed, 2) - lineStart(changed, 1));
+  set("a long line deleted");
+  changed.insert(lineStart(changed, 2) + 20000, "\n");
+  set("a long line split into two long ones");
+  changed.insert(lineStart(changed, 6) - 200, "\n");
+  set("a long line split into a long and a short one");
+  changed.erase(lineStart(changed, 3) - 1, 1);
+  set("two long lines joined");
+  changed.erase(lineStart(changed, 1) - 1, 1);
+  set("a short line joined to a long one");
+
+  // Undone and redone from a window's undo manager: a long line made short, then long again.
+  const std::u16string& units = view.codeView().codeTextStorage()->string();
+  const std::size_t lineUnits = units.find(u'\n') + 1 + 100;
+  const std::u16string cut = units.substr(lineUnits, 25000);
+  view.applyEdit({lineUnits, cut.size()}, u"");
+  EXPECT_TRUE(check(false)) << "a long line made short by an undo";
+  step("an undo");
+  view.applyEdit({lineUnits, 0}, cut);
+  EXPECT_TRUE(check(false)) << "a line made long again by a redo";
+  step("a redo");
+
+  // In the buffer, as a program would (the storage follows).
+  auto buffer = view.get_buffer();
+  buffer->insert(buffer->get_iter_at_line_offset(1, 100), "\n");
+  EXPECT_TRUE(check(false)) << "a long line split in the buffer";
+  buffer->insert(buffer->get_iter_at_line_offset(0, 3), std::string(20000, 'g'));
+  EXPECT_TRUE(check(false)) << "a short line made long in the buffer";
+  step("the edits in the buffer");
+
+  // Keys and an undo through the X server: not editable, the buffer takes none of them.
+  const std::string expected = Fennix::utf8FromUTF16(view.codeView().codeTextStorage()->string());
+  x.type("q");
+  x.key("ctrl+z");
+  step("keys");
+  ASSERT_TRUE(view.isFilling()) << "the buffer held the whole text before the keys came";
+
+  ASSERT_TRUE(runMainLoopUntil([&] {
+    step("the fill went on");
+    return !view.isFilling() || ::testing::Test::HasFailure();
+  }, 120));
+  ASSERT_TRUE(runMainLoopUntil([&] { return !view.isFilling(); }, 120));
+  EXPECT_TRUE(check(true)) << "once the text is in";
+  const std::string storageText = Fennix::utf8FromUTF16(view.codeView().codeTextStorage()->string());
+  EXPECT_EQ(storageText, expected) << "a key or undo changed the text while the buffer was filled";
+  EXPECT_EQ(bufferText(view), storageText);
+  EXPECT_EQ(w.swift, storageText);
+  ASSERT_TRUE(waitUntilSettled(view));
+  EXPECT_TRUE(bufferMirrorsStorage(view, BufferCheck::outsideWindows(view))) << "once the text is in";
+  EXPECT_TRUE(check(true)) << "once coloured";
+}
+
+// A fill of long lines cut short by a short text that keeps the first of them and makes a short
+// line long: once in, exactly those two carry the tag. An editor let go of after a step that gave
+// the tag leaves no step behind either.
+TEST(EditorFillTests, AShortTextEndsAFillOfLongLinesWithTheTagOnItsOwnLongLines) {
+  ASSERT_TRUE(gtkReady()) << "needs a display: run under xvfb-run";
+  FillWindow w("Editor fill of long lines cut short");
+  const std::string longRun = "\xF0\x9F\x90\xB0" + std::string(20000, 'x');
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "let v" + std::to_string(i) + " = \"" + longRun + "\"\n";
+  appendShortLines(text, CodeTextView::fillPiece * 4);
+  CodeTextView& view = w.open(text).textView();
+  const WrapCheck check{view, {}, {}};
+  const int held = view.get_buffer()->get_char_count();
+  ASSERT_TRUE(runMainLoopUntil([&] { return view.get_buffer()->get_char_count() != held; }, 60));
+  ASSERT_TRUE(view.isFilling());
+  EXPECT_TRUE(check(false)) << "after a step";
+  const std::string shortText = "let v0 = \"" + longRun + "\"\nlet short = 1 // " + longRun + "\nlet end = 2\n";
+  w.editor->setText(shortText);
+  EXPECT_TRUE(check(false)) << "as the short text is set";
+  ASSERT_TRUE(runMainLoopUntil([&] { return !view.isFilling(); }, 30));
+  EXPECT_EQ(bufferText(view), shortText);
+  EXPECT_TRUE(check(true)) << "once the short text is in";
+  ASSERT_TRUE(waitUntilSettled(view));
+  EXPECT_TRUE(bufferMirrorsStorage(view, BufferCheck::outsideWindows(view)));
+
+  // Let go of after a step, the window closed too; the main loop then runs on.
+  auto gone = std::make_unique<FillWindow>("Editor fill of long lines let go of");
+  CodeTextView& goneView = gone->open(text).textView();
+  const int goneHeld = goneView.get_buffer()->get_char_count();
+  ASSERT_TRUE(runMainLoopUntil([&] { return goneView.get_buffer()->get_char_count() != goneHeld; }, 60));
+  ASSERT_TRUE(goneView.isFilling());
+  gone.reset();
+  bool ran = false;
+  DispatchQueue::main().async([&ran] { ran = true; });
+  EXPECT_TRUE(runMainLoopUntil([&] { return ran; }, 30));
+  for (int turn = 0; turn < 20; ++turn) g_main_context_iteration(nullptr, FALSE);
+}
