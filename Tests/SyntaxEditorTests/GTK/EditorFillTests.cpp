@@ -292,6 +292,13 @@ std::string wordsLine(std::size_t length) {
   return line + "\n";
 }
 
+/// Where line `line` of `text` starts (lines counted from 0).
+std::size_t lineStart(const std::string& text, int line) {
+  std::size_t at = 0;
+  for (int i = 0; i < line; ++i) at = text.find('\n', at) + 1;
+  return at;
+}
+
 /// A line that does not wrap, and the lines either side of it that do, checked while the buffer is
 /// filled: the first of the line's characters the buffer holds and the rest lie on one display line.
 struct WrapCheck {
@@ -376,11 +383,6 @@ TEST(EditorFillTests, AShortLineGrownLongWhileFilledDoesNotWrap) {
   ASSERT_TRUE(runMainLoopUntil([&] { return view.get_width() > 0 || !view.isFilling(); }, 30));
   ASSERT_TRUE(view.isFilling()) << "the buffer held the whole text before the view had its width";
   const WrapCheck check{view, {3, 10}, {}};
-  auto lineStart = [](const std::string& in, int line) {
-    std::size_t at = 0;
-    for (int i = 0; i < line; ++i) at = in.find('\n', at) + 1;
-    return at;
-  };
 
   // Inside what the buffer holds.
   std::string changed = text;
@@ -497,11 +499,6 @@ TEST(EditorFillTests, LongLinesChangedWhileFilledKeepTheTagOnTheLongLinesOnly) {
   ASSERT_TRUE(runMainLoopUntil([&] { return view.has_focus(); }, 5));
   const WrapCheck check{view, {}, {}};
   EXPECT_TRUE(check(false)) << "as the text is set";
-  auto lineStart = [](const std::string& in, int line) {
-    std::size_t at = 0;
-    for (int i = 0; i < line; ++i) at = in.find('\n', at) + 1;
-    return at;
-  };
   // Runs the main loop until the fill has taken one more step (checked), or ended.
   auto step = [&](const char* after) {
     const int held = view.get_buffer()->get_char_count();
