@@ -1,6 +1,7 @@
 // The same keystroke through the editor widget (needs a display): typed text goes through the
 // toolkit's buffer into the storage, and the colours come back as text tags. Also the whole
-// text handed to the widget, until all of it shows its colours.
+// text handed to the widget, until all of it shows its colours, and a text of many long lines
+// handed to it, until the buffer holds all of it.
 #include <benchmark/benchmark.h>
 #include <gtkmm/init.h>
 
@@ -89,5 +90,37 @@ void BM_WidgetWholeTextUntilColoured(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_WidgetWholeTextUntilColoured)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+/// `megabytes` of lines of 12,000 characters (longer than the long-line threshold), each with an
+/// emoji (two UTF-16 units, one character of the buffer).
+std::string longLines(std::size_t megabytes) {
+  std::string line = "let a = \"\xF0\x9F\x90\xB0";
+  line += std::string(12000 - line.size(), 'x') + "\"\n";
+  std::string text;
+  text.reserve(megabytes << 20);
+  while (text.size() + line.size() <= megabytes << 20) text += line;
+  return text;
+}
+
+// The whole fill of a text of many long lines, which the buffer takes a piece per main-loop
+// step, giving the long lines of each piece the tag that keeps them from wrapping: the time should
+// grow with the text's size, not with its square.
+void BM_WidgetFillOfLongLines(benchmark::State& state) {
+  if (!gtkReady()) return state.SkipWithError("no display");
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::string text = longLines(std::size_t(state.range(0)));
+    state.ResumeTiming();
+    auto view = std::make_unique<SyntaxEditorView>(
+        SyntaxEditor(SyntaxEditor::Binding<std::string>::fromVariable(text), std::nullopt, HighlightJSTheme::xcode(),
+                     std::nullopt, SyntaxEditor::Flags::defaultEditorFlags, SyntaxEditor::softTab(2)));
+    iterateUntil([&] { return !view->textView().isFilling(); });
+    state.PauseTiming();
+    view.reset();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(state.iterations() * state.range(0) * (1 << 20));
+}
+BENCHMARK(BM_WidgetFillOfLongLines)->Arg(8)->Arg(16)->Arg(32)->Arg(64)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -26,6 +26,34 @@ std::size_t utf16At(const NSTextStorage& storage, const Gtk::TextBuffer::iterato
 
 bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
+/// The buffer's character offsets of storage offsets asked for in turn, each counted from the one
+/// before (or from a place whose offset is known) rather than from the text's start: a text with
+/// characters outside the basic plane has its surrogate pairs counted, and a long line after
+/// another of a text of many megabytes would be counted from the start each time.
+class CharacterCounter {
+ public:
+  explicit CharacterCounter(const NSTextStorage& storage, std::size_t unit = 0, std::size_t character = 0)
+      : storage_(storage), unit_(unit), character_(character) {}
+
+  std::size_t at(std::size_t unit) {
+    const std::u16string_view text = storage_.string();
+    unit = std::min(unit, text.size());
+    if (!storage_.mayHoldSurrogates()) return unit;
+    if (unit >= unit_) {
+      character_ += Fennix::characterOffset(text.substr(unit_), unit - unit_);
+    } else {
+      character_ -= Fennix::characterOffset(text.substr(unit), unit_ - unit);
+    }
+    unit_ = unit;
+    return character_;
+  }
+
+ private:
+  const NSTextStorage& storage_;
+  std::size_t unit_;
+  std::size_t character_;
+};
+
 /// Where a piece of `text` from `from` ends: after the last line break within `length` units, or
 /// else after the first one past them, or at the end. A line is never split between pieces: the
 /// toolkit would lay out a long line again for each piece of it.
@@ -405,6 +433,8 @@ bool CodeTextView::fillSlice() {
   const std::u16string_view text = code_->codeTextStorage()->string();
   const std::size_t from = std::min(filling_->filled, text.size());
   const std::size_t to = pieceEnd(text, from, fillPiece);
+  // The buffer holds the storage's text up to `from`, and its tags follow the long lines there.
+  const std::size_t heldCharacters = std::size_t(buffer->get_char_count());
   mirroringStorage_ = true;
   buffer->begin_irreversible_action();
   insertUnits(buffer->end(), text.substr(from, to - from), filling_->unbroken);
@@ -412,7 +442,10 @@ bool CodeTextView::fillSlice() {
   mirroringStorage_ = false;
   largestInsertion_ = std::max(largestInsertion_, to - from);
   filling_->filled = to;
-  if (to < text.size()) return true;
+  if (to < text.size()) {
+    followLongLines(from, heldCharacters);
+    return true;
+  }
   finishFilling();
   return false;
 }
@@ -642,21 +675,38 @@ void CodeTextView::storageDidEdit(const NSTextStorageEdit& edit) {
   scheduleStyling();
 }
 
-void CodeTextView::followLongLines() {
+void CodeTextView::followLongLines(std::size_t from, std::size_t fromCharacter) {
   // The lines that carry the tag are the long lines of the text, each whole (the toolkit takes a
-  // line's wrapping from its first character).
+  // line's wrapping from its first character). While the buffer is filled they are the parts of
+  // those lines it holds, given the tag in the step that puts them in: the toolkit lays out a line
+  // in view before the next step, and a line it laid out wrapped is laid out again once it takes
+  // the tag, which on a line of megabytes costs seconds each time. A line whose start the buffer
+  // held already, made long by an edit of the storage, takes it from its first character too.
   const std::vector<NSRange>& lines = mirror_.longLines();
-  if (filling_ || (unwrappedLines_.empty() && lines.empty())) return;
+  if (unwrappedLines_.empty() && lines.empty()) return;
+  const std::size_t held = filling_ ? filling_->filled : code_->codeTextStorage()->length();
+  std::vector<NSRange> shown;
+  for (const NSRange& line : lines) {
+    if (line.location >= held) break;
+    shown.push_back({line.location, std::min(line.upperBound(), held) - line.location});
+  }
   auto buffer = get_buffer();
-  const auto& storage = *code_->codeTextStorage();
+  CharacterCounter characters(*code_->codeTextStorage(), from, fromCharacter);
+  auto iterOf = [&](std::size_t unit) { return buffer->get_iter_at_offset(int(characters.at(unit))); };
   mirroringStorage_ = true;
   for (const NSRange& range : unwrappedLines_.ranges()) {
-    if (std::find(lines.begin(), lines.end(), range) != lines.end()) continue;
-    buffer->remove_tag(unwrapped_, iterAt(*buffer, storage, range.location), iterAt(*buffer, storage, range.upperBound()));
+    const std::size_t to = std::min(range.upperBound(), held);
+    if (range.location >= to || to <= from) continue;
+    // A part of a line that is to carry the tag keeps it (the rest of the line is given it below).
+    const auto line = std::upper_bound(shown.begin(), shown.end(), range.location,
+                                       [](std::size_t at, const NSRange& r) { return at < r.location; });
+    if (line != shown.begin() && to <= std::prev(line)->upperBound()) continue;
+    buffer->remove_tag(unwrapped_, iterOf(range.location), iterOf(to));
   }
-  for (const NSRange& line : lines) {
-    const auto start = iterAt(*buffer, storage, line.location);
-    const auto end = iterAt(*buffer, storage, line.upperBound());
+  for (const NSRange& line : shown) {
+    if (line.upperBound() <= from) continue;
+    const auto start = iterOf(line.location);
+    const auto end = iterOf(line.upperBound());
     // A line that carries the tag whole is left alone: every change of a tag costs a layout of the
     // line. Text typed at either end of one is outside the tag until it is given again.
     auto toggle = start;
@@ -668,7 +718,7 @@ void CodeTextView::followLongLines() {
   }
   mirroringStorage_ = false;
   unwrappedLines_.clear();
-  for (const NSRange& line : lines) unwrappedLines_.add(line);
+  for (const NSRange& line : shown) unwrappedLines_.add(line);
 }
 
 // ---- Styles in slices ---------------------------------------------------------------------------
@@ -785,14 +835,14 @@ void CodeTextView::layOutChangedLongLines() {
   // has its width, the layout would be made again for that width.)
   if (!get_mapped() || get_width() <= 0) return;
   auto buffer = get_buffer();
-  const auto& storage = *code_->codeTextStorage();
+  CharacterCounter characters(*code_->codeTextStorage());
   std::vector<NSRange> done;
   for (const std::size_t index : changed) {
     const auto line = longLineAt(index);
     if (!line || std::find(done.begin(), done.end(), *line) != done.end()) continue;
     done.push_back(*line);
     Gdk::Rectangle location;
-    get_iter_location(iterAt(*buffer, storage, line->location), location);
+    get_iter_location(buffer->get_iter_at_offset(int(characters.at(line->location))), location);
     ++longLineLayouts_;
   }
 }

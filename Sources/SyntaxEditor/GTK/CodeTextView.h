@@ -101,8 +101,10 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   /// Tells the mirror which style the buffer gave text it inserted (the style around it), so that
   /// a keystroke inside a style costs no restyle, and on a long line no second layout of it.
   void noteInsertedStyle(NSRange range);
-  /// Keeps the lines longer than the long-line threshold, and only those, unwrapped.
-  void followLongLines();
+  /// Keeps the lines longer than the long-line threshold, and only those, unwrapped. The buffer's
+  /// tags follow the text before storage offset `from` already (character `fromCharacter` of the
+  /// buffer): only lines that reach past it are looked at.
+  void followLongLines(std::size_t from = 0, std::size_t fromCharacter = 0);
   /// Notes that the buffer changed the long line at `index` (if it is on one), to be laid out
   /// once before the toolkit measures it.
   void noteLongLineChanged(std::size_t index);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Fennix/Foundation/Text/AttributedString.h"
@@ -80,6 +81,62 @@ inline ::testing::AssertionResult bufferMirrorsStorage(
     unit = run.upperBound();
   }
   return ::testing::AssertionSuccess();
+}
+
+/// The tag that keeps long lines from wrapping lies on the parts the buffer holds of the storage's
+/// lines longer than the long-line threshold, each from its first character, and nowhere else.
+/// (While the buffer is filled it holds the start of the storage's text.)
+inline ::testing::AssertionResult onlyLongLinesUnwrapped(CodeTextView& view) {
+  auto buffer = view.get_buffer();
+  const NSTextStorage& storage = *view.codeView().codeTextStorage();
+  const std::u16string& units = storage.string();
+  const std::size_t threshold = view.styleMirror().longLineThreshold();
+  const int held = buffer->get_char_count();
+  using Span = std::pair<int, int>;
+  std::vector<Span> expected, found;
+  // Lines counted in units and characters (a surrogate pair is one character).
+  std::size_t start = 0;
+  int character = 0, lineCharacter = 0;
+  for (std::size_t i = 0; i <= units.size() && lineCharacter < held; ++i) {
+    if (i < units.size() && units[i] != u'\n' && units[i] != u'\r' && units[i] != 0x2029) {
+      if (units[i] < 0xDC00 || units[i] > 0xDFFF) ++character;
+      continue;
+    }
+    if (i - start > threshold) expected.emplace_back(lineCharacter, std::min(held, character));
+    start = i + 1;
+    lineCharacter = ++character;
+  }
+  const auto tag = buffer->get_tag_table()->lookup("qv-unwrapped-line");
+  if (!tag) return ::testing::AssertionFailure() << "the buffer has no tag for long lines";
+  auto iter = buffer->begin();
+  if (!iter.has_tag(tag)) iter.forward_to_tag_toggle(tag);
+  while (!iter.is_end()) {
+    auto end = iter;
+    end.forward_to_tag_toggle(tag);
+    found.emplace_back(iter.get_offset(), end.get_offset());
+    iter = end;
+    iter.forward_to_tag_toggle(tag);
+  }
+  if (found == expected) return ::testing::AssertionSuccess();
+  auto list = [](const std::vector<Span>& spans) {
+    std::string text;
+    for (std::size_t i = 0; i < spans.size() && i < 8; ++i) {
+      text += "[" + std::to_string(spans[i].first) + ", " + std::to_string(spans[i].second) + ") ";
+    }
+    return text + "(" + std::to_string(spans.size()) + ")";
+  };
+  return ::testing::AssertionFailure() << "of " << held << " characters held, the tag lies on " << list(found)
+                                       << "instead of " << list(expected);
+}
+
+/// How many display lines the view lays out for characters `from` to `to` of one line: one for a
+/// line that does not wrap (lays out the line if it is not yet).
+inline int displayLines(CodeTextView& view, int from, int to) {
+  auto buffer = view.get_buffer();
+  Gdk::Rectangle first, last;
+  view.get_iter_location(buffer->get_iter_at_offset(from), first);
+  view.get_iter_location(buffer->get_iter_at_offset(std::max(from, to - 1)), last);
+  return first.get_height() > 0 ? (last.get_y() - first.get_y()) / first.get_height() + 1 : 0;
 }
 
 /// True for the characters of long lines outside the windows that carry styles.
