@@ -217,7 +217,7 @@ CocoaError readOnlyError(const std::filesystem::path& url) {
 FileChangedError changedError(const std::filesystem::path& url, const std::string& detail = {}) {
   const std::string message =
       "The file " + displayName(url) + " has been changed by another application since it was opened or last saved.";
-  return FileChangedError(detail.empty() ? message : message + " " + detail, detail);
+  return FileChangedError(detail.empty() ? message : message + " " + detail, detail, url);
 }
 
 // ---- reading ----------------------------------------------------------------
@@ -349,19 +349,24 @@ mode_t permissionsWithoutAccessList(const std::filesystem::path& url, mode_t mod
 // they stand without an access control list), ":" and its owner's and group's numbers, and "l" when
 // its name was a symbolic link (after ":" and the path of the file it led to, in hexadecimal), "f"
 // when it was the file itself.
+/// The note of a version read through a symbolic link that led to `ledTo`.
+std::string linkNote(const std::filesystem::path& ledTo) {
+  std::string noted = ":";
+  static constexpr char digits[] = "0123456789abcdef";
+  for (const unsigned char c : ledTo.lexically_normal().string()) {
+    noted += digits[c >> 4];
+    noted += digits[c & 0xF];
+  }
+  return noted + "l";
+}
+
+/// The identity of a version with what a save keeps of it.
 std::string withVersionNotes(const std::string& identity, const struct stat& info, mode_t mode,
                              const std::optional<std::filesystem::path>& ledTo) {
   char notes[64];
   std::snprintf(notes, sizeof notes, "#%o:%u:%u", unsigned(mode & 07777), unsigned(info.st_uid), unsigned(info.st_gid));
   std::string noted = identity + notes;
-  if (!ledTo) return noted + "f";
-  noted += ":";
-  static constexpr char digits[] = "0123456789abcdef";
-  for (const unsigned char c : ledTo->lexically_normal().string()) {
-    noted += digits[c >> 4];
-    noted += digits[c & 0xF];
-  }
-  return noted + "l";
+  return ledTo ? noted + linkNote(*ledTo) : noted + "f";
 }
 
 struct ReadVersion {
@@ -553,8 +558,12 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
                                *expected->ledTo != target.lexically_normal().string();
   const bool becameLink =
       expected && (expected->throughLink == false || turnedElsewhere) && nameIsLink && !leadsToFileRead;
+  // A name that was a link when read and is a file now, not the one read: another file took it.
+  const bool takenByAnother = expected && expected->throughLink == true && !nameIsLink && leadsToSomething &&
+                              S_ISREG(led.st_mode) && !leadsToFileRead;
   const std::string linkDetail =
-      becameLink && (!leadsToSomething || S_ISREG(led.st_mode))
+      takenByAnother ? std::string("Another file has taken its name since: overwriting replaces that file.")
+      : becameLink && (!leadsToSomething || S_ISREG(led.st_mode))
           ? "Its name is now a symbolic link to \u201C" + SVGQuarvel::displayText(target.lexically_normal().string()) +
                 "\u201D" +
                 (leadsToSomething ? ", another file: overwriting replaces that file."
@@ -624,6 +633,26 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   return tag ? withVersionNotes(*tag, written, permissionsWithoutAccessList(target, written.st_mode),
                                 nameIsLink ? std::optional(target) : std::nullopt)
              : "";
+}
+
+std::string FileWrapper::entityTagThroughLink(const std::string& entityTag, const std::filesystem::path& file,
+                                              const std::filesystem::path& link) {
+  if (readVersion(entityTag).throughLink != false || !isSymbolicLink(link)) return entityTag;
+  std::filesystem::path target;
+  try {
+    target = followLinks(link).lexically_normal();
+  } catch (const CocoaError&) {
+    return entityTag;
+  }
+  // The same name in the same folder, however either folder is reached.
+  auto folderOf = [](const std::filesystem::path& path) {
+    std::error_code error;
+    auto folder = std::filesystem::canonical(path.has_parent_path() ? path.parent_path() : ".", error);
+    return error ? std::filesystem::path() : folder;
+  };
+  const auto folder = folderOf(target);
+  if (folder.empty() || folder != folderOf(file) || target.filename() != file.filename()) return entityTag;
+  return entityTag.substr(0, entityTag.size() - 1) + linkNote(target);
 }
 
 std::string FileWrapper::description() const {
