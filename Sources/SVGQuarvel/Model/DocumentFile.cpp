@@ -553,14 +553,19 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   const bool leadsToSomething = ::stat(target.c_str(), &led) == 0;
   const bool leadsToFileRead = leadsToSomething && S_ISREG(led.st_mode) && expected &&
                                expected->identity.ends_with(identityText("", led));
-  // A link when read that another program turned to another place is such a change too.
+  // A link when read that another program turned to another place is such a change too, unless
+  // it leads to the very version read (another name of it): the number of a file that is gone is
+  // given to the next new file, so a file there with the number of the one read may be another.
   const bool turnedElsewhere = expected && expected->throughLink == true && expected->ledTo &&
                                *expected->ledTo != target.lexically_normal().string();
+  const bool leadsToVersionRead =
+      leadsToFileRead && entityTagOfVersion(target, led) == std::optional(expected->identity);
   const bool becameLink =
-      expected && (expected->throughLink == false || turnedElsewhere) && nameIsLink && !leadsToFileRead;
-  // A name that was a link when read and is a file now, not the one read: another file took it.
+      expected && nameIsLink &&
+      ((expected->throughLink == false && !leadsToFileRead) || (turnedElsewhere && !leadsToVersionRead));
+  // A name that was a link when read and is a file now, not the version read: another file took it.
   const bool takenByAnother = expected && expected->throughLink == true && !nameIsLink && leadsToSomething &&
-                              S_ISREG(led.st_mode) && !leadsToFileRead;
+                              S_ISREG(led.st_mode) && !leadsToVersionRead;
   const std::string linkDetail =
       takenByAnother ? std::string("Another file has taken its name since: overwriting replaces that file.")
       : becameLink && (!leadsToSomething || S_ISREG(led.st_mode))
