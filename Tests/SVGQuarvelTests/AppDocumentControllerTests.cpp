@@ -318,6 +318,50 @@ TEST(AppDocumentController, SaveAsOntoALinkTurnedWhileAskedAsksAnewBeforeWriting
   EXPECT_EQ(readFile(elsewhere), "elsewhere");
 }
 
+TEST(AppDocumentController, SaveAsOntoALinkHoldsToTheOwnFileWhateverBecameOfItAndMakesNoFileElsewhere) {
+  CapturedConsole console;
+  // Another program removed the private file: the link to its name makes it anew, as private.
+  OwnChangedFile own;
+  std::filesystem::permissions(own.file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  DocumentController controller;
+  auto record = controller.openDocument(own.file, false);
+  record->document()->swift = "// mine\n";
+  std::filesystem::remove(own.file);
+  EXPECT_EQ(askedAbout([&] { controller.saveAs(*record, own.alias, UTType::svgQuarvelDocument()); }), "written");
+  EXPECT_TRUE(std::filesystem::is_symlink(own.alias));
+  EXPECT_EQ(std::filesystem::status(own.file).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+      << "a private document was made open to others";
+
+  // Opened through a link, the file it leads to chosen under its own name after another program
+  // changed it: that is the document's file changed, not another file under the name.
+  const auto folder = scratchDirectory();
+  const auto file = documentFile(folder / "doc.svgquarvel", "// first\n");
+  std::filesystem::create_symlink("doc.svgquarvel", folder / "link.svgquarvel");
+  auto linked = controller.openDocument(folder / "link.svgquarvel", false);
+  linked->document()->swift = "// mine\n";
+  writeFile(folder / "theirs.tmp", own.theirs);
+  std::filesystem::rename(folder / "theirs.tmp", file);
+  auto saveAsFile = [&](const std::optional<std::string>& approved) {
+    return askedAbout(
+        [&] { controller.saveAs(*linked, file, UTType::svgQuarvelDocument(), approved.has_value(), approved); });
+  };
+  const std::string asked = saveAsFile(std::nullopt);
+  EXPECT_EQ(asked, "");
+  EXPECT_EQ(readFile(file), own.theirs);
+  EXPECT_EQ(saveAsFile(asked), "written");
+  EXPECT_NE(readFile(file).find("mine"), std::string::npos);
+  EXPECT_EQ(linked->fileURL(), file);
+
+  // A link to no file that is not the document's is refused: the file would be made where the
+  // user never chose.
+  std::filesystem::create_directory(folder / "far");
+  std::filesystem::create_symlink("far/gone.svgquarvel", folder / "nowhere.svgquarvel");
+  EXPECT_THROW(controller.saveAs(*linked, folder / "nowhere.svgquarvel", UTType::svgQuarvelDocument()), CocoaError);
+  EXPECT_FALSE(std::filesystem::exists(folder / "far" / "gone.svgquarvel"));
+  EXPECT_EQ(linked->fileURL(), file);
+}
+
 TEST(AppDocumentController, SavingOneOfTheTwoTextsLeavesTheOtherEdited) {
   CapturedConsole console;
   const auto folder = scratchDirectory();

@@ -226,8 +226,11 @@ void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::p
   std::optional<std::string> expected;
   if (approvedChange && record.askedSaveAs_ && record.askedSaveAs_->first == url) {
     expected = record.askedSaveAs_->second;
-  } else if (record.fileURL_ && record.entityTag_ && sameFile(*record.fileURL_, url)) {
-    expected = FileWrapper::entityTagThroughLink(*record.entityTag_, *record.fileURL_, url);
+  } else if (record.fileURL_ && record.entityTag_) {
+    // A link to the file's name is the document's own even when another program removed the file:
+    // it is made anew there as the file would be, no more open than the version read.
+    auto throughLink = FileWrapper::entityTagThroughLink(*record.entityTag_, *record.fileURL_, url);
+    if (throughLink != *record.entityTag_ || sameFile(*record.fileURL_, url)) expected = std::move(throughLink);
   }
   try {
     write(record, url, type, expected, overwriteChanges, approvedChange);

@@ -124,11 +124,12 @@ class DocumentController {
   /// thrown). A file that another open document belongs to is refused with a `CocoaError` naming
   /// that window when it has unsaved changes; otherwise that window is closed once the save has
   /// succeeded. The file becomes a recent document. A name that is the document's own file, or a
-  /// symbolic link to it, is held to the version last read or written as `save` holds it (a change
-  /// by another program throws `FileChangedError`), and afterwards the document belongs to that
-  /// name. `overwriteChanges` and `approvedChange` answer such a question as for `save`: the answer
-  /// is about the place the name led to when asked, and a link turned elsewhere since, or another
-  /// file that took the name, throws `FileChangedError` again naming what is there now.
+  /// symbolic link to its name (even when another program removed it), is held to the version
+  /// last read or written as `save` holds it (a change by another program throws
+  /// `FileChangedError`), and afterwards the document belongs to that name. `overwriteChanges`
+  /// and `approvedChange` answer such a question as for `save`: the answer is about the place the
+  /// name led to when asked, and a link turned elsewhere since, or another file that took the
+  /// name, throws `FileChangedError` again naming what is there now.
   void saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
               bool overwriteChanges = false, const std::optional<std::string>& approvedChange = std::nullopt);
   /// Removes the document from the open documents.

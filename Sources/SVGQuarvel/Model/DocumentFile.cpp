@@ -199,6 +199,14 @@ CocoaError ownerOfLinkedFileError(const std::filesystem::path& url, const std::f
                         "\u2019s to open. Nothing was changed. Save your version under another name with Save As.");
 }
 
+CocoaError linkToNoFileError(const std::filesystem::path& url, const std::filesystem::path& target) {
+  return CocoaError(CocoaError::fileWriteUnknown,
+                    "The file " + displayName(url) + " couldn\u2019t be saved because its name is a symbolic link to \u201C" +
+                        SVGQuarvel::displayText(target.lexically_normal().string()) +
+                        "\u201D, where there is no file: saved, it would make a file there. Nothing was changed. To "
+                        "save it there, choose that name.");
+}
+
 CocoaError attributesNotKeptError(const std::filesystem::path& url) {
   return CocoaError(CocoaError::fileWriteNoPermission,
                     "The file " + displayName(url) +
@@ -416,6 +424,18 @@ bool isSymbolicLink(const std::filesystem::path& url) {
 
 // ---- writing --------------------------------------------------------------------------
 
+/// Whether `a` and `b` name the same entry of the same folder, however either folder is reached
+/// (the file itself may be gone).
+bool sameName(const std::filesystem::path& a, const std::filesystem::path& b) {
+  auto folderOf = [](const std::filesystem::path& path) {
+    std::error_code error;
+    auto folder = std::filesystem::canonical(path.has_parent_path() ? path.parent_path() : ".", error);
+    return error ? std::filesystem::path() : folder;
+  };
+  const auto folder = folderOf(a);
+  return !folder.empty() && a.filename() == b.filename() && folder == folderOf(b);
+}
+
 /// The file a path names once its symbolic links are followed (it may not exist yet).
 std::filesystem::path followLinks(const std::filesystem::path& url) {
   std::filesystem::path current = url;
@@ -551,6 +571,9 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // as its file is, and asked about only when another program changed it.
   struct stat led {};
   const bool leadsToSomething = ::stat(target.c_str(), &led) == 0;
+  // A name chosen anew that is a link to no file would make a file in a place the user never
+  // chose nor was told about: that is said instead.
+  if (!expected && nameIsLink && !leadsToSomething) throw linkToNoFileError(url, target);
   const bool leadsToFileRead = leadsToSomething && S_ISREG(led.st_mode) && expected &&
                                expected->identity.ends_with(identityText("", led));
   // A link when read that another program turned to another place is such a change too, unless
@@ -564,8 +587,11 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
       expected && nameIsLink &&
       ((expected->throughLink == false && !leadsToFileRead) || (turnedElsewhere && !leadsToVersionRead));
   // A name that was a link when read and is a file now, not the version read: another file took it.
+  // The file the link led to, saved under its own name, is the document's file another program
+  // may have changed, not another one.
   const bool takenByAnother = expected && expected->throughLink == true && !nameIsLink && leadsToSomething &&
-                              S_ISREG(led.st_mode) && !leadsToVersionRead;
+                              S_ISREG(led.st_mode) && !leadsToVersionRead &&
+                              !(expected->ledTo && sameName(*expected->ledTo, target));
   const std::string linkDetail =
       takenByAnother ? std::string("Another file has taken its name since: overwriting replaces that file.")
       : becameLink && (!leadsToSomething || S_ISREG(led.st_mode))
@@ -649,14 +675,7 @@ std::string FileWrapper::entityTagThroughLink(const std::string& entityTag, cons
   } catch (const CocoaError&) {
     return entityTag;
   }
-  // The same name in the same folder, however either folder is reached.
-  auto folderOf = [](const std::filesystem::path& path) {
-    std::error_code error;
-    auto folder = std::filesystem::canonical(path.has_parent_path() ? path.parent_path() : ".", error);
-    return error ? std::filesystem::path() : folder;
-  };
-  const auto folder = folderOf(target);
-  if (folder.empty() || folder != folderOf(file) || target.filename() != file.filename()) return entityTag;
+  if (!sameName(target, file)) return entityTag;
   return entityTag.substr(0, entityTag.size() - 1) + linkNote(target);
 }
 

@@ -130,7 +130,9 @@ class FileWrapper {
   /// access control list and extended attributes; when it cannot (another user's file, say),
   /// nothing is written and the error says why. A file with other names (hard links) is
   /// replaced under this one only. Writing through a symbolic link replaces the file it points
-  /// to and keeps the link. A file without write permission is not replaced. With
+  /// to and keeps the link; without `expectedEntityTag`, a link that leads to no file throws a
+  /// `CocoaError` naming where it leads, and nothing is made there. A file without write
+  /// permission is not replaced. With
   /// `expectedEntityTag`, a file whose identity is no longer that one throws `FileChangedError`
   /// and stays as it is (a file that no longer exists is written anew), and so does a name that
   /// was a file and is a symbolic link now, wherever it leads. With `overwriteChanges` as well,
@@ -139,7 +141,7 @@ class FileWrapper {
   /// `FileChangedError` the user answered), changes are overwritten only while they are still the
   /// one the user was told about: a link that leads elsewhere now throws `FileChangedError` again.
   /// A name that was a symbolic link when its file was read and is another file now (not that
-  /// one) is such a change too. Other failures throw a `CocoaError`; directories cannot be
+  /// one, nor the file the link led to) is such a change too. Other failures throw a `CocoaError`; directories cannot be
   /// written. Returns the identity of the written file.
   std::string write(const std::filesystem::path& url,
                     const std::optional<std::string>& expectedEntityTag = std::nullopt,

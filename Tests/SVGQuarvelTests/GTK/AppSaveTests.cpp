@@ -8,7 +8,7 @@
 // private file whose new version is private from the start, a file that became a folder or a pipe,
 // another program's change made just after a save, Save As onto a link to the document's own file
 // that another program changed (and the link turned, or another file put under its name, while the
-// user is asked), a name that became a symbolic link (to no file,
+// user is asked), Save As onto a link to no file, a name that became a symbolic link (to no file,
 // to another user's file, which is not given the document, and one turned again while asked), a name
 // typed with dots that begin no extension of the document's types, a private document renamed away
 // while open, and a question about a link whose target is long and of many lines.
@@ -392,6 +392,37 @@ TEST_F(AppSaveTest, SaveAsOntoALinkTurnedWhileTheUserIsAskedAsksAnewWhereItLeads
   EXPECT_TRUE(app_->running());
 }
 
+
+TEST_F(AppSaveTest, SaveAsOntoALinkToNoFileSaysWhereItLeadsInsteadOfMakingAFileThere) {
+  const std::string log = "app-save-as-link-to-no-file.log";
+  writeFile(document(), documentText("// first\n"));
+  std::filesystem::create_directories(folder_ / "far");
+  const auto link = folder_ / "nowhere.svgquarvel";
+  std::filesystem::create_symlink("far/gone.svgquarvel", link);
+  app_ = launch({QUARVEL_APP_EXECUTABLE, document().string()}, log);
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile(log));
+  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "doc.svgquarvel \u2014 Edited"));
+
+  // The panel asks whether to replace the name; what it leads to is said, and nothing is made there.
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(link, true));
+  const std::string heading = "The document \u201cdoc.svgquarvel\u201d could not be saved.";
+  const auto error = x_.findWindow(heading, 30);
+  ASSERT_TRUE(error) << readFile(outputFile(log));
+  expectShownWithText(*error, "app-save-as-link-to-no-file-error.png");
+  EXPECT_NE(readFile(outputFile(log))
+                .find("symbolic link to \u201c" + (folder_ / "far" / "gone.svgquarvel").string() +
+                      "\u201d, where there is no file"),
+            std::string::npos)
+      << readFile(outputFile(log));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "far" / "gone.svgquarvel"));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  dismiss(heading);
+  EXPECT_TRUE(x_.findWindow("doc.svgquarvel \u2014 Edited").has_value());
+  EXPECT_TRUE(app_->running());
+}
 TEST_F(AppSaveTest, SavingTheSVGAloneLeavesTheSwiftEditsUnsavedAndTheWindowSaysSo) {
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-export.log");
   const auto window = x_.findWindow("Untitled", 60);
