@@ -1,9 +1,12 @@
 // The application's document controller: untitled documents and the queue of converted SVG,
-// saving (whole files only), reopening and the edited state.
+// saving (whole files only, Save As onto a link to the document's own file), reopening and the
+// edited state.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <functional>
+#include <iterator>
 #include <stdexcept>
 
 #include "SVGQuarvel/App/DocumentController.h"
@@ -202,6 +205,161 @@ TEST(AppDocumentController, SaveAsOntoAFileAnotherWindowHoldsIsRefusedOrClosesTh
   EXPECT_NE(readFile(file).find("saver\\n"), std::string::npos);
   EXPECT_EQ(closed, std::vector<std::string>{"held.svgquarvel"});
   EXPECT_EQ(controller.documents().size(), 1u);
+}
+
+/// What a save asks about (the detail of its `FileChangedError`); "written" when it saved.
+std::string askedAbout(const std::function<void()>& save) {
+  try {
+    save();
+  } catch (const FileChangedError& error) {
+    return error.detail();
+  }
+  return "written";
+}
+
+/// A document open from "doc.svgquarvel" with an edit, the link "alias.svgquarvel" to that file,
+/// and another program's version of the file put in its place (a new file renamed over it).
+struct OwnChangedFile {
+  std::filesystem::path folder = scratchDirectory();
+  std::filesystem::path file = documentFile(folder / "doc.svgquarvel", "// first\n");
+  std::filesystem::path alias = folder / "alias.svgquarvel";
+  std::string theirs = SVGQuarvelDocument::Snapshot{circle, "// theirs\n", std::nullopt}.jsonString();
+  DocumentController controller;
+  SVGQuarvel::DocumentRecordPtr record;
+
+  OwnChangedFile() {
+    std::filesystem::create_symlink("doc.svgquarvel", alias);
+    record = controller.openDocument(file, false);
+    record->document()->swift = "// mine\n";
+    writeFile(folder / "theirs.tmp", theirs);
+    std::filesystem::rename(folder / "theirs.tmp", file);
+  }
+  /// Save As onto the link, answering a question with `approved`.
+  std::string saveAsAlias(const std::optional<std::string>& approved = std::nullopt) {
+    return askedAbout([&] {
+      controller.saveAs(*record, alias, UTType::svgQuarvelDocument(), approved.has_value(), approved);
+    });
+  }
+};
+
+TEST(AppDocumentController, SaveAsOntoALinkToTheOwnChangedFileOverwritesUnderTheNameChosen) {
+  CapturedConsole console;
+  OwnChangedFile own;
+  // The link leads to the document's own file: asked about the other program's change alone.
+  const std::string asked = own.saveAsAlias();
+  EXPECT_EQ(asked, "") << "asked about the link as if it led to another file";
+  EXPECT_EQ(readFile(own.file), own.theirs);
+  EXPECT_EQ(own.record->fileURL(), own.file);
+
+  // Overwrite: written through the link, and the document belongs to the name chosen.
+  EXPECT_EQ(own.saveAsAlias(asked), "written");
+  EXPECT_NE(readFile(own.file).find("mine"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_symlink(own.alias));
+  EXPECT_EQ(own.record->fileURL(), own.alias);
+  EXPECT_EQ(own.record->displayName(), "alias.svgquarvel");
+  EXPECT_FALSE(own.record->isDocumentEdited());
+
+  // Saved through the link from then on; another program's change there is asked about as a
+  // change of the file alone.
+  own.record->document()->swift = "// later\n";
+  EXPECT_EQ(askedAbout([&] { own.controller.save(*own.record); }), "written");
+  EXPECT_NE(readFile(own.file).find("later"), std::string::npos);
+  own.record->document()->swift = "// later still\n";
+  writeFile(own.folder / "theirs.tmp", own.theirs);
+  std::filesystem::rename(own.folder / "theirs.tmp", own.file);
+  EXPECT_EQ(askedAbout([&] { own.controller.save(*own.record); }), "");
+  EXPECT_EQ(readFile(own.file), own.theirs);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(own.folder), std::filesystem::directory_iterator()), 2)
+      << "a temporary file was left";
+}
+
+TEST(AppDocumentController, SaveAsOntoALinkTurnedWhileAskedAsksAnewBeforeWritingWhereItLeads) {
+  CapturedConsole console;
+  OwnChangedFile own;
+  const auto elsewhere = own.folder / "elsewhere.svgquarvel";
+  writeFile(elsewhere, "elsewhere");
+  const std::string asked = own.saveAsAlias();
+  ASSERT_EQ(asked, "");
+  auto turnTo = [&](const std::string& place) {
+    std::filesystem::remove(own.alias);
+    std::filesystem::create_symlink(place, own.alias);
+  };
+
+  // Turned to where no file is, then to another file, while the question showed: the answer was
+  // about the document's own file, so each is asked about, naming where the link leads now.
+  turnTo("gone.svgquarvel");
+  const std::string aboutNowhere = own.saveAsAlias(asked);
+  EXPECT_EQ(aboutNowhere, "Its name is now a symbolic link to \u201c" + (own.folder / "gone.svgquarvel").string() +
+                              "\u201d, where there is no file: overwriting makes one there.");
+  EXPECT_FALSE(std::filesystem::exists(own.folder / "gone.svgquarvel")) << "a file was made where the link leads";
+  turnTo("elsewhere.svgquarvel");
+  const std::string aboutElsewhere = own.saveAsAlias(aboutNowhere);
+  EXPECT_EQ(aboutElsewhere, "Its name is now a symbolic link to \u201c" + elsewhere.string() +
+                                "\u201d, another file: overwriting replaces that file.");
+  EXPECT_EQ(readFile(elsewhere), "elsewhere");
+
+  // A file put under the name meanwhile is another file too.
+  std::filesystem::remove(own.alias);
+  writeFile(own.alias, "plain");
+  const std::string aboutPlain = own.saveAsAlias(aboutElsewhere);
+  EXPECT_EQ(aboutPlain, "Another file has taken its name since: overwriting replaces that file.");
+  EXPECT_EQ(readFile(own.alias), "plain");
+  EXPECT_EQ(readFile(own.file), own.theirs);
+  EXPECT_EQ(readFile(elsewhere), "elsewhere");
+  EXPECT_EQ(own.record->fileURL(), own.file);
+  EXPECT_TRUE(own.record->isDocumentEdited());
+
+  // Answered for what is there now, it is replaced, and the document takes the name.
+  EXPECT_EQ(own.saveAsAlias(aboutPlain), "written");
+  EXPECT_NE(readFile(own.alias).find("mine"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::is_symlink(own.alias));
+  EXPECT_EQ(own.record->fileURL(), own.alias);
+  EXPECT_EQ(readFile(own.file), own.theirs);
+  EXPECT_EQ(readFile(elsewhere), "elsewhere");
+}
+
+TEST(AppDocumentController, SaveAsOntoALinkHoldsToTheOwnFileWhateverBecameOfItAndMakesNoFileElsewhere) {
+  CapturedConsole console;
+  // Another program removed the private file: the link to its name makes it anew, as private.
+  OwnChangedFile own;
+  std::filesystem::permissions(own.file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  DocumentController controller;
+  auto record = controller.openDocument(own.file, false);
+  record->document()->swift = "// mine\n";
+  std::filesystem::remove(own.file);
+  EXPECT_EQ(askedAbout([&] { controller.saveAs(*record, own.alias, UTType::svgQuarvelDocument()); }), "written");
+  EXPECT_TRUE(std::filesystem::is_symlink(own.alias));
+  EXPECT_EQ(std::filesystem::status(own.file).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+      << "a private document was made open to others";
+
+  // Opened through a link, the file it leads to chosen under its own name after another program
+  // changed it: that is the document's file changed, not another file under the name.
+  const auto folder = scratchDirectory();
+  const auto file = documentFile(folder / "doc.svgquarvel", "// first\n");
+  std::filesystem::create_symlink("doc.svgquarvel", folder / "link.svgquarvel");
+  auto linked = controller.openDocument(folder / "link.svgquarvel", false);
+  linked->document()->swift = "// mine\n";
+  writeFile(folder / "theirs.tmp", own.theirs);
+  std::filesystem::rename(folder / "theirs.tmp", file);
+  auto saveAsFile = [&](const std::optional<std::string>& approved) {
+    return askedAbout(
+        [&] { controller.saveAs(*linked, file, UTType::svgQuarvelDocument(), approved.has_value(), approved); });
+  };
+  const std::string asked = saveAsFile(std::nullopt);
+  EXPECT_EQ(asked, "");
+  EXPECT_EQ(readFile(file), own.theirs);
+  EXPECT_EQ(saveAsFile(asked), "written");
+  EXPECT_NE(readFile(file).find("mine"), std::string::npos);
+  EXPECT_EQ(linked->fileURL(), file);
+
+  // A link to no file that is not the document's is refused: the file would be made where the
+  // user never chose.
+  std::filesystem::create_directory(folder / "far");
+  std::filesystem::create_symlink("far/gone.svgquarvel", folder / "nowhere.svgquarvel");
+  EXPECT_THROW(controller.saveAs(*linked, folder / "nowhere.svgquarvel", UTType::svgQuarvelDocument()), CocoaError);
+  EXPECT_FALSE(std::filesystem::exists(folder / "far" / "gone.svgquarvel"));
+  EXPECT_EQ(linked->fileURL(), file);
 }
 
 TEST(AppDocumentController, SavingOneOfTheTwoTextsLeavesTheOtherEdited) {

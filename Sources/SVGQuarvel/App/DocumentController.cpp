@@ -206,7 +206,8 @@ void DocumentController::save(DocumentRecord& record, bool overwriteChanges,
   write(record, *record.fileURL_, record.fileType_, record.entityTag_, overwriteChanges, approvedChange);
 }
 
-void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type) {
+void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
+                                bool overwriteChanges, const std::optional<std::string>& approvedChange) {
   // Two windows never own one file: each save would overwrite the other's.
   std::vector<DocumentRecordPtr> holders;
   for (const auto& other : documents_) {
@@ -219,8 +220,25 @@ void DocumentController::saveAs(DocumentRecord& record, const std::filesystem::p
     }
     holders.push_back(other);
   }
-  const bool ownFile = record.fileURL_ && sameFile(*record.fileURL_, url);
-  write(record, url, type, ownFile ? record.entityTag_ : std::nullopt, false);
+  // The document's own file under another name (a link to it) is held to the version read as the
+  // file itself is, and the name chosen is checked to lead there still when the file is written.
+  // An answer to a question about it holds to what was asked, wherever the name leads by now.
+  std::optional<std::string> expected;
+  if (approvedChange && record.askedSaveAs_ && record.askedSaveAs_->first == url) {
+    expected = record.askedSaveAs_->second;
+  } else if (record.fileURL_ && record.entityTag_) {
+    // A link to the file's name is the document's own even when another program removed the file:
+    // it is made anew there as the file would be, no more open than the version read.
+    auto throughLink = FileWrapper::entityTagThroughLink(*record.entityTag_, *record.fileURL_, url);
+    if (throughLink != *record.entityTag_ || sameFile(*record.fileURL_, url)) expected = std::move(throughLink);
+  }
+  try {
+    write(record, url, type, expected, overwriteChanges, approvedChange);
+  } catch (const FileChangedError&) {
+    record.askedSaveAs_.reset();
+    if (expected) record.askedSaveAs_.emplace(url, *expected);
+    throw;
+  }
   for (const auto& holder : holders) {
     if (closer_) {
       closer_(holder);
@@ -242,6 +260,7 @@ void DocumentController::write(DocumentRecord& record, const std::filesystem::pa
   record.fileURL_ = url;
   record.fileType_ = type;
   record.entityTag_ = std::move(entityTag);
+  record.askedSaveAs_.reset();
   record.noteSaved(type);
   if (noteNewRecentDocument_) noteNewRecentDocument_(url);
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
@@ -54,6 +55,9 @@ class DocumentRecord {
   // What files hold of the document: its texts and settings as last opened or saved.
   SVGQuarvelDocument::Snapshot savedContent_;
   std::optional<std::string> entityTag_;
+  // The name of a Save As that asked about another program's change of the document's own file,
+  // with the version it held that file to: the answer holds the save to that version and place.
+  std::optional<std::pair<std::filesystem::path, std::string>> askedSaveAs_;
 };
 
 using DocumentRecordPtr = std::shared_ptr<DocumentRecord>;
@@ -119,8 +123,15 @@ class DocumentController {
   /// text: what the file does not take stays edited). On failure nothing changes (the error is
   /// thrown). A file that another open document belongs to is refused with a `CocoaError` naming
   /// that window when it has unsaved changes; otherwise that window is closed once the save has
-  /// succeeded. The file becomes a recent document.
-  void saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type);
+  /// succeeded. The file becomes a recent document. A name that is the document's own file, or a
+  /// symbolic link to its name (even when another program removed it), is held to the version
+  /// last read or written as `save` holds it (a change by another program throws
+  /// `FileChangedError`), and afterwards the document belongs to that name. `overwriteChanges`
+  /// and `approvedChange` answer such a question as for `save`: the answer is about the place the
+  /// name led to when asked, and a link turned elsewhere since, or another file that took the
+  /// name, throws `FileChangedError` again naming what is there now.
+  void saveAs(DocumentRecord& record, const std::filesystem::path& url, const UTType& type,
+              bool overwriteChanges = false, const std::optional<std::string>& approvedChange = std::nullopt);
   /// Removes the document from the open documents.
   void close(const DocumentRecord& record);
 

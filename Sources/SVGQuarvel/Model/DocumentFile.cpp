@@ -199,6 +199,14 @@ CocoaError ownerOfLinkedFileError(const std::filesystem::path& url, const std::f
                         "\u2019s to open. Nothing was changed. Save your version under another name with Save As.");
 }
 
+CocoaError linkToNoFileError(const std::filesystem::path& url, const std::filesystem::path& target) {
+  return CocoaError(CocoaError::fileWriteUnknown,
+                    "The file " + displayName(url) + " couldn\u2019t be saved because its name is a symbolic link to \u201C" +
+                        SVGQuarvel::displayText(target.lexically_normal().string()) +
+                        "\u201D, where there is no file: saved, it would make a file there. Nothing was changed. To "
+                        "save it there, choose that name.");
+}
+
 CocoaError attributesNotKeptError(const std::filesystem::path& url) {
   return CocoaError(CocoaError::fileWriteNoPermission,
                     "The file " + displayName(url) +
@@ -217,7 +225,7 @@ CocoaError readOnlyError(const std::filesystem::path& url) {
 FileChangedError changedError(const std::filesystem::path& url, const std::string& detail = {}) {
   const std::string message =
       "The file " + displayName(url) + " has been changed by another application since it was opened or last saved.";
-  return FileChangedError(detail.empty() ? message : message + " " + detail, detail);
+  return FileChangedError(detail.empty() ? message : message + " " + detail, detail, url);
 }
 
 // ---- reading ----------------------------------------------------------------
@@ -349,19 +357,24 @@ mode_t permissionsWithoutAccessList(const std::filesystem::path& url, mode_t mod
 // they stand without an access control list), ":" and its owner's and group's numbers, and "l" when
 // its name was a symbolic link (after ":" and the path of the file it led to, in hexadecimal), "f"
 // when it was the file itself.
+/// The note of a version read through a symbolic link that led to `ledTo`.
+std::string linkNote(const std::filesystem::path& ledTo) {
+  std::string noted = ":";
+  static constexpr char digits[] = "0123456789abcdef";
+  for (const unsigned char c : ledTo.lexically_normal().string()) {
+    noted += digits[c >> 4];
+    noted += digits[c & 0xF];
+  }
+  return noted + "l";
+}
+
+/// The identity of a version with what a save keeps of it.
 std::string withVersionNotes(const std::string& identity, const struct stat& info, mode_t mode,
                              const std::optional<std::filesystem::path>& ledTo) {
   char notes[64];
   std::snprintf(notes, sizeof notes, "#%o:%u:%u", unsigned(mode & 07777), unsigned(info.st_uid), unsigned(info.st_gid));
   std::string noted = identity + notes;
-  if (!ledTo) return noted + "f";
-  noted += ":";
-  static constexpr char digits[] = "0123456789abcdef";
-  for (const unsigned char c : ledTo->lexically_normal().string()) {
-    noted += digits[c >> 4];
-    noted += digits[c & 0xF];
-  }
-  return noted + "l";
+  return ledTo ? noted + linkNote(*ledTo) : noted + "f";
 }
 
 struct ReadVersion {
@@ -410,6 +423,18 @@ bool isSymbolicLink(const std::filesystem::path& url) {
 }
 
 // ---- writing --------------------------------------------------------------------------
+
+/// Whether `a` and `b` name the same entry of the same folder, however either folder is reached
+/// (the file itself may be gone).
+bool sameName(const std::filesystem::path& a, const std::filesystem::path& b) {
+  auto folderOf = [](const std::filesystem::path& path) {
+    std::error_code error;
+    auto folder = std::filesystem::canonical(path.has_parent_path() ? path.parent_path() : ".", error);
+    return error ? std::filesystem::path() : folder;
+  };
+  const auto folder = folderOf(a);
+  return !folder.empty() && a.filename() == b.filename() && folder == folderOf(b);
+}
 
 /// The file a path names once its symbolic links are followed (it may not exist yet).
 std::filesystem::path followLinks(const std::filesystem::path& url) {
@@ -546,15 +571,30 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // as its file is, and asked about only when another program changed it.
   struct stat led {};
   const bool leadsToSomething = ::stat(target.c_str(), &led) == 0;
+  // A name chosen anew that is a link to no file would make a file in a place the user never
+  // chose nor was told about: that is said instead.
+  if (!expected && nameIsLink && !leadsToSomething) throw linkToNoFileError(url, target);
   const bool leadsToFileRead = leadsToSomething && S_ISREG(led.st_mode) && expected &&
                                expected->identity.ends_with(identityText("", led));
-  // A link when read that another program turned to another place is such a change too.
+  // A link when read that another program turned to another place is such a change too, unless
+  // it leads to the very version read (another name of it): the number of a file that is gone is
+  // given to the next new file, so a file there with the number of the one read may be another.
   const bool turnedElsewhere = expected && expected->throughLink == true && expected->ledTo &&
                                *expected->ledTo != target.lexically_normal().string();
+  const bool leadsToVersionRead =
+      leadsToFileRead && entityTagOfVersion(target, led) == std::optional(expected->identity);
   const bool becameLink =
-      expected && (expected->throughLink == false || turnedElsewhere) && nameIsLink && !leadsToFileRead;
+      expected && nameIsLink &&
+      ((expected->throughLink == false && !leadsToFileRead) || (turnedElsewhere && !leadsToVersionRead));
+  // A name that was a link when read and is a file now, not the version read: another file took it.
+  // The file the link led to, saved under its own name, is the document's file another program
+  // may have changed, not another one.
+  const bool takenByAnother = expected && expected->throughLink == true && !nameIsLink && leadsToSomething &&
+                              S_ISREG(led.st_mode) && !leadsToVersionRead &&
+                              !(expected->ledTo && sameName(*expected->ledTo, target));
   const std::string linkDetail =
-      becameLink && (!leadsToSomething || S_ISREG(led.st_mode))
+      takenByAnother ? std::string("Another file has taken its name since: overwriting replaces that file.")
+      : becameLink && (!leadsToSomething || S_ISREG(led.st_mode))
           ? "Its name is now a symbolic link to \u201C" + SVGQuarvel::displayText(target.lexically_normal().string()) +
                 "\u201D" +
                 (leadsToSomething ? ", another file: overwriting replaces that file."
@@ -624,6 +664,19 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   return tag ? withVersionNotes(*tag, written, permissionsWithoutAccessList(target, written.st_mode),
                                 nameIsLink ? std::optional(target) : std::nullopt)
              : "";
+}
+
+std::string FileWrapper::entityTagThroughLink(const std::string& entityTag, const std::filesystem::path& file,
+                                              const std::filesystem::path& link) {
+  if (readVersion(entityTag).throughLink != false || !isSymbolicLink(link)) return entityTag;
+  std::filesystem::path target;
+  try {
+    target = followLinks(link).lexically_normal();
+  } catch (const CocoaError&) {
+    return entityTag;
+  }
+  if (!sameName(target, file)) return entityTag;
+  return entityTag.substr(0, entityTag.size() - 1) + linkNote(target);
 }
 
 std::string FileWrapper::description() const {

@@ -83,16 +83,19 @@ class CocoaError : public std::runtime_error {
 /// (another program replaced or rewrote it). Nothing was written.
 class FileChangedError : public CocoaError {
  public:
-  explicit FileChangedError(const std::string& message, std::string detail = {})
-      : CocoaError(fileWriteUnknown, message), detail_(std::move(detail)) {}
+  explicit FileChangedError(const std::string& message, std::string detail = {}, std::filesystem::path file = {})
+      : CocoaError(fileWriteUnknown, message), detail_(std::move(detail)), file_(std::move(file)) {}
 
   /// How the file changed, when that is more than its contents, for the user ("It is now a
   /// symbolic link to “/elsewhere/doc.svgquarvel”, and overwriting it writes there."); empty
   /// otherwise.
   const std::string& detail() const { return detail_; }
+  /// The name the save was to write under; empty when not known.
+  const std::filesystem::path& file() const { return file_; }
 
  private:
   std::string detail_;
+  std::filesystem::path file_;
 };
 
 /// A file's contents in memory: a regular file with its bytes, or a directory (which has no
@@ -127,7 +130,9 @@ class FileWrapper {
   /// access control list and extended attributes; when it cannot (another user's file, say),
   /// nothing is written and the error says why. A file with other names (hard links) is
   /// replaced under this one only. Writing through a symbolic link replaces the file it points
-  /// to and keeps the link. A file without write permission is not replaced. With
+  /// to and keeps the link; without `expectedEntityTag`, a link that leads to no file throws a
+  /// `CocoaError` naming where it leads, and nothing is made there. A file without write
+  /// permission is not replaced. With
   /// `expectedEntityTag`, a file whose identity is no longer that one throws `FileChangedError`
   /// and stays as it is (a file that no longer exists is written anew), and so does a name that
   /// was a file and is a symbolic link now, wherever it leads. With `overwriteChanges` as well,
@@ -135,12 +140,21 @@ class FileWrapper {
   /// there gets the permissions of the version read. With `approvedChange` (the detail of the
   /// `FileChangedError` the user answered), changes are overwritten only while they are still the
   /// one the user was told about: a link that leads elsewhere now throws `FileChangedError` again.
-  /// Other failures throw a `CocoaError`; directories cannot be written. Returns the identity of
-  /// the written file.
+  /// A name that was a symbolic link when its file was read and is another file now (not that
+  /// one, nor the file the link led to) is such a change too. Other failures throw a `CocoaError`; directories cannot be
+  /// written. Returns the identity of the written file.
   std::string write(const std::filesystem::path& url,
                     const std::optional<std::string>& expectedEntityTag = std::nullopt,
                     bool overwriteChanges = false,
                     const std::optional<std::string>& approvedChange = std::nullopt) const;
+
+  /// The identity `entityTag` of the file at `file`, read or written under that name itself, as
+  /// if it had been read through `link` when that symbolic link leads to the name `file` (another
+  /// name of the document's own file, chosen to save it under): a save through the link then
+  /// checks the file there as the document's own, whatever another program made of it, and asks
+  /// anew when the link is turned elsewhere or another file takes its name. Otherwise unchanged.
+  static std::string entityTagThroughLink(const std::string& entityTag, const std::filesystem::path& file,
+                                          const std::filesystem::path& link);
 
   std::string description() const;
 

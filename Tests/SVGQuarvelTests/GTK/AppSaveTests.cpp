@@ -6,7 +6,9 @@
 // program's change overtakes, a
 // folder that became a file, a name typed without the extension that names another file, and a
 // private file whose new version is private from the start, a file that became a folder or a pipe,
-// another program's change made just after a save, a name that became a symbolic link (to no file,
+// another program's change made just after a save, Save As onto a link to the document's own file
+// that another program changed (and the link turned, or another file put under its name, while the
+// user is asked), Save As onto a link to no file, a name that became a symbolic link (to no file,
 // to another user's file, which is not given the document, and one turned again while asked), a name
 // typed with dots that begin no extension of the document's types, a private document renamed away
 // while open, and a question about a link whose target is long and of many lines.
@@ -23,6 +25,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <tuple>
@@ -95,6 +98,62 @@ class AppSaveTest : public AppProcessTest {
     x_.key("Return");
     return XDriver::waitUntil([&] { return !x_.findWindow(heading).has_value(); }, 10);
   }
+
+  std::filesystem::path document() const { return folder_ / "doc.svgquarvel"; }
+  std::filesystem::path alias() const { return folder_ / "alias.svgquarvel"; }
+  static std::string theirs() { return documentText("// theirs\n"); }
+  static std::string ownChangeHeading() {
+    return "The file \u201cdoc.svgquarvel\u201d has been changed by another application.";
+  }
+
+  /// Opens "doc.svgquarvel", with the link "alias.svgquarvel" to it beside it, edits it, and puts
+  /// another program's version in the file's place. The edited window, or nothing.
+  std::optional<XDriver::WindowID> openWithChangedFileAndLink(const std::string& log) {
+    writeFile(document(), documentText("// first\n"));
+    makeOld(document());
+    std::filesystem::create_symlink("doc.svgquarvel", alias());
+    app_ = launch({QUARVEL_APP_EXECUTABLE, document().string()}, log);
+    const auto window = x_.findWindow("doc.svgquarvel", 60);
+    if (!window || !typeInto(*window, "<!--mine-->", "doc.svgquarvel \u2014 Edited")) return std::nullopt;
+    replaceAsAnotherProgram(document(), theirs());
+    return window;
+  }
+
+  /// Saves the window's document as "alias.svgquarvel" (the panel's question whether to replace
+  /// it confirmed); the question about the other program's change, or nothing.
+  std::optional<XDriver::WindowID> saveAsOntoAlias(XDriver::WindowID window) {
+    x_.focus(window);
+    x_.key("shift+ctrl+s");
+    if (!chooseInSavePanel(alias(), true)) return std::nullopt;
+    return x_.findWindow(ownChangeHeading(), 30);
+  }
+
+  /// The questions about a file another program changed that show.
+  std::vector<XDriver::WindowID> changeQuestions() const {
+    return x_.findWindows([](const std::string& title) {
+      return title.find("has been changed by another application") != std::string::npos;
+    });
+  }
+
+  /// Clicks Overwrite in the question that shows until `answered` holds.
+  bool overwriteUntil(const std::function<bool()>& answered) {
+    return XDriver::waitUntil(
+        [&] {
+          if (answered()) return true;
+          const auto questions = changeQuestions();
+          if (!questions.empty()) clickLastButton(questions.front());
+          return XDriver::waitUntil(answered, 3);
+        },
+        30);
+  }
+
+  static std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
+  }
+
+  std::unique_ptr<XDriver::Process> app_;
 
   /// Edits the document of `window` (titled `name`), saves, and expects the error named after it
   /// with `reason` in its text; the window stays edited.
@@ -262,6 +321,108 @@ TEST_F(AppSaveTest, SaveAsOntoALinkToTheDocumentsOwnFileSavesItThereWithoutAskin
   EXPECT_TRUE(app->running());
 }
 
+TEST_F(AppSaveTest, SaveAsOntoALinkToTheDocumentsOwnChangedFileAsksThenTakesTheNameChosen) {
+  const std::string log = "app-save-as-own-changed-link.log";
+  const auto window = openWithChangedFileAndLink(log);
+  ASSERT_TRUE(window) << readFile(outputFile(log));
+
+  // The name chosen leads to the document's own file: the other program's change alone is asked.
+  const auto question = saveAsOntoAlias(*window);
+  ASSERT_TRUE(question) << readFile(outputFile(log));
+  expectShownWithText(*question, "app-save-as-own-changed-link-question.png");
+  EXPECT_EQ(readFile(outputFile(log)).find("symbolic link"), std::string::npos) << readFile(outputFile(log));
+  EXPECT_EQ(readFile(document()), theirs());
+
+  // Overwrite writes through the link, and the window takes the name chosen; nothing more is asked.
+  ASSERT_TRUE(overwriteUntil([&] { return !x_.findWindow(ownChangeHeading()).has_value(); }));
+  ASSERT_TRUE(titleBecomes("alias.svgquarvel")) << readFile(outputFile(log));
+  EXPECT_TRUE(changeQuestions().empty());
+  EXPECT_EQ(occurrences(readFile(outputFile(log)), "changed by another application since"), 1u)
+      << readFile(outputFile(log));
+  EXPECT_NE(readFile(document()).find("<!--mine-->"), std::string::npos) << readFile(document());
+  EXPECT_TRUE(std::filesystem::is_symlink(alias()));
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_TRUE(app_->running());
+}
+
+TEST_F(AppSaveTest, SaveAsOntoALinkTurnedWhileTheUserIsAskedAsksAnewWhereItLeads) {
+  const std::string log = "app-save-as-link-turned.log";
+  const auto window = openWithChangedFileAndLink(log);
+  ASSERT_TRUE(window) << readFile(outputFile(log));
+  const auto elsewhere = folder_ / "elsewhere.svgquarvel";
+  writeFile(elsewhere, documentText("// elsewhere\n"));
+  const auto question = saveAsOntoAlias(*window);
+  ASSERT_TRUE(question) << readFile(outputFile(log));
+  expectShownWithText(*question, "app-save-as-link-turned-first-question.png");
+  auto logTells = [&](const std::string& text) { return readFile(outputFile(log)).find(text) != std::string::npos; };
+
+  // The link is turned to another file while the question shows: Overwrite answered for the
+  // document's own file, so the file the link leads to now is asked about, named.
+  std::filesystem::remove(alias());
+  std::filesystem::create_symlink("elsewhere.svgquarvel", alias());
+  const std::string aboutElsewhere =
+      "Its name is now a symbolic link to \u201c" + elsewhere.string() + "\u201d, another file";
+  ASSERT_TRUE(overwriteUntil([&] { return logTells(aboutElsewhere); })) << readFile(outputFile(log));
+  const std::string heading = "The file \u201calias.svgquarvel\u201d has been changed by another application.";
+  const auto askedAgain = x_.findWindow(heading, 30);
+  ASSERT_TRUE(askedAgain) << readFile(outputFile(log));
+  expectShownWithText(*askedAgain, "app-save-as-link-turned-question.png");
+  EXPECT_EQ(readFile(elsewhere), documentText("// elsewhere\n"));
+  EXPECT_EQ(readFile(document()), theirs());
+
+  // A file put under the name meanwhile: asked about anew as another file.
+  std::filesystem::remove(alias());
+  writeFile(alias(), documentText("// plain\n"));
+  ASSERT_TRUE(overwriteUntil([&] {
+    return logTells("Another file has taken its name since: overwriting replaces that file.");
+  })) << readFile(outputFile(log));
+  ASSERT_TRUE(x_.findWindow(heading, 30)) << readFile(outputFile(log));
+  EXPECT_EQ(readFile(alias()), documentText("// plain\n"));
+  EXPECT_EQ(readFile(elsewhere), documentText("// elsewhere\n"));
+  EXPECT_EQ(readFile(document()), theirs());
+  EXPECT_TRUE(x_.findWindow("doc.svgquarvel \u2014 Edited").has_value());
+
+  // Overwrite now replaces the file that was named, and the window takes its name.
+  ASSERT_TRUE(overwriteUntil([&] { return changeQuestions().empty(); }));
+  ASSERT_TRUE(titleBecomes("alias.svgquarvel")) << readFile(outputFile(log));
+  EXPECT_NE(readFile(alias()).find("<!--mine-->"), std::string::npos) << readFile(alias());
+  EXPECT_EQ(readFile(elsewhere), documentText("// elsewhere\n"));
+  EXPECT_EQ(readFile(document()), theirs());
+  EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
+  EXPECT_TRUE(app_->running());
+}
+
+
+TEST_F(AppSaveTest, SaveAsOntoALinkToNoFileSaysWhereItLeadsInsteadOfMakingAFileThere) {
+  const std::string log = "app-save-as-link-to-no-file.log";
+  writeFile(document(), documentText("// first\n"));
+  std::filesystem::create_directories(folder_ / "far");
+  const auto link = folder_ / "nowhere.svgquarvel";
+  std::filesystem::create_symlink("far/gone.svgquarvel", link);
+  app_ = launch({QUARVEL_APP_EXECUTABLE, document().string()}, log);
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile(log));
+  ASSERT_TRUE(typeInto(*window, "<!--mine-->", "doc.svgquarvel \u2014 Edited"));
+
+  // The panel asks whether to replace the name; what it leads to is said, and nothing is made there.
+  x_.focus(*window);
+  x_.key("shift+ctrl+s");
+  ASSERT_TRUE(chooseInSavePanel(link, true));
+  const std::string heading = "The document \u201cdoc.svgquarvel\u201d could not be saved.";
+  const auto error = x_.findWindow(heading, 30);
+  ASSERT_TRUE(error) << readFile(outputFile(log));
+  expectShownWithText(*error, "app-save-as-link-to-no-file-error.png");
+  EXPECT_NE(readFile(outputFile(log))
+                .find("symbolic link to \u201c" + (folder_ / "far" / "gone.svgquarvel").string() +
+                      "\u201d, where there is no file"),
+            std::string::npos)
+      << readFile(outputFile(log));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "far" / "gone.svgquarvel"));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  dismiss(heading);
+  EXPECT_TRUE(x_.findWindow("doc.svgquarvel \u2014 Edited").has_value());
+  EXPECT_TRUE(app_->running());
+}
 TEST_F(AppSaveTest, SavingTheSVGAloneLeavesTheSwiftEditsUnsavedAndTheWindowSaysSo) {
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-export.log");
   const auto window = x_.findWindow("Untitled", 60);

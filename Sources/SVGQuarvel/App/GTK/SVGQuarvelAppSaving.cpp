@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "Fennix/console/Console.h"
 #include "SVGQuarvel/App/GTK/FileFilters.h"
@@ -77,12 +79,10 @@ void SVGQuarvelApp::saveDocument(DocumentWindow& window, bool saveAs, std::funct
       runSave(
           *target,
           [kept, url](const std::optional<std::string>& approved) {
-            // Asked again only for the document's own file, which another program changed.
-            if (approved) {
-              DocumentController::shared().save(*kept, true, approved);
-            } else {
-              DocumentController::shared().saveAs(*kept, url, DocumentController::typeForSaving(url));
-            }
+            // An answer about another program's change is one about the name chosen: the document
+            // goes to that name.
+            DocumentController::shared().saveAs(*kept, url, DocumentController::typeForSaving(url),
+                                                approved.has_value(), approved);
           },
           std::nullopt, done);
     };
@@ -148,8 +148,15 @@ void SVGQuarvelApp::runSave(DocumentWindow& window,
       asked->dialog->present();
       return;
     }
-    const std::string heading =
-        "The file \u201c" + record->displayName() + "\u201d has been changed by another application.";
+    // Named as the window is, unless the name written is no longer that file (a link chosen with
+    // Save As that leads elsewhere now, or another file under the name chosen).
+    std::error_code unknown;
+    const auto& own = record->fileURL();
+    const bool windowsFile = error.file().empty() ||
+                             (own && (*own == error.file() || std::filesystem::equivalent(*own, error.file(), unknown)));
+    const std::string heading = "The file \u201c" +
+                                (windowsFile ? record->displayName() : SVGQuarvel::displayFileName(error.file())) +
+                                "\u201d has been changed by another application.";
     console::error(heading, std::string(error.what()));
     auto* dialog = addDialog(std::make_unique<Gtk::MessageDialog>(window, heading, false, Gtk::MessageType::WARNING,
                                                                   Gtk::ButtonsType::NONE, true));
