@@ -77,6 +77,12 @@ TEST_F(AppClipboardTest, ALargeCopyReachesAnotherProgramWholeAndByteExact) {
   // Copy Swift (Shift+Ctrl+C) puts the whole document's Swift on the clipboard.
   copied = copyUntil([&] { x_.key("shift+ctrl+c"); }, swift);
   EXPECT_TRUE(copied == swift) << "Copy Swift: " << difference(copied, swift);
+  // A program that asks for plain text with no character set named gets the same bytes, and the
+  // clipboard goes on answering the next one.
+  copied = x_.clipboardText(10, "text/plain");
+  EXPECT_TRUE(copied == swift) << "as text/plain: " << difference(copied, swift);
+  copied = x_.clipboardText(10);
+  EXPECT_TRUE(copied == swift) << "after text/plain: " << difference(copied, swift);
 
   // The editor's own copy of everything selected, with real keys.
   ASSERT_EQ(copyUntil(copyFirstLine, firstLine), firstLine);

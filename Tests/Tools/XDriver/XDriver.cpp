@@ -424,16 +424,16 @@ bool Session::type(const std::string& text, int delayMilliseconds) const {
   return true;
 }
 
-std::optional<std::string> Session::clipboardText(double timeoutSeconds) const {
+std::optional<std::string> Session::clipboardText(double timeoutSeconds, const std::string& target) const {
   Display* d = dpy(display_);
   const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
-  const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
-  const Atom target = XInternAtom(d, "XDRIVER_CLIPBOARD", False);
+  const Atom asked = XInternAtom(d, target.c_str(), False);
+  const Atom property = XInternAtom(d, "XDRIVER_CLIPBOARD", False);
   const Atom incr = XInternAtom(d, "INCR", False);
   if (XGetSelectionOwner(d, clipboard) == None) return std::nullopt;
   const Window window = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
   XSelectInput(d, window, PropertyChangeMask);
-  XConvertSelection(d, clipboard, utf8, target, window, CurrentTime);
+  XConvertSelection(d, clipboard, asked, property, window, CurrentTime);
   flush();
   const auto finish = [&](std::optional<std::string> text) {
     XDestroyWindow(d, window);
@@ -444,23 +444,23 @@ std::optional<std::string> Session::clipboardText(double timeoutSeconds) const {
   if (!nextWindowEvent(d, window, SelectionNotify, event, timeoutSeconds) || event.xselection.property == None) {
     return finish(std::nullopt);
   }
-  PropertyValue value = readProperty(d, window, target);
+  PropertyValue value = readProperty(d, window, property);
   if (value.type != incr) return finish(value.type == None ? std::nullopt : std::optional(std::move(value.bytes)));
   // The owner sends the text in pieces: each is a new value of the property, taken by deleting it,
   // and an empty one ends the text. The notice of the transfer (the property set to INCR) came
   // before the answer, and is passed over with any other notice of a value already gone.
   for (XEvent stale; XCheckTypedWindowEvent(d, window, PropertyNotify, &stale);) {
   }
-  XDeleteProperty(d, window, target);
+  XDeleteProperty(d, window, property);
   flush();
   std::string text;
   for (;;) {
     XEvent change;
     if (!nextWindowEvent(d, window, PropertyNotify, change, timeoutSeconds)) return finish(std::nullopt);
-    if (change.xproperty.atom != target || change.xproperty.state != PropertyNewValue) continue;
-    PropertyValue piece = readProperty(d, window, target);
+    if (change.xproperty.atom != property || change.xproperty.state != PropertyNewValue) continue;
+    PropertyValue piece = readProperty(d, window, property);
     if (piece.type == None) continue;
-    XDeleteProperty(d, window, target);
+    XDeleteProperty(d, window, property);
     flush();
     if (piece.bytes.empty()) return finish(std::move(text));
     text += piece.bytes;
