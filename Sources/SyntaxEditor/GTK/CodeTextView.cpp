@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 #include "Fennix/UI/GTK/TextBufferAttributes.h"
 
 using namespace SyntaxEditorSupport;
@@ -210,7 +211,9 @@ bool CodeTextView::handleKeyPress(guint keyval, Gdk::ModifierType state) {
 
 void CodeTextView::beep() { error_bell(); }
 
-void CodeTextView::copyToClipboard(const std::u16string& text) { get_clipboard()->set_text(Fennix::utf8FromUTF16(text)); }
+void CodeTextView::copyToClipboard(const std::u16string& text) {
+  Fennix::writeText(get_clipboard(), Fennix::utf8FromUTF16(text));
+}
 
 void CodeTextView::fontDidChange(const NSFontPtr& font) {
   if (!font) return;

@@ -7,6 +7,7 @@
 #include <X11/extensions/XTest.h>
 #include <cairo.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,6 +72,50 @@ std::optional<std::string> textProperty(Display* display, Window window, Atom pr
   XFree(data);
   if (actualType == None) return std::nullopt;
   return text;
+}
+
+// A window property's value, read whole in pieces of at most 4 MB; type None when it is not set.
+struct PropertyValue {
+  Atom type = None;
+  std::string bytes;
+};
+
+PropertyValue readProperty(Display* display, Window window, Atom property) {
+  PropertyValue value;
+  const long piece = 1 << 20;  // in 32-bit units, as the server counts
+  for (long offset = 0;; offset += piece) {
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, property, offset, piece, False, AnyPropertyType, &type, &format, &items,
+                           &after, &data) != Success) {
+      return PropertyValue{};
+    }
+    // Xlib hands 32-bit items as longs.
+    const std::size_t itemSize = format == 32 ? sizeof(long) : std::size_t(format / 8);
+    if (data != nullptr) {
+      value.bytes.append(reinterpret_cast<const char*>(data), items * itemSize);
+      XFree(data);
+    }
+    value.type = type;
+    if (type == None || after == 0) return value;
+  }
+}
+
+// Waits for the next event of `type` for `window`, for up to `timeoutSeconds`, sleeping on the
+// connection until the server sends something.
+bool nextWindowEvent(Display* display, Window window, int type, XEvent& event, double timeoutSeconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+  for (;;) {
+    if (XCheckTypedWindowEvent(display, window, type, &event)) return true;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd connection{ConnectionNumber(display), POLLIN, 0};
+    ::poll(&connection, 1, int(std::min<long long>(left.count() + 1, 1000)));
+    XEventsQueued(display, QueuedAfterReading);
+  }
 }
 
 }  // namespace
@@ -379,61 +424,47 @@ bool Session::type(const std::string& text, int delayMilliseconds) const {
   return true;
 }
 
-std::optional<std::string> Session::clipboardText(double timeoutSeconds) const {
+std::optional<std::string> Session::clipboardText(double timeoutSeconds, const std::string& target) const {
   Display* d = dpy(display_);
   const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
-  const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
-  const Atom target = XInternAtom(d, "XDRIVER_CLIPBOARD", False);
+  const Atom asked = XInternAtom(d, target.c_str(), False);
+  const Atom property = XInternAtom(d, "XDRIVER_CLIPBOARD", False);
   const Atom incr = XInternAtom(d, "INCR", False);
   if (XGetSelectionOwner(d, clipboard) == None) return std::nullopt;
   const Window window = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
   XSelectInput(d, window, PropertyChangeMask);
-  XConvertSelection(d, clipboard, utf8, target, window, CurrentTime);
+  XConvertSelection(d, clipboard, asked, property, window, CurrentTime);
   flush();
-  const auto start = std::chrono::steady_clock::now();
-  std::optional<std::string> result;
-  auto nextEvent = [&](int type, XEvent& event) {
-    while (secondsSince(start) < timeoutSeconds) {
-      if (XCheckTypedWindowEvent(d, window, type, &event)) return true;
-      pause(10);
-    }
-    return false;
+  const auto finish = [&](std::optional<std::string> text) {
+    XDestroyWindow(d, window);
+    flush();
+    return text;
   };
   XEvent event;
-  if (nextEvent(SelectionNotify, event) && event.xselection.property != None) {
-    Atom type = None;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(d, window, target, 0, 0, False, AnyPropertyType, &type, &format, &items, &after, &data);
-    if (data != nullptr) XFree(data);
-    if (type == incr) {
-      // The owner sends the text in pieces, each announced by a new value of the property.
-      XDeleteProperty(d, window, target);
-      flush();
-      std::string text;
-      for (;;) {
-        XEvent change;
-        do {
-          if (!nextEvent(PropertyNotify, change)) {
-            XDestroyWindow(d, window);
-            return std::nullopt;
-          }
-        } while (change.xproperty.atom != target || change.xproperty.state != PropertyNewValue);
-        auto piece = textProperty(d, window, target, AnyPropertyType);
-        XDeleteProperty(d, window, target);
-        flush();
-        if (!piece || piece->empty()) break;
-        text += *piece;
-      }
-      result = text;
-    } else {
-      result = textProperty(d, window, target, AnyPropertyType);
-    }
+  if (!nextWindowEvent(d, window, SelectionNotify, event, timeoutSeconds) || event.xselection.property == None) {
+    return finish(std::nullopt);
   }
-  XDestroyWindow(d, window);
+  PropertyValue value = readProperty(d, window, property);
+  if (value.type != incr) return finish(value.type == None ? std::nullopt : std::optional(std::move(value.bytes)));
+  // The owner sends the text in pieces: each is a new value of the property, taken by deleting it,
+  // and an empty one ends the text. The notice of the transfer (the property set to INCR) came
+  // before the answer, and is passed over with any other notice of a value already gone.
+  for (XEvent stale; XCheckTypedWindowEvent(d, window, PropertyNotify, &stale);) {
+  }
+  XDeleteProperty(d, window, property);
   flush();
-  return result;
+  std::string text;
+  for (;;) {
+    XEvent change;
+    if (!nextWindowEvent(d, window, PropertyNotify, change, timeoutSeconds)) return finish(std::nullopt);
+    if (change.xproperty.atom != property || change.xproperty.state != PropertyNewValue) continue;
+    PropertyValue piece = readProperty(d, window, property);
+    if (piece.type == None) continue;
+    XDeleteProperty(d, window, property);
+    flush();
+    if (piece.bytes.empty()) return finish(std::move(text));
+    text += piece.bytes;
+  }
 }
 
 Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,

@@ -91,9 +91,10 @@ class Session {
   /// Types ASCII text one key at a time (shift where the character needs it).
   bool type(const std::string& text, int delayMilliseconds = 5) const;
 
-  /// The text of the CLIPBOARD selection as UTF-8, asked of its owner; none when there is no
-  /// owner or it does not answer within `timeoutSeconds`.
-  std::optional<std::string> clipboardText(double timeoutSeconds = 2) const;
+  /// The text of the CLIPBOARD selection as UTF-8 (or as the type `target` names), asked of its
+  /// owner and read whole, however many pieces it comes in; none when there is no owner or it
+  /// leaves an answer (the first, or any piece) unsent for `timeoutSeconds`.
+  std::optional<std::string> clipboardText(double timeoutSeconds = 2, const std::string& target = "UTF8_STRING") const;
 
  private:
   bool keysym(unsigned long sym, bool down) const;

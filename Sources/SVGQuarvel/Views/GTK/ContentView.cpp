@@ -5,6 +5,7 @@
 
 #include "Fennix/Foundation/UserDefaults.h"
 #include "Fennix/Foundation/Text/Font.h"
+#include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 #include "Highlight/HighlightJSTheme.h"
 #include "QuarvelUtilities/SVGWebViewContent.h"
 #include "SVGQuarvel/Views/EditorPanes.h"
@@ -355,7 +356,7 @@ Gtk::Widget* ContentViewImpl::editingFocus() const {
 
 void ContentViewImpl::copySwift() {
   if (document_->swift.get().empty()) return;
-  root_.get_clipboard()->set_text(document_->swift.get());
+  Fennix::writeText(root_.get_clipboard(), document_->swift.get());
 }
 
 void ContentViewImpl::copy() {

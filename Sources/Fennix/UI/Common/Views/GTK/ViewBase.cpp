@@ -1,5 +1,7 @@
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 
+#include <gdkmm/contentprovider.h>
+#include <glibmm/bytes.h>
 #include <gtk/gtk.h>
 #include <gtkmm/constraintlayout.h>
 #include <gtkmm/settings.h>
@@ -236,6 +238,21 @@ void readObject(const Glib::RefPtr<Gdk::Clipboard>& clipboard, GType ofType,
         (*done)(std::move(copy));
       },
       callback);
+}
+
+void writeText(const Glib::RefPtr<Gdk::Clipboard>& clipboard, const std::string& text) {
+  if (!clipboard) return;
+  // The toolkit hands a string value to other programs through a conversion that, past a few
+  // hundred kilobytes, never answers them, and the clipboard then answers no one at all; the same
+  // text as bytes goes out in pieces as long as it takes. Every type of text another program may
+  // ask for is therefore offered as bytes: plain text too, as UTF-8, which is what it is read as.
+  auto bytes = Glib::Bytes::create(text.data(), text.size());
+  Glib::Value<Glib::ustring> value;
+  value.init(Glib::Value<Glib::ustring>::value_type());
+  value.set(Glib::ustring(text));
+  clipboard->set_content(Gdk::ContentProvider::create({Gdk::ContentProvider::create("text/plain;charset=utf-8", bytes),
+                                                       Gdk::ContentProvider::create("text/plain", bytes),
+                                                       Gdk::ContentProvider::create(value)}));
 }
 
 }  // namespace Fennix

@@ -174,4 +174,9 @@ bool canReadObject(const Glib::RefPtr<Gdk::Clipboard>& clipboard, GType ofType);
 void readObject(const Glib::RefPtr<Gdk::Clipboard>& clipboard, GType ofType,
                 std::function<void(std::optional<Glib::ValueBase>)> then);
 
+/// Puts `text` (UTF-8) on the clipboard: first as the bytes of `text/plain;charset=utf-8` and of
+/// `text/plain`, which other programs read however long the text is, then as a string value for
+/// this process's own readers.
+void writeText(const Glib::RefPtr<Gdk::Clipboard>& clipboard, const std::string& text);
+
 }  // namespace Fennix
