@@ -828,7 +828,6 @@ int bareViewChild(const std::filesystem::path& file) {
     swift = SVGQuarvelDocument::Snapshot::fromSVGString(svg, std::nullopt, SVGQuarvelConfiguration::defaultConfig())
                 .swift;
   }
-  runFor(1);
   BareEditors bare;
   StallProbe probe;
   probe.reset();
