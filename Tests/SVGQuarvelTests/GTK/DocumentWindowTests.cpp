@@ -652,8 +652,8 @@ TEST_F(DocumentWindow, ALargeDrawingsTextsGoIntoTheEditorsAStepEachWithPostedBlo
 }
 
 // A change of a text from outside while it waits for its step goes in instead (with a second
-// large window opening meanwhile), and the steps of a window closed before its texts went in do
-// nothing.
+// large window opening meanwhile), Copy Swift copies the whole Swift meanwhile, and the steps of a
+// window closed before its texts went in do nothing.
 TEST_F(DocumentWindow, ALargeTextWaitingForItsStepTakesTheLatestTextAndAClosedWindowsStepsDoNothing) {
   auto closed = std::make_unique<Window>(SVGQuarvelDocument::fromSVGString(largeDrawing("c"), largeSwift("c")), layout());
   auto closedDocument = closed->content->document();
@@ -669,6 +669,9 @@ TEST_F(DocumentWindow, ALargeTextWaitingForItsStepTakesTheLatestTextAndAClosedWi
   const std::string latest = largeSwift("a2");
   a.document().swift = latest;
   EXPECT_TRUE(a.impl().swiftEditor().textView().codeView().string().empty());
+  // Copy Swift reads the document, whole while its editor waits.
+  ASSERT_TRUE(a.impl().activate("copy-swift"));
+  EXPECT_TRUE(clipboardText(a.window) == latest);
 
   ASSERT_TRUE(runMainLoopUntil([&] { return holdsTheTexts(a.impl(), a.document()); }, 120));
   EXPECT_EQ(a.document().swift.get(), latest);
