@@ -38,10 +38,11 @@
 // stored document of the 5 MB drawing with its Swift, open in a child process each, which reports
 // its peak resident memory and longest stall while the window opens (stallMs) and while it takes
 // one edit (editStallMs); the parent ends a child that grows past four times the memory goal or
-// runs past its time. The drawing of groups is measured beside a bare text view given its Swift
-// in a child of its own (baselineMs, editBaselineMs, baselinePeakMB; stallRatio is stallMs over
-// baselineMs). A block posted to the main queue every 100 ms while the window opens reports its
-// longest wait (blockWaitMs).
+// runs past its time. The drawing of groups is measured beside two bare text views shaped like the
+// window's editors, given the drawing and its Swift in a child of its own (baselineMs,
+// editBaselineMs, baselinePeakMB; stallRatio is stallMs over baselineMs). A block posted to the
+// main queue every 100 ms while the window opens (until both editors hold their texts, and 2 s
+// more) reports its longest wait (blockWaitMs; blockWaitBaselineMs beside the bare views).
 #include <benchmark/benchmark.h>
 #include <gdkmm/clipboard.h>
 #include <gdkmm/display.h>
@@ -475,6 +476,16 @@ Gtk::TextView* svgTextView(SVGQuarvel::DocumentWindow& window) {
   return content == nullptr ? nullptr : dynamic_cast<Gtk::TextView*>(content->impl().svgEditor().get_child());
 }
 
+/// Whether both editors of the window hold their texts whole (a large text goes into its editor
+/// in steps once the window is up) and take keys.
+bool editorsHoldTheirTexts(SVGQuarvel::DocumentWindow& window) {
+  auto* content = contentOf(window);
+  if (content == nullptr) return false;
+  auto& impl = content->impl();
+  return !impl.svgWaits() && !impl.swiftWaits() && !impl.svgEditor().textView().isFilling() &&
+         !impl.swiftEditor().textView().isFilling();
+}
+
 /// A bare text view in a window of the document window's editor size, monospace, no tags.
 struct BareView {
   Gtk::Window window;
@@ -528,6 +539,12 @@ Measured measureApplication(const std::string& name, const std::string& svg) {
   probe.reset();
   auto* window = openInApplication(file, 120, 30, &result.previewLoaded);
   if (window == nullptr) return result;
+  // Keys typed before would go in while an editor still takes its text.
+  if (!runUntil([&] { return editorsHoldTheirTexts(*window); }, 300)) {
+    std::fprintf(stderr, "%s: the editors did not take their texts in time\n", name.c_str());
+    closeAll();
+    return result;
+  }
   runFor(2);
   result.open = probe.longestMilliseconds();
   result.openQuiet = probe.quietAfterMilliseconds();
@@ -777,6 +794,7 @@ int bigDrawingChild(const std::filesystem::path& file) {
     std::fflush(stdout);
     std::_Exit(0);
   }
+  if (!runUntil([&] { return editorsHoldTheirTexts(*window); }, 600)) return 4;
   runFor(2);
   const long openedPeakKB = residentKilobytes(::getpid(), "VmHWM:");
   const double openStall = probe.longestMilliseconds();
@@ -796,42 +814,45 @@ int bigDrawingChild(const std::filesystem::path& file) {
   std::_Exit(0);  // the process's memory is what was measured; nothing to tear down
 }
 
-/// In the child: converts the drawing as the application does, then gives its Swift to a bare text
-/// view in a window, as the application's window shows it (after the same waits, with one edit),
-/// and prints what it measured.
+/// In the child: converts the drawing as the application does, then gives it and its Swift to two
+/// bare text views shaped like the window's editors, in a window shown in the same turn, with a
+/// block posted to the main queue every 100 ms (after the same waits, with one edit of the
+/// drawing), and prints what it measured.
 int bareViewChild(const std::filesystem::path& file) {
   if (!gtk_init_check()) return 2;
   Gtk::init_gtkmm_internals();
-  std::string swift;
+  std::string svg, swift;
   {
     std::ifstream input(file, std::ios::binary);
-    std::string svg((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-    swift = SVGQuarvelDocument::Snapshot::fromSVGString(std::move(svg), std::nullopt,
-                                                        SVGQuarvelConfiguration::defaultConfig())
+    svg.assign((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
+    swift = SVGQuarvelDocument::Snapshot::fromSVGString(svg, std::nullopt, SVGQuarvelConfiguration::defaultConfig())
                 .swift;
   }
-  BareView bare;
-  bare.window.present();
-  runFor(1);
+  BareEditors bare;
   StallProbe probe;
   probe.reset();
-  bare.view.get_buffer()->set_text(swift);
+  QueueProbe queue;
+  bare.svg.get_buffer()->set_text(svg);
+  bare.swift.get_buffer()->set_text(swift);
+  bare.window.present();
   runFor(2);
   const long openedPeakKB = residentKilobytes(::getpid(), "VmHWM:");
   const double openStall = probe.longestMilliseconds();
+  queue.stop();
   probe.reset();
-  placeCursor(bare.view, 4);
-  bare.view.get_buffer()->insert_at_cursor(" ");
+  placeCursor(bare.svg, 4);
+  bare.svg.get_buffer()->insert_at_cursor(" ");
   runFor(3);
-  std::printf("OPENED stall=%.1f editStall=%.1f openedSwift=%zu openedPeakKB=%ld peakKB=%ld\n", openStall,
-              probe.longestMilliseconds(), swift.size(), openedPeakKB, residentKilobytes(::getpid(), "VmHWM:"));
+  std::printf("OPENED stall=%.1f editStall=%.1f blockWait=%.1f openedSwift=%zu openedPeakKB=%ld peakKB=%ld\n",
+              openStall, probe.longestMilliseconds(), queue.longestMilliseconds(), swift.size(), openedPeakKB,
+              residentKilobytes(::getpid(), "VmHWM:"));
   std::fflush(stdout);
   std::_Exit(0);
 }
 
 /// Measures the opening of `file` (a drawing or a document) in a child process.
 /// (`swiftMB`: the Swift it is expected to give, by default eight times the drawing's size.)
-/// (`withBareView`: a bare text view is measured too, given the Swift of the drawing.)
+/// (`withBareView`: two bare text views are measured too, given the drawing and its Swift.)
 void measureBigFile(benchmark::State& state, const std::filesystem::path& file, std::size_t megabytes,
                     double swiftMB = -1, bool withBareView = false);
 
@@ -841,7 +862,7 @@ void BM_BigDrawingPeakMemory(benchmark::State& state, std::size_t megabytes) {
 }
 
 /// A drawing of 740,000 empty groups (2.96 MB) whose Swift (157 MB) is just within its bound, beside
-/// a bare text view given the same Swift in a child of its own.
+/// two bare text views given the drawing and the same Swift in a child of its own.
 void BM_GroupsPeakMemory(benchmark::State& state, std::size_t) {
   measureBigFile(state, writeDrawing("groups-740000", emptyGroups(740'000)), 3, 160, true);
 }
@@ -958,6 +979,7 @@ void measureBigFile(benchmark::State& state, const std::filesystem::path& file, 
   }
   state.counters["baselineMs"] = baseline["stall"];
   state.counters["editBaselineMs"] = baseline["editStall"];
+  state.counters["blockWaitBaselineMs"] = baseline["blockWait"];
   state.counters["baselinePeakMB"] = baseline["peakKB"] / 1024;
   state.counters["baselineOpenedPeakMB"] = baseline["openedPeakKB"] / 1024;
   if (baseline["stall"] > 0) state.counters["stallRatio"] = values["stall"] / baseline["stall"];

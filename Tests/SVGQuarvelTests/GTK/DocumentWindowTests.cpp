@@ -1,7 +1,7 @@
 // A real document window under a virtual display: the preview draws the drawing, the layouts and
 // the banner, dropping the Swift edits and undoing it, undo of typing, the settings form, drops,
-// font actions and the split orientation shared by two windows. Screenshots go to the test
-// output folder.
+// font actions, the split orientation shared by two windows, and the texts of a large document
+// going into their editors a step each. Screenshots go to the test output folder.
 #include <gtest/gtest.h>
 #include <gtkmm/headerbar.h>
 #include <gtkmm/init.h>
@@ -15,9 +15,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <thread>
 
 #include "FennixTests/DispatchTestSupport.h"
+#include "Platform/Dispatch.h"
 #include "QuarvelUtilities/SVGWebViewContent.h"
 #include "SVGQuarvel/Views/GTK/ContentView.h"
 #include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
@@ -568,3 +571,113 @@ TEST_F(DocumentWindow, AWindowThatOutlivesItsContentKeepsNoneOfItsActions) {
 }
 
 }  // namespace
+
+namespace {
+
+/// A drawing in one line just past the size whose text goes into its editor in a step of its own:
+/// a gold square after a long comment, ending in `tag`.
+std::string largeDrawing(const std::string& tag) {
+  const std::string start = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\"><!--";
+  const std::string end = "--><rect width=\"4\" height=\"4\" fill=\"gold\"/><!--" + tag + "--></svg>";
+  return start + std::string(ContentViewImpl::textInAStepOfItsOwn + 1024 - start.size() - end.size(), 'x') + end;
+}
+
+/// Swift in short lines just past that size, ending in `tag`.
+std::string largeSwift(const std::string& tag) {
+  std::string swift;
+  for (unsigned i = 0; swift.size() <= ContentViewImpl::textInAStepOfItsOwn; ++i) {
+    swift += "let value" + std::to_string(i) + " = " + std::to_string(i) + "\n";
+  }
+  return swift + "// " + tag + "\n";
+}
+
+bool holds(CodeTextView& view, const std::string& text) {
+  return !view.isFilling() && view.codeView().string() == std::u16string(text.begin(), text.end()) &&
+         view.get_buffer()->get_char_count() == int(text.size());
+}
+
+/// Whether both editors of `w` hold the document's texts, whole, and take keys.
+bool holdsTheTexts(ContentViewImpl& impl, SVGQuarvelDocument& document) {
+  auto& svg = impl.svgEditor().textView();
+  auto& swift = impl.swiftEditor().textView();
+  return !impl.svgWaits() && !impl.swiftWaits() && holds(svg, document.svgString.get()) &&
+         holds(swift, document.swift.get()) && svg.get_editable() && swift.get_editable();
+}
+
+bool isEmptyAndReadOnly(CodeTextView& view) {
+  return view.codeView().string().empty() && view.get_buffer()->get_char_count() == 0 && !view.get_editable() &&
+         !view.codeView().isEditable();
+}
+
+}  // namespace
+
+// The drawing and the Swift of a large document go into their editors each in a main-loop step of
+// its own once the window is up, the drawing first: a block posted to the main queue meanwhile runs
+// between them. The editors are empty and take no key until then; a real key typed afterwards
+// reaches the document.
+TEST_F(DocumentWindow, ALargeDrawingsTextsGoIntoTheEditorsAStepEachWithPostedBlocksBetween) {
+  const std::string svg = largeDrawing("end"), swift = largeSwift("end");
+  Window w(SVGQuarvelDocument::fromSVGString(svg, swift), layout());
+  auto& impl = w.impl();
+  auto& svgView = impl.svgEditor().textView();
+  auto& swiftView = impl.swiftEditor().textView();
+  EXPECT_TRUE(impl.svgWaits());
+  EXPECT_TRUE(impl.swiftWaits());
+  EXPECT_TRUE(isEmptyAndReadOnly(svgView));
+  EXPECT_TRUE(isEmptyAndReadOnly(swiftView));
+  EXPECT_EQ(w.document().svgString.get(), svg) << "the document is whole from the start";
+  EXPECT_EQ(w.document().swift.get(), swift);
+
+  // The turn the drawing went in, the Swift had not; a block posted then runs before it does.
+  ASSERT_TRUE(runMainLoopUntil([&] { return !svgView.codeView().string().empty(); }, 60));
+  EXPECT_TRUE(holds(svgView, svg));
+  EXPECT_TRUE(svgView.get_editable());
+  EXPECT_TRUE(impl.swiftWaits());
+  EXPECT_TRUE(isEmptyAndReadOnly(swiftView));
+  auto swiftWasEmpty = std::make_shared<std::optional<bool>>();
+  DispatchQueue::main().async([&swiftView, swiftWasEmpty] { *swiftWasEmpty = swiftView.codeView().string().empty(); });
+  ASSERT_TRUE(runMainLoopUntil([&] { return swiftWasEmpty->has_value(); }, 60));
+  EXPECT_TRUE(**swiftWasEmpty) << "the Swift went in before a block posted after the drawing";
+
+  ASSERT_TRUE(runMainLoopUntil([&] { return holdsTheTexts(impl, w.document()); }, 120));
+  runMainLoopFor(0.3);
+  EXPECT_TRUE(saveScreenshot(w.window, "window-large-texts.png"));
+
+  // A real key after "<svg" (a blank keeps the drawing valid).
+  auto buffer = svgView.get_buffer();
+  buffer->place_cursor(buffer->get_iter_at_offset(4));
+  svgView.grab_focus();
+  ASSERT_TRUE(typeFromAnotherThread(w.window, [](XDriver::Session& session) { return session.key("space"); }));
+  EXPECT_TRUE(runMainLoopUntil([&] { return w.document().svgString.get() == "<svg " + svg.substr(4); }, 60));
+}
+
+// A change of a text from outside while it waits for its step goes in instead (with a second
+// large window opening meanwhile), Copy Swift copies the whole Swift meanwhile, and the steps of a
+// window closed before its texts went in do nothing.
+TEST_F(DocumentWindow, ALargeTextWaitingForItsStepTakesTheLatestTextAndAClosedWindowsStepsDoNothing) {
+  auto closed = std::make_unique<Window>(SVGQuarvelDocument::fromSVGString(largeDrawing("c"), largeSwift("c")), layout());
+  auto closedDocument = closed->content->document();
+  EXPECT_TRUE(closed->impl().svgWaits());
+  closed.reset();
+
+  Window a(SVGQuarvelDocument::fromSVGString(largeDrawing("a"), largeSwift("a")), layout());
+  Window b(SVGQuarvelDocument::fromSVGString(largeDrawing("b"), largeSwift("b")), layout());
+  // The drawing of b changes before its step; the Swift of a once its drawing is in.
+  b.document().svgString = largeDrawing("b2");
+  ASSERT_TRUE(runMainLoopUntil([&] { return !a.impl().svgWaits(); }, 60));
+  ASSERT_TRUE(a.impl().swiftWaits());
+  const std::string latest = largeSwift("a2");
+  a.document().swift = latest;
+  EXPECT_TRUE(a.impl().swiftEditor().textView().codeView().string().empty());
+  // Copy Swift reads the document, whole while its editor waits.
+  ASSERT_TRUE(a.impl().activate("copy-swift"));
+  EXPECT_TRUE(clipboardText(a.window) == latest);
+
+  ASSERT_TRUE(runMainLoopUntil([&] { return holdsTheTexts(a.impl(), a.document()); }, 120));
+  EXPECT_EQ(a.document().swift.get(), latest);
+  ASSERT_TRUE(runMainLoopUntil([&] { return holdsTheTexts(b.impl(), b.document()); }, 120));
+  EXPECT_EQ(b.document().svgString.get(), largeDrawing("b2"));
+  // The closed window's document is as it was.
+  EXPECT_EQ(closedDocument->svgString.get(), largeDrawing("c"));
+  EXPECT_EQ(closedDocument->swift.get(), largeSwift("c"));
+}

@@ -7,6 +7,7 @@
 #include "Fennix/Foundation/Text/Font.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 #include "Highlight/HighlightJSTheme.h"
+#include "Platform/Dispatch.h"
 #include "QuarvelUtilities/SVGWebViewContent.h"
 #include "SVGQuarvel/Views/EditorPanes.h"
 #include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
@@ -61,6 +62,8 @@ ContentViewImpl::ContentViewImpl(Gtk::Box& root, std::shared_ptr<SVGQuarvelDocum
                                  std::shared_ptr<NSUserDefaults> layoutDefaults, double fontSize)
     : root_(root), model_(document, std::move(layoutDefaults), fontSize), document_(std::move(document)) {
   installCSS();
+  svgWaits_ = document_->svgString.get().size() > textInAStepOfItsOwn;
+  swiftWaits_ = document_->swift.get().size() > textInAStepOfItsOwn;
   buildSidebar();
   buildMainContent();
 
@@ -96,10 +99,12 @@ ContentViewImpl::ContentViewImpl(Gtk::Box& root, std::shared_ptr<SVGQuarvelDocum
   observeDocument();
   applyLayout();
   refreshSwiftSide();
+  scheduleWaitingTexts();
 }
 
 ContentViewImpl::~ContentViewImpl() {
   lifetime_.reset();
+  if (nextFrame_ != 0 && root_.gobj() != nullptr) gtk_widget_remove_tick_callback(GTK_WIDGET(root_.gobj()), nextFrame_);
   subscriptions_.clear();
   if (dropErrorDialog_) dropErrorDialog_->hide();
   windowDestroyed_.disconnect();
@@ -132,6 +137,15 @@ void ContentViewImpl::buildSidebar() {
   sidebar_.set_size_request(290, -1);
 }
 
+namespace {
+
+/// An editor waiting for its text shows it can be selected in, but takes no key.
+SyntaxEditor::Flags editorFlags(bool waits) {
+  return waits ? SyntaxEditor::Flags::selectable : SyntaxEditor::Flags::defaultEditorFlags;
+}
+
+}  // namespace
+
 void ContentViewImpl::buildMainContent() {
   const auto theme = HighlightJSTheme::default_();
   auto fontSize = SyntaxEditor::Binding<double>([this] { return model_.fontSize(); },
@@ -139,26 +153,26 @@ void ContentViewImpl::buildMainContent() {
   const auto indent = codeIndentStyle(document_->config.get());
 
   SyntaxEditor svg(SyntaxEditor::Binding<std::string>(
-                       [this] { return document_->svgString.get(); },
+                       [this] { return svgWaits_ ? std::string() : document_->svgString.get(); },
                        [this](std::string text) {
                          writingSVG_ = true;
                          document_->svgString = std::move(text);
                          writingSVG_ = false;
                        }),
-                   SyntaxEditor::Language::xml, theme, fontSize, SyntaxEditor::Flags::defaultEditorFlags, indent);
+                   SyntaxEditor::Language::xml, theme, fontSize, editorFlags(svgWaits_), indent);
   svgEditor_ = std::make_unique<SyntaxEditorView>(svg);
   svgEditor_->set_size_request(320, 200);
   svgEditor_->set_hexpand(true);
   svgEditor_->set_vexpand(true);
 
   SyntaxEditor swift(SyntaxEditor::Binding<std::string>(
-                         [this] { return document_->swift.get(); },
+                         [this] { return swiftWaits_ ? std::string() : document_->swift.get(); },
                          [this](std::string text) {
                            writingSwift_ = true;
                            document_->swift = std::move(text);
                            writingSwift_ = false;
                          }),
-                     SyntaxEditor::Language::swift, theme, fontSize, SyntaxEditor::Flags::defaultEditorFlags, indent);
+                     SyntaxEditor::Language::swift, theme, fontSize, editorFlags(swiftWaits_), indent);
   swiftEditor_ = std::make_unique<SyntaxEditorView>(swift);
   swiftEditor_->set_hexpand(true);
   swiftEditor_->set_vexpand(true);
@@ -479,6 +493,54 @@ void ContentViewImpl::refreshSwiftSide() {
   if (auto action = std::dynamic_pointer_cast<Gio::SimpleAction>(actions_->lookup_action("redo"))) {
     action->set_enabled(model_.undoManager().canRedo());
   }
+}
+
+// ---- Large texts, a step each ------------------------------------------------------------
+
+void ContentViewImpl::scheduleWaitingTexts() {
+  if (svgWaits_) {
+    // Behind the blocks posted already (the rest of the window's opening among them).
+    std::weak_ptr<int> alive = lifetime_;
+    DispatchQueue::main().async([this, alive] {
+      if (!alive.expired()) takeWaitingSVG();
+    });
+  } else if (swiftWaits_) {
+    takeWaitingSwiftAfterNextFrame();
+  }
+}
+
+void ContentViewImpl::takeWaitingSVG() {
+  svgWaits_ = false;
+  // The editor reads the document's text as it is now, and takes keys again.
+  svgEditor_->setFlags(SyntaxEditor::Flags::defaultEditorFlags);
+  if (swiftWaits_) takeWaitingSwiftAfterNextFrame();
+}
+
+void ContentViewImpl::takeWaitingSwiftAfterNextFrame() {
+  // The next frame lays out and draws what went in before (the drawing's long line). A block
+  // posted from its first phase runs once the frame is over: the frame clock does all its phases
+  // in one turn of the main loop.
+  struct Wait {
+    ContentViewImpl* self;
+    std::weak_ptr<int> alive;
+  };
+  nextFrame_ = gtk_widget_add_tick_callback(
+      GTK_WIDGET(root_.gobj()),
+      [](GtkWidget*, GdkFrameClock*, gpointer data) -> gboolean {
+        auto* wait = static_cast<Wait*>(data);
+        if (wait->alive.expired()) return G_SOURCE_REMOVE;
+        wait->self->nextFrame_ = 0;
+        DispatchQueue::main().async([self = wait->self, alive = wait->alive] {
+          if (!alive.expired()) self->takeWaitingSwift();
+        });
+        return G_SOURCE_REMOVE;
+      },
+      new Wait{this, lifetime_}, [](gpointer data) { delete static_cast<Wait*>(data); });
+}
+
+void ContentViewImpl::takeWaitingSwift() {
+  swiftWaits_ = false;
+  swiftEditor_->setFlags(SyntaxEditor::Flags::defaultEditorFlags);
 }
 
 // ---- Undo of the editors' edits -----------------------------------------------------------

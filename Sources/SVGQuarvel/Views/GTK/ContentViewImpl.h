@@ -16,6 +16,7 @@
 #include <gtkmm/shortcutcontroller.h>
 #include <gtkmm/window.h>
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -33,6 +34,14 @@ namespace SVGQuarvelViews {
 
 class ContentViewImpl {
  public:
+  /// A text of the document longer than this many bytes as the window opens goes into its editor
+  /// in a main-loop step of its own, once the window is up: the toolkit lays out a long line of it
+  /// for seconds, once to place the cursor and again to draw it. The drawing goes in first, behind
+  /// the blocks already posted to the main queue; the Swift after the next frame, so that each
+  /// long line is laid out in a frame of its own. Until then that editor is empty and takes no
+  /// key; the document, which the commands read, is whole from the start.
+  static constexpr std::size_t textInAStepOfItsOwn = std::size_t{2} << 20;
+
   ContentViewImpl(Gtk::Box& root, std::shared_ptr<SVGQuarvelDocument> document,
                   std::shared_ptr<NSUserDefaults> layoutDefaults, double fontSize);
   ~ContentViewImpl();
@@ -65,6 +74,11 @@ class ContentViewImpl {
   Gtk::Button& copyButton() { return copyButton_; }
   SymbolIcon& layoutIcon() { return layoutIcon_; }
 
+  /// Whether an editor still waits for its step to take the document's text (see
+  /// `textInAStepOfItsOwn`).
+  bool svgWaits() const { return svgWaits_; }
+  bool swiftWaits() const { return swiftWaits_; }
+
   /// The widget the Edit menu's commands work on: the window's focus, or while a menu holds it
   /// (a menu of the menu bar takes the focus until its command has run), the widget that had it
   /// before. None when nothing in the window has the focus.
@@ -88,6 +102,12 @@ class ContentViewImpl {
   void refreshFontSize();
   void showFontChooser();
   void showDropError(const std::string& heading, const std::string& detail);
+  /// Schedules the steps of the texts that wait for one.
+  void scheduleWaitingTexts();
+  void takeWaitingSVG();
+  /// Puts the Swift in after the next frame the window draws.
+  void takeWaitingSwiftAfterNextFrame();
+  void takeWaitingSwift();
   void recordEdits(SyntaxEditorView& editor);
   void registerEdit(SyntaxEditorView& editor, const UXCodeTextEdit& edit);
   Gtk::Window* window() const;
@@ -159,6 +179,9 @@ class ContentViewImpl {
   std::vector<AnyCancellable> subscriptions_;
   bool writingSVG_ = false;    // the SVG editor is writing the document
   bool writingSwift_ = false;  // the Swift editor is writing the document
+  bool svgWaits_ = false;      // the SVG editor is empty until its step (a large drawing)
+  bool swiftWaits_ = false;    // the Swift editor is empty until its step (a large Swift)
+  guint nextFrame_ = 0;        // the tick callback that waits for the frame before the Swift's step
 };
 
 }  // namespace SVGQuarvelViews
