@@ -202,7 +202,7 @@ TEST(HTTPFetchOperation, CancelledBeforeItsStartEndsAfterRequestsEnqueuedBefore)
   EXPECT_EQ(calls[0].kind, "error");
   EXPECT_EQ(errorCode(calls[0].error), URLErrorCode::cancelled);
   EXPECT_FALSE(calls[0].finishedBefore);
-  EXPECT_TRUE(dependent->isReady());
+  EXPECT_TRUE(waitUntil([&] { return dependent->isReady(); }));
   EXPECT_TRUE(operation->endDate());
 }
 
@@ -224,7 +224,7 @@ TEST(HTTPFetchOperation, CancelledWithARequestNeverResumedStillEnds) {
     EXPECT_EQ(calls[0].kind, "error");
     EXPECT_EQ(errorCode(calls[0].error), URLErrorCode::cancelled);
     EXPECT_FALSE(calls[0].finishedBefore);
-    EXPECT_TRUE(dependent->isReady());
+    EXPECT_TRUE(waitUntil([&] { return dependent->isReady(); }));
     EXPECT_EQ(operation->activeRequestCount(), 0u);
     // Resumed after all, the completed task does nothing more.
     auto dataTask = std::dynamic_pointer_cast<URLSessionDataTask>(task);
@@ -258,7 +258,7 @@ TEST(HTTPFetchOperation, CancelledWithARequestNeverResumedStillEnds) {
     ASSERT_EQ(calls.size(), 1u) << insideWork;
     EXPECT_EQ(errorCode(calls[0].error), URLErrorCode::cancelled) << insideWork;
     EXPECT_FALSE(calls[0].finishedBefore) << insideWork;
-    EXPECT_TRUE(dependent->isReady()) << insideWork;
+    EXPECT_TRUE(waitUntil([&] { return dependent->isReady(); })) << insideWork;
     task->resume();
     operation->session->delegateQueue().sync([] {});
     EXPECT_EQ(operation->calls().size(), 1u) << insideWork;
@@ -288,7 +288,7 @@ TEST(HTTPFetchOperation, RunsUntilTheLastHandlerHasReturned) {
     EXPECT_FALSE(dependent->isReady());
     proceed = true;
     ASSERT_TRUE(waitUntil([&] { return operation->isFinished(); }));
-    EXPECT_TRUE(dependent->isReady());
+    EXPECT_TRUE(waitUntil([&] { return dependent->isReady(); }));
     ASSERT_TRUE(waitUntil([&] { return operation->calls().size() == 1; }));
     EXPECT_FALSE(operation->calls()[0].finishedBefore);
   }
