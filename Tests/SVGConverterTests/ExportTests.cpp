@@ -78,6 +78,15 @@ TEST(Export, TopLevelSequenceFollowsTheOptions) {
   EXPECT_EQ(exported(redSquare, bare).find("extension"), std::string::npos);
 }
 
+// A dark-mode block before the drawing's rules leaves them in force.
+TEST(Export, StyleSheetRulesAfterAnAtRuleBlockApply) {
+  const std::string swift = exported(
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"><style>@media (prefers-color-scheme: dark)"
+      "{.a{fill:green}} .b{fill:red}</style><rect class=\"b\" width=\"1\" height=\"1\"/></svg>");
+  EXPECT_NE(swift.find(".fill(Color.red)"), std::string::npos) << swift;
+  EXPECT_EQ(swift.find("Color.black"), std::string::npos) << swift;
+}
+
 // Small drawings with their hand-written Swift. The folder of a case names its options; the
 // root view is named after the drawing.
 TEST(Export, GoldenFiles) {

@@ -173,3 +173,63 @@ TEST(CSSStyleSheet, AGroupOfManySelectorsCopiesItsBlockOnlyWithinABoundOfTheText
   }
   EXPECT_EQ(CSS::CSS::parseCSS(many).size(), 2'000u * 21);
 }
+
+TEST(CSSStyleSheet, ABlockHoldingBlocksIsLeftOutWholeAndTheRulesAfterItStand) {
+  SVGParser::PrintCapture printed;
+  // Rules inside an at-rule are not applied; the rule after it is, and the at-rule is reported.
+  for (const std::string atRule : {"@media (prefers-color-scheme: dark){.a{fill:green}}",
+                                   "@supports (display:grid) { .a { fill: green } .c { fill: blue } }",
+                                   "@keyframes k { from {opacity:0} to {opacity:1} }",
+                                   "@media screen, print {@supports (x:y) {.a{fill:green}} .c{fill:blue}}"}) {
+    printed.clear();
+    const auto sheet = CSS::CSS::fromStringValue(atRule + " .b{fill:red} #i{stroke:blue}");
+    EXPECT_EQ(property(sheet.classToStyles.at("b"), "fill"), Value::id("red")) << atRule;
+    EXPECT_EQ(property(sheet.idToStyles.at("i"), "stroke"), Value::id("blue")) << atRule;
+    EXPECT_EQ(sheet.classToStyles.size(), 1u) << atRule;
+    const auto prelude = SVGParser::trimWhitespace(std::string_view(atRule).substr(0, atRule.find('{')));
+    EXPECT_EQ(printed.text(), "Unsupported CSS selector: " + std::string(prelude) + " style: Style(properties: [:])\n");
+  }
+  // A rule holding a rule is left out whole too, and so is a block without a selector.
+  const auto rules = CSS::CSS::parseCSS(".a{fill:red; .x{fill:blue}} {{fill:red}} .b{fill:red}");
+  ASSERT_EQ(rules.size(), 3u);
+  EXPECT_EQ(rules[0].selector, CSS::Selector(CSS::Selector::Unsupported{".a"}));
+  EXPECT_TRUE(rules[0].style.isEmpty());
+  EXPECT_FALSE(rules[1].selector);
+  EXPECT_EQ(rules[2].selector, CSS::Selector(CSS::Selector::CssClass{"b"}));
+  // Braces in strings do not nest; a block without nesting still ends at its first "}".
+  auto sheet = CSS::CSS::fromStringValue(
+      ".q{font-family:\"{\"} .r{font-family:'x\\'{'} @media x{.a{content:\"}\"}} .s{c:\"}\"}");
+  EXPECT_EQ(property(sheet.classToStyles.at("q"), "font-family"), Value::id("\"{\""));
+  EXPECT_EQ(property(sheet.classToStyles.at("r"), "font-family"), Value::id("'x\\'{'"));
+  EXPECT_EQ(property(sheet.classToStyles.at("s"), "c"), Value::id("\""));
+  EXPECT_EQ(sheet.classToStyles.size(), 3u);
+}
+
+TEST(CSSStyleSheet, AnAtRuleWithoutABlockEndsAtItsSemicolon) {
+  auto sheet = CSS::CSS::fromStringValue("@import url(x); .b{fill:red} @charset \"x\"; @import url(\"a;b\");#i{fill:red}");
+  EXPECT_EQ(property(sheet.classToStyles.at("b"), "fill"), Value::id("red"));
+  EXPECT_EQ(property(sheet.idToStyles.at("i"), "fill"), Value::id("red"));
+  // Without its semicolon, or before a block, the at-rule stays in the selector as written;
+  // other text before a semicolon does too.
+  EXPECT_EQ(CSS::CSS::parseCSS("@import url(x) .b{x:1}")[0].selector,
+            CSS::Selector(CSS::Selector::Unsupported{"@import url(x) .b"}));
+  EXPECT_EQ(CSS::CSS::parseCSS("@font-face{x:1}")[0].selector, CSS::Selector(CSS::Selector::Unsupported{"@font-face"}));
+  EXPECT_EQ(CSS::CSS::parseCSS("fill:red; .b{x:1}")[0].selector,
+            CSS::Selector(CSS::Selector::Unsupported{"fill:red; .b"}));
+}
+
+TEST(CSSStyleSheet, UnbalancedAndDeeplyNestedBlocks) {
+  // A nested block never closed reads to the end of the text.
+  auto rules = CSS::CSS::parseCSS(".a{fill:red} @media x{.b{fill:blue} .c{fill:green}");
+  ASSERT_EQ(rules.size(), 2u);
+  EXPECT_EQ(rules[0].selector, CSS::Selector(CSS::Selector::CssClass{"a"}));
+  EXPECT_EQ(rules[1].selector, CSS::Selector(CSS::Selector::Unsupported{"@media x"}));
+  // Hostile depths are counted, not followed.
+  constexpr std::size_t depth = 100'000;
+  rules = CSS::CSS::parseCSS(".a{fill:red} @media" + std::string(depth, '{') + ".b{fill:blue}");
+  ASSERT_EQ(rules.size(), 2u);
+  EXPECT_EQ(rules[1].selector, CSS::Selector(CSS::Selector::Unsupported{"@media"}));
+  const auto sheet =
+      CSS::CSS::fromStringValue("@media" + std::string(depth, '{') + std::string(depth, '}') + ".b{fill:blue}");
+  EXPECT_EQ(property(sheet.classToStyles.at("b"), "fill"), Value::id("blue"));
+}

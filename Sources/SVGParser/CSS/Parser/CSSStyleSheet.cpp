@@ -66,19 +66,12 @@ Value parseValue(std::string_view text) {
   return Value::Id{std::string(text)};
 }
 
-// The comma-separated selectors of a selector group; commas inside brackets,
-// parentheses or quotes do not separate.
-std::vector<std::string_view> selectorGroup(std::string_view text) {
-  std::vector<std::string_view> selectors;
+// The first `separator` from `from` on that stands outside brackets, parentheses and
+// quotes; npos when none does.
+std::size_t findOutsideBrackets(std::string_view text, char separator, std::size_t from) {
   int depth = 0;
   char quote = 0;
-  std::size_t start = 0;
-  const auto add = [&](std::size_t end) {
-    const auto selector = SVGParser::trimWhitespace(text.substr(start, end - start));
-    if (!selector.empty()) selectors.push_back(selector);
-    start = end + 1;
-  };
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  for (std::size_t i = from; i < text.size(); ++i) {
     const char ch = text[i];
     if (quote) {
       if (ch == quote) quote = 0;
@@ -88,12 +81,77 @@ std::vector<std::string_view> selectorGroup(std::string_view text) {
       ++depth;
     } else if ((ch == ')' || ch == ']') && depth > 0) {
       --depth;
-    } else if (ch == ',' && depth == 0) {
-      add(i);
+    } else if (ch == separator && depth == 0) {
+      return i;
     }
   }
-  add(text.size());
-  return selectors;
+  return std::string_view::npos;
+}
+
+// The comma-separated selectors of a selector group; commas inside brackets,
+// parentheses or quotes do not separate.
+std::vector<std::string_view> selectorGroup(std::string_view text) {
+  std::vector<std::string_view> selectors;
+  for (std::size_t start = 0;;) {
+    const auto end = findOutsideBrackets(text, ',', start);
+    const auto selector = SVGParser::trimWhitespace(
+        end == std::string_view::npos ? text.substr(start) : text.substr(start, end - start));
+    if (!selector.empty()) selectors.push_back(selector);
+    if (end == std::string_view::npos) return selectors;
+    start = end + 1;
+  }
+}
+
+// The selector text before a block without the at-rules that end at a ";" before it
+// (@import, @charset): they have no block, and the rule starts after them. A ";" in
+// quotes or brackets belongs to the at-rule.
+std::string_view withoutStatementAtRules(std::string_view text) {
+  for (;;) {
+    text = SVGParser::trimWhitespace(text);
+    if (!text.starts_with('@')) return text;
+    const auto end = findOutsideBrackets(text, ';', 0);
+    if (end == std::string_view::npos) return text;
+    text = text.substr(end + 1);
+  }
+}
+
+struct BlockEnd {
+  std::size_t close = std::string_view::npos;  // npos: the block runs to the end of the text
+  bool nests = false;                          // it holds blocks
+};
+
+// Where the block that opens at `open` ends. A block ends at its first "}", even one in a
+// string, unless a "{" outside strings comes before that: then it holds blocks (an at-rule
+// such as @media, or a nested rule) and ends at its matching "}", braces in strings or
+// after a "\" not counted. The depth is counted, so any nesting costs one pass over the text.
+BlockEnd blockEnd(std::string_view text, std::size_t open) {
+  BlockEnd end;
+  std::size_t depth = 1;
+  char quote = 0;
+  bool escaped = false;
+  for (std::size_t i = open + 1; i < text.size(); ++i) {
+    const char ch = text[i];
+    if (ch == '}' && !end.nests) {
+      end.close = i;
+      return end;
+    }
+    if (escaped) {
+      escaped = false;
+    } else if (ch == '\\') {
+      escaped = true;
+    } else if (quote) {
+      if (ch == quote || ch == '\n') quote = 0;
+    } else if (ch == '"' || ch == '\'') {
+      quote = ch;
+    } else if (ch == '{') {
+      ++depth;
+      end.nests = true;
+    } else if (ch == '}' && --depth == 0) {
+      end.close = i;
+      return end;
+    }
+  }
+  return end;
 }
 
 Selector selectorOf(std::string_view text) {
@@ -124,12 +182,19 @@ std::vector<Rule> CSS::parseCSS(std::optional<std::string_view> text) {
   while (!rest.empty()) {
     const auto open = rest.find('{');
     if (open == std::string_view::npos) break;
-    const auto selectorText = SVGParser::trimWhitespace(rest.substr(0, open));
-    const auto close = rest.find('}', open);
+    const auto selectorText = withoutStatementAtRules(rest.substr(0, open));
+    const auto [close, nests] = blockEnd(rest, open);
     const bool closed = close != std::string_view::npos;
     const auto block = closed ? rest.substr(open, close - open + 1) : rest.substr(open);
     rest = closed ? rest.substr(close + 1) : std::string_view();
     if (QuarvelText::characterCount(block) < 3) continue;
+    // The rules inside a block that holds blocks are not applied: it is reported as one
+    // rule without properties, under its selector or at-rule as written.
+    if (nests) {
+      if (selectorText.empty()) rules.push_back({std::nullopt, Style()});
+      else rules.push_back({Selector::Unsupported{std::string(selectorText)}, Style()});
+      continue;
+    }
 
     const Style style = parseStyle(SVGParser::trimWhitespace(block.substr(1, block.size() - (closed ? 2 : 1))));
     if (selectorText.empty()) {

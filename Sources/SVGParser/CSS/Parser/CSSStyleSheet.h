@@ -83,11 +83,13 @@ class CSS {
 
   CSS() = default;
   /// The style sheet of a text; never fails. Rules that are not for a single
-  /// id or class are reported and left out.
+  /// id or class are reported and left out, and so are at-rules with their rules.
   static CSS fromStringValue(std::optional<std::string_view> text);
 
-  /// The rules of a text in order, without folding. Each selector of a group gets a copy of the
-  /// group's block; once those copies would take far more memory than the text itself (see
+  /// The rules of a text in order, without folding. A block that holds blocks (`@media … { … }`)
+  /// is one rule without properties, its selector the text before it as written; an at-rule
+  /// without a block (`@import …;`) ends at its ";" and gives no rule. Each selector of a group
+  /// gets a copy of the group's block; once those copies would take far more memory than the text itself (see
   /// `maximumCopiedBytes`), the rest of the text is reported and left out.
   static std::vector<Rule> parseCSS(std::optional<std::string_view> text);
   /// What the rules of a text of `textBytes` may hold, counted as the blocks' texts and a fixed
