@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <glib.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,6 +17,8 @@
 #include "Fennix/Foundation/UserDefaults.h"
 #include "FennixTests/DefaultsTestSupport.h"
 #include "FennixTests/LogTestSupport.h"
+#include "Platform/Dispatch.h"
+#include "Platform/NotificationCenter.h"
 
 using namespace FennixTestSupport;
 
@@ -41,6 +45,20 @@ class DefaultsTests : public ::testing::Test {
   static void writeText(const std::filesystem::path& path, const std::string& text) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
+  }
+
+  static nlohmann::json readJSON(const std::filesystem::path& path) {
+    return nlohmann::json::parse(readText(path), nullptr, /*allow_exceptions=*/false);
+  }
+
+  /// Runs the main loop, as the application does, until `done` holds (at most a generous while).
+  static bool runMainLoopUntil(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() >= end) return false;
+      if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
   }
 };
 
@@ -279,4 +297,70 @@ TEST_F(DefaultsTests, WithNoFileLeftToOpenTheFileIsNotTakenForDamaged) {
     EXPECT_TRUE(entry.path() == path || entry.path() == lockPath) << name;
   }
   EXPECT_EQ(defaults->string("b"), "two");
+}
+
+// The main loop never waits for the writers of other processes: a value set there while another
+// process holds the lock returns at once, reads see it (and what the other process wrote
+// meanwhile), and it reaches the file once the lock is free, the last value set under a key
+// winning. The change is announced again once it is in the file.
+TEST_F(DefaultsTests, OnTheMainLoopAWriteNeverWaitsForTheLockAndReachesTheFileOnceItIsFree) {
+  const auto suite = suiteName();
+  auto defaults = NSUserDefaults::fromSuiteName(suite);
+  defaults->set("before", "kept");
+  defaults->set("before", "removed");
+  const auto& path = defaults->path();
+  const auto ready = temporaryUserDirectories() / (suite + ".ready");
+  pid_t helper = startHelper({"hold-lock", suite, ready.string()});
+  ASSERT_GT(helper, 0);
+  struct Stop {
+    pid_t pid;
+    ~Stop() {
+      if (pid > 0 && ::kill(pid, SIGKILL) == 0) waitForHelper(pid);
+    }
+  } stop{helper};
+  ASSERT_TRUE(runMainLoopUntil([&] { return std::filesystem::exists(ready); }));
+
+  int announced = 0;
+  auto token = NotificationCenter::defaultCenter().addObserver(NSUserDefaults::didChangeNotification, defaults.get(),
+                                                               std::nullopt, [&](const Notification&) { ++announced; });
+  LogTestSupport::FileConsole capture(LogLevel::error);
+  console::setDefaultConsole(capture.console);
+  bool ran = false;
+  DispatchQueue::main().async([&] {
+    defaults->set(1, "first");
+    defaults->set("one", "second");
+    defaults->set("two", "second");
+    defaults->removeObject("removed");
+    ran = true;
+  });
+  EXPECT_TRUE(runMainLoopUntil([&] { return ran; }));
+  EXPECT_EQ(announced, 4);
+  EXPECT_EQ(readJSON(path), nlohmann::json::parse(R"({"kept": "before", "removed": "before"})"));
+  EXPECT_EQ(defaults->object("first"), DefaultsValue(1));
+  EXPECT_EQ(defaults->string("second"), "two");
+  EXPECT_EQ(defaults->object("removed"), std::nullopt);
+
+  // The process that holds the lock writes a key of its own meanwhile.
+  writeText(path, R"({"kept": "before", "removed": "before", "theirs": "written"})");
+  EXPECT_EQ(defaults->string("theirs"), "written");
+  EXPECT_EQ(defaults->object("first"), DefaultsValue(1));
+  EXPECT_EQ(defaults->object("removed"), std::nullopt);
+  // A few turns of the main loop find the lock still held and write nothing.
+  int turns = 0;
+  DispatchQueue::main().asyncAfter(0.1, [&] { ++turns; });
+  ASSERT_TRUE(runMainLoopUntil([&] { return turns == 1; }));
+  EXPECT_EQ(readJSON(path), nlohmann::json::parse(R"({"kept": "before", "removed": "before", "theirs": "written"})"));
+
+  ::kill(helper, SIGTERM);
+  EXPECT_EQ(waitForHelper(helper), -1);
+  stop.pid = -1;
+  const auto expected = nlohmann::json::parse(R"({"kept": "before", "theirs": "written", "first": 1, "second": "two"})");
+  EXPECT_TRUE(runMainLoopUntil([&] { return readJSON(path) == expected; })) << readText(path);
+  EXPECT_TRUE(runMainLoopUntil([&] { return announced == 5; })) << announced;
+  console::setDefaultConsole(nullptr);
+  NotificationCenter::defaultCenter().removeObserver(token);
+  EXPECT_EQ(capture.err.text().find("not writing"), std::string::npos) << capture.err.text();
+  auto reader = NSUserDefaults::fromSuiteName(suite);
+  EXPECT_EQ(reader->dictionaryRepresentation(), defaults->dictionaryRepresentation());
+  EXPECT_EQ(reader->string("second"), "two");
 }

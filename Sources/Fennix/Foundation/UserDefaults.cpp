@@ -1,6 +1,7 @@
 #include "Fennix/Foundation/UserDefaults.h"
 
 #include <fcntl.h>
+#include <glib.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,11 +16,13 @@
 #include <cstring>
 #include <limits>
 #include <thread>
+#include <utility>
 
 #include "Fennix/Foundation/Base64.h"
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/Foundation/System/FileSafety.h"
 #include "Fennix/console/Console.h"
+#include "Platform/Dispatch.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/Text/Text.h"
 
@@ -27,8 +30,11 @@ namespace {
 
 // Larger files, and deeper nesting, are treated as damaged rather than read into memory.
 constexpr std::size_t maxFileSize = 16 * 1024 * 1024;
-// How long a write waits for the writers of other processes.
+// How long a write off the main loop waits for the writers of other processes, and how long the
+// values set on the main loop wait for them before the log tells.
 constexpr std::chrono::seconds lockWaitBound{5};
+// The main loop tries the lock again after a pause that grows up to this many seconds.
+constexpr double longestRetryPause = 0.25;
 constexpr int maxDepth = 64;
 // The tag object that marks data in the file: {"$data": "<base64>"}.
 constexpr const char* dataTag = "$data";
@@ -94,6 +100,17 @@ std::string passingFailureText(int error) {
     case ENFILE: return "because the system has too many files open";
     case ENOMEM: return "because memory ran out";
     default: return "because " + errnoText(error);
+  }
+}
+
+// Sets or removes each key as `changes` say.
+void applyChanges(const std::map<std::string, std::optional<nlohmann::json>>& changes, nlohmann::json& values) {
+  for (const auto& [key, value] : changes) {
+    if (value) {
+      values[key] = *value;
+    } else {
+      values.erase(key);
+    }
   }
 }
 
@@ -225,11 +242,12 @@ void NSUserDefaults::refreshLocked() {
   unreadable_ = false;
   if (!kept_.empty()) {
     if (fingerprint == keptOver_) {
-      applyKept(values);
+      applyChanges(kept_, values);
     } else {
       kept_.clear();
     }
   }
+  applyChanges(waiting_, values);
   values_ = std::move(values);
   fingerprint_ = fingerprint;
   loaded_ = true;
@@ -343,19 +361,25 @@ void NSUserDefaults::removeObject(const std::string& forKey) {
 void NSUserDefaults::write(const std::string& key, const std::optional<DefaultsValue>& value) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const WriteResult result = writeLocked(key, value);
+    const Changes::value_type change{key, value ? std::optional<nlohmann::json>(encode(*value)) : std::nullopt};
+    // The main loop never waits for another process: what it sets waits here until the lock is free.
+    const bool onMainLoop = g_main_context_is_owner(g_main_context_default()) != FALSE;
+    const WriteResult result = writeLocked(&change, onMainLoop ? LockWait::none : LockWait::bounded);
     // A file too large to be read back would lose every key: the value is refused.
     if (result == WriteResult::tooLarge) return;
-    if (result == WriteResult::failed) {
+    if (result == WriteResult::lockBusy) {
+      refreshLocked();
+      waitLocked(key, change.second);
+    } else if (result == WriteResult::failed) {
       // Keep the value for this process at least.
       refreshLocked();
-      keepLocked(key, value);
+      keepLocked(key, change.second);
     }
   }
   NotificationCenter::defaultCenter().post(Notification(didChangeNotification, this));
 }
 
-void NSUserDefaults::keepLocked(const std::string& key, const std::optional<DefaultsValue>& value) {
+void NSUserDefaults::keepLocked(const std::string& key, const std::optional<nlohmann::json>& value) {
   // The values read before may be older than the file (it could not be read for now): the kept
   // value stays over a read of the file as it is now, until the file changes.
   struct stat info {};
@@ -363,21 +387,69 @@ void NSUserDefaults::keepLocked(const std::string& key, const std::optional<Defa
   if (::stat(path_.c_str(), &info) == 0) now = fingerprintOf<Fingerprint>(info);
   if (now != keptOver_) kept_.clear();
   keptOver_ = now;
-  kept_[key] = value ? std::optional<nlohmann::json>(encode(*value)) : std::nullopt;
-  applyKept(values_);
+  kept_[key] = value;
+  waiting_.erase(key);
+  applyChanges(kept_, values_);
 }
 
-void NSUserDefaults::applyKept(nlohmann::json& values) const {
-  for (const auto& [key, value] : kept_) {
-    if (value) {
-      values[key] = *value;
-    } else {
-      values.erase(key);
-    }
+void NSUserDefaults::waitLocked(const std::string& key, const std::optional<nlohmann::json>& value) {
+  if (waiting_.empty()) {
+    waitingSince_ = std::chrono::steady_clock::now();
+    reportedWaiting_ = false;
   }
+  waiting_[key] = value;
+  kept_.erase(key);
+  applyChanges(waiting_, values_);
+  scheduleRetryLocked();
 }
 
-NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, const std::optional<DefaultsValue>& value) {
+void NSUserDefaults::scheduleRetryLocked() {
+  if (retryScheduled_) return;
+  retryScheduled_ = true;
+  retryDelay_ = retryDelay_ == 0 ? 0.01 : std::min(retryDelay_ * 2, longestRetryPause);
+  DispatchQueue::main().asyncAfter(retryDelay_, [weak = weak_from_this()] {
+    if (auto suite = weak.lock()) suite->retryWaiting();
+  });
+}
+
+void NSUserDefaults::retryWaiting() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    retryScheduled_ = false;
+    if (waiting_.empty()) {
+      retryDelay_ = 0;
+      return;
+    }
+    const WriteResult result = writeLocked(nullptr, LockWait::none);
+    if (result == WriteResult::lockBusy) {
+      if (!reportedWaiting_ && std::chrono::steady_clock::now() - waitingSince_ >= lockWaitBound) {
+        reportedWaiting_ = true;
+        console::error("NSUserDefaults: another process has held the lock for a while, writing once it lets go:",
+                       path_.string());
+      }
+      scheduleRetryLocked();
+      return;
+    }
+    retryDelay_ = 0;
+    if (result == WriteResult::written) {
+      if (reportedWaiting_) console::log("NSUserDefaults: wrote the values that waited for the lock:", path_.string());
+    } else if (result == WriteResult::failed) {
+      // The write failed for another reason (logged): the values stay as those of any failed write.
+      const Changes failed = std::exchange(waiting_, {});
+      refreshLocked();
+      for (const auto& [key, value] : failed) keepLocked(key, value);
+    } else {
+      // Together too large for the file (logged): the file stays as it is.
+      waiting_.clear();
+      loaded_ = false;
+      refreshLocked();
+    }
+    reportedWaiting_ = false;
+  }
+  NotificationCenter::defaultCenter().post(Notification(didChangeNotification, this));
+}
+
+NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_type* change, LockWait wait) {
   auto log = console::defaultConsole();
   const auto directory = path_.parent_path();
   const auto fileName = path_.filename().string();
@@ -397,11 +469,12 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
     return WriteResult::failed;
   }
   // A writer holds the lock for the time of one write. One that holds it much longer is stuck
-  // (stopped, or on a file system that does not answer): the caller, often the main thread, does
-  // not wait for it without end, and once it has waited in vain it does not wait again until the
-  // lock is free.
-  const auto waitUntil = std::chrono::steady_clock::now() + (lockHeldElsewhere_ ? std::chrono::seconds(0)
-                                                                                : lockWaitBound);
+  // (stopped, or on a file system that does not answer): the caller does not wait for it without
+  // end, and once it has waited in vain it does not wait again until the lock is free. The main
+  // loop does not wait at all.
+  const auto waitUntil = std::chrono::steady_clock::now() + (lockHeldElsewhere_ || wait == LockWait::none
+                                                                 ? std::chrono::seconds(0)
+                                                                 : lockWaitBound);
   auto pause = std::chrono::milliseconds(1);
   while (::flock(lockFD.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
@@ -409,6 +482,7 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
       log->error("NSUserDefaults: could not lock:", lockPath.string(), errnoText(errno));
       return WriteResult::failed;
     }
+    if (wait == LockWait::none) return WriteResult::lockBusy;
     if (std::chrono::steady_clock::now() >= waitUntil) {
       if (!lockHeldElsewhere_) {
         log->error("NSUserDefaults: another process holds the lock and does not let go, not writing:",
@@ -457,16 +531,17 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
     log->error("NSUserDefaults: moved a damaged defaults file aside:", path_.string(), aside.string());
     current = nlohmann::json::object();
   }
-  // Values of writes that failed go along, unless the file changed since they were set.
-  if (!kept_.empty() && onDisk == keptOver_) applyKept(current);
-  if (value) {
-    current[key] = encode(*value);
-  } else {
-    current.erase(key);
-  }
+  // Values of writes that failed go along, unless the file changed since they were set; values
+  // that waited for the lock go along in any case.
+  if (!kept_.empty() && onDisk == keptOver_) applyChanges(kept_, current);
+  applyChanges(waiting_, current);
+  if (change != nullptr) applyChanges({*change}, current);
   const std::string text = current.dump(2);
   if (text.size() + 1 > maxFileSize) {
-    log->error("NSUserDefaults: refusing a value that would make the defaults file too large to read, for key:", key);
+    std::string keys;
+    for (const auto& [key, value] : waiting_) keys += (keys.empty() ? "" : ", ") + key;
+    log->error("NSUserDefaults: refusing a value that would make the defaults file too large to read, for key:",
+               change != nullptr ? change->first : keys);
     return WriteResult::tooLarge;
   }
 
@@ -488,5 +563,6 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
   damaged_ = false;
   unreadable_ = false;
   kept_.clear();
+  waiting_.clear();
   return WriteResult::written;
 }

@@ -1,0 +1,141 @@
+// The settings as the real executable stores them while another process of the user holds the
+// lock of the settings file's writers: a setting changed with a click shows at once, the
+// application keeps answering on the bus, and the setting reaches the file once the lock is free.
+#include <fcntl.h>
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "Fennix/Foundation/Base64.h"
+#include "Fennix/Foundation/UserDefaults.h"
+#include "SVGQuarvel/Model/SVGQuarvelConfiguration.h"
+#include "SVGQuarvelTests/GTK/AppProcessSupport.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+
+using namespace QuarvelTestSupport;
+using namespace AppProcessSupport;
+
+namespace {
+
+class AppSettingsLockTest : public AppProcessTest {
+ protected:
+  /// The settings file of the application's group, once the application has written it.
+  std::optional<std::filesystem::path> settingsFile() const {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_ / "config" / "fennix" / "defaults", error)) {
+      if (entry.path().extension() != ".json") continue;
+      const auto json = nlohmann::json::parse(readFile(entry.path()), nullptr, false);
+      if (!json.is_object()) continue;
+      const auto group = json.find(NSUserDefaults::QvDefaultGroupNameKey);
+      if (group != json.end() && *group == SVGQuarvelConfiguration::defaultsGroup()) return entry.path();
+    }
+    return std::nullopt;
+  }
+
+  /// The settings stored in `file`; none while none are.
+  static std::optional<SVGQuarvelConfiguration> storedSettings(const std::filesystem::path& file) {
+    const auto json = nlohmann::json::parse(readFile(file), nullptr, false);
+    if (!json.is_object() || !json.contains(SVGQuarvelConfiguration::SVGQuarvelConfigKey)) return std::nullopt;
+    const auto& stored = json[SVGQuarvelConfiguration::SVGQuarvelConfigKey];
+    if (!stored.is_object() || !stored.contains("$data") || !stored["$data"].is_string()) return std::nullopt;
+    const auto data = Fennix::base64Decode(stored["$data"].get<std::string>());
+    if (!data) return std::nullopt;
+    try {
+      return SVGQuarvelConfiguration::fromJSONString(std::string(data->begin(), data->end()));
+    } catch (const SVGQuarvelConfiguration::DecodingError&) {
+      return std::nullopt;
+    }
+  }
+
+  /// Whether the application answers a call on the bus (it answers from its main loop).
+  bool answersOnTheBus(GDBusConnection* bus) {
+    GError* error = nullptr;
+    GVariant* list = g_dbus_connection_call_sync(bus, "org.quarvel.SVGQuarvel", "/org/quarvel/SVGQuarvel",
+                                                 "org.gtk.Actions", "List", nullptr, G_VARIANT_TYPE("(as)"),
+                                                 G_DBUS_CALL_FLAGS_NONE, 60000, nullptr, &error);
+    if (list == nullptr) {
+      ADD_FAILURE() << error->message;
+      g_error_free(error);
+      return false;
+    }
+    g_variant_unref(list);
+    return true;
+  }
+};
+
+}  // namespace
+
+TEST_F(AppSettingsLockTest, ASettingChangedWhileAnotherProcessHoldsTheLockReachesTheFileOnceTheLockIsFree) {
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-settings-lock.log");
+  const auto window = x_.findWindow("Untitled", 120);
+  ASSERT_TRUE(window) << readFile(outputFile("app-settings-lock.log"));
+  std::optional<std::filesystem::path> file;
+  ASSERT_TRUE(XDriver::waitUntil([&] { return (file = settingsFile()).has_value(); }, 60));
+  // Tall enough for the whole form (its rows then lie where this layout puts them).
+  x_.resize(*window, 1100, 1000);
+  ASSERT_TRUE(XDriver::waitUntil([&] { return x_.geometry(*window).height == 1000; }, 10));
+  const SVGQuarvelConfiguration defaults;
+
+  // Whether the window takes clicks yet: the box of the preview provider is clicked until the
+  // setting is stored.
+  const auto click = [&](int x, int y) {
+    x_.focus(*window);
+    const auto frame = x_.geometry(*window);
+    x_.click(frame.x + x, frame.y + y);
+  };
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        click(291, 471);
+        return XDriver::waitUntil(
+            [&] {
+              const auto stored = storedSettings(*file);
+              return stored && stored->previewProvider != defaults.previewProvider;
+            },
+            15);
+      },
+      60))
+      << readFile(*file);
+
+  // Another process of the user holds the lock of the settings' writers.
+  const auto lockPath = file->parent_path() / ("." + file->filename().string() + ".lock");
+  const int holder = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  const auto before = readFile(*file);
+
+  // The box of the imports, clicked: it shows checked the other way once the click is taken.
+  const auto frame = x_.geometry(*window);
+  const XDriver::Rect box{frame.x + 281, frame.y + 481, 20, 20};
+  const auto unclicked = x_.grab(box).pixels;
+  click(291, 491);
+  const bool redrawn = XDriver::waitUntil([&] { return x_.grab(box).pixels != unclicked; }, 60);
+  x_.grabScreen().savePNG(outputFile("app-settings-lock-held.png").string());
+  EXPECT_TRUE(redrawn) << "the click on the box of the imports did not show";
+
+  // The main loop runs meanwhile: the application answers on the bus, and has written nothing.
+  GDBusConnection* bus = connectToBus(bus_->address());
+  ASSERT_NE(bus, nullptr);
+  EXPECT_TRUE(answersOnTheBus(bus));
+  EXPECT_EQ(readFile(*file), before);
+
+  ::close(holder);
+  EXPECT_TRUE(XDriver::waitUntil(
+      [&] {
+        const auto stored = storedSettings(*file);
+        return stored && stored->imports != defaults.imports && stored->previewProvider != defaults.previewProvider;
+      },
+      60))
+      << readFile(*file) << readFile(outputFile("app-settings-lock.log"));
+  EXPECT_TRUE(answersOnTheBus(bus));
+  g_dbus_connection_close_sync(bus, nullptr, nullptr);
+  g_object_unref(bus);
+  EXPECT_TRUE(app->running());
+}
