@@ -4,6 +4,7 @@
 #include <glib.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,6 +60,16 @@ class DefaultsTests : public ::testing::Test {
       if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+  }
+
+  /// The names in `folder` of temporary files of a write.
+  static std::vector<std::string> temporaryFiles(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      const auto name = entry.path().filename().string();
+      if (name.find(".tmp.") != std::string::npos) names.push_back(name);
+    }
+    return names;
   }
 };
 
@@ -363,4 +374,98 @@ TEST_F(DefaultsTests, OnTheMainLoopAWriteNeverWaitsForTheLockAndReachesTheFileOn
   auto reader = NSUserDefaults::fromSuiteName(suite);
   EXPECT_EQ(reader->dictionaryRepresentation(), defaults->dictionaryRepresentation());
   EXPECT_EQ(reader->string("second"), "two");
+}
+
+// A defaults file that is a symbolic link (absolute or relative) stays one: the file it leads to
+// is replaced in its own folder, keeping its permissions and the keys it held.
+TEST_F(DefaultsTests, ASymbolicLinkStaysAndTheFileItLeadsToIsWritten) {
+  for (const bool relative : {false, true}) {
+    SCOPED_TRACE(relative ? "relative link" : "absolute link");
+    const auto suite = suiteName() + (relative ? ".relative" : ".absolute");
+    auto defaults = NSUserDefaults::fromSuiteName(suite);
+    const auto& path = defaults->path();
+    const auto folder = temporaryUserDirectories() / ("linked." + suite);
+    const auto target = folder / "settings.json";
+    writeText(target, R"({"theirs": "kept"})");
+    ::chmod(target.c_str(), 0640);
+    std::filesystem::create_directories(path.parent_path());
+    const auto link = relative ? std::filesystem::relative(target, path.parent_path()) : target;
+    std::filesystem::create_symlink(link, path);
+
+    EXPECT_EQ(defaults->string("theirs"), "kept");
+    defaults->set("new", "key");
+    defaults->set(2, "count");
+    ASSERT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(std::filesystem::read_symlink(path), link);
+    EXPECT_EQ(readJSON(target), nlohmann::json::parse(R"({"theirs": "kept", "key": "new", "count": 2})"));
+    struct stat info {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_TRUE(temporaryFiles(folder).empty());
+    EXPECT_TRUE(temporaryFiles(path.parent_path()).empty());
+    EXPECT_EQ(NSUserDefaults::fromSuiteName(suite)->string("key"), "new");
+  }
+}
+
+// A link that leads to no file, or into a folder that cannot be written, is not written through:
+// the write fails as any write does (logged, the value kept in this object), the link stays, and
+// no file is made anywhere.
+TEST_F(DefaultsTests, ALinkThatLeadsNowhereOrIntoAFolderThatCannotBeWrittenIsNotWrittenThrough) {
+  const auto suite = suiteName();
+  {
+    SCOPED_TRACE("link to nothing");
+    auto defaults = NSUserDefaults::fromSuiteName(suite + ".nowhere");
+    const auto& path = defaults->path();
+    const auto folder = temporaryUserDirectories() / ("nowhere." + suite);
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(path.parent_path());
+    std::filesystem::create_symlink(folder / "missing.json", path);
+    LogTestSupport::FileConsole capture(LogLevel::error);
+    console::setDefaultConsole(capture.console);
+    defaults->set("new", "key");
+    console::setDefaultConsole(nullptr);
+    EXPECT_EQ(capture.err.text(),
+              "ERROR: NSUserDefaults: could not write, the defaults file is a symbolic link that leads to no file: " +
+                  path.string() + "\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_EQ(defaults->string("key"), "new");
+  }
+  {
+    SCOPED_TRACE("link into a folder that cannot be written");
+    auto defaults = NSUserDefaults::fromSuiteName(suite + ".readonly");
+    const auto& path = defaults->path();
+    const auto folder = temporaryUserDirectories() / ("readonly." + suite);
+    std::filesystem::create_directories(folder);
+    const auto target = folder / "settings.json";
+    // An administrator writes into any folder: the file system itself is made read-only then.
+    const bool mounted = ::geteuid() == 0 && ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=1m") == 0;
+    struct Unmount {
+      std::filesystem::path folder;
+      bool mounted;
+      ~Unmount() {
+        if (mounted) ::umount2(folder.c_str(), MNT_DETACH);
+      }
+    } unmount{folder, mounted};
+    if (::geteuid() == 0 && !mounted) GTEST_SKIP() << "no file system could be mounted";
+    writeText(target, R"({"theirs": "kept"})");
+    if (mounted) {
+      ASSERT_EQ(::mount("tmpfs", folder.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
+    } else {
+      ::chmod(folder.c_str(), 0555);
+    }
+    std::filesystem::create_directories(path.parent_path());
+    std::filesystem::create_symlink(target, path);
+    LogTestSupport::FileConsole capture(LogLevel::error);
+    console::setDefaultConsole(capture.console);
+    defaults->set("new", "key");
+    console::setDefaultConsole(nullptr);
+    EXPECT_EQ(capture.err.text().rfind("ERROR: NSUserDefaults: could not write: " + target.string() + " ", 0), 0u)
+        << capture.err.text();
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(readText(target), R"({"theirs": "kept"})");
+    EXPECT_EQ(defaults->string("key"), "new");
+    EXPECT_EQ(defaults->string("theirs"), "kept");
+    if (!mounted) ::chmod(folder.c_str(), 0755);
+  }
 }

@@ -17,6 +17,7 @@
 #include <limits>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "Fennix/Foundation/Base64.h"
 #include "Fennix/Foundation/System/Bundle.h"
@@ -496,11 +497,29 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_typ
   }
   lockHeldElsewhere_ = false;
 
+  // A file that is a symbolic link stays one: the file it leads to is replaced, in its own folder.
+  // A link that leads to no file, or to something other than a file, is not written through: a
+  // file made there would be one nobody asked for.
+  std::filesystem::path file = path_;
+  struct stat nameInfo {};
+  const bool throughLink = ::lstat(path_.c_str(), &nameInfo) == 0 && S_ISLNK(nameInfo.st_mode);
+  if (throughLink) {
+    file = std::filesystem::canonical(path_, error);
+    struct stat ledTo {};
+    if (error || ::stat(file.c_str(), &ledTo) != 0 || !S_ISREG(ledTo.st_mode)) {
+      log->error("NSUserDefaults: could not write, the defaults file is a symbolic link that leads to no file:",
+                 path_.string());
+      return WriteResult::failed;
+    }
+  }
+
   // Temporary files exist only while their writer holds the lock: any found now were left by a
   // writer that died mid-write.
   const std::string temporaryPrefix = "." + fileName + ".tmp.";
-  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
-    if (entry.path().filename().string().rfind(temporaryPrefix, 0) == 0) ::unlink(entry.path().c_str());
+  for (const auto& folder : throughLink ? std::vector{directory, file.parent_path()} : std::vector{directory}) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+      if (entry.path().filename().string().rfind(temporaryPrefix, 0) == 0) ::unlink(entry.path().c_str());
+    }
   }
 
   // Start from what is on disk now, so that keys written by other processes stay.
@@ -517,18 +536,18 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_typ
   if (onDiskRead == ReadResult::damaged && onDisk.exists) {
     std::filesystem::path aside;
     for (int n = 0; n < 1000; ++n) {
-      auto candidate = path_;
+      auto candidate = file;
       candidate += n == 0 ? ".corrupt" : ".corrupt." + std::to_string(n);
       if (!std::filesystem::exists(std::filesystem::symlink_status(candidate))) {
         aside = candidate;
         break;
       }
     }
-    if (aside.empty() || ::rename(path_.c_str(), aside.c_str()) != 0) {
-      log->error("NSUserDefaults: damaged defaults file could not be moved aside, not writing:", path_.string());
+    if (aside.empty() || ::rename(file.c_str(), aside.c_str()) != 0) {
+      log->error("NSUserDefaults: damaged defaults file could not be moved aside, not writing:", file.string());
       return WriteResult::failed;
     }
-    log->error("NSUserDefaults: moved a damaged defaults file aside:", path_.string(), aside.string());
+    log->error("NSUserDefaults: moved a damaged defaults file aside:", file.string(), aside.string());
     current = nlohmann::json::object();
   }
   // Values of writes that failed go along, unless the file changed since they were set; values
@@ -547,11 +566,12 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_typ
 
   Fennix::ReplaceFileOptions options;
   options.permissions = 0600;
-  options.keepPermissions = false;
+  // The file a link leads to keeps its permissions; the suite's own file is its owner's alone.
+  options.keepPermissions = throughLink;
   options.followSymlink = false;
   options.temporaryPrefix = temporaryPrefix;
-  if (auto failure = Fennix::replaceFileAtomically(path_, text + "\n", options)) {
-    log->error("NSUserDefaults: could not write:", path_.string(), errnoText(failure.value()));
+  if (auto failure = Fennix::replaceFileAtomically(file, text + "\n", options)) {
+    log->error("NSUserDefaults: could not write:", file.string(), failure.message());
     return WriteResult::failed;
   }
   struct stat info {};

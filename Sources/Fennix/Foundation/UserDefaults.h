@@ -4,7 +4,9 @@
 //
 // Reads see the file as it is now (it is re-read when it changed on disk). A write re-reads the
 // file under an exclusive lock, changes one key, and replaces the file atomically, so processes
-// writing different keys lose nothing and a crash mid-write leaves the previous file intact.
+// writing different keys lose nothing and a crash mid-write leaves the previous file intact. A
+// file that is a symbolic link stays one: the file it leads to is replaced, in its own folder and
+// with its own permissions.
 // Every write then posts `NSUserDefaults::didChangeNotification` synchronously, with the suite as
 // object. A damaged file reads as empty and is moved aside (".corrupt") before the next write. A
 // file that cannot be read for now (no file descriptor or memory left) is not damaged: the values
