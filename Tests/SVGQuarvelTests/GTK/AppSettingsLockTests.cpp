@@ -54,21 +54,6 @@ class AppSettingsLockTest : public AppProcessTest {
       return std::nullopt;
     }
   }
-
-  /// Whether the application answers a call on the bus (it answers from its main loop).
-  bool answersOnTheBus(GDBusConnection* bus) {
-    GError* error = nullptr;
-    GVariant* list = g_dbus_connection_call_sync(bus, "org.quarvel.SVGQuarvel", "/org/quarvel/SVGQuarvel",
-                                                 "org.gtk.Actions", "List", nullptr, G_VARIANT_TYPE("(as)"),
-                                                 G_DBUS_CALL_FLAGS_NONE, 60000, nullptr, &error);
-    if (list == nullptr) {
-      ADD_FAILURE() << error->message;
-      g_error_free(error);
-      return false;
-    }
-    g_variant_unref(list);
-    return true;
-  }
 };
 
 }  // namespace
@@ -123,7 +108,7 @@ TEST_F(AppSettingsLockTest, ASettingChangedWhileAnotherProcessHoldsTheLockReache
   // The main loop runs meanwhile: the application answers on the bus, and has written nothing.
   GDBusConnection* bus = connectToBus(bus_->address());
   ASSERT_NE(bus, nullptr);
-  EXPECT_TRUE(answersOnTheBus(bus));
+  EXPECT_TRUE(applicationAnswers(bus, 60));
   EXPECT_EQ(readFile(*file), before);
 
   ::close(holder);
@@ -134,7 +119,7 @@ TEST_F(AppSettingsLockTest, ASettingChangedWhileAnotherProcessHoldsTheLockReache
       },
       60))
       << readFile(*file) << readFile(outputFile("app-settings-lock.log"));
-  EXPECT_TRUE(answersOnTheBus(bus));
+  EXPECT_TRUE(applicationAnswers(bus, 60));
   g_dbus_connection_close_sync(bus, nullptr, nullptr);
   g_object_unref(bus);
   EXPECT_TRUE(app->running());
