@@ -313,7 +313,8 @@ TEST_F(DefaultsTests, WithNoFileLeftToOpenTheFileIsNotTakenForDamaged) {
 // The main loop never waits for the writers of other processes: a value set there while another
 // process holds the lock returns at once, reads see it (and what the other process wrote
 // meanwhile), and it reaches the file once the lock is free, the last value set under a key
-// winning. The change is announced again once it is in the file.
+// winning, also from a suite nobody holds any more. The change is announced again once it is in
+// the file.
 TEST_F(DefaultsTests, OnTheMainLoopAWriteNeverWaitsForTheLockAndReachesTheFileOnceItIsFree) {
   const auto suite = suiteName();
   auto defaults = NSUserDefaults::fromSuiteName(suite);
@@ -342,6 +343,8 @@ TEST_F(DefaultsTests, OnTheMainLoopAWriteNeverWaitsForTheLockAndReachesTheFileOn
     defaults->set("one", "second");
     defaults->set("two", "second");
     defaults->removeObject("removed");
+    // A suite let go of at once still writes what waits in it.
+    NSUserDefaults::fromSuiteName(suite)->set("let go", "temporary");
     ran = true;
   });
   EXPECT_TRUE(runMainLoopUntil([&] { return ran; }));
@@ -365,7 +368,8 @@ TEST_F(DefaultsTests, OnTheMainLoopAWriteNeverWaitsForTheLockAndReachesTheFileOn
   ::kill(helper, SIGTERM);
   EXPECT_EQ(waitForHelper(helper), -1);
   stop.pid = -1;
-  const auto expected = nlohmann::json::parse(R"({"kept": "before", "theirs": "written", "first": 1, "second": "two"})");
+  const auto expected = nlohmann::json::parse(R"({"kept": "before", "theirs": "written", "first": 1, "second": "two",
+                                                      "temporary": "let go"})");
   EXPECT_TRUE(runMainLoopUntil([&] { return readJSON(path) == expected; })) << readText(path);
   EXPECT_TRUE(runMainLoopUntil([&] { return announced == 5; })) << announced;
   console::setDefaultConsole(nullptr);

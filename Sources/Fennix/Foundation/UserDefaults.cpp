@@ -408,9 +408,8 @@ void NSUserDefaults::scheduleRetryLocked() {
   if (retryScheduled_) return;
   retryScheduled_ = true;
   retryDelay_ = retryDelay_ == 0 ? 0.01 : std::min(retryDelay_ * 2, longestRetryPause);
-  DispatchQueue::main().asyncAfter(retryDelay_, [weak = weak_from_this()] {
-    if (auto suite = weak.lock()) suite->retryWaiting();
-  });
+  // The suite stays while values wait in it, even when the code that set them let go of it.
+  DispatchQueue::main().asyncAfter(retryDelay_, [suite = shared_from_this()] { suite->retryWaiting(); });
 }
 
 void NSUserDefaults::retryWaiting() {
