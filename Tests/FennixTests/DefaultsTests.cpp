@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -472,4 +473,100 @@ TEST_F(DefaultsTests, ALinkThatLeadsNowhereOrIntoAFolderThatCannotBeWrittenIsNot
     EXPECT_EQ(defaults->string("theirs"), "kept");
     if (!mounted) ::chmod(folder.c_str(), 0755);
   }
+}
+
+// A process that ends while values wait for the lock writes them as it ends once the lock is free,
+// and otherwise says in the log which keys are lost.
+TEST_F(DefaultsTests, ValuesThatWaitForTheLockAreWrittenWhenTheProcessEndsOrNamedAsLost) {
+  for (const std::string lock : {"released", "held"}) {
+    SCOPED_TRACE(lock);
+    const auto suite = suiteName() + "." + lock;
+    const auto log = temporaryUserDirectories() / (suite + ".log");
+    const pid_t helper = startHelper({"set-and-exit", suite, "key", "value", lock, log.string()});
+    ASSERT_GT(helper, 0);
+    EXPECT_EQ(waitForHelper(helper), 0);
+    const auto path = NSUserDefaults::fromSuiteName(suite)->path();
+    if (lock == "released") {
+      EXPECT_EQ(readJSON(path), nlohmann::json::parse(R"({"key": "value"})")) << readText(log);
+      EXPECT_EQ(readText(log), "");
+    } else {
+      EXPECT_FALSE(std::filesystem::exists(path));
+      EXPECT_NE(readText(log).find("losing keys: key of " + path.string()), std::string::npos) << readText(log);
+    }
+  }
+}
+
+// While the lock is held elsewhere, a value that would make the file too large is refused at
+// once, as it is when the lock is free, and the values that wait beside it still reach the file.
+TEST_F(DefaultsTests, AValueTooLargeForTheFileIsRefusedAtOnceAndTheValuesBesideItStillWait) {
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  const auto& path = defaults->path();
+  std::filesystem::create_directories(path.parent_path());
+  // Another open of the lock file holds it, as another process would.
+  const int holder = ::open((path.parent_path() / ("." + path.filename().string() + ".lock")).c_str(),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  LogTestSupport::FileConsole capture(LogLevel::error);
+  console::setDefaultConsole(capture.console);
+  bool ran = false;
+  DispatchQueue::main().async([&] {
+    defaults->set("small", "beside");
+    defaults->set(std::string(17 * 1024 * 1024, 'x'), "large");
+    ran = true;
+  });
+  EXPECT_TRUE(runMainLoopUntil([&] { return ran; }));
+  EXPECT_EQ(defaults->object("large"), std::nullopt);
+  EXPECT_EQ(defaults->string("beside"), "small");
+  ::close(holder);
+  EXPECT_TRUE(runMainLoopUntil([&] { return std::filesystem::exists(path); }));
+  console::setDefaultConsole(nullptr);
+  EXPECT_EQ(readJSON(path), nlohmann::json::parse(R"({"beside": "small"})"));
+  EXPECT_EQ(capture.err.text(),
+            "ERROR: NSUserDefaults: refusing a value that would make the defaults file too large to read, for key: "
+            "large\n");
+}
+
+// A write off the main loop that waits for another process's lock does not keep the suite from
+// the main loop meanwhile: it reads, and sets values that wait, at once.
+TEST_F(DefaultsTests, AWriteOffTheMainLoopThatWaitsForTheLockDoesNotHoldUpTheMainLoop) {
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  defaults->set("before", "read");
+  const auto& path = defaults->path();
+  const auto lockPath = path.parent_path() / ("." + path.filename().string() + ".lock");
+  const int holder = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  // The opens of the lock file in this process.
+  const auto lockOpens = [&lockPath] {
+    int opens = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code error;
+      if (std::filesystem::read_symlink(entry.path(), error) == lockPath) ++opens;
+    }
+    return opens;
+  };
+  LogTestSupport::FileConsole capture(LogLevel::error);
+  console::setDefaultConsole(capture.console);
+  std::atomic<bool> written{false};
+  std::thread writer([&] {
+    defaults->set("off", "thread");
+    written = true;
+  });
+  // The writer has the lock file open: it waits for the lock until the bound.
+  EXPECT_TRUE(runMainLoopUntil([&] { return lockOpens() == 2 || written; }));
+  std::optional<std::string> read;
+  DispatchQueue::main().async([&] {
+    read = defaults->string("read");
+    defaults->set("main", "loop");
+  });
+  EXPECT_TRUE(runMainLoopUntil([&] { return read.has_value(); }));
+  EXPECT_FALSE(written) << "the main loop waited for the write off it";
+  EXPECT_EQ(read, "before");
+  EXPECT_EQ(defaults->string("loop"), "main");
+  writer.join();
+  ::close(holder);
+  EXPECT_TRUE(runMainLoopUntil([&] { return readJSON(path).contains("loop"); }));
+  console::setDefaultConsole(nullptr);
+  EXPECT_EQ(readJSON(path)["loop"], "main");
 }

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <set>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -113,6 +114,18 @@ void applyChanges(const std::map<std::string, std::optional<nlohmann::json>>& ch
       values.erase(key);
     }
   }
+}
+
+// The suites whose values wait for the lock. When the process ends, each writes them once more,
+// waiting for the lock a few seconds at most: the main loop that would try again has stopped.
+std::mutex& waitingSuitesMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+
+std::set<std::shared_ptr<NSUserDefaults>>& waitingSuites() {
+  static auto* suites = new std::set<std::shared_ptr<NSUserDefaults>>;
+  return *suites;
 }
 
 template <typename Fingerprint>
@@ -361,15 +374,24 @@ void NSUserDefaults::removeObject(const std::string& forKey) {
 
 void NSUserDefaults::write(const std::string& key, const std::optional<DefaultsValue>& value) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     const Changes::value_type change{key, value ? std::optional<nlohmann::json>(encode(*value)) : std::nullopt};
     // The main loop never waits for another process: what it sets waits here until the lock is free.
     const bool onMainLoop = g_main_context_is_owner(g_main_context_default()) != FALSE;
-    const WriteResult result = writeLocked(&change, onMainLoop ? LockWait::none : LockWait::bounded);
+    const WriteResult result = writeLocked(&change, onMainLoop ? LockWait::none : LockWait::bounded, &lock);
     // A file too large to be read back would lose every key: the value is refused.
     if (result == WriteResult::tooLarge) return;
     if (result == WriteResult::lockBusy) {
       refreshLocked();
+      // Refused now, as a write that gets the lock refuses it, rather than later with every value
+      // that waits beside it.
+      nlohmann::json changed = values_;
+      applyChanges({change}, changed);
+      if (changed.dump(2).size() + 1 > maxFileSize) {
+        console::error("NSUserDefaults: refusing a value that would make the defaults file too large to read, for key:",
+                       key);
+        return;
+      }
       waitLocked(key, change.second);
     } else if (result == WriteResult::failed) {
       // Keep the value for this process at least.
@@ -402,6 +424,28 @@ void NSUserDefaults::waitLocked(const std::string& key, const std::optional<nloh
   kept_.erase(key);
   applyChanges(waiting_, values_);
   scheduleRetryLocked();
+  std::lock_guard<std::mutex> registry(waitingSuitesMutex());
+  static const bool writesAtExit = std::atexit([] { writeWaitingAtExit(); }) == 0;
+  if (!writesAtExit) return;
+  waitingSuites().insert(shared_from_this());
+}
+
+void NSUserDefaults::writeWaitingAtExit() {
+  std::set<std::shared_ptr<NSUserDefaults>> suites;
+  {
+    std::lock_guard<std::mutex> registry(waitingSuitesMutex());
+    suites.swap(waitingSuites());
+  }
+  for (const auto& suite : suites) {
+    std::unique_lock<std::mutex> lock(suite->mutex_);
+    if (suite->waiting_.empty()) continue;
+    if (suite->writeLocked(nullptr, LockWait::bounded, &lock) == WriteResult::written) continue;
+    std::string keys;
+    for (const auto& [key, value] : suite->waiting_) keys += (keys.empty() ? "" : ", ") + key;
+    console::error("NSUserDefaults: the process ends before the values that waited for the lock could be written, "
+                   "losing keys:",
+                   keys, "of", suite->path_.string());
+  }
 }
 
 void NSUserDefaults::scheduleRetryLocked() {
@@ -418,9 +462,10 @@ void NSUserDefaults::retryWaiting() {
     retryScheduled_ = false;
     if (waiting_.empty()) {
       retryDelay_ = 0;
+      stopWaitingLocked();
       return;
     }
-    const WriteResult result = writeLocked(nullptr, LockWait::none);
+    const WriteResult result = writeLocked(nullptr, LockWait::none, nullptr);
     if (result == WriteResult::lockBusy) {
       if (!reportedWaiting_ && std::chrono::steady_clock::now() - waitingSince_ >= lockWaitBound) {
         reportedWaiting_ = true;
@@ -445,11 +490,20 @@ void NSUserDefaults::retryWaiting() {
       refreshLocked();
     }
     reportedWaiting_ = false;
+    stopWaitingLocked();
   }
   NotificationCenter::defaultCenter().post(Notification(didChangeNotification, this));
 }
 
-NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_type* change, LockWait wait) {
+void NSUserDefaults::stopWaitingLocked() {
+  std::lock_guard<std::mutex> registry(waitingSuitesMutex());
+  auto& suites = waitingSuites();
+  const auto found = std::find_if(suites.begin(), suites.end(), [this](const auto& suite) { return suite.get() == this; });
+  if (found != suites.end()) suites.erase(found);
+}
+
+NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_type* change, LockWait wait,
+                                                        std::unique_lock<std::mutex>* held) {
   auto log = console::defaultConsole();
   const auto directory = path_.parent_path();
   const auto fileName = path_.filename().string();
@@ -491,7 +545,10 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_typ
       lockHeldElsewhere_ = true;
       return WriteResult::failed;
     }
+    // The suite is free to others meanwhile (the main loop reads it, or sets values that wait).
+    if (held != nullptr) held->unlock();
     std::this_thread::sleep_for(pause);
+    if (held != nullptr) held->lock();
     pause = std::min(pause * 2, std::chrono::milliseconds(50));
   }
   lockHeldElsewhere_ = false;

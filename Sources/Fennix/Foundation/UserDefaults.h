@@ -111,7 +111,10 @@ class NSUserDefaults : public std::enable_shared_from_this<NSUserDefaults> {
   /// for the writers of other processes: while one of them holds the lock, the value waits in
   /// this object (reads see it, whatever the other process writes meanwhile), and the main loop
   /// tries the lock again a little later, until it is free and the values that waited reach the
-  /// file (the last one set under a key wins); the change notification is posted again then.
+  /// file (the last one set under a key wins); the change notification is posted again then. A
+  /// value that would make the file too large is refused at once. Values that still wait when the
+  /// process ends are written then, waiting for the lock a few seconds at most; those that cannot
+  /// be are named in the log.
   /// Elsewhere a write waits for the writers of other processes for a few seconds at most, and,
   /// once one of them has kept it waiting that long, not at all until the lock is free again:
   /// the write fails instead.
@@ -143,8 +146,9 @@ class NSUserDefaults : public std::enable_shared_from_this<NSUserDefaults> {
   /// `lockBusy`: another process held the lock, and the write was not to wait for it.
   enum class WriteResult { written, failed, tooLarge, lockBusy };
   enum class LockWait { bounded, none };
-  /// Writes the values kept and waiting, and then `change` when given.
-  WriteResult writeLocked(const Changes::value_type* change, LockWait wait);
+  /// Writes the values kept and waiting, and then `change` when given. While it waits for another
+  /// process, it lets go of `held` (the lock of `mutex_`, when given).
+  WriteResult writeLocked(const Changes::value_type* change, LockWait wait, std::unique_lock<std::mutex>* held);
   /// Keeps the value of a write that failed in this object, over the file as it is now.
   void keepLocked(const std::string& key, const std::optional<nlohmann::json>& value);
   /// Keeps the value of a write that found the lock held elsewhere until it can be written, and
@@ -153,6 +157,10 @@ class NSUserDefaults : public std::enable_shared_from_this<NSUserDefaults> {
   void scheduleRetryLocked();
   /// On the main loop: writes the values that waited, when the lock is free now.
   void retryWaiting();
+  /// No value waits any more: the end of the process has nothing to write for this suite.
+  void stopWaitingLocked();
+  /// When the process ends: writes the values that still wait, or says which are lost.
+  static void writeWaitingAtExit();
   std::optional<DefaultsValue> lookup(const std::string& key);
 
   const std::string suiteName_;
