@@ -570,3 +570,35 @@ TEST_F(DefaultsTests, AWriteOffTheMainLoopThatWaitsForTheLockDoesNotHoldUpTheMai
   console::setDefaultConsole(nullptr);
   EXPECT_EQ(readJSON(path)["loop"], "main");
 }
+
+// A value set off the main loop under a key whose value waits for the lock, and that cannot be
+// written either, takes the waiting value's place: it reaches the file once the lock is free,
+// even when the process that held the lock changed the file meanwhile.
+TEST_F(DefaultsTests, AValueSetOffTheMainLoopUnderAWaitingKeyReplacesItAndReachesTheFile) {
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  const auto& path = defaults->path();
+  std::filesystem::create_directories(path.parent_path());
+  const int holder = ::open((path.parent_path() / ("." + path.filename().string() + ".lock")).c_str(),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  LogTestSupport::FileConsole capture(LogLevel::error);
+  console::setDefaultConsole(capture.console);
+  bool ran = false;
+  DispatchQueue::main().async([&] {
+    defaults->set("main loop", "key");
+    defaults->set("main loop", "other");
+    ran = true;
+  });
+  EXPECT_TRUE(runMainLoopUntil([&] { return ran; }));
+  // Off the main loop the write waits for the lock until the bound, and fails.
+  std::thread([&] { defaults->set("thread", "key"); }).join();
+  EXPECT_EQ(defaults->string("key"), "thread");
+  // The process that holds the lock writes the file before it lets go.
+  writeText(path, R"({"theirs": "written"})");
+  ::close(holder);
+  EXPECT_TRUE(runMainLoopUntil([&] { return readJSON(path).contains("other"); })) << readText(path);
+  console::setDefaultConsole(nullptr);
+  EXPECT_EQ(readJSON(path), nlohmann::json::parse(R"({"theirs": "written", "other": "main loop", "key": "thread"})"));
+  EXPECT_EQ(defaults->string("key"), "thread");
+}

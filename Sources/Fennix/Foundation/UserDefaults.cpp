@@ -394,9 +394,14 @@ void NSUserDefaults::write(const std::string& key, const std::optional<DefaultsV
       }
       waitLocked(key, change.second);
     } else if (result == WriteResult::failed) {
-      // Keep the value for this process at least.
+      // Keep the value for this process at least. One set under a key whose value waits for the
+      // lock takes its place there, and is written with the others once the lock is free.
       refreshLocked();
-      keepLocked(key, change.second);
+      if (waiting_.count(key) != 0) {
+        waitLocked(key, change.second);
+      } else {
+        keepLocked(key, change.second);
+      }
     }
   }
   NotificationCenter::defaultCenter().post(Notification(didChangeNotification, this));

@@ -105,7 +105,8 @@ class NSUserDefaults : public std::enable_shared_from_this<NSUserDefaults> {
   /// texts that are not UTF-8 are refused with a log line, and so is a value that would make the
   /// file larger than the suite reads (which would lose every key); a failed write is logged, and
   /// the value stays in this object, and goes along with the next write that succeeds, until
-  /// another process changes the file.
+  /// another process changes the file (one under a key whose value waits for the lock, below,
+  /// waits in its place instead).
   ///
   /// On the main loop (the thread that runs the GLib default main context) a write never waits
   /// for the writers of other processes: while one of them holds the lock, the value waits in
