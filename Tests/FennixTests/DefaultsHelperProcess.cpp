@@ -2,13 +2,16 @@
 // Built only into the helper executable.
 #ifdef FENNIX_DEFAULTS_HELPER_MAIN
 
+#include <fcntl.h>
 #include <glib.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,6 +21,7 @@
 #include "Fennix/console/Console.h"
 #include "Platform/NotificationCenter.h"
 #include "Fennix/Foundation/UserDefaults.h"
+#include "Platform/Dispatch.h"
 
 namespace {
 
@@ -25,7 +29,8 @@ int usage() {
   std::fprintf(stderr,
                "usage: helper write-keys SUITE PREFIX COUNT | write-loop SUITE |"
                " group-set GROUP KEY VALUE SECONDS | kvs-set KEY VALUE SECONDS |"
-               " kvs-set-dated KEY DATE SECONDS | no-files-left SUITE LOG\n");
+               " kvs-set-dated KEY DATE SECONDS | no-files-left SUITE LOG | hold-lock SUITE READY |"
+               " set-and-exit SUITE KEY VALUE released|held LOG\n");
   return 2;
 }
 
@@ -167,6 +172,45 @@ int main(int argc, char** argv) {
     return relayed ? 0 : 3;
   }
   if (command == "no-files-left" && argc == 4) return noFilesLeft(argv[2], argv[3]);
+  if (command == "set-and-exit" && argc == 7) {
+    // Sets KEY on the main loop while another open of the lock file holds it (as another process
+    // would), lets go of the lock or not, and ends without a further turn of the main loop,
+    // logging to LOG.
+    auto suite = NSUserDefaults::fromSuiteName(argv[2]);
+    std::FILE* log = std::fopen(argv[6], "w");
+    if (!suite || log == nullptr) return 1;
+    std::setvbuf(log, nullptr, _IONBF, 0);
+    console::setDefaultConsole(consoleOver(log));
+    const auto& path = suite->path();
+    std::filesystem::create_directories(path.parent_path());
+    const auto lockPath = path.parent_path() / ("." + path.filename().string() + ".lock");
+    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock < 0 || ::flock(lock, LOCK_EX) != 0) return 1;
+    bool set = false;
+    DispatchQueue::main().async([&] {
+      suite->set(std::string(argv[4]), argv[3]);
+      set = true;
+    });
+    while (!set) g_main_context_iteration(nullptr, TRUE);
+    if (suite->string(argv[3]) != argv[4]) return 3;
+    if (std::string(argv[5]) == "released") ::close(lock);
+    return 0;
+  }
+  if (command == "hold-lock" && argc == 4) {
+    // Takes the writers' lock of the suite, as a writer does, makes the file READY, and holds the
+    // lock until killed.
+    auto suite = NSUserDefaults::fromSuiteName(argv[2]);
+    if (!suite) return 1;
+    const auto& path = suite->path();
+    std::filesystem::create_directories(path.parent_path());
+    const auto lockPath = path.parent_path() / ("." + path.filename().string() + ".lock");
+    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock < 0 || ::flock(lock, LOCK_EX) != 0) return 1;
+    std::FILE* ready = std::fopen(argv[3], "w");
+    if (ready == nullptr) return 1;
+    std::fclose(ready);
+    for (;;) ::pause();
+  }
   return usage();
 }
 

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <glib.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -15,6 +19,8 @@
 #include "Fennix/Foundation/UserDefaults.h"
 #include "FennixTests/DefaultsTestSupport.h"
 #include "FennixTests/LogTestSupport.h"
+#include "Platform/Dispatch.h"
+#include "Platform/NotificationCenter.h"
 
 using namespace FennixTestSupport;
 
@@ -41,6 +47,30 @@ class DefaultsTests : public ::testing::Test {
   static void writeText(const std::filesystem::path& path, const std::string& text) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
+  }
+
+  static nlohmann::json readJSON(const std::filesystem::path& path) {
+    return nlohmann::json::parse(readText(path), nullptr, /*allow_exceptions=*/false);
+  }
+
+  /// Runs the main loop, as the application does, until `done` holds (at most a generous while).
+  static bool runMainLoopUntil(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() >= end) return false;
+      if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+
+  /// The names in `folder` of temporary files of a write.
+  static std::vector<std::string> temporaryFiles(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      const auto name = entry.path().filename().string();
+      if (name.find(".tmp.") != std::string::npos) names.push_back(name);
+    }
+    return names;
   }
 };
 
@@ -279,4 +309,296 @@ TEST_F(DefaultsTests, WithNoFileLeftToOpenTheFileIsNotTakenForDamaged) {
     EXPECT_TRUE(entry.path() == path || entry.path() == lockPath) << name;
   }
   EXPECT_EQ(defaults->string("b"), "two");
+}
+
+// The main loop never waits for the writers of other processes: a value set there while another
+// process holds the lock returns at once, reads see it (and what the other process wrote
+// meanwhile), and it reaches the file once the lock is free, the last value set under a key
+// winning, also from a suite nobody holds any more. The change is announced again once it is in
+// the file.
+TEST_F(DefaultsTests, OnTheMainLoopAWriteNeverWaitsForTheLockAndReachesTheFileOnceItIsFree) {
+  const auto suite = suiteName();
+  auto defaults = NSUserDefaults::fromSuiteName(suite);
+  defaults->set("before", "kept");
+  defaults->set("before", "removed");
+  const auto& path = defaults->path();
+  const auto ready = temporaryUserDirectories() / (suite + ".ready");
+  pid_t helper = startHelper({"hold-lock", suite, ready.string()});
+  ASSERT_GT(helper, 0);
+  struct Stop {
+    pid_t pid;
+    ~Stop() {
+      if (pid > 0 && ::kill(pid, SIGKILL) == 0) waitForHelper(pid);
+    }
+  } stop{helper};
+  ASSERT_TRUE(runMainLoopUntil([&] { return std::filesystem::exists(ready); }));
+
+  int announced = 0;
+  auto token = NotificationCenter::defaultCenter().addObserver(NSUserDefaults::didChangeNotification, defaults.get(),
+                                                               std::nullopt, [&](const Notification&) { ++announced; });
+  LogTestSupport::FileConsole capture(LogLevel::error);
+  console::setDefaultConsole(capture.console);
+  bool ran = false;
+  DispatchQueue::main().async([&] {
+    defaults->set(1, "first");
+    defaults->set("one", "second");
+    defaults->set("two", "second");
+    defaults->removeObject("removed");
+    // A suite let go of at once still writes what waits in it.
+    NSUserDefaults::fromSuiteName(suite)->set("let go", "temporary");
+    ran = true;
+  });
+  EXPECT_TRUE(runMainLoopUntil([&] { return ran; }));
+  EXPECT_EQ(announced, 4);
+  EXPECT_EQ(readJSON(path), nlohmann::json::parse(R"({"kept": "before", "removed": "before"})"));
+  EXPECT_EQ(defaults->object("first"), DefaultsValue(1));
+  EXPECT_EQ(defaults->string("second"), "two");
+  EXPECT_EQ(defaults->object("removed"), std::nullopt);
+
+  // The process that holds the lock writes a key of its own meanwhile.
+  writeText(path, R"({"kept": "before", "removed": "before", "theirs": "written"})");
+  EXPECT_EQ(defaults->string("theirs"), "written");
+  EXPECT_EQ(defaults->object("first"), DefaultsValue(1));
+  EXPECT_EQ(defaults->object("removed"), std::nullopt);
+  // A few turns of the main loop find the lock still held and write nothing.
+  int turns = 0;
+  DispatchQueue::main().asyncAfter(0.1, [&] { ++turns; });
+  ASSERT_TRUE(runMainLoopUntil([&] { return turns == 1; }));
+  EXPECT_EQ(readJSON(path), nlohmann::json::parse(R"({"kept": "before", "removed": "before", "theirs": "written"})"));
+
+  ::kill(helper, SIGTERM);
+  EXPECT_EQ(waitForHelper(helper), -1);
+  stop.pid = -1;
+  const auto expected = nlohmann::json::parse(R"({"kept": "before", "theirs": "written", "first": 1, "second": "two",
+                                                      "temporary": "let go"})");
+  EXPECT_TRUE(runMainLoopUntil([&] { return readJSON(path) == expected; })) << readText(path);
+  EXPECT_TRUE(runMainLoopUntil([&] { return announced == 5; })) << announced;
+  console::setDefaultConsole(nullptr);
+  NotificationCenter::defaultCenter().removeObserver(token);
+  EXPECT_EQ(capture.err.text().find("not writing"), std::string::npos) << capture.err.text();
+  auto reader = NSUserDefaults::fromSuiteName(suite);
+  EXPECT_EQ(reader->dictionaryRepresentation(), defaults->dictionaryRepresentation());
+  EXPECT_EQ(reader->string("second"), "two");
+}
+
+// A defaults file that is a symbolic link (absolute or relative) stays one: the file it leads to
+// is replaced in its own folder, keeping its permissions and the keys it held.
+TEST_F(DefaultsTests, ASymbolicLinkStaysAndTheFileItLeadsToIsWritten) {
+  for (const bool relative : {false, true}) {
+    SCOPED_TRACE(relative ? "relative link" : "absolute link");
+    const auto suite = suiteName() + (relative ? ".relative" : ".absolute");
+    auto defaults = NSUserDefaults::fromSuiteName(suite);
+    const auto& path = defaults->path();
+    const auto folder = temporaryUserDirectories() / ("linked." + suite);
+    const auto target = folder / "settings.json";
+    writeText(target, R"({"theirs": "kept"})");
+    ::chmod(target.c_str(), 0640);
+    std::filesystem::create_directories(path.parent_path());
+    const auto link = relative ? std::filesystem::relative(target, path.parent_path()) : target;
+    std::filesystem::create_symlink(link, path);
+
+    EXPECT_EQ(defaults->string("theirs"), "kept");
+    defaults->set("new", "key");
+    defaults->set(2, "count");
+    ASSERT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(std::filesystem::read_symlink(path), link);
+    EXPECT_EQ(readJSON(target), nlohmann::json::parse(R"({"theirs": "kept", "key": "new", "count": 2})"));
+    struct stat info {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_TRUE(temporaryFiles(folder).empty());
+    EXPECT_TRUE(temporaryFiles(path.parent_path()).empty());
+    EXPECT_EQ(NSUserDefaults::fromSuiteName(suite)->string("key"), "new");
+  }
+}
+
+// A link that leads to no file, or into a folder that cannot be written, is not written through:
+// the write fails as any write does (logged, the value kept in this object), the link stays, and
+// no file is made anywhere.
+TEST_F(DefaultsTests, ALinkThatLeadsNowhereOrIntoAFolderThatCannotBeWrittenIsNotWrittenThrough) {
+  const auto suite = suiteName();
+  {
+    SCOPED_TRACE("link to nothing");
+    auto defaults = NSUserDefaults::fromSuiteName(suite + ".nowhere");
+    const auto& path = defaults->path();
+    const auto folder = temporaryUserDirectories() / ("nowhere." + suite);
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(path.parent_path());
+    std::filesystem::create_symlink(folder / "missing.json", path);
+    LogTestSupport::FileConsole capture(LogLevel::error);
+    console::setDefaultConsole(capture.console);
+    defaults->set("new", "key");
+    console::setDefaultConsole(nullptr);
+    EXPECT_EQ(capture.err.text(),
+              "ERROR: NSUserDefaults: could not write, the defaults file is a symbolic link that leads to no file: " +
+                  path.string() + "\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_EQ(defaults->string("key"), "new");
+  }
+  {
+    SCOPED_TRACE("link into a folder that cannot be written");
+    auto defaults = NSUserDefaults::fromSuiteName(suite + ".readonly");
+    const auto& path = defaults->path();
+    const auto folder = temporaryUserDirectories() / ("readonly." + suite);
+    std::filesystem::create_directories(folder);
+    const auto target = folder / "settings.json";
+    // An administrator writes into any folder: the file system itself is made read-only then.
+    const bool mounted = ::geteuid() == 0 && ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=1m") == 0;
+    struct Unmount {
+      std::filesystem::path folder;
+      bool mounted;
+      ~Unmount() {
+        if (mounted) ::umount2(folder.c_str(), MNT_DETACH);
+      }
+    } unmount{folder, mounted};
+    if (::geteuid() == 0 && !mounted) GTEST_SKIP() << "no file system could be mounted";
+    writeText(target, R"({"theirs": "kept"})");
+    if (mounted) {
+      ASSERT_EQ(::mount("tmpfs", folder.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
+    } else {
+      ::chmod(folder.c_str(), 0555);
+    }
+    std::filesystem::create_directories(path.parent_path());
+    std::filesystem::create_symlink(target, path);
+    LogTestSupport::FileConsole capture(LogLevel::error);
+    console::setDefaultConsole(capture.console);
+    defaults->set("new", "key");
+    console::setDefaultConsole(nullptr);
+    EXPECT_EQ(capture.err.text().rfind("ERROR: NSUserDefaults: could not write: " + target.string() + " ", 0), 0u)
+        << capture.err.text();
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(readText(target), R"({"theirs": "kept"})");
+    EXPECT_EQ(defaults->string("key"), "new");
+    EXPECT_EQ(defaults->string("theirs"), "kept");
+    if (!mounted) ::chmod(folder.c_str(), 0755);
+  }
+}
+
+// A process that ends while values wait for the lock writes them as it ends once the lock is free,
+// and otherwise says in the log which keys are lost.
+TEST_F(DefaultsTests, ValuesThatWaitForTheLockAreWrittenWhenTheProcessEndsOrNamedAsLost) {
+  for (const std::string lock : {"released", "held"}) {
+    SCOPED_TRACE(lock);
+    const auto suite = suiteName() + "." + lock;
+    const auto log = temporaryUserDirectories() / (suite + ".log");
+    const pid_t helper = startHelper({"set-and-exit", suite, "key", "value", lock, log.string()});
+    ASSERT_GT(helper, 0);
+    EXPECT_EQ(waitForHelper(helper), 0);
+    const auto path = NSUserDefaults::fromSuiteName(suite)->path();
+    if (lock == "released") {
+      EXPECT_EQ(readJSON(path), nlohmann::json::parse(R"({"key": "value"})")) << readText(log);
+      EXPECT_EQ(readText(log), "");
+    } else {
+      EXPECT_FALSE(std::filesystem::exists(path));
+      EXPECT_NE(readText(log).find("losing keys: key of " + path.string()), std::string::npos) << readText(log);
+    }
+  }
+}
+
+// While the lock is held elsewhere, a value that would make the file too large is refused at
+// once, as it is when the lock is free, and the values that wait beside it still reach the file.
+TEST_F(DefaultsTests, AValueTooLargeForTheFileIsRefusedAtOnceAndTheValuesBesideItStillWait) {
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  const auto& path = defaults->path();
+  std::filesystem::create_directories(path.parent_path());
+  // Another open of the lock file holds it, as another process would.
+  const int holder = ::open((path.parent_path() / ("." + path.filename().string() + ".lock")).c_str(),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  LogTestSupport::FileConsole capture(LogLevel::error);
+  console::setDefaultConsole(capture.console);
+  bool ran = false;
+  DispatchQueue::main().async([&] {
+    defaults->set("small", "beside");
+    defaults->set(std::string(17 * 1024 * 1024, 'x'), "large");
+    ran = true;
+  });
+  EXPECT_TRUE(runMainLoopUntil([&] { return ran; }));
+  EXPECT_EQ(defaults->object("large"), std::nullopt);
+  EXPECT_EQ(defaults->string("beside"), "small");
+  ::close(holder);
+  EXPECT_TRUE(runMainLoopUntil([&] { return std::filesystem::exists(path); }));
+  console::setDefaultConsole(nullptr);
+  EXPECT_EQ(readJSON(path), nlohmann::json::parse(R"({"beside": "small"})"));
+  EXPECT_EQ(capture.err.text(),
+            "ERROR: NSUserDefaults: refusing a value that would make the defaults file too large to read, for key: "
+            "large\n");
+}
+
+// A write off the main loop that waits for another process's lock does not keep the suite from
+// the main loop meanwhile: it reads, and sets values that wait, at once.
+TEST_F(DefaultsTests, AWriteOffTheMainLoopThatWaitsForTheLockDoesNotHoldUpTheMainLoop) {
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  defaults->set("before", "read");
+  const auto& path = defaults->path();
+  const auto lockPath = path.parent_path() / ("." + path.filename().string() + ".lock");
+  const int holder = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  // The opens of the lock file in this process.
+  const auto lockOpens = [&lockPath] {
+    int opens = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code error;
+      if (std::filesystem::read_symlink(entry.path(), error) == lockPath) ++opens;
+    }
+    return opens;
+  };
+  LogTestSupport::FileConsole capture(LogLevel::error);
+  console::setDefaultConsole(capture.console);
+  std::atomic<bool> written{false};
+  std::thread writer([&] {
+    defaults->set("off", "thread");
+    written = true;
+  });
+  // The writer has the lock file open: it waits for the lock until the bound.
+  EXPECT_TRUE(runMainLoopUntil([&] { return lockOpens() == 2 || written; }));
+  std::optional<std::string> read;
+  DispatchQueue::main().async([&] {
+    read = defaults->string("read");
+    defaults->set("main", "loop");
+  });
+  EXPECT_TRUE(runMainLoopUntil([&] { return read.has_value(); }));
+  EXPECT_FALSE(written) << "the main loop waited for the write off it";
+  EXPECT_EQ(read, "before");
+  EXPECT_EQ(defaults->string("loop"), "main");
+  writer.join();
+  ::close(holder);
+  EXPECT_TRUE(runMainLoopUntil([&] { return readJSON(path).contains("loop"); }));
+  console::setDefaultConsole(nullptr);
+  EXPECT_EQ(readJSON(path)["loop"], "main");
+}
+
+// A value set off the main loop under a key whose value waits for the lock, and that cannot be
+// written either, takes the waiting value's place: it reaches the file once the lock is free,
+// even when the process that held the lock changed the file meanwhile.
+TEST_F(DefaultsTests, AValueSetOffTheMainLoopUnderAWaitingKeyReplacesItAndReachesTheFile) {
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  const auto& path = defaults->path();
+  std::filesystem::create_directories(path.parent_path());
+  const int holder = ::open((path.parent_path() / ("." + path.filename().string() + ".lock")).c_str(),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  LogTestSupport::FileConsole capture(LogLevel::error);
+  console::setDefaultConsole(capture.console);
+  bool ran = false;
+  DispatchQueue::main().async([&] {
+    defaults->set("main loop", "key");
+    defaults->set("main loop", "other");
+    ran = true;
+  });
+  EXPECT_TRUE(runMainLoopUntil([&] { return ran; }));
+  // Off the main loop the write waits for the lock until the bound, and fails.
+  std::thread([&] { defaults->set("thread", "key"); }).join();
+  EXPECT_EQ(defaults->string("key"), "thread");
+  // The process that holds the lock writes the file before it lets go.
+  writeText(path, R"({"theirs": "written"})");
+  ::close(holder);
+  EXPECT_TRUE(runMainLoopUntil([&] { return readJSON(path).contains("other"); })) << readText(path);
+  console::setDefaultConsole(nullptr);
+  EXPECT_EQ(readJSON(path), nlohmann::json::parse(R"({"theirs": "written", "other": "main loop", "key": "thread"})"));
+  EXPECT_EQ(defaults->string("key"), "thread");
 }

@@ -1,6 +1,7 @@
 #include "Fennix/Foundation/UserDefaults.h"
 
 #include <fcntl.h>
+#include <glib.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,12 +15,16 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <set>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "Fennix/Foundation/Base64.h"
 #include "Fennix/Foundation/System/Bundle.h"
 #include "Fennix/Foundation/System/FileSafety.h"
 #include "Fennix/console/Console.h"
+#include "Platform/Dispatch.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/Text/Text.h"
 
@@ -27,8 +32,11 @@ namespace {
 
 // Larger files, and deeper nesting, are treated as damaged rather than read into memory.
 constexpr std::size_t maxFileSize = 16 * 1024 * 1024;
-// How long a write waits for the writers of other processes.
+// How long a write off the main loop waits for the writers of other processes, and how long the
+// values set on the main loop wait for them before the log tells.
 constexpr std::chrono::seconds lockWaitBound{5};
+// The main loop tries the lock again after a pause that grows up to this many seconds.
+constexpr double longestRetryPause = 0.25;
 constexpr int maxDepth = 64;
 // The tag object that marks data in the file: {"$data": "<base64>"}.
 constexpr const char* dataTag = "$data";
@@ -95,6 +103,29 @@ std::string passingFailureText(int error) {
     case ENOMEM: return "because memory ran out";
     default: return "because " + errnoText(error);
   }
+}
+
+// Sets or removes each key as `changes` say.
+void applyChanges(const std::map<std::string, std::optional<nlohmann::json>>& changes, nlohmann::json& values) {
+  for (const auto& [key, value] : changes) {
+    if (value) {
+      values[key] = *value;
+    } else {
+      values.erase(key);
+    }
+  }
+}
+
+// The suites whose values wait for the lock. When the process ends, each writes them once more,
+// waiting for the lock a few seconds at most: the main loop that would try again has stopped.
+std::mutex& waitingSuitesMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+
+std::set<std::shared_ptr<NSUserDefaults>>& waitingSuites() {
+  static auto* suites = new std::set<std::shared_ptr<NSUserDefaults>>;
+  return *suites;
 }
 
 template <typename Fingerprint>
@@ -225,11 +256,12 @@ void NSUserDefaults::refreshLocked() {
   unreadable_ = false;
   if (!kept_.empty()) {
     if (fingerprint == keptOver_) {
-      applyKept(values);
+      applyChanges(kept_, values);
     } else {
       kept_.clear();
     }
   }
+  applyChanges(waiting_, values);
   values_ = std::move(values);
   fingerprint_ = fingerprint;
   loaded_ = true;
@@ -342,20 +374,40 @@ void NSUserDefaults::removeObject(const std::string& forKey) {
 
 void NSUserDefaults::write(const std::string& key, const std::optional<DefaultsValue>& value) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const WriteResult result = writeLocked(key, value);
+    std::unique_lock<std::mutex> lock(mutex_);
+    const Changes::value_type change{key, value ? std::optional<nlohmann::json>(encode(*value)) : std::nullopt};
+    // The main loop never waits for another process: what it sets waits here until the lock is free.
+    const bool onMainLoop = g_main_context_is_owner(g_main_context_default()) != FALSE;
+    const WriteResult result = writeLocked(&change, onMainLoop ? LockWait::none : LockWait::bounded, &lock);
     // A file too large to be read back would lose every key: the value is refused.
     if (result == WriteResult::tooLarge) return;
-    if (result == WriteResult::failed) {
-      // Keep the value for this process at least.
+    if (result == WriteResult::lockBusy) {
       refreshLocked();
-      keepLocked(key, value);
+      // Refused now, as a write that gets the lock refuses it, rather than later with every value
+      // that waits beside it.
+      nlohmann::json changed = values_;
+      applyChanges({change}, changed);
+      if (changed.dump(2).size() + 1 > maxFileSize) {
+        console::error("NSUserDefaults: refusing a value that would make the defaults file too large to read, for key:",
+                       key);
+        return;
+      }
+      waitLocked(key, change.second);
+    } else if (result == WriteResult::failed) {
+      // Keep the value for this process at least. One set under a key whose value waits for the
+      // lock takes its place there, and is written with the others once the lock is free.
+      refreshLocked();
+      if (waiting_.count(key) != 0) {
+        waitLocked(key, change.second);
+      } else {
+        keepLocked(key, change.second);
+      }
     }
   }
   NotificationCenter::defaultCenter().post(Notification(didChangeNotification, this));
 }
 
-void NSUserDefaults::keepLocked(const std::string& key, const std::optional<DefaultsValue>& value) {
+void NSUserDefaults::keepLocked(const std::string& key, const std::optional<nlohmann::json>& value) {
   // The values read before may be older than the file (it could not be read for now): the kept
   // value stays over a read of the file as it is now, until the file changes.
   struct stat info {};
@@ -363,21 +415,100 @@ void NSUserDefaults::keepLocked(const std::string& key, const std::optional<Defa
   if (::stat(path_.c_str(), &info) == 0) now = fingerprintOf<Fingerprint>(info);
   if (now != keptOver_) kept_.clear();
   keptOver_ = now;
-  kept_[key] = value ? std::optional<nlohmann::json>(encode(*value)) : std::nullopt;
-  applyKept(values_);
+  kept_[key] = value;
+  waiting_.erase(key);
+  applyChanges(kept_, values_);
 }
 
-void NSUserDefaults::applyKept(nlohmann::json& values) const {
-  for (const auto& [key, value] : kept_) {
-    if (value) {
-      values[key] = *value;
-    } else {
-      values.erase(key);
-    }
+void NSUserDefaults::waitLocked(const std::string& key, const std::optional<nlohmann::json>& value) {
+  if (waiting_.empty()) {
+    waitingSince_ = std::chrono::steady_clock::now();
+    reportedWaiting_ = false;
+  }
+  waiting_[key] = value;
+  kept_.erase(key);
+  applyChanges(waiting_, values_);
+  scheduleRetryLocked();
+  std::lock_guard<std::mutex> registry(waitingSuitesMutex());
+  static const bool writesAtExit = std::atexit([] { writeWaitingAtExit(); }) == 0;
+  if (!writesAtExit) return;
+  waitingSuites().insert(shared_from_this());
+}
+
+void NSUserDefaults::writeWaitingAtExit() {
+  std::set<std::shared_ptr<NSUserDefaults>> suites;
+  {
+    std::lock_guard<std::mutex> registry(waitingSuitesMutex());
+    suites.swap(waitingSuites());
+  }
+  for (const auto& suite : suites) {
+    std::unique_lock<std::mutex> lock(suite->mutex_);
+    if (suite->waiting_.empty()) continue;
+    if (suite->writeLocked(nullptr, LockWait::bounded, &lock) == WriteResult::written) continue;
+    std::string keys;
+    for (const auto& [key, value] : suite->waiting_) keys += (keys.empty() ? "" : ", ") + key;
+    console::error("NSUserDefaults: the process ends before the values that waited for the lock could be written, "
+                   "losing keys:",
+                   keys, "of", suite->path_.string());
   }
 }
 
-NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, const std::optional<DefaultsValue>& value) {
+void NSUserDefaults::scheduleRetryLocked() {
+  if (retryScheduled_) return;
+  retryScheduled_ = true;
+  retryDelay_ = retryDelay_ == 0 ? 0.01 : std::min(retryDelay_ * 2, longestRetryPause);
+  // The suite stays while values wait in it, even when the code that set them let go of it.
+  DispatchQueue::main().asyncAfter(retryDelay_, [suite = shared_from_this()] { suite->retryWaiting(); });
+}
+
+void NSUserDefaults::retryWaiting() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    retryScheduled_ = false;
+    if (waiting_.empty()) {
+      retryDelay_ = 0;
+      stopWaitingLocked();
+      return;
+    }
+    const WriteResult result = writeLocked(nullptr, LockWait::none, nullptr);
+    if (result == WriteResult::lockBusy) {
+      if (!reportedWaiting_ && std::chrono::steady_clock::now() - waitingSince_ >= lockWaitBound) {
+        reportedWaiting_ = true;
+        console::error("NSUserDefaults: another process has held the lock for a while, writing once it lets go:",
+                       path_.string());
+      }
+      scheduleRetryLocked();
+      return;
+    }
+    retryDelay_ = 0;
+    if (result == WriteResult::written) {
+      if (reportedWaiting_) console::log("NSUserDefaults: wrote the values that waited for the lock:", path_.string());
+    } else if (result == WriteResult::failed) {
+      // The write failed for another reason (logged): the values stay as those of any failed write.
+      const Changes failed = std::exchange(waiting_, {});
+      refreshLocked();
+      for (const auto& [key, value] : failed) keepLocked(key, value);
+    } else {
+      // Together too large for the file (logged): the file stays as it is.
+      waiting_.clear();
+      loaded_ = false;
+      refreshLocked();
+    }
+    reportedWaiting_ = false;
+    stopWaitingLocked();
+  }
+  NotificationCenter::defaultCenter().post(Notification(didChangeNotification, this));
+}
+
+void NSUserDefaults::stopWaitingLocked() {
+  std::lock_guard<std::mutex> registry(waitingSuitesMutex());
+  auto& suites = waitingSuites();
+  const auto found = std::find_if(suites.begin(), suites.end(), [this](const auto& suite) { return suite.get() == this; });
+  if (found != suites.end()) suites.erase(found);
+}
+
+NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_type* change, LockWait wait,
+                                                        std::unique_lock<std::mutex>* held) {
   auto log = console::defaultConsole();
   const auto directory = path_.parent_path();
   const auto fileName = path_.filename().string();
@@ -397,11 +528,12 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
     return WriteResult::failed;
   }
   // A writer holds the lock for the time of one write. One that holds it much longer is stuck
-  // (stopped, or on a file system that does not answer): the caller, often the main thread, does
-  // not wait for it without end, and once it has waited in vain it does not wait again until the
-  // lock is free.
-  const auto waitUntil = std::chrono::steady_clock::now() + (lockHeldElsewhere_ ? std::chrono::seconds(0)
-                                                                                : lockWaitBound);
+  // (stopped, or on a file system that does not answer): the caller does not wait for it without
+  // end, and once it has waited in vain it does not wait again until the lock is free. The main
+  // loop does not wait at all.
+  const auto waitUntil = std::chrono::steady_clock::now() + (lockHeldElsewhere_ || wait == LockWait::none
+                                                                 ? std::chrono::seconds(0)
+                                                                 : lockWaitBound);
   auto pause = std::chrono::milliseconds(1);
   while (::flock(lockFD.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
@@ -409,6 +541,7 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
       log->error("NSUserDefaults: could not lock:", lockPath.string(), errnoText(errno));
       return WriteResult::failed;
     }
+    if (wait == LockWait::none) return WriteResult::lockBusy;
     if (std::chrono::steady_clock::now() >= waitUntil) {
       if (!lockHeldElsewhere_) {
         log->error("NSUserDefaults: another process holds the lock and does not let go, not writing:",
@@ -417,16 +550,37 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
       lockHeldElsewhere_ = true;
       return WriteResult::failed;
     }
+    // The suite is free to others meanwhile (the main loop reads it, or sets values that wait).
+    if (held != nullptr) held->unlock();
     std::this_thread::sleep_for(pause);
+    if (held != nullptr) held->lock();
     pause = std::min(pause * 2, std::chrono::milliseconds(50));
   }
   lockHeldElsewhere_ = false;
 
+  // A file that is a symbolic link stays one: the file it leads to is replaced, in its own folder.
+  // A link that leads to no file, or to something other than a file, is not written through: a
+  // file made there would be one nobody asked for.
+  std::filesystem::path file = path_;
+  struct stat nameInfo {};
+  const bool throughLink = ::lstat(path_.c_str(), &nameInfo) == 0 && S_ISLNK(nameInfo.st_mode);
+  if (throughLink) {
+    file = std::filesystem::canonical(path_, error);
+    struct stat ledTo {};
+    if (error || ::stat(file.c_str(), &ledTo) != 0 || !S_ISREG(ledTo.st_mode)) {
+      log->error("NSUserDefaults: could not write, the defaults file is a symbolic link that leads to no file:",
+                 path_.string());
+      return WriteResult::failed;
+    }
+  }
+
   // Temporary files exist only while their writer holds the lock: any found now were left by a
   // writer that died mid-write.
   const std::string temporaryPrefix = "." + fileName + ".tmp.";
-  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
-    if (entry.path().filename().string().rfind(temporaryPrefix, 0) == 0) ::unlink(entry.path().c_str());
+  for (const auto& folder : throughLink ? std::vector{directory, file.parent_path()} : std::vector{directory}) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+      if (entry.path().filename().string().rfind(temporaryPrefix, 0) == 0) ::unlink(entry.path().c_str());
+    }
   }
 
   // Start from what is on disk now, so that keys written by other processes stay.
@@ -443,40 +597,42 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
   if (onDiskRead == ReadResult::damaged && onDisk.exists) {
     std::filesystem::path aside;
     for (int n = 0; n < 1000; ++n) {
-      auto candidate = path_;
+      auto candidate = file;
       candidate += n == 0 ? ".corrupt" : ".corrupt." + std::to_string(n);
       if (!std::filesystem::exists(std::filesystem::symlink_status(candidate))) {
         aside = candidate;
         break;
       }
     }
-    if (aside.empty() || ::rename(path_.c_str(), aside.c_str()) != 0) {
-      log->error("NSUserDefaults: damaged defaults file could not be moved aside, not writing:", path_.string());
+    if (aside.empty() || ::rename(file.c_str(), aside.c_str()) != 0) {
+      log->error("NSUserDefaults: damaged defaults file could not be moved aside, not writing:", file.string());
       return WriteResult::failed;
     }
-    log->error("NSUserDefaults: moved a damaged defaults file aside:", path_.string(), aside.string());
+    log->error("NSUserDefaults: moved a damaged defaults file aside:", file.string(), aside.string());
     current = nlohmann::json::object();
   }
-  // Values of writes that failed go along, unless the file changed since they were set.
-  if (!kept_.empty() && onDisk == keptOver_) applyKept(current);
-  if (value) {
-    current[key] = encode(*value);
-  } else {
-    current.erase(key);
-  }
+  // Values of writes that failed go along, unless the file changed since they were set; values
+  // that waited for the lock go along in any case.
+  if (!kept_.empty() && onDisk == keptOver_) applyChanges(kept_, current);
+  applyChanges(waiting_, current);
+  if (change != nullptr) applyChanges({*change}, current);
   const std::string text = current.dump(2);
   if (text.size() + 1 > maxFileSize) {
-    log->error("NSUserDefaults: refusing a value that would make the defaults file too large to read, for key:", key);
+    std::string keys;
+    for (const auto& [key, value] : waiting_) keys += (keys.empty() ? "" : ", ") + key;
+    log->error("NSUserDefaults: refusing a value that would make the defaults file too large to read, for key:",
+               change != nullptr ? change->first : keys);
     return WriteResult::tooLarge;
   }
 
   Fennix::ReplaceFileOptions options;
   options.permissions = 0600;
-  options.keepPermissions = false;
+  // The file a link leads to keeps its permissions; the suite's own file is its owner's alone.
+  options.keepPermissions = throughLink;
   options.followSymlink = false;
   options.temporaryPrefix = temporaryPrefix;
-  if (auto failure = Fennix::replaceFileAtomically(path_, text + "\n", options)) {
-    log->error("NSUserDefaults: could not write:", path_.string(), errnoText(failure.value()));
+  if (auto failure = Fennix::replaceFileAtomically(file, text + "\n", options)) {
+    log->error("NSUserDefaults: could not write:", file.string(), failure.message());
     return WriteResult::failed;
   }
   struct stat info {};
@@ -488,5 +644,6 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const std::string& key, 
   damaged_ = false;
   unreadable_ = false;
   kept_.clear();
+  waiting_.clear();
   return WriteResult::written;
 }

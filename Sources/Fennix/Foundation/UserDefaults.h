@@ -4,13 +4,16 @@
 //
 // Reads see the file as it is now (it is re-read when it changed on disk). A write re-reads the
 // file under an exclusive lock, changes one key, and replaces the file atomically, so processes
-// writing different keys lose nothing and a crash mid-write leaves the previous file intact.
+// writing different keys lose nothing and a crash mid-write leaves the previous file intact. A
+// file that is a symbolic link stays one: the file it leads to is replaced, in its own folder and
+// with its own permissions.
 // Every write then posts `NSUserDefaults::didChangeNotification` synchronously, with the suite as
 // object. A damaged file reads as empty and is moved aside (".corrupt") before the next write. A
 // file that cannot be read for now (no file descriptor or memory left) is not damaged: the values
 // read before stay, writes fail (logged) rather than replace it, and it is read again later.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -50,7 +53,7 @@ class DefaultsValue {
   Storage storage_;
 };
 
-class NSUserDefaults {
+class NSUserDefaults : public std::enable_shared_from_this<NSUserDefaults> {
  public:
   /// Posted after every write of a suite, with the suite (`NSUserDefaults*`) as object.
   static inline const std::string didChangeNotification = "NSUserDefaultsDidChangeNotification";
@@ -102,9 +105,20 @@ class NSUserDefaults {
   /// texts that are not UTF-8 are refused with a log line, and so is a value that would make the
   /// file larger than the suite reads (which would lose every key); a failed write is logged, and
   /// the value stays in this object, and goes along with the next write that succeeds, until
-  /// another process changes the file. A write waits for the writers
-  /// of other processes for a few seconds at most, and, once one of them has kept it waiting that
-  /// long, not at all until the lock is free again: the write fails instead.
+  /// another process changes the file (one under a key whose value waits for the lock, below,
+  /// waits in its place instead).
+  ///
+  /// On the main loop (the thread that runs the GLib default main context) a write never waits
+  /// for the writers of other processes: while one of them holds the lock, the value waits in
+  /// this object (reads see it, whatever the other process writes meanwhile), and the main loop
+  /// tries the lock again a little later, until it is free and the values that waited reach the
+  /// file (the last one set under a key wins); the change notification is posted again then. A
+  /// value that would make the file too large is refused at once. Values that still wait when the
+  /// process ends are written then, waiting for the lock a few seconds at most; those that cannot
+  /// be are named in the log.
+  /// Elsewhere a write waits for the writers of other processes for a few seconds at most, and,
+  /// once one of them has kept it waiting that long, not at all until the lock is free again:
+  /// the write fails instead.
   void set(const DefaultsValue& value, const std::string& forKey);
   void removeObject(const std::string& forKey);
 
@@ -127,12 +141,27 @@ class NSUserDefaults {
   void refreshLocked();
   /// `error` is the cause of an `unreadableForNow`.
   ReadResult readFile(nlohmann::json& values, Fingerprint& fingerprint, int& error) const;
+  /// Values by key; none: removed.
+  using Changes = std::map<std::string, std::optional<nlohmann::json>>;
   void write(const std::string& key, const std::optional<DefaultsValue>& value);
-  enum class WriteResult { written, failed, tooLarge };
-  WriteResult writeLocked(const std::string& key, const std::optional<DefaultsValue>& value);
+  /// `lockBusy`: another process held the lock, and the write was not to wait for it.
+  enum class WriteResult { written, failed, tooLarge, lockBusy };
+  enum class LockWait { bounded, none };
+  /// Writes the values kept and waiting, and then `change` when given. While it waits for another
+  /// process, it lets go of `held` (the lock of `mutex_`, when given).
+  WriteResult writeLocked(const Changes::value_type* change, LockWait wait, std::unique_lock<std::mutex>* held);
   /// Keeps the value of a write that failed in this object, over the file as it is now.
-  void keepLocked(const std::string& key, const std::optional<DefaultsValue>& value);
-  void applyKept(nlohmann::json& values) const;
+  void keepLocked(const std::string& key, const std::optional<nlohmann::json>& value);
+  /// Keeps the value of a write that found the lock held elsewhere until it can be written, and
+  /// has the main loop try again.
+  void waitLocked(const std::string& key, const std::optional<nlohmann::json>& value);
+  void scheduleRetryLocked();
+  /// On the main loop: writes the values that waited, when the lock is free now.
+  void retryWaiting();
+  /// No value waits any more: the end of the process has nothing to write for this suite.
+  void stopWaitingLocked();
+  /// When the process ends: writes the values that still wait, or says which are lost.
+  static void writeWaitingAtExit();
   std::optional<DefaultsValue> lookup(const std::string& key);
 
   const std::string suiteName_;
@@ -148,8 +177,17 @@ class NSUserDefaults {
   std::optional<Fingerprint> reportedDamage_;
   /// Values of writes that failed (none: removed), and the file they were set over: a read or a
   /// write of the same file keeps them, a changed file drops them.
-  std::map<std::string, std::optional<nlohmann::json>> kept_;
+  Changes kept_;
   Fingerprint keptOver_;
+  /// Values set on the main loop while another process held the lock: they stay over every read
+  /// of the file, changed or not, until a write reaches it. No key is both kept and waiting.
+  Changes waiting_;
+  /// Whether the main loop is to try the lock again, and how long it waits before the next try.
+  bool retryScheduled_ = false;
+  double retryDelay_ = 0;
+  /// When the values that wait began waiting (for the log).
+  std::chrono::steady_clock::time_point waitingSince_;
+  bool reportedWaiting_ = false;
   /// Whether the last write found the lock of the writers held by another process past the bound.
   bool lockHeldElsewhere_ = false;
 };

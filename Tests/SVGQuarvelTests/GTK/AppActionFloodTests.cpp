@@ -95,19 +95,7 @@ class ActionCaller {
 
   /// Whether the application answers a call within `seconds`: it answers after it has run every
   /// activation sent before.
-  bool answers(int seconds) {
-    GError* error = nullptr;
-    GVariant* list = g_dbus_connection_call_sync(connection_, busName, actionsPath, "org.gtk.Actions", "List",
-                                                 nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE,
-                                                 seconds * 1000, nullptr, &error);
-    if (list == nullptr) {
-      ADD_FAILURE() << error->message;
-      g_error_free(error);
-      return false;
-    }
-    g_variant_unref(list);
-    return true;
-  }
+  bool answers(int seconds) { return applicationAnswers(connection_, seconds); }
 
  private:
   GDBusConnection* connection_ = nullptr;

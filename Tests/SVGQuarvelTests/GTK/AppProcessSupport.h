@@ -119,6 +119,22 @@ inline GDBusConnection* connectToBus(const std::string& address, GError** error 
       nullptr, nullptr, error);
 }
 
+/// Whether the application on `bus` answers a call within `seconds`: it answers from its main
+/// loop, after it has run every activation sent before on the same connection.
+inline bool applicationAnswers(GDBusConnection* bus, int seconds) {
+  GError* error = nullptr;
+  GVariant* list = g_dbus_connection_call_sync(bus, "org.quarvel.SVGQuarvel", "/org/quarvel/SVGQuarvel",
+                                               "org.gtk.Actions", "List", nullptr, G_VARIANT_TYPE("(as)"),
+                                               G_DBUS_CALL_FLAGS_NONE, seconds * 1000, nullptr, &error);
+  if (list == nullptr) {
+    ADD_FAILURE() << error->message;
+    g_error_free(error);
+    return false;
+  }
+  g_variant_unref(list);
+  return true;
+}
+
 /// A drawing of `bytes` bytes of small rectangles, which takes its time to convert.
 inline std::string manyRectangles(std::size_t bytes) {
   std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 1000 1000\">\n";
