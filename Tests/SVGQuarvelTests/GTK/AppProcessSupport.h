@@ -168,8 +168,10 @@ class AppProcessTest : public ::testing::Test {
     ASSERT_FALSE(bus_->address().empty()) << readFile(folder_ / "bus.log");
   }
 
-  std::unique_ptr<XDriver::Process> launch(const std::vector<std::string>& argv, const std::string& log) {
-    return std::make_unique<XDriver::Process>(argv, appEnvironment(*bus_, folder_), outputFile(log).string());
+  std::unique_ptr<XDriver::Process> launch(const std::vector<std::string>& argv, const std::string& log,
+                                           std::optional<XDriver::Process::OpenFileLimit> openFiles = std::nullopt) {
+    return std::make_unique<XDriver::Process>(argv, appEnvironment(*bus_, folder_), outputFile(log).string(),
+                                              openFiles);
   }
 
   /// Runs a launch that ends with a failure status (none of its files opened); what it wrote.

@@ -8,16 +8,24 @@
 using SVGQuarvel::DocumentController;
 
 void SVGQuarvelApp::on_activate() {
+  if (notStarted_) return;
   if (!windows_.empty()) {
     windows_.back()->present();
     return;
   }
   // No window shows yet, but files handed over may still be converting into windows.
   if (refuseWindow()) return;
+  // A launch that opens no window fails.
+  if (!openUntitledWindow() && documentWindows().empty()) launchStatus_ = 1;
+}
+
+bool SVGQuarvelApp::openUntitledWindow() {
   try {
     DocumentController::shared().openUntitledDocumentAndDisplay(true);
+    return true;
   } catch (const std::exception& error) {
-    console::error("could not open new document:", std::string(error.what()));
+    showError(get_active_window(), noNewWindowHeading, error.what());
+    return false;
   }
 }
 
@@ -31,6 +39,7 @@ std::string notLocalFile(const std::string& name) {
 }  // namespace
 
 void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
+  if (notStarted_) return;
   std::vector<std::filesystem::path> urls;
   std::vector<std::string> refused;
   for (const auto& file : files) {
@@ -48,6 +57,7 @@ void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
 }
 
 int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
+  if (notStarted_) return 1;
   gchar** arguments = g_application_command_line_get_arguments(commandLine->gobj(), nullptr);
   std::vector<std::string> names;
   bool endOfOptions = false;

@@ -14,11 +14,7 @@ using SVGQuarvel::DocumentController;
 void SVGQuarvelApp::installActions() {
   add_action("new", [this] {
     if (refuseWindow()) return;
-    try {
-      DocumentController::shared().openUntitledDocumentAndDisplay(true);
-    } catch (const std::exception& error) {
-      console::error("could not open new document:", std::string(error.what()));
-    }
+    openUntitledWindow();
   });
   add_action("open", [this] { showOpenPanel(); });
   // The file goes as its URI: a name that is not UTF-8 cannot be a string of the action.

@@ -1,0 +1,158 @@
+// The real executable with few files it may open: launches that end with a message instead of a
+// crash, the soft limit raised to the hard one, and a window refused while another stays at work.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "SVGQuarvelTests/GTK/AppProcessSupport.h"
+#include "SVGQuarvelTests/QuarvelTestSupport.h"
+#include "XDriver/XDriver.h"
+
+using namespace QuarvelTestSupport;
+using namespace AppProcessSupport;
+
+namespace {
+
+/// What a crash of the process or a sanitizer leaves in its output.
+bool reportsAFault(const std::string& log) {
+  for (const char* mark : {"runtime error", "Sanitizer", "ERROR **", "Bail out!", "assertion failed"}) {
+    if (log.find(mark) != std::string::npos) return true;
+  }
+  return false;
+}
+
+/// The numbers of the files the process `pid` has open.
+std::set<long> openFiles(int pid) {
+  std::set<long> numbers;
+  const auto folder = "/proc/" + std::to_string(pid) + "/fd";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    numbers.insert(std::stol(entry.path().filename().string()));
+  }
+  return numbers;
+}
+
+/// The limit under which exactly `free` numbers are not taken by `open` files.
+rlim_t limitLeaving(const std::set<long>& open, std::size_t free) {
+  rlim_t limit = free;
+  for (const long number : open) {
+    if (rlim_t(number) < limit) ++limit;
+  }
+  return limit;
+}
+
+class AppOpenFileLimitTest : public AppProcessTest {};
+
+TEST_F(AppOpenFileLimitTest, LaunchesWithFewFilesEndWithAMessageOrOpenTheirWindow) {
+  const auto drawing = folder_ / "few files.svg";
+  writeFile(drawing, circle);
+  for (const unsigned long limit : {12ul, 16ul, 20ul, 24ul, 28ul, 32ul, 36ul, 40ul, 64ul}) {
+    SCOPED_TRACE("limit " + std::to_string(limit));
+    const std::string log = "app-open-files-" + std::to_string(limit) + ".log";
+    auto app = launch({QUARVEL_APP_EXECUTABLE, drawing.string()}, log, XDriver::Process::OpenFileLimit{limit, limit});
+    // Either the drawing's window shows, or the launch ends and says why on the terminal.
+    std::optional<int> status;
+    bool opened = false;
+    XDriver::waitUntil(
+        [&] {
+          status = app->wait(0);
+          opened = !status && x_.findWindow("Untitled").has_value();
+          return status || opened;
+        },
+        120);
+    const auto text = readFile(outputFile(log));
+    EXPECT_FALSE(reportsAFault(text)) << text;
+    if (opened) {
+      EXPECT_GE(limit, 40ul) << "a window opened where too few files were free: " << text;
+      app->terminate();
+      XDriver::waitUntil([&] { return !x_.findWindow("Untitled").has_value(); }, 60);
+    } else {
+      ASSERT_TRUE(status) << "neither a window nor an end";
+      EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << "status " << *status << "\n" << text;
+      const bool notStarted = text.find("could not start: it may have " + std::to_string(limit) +
+                                        " files open at a time, too few for it to run") != std::string::npos;
+      const bool refused = text.find("No window could be opened for \u201cfew files.svg\u201d: This application has "
+                                     "too many files open.") != std::string::npos;
+      EXPECT_TRUE(notStarted || refused) << text;
+    }
+    // The drawing is as it was, and a launch with room enough opens it.
+    EXPECT_EQ(readFile(drawing), circle);
+  }
+  // A soft limit below the hard one is raised: the window opens.
+  auto app = launch({QUARVEL_APP_EXECUTABLE, drawing.string()}, "app-open-files-raised.log",
+                    XDriver::Process::OpenFileLimit{20, 4096});
+  EXPECT_TRUE(x_.findWindow("Untitled", 120).has_value()) << readFile(outputFile("app-open-files-raised.log"));
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppOpenFileLimitTest, AWindowRefusedForWantOfFilesLeavesTheOpenWindowAtWork) {
+  const std::string log = "app-open-files-refused.log";
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, log);
+  const auto window = x_.findWindow("Untitled", 120);
+  ASSERT_TRUE(window) << readFile(outputFile(log));
+  // Once the window and the web engine behind it have settled, the application may open only 16
+  // files more: too few for another window, enough for a message.
+  // Settled: the same files open through a second of looking.
+  std::set<long> open;
+  ASSERT_TRUE(XDriver::waitUntil(
+      [&] {
+        open = openFiles(app->pid());
+        return !XDriver::waitUntil([&] { return openFiles(app->pid()) != open; }, 1);
+      },
+      60));
+  struct rlimit kept {};
+  ASSERT_EQ(::prlimit(app->pid(), RLIMIT_NOFILE, nullptr, &kept), 0);
+  const struct rlimit lowered {limitLeaving(open, 16), kept.rlim_max};
+  ASSERT_EQ(::prlimit(app->pid(), RLIMIT_NOFILE, &lowered, nullptr), 0);
+
+  // Ctrl+N is refused with a message that says why.
+  x_.focus(*window);
+  x_.key("ctrl+n");
+  const auto message = x_.findWindow("No new window was opened.", 60);
+  ASSERT_TRUE(message) << readFile(outputFile(log));
+  expectShownWithText(*message, "app-open-files-refused-new.png");
+  EXPECT_NE(readFile(outputFile(log)).find("This application has too many files open. Close some of its windows"),
+            std::string::npos);
+  dismiss("No new window was opened.", 30);
+
+  // A second launch with few files of its own hands its drawing over; the window is refused, the
+  // launch says so on its terminal and fails.
+  const auto drawing = folder_ / "handed over.svg";
+  writeFile(drawing, circle);
+  auto second = launch({QUARVEL_APP_EXECUTABLE, drawing.string()}, "app-open-files-second.log",
+                       XDriver::Process::OpenFileLimit{16, 16});
+  const auto status = second->wait(120);
+  const auto secondText = readFile(outputFile("app-open-files-second.log"));
+  ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << status.value_or(-1) << "\n" << secondText;
+  EXPECT_NE(secondText.find("ERROR: No window could be opened for \u201chanded over.svg\u201d: This application has too "
+                            "many files open."),
+            std::string::npos)
+      << secondText;
+  const auto fileMessage = x_.findWindow("The file could not be opened.", 60);
+  ASSERT_TRUE(fileMessage) << readFile(outputFile(log));
+  expectShownWithText(*fileMessage, "app-open-files-refused-drawing.png");
+  dismiss("The file could not be opened.", 30);
+
+  // The open window still takes its edits, and nothing was lost.
+  EXPECT_TRUE(typeInto(*window, "<!--kept-->", "Untitled \u2014 Edited"));
+  EXPECT_TRUE(app->running());
+  EXPECT_EQ(readFile(drawing), circle);
+
+  // With room again, the drawing handed over opens.
+  ASSERT_EQ(::prlimit(app->pid(), RLIMIT_NOFILE, &kept, nullptr), 0);
+  auto third = launch({QUARVEL_APP_EXECUTABLE, drawing.string()}, "app-open-files-third.log",
+                      XDriver::Process::OpenFileLimit{16, 16});
+  const auto thirdStatus = third->wait(120);
+  EXPECT_TRUE(thirdStatus && WIFEXITED(*thirdStatus) && WEXITSTATUS(*thirdStatus) == 0)
+      << readFile(outputFile("app-open-files-third.log"));
+  EXPECT_TRUE(x_.findWindow("Untitled 2", 60).has_value()) << readFile(outputFile(log));
+  const auto text = readFile(outputFile(log));
+  EXPECT_FALSE(reportsAFault(text)) << text;
+}
+
+}  // namespace
