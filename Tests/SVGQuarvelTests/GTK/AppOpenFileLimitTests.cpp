@@ -46,6 +46,41 @@ rlim_t limitLeaving(const std::set<long>& open, std::size_t free) {
   return limit;
 }
 
+/// Whether the bus at `address` has an owner of the application's name.
+bool applicationNameOwned(const std::string& address) {
+  GDBusConnection* connection = connectToBus(address);
+  if (connection == nullptr) return false;
+  GVariant* reply = g_dbus_connection_call_sync(
+      connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+      g_variant_new("(s)", "org.quarvel.SVGQuarvel"), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 30000, nullptr,
+      nullptr);
+  gboolean has = FALSE;
+  if (reply != nullptr) {
+    g_variant_get(reply, "(b)", &has);
+    g_variant_unref(reply);
+  }
+  g_dbus_connection_close_sync(connection, nullptr, nullptr);
+  g_object_unref(connection);
+  return has != FALSE;
+}
+
+/// Activates the application's action `name` with `parameter` through the bus, as a desktop's menu
+/// does; whether the call was answered.
+bool activateAction(const std::string& address, const char* name, GVariant* parameter) {
+  GDBusConnection* connection = connectToBus(address);
+  if (connection == nullptr) return false;
+  GVariantBuilder parameters;
+  g_variant_builder_init(&parameters, G_VARIANT_TYPE("av"));
+  g_variant_builder_add(&parameters, "v", parameter);
+  GVariant* reply = g_dbus_connection_call_sync(
+      connection, "org.quarvel.SVGQuarvel", "/org/quarvel/SVGQuarvel", "org.gtk.Actions", "Activate",
+      g_variant_new("(sava{sv})", name, &parameters, nullptr), nullptr, G_DBUS_CALL_FLAGS_NONE, 60000, nullptr, nullptr);
+  if (reply != nullptr) g_variant_unref(reply);
+  g_dbus_connection_close_sync(connection, nullptr, nullptr);
+  g_object_unref(connection);
+  return reply != nullptr;
+}
+
 class AppOpenFileLimitTest : public AppProcessTest {};
 
 TEST_F(AppOpenFileLimitTest, LaunchesWithFewFilesEndWithAMessageOrOpenTheirWindow) {
@@ -152,6 +187,41 @@ TEST_F(AppOpenFileLimitTest, AWindowRefusedForWantOfFilesLeavesTheOpenWindowAtWo
       << readFile(outputFile("app-open-files-third.log"));
   EXPECT_TRUE(x_.findWindow("Untitled 2", 60).has_value()) << readFile(outputFile(log));
   const auto text = readFile(outputFile(log));
+  EXPECT_FALSE(reportsAFault(text)) << text;
+}
+
+TEST_F(AppOpenFileLimitTest, WithoutAWindowARefusedWindowIsToldWhereItWasAskedFor) {
+  // Started by the bus for a call, the application runs without a window.
+  const std::string log = "app-open-files-service.log";
+  auto app = launch({QUARVEL_APP_EXECUTABLE, "--gapplication-service"}, log);
+  ASSERT_TRUE(XDriver::waitUntil([&] { return applicationNameOwned(bus_->address()); }, 120))
+      << readFile(outputFile(log));
+  struct rlimit kept {};
+  ASSERT_EQ(::prlimit(app->pid(), RLIMIT_NOFILE, nullptr, &kept), 0);
+  const struct rlimit lowered {limitLeaving(openFiles(app->pid()), 16), kept.rlim_max};
+  ASSERT_EQ(::prlimit(app->pid(), RLIMIT_NOFILE, &lowered, nullptr), 0);
+
+  // A launch without files asks it for a window, which it cannot open: the launch says why on its
+  // own terminal and fails, rather than end well with no window.
+  auto second = launch({QUARVEL_APP_EXECUTABLE}, "app-open-files-service-second.log",
+                       XDriver::Process::OpenFileLimit{16, 16});
+  const auto status = second->wait(120);
+  const auto secondText = readFile(outputFile("app-open-files-service-second.log"));
+  EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << status.value_or(-1) << "\n" << secondText;
+  EXPECT_NE(secondText.find("ERROR: No new window was opened. This application has too many files open."),
+            std::string::npos)
+      << secondText;
+
+  // A sample drawing asked for from the desktop's menu, with no front document, is refused with
+  // its reason too, not dropped without a word.
+  ASSERT_TRUE(app->running()) << "the application ended before it was asked: " << readFile(outputFile(log));
+  const auto before = readFile(outputFile(log));
+  ASSERT_TRUE(activateAction(bus_->address(), "example", g_variant_new_int32(0))) << readFile(outputFile(log));
+  const auto text = readFile(outputFile(log));
+  EXPECT_NE(text.find("No new window was opened. This application has too many files open.", before.size()),
+            std::string::npos)
+      << text;
+  EXPECT_FALSE(x_.findWindow("Untitled", 0).has_value());
   EXPECT_FALSE(reportsAFault(text)) << text;
 }
 

@@ -90,8 +90,11 @@ class SVGQuarvelApp : public Gtk::Application {
   /// The line that ends a launch whose process may have only `limit` files open, too few to run.
   static std::string tooFewFiles(std::size_t limit);
   /// Opens a new untitled window; a window that cannot be made is said so in a message (on the
-  /// terminal when no window shows). Answers whether it opened.
-  bool openUntitledWindow();
+  /// terminal when no window shows). Why it did not open, if it did not.
+  std::optional<std::string> openUntitledWindow();
+  /// Brings the last window forward, or opens a new untitled one where none is open; why no window
+  /// shows, if none does (said in a message too).
+  std::optional<std::string> presentSomeWindow();
   void installActions();
   void installMenuBar();
   void presentDocument(const SVGQuarvel::DocumentRecordPtr& record);

@@ -9,23 +9,30 @@ using SVGQuarvel::DocumentController;
 
 void SVGQuarvelApp::on_activate() {
   if (notStarted_) return;
-  if (!windows_.empty()) {
-    windows_.back()->present();
-    return;
-  }
-  // No window shows yet, but files handed over may still be converting into windows.
-  if (refuseWindow()) return;
   // A launch that opens no window fails.
-  if (!openUntitledWindow() && documentWindows().empty()) launchStatus_ = 1;
+  if (presentSomeWindow() && documentWindows().empty()) launchStatus_ = 1;
 }
 
-bool SVGQuarvelApp::openUntitledWindow() {
+std::optional<std::string> SVGQuarvelApp::presentSomeWindow() {
+  if (!windows_.empty()) {
+    windows_.back()->present();
+    return std::nullopt;
+  }
+  // No window shows yet, but files handed over may still be converting into windows.
+  if (const auto refused = delegate_->refusedNewWindow()) {
+    showError(get_active_window(), noNewWindowHeading, *refused);
+    return refused;
+  }
+  return openUntitledWindow();
+}
+
+std::optional<std::string> SVGQuarvelApp::openUntitledWindow() {
   try {
     DocumentController::shared().openUntitledDocumentAndDisplay(true);
-    return true;
+    return std::nullopt;
   } catch (const std::exception& error) {
     showError(get_active_window(), noNewWindowHeading, error.what());
-    return false;
+    return error.what();
   }
 }
 
@@ -72,8 +79,17 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
   }
   g_strfreev(arguments);
   if (names.empty()) {
-    activate();
-    return 0;
+    if (!commandLine->is_remote()) {
+      activate();
+      return 0;
+    }
+    // A launch that handed over no files asks for a window: where none can be shown, its own
+    // terminal says why and it fails, as when its files do not open.
+    const auto refused = presentSomeWindow();
+    if (!refused) return 0;
+    commandLine->printerr("ERROR: " + SVGQuarvel::displayText(std::string(noNewWindowHeading) + " " + *refused) + "\n");
+    commandLine->set_exit_status(1);
+    return 1;
   }
   std::vector<std::filesystem::path> urls;
   std::vector<std::string> refused;

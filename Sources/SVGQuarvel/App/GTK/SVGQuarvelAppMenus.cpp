@@ -37,8 +37,11 @@ void SVGQuarvelApp::installActions() {
     // Without a front document the drawing opens in a window of its own.
     const auto document = focusedDocument();
     if (!document && refuseWindow()) return;
-    ExampleSVGsMenu::MenuView::openExample(exampleSVGs[static_cast<std::size_t>(index)].svg, document,
-                                           DocumentController::shared());
+    // A window that could not be made says why, like New.
+    if (const auto failure = ExampleSVGsMenu::MenuView::openExample(exampleSVGs[static_cast<std::size_t>(index)].svg,
+                                                                    document, DocumentController::shared())) {
+      showError(get_active_window(), noNewWindowHeading, *failure);
+    }
   });
 
   set_accel_for_action("app.new", "<Control>n");
