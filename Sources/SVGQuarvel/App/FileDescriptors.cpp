@@ -9,15 +9,11 @@
 
 namespace SVGQuarvel::FileDescriptors {
 
-namespace {
-
-std::size_t softLimit() {
-  struct rlimit limit {};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return std::size_t(-1);
-  return std::size_t(limit.rlim_cur);
+std::size_t limit() {
+  struct rlimit current {};
+  if (::getrlimit(RLIMIT_NOFILE, &current) != 0 || current.rlim_cur == RLIM_INFINITY) return std::size_t(-1);
+  return std::size_t(current.rlim_cur);
 }
-
-}  // namespace
 
 std::size_t raiseLimit() {
   struct rlimit limit {};
@@ -25,11 +21,11 @@ std::size_t raiseLimit() {
     limit.rlim_cur = limit.rlim_max;
     (void)::setrlimit(RLIMIT_NOFILE, &limit);
   }
-  return softLimit();
+  return FileDescriptors::limit();
 }
 
 bool available(std::size_t count) {
-  const std::size_t limit = softLimit();
+  const std::size_t limit = FileDescriptors::limit();
   if (limit == std::size_t(-1)) return true;
   if (count > limit) return false;
   // The files open are listed by the system; reading the list takes one file itself.
@@ -52,6 +48,12 @@ bool available(std::size_t count) {
     if (::fcntl(int(number), F_GETFD) == -1 && errno == EBADF) ++free;
   }
   return free >= count;
+}
+
+std::string tooFewFilesForAWindow() {
+  return "This application may have only " + std::to_string(FileDescriptors::limit()) +
+         " files open at a time, too few for a window. Raise the limit of open files (ulimit -n) and start it "
+         "again.";
 }
 
 }  // namespace SVGQuarvel::FileDescriptors

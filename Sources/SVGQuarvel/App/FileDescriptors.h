@@ -11,6 +11,9 @@ namespace SVGQuarvel::FileDescriptors {
 /// may make of itself); the soft limit in force afterwards.
 std::size_t raiseLimit();
 
+/// The soft limit of open files in force; the largest size where there is none.
+std::size_t limit();
+
 /// Whether at least `count` more files may be opened now: below the soft limit, that many numbers
 /// are not taken by a file the process has open.
 bool available(std::size_t count);
@@ -30,5 +33,9 @@ inline constexpr std::size_t perWindow = 32;
 /// Why no window opens for want of files, as a sentence of a message.
 inline constexpr const char* tooManyFilesOpen =
     "This application has too many files open. Close some of its windows and try again.";
+
+/// Why no window opens for want of files where no window of the application's is open to close:
+/// the process may open too few files at all.
+std::string tooFewFilesForAWindow();
 
 }  // namespace SVGQuarvel::FileDescriptors

@@ -149,9 +149,12 @@ void SVGQuarvelApp::presentDocument(const SVGQuarvel::DocumentRecordPtr& record)
     }
   }
   // A window that could not get the files its web view takes would end the process: it is refused
-  // while there is room for a message that says why.
+  // while there is room for a message that says why. With none of its windows open to close, the
+  // limit itself is too low.
   if (!SVGQuarvel::FileDescriptors::available(SVGQuarvel::FileDescriptors::perWindow)) {
-    throw CocoaError(CocoaError::fileReadUnknown, SVGQuarvel::FileDescriptors::tooManyFilesOpen);
+    throw CocoaError(CocoaError::fileReadUnknown, documentWindows().empty()
+                                                      ? SVGQuarvel::FileDescriptors::tooFewFilesForAWindow()
+                                                      : std::string(SVGQuarvel::FileDescriptors::tooManyFilesOpen));
   }
   auto window = std::make_unique<DocumentWindow>(*this, record);
   auto* shown = window.get();
