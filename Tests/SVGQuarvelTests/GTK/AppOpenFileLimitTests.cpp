@@ -228,4 +228,34 @@ TEST_F(AppOpenFileLimitTest, WithoutAWindowARefusedWindowIsToldWhereItWasAskedFo
   EXPECT_FALSE(reportsAFault(text)) << text;
 }
 
+TEST_F(AppOpenFileLimitTest, ADrawingSentToAServiceThatCouldNotStartIsRefusedNotDropped) {
+  // The bus starts the application for a call with the bus's own limit of open files: enough to
+  // take the call, too few to start.
+  std::filesystem::create_directories(folder_ / "activating");
+  PrivateBus bus(folder_ / "activating", QUARVEL_BUILT_SERVICES_DIR,
+                 {"XDG_CONFIG_HOME=" + (folder_ / "config").string(), "XDG_DATA_HOME=" + (folder_ / "data").string(),
+                  "QUARVEL_RESOURCES=" QUARVEL_TEST_RESOURCE_DIR, "GDK_DEBUG=gl-disable", "GSK_RENDERER=cairo",
+                  "WEBKIT_DISABLE_COMPOSITING_MODE=1", "LIBGL_ALWAYS_SOFTWARE=1", "NO_AT_BRIDGE=1"},
+                 XDriver::Process::OpenFileLimit{16, 16});
+  ASSERT_FALSE(bus.address().empty());
+  GError* error = nullptr;
+  GDBusConnection* connection = connectToBus(bus.address(), &error);
+  ASSERT_NE(connection, nullptr) << error->message;
+  GVariant* answer = g_dbus_connection_call_sync(
+      connection, "org.quarvel.SVGQuarvel", "/org/quarvel/SVGQuarvel/Services", "org.quarvel.SVGQuarvel.Services",
+      "OpenSVG", g_variant_new("(s)", circle.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, 120000, nullptr, &error);
+  const auto busLog = readFile(folder_ / "activating" / "bus.log");
+  // The application said on its output, which the bus keeps, why it did not start.
+  ASSERT_NE(busLog.find("SVG Quarvel could not start: it may have 16 files open at a time"), std::string::npos)
+      << busLog;
+  // The caller learns that no window opened for its drawing.
+  EXPECT_EQ(answer, nullptr) << "the call was answered as if its window had opened";
+  if (answer != nullptr) g_variant_unref(answer);
+  if (error != nullptr) g_error_free(error);
+  EXPECT_FALSE(x_.findWindowStartingWith("Untitled").has_value());
+  EXPECT_FALSE(reportsAFault(busLog)) << busLog;
+  g_dbus_connection_close_sync(connection, nullptr, nullptr);
+  g_object_unref(connection);
+}
+
 }  // namespace

@@ -69,6 +69,11 @@ void SVGQuarvelApp::on_startup() {
     console::error(tooFewFiles(SVGQuarvel::FileDescriptors::raiseLimit()));
     notStarted_ = true;
     launchStatus_ = 1;
+    // The services are offered already, for the call that started the application: a drawing
+    // sent to open is refused rather than answered as opened with no window to show it.
+    DocumentController::shared().setPresenter([](const SVGQuarvel::DocumentRecordPtr&) {
+      throw CocoaError(CocoaError::fileReadUnknown, SVGQuarvel::FileDescriptors::tooFewFilesForAWindow());
+    });
     return;
   }
   // Started by the bus for a call, the application stays a while after its last one, so that
