@@ -93,9 +93,9 @@ TEST(AppSamples, WithoutAFrontDocumentASampleOpensInANewWindow) {
   EXPECT_EQ(controller.documents()[0]->document()->svgString.get(), sample("Gradient Filled Text"));
   EXPECT_NE(controller.documents()[0]->document()->swift.get().find("Quarvel"), std::string::npos);
 
-  // A window that cannot open is ignored, and its drawing does not go to the next one.
+  // A window that cannot open is told to the caller, and its drawing does not go to the next one.
   controller.setPresenter([](const SVGQuarvel::DocumentRecordPtr&) { throw std::runtime_error("no display"); });
-  ExampleSVGsMenu::MenuView::openExample(sample("Simple Ellipse"), nullptr, controller);
+  EXPECT_EQ(ExampleSVGsMenu::MenuView::openExample(sample("Simple Ellipse"), nullptr, controller), "no display");
   controller.setPresenter(nullptr);
   EXPECT_EQ(controller.documents().size(), 1u);
   EXPECT_TRUE(SVGQuarvelDocument::pendingSVGs().empty());

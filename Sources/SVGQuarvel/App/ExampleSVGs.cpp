@@ -88,23 +88,28 @@ const std::array<ExampleSVG, 6> exampleSVGs = {{
 
 namespace ExampleSVGsMenu::MenuView {
 
-void openExample(std::string_view svg, const std::shared_ptr<SVGQuarvelDocument>& document,
-                 SVGQuarvel::DocumentController& controller) {
+std::optional<std::string> openExample(std::string_view svg, const std::shared_ptr<SVGQuarvelDocument>& document,
+                                       SVGQuarvel::DocumentController& controller) {
   if (document) {
     document->svgString = std::string(svg);
-    return;
+    return std::nullopt;
   }
+  std::optional<std::string> failure;
   try {
     SVGQuarvelDocument::openSVG(std::string(svg), SVGQuarvelConfiguration::defaultConfig(), [&] {
       try {
         controller.openUntitledDocumentAndDisplay(true);
-      } catch (...) {
+      } catch (const std::exception& error) {
         // no window: the queued snapshot is dropped with it
+        failure = error.what();
+      } catch (...) {
+        failure = "The new window could not be made.";
       }
     });
   } catch (...) {
     // the conversion failed: nothing opens
   }
+  return failure;
 }
 
 }  // namespace ExampleSVGsMenu::MenuView

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,9 +28,9 @@ inline constexpr std::string_view iconCollectionURL = "https://quarvel.org/glyph
 namespace MenuView {
 
 /// Puts `svg` into `document`, the front document, or, without one, opens a new window with it.
-/// A window that cannot be opened is ignored.
-void openExample(std::string_view svg, const std::shared_ptr<SVGQuarvelDocument>& document,
-                 SVGQuarvel::DocumentController& controller);
+/// Why a window could not be opened, for the caller to say; its drawing is dropped.
+std::optional<std::string> openExample(std::string_view svg, const std::shared_ptr<SVGQuarvelDocument>& document,
+                                       SVGQuarvel::DocumentController& controller);
 
 }  // namespace MenuView
 }  // namespace ExampleSVGsMenu

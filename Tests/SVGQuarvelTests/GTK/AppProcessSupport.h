@@ -56,9 +56,11 @@ inline std::filesystem::path outputFile(const std::string& name) {
 /// application started by one test never hands its files to another's.
 class PrivateBus {
  public:
-  /// `environment`: what the services the bus starts get besides the test's own environment.
+  /// `environment`: what the services the bus starts get besides the test's own environment;
+  /// `openFiles`: the limit of open files of the bus, which the services it starts keep.
   explicit PrivateBus(const std::filesystem::path& folder, const std::string& serviceFolder = "",
-                      const std::vector<std::string>& environment = {}) {
+                      const std::vector<std::string>& environment = {},
+                      std::optional<XDriver::Process::OpenFileLimit> openFiles = std::nullopt) {
     const auto config = folder / "bus.conf";
     writeFile(config,
               "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
@@ -72,7 +74,7 @@ class PrivateBus {
     daemon_ = std::make_unique<XDriver::Process>(
         std::vector<std::string>{"/usr/bin/dbus-daemon", "--config-file=" + config.string(), "--nofork",
                                  "--print-address=1"},
-        environment, log_.string());
+        environment, log_.string(), openFiles);
     XDriver::waitUntil(
         [&] {
           const auto text = readFile(log_);
@@ -184,8 +186,10 @@ class AppProcessTest : public ::testing::Test {
     ASSERT_FALSE(bus_->address().empty()) << readFile(folder_ / "bus.log");
   }
 
-  std::unique_ptr<XDriver::Process> launch(const std::vector<std::string>& argv, const std::string& log) {
-    return std::make_unique<XDriver::Process>(argv, appEnvironment(*bus_, folder_), outputFile(log).string());
+  std::unique_ptr<XDriver::Process> launch(const std::vector<std::string>& argv, const std::string& log,
+                                           std::optional<XDriver::Process::OpenFileLimit> openFiles = std::nullopt) {
+    return std::make_unique<XDriver::Process>(argv, appEnvironment(*bus_, folder_), outputFile(log).string(),
+                                              openFiles);
   }
 
   /// Runs a launch that ends with a failure status (none of its files opened); what it wrote.

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -468,7 +469,7 @@ std::optional<std::string> Session::clipboardText(double timeoutSeconds, const s
 }
 
 Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
-                 const std::string& logPath) {
+                 const std::string& logPath, std::optional<OpenFileLimit> openFiles) {
   // Everything the child needs is prepared before fork: after it, only exec-safe calls are made.
   std::vector<std::string> environment;
   for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -492,6 +493,10 @@ Process::Process(const std::vector<std::string>& argv, const std::vector<std::st
     if (log >= 0) {
       ::dup2(log, 1);
       ::dup2(log, 2);
+    }
+    if (openFiles) {
+      const struct rlimit limit{rlim_t(openFiles->soft), rlim_t(openFiles->hard)};
+      if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(126);
     }
     ::execve(args[0], args.data(), envp.data());
     ::_exit(127);

@@ -109,8 +109,13 @@ class Session {
 /// Destroying it ends the process (SIGTERM, then SIGKILL after two seconds) and waits for it.
 class Process {
  public:
+  /// The limit of open files the child starts with: the soft one and the hard one.
+  struct OpenFileLimit {
+    unsigned long soft = 0;
+    unsigned long hard = 0;
+  };
   Process(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
-          const std::string& logPath);
+          const std::string& logPath, std::optional<OpenFileLimit> openFiles = std::nullopt);
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;

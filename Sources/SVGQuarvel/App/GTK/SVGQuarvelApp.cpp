@@ -6,9 +6,11 @@
 
 #include <csignal>
 
+#include "Fennix/console/Console.h"
 #include "Highlight/HighlightJS.h"
 #include "Highlight/Resources.h"
 #include "QuarvelUtilities/GTK/WebView.h"
+#include "SVGQuarvel/App/FileDescriptors.h"
 #include "SVGQuarvel/App/GTK/AboutWindow.h"
 #include "SVGQuarvel/App/SVGConverterService.h"
 
@@ -40,13 +42,40 @@ int SVGQuarvelApp::main(int argc, char* argv[]) {
   // A file-size limit makes a write fail with EFBIG instead of ending the process, so that a save
   // over the limit is reported like a full disk and the other windows keep their work.
   ::signal(SIGXFSZ, SIG_IGN);
+  // Each window takes many files (its web view, the web engine's processes): the process may open
+  // as many as the system lets it. Too few even to hand the files over ends the launch here, with
+  // a line that says so, before a library fails for want of one.
+  const std::size_t limit = SVGQuarvel::FileDescriptors::raiseLimit();
+  if (!SVGQuarvel::FileDescriptors::available(SVGQuarvel::FileDescriptors::toLaunch)) {
+    console::error(tooFewFiles(limit));
+    return 1;
+  }
   auto app = create();
   const int status = app->run(argc, argv);
   return status != 0 ? status : app->launchStatus_;
 }
 
+std::string SVGQuarvelApp::tooFewFiles(std::size_t limit) {
+  return "SVG Quarvel could not start: it may have " + std::to_string(limit) +
+         " files open at a time, too few for it to run. Raise the limit of open files (ulimit -n) or close "
+         "some files of the program that starts it, and try again.";
+}
+
 void SVGQuarvelApp::on_startup() {
   Gtk::Application::on_startup();
+  // The first launch, which goes on to run the application: the highlighter, the web engine and a
+  // message need their files. Without them it does not start, and says so on the terminal.
+  if (!SVGQuarvel::FileDescriptors::available(SVGQuarvel::FileDescriptors::toStart)) {
+    console::error(tooFewFiles(SVGQuarvel::FileDescriptors::raiseLimit()));
+    notStarted_ = true;
+    launchStatus_ = 1;
+    // The services are offered already, for the call that started the application: a drawing
+    // sent to open is refused rather than answered as opened with no window to show it.
+    DocumentController::shared().setPresenter([](const SVGQuarvel::DocumentRecordPtr&) {
+      throw CocoaError(CocoaError::fileReadUnknown, SVGQuarvel::FileDescriptors::tooFewFilesForAWindow());
+    });
+    return;
+  }
   // Started by the bus for a call, the application stays a while after its last one, so that
   // calls in a row find it running rather than starting it again for each.
   if ((get_flags() & Gio::Application::Flags::IS_SERVICE) == Gio::Application::Flags::IS_SERVICE) {
@@ -123,6 +152,14 @@ void SVGQuarvelApp::presentDocument(const SVGQuarvel::DocumentRecordPtr& record)
       window->present();
       return;
     }
+  }
+  // A window that could not get the files its web view takes would end the process: it is refused
+  // while there is room for a message that says why. With none of its windows open to close, the
+  // limit itself is too low.
+  if (!SVGQuarvel::FileDescriptors::available(SVGQuarvel::FileDescriptors::perWindow)) {
+    throw CocoaError(CocoaError::fileReadUnknown, documentWindows().empty()
+                                                      ? SVGQuarvel::FileDescriptors::tooFewFilesForAWindow()
+                                                      : std::string(SVGQuarvel::FileDescriptors::tooManyFilesOpen));
   }
   auto window = std::make_unique<DocumentWindow>(*this, record);
   auto* shown = window.get();

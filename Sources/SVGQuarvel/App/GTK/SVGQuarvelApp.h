@@ -87,6 +87,14 @@ class SVGQuarvelApp : public Gtk::Application {
                              const Glib::ustring& objectPath) override;
 
  private:
+  /// The line that ends a launch whose process may have only `limit` files open, too few to run.
+  static std::string tooFewFiles(std::size_t limit);
+  /// Opens a new untitled window; a window that cannot be made is said so in a message (on the
+  /// terminal when no window shows). Why it did not open, if it did not.
+  std::optional<std::string> openUntitledWindow();
+  /// Brings the last window forward, or opens a new untitled one where none is open; why no window
+  /// shows, if none does (said in a message too).
+  std::optional<std::string> presentSomeWindow();
   void installActions();
   void installMenuBar();
   void presentDocument(const SVGQuarvel::DocumentRecordPtr& record);
@@ -165,6 +173,8 @@ class SVGQuarvelApp : public Gtk::Application {
   std::set<std::string> showingURLs_;
   std::vector<std::unique_ptr<Gtk::MessageDialog>> dialogs_;
   int launchStatus_ = 0;
+  /// Too few files could be opened to start: the launch ends without a window.
+  bool notStarted_ = false;
   Glib::RefPtr<Gtk::RecentManager> recentManager_;
   Glib::RefPtr<Gio::Menu> recentMenu_;
   sigc::connection recentChanged_;

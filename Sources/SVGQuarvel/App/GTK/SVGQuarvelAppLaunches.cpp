@@ -8,16 +8,31 @@
 using SVGQuarvel::DocumentController;
 
 void SVGQuarvelApp::on_activate() {
+  if (notStarted_) return;
+  // A launch that opens no window fails.
+  if (presentSomeWindow() && documentWindows().empty()) launchStatus_ = 1;
+}
+
+std::optional<std::string> SVGQuarvelApp::presentSomeWindow() {
   if (!windows_.empty()) {
     windows_.back()->present();
-    return;
+    return std::nullopt;
   }
   // No window shows yet, but files handed over may still be converting into windows.
-  if (refuseWindow()) return;
+  if (const auto refused = delegate_->refusedNewWindow()) {
+    showError(get_active_window(), noNewWindowHeading, *refused);
+    return refused;
+  }
+  return openUntitledWindow();
+}
+
+std::optional<std::string> SVGQuarvelApp::openUntitledWindow() {
   try {
     DocumentController::shared().openUntitledDocumentAndDisplay(true);
+    return std::nullopt;
   } catch (const std::exception& error) {
-    console::error("could not open new document:", std::string(error.what()));
+    showError(get_active_window(), noNewWindowHeading, error.what());
+    return error.what();
   }
 }
 
@@ -31,6 +46,7 @@ std::string notLocalFile(const std::string& name) {
 }  // namespace
 
 void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
+  if (notStarted_) return;
   std::vector<std::filesystem::path> urls;
   std::vector<std::string> refused;
   for (const auto& file : files) {
@@ -48,6 +64,7 @@ void SVGQuarvelApp::on_open(const type_vec_files& files, const Glib::ustring&) {
 }
 
 int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
+  if (notStarted_) return 1;
   gchar** arguments = g_application_command_line_get_arguments(commandLine->gobj(), nullptr);
   std::vector<std::string> names;
   bool endOfOptions = false;
@@ -62,8 +79,17 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
   }
   g_strfreev(arguments);
   if (names.empty()) {
-    activate();
-    return 0;
+    if (!commandLine->is_remote()) {
+      activate();
+      return 0;
+    }
+    // A launch that handed over no files asks for a window: where none can be shown, its own
+    // terminal says why and it fails, as when its files do not open.
+    const auto refused = presentSomeWindow();
+    if (!refused) return 0;
+    commandLine->printerr("ERROR: " + SVGQuarvel::displayText(std::string(noNewWindowHeading) + " " + *refused) + "\n");
+    commandLine->set_exit_status(1);
+    return 1;
   }
   std::vector<std::filesystem::path> urls;
   std::vector<std::string> refused;

@@ -14,11 +14,7 @@ using SVGQuarvel::DocumentController;
 void SVGQuarvelApp::installActions() {
   add_action("new", [this] {
     if (refuseWindow()) return;
-    try {
-      DocumentController::shared().openUntitledDocumentAndDisplay(true);
-    } catch (const std::exception& error) {
-      console::error("could not open new document:", std::string(error.what()));
-    }
+    openUntitledWindow();
   });
   add_action("open", [this] { showOpenPanel(); });
   // The file goes as its URI: a name that is not UTF-8 cannot be a string of the action.
@@ -41,8 +37,11 @@ void SVGQuarvelApp::installActions() {
     // Without a front document the drawing opens in a window of its own.
     const auto document = focusedDocument();
     if (!document && refuseWindow()) return;
-    ExampleSVGsMenu::MenuView::openExample(exampleSVGs[static_cast<std::size_t>(index)].svg, document,
-                                           DocumentController::shared());
+    // A window that could not be made says why, like New.
+    if (const auto failure = ExampleSVGsMenu::MenuView::openExample(exampleSVGs[static_cast<std::size_t>(index)].svg,
+                                                                    document, DocumentController::shared())) {
+      showError(get_active_window(), noNewWindowHeading, *failure);
+    }
   });
 
   set_accel_for_action("app.new", "<Control>n");
