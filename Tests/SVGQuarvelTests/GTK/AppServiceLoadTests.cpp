@@ -35,6 +35,7 @@
 #include "SVGQuarvel/App/SVGConverterService.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
+#include "SVGQuarvelTests/GTK/ProcessLookups.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 #include "XDriver/XDriver.h"
 
@@ -95,6 +96,9 @@ class Caller {
   }
   ~Caller() { leave(); }
   bool ok() const { return connection_ != nullptr; }
+  GDBusConnection* connection() const { return connection_; }
+  /// The connection's name on the bus.
+  std::string name() const { return g_dbus_connection_get_unique_name(connection_); }
 
   void call(const char* method, const std::string& svg, int number) {
     struct Pending {
@@ -661,6 +665,212 @@ TEST_F(AppServiceLoadTest, QuittingWhileACallConvertsEndsTheApplicationCleanlyAn
   EXPECT_EQ(log().find("Sanitizer"), std::string::npos) << log().substr(0, 4000);
   // Each call is answered or the caller learns that the application left without an answer.
   ASSERT_TRUE(waitForAnswers(answers, 2));
+}
+
+}  // namespace
+
+namespace {
+
+/// The name the application has on the bus at `address`: the owner of its well-known name.
+std::string applicationOnTheBus(GDBusConnection* connection) {
+  std::string name;
+  GVariant* owner = g_dbus_connection_call_sync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                "org.freedesktop.DBus", "GetNameOwner", g_variant_new("(s)", busName),
+                                                G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 30000, nullptr, nullptr);
+  if (owner != nullptr) {
+    const gchar* text = nullptr;
+    g_variant_get(owner, "(&s)", &text);
+    name = text;
+    g_variant_unref(owner);
+  }
+  return name;
+}
+
+/// What the application remembers of the callers on the bus at `address`: which it asks the bus
+/// about, and how many it watches (one match rule each, beyond those it had when this was made).
+class Remembered {
+ public:
+  explicit Remembered(const std::string& address)
+      : address_(address), before_(matchRulesOfApplication(address)), lookups_(address), marker_(address, "marker", answers_) {
+    EXPECT_TRUE(lookups_.ok());
+    EXPECT_TRUE(marker_.ok());
+    if (marker_.ok()) application_ = applicationOnTheBus(marker_.connection());
+    EXPECT_FALSE(application_.empty());
+  }
+  /// Whether the bus tells the match rules of a connection.
+  bool counted() const { return before_.has_value(); }
+
+  /// How often the application asked the bus for the process of each of `callers`.
+  std::vector<int> lookupsOf(const std::vector<std::unique_ptr<Caller>>& callers) {
+    std::vector<int> counts;
+    for (const auto& caller : callers) counts.push_back(lookupsOf(*caller));
+    return counts;
+  }
+  int lookupsOf(const Caller& caller) { return lookups_.count(marker_.connection(), application_, caller.name()); }
+  /// The connections the application watches.
+  std::optional<std::uint32_t> watched() const {
+    const auto rules = matchRulesOfApplication(address_);
+    if (!rules || !before_) return std::nullopt;
+    return *rules - *before_;
+  }
+
+ private:
+  std::string address_;
+  std::optional<std::uint32_t> before_;
+  std::vector<Answer> answers_;
+  ProcessLookups lookups_;
+  Caller marker_;
+  std::string application_;
+};
+
+/// Each of `callers` from `first` to `end` calls with the small drawing in turn, waiting for its answer.
+void callInTurn(const std::vector<std::unique_ptr<Caller>>& callers, std::vector<Answer>& answers, std::size_t first,
+                std::size_t end) {
+  for (std::size_t index = first; index < end; ++index) {
+    answers.clear();
+    callers[index]->call("SvgToView", tiny, int(index));
+    ASSERT_TRUE(waitForAnswers(answers, 1)) << index;
+    ASSERT_TRUE(answers[0].ok) << index << " " << answers[0].message;
+  }
+}
+
+constexpr std::size_t rememberedBound = SVGConverterService::maximumRememberedCallers;
+
+/// A drawing of a few hundred bytes whose entities expand to a million empty groups inside its
+/// definitions: reading it takes a while, and it makes next to no code.
+std::string expandingDrawing() {
+  std::string declarations = "<!ENTITY e0 \"" + [] {
+    std::string groups;
+    for (int index = 0; index < 10; ++index) groups += "<g/>";
+    return groups;
+  }() + "\">";
+  for (int level = 1; level < 6; ++level) {
+    std::string value;
+    for (int index = 0; index < 10; ++index) value += "&e" + std::to_string(level - 1) + ";";
+    declarations += "<!ENTITY e" + std::to_string(level) + " \"" + value + "\">";
+  }
+  return "<!DOCTYPE svg [" + declarations + "]>\n<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 8 8\">"
+         "<defs>&e5;</defs><rect width=\"4\" height=\"4\"/></svg>\n";
+}
+
+TEST_F(AppServiceLoadTest, ASmallDrawingWhoseEntitiesExpandToMegabytesDoesNotHoldUpAnotherCallersAnswer) {
+  ASSERT_TRUE(start("app-service-entities.log")) << log();
+  const std::string drawing = expandingDrawing();
+  ASSERT_LE(drawing.size(), SVGConverterService::maximumInlineSVGBytes);
+  std::vector<Answer> answers;
+  Caller expanding(bus_->address(), "expanding", answers);
+  Caller other(bus_->address(), "other", answers);
+  ASSERT_TRUE(expanding.ok() && other.ok());
+  expanding.call("SvgToView", drawing, 0);
+  expanding.passed();
+  // The other caller's call comes once the drawing's is taken, and is refused at once: its answer
+  // goes out while the drawing is still being read, not after.
+  other.call("SvgToView", "", 0);
+  ASSERT_TRUE(waitForAnswers(answers, 2)) << log().substr(0, 4000);
+  const auto* refused = answerOf(answers, "other", 0);
+  const auto* converted = answerOf(answers, "expanding", 0);
+  ASSERT_TRUE(refused != nullptr && converted != nullptr);
+  EXPECT_EQ(refused->message, "Missing SVG text?");
+  EXPECT_TRUE(converted->ok) << converted->errorName << " " << converted->message;
+  EXPECT_LT(refused->serial, converted->serial) << "the refusal waited for the drawing's entities to be read";
+  EXPECT_TRUE(app_->running());
+}
+
+std::vector<std::unique_ptr<Caller>> connections(const std::string& address, std::size_t count,
+                                                 std::vector<Answer>& answers) {
+  std::vector<std::unique_ptr<Caller>> callers;
+  for (std::size_t index = 0; index < count; ++index) {
+    callers.push_back(std::make_unique<Caller>(address, "caller " + std::to_string(index), answers));
+    EXPECT_TRUE(callers.back()->ok());
+  }
+  return callers;
+}
+
+TEST_F(AppServiceLoadTest, CallersThatStayOnTheBusAreRememberedUpToABoundAndForgottenAsTheyLeave) {
+  ASSERT_TRUE(start("app-service-remembered.log")) << log();
+  Remembered remembered(bus_->address());
+  if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+  // More callers than are remembered call once each and stay: the bus is asked once for each of
+  // them, and the application goes on watching those it remembers, up to the bound.
+  std::vector<Answer> answers;
+  auto callers = connections(bus_->address(), rememberedBound + 8, answers);
+  callInTurn(callers, answers, 0, callers.size());
+  EXPECT_EQ(remembered.lookupsOf(callers), std::vector<int>(callers.size(), 1));
+  EXPECT_EQ(remembered.watched(), rememberedBound);
+
+  // A remembered caller calls again and is not asked after; as the callers leave, they are
+  // forgotten, and none of them stays watched.
+  callInTurn(callers, answers, callers.size() - 1, callers.size());
+  EXPECT_EQ(remembered.lookupsOf(*callers.back()), 1);
+  callers.clear();
+  EXPECT_TRUE(XDriver::waitUntil([&] { return remembered.watched() == 0u; }, 120))
+      << remembered.watched().value_or(0);
+
+  // A caller that comes afterwards is asked after and answered as before.
+  Caller next(bus_->address(), "next", answers);
+  answers.clear();
+  next.call("SvgToView", tiny, 0);
+  ASSERT_TRUE(waitForAnswers(answers, 1));
+  EXPECT_TRUE(answers[0].ok) << answers[0].message;
+  EXPECT_EQ(remembered.lookupsOf(next), 1);
+  EXPECT_TRUE(app_->running());
+}
+
+TEST_F(AppServiceLoadTest, TheCallersRememberedAreThoseThatCalledLast) {
+  ASSERT_TRUE(start("app-service-remembered-last.log")) << log();
+  Remembered remembered(bus_->address());
+  if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+  std::vector<Answer> answers;
+  auto callers = connections(bus_->address(), rememberedBound + 8, answers);
+  callInTurn(callers, answers, 0, callers.size());
+  // The last ones to call are remembered: calling again, they are not asked after; the first
+  // ones, forgotten, are.
+  callInTurn(callers, answers, 8, callers.size());
+  callInTurn(callers, answers, 0, 8);
+  std::vector<int> expected(callers.size(), 1);
+  for (std::size_t index = 0; index < 8; ++index) expected[index] = 2;
+  EXPECT_EQ(remembered.lookupsOf(callers), expected);
+  EXPECT_EQ(remembered.watched(), rememberedBound);
+}
+
+TEST_F(AppServiceLoadTest, CallersAreRememberedUpToTheBoundAlsoWhileCallsNeverStopComing) {
+  ASSERT_TRUE(start("app-service-remembered-steady.log")) << log();
+  Remembered remembered(bus_->address());
+  if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+  // One connection keeps calls waiting all along, with drawings that convert on the services'
+  // queue: the services are never without a call while the others come and go.
+  const std::string drawing = manyRectangles(std::size_t{96} << 10);
+  ASSERT_GT(drawing.size(), SVGConverterService::maximumInlineSVGBytes);
+  constexpr std::size_t waiting = 8;
+  std::vector<Answer> steadyAnswers;
+  Caller steady(bus_->address(), "steady", steadyAnswers);
+  ASSERT_TRUE(steady.ok());
+  std::size_t sent = 0;
+  auto keepCalling = [&] {
+    while (sent < steadyAnswers.size() + waiting) steady.call("SvgToView", drawing, int(sent++));
+  };
+  keepCalling();
+  std::vector<Answer> answers;
+  auto callers = connections(bus_->address(), rememberedBound + 8, answers);
+  for (std::size_t index = 0; index < callers.size(); ++index) {
+    answers.clear();
+    callers[index]->call("SvgToView", tiny, int(index));
+    ASSERT_TRUE(FennixTestSupport::runMainLoopUntil(
+        [&] {
+          keepCalling();
+          return !answers.empty();
+        },
+        600))
+        << index << "\n" << log().substr(0, 4000);
+    ASSERT_TRUE(answers[0].ok) << index << " " << answers[0].message;
+  }
+  keepCalling();
+  // The connection that calls on and the remembered ones are watched, no more.
+  EXPECT_EQ(remembered.watched(), rememberedBound + 1);
+  const std::size_t answeredMeanwhile = steadyAnswers.size();
+  ASSERT_TRUE(FennixTestSupport::runMainLoopUntil([&] { return steadyAnswers.size() == sent; }, 600));
+  for (const auto& answer : steadyAnswers) EXPECT_TRUE(answer.ok) << answer.number << " " << answer.message;
+  EXPECT_LT(answeredMeanwhile, sent) << "the steady calls ran out while the others came";
 }
 
 }  // namespace

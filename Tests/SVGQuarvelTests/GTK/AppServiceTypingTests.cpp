@@ -22,6 +22,7 @@
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvel/Views/GTK/ContentView.h"
 #include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
+#include "SVGQuarvelTests/GTK/ProcessLookups.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 #include "XDriver/XDriver.h"
 
@@ -149,6 +150,36 @@ TEST_F(AppServiceWhileTyping, SvgToViewIsAnsweredWhileTheWindowIsStillTakingEach
   EXPECT_EQ(answers.size(), 3u);
   for (const auto& answer : answers) EXPECT_EQ(answer, expected);
   keystrokes.cancel();
+}
+
+TEST_F(AppServiceWhileTyping, AProgramCallingOnEachKeystrokeIsAskedAfterOnTheBusOnlyForItsFirstCall) {
+  // Which process a connection belongs to is a round trip to the bus, and one that waits for a
+  // processor while the window and the preview keep them busy: a program that stays on the bus
+  // is asked after once, not on every call.
+  const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+  ASSERT_NE(address, nullptr);
+  ProcessLookups lookups(address);
+  ASSERT_TRUE(lookups.ok());
+  GDBusConnection* applicationBus = app->get_dbus_connection()->gobj();
+  ASSERT_NE(applicationBus, nullptr);
+  const std::string application = g_dbus_connection_get_unique_name(applicationBus);
+  const std::string program = g_dbus_connection_get_unique_name(caller);
+
+  std::vector<std::string> answers;
+  std::string failure;
+  auto keystrokes = document->svgString.didSet().sink([&](const std::string&) {
+    if (!failure.empty()) return;
+    std::string answer = squareToView(failure);
+    if (failure.empty()) answers.push_back(answer);
+  });
+  focusTheSVGEditor();
+  const auto before = document->svgString.get().size();
+  ASSERT_TRUE(x.type("   ", 0));
+  ASSERT_TRUE(runUntil([&] { return document->svgString.get().size() == before + 3 || !failure.empty(); }, 300));
+  keystrokes.cancel();
+  ASSERT_EQ(failure, "");
+  ASSERT_EQ(answers.size(), 3u);
+  EXPECT_EQ(lookups.count(caller, application, program), 1);
 }
 
 TEST_F(AppServiceWhileTyping, AnOpenSVGCallOfAnotherProgramDoesNotHoldUpSvgToViewWhileTheWindowTakesAKeystroke) {
