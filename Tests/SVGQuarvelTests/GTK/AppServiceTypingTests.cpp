@@ -120,6 +120,22 @@ class AppServiceWhileTyping : public ::testing::Test {
     return answer;
   }
 
+  /// Types three blanks after "<svg", which keep the drawing valid, at once (the later keys wait
+  /// in the queue while the first is held), calling SvgToView in each keystroke's change: the
+  /// answers, or the first failure, after which no more calls are made (they would wait as long).
+  void typeCallingOnEachKeystroke(std::vector<std::string>& answers, std::string& failure) {
+    auto keystrokes = document->svgString.didSet().sink([&](const std::string&) {
+      if (!failure.empty()) return;
+      std::string answer = squareToView(failure);
+      if (failure.empty()) answers.push_back(answer);
+    });
+    focusTheSVGEditor();
+    const auto before = document->svgString.get().size();
+    ASSERT_TRUE(x.type("   ", 0));
+    ASSERT_TRUE(runUntil([&] { return document->svgString.get().size() == before + 3 || !failure.empty(); }, 300));
+    keystrokes.cancel();
+  }
+
   XDriver::Session x;
   decltype(SVGQuarvelApp::create()) app;
   bool held = false;
@@ -132,24 +148,11 @@ class AppServiceWhileTyping : public ::testing::Test {
 TEST_F(AppServiceWhileTyping, SvgToViewIsAnsweredWhileTheWindowIsStillTakingEachKeystroke) {
   std::vector<std::string> answers;
   std::string failure;
-  auto keystrokes = document->svgString.didSet().sink([&](const std::string&) {
-    if (!failure.empty()) return;  // the next calls would wait as long
-    std::string answer = squareToView(failure);
-    if (failure.empty()) answers.push_back(answer);
-  });
-
-  // Three blanks after "<svg", which keep the drawing valid, typed at once: the later keys wait
-  // in the queue while the first is held.
-  focusTheSVGEditor();
-  const auto before = document->svgString.get().size();
-  ASSERT_TRUE(x.type("   ", 0));
-  ASSERT_TRUE(runUntil([&] { return document->svgString.get().size() == before + 3 || !failure.empty(); }, 300));
-
+  ASSERT_NO_FATAL_FAILURE(typeCallingOnEachKeystroke(answers, failure));
   EXPECT_EQ(failure, "") << "the answer waited for the window to finish the keystroke";
   const auto expected = SVGQuarvelDocument::export_(square, SVGQuarvelConfiguration::defaultConfig()).code;
   EXPECT_EQ(answers.size(), 3u);
   for (const auto& answer : answers) EXPECT_EQ(answer, expected);
-  keystrokes.cancel();
 }
 
 TEST_F(AppServiceWhileTyping, AProgramCallingOnEachKeystrokeIsAskedAfterOnTheBusOnlyForItsFirstCall) {
@@ -167,16 +170,7 @@ TEST_F(AppServiceWhileTyping, AProgramCallingOnEachKeystrokeIsAskedAfterOnTheBus
 
   std::vector<std::string> answers;
   std::string failure;
-  auto keystrokes = document->svgString.didSet().sink([&](const std::string&) {
-    if (!failure.empty()) return;
-    std::string answer = squareToView(failure);
-    if (failure.empty()) answers.push_back(answer);
-  });
-  focusTheSVGEditor();
-  const auto before = document->svgString.get().size();
-  ASSERT_TRUE(x.type("   ", 0));
-  ASSERT_TRUE(runUntil([&] { return document->svgString.get().size() == before + 3 || !failure.empty(); }, 300));
-  keystrokes.cancel();
+  ASSERT_NO_FATAL_FAILURE(typeCallingOnEachKeystroke(answers, failure));
   ASSERT_EQ(failure, "");
   ASSERT_EQ(answers.size(), 3u);
   EXPECT_EQ(lookups.count(caller, application, program), 1);
