@@ -377,12 +377,9 @@ class BusCalls {
       running_.emplace(std::move(*taken));
       start();
     }
-    forgetOldest();
   }
 
   void start() {
-    // What is remembered stays within its bound also while calls never stop coming.
-    forgetOldest();
     const bool openDocument = running_->item.openDocument();
     // One converted drawing at a time waits for the main loop (its code may take hundreds of
     // megabytes): the next OpenSVG call converts once that one's window is answered.
@@ -545,14 +542,13 @@ class BusCalls {
         registration().connection, caller.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr,
         [](GDBusConnection*, const gchar* name, gpointer) { shared().left(name); }, nullptr, nullptr);
   }
-  /// `caller` may have no calls here any more: then it is the idle connection that called last.
+  /// `caller` may have no calls here any more: then it is the idle connection that called last, and
+  /// the idle connections past the bound are forgotten, those that called longest ago first. So the
+  /// bound holds at every step, also while calls never stop coming or are all refused.
   void rested(const std::string& caller) {
     if (programs_.count(caller) == 0 || queues_.has(caller)) return;
     std::erase(idle_, caller);
     idle_.push_back(caller);
-  }
-  /// Forgets the idle connections past the bound, those that called longest ago first.
-  void forgetOldest() {
     while (idle_.size() > SVGConverterService::maximumRememberedCallers) forget(std::string(idle_.front()));
   }
   void forget(const std::string& caller) {

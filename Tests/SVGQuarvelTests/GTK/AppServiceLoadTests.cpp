@@ -848,6 +848,32 @@ TEST_F(AppServiceLoadTest, TheCallersRememberedAreThoseThatCalledLast) {
   EXPECT_EQ(remembered.watched(), rememberedBound);
 }
 
+TEST_F(AppServiceLoadTest, CallersRefusedAsBusyAreRememberedUpToTheBoundToo) {
+  ASSERT_TRUE(start("app-service-remembered-refused.log")) << log();
+  Remembered remembered(bus_->address());
+  if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+  // This program has as many calls waiting as one program may, behind a drawing that converts for
+  // seconds: the calls of its further connections are refused at once, and no call starts.
+  std::vector<Answer> answers;
+  Caller busy(bus_->address(), "busy", answers);
+  ASSERT_TRUE(busy.ok());
+  busy.call("SvgToView", blockingDrawing(busyRectangleBytes), 0);
+  ASSERT_NE(takenCalls(bus_->address(), {&busy}), 0u) << log().substr(0, 4000);
+  for (int number = 1; number < int(SVGConverterService::maximumWaitingCallsPerCaller); ++number) {
+    busy.call("SvgToView", tiny, number);
+  }
+  std::vector<Answer> refusals;
+  auto callers = connections(bus_->address(), rememberedBound + 8, refusals);
+  for (std::size_t index = 0; index < callers.size(); ++index) {
+    callers[index]->call("SvgToView", tiny, int(index));
+    ASSERT_TRUE(waitForAnswers(refusals, index + 1)) << index;
+    EXPECT_EQ(refusals.back().errorName, SVGConverterService::busyErrorName) << index << " " << refusals.back().message;
+  }
+  EXPECT_EQ(remembered.watched(), rememberedBound + 1);
+  ASSERT_TRUE(waitForAnswers(answers, 1));
+  EXPECT_GT(answers[0].serial, refusals.back().serial) << tooSlowHint;
+}
+
 TEST_F(AppServiceLoadTest, CallersAreRememberedUpToTheBoundAlsoWhileCallsNeverStopComing) {
   ASSERT_TRUE(start("app-service-remembered-steady.log")) << log();
   Remembered remembered(bus_->address());
