@@ -363,15 +363,19 @@ class BusCalls {
       : queues_({SVGConverterService::maximumWaitingCallsPerCaller, SVGConverterService::maximumWaitingBytesPerCaller,
                  SVGConverterService::maximumWaitingCalls, SVGConverterService::maximumWaitingBytes}) {}
 
-  /// Starts the next call in turn unless one converts; sends the refusals that are due. Calls
-  /// answered where they are taken follow one another here.
+  /// Starts the next call in turn unless one converts; sends the refusals that are due (a caller
+  /// may have nothing left here then). Calls answered where they are taken follow one another here.
   void pump() {
     while (!running_) {
-      for (auto& [caller, answer] : queues_.takeDueAnswers()) answer.send();
+      for (auto& [caller, answer] : queues_.takeDueAnswers()) {
+        answer.send();
+        rested(caller);
+      }
       auto taken = queues_.next();
       if (!taken) break;
       if (!taken->isCall) {
         taken->item.send();
+        rested(taken->caller);
         continue;
       }
       running_.emplace(std::move(*taken));

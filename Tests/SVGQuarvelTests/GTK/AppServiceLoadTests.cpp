@@ -874,6 +874,34 @@ TEST_F(AppServiceLoadTest, CallersRefusedAsBusyAreRememberedUpToTheBoundToo) {
   EXPECT_GT(answers[0].serial, refusals.back().serial) << tooSlowHint;
 }
 
+TEST_F(AppServiceLoadTest, CallersWhoseRefusalsWaitedForTheirCallsAreRememberedUpToTheBound) {
+  ASSERT_TRUE(start("app-service-remembered-held.log")) << log();
+  Remembered remembered(bus_->address());
+  if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+  // Behind a drawing that converts for seconds, each of these connections has a call waiting and
+  // then one without text, whose refusal waits for that call's answer: once both are answered,
+  // nothing of theirs is left, and they are idle like any caller.
+  std::vector<Answer> answers;
+  Caller busy(bus_->address(), "busy", answers);
+  ASSERT_TRUE(busy.ok());
+  busy.call("SvgToView", blockingDrawing(busyRectangleBytes), 0);
+  ASSERT_NE(takenCalls(bus_->address(), {&busy}), 0u) << log().substr(0, 4000);
+  auto held = connections(bus_->address(), SVGConverterService::maximumWaitingCallsPerCaller - 1, answers);
+  for (std::size_t index = 0; index < held.size(); ++index) {
+    held[index]->call("SvgToView", tiny, int(index));
+    held[index]->call("SvgToView", "", int(index));
+  }
+  ASSERT_TRUE(waitForAnswers(answers, 1 + 2 * held.size())) << log().substr(0, 4000);
+  std::size_t refused = 0;
+  for (const auto& answer : answers) refused += answer.message == "Missing SVG text?" ? 1 : 0;
+  EXPECT_EQ(refused, held.size());
+  // As many callers as are remembered call afterwards: they are the ones watched, no more.
+  auto later = connections(bus_->address(), rememberedBound, answers);
+  callInTurn(later, answers, 0, later.size());
+  EXPECT_EQ(remembered.watched(), rememberedBound);
+  EXPECT_TRUE(app_->running());
+}
+
 TEST_F(AppServiceLoadTest, CallersAreRememberedUpToTheBoundAlsoWhileCallsNeverStopComing) {
   ASSERT_TRUE(start("app-service-remembered-steady.log")) << log();
   Remembered remembered(bus_->address());
