@@ -751,6 +751,16 @@ void callInTurn(const std::vector<std::unique_ptr<Caller>>& callers, std::vector
 
 constexpr std::size_t rememberedBound = SVGConverterService::maximumRememberedCallers;
 
+/// A caller whose drawing keeps the converter busy for seconds, once the application has taken
+/// its call; none where it could not call.
+std::unique_ptr<Caller> busyCaller(const std::string& address, std::vector<Answer>& answers) {
+  auto busy = std::make_unique<Caller>(address, "busy", answers);
+  if (!busy->ok()) return nullptr;
+  busy->call("SvgToView", blockingDrawing(busyRectangleBytes), 0);
+  if (takenCalls(address, {busy.get()}) == 0) return nullptr;
+  return busy;
+}
+
 /// A drawing of a few hundred bytes whose entities expand to a million empty groups inside its
 /// definitions: reading it takes a while, and it makes next to no code.
 std::string expandingDrawing() {
@@ -855,12 +865,10 @@ TEST_F(AppServiceLoadTest, CallersRefusedAsBusyAreRememberedUpToTheBoundToo) {
   // This program has as many calls waiting as one program may, behind a drawing that converts for
   // seconds: the calls of its further connections are refused at once, and no call starts.
   std::vector<Answer> answers;
-  Caller busy(bus_->address(), "busy", answers);
-  ASSERT_TRUE(busy.ok());
-  busy.call("SvgToView", blockingDrawing(busyRectangleBytes), 0);
-  ASSERT_NE(takenCalls(bus_->address(), {&busy}), 0u) << log().substr(0, 4000);
+  const auto busy = busyCaller(bus_->address(), answers);
+  ASSERT_TRUE(busy) << log().substr(0, 4000);
   for (int number = 1; number < int(SVGConverterService::maximumWaitingCallsPerCaller); ++number) {
-    busy.call("SvgToView", tiny, number);
+    busy->call("SvgToView", tiny, number);
   }
   std::vector<Answer> refusals;
   auto callers = connections(bus_->address(), rememberedBound + 8, refusals);
@@ -882,10 +890,8 @@ TEST_F(AppServiceLoadTest, CallersWhoseRefusalsWaitedForTheirCallsAreRememberedU
   // then one without text, whose refusal waits for that call's answer: once both are answered,
   // nothing of theirs is left, and they are idle like any caller.
   std::vector<Answer> answers;
-  Caller busy(bus_->address(), "busy", answers);
-  ASSERT_TRUE(busy.ok());
-  busy.call("SvgToView", blockingDrawing(busyRectangleBytes), 0);
-  ASSERT_NE(takenCalls(bus_->address(), {&busy}), 0u) << log().substr(0, 4000);
+  const auto busy = busyCaller(bus_->address(), answers);
+  ASSERT_TRUE(busy) << log().substr(0, 4000);
   auto held = connections(bus_->address(), SVGConverterService::maximumWaitingCallsPerCaller - 1, answers);
   for (std::size_t index = 0; index < held.size(); ++index) {
     held[index]->call("SvgToView", tiny, int(index));
