@@ -364,23 +364,33 @@ class BusCalls {
                  SVGConverterService::maximumWaitingCalls, SVGConverterService::maximumWaitingBytes}) {}
 
   /// Starts the next call in turn unless one converts; sends the refusals that are due (a caller
-  /// may have nothing left here then). Calls answered where they are taken follow one another here.
+  /// may have nothing left here then).
   void pump() {
-    while (!running_) {
-      for (auto& [caller, answer] : queues_.takeDueAnswers()) {
-        answer.send();
-        rested(caller);
-      }
-      auto taken = queues_.next();
-      if (!taken) break;
+    if (running_) return;
+    for (auto& [caller, answer] : queues_.takeDueAnswers()) {
+      answer.send();
+      rested(caller);
+    }
+    while (auto taken = queues_.next()) {
       if (!taken->isCall) {
         taken->item.send();
         rested(taken->caller);
         continue;
       }
       running_.emplace(std::move(*taken));
-      start();
+      return start();
     }
+  }
+  /// The next call starts in a later turn of this thread's main context: a call answered where it
+  /// is taken hands the thread back first, so that the calls and other sources that came meanwhile
+  /// (refusals, callers that left) are seen between two conversions, not once all waiting ones
+  /// are done. At most one such turn is pending.
+  void pumpLater() {
+    if (std::exchange(pumpPending_, true)) return;
+    callsQueue().async([] {
+      shared().pumpPending_ = false;
+      shared().pump();
+    });
   }
 
   void start() {
@@ -415,7 +425,8 @@ class BusCalls {
           g_dbus_method_invocation_return_value(invocation, g_variant_new("(s)", std::get<std::string>(*code).c_str()));
         }
         g_object_unref(invocation);
-        return finished();
+        finished();
+        return pumpLater();
       }
     }
     convertingQueue().async([text, config, invocation, done] {
@@ -577,6 +588,8 @@ class BusCalls {
   std::map<std::string, std::string> programs_;
   /// The remembered connections without calls here, the one that called last at the back.
   std::deque<std::string> idle_;
+  /// Whether a turn of `pump` is already posted (see `pumpLater`).
+  bool pumpPending_ = false;
 };
 
 const GDBusInterfaceVTable vtable = {handleMethodCall, nullptr, nullptr, {nullptr}};
