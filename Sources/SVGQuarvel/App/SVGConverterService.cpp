@@ -317,6 +317,7 @@ class BusCalls {
       refuse(caller, std::move(call), SVGConverterService::busyErrorName, message);
       return rested(caller);
     }
+    remember(caller, program);
     queues_.pushCall(caller, program, std::move(call), bytes);
     pump();
   }
@@ -335,9 +336,11 @@ class BusCalls {
   /// The program of the connection `caller`: its process, as the bus knows it (never as the caller
   /// says), so that a program gets one turn and one share of what may wait however many connections
   /// it calls through. A connection whose process the bus does not tell (it has left, or the bus is
-  /// no bus daemon) is a program of its own. Asked once: kept, and the connection watched, while it
-  /// has calls here and then while it is among the `maximumRememberedCallers` idle ones that called
-  /// last, until it leaves the bus (see `remember`).
+  /// no bus daemon) is a program of its own. Once a call of the connection is taken, its process is
+  /// kept, and the connection watched, while it has calls here and then while it is among the
+  /// `maximumRememberedCallers` idle ones that called last, until it leaves the bus (see
+  /// `remember`). A connection whose calls are refused is asked about at each call, and neither
+  /// kept nor watched: a flood of refused calls costs the bus one question each, no watches.
   std::string programOf(const std::string& caller) {
     if (caller.empty() || registration().connection == nullptr) return caller;
     if (const auto known = programs_.find(caller); known != programs_.end()) {
@@ -355,7 +358,6 @@ class BusCalls {
       g_variant_unref(reply);
       program = "process " + std::to_string(process);
     }
-    remember(caller, program);
     return program;
   }
 
@@ -547,10 +549,11 @@ class BusCalls {
     forget(caller);
   }
 
-  /// Keeps the process of `caller` (a connection with a name on the bus) and learns when the
-  /// connection leaves the bus, which forgets it. The bus reports a connection that has already
-  /// left as it watches it.
+  /// Keeps the process of `caller`, whose call is taken, and learns when the connection leaves the
+  /// bus, which forgets it. The bus reports a connection that has already left as it watches it. A
+  /// connection without a name (no bus daemon) is not kept.
   void remember(const std::string& caller, const std::string& program) {
+    if (caller.empty() || registration().connection == nullptr) return;
     programs_[caller] = program;
     if (watches_.count(caller) != 0) return;
     watches_[caller] = g_bus_watch_name_on_connection(
@@ -559,7 +562,7 @@ class BusCalls {
   }
   /// `caller` may have no calls here any more: then it is the idle connection that called last, and
   /// the idle connections past the bound are forgotten, those that called longest ago first. So the
-  /// bound holds at every step, also while calls never stop coming or are all refused.
+  /// bound holds at every step, also while calls never stop coming.
   void rested(const std::string& caller) {
     if (programs_.count(caller) == 0 || queues_.has(caller)) return;
     std::erase(idle_, caller);

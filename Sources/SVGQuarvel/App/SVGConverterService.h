@@ -88,7 +88,8 @@ class SVGConverterService {
   static constexpr std::size_t maximumInlineSVGBytes = std::size_t{16} << 10;
   static constexpr std::size_t maximumInlineSwiftBytes = std::size_t{512} << 10;
   /// Most connections without calls waiting whose process is remembered for their next calls (those
-  /// that called last); each is forgotten as it leaves the bus.
+  /// that called last, of the connections that had a call taken); each is forgotten as it leaves
+  /// the bus. A connection whose calls are all refused as busy is not remembered.
   static constexpr std::size_t maximumRememberedCallers = 32;
   /// The bus error of a busy refusal.
   static constexpr const char* busyErrorName = "org.freedesktop.DBus.Error.LimitsExceeded";

@@ -2,8 +2,8 @@
 // refused as busy, callers are served in turn and a caller that leaves has its calls dropped, the
 // open service keeps a bounded number of windows, files of a launch convert a few at a time, an
 // answer the bus would not pass on is refused instead of ending the application's connection,
-// thousands of callers that come and go leave no watch behind, and a quit while a call converts
-// ends the application cleanly.
+// thousands of callers that come and go leave no watch behind, a quit while a call converts
+// ends the application cleanly, and a flood of refused calls holds up no other program's answers.
 //
 // The order of the calls does not hang on the speed of the machine: a first call keeps the
 // converter busy for seconds, the test learns through the bus that it converts before sending the
@@ -195,32 +195,37 @@ class Program {
         std::vector<std::string>{}, output_.string());
   }
   /// Waits until the bus has passed its calls on.
-  bool sent() const {
-    return XDriver::waitUntil([&] { return readFile(output_).find("sent\n") != std::string::npos; }, 120);
-  }
+  bool sent() const { return XDriver::waitUntil([&] { return hasSent(); }, 120); }
+  /// Whether the bus has passed its calls on, as the program has said so far.
+  bool hasSent() const { return readFile(output_).find("sent\n") != std::string::npos; }
   /// Waits for `count` answers and adds them to `answers`.
   bool answered(std::vector<Answer>& answers, std::size_t count) const {
     std::vector<Answer> taken;
     const bool all = XDriver::waitUntil(
         [&] {
-          taken.clear();
-          std::istringstream lines(readFile(output_));
-          for (std::string line; std::getline(lines, line);) {
-            if (line.rfind("answer ", 0) != 0) continue;
-            Answer answer;
-            answer.caller = label_;
-            std::istringstream fields(line.substr(7, line.find('\t') - 7));
-            int ok = 0;
-            fields >> answer.number >> ok >> answer.serial >> answer.errorName;
-            answer.ok = ok == 1;
-            answer.message = line.substr(line.find('\t') + 1);
-            taken.push_back(answer);
-          }
+          taken = answersSoFar();
           return taken.size() >= count;
         },
         600);
     answers.insert(answers.end(), taken.begin(), taken.end());
     return all;
+  }
+  /// The answers the program has had so far.
+  std::vector<Answer> answersSoFar() const {
+    std::vector<Answer> taken;
+    std::istringstream lines(readFile(output_));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("answer ", 0) != 0) continue;
+      Answer answer;
+      answer.caller = label_;
+      std::istringstream fields(line.substr(7, line.find('\t') - 7));
+      int ok = 0;
+      fields >> answer.number >> ok >> answer.serial >> answer.errorName;
+      answer.ok = ok == 1;
+      answer.message = line.substr(line.find('\t') + 1);
+      taken.push_back(answer);
+    }
+    return taken;
   }
 
  private:
@@ -858,7 +863,7 @@ TEST_F(AppServiceLoadTest, TheCallersRememberedAreThoseThatCalledLast) {
   EXPECT_EQ(remembered.watched(), rememberedBound);
 }
 
-TEST_F(AppServiceLoadTest, CallersRefusedAsBusyAreRememberedUpToTheBoundToo) {
+TEST_F(AppServiceLoadTest, CallersRefusedAsBusyAreAskedAboutOnceACallAndNeitherWatchedNorRemembered) {
   ASSERT_TRUE(start("app-service-remembered-refused.log")) << log();
   Remembered remembered(bus_->address());
   if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
@@ -870,14 +875,20 @@ TEST_F(AppServiceLoadTest, CallersRefusedAsBusyAreRememberedUpToTheBoundToo) {
   for (int number = 1; number < int(SVGConverterService::maximumWaitingCallsPerCaller); ++number) {
     busy->call("SvgToView", tiny, number);
   }
+  // Each connection calls twice, one after the other: the bus is asked once per call (the refusal
+  // needs the program), and no connection is watched for it, however many there are.
   std::vector<Answer> refusals;
   auto callers = connections(bus_->address(), rememberedBound + 8, refusals);
-  for (std::size_t index = 0; index < callers.size(); ++index) {
-    callers[index]->call("SvgToView", tiny, int(index));
-    ASSERT_TRUE(waitForAnswers(refusals, index + 1)) << index;
-    EXPECT_EQ(refusals.back().errorName, SVGConverterService::busyErrorName) << index << " " << refusals.back().message;
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t index = 0; index < callers.size(); ++index) {
+      callers[index]->call("SvgToView", tiny, int(index));
+      ASSERT_TRUE(waitForAnswers(refusals, refusals.size() + 1)) << index;
+      EXPECT_EQ(refusals.back().errorName, SVGConverterService::busyErrorName)
+          << index << " " << refusals.back().message;
+    }
   }
-  EXPECT_EQ(remembered.watched(), rememberedBound + 1);
+  EXPECT_EQ(remembered.lookupsOf(callers), std::vector<int>(callers.size(), 2));
+  EXPECT_EQ(remembered.watched(), 1u) << "only the program whose calls were taken is watched";
   ASSERT_TRUE(waitForAnswers(answers, 1));
   EXPECT_GT(answers[0].serial, refusals.back().serial) << tooSlowHint;
 }
@@ -947,6 +958,73 @@ TEST_F(AppServiceLoadTest, CallersAreRememberedUpToTheBoundAlsoWhileCallsNeverSt
   ASSERT_TRUE(FennixTestSupport::runMainLoopUntil([&] { return steadyAnswers.size() == sent; }, 600));
   for (const auto& answer : steadyAnswers) EXPECT_TRUE(answer.ok) << answer.number << " " << answer.message;
   EXPECT_LT(answeredMeanwhile, sent) << "the steady calls ran out while the others came";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AppServiceLoadTest, AFloodOfRefusedCallsLeavesAnotherProgramsSmallCallsAnsweredInTurn) {
+  ASSERT_TRUE(start("app-service-flood.log")) << log();
+  // This program calls through many connections, each calling again as soon as it has its answer:
+  // past what one program may have waiting, most of its calls are refused, one after the other,
+  // for as long as it goes on. Its drawing, just past what is converted where it is taken, goes to
+  // the services' queue and converts at once; the other program's converts where it is taken.
+  const std::string floodDrawing = "<svg xmlns=\"http://www.w3.org/2000/svg\"><rect width=\"4\" height=\"4\"/><!--" +
+                                   std::string(SVGConverterService::maximumInlineSVGBytes, ' ') + "--></svg>";
+  constexpr std::size_t floodConnections = 60;
+  std::vector<Answer> floodAnswers;
+  auto flood = connections(bus_->address(), floodConnections, floodAnswers);
+  for (std::size_t index = 0; index < flood.size(); ++index) {
+    flood[index]->call("SvgToView", floodDrawing, int(index));
+  }
+  std::size_t seen = 0, refusals = 0;
+  auto keepFlooding = [&] {
+    for (; seen < floodAnswers.size(); ++seen) {
+      const Answer& answer = floodAnswers[seen];
+      if (answer.errorName == SVGConverterService::busyErrorName) ++refusals;
+      EXPECT_TRUE(answer.ok || answer.errorName == SVGConverterService::busyErrorName) << answer.message;
+      flood[std::size_t(answer.number)]->call("SvgToView", floodDrawing, answer.number);
+    }
+  };
+  ASSERT_TRUE(FennixTestSupport::runMainLoopUntil(
+      [&] {
+        keepFlooding();
+        return refusals >= floodConnections;
+      },
+      600))
+      << log().substr(0, 4000);
+
+  // Another program's calls wait behind at most one of the flood's at each turn; at each turn of
+  // the thread that takes the calls, a connection of the flood is refused once at most. So they
+  // are answered within a bounded number of the flood's refusals, however fast the machine.
+  constexpr int calls = 8;
+  Program other(bus_->address(), "other", "SvgToView", tiny, calls);
+  std::optional<std::size_t> refusalsWhenSent;
+  std::size_t answered = 0, lookedAt = refusals;
+  const std::size_t bound = 4 * (2 * calls + 4) * floodConnections;
+  ASSERT_TRUE(FennixTestSupport::runMainLoopUntil(
+      [&] {
+        keepFlooding();
+        // The other program's output is read once every few refusals, so that the flood goes on
+        // at full pace meanwhile.
+        if (refusals < lookedAt + 16) return false;
+        lookedAt = refusals;
+        if (!refusalsWhenSent) {
+          if (other.hasSent()) refusalsWhenSent = refusals;
+        } else {
+          answered = other.answersSoFar().size();
+        }
+        return answered == std::size_t(calls) || (refusalsWhenSent && refusals - *refusalsWhenSent > bound);
+      },
+      600))
+      << log().substr(0, 4000);
+  EXPECT_EQ(answered, std::size_t(calls)) << "the other program's calls waited while the flood went on for "
+                                          << refusals - *refusalsWhenSent << " refusals";
+  std::vector<Answer> answers;
+  ASSERT_TRUE(other.answered(answers, calls));
+  for (const auto& answer : answers) EXPECT_TRUE(answer.ok) << answer.number << " " << answer.message;
+  EXPECT_TRUE(app_->running());
 }
 
 }  // namespace
