@@ -373,6 +373,11 @@ class BusCalls {
       answer.send();
       rested(caller);
     }
+    if (opening_.empty() && !heldOpenings_.empty()) {
+      running_.emplace(std::move(heldOpenings_.front()));
+      heldOpenings_.pop_front();
+      return start();
+    }
     while (auto taken = queues_.next()) {
       if (!taken->isCall) {
         taken->item.send();
@@ -398,10 +403,13 @@ class BusCalls {
   void start() {
     const bool openDocument = running_->item.openDocument();
     // One converted drawing at a time waits for the main loop (its code may take hundreds of
-    // megabytes): the next OpenSVG call converts once that one's window is answered.
+    // megabytes): the next OpenSVG call converts once that one's window is answered. It waits
+    // aside, so that the calls of other programs go on meanwhile instead of waiting for the main
+    // loop too; its own program's next calls wait behind it.
     if (openDocument && !opening_.empty()) {
-      openingHeld_ = true;
-      return;
+      heldOpenings_.push_back(std::move(*running_));
+      running_.reset();
+      return pump();
     }
     // The text stays where the call's message holds it: the running call is kept until it is done.
     const std::string_view text = running_->item.text();
@@ -516,7 +524,6 @@ class BusCalls {
     queues_.done(caller, found->second.bytes);
     opening_.erase(found);
     rested(caller);
-    if (std::exchange(openingHeld_, false)) return start();
     pump();
   }
 
@@ -583,8 +590,9 @@ class BusCalls {
   /// The OpenSVG calls whose windows wait for the main loop, by the number of their turn.
   std::map<std::uint64_t, Queues::Taken> opening_;
   std::uint64_t nextOpening_ = 0;
-  /// Whether the running call is an OpenSVG call that waits for the window of the one in `opening_`.
-  bool openingHeld_ = false;
+  /// The OpenSVG calls taken while a window in `opening_` waits, in the order they were taken: the
+  /// first converts once that window is answered (and no other call runs).
+  std::deque<Queues::Taken> heldOpenings_;
   /// The watch of each connection in `programs_`.
   std::map<std::string, guint> watches_;
   /// The program of each connection that has calls here or is remembered (see `programOf`).

@@ -220,4 +220,52 @@ TEST_F(AppServiceWhileTyping, AnOpenSVGCallOfAnotherProgramDoesNotHoldUpSvgToVie
   keystroke.cancel();
 }
 
+TEST_F(AppServiceWhileTyping, OpenSVGCallsOfTwoOtherProgramsDoNotHoldUpSvgToViewWhileTheWindowTakesAKeystroke) {
+  // Two other programs call OpenSVG first: the first one's window waits for the keystroke, and the
+  // second one's call, taken behind it, waits for that window; the SvgToView call made behind
+  // both, from this program, is answered meanwhile.
+  const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+  ASSERT_NE(address, nullptr);
+  const auto folder = QuarvelTestSupport::temporaryUserDirectories();
+  const auto text = folder / "open-service-calls.svg";
+  std::ofstream(text) << square;
+  auto readOutput = [&](int opener) {
+    std::ifstream in(folder / ("open-service-calls-" + std::to_string(opener) + ".out"));
+    std::stringstream read;
+    read << in.rdbuf();
+    return read.str();
+  };
+  std::vector<std::unique_ptr<XDriver::Process>> openers;
+  std::string failure;
+  std::string answer;
+  auto keystroke = document->svgString.didSet().sink([&](const std::string&) {
+    if (!openers.empty()) return;  // the first keystroke only
+    for (int opener = 0; opener < 2 && failure.empty(); ++opener) {
+      openers.push_back(std::make_unique<XDriver::Process>(
+          std::vector<std::string>{QUARVEL_BUS_CALLER, address, "OpenSVG", text.string(), "1"},
+          std::vector<std::string>{}, (folder / ("open-service-calls-" + std::to_string(opener) + ".out")).string()));
+      // Each call comes behind the one before it, once the bus has passed that one on.
+      if (!XDriver::waitUntil([&] { return readOutput(opener).find("sent\n") != std::string::npos; }, 120)) {
+        failure = "the other program's call was not sent";
+      }
+    }
+    if (failure.empty()) answer = squareToView(failure);
+  });
+
+  focusTheSVGEditor();
+  ASSERT_TRUE(x.type(" ", 0));
+  ASSERT_TRUE(runUntil([&] { return !answer.empty() || !failure.empty(); }, 300));
+  EXPECT_EQ(failure, "") << "the answer waited for the windows of the other programs' calls";
+  EXPECT_EQ(answer, SVGQuarvelDocument::export_(square, SVGQuarvelConfiguration::defaultConfig()).code);
+
+  // Both windows open once the keystroke is taken, and both calls are answered.
+  for (int opener = 0; opener < 2; ++opener) {
+    ASSERT_TRUE(runUntil([&] { return readOutput(opener).find("answer 0 ") != std::string::npos; }, 300))
+        << readOutput(opener);
+    EXPECT_NE(readOutput(opener).find("answer 0 1 "), std::string::npos) << readOutput(opener);
+  }
+  EXPECT_TRUE(runUntil([&] { return app->documentWindows().size() == 3; }, 60));
+  keystroke.cancel();
+}
+
 }  // namespace
