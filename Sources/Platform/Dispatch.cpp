@@ -159,8 +159,9 @@ class ContextQueue final : public DispatchQueue::Impl, public std::enable_shared
   /// which would otherwise hold the blocks back for as long as it lasts.
   static constexpr int backlogPriority = G_PRIORITY_HIGH_IDLE + 21;
 
-  ContextQueue(std::string label, DispatchQoS qos, GMainContext* context)
-      : Impl(std::move(label), qos), context_(g_main_context_ref(context)) {}
+  /// `backlog` is the priority of the queue's source while blocks remain after a slice.
+  ContextQueue(std::string label, DispatchQoS qos, GMainContext* context, int backlog = backlogPriority)
+      : Impl(std::move(label), qos), context_(g_main_context_ref(context)), backlog_(backlog) {}
   ~ContextQueue() override { g_main_context_unref(context_); }
 
   void enqueue(Task task) override {
@@ -186,10 +187,10 @@ class ContextQueue final : public DispatchQueue::Impl, public std::enable_shared
  private:
   // Runs at most `maximumBlocksPerDispatch` of the blocks that were queued when the source fired;
   // later ones wait for the next iteration, so a block that keeps re-posting itself does not hold
-  // up the rest of the loop. While blocks remain after a slice, the source waits behind the
-  // context's input and redraws (its priority drops below theirs), which thus go on between
-  // slices however many blocks are queued, but not behind idle work of no fixed length; once the
-  // queue is empty, the next block is again dispatched at the default priority.
+  // up the rest of the loop. While blocks remain after a slice, the source of the main queue waits
+  // behind the context's input and redraws (its priority drops below theirs), which thus go on
+  // between slices however many blocks are queued, but not behind idle work of no fixed length;
+  // once the queue is empty, the next block is again dispatched at the default priority.
   static gboolean dispatchSource(gpointer data) {
     ContextQueue* self = static_cast<std::shared_ptr<ContextQueue>*>(data)->get();
     std::size_t count;
@@ -212,11 +213,12 @@ class ContextQueue final : public DispatchQueue::Impl, public std::enable_shared
       self->scheduled_ = false;
       return G_SOURCE_REMOVE;
     }
-    g_source_set_priority(g_main_current_source(), backlogPriority);
+    g_source_set_priority(g_main_current_source(), self->backlog_);
     return G_SOURCE_CONTINUE;
   }
 
   GMainContext* context_;
+  const int backlog_;
   std::mutex mutex_;
   std::deque<Task> tasks_;
   bool scheduled_ = false;
@@ -228,7 +230,10 @@ class OwnThreadQueue final : public DispatchQueue::Impl, public std::enable_shar
  public:
   OwnThreadQueue(std::string label, DispatchQoS qos) : Impl(label, qos), running_(std::make_shared<std::atomic<bool>>(true)) {
     GMainContext* context = g_main_context_new();
-    queue_ = std::make_shared<ContextQueue>(std::move(label), qos, context);
+    // The thread has no input or drawing to let go first: while blocks remain, they keep the
+    // default priority and take turns with the sources beside them (calls from the bus, say),
+    // which arrive at that priority and would otherwise hold them back for as long as they come.
+    queue_ = std::make_shared<ContextQueue>(std::move(label), qos, context, G_PRIORITY_DEFAULT);
     std::thread([context, running = running_] {
       g_main_context_push_thread_default(context);
       while (running->load()) g_main_context_iteration(context, TRUE);

@@ -47,7 +47,9 @@ class DispatchQueue {
   /// Most blocks a queue on a main context (the main queue, a queue with a thread of its own)
   /// runs in one dispatch of its context: a flood of blocks leaves room between them for the
   /// context's input and drawing, which go first while blocks remain; the blocks go ahead of
-  /// the rest of the context's idle work (such as a text view laying out a long text).
+  /// the rest of the context's idle work (such as a text view laying out a long text). On a
+  /// thread of its own, the remaining blocks take turns with the context's sources of the default
+  /// priority instead, however steadily those come.
   static constexpr std::size_t maximumBlocksPerDispatch = 8;
 
   /// The queue of the GLib default main context.

@@ -273,3 +273,49 @@ TEST(DispatchTests, AQueueWithItsOwnThreadRunsItsBlocksAndItsContextsSourcesTher
   for (const auto& thread : threads) EXPECT_EQ(thread, threads.front());
   EXPECT_EQ(timerThread, threads.front());
 }
+
+TEST(DispatchTests, BlocksLeftAfterASliceOnAQueuesOwnThreadTakeTurnsWithSourcesThatNeverStopComing) {
+  // A source of the default priority that is ready at every iteration, as calls from the bus are
+  // while callers keep sending them: the blocks still run, a slice between two of its turns.
+  const std::size_t slice = DispatchQueue::maximumBlocksPerDispatch;
+  const std::size_t blocks = 3 * slice + 1;
+  std::atomic<int> steadyTurns{0};
+  std::mutex mutex;
+  std::vector<std::size_t> ran;
+  std::vector<int> turnsWhenRan;
+  GSource* steady = g_idle_source_new();
+  g_source_set_priority(steady, G_PRIORITY_DEFAULT);
+  g_source_set_callback(
+      steady,
+      [](gpointer turns) -> gboolean {
+        static_cast<std::atomic<int>*>(turns)->fetch_add(1);
+        return G_SOURCE_CONTINUE;
+      },
+      &steadyTurns, nullptr);
+  DispatchQueue queue = DispatchQueue::withOwnThread("test.own-thread.steady");
+  // Queued while a slice runs: the queue's source has blocks left once it is done.
+  queue.async([&] {
+    g_source_attach(steady, g_main_context_get_thread_default());
+    for (std::size_t i = 0; i < blocks; ++i) {
+      queue.async([&, i] {
+        std::lock_guard<std::mutex> lock(mutex);
+        ran.push_back(i);
+        turnsWhenRan.push_back(steadyTurns.load());
+      });
+    }
+  });
+  const auto start = Clock::now();
+  auto allRan = [&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    return ran.size() == blocks;
+  };
+  while (!allRan() && secondsSince(start) < 60) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const bool ranBesideIt = allRan();
+  g_source_destroy(steady);
+  g_source_unref(steady);
+  queue.sync([] {});
+  ASSERT_TRUE(ranBesideIt) << "the blocks waited behind a source that never stopped";
+  for (std::size_t i = 0; i < blocks; ++i) EXPECT_EQ(ran[i], i);
+  // Each slice waits for one turn of the steady source at most.
+  EXPECT_LE(turnsWhenRan.back(), int(blocks / slice) + 1) << turnsWhenRan.front();
+}

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <limits>
 #include <functional>
 #include <map>
@@ -43,6 +44,18 @@ std::string couldNotShape(std::string_view svg) {
   while (end > 0 && end < lineEnd && (static_cast<unsigned char>(svg[end]) & 0xC0) == 0x80) --end;
   return "could not shape SVG:\n---\n" + std::string(svg.substr(0, end)) + (end < lineEnd ? "\u2026" : "") +
          "\n---\n(" + std::to_string(svg.size()) + " bytes)";
+}
+
+/// The code of a conversion of `svg`, or the (logged) error of a drawing that did not convert.
+std::variant<std::string, SVGQuarvel::NSError> shapedCode(std::string_view svg,
+                                                          SVGQuarvelDocument::ExportResult result) {
+  // The bus carries UTF-8 only; code of text that came as UTF-8 is, but it is not taken on trust.
+  if (result.code.empty() || result.failed ||
+      !g_utf8_validate(result.code.data(), gssize(result.code.size()), nullptr)) {
+    console::error(couldNotShape(svg));
+    return SVGConverterService::error(22425, "Invalid SVG?");
+  }
+  return std::move(result.code);
 }
 
 // ---- the bus object ---------------------------------------------------------------------
@@ -222,6 +235,11 @@ class Waiting {
 
 std::string megabytes(std::size_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
 
+/// Answers of this size pass any bus (a bus daemon takes at least 32 MB).
+constexpr std::size_t alwaysPassed = std::size_t{1} << 20;
+static_assert(SVGConverterService::maximumInlineSwiftBytes + 1024 < alwaysPassed,
+              "an answer made where its call is taken passes the bus unasked");
+
 /// Whether the session bus passes on an answer of `body`, or why it was not learnt. A bus ends the
 /// connection of a program that sends it a message larger than it takes (its own setting: a bus
 /// daemon without one takes 32 MB, none more than 128 MB), and with it the application's
@@ -230,7 +248,6 @@ std::string megabytes(std::size_t bytes) { return std::to_string(bytes >> 20) + 
 /// (the caller's short unique name, a serial), so what it passes, the answer passes.
 /// The sizes learnt are kept. The services' queue only.
 std::optional<std::string> busRefusal(GVariant* body) {
-  constexpr std::size_t alwaysPassed = std::size_t{1} << 20;
   static std::size_t passed = alwaysPassed;
   static std::size_t refused = std::numeric_limits<std::size_t>::max();
   const std::size_t bytes = g_variant_get_size(body);
@@ -297,11 +314,11 @@ class BusCalls {
                     " calls with " + megabytes(SVGConverterService::maximumWaitingBytes) +
                     " of SVG text may wait; try again later.";
       console::error(message);
-      if (!queues_.has(caller)) programs_.erase(caller);
-      return refuse(caller, std::move(call), SVGConverterService::busyErrorName, message);
+      refuse(caller, std::move(call), SVGConverterService::busyErrorName, message);
+      return rested(caller);
     }
+    remember(caller, program);
     queues_.pushCall(caller, program, std::move(call), bytes);
-    watch(caller);
     pump();
   }
 
@@ -316,13 +333,20 @@ class BusCalls {
  private:
   using Queues = SVGQuarvel::CallerQueues<Waiting>;
 
-  /// The program of the connection `caller`: its process, as the bus knows it, so that a program
-  /// gets one turn and one share of what may wait however many connections it calls through. A
-  /// connection whose process the bus does not tell (it has left, or the bus is no bus daemon) is
-  /// a program of its own. Kept while the connection has calls here.
+  /// The program of the connection `caller`: its process, as the bus knows it (never as the caller
+  /// says), so that a program gets one turn and one share of what may wait however many connections
+  /// it calls through. A connection whose process the bus does not tell (it has left, or the bus is
+  /// no bus daemon) is a program of its own. Once a call of the connection is taken, its process is
+  /// kept, and the connection watched, while it has calls here and then while it is among the
+  /// `maximumRememberedCallers` idle ones that called last, until it leaves the bus (see
+  /// `remember`). A connection whose calls are refused is asked about at each call, and neither
+  /// kept nor watched: a flood of refused calls costs the bus one question each, no watches.
   std::string programOf(const std::string& caller) {
     if (caller.empty() || registration().connection == nullptr) return caller;
-    if (const auto known = programs_.find(caller); known != programs_.end()) return known->second;
+    if (const auto known = programs_.find(caller); known != programs_.end()) {
+      std::erase(idle_, caller);
+      return known->second;
+    }
     std::string program = caller;
     GVariant* reply = g_dbus_connection_call_sync(
         registration().connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -334,7 +358,6 @@ class BusCalls {
       g_variant_unref(reply);
       program = "process " + std::to_string(process);
     }
-    programs_.emplace(caller, program);
     return program;
   }
 
@@ -342,28 +365,51 @@ class BusCalls {
       : queues_({SVGConverterService::maximumWaitingCallsPerCaller, SVGConverterService::maximumWaitingBytesPerCaller,
                  SVGConverterService::maximumWaitingCalls, SVGConverterService::maximumWaitingBytes}) {}
 
-  /// Starts the next call in turn unless one converts; sends the refusals that are due.
+  /// Starts the next call in turn unless one converts; sends the refusals that are due (a caller
+  /// may have nothing left here then).
   void pump() {
     if (running_) return;
-    for (auto& [caller, answer] : queues_.takeDueAnswers()) answer.send();
+    for (auto& [caller, answer] : queues_.takeDueAnswers()) {
+      answer.send();
+      rested(caller);
+    }
+    if (opening_.empty() && !heldOpenings_.empty()) {
+      running_.emplace(std::move(heldOpenings_.front()));
+      heldOpenings_.pop_front();
+      return start();
+    }
     while (auto taken = queues_.next()) {
       if (!taken->isCall) {
         taken->item.send();
+        rested(taken->caller);
         continue;
       }
       running_.emplace(std::move(*taken));
       return start();
     }
-    unwatchIdle();
+  }
+  /// The next call starts in a later turn of this thread's main context: a call answered where it
+  /// is taken hands the thread back first, so that the calls and other sources that came meanwhile
+  /// (refusals, callers that left) are seen between two conversions, not once all waiting ones
+  /// are done. At most one such turn is pending.
+  void pumpLater() {
+    if (std::exchange(pumpPending_, true)) return;
+    callsQueue().async([] {
+      shared().pumpPending_ = false;
+      shared().pump();
+    });
   }
 
   void start() {
     const bool openDocument = running_->item.openDocument();
     // One converted drawing at a time waits for the main loop (its code may take hundreds of
-    // megabytes): the next OpenSVG call converts once that one's window is answered.
+    // megabytes): the next OpenSVG call converts once that one's window is answered. It waits
+    // aside, so that the calls of other programs go on meanwhile instead of waiting for the main
+    // loop too; its own program's next calls wait behind it.
     if (openDocument && !opening_.empty()) {
-      openingHeld_ = true;
-      return;
+      heldOpenings_.push_back(std::move(*running_));
+      running_.reset();
+      return pump();
     }
     // The text stays where the call's message holds it: the running call is kept until it is done.
     const std::string_view text = running_->item.text();
@@ -380,6 +426,19 @@ class BusCalls {
       });
     };
     if (openDocument) return startOpening(invocation, text, config);
+    if (SVGConverterService::convertsWhereTaken(text)) {
+      if (auto code = SVGConverterService::smallViewSource(text, config)) {
+        if (const auto* refused = std::get_if<SVGQuarvel::NSError>(&*code)) {
+          g_dbus_method_invocation_return_dbus_error(invocation, busErrorName(*refused).c_str(),
+                                                     refused->localizedDescription.c_str());
+        } else {
+          g_dbus_method_invocation_return_value(invocation, g_variant_new("(s)", std::get<std::string>(*code).c_str()));
+        }
+        g_object_unref(invocation);
+        finished();
+        return pumpLater();
+      }
+    }
     convertingQueue().async([text, config, invocation, done] {
       auto code = SVGConverterService::viewSource(text, config);
       std::shared_ptr<GVariant> reply;
@@ -461,18 +520,24 @@ class BusCalls {
   void answered(std::uint64_t id) {
     const auto found = opening_.find(id);
     if (found == opening_.end()) return;
-    queues_.done(found->second.caller, found->second.bytes);
+    const std::string caller = found->second.caller;
+    queues_.done(caller, found->second.bytes);
     opening_.erase(found);
-    if (std::exchange(openingHeld_, false)) return start();
+    rested(caller);
     pump();
   }
 
   /// The running call has been answered: the next one starts.
   void finish() {
+    finished();
+    pump();
+  }
+  /// The running call has been answered: it no longer counts.
+  void finished() {
     auto done = std::move(*running_);
     running_.reset();
     queues_.done(done.caller, done.bytes);
-    pump();
+    rested(done.caller);
   }
 
   /// Drops what `caller`, which has left the bus, has queued.
@@ -487,27 +552,37 @@ class BusCalls {
                      ", which has left the bus");
     }
     dropped.clear();
-    unwatchIdle();
+    // Its process is forgotten with it: nothing of it is looked up again.
+    forget(caller);
   }
 
-  /// Learns when `caller` leaves the bus, for as long as it has calls here.
-  void watch(const std::string& caller) {
-    // A caller without a name (a connection of its own, no bus) cannot be watched.
-    if (caller.empty() || watches_.count(caller) != 0 || registration().connection == nullptr) return;
+  /// Keeps the process of `caller`, whose call is taken, and learns when the connection leaves the
+  /// bus, which forgets it. The bus reports a connection that has already left as it watches it. A
+  /// connection without a name (no bus daemon) is not kept.
+  void remember(const std::string& caller, const std::string& program) {
+    if (caller.empty() || registration().connection == nullptr) return;
+    programs_[caller] = program;
+    if (watches_.count(caller) != 0) return;
     watches_[caller] = g_bus_watch_name_on_connection(
         registration().connection, caller.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr,
         [](GDBusConnection*, const gchar* name, gpointer) { shared().left(name); }, nullptr, nullptr);
   }
-  void unwatchIdle() {
-    for (auto watched = watches_.begin(); watched != watches_.end();) {
-      if (queues_.has(watched->first)) {
-        ++watched;
-        continue;
-      }
+  /// `caller` may have no calls here any more: then it is the idle connection that called last, and
+  /// the idle connections past the bound are forgotten, those that called longest ago first. So the
+  /// bound holds at every step, also while calls never stop coming.
+  void rested(const std::string& caller) {
+    if (programs_.count(caller) == 0 || queues_.has(caller)) return;
+    std::erase(idle_, caller);
+    idle_.push_back(caller);
+    while (idle_.size() > SVGConverterService::maximumRememberedCallers) forget(std::string(idle_.front()));
+  }
+  void forget(const std::string& caller) {
+    if (const auto watched = watches_.find(caller); watched != watches_.end()) {
       g_bus_unwatch_name(watched->second);
-      watched = watches_.erase(watched);
+      watches_.erase(watched);
     }
-    std::erase_if(programs_, [this](const auto& known) { return !queues_.has(known.first); });
+    programs_.erase(caller);
+    std::erase(idle_, caller);
   }
 
   Queues queues_;
@@ -515,11 +590,17 @@ class BusCalls {
   /// The OpenSVG calls whose windows wait for the main loop, by the number of their turn.
   std::map<std::uint64_t, Queues::Taken> opening_;
   std::uint64_t nextOpening_ = 0;
-  /// Whether the running call is an OpenSVG call that waits for the window of the one in `opening_`.
-  bool openingHeld_ = false;
+  /// The OpenSVG calls taken while a window in `opening_` waits, in the order they were taken: the
+  /// first converts once that window is answered (and no other call runs).
+  std::deque<Queues::Taken> heldOpenings_;
+  /// The watch of each connection in `programs_`.
   std::map<std::string, guint> watches_;
-  /// The program of each connection that has calls here (see `programOf`).
+  /// The program of each connection that has calls here or is remembered (see `programOf`).
   std::map<std::string, std::string> programs_;
+  /// The remembered connections without calls here, the one that called last at the back.
+  std::deque<std::string> idle_;
+  /// Whether a turn of `pump` is already posted (see `pumpLater`).
+  bool pumpPending_ = false;
 };
 
 const GDBusInterfaceVTable vtable = {handleMethodCall, nullptr, nullptr, {nullptr}};
@@ -628,13 +709,20 @@ std::variant<std::string, SVGConverterService::NSError> SVGConverterService::vie
     console::error(message);
     return error(22425, message);
   }
-  // The bus carries UTF-8 only; code of text that came as UTF-8 is, but it is not taken on trust.
-  if (result->code.empty() || result->failed ||
-      !g_utf8_validate(result->code.data(), gssize(result->code.size()), nullptr)) {
-    console::error(couldNotShape(svg));
-    return error(22425, "Invalid SVG?");
-  }
-  return std::move(result->code);
+  return shapedCode(svg, std::move(*result));
+}
+
+std::optional<std::variant<std::string, SVGConverterService::NSError>> SVGConverterService::smallViewSource(
+    std::string_view svg, const SVGQuarvelConfiguration& config) {
+  auto result = SVGQuarvelDocument::export_(
+      svg, config, std::min(maximumInlineSwiftBytes, SVGQuarvelDocument::maximumGeneratedSwiftBytes(svg.size())));
+  if (!result) return std::nullopt;
+  return shapedCode(svg, std::move(*result));
+}
+
+bool SVGConverterService::convertsWhereTaken(std::string_view svg) {
+  // Expat reads a document type only in capitals; the bus passes no other encoding of it.
+  return svg.size() <= maximumInlineSVGBytes && svg.find("<!DOCTYPE") == std::string_view::npos;
 }
 
 std::variant<SVGQuarvelDocument::Snapshot, SVGConverterService::NSError> SVGConverterService::documentSnapshot(

@@ -2,7 +2,7 @@
 // document, the other replaces it by its SwiftUI source. They are offered on the session bus
 // as the methods OpenSVG(s) and SvgToView(s) → s of the application's services object. Calls on
 // the bus are taken, kept waiting and answered on a thread of their own, and convert on a queue of
-// their own, one at a time, programs (processes, however many connections they call through) in
+// their own (a small drawing on that thread, at its turn), one at a time, programs (processes, however many connections they call through) in
 // turn, and each connection gets its answers in the order of its calls; the windows stay
 // responsive meanwhile, and a busy main loop holds up only the windows of OpenSVG. What may wait
 // is bounded, per program and in all; the calls of a connection that leaves the bus are dropped.
@@ -80,6 +80,17 @@ class SVGConverterService {
   /// Most refusals kept back so that they follow their caller's earlier calls; past it a refusal
   /// is answered at once.
   static constexpr std::size_t maximumHeldRefusals = 1024;
+  /// A SvgToView call on the bus of at most this much SVG text, without a document type (whose
+  /// entities may expand a few hundred bytes into megabytes before the code is bounded), is
+  /// converted and answered on the thread that takes the calls, at its turn, as long as its code
+  /// stays within `maximumInlineSwiftBytes`: a small drawing's answer does not wait for another
+  /// thread to pick it up. Past that bound it converts on the services' queue as larger calls do.
+  static constexpr std::size_t maximumInlineSVGBytes = std::size_t{16} << 10;
+  static constexpr std::size_t maximumInlineSwiftBytes = std::size_t{512} << 10;
+  /// Most connections without calls waiting whose process is remembered for their next calls (those
+  /// that called last, of the connections that had a call taken); each is forgotten as it leaves
+  /// the bus. A connection whose calls are all refused as busy is not remembered.
+  static constexpr std::size_t maximumRememberedCallers = 32;
   /// The bus error of a busy refusal.
   static constexpr const char* busyErrorName = "org.freedesktop.DBus.Error.LimitsExceeded";
 
@@ -131,6 +142,12 @@ class SVGConverterService {
   static std::optional<NSError> refusedText(std::string_view svg, std::int64_t missingCode, std::int64_t invalidCode);
   /// The code of the SVG-to-view service for `svg`, or its (logged) error. Any thread.
   static std::variant<std::string, NSError> viewSource(std::string_view svg, const SVGQuarvelConfiguration& config);
+  /// The same for a drawing converted where its call is taken: none, without a log line, when its
+  /// code would pass `maximumInlineSwiftBytes` (it is then converted as `viewSource` does). Any thread.
+  static std::optional<std::variant<std::string, NSError>> smallViewSource(std::string_view svg,
+                                                                           const SVGQuarvelConfiguration& config);
+  /// Whether a SvgToView call of `svg` is converted where it is taken (see `maximumInlineSVGBytes`).
+  static bool convertsWhereTaken(std::string_view svg);
   /// The converted document of the open service, or its (logged) error. Any thread.
   static std::variant<SVGQuarvelDocument::Snapshot, NSError> documentSnapshot(std::string_view svg,
                                                                               const SVGQuarvelConfiguration& config);

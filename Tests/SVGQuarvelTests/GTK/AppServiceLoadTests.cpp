@@ -2,8 +2,8 @@
 // refused as busy, callers are served in turn and a caller that leaves has its calls dropped, the
 // open service keeps a bounded number of windows, files of a launch convert a few at a time, an
 // answer the bus would not pass on is refused instead of ending the application's connection,
-// thousands of callers that come and go leave no watch behind, and a quit while a call converts
-// ends the application cleanly.
+// thousands of callers that come and go leave no watch behind, a quit while a call converts
+// ends the application cleanly, and a flood of refused calls holds up no other program's answers.
 //
 // The order of the calls does not hang on the speed of the machine: a first call keeps the
 // converter busy for seconds, the test learns through the bus that it converts before sending the
@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -35,6 +36,7 @@
 #include "SVGQuarvel/App/SVGConverterService.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
+#include "SVGQuarvelTests/GTK/ProcessLookups.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 #include "XDriver/XDriver.h"
 
@@ -95,6 +97,9 @@ class Caller {
   }
   ~Caller() { leave(); }
   bool ok() const { return connection_ != nullptr; }
+  GDBusConnection* connection() const { return connection_; }
+  /// The connection's name on the bus.
+  std::string name() const { return g_dbus_connection_get_unique_name(connection_); }
 
   void call(const char* method, const std::string& svg, int number) {
     struct Pending {
@@ -190,32 +195,37 @@ class Program {
         std::vector<std::string>{}, output_.string());
   }
   /// Waits until the bus has passed its calls on.
-  bool sent() const {
-    return XDriver::waitUntil([&] { return readFile(output_).find("sent\n") != std::string::npos; }, 120);
-  }
+  bool sent() const { return XDriver::waitUntil([&] { return hasSent(); }, 120); }
+  /// Whether the bus has passed its calls on, as the program has said so far.
+  bool hasSent() const { return readFile(output_).find("sent\n") != std::string::npos; }
   /// Waits for `count` answers and adds them to `answers`.
   bool answered(std::vector<Answer>& answers, std::size_t count) const {
     std::vector<Answer> taken;
     const bool all = XDriver::waitUntil(
         [&] {
-          taken.clear();
-          std::istringstream lines(readFile(output_));
-          for (std::string line; std::getline(lines, line);) {
-            if (line.rfind("answer ", 0) != 0) continue;
-            Answer answer;
-            answer.caller = label_;
-            std::istringstream fields(line.substr(7, line.find('\t') - 7));
-            int ok = 0;
-            fields >> answer.number >> ok >> answer.serial >> answer.errorName;
-            answer.ok = ok == 1;
-            answer.message = line.substr(line.find('\t') + 1);
-            taken.push_back(answer);
-          }
+          taken = answersSoFar();
           return taken.size() >= count;
         },
         600);
     answers.insert(answers.end(), taken.begin(), taken.end());
     return all;
+  }
+  /// The answers the program has had so far.
+  std::vector<Answer> answersSoFar() const {
+    std::vector<Answer> taken;
+    std::istringstream lines(readFile(output_));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("answer ", 0) != 0) continue;
+      Answer answer;
+      answer.caller = label_;
+      std::istringstream fields(line.substr(7, line.find('\t') - 7));
+      int ok = 0;
+      fields >> answer.number >> ok >> answer.serial >> answer.errorName;
+      answer.ok = ok == 1;
+      answer.message = line.substr(line.find('\t') + 1);
+      taken.push_back(answer);
+    }
+    return taken;
   }
 
  private:
@@ -661,6 +671,360 @@ TEST_F(AppServiceLoadTest, QuittingWhileACallConvertsEndsTheApplicationCleanlyAn
   EXPECT_EQ(log().find("Sanitizer"), std::string::npos) << log().substr(0, 4000);
   // Each call is answered or the caller learns that the application left without an answer.
   ASSERT_TRUE(waitForAnswers(answers, 2));
+}
+
+}  // namespace
+
+namespace {
+
+/// The name the application has on the bus at `address`: the owner of its well-known name.
+std::string applicationOnTheBus(GDBusConnection* connection) {
+  std::string name;
+  GVariant* owner = g_dbus_connection_call_sync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                "org.freedesktop.DBus", "GetNameOwner", g_variant_new("(s)", busName),
+                                                G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 30000, nullptr, nullptr);
+  if (owner != nullptr) {
+    const gchar* text = nullptr;
+    g_variant_get(owner, "(&s)", &text);
+    name = text;
+    g_variant_unref(owner);
+  }
+  return name;
+}
+
+/// What the application remembers of the callers on the bus at `address`: which it asks the bus
+/// about, and how many it watches (one match rule each, beyond those it had when this was made).
+class Remembered {
+ public:
+  explicit Remembered(const std::string& address)
+      : address_(address), before_(matchRulesOfApplication(address)), lookups_(address), marker_(address, "marker", answers_) {
+    EXPECT_TRUE(lookups_.ok());
+    EXPECT_TRUE(marker_.ok());
+    if (marker_.ok()) application_ = applicationOnTheBus(marker_.connection());
+    EXPECT_FALSE(application_.empty());
+  }
+  /// Whether the bus tells the match rules of a connection.
+  bool counted() const { return before_.has_value(); }
+
+  /// How often the application asked the bus for the process of each of `callers`.
+  std::vector<int> lookupsOf(const std::vector<std::unique_ptr<Caller>>& callers) {
+    std::vector<int> counts;
+    for (const auto& caller : callers) counts.push_back(lookupsOf(*caller));
+    return counts;
+  }
+  int lookupsOf(const Caller& caller) { return lookups_.count(marker_.connection(), application_, caller.name()); }
+  /// The connections the application watches once it has answered the calls made so far
+  /// (`meanwhile` is run as the answer is awaited).
+  std::optional<std::uint32_t> watched(const std::function<void()>& meanwhile = [] {}) const {
+    // A call without text, refused at once, is answered after all the application did in answering
+    // the calls before it, its watches and unwatches on the bus included.
+    std::vector<Answer> answers;
+    Caller probe(address_, "probe", answers);
+    probe.call("SvgToView", "", 0);
+    if (!FennixTestSupport::runMainLoopUntil(
+            [&] {
+              meanwhile();
+              return !answers.empty();
+            },
+            600)) {
+      return std::nullopt;
+    }
+    const auto rules = matchRulesOfApplication(address_);
+    if (!rules || !before_) return std::nullopt;
+    return *rules - *before_;
+  }
+
+ private:
+  std::string address_;
+  std::optional<std::uint32_t> before_;
+  std::vector<Answer> answers_;
+  ProcessLookups lookups_;
+  Caller marker_;
+  std::string application_;
+};
+
+/// Each of `callers` from `first` to `end` calls with the small drawing in turn, waiting for its answer.
+void callInTurn(const std::vector<std::unique_ptr<Caller>>& callers, std::vector<Answer>& answers, std::size_t first,
+                std::size_t end) {
+  for (std::size_t index = first; index < end; ++index) {
+    answers.clear();
+    callers[index]->call("SvgToView", tiny, int(index));
+    ASSERT_TRUE(waitForAnswers(answers, 1)) << index;
+    ASSERT_TRUE(answers[0].ok) << index << " " << answers[0].message;
+  }
+}
+
+constexpr std::size_t rememberedBound = SVGConverterService::maximumRememberedCallers;
+
+/// A caller whose drawing keeps the converter busy for seconds, once the application has taken
+/// its call; none where it could not call.
+std::unique_ptr<Caller> busyCaller(const std::string& address, std::vector<Answer>& answers) {
+  auto busy = std::make_unique<Caller>(address, "busy", answers);
+  if (!busy->ok()) return nullptr;
+  busy->call("SvgToView", blockingDrawing(busyRectangleBytes), 0);
+  if (takenCalls(address, {busy.get()}) == 0) return nullptr;
+  return busy;
+}
+
+/// A drawing of a few hundred bytes whose entities expand to a million empty groups inside its
+/// definitions: reading it takes a while, and it makes next to no code.
+std::string expandingDrawing() {
+  std::string declarations = "<!ENTITY e0 \"" + [] {
+    std::string groups;
+    for (int index = 0; index < 10; ++index) groups += "<g/>";
+    return groups;
+  }() + "\">";
+  for (int level = 1; level < 6; ++level) {
+    std::string value;
+    for (int index = 0; index < 10; ++index) value += "&e" + std::to_string(level - 1) + ";";
+    declarations += "<!ENTITY e" + std::to_string(level) + " \"" + value + "\">";
+  }
+  return "<!DOCTYPE svg [" + declarations + "]>\n<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 8 8\">"
+         "<defs>&e5;</defs><rect width=\"4\" height=\"4\"/></svg>\n";
+}
+
+TEST_F(AppServiceLoadTest, ASmallDrawingWhoseEntitiesExpandToMegabytesDoesNotHoldUpAnotherCallersAnswer) {
+  ASSERT_TRUE(start("app-service-entities.log")) << log();
+  const std::string drawing = expandingDrawing();
+  ASSERT_LE(drawing.size(), SVGConverterService::maximumInlineSVGBytes);
+  std::vector<Answer> answers;
+  Caller expanding(bus_->address(), "expanding", answers);
+  Caller other(bus_->address(), "other", answers);
+  ASSERT_TRUE(expanding.ok() && other.ok());
+  expanding.call("SvgToView", drawing, 0);
+  expanding.passed();
+  // The other caller's call comes once the drawing's is taken, and is refused at once: its answer
+  // goes out while the drawing is still being read, not after.
+  other.call("SvgToView", "", 0);
+  ASSERT_TRUE(waitForAnswers(answers, 2)) << log().substr(0, 4000);
+  const auto* refused = answerOf(answers, "other", 0);
+  const auto* converted = answerOf(answers, "expanding", 0);
+  ASSERT_TRUE(refused != nullptr && converted != nullptr);
+  EXPECT_EQ(refused->message, "Missing SVG text?");
+  EXPECT_TRUE(converted->ok) << converted->errorName << " " << converted->message;
+  EXPECT_LT(refused->serial, converted->serial) << "the refusal waited for the drawing's entities to be read";
+  EXPECT_TRUE(app_->running());
+}
+
+std::vector<std::unique_ptr<Caller>> connections(const std::string& address, std::size_t count,
+                                                 std::vector<Answer>& answers) {
+  std::vector<std::unique_ptr<Caller>> callers;
+  for (std::size_t index = 0; index < count; ++index) {
+    callers.push_back(std::make_unique<Caller>(address, "caller " + std::to_string(index), answers));
+    EXPECT_TRUE(callers.back()->ok());
+  }
+  return callers;
+}
+
+TEST_F(AppServiceLoadTest, CallersThatStayOnTheBusAreRememberedUpToABoundAndForgottenAsTheyLeave) {
+  ASSERT_TRUE(start("app-service-remembered.log")) << log();
+  Remembered remembered(bus_->address());
+  if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+  // More callers than are remembered call once each and stay: the bus is asked once for each of
+  // them, and the application goes on watching those it remembers, up to the bound.
+  std::vector<Answer> answers;
+  auto callers = connections(bus_->address(), rememberedBound + 8, answers);
+  callInTurn(callers, answers, 0, callers.size());
+  EXPECT_EQ(remembered.lookupsOf(callers), std::vector<int>(callers.size(), 1));
+  EXPECT_EQ(remembered.watched(), rememberedBound);
+
+  // A remembered caller calls again and is not asked after; as the callers leave, they are
+  // forgotten, and none of them stays watched.
+  callInTurn(callers, answers, callers.size() - 1, callers.size());
+  EXPECT_EQ(remembered.lookupsOf(*callers.back()), 1);
+  callers.clear();
+  EXPECT_TRUE(XDriver::waitUntil([&] { return remembered.watched() == 0u; }, 120))
+      << remembered.watched().value_or(0);
+
+  // A caller that comes afterwards is asked after and answered as before.
+  Caller next(bus_->address(), "next", answers);
+  answers.clear();
+  next.call("SvgToView", tiny, 0);
+  ASSERT_TRUE(waitForAnswers(answers, 1));
+  EXPECT_TRUE(answers[0].ok) << answers[0].message;
+  EXPECT_EQ(remembered.lookupsOf(next), 1);
+  EXPECT_TRUE(app_->running());
+}
+
+TEST_F(AppServiceLoadTest, TheCallersRememberedAreThoseThatCalledLast) {
+  ASSERT_TRUE(start("app-service-remembered-last.log")) << log();
+  Remembered remembered(bus_->address());
+  if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+  std::vector<Answer> answers;
+  auto callers = connections(bus_->address(), rememberedBound + 8, answers);
+  callInTurn(callers, answers, 0, callers.size());
+  // The last ones to call are remembered: calling again, they are not asked after; the first
+  // ones, forgotten, are.
+  callInTurn(callers, answers, 8, callers.size());
+  callInTurn(callers, answers, 0, 8);
+  std::vector<int> expected(callers.size(), 1);
+  for (std::size_t index = 0; index < 8; ++index) expected[index] = 2;
+  EXPECT_EQ(remembered.lookupsOf(callers), expected);
+  EXPECT_EQ(remembered.watched(), rememberedBound);
+}
+
+TEST_F(AppServiceLoadTest, CallersRefusedAsBusyAreAskedAboutOnceACallAndNeitherWatchedNorRemembered) {
+  ASSERT_TRUE(start("app-service-remembered-refused.log")) << log();
+  Remembered remembered(bus_->address());
+  if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+  // This program has as many calls waiting as one program may, behind a drawing that converts for
+  // seconds: the calls of its further connections are refused at once, and no call starts.
+  std::vector<Answer> answers;
+  const auto busy = busyCaller(bus_->address(), answers);
+  ASSERT_TRUE(busy) << log().substr(0, 4000);
+  for (int number = 1; number < int(SVGConverterService::maximumWaitingCallsPerCaller); ++number) {
+    busy->call("SvgToView", tiny, number);
+  }
+  // Each connection calls twice, one after the other: the bus is asked once per call (the refusal
+  // needs the program), and no connection is watched for it, however many there are.
+  std::vector<Answer> refusals;
+  auto callers = connections(bus_->address(), rememberedBound + 8, refusals);
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t index = 0; index < callers.size(); ++index) {
+      callers[index]->call("SvgToView", tiny, int(index));
+      ASSERT_TRUE(waitForAnswers(refusals, refusals.size() + 1)) << index;
+      EXPECT_EQ(refusals.back().errorName, SVGConverterService::busyErrorName)
+          << index << " " << refusals.back().message;
+    }
+  }
+  EXPECT_EQ(remembered.lookupsOf(callers), std::vector<int>(callers.size(), 2));
+  EXPECT_EQ(remembered.watched(), 1u) << "only the program whose calls were taken is watched";
+  ASSERT_TRUE(waitForAnswers(answers, 1));
+  EXPECT_GT(answers[0].serial, refusals.back().serial) << tooSlowHint;
+}
+
+TEST_F(AppServiceLoadTest, CallersWhoseRefusalsWaitedForTheirCallsAreRememberedUpToTheBound) {
+  ASSERT_TRUE(start("app-service-remembered-held.log")) << log();
+  Remembered remembered(bus_->address());
+  if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+  // Behind a drawing that converts for seconds, each of these connections has a call waiting and
+  // then one without text, whose refusal waits for that call's answer: once both are answered,
+  // nothing of theirs is left, and they are idle like any caller.
+  std::vector<Answer> answers;
+  const auto busy = busyCaller(bus_->address(), answers);
+  ASSERT_TRUE(busy) << log().substr(0, 4000);
+  auto held = connections(bus_->address(), SVGConverterService::maximumWaitingCallsPerCaller - 1, answers);
+  for (std::size_t index = 0; index < held.size(); ++index) {
+    held[index]->call("SvgToView", tiny, int(index));
+    held[index]->call("SvgToView", "", int(index));
+  }
+  ASSERT_TRUE(waitForAnswers(answers, 1 + 2 * held.size())) << log().substr(0, 4000);
+  std::size_t refused = 0;
+  for (const auto& answer : answers) refused += answer.message == "Missing SVG text?" ? 1 : 0;
+  EXPECT_EQ(refused, held.size());
+  // As many callers as are remembered call afterwards: they are the ones watched, no more.
+  auto later = connections(bus_->address(), rememberedBound, answers);
+  callInTurn(later, answers, 0, later.size());
+  EXPECT_EQ(remembered.watched(), rememberedBound);
+  EXPECT_TRUE(app_->running());
+}
+
+TEST_F(AppServiceLoadTest, CallersAreRememberedUpToTheBoundAlsoWhileCallsNeverStopComing) {
+  ASSERT_TRUE(start("app-service-remembered-steady.log")) << log();
+  Remembered remembered(bus_->address());
+  if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
+  // One connection keeps calls waiting all along, with drawings that convert on the services'
+  // queue: the services are never without a call while the others come and go.
+  const std::string drawing = manyRectangles(std::size_t{192} << 10);
+  ASSERT_GT(drawing.size(), SVGConverterService::maximumInlineSVGBytes);
+  // Within what one program may have waiting, with one call of the others and one whose answer
+  // has come before the application counts it done.
+  constexpr std::size_t waiting = SVGConverterService::maximumWaitingCallsPerCaller - 3;
+  std::vector<Answer> steadyAnswers;
+  Caller steady(bus_->address(), "steady", steadyAnswers);
+  ASSERT_TRUE(steady.ok());
+  std::size_t sent = 0;
+  auto keepCalling = [&] {
+    while (sent < steadyAnswers.size() + waiting) steady.call("SvgToView", drawing, int(sent++));
+  };
+  keepCalling();
+  std::vector<Answer> answers;
+  auto callers = connections(bus_->address(), rememberedBound + 8, answers);
+  for (std::size_t index = 0; index < callers.size(); ++index) {
+    answers.clear();
+    callers[index]->call("SvgToView", tiny, int(index));
+    ASSERT_TRUE(FennixTestSupport::runMainLoopUntil(
+        [&] {
+          keepCalling();
+          return !answers.empty();
+        },
+        600))
+        << index << "\n" << log().substr(0, 4000);
+    ASSERT_TRUE(answers[0].ok) << index << " " << answers[0].message;
+  }
+  // The connection that calls on and the remembered ones are watched, no more.
+  EXPECT_EQ(remembered.watched(keepCalling), rememberedBound + 1);
+  const std::size_t answeredMeanwhile = steadyAnswers.size();
+  ASSERT_TRUE(FennixTestSupport::runMainLoopUntil([&] { return steadyAnswers.size() == sent; }, 600));
+  for (const auto& answer : steadyAnswers) EXPECT_TRUE(answer.ok) << answer.number << " " << answer.message;
+  EXPECT_LT(answeredMeanwhile, sent) << "the steady calls ran out while the others came";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AppServiceLoadTest, AFloodOfRefusedCallsLeavesAnotherProgramsSmallCallsAnsweredInTurn) {
+  ASSERT_TRUE(start("app-service-flood.log")) << log();
+  // This program calls through many connections, each calling again as soon as it has its answer:
+  // past what one program may have waiting, most of its calls are refused, one after the other,
+  // for as long as it goes on. Its drawing, just past what is converted where it is taken, goes to
+  // the services' queue and converts at once; the other program's converts where it is taken.
+  const std::string floodDrawing = "<svg xmlns=\"http://www.w3.org/2000/svg\"><rect width=\"4\" height=\"4\"/><!--" +
+                                   std::string(SVGConverterService::maximumInlineSVGBytes, ' ') + "--></svg>";
+  constexpr std::size_t floodConnections = 60;
+  std::vector<Answer> floodAnswers;
+  auto flood = connections(bus_->address(), floodConnections, floodAnswers);
+  for (std::size_t index = 0; index < flood.size(); ++index) {
+    flood[index]->call("SvgToView", floodDrawing, int(index));
+  }
+  std::size_t seen = 0, refusals = 0;
+  auto keepFlooding = [&] {
+    for (; seen < floodAnswers.size(); ++seen) {
+      const Answer& answer = floodAnswers[seen];
+      if (answer.errorName == SVGConverterService::busyErrorName) ++refusals;
+      EXPECT_TRUE(answer.ok || answer.errorName == SVGConverterService::busyErrorName) << answer.message;
+      flood[std::size_t(answer.number)]->call("SvgToView", floodDrawing, answer.number);
+    }
+  };
+  ASSERT_TRUE(FennixTestSupport::runMainLoopUntil(
+      [&] {
+        keepFlooding();
+        return refusals >= floodConnections;
+      },
+      600))
+      << log().substr(0, 4000);
+
+  // Another program's calls wait behind at most one of the flood's at each turn; at each turn of
+  // the thread that takes the calls, a connection of the flood is refused once at most. So they
+  // are answered within a bounded number of the flood's refusals, however fast the machine.
+  constexpr int calls = 8;
+  Program other(bus_->address(), "other", "SvgToView", tiny, calls);
+  std::optional<std::size_t> refusalsWhenSent;
+  std::size_t answered = 0, lookedAt = refusals;
+  const std::size_t bound = 4 * (2 * calls + 4) * floodConnections;
+  ASSERT_TRUE(FennixTestSupport::runMainLoopUntil(
+      [&] {
+        keepFlooding();
+        // The other program's output is read once every few refusals, so that the flood goes on
+        // at full pace meanwhile.
+        if (refusals < lookedAt + 16) return false;
+        lookedAt = refusals;
+        if (!refusalsWhenSent) {
+          if (other.hasSent()) refusalsWhenSent = refusals;
+        } else {
+          answered = other.answersSoFar().size();
+        }
+        return answered == std::size_t(calls) || (refusalsWhenSent && refusals - *refusalsWhenSent > bound);
+      },
+      600))
+      << log().substr(0, 4000);
+  EXPECT_EQ(answered, std::size_t(calls)) << "the other program's calls waited while the flood went on for "
+                                          << refusals - *refusalsWhenSent << " refusals";
+  std::vector<Answer> answers;
+  ASSERT_TRUE(other.answered(answers, calls));
+  for (const auto& answer : answers) EXPECT_TRUE(answer.ok) << answer.number << " " << answer.message;
+  EXPECT_TRUE(app_->running());
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvel/Views/GTK/ContentView.h"
 #include "SVGQuarvel/Views/GTK/ContentViewImpl.h"
+#include "SVGQuarvelTests/GTK/ProcessLookups.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 #include "XDriver/XDriver.h"
 
@@ -119,6 +120,22 @@ class AppServiceWhileTyping : public ::testing::Test {
     return answer;
   }
 
+  /// Types three blanks after "<svg", which keep the drawing valid, at once (the later keys wait
+  /// in the queue while the first is held), calling SvgToView in each keystroke's change: the
+  /// answers, or the first failure, after which no more calls are made (they would wait as long).
+  void typeCallingOnEachKeystroke(std::vector<std::string>& answers, std::string& failure) {
+    auto keystrokes = document->svgString.didSet().sink([&](const std::string&) {
+      if (!failure.empty()) return;
+      std::string answer = squareToView(failure);
+      if (failure.empty()) answers.push_back(answer);
+    });
+    focusTheSVGEditor();
+    const auto before = document->svgString.get().size();
+    ASSERT_TRUE(x.type("   ", 0));
+    ASSERT_TRUE(runUntil([&] { return document->svgString.get().size() == before + 3 || !failure.empty(); }, 300));
+    keystrokes.cancel();
+  }
+
   XDriver::Session x;
   decltype(SVGQuarvelApp::create()) app;
   bool held = false;
@@ -131,24 +148,32 @@ class AppServiceWhileTyping : public ::testing::Test {
 TEST_F(AppServiceWhileTyping, SvgToViewIsAnsweredWhileTheWindowIsStillTakingEachKeystroke) {
   std::vector<std::string> answers;
   std::string failure;
-  auto keystrokes = document->svgString.didSet().sink([&](const std::string&) {
-    if (!failure.empty()) return;  // the next calls would wait as long
-    std::string answer = squareToView(failure);
-    if (failure.empty()) answers.push_back(answer);
-  });
-
-  // Three blanks after "<svg", which keep the drawing valid, typed at once: the later keys wait
-  // in the queue while the first is held.
-  focusTheSVGEditor();
-  const auto before = document->svgString.get().size();
-  ASSERT_TRUE(x.type("   ", 0));
-  ASSERT_TRUE(runUntil([&] { return document->svgString.get().size() == before + 3 || !failure.empty(); }, 300));
-
+  ASSERT_NO_FATAL_FAILURE(typeCallingOnEachKeystroke(answers, failure));
   EXPECT_EQ(failure, "") << "the answer waited for the window to finish the keystroke";
   const auto expected = SVGQuarvelDocument::export_(square, SVGQuarvelConfiguration::defaultConfig()).code;
   EXPECT_EQ(answers.size(), 3u);
   for (const auto& answer : answers) EXPECT_EQ(answer, expected);
-  keystrokes.cancel();
+}
+
+TEST_F(AppServiceWhileTyping, AProgramCallingOnEachKeystrokeIsAskedAfterOnTheBusOnlyForItsFirstCall) {
+  // Which process a connection belongs to is a round trip to the bus, and one that waits for a
+  // processor while the window and the preview keep them busy: a program that stays on the bus
+  // is asked after once, not on every call.
+  const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+  ASSERT_NE(address, nullptr);
+  ProcessLookups lookups(address);
+  ASSERT_TRUE(lookups.ok());
+  GDBusConnection* applicationBus = app->get_dbus_connection()->gobj();
+  ASSERT_NE(applicationBus, nullptr);
+  const std::string application = g_dbus_connection_get_unique_name(applicationBus);
+  const std::string program = g_dbus_connection_get_unique_name(caller);
+
+  std::vector<std::string> answers;
+  std::string failure;
+  ASSERT_NO_FATAL_FAILURE(typeCallingOnEachKeystroke(answers, failure));
+  ASSERT_EQ(failure, "");
+  ASSERT_EQ(answers.size(), 3u);
+  EXPECT_EQ(lookups.count(caller, application, program), 1);
 }
 
 TEST_F(AppServiceWhileTyping, AnOpenSVGCallOfAnotherProgramDoesNotHoldUpSvgToViewWhileTheWindowTakesAKeystroke) {
@@ -192,6 +217,54 @@ TEST_F(AppServiceWhileTyping, AnOpenSVGCallOfAnotherProgramDoesNotHoldUpSvgToVie
   ASSERT_TRUE(runUntil([&] { return readOutput().find("answer 0 ") != std::string::npos; }, 300)) << readOutput();
   EXPECT_NE(readOutput().find("answer 0 1 "), std::string::npos) << readOutput();
   EXPECT_TRUE(runUntil([&] { return app->documentWindows().size() == 2; }, 60));
+  keystroke.cancel();
+}
+
+TEST_F(AppServiceWhileTyping, OpenSVGCallsOfTwoOtherProgramsDoNotHoldUpSvgToViewWhileTheWindowTakesAKeystroke) {
+  // Two other programs call OpenSVG first: the first one's window waits for the keystroke, and the
+  // second one's call, taken behind it, waits for that window; the SvgToView call made behind
+  // both, from this program, is answered meanwhile.
+  const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+  ASSERT_NE(address, nullptr);
+  const auto folder = QuarvelTestSupport::temporaryUserDirectories();
+  const auto text = folder / "open-service-calls.svg";
+  std::ofstream(text) << square;
+  auto readOutput = [&](int opener) {
+    std::ifstream in(folder / ("open-service-calls-" + std::to_string(opener) + ".out"));
+    std::stringstream read;
+    read << in.rdbuf();
+    return read.str();
+  };
+  std::vector<std::unique_ptr<XDriver::Process>> openers;
+  std::string failure;
+  std::string answer;
+  auto keystroke = document->svgString.didSet().sink([&](const std::string&) {
+    if (!openers.empty()) return;  // the first keystroke only
+    for (int opener = 0; opener < 2 && failure.empty(); ++opener) {
+      openers.push_back(std::make_unique<XDriver::Process>(
+          std::vector<std::string>{QUARVEL_BUS_CALLER, address, "OpenSVG", text.string(), "1"},
+          std::vector<std::string>{}, (folder / ("open-service-calls-" + std::to_string(opener) + ".out")).string()));
+      // Each call comes behind the one before it, once the bus has passed that one on.
+      if (!XDriver::waitUntil([&] { return readOutput(opener).find("sent\n") != std::string::npos; }, 120)) {
+        failure = "the other program's call was not sent";
+      }
+    }
+    if (failure.empty()) answer = squareToView(failure);
+  });
+
+  focusTheSVGEditor();
+  ASSERT_TRUE(x.type(" ", 0));
+  ASSERT_TRUE(runUntil([&] { return !answer.empty() || !failure.empty(); }, 300));
+  EXPECT_EQ(failure, "") << "the answer waited for the windows of the other programs' calls";
+  EXPECT_EQ(answer, SVGQuarvelDocument::export_(square, SVGQuarvelConfiguration::defaultConfig()).code);
+
+  // Both windows open once the keystroke is taken, and both calls are answered.
+  for (int opener = 0; opener < 2; ++opener) {
+    ASSERT_TRUE(runUntil([&] { return readOutput(opener).find("answer 0 ") != std::string::npos; }, 300))
+        << readOutput(opener);
+    EXPECT_NE(readOutput(opener).find("answer 0 1 "), std::string::npos) << readOutput(opener);
+  }
+  EXPECT_TRUE(runUntil([&] { return app->documentWindows().size() == 3; }, 60));
   keystroke.cancel();
 }
 
