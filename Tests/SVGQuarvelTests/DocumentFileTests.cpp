@@ -1246,3 +1246,29 @@ TEST(DocumentFileTests, ARewriteInPlaceThatPutsTheModificationTimeBackIsAChange)
   EXPECT_EQ(readFile(document), "THEIRS, OF ANOTHER SIZE");
   EXPECT_EQ(entriesIn(folder), 1u) << "a temporary file was left";
 }
+
+// An identity noted before the file's size, times and place were (the device and inode end it)
+// still holds the version read: the unchanged file is saved without asking, and one that another
+// program replaced is asked about.
+TEST(DocumentFileTests, AnIdentityNotedWithoutSizeTimesOrPlaceStillHoldsTheVersionRead) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "doc.svgquarvel";
+  writeFile(document, "mine, as read");
+  auto older = [](const std::string& tag) {
+    const auto plus = tag.find('+'), mark = tag.rfind('#'), slash = tag.find('/', mark);
+    return tag.substr(0, plus) + tag.substr(mark, slash - mark) + tag.substr(tag.size() - 1);
+  };
+  const auto tag = older(*FileWrapper::fromURL(document).entityTag);
+  ASSERT_EQ(tag.find('+'), std::string::npos) << tag;
+  ASSERT_EQ(tag.find('/'), std::string::npos) << tag;
+  const auto saved = FileWrapper::regularFile("mine, saved").write(document, tag);
+  EXPECT_EQ(readFile(document), "mine, saved");
+  FileWrapper::regularFile("mine, saved again").write(document, saved);
+  EXPECT_EQ(readFile(document), "mine, saved again");
+
+  const auto again = older(*FileWrapper::fromURL(document).entityTag);
+  writeFile(folder / "theirs", "theirs");
+  std::filesystem::rename(folder / "theirs", document);
+  EXPECT_THROW(FileWrapper::regularFile("lost?").write(document, again), FileChangedError);
+  EXPECT_EQ(readFile(document), "theirs");
+}

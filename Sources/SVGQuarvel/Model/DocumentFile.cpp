@@ -317,13 +317,19 @@ bool isIdentityOfFile(std::string_view identity, const struct stat& info) {
 
 /// Whether the identities `a` and `b` are of one version of one file; `byChangeTime`: its status
 /// change time counts too.
+/// An identity made before the size and times were noted holds its entity tag, device and inode
+/// alone: only those are compared with it.
 bool sameVersionOfFile(std::string_view a, std::string_view b, bool byChangeTime) {
-  if (byChangeTime) return a == b;
-  auto withoutChangeTime = [](std::string_view identity) {
+  auto versionMark = [](std::string_view identity) {
     const auto at = identity.rfind('@');
-    if (at == std::string_view::npos || identity.find('+', at) == std::string_view::npos) return identity;
-    return identity.substr(0, identity.rfind(':'));
+    return at == std::string_view::npos ? std::string_view::npos : identity.find('+', at);
   };
+  const auto markA = versionMark(a), markB = versionMark(b);
+  if (markA == std::string_view::npos || markB == std::string_view::npos) {
+    return a.substr(0, markA) == b.substr(0, markB);
+  }
+  if (byChangeTime) return a == b;
+  auto withoutChangeTime = [](std::string_view identity) { return identity.substr(0, identity.rfind(':')); };
   return withoutChangeTime(a) == withoutChangeTime(b);
 }
 
