@@ -1272,3 +1272,32 @@ TEST(DocumentFileTests, AnIdentityNotedWithoutSizeTimesOrPlaceStillHoldsTheVersi
   EXPECT_THROW(FileWrapper::regularFile("lost?").write(document, again), FileChangedError);
   EXPECT_EQ(readFile(document), "theirs");
 }
+
+// A link that took the document's name and climbs out of its folder ("..") leads where the system
+// follows it: from the folder the document's path reaches through a link, not from the link's own
+// name. The question names that place, and Overwrite writes there.
+TEST(DocumentFileTests, ALinkThatClimbsOutOfAFolderReachedThroughALinkIsNamedWhereItLeads) {
+  const auto folder = scratchDirectory();
+  const auto real = folder / "deep" / "sub";
+  std::filesystem::create_directories(real);
+  std::filesystem::create_directories(folder / "deep" / "x");
+  std::filesystem::create_directories(folder / "x");
+  std::filesystem::create_symlink(real, folder / "short");
+  const auto document = folder / "short" / "doc.svgquarvel";
+  writeFile(document, "mine");
+  const auto read = FileWrapper::fromURL(document);
+  std::filesystem::remove(real / "doc.svgquarvel");
+  std::filesystem::create_symlink("../x/doc.svgquarvel", real / "doc.svgquarvel");
+  const auto leadsTo = folder / "deep" / "x" / "doc.svgquarvel";
+  const std::string detail = "Its name is now a symbolic link to \u201c" + leadsTo.string() +
+                             "\u201d, where there is no file: overwriting makes one there.";
+  try {
+    FileWrapper::regularFile("mine, edited").write(document, read.entityTag);
+    ADD_FAILURE() << "written without asking";
+  } catch (const FileChangedError& error) {
+    EXPECT_EQ(error.detail(), detail);
+  }
+  FileWrapper::regularFile("mine, edited").write(document, read.entityTag, true, detail);
+  EXPECT_EQ(readFile(leadsTo), "mine, edited");
+  EXPECT_FALSE(std::filesystem::exists(folder / "x" / "doc.svgquarvel"));
+}

@@ -713,10 +713,13 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   const std::string whereItLeads = leadsToSomething ? ", another file: overwriting replaces that file."
                                                     : ", where there is no file: overwriting makes one there.";
   const bool mayBeWritten = !leadsToSomething || S_ISREG(led.st_mode);
+  // Where a link leads is named as the system follows it: a ".." in it climbs out of the folder
+  // the path reached, which a folder link on the way may have put elsewhere than its text says.
+  const auto leadsTo = placeNow ? *placeNow : target.lexically_normal();
   const std::string linkDetail =
       takenByAnother ? std::string("Another file has taken its name since: overwriting replaces that file.")
       : becameLink && mayBeWritten
-          ? "Its name is now a symbolic link to \u201C" + SVGQuarvel::displayText(target.lexically_normal().string()) +
+          ? "Its name is now a symbolic link to \u201C" + SVGQuarvel::displayText(leadsTo.string()) +
                 "\u201D" + whereItLeads
       : movedElsewhere && mayBeWritten
           ? "A folder on its path now leads elsewhere, and its name to \u201C" +
@@ -772,7 +775,7 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
     // their file whatever its permissions), and another group gets nothing.
     if (exists) {
       const bool ownerMayOpen = existing.st_uid == ::geteuid() || existing.st_uid == expected->owner;
-      if (!ownerMayOpen) throw ownerOfLinkedFileError(url, movedElsewhere ? *placeNow : target, existing, movedElsewhere);
+      if (!ownerMayOpen) throw ownerOfLinkedFileError(url, leadsTo, existing, movedElsewhere);
       if (existing.st_gid != expected->group) options.permissions &= ~mode_t(S_IRWXG);
     }
   }
