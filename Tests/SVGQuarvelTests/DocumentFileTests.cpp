@@ -1301,3 +1301,22 @@ TEST(DocumentFileTests, ALinkThatClimbsOutOfAFolderReachedThroughALinkIsNamedWhe
   EXPECT_EQ(readFile(leadsTo), "mine, edited");
   EXPECT_FALSE(std::filesystem::exists(folder / "x" / "doc.svgquarvel"));
 }
+
+// A document whose name is a link that climbs out of its folder (".."), reached through a folder
+// link, leads to its own file as long as nothing changes: it is saved again and again without
+// asking.
+TEST(DocumentFileTests, ALinkThatClimbsOutOfAFolderReachedThroughALinkIsSavedWithoutAsking) {
+  const auto folder = scratchDirectory();
+  std::filesystem::create_directories(folder / "deep" / "sub");
+  std::filesystem::create_directories(folder / "deep" / "x");
+  std::filesystem::create_symlink(folder / "deep" / "sub", folder / "short");
+  writeFile(folder / "deep" / "x" / "doc.svgquarvel", "mine");
+  std::filesystem::create_symlink("../x/doc.svgquarvel", folder / "deep" / "sub" / "doc.svgquarvel");
+  const auto document = folder / "short" / "doc.svgquarvel";
+  auto tag = *FileWrapper::fromURL(document).entityTag;
+  for (const auto* text : {"saved", "saved again", "saved once more"}) {
+    tag = FileWrapper::regularFile(text).write(document, tag);
+    EXPECT_EQ(readFile(folder / "deep" / "x" / "doc.svgquarvel"), text);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "deep" / "sub" / "doc.svgquarvel"));
+}

@@ -356,10 +356,22 @@ std::optional<Fennix::FileVersion> versionOfIdentity(std::string_view identity) 
   return version;
 }
 
+/// Where the file that `file` names is (it may not exist yet): its folder with every symbolic link
+/// on the way followed, and its name. None when that folder cannot be found.
+std::optional<std::filesystem::path> placeOf(const std::filesystem::path& file) {
+  std::error_code error;
+  const auto folder = std::filesystem::canonical(file.has_parent_path() ? file.parent_path() : ".", error);
+  if (error) return std::nullopt;
+  return folder / file.filename();
+}
+
 /// The entity tag of the file at `url` when it is still the version described by `read`; none
 /// when the file changed in between (or cannot be asked).
 std::optional<std::string> entityTagOfVersion(const std::filesystem::path& url, const struct stat& read) {
-  auto file = held(g_file_new_for_path(url.c_str()));
+  // The toolkit folds a ".." into the path as written, where the system climbs out of the folder
+  // the path reached (through a folder link, elsewhere): it is given the folder as followed.
+  const auto place = placeOf(url);
+  auto file = held(g_file_new_for_path((place ? *place : url).c_str()));
   auto info = GObjectHolder(
       g_file_query_info(G_FILE(file.get()),
                         G_FILE_ATTRIBUTE_ETAG_VALUE "," G_FILE_ATTRIBUTE_UNIX_DEVICE "," G_FILE_ATTRIBUTE_UNIX_INODE
@@ -534,15 +546,6 @@ std::filesystem::path followLinks(const std::filesystem::path& url) {
     current = target.is_absolute() ? target : current.parent_path() / target;
   }
   throw writeError(ELOOP, url);
-}
-
-/// Where the file that `file` names is (it may not exist yet): its folder with every symbolic link
-/// on the way followed, and its name. None when that folder cannot be found.
-std::optional<std::filesystem::path> placeOf(const std::filesystem::path& file) {
-  std::error_code error;
-  const auto folder = std::filesystem::canonical(file.has_parent_path() ? file.parent_path() : ".", error);
-  if (error) return std::nullopt;
-  return folder / file.filename();
 }
 
 /// Where the file `url` leads to is, its name's links followed too.
