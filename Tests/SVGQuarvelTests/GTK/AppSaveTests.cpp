@@ -11,8 +11,8 @@
 // user is asked), Save As onto a link to no file, a name that became a symbolic link (to no file,
 // to another user's file, which is not given the document, and one turned again while asked), a name
 // typed with dots that begin no extension of the document's types, a private document renamed away
-// while open, a question about a link whose target is long and of many lines, and a folder on the
-// document's path that became a link to another folder.
+// while open, a question about a link whose target is long and of many lines, a folder on the
+// document's path that became a link to another folder, and links on the path that never change.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -998,5 +998,26 @@ TEST_F(AppSaveTest, ALargeSwiftGoingIntoItsEditorIsSavedWhole) {
   EXPECT_NE(saved.svg.find("<!--x-->"), std::string::npos);
   EXPECT_EQ(saved.swift.size(), swift.size()) << "the save wrote part of the Swift";
   EXPECT_TRUE(saved.swift == swift);
+  EXPECT_TRUE(app->running());
+}
+
+// A document opened through a folder link, whose name is a link that climbs out of its folder
+// (".."), is its own file as long as nothing changes: saved again and again, it is never asked
+// about, and the links stay.
+TEST_F(AppSaveTest, ADocumentReachedThroughUnchangingLinksIsSavedAgainWithoutAQuestion) {
+  std::filesystem::create_directories(folder_ / "deep" / "sub");
+  std::filesystem::create_directories(folder_ / "deep" / "x");
+  std::filesystem::create_symlink("deep/sub", folder_ / "short");
+  const auto file = folder_ / "deep" / "x" / "doc.svgquarvel";
+  writeFile(file, documentText("// linked\n"));
+  std::filesystem::create_symlink("../x/doc.svgquarvel", folder_ / "deep" / "sub" / "doc.svgquarvel");
+  const std::string log = "app-save-unchanging-links.log";
+  auto app = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "short" / "doc.svgquarvel").string()}, log);
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile(log));
+  for (const auto* mark : {"<!--1-->", "<!--2-->", "<!--3-->"}) {
+    expectSavedWithoutQuestion(*window, mark, file);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(folder_ / "deep" / "sub" / "doc.svgquarvel"));
   EXPECT_TRUE(app->running());
 }
