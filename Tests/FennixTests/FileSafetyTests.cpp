@@ -341,6 +341,23 @@ TEST_F(FileSafetyTests, OnlyTheVersionReadIsReplacedEvenWhenAnotherProgramChange
   EXPECT_EQ(Fennix::replaceFileAtomically(file, "mine", options), Fennix::ReplaceFileError::fileChanged);
   EXPECT_EQ(read(file), "read and more");
 
+  // Or writes into it as much as was there and puts its modification time back: its status change
+  // time still tells (stamped in a later tick of the file clock than the version read).
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  options.expectedVersion = Fennix::FileVersion::of(info);
+  options.beforeRename = [&] {
+    for (struct timespec now {}; ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 &&
+                                  (now.tv_sec < info.st_ctim.tv_sec ||
+                                   (now.tv_sec == info.st_ctim.tv_sec && now.tv_nsec <= info.st_ctim.tv_nsec));) {
+      std::this_thread::yield();
+    }
+    std::ofstream(file, std::ios::trunc) << "READ AND MORE";
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+  };
+  EXPECT_EQ(Fennix::replaceFileAtomically(file, "mine", options), Fennix::ReplaceFileError::fileChanged);
+  EXPECT_EQ(read(file), "READ AND MORE");
+
   // Or removes it.
   ASSERT_EQ(::stat(file.c_str(), &info), 0);
   options.expectedVersion = Fennix::FileVersion::of(info);

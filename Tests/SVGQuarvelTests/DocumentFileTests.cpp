@@ -886,9 +886,12 @@ TEST(DocumentFileTests, ADocumentWhoseFileWentIsWrittenAnewNoMoreOpenThanItWas) 
   EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
   EXPECT_EQ(readFile(document), "secret, edited");
 
-  // The version written keeps it so: removed again, it comes back private.
+  // The version written keeps it so: removed again, it comes back private. Permissions changed
+  // since change the file's status as a rewrite in place does: the save asks, and the user's
+  // Overwrite keeps them.
   ASSERT_EQ(::chmod(document.c_str(), 0640), 0);
-  const auto shared = FileWrapper::regularFile("shared with the group").write(document, written);
+  EXPECT_THROW(FileWrapper::regularFile("shared with the group").write(document, written), FileChangedError);
+  const auto shared = FileWrapper::regularFile("shared with the group").write(document, written, true);
   std::filesystem::remove(document);
   FileWrapper::regularFile("still shared with the group").write(document, shared);
   ASSERT_EQ(::stat(document.c_str(), &info), 0);
@@ -1102,4 +1105,218 @@ TEST(DocumentFileTests, ADrawingWhoseCodeWouldNotOpenAgainIsNotSavedAsSVG) {
   EXPECT_NO_THROW(Document::fromConfiguration({UTType::svgQuarvelDocument(), file}));
   const auto drawing = document->fileWrapper(Snapshot{svgText, "//", std::nullopt}, {UTType::svg(), std::nullopt});
   EXPECT_EQ(drawing.regularFileContents(), svgText);
+}
+
+// A folder on the document's path that another program replaced with a symbolic link takes its
+// name elsewhere as a link in the name's own place would: the save asks, naming where the name
+// leads now, and Overwrite writes there no more openly than the version read, nor into a file of
+// someone who could not open the document. A folder moved away with a link to it left behind still
+// leads to the document's own file, which is saved as ever.
+TEST(DocumentFileTests, AFolderOnThePathTurnedIntoALinkIsAChangeThatNamesWhereItLeads) {
+  const auto folder = scratchDirectory();
+  const auto mine = folder / "priv", theirs = folder / "att", empty = folder / "empty";
+  std::filesystem::create_directories(mine);
+  std::filesystem::create_directories(theirs);
+  std::filesystem::create_directories(empty);
+  const auto document = mine / "doc.svgquarvel";
+  writeFile(document, "secret");
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  writeFile(theirs / "doc.svgquarvel", "theirs");
+  ASSERT_EQ(::chmod((theirs / "doc.svgquarvel").c_str(), 0644), 0);
+  const auto read = FileWrapper::fromURL(document);
+  auto changedDetail = [&](const std::optional<std::string>& tag, const std::optional<std::string>& approved) {
+    try {
+      return FileWrapper::regularFile("secret, edited").write(document, tag, approved.has_value(), approved),
+             std::string("written");
+    } catch (const FileChangedError& error) {
+      EXPECT_NE(std::string(error.what()).find(error.detail()), std::string::npos) << error.what();
+      return error.detail();
+    }
+  };
+  auto linkFolderTo = [&](const std::filesystem::path& place) {
+    std::filesystem::remove(mine);
+    std::filesystem::create_symlink(place, mine);
+  };
+  struct stat info {};
+
+  // Moved away, a link to it left behind: the document's own file, unchanged, is saved as ever.
+  std::filesystem::rename(mine, folder / "priv.old");
+  std::filesystem::create_symlink("priv.old", mine);
+  const auto saved = FileWrapper::regularFile("secret, saved").write(document, read.entityTag);
+  EXPECT_EQ(readFile(folder / "priv.old" / "doc.svgquarvel"), "secret, saved");
+
+  // Turned to another folder, where a file readable by all has the document's name.
+  const std::string toTheirs = "A folder on its path now leads elsewhere, and its name to \u201c" +
+                               (theirs / "doc.svgquarvel").string() +
+                               "\u201d, another file: overwriting replaces that file.";
+  for (const auto& tag : {read.entityTag, std::optional(saved)}) {
+    linkFolderTo(theirs);
+    EXPECT_EQ(changedDetail(tag, std::nullopt), toTheirs);
+    EXPECT_EQ(readFile(theirs / "doc.svgquarvel"), "theirs");
+    // An Overwrite that answered another question does not answer this one.
+    EXPECT_EQ(changedDetail(tag, std::string()), toTheirs);
+    linkFolderTo("priv.old");
+  }
+  linkFolderTo(theirs);
+  const auto written = changedDetail(read.entityTag, toTheirs);
+  EXPECT_EQ(written, "written");
+  EXPECT_EQ(readFile(theirs / "doc.svgquarvel"), "secret, edited");
+  ASSERT_EQ(::stat((theirs / "doc.svgquarvel").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
+  EXPECT_EQ(entriesIn(theirs), 1u) << "a temporary file was left";
+
+  // Turned to a folder where no file has the name: nothing is made there until the user says so.
+  linkFolderTo(empty);
+  EXPECT_EQ(changedDetail(read.entityTag, std::nullopt),
+            "A folder on its path now leads elsewhere, and its name to \u201c" + (empty / "doc.svgquarvel").string() +
+                "\u201d, where there is no file: overwriting makes one there.");
+  EXPECT_EQ(entriesIn(empty), 0u);
+
+  // A file there of another user, who could not open the document, is not given it.
+  if (::geteuid() == 0) {
+    linkFolderTo(theirs);
+    writeFile(theirs / "doc.svgquarvel", "theirs");
+    ASSERT_EQ(::chown((theirs / "doc.svgquarvel").c_str(), 4311, 4310), 0);
+    ASSERT_EQ(::chmod((theirs / "doc.svgquarvel").c_str(), 0644), 0);
+    try {
+      FileWrapper::regularFile("secret, edited").write(document, read.entityTag, true, toTheirs);
+      ADD_FAILURE() << "the document was given to the user 4311";
+    } catch (const CocoaError& error) {
+      EXPECT_EQ(std::string(error.what()),
+                "The file \u201cdoc.svgquarvel\u201d couldn\u2019t be saved because a folder on its path now leads "
+                "elsewhere, and its name to \u201c" + (theirs / "doc.svgquarvel").string() +
+                "\u201d, which belongs to the user 4311: written there, the document would be the user 4311\u2019s "
+                "to open. Nothing was changed. Save your version under another name with Save As.");
+    }
+    EXPECT_EQ(readFile(theirs / "doc.svgquarvel"), "theirs");
+    ASSERT_EQ(::stat((theirs / "doc.svgquarvel").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+  }
+}
+
+// Another program that rewrites the file in place and puts its modification time back has still
+// changed it (its size or its status change time tell): the save asks. The application's own save,
+// access control list and attributes given to the new file included, is not asked about after.
+TEST(DocumentFileTests, ARewriteInPlaceThatPutsTheModificationTimeBackIsAChange) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "doc.svgquarvel";
+  writeFile(document, "mine, as read");
+  (void)::setxattr(document.c_str(), "user.note", "kept", 4, 0);
+  const std::string list = FileAttributesTestSupport::accessList(06, {{4242, 06}}, 0, 06, 0);
+  (void)::setxattr(document.c_str(), "system.posix_acl_access", list.data(), list.size(), 0);
+  auto rewriteKeepingTime = [&](const std::string& text) {
+    struct stat before {};
+    ASSERT_EQ(::stat(document.c_str(), &before), 0);
+    // The clock that stamps files moves in ticks: the rewrite comes in a later one than the
+    // version before it.
+    auto later = [&] {
+      struct timespec now {};
+      ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+      return now.tv_sec > before.st_ctim.tv_sec ||
+             (now.tv_sec == before.st_ctim.tv_sec && now.tv_nsec > before.st_ctim.tv_nsec);
+    };
+    while (!later()) std::this_thread::yield();
+    {
+      std::ofstream inPlace(document, std::ios::binary | std::ios::trunc);
+      inPlace << text;
+    }
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, document.c_str(), times, 0), 0);
+    struct stat after {};
+    ASSERT_EQ(::stat(document.c_str(), &after), 0);
+    ASSERT_EQ(after.st_ino, before.st_ino);
+    ASSERT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    ASSERT_TRUE(after.st_ctim.tv_sec != before.st_ctim.tv_sec || after.st_ctim.tv_nsec != before.st_ctim.tv_nsec);
+  };
+
+  // Our own saves, one after the other, are never asked about.
+  const auto read = FileWrapper::fromURL(document);
+  auto tag = FileWrapper::regularFile("mine, saved").write(document, read.entityTag);
+  tag = FileWrapper::regularFile("mine, saved again").write(document, tag);
+  EXPECT_EQ(readFile(document), "mine, saved again");
+
+  // Of another size.
+  rewriteKeepingTime("theirs, of another size");
+  EXPECT_THROW(FileWrapper::regularFile("lost?").write(document, tag), FileChangedError);
+  EXPECT_EQ(readFile(document), "theirs, of another size");
+  // Of the same size: the status change time alone tells.
+  tag = *FileWrapper::fromURL(document).entityTag;
+  rewriteKeepingTime("THEIRS, OF ANOTHER SIZE");
+  EXPECT_THROW(FileWrapper::regularFile("lost?").write(document, tag), FileChangedError);
+  EXPECT_EQ(readFile(document), "THEIRS, OF ANOTHER SIZE");
+  EXPECT_EQ(entriesIn(folder), 1u) << "a temporary file was left";
+}
+
+// An identity noted before the file's size, times and place were (the device and inode end it)
+// still holds the version read: the unchanged file is saved without asking, and one that another
+// program replaced is asked about.
+TEST(DocumentFileTests, AnIdentityNotedWithoutSizeTimesOrPlaceStillHoldsTheVersionRead) {
+  const auto folder = scratchDirectory();
+  const auto document = folder / "doc.svgquarvel";
+  writeFile(document, "mine, as read");
+  auto older = [](const std::string& tag) {
+    const auto plus = tag.find('+'), mark = tag.rfind('#'), slash = tag.find('/', mark);
+    return tag.substr(0, plus) + tag.substr(mark, slash - mark) + tag.substr(tag.size() - 1);
+  };
+  const auto tag = older(*FileWrapper::fromURL(document).entityTag);
+  ASSERT_EQ(tag.find('+'), std::string::npos) << tag;
+  ASSERT_EQ(tag.find('/'), std::string::npos) << tag;
+  const auto saved = FileWrapper::regularFile("mine, saved").write(document, tag);
+  EXPECT_EQ(readFile(document), "mine, saved");
+  FileWrapper::regularFile("mine, saved again").write(document, saved);
+  EXPECT_EQ(readFile(document), "mine, saved again");
+
+  const auto again = older(*FileWrapper::fromURL(document).entityTag);
+  writeFile(folder / "theirs", "theirs");
+  std::filesystem::rename(folder / "theirs", document);
+  EXPECT_THROW(FileWrapper::regularFile("lost?").write(document, again), FileChangedError);
+  EXPECT_EQ(readFile(document), "theirs");
+}
+
+// A link that took the document's name and climbs out of its folder ("..") leads where the system
+// follows it: from the folder the document's path reaches through a link, not from the link's own
+// name. The question names that place, and Overwrite writes there.
+TEST(DocumentFileTests, ALinkThatClimbsOutOfAFolderReachedThroughALinkIsNamedWhereItLeads) {
+  const auto folder = scratchDirectory();
+  const auto real = folder / "deep" / "sub";
+  std::filesystem::create_directories(real);
+  std::filesystem::create_directories(folder / "deep" / "x");
+  std::filesystem::create_directories(folder / "x");
+  std::filesystem::create_symlink(real, folder / "short");
+  const auto document = folder / "short" / "doc.svgquarvel";
+  writeFile(document, "mine");
+  const auto read = FileWrapper::fromURL(document);
+  std::filesystem::remove(real / "doc.svgquarvel");
+  std::filesystem::create_symlink("../x/doc.svgquarvel", real / "doc.svgquarvel");
+  const auto leadsTo = folder / "deep" / "x" / "doc.svgquarvel";
+  const std::string detail = "Its name is now a symbolic link to \u201c" + leadsTo.string() +
+                             "\u201d, where there is no file: overwriting makes one there.";
+  try {
+    FileWrapper::regularFile("mine, edited").write(document, read.entityTag);
+    ADD_FAILURE() << "written without asking";
+  } catch (const FileChangedError& error) {
+    EXPECT_EQ(error.detail(), detail);
+  }
+  FileWrapper::regularFile("mine, edited").write(document, read.entityTag, true, detail);
+  EXPECT_EQ(readFile(leadsTo), "mine, edited");
+  EXPECT_FALSE(std::filesystem::exists(folder / "x" / "doc.svgquarvel"));
+}
+
+// A document whose name is a link that climbs out of its folder (".."), reached through a folder
+// link, leads to its own file as long as nothing changes: it is saved again and again without
+// asking.
+TEST(DocumentFileTests, ALinkThatClimbsOutOfAFolderReachedThroughALinkIsSavedWithoutAsking) {
+  const auto folder = scratchDirectory();
+  std::filesystem::create_directories(folder / "deep" / "sub");
+  std::filesystem::create_directories(folder / "deep" / "x");
+  std::filesystem::create_symlink(folder / "deep" / "sub", folder / "short");
+  writeFile(folder / "deep" / "x" / "doc.svgquarvel", "mine");
+  std::filesystem::create_symlink("../x/doc.svgquarvel", folder / "deep" / "sub" / "doc.svgquarvel");
+  const auto document = folder / "short" / "doc.svgquarvel";
+  auto tag = *FileWrapper::fromURL(document).entityTag;
+  for (const auto* text : {"saved", "saved again", "saved once more"}) {
+    tag = FileWrapper::regularFile(text).write(document, tag);
+    EXPECT_EQ(readFile(folder / "deep" / "x" / "doc.svgquarvel"), text);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "deep" / "sub" / "doc.svgquarvel"));
 }

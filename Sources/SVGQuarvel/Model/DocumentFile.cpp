@@ -189,11 +189,14 @@ CocoaError ownerNotKeptError(const std::filesystem::path& url, const struct stat
                         "its members might no longer be able to open it. Save your version under another name with Save As.");
 }
 
+/// `throughFolder`: the name itself is no link, but a folder on its path leads elsewhere now.
 CocoaError ownerOfLinkedFileError(const std::filesystem::path& url, const std::filesystem::path& target,
-                                  const struct stat& existing) {
+                                  const struct stat& existing, bool throughFolder = false) {
   const std::string owner = userName(existing.st_uid);
   return CocoaError(CocoaError::fileWriteNoPermission,
-                    "The file " + displayName(url) + " couldn\u2019t be saved because its name is now a symbolic link to \u201C" +
+                    "The file " + displayName(url) + " couldn\u2019t be saved because " +
+                        (throughFolder ? "a folder on its path now leads elsewhere, and its name to \u201C"
+                                       : "its name is now a symbolic link to \u201C") +
                         SVGQuarvel::displayText(target.lexically_normal().string()) + "\u201D, which belongs to " +
                         owner + ": written there, the document would be " + owner +
                         "\u2019s to open. Nothing was changed. Save your version under another name with Save As.");
@@ -240,7 +243,8 @@ struct RawFile {
 
 bool sameVersion(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
 /// Reads the file at `url`; more than `maximumBytes` bytes are not read (whatever its size says:
@@ -287,20 +291,93 @@ GObjectHolder held(gpointer object) { return GObjectHolder(object, &g_object_unr
 
 // A file's identity is the toolkit's entity tag (made of the modification time alone) followed by
 // "@", the device and the inode: a file renamed over the old one within the same tick of the
-// clock is still told apart.
+// clock is still told apart. Then "+", its size, ":", its modification time and ":" its status
+// change time (seconds "." nanoseconds): a rewrite in place that puts the modification time back
+// still changes those. Identities made before they were noted end after the inode.
+std::string fileText(const struct stat& info) {
+  return "@" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
+std::string timeText(const struct timespec& time) {
+  return std::to_string(time.tv_sec) + "." + std::to_string(time.tv_nsec);
+}
+
 std::string identityText(const std::string& entityTag, const struct stat& info) {
-  return entityTag + "@" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  return entityTag + fileText(info) + "+" + std::to_string(info.st_size) + ":" + timeText(info.st_mtim) + ":" +
+         timeText(info.st_ctim);
+}
+
+/// Whether `identity` is that of the file `info` describes, whatever its version.
+bool isIdentityOfFile(std::string_view identity, const struct stat& info) {
+  const auto at = identity.rfind('@');
+  if (at == std::string_view::npos) return false;
+  const auto version = identity.find('+', at);
+  return identity.substr(0, version).ends_with(fileText(info));
+}
+
+/// Whether the identities `a` and `b` are of one version of one file; `byChangeTime`: its status
+/// change time counts too.
+/// An identity made before the size and times were noted holds its entity tag, device and inode
+/// alone: only those are compared with it.
+bool sameVersionOfFile(std::string_view a, std::string_view b, bool byChangeTime) {
+  auto versionMark = [](std::string_view identity) {
+    const auto at = identity.rfind('@');
+    return at == std::string_view::npos ? std::string_view::npos : identity.find('+', at);
+  };
+  const auto markA = versionMark(a), markB = versionMark(b);
+  if (markA == std::string_view::npos || markB == std::string_view::npos) {
+    return a.substr(0, markA) == b.substr(0, markB);
+  }
+  if (byChangeTime) return a == b;
+  auto withoutChangeTime = [](std::string_view identity) { return identity.substr(0, identity.rfind(':')); };
+  return withoutChangeTime(a) == withoutChangeTime(b);
+}
+
+/// The version `identity` was made of; none for an identity made before its size and times were
+/// noted.
+std::optional<Fennix::FileVersion> versionOfIdentity(std::string_view identity) {
+  const auto at = identity.rfind('@');
+  if (at == std::string_view::npos) return std::nullopt;
+  unsigned long long device = 0, inode = 0, modified = 0, changed = 0;
+  long long size = 0, modifiedNanoseconds = 0, changedNanoseconds = 0;
+  int used = 0;
+  const std::string text(identity.substr(at));
+  if (std::sscanf(text.c_str(), "@%llu:%llu+%lld:%llu.%lld:%llu.%lld%n", &device, &inode, &size, &modified,
+                  &modifiedNanoseconds, &changed, &changedNanoseconds, &used) != 7 ||
+      std::size_t(used) != text.size()) {
+    return std::nullopt;
+  }
+  Fennix::FileVersion version;
+  version.device = dev_t(device);
+  version.inode = ino_t(inode);
+  version.size = off_t(size);
+  version.modified = {time_t(modified), long(modifiedNanoseconds)};
+  version.changed = {time_t(changed), long(changedNanoseconds)};
+  return version;
+}
+
+/// Where the file that `file` names is (it may not exist yet): its folder with every symbolic link
+/// on the way followed, and its name. None when that folder cannot be found.
+std::optional<std::filesystem::path> placeOf(const std::filesystem::path& file) {
+  std::error_code error;
+  const auto folder = std::filesystem::canonical(file.has_parent_path() ? file.parent_path() : ".", error);
+  if (error) return std::nullopt;
+  return folder / file.filename();
 }
 
 /// The entity tag of the file at `url` when it is still the version described by `read`; none
 /// when the file changed in between (or cannot be asked).
 std::optional<std::string> entityTagOfVersion(const std::filesystem::path& url, const struct stat& read) {
-  auto file = held(g_file_new_for_path(url.c_str()));
+  // The toolkit folds a ".." into the path as written, where the system climbs out of the folder
+  // the path reached (through a folder link, elsewhere): it is given the folder as followed.
+  const auto place = placeOf(url);
+  auto file = held(g_file_new_for_path((place ? *place : url).c_str()));
   auto info = GObjectHolder(
       g_file_query_info(G_FILE(file.get()),
                         G_FILE_ATTRIBUTE_ETAG_VALUE "," G_FILE_ATTRIBUTE_UNIX_DEVICE "," G_FILE_ATTRIBUTE_UNIX_INODE
-                                                    "," G_FILE_ATTRIBUTE_TIME_MODIFIED
-                                                    "," G_FILE_ATTRIBUTE_TIME_MODIFIED_USEC,
+                                                    "," G_FILE_ATTRIBUTE_STANDARD_SIZE "," G_FILE_ATTRIBUTE_TIME_MODIFIED
+                                                    "," G_FILE_ATTRIBUTE_TIME_MODIFIED_USEC "," G_FILE_ATTRIBUTE_TIME_CHANGED
+                                                    "," G_FILE_ATTRIBUTE_TIME_CHANGED_USEC,
                         G_FILE_QUERY_INFO_NONE, nullptr, nullptr),
       &g_object_unref);
   if (!info) return std::nullopt;
@@ -312,7 +389,11 @@ std::optional<std::string> entityTagOfVersion(const std::filesystem::path& url, 
       g_file_info_get_attribute_uint64(fileInfo, G_FILE_ATTRIBUTE_UNIX_INODE) == guint64(read.st_ino) &&
       g_file_info_get_attribute_uint64(fileInfo, G_FILE_ATTRIBUTE_TIME_MODIFIED) == guint64(read.st_mtim.tv_sec) &&
       g_file_info_get_attribute_uint32(fileInfo, G_FILE_ATTRIBUTE_TIME_MODIFIED_USEC) ==
-          guint32(read.st_mtim.tv_nsec / 1000);
+          guint32(read.st_mtim.tv_nsec / 1000) &&
+      g_file_info_get_attribute_uint64(fileInfo, G_FILE_ATTRIBUTE_STANDARD_SIZE) == guint64(read.st_size) &&
+      g_file_info_get_attribute_uint64(fileInfo, G_FILE_ATTRIBUTE_TIME_CHANGED) == guint64(read.st_ctim.tv_sec) &&
+      g_file_info_get_attribute_uint32(fileInfo, G_FILE_ATTRIBUTE_TIME_CHANGED_USEC) ==
+          guint32(read.st_ctim.tv_nsec / 1000);
   if (!same) return std::nullopt;
   return identityText(tag, read);
 }
@@ -354,26 +435,38 @@ mode_t permissionsWithoutAccessList(const std::filesystem::path& url, mode_t mod
 }
 
 // What a save keeps of the version read rides on its identity: "#", its permissions in octal (as
-// they stand without an access control list), ":" and its owner's and group's numbers, and "l" when
-// its name was a symbolic link (after ":" and the path of the file it led to, in hexadecimal), "f"
-// when it was the file itself.
-/// The note of a version read through a symbolic link that led to `ledTo`.
-std::string linkNote(const std::filesystem::path& ledTo) {
-  std::string noted = ":";
+// they stand without an access control list), ":" and its owner's and group's numbers, then "/" and
+// where the file was, its folder's links all followed (in hexadecimal), and "l" when its name was a
+// symbolic link (after ":" and the path of the file it led to, in hexadecimal), "f" when it was the
+// file itself. Notes made before the place was noted have no "/".
+std::string hexText(const std::string& text) {
+  std::string hex;
   static constexpr char digits[] = "0123456789abcdef";
-  for (const unsigned char c : ledTo.lexically_normal().string()) {
-    noted += digits[c >> 4];
-    noted += digits[c & 0xF];
+  for (const unsigned char c : text) {
+    hex += digits[c >> 4];
+    hex += digits[c & 0xF];
   }
-  return noted + "l";
+  return hex;
 }
+
+std::optional<std::string> fromHexText(const std::string& hex) {
+  if (hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdef") != std::string::npos) return std::nullopt;
+  std::string text;
+  for (std::size_t at = 0; at < hex.size(); at += 2) text.push_back(char(std::stoul(hex.substr(at, 2), nullptr, 16)));
+  return text;
+}
+
+/// The note of a version read through a symbolic link that led to `ledTo`.
+std::string linkNote(const std::filesystem::path& ledTo) { return ":" + hexText(ledTo.lexically_normal().string()) + "l"; }
 
 /// The identity of a version with what a save keeps of it.
 std::string withVersionNotes(const std::string& identity, const struct stat& info, mode_t mode,
-                             const std::optional<std::filesystem::path>& ledTo) {
+                             const std::optional<std::filesystem::path>& ledTo,
+                             const std::optional<std::filesystem::path>& place) {
   char notes[64];
   std::snprintf(notes, sizeof notes, "#%o:%u:%u", unsigned(mode & 07777), unsigned(info.st_uid), unsigned(info.st_gid));
   std::string noted = identity + notes;
+  if (place) noted += "/" + hexText(place->string());
   return ledTo ? noted + linkNote(*ledTo) : noted + "f";
 }
 
@@ -386,10 +479,12 @@ struct ReadVersion {
   std::optional<gid_t> group;
   /// The file the link led to, for a version read through one.
   std::optional<std::string> ledTo;
+  /// Where the file was, every link on its path followed.
+  std::optional<std::string> place;
 };
 
 ReadVersion readVersion(const std::string& tag) {
-  const ReadVersion bare{tag, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+  const ReadVersion bare{tag, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
   const auto mark = tag.rfind('#');
   if (mark == std::string::npos || tag.size() < mark + 3 || (tag.back() != 'l' && tag.back() != 'f')) return bare;
   const std::string notes = tag.substr(mark + 1, tag.size() - mark - 2);
@@ -399,22 +494,25 @@ ReadVersion readVersion(const std::string& tag) {
   const std::string digits = notes.substr(0, first);
   const std::string owner = notes.substr(first + 1, second - first - 1);
   const auto third = notes.find(':', second + 1);
-  const std::string group = notes.substr(second + 1, third == std::string::npos ? std::string::npos : third - second - 1);
+  std::string group = notes.substr(second + 1, third == std::string::npos ? std::string::npos : third - second - 1);
+  std::optional<std::string> place;
+  if (const auto slash = group.find('/'); slash != std::string::npos) {
+    place = fromHexText(group.substr(slash + 1));
+    if (!place) return bare;
+    group.resize(slash);
+  }
   std::optional<std::string> ledTo;
   if (third != std::string::npos) {
-    const std::string hex = notes.substr(third + 1);
-    if (tag.back() != 'l' || hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdef") != std::string::npos) {
-      return bare;
-    }
-    ledTo.emplace();
-    for (std::size_t at = 0; at < hex.size(); at += 2) ledTo->push_back(char(std::stoul(hex.substr(at, 2), nullptr, 16)));
+    if (tag.back() != 'l') return bare;
+    ledTo = fromHexText(notes.substr(third + 1));
+    if (!ledTo) return bare;
   }
   if (digits.empty() || digits.find_first_not_of("01234567") != std::string::npos || digits.size() > 4) return bare;
   for (const auto& number : {owner, group}) {
     if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos || number.size() > 10) return bare;
   }
   return {tag.substr(0, mark), mode_t(std::stoul(digits, nullptr, 8)), tag.back() == 'l',
-          uid_t(std::stoull(owner)), gid_t(std::stoull(group)), std::move(ledTo)};
+          uid_t(std::stoull(owner)), gid_t(std::stoull(group)), std::move(ledTo), std::move(place)};
 }
 
 bool isSymbolicLink(const std::filesystem::path& url) {
@@ -448,6 +546,15 @@ std::filesystem::path followLinks(const std::filesystem::path& url) {
     current = target.is_absolute() ? target : current.parent_path() / target;
   }
   throw writeError(ELOOP, url);
+}
+
+/// Where the file `url` leads to is, its name's links followed too.
+std::optional<std::filesystem::path> placeOfLinked(const std::filesystem::path& url) {
+  try {
+    return placeOf(followLinks(url));
+  } catch (const CocoaError&) {
+    return std::nullopt;
+  }
 }
 
 std::optional<std::string> decodeText(std::string_view bytes) {
@@ -548,7 +655,7 @@ FileWrapper FileWrapper::fromURL(const std::filesystem::path& url, std::optional
         ledTo = std::filesystem::path();  // a link that changed while it was read: never where it leads
       }
     }
-    wrapper.entityTag = tag ? withVersionNotes(*tag, raw.info, permissions, ledTo) : "";
+    wrapper.entityTag = tag ? withVersionNotes(*tag, raw.info, permissions, ledTo, placeOfLinked(url)) : "";
   }
   wrapper.filename = url.filename().string();
   wrapper.preferredFilename = wrapper.filename;
@@ -575,14 +682,21 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // chose nor was told about: that is said instead.
   if (!expected && nameIsLink && !leadsToSomething) throw linkToNoFileError(url, target);
   const bool leadsToFileRead = leadsToSomething && S_ISREG(led.st_mode) && expected &&
-                               expected->identity.ends_with(identityText("", led));
+                               isIdentityOfFile(expected->identity, led);
+  // Where the name leads now, every link followed. A file found elsewhere than it was read may
+  // have been renamed there, which changes its status change time as a rewrite does: there only
+  // its contents' marks tell its versions apart.
+  const auto placeNow = placeOf(target);
+  const bool placeChanged = expected && expected->place && placeNow && placeNow->string() != *expected->place;
+  auto isVersionRead = [&](const std::optional<std::string>& identity) {
+    return identity && sameVersionOfFile(*identity, expected->identity, !placeChanged);
+  };
   // A link when read that another program turned to another place is such a change too, unless
   // it leads to the very version read (another name of it): the number of a file that is gone is
   // given to the next new file, so a file there with the number of the one read may be another.
   const bool turnedElsewhere = expected && expected->throughLink == true && expected->ledTo &&
                                *expected->ledTo != target.lexically_normal().string();
-  const bool leadsToVersionRead =
-      leadsToFileRead && entityTagOfVersion(target, led) == std::optional(expected->identity);
+  const bool leadsToVersionRead = leadsToFileRead && isVersionRead(entityTagOfVersion(target, led));
   const bool becameLink =
       expected && nameIsLink &&
       ((expected->throughLink == false && !leadsToFileRead) || (turnedElsewhere && !leadsToVersionRead));
@@ -592,13 +706,27 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   const bool takenByAnother = expected && expected->throughLink == true && !nameIsLink && leadsToSomething &&
                               S_ISREG(led.st_mode) && !leadsToVersionRead &&
                               !(expected->ledTo && sameName(*expected->ledTo, target));
+  // A folder on the way that another program replaced with a link (or turned elsewhere) takes the
+  // name to another place as a link in the name's own place would: it is the same change, unless
+  // the name still leads to the very version read (its folder moved, and a link left behind). A
+  // name that is a link now is told apart above by where it leads.
+  const bool sameLinkStory = nameIsLink ? expected && expected->throughLink == true && !turnedElsewhere : true;
+  const bool movedElsewhere =
+      placeChanged && sameLinkStory && !becameLink && !takenByAnother && !leadsToVersionRead;
+  const std::string whereItLeads = leadsToSomething ? ", another file: overwriting replaces that file."
+                                                    : ", where there is no file: overwriting makes one there.";
+  const bool mayBeWritten = !leadsToSomething || S_ISREG(led.st_mode);
+  // Where a link leads is named as the system follows it: a ".." in it climbs out of the folder
+  // the path reached, which a folder link on the way may have put elsewhere than its text says.
+  const auto leadsTo = placeNow ? *placeNow : target.lexically_normal();
   const std::string linkDetail =
       takenByAnother ? std::string("Another file has taken its name since: overwriting replaces that file.")
-      : becameLink && (!leadsToSomething || S_ISREG(led.st_mode))
-          ? "Its name is now a symbolic link to \u201C" + SVGQuarvel::displayText(target.lexically_normal().string()) +
-                "\u201D" +
-                (leadsToSomething ? ", another file: overwriting replaces that file."
-                                  : ", where there is no file: overwriting makes one there.")
+      : becameLink && mayBeWritten
+          ? "Its name is now a symbolic link to \u201C" + SVGQuarvel::displayText(leadsTo.string()) +
+                "\u201D" + whereItLeads
+      : movedElsewhere && mayBeWritten
+          ? "A folder on its path now leads elsewhere, and its name to \u201C" +
+                SVGQuarvel::displayText(placeNow->string()) + "\u201D" + whereItLeads
           : std::string();
   if (!linkDetail.empty() && !overwriteChanges) throw changedError(url, linkDetail);
   // The user's word was given for where the name led when asked: a link that another program
@@ -624,8 +752,12 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
       options.expectedVersion = std::optional<Fennix::FileVersion>();
     } else {
       const auto current = entityTagOfVersion(target, existing);
-      if (!current || expected->identity.empty() || *current != expected->identity) throw changedError(url);
-      options.expectedVersion = Fennix::FileVersion::of(existing);
+      if (expected->identity.empty() || !isVersionRead(current)) throw changedError(url);
+      // Replaced only while it is still the version read, its status change time included where
+      // it was read.
+      auto version = versionOfIdentity(expected->identity).value_or(Fennix::FileVersion::of(existing));
+      if (placeChanged) version.changed = {};
+      options.expectedVersion = version;
     }
   }
   // The new file takes the old one's owner, permissions, access control list and extended
@@ -633,8 +765,9 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
   // its other names keep the old version.
   options.keepOwner = true;
   options.keepPermissions = true;
-  if (becameLink) {
-    // The user chose to write where a link that took the document's name leads. The file there
+  if (becameLink || movedElsewhere) {
+    // The user chose to write where a link that took the document's name (or a folder on its way)
+    // leads. The file there
     // stays its owner's (a writer who cannot give it its owner is refused, as on any save), but
     // the text written is the version read, and no more open than it was: the file there loses
     // what let others in.
@@ -645,7 +778,7 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
     // their file whatever its permissions), and another group gets nothing.
     if (exists) {
       const bool ownerMayOpen = existing.st_uid == ::geteuid() || existing.st_uid == expected->owner;
-      if (!ownerMayOpen) throw ownerOfLinkedFileError(url, target, existing);
+      if (!ownerMayOpen) throw ownerOfLinkedFileError(url, leadsTo, existing, movedElsewhere);
       if (existing.st_gid != expected->group) options.permissions &= ~mode_t(S_IRWXG);
     }
   }
@@ -658,11 +791,15 @@ std::string FileWrapper::write(const std::filesystem::path& url, const std::opti
     if (failure == Fennix::ReplaceFileError::attributesNotKept) throw attributesNotKeptError(url);
     throw writeError(failure.value(), url);
   }
-  // The identity of the file written; when another program's file has taken the name since,
-  // none (the next save asks).
-  const auto tag = entityTagOfVersion(target, written);
-  return tag ? withVersionNotes(*tag, written, permissionsWithoutAccessList(target, written.st_mode),
-                                nameIsLink ? std::optional(target) : std::nullopt)
+  // The identity of the file written, as it stands once it took the name (which changed its status
+  // change time); when another program's file has taken the name since, none (the next save asks).
+  struct stat named {};
+  std::optional<std::string> tag;
+  if (::stat(target.c_str(), &named) == 0 && Fennix::FileVersion::of(named) == Fennix::FileVersion::of(written)) {
+    tag = entityTagOfVersion(target, named);
+  }
+  return tag ? withVersionNotes(*tag, named, permissionsWithoutAccessList(target, named.st_mode),
+                                nameIsLink ? std::optional(target) : std::nullopt, placeOf(target))
              : "";
 }
 

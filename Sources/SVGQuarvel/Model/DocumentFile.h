@@ -118,10 +118,12 @@ class FileWrapper {
 
   std::optional<std::string> filename;
   std::optional<std::string> preferredFilename;
-  /// The identity of the file as it was read (its entity tag, device and inode): it changes
-  /// whenever the file is rewritten or replaced. None for wrappers made in memory; empty when the file kept changing
+  /// The identity of the file as it was read (its entity tag, device and inode, size, modification
+  /// and status change times): it changes whenever the file is rewritten or replaced, even in place
+  /// with its modification time put back. None for wrappers made in memory; empty when the file kept changing
   /// while it was read (a save then counts it as changed). It also notes what a save keeps of the
-  /// version read: its permissions, and whether its name was a symbolic link.
+  /// version read: its permissions, whether its name was a symbolic link, and where the file was
+  /// with every link on its path followed.
   std::optional<std::string> entityTag;
 
   /// Replaces the file at `url` with the contents, atomically: the bytes go to a new file beside
@@ -141,7 +143,9 @@ class FileWrapper {
   /// `FileChangedError` the user answered), changes are overwritten only while they are still the
   /// one the user was told about: a link that leads elsewhere now throws `FileChangedError` again.
   /// A name that was a symbolic link when its file was read and is another file now (not that
-  /// one, nor the file the link led to) is such a change too. Other failures throw a `CocoaError`; directories cannot be
+  /// one, nor the file the link led to) is such a change too, and so is a name that leads to
+  /// another place because a folder on its path became a link or was turned (unless it still
+  /// leads to the version read): it is treated as a name that became a link. Other failures throw a `CocoaError`; directories cannot be
   /// written. Returns the identity of the written file.
   std::string write(const std::filesystem::path& url,
                     const std::optional<std::string>& expectedEntityTag = std::nullopt,

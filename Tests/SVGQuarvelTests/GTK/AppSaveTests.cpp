@@ -11,7 +11,8 @@
 // user is asked), Save As onto a link to no file, a name that became a symbolic link (to no file,
 // to another user's file, which is not given the document, and one turned again while asked), a name
 // typed with dots that begin no extension of the document's types, a private document renamed away
-// while open, and a question about a link whose target is long and of many lines.
+// while open, a question about a link whose target is long and of many lines, a folder on the
+// document's path that became a link to another folder, and links on the path that never change.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -155,6 +156,17 @@ class AppSaveTest : public AppProcessTest {
 
   std::unique_ptr<XDriver::Process> app_;
 
+  /// Edits the window of "doc.svgquarvel" with `mark` and saves it: saved without a question, and
+  /// `file` holds the mark.
+  void expectSavedWithoutQuestion(XDriver::WindowID window, const std::string& mark, const std::filesystem::path& file) {
+    ASSERT_TRUE(typeInto(window, mark, "doc.svgquarvel \u2014 Edited"));
+    x_.focus(window);
+    x_.key("ctrl+s");
+    ASSERT_TRUE(titleBecomes("doc.svgquarvel"));
+    EXPECT_NE(readFile(file).find(mark), std::string::npos);
+    EXPECT_TRUE(changeQuestions().empty());
+  }
+
   /// Edits the document of `window` (titled `name`), saves, and expects the error named after it
   /// with `reason` in its text; the window stays edited.
   void expectSaveRefused(XDriver::WindowID window, const std::string& name, const std::string& reason,
@@ -207,12 +219,7 @@ TEST_F(AppSaveTest, AFileAnotherProgramChangedIsOverwrittenOnlyWhenTheUserSaysSo
   EXPECT_EQ(hiddenFiles(folder_), std::vector<std::string>{});
 
   // The next save checks against the file it wrote itself: no question.
-  ASSERT_TRUE(typeInto(*window, "<!--y-->", "doc.svgquarvel \u2014 Edited"));
-  x_.focus(*window);
-  x_.key("ctrl+s");
-  ASSERT_TRUE(titleBecomes("doc.svgquarvel"));
-  EXPECT_NE(readFile(document).find("<!--y-->"), std::string::npos);
-  EXPECT_FALSE(x_.findWindow(heading).has_value());
+  expectSavedWithoutQuestion(*window, "<!--y-->", document);
   EXPECT_TRUE(app->running());
 }
 
@@ -808,6 +815,81 @@ TEST_F(AppSaveTest, OverwritingThroughANameThatBecameALinkWritesOnlyWhereTheUser
   EXPECT_TRUE(app->running());
 }
 
+// Another program moves the document's folder away and leaves a link to another folder in its
+// place: the save asks, naming where the name leads now; Overwrite gives no other user's file the
+// document, and writes one of the writer's as privately as the version read.
+TEST_F(AppSaveTest, AFolderOnThePathThatBecameALinkIsAskedAboutNamingWhereItLeads) {
+  const auto mine = folder_ / "priv", shared = folder_ / "att";
+  std::filesystem::create_directories(mine);
+  std::filesystem::create_directories(shared);
+  const auto document = mine / "doc.svgquarvel", there = shared / "doc.svgquarvel";
+  writeFile(document, documentText("// mine alone\n"));
+  ASSERT_EQ(::chmod(document.c_str(), 0600), 0);
+  const std::string others = documentText("// theirs\n");
+  writeFile(there, others);
+  ASSERT_EQ(::chmod(there.c_str(), 0644), 0);
+  const bool administrator = ::geteuid() == 0;
+  if (administrator) {
+    ASSERT_EQ(::chown(there.c_str(), 4311, 4310), 0);
+  }
+  const std::string log = "app-save-folder-link.log";
+  auto app = launch({QUARVEL_APP_EXECUTABLE, document.string()}, log);
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile(log));
+  ASSERT_TRUE(typeInto(*window, "<!--secret-->", "doc.svgquarvel \u2014 Edited"));
+  std::filesystem::rename(mine, folder_ / "priv.old");
+  std::filesystem::create_symlink(shared, mine);
+
+  auto logTells = [&](const std::string& text) { return readFile(outputFile(log)).find(text) != std::string::npos; };
+  auto question = saveAndWaitFor(*window, ownChangeHeading());
+  ASSERT_TRUE(question) << readFile(outputFile(log));
+  expectShownWithText(*question, "app-save-folder-link-question.png");
+  EXPECT_TRUE(logTells("A folder on its path now leads elsewhere, and its name to \u201c" + there.string() +
+                       "\u201d, another file: overwriting replaces that file."))
+      << readFile(outputFile(log));
+  EXPECT_EQ(readFile(there), others);
+
+  if (administrator) {
+    // The file there is the user 4311's, who could not open the document: Overwrite is refused.
+    const std::string refused = "The document \u201cdoc.svgquarvel\u201d could not be saved.";
+    ASSERT_TRUE(overwriteUntil([&] { return x_.findWindow(refused).has_value(); })) << readFile(outputFile(log));
+    EXPECT_TRUE(logTells("\u201d, which belongs to the user 4311: written there, the document would be the user "
+                         "4311\u2019s to open. Nothing was changed."))
+        << readFile(outputFile(log));
+    dismiss(refused);
+    EXPECT_EQ(readFile(there), others);
+    struct stat info {};
+    ASSERT_EQ(::stat(there.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 4311u);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+    // The writer's own file in another group, open to it and to all.
+    ASSERT_EQ(::chown(there.c_str(), 0, 4310), 0);
+    ASSERT_EQ(::chmod(there.c_str(), 0664), 0);
+    question = saveAndWaitFor(*window, ownChangeHeading());
+    ASSERT_TRUE(question) << readFile(outputFile(log));
+  }
+
+  // Overwrite writes the file named, as privately as the version read; the folder moved away
+  // keeps the document as it was.
+  ASSERT_TRUE(overwriteUntil([&] { return !x_.findWindow(ownChangeHeading()).has_value(); }));
+  ASSERT_TRUE(titleBecomes("doc.svgquarvel")) << readFile(outputFile(log));
+  EXPECT_NE(readFile(there).find("<!--secret-->"), std::string::npos) << readFile(there);
+  struct stat info {};
+  ASSERT_EQ(::stat(there.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << (info.st_mode & 07777);
+  if (administrator) {
+    EXPECT_EQ(info.st_uid, 0u);
+    EXPECT_EQ(info.st_gid, 4310u);
+  }
+  EXPECT_EQ(readFile(folder_ / "priv.old" / "doc.svgquarvel"), documentText("// mine alone\n"));
+  EXPECT_TRUE(std::filesystem::is_symlink(mine));
+  EXPECT_EQ(hiddenFiles(shared), std::vector<std::string>{});
+
+  // Saved there at the user's word, the next save asks nothing.
+  expectSavedWithoutQuestion(*window, "<!--again-->", there);
+  EXPECT_TRUE(app->running());
+}
+
 TEST_F(AppSaveTest, ANameTypedWithDotsGetsTheExtensionOfTheChosenTypeAndOpensAgain) {
   auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-save-dotted.log");
   const auto window = x_.findWindow("Untitled", 60);
@@ -916,5 +998,26 @@ TEST_F(AppSaveTest, ALargeSwiftGoingIntoItsEditorIsSavedWhole) {
   EXPECT_NE(saved.svg.find("<!--x-->"), std::string::npos);
   EXPECT_EQ(saved.swift.size(), swift.size()) << "the save wrote part of the Swift";
   EXPECT_TRUE(saved.swift == swift);
+  EXPECT_TRUE(app->running());
+}
+
+// A document opened through a folder link, whose name is a link that climbs out of its folder
+// (".."), is its own file as long as nothing changes: saved again and again, it is never asked
+// about, and the links stay.
+TEST_F(AppSaveTest, ADocumentReachedThroughUnchangingLinksIsSavedAgainWithoutAQuestion) {
+  std::filesystem::create_directories(folder_ / "deep" / "sub");
+  std::filesystem::create_directories(folder_ / "deep" / "x");
+  std::filesystem::create_symlink("deep/sub", folder_ / "short");
+  const auto file = folder_ / "deep" / "x" / "doc.svgquarvel";
+  writeFile(file, documentText("// linked\n"));
+  std::filesystem::create_symlink("../x/doc.svgquarvel", folder_ / "deep" / "sub" / "doc.svgquarvel");
+  const std::string log = "app-save-unchanging-links.log";
+  auto app = launch({QUARVEL_APP_EXECUTABLE, (folder_ / "short" / "doc.svgquarvel").string()}, log);
+  const auto window = x_.findWindow("doc.svgquarvel", 60);
+  ASSERT_TRUE(window) << readFile(outputFile(log));
+  for (const auto* mark : {"<!--1-->", "<!--2-->", "<!--3-->"}) {
+    expectSavedWithoutQuestion(*window, mark, file);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(folder_ / "deep" / "sub" / "doc.svgquarvel"));
   EXPECT_TRUE(app->running());
 }

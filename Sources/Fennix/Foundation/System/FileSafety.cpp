@@ -66,7 +66,13 @@ std::string temporarySuffix() {
 }  // namespace
 
 FileVersion FileVersion::of(const struct stat& info) {
-  return FileVersion{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+  return FileVersion{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+}
+
+bool FileVersion::isStill(const struct stat& info) const {
+  const bool changeKnown = changed.tv_sec != 0 || changed.tv_nsec != 0;
+  return of(info) == *this &&
+         (!changeKnown || (changed.tv_sec == info.st_ctim.tv_sec && changed.tv_nsec == info.st_ctim.tv_nsec));
 }
 
 bool FileVersion::operator==(const FileVersion& other) const {
@@ -267,6 +273,12 @@ std::error_code replaceFileAtomically(const std::filesystem::path& path, std::st
     if (result != 0) return fail(errno == EEXIST ? make_error_code(ReplaceFileError::fileChanged) : errorFrom(errno));
   } else {
     const FileVersion& expected = **options.expectedVersion;
+    // A rewrite in place that put the modification time back shows only in the status change
+    // time, which the exchange below changes: it is looked at first.
+    struct stat before {};
+    if (::fstatat(dir, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0 || !expected.isStill(before)) {
+      return fail(make_error_code(ReplaceFileError::fileChanged));
+    }
     // The new file and the old one change names in one step; the one taken out is then looked at
     // and put back when it is not the version this replacement was made for.
     if (::renameat2(dir, temporary.c_str(), dir, name.c_str(), RENAME_EXCHANGE) != 0) {
@@ -274,7 +286,7 @@ std::error_code replaceFileAtomically(const std::filesystem::path& path, std::st
       if (errno != EINVAL && errno != ENOSYS) return fail(errorFrom(errno));
       // A file system that cannot exchange: the check comes as close to the rename as it can.
       struct stat now {};
-      if (::fstatat(dir, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !(FileVersion::of(now) == expected)) {
+      if (::fstatat(dir, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !expected.isStill(now)) {
         return fail(make_error_code(ReplaceFileError::fileChanged));
       }
       if (::renameat(dir, temporary.c_str(), dir, name.c_str()) != 0) return fail(errorFrom(errno));

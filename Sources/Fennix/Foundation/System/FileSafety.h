@@ -49,9 +49,15 @@ struct FileVersion {
   ino_t inode = 0;
   off_t size = 0;
   struct timespec modified {};
+  /// When the file's status last changed; zero when not known. A rewrite in place that puts the
+  /// modification time back still changes it; so does a rename, which is why `==` leaves it out.
+  struct timespec changed {};
 
   static FileVersion of(const struct stat& info);
+  /// The same file, size and modification time.
   bool operator==(const FileVersion& other) const;
+  /// The same version as `info`, its status change time too when known.
+  bool isStill(const struct stat& info) const;
 };
 
 /// Why a replacement was refused, besides the errors of the system.
