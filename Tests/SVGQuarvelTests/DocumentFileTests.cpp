@@ -84,7 +84,106 @@ std::string saidSavingAsAGroupMember(const std::function<void()>& save) {
   return said;
 }
 
+/// How far the resident memory of a process running `action` rose above where it started, in
+/// bytes: measured in a child process, whose peak counts from the start of the action.
+long long peakMemoryGrowth(const std::function<void()>& action) {
+  const auto statusBytes = [](const std::string& field) -> long long {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind(field, 0) == 0) return std::stoll(line.substr(field.size())) * 1024;
+    }
+    return -1;
+  };
+  int ends[2];
+  if (::pipe(ends) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    const long long start = statusBytes("VmRSS:");
+    try {
+      action();
+    } catch (...) {
+    }
+    const long long growth = statusBytes("VmHWM:") - start;
+    (void)!::write(ends[1], &growth, sizeof growth);
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  long long growth = -1;
+  if (::read(ends[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+  ::close(ends[0]);
+  ::waitpid(child, nullptr, 0);
+  return growth;
+}
+
 }  // namespace
+
+TEST(DocumentFileTests, ReadingADocumentBuildsOnlyWhatItHolds) {
+  const std::string texts = R"("svg":"<svg\/>","swift":"\/\/ w\n")";
+  const std::string settings = Config().jsonString();
+  // Wide and deep values under keys a document does not read, and settings with keys of their
+  // own, open as if they were not there; a key given twice counts with its last value.
+  std::string wide = "[";
+  for (int i = 0; i < 1000; ++i) wide += i == 0 ? "[]" : ",[]";
+  wide += "]";
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  const auto read = Snapshot::fromJSONString("{\"x\":" + wide + ",\"svg\":\"old\",\"y\":{\"z\":" + deep + "}," + texts +
+                                             ",\"config\":" + settings.substr(0, settings.size() - 1) +
+                                             ",\"extra\":" + wide + ",\"indent\":7}}");
+  Config seven;
+  seven.indent = 7;
+  EXPECT_EQ(read, (Snapshot{"<svg/>", "// w\n", seven}));
+  // Settings are told by the kind of what they hold, however much that is.
+  try {
+    Snapshot::fromJSONString("{" + texts + ",\"config\":{\"rootViewName\":" + wide + "}}");
+    ADD_FAILURE() << "settings with an array for a name opened";
+  } catch (const Document::DecodingError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "typeMismatch: expected String for key \"rootViewName\" but found an array instead.");
+  }
+  try {
+    Snapshot::fromJSONString("{\"svg\":" + wide + ",\"swift\":\"w\"}");
+    ADD_FAILURE() << "an array for the SVG text opened";
+  } catch (const Document::DecodingError& error) {
+    EXPECT_EQ(std::string(error.what()), "typeMismatch: expected String for key \"svg\".");
+  }
+  try {
+    Snapshot::fromJSONString(wide);
+    ADD_FAILURE() << "an array opened as a document";
+  } catch (const Document::DecodingError& error) {
+    EXPECT_EQ(std::string(error.what()), "typeMismatch: expected a dictionary.");
+  }
+
+  // What the reading takes stays well within the text's size, whatever its shape: 8 MB of
+  // nesting left open, or of empty arrays, are refused once they hold more arrays than a document
+  // could use; 8 MB of keys in the settings are read past (a whole tree of any of them would take
+  // twenty times as much or more).
+  const std::size_t size = std::size_t{8} << 20;
+  std::string manyArrays = "{" + texts + ",\"x\":[[]";
+  while (manyArrays.size() < size) manyArrays += ",[]";
+  manyArrays += "]}";
+  std::string manySettings = "{" + texts + ",\"config\":" + settings.substr(0, settings.size() - 1);
+  for (int i = 0; manySettings.size() < size; ++i) manySettings += ",\"" + std::to_string(i) + "\":[0]";
+  manySettings += "}}";
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"nesting", std::string(size, '[')}, {"arrays", manyArrays}, {"settings", manySettings}};
+  for (const auto& [name, text] : cases) {
+    const long long growth = peakMemoryGrowth([&text = text] { Snapshot::fromJSONString(text); });
+    EXPECT_GE(growth, 0) << name;
+    EXPECT_LT(growth, static_cast<long long>(text.size()) / 2)
+        << name << ": " << growth << " bytes for " << text.size() << " bytes of text";
+  }
+  for (const std::string* refused : std::initializer_list<const std::string*>{&cases[0].second, &manyArrays}) {
+    try {
+      Snapshot::fromJSONString(*refused);
+      ADD_FAILURE() << "a document of more than a million arrays opened";
+    } catch (const Document::DecodingError& error) {
+      EXPECT_EQ(std::string(error.what()),
+                "dataCorrupted: the document is damaged: it holds more than 1048576 arrays and dictionaries.");
+    }
+  }
+  EXPECT_EQ(Snapshot::fromJSONString(manySettings), (Snapshot{"<svg/>", "// w\n", Config()}));
+}
 
 TEST(DocumentFileTests, SnapshotJSONIsCompactInKeyOrderWithEscapedSlashes) {
   Config config;
