@@ -61,9 +61,9 @@ class DocumentReader final : public nlohmann::json_sax<nlohmann::json> {
   }
   bool start_object(std::size_t) override {
     if (depth_ == 0) isObject = true;
-    return open(nlohmann::json::object());
+    return open(nlohmann::json::value_t::object);
   }
-  bool start_array(std::size_t) override { return open(nlohmann::json::array()); }
+  bool start_array(std::size_t) override { return open(nlohmann::json::value_t::array); }
   bool end_object() override {
     --depth_;
     return true;
@@ -97,24 +97,26 @@ class DocumentReader final : public nlohmann::json_sax<nlohmann::json> {
     return field_ == Field::svg ? &svg : field_ == Field::swift ? &swift : nullptr;
   }
 
-  bool open(nlohmann::json container) {
+  bool open(nlohmann::json::value_t kind) {
     if (++containers_ > maximumContainers) {
       tooManyContainers = true;
       return false;
     }
-    place(std::move(container));
+    place(kind);
     ++depth_;
     return true;
   }
 
-  /// Keeps `value` where the document reads it, if it does; a container's members come later.
-  bool place(nlohmann::json value) {
+  /// Keeps `value` (a container empty; its members come later) where the document reads it, if it
+  /// does: nothing is made of a value read past.
+  template <typename Value>
+  bool place(Value&& value) {
     if (Text* text = slotText()) {
       *text = Text{Text::State::other, {}};
     } else if (depth_ == 1 && field_ == Field::config) {
-      config = std::move(value);
+      config = nlohmann::json(std::forward<Value>(value));
     } else if (inSettings() && setting_) {
-      config[*setting_] = std::move(value);
+      config[*setting_] = nlohmann::json(std::forward<Value>(value));
     }
     return true;
   }
