@@ -31,6 +31,7 @@
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 #include "FennixTests/FileAttributesTestSupport.h"
+#include "FennixTests/MemoryTestSupport.h"
 
 using Config = SVGQuarvelConfiguration;
 using Document = SVGQuarvelDocument;
@@ -91,38 +92,6 @@ std::string saidSavingAsAGroupMember(const std::function<void()>& save) {
   return said;
 }
 
-/// How far the resident memory of a process running `action` rose above where it started, in
-/// bytes: measured in a child process, whose peak counts from the start of the action.
-long long peakMemoryGrowth(const std::function<void()>& action) {
-  const auto statusBytes = [](const std::string& field) -> long long {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-      if (line.rfind(field, 0) == 0) return std::stoll(line.substr(field.size())) * 1024;
-    }
-    return -1;
-  };
-  int ends[2];
-  if (::pipe(ends) != 0) return -1;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
-    const long long start = statusBytes("VmRSS:");
-    try {
-      action();
-    } catch (...) {
-    }
-    const long long growth = statusBytes("VmHWM:") - start;
-    (void)!::write(ends[1], &growth, sizeof growth);
-    ::_exit(0);
-  }
-  ::close(ends[1]);
-  long long growth = -1;
-  if (::read(ends[0], &growth, sizeof growth) != sizeof growth) growth = -1;
-  ::close(ends[0]);
-  ::waitpid(child, nullptr, 0);
-  return growth;
-}
-
 }  // namespace
 
 TEST(DocumentFileTests, ReadingADocumentBuildsOnlyWhatItHolds) {
@@ -180,7 +149,7 @@ TEST(DocumentFileTests, ReadingADocumentBuildsOnlyWhatItHolds) {
   constexpr double allowedPerByte = 0.5;
 #endif
   for (const auto& [name, text] : cases) {
-    const long long growth = peakMemoryGrowth([&text = text] { Snapshot::fromJSONString(text); });
+    const long long growth = MemoryTestSupport::peakMemoryGrowth([&text = text] { Snapshot::fromJSONString(text); });
     EXPECT_GE(growth, 0) << name;
     EXPECT_LT(double(growth), double(text.size()) * allowedPerByte)
         << name << ": " << growth << " bytes for " << text.size() << " bytes of text";
