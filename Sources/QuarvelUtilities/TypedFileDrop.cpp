@@ -1,13 +1,17 @@
 #include "QuarvelUtilities/TypedFileDrop.h"
 
+#include <fcntl.h>
 #include <gio/gio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
 #include <iostream>
 #include <memory>
 #include <system_error>
 
+#include "Fennix/Foundation/System/FileSafety.h"
 #include "Platform/Dispatch.h"
 
 namespace QuarvelUtilities {
@@ -58,11 +62,14 @@ std::optional<std::string> contentTypeOfFile(const std::filesystem::path& url) {
 }
 
 TypedDropDelegate::TypedDropDelegate(std::vector<std::string> types, std::function<void(bool)> setTargeted,
-                                     OnDrop onDrop, OnTooLarge onTooLarge)
+                                     OnDrop onDrop, OnTooLarge onTooLarge, OnUnreadable onUnreadable,
+                                     FileReader readFile)
     : types_(std::move(types)),
       setTargeted_(std::move(setTargeted)),
       onDrop_(std::move(onDrop)),
-      onTooLarge_(std::move(onTooLarge)) {}
+      onTooLarge_(std::move(onTooLarge)),
+      onUnreadable_(std::move(onUnreadable)),
+      readFile_(readFile ? std::move(readFile) : FileReader(&TypedDropDelegate::readFile)) {}
 
 std::vector<std::filesystem::path> TypedDropDelegate::matchingURLs(const DropInfo& info) const {
   std::vector<std::filesystem::path> urls;
@@ -93,31 +100,39 @@ void TypedDropDelegate::dropExited() {
 std::optional<DropData> TypedDropDelegate::readFile(const std::filesystem::path& url, std::string& error,
                                                     bool* tooLarge) {
   if (tooLarge != nullptr) *tooLarge = false;
-  std::error_code code;
-  if (std::filesystem::is_directory(url, code)) {
-    error = "is a directory";
-    return std::nullopt;
-  }
-  std::ifstream file(url, std::ios::binary);
-  if (!file) {
+  // Without waiting, so that a named pipe with no writer does not hold the reading thread.
+  Fennix::FileDescriptor fd(::open(url.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  struct stat info {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
     error = "cannot open file";
     return std::nullopt;
   }
+  if (S_ISDIR(info.st_mode)) {
+    error = "is a directory";
+    return std::nullopt;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    error = "is not a regular file";
+    return std::nullopt;
+  }
+  const auto tooMuch = [&] {
+    error = "file larger than " + std::to_string(maximumDropSize) + " bytes";
+    if (tooLarge != nullptr) *tooLarge = true;
+    return std::nullopt;
+  };
+  if (static_cast<std::uint64_t>(info.st_size) > maximumDropSize) return tooMuch();
   DropData data;
   char buffer[65536];
-  while (file) {
-    file.read(buffer, sizeof buffer);
-    const auto count = static_cast<std::size_t>(file.gcount());
-    if (data.size() + count > maximumDropSize) {
-      error = "file larger than " + std::to_string(maximumDropSize) + " bytes";
-      if (tooLarge != nullptr) *tooLarge = true;
+  for (;;) {
+    const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+    if (count == 0) break;
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      error = "read error";
       return std::nullopt;
     }
+    if (data.size() + static_cast<std::size_t>(count) > maximumDropSize) return tooMuch();
     data.insert(data.end(), buffer, buffer + count);
-  }
-  if (file.bad()) {
-    error = "read error";
-    return std::nullopt;
   }
   return data;
 }
@@ -159,19 +174,27 @@ bool TypedDropDelegate::performDrop(const DropInfo& info) const {
   }
   const auto urls = matchingURLs(info);
   if (urls.empty()) return false;
-  DispatchQueue::global(DispatchQoS::default_).async([onDrop, refuse, url = urls.front()] {
-    // A file that says it is too large is not read at all.
-    std::error_code noSize;
-    const auto bytes = std::filesystem::file_size(url, noSize);
-    if (!noSize && bytes > maximumDropSize) {
-      refuse(DropTooLarge{url, std::uint64_t(bytes)});
-      return;
-    }
+  const auto onUnreadable = std::make_shared<OnUnreadable>(onUnreadable_);
+  DispatchQueue::global(DispatchQoS::default_).async([onDrop, refuse, onUnreadable, readFile = readFile_,
+                                                      url = urls.front()] {
     std::string error;
     bool tooLarge = false;
     auto data = readFile(url, error, &tooLarge);
-    if (tooLarge) refuse(DropTooLarge{url, std::uint64_t(maximumDropSize) + 1});  // it grew while read
-    if (!data) return;  // an unreadable file is dropped silently
+    if (tooLarge) {
+      // Its size, when it says one past the bound; else it grew while read.
+      std::error_code noSize;
+      const auto bytes = std::filesystem::file_size(url, noSize);
+      refuse(DropTooLarge{url, !noSize && bytes > maximumDropSize ? std::uint64_t(bytes)
+                                                                 : std::uint64_t(maximumDropSize) + 1});
+      return;
+    }
+    if (!data) {
+      std::cout << "ERROR: could not read dropped file: " << error << std::endl;
+      if (*onUnreadable) {
+        DispatchQueue::main().async([onUnreadable, url, error] { (*onUnreadable)(url, error); });
+      }
+      return;
+    }
     DispatchQueue::main().async([onDrop, data = std::move(*data)]() mutable { (*onDrop)(std::move(data)); });
   });
   return true;

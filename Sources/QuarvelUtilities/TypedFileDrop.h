@@ -58,6 +58,12 @@ class TypedDropDelegate {
  public:
   using OnDrop = std::function<void(DropData data)>;
   using OnTooLarge = std::function<void(const DropTooLarge& refused)>;
+  /// Learns of a dropped file that could not be read, and the reason.
+  using OnUnreadable = std::function<void(const std::filesystem::path& file, const std::string& reason)>;
+  /// Reads a dropped file as `readFile` does: its data, or none and the reason; `tooLarge` (never
+  /// null) is set when the file had too much for its owner.
+  using FileReader =
+      std::function<std::optional<DropData>(const std::filesystem::path& url, std::string& error, bool* tooLarge)>;
 
   /// Largest file or data item read: one byte more than the largest drawing that opens (16 MiB),
   /// so that a larger one is known to be too large without being kept. Bigger ones are refused.
@@ -67,9 +73,12 @@ class TypedDropDelegate {
   static constexpr std::uint64_t maximumCountedDropSize = std::uint64_t(1) << 30;
 
   /// `setTargeted`, when given, learns when a drag enters and leaves; `onTooLarge`, when given,
-  /// learns on the main queue of a drop refused for its size (otherwise it is only printed).
+  /// learns on the main queue of a drop refused for its size (otherwise it is only printed), and
+  /// `onUnreadable` of a file that could not be read. `readFile`, when given, reads dropped files
+  /// in place of `TypedDropDelegate::readFile` (which reads them as they are, in bytes).
   TypedDropDelegate(std::vector<std::string> types, std::function<void(bool)> setTargeted, OnDrop onDrop,
-                    OnTooLarge onTooLarge = nullptr);
+                    OnTooLarge onTooLarge = nullptr, OnUnreadable onUnreadable = nullptr,
+                    FileReader readFile = nullptr);
 
   const std::vector<std::string>& types() const { return types_; }
 
@@ -79,13 +88,14 @@ class TypedDropDelegate {
   void dropExited();
   /// Starts reading what was dropped: the first provider's data in the first type, else the
   /// first matching file (read on a global queue). Returns whether a read was started; what was
-  /// read is delivered on the main queue, and a failed read delivers nothing. A file or item of
-  /// more than `maximumDropSize` bytes goes to `onTooLarge` instead; a file is refused by its size
-  /// before it is read.
+  /// read is delivered on the main queue, and a failed read delivers nothing (a file's failure
+  /// goes to `onUnreadable`). A file or item of more than `maximumDropSize` bytes goes to
+  /// `onTooLarge` instead; a file is refused by its size before it is read.
   bool performDrop(const DropInfo& info) const;
 
-  /// Reads a whole file of at most `maximumDropSize` bytes; none (and the reason) on failure.
-  /// `tooLarge`, when given, is set when the file had more.
+  /// Reads a whole regular file of at most `maximumDropSize` bytes; none (and the reason) on
+  /// failure. It is opened without waiting: a named pipe, a device or a socket is refused, never
+  /// read. `tooLarge`, when given, is set when the file had more (by its size, or as read).
   static std::optional<DropData> readFile(const std::filesystem::path& url, std::string& error,
                                           bool* tooLarge = nullptr);
 
@@ -96,6 +106,8 @@ class TypedDropDelegate {
   std::function<void(bool)> setTargeted_;
   OnDrop onDrop_;
   OnTooLarge onTooLarge_;
+  OnUnreadable onUnreadable_;
+  FileReader readFile_;
 };
 
 }  // namespace QuarvelUtilities

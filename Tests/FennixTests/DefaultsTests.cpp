@@ -19,6 +19,7 @@
 #include "Fennix/Foundation/UserDefaults.h"
 #include "FennixTests/DefaultsTestSupport.h"
 #include "FennixTests/LogTestSupport.h"
+#include "FennixTests/MemoryTestSupport.h"
 #include "Platform/Dispatch.h"
 #include "Platform/NotificationCenter.h"
 
@@ -195,6 +196,22 @@ TEST_F(DefaultsTests, DamagedFilesReadAsEmptyAndAreKeptAside) {
     EXPECT_EQ(readText(aside), c.text);
     EXPECT_EQ(readText(secondAside), "garbage");
   }
+}
+
+TEST_F(DefaultsTests, AFileNestedTooDeepIsLeftAtOnce) {
+  // A file of the largest size read, all of it opening brackets: the reading stops at the first
+  // level too deep rather than keeping each level it reads on (eight bytes and more a bracket,
+  // thirteen times the text in all), so it takes little more than the text and its copy.
+  auto defaults = NSUserDefaults::fromSuiteName(suiteName());
+  const std::string text = "{\"a\":" + std::string((std::size_t{16} << 20) - 8, '[');
+  writeText(defaults->path(), text);
+  LogTestSupport::FileConsole capture(LogLevel::error);
+  console::setDefaultConsole(capture.console);
+  const long long growth = MemoryTestSupport::peakMemoryGrowth([&] { (void)defaults->object("key"); });
+  EXPECT_GE(growth, 0);
+  EXPECT_LT(double(growth), 6.0 * double(text.size())) << growth << " bytes for " << text.size() << " bytes of text";
+  EXPECT_EQ(defaults->object("key"), std::nullopt);
+  console::setDefaultConsole(nullptr);
 }
 
 TEST_F(DefaultsTests, UnknownEntriesAreKeptAndReadAsNothing) {

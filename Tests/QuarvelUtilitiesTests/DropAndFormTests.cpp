@@ -1,6 +1,8 @@
 // Typed drops over drop descriptions, and the rules of the form's number fields and steppers.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -39,13 +41,17 @@ class TypedDrop : public ::testing::Test {
     return TypedDropDelegate(
         std::move(types), [this](bool on) { targeted.push_back(on); },
         [this](DropData data) { delivered.emplace_back(data.begin(), data.end()); },
-        [this](const DropTooLarge& refused) { tooLarge.push_back(refused); });
+        [this](const DropTooLarge& refused) { tooLarge.push_back(refused); },
+        [this](const std::filesystem::path& file, const std::string& reason) {
+          unreadable.push_back(file.filename().string() + ": " + reason);
+        });
   }
 
   std::filesystem::path dir_;
   std::vector<bool> targeted;
   std::vector<std::string> delivered;
   std::vector<DropTooLarge> tooLarge;
+  std::vector<std::string> unreadable;
 };
 
 TEST_F(TypedDrop, FilesAreValidatedByTypeAndTheFirstIsDelivered) {
@@ -79,6 +85,25 @@ TEST_F(TypedDrop, UnreadableFileIsAcceptedButDeliversNothing) {
   std::string error;
   EXPECT_FALSE(TypedDropDelegate::readFile(dir_ / "missing.svg", error));
   EXPECT_FALSE(error.empty());
+}
+
+TEST_F(TypedDrop, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
+  const auto pipe = dir_ / "pipe.svg";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  auto drop = delegate();
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(drop.performDrop(DropInfo{{}, {pipe}}));
+  const bool refused = runMainLoopUntil([&] { return !unreadable.empty(); }, 20);
+  if (!refused) {
+    // The reader waits in the pipe's opening: a writer that comes and goes lets it go on.
+    const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (writer >= 0) ::close(writer);
+    runMainLoopUntil([&] { return !delivered.empty() || !unreadable.empty(); }, 20);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: could not read dropped file: is not a regular file\n");
+  EXPECT_TRUE(refused) << "the drop waited for a writer of the pipe";
+  EXPECT_EQ(unreadable, std::vector<std::string>{"pipe.svg: is not a regular file"});
+  EXPECT_TRUE(delivered.empty());
 }
 
 TEST_F(TypedDrop, DataDropTakesTheFirstProviderInAnAcceptedType) {

@@ -1,3 +1,10 @@
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUARVEL_ADDRESS_CHECKED 1
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+#define QUARVEL_ADDRESS_CHECKED 1
+#endif
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -24,6 +31,7 @@
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 #include "FennixTests/FileAttributesTestSupport.h"
+#include "FennixTests/MemoryTestSupport.h"
 
 using Config = SVGQuarvelConfiguration;
 using Document = SVGQuarvelDocument;
@@ -85,6 +93,78 @@ std::string saidSavingAsAGroupMember(const std::function<void()>& save) {
 }
 
 }  // namespace
+
+TEST(DocumentFileTests, ReadingADocumentBuildsOnlyWhatItHolds) {
+  const std::string texts = R"("svg":"<svg\/>","swift":"\/\/ w\n")";
+  const std::string settings = Config().jsonString();
+  // Wide and deep values under keys a document does not read, and settings with keys of their
+  // own, open as if they were not there; a key given twice counts with its last value.
+  std::string wide = "[";
+  for (int i = 0; i < 1000; ++i) wide += i == 0 ? "[]" : ",[]";
+  wide += "]";
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  const auto read = Snapshot::fromJSONString("{\"x\":" + wide + ",\"svg\":\"old\",\"y\":{\"z\":" + deep + "}," + texts +
+                                             ",\"config\":" + settings.substr(0, settings.size() - 1) +
+                                             ",\"extra\":" + wide + ",\"indent\":7}}");
+  Config seven;
+  seven.indent = 7;
+  EXPECT_EQ(read, (Snapshot{"<svg/>", "// w\n", seven}));
+  // Settings are told by the kind of what they hold, however much that is.
+  try {
+    Snapshot::fromJSONString("{" + texts + ",\"config\":{\"rootViewName\":" + wide + "}}");
+    ADD_FAILURE() << "settings with an array for a name opened";
+  } catch (const Document::DecodingError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "typeMismatch: expected String for key \"rootViewName\" but found an array instead.");
+  }
+  try {
+    Snapshot::fromJSONString("{\"svg\":" + wide + ",\"swift\":\"w\"}");
+    ADD_FAILURE() << "an array for the SVG text opened";
+  } catch (const Document::DecodingError& error) {
+    EXPECT_EQ(std::string(error.what()), "typeMismatch: expected String for key \"svg\".");
+  }
+  try {
+    Snapshot::fromJSONString(wide);
+    ADD_FAILURE() << "an array opened as a document";
+  } catch (const Document::DecodingError& error) {
+    EXPECT_EQ(std::string(error.what()), "typeMismatch: expected a dictionary.");
+  }
+
+  // What the reading takes stays well within the text's size, whatever its shape: 8 MB of
+  // nesting left open, or of empty arrays, are refused once they hold more arrays than a document
+  // could use; 8 MB of keys in the settings are read past (a whole tree of any of them would take
+  // twenty times as much or more).
+  const std::size_t size = std::size_t{8} << 20;
+  std::string manyArrays = "{" + texts + ",\"x\":[[]";
+  while (manyArrays.size() < size) manyArrays += ",[]";
+  manyArrays += "]}";
+  std::string manySettings = "{" + texts + ",\"config\":" + settings.substr(0, settings.size() - 1);
+  for (int i = 0; manySettings.size() < size; ++i) manySettings += ",\"" + std::to_string(i) + "\":[0]";
+  manySettings += "}}";
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"nesting", std::string(size, '[')}, {"arrays", manyArrays}, {"settings", manySettings}};
+#if QUARVEL_ADDRESS_CHECKED
+  constexpr double allowedPerByte = 2;  // the checker keeps what is freed for a while, and more
+#else
+  constexpr double allowedPerByte = 0.5;
+#endif
+  for (const auto& [name, text] : cases) {
+    const long long growth = MemoryTestSupport::peakMemoryGrowth([&text = text] { Snapshot::fromJSONString(text); });
+    EXPECT_GE(growth, 0) << name;
+    EXPECT_LT(double(growth), double(text.size()) * allowedPerByte)
+        << name << ": " << growth << " bytes for " << text.size() << " bytes of text";
+  }
+  for (const std::string* refused : std::initializer_list<const std::string*>{&cases[0].second, &manyArrays}) {
+    try {
+      Snapshot::fromJSONString(*refused);
+      ADD_FAILURE() << "a document of more than a million arrays opened";
+    } catch (const Document::DecodingError& error) {
+      EXPECT_EQ(std::string(error.what()),
+                "dataCorrupted: the document is damaged: it holds more than 1048576 arrays and dictionaries.");
+    }
+  }
+  EXPECT_EQ(Snapshot::fromJSONString(manySettings), (Snapshot{"<svg/>", "// w\n", Config()}));
+}
 
 TEST(DocumentFileTests, SnapshotJSONIsCompactInKeyOrderWithEscapedSlashes) {
   Config config;

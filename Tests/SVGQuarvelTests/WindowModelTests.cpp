@@ -3,8 +3,10 @@
 // orientation shared by every window.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -153,6 +155,30 @@ TEST(WindowModel, DropsReplaceTheSVGOnlyWithUTF8TextOfADrawingThatOpens) {
   window.setTargeted(true);
   window.setTargeted(false);
   EXPECT_EQ(targeted, (std::vector<bool>{true, false}));
+}
+
+TEST(WindowModel, DroppedFilesAreReadAsOpenReadsThem) {
+  const auto folder = QuarvelTestSupport::scratchDirectory();
+  const std::string svg = "<svg viewBox=\"0 0 4 4\"><text>\u00e9</text></svg>";
+  std::string utf16 = "\xff\xfe";  // little endian, with its mark
+  for (const char c : std::string("<svg viewBox=\"0 0 4 4\"><text>")) utf16 += {c, '\0'};
+  utf16 += std::string("\xe9\0", 2);
+  for (const char c : std::string("</text></svg>")) utf16 += {c, '\0'};
+  QuarvelTestSupport::writeFile(folder / "wide.svg", utf16);
+  QuarvelTestSupport::writeFile(folder / "marked.svg", "\xef\xbb\xbf" + svg);
+  ASSERT_EQ(::mkfifo((folder / "pipe.svg").c_str(), 0600), 0);
+  auto read = [](const std::filesystem::path& url) {
+    std::string error;
+    bool tooLarge = true;
+    const auto data = DocumentWindowModel::readDroppedFile(url, error, &tooLarge);
+    EXPECT_FALSE(tooLarge);
+    return data ? std::string(data->begin(), data->end()) : "refused: " + error;
+  };
+  EXPECT_EQ(read(folder / "wide.svg"), svg);
+  EXPECT_EQ(read(folder / "marked.svg"), svg);
+  EXPECT_EQ(read(folder / "pipe.svg"),
+            "refused: The file \u201cpipe.svg\u201d couldn\u2019t be opened because it is a named pipe, not a file.");
+  std::filesystem::remove_all(folder);
 }
 
 TEST(WindowModel, OrientationIsSharedByEveryWindowThroughTheDefaults) {

@@ -219,15 +219,22 @@ NSUserDefaults::ReadResult NSUserDefaults::readFile(nlohmann::json& values, Fing
     if (text.size() > maxFileSize) return ReadResult::damaged;
   }
 
-  bool tooDeep = false;
-  nlohmann::json parsed = nlohmann::json::parse(
-      text,
-      [&tooDeep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
-        if (depth > maxDepth) tooDeep = true;
-        return !tooDeep;
-      },
-      /*allow_exceptions=*/false);
-  if (tooDeep || parsed.is_discarded() || !parsed.is_object()) return ReadResult::damaged;
+  // Too deep a text stops the parser at once: read on, each level it keeps open would cost memory
+  // even with the values discarded.
+  struct TooDeep {};
+  nlohmann::json parsed;
+  try {
+    parsed = nlohmann::json::parse(
+        text,
+        [](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+          if (depth > maxDepth) throw TooDeep{};
+          return true;
+        },
+        /*allow_exceptions=*/false);
+  } catch (const TooDeep&) {
+    return ReadResult::damaged;
+  }
+  if (parsed.is_discarded() || !parsed.is_object()) return ReadResult::damaged;
   values = std::move(parsed);
   return ReadResult::read;
 }

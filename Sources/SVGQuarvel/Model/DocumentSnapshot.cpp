@@ -20,16 +20,123 @@ namespace {
 
 // ---- JSON ----------------------------------------------------------------------------
 
-/// The text under `key`, moved out of `object` (large documents are not held twice).
-std::string requiredText(nlohmann::json& object, const char* key) {
-  const auto found = object.find(key);
-  if (found == object.end()) {
+/// A document file's JSON read as it goes, keeping only what a document holds: the texts under
+/// "svg" and "swift" of the outer object and the settings under "config". Other values are read
+/// past without being built, and of the settings only the keys they read are kept, a dictionary
+/// or array there as an empty one (all they are told by is their kind). A key given twice counts
+/// with its last value, as when the whole text was built.
+///
+/// The parser keeps a bit for each level open and, between two texts or numbers, a byte for each
+/// bracket and comma: a text of more than `maximumContainers` arrays and dictionaries (a document
+/// holds two) is refused rather than read on.
+class DocumentReader final : public nlohmann::json_sax<nlohmann::json> {
+ public:
+  static constexpr std::size_t maximumContainers = std::size_t{1} << 20;
+
+  /// A required text: absent, present, or some other kind of value.
+  struct Text {
+    enum class State { absent, text, other } state = State::absent;
+    std::string value;
+  };
+
+  bool valid = true;
+  bool tooManyContainers = false;
+  bool isObject = false;
+  Text svg, swift;
+  /// The last "config" value; null when absent.
+  nlohmann::json config;
+
+  bool null() override { return place(nullptr); }
+  bool boolean(bool value) override { return place(value); }
+  bool number_integer(number_integer_t value) override { return place(value); }
+  bool number_unsigned(number_unsigned_t value) override { return place(value); }
+  bool number_float(number_float_t value, const string_t&) override { return place(value); }
+  bool binary(binary_t&) override { return place(nullptr); }
+  bool string(string_t& value) override {
+    if (Text* text = slotText()) {
+      *text = Text{Text::State::text, std::move(value)};
+      return true;
+    }
+    return place(std::move(value));
+  }
+  bool start_object(std::size_t) override {
+    if (depth_ == 0) isObject = true;
+    return open(nlohmann::json::value_t::object);
+  }
+  bool start_array(std::size_t) override { return open(nlohmann::json::value_t::array); }
+  bool end_object() override {
+    --depth_;
+    return true;
+  }
+  bool end_array() override {
+    --depth_;
+    return true;
+  }
+  bool key(string_t& key) override {
+    if (depth_ == 1) {
+      field_ = key == "svg" ? Field::svg : key == "swift" ? Field::swift : key == "config" ? Field::config : Field::none;
+    } else if (inSettings()) {
+      setting_ = SVGQuarvelConfiguration::isStoredKey(key) ? std::optional(std::move(key)) : std::nullopt;
+    }
+    return true;
+  }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+    valid = false;
+    return false;
+  }
+
+ private:
+  enum class Field { none, svg, swift, config };
+
+  /// Whether the values coming are members of the settings dictionary.
+  bool inSettings() const { return depth_ == 2 && field_ == Field::config && config.is_object(); }
+
+  /// The text the value coming goes to, if it is one of the two.
+  Text* slotText() {
+    if (depth_ != 1) return nullptr;
+    return field_ == Field::svg ? &svg : field_ == Field::swift ? &swift : nullptr;
+  }
+
+  bool open(nlohmann::json::value_t kind) {
+    if (++containers_ > maximumContainers) {
+      tooManyContainers = true;
+      return false;
+    }
+    place(kind);
+    ++depth_;
+    return true;
+  }
+
+  /// Keeps `value` (a container empty; its members come later) where the document reads it, if it
+  /// does: nothing is made of a value read past.
+  template <typename Value>
+  bool place(Value&& value) {
+    if (Text* text = slotText()) {
+      *text = Text{Text::State::other, {}};
+    } else if (depth_ == 1 && field_ == Field::config) {
+      config = nlohmann::json(std::forward<Value>(value));
+    } else if (inSettings() && setting_) {
+      config[*setting_] = nlohmann::json(std::forward<Value>(value));
+    }
+    return true;
+  }
+
+  std::size_t depth_ = 0;
+  std::size_t containers_ = 0;
+  Field field_ = Field::none;
+  std::optional<std::string> setting_;
+};
+
+/// The text read under `key`, moved out (large documents are not held twice).
+std::string requiredText(DocumentReader::Text& text, const char* key) {
+  using State = DocumentReader::Text::State;
+  if (text.state == State::absent) {
     throw SVGQuarvelDocument::DecodingError(std::string("keyNotFound: no value associated with key \"") + key + "\".");
   }
-  if (!found->is_string()) {
+  if (text.state == State::other) {
     throw SVGQuarvelDocument::DecodingError(std::string("typeMismatch: expected String for key \"") + key + "\".");
   }
-  return std::move(found->get_ref<std::string&>());
+  return std::move(text.value);
 }
 
 /// A file name on one line, so that it cannot start a line of code after a line comment, and
@@ -141,14 +248,18 @@ std::string Snapshot::jsonString() const {
 }
 
 Snapshot Snapshot::fromJSONString(std::string_view json) {
-  nlohmann::json object = nlohmann::json::parse(json, nullptr, false);
-  if (object.is_discarded()) throw DecodingError("dataCorrupted: the given data was not valid JSON.");
-  if (!object.is_object()) throw DecodingError("typeMismatch: expected a dictionary.");
-  Snapshot snapshot{requiredText(object, "svg"), std::string(), std::nullopt};
-  snapshot.swift = requiredText(object, "swift");
+  DocumentReader reader;
+  nlohmann::json::sax_parse(json, &reader);
+  if (reader.tooManyContainers) {
+    throw DecodingError("dataCorrupted: the document is damaged: it holds more than " +
+                        std::to_string(DocumentReader::maximumContainers) + " arrays and dictionaries.");
+  }
+  if (!reader.valid) throw DecodingError("dataCorrupted: the given data was not valid JSON.");
+  if (!reader.isObject) throw DecodingError("typeMismatch: expected a dictionary.");
+  Snapshot snapshot{requiredText(reader.svg, "svg"), std::string(), std::nullopt};
+  snapshot.swift = requiredText(reader.swift, "swift");
   // Settings that are there must be readable, although a document opens with the default ones.
-  const auto found = object.find("config");
-  if (found != object.end() && !found->is_null()) snapshot.config = SVGQuarvelConfiguration::fromJSON(*found);
+  if (!reader.config.is_null()) snapshot.config = SVGQuarvelConfiguration::fromJSON(reader.config);
   return snapshot;
 }
 

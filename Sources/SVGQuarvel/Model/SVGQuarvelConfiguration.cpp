@@ -182,6 +182,11 @@ SVGQuarvelConfiguration SVGQuarvelConfiguration::fromJSONString(std::string_view
   return decode(object);
 }
 
+bool SVGQuarvelConfiguration::isStoredKey(std::string_view key) {
+  static const auto* stored = new nlohmann::ordered_json(SVGQuarvelConfiguration().toJSON());  // lives for the whole process
+  return stored->contains(key);
+}
+
 SVGSwiftUIExporterConfig SVGQuarvelConfiguration::asExporterConfig() const {
   SVGSwiftUIExporterConfig config;
   config.rootViewName = rootViewName;

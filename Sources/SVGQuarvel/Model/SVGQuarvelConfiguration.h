@@ -118,6 +118,8 @@ struct SVGQuarvelConfiguration {
   static SVGQuarvelConfiguration fromJSON(const nlohmann::ordered_json& object);
   /// Parses JSON text and reads it; text that is not JSON throws `DecodingError`.
   static SVGQuarvelConfiguration fromJSONString(std::string_view text);
+  /// Whether `key` is one of the keys `fromJSON` reads (those `toJSON` writes).
+  static bool isStoredKey(std::string_view key);
 
   /// The exporter options: its defaults with the user-visible fields overwritten.
   SVGSwiftUIExporterConfig asExporterConfig() const;

@@ -56,7 +56,9 @@ class SVGQuarvelDocument : public ObservableObject {
     std::string jsonString() const;
     /// Reads a document file in any key order, ignoring other keys. "svg" and "swift" are
     /// required texts and a "config" that is present must be readable settings (else
-    /// `DecodingError`); a "config" that is absent or null reads as none.
+    /// `DecodingError`); a "config" that is absent or null reads as none. Only what a document
+    /// holds is kept while the text is read: other values are read past without being built,
+    /// however wide or deep, so that a file takes little more memory than its texts.
     static Snapshot fromJSONString(std::string_view json);
   };
 

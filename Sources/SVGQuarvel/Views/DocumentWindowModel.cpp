@@ -109,6 +109,39 @@ void DocumentWindowModel::refuseTooLargeDrop(const std::optional<std::filesystem
   dropRefused_.send(DropError{dropRefusedHeading, detail});
 }
 
+std::optional<std::vector<std::uint8_t>> DocumentWindowModel::readDroppedFile(const std::filesystem::path& url,
+                                                                             std::string& error, bool* tooLarge) {
+  // Bounded as a drawing that opens: text in UTF-16 takes up to twice its bytes in the file.
+  constexpr std::size_t largestFile = 2 * SVGQuarvelDocument::maximumOpenedSVGBytes + 2;
+  *tooLarge = false;
+  std::error_code noSize;
+  const auto fileBytes = std::filesystem::file_size(url, noSize);
+  try {
+    if (!noSize && fileBytes > largestFile) {
+      *tooLarge = true;
+      return std::nullopt;
+    }
+    const std::string text = SVGQuarvel::readTextFileDetectingEncoding(url, largestFile);
+    if (text.size() > SVGQuarvelDocument::maximumOpenedSVGBytes) {
+      *tooLarge = true;
+      return std::nullopt;
+    }
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+  } catch (const CocoaError& failure) {
+    if (failure.code() == CocoaError::fileReadTooLarge) {
+      *tooLarge = true;
+    } else {
+      error = failure.what();
+    }
+    return std::nullopt;
+  }
+}
+
+void DocumentWindowModel::refuseUnreadableDrop(const std::filesystem::path& file, const std::string& reason) {
+  console::defaultConsole()->error(dropRefusedHeading, reason, SVGQuarvel::displayText(file.string()));
+  dropRefused_.send(DropError{dropRefusedHeading, reason});
+}
+
 void DocumentWindowModel::receiveDrop(const std::vector<std::uint8_t>& data) {
   // Larger text would not open again once saved, and would take the window with it while it
   // converts: the drop reads no more than one byte past it.
@@ -120,8 +153,9 @@ void DocumentWindowModel::receiveDrop(const std::vector<std::uint8_t>& data) {
   std::string text(data.begin(), data.end());
   if (!SVGQuarvel::isValidUTF8(text)) {
     std::cout << "ERROR: could not load drop data string: " << data.size() << " bytes" << std::endl;
-    console::defaultConsole()->error("Dropped data is not UTF-8 text; the document is unchanged.",
-                                     std::to_string(data.size()) + " bytes");
+    const std::string detail = "Dropped data is not UTF-8 text; the document is unchanged.";
+    console::defaultConsole()->error(detail, std::to_string(data.size()) + " bytes");
+    dropRefused_.send(DropError{dropRefusedHeading, detail});
     return;
   }
   document_->svgString = std::move(text);

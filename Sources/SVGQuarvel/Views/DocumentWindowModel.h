@@ -95,9 +95,16 @@ class DocumentWindowModel {
   void setTargeted(bool targeted);
   Subject<bool>& targetedDidChange() { return targetedDidChange_; }
   /// Dropped bytes: UTF-8 text becomes the document's SVG; anything else changes nothing and is
-  /// reported. Text past `SVGQuarvelDocument::maximumOpenedSVGBytes` is refused as
-  /// `refuseTooLargeDrop` refuses it.
+  /// refused through `dropRefused`. Text past `SVGQuarvelDocument::maximumOpenedSVGBytes` is
+  /// refused as `refuseTooLargeDrop` refuses it.
   void receiveDrop(const std::vector<std::uint8_t>& data);
+  /// Reads a dropped file as a drawing opened from a file is read (a regular file only, its
+  /// encoding detected): its text as UTF-8, or none and the reason Opening would give.
+  /// `tooLarge` is set for a drawing of more SVG text than a document takes.
+  static std::optional<std::vector<std::uint8_t>> readDroppedFile(const std::filesystem::path& url,
+                                                                  std::string& error, bool* tooLarge);
+  /// A dropped file that could not be read: nothing changes, and `dropRefused` tells why.
+  void refuseUnreadableDrop(const std::filesystem::path& file, const std::string& reason);
   /// A drop the window shows the user it could not take: a heading and the reason.
   struct DropError {
     std::string heading;

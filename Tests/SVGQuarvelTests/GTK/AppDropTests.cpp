@@ -1,8 +1,12 @@
 // Drags into the real executable with real pointer input: a file dragged from another program's
 // window, and SVG data dragged from it, replace the document's SVG; while the drag hovers over
 // the window a border in the highlight colour shows inside its edges. A drawing too large to open
-// is refused with a message and changes nothing.
+// is refused with a message and changes nothing. Dropped files are read as Open reads them: a
+// named pipe is refused at once with Open's reason, and UTF-16 text is taken.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -166,6 +170,52 @@ TEST_F(AppDropTest, ADrawingTooLargeToOpenIsRefusedWithItsSizeAndChangesNothing)
   x_.key("shift+ctrl+c");
   EXPECT_TRUE(XDriver::waitUntil([&] { return x_.clipboardText().value_or("").find("Rectangle()") != std::string::npos; }, 10));
   x_.grab(x_.geometry(*window)).savePNG(outputFile("app-drop-large-after.png").string());
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(AppDropTest, DroppedFilesAreReadAsOpenReadsThemAndANamedPipeIsRefusedAtOnce) {
+  const std::string wideSVG =
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\"><circle r=\"4\" fill=\"teal\"/></svg>\n";
+  const std::string markedSVG =
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\"><ellipse rx=\"4\" ry=\"2\"/></svg>\n";
+  const auto pipe = folder_ / "pipe.svg";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::string utf16 = "\xfe\xff";  // big endian, with its mark
+  for (const char c : wideSVG) utf16 += {'\0', c};
+  writeFile(folder_ / "wide.svg", utf16);
+  writeFile(folder_ / "marked.svg", "\xef\xbb\xbf" + markedSVG);
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-drop-read.log");
+  const auto window = x_.findWindow("Untitled", 60);
+  ASSERT_TRUE(window) << readFile(outputFile("app-drop-read.log"));
+  ASSERT_TRUE(XDriver::waitUntil([&] { return svgEditorText(*window) == std::string(newDocumentSVG); }, 20));
+  const std::string heading = "The drawing could not be dropped.";
+
+  // The pipe: refused with the reason Open gives, and nothing is left waiting to read it.
+  EXPECT_TRUE(dragInto(*window, {"--file", pipe.string()}, "app-drop-pipe-hover"));
+  auto message = x_.findWindow(heading, 30);
+  ASSERT_TRUE(message) << "no message for the pipe";
+  expectShownWithText(*message, "app-drop-pipe.png");
+  EXPECT_NE(readFile(outputFile("app-drop-read.log"))
+                .find("The file \u201cpipe.svg\u201d couldn\u2019t be opened because it is a named pipe, not a file."),
+            std::string::npos)
+      << readFile(outputFile("app-drop-read.log"));
+  dismiss(heading);
+  const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  EXPECT_LT(writer, 0) << "the application still reads the pipe";
+  if (writer >= 0) ::close(writer);
+  EXPECT_EQ(svgEditorText(*window), std::string(newDocumentSVG));
+
+  // UTF-16 text, and UTF-8 text without its byte order mark.
+  EXPECT_TRUE(dragInto(*window, {"--file", (folder_ / "wide.svg").string()}, "app-drop-wide-hover"));
+  EXPECT_TRUE(XDriver::waitUntil([&] { return svgEditorText(*window) == wideSVG; }, 20))
+      << "the UTF-16 file did not replace the SVG: " << svgEditorText(*window).value_or("(nothing)");
+  x_.grab(x_.geometry(*window)).savePNG(outputFile("app-drop-wide.png").string());
+  x_.key("shift+ctrl+c");
+  EXPECT_TRUE(XDriver::waitUntil([&] { return x_.clipboardText().value_or("").find("Circle()") != std::string::npos; }, 10));
+  EXPECT_TRUE(dragInto(*window, {"--file", (folder_ / "marked.svg").string()}, "app-drop-marked-hover"));
+  EXPECT_TRUE(XDriver::waitUntil([&] { return svgEditorText(*window) == markedSVG; }, 20))
+      << "the marked file did not replace the SVG as it opens: " << svgEditorText(*window).value_or("(nothing)");
+  EXPECT_FALSE(x_.findWindow(heading, 2).has_value());
   EXPECT_TRUE(app->running());
 }
 

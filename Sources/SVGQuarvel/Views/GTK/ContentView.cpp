@@ -82,8 +82,9 @@ ContentViewImpl::ContentViewImpl(Gtk::Box& root, std::shared_ptr<SVGQuarvelDocum
   overlay_.add_overlay(dropBorder_);
   root_.append(overlay_);
 
-  // SVG data and SVG files dropped anywhere on the window replace the document's SVG. What was
-  // dropped arrives later on the main queue: once the window's content has gone, it is let go.
+  // SVG data and SVG files dropped anywhere on the window replace the document's SVG; files are
+  // read as Open reads them. What was dropped arrives later on the main queue: once the window's
+  // content has gone, it is let go.
   std::weak_ptr<int> alive = lifetime_;
   auto delegate = std::make_shared<QuarvelUtilities::TypedDropDelegate>(
       std::vector<std::string>{"image/svg+xml"}, [this](bool on) { model_.setTargeted(on); },
@@ -92,7 +93,11 @@ ContentViewImpl::ContentViewImpl(Gtk::Box& root, std::shared_ptr<SVGQuarvelDocum
       },
       [this, alive](const QuarvelUtilities::DropTooLarge& refused) {
         if (!alive.expired()) model_.refuseTooLargeDrop(refused.file, refused.bytes);
-      });
+      },
+      [this, alive](const std::filesystem::path& file, const std::string& reason) {
+        if (!alive.expired()) model_.refuseUnreadableDrop(file, reason);
+      },
+      &DocumentWindowModel::readDroppedFile);
   dropTarget_ = std::make_unique<QuarvelUtilities::FileDropTarget>(root_, delegate);
 
   buildActions();
