@@ -396,6 +396,10 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   const std::u16string_view inserted = after.substr(prefix, after.size() - prefix - suffix);
 
   const bool recorded = code_->isEditingByUser();
+  if (!recorded && inserted.size() > fillPiece && buffer->get_char_count() > 0) {
+    refillFrom(newRange.location + prefix, removed.size(), inserted.size());
+    return;
+  }
   mirroringStorage_ = true;
   if (!recorded) buffer->begin_irreversible_action();
   const int from = int(characterOffsetOf(storage, newRange.location + prefix));
@@ -429,6 +433,29 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   }
   if (!bare) noteInsertedStyle({newRange.location + prefix, inserted.size()});
   noteLongLineChanged(newRange.location + prefix);
+}
+
+void CodeTextView::refillFrom(std::size_t location, std::size_t removed, std::size_t inserted) {
+  // A long stretch of new text from outside (the code made again from a text of megabytes just
+  // pasted into another editor) goes in as a whole new text does: what the buffer holds from the
+  // change on goes, and the rest of the storage's text follows a piece per main-loop iteration
+  // from the next one on. The toolkit would otherwise lay out this view's new lines in the same
+  // iteration as the other editor's.
+  auto buffer = get_buffer();
+  const auto& storage = *code_->codeTextStorage();
+  const std::size_t oldLength = storage.length() - inserted + removed;
+  mirroringStorage_ = true;
+  buffer->begin_irreversible_action();
+  dropFencesAt(buffer->erase(buffer->get_iter_at_offset(int(characterOffsetOf(storage, location))), buffer->end()));
+  buffer->end_irreversible_action();
+  mirroringStorage_ = false;
+  // The bytes before the change since the last break are not counted: a fence comes first.
+  filling_ = Fill{location, fenceSpacing - 1};
+  mirror_.textDidChange({location, oldLength - location}, storage.length() - location, true);
+  set_editable(false);
+  styling_.disconnect();
+  fillSource_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &CodeTextView::fillSlice),
+                                            GTK_TEXT_VIEW_PRIORITY_VALIDATE - 1);
 }
 
 bool CodeTextView::fillSlice() {
