@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
+#include "Fennix/UI/GTK/ClipboardText.h"
 #include "Fennix/UI/GTK/TextBufferAttributes.h"
 
 using namespace SyntaxEditorSupport;
@@ -276,19 +277,15 @@ void CodeTextView::pasteClipboard() {
     error_bell();
     return;
   }
-  struct Request {
-    std::weak_ptr<bool> alive;
-    CodeTextView* view;
-  };
-  gdk_clipboard_read_text_async(
-      get_clipboard()->gobj(), nullptr,
-      [](GObject* clipboard, GAsyncResult* result, gpointer data) {
-        const std::unique_ptr<Request> request(static_cast<Request*>(data));
-        char* text = gdk_clipboard_read_text_finish(GDK_CLIPBOARD(clipboard), result, nullptr);
-        if (request->alive.lock()) request->view->pasteText(text);
-        g_free(text);
-      },
-      new Request{alive_, this});
+  Fennix::readClipboardText(get_clipboard(), largestPaste,
+                            [alive = std::weak_ptr<bool>(alive_), this](Fennix::ClipboardText read) {
+                              if (!alive.lock()) return;
+                              if (!read.failure.empty() && onPasteFailure) {
+                                onPasteFailure(read.failure);
+                                return;
+                              }
+                              pasteText(read.text ? read.text->c_str() : nullptr);
+                            });
 }
 
 void CodeTextView::pasteText(const char* text) {

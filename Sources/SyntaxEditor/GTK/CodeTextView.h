@@ -9,7 +9,9 @@
 #include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/textview.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -53,6 +55,12 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   std::size_t longLineLayouts() const { return longLineLayouts_; }
   /// How many marks keep the pieces of long lines short (for checks: erased text leaves none).
   std::size_t fenceCount() const { return fences_.size(); }
+
+  /// The most bytes of another program's text a paste reads.
+  static constexpr std::size_t largestPaste = std::size_t{256} << 20;
+  /// Told why a paste of another program's text did not arrive (a text too large, an owner that
+  /// stopped sending it), in words for the user; without it the view beeps.
+  std::function<void(const std::string&)> onPasteFailure;
 
   /// The key handling of the widget, public so that callers can drive it as a key press would.
   bool handleKeyPress(guint keyval, Gdk::ModifierType state);
