@@ -393,7 +393,9 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   const std::u16string_view inserted = after.substr(prefix, after.size() - prefix - suffix);
 
   const bool recorded = code_->isEditingByUser();
-  if (!recorded && inserted.size() > fillPiece && buffer->get_char_count() > 0) {
+  // A stretch of many pieces goes in from the next turn on; one long line is laid out whole either
+  // way, and keeps the style around it.
+  if (!recorded && buffer->get_char_count() > 0 && pieceEnd(inserted, 0, fillPiece) < inserted.size()) {
     refillFrom(newRange.location + prefix, removed.size(), inserted.size());
     return;
   }
@@ -433,7 +435,7 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
 }
 
 void CodeTextView::refillFrom(std::size_t location, std::size_t removed, std::size_t inserted) {
-  // A long stretch of new text from outside (the code made again from a text of megabytes just
+  // A long stretch of new lines from outside (the code made again from a text of megabytes just
   // pasted into another editor) goes in as a whole new text does: what the buffer holds from the
   // change on goes, and the rest of the storage's text follows a piece per main-loop iteration
   // from the next one on. The toolkit would otherwise lay out this view's new lines in the same

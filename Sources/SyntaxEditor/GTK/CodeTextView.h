@@ -84,8 +84,8 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void storageDidEdit(const NSTextStorageEdit& edit);
   /// Puts the storage's new text of `newRange` into the buffer in place of `oldRange`.
   void replaceInBuffer(NSRange oldRange, NSRange newRange);
-  /// Follows a replacement from outside of `removed` units at `location` by `inserted` units too
-  /// many to take in one iteration: the buffer keeps the text before `location` and is filled
+  /// Follows a replacement from outside of `removed` units at `location` by `inserted` units of
+  /// more than one piece of whole lines: the buffer keeps the text before `location` and is filled
   /// from there.
   void refillFrom(std::size_t location, std::size_t removed, std::size_t inserted);
   /// Puts the next piece of the storage's text into the buffer; true while more is to come.
