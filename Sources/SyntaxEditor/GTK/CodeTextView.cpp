@@ -67,6 +67,17 @@ std::size_t pieceEnd(std::u16string_view text, std::size_t from, std::size_t len
   return next == std::u16string_view::npos ? text.size() : next + 1;
 }
 
+/// Whether `text` makes more than one piece of at most `length` units, and no line is longer.
+bool inPiecesOfShortLines(std::u16string_view text, std::size_t length) {
+  if (text.size() <= length) return false;
+  for (std::size_t from = 0; from < text.size();) {
+    const std::size_t to = pieceEnd(text, from, length);
+    if (to - from > length) return false;
+    from = to;
+  }
+  return true;
+}
+
 }  // namespace
 
 CodeTextView::CodeTextView() : code_(std::make_unique<UXCodeTextView>()), mirror_(*code_->codeTextStorage()) {
@@ -393,9 +404,10 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   const std::u16string_view inserted = after.substr(prefix, after.size() - prefix - suffix);
 
   const bool recorded = code_->isEditingByUser();
-  // A stretch of many pieces goes in from the next turn on; one long line is laid out whole either
-  // way, and keeps the style around it.
-  if (!recorded && buffer->get_char_count() > 0 && pieceEnd(inserted, 0, fillPiece) < inserted.size()) {
+  // A stretch of many pieces of short lines goes in from the next turn on. A line longer than a
+  // piece is laid out whole either way, and goes in at once with the style around it: taken in
+  // later without it, it would be laid out once more for its colours.
+  if (!recorded && buffer->get_char_count() > 0 && inPiecesOfShortLines(inserted, fillPiece)) {
     refillFrom(newRange.location + prefix, removed.size(), inserted.size());
     return;
   }

@@ -85,7 +85,7 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   /// Puts the storage's new text of `newRange` into the buffer in place of `oldRange`.
   void replaceInBuffer(NSRange oldRange, NSRange newRange);
   /// Follows a replacement from outside of `removed` units at `location` by `inserted` units of
-  /// more than one piece of whole lines: the buffer keeps the text before `location` and is filled
+  /// more than one piece of short lines: the buffer keeps the text before `location` and is filled
   /// from there.
   void refillFrom(std::size_t location, std::size_t removed, std::size_t inserted);
   /// Puts the next piece of the storage's text into the buffer; true while more is to come.
