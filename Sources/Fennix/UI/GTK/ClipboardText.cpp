@@ -6,10 +6,12 @@
 #include <cerrno>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #ifdef GDK_WINDOWING_X11
+#include <X11/Xutil.h>
 #include <gdk/x11/gdkx.h>
 #endif
 
@@ -105,9 +107,46 @@ PropertyValue takeProperty(Display* display, Window window, Atom property) {
   return value;
 }
 
+/// The text of a value of `type` in UTF-8: Latin-1 for STRING, compound text converted by the
+/// library; the other text types come in UTF-8. None for a value of no text type.
+std::optional<std::string> utf8Text(Display* display, const PropertyValue& value) {
+  const Atom latin1 = XInternAtom(display, "STRING", False);
+  const Atom compound = XInternAtom(display, "COMPOUND_TEXT", False);
+  if (value.type == latin1) {
+    std::string text;
+    text.reserve(value.bytes.size());
+    for (const unsigned char byte : value.bytes) {
+      if (byte < 0x80) {
+        text += char(byte);
+      } else {
+        text += char(0xC0 | (byte >> 6));
+        text += char(0x80 | (byte & 0x3F));
+      }
+    }
+    return text;
+  }
+  if (value.type == compound) {
+    if (value.bytes.empty()) return std::string();
+    XTextProperty property{reinterpret_cast<unsigned char*>(const_cast<char*>(value.bytes.data())), compound, 8,
+                           value.bytes.size()};
+    char** list = nullptr;
+    int count = 0;
+    if (Xutf8TextPropertyToTextList(display, &property, &list, &count) < Success || list == nullptr) return std::nullopt;
+    std::string text;
+    for (int i = 0; i < count; ++i) text += list[i];
+    XFreeStringList(list);
+    return text;
+  }
+  for (const char* name : {"UTF8_STRING", "text/plain;charset=utf-8", "text/plain", "TEXT"}) {
+    if (value.type == XInternAtom(display, name, False)) return value.bytes;
+  }
+  return std::nullopt;
+}
+
 /// Reads the text of the CLIPBOARD selection on display `name` on a connection and a window of its
 /// own, whose property no other transfer touches: a piece is asked for only once the one before
-/// is taken, as the owner expects.
+/// is taken, as the owner expects. The types are asked for in turn, UTF-8 first: an older program
+/// may offer its text only as Latin-1 or compound text.
 ClipboardText readFromOwner(const std::string& name, std::size_t maximumBytes, double quietSeconds) {
   ClipboardText result;
   Display* display = XOpenDisplay(name.c_str());
@@ -120,7 +159,9 @@ ClipboardText readFromOwner(const std::string& name, std::size_t maximumBytes, d
   const Atom property = XInternAtom(display, "FENNIX_CLIPBOARD_TEXT", False);
   const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
   XSelectInput(display, window, PropertyChangeMask);
-  for (const char* type : {"UTF8_STRING", "text/plain;charset=utf-8"}) {
+  bool promised = false;  // an owner said it sent a type, and the value was not there or no text
+  for (const char* type :
+       {"UTF8_STRING", "text/plain;charset=utf-8", "COMPOUND_TEXT", "TEXT", "STRING", "text/plain"}) {
     XConvertSelection(display, clipboard, XInternAtom(display, type, False), property, window, CurrentTime);
     XFlush(display);
     XEvent answer;
@@ -129,37 +170,46 @@ ClipboardText readFromOwner(const std::string& name, std::size_t maximumBytes, d
       break;
     }
     if (answer.xselection.property == None) continue;  // not offered as this type
-    PropertyValue first = takeProperty(display, window, property);
-    if (first.type != incremental) {
-      if (first.bytes.size() > maximumBytes) {
-        result.failure = tooLargeMessage(maximumBytes);
-      } else if (first.type != None) {
-        result.text = std::move(first.bytes);
+    PropertyValue value = takeProperty(display, window, property);
+    if (value.type == incremental) {
+      // In pieces: each a new value of the property, taken by deleting it; an empty one ends the text.
+      std::string text;
+      Atom pieceType = None;
+      bool whole = false;
+      for (;;) {
+        XEvent change;
+        if (!nextEvent(display, window, PropertyNotify, change, quietSeconds)) {
+          result.failure = stoppedMessage(text.size());
+          break;
+        }
+        if (change.xproperty.atom != property || change.xproperty.state != PropertyNewValue) continue;
+        PropertyValue piece = takeProperty(display, window, property);
+        if (piece.type == None) continue;  // a notice of a value already taken
+        if (piece.bytes.empty()) {
+          whole = true;
+          break;
+        }
+        if (text.size() + piece.bytes.size() > maximumBytes) {
+          result.failure = tooLargeMessage(maximumBytes);
+          break;
+        }
+        pieceType = piece.type;
+        text += piece.bytes;
       }
+      if (!whole) break;
+      value = PropertyValue{pieceType == None ? XInternAtom(display, type, False) : pieceType, std::move(text)};
+    } else if (value.bytes.size() > maximumBytes) {
+      result.failure = tooLargeMessage(maximumBytes);
       break;
     }
-    // In pieces: each a new value of the property, taken by deleting it; an empty one ends the text.
-    std::string text;
-    for (;;) {
-      XEvent change;
-      if (!nextEvent(display, window, PropertyNotify, change, quietSeconds)) {
-        result.failure = stoppedMessage(text.size());
-        break;
-      }
-      if (change.xproperty.atom != property || change.xproperty.state != PropertyNewValue) continue;
-      PropertyValue piece = takeProperty(display, window, property);
-      if (piece.type == None) continue;  // a notice of a value already taken
-      if (piece.bytes.empty()) {
-        result.text = std::move(text);
-        break;
-      }
-      if (text.size() + piece.bytes.size() > maximumBytes) {
-        result.failure = tooLargeMessage(maximumBytes);
-        break;
-      }
-      text += piece.bytes;
+    if (auto text = utf8Text(display, value)) {
+      result.text = std::move(text);
+      break;
     }
-    break;
+    promised = true;
+  }
+  if (!result.text && result.failure.empty() && promised) {
+    result.failure = "The program that holds the clipboard did not send its text, and nothing was pasted.";
   }
   XDestroyWindow(display, window);
   XCloseDisplay(display);
