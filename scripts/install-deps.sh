@@ -15,6 +15,8 @@ PACKAGES=(
   fonts-dejavu-core
   libx11-dev libxtst-dev libcairo2-dev
   xvfb xauth dbus dbus-x11 util-linux
+  # A program that holds a large clipboard text and sends it in pieces, for the paste tests.
+  xclip
 )
 # The machine image may bring its own Node.js; Debian's is only the fallback.
 if ! command -v npm >/dev/null 2>&1; then PACKAGES+=(nodejs npm); fi

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
+#include "Fennix/UI/GTK/ClipboardText.h"
 #include "Fennix/UI/GTK/TextBufferAttributes.h"
 
 using namespace SyntaxEditorSupport;
@@ -64,6 +65,17 @@ std::size_t pieceEnd(std::u16string_view text, std::size_t from, std::size_t len
   if (last != std::u16string_view::npos) return from + last + 1;
   const std::size_t next = text.find(u'\n', from + length);
   return next == std::u16string_view::npos ? text.size() : next + 1;
+}
+
+/// Whether `text` makes more than one piece of at most `length` units, and no line is longer.
+bool inPiecesOfShortLines(std::u16string_view text, std::size_t length) {
+  if (text.size() <= length) return false;
+  for (std::size_t from = 0; from < text.size();) {
+    const std::size_t to = pieceEnd(text, from, length);
+    if (to - from > length) return false;
+    from = to;
+  }
+  return true;
 }
 
 }  // namespace
@@ -276,19 +288,15 @@ void CodeTextView::pasteClipboard() {
     error_bell();
     return;
   }
-  struct Request {
-    std::weak_ptr<bool> alive;
-    CodeTextView* view;
-  };
-  gdk_clipboard_read_text_async(
-      get_clipboard()->gobj(), nullptr,
-      [](GObject* clipboard, GAsyncResult* result, gpointer data) {
-        const std::unique_ptr<Request> request(static_cast<Request*>(data));
-        char* text = gdk_clipboard_read_text_finish(GDK_CLIPBOARD(clipboard), result, nullptr);
-        if (request->alive.lock()) request->view->pasteText(text);
-        g_free(text);
-      },
-      new Request{alive_, this});
+  Fennix::readClipboardText(get_clipboard(), largestPaste,
+                            [alive = std::weak_ptr<bool>(alive_), this](Fennix::ClipboardText read) {
+                              if (!alive.lock()) return;
+                              if (!read.failure.empty() && onPasteFailure) {
+                                onPasteFailure(read.failure);
+                                return;
+                              }
+                              pasteText(read.text ? read.text->c_str() : nullptr);
+                            });
 }
 
 void CodeTextView::pasteText(const char* text) {
@@ -396,6 +404,13 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   const std::u16string_view inserted = after.substr(prefix, after.size() - prefix - suffix);
 
   const bool recorded = code_->isEditingByUser();
+  // A stretch of many pieces of short lines goes in from the next turn on. A line longer than a
+  // piece is laid out whole either way, and goes in at once with the style around it: taken in
+  // later without it, it would be laid out once more for its colours.
+  if (!recorded && buffer->get_char_count() > 0 && inPiecesOfShortLines(inserted, fillPiece)) {
+    refillFrom(newRange.location + prefix, removed.size(), inserted.size());
+    return;
+  }
   mirroringStorage_ = true;
   if (!recorded) buffer->begin_irreversible_action();
   const int from = int(characterOffsetOf(storage, newRange.location + prefix));
@@ -429,6 +444,29 @@ void CodeTextView::replaceInBuffer(NSRange oldRange, NSRange newRange) {
   }
   if (!bare) noteInsertedStyle({newRange.location + prefix, inserted.size()});
   noteLongLineChanged(newRange.location + prefix);
+}
+
+void CodeTextView::refillFrom(std::size_t location, std::size_t removed, std::size_t inserted) {
+  // A long stretch of new lines from outside (the code made again from a text of megabytes just
+  // pasted into another editor) goes in as a whole new text does: what the buffer holds from the
+  // change on goes, and the rest of the storage's text follows a piece per main-loop iteration
+  // from the next one on. The toolkit would otherwise lay out this view's new lines in the same
+  // iteration as the other editor's.
+  auto buffer = get_buffer();
+  const auto& storage = *code_->codeTextStorage();
+  const std::size_t oldLength = storage.length() - inserted + removed;
+  mirroringStorage_ = true;
+  buffer->begin_irreversible_action();
+  dropFencesAt(buffer->erase(buffer->get_iter_at_offset(int(characterOffsetOf(storage, location))), buffer->end()));
+  buffer->end_irreversible_action();
+  mirroringStorage_ = false;
+  // The bytes before the change since the last break are not counted: a fence comes first.
+  filling_ = Fill{location, fenceSpacing - 1};
+  mirror_.textDidChange({location, oldLength - location}, storage.length() - location, true);
+  set_editable(false);
+  styling_.disconnect();
+  fillSource_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &CodeTextView::fillSlice),
+                                            GTK_TEXT_VIEW_PRIORITY_VALIDATE - 1);
 }
 
 bool CodeTextView::fillSlice() {

@@ -9,7 +9,9 @@
 #include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/textview.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -54,6 +56,12 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   /// How many marks keep the pieces of long lines short (for checks: erased text leaves none).
   std::size_t fenceCount() const { return fences_.size(); }
 
+  /// The most bytes of another program's text a paste reads.
+  static constexpr std::size_t largestPaste = std::size_t{256} << 20;
+  /// Told why a paste of another program's text did not arrive (a text too large, an owner that
+  /// stopped sending it), in words for the user; without it the view beeps.
+  std::function<void(const std::string&)> onPasteFailure;
+
   /// The key handling of the widget, public so that callers can drive it as a key press would.
   bool handleKeyPress(guint keyval, Gdk::ModifierType state);
 
@@ -76,6 +84,10 @@ class CodeTextView : public Gtk::TextView, private UXCodeTextViewHost {
   void storageDidEdit(const NSTextStorageEdit& edit);
   /// Puts the storage's new text of `newRange` into the buffer in place of `oldRange`.
   void replaceInBuffer(NSRange oldRange, NSRange newRange);
+  /// Follows a replacement from outside of `removed` units at `location` by `inserted` units of
+  /// more than one piece of short lines: the buffer keeps the text before `location` and is filled
+  /// from there.
+  void refillFrom(std::size_t location, std::size_t removed, std::size_t inserted);
   /// Puts the next piece of the storage's text into the buffer; true while more is to come.
   bool fillSlice();
   /// Follows an edit of the storage made while the buffer is filled: what the buffer holds from

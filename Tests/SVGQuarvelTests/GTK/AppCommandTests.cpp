@@ -136,16 +136,6 @@ class AppCommandTest : public AppProcessTest {
     return true;
   }
 
-  /// Clicks at (`dx`, `dy`) of `window`'s frame, the window focused first.
-  void clickIn(WindowID window, int dx, int dy) {
-    x_.focus(window);
-    const auto frame = x_.geometry(window);
-    x_.click(frame.x + dx, frame.y + dy);
-  }
-
-  /// Clicks into the SVG editor (the upper pane) of `window`, below its text.
-  void clickSVGEditor(WindowID window) { clickIn(window, 800, 240); }
-
   /// Types `text` at the end of the SVG editor of `window` until the window's title becomes
   /// `edited` (a window just mapped may not take keys yet).
   bool typeIntoSVG(WindowID window, const std::string& text, const std::string& edited) {

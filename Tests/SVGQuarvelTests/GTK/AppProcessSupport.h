@@ -200,6 +200,16 @@ class AppProcessTest : public ::testing::Test {
     return readFile(outputFile(log));
   }
 
+  /// Clicks at (`dx`, `dy`) of `window`'s frame, the window focused first.
+  void clickIn(XDriver::WindowID window, int dx, int dy) {
+    x_.focus(window);
+    const auto frame = x_.geometry(window);
+    x_.click(frame.x + dx, frame.y + dy);
+  }
+
+  /// Clicks into the SVG editor (the upper pane) of `window`, below its text.
+  void clickSVGEditor(XDriver::WindowID window) { clickIn(window, 800, 240); }
+
   /// Presses Ctrl+S in `window` until a window named `dialogTitle` shows (a few tries, as the
   /// window may not take keys the moment it is mapped).
   std::optional<XDriver::WindowID> saveAndWaitFor(XDriver::WindowID window, const std::string& dialogTitle) {

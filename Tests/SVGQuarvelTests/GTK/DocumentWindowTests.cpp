@@ -681,3 +681,59 @@ TEST_F(DocumentWindow, ALargeTextWaitingForItsStepTakesTheLatestTextAndAClosedWi
   EXPECT_EQ(closedDocument->svgString.get(), largeDrawing("c"));
   EXPECT_EQ(closedDocument->swift.get(), largeSwift("c"));
 }
+
+// A paste of megabytes into the SVG editor (a real Ctrl+V) is one edit, and the document holds
+// the drawing and its Swift whole at once; the Swift editor takes the new Swift after the turn of
+// the paste, a piece at a time, so that the toolkit does not lay out both editors' new lines in
+// one turn.
+TEST_F(DocumentWindow, ALargePastesSwiftGoesIntoItsEditorAfterThePasteAPieceAtATime) {
+  Window w(SVGQuarvelDocument::newDocument(), layout());
+  auto& impl = w.impl();
+  auto& svgView = impl.svgEditor().textView();
+  auto& swiftView = impl.swiftEditor().textView();
+  ASSERT_TRUE(runMainLoopUntil([&] { return w.window.get_mapped() && holdsTheTexts(impl, w.document()); }, 60));
+  const std::string before = w.document().svgString.get();
+  std::string pasted = "<!--\n";
+  for (unsigned i = 0; pasted.size() < 5'000'000; ++i) pasted += "pasted line " + std::to_string(i) + "\n";
+  pasted += "-->\n";
+  w.window.get_clipboard()->set_text(pasted);
+  const std::size_t at = before.rfind("</svg>");
+  const std::string after = before.substr(0, at) + pasted + before.substr(at);
+  auto buffer = svgView.get_buffer();
+  buffer->place_cursor(buffer->get_iter_at_offset(int(at)));
+  ASSERT_TRUE(runMainLoopUntil([&] { return svgView.grab_focus() && svgView.has_focus(); }, 30));
+
+  // A block posted as the drawing's editor takes the paste runs before the Swift editor holds the
+  // new Swift; the document has both by then.
+  struct Seen {
+    std::optional<bool> swiftEditorHeldIt;
+    bool documentWhole = false;
+  };
+  auto seen = std::make_shared<Seen>();
+  auto& svgStorage = *svgView.codeView().codeTextStorage();
+  const auto token = svgStorage.addObserver([&, seen](NSTextStorage&, const NSTextStorageEdit& edit) {
+    if (!(edit.editedMask & NSTextStorageEditedCharacters) || edit.editedRange.length < pasted.size()) return;
+    DispatchQueue::main().async([&, seen] {
+      seen->documentWhole = w.document().svgString.get() == after &&
+                            w.document().swift.get().find("pasted line 200000\n") != std::string::npos;
+      seen->swiftEditorHeldIt = holds(swiftView, w.document().swift.get());
+    });
+  });
+  ASSERT_TRUE(typeFromAnotherThread(w.window, [](XDriver::Session& session) { return session.key("ctrl+v"); }));
+  ASSERT_TRUE(runMainLoopUntil([&] { return seen->swiftEditorHeldIt.has_value(); }, 120))
+      << "no paste: the drawing has " << w.document().svgString.get().size() << " bytes";
+  svgStorage.removeObserver(token);
+  EXPECT_TRUE(seen->documentWhole);
+  EXPECT_FALSE(*seen->swiftEditorHeldIt) << "the Swift editor took the new Swift in the turn of the paste";
+
+  ASSERT_TRUE(runMainLoopUntil([&] { return holdsTheTexts(impl, w.document()); }, 120));
+  EXPECT_GT(w.document().swift.get().size(), pasted.size()) << "the Swift holds the drawing in its comment";
+  EXPECT_LE(swiftView.largestInsertion(), CodeTextView::fillPiece);
+  EXPECT_TRUE(holds(svgView, after));
+  EXPECT_TRUE(saveScreenshot(w.window, "window-large-paste.png"));
+
+  // One undo takes the whole paste back, and the Swift follows.
+  ASSERT_TRUE(w.impl().activate("undo"));
+  EXPECT_EQ(w.document().svgString.get(), before);
+  EXPECT_TRUE(runMainLoopUntil([&] { return holdsTheTexts(impl, w.document()); }, 120));
+}

@@ -468,6 +468,44 @@ std::optional<std::string> Session::clipboardText(double timeoutSeconds, const s
   }
 }
 
+bool Session::offerTextThatNeverArrives(double timeoutSeconds) const {
+  Display* d = dpy(display_);
+  const Atom clipboard = XInternAtom(d, "CLIPBOARD", False);
+  const Atom targets = XInternAtom(d, "TARGETS", False);
+  const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
+  const Atom incr = XInternAtom(d, "INCR", False);
+  const Window owner = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+  XSetSelectionOwner(d, clipboard, owner, CurrentTime);
+  flush();
+  XEvent event;
+  while (nextWindowEvent(d, owner, SelectionRequest, event, timeoutSeconds)) {
+    const XSelectionRequestEvent& request = event.xselectionrequest;
+    XSelectionEvent answer{};
+    answer.type = SelectionNotify;
+    answer.display = d;
+    answer.requestor = request.requestor;
+    answer.selection = request.selection;
+    answer.target = request.target;
+    answer.property = request.property == None ? request.target : request.property;
+    answer.time = request.time;
+    const bool text = request.target != targets;
+    if (text) {
+      // A lower bound of the size, as owners that send in pieces give it.
+      const long size = 8L << 20;
+      XChangeProperty(d, request.requestor, answer.property, incr, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(&size), 1);
+    } else {
+      const Atom offered[] = {targets, utf8};
+      XChangeProperty(d, request.requestor, answer.property, XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(offered), 2);
+    }
+    XSendEvent(d, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&answer));
+    flush();
+    if (text) return true;
+  }
+  return false;
+}
+
 Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
                  const std::string& logPath, std::optional<OpenFileLimit> openFiles) {
   // Everything the child needs is prepared before fork: after it, only exec-safe calls are made.

@@ -95,6 +95,11 @@ class Session {
   /// owner and read whole, however many pieces it comes in; none when there is no owner or it
   /// leaves an answer (the first, or any piece) unsent for `timeoutSeconds`.
   std::optional<std::string> clipboardText(double timeoutSeconds = 2, const std::string& target = "UTF8_STRING") const;
+  /// Takes the CLIPBOARD selection on a window of this session's own and answers the first request
+  /// for its text as an owner that sends it in pieces, then sends none (as a program that stopped
+  /// sending would). Whether a request came within `timeoutSeconds`. The session keeps the
+  /// selection until another program takes it.
+  bool offerTextThatNeverArrives(double timeoutSeconds) const;
 
  private:
   bool keysym(unsigned long sym, bool down) const;

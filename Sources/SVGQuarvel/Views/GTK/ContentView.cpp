@@ -111,7 +111,7 @@ ContentViewImpl::~ContentViewImpl() {
   lifetime_.reset();
   if (nextFrame_ != 0 && root_.gobj() != nullptr) gtk_widget_remove_tick_callback(GTK_WIDGET(root_.gobj()), nextFrame_);
   subscriptions_.clear();
-  if (dropErrorDialog_) dropErrorDialog_->hide();
+  if (errorDialog_) errorDialog_->hide();
   windowDestroyed_.disconnect();
   focusChanged_.disconnect();
   for (auto& connection : bufferActions_) connection.disconnect();
@@ -430,23 +430,27 @@ void ContentViewImpl::observeDocument() {
   subscriptions_.push_back(model_.layoutDidChange().sink([this](const bool&) { applyLayout(); }));
   subscriptions_.push_back(model_.targetedDidChange().sink([this](const bool& on) { dropBorder_.set_visible(on); }));
   subscriptions_.push_back(model_.dropRefused().sink([this](const DocumentWindowModel::DropError& error) {
-    showDropError(error.heading, error.detail);
+    showError(error.heading, error.detail);
   }));
+  // A paste of another program's text that did not arrive says why, as a refused drop does.
+  for (auto* editor : {svgEditor_.get(), swiftEditor_.get()}) {
+    editor->textView().onPasteFailure = [this](const std::string& why) { showError(pasteFailedHeading, why); };
+  }
 }
 
-void ContentViewImpl::showDropError(const std::string& heading, const std::string& detail) {
+void ContentViewImpl::showError(const std::string& heading, const std::string& detail) {
   // As the application shows a file that could not be opened: a message over the window, named
-  // like its heading. A later refusal takes the place of one still shown.
-  if (dropErrorDialog_) dropErrorDialog_->hide();
+  // like its heading. A later message takes the place of one still shown.
+  if (errorDialog_) errorDialog_->hide();
   auto* window = this->window();
-  dropErrorDialog_ = window != nullptr
+  errorDialog_ = window != nullptr
                          ? std::make_unique<Gtk::MessageDialog>(*window, heading, false, Gtk::MessageType::ERROR,
                                                                 Gtk::ButtonsType::OK, true)
                          : std::make_unique<Gtk::MessageDialog>(heading, false, Gtk::MessageType::ERROR,
                                                                 Gtk::ButtonsType::OK, true);
-  dropErrorDialog_->set_title(heading);
-  dropErrorDialog_->set_secondary_text(detail);
-  auto* dialog = dropErrorDialog_.get();
+  errorDialog_->set_title(heading);
+  errorDialog_->set_secondary_text(detail);
+  auto* dialog = errorDialog_.get();
   dialog->signal_response().connect([dialog](int) { dialog->hide(); });
   dialog->show();
 }

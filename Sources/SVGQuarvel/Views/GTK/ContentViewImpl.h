@@ -101,7 +101,8 @@ class ContentViewImpl {
   void refreshIndentStyle();
   void refreshFontSize();
   void showFontChooser();
-  void showDropError(const std::string& heading, const std::string& detail);
+  void showError(const std::string& heading, const std::string& detail);
+  static constexpr const char* pasteFailedHeading = "The text could not be pasted.";
   /// Schedules the steps of the texts that wait for one.
   void scheduleWaitingTexts();
   void takeWaitingSVG();
@@ -158,7 +159,7 @@ class ContentViewImpl {
 
   Gtk::Box dropBorder_;
   std::unique_ptr<QuarvelUtilities::FileDropTarget> dropTarget_;
-  std::unique_ptr<Gtk::MessageDialog> dropErrorDialog_;
+  std::unique_ptr<Gtk::MessageDialog> errorDialog_;
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);  // gone with the content: later drops go nowhere
 
   Gtk::Button sidebarButton_;
