@@ -16,15 +16,22 @@
 
 namespace QuarvelUtilities {
 
+namespace {
+
+/// New settings with scripts off and no windows opened by the page.
+WebKitSettings* newScriptlessSettings() {
+  WebKitSettings* made = webkit_settings_new();
+  webkit_settings_set_enable_javascript(made, FALSE);
+  webkit_settings_set_enable_javascript_markup(made, FALSE);
+  webkit_settings_set_javascript_can_open_windows_automatically(made, FALSE);
+  webkit_settings_set_enable_developer_extras(made, FALSE);
+  return made;
+}
+
+}  // namespace
+
 WebKitSettings* WebView::defaultConfig() {
-  static WebKitSettings* const settings = [] {
-    WebKitSettings* made = webkit_settings_new();
-    webkit_settings_set_enable_javascript(made, FALSE);
-    webkit_settings_set_enable_javascript_markup(made, FALSE);
-    webkit_settings_set_javascript_can_open_windows_automatically(made, FALSE);
-    webkit_settings_set_enable_developer_extras(made, FALSE);
-    return made;
-  }();
+  static WebKitSettings* const settings = newScriptlessSettings();
   return settings;
 }
 
@@ -73,6 +80,26 @@ WebKitWebView* makeSharingWebView(WebKitSettings* settings, const char* contentS
 
 constexpr std::size_t maximumAwaitedLoads = 64;
 
+/// The shared settings, but with no connection opened or name looked up ahead of a fetch: those
+/// the page's links ask for are outside its content security policy.
+WebKitSettings* confinedConfig() {
+  static WebKitSettings* const settings = [] {
+    WebKitSettings* made = newScriptlessSettings();
+    WebKitFeatureList* features = webkit_settings_get_all_features();
+    for (gsize index = 0; index < webkit_feature_list_get_length(features); ++index) {
+      WebKitFeature* feature = webkit_feature_list_get(features, index);
+      const std::string identifier = webkit_feature_get_identifier(feature);
+      if (identifier == "LinkPreconnect" || identifier == "LinkPreconnectEarlyHints" || identifier == "LinkDNSPrefetch" ||
+          identifier == "LinkPrefetch") {
+        webkit_settings_set_feature_enabled(made, feature, FALSE);
+      }
+    }
+    webkit_feature_list_unref(features);
+    return made;
+  }();
+  return settings;
+}
+
 /// A drawing's page: its own styles, and the images and fonts written into it; no address is
 /// fetched, no frame shown, no form sent and no base address taken.
 constexpr const char* drawingContentSecurityPolicy =
@@ -85,7 +112,8 @@ WebView::WebView() : WebView(std::nullopt) {}
 
 WebView::WebView(const std::optional<Confined>& confined)
     : Gtk::Box(Gtk::Orientation::VERTICAL), confined_(confined.has_value()) {
-  webView_ = makeSharingWebView(defaultConfig(), confined ? confined->contentSecurityPolicy.c_str() : nullptr);
+  webView_ = confined ? makeSharingWebView(confinedConfig(), confined->contentSecurityPolicy.c_str())
+                      : makeSharingWebView(defaultConfig(), nullptr);
   gtk_widget_set_hexpand(GTK_WIDGET(webView_), TRUE);
   gtk_widget_set_vexpand(GTK_WIDGET(webView_), TRUE);
   gtk_widget_set_size_request(GTK_WIDGET(webView_), 16, 16);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <gtkmm/init.h>
 #include <gtkmm/window.h>
+#include <poll.h>
 #include <unistd.h>
 #include <webkit/webkit.h>
 
@@ -241,6 +242,22 @@ TEST_F(DrawingPreview, ARefreshThePageAsksForLeavesThePreviewOnTheDrawing) {
   // The preview goes on showing the drawings it is given.
   ASSERT_TRUE(show("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\">" + dataImage(50, 50) + "</svg>",
                    "preview-confined-next.png"));
+}
+
+TEST_F(DrawingPreview, OpensNoConnectionALinkOfTheDrawingAsksFor) {
+  int port = 0;
+  const int listener = OperationsTestSupport::listenOnLoopback(4, port);
+  const std::string server = "http://127.0.0.1:" + std::to_string(port);
+  ASSERT_TRUE(show("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\">" + dataImage(0, 0) +
+                       "<foreignObject width=\"10\" height=\"10\"><div xmlns=\"http://www.w3.org/1999/xhtml\">"
+                       "<link rel=\"preconnect\" href=\"" + server + "/\"/><link rel=\"dns-prefetch\" href=\"" + server +
+                       "/\"/><link rel=\"prefetch\" href=\"" + server + "/prefetch\"/></div></foreignObject></svg>",
+                   "preview-confined-preconnect.png"));
+  // The engine opens such a connection as it reads the page; a while after the drawing is shown
+  // none has come.
+  pollfd waiting{listener, POLLIN, 0};
+  EXPECT_EQ(::poll(&waiting, 1, 5000), 0) << "the preview connected to the address a link names";
+  ::close(listener);
 }
 
 TEST_F(DrawingPreview, AWebViewSharingItsProcessStillLoadsWhatItsPageNames) {
