@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -14,15 +16,22 @@
 
 namespace QuarvelUtilities {
 
+namespace {
+
+/// New settings with scripts off and no windows opened by the page.
+WebKitSettings* newScriptlessSettings() {
+  WebKitSettings* made = webkit_settings_new();
+  webkit_settings_set_enable_javascript(made, FALSE);
+  webkit_settings_set_enable_javascript_markup(made, FALSE);
+  webkit_settings_set_javascript_can_open_windows_automatically(made, FALSE);
+  webkit_settings_set_enable_developer_extras(made, FALSE);
+  return made;
+}
+
+}  // namespace
+
 WebKitSettings* WebView::defaultConfig() {
-  static WebKitSettings* const settings = [] {
-    WebKitSettings* made = webkit_settings_new();
-    webkit_settings_set_enable_javascript(made, FALSE);
-    webkit_settings_set_enable_javascript_markup(made, FALSE);
-    webkit_settings_set_javascript_can_open_windows_automatically(made, FALSE);
-    webkit_settings_set_enable_developer_extras(made, FALSE);
-    return made;
-  }();
+  static WebKitSettings* const settings = newScriptlessSettings();
   return settings;
 }
 
@@ -50,26 +59,61 @@ void forgetView(gpointer data, GObject* gone) {
   }
 }
 
-/// A new web view with the shared settings, in the web process of a group that has room.
-WebKitWebView* makeSharingWebView(WebKitSettings* settings) {
+/// A new web view with the shared settings, in the web process of a group that has room. A
+/// content security policy belongs to the view made with it (none: the page's own), not to the
+/// group.
+WebKitWebView* makeSharingWebView(WebKitSettings* settings, const char* contentSecurityPolicy) {
   auto& groups = processGroups();
   auto found = std::find_if(groups.begin(), groups.end(),
                             [](const auto& group) { return group->views.size() < WebView::viewsPerWebProcess; });
   ProcessGroup* group = found != groups.end() ? found->get() : groups.emplace_back(std::make_unique<ProcessGroup>()).get();
   WebKitWebView* view =
       group->views.empty()
-          ? WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings, nullptr))
-          : WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings, "related-view",
-                                         group->views.front(), nullptr));
+          ? WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings, "default-content-security-policy",
+                                         contentSecurityPolicy, nullptr))
+          : WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings, "default-content-security-policy",
+                                         contentSecurityPolicy, "related-view", group->views.front(), nullptr));
   group->views.push_back(view);
   g_object_weak_ref(G_OBJECT(view), forgetView, group);
   return view;
 }
 
+constexpr std::size_t maximumAwaitedLoads = 64;
+
+/// The shared settings, but with no connection opened or name looked up ahead of a fetch: those
+/// the page's links ask for are outside its content security policy.
+WebKitSettings* confinedConfig() {
+  static WebKitSettings* const settings = [] {
+    WebKitSettings* made = newScriptlessSettings();
+    WebKitFeatureList* features = webkit_settings_get_all_features();
+    for (gsize index = 0; index < webkit_feature_list_get_length(features); ++index) {
+      WebKitFeature* feature = webkit_feature_list_get(features, index);
+      const std::string identifier = webkit_feature_get_identifier(feature);
+      if (identifier == "LinkPreconnect" || identifier == "LinkPreconnectEarlyHints" || identifier == "LinkDNSPrefetch" ||
+          identifier == "LinkPrefetch") {
+        webkit_settings_set_feature_enabled(made, feature, FALSE);
+      }
+    }
+    webkit_feature_list_unref(features);
+    return made;
+  }();
+  return settings;
+}
+
+/// A drawing's page: its own styles, and the images and fonts written into it; no address is
+/// fetched, no frame shown, no form sent and no base address taken.
+constexpr const char* drawingContentSecurityPolicy =
+    "default-src 'none'; style-src 'unsafe-inline'; img-src data:; font-src data:; form-action 'none'; "
+    "base-uri 'none'";
+
 }  // namespace
 
-WebView::WebView() : Gtk::Box(Gtk::Orientation::VERTICAL) {
-  webView_ = makeSharingWebView(defaultConfig());
+WebView::WebView() : WebView(std::nullopt) {}
+
+WebView::WebView(const std::optional<Confined>& confined)
+    : Gtk::Box(Gtk::Orientation::VERTICAL), confined_(confined.has_value()) {
+  webView_ = confined ? makeSharingWebView(confinedConfig(), confined->contentSecurityPolicy.c_str())
+                      : makeSharingWebView(defaultConfig(), nullptr);
   gtk_widget_set_hexpand(GTK_WIDGET(webView_), TRUE);
   gtk_widget_set_vexpand(GTK_WIDGET(webView_), TRUE);
   gtk_widget_set_size_request(GTK_WIDGET(webView_), 16, 16);
@@ -99,6 +143,12 @@ WebView::~WebView() {
 }
 
 void WebView::load(Content content) {
+  if (confined_) {
+    // The engine asks about each load, those replaced at once too; should it not, the oldest are
+    // forgotten rather than kept for good.
+    if (awaitedLoads_.size() == maximumAwaitedLoads) awaitedLoads_.erase(awaitedLoads_.begin());
+    awaitedLoads_.push_back(addressOf(content));
+  }
   content_ = std::move(content);
   if (const auto* html = std::get_if<HTML>(&*content_)) {
     webkit_web_view_load_html(webView_, html->html.c_str(), html->baseURL ? html->baseURL->c_str() : nullptr);
@@ -118,9 +168,25 @@ gboolean WebView::decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, i
   WebKitURIRequest* request = webkit_navigation_action_get_request(action);
   const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
   // Asked after its time-out: the load is dropped here.
-  if (!view->timeOut_->refusesNavigation(uri ? uri : "")) return FALSE;
+  if (!view->timeOut_->refusesNavigation(uri ? uri : "") &&
+      (!view->confined_ || view->takeAwaitedLoad(uri ? uri : ""))) {
+    return FALSE;
+  }
   webkit_policy_decision_ignore(decision);
   return TRUE;
+}
+
+std::string WebView::addressOf(const Content& content) {
+  if (const auto* html = std::get_if<HTML>(&content)) return html->baseURL.value_or("about:blank");
+  return std::get<Request>(content).url;
+}
+
+bool WebView::takeAwaitedLoad(const std::string& uri) {
+  const auto found = std::find(awaitedLoads_.begin(), awaitedLoads_.end(), uri);
+  if (found == awaitedLoads_.end()) return false;
+  // Loads asked before it were replaced by it.
+  awaitedLoads_.erase(awaitedLoads_.begin(), found + 1);
+  return true;
 }
 
 void WebView::loadChanged(WebKitWebView*, int event, gpointer self) {
@@ -147,7 +213,7 @@ void WebView::webProcessTerminated(WebKitWebView*, int, gpointer self) {
   if (loading && view->onLoadFinished_) view->onLoadFinished_();
 }
 
-SVGWebView::SVGWebView(const std::string& svg) { setSVG(svg); }
+SVGWebView::SVGWebView(const std::string& svg) : WebView(Confined{drawingContentSecurityPolicy}) { setSVG(svg); }
 
 void SVGWebView::setSVG(const std::string& svg) { load(HTML{SVGWebViewContent::html(svg), std::nullopt}); }
 

@@ -1,5 +1,6 @@
 // The web view of the live preview: shows an HTML text or a URL request, with scripts off and no
-// windows opened by the page; and the SVG preview on top of it.
+// windows opened by the page; and the SVG preview on top of it, which loads nothing from the
+// network or from files and never leaves the drawing.
 #pragma once
 
 #include <gtkmm/box.h>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitSettings WebKitSettings;
@@ -65,7 +67,23 @@ class WebView : public Gtk::Box {
   /// Called once when a load finished, failed or timed out, on the main thread.
   void setOnLoadFinished(std::function<void()> callback) { onLoadFinished_ = std::move(callback); }
 
+ protected:
+  /// A view that shows only the content loaded into it: `contentSecurityPolicy` is the policy of
+  /// each of its pages (as if a header of each had set it), and it follows no navigation but the
+  /// loads asked of it (no refresh the page asks for, no link clicked in it). Other views, those
+  /// sharing its web process too, keep their own.
+  struct Confined {
+    std::string contentSecurityPolicy;
+  };
+  explicit WebView(const std::optional<Confined>& confined);
+
  private:
+  /// The address the engine navigates to for `content`.
+  static std::string addressOf(const Content& content);
+  /// Whether a navigation to `uri` is one this view was asked to load; it is then taken off the
+  /// loads awaited.
+  bool takeAwaitedLoad(const std::string& uri);
+
   static void loadChanged(WebKitWebView*, int event, gpointer self);
   static gboolean loadFailed(WebKitWebView*, int event, char* uri, GError* error, gpointer self);
   static gboolean decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, int type, gpointer self);
@@ -75,9 +93,13 @@ class WebView : public Gtk::Box {
   std::unique_ptr<Fennix::WebNavigationTimeOut> timeOut_;
   std::optional<Content> content_;
   std::function<void()> onLoadFinished_;
+  bool confined_ = false;
+  std::vector<std::string> awaitedLoads_;
 };
 
-/// The SVG text shown filling the view (see SVGWebViewContent).
+/// The SVG text shown filling the view (see SVGWebViewContent). The drawing is shown alone: its
+/// own styles, and images and fonts written into it as `data:` addresses; nothing is fetched from
+/// the network or from files, and the page is never left for another.
 class SVGWebView : public WebView {
  public:
   explicit SVGWebView(const std::string& svg = "");
