@@ -54,6 +54,23 @@ class DefaultsTests : public ::testing::Test {
     return nlohmann::json::parse(readText(path), nullptr, /*allow_exceptions=*/false);
   }
 
+  /// The lock file that writers of the suite file at `path` take.
+  static std::filesystem::path lockFileOf(const std::filesystem::path& path) {
+    return path.parent_path() / ("." + path.filename().string() + ".lock");
+  }
+
+  /// Takes the lock of the suite file at `path` through an open of its own, as another process
+  /// would; the open, or -1 when the lock could not be taken.
+  static int holdLock(const std::filesystem::path& path) {
+    std::filesystem::create_directories(path.parent_path());
+    const int holder = ::open(lockFileOf(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (holder >= 0 && ::flock(holder, LOCK_EX) != 0) {
+      ::close(holder);
+      return -1;
+    }
+    return holder;
+  }
+
   /// Runs the main loop, as the application does, until `done` holds (at most a generous while).
   static bool runMainLoopUntil(const std::function<bool()>& done) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -518,12 +535,9 @@ TEST_F(DefaultsTests, ValuesThatWaitForTheLockAreWrittenWhenTheProcessEndsOrName
 TEST_F(DefaultsTests, AValueTooLargeForTheFileIsRefusedAtOnceAndTheValuesBesideItStillWait) {
   auto defaults = NSUserDefaults::fromSuiteName(suiteName());
   const auto& path = defaults->path();
-  std::filesystem::create_directories(path.parent_path());
   // Another open of the lock file holds it, as another process would.
-  const int holder = ::open((path.parent_path() / ("." + path.filename().string() + ".lock")).c_str(),
-                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  const int holder = holdLock(path);
   ASSERT_GE(holder, 0);
-  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
   LogTestSupport::FileConsole capture(LogLevel::error);
   console::setDefaultConsole(capture.console);
   bool ran = false;
@@ -550,10 +564,9 @@ TEST_F(DefaultsTests, AWriteOffTheMainLoopThatWaitsForTheLockDoesNotHoldUpTheMai
   auto defaults = NSUserDefaults::fromSuiteName(suiteName());
   defaults->set("before", "read");
   const auto& path = defaults->path();
-  const auto lockPath = path.parent_path() / ("." + path.filename().string() + ".lock");
-  const int holder = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  const auto lockPath = lockFileOf(path);
+  const int holder = holdLock(path);
   ASSERT_GE(holder, 0);
-  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
   // The opens of the lock file in this process.
   const auto lockOpens = [&lockPath] {
     int opens = 0;
@@ -594,11 +607,8 @@ TEST_F(DefaultsTests, AWriteOffTheMainLoopThatWaitsForTheLockDoesNotHoldUpTheMai
 TEST_F(DefaultsTests, AValueSetOffTheMainLoopUnderAWaitingKeyReplacesItAndReachesTheFile) {
   auto defaults = NSUserDefaults::fromSuiteName(suiteName());
   const auto& path = defaults->path();
-  std::filesystem::create_directories(path.parent_path());
-  const int holder = ::open((path.parent_path() / ("." + path.filename().string() + ".lock")).c_str(),
-                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  const int holder = holdLock(path);
   ASSERT_GE(holder, 0);
-  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
   LogTestSupport::FileConsole capture(LogLevel::error);
   console::setDefaultConsole(capture.console);
   bool ran = false;
