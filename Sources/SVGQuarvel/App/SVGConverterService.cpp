@@ -104,10 +104,11 @@ void handleMethodCall(GDBusConnection*, const gchar* sender, const gchar*, const
   SVGConverterService::serviceProvider().handleBusCall(name == "OpenSVG", sender != nullptr ? sender : "", invocation);
 }
 
-/// The queue the calls on the bus convert on, one at a time.
+/// The queue the calls on the bus convert on, one at a time. Lives for the whole process, as the
+/// calls thread does: that thread may still start a conversion while the process exits.
 const DispatchQueue& convertingQueue() {
-  static const DispatchQueue queue("org.quarvel.SVGQuarvel.services", DispatchQoS::userInitiated);
-  return queue;
+  static const auto* queue = new DispatchQueue("org.quarvel.SVGQuarvel.services", DispatchQoS::userInitiated);
+  return *queue;
 }
 
 /// The thread that takes the calls on the bus, keeps them waiting in turn and answers them: the
