@@ -327,32 +327,6 @@ class BaseHandlersFetch : public QvHTTPFetchOperation {
   }
 };
 
-/// Sets an environment variable for the scope, restoring what was there before.
-class EnvironmentSetting {
- public:
-  EnvironmentSetting(std::string name, const char* value) : name_(std::move(name)) {
-    if (const char* before = std::getenv(name_.c_str())) before_ = before;
-    if (value != nullptr) {
-      setenv(name_.c_str(), value, 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
-  ~EnvironmentSetting() {
-    if (before_) {
-      setenv(name_.c_str(), before_->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
-  EnvironmentSetting(const EnvironmentSetting&) = delete;
-  EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> before_;
-};
-
 TEST(HTTPFetchOperation, BaseHandlersAndItsCourseAreLogged) {
   ConsoleCapture capture;
   LoopbackServer server(routes({

@@ -6,9 +6,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -201,6 +203,32 @@ class NoticeRecorder {
     std::vector<std::string> notices;
   };
   std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+/// Sets an environment variable for the scope, restoring what was there before.
+class EnvironmentSetting {
+ public:
+  EnvironmentSetting(std::string name, const char* value) : name_(std::move(name)) {
+    if (const char* before = std::getenv(name_.c_str())) before_ = before;
+    if (value != nullptr) {
+      ::setenv(name_.c_str(), value, 1);
+    } else {
+      ::unsetenv(name_.c_str());
+    }
+  }
+  ~EnvironmentSetting() {
+    if (before_) {
+      ::setenv(name_.c_str(), before_->c_str(), 1);
+    } else {
+      ::unsetenv(name_.c_str());
+    }
+  }
+  EnvironmentSetting(const EnvironmentSetting&) = delete;
+  EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> before_;
 };
 
 }  // namespace OperationsTestSupport
