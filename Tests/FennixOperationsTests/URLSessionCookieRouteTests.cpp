@@ -193,4 +193,41 @@ TEST(URLSessionCookieRoute, OnlyWholeHeadsOfAChainSetCookies) {
   EXPECT_EQ(namesIn(session), std::vector<std::string>{"a=1"});
 }
 
+TEST(URLSessionCookieRoute, OneAddressIsOneHostWhateverItsSpelling) {
+  // Spellings of 127.0.0.1 (and of another loopback address) that libcurl connects to as such:
+  // each would be a site of its own. None is sent, nor taken as a host, nor sets a cookie; the
+  // one spelling of the address works.
+  Site site([](const std::string&, const std::string& path, int port) {
+    if (path == "/hop") return reply(302, {"Location: http://127.0.0.01:" + std::to_string(port) + "/set"});
+    return reply(200, {"Set-Cookie: s=1"});
+  });
+  auto session = newSession();
+  for (const std::string host : {"127.0.0.01", "127.0.0.001", "127.1", "0x7f.0.0.1", "0177.0.0.1", "2130706433", "127.0.0.010"}) {
+    const std::string address = site.at(host, "/set");
+    EXPECT_EQ(URL::fromString(address)->host(), std::nullopt) << host;
+    EXPECT_EQ(fetch(session, address).code(), URLErrorCode::unsupportedURL) << host;
+    EXPECT_TRUE(HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", "s=1"}}, *URL::fromString(address)).empty()) << host;
+  }
+  EXPECT_TRUE(site.seen().empty());
+  // Names that end in a number but are no address libcurl reads are no hosts either (they are
+  // not fetched here: libcurl would look them up by name).
+  for (const std::string host : {"127.0.0.08", "127.0.0.1.5", "256.0.0.1", "example.0x1f", "0x"}) {
+    EXPECT_EQ(URL::fromString("http://" + host + "/")->host(), std::nullopt) << host;
+  }
+  EXPECT_EQ(URL::fromString("http://10.0.0.255/")->host(), "10.0.0.255");
+  EXPECT_EQ(URL::fromString("http://0.example/")->host(), "0.example");
+  // libcurl writes the target of a redirect in the one spelling: it is followed to the same host.
+  ASSERT_EQ(fetch(session, site.at("127.0.0.1", "/hop")).error, nullptr);
+  ASSERT_EQ(fetch(session, site.at("127.0.0.1", "/set")).error, nullptr);
+  EXPECT_EQ(site.seen(), (std::vector<std::string>{"127.0.0.1 /hop []", "127.0.0.1 /set []", "127.0.0.1 /set [s=1]"}));
+  EXPECT_EQ(namesIn(session), std::vector<std::string>{"s=1"});
+  // An IPv6 address is kept in one form, whichever the URL wrote.
+  EXPECT_EQ(URL::fromString("http://[0:0:0:0:0:0:0:1]:8080/")->host(), "::1");
+  EXPECT_EQ(URL::fromString("http://[::FFFF:7f00:1]/")->host(), "::ffff:127.0.0.1");
+  const auto cookies =
+      HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", "v6=1"}}, *URL::fromString("http://[0::0:1]/"));
+  ASSERT_EQ(cookies.size(), 1u);
+  EXPECT_TRUE(cookies[0].matches(*URL::fromString("http://[::1]/")));
+}
+
 }  // namespace

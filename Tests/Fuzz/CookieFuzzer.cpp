@@ -1,11 +1,12 @@
 // Cookies from untrusted responses: the first line is the URL that answered, the rest one
 // "Set-Cookie" value. Every cookie accepted is held to the rules of cookies, checked here on
 // their own terms rather than through the code under test: it stays with the site that set it
-// (the host or a domain above it that is no public suffix), keeps what its name's prefix
-// promises, is secure only from a secure origin, holds no control character and stays within
-// the sizes a cookie may have, and goes back as one "name=value" pair that no byte of it can
-// break. Stored as a response stores it, it never replaces or hides a secure cookie when it came
-// over plain HTTP.
+// (the host or a domain above it that is no public suffix), and a host that ends in a number is
+// an IPv4 address in its one spelling, so that no server poses as many sites; it keeps what its
+// name's prefix promises, is secure only from a secure origin, holds no control character and
+// stays within the sizes a cookie may have, and goes back as one "name=value" pair that no byte
+// of it can break. Stored as a response stores it, it never replaces or hides a secure cookie
+// when it came over plain HTTP.
 #include <libpsl.h>
 
 #include <algorithm>
@@ -47,6 +48,31 @@ std::string bare(const std::string& domain) { return !domain.empty() && domain[0
 bool isPublicSuffix(const std::string& domain) {
   const psl_ctx_t* list = psl_builtin();
   return list == nullptr || psl_is_public_suffix(list, domain.c_str()) != 0;
+}
+
+bool isDecimal(const std::string& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+/// A host whose last label is a number (decimal, or "0x" and hex digits) is four decimal
+/// numbers of 0 to 255 without leading zeros; any other host (an IPv6 address too) passes.
+bool isOneSpellingOfItsAddress(const std::string& host) {
+  if (host.find(':') != std::string::npos) return true;
+  std::vector<std::string> labels(1);
+  for (const char c : host) {
+    if (c == '.') {
+      labels.emplace_back();
+    } else {
+      labels.back() += c;
+    }
+  }
+  const std::string& last = labels.back();
+  const bool hex = last.size() >= 2 && last[0] == '0' && (last[1] == 'x' || last[1] == 'X') &&
+                   std::all_of(last.begin() + 2, last.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+  if (!hex && !isDecimal(last)) return true;
+  return labels.size() == 4 && std::all_of(labels.begin(), labels.end(), [](const std::string& label) {
+           return isDecimal(label) && label.size() <= 3 && (label.size() == 1 || label[0] != '0') && std::stoi(label) <= 255;
+         });
 }
 
 /// `text`: the "Set-Cookie" value it came from; `stored`: the cookie is in a store as a response put it there, which takes a secure cookie
@@ -106,6 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!cookies.empty()) {
     check(!host.empty() && host.front() != '.' && host.back() != '.' && host.find("..") == std::string::npos);
     check(host.find_first_of("[]@/") == std::string::npos);
+    check(isOneSpellingOfItsAddress(host));
   }
   for (const auto& cookie : cookies) {
     (void)cookie.description();

@@ -38,14 +38,39 @@ bool isValidReference(std::string_view text) {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-/// The host of an authority ("user@host:port"), lowercased; none when the authority is malformed:
-/// an unclosed or misplaced bracket, an IP literal that is no IPv6 address,
-/// an empty label, a leading or trailing dot, a character a host name cannot hold, or a port that
-/// is not a number. An empty authority has the empty host.
+/// Whether the name's last label is a number, decimal or "0x" and hex digits: resolvers and
+/// libcurl read such a name as an IPv4 address, in any of its spellings ("127.1", "0x7f.0.0.1",
+/// "127.0.0.01", "2130706433").
+bool endsInANumber(std::string_view host) {
+  const auto dot = host.rfind('.');
+  const std::string_view last = dot == std::string_view::npos ? host : host.substr(dot + 1);
+  if (last.size() >= 2 && last[0] == '0' && (last[1] == 'x' || last[1] == 'X')) {
+    return std::all_of(last.begin() + 2, last.end(), isHex);
+  }
+  return !last.empty() && std::all_of(last.begin(), last.end(), isDigit);
+}
+
+/// Whether the name is an IPv4 address in the one spelling kept: four decimal numbers of 0 to
+/// 255 without leading zeros, as the system writes it.
+bool isCanonicalIPv4(const std::string& host) {
+  in_addr address{};
+  char written[INET_ADDRSTRLEN] = "";
+  return ::inet_pton(AF_INET, host.c_str(), &address) == 1 &&
+         ::inet_ntop(AF_INET, &address, written, sizeof written) != nullptr && host == written;
+}
+
+/// The host of an authority ("user@host:port"), lowercased, an IPv6 address in the system's
+/// canonical form ("0:0::1" is "::1"); none when the authority is malformed: an unclosed or
+/// misplaced bracket, an IP literal that is no IPv6 address, an empty label, a leading or
+/// trailing dot, a character a host name cannot hold, a name read as an IPv4 address that is not
+/// spelt as four decimal numbers of 0 to 255 without leading zeros, or a port that is not a
+/// number. One address is thus one host, whichever spelling reached the parser: the cookies of a
+/// host and the connection to it agree. An empty authority has the empty host.
 std::optional<std::string> hostOfAuthority(std::string_view authority) {
   if (auto at = authority.rfind('@'); at != std::string_view::npos) authority = authority.substr(at + 1);
   std::string_view host = authority;
   std::string_view port;
+  std::string canonical;
   if (!authority.empty() && authority[0] == '[') {
     const auto close = authority.find(']');
     if (close == std::string_view::npos) return std::nullopt;
@@ -56,10 +81,13 @@ std::optional<std::string> hostOfAuthority(std::string_view authority) {
     // Between the brackets stands an IPv6 address and nothing else (not a name that happens to
     // be spelt with hex digits and dots).
     in6_addr address{};
+    char written[INET6_ADDRSTRLEN] = "";
     if (host.empty() || host.size() >= INET6_ADDRSTRLEN ||
-        ::inet_pton(AF_INET6, std::string(host).c_str(), &address) != 1) {
+        ::inet_pton(AF_INET6, std::string(host).c_str(), &address) != 1 ||
+        ::inet_ntop(AF_INET6, &address, written, sizeof written) == nullptr) {
       return std::nullopt;
     }
+    canonical = written;
   } else {
     if (auto colon = authority.rfind(':'); colon != std::string_view::npos) {
       host = authority.substr(0, colon);
@@ -72,11 +100,12 @@ std::optional<std::string> hostOfAuthority(std::string_view authority) {
       });
       if (!nameCharacters) return std::nullopt;
     }
+    canonical = host;
+    for (auto& c : canonical) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (endsInANumber(canonical) && !isCanonicalIPv4(canonical)) return std::nullopt;
   }
   if (!std::all_of(port.begin(), port.end(), isDigit)) return std::nullopt;
-  std::string lowered(host);
-  for (auto& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lowered;
+  return canonical;
 }
 
 struct Parts {
