@@ -1,6 +1,7 @@
 // Cookies on their way through redirects, hosts and paths, and through replies whose heads are
-// odd, against loopback servers. Names under "localhost" all reach 127.0.0.1, so one server
-// stands for a domain and the hosts under it.
+// odd, against loopback servers; and what plain HTTP and other sites cannot do to them. Names
+// under "localhost" all reach 127.0.0.1, so one server stands for a domain and the hosts under
+// it; names under real public suffixes reach it as a proxy.
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -32,9 +33,15 @@ std::string fieldOf(const std::string& head, const std::string& name) {
   return head.substr(start, head.find("\r\n", start) - start);
 }
 
+/// The path of the request line, also where a proxy is asked for a whole URL.
 std::string targetOf(const std::string& head) {
   const auto space = head.find(' ');
-  return head.substr(space + 1, head.find(' ', space + 1) - space - 1);
+  std::string target = head.substr(space + 1, head.find(' ', space + 1) - space - 1);
+  if (target.rfind("http://", 0) == 0) {
+    const auto path = target.find('/', 7);
+    target = path == std::string::npos ? "/" : target.substr(path);
+  }
+  return target;
 }
 
 /// A server that answers each request by its host and path, and keeps every request's
@@ -228,6 +235,30 @@ TEST(URLSessionCookieRoute, OneAddressIsOneHostWhateverItsSpelling) {
       HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", "v6=1"}}, *URL::fromString("http://[0::0:1]/"));
   ASSERT_EQ(cookies.size(), 1u);
   EXPECT_TRUE(cookies[0].matches(*URL::fromString("http://[::1]/")));
+}
+
+TEST(URLSessionCookieRoute, ADomainAboveTheSuffixOfTheHostIsRefused) {
+  // Hosts under real public suffixes, reached through the loopback server as their proxy: a
+  // host registered under "heroy.nordland.no" (or "s3.amazonaws.com") names the domain above
+  // that suffix, which is no suffix itself but belongs to other sites.
+  Site site([](const std::string& host, const std::string& path, int) {
+    if (path != "/set") return reply(200, {});
+    if (host == "bucket.s3.amazonaws.com") return reply(200, {"Set-Cookie: up=1; Domain=amazonaws.com"});
+    return reply(200, {"Set-Cookie: above=1; Domain=nordland.no", "Set-Cookie: dotted=1; Domain=.NORDLAND.no",
+                       "Set-Cookie: suffix=1; Domain=heroy.nordland.no", "Set-Cookie: own=1",
+                       "Set-Cookie: mine=1; Domain=a.heroy.nordland.no"});
+  });
+  EnvironmentSetting proxy("http_proxy", ("http://127.0.0.1:" + std::to_string(site.port())).c_str());
+  auto session = newSession();
+  for (const std::string address :
+       {"http://a.heroy.nordland.no/set", "http://bucket.s3.amazonaws.com/set", "http://nordland.no/",
+        "http://www.nordland.no/", "http://b.heroy.nordland.no/", "http://x.a.heroy.nordland.no/", "http://amazonaws.com/"}) {
+    ASSERT_EQ(fetch(session, address).error, nullptr) << address;
+  }
+  EXPECT_EQ(site.seen(), (std::vector<std::string>{"a.heroy.nordland.no /set []", "bucket.s3.amazonaws.com /set []",
+                                                   "nordland.no / []", "www.nordland.no / []", "b.heroy.nordland.no / []",
+                                                   "x.a.heroy.nordland.no / [mine=1]", "amazonaws.com / []"}));
+  EXPECT_EQ(namesIn(session), (std::vector<std::string>{"own=1", "mine=1"}));
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 // Cookies from untrusted responses: the first line is the URL that answered, the rest one
 // "Set-Cookie" value. Every cookie accepted is held to the rules of cookies, checked here on
 // their own terms rather than through the code under test: it stays with the site that set it
-// (the host or a domain above it that is no public suffix), and a host that ends in a number is
-// an IPv4 address in its one spelling, so that no server poses as many sites; it keeps what its
-// name's prefix promises, is secure only from a secure origin, holds no control character and
-// stays within the sizes a cookie may have, and goes back as one "name=value" pair that no byte
-// of it can break. Stored as a response stores it, it never replaces or hides a secure cookie
-// when it came over plain HTTP.
+// (the host, or a domain above it that is no public suffix and lies at or below the host's
+// registrable domain), and a host that ends in a number is an IPv4 address in its one spelling,
+// so that no server poses as many sites; it keeps what its name's prefix promises, is secure
+// only from a secure origin, holds no control character and stays within the sizes a cookie may
+// have, and goes back as one "name=value" pair that no byte of it can break. Stored as a
+// response stores it, it never replaces or hides a secure cookie when it came over plain HTTP.
 #include <libpsl.h>
 
 #include <algorithm>
@@ -48,6 +48,12 @@ std::string bare(const std::string& domain) { return !domain.empty() && domain[0
 bool isPublicSuffix(const std::string& domain) {
   const psl_ctx_t* list = psl_builtin();
   return list == nullptr || psl_is_public_suffix(list, domain.c_str()) != 0;
+}
+
+/// The domain lies at or below the host's registrable domain, as libpsl judges a cookie's domain.
+bool isAcceptableDomain(const std::string& host, const std::string& domain) {
+  const psl_ctx_t* list = psl_builtin();
+  return list != nullptr && psl_is_cookie_domain_acceptable(list, host.c_str(), domain.c_str()) != 0;
 }
 
 bool isDecimal(const std::string& text) {
@@ -99,6 +105,7 @@ void checkCookie(const HTTPCookie& cookie, const std::string& text, const URL& u
     check(cookie.domain.size() > 1 && cookie.domain[0] == '.');
     check(underDomain(host, bare(cookie.domain)));
     check(!isPublicSuffix(bare(cookie.domain)));
+    check(isAcceptableDomain(host, bare(cookie.domain)));
   }
   // Whatever reaches bank.com came from bank.com or a name under it.
   if (!underDomain(host, "bank.com")) check(!cookie.matches(*URL::fromString("https://bank.com/")));

@@ -312,6 +312,16 @@ bool isPublicSuffix(std::string domain) {
   return psl_is_public_suffix(list, domain.c_str()) != 0;
 }
 
+/// Whether a response from `host` may set a cookie for `domain` (a name the host is or lies under):
+/// the domain must lie at or below the host's registrable domain, by libpsl's rule. Neither a
+/// public suffix ("co.uk") nor a name above the suffix the host is registered under
+/// ("nordland.no" above "heroy.nordland.no" for "shop.heroy.nordland.no") is one site.
+bool isCookieDomainAcceptable(const std::string& host, const std::string& domain) {
+  const psl_ctx_t* list = psl_builtin();
+  if (!list) return false;  // without the list no domain is known to be safe
+  return psl_is_cookie_domain_acceptable(list, host.c_str(), domain.c_str()) != 0;
+}
+
 /// A host matches a domain when it is the domain or a name under it; an IP address only matches
 /// itself.
 bool domainMatches(const std::string& host, const std::string& domain) {
@@ -477,8 +487,12 @@ std::optional<HTTPCookie> parseCookie(const std::string& text, const URL& url) {
       // that host.
       cookie.domain = domain;
     } else {
-      // A public suffix would send the cookie to every site registered under it.
-      if (isPublicSuffix(domain)) return std::nullopt;
+      // A public suffix would send the cookie to every site registered under it, and a name
+      // above the host's registrable domain to sites other than the host's.
+      if (isPublicSuffix(domain) || !isCookieDomainAcceptable(*host, domain)) {
+        logRefusal(*host, "its domain " + domain + " lies above the site of the host");
+        return std::nullopt;
+      }
       // A domain attribute, with or without its leading dot, and even when it names the host
       // itself, shares the cookie with every name under that domain.
       cookie.isHostOnly = false;

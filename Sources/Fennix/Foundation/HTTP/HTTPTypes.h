@@ -156,12 +156,15 @@ class HTTPCookie {
   std::string description() const;
 
   /// The cookies of "Set-Cookie" fields of a response from `url`; malformed cookies, cookies for
-  /// another domain and (with a log line) cookies whose name is not a token or whose value holds
-  /// other than cookie octets, fields holding a control character, names and values of more than
-  /// 4096 bytes together, and names starting with "__Secure-" or "__Host-" (in any letter case)
-  /// without the Secure attribute from an https URL (for "__Host-" also without "Path=/" or with
-  /// a "Domain") are left out. An attribute value of more than 1024 bytes is ignored; of an
-  /// attribute given twice the last counts; a negative "Max-Age" of any size expires the cookie.
+  /// another domain and (with a log line) cookies for a domain above the host's registrable
+  /// domain (a public suffix, or a name above the suffix the host is registered under, as
+  /// "nordland.no" is for "shop.heroy.nordland.no"), cookies whose name is not a token or whose
+  /// value holds other than cookie octets, fields holding a control character, names and values
+  /// of more than 4096 bytes together, and names starting with "__Secure-" or "__Host-" (in any
+  /// letter case) without the Secure attribute from an https URL (for "__Host-" also without
+  /// "Path=/" or with a "Domain") are left out. An attribute value of more than 1024 bytes is
+  /// ignored; of an attribute given twice the last counts; a negative "Max-Age" of any size
+  /// expires the cookie.
   static std::vector<HTTPCookie> cookiesWithResponseHeaderFields(
       const std::vector<std::pair<std::string, std::string>>& headerFields, const URL& url);
   /// The request fields that carry the cookies: "Cookie" with "name=value" pairs joined by "; ";
