@@ -402,10 +402,16 @@ TEST(HTTPCookieStorage, KeepsTheCookiesSetLastPerSiteAndInAll) {
 
   // An expired cookie makes room before any live one.
   HTTPCookie brief = cookieFor("brief", "example.com");
-  brief.expiresDate = Fennix::DateClock::now() + std::chrono::milliseconds(1);
+  brief.expiresDate = Fennix::DateClock::now() + std::chrono::milliseconds(300);
   storage.setCookie(brief);
-  ASSERT_TRUE(storage.cookie("brief"));
-  EXPECT_EQ(storage.cookie("c12"), std::nullopt);
+  // An expired cookie is gone: asked before it expires, it is there and took the place of the
+  // oldest one (a machine slow enough to let it expire first may have stored nothing).
+  const auto held = storage.cookie("brief");
+  const auto oldest = storage.cookie("c12");
+  if (Fennix::DateClock::now() < *brief.expiresDate) {
+    ASSERT_TRUE(held);
+    EXPECT_EQ(oldest, std::nullopt);
+  }
   ASSERT_TRUE(waitUntil([&] { return Fennix::DateClock::now() > *brief.expiresDate; }));
   storage.setCookie(cookieFor("c61", domains[2]));
   EXPECT_EQ(storage.cookie("brief"), std::nullopt);

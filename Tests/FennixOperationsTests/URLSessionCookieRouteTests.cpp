@@ -4,6 +4,8 @@
 // it; names under real public suffixes reach it as a proxy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <mutex>
 
 #include "Fennix/Operations/HTTP/URLSession.h"
@@ -200,6 +202,100 @@ TEST(URLSessionCookieRoute, OnlyWholeHeadsOfAChainSetCookies) {
   EXPECT_EQ(namesIn(session), std::vector<std::string>{"a=1"});
 }
 
+/// The store's cookies for `address` as "name=value".
+std::vector<std::string> pairsFor(const std::shared_ptr<URLSession>& session, const std::string& address) {
+  std::vector<std::string> pairs;
+  for (const auto& cookie : session->configuration().cookieStorage->cookies(*URL::fromString(address))) {
+    pairs.push_back(cookie.name + "=" + cookie.value);
+  }
+  return pairs;
+}
+
+/// Stores what an https response from `address` with these "Set-Cookie" fields would store.
+void setOverHTTPS(const std::shared_ptr<URLSession>& session, const std::string& address,
+                  const std::vector<std::string>& texts) {
+  std::vector<std::pair<std::string, std::string>> fields;
+  for (const auto& text : texts) fields.emplace_back("Set-Cookie", text);
+  const auto url = *URL::fromString(address);
+  session->configuration().cookieStorage->setCookies(HTTPCookie::cookiesWithResponseHeaderFields(fields, url), url);
+}
+
+/// "Set-Cookie" fields of `count` throw-away cookies named by `prefix`, with `attributes`.
+std::vector<std::string> throwAway(const std::string& prefix, int count, const std::string& attributes = "") {
+  std::vector<std::string> fields;
+  for (int i = 0; i < count; ++i) fields.push_back("Set-Cookie: " + prefix + std::to_string(i) + "=1" + attributes);
+  return fields;
+}
+
+bool holds(const std::vector<std::string>& pairs, const std::string& pair) {
+  return std::find(pairs.begin(), pairs.end(), pair) != pairs.end();
+}
+
+TEST(URLSessionCookieRoute, PlainHTTPPushesNoSecureCookieOutToPlantItsOwn) {
+  // The site of 127.0.0.1: the secure "sid" set over https, then two plain cookies on paths of
+  // their own; a request to /a carries "a", which makes "b" the cookie used longest ago. A plain
+  // reply with 48 more and "sid=attacker" overfills the site by one.
+  Site site([](const std::string&, const std::string& path, int) {
+    if (path == "/set") return reply(200, {"Set-Cookie: a=1; Path=/a", "Set-Cookie: b=1; Path=/b"});
+    if (path == "/fill") {
+      auto fields = throwAway("t", 48);
+      fields.push_back("Set-Cookie: sid=attacker; Path=/");
+      return reply(200, fields);
+    }
+    return reply(200, {});
+  });
+  auto session = newSession();
+  setOverHTTPS(session, "https://127.0.0.1/login", {"sid=good; Secure; Path=/"});
+  for (const std::string path : {"/set", "/a/x", "/fill"}) ASSERT_EQ(fetch(session, site.at("127.0.0.1", path)).error, nullptr) << path;
+  // What makes room is the plain cookie used longest ago; the secure one stays and keeps its name.
+  const auto secure = pairsFor(session, "https://127.0.0.1/a/x");
+  EXPECT_EQ(secure.size(), 50u);
+  EXPECT_EQ(secure.front(), "a=1");  // the longer path first
+  EXPECT_TRUE(holds(secure, "sid=good"));
+  EXPECT_FALSE(holds(secure, "sid=attacker"));
+  const auto onB = pairsFor(session, "https://127.0.0.1/b");
+  EXPECT_EQ(onB.size(), 49u);
+  EXPECT_FALSE(holds(onB, "b=1"));
+
+  // A sibling name fills the site from below with Domain=, then plants its own "sid" there.
+  auto sibling = newSession();
+  setOverHTTPS(sibling, "https://www.app.localhost/login", {"sid=good; Secure; Path=/"});
+  Site evil([](const std::string&, const std::string&, int) {
+    auto fields = throwAway("t", 50, "; Domain=app.localhost; Path=/");
+    fields.push_back("Set-Cookie: sid=attacker; Domain=app.localhost; Path=/");
+    return reply(200, fields);
+  });
+  ASSERT_EQ(fetch(sibling, evil.at("evil.app.localhost", "/")).error, nullptr);
+  const auto www = pairsFor(sibling, "https://www.app.localhost/");
+  EXPECT_EQ(www.size(), 50u);
+  EXPECT_EQ(www.front(), "sid=good");
+  EXPECT_FALSE(holds(www, "sid=attacker"));
+
+  // Other sites fill the whole store: 59 of them already hold 50 cookies each, a 60th sends 50
+  // over plain HTTP, and 127.0.0.1 then plants its "sid".
+  auto full = newSession();
+  auto& storage = *full->configuration().cookieStorage;
+  setOverHTTPS(full, "https://127.0.0.1/login", {"sid=good; Secure; Path=/"});
+  for (int other = 0; other < 59; ++other) {
+    for (int i = 0; i < 50; ++i) {
+      HTTPCookie cookie;
+      cookie.name = "n" + std::to_string(i);
+      cookie.value = "1";
+      cookie.domain = "s" + std::to_string(other) + ".localhost";
+      cookie.isHostOnly = true;
+      storage.setCookie(cookie);
+    }
+  }
+  Site many([](const std::string& host, const std::string&, int) {
+    return reply(200, host == "127.0.0.1" ? std::vector<std::string>{"Set-Cookie: sid=attacker; Path=/"} : throwAway("m", 50));
+  });
+  ASSERT_EQ(fetch(full, many.at("s59.localhost", "/")).error, nullptr);
+  ASSERT_EQ(fetch(full, many.at("127.0.0.1", "/")).error, nullptr);
+  EXPECT_EQ(storage.cookies().size(), HTTPCookieStorage::maximumCookies);
+  EXPECT_EQ(pairsFor(full, "https://127.0.0.1/"), std::vector<std::string>{"sid=good"});
+  EXPECT_EQ(pairsFor(full, "http://s59.localhost/").size(), 50u);
+}
+
 TEST(URLSessionCookieRoute, OneAddressIsOneHostWhateverItsSpelling) {
   // Spellings of 127.0.0.1 (and of another loopback address) that libcurl connects to as such:
   // each would be a site of its own. None is sent, nor taken as a host, nor sets a cookie; the
@@ -259,6 +355,36 @@ TEST(URLSessionCookieRoute, ADomainAboveTheSuffixOfTheHostIsRefused) {
                                                    "nordland.no / []", "www.nordland.no / []", "b.heroy.nordland.no / []",
                                                    "x.a.heroy.nordland.no / [mine=1]", "amazonaws.com / []"}));
   EXPECT_EQ(namesIn(session), (std::vector<std::string>{"own=1", "mine=1"}));
+}
+
+TEST(URLSessionCookieRoute, AnExpiredCookieIsGone) {
+  // A secure "sid" and a plain cookie that expire in half a second: once they have, the store
+  // holds neither, and plain HTTP may set a "sid" of its own.
+  auto session = newSession();
+  auto& storage = *session->configuration().cookieStorage;
+  const auto expiry = Fennix::DateClock::now() + std::chrono::milliseconds(500);
+  setOverHTTPS(session, "https://127.0.0.1/login", {"sid=good; Secure; Path=/", "note=1; Path=/"});
+  for (const std::string name : {"sid", "note"}) {
+    auto cookie = *storage.cookie(name);
+    cookie.expiresDate = expiry;
+    storage.setCookie(cookie);
+  }
+  const auto held = storage.cookies();
+  if (Fennix::DateClock::now() < expiry) {
+    ASSERT_EQ(held.size(), 2u);  // else they have expired already
+  }
+  ASSERT_TRUE(waitUntil([&] { return Fennix::DateClock::now() > expiry; }));
+  EXPECT_EQ(storage.cookie("sid"), std::nullopt);
+  EXPECT_EQ(storage.cookie("note"), std::nullopt);
+  EXPECT_TRUE(storage.cookies().empty());
+  EXPECT_TRUE(storage.cookiesForHost("127.0.0.1").empty());
+  Site site([](const std::string&, const std::string& path, int) {
+    return reply(200, path == "/set" ? std::vector<std::string>{"Set-Cookie: sid=plain; Path=/"} : std::vector<std::string>{});
+  });
+  ASSERT_EQ(fetch(session, site.at("127.0.0.1", "/set")).error, nullptr);
+  ASSERT_EQ(fetch(session, site.at("127.0.0.1", "/next")).error, nullptr);
+  EXPECT_EQ(site.seen().back(), "127.0.0.1 /next [sid=plain]");
+  EXPECT_EQ(namesIn(session), std::vector<std::string>{"sid=plain"});
 }
 
 }  // namespace

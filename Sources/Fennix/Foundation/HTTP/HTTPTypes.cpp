@@ -581,45 +581,62 @@ const std::shared_ptr<HTTPCookieStorage>& HTTPCookieStorage::shared() {
 }
 
 std::vector<HTTPCookie> HTTPCookieStorage::cookies() const {
+  const auto now = Fennix::DateClock::now();
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<HTTPCookie> all;
   all.reserve(cookies_.size());
-  for (const auto& [sequence, cookie] : cookies_) all.push_back(cookie);
+  for (const auto& [sequence, cookie] : cookies_) {
+    if (!cookie.isExpired(now)) all.push_back(cookie);
+  }
   return all;
 }
 
 std::vector<HTTPCookie> HTTPCookieStorage::cookies(const URL& forURL) const {
   const auto host = forURL.host();
   if (!host) return {};
-  const auto now = Fennix::DateClock::now();
-  auto created = createdCookiesForHost(*host);
-  std::erase_if(created, [&](const auto& entry) { return entry.second.isExpired(now) || !entry.second.matches(forURL); });
-  std::sort(created.begin(), created.end(), [](const auto& a, const auto& b) {
-    return a.second.path.size() != b.second.path.size() ? a.second.path.size() > b.second.path.size() : a.first < b.first;
+  const std::string site = siteOf(*host);
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = foundForHostLocked(site, *host, Fennix::DateClock::now());
+  std::erase_if(found, [&](const Found& entry) { return !entry.cookie.matches(forURL); });
+  std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    return a.cookie.path.size() != b.cookie.path.size() ? a.cookie.path.size() > b.cookie.path.size() : a.created < b.created;
   });
   std::vector<HTTPCookie> matching;
-  matching.reserve(created.size());
-  for (auto& entry : created) matching.push_back(std::move(entry.second));
+  matching.reserve(found.size());
+  for (auto& entry : found) {
+    touchLocked(entry.sequence);
+    matching.push_back(std::move(entry.cookie));
+  }
   return matching;
 }
 
 std::vector<HTTPCookie> HTTPCookieStorage::cookiesForHost(const std::string& host) const {
+  const std::string site = siteOf(host);
+  std::lock_guard<std::mutex> lock(mutex_);
   std::vector<HTTPCookie> matching;
-  for (auto& entry : createdCookiesForHost(host)) matching.push_back(std::move(entry.second));
+  for (auto& entry : foundForHostLocked(site, host, Fennix::DateClock::now())) matching.push_back(std::move(entry.cookie));
   return matching;
 }
 
-std::vector<std::pair<std::uint64_t, HTTPCookie>> HTTPCookieStorage::createdCookiesForHost(const std::string& host) const {
-  const std::string site = siteOf(host);
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<std::pair<std::uint64_t, HTTPCookie>> matching;
+std::vector<HTTPCookieStorage::Found> HTTPCookieStorage::foundForHostLocked(const std::string& site, const std::string& host,
+                                                                           Fennix::Date now) const {
+  std::vector<Found> matching;
   const auto found = bySite_.find(site);
   if (found == bySite_.end()) return matching;
   for (const auto sequence : found->second) {
     const auto& cookie = cookies_.at(sequence);
-    if (cookieMatchesHost(cookie, host)) matching.emplace_back(createdAs_.at(sequence), cookie);
+    if (!cookie.isExpired(now) && cookieMatchesHost(cookie, host)) matching.push_back({sequence, createdAs_.at(sequence), cookie});
   }
   return matching;
+}
+
+void HTTPCookieStorage::touchLocked(std::uint64_t sequence) const {
+  const auto last = lastUse_.find(sequence);
+  if (last == lastUse_.end()) return;
+  auto& byUse = byUse_[cookies_.at(sequence).isSecure ? 1 : 0];
+  byUse.erase({last->second, sequence});
+  last->second = nextUse_++;
+  byUse.emplace(last->second, sequence);
 }
 
 void HTTPCookieStorage::removeLocked(std::uint64_t sequence) {
@@ -634,7 +651,15 @@ void HTTPCookieStorage::removeLocked(std::uint64_t sequence) {
   }
   if (cookie.expiresDate) byExpiry_.erase({*cookie.expiresDate, sequence});
   createdAs_.erase(sequence);
+  if (const auto last = lastUse_.find(sequence); last != lastUse_.end()) {
+    byUse_[cookie.isSecure ? 1 : 0].erase({last->second, sequence});
+    lastUse_.erase(last);
+  }
   cookies_.erase(found);
+}
+
+void HTTPCookieStorage::removeExpiredLocked(Fennix::Date now) {
+  while (!byExpiry_.empty() && byExpiry_.begin()->first <= now) removeLocked(byExpiry_.begin()->second);
 }
 
 void HTTPCookieStorage::setCookie(const HTTPCookie& cookie) {
@@ -653,6 +678,8 @@ void HTTPCookieStorage::setCookies(const std::vector<HTTPCookie>& cookies, const
       continue;
     }
     std::lock_guard<std::mutex> lock(mutex_);
+    // A secure cookie that has expired is gone, and guards its name no longer.
+    removeExpiredLocked(Fennix::DateClock::now());
     if (!secureOrigin && shadowsSecureCookieLocked(cookie)) {
       console::warn("refused a cookie a response set for " + host + ":",
                     "a connection that is not secure cannot replace a secure cookie named " + cookie.name);
@@ -682,19 +709,48 @@ void HTTPCookieStorage::storeLocked(const HTTPCookie& cookie) {
     created = createdAs_.at(same->second);
     removeLocked(same->second);
   }
-  while (!byExpiry_.empty() && byExpiry_.begin()->first <= now) removeLocked(byExpiry_.begin()->second);
+  removeExpiredLocked(now);
   if (cookie.isExpired(now)) return;
 
   const std::uint64_t sequence = nextSequence_++;
   cookies_.emplace(sequence, cookie);
   byKey_.emplace(Key{cookie.name, cookie.domain, cookie.path}, sequence);
   createdAs_.emplace(sequence, created.value_or(sequence));
-  auto& ofSite = bySite_[site];
-  ofSite.insert(sequence);
+  bySite_[site].insert(sequence);
   if (cookie.expiresDate) byExpiry_.emplace(*cookie.expiresDate, sequence);
-  // The cookies set longest ago make room: of the site first, then of the whole store.
-  if (ofSite.size() > maximumCookiesPerSite) removeLocked(*ofSite.begin());
-  if (cookies_.size() > maximumCookies) removeLocked(cookies_.begin()->first);
+  lastUse_.emplace(sequence, nextUse_);
+  byUse_[cookie.isSecure ? 1 : 0].emplace(nextUse_++, sequence);
+  evictLocked(&site, maximumCookiesPerSite, sequence);
+  evictLocked(nullptr, maximumCookies, sequence);
+}
+
+void HTTPCookieStorage::evictLocked(const std::string* site, std::size_t bound, std::uint64_t newest) {
+  for (;;) {
+    const auto ofSite = site != nullptr ? bySite_.find(*site) : bySite_.end();
+    const std::size_t count = site != nullptr ? (ofSite != bySite_.end() ? ofSite->second.size() : 0) : cookies_.size();
+    if (count <= bound) return;
+    // Expired cookies are gone already: cookies that are not secure go before secure ones, each
+    // the least recently used first.
+    std::optional<std::pair<int, std::uint64_t>> least;  // secure, last use
+    std::uint64_t victim = 0;
+    if (site != nullptr) {
+      for (const auto sequence : ofSite->second) {
+        const std::pair<int, std::uint64_t> rank{cookies_.at(sequence).isSecure ? 1 : 0, lastUse_.at(sequence)};
+        if (!least || rank < *least) {
+          least = rank;
+          victim = sequence;
+        }
+      }
+    } else {
+      victim = (!byUse_[0].empty() ? byUse_[0] : byUse_[1]).begin()->second;
+    }
+    if (victim == newest) {
+      const auto& cookie = cookies_.at(victim);
+      console::warn("no room for the cookie " + cookie.name + " of " + cookie.domain + ":",
+                    site != nullptr ? "the other cookies of its site are secure" : "the other cookies of the store are secure");
+    }
+    removeLocked(victim);
+  }
 }
 
 void HTTPCookieStorage::deleteCookie(const HTTPCookie& cookie) {
@@ -705,18 +761,24 @@ void HTTPCookieStorage::deleteCookie(const HTTPCookie& cookie) {
 }
 
 std::optional<HTTPCookie> HTTPCookieStorage::cookie(const std::string& name) const {
+  const auto now = Fennix::DateClock::now();
   std::lock_guard<std::mutex> lock(mutex_);
   for (const auto& [sequence, stored] : cookies_) {
-    if (stored.name == name) return stored;
+    if (stored.name == name && !stored.isExpired(now)) return stored;
   }
   return std::nullopt;
 }
 
 std::vector<HTTPCookie> HTTPCookieStorage::deleteCookiesWithName(const std::string& name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  removeExpiredLocked(Fennix::DateClock::now());
   std::vector<HTTPCookie> named;
-  for (const auto& stored : cookies()) {
-    if (stored.name == name) named.push_back(stored);
+  std::vector<std::uint64_t> sequences;
+  for (const auto& [sequence, stored] : cookies_) {
+    if (stored.name != name) continue;
+    named.push_back(stored);
+    sequences.push_back(sequence);
   }
-  for (const auto& cookie : named) deleteCookie(cookie);
+  for (const auto sequence : sequences) removeLocked(sequence);
   return named;
 }

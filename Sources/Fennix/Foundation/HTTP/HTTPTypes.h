@@ -174,9 +174,13 @@ class HTTPCookie {
 };
 
 /// The cookies kept between requests. A cookie replaces one of the same name, domain and path;
-/// an expired one removes it. The store is bounded as RFC 6265 §6.1 suggests: expired cookies go
-/// first, then a site (a registrable domain with the names under it) keeps its 50 cookies set
-/// last, and the store its 3000 cookies set last.
+/// an expired one removes it, and a cookie that has expired is no longer in the store for any of
+/// its questions. The store is bounded as the cookie rules say: a site (a registrable domain with
+/// the names under it) keeps 50 cookies and the store 3000; past a bound, expired cookies go
+/// first, then cookies that are not secure, then secure ones, each the least recently used first
+/// (used: set, or handed out for a request by `cookies(forURL)`). A cookie that is not secure
+/// therefore never pushes out a secure one: where its site or the store holds only secure cookies
+/// beside it, it is the one that goes, with a log line.
 class HTTPCookieStorage {
  public:
   static constexpr std::size_t maximumCookiesPerSite = 50;
@@ -186,11 +190,12 @@ class HTTPCookieStorage {
 
   /// Every cookie, in the order they were set (a replaced cookie counts as set anew).
   std::vector<HTTPCookie> cookies() const;
-  /// The cookies a request to `url` carries, unexpired, longer paths first, and of paths of one
-  /// length the one created first (a cookie that replaced another keeps that one's creation).
+  /// The cookies a request to `url` carries, longer paths first, and of paths of one length the
+  /// one created first (a cookie that replaced another keeps that one's creation). Each counts as
+  /// used now.
   std::vector<HTTPCookie> cookies(const URL& forURL) const;
-  /// The cookies whose domain matches `host`, whatever their path or expiry, in the order set;
-  /// found without looking at the cookies of other sites.
+  /// The cookies whose domain matches `host`, whatever their path, in the order set; found
+  /// without looking at the cookies of other sites.
   std::vector<HTTPCookie> cookiesForHost(const std::string& host) const;
   /// Stores the cookie; one whose name is not an HTTP token, or whose value holds other than the
   /// visible ASCII a cookie value may (none of `"`, `,`, `;`, `\`; the whole value may stand in
@@ -210,11 +215,21 @@ class HTTPCookieStorage {
 
  private:
   using Key = std::tuple<std::string, std::string, std::string>;  // name, domain, path
+  /// A stored cookie with its sequence number and when it was created.
+  struct Found {
+    std::uint64_t sequence;
+    std::uint64_t created;
+    HTTPCookie cookie;
+  };
   void removeLocked(std::uint64_t sequence);
+  void removeExpiredLocked(Fennix::Date now);
   void storeLocked(const HTTPCookie& cookie);
+  /// Removes cookies of the site (or of the whole store, with none) until it is within `bound`.
+  void evictLocked(const std::string* site, std::size_t bound, std::uint64_t newest);
+  void touchLocked(std::uint64_t sequence) const;
   bool shadowsSecureCookieLocked(const HTTPCookie& cookie) const;
-  /// The cookies whose domain matches `host`, in the order set, each with when it was created.
-  std::vector<std::pair<std::uint64_t, HTTPCookie>> createdCookiesForHost(const std::string& host) const;
+  /// The unexpired cookies whose domain matches `host`, in the order set.
+  std::vector<Found> foundForHostLocked(const std::string& site, const std::string& host, Fennix::Date now) const;
 
   mutable std::mutex mutex_;
   std::uint64_t nextSequence_ = 0;
@@ -226,4 +241,10 @@ class HTTPCookieStorage {
   /// For each cookie, the sequence number of the first cookie of its name, domain and path that
   /// it replaced (or its own): when it was created, for the order of the "Cookie" field.
   std::map<std::uint64_t, std::uint64_t> createdAs_;
+  /// When each cookie was last used, by a count that grows with every use; and the cookies by
+  /// that count, those that are not secure and the secure ones apart, the least recently used
+  /// first. A request that carries a cookie uses it, hence mutable.
+  mutable std::uint64_t nextUse_ = 0;
+  mutable std::map<std::uint64_t, std::uint64_t> lastUse_;
+  mutable std::set<std::pair<std::uint64_t, std::uint64_t>> byUse_[2];
 };
