@@ -190,7 +190,7 @@ TEST(HTTPResponse, MalformedHostsSetNoCookiesAndHostOnlyCookiesStayHostOnly) {
   }
   EXPECT_EQ(url("http://User@WWW.Bank.COM:8080/x").host(), "www.bank.com");
   EXPECT_EQ(url("http://[::1]:8080/").host(), "::1");
-  EXPECT_EQ(url("http://[::ffff:10.0.0.1]/").host(), "::ffff:10.0.0.1");
+  EXPECT_EQ(url("http://[::ffff:10.0.0.1]/").host(), std::nullopt);
   EXPECT_EQ(url("file:///tmp/x").host(), "");
 
   // Whatever text a host-only cookie's domain holds, it goes to that host alone.

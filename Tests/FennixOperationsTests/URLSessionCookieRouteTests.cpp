@@ -297,15 +297,16 @@ TEST(URLSessionCookieRoute, PlainHTTPPushesNoSecureCookieOutToPlantItsOwn) {
 }
 
 TEST(URLSessionCookieRoute, OneAddressIsOneHostWhateverItsSpelling) {
-  // Spellings of 127.0.0.1 (and of another loopback address) that libcurl connects to as such:
-  // each would be a site of its own. None is sent, nor taken as a host, nor sets a cookie; the
-  // one spelling of the address works.
+  // Spellings of 127.0.0.1 (and of another loopback address) that libcurl connects to as such,
+  // IPv6 addresses that map it among them: each would be a site of its own. None is sent, nor
+  // taken as a host, nor sets a cookie; the one spelling of the address works.
   Site site([](const std::string&, const std::string& path, int port) {
     if (path == "/hop") return reply(302, {"Location: http://127.0.0.01:" + std::to_string(port) + "/set"});
     return reply(200, {"Set-Cookie: s=1"});
   });
   auto session = newSession();
-  for (const std::string host : {"127.0.0.01", "127.0.0.001", "127.1", "0x7f.0.0.1", "0177.0.0.1", "2130706433", "127.0.0.010"}) {
+  for (const std::string host : {"127.0.0.01", "127.0.0.001", "127.1", "0x7f.0.0.1", "0177.0.0.1", "2130706433", "127.0.0.010",
+                                   "[::ffff:127.0.0.1]", "[::FFFF:7f00:1]"}) {
     const std::string address = site.at(host, "/set");
     EXPECT_EQ(URL::fromString(address)->host(), std::nullopt) << host;
     EXPECT_EQ(fetch(session, address).code(), URLErrorCode::unsupportedURL) << host;
@@ -326,7 +327,6 @@ TEST(URLSessionCookieRoute, OneAddressIsOneHostWhateverItsSpelling) {
   EXPECT_EQ(namesIn(session), std::vector<std::string>{"s=1"});
   // An IPv6 address is kept in one form, whichever the URL wrote.
   EXPECT_EQ(URL::fromString("http://[0:0:0:0:0:0:0:1]:8080/")->host(), "::1");
-  EXPECT_EQ(URL::fromString("http://[::FFFF:7f00:1]/")->host(), "::ffff:127.0.0.1");
   const auto cookies =
       HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", "v6=1"}}, *URL::fromString("http://[0::0:1]/"));
   ASSERT_EQ(cookies.size(), 1u);

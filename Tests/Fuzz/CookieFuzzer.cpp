@@ -2,11 +2,13 @@
 // "Set-Cookie" value. Every cookie accepted is held to the rules of cookies, checked here on
 // their own terms rather than through the code under test: it stays with the site that set it
 // (the host, or a domain above it that is no public suffix and lies at or below the host's
-// registrable domain), and a host that ends in a number is an IPv4 address in its one spelling,
-// so that no server poses as many sites; it keeps what its name's prefix promises, is secure
-// only from a secure origin, holds no control character and stays within the sizes a cookie may
-// have, and goes back as one "name=value" pair that no byte of it can break. Stored as a
-// response stores it, it never replaces or hides a secure cookie when it came over plain HTTP.
+// registrable domain), and a host that ends in a number is an IPv4 address in its one spelling
+// (and no IPv6 address maps one), so that no server poses as many sites; it keeps what its
+// name's prefix promises, is secure only from a secure origin, holds no control character and
+// stays within the sizes a cookie may have, and goes back as one "name=value" pair that no byte
+// of it can break. Stored as a response stores it, it never replaces or hides a secure cookie
+// when it came over plain HTTP.
+#include <arpa/inet.h>
 #include <libpsl.h>
 
 #include <algorithm>
@@ -61,9 +63,15 @@ bool isDecimal(const std::string& text) {
 }
 
 /// A host whose last label is a number (decimal, or "0x" and hex digits) is four decimal
-/// numbers of 0 to 255 without leading zeros; any other host (an IPv6 address too) passes.
+/// numbers of 0 to 255 without leading zeros; an IPv6 address is in the system's form and maps
+/// no IPv4 address (another spelling of that address); any other host passes.
 bool isOneSpellingOfItsAddress(const std::string& host) {
-  if (host.find(':') != std::string::npos) return true;
+  if (host.find(':') != std::string::npos) {
+    in6_addr address{};
+    char written[INET6_ADDRSTRLEN] = "";
+    return ::inet_pton(AF_INET6, host.c_str(), &address) == 1 && !IN6_IS_ADDR_V4MAPPED(&address) &&
+           ::inet_ntop(AF_INET6, &address, written, sizeof written) != nullptr && host == written;
+  }
   std::vector<std::string> labels(1);
   for (const char c : host) {
     if (c == '.') {

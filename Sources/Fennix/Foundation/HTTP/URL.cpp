@@ -61,11 +61,12 @@ bool isCanonicalIPv4(const std::string& host) {
 
 /// The host of an authority ("user@host:port"), lowercased, an IPv6 address in the system's
 /// canonical form ("0:0::1" is "::1"); none when the authority is malformed: an unclosed or
-/// misplaced bracket, an IP literal that is no IPv6 address, an empty label, a leading or
-/// trailing dot, a character a host name cannot hold, a name read as an IPv4 address that is not
-/// spelt as four decimal numbers of 0 to 255 without leading zeros, or a port that is not a
-/// number. One address is thus one host, whichever spelling reached the parser: the cookies of a
-/// host and the connection to it agree. An empty authority has the empty host.
+/// misplaced bracket, an IP literal that is no IPv6 address or one that maps an IPv4 address, an
+/// empty label, a leading or trailing dot, a character a host name cannot hold, a name read as an
+/// IPv4 address that is not spelt as four decimal numbers of 0 to 255 without leading zeros, or a
+/// port that is not a number. One address is thus one host, whichever spelling reached the
+/// parser: the cookies of a host and the connection to it agree. An empty authority has the empty
+/// host.
 std::optional<std::string> hostOfAuthority(std::string_view authority) {
   if (auto at = authority.rfind('@'); at != std::string_view::npos) authority = authority.substr(at + 1);
   std::string_view host = authority;
@@ -87,6 +88,9 @@ std::optional<std::string> hostOfAuthority(std::string_view authority) {
         ::inet_ntop(AF_INET6, &address, written, sizeof written) == nullptr) {
       return std::nullopt;
     }
+    // One that maps an IPv4 address ("::ffff:7f00:1") is another spelling of that address,
+    // which libcurl reaches through it.
+    if (IN6_IS_ADDR_V4MAPPED(&address)) return std::nullopt;
     canonical = written;
   } else {
     if (auto colon = authority.rfind(':'); colon != std::string_view::npos) {
