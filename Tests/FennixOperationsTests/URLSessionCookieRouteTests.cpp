@@ -312,6 +312,8 @@ TEST(URLSessionCookieRoute, OneAddressIsOneHostWhateverItsSpelling) {
     EXPECT_EQ(fetch(session, address).code(), URLErrorCode::unsupportedURL) << host;
     EXPECT_TRUE(HTTPCookie::cookiesWithResponseHeaderFields({{"Set-Cookie", "s=1"}}, *URL::fromString(address)).empty()) << host;
   }
+  // Nor is a URL without a host, whose path libcurl would read as one.
+  EXPECT_EQ(fetch(session, "http:///127.0.0.01:" + std::to_string(site.port()) + "/set").code(), URLErrorCode::unsupportedURL);
   EXPECT_TRUE(site.seen().empty());
   // Names that end in a number but are no address libcurl reads are no hosts either (they are
   // not fetched here: libcurl would look them up by name).

@@ -373,6 +373,10 @@ bool isFollowedRedirect(long status) {
   return status == 300 || status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+/// Whether the URL names a host. Without one ("http:///127.0.0.1/") libcurl would connect to
+/// the first segment of the path, a host that neither the cookies nor the origin checks see.
+bool namesAHost(const URL& url) { return !url.host().value_or("").empty(); }
+
 int portOf(const URL& url) { return url.port().value_or(url.scheme() == "https" ? 443 : 80); }
 
 bool sameOrigin(const URL& a, const URL& b) {
@@ -579,7 +583,7 @@ bool followsOn(Transfer& transfer, CURLcode result, const URLSession::Configurat
     return false;
   }
   const auto scheme = target->scheme();
-  if ((scheme != "http" && scheme != "https") || !target->host()) {
+  if ((scheme != "http" && scheme != "https") || !namesAHost(*target)) {
     transfer.error = urlError(URLErrorCode::unsupportedURL, "redirected to an unsupported URL");
     return false;
   }
@@ -678,7 +682,7 @@ class URLSessionDriver : public std::enable_shared_from_this<URLSessionDriver> {
     Fennix::ErrorRef error;
     if (task->cancelled_.load()) {
       error = urlError(URLErrorCode::cancelled, "cancelled");
-    } else if (!request.url || !request.url->host() || (scheme != "http" && scheme != "https")) {
+    } else if (!request.url || !namesAHost(*request.url) || (scheme != "http" && scheme != "https")) {
       error = urlError(URLErrorCode::unsupportedURL, "unsupported URL");
     } else if (const auto fault = Fennix::HTTPWire::requestFault(request)) {
       // Nothing of a request that would break its lines (or whose time-out means nothing) is sent.
