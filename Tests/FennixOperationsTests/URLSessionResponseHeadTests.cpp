@@ -124,4 +124,34 @@ TEST(URLSessionResponseHead, AFieldThatLibcurlReadsItselfIsNeverFolded) {
   EXPECT_EQ(fetched.body(), "ok");
 }
 
+TEST(URLSessionResponseHead, AHeadThatLibcurlEndsOrFollowsOtherwiseIsRefused) {
+  // libcurl ends a head at a line that starts with a carriage return, whatever follows it there:
+  // the fields after it, an interim head's end and trailer fields would be taken otherwise.
+  const std::string rest = "\r\nContent-Length: 2\r\n\r\nok";
+  expectRefused({"HTTP/1.1 200 OK\r\nSet-Cookie: c=1\r\n\rX-Note: a" + rest}, "carriage return");
+  expectRefused({"HTTP/1.1 103 Early\r\nSet-Cookie: e=1\r\n\r \r\nHTTP/1.1 200 OK\r\nSet-Cookie: c=1" + rest}, "carriage return");
+  expectRefused({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nSet-Cookie: c=1\r\n\rX\r\n2\r\nok\r\n0\r\nSet-Cookie: t=1\r\n\r\n"},
+                "carriage return");
+
+  // libcurl follows the first of two targets that differ, while the fields handed on would join them.
+  expectRefused({"HTTP/1.1 302 Found\r\nSet-Cookie: c=1\r\nLocation: /a\r\nlocation: /b\r\nContent-Length: 0\r\n\r\n"},
+                "more than one Location");
+  expectRefused({"HTTP/1.1 200 OK\r\nSet-Cookie: c=1\r\nLocation: /a\r\nX-Note: a\r\nLOCATION: /a/" + rest}, "more than one Location");
+
+  // The same target given twice is one target; an interim head's are none of the final head's.
+  URLSession::Configuration configuration;
+  configuration.cookieStorage = std::make_shared<HTTPCookieStorage>();
+  configuration.followRedirects = false;
+  auto session = std::make_shared<URLSession>(configuration);
+  ScriptedServer server(writing({"HTTP/1.1 103 Early\r\nLocation: /x\r\n\r\nHTTP/1.1 302 Found\r\nLocation: /a\r\nX-Note: n\r\n"
+                                 "Location:  /a\r\nContent-Length: 0\r\n\r\n"}),
+                        2);
+  const auto fetched = fetchFrom(session, server.url("/"));
+  ASSERT_EQ(fetched.error, nullptr) << fetched.describe();
+  ASSERT_NE(fetched.response, nullptr);
+  EXPECT_EQ(fetched.response->statusCode(), 302);
+  EXPECT_EQ(fetched.response->firstHeader("Location"), "/a");
+  EXPECT_EQ(fetched.response->header("Location"), std::vector<std::string>{"/a"});
+}
+
 }  // namespace

@@ -176,11 +176,25 @@ std::optional<std::string> ResponseHeadReader::take(std::string_view line, long 
     // An interim head is followed by another head; the final one by content.
     if (interim_) {
       awaitingStatus_ = true;
-    } else {
-      ended_ = true;
+      return std::nullopt;
     }
+    // libcurl follows the first "Location" alone: a second one that says otherwise would stand
+    // joined to it in the fields handed on, and one that says the same is one target.
+    const auto isLocation = [](const auto& field) { return equalsIgnoringCase(field.first, "Location"); };
+    const auto first = std::find_if(fields_.begin(), fields_.end(), isLocation);
+    if (first != fields_.end()) {
+      const std::string target = first->second;
+      for (auto other = std::next(first); other != fields_.end(); ++other) {
+        if (isLocation(*other) && other->second != target) return refuse("the response's head has more than one Location");
+      }
+      fields_.erase(std::remove_if(std::next(first), fields_.end(), isLocation), fields_.end());
+    }
+    ended_ = true;
     return std::nullopt;
   }
+  // libcurl takes a line that starts with a carriage return for the end of the head, whatever
+  // follows it on the line.
+  if (line[0] == '\r') return refuse("the response's head has a line that starts with a carriage return");
   if (line[0] == ' ' || line[0] == '\t') {
     const auto first = line.find_first_not_of(" \t");
     if (fields_.empty() || first == std::string_view::npos) return std::nullopt;

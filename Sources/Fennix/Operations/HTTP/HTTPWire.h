@@ -51,10 +51,12 @@ std::variant<StatusLine, std::string> parseStatusLine(std::string_view line, boo
 /// field before it (an obsolete folding), joined to its value after one space.
 ///
 /// A head that libcurl would take otherwise than this reading is refused: a status line that is
-/// malformed or whose status libcurl read as another, and a folded field that libcurl reads itself
+/// malformed or whose status libcurl read as another; a folded field that libcurl reads itself
 /// (it reads such a field's first line alone): "Content-Length", "Transfer-Encoding",
 /// "Content-Encoding", "Connection" and "Location" decide the content's length and coding, the
-/// connection's reuse and where a redirect leads.
+/// connection's reuse and where a redirect leads; a line that starts with a carriage return
+/// (libcurl ends the head there); and a final head with "Location" fields that differ (libcurl
+/// follows the first). Repeats of the same "Location" are kept once.
 class ResponseHeadReader {
  public:
   using Fields = std::vector<std::pair<std::string, std::string>>;
