@@ -20,17 +20,12 @@
 
 #include "Fennix/Foundation/HTTP/HTTPTypes.h"
 #include "Fennix/Foundation/HTTP/URL.h"
+#include "FuzzChecks.h"
 
 namespace {
 
-void check(bool holds) {
-  if (!holds) std::abort();
-}
-
-std::string lowercased(std::string text) {
-  for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
+using FuzzChecks::check;
+using FuzzChecks::lowercased;
 
 bool hasControl(const std::string& text) {
   return std::any_of(text.begin(), text.end(), [](char c) {

@@ -52,7 +52,8 @@ int listenOnLoopback(int& port) {
   return fd;
 }
 
-/// Serves one page to every request on 127.0.0.1 until it is destroyed.
+/// Serves one page to every request on 127.0.0.1 until it is destroyed, or a redirect where one
+/// is set for the request's path.
 class LoopbackServer {
  public:
   explicit LoopbackServer(std::string body) : body_(std::move(body)) {
@@ -67,6 +68,13 @@ class LoopbackServer {
     for (auto& client : clients_) client.join();
   }
   std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  /// The same place under the host name "localhost": another origin.
+  std::string localhostURL(const std::string& path) const { return "http://localhost:" + std::to_string(port_) + path; }
+  /// Answers requests for `path` with a redirect (302 Found) to `location`.
+  void redirect(const std::string& path, const std::string& location) {
+    std::lock_guard guard(lock_);
+    redirects_[path] = location;
+  }
   std::atomic<int> requests{0};
   std::string lastUserAgent() {
     std::lock_guard guard(lock_);
@@ -104,11 +112,15 @@ class LoopbackServer {
         userAgent_ = request.substr(at + 12, request.find("\r\n", at) - at - 12);
       }
       const auto pathStart = request.find(' ') + 1;
-      heads_[request.substr(pathStart, request.find(' ', pathStart) - pathStart)] =
-          request.substr(0, request.find("\r\n\r\n") + 2);
+      const std::string path = request.substr(pathStart, request.find(' ', pathStart) - pathStart);
+      heads_[path] = request.substr(0, request.find("\r\n\r\n") + 2);
       ++requests;
-      std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                             std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_;
+      const auto redirect = redirects_.find(path);
+      std::string response =
+          redirect != redirects_.end()
+              ? "HTTP/1.1 302 Found\r\nLocation: " + redirect->second + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"
+              : "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body_.size()) +
+                    "\r\nConnection: close\r\n\r\n" + body_;
       ssize_t written = ::write(client, response.data(), response.size());
       (void)written;
     }
@@ -123,6 +135,7 @@ class LoopbackServer {
   std::mutex lock_;
   std::string userAgent_;
   std::map<std::string, std::string> heads_;
+  std::map<std::string, std::string> redirects_;
 };
 
 bool pumpFor(int seconds, const std::function<bool()>& done) {
@@ -144,7 +157,10 @@ struct ControllerWindowTest : ::testing::Test {
 
 }  // namespace
 
-// The header fields of a request reach the server with it, over those the engine sends itself.
+// The header fields of a request reach the server with it, over those the engine sends itself,
+// and go on to the page a server redirects to within the request's origin; to another origin
+// (another port, another host) they go on too, all but Authorization, which the engine drops
+// there and leaves out for the rest of the load, back in the first origin too.
 TEST_F(ControllerWindowTest, ARequestsHeaderFieldsReachTheServer) {
   LoopbackServer server("<html><head><title>Fields</title></head><body></body></html>");
   auto web = NSViewController::make<QvWebViewController>();
@@ -171,6 +187,36 @@ TEST_F(ControllerWindowTest, ARequestsHeaderFieldsReachTheServer) {
   web->setRepresentedObject(Fennix::AnyValue::object(std::make_shared<URL>(*URL::fromString(server.url("/plain")))));
   ASSERT_TRUE(pumpFor(30, [&] { return !server.headOf("/plain").empty(); })) << "requests: " << server.requests;
   EXPECT_EQ(server.headOf("/plain").find("X-Quarvel-Check"), std::string::npos) << server.headOf("/plain");
+
+  LoopbackServer otherPort("<html><head><title>Landed</title></head><body></body></html>");
+  server.redirect("/same", "/landed-same");
+  server.redirect("/other-port", otherPort.url("/landed-port"));
+  server.redirect("/other-host", server.localhostURL("/landed-host"));
+  server.redirect("/round", otherPort.url("/back"));
+  otherPort.redirect("/back", server.url("/landed-back"));
+  struct Hop {
+    std::string start;
+    LoopbackServer* landing;
+    std::string landed;
+    bool stayedInOrigin;
+  };
+  for (const auto& hop : {Hop{"/same", &server, "/landed-same", true}, Hop{"/other-port", &otherPort, "/landed-port", false},
+                          Hop{"/other-host", &server, "/landed-host", false}, Hop{"/round", &server, "/landed-back", false}}) {
+    SCOPED_TRACE(hop.start);
+    auto redirected = std::make_shared<URLRequest>(*URL::fromString(server.url(hop.start)));
+    redirected->setValue("Bearer secret", "Authorization");
+    redirected->setValue("42", "X-Quarvel-Check");
+    web->setRepresentedObject(Fennix::AnyValue::object(redirected));
+    ASSERT_TRUE(pumpFor(30, [&] { return !hop.landing->headOf(hop.landed).empty(); }))
+        << "requests: " << server.requests << " and " << otherPort.requests;
+    const std::string first = server.headOf(hop.start), landed = hop.landing->headOf(hop.landed);
+    for (const auto& sent : {first, landed}) {
+      EXPECT_NE(sent.find("\r\nX-Quarvel-Check: 42\r\n"), std::string::npos) << sent;
+      EXPECT_NE(sent.find("\r\nUser-Agent: " + *web->wvUserAgent + "\r\n"), std::string::npos) << sent;
+    }
+    EXPECT_NE(first.find("\r\nAuthorization: Bearer secret\r\n"), std::string::npos) << first;
+    EXPECT_EQ(landed.find("\r\nAuthorization: Bearer secret\r\n") != std::string::npos, hop.stayedInOrigin) << landed;
+  }
   window.hide();
 }
 

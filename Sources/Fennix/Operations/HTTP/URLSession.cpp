@@ -19,6 +19,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <tuple>
@@ -119,12 +120,11 @@ struct Transfer {
   Fennix::Data body;
   std::size_t maximumBodySize = 0;
   bool tooLarge = false;
-  std::vector<std::pair<std::string, std::string>> headers;
+  /// The heads of the hop's responses as they arrive: the status and fields of each, read once.
+  Fennix::HTTPWire::ResponseHeadReader head;
   std::size_t headerBytes = 0;
-  /// The head of the final response has ended: lines after it are trailer fields.
-  bool headEnded = false;
-  /// The response whose head is arriving is an interim one (1xx, though not 101).
-  bool interim = false;
+  /// Why a head was refused as one that libcurl would read otherwise; empty while none was.
+  std::string refusedHead;
   /// The final response's head gave its content no one length.
   bool badLength = false;
   const std::atomic<bool>* cancelled = nullptr;
@@ -205,47 +205,21 @@ std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* c
   transfer->progressed();
   transfer->headerBytes += length;
   if (transfer->headerBytes > maximumHeaderBytes) return 0;
-  std::string line(data, length);
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  if (line.rfind("HTTP/", 0) == 0) {
-    transfer->headers.clear();  // a new response (after an interim one)
-    const auto space = line.find(' ');
-    transfer->interim = space != std::string::npos && line.compare(space + 1, 1, "1") == 0 &&
-                        line.compare(space + 1, 3, "101") != 0;
-    transfer->headEnded = false;
-    return length;
+  std::string_view line(data, length);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  // The status is read from each head's status line once, and must be the one libcurl read.
+  long libcurlStatus = 0;
+  curl_easy_getinfo(transfer->curl, CURLINFO_RESPONSE_CODE, &libcurlStatus);
+  const bool ended = transfer->head.finalHeadEnded();
+  if (auto refused = transfer->head.take(line, libcurlStatus)) {
+    transfer->refusedHead = std::move(*refused);
+    return 0;
   }
-  if (line.empty()) {
-    transfer->headEnded = !transfer->interim;
-    // Content whose length the head leaves in doubt cannot be told from what follows it.
-    if (transfer->headEnded && !hasOneLength(transfer->headers)) {
-      transfer->badLength = true;
-      return 0;
-    }
-    return length;
+  // Content whose length the head leaves in doubt cannot be told from what follows it.
+  if (!ended && transfer->head.finalHeadEnded() && !hasOneLength(transfer->head.fields())) {
+    transfer->badLength = true;
+    return 0;
   }
-  // Trailer fields after a chunked body are no header fields of the response: they neither
-  // stand among its fields nor set cookies.
-  if (transfer->headEnded) return length;
-  // A line that starts with a blank continues the field before it (an obsolete folding): it
-  // joins that field's value after one space, so no attribute of a folded field goes missing.
-  if (line[0] == ' ' || line[0] == '\t') {
-    const auto first = line.find_first_not_of(" \t");
-    if (!transfer->headers.empty() && first != std::string::npos) {
-      auto& value = transfer->headers.back().second;
-      value += (value.empty() ? "" : " ") + line.substr(first);
-      while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
-    }
-    return length;
-  }
-  const auto colon = line.find(':');
-  if (colon == std::string::npos || colon == 0) return length;
-  std::string name = line.substr(0, colon);
-  std::string value = line.substr(colon + 1);
-  const auto first = value.find_first_not_of(" \t");
-  value = first == std::string::npos ? std::string() : value.substr(first);
-  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
-  transfer->headers.emplace_back(std::move(name), std::move(value));
   return length;
 }
 
@@ -443,6 +417,7 @@ Fennix::ErrorRef errorOfResult(CURLcode result, CURL* curl, const Transfer& tran
       break;
     }
     case CURLE_WRITE_ERROR:
+      if (!transfer.refusedHead.empty()) return urlError(URLErrorCode::badServerResponse, transfer.refusedHead);
       if (transfer.badLength) return urlError(URLErrorCode::badServerResponse, "the response's content length is not one number");
       if (transfer.headerBytes > maximumHeaderBytes) {
         return urlError(URLErrorCode::badServerResponse, "the response's header is too large");
@@ -506,10 +481,10 @@ Fennix::ErrorRef prepareHop(Transfer& transfer, const URLSession::Configuration&
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, lines);
   transfer.headerList.reset(lines);
   transfer.body.clear();
-  transfer.headers.clear();
+  // libcurl writes the status line of an HTTP/2 response itself, and speaks HTTP/2 only over TLS.
+  transfer.head = Fennix::HTTPWire::ResponseHeadReader(hop.url.scheme() == "https");
   transfer.headerBytes = 0;
-  transfer.headEnded = false;
-  transfer.interim = false;
+  transfer.refusedHead.clear();
   transfer.badLength = false;
   transfer.tooLarge = false;
   transfer.received = 0;
@@ -529,6 +504,10 @@ void prepareTransfer(Transfer& transfer, const URLRequest& request, const URLSes
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+  // HTTP/2 over TLS only, never over plain HTTP; and a proxy's answer to a tunnel's CONNECT is no
+  // head of the server's response.
+  curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
+  curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
   setTimeouts(curl, transfer, request.timeoutInterval);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeBody);
@@ -545,17 +524,16 @@ void prepareTransfer(Transfer& transfer, const URLRequest& request, const URLSes
 /// cookie marked secure only from a secure response). A hop that failed, was cancelled or went
 /// quiet leaves the store as it was, and so does an interim response.
 void takeResponse(Transfer& transfer, const URLSession::Configuration& configuration) {
-  long status = 0;
-  curl_easy_getinfo(transfer.curl, CURLINFO_RESPONSE_CODE, &status);
   transfer.response = nullptr;
-  if (status <= 0 || !transfer.headEnded) return;
+  if (!transfer.head.finalHeadEnded()) return;
+  const long status = transfer.head.statusCode();
   const URL& url = transfer.hop.url;
   const bool whole = transfer.result == CURLE_OK && !transfer.error && !transfer.badLength && !transfer.tooLarge &&
                      !transfer.timedOut && !transfer.cancelled->load();
   if (configuration.cookieStorage && whole) {
-    configuration.cookieStorage->setCookies(HTTPCookie::cookiesWithResponseHeaderFields(transfer.headers, url), url);
+    configuration.cookieStorage->setCookies(HTTPCookie::cookiesWithResponseHeaderFields(transfer.head.fields(), url), url);
   }
-  transfer.response = std::make_shared<HTTPURLResponse>(url, status, headerFields(transfer.headers));
+  transfer.response = std::make_shared<HTTPURLResponse>(url, status, headerFields(transfer.head.fields()));
 }
 
 /// After a hop that libcurl ended with `result`: whether the transfer goes on with a redirect,
@@ -564,7 +542,7 @@ bool followsOn(Transfer& transfer, CURLcode result, const URLSession::Configurat
   transfer.result = result;
   // A connection that closed within the head ends the transfer as libcurl sees it, but what came
   // is no response: neither handed on nor followed.
-  if (result == CURLE_OK && !transfer.headEnded) {
+  if (result == CURLE_OK && !transfer.head.finalHeadEnded()) {
     transfer.error = urlError(URLErrorCode::networkConnectionLost,
                               "the response's head was cut off: the connection closed before it ended");
   }

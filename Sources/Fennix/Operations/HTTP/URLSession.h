@@ -6,7 +6,9 @@
 // redirects included, carries those that match its URL, and a request whose head would grow too
 // long for them fails before it is sent); redirects are followed as HTTP says unless switched off. A request whose
 // method or header fields would break its lines fails before anything is sent. Response header
-// names are stored in Title-Case.
+// names are stored in Title-Case. A response whose head libcurl could read otherwise than the
+// session (a status line not as HTTP writes it, a folded field that libcurl reads itself) fails
+// with `badServerResponse`.
 #pragma once
 
 #include <atomic>

@@ -50,8 +50,9 @@ class WebViewHandle {
   /// Where the view is (none before it loaded anything).
   virtual std::optional<std::string> currentURL() const = 0;
   /// Loads the URL, sending the header fields with the request (after the engine's own, which a
-  /// field of the same name replaces, but for User-Agent and Cookie, which stay the engine's);
-  /// when it has not finished `timeoutInterval` seconds later,
+  /// field of the same name replaces, but for User-Agent and Cookie, which stay the engine's) and
+  /// with the requests of its redirects (but for Authorization from the first redirect to another
+  /// scheme, host or port on); when it has not finished `timeoutInterval` seconds later,
   /// the view gives it up and its navigation fails with `timedOutError()`, once, whatever stage
   /// it had reached.
   virtual void load(const std::string& url, double timeoutInterval, const HeaderFields& headerFields) = 0;
