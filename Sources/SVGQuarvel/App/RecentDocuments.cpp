@@ -11,7 +11,24 @@
 
 namespace SVGQuarvel::RecentDocuments {
 
-std::vector<MenuItem> menuItems(std::vector<Entry> entries, std::size_t limit) {
+bool opens(const std::filesystem::path& path) {
+  // Swift source is what a document exports, never what opens as one: code that begins with its
+  // drawing in a comment looks like a drawing to the system.
+  if (UTType::fromFilenameExtension(path.has_extension() ? path.extension().string().substr(1) : "") ==
+      UTType::swiftSource())
+    return false;
+  FileContentType type;
+  try {
+    type = contentTypeOfFile(path);
+  } catch (const CocoaError&) {
+    return false;
+  }
+  // The routes of `AppDelegate::openFiles`: documents as documents, SVG drawings converted.
+  return type.isDocument || (type.isSVG && !type.isDirectory && !type.brokenLinkTarget);
+}
+
+std::vector<MenuItem> menuItems(std::vector<Entry> entries, std::size_t limit,
+                                const std::function<bool(const std::filesystem::path&)>& isOpenable) {
   std::stable_sort(entries.begin(), entries.end(),
                    [](const Entry& a, const Entry& b) { return a.modified > b.modified; });
   std::vector<MenuItem> items;
@@ -23,6 +40,7 @@ std::vector<MenuItem> menuItems(std::vector<Entry> entries, std::size_t limit) {
     std::filesystem::path path(file);
     g_free(file);
     if (std::any_of(items.begin(), items.end(), [&](const MenuItem& item) { return item.path == path; })) continue;
+    if (!isOpenable(path)) continue;
     items.push_back({displayFileName(path), path});
   }
   std::map<std::string, int> names;

@@ -7,12 +7,14 @@
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
 #include <gtkmm/entry.h>
+#include <gtkmm/eventcontrollerlegacy.h>
 #include <gtkmm/eventcontrollermotion.h>
 #include <gtkmm/label.h>
 
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <optional>
 #include <set>
 
 #include "Fennix/UI/AppKit/ViewControllers/GTK/WindowControllerGTK.h"
@@ -293,6 +295,126 @@ TEST_F(InputWindowTest, AMovingWindowFlagHoldsEveryDividerStill) {
       pumpFrames(10);
       window->unset_child();
     }
+}
+
+// Wherever the toolkit takes a press for a divider's drag (on the divider and in the band beside
+// it on either side, which reaches over the panes), the flag that a window move is under way holds
+// that divider still in a window that cannot be moved by its background: set between the press
+// and the pointer's first move (at every other point) or set during the drag (at the others). For
+// each divider of three panes, in both orientations. The pointer is driven without waiting a fixed
+// time: each step waits until the window has seen the event (the toolkit takes the pointer's
+// moves once a frame).
+TEST_F(InputWindowTest, AMovingWindowFlagHoldsADividerWhereverTheToolkitDragsIt) {
+  // The presses and releases and the last pointer position the window saw, before any view under it.
+  int presses = 0, releases = 0;
+  double pointerX = 0, pointerY = 0;
+  auto seen = Gtk::EventControllerLegacy::create();
+  seen->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+  seen->signal_event().connect(
+      [&](const Glib::RefPtr<const Gdk::Event>& event) {
+        const auto type = event->get_event_type();
+        if (type == Gdk::Event::Type::BUTTON_PRESS) ++presses;
+        if (type == Gdk::Event::Type::BUTTON_RELEASE) ++releases;
+        if (type == Gdk::Event::Type::BUTTON_PRESS || type == Gdk::Event::Type::MOTION_NOTIFY)
+          event->get_position(pointerX, pointerY);
+        return false;
+      },
+      false);
+  window->add_controller(seen);
+
+  for (const bool vertical : {true, false}) {
+    SCOPED_TRACE(vertical ? "side by side" : "stacked");
+    auto* split = Gtk::make_managed<QvDraggableSplitView>(vertical);
+    for (const char* name : {"first", "second", "third"}) {
+      auto* pane = Gtk::make_managed<Gtk::Label>(name);
+      pane->set_size_request(vertical ? 100 : -1, vertical ? -1 : 60);
+      split->addArrangedSubview(*pane);
+    }
+    Fennix::setMovableByWindowBackground(*window, false);
+    if (!showWithInput(*split)) GTEST_SKIP() << "no X input on this display";
+    ASSERT_TRUE(pumpUntil([&] { return split->paneFrames().size() == 3 && split->paneFrames()[2].size.width > 0; }));
+
+    for (long index = 0; index < 2; ++index) {
+      Gtk::Paned& paned = *split->divider(index);
+      const int start = paned.get_position();
+      const CGRect pane = split->paneFrames()[static_cast<std::size_t>(index)];
+      // The divider is one point thick and starts where its pane ends.
+      const int edge = int(std::lround(vertical ? pane.origin.x + pane.size.width : pane.origin.y + pane.size.height));
+      // A press `offset` points from the divider along its axis and a drag: whether the divider
+      // followed the pointer while the flag was clear; none when the window did not see the
+      // pointer's events.
+      const auto dragAt = [&](int offset) -> std::optional<bool> {
+        SCOPED_TRACE("divider " + std::to_string(index) + ", " + std::to_string(offset) + " points from it");
+        const WidgetInput::Point from = vertical ? input->onScreen(*split, edge + offset, split->get_height() / 2)
+                                                 : input->onScreen(*split, split->get_width() / 2, edge + offset);
+        double baseX = 0, baseY = 0;
+        // Moves the pointer `by` along the axis from the press; whether the window saw it there.
+        const auto moveBy = [&](int by) {
+          session.moveTo(from.first + (vertical ? by : 0), from.second + (vertical ? 0 : by));
+          return pumpUntil([&] {
+            return std::abs(pointerX - (baseX + (vertical ? by : 0))) < 0.5 &&
+                   std::abs(pointerY - (baseY + (vertical ? 0 : by))) < 0.5;
+          });
+        };
+        session.moveTo(from.first, from.second);
+        const int pressed = presses;
+        session.press(1);
+        if (!pumpUntil([&] { return presses > pressed; })) return std::nullopt;
+        baseX = pointerX, baseY = pointerY;
+
+        // Every other press, the flag is set after the press, before the pointer moves: the
+        // divider stays.
+        const bool setFirst = offset % 2 == 0;
+        if (setFirst) {
+          split->setIsMovingWindow(true);
+          if (!moveBy(8)) return std::nullopt;
+          pumpFrames(2);
+          EXPECT_EQ(paned.get_position(), start) << "set before the pointer moved";
+          split->setIsMovingWindow(false);
+        }
+        // Clear: where the toolkit drags the divider, it follows the pointer.
+        if (!moveBy(12)) return std::nullopt;
+        pumpFrames(2);
+        const int followed = paned.get_position();
+        if (!setFirst && followed != start) {
+          // Set during the drag: it stays, also through the release.
+          split->setIsMovingWindow(true);
+          if (!moveBy(0)) return std::nullopt;
+          pumpFrames(2);
+          EXPECT_EQ(paned.get_position(), followed) << "set during the drag";
+        }
+        const int released = releases;
+        session.release(1);
+        if (!pumpUntil([&] { return releases > released; })) return std::nullopt;
+        pumpFrames(2);
+        EXPECT_EQ(paned.get_position(), followed);
+        paned.set_position(start);
+        const bool back = pumpUntil([&] {
+          const CGRect now = split->paneFrames()[static_cast<std::size_t>(index)];
+          return std::lround(vertical ? now.origin.x + now.size.width : now.origin.y + now.size.height) == edge;
+        });
+        if (!back) return std::nullopt;
+        return followed != start;
+      };
+      // From the divider outwards on each side, until two presses in a row leave it alone.
+      std::set<int> dragged;
+      for (const int step : {1, -1}) {
+        int misses = 0;
+        for (int offset = step > 0 ? 0 : -1; misses < 2 && std::abs(offset) <= 40; offset += step) {
+          const auto followed = dragAt(offset);
+          ASSERT_TRUE(followed) << "the window did not see the pointer at " << offset;
+          if (*followed) dragged.insert(offset);
+          misses = *followed ? 0 : misses + 1;
+        }
+      }
+      // The toolkit drags the divider from a band on either side of it, without a gap.
+      ASSERT_FALSE(dragged.empty());
+      EXPECT_LE(*dragged.begin(), -3);
+      EXPECT_GE(*dragged.rbegin(), 3);
+      EXPECT_EQ(int(dragged.size()), *dragged.rbegin() - *dragged.begin() + 1);
+    }
+    window->unset_child();
+  }
 }
 
 // A side-line strip over a pane's edge behaves like what lies beneath it: a drag on it away

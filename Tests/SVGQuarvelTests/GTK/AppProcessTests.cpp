@@ -1,6 +1,7 @@
 // The real executable driven through the X server, each run on a bus of its own: saving over a
 // file-size limit or into a full disk, launches whose files do not open (alone, and handed to a
-// running application), and the services started by the bus when the application is not running.
+// running application), the services started by the bus when the application is not running, and
+// File ▸ Open Recent: what it lists and how it opens it.
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -8,10 +9,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "SVGQuarvel/App/AppDelegate.h"
+#include "SVGQuarvel/App/RecentDocuments.h"
 #include "SVGQuarvel/Model/DocumentFile.h"
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/GTK/AppProcessSupport.h"
@@ -20,6 +25,7 @@
 
 using namespace QuarvelTestSupport;
 using namespace AppProcessSupport;
+namespace RecentDocuments = SVGQuarvel::RecentDocuments;
 
 namespace {
 
@@ -201,15 +207,20 @@ TEST_F(AppProcessTest, OpenRecentListsAnOpenedDocumentAndOpensItAgain) {
   EXPECT_TRUE(app->running());
 }
 
-/// Lists `files` in the desktop's recent files of the application folder `home`, newest first.
-void writeRecentFiles(const std::filesystem::path& home, const std::vector<std::filesystem::path>& files) {
+/// Lists `files` in the desktop's recent files of the application folder `home`, newest first, the
+/// first as used at `newest` (seconds since the epoch), each other a minute before the one before
+/// it. The toolkit drops files older than a month from the list when it next writes it.
+void writeRecentFiles(const std::filesystem::path& home, const std::vector<std::filesystem::path>& files,
+                      std::int64_t newest = 1700000000) {
   GBookmarkFile* list = g_bookmark_file_new();
   for (std::size_t index = 0; index < files.size(); ++index) {
     gchar* uri = g_filename_to_uri(files[index].c_str(), nullptr, nullptr);
     g_bookmark_file_add_application(list, uri, "SVG Quarvel", "svg-quarvel %f");
-    g_bookmark_file_set_mime_type(list, uri, files[index].extension() == ".svg" ? "image/svg+xml"
-                                                                                 : "application/x-svgquarvel");
-    GDateTime* when = g_date_time_new_from_unix_utc(gint64(1700000000 - 60 * index));
+    const auto extension = files[index].extension();
+    g_bookmark_file_set_mime_type(list, uri, extension == ".svg"     ? "image/svg+xml"
+                                             : extension == ".swift" ? "text/x-swift"
+                                                                     : "application/x-svgquarvel");
+    GDateTime* when = g_date_time_new_from_unix_utc(gint64(newest - 60 * std::int64_t(index)));
     g_bookmark_file_set_modified_date_time(list, uri, when);
     g_bookmark_file_set_visited_date_time(list, uri, when);
     g_date_time_unref(when);
@@ -302,6 +313,74 @@ TEST_F(AppProcessTest, OpenRecentTakesTheOpenRouteAndADocumentOpensWhileTheWindo
   ASSERT_TRUE(opened) << log();
   x_.focus(*opened);
   x_.grab(x_.geometry(*opened)).savePNG(outputFile("app-recent-route-big.png").string());
+  EXPECT_TRUE(app->running());
+}
+
+// Open Recent lists only what it opens. Swift source files an older version put on the desktop's
+// list of recent files are left there (other programs read the list) and out of the menu, where a
+// document listed before them still opens; Save As through the panel puts a document and a
+// drawing on that list as this application's, and not a Swift source file, which the menu would
+// refuse.
+TEST_F(AppProcessTest, OpenRecentListsOnlyWhatItOpens) {
+  const auto listed = folder_ / "listed.svgquarvel";
+  writeFile(listed, documentText("// listed\n"));
+  const auto newer = folder_ / "Newer.swift", older = folder_ / "Older.swift";
+  writeFile(newer, "struct Newer {}\n");
+  writeFile(older, "struct Older {}\n");
+  // Used an hour ago: still on the list when the application writes it.
+  writeRecentFiles(folder_, {newer, older, listed}, g_get_real_time() / G_USEC_PER_SEC - 3600);
+  auto app = launch({QUARVEL_APP_EXECUTABLE}, "app-recent-opens.log");
+  const auto log = [] { return readFile(outputFile("app-recent-opens.log")); };
+  const auto window = x_.findWindow("Untitled", 120);
+  ASSERT_TRUE(window) << log();
+
+  // The menu: the document alone, which opens from its row.
+  const auto menu = openRecentMenu(*window, "app-recent-opens");
+  ASSERT_TRUE(menu);
+  std::vector<int> rows;
+  XDriver::waitUntil(
+      [&] {
+        const auto earlier = rows;
+        rows = menuRows(*menu);
+        return !rows.empty() && rows == earlier;
+      },
+      60);
+  x_.grab(x_.geometry(*menu)).savePNG(outputFile("app-recent-opens-menu.png").string());
+  ASSERT_EQ(rows.size(), 1u);
+  x_.click(x_.geometry(*menu).x + x_.geometry(*menu).width / 2, rows[0]);
+  ASSERT_TRUE(x_.findWindow("listed.svgquarvel", 60)) << log();
+
+  for (const std::string name : {"code.swift", "drawing.svg", "saved.svgquarvel"}) {
+    // On a very busy machine the panel's name field may lose some of the keys of a long path
+    // (while it completes the names of folders), and the document is saved under another name:
+    // it is then saved again.
+    const bool saved = XDriver::waitUntil(
+        [&] {
+          x_.focus(*window);
+          x_.key("shift+ctrl+s");
+          return chooseInSavePanel(folder_ / name) && x_.findWindow(name, 30).has_value();
+        },
+        240);
+    ASSERT_TRUE(saved) << name << "\n" << log();
+    ASSERT_TRUE(std::filesystem::exists(folder_ / name));
+  }
+  // The list the menu reads: the files registered there under this application's name (the
+  // toolkit's file chooser registers each file it saves under the program's name besides). It is
+  // written once the last save is on it.
+  const auto store = folder_ / "data" / "recently-used.xbel";
+  const auto registered = [&](const std::filesystem::path& file) {
+    GBookmarkFile* list = g_bookmark_file_new();
+    gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
+    const bool has = g_bookmark_file_load_from_file(list, store.c_str(), nullptr) &&
+                     g_bookmark_file_has_application(list, uri, RecentDocuments::applicationName, nullptr);
+    g_free(uri);
+    g_bookmark_file_free(list);
+    return has;
+  };
+  ASSERT_TRUE(XDriver::waitUntil([&] { return registered(folder_ / "saved.svgquarvel"); }, 30)) << readFile(store);
+  EXPECT_TRUE(registered(folder_ / "drawing.svg"));
+  EXPECT_FALSE(registered(folder_ / "code.swift")) << readFile(store);
+  EXPECT_TRUE(registered(newer));
   EXPECT_TRUE(app->running());
 }
 

@@ -125,6 +125,9 @@ void SVGQuarvelApp::installMenuBar() {
 
 void SVGQuarvelApp::noteNewRecentDocument(const std::filesystem::path& path) {
   namespace Recent = SVGQuarvel::RecentDocuments;
+  // The desktop's list offers each file to open with this application: only what it opens (a
+  // Swift source file saved from a document is not).
+  if (!Recent::opens(path)) return;
   Gtk::RecentManager::Data data;
   data.display_name = SVGQuarvel::displayFileName(path);
   data.mime_type = Recent::mimeTypeOf(path);

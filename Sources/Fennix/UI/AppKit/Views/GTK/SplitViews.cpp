@@ -138,31 +138,18 @@ QvDraggableSplitView::QvDraggableSplitView(bool vertical)
   });
   drag->signal_drag_end().connect([this](double, double) { draggedDivider_ = -1; });
   add_controller(drag);
-  // Where the window may not be moved, a paned widget's own handle drags its divider: once a
-  // window move is under way, the pointer's moves no longer reach it.
+  // Where the window may not be moved, the paned widgets' own gestures drag the dividers: from the
+  // divider and from a band on either side of it, which reaches over the panes beside it (and is
+  // wider for touch). Once a window move is under way, the pointer's moves no longer reach a
+  // divider that one of them drags, however the drag began.
   auto held = Gtk::EventControllerLegacy::create();
   held->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
   held->signal_event().connect(
       [this](const Glib::RefPtr<const Gdk::Event>& event) {
-        switch (event->get_event_type()) {
-          case Gdk::Event::Type::BUTTON_PRESS: {
-            double x = 0, y = 0;
-            handleHeld_ = false;
-            if (event->get_position(x, y) && get_native()) {
-              double viewX = 0, viewY = 0;
-              gtk_widget_translate_coordinates(GTK_WIDGET(get_native()->gobj()), gobj(), x, y, &viewX, &viewY);
-              handleHeld_ = isDividerHandle(pick(viewX, viewY, Gtk::PickFlags::DEFAULT));
-            }
-            return false;
-          }
-          case Gdk::Event::Type::BUTTON_RELEASE:
-            handleHeld_ = false;
-            return false;
-          case Gdk::Event::Type::MOTION_NOTIFY:
-            return handleHeld_ && tracker_.isMovingWindow;
-          default:
-            return false;
-        }
+        const auto type = event->get_event_type();
+        if (type != Gdk::Event::Type::MOTION_NOTIFY && type != Gdk::Event::Type::TOUCH_UPDATE) return false;
+        return mouseDragged() != Fennix::MouseHandling::platform &&
+               isDividerDragged(gdk_event_get_event_sequence(const_cast<GdkEvent*>(event->gobj())));
       },
       false);
   add_controller(held);
@@ -175,11 +162,20 @@ QvDraggableSplitView::QvDraggableSplitView(bool vertical)
 
 QvDraggableSplitView::~QvDraggableSplitView() { detachPanes(); }
 
-bool QvDraggableSplitView::isDividerHandle(const Gtk::Widget* view) const {
-  const Gtk::Widget* parent = view ? view->get_parent() : nullptr;
-  const auto* paned = dynamic_cast<const Gtk::Paned*>(parent);
-  return paned && std::find(dividers_.begin(), dividers_.end(), paned) != dividers_.end() &&
-         view != paned->get_start_child() && view != paned->get_end_child();
+bool QvDraggableSplitView::isDividerDragged(GdkEventSequence* sequence) const {
+  // A paned widget's gesture that claimed the pointer's (or the touch's) sequence drags its divider.
+  for (Gtk::Paned* paned : dividers_) {
+    auto controllers = paned->observe_controllers();
+    bool dragged = false;
+    for (guint index = 0, count = controllers->get_n_items(); index < count && !dragged; ++index) {
+      auto* controller = static_cast<GtkEventController*>(g_list_model_get_item(controllers->gobj(), index));
+      dragged = GTK_IS_GESTURE(controller) &&
+                gtk_gesture_get_sequence_state(GTK_GESTURE(controller), sequence) == GTK_EVENT_SEQUENCE_CLAIMED;
+      g_object_unref(controller);
+    }
+    if (dragged) return true;
+  }
+  return false;
 }
 
 Gtk::Paned* QvDraggableSplitView::makePaned() {

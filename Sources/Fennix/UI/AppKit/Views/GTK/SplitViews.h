@@ -116,8 +116,8 @@ class QvDraggableSplitView : public Gtk::Widget, public Fennix::ArrangingContain
  private:
   Gtk::Paned* makePaned();
   void detachPanes();
-  /// Whether `view` is the handle of one of the dividers' paned widgets.
-  bool isDividerHandle(const Gtk::Widget* view) const;
+  /// Whether the toolkit drags a divider with the pointer's or a touch's `sequence`.
+  bool isDividerDragged(GdkEventSequence* sequence) const;
   void applyHoldingPriorities();
   /// Puts the dividers where the wanted lengths of panes need them, for a view of `length`.
   void applyWantedLengths(int length);
@@ -131,8 +131,6 @@ class QvDraggableSplitView : public Gtk::Widget, public Fennix::ArrangingContain
   /// The divider a press within its margin drags, and where it was at the press; −1 for none.
   long draggedDivider_ = -1;
   double dragStart_ = 0;
-  /// Set from a press on a paned widget's own handle until the release.
-  bool handleHeld_ = false;
   /// The paned widgets, outermost first: divider i is the one that starts with pane i.
   std::vector<Gtk::Paned*> dividers_;
   std::vector<Gtk::Widget*> panes_;
