@@ -72,10 +72,12 @@ TEST_F(AppDelegateTest, SVGFilesBecomeDocumentsAndOtherFilesAreRefused) {
   writeFile(folder / "broken.svg", "<svg><rect");
   writeFile(folder / "latin1.svg", "<svg>\xe9\xff</svg>");  // neither UTF-8 nor marked
   writeFile(folder / "View.swift", "struct V {}\n");
+  // Generated code quotes its drawing in a comment, which a look at the content takes for SVG.
+  writeFile(folder / "Gen.Swift", "/*\n<svg xmlns=\"http://www.w3.org/2000/svg\"><rect width=\"5\"/></svg>\n*/\n");
 
   delegate.applicationOpen({folder / "picture.png", folder / "first.svg", folder / "missing.svg",
                             folder / "second.SVG", folder / "broken.svg", folder / "latin1.svg",
-                            folder / "View.swift", folder / "folder.svg"},
+                            folder / "View.swift", folder / "Gen.Swift", folder / "folder.svg"},
                            [&](const AppDelegate::OpenOutcome& outcome) { outcomes.push_back(outcome); });
   const auto documents = opened(3);
   FennixTestSupport::runMainLoopUntil([&] { return !outcomes.empty() && activities == 0; }, 60);
@@ -89,6 +91,7 @@ TEST_F(AppDelegateTest, SVGFilesBecomeDocumentsAndOtherFilesAreRefused) {
             (std::vector<std::string>{"\u201cpicture.png\u201d is not an SVG drawing or a document.",
                                       "\u201cmissing.svg\u201d does not exist.",
                                       "\u201cView.swift\u201d is not an SVG drawing or a document.",
+                                      "\u201cGen.Swift\u201d is not an SVG drawing or a document.",
                                       "\u201cfolder.svg\u201d is a folder, not an SVG drawing or a document.",
                                       "The file \u201clatin1.svg\u201d couldn\u2019t be opened because the text "
                                       "encoding of its contents can\u2019t be determined."}));

@@ -72,6 +72,10 @@ FileContentType contentTypeOfFile(const std::filesystem::path& url) {
   } else if (regular && extension == "svg") {
     result.mimeType = std::string("image/svg+xml");
     result.isSVG = true;
+  } else if (regular && extension == "swift") {
+    // Swift source is no drawing, even where the code quotes its drawing in a comment that a
+    // look at the content would take for SVG.
+    result.mimeType = UTType::swiftSource().preferredMIMEType();
   } else if (guessed != nullptr) {
     gchar* mime = g_content_type_get_mime_type(guessed);
     result.mimeType = std::string(mime != nullptr ? mime : guessed);
