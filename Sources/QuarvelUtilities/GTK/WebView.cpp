@@ -78,8 +78,6 @@ WebKitWebView* makeSharingWebView(WebKitSettings* settings, const char* contentS
   return view;
 }
 
-constexpr std::size_t maximumAwaitedLoads = 64;
-
 /// The shared settings, but with no connection opened or name looked up ahead of a fetch: those
 /// the page's links ask for are outside its content security policy.
 WebKitSettings* confinedConfig() {
@@ -143,12 +141,7 @@ WebView::~WebView() {
 }
 
 void WebView::load(Content content) {
-  if (confined_) {
-    // The engine asks about each load, those replaced at once too; should it not, the oldest are
-    // forgotten rather than kept for good.
-    if (awaitedLoads_.size() == maximumAwaitedLoads) awaitedLoads_.erase(awaitedLoads_.begin());
-    awaitedLoads_.push_back(addressOf(content));
-  }
+  if (confined_) awaitedLoads_.asked(addressOf(content));
   content_ = std::move(content);
   if (const auto* html = std::get_if<HTML>(&*content_)) {
     webkit_web_view_load_html(webView_, html->html.c_str(), html->baseURL ? html->baseURL->c_str() : nullptr);
@@ -169,7 +162,7 @@ gboolean WebView::decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, i
   const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
   // Asked after its time-out: the load is dropped here.
   if (!view->timeOut_->refusesNavigation(uri ? uri : "") &&
-      (!view->confined_ || view->takeAwaitedLoad(uri ? uri : ""))) {
+      (!view->confined_ || view->awaitedLoads_.take(uri ? uri : ""))) {
     return FALSE;
   }
   webkit_policy_decision_ignore(decision);
@@ -179,14 +172,6 @@ gboolean WebView::decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, i
 std::string WebView::addressOf(const Content& content) {
   if (const auto* html = std::get_if<HTML>(&content)) return html->baseURL.value_or("about:blank");
   return std::get<Request>(content).url;
-}
-
-bool WebView::takeAwaitedLoad(const std::string& uri) {
-  const auto found = std::find(awaitedLoads_.begin(), awaitedLoads_.end(), uri);
-  if (found == awaitedLoads_.end()) return false;
-  // Loads asked before it were replaced by it.
-  awaitedLoads_.erase(awaitedLoads_.begin(), found + 1);
-  return true;
 }
 
 void WebView::loadChanged(WebKitWebView*, int event, gpointer self) {

@@ -11,7 +11,8 @@
 #include <optional>
 #include <string>
 #include <variant>
-#include <vector>
+
+#include "QuarvelUtilities/AwaitedLoads.h"
 
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitSettings WebKitSettings;
@@ -80,9 +81,6 @@ class WebView : public Gtk::Box {
  private:
   /// The address the engine navigates to for `content`.
   static std::string addressOf(const Content& content);
-  /// Whether a navigation to `uri` is one this view was asked to load; it is then taken off the
-  /// loads awaited.
-  bool takeAwaitedLoad(const std::string& uri);
 
   static void loadChanged(WebKitWebView*, int event, gpointer self);
   static gboolean loadFailed(WebKitWebView*, int event, char* uri, GError* error, gpointer self);
@@ -94,7 +92,7 @@ class WebView : public Gtk::Box {
   std::optional<Content> content_;
   std::function<void()> onLoadFinished_;
   bool confined_ = false;
-  std::vector<std::string> awaitedLoads_;
+  AwaitedLoads awaitedLoads_;
 };
 
 /// The SVG text shown filling the view (see SVGWebViewContent). The drawing is shown alone: its
