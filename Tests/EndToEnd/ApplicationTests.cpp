@@ -764,10 +764,14 @@ TEST_F(Application, TheViewMenuAndTheHeaderBarButtonToggleTheSidebarOfTheActiveW
   shot("sidebar-back-by-keys");
   ASSERT_TRUE(shownByKeys) << previewPixels(*window, gold) << " gold pixels";
   x.key("ctrl+a");
-  x.type(tealDrawing);
+  typeWithPairs(tealDrawing);
   const bool typed = waitForPreview(*window, teal, 20000);
   shot("sidebar-typed-after-keys");
   EXPECT_TRUE(typed) << "the typed drawing did not reach the editor after the menu's command";
+  // The Swift pane shows the drawing's code.
+  const auto swift = swiftPane(*window, tealFill);
+  EXPECT_NE(swift.find(tealFill), std::string::npos) << swift;
+  EXPECT_NE(swift.find(tealDrawing), std::string::npos) << swift;
   EXPECT_TRUE(app->running());
 }
 
