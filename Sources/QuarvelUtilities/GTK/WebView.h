@@ -12,8 +12,6 @@
 #include <string>
 #include <variant>
 
-#include "QuarvelUtilities/AwaitedLoads.h"
-
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitSettings WebKitSettings;
 typedef struct _WebKitPolicyDecision WebKitPolicyDecision;
@@ -71,16 +69,15 @@ class WebView : public Gtk::Box {
  protected:
   /// A view that shows only the content loaded into it: `contentSecurityPolicy` is the policy of
   /// each of its pages (as if a header of each had set it), and it follows no navigation but the
-  /// loads asked of it (no refresh the page asks for, no link clicked in it). Other views, those
-  /// sharing its web process too, keep their own.
+  /// last load asked of it (no refresh the page asks for, no link clicked in it or dropped on it,
+  /// no load that a later one replaced). Other views, those sharing its web process too, keep
+  /// their own.
   struct Confined {
     std::string contentSecurityPolicy;
   };
   explicit WebView(const std::optional<Confined>& confined);
 
  private:
-  /// The address the engine navigates to for `content`.
-  static std::string addressOf(const Content& content);
 
   static void loadChanged(WebKitWebView*, int event, gpointer self);
   static gboolean loadFailed(WebKitWebView*, int event, char* uri, GError* error, gpointer self);
@@ -92,7 +89,9 @@ class WebView : public Gtk::Box {
   std::optional<Content> content_;
   std::function<void()> onLoadFinished_;
   bool confined_ = false;
-  AwaitedLoads awaitedLoads_;
+  /// Of a confined view: the address the engine navigates to for the last load asked, until the
+  /// engine asks about that navigation.
+  std::optional<std::string> awaitedAddress_;
 };
 
 /// The SVG text shown filling the view (see SVGWebViewContent). The drawing is shown alone: its
