@@ -654,6 +654,11 @@ class StoppedProcesses {
     for (const int pid : pids_) ::kill(pid, SIGCONT);
     pids_.clear();
   }
+  /// Ends them (SIGKILL), as a crash or the system running out of memory would.
+  void kill() {
+    for (const int pid : pids_) ::kill(pid, SIGKILL);
+    pids_.clear();
+  }
 
  private:
   std::vector<int> pids_;
@@ -775,7 +780,7 @@ TEST_F(Application, TheViewMenuAndTheHeaderBarButtonToggleTheSidebarOfTheActiveW
   EXPECT_TRUE(app->running());
 }
 
-TEST_F(Application, ThePreviewShowsTheLastOfTheEditsMadeWhileItsWebProcessWasStopped) {
+TEST_F(Application, ThePreviewShowsTheLastOfTheEditsMadeWhileItsWebProcessWasStoppedOrEnded) {
   std::unique_ptr<XDriver::Process> app;
   const auto window = startOnNewDocument("busy-preview", app);
   ASSERT_TRUE(window);
@@ -806,6 +811,26 @@ TEST_F(Application, ThePreviewShowsTheLastOfTheEditsMadeWhileItsWebProcessWasSto
   shot("busy-preview-resumed");
   EXPECT_TRUE(shown) << "the preview does not show the last edit: " << previewPixels(*window, teal) << " teal pixels, "
                      << previewPixels(*window, gold) << " gold";
+
+  // Edits that the web process never takes up, as it ends (a crash, or the system short of
+  // memory): the preview shows the last of them, drawn by a new web process. The caret before
+  // "</svg>", on the line the teal square was typed into.
+  clickIn(*window, 700, 140);
+  x.key("ctrl+End");
+  x.key("Up");
+  x.key("End");
+  for (int left = 0; left < 6; ++left) x.key("Left");
+  StoppedProcesses ending(descendantsNamed(app->pid(), "WebKitWebProces"));
+  ASSERT_TRUE(XDriver::waitUntil([&] { return ending.stopped(); }, 10));
+  typeWithPairs("<rect width=\"100\" height=\"100\" fill=\"red\"/>");
+  const auto typedRed = swiftPane(*window, ".fill(Color.red)");
+  EXPECT_NE(typedRed.find(".fill(Color.red)"), std::string::npos) << typedRed;
+  ending.kill();
+  const bool redShown = XDriver::waitUntil(
+      [&] { return previewPixels(*window, red) > 20000 && previewPixels(*window, teal) == 0; }, 30);
+  shot("busy-preview-ended");
+  EXPECT_TRUE(redShown) << "the preview does not show the last edit: " << previewPixels(*window, red) << " red pixels, "
+                        << previewPixels(*window, teal) << " teal";
   EXPECT_TRUE(app->running());
 }
 

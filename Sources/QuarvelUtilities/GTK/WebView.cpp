@@ -142,6 +142,11 @@ WebView::~WebView() {
 
 void WebView::load(Content content) {
   content_ = std::move(content);
+  startedAgain_ = false;
+  start();
+}
+
+void WebView::start() {
   if (const auto* html = std::get_if<HTML>(&*content_)) {
     // The engine asks about the page's own navigations (an empty frame of the page, a refresh, a
     // link) in the same words as about the loads asked of it: a confined view's page without an
@@ -206,8 +211,13 @@ void WebView::webProcessTerminated(WebKitWebView*, int, gpointer self) {
   // now, as the engine says no more of it.
   const bool loading = view->timeOut_->timing();
   view->timeOut_->webProcessTerminated();
-  // The load the engine had not yet asked about went with the web process.
+  // A confined view shows its content again, in a new web process (the loads the old one had not
+  // taken up went with it): once, lest content that ends its process be loaded for ever.
   view->awaitedAddress_.reset();
+  if (view->confined_ && view->content_ && !view->startedAgain_) {
+    view->startedAgain_ = true;
+    view->start();
+  }
   if (loading && view->onLoadFinished_) view->onLoadFinished_();
 }
 

@@ -70,14 +70,16 @@ class WebView : public Gtk::Box {
   /// A view that shows only the content loaded into it: `contentSecurityPolicy` is the policy of
   /// each of its pages (as if a header of each had set it), and it follows no navigation but the
   /// last load asked of it (no refresh the page asks for, no link clicked in it or dropped on it,
-  /// no load that a later one replaced). Other views, those sharing its web process too, keep
-  /// their own.
+  /// no load that a later one replaced). Its content is loaded again, once, when its web process
+  /// ends. Other views, those sharing its web process too, keep their own.
   struct Confined {
     std::string contentSecurityPolicy;
   };
   explicit WebView(const std::optional<Confined>& confined);
 
  private:
+  /// Hands `content_` to the engine.
+  void start();
 
   static void loadChanged(WebKitWebView*, int event, gpointer self);
   static gboolean loadFailed(WebKitWebView*, int event, char* uri, GError* error, gpointer self);
@@ -92,6 +94,8 @@ class WebView : public Gtk::Box {
   /// Of a confined view: the address the engine navigates to for the last load asked, until the
   /// engine asks about that navigation.
   std::optional<std::string> awaitedAddress_;
+  /// Of a confined view: its content was loaded again since its web process ended.
+  bool startedAgain_ = false;
 };
 
 /// The SVG text shown filling the view (see SVGWebViewContent). The drawing is shown alone: its

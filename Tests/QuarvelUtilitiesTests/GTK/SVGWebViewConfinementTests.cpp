@@ -1,9 +1,10 @@
 // The drawing's preview under a virtual display, with a local HTTP server: a drawing naming remote
 // images, style sheets, fonts and frames, or a file, has none of them fetched; a refresh the page
 // asks for and a real click on a link leave the preview on the drawing, also when the next drawing
-// is asked for just then, or asked of a web process that ends before taking it up; drawings show
-// as an unconfined view shows them; and a web view made for an address, sharing the preview's web
-// process, still loads what its page names. Screenshots go to the test output folder.
+// is asked for just then, or asked of a web process that ends before taking it up (the last such
+// drawing shows, drawn by a new one); drawings show as an unconfined view shows them; and a web
+// view made for an address, sharing the preview's web process, still loads what its page names.
+// Screenshots go to the test output folder.
 #include <gtest/gtest.h>
 #include <gtkmm/init.h>
 #include <gtkmm/window.h>
@@ -422,7 +423,7 @@ TEST_F(DrawingPreview, NoNavigationOfThePagesOwnTakesTheNextDrawingsPlace) {
   }
 }
 
-TEST_F(DrawingPreview, LoadsLostWithAWebProcessThatEndedLeaveNothingToFollow) {
+TEST_F(DrawingPreview, TheDrawingsOfAWebProcessThatEndedAreShownAgainAndLeaveNothingToFollow) {
   Navigations navigations(preview_.webView());
   ASSERT_TRUE(show(drawingTag + dataImage(0, 0) + "</svg>", "preview-ended-before.png"));
   // The preview's web process, and any that views of earlier tests left.
@@ -439,6 +440,14 @@ TEST_F(DrawingPreview, LoadsLostWithAWebProcessThatEndedLeaveNothingToFollow) {
   preview_.setSVG(drawingTag + yellowImage(0, 50) + "</svg>");
   for (const pid_t process : processes) ::kill(process, SIGKILL);
   ASSERT_TRUE(runMainLoopUntil([&] { return ended > 0; }, 30));
+  // The last of them shows.
+  EXPECT_TRUE(runMainLoopUntil(
+      [&] {
+        const auto shot = snapshot(preview_.webView(), "preview-ended-after.png");
+        return shot.count(0xFFFF00) > 1000 && shot.count(0xFF00FF) == 0;
+      },
+      60))
+      << "the preview does not show the last drawing";
   // A drawing that asks for a refresh: the preview stays on it.
   const auto asked = navigations.askedCount(), followed = navigations.followedCount();
   ASSERT_TRUE(show(drawingTag + dataImage(0, 0) + "<foreignObject width=\"10\" height=\"10\"><meta xmlns=\"http://www.w3.org/"
