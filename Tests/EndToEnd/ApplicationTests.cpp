@@ -5,6 +5,7 @@
 // Screenshots of every step go to the test output folder.
 #include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -23,6 +24,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "XDriver/XDriver.h"
@@ -45,6 +47,9 @@ constexpr const char* interfaceName = "org.quarvel.SVGQuarvel.Services";
 const std::string tealDrawing =
     "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 40\"><rect width=\"40\" height=\"40\" "
     "fill=\"teal\"/></svg>\n";
+
+/// The Swift that fills a shape with teal.
+constexpr const char* tealFill = ".fill(Color(red: 0, green: 0.502, blue: 0.502))";
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -164,6 +169,40 @@ class Application : public ::testing::Test {
     x.focus(window);
     const auto frame = x.geometry(window);
     x.click(frame.x + dx, frame.y + dy);
+  }
+
+  /// Types `text` into the SVG editor as a person writes it there: the closing half of a pair
+  /// that the editor put in after an opening "<", '"' or "'" is stepped over with the Right key,
+  /// not typed again (the editor would put in another).
+  void typeWithPairs(const std::string& text) {
+    std::string closing;  // the halves the editor put in after the caret, the nearest last
+    for (const char c : text) {
+      if (!closing.empty() && closing.back() == c) {
+        x.key("Right");
+        closing.pop_back();
+        continue;
+      }
+      x.type(std::string(1, c));
+      if (c == '<') closing += '>';
+      if (c == '"' || c == '\'') closing += c;
+    }
+  }
+
+  /// The text of the Swift pane of `window` (below the SVG editor), selected and copied as a
+  /// person would, once it holds `part` (after the keys sent before, which come first); what it
+  /// held last when it does not within `seconds`.
+  std::string swiftPane(WindowID window, const std::string& part, double seconds = 20) {
+    clickIn(window, 700, 330);
+    std::string text;
+    XDriver::waitUntil(
+        [&] {
+          x.key("ctrl+a");
+          x.key("ctrl+c");
+          text = x.clipboardText().value_or("");
+          return text.find(part) != std::string::npos;
+        },
+        seconds);
+    return text;
   }
 
   XDriver::Session x;
@@ -564,7 +603,7 @@ TEST_F(Application, ALargePasteShowsAsAnEditAtOnce) {
 }
 
 /// The processes below `root` (its children, theirs, ...) named `name` (as the kernel shortens it).
-std::size_t descendantsNamed(int root, const std::string& name) {
+std::vector<int> descendantsNamed(int root, const std::string& name) {
   std::map<int, int> parents;
   std::map<int, std::string> names;
   for (const auto& entry : fs::directory_iterator("/proc")) {
@@ -580,18 +619,50 @@ std::size_t descendantsNamed(int root, const std::string& name) {
     rest >> state >> parent;
     parents[pid] = parent;
   }
-  std::size_t count = 0;
+  std::vector<int> found;
   for (const auto& [pid, shown] : names) {
     if (shown != name) continue;
     for (int up = parents[pid]; up > 1; up = parents.count(up) ? parents[up] : 0) {
       if (up == root) {
-        ++count;
+        found.push_back(pid);
         break;
       }
     }
   }
-  return count;
+  return found;
 }
+
+/// Stops processes (SIGSTOP) for as long as it lives, as a machine too busy to run them would.
+class StoppedProcesses {
+ public:
+  explicit StoppedProcesses(std::vector<int> pids) : pids_(std::move(pids)) {
+    for (const int pid : pids_) ::kill(pid, SIGSTOP);
+  }
+  ~StoppedProcesses() { resume(); }
+  StoppedProcesses(const StoppedProcesses&) = delete;
+  StoppedProcesses& operator=(const StoppedProcesses&) = delete;
+
+  /// Whether the kernel has stopped each of them.
+  bool stopped() const {
+    return std::all_of(pids_.begin(), pids_.end(), [](int pid) {
+      const auto stat = readFile(fs::path("/proc") / std::to_string(pid) / "stat");
+      const auto close = stat.rfind(')');
+      return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'T';
+    });
+  }
+  void resume() {
+    for (const int pid : pids_) ::kill(pid, SIGCONT);
+    pids_.clear();
+  }
+  /// Ends them (SIGKILL), as a crash or the system running out of memory would.
+  void kill() {
+    for (const int pid : pids_) ::kill(pid, SIGKILL);
+    pids_.clear();
+  }
+
+ private:
+  std::vector<int> pids_;
+};
 
 TEST_F(Application, ManyDrawingsShareWebProcessesAndOneLaunchOpensAtMostThirtyTwoWindows) {
   const auto folder = scratchFolder("many");
@@ -627,7 +698,7 @@ TEST_F(Application, ManyDrawingsShareWebProcessesAndOneLaunchOpensAtMostThirtyTw
     EXPECT_TRUE(waitForPreview(window, teal, 20000)) << x.title(window);
   }
   shot("many-last-window");
-  EXPECT_EQ(descendantsNamed(app->pid(), "WebKitWebProces"), 4u);
+  EXPECT_EQ(descendantsNamed(app->pid(), "WebKitWebProces").size(), 4u);
   EXPECT_TRUE(app->running());
 }
 
@@ -688,20 +759,99 @@ TEST_F(Application, TheViewMenuAndTheHeaderBarButtonToggleTheSidebarOfTheActiveW
 
   // The same command chosen with the keys (F10 opens the first menu; View is the third) brings the
   // sidebar back, and the editor has the keyboard again: its text replaced, the preview follows.
+  // Each key goes once the menu it acts on shows, drawn, as a person sees it: keys that come
+  // before a menu is up are not all the menu's (the toolkit may then show one menu and choose in
+  // another).
+  const auto menuShownRightOf = [&](int left) -> std::optional<Rect> {
+    for (const auto id : menus()) {
+      const auto place = x.geometry(id);
+      if (place.width <= 20 || place.x <= left) continue;
+      const auto ink = x.grab(place).countWhere([](std::uint32_t rgb) {
+        return (rgb & 0xff) < 0x60 && ((rgb >> 8) & 0xff) < 0x60 && ((rgb >> 16) & 0xff) < 0x60;
+      });
+      if (ink > 100) return place;
+    }
+    return std::nullopt;
+  };
+  std::optional<Rect> menuByKeys;
   x.key("F10");
-  x.key("Right");
-  x.key("Right");
-  XDriver::waitUntil([] { return false; }, 0.3);  // drawn
+  ASSERT_TRUE(XDriver::waitUntil([&] { return (menuByKeys = menuShownRightOf(frame.x - 1)).has_value(); }, 20))
+      << "F10 opened no menu";
+  for (int next = 0; next < 2; ++next) {
+    x.key("Right");
+    const int left = menuByKeys->x;
+    ASSERT_TRUE(XDriver::waitUntil([&] { return (menuByKeys = menuShownRightOf(left)).has_value(); }, 20))
+        << "Right opened no next menu";
+  }
   shot("sidebar-view-menu-by-keys");
+  EXPECT_EQ(menuByKeys->x, menuFrame.x) << "the third menu is not where the View menu opens";
   x.key("Return");
   const bool shownByKeys = XDriver::waitUntil(sidebarShown, 30);
   shot("sidebar-back-by-keys");
   ASSERT_TRUE(shownByKeys) << previewPixels(*window, gold) << " gold pixels";
   x.key("ctrl+a");
-  x.type(tealDrawing);
+  typeWithPairs(tealDrawing);
   const bool typed = waitForPreview(*window, teal, 20000);
   shot("sidebar-typed-after-keys");
   EXPECT_TRUE(typed) << "the typed drawing did not reach the editor after the menu's command";
+  // The Swift pane shows the drawing's code.
+  const auto swift = swiftPane(*window, tealFill);
+  EXPECT_NE(swift.find(tealFill), std::string::npos) << swift;
+  EXPECT_NE(swift.find(tealDrawing), std::string::npos) << swift;
+  EXPECT_TRUE(app->running());
+}
+
+TEST_F(Application, ThePreviewShowsTheLastOfTheEditsMadeWhileItsWebProcessWasStoppedOrEnded) {
+  std::unique_ptr<XDriver::Process> app;
+  const auto window = startOnNewDocument("busy-preview", app);
+  ASSERT_TRUE(window);
+  // The caret before the drawing's closing tag.
+  clickIn(*window, 700, 140);
+  x.key("ctrl+End");
+  x.key("Up");
+  // The web process stopped, as on a machine too busy to run it: each key typed meanwhile asks the
+  // preview for a load that the process takes up only once it runs again.
+  const auto webProcesses = descendantsNamed(app->pid(), "WebKitWebProces");
+  ASSERT_FALSE(webProcesses.empty());
+  StoppedProcesses stopped(webProcesses);
+  ASSERT_TRUE(XDriver::waitUntil([&] { return stopped.stopped(); }, 10));
+  // A teal square over the gold one: 88 characters, more than 64 loads.
+  const std::string cover =
+      "<rect x=\"0\" y=\"0\" width=\"100\" height=\"100\" stroke=\"teal\" stroke-width=\"8\" fill=\"teal\"/>";
+  typeWithPairs(cover);
+  // Every key has reached the editor: the Swift pane shows the drawing as typed.
+  const auto swift = swiftPane(*window, cover);
+  shot("busy-preview-typed");
+  EXPECT_NE(swift.find(cover), std::string::npos) << swift;
+  EXPECT_NE(swift.find(tealFill), std::string::npos) << swift;
+  EXPECT_GT(previewPixels(*window, gold), 20000u) << "the stopped web process drew";
+
+  stopped.resume();
+  const bool shown = XDriver::waitUntil(
+      [&] { return previewPixels(*window, teal) > 20000 && previewPixels(*window, gold) == 0; }, 20);
+  shot("busy-preview-resumed");
+  EXPECT_TRUE(shown) << "the preview does not show the last edit: " << previewPixels(*window, teal) << " teal pixels, "
+                     << previewPixels(*window, gold) << " gold";
+
+  // Edits that the web process never takes up, as it ends (a crash, or the system short of
+  // memory): the preview shows the last of them, drawn by a new web process. The caret before
+  // "</svg>", on the line the teal square was typed into.
+  clickIn(*window, 700, 140);
+  x.key("ctrl+End");
+  x.key("Up");
+  x.key("End");
+  for (int left = 0; left < 6; ++left) x.key("Left");
+  StoppedProcesses ending(descendantsNamed(app->pid(), "WebKitWebProces"));
+  ASSERT_TRUE(XDriver::waitUntil([&] { return ending.stopped(); }, 10));
+  typeWithPairs("<rect width=\"100\" height=\"100\" fill=\"red\"/>");
+  const auto typedRed = swiftPane(*window, ".fill(Color.red)");
+  EXPECT_NE(typedRed.find(".fill(Color.red)"), std::string::npos) << typedRed;
+  ending.kill();
+  const bool redShown = XDriver::waitUntil(
+      [&] { return previewPixels(*window, red) > 20000 && previewPixels(*window, teal) == 0; }, 30);
+  shot("busy-preview-ended");
+  EXPECT_TRUE(redShown) << "the preview does not show the last edit: " << previewPixels(*window, red) << " red pixels, "
+                        << previewPixels(*window, teal) << " teal";
   EXPECT_TRUE(app->running());
 }
 

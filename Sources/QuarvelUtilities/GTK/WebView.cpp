@@ -78,8 +78,6 @@ WebKitWebView* makeSharingWebView(WebKitSettings* settings, const char* contentS
   return view;
 }
 
-constexpr std::size_t maximumAwaitedLoads = 64;
-
 /// The shared settings, but with no connection opened or name looked up ahead of a fetch: those
 /// the page's links ask for are outside its content security policy.
 WebKitSettings* confinedConfig() {
@@ -143,19 +141,29 @@ WebView::~WebView() {
 }
 
 void WebView::load(Content content) {
-  if (confined_) {
-    // The engine asks about each load, those replaced at once too; should it not, the oldest are
-    // forgotten rather than kept for good.
-    if (awaitedLoads_.size() == maximumAwaitedLoads) awaitedLoads_.erase(awaitedLoads_.begin());
-    awaitedLoads_.push_back(addressOf(content));
-  }
   content_ = std::move(content);
+  startedAgain_ = false;
+  start();
+}
+
+void WebView::start() {
   if (const auto* html = std::get_if<HTML>(&*content_)) {
-    webkit_web_view_load_html(webView_, html->html.c_str(), html->baseURL ? html->baseURL->c_str() : nullptr);
+    // The engine asks about the page's own navigations (an empty frame of the page, a refresh, a
+    // link) in the same words as about the loads asked of it: a confined view's page without an
+    // address of its own gets a blank one that no page can name.
+    std::optional<std::string> address = html->baseURL;
+    if (confined_ && !address) {
+      char* unique = g_uuid_string_random();
+      address = std::string("about:blank?") + unique;
+      g_free(unique);
+    }
+    if (confined_) awaitedAddress_ = address;
+    webkit_web_view_load_html(webView_, html->html.c_str(), address ? address->c_str() : nullptr);
     timeOut_->begin(0);
     return;
   }
   const auto& request = std::get<Request>(*content_);
+  if (confined_) awaitedAddress_ = request.url;
   webkit_web_view_load_uri(webView_, request.url.c_str());
   timeOut_->begin(request.timeoutSeconds);
 }
@@ -168,25 +176,18 @@ gboolean WebView::decidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, i
   WebKitURIRequest* request = webkit_navigation_action_get_request(action);
   const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
   // Asked after its time-out: the load is dropped here.
-  if (!view->timeOut_->refusesNavigation(uri ? uri : "") &&
-      (!view->confined_ || view->takeAwaitedLoad(uri ? uri : ""))) {
-    return FALSE;
+  bool follows = !view->timeOut_->refusesNavigation(uri ? uri : "");
+  if (view->confined_) {
+    // Only the navigation of the last load asked, once. A load that a later one replaced before the
+    // engine asked about it is refused: the later one would replace it at once.
+    const bool awaited = uri != nullptr && view->awaitedAddress_ == uri &&
+                         webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_OTHER;
+    if (awaited) view->awaitedAddress_.reset();
+    follows = follows && awaited;
   }
+  if (follows) return FALSE;
   webkit_policy_decision_ignore(decision);
   return TRUE;
-}
-
-std::string WebView::addressOf(const Content& content) {
-  if (const auto* html = std::get_if<HTML>(&content)) return html->baseURL.value_or("about:blank");
-  return std::get<Request>(content).url;
-}
-
-bool WebView::takeAwaitedLoad(const std::string& uri) {
-  const auto found = std::find(awaitedLoads_.begin(), awaitedLoads_.end(), uri);
-  if (found == awaitedLoads_.end()) return false;
-  // Loads asked before it were replaced by it.
-  awaitedLoads_.erase(awaitedLoads_.begin(), found + 1);
-  return true;
 }
 
 void WebView::loadChanged(WebKitWebView*, int event, gpointer self) {
@@ -210,6 +211,13 @@ void WebView::webProcessTerminated(WebKitWebView*, int, gpointer self) {
   // now, as the engine says no more of it.
   const bool loading = view->timeOut_->timing();
   view->timeOut_->webProcessTerminated();
+  // A confined view shows its content again, in a new web process (the loads the old one had not
+  // taken up went with it): once, lest content that ends its process be loaded for ever.
+  view->awaitedAddress_.reset();
+  if (view->confined_ && view->content_ && !view->startedAgain_) {
+    view->startedAgain_ = true;
+    view->start();
+  }
   if (loading && view->onLoadFinished_) view->onLoadFinished_();
 }
 

@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <variant>
-#include <vector>
 
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitSettings WebKitSettings;
@@ -70,19 +69,17 @@ class WebView : public Gtk::Box {
  protected:
   /// A view that shows only the content loaded into it: `contentSecurityPolicy` is the policy of
   /// each of its pages (as if a header of each had set it), and it follows no navigation but the
-  /// loads asked of it (no refresh the page asks for, no link clicked in it). Other views, those
-  /// sharing its web process too, keep their own.
+  /// last load asked of it (no refresh the page asks for, no link clicked in it or dropped on it,
+  /// no load that a later one replaced). Its content is loaded again, once, when its web process
+  /// ends. Other views, those sharing its web process too, keep their own.
   struct Confined {
     std::string contentSecurityPolicy;
   };
   explicit WebView(const std::optional<Confined>& confined);
 
  private:
-  /// The address the engine navigates to for `content`.
-  static std::string addressOf(const Content& content);
-  /// Whether a navigation to `uri` is one this view was asked to load; it is then taken off the
-  /// loads awaited.
-  bool takeAwaitedLoad(const std::string& uri);
+  /// Hands `content_` to the engine.
+  void start();
 
   static void loadChanged(WebKitWebView*, int event, gpointer self);
   static gboolean loadFailed(WebKitWebView*, int event, char* uri, GError* error, gpointer self);
@@ -94,7 +91,11 @@ class WebView : public Gtk::Box {
   std::optional<Content> content_;
   std::function<void()> onLoadFinished_;
   bool confined_ = false;
-  std::vector<std::string> awaitedLoads_;
+  /// Of a confined view: the address the engine navigates to for the last load asked, until the
+  /// engine asks about that navigation.
+  std::optional<std::string> awaitedAddress_;
+  /// Of a confined view: its content was loaded again since its web process ended.
+  bool startedAgain_ = false;
 };
 
 /// The SVG text shown filling the view (see SVGWebViewContent). The drawing is shown alone: its

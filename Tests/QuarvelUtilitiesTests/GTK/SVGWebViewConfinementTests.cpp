@@ -1,20 +1,28 @@
 // The drawing's preview under a virtual display, with a local HTTP server: a drawing naming remote
 // images, style sheets, fonts and frames, or a file, has none of them fetched; a refresh the page
-// asks for and a real click on a link leave the preview on the drawing; drawings show as an
-// unconfined view shows them; and a web view made for an address, sharing the preview's web
-// process, still loads what its page names. Screenshots go to the test output folder.
+// asks for and a real click on a link leave the preview on the drawing, also when the next drawing
+// is asked for just then, or asked of a web process that ends before taking it up (the last such
+// drawing shows, drawn by a new one); drawings show as an unconfined view shows them; and a web
+// view made for an address, sharing the preview's web process, still loads what its page names.
+// Screenshots go to the test output folder.
 #include <gtest/gtest.h>
 #include <gtkmm/init.h>
 #include <gtkmm/window.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/types.h>
 #include <unistd.h>
 #include <webkit/webkit.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -107,6 +115,8 @@ class Navigations {
 
   bool asked(const std::string& part) const { return contains(asked_, part); }
   bool followed(const std::string& part) const { return contains(followed_, part); }
+  std::size_t askedCount() const { return asked_.size(); }
+  std::size_t followedCount() const { return followed_.size(); }
 
  private:
   static bool contains(const std::vector<std::string>& uris, const std::string& part) {
@@ -214,6 +224,8 @@ TEST_F(DrawingPreview, FetchesNoRemoteOrFileResourceAndALinkClickedStaysOnTheDra
   Navigations navigations(preview_.webView());
   ASSERT_TRUE(show(svg, "preview-confined-remote.png")) << "the drawing was not drawn";
   EXPECT_EQ(snapshot(preview_.webView()).count(0xFFFF00), 0U) << "the file's picture was drawn";
+  const std::string drawing = webkit_web_view_get_uri(preview_.webView());
+  EXPECT_EQ(drawing.rfind("about:blank", 0), 0U) << drawing;
 
   // A real click on the link, over the blue half of the drawing.
   const auto input = WidgetInput::Input::open(preview_);
@@ -223,7 +235,7 @@ TEST_F(DrawingPreview, FetchesNoRemoteOrFileResourceAndALinkClickedStaysOnTheDra
   const auto after = snapshot(preview_.webView(), "preview-confined-clicked.png");
   EXPECT_GT(after.count(0xFF00FF), 1000U) << "the drawing is gone";
   EXPECT_GT(after.count(0x0000FF), 1000U) << "the drawing is gone";
-  EXPECT_STREQ(webkit_web_view_get_uri(preview_.webView()), "about:blank");
+  EXPECT_EQ(webkit_web_view_get_uri(preview_.webView()), drawing);
   EXPECT_EQ(server.requests(), std::vector<std::string>());
   std::filesystem::remove(yellow);
 }
@@ -235,9 +247,10 @@ TEST_F(DrawingPreview, ARefreshThePageAsksForLeavesThePreviewOnTheDrawing) {
                        "<foreignObject width=\"10\" height=\"10\"><meta xmlns=\"http://www.w3.org/1999/xhtml\" "
                        "http-equiv=\"refresh\" content=\"0;url=" + server.url("/refresh.html") + "\"/></foreignObject></svg>",
                    "preview-confined-refresh.png"));
+  const std::string drawing = webkit_web_view_get_uri(preview_.webView());
   refusesNavigationTo(navigations, "/refresh.html");
   EXPECT_GT(snapshot(preview_.webView(), "preview-confined-refreshed.png").count(0xFF00FF), 1000U) << "the drawing is gone";
-  EXPECT_STREQ(webkit_web_view_get_uri(preview_.webView()), "about:blank");
+  EXPECT_EQ(webkit_web_view_get_uri(preview_.webView()), drawing);
   EXPECT_EQ(server.requests(), std::vector<std::string>());
   // The preview goes on showing the drawings it is given.
   ASSERT_TRUE(show("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\">" + dataImage(50, 50) + "</svg>",
@@ -276,6 +289,174 @@ TEST_F(DrawingPreview, AWebViewSharingItsProcessStillLoadsWhatItsPageNames) {
   ASSERT_EQ(requests.size(), 2U);
   EXPECT_EQ(requests[1].rfind("GET /image.png ", 0), 0U) << requests[1];
   page.setOnLoadFinished(nullptr);
+}
+
+/// The web processes this test's views run in: the processes below this one (its children, theirs,
+/// ...) that the engine names so.
+std::vector<pid_t> webProcesses() {
+  std::map<pid_t, pid_t> parents;
+  std::vector<pid_t> named;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const auto name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream file(entry.path() / "stat");
+    std::string stat;
+    std::getline(file, stat);
+    const auto open = stat.find('('), close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close + 2 >= stat.size()) continue;
+    std::istringstream rest(stat.substr(close + 2));
+    char state = 0;
+    pid_t parent = 0;
+    rest >> state >> parent;
+    const pid_t pid = std::stoi(name);
+    parents[pid] = parent;
+    if (stat.substr(open + 1, close - open - 1) == "WebKitWebProces") named.push_back(pid);
+  }
+  std::vector<pid_t> found;
+  for (const pid_t pid : named) {
+    for (pid_t up = parents[pid]; up > 1; up = parents.count(up) ? parents[up] : 0) {
+      if (up == ::getpid()) {
+        found.push_back(pid);
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+/// Whether the kernel has stopped `pid`.
+bool stopped(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  std::getline(file, stat);
+  const auto close = stat.rfind(')');
+  return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'T';
+}
+
+/// Calls `action` once, as the engine asks `view` about the first navigation after `armed` became
+/// true (an emission hook runs before any handler of the view decides).
+class AtNextNavigation {
+ public:
+  AtNextNavigation(WebKitWebView* view, std::function<void()> action) : view_(view), action_(std::move(action)) {
+    signal_ = g_signal_lookup("decide-policy", WEBKIT_TYPE_WEB_VIEW);
+    hook_ = g_signal_add_emission_hook(signal_, 0, &AtNextNavigation::seen, this, nullptr);
+  }
+  ~AtNextNavigation() { g_signal_remove_emission_hook(signal_, hook_); }
+  AtNextNavigation(const AtNextNavigation&) = delete;
+  AtNextNavigation& operator=(const AtNextNavigation&) = delete;
+
+  bool armed = false;
+  bool done = false;
+
+ private:
+  static gboolean seen(GSignalInvocationHint*, guint count, const GValue* values, gpointer self) {
+    auto* at = static_cast<AtNextNavigation*>(self);
+    if (count < 3 || g_value_get_object(&values[0]) != at->view_ || !at->armed || at->done ||
+        g_value_get_enum(&values[2]) != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+      return TRUE;
+    }
+    at->done = true;
+    at->action_();
+    return TRUE;
+  }
+
+  WebKitWebView* view_;
+  std::function<void()> action_;
+  guint signal_ = 0;
+  gulong hook_ = 0;
+};
+
+std::string yellowImage(double x, double y) {
+  return "<image href=\"data:image/png;base64," + yellowPNG + "\" x=\"" + std::to_string(x) + "\" y=\"" +
+         std::to_string(y) + "\" width=\"50\" height=\"50\"/>";
+}
+
+const std::string drawingTag = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\">";
+
+TEST_F(DrawingPreview, NoNavigationOfThePagesOwnTakesTheNextDrawingsPlace) {
+  // The next drawing is asked for just as the engine asks about a navigation of the page's own: a
+  // frame of the drawing (an empty one, which the engine asks about as it reads the page), a
+  // refresh, a link clicked. The preview then shows the next drawing, and never the page's own.
+  const std::string next = drawingTag + yellowImage(50, 50) + "</svg>";
+  const std::vector<std::pair<std::string, std::string>> pages = {
+      {"frame", drawingTag + dataImage(0, 0) + "<foreignObject x=\"0\" y=\"50\" width=\"50\" height=\"50\"><iframe xmlns="
+                "\"http://www.w3.org/1999/xhtml\" src=\"about:blank\"></iframe></foreignObject></svg>"},
+      {"refresh", drawingTag + dataImage(0, 0) + "<foreignObject width=\"10\" height=\"10\"><meta xmlns=\"http://www.w3.org/"
+                  "1999/xhtml\" http-equiv=\"refresh\" content=\"0\"/></foreignObject></svg>"},
+      {"link", drawingTag + dataImage(0, 0) + "<a href=\"about:blank\"><rect x=\"50\" y=\"0\" width=\"50\" height=\"100\" "
+               "fill=\"#0000FF\"/></a></svg>"},
+  };
+  const auto input = WidgetInput::Input::open(preview_);
+  ASSERT_TRUE(input.has_value()) << "no X server with the test extension";
+  for (const auto& entry : pages) {
+    const std::string& name = entry.first;
+    const std::string& page = entry.second;
+    SCOPED_TRACE(name);
+    AtNextNavigation atNext(preview_.webView(), [&] { preview_.setSVG(next); });
+    bool committed = false;
+    const gulong commits = g_signal_connect(
+        preview_.webView(), "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer flag) {
+          if (event == WEBKIT_LOAD_COMMITTED) *static_cast<bool*>(flag) = true;
+        }),
+        &committed);
+    const int before = loads_;
+    preview_.setSVG(page);
+    if (name == "link") {
+      ASSERT_TRUE(runMainLoopUntil(
+          [&] { return loads_ > before && snapshot(preview_.webView()).count(0x0000FF) > 1000; }, 60));
+      atNext.armed = true;
+      ASSERT_TRUE(input->click(preview_, preview_.get_width() * 0.75, preview_.get_height() * 0.5));
+    } else {
+      ASSERT_TRUE(runMainLoopUntil([&] { return committed; }, 60));
+      atNext.armed = true;
+    }
+    g_signal_handler_disconnect(preview_.webView(), commits);
+    ASSERT_TRUE(runMainLoopUntil([&] { return atNext.done; }, 30)) << "the page asked about no navigation";
+    EXPECT_TRUE(runMainLoopUntil(
+        [&] {
+          const auto shot = snapshot(preview_.webView(), "preview-own-navigation-" + name + ".png");
+          return shot.count(0xFFFF00) > 1000 && shot.count(0xFF00FF) == 0;
+        },
+        30))
+        << "the preview does not show the next drawing";
+    ASSERT_TRUE(runMainLoopUntil([&] { return !webkit_web_view_is_loading(preview_.webView()); }, 30));
+  }
+}
+
+TEST_F(DrawingPreview, TheDrawingsOfAWebProcessThatEndedAreShownAgainAndLeaveNothingToFollow) {
+  Navigations navigations(preview_.webView());
+  ASSERT_TRUE(show(drawingTag + dataImage(0, 0) + "</svg>", "preview-ended-before.png"));
+  // The preview's web process, and any that views of earlier tests left.
+  const auto processes = webProcesses();
+  ASSERT_FALSE(processes.empty());
+  int ended = 0;
+  g_signal_connect(preview_.webView(), "web-process-terminated",
+                   G_CALLBACK(+[](WebKitWebView*, int, gpointer count) { ++*static_cast<int*>(count); }), &ended);
+  // Drawings asked of a web process that never takes them up: it is stopped, then killed.
+  for (const pid_t process : processes) ::kill(process, SIGSTOP);
+  ASSERT_TRUE(runMainLoopUntil([&] { return std::all_of(processes.begin(), processes.end(), stopped); }, 30));
+  preview_.setSVG(drawingTag + dataImage(50, 50) + "</svg>");
+  preview_.setSVG(drawingTag + dataImage(50, 0) + "</svg>");
+  preview_.setSVG(drawingTag + yellowImage(0, 50) + "</svg>");
+  for (const pid_t process : processes) ::kill(process, SIGKILL);
+  ASSERT_TRUE(runMainLoopUntil([&] { return ended > 0; }, 30));
+  // The last of them shows.
+  EXPECT_TRUE(runMainLoopUntil(
+      [&] {
+        const auto shot = snapshot(preview_.webView(), "preview-ended-after.png");
+        return shot.count(0xFFFF00) > 1000 && shot.count(0xFF00FF) == 0;
+      },
+      60))
+      << "the preview does not show the last drawing";
+  // A drawing that asks for a refresh: the preview stays on it.
+  const auto asked = navigations.askedCount(), followed = navigations.followedCount();
+  ASSERT_TRUE(show(drawingTag + dataImage(0, 0) + "<foreignObject width=\"10\" height=\"10\"><meta xmlns=\"http://www.w3.org/"
+                   "1999/xhtml\" http-equiv=\"refresh\" content=\"0\"/></foreignObject></svg>",
+                   "preview-ended-refresh.png"));
+  ASSERT_TRUE(runMainLoopUntil([&] { return navigations.askedCount() >= asked + 2; }, 30)) << "no refresh asked";
+  EXPECT_TRUE(runMainLoopUntil([&] { return !webkit_web_view_is_loading(preview_.webView()); }, 30));
+  EXPECT_EQ(navigations.followedCount(), followed + 1) << "the preview followed the refresh";
+  EXPECT_GT(snapshot(preview_.webView(), "preview-ended-refreshed.png").count(0xFF00FF), 1000U) << "the drawing is gone";
 }
 
 // Drawings that use what an inline drawing may: gradients, filters, patterns, masks, clips, local
