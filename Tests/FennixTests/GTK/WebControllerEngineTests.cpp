@@ -83,6 +83,20 @@ TEST(WebControllerEngine, AControllerWhoseEngineCannotStartSaysWhyAndTheProcessL
   EXPECT_NE(later.output.find("/other " + refused), std::string::npos) << later.output;
   EXPECT_NE(later.output.find("/again " + refused), std::string::npos) << later.output;
   EXPECT_NE(later.output.find("page: http://127.0.0.1:"), std::string::npos) << later.output;
+
+  // The run-time folder becomes a file after the view was made and before its first load, which
+  // starts its web process: each load is refused with the reason.
+  std::filesystem::create_directory(folder / "runtime first");
+  std::filesystem::permissions(folder / "runtime first", std::filesystem::perms::owner_all);
+  const auto first = runHelper({"first", (folder / "runtime first").string()},
+                               {{"XDG_CACHE_HOME", (folder / "cache").string()},
+                                {"XDG_RUNTIME_DIR", (folder / "runtime first").string()}});
+  EXPECT_TRUE(WIFEXITED(first.status) && WEXITSTATUS(first.status) == 0) << first.status << "\n" << first.output;
+  const std::string firstRefused = "The web engine cannot start: it needs \u201c" +
+                                   (folder / "runtime first" / "pulse").string() + "\u201d (from XDG_RUNTIME_DIR)";
+  EXPECT_NE(first.output.find("cannot load into WebView: HTML " + firstRefused), std::string::npos) << first.output;
+  EXPECT_NE(first.output.find("cannot load into WebView: http://127.0.0.1:9/ " + firstRefused), std::string::npos)
+      << first.output;
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
 }

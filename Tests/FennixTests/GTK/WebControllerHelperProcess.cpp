@@ -3,6 +3,7 @@
 // process. Built only into the helper executable.
 //   helper launch            the folders are broken from the start
 //   helper later FOLDER      FOLDER (the run-time folder) becomes a file once a page has loaded
+//   helper first FOLDER      FOLDER becomes a file once the view is made, before its first load
 // What the controller logs goes to standard error; the exit status is 0 once all was done.
 #ifdef FENNIX_WEB_CONTROLLER_HELPER_MAIN
 
@@ -95,7 +96,8 @@ int main(int argc, char** argv) {
   // Each line is out before a crash could lose it.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (mode != "launch" && !(mode == "later" && argc == 3)) return fail("usage: helper launch | helper later FOLDER");
+  if (mode != "launch" && !((mode == "later" || mode == "first") && argc == 3))
+    return fail("usage: helper launch | helper later FOLDER | helper first FOLDER");
   if (!gtk_init_check()) return fail("no display");
   Gtk::init_gtkmm_internals();
   Fennix::installControllerKitsGTK();
@@ -112,6 +114,17 @@ int main(int argc, char** argv) {
       return fail("a web view was made");
     }
     std::printf("view: %s\n", Fennix::controllerViewKit().text(*web->view()).c_str());
+  } else if (mode == "first") {
+    // The engine starts the view's web process at its first load, not when it makes the view.
+    WebKitWebView* view = engineView(*web);
+    if (view == nullptr) return fail("no web view was made");
+    const std::filesystem::path folder = argv[2];
+    std::filesystem::rename(folder, folder.string() + ".moved");
+    std::ofstream(folder) << "not a folder\n";
+    web->loadHTML("<p>none</p>");
+    web->setRepresentedObject(urlValue("http://127.0.0.1:9/"));
+    pumpUntil([&] { return !webkit_web_view_is_loading(view); });
+    std::printf("page: %s\n", webkit_web_view_get_uri(view) != nullptr ? webkit_web_view_get_uri(view) : "none");
   } else {
     const int port = servePages();
     if (port == 0) return fail("no port to serve on");

@@ -266,19 +266,19 @@ class WebViewGTK : public WebViewHandle {
   }
   static void terminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) {
     auto* self = static_cast<WebViewGTK*>(data);
-    self->processEnded_ = true;
+    self->noWebProcess_ = true;
     self->timeOut_->webProcessTerminated();
     if (auto delegate = self->delegate_.lock()) delegate->webContentProcessDidTerminate();
   }
 
   /// Whether the engine may start a web process for a load of `what` now (always asked when
-  /// `starts`, else only once the view's web process has ended, as the next load starts another);
-  /// the delegate's log says why not.
+  /// `starts`, else only while the view has no web process, as the next load starts one); the
+  /// delegate's log says why not.
   bool webProcessCanStart(const std::string& what, bool starts = false) {
-    if (!starts && !processEnded_) return true;
+    if (!starts && !noWebProcess_) return true;
     const auto why = WebProcessPaths::whyNoWebProcess();
     if (!why) {
-      processEnded_ = false;
+      noWebProcess_ = false;
       return true;
     }
     if (auto delegate = delegate_.lock()) delegate->log->error("cannot load into WebView:", what, *why);
@@ -290,8 +290,9 @@ class WebViewGTK : public WebViewHandle {
   std::unique_ptr<WebNavigationTimeOut> timeOut_;
   /// The navigation under way failed: its finish is not passed on.
   bool failed_ = false;
-  /// The web process ended: the next load starts another.
-  bool processEnded_ = false;
+  /// The view has no web process: the engine starts one at the first load, and another at the load
+  /// after it ended (however long after the view was made, and whatever the folders were then).
+  bool noWebProcess_ = true;
 };
 
 class WebViewKitGTK : public WebViewKit {
