@@ -105,6 +105,50 @@ TEST_F(AppWebEngineTest, ALaunchWhoseUserFolderLeadsThroughAFileOpensItsWindowWi
   }
 }
 
+TEST_F(AppWebEngineTest, ABusFolderThatIsGoneStopsThePreviewAndASandboxSwitchedOffStopsNone) {
+  // The session bus's address of a session that ended names a folder that is gone: the engine hands
+  // it to the filter of the bus it starts for its web processes, whether it is there or not.
+  {
+    const std::string log = "app-engine-bus-gone.log";
+    auto app = launchWith({"DBUS_SESSION_BUS_ADDRESS=unix:path=" + (folder_ / "ended" / "bus").string()}, log);
+    const auto window = x_.findWindow("Untitled", 120);
+    ASSERT_TRUE(window) << readFile(outputFile(log));
+    const std::string why = "ERROR: WebView: The web engine cannot start: it needs \u201c" + (folder_ / "ended").string() +
+                            "\u201d (from DBUS_SESSION_BUS_ADDRESS), but it cannot be looked up";
+    ASSERT_TRUE(
+        XDriver::waitUntil([&] { return readFile(outputFile(log)).find(why) != std::string::npos; }, 60))
+        << readFile(outputFile(log));
+    EXPECT_GT(textInPreview(*window, "app-engine-bus-gone.png"), 150u);
+    x_.focus(*window);
+    x_.key("ctrl+q");
+    const auto status = app->wait(60);
+    ASSERT_TRUE(status) << "the application did not quit: " << readFile(outputFile(log));
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << "\n" << readFile(outputFile(log));
+    EXPECT_FALSE(reportsAFault(readFile(outputFile(log)))) << readFile(outputFile(log));
+  }
+  // With its sandbox switched off the engine hands no folder on: a user folder that leads through a
+  // file stops nothing, and the preview shows the drawing, the gold square.
+  {
+    writeFile(folder_ / "plain", "a file\n");
+    const std::string log = "app-engine-no-sandbox.log";
+    auto app = launchWith(
+        {"WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS=1", "XDG_CACHE_HOME=" + (folder_ / "plain" / "folder").string()}, log);
+    const auto window = x_.findWindow("Untitled", 120);
+    ASSERT_TRUE(window) << readFile(outputFile(log));
+    const auto frame = x_.geometry(*window);
+    EXPECT_TRUE(XDriver::waitUntil(
+        [&] { return x_.grab({frame.x + 12, frame.y + 90, 270, 260}).count(0xffd700, 40) > 5000; }, 60))
+        << readFile(outputFile(log));
+    x_.grab(frame).savePNG(outputFile("app-engine-no-sandbox.png").string());
+    EXPECT_EQ(readFile(outputFile(log)).find("ERROR: WebView"), std::string::npos) << readFile(outputFile(log));
+    x_.focus(*window);
+    x_.key("ctrl+q");
+    const auto status = app->wait(60);
+    ASSERT_TRUE(status) << "the application did not quit: " << readFile(outputFile(log));
+    EXPECT_FALSE(reportsAFault(readFile(outputFile(log)))) << readFile(outputFile(log));
+  }
+}
+
 TEST_F(AppWebEngineTest, ARunTimeFolderTurnedIntoAFileLeavesTheOpenWindowsWorkAndANewWindowSaysWhy) {
   const auto runtime = folder_ / "runtime";
   std::filesystem::create_directory(runtime);

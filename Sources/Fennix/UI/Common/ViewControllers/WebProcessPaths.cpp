@@ -53,6 +53,29 @@ std::optional<std::string> variable(const std::map<std::string, std::string>& en
   return found->second;
 }
 
+/// Whether the environment variable `name` is set, empty or not (the engine takes an empty value
+/// in place of its default).
+bool isSet(const std::map<std::string, std::string>& environment, const std::string& name) {
+  return environment.count(name) != 0;
+}
+
+/// Whether the engine's sandbox is switched off: by any value but "0".
+bool sandboxOff(const std::map<std::string, std::string>& environment) {
+  const auto found = environment.find("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS");
+  return found != environment.end() && found->second != "0";
+}
+
+/// The folder of the socket that the session bus's address names, when it names one. The engine
+/// takes the text after the first "path=" up to the next comma, as it stands.
+std::optional<std::string> busFolder(const std::string& address) {
+  if (address.rfind("unix:", 0) != 0) return std::nullopt;
+  const auto start = address.find("path=");
+  if (start == std::string::npos) return std::nullopt;
+  const auto socket = address.substr(start + 5, address.find(',', start) - (start + 5));
+  std::unique_ptr<gchar, decltype(&g_free)> folder(g_path_get_dirname(socket.c_str()), g_free);
+  return std::string(folder.get());
+}
+
 /// The user folder that GLib gives as `path`, set by the variable `name` when it holds that path,
 /// else by `fallback`.
 Folder folderOf(const char* path, const char* name, const std::string& fallback) {
@@ -64,7 +87,9 @@ Folder folderOf(const char* path, const char* name, const std::string& fallback)
 }  // namespace
 
 const std::vector<std::string>& environmentVariables() {
-  static const std::vector<std::string> names{"XAUTHORITY",
+  static const std::vector<std::string> names{"WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS",
+                                              "DBUS_SESSION_BUS_ADDRESS",
+                                              "XAUTHORITY",
                                               "PULSE_SERVER",
                                               "PULSE_CLIENTCONFIG",
                                               "LD_LIBRARY_PATH",
@@ -81,6 +106,7 @@ const std::vector<std::string>& environmentVariables() {
 
 std::vector<Path> pathsOf(const Sources& sources) {
   std::vector<Path> paths;
+  if (sandboxOff(sources.environment)) return paths;
   const auto add = [&](const Folder& folder, const std::string& name) {
     paths.push_back({name.empty() ? folder.path : joined(folder.path, name), folder.origin});
   };
@@ -92,10 +118,17 @@ std::vector<Path> pathsOf(const Sources& sources) {
       for (const auto& entry : splitList(*value)) paths.push_back({entry, name});
     }
   };
+  // The session bus, reached through the engine's filter, which is handed the folder of the bus's
+  // socket whether it is there or not.
+  if (sources.busFilter) {
+    if (const auto address = variable(sources.environment, "DBUS_SESSION_BUS_ADDRESS")) {
+      if (const auto folder = busFolder(*address)) paths.push_back({*folder, "DBUS_SESSION_BUS_ADDRESS", true});
+    }
+  }
   // In the order the engine gives them.
   addList("LD_LIBRARY_PATH");
   // The display's authority.
-  if (variable(sources.environment, "XAUTHORITY")) {
+  if (isSet(sources.environment, "XAUTHORITY")) {
     addVariable("XAUTHORITY");
   } else {
     add(sources.home, ".Xauthority");
@@ -103,8 +136,9 @@ std::vector<Path> pathsOf(const Sources& sources) {
   // The media keys of the program's web site data.
   add(sources.data, joined(sources.programName, "mediakeys/v1"));
   // Sound.
-  if (const auto server = variable(sources.environment, "PULSE_SERVER")) {
-    if (server->rfind("unix:", 0) == 0) paths.push_back({server->substr(5), "PULSE_SERVER"});
+  if (isSet(sources.environment, "PULSE_SERVER")) {
+    const auto server = variable(sources.environment, "PULSE_SERVER").value_or("");
+    if (server.rfind("unix:", 0) == 0 && server.size() > 5) paths.push_back({server.substr(5), "PULSE_SERVER"});
   } else {
     add(sources.runtime, "pulse");
   }
@@ -123,9 +157,9 @@ std::vector<Path> pathsOf(const Sources& sources) {
   add(sources.home, ".fonts");
   for (const auto& folder : sources.systemData) paths.push_back({joined(folder, "fonts"), "XDG_DATA_DIRS"});
   // Media plug-ins.
-  addList(variable(sources.environment, "GST_PLUGIN_PATH_1_0") ? "GST_PLUGIN_PATH_1_0" : "GST_PLUGIN_PATH");
-  addList(variable(sources.environment, "GST_PLUGIN_SYSTEM_PATH_1_0") ? "GST_PLUGIN_SYSTEM_PATH_1_0"
-                                                                      : "GST_PLUGIN_SYSTEM_PATH");
+  addList(isSet(sources.environment, "GST_PLUGIN_PATH_1_0") ? "GST_PLUGIN_PATH_1_0" : "GST_PLUGIN_PATH");
+  addList(isSet(sources.environment, "GST_PLUGIN_SYSTEM_PATH_1_0") ? "GST_PLUGIN_SYSTEM_PATH_1_0"
+                                                                   : "GST_PLUGIN_SYSTEM_PATH");
   add(sources.cache, "");
   addList("GST_PRESET_PATH");
   addVariable("GST_PLUGIN_SCANNER");
@@ -140,10 +174,10 @@ std::vector<Path> pathsOf(const Sources& sources) {
 }
 
 std::optional<std::string> obstacle(const std::vector<Path>& paths) {
-  for (const auto& [path, origin] : paths) {
+  for (const auto& [path, origin, needed] : paths) {
     std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), std::free);
     const int error = errno;
-    if (resolved || error == ENOENT) continue;
+    if (resolved || (error == ENOENT && !needed)) continue;
     std::string sentence = "The web engine cannot start: it needs " + shown(path) + " (from " + origin + "), but ";
     const auto file = error == ENOTDIR ? fileOnTheWay(path) : std::nullopt;
     if (file) {
@@ -175,6 +209,11 @@ Sources currentSources() {
   sources.programName = program != nullptr ? program : "";
   for (const auto& name : environmentVariables()) {
     if (const char* value = std::getenv(name.c_str())) sources.environment[name] = value;
+  }
+  // The engine makes the folder itself before it starts the filter, and starts none where it
+  // cannot: making it here is only what the engine's next web process does first.
+  if (!sandboxOff(sources.environment) && variable(sources.environment, "DBUS_SESSION_BUS_ADDRESS")) {
+    sources.busFilter = g_mkdir_with_parents(joined(sources.runtime.path, "webkitgtk").c_str(), 0700) == 0;
   }
   return sources;
 }
