@@ -1,19 +1,25 @@
 #include "SVGQuarvel/App/WorkingFolder.h"
 
 #include <glib.h>
-#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
 
 #include "SVGQuarvel/Model/DocumentFile.h"
 
 namespace SVGQuarvel::WorkingFolder {
 
 bool isNamed() {
-  gchar* named = g_get_current_dir();
-  struct stat here {}, there {};
-  const bool same = ::stat(".", &here) == 0 && ::stat(named, &there) == 0 && here.st_dev == there.st_dev &&
-                    here.st_ino == there.st_ino;
-  g_free(named);
-  return same;
+  // The library names the folder as the system does, and stands "/" in for it only where the
+  // system cannot. The system names a folder whatever its permissions, so one that may not be
+  // searched is named: its names are then refused for want of permission, not as gone.
+  std::vector<char> name(256);
+  while (::getcwd(name.data(), name.size()) == nullptr) {
+    if (errno != ERANGE) return false;
+    name.resize(name.size() * 2);
+  }
+  return true;
 }
 
 bool isRelative(const std::string& name) {

@@ -70,4 +70,30 @@ TEST_F(AppProcessTest, ARelativeNameGivenInAFolderThatWasDeletedIsRefused) {
   EXPECT_TRUE(app->running());
 }
 
+TEST_F(AppProcessTest, ARelativeNameGivenInAFolderThatMayNotBeSearchedIsRefusedForItsPermission) {
+  // The folder is there, but the launch may not search it: the system names it all the same, and
+  // the name is refused for want of permission, not as given in a folder that no longer exists.
+  // (The launch runs in a user namespace of its own, where it owns no file, so that an
+  // administrator may not search the folder either.)
+  const auto shut = folder_ / "shut";
+  std::filesystem::create_directory(shut);
+  writeFile(shut / "drawing.svg", circle);
+  const std::string log = "app-shut-folder.log";
+  XDriver::Process launched({"/bin/sh", "-c", "cd \"$1\" && chmod 000 . && exec unshare --user \"$2\" drawing.svg", "sh",
+                             shut.string(), QUARVEL_APP_EXECUTABLE},
+                            appEnvironment(*bus_, folder_), outputFile(log).string());
+  const auto status = launched.wait(120);
+  std::filesystem::permissions(shut, std::filesystem::perms::owner_all);
+  const auto text = readFile(outputFile(log));
+  ASSERT_TRUE(status) << text;
+  if (text.rfind("unshare:", 0) == 0 || (WIFEXITED(*status) && WEXITSTATUS(*status) == 127))
+    GTEST_SKIP() << "no user namespace to run in: " << text;
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status << "\n" << text;
+  EXPECT_NE(text.find("ERROR: The file could not be opened. The file \u201cdrawing.svg\u201d couldn\u2019t be opened "
+                      "because you don\u2019t have permission to view it."),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("no longer exists"), std::string::npos) << text;
+}
+
 }  // namespace
