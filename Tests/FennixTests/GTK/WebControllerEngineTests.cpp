@@ -70,11 +70,14 @@ TEST(WebControllerEngine, AControllerWhoseEngineCannotStartSaysWhyAndTheProcessL
   // The run-time folder becomes a file once a page shows: a page of another site, and a load after
   // the web process ended, each want a web process of their own. They are refused with the reason
   // and the page stays.
-  std::filesystem::create_directory(folder / "runtime");
-  std::filesystem::permissions(folder / "runtime", std::filesystem::perms::owner_all);
-  const auto later = runHelper({"later", (folder / "runtime").string()},
-                               {{"XDG_CACHE_HOME", (folder / "cache").string()},
-                                {"XDG_RUNTIME_DIR", (folder / "runtime").string()}});
+  // The helper in `mode`, with a run-time folder of its own, `name`, which it turns into a file.
+  const auto runWithRunTimeFolder = [&](const std::string& mode, const std::string& name) {
+    std::filesystem::create_directory(folder / name);
+    std::filesystem::permissions(folder / name, std::filesystem::perms::owner_all);
+    return runHelper({mode, (folder / name).string()},
+                     {{"XDG_CACHE_HOME", (folder / "cache").string()}, {"XDG_RUNTIME_DIR", (folder / name).string()}});
+  };
+  const auto later = runWithRunTimeFolder("later", "runtime");
   EXPECT_TRUE(WIFEXITED(later.status) && WEXITSTATUS(later.status) == 0) << later.status << "\n" << later.output;
   const std::string refused = "The web engine cannot start: it needs \u201c" + (folder / "runtime" / "pulse").string() +
                               "\u201d (from XDG_RUNTIME_DIR), but \u201c" + (folder / "runtime").string() +
@@ -86,11 +89,7 @@ TEST(WebControllerEngine, AControllerWhoseEngineCannotStartSaysWhyAndTheProcessL
 
   // The run-time folder becomes a file after the view was made and before its first load, which
   // starts its web process: each load is refused with the reason.
-  std::filesystem::create_directory(folder / "runtime first");
-  std::filesystem::permissions(folder / "runtime first", std::filesystem::perms::owner_all);
-  const auto first = runHelper({"first", (folder / "runtime first").string()},
-                               {{"XDG_CACHE_HOME", (folder / "cache").string()},
-                                {"XDG_RUNTIME_DIR", (folder / "runtime first").string()}});
+  const auto first = runWithRunTimeFolder("first", "runtime first");
   EXPECT_TRUE(WIFEXITED(first.status) && WEXITSTATUS(first.status) == 0) << first.status << "\n" << first.output;
   const std::string firstRefused = "The web engine cannot start: it needs \u201c" +
                                    (folder / "runtime first" / "pulse").string() + "\u201d (from XDG_RUNTIME_DIR)";

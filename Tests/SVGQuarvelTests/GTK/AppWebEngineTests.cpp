@@ -45,6 +45,16 @@ class AppWebEngineTest : public AppProcessTest {
                                               outputFile(log).string());
   }
 
+  /// Quits the application by keys in `window`: it ends with success, and `log` shows no fault.
+  void quitsCleanly(XDriver::Process& app, XDriver::WindowID window, const std::string& log) {
+    x_.focus(window);
+    x_.key("ctrl+q");
+    const auto status = app.wait(60);
+    ASSERT_TRUE(status) << "the application did not quit: " << readFile(outputFile(log));
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << "\n" << readFile(outputFile(log));
+    EXPECT_FALSE(reportsAFault(readFile(outputFile(log)))) << readFile(outputFile(log));
+  }
+
   /// How many pixels of the preview's place in `window` (the top of the sidebar) are dark grey on
   /// the window's light background: text, which a drawing's preview in colour does not show.
   /// `covered`: what showed where the window is before it was mapped.
@@ -96,12 +106,7 @@ TEST_F(AppWebEngineTest, ALaunchWhoseUserFolderLeadsThroughAFileOpensItsWindowWi
     EXPECT_GT(textInPreview(*window, "app-engine-" + variable + "-file.png"), 150u);
 
     // The application works on, and quits as it should.
-    x_.focus(*window);
-    x_.key("ctrl+q");
-    const auto status = app->wait(60);
-    ASSERT_TRUE(status) << "the application did not quit: " << readFile(outputFile(log));
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << "\n" << readFile(outputFile(log));
-    EXPECT_FALSE(reportsAFault(readFile(outputFile(log)))) << readFile(outputFile(log));
+    quitsCleanly(*app, *window, log);
   }
 }
 
@@ -119,12 +124,7 @@ TEST_F(AppWebEngineTest, ABusFolderThatIsGoneStopsThePreviewAndASandboxSwitchedO
         XDriver::waitUntil([&] { return readFile(outputFile(log)).find(why) != std::string::npos; }, 60))
         << readFile(outputFile(log));
     EXPECT_GT(textInPreview(*window, "app-engine-bus-gone.png"), 150u);
-    x_.focus(*window);
-    x_.key("ctrl+q");
-    const auto status = app->wait(60);
-    ASSERT_TRUE(status) << "the application did not quit: " << readFile(outputFile(log));
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << "\n" << readFile(outputFile(log));
-    EXPECT_FALSE(reportsAFault(readFile(outputFile(log)))) << readFile(outputFile(log));
+    quitsCleanly(*app, *window, log);
   }
   // With its sandbox switched off the engine hands no folder on: a user folder that leads through a
   // file stops nothing, and the preview shows the drawing, the gold square.
@@ -141,11 +141,7 @@ TEST_F(AppWebEngineTest, ABusFolderThatIsGoneStopsThePreviewAndASandboxSwitchedO
         << readFile(outputFile(log));
     x_.grab(frame).savePNG(outputFile("app-engine-no-sandbox.png").string());
     EXPECT_EQ(readFile(outputFile(log)).find("ERROR: WebView"), std::string::npos) << readFile(outputFile(log));
-    x_.focus(*window);
-    x_.key("ctrl+q");
-    const auto status = app->wait(60);
-    ASSERT_TRUE(status) << "the application did not quit: " << readFile(outputFile(log));
-    EXPECT_FALSE(reportsAFault(readFile(outputFile(log)))) << readFile(outputFile(log));
+    quitsCleanly(*app, *window, log);
   }
 }
 
