@@ -1,5 +1,6 @@
 #include "QuarvelUtilities/GTK/WebView.h"
 
+#include <gtkmm/label.h>
 #include <webkit/webkit.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "Fennix/UI/Common/ViewControllers/GTK/WebNavigationTimeOut.h"
+#include "Fennix/UI/Common/ViewControllers/WebProcessPaths.h"
 #include "Fennix/UI/Common/ViewControllers/WebViewController.h"
 #include "Fennix/console/Console.h"
 #include "QuarvelUtilities/SVGWebViewContent.h"
@@ -40,9 +42,10 @@ void WebView::setUpProcess() { (void)defaultConfig(); }
 namespace {
 
 /// The web views that share one web process: the first was made on its own, the others related
-/// to a living member.
+/// to a living member. Once its web process has ended, no view joins the group.
 struct ProcessGroup {
   std::vector<WebKitWebView*> views;
+  bool ended = false;
 };
 
 std::vector<std::unique_ptr<ProcessGroup>>& processGroups() {
@@ -59,14 +62,21 @@ void forgetView(gpointer data, GObject* gone) {
   }
 }
 
+/// The group whose running web process a new web view joins; none when it starts one of its own.
+ProcessGroup* groupWithRoom() {
+  auto& groups = processGroups();
+  auto found = std::find_if(groups.begin(), groups.end(), [](const auto& group) {
+    return group->views.size() < WebView::viewsPerWebProcess && !group->ended;
+  });
+  return found != groups.end() ? found->get() : nullptr;
+}
+
 /// A new web view with the shared settings, in the web process of a group that has room. A
 /// content security policy belongs to the view made with it (none: the page's own), not to the
 /// group.
 WebKitWebView* makeSharingWebView(WebKitSettings* settings, const char* contentSecurityPolicy) {
-  auto& groups = processGroups();
-  auto found = std::find_if(groups.begin(), groups.end(),
-                            [](const auto& group) { return group->views.size() < WebView::viewsPerWebProcess; });
-  ProcessGroup* group = found != groups.end() ? found->get() : groups.emplace_back(std::make_unique<ProcessGroup>()).get();
+  ProcessGroup* group = groupWithRoom();
+  if (group == nullptr) group = processGroups().emplace_back(std::make_unique<ProcessGroup>()).get();
   WebKitWebView* view =
       group->views.empty()
           ? WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings, "default-content-security-policy",
@@ -76,6 +86,13 @@ WebKitWebView* makeSharingWebView(WebKitSettings* settings, const char* contentS
   group->views.push_back(view);
   g_object_weak_ref(G_OBJECT(view), forgetView, group);
   return view;
+}
+
+/// The web process of `view`, and of the views of its group, has ended.
+void webProcessEnded(WebKitWebView* view) {
+  for (const auto& group : processGroups()) {
+    if (std::find(group->views.begin(), group->views.end(), view) != group->views.end()) group->ended = true;
+  }
 }
 
 /// The shared settings, but with no connection opened or name looked up ahead of a fetch: those
@@ -109,9 +126,44 @@ constexpr const char* drawingContentSecurityPolicy =
 WebView::WebView() : WebView(std::nullopt) {}
 
 WebView::WebView(const std::optional<Confined>& confined)
-    : Gtk::Box(Gtk::Orientation::VERTICAL), confined_(confined.has_value()) {
-  webView_ = confined ? makeSharingWebView(confinedConfig(), confined->contentSecurityPolicy.c_str())
-                      : makeSharingWebView(defaultConfig(), nullptr);
+    : Gtk::Box(Gtk::Orientation::VERTICAL),
+      confined_(confined.has_value()),
+      contentSecurityPolicy_(confined ? confined->contentSecurityPolicy : "") {
+  (void)webProcessCanStart();
+}
+
+bool WebView::webProcessCanStart() {
+  if (webView_ != nullptr && !processEnded_) return true;
+  // A view that starts a web process (made in a group of its own, or loading after its process
+  // ended) does so only once the engine can start one: it would end the application otherwise.
+  // Until then it says why in its place.
+  if (webView_ != nullptr || groupWithRoom() == nullptr) {
+    if (const auto why = Fennix::WebProcessPaths::whyNoWebProcess()) {
+      if (unavailable_ == nullptr) {
+        unavailable_ = Gtk::make_managed<Gtk::Label>();
+        unavailable_->set_wrap(true);
+        unavailable_->set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+        unavailable_->set_justify(Gtk::Justification::CENTER);
+        unavailable_->set_vexpand(true);
+        append(*unavailable_);
+      }
+      if (unavailable_->get_label().raw() != *why || !unavailable_->get_visible()) {
+        console::defaultConsole()->error("WebView:", *why);
+        unavailable_->set_label(*why);
+      }
+      unavailable_->set_visible(true);
+      if (webView_ != nullptr) gtk_widget_set_visible(GTK_WIDGET(webView_), FALSE);
+      return false;
+    }
+  }
+  if (unavailable_ != nullptr) unavailable_->set_visible(false);
+  processEnded_ = false;
+  if (webView_ != nullptr) {
+    gtk_widget_set_visible(GTK_WIDGET(webView_), TRUE);
+    return true;
+  }
+  webView_ = confined_ ? makeSharingWebView(confinedConfig(), contentSecurityPolicy_.c_str())
+                       : makeSharingWebView(defaultConfig(), nullptr);
   gtk_widget_set_hexpand(GTK_WIDGET(webView_), TRUE);
   gtk_widget_set_vexpand(GTK_WIDGET(webView_), TRUE);
   gtk_widget_set_size_request(GTK_WIDGET(webView_), 16, 16);
@@ -131,6 +183,7 @@ WebView::WebView(const std::optional<Confined>& confined)
                      return nullptr;
                    }),
                    nullptr);
+  return true;
 }
 
 WebView::WebView(Content content) : WebView() { load(std::move(content)); }
@@ -143,7 +196,7 @@ WebView::~WebView() {
 void WebView::load(Content content) {
   content_ = std::move(content);
   startedAgain_ = false;
-  start();
+  if (webProcessCanStart()) start();
 }
 
 void WebView::start() {
@@ -207,6 +260,9 @@ gboolean WebView::loadFailed(WebKitWebView*, int, char*, GError* error, gpointer
 
 void WebView::webProcessTerminated(WebKitWebView*, int, gpointer self) {
   auto* view = static_cast<WebView*>(self);
+  // The next load starts another web process.
+  view->processEnded_ = true;
+  webProcessEnded(view->webView_);
   // The load under way ended with the web process: it is not timed out later, and its end is told
   // now, as the engine says no more of it.
   const bool loading = view->timeOut_->timing();
@@ -216,7 +272,7 @@ void WebView::webProcessTerminated(WebKitWebView*, int, gpointer self) {
   view->awaitedAddress_.reset();
   if (view->confined_ && view->content_ && !view->startedAgain_) {
     view->startedAgain_ = true;
-    view->start();
+    if (view->webProcessCanStart()) view->start();
   }
   if (loading && view->onLoadFinished_) view->onLoadFinished_();
 }

@@ -19,6 +19,9 @@ typedef struct _WebKitPolicyDecision WebKitPolicyDecision;
 namespace Fennix {
 class WebNavigationTimeOut;
 }
+namespace Gtk {
+class Label;
+}
 
 namespace QuarvelUtilities {
 
@@ -58,10 +61,12 @@ class WebView : public Gtk::Box {
 
   /// Loads `content`; every call loads again, the same content or not. A request still loading
   /// when its time-out has passed (counted from this call) is given up and fails with the
-  /// time-out error ("The request timed out."), whatever stage it has reached.
+  /// time-out error ("The request timed out."), whatever stage it has reached. While the web engine
+  /// cannot start the view's web process, nothing loads: the view says why in its place.
   void load(Content content);
   const std::optional<Content>& content() const { return content_; }
 
+  /// The engine's web view; none while it could not start.
   WebKitWebView* webView() const { return webView_; }
   /// Called once when a load finished, failed or timed out, on the main thread.
   void setOnLoadFinished(std::function<void()> callback) { onLoadFinished_ = std::move(callback); }
@@ -80,6 +85,10 @@ class WebView : public Gtk::Box {
  private:
   /// Hands `content_` to the engine.
   void start();
+  /// Makes the engine's web view, unless the web process it would start (or a load would start,
+  /// once the view's has ended) cannot start now: the view then says why instead. Whether the view
+  /// can load.
+  bool webProcessCanStart();
 
   static void loadChanged(WebKitWebView*, int event, gpointer self);
   static gboolean loadFailed(WebKitWebView*, int event, char* uri, GError* error, gpointer self);
@@ -96,6 +105,11 @@ class WebView : public Gtk::Box {
   std::optional<std::string> awaitedAddress_;
   /// Of a confined view: its content was loaded again since its web process ended.
   bool startedAgain_ = false;
+  std::string contentSecurityPolicy_;
+  /// The web process ended: the next load starts another.
+  bool processEnded_ = false;
+  /// Why the engine cannot start the view's web process, shown in its place.
+  Gtk::Label* unavailable_ = nullptr;
 };
 
 /// The SVG text shown filling the view (see SVGWebViewContent). The drawing is shown alone: its

@@ -17,6 +17,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -582,6 +584,43 @@ bool waitUntil(const std::function<bool()>& ready, double timeoutSeconds) {
     if (secondsSince(start) >= timeoutSeconds) return false;
     pause(50);
   }
+}
+
+namespace {
+
+/// The parent of process `pid` and its name; false when it has gone.
+bool parentAndName(int pid, int& parent, std::string& name) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const auto open = line.find('('), close = line.rfind(')');
+  if (open == std::string::npos || close == std::string::npos || close + 4 > line.size()) return false;
+  name = line.substr(open + 1, close - open - 1);
+  parent = std::atoi(line.c_str() + close + 4);
+  return true;
+}
+
+}  // namespace
+
+int killDescendants(int ancestor, const std::string& name) {
+  int killed = 0;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const int pid = std::atoi(entry.path().filename().c_str());
+    int parent = 0;
+    std::string shown;
+    if (pid <= 0 || !parentAndName(pid, parent, shown) || shown.rfind(name, 0) != 0) continue;
+    for (int generation = 0; generation < 4 && parent > 1; ++generation) {
+      if (parent == ancestor) {
+        ::kill(pid, SIGKILL);
+        ++killed;
+        break;
+      }
+      std::string ignored;
+      if (!parentAndName(parent, parent, ignored)) break;
+    }
+  }
+  return killed;
 }
 
 }  // namespace XDriver

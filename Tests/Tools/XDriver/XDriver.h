@@ -139,4 +139,9 @@ class Process {
 /// Calls `ready` every 50 ms until it answers true or `timeoutSeconds` pass; answers whether it did.
 bool waitUntil(const std::function<bool()>& ready, double timeoutSeconds);
 
+/// Kills (as a crash would end them) the processes whose name (as the system shows it, at most 15
+/// characters) starts with `name` and that descend from process `ancestor`, at most four
+/// generations down; how many.
+int killDescendants(int ancestor, const std::string& name);
+
 }  // namespace XDriver

@@ -25,6 +25,7 @@ SVGQuarvelApp::SVGQuarvelApp()
   static const GOptionEntry noOptions[] = {{nullptr, 0, 0, G_OPTION_ARG_NONE, nullptr, nullptr, nullptr}};
   g_application_add_main_option_entries(G_APPLICATION(gobj()), noOptions);
   g_application_set_option_context_parameter_string(G_APPLICATION(gobj()), "[FILE\u2026]");
+  sendWorkingFolderWithLaunches();
 }
 
 SVGQuarvelApp::~SVGQuarvelApp() {

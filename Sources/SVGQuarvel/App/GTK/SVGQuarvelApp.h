@@ -89,6 +89,9 @@ class SVGQuarvelApp : public Gtk::Application {
  private:
   /// The line that ends a launch whose process may have only `limit` files open, too few to run.
   static std::string tooFewFiles(std::size_t limit);
+  /// Makes each launch tell, with its command line, whether its working folder could be named (see
+  /// `SVGQuarvel::WorkingFolder`).
+  void sendWorkingFolderWithLaunches();
   /// Opens a new untitled window; a window that cannot be made is said so in a message (on the
   /// terminal when no window shows). Why it did not open, if it did not.
   std::optional<std::string> openUntitledWindow();

@@ -4,6 +4,7 @@
 
 #include "Fennix/console/Console.h"
 #include "SVGQuarvel/App/GTK/SVGQuarvelApp.h"
+#include "SVGQuarvel/App/WorkingFolder.h"
 
 using SVGQuarvel::DocumentController;
 
@@ -34,6 +35,42 @@ std::optional<std::string> SVGQuarvelApp::openUntitledWindow() {
     showError(get_active_window(), noNewWindowHeading, error.what());
     return error.what();
   }
+}
+
+namespace {
+
+void (*toolkitPlatformData)(GApplication*, GVariantBuilder*) = nullptr;
+
+/// The platform data a launch sends with its command line to the running application: the
+/// toolkit's, and whether the folder its relative names are taken from could not be named.
+void addPlatformData(GApplication* application, GVariantBuilder* builder) {
+  if (toolkitPlatformData != nullptr) toolkitPlatformData(application, builder);
+  if (!SVGQuarvel::WorkingFolder::isNamed()) {
+    g_variant_builder_add(builder, "{sv}", SVGQuarvel::WorkingFolder::goneKey, g_variant_new_boolean(TRUE));
+  }
+}
+
+/// Whether the launch of `commandLine` was started in a folder that could not be named: this
+/// process's, or the one its launch says in its platform data.
+bool workingFolderGone(const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) {
+  if (!commandLine->is_remote()) return !SVGQuarvel::WorkingFolder::isNamed();
+  GVariant* data = g_application_command_line_get_platform_data(commandLine->gobj());
+  gboolean gone = FALSE;
+  if (data != nullptr) {
+    (void)g_variant_lookup(data, SVGQuarvel::WorkingFolder::goneKey, "b", &gone);
+    g_variant_unref(data);
+  }
+  return gone != FALSE;
+}
+
+}  // namespace
+
+void SVGQuarvelApp::sendWorkingFolderWithLaunches() {
+  // The toolkit offers no other way to add to the platform data than its class's own.
+  auto* type = G_APPLICATION_GET_CLASS(gobj());
+  if (type->add_platform_data == addPlatformData) return;
+  toolkitPlatformData = type->add_platform_data;
+  type->add_platform_data = addPlatformData;
 }
 
 namespace {
@@ -93,7 +130,14 @@ int SVGQuarvelApp::on_command_line(const Glib::RefPtr<Gio::ApplicationCommandLin
   }
   std::vector<std::filesystem::path> urls;
   std::vector<std::string> refused;
+  // A relative name given in a folder that was deleted would be taken from the root of the file
+  // system, and another file of its name opened.
+  const bool folderGone = workingFolderGone(commandLine);
   for (const auto& name : names) {
+    if (folderGone && SVGQuarvel::WorkingFolder::isRelative(name)) {
+      refused.push_back(SVGQuarvel::WorkingFolder::goneLine(name));
+      continue;
+    }
     const auto file = commandLine->create_file_for_arg(name);
     const auto path = file->get_path();
     if (path.empty()) {

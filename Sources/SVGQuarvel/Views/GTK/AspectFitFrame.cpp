@@ -31,8 +31,8 @@ void AspectFitFrame::measure_vfunc(Gtk::Orientation orientation, int forSize, in
                                    int& minimumBaseline, int& naturalBaseline) const {
   minimumBaseline = naturalBaseline = -1;
   int childMinimum = 0, childNatural = 0, ignored = 0;
-  child_.measure(orientation, -1, childMinimum, childNatural, ignored, ignored);
   if (orientation == Gtk::Orientation::HORIZONTAL) {
+    child_.measure(orientation, -1, childMinimum, childNatural, ignored, ignored);
     minimum = childMinimum;
     natural = childNatural;
     return;
@@ -40,6 +40,8 @@ void AspectFitFrame::measure_vfunc(Gtk::Orientation orientation, int forSize, in
   // Without a width the natural width stands in for it.
   int width = forSize;
   if (width < 0) child_.measure(Gtk::Orientation::HORIZONTAL, -1, ignored, width, ignored, ignored);
+  // The content is never cut: text in the view's place takes the height it needs at that width.
+  child_.measure(orientation, width, childMinimum, childNatural, ignored, ignored);
   minimum = natural = std::max(heightForWidth(width), childMinimum);
 }
 

@@ -1,6 +1,7 @@
 // A frame that holds one view at the width it is given and with the height that keeps a width to
-// height ratio: the live preview takes the shape of its drawing. The frame's content may keep a
-// margin of its own around what keeps the ratio (the preview page does).
+// height ratio, or more where the view needs more at that width: the live preview takes the shape
+// of its drawing (and text in its place is never cut). The frame's content may keep a margin of its
+// own around what keeps the ratio (the preview page does).
 #pragma once
 
 #include <gtkmm/widget.h>

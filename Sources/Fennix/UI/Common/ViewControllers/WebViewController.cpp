@@ -129,6 +129,12 @@ std::shared_ptr<Fennix::WebViewHandle> QvWebViewController::webView() const {
 }
 
 std::optional<Fennix::LayoutItem> QvWebViewController::makeView() {
+  // A web view whose pages cannot start would end the process at its first load: a label says why
+  // in its place.
+  if (const auto why = Fennix::webViewKit().whyNoWebProcess()) {
+    log->error("cannot show web pages:", *why);
+    return Fennix::controllerViewKit().makeLabel(*why);
+  }
   auto web = Fennix::webViewKit().makeWebView(wvConfig);
   if (!web) return std::nullopt;
   web->setNavigationDelegate(std::static_pointer_cast<QvWebViewController>(shared_from_this()));

@@ -67,6 +67,9 @@ class WebViewKit {
   virtual ~WebViewKit() = default;
   /// A web view with the kit's initial frame, laid out by constraints.
   virtual std::shared_ptr<WebViewHandle> makeWebView(const WKWebViewConfiguration& configuration) = 0;
+  /// Why the web engine cannot start a web view's pages now, as a sentence; none when it can. A web
+  /// view is made only while it can.
+  virtual std::optional<std::string> whyNoWebProcess() const { return std::nullopt; }
 };
 
 void setWebViewKit(std::shared_ptr<WebViewKit> kit);
@@ -90,7 +93,8 @@ class QvWebViewController : public QvViewControllerBase {
   double requestTimeoutInterval = 60;
   const std::shared_ptr<ModuleLogger> log;
 
-  /// The web view; none while the view is not loaded (never loads it).
+  /// The web view; none while the view is not loaded (never loads it), and none when the web engine
+  /// could not start: the view then says why in its place.
   virtual std::shared_ptr<Fennix::WebViewHandle> webView() const;
   virtual void loadHTML(const std::string& html);
   virtual void load(const std::optional<Fennix::AnyValue>& object);

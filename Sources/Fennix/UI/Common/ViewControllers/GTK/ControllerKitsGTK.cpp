@@ -15,6 +15,7 @@
 #include "Fennix/UI/Common/GTK/LayoutHostGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/PageTransitionsGTK.h"
 #include "Fennix/UI/Common/ViewControllers/GTK/WebNavigationTimeOut.h"
+#include "Fennix/UI/Common/ViewControllers/WebProcessPaths.h"
 #include "Fennix/UI/Common/Views/GTK/ViewBase.h"
 
 namespace Fennix {
@@ -174,6 +175,7 @@ class WebViewGTK : public WebViewHandle {
     return std::string(uri);
   }
   void load(const std::string& url, double timeoutInterval, const HeaderFields& headerFields) override {
+    if (!webProcessCanStart(url)) return;
     WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
     // Only a request of HTTP (or HTTPS) has header fields; the engine has no way to send a
     // request's method or body.
@@ -185,6 +187,7 @@ class WebViewGTK : public WebViewHandle {
     timeOut_->begin(timeoutInterval);
   }
   void loadHTML(const std::string& html) override {
+    if (!webProcessCanStart("HTML")) return;
     webkit_web_view_load_html(view_, html.c_str(), nullptr);
     timeOut_->begin(0);
   }
@@ -214,6 +217,10 @@ class WebViewGTK : public WebViewHandle {
       // Asked after its time-out: the navigation is dropped here (the delegate may have given it up
       // just now).
       if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && self->timeOut_->refusesNavigation(uri ? uri : ""))
+        allow = false;
+      // A navigation to another site goes on in a new web process.
+      else if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && allow &&
+               !self->webProcessCanStart(uri ? uri : "", true))
         allow = false;
       else if (!delegate)
         return FALSE;
@@ -259,8 +266,23 @@ class WebViewGTK : public WebViewHandle {
   }
   static void terminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) {
     auto* self = static_cast<WebViewGTK*>(data);
+    self->noWebProcess_ = true;
     self->timeOut_->webProcessTerminated();
     if (auto delegate = self->delegate_.lock()) delegate->webContentProcessDidTerminate();
+  }
+
+  /// Whether the engine may start a web process for a load of `what` now (always asked when
+  /// `starts`, else only while the view has no web process, as the next load starts one); the
+  /// delegate's log says why not.
+  bool webProcessCanStart(const std::string& what, bool starts = false) {
+    if (!starts && !noWebProcess_) return true;
+    const auto why = WebProcessPaths::whyNoWebProcess();
+    if (!why) {
+      noWebProcess_ = false;
+      return true;
+    }
+    if (auto delegate = delegate_.lock()) delegate->log->error("cannot load into WebView:", what, *why);
+    return false;
   }
 
   WebKitWebView* view_ = nullptr;
@@ -268,6 +290,9 @@ class WebViewGTK : public WebViewHandle {
   std::unique_ptr<WebNavigationTimeOut> timeOut_;
   /// The navigation under way failed: its finish is not passed on.
   bool failed_ = false;
+  /// The view has no web process: the engine starts one at the first load, and another at the load
+  /// after it ended (however long after the view was made, and whatever the folders were then).
+  bool noWebProcess_ = true;
 };
 
 class WebViewKitGTK : public WebViewKit {
@@ -275,6 +300,8 @@ class WebViewKitGTK : public WebViewKit {
   std::shared_ptr<WebViewHandle> makeWebView(const WKWebViewConfiguration& configuration) override {
     return std::make_shared<WebViewGTK>(configuration);
   }
+  // Each web view's pages start a web process of their own.
+  std::optional<std::string> whyNoWebProcess() const override { return WebProcessPaths::whyNoWebProcess(); }
 };
 
 }  // namespace
