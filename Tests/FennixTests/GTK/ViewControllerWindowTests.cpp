@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -52,10 +54,12 @@ int listenOnLoopback(int& port) {
   return fd;
 }
 
-/// Serves one page to every request on 127.0.0.1 until it is destroyed.
+/// Serves one page to every request on 127.0.0.1 until it is destroyed. The answer to a request for
+/// `heldPath` waits until `releasesHeld` holds (checked on the connection's thread), 30 seconds at most.
 class LoopbackServer {
  public:
-  explicit LoopbackServer(std::string body) : body_(std::move(body)) {
+  explicit LoopbackServer(std::string body, std::string heldPath = "", std::function<bool()> releasesHeld = {})
+      : body_(std::move(body)), heldPath_(std::move(heldPath)), releasesHeld_(std::move(releasesHeld)) {
     fd_ = listenOnLoopback(port_);
     thread_ = std::thread([this] { serve(); });
   }
@@ -99,13 +103,19 @@ class LoopbackServer {
       request.append(buffer, std::size_t(count));
     }
     if (request.find("\r\n\r\n") != std::string::npos) {
+      const auto pathStart = request.find(' ') + 1;
+      const std::string path = request.substr(pathStart, request.find(' ', pathStart) - pathStart);
+      if (!heldPath_.empty() && path == heldPath_) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!stopping_ && !releasesHeld_() && std::chrono::steady_clock::now() < deadline) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+      }
       std::lock_guard guard(lock_);
       if (auto at = request.find("User-Agent: "); at != std::string::npos) {
         userAgent_ = request.substr(at + 12, request.find("\r\n", at) - at - 12);
       }
-      const auto pathStart = request.find(' ') + 1;
-      heads_[request.substr(pathStart, request.find(' ', pathStart) - pathStart)] =
-          request.substr(0, request.find("\r\n\r\n") + 2);
+      heads_[path] = request.substr(0, request.find("\r\n\r\n") + 2);
       ++requests;
       std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
                              std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_;
@@ -115,6 +125,8 @@ class LoopbackServer {
     ::close(client);
   }
   std::string body_;
+  std::string heldPath_;
+  std::function<bool()> releasesHeld_;
   int fd_ = -1;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
@@ -806,10 +818,14 @@ TEST_F(ControllerWindowTest, TheEndOfAReplacedNavigationLeavesTheTimeOutOfItsSuc
 
 TEST_F(ControllerWindowTest, APageThatSendsItselfOnTimesOutItsNextNavigationProvisionally) {
   // The page stays under way (its picture never comes) when its script sends it on to a page that
-  // never answers.
+  // never answers. The script does so once the picture's request has reached its server (the answer
+  // it awaits comes only then): a navigation asked earlier may cancel the picture before the engine
+  // has sent its request.
   StallingServer stalling(false);
-  LoopbackServer server("<html><body><img src='" + stalling.url("/picture.png") + "'><script>location.href = '" +
-                        stalling.url("/next") + "';</script></body></html>");
+  LoopbackServer server("<html><body><img src='" + stalling.url("/picture.png") +
+                            "'><script>fetch('/picture-requested').then(() => { location.href = '" +
+                            stalling.url("/next") + "'; });</script></body></html>",
+                        "/picture-requested", [&] { return stalling.requests >= 1; });
   ShownWebVC shown;
   auto& web = *shown.web;
   web.show(server.url("/first.html"));
