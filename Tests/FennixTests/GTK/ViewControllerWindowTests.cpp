@@ -20,6 +20,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "Fennix/Foundation/HTTP/HTTPTypes.h"
@@ -68,6 +69,11 @@ class LoopbackServer {
     ::shutdown(fd_, SHUT_RDWR);
     ::close(fd_);
     thread_.join();
+    {
+      // A connection the engine opened ahead and never used would keep its thread reading.
+      std::lock_guard guard(lock_);
+      for (int client : open_) ::shutdown(client, SHUT_RDWR);
+    }
     for (auto& client : clients_) client.join();
   }
   std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
@@ -91,6 +97,10 @@ class LoopbackServer {
       if (client < 0) return;
       timeval timeout{5, 0};
       ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+      {
+        std::lock_guard guard(lock_);
+        open_.insert(client);
+      }
       clients_.emplace_back([this, client] { answer(client); });
     }
   }
@@ -122,6 +132,8 @@ class LoopbackServer {
       ssize_t written = ::write(client, response.data(), response.size());
       (void)written;
     }
+    std::lock_guard guard(lock_);
+    open_.erase(client);
     ::close(client);
   }
   std::string body_;
@@ -133,6 +145,8 @@ class LoopbackServer {
   std::thread thread_;
   std::vector<std::thread> clients_;
   std::mutex lock_;
+  /// Connections whose threads still read or answer.
+  std::set<int> open_;
   std::string userAgent_;
   std::map<std::string, std::string> heads_;
 };
