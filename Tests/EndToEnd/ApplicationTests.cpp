@@ -205,6 +205,61 @@ class Application : public ::testing::Test {
     return text;
   }
 
+  /// Clicks at (`dx`, `dy`) of `window` (a menu's title in its menu bar) until a menu comes (a
+  /// window of the program without a title of its own), and waits until it shows: a menu just
+  /// mapped may still lie below the window, or show what was beneath it, until the program has
+  /// raised and drawn it, and a click meant for it goes to the window then. A busy machine may take
+  /// seconds to show a menu, so each click waits a good while before the next (which would close a
+  /// menu still coming). The menu, once it shows.
+  std::optional<WindowID> openMenu(WindowID window, int dx, int dy) {
+    const auto untitled = [&] {
+      return x.findWindows([](const std::string& title) { return title.empty() || title == "svg-quarvel"; });
+    };
+    const auto before = untitled();
+    const auto screenBefore = x.grabScreen();
+    std::optional<WindowID> menu;
+    XDriver::waitUntil(
+        [&] {
+          clickIn(window, dx, dy);
+          return XDriver::waitUntil(
+              [&] {
+                for (const auto id : untitled()) {
+                  if (std::find(before.begin(), before.end(), id) == before.end() && x.geometry(id).width > 20) {
+                    menu = id;
+                  }
+                }
+                return menu.has_value();
+              },
+              15);
+        },
+        90);
+    if (!menu) return std::nullopt;
+    // Shown: a tenth of it at least unlike the screen before (its frame and its items' text), the
+    // same twice over.
+    const auto changed = [&](const Image& picture, const Rect& frame) {
+      std::size_t count = 0;
+      for (int row = 0; row < picture.height; ++row) {
+        for (int column = 0; column < picture.width; ++column) {
+          const int left = frame.x + column, top = frame.y + row;
+          const bool outside = left >= screenBefore.width || top >= screenBefore.height || left < 0 || top < 0;
+          if (outside || picture.at(column, row) != screenBefore.at(left, top)) ++count;
+        }
+      }
+      return count;
+    };
+    std::optional<Image> last;
+    const bool shown = XDriver::waitUntil(
+        [&] {
+          const auto frame = x.geometry(*menu);
+          const auto picture = x.grab(frame);
+          const bool same = last && last->width == picture.width && last->pixels == picture.pixels;
+          last = picture;
+          return same && changed(picture, frame) > picture.pixels.size() / 10;
+        },
+        60);
+    return shown ? menu : std::nullopt;
+  }
+
   XDriver::Session x;
 };
 
@@ -325,9 +380,12 @@ TEST_F(Application, DocumentsFollowTheUsersInputAndTheBus) {
 
   // A sample from the Sample SVGs menu replaces the front document's drawing: the ellipse, twice
   // as wide as high, in black.
-  clickIn(*reopened, 245, 62);
+  const auto samples = openMenu(*reopened, 245, 62);
   shot("08-samples-menu");
-  clickIn(*reopened, 258, 155);  // "Simple Ellipse"
+  ASSERT_TRUE(samples) << "the Sample SVGs menu did not show";
+  // "Simple Ellipse", clicked where the menu shows: the window is not raised first, which would
+  // cover the menu until the program puts it back on top.
+  x.click(x.geometry(*reopened).x + 258, x.geometry(*reopened).y + 155);
   const auto ellipse = [&] {
     const auto frame = x.geometry(*reopened);
     return x.grab(Rect{frame.x + 10, frame.y + 70, 290, 150}).boundsOf(0x000000, 12);
