@@ -400,6 +400,13 @@ void NSUserDefaults::write(const std::string& key, const std::optional<DefaultsV
         return;
       }
       waitLocked(key, change.second);
+      // Off the main loop the write waited as long as it may: the value waits as those set on the
+      // main loop do, also when the other process writes the file meanwhile.
+      if (!onMainLoop && !reportedWaiting_) {
+        reportedWaiting_ = true;
+        console::error("NSUserDefaults: another process has held the lock for a while, writing once it lets go:",
+                       path_.string());
+      }
     } else if (result == WriteResult::failed) {
       // Keep the value for this process at least. One set under a key whose value waits for the
       // lock takes its place there, and is written with the others once the lock is free.
@@ -488,9 +495,7 @@ void NSUserDefaults::retryWaiting() {
       return;
     }
     retryDelay_ = 0;
-    if (result == WriteResult::written) {
-      if (reportedWaiting_) console::log("NSUserDefaults: wrote the values that waited for the lock:", path_.string());
-    } else if (result == WriteResult::failed) {
+    if (result == WriteResult::failed) {
       // The write failed for another reason (logged): the values stay as those of any failed write.
       const Changes failed = std::exchange(waiting_, {});
       refreshLocked();
@@ -550,12 +555,8 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_typ
     }
     if (wait == LockWait::none) return WriteResult::lockBusy;
     if (std::chrono::steady_clock::now() >= waitUntil) {
-      if (!lockHeldElsewhere_) {
-        log->error("NSUserDefaults: another process holds the lock and does not let go, not writing:",
-                   lockPath.string());
-      }
       lockHeldElsewhere_ = true;
-      return WriteResult::failed;
+      return WriteResult::lockBusy;
     }
     // The suite is free to others meanwhile (the main loop reads it, or sets values that wait).
     if (held != nullptr) held->unlock();
@@ -651,6 +652,10 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_typ
   damaged_ = false;
   unreadable_ = false;
   kept_.clear();
+  if (!waiting_.empty() && reportedWaiting_) {
+    log->log("NSUserDefaults: wrote the values that waited for the lock:", path_.string());
+  }
   waiting_.clear();
+  reportedWaiting_ = false;
   return WriteResult::written;
 }
