@@ -4,9 +4,10 @@
 //
 // Reads see the file as it is now (it is re-read when it changed on disk). A write re-reads the
 // file under an exclusive lock, changes one key, and replaces the file atomically, so processes
-// writing different keys lose nothing and a crash mid-write leaves the previous file intact. A
-// file that is a symbolic link stays one: the file it leads to is replaced, in its own folder and
-// with its own permissions.
+// writing different keys lose nothing and a crash mid-write leaves the previous file intact.
+// A writer that finds the lock held waits in line: the one first in line takes it next, however
+// often another process writes meanwhile. A file that is a symbolic link stays one: the file it
+// leads to is replaced, in its own folder and with its own permissions.
 // Every write then posts `NSUserDefaults::didChangeNotification` synchronously, with the suite as
 // object. A damaged file reads as empty and is moved aside (".corrupt") before the next write. A
 // file that cannot be read for now (no file descriptor or memory left) is not damaged: the values
@@ -117,11 +118,11 @@ class NSUserDefaults : public std::enable_shared_from_this<NSUserDefaults> {
   /// value that would make the file too large is refused at once. Values that still wait when the
   /// process ends are written then, waiting for the lock a few seconds at most; those that cannot
   /// be are named in the log.
-  /// Elsewhere a write waits for the writers of other processes for a few seconds at most, and,
-  /// once one of them has kept it waiting that long, not at all until the lock is free again: the
-  /// value then waits as one set on the main loop does (logged once), and reaches the file with
-  /// the next write of this object that takes the lock, a later try of the main loop, or the end
-  /// of the process.
+  /// Elsewhere a write waits in line for the writers of other processes: for the one first in
+  /// line and for the one that holds the lock, each a few seconds at most, and, once one of them
+  /// has kept it waiting that long, not at all until the lock is free again: the value then waits
+  /// as one set on the main loop does (logged once), and reaches the file with the next write of
+  /// this object that takes the lock, a later try of the main loop, or the end of the process.
   void set(const DefaultsValue& value, const std::string& forKey);
   void removeObject(const std::string& forKey);
 
