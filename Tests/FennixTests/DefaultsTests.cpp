@@ -59,6 +59,30 @@ class DefaultsTests : public ::testing::Test {
     return path.parent_path() / ("." + path.filename().string() + ".lock");
   }
 
+  /// The file on which writers of the suite file at `path` wait for their turn to take its lock.
+  static std::filesystem::path queueFileOf(const std::filesystem::path& path) {
+    return path.parent_path() / ("." + path.filename().string() + ".queue");
+  }
+
+  /// How many opens of `file` the process `pid` has.
+  static int opensOf(pid_t pid, const std::filesystem::path& file) {
+    int opens = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+      std::error_code unreadable;
+      if (std::filesystem::read_symlink(entry.path(), unreadable) == file) ++opens;
+    }
+    return opens;
+  }
+
+  /// Kills the helper process `pid`, stopped or not, and waits for it, unless `pid` was set to -1.
+  struct KilledAtEnd {
+    pid_t pid;
+    ~KilledAtEnd() {
+      if (pid > 0 && ::kill(pid, SIGKILL) == 0) waitForHelper(pid);
+    }
+  };
+
   /// Takes the lock of the suite file at `path` through an open of its own, as another process
   /// would; the open, or -1 when the lock could not be taken.
   static int holdLock(const std::filesystem::path& path) {
@@ -140,6 +164,38 @@ TEST_F(DefaultsTests, TwoProcessesWritingDifferentKeysLoseNothing) {
     EXPECT_EQ(defaults->object("mine" + std::to_string(i)), DefaultsValue(i));
     EXPECT_EQ(defaults->object("helper" + std::to_string(i)), DefaultsValue(i));
   }
+}
+
+// A writer that waits for the lock goes next: another process that comes later and writes on and
+// on waits behind it rather than taking the lock again and again while the one in line is not
+// trying (here it is stopped while it waits).
+TEST_F(DefaultsTests, AWriterThatWaitsForTheLockGoesBeforeOneThatCameLaterAndWritesOnAndOn) {
+  const auto suite = suiteName();
+  const auto path = NSUserDefaults::fromSuiteName(suite)->path();
+  const int holder = holdLock(path);
+  ASSERT_GE(holder, 0);
+  const pid_t first = startHelper({"write-keys", suite, "first", "1"});
+  ASSERT_GT(first, 0);
+  KilledAtEnd stopFirst{first};
+  ASSERT_TRUE(runMainLoopUntil([&] { return opensOf(first, lockFileOf(path)) > 0; }));
+  ASSERT_EQ(::kill(first, SIGSTOP), 0);
+  const pid_t other = startHelper({"write-loop", suite});
+  ASSERT_GT(other, 0);
+  KilledAtEnd stopOther{other};
+  ASSERT_TRUE(runMainLoopUntil([&] { return opensOf(other, queueFileOf(path)) + opensOf(other, lockFileOf(path)) > 0; }));
+  ::close(holder);
+
+  // The other process waits for its turn, not for the lock, or else writes.
+  EXPECT_TRUE(runMainLoopUntil([&] {
+    return std::filesystem::exists(path) ||
+           (opensOf(other, queueFileOf(path)) > 0 && opensOf(other, lockFileOf(path)) == 0);
+  }));
+  EXPECT_FALSE(std::filesystem::exists(path)) << "a writer that came later went first: " << readText(path);
+  ASSERT_EQ(::kill(first, SIGCONT), 0);
+  EXPECT_EQ(waitForHelper(first), 0);
+  stopFirst.pid = -1;
+  EXPECT_TRUE(runMainLoopUntil([&] { return readJSON(path).contains("counter"); })) << readText(path);
+  EXPECT_EQ(readJSON(path).value("first0", -1), 0);
 }
 
 TEST_F(DefaultsTests, AWriterKilledMidWriteLeavesAWholeFile) {
@@ -276,9 +332,9 @@ TEST_F(DefaultsTests, AValueTooLargeForTheFileIsRefusedAndEveryKeyStays) {
 }
 
 // A process that holds the writers' lock and does not let go (stopped, stuck) keeps no writer
-// waiting without end: the write fails after a bounded wait, is logged once, keeps its value in
-// this object, and later writes do not wait for the same holder again. Once the lock is free,
-// writes reach the file as before.
+// waiting without end: the write gives up after a bounded wait, says so once, and later writes do
+// not wait for the same holder again. Their values wait in this object, also when the holder
+// writes the file before it lets go, and reach the file with the next write once it has.
 TEST_F(DefaultsTests, AWriterThatNeverLetsGoOfTheLockHoldsNoOtherWriter) {
   auto defaults = NSUserDefaults::fromSuiteName(suiteName());
   defaults->set("before", "kept");
@@ -295,20 +351,25 @@ TEST_F(DefaultsTests, AWriterThatNeverLetsGoOfTheLockHoldsNoOtherWriter) {
     defaults->set(2, "second");
   });
   const bool returned = writes.wait_for(std::chrono::seconds(120)) == std::future_status::ready;
-  // Let go in any case, so that a writer that still waits can end.
+  const auto unchanged = readText(path);
+  // The holder writes a key of its own before it lets go; it lets go in any case, so that a
+  // writer that still waits can end.
+  if (returned) writeText(path, R"({"kept": "before", "theirs": "written"})");
   ::close(holder);
   writes.get();
   console::setDefaultConsole(nullptr);
   ASSERT_TRUE(returned) << "a write waited for the lock without end";
-  EXPECT_EQ(capture.err.text(), "ERROR: NSUserDefaults: another process holds the lock and does not let go, not writing: " +
-                                    lockPath.string() + "\n");
+  EXPECT_EQ(capture.err.text(),
+            "ERROR: NSUserDefaults: another process has held the lock for a while, writing once it lets go: " +
+                path.string() + "\n");
+  EXPECT_EQ(nlohmann::json::parse(unchanged), nlohmann::json::parse(R"({"kept": "before"})"));
+  EXPECT_EQ(defaults->string("theirs"), "written");
   EXPECT_EQ(defaults->object("first"), DefaultsValue(1));
   EXPECT_EQ(defaults->object("second"), DefaultsValue(2));
-  EXPECT_EQ(nlohmann::json::parse(readText(path)), nlohmann::json::parse(R"({"kept": "before"})"));
 
   defaults->set(3, "third");
-  EXPECT_EQ(NSUserDefaults::fromSuiteName(suiteName())->object("third"), DefaultsValue(3));
-  EXPECT_EQ(NSUserDefaults::fromSuiteName(suiteName())->string("kept"), "before");
+  EXPECT_EQ(readJSON(path), nlohmann::json::parse(R"({"kept": "before", "theirs": "written", "first": 1, "second": 2,
+                                                      "third": 3})"));
 }
 
 // Without a file descriptor left, the file cannot be opened, which says nothing of what it holds:
@@ -340,7 +401,7 @@ TEST_F(DefaultsTests, WithNoFileLeftToOpenTheFileIsNotTakenForDamaged) {
   for (const auto& entry : std::filesystem::directory_iterator(path.parent_path())) {
     const auto name = entry.path().filename().string();
     if (name.find(path.filename().string()) == std::string::npos) continue;
-    EXPECT_TRUE(entry.path() == path || entry.path() == lockPath) << name;
+    EXPECT_TRUE(entry.path() == path || entry.path() == lockPath || entry.path() == queueFileOf(path)) << name;
   }
   EXPECT_EQ(defaults->string("b"), "two");
 }
@@ -359,12 +420,7 @@ TEST_F(DefaultsTests, OnTheMainLoopAWriteNeverWaitsForTheLockAndReachesTheFileOn
   const auto ready = temporaryUserDirectories() / (suite + ".ready");
   pid_t helper = startHelper({"hold-lock", suite, ready.string()});
   ASSERT_GT(helper, 0);
-  struct Stop {
-    pid_t pid;
-    ~Stop() {
-      if (pid > 0 && ::kill(pid, SIGKILL) == 0) waitForHelper(pid);
-    }
-  } stop{helper};
+  KilledAtEnd stop{helper};
   ASSERT_TRUE(runMainLoopUntil([&] { return std::filesystem::exists(ready); }));
 
   int announced = 0;
@@ -567,15 +623,6 @@ TEST_F(DefaultsTests, AWriteOffTheMainLoopThatWaitsForTheLockDoesNotHoldUpTheMai
   const auto lockPath = lockFileOf(path);
   const int holder = holdLock(path);
   ASSERT_GE(holder, 0);
-  // The opens of the lock file in this process.
-  const auto lockOpens = [&lockPath] {
-    int opens = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-      std::error_code error;
-      if (std::filesystem::read_symlink(entry.path(), error) == lockPath) ++opens;
-    }
-    return opens;
-  };
   LogTestSupport::FileConsole capture(LogLevel::error);
   console::setDefaultConsole(capture.console);
   std::atomic<bool> written{false};
@@ -584,7 +631,7 @@ TEST_F(DefaultsTests, AWriteOffTheMainLoopThatWaitsForTheLockDoesNotHoldUpTheMai
     written = true;
   });
   // The writer has the lock file open: it waits for the lock until the bound.
-  EXPECT_TRUE(runMainLoopUntil([&] { return lockOpens() == 2 || written; }));
+  EXPECT_TRUE(runMainLoopUntil([&] { return opensOf(::getpid(), lockPath) == 2 || written; }));
   std::optional<std::string> read;
   DispatchQueue::main().async([&] {
     read = defaults->string("read");

@@ -400,6 +400,13 @@ void NSUserDefaults::write(const std::string& key, const std::optional<DefaultsV
         return;
       }
       waitLocked(key, change.second);
+      // Off the main loop the write waited as long as it may: the value waits as those set on the
+      // main loop do, also when the other process writes the file meanwhile.
+      if (!onMainLoop && !reportedWaiting_) {
+        reportedWaiting_ = true;
+        console::error("NSUserDefaults: another process has held the lock for a while, writing once it lets go:",
+                       path_.string());
+      }
     } else if (result == WriteResult::failed) {
       // Keep the value for this process at least. One set under a key whose value waits for the
       // lock takes its place there, and is written with the others once the lock is free.
@@ -488,9 +495,7 @@ void NSUserDefaults::retryWaiting() {
       return;
     }
     retryDelay_ = 0;
-    if (result == WriteResult::written) {
-      if (reportedWaiting_) console::log("NSUserDefaults: wrote the values that waited for the lock:", path_.string());
-    } else if (result == WriteResult::failed) {
+    if (result == WriteResult::failed) {
       // The write failed for another reason (logged): the values stay as those of any failed write.
       const Changes failed = std::exchange(waiting_, {});
       refreshLocked();
@@ -527,42 +532,59 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_typ
   }
 
   // Writers of all processes take turns on the lock file; readers need no lock because the file
-  // is only ever replaced whole.
+  // is only ever replaced whole. A writer holds the lock for the time of one write. It takes its
+  // turn first (the lock of the queue file), then the lock, and lets go of its turn once it has
+  // the lock: so the one in turn is next, and one that comes later, or comes back for its next
+  // write at once, waits behind it. (Without turns, a writer that slept between its tries found
+  // the lock taken again each time while another process wrote on, however short each write.)
+  // One that holds the lock, or the turn, much longer is stuck (stopped, or on a file system that
+  // does not answer): a writer waits for each of them a few seconds at most, passing over the one
+  // in turn, and once it has waited in vain for the lock it does not wait again until the lock is
+  // free. The main loop does not wait at all, and takes no turn.
+  const auto bound = lockHeldElsewhere_ || wait == LockWait::none ? std::chrono::seconds(0) : lockWaitBound;
+  enum class Take { taken, busy, failed };
+  const auto take = [held, bound](int fd) {
+    const auto waitUntil = std::chrono::steady_clock::now() + bound;
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return Take::taken;
+      if (errno == EINTR) continue;
+      if (errno != EWOULDBLOCK) return Take::failed;
+      if (std::chrono::steady_clock::now() >= waitUntil) return Take::busy;
+      // The suite is free to others meanwhile (the main loop reads it, or sets values that wait).
+      if (held != nullptr) held->unlock();
+      std::this_thread::sleep_for(pause);
+      if (held != nullptr) held->lock();
+      pause = std::min(pause * 2, std::chrono::milliseconds(10));
+    }
+  };
+  constexpr int lockFlags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+  // A writer without a descriptor to spare, or whose turn cannot be taken, goes without a turn.
+  Fennix::FileDescriptor turnFD;
+  if (wait != LockWait::none) {
+    turnFD = Fennix::FileDescriptor(::open((directory / ("." + fileName + ".queue")).c_str(), lockFlags, 0600));
+    if (turnFD.isOpen() && take(turnFD.get()) != Take::taken) turnFD.close();
+  }
   const auto lockPath = directory / ("." + fileName + ".lock");
-  Fennix::FileDescriptor lockFD(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-  if (lockFD.get() < 0) {
+  Fennix::FileDescriptor lockFD(::open(lockPath.c_str(), lockFlags, 0600));
+  if (!lockFD.isOpen() && turnFD.isOpen() && (errno == EMFILE || errno == ENFILE)) {
+    turnFD.close();
+    lockFD = Fennix::FileDescriptor(::open(lockPath.c_str(), lockFlags, 0600));
+  }
+  if (!lockFD.isOpen()) {
     log->error("NSUserDefaults: could not open the lock file:", lockPath.string(), errnoText(errno));
     return WriteResult::failed;
   }
-  // A writer holds the lock for the time of one write. One that holds it much longer is stuck
-  // (stopped, or on a file system that does not answer): the caller does not wait for it without
-  // end, and once it has waited in vain it does not wait again until the lock is free. The main
-  // loop does not wait at all.
-  const auto waitUntil = std::chrono::steady_clock::now() + (lockHeldElsewhere_ || wait == LockWait::none
-                                                                 ? std::chrono::seconds(0)
-                                                                 : lockWaitBound);
-  auto pause = std::chrono::milliseconds(1);
-  while (::flock(lockFD.get(), LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) {
-      log->error("NSUserDefaults: could not lock:", lockPath.string(), errnoText(errno));
-      return WriteResult::failed;
-    }
-    if (wait == LockWait::none) return WriteResult::lockBusy;
-    if (std::chrono::steady_clock::now() >= waitUntil) {
-      if (!lockHeldElsewhere_) {
-        log->error("NSUserDefaults: another process holds the lock and does not let go, not writing:",
-                   lockPath.string());
-      }
-      lockHeldElsewhere_ = true;
-      return WriteResult::failed;
-    }
-    // The suite is free to others meanwhile (the main loop reads it, or sets values that wait).
-    if (held != nullptr) held->unlock();
-    std::this_thread::sleep_for(pause);
-    if (held != nullptr) held->lock();
-    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  const Take lock = take(lockFD.get());
+  if (lock == Take::failed) {
+    log->error("NSUserDefaults: could not lock:", lockPath.string(), errnoText(errno));
+    return WriteResult::failed;
   }
+  if (lock == Take::busy) {
+    if (wait != LockWait::none) lockHeldElsewhere_ = true;
+    return WriteResult::lockBusy;
+  }
+  turnFD.close();
   lockHeldElsewhere_ = false;
 
   // A file that is a symbolic link stays one: the file it leads to is replaced, in its own folder.
@@ -651,6 +673,10 @@ NSUserDefaults::WriteResult NSUserDefaults::writeLocked(const Changes::value_typ
   damaged_ = false;
   unreadable_ = false;
   kept_.clear();
+  if (!waiting_.empty() && reportedWaiting_) {
+    log->log("NSUserDefaults: wrote the values that waited for the lock:", path_.string());
+  }
   waiting_.clear();
+  reportedWaiting_ = false;
   return WriteResult::written;
 }

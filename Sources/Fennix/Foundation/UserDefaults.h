@@ -4,9 +4,10 @@
 //
 // Reads see the file as it is now (it is re-read when it changed on disk). A write re-reads the
 // file under an exclusive lock, changes one key, and replaces the file atomically, so processes
-// writing different keys lose nothing and a crash mid-write leaves the previous file intact. A
-// file that is a symbolic link stays one: the file it leads to is replaced, in its own folder and
-// with its own permissions.
+// writing different keys lose nothing and a crash mid-write leaves the previous file intact.
+// A writer that finds the lock held waits in line: the one first in line takes it next, however
+// often another process writes meanwhile. A file that is a symbolic link stays one: the file it
+// leads to is replaced, in its own folder and with its own permissions.
 // Every write then posts `NSUserDefaults::didChangeNotification` synchronously, with the suite as
 // object. A damaged file reads as empty and is moved aside (".corrupt") before the next write. A
 // file that cannot be read for now (no file descriptor or memory left) is not damaged: the values
@@ -103,10 +104,11 @@ class NSUserDefaults : public std::enable_shared_from_this<NSUserDefaults> {
 
   /// Stores `value` under `key`, writes the file and posts the change notification. Keys and
   /// texts that are not UTF-8 are refused with a log line, and so is a value that would make the
-  /// file larger than the suite reads (which would lose every key); a failed write is logged, and
-  /// the value stays in this object, and goes along with the next write that succeeds, until
-  /// another process changes the file (one under a key whose value waits for the lock, below,
-  /// waits in its place instead).
+  /// file larger than the suite reads (which would lose every key); a write that fails for another
+  /// reason than the lock (no descriptor left, a folder that cannot be written) is logged, and the
+  /// value stays in this object, and goes along with the next write that succeeds, until another
+  /// process changes the file (one under a key whose value waits for the lock, below, waits in
+  /// its place instead).
   ///
   /// On the main loop (the thread that runs the GLib default main context) a write never waits
   /// for the writers of other processes: while one of them holds the lock, the value waits in
@@ -116,9 +118,11 @@ class NSUserDefaults : public std::enable_shared_from_this<NSUserDefaults> {
   /// value that would make the file too large is refused at once. Values that still wait when the
   /// process ends are written then, waiting for the lock a few seconds at most; those that cannot
   /// be are named in the log.
-  /// Elsewhere a write waits for the writers of other processes for a few seconds at most, and,
-  /// once one of them has kept it waiting that long, not at all until the lock is free again:
-  /// the write fails instead.
+  /// Elsewhere a write waits in line for the writers of other processes: for the one first in
+  /// line and for the one that holds the lock, each a few seconds at most, and, once one of them
+  /// has kept it waiting that long, not at all until the lock is free again: the value then waits
+  /// as one set on the main loop does (logged once), and reaches the file with the next write of
+  /// this object that takes the lock, a later try of the main loop, or the end of the process.
   void set(const DefaultsValue& value, const std::string& forKey);
   void removeObject(const std::string& forKey);
 
@@ -144,7 +148,8 @@ class NSUserDefaults : public std::enable_shared_from_this<NSUserDefaults> {
   /// Values by key; none: removed.
   using Changes = std::map<std::string, std::optional<nlohmann::json>>;
   void write(const std::string& key, const std::optional<DefaultsValue>& value);
-  /// `lockBusy`: another process held the lock, and the write was not to wait for it.
+  /// `lockBusy`: another process held the lock, and the write was not to wait for it, or waited
+  /// as long as it may.
   enum class WriteResult { written, failed, tooLarge, lockBusy };
   enum class LockWait { bounded, none };
   /// Writes the values kept and waiting, and then `change` when given. While it waits for another
@@ -179,8 +184,9 @@ class NSUserDefaults : public std::enable_shared_from_this<NSUserDefaults> {
   /// write of the same file keeps them, a changed file drops them.
   Changes kept_;
   Fingerprint keptOver_;
-  /// Values set on the main loop while another process held the lock: they stay over every read
-  /// of the file, changed or not, until a write reaches it. No key is both kept and waiting.
+  /// Values set while another process held the lock (on the main loop, or elsewhere past the
+  /// bound): they stay over every read of the file, changed or not, until a write reaches it. No
+  /// key is both kept and waiting.
   Changes waiting_;
   /// Whether the main loop is to try the lock again, and how long it waits before the next try.
   bool retryScheduled_ = false;
