@@ -6,14 +6,12 @@
 #define QUARVEL_ADDRESS_CHECKED 1
 #endif
 #include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -32,6 +30,7 @@
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 #include "FennixTests/FileAttributesTestSupport.h"
 #include "FennixTests/MemoryTestSupport.h"
+#include "FennixTests/OtherUserTestSupport.h"
 
 using Config = SVGQuarvelConfiguration;
 using Document = SVGQuarvelDocument;
@@ -63,32 +62,17 @@ int errorCode(Action action) {
 }
 
 /// What a save says when the user 4312, a member of the group 4310, makes it: "saved", or the
-/// error's message. It runs in a process of its own (which calls on no library that another thread
-/// of this one may have left locked), whose message comes back through a pipe.
+/// error's message.
 std::string saidSavingAsAGroupMember(const std::function<void()>& save) {
-  int ends[2];
-  if (::pipe(ends) != 0) return "no pipe";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const gid_t group = 4310;
-    std::string said = "became no other user";
-    if (::setgroups(1, &group) == 0 && ::setresgid(group, group, group) == 0 && ::setresuid(4312, 4312, 4312) == 0) {
-      try {
-        save();
-        said = "saved";
-      } catch (const CocoaError& error) {
-        said = error.what();
-      }
+  std::string said = "became no other user";
+  OtherUserTestSupport::runAsUser(4312, 4310, [&] {
+    try {
+      save();
+      said = "saved";
+    } catch (const CocoaError& error) {
+      said = error.what();
     }
-    (void)!::write(ends[1], said.data(), said.size());
-    ::_exit(0);
-  }
-  ::close(ends[1]);
-  std::string said;
-  char buffer[1024];
-  for (ssize_t count; (count = ::read(ends[0], buffer, sizeof buffer)) > 0;) said.append(buffer, count);
-  ::close(ends[0]);
-  if (::waitpid(child, nullptr, 0) != child) return "no child";
+  });
   return said;
 }
 
