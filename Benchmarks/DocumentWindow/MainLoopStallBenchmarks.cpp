@@ -54,12 +54,14 @@
 #include <gtkmm/scrolledwindow.h>
 #include <gtkmm/textview.h>
 #include <gtkmm/window.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <cstdio>
@@ -884,23 +886,45 @@ struct ChildRun {
   bool ended = false;
 };
 
-/// Runs this program as a child in `mode` on `file`, watching its memory: a child past `limitKB` or
-/// past ten minutes is ended.
+/// Runs this program as a child in `mode` on `file`, watching its memory once it runs the program:
+/// a child past `limitKB` or past ten minutes is ended.
 ChildRun runChild(const char* mode, const std::filesystem::path& file, long limitKB) {
   ChildRun run;
+  char self[4096];
+  const auto n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  self[n > 0 ? n : 0] = 0;
   int pipeEnds[2];
   if (::pipe(pipeEnds) != 0) return run;
+  // Closed in the child by its exec: until then the child is a copy of this process, whose pages
+  // it counts as its own.
+  int execEnds[2];
+  if (::pipe2(execEnds, O_CLOEXEC) != 0) {
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    return run;
+  }
   const pid_t child = ::fork();
   if (child == 0) {
     ::dup2(pipeEnds[1], 1);
     ::close(pipeEnds[0]);
-    char self[4096];
-    const auto n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    self[n > 0 ? n : 0] = 0;
     ::execl(self, self, mode, file.c_str(), static_cast<char*>(nullptr));
+    const int error = errno;
+    (void)!::write(execEnds[1], &error, sizeof error);
     ::_exit(127);
   }
   ::close(pipeEnds[1]);
+  ::close(execEnds[1]);
+  int execError = 0;
+  ssize_t told = 0;
+  while ((told = ::read(execEnds[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
+  }
+  ::close(execEnds[0]);
+  if (told > 0) {
+    ::waitpid(child, nullptr, 0);
+    ::close(pipeEnds[0]);
+    run.report = std::string("FAILED to start: ") + std::strerror(execError);
+    return run;
+  }
   const gint64 started = g_get_monotonic_time();
   const gint64 deadline = started + 600 * G_USEC_PER_SEC;
   int status = 0;

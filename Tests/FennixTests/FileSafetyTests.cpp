@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -23,6 +21,7 @@
 
 #include "Fennix/Foundation/System/FileSafety.h"
 #include "FennixTests/FileAttributesTestSupport.h"
+#include "FennixTests/OtherUserTestSupport.h"
 
 namespace {
 
@@ -60,17 +59,11 @@ class FileSafetyTests : public ::testing::Test {
 
 // ---- owners, access control lists and extended attributes ------------------------------------
 
-/// Runs `work` in a child process as the user `uid` with the group `gid` alone; its result (0 to
-/// 255), or -1 when the child could not become that user.
+/// Runs `work` as the user `uid` with the group `gid` alone; its result, or -1 when it could not
+/// become that user.
 int runAs(uid_t uid, gid_t gid, const std::function<int()>& work) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::setgroups(1, &gid) != 0 || ::setresgid(gid, gid, gid) != 0 || ::setresuid(uid, uid, uid) != 0) ::_exit(255);
-    ::_exit(work());
-  }
-  int status = 0;
-  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status) == 255 ? -1 : WEXITSTATUS(status);
+  int result = -1;
+  return OtherUserTestSupport::runAsUser(uid, gid, [&] { result = work(); }) ? result : -1;
 }
 
 // Replacing a file keeps who may read and change it: its access control list is copied as it is

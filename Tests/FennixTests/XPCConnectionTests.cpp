@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <chrono>
 #include <functional>
@@ -6,6 +7,7 @@
 #include <gio/gio.h>
 
 #include "Fennix/Foundation/System/XPCConnection.h"
+#include "BusTestSupport.h"
 #include "LogTestSupport.h"
 
 namespace {
@@ -113,12 +115,14 @@ struct EchoService {
 };
 
 TEST(XPCConnectionTests, CallsBothWaysAndReportsTheServiceGoingAway) {
-  GTestDBus* bus = g_test_dbus_new(G_TEST_DBUS_NONE);
-  g_test_dbus_up(bus);
+  BusTestSupport::PrivateBus bus;
+  ASSERT_FALSE(bus.address().empty()) << bus.log();
+  // The bus the connections take as the session's.
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
   LogTestSupport::FileConsole logs(LogLevel::log);
   console::setDefaultConsole(logs.console);
 
-  EchoService service(g_test_dbus_get_bus_address(bus));
+  EchoService service(bus.address().c_str());
   ASSERT_TRUE(runUntil([&] { return service.owned; }));
 
   auto dispatcher = std::make_shared<ClientDispatcher>();
@@ -170,7 +174,7 @@ TEST(XPCConnectionTests, CallsBothWaysAndReportsTheServiceGoingAway) {
   echo->echo("nobody", [&](std::string reply) { answer = std::move(reply); });
   ASSERT_TRUE(runUntil([&] { return !errors.empty(); }));
 
-  g_test_dbus_down(bus);
+  bus.stop();
   ASSERT_TRUE(runUntil([&] { return !connection->isValid() && !quiet->isValid(); }));
   const std::string invalidation =
       "ERROR: XPC connection was invalidated: org.quarvel.Test.Echo <NSXPCConnection org.quarvel.Test.Echo>\n";
@@ -180,7 +184,7 @@ TEST(XPCConnectionTests, CallsBothWaysAndReportsTheServiceGoingAway) {
   EXPECT_EQ(quietInterruptions, 1);
 
   console::setDefaultConsole(nullptr);
-  g_object_unref(bus);
+  ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 TEST(XPCConnectionDeathTest, AProxyOfTheWrongTypeStopsTheProcess) {

@@ -10,9 +10,7 @@
 #if QUARVEL_LEAK_CHECKED
 #include <sanitizer/lsan_interface.h>
 #endif
-#include <fcntl.h>
 #include <gio/gio.h>
-#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +20,7 @@
 
 #include "SVGQuarvel/App/SVGConverterService.h"
 #include "SVGQuarvel/App/DocumentController.h"
+#include "FennixTests/BusTestSupport.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
 
 using SVGQuarvel::DocumentController;
@@ -225,18 +224,6 @@ void call(GDBusConnection* caller, const char* service, const char* method, cons
 
 /// Calls the services over a private bus and returns what went wrong.
 std::string busRoundTrip() {
-  // The bus daemon writes its notes to standard error, where only failures may go.
-  const int savedStderr = ::dup(2);
-  const int devNull = ::open("/dev/null", O_WRONLY);
-  ::dup2(devNull, 2);
-  struct RestoreStderr {
-    int saved, devNull;
-    ~RestoreStderr() {
-      ::dup2(saved, 2);
-      ::close(saved);
-      ::close(devNull);
-    }
-  } restore{savedStderr, devNull};
   std::string problems;
   auto check = [&](bool holds, const std::string& what) {
     if (!holds) problems += what + "\n";
@@ -244,19 +231,17 @@ std::string busRoundTrip() {
   };
   CapturedConsole console;
 #if QUARVEL_LEAK_CHECKED
-  // The private bus forks a watcher that ends through exit(); forked while another thread holds
-  // the leak checker's lock, its exit-time check would wait for ever. This process ends through
-  // _Exit and never runs that check, so run it now, which also stands for the watcher's.
+  // This process ends through _Exit and never runs the exit-time leak check: run it here.
   __lsan_do_leak_check();
 #endif
-  GTestDBus* bus = g_test_dbus_new(G_TEST_DBUS_NONE);
-  g_test_dbus_up(bus);
+  BusTestSupport::PrivateBus bus;
+  if (!check(!bus.address().empty(), "no bus: " + bus.log())) return problems;
   const auto flags =
       GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);
   GDBusConnection* provider =
-      g_dbus_connection_new_for_address_sync(g_test_dbus_get_bus_address(bus), flags, nullptr, nullptr, nullptr);
+      g_dbus_connection_new_for_address_sync(bus.address().c_str(), flags, nullptr, nullptr, nullptr);
   GDBusConnection* caller =
-      g_dbus_connection_new_for_address_sync(g_test_dbus_get_bus_address(bus), flags, nullptr, nullptr, nullptr);
+      g_dbus_connection_new_for_address_sync(bus.address().c_str(), flags, nullptr, nullptr, nullptr);
   if (!check(provider && caller, "no bus connection")) return problems;
   SVGConverterService::activate(provider);
   check(console.out().find("did register service: <SVGConverterService>\n") != std::string::npos, "not registered");
@@ -360,8 +345,6 @@ std::string busRoundTrip() {
   g_dbus_connection_close_sync(provider, nullptr, nullptr);
   g_object_unref(caller);
   g_object_unref(provider);
-  g_test_dbus_down(bus);
-  g_object_unref(bus);
   return problems;
 }
 

@@ -48,11 +48,18 @@ inline const std::filesystem::path& temporaryUserDirectories() {
 }
 inline const bool userDirectoriesReady = !temporaryUserDirectories().empty();
 
+/// Set in the environment of a fresh copy of the test program in which no thread may run besides
+/// its main one.
+inline constexpr const char* mainThreadAloneVariable = "QUARVEL_TEST_MAIN_THREAD_ALONE";
+
 /// Opens the settings store before any test captures the console, so that the loggers made with
-/// it keep the standard console.
+/// it keep the standard console. (The store starts a thread that watches for the changes of other
+/// processes: a copy of the program whose main thread must run alone does without it.)
 class SettingsStoreEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { SVGQuarvelConfiguration::userDefaults(); }
+  void SetUp() override {
+    if (std::getenv(mainThreadAloneVariable) == nullptr) SVGQuarvelConfiguration::userDefaults();
+  }
 };
 inline ::testing::Environment* const settingsStoreEnvironment =
     ::testing::AddGlobalTestEnvironment(new SettingsStoreEnvironment);
@@ -110,6 +117,25 @@ inline std::filesystem::path scratchDirectory() {
           std::_Exit(failures.empty() ? 0 : 1);                                           \
         },                                                                                \
         ::testing::ExitedWithCode(0), ::testing::Eq(std::string()));                      \
+  } while (false)
+
+/// How many threads this process runs.
+inline int threadCount() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+  }
+  return -1;
+}
+
+/// As EXPECT_NO_FAILURES_IN_FRESH_PROCESS, in a copy of the test program that starts no thread
+/// before the test (`check` may make sure with threadCount()): for work that takes away what
+/// every thread needs, such as the last free file descriptors.
+#define EXPECT_NO_FAILURES_IN_FRESH_PROCESS_WITH_ONE_THREAD(check)                         \
+  do {                                                                                    \
+    ::setenv(::QuarvelTestSupport::mainThreadAloneVariable, "1", 1);                      \
+    EXPECT_NO_FAILURES_IN_FRESH_PROCESS(check);                                           \
+    ::unsetenv(::QuarvelTestSupport::mainThreadAloneVariable);                            \
   } while (false)
 
 }  // namespace QuarvelTestSupport

@@ -3,7 +3,8 @@
 // view still sets up EGL for its web process; the GL libraries it may load are loaded here first
 // and kept until exit, so that a driver that would be unloaded again stays known to the leak
 // checker by name (its own allocations are suppressed by name, never ours). The toolkit's
-// interface font becomes the system font, as in the application.
+// interface font becomes the system font, as in the application. Death tests start the program
+// afresh rather than fork it (see TestMain.cpp).
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
   ::setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
   keepGLLibrariesLoaded();
   GTKText::useToolkitInterfaceFont();
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
