@@ -591,17 +591,27 @@ std::string largeSwift(const std::string& tag) {
   return swift + "// " + tag + "\n";
 }
 
-bool holds(CodeTextView& view, const std::string& text) {
-  return !view.isFilling() && view.codeView().string() == std::u16string(text.begin(), text.end()) &&
+/// Whether `view` has taken all of its text and holds as many characters as `text` (ASCII).
+bool holdsAsMuch(CodeTextView& view, const std::string& text) {
+  return !view.isFilling() && view.codeView().string().size() == text.size() &&
          view.get_buffer()->get_char_count() == int(text.size());
 }
 
-/// Whether both editors of `w` hold the document's texts, whole, and take keys.
+bool holds(CodeTextView& view, const std::string& text) {
+  return holdsAsMuch(view, text) && view.codeView().string() == std::u16string(text.begin(), text.end());
+}
+
+/// Whether both editors of `w` hold the document's texts, whole, and take keys. The texts are
+/// compared only once everything else holds: a wait checks this between two turns of the main
+/// loop, and a turn dispatches only the ready sources of the highest priority. A check that copied
+/// megabytes took over a second on a busy machine, by then a source of the default priority was
+/// ready again at every turn, and the steps that fill an editor, which come after those, never ran.
 bool holdsTheTexts(ContentViewImpl& impl, SVGQuarvelDocument& document) {
   auto& svg = impl.svgEditor().textView();
   auto& swift = impl.swiftEditor().textView();
-  return !impl.svgWaits() && !impl.swiftWaits() && holds(svg, document.svgString.get()) &&
-         holds(swift, document.swift.get()) && svg.get_editable() && swift.get_editable();
+  return !impl.svgWaits() && !impl.swiftWaits() && svg.get_editable() && swift.get_editable() &&
+         holdsAsMuch(svg, document.svgString.get()) && holdsAsMuch(swift, document.swift.get()) &&
+         holds(svg, document.svgString.get()) && holds(swift, document.swift.get());
 }
 
 bool isEmptyAndReadOnly(CodeTextView& view) {
