@@ -18,14 +18,6 @@ using namespace AppProcessSupport;
 
 namespace {
 
-/// What a crash of the process or a sanitizer leaves in its output.
-bool reportsAFault(const std::string& log) {
-  for (const char* mark : {"runtime error", "Sanitizer", "ERROR **", "Bail out!", "assertion failed"}) {
-    if (log.find(mark) != std::string::npos) return true;
-  }
-  return false;
-}
-
 /// The numbers of the files the process `pid` has open.
 std::set<long> openFiles(int pid) {
   std::set<long> numbers;

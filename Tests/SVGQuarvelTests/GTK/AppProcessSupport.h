@@ -39,6 +39,14 @@ inline void replaceAsAnotherProgram(const std::filesystem::path& document, const
   std::filesystem::rename(written, document);
 }
 
+/// What a crash of the process or a sanitizer leaves in its output.
+inline bool reportsAFault(const std::string& log) {
+  for (const char* mark : {"runtime error", "Sanitizer", "ERROR **", "Bail out!", "assertion failed"}) {
+    if (log.find(mark) != std::string::npos) return true;
+  }
+  return false;
+}
+
 /// A drawing the documents of these tests hold.
 inline const std::string circle =
     "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 40 40\"><circle cx=\"20\" cy=\"20\" r=\"15\" "

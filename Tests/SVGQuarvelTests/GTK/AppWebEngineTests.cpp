@@ -16,14 +16,6 @@ using namespace AppProcessSupport;
 
 namespace {
 
-/// What a crash of the process or a sanitizer leaves in its output.
-bool reportsAFault(const std::string& log) {
-  for (const char* mark : {"runtime error", "Sanitizer", "ERROR **", "Bail out!", "assertion failed"}) {
-    if (log.find(mark) != std::string::npos) return true;
-  }
-  return false;
-}
-
 /// How many times `part` stands in `text`.
 std::size_t occurrences(const std::string& text, const std::string& part) {
   std::size_t count = 0;

@@ -17,12 +17,6 @@ bool isTokenCharacter(char c) {
          marks.find(c) != std::string_view::npos;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 /// A line of the server's in quotes for a message: its first 80 bytes, those that are not
@@ -99,6 +93,12 @@ class JSONMeasure final : public nlohmann::json_sax<nlohmann::json> {
 };
 
 }  // namespace
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
 
 bool isToken(const std::string& text) { return !text.empty() && std::all_of(text.begin(), text.end(), isTokenCharacter); }
 

@@ -17,6 +17,10 @@
 
 namespace Fennix::HTTPWire {
 
+/// Whether `a` and `b` are the same text but for the case of ASCII letters (as field names and
+/// schemes are compared).
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
 /// Whether `text` is an HTTP token (RFC 9110 §5.6.2): letters, digits and !#$%&'*+-.^_`|~, at
 /// least one.
 bool isToken(const std::string& text);

@@ -29,6 +29,8 @@
 
 namespace {
 
+using Fennix::HTTPWire::equalsIgnoringCase;
+
 void initialiseCurl() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -160,12 +162,6 @@ std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* con
   }
   transfer->body.insert(transfer->body.end(), data, data + length);
   return length;
-}
-
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 /// Whether the head's "Content-Length" fields, if any, agree on one length: each value a list of
