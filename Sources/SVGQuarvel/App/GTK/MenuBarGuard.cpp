@@ -29,22 +29,45 @@ GtkWidget* menuOf(GtkWidget* popover) {
   return menu;
 }
 
+/// The menus of `bar` (its titles' popovers).
+std::vector<GtkWidget*> menusOf(GtkWidget* bar) {
+  std::vector<GtkWidget*> menus;
+  for (GtkWidget* title = gtk_widget_get_first_child(bar); title != nullptr;
+       title = gtk_widget_get_next_sibling(title)) {
+    for (GtkWidget* menu = gtk_widget_get_first_child(title); menu != nullptr; menu = gtk_widget_get_next_sibling(menu)) {
+      if (GTK_IS_POPOVER(menu)) menus.push_back(menu);
+    }
+  }
+  return menus;
+}
+
+/// The window's focus, left in a menu of `bar` that no longer shows, goes to the menu's title in the
+/// bar (from where the window's content takes it back). The toolkit moves it only once the window
+/// has the keyboard of the display again, which comes as an event after those already on their way:
+/// until then, the keys typed after the menu closed would go to the item it left the focus on, and
+/// the toolkit drops a key for a widget that is not on the screen.
+void releaseFocus(GtkWidget* bar, GtkWidget* menu) {
+  auto* window = GTK_WINDOW(gtk_widget_get_root(bar));
+  GtkWidget* focus = window != nullptr ? gtk_window_get_focus(window) : nullptr;
+  if (focus == nullptr || (focus != menu && !gtk_widget_is_ancestor(focus, menu))) return;
+  for (GtkWidget* shown : menusOf(bar)) {
+    if (gtk_widget_get_mapped(shown)) return;
+  }
+  gtk_widget_grab_focus(gtk_widget_get_parent(menu));
+}
+
 /// A popover of the bar's menus left the screen (after the toolkit's own handler, which looked for
 /// the widget under the pointer). Hidden, it closed itself rather than went with the menu it is
 /// in; a menu of the bar that shows then, other than its own, opened on the toolkit's look: the
-/// bar opens another menu only once the one it leaves has gone.
+/// bar opens another menu only once the one it leaves has gone. The focus leaves it at once.
 void unmapped(GtkWidget* popover, gpointer data) {
   if (gtk_widget_get_visible(popover)) return;
   auto* bar = static_cast<GtkWidget*>(data);
   GtkWidget* own = menuOf(popover);
-  std::vector<GtkWidget*> opened;
-  for (GtkWidget* title = gtk_widget_get_first_child(bar); title != nullptr;
-       title = gtk_widget_get_next_sibling(title)) {
-    for (GtkWidget* menu = gtk_widget_get_first_child(title); menu != nullptr; menu = gtk_widget_get_next_sibling(menu)) {
-      if (GTK_IS_POPOVER(menu) && menu != own && gtk_widget_get_visible(menu)) opened.push_back(menu);
-    }
+  for (GtkWidget* menu : menusOf(bar)) {
+    if (menu != own && gtk_widget_get_visible(menu)) gtk_popover_popdown(GTK_POPOVER(menu));
   }
-  for (GtkWidget* menu : opened) gtk_popover_popdown(GTK_POPOVER(menu));
+  releaseFocus(bar, own);
 }
 
 /// The popover `popover` is in, if any: the menu a submenu belongs to.

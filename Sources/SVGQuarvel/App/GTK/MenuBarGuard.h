@@ -13,7 +13,8 @@ namespace SVGQuarvel {
 /// that place lies over another title of the bar (as Format ▸ Font ▸ Bigger's does), the bar takes
 /// it for the pointer moving onto that title and opens its menu, which then keeps the keyboard.
 /// Such a menu is put away again at once; the window's focus then goes back where the menus took it
-/// from.
+/// from, as soon as no menu shows (not only once the window has the keyboard again), so that the
+/// keys typed right after an item was chosen are not lost.
 void guardMenuBar(Gtk::Window& window);
 
 }  // namespace SVGQuarvel
