@@ -92,8 +92,25 @@ void shown(GtkWidget* popover, gpointer bar) {
   }
 }
 
+/// The pointer's coming into a title's own menu is no longer taken for its coming onto the title.
+void limitTitles(GtkWidget* bar) {
+  for (GtkWidget* title = gtk_widget_get_first_child(bar); title != nullptr;
+       title = gtk_widget_get_next_sibling(title)) {
+    GListModel* controllers = gtk_widget_observe_controllers(title);
+    for (guint index = 0; index < g_list_model_get_n_items(controllers); ++index) {
+      auto* controller = static_cast<GtkEventController*>(g_list_model_get_item(controllers, index));
+      if (GTK_IS_EVENT_CONTROLLER_MOTION(controller)) {
+        gtk_event_controller_set_propagation_limit(controller, GTK_LIMIT_SAME_NATIVE);
+      }
+      g_object_unref(controller);
+    }
+    g_object_unref(controllers);
+  }
+}
+
 /// Watches each popover of `bar`'s menus, once.
 void watch(GtkWidget* bar) {
+  limitTitles(bar);
   std::vector<GtkWidget*> popovers;
   collect(bar, GTK_TYPE_POPOVER, popovers);
   for (GtkWidget* popover : popovers) {

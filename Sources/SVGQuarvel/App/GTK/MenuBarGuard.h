@@ -14,7 +14,8 @@ namespace SVGQuarvel {
 /// it for the pointer moving onto that title and opens its menu, which then keeps the keyboard.
 /// Such a menu is put away again at once; the window's focus then goes back where the menus took it
 /// from, as soon as no menu shows (not only once the window has the keyboard again), so that the
-/// keys typed right after an item was chosen are not lost.
+/// keys typed right after an item was chosen are not lost. A menu opened with the keys that comes
+/// under the pointer stays: the pointer's coming into it does not count as its coming onto a title.
 void guardMenuBar(Gtk::Window& window);
 
 }  // namespace SVGQuarvel
