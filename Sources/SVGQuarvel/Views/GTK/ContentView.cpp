@@ -114,6 +114,7 @@ ContentViewImpl::~ContentViewImpl() {
   if (errorDialog_) errorDialog_->hide();
   windowDestroyed_.disconnect();
   focusChanged_.disconnect();
+  editorRooted_.disconnect();
   for (auto& connection : bufferActions_) connection.disconnect();
   // A window that outlives its content keeps neither its actions nor its shortcuts.
   if (window_ != nullptr) {
@@ -259,6 +260,17 @@ void ContentViewImpl::attachToWindow(Gtk::Window& window, Gtk::HeaderBar& header
     focusChanged_.disconnect();
     window_ = nullptr;
   });
+  // A new window starts with the keyboard in its SVG editor, the document's text, as soon as the
+  // editor comes into it (the toolkit gives the keyboard of a window shown before that to the first
+  // widget that takes it: the preview, where typing does nothing).
+  const auto focusEditor = [this] {
+    auto& editor = svgEditor_->textView();
+    if (window_ == nullptr || editor.get_root() != window_) return;
+    editorRooted_.disconnect();
+    window_->set_focus(editor);
+  };
+  editorRooted_ = svgEditor_->textView().property_root().signal_changed().connect(focusEditor);
+  focusEditor();
   focusChanged_ = window.property_focus_widget().signal_changed().connect([this] { noteFocus(); });
   noteFocus();
   window.insert_action_group(QuarvelUtilities::Selectors::group, actions_);
