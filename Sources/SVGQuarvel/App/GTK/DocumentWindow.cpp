@@ -2,6 +2,7 @@
 
 #include <glibmm/main.h>
 
+#include "SVGQuarvel/App/GTK/MenuBarGuard.h"
 #include "SVGQuarvel/App/GTK/SVGQuarvelApp.h"
 #include "SVGQuarvel/Views/GTK/ContentView.h"
 
@@ -22,6 +23,7 @@ DocumentWindow::DocumentWindow(SVGQuarvelApp& app, DocumentRecordPtr record)
   // the document is opened again).
   set_hide_on_close(true);
   set_show_menubar(true);
+  guardMenuBar(*this);
   set_titlebar(headerBar_);
   installDocumentContent(record_->document(), *this, headerBar_);
 

@@ -114,6 +114,7 @@ ContentViewImpl::~ContentViewImpl() {
   if (errorDialog_) errorDialog_->hide();
   windowDestroyed_.disconnect();
   focusChanged_.disconnect();
+  editorRooted_.disconnect();
   for (auto& connection : bufferActions_) connection.disconnect();
   // A window that outlives its content keeps neither its actions nor its shortcuts.
   if (window_ != nullptr) {
@@ -259,6 +260,17 @@ void ContentViewImpl::attachToWindow(Gtk::Window& window, Gtk::HeaderBar& header
     focusChanged_.disconnect();
     window_ = nullptr;
   });
+  // A new window starts with the keyboard in its SVG editor, the document's text, as soon as the
+  // editor comes into it (the toolkit gives the keyboard of a window shown before that to the first
+  // widget that takes it: the preview, where typing does nothing).
+  const auto focusEditor = [this] {
+    auto& editor = svgEditor_->textView();
+    if (window_ == nullptr || editor.get_root() != window_) return;
+    editorRooted_.disconnect();
+    window_->set_focus(editor);
+  };
+  editorRooted_ = svgEditor_->textView().property_root().signal_changed().connect(focusEditor);
+  focusEditor();
   focusChanged_ = window.property_focus_widget().signal_changed().connect([this] { noteFocus(); });
   noteFocus();
   window.insert_action_group(QuarvelUtilities::Selectors::group, actions_);
@@ -322,10 +334,11 @@ bool inMenuBar(GtkWidget* widget) {
          gtk_widget_get_ancestor(widget, GTK_TYPE_POPOVER_MENU_BAR) != nullptr;
 }
 
-/// Whether a menu below `widget` shows.
+/// Whether a menu below `widget` shows (is on the screen: a submenu whose menu closed under it
+/// still counts itself visible).
 bool showsMenu(GtkWidget* widget) {
   for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr; child = gtk_widget_get_next_sibling(child)) {
-    if ((GTK_IS_POPOVER(child) && gtk_widget_get_visible(child)) || showsMenu(child)) return true;
+    if ((GTK_IS_POPOVER(child) && gtk_widget_get_mapped(child)) || showsMenu(child)) return true;
   }
   return false;
 }
@@ -346,8 +359,17 @@ void ContentViewImpl::noteFocus() {
     // A menu took the focus: its commands are meant for the widget that had it.
     if (lastFocus_.get() != nullptr && !inMenu(lastFocus_.get())) beforeMenu_.set(lastFocus_.get());
     // A menu that closed (its command chosen, or put away) leaves the focus on its title in the
-    // menu bar: it goes back where it was, so that typing goes on there. Looked at once the
-    // closing is over, when another menu of the bar may have opened instead.
+    // menu bar, and the bar gives it to a title the pointer comes onto (or that the toolkit,
+    // looking again for the widget under the pointer, takes it to be on): it goes back where it
+    // was, so that typing goes on there. While no menu of the bar shows, at once, before any key
+    // reaches the title (Return there would open its menu); else once the closing is over, when
+    // another menu of the bar may have opened instead.
+    if (inMenuBar(focus) && beforeMenu_.get() != nullptr &&
+        !showsMenu(gtk_widget_get_ancestor(focus, GTK_TYPE_POPOVER_MENU_BAR))) {
+      lastFocus_.set(focus);
+      gtk_widget_grab_focus(beforeMenu_.get());
+      return;
+    }
     if (inMenuBar(focus)) {
       std::weak_ptr<int> alive = lifetime_;
       Glib::signal_idle().connect_once([this, alive] {

@@ -171,6 +171,7 @@ class ContentViewImpl {
   Gtk::Window* window_ = nullptr;
   sigc::connection windowDestroyed_;
   sigc::connection focusChanged_;
+  sigc::connection editorRooted_;  // until the SVG editor has come into the window
   std::vector<sigc::connection> bufferActions_;  // the editors' user actions group their edits
   WeakWidget lastFocus_;   // the window's focus as last seen
   WeakWidget beforeMenu_;  // what had the focus when a menu took it
