@@ -454,7 +454,9 @@ class AppProcessTest : public ::testing::Test {
     return true;
   }
 
-  /// Presses Return in the window named `title` until it has gone (for `seconds` at the most).
+  /// Presses Return in the window named `title` until it has gone: once, and again only where it
+  /// is still there `seconds` later. A key sent while it is going reaches the window beneath it,
+  /// whose editor would take it.
   void dismiss(const std::string& title, double seconds = 10) {
     XDriver::waitUntil(
         [&] {
@@ -462,9 +464,9 @@ class AppProcessTest : public ::testing::Test {
             x_.focus(*shown);
             x_.key("Return");
           }
-          return !x_.findWindow(title, 1).has_value();
+          return XDriver::waitUntil([&] { return !x_.findWindow(title).has_value(); }, seconds);
         },
-        seconds);
+        3 * seconds);
   }
 
   XDriver::Session x_;

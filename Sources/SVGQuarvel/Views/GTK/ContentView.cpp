@@ -262,11 +262,14 @@ void ContentViewImpl::attachToWindow(Gtk::Window& window, Gtk::HeaderBar& header
   });
   // A new window starts with the keyboard in its SVG editor, the document's text, as soon as the
   // editor comes into it (the toolkit gives the keyboard of a window shown before that to the first
-  // widget that takes it: the preview, where typing does nothing).
+  // widget that takes it: the preview, where typing does nothing). A field that takes text and was
+  // given the keyboard meanwhile keeps it.
   const auto focusEditor = [this] {
     auto& editor = svgEditor_->textView();
     if (window_ == nullptr || editor.get_root() != window_) return;
     editorRooted_.disconnect();
+    Gtk::Widget* focused = window_->get_focus();
+    if (focused != nullptr && (GTK_IS_EDITABLE(focused->gobj()) || GTK_IS_TEXT_VIEW(focused->gobj()))) return;
     window_->set_focus(editor);
   };
   editorRooted_ = svgEditor_->textView().property_root().signal_changed().connect(focusEditor);
