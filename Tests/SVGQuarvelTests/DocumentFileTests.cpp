@@ -742,8 +742,10 @@ TEST(DocumentFileTests, ANameThatBecameALinkIsAChangeThatNamesWhereItLeads) {
     return "written";
   };
 
-  // To a place where no file is.
-  std::filesystem::remove(document);
+  // To a place where no file is. The file read is kept aside, so that no file made below takes its
+  // number (the system gives the number of a file that is gone to the next new one), which would
+  // make it the file read.
+  std::filesystem::rename(document, folder / "read.svgquarvel");
   const auto nowhere = folder / "public" / "leak.svgquarvel";
   std::filesystem::create_directories(nowhere.parent_path());
   std::filesystem::create_symlink(nowhere, document);
