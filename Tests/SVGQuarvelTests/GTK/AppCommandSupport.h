@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -29,6 +30,10 @@ using XDriver::WindowID;
 enum class Menu { file = 24, edit = 63, view = 108, format = 163, samples = 246, help = 321 };
 
 constexpr std::uint32_t gold = 0xFFD700;
+
+inline std::string closeQuestion(const std::string& name) {
+  return "Do you want to save the changes made to the document \u201c" + name + "\u201d?";
+}
 
 class AppCommandTest : public AppProcessTest {
  protected:
@@ -180,6 +185,16 @@ class AppCommandTest : public AppProcessTest {
         30);
   }
 
+  /// Answers Don't Save (the first button) to the question that a quit asks about the document
+  /// `name`; the application then ends, and ends well.
+  void dontSaveAndExpectQuit(XDriver::Process& app, const std::string& name) {
+    ASSERT_TRUE(x_.findWindow(closeQuestion(name), 30)) << logText();
+    ASSERT_TRUE(clickQuestionButton(closeQuestion(name), 1.0 / 6));
+    const auto status = app.wait(30);
+    ASSERT_TRUE(status) << "the application did not quit";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+  }
+
   /// The lowest row of text in the SVG editor (the upper pane of the stacked layout) of `window`,
   /// from the window's top.
   int svgTextBottom(WindowID window) {
@@ -204,9 +219,5 @@ class AppCommandTest : public AppProcessTest {
   std::filesystem::path urls_;
   std::string log_;
 };
-
-inline std::string closeQuestion(const std::string& name) {
-  return "Do you want to save the changes made to the document \u201c" + name + "\u201d?";
-}
 
 }  // namespace AppCommandSupport
