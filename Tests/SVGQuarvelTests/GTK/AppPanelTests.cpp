@@ -109,7 +109,6 @@ class AppPanelTest : public AppProcessTest {
   /// the first and Ctrl+A select both: two rows in the selection colour. Whether they were selected.
   bool chooseEveryFileIn(XDriver::WindowID panel, const std::filesystem::path& folder, const std::string& picture) {
     const auto before = programWindows();
-    typeLocation(panel, folder.string() + "/");
     const auto frame = x_.geometry(panel);
     const XDriver::Rect list{frame.x + 150, frame.y + 70, 300, 120};
     const auto linesWhere = [&](const std::function<bool(std::uint32_t)>& matches) {
@@ -132,31 +131,40 @@ class AppPanelTest : public AppProcessTest {
       }
       return false;
     };
-    // Return again goes to the location field, clicked first: the panel may have moved the focus
-    // to its list of places meanwhile, where Return would open one of those (the field reaches
-    // far to the right, where the folder's path shows once it is open).
-    const bool listed = XDriver::waitUntil(
+    // Text where the list is may not be the list's: a panel that a busy program has mapped but not
+    // drawn yet shows what lies under it (the editor of a window, or black) at first. The rows are
+    // then clicked and selected in vain, since the folder has not opened: the folder is typed
+    // again (a "/" opens the location field whatever the panel shows, and Return there opens the
+    // folder anew, which is harmless when it is open already) until both rows are selected.
+    bool selected = false;
+    XDriver::waitUntil(
         [&] {
-          if (XDriver::waitUntil([&] { return !offersNames() && linesWhere(isText) >= 12; }, 5)) return true;
-          x_.focus(panel);
-          x_.click(frame.x + 750, frame.y + 22);
-          x_.key("End");
-          x_.key("Return");
-          return false;
+          typeLocation(panel, folder.string() + "/");
+          // Return again goes to the location field, clicked first: the panel may have moved the
+          // focus to its list of places meanwhile, where Return would open one of those (the field
+          // reaches far to the right, where the folder's path shows once it is open).
+          const bool listed = XDriver::waitUntil(
+              [&] {
+                if (XDriver::waitUntil([&] { return !offersNames() && linesWhere(isText) >= 12; }, 5)) return true;
+                x_.focus(panel);
+                x_.click(frame.x + 750, frame.y + 22);
+                x_.key("End");
+                x_.key("Return");
+                return false;
+              },
+              90);
+          if (!listed) return true;
+          x_.click(frame.x + 300, frame.y + 80);  // the first file, below the path bar and the column heads
+          // On a busy machine the list may not have the focus yet when the keys come: they come again.
+          selected = XDriver::waitUntil(
+              [&] {
+                x_.key("ctrl+a");
+                return XDriver::waitUntil([&] { return linesWhere(isSelection) >= 30; }, 5);
+              },
+              30);
+          return selected;
         },
-        90);
-    if (!listed) {
-      x_.grabScreen().savePNG(outputFile(picture).string());
-      return false;
-    }
-    x_.click(frame.x + 300, frame.y + 80);  // the first file, below the path bar and the column heads
-    // On a busy machine the list may not have the focus yet when the keys come: they come again.
-    const bool selected = XDriver::waitUntil(
-        [&] {
-          x_.key("ctrl+a");
-          return XDriver::waitUntil([&] { return linesWhere(isSelection) >= 30; }, 5);
-        },
-        90);
+        180);
     x_.grabScreen().savePNG(outputFile(picture).string());
     if (!selected) return false;
     clickPanelButton(panel, acceptButton);
