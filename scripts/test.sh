@@ -61,5 +61,5 @@ cat "$ASAN_BUILD_LOG"
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 && run_ctest)
 
 # Benchmarks run briefly so that they keep building and working.
-bash scripts/display-session.sh bash scripts/run-benchmarks.sh build
+bash scripts/display-session.sh bash scripts/run-benchmarks.sh build --brief
 echo "All tests passed ($ROOT)"
