@@ -38,13 +38,13 @@ class AppMenuTest : public AppCommandTest {
   }
 
   /// The rows of `menu` once it shows all `count` of them where they stay (a menu just mapped may
-  /// not have drawn or been laid out yet).
+  /// not have drawn or been laid out yet: the rows of what lies under it do not count).
   std::vector<int> settledRows(WindowID menu, std::size_t count) {
     std::vector<int> rows;
     XDriver::waitUntil(
         [&] {
           const auto earlier = rows;
-          rows = menuRows(menu);
+          rows = menuDrawn(menu) ? menuRows(menu) : std::vector<int>{};
           return rows.size() == count && rows == earlier;
         },
         60);
@@ -61,6 +61,7 @@ class AppMenuTest : public AppCommandTest {
     if (!opened) x_.grabScreen().savePNG(outputFile(picture + "-no-menu.png").string());
     ASSERT_TRUE(opened) << name << ": the menu did not open";
     const auto shown = settledRows(*opened, rows);
+    if (shown.size() != rows) x_.grabScreen().savePNG(outputFile(picture + "-rows.png").string());
     ASSERT_EQ(shown.size(), rows) << name;
     lastMenu_ = *opened;
     const auto menuFrame = x_.geometry(*opened);
@@ -71,6 +72,7 @@ class AppMenuTest : public AppCommandTest {
       if (!submenu) x_.grabScreen().savePNG(outputFile(picture + "-no-submenu.png").string());
       ASSERT_TRUE(submenu) << name << ": the submenu did not open";
       const auto subShown = settledRows(*submenu, subRows);
+      if (subShown.size() != subRows) x_.grabScreen().savePNG(outputFile(picture + "-subrows.png").string());
       ASSERT_EQ(subShown.size(), subRows) << name;
       const auto subFrame = x_.geometry(*submenu);
       chosenFrom = *submenu;

@@ -266,6 +266,14 @@ class AppProcessTest : public ::testing::Test {
     return menu;
   }
 
+  /// Whether `menu` shows drawn: its black frame round a light inside. A menu window just mapped
+  /// shows what lay under it (the editor's lines, say) until the program has drawn it.
+  bool menuDrawn(XDriver::WindowID menu) {
+    const auto frame = x_.geometry(menu);
+    const auto picture = x_.grab(XDriver::Rect{frame.x, frame.y + frame.height / 2, 14, 1});
+    return picture.width == 14 && luminance(picture.at(1, 0)) < 40 && luminance(picture.at(13, 0)) > 200;
+  }
+
   /// The middle heights of the rows of text of a menu (on the screen), top to bottom: its items,
   /// the greyed ones included; separators are too faint to count.
   std::vector<int> menuRows(XDriver::WindowID menu) {
