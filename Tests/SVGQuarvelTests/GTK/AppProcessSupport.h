@@ -65,10 +65,12 @@ inline std::filesystem::path outputFile(const std::string& name) {
 class PrivateBus {
  public:
   /// `environment`: what the services the bus starts get besides the test's own environment;
-  /// `openFiles`: the limit of open files of the bus, which the services it starts keep.
+  /// `openFiles`: the limit of open files of the bus, which the services it starts keep;
+  /// `maximumMessageBytes`: the largest message it passes on (the daemon's own 32 MB without it).
   explicit PrivateBus(const std::filesystem::path& folder, const std::string& serviceFolder = "",
                       const std::vector<std::string>& environment = {},
-                      std::optional<XDriver::Process::OpenFileLimit> openFiles = std::nullopt) {
+                      std::optional<XDriver::Process::OpenFileLimit> openFiles = std::nullopt,
+                      std::optional<std::size_t> maximumMessageBytes = std::nullopt) {
     const auto config = folder / "bus.conf";
     writeFile(config,
               "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
@@ -76,6 +78,9 @@ class PrivateBus {
               "<busconfig><type>session</type><listen>unix:dir=" +
                   folder.string() + "</listen>" +
                   (serviceFolder.empty() ? "" : "<servicedir>" + serviceFolder + "</servicedir>") +
+                  (maximumMessageBytes ? "<limit name=\"max_message_size\">" + std::to_string(*maximumMessageBytes) +
+                                             "</limit>"
+                                       : "") +
                   "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
                   "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
     log_ = folder / "bus.log";

@@ -546,26 +546,31 @@ TEST_F(AppServiceLoadTest, FilesOfALaunchConvertAFewAtATimeAndOpenInTurn) {
 namespace {
 
 TEST_F(AppServiceLoadTest, AnAnswerLargerThanTheBusTakesIsRefusedAndTheApplicationStaysOnTheBus) {
-  // The test's bus takes messages of at most 32 MB (its daemon's own limit) and ends the
-  // connection of a program that sends a larger one; the code of this drawing is about 39 MB,
-  // within what an answer may otherwise hold.
+  // This bus takes messages of at most 4 MB and ends the connection of a program that sends a
+  // larger one; the code of this drawing is about 5.5 MB, within what an answer may otherwise hold.
+  constexpr std::size_t busLimit = std::size_t{4} << 20;
+  std::filesystem::create_directories(folder_ / "small-bus");
+  bus_ = std::make_unique<PrivateBus>(folder_ / "small-bus", "", std::vector<std::string>{}, std::nullopt, busLimit);
+  ASSERT_FALSE(bus_->address().empty()) << readFile(folder_ / "small-bus" / "bus.log");
   ASSERT_TRUE(start("app-service-bus-limit.log")) << log();
   std::vector<Answer> answers;
   Caller caller(bus_->address(), "caller", answers);
   ASSERT_TRUE(caller.ok());
-  caller.call("SvgToView", manyRectangles(4500 << 10), 0);
+  caller.call("SvgToView", manyRectangles(640 << 10), 0);
   ASSERT_TRUE(waitForAnswers(answers, 1)) << log().substr(0, 4000);
   EXPECT_FALSE(answers[0].ok) << answers[0].codeBytes;
   EXPECT_EQ(answers[0].errorName, "org.quarvel.errors.quarvel.svg.errors.Code22425");
   EXPECT_NE(answers[0].message.find("too large for the session bus to pass on"), std::string::npos)
       << answers[0].message;
 
-  // The application is still on the bus: it answers the next call, and a smaller answer passes.
-  caller.call("SvgToView", manyRectangles(1 << 20), 1);
+  // The application is still on the bus: it answers the next call, and a smaller answer passes,
+  // one large enough that the application asks the bus whether it does.
+  caller.call("SvgToView", manyRectangles(256 << 10), 1);
   caller.call("SvgToView", tiny, 2);
   ASSERT_TRUE(waitForAnswers(answers, 3)) << log().substr(0, 4000);
   EXPECT_TRUE(answers[1].ok) << answers[1].errorName << " " << answers[1].message;
-  EXPECT_GT(answers[1].codeBytes, std::size_t{4} << 20);
+  EXPECT_GT(answers[1].codeBytes, std::size_t{1} << 20) << "any bus passes an answer of 1 MB unasked";
+  EXPECT_LT(answers[1].codeBytes, busLimit);
   EXPECT_TRUE(answers[2].ok) << answers[2].errorName << " " << answers[2].message;
   EXPECT_TRUE(app_->running());
   EXPECT_TRUE(x_.findWindow("Untitled").has_value());
@@ -924,8 +929,9 @@ TEST_F(AppServiceLoadTest, CallersAreRememberedUpToTheBoundAlsoWhileCallsNeverSt
   Remembered remembered(bus_->address());
   if (!remembered.counted()) GTEST_SKIP() << "the bus does not tell the match rules of a connection";
   // One connection keeps calls waiting all along, with drawings that convert on the services'
-  // queue: the services are never without a call while the others come and go.
-  const std::string drawing = manyRectangles(std::size_t{192} << 10);
+  // queue: the services are never without a call while the others come and go. Just past what is
+  // converted where it is taken is enough: what matters is that calls keep coming, not their cost.
+  const std::string drawing = manyRectangles(SVGConverterService::maximumInlineSVGBytes + (4 << 10));
   ASSERT_GT(drawing.size(), SVGConverterService::maximumInlineSVGBytes);
   // Within what one program may have waiting, with one call of the others and one whose answer
   // has come before the application counts it done.

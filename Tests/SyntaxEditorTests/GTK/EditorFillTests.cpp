@@ -492,7 +492,9 @@ TEST(EditorFillTests, LongLinesChangedWhileFilledKeepTheTagOnTheLongLinesOnly) {
   };
   std::string text = "let a = 1\n" + longLine('a') + "let b = 2\n" + longLine('b') + "let c = 3\n" + longLine('c') +
                      longLine('d') + "let e = 5\n" + longLine('e') + "let f = 6\n";
-  appendShortLines(text, CodeTextView::fillPiece * 20);
+  // The first piece goes in as the text is set and each change below waits for one step more: ten
+  // pieces in all, and the view must still be filling after them.
+  appendShortLines(text, CodeTextView::fillPiece * 12);
   CodeTextView& view = w.open(text).textView();
   ASSERT_TRUE(view.isFilling());
   view.grab_focus();
