@@ -2,13 +2,6 @@
 // file-size limit or into a full disk, launches whose files do not open (alone, and handed to a
 // running application), the services started by the bus when the application is not running, and
 // File ▸ Open Recent: what it lists and how it opens it.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUARVEL_SLOW_BUILD 1
-#endif
-#elif defined(__SANITIZE_ADDRESS__)
-#define QUARVEL_SLOW_BUILD 1
-#endif
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -284,11 +277,7 @@ TEST_F(AppProcessTest, OpenRecentTakesTheOpenRouteAndADocumentOpensWhileTheWindo
                       std::string(SVGQuarvelDocument::maximumOpenedSVGBytes, ' ') + "--></svg>");
   // Its Swift is short, so that the window fills at once once the drawing is converted. It converts
   // for about a second here, for about ten in the sanitizer build (thirty times slower there).
-#if QUARVEL_SLOW_BUILD
-  constexpr std::size_t bigBytes = std::size_t{2} << 20;
-#else
-  constexpr std::size_t bigBytes = std::size_t{6} << 20;
-#endif
+  constexpr std::size_t bigBytes = sanitizedBuild ? std::size_t{2} << 20 : std::size_t{6} << 20;
   const auto big = folder_ / "big.svgquarvel";
   writeFile(big, SVGQuarvelDocument::Snapshot{manyRectangles(bigBytes), "// big\n", std::nullopt}.jsonString());
   writeRecentFiles(folder_, {drawing, over, big});

@@ -10,13 +10,6 @@
 // calls that are to wait behind it (which take milliseconds to come), learns again that those were
 // taken, and checks that the first call was still converting then. Answers to different programs
 // are ordered by the serial numbers the application gave them as it sent them.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUARVEL_SLOW_BUILD 1
-#endif
-#elif defined(__SANITIZE_ADDRESS__)
-#define QUARVEL_SLOW_BUILD 1
-#endif
 #include <gio/gio.h>
 #include <sys/wait.h>
 #include <gtest/gtest.h>
@@ -49,11 +42,8 @@ namespace {
 /// build converts about thirty times more slowly (1 MB: about 5 s there); in the other build the
 /// largest drawing the services take converts for about 2 s, until its code passes what an
 /// answer may hold and it is refused.
-#if QUARVEL_SLOW_BUILD
-constexpr std::size_t busyRectangleBytes = std::size_t{1} << 20;
-#else
-constexpr std::size_t busyRectangleBytes = SVGQuarvelDocument::maximumOpenedSVGBytes;
-#endif
+constexpr std::size_t busyRectangleBytes =
+    sanitizedBuild ? std::size_t{1} << 20 : SVGQuarvelDocument::maximumOpenedSVGBytes;
 
 /// A drawing of exactly `bytes` bytes that keeps the converter busy for seconds: rectangles, then
 /// a comment that fills it up. Its code stays within what the test's bus passes on (32 MB).
