@@ -237,6 +237,29 @@ TEST(HTTPFetchOperation, SortsResponsesIntoHandlers) {
   EXPECT_EQ(capture.logger->matching("operation already started at:").size(), 1u);
 }
 
+TEST(HTTPFetchOperation, TheThreadThatFinishesItTouchesNothingOfItAfterTheFinishNotice) {
+  // An owner may change or free the operation as soon as it is told that it finished; here it
+  // swaps the logger at that notice, and the "finished" line must already be in the first one.
+  LoopbackServer server(routes({{"/empty", LoopbackServer::response(200, "OK", {}, "")}}));
+  auto operation = std::make_shared<RecordingFetch>(*URL::fromString(server.url("/")), sessionWithoutRedirects());
+  operation->paths = {server.url("/empty")};
+  auto before = std::make_shared<RecordingLogger>();
+  auto after = std::make_shared<RecordingLogger>();
+  operation->log = std::make_shared<ModuleLogger>(before, "HTTP", LogLevel::trace);
+  std::atomic<std::size_t> finishedLinesAtNotice{99};
+  auto token = operation->addObserver([&](const std::string& key, KeyValueChange change) {
+    if (key != "isFinished" || change != KeyValueChange::did) return;
+    finishedLinesAtNotice = before->matching("finished operation:").size();
+    operation->log = std::make_shared<ModuleLogger>(after, "HTTP", LogLevel::trace);
+  });
+  operation->start();
+  operation->waitUntilFinished();
+  ASSERT_EQ(operation->records().size(), 1u);
+  EXPECT_EQ(finishedLinesAtNotice, 1u);
+  operation->removeObserver(token);
+  EXPECT_TRUE(after->matching("finished operation:").empty());
+}
+
 TEST(HTTPFetchOperation, AHeadCutOffIsALostConnection) {
   // Heads that end with the connection before their blank line: neither the redirect is handed
   // on nor the status, but the lost connection, without a response.

@@ -126,8 +126,10 @@ void QvHTTPFetchOperation::finish() {
     if (endDate_) return;
     endDate_ = Fennix::DateClock::now();
   }
-  QvAsyncOperation::finish();
+  // Logged before the state changes: an owner may free or change the operation as soon as it
+  // sees it finished, so this thread touches nothing of it after that.
   log->trace("finished operation:", description(), "at:", dateText(endDate()), "took:", duration());
+  QvAsyncOperation::finish();
 }
 
 void QvHTTPFetchOperation::asyncCancel() {
