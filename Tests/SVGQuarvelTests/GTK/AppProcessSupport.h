@@ -123,7 +123,11 @@ class PrivateBus {
 
 /// What the application is started with: its bus, private user folders, drawing without GL.
 inline std::vector<std::string> appEnvironment(const PrivateBus& bus, const std::filesystem::path& home) {
+  // A home folder of its own, where the file panels open: what the machine's user keeps in theirs
+  // never shows in a panel's list.
+  std::filesystem::create_directories(home / "home");
   return {"DBUS_SESSION_BUS_ADDRESS=" + bus.address(),
+          "HOME=" + (home / "home").string(),
           "XDG_CONFIG_HOME=" + (home / "config").string(),
           "XDG_DATA_HOME=" + (home / "data").string(),
           "QUARVEL_RESOURCES=" QUARVEL_TEST_RESOURCE_DIR,
