@@ -43,15 +43,38 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
+# A display number is ours while we hold the lock of its file in $locks; the server holds the lock
+# too (it inherits descriptor 9), so that the number stays taken until the server has gone. An X
+# server that ends closes its listening sockets and only then removes its socket's file by name:
+# a server that took the number in between, as a server left to find a free number itself would,
+# would lose its file (the server still listens, but a client that knows only the file, like a
+# sandboxed web process, cannot connect).
+locks=/tmp/.display-session-locks
+mkdir -p "$locks" 2>/dev/null && chmod 1777 "$locks" 2>/dev/null
+
 # The server writes its display number to the pipe once it accepts connections; it closes the
-# pipe without a number when it cannot start.
+# pipe without a number when it cannot start (another server, not one of ours, has the number).
 mkfifo "$scratch/display" || exit 125
-"${dies_with_us[@]}" Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
-  3>"$scratch/display" >"$scratch/server.log" 2>&1 &
-children+=($!)
 number=""
-read -r number <"$scratch/display"
-if ! [[ "$number" =~ ^[0-9]+$ ]]; then
+for candidate in $(seq 0 999); do
+  touch "$locks/$candidate" 2>/dev/null
+  exec 9<"$locks/$candidate" || continue
+  if ! flock -n 9; then exec 9<&-; continue; fi
+  "${dies_with_us[@]}" Xvfb ":$candidate" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+    -noreset 3>"$scratch/display" >"$scratch/server.log" 2>&1 &
+  children=($!)
+  read -r number <"$scratch/display"
+  [[ "$number" =~ ^[0-9]+$ ]] && break
+  number=""
+  wait "${children[0]}"
+  children=()
+  exec 9<&-
+  # Another server has the number when it listens there or holds its lock file; any other failure
+  # would meet every number.
+  grep -q "@/tmp/.X11-unix/X$candidate\$" /proc/net/unix 2>/dev/null ||
+    [ -e "/tmp/.X$candidate-lock" ] || break
+done
+if [ -z "$number" ]; then
   echo "display-session: the virtual X server did not start:" >&2
   cat "$scratch/server.log" >&2
   exit 125
@@ -62,7 +85,7 @@ fi
 # this session, apart from those of the sessions beside it.
 mkfifo "$scratch/bus" && mkdir -m 700 "$scratch/runtime" || exit 125
 XDG_RUNTIME_DIR="$scratch/runtime" "${dies_with_us[@]}" dbus-daemon --session --nofork --nopidfile \
-  --print-address=3 3>"$scratch/bus" >"$scratch/bus.log" 2>&1 &
+  --print-address=3 3>"$scratch/bus" >"$scratch/bus.log" 2>&1 9<&- &
 children+=($!)
 address=""
 read -r address <"$scratch/bus"
@@ -75,7 +98,7 @@ fi
 export DISPLAY=":$number" DBUS_SESSION_BUS_ADDRESS="$address"
 unset WAYLAND_DISPLAY DBUS_SESSION_BUS_PID DBUS_SESSION_BUS_WINDOWID
 # The command runs in the background so that a signal reaches the traps above at once.
-"${dies_with_us[@]}" "$@" &
+"${dies_with_us[@]}" "$@" 9<&- &
 command=$!
 children=("$command" "${children[@]}")
 wait "$command"
