@@ -17,21 +17,12 @@
 
 #include "Fennix/Operations/OperationProtocols.h"
 #include "Fennix/console/Console.h"
+#include "Tools/SanitizedBuild.h"
 
 namespace OperationsTestSupport {
 
 /// The sanitizer build runs many times slower: long runs are shortened there.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool sanitizedBuild = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool sanitizedBuild = true;
-#else
-inline constexpr bool sanitizedBuild = false;
-#endif
-#else
-inline constexpr bool sanitizedBuild = false;
-#endif
+using QuarvelTestBuild::sanitizedBuild;
 
 /// A logger at level trace that keeps every line as "LEVEL|message values".
 class RecordingLogger : public Logger {

@@ -18,23 +18,14 @@
 
 #include "SVGQuarvel/Model/SVGQuarvelDocument.h"
 #include "SVGQuarvelTests/QuarvelTestSupport.h"
+#include "Tools/SanitizedBuild.h"
 #include "XDriver/XDriver.h"
 
 namespace AppProcessSupport {
 
 /// The sanitizer build converts about thirty times more slowly: drawings that only need to keep
 /// the converter busy are smaller there.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool sanitizedBuild = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool sanitizedBuild = true;
-#else
-inline constexpr bool sanitizedBuild = false;
-#endif
-#else
-inline constexpr bool sanitizedBuild = false;
-#endif
+using QuarvelTestBuild::sanitizedBuild;
 
 using QuarvelTestSupport::readFile;
 using QuarvelTestSupport::scratchDirectory;
