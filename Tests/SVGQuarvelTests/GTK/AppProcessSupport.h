@@ -280,12 +280,23 @@ class AppProcessTest : public ::testing::Test {
     return menu;
   }
 
-  /// Whether `menu` shows drawn: its black frame round a light inside. A menu window just mapped
-  /// shows what lay under it (the editor's lines, say) until the program has drawn it.
+  /// Whether `menu` shows drawn: its black frame all round a light inside. A menu window just
+  /// mapped shows what lay under it (the editor's lines, or the preview's blue stroke beside its
+  /// gold, which passes for a frame at any one point) until the program has drawn it.
   bool menuDrawn(XDriver::WindowID menu) {
     const auto frame = x_.geometry(menu);
-    const auto picture = x_.grab(XDriver::Rect{frame.x, frame.y + frame.height / 2, 14, 1});
-    return picture.width == 14 && luminance(picture.at(1, 0)) < 40 && luminance(picture.at(13, 0)) > 200;
+    const auto picture = x_.grab(XDriver::Rect{frame.x, frame.y, frame.width, frame.height});
+    if (picture.width != frame.width || picture.height != frame.height || frame.width < 28 || frame.height < 8) {
+      return false;
+    }
+    const int right = frame.width - 2, bottom = frame.height - 2;
+    for (const int y : {frame.height / 4, frame.height / 2, frame.height * 3 / 4}) {
+      if (luminance(picture.at(1, y)) >= 40 || luminance(picture.at(right, y)) >= 40) return false;
+    }
+    for (const int x : {frame.width / 4, frame.width / 2, frame.width * 3 / 4}) {
+      if (luminance(picture.at(x, 1)) >= 40 || luminance(picture.at(x, bottom)) >= 40) return false;
+    }
+    return luminance(picture.at(13, frame.height / 2)) > 200;
   }
 
   /// The middle heights of the rows of text of a menu (on the screen), top to bottom: its items,
