@@ -44,13 +44,17 @@ trap 'exit 143' TERM
 trap 'exit 129' HUP
 
 # A display number is ours while we hold the lock of its file in $locks; the server holds the lock
-# too (it inherits descriptor 9), so that the number stays taken until the server has gone. An X
-# server that ends closes its listening sockets and only then removes its socket's file by name:
-# a server that took the number in between, as a server left to find a free number itself would,
-# would lose its file (the server still listens, but a client that knows only the file, like a
-# sandboxed web process, cannot connect).
+# too (it inherits the lock's descriptor, which no other child gets), so that the number stays
+# taken until the server has gone. An X server that ends closes its listening sockets and only
+# then removes its socket's file by name: a server that took the number in between, as a server
+# left to find a free number itself would, would lose its file (the server still listens, but a
+# client that knows only the file, like a sandboxed web process, cannot connect).
 locks=/tmp/.display-session-locks
 mkdir -p "$locks" 2>/dev/null && chmod 1777 "$locks" 2>/dev/null
+if ! [ -d "$locks" ] || ! [ -w "$locks" ]; then
+  echo "display-session: cannot keep display numbers in $locks" >&2
+  exit 125
+fi
 
 # The server writes its display number to the pipe once it accepts connections; it closes the
 # pipe without a number when it cannot start (another server, not one of ours, has the number).
@@ -58,8 +62,8 @@ mkfifo "$scratch/display" || exit 125
 number=""
 for candidate in $(seq 0 999); do
   touch "$locks/$candidate" 2>/dev/null
-  exec 9<"$locks/$candidate" || continue
-  if ! flock -n 9; then exec 9<&-; continue; fi
+  exec {lock}<"$locks/$candidate" || continue
+  if ! flock -n "$lock"; then exec {lock}<&-; continue; fi
   "${dies_with_us[@]}" Xvfb ":$candidate" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
     -noreset 3>"$scratch/display" >"$scratch/server.log" 2>&1 &
   children=($!)
@@ -68,7 +72,7 @@ for candidate in $(seq 0 999); do
   number=""
   wait "${children[0]}"
   children=()
-  exec 9<&-
+  exec {lock}<&-
   # Another server has the number when it listens there or holds its lock file; any other failure
   # would meet every number.
   grep -q "@/tmp/.X11-unix/X$candidate\$" /proc/net/unix 2>/dev/null ||
@@ -85,7 +89,7 @@ fi
 # this session, apart from those of the sessions beside it.
 mkfifo "$scratch/bus" && mkdir -m 700 "$scratch/runtime" || exit 125
 XDG_RUNTIME_DIR="$scratch/runtime" "${dies_with_us[@]}" dbus-daemon --session --nofork --nopidfile \
-  --print-address=3 3>"$scratch/bus" >"$scratch/bus.log" 2>&1 9<&- &
+  --print-address=3 3>"$scratch/bus" >"$scratch/bus.log" 2>&1 {lock}<&- &
 children+=($!)
 address=""
 read -r address <"$scratch/bus"
@@ -98,7 +102,7 @@ fi
 export DISPLAY=":$number" DBUS_SESSION_BUS_ADDRESS="$address"
 unset WAYLAND_DISPLAY DBUS_SESSION_BUS_PID DBUS_SESSION_BUS_WINDOWID
 # The command runs in the background so that a signal reaches the traps above at once.
-"${dies_with_us[@]}" "$@" 9<&- &
+"${dies_with_us[@]}" "$@" {lock}<&- &
 command=$!
 children=("$command" "${children[@]}")
 wait "$command"
